@@ -1,0 +1,74 @@
+#pragma once
+
+#include <QDate>
+#include <QDateTime>
+#include <QString>
+#include <QTime>
+
+#include <optional>
+
+// The number and date formats that every screen, stored value and report of
+// the program uses. Numbers are rounded on their shortest decimal form (the
+// digits that read back to the same double), halves away from zero, so 2.45
+// rounds to 2.5 although its binary value lies just below. Output never
+// depends on the system locale.
+namespace pelmor::text {
+
+// Rounds to `decimals` places, halves away from zero, on the decimal form.
+double roundHalfAwayFromZero(double value, int decimals = 0);
+
+// Rounds to a whole number with ties to the even neighbour, the way a number
+// text becomes a 16- or 32-bit integer.
+double roundHalfToEven(double value);
+
+// "00": whole number, at least two digits ("05", "123", "-05").
+QString format00(qint64 value);
+
+// "##": whole number, halves away from zero; a value that rounds to 0 gives "".
+QString formatWhole(double value);
+
+// "###.0": one decimal, halves away from zero, no digit before the point for
+// magnitudes under 1 (".5", "-.5", "32.5"); 0 gives ".0".
+QString formatOneDecimal(double value);
+
+// Shortest decimal text of a number with "." as decimal point: 27.5, 28, -1.5.
+QString shortestDecimal(double value);
+
+// "mm/dd/yy"
+QString formatDateMdy(const QDate& date);
+// "hh:mm" (24-hour)
+QString formatTime24(const QTime& time);
+// "hh:mm AMPM" (12-hour, then a blank and AM or PM): 01:05 PM, 12:05 AM
+QString formatTimeAmPm(const QTime& time);
+// "mmm dd , yyyy": Apr 02 , 2002
+QString formatLongDate(const QDate& date);
+
+// A text formatted as a date or time the way a text is formatted with a date
+// pattern: read as a date and/or time first, then formatted; a text that is
+// not a date or time comes back unchanged. A time alone stands on the zero
+// date (12/30/1899) and a date alone at midnight.
+QString formatTextAsDateMdy(const QString& text);
+QString formatTextAsTimeAmPm(const QString& text);
+QString formatTextAsTime24(const QString& text);
+
+// Two-digit years: 00-29 are 2000-2029, 30-99 are 1930-1999.
+int expandTwoDigitYear(int year);
+
+// Dates: "05/03/2002", "5/3/02", "12-31-02" (month first; a first number over
+// 12 with a second of at most 12 is read day first), and the stored form
+// "2002-05-03". "13/45/2002" is not a date.
+std::optional<QDate> parseDate(QStringView text);
+bool isDate(QStringView text);
+
+// Times: "08:12 AM", "8:12pm", "14:30", "14:30:15", "8 AM".
+std::optional<QTime> parseTime(QStringView text);
+
+// A date, a time, or a date followed by a time. A time alone gets the zero
+// date 1899-12-30; a date alone gets midnight. Values are in UTC, so no
+// daylight-saving gap can make a clock time invalid.
+std::optional<QDateTime> parseDateTime(QStringView text);
+
+// The zero date on which a time without a date stands.
+QDate zeroDate();
+
+} // namespace pelmor::text
