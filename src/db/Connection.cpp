@@ -1,0 +1,166 @@
+#include "db/Connection.h"
+
+#include "db/DbError.h"
+#include "db/Files.h"
+#include "db/Recordset.h"
+#include "db/SqlText.h"
+#include "db/StatementLog.h"
+
+#include <QAtomicInteger>
+#include <QFileInfo>
+#include <QSqlError>
+#include <QSqlRecord>
+
+namespace pelmor::db {
+namespace {
+
+QString nextConnectionName()
+{
+    static QAtomicInteger<quint64> counter;
+    return QStringLiteral("pelmor-db-%1").arg(counter.fetchAndAddRelaxed(1));
+}
+
+} // namespace
+
+Connection::Registration::~Registration()
+{
+    if (name.isEmpty())
+        return;
+    {
+        QSqlDatabase database = QSqlDatabase::database(name, false);
+        if (database.isOpen())
+            database.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+}
+
+Connection::Connection(const QString& path)
+    : m_path(path)
+{
+    const QFileInfo info(path);
+    if (!info.exists())
+        throw DbError(QStringLiteral("The database file %1 was not found.").arg(displayPath(path)));
+    if (!info.isFile() || !info.isReadable())
+        throw DbError(QStringLiteral("The database file %1 cannot be read.").arg(displayPath(path)));
+
+    m_registration.name = nextConnectionName();
+    QSqlDatabase database = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_registration.name);
+    database.setDatabaseName(path);
+    database.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
+    if (!database.open())
+        throw DbError(QStringLiteral("The database file %1 cannot be opened: %2")
+                          .arg(displayPath(path), database.lastError().text()));
+    // Opening is lazy: reading the catalogue tells whether the file really is
+    // a database.
+    QSqlQuery probe(database);
+    if (!probe.exec(QStringLiteral("SELECT count(*) FROM sqlite_master")))
+        throw DbError(QStringLiteral("The database file %1 cannot be read: %2")
+                          .arg(displayPath(path), probe.lastError().databaseText()));
+}
+
+Connection::~Connection() = default;
+
+QSqlDatabase Connection::database() const
+{
+    return QSqlDatabase::database(m_registration.name, false);
+}
+
+void Connection::fail(const QSqlQuery& query, const QString& statement) const
+{
+    QString reason = query.lastError().databaseText();
+    if (reason.isEmpty())
+        reason = query.lastError().text();
+    throw DbError(QStringLiteral("The database %1 refused \"%2\": %3")
+                      .arg(displayPath(m_path), statement, reason));
+}
+
+Recordset Connection::openRecordset(const QString& statement)
+{
+    StatementLog::record(statement);
+    return Recordset::open(*this, statement);
+}
+
+QVariant Connection::scalar(const QString& statement, const QString& column)
+{
+    StatementLog::record(statement);
+    QSqlQuery query(database());
+    query.setForwardOnly(true);
+    if (!query.exec(translateStatement(statement)))
+        fail(query, statement);
+    const QSqlRecord record = query.record();
+    int index = -1;
+    for (int i = 0; i < record.count(); ++i) {
+        if (record.fieldName(i).compare(column, Qt::CaseInsensitive) == 0) {
+            index = i;
+            break;
+        }
+    }
+    if (index < 0)
+        throw DbError(QStringLiteral("The query \"%1\" has no column %2.").arg(statement, column));
+    const QVariant value = query.next() ? query.value(index) : QVariant();
+    query.finish();
+    return value;
+}
+
+int Connection::execute(const QString& statement)
+{
+    StatementLog::record(statement);
+    QSqlQuery query(database());
+    if (!query.exec(translateStatement(statement)))
+        fail(query, statement);
+    return query.numRowsAffected();
+}
+
+QSqlQuery Connection::prepareUnlogged(const QString& statement)
+{
+    QSqlQuery query(database());
+    if (!query.prepare(statement))
+        fail(query, statement);
+    return query;
+}
+
+void Connection::executeUnlogged(const QString& statement)
+{
+    QSqlQuery query(database());
+    if (!query.exec(statement))
+        fail(query, statement);
+}
+
+void Connection::begin()
+{
+    if (!database().transaction())
+        throw DbError(QStringLiteral("The database %1 cannot start a transaction: %2")
+                          .arg(displayPath(m_path), database().lastError().text()));
+}
+
+void Connection::commit()
+{
+    if (!database().commit())
+        throw DbError(QStringLiteral("The database %1 cannot store the changes: %2")
+                          .arg(displayPath(m_path), database().lastError().text()));
+}
+
+void Connection::rollback()
+{
+    database().rollback();
+}
+
+Transaction::Transaction(Connection& connection)
+    : m_connection(connection)
+{
+    m_connection.begin();
+}
+
+Transaction::~Transaction()
+{
+    if (m_open)
+        m_connection.rollback();
+}
+
+void Transaction::commit()
+{
+    m_connection.commit();
+    m_open = false;
+}
+
+} // namespace pelmor::db

@@ -1,0 +1,78 @@
+#pragma once
+
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QString>
+#include <QVariant>
+
+namespace pelmor::db {
+
+class Recordset;
+
+// One open handle on a survey database file. Opening checks that the file
+// exists and is a database, and reports the file by name when it is not.
+// Every statement a caller writes goes through here: it is recorded in the
+// statement log as written, then translated for SQLite. Record sets opened
+// from a connection must be destroyed before it.
+class Connection {
+public:
+    explicit Connection(const QString& path); // throws DbError
+    ~Connection();
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+
+    const QString& path() const { return m_path; }
+    QSqlDatabase database() const;
+
+    // A record set on a query text. "select * from <table>" (optionally with
+    // a where clause) and a bare table name give an updatable set; any other
+    // query gives a read-only set of its rows.
+    Recordset openRecordset(const QString& statement);
+
+    // Runs a query and reads the named column of its first row; a null value
+    // when there is no row. Column names match without regard to case.
+    QVariant scalar(const QString& statement, const QString& column);
+
+    // Runs a statement that returns no rows; the number of rows it changed.
+    int execute(const QString& statement);
+
+    // Statements of the program's own machinery (schema, record views): not
+    // recorded in the statement log and not translated.
+    QSqlQuery prepareUnlogged(const QString& statement);
+    void executeUnlogged(const QString& statement);
+
+    void begin();
+    void commit();
+    void rollback();
+
+    // A DbError for a failed query, naming the database file.
+    [[noreturn]] void fail(const QSqlQuery& query, const QString& statement) const;
+
+private:
+    // Removes the named Qt connection when it goes, also when the
+    // constructor throws after registering it.
+    struct Registration {
+        QString name;
+        ~Registration();
+    };
+
+    QString m_path;
+    Registration m_registration;
+};
+
+// Rolls back on destruction unless committed: writes that belong together
+// land together or not at all.
+class Transaction {
+public:
+    explicit Transaction(Connection& connection);
+    ~Transaction();
+    Transaction(const Transaction&) = delete;
+    Transaction& operator=(const Transaction&) = delete;
+    void commit();
+
+private:
+    Connection& m_connection;
+    bool m_open = true;
+};
+
+} // namespace pelmor::db

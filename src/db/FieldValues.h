@@ -1,0 +1,27 @@
+#pragma once
+
+#include "db/Schema.h"
+
+#include <QDate>
+#include <QString>
+#include <QTime>
+#include <QVariant>
+
+// Conversion of the values written to a field into the field's stored form.
+// Values arrive as the texts a window shows ("412", "01:05 PM", "01/05/03")
+// and are converted the way the original engine converted them; a text that
+// does not convert is an error, never a silent zero.
+namespace pelmor::db {
+
+QString storedDate(const QDate& date); // "2003-01-05"
+QString storedTime(const QTime& time); // "13:05:00"
+
+// The stored form of a value for a field of the given kind. Throws DbError
+// naming the field when the value does not convert.
+QVariant toStored(const FieldInfo& field, const QVariant& value);
+
+// The stored form of a date or time literal: a date alone gives "2003-01-05",
+// a time alone "08:00:00", both "2003-01-05 08:00:00". Throws DbError.
+QString storedDateTimeLiteral(QStringView literal);
+
+} // namespace pelmor::db

@@ -1,0 +1,44 @@
+#include "TestSupport.h"
+
+#include "db/Files.h"
+#include "db/Schema.h"
+
+#include <QDir>
+
+namespace pelmor::test {
+
+TempProgramFolder::TempProgramFolder()
+{
+    db::initDatabaseFolder(m_dir.path());
+}
+
+QString TempProgramFolder::databasePath() const
+{
+    return db::databasePath(m_dir.path());
+}
+
+QString TempProgramFolder::filePath(const QString& name) const
+{
+    return QDir(m_dir.path()).filePath(name);
+}
+
+ui::Messages::Answer RecordingMessages::ask(const QString& text, const QString& title, Buttons buttons, Icon icon)
+{
+    m_shown.push_back({text, title, buttons, icon});
+    if (!m_answers.empty()) {
+        const Answer answer = m_answers.front();
+        m_answers.pop_front();
+        return answer;
+    }
+    return buttons == Buttons::YesNo ? Answer::Yes : Answer::Ok;
+}
+
+QStringList RecordingMessages::texts() const
+{
+    QStringList all;
+    for (const Shown& s : m_shown)
+        all << s.text;
+    return all;
+}
+
+} // namespace pelmor::test

@@ -1,0 +1,52 @@
+#pragma once
+
+#include "ui/Messages.h"
+
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <deque>
+#include <vector>
+
+namespace pelmor::test {
+
+// A program folder of its own for one test, holding a fresh database made
+// from the template (and the template itself).
+class TempProgramFolder {
+public:
+    TempProgramFolder();
+    QString path() const { return m_dir.path(); }
+    QString databasePath() const;
+    QString filePath(const QString& name) const;
+
+private:
+    QTemporaryDir m_dir;
+};
+
+// Stands in for the message boxes: records every message and answers each
+// question with the next scripted answer (OK, Yes or No as the buttons
+// allow when none is scripted: the first button).
+class RecordingMessages : public ui::Messages {
+public:
+    struct Shown {
+        QString text;
+        QString title;
+        Buttons buttons;
+        Icon icon;
+    };
+
+    Answer ask(const QString& text, const QString& title, Buttons buttons, Icon icon) override;
+
+    void script(Answer answer) { m_answers.push_back(answer); }
+    const std::vector<Shown>& shown() const { return m_shown; }
+    QStringList texts() const;
+    QString last() const { return m_shown.empty() ? QString() : m_shown.back().text; }
+    void clear() { m_shown.clear(); }
+
+private:
+    std::vector<Shown> m_shown;
+    std::deque<Answer> m_answers;
+};
+
+} // namespace pelmor::test
