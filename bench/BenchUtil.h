@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QString>
+
+// Small measuring helpers for the benchmarks: wall time and resident memory
+// as Linux reports it.
+namespace pelmor::bench {
+
+// Resident memory in MiB: "VmRSS" now, or "VmHWM" the peak so far.
+inline double memoryMiB(const char* field)
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray key = QByteArray(field) + ':';
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith(key))
+            return line.mid(key.size()).trimmed().split(' ').first().toDouble() / 1024.0;
+    }
+    return -1;
+}
+
+// Starts a new peak: from here on "VmHWM" reports the peak since this call.
+inline void resetPeakMemory()
+{
+    QFile clear(QStringLiteral("/proc/self/clear_refs"));
+    if (clear.open(QIODevice::WriteOnly))
+        clear.write("5");
+}
+
+} // namespace pelmor::bench
