@@ -1,8 +1,8 @@
 #include "TestSupport.h"
 #include "db/Connection.h"
 #include "db/DbError.h"
-#include "db/Recordset.h"
 #include "db/RecordView.h"
+#include "db/Recordset.h"
 #include "db/Schema.h"
 #include "db/SqlText.h"
 #include "db/StatementLog.h"
@@ -91,7 +91,8 @@ void TstDatabase::unusableFilesAreNamed_data()
     QTest::addColumn<QByteArray>("content"); // empty: no file at all
     QTest::addColumn<bool>("directory");
     QTest::newRow("missing") << QByteArray() << false;
-    QTest::newRow("not a database") << QByteArray("This is a text file, not a database.\n").repeated(100) << false;
+    QTest::newRow("not a database") << QByteArray("This is a text file, not a database.\n").repeated(100)
+                                    << false;
     QTest::newRow("a folder") << QByteArray() << true;
 }
 
@@ -121,16 +122,24 @@ void TstDatabase::literalsTranslate_data()
 {
     QTest::addColumn<QString>("statement");
     QTest::addColumn<QString>("translated"); // empty: refused
-    QTest::newRow("time") << "Time >= # 08:00 #" << "Time >= '08:00:00'";
-    QTest::newRow("date, two-digit year") << "date = # 01/05/03 #" << "date = '2003-01-05'";
-    QTest::newRow("12-hour time") << "Time <= #08:14 PM#" << "Time <= '20:14:00'";
-    QTest::newRow("date and time") << "x = # 05/03/2002 13:05 #" << "x = '2002-05-03 13:05:00'";
+    QTest::newRow("time") << "Time >= # 08:00 #"
+                          << "Time >= '08:00:00'";
+    QTest::newRow("date, two-digit year") << "date = # 01/05/03 #"
+                                          << "date = '2003-01-05'";
+    QTest::newRow("12-hour time") << "Time <= #08:14 PM#"
+                                  << "Time <= '20:14:00'";
+    QTest::newRow("date and time") << "x = # 05/03/2002 13:05 #"
+                                   << "x = '2002-05-03 13:05:00'";
     QTest::newRow("hash inside a quoted text") << "Location = 'Lot #4' and Time = # 08:00 #"
                                                << "Location = 'Lot #4' and Time = '08:00:00'";
-    QTest::newRow("hash inside a bracketed name") << "[No#] = 1" << "[No#] = 1";
-    QTest::newRow("no literal") << "select * from Header" << "select * from Header";
-    QTest::newRow("not a date") << "date = # 13/45/2002 #" << "";
-    QTest::newRow("unclosed") << "date = # 01/05/03" << "";
+    QTest::newRow("hash inside a bracketed name") << "[No#] = 1"
+                                                  << "[No#] = 1";
+    QTest::newRow("no literal") << "select * from Header"
+                                << "select * from Header";
+    QTest::newRow("not a date") << "date = # 13/45/2002 #"
+                                << "";
+    QTest::newRow("unclosed") << "date = # 01/05/03"
+                              << "";
 }
 
 void TstDatabase::literalsTranslate()
@@ -149,17 +158,28 @@ void TstDatabase::writesConvert_data()
     QTest::addColumn<QString>("field");
     QTest::addColumn<QString>("text");
     QTest::addColumn<QVariant>("stored"); // invalid: refused
-    QTest::newRow("speed") << "Speed" << "412" << QVariant(412LL);
-    QTest::newRow("speed with blanks") << "Speed" << " 35 " << QVariant(35LL);
-    QTest::newRow("offset with decimals, ties to even") << "Offset" << "34.5" << QVariant(34LL);
-    QTest::newRow("empty speed") << "Speed" << "" << QVariant();
-    QTest::newRow("word as speed") << "Speed" << "fast" << QVariant();
-    QTest::newRow("12-hour time") << "Time" << "01:05 PM" << QVariant(QStringLiteral("13:05:00"));
-    QTest::newRow("midnight") << "Time" << "12:05 AM" << QVariant(QStringLiteral("00:05:00"));
-    QTest::newRow("impossible time") << "Time" << "25:00" << QVariant();
-    QTest::newRow("date") << "Date" << "01/05/03" << QVariant(QStringLiteral("2003-01-05"));
-    QTest::newRow("impossible date") << "Date" << "13/45/2002" << QVariant();
-    QTest::newRow("text as typed") << "Veh_Direction" << " ? " << QVariant(QStringLiteral(" ? "));
+    QTest::newRow("speed") << "Speed"
+                           << "412" << QVariant(412LL);
+    QTest::newRow("speed with blanks") << "Speed"
+                                       << " 35 " << QVariant(35LL);
+    QTest::newRow("offset with decimals, ties to even") << "Offset"
+                                                        << "34.5" << QVariant(34LL);
+    QTest::newRow("empty speed") << "Speed"
+                                 << "" << QVariant();
+    QTest::newRow("word as speed") << "Speed"
+                                   << "fast" << QVariant();
+    QTest::newRow("12-hour time") << "Time"
+                                  << "01:05 PM" << QVariant(QStringLiteral("13:05:00"));
+    QTest::newRow("midnight") << "Time"
+                              << "12:05 AM" << QVariant(QStringLiteral("00:05:00"));
+    QTest::newRow("impossible time") << "Time"
+                                     << "25:00" << QVariant();
+    QTest::newRow("date") << "Date"
+                          << "01/05/03" << QVariant(QStringLiteral("2003-01-05"));
+    QTest::newRow("impossible date") << "Date"
+                                     << "13/45/2002" << QVariant();
+    QTest::newRow("text as typed") << "Veh_Direction"
+                                   << " ? " << QVariant(QStringLiteral(" ? "));
 }
 
 void TstDatabase::writesConvert()
@@ -180,8 +200,9 @@ void TstDatabase::writesConvert()
         return;
     }
     set.update();
-    QCOMPARE(connection.scalar(QStringLiteral("select %1 as v from Veh_Data").arg(field), QStringLiteral("V")),
-             stored);
+    QCOMPARE(
+        connection.scalar(QStringLiteral("select %1 as v from Veh_Data").arg(field), QStringLiteral("V")),
+        stored);
 }
 
 void TstDatabase::timeWrittenAsAmPmMatchesLiteral()
@@ -203,9 +224,11 @@ void TstDatabase::statementLogKeepsCallerTexts()
 {
     Connection connection(m_folder->databasePath());
     const QStringList statements = {
-        QStringLiteral("select count(speed) as TUnder from [Veh_Data] where [Batch_Number] = '050302-A' and Speed <= 35"),
-        QStringLiteral("select count(speed) as TBlock from [Veh_Data] where  [Batch_Number] = 'x' and Time >= # 08:00 # "
-                       "and Time <= # 08:14 # and date = # 05/03/02 # "),
+        QStringLiteral("select count(speed) as TUnder from [Veh_Data] where [Batch_Number] = '050302-A' and "
+                       "Speed <= 35"),
+        QStringLiteral(
+            "select count(speed) as TBlock from [Veh_Data] where  [Batch_Number] = 'x' and Time >= # 08:00 # "
+            "and Time <= # 08:14 # and date = # 05/03/02 # "),
         QStringLiteral("select distinct [Batch_Number] from  Header"),
     };
     connection.scalar(statements[0], QStringLiteral("TUnder"));
@@ -219,14 +242,15 @@ void TstDatabase::apostrophesAreDoubled()
     QCOMPARE(db::escapeText(QStringLiteral("O'Brien's")), QStringLiteral("O''Brien''s"));
     Connection connection(m_folder->databasePath());
     auto agencies = connection.openRecordset(QStringLiteral("select * from Agency"));
-    for (const QString& name : {QStringLiteral("Town Police"), QStringLiteral("O'Brien County"),
-                                QStringLiteral("x' or '1'='1")}) {
+    for (const QString& name :
+         {QStringLiteral("Town Police"), QStringLiteral("O'Brien County"), QStringLiteral("x' or '1'='1")}) {
         agencies.addNew();
         agencies.setValue(QStringLiteral("admin_agency"), name);
         agencies.update();
     }
     for (const QString& name : {QStringLiteral("O'Brien County"), QStringLiteral("x' or '1'='1")}) {
-        QVERIFY(agencies.findFirst(QStringLiteral("[admin_agency] = '") + db::escapeText(name) + QLatin1Char('\'')));
+        QVERIFY(agencies.findFirst(QStringLiteral("[admin_agency] = '") + db::escapeText(name) +
+                                   QLatin1Char('\'')));
         QCOMPARE(agencies.text(QStringLiteral("Admin_Agency")), name);
     }
     const QString count = QStringLiteral("select count(*) as N from Agency where [Admin_Agency] = '%1'")
@@ -284,8 +308,9 @@ void TstDatabase::recordsetWalks()
     set.edit();
     set.setValue(QStringLiteral("cHourTotal"), QStringLiteral("edited"));
     set.update();
-    QCOMPARE(connection.scalar(QStringLiteral("select cHourTotal as t from Breakdown where cCount = '700'"),
-                               QStringLiteral("t"))
+    QCOMPARE(connection
+                 .scalar(QStringLiteral("select cHourTotal as t from Breakdown where cCount = '700'"),
+                         QStringLiteral("t"))
                  .toString(),
              QStringLiteral("edited"));
 }
@@ -297,8 +322,8 @@ void TstDatabase::deleteWhileWalking()
         db::Transaction transaction(connection);
         auto set = connection.openRecordset(QStringLiteral("select * from Veh_Data"));
         for (int i = 0; i < 1200; ++i)
-            addVehicle(set, i % 3 == 0 ? QStringLiteral("B") : QStringLiteral("A"), i, QStringLiteral("08:00"),
-                       QStringLiteral("05/03/02"));
+            addVehicle(set, i % 3 == 0 ? QStringLiteral("B") : QStringLiteral("A"), i,
+                       QStringLiteral("08:00"), QStringLiteral("05/03/02"));
         transaction.commit();
     }
     // Walk from the first row to the end deleting one batch, the way a
@@ -314,8 +339,9 @@ void TstDatabase::deleteWhileWalking()
     }
     QCOMPARE(seen, 1200);
     QCOMPARE(set.recordCount(), 800);
-    QCOMPARE(connection.scalar(QStringLiteral("select count(*) as n from Veh_Data where Batch_Number = 'B'"),
-                               QStringLiteral("n"))
+    QCOMPARE(connection
+                 .scalar(QStringLiteral("select count(*) as n from Veh_Data where Batch_Number = 'B'"),
+                         QStringLiteral("n"))
                  .toInt(),
              0);
     set.moveFirst();

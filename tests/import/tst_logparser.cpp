@@ -20,9 +20,10 @@ struct Parsed {
 Parsed parse(const QByteArray& buffer)
 {
     Parsed parsed{false, {}};
-    const auto result = import::parseVehicles(buffer, [&](QByteArrayView o, QByteArrayView d, QByteArrayView s) {
-        parsed.triples.append({o.toByteArray(), d.toByteArray(), s.toByteArray()});
-    });
+    const auto result =
+        import::parseVehicles(buffer, [&](QByteArrayView o, QByteArrayView d, QByteArrayView s) {
+            parsed.triples.append({o.toByteArray(), d.toByteArray(), s.toByteArray()});
+        });
     parsed.ok = result.ok;
     if (result.vehicles != parsed.triples.size())
         parsed.ok = false;
@@ -65,12 +66,13 @@ void TstLogParser::endMarking_data()
     const QByteArray filler(250, 'x');
     QTest::newRow("four nearest the end, last character excluded")
         << filler + "1,+,30,2,-,31,3,?,32,4,+,33,5,+" << filler + "1,*,30,2,*,31,3,*,32,4,*,33,5,+";
-    QTest::newRow("a star in the last 200 leaves two")
-        << filler + "*,1,+,30,2,-,31,3,?,32,4,+,33,\r\n" << filler + "*,1,+,30,2,-,31,3,*,32,4,*,33,\r\n";
+    QTest::newRow("a star in the last 200 leaves two") << filler + "*,1,+,30,2,-,31,3,?,32,4,+,33,\r\n"
+                                                       << filler + "*,1,+,30,2,-,31,3,*,32,4,*,33,\r\n";
     QTest::newRow("star just outside the last 200 counts for nothing")
-        << "*" + QByteArray(199, 'x') + "+,-,?,+,-,\r\n" << "*" + QByteArray(199, 'x') + "+,*,*,*,*,\r\n";
-    QTest::newRow("long buffer with few directions marks what it finds")
-        << "+" + filler + "-,\r\n" << "+" + filler + "*,\r\n";
+        << "*" + QByteArray(199, 'x') + "+,-,?,+,-,\r\n"
+        << "*" + QByteArray(199, 'x') + "+,*,*,*,*,\r\n";
+    QTest::newRow("long buffer with few directions marks what it finds") << "+" + filler + "-,\r\n"
+                                                                         << "+" + filler + "*,\r\n";
     QTest::newRow("short buffer, enough directions") << QByteArray("+-?+-,") << QByteArray("+****,");
     QTest::newRow("short buffer, fourth mark at position 1") << QByteArray("+-?+,") << QByteArray("****,");
     QTest::newRow("too short for the walk") << QByteArray("-?+,") << QByteArray();
@@ -96,13 +98,14 @@ void TstLogParser::headerFields_data()
     header.startHour = 8;
     header.startMinute = 12;
     const QByteArray log = loggen::writeLog(header, {{0, '+', 30}});
-    QTest::newRow("generated log")
-        << log << QStringList{"00415", "05", "03", "02", "08", "12", "035", "080", "045"};
+    QTest::newRow("generated log") << log
+                                   << QStringList{"00415", "05", "03", "02", "08", "12", "035", "080", "045"};
     QTest::newRow("header ends inside the cut-off")
         << log.left(112) << QStringList{"00415", "05", "03", "02", "08", "12", "035", "08", ""};
     QTest::newRow("header ends before the posted speed")
         << log.left(60) << QStringList{"00415", "05", "03", "02", "08", "12", "", "", ""};
-    QTest::newRow("nothing but a location code") << QByteArray("SITE CODE 123") << QStringList{"123", "", "", "", "", "", "", "", ""};
+    QTest::newRow("nothing but a location code")
+        << QByteArray("SITE CODE 123") << QStringList{"123", "", "", "", "", "", "", "", ""};
 }
 
 void TstLogParser::headerFields()
@@ -110,7 +113,8 @@ void TstLogParser::headerFields()
     QFETCH(QByteArray, buffer);
     QFETCH(QStringList, fields);
     const import::HeaderFields h = import::readHeaderFields(buffer);
-    QCOMPARE((QStringList{h.locationCode, h.month, h.day, h.year, h.hour, h.minute, h.postedSpeed, h.cutoff, h.alarm}),
+    QCOMPARE((QStringList{h.locationCode, h.month, h.day, h.year, h.hour, h.minute, h.postedSpeed, h.cutoff,
+                          h.alarm}),
              fields);
     QCOMPARE(h.dateStem(), fields[1] + fields[2] + fields[3]);
     QCOMPARE(h.startDate(), fields[1] + "/" + fields[2] + "/20" + fields[3]);
@@ -153,7 +157,8 @@ void TstLogParser::vehicleRecords_data()
     QTest::newRow("empty offset and direction fields skipped")
         << QByteArray("H*DATA:,1,,+,30,,2,-,31,+++**") << true << triples("1/+/30 2/-/31");
     QTest::newRow("empty speed completes the triple")
-        << QByteArray("H*DATA:1,+,,2,-,31,+++**") << true << QList<QByteArrayList>{{"1", "+", ""}, {"2", "-", "31"}};
+        << QByteArray("H*DATA:1,+,,2,-,31,+++**") << true
+        << QList<QByteArrayList>{{"1", "+", ""}, {"2", "-", "31"}};
     QTest::newRow("blanks taken as they are")
         << QByteArray("H*DATA: 1, +,30 ,+++**") << true << QList<QByteArrayList>{{" 1", " +", "30 "}};
     QTest::newRow("last vehicle without its comma is lost")
@@ -161,7 +166,8 @@ void TstLogParser::vehicleRecords_data()
     QTest::newRow("no vehicle at all") << QByteArray("H*DATA:+++**") << true << Triples();
     QTest::newRow("too few plus signs before the mark")
         << QByteArray("H*DATA:1,-,30,2,+,31,3,*,32,") << false << Triples();
-    QTest::newRow("no end mark after the header") << QByteArray("H*DATA:1,+,30,2,+,31,3,+,32,") << false << Triples();
+    QTest::newRow("no end mark after the header")
+        << QByteArray("H*DATA:1,+,30,2,+,31,3,+,32,") << false << Triples();
     QTest::newRow("no star at all") << QByteArray("1,+,30,2,+,31,3,+,32,") << false << Triples();
     QTest::newRow("empty") << QByteArray() << false << Triples();
 }
@@ -208,9 +214,10 @@ void TstLogParser::generatedLogsSurvive()
             buffer += "\r\n"; // saved with its line break, then loaded
     }
     std::vector<loggen::Vehicle> read;
-    const auto result = import::parseVehicles(buffer, [&](QByteArrayView o, QByteArrayView d, QByteArrayView s) {
-        read.push_back({o.toLongLong(), d.front(), s.toInt()});
-    });
+    const auto result =
+        import::parseVehicles(buffer, [&](QByteArrayView o, QByteArrayView d, QByteArrayView s) {
+            read.push_back({o.toLongLong(), d.front(), s.toInt()});
+        });
     QVERIFY(result.ok);
     QVERIFY(read == vehicles);
 }
@@ -223,7 +230,8 @@ void TstLogParser::anyInputIsSafe()
     QRandomGenerator random(20261205);
     loggen::LogHeader header;
     header.startDate = QDate(2026, 5, 3);
-    const QByteArray log = loggen::writeLog(header, loggen::generateVehicles(loggen::profileForHeader(header)));
+    const QByteArray log =
+        loggen::writeLog(header, loggen::generateVehicles(loggen::profileForHeader(header)));
     static const char alphabet[] = "0123456789,+-?*\r\n ";
     for (int i = 0; i < 4000; ++i) {
         QByteArray buffer;

@@ -22,7 +22,8 @@ QString TempProgramFolder::filePath(const QString& name) const
     return QDir(m_dir.path()).filePath(name);
 }
 
-ui::Messages::Answer RecordingMessages::ask(const QString& text, const QString& title, Buttons buttons, Icon icon)
+ui::Messages::Answer RecordingMessages::ask(const QString& text, const QString& title, Buttons buttons,
+                                            Icon icon)
 {
     m_shown.push_back({text, title, buttons, icon});
     if (!m_answers.empty()) {

@@ -169,12 +169,30 @@ void TstFormats::formatTexts_data()
     QTest::addColumn<QString>("asDate");
     QTest::addColumn<QString>("asTimeAmPm");
     QTest::addColumn<QString>("asTime24");
-    QTest::newRow("24-hour time") << "14:30" << "12/30/99" << "02:30 PM" << "14:30";
-    QTest::newRow("12-hour time") << "08:12 AM" << "12/30/99" << "08:12 AM" << "08:12";
-    QTest::newRow("date") << "05/03/2002" << "05/03/02" << "12:00 AM" << "00:00";
-    QTest::newRow("date and time") << "05/03/2002 13:05" << "05/03/02" << "01:05 PM" << "13:05";
-    QTest::newRow("not a date comes back") << "abc" << "abc" << "abc" << "abc";
-    QTest::newRow("empty comes back") << "" << "" << "" << "";
+    QTest::newRow("24-hour time") << "14:30"
+                                  << "12/30/99"
+                                  << "02:30 PM"
+                                  << "14:30";
+    QTest::newRow("12-hour time") << "08:12 AM"
+                                  << "12/30/99"
+                                  << "08:12 AM"
+                                  << "08:12";
+    QTest::newRow("date") << "05/03/2002"
+                          << "05/03/02"
+                          << "12:00 AM"
+                          << "00:00";
+    QTest::newRow("date and time") << "05/03/2002 13:05"
+                                   << "05/03/02"
+                                   << "01:05 PM"
+                                   << "13:05";
+    QTest::newRow("not a date comes back") << "abc"
+                                           << "abc"
+                                           << "abc"
+                                           << "abc";
+    QTest::newRow("empty comes back") << ""
+                                      << ""
+                                      << ""
+                                      << "";
 }
 
 void TstFormats::formatTexts()

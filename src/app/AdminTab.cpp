@@ -1,0 +1,258 @@
+#include "app/AdminTab.h"
+
+#include "app/BoundViews.h"
+#include "db/widgets/FieldBinding.h"
+#include "ui/Style.h"
+
+#include <QComboBox>
+#include <QFormLayout>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QStyle>
+#include <QVBoxLayout>
+
+namespace pelmor::app {
+namespace {
+
+// One width for the stand-alone buttons of the tab.
+constexpr int kButtonWidth = 150;
+
+// The controls of one name list: the agencies or the officers.
+struct NameList {
+    QLineEdit* name;
+    QPushButton* refresh;
+    QListWidget* list;
+    QPushButton* add;
+    QPushButton* remove;
+};
+
+// Builds one side of the lists frame in `column` of `grid`: caption, the name
+// box bound to the view's name field with its refresh button, the list, and
+// the add and delete buttons. `noun` names the controls ("Agency" gives
+// "AgencyName", "RefreshAgency", "AgencyList", "AddAgency", "DeleteAgency").
+NameList addNameList(QGridLayout* grid, int column, const QString& caption, const QString& noun,
+                     db::RecordView* view, const QString& field)
+{
+    QWidget* frame = grid->parentWidget();
+    grid->addWidget(ui::makeCaption(caption, frame, noun + QStringLiteral("Caption")), 0, column);
+
+    NameList side{};
+    side.name = ui::makeTextBox(noun + QStringLiteral("Name"), frame);
+    side.name->setToolTip(QStringLiteral("The %1 name printed on reports").arg(noun.toLower()));
+    db::FieldBinding::bind(view, side.name, field);
+
+    side.refresh = ui::makeButton(QString(), QStringLiteral("Refresh") + noun, frame);
+    side.refresh->setIcon(frame->style()->standardIcon(QStyle::SP_BrowserReload));
+    side.refresh->setToolTip(QStringLiteral("Save the name and refresh the list"));
+    side.refresh->setFixedWidth(34);
+    auto* nameRow = new QHBoxLayout;
+    nameRow->setSpacing(4);
+    nameRow->addWidget(side.name, 1);
+    nameRow->addWidget(side.refresh);
+    grid->addLayout(nameRow, 1, column);
+
+    side.list = new QListWidget(frame);
+    side.list->setObjectName(noun + QStringLiteral("List"));
+    side.list->setToolTip(QStringLiteral("Click a name to choose it"));
+    grid->addWidget(side.list, 2, column);
+
+    side.add = ui::makeButton(QStringLiteral("Add ") + noun, QStringLiteral("Add") + noun, frame);
+    side.remove = ui::makeButton(QStringLiteral("Delete ") + noun, QStringLiteral("Delete") + noun, frame);
+    // Deleting needs a name clicked in the list first.
+    side.remove->setEnabled(false);
+    auto* buttonRow = new QHBoxLayout;
+    buttonRow->setSpacing(6);
+    buttonRow->addWidget(side.add, 1);
+    buttonRow->addWidget(side.remove, 1);
+    grid->addLayout(buttonRow, 3, column);
+    return side;
+}
+
+struct SetupInput {
+    const char* name;
+    const char* caption;
+};
+
+// The field sheet inputs in the order of the sheet, with their captions.
+constexpr SetupInput kSetupInputs[] = {
+    {"SetID", "Trailer ID"},
+    {"SetCode", "Batch Number"},
+    {"SetTime", "Survey Start Time"},
+    {"SetDate", "Survey Start Date"},
+    {"SetLocation", "Survey Location"},
+    {"SetDirection", "Direction of Travel"},
+    {"SetZone", "Zone"},
+    {"SetLimit", "Posted Speed Limit"},
+    {"SetMin", "Minimum Radar Set"},
+    {"SetMax", "Maximum Radar Set"},
+    {"SetAlarm", "High Speed Alarm"},
+    {"SetCutoff", "High Speed Cut Off"},
+    {"SetName", "Survey Performed By:"},
+};
+
+QStringList trailerLetters()
+{
+    QStringList letters;
+    for (char letter = 'A'; letter <= 'Z'; ++letter)
+        letters << QString(QLatin1Char(letter));
+    return letters;
+}
+
+QWidget* makeSetupInput(const QString& name, QWidget* parent)
+{
+    if (name == QLatin1String("SetID"))
+        return ui::makeList(name, trailerLetters(), true, parent); // shows "A"
+    if (name == QLatin1String("SetDirection") || name == QLatin1String("SetZone")) {
+        const QStringList items =
+            name == QLatin1String("SetDirection")
+                ? QStringList{QStringLiteral("North"), QStringLiteral("North East"),
+                              QStringLiteral("East"),  QStringLiteral("South East"),
+                              QStringLiteral("South"), QStringLiteral("South West"),
+                              QStringLiteral("West"),  QStringLiteral("NW")}
+                : QStringList{QStringLiteral("School"),      QStringLiteral("Highway"),
+                              QStringLiteral("Railroad"),    QStringLiteral("Construction"),
+                              QStringLiteral("Residential"), QStringLiteral("Church"),
+                              QStringLiteral("Interstate"),  QStringLiteral("Hospital"),
+                              QStringLiteral("Commercial"),  QStringLiteral("Airport"),
+                              QStringLiteral("Parks & Rec")};
+        QComboBox* list = ui::makeList(name, items, true, parent);
+        list->setCurrentIndex(-1); // nothing chosen until the user picks or types
+        return list;
+    }
+    QLineEdit* box = ui::makeTextBox(name, parent);
+    // The radar's measuring range is fixed by the sign; it is printed as set here.
+    if (name == QLatin1String("SetMin"))
+        box->setText(QStringLiteral("5"));
+    else if (name == QLatin1String("SetMax"))
+        box->setText(QStringLiteral("200"));
+    return box;
+}
+
+} // namespace
+
+AdminTab::AdminTab(BoundViews& views, QWidget* parent)
+    : QWidget(parent)
+{
+    setObjectName(QStringLiteral("AdminTab"));
+
+    auto* outer = new QHBoxLayout(this);
+    outer->setContentsMargins(12, 10, 12, 10);
+    outer->setSpacing(16);
+
+    auto* left = new QVBoxLayout;
+    left->setSpacing(10);
+    left->addWidget(buildListsFrame(views), 1);
+
+    auto* database = ui::makeFrame(QStringLiteral("Database"), QStringLiteral("DatabaseFrame"), this);
+    auto* databaseLayout = new QHBoxLayout(database);
+    databaseLayout->addWidget(
+        ui::makeNote(QStringLiteral("Back up, repair, replace or restore the survey database, "
+                                    "or delete surveys."),
+                     database, QStringLiteral("DatabaseNote")),
+        1);
+    m_databaseManagement =
+        ui::makeButton(QStringLiteral("Database Management"), QStringLiteral("DatabaseManagement"), database);
+    m_databaseManagement->setMinimumWidth(kButtonWidth);
+    databaseLayout->addWidget(m_databaseManagement, 0, Qt::AlignVCenter);
+    left->addWidget(database);
+
+    auto* leftButtons = new QHBoxLayout;
+    leftButtons->addStretch(1);
+    leftButtons->addWidget(makeCloseButton(QStringLiteral("Close")));
+    left->addLayout(leftButtons);
+    outer->addLayout(left, 1);
+
+    auto* right = new QVBoxLayout;
+    right->setSpacing(10);
+    right->addWidget(buildFieldSetupFrame(), 1);
+    auto* rightButtons = new QHBoxLayout;
+    rightButtons->addStretch(1);
+    rightButtons->addWidget(makeCloseButton(QStringLiteral("Close2")));
+    right->addLayout(rightButtons);
+    outer->addLayout(right, 1);
+}
+
+QGroupBox* AdminTab::buildListsFrame(BoundViews& views)
+{
+    auto* frame =
+        ui::makeFrame(QStringLiteral("Report Headings and Signatures"), QStringLiteral("NamesFrame"), this);
+    auto* grid = new QGridLayout(frame);
+    grid->setHorizontalSpacing(16);
+    grid->setVerticalSpacing(6);
+
+    const NameList agency =
+        addNameList(grid, 0, QStringLiteral("Agency (Report Headings)"), QStringLiteral("Agency"),
+                    views.data4(), QStringLiteral("Admin_Agency"));
+    m_agencyName = agency.name;
+    m_refreshAgency = agency.refresh;
+    m_agencyList = agency.list;
+    m_addAgency = agency.add;
+    m_deleteAgency = agency.remove;
+
+    const NameList officer =
+        addNameList(grid, 1, QStringLiteral("Officer (Preparing Reports)"), QStringLiteral("Officer"),
+                    views.data5(), QStringLiteral("Admin_Officer"));
+    m_officerName = officer.name;
+    m_refreshOfficer = officer.refresh;
+    m_officerList = officer.list;
+    m_addOfficer = officer.add;
+    m_deleteOfficer = officer.remove;
+
+    grid->setColumnStretch(0, 1);
+    grid->setColumnStretch(1, 1);
+    grid->setRowStretch(2, 1);
+    return frame;
+}
+
+QGroupBox* AdminTab::buildFieldSetupFrame()
+{
+    auto* frame = ui::makeFrame(QStringLiteral("Field Setup Sheet"), QStringLiteral("FieldSetupFrame"), this);
+    auto* layout = new QVBoxLayout(frame);
+    layout->setSpacing(10);
+    layout->addWidget(ui::makeNote(QStringLiteral("The sheet goes out with the sign. Print it "
+                                                  "filled in with the values below, or blank "
+                                                  "to fill in by hand at the site."),
+                                   frame, QStringLiteral("FieldSetupNote")));
+
+    auto* form = new QFormLayout;
+    form->setLabelAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    form->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
+    form->setHorizontalSpacing(10);
+    form->setVerticalSpacing(9);
+    for (const SetupInput& input : kSetupInputs) {
+        const QString name = QLatin1String(input.name);
+        form->addRow(ui::makeCaption(QLatin1String(input.caption), frame, name + QStringLiteral("Caption")),
+                     makeSetupInput(name, frame));
+    }
+    layout->addLayout(form);
+    layout->addSpacing(6);
+
+    m_printFilledForm =
+        ui::makeButton(QStringLiteral("Print Filled In Form"), QStringLiteral("Command19"), frame);
+    m_printBlankForm = ui::makeButton(QStringLiteral("Print Blank Form"), QStringLiteral("Command20"), frame);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    for (QPushButton* button : {m_printFilledForm, m_printBlankForm}) {
+        button->setMinimumWidth(kButtonWidth);
+        buttons->addWidget(button);
+    }
+    layout->addLayout(buttons);
+    layout->addStretch(1);
+    return frame;
+}
+
+QPushButton* AdminTab::makeCloseButton(const QString& objectName)
+{
+    QPushButton* close = ui::makeButton(QStringLiteral("Close"), objectName, this);
+    close->setMinimumWidth(kButtonWidth);
+    close->setToolTip(QStringLiteral("End the program"));
+    connect(close, &QPushButton::clicked, this, &AdminTab::closeRequested);
+    return close;
+}
+
+} // namespace pelmor::app

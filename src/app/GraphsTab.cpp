@@ -1,0 +1,194 @@
+#include "app/GraphsTab.h"
+
+#include "app/BoundViews.h"
+#include "ui/Style.h"
+
+#include <QEvent>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPixmap>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTableView>
+#include <QVBoxLayout>
+
+namespace pelmor::app {
+namespace {
+
+// Width of the left-hand column of buttons.
+constexpr int kPanelWidth = 254;
+
+// A hidden widget keeps its place in the layout, so the buttons beside it do
+// not shift when it is shown or hidden.
+void keepRoomWhenHidden(QWidget* widget)
+{
+    QSizePolicy policy = widget->sizePolicy();
+    policy.setRetainSizeWhenHidden(true);
+    widget->setSizePolicy(policy);
+}
+
+// The small pointer beside the graph button whose graph is on show.
+QLabel* makeMarker(const QString& objectName, QWidget* parent)
+{
+    auto* marker = new QLabel(QStringLiteral("\u25C4"), parent);
+    marker->setObjectName(objectName);
+    marker->setStyleSheet(QStringLiteral("color: #c0392b; font-size: 13pt; font-weight: bold;"));
+    marker->setFixedWidth(20);
+    marker->setAlignment(Qt::AlignCenter);
+    marker->setToolTip(QStringLiteral("The graph on show"));
+    keepRoomWhenHidden(marker);
+    return marker;
+}
+
+} // namespace
+
+GraphsTab::GraphsTab(BoundViews& views, QWidget* parent)
+    : QWidget(parent)
+{
+    // The flow grid gets its rows from the breakdown view later; the tab
+    // itself shows no stored field.
+    Q_UNUSED(views);
+    setObjectName(QStringLiteral("GraphsTab"));
+
+    auto* outer = new QHBoxLayout(this);
+    outer->setContentsMargins(12, 10, 12, 10);
+    outer->setSpacing(14);
+    outer->addWidget(buildButtonPanel());
+
+    // The grid and the graph take turns on the right; the area keeps its
+    // size while both are hidden.
+    auto* display = new QWidget(this);
+    display->setObjectName(QStringLiteral("DisplayArea"));
+    display->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    auto* displayLayout = new QVBoxLayout(display);
+    displayLayout->setContentsMargins(0, 0, 0, 0);
+
+    m_gridFrame = ui::makeFrame(QString(), QStringLiteral("GridFrame"), display);
+    auto* gridLayout = new QVBoxLayout(m_gridFrame);
+    m_flowGrid = new QTableView(m_gridFrame);
+    m_flowGrid->setObjectName(QStringLiteral("FlowGrid"));
+    m_flowGrid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_flowGrid->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_flowGrid->setAlternatingRowColors(true);
+    m_flowGrid->verticalHeader()->hide();
+    m_flowGrid->horizontalHeader()->setHighlightSections(false);
+    gridLayout->addWidget(m_flowGrid);
+    displayLayout->addWidget(m_gridFrame);
+
+    m_graphFrame = ui::makeFrame(QString(), QStringLiteral("GraphFrame"), display);
+    auto* graphLayout = new QVBoxLayout(m_graphFrame);
+    m_graphArea = new QLabel(m_graphFrame);
+    m_graphArea->setObjectName(QStringLiteral("GraphArea"));
+    m_graphArea->setAlignment(Qt::AlignCenter);
+    m_graphArea->setStyleSheet(QStringLiteral("background: white;"));
+    // The image follows the area's size, never the other way round.
+    m_graphArea->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
+    m_graphArea->setMinimumSize(1, 1);
+    m_graphArea->installEventFilter(this);
+    graphLayout->addWidget(m_graphArea);
+    displayLayout->addWidget(m_graphFrame);
+
+    outer->addWidget(display, 1);
+
+    m_gridFrame->hide();
+    m_graphFrame->hide();
+}
+
+QWidget* GraphsTab::buildButtonPanel()
+{
+    auto* panel = new QWidget(this);
+    panel->setObjectName(QStringLiteral("GraphButtonPanel"));
+    panel->setFixedWidth(kPanelWidth);
+    // Everything stands in the first column; the second holds the markers
+    // beside the graph buttons, so every control of the panel is as wide.
+    auto* column = new QGridLayout(panel);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setHorizontalSpacing(4);
+    column->setVerticalSpacing(8);
+    column->setColumnMinimumWidth(1, 20);
+    int row = 0;
+
+    column->addWidget(ui::makeNote(QStringLiteral("Click to choose type of graph wanted. Data "
+                                                  "taken from \"Process Data\" Tab"),
+                                   panel, QStringLiteral("GraphHint")),
+                      row++, 0, 1, 2);
+    column->setRowMinimumHeight(row++, 4);
+
+    m_percentileGraph =
+        ui::makeButton(QStringLiteral("85th Percentile"), QStringLiteral("PercentileGraph"), panel);
+    m_trafficVolume =
+        ui::makeButton(QStringLiteral("Traffic Volume"), QStringLiteral("TrafficVolume"), panel);
+    m_timeVolume = ui::makeButton(QStringLiteral("Time / Volume"), QStringLiteral("TimeVolume"), panel);
+    QPushButton* const graphButtons[] = {m_percentileGraph, m_trafficVolume, m_timeVolume};
+    for (int i = 0; i < 3; ++i) {
+        QLabel* marker = makeMarker(QStringLiteral("GraphType%1").arg(i + 1), panel);
+        m_markers[static_cast<size_t>(i)] = marker;
+        column->addWidget(graphButtons[i], row, 0);
+        column->addWidget(marker, row++, 1);
+        marker->hide();
+    }
+    column->setRowMinimumHeight(row++, 6);
+
+    m_quarterHourFlow =
+        ui::makeButton(QStringLiteral("15 Min Traffic Flow"), QStringLiteral("QuarterHourFlow"), panel);
+    m_hourFlow = ui::makeButton(QStringLiteral("HourTraffic Flow"), QStringLiteral("HourFlow"), panel);
+    column->addWidget(m_quarterHourFlow, row++, 0);
+    column->addWidget(m_hourFlow, row++, 0);
+    column->setRowMinimumHeight(row++, 10);
+
+    auto* printerMode =
+        ui::makeFrame(QStringLiteral("Printer Mode"), QStringLiteral("PrinterModeFrame"), panel);
+    printerMode->setToolTip(QStringLiteral("The colours the graphs are drawn in"));
+    auto* modeLayout = new QVBoxLayout(printerMode);
+    m_blackAndWhite = new QRadioButton(QStringLiteral("Laser (B&&W)"), printerMode);
+    m_blackAndWhite->setObjectName(QStringLiteral("PrinterBW"));
+    m_colour = new QRadioButton(QStringLiteral("Color Printer"), printerMode);
+    m_colour->setObjectName(QStringLiteral("PrinterColor"));
+    m_colour->setChecked(true);
+    modeLayout->addWidget(m_blackAndWhite);
+    modeLayout->addWidget(m_colour);
+    column->addWidget(printerMode, row++, 0);
+
+    m_printGraph = ui::makeButton(QStringLiteral("Print Graph /Chart"), QStringLiteral("Command12"), panel);
+    column->addWidget(m_printGraph, row++, 0);
+    column->setRowStretch(row++, 1);
+
+    auto* close = ui::makeButton(QStringLiteral("Close"), QStringLiteral("Close"), panel);
+    close->setToolTip(QStringLiteral("End the program"));
+    connect(close, &QPushButton::clicked, this, &GraphsTab::closeRequested);
+    column->addWidget(close, row, 0);
+    return panel;
+}
+
+bool GraphsTab::isBlackAndWhite() const
+{
+    return m_blackAndWhite->isChecked();
+}
+
+void GraphsTab::setGraphImage(const QImage& image)
+{
+    m_graphImage = image;
+    showScaledGraph();
+}
+
+void GraphsTab::showScaledGraph()
+{
+    if (m_graphImage.isNull()) {
+        m_graphArea->clear();
+        return;
+    }
+    m_graphArea->setPixmap(QPixmap::fromImage(
+        m_graphImage.scaled(m_graphArea->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation)));
+}
+
+bool GraphsTab::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_graphArea && event->type() == QEvent::Resize)
+        showScaledGraph();
+    return QWidget::eventFilter(watched, event);
+}
+
+} // namespace pelmor::app

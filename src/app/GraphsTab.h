@@ -1,0 +1,78 @@
+#pragma once
+
+#include <QImage>
+#include <QWidget>
+
+#include <array>
+
+class QGroupBox;
+class QLabel;
+class QPushButton;
+class QRadioButton;
+class QTableView;
+
+namespace pelmor::app {
+
+class BoundViews;
+
+// The "View Graphs" tab: the buttons that draw the speed graphs or break the
+// traffic down into time bins, the printer mode the graphs are drawn for,
+// "Print Graph /Chart", and the two display areas (the flow grid and the
+// graph), which start hidden and share the right-hand side of the tab.
+class GraphsTab : public QWidget {
+    Q_OBJECT
+public:
+    GraphsTab(BoundViews& views, QWidget* parent = nullptr);
+
+    QPushButton* percentileGraphButton() const { return m_percentileGraph; }
+    QPushButton* trafficVolumeButton() const { return m_trafficVolume; }
+    QPushButton* timeVolumeButton() const { return m_timeVolume; }
+    QPushButton* quarterHourFlowButton() const { return m_quarterHourFlow; }
+    QPushButton* hourFlowButton() const { return m_hourFlow; }
+    QPushButton* printGraphButton() const { return m_printGraph; }
+
+    // The marker beside graph button 1, 2 or 3 ("GraphType1" .. "GraphType3").
+    QLabel* graphTypeMarker(int number) const { return m_markers.at(static_cast<size_t>(number - 1)); }
+
+    QRadioButton* blackAndWhiteButton() const { return m_blackAndWhite; }
+    QRadioButton* colourButton() const { return m_colour; }
+    // True while "Laser (B&W)" is the chosen printer mode.
+    bool isBlackAndWhite() const;
+
+    QGroupBox* gridFrame() const { return m_gridFrame; }
+    QGroupBox* graphFrame() const { return m_graphFrame; }
+    QTableView* flowGrid() const { return m_flowGrid; }
+    QLabel* graphArea() const { return m_graphArea; }
+
+    // Shows a drawn graph in the graph area, scaled to fit it with its
+    // proportions kept, and again whenever the area changes size.
+    void setGraphImage(const QImage& image);
+    const QImage& graphImage() const { return m_graphImage; }
+
+Q_SIGNALS:
+    void closeRequested();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    QWidget* buildButtonPanel();
+    void showScaledGraph();
+
+    QPushButton* m_percentileGraph = nullptr;
+    QPushButton* m_trafficVolume = nullptr;
+    QPushButton* m_timeVolume = nullptr;
+    QPushButton* m_quarterHourFlow = nullptr;
+    QPushButton* m_hourFlow = nullptr;
+    QPushButton* m_printGraph = nullptr;
+    std::array<QLabel*, 3> m_markers{};
+    QRadioButton* m_blackAndWhite = nullptr;
+    QRadioButton* m_colour = nullptr;
+    QGroupBox* m_gridFrame = nullptr;
+    QGroupBox* m_graphFrame = nullptr;
+    QTableView* m_flowGrid = nullptr;
+    QLabel* m_graphArea = nullptr;
+    QImage m_graphImage;
+};
+
+} // namespace pelmor::app

@@ -1,0 +1,296 @@
+#include "app/ImportTab.h"
+
+#include "acquisition/SerialDownload.h"
+#include "acquisition/widgets/DownloadPanels.h"
+#include "acquisition/widgets/LoadDataFile.h"
+#include "acquisition/widgets/PortChoicePanel.h"
+#include "app/AppState.h"
+#include "app/BoundViews.h"
+#include "db/widgets/FieldBinding.h"
+#include "import/LogParser.h"
+#include "import/widgets/CorrectionPanel.h"
+#include "import/widgets/HeaderPanel.h"
+#include "import/widgets/RawTextView.h"
+#include "ui/BusyCursor.h"
+#include "ui/Messages.h"
+#include "ui/Style.h"
+
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace pelmor::app {
+
+ImportTab::ImportTab(AppState& state, BoundViews& views, ui::Messages& messages, QWidget* parent)
+    : QWidget(parent)
+    , m_state(state)
+    , m_messages(messages)
+    , m_serial(std::make_unique<acquisition::SerialDownload>(state.downloadBuffer, state.portDevice))
+    , m_fileWindow(
+          std::make_unique<acquisition::LoadDataFile>(state.programFolder, state.downloadBuffer, messages))
+{
+    setObjectName(QStringLiteral("ImportTab"));
+
+    m_portChoice = new acquisition::PortChoicePanel(this);
+    m_savedFile = new acquisition::SavedFilePanel(this);
+    m_processing = new acquisition::ProcessingPanel(this);
+    m_progress = new acquisition::ProgressPanel(this);
+    m_rawText = new import::RawTextView(this);
+    m_rawText->setObjectName(QStringLiteral("RawText"));
+    m_header = new import::HeaderPanel(views.data7(), this);
+    m_header->setFixedWidth(400);
+    m_correction = new import::CorrectionPanel(*m_header, this);
+    m_saveRawData = ui::makeButton(tr("Save this raw data file as..."), QStringLiteral("SaveRawData"), this);
+    buildSummaryLabels(views);
+
+    QLabel* revision = ui::makeCaption(QStringLiteral(" Rev 2.0.1"), this, QStringLiteral("Revision"));
+    QLabel* title = ui::makeHeading(tr("Sign Data Import and Pre-Process to Database"), this,
+                                    QStringLiteral("ImportTitle"));
+    auto* titleRow = new QHBoxLayout;
+    titleRow->addWidget(title);
+    titleRow->addStretch(1);
+    titleRow->addWidget(revision);
+
+    // The panels come and go as the user moves through a download; the ones
+    // that start a download stay a readable width, centred.
+    constexpr int kPanelWidth = 640;
+    m_portChoice->setMaximumWidth(kPanelWidth);
+    m_savedFile->setMaximumWidth(kPanelWidth);
+    auto* downloadRow = new QHBoxLayout;
+    downloadRow->addWidget(m_processing, 4);
+    downloadRow->addWidget(m_progress, 1);
+
+    auto centred = [](QWidget* panel) {
+        auto* row = new QHBoxLayout;
+        row->addStretch(1);
+        row->addWidget(panel, 3);
+        row->addStretch(1);
+        return row;
+    };
+    auto* left = new QVBoxLayout;
+    left->addLayout(centred(m_portChoice));
+    left->addLayout(centred(m_savedFile));
+    left->addLayout(downloadRow);
+    left->addWidget(m_correction);
+    left->addWidget(m_rawText, 100);
+    left->addWidget(m_saveRawData, 0, Qt::AlignLeft);
+    left->addStretch(1);
+
+    auto* body = new QHBoxLayout;
+    body->addLayout(left, 1);
+    body->addWidget(m_header);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(titleRow);
+    layout->addLayout(body, 1);
+    layout->addWidget(m_summaryLabels);
+
+    // Start state: only the two ways of getting a download are on show.
+    for (QWidget* w : {static_cast<QWidget*>(m_processing), static_cast<QWidget*>(m_progress),
+                       static_cast<QWidget*>(m_header), static_cast<QWidget*>(m_correction),
+                       static_cast<QWidget*>(m_rawText), static_cast<QWidget*>(m_saveRawData),
+                       static_cast<QWidget*>(m_summaryLabels)})
+        w->hide();
+    m_header->modifyButton()->hide();
+
+    connect(m_portChoice->okButton(), &QPushButton::clicked, this, &ImportTab::openPortForDownload);
+    connect(m_processing->processButton(), &QPushButton::clicked, this, &ImportTab::processImportedData);
+    connect(m_progress->resetButton(), &QPushButton::clicked, this, &ImportTab::reset);
+    connect(m_header->downloadAnotherButton(), &QPushButton::clicked, this, &ImportTab::downloadAnother);
+    connect(m_header->modifyButton(), &QPushButton::clicked, m_correction, &import::CorrectionPanel::open);
+    connect(m_savedFile->loadButton(), &QPushButton::clicked, this, &ImportTab::openLoadWindow);
+    connect(m_saveRawData, &QPushButton::clicked, this, &ImportTab::openSaveWindow);
+    connect(m_serial.get(), &acquisition::SerialDownload::blockReceived, this, &ImportTab::blockReceived);
+    connect(m_serial.get(), &acquisition::SerialDownload::portLost, this, &ImportTab::portLost);
+    connect(m_fileWindow.get(), &acquisition::LoadDataFile::aboutToLoad, this,
+            &ImportTab::leaveDownloadForLoad);
+    connect(m_fileWindow.get(), &acquisition::LoadDataFile::loaded, this, [this] {
+        // A file is prepared like a download, but a buffer too short to mark
+        // is passed over: its header shows whatever it holds.
+        import::markEnd(m_state.downloadBuffer);
+        showProcessedDownload();
+    });
+    connect(m_fileWindow.get(), &acquisition::LoadDataFile::mainWindowReleased, this,
+            [this] { Q_EMIT mainWindowEnabled(true); });
+}
+
+ImportTab::~ImportTab() = default;
+
+void ImportTab::buildSummaryLabels(BoundViews& views)
+{
+    // The statistics of a new survey are shown in these labels, bound to the
+    // summary view, and stored from them; they are never on screen.
+    static const char* const bound[][2] = {
+        {"aBatch_Number", "Batch_Number"},
+        {"aPosted_Limit", "Posted_Limit"},
+        {"aNumber_Under", "Number_Under"},
+        {"aNumber_Over", "Number_Over"},
+        {"aAverage_Over", "Averge_Over"},
+        {"aMin_Speed", "Min_Speed"},
+        {"aMax_Speed", "Max_Speed"},
+        {"aAverage_Speed", "Average_Speed"},
+        {"aPace_Low", "Pace_Low"},
+        {"aPace_High", "Pace_High"},
+        {"aPace_Total", "Pace_Total"},
+        {"aPace_Percent", "Pace_Percent"},
+        {"a85th_Percentile", "85th_Percentile"},
+        {"aTotal_Vehicles", "Total_Vehicles"},
+        {"aTotal_Approach", "Total_Approach"},
+        {"aTotal_Receeding", "Total_Receeding"},
+        {"aTotal_question", "Total_Unknown"},
+        {"aStart_Time", "Start_Time"},
+        {"aStop_Time", "Stop_Time"},
+        {"aTotal_Time", "Total_Time"},
+        {"aStart_Date", "Start_Date"},
+        {"aStop_Date", "Stop_Date"},
+        {"aOver_5", "Over_5"},
+        {"aOver_10", "Over_10"},
+        {"aOver_15", "Over_15"},
+        {"aOver_20", "Over_20"},
+        {"aOver_25", "Over_25"},
+        {"aOver_26", "Over_26"},
+    };
+    m_summaryLabels = new QWidget(this);
+    m_summaryLabels->setObjectName(QStringLiteral("SummaryLabels"));
+    auto* layout = new QHBoxLayout(m_summaryLabels);
+    for (const auto& pair : bound) {
+        QLabel* label = ui::makeValueLabel(QLatin1String(pair[0]), m_summaryLabels);
+        db::FieldBinding::bind(views.data1(), label, QLatin1String(pair[1]));
+        layout->addWidget(label);
+    }
+    layout->addWidget(ui::makeValueLabel(QStringLiteral("aTime_Offset"), m_summaryLabels));
+}
+
+void ImportTab::setPortStatusOpen()
+{
+    m_processing->setStatus(
+        QStringLiteral("Communication Port %1 Open For Download").arg(m_serial->portLabel()));
+}
+
+void ImportTab::openPortForDownload()
+{
+    m_serial->close();
+    m_state.downloadBuffer.clear();
+    m_header->hide();
+    m_progress->hide();
+    m_rawText->hide();
+    m_savedFile->hide();
+
+    const auto choice = m_portChoice->choice();
+    if (!choice || !m_serial->open(*choice)) {
+        m_messages.tell(QStringLiteral("Port locked or unavailable, select another port"));
+        return;
+    }
+    setPortStatusOpen();
+    m_processing->show();
+    m_progress->show();
+    m_portChoice->hide();
+}
+
+void ImportTab::blockReceived()
+{
+    m_progress->show();
+    m_progress->countBlock();
+}
+
+void ImportTab::portLost(const QString& reason)
+{
+    m_processing->setStatus(
+        QStringLiteral("Communication Port %1 Closed: the connection was lost").arg(m_serial->portLabel()));
+    m_messages.tell(
+        QStringLiteral("The connection to the sign on port %1 was lost (%2).\n\n"
+                       "The data received so far is kept. Press \"Process The Imported Data\" to use "
+                       "it, or check the cable and start the download again.")
+            .arg(m_serial->portLabel(), reason),
+        ui::Messages::defaultTitle(), ui::Messages::Icon::Warning);
+}
+
+void ImportTab::processImportedData()
+{
+    const ui::BusyCursor busy;
+    m_progress->setCounterText(QStringLiteral("0"));
+    m_progress->hide();
+    m_saveRawData->show();
+    m_serial->close();
+    if (!import::markEnd(m_state.downloadBuffer)) {
+        m_messages.tell(
+            QStringLiteral("The downloaded file is corrupt or there is insufficient data to process"));
+        return;
+    }
+    showProcessedDownload();
+    m_processing->hide();
+}
+
+void ImportTab::showProcessedDownload()
+{
+    m_rawText->setText(m_state.downloadBuffer);
+    m_rawText->show();
+    m_saveRawData->show();
+    m_header->show();
+    m_header->modifyButton()->show();
+    m_header->setHighlightVisible(true);
+    m_header->fill(import::readHeaderFields(m_state.downloadBuffer));
+}
+
+void ImportTab::reset()
+{
+    returnToPortChoice(true);
+}
+
+void ImportTab::downloadAnother()
+{
+    returnToPortChoice(false);
+}
+
+void ImportTab::returnToPortChoice(bool showSavedFilePanel)
+{
+    m_processing->hide();
+    m_portChoice->show();
+    m_progress->setCounterText(QStringLiteral("0"));
+    m_progress->hide();
+    m_header->hide();
+    m_rawText->hide();
+    m_saveRawData->hide();
+    if (showSavedFilePanel)
+        m_savedFile->show();
+    m_header->modifyButton()->hide();
+    m_header->setHighlightVisible(false);
+    // The correction panel corrects the header just emptied.
+    m_correction->hide();
+
+    if (m_serial->reopen()) {
+        setPortStatusOpen();
+    } else {
+        m_processing->setStatus(
+            QStringLiteral("Communication Port %1 Not Available").arg(m_serial->portLabel()));
+        m_messages.tell(QStringLiteral("The serial port %1 (%2) could not be opened again: %3\n\n"
+                                       "Choose a port and press OK to start a download.")
+                            .arg(m_serial->portLabel(), m_serial->deviceName(), m_serial->errorString()),
+                        ui::Messages::defaultTitle(), ui::Messages::Icon::Warning);
+    }
+    m_rawText->clear();
+    m_header->clearFields();
+}
+
+void ImportTab::leaveDownloadForLoad()
+{
+    m_portChoice->hide();
+    m_progress->hide();
+    m_serial->close();
+}
+
+void ImportTab::openLoadWindow()
+{
+    m_fileWindow->openForLoad();
+    Q_EMIT mainWindowEnabled(false);
+}
+
+void ImportTab::openSaveWindow()
+{
+    m_fileWindow->openForSave();
+    Q_EMIT mainWindowEnabled(false);
+}
+
+} // namespace pelmor::app

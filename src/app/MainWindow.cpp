@@ -1,0 +1,118 @@
+#include "app/MainWindow.h"
+
+#include "app/AdminTab.h"
+#include "app/AppState.h"
+#include "app/BoundViews.h"
+#include "app/GraphsTab.h"
+#include "app/ImportTab.h"
+#include "app/ReportsTab.h"
+#include "db/Files.h"
+#include "ui/Messages.h"
+
+#include <QCloseEvent>
+#include <QPainter>
+#include <QScreen>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+// The pictures are compiled into a static library, so they are registered
+// by hand; this must stand outside any namespace.
+static void initResources()
+{
+    Q_INIT_RESOURCE(resources);
+}
+
+namespace pelmor::app {
+
+MainWindow::MainWindow(AppState& state, ui::Messages& messages, QWidget* parent)
+    : QWidget(parent)
+    , m_state(state)
+    , m_messages(messages)
+    , m_views(std::make_unique<BoundViews>(this))
+{
+    initResources();
+    m_background.load(QStringLiteral(":/pelmor/background.png"));
+    setObjectName(QStringLiteral("Main"));
+    setWindowTitle(caption());
+    setWindowIcon(QIcon(QStringLiteral(":/pelmor/icon.png")));
+
+    m_tabs = new QTabWidget(this);
+    m_tabs->setObjectName(QStringLiteral("SSTab1"));
+    m_importTab = new ImportTab(state, *m_views, messages, m_tabs);
+    m_reportsTab = new ReportsTab(*m_views, m_tabs);
+    m_graphsTab = new GraphsTab(*m_views, m_tabs);
+    m_adminTab = new AdminTab(*m_views, m_tabs);
+    m_tabs->addTab(m_importTab, tr("Import Remote Sign Data"));
+    m_tabs->addTab(m_reportsTab, tr("View / Print Reports"));
+    m_tabs->addTab(m_graphsTab, tr("View Graphs"));
+    m_tabs->addTab(m_adminTab, tr("Administration / Setup"));
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(14, 14, 14, 14);
+    layout->addWidget(m_tabs);
+
+    connect(m_reportsTab, &ReportsTab::closeRequested, this, &MainWindow::endRequested);
+    connect(m_graphsTab, &GraphsTab::closeRequested, this, &MainWindow::endRequested);
+    connect(m_adminTab, &AdminTab::closeRequested, this, &MainWindow::endRequested);
+    connect(m_importTab, &ImportTab::mainWindowEnabled, this, &QWidget::setEnabled);
+
+    resize(1200, 780);
+    centreOnScreen();
+    load();
+}
+
+MainWindow::~MainWindow() = default;
+
+QString MainWindow::caption()
+{
+    return QStringLiteral("Pelmor Traffic Analysis System       ");
+}
+
+void MainWindow::centreOnScreen()
+{
+    const QScreen* screen = this->screen();
+    if (!screen)
+        return;
+    const QRect area = screen->availableGeometry();
+    // Fit a small screen, then centre; a window larger than the screen
+    // would start above or left of it.
+    resize(std::min(width(), area.width()), std::min(height(), area.height()));
+    move(area.x() + (area.width() - width()) / 2, area.y() + (area.height() - height()) / 2);
+}
+
+void MainWindow::load()
+{
+    m_state.databasePath = db::databasePath(m_state.programFolder);
+    const QString failure = m_views->open(m_state.databasePath);
+    if (!failure.isEmpty())
+        m_messages.tell(failure +
+                            QStringLiteral("\n\nSurveys cannot be stored or shown until the database is "
+                                           "available. Use Administration / Setup, Database Management, "
+                                           "to replace it with a new blank database."),
+                        ui::Messages::defaultTitle(), ui::Messages::Icon::Critical);
+}
+
+void MainWindow::paintEvent(QPaintEvent*)
+{
+    // Tile the background over the client area. A missing picture leaves
+    // the plain window colour.
+    const auto tileWidth = static_cast<qint16>(m_background.width());
+    const auto tileHeight = static_cast<qint16>(m_background.height());
+    if (tileWidth <= 0 || tileHeight <= 0)
+        return;
+    const auto innerWidth = static_cast<qint16>(std::min(width(), 32767));
+    const auto innerHeight = static_cast<qint16>(std::min(height(), 32767));
+    QPainter painter(this);
+    for (int x = 0; x <= innerWidth; x += tileWidth) {
+        for (int y = 0; y <= innerHeight; y += tileHeight)
+            painter.drawPixmap(x, y, m_background);
+    }
+}
+
+void MainWindow::closeEvent(QCloseEvent* event)
+{
+    event->accept();
+    Q_EMIT endRequested();
+}
+
+} // namespace pelmor::app

@@ -1,0 +1,65 @@
+#pragma once
+
+#include <QPixmap>
+#include <QWidget>
+
+#include <memory>
+
+class QTabWidget;
+
+namespace pelmor::ui {
+class Messages;
+}
+
+namespace pelmor::app {
+
+struct AppState;
+class AdminTab;
+class BoundViews;
+class GraphsTab;
+class ImportTab;
+class ReportsTab;
+
+// The main window: the four tabs of the program on a tiled background.
+// Loading it sets the database path and opens the eight bound views; a
+// database that cannot be opened is reported by name and the window stays
+// usable. Any "Close" button ends the program at once.
+class MainWindow : public QWidget {
+    Q_OBJECT
+public:
+    MainWindow(AppState& state, ui::Messages& messages, QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    static QString caption();
+
+    QTabWidget* tabs() const { return m_tabs; }
+    BoundViews& views() const { return *m_views; }
+    ImportTab* importTab() const { return m_importTab; }
+    ReportsTab* reportsTab() const { return m_reportsTab; }
+    GraphsTab* graphsTab() const { return m_graphsTab; }
+    AdminTab* adminTab() const { return m_adminTab; }
+
+Q_SIGNALS:
+    // A "Close" button was pressed, or the window closed: the program ends.
+    void endRequested();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void load();
+    void centreOnScreen();
+
+    AppState& m_state;
+    ui::Messages& m_messages;
+    std::unique_ptr<BoundViews> m_views;
+    QPixmap m_background;
+    QTabWidget* m_tabs;
+    ImportTab* m_importTab;
+    ReportsTab* m_reportsTab;
+    GraphsTab* m_graphsTab;
+    AdminTab* m_adminTab;
+};
+
+} // namespace pelmor::app

@@ -1,0 +1,92 @@
+#pragma once
+
+#include "import/LogParser.h"
+
+#include <QGroupBox>
+#include <QString>
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace pelmor::db {
+class RecordView;
+}
+
+namespace pelmor::import {
+
+// The survey header panel: the fields taken from the download (displays the
+// user cannot type into, but the correction panel can change), the fields
+// the user must fill in (light orange), and the buttons that import, start
+// another download and open the correction panel.
+class HeaderPanel : public QGroupBox {
+    Q_OBJECT
+public:
+    // `radarView` is the view on the settings table; the unit chooser shows
+    // its unit, so the unit of the last import is preselected.
+    explicit HeaderPanel(db::RecordView* radarView, QWidget* parent = nullptr);
+
+    // Fills the fields taken from the download; the batch number is built
+    // from the date stem and the trailer letter currently chosen.
+    void fill(const HeaderFields& fields);
+    // Empties the download's fields and the location and posted speed boxes;
+    // the lists keep their choice.
+    void clearFields();
+
+    // The panel's highlight: a coloured border that draws the eye to it.
+    void setHighlightVisible(bool visible);
+    bool isHighlightVisible() const { return m_highlight; }
+
+    QString dateStem() const { return m_dateStem; }
+    QString trailerLetter() const;
+    QString batchNumber() const;
+    QString locationCode() const;
+    QString location() const;
+    QString direction() const;
+    QString zone() const;
+    QString unit() const;
+    QString startTime() const;
+    QString startDate() const;
+    QString postedSpeed() const;
+    QString cutoff() const;
+    QString alarm() const;
+
+    void setBatchNumber(const QString& text);
+    void setLocationCode(const QString& text);
+    void setStartTime(const QString& text);
+    void setStartDate(const QString& text);
+    void setPostedSpeed(const QString& text);
+    void setCutoff(const QString& text);
+    void setAlarm(const QString& text);
+
+    QPushButton* processButton() const { return m_process; }
+    QPushButton* downloadAnotherButton() const { return m_downloadAnother; }
+    QPushButton* modifyButton() const { return m_modify; }
+
+    static const QStringList& directions();
+    static const QStringList& zones();
+
+private:
+    void rebuildBatchNumber();
+
+    QString m_dateStem;
+    bool m_highlight = false;
+    QComboBox* m_trailer;
+    QLabel* m_batchNumber;
+    QLabel* m_locationCode;
+    QLineEdit* m_location;
+    QComboBox* m_direction;
+    QComboBox* m_zone;
+    QComboBox* m_unit;
+    QLabel* m_startTime;
+    QLabel* m_startDate;
+    QLineEdit* m_postedSpeed;
+    QLabel* m_cutoff;
+    QLabel* m_alarm;
+    QPushButton* m_process;
+    QPushButton* m_downloadAnother;
+    QPushButton* m_modify;
+};
+
+} // namespace pelmor::import
