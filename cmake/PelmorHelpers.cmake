@@ -18,7 +18,7 @@ function(pelmor_add_test name)
     target_link_libraries(${name} PRIVATE Qt6::Test ${ARG_LIBS})
     target_compile_definitions(${name} PRIVATE
         PELMOR_TEST_DATA="${PROJECT_SOURCE_DIR}/tests/data"
-        PELMOR_SHARED_DATA="${PROJECT_SOURCE_DIR}/samples")
+        PELMOR_SAMPLES="${PROJECT_SOURCE_DIR}/samples")
     add_test(NAME ${name} COMMAND ${name})
     if(NOT ARG_TIMEOUT)
         set(ARG_TIMEOUT 300)

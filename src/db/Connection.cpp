@@ -70,8 +70,8 @@ void Connection::fail(const QSqlQuery& query, const QString& statement) const
     QString reason = query.lastError().databaseText();
     if (reason.isEmpty())
         reason = query.lastError().text();
-    throw DbError(QStringLiteral("The database %1 refused \"%2\": %3")
-                      .arg(displayPath(m_path), statement, reason));
+    throw DbError(
+        QStringLiteral("The database %1 refused \"%2\": %3").arg(displayPath(m_path), statement, reason));
 }
 
 Recordset Connection::openRecordset(const QString& statement)

@@ -252,9 +252,10 @@ const QVector<QVariant>& Recordset::currentRow()
     // Read a page of rows from the current one on: a walk through the set
     // then costs one query per page instead of one per row.
     m_page.clear();
-    const QString statement = QStringLiteral("SELECT rowid, %1 FROM %2 WHERE rowid >= ? ORDER BY rowid LIMIT %3")
-                                  .arg(columnList(*m_table), quotedName(m_table->name))
-                                  .arg(kPageSize);
+    const QString statement =
+        QStringLiteral("SELECT rowid, %1 FROM %2 WHERE rowid >= ? ORDER BY rowid LIMIT %3")
+            .arg(columnList(*m_table), quotedName(m_table->name))
+            .arg(kPageSize);
     QSqlQuery& query = cachedStatement(QStringLiteral("page"), statement);
     query.bindValue(0, key);
     if (!query.exec())
@@ -341,11 +342,12 @@ void Recordset::update()
     const QString table = quotedName(m_table->name);
     QString statement;
     if (m_editMode == EditMode::AddNew) {
-        statement = columns.isEmpty()
-                        ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(table)
-                        : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                              .arg(table, columns.join(QStringLiteral(", ")),
-                                   QStringList(columns.size(), QStringLiteral("?")).join(QStringLiteral(", ")));
+        statement =
+            columns.isEmpty()
+                ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(table)
+                : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                      .arg(table, columns.join(QStringLiteral(", ")),
+                           QStringList(columns.size(), QStringLiteral("?")).join(QStringLiteral(", ")));
     } else {
         if (columns.isEmpty()) {
             cancelUpdate();
@@ -354,8 +356,8 @@ void Recordset::update()
         statement = QStringLiteral("UPDATE %1 SET %2 = ? WHERE rowid = ?")
                         .arg(table, columns.join(QStringLiteral(" = ?, ")));
     }
-    QSqlQuery& query = cachedStatement((m_editMode == EditMode::AddNew ? QLatin1Char('i') : QLatin1Char('u')) + mask,
-                                       statement);
+    QSqlQuery& query = cachedStatement(
+        (m_editMode == EditMode::AddNew ? QLatin1Char('i') : QLatin1Char('u')) + mask, statement);
     int bound = 0;
     for (const auto& value : m_pending) {
         if (value)
@@ -379,7 +381,8 @@ void Recordset::update()
 
 bool Recordset::hasChanges() const
 {
-    return std::any_of(m_pending.begin(), m_pending.end(), [](const auto& value) { return value.has_value(); });
+    return std::any_of(m_pending.begin(), m_pending.end(),
+                       [](const auto& value) { return value.has_value(); });
 }
 
 void Recordset::cancelUpdate()

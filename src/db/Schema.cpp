@@ -22,19 +22,18 @@ std::vector<FieldInfo> textFields(std::initializer_list<const char*> names)
 std::vector<TableInfo> makeTables()
 {
     std::vector<TableInfo> all;
-    all.push_back({QStringLiteral("Header"),
-                   textFields({"Batch_Number", "Location_Code", "Location", "Date", "Time",
-                               "Violation_Alert", "Blank_Speed", "Alarm_Speed", "Radar_Mode",
-                               "Direction", "Zone", "Field_Setup"})});
     all.push_back(
-        {QStringLiteral("Summary"),
-         textFields({"Batch_Number",   "Posted_Limit",  "Number_Under",    "Number_Over",
-                     "Averge_Over",    "Min_Speed",     "Max_Speed",       "Average_Speed",
-                     "Pace_Low",       "Pace_High",     "Pace_Total",      "Pace_Percent",
-                     "85th_Percentile", "Total_Vehicles", "Total_Approach", "Total_Receeding",
-                     "Total_Unknown",  "Start_Time",    "Stop_Time",       "Total_Time",
-                     "Start_Date",     "Stop_Date",     "Over_5",          "Over_10",
-                     "Over_15",        "Over_20",       "Over_25",         "Over_26"})});
+        {QStringLiteral("Header"),
+         textFields({"Batch_Number", "Location_Code", "Location", "Date", "Time", "Violation_Alert",
+                     "Blank_Speed", "Alarm_Speed", "Radar_Mode", "Direction", "Zone", "Field_Setup"})});
+    all.push_back({QStringLiteral("Summary"),
+                   textFields({"Batch_Number",    "Posted_Limit",   "Number_Under",   "Number_Over",
+                               "Averge_Over",     "Min_Speed",      "Max_Speed",      "Average_Speed",
+                               "Pace_Low",        "Pace_High",      "Pace_Total",     "Pace_Percent",
+                               "85th_Percentile", "Total_Vehicles", "Total_Approach", "Total_Receeding",
+                               "Total_Unknown",   "Start_Time",     "Stop_Time",      "Total_Time",
+                               "Start_Date",      "Stop_Date",      "Over_5",         "Over_10",
+                               "Over_15",         "Over_20",        "Over_25",        "Over_26"})});
     all.push_back({QStringLiteral("Veh_Data"),
                    {{QStringLiteral("Batch_Number"), FieldKind::Text},
                     {QStringLiteral("Offset"), FieldKind::Integer},

@@ -39,7 +39,8 @@ QString translateStatement(const QString& statement)
         }
         const qsizetype end = statement.indexOf(QLatin1Char('#'), i + 1);
         if (end < 0)
-            throw DbError(QStringLiteral("A date or time literal is not closed by '#' in: %1").arg(statement));
+            throw DbError(
+                QStringLiteral("A date or time literal is not closed by '#' in: %1").arg(statement));
         const QStringView literal = QStringView(statement).mid(i + 1, end - i - 1).trimmed();
         const QString stored = storedDateTimeLiteral(literal);
         out += QLatin1Char('\'') + stored + QLatin1Char('\'');

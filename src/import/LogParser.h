@@ -23,10 +23,10 @@ struct HeaderFields {
     QString cutoff;       // 111-113
     QString alarm;        // 128-130
 
-    QString dateStem() const { return month + day + year; }        // "050302"
-    QString startDate() const;                                      // "05/03/2002"
+    QString dateStem() const { return month + day + year; }                // "050302"
+    QString startDate() const;                                             // "05/03/2002"
     QString startTime() const { return hour + QLatin1Char(':') + minute; } // "08:12"
-    QString batchNumber(const QString& trailerLetter) const;        // "050302-A"
+    QString batchNumber(const QString& trailerLetter) const;               // "050302-A"
 };
 
 // Characters of the buffer from a 1-based position; a range that runs past
@@ -47,7 +47,7 @@ using VehicleSink =
     std::function<void(QByteArrayView offset, QByteArrayView direction, QByteArrayView speed)>;
 
 struct ParseResult {
-    bool ok = false;    // false: no end mark to walk back from
+    bool ok = false; // false: no end mark to walk back from
     qint64 vehicles = 0;
 };
 

@@ -18,8 +18,7 @@ struct DecimalDigits {
 DecimalDigits decimalDigits(double value)
 {
     char buffer[400];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value,
-                                      std::chars_format::fixed);
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed);
     std::string text(buffer, result.ptr);
     DecimalDigits digits;
     if (!text.empty() && text.front() == '-') {

@@ -11,7 +11,8 @@ constexpr char kLineEnd[] = "\r\n";
 
 // Writes the decimal digits of `value` (with a '-' when negative) at `out`
 // and returns the position after the last one.
-char* writeInteger(char* out, qint64 value) {
+char* writeInteger(char* out, qint64 value)
+{
     quint64 magnitude = static_cast<quint64>(value);
     if (value < 0) {
         *out++ = '-';
@@ -28,24 +29,28 @@ char* writeInteger(char* out, qint64 value) {
     return out;
 }
 
-bool isSafeHeaderByte(char c) {
+bool isSafeHeaderByte(char c)
+{
     return c >= 0x20 && c <= 0x7e && std::strchr("*+-?,", c) == nullptr;
 }
 
 // A fixed-width header field: zeros on the left, cut to the width, every
 // byte the reader could take for data replaced by '0'.
-QByteArray fixedField(const QString& text, int width) {
+QByteArray fixedField(const QString& text, int width)
+{
     QByteArray field = text.rightJustified(width, QLatin1Char('0'), true).toLatin1();
     std::replace_if(
         field.begin(), field.end(), [](char c) { return !isSafeHeaderByte(c); }, '0');
     return field;
 }
 
-QByteArray twoDigits(int value) {
+QByteArray twoDigits(int value)
+{
     return fixedField(QString::number(value), 2);
 }
 
-void appendLine(QByteArray& out, const QByteArray& text) {
+void appendLine(QByteArray& out, const QByteArray& text)
+{
     out.append(text);
     out.append(kLineEnd);
 }
@@ -53,7 +58,8 @@ void appendLine(QByteArray& out, const QByteArray& text) {
 } // namespace
 
 QByteArray writeLog(const LogHeader& header, const std::vector<Vehicle>& vehicles,
-                    const WriteOptions& options) {
+                    const WriteOptions& options)
+{
     const int perLine = std::max(1, options.recordsPerLine);
     const QDate& date = header.startDate;
     const bool dated = date.isValid();
@@ -62,17 +68,14 @@ QByteArray writeLog(const LogHeader& header, const std::vector<Vehicle>& vehicle
     QByteArray out;
     // Records are 15 bytes on a busy long survey; reserving a little more
     // avoids any reallocation in the common case.
-    out.reserve(512 + qsizetype(vehicles.size()) * 16 +
-                qsizetype(vehicles.size() / size_t(perLine)) * 2);
+    out.reserve(512 + qsizetype(vehicles.size()) * 16 + qsizetype(vehicles.size() / size_t(perLine)) * 2);
 
     // The reader takes these fields from fixed character positions, so the
     // label texts and the two-blank gaps must stay exactly as they are.
     appendLine(out, "SITE CODE " + fixedField(header.locationCode, 5));
     appendLine(out, "Start Date: " + twoDigits(dated ? date.month() : 0) + gap +
-                        twoDigits(dated ? date.day() : 0) + gap +
-                        twoDigits(dated ? date.year() % 100 : 0));
-    appendLine(out,
-               "Start Time: " + twoDigits(header.startHour) + gap + twoDigits(header.startMinute));
+                        twoDigits(dated ? date.day() : 0) + gap + twoDigits(dated ? date.year() % 100 : 0));
+    appendLine(out, "Start Time: " + twoDigits(header.startHour) + gap + twoDigits(header.startMinute));
     appendLine(out, "Posted Limit:   " + fixedField(header.postedLimit, 3));
     appendLine(out, "High Speed Cut-Off Setting: " + fixedField(header.cutoff, 3));
     appendLine(out, "Alarm Speed:" + fixedField(header.alarm, 3));

@@ -2,7 +2,8 @@
 
 namespace pelmor::loggen {
 
-SurveyProfile profileForHeader(const LogHeader& header) {
+SurveyProfile profileForHeader(const LogHeader& header)
+{
     SurveyProfile profile;
     profile.header = header;
     const double limit = header.postedLimit.toInt();

@@ -12,7 +12,8 @@ struct Vehicle {
     char direction = '+';
     int speed = 0;
 
-    friend bool operator==(const Vehicle& a, const Vehicle& b) {
+    friend bool operator==(const Vehicle& a, const Vehicle& b)
+    {
         return a.offset == b.offset && a.direction == b.direction && a.speed == b.speed;
     }
     friend bool operator!=(const Vehicle& a, const Vehicle& b) { return !(a == b); }

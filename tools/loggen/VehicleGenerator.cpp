@@ -22,11 +22,11 @@ struct Segment {
     double expected = 0.0; // vehicles the hourly profile puts in it
 };
 
-std::vector<Segment> clockHourSegments(const SurveyProfile& profile) {
+std::vector<Segment> clockHourSegments(const SurveyProfile& profile)
+{
     const LogHeader& header = profile.header;
     const qint64 startOfDay =
-        ((qint64(header.startHour) * kSecondsPerHour + qint64(header.startMinute) * 60) %
-             kSecondsPerDay +
+        ((qint64(header.startHour) * kSecondsPerHour + qint64(header.startMinute) * 60) % kSecondsPerDay +
          kSecondsPerDay) %
         kSecondsPerDay;
 
@@ -45,8 +45,8 @@ std::vector<Segment> clockHourSegments(const SurveyProfile& profile) {
 
 // Splits exactly `total` vehicles over the segments in proportion to their
 // expected counts (a multinomial draw done as a chain of binomials).
-std::vector<qint64> exactCounts(const std::vector<Segment>& segments, qint64 total,
-                                std::mt19937& rng) {
+std::vector<qint64> exactCounts(const std::vector<Segment>& segments, qint64 total, std::mt19937& rng)
+{
     std::vector<double> weights;
     weights.reserve(segments.size());
     double remainingWeight = 0.0;
@@ -80,7 +80,8 @@ std::vector<qint64> exactCounts(const std::vector<Segment>& segments, qint64 tot
     return counts;
 }
 
-std::vector<qint64> poissonCounts(const std::vector<Segment>& segments, std::mt19937& rng) {
+std::vector<qint64> poissonCounts(const std::vector<Segment>& segments, std::mt19937& rng)
+{
     std::vector<qint64> counts;
     counts.reserve(segments.size());
     for (const Segment& segment : segments) {
@@ -96,14 +97,13 @@ std::vector<qint64> poissonCounts(const std::vector<Segment>& segments, std::mt1
 
 // A speed from the mix: mostly normal(mean, sd), with a thin fringe of
 // faster, more spread drivers; rounded to a whole number and clamped.
-int drawSpeed(const SurveyProfile& profile, std::mt19937& rng,
-              std::uniform_real_distribution<double>& unit,
-              std::normal_distribution<double>& standardNormal) {
+int drawSpeed(const SurveyProfile& profile, std::mt19937& rng, std::uniform_real_distribution<double>& unit,
+              std::normal_distribution<double>& standardNormal)
+{
     const double sd = std::max(0.0, profile.speedSd);
     const bool fast = unit(rng) < kFastFringeShare;
     const double z = standardNormal(rng);
-    const double speed =
-        fast ? profile.meanSpeed + 0.5 * sd + 2.0 * sd * z : profile.meanSpeed + sd * z;
+    const double speed = fast ? profile.meanSpeed + 0.5 * sd + 2.0 * sd * z : profile.meanSpeed + sd * z;
     const int low = std::min(profile.minSpeed, profile.maxSpeed);
     const int high = std::max(profile.minSpeed, profile.maxSpeed);
     return int(std::clamp(std::round(speed), double(low), double(high)));
@@ -111,16 +111,16 @@ int drawSpeed(const SurveyProfile& profile, std::mt19937& rng,
 
 } // namespace
 
-std::vector<Vehicle> generateVehicles(const SurveyProfile& profile) {
+std::vector<Vehicle> generateVehicles(const SurveyProfile& profile)
+{
     std::vector<Vehicle> vehicles;
     if (profile.durationSeconds <= 0)
         return vehicles;
 
     std::mt19937 rng(profile.seed);
     const std::vector<Segment> segments = clockHourSegments(profile);
-    const std::vector<qint64> counts = profile.exactCount > 0
-                                           ? exactCounts(segments, profile.exactCount, rng)
-                                           : poissonCounts(segments, rng);
+    const std::vector<qint64> counts = profile.exactCount > 0 ? exactCounts(segments, profile.exactCount, rng)
+                                                              : poissonCounts(segments, rng);
     qint64 total = 0;
     for (qint64 count : counts)
         total += count;

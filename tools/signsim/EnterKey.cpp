@@ -6,7 +6,8 @@
 
 namespace pelmor::signsim {
 
-EnterKey::EnterKey(bool logOnStdin) {
+EnterKey::EnterKey(bool logOnStdin)
+{
     if (logOnStdin) {
         m_tty.reset(::open("/dev/tty", O_RDONLY | O_CLOEXEC));
         m_fd = m_tty.get();
@@ -15,7 +16,8 @@ EnterKey::EnterKey(bool logOnStdin) {
     }
 }
 
-void EnterKey::wait() const {
+void EnterKey::wait() const
+{
     char c = 0;
     for (;;) {
         const ssize_t n = ::read(m_fd, &c, 1);

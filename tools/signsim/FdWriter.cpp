@@ -10,7 +10,8 @@
 
 namespace pelmor::signsim {
 
-bool writeAll(int fd, const char* data, qint64 size, QString* error, int ioErrorPatienceMs) {
+bool writeAll(int fd, const char* data, qint64 size, QString* error, int ioErrorPatienceMs)
+{
     QElapsedTimer ioErrorSince;
     qint64 done = 0;
     while (done < size) {
@@ -37,8 +38,7 @@ bool writeAll(int fd, const char* data, qint64 size, QString* error, int ioError
         }
         const QString reason = written < 0 ? QString::fromLocal8Bit(std::strerror(errno))
                                            : QStringLiteral("nothing was written");
-        *error =
-            QStringLiteral("write failed after %1 of %2 bytes: %3").arg(done).arg(size).arg(reason);
+        *error = QStringLiteral("write failed after %1 of %2 bytes: %3").arg(done).arg(size).arg(reason);
         return false;
     }
     return true;

@@ -5,7 +5,8 @@
 
 namespace pelmor::signsim {
 
-qint64 lineTimeMicros(qint64 bytes, int baud) {
+qint64 lineTimeMicros(qint64 bytes, int baud)
+{
     if (baud <= 0)
         return 0;
     // Whole microseconds, rounded; exact for any log size a sign can hold.
@@ -13,7 +14,8 @@ qint64 lineTimeMicros(qint64 bytes, int baud) {
     return (bits * 1000000 + baud / 2) / baud;
 }
 
-std::vector<Burst> pacingSchedule(qint64 byteCount, const PacingOptions& options) {
+std::vector<Burst> pacingSchedule(qint64 byteCount, const PacingOptions& options)
+{
     const int low = std::max(1, options.minBurst);
     const int high = std::max(low, options.maxBurst);
     std::mt19937 rng(options.seed);

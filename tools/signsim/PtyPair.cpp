@@ -11,19 +11,21 @@ namespace pelmor::signsim {
 
 namespace {
 
-QString systemError(const char* what) {
-    return QStringLiteral("%1: %2").arg(QLatin1String(what),
-                                        QString::fromLocal8Bit(std::strerror(errno)));
+QString systemError(const char* what)
+{
+    return QStringLiteral("%1: %2").arg(QLatin1String(what), QString::fromLocal8Bit(std::strerror(errno)));
 }
 
-bool setCloseOnExec(int fd) {
+bool setCloseOnExec(int fd)
+{
     const int flags = ::fcntl(fd, F_GETFD);
     return flags >= 0 && ::fcntl(fd, F_SETFD, flags | FD_CLOEXEC) == 0;
 }
 
 } // namespace
 
-std::optional<PtyPair> PtyPair::open(QString* error) {
+std::optional<PtyPair> PtyPair::open(QString* error)
+{
     int master = -1;
     int slave = -1;
     if (::openpty(&master, &slave, nullptr, nullptr, nullptr) != 0) {

@@ -7,9 +7,12 @@ namespace pelmor::signsim {
 
 TransferProgress::TransferProgress(qint64 total)
     : m_total(total)
-    , m_interactive(::isatty(STDERR_FILENO) == 1) {}
+    , m_interactive(::isatty(STDERR_FILENO) == 1)
+{
+}
 
-void TransferProgress::update(qint64 sent) {
+void TransferProgress::update(qint64 sent)
+{
     const int percent = m_total > 0 ? int(sent * 100 / m_total) : 100;
     const int step = m_interactive ? 1 : 10;
     const bool done = sent >= m_total;
@@ -22,7 +25,8 @@ void TransferProgress::update(qint64 sent) {
     std::fflush(stderr);
 }
 
-void TransferProgress::interrupt() {
+void TransferProgress::interrupt()
+{
     if (m_interactive && m_lastShown >= 0)
         std::fputc('\n', stderr);
 }

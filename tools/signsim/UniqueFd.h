@@ -7,14 +7,19 @@ class UniqueFd {
 public:
     UniqueFd() = default;
     explicit UniqueFd(int fd)
-        : m_fd(fd) {}
+        : m_fd(fd)
+    {
+    }
     ~UniqueFd() { reset(); }
 
     UniqueFd(const UniqueFd&) = delete;
     UniqueFd& operator=(const UniqueFd&) = delete;
     UniqueFd(UniqueFd&& other) noexcept
-        : m_fd(other.release()) {}
-    UniqueFd& operator=(UniqueFd&& other) noexcept {
+        : m_fd(other.release())
+    {
+    }
+    UniqueFd& operator=(UniqueFd&& other) noexcept
+    {
         if (this != &other)
             reset(other.release());
         return *this;
@@ -22,7 +27,8 @@ public:
 
     int get() const { return m_fd; }
     bool isValid() const { return m_fd >= 0; }
-    int release() {
+    int release()
+    {
         const int fd = m_fd;
         m_fd = -1;
         return fd;

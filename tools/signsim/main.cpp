@@ -31,16 +31,19 @@ constexpr int kFastChunk = 4096;
 // How long a serial device may refuse data before the transfer is given up.
 constexpr int kStallTimeoutMs = 30000;
 
-void printError(const QString& message) {
+void printError(const QString& message)
+{
     std::fprintf(stderr, "pelmor-signsim: %s\n", qPrintable(message));
 }
 
-void printLine(const QString& message) {
+void printLine(const QString& message)
+{
     std::fprintf(stdout, "%s\n", qPrintable(message));
     std::fflush(stdout);
 }
 
-bool readLog(const QString& path, QByteArray* log) {
+bool readLog(const QString& path, QByteArray* log)
+{
     QFile file;
     bool opened = false;
     if (path == QLatin1String("-")) {
@@ -63,7 +66,8 @@ bool readLog(const QString& path, QByteArray* log) {
 
 // Sends the log burst by burst, each at its time in the schedule, then waits
 // until the line would have carried the last byte.
-bool sendLog(const QByteArray& log, const PacingOptions& pacing, const WriteFunction& write) {
+bool sendLog(const QByteArray& log, const PacingOptions& pacing, const WriteFunction& write)
+{
     const std::vector<Burst> schedule = pacingSchedule(log.size(), pacing);
     TransferProgress progress(log.size());
     progress.update(0);
@@ -78,13 +82,12 @@ bool sendLog(const QByteArray& log, const PacingOptions& pacing, const WriteFunc
         }
         progress.update(burst.offset + burst.length);
     }
-    std::this_thread::sleep_until(
-        start + std::chrono::microseconds(lineTimeMicros(log.size(), pacing.baud)));
+    std::this_thread::sleep_until(start + std::chrono::microseconds(lineTimeMicros(log.size(), pacing.baud)));
     return true;
 }
 
-bool sendToDevice(const QString& device, int baud, const QByteArray& log,
-                  const PacingOptions& pacing) {
+bool sendToDevice(const QString& device, int baud, const QByteArray& log, const PacingOptions& pacing)
+{
     QSerialPort port;
     port.setPortName(device);
     if (!port.open(QIODevice::WriteOnly)) {
@@ -94,14 +97,11 @@ bool sendToDevice(const QString& device, int baud, const QByteArray& log,
     if (!port.setBaudRate(baud) || !port.setDataBits(QSerialPort::Data8) ||
         !port.setParity(QSerialPort::NoParity) || !port.setStopBits(QSerialPort::OneStop) ||
         !port.setFlowControl(QSerialPort::NoFlowControl)) {
-        printError(QStringLiteral("cannot set %1 to %2 baud 8N1: %3")
-                       .arg(device)
-                       .arg(baud)
-                       .arg(port.errorString()));
+        printError(
+            QStringLiteral("cannot set %1 to %2 baud 8N1: %3").arg(device).arg(baud).arg(port.errorString()));
         return false;
     }
-    printLine(
-        QStringLiteral("Sending %1 bytes to %2 at %3 baud.").arg(log.size()).arg(device).arg(baud));
+    printLine(QStringLiteral("Sending %1 bytes to %2 at %3 baud.").arg(log.size()).arg(device).arg(baud));
     return sendLog(log, pacing, [&port](const char* data, qint64 size, QString* error) {
         if (port.write(data, size) != size) {
             *error = QStringLiteral("write failed: %1").arg(port.errorString());
@@ -111,10 +111,10 @@ bool sendToDevice(const QString& device, int baud, const QByteArray& log,
         // really a silence on the line.
         while (port.bytesToWrite() > 0) {
             if (!port.waitForBytesWritten(kStallTimeoutMs)) {
-                *error = port.error() == QSerialPort::TimeoutError
-                             ? QStringLiteral("the device took no data for %1 seconds")
-                                   .arg(kStallTimeoutMs / 1000)
-                             : QStringLiteral("write failed: %1").arg(port.errorString());
+                *error =
+                    port.error() == QSerialPort::TimeoutError
+                        ? QStringLiteral("the device took no data for %1 seconds").arg(kStallTimeoutMs / 1000)
+                        : QStringLiteral("write failed: %1").arg(port.errorString());
                 return false;
             }
         }
@@ -122,15 +122,17 @@ bool sendToDevice(const QString& device, int baud, const QByteArray& log,
     });
 }
 
-void pause(const EnterKey& enter, double seconds) {
+void pause(const EnterKey& enter, double seconds)
+{
     if (seconds >= 0.0)
         std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
     else
         enter.wait();
 }
 
-bool sendThroughPty(const QByteArray& log, const PacingOptions& pacing, const EnterKey& enter,
-                    double delay, double hold) {
+bool sendThroughPty(const QByteArray& log, const PacingOptions& pacing, const EnterKey& enter, double delay,
+                    double hold)
+{
     QString error;
     const std::optional<PtyPair> pty = PtyPair::open(&error);
     if (!pty) {
@@ -163,7 +165,8 @@ bool sendThroughPty(const QByteArray& log, const PacingOptions& pacing, const En
     return true;
 }
 
-double secondsOption(const QCommandLineParser& parser, const QString& name, bool* ok) {
+double secondsOption(const QCommandLineParser& parser, const QString& name, bool* ok)
+{
     if (!parser.isSet(name))
         return -1.0;
     bool valid = false;
@@ -178,18 +181,19 @@ double secondsOption(const QCommandLineParser& parser, const QString& name, bool
 
 } // namespace
 
-int main(int argc, char* argv[]) {
+int main(int argc, char* argv[])
+{
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("pelmor-signsim"));
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
-        "Sends a sign log into a serial device the way the radar speed sign does after\n"
-        "7 is pressed on its keypad: 8N1, no handshaking, at the pace of the line, in\n"
-        "bursts of 64-512 bytes.\n\n"
-        "Examples:\n"
-        "  pelmor-signsim survey.rsx --device /dev/ttyUSB0\n"
-        "  pelmor-loggen --days 2 | pelmor-signsim - --pty"));
+    parser.setApplicationDescription(
+        QStringLiteral("Sends a sign log into a serial device the way the radar speed sign does after\n"
+                       "7 is pressed on its keypad: 8N1, no handshaking, at the pace of the line, in\n"
+                       "bursts of 64-512 bytes.\n\n"
+                       "Examples:\n"
+                       "  pelmor-signsim survey.rsx --device /dev/ttyUSB0\n"
+                       "  pelmor-loggen --days 2 | pelmor-signsim - --pty"));
     parser.addHelpOption();
     parser.addPositionalArgument(QStringLiteral("FILE"),
                                  QStringLiteral("The log to send; - reads standard input."));
