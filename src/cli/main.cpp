@@ -1,17 +1,43 @@
-#include "db/DbError.h"
+#include "cli/Command.h"
 #include "db/Files.h"
-#include "db/Schema.h"
 
-#include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QTextStream>
+
+#include <cstdio>
+
+using namespace pelmor;
 
 namespace {
 
-int fail(const QString& message)
+// The command's name: the first argument that is neither an option nor the
+// value of --db.
+QString commandName(const QStringList& arguments)
 {
-    QTextStream(stderr) << message << '\n';
-    return 1;
+    for (int i = 1; i < arguments.size(); ++i) {
+        const QString& argument = arguments[i];
+        if (argument == QLatin1String("--db")) {
+            ++i;
+            continue;
+        }
+        if (!argument.startsWith(QLatin1Char('-')))
+            return argument;
+    }
+    return QString();
+}
+
+QString overview()
+{
+    QString text = QStringLiteral(
+        "pelmor-cli works on the survey database without windows, with the program's own code and "
+        "messages.\n\nUsage: pelmor-cli [--db DIR] COMMAND [options]\n\n"
+        "  --db DIR    the folder that holds pelmor.mdb (default: the program's folder)\n\nCommands:\n");
+    for (const cli::Command& command : cli::commands()) {
+        const QString usage =
+            QStringLiteral("%1 %2").arg(QLatin1String(command.name), QLatin1String(command.usage));
+        text += QStringLiteral("  %1\n      %2\n").arg(usage.trimmed(), QLatin1String(command.description));
+    }
+    text += QStringLiteral("\n'pelmor-cli COMMAND --help' shows the options of one command.\n");
+    return text;
 }
 
 } // namespace
@@ -20,33 +46,48 @@ int main(int argc, char* argv[])
 {
     QCoreApplication application(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("pelmor-cli"));
+    QTextStream out(stdout);
+    QTextStream err(stderr);
 
-    QCommandLineParser parser;
-    parser.setApplicationDescription(
-        QStringLiteral("Works on the survey database without windows.\n\n"
-                       "Commands:\n"
-                       "  init    create the empty template pelmor.emp (written anew, it never holds data)\n"
-                       "          and the survey database pelmor.mdb when there is none"));
-    parser.addHelpOption();
-    parser.addOption({QStringLiteral("db"),
-                      QStringLiteral("The folder of pelmor.mdb (default: the program's folder)."),
-                      QStringLiteral("DIR")});
-    parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("The command to run."));
-    parser.process(application);
-
-    const QString folder =
-        parser.isSet(QStringLiteral("db")) ? parser.value(QStringLiteral("db")) : pelmor::db::programFolder();
-    const QStringList arguments = parser.positionalArguments();
-    if (arguments.isEmpty())
-        return fail(QStringLiteral("No command given. See pelmor-cli --help."));
-    const QString command = arguments.first();
-    try {
-        if (command == QLatin1String("init")) {
-            pelmor::db::initDatabaseFolder(folder);
+    const QStringList arguments = QCoreApplication::arguments();
+    const QString name = commandName(arguments);
+    const cli::Command* command = nullptr;
+    for (const cli::Command& candidate : cli::commands()) {
+        if (name == QLatin1String(candidate.name))
+            command = &candidate;
+    }
+    if (!command) {
+        if (name.isEmpty() &&
+            (arguments.contains(QStringLiteral("--help")) || arguments.contains(QStringLiteral("-h")))) {
+            out << overview();
             return 0;
         }
-    } catch (const pelmor::db::DbError& error) {
-        return fail(error.message());
+        err << (name.isEmpty() ? QStringLiteral("No command given.")
+                               : QStringLiteral("Unknown command \"%1\".").arg(name))
+            << "\n\n"
+            << overview();
+        return 2;
     }
-    return fail(QStringLiteral("Unknown command \"%1\". See pelmor-cli --help.").arg(command));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QLatin1String(command->description));
+    parser.addHelpOption();
+    const QCommandLineOption dbOption(
+        QStringLiteral("db"), QStringLiteral("The folder that holds pelmor.mdb."), QStringLiteral("DIR"));
+    parser.addOption(dbOption);
+    parser.addPositionalArgument(
+        QLatin1String(command->name), QStringLiteral("The command."),
+        QStringLiteral("%1 %2").arg(QLatin1String(command->name), QLatin1String(command->usage)));
+    command->addOptions(parser);
+    if (!parser.parse(arguments)) {
+        err << parser.errorText() << Qt::endl;
+        return 2;
+    }
+    if (parser.isSet(QStringLiteral("help"))) {
+        out << parser.helpText();
+        return 0;
+    }
+    const QString folder = parser.isSet(dbOption) ? parser.value(dbOption) : db::programFolder();
+    cli::Context context{folder, db::databasePath(folder), out, err};
+    return command->run(parser, context);
 }

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QCommandLineParser>
+#include <QString>
+#include <QTextStream>
+
+namespace pelmor::cli {
+
+// What every command gets: the folder of the database and where to print.
+struct Context {
+    QString folder;       // the folder that holds pelmor.mdb
+    QString databasePath; // that folder and pelmor.mdb
+    QTextStream& out;
+    QTextStream& err;
+};
+
+// One command of pelmor-cli: its name and usage line, the options it adds to
+// the parser, and what it does. run() returns the exit code: 0 on success,
+// non-zero on any refusal or error (after printing the message).
+struct Command {
+    const char* name;
+    const char* usage;       // arguments after the command name, e.g. "FILE.rsx --trailer A ..."
+    const char* description; // one line for the command list
+    void (*addOptions)(QCommandLineParser& parser);
+    int (*run)(const QCommandLineParser& parser, Context& context);
+};
+
+// Every command, in the order --help lists them.
+const std::vector<Command>& commands();
+
+// Prints a message on the error stream and returns 1.
+int fail(Context& context, const QString& message);
+
+} // namespace pelmor::cli

@@ -1,0 +1,17 @@
+#include "cli/Command.h"
+#include "db/DbError.h"
+#include "db/Schema.h"
+
+namespace pelmor::cli {
+
+int runInit(const QCommandLineParser&, Context& context)
+{
+    try {
+        db::initDatabaseFolder(context.folder);
+    } catch (const db::DbError& error) {
+        return fail(context, error.message());
+    }
+    return 0;
+}
+
+} // namespace pelmor::cli
