@@ -3,9 +3,6 @@
 #include "db/DbError.h"
 #include "text/Formats.h"
 
-#include <cmath>
-#include <limits>
-
 namespace pelmor::db {
 namespace {
 
@@ -21,33 +18,48 @@ qint64 toInteger(const FieldInfo& field, const QVariant& value)
         value.typeId() == QMetaType::UInt)
         return value.toLongLong();
     const QString text = value.toString();
-    const QString trimmed = text.trimmed();
-    if (trimmed.isEmpty())
+    if (text.trimmed().isEmpty())
         throw conversionError(field, text, "a number is required");
-    bool ok = false;
-    const qint64 whole = trimmed.toLongLong(&ok);
-    if (ok)
-        return whole;
-    // A decimal number is rounded to a whole number, ties to the even neighbour.
-    const double number = trimmed.toDouble(&ok);
-    if (!ok || !std::isfinite(number))
+    const auto whole = text::toWholeNumber(text);
+    if (!whole)
         throw conversionError(field, text, "it is not a number");
-    const double rounded = text::roundHalfToEven(number);
-    if (std::fabs(rounded) > static_cast<double>(std::numeric_limits<qint64>::max() / 2))
-        throw conversionError(field, text, "the number is too large");
-    return static_cast<qint64>(rounded);
+    return *whole;
+}
+
+} // namespace
+
+namespace {
+
+// Writes `value` as `width` digits at `out`; the stored forms are written by
+// hand because the vehicles of a survey need millions of them.
+void putDigits(QChar* out, int value, int width)
+{
+    for (int i = width - 1; i >= 0; --i) {
+        out[i] = QLatin1Char(char('0' + value % 10));
+        value /= 10;
+    }
 }
 
 } // namespace
 
 QString storedDate(const QDate& date)
 {
-    return date.toString(Qt::ISODate);
+    if (date.year() < 0 || date.year() > 9999)
+        return date.toString(Qt::ISODate);
+    QString text(10, QLatin1Char('-'));
+    putDigits(text.data(), date.year(), 4);
+    putDigits(text.data() + 5, date.month(), 2);
+    putDigits(text.data() + 8, date.day(), 2);
+    return text;
 }
 
 QString storedTime(const QTime& time)
 {
-    return time.toString(QStringLiteral("HH:mm:ss"));
+    QString text(8, QLatin1Char(':'));
+    putDigits(text.data(), time.hour(), 2);
+    putDigits(text.data() + 3, time.minute(), 2);
+    putDigits(text.data() + 6, time.second(), 2);
+    return text;
 }
 
 QVariant toStored(const FieldInfo& field, const QVariant& value)

@@ -4,6 +4,7 @@
 #include "db/DbError.h"
 #include "db/FieldValues.h"
 #include "db/SqlText.h"
+#include "db/SqliteStatement.h"
 
 #include <QRegularExpression>
 #include <QSqlRecord>
@@ -149,7 +150,8 @@ bool Recordset::bof()
 
 bool Recordset::eof()
 {
-    return m_live == 0 || m_pos >= size();
+    const qsizetype rows = size(); // reads the row ids first
+    return m_live == 0 || m_pos >= rows;
 }
 
 bool Recordset::hasCurrent()
@@ -314,10 +316,15 @@ void Recordset::edit()
 
 void Recordset::setValue(const QString& field, const QVariant& value)
 {
+    setValue(fieldIndex(field), value);
+}
+
+void Recordset::setValue(int index, const QVariant& value)
+{
     if (m_editMode == EditMode::None)
         throw DbError(QStringLiteral("A field is set without adding or editing a record."));
-    const int index = fieldIndex(field);
-    m_pending[static_cast<size_t>(index)] = toStored(m_table->fields[static_cast<size_t>(index)], value);
+    m_pending.at(static_cast<size_t>(index)) =
+        toStored(m_table->fields.at(static_cast<size_t>(index)), value);
 }
 
 QSqlQuery& Recordset::cachedStatement(const QString& key, const QString& statement)
@@ -328,55 +335,75 @@ QSqlQuery& Recordset::cachedStatement(const QString& key, const QString& stateme
     return it->second;
 }
 
+QStringList Recordset::columnsOf(quint64 fields) const
+{
+    QStringList columns;
+    for (size_t i = 0; i < m_table->fields.size(); ++i) {
+        if (fields & (quint64(1) << i))
+            columns << quotedName(m_table->fields[i].name);
+    }
+    return columns;
+}
+
 void Recordset::update()
 {
     if (m_editMode == EditMode::None)
         throw DbError(QStringLiteral("Update without adding or editing a record."));
-    QString mask;
-    QStringList columns;
+    quint64 fields = 0; // the fields that were set
     for (size_t i = 0; i < m_pending.size(); ++i) {
-        mask += m_pending[i] ? QLatin1Char('1') : QLatin1Char('0');
         if (m_pending[i])
-            columns << quotedName(m_table->fields[i].name);
+            fields |= quint64(1) << i;
     }
-    const QString table = quotedName(m_table->name);
-    QString statement;
-    if (m_editMode == EditMode::AddNew) {
-        statement =
+    if (m_editMode == EditMode::AddNew)
+        insertRow(fields);
+    else if (fields != 0)
+        updateRow(fields);
+    cancelUpdate();
+}
+
+void Recordset::insertRow(quint64 fields)
+{
+    std::unique_ptr<SqliteStatement>& insert = m_inserts[fields];
+    if (!insert) {
+        const QString table = quotedName(m_table->name);
+        const QStringList columns = columnsOf(fields);
+        insert = std::make_unique<SqliteStatement>(
+            *m_connection,
             columns.isEmpty()
                 ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(table)
                 : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
                       .arg(table, columns.join(QStringLiteral(", ")),
-                           QStringList(columns.size(), QStringLiteral("?")).join(QStringLiteral(", ")));
-    } else {
-        if (columns.isEmpty()) {
-            cancelUpdate();
-            return;
-        }
-        statement = QStringLiteral("UPDATE %1 SET %2 = ? WHERE rowid = ?")
-                        .arg(table, columns.join(QStringLiteral(" = ?, ")));
+                           QStringList(columns.size(), QStringLiteral("?")).join(QStringLiteral(", "))));
     }
-    QSqlQuery& query = cachedStatement(
-        (m_editMode == EditMode::AddNew ? QLatin1Char('i') : QLatin1Char('u')) + mask, statement);
+    int bound = 0;
+    for (const auto& value : m_pending) {
+        if (value)
+            insert->bind(bound++, *value);
+    }
+    insert->run();
+    if (m_keysLoaded) {
+        m_keys.push_back(insert->lastInsertRowId());
+        m_dead.push_back(false);
+        ++m_live;
+    }
+}
+
+void Recordset::updateRow(quint64 fields)
+{
+    const QString statement =
+        QStringLiteral("UPDATE %1 SET %2 = ? WHERE rowid = ?")
+            .arg(quotedName(m_table->name), columnsOf(fields).join(QStringLiteral(" = ?, ")));
+    QSqlQuery& query = cachedStatement(QStringLiteral("update %1").arg(fields), statement);
     int bound = 0;
     for (const auto& value : m_pending) {
         if (value)
             query.bindValue(bound++, *value);
     }
-    if (m_editMode == EditMode::Edit) {
-        const qint64 key = m_keys[static_cast<size_t>(m_pos)];
-        query.bindValue(bound, key);
-        m_page.remove(key);
-    }
+    const qint64 key = m_keys[static_cast<size_t>(m_pos)];
+    query.bindValue(bound, key);
+    m_page.remove(key);
     if (!query.exec())
         m_connection->fail(query, statement);
-    if (m_editMode == EditMode::AddNew && m_keysLoaded) {
-        m_keys.push_back(query.lastInsertId().toLongLong());
-        m_dead.push_back(false);
-        ++m_live;
-    }
-    m_editMode = EditMode::None;
-    m_pending.clear();
 }
 
 bool Recordset::hasChanges() const
@@ -388,7 +415,7 @@ bool Recordset::hasChanges() const
 void Recordset::cancelUpdate()
 {
     m_editMode = EditMode::None;
-    m_pending.clear();
+    m_pending.clear(); // keeps its room for the next row
 }
 
 void Recordset::deleteCurrent()

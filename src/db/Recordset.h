@@ -10,12 +10,14 @@
 #include <QVector>
 
 #include <map>
+#include <memory>
 #include <optional>
 #include <vector>
 
 namespace pelmor::db {
 
 class Connection;
+class SqliteStatement;
 
 // A set of rows with a current position, in the manner of the original
 // engine's record sets: begin- and end-of-set, moves, find first by a
@@ -65,6 +67,8 @@ public:
     void addNew();
     void edit();
     void setValue(const QString& field, const QVariant& value);
+    // The same by the field's position in its table, for writers of many rows.
+    void setValue(int fieldIndex, const QVariant& value);
     void update();
     void cancelUpdate();
     bool isEditing() const { return m_editMode != EditMode::None; }
@@ -89,6 +93,9 @@ private:
     const QVector<QVariant>& currentRow();
     void requireNoEdit(const char* operation) const;
     QSqlQuery& cachedStatement(const QString& key, const QString& statement);
+    QStringList columnsOf(quint64 fields) const;
+    void insertRow(quint64 fields);
+    void updateRow(quint64 fields);
 
     Connection* m_connection;
     const TableInfo* m_table;
@@ -113,6 +120,8 @@ private:
     EditMode m_editMode = EditMode::None;
     std::vector<std::optional<QVariant>> m_pending;
     std::map<QString, QSqlQuery> m_statements;
+    // Inserts by the set of fields given, prepared once each.
+    std::map<quint64, std::unique_ptr<SqliteStatement>> m_inserts;
 };
 
 } // namespace pelmor::db

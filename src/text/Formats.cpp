@@ -110,6 +110,24 @@ double roundHalfToEven(double value)
     return std::nearbyint(value); // the default rounding mode rounds ties to even
 }
 
+std::optional<qint64> toWholeNumber(QStringView text)
+{
+    const QStringView trimmed = text.trimmed();
+    if (trimmed.isEmpty())
+        return std::nullopt;
+    bool ok = false;
+    const qint64 whole = trimmed.toLongLong(&ok);
+    if (ok)
+        return whole;
+    const double number = trimmed.toDouble(&ok);
+    if (!ok || !std::isfinite(number))
+        return std::nullopt;
+    const double rounded = roundHalfToEven(number);
+    if (std::fabs(rounded) >= 9.2e18)
+        return std::nullopt;
+    return static_cast<qint64>(rounded);
+}
+
 QString format00(qint64 value)
 {
     const QString digits = QString::number(value < 0 ? -value : value).rightJustified(2, QLatin1Char('0'));

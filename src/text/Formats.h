@@ -21,6 +21,12 @@ double roundHalfAwayFromZero(double value, int decimals = 0);
 // text becomes a 16- or 32-bit integer.
 double roundHalfToEven(double value);
 
+// A number text read as a whole number the way a text is converted to an
+// integer: blanks around it are ignored, decimals round to the even
+// neighbour ("34.5" gives 34). Empty text, words and numbers beyond the
+// 64-bit range give none.
+std::optional<qint64> toWholeNumber(QStringView text);
+
 // "00": whole number, at least two digits ("05", "123", "-05").
 QString format00(qint64 value);
 

@@ -291,6 +291,9 @@ void TstDatabase::recordsetWalks()
     }
     transaction.commit();
     QCOMPARE(set.recordCount(), 1500);
+    auto fresh = connection.openRecordset(QStringLiteral("Breakdown"));
+    QVERIFY(!fresh.eof()); // a new set stands on its first row
+    QCOMPARE(fresh.text(QStringLiteral("cCount")), QStringLiteral("1500"));
     set.moveFirst();
     int expected = 1500, walked = 0;
     for (; !set.eof(); set.moveNext(), ++walked)

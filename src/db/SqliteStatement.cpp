@@ -1,0 +1,79 @@
+#include "db/SqliteStatement.h"
+
+#include "db/Connection.h"
+#include "db/DbError.h"
+#include "db/Files.h"
+
+#include <QSqlDriver>
+
+#include <sqlite3.h>
+
+namespace pelmor::db {
+
+SqliteStatement::SqliteStatement(Connection& connection, const QString& statement)
+    : m_connection(connection)
+    , m_statement(statement)
+{
+    const QVariant handle = connection.database().driver()->handle();
+    if (handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0)
+        m_handle = *static_cast<sqlite3* const*>(handle.data());
+    if (!m_handle)
+        throw DbError(QStringLiteral("The database %1 is not open.").arg(displayPath(connection.path())));
+    const QByteArray text = statement.toUtf8();
+    if (sqlite3_prepare_v2(m_handle, text.constData(), int(text.size()), &m_prepared, nullptr) != SQLITE_OK)
+        fail("prepare");
+}
+
+SqliteStatement::~SqliteStatement()
+{
+    sqlite3_finalize(m_prepared);
+}
+
+void SqliteStatement::fail(const char* what) const
+{
+    throw DbError(QStringLiteral("The database %1 refused \"%2\" (%3): %4")
+                      .arg(displayPath(m_connection.path()), m_statement, QLatin1String(what),
+                           QString::fromUtf8(sqlite3_errmsg(m_handle))));
+}
+
+void SqliteStatement::bind(int index, const QVariant& value)
+{
+    int status = SQLITE_OK;
+    const int parameter = index + 1;
+    if (value.isNull()) {
+        status = sqlite3_bind_null(m_prepared, parameter);
+    } else {
+        switch (value.typeId()) {
+        case QMetaType::Int:
+        case QMetaType::LongLong:
+        case QMetaType::UInt:
+            status = sqlite3_bind_int64(m_prepared, parameter, value.toLongLong());
+            break;
+        case QMetaType::Double:
+            status = sqlite3_bind_double(m_prepared, parameter, value.toDouble());
+            break;
+        default: {
+            const QByteArray text = value.toString().toUtf8();
+            status = sqlite3_bind_text(m_prepared, parameter, text.constData(), int(text.size()),
+                                       SQLITE_TRANSIENT);
+        }
+        }
+    }
+    if (status != SQLITE_OK)
+        fail("bind");
+}
+
+void SqliteStatement::run()
+{
+    const int status = sqlite3_step(m_prepared);
+    sqlite3_reset(m_prepared);
+    if (status != SQLITE_DONE && status != SQLITE_ROW)
+        fail("run");
+}
+
+qint64 SqliteStatement::lastInsertRowId() const
+{
+    return sqlite3_last_insert_rowid(m_handle);
+}
+
+} // namespace pelmor::db
