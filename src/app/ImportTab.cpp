@@ -6,10 +6,14 @@
 #include "acquisition/widgets/PortChoicePanel.h"
 #include "app/AppState.h"
 #include "app/BoundViews.h"
+#include "db/DbError.h"
+#include "db/SqlText.h"
 #include "db/widgets/FieldBinding.h"
 #include "import/LogParser.h"
+#include "import/SurveyImport.h"
 #include "import/widgets/CorrectionPanel.h"
 #include "import/widgets/HeaderPanel.h"
+#include "import/widgets/ImportProgressReport.h"
 #include "import/widgets/RawTextView.h"
 #include "ui/BusyCursor.h"
 #include "ui/Messages.h"
@@ -26,6 +30,7 @@ namespace pelmor::app {
 ImportTab::ImportTab(AppState& state, BoundViews& views, ui::Messages& messages, QWidget* parent)
     : QWidget(parent)
     , m_state(state)
+    , m_views(views)
     , m_messages(messages)
     , m_serial(std::make_unique<acquisition::SerialDownload>(state.downloadBuffer, state.portDevice))
     , m_fileWindow(
@@ -99,6 +104,7 @@ ImportTab::ImportTab(AppState& state, BoundViews& views, ui::Messages& messages,
     connect(m_processing->processButton(), &QPushButton::clicked, this, &ImportTab::processImportedData);
     connect(m_progress->resetButton(), &QPushButton::clicked, this, &ImportTab::reset);
     connect(m_header->downloadAnotherButton(), &QPushButton::clicked, this, &ImportTab::downloadAnother);
+    connect(m_header->processButton(), &QPushButton::clicked, this, &ImportTab::importSurvey);
     connect(m_header->modifyButton(), &QPushButton::clicked, m_correction, &import::CorrectionPanel::open);
     connect(m_savedFile->loadButton(), &QPushButton::clicked, this, &ImportTab::openLoadWindow);
     connect(m_saveRawData, &QPushButton::clicked, this, &ImportTab::openSaveWindow);
@@ -272,6 +278,35 @@ void ImportTab::returnToPortChoice(bool showSavedFilePanel)
     }
     m_rawText->clear();
     m_header->clearFields();
+}
+
+void ImportTab::importSurvey()
+{
+    const import::SurveyHeader header{
+        m_header->batchNumber(), m_header->locationCode(), m_header->location(), m_header->startDate(),
+        m_header->startTime(),   m_header->postedSpeed(),  m_header->cutoff(),   m_header->alarm(),
+        m_header->unit(),        m_header->direction(),    m_header->zone()};
+    import::ImportResult result;
+    {
+        const ui::BusyCursor busy;
+        import::ImportProgressReport report(m_messages, window());
+        result = import::importSurvey(m_state.databasePath, header, m_state.downloadBuffer, report);
+    }
+
+    // The views show what the import changed: the unit last used, the header
+    // rows, and on success the new statistics in the result labels.
+    try {
+        m_views.data7()->refresh();
+        m_views.data8()->refresh();
+        m_views.data1()->refresh();
+        if (result.summary)
+            m_views.data1()->findFirst(QStringLiteral("Batch_Number = '") +
+                                       db::escapeText(header.batchNumber) + QLatin1Char('\''));
+    } catch (const db::DbError&) {
+        // A database that cannot be read was reported when the window opened.
+    }
+    if (auto* offset = m_summaryLabels->findChild<QLabel*>(QStringLiteral("aTime_Offset")))
+        offset->setText(result.summary ? result.summary->timeOffset : QString());
 }
 
 void ImportTab::leaveDownloadForLoad()

@@ -46,43 +46,45 @@ public:
     // with the port open again.
     void reset();
     void downloadAnother();
+    // "Process This Radar Data to The Database>>": stores the survey and its
+    // statistics.
+    void importSurvey();
     // "Load Radar Log File" and "Save this raw data file as...".
     void openLoadWindow();
     void openSaveWindow();
 
     acquisition::SerialDownload& serial() const { return *m_serial; }
     acquisition::LoadDataFile& fileWindow() const { return *m_fileWindow; }
-    import::HeaderPanel& headerPanel() const { return *m_header;
-}
+    pelmor::import::HeaderPanel& headerPanel() const { return *m_header; }
 
-Q_SIGNALS :
+Q_SIGNALS:
     // The saved-file window asks for the main window to be disabled while it
     // is up, and enabled again on every way out.
-    void
-    mainWindowEnabled(bool enabled);
+    void mainWindowEnabled(bool enabled);
 
 private:
-void returnToPortChoice(bool showSavedFilePanel);
-void showProcessedDownload();
-void blockReceived();
-void portLost(const QString& reason);
-void leaveDownloadForLoad();
-void setPortStatusOpen();
-void buildSummaryLabels(BoundViews& views);
+    void returnToPortChoice(bool showSavedFilePanel);
+    void showProcessedDownload();
+    void blockReceived();
+    void portLost(const QString& reason);
+    void leaveDownloadForLoad();
+    void setPortStatusOpen();
+    void buildSummaryLabels(BoundViews& views);
 
-AppState& m_state;
-ui::Messages& m_messages;
-std::unique_ptr<acquisition::SerialDownload> m_serial;
-std::unique_ptr<acquisition::LoadDataFile> m_fileWindow;
-acquisition::PortChoicePanel* m_portChoice;
-acquisition::SavedFilePanel* m_savedFile;
-acquisition::ProcessingPanel* m_processing;
-acquisition::ProgressPanel* m_progress;
-import::RawTextView* m_rawText;
-import::HeaderPanel* m_header;
-import::CorrectionPanel* m_correction;
-QPushButton* m_saveRawData;
-QWidget* m_summaryLabels;
-}; // namespace pelmor::app
+    AppState& m_state;
+    BoundViews& m_views;
+    ui::Messages& m_messages;
+    std::unique_ptr<acquisition::SerialDownload> m_serial;
+    std::unique_ptr<acquisition::LoadDataFile> m_fileWindow;
+    acquisition::PortChoicePanel* m_portChoice;
+    acquisition::SavedFilePanel* m_savedFile;
+    acquisition::ProcessingPanel* m_processing;
+    acquisition::ProgressPanel* m_progress;
+    pelmor::import::RawTextView* m_rawText;
+    pelmor::import::HeaderPanel* m_header;
+    pelmor::import::CorrectionPanel* m_correction;
+    QPushButton* m_saveRawData;
+    QWidget* m_summaryLabels;
+};
 
 } // namespace pelmor::app

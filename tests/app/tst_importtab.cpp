@@ -62,6 +62,8 @@ private Q_SLOTS:
     void loadSaveAndLoadAgain();
     void unreadableFileGivesEmptyHeader();
     void unpluggedSignKeepsTheData();
+    void importThroughTheWindow();
+    void correctingTheHeader();
 
 private:
     template <typename T> T* child(const char* name) const
@@ -178,8 +180,8 @@ void TstImportTab::closeButtonsEndTheProgram()
     QSignalSpy ended(m_window.get(), &app::MainWindow::endRequested);
     int buttons = 0;
     for (QPushButton* button : m_window->findChildren<QPushButton*>()) {
-        if (button->text() != QLatin1String("Close"))
-            continue;
+        if (button->text() != QLatin1String("Close") || button->window() != m_window.get())
+            continue; // the help windows have a "Close" of their own
         button->click();
         QCOMPARE(ended.count(), ++buttons);
     }
@@ -408,6 +410,75 @@ void TstImportTab::unpluggedSignKeepsTheData()
     QVERIFY(m_messages->last().contains(QStringLiteral("was lost")));
     QCOMPARE(m_state.downloadBuffer, log);
     click("ProcessImportedData");
+    QCOMPARE(text("Input_Batch_Number"), QStringLiteral("032626-A"));
+}
+
+void TstImportTab::importThroughTheWindow()
+{
+    QVERIFY(QFile::copy(QStringLiteral(PELMOR_SAMPLES "/elm-street-2days.rsx"),
+                        m_folder->filePath(QStringLiteral("elm.rsx"))));
+    makeWindow();
+    acquisition::LoadDataFile& files = m_window->importTab()->fileWindow();
+    click("LoadRadarLogFile");
+    files.fileNameBox()->setText(QStringLiteral("elm.rsx"));
+    files.act();
+
+    // The coloured fields come first: each missing one is named in turn.
+    click("ProcessToDatabase");
+    QCOMPARE(m_messages->last(), QStringLiteral("You must input a valid location!"));
+    QTest::keyClicks(child<QLineEdit>("Input_Location"), QStringLiteral("Elm Street at 5th"));
+    click("ProcessToDatabase");
+    QCOMPARE(m_messages->last(), QStringLiteral("You must select the direction of traffic in the survey!"));
+    child<QComboBox>("Input_Direction")->setCurrentText(QStringLiteral("North East"));
+    child<QComboBox>("Input_Zone")->setCurrentText(QStringLiteral("Parks & Rec"));
+    child<QComboBox>("Combo1")->setCurrentText(QStringLiteral("KPH"));
+    m_messages->clear();
+    click("ProcessToDatabase");
+    QCOMPARE(m_messages->texts(), QStringList{QStringLiteral("2947 records added")});
+    // The result labels show the stored statistics of the new survey.
+    QCOMPARE(text("aBatch_Number"), QStringLiteral("050326-A"));
+    QCOMPARE(text("aTotal_Vehicles"), QStringLiteral("2947"));
+    QCOMPARE(text("aPosted_Limit"), QStringLiteral("035"));
+    QVERIFY(text("aTotal_Time").endsWith(QLatin1String(" Min")));
+    QVERIFY(text("aTime_Offset").toInt() > 86400);
+
+    // Again under the same letter is refused; the unit stays preselected.
+    click("ProcessToDatabase");
+    QCOMPARE(m_messages->last(),
+             QStringLiteral("Duplicate Batch Number found. Select a higher letter for the Batch "
+                            "Number and try again."));
+    m_window.reset();
+    makeWindow();
+    QCOMPARE(child<QComboBox>("Combo1")->currentText(), QStringLiteral("KPH"));
+}
+
+void TstImportTab::correctingTheHeader()
+{
+    makeWindow();
+    m_state.downloadBuffer = surveyLog(20);
+    child<QWidget>("ProcessingFrame")->show();
+    click("ProcessImportedData");
+    click("ModifyHeader");
+    QVERIFY(visible("CorrectionFrame"));
+    child<QLineEdit>("Correction0")
+        ->setText(QStringLiteral("13/45/2026")); // taken as typed, checked on import
+    child<QLineEdit>("Correction2")->setText(QStringLiteral("999999-Q"));
+    child<QLineEdit>("Correction4")->setText(QStringLiteral("045"));
+    click("ApplyChanges");
+    QVERIFY(!visible("CorrectionFrame"));
+    QCOMPARE(text("Input_Batch_Date"), QStringLiteral("13/45/2026"));
+    QCOMPARE(text("Input_Batch_Number"), QStringLiteral("999999-Q"));
+    QCOMPARE(child<QLineEdit>("Input_Posted_Speed")->text(), QStringLiteral("045"));
+    QCOMPARE(text("Input_Start_Time"), QStringLiteral("07:45")); // an empty box leaves its field
+    QCOMPARE(text("Input_Location_Code"), QStringLiteral("00777"));
+
+    // Opening again starts from empty boxes; applying them changes nothing.
+    click("ModifyHeader");
+    QVERIFY(child<QLineEdit>("Correction2")->text().isEmpty());
+    click("ApplyChanges");
+    QCOMPARE(text("Input_Batch_Number"), QStringLiteral("999999-Q"));
+    // A trailer letter rebuilds the batch number from the sign's date.
+    Q_EMIT child<QComboBox>("Trailer_code")->textActivated(QStringLiteral("A"));
     QCOMPARE(text("Input_Batch_Number"), QStringLiteral("032626-A"));
 }
 

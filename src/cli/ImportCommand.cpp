@@ -1,0 +1,150 @@
+#include "acquisition/SavedDownloads.h"
+#include "cli/Command.h"
+#include "db/Connection.h"
+#include "db/DbError.h"
+#include "db/Recordset.h"
+#include "db/Schema.h"
+#include "import/LogParser.h"
+#include "import/SurveyImport.h"
+
+#include <QFileInfo>
+
+namespace pelmor::cli {
+namespace {
+
+// The import's messages on the console: the count on the output, refusals
+// and errors on the error stream, each exactly as the window shows it.
+class ConsoleReport : public import::ImportReport {
+public:
+    explicit ConsoleReport(Context& context)
+        : m_context(context)
+    {
+    }
+    void message(const QString& text) override
+    {
+        (text.endsWith(QLatin1String(" records added")) ? m_context.out : m_context.err) << text << Qt::endl;
+    }
+    void progress(qint64, qint64) override {}
+
+private:
+    Context& m_context;
+};
+
+const QStringList kDirections = {QStringLiteral("North"), QStringLiteral("North East"),
+                                 QStringLiteral("East"),  QStringLiteral("South East"),
+                                 QStringLiteral("South"), QStringLiteral("South West"),
+                                 QStringLiteral("West"),  QStringLiteral("NW")};
+const QStringList kZones = {
+    QStringLiteral("School"),       QStringLiteral("Highway"),     QStringLiteral("Railroad"),
+    QStringLiteral("Construction"), QStringLiteral("Residential"), QStringLiteral("Church"),
+    QStringLiteral("Interstate"),   QStringLiteral("Hospital"),    QStringLiteral("Commercial"),
+    QStringLiteral("Airport"),      QStringLiteral("Parks & Rec")};
+
+// The unit the window preselects: the one stored with the last import.
+QString lastUnit(const QString& databasePath)
+{
+    try {
+        db::Connection connection(databasePath);
+        db::Recordset radar = db::Recordset::openTable(connection, *db::findTable(QStringLiteral("Radar")));
+        return radar.eof() ? QStringLiteral("MPH") : radar.text(QStringLiteral("Radar_Mode"));
+    } catch (const db::DbError&) {
+        return QStringLiteral("MPH");
+    }
+}
+
+} // namespace
+
+void addImportOptions(QCommandLineParser& parser)
+{
+    parser.addPositionalArgument(QStringLiteral("file"),
+                                 QStringLiteral("The saved download (.rsx) to import."));
+    parser.addOptions({
+        {QStringLiteral("trailer"), QStringLiteral("Trailer ID, a letter A to Z (default A)."),
+         QStringLiteral("A")},
+        {QStringLiteral("location"), QStringLiteral("Survey location (required)."), QStringLiteral("TEXT")},
+        {QStringLiteral("direction"),
+         QStringLiteral("Direction of travel: ") + kDirections.join(QStringLiteral(", ")),
+         QStringLiteral("DIR")},
+        {QStringLiteral("zone"), QStringLiteral("Zone: ") + kZones.join(QStringLiteral(", ")),
+         QStringLiteral("ZONE")},
+        {QStringLiteral("unit"), QStringLiteral("MPH or KPH (default: the unit of the last import)."),
+         QStringLiteral("UNIT")},
+        {QStringLiteral("start-date"), QStringLiteral("Correct the start date (mm/dd/yyyy)."),
+         QStringLiteral("DATE")},
+        {QStringLiteral("start-time"), QStringLiteral("Correct the start time (hh:mm)."),
+         QStringLiteral("TIME")},
+        {QStringLiteral("batch"), QStringLiteral("Correct the batch number (mmddyy-A)."),
+         QStringLiteral("BATCH")},
+        {QStringLiteral("location-code"), QStringLiteral("Correct the location code."),
+         QStringLiteral("CODE")},
+        {QStringLiteral("posted"), QStringLiteral("Correct the posted speed limit (e.g. 035)."),
+         QStringLiteral("SPEED")},
+        {QStringLiteral("cutoff"), QStringLiteral("Correct the high speed cut-off."),
+         QStringLiteral("SPEED")},
+        {QStringLiteral("alarm"), QStringLiteral("Correct the high speed alarm."), QStringLiteral("SPEED")},
+    });
+}
+
+int runImport(const QCommandLineParser& parser, Context& context)
+{
+    const QStringList arguments = parser.positionalArguments();
+    if (arguments.size() != 2)
+        return fail(context,
+                    QStringLiteral("Name one saved download to import: pelmor-cli import FILE.rsx ..."));
+    const QString file = arguments[1];
+    const QString trailer = parser.isSet(QStringLiteral("trailer")) ? parser.value(QStringLiteral("trailer"))
+                                                                    : QStringLiteral("A");
+    if (trailer.size() != 1 || trailer[0] < QLatin1Char('A') || trailer[0] > QLatin1Char('Z'))
+        return fail(
+            context,
+            QStringLiteral("The trailer ID must be one capital letter A to Z, not \"%1\".").arg(trailer));
+    const QString direction = parser.value(QStringLiteral("direction"));
+    if (!direction.isEmpty() && !kDirections.contains(direction))
+        return fail(context, QStringLiteral("The direction of travel must be one of: %1.")
+                                 .arg(kDirections.join(QStringLiteral(", "))));
+    const QString zone = parser.value(QStringLiteral("zone"));
+    if (!zone.isEmpty() && !kZones.contains(zone))
+        return fail(context,
+                    QStringLiteral("The zone must be one of: %1.").arg(kZones.join(QStringLiteral(", "))));
+    const QString unit = parser.isSet(QStringLiteral("unit")) ? parser.value(QStringLiteral("unit"))
+                                                              : lastUnit(context.databasePath);
+    if (unit != QLatin1String("MPH") && unit != QLatin1String("KPH"))
+        return fail(context, QStringLiteral("The unit must be MPH or KPH, not \"%1\".").arg(unit));
+
+    // The file is prepared as loading it in the window prepares it.
+    QByteArray buffer;
+    if (!acquisition::readSavedDownload(file, buffer))
+        return fail(context,
+                    QStringLiteral("The file %1 cannot be read.").arg(QFileInfo(file).absoluteFilePath()));
+    import::markEnd(buffer);
+    const import::HeaderFields fields = import::readHeaderFields(buffer);
+    import::SurveyHeader header{fields.batchNumber(trailer),
+                                fields.locationCode,
+                                parser.value(QStringLiteral("location")),
+                                fields.startDate(),
+                                fields.startTime(),
+                                fields.postedSpeed,
+                                fields.cutoff,
+                                fields.alarm,
+                                unit,
+                                direction,
+                                zone};
+    // Corrections replace the fields taken from the sign, as the correction
+    // panel does: exactly as given.
+    const std::pair<const char*, QString*> corrections[] = {
+        {"start-date", &header.startDate}, {"start-time", &header.startTime},
+        {"batch", &header.batchNumber},    {"location-code", &header.locationCode},
+        {"posted", &header.postedSpeed},   {"cutoff", &header.cutoff},
+        {"alarm", &header.alarm}};
+    for (const auto& [option, field] : corrections) {
+        const QString value = parser.value(QLatin1String(option));
+        if (!value.isEmpty())
+            *field = value;
+    }
+
+    ConsoleReport report(context);
+    const import::ImportResult result = import::importSurvey(context.databasePath, header, buffer, report);
+    return result.outcome == import::ImportResult::Outcome::Imported ? 0 : 1;
+}
+
+} // namespace pelmor::cli
