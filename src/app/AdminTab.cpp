@@ -1,6 +1,9 @@
 #include "app/AdminTab.h"
 
 #include "app/BoundViews.h"
+#include "db/DbError.h"
+#include "db/Files.h"
+#include "db/SqlText.h"
 #include "db/widgets/FieldBinding.h"
 #include "ui/Style.h"
 
@@ -137,6 +140,7 @@ QWidget* makeSetupInput(const QString& name, QWidget* parent)
 
 AdminTab::AdminTab(BoundViews& views, QWidget* parent)
     : QWidget(parent)
+    , m_views(views)
 {
     setObjectName(QStringLiteral("AdminTab"));
 
@@ -175,6 +179,8 @@ AdminTab::AdminTab(BoundViews& views, QWidget* parent)
     rightButtons->addWidget(makeCloseButton(QStringLiteral("Close2")));
     right->addLayout(rightButtons);
     outer->addLayout(right, 1);
+
+    connectNameLists();
 }
 
 QGroupBox* AdminTab::buildListsFrame(BoundViews& views)
@@ -253,6 +259,148 @@ QPushButton* AdminTab::makeCloseButton(const QString& objectName)
     close->setToolTip(QStringLiteral("End the program"));
     connect(close, &QPushButton::clicked, this, &AdminTab::closeRequested);
     return close;
+}
+
+void AdminTab::connectNameLists()
+{
+    connect(m_refreshAgency, &QPushButton::clicked, this, &AdminTab::RefreshList);
+    connect(m_addAgency, &QPushButton::clicked, this, &AdminTab::addAgency);
+    connect(m_agencyList, &QListWidget::itemClicked, this,
+            [this](QListWidgetItem* item) { chooseAgency(item->text()); });
+    connect(m_deleteAgency, &QPushButton::clicked, this, &AdminTab::deleteAgency);
+
+    connect(m_refreshOfficer, &QPushButton::clicked, this, &AdminTab::RefreshList2);
+    connect(m_addOfficer, &QPushButton::clicked, this, &AdminTab::addOfficer);
+    connect(m_officerList, &QListWidget::itemClicked, this,
+            [this](QListWidgetItem* item) { chooseOfficer(item->text()); });
+    connect(m_deleteOfficer, &QPushButton::clicked, this, &AdminTab::deleteOfficer);
+}
+
+bool AdminTab::requireOpen(db::RecordView* view)
+{
+    if (view->isOpen())
+        return true;
+    Q_EMIT failed(QStringLiteral("The names cannot be read or changed, because the survey database %1 "
+                                 "could not be opened when the program started.")
+                      .arg(db::displayPath(view->databaseName())));
+    return false;
+}
+
+void AdminTab::refreshNames(db::RecordView* view, const QString& field, const QString& placeholder,
+                            QListWidget* list)
+{
+    if (!requireOpen(view))
+        return;
+    QStringList names;
+    try {
+        // A name typed after "Add" is stored first, so it is listed too.
+        view->update();
+        if (view->bof() && view->eof()) {
+            view->addNew();
+            view->setFieldText(field, placeholder);
+            view->update();
+        }
+        view->moveLast();
+        const int count = view->recordCount();
+        view->moveFirst();
+        for (int i = 0; i < count; ++i) {
+            names << view->fieldText(field);
+            view->moveNext();
+        }
+        view->moveFirst();
+    } catch (const db::DbError& error) {
+        Q_EMIT failed(QStringLiteral("The list of names cannot be read: %1").arg(error.message()));
+        return;
+    }
+    list->clear();
+    list->addItems(names);
+}
+
+void AdminTab::RefreshList()
+{
+    refreshNames(m_views.data4(), QStringLiteral("Admin_Agency"), QStringLiteral("(Agency Name)"),
+                 m_agencyList);
+}
+
+void AdminTab::RefreshList2()
+{
+    refreshNames(m_views.data5(), QStringLiteral("Admin_Officer"), QStringLiteral("(Officer Name)"),
+                 m_officerList);
+}
+
+void AdminTab::addAgency()
+{
+    if (!requireOpen(m_views.data4()))
+        return;
+    m_views.data4()->addNew();
+    m_agencyName->setFocus();
+}
+
+void AdminTab::addOfficer()
+{
+    if (!requireOpen(m_views.data5()))
+        return;
+    m_views.data5()->addNew();
+    m_officerName->setFocus();
+}
+
+void AdminTab::chooseName(db::RecordView* view, const QString& field, const QString& name,
+                          QPushButton* remove)
+{
+    if (!requireOpen(view))
+        return;
+    try {
+        // The apostrophe of a name such as O'Brien is doubled inside the quotes.
+        view->findFirst(QStringLiteral("[%1] = '").arg(field.toLower()) + db::escapeText(name) +
+                        QStringLiteral("'"));
+    } catch (const db::DbError& error) {
+        Q_EMIT failed(QStringLiteral("The name \"%1\" cannot be chosen: %2").arg(name, error.message()));
+        return;
+    }
+    remove->setEnabled(true);
+}
+
+void AdminTab::chooseAgency(const QString& name)
+{
+    chooseName(m_views.data4(), QStringLiteral("Admin_Agency"), name, m_deleteAgency);
+    m_agencyName->setFocus();
+}
+
+void AdminTab::chooseOfficer(const QString& name)
+{
+    chooseName(m_views.data5(), QStringLiteral("Admin_Officer"), name, m_deleteOfficer);
+}
+
+void AdminTab::deleteName(db::RecordView* view, QPushButton* remove)
+{
+    if (!requireOpen(view))
+        return;
+    try {
+        // A new name not yet stored is what the box shows: it is dropped.
+        // Otherwise the record the view stands on goes.
+        if (view->recordset()->isAddingNew()) {
+            view->cancelUpdate();
+        } else if (!view->bof() && !view->eof()) {
+            view->deleteCurrent();
+            view->moveNext();
+        }
+        view->refresh();
+    } catch (const db::DbError& error) {
+        Q_EMIT failed(QStringLiteral("The name cannot be deleted: %1").arg(error.message()));
+    }
+    remove->setEnabled(false);
+}
+
+void AdminTab::deleteAgency()
+{
+    deleteName(m_views.data4(), m_deleteAgency);
+    RefreshList();
+}
+
+void AdminTab::deleteOfficer()
+{
+    deleteName(m_views.data5(), m_deleteOfficer);
+    RefreshList2();
 }
 
 } // namespace pelmor::app

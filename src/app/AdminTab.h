@@ -7,6 +7,10 @@ class QLineEdit;
 class QListWidget;
 class QPushButton;
 
+namespace pelmor::db {
+class RecordView;
+}
+
 namespace pelmor::app {
 
 class BoundViews;
@@ -15,6 +19,11 @@ class BoundViews;
 // reports are headed and signed with, the inputs of the field setup sheet
 // with its two print buttons, and the way to the database maintenance window.
 // The field sheet inputs are found by name ("SetID" .. "SetName").
+//
+// The agency and officer views stand on the current agency and officer.
+// The lists are filled by their refresh buttons; a click on a name moves the
+// view onto it and allows deleting it; "Add Agency" / "Add Officer" start a
+// new record that takes the name typed into the name box.
 class AdminTab : public QWidget {
     Q_OBJECT
 public:
@@ -36,13 +45,36 @@ public:
     QPushButton* printBlankFormButton() const { return m_printBlankForm; }
     QPushButton* databaseManagementButton() const { return m_databaseManagement; }
 
+    // Fill the agency and the officer list from their tables; an empty table
+    // first gets the placeholder "(Agency Name)" or "(Officer Name)".
+    void RefreshList();
+    void RefreshList2();
+
+    void addAgency();
+    void addOfficer();
+    // A click on a listed name: the view moves onto the first record of that name.
+    void chooseAgency(const QString& name);
+    void chooseOfficer(const QString& name);
+    void deleteAgency();
+    void deleteOfficer();
+
 Q_SIGNALS:
     void closeRequested();
+    // The database could not be read or changed; the message names what failed.
+    void failed(const QString& message);
 
 private:
     QGroupBox* buildListsFrame(BoundViews& views);
     QGroupBox* buildFieldSetupFrame();
     QPushButton* makeCloseButton(const QString& objectName);
+    void connectNameLists();
+    void refreshNames(db::RecordView* view, const QString& field, const QString& placeholder,
+                      QListWidget* list);
+    void chooseName(db::RecordView* view, const QString& field, const QString& name, QPushButton* remove);
+    void deleteName(db::RecordView* view, QPushButton* remove);
+    bool requireOpen(db::RecordView* view);
+
+    BoundViews& m_views;
 
     QListWidget* m_agencyList = nullptr;
     QLineEdit* m_agencyName = nullptr;

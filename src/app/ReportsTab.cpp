@@ -1,6 +1,10 @@
 #include "app/ReportsTab.h"
 
 #include "app/BoundViews.h"
+#include "db/Connection.h"
+#include "db/DbError.h"
+#include "db/Recordset.h"
+#include "db/SqlText.h"
 #include "db/widgets/FieldBinding.h"
 #include "ui/Style.h"
 
@@ -75,9 +79,10 @@ constexpr FieldLabel kSummaryFields[] = {
     {"Over_26", "Label73"},
 };
 
-// The over-limit band captions of a survey in miles per hour, and the labels
-// of the six band counts.
+// The over-limit band captions of a survey in miles per hour and in
+// kilometres per hour, and the labels of the six band counts.
 const char* const kBandCaptions[] = {"1-5", "6-10", "11-15", "16-20", "21-25", "26+"};
+const char* const kKphBandCaptions[] = {"1-10", "11-20", "21-30", "31-40", "41-50", "51+"};
 const char* const kBandValues[] = {"Over_5", "Over_10", "Over_15", "Over_20", "Over_25", "Label73"};
 
 const char* const kReports[] = {"85th Percentile Report", "Traffic Flow Report", "Traffic Summary Report",
@@ -104,6 +109,7 @@ QFrame* makeDivider(QWidget* parent)
 
 ReportsTab::ReportsTab(BoundViews& views, QWidget* parent)
     : QWidget(parent)
+    , m_views(views)
 {
     setObjectName(QStringLiteral("ReportsTab"));
 
@@ -126,6 +132,11 @@ ReportsTab::ReportsTab(BoundViews& views, QWidget* parent)
     outer->addLayout(body, 1);
 
     bindValues(views);
+    // After the bindings, so the unit label already shows the new row.
+    connect(views.data2(), &db::RecordView::currentChanged, this, &ReportsTab::updateBandCaptions);
+    connect(m_selectSurvey, &QPushButton::clicked, this, &ReportsTab::selectSurvey);
+    connect(m_surveyList, &QListWidget::itemClicked, this,
+            [this](QListWidgetItem* item) { chooseSurvey(item->text()); });
 
     m_surveyList->hide();
     m_surveyFrame->hide();
@@ -375,6 +386,72 @@ void ReportsTab::bindValues(BoundViews& views)
     // Shown only: the agency and officer are chosen on the setup tab.
     db::FieldBinding::bind(views.data4(), m_agencyBox, QStringLiteral("Admin_Agency"));
     db::FieldBinding::bind(views.data5(), m_officerBox, QStringLiteral("Admin_Officer"));
+}
+
+void ReportsTab::selectSurvey()
+{
+    QStringList batches;
+    try {
+        db::Connection connection(m_databasePath);
+        db::Recordset surveys =
+            connection.openRecordset(QStringLiteral("select distinct [Batch_Number] from  Header"));
+        for (; !surveys.eof(); surveys.moveNext())
+            batches << surveys.text(QStringLiteral("Batch_Number"));
+    } catch (const db::DbError& error) {
+        Q_EMIT failed(QStringLiteral("The stored surveys cannot be listed: %1").arg(error.message()));
+        return;
+    }
+    m_surveyList->show();
+    m_surveyList->clear();
+    m_surveyList->addItems(batches);
+}
+
+void ReportsTab::chooseSurvey(const QString& batchNumber)
+{
+    m_batchChoice->setText(batchNumber);
+    const QString criterion =
+        QStringLiteral("Batch_Number = '") + db::escapeText(batchNumber) + QStringLiteral("'");
+    try {
+        for (db::RecordView* view : {m_views.data2(), m_views.data3(), m_views.data6()})
+            view->refresh();
+        for (db::RecordView* view : {m_views.data2(), m_views.data3()}) {
+            if (view->findFirst(criterion))
+                continue;
+            // No row of this survey: the labels go blank rather than show
+            // another survey's values.
+            view->moveLast();
+            if (!view->eof())
+                view->moveNext();
+        }
+    } catch (const db::DbError& error) {
+        Q_EMIT failed(QStringLiteral("Survey %1 cannot be shown: %2").arg(batchNumber, error.message()));
+        return;
+    }
+    m_surveyList->hide();
+    m_surveyPrompt->hide();
+    m_surveyFrame->show();
+    m_statisticsFrame->show();
+    m_reportChoice->show();
+    m_printButton->show();
+}
+
+void ReportsTab::updateBandCaptions()
+{
+    // The unit is compared exactly: only "KPH" gives the kilometre bands.
+    const bool kph = m_unitLabel->text() == QLatin1String("KPH");
+    m_bandHeading->setText(kph ? QStringLiteral("KPH Over Speed Limit")
+                               : QStringLiteral("MPH Over Speed Limit"));
+    for (size_t band = 0; band < m_bandCaptions.size(); ++band)
+        m_bandCaptions[band]->setText(QLatin1String(kph ? kKphBandCaptions[band] : kBandCaptions[band]));
+}
+
+flow::BreakdownInputs ReportsTab::breakdownInputs() const
+{
+    const auto shown = [this](const char* name) {
+        return m_values.value(QLatin1String(name))->text();
+    };
+    return {m_batchChoice->text(), shown("Batch_Date"), shown("Start_Time"), shown("End_Batch_Date"),
+            shown("Stop_Time")};
 }
 
 } // namespace pelmor::app

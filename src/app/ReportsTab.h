@@ -1,5 +1,7 @@
 #pragma once
 
+#include "flow/FlowBreakdown.h"
+
 #include <QHash>
 #include <QString>
 #include <QWidget>
@@ -22,13 +24,27 @@ class BoundViews;
 // survey's stored header and statistics, the agency and officer that the
 // reports carry, and the choice of a report to print.
 //
-// At start only "Select Survey", the prompt and "Close" show; the survey
-// list, both frames and the report controls are hidden until the main window
-// shows them. Hidden frames keep their room, so nothing moves when they appear.
+// At start only "Select Survey", the prompt and "Close" show. "Select Survey"
+// lists the stored surveys; a click on one makes it the current survey, puts
+// the header and statistics views on its rows and shows both frames and the
+// report controls. Hidden frames keep their room, so nothing moves when they
+// appear. The over-limit band captions follow the shown survey's unit.
 class ReportsTab : public QWidget {
     Q_OBJECT
 public:
     ReportsTab(BoundViews& views, QWidget* parent = nullptr);
+
+    // The survey database that "Select Survey" lists.
+    void setDatabasePath(const QString& path) { m_databasePath = path; }
+
+    // "Select Survey": lists the batch numbers stored in the database.
+    void selectSurvey();
+    // A click on a listed survey: makes it the current survey and shows it.
+    void chooseSurvey(const QString& batchNumber);
+
+    // The current survey and its start and stop as the tab shows them: what
+    // a traffic flow breakdown starts from.
+    flow::BreakdownInputs breakdownInputs() const;
 
     QPushButton* selectSurveyButton() const { return m_selectSurvey; }
     QListWidget* surveyList() const { return m_surveyList; }
@@ -59,6 +75,8 @@ public:
 
 Q_SIGNALS:
     void closeRequested();
+    // The database could not be read; the message names what failed.
+    void failed(const QString& message);
 
 private:
     QWidget* buildSelectionPanel();
@@ -66,6 +84,10 @@ private:
     QGroupBox* buildStatisticsFrame();
     QLabel* addValue(QGridLayout* grid, int row, int column, const QString& caption, const QString& name);
     void bindValues(BoundViews& views);
+    void updateBandCaptions();
+
+    BoundViews& m_views;
+    QString m_databasePath;
 
     QHash<QString, QLabel*> m_values;
     QPushButton* m_selectSurvey = nullptr;

@@ -1,0 +1,95 @@
+#include "cli/Command.h"
+#include "db/Connection.h"
+#include "db/DbError.h"
+#include "db/Recordset.h"
+#include "db/Schema.h"
+#include "flow/FlowBreakdown.h"
+
+namespace pelmor::cli {
+namespace {
+
+const QCommandLineOption& binsOption()
+{
+    static const QCommandLineOption option(
+        QStringLiteral("bins"),
+        QStringLiteral("Bin length in minutes: 15 (quarter hours, the default) or 60."),
+        QStringLiteral("15|60"), QStringLiteral("15"));
+    return option;
+}
+
+const QCommandLineOption& csvOption()
+{
+    static const QCommandLineOption option(QStringLiteral("csv"),
+                                           QStringLiteral("Print comma-separated values instead of tabs."));
+    return option;
+}
+
+// A CSV field: quoted when it holds a comma, a quote or a line break.
+QString csvField(const QString& field)
+{
+    if (!field.contains(QLatin1Char(',')) && !field.contains(QLatin1Char('"')) &&
+        !field.contains(QLatin1Char('\n')) && !field.contains(QLatin1Char('\r')))
+        return field;
+    QString quoted = field;
+    quoted.replace(QLatin1Char('"'), QLatin1String("\"\""));
+    return QLatin1Char('"') + quoted + QLatin1Char('"');
+}
+
+} // namespace
+
+void addBreakdownOptions(QCommandLineParser& parser)
+{
+    parser.addOption(binsOption());
+    parser.addOption(csvOption());
+}
+
+int runBreakdown(const QCommandLineParser& parser, Context& context)
+{
+    const QStringList arguments = parser.positionalArguments();
+    if (arguments.size() != 2)
+        return fail(context, QStringLiteral("Give the batch number of one survey, for example: "
+                                            "pelmor-cli breakdown 050302-A --bins 15"));
+    const QString batch = arguments.at(1);
+    const QString binsText = parser.value(binsOption());
+    if (binsText != QLatin1String("15") && binsText != QLatin1String("60"))
+        return fail(context,
+                    QStringLiteral("The bin length must be 15 or 60 minutes, not \"%1\".").arg(binsText));
+    const flow::BinLength bins =
+        binsText == QLatin1String("15") ? flow::BinLength::QuarterHour : flow::BinLength::Hour;
+
+    try {
+        std::optional<flow::BreakdownInputs> inputs;
+        {
+            db::Connection connection(context.databasePath);
+            inputs = flow::storedInputs(connection, batch);
+        }
+        if (!inputs)
+            return fail(context,
+                        QStringLiteral("The database holds no statistics for survey %1.").arg(batch));
+
+        const flow::BreakdownResult result = flow::runBreakdown(context.databasePath, *inputs, bins);
+        if (!result.ok())
+            return fail(context, result.failure);
+
+        db::Connection connection(context.databasePath);
+        db::Recordset set = db::Recordset::openTable(connection, *db::findTable(QStringLiteral("Breakdown")));
+        const bool csv = parser.isSet(csvOption());
+        for (const flow::BreakdownRow& row : flow::readBreakdownRows(set)) {
+            const QStringList fields{row.cDate, row.cTime, row.cCount, row.cHourTotal};
+            if (csv) {
+                QStringList quoted;
+                for (const QString& field : fields)
+                    quoted << csvField(field);
+                context.out << quoted.join(QLatin1Char(',')) << '\n';
+            } else {
+                context.out << fields.join(QLatin1Char('\t')) << '\n';
+            }
+        }
+        context.out.flush();
+    } catch (const db::DbError& error) {
+        return fail(context, error.message());
+    }
+    return 0;
+}
+
+} // namespace pelmor::cli

@@ -1,0 +1,240 @@
+#include "flow/FlowBreakdown.h"
+
+#include "db/Connection.h"
+#include "db/DbError.h"
+#include "db/Recordset.h"
+#include "db/SqlText.h"
+#include "text/Formats.h"
+
+#include <QDate>
+#include <QTime>
+
+namespace pelmor::flow {
+namespace {
+
+constexpr int kMinutesPerDay = 24 * 60;
+
+// What a total row shows in the time span and count columns.
+const QString& totalSpan()
+{
+    static const QString span(20, QLatin1Char('-'));
+    return span;
+}
+
+const QString& totalCount()
+{
+    static const QString count(4, QLatin1Char('-'));
+    return count;
+}
+
+// A date as the reports tab shows it ("05/03/02"); a text holding only a
+// time is no date.
+std::optional<QDate> readDate(const QString& text)
+{
+    const auto value = text::parseDateTime(text);
+    if (!value || value->date() == text::zeroDate())
+        return std::nullopt;
+    return value->date();
+}
+
+// A time of day ("08:12 AM", "14:30") as minutes since midnight; seconds
+// are dropped, as the "hh:mm" form drops them.
+std::optional<int> readMinuteOfDay(const QString& text)
+{
+    const auto value = text::parseDateTime(text);
+    if (!value)
+        return std::nullopt;
+    return value->time().hour() * 60 + value->time().minute();
+}
+
+QString clockText(int minuteOfDay)
+{
+    return text::formatTime24(QTime(minuteOfDay / 60, minuteOfDay % 60));
+}
+
+// Appends the rows of one walk to Breakdown and keeps the running and grand
+// totals.
+class RowWriter {
+public:
+    RowWriter(db::Connection& connection, BreakdownResult& result)
+        : m_rows(connection.openRecordset(QStringLiteral("Select * from Breakdown")))
+        , m_result(result)
+    {
+    }
+
+    void binRow(const QString& date, const QString& span, qint64 count)
+    {
+        append({date, span, QString::number(count), QString()});
+        m_running += count;
+        ++m_result.binRows;
+    }
+
+    // A total row with everything counted since the last one.
+    void totalRow()
+    {
+        append({QString(), totalSpan(), totalCount(), QString::number(m_running)});
+        m_result.grandTotal += m_running;
+        m_running = 0;
+    }
+
+    void grandTotalRow() { append({QString(), QString(), QString(), QString::number(m_result.grandTotal)}); }
+
+private:
+    void append(const BreakdownRow& row)
+    {
+        m_rows.addNew();
+        m_rows.setValue(QStringLiteral("cDate"), row.cDate);
+        m_rows.setValue(QStringLiteral("cTime"), row.cTime);
+        m_rows.setValue(QStringLiteral("cCount"), row.cCount);
+        m_rows.setValue(QStringLiteral("cHourTotal"), row.cHourTotal);
+        m_rows.update();
+        ++m_result.rowsWritten;
+    }
+
+    db::Recordset m_rows;
+    BreakdownResult& m_result;
+    qint64 m_running = 0;
+};
+
+// The walk itself, on inputs that checkInputs() accepted.
+void walk(db::Connection& connection, const BreakdownInputs& inputs, BinLength bins, BreakdownResult& result)
+{
+    const int length = minutes(bins);
+    const std::optional<QDate> stopDate = readDate(inputs.stopDate);
+    const std::optional<int> stopMinute = readMinuteOfDay(inputs.stopTime);
+    const QString stopDateText = stopDate ? text::formatDateMdy(*stopDate) : QString();
+
+    RowWriter writer(connection, result);
+    QDate current = *readDate(inputs.startDate);
+    const int startMinute = *readMinuteOfDay(inputs.startTime);
+    // The first bin starts on the bin grid at or before the start time.
+    int binStart = startMinute - startMinute % length;
+    bool datePending = true;
+
+    for (;;) {
+        const int binEnd = binStart + length - 1;
+        const QString currentText = text::formatDateMdy(current);
+        const QVariant count = connection.scalar(
+            countingQuery(inputs.batchNumber, clockText(binStart), clockText(binEnd), currentText),
+            QStringLiteral("tBlock"));
+        writer.binRow(datePending ? currentText : QString(),
+                      clockText(binStart) + QStringLiteral(" - ") + clockText((binEnd + 1) % kMinutesPerDay),
+                      count.toLongLong());
+        datePending = false;
+        if (bins == BinLength::QuarterHour && binEnd % 60 == 59)
+            writer.totalRow(); // the bin closed a clock hour
+
+        // A survey that stops after the stop date's last bin start (23:45 or
+        // 23:00) has no later bin on that day: its last bin ends the walk.
+        if (currentText == stopDateText && binEnd == kMinutesPerDay - 1)
+            break;
+
+        binStart = (binStart + length) % kMinutesPerDay;
+        if (binStart == 0) {
+            current = current.addDays(1);
+            datePending = true;
+            if (bins == BinLength::Hour)
+                writer.totalRow(); // the day just finished
+        }
+
+        // The last bin is the one that starts at most a minute after the stop time.
+        if (text::formatDateMdy(current) == stopDateText && stopMinute && binStart > *stopMinute + 1)
+            break;
+        // Never past the stop date, also when it lies before the start or cannot be read.
+        if (!stopDate || current > *stopDate)
+            break;
+    }
+    writer.totalRow();
+    writer.grandTotalRow();
+}
+
+} // namespace
+
+QString noSurveyMessage()
+{
+    return QStringLiteral("The Database is empty OR you have to select a SURVEY on the second tab.");
+}
+
+QString checkInputs(const BreakdownInputs& inputs)
+{
+    if (inputs.batchNumber.isEmpty())
+        return noSurveyMessage();
+    if (!readDate(inputs.startDate) || !readMinuteOfDay(inputs.startTime))
+        return QStringLiteral("The start date or time of survey %1 cannot be read, so its traffic cannot "
+                              "be broken down into time bins.")
+            .arg(inputs.batchNumber);
+    return QString();
+}
+
+QString countingQuery(const QString& batchNumber, const QString& binStart, const QString& binEnd,
+                      const QString& date)
+{
+    return QStringLiteral("select count(speed) as TBlock from [Veh_Data] where  [Batch_Number] = '") +
+           db::escapeText(batchNumber) + QStringLiteral("' and Time >= # ") + binStart +
+           QStringLiteral(" # and Time <= # ") + binEnd + QStringLiteral(" # and date = # ") + date +
+           QStringLiteral(" # ");
+}
+
+BreakdownResult runBreakdown(const QString& databasePath, const BreakdownInputs& inputs, BinLength bins)
+{
+    BreakdownResult result;
+    result.failure = checkInputs(inputs);
+    if (!result.ok())
+        return result;
+    try {
+        db::Connection connection(databasePath);
+        // One transaction for the whole walk: thousands of single-row writes
+        // would otherwise each wait for the disk.
+        db::Transaction transaction(connection);
+        try {
+            connection.executeUnlogged(QStringLiteral("DELETE FROM Breakdown"));
+            walk(connection, inputs, bins, result);
+        } catch (const db::DbError& error) {
+            result.failure =
+                QStringLiteral("The traffic flow breakdown stopped before its end: %1").arg(error.message());
+        }
+        // The rows written before a failure are kept, like the finished ones.
+        transaction.commit();
+    } catch (const db::DbError& error) {
+        result.failure =
+            QStringLiteral("The traffic flow breakdown could not be made: %1").arg(error.message());
+    }
+    return result;
+}
+
+BreakdownResult grd15min(const QString& databasePath, const BreakdownInputs& inputs)
+{
+    return runBreakdown(databasePath, inputs, BinLength::QuarterHour);
+}
+
+BreakdownResult grdHour(const QString& databasePath, const BreakdownInputs& inputs)
+{
+    return runBreakdown(databasePath, inputs, BinLength::Hour);
+}
+
+std::optional<BreakdownInputs> storedInputs(db::Connection& connection, const QString& batchNumber)
+{
+    db::Recordset summary =
+        connection.openRecordset(QStringLiteral("select * from Summary where Batch_Number = '") +
+                                 db::escapeText(batchNumber) + QStringLiteral("'"));
+    if (summary.recordCount() == 0)
+        return std::nullopt;
+    return BreakdownInputs{
+        batchNumber, summary.text(QStringLiteral("Start_Date")), summary.text(QStringLiteral("Start_Time")),
+        summary.text(QStringLiteral("Stop_Date")), summary.text(QStringLiteral("Stop_Time"))};
+}
+
+std::vector<BreakdownRow> readBreakdownRows(db::Recordset& set)
+{
+    std::vector<BreakdownRow> rows;
+    set.moveFirst();
+    while (!set.eof()) {
+        rows.push_back({set.text(QStringLiteral("cDate")), set.text(QStringLiteral("cTime")),
+                        set.text(QStringLiteral("cCount")), set.text(QStringLiteral("cHourTotal"))});
+        set.moveNext();
+    }
+    set.moveFirst();
+    return rows;
+}
+
+} // namespace pelmor::flow

@@ -1,0 +1,94 @@
+#pragma once
+
+#include <QString>
+#include <QtGlobal>
+
+#include <optional>
+#include <vector>
+
+namespace pelmor::db {
+class Connection;
+class Recordset;
+} // namespace pelmor::db
+
+// The traffic volume of one survey per time bin, written into the Breakdown
+// table: quarter-hour bins with a total after every clock hour, or hourly
+// bins with a total after every day, and a grand total at the end.
+namespace pelmor::flow {
+
+// The length of one bin in minutes.
+enum class BinLength { QuarterHour = 15, Hour = 60 };
+
+inline int minutes(BinLength bins)
+{
+    return static_cast<int>(bins);
+}
+
+// What the walk starts from, as the reports tab shows it for the current
+// survey: the batch number and the statistics' start and stop texts
+// ("05/03/02", "08:12 AM").
+struct BreakdownInputs {
+    QString batchNumber;
+    QString startDate;
+    QString startTime;
+    QString stopDate;
+    QString stopTime;
+};
+
+// One row of the Breakdown table, its four fields as text.
+struct BreakdownRow {
+    QString cDate;
+    QString cTime;
+    QString cCount;
+    QString cHourTotal;
+
+    friend bool operator==(const BreakdownRow& a, const BreakdownRow& b)
+    {
+        return a.cDate == b.cDate && a.cTime == b.cTime && a.cCount == b.cCount &&
+               a.cHourTotal == b.cHourTotal;
+    }
+};
+
+struct BreakdownResult {
+    // Empty when the walk ran to its end; otherwise what went wrong, to show
+    // as it stands. Rows written before a failure stay in the table.
+    QString failure;
+    int binRows = 0;
+    int rowsWritten = 0;
+    qint64 grandTotal = 0;
+
+    bool ok() const { return failure.isEmpty(); }
+};
+
+// The message for a breakdown asked for before any survey was chosen.
+QString noSurveyMessage();
+
+// Why the inputs cannot be walked (no survey chosen, a start date or time
+// that cannot be read), or an empty text when they can.
+QString checkInputs(const BreakdownInputs& inputs);
+
+// The counting query of one bin, exactly as issued: bin start and bin end
+// "hh:mm", the date "mm/dd/yy".
+QString countingQuery(const QString& batchNumber, const QString& binStart, const QString& binEnd,
+                      const QString& date);
+
+// Empties Breakdown and writes the breakdown of the survey into it, one
+// counting query per bin. Inputs that checkInputs() refuses change nothing.
+// A database failure ends the walk where it stands; the rows written so far
+// stay.
+BreakdownResult runBreakdown(const QString& databasePath, const BreakdownInputs& inputs, BinLength bins);
+
+// The quarter-hour and the hourly walk.
+BreakdownResult grd15min(const QString& databasePath, const BreakdownInputs& inputs);
+BreakdownResult grdHour(const QString& databasePath, const BreakdownInputs& inputs);
+
+// The walk's inputs from a survey's stored statistics row, the texts the
+// reports tab shows for it; nothing when the survey has no such row.
+// Throws DbError.
+std::optional<BreakdownInputs> storedInputs(db::Connection& connection, const QString& batchNumber);
+
+// Every row of a set on Breakdown, in the order the rows were written; the
+// set then stands on its first row. Throws DbError.
+std::vector<BreakdownRow> readBreakdownRows(db::Recordset& set);
+
+} // namespace pelmor::flow
