@@ -1,6 +1,10 @@
 #include "app/GraphsTab.h"
 
 #include "app/BoundViews.h"
+#include "db/DbError.h"
+#include "flow/widgets/BreakdownModel.h"
+#include "flow/widgets/FlowGrid.h"
+#include "ui/BusyCursor.h"
 #include "ui/Style.h"
 
 #include <QEvent>
@@ -48,9 +52,6 @@ QLabel* makeMarker(const QString& objectName, QWidget* parent)
 GraphsTab::GraphsTab(BoundViews& views, QWidget* parent)
     : QWidget(parent)
 {
-    // The flow grid gets its rows from the breakdown view later; the tab
-    // itself shows no stored field.
-    Q_UNUSED(views);
     setObjectName(QStringLiteral("GraphsTab"));
 
     auto* outer = new QHBoxLayout(this);
@@ -95,6 +96,7 @@ GraphsTab::GraphsTab(BoundViews& views, QWidget* parent)
 
     m_gridFrame->hide();
     m_graphFrame->hide();
+    setUpFlowGrid(views);
 }
 
 QWidget* GraphsTab::buildButtonPanel()
@@ -189,6 +191,53 @@ bool GraphsTab::eventFilter(QObject* watched, QEvent* event)
     if (watched == m_graphArea && event->type() == QEvent::Resize)
         showScaledGraph();
     return QWidget::eventFilter(watched, event);
+}
+
+void GraphsTab::setUpFlowGrid(BoundViews& views)
+{
+    m_breakdownView = views.data6();
+    m_breakdownModel = new flow::BreakdownModel(m_breakdownView, this); // owned by the tab
+    m_flowGrid->setModel(m_breakdownModel);
+    // One line per row; a text wider than its column is cut off at the
+    // edge (the twenty hyphens of a total row), never wrapped or elided.
+    m_flowGrid->setWordWrap(false);
+    m_flowGrid->setTextElideMode(Qt::ElideNone);
+    m_flowGrid->verticalHeader()->setDefaultSectionSize(m_flowGrid->fontMetrics().height() + 8);
+    connect(m_quarterHourFlow, &QPushButton::clicked, this,
+            [this] { Q_EMIT flowRequested(flow::BinLength::QuarterHour); });
+    connect(m_hourFlow, &QPushButton::clicked, this, [this] { Q_EMIT flowRequested(flow::BinLength::Hour); });
+}
+
+QString GraphsTab::showFlowBreakdown(const QString& databasePath, const flow::BreakdownInputs& inputs,
+                                     flow::BinLength bins)
+{
+    m_graphFrame->hide();
+    m_gridFrame->show();
+    QString failure;
+    {
+        const ui::BusyCursor busy;
+        failure = flow::runBreakdown(databasePath, inputs, bins).failure;
+        try {
+            m_breakdownView->refresh();
+        } catch (const db::DbError& error) {
+            if (failure.isEmpty())
+                failure = error.message();
+        }
+    }
+    flow::formatFlowGrid(m_flowGrid, bins);
+    return failure;
+}
+
+void GraphsTab::showGraphFrame()
+{
+    m_gridFrame->hide();
+    m_graphFrame->show();
+}
+
+void GraphsTab::markGraphType(int number)
+{
+    for (size_t i = 0; i < m_markers.size(); ++i)
+        m_markers[i]->setVisible(static_cast<int>(i) + 1 == number);
 }
 
 } // namespace pelmor::app

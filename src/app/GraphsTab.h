@@ -1,5 +1,7 @@
 #pragma once
 
+#include "flow/FlowBreakdown.h"
+
 #include <QImage>
 #include <QWidget>
 
@@ -10,6 +12,14 @@ class QLabel;
 class QPushButton;
 class QRadioButton;
 class QTableView;
+
+namespace pelmor::db {
+class RecordView;
+}
+
+namespace pelmor::flow {
+class BreakdownModel;
+}
 
 namespace pelmor::app {
 
@@ -49,8 +59,26 @@ public:
     void setGraphImage(const QImage& image);
     const QImage& graphImage() const { return m_graphImage; }
 
+    // What the graph buttons show: the graph area in place of the flow grid,
+    // and the marker beside graph button `number` (1 to 3) alone.
+    void showGraphFrame();
+    void markGraphType(int number);
+
+    // The flow grid's rows: the Breakdown table through its bound view.
+    flow::BreakdownModel* breakdownModel() const { return m_breakdownModel; }
+
+    // What "15 Min Traffic Flow" and "HourTraffic Flow" show once the main
+    // window has checked the survey: the grid in place of the graph, the
+    // breakdown of the survey into Breakdown under the busy pointer, the
+    // grid refreshed from it and formatted. Returns what went wrong, or an
+    // empty text; the rows written before a failure are shown.
+    QString showFlowBreakdown(const QString& databasePath, const flow::BreakdownInputs& inputs,
+                              flow::BinLength bins);
+
 Q_SIGNALS:
     void closeRequested();
+    // A flow button was pressed; the main window gathers the survey.
+    void flowRequested(pelmor::flow::BinLength bins);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -58,6 +86,7 @@ protected:
 private:
     QWidget* buildButtonPanel();
     void showScaledGraph();
+    void setUpFlowGrid(BoundViews& views);
 
     QPushButton* m_percentileGraph = nullptr;
     QPushButton* m_trafficVolume = nullptr;
@@ -73,6 +102,8 @@ private:
     QTableView* m_flowGrid = nullptr;
     QLabel* m_graphArea = nullptr;
     QImage m_graphImage;
+    db::RecordView* m_breakdownView = nullptr;
+    flow::BreakdownModel* m_breakdownModel = nullptr;
 };
 
 } // namespace pelmor::app

@@ -3,14 +3,19 @@
 #include "app/AdminTab.h"
 #include "app/AppState.h"
 #include "app/BoundViews.h"
+#include "app/GraphDrawer.h"
 #include "app/GraphsTab.h"
 #include "app/ImportTab.h"
 #include "app/ReportsTab.h"
 #include "db/Files.h"
+#include "flow/FlowBreakdown.h"
+#include "stats/widgets/HelpWindow.h"
 #include "ui/Messages.h"
 
 #include <QCloseEvent>
 #include <QPainter>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QScreen>
 #include <QTabWidget>
 #include <QVBoxLayout>
@@ -59,6 +64,8 @@ MainWindow::MainWindow(AppState& state, ui::Messages& messages, QWidget* parent)
     resize(1200, 780);
     centreOnScreen();
     load();
+    connectReportsAndFlow();
+    connectGraphs();
 }
 
 MainWindow::~MainWindow() = default;
@@ -90,6 +97,76 @@ void MainWindow::load()
                                            "available. Use Administration / Setup, Database Management, "
                                            "to replace it with a new blank database."),
                         ui::Messages::defaultTitle(), ui::Messages::Icon::Critical);
+}
+
+// Wiring between the tabs for the survey choice, the name lists and the
+// flow grid: failures become message boxes; a flow button breaks down the
+// survey chosen on the reports tab, sets the report that "Print Graph
+// /Chart" prints and keeps "R E S E T" disabled while the walk runs.
+void MainWindow::connectReportsAndFlow()
+{
+    m_reportsTab->setDatabasePath(m_state.databasePath);
+    const auto showFailure = [this](const QString& message) {
+        m_messages.tell(message, ui::Messages::defaultTitle(), ui::Messages::Icon::Critical);
+    };
+    connect(m_reportsTab, &ReportsTab::failed, this, showFailure);
+    connect(m_adminTab, &AdminTab::failed, this, showFailure);
+
+    connect(m_graphsTab, &GraphsTab::flowRequested, this, [this, showFailure](flow::BinLength bins) {
+        const flow::BreakdownInputs inputs = m_reportsTab->breakdownInputs();
+        const QString refusal = flow::checkInputs(inputs);
+        if (!refusal.isEmpty()) {
+            m_messages.tell(refusal);
+            return;
+        }
+        auto* reset = m_importTab->findChild<QPushButton*>(QStringLiteral("Reset"));
+        if (reset)
+            reset->setEnabled(false);
+        // 4: the 15-minute flow report, 5: the hourly flow report.
+        m_state.reportChoice = bins == flow::BinLength::QuarterHour ? 4 : 5;
+        const QString failure = m_graphsTab->showFlowBreakdown(m_state.databasePath, inputs, bins);
+        if (reset)
+            reset->setEnabled(true);
+        if (!failure.isEmpty())
+            showFailure(failure);
+    });
+}
+
+// The graph buttons and printer modes of the graphs tab draw for the survey
+// that the reports tab shows. Each graph button enables "R E S E T" again and
+// sets the report that "Print Graph /Chart" prints (1 the 85th percentile
+// report, 2 the traffic flow report, 3 the survey summary). The help buttons
+// of the reports tab open the two help windows.
+void MainWindow::connectGraphs()
+{
+    m_graphDrawer = new GraphDrawer(m_state, m_messages, *m_reportsTab, *m_graphsTab, this);
+    const auto chooseGraph = [this](qint16 reportChoice, int marker) {
+        if (auto* reset = m_importTab->findChild<QPushButton*>(QStringLiteral("Reset")))
+            reset->setEnabled(true);
+        m_state.reportChoice = reportChoice;
+        m_graphsTab->markGraphType(marker);
+    };
+    connect(m_graphsTab->percentileGraphButton(), &QPushButton::clicked, this, [this, chooseGraph] {
+        chooseGraph(1, 1);
+        m_graphsTab->showGraphFrame();
+        m_graphDrawer->Percent85();
+    });
+    // The volume graph keeps the first marker, as the speed graph does.
+    connect(m_graphsTab->trafficVolumeButton(), &QPushButton::clicked, this, [this, chooseGraph] {
+        chooseGraph(2, 1);
+        m_graphsTab->showGraphFrame();
+        m_graphDrawer->TrafficFlow_Graph();
+    });
+    connect(m_graphsTab->timeVolumeButton(), &QPushButton::clicked, this,
+            [chooseGraph] { chooseGraph(3, 3); });
+    for (QRadioButton* mode : {m_graphsTab->blackAndWhiteButton(), m_graphsTab->colourButton()})
+        connect(mode, &QRadioButton::clicked, m_graphDrawer, &GraphDrawer::redrawForPrinterMode);
+
+    stats::HelpWindow* paceHelp = stats::HelpWindow::makePaceHelp(this);
+    stats::HelpWindow* percentileHelp = stats::HelpWindow::makePercentileHelp(this);
+    connect(m_reportsTab->paceHelpButton(), &QPushButton::clicked, paceHelp, &stats::HelpWindow::present);
+    connect(m_reportsTab->percentileHelpButton(), &QPushButton::clicked, percentileHelp,
+            &stats::HelpWindow::present);
 }
 
 void MainWindow::paintEvent(QPaintEvent*)

@@ -16,6 +16,7 @@ namespace pelmor::app {
 struct AppState;
 class AdminTab;
 class BoundViews;
+class GraphDrawer;
 class GraphsTab;
 class ImportTab;
 class ReportsTab;
@@ -38,6 +39,8 @@ public:
     ReportsTab* reportsTab() const { return m_reportsTab; }
     GraphsTab* graphsTab() const { return m_graphsTab; }
     AdminTab* adminTab() const { return m_adminTab; }
+    // Draws the speed graphs of the graphs tab (Percent85, TrafficFlow_Graph).
+    GraphDrawer* graphDrawer() const { return m_graphDrawer; }
 
 Q_SIGNALS:
     // A "Close" button was pressed, or the window closed: the program ends.
@@ -50,6 +53,8 @@ protected:
 private:
     void load();
     void centreOnScreen();
+    void connectReportsAndFlow();
+    void connectGraphs();
 
     AppState& m_state;
     ui::Messages& m_messages;
@@ -60,6 +65,7 @@ private:
     ReportsTab* m_reportsTab;
     GraphsTab* m_graphsTab;
     AdminTab* m_adminTab;
+    GraphDrawer* m_graphDrawer = nullptr;
 };
 
 } // namespace pelmor::app

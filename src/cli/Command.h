@@ -28,6 +28,10 @@ struct Command {
 // Every command, in the order --help lists them.
 const std::vector<Command>& commands();
 
+// Whether the named command draws images, which needs Qt's GUI side for
+// its fonts.
+bool drawsWithFonts(const QString& name);
+
 // Prints a message on the error stream and returns 1.
 int fail(Context& context, const QString& message);
 

@@ -3,6 +3,15 @@
 namespace pelmor::cli {
 
 int runInit(const QCommandLineParser& parser, Context& context);
+void addImportOptions(QCommandLineParser& parser);
+int runImport(const QCommandLineParser& parser, Context& context);
+int runSurveys(const QCommandLineParser& parser, Context& context);
+void addSummaryOptions(QCommandLineParser& parser);
+int runSummary(const QCommandLineParser& parser, Context& context);
+void addBreakdownOptions(QCommandLineParser& parser);
+int runBreakdown(const QCommandLineParser& parser, Context& context);
+void addGraphOptions(QCommandLineParser& parser);
+int runGraph(const QCommandLineParser& parser, Context& context);
 
 namespace {
 
@@ -17,8 +26,32 @@ const std::vector<Command>& commands()
          "create the template pelmor.emp (written anew: it never holds data) and the survey "
          "database pelmor.mdb when there is none",
          noOptions, runInit},
+        {"import",
+         "FILE.rsx --trailer A --location TEXT --direction North --zone School --unit MPH "
+         "[--start-date D] [--start-time T] [--batch B] [--location-code C] [--posted S] [--cutoff S] "
+         "[--alarm S]",
+         "process a saved download as loading it in the window does, complete its header from the "
+         "options (the --start-date ... --alarm options correct the fields taken from the sign) and "
+         "store the survey with its statistics",
+         addImportOptions, runImport},
+        {"surveys", "", "list the batch numbers of the stored surveys", noOptions, runSurveys},
+        {"summary", "BATCH [--json]", "print the stored statistics of a survey, field by field",
+         addSummaryOptions, runSummary},
+        {"breakdown", "BATCH [--bins 15|60] [--csv]",
+         "break a survey's traffic down into quarter-hour or hourly bins (stored as the last "
+         "breakdown) and print the rows, fields separated by tabs",
+         addBreakdownOptions, runBreakdown},
+        {"graph", "percent85|volume BATCH --png FILE [--bw]",
+         "draw a survey's speed distribution (pace and 85th percentile) or its vehicles per speed "
+         "against the limit, for a colour or a black-and-white printer, into a PNG image",
+         addGraphOptions, runGraph},
     };
     return all;
+}
+
+bool drawsWithFonts(const QString& name)
+{
+    return name == QLatin1String("graph");
 }
 
 int fail(Context& context, const QString& message)

@@ -1,9 +1,10 @@
 #include "cli/Command.h"
 #include "db/Files.h"
 
-#include <QCoreApplication>
+#include <QGuiApplication>
 
 #include <cstdio>
+#include <memory>
 
 using namespace pelmor;
 
@@ -44,7 +45,19 @@ QString overview()
 
 int main(int argc, char* argv[])
 {
-    QCoreApplication application(argc, argv);
+    // A command that draws needs Qt's GUI side for its fonts (but never a
+    // display); the others start without it.
+    QStringList rawArguments;
+    for (int i = 0; i < argc; ++i)
+        rawArguments << QString::fromLocal8Bit(argv[i]);
+    std::unique_ptr<QCoreApplication> application;
+    if (cli::drawsWithFonts(commandName(rawArguments))) {
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        application = std::make_unique<QGuiApplication>(argc, argv);
+    } else {
+        application = std::make_unique<QCoreApplication>(argc, argv);
+    }
     QCoreApplication::setApplicationName(QStringLiteral("pelmor-cli"));
     QTextStream out(stdout);
     QTextStream err(stderr);

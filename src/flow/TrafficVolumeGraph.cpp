@@ -1,0 +1,73 @@
+#include "flow/TrafficVolumeGraph.h"
+
+#include "stats/SpeedGraphSource.h"
+
+#include <optional>
+#include <vector>
+
+namespace pelmor::flow {
+namespace {
+
+// Palette indices: 0 black, 7 light grey, 10 light green, 12 light red.
+constexpr int kAtLimit = 0;
+constexpr int kGrey = 7;
+constexpr int kGreen = 10;
+constexpr int kRed = 12;
+
+} // namespace
+
+double leadingNumber(QStringView text)
+{
+    qsizetype end = 0;
+    while (end < text.size() && text[end].isSpace())
+        ++end;
+    const qsizetype start = end;
+    if (end < text.size() && (text[end] == QLatin1Char('+') || text[end] == QLatin1Char('-')))
+        ++end;
+    bool digits = false;
+    bool point = false;
+    for (; end < text.size(); ++end) {
+        if (text[end].isDigit() && text[end].unicode() < 128) {
+            digits = true;
+        } else if (text[end] == QLatin1Char('.') && !point) {
+            point = true;
+        } else {
+            break;
+        }
+    }
+    if (!digits)
+        return 0;
+    return text.mid(start, end - start).toDouble();
+}
+
+charts::GraphResult TrafficFlow_Graph(const TrafficVolumeInputs& inputs)
+{
+    QString message;
+    const std::vector<stats::SpeedCount> rows =
+        stats::readSpeedCounts(inputs.databasePath, inputs.batchNumber, message);
+    if (rows.empty())
+        return {std::nullopt, message};
+
+    const double posted = leadingNumber(inputs.postedSpeed);
+    charts::BarGraph graph =
+        stats::speedGraph(QStringLiteral("Vehicle Speed Comparison for Batch #") + inputs.batchNumber);
+    graph.style = inputs.blackAndWhite ? charts::BarStyle::Flat : charts::BarStyle::ThreeD;
+    graph.labelEvery = 3;
+    graph.points.reserve(rows.size());
+    for (const stats::SpeedCount& row : rows) {
+        charts::BarPoint point;
+        point.value = static_cast<double>(row.count);
+        point.label = QString::number(row.speed);
+        const auto speed = static_cast<double>(row.speed);
+        if (speed == posted)
+            point.paletteIndex = kAtLimit;
+        else if (inputs.blackAndWhite)
+            point.paletteIndex = kGrey;
+        else
+            point.paletteIndex = speed < posted ? kGreen : kRed;
+        graph.points.push_back(point);
+    }
+    return {graph, QString()};
+}
+
+} // namespace pelmor::flow

@@ -1,0 +1,90 @@
+#include "stats/SpeedDistributionGraph.h"
+
+#include "stats/Pace.h"
+#include "stats/SpeedGraphSource.h"
+
+#include <optional>
+#include <vector>
+
+namespace pelmor::stats {
+namespace {
+
+// A shown statistic as a number; a text that is not one leaves the value 0,
+// and the graph is drawn with what the other values give.
+double shownNumber(const QString& text)
+{
+    try {
+        return numberFromText(text, "statistic");
+    } catch (const StatisticsError&) {
+        return 0;
+    }
+}
+
+// Palette indices of the bars: 0 black, 7 light grey, 10 light green,
+// 11 light cyan, 12 light red.
+struct Colours {
+    int outsidePace; // below the pace, or above it
+    int inPace;      // in the pace, but not the 85th percentile speed
+    int percentile;  // the 85th percentile speed
+    int noVehicles;  // a speed at which no vehicle was measured
+};
+
+Colours coloursFor(bool blackAndWhite)
+{
+    if (blackAndWhite)
+        return {0, 7, 12, 11};
+    return {11, 10, 12, 11};
+}
+
+} // namespace
+
+charts::GraphResult Percent85(const SpeedDistributionInputs& inputs)
+{
+    QString message;
+    const std::vector<SpeedCount> rows = readSpeedCounts(inputs.databasePath, inputs.batchNumber, message);
+    if (rows.empty())
+        return {std::nullopt, message};
+
+    const int topSpeed = inputs.unit == QLatin1String("KPH") ? 150 : 100;
+    const double paceLow = shownNumber(inputs.paceLow);
+    const double paceHigh = shownNumber(inputs.paceHigh);
+    const double percentile = shownNumber(inputs.percentile85);
+
+    std::vector<std::optional<qint64>> counts(static_cast<size_t>(topSpeed) + 1);
+    for (const SpeedCount& row : rows) {
+        if (row.speed >= 1 && row.speed <= topSpeed)
+            counts[static_cast<size_t>(row.speed)] = row.count;
+    }
+
+    const Colours colours = coloursFor(inputs.blackAndWhite);
+    charts::BarGraph graph =
+        speedGraph(QStringLiteral("85th Percentile & Pace for Batch #") + inputs.batchNumber);
+    graph.style = charts::BarStyle::Flat;
+    graph.labelEvery = 10;
+    graph.points.reserve(static_cast<size_t>(topSpeed));
+    for (int speed = 1; speed <= topSpeed; ++speed) {
+        charts::BarPoint point;
+        point.label = QString::number(speed);
+        const std::optional<qint64>& count = counts[static_cast<size_t>(speed)];
+        if (!count) {
+            point.paletteIndex = colours.noVehicles;
+        } else {
+            // The first band that holds the speed, in this order.
+            point.value = static_cast<double>(*count) * (speed == percentile ? 3 : 1);
+            if (speed < paceLow)
+                point.paletteIndex = colours.outsidePace;
+            else if (speed < percentile)
+                point.paletteIndex = colours.inPace;
+            else if (speed == percentile)
+                point.paletteIndex = colours.percentile;
+            else if (speed <= paceHigh)
+                point.paletteIndex = colours.inPace;
+            else
+                point.paletteIndex = colours.outsidePace;
+        }
+        graph.points.push_back(point);
+    }
+    return {graph, QString()};
+}
+
+} // namespace pelmor::stats
