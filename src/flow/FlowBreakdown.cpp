@@ -1,5 +1,7 @@
 #include "flow/FlowBreakdown.h"
 
+#include "stats/SurveyMessages.h"
+
 #include "db/Connection.h"
 #include "db/DbError.h"
 #include "db/Recordset.h"
@@ -150,15 +152,10 @@ void walk(db::Connection& connection, const BreakdownInputs& inputs, BinLength b
 
 } // namespace
 
-QString noSurveyMessage()
-{
-    return QStringLiteral("The Database is empty OR you have to select a SURVEY on the second tab.");
-}
-
 QString checkInputs(const BreakdownInputs& inputs)
 {
     if (inputs.batchNumber.isEmpty())
-        return noSurveyMessage();
+        return stats::noSurveyMessage();
     if (!readDate(inputs.startDate) || !readMinuteOfDay(inputs.startTime))
         return QStringLiteral("The start date or time of survey %1 cannot be read, so its traffic cannot "
                               "be broken down into time bins.")

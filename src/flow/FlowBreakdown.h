@@ -60,9 +60,6 @@ struct BreakdownResult {
     bool ok() const { return failure.isEmpty(); }
 };
 
-// The message for a breakdown asked for before any survey was chosen.
-QString noSurveyMessage();
-
 // Why the inputs cannot be walked (no survey chosen, a start date or time
 // that cannot be read), or an empty text when they can.
 QString checkInputs(const BreakdownInputs& inputs);

@@ -1,4 +1,5 @@
 #include "stats/SpeedGraphSource.h"
+#include "stats/SurveyMessages.h"
 
 #include "db/Connection.h"
 #include "db/DbError.h"
@@ -33,11 +34,6 @@ std::vector<SpeedCount> readSpeedCounts(const QString& databasePath, const QStri
     if (counts.empty())
         message = noSurveyMessage();
     return counts;
-}
-
-QString noSurveyMessage()
-{
-    return QStringLiteral("The Database is empty OR you have to select a SURVEY on the second tab.");
 }
 
 charts::BarGraph speedGraph(const QString& title)

@@ -28,12 +28,9 @@ std::vector<SpeedCount> speedCounts(db::Connection& connection, const QString& b
 
 // The same, on a database of its own opened for this one query. When the
 // result is empty, `message` says why, in the words to show the user: the
-// database's error, or noSurveyMessage().
+// database's error, or noSurveyMessage() (stats/SurveyMessages.h).
 std::vector<SpeedCount> readSpeedCounts(const QString& databasePath, const QString& batchNumber,
                                         QString& message);
-
-// What a speed graph says when there is nothing to draw.
-QString noSurveyMessage();
 
 // An empty graph of vehicles per speed with its title (at 140 %), the axis
 // titles both speed graphs carry (at 120 %) and horizontal grid lines.

@@ -12,6 +12,7 @@
 #include "flow/FlowBreakdown.h"
 #include "flow/widgets/BreakdownModel.h"
 #include "flow/widgets/FlowGrid.h"
+#include "stats/SurveyMessages.h"
 
 #include <QGroupBox>
 #include <QHeaderView>
@@ -441,7 +442,7 @@ void TstSelection::flowWithoutSurveyChangesNothing()
     for (const char* button : {"QuarterHourFlow", "HourFlow"}) {
         m_messages->clear();
         click(QLatin1String(button));
-        QCOMPARE(m_messages->texts(), QStringList{flow::noSurveyMessage()});
+        QCOMPARE(m_messages->texts(), QStringList{stats::noSurveyMessage()});
         QCOMPARE(m_state.reportChoice, qint16(0));
         QVERIFY(!visible(QStringLiteral("GridFrame")));
         QVERIFY(child<QPushButton>(QStringLiteral("Reset"))->isEnabled());

@@ -5,6 +5,7 @@
 #include "db/Schema.h"
 #include "db/StatementLog.h"
 #include "flow/FlowBreakdown.h"
+#include "stats/SurveyMessages.h"
 #include "text/Formats.h"
 
 #include <QProcess>
@@ -341,7 +342,7 @@ void TstBreakdown::refusalsChangeNothing_data()
     QTest::addColumn<QString>("message");
 
     QTest::newRow("no survey chosen") << QString() << "05/03/02"
-                                      << "08:00 AM" << true << flow::noSurveyMessage();
+                                      << "08:00 AM" << true << stats::noSurveyMessage();
     QTest::newRow("no start date")
         << kBatch << ""
         << "08:00 AM" << true
