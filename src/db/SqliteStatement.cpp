@@ -40,6 +40,13 @@ void SqliteStatement::bind(int index, const QVariant& value)
 {
     int status = SQLITE_OK;
     const int parameter = index + 1;
+    if (m_boundTexts.size() <= size_t(index))
+        m_boundTexts.resize(size_t(index) + 1);
+    QString& boundText = m_boundTexts[size_t(index)];
+    const bool isText = !value.isNull() && value.typeId() == QMetaType::QString;
+    if (isText && !boundText.isNull() && boundText == value.toString())
+        return;
+    boundText = isText ? value.toString() : QString();
     if (value.isNull()) {
         status = sqlite3_bind_null(m_prepared, parameter);
     } else {
@@ -59,8 +66,10 @@ void SqliteStatement::bind(int index, const QVariant& value)
         }
         }
     }
-    if (status != SQLITE_OK)
+    if (status != SQLITE_OK) {
+        boundText = QString();
         fail("bind");
+    }
 }
 
 void SqliteStatement::run()

@@ -3,6 +3,8 @@
 #include <QString>
 #include <QVariant>
 
+#include <vector>
+
 struct sqlite3;
 struct sqlite3_stmt;
 
@@ -21,7 +23,9 @@ public:
     SqliteStatement& operator=(const SqliteStatement&) = delete;
 
     // Binds a stored value (text, whole number, real or null) to a parameter,
-    // counted from 0.
+    // counted from 0. A text equal to the one bound there last time stays
+    // bound as it is: the batch number and date of a survey's vehicles
+    // repeat row after row.
     void bind(int index, const QVariant& value);
     // Runs the statement once and makes it ready for the next values.
     void run();
@@ -34,6 +38,7 @@ private:
     QString m_statement;
     sqlite3* m_handle = nullptr;
     sqlite3_stmt* m_prepared = nullptr;
+    std::vector<QString> m_boundTexts; // the text bound to each parameter, if any
 };
 
 } // namespace pelmor::db
