@@ -5,6 +5,7 @@
 #include "db/Files.h"
 #include "db/SqlText.h"
 #include "db/widgets/FieldBinding.h"
+#include "import/SurveyLists.h"
 #include "ui/Style.h"
 
 #include <QComboBox>
@@ -98,31 +99,13 @@ constexpr SetupInput kSetupInputs[] = {
     {"SetName", "Survey Performed By:"},
 };
 
-QStringList trailerLetters()
-{
-    QStringList letters;
-    for (char letter = 'A'; letter <= 'Z'; ++letter)
-        letters << QString(QLatin1Char(letter));
-    return letters;
-}
-
 QWidget* makeSetupInput(const QString& name, QWidget* parent)
 {
     if (name == QLatin1String("SetID"))
-        return ui::makeList(name, trailerLetters(), true, parent); // shows "A"
+        return ui::makeList(name, import::trailerLetters(), true, parent); // shows "A"
     if (name == QLatin1String("SetDirection") || name == QLatin1String("SetZone")) {
-        const QStringList items =
-            name == QLatin1String("SetDirection")
-                ? QStringList{QStringLiteral("North"), QStringLiteral("North East"),
-                              QStringLiteral("East"),  QStringLiteral("South East"),
-                              QStringLiteral("South"), QStringLiteral("South West"),
-                              QStringLiteral("West"),  QStringLiteral("NW")}
-                : QStringList{QStringLiteral("School"),      QStringLiteral("Highway"),
-                              QStringLiteral("Railroad"),    QStringLiteral("Construction"),
-                              QStringLiteral("Residential"), QStringLiteral("Church"),
-                              QStringLiteral("Interstate"),  QStringLiteral("Hospital"),
-                              QStringLiteral("Commercial"),  QStringLiteral("Airport"),
-                              QStringLiteral("Parks & Rec")};
+        const QStringList& items =
+            name == QLatin1String("SetDirection") ? import::directionsOfTravel() : import::surveyZones();
         QComboBox* list = ui::makeList(name, items, true, parent);
         list->setCurrentIndex(-1); // nothing chosen until the user picks or types
         return list;

@@ -6,6 +6,7 @@
 #include "db/Schema.h"
 #include "import/LogParser.h"
 #include "import/SurveyImport.h"
+#include "import/SurveyLists.h"
 
 #include <QFileInfo>
 
@@ -30,16 +31,6 @@ private:
     Context& m_context;
 };
 
-const QStringList kDirections = {QStringLiteral("North"), QStringLiteral("North East"),
-                                 QStringLiteral("East"),  QStringLiteral("South East"),
-                                 QStringLiteral("South"), QStringLiteral("South West"),
-                                 QStringLiteral("West"),  QStringLiteral("NW")};
-const QStringList kZones = {
-    QStringLiteral("School"),       QStringLiteral("Highway"),     QStringLiteral("Railroad"),
-    QStringLiteral("Construction"), QStringLiteral("Residential"), QStringLiteral("Church"),
-    QStringLiteral("Interstate"),   QStringLiteral("Hospital"),    QStringLiteral("Commercial"),
-    QStringLiteral("Airport"),      QStringLiteral("Parks & Rec")};
-
 // The unit the window preselects: the one stored with the last import.
 QString lastUnit(const QString& databasePath)
 {
@@ -63,9 +54,9 @@ void addImportOptions(QCommandLineParser& parser)
          QStringLiteral("A")},
         {QStringLiteral("location"), QStringLiteral("Survey location (required)."), QStringLiteral("TEXT")},
         {QStringLiteral("direction"),
-         QStringLiteral("Direction of travel: ") + kDirections.join(QStringLiteral(", ")),
+         QStringLiteral("Direction of travel: ") + import::directionsOfTravel().join(QStringLiteral(", ")),
          QStringLiteral("DIR")},
-        {QStringLiteral("zone"), QStringLiteral("Zone: ") + kZones.join(QStringLiteral(", ")),
+        {QStringLiteral("zone"), QStringLiteral("Zone: ") + import::surveyZones().join(QStringLiteral(", ")),
          QStringLiteral("ZONE")},
         {QStringLiteral("unit"), QStringLiteral("MPH or KPH (default: the unit of the last import)."),
          QStringLiteral("UNIT")},
@@ -99,13 +90,13 @@ int runImport(const QCommandLineParser& parser, Context& context)
             context,
             QStringLiteral("The trailer ID must be one capital letter A to Z, not \"%1\".").arg(trailer));
     const QString direction = parser.value(QStringLiteral("direction"));
-    if (!direction.isEmpty() && !kDirections.contains(direction))
+    if (!direction.isEmpty() && !import::directionsOfTravel().contains(direction))
         return fail(context, QStringLiteral("The direction of travel must be one of: %1.")
-                                 .arg(kDirections.join(QStringLiteral(", "))));
+                                 .arg(import::directionsOfTravel().join(QStringLiteral(", "))));
     const QString zone = parser.value(QStringLiteral("zone"));
-    if (!zone.isEmpty() && !kZones.contains(zone))
-        return fail(context,
-                    QStringLiteral("The zone must be one of: %1.").arg(kZones.join(QStringLiteral(", "))));
+    if (!zone.isEmpty() && !import::surveyZones().contains(zone))
+        return fail(context, QStringLiteral("The zone must be one of: %1.")
+                                 .arg(import::surveyZones().join(QStringLiteral(", "))));
     const QString unit = parser.isSet(QStringLiteral("unit")) ? parser.value(QStringLiteral("unit"))
                                                               : lastUnit(context.databasePath);
     if (unit != QLatin1String("MPH") && unit != QLatin1String("KPH"))

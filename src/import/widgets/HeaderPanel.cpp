@@ -1,6 +1,7 @@
 #include "import/widgets/HeaderPanel.h"
 
 #include "db/widgets/FieldBinding.h"
+#include "import/SurveyLists.h"
 #include "ui/Style.h"
 
 #include <QComboBox>
@@ -12,49 +13,19 @@
 #include <QVBoxLayout>
 
 namespace pelmor::import {
-namespace {
-
-QStringList letters()
-{
-    QStringList all;
-    for (char c = 'A'; c <= 'Z'; ++c)
-        all << QString(QLatin1Char(c));
-    return all;
-}
-
-} // namespace
-
-const QStringList& HeaderPanel::directions()
-{
-    static const QStringList all = {QStringLiteral("North"), QStringLiteral("North East"),
-                                    QStringLiteral("East"),  QStringLiteral("South East"),
-                                    QStringLiteral("South"), QStringLiteral("South West"),
-                                    QStringLiteral("West"),  QStringLiteral("NW")};
-    return all;
-}
-
-const QStringList& HeaderPanel::zones()
-{
-    static const QStringList all = {
-        QStringLiteral("School"),       QStringLiteral("Highway"),     QStringLiteral("Railroad"),
-        QStringLiteral("Construction"), QStringLiteral("Residential"), QStringLiteral("Church"),
-        QStringLiteral("Interstate"),   QStringLiteral("Hospital"),    QStringLiteral("Commercial"),
-        QStringLiteral("Airport"),      QStringLiteral("Parks & Rec")};
-    return all;
-}
 
 HeaderPanel::HeaderPanel(db::RecordView* radarView, QWidget* parent)
     : QGroupBox(tr("Survey Header"), parent)
 {
     setObjectName(QStringLiteral("HeaderFrame"));
 
-    m_trailer = ui::makeList(QStringLiteral("Trailer_code"), letters(), false, this);
+    m_trailer = ui::makeList(QStringLiteral("Trailer_code"), trailerLetters(), false, this);
     m_batchNumber = ui::makeValueLabel(QStringLiteral("Input_Batch_Number"), this);
     m_locationCode = ui::makeValueLabel(QStringLiteral("Input_Location_Code"), this);
     m_location = ui::makeTextBox(QStringLiteral("Input_Location"), this);
-    m_direction = ui::makeList(QStringLiteral("Input_Direction"), directions(), false, this);
+    m_direction = ui::makeList(QStringLiteral("Input_Direction"), directionsOfTravel(), false, this);
     m_direction->setCurrentIndex(-1);
-    m_zone = ui::makeList(QStringLiteral("Input_Zone"), zones(), false, this);
+    m_zone = ui::makeList(QStringLiteral("Input_Zone"), surveyZones(), false, this);
     m_zone->setCurrentIndex(-1);
     m_unit =
         ui::makeList(QStringLiteral("Combo1"), {QStringLiteral("MPH"), QStringLiteral("KPH")}, false, this);

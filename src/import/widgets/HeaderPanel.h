@@ -64,9 +64,6 @@ public:
     QPushButton* downloadAnotherButton() const { return m_downloadAnother; }
     QPushButton* modifyButton() const { return m_modify; }
 
-    static const QStringList& directions();
-    static const QStringList& zones();
-
 private:
     void rebuildBatchNumber();
 
