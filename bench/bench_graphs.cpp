@@ -4,7 +4,7 @@
 // database's own indexes and once more with an index that covers the query.
 //
 //   bench_graphs [VEHICLES] [--png DIR]   (DIR receives the four graphs)
-#include "GraphSurvey.h"
+#include "SurveyFixture.h"
 #include "charts/BarGraphRenderer.h"
 #include "db/Connection.h"
 #include "db/Schema.h"
@@ -85,7 +85,7 @@ int main(int argc, char* argv[])
     profile.exactCount = vehicleCount;
     profile.seed = 2026;
 
-    test::GraphSurvey survey;
+    test::Survey survey;
     survey.batchNumber = QStringLiteral("030226-A");
     survey.durationSeconds = profile.durationSeconds;
     for (const loggen::Vehicle& vehicle : loggen::generateVehicles(profile))
@@ -100,7 +100,7 @@ int main(int argc, char* argv[])
 
     QElapsedTimer timer;
     timer.start();
-    test::storeGraphSurvey(path, survey);
+    test::storeSurvey(path, survey);
     out << "survey: " << vehicleCount << " vehicles over 7 days, stored in " << timer.elapsed()
         << " ms; pace " << pace.low << " - " << pace.high << ", 85th percentile " << survey.percentile85
         << "\n";

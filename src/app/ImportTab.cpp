@@ -114,9 +114,12 @@ ImportTab::ImportTab(AppState& state, BoundViews& views, ui::Messages& messages,
             &ImportTab::leaveDownloadForLoad);
     connect(m_fileWindow.get(), &acquisition::LoadDataFile::loaded, this, [this] {
         // A file is prepared like a download, but a buffer too short to mark
-        // is passed over: its header shows whatever it holds.
+        // is passed over: its header shows whatever it holds. A file that
+        // could not be read leaves nothing to show: the header stays empty.
         import::markEnd(m_state.downloadBuffer);
         showProcessedDownload();
+        if (m_state.downloadBuffer.isEmpty())
+            m_header->clearFields();
     });
     connect(m_fileWindow.get(), &acquisition::LoadDataFile::mainWindowReleased, this,
             [this] { Q_EMIT mainWindowEnabled(true); });

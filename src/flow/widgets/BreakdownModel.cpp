@@ -74,7 +74,7 @@ bool BreakdownModel::setHeaderData(int section, Qt::Orientation orientation, con
     return true;
 }
 
-void BreakdownModel::setColumnAlignment(int column, Qt::Alignment alignment)
+void BreakdownModel::setColumnAlignment(int column, std::optional<Qt::Alignment> alignment)
 {
     if (column < 0 || column >= kColumns)
         return;

@@ -33,7 +33,8 @@ public:
     bool setHeaderData(int section, Qt::Orientation orientation, const QVariant& value,
                        int role = Qt::EditRole) override;
 
-    void setColumnAlignment(int column, Qt::Alignment alignment);
+    // A column's own alignment; none gives the column the grid's default.
+    void setColumnAlignment(int column, std::optional<Qt::Alignment> alignment);
 
     const std::vector<BreakdownRow>& rows() const { return m_rows; }
 

@@ -13,8 +13,11 @@ void formatFlowGrid(QTableView* grid, BinLength bins)
     if (!model)
         return;
     grid->setColumnWidth(1, kTimeSpanTwips * grid->logicalDpiX() / 1440);
-    if (bins == BinLength::QuarterHour)
-        model->setColumnAlignment(1, Qt::AlignLeft | Qt::AlignVCenter);
+    // The quarter-hour grid aligns its time spans left; the hourly grid
+    // shows the default, also after a quarter-hour grid.
+    model->setColumnAlignment(1, bins == BinLength::QuarterHour
+                                     ? std::optional<Qt::Alignment>(Qt::AlignLeft | Qt::AlignVCenter)
+                                     : std::nullopt);
     const char* const headings[] = {"Date", "Time Span", "Veh Count", "Hour Total"};
     for (int column = 0; column < 4; ++column)
         model->setHeaderData(column, Qt::Horizontal, QLatin1String(headings[column]));
