@@ -1,514 +1,267 @@
-#include "app/AdminTab.h"
-#include "app/BoundViews.h"
-#include "app/GraphsTab.h"
-#include "app/ReportsTab.h"
-#include "db/Connection.h"
-#include "db/Schema.h"
+#include "AppUnderTest.h"
+#include "loggen/LogWriter.h"
 
-#include <QAbstractButton>
-#include <QComboBox>
-#include <QGroupBox>
-#include <QLabel>
-#include <QLineEdit>
-#include <QListWidget>
+#include <QApplication>
+#include <QDir>
+#include <QFile>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
-#include <QTableView>
-#include <QTemporaryDir>
+#include <QTabWidget>
 #include <QTest>
 
 #include <memory>
 
 using namespace pelmor;
+using test::row;
 
 namespace {
 
-// The room the main window gives a tab page, with a little to spare.
-const QSize kPageSize(1150, 700);
+const char* const kTabs[] = {"import", "reports", "graphs", "admin"};
 
-// The three tabs on one set of views, as the main window holds them.
-struct Tabs {
-    Tabs()
-        : views(&owner)
-        , reports(views)
-        , graphs(views)
-        , admin(views)
-    {
-        for (QWidget* tab : {static_cast<QWidget*>(&reports), static_cast<QWidget*>(&graphs),
-                             static_cast<QWidget*>(&admin)}) {
-            tab->resize(kPageSize);
-            tab->show();
-        }
-    }
-
-    QWidget* tab(const QString& name)
-    {
-        if (name == QLatin1String("reports"))
-            return &reports;
-        if (name == QLatin1String("graphs"))
-            return &graphs;
-        return &admin;
-    }
-
-    QObject owner;
-    app::BoundViews views;
-    app::ReportsTab reports;
-    app::GraphsTab graphs;
-    app::AdminTab admin;
-};
-
-// The text a control shows: a label's or button's caption, a frame's title,
-// a box's or list's text.
-QString shownText(const QWidget* widget)
+QWidget* tabPage(const app::MainWindow& window, const QString& tab)
 {
-    if (const auto* label = qobject_cast<const QLabel*>(widget))
-        return label->text();
-    if (const auto* button = qobject_cast<const QAbstractButton*>(widget))
-        return button->text();
-    if (const auto* frame = qobject_cast<const QGroupBox*>(widget))
-        return frame->title();
-    if (const auto* box = qobject_cast<const QLineEdit*>(widget))
-        return box->text();
-    if (const auto* list = qobject_cast<const QComboBox*>(widget))
-        return list->currentText();
-    return QString();
+    const auto found =
+        std::find_if(std::begin(kTabs), std::end(kTabs), [&](const char* t) { return tab == t; });
+    return window.tabs()->widget(int(found - std::begin(kTabs)));
 }
 
-// The widgets the tabs name themselves; Qt's own parts are named "qt_...".
-QList<QWidget*> namedWidgets(QWidget* tab)
+test::WindowProbe page(const app::MainWindow& window, const QString& tab)
 {
-    QList<QWidget*> named;
-    const QList<QWidget*> all = tab->findChildren<QWidget*>();
-    for (QWidget* widget : all) {
-        if (!widget->objectName().isEmpty() && !widget->objectName().startsWith(QLatin1String("qt_")))
-            named << widget;
-    }
-    return named;
+    return test::WindowProbe(tabPage(window, tab));
 }
 
 } // namespace
 
-class TabsTest : public QObject {
+// The main window as the program starts: its caption, its tabs and what
+// each of them shows, and its "Close" buttons.
+class TstTabs : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void initTestCase();
-
-    void controls_data();
-    void controls();
-    void startState_data();
-    void startState();
-    void listContents_data();
-    void listContents();
-    void graphImageKeepsItsProportions();
-    void layoutFits_data();
-    void layoutFits();
-    void boundValues_data();
-    void boundValues();
-
-private:
-    QTemporaryDir m_folder;
-    std::unique_ptr<Tabs> m_fresh;  // views never opened
-    std::unique_ptr<Tabs> m_opened; // views on a database with one survey
-};
-
-void TabsTest::initTestCase()
-{
-    QVERIFY(m_folder.isValid());
-    m_fresh = std::make_unique<Tabs>();
-    m_opened = std::make_unique<Tabs>();
-
-    const QString path = m_folder.filePath(QStringLiteral("pelmor.mdb"));
-    db::createEmptyDatabase(path);
+    void initTestCase() { m_started.start(); }
+    void init() { m_app = std::make_unique<test::AppUnderTest>(); }
+    void startVisibility_data()
     {
-        db::Connection connection(path);
-        connection.execute(QStringLiteral(
-            "insert into Header (Batch_Number, Location, Zone, Direction, Violation_Alert, "
-            "Blank_Speed, Alarm_Speed, Radar_Mode, Field_Setup) values ('050302-A', 'Main St', "
-            "'School', 'North', '35', '99', '50', 'KPH', 'J. Smith')"));
-        connection.execute(QStringLiteral(
-            "insert into Summary (Batch_Number, Posted_Limit, Number_Under, Number_Over, "
-            "Averge_Over, Min_Speed, Max_Speed, Average_Speed, Pace_Low, Pace_High, Pace_Total, "
-            "Pace_Percent, [85th_Percentile], Total_Vehicles, Total_Approach, Total_Receeding, "
-            "Total_Unknown, Start_Time, Stop_Time, Total_Time, Start_Date, Stop_Date, Over_5, "
-            "Over_10, Over_15, Over_20, Over_25, Over_26) values ('050302-A', '35', '410', '95', "
-            "'41.2', '12', '63', '33.4', '28.4', '38.4', '301', '59 %', '39.2', '505', '250', "
-            "'240', '15', '08:00 AM', '04:30 PM', '32:30', '05/03/02', '05/04/02', '61', '21', "
-            "'8', '3', '1', '2')"));
-        connection.execute(QStringLiteral("insert into Agency (Admin_Agency) values ('Springfield Police')"));
-        connection.execute(QStringLiteral("insert into Officer (Admin_Officer) values ('Sgt. Jones')"));
+        QTest::addColumn<QStringList>("shown");
+        QTest::addColumn<QStringList>("hidden");
+        row("import", QStringList{"PortChoiceFrame", "SavedFileFrame", "Revision"},
+            QStringList{"ProcessingFrame", "ProgressFrame", "HeaderFrame", "CorrectionFrame", "RawText",
+                        "SaveRawData", "ModifyHeader", "SummaryLabels", "BlockCount", "PortStatus",
+                        "Combo1"});
+        row("reports", QStringList{"ReportsHeading", "SelectSurvey", "SurveyPrompt", "Close"},
+            QStringList{"SurveyList", "SurveyFrame", "StatisticsFrame", "Print_choice", "cmdPrint"});
+        row("graphs",
+            QStringList{"GraphHint", "PercentileGraph", "TrafficVolume", "TimeVolume", "QuarterHourFlow",
+                        "HourFlow", "Command12", "PrinterModeFrame", "Close"},
+            QStringList{"GraphType1", "GraphType2", "GraphType3", "GridFrame", "GraphFrame"});
+        row("admin",
+            QStringList{"AgencyList", "OfficerList", "AgencyName", "OfficerName", "RefreshAgency",
+                        "RefreshOfficer", "AddAgency", "DeleteAgency", "AddOfficer", "DeleteOfficer",
+                        "Command19", "Command20", "DatabaseManagement", "Close", "Close2", "SetID", "SetCode",
+                        "SetDirection", "SetZone"},
+            QStringList());
     }
-    QCOMPARE(m_opened->views.open(path), QString());
-}
-
-void TabsTest::controls_data()
-{
-    QTest::addColumn<QString>("tab");
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("kind");
-    QTest::addColumn<QString>("text"); // null: the text is not fixed
-
-    // Controls whose text is not fixed are listed with a null text.
-    const char* const rows[][4] = {
-        {"reports", "ReportsHeading", "QLabel", "Pelmor Data Reporter"},
-        {"reports", "SelectSurvey", "QPushButton", "Select Survey"},
-        {"reports", "SurveyList", "QListWidget", nullptr},
-        {"reports", "SurveyPrompt", "QLabel", "You must first select a survey to begin reports."},
-        {"reports", "SurveyFrame", "QGroupBox", "Survey"},
-        {"reports", "StatisticsFrame", "QGroupBox", "Speed Statistics"},
-        {"reports", "CurrentCaption", "QLabel", "Current"},
-        {"reports", "ChoiceCaption", "QLabel", "Choice"},
-        {"reports", "BatchChoice", "QLineEdit", ""},
-        {"reports", "Performed_By", "QLabel", ""},
-        {"reports", "BandHeading", "QLabel", "MPH Over Speed Limit"},
-        {"reports", "Min_Radar", "QLabel", "5"},
-        {"reports", "Max_Radar", "QLabel", "200"},
-        {"reports", "PaceHelp", "QPushButton", "Pace"},
-        {"reports", "PercentileHelp", "QPushButton", "85th Percentile"},
-        {"reports", "Print_choice", "QComboBox", "85th Percentile Report"},
-        {"reports", "cmdPrint", "QPushButton", "Print Selected Report"},
-        {"reports", "Close", "QPushButton", "Close"},
-        {"graphs", "GraphHint", "QLabel",
-         "Click to choose type of graph wanted. Data taken from \"Process Data\" Tab"},
-        {"graphs", "PercentileGraph", "QPushButton", "85th Percentile"},
-        {"graphs", "TrafficVolume", "QPushButton", "Traffic Volume"},
-        {"graphs", "TimeVolume", "QPushButton", "Time / Volume"},
-        {"graphs", "GraphType1", "QLabel", nullptr},
-        {"graphs", "GraphType2", "QLabel", nullptr},
-        {"graphs", "GraphType3", "QLabel", nullptr},
-        {"graphs", "QuarterHourFlow", "QPushButton", "15 Min Traffic Flow"},
-        {"graphs", "HourFlow", "QPushButton", "HourTraffic Flow"},
-        {"graphs", "Command12", "QPushButton", "Print Graph /Chart"},
-        {"graphs", "PrinterModeFrame", "QGroupBox", "Printer Mode"},
-        {"graphs", "PrinterBW", "QRadioButton", "Laser (B&&W)"},
-        {"graphs", "PrinterColor", "QRadioButton", "Color Printer"},
-        {"graphs", "GridFrame", "QGroupBox", nullptr},
-        {"graphs", "FlowGrid", "QTableView", nullptr},
-        {"graphs", "GraphFrame", "QGroupBox", nullptr},
-        {"graphs", "GraphArea", "QLabel", ""},
-        {"graphs", "Close", "QPushButton", "Close"},
-        {"admin", "AgencyCaption", "QLabel", "Agency (Report Headings)"},
-        {"admin", "OfficerCaption", "QLabel", "Officer (Preparing Reports)"},
-        {"admin", "AgencyList", "QListWidget", nullptr},
-        {"admin", "OfficerList", "QListWidget", nullptr},
-        {"admin", "AgencyName", "QLineEdit", ""},
-        {"admin", "OfficerName", "QLineEdit", ""},
-        {"admin", "RefreshAgency", "QPushButton", ""},
-        {"admin", "RefreshOfficer", "QPushButton", ""},
-        {"admin", "AddAgency", "QPushButton", "Add Agency"},
-        {"admin", "DeleteAgency", "QPushButton", "Delete Agency"},
-        {"admin", "AddOfficer", "QPushButton", "Add Officer"},
-        {"admin", "DeleteOfficer", "QPushButton", "Delete Officer"},
-        {"admin", "Command19", "QPushButton", "Print Filled In Form"},
-        {"admin", "Command20", "QPushButton", "Print Blank Form"},
-        {"admin", "DatabaseManagement", "QPushButton", "Database Management"},
-        {"admin", "Close", "QPushButton", "Close"},
-        {"admin", "Close2", "QPushButton", "Close"},
-    };
-    for (const auto& row : rows) {
-        QTest::addRow("%s %s", row[0], row[1])
-            << QString::fromUtf8(row[0]) << QString::fromUtf8(row[1]) << QString::fromUtf8(row[2])
-            << (row[3] ? QString::fromUtf8(row[3]) : QString());
+    void startVisibility()
+    {
+        QFETCH(QStringList, shown);
+        QFETCH(QStringList, hidden);
+        const test::WindowProbe probe = page(*m_started.window, QTest::currentDataTag());
+        for (const QString& name : shown)
+            QVERIFY2(probe.visible(name), qPrintable(name));
+        for (const QString& name : hidden)
+            QVERIFY2(!probe.visible(name), qPrintable(name));
     }
-}
-
-void TabsTest::controls()
-{
-    QFETCH(QString, tab);
-    QFETCH(QString, name);
-    QFETCH(QString, kind);
-    QFETCH(QString, text);
-
-    // Exactly one control answers to each name, or lookups by name are ambiguous.
-    const QList<QWidget*> found = m_fresh->tab(tab)->findChildren<QWidget*>(name);
-    QCOMPARE(found.size(), 1);
-    QWidget* widget = found.first();
-    QVERIFY2(widget->inherits(kind.toLatin1().constData()), widget->metaObject()->className());
-    if (!text.isNull())
-        QCOMPARE(shownText(widget), text);
-    // A button without a caption shows a picture and explains itself.
-    if (auto* button = qobject_cast<QAbstractButton*>(widget); button && button->text().isEmpty()) {
-        QVERIFY(!button->icon().isNull());
-        QVERIFY(!button->toolTip().isEmpty());
+    void startCaptions_data()
+    {
+        QTest::addColumn<QString>("tab");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("text");
+        const char* const rows[][3] = {
+            {"import", "PortStatus", "comm choice"},
+            {"import", "Revision", " Rev 2.0.1"},
+            {"import", "Combo1", "MPH"}, // the unit stored with the last import
+            {"reports", "SelectSurvey", "Select Survey"},
+            {"reports", "SurveyPrompt", "You must first select a survey to begin reports."},
+            {"reports", "SurveyFrame", "Survey"},
+            {"reports", "StatisticsFrame", "Speed Statistics"},
+            {"reports", "PaceHelp", "Pace"},
+            {"reports", "PercentileHelp", "85th Percentile"},
+            {"reports", "Print_choice", "85th Percentile Report"},
+            {"reports", "cmdPrint", "Print Selected Report"},
+            {"graphs", "PercentileGraph", "85th Percentile"},
+            {"graphs", "TrafficVolume", "Traffic Volume"},
+            {"graphs", "TimeVolume", "Time / Volume"},
+            {"graphs", "QuarterHourFlow", "15 Min Traffic Flow"},
+            {"graphs", "HourFlow", "HourTraffic Flow"},
+            {"graphs", "Command12", "Print Graph /Chart"},
+            {"graphs", "PrinterModeFrame", "Printer Mode"},
+            {"graphs", "PrinterBW", "Laser (B&&W)"},
+            {"graphs", "PrinterColor", "Color Printer"},
+            {"admin", "RefreshAgency", ""},
+            {"admin", "RefreshOfficer", ""},
+            {"admin", "AddAgency", "Add Agency"},
+            {"admin", "DeleteAgency", "Delete Agency"},
+            {"admin", "AddOfficer", "Add Officer"},
+            {"admin", "DeleteOfficer", "Delete Officer"},
+            {"admin", "Command19", "Print Filled In Form"},
+            {"admin", "Command20", "Print Blank Form"},
+            {"admin", "DatabaseManagement", "Database Management"},
+            {"admin", "SetID", "A"},
+            {"admin", "SetDirection", ""}, // nothing chosen until the user picks or types
+            {"admin", "SetZone", ""},
+            {"admin", "SetMin", "5"},
+            {"admin", "SetMax", "200"},
+        };
+        for (const auto& r : rows)
+            QTest::addRow("%s %s", r[0], r[1])
+                << QString::fromUtf8(r[0]) << QString::fromUtf8(r[1]) << QString::fromUtf8(r[2]);
     }
-}
-
-void TabsTest::startState_data()
-{
-    QTest::addColumn<QString>("tab");
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<bool>("visible");
-    QTest::addColumn<bool>("enabled");
-
-    struct Row {
-        const char* tab;
-        const char* name;
-        bool visible;
-        bool enabled;
-    };
-    const Row rows[] = {
-        {"reports", "SelectSurvey", true, true},
-        {"reports", "SurveyPrompt", true, true},
-        {"reports", "Close", true, true},
-        {"reports", "SurveyList", false, true},
-        {"reports", "SurveyFrame", false, true},
-        {"reports", "StatisticsFrame", false, true},
-        {"reports", "BatchChoice", false, true},
-        {"reports", "Text2", false, true},
-        {"reports", "PaceHelp", false, true},
-        {"reports", "Print_choice", false, true},
-        {"reports", "cmdPrint", false, true},
-        {"graphs", "PercentileGraph", true, true},
-        {"graphs", "QuarterHourFlow", true, true},
-        {"graphs", "HourFlow", true, true},
-        {"graphs", "Command12", true, true},
-        {"graphs", "PrinterBW", true, true},
-        {"graphs", "GraphHint", true, true},
-        {"graphs", "Close", true, true},
-        {"graphs", "GraphType1", false, true},
-        {"graphs", "GraphType2", false, true},
-        {"graphs", "GraphType3", false, true},
-        {"graphs", "GridFrame", false, true},
-        {"graphs", "GraphFrame", false, true},
-        {"admin", "AgencyList", true, true},
-        {"admin", "OfficerName", true, true},
-        {"admin", "RefreshOfficer", true, true},
-        {"admin", "AddAgency", true, true},
-        {"admin", "AddOfficer", true, true},
-        {"admin", "DeleteAgency", true, false},
-        {"admin", "DeleteOfficer", true, false},
-        {"admin", "SetZone", true, true},
-        {"admin", "Command20", true, true},
-        {"admin", "DatabaseManagement", true, true},
-        {"admin", "Close", true, true},
-        {"admin", "Close2", true, true},
-    };
-    for (const Row& row : rows) {
-        QTest::addRow("%s %s", row.tab, row.name)
-            << QString::fromUtf8(row.tab) << QString::fromUtf8(row.name) << row.visible << row.enabled;
+    void startCaptions()
+    {
+        QFETCH(QString, tab);
+        QFETCH(QString, name);
+        QFETCH(QString, text);
+        // Exactly one control of a tab answers to each name, or lookups by name are ambiguous.
+        QCOMPARE(tabPage(*m_started.window, tab)->findChildren<QWidget*>(name).size(), 1);
+        const test::WindowProbe probe = page(*m_started.window, tab);
+        QCOMPARE(probe.text(name), text);
+        // A button without a caption shows a picture and explains itself.
+        if (auto* button = qobject_cast<QAbstractButton*>(probe.child(name)); button && text.isEmpty())
+            QVERIFY(!button->icon().isNull() && !button->toolTip().isEmpty());
     }
-}
+    void startCaptionsAndLists()
+    {
+        const app::MainWindow& window = *m_started.window;
+        QCOMPARE(window.objectName(), QStringLiteral("Main"));
+        QCOMPARE(window.windowTitle(), QStringLiteral("Pelmor Traffic Analysis System       "));
+        QTabWidget* tabs = window.tabs();
+        QStringList captions;
+        for (int i = 0; i < tabs->count(); ++i)
+            captions << tabs->tabText(i);
+        QCOMPARE(captions, (QStringList{"Import Remote Sign Data", "View / Print Reports", "View Graphs",
+                                        "Administration / Setup"}));
+        QCOMPARE(tabs->currentIndex(), 0);
+        QVERIFY(m_started.messages.shown().empty());
+        QCOMPARE(m_started.state.databasePath, m_started.folder.databasePath());
+        QVERIFY(page(window, "import").child<QRadioButton>("CommPort1")->isChecked());
+        QVERIFY(!page(window, "admin").child("DeleteAgency")->isEnabled());
+        QVERIFY(!page(window, "admin").child("DeleteOfficer")->isEnabled());
 
-void TabsTest::startState()
-{
-    QFETCH(QString, tab);
-    QFETCH(QString, name);
-    QFETCH(bool, visible);
-    QFETCH(bool, enabled);
-
-    QWidget* page = m_fresh->tab(tab);
-    auto* widget = page->findChild<QWidget*>(name);
-    QVERIFY(widget);
-    QCOMPARE(widget->isVisibleTo(page), visible);
-    QCOMPARE(widget->isEnabled(), enabled);
-}
-
-void TabsTest::listContents_data()
-{
-    QTest::addColumn<QString>("tab");
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QStringList>("items");
-    QTest::addColumn<QString>("text");
-
-    QStringList letters;
-    for (char letter = 'A'; letter <= 'Z'; ++letter)
-        letters << QString(QLatin1Char(letter));
-
-    QTest::newRow("Print_choice") << "reports"
-                                  << "Print_choice"
-                                  << QStringList{"85th Percentile Report", "Traffic Flow Report",
-                                                 "Traffic Summary Report", "15 Minute Traffic Flow",
-                                                 "Hour Traffic Flow"}
-                                  << "85th Percentile Report";
-    QTest::newRow("SetID") << "admin"
-                           << "SetID" << letters << "A";
-    QTest::newRow("SetDirection") << "admin"
-                                  << "SetDirection"
-                                  << QStringList{"North", "North East", "East", "South East",
-                                                 "South", "South West", "West", "NW"}
-                                  << "";
-    QTest::newRow("SetZone") << "admin"
-                             << "SetZone"
-                             << QStringList{"School",      "Highway", "Railroad",   "Construction",
-                                            "Residential", "Church",  "Interstate", "Hospital",
-                                            "Commercial",  "Airport", "Parks & Rec"}
-                             << "";
-    QTest::newRow("SetMin") << "admin"
-                            << "SetMin" << QStringList() << "5";
-    QTest::newRow("SetMax") << "admin"
-                            << "SetMax" << QStringList() << "200";
-    QTest::newRow("SetCode") << "admin"
-                             << "SetCode" << QStringList() << "";
-}
-
-void TabsTest::listContents()
-{
-    QFETCH(QString, tab);
-    QFETCH(QString, name);
-    QFETCH(QStringList, items);
-    QFETCH(QString, text);
-
-    auto* widget = m_fresh->tab(tab)->findChild<QWidget*>(name);
-    QVERIFY(widget);
-    QStringList shownItems;
-    if (auto* list = qobject_cast<QComboBox*>(widget)) {
-        for (int i = 0; i < list->count(); ++i)
-            shownItems << list->itemText(i);
+        QCOMPARE(page(window, "reports").items("Print_choice"),
+                 (QStringList{"85th Percentile Report", "Traffic Flow Report", "Traffic Summary Report",
+                              "15 Minute Traffic Flow", "Hour Traffic Flow"}));
+        QStringList letters;
+        for (char letter = 'A'; letter <= 'Z'; ++letter)
+            letters << QString(QLatin1Char(letter));
+        QCOMPARE(page(window, "admin").items("SetID"), letters);
+        QCOMPARE(
+            page(window, "admin").items("SetDirection"),
+            (QStringList{"North", "North East", "East", "South East", "South", "South West", "West", "NW"}));
+        QCOMPARE(page(window, "admin").items("SetZone"),
+                 (QStringList{"School", "Highway", "Railroad", "Construction", "Residential", "Church",
+                              "Interstate", "Hospital", "Commercial", "Airport", "Parks & Rec"}));
     }
-    QCOMPARE(shownItems, items);
-    QCOMPARE(shownText(widget), text);
-}
-
-void TabsTest::graphImageKeepsItsProportions()
-{
-    Tabs tabs;
-    tabs.graphs.graphFrame()->show();
-    QImage graph(800, 400, QImage::Format_RGB32);
-    graph.fill(Qt::white);
-    tabs.graphs.setGraphImage(graph);
-
-    QLabel* area = tabs.graphs.graphArea();
-    for (const QSize& page : {kPageSize, QSize(900, 900)}) {
-        tabs.graphs.resize(page);
-        QApplication::processEvents();
-        const QSize shown = area->pixmap().size();
-        QVERIFY(shown.width() <= area->width() && shown.height() <= area->height());
-        // Fills the area in one direction, and keeps the 2 : 1 shape.
-        QVERIFY(shown.width() == area->width() || shown.height() == area->height());
-        QVERIFY(qAbs(shown.width() - 2 * shown.height()) <= 2);
+    void unusableDatabaseIsReported_data()
+    {
+        QTest::addColumn<QByteArray>("content"); // empty: no database file
+        test::row("missing", QByteArray());
+        test::row("not a database", QByteArray("garbage").repeated(500));
     }
-}
-
-void TabsTest::layoutFits_data()
-{
-    QTest::addColumn<QString>("tab");
-    QTest::addColumn<QStringList>("shown");
-
-    QTest::newRow("reports at start") << "reports" << QStringList();
-    QTest::newRow("reports survey chosen")
-        << "reports"
-        << QStringList{"SurveyList", "SurveyFrame", "StatisticsFrame", "Print_choice", "cmdPrint"};
-    QTest::newRow("graphs at start") << "graphs" << QStringList();
-    QTest::newRow("graphs with graph")
-        << "graphs" << QStringList{"GraphFrame", "GraphType1", "GraphType2", "GraphType3"};
-    QTest::newRow("graphs with grid") << "graphs" << QStringList{"GridFrame"};
-    QTest::newRow("admin") << "admin" << QStringList();
-}
-
-void TabsTest::layoutFits()
-{
-    QFETCH(QString, tab);
-    QFETCH(QStringList, shown);
-
-    Tabs tabs;
-    QWidget* page = tabs.tab(tab);
-    for (const QString& name : shown)
-        page->findChild<QWidget*>(name)->show();
-    QApplication::processEvents();
-
-    // The main window can hold the tab.
-    QVERIFY(page->minimumSizeHint().width() <= kPageSize.width());
-    QVERIFY(page->minimumSizeHint().height() <= kPageSize.height());
-
-    QList<QWidget*> visible;
-    for (QWidget* widget : namedWidgets(page)) {
-        if (widget->isVisibleTo(page))
-            visible << widget;
-    }
-    for (QWidget* widget : visible) {
-        const QByteArray what = widget->objectName().toUtf8();
-        // Inside the page, and not squeezed below its smallest readable size.
-        const QRect onPage(widget->mapTo(page, QPoint(0, 0)), widget->size());
-        QVERIFY2(page->rect().contains(onPage), what.constData());
-        if (widget->sizePolicy().horizontalPolicy() != QSizePolicy::Ignored) {
-            const QSize least = widget->minimumSizeHint();
-            QVERIFY2(widget->width() >= least.width(), what.constData());
-            QVERIFY2(widget->height() >= least.height(), what.constData());
+    void unusableDatabaseIsReported()
+    {
+        QFETCH(QByteArray, content);
+        QVERIFY(QFile::remove(m_app->folder.databasePath()));
+        if (!content.isEmpty()) {
+            QFile file(m_app->folder.databasePath());
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(content);
         }
-        // No two controls side by side share any pixel.
-        for (QWidget* other : visible) {
-            if (other != widget && other->parentWidget() == widget->parentWidget()) {
-                const QByteArray pair = what + " / " + other->objectName().toUtf8();
-                QVERIFY2(!widget->geometry().intersects(other->geometry()), pair.constData());
+        const app::MainWindow& window = m_app->start();
+        QCOMPARE(m_app->messages.shown().size(), size_t(1));
+        QVERIFY2(m_app->messages.last().contains(QDir::toNativeSeparators(m_app->folder.databasePath())),
+                 qPrintable(m_app->messages.last()));
+        // The window is still usable: a download can still be loaded and processed.
+        loggen::LogHeader header;
+        header.startDate = QDate(2026, 3, 26);
+        m_app->state.downloadBuffer =
+            loggen::writeLog(header, {{0, '+', 30}, {5, '-', 31}, {9, '+', 32}, {12, '+', 33}});
+        const test::WindowProbe import = page(window, "import");
+        QVERIFY(import.visible("PortChoiceFrame"));
+        import.child("ProcessingFrame")->show();
+        import.click("ProcessImportedData");
+        QCOMPARE(import.text("Input_Batch_Number"), QStringLiteral("032626-A"));
+    }
+    void closeButtonsEndTheProgram()
+    {
+        app::MainWindow& window = m_app->start();
+        QSignalSpy ended(&window, &app::MainWindow::endRequested);
+        int buttons = 0;
+        for (QPushButton* button : window.findChildren<QPushButton*>()) {
+            if (button->text() != QLatin1String("Close") || button->window() != &window)
+                continue; // the help windows have a "Close" of their own
+            button->click();
+            QCOMPARE(ended.count(), ++buttons);
+        }
+        QCOMPARE(buttons, 4);
+    }
+    void layoutFits_data()
+    {
+        QTest::addColumn<QString>("tab");
+        QTest::addColumn<QStringList>("shown");
+        test::row("reports at start", "reports", QStringList());
+        test::row("reports survey chosen", "reports",
+                  QStringList{"SurveyList", "SurveyFrame", "StatisticsFrame", "Print_choice", "cmdPrint"});
+        test::row("graphs at start", "graphs", QStringList());
+        test::row("graphs with graph", "graphs",
+                  QStringList{"GraphFrame", "GraphType1", "GraphType2", "GraphType3"});
+        test::row("graphs with grid", "graphs", QStringList{"GridFrame"});
+        test::row("admin", "admin", QStringList());
+    }
+    void layoutFits()
+    {
+        QFETCH(QString, tab);
+        QFETCH(QStringList, shown);
+        const app::MainWindow& window = m_app->start();
+        QWidget* page = tabPage(window, tab);
+        window.tabs()->setCurrentWidget(page);
+        for (const QString& name : shown)
+            test::WindowProbe(page).child(name)->show();
+        QApplication::processEvents();
+
+        // The main window can hold the tab.
+        QVERIFY(page->minimumSizeHint().width() <= page->width());
+        QVERIFY(page->minimumSizeHint().height() <= page->height());
+        QList<QWidget*> visible;
+        for (QWidget* widget : page->findChildren<QWidget*>()) {
+            // The widgets the tabs name themselves; Qt's own parts are named "qt_...".
+            if (!widget->objectName().isEmpty() && !widget->objectName().startsWith(QLatin1String("qt_")) &&
+                widget->isVisibleTo(page))
+                visible << widget;
+        }
+        for (QWidget* widget : visible) {
+            const QByteArray what = widget->objectName().toUtf8();
+            // Inside the page, and not squeezed below its smallest readable size.
+            const QRect onPage(widget->mapTo(page, QPoint(0, 0)), widget->size());
+            QVERIFY2(page->rect().contains(onPage), what.constData());
+            if (widget->sizePolicy().horizontalPolicy() != QSizePolicy::Ignored) {
+                const QSize least = widget->minimumSizeHint();
+                QVERIFY2(widget->width() >= least.width() && widget->height() >= least.height(),
+                         what.constData());
+            }
+            // No two controls side by side share any pixel.
+            for (QWidget* other : visible) {
+                if (other != widget && other->parentWidget() == widget->parentWidget()) {
+                    const QByteArray pair = what + " / " + other->objectName().toUtf8();
+                    QVERIFY2(!widget->geometry().intersects(other->geometry()), pair.constData());
+                }
             }
         }
     }
-}
 
-void TabsTest::boundValues_data()
-{
-    QTest::addColumn<QString>("tab");
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("text");
-
-    const char* const reports[][2] = {
-        {"Batch_Number", "050302-A"},
-        {"Location", "Main St"},
-        {"Zone", "School"},
-        {"Direction", "North"},
-        {"Posted_Speed", "35"},
-        {"Cut_Off", "99"},
-        {"High_Speed_Alarm", "50"},
-        {"radar_mode", "KPH"},
-        {"Performed_By", "J. Smith"},
-        {"Batch_Date", "05/03/02"},
-        {"End_Batch_Date", "05/04/02"},
-        {"Start_Time", "08:00 AM"},
-        {"Stop_Time", "04:30 PM"},
-        {"Total_Time", "32:30"},
-        {"Under_Limit", "410"},
-        {"Over_Limit", "95"},
-        {"Avg_Speed_Over", "41.2"},
-        {"Low_Speed", "12"},
-        {"High_Speed", "63"},
-        {"Avg_Speed", "33.4"},
-        {"Percent_85", "39.2"},
-        {"Pace_Low", "28.4"},
-        {"Pace_High", "38.4"},
-        {"Pace_Total", "301"},
-        {"Pace_Percent", "59 %"},
-        {"Total_Veh", "505"},
-        {"Approach", "250"},
-        {"Receed", "240"},
-        {"Unknown", "15"},
-        {"Over_5", "61"},
-        {"Over_10", "21"},
-        {"Over_15", "8"},
-        {"Over_20", "3"},
-        {"Over_25", "1"},
-        {"Label73", "2"},
-        {"Min_Radar", "5"},
-        {"Max_Radar", "200"},
-        {"Text2", "Springfield Police"},
-        {"Text3", "Sgt. Jones"},
-    };
-    for (const auto& row : reports)
-        QTest::newRow(row[0]) << QStringLiteral("reports") << QString::fromUtf8(row[0])
-                              << QString::fromUtf8(row[1]);
-    QTest::newRow("AgencyName") << "admin"
-                                << "AgencyName"
-                                << "Springfield Police";
-    QTest::newRow("OfficerName") << "admin"
-                                 << "OfficerName"
-                                 << "Sgt. Jones";
-}
-
-void TabsTest::boundValues()
-{
-    QFETCH(QString, tab);
-    QFETCH(QString, name);
-    QFETCH(QString, text);
-
-    auto* widget = m_opened->tab(tab)->findChild<QWidget*>(name);
-    QVERIFY(widget);
-    QCOMPARE(shownText(widget), text);
-    // The same control on never-opened views shows nothing of the survey.
-    auto* fresh = m_fresh->tab(tab)->findChild<QWidget*>(name);
-    QVERIFY(fresh);
-    if (name != QLatin1String("Min_Radar") && name != QLatin1String("Max_Radar"))
-        QCOMPARE(shownText(fresh), QString());
-}
-
-QTEST_MAIN(TabsTest)
+private:
+    test::AppUnderTest m_started; // the window the start state is read from
+    std::unique_ptr<test::AppUnderTest> m_app;
+};
+QTEST_MAIN(TstTabs)
 #include "tst_tabs.moc"

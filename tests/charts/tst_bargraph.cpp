@@ -1,3 +1,4 @@
+#include "TestSupport.h"
 #include "charts/BarGraph.h"
 #include "charts/BarGraphRenderer.h"
 
@@ -6,6 +7,7 @@
 #include <cmath>
 
 using namespace pelmor::charts;
+using pelmor::test::row;
 
 Q_DECLARE_METATYPE(pelmor::charts::BarStyle)
 
@@ -43,144 +45,126 @@ std::vector<double> bell(int count, double peak)
 class TstBarGraph : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void barsCarryTheirPaletteColour_data();
-    void barsCarryTheirPaletteColour();
-    void barHeightsFollowTheScale_data();
-    void barHeightsFollowTheScale();
-    void nothingIsClipped_data();
-    void nothingIsClipped();
-};
-
-void TstBarGraph::barsCarryTheirPaletteColour_data()
-{
-    QTest::addColumn<BarStyle>("style");
-    QTest::addColumn<int>("index");
-    QTest::addColumn<QColor>("colour");
-    const QColor standard[] = {{0, 0, 0},       {0, 0, 128},   {0, 128, 0},   {0, 128, 128},
-                               {128, 0, 0},     {128, 0, 128}, {128, 128, 0}, {192, 192, 192},
-                               {128, 128, 128}, {0, 0, 255},   {0, 255, 0},   {0, 255, 255},
-                               {255, 0, 0},     {255, 0, 255}, {255, 255, 0}, {255, 255, 255}};
-    for (BarStyle style : {BarStyle::Flat, BarStyle::ThreeD}) {
-        for (int index = 0; index < 16; ++index)
-            QTest::addRow("%s %d", style == BarStyle::Flat ? "flat" : "3-D", index)
-                << style << index << standard[index];
+    void barsCarryTheirPaletteColour_data()
+    {
+        QTest::addColumn<BarStyle>("style");
+        row("flat", BarStyle::Flat);
+        row("3-D", BarStyle::ThreeD);
     }
-}
-
-void TstBarGraph::barsCarryTheirPaletteColour()
-{
-    QFETCH(BarStyle, style);
-    QFETCH(int, index);
-    QFETCH(QColor, colour);
-    // Bars of every palette colour side by side, index i % 16.
-    const BarGraph graph = graphOf(bell(40, 300), style, 3);
-    const BarGraphRenderer renderer(graph);
-    const QImage image = renderer.render();
-    QVERIFY(image.width() >= 1800 && image.height() >= 1100);
-    for (size_t i = static_cast<size_t>(index); i < graph.points.size(); i += 16) {
-        const QRect front = renderer.barFront(i);
-        for (const QPoint& at :
-             {front.center(), front.topLeft() + QPoint(3, 3), front.bottomRight() - QPoint(3, 3)})
-            QCOMPARE(image.pixelColor(at), colour);
-        // A 3-D bar shows a top face above its front; a flat one does not.
-        const QColor above = image.pixelColor(front.center().x(), front.top() - 3);
-        QCOMPARE(above != QColor(Qt::white) && above.red() + above.green() + above.blue() != 3 * 170,
-                 style == BarStyle::ThreeD);
-    }
-}
-
-void TstBarGraph::barHeightsFollowTheScale_data()
-{
-    QTest::addColumn<std::vector<double>>("values");
-    QTest::addColumn<double>("maximum");
-    QTest::addColumn<double>("step");
-    QTest::newRow("no vehicles at all") << std::vector<double>{0, 0} << 5.0 << 1.0;
-    QTest::newRow("one vehicle") << std::vector<double>{0, 1} << 2.0 << 1.0;
-    QTest::newRow("fifteen") << std::vector<double>{1, 2, 15, 0, 7} << 16.0 << 2.0;
-    QTest::newRow("just under a round step") << std::vector<double>{98, 50} << 120.0 << 20.0;
-    QTest::newRow("one vehicle among thousands") << std::vector<double>{1, 12345, 0, 3} << 14000.0 << 2000.0;
-    QTest::newRow("a week of a busy road") << bell(150, 70000) << 80000.0 << 10000.0;
-}
-
-void TstBarGraph::barHeightsFollowTheScale()
-{
-    QFETCH(std::vector<double>, values);
-    QFETCH(double, maximum);
-    QFETCH(double, step);
-    for (BarStyle style : {BarStyle::Flat, BarStyle::ThreeD}) {
-        const BarGraphRenderer renderer(graphOf(values, style, 1));
-        QCOMPARE(renderer.axisMaximum(), maximum);
-        QCOMPARE(renderer.tickStep(), step);
-        const QRect plot = renderer.plotArea();
-        int previousRight = plot.left();
-        for (size_t i = 0; i < values.size(); ++i) {
+    void barsCarryTheirPaletteColour()
+    {
+        QFETCH(BarStyle, style);
+        const QColor standard[] = {{0, 0, 0},       {0, 0, 128},   {0, 128, 0},   {0, 128, 128},
+                                   {128, 0, 0},     {128, 0, 128}, {128, 128, 0}, {192, 192, 192},
+                                   {128, 128, 128}, {0, 0, 255},   {0, 255, 0},   {0, 255, 255},
+                                   {255, 0, 0},     {255, 0, 255}, {255, 255, 0}, {255, 255, 255}};
+        // Bars of every palette colour side by side, index i % 16.
+        const BarGraph graph = graphOf(bell(40, 300), style, 3);
+        const BarGraphRenderer renderer(graph);
+        const QImage image = renderer.render();
+        QVERIFY(image.width() >= 1800 && image.height() >= 1100);
+        for (size_t i = 0; i < graph.points.size(); ++i) {
             const QRect front = renderer.barFront(i);
-            QCOMPARE(front.isEmpty(), values[i] == 0);
-            if (front.isEmpty())
-                continue;
-            // On the zero line, in order, within the plot; even one vehicle shows.
-            QCOMPARE(front.y() + front.height(), plot.y() + plot.height());
-            QVERIFY(front.left() >= previousRight && front.x() + front.width() <= plot.x() + plot.width());
-            previousRight = front.x() + front.width();
-            const double expected = values[i] / maximum * plot.height();
-            QVERIFY2(
-                std::abs(front.height() - std::max(1.0, expected)) <= 1.0,
-                qPrintable(QStringLiteral("bar %1: %2 px for %3").arg(i).arg(front.height()).arg(expected)));
+            for (const QPoint& at :
+                 {front.center(), front.topLeft() + QPoint(3, 3), front.bottomRight() - QPoint(3, 3)})
+                QCOMPARE(image.pixelColor(at), standard[i % 16]);
+            // A 3-D bar shows a top face above its front; a flat one does not.
+            const QColor above = image.pixelColor(front.center().x(), front.top() - 3);
+            QCOMPARE(above != QColor(Qt::white) && above.red() + above.green() + above.blue() != 3 * 170,
+                     style == BarStyle::ThreeD);
         }
     }
-}
-
-void TstBarGraph::nothingIsClipped_data()
-{
-    QTest::addColumn<BarStyle>("style");
-    QTest::addColumn<int>("bars");
-    QTest::addColumn<int>("labelEvery");
-    QTest::addColumn<QString>("titleEnd");
-    QTest::addColumn<QSize>("size");
-    const QSize print = BarGraphRenderer::imageSize();
-    QTest::newRow("100 speeds") << BarStyle::Flat << 100 << 10 << "" << print;
-    QTest::newRow("150 speeds") << BarStyle::Flat << 150 << 10 << "" << print;
-    QTest::newRow("three speeds, 3-D") << BarStyle::ThreeD << 3 << 3 << "" << print;
-    QTest::newRow("the radar's whole range") << BarStyle::ThreeD << 200 << 3 << "" << print;
-    QTest::newRow("every label of 60") << BarStyle::Flat << 60 << 1 << "" << print;
-    QTest::newRow("batch number corrected to a long text")
-        << BarStyle::Flat << 60 << 3 << " and a very long location name typed in by hand" << print;
-    QTest::newRow("small image") << BarStyle::ThreeD << 70 << 3 << "" << QSize(640, 400);
-}
-
-void TstBarGraph::nothingIsClipped()
-{
-    QFETCH(BarStyle, style);
-    QFETCH(int, bars);
-    QFETCH(int, labelEvery);
-    QFETCH(QString, titleEnd);
-    QFETCH(QSize, size);
-    BarGraph graph = graphOf(bell(bars, 60000), style, labelEvery);
-    graph.title += titleEnd;
-    const BarGraphRenderer renderer(graph, size);
-    const QRect image(QPoint(0, 0), size);
-    const QRect plot = renderer.plotArea();
-    for (const QRect& box : {renderer.titleBox(), renderer.leftTitleBox(), renderer.bottomTitleBox(), plot})
-        QVERIFY(!box.isEmpty() && image.contains(box));
-    // The titles keep clear of the plot.
-    QVERIFY(renderer.titleBox().bottom() < plot.top());
-    QVERIFY(renderer.leftTitleBox().right() < plot.left());
-    QVERIFY(renderer.bottomTitleBox().top() > plot.bottom());
-    // Labels on bars n, 2n, 3n ..., under their bar, apart from each other.
-    QRect previous;
-    for (size_t i = 0; i < graph.points.size(); ++i) {
-        const QRect label = renderer.labelBox(i);
-        QCOMPARE(!label.isEmpty(), (i + 1) % static_cast<size_t>(labelEvery) == 0);
-        if (label.isEmpty())
-            continue;
-        QVERIFY2(image.contains(label), qPrintable(QStringLiteral("label %1 is cut off").arg(i + 1)));
-        QVERIFY(label.top() > plot.bottom() && label.bottom() < renderer.bottomTitleBox().top());
-        QVERIFY(std::abs(label.center().x() - renderer.barFront(i).center().x()) <= 2);
-        QVERIFY2(previous.isEmpty() || !previous.intersects(label),
-                 qPrintable(QStringLiteral("label %1 overlaps the one before").arg(i + 1)));
-        previous = label;
+    void barHeightsFollowTheScale_data()
+    {
+        QTest::addColumn<std::vector<double>>("values");
+        QTest::addColumn<double>("maximum");
+        QTest::addColumn<double>("step");
+        row("no vehicles at all", std::vector<double>{0, 0}, 5.0, 1.0);
+        row("one vehicle", std::vector<double>{0, 1}, 2.0, 1.0);
+        row("fifteen", std::vector<double>{1, 2, 15, 0, 7}, 16.0, 2.0);
+        row("just under a round step", std::vector<double>{98, 50}, 120.0, 20.0);
+        row("one vehicle among thousands", std::vector<double>{1, 12345, 0, 3}, 14000.0, 2000.0);
+        row("a week of a busy road", bell(150, 70000), 80000.0, 10000.0);
     }
-}
-
+    void barHeightsFollowTheScale()
+    {
+        QFETCH(std::vector<double>, values);
+        QFETCH(double, maximum);
+        QFETCH(double, step);
+        for (BarStyle style : {BarStyle::Flat, BarStyle::ThreeD}) {
+            const BarGraphRenderer renderer(graphOf(values, style, 1));
+            QCOMPARE(renderer.axisMaximum(), maximum);
+            QCOMPARE(renderer.tickStep(), step);
+            const QRect plot = renderer.plotArea();
+            int previousRight = plot.left();
+            for (size_t i = 0; i < values.size(); ++i) {
+                const QRect front = renderer.barFront(i);
+                QCOMPARE(front.isEmpty(), values[i] == 0);
+                if (front.isEmpty())
+                    continue;
+                // On the zero line, in order, within the plot; even one vehicle shows.
+                QCOMPARE(front.y() + front.height(), plot.y() + plot.height());
+                QVERIFY(front.left() >= previousRight &&
+                        front.x() + front.width() <= plot.x() + plot.width());
+                previousRight = front.x() + front.width();
+                const double expected = values[i] / maximum * plot.height();
+                QVERIFY2(
+                    std::abs(front.height() - std::max(1.0, expected)) <= 1.0,
+                    qPrintable(
+                        QStringLiteral("bar %1: %2 px for %3").arg(i).arg(front.height()).arg(expected)));
+            }
+        }
+    }
+    void nothingIsClipped_data()
+    {
+        QTest::addColumn<BarStyle>("style");
+        QTest::addColumn<int>("bars");
+        QTest::addColumn<int>("labelEvery");
+        QTest::addColumn<QString>("titleEnd");
+        QTest::addColumn<QSize>("size");
+        const QSize print = BarGraphRenderer::imageSize();
+        row("150 speeds", BarStyle::Flat, 150, 10, "", print);
+        row("three speeds, 3-D", BarStyle::ThreeD, 3, 3, "", print);
+        row("the radar's whole range", BarStyle::ThreeD, 200, 3, "", print);
+        row("every label of 60", BarStyle::Flat, 60, 1, "", print);
+        row("batch number corrected to a long text", BarStyle::Flat, 60, 3,
+            " and a very long location name typed in by hand", print);
+        row("small image", BarStyle::ThreeD, 70, 3, "", QSize(640, 400));
+    }
+    void nothingIsClipped()
+    {
+        QFETCH(BarStyle, style);
+        QFETCH(int, bars);
+        QFETCH(int, labelEvery);
+        QFETCH(QString, titleEnd);
+        QFETCH(QSize, size);
+        BarGraph graph = graphOf(bell(bars, 60000), style, labelEvery);
+        graph.title += titleEnd;
+        const BarGraphRenderer renderer(graph, size);
+        const QRect image(QPoint(0, 0), size);
+        const QRect plot = renderer.plotArea();
+        for (const QRect& box :
+             {renderer.titleBox(), renderer.leftTitleBox(), renderer.bottomTitleBox(), plot})
+            QVERIFY(!box.isEmpty() && image.contains(box));
+        // The titles keep clear of the plot.
+        QVERIFY(renderer.titleBox().bottom() < plot.top());
+        QVERIFY(renderer.leftTitleBox().right() < plot.left());
+        QVERIFY(renderer.bottomTitleBox().top() > plot.bottom());
+        // Labels on bars n, 2n, 3n ..., under their bar, apart from each other.
+        QRect previous;
+        for (size_t i = 0; i < graph.points.size(); ++i) {
+            const QRect label = renderer.labelBox(i);
+            QCOMPARE(!label.isEmpty(), (i + 1) % static_cast<size_t>(labelEvery) == 0);
+            if (label.isEmpty())
+                continue;
+            QVERIFY2(image.contains(label), qPrintable(QStringLiteral("label %1 is cut off").arg(i + 1)));
+            QVERIFY(label.top() > plot.bottom() && label.bottom() < renderer.bottomTitleBox().top());
+            QVERIFY(std::abs(label.center().x() - renderer.barFront(i).center().x()) <= 2);
+            QVERIFY2(previous.isEmpty() || !previous.intersects(label),
+                     qPrintable(QStringLiteral("label %1 overlaps the one before").arg(i + 1)));
+            previous = label;
+        }
+    }
+};
 QTEST_MAIN(TstBarGraph)
 #include "tst_bargraph.moc"

@@ -5,16 +5,18 @@
 #include "import/LogParser.h"
 #include "import/SurveyImport.h"
 #include "loggen/LogWriter.h"
+#include "stats/Pace.h"
 
+#include <QRegularExpression>
 #include <QTest>
 
 #include <memory>
 
 using namespace pelmor;
 using import::ImportResult;
+using import::SurveyHeader;
+using test::row;
 using Outcome = ImportResult::Outcome;
-
-Q_DECLARE_METATYPE(import::SurveyHeader)
 
 namespace {
 
@@ -25,32 +27,51 @@ public:
     QStringList messages;
 };
 
-// A processed download: a sign log with its end marked.
-QByteArray download(const QDate& date, int hour, int minute, const std::vector<loggen::Vehicle>& vehicles)
+// A processed download from vehicles written "offset direction speed"
+// ("90061-30"), or as a speed alone ten seconds after the one before.
+QByteArray download(const QDate& date, const QString& vehicles, int hour = 8, int minute = 0)
 {
+    std::vector<loggen::Vehicle> list;
+    for (const QString& vehicle : vehicles.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        const auto m = QRegularExpression(QStringLiteral("^(\\d+)([-+?])(\\d+)$")).match(vehicle);
+        list.push_back(m.hasMatch() ? loggen::Vehicle{m.captured(1).toLongLong(),
+                                                      char(m.captured(2)[0].unicode()), m.captured(3).toInt()}
+                                    : loggen::Vehicle{qint64(list.size()) * 10, '+', vehicle.toInt()});
+    }
     loggen::LogHeader header;
     header.startDate = date;
     header.startHour = hour;
     header.startMinute = minute;
-    QByteArray log = loggen::writeLog(header, vehicles);
+    QByteArray log = loggen::writeLog(header, list);
     import::markEnd(log);
     return log;
 }
 
-import::SurveyHeader completeHeader(const QByteArray& buffer, const QString& letter = QStringLiteral("A")){
+// The import header as the user completes it for a download, with changes
+// "field=value; field=value" made to it.
+SurveyHeader completeHeader(const QByteArray& buffer, const QString& changes = QString())
+{
     const import::HeaderFields f = import::readHeaderFields(buffer);
-return {f.batchNumber(letter),
-        f.locationCode,
-        QStringLiteral("Elm Street"),
-        f.startDate(),
-        f.startTime(),
-        f.postedSpeed,
-        f.cutoff,
-        f.alarm,
-        QStringLiteral("KPH"),
-        QStringLiteral("North"),
-        QStringLiteral("School")};
-} // namespace
+    SurveyHeader header{f.batchNumber(QStringLiteral("A")),
+                        f.locationCode,
+                        QStringLiteral("Elm Street"),
+                        f.startDate(),
+                        f.startTime(),
+                        f.postedSpeed,
+                        f.cutoff,
+                        f.alarm,
+                        QStringLiteral("KPH"),
+                        QStringLiteral("North"),
+                        QStringLiteral("School")};
+    const QHash<QString, QString SurveyHeader::*> fields = {
+        {"location", &SurveyHeader::location}, {"direction", &SurveyHeader::direction},
+        {"zone", &SurveyHeader::zone},         {"posted", &SurveyHeader::postedSpeed},
+        {"batch", &SurveyHeader::batchNumber}, {"date", &SurveyHeader::startDate},
+        {"time", &SurveyHeader::startTime},    {"unit", &SurveyHeader::unit}};
+    for (const QString& change : changes.split(QStringLiteral("; "), Qt::SkipEmptyParts))
+        header.*fields.value(change.section(QLatin1Char('='), 0, 0)) = change.section(QLatin1Char('='), 1);
+    return header;
+}
 
 // Every row of every table, for comparing a database before and after.
 QStringList contents(const QString& path)
@@ -71,237 +92,262 @@ QStringList contents(const QString& path)
 
 } // namespace
 
+// The import of a processed download and the statistics computed for it.
 class TstSurveyImport : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void init();
-    void vehicleClock_data();
-    void vehicleClock();
-    void importStoresTheSurvey();
-    void refusalsWriteNothing_data();
-    void refusalsWriteNothing();
-    void dataErrorsLeaveTheDatabaseAsItWas_data();
-    void dataErrorsLeaveTheDatabaseAsItWas();
-    void statementLogOfOneImport();
+    void init()
+    {
+        m_folder = std::make_unique<test::TempProgramFolder>();
+        m_report.messages.clear();
+        db::StatementLog::clear();
+    }
+    void vehicleClock_data()
+    {
+        QTest::addColumn<qint64>("offset");
+        QTest::addColumn<int>("startHour");
+        QTest::addColumn<int>("startMinute");
+        QTest::addColumn<QString>("clock"); // hour:minute +days
+        row("a second short of a day", 86399LL, 0, 0, "23:59 +0");
+        row("a full day", 86400LL, 0, 0, "0:0 +1");
+        row("minute 59 plus 59", 59 * 60LL, 0, 59, "1:58 +0");
+    }
+    void vehicleClock()
+    {
+        QFETCH(qint64, offset);
+        QFETCH(int, startHour);
+        QFETCH(int, startMinute);
+        QFETCH(QString, clock);
+        const import::VehicleClock c = import::vehicleClock(offset, startHour, startMinute);
+        QCOMPARE(QStringLiteral("%1:%2 +%3").arg(c.hour).arg(c.minute).arg(c.days), clock);
+    }
+    void importStoresTheSurvey()
+    {
+        // A minute on from 23:59 is the next day and year; seconds never carry.
+        const QByteArray buffer = download(QDate(2002, 12, 31), "0+31 60-45 119?28", 23, 59);
+        const ImportResult result = run(completeHeader(buffer), buffer);
+        QCOMPARE(result.outcome, Outcome::Imported);
+        QCOMPARE(m_report.messages, QStringList{QStringLiteral("3 records added")});
+
+        db::Connection connection(m_folder->databasePath());
+        auto headers = connection.openRecordset(QStringLiteral("select * from Header"));
+        QCOMPARE(headers.recordCount(), 1);
+        QStringList stored;
+        for (const char* field : {"Batch_Number", "Date", "Time", "Violation_Alert", "Radar_Mode", "Zone"})
+            stored << headers.text(QLatin1String(field));
+        QCOMPARE(stored, (QStringList{"123102-A", "12/31/2002", "23:59", "035", "KPH", "School"}));
+        QCOMPARE(connection.scalar(QStringLiteral("select Radar_Mode as u from Radar"), QStringLiteral("u")),
+                 QVariant(QStringLiteral("KPH")));
+        auto vehicles = connection.openRecordset(QStringLiteral("select * from Veh_Data"));
+        QStringList rows;
+        for (vehicles.moveFirst(); !vehicles.eof(); vehicles.moveNext()) {
+            QStringList values;
+            for (const char* field : {"Offset", "Veh_Direction", "Speed", "Date", "Time"})
+                values << vehicles.text(QLatin1String(field));
+            rows << values.join(QLatin1Char(' '));
+        }
+        QCOMPARE(rows, (QStringList{"0 + 31 2002-12-31 23:59:00", "60 - 45 2003-01-01 00:00:00",
+                                    "119 ? 28 2003-01-01 00:00:00"}));
+        QCOMPARE(result.summary->totalVehicles, QStringLiteral("3"));
+    }
+    void statistics_data()
+    {
+        QTest::addColumn<QString>("vehicles");
+        QTest::addColumn<QString>("changes");  // to the import header
+        QTest::addColumn<QString>("expected"); // "Field=value; ..." of the stored Summary row
+        row("MPH bands at their edges", "35 40 41 61 20", "unit=MPH",
+            "Posted_Limit=035; Number_Under=2; Number_Over=3; Averge_Over=47.3; Min_Speed=20; Max_Speed=61; "
+            "Average_Speed=39.4; Over_5=1; Over_10=1; Over_15=0; Over_20=0; Over_25=0; Over_26=1; "
+            "Total_Vehicles=5; Start_Time=08:00 AM; Start_Date=05/03/02");
+        row("all at or under the limit", "30 35 35", "unit=MPH; posted=35",
+            "Number_Over=0; Averge_Over=; Over_5=0; Over_26=0; Average_Speed=33.3; Pace_Low=28.3; "
+            "Pace_High=38.3; Pace_Total=3; Pace_Percent=100 %; 85th_Percentile=39");
+        row("KPH bands", "30 40 41 80 81", "unit=KPH; posted=030",
+            "Number_Under=1; Over_5=1; Over_10=1; Over_15=0; Over_20=0; Over_25=1; Over_26=1; "
+            "Average_Speed=54.4; Pace_Low=44.4; Pace_High=64.4; Pace_Total=0; Pace_Percent= %");
+        row("a day, an hour and a minute", "0+30 90061-30 500?30", "unit=MPH",
+            "Total_Time=1 Days, 1 Hrs, 01 Min; Stop_Time=09:01 AM; Stop_Date=05/04/02; Total_Approach=1; "
+            "Total_Receeding=1; Total_Unknown=1");
+        row("past midnight", "0+30 1200+31", "unit=MPH; date=12/31/2002; time=23:50",
+            "Total_Time=0 Days, 0 Hrs, 20 Min; Start_Time=11:50 PM; Stop_Time=12:10 AM; Start_Date=12/31/02; "
+            "Stop_Date=01/01/03");
+        row("minutes carry into the hour", "0+30 1800+31", "unit=MPH; time=10:45",
+            "Stop_Time=11:15 AM; Stop_Date=05/03/02");
+    }
+    void statistics()
+    {
+        QFETCH(QString, vehicles);
+        QFETCH(QString, changes);
+        QFETCH(QString, expected);
+        const QByteArray other = download(QDate(2002, 5, 2), "99 1"); // must not be counted
+        QCOMPARE(run(completeHeader(other), other).outcome, Outcome::Imported);
+        const QByteArray buffer = download(QDate(2002, 5, 3), vehicles);
+        QCOMPARE(run(completeHeader(buffer, changes), buffer).outcome, Outcome::Imported);
+        db::Connection connection(m_folder->databasePath());
+        auto row =
+            connection.openRecordset(QStringLiteral("select * from Summary where Batch_Number = '050302-A'"));
+        QCOMPARE(row.recordCount(), 1);
+        for (const QString& pair : expected.split(QStringLiteral("; "))) {
+            const QString field = pair.section(QLatin1Char('='), 0, 0);
+            QCOMPARE(field + QLatin1Char('=') + row.text(field), pair);
+        }
+    }
+    void paceWindow_data()
+    {
+        QTest::addColumn<double>("average");
+        QTest::addColumn<QString>("unit");
+        QTest::addColumn<QString>("low"); // empty: refused
+        QTest::addColumn<QString>("high");
+        row("32.46 MPH", 32.46, "MPH", "27.5", "37.5");
+        row("whole average MPH", 32.0, "MPH", "27.0", "37.0");
+        row("40.0 KPH", 40.0, "KPH", "30.0", "50.0");
+        row("below 5 MPH", 4.3, "MPH", "-.7", "9.3");
+        row("unknown unit", 40.0, "mph", "", "");
+    }
+    void paceWindow()
+    {
+        QFETCH(double, average);
+        QFETCH(QString, unit);
+        QFETCH(QString, low);
+        QFETCH(QString, high);
+        try {
+            const stats::PaceWindow window = stats::paceWindow(average, unit);
+            QCOMPARE((QStringList{window.low, window.high}), (QStringList{low, high}));
+            QCOMPARE(window.lowBound, low.toDouble());
+        } catch (const stats::StatisticsError&) {
+            QVERIFY(low.isEmpty());
+        }
+    }
+    void shareAndPercentile()
+    {
+        const std::pair<qint64, qint64> shares[] = {{63, 100}, {0, 5}, {5, 5}, {1, 200}, {1, 300}};
+        QStringList percents;
+        for (const auto& [inPace, total] : shares)
+            percents << stats::pacePercent(inPace, total);
+        // Half a percent rounds up; under it the share is empty.
+        QCOMPARE(percents, (QStringList{"63 %", " %", "100 %", "1 %", " %"}));
+        QCOMPARE((QStringList{stats::percentile85("32.5"), stats::percentile85("40.0")}),
+                 (QStringList{"38", "47"}));
+        QVERIFY_THROWS_EXCEPTION(stats::StatisticsError, stats::percentile85(QString()));
+        QVERIFY_THROWS_EXCEPTION(stats::StatisticsError, stats::pacePercent(0, 0));
+    }
+    void refusalsWriteNothing_data()
+    {
+        QTest::addColumn<QString>("changes");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<int>("outcome");
+        const int refused = int(Outcome::Refused);
+        row("no location", "location=", import::messages::kNoLocation, refused);
+        row("no direction", "direction=", import::messages::kNoDirection, refused);
+        row("no zone", "zone=", import::messages::kNoZone, refused);
+        row("no posted speed", "posted=", import::messages::kNoPostedSpeed, refused);
+        row("batch already stored", "batch=050302-A", import::messages::kDuplicate, refused);
+        row("start date not a date", "date=13/45/2002", import::messages::kNonDate, int(Outcome::NonDate));
+    }
+    void refusalsWriteNothing()
+    {
+        QFETCH(QString, changes);
+        QFETCH(QString, message);
+        QFETCH(int, outcome);
+        const QByteArray first = download(QDate(2002, 5, 3), "30");
+        QCOMPARE(run(completeHeader(first), first).outcome, Outcome::Imported);
+        m_report.messages.clear();
+        const QStringList before = contents(m_folder->databasePath());
+
+        const QByteArray buffer = download(QDate(2002, 5, 4), "30");
+        SurveyHeader header = completeHeader(buffer, changes);
+        QCOMPARE(int(run(header, buffer).outcome), outcome);
+        QCOMPARE(m_report.messages, QStringList{message});
+        QCOMPARE(contents(m_folder->databasePath()), before);
+        // A batch number differing only in letter case is another survey.
+        if (changes.startsWith(QLatin1String("batch"))) {
+            header.batchNumber = QStringLiteral("050302-a");
+            QCOMPARE(run(header, buffer).outcome, Outcome::Imported);
+        }
+    }
+    void dataErrorsLeaveTheDatabaseAsItWas_data()
+    {
+        QTest::addColumn<QByteArray>("buffer");
+        QTest::addColumn<QString>("changes");
+        QTest::addColumn<QStringList>("messages"); // before the data error
+        // The log's own records, with an empty speed and a word among them.
+        QByteArray bad = download(QDate(2002, 5, 4), "30 31 32");
+        bad.replace(",+,31,", ",+,,").replace(",+,32,", ",+,fast,");
+        const QByteArray one = download(QDate(2002, 5, 4), "30");
+        row("empty speed and a word", bad, "", QStringList());
+        row("no vehicles, so no statistics", download(QDate(2002, 5, 4), ""), "",
+            QStringList{"0 records added"});
+        row("start time without its leading zero", one, "time=8:30", QStringList());
+        row("unit neither MPH nor KPH", one, "unit=kph", QStringList{"1 records added"});
+        row("limit not a number", one, "posted=abc", QStringList{"1 records added"});
+        row("band bound beyond 32 bits", one, "posted=2147483640", QStringList{"1 records added"});
+        row("no settings row", one, "radar=none", QStringList());
+    }
+    void dataErrorsLeaveTheDatabaseAsItWas()
+    {
+        QFETCH(QByteArray, buffer);
+        QFETCH(QString, changes);
+        QFETCH(QStringList, messages);
+        const bool noRadar = changes == QLatin1String("radar=none");
+        const QByteArray first = download(QDate(2002, 5, 3), "0+30 7-40");
+        QCOMPARE(run(completeHeader(first), first).outcome, Outcome::Imported);
+        {
+            db::Connection connection(m_folder->databasePath());
+            connection.execute(QStringLiteral("update Radar set Radar_Mode = 'MPH'"));
+            if (noRadar)
+                connection.execute(QStringLiteral("delete from Radar"));
+        }
+        m_report.messages.clear();
+        const QStringList before = contents(m_folder->databasePath());
+
+        const SurveyHeader header = completeHeader(buffer, noRadar ? QString() : changes);
+        QCOMPARE(run(header, buffer).outcome, Outcome::DataError);
+        QCOMPARE(m_report.messages, messages + QStringList{import::messages::kDataError});
+        // Everything is as it was but the unit last used, and the batch number
+        // can be used again.
+        QStringList after = contents(m_folder->databasePath());
+        after.replaceInStrings(QStringLiteral("Radar:") + header.unit, QStringLiteral("Radar:MPH"));
+        QCOMPARE(after, before);
+        if (!noRadar)
+            QCOMPARE(run(completeHeader(one()), one()).outcome, Outcome::Imported);
+    }
+    void statementLogOfOneImport()
+    {
+        const QByteArray buffer = download(QDate(2002, 5, 3), "0+30 61-32 62?35 90+36");
+        QCOMPARE(run(completeHeader(buffer, "unit=MPH"), buffer).outcome, Outcome::Imported);
+        // The rows are written through record sets, then the statistics are
+        // counted one query after another (average 33.25, a pace of 28.3 to 38.3).
+        // "%B" stands for the survey's rows.
+        QStringList expected =
+            QStringLiteral(
+                "Select Distinct [Batch_Number] from Header; select * from Header; select * from Radar; "
+                "select * from Veh_Data; select count(speed) as TUnder%B and Speed <= 35; "
+                "select count(speed) as Tover%B and Speed > 35; select avg(speed) as AVover%B and "
+                "Speed > 35; select min(speed) as Minspeed%B; select max(speed) as Maxspeed%B; "
+                "select avg(speed) as AVspeed%B; select count(speed) as TVpace%B and speed >= 28.3 and "
+                "Speed <= 38.3; select count(speed) as TVeh%B; select count(Veh_Direction) as Tapp%B and "
+                "[Veh_Direction] = '+'; select count(Veh_Direction) as Trecd%B and [Veh_Direction] = "
+                "'-'; select count(Veh_Direction) as Tquest%B and [Veh_Direction] = '?'; select "
+                "max(Offset) as Ttime%B; select count(speed) as Over%B and speed > 35 and speed <= 40; "
+                "select count(speed) as Over%B and speed > 35 + 5 and speed <= 45; select count(speed) "
+                "as Over%B and speed > 35 + 10 and speed <= 50; select count(speed) as Over%B and speed "
+                "> 35 + 15 and speed <= 55; select count(speed) as Over%B and speed > 35 + 20 and speed "
+                "<= 60; select count(speed) as Over%B and speed > 60")
+                .replace(QStringLiteral("%B"),
+                         QStringLiteral(" from [Veh_Data] where [Batch_Number] = '050302-A'"))
+                .split(QStringLiteral("; "));
+        QCOMPARE(db::StatementLog::entries(), expected);
+    }
 
 private:
-    ImportResult run(const import::SurveyHeader& header, const QByteArray& buffer);
+    static QByteArray one() { return download(QDate(2002, 5, 4), "30"); }
+    ImportResult run(const SurveyHeader& header, const QByteArray& buffer)
+    {
+        return import::importSurvey(m_folder->databasePath(), header, buffer, m_report);
+    }
     std::unique_ptr<test::TempProgramFolder> m_folder;
     Report m_report;
 };
-
-void TstSurveyImport::init()
-{
-    m_folder = std::make_unique<test::TempProgramFolder>();
-    m_report.messages.clear();
-    db::StatementLog::clear();
-}
-
-ImportResult TstSurveyImport::run(const import::SurveyHeader& header, const QByteArray& buffer)
-{
-    return import::importSurvey(m_folder->databasePath(), header, buffer, m_report);
-}
-
-void TstSurveyImport::vehicleClock_data()
-{
-    QTest::addColumn<qint64>("offset");
-    QTest::addColumn<int>("startHour");
-    QTest::addColumn<int>("startMinute");
-    QTest::addColumn<QString>("clock"); // hour:minute +days
-    QTest::newRow("23:59 at once") << 0LL << 23 << 59 << "23:59 +0";
-    QTest::newRow("23:59 a minute on") << 60LL << 23 << 59 << "0:0 +1";
-    QTest::newRow("a second short of a day") << 86399LL << 0 << 0 << "23:59 +0";
-    QTest::newRow("a full day") << 86400LL << 0 << 0 << "0:0 +1";
-    QTest::newRow("minute 59 plus 59") << 59 * 60LL << 0 << 59 << "1:58 +0";
-    QTest::newRow("seconds never carry") << 119LL << 8 << 0 << "8:1 +0";
-    QTest::newRow("two days and a bit") << 2 * 86400LL + 3600 << 22 << 30 << "23:30 +2";
-}
-
-void TstSurveyImport::vehicleClock()
-{
-    QFETCH(qint64, offset);
-    QFETCH(int, startHour);
-    QFETCH(int, startMinute);
-    QFETCH(QString, clock);
-    const import::VehicleClock c = import::vehicleClock(offset, startHour, startMinute);
-    QCOMPARE(QStringLiteral("%1:%2 +%3").arg(c.hour).arg(c.minute).arg(c.days), clock);
-}
-
-void TstSurveyImport::importStoresTheSurvey()
-{
-    const QByteArray buffer =
-        download(QDate(2002, 12, 31), 23, 59, {{0, '+', 31}, {60, '-', 45}, {119, '?', 28}});
-    const import::SurveyHeader header = completeHeader(buffer);
-    const ImportResult result = run(header, buffer);
-    QCOMPARE(result.outcome, Outcome::Imported);
-    QCOMPARE(m_report.messages, QStringList{QStringLiteral("3 records added")});
-
-    db::Connection connection(m_folder->databasePath());
-    auto headers = connection.openRecordset(QStringLiteral("select * from Header"));
-    QCOMPARE(headers.recordCount(), 1);
-    QCOMPARE(headers.text(QStringLiteral("Batch_Number")), QStringLiteral("123102-A"));
-    QCOMPARE(headers.text(QStringLiteral("Date")), QStringLiteral("12/31/2002"));
-    QCOMPARE(headers.text(QStringLiteral("Time")), QStringLiteral("23:59"));
-    QCOMPARE(headers.text(QStringLiteral("Violation_Alert")), QStringLiteral("035"));
-    QCOMPARE(headers.text(QStringLiteral("Radar_Mode")), QStringLiteral("KPH"));
-    QCOMPARE(headers.text(QStringLiteral("Zone")), QStringLiteral("School"));
-    QCOMPARE(connection.scalar(QStringLiteral("select Radar_Mode as u from Radar"), QStringLiteral("u"))
-                 .toString(),
-             QStringLiteral("KPH"));
-
-    auto vehicles = connection.openRecordset(QStringLiteral("select * from Veh_Data"));
-    QStringList rows;
-    for (vehicles.moveFirst(); !vehicles.eof(); vehicles.moveNext())
-        rows << QStringLiteral("%1 %2 %3 %4 %5")
-                    .arg(vehicles.text(QStringLiteral("Offset")),
-                         vehicles.text(QStringLiteral("Veh_Direction")),
-                         vehicles.text(QStringLiteral("Speed")), vehicles.text(QStringLiteral("Date")),
-                         vehicles.text(QStringLiteral("Time")));
-    QCOMPARE(rows, (QStringList{"0 + 31 2002-12-31 23:59:00", "60 - 45 2003-01-01 00:00:00",
-                                "119 ? 28 2003-01-01 00:00:00"}));
-    QVERIFY(result.summary);
-    QCOMPARE(result.summary->totalVehicles, QStringLiteral("3"));
-    QCOMPARE(connection.scalar(QStringLiteral("select Stop_Date as d from Summary"), QStringLiteral("d"))
-                 .toString(),
-             QStringLiteral("01/01/03"));
-}
-
-void TstSurveyImport::refusalsWriteNothing_data()
-{
-    QTest::addColumn<QString>("field");
-    QTest::addColumn<QString>("value");
-    QTest::addColumn<QString>("message");
-    QTest::addColumn<int>("outcome");
-    QTest::newRow("no location") << "location"
-                                 << "" << import::messages::kNoLocation << int(Outcome::Refused);
-    QTest::newRow("no direction") << "direction"
-                                  << "" << import::messages::kNoDirection << int(Outcome::Refused);
-    QTest::newRow("no zone") << "zone"
-                             << "" << import::messages::kNoZone << int(Outcome::Refused);
-    QTest::newRow("no posted speed") << "posted"
-                                     << "" << import::messages::kNoPostedSpeed << int(Outcome::Refused);
-    QTest::newRow("batch already stored")
-        << "batch"
-        << "050302-A" << import::messages::kDuplicate << int(Outcome::Refused);
-    QTest::newRow("start date not a date")
-        << "date"
-        << "13/45/2002" << import::messages::kNonDate << int(Outcome::NonDate);
-}
-
-void TstSurveyImport::refusalsWriteNothing()
-{
-    QFETCH(QString, field);
-    QFETCH(QString, value);
-    QFETCH(QString, message);
-    QFETCH(int, outcome);
-    const QByteArray first = download(QDate(2002, 5, 3), 8, 0, {{0, '+', 30}});
-    QCOMPARE(run(completeHeader(first), first).outcome, Outcome::Imported);
-    m_report.messages.clear();
-    const QStringList before = contents(m_folder->databasePath());
-
-    const QByteArray buffer = download(QDate(2002, 5, 4), 8, 0, {{0, '+', 30}});
-    import::SurveyHeader header = completeHeader(buffer);
-    header.unit = QStringLiteral("MPH");
-    if (field == QLatin1String("location"))
-        header.location = value;
-    else if (field == QLatin1String("direction"))
-        header.direction = value;
-    else if (field == QLatin1String("zone"))
-        header.zone = value;
-    else if (field == QLatin1String("posted"))
-        header.postedSpeed = value;
-    else if (field == QLatin1String("batch"))
-        header.batchNumber = value;
-    else
-        header.startDate = value;
-    QCOMPARE(int(run(header, buffer).outcome), outcome);
-    QCOMPARE(m_report.messages, QStringList{message});
-    QCOMPARE(contents(m_folder->databasePath()), before);
-
-    // A batch number differing only in letter case is another survey.
-    if (field == QLatin1String("batch")) {
-        header.batchNumber = QStringLiteral("050302-a");
-        QCOMPARE(run(header, buffer).outcome, Outcome::Imported);
-    }
-}
-
-void TstSurveyImport::dataErrorsLeaveTheDatabaseAsItWas_data()
-{
-    QTest::addColumn<QByteArray>("buffer");
-    QTest::addColumn<QString>("startTime");
-    QTest::addColumn<bool>("emptyRadar");
-    QTest::addColumn<QStringList>("messages");
-    const QString error = import::messages::kDataError;
-    // The log's own records, with an empty speed and a word among them.
-    QByteArray bad = download(QDate(2002, 5, 4), 8, 0, {{0, '+', 30}, {5, '-', 31}, {9, '+', 32}});
-    bad.replace(",-,31,", ",-,,").replace(",+,32,", ",+,fast,");
-    QTest::newRow("empty speed and a word") << bad << "08:00" << false << QStringList{error};
-    QByteArray wordOnly = download(QDate(2002, 5, 4), 8, 0, {{0, '+', 30}, {9, '+', 32}});
-    wordOnly.replace(",+,32,", ",+,fast,");
-    QTest::newRow("a word for a speed") << wordOnly << "08:00" << false << QStringList{error};
-    QTest::newRow("no end mark") << QByteArray("SITE CODE 00415\r\n*\r\nDATA:\r\n0,+,30,") << "08:00" << false
-                                 << QStringList{error};
-    QTest::newRow("no vehicles, so no statistics")
-        << download(QDate(2002, 5, 4), 8, 0, {}) << "08:00" << false << QStringList{"0 records added", error};
-    QTest::newRow("start time without its leading zero")
-        << download(QDate(2002, 5, 4), 8, 0, {{0, '+', 30}}) << "8:30" << false << QStringList{error};
-    QTest::newRow("no settings row") << download(QDate(2002, 5, 4), 8, 0, {{0, '+', 30}}) << "08:00" << true
-                                     << QStringList{error};
-}
-
-void TstSurveyImport::dataErrorsLeaveTheDatabaseAsItWas()
-{
-    QFETCH(QByteArray, buffer);
-    QFETCH(QString, startTime);
-    QFETCH(bool, emptyRadar);
-    QFETCH(QStringList, messages);
-    const QByteArray first = download(QDate(2002, 5, 3), 8, 0, {{0, '+', 30}, {7, '-', 40}});
-    QCOMPARE(run(completeHeader(first), first).outcome, Outcome::Imported);
-    {
-        db::Connection connection(m_folder->databasePath());
-        connection.execute(QStringLiteral("update Radar set Radar_Mode = 'MPH'"));
-        if (emptyRadar)
-            connection.execute(QStringLiteral("delete from Radar"));
-    }
-    m_report.messages.clear();
-    const QStringList before = contents(m_folder->databasePath());
-
-    import::SurveyHeader header = completeHeader(buffer);
-    header.batchNumber = QStringLiteral("050402-A");
-    header.startDate = QStringLiteral("05/04/2002");
-    header.startTime = startTime;
-    header.postedSpeed = QStringLiteral("035");
-    const ImportResult result = run(header, buffer);
-    QCOMPARE(result.outcome, Outcome::DataError);
-    QCOMPARE(m_report.messages, messages);
-    // Everything is as it was but the unit last used, and the batch number
-    // can be used again.
-    QStringList after = contents(m_folder->databasePath());
-    if (!emptyRadar)
-        after.replaceInStrings(QStringLiteral("Radar:KPH"), QStringLiteral("Radar:MPH"));
-    QCOMPARE(after, before);
-    if (!emptyRadar) {
-        const QByteArray good = download(QDate(2002, 5, 4), 8, 0, {{0, '+', 30}});
-        QCOMPARE(run(completeHeader(good), good).outcome, Outcome::Imported);
-    }
-}
-
-void TstSurveyImport::statementLogOfOneImport()
-{
-    const QByteArray buffer = download(QDate(2002, 5, 3), 8, 0, {{0, '+', 30}, {61, '-', 40}});
-    import::SurveyHeader header = completeHeader(buffer);
-    header.unit = QStringLiteral("MPH");
-    QCOMPARE(run(header, buffer).outcome, Outcome::Imported);
-    const QStringList log = db::StatementLog::entries();
-    const QStringList writes = {"Select Distinct [Batch_Number] from Header", "select * from Header",
-                                "select * from Radar", "select * from Veh_Data"};
-    QCOMPARE(log.mid(0, 4), writes);
-    QCOMPARE(log.size(), 4 + 18);
-    const QString b = QStringLiteral(" from [Veh_Data] where [Batch_Number] = '050302-A'");
-    QCOMPARE(log[4], "select count(speed) as TUnder" + b + " and Speed <= 35");
-    QCOMPARE(log[10], "select count(speed) as TVpace" + b + " and speed >= 30 and Speed <= 40");
-    QCOMPARE(log.last(), "select count(speed) as Over" + b + " and speed > 60");
-}
 
 QTEST_GUILESS_MAIN(TstSurveyImport)
 #include "tst_surveyimport.moc"

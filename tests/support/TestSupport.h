@@ -5,11 +5,18 @@
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <deque>
 #include <vector>
 
 namespace pelmor::test {
+
+// Adds one row to a data-driven test: its name, then its columns in order.
+template <typename... Columns> void row(const char* name, const Columns&... columns)
+{
+    (QTest::newRow(name) << ... << columns);
+}
 
 // A program folder of its own for one test, holding a fresh database made
 // from the template (and the template itself).

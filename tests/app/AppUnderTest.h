@@ -1,0 +1,33 @@
+#pragma once
+
+#include "TestSupport.h"
+#include "WindowProbe.h"
+#include "app/AppState.h"
+#include "app/MainWindow.h"
+
+#include <memory>
+
+namespace pelmor::test {
+
+// The program on a program folder of its own with its message boxes
+// recorded: the main window once start() has opened it, and a probe on it.
+struct AppUnderTest {
+    AppUnderTest() { state.programFolder = folder.path(); }
+
+    app::MainWindow& start()
+    {
+        window = std::make_unique<app::MainWindow>(state, messages);
+        window->resize(1200, 780); // the size it opens at on a screen large enough
+        window->show();
+        ui = WindowProbe(window.get());
+        return *window;
+    }
+
+    TempProgramFolder folder;
+    RecordingMessages messages;
+    app::AppState state;
+    std::unique_ptr<app::MainWindow> window;
+    WindowProbe ui;
+};
+
+} // namespace pelmor::test

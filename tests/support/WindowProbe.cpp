@@ -1,0 +1,63 @@
+#include "WindowProbe.h"
+
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QRadioButton>
+#include <QTest>
+
+namespace pelmor::test {
+
+QString WindowProbe::text(const QString& name) const
+{
+    const QWidget* widget = child(name);
+    if (const auto* label = qobject_cast<const QLabel*>(widget))
+        return label->text();
+    if (const auto* button = qobject_cast<const QAbstractButton*>(widget))
+        return button->text();
+    if (const auto* frame = qobject_cast<const QGroupBox*>(widget))
+        return frame->title();
+    if (const auto* box = qobject_cast<const QLineEdit*>(widget))
+        return box->text();
+    if (const auto* list = qobject_cast<const QComboBox*>(widget))
+        return list->currentText();
+    qFatal("%s shows no text", qPrintable(name));
+}
+
+QStringList WindowProbe::items(const QString& name) const
+{
+    QStringList all;
+    const QWidget* widget = child(name);
+    if (const auto* list = qobject_cast<const QListWidget*>(widget)) {
+        for (int i = 0; i < list->count(); ++i)
+            all << list->item(i)->text();
+    } else if (const auto* box = qobject_cast<const QComboBox*>(widget)) {
+        for (int i = 0; i < box->count(); ++i)
+            all << box->itemText(i);
+    }
+    return all;
+}
+
+void WindowProbe::click(const QString& name) const
+{
+    auto* button = child<QAbstractButton>(name);
+    const bool option = qobject_cast<QRadioButton*>(button);
+    QTest::mouseClick(button, Qt::LeftButton, {},
+                      option ? QPoint(button->height() / 2, button->height() / 2) : QPoint());
+}
+
+bool WindowProbe::clickItem(const QString& listName, const QString& text) const
+{
+    auto* list = child<QListWidget>(listName);
+    const QList<QListWidgetItem*> found = list->findItems(text, Qt::MatchExactly);
+    if (found.isEmpty())
+        return false;
+    list->scrollToItem(found.first());
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(found.first()).center());
+    return true;
+}
+
+} // namespace pelmor::test

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QWidget>
+
+namespace pelmor::test {
+
+// Finds the controls of a window, or of one of its tabs, by object name and
+// works them the way a user does. A name that is not there ends the test
+// program, so a renamed control cannot pass unnoticed.
+class WindowProbe {
+public:
+    explicit WindowProbe(QWidget* root = nullptr)
+        : m_root(root)
+    {
+    }
+
+    template <typename T = QWidget> T* child(const QString& name) const
+    {
+        T* found = m_root ? m_root->findChild<T*>(name) : nullptr;
+        if (!found)
+            qFatal("no %s named %s", T::staticMetaObject.className(), qPrintable(name));
+        return found;
+    }
+    // Whether the control shows whenever the root does.
+    bool visible(const QString& name) const { return child(name)->isVisibleTo(m_root); }
+    // What a label, button, frame, text box or list box shows.
+    QString text(const QString& name) const;
+    // The entries of a list or a list box.
+    QStringList items(const QString& name) const;
+    // A mouse click; on an option button, on its round indicator.
+    void click(const QString& name) const;
+    // A click on the entry of a list that reads `text`; false when there is none.
+    bool clickItem(const QString& list, const QString& text) const;
+
+private:
+    QWidget* m_root;
+};
+
+} // namespace pelmor::test
