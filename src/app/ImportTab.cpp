@@ -325,6 +325,11 @@ void ImportTab::openLoadWindow()
     Q_EMIT mainWindowEnabled(false);
 }
 
+void ImportTab::setResetEnabled(bool enabled)
+{
+    m_progress->resetButton()->setEnabled(enabled);
+}
+
 void ImportTab::openSaveWindow()
 {
     m_fileWindow->openForSave();

@@ -52,6 +52,8 @@ public:
     // "Load Radar Log File" and "Save this raw data file as...".
     void openLoadWindow();
     void openSaveWindow();
+    // "R E S E T" is held off while a flow breakdown runs.
+    void setResetEnabled(bool enabled);
 
     acquisition::SerialDownload& serial() const { return *m_serial; }
     acquisition::LoadDataFile& fileWindow() const { return *m_fileWindow; }

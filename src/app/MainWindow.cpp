@@ -119,14 +119,11 @@ void MainWindow::connectReportsAndFlow()
             m_messages.tell(refusal);
             return;
         }
-        auto* reset = m_importTab->findChild<QPushButton*>(QStringLiteral("Reset"));
-        if (reset)
-            reset->setEnabled(false);
+        m_importTab->setResetEnabled(false);
         // 4: the 15-minute flow report, 5: the hourly flow report.
         m_state.reportChoice = bins == flow::BinLength::QuarterHour ? 4 : 5;
         const QString failure = m_graphsTab->showFlowBreakdown(m_state.databasePath, inputs, bins);
-        if (reset)
-            reset->setEnabled(true);
+        m_importTab->setResetEnabled(true);
         if (!failure.isEmpty())
             showFailure(failure);
     });
@@ -141,8 +138,7 @@ void MainWindow::connectGraphs()
 {
     m_graphDrawer = new GraphDrawer(m_state, m_messages, *m_reportsTab, *m_graphsTab, this);
     const auto chooseGraph = [this](qint16 reportChoice, int marker) {
-        if (auto* reset = m_importTab->findChild<QPushButton*>(QStringLiteral("Reset")))
-            reset->setEnabled(true);
+        m_importTab->setResetEnabled(true);
         m_state.reportChoice = reportChoice;
         m_graphsTab->markGraphType(marker);
     };
