@@ -2,8 +2,7 @@
 // (2,976 bins, one counting query each) and into hourly bins, the way the
 // flow buttons do, and prints the time each walk takes.
 #include "BenchUtil.h"
-#include "db/Connection.h"
-#include "db/FieldValues.h"
+#include "SurveyFixture.h"
 #include "db/Schema.h"
 #include "db/StatementLog.h"
 #include "flow/FlowBreakdown.h"
@@ -24,33 +23,6 @@ using namespace pelmor;
 namespace {
 
 const QString kBatch = QStringLiteral("030226-A");
-
-// Writes the survey's vehicles with their clock times and dates in the
-// stored form, the way the import leaves them; returns the last vehicle's time.
-QDateTime storeVehicles(const QString& path, const QDateTime& start,
-                        const std::vector<loggen::Vehicle>& vehicles)
-{
-    db::Connection connection(path);
-    db::Transaction transaction(connection);
-    QSqlQuery insert = connection.prepareUnlogged(
-        QStringLiteral("INSERT INTO Veh_Data (Batch_Number, Offset, Veh_Direction, Speed, Time, Date) VALUES "
-                       "(?, ?, ?, ?, ?, ?)"));
-    QDateTime last = start;
-    for (const loggen::Vehicle& vehicle : vehicles) {
-        // Seconds are dropped: vehicles are stored to the minute.
-        last = start.addSecs(vehicle.offset / 60 * 60);
-        insert.bindValue(0, kBatch);
-        insert.bindValue(1, vehicle.offset);
-        insert.bindValue(2, QString(QLatin1Char(vehicle.direction)));
-        insert.bindValue(3, vehicle.speed);
-        insert.bindValue(4, db::storedTime(last.time()));
-        insert.bindValue(5, db::storedDate(last.date()));
-        if (!insert.exec())
-            connection.fail(insert, QStringLiteral("insert"));
-    }
-    transaction.commit();
-    return last;
-}
 
 } // namespace
 
@@ -75,9 +47,19 @@ int main(int argc, char* argv[])
     profile.seed = 2026;
     const QDateTime start(header.startDate, QTime(0, 0), Qt::UTC);
 
+    // Stored the way the import leaves a survey.
+    test::Survey survey;
+    survey.batchNumber = kBatch;
+    survey.start = start;
+    survey.durationSeconds = profile.durationSeconds;
+    for (const loggen::Vehicle& vehicle : loggen::generateVehicles(profile)) {
+        survey.offsets.push_back(vehicle.offset);
+        survey.speeds.push_back(vehicle.speed);
+        survey.directions.append(vehicle.direction);
+    }
     QElapsedTimer timer;
     timer.start();
-    storeVehicles(path, start, loggen::generateVehicles(profile));
+    test::storeSurvey(path, survey);
     out << "survey: " << vehicleCount << " vehicles over 31 days, stored in " << timer.elapsed() << " ms\n";
 
     // The survey as the reports tab shows it: 03/02/26 12:00 AM to 04/01/26
