@@ -26,26 +26,17 @@ namespace {
 // One width for the stand-alone buttons of the tab.
 constexpr int kButtonWidth = 150;
 
-// The controls of one name list: the agencies or the officers.
-struct NameList {
-    QLineEdit* name;
-    QPushButton* refresh;
-    QListWidget* list;
-    QPushButton* add;
-    QPushButton* remove;
-};
-
 // Builds one side of the lists frame in `column` of `grid`: caption, the name
 // box bound to the view's name field with its refresh button, the list, and
 // the add and delete buttons. `noun` names the controls ("Agency" gives
 // "AgencyName", "RefreshAgency", "AgencyList", "AddAgency", "DeleteAgency").
-NameList addNameList(QGridLayout* grid, int column, const QString& caption, const QString& noun,
-                     db::RecordView* view, const QString& field)
+AdminTab::NameList addNameList(QGridLayout* grid, int column, const QString& caption, const QString& noun,
+                               db::RecordView* view, const QString& field)
 {
     QWidget* frame = grid->parentWidget();
     grid->addWidget(ui::makeCaption(caption, frame, noun + QStringLiteral("Caption")), 0, column);
 
-    NameList side{};
+    AdminTab::NameList side;
     side.name = ui::makeTextBox(noun + QStringLiteral("Name"), frame);
     side.name->setToolTip(QStringLiteral("The %1 name printed on reports").arg(noun.toLower()));
     db::FieldBinding::bind(view, side.name, field);
@@ -174,23 +165,10 @@ QGroupBox* AdminTab::buildListsFrame(BoundViews& views)
     grid->setHorizontalSpacing(16);
     grid->setVerticalSpacing(6);
 
-    const NameList agency =
-        addNameList(grid, 0, QStringLiteral("Agency (Report Headings)"), QStringLiteral("Agency"),
-                    views.data4(), QStringLiteral("Admin_Agency"));
-    m_agencyName = agency.name;
-    m_refreshAgency = agency.refresh;
-    m_agencyList = agency.list;
-    m_addAgency = agency.add;
-    m_deleteAgency = agency.remove;
-
-    const NameList officer =
-        addNameList(grid, 1, QStringLiteral("Officer (Preparing Reports)"), QStringLiteral("Officer"),
-                    views.data5(), QStringLiteral("Admin_Officer"));
-    m_officerName = officer.name;
-    m_refreshOfficer = officer.refresh;
-    m_officerList = officer.list;
-    m_addOfficer = officer.add;
-    m_deleteOfficer = officer.remove;
+    m_agency = addNameList(grid, 0, QStringLiteral("Agency (Report Headings)"), QStringLiteral("Agency"),
+                           views.data4(), QStringLiteral("Admin_Agency"));
+    m_officer = addNameList(grid, 1, QStringLiteral("Officer (Preparing Reports)"), QStringLiteral("Officer"),
+                            views.data5(), QStringLiteral("Admin_Officer"));
 
     grid->setColumnStretch(0, 1);
     grid->setColumnStretch(1, 1);
@@ -246,17 +224,17 @@ QPushButton* AdminTab::makeCloseButton(const QString& objectName)
 
 void AdminTab::connectNameLists()
 {
-    connect(m_refreshAgency, &QPushButton::clicked, this, &AdminTab::RefreshList);
-    connect(m_addAgency, &QPushButton::clicked, this, &AdminTab::addAgency);
-    connect(m_agencyList, &QListWidget::itemClicked, this,
+    connect(m_agency.refresh, &QPushButton::clicked, this, &AdminTab::RefreshList);
+    connect(m_agency.add, &QPushButton::clicked, this, &AdminTab::addAgency);
+    connect(m_agency.list, &QListWidget::itemClicked, this,
             [this](QListWidgetItem* item) { chooseAgency(item->text()); });
-    connect(m_deleteAgency, &QPushButton::clicked, this, &AdminTab::deleteAgency);
+    connect(m_agency.remove, &QPushButton::clicked, this, &AdminTab::deleteAgency);
 
-    connect(m_refreshOfficer, &QPushButton::clicked, this, &AdminTab::RefreshList2);
-    connect(m_addOfficer, &QPushButton::clicked, this, &AdminTab::addOfficer);
-    connect(m_officerList, &QListWidget::itemClicked, this,
+    connect(m_officer.refresh, &QPushButton::clicked, this, &AdminTab::RefreshList2);
+    connect(m_officer.add, &QPushButton::clicked, this, &AdminTab::addOfficer);
+    connect(m_officer.list, &QListWidget::itemClicked, this,
             [this](QListWidgetItem* item) { chooseOfficer(item->text()); });
-    connect(m_deleteOfficer, &QPushButton::clicked, this, &AdminTab::deleteOfficer);
+    connect(m_officer.remove, &QPushButton::clicked, this, &AdminTab::deleteOfficer);
 }
 
 bool AdminTab::requireOpen(db::RecordView* view)
@@ -302,13 +280,13 @@ void AdminTab::refreshNames(db::RecordView* view, const QString& field, const QS
 void AdminTab::RefreshList()
 {
     refreshNames(m_views.data4(), QStringLiteral("Admin_Agency"), QStringLiteral("(Agency Name)"),
-                 m_agencyList);
+                 m_agency.list);
 }
 
 void AdminTab::RefreshList2()
 {
     refreshNames(m_views.data5(), QStringLiteral("Admin_Officer"), QStringLiteral("(Officer Name)"),
-                 m_officerList);
+                 m_officer.list);
 }
 
 void AdminTab::addAgency()
@@ -316,7 +294,7 @@ void AdminTab::addAgency()
     if (!requireOpen(m_views.data4()))
         return;
     m_views.data4()->addNew();
-    m_agencyName->setFocus();
+    m_agency.name->setFocus();
 }
 
 void AdminTab::addOfficer()
@@ -324,7 +302,7 @@ void AdminTab::addOfficer()
     if (!requireOpen(m_views.data5()))
         return;
     m_views.data5()->addNew();
-    m_officerName->setFocus();
+    m_officer.name->setFocus();
 }
 
 void AdminTab::chooseName(db::RecordView* view, const QString& field, const QString& name,
@@ -345,13 +323,13 @@ void AdminTab::chooseName(db::RecordView* view, const QString& field, const QStr
 
 void AdminTab::chooseAgency(const QString& name)
 {
-    chooseName(m_views.data4(), QStringLiteral("Admin_Agency"), name, m_deleteAgency);
-    m_agencyName->setFocus();
+    chooseName(m_views.data4(), QStringLiteral("Admin_Agency"), name, m_agency.remove);
+    m_agency.name->setFocus();
 }
 
 void AdminTab::chooseOfficer(const QString& name)
 {
-    chooseName(m_views.data5(), QStringLiteral("Admin_Officer"), name, m_deleteOfficer);
+    chooseName(m_views.data5(), QStringLiteral("Admin_Officer"), name, m_officer.remove);
 }
 
 void AdminTab::deleteName(db::RecordView* view, QPushButton* remove)
@@ -376,13 +354,13 @@ void AdminTab::deleteName(db::RecordView* view, QPushButton* remove)
 
 void AdminTab::deleteAgency()
 {
-    deleteName(m_views.data4(), m_deleteAgency);
+    deleteName(m_views.data4(), m_agency.remove);
     RefreshList();
 }
 
 void AdminTab::deleteOfficer()
 {
-    deleteName(m_views.data5(), m_deleteOfficer);
+    deleteName(m_views.data5(), m_officer.remove);
     RefreshList2();
 }
 

@@ -27,19 +27,28 @@ class BoundViews;
 class AdminTab : public QWidget {
     Q_OBJECT
 public:
+    // The controls of one name list: the agencies or the officers.
+    struct NameList {
+        QLineEdit* name = nullptr;
+        QPushButton* refresh = nullptr;
+        QListWidget* list = nullptr;
+        QPushButton* add = nullptr;
+        QPushButton* remove = nullptr;
+    };
+
     AdminTab(BoundViews& views, QWidget* parent = nullptr);
 
-    QListWidget* agencyList() const { return m_agencyList; }
-    QLineEdit* agencyNameBox() const { return m_agencyName; }
-    QPushButton* refreshAgencyButton() const { return m_refreshAgency; }
-    QPushButton* addAgencyButton() const { return m_addAgency; }
-    QPushButton* deleteAgencyButton() const { return m_deleteAgency; }
+    QListWidget* agencyList() const { return m_agency.list; }
+    QLineEdit* agencyNameBox() const { return m_agency.name; }
+    QPushButton* refreshAgencyButton() const { return m_agency.refresh; }
+    QPushButton* addAgencyButton() const { return m_agency.add; }
+    QPushButton* deleteAgencyButton() const { return m_agency.remove; }
 
-    QListWidget* officerList() const { return m_officerList; }
-    QLineEdit* officerNameBox() const { return m_officerName; }
-    QPushButton* refreshOfficerButton() const { return m_refreshOfficer; }
-    QPushButton* addOfficerButton() const { return m_addOfficer; }
-    QPushButton* deleteOfficerButton() const { return m_deleteOfficer; }
+    QListWidget* officerList() const { return m_officer.list; }
+    QLineEdit* officerNameBox() const { return m_officer.name; }
+    QPushButton* refreshOfficerButton() const { return m_officer.refresh; }
+    QPushButton* addOfficerButton() const { return m_officer.add; }
+    QPushButton* deleteOfficerButton() const { return m_officer.remove; }
 
     QPushButton* printFilledFormButton() const { return m_printFilledForm; }
     QPushButton* printBlankFormButton() const { return m_printBlankForm; }
@@ -76,16 +85,8 @@ private:
 
     BoundViews& m_views;
 
-    QListWidget* m_agencyList = nullptr;
-    QLineEdit* m_agencyName = nullptr;
-    QPushButton* m_refreshAgency = nullptr;
-    QPushButton* m_addAgency = nullptr;
-    QPushButton* m_deleteAgency = nullptr;
-    QListWidget* m_officerList = nullptr;
-    QLineEdit* m_officerName = nullptr;
-    QPushButton* m_refreshOfficer = nullptr;
-    QPushButton* m_addOfficer = nullptr;
-    QPushButton* m_deleteOfficer = nullptr;
+    NameList m_agency;
+    NameList m_officer;
     QPushButton* m_printFilledForm = nullptr;
     QPushButton* m_printBlankForm = nullptr;
     QPushButton* m_databaseManagement = nullptr;

@@ -13,17 +13,18 @@
 namespace pelmor::cli {
 namespace {
 
-// The import's messages on the console: the count on the output, refusals
-// and errors on the error stream, each exactly as the window shows it.
+// The import's messages on the console, each exactly as the window shows it:
+// the count on the output, refusals and errors on the error stream.
 class ConsoleReport : public import::ImportReport {
 public:
     explicit ConsoleReport(Context& context)
         : m_context(context)
     {
     }
-    void message(const QString& text) override
+    void message(const QString& text) override { m_context.err << text << Qt::endl; }
+    void recordsAdded(qint64 count) override
     {
-        (text.endsWith(QLatin1String(" records added")) ? m_context.out : m_context.err) << text << Qt::endl;
+        m_context.out << import::messages::recordsAdded(count) << Qt::endl;
     }
     void progress(qint64, qint64) override {}
 

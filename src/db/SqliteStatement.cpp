@@ -43,10 +43,11 @@ void SqliteStatement::bind(int index, const QVariant& value)
     if (m_boundTexts.size() <= size_t(index))
         m_boundTexts.resize(size_t(index) + 1);
     QString& boundText = m_boundTexts[size_t(index)];
-    const bool isText = !value.isNull() && value.typeId() == QMetaType::QString;
-    if (isText && !boundText.isNull() && boundText == value.toString())
+    const QString text =
+        !value.isNull() && value.typeId() == QMetaType::QString ? value.toString() : QString();
+    if (!text.isNull() && text == boundText)
         return;
-    boundText = isText ? value.toString() : QString();
+    boundText = text;
     if (value.isNull()) {
         status = sqlite3_bind_null(m_prepared, parameter);
     } else {
@@ -60,8 +61,8 @@ void SqliteStatement::bind(int index, const QVariant& value)
             status = sqlite3_bind_double(m_prepared, parameter, value.toDouble());
             break;
         default: {
-            const QByteArray text = value.toString().toUtf8();
-            status = sqlite3_bind_text(m_prepared, parameter, text.constData(), int(text.size()),
+            const QByteArray utf8 = value.toString().toUtf8();
+            status = sqlite3_bind_text(m_prepared, parameter, utf8.constData(), int(utf8.size()),
                                        SQLITE_TRANSIENT);
         }
         }

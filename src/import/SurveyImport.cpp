@@ -262,7 +262,7 @@ ImportResult importSurvey(const QString& databasePath, const SurveyHeader& heade
         return result;
     }
 
-    report.message(messages::recordsAdded(result.vehicles));
+    report.recordsAdded(result.vehicles);
     try {
         db::Connection connection(databasePath);
         const stats::SummaryInputs inputs{header.batchNumber, header.postedSpeed, header.unit,

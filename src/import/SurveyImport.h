@@ -62,6 +62,8 @@ public:
     virtual ~ImportReport() = default;
     // A message for the user; the import goes on once it returns.
     virtual void message(const QString& text) = 0;
+    // The count of vehicle rows written, told as a message unless overridden.
+    virtual void recordsAdded(qint64 count) { message(messages::recordsAdded(count)); }
     // Vehicles written so far, of about `expected`.
     virtual void progress(qint64 written, qint64 expected) = 0;
 };
