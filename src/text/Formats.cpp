@@ -217,7 +217,12 @@ QString formatTextAsTime24(const QString& text)
 
 int expandTwoDigitYear(int year)
 {
-    return year < 30 ? 2000 + year : 1900 + year;
+    return 2000 + year;
+}
+
+bool fitsTwoDigitYear(const QDate& date)
+{
+    return date.isValid() && date.year() >= 2000 && date.year() <= 2099;
 }
 
 std::optional<QDate> parseDate(QStringView text)

@@ -57,8 +57,14 @@ QString formatTextAsDateMdy(const QString& text);
 QString formatTextAsTimeAmPm(const QString& text);
 QString formatTextAsTime24(const QString& text);
 
-// Two-digit years: 00-29 are 2000-2029, 30-99 are 1930-1999.
+// Two-digit years are this century's: yy is 2000 + yy, wherever a date is
+// read ("mm/dd/yy" texts, the stored vehicle dates, the dates of queries).
+// The sign writes two-digit years and a survey's start date is built as
+// "20" and the sign's year, so every survey lies in 2000-2099.
 int expandTwoDigitYear(int year);
+// Whether a date can be written with a two-digit year and read back as
+// itself: a year from 2000 to 2099.
+bool fitsTwoDigitYear(const QDate& date);
 
 // Dates: "05/03/2002", "5/3/02", "12-31-02" (month first; a first number over
 // 12 with a second of at most 12 is read day first), and the stored form

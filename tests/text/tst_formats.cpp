@@ -57,7 +57,8 @@ private Q_SLOTS:
         row("two-digit year", "12/31/02", QDate(2002, 12, 31));
         row("single digits", "1/5/03", QDate(2003, 1, 5));
         row("year 29 is 2029", "01/05/29", QDate(2029, 1, 5));
-        row("year 30 is 1930", "01/05/30", QDate(1930, 1, 5));
+        row("year 30 is 2030", "01/05/30", QDate(2030, 1, 5));
+        row("year 99 is 2099", "12/31/99", QDate(2099, 12, 31));
         row("hyphens", "05-03-2002", QDate(2002, 5, 3));
         row("stored form", "2002-05-03", QDate(2002, 5, 3));
         row("blanks around", " 05/03/2002 ", QDate(2002, 5, 3));

@@ -43,9 +43,9 @@ QDate parseStartDate(const QString& text)
     const QDate date(m.captured(3).toInt(), m.captured(1).toInt(), m.captured(2).toInt());
     if (!date.isValid())
         throw Failure{QStringLiteral("--start-date \"%1\" is not a calendar date").arg(text)};
-    // The sign keeps a two-digit year, which reads back as 1930-2029.
-    if (date.year() < 1930 || date.year() > 2029)
-        throw Failure{QStringLiteral("--start-date \"%1\": the year must lie in 1930-2029, "
+    // The sign keeps a two-digit year, which reads back as 2000-2099.
+    if (date.year() < 2000 || date.year() > 2099)
+        throw Failure{QStringLiteral("--start-date \"%1\": the year must lie in 2000-2099, "
                                      "since the sign stores two digits")
                           .arg(text)};
     return date;
