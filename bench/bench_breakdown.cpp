@@ -73,13 +73,13 @@ int main(int argc, char* argv[])
         flow::BreakdownResult result;
         qsizetype queries = 0;
         for (int round = 0; round < rounds; ++round) {
-            db::StatementLog::clear();
+            db::StatementLog statements;
             timer.restart();
-            result = flow::runBreakdown(path, inputs, bins);
+            result = flow::runBreakdown({path, &statements}, inputs, bins);
             const double ms = timer.nsecsElapsed() / 1e6;
             best = std::min(best, ms);
             worst = std::max(worst, ms);
-            const QStringList log = db::StatementLog::entries();
+            const QStringList log = statements.entries();
             queries = std::count_if(log.begin(), log.end(), [](const QString& s) {
                 return s.startsWith(QLatin1String("select count("));
             });

@@ -105,22 +105,23 @@ int main(int argc, char* argv[])
         << " ms; pace " << pace.low << " - " << pace.high << ", 85th percentile " << survey.percentile85
         << "\n";
 
+    const db::Database database{path, nullptr};
+    const survey::SurveyRecord record = survey::loadSurvey(database, survey.batchNumber);
     using Draw = std::function<charts::GraphResult(bool blackAndWhite)>;
     const std::vector<std::pair<QString, Draw>> graphs = {
         {QStringLiteral("percent85"),
          [&](bool blackAndWhite) {
-             return stats::Percent85({path, survey.batchNumber, survey.unit, survey.paceLow, survey.paceHigh,
-                                      survey.percentile85, blackAndWhite});
+             return stats::speedDistributionGraph(database, record, blackAndWhite);
          }},
         {QStringLiteral("volume"),
          [&](bool blackAndWhite) {
-             return flow::TrafficFlow_Graph({path, survey.batchNumber, survey.postedSpeed, blackAndWhite});
+             return flow::trafficVolumeGraph(database, record, blackAndWhite);
          }},
     };
 
     for (const bool coveringIndex : {false, true}) {
         if (coveringIndex) {
-            db::Connection connection(path);
+            db::Connection connection(database);
             connection.executeUnlogged(QStringLiteral(
                 "CREATE INDEX IF NOT EXISTS Bench_Batch_Speed ON Veh_Data (Batch_Number, Speed)"));
             out << "\nwith an index on Veh_Data (Batch_Number, Speed):\n";

@@ -27,7 +27,7 @@ namespace {
 
 class QuietReport : public import::ImportReport {
 public:
-    void message(const QString& text) override { messages << text; }
+    void message(const QString& text, const QString& reason) override { messages << text + reason; }
     void progress(qint64, qint64) override {}
     QStringList messages;
 };
@@ -37,7 +37,7 @@ public:
 // approach.
 double rawInsertSeconds(const QString& path, const std::vector<loggen::Vehicle>& vehicles)
 {
-    db::Connection connection(path);
+    db::Connection connection({path, nullptr});
     // Stored forms made beforehand, so only SQLite is timed.
     std::vector<std::array<QVariant, 6>> rows;
     rows.reserve(vehicles.size());
@@ -103,7 +103,7 @@ int main(int argc, char* argv[])
     QuietReport report;
     QElapsedTimer timer;
     timer.start();
-    const import::ImportResult result = import::importSurvey(path, header, buffer, report);
+    const import::ImportResult result = import::importSurvey({path, nullptr}, header, buffer, report);
     const double importSeconds = timer.nsecsElapsed() / 1e9;
     const double peak = bench::memoryMiB("VmHWM");
     if (result.outcome != import::ImportResult::Outcome::Imported) {

@@ -1,11 +1,30 @@
-# pelmor_add_library(<name> SOURCES ... [LIBS ...])
-# A static library whose public include root is src/, so code includes
-# headers as "db/Database.h", "text/Formats.h" and so on.
+# pelmor_add_library(<name> SOURCES ... [LIBS ...] [PRIVATE_LIBS ...] [INCLUDE_ROOT dir])
+# A static library that publishes only its own headers. Each header listed in
+# SOURCES is linked into an include folder of the library's own, under its
+# path below INCLUDE_ROOT (default src/), so code still includes
+# "db/Connection.h", but only when it links the library that holds it: a
+# header of a library that is not linked is not found at compile time.
 function(pelmor_add_library name)
-    cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+    cmake_parse_arguments(ARG "" "INCLUDE_ROOT" "SOURCES;LIBS;PRIVATE_LIBS" ${ARGN})
+    if(NOT ARG_INCLUDE_ROOT)
+        set(ARG_INCLUDE_ROOT ${PROJECT_SOURCE_DIR}/src)
+    endif()
     add_library(${name} STATIC ${ARG_SOURCES})
-    target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
-    target_link_libraries(${name} PUBLIC ${ARG_LIBS})
+
+    set(include_dir ${CMAKE_BINARY_DIR}/include/${name})
+    file(REMOVE_RECURSE ${include_dir})
+    foreach(source IN LISTS ARG_SOURCES)
+        if(NOT source MATCHES "\\.h$")
+            continue()
+        endif()
+        get_filename_component(header ${source} ABSOLUTE BASE_DIR ${CMAKE_CURRENT_SOURCE_DIR})
+        file(RELATIVE_PATH relative ${ARG_INCLUDE_ROOT} ${header})
+        get_filename_component(folder ${include_dir}/${relative} DIRECTORY)
+        file(MAKE_DIRECTORY ${folder})
+        file(CREATE_LINK ${header} ${include_dir}/${relative} SYMBOLIC COPY_ON_ERROR)
+    endforeach()
+    target_include_directories(${name} PUBLIC ${include_dir})
+    target_link_libraries(${name} PUBLIC ${ARG_LIBS} PRIVATE ${ARG_PRIVATE_LIBS})
 endfunction()
 
 # pelmor_add_test(<name> SOURCES ... [LIBS ...])

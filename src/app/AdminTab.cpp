@@ -166,9 +166,9 @@ QGroupBox* AdminTab::buildListsFrame(BoundViews& views)
     grid->setVerticalSpacing(6);
 
     m_agency = addNameList(grid, 0, QStringLiteral("Agency (Report Headings)"), QStringLiteral("Agency"),
-                           views.data4(), QStringLiteral("Admin_Agency"));
+                           views.agency(), QStringLiteral("Admin_Agency"));
     m_officer = addNameList(grid, 1, QStringLiteral("Officer (Preparing Reports)"), QStringLiteral("Officer"),
-                            views.data5(), QStringLiteral("Admin_Officer"));
+                            views.officer(), QStringLiteral("Admin_Officer"));
 
     grid->setColumnStretch(0, 1);
     grid->setColumnStretch(1, 1);
@@ -224,13 +224,13 @@ QPushButton* AdminTab::makeCloseButton(const QString& objectName)
 
 void AdminTab::connectNameLists()
 {
-    connect(m_agency.refresh, &QPushButton::clicked, this, &AdminTab::RefreshList);
+    connect(m_agency.refresh, &QPushButton::clicked, this, &AdminTab::refreshAgencyList);
     connect(m_agency.add, &QPushButton::clicked, this, &AdminTab::addAgency);
     connect(m_agency.list, &QListWidget::itemClicked, this,
             [this](QListWidgetItem* item) { chooseAgency(item->text()); });
     connect(m_agency.remove, &QPushButton::clicked, this, &AdminTab::deleteAgency);
 
-    connect(m_officer.refresh, &QPushButton::clicked, this, &AdminTab::RefreshList2);
+    connect(m_officer.refresh, &QPushButton::clicked, this, &AdminTab::refreshOfficerList);
     connect(m_officer.add, &QPushButton::clicked, this, &AdminTab::addOfficer);
     connect(m_officer.list, &QListWidget::itemClicked, this,
             [this](QListWidgetItem* item) { chooseOfficer(item->text()); });
@@ -277,31 +277,31 @@ void AdminTab::refreshNames(db::RecordView* view, const QString& field, const QS
     list->addItems(names);
 }
 
-void AdminTab::RefreshList()
+void AdminTab::refreshAgencyList()
 {
-    refreshNames(m_views.data4(), QStringLiteral("Admin_Agency"), QStringLiteral("(Agency Name)"),
+    refreshNames(m_views.agency(), QStringLiteral("Admin_Agency"), QStringLiteral("(Agency Name)"),
                  m_agency.list);
 }
 
-void AdminTab::RefreshList2()
+void AdminTab::refreshOfficerList()
 {
-    refreshNames(m_views.data5(), QStringLiteral("Admin_Officer"), QStringLiteral("(Officer Name)"),
+    refreshNames(m_views.officer(), QStringLiteral("Admin_Officer"), QStringLiteral("(Officer Name)"),
                  m_officer.list);
 }
 
 void AdminTab::addAgency()
 {
-    if (!requireOpen(m_views.data4()))
+    if (!requireOpen(m_views.agency()))
         return;
-    m_views.data4()->addNew();
+    m_views.agency()->addNew();
     m_agency.name->setFocus();
 }
 
 void AdminTab::addOfficer()
 {
-    if (!requireOpen(m_views.data5()))
+    if (!requireOpen(m_views.officer()))
         return;
-    m_views.data5()->addNew();
+    m_views.officer()->addNew();
     m_officer.name->setFocus();
 }
 
@@ -323,13 +323,13 @@ void AdminTab::chooseName(db::RecordView* view, const QString& field, const QStr
 
 void AdminTab::chooseAgency(const QString& name)
 {
-    chooseName(m_views.data4(), QStringLiteral("Admin_Agency"), name, m_agency.remove);
+    chooseName(m_views.agency(), QStringLiteral("Admin_Agency"), name, m_agency.remove);
     m_agency.name->setFocus();
 }
 
 void AdminTab::chooseOfficer(const QString& name)
 {
-    chooseName(m_views.data5(), QStringLiteral("Admin_Officer"), name, m_officer.remove);
+    chooseName(m_views.officer(), QStringLiteral("Admin_Officer"), name, m_officer.remove);
 }
 
 void AdminTab::deleteName(db::RecordView* view, QPushButton* remove)
@@ -354,14 +354,14 @@ void AdminTab::deleteName(db::RecordView* view, QPushButton* remove)
 
 void AdminTab::deleteAgency()
 {
-    deleteName(m_views.data4(), m_agency.remove);
-    RefreshList();
+    deleteName(m_views.agency(), m_agency.remove);
+    refreshAgencyList();
 }
 
 void AdminTab::deleteOfficer()
 {
-    deleteName(m_views.data5(), m_officer.remove);
-    RefreshList2();
+    deleteName(m_views.officer(), m_officer.remove);
+    refreshOfficerList();
 }
 
 } // namespace pelmor::app

@@ -56,8 +56,8 @@ public:
 
     // Fill the agency and the officer list from their tables; an empty table
     // first gets the placeholder "(Agency Name)" or "(Officer Name)".
-    void RefreshList();
-    void RefreshList2();
+    void refreshAgencyList();
+    void refreshOfficerList();
 
     void addAgency();
     void addOfficer();

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "acquisition/SerialDownload.h"
+#include "db/Database.h"
+#include "reports/ReportChoice.h"
 
 #include <QByteArray>
 #include <QString>
@@ -14,13 +16,15 @@ struct AppState {
     // The folder of the database, its template and backup, and the saved
     // downloads: the program's own folder.
     QString programFolder;
-    // The survey database: the program folder and "pelmor.mdb".
-    QString databasePath;
+    // The survey database: the program folder and "pelmor.mdb", and the
+    // observer told of the statements issued on it (none in the program;
+    // tests hand one in).
+    db::Database database;
     // The sign's download exactly as received or loaded, end mark included
     // once processed.
     QByteArray downloadBuffer;
-    // The document the report window builds (1 to 7; 0 until first set).
-    qint16 reportChoice = 0;
+    // The document the report window builds; none until first set.
+    reports::ReportChoice reportChoice = reports::ReportChoice::None;
     // Port number to serial device.
     acquisition::PortResolver portDevice = acquisition::defaultPortDevice;
 };

@@ -3,23 +3,30 @@
 #include "db/DbError.h"
 
 namespace pelmor::app {
+namespace {
 
-BoundViews::BoundViews(QObject* owner)
+db::RecordView* makeView(const char* name, const char* source, QObject* owner)
 {
-    static const char* const sources[] = {"Summary", "Header",    "Summary", "Agency",
-                                          "Officer", "Breakdown", "Radar",   "header"};
-    for (int i = 0; i < 8; ++i) {
-        auto* view = new db::RecordView(QStringLiteral("Data%1").arg(i + 1), owner); // owned by `owner`
-        view->setRecordSource(QLatin1String(sources[i]));
-        m_views[static_cast<size_t>(i)] = view;
-    }
+    auto* view = new db::RecordView(QLatin1String(name), owner); // owned by `owner`
+    view->setRecordSource(QLatin1String(source));
+    return view;
 }
 
-QString BoundViews::open(const QString& databasePath)
+} // namespace
+
+BoundViews::BoundViews(QObject* owner)
+    : m_agency(makeView("Data4", "Agency", owner))
+    , m_officer(makeView("Data5", "Officer", owner))
+    , m_breakdown(makeView("Data6", "Breakdown", owner))
+    , m_radar(makeView("Data7", "Radar", owner))
+{
+}
+
+QString BoundViews::open(const db::Database& database)
 {
     QString firstFailure;
-    for (db::RecordView* view : m_views) {
-        view->setDatabaseName(databasePath);
+    for (db::RecordView* view : {m_agency, m_officer, m_breakdown, m_radar}) {
+        view->setDatabase(database);
         try {
             view->refresh();
         } catch (const db::DbError& error) {
@@ -28,6 +35,12 @@ QString BoundViews::open(const QString& databasePath)
         }
     }
     return firstFailure;
+}
+
+void BoundViews::close()
+{
+    for (db::RecordView* view : {m_agency, m_officer, m_breakdown, m_radar})
+        view->close();
 }
 
 } // namespace pelmor::app

@@ -1,40 +1,39 @@
 #pragma once
 
+#include "db/Database.h"
 #include "db/RecordView.h"
 
 #include <QObject>
 #include <QString>
 
-#include <array>
-
 namespace pelmor::app {
 
-// The main window's eight bound record views, each on its fixed record
-// source: Data1 "Summary" (the import tab's hidden result labels), Data2
-// "Header" and Data3 "Summary" (the reports tab), Data4 "Agency", Data5
-// "Officer", Data6 "Breakdown" (the flow grid), Data7 "Radar" (the unit
-// chooser) and Data8 "header" (clean-up after a failed import).
+// The main window's record views that stay open while it is: the agency and
+// officer lists ("Data4", "Data5", standing on the current agency and
+// officer), the flow grid's rows ("Data6", on Breakdown) and the unit chooser
+// ("Data7", on Radar). Each is named as the control it stands for.
 class BoundViews {
 public:
     explicit BoundViews(QObject* owner);
 
-    db::RecordView* data(int number) const { return m_views.at(static_cast<size_t>(number - 1)); }
-    db::RecordView* data1() const { return data(1); }
-    db::RecordView* data2() const { return data(2); }
-    db::RecordView* data3() const { return data(3); }
-    db::RecordView* data4() const { return data(4); }
-    db::RecordView* data5() const { return data(5); }
-    db::RecordView* data6() const { return data(6); }
-    db::RecordView* data7() const { return data(7); }
-    db::RecordView* data8() const { return data(8); }
+    db::RecordView* agency() const { return m_agency; }
+    db::RecordView* officer() const { return m_officer; }
+    db::RecordView* breakdown() const { return m_breakdown; }
+    db::RecordView* radar() const { return m_radar; }
 
-    // Gives every view the database path, Data1 to Data8 in order, and opens
-    // each on its record source. Returns the first failure's message (naming
-    // the database file), or an empty text when all opened.
-    QString open(const QString& databasePath);
+    // Gives every view the database and opens each on its record source.
+    // Returns the first failure's message (naming the database file), or an
+    // empty text when all opened.
+    QString open(const db::Database& database);
+    // Closes every view and its connection (the maintenance window needs the
+    // file to itself).
+    void close();
 
 private:
-    std::array<db::RecordView*, 8> m_views{};
+    db::RecordView* m_agency;
+    db::RecordView* m_officer;
+    db::RecordView* m_breakdown;
+    db::RecordView* m_radar;
 };
 
 } // namespace pelmor::app

@@ -12,18 +12,8 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QLabel>
-#include <QLineEdit>
 
 namespace pelmor::app {
-namespace {
-
-QString shownText(const ReportsTab& reports, const char* name)
-{
-    const QLabel* label = reports.valueLabel(QLatin1String(name));
-    return label ? label->text() : QString();
-}
-
-} // namespace
 
 GraphDrawer::GraphDrawer(AppState& state, ui::Messages& messages, ReportsTab& reports, GraphsTab& graphs,
                          QObject* parent)
@@ -35,35 +25,28 @@ GraphDrawer::GraphDrawer(AppState& state, ui::Messages& messages, ReportsTab& re
 {
 }
 
-bool GraphDrawer::Percent85()
+bool GraphDrawer::drawSpeedDistribution()
 {
-    stats::SpeedDistributionInputs inputs;
-    inputs.databasePath = m_state.databasePath;
-    inputs.batchNumber = m_reports.batchChoice()->text();
-    inputs.unit = m_reports.unitLabel()->text();
-    inputs.paceLow = shownText(m_reports, "Pace_Low");
-    inputs.paceHigh = shownText(m_reports, "Pace_High");
-    inputs.percentile85 = shownText(m_reports, "Percent_85");
-    inputs.blackAndWhite = m_graphs.isBlackAndWhite();
-    return draw([&inputs] { return stats::Percent85(inputs); });
+    return draw([this] {
+        return stats::speedDistributionGraph(m_state.database, m_reports.currentSurvey(),
+                                             m_graphs.isBlackAndWhite());
+    });
 }
 
-bool GraphDrawer::TrafficFlow_Graph()
+bool GraphDrawer::drawTrafficVolume()
 {
-    flow::TrafficVolumeInputs inputs;
-    inputs.databasePath = m_state.databasePath;
-    inputs.batchNumber = m_reports.batchChoice()->text();
-    inputs.postedSpeed = shownText(m_reports, "Posted_Speed");
-    inputs.blackAndWhite = m_graphs.isBlackAndWhite();
-    return draw([&inputs] { return flow::TrafficFlow_Graph(inputs); });
+    return draw([this] {
+        return flow::trafficVolumeGraph(m_state.database, m_reports.currentSurvey(),
+                                        m_graphs.isBlackAndWhite());
+    });
 }
 
 void GraphDrawer::redrawForPrinterMode()
 {
-    if (m_state.reportChoice == 1)
-        Percent85();
+    if (m_state.reportChoice == reports::ReportChoice::PercentileReport)
+        drawSpeedDistribution();
     else
-        TrafficFlow_Graph();
+        drawTrafficVolume();
 }
 
 bool GraphDrawer::draw(const std::function<charts::GraphResult()>& build)

@@ -30,11 +30,11 @@ public:
 
     // The speed distribution with pace and 85th percentile, and the vehicles
     // per speed against the posted limit. Each returns whether it drew.
-    bool Percent85();
-    bool TrafficFlow_Graph();
+    bool drawSpeedDistribution();
+    bool drawTrafficVolume();
 
     // What a click on a printer mode does: the speed distribution again
-    // when its report is chosen (1), the traffic volume graph otherwise.
+    // when its report is chosen, the traffic volume graph otherwise.
     void redrawForPrinterMode();
 
 private:

@@ -195,7 +195,7 @@ bool GraphsTab::eventFilter(QObject* watched, QEvent* event)
 
 void GraphsTab::setUpFlowGrid(BoundViews& views)
 {
-    m_breakdownView = views.data6();
+    m_breakdownView = views.breakdown();
     m_breakdownModel = new flow::BreakdownModel(m_breakdownView, this); // owned by the tab
     m_flowGrid->setModel(m_breakdownModel);
     // One line per row; a text wider than its column is cut off at the
@@ -208,7 +208,7 @@ void GraphsTab::setUpFlowGrid(BoundViews& views)
     connect(m_hourFlow, &QPushButton::clicked, this, [this] { Q_EMIT flowRequested(flow::BinLength::Hour); });
 }
 
-QString GraphsTab::showFlowBreakdown(const QString& databasePath, const flow::BreakdownInputs& inputs,
+QString GraphsTab::showFlowBreakdown(const db::Database& database, const flow::BreakdownInputs& inputs,
                                      flow::BinLength bins)
 {
     m_graphFrame->hide();
@@ -216,7 +216,7 @@ QString GraphsTab::showFlowBreakdown(const QString& databasePath, const flow::Br
     QString failure;
     {
         const ui::BusyCursor busy;
-        failure = flow::runBreakdown(databasePath, inputs, bins).failure;
+        failure = flow::runBreakdown(database, inputs, bins).failure;
         try {
             m_breakdownView->refresh();
         } catch (const db::DbError& error) {

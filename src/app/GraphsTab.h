@@ -72,7 +72,7 @@ public:
     // breakdown of the survey into Breakdown under the busy pointer, the
     // grid refreshed from it and formatted. Returns what went wrong, or an
     // empty text; the rows written before a failure are shown.
-    QString showFlowBreakdown(const QString& databasePath, const flow::BreakdownInputs& inputs,
+    QString showFlowBreakdown(const db::Database& database, const flow::BreakdownInputs& inputs,
                               flow::BinLength bins);
 
 Q_SIGNALS:

@@ -44,11 +44,10 @@ ImportTab::ImportTab(AppState& state, BoundViews& views, ui::Messages& messages,
     m_progress = new acquisition::ProgressPanel(this);
     m_rawText = new import::RawTextView(this);
     m_rawText->setObjectName(QStringLiteral("RawText"));
-    m_header = new import::HeaderPanel(views.data7(), this);
+    m_header = new import::HeaderPanel(views.radar(), this);
     m_header->setFixedWidth(400);
     m_correction = new import::CorrectionPanel(*m_header, this);
     m_saveRawData = ui::makeButton(tr("Save this raw data file as..."), QStringLiteral("SaveRawData"), this);
-    buildSummaryLabels(views);
 
     QLabel* revision = ui::makeCaption(QStringLiteral(" Rev 2.0.1"), this, QStringLiteral("Revision"));
     QLabel* title = ui::makeHeading(tr("Sign Data Import and Pre-Process to Database"), this,
@@ -90,13 +89,11 @@ ImportTab::ImportTab(AppState& state, BoundViews& views, ui::Messages& messages,
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(titleRow);
     layout->addLayout(body, 1);
-    layout->addWidget(m_summaryLabels);
 
     // Start state: only the two ways of getting a download are on show.
     for (QWidget* w : {static_cast<QWidget*>(m_processing), static_cast<QWidget*>(m_progress),
                        static_cast<QWidget*>(m_header), static_cast<QWidget*>(m_correction),
-                       static_cast<QWidget*>(m_rawText), static_cast<QWidget*>(m_saveRawData),
-                       static_cast<QWidget*>(m_summaryLabels)})
+                       static_cast<QWidget*>(m_rawText), static_cast<QWidget*>(m_saveRawData)})
         w->hide();
     m_header->modifyButton()->hide();
 
@@ -126,51 +123,6 @@ ImportTab::ImportTab(AppState& state, BoundViews& views, ui::Messages& messages,
 }
 
 ImportTab::~ImportTab() = default;
-
-void ImportTab::buildSummaryLabels(BoundViews& views)
-{
-    // The statistics of a new survey are shown in these labels, bound to the
-    // summary view, and stored from them; they are never on screen.
-    static const char* const bound[][2] = {
-        {"aBatch_Number", "Batch_Number"},
-        {"aPosted_Limit", "Posted_Limit"},
-        {"aNumber_Under", "Number_Under"},
-        {"aNumber_Over", "Number_Over"},
-        {"aAverage_Over", "Averge_Over"},
-        {"aMin_Speed", "Min_Speed"},
-        {"aMax_Speed", "Max_Speed"},
-        {"aAverage_Speed", "Average_Speed"},
-        {"aPace_Low", "Pace_Low"},
-        {"aPace_High", "Pace_High"},
-        {"aPace_Total", "Pace_Total"},
-        {"aPace_Percent", "Pace_Percent"},
-        {"a85th_Percentile", "85th_Percentile"},
-        {"aTotal_Vehicles", "Total_Vehicles"},
-        {"aTotal_Approach", "Total_Approach"},
-        {"aTotal_Receeding", "Total_Receeding"},
-        {"aTotal_question", "Total_Unknown"},
-        {"aStart_Time", "Start_Time"},
-        {"aStop_Time", "Stop_Time"},
-        {"aTotal_Time", "Total_Time"},
-        {"aStart_Date", "Start_Date"},
-        {"aStop_Date", "Stop_Date"},
-        {"aOver_5", "Over_5"},
-        {"aOver_10", "Over_10"},
-        {"aOver_15", "Over_15"},
-        {"aOver_20", "Over_20"},
-        {"aOver_25", "Over_25"},
-        {"aOver_26", "Over_26"},
-    };
-    m_summaryLabels = new QWidget(this);
-    m_summaryLabels->setObjectName(QStringLiteral("SummaryLabels"));
-    auto* layout = new QHBoxLayout(m_summaryLabels);
-    for (const auto& pair : bound) {
-        QLabel* label = ui::makeValueLabel(QLatin1String(pair[0]), m_summaryLabels);
-        db::FieldBinding::bind(views.data1(), label, QLatin1String(pair[1]));
-        layout->addWidget(label);
-    }
-    layout->addWidget(ui::makeValueLabel(QStringLiteral("aTime_Offset"), m_summaryLabels));
-}
 
 void ImportTab::setPortStatusOpen()
 {
@@ -289,27 +241,17 @@ void ImportTab::importSurvey()
         m_header->batchNumber(), m_header->locationCode(), m_header->location(), m_header->startDate(),
         m_header->startTime(),   m_header->postedSpeed(),  m_header->cutoff(),   m_header->alarm(),
         m_header->unit(),        m_header->direction(),    m_header->zone()};
-    import::ImportResult result;
     {
         const ui::BusyCursor busy;
         import::ImportProgressReport report(m_messages, window());
-        result = import::importSurvey(m_state.databasePath, header, m_state.downloadBuffer, report);
+        import::importSurvey(m_state.database, header, m_state.downloadBuffer, report);
     }
-
-    // The views show what the import changed: the unit last used, the header
-    // rows, and on success the new statistics in the result labels.
+    // The unit chooser shows the unit last used.
     try {
-        m_views.data7()->refresh();
-        m_views.data8()->refresh();
-        m_views.data1()->refresh();
-        if (result.summary)
-            m_views.data1()->findFirst(QStringLiteral("Batch_Number = '") +
-                                       db::escapeText(header.batchNumber) + QLatin1Char('\''));
+        m_views.radar()->refresh();
     } catch (const db::DbError&) {
         // A database that cannot be read was reported when the window opened.
     }
-    if (auto* offset = m_summaryLabels->findChild<QLabel*>(QStringLiteral("aTime_Offset")))
-        offset->setText(result.summary ? result.summary->timeOffset : QString());
 }
 
 void ImportTab::leaveDownloadForLoad()

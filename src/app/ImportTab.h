@@ -71,7 +71,6 @@ private:
     void portLost(const QString& reason);
     void leaveDownloadForLoad();
     void setPortStatusOpen();
-    void buildSummaryLabels(BoundViews& views);
 
     AppState& m_state;
     BoundViews& m_views;
@@ -86,7 +85,6 @@ private:
     pelmor::import::HeaderPanel* m_header;
     pelmor::import::CorrectionPanel* m_correction;
     QPushButton* m_saveRawData;
-    QWidget* m_summaryLabels;
 };
 
 } // namespace pelmor::app

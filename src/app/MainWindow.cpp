@@ -89,8 +89,8 @@ void MainWindow::centreOnScreen()
 
 void MainWindow::load()
 {
-    m_state.databasePath = db::databasePath(m_state.programFolder);
-    const QString failure = m_views->open(m_state.databasePath);
+    m_state.database.path = db::databasePath(m_state.programFolder);
+    const QString failure = m_views->open(m_state.database);
     if (!failure.isEmpty())
         m_messages.tell(failure +
                             QStringLiteral("\n\nSurveys cannot be stored or shown until the database is "
@@ -105,7 +105,7 @@ void MainWindow::load()
 // /Chart" prints and keeps "R E S E T" disabled while the walk runs.
 void MainWindow::connectReportsAndFlow()
 {
-    m_reportsTab->setDatabasePath(m_state.databasePath);
+    m_reportsTab->setDatabase(m_state.database);
     const auto showFailure = [this](const QString& message) {
         m_messages.tell(message, ui::Messages::defaultTitle(), ui::Messages::Icon::Critical);
     };
@@ -113,16 +113,17 @@ void MainWindow::connectReportsAndFlow()
     connect(m_adminTab, &AdminTab::failed, this, showFailure);
 
     connect(m_graphsTab, &GraphsTab::flowRequested, this, [this, showFailure](flow::BinLength bins) {
-        const flow::BreakdownInputs inputs = m_reportsTab->breakdownInputs();
+        const flow::BreakdownInputs inputs = flow::BreakdownInputs::of(m_reportsTab->currentSurvey());
         const QString refusal = flow::checkInputs(inputs);
         if (!refusal.isEmpty()) {
             m_messages.tell(refusal);
             return;
         }
         m_importTab->setResetEnabled(false);
-        // 4: the 15-minute flow report, 5: the hourly flow report.
-        m_state.reportChoice = bins == flow::BinLength::QuarterHour ? 4 : 5;
-        const QString failure = m_graphsTab->showFlowBreakdown(m_state.databasePath, inputs, bins);
+        m_state.reportChoice = bins == flow::BinLength::QuarterHour
+                                   ? reports::ReportChoice::QuarterHourFlowReport
+                                   : reports::ReportChoice::HourlyFlowReport;
+        const QString failure = m_graphsTab->showFlowBreakdown(m_state.database, inputs, bins);
         m_importTab->setResetEnabled(true);
         if (!failure.isEmpty())
             showFailure(failure);
@@ -131,30 +132,31 @@ void MainWindow::connectReportsAndFlow()
 
 // The graph buttons and printer modes of the graphs tab draw for the survey
 // that the reports tab shows. Each graph button enables "R E S E T" again and
-// sets the report that "Print Graph /Chart" prints (1 the 85th percentile
-// report, 2 the traffic flow report, 3 the survey summary). The help buttons
-// of the reports tab open the two help windows.
+// sets the report that "Print Graph /Chart" prints: the 85th percentile
+// report, the traffic flow report or the survey summary. The help buttons of
+// the reports tab open the two help windows.
 void MainWindow::connectGraphs()
 {
+    using reports::ReportChoice;
     m_graphDrawer = new GraphDrawer(m_state, m_messages, *m_reportsTab, *m_graphsTab, this);
-    const auto chooseGraph = [this](qint16 reportChoice, int marker) {
+    const auto chooseGraph = [this](ReportChoice reportChoice, int marker) {
         m_importTab->setResetEnabled(true);
         m_state.reportChoice = reportChoice;
         m_graphsTab->markGraphType(marker);
     };
     connect(m_graphsTab->percentileGraphButton(), &QPushButton::clicked, this, [this, chooseGraph] {
-        chooseGraph(1, 1);
+        chooseGraph(ReportChoice::PercentileReport, 1);
         m_graphsTab->showGraphFrame();
-        m_graphDrawer->Percent85();
+        m_graphDrawer->drawSpeedDistribution();
     });
     // The volume graph keeps the first marker, as the speed graph does.
     connect(m_graphsTab->trafficVolumeButton(), &QPushButton::clicked, this, [this, chooseGraph] {
-        chooseGraph(2, 1);
+        chooseGraph(ReportChoice::TrafficFlowGraphReport, 1);
         m_graphsTab->showGraphFrame();
-        m_graphDrawer->TrafficFlow_Graph();
+        m_graphDrawer->drawTrafficVolume();
     });
     connect(m_graphsTab->timeVolumeButton(), &QPushButton::clicked, this,
-            [chooseGraph] { chooseGraph(3, 3); });
+            [chooseGraph] { chooseGraph(ReportChoice::SurveySummaryReport, 3); });
     for (QRadioButton* mode : {m_graphsTab->blackAndWhiteButton(), m_graphsTab->colourButton()})
         connect(mode, &QRadioButton::clicked, m_graphDrawer, &GraphDrawer::redrawForPrinterMode);
 

@@ -4,7 +4,6 @@
 #include "db/Connection.h"
 #include "db/DbError.h"
 #include "db/Recordset.h"
-#include "db/SqlText.h"
 #include "db/widgets/FieldBinding.h"
 #include "ui/Style.h"
 
@@ -79,10 +78,7 @@ constexpr FieldLabel kSummaryFields[] = {
     {"Over_26", "Label73"},
 };
 
-// The over-limit band captions of a survey in miles per hour and in
-// kilometres per hour, and the labels of the six band counts.
-const char* const kBandCaptions[] = {"1-5", "6-10", "11-15", "16-20", "21-25", "26+"};
-const char* const kKphBandCaptions[] = {"1-10", "11-20", "21-30", "31-40", "41-50", "51+"};
+// The labels of the six over-limit band counts.
 const char* const kBandValues[] = {"Over_5", "Over_10", "Over_15", "Over_20", "Over_25", "Label73"};
 
 const char* const kReports[] = {"85th Percentile Report", "Traffic Flow Report", "Traffic Summary Report",
@@ -131,9 +127,9 @@ ReportsTab::ReportsTab(BoundViews& views, QWidget* parent)
     body->addLayout(details, 1);
     outer->addLayout(body, 1);
 
-    bindValues(views);
-    // After the bindings, so the unit label already shows the new row.
-    connect(views.data2(), &db::RecordView::currentChanged, this, &ReportsTab::updateBandCaptions);
+    // Shown only: the agency and officer are chosen on the setup tab.
+    db::FieldBinding::bind(views.agency(), m_agencyBox, QStringLiteral("Admin_Agency"));
+    db::FieldBinding::bind(views.officer(), m_officerBox, QStringLiteral("Admin_Officer"));
     connect(m_selectSurvey, &QPushButton::clicked, this, &ReportsTab::selectSurvey);
     connect(m_surveyList, &QListWidget::itemClicked, this,
             [this](QListWidgetItem* item) { chooseSurvey(item->text()); });
@@ -322,9 +318,9 @@ QGroupBox* ReportsTab::buildStatisticsFrame()
     addValue(grid, 2, 9, QStringLiteral("High Speed Cut Off"), QStringLiteral("Cut_Off"));
     // The radar's measuring range is fixed by the sign's hardware.
     addValue(grid, 3, 9, QStringLiteral("Minimum Radar Set"), QStringLiteral("Min_Radar"))
-        ->setText(QStringLiteral("5"));
+        ->setText(survey::minimumRadarSetting());
     addValue(grid, 4, 9, QStringLiteral("Maximum Radar Set"), QStringLiteral("Max_Radar"))
-        ->setText(QStringLiteral("200"));
+        ->setText(survey::maximumRadarSetting());
 
     for (int column : {1, 4, 7, 10}) {
         grid->setColumnMinimumWidth(column, kStatisticWidth);
@@ -353,10 +349,11 @@ QGroupBox* ReportsTab::buildStatisticsFrame()
     m_bandHeading->setStyleSheet(QStringLiteral("font-weight: bold; color: #1f3a5f;"));
     m_bandHeading->setMinimumWidth(170);
     bands->addWidget(m_bandHeading, 0, 0, 2, 1, Qt::AlignVCenter);
+    const QStringList captions = survey::bandCaptions(QStringLiteral("MPH"));
     for (int band = 0; band < 6; ++band) {
         const QString name = QLatin1String(kBandValues[band]);
-        QLabel* caption = ui::makeCaption(QLatin1String(kBandCaptions[band]), m_statisticsFrame,
-                                          name + QStringLiteral("Caption"));
+        QLabel* caption =
+            ui::makeCaption(captions[band], m_statisticsFrame, name + QStringLiteral("Caption"));
         caption->setAlignment(Qt::AlignCenter);
         m_bandCaptions[static_cast<size_t>(band)] = caption;
         QLabel* value = ui::makeValueLabel(name, m_statisticsFrame);
@@ -371,28 +368,11 @@ QGroupBox* ReportsTab::buildStatisticsFrame()
     return m_statisticsFrame;
 }
 
-void ReportsTab::bindValues(BoundViews& views)
-{
-    for (const FieldLabel& binding : kHeaderFields) {
-        QLabel* label = m_values.value(QLatin1String(binding.label));
-        Q_ASSERT(label);
-        db::FieldBinding::bind(views.data2(), label, QLatin1String(binding.field));
-    }
-    for (const FieldLabel& binding : kSummaryFields) {
-        QLabel* label = m_values.value(QLatin1String(binding.label));
-        Q_ASSERT(label);
-        db::FieldBinding::bind(views.data3(), label, QLatin1String(binding.field));
-    }
-    // Shown only: the agency and officer are chosen on the setup tab.
-    db::FieldBinding::bind(views.data4(), m_agencyBox, QStringLiteral("Admin_Agency"));
-    db::FieldBinding::bind(views.data5(), m_officerBox, QStringLiteral("Admin_Officer"));
-}
-
 void ReportsTab::selectSurvey()
 {
     QStringList batches;
     try {
-        db::Connection connection(m_databasePath);
+        db::Connection connection(m_database);
         db::Recordset surveys =
             connection.openRecordset(QStringLiteral("select distinct [Batch_Number] from  Header"));
         for (; !surveys.eof(); surveys.moveNext())
@@ -409,49 +389,48 @@ void ReportsTab::selectSurvey()
 void ReportsTab::chooseSurvey(const QString& batchNumber)
 {
     m_batchChoice->setText(batchNumber);
-    const QString criterion =
-        QStringLiteral("Batch_Number = '") + db::escapeText(batchNumber) + QStringLiteral("'");
     try {
-        for (db::RecordView* view : {m_views.data2(), m_views.data3(), m_views.data6()})
-            view->refresh();
-        for (db::RecordView* view : {m_views.data2(), m_views.data3()}) {
-            if (view->findFirst(criterion))
-                continue;
-            // No row of this survey: the labels go blank rather than show
-            // another survey's values.
-            view->moveLast();
-            if (!view->eof())
-                view->moveNext();
-        }
+        m_survey = survey::loadSurvey(m_database, batchNumber);
+        // The flow grid shows the breakdown as the table holds it now.
+        m_views.breakdown()->refresh();
     } catch (const db::DbError& error) {
+        // Nothing of another survey stays on show.
+        m_survey = survey::SurveyRecord{};
+        m_survey.batchNumber = batchNumber;
+        showSurvey();
+        Q_EMIT surveyChosen();
         Q_EMIT failed(QStringLiteral("Survey %1 cannot be shown: %2").arg(batchNumber, error.message()));
         return;
     }
+    showSurvey();
     m_surveyList->hide();
     m_surveyPrompt->hide();
     m_surveyFrame->show();
     m_statisticsFrame->show();
     m_reportChoice->show();
     m_printButton->show();
+    Q_EMIT surveyChosen();
 }
 
-void ReportsTab::updateBandCaptions()
+void ReportsTab::showSurvey()
 {
-    // The unit is compared exactly: only "KPH" gives the kilometre bands.
-    const bool kph = m_unitLabel->text() == QLatin1String("KPH");
-    m_bandHeading->setText(kph ? QStringLiteral("KPH Over Speed Limit")
-                               : QStringLiteral("MPH Over Speed Limit"));
+    QHash<QString, QString> texts;
+    for (const auto& [field, text] : m_survey.header.storedFields())
+        texts.insert(field, text);
+    for (const FieldLabel& shown : kHeaderFields)
+        m_values.value(QLatin1String(shown.label))->setText(texts.value(QLatin1String(shown.field)));
+    texts.clear();
+    for (const auto& [field, text] : m_survey.summary.storedFields())
+        texts.insert(field, text);
+    for (const FieldLabel& shown : kSummaryFields)
+        m_values.value(QLatin1String(shown.label))->setText(texts.value(QLatin1String(shown.field)));
+
+    // The band captions follow the unit of the survey on show.
+    const QString& unit = m_survey.header.radarMode;
+    m_bandHeading->setText(survey::bandHeading(unit));
+    const QStringList captions = survey::bandCaptions(unit);
     for (size_t band = 0; band < m_bandCaptions.size(); ++band)
-        m_bandCaptions[band]->setText(QLatin1String(kph ? kKphBandCaptions[band] : kBandCaptions[band]));
-}
-
-flow::BreakdownInputs ReportsTab::breakdownInputs() const
-{
-    const auto shown = [this](const char* name) {
-        return m_values.value(QLatin1String(name))->text();
-    };
-    return {m_batchChoice->text(), shown("Batch_Date"), shown("Start_Time"), shown("End_Batch_Date"),
-            shown("Stop_Time")};
+        m_bandCaptions[band]->setText(captions[static_cast<int>(band)]);
 }
 
 } // namespace pelmor::app

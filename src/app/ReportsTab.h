@@ -1,6 +1,7 @@
 #pragma once
 
-#include "flow/FlowBreakdown.h"
+#include "db/Database.h"
+#include "survey/SurveyRecord.h"
 
 #include <QHash>
 #include <QString>
@@ -25,26 +26,26 @@ class BoundViews;
 // reports carry, and the choice of a report to print.
 //
 // At start only "Select Survey", the prompt and "Close" show. "Select Survey"
-// lists the stored surveys; a click on one makes it the current survey, puts
-// the header and statistics views on its rows and shows both frames and the
-// report controls. Hidden frames keep their room, so nothing moves when they
-// appear. The over-limit band captions follow the shown survey's unit.
+// lists the stored surveys; a click on one makes it the current survey: its
+// Header and Summary rows are read into the survey record, which every value
+// label, the band captions, the graphs, the breakdowns and the documents are
+// drawn from, and both frames and the report controls show. Hidden frames
+// keep their room, so nothing moves when they appear.
 class ReportsTab : public QWidget {
     Q_OBJECT
 public:
     ReportsTab(BoundViews& views, QWidget* parent = nullptr);
 
     // The survey database that "Select Survey" lists.
-    void setDatabasePath(const QString& path) { m_databasePath = path; }
+    void setDatabase(const db::Database& database) { m_database = database; }
 
     // "Select Survey": lists the batch numbers stored in the database.
     void selectSurvey();
     // A click on a listed survey: makes it the current survey and shows it.
     void chooseSurvey(const QString& batchNumber);
 
-    // The current survey and its start and stop as the tab shows them: what
-    // a traffic flow breakdown starts from.
-    flow::BreakdownInputs breakdownInputs() const;
+    // The current survey: its batch number is empty until one is chosen.
+    const survey::SurveyRecord& currentSurvey() const { return m_survey; }
 
     QPushButton* selectSurveyButton() const { return m_selectSurvey; }
     QListWidget* surveyList() const { return m_surveyList; }
@@ -77,17 +78,19 @@ Q_SIGNALS:
     void closeRequested();
     // The database could not be read; the message names what failed.
     void failed(const QString& message);
+    // Another survey became the current survey.
+    void surveyChosen();
 
 private:
     QWidget* buildSelectionPanel();
     QGroupBox* buildSurveyFrame();
     QGroupBox* buildStatisticsFrame();
     QLabel* addValue(QGridLayout* grid, int row, int column, const QString& caption, const QString& name);
-    void bindValues(BoundViews& views);
-    void updateBandCaptions();
+    void showSurvey();
 
     BoundViews& m_views;
-    QString m_databasePath;
+    db::Database m_database;
+    survey::SurveyRecord m_survey;
 
     QHash<QString, QLabel*> m_values;
     QPushButton* m_selectSurvey = nullptr;

@@ -1,9 +1,10 @@
-#include "cli/Command.h"
+#include "Command.h"
 #include "db/Connection.h"
 #include "db/DbError.h"
 #include "db/Recordset.h"
 #include "db/Schema.h"
 #include "flow/FlowBreakdown.h"
+#include "survey/SurveyRecord.h"
 
 namespace pelmor::cli {
 namespace {
@@ -58,20 +59,17 @@ int runBreakdown(const QCommandLineParser& parser, Context& context)
         binsText == QLatin1String("15") ? flow::BinLength::QuarterHour : flow::BinLength::Hour;
 
     try {
-        std::optional<flow::BreakdownInputs> inputs;
-        {
-            db::Connection connection(context.databasePath);
-            inputs = flow::storedInputs(connection, batch);
-        }
-        if (!inputs)
+        const survey::SurveyRecord survey = survey::loadSurvey(context.database, batch);
+        if (!survey.hasSummary)
             return fail(context,
                         QStringLiteral("The database holds no statistics for survey %1.").arg(batch));
 
-        const flow::BreakdownResult result = flow::runBreakdown(context.databasePath, *inputs, bins);
+        const flow::BreakdownResult result =
+            flow::runBreakdown(context.database, flow::BreakdownInputs::of(survey), bins);
         if (!result.ok())
             return fail(context, result.failure);
 
-        db::Connection connection(context.databasePath);
+        db::Connection connection(context.database);
         db::Recordset set = db::Recordset::openTable(connection, *db::findTable(QStringLiteral("Breakdown")));
         const bool csv = parser.isSet(csvOption());
         for (const flow::BreakdownRow& row : flow::readBreakdownRows(set)) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "db/Database.h"
+
 #include <QCommandLineParser>
 #include <QString>
 #include <QTextStream>
@@ -8,8 +10,8 @@ namespace pelmor::cli {
 
 // What every command gets: the folder of the database and where to print.
 struct Context {
-    QString folder;       // the folder that holds pelmor.mdb
-    QString databasePath; // that folder and pelmor.mdb
+    QString folder;        // the folder that holds pelmor.mdb
+    db::Database database; // that folder and pelmor.mdb
     QTextStream& out;
     QTextStream& err;
 };

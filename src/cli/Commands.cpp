@@ -1,4 +1,4 @@
-#include "cli/Command.h"
+#include "Command.h"
 
 namespace pelmor::cli {
 

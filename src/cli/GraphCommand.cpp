@@ -1,11 +1,9 @@
+#include "Command.h"
 #include "charts/BarGraphRenderer.h"
-#include "cli/Command.h"
-#include "db/Connection.h"
 #include "db/DbError.h"
-#include "db/Recordset.h"
-#include "db/SqlText.h"
 #include "flow/TrafficVolumeGraph.h"
 #include "stats/SpeedDistributionGraph.h"
+#include "survey/SurveyRecord.h"
 
 #include <QImageWriter>
 
@@ -25,21 +23,6 @@ const QCommandLineOption& blackAndWhiteOption()
     static const QCommandLineOption option(
         QStringLiteral("bw"), QStringLiteral("Draw for a black-and-white laser printer (default: colour)."));
     return option;
-}
-
-// The survey's row of a table.
-db::Recordset surveyRow(db::Connection& connection, const char* table, const QString& batch)
-{
-    return connection.openRecordset(
-        QStringLiteral("select * from %1 where Batch_Number = '").arg(QLatin1String(table)) +
-        db::escapeText(batch) + QStringLiteral("'"));
-}
-
-// A field of that row as the statistics tab shows it; empty when the survey
-// has no row there.
-QString shown(db::Recordset& row, const char* field)
-{
-    return row.recordCount() == 0 ? QString() : row.text(QLatin1String(field));
 }
 
 } // namespace
@@ -71,33 +54,10 @@ int runGraph(const QCommandLineParser& parser, Context& context)
 
     charts::GraphResult result;
     try {
-        if (kind == QLatin1String("percent85")) {
-            stats::SpeedDistributionInputs inputs;
-            {
-                db::Connection connection(context.databasePath);
-                db::Recordset header = surveyRow(connection, "Header", batch);
-                db::Recordset summary = surveyRow(connection, "Summary", batch);
-                inputs.unit = shown(header, "Radar_Mode");
-                inputs.paceLow = shown(summary, "Pace_Low");
-                inputs.paceHigh = shown(summary, "Pace_High");
-                inputs.percentile85 = shown(summary, "85th_Percentile");
-            }
-            inputs.databasePath = context.databasePath;
-            inputs.batchNumber = batch;
-            inputs.blackAndWhite = blackAndWhite;
-            result = stats::Percent85(inputs);
-        } else {
-            flow::TrafficVolumeInputs inputs;
-            {
-                db::Connection connection(context.databasePath);
-                db::Recordset header = surveyRow(connection, "Header", batch);
-                inputs.postedSpeed = shown(header, "Violation_Alert");
-            }
-            inputs.databasePath = context.databasePath;
-            inputs.batchNumber = batch;
-            inputs.blackAndWhite = blackAndWhite;
-            result = flow::TrafficFlow_Graph(inputs);
-        }
+        const survey::SurveyRecord survey = survey::loadSurvey(context.database, batch);
+        result = kind == QLatin1String("percent85")
+                     ? stats::speedDistributionGraph(context.database, survey, blackAndWhite)
+                     : flow::trafficVolumeGraph(context.database, survey, blackAndWhite);
     } catch (const db::DbError& error) {
         return fail(context, error.message());
     }

@@ -1,5 +1,5 @@
+#include "Command.h"
 #include "acquisition/SavedDownloads.h"
-#include "cli/Command.h"
 #include "db/Connection.h"
 #include "db/DbError.h"
 #include "db/Recordset.h"
@@ -21,7 +21,12 @@ public:
         : m_context(context)
     {
     }
-    void message(const QString& text) override { m_context.err << text << Qt::endl; }
+    void message(const QString& text, const QString& reason) override
+    {
+        m_context.err << text << Qt::endl;
+        if (!reason.isEmpty())
+            m_context.err << reason << Qt::endl;
+    }
     void recordsAdded(qint64 count) override
     {
         m_context.out << import::messages::recordsAdded(count) << Qt::endl;
@@ -33,10 +38,10 @@ private:
 };
 
 // The unit the window preselects: the one stored with the last import.
-QString lastUnit(const QString& databasePath)
+QString lastUnit(const db::Database& database)
 {
     try {
-        db::Connection connection(databasePath);
+        db::Connection connection(database);
         db::Recordset radar = db::Recordset::openTable(connection, *db::findTable(QStringLiteral("Radar")));
         return radar.eof() ? QStringLiteral("MPH") : radar.text(QStringLiteral("Radar_Mode"));
     } catch (const db::DbError&) {
@@ -99,7 +104,7 @@ int runImport(const QCommandLineParser& parser, Context& context)
         return fail(context, QStringLiteral("The zone must be one of: %1.")
                                  .arg(import::surveyZones().join(QStringLiteral(", "))));
     const QString unit = parser.isSet(QStringLiteral("unit")) ? parser.value(QStringLiteral("unit"))
-                                                              : lastUnit(context.databasePath);
+                                                              : lastUnit(context.database);
     if (unit != QLatin1String("MPH") && unit != QLatin1String("KPH"))
         return fail(context, QStringLiteral("The unit must be MPH or KPH, not \"%1\".").arg(unit));
 
@@ -135,7 +140,7 @@ int runImport(const QCommandLineParser& parser, Context& context)
     }
 
     ConsoleReport report(context);
-    const import::ImportResult result = import::importSurvey(context.databasePath, header, buffer, report);
+    const import::ImportResult result = import::importSurvey(context.database, header, buffer, report);
     return result.outcome == import::ImportResult::Outcome::Imported ? 0 : 1;
 }
 

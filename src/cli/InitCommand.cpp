@@ -1,4 +1,4 @@
-#include "cli/Command.h"
+#include "Command.h"
 #include "db/DbError.h"
 #include "db/Schema.h"
 

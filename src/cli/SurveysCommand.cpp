@@ -1,9 +1,8 @@
-#include "cli/Command.h"
+#include "Command.h"
 #include "db/Connection.h"
 #include "db/DbError.h"
 #include "db/Recordset.h"
-#include "db/Schema.h"
-#include "db/SqlText.h"
+#include "survey/SurveyRecord.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -13,7 +12,7 @@ namespace pelmor::cli {
 int runSurveys(const QCommandLineParser&, Context& context)
 {
     try {
-        db::Connection connection(context.databasePath);
+        db::Connection connection(context.database);
         db::Recordset surveys =
             connection.openRecordset(QStringLiteral("select distinct [Batch_Number] from  Header"));
         for (surveys.moveFirst(); !surveys.eof(); surveys.moveNext())
@@ -37,19 +36,18 @@ int runSummary(const QCommandLineParser& parser, Context& context)
         return fail(context, QStringLiteral("Name the survey: pelmor-cli summary BATCH"));
     const QString batch = arguments[1];
     try {
-        db::Connection connection(context.databasePath);
-        const db::TableInfo& table = *db::findTable(QStringLiteral("Summary"));
-        db::Recordset rows = db::Recordset::openTable(connection, table);
-        if (!rows.findFirst(QStringLiteral("Batch_Number = '") + db::escapeText(batch) + QLatin1Char('\'')))
+        const survey::SurveyRecord survey = survey::loadSurvey(context.database, batch);
+        if (!survey.hasSummary)
             return fail(context, QStringLiteral("No statistics of a survey %1 are stored.").arg(batch));
+        const auto fields = survey.summary.storedFields();
         if (parser.isSet(QStringLiteral("json"))) {
             QJsonObject object;
-            for (const db::FieldInfo& field : table.fields)
-                object.insert(field.name, rows.text(field.name));
+            for (const auto& [field, text] : fields)
+                object.insert(field, text);
             context.out << QJsonDocument(object).toJson(QJsonDocument::Indented);
         } else {
-            for (const db::FieldInfo& field : table.fields)
-                context.out << field.name << ": " << rows.text(field.name) << '\n';
+            for (const auto& [field, text] : fields)
+                context.out << field << ": " << text << '\n';
         }
     } catch (const db::DbError& error) {
         return fail(context, error.message());

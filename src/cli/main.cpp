@@ -1,4 +1,4 @@
-#include "cli/Command.h"
+#include "Command.h"
 #include "db/Files.h"
 
 #include <QGuiApplication>
@@ -101,6 +101,6 @@ int main(int argc, char* argv[])
         return 0;
     }
     const QString folder = parser.isSet(dbOption) ? parser.value(dbOption) : db::programFolder();
-    cli::Context context{folder, db::databasePath(folder), out, err};
+    cli::Context context{folder, {db::databasePath(folder), nullptr}, out, err};
     return command->run(parser, context);
 }

@@ -4,7 +4,6 @@
 #include "db/Files.h"
 #include "db/Recordset.h"
 #include "db/SqlText.h"
-#include "db/StatementLog.h"
 
 #include <QAtomicInteger>
 #include <QFileInfo>
@@ -34,9 +33,11 @@ Connection::Registration::~Registration()
     QSqlDatabase::removeDatabase(name);
 }
 
-Connection::Connection(const QString& path)
-    : m_path(path)
+Connection::Connection(const Database& location)
+    : m_path(location.path)
+    , m_observer(location.observer)
 {
+    const QString& path = m_path;
     const QFileInfo info(path);
     if (!info.exists())
         throw DbError(QStringLiteral("The database file %1 was not found.").arg(displayPath(path)));
@@ -76,13 +77,13 @@ void Connection::fail(const QSqlQuery& query, const QString& statement) const
 
 Recordset Connection::openRecordset(const QString& statement)
 {
-    StatementLog::record(statement);
+    issued(statement);
     return Recordset::open(*this, statement);
 }
 
 QVariant Connection::scalar(const QString& statement, const QString& column)
 {
-    StatementLog::record(statement);
+    issued(statement);
     QSqlQuery query(database());
     query.setForwardOnly(true);
     if (!query.exec(translateStatement(statement)))
@@ -104,7 +105,7 @@ QVariant Connection::scalar(const QString& statement, const QString& column)
 
 int Connection::execute(const QString& statement)
 {
-    StatementLog::record(statement);
+    issued(statement);
     QSqlQuery query(database());
     if (!query.exec(translateStatement(statement)))
         fail(query, statement);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "db/Database.h"
+
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QString>
@@ -11,17 +13,20 @@ class Recordset;
 
 // One open handle on a survey database file. Opening checks that the file
 // exists and is a database, and reports the file by name when it is not.
-// Every statement a caller writes goes through here: it is recorded in the
-// statement log as written, then translated for SQLite. Record sets opened
-// from a connection must be destroyed before it.
+// Every statement a caller writes goes through here: the database's observer
+// is told of it as written, then it is translated for SQLite. Record sets
+// opened from a connection must be destroyed before it.
 class Connection {
 public:
-    explicit Connection(const QString& path); // throws DbError
+    explicit Connection(const Database& database); // throws DbError
     ~Connection();
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
 
     const QString& path() const { return m_path; }
+    // The database as it was opened, observer included: for a second
+    // connection on the same file.
+    Database location() const { return {m_path, m_observer}; }
     QSqlDatabase database() const;
 
     // A record set on a query text. "select * from <table>" (optionally with
@@ -49,6 +54,12 @@ public:
     [[noreturn]] void fail(const QSqlQuery& query, const QString& statement) const;
 
 private:
+    void issued(const QString& statement) const
+    {
+        if (m_observer)
+            m_observer->statementIssued(statement);
+    }
+
     // Removes the named Qt connection when it goes, also when the
     // constructor throws after registering it.
     struct Registration {
@@ -57,6 +68,7 @@ private:
     };
 
     QString m_path;
+    StatementObserver* m_observer;
     Registration m_registration;
 };
 

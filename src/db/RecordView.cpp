@@ -15,12 +15,12 @@ RecordView::~RecordView()
     m_set.reset(); // the record set goes before its connection
 }
 
-void RecordView::setDatabaseName(const QString& path)
+void RecordView::setDatabase(const Database& database)
 {
-    if (path == m_databaseName)
+    if (database.path == m_database.path && database.observer == m_database.observer)
         return;
     close();
-    m_databaseName = path;
+    m_database = database;
 }
 
 void RecordView::setRecordSource(const QString& source)
@@ -52,7 +52,7 @@ void RecordView::refresh()
     m_set.reset();
     try {
         if (!m_connection)
-            m_connection = std::make_unique<Connection>(m_databaseName);
+            m_connection = std::make_unique<Connection>(m_database);
         m_set.emplace(Recordset::open(*m_connection, m_recordSource));
         m_set->bof(); // read the rows now, so a bad source fails here
     } catch (const DbError&) {

@@ -22,8 +22,9 @@ public:
     explicit RecordView(const QString& name, QObject* parent = nullptr);
     ~RecordView() override;
 
-    void setDatabaseName(const QString& path);
-    const QString& databaseName() const { return m_databaseName; }
+    // The database the view opens (the original's database name).
+    void setDatabase(const Database& database);
+    const QString& databaseName() const { return m_database.path; }
     void setRecordSource(const QString& source);
     const QString& recordSource() const { return m_recordSource; }
 
@@ -62,7 +63,7 @@ private:
     Recordset& openSet();
     void savePending();
 
-    QString m_databaseName;
+    Database m_database;
     QString m_recordSource;
     std::unique_ptr<Connection> m_connection;
     std::optional<Recordset> m_set;

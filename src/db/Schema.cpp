@@ -101,8 +101,9 @@ QStringList schemaStatements()
     // of day. The index carries speed, direction and offset as well, so the
     // statistics and graphs of a survey read the index alone, never the rows:
     // a month of traffic is a million rows.
-    statements << QStringLiteral("CREATE INDEX \"Veh_Data_Batch_Date_Time\" ON \"Veh_Data\" "
-                                 "(\"Batch_Number\", \"Date\", \"Time\", \"Speed\", \"Veh_Direction\", \"Offset\")");
+    statements << QStringLiteral(
+        "CREATE INDEX \"Veh_Data_Batch_Date_Time\" ON \"Veh_Data\" "
+        "(\"Batch_Number\", \"Date\", \"Time\", \"Speed\", \"Veh_Direction\", \"Offset\")");
     statements << QStringLiteral("INSERT INTO \"Radar\" (\"Radar_Mode\") VALUES ('MPH')");
     return statements;
 }
@@ -118,7 +119,7 @@ void createEmptyDatabase(const QString& path)
                               .arg(displayPath(partial), file.errorString()));
     }
     try {
-        Connection connection(partial);
+        Connection connection({partial, nullptr});
         Transaction transaction(connection);
         for (const QString& statement : schemaStatements())
             connection.executeUnlogged(statement);

@@ -1,47 +1,17 @@
 #include "db/StatementLog.h"
 
-#include <QMutex>
-#include <QMutexLocker>
-
-#include <deque>
-
 namespace pelmor::db {
-namespace {
 
-struct LogStore {
-    QMutex mutex;
-    std::deque<QString> entries;
-};
-
-LogStore& store()
+void StatementLog::statementIssued(const QString& statement)
 {
-    static LogStore instance;
-    return instance;
+    m_entries.push_back(statement);
+    if (m_entries.size() > kCapacity)
+        m_entries.pop_front();
 }
 
-} // namespace
-
-void StatementLog::record(const QString& statement)
+QStringList StatementLog::entries() const
 {
-    LogStore& s = store();
-    const QMutexLocker lock(&s.mutex);
-    s.entries.push_back(statement);
-    if (s.entries.size() > static_cast<size_t>(kCapacity))
-        s.entries.pop_front();
-}
-
-QStringList StatementLog::entries()
-{
-    LogStore& s = store();
-    const QMutexLocker lock(&s.mutex);
-    return QStringList(s.entries.begin(), s.entries.end());
-}
-
-void StatementLog::clear()
-{
-    LogStore& s = store();
-    const QMutexLocker lock(&s.mutex);
-    s.entries.clear();
+    return QStringList(m_entries.begin(), m_entries.end());
 }
 
 } // namespace pelmor::db

@@ -1,18 +1,24 @@
 #pragma once
 
+#include "db/Database.h"
+
 #include <QStringList>
+
+#include <deque>
 
 namespace pelmor::db {
 
-// The statement texts callers issued, exactly as they wrote them (before any
-// translation), oldest first. It keeps the most recent entries only, so a long
-// session cannot grow it without bound. Safe to use from any thread.
-class StatementLog {
+// A statement observer that keeps the texts issued, oldest first. It keeps
+// the most recent entries only, so a long run cannot grow it without bound.
+class StatementLog : public StatementObserver {
 public:
-    static void record(const QString& statement);
-    static QStringList entries();
-    static void clear();
-    static constexpr int kCapacity = 100000;
+    void statementIssued(const QString& statement) override;
+    QStringList entries() const;
+    void clear() { m_entries.clear(); }
+    static constexpr size_t kCapacity = 100000;
+
+private:
+    std::deque<QString> m_entries;
 };
 
 } // namespace pelmor::db

@@ -1,7 +1,5 @@
 #include "flow/FlowBreakdown.h"
 
-#include "stats/SurveyMessages.h"
-
 #include "db/Connection.h"
 #include "db/DbError.h"
 #include "db/Recordset.h"
@@ -155,7 +153,7 @@ void walk(db::Connection& connection, const BreakdownInputs& inputs, BinLength b
 QString checkInputs(const BreakdownInputs& inputs)
 {
     if (inputs.batchNumber.isEmpty())
-        return stats::noSurveyMessage();
+        return survey::noSurveyMessage();
     if (!readDate(inputs.startDate) || !readMinuteOfDay(inputs.startTime))
         return QStringLiteral("The start date or time of survey %1 cannot be read, so its traffic cannot "
                               "be broken down into time bins.")
@@ -172,14 +170,20 @@ QString countingQuery(const QString& batchNumber, const QString& binStart, const
            QStringLiteral(" # ");
 }
 
-BreakdownResult runBreakdown(const QString& databasePath, const BreakdownInputs& inputs, BinLength bins)
+BreakdownInputs BreakdownInputs::of(const survey::SurveyRecord& survey)
+{
+    return {survey.batchNumber, survey.summary.startDate, survey.summary.startTime, survey.summary.stopDate,
+            survey.summary.stopTime};
+}
+
+BreakdownResult runBreakdown(const db::Database& database, const BreakdownInputs& inputs, BinLength bins)
 {
     BreakdownResult result;
     result.failure = checkInputs(inputs);
     if (!result.ok())
         return result;
     try {
-        db::Connection connection(databasePath);
+        db::Connection connection(database);
         // One transaction for the whole walk: thousands of single-row writes
         // would otherwise each wait for the disk.
         db::Transaction transaction(connection);
@@ -197,28 +201,6 @@ BreakdownResult runBreakdown(const QString& databasePath, const BreakdownInputs&
             QStringLiteral("The traffic flow breakdown could not be made: %1").arg(error.message());
     }
     return result;
-}
-
-BreakdownResult grd15min(const QString& databasePath, const BreakdownInputs& inputs)
-{
-    return runBreakdown(databasePath, inputs, BinLength::QuarterHour);
-}
-
-BreakdownResult grdHour(const QString& databasePath, const BreakdownInputs& inputs)
-{
-    return runBreakdown(databasePath, inputs, BinLength::Hour);
-}
-
-std::optional<BreakdownInputs> storedInputs(db::Connection& connection, const QString& batchNumber)
-{
-    db::Recordset summary =
-        connection.openRecordset(QStringLiteral("select * from Summary where Batch_Number = '") +
-                                 db::escapeText(batchNumber) + QStringLiteral("'"));
-    if (summary.recordCount() == 0)
-        return std::nullopt;
-    return BreakdownInputs{
-        batchNumber, summary.text(QStringLiteral("Start_Date")), summary.text(QStringLiteral("Start_Time")),
-        summary.text(QStringLiteral("Stop_Date")), summary.text(QStringLiteral("Stop_Time"))};
 }
 
 std::vector<BreakdownRow> readBreakdownRows(db::Recordset& set)

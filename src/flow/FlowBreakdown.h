@@ -1,9 +1,11 @@
 #pragma once
 
+#include "db/Database.h"
+#include "survey/SurveyRecord.h"
+
 #include <QString>
 #include <QtGlobal>
 
-#include <optional>
 #include <vector>
 
 namespace pelmor::db {
@@ -33,6 +35,9 @@ struct BreakdownInputs {
     QString startTime;
     QString stopDate;
     QString stopTime;
+
+    // The chosen survey's batch number and its stored start and stop.
+    static BreakdownInputs of(const survey::SurveyRecord& survey);
 };
 
 // One row of the Breakdown table, its four fields as text.
@@ -70,19 +75,11 @@ QString countingQuery(const QString& batchNumber, const QString& binStart, const
                       const QString& date);
 
 // Empties Breakdown and writes the breakdown of the survey into it, one
-// counting query per bin. Inputs that checkInputs() refuses change nothing.
-// A database failure ends the walk where it stands; the rows written so far
-// stay.
-BreakdownResult runBreakdown(const QString& databasePath, const BreakdownInputs& inputs, BinLength bins);
-
-// The quarter-hour and the hourly walk.
-BreakdownResult grd15min(const QString& databasePath, const BreakdownInputs& inputs);
-BreakdownResult grdHour(const QString& databasePath, const BreakdownInputs& inputs);
-
-// The walk's inputs from a survey's stored statistics row, the texts the
-// reports tab shows for it; nothing when the survey has no such row.
-// Throws DbError.
-std::optional<BreakdownInputs> storedInputs(db::Connection& connection, const QString& batchNumber);
+// counting query per bin: quarter-hour bins with a total after every clock
+// hour, or hourly bins with a total after every day. Inputs that
+// checkInputs() refuses change nothing. A database failure ends the walk
+// where it stands; the rows written so far stay.
+BreakdownResult runBreakdown(const db::Database& database, const BreakdownInputs& inputs, BinLength bins);
 
 // Every row of a set on Breakdown, in the order the rows were written; the
 // set then stands on its first row. Throws DbError.

@@ -40,18 +40,18 @@ double leadingNumber(QStringView text)
     return text.mid(start, end - start).toDouble();
 }
 
-charts::GraphResult TrafficFlow_Graph(const TrafficVolumeInputs& inputs)
+charts::GraphResult trafficVolumeGraph(const db::Database& database, const survey::SurveyRecord& survey,
+                                       bool blackAndWhite)
 {
     QString message;
-    const std::vector<stats::SpeedCount> rows =
-        stats::readSpeedCounts(inputs.databasePath, inputs.batchNumber, message);
+    const std::vector<stats::SpeedCount> rows = stats::readSpeedCounts(database, survey.batchNumber, message);
     if (rows.empty())
         return {std::nullopt, message};
 
-    const double posted = leadingNumber(inputs.postedSpeed);
+    const double posted = leadingNumber(survey.header.violationAlert);
     charts::BarGraph graph =
-        stats::speedGraph(QStringLiteral("Vehicle Speed Comparison for Batch #") + inputs.batchNumber);
-    graph.style = inputs.blackAndWhite ? charts::BarStyle::Flat : charts::BarStyle::ThreeD;
+        stats::speedGraph(QStringLiteral("Vehicle Speed Comparison for Batch #") + survey.batchNumber);
+    graph.style = blackAndWhite ? charts::BarStyle::Flat : charts::BarStyle::ThreeD;
     graph.labelEvery = 3;
     graph.points.reserve(rows.size());
     for (const stats::SpeedCount& row : rows) {
@@ -61,7 +61,7 @@ charts::GraphResult TrafficFlow_Graph(const TrafficVolumeInputs& inputs)
         const auto speed = static_cast<double>(row.speed);
         if (speed == posted)
             point.paletteIndex = kAtLimit;
-        else if (inputs.blackAndWhite)
+        else if (blackAndWhite)
             point.paletteIndex = kGrey;
         else
             point.paletteIndex = speed < posted ? kGreen : kRed;

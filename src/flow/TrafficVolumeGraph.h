@@ -1,19 +1,12 @@
 #pragma once
 
 #include "charts/GraphResult.h"
+#include "db/Database.h"
+#include "survey/SurveyRecord.h"
 
 #include <QString>
 
 namespace pelmor::flow {
-
-// What the traffic volume graph is drawn from: the current survey, the
-// posted speed as the reports tab shows it ("035") and the printer mode.
-struct TrafficVolumeInputs {
-    QString databasePath;
-    QString batchNumber;
-    QString postedSpeed;
-    bool blackAndWhite = false;
-};
 
 // The number at the start of a text, as far as it reads as one ("035" gives
 // 35, "35 MPH" 35, "12.5x" 12.5); a text that does not begin with a number
@@ -22,11 +15,12 @@ double leadingNumber(QStringView text);
 
 // Vehicles per measured speed: one bar for each speed that was measured, in
 // ascending order, labelled with the speed on every third bar and coloured
-// against the posted speed. Flat bars for a black-and-white printer, 3-D
-// bars in colour.
+// against the survey's posted speed (the number its stored limit text
+// begins with). Flat bars for a black-and-white printer, 3-D bars in colour.
 //
 // Without vehicle rows for the survey, or when the database cannot be read,
 // the result carries the message to show instead of a graph.
-charts::GraphResult TrafficFlow_Graph(const TrafficVolumeInputs& inputs);
+charts::GraphResult trafficVolumeGraph(const db::Database& database, const survey::SurveyRecord& survey,
+                                       bool blackAndWhite);
 
 } // namespace pelmor::flow

@@ -6,9 +6,9 @@
 #include "db/Recordset.h"
 #include "db/Schema.h"
 #include "import/LogParser.h"
+#include "stats/Summary.h"
 #include "text/Formats.h"
 
-#include <QSqlQuery>
 #include <QVariant>
 
 namespace pelmor::import {
@@ -78,15 +78,20 @@ private:
                                           text::format00(clock.minute));
     }
 
-    // The date as its "mm/dd/yy" text reads back, so that a two-digit year
-    // means the same here as in the date queries. Vehicles come in time
+    // The vehicle's date. It is stored as its "mm/dd/yy" text reads back,
+    // and a two-digit year names 2000-2099 alone, so a date outside those
+    // years cannot be stored: the survey is refused. Vehicles come in time
     // order, so the last date is worth keeping.
     const QVariant& dateOf(qint64 days)
     {
         if (days != m_lastDays || !m_lastDate.isValid()) {
+            const QDate date = m_startDate.addDays(days);
+            if (!text::fitsTwoDigitYear(date))
+                throw db::DbError(QStringLiteral("A vehicle of %1 would be dated %2, outside the years 2000 "
+                                                 "to 2099 that a two-digit year can name.")
+                                      .arg(m_header.batchNumber, date.toString(Qt::ISODate)));
             m_lastDays = days;
-            const auto date = text::parseDate(text::formatDateMdy(m_startDate.addDays(days)));
-            m_lastDate = date ? QVariant(*date) : QVariant(text::formatDateMdy(m_startDate.addDays(days)));
+            m_lastDate = date;
         }
         return m_lastDate;
     }
@@ -103,54 +108,6 @@ private:
     qint64 m_lastDays = -1;
     QVariant m_lastDate;
 };
-
-// The newest vehicle row, so that a failed import can remove exactly the rows
-// it wrote.
-qint64 lastVehicleRow(db::Connection& connection)
-{
-    QSqlQuery query =
-        connection.prepareUnlogged(QStringLiteral("SELECT coalesce(max(rowid), 0) FROM \"Veh_Data\""));
-    if (!query.exec() || !query.next())
-        connection.fail(query, QStringLiteral("last vehicle row"));
-    return query.value(0).toLongLong();
-}
-
-// Removes what a failed import wrote: every header row of the batch (the
-// duplicate check guarantees none existed before) and the vehicle rows after
-// `lastRowBefore`.
-void removeSurveyRows(const QString& databasePath, const QString& batchNumber, qint64 lastRowBefore)
-{
-    db::Connection connection(databasePath);
-    db::Transaction transaction(connection);
-    db::Recordset headers = db::Recordset::openTable(connection, *db::findTable(QStringLiteral("header")));
-    for (headers.moveFirst(); !headers.eof(); headers.moveNext()) {
-        if (headers.text(QStringLiteral("Batch_Number")) == batchNumber)
-            headers.deleteCurrent();
-    }
-    QSqlQuery vehicles = connection.prepareUnlogged(
-        QStringLiteral("DELETE FROM \"Veh_Data\" WHERE rowid > ? AND \"Batch_Number\" = ?"));
-    vehicles.bindValue(0, lastRowBefore);
-    vehicles.bindValue(1, batchNumber);
-    if (!vehicles.exec())
-        connection.fail(vehicles, QStringLiteral("removing vehicle rows"));
-    transaction.commit();
-}
-
-// Reports a data error and removes the survey again. Should even that fail
-// (the file locked by another program, say), the user is told what is left.
-void dataError(const QString& databasePath, const QString& batchNumber, qint64 lastRowBefore, bool written,
-               ImportReport& report)
-{
-    report.message(messages::kDataError);
-    if (!written)
-        return;
-    try {
-        removeSurveyRows(databasePath, batchNumber, lastRowBefore);
-    } catch (const std::exception& error) {
-        report.message(QStringLiteral("The survey %1 could not be removed from the database again: %2")
-                           .arg(batchNumber, QString::fromStdString(error.what())));
-    }
-}
 
 bool batchIsStored(db::Connection& connection, const QString& batchNumber)
 {
@@ -194,7 +151,7 @@ VehicleClock vehicleClock(qint64 offset, int startHour, int startMinute)
     return {static_cast<int>(hour), static_cast<int>(minute), days};
 }
 
-ImportResult importSurvey(const QString& databasePath, const SurveyHeader& header, const QByteArray& buffer,
+ImportResult importSurvey(const db::Database& database, const SurveyHeader& header, const QByteArray& buffer,
                           ImportReport& report)
 {
     ImportResult result;
@@ -203,10 +160,8 @@ ImportResult importSurvey(const QString& databasePath, const SurveyHeader& heade
         return result;
     }
 
-    qint64 lastRowBefore = 0;
-    bool written = false;
     try {
-        db::Connection connection(databasePath);
+        db::Connection connection(database);
         if (batchIsStored(connection, header.batchNumber)) {
             report.message(messages::kDuplicate);
             return result;
@@ -219,8 +174,9 @@ ImportResult importSurvey(const QString& databasePath, const SurveyHeader& heade
             result.outcome = ImportResult::Outcome::NonDate;
             return result;
         }
-        lastRowBefore = lastVehicleRow(connection);
 
+        // Everything from here lands together or not at all.
+        db::Transaction transaction(connection);
         {
             db::Recordset headers = connection.openRecordset(QStringLiteral("select * from Header"));
             headers.addNew();
@@ -236,7 +192,6 @@ ImportResult importSurvey(const QString& databasePath, const SurveyHeader& heade
             headers.setValue(QStringLiteral("Direction"), header.direction);
             headers.setValue(QStringLiteral("Zone"), header.zone);
             headers.update();
-            written = true;
         }
         {
             db::Recordset radar = connection.openRecordset(QStringLiteral("select * from Radar"));
@@ -245,7 +200,6 @@ ImportResult importSurvey(const QString& databasePath, const SurveyHeader& heade
             radar.update();
         }
         {
-            db::Transaction transaction(connection);
             VehicleWriter writer(connection, header, start->date(), report, buffer.count(',') / 3);
             const ParseResult parsed = parseVehicles(
                 buffer, [&writer](QByteArrayView offset, QByteArrayView direction, QByteArrayView speed) {
@@ -253,24 +207,18 @@ ImportResult importSurvey(const QString& databasePath, const SurveyHeader& heade
                 });
             if (!parsed.ok)
                 throw db::DbError(QStringLiteral("The download has no end mark after its vehicle data."));
-            transaction.commit();
             result.vehicles = writer.count();
         }
-    } catch (const std::exception&) {
-        dataError(databasePath, header.batchNumber, lastRowBefore, written, report);
-        result.outcome = ImportResult::Outcome::DataError;
-        return result;
-    }
+        report.recordsAdded(result.vehicles);
 
-    report.recordsAdded(result.vehicles);
-    try {
-        db::Connection connection(databasePath);
         const stats::SummaryInputs inputs{header.batchNumber, header.postedSpeed, header.unit,
                                           header.startTime, header.startDate};
-        result.summary = stats::summary(connection, inputs);
-        stats::storeSummary(connection, *result.summary);
-    } catch (const std::exception&) {
-        dataError(databasePath, header.batchNumber, lastRowBefore, written, report);
+        survey::SummaryRow summary = stats::computeSummary(connection, inputs);
+        stats::storeSummary(connection, summary);
+        transaction.commit();
+        result.summary = std::move(summary);
+    } catch (const std::exception& error) {
+        report.message(messages::kDataError, QString::fromUtf8(error.what()));
         result.summary.reset();
         result.outcome = ImportResult::Outcome::DataError;
         return result;

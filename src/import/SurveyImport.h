@@ -1,6 +1,7 @@
 #pragma once
 
-#include "stats/Summary.h"
+#include "db/Database.h"
+#include "survey/SurveyRecord.h"
 
 #include <QByteArray>
 #include <QString>
@@ -60,8 +61,10 @@ VehicleClock vehicleClock(qint64 offset, int startHour, int startMinute);
 class ImportReport {
 public:
     virtual ~ImportReport() = default;
-    // A message for the user; the import goes on once it returns.
-    virtual void message(const QString& text) = 0;
+    // A message for the user; the import goes on once it returns. `reason`,
+    // when not empty, says what lies behind a fixed message: the error the
+    // database or the statistics gave.
+    virtual void message(const QString& text, const QString& reason = QString()) = 0;
     // The count of vehicle rows written, told as a message unless overridden.
     virtual void recordsAdded(qint64 count) { message(messages::recordsAdded(count)); }
     // Vehicles written so far, of about `expected`.
@@ -72,22 +75,21 @@ struct ImportResult {
     enum class Outcome {
         Refused,   // a header field missing, or the batch number already stored: nothing written
         NonDate,   // the start date is not a date: nothing written
-        DataError, // the log or a value was refused: the survey was removed again
+        DataError, // the log or a value was refused: nothing written
         Imported,  // the survey and its statistics are stored
     };
     Outcome outcome = Outcome::Refused;
     qint64 vehicles = 0;
-    std::optional<stats::SummaryValues> summary;
+    std::optional<survey::SummaryRow> summary;
 };
 
 // Turns a processed download and its header into a stored survey: checks
 // the header, refuses a batch number already stored, writes the header row,
-// the unit as the last one used, and one vehicle row per vehicle record (in
-// one transaction), tells the count, then computes and stores the survey's
-// statistics. On a data error the header row and the vehicle rows this
-// import wrote are removed again, so the database is as it was but for the
-// unit last used. Messages go to `report`.
-ImportResult importSurvey(const QString& databasePath, const SurveyHeader& header, const QByteArray& buffer,
+// the unit as the last one used and one vehicle row per vehicle record,
+// tells the count, then computes and stores the survey's statistics. All of
+// it is one transaction on one connection: an error, or a process killed
+// half way, leaves the database exactly as it was. Messages go to `report`.
+ImportResult importSurvey(const db::Database& database, const SurveyHeader& header, const QByteArray& buffer,
                           ImportReport& report);
 
 } // namespace pelmor::import

@@ -38,17 +38,18 @@ Colours coloursFor(bool blackAndWhite)
 
 } // namespace
 
-charts::GraphResult Percent85(const SpeedDistributionInputs& inputs)
+charts::GraphResult speedDistributionGraph(const db::Database& database, const survey::SurveyRecord& survey,
+                                           bool blackAndWhite)
 {
     QString message;
-    const std::vector<SpeedCount> rows = readSpeedCounts(inputs.databasePath, inputs.batchNumber, message);
+    const std::vector<SpeedCount> rows = readSpeedCounts(database, survey.batchNumber, message);
     if (rows.empty())
         return {std::nullopt, message};
 
-    const int topSpeed = inputs.unit == QLatin1String("KPH") ? 150 : 100;
-    const double paceLow = shownNumber(inputs.paceLow);
-    const double paceHigh = shownNumber(inputs.paceHigh);
-    const double percentile = shownNumber(inputs.percentile85);
+    const int topSpeed = survey.isKph() ? 150 : 100;
+    const double paceLow = shownNumber(survey.summary.paceLow);
+    const double paceHigh = shownNumber(survey.summary.paceHigh);
+    const double percentile = shownNumber(survey.summary.percentile85);
 
     std::vector<std::optional<qint64>> counts(static_cast<size_t>(topSpeed) + 1);
     for (const SpeedCount& row : rows) {
@@ -56,9 +57,9 @@ charts::GraphResult Percent85(const SpeedDistributionInputs& inputs)
             counts[static_cast<size_t>(row.speed)] = row.count;
     }
 
-    const Colours colours = coloursFor(inputs.blackAndWhite);
+    const Colours colours = coloursFor(blackAndWhite);
     charts::BarGraph graph =
-        speedGraph(QStringLiteral("85th Percentile & Pace for Batch #") + inputs.batchNumber);
+        speedGraph(QStringLiteral("85th Percentile & Pace for Batch #") + survey.batchNumber);
     graph.style = charts::BarStyle::Flat;
     graph.labelEvery = 10;
     graph.points.reserve(static_cast<size_t>(topSpeed));

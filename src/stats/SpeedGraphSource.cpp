@@ -1,10 +1,10 @@
 #include "stats/SpeedGraphSource.h"
-#include "stats/SurveyMessages.h"
 
 #include "db/Connection.h"
 #include "db/DbError.h"
 #include "db/Recordset.h"
 #include "db/SqlText.h"
+#include "survey/SurveyRecord.h"
 
 namespace pelmor::stats {
 
@@ -20,19 +20,19 @@ std::vector<SpeedCount> speedCounts(db::Connection& connection, const QString& b
     return counts;
 }
 
-std::vector<SpeedCount> readSpeedCounts(const QString& databasePath, const QString& batchNumber,
+std::vector<SpeedCount> readSpeedCounts(const db::Database& database, const QString& batchNumber,
                                         QString& message)
 {
     std::vector<SpeedCount> counts;
     try {
-        db::Connection connection(databasePath);
+        db::Connection connection(database);
         counts = speedCounts(connection, batchNumber);
     } catch (const db::DbError& error) {
         message = error.message();
         return {};
     }
     if (counts.empty())
-        message = noSurveyMessage();
+        message = survey::noSurveyMessage();
     return counts;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "charts/BarGraph.h"
+#include "db/Database.h"
 
 #include <QString>
 #include <QtGlobal>
@@ -28,8 +29,8 @@ std::vector<SpeedCount> speedCounts(db::Connection& connection, const QString& b
 
 // The same, on a database of its own opened for this one query. When the
 // result is empty, `message` says why, in the words to show the user: the
-// database's error, or noSurveyMessage() (stats/SurveyMessages.h).
-std::vector<SpeedCount> readSpeedCounts(const QString& databasePath, const QString& batchNumber,
+// database's error, or survey::noSurveyMessage().
+std::vector<SpeedCount> readSpeedCounts(const db::Database& database, const QString& batchNumber,
                                         QString& message);
 
 // An empty graph of vehicles per speed with its title (at 140 %), the axis

@@ -53,43 +53,9 @@ QString limitPlus(int limit, int amount)
 
 } // namespace
 
-std::vector<std::pair<QString, QString>> SummaryValues::storedFields() const
+survey::SummaryRow computeSummary(db::Connection& connection, const SummaryInputs& inputs)
 {
-    return {
-        {QStringLiteral("Batch_Number"), batchNumber},
-        {QStringLiteral("Posted_Limit"), postedLimit},
-        {QStringLiteral("Number_Under"), numberUnder},
-        {QStringLiteral("Number_Over"), numberOver},
-        {QStringLiteral("Averge_Over"), averageOver},
-        {QStringLiteral("Min_Speed"), minSpeed},
-        {QStringLiteral("Max_Speed"), maxSpeed},
-        {QStringLiteral("Average_Speed"), averageSpeed},
-        {QStringLiteral("Pace_Low"), paceLow},
-        {QStringLiteral("Pace_High"), paceHigh},
-        {QStringLiteral("Pace_Total"), paceTotal},
-        {QStringLiteral("Pace_Percent"), pacePercent},
-        {QStringLiteral("85th_Percentile"), percentile85},
-        {QStringLiteral("Total_Vehicles"), totalVehicles},
-        {QStringLiteral("Total_Approach"), totalApproach},
-        {QStringLiteral("Total_Receeding"), totalReceding},
-        {QStringLiteral("Total_Unknown"), totalUnknown},
-        {QStringLiteral("Start_Time"), startTime},
-        {QStringLiteral("Stop_Time"), stopTime},
-        {QStringLiteral("Total_Time"), totalTime},
-        {QStringLiteral("Start_Date"), startDate},
-        {QStringLiteral("Stop_Date"), stopDate},
-        {QStringLiteral("Over_5"), overBands[0]},
-        {QStringLiteral("Over_10"), overBands[1]},
-        {QStringLiteral("Over_15"), overBands[2]},
-        {QStringLiteral("Over_20"), overBands[3]},
-        {QStringLiteral("Over_25"), overBands[4]},
-        {QStringLiteral("Over_26"), overBands[5]},
-    };
-}
-
-SummaryValues summary(db::Connection& connection, const SummaryInputs& inputs)
-{
-    SummaryValues v;
+    survey::SummaryRow v;
     const QString b = db::escapeText(inputs.batchNumber);
     const QString ofBatch =
         QStringLiteral(" from [Veh_Data] where [Batch_Number] = '") + b + QLatin1Char('\'');
@@ -153,7 +119,6 @@ SummaryValues summary(db::Connection& connection, const SummaryInputs& inputs)
     // Duration, and from it the stop time and date.
     const qint64 seconds =
         countOf(connection, QStringLiteral("select max(Offset) as Ttime") + ofBatch, "Ttime");
-    v.timeOffset = QString::number(seconds);
     qint64 days = seconds / 3600 / 24;
     const qint64 hours = seconds / 3600 % 24;
     const qint64 minutes = seconds / 60 % 60;
@@ -192,15 +157,13 @@ SummaryValues summary(db::Connection& connection, const SummaryInputs& inputs)
     return v;
 }
 
-void storeSummary(db::Connection& connection, const SummaryValues& values)
+void storeSummary(db::Connection& connection, const survey::SummaryRow& values)
 {
-    db::Transaction transaction(connection);
     db::Recordset set = db::Recordset::openTable(connection, *db::findTable(QStringLiteral("Summary")));
     set.addNew();
     for (const auto& [field, text] : values.storedFields())
         set.setValue(field, text);
     set.update();
-    transaction.commit();
 }
 
 } // namespace pelmor::stats

@@ -1,50 +1,97 @@
 #include "ui/MessageBoxes.h"
 
 #include <QApplication>
+#include <QLabel>
 #include <QMessageBox>
+#include <QRegularExpression>
+#include <QScreen>
 
 namespace pelmor::ui {
+namespace {
+
+QMessageBox::Icon boxIcon(Messages::Icon icon)
+{
+    switch (icon) {
+    case Messages::Icon::None:
+        break;
+    case Messages::Icon::Information:
+        return QMessageBox::Information;
+    case Messages::Icon::Question:
+        return QMessageBox::Question;
+    case Messages::Icon::Warning:
+        return QMessageBox::Warning;
+    case Messages::Icon::Critical:
+        return QMessageBox::Critical;
+    }
+    return QMessageBox::NoIcon;
+}
+
+QMessageBox::StandardButtons boxButtons(Messages::Buttons buttons)
+{
+    switch (buttons) {
+    case Messages::Buttons::Ok:
+        break;
+    case Messages::Buttons::OkCancel:
+        return QMessageBox::Ok | QMessageBox::Cancel;
+    case Messages::Buttons::YesNo:
+        return QMessageBox::Yes | QMessageBox::No;
+    }
+    return QMessageBox::Ok;
+}
+
+// The width of the longest sentence of the text: lines break at line
+// breaks, sentences after ".", "!" or "?" and a blank.
+int longestSentenceWidth(const QString& text, const QFontMetrics& metrics)
+{
+    static const QRegularExpression sentenceEnd(QStringLiteral("(?<=[.!?])\\s+"));
+    int widest = 0;
+    for (const QString& line : text.split(QLatin1Char('\n'))) {
+        for (const QString& sentence : line.split(sentenceEnd))
+            widest = std::max(widest, metrics.horizontalAdvance(sentence));
+    }
+    return widest;
+}
+
+} // namespace
 
 MessageBoxes::MessageBoxes(QWidget* parent)
     : m_parent(parent)
 {
 }
 
-Messages::Answer MessageBoxes::ask(const QString& text, const QString& title, Buttons buttons, Icon icon)
+std::unique_ptr<QMessageBox> MessageBoxes::makeBox(const QString& text, const QString& title, Buttons buttons,
+                                                   Icon icon, const QString& details, QWidget* parent)
 {
-    QMessageBox::Icon boxIcon = QMessageBox::NoIcon;
-    switch (icon) {
-    case Icon::None:
-        break;
-    case Icon::Information:
-        boxIcon = QMessageBox::Information;
-        break;
-    case Icon::Question:
-        boxIcon = QMessageBox::Question;
-        break;
-    case Icon::Warning:
-        boxIcon = QMessageBox::Warning;
-        break;
-    case Icon::Critical:
-        boxIcon = QMessageBox::Critical;
-        break;
-    }
-    QMessageBox::StandardButtons standard = QMessageBox::Ok;
-    if (buttons == Buttons::OkCancel)
-        standard = QMessageBox::Ok | QMessageBox::Cancel;
-    else if (buttons == Buttons::YesNo)
-        standard = QMessageBox::Yes | QMessageBox::No;
-
-    QWidget* parent = m_parent ? m_parent.data() : QApplication::activeWindow();
     // Messages break lines with CR LF as well as LF; the box wants LF only.
     QString shown = text;
     shown.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    QMessageBox box(boxIcon, title, shown, standard, parent);
+    auto box = std::make_unique<QMessageBox>(boxIcon(icon), title, shown, boxButtons(buttons), parent);
+    box->setTextFormat(Qt::PlainText);
+    if (!details.isEmpty())
+        box->setDetailedText(details);
+
+    if (auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"))) {
+        // The box widens to its label's minimum; the room left for the icon,
+        // margins and frame keeps it on the screen.
+        const QScreen* screen = parent ? parent->screen() : QGuiApplication::primaryScreen();
+        const int screenWidth = screen ? screen->availableGeometry().width() : 1024;
+        const int room = std::max(200, screenWidth - 160);
+        const int wanted = longestSentenceWidth(shown, label->fontMetrics()) + 4;
+        label->setMinimumWidth(std::min(wanted, room));
+    }
+    return box;
+}
+
+Messages::Answer MessageBoxes::ask(const QString& text, const QString& title, Buttons buttons, Icon icon,
+                                   const QString& details)
+{
+    QWidget* parent = m_parent ? m_parent.data() : QApplication::activeWindow();
+    const std::unique_ptr<QMessageBox> box = makeBox(text, title, buttons, icon, details, parent);
     // A busy pointer must not hang over a question to the user.
     const bool busy = QApplication::overrideCursor() != nullptr;
     if (busy)
         QApplication::setOverrideCursor(QCursor(Qt::ArrowCursor));
-    const int result = box.exec();
+    const int result = box->exec();
     if (busy)
         QApplication::restoreOverrideCursor();
     switch (result) {

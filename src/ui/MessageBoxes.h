@@ -5,6 +5,10 @@
 #include <QPointer>
 #include <QWidget>
 
+#include <memory>
+
+class QMessageBox;
+
 namespace pelmor::ui {
 
 // The real message boxes, modal over the given window.
@@ -12,7 +16,15 @@ class MessageBoxes : public Messages {
 public:
     explicit MessageBoxes(QWidget* parent = nullptr);
     void setParent(QWidget* parent) { m_parent = parent; }
-    Answer ask(const QString& text, const QString& title, Buttons buttons, Icon icon) override;
+    using Messages::ask;
+    Answer ask(const QString& text, const QString& title, Buttons buttons, Icon icon,
+               const QString& details) override;
+
+    // The box that ask() shows, not yet shown. It is wide enough to keep
+    // each sentence of the message on one line where the screen allows, so
+    // no word is left alone on a line of its own.
+    static std::unique_ptr<QMessageBox> makeBox(const QString& text, const QString& title, Buttons buttons,
+                                                Icon icon, const QString& details, QWidget* parent);
 
 private:
     QPointer<QWidget> m_parent;

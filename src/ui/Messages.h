@@ -6,7 +6,8 @@ namespace pelmor::ui {
 
 // Every message box and question of the program goes through this small
 // interface: the windows use the real boxes, tests a recorder that answers
-// for the user.
+// for the user, and logic that only needs to tell the user something links
+// this interface alone, without any window.
 class Messages {
 public:
     enum class Buttons { Ok, OkCancel, YesNo };
@@ -15,8 +16,15 @@ public:
 
     virtual ~Messages() = default;
 
-    // Shows a message and waits for the answer.
-    virtual Answer ask(const QString& text, const QString& title, Buttons buttons, Icon icon) = 0;
+    // Shows a message and waits for the answer. `details`, when given, is
+    // offered behind the box's "Show Details..." button: the reason behind a
+    // fixed message, for whoever has to find out what went wrong.
+    virtual Answer ask(const QString& text, const QString& title, Buttons buttons, Icon icon,
+                       const QString& details) = 0;
+    Answer ask(const QString& text, const QString& title, Buttons buttons, Icon icon)
+    {
+        return ask(text, title, buttons, icon, QString());
+    }
 
     // A plain message with an OK button under the program's title.
     void tell(const QString& text) { ask(text, defaultTitle(), Buttons::Ok, Icon::None); }
@@ -24,8 +32,13 @@ public:
     {
         ask(text, title, Buttons::Ok, icon);
     }
+    // A plain message whose reason can be shown on request.
+    void tellWithDetails(const QString& text, const QString& details)
+    {
+        ask(text, defaultTitle(), Buttons::Ok, Icon::None, details);
+    }
 
-    static QString defaultTitle() { return QStringLiteral("Pelmor"); }
+    static QString defaultTitle();
 };
 
 } // namespace pelmor::ui

@@ -112,7 +112,7 @@ private Q_SLOTS:
         startWithSurvey();
         if (!button.isEmpty())
             ui().click(button);
-        const int reportChoice = m_app->state.reportChoice;
+        const reports::ReportChoice reportChoice = m_app->state.reportChoice;
         // Below the limit and inside the pace: grey for the laser, green in colour.
         ui().click("PrinterBW");
         QString wrong = wrongBar(30, QColor(192, 192, 192), volume, true);
@@ -120,7 +120,7 @@ private Q_SLOTS:
         ui().click("PrinterColor");
         wrong = wrongBar(30, QColor(0, 255, 0), volume, false);
         QVERIFY2(wrong.isEmpty(), qPrintable(wrong));
-        QCOMPARE(int(m_app->state.reportChoice), reportChoice);
+        QCOMPARE(m_app->state.reportChoice, reportChoice);
         QVERIFY(m_app->messages.shown().empty());
     }
     void nothingDrawnWithoutSurvey_data()
@@ -202,10 +202,11 @@ private:
     }
     QString wrongBar(int speed, const QColor& colour, bool volume, bool blackAndWhite) const
     {
-        const QString path = m_app->state.databasePath;
-        const charts::GraphResult model =
-            volume ? flow::TrafficFlow_Graph({path, kBatch, "035", blackAndWhite})
-                   : stats::Percent85({path, kBatch, "MPH", "27.5", "37.5", "38", blackAndWhite});
+        const db::Database& database = m_app->state.database;
+        const survey::SurveyRecord& shown = m_app->window->reportsTab()->currentSurvey();
+        const charts::GraphResult model = volume
+                                              ? flow::trafficVolumeGraph(database, shown, blackAndWhite)
+                                              : stats::speedDistributionGraph(database, shown, blackAndWhite);
         if (!model.drawn())
             return model.message;
         size_t index = 0;
@@ -213,9 +214,9 @@ private:
                model.graph->points[index].label != QString::number(speed))
             ++index;
         const QRect front = charts::BarGraphRenderer(*model.graph).barFront(index);
-        const QColor shown = QGuiApplication::clipboard()->image().pixelColor(front.center());
-        if (front.isEmpty() || shown != colour)
-            return QStringLiteral("speed %1 shows %2, not %3").arg(speed).arg(shown.name(), colour.name());
+        const QColor drawn = QGuiApplication::clipboard()->image().pixelColor(front.center());
+        if (front.isEmpty() || drawn != colour)
+            return QStringLiteral("speed %1 shows %2, not %3").arg(speed).arg(drawn.name(), colour.name());
         return QString();
     }
 

@@ -9,6 +9,7 @@
 #include "loggen/VehicleGenerator.h"
 #include "signsim/FdWriter.h"
 #include "signsim/PtyPair.h"
+#include "survey/SurveyRecord.h"
 
 #include <QComboBox>
 #include <QFile>
@@ -286,11 +287,12 @@ private Q_SLOTS:
         ui().child<QComboBox>("Combo1")->setCurrentText(QStringLiteral("KPH"));
         ui().click("ProcessToDatabase");
         QCOMPARE(m_app->messages.last(), QStringLiteral("2947 records added"));
-        // The result labels show the stored statistics of the new survey; the
-        // unit stays preselected for the next import.
-        QCOMPARE((QStringList{ui().text("aBatch_Number"), ui().text("aTotal_Vehicles"),
-                              ui().text("aPosted_Limit")}),
-                 (QStringList{"050326-A", "2947", "035"}));
+        // The survey is stored with its statistics; the unit stays
+        // preselected for the next import.
+        const survey::SurveyRecord stored = survey::loadSurvey(m_app->folder.database(), "050326-A");
+        QCOMPARE(
+            (QStringList{stored.header.location, stored.summary.totalVehicles, stored.summary.postedLimit}),
+            (QStringList{"Elm Street at 5th", "2947", "035"}));
         m_app->window.reset();
         m_app->start();
         QCOMPARE(ui().text("Combo1"), QStringLiteral("KPH"));

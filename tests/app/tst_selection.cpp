@@ -8,7 +8,7 @@
 #include "db/Recordset.h"
 #include "flow/FlowBreakdown.h"
 #include "flow/widgets/BreakdownModel.h"
-#include "stats/SurveyMessages.h"
+#include "survey/SurveyRecord.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -42,7 +42,7 @@ private Q_SLOTS:
         store(QStringLiteral("050302-A"));
         {
             // A batch number stored twice in Header is listed once.
-            db::Connection connection(m_app->folder.databasePath());
+            db::Connection connection(m_app->folder.database());
             connection.execute(QStringLiteral("insert into Header (Batch_Number) values ('050302-A')"));
         }
         ui().click("SelectSurvey");
@@ -103,7 +103,7 @@ private Q_SLOTS:
         for (const char* name : {"SurveyList", "SurveyPrompt"})
             QVERIFY2(!ui().visible(name), name);
 
-        const flow::BreakdownInputs inputs = reports()->breakdownInputs();
+        const flow::BreakdownInputs inputs = flow::BreakdownInputs::of(reports()->currentSurvey());
         QCOMPARE((QStringList{inputs.batchNumber, inputs.startDate, inputs.startTime, inputs.stopDate,
                               inputs.stopTime}),
                  (QStringList{"050302-B", "05/03/02", "08:00 AM", "05/04/02", "04:30 PM"}));
@@ -163,7 +163,7 @@ private Q_SLOTS:
         QFETCH(QString, side);
         QFETCH(QString, placeholder);
         {
-            db::Connection connection(m_app->folder.databasePath());
+            db::Connection connection(m_app->folder.database());
             connection.execute(QStringLiteral("insert into %1 (Admin_%1) values ('Springfield')").arg(side));
         }
         m_app->start();
@@ -191,7 +191,7 @@ private Q_SLOTS:
         QFETCH(QString, side);
         QFETCH(QString, reportBox);
         {
-            db::Connection connection(m_app->folder.databasePath());
+            db::Connection connection(m_app->folder.database());
             for (const char* name : {"Springfield", "Ogden"})
                 connection.execute(
                     QStringLiteral("insert into %1 (Admin_%1) values ('%2')").arg(side, QLatin1String(name)));
@@ -228,7 +228,7 @@ private Q_SLOTS:
         // "R E S E T" is disabled while the rows reach the grid.
         auto* reset = ui().child<QPushButton>("Reset");
         QList<bool> resetEnabled;
-        connect(m_app->window->views().data6(), &db::RecordView::currentChanged, this,
+        connect(m_app->window->views().breakdown(), &db::RecordView::currentChanged, this,
                 [&] { resetEnabled << reset->isEnabled(); });
         QTableView* grid = m_app->window->graphsTab()->flowGrid();
 
@@ -254,7 +254,7 @@ private Q_SLOTS:
             ui().click(QLatin1String(flow.button));
             QVERIFY(!resetEnabled.isEmpty() && !resetEnabled.contains(true));
             QVERIFY(reset->isEnabled());
-            QCOMPARE(m_app->state.reportChoice, qint16(flow.reportChoice));
+            QCOMPARE(int(m_app->state.reportChoice), flow.reportChoice);
             QVERIFY(ui().visible("GridFrame") && !ui().visible("GraphFrame"));
             QCOMPARE(m_app->messages.texts(), QStringList());
 
@@ -281,7 +281,7 @@ private Q_SLOTS:
     {
         store(QStringLiteral("050302-A"));
         {
-            db::Connection connection(m_app->folder.databasePath());
+            db::Connection connection(m_app->folder.database());
             connection.execute(QStringLiteral("insert into Breakdown (cDate) values ('earlier')"));
         }
         m_app->start();
@@ -289,8 +289,8 @@ private Q_SLOTS:
         for (const char* button : {"QuarterHourFlow", "HourFlow"}) {
             m_app->messages.clear();
             ui().click(QLatin1String(button));
-            QCOMPARE(m_app->messages.texts(), QStringList{stats::noSurveyMessage()});
-            QCOMPARE(m_app->state.reportChoice, qint16(0));
+            QCOMPARE(m_app->messages.texts(), QStringList{survey::noSurveyMessage()});
+            QCOMPARE(m_app->state.reportChoice, reports::ReportChoice::None);
             QVERIFY(!ui().visible("GridFrame"));
             QVERIFY(ui().child("Reset")->isEnabled());
             QCOMPARE(m_app->window->graphsTab()->breakdownModel()->rows().size(), size_t(1));
@@ -320,7 +320,7 @@ private:
     }
     QStringList tableNames(const QString& side)
     {
-        db::Connection connection(m_app->folder.databasePath());
+        db::Connection connection(m_app->folder.database());
         db::Recordset set = connection.openRecordset(QStringLiteral("select * from ") + side);
         QStringList names;
         for (set.moveFirst(); !set.eof(); set.moveNext())

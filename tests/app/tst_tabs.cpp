@@ -47,8 +47,7 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("hidden");
         row("import", QStringList{"PortChoiceFrame", "SavedFileFrame", "Revision"},
             QStringList{"ProcessingFrame", "ProgressFrame", "HeaderFrame", "CorrectionFrame", "RawText",
-                        "SaveRawData", "ModifyHeader", "SummaryLabels", "BlockCount", "PortStatus",
-                        "Combo1"});
+                        "SaveRawData", "ModifyHeader", "BlockCount", "PortStatus", "Combo1"});
         row("reports", QStringList{"ReportsHeading", "SelectSurvey", "SurveyPrompt", "Close"},
             QStringList{"SurveyList", "SurveyFrame", "StatisticsFrame", "Print_choice", "cmdPrint"});
         row("graphs",
@@ -143,7 +142,7 @@ private Q_SLOTS:
                                         "Administration / Setup"}));
         QCOMPARE(tabs->currentIndex(), 0);
         QVERIFY(m_started.messages.shown().empty());
-        QCOMPARE(m_started.state.databasePath, m_started.folder.databasePath());
+        QCOMPARE(m_started.state.database.path, m_started.folder.databasePath());
         QVERIFY(page(window, "import").child<QRadioButton>("CommPort1")->isChecked());
         QVERIFY(!page(window, "admin").child("DeleteAgency")->isEnabled());
         QVERIFY(!page(window, "admin").child("DeleteOfficer")->isEnabled());

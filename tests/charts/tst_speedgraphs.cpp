@@ -4,7 +4,7 @@
 #include "db/StatementLog.h"
 #include "flow/TrafficVolumeGraph.h"
 #include "stats/SpeedDistributionGraph.h"
-#include "stats/SurveyMessages.h"
+#include "survey/SurveyRecord.h"
 
 #include <QImage>
 #include <QProcess>
@@ -52,6 +52,21 @@ QString wrongGraph(const charts::GraphResult& result, const QList<Bar>& bars, bo
     return QString();
 }
 
+// The survey as the reports tab shows it: its unit, posted limit, pace
+// bounds and 85th percentile, as stored.
+survey::SurveyRecord shownSurvey(const QString& batch, const QString& unit, const QString& posted,
+                                 const QStringList& statistics = {"27.5", "37.5", "38"})
+{
+    survey::SurveyRecord record;
+    record.batchNumber = batch;
+    record.header.radarMode = unit;
+    record.header.violationAlert = posted;
+    record.summary.paceLow = statistics.value(0);
+    record.summary.paceHigh = statistics.value(1);
+    record.summary.percentile85 = statistics.value(2);
+    return record;
+}
+
 } // namespace
 
 Q_DECLARE_METATYPE(Bar)
@@ -95,9 +110,8 @@ private Q_SLOTS:
         store(counts);
         // Either printer mode: the same values, each mode's colours.
         for (bool blackAndWhite : {false, true}) {
-            const charts::GraphResult result =
-                stats::Percent85({m_folder->databasePath(), "050302-A", "MPH", statistics[0], statistics[1],
-                                  statistics[2], blackAndWhite});
+            const charts::GraphResult result = stats::speedDistributionGraph(
+                m_folder->database(), shownSurvey("050302-A", "MPH", "035", statistics), blackAndWhite);
             const QString wrong = wrongGraph(result, bars, blackAndWhite,
                                              QStringLiteral("85th Percentile & Pace for Batch #050302-A"));
             QVERIFY2(wrong.isEmpty(), qPrintable(wrong));
@@ -121,8 +135,8 @@ private Q_SLOTS:
         QFETCH(int, points);
         QFETCH(double, total);
         store(counts, unit);
-        const charts::GraphResult result =
-            stats::Percent85({m_folder->databasePath(), "050302-A", unit, "27.5", "37.5", "", false});
+        const charts::GraphResult result = stats::speedDistributionGraph(
+            m_folder->database(), shownSurvey("050302-A", unit, "035", {"27.5", "37.5", ""}), false);
         QVERIFY(result.drawn());
         QCOMPARE(int(result.graph->points.size()), points);
         double sum = 0;
@@ -154,8 +168,8 @@ private Q_SLOTS:
         QFETCH(QList<Bar>, bars);
         store(counts);
         for (bool blackAndWhite : {false, true}) {
-            const charts::GraphResult result =
-                flow::TrafficFlow_Graph({m_folder->databasePath(), "050302-A", posted, blackAndWhite});
+            const charts::GraphResult result = flow::trafficVolumeGraph(
+                m_folder->database(), shownSurvey("050302-A", "MPH", posted), blackAndWhite);
             const QString wrong = wrongGraph(result, bars, blackAndWhite,
                                              QStringLiteral("Vehicle Speed Comparison for Batch #050302-A"));
             QVERIFY2(wrong.isEmpty(), qPrintable(wrong));
@@ -172,7 +186,7 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("batch");
         QTest::addColumn<QString>("message");
-        test::row("survey without vehicles", "050302-C", stats::noSurveyMessage());
+        test::row("survey without vehicles", "050302-C", survey::noSurveyMessage());
         test::row("database missing", "050302-A", "pelmor.mdb");
     }
     void nothingToDraw()
@@ -184,9 +198,9 @@ private Q_SLOTS:
         if (message.endsWith(QLatin1String(".mdb")))
             QVERIFY(QFile::remove(m_folder->databasePath()));
         const charts::GraphResult distribution =
-            stats::Percent85({m_folder->databasePath(), batch, "MPH", "27.5", "37.5", "38", false});
+            stats::speedDistributionGraph(m_folder->database(), shownSurvey(batch, "MPH", "035"), false);
         const charts::GraphResult volume =
-            flow::TrafficFlow_Graph({m_folder->databasePath(), batch, "035", true});
+            flow::trafficVolumeGraph(m_folder->database(), shownSurvey(batch, "MPH", "035"), true);
         for (const charts::GraphResult* result : {&distribution, &volume}) {
             QVERIFY(!result->drawn());
             QVERIFY2(result->message.contains(message), qPrintable(result->message));
@@ -197,11 +211,11 @@ private Q_SLOTS:
         // A batch number corrected by hand may hold an apostrophe.
         for (const QString& batch : {QStringLiteral("050302-A"), QStringLiteral("O'Brien-A")}) {
             store({{30, 3}, {36, 2}}, QStringLiteral("MPH"), batch);
-            db::StatementLog::clear();
+            m_folder->statements().clear();
             const charts::GraphResult distribution =
-                stats::Percent85({m_folder->databasePath(), batch, "MPH", "27.5", "37.5", "38", false});
+                stats::speedDistributionGraph(m_folder->database(), shownSurvey(batch, "MPH", "035"), false);
             const charts::GraphResult volume =
-                flow::TrafficFlow_Graph({m_folder->databasePath(), batch, "035", false});
+                flow::trafficVolumeGraph(m_folder->database(), shownSurvey(batch, "MPH", "035"), false);
             QVERIFY(distribution.drawn() && volume.drawn());
             QCOMPARE(distribution.graph->points[29].value, 3.0);
             QCOMPARE(volume.graph->points.size(), size_t(2));
@@ -209,7 +223,7 @@ private Q_SLOTS:
                 QStringLiteral("SELECT(Speed), COUNT(speed) as NumCount from [Veh_Data] WHERE "
                                "[Batch_Number] = '%1' group by Speed")
                     .arg(QString(batch).replace(QLatin1String("'"), QLatin1String("''")));
-            QCOMPARE(db::StatementLog::entries(), QStringList({query, query}));
+            QCOMPARE(m_folder->statements().entries(), QStringList({query, query}));
         }
     }
     void commandLine_data()
@@ -221,7 +235,8 @@ private Q_SLOTS:
         test::row("speed distribution, laser", QStringList{"percent85", "050302-A", "--bw"}, "",
                   QColor(192, 192, 192));
         test::row("traffic volume", QStringList{"volume", "050302-A"}, "", QColor(0, 0, 0));
-        test::row("survey not stored", QStringList{"volume", "050302-B"}, stats::noSurveyMessage(), QColor());
+        test::row("survey not stored", QStringList{"volume", "050302-B"}, survey::noSurveyMessage(),
+                  QColor());
         test::row("unknown graph", QStringList{"pie", "050302-A"}, "Unknown graph \"pie\"", QColor());
     }
     void commandLine()
@@ -243,10 +258,10 @@ private Q_SLOTS:
         if (!error.isEmpty())
             return;
         const bool volume = arguments.first() == QLatin1String("volume");
+        const survey::SurveyRecord shown = shownSurvey("050302-A", "MPH", "035");
         const charts::GraphResult model =
-            volume ? flow::TrafficFlow_Graph({m_folder->databasePath(), "050302-A", "035", false})
-                   : stats::Percent85(
-                         {m_folder->databasePath(), "050302-A", "MPH", "27.5", "37.5", "38", false});
+            volume ? flow::trafficVolumeGraph(m_folder->database(), shown, false)
+                   : stats::speedDistributionGraph(m_folder->database(), shown, false);
         const QRect bar = charts::BarGraphRenderer(*model.graph).barFront(volume ? 1 : 34);
         QCOMPARE(QImage(png).pixelColor(bar.center()), atLimit);
     }

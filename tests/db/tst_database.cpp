@@ -23,7 +23,7 @@ private Q_SLOTS:
     void init()
     {
         m_folder = std::make_unique<test::TempProgramFolder>();
-        db::StatementLog::clear();
+        m_folder->statements().clear();
     }
     void unusableFilesAreNamed_data()
     {
@@ -47,7 +47,7 @@ private Q_SLOTS:
             file.write(content);
         }
         try {
-            Connection connection(path);
+            Connection connection({path, nullptr});
             connection.openRecordset(QStringLiteral("select * from Header")).bof();
             QFAIL("an unusable database file was opened");
         } catch (const DbError& error) {
@@ -102,7 +102,7 @@ private Q_SLOTS:
         QFETCH(QString, field);
         QFETCH(QString, text);
         QFETCH(QVariant, stored);
-        Connection connection(m_folder->databasePath());
+        Connection connection(m_folder->database());
         auto set = connection.openRecordset(QStringLiteral("select * from Veh_Data"));
         set.addNew();
         set.setValue(QStringLiteral("Batch_Number"), QStringLiteral("050302-A"));
@@ -127,9 +127,9 @@ private Q_SLOTS:
         survey.batchNumber = QStringLiteral("050302-B");
         survey.offsets = {0};
         test::storeSurvey(m_folder->databasePath(), survey);
-        db::StatementLog::clear();
+        m_folder->statements().clear();
 
-        Connection connection(m_folder->databasePath());
+        Connection connection(m_folder->database());
         const QStringList statements = {
             QStringLiteral(
                 "select count(speed) as TBlock from [Veh_Data] where  [Batch_Number] = '050302-A' and "
@@ -142,11 +142,11 @@ private Q_SLOTS:
         connection.scalar(statements[1], QStringLiteral("TUnder"));
         auto set = connection.openRecordset(statements[2]);
         QCOMPARE(set.recordCount(), 2);
-        QCOMPARE(db::StatementLog::entries(), statements);
+        QCOMPARE(m_folder->statements().entries(), statements);
     }
     void apostrophesAreDoubled()
     {
-        Connection connection(m_folder->databasePath());
+        Connection connection(m_folder->database());
         auto agencies = connection.openRecordset(QStringLiteral("select * from Agency"));
         for (const QString& name : {QStringLiteral("Town Police"), QStringLiteral("O'Brien County"),
                                     QStringLiteral("x' or '1'='1")}) {
@@ -164,7 +164,7 @@ private Q_SLOTS:
     }
     void recordsetWalks()
     {
-        Connection connection(m_folder->databasePath());
+        Connection connection(m_folder->database());
         auto set = connection.openRecordset(QStringLiteral("select * from Breakdown"));
         QVERIFY(set.bof() && set.eof());
         QVERIFY_THROWS_EXCEPTION(DbError, set.value(QStringLiteral("cDate")));
@@ -220,7 +220,7 @@ private Q_SLOTS:
     }
     void queryResultsAreReadOnly()
     {
-        Connection connection(m_folder->databasePath());
+        Connection connection(m_folder->database());
         auto set = connection.openRecordset(QStringLiteral("select distinct [Radar_Mode] from  Radar"));
         QVERIFY(!set.isUpdatable());
         QCOMPARE(set.text(QStringLiteral("RADAR_MODE")), QStringLiteral("MPH"));
@@ -232,7 +232,7 @@ private Q_SLOTS:
     void viewStoresPendingEdits()
     {
         db::RecordView view(QStringLiteral("Data4"));
-        view.setDatabaseName(m_folder->databasePath());
+        view.setDatabase(m_folder->database());
         view.setRecordSource(QStringLiteral("Agency"));
         view.refresh();
         QVERIFY(view.bof() && view.eof());

@@ -4,7 +4,7 @@
 #include "db/Recordset.h"
 #include "db/StatementLog.h"
 #include "flow/FlowBreakdown.h"
-#include "stats/SurveyMessages.h"
+#include "survey/SurveyRecord.h"
 #include "text/Formats.h"
 
 #include <QProcess>
@@ -24,7 +24,7 @@ const QString kHyphens(20, QLatin1Char('-'));
 // Rows written as "cDate|cTime|cCount|cHourTotal".
 QStringList breakdownRows(const QString& databasePath)
 {
-    db::Connection connection(databasePath);
+    db::Connection connection({databasePath, nullptr});
     db::Recordset set = connection.openRecordset(QStringLiteral("select * from Breakdown"));
     QStringList rows;
     for (const flow::BreakdownRow& row : flow::readBreakdownRows(set))
@@ -126,7 +126,7 @@ private Q_SLOTS:
     void init()
     {
         m_folder = std::make_unique<test::TempProgramFolder>();
-        db::StatementLog::clear();
+        m_folder->statements().clear();
     }
     void walkRows_data()
     {
@@ -156,6 +156,13 @@ private Q_SLOTS:
         row("hourly, two days", 60, "05/03/02|10:15 PM|05/04/02|01:10 AM",
             "22:15, 23:59, 05/04/02 00:30, 05/04/02 01:10",
             "05/03/02 22:00=1, 23:00=1, +2, 05/04/02 00:00=1, 01:00=1, +2, =4", "");
+        // Two-digit years are this century's: 30 is 2030, the day after 12/31/29.
+        row("into 2030", 15, "12/31/29|11:30 PM|01/01/30|12:20 AM",
+            "12/31/29 23:50, 01/01/30 00:00, 01/01/30 00:20",
+            "12/31/29 23:30=0, 23:45=1, +1, 01/01/30 00:00=1, 00:15=1, +2, =3", "");
+        row("hourly, into 2030", 60, "12/31/29|10:00 PM|01/01/30|03:30 AM",
+            "12/31/29 22:10, 12/31/29 23:50, 01/01/30 00:10, 01/01/30 03:30",
+            "12/31/29 22:00=1, 23:00=1, +2, 01/01/30 00:00=1, 01:00=0, 02:00=0, 03:00=1, +2, =4", "");
         // Never past the stop date; without a stop time, to the end of it.
         row("stop date before start", 15, "05/03/02|08:00 AM|05/02/02|09:00 AM", "08:00, 09:00",
             "05/03/02 08:00=1, +1, =1", "");
@@ -181,7 +188,7 @@ private Q_SLOTS:
 
         const QStringList in = inputs.split(QLatin1Char('|'));
         const flow::BreakdownResult result =
-            flow::runBreakdown(m_folder->databasePath(), {kBatch, in[0], in[1], in[2], in[3]},
+            flow::runBreakdown(m_folder->database(), {kBatch, in[0], in[1], in[2], in[3]},
                                length == 15 ? BinLength::QuarterHour : BinLength::Hour);
         QVERIFY2(result.ok(), qPrintable(result.failure));
 
@@ -211,16 +218,17 @@ private Q_SLOTS:
                            "'O''NEIL-A' and Time >= # %1 # and Time <= # %2 # and date = # 05/03/02 # ");
         const QString open = QStringLiteral("Select * from Breakdown");
 
-        db::StatementLog::clear();
-        flow::BreakdownResult result = flow::grd15min(m_folder->databasePath(), inputsFor(survey));
+        m_folder->statements().clear();
+        flow::BreakdownResult result =
+            flow::runBreakdown(m_folder->database(), inputsFor(survey), BinLength::QuarterHour);
         QCOMPARE(result.grandTotal, qint64(2));
-        QCOMPARE(db::StatementLog::entries(),
+        QCOMPARE(m_folder->statements().entries(),
                  (QStringList{open, query.arg("08:45", "08:59"), query.arg("09:00", "09:14"),
                               query.arg("09:15", "09:29")}));
-        db::StatementLog::clear();
-        result = flow::grdHour(m_folder->databasePath(), inputsFor(survey));
+        m_folder->statements().clear();
+        result = flow::runBreakdown(m_folder->database(), inputsFor(survey), BinLength::Hour);
         QCOMPARE(result.grandTotal, qint64(2));
-        QCOMPARE(db::StatementLog::entries(),
+        QCOMPARE(m_folder->statements().entries(),
                  (QStringList{open, query.arg("08:00", "08:59"), query.arg("09:00", "09:59")}));
     }
     void refusalsChangeNothing_data()
@@ -243,20 +251,20 @@ private Q_SLOTS:
         QFETCH(QString, startTime);
         QFETCH(QString, message);
         {
-            db::Connection connection(m_folder->databasePath());
+            db::Connection connection(m_folder->database());
             connection.execute(
                 QStringLiteral("insert into Breakdown (cDate, cTime) values ('earlier', 'rows')"));
         }
-        const QString path = message.endsWith(QLatin1String("found"))
-                                 ? m_folder->filePath(QStringLiteral("gone/pelmor.mdb"))
-                                 : m_folder->databasePath();
-        db::StatementLog::clear();
+        db::Database database = m_folder->database();
+        if (message.endsWith(QLatin1String("found")))
+            database.path = m_folder->filePath(QStringLiteral("gone/pelmor.mdb"));
+        m_folder->statements().clear();
         const flow::BreakdownResult result = flow::runBreakdown(
-            path, {batch, startDate, startTime, QStringLiteral("05/03/02"), QStringLiteral("09:00 AM")},
+            database, {batch, startDate, startTime, QStringLiteral("05/03/02"), QStringLiteral("09:00 AM")},
             BinLength::QuarterHour);
         QVERIFY2(result.failure.contains(message), qPrintable(result.failure));
         QCOMPARE(result.rowsWritten, 0);
-        QCOMPARE(db::StatementLog::entries(), QStringList());
+        QCOMPARE(m_folder->statements().entries(), QStringList());
         QCOMPARE(breakdownRows(m_folder->databasePath()), QStringList{QStringLiteral("earlier|rows||")});
     }
     void failureKeepsRowsWritten()
@@ -265,14 +273,15 @@ private Q_SLOTS:
         survey.durationSeconds = 3 * 3600;
         test::storeSurvey(m_folder->databasePath(), survey);
         {
-            db::Connection connection(m_folder->databasePath());
+            db::Connection connection(m_folder->database());
             connection.execute(QStringLiteral("insert into Breakdown (cDate) values ('earlier')"));
             // The sixth row written fails, as a full disk would.
             connection.executeUnlogged(QStringLiteral(
                 "CREATE TRIGGER full BEFORE INSERT ON Breakdown WHEN (SELECT count(*) FROM Breakdown) >= 5 "
                 "BEGIN SELECT RAISE(ABORT, 'disk full'); END"));
         }
-        const flow::BreakdownResult result = flow::grd15min(m_folder->databasePath(), inputsFor(survey));
+        const flow::BreakdownResult result =
+            flow::runBreakdown(m_folder->database(), inputsFor(survey), BinLength::QuarterHour);
         QVERIFY2(result.failure.contains(QLatin1String("disk full")), qPrintable(result.failure));
         QCOMPARE(result.rowsWritten, 5);
         const QStringList rows = breakdownRows(m_folder->databasePath());
@@ -286,7 +295,7 @@ private Q_SLOTS:
         for (int n = 0; n < 60; ++n) {
             test::Survey survey;
             survey.batchNumber = QStringLiteral("S%1-A").arg(n, 3, 10, QLatin1Char('0'));
-            survey.start = QDateTime(QDate(2001, 1, 1).addDays(random.bounded(27 * 365)),
+            survey.start = QDateTime(QDate(2001, 1, 1).addDays(random.bounded(98 * 365)),
                                      QTime(0, 0).addSecs(60 * random.bounded(24 * 60)), Qt::UTC);
             // Durations from minutes to ten days.
             const int scale[] = {60, 24 * 60, 10 * 24 * 60};
@@ -325,7 +334,7 @@ private Q_SLOTS:
                                       qPrintable(survey.start.toString(Qt::ISODate)),
                                       qPrintable(survey.stop.toString(Qt::ISODate)), length);
                 const flow::BreakdownResult result =
-                    flow::runBreakdown(m_folder->databasePath(), inputsFor(survey),
+                    flow::runBreakdown(m_folder->database(), inputsFor(survey),
                                        length == 15 ? BinLength::QuarterHour : BinLength::Hour);
                 QVERIFY2(result.ok(), qPrintable(context + result.failure));
                 const Walked walked = readWalk(breakdownRows(m_folder->databasePath()), length);

@@ -38,7 +38,7 @@ QList<Record> readRecords()
         QDateTime when =
             QDateTime::fromString(QString::fromLatin1(fields[0]), QStringLiteral("dd.MM.yy HH:mm:ss"));
         when.setTimeSpec(Qt::UTC);
-        when = when.addYears(100); // two-digit years read as 19xx
+        when = when.addYears(100); // Qt reads the file's two-digit years as 19xx
         records.append({when, fields[2].toInt(), fields[4].toInt()});
     }
     return records;
@@ -46,7 +46,7 @@ QList<Record> readRecords()
 
 class Report : public import::ImportReport {
 public:
-    void message(const QString& text) override { messages << text; }
+    void message(const QString& text, const QString& reason) override { messages << text + reason; }
     void progress(qint64, qint64) override {}
     QStringList messages;
 };
@@ -92,7 +92,7 @@ void TstRealWorld::importedStatisticsMatchTheFile()
                                       QStringLiteral("Residential")};
     test::TempProgramFolder folder;
     Report report;
-    const import::ImportResult result = import::importSurvey(folder.databasePath(), header, buffer, report);
+    const import::ImportResult result = import::importSurvey(folder.database(), header, buffer, report);
     QCOMPARE(result.outcome, import::ImportResult::Outcome::Imported);
     QCOMPARE(report.messages, QStringList{QStringLiteral("14152 records added")});
 
@@ -163,7 +163,7 @@ void TstRealWorld::importedStatisticsMatchTheFile()
         "Pace_Total=" + QString::number(inPace),
         "85th_Percentile=" + text::formatWhole(averageText.toDouble() * 1.175),
     };
-    db::Connection connection(folder.databasePath());
+    db::Connection connection(folder.database());
     auto row = connection.openRecordset(QStringLiteral("select * from Summary"));
     QCOMPARE(row.recordCount(), 1);
     QStringList stored;

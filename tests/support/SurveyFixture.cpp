@@ -29,7 +29,7 @@ void Survey::addSpeeds(const std::vector<std::pair<int, int>>& counts)
 void storeSurvey(const QString& databasePath, const Survey& survey)
 {
     using Fields = QList<std::pair<QString, QString>>;
-    db::Connection connection(databasePath);
+    db::Connection connection({databasePath, nullptr});
     db::Transaction transaction(connection);
     const auto add = [&](const char* table, const Fields& fields, const QHash<QString, QString>& more) {
         db::Recordset set = connection.openRecordset(QStringLiteral("select * from ") + QLatin1String(table));

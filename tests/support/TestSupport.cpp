@@ -23,9 +23,9 @@ QString TempProgramFolder::filePath(const QString& name) const
 }
 
 ui::Messages::Answer RecordingMessages::ask(const QString& text, const QString& title, Buttons buttons,
-                                            Icon icon)
+                                            Icon icon, const QString& details)
 {
-    m_shown.push_back({text, title, buttons, icon});
+    m_shown.push_back({text, title, buttons, icon, details});
     if (!m_answers.empty()) {
         const Answer answer = m_answers.front();
         m_answers.pop_front();

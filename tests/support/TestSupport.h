@@ -1,5 +1,6 @@
 #pragma once
 
+#include "db/StatementLog.h"
 #include "ui/Messages.h"
 
 #include <QString>
@@ -19,16 +20,21 @@ template <typename... Columns> void row(const char* name, const Columns&... colu
 }
 
 // A program folder of its own for one test, holding a fresh database made
-// from the template (and the template itself).
+// from the template (and the template itself), and a log of the statements
+// issued on connections opened through database().
 class TempProgramFolder {
 public:
     TempProgramFolder();
     QString path() const { return m_dir.path(); }
     QString databasePath() const;
+    // The database with the folder's statement log as its observer.
+    db::Database database() { return {databasePath(), &m_statements}; }
+    db::StatementLog& statements() { return m_statements; }
     QString filePath(const QString& name) const;
 
 private:
     QTemporaryDir m_dir;
+    db::StatementLog m_statements;
 };
 
 // Stands in for the message boxes: records every message and answers each
@@ -41,9 +47,12 @@ public:
         QString title;
         Buttons buttons;
         Icon icon;
+        QString details;
     };
 
-    Answer ask(const QString& text, const QString& title, Buttons buttons, Icon icon) override;
+    using Messages::ask;
+    Answer ask(const QString& text, const QString& title, Buttons buttons, Icon icon,
+               const QString& details) override;
 
     void script(Answer answer) { m_answers.push_back(answer); }
     const std::vector<Shown>& shown() const { return m_shown; }

@@ -14,11 +14,11 @@ ImportProgressReport::ImportProgressReport(ui::Messages& messages, QWidget* pare
 
 ImportProgressReport::~ImportProgressReport() = default;
 
-void ImportProgressReport::message(const QString& text)
+void ImportProgressReport::message(const QString& text, const QString& reason)
 {
     // A message ends the writing: the bar goes before the box comes.
     m_dialog.reset();
-    m_messages.tell(text);
+    m_messages.tellWithDetails(text, reason);
 }
 
 void ImportProgressReport::progress(qint64 written, qint64 expected)

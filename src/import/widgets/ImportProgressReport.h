@@ -23,7 +23,7 @@ public:
     ImportProgressReport(ui::Messages& messages, QWidget* parent);
     ~ImportProgressReport() override;
 
-    void message(const QString& text) override;
+    void message(const QString& text, const QString& reason) override;
     void progress(qint64 written, qint64 expected) override;
 
 private:

@@ -1,0 +1,35 @@
+#include "reports/ReportChoice.h"
+
+namespace pelmor::reports {
+
+ReportChoice reportChoiceFromNumber(int number)
+{
+    if (number < 1 || number > 7)
+        return ReportChoice::None;
+    return static_cast<ReportChoice>(number);
+}
+
+QString documentName(ReportChoice choice)
+{
+    switch (choice) {
+    case ReportChoice::None:
+        break;
+    case ReportChoice::PercentileReport:
+        return QStringLiteral("85th Percentile Report");
+    case ReportChoice::TrafficFlowGraphReport:
+        return QStringLiteral("Traffic Flow Report");
+    case ReportChoice::SurveySummaryReport:
+        return QStringLiteral("Traffic Summary Report");
+    case ReportChoice::QuarterHourFlowReport:
+        return QStringLiteral("15 Minute Traffic Flow");
+    case ReportChoice::HourlyFlowReport:
+        return QStringLiteral("Hour Traffic Flow");
+    case ReportChoice::FilledFieldSheet:
+        return QStringLiteral("Field Setup Sheet");
+    case ReportChoice::BlankFieldSheet:
+        return QStringLiteral("Blank Field Setup Sheet");
+    }
+    return QString();
+}
+
+} // namespace pelmor::reports

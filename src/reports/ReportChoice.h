@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QString>
+#include <QtGlobal>
+
+namespace pelmor::reports {
+
+// The document the report window builds. The numbers are the ones the
+// print controls and the graph buttons set, and the headless tool's
+// document numbers.
+enum class ReportChoice : qint16 {
+    None = 0,
+    PercentileReport = 1,       // statistics with the speed distribution graph
+    TrafficFlowGraphReport = 2, // statistics with the traffic volume graph
+    SurveySummaryReport = 3,
+    QuarterHourFlowReport = 4,
+    HourlyFlowReport = 5,
+    FilledFieldSheet = 6,
+    BlankFieldSheet = 7,
+};
+
+// The document for a number 1 to 7; None for any other.
+ReportChoice reportChoiceFromNumber(int number);
+
+// A short name of the document for file names and window titles
+// ("85th Percentile Report"); empty for None.
+QString documentName(ReportChoice choice);
+
+} // namespace pelmor::reports

@@ -1,0 +1,94 @@
+#include "survey/SurveyRecord.h"
+
+#include "db/Connection.h"
+
+#include <QHash>
+#include <QSqlQuery>
+#include <QSqlRecord>
+
+namespace pelmor::survey {
+namespace {
+
+// The first row of `table` for the batch number, in table order, into the
+// fields of `row`; false when there is none. The machinery's own read: it is
+// not one of the statements the program's procedures issue.
+template <typename Row>
+bool readFirstRow(db::Connection& connection, const char* table, const QString& batchNumber, Row& row)
+{
+    QSqlQuery query = connection.prepareUnlogged(
+        QStringLiteral("SELECT * FROM \"%1\" WHERE \"Batch_Number\" = ? ORDER BY rowid LIMIT 1")
+            .arg(QLatin1String(table)));
+    query.bindValue(0, batchNumber);
+    if (!query.exec())
+        connection.fail(
+            query, QStringLiteral("reading the %1 row of survey %2").arg(QLatin1String(table), batchNumber));
+    if (!query.next())
+        return false;
+    const QSqlRecord record = query.record();
+    QHash<QString, int> columns;
+    for (int i = 0; i < record.count(); ++i)
+        columns.insert(record.fieldName(i).toLower(), i);
+    Row::forEachField(row, [&](const char* name, QString& text) {
+        const int column = columns.value(QLatin1String(name).toString().toLower(), -1);
+        text = column < 0 ? QString() : query.value(column).toString();
+    });
+    return true;
+}
+
+template <typename Row> std::vector<std::pair<QString, QString>> fieldsOf(const Row& row)
+{
+    std::vector<std::pair<QString, QString>> fields;
+    Row::forEachField(row, [&fields](const char* name, const QString& text) {
+        fields.emplace_back(QLatin1String(name), text);
+    });
+    return fields;
+}
+
+} // namespace
+
+std::vector<std::pair<QString, QString>> HeaderRow::storedFields() const
+{
+    return fieldsOf(*this);
+}
+
+std::vector<std::pair<QString, QString>> SummaryRow::storedFields() const
+{
+    return fieldsOf(*this);
+}
+
+SurveyRecord loadSurvey(db::Connection& connection, const QString& batchNumber)
+{
+    SurveyRecord record;
+    record.batchNumber = batchNumber;
+    record.hasHeader = readFirstRow(connection, "Header", batchNumber, record.header);
+    record.hasSummary = readFirstRow(connection, "Summary", batchNumber, record.summary);
+    return record;
+}
+
+SurveyRecord loadSurvey(const db::Database& database, const QString& batchNumber)
+{
+    db::Connection connection(database);
+    return loadSurvey(connection, batchNumber);
+}
+
+QString noSurveyMessage()
+{
+    return QStringLiteral("The Database is empty OR you have to select a SURVEY on the second tab.");
+}
+
+QString bandHeading(const QString& unit)
+{
+    return unit == QLatin1String("KPH") ? QStringLiteral("KPH Over Speed Limit")
+                                        : QStringLiteral("MPH Over Speed Limit");
+}
+
+QStringList bandCaptions(const QString& unit)
+{
+    if (unit == QLatin1String("KPH"))
+        return {QStringLiteral("1-10"),  QStringLiteral("11-20"), QStringLiteral("21-30"),
+                QStringLiteral("31-40"), QStringLiteral("41-50"), QStringLiteral("51+")};
+    return {QStringLiteral("1-5"),   QStringLiteral("6-10"),  QStringLiteral("11-15"),
+            QStringLiteral("16-20"), QStringLiteral("21-25"), QStringLiteral("26+")};
+}
+
+} // namespace pelmor::survey
