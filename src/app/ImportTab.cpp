@@ -7,8 +7,6 @@
 #include "app/AppState.h"
 #include "app/BoundViews.h"
 #include "db/DbError.h"
-#include "db/SqlText.h"
-#include "db/widgets/FieldBinding.h"
 #include "import/LogParser.h"
 #include "import/SurveyImport.h"
 #include "import/widgets/CorrectionPanel.h"
@@ -90,12 +88,7 @@ ImportTab::ImportTab(AppState& state, BoundViews& views, ui::Messages& messages,
     layout->addLayout(titleRow);
     layout->addLayout(body, 1);
 
-    // Start state: only the two ways of getting a download are on show.
-    for (QWidget* w : {static_cast<QWidget*>(m_processing), static_cast<QWidget*>(m_progress),
-                       static_cast<QWidget*>(m_header), static_cast<QWidget*>(m_correction),
-                       static_cast<QWidget*>(m_rawText), static_cast<QWidget*>(m_saveRawData)})
-        w->hide();
-    m_header->modifyButton()->hide();
+    showStep(ImportStep::ChoosingPort);
 
     connect(m_portChoice->okButton(), &QPushButton::clicked, this, &ImportTab::openPortForDownload);
     connect(m_processing->processButton(), &QPushButton::clicked, this, &ImportTab::processImportedData);
@@ -111,12 +104,10 @@ ImportTab::ImportTab(AppState& state, BoundViews& views, ui::Messages& messages,
             &ImportTab::leaveDownloadForLoad);
     connect(m_fileWindow.get(), &acquisition::LoadDataFile::loaded, this, [this] {
         // A file is prepared like a download, but a buffer too short to mark
-        // is passed over: its header shows whatever it holds. A file that
-        // could not be read leaves nothing to show: the header stays empty.
+        // is passed over (the marks found stay): its header shows whatever the
+        // buffer holds, also when a file that could not be read left it empty.
         import::markEnd(m_state.downloadBuffer);
-        showProcessedDownload();
-        if (m_state.downloadBuffer.isEmpty())
-            m_header->clearFields();
+        showProcessedDownload(ImportStep::FileLoaded);
     });
     connect(m_fileWindow.get(), &acquisition::LoadDataFile::mainWindowReleased, this,
             [this] { Q_EMIT mainWindowEnabled(true); });
@@ -124,20 +115,41 @@ ImportTab::ImportTab(AppState& state, BoundViews& views, ui::Messages& messages,
 
 ImportTab::~ImportTab() = default;
 
+void ImportTab::showStep(ImportStep step)
+{
+    m_step = step;
+    const bool choosing = step == ImportStep::ChoosingPort || step == ImportStep::ChoosingPortAgain;
+    const bool downloading = step == ImportStep::Downloading || step == ImportStep::ProcessingFailed;
+    const bool prepared = step == ImportStep::Processed || step == ImportStep::FileLoaded;
+    m_portChoice->setVisible(choosing);
+    m_savedFile->setVisible(step == ImportStep::ChoosingPort || step == ImportStep::FileLoaded);
+    m_processing->setVisible(downloading);
+    m_progress->setVisible(downloading);
+    m_rawText->setVisible(prepared);
+    m_header->setVisible(prepared);
+    m_header->modifyButton()->setVisible(prepared);
+    m_header->setHighlightVisible(prepared);
+    m_saveRawData->setVisible(prepared || step == ImportStep::ProcessingFailed);
+    m_correction->hide();
+}
+
 void ImportTab::setPortStatusOpen()
 {
     m_processing->setStatus(
         QStringLiteral("Communication Port %1 Open For Download").arg(m_serial->portLabel()));
 }
 
+void ImportTab::setPortStatusClosed()
+{
+    m_processing->setStatus(QStringLiteral("Communication Port %1 Closed").arg(m_serial->portLabel()));
+}
+
 void ImportTab::openPortForDownload()
 {
     m_serial->close();
     m_state.downloadBuffer.clear();
-    m_header->hide();
-    m_progress->hide();
-    m_rawText->hide();
-    m_savedFile->hide();
+    // The port choice stays up until the port is open.
+    showStep(ImportStep::ChoosingPortAgain);
 
     const auto choice = m_portChoice->choice();
     if (!choice || !m_serial->open(*choice)) {
@@ -145,9 +157,7 @@ void ImportTab::openPortForDownload()
         return;
     }
     setPortStatusOpen();
-    m_processing->show();
-    m_progress->show();
-    m_portChoice->hide();
+    showStep(ImportStep::Downloading);
 }
 
 void ImportTab::blockReceived()
@@ -170,57 +180,49 @@ void ImportTab::portLost(const QString& reason)
 
 void ImportTab::processImportedData()
 {
-    const ui::BusyCursor busy;
-    m_progress->setCounterText(QStringLiteral("0"));
-    m_progress->hide();
-    m_saveRawData->show();
-    m_serial->close();
-    if (!import::markEnd(m_state.downloadBuffer)) {
-        m_messages.tell(
-            QStringLiteral("The downloaded file is corrupt or there is insufficient data to process"));
-        return;
+    bool marked = false;
+    {
+        const ui::BusyCursor busy;
+        m_progress->setCounterText(QStringLiteral("0"));
+        m_serial->close();
+        setPortStatusClosed();
+        marked = import::markEnd(m_state.downloadBuffer);
+        if (marked)
+            showProcessedDownload(ImportStep::Processed);
     }
-    showProcessedDownload();
-    m_processing->hide();
+    if (marked)
+        return;
+    // Nothing, or too little, came in: the user gets the reason, then the
+    // way back to the port choice ("R E S E T") and the raw data to save.
+    m_messages.tell(
+        QStringLiteral("The downloaded file is corrupt or there is insufficient data to process"));
+    showStep(ImportStep::ProcessingFailed);
 }
 
-void ImportTab::showProcessedDownload()
+void ImportTab::showProcessedDownload(ImportStep step)
 {
     m_rawText->setText(m_state.downloadBuffer);
-    m_rawText->show();
-    m_saveRawData->show();
-    m_header->show();
-    m_header->modifyButton()->show();
-    m_header->setHighlightVisible(true);
     m_header->fill(import::readHeaderFields(m_state.downloadBuffer));
+    showStep(step);
 }
 
 void ImportTab::reset()
 {
-    returnToPortChoice(true);
+    returnToPortChoice(ImportStep::ChoosingPort);
 }
 
 void ImportTab::downloadAnother()
 {
-    returnToPortChoice(false);
+    // The saved-file panel stays as it was: up after a loaded file, gone
+    // after a download from the sign.
+    returnToPortChoice(m_step == ImportStep::FileLoaded ? ImportStep::ChoosingPort
+                                                        : ImportStep::ChoosingPortAgain);
 }
 
-void ImportTab::returnToPortChoice(bool showSavedFilePanel)
+void ImportTab::returnToPortChoice(ImportStep step)
 {
-    m_processing->hide();
-    m_portChoice->show();
     m_progress->setCounterText(QStringLiteral("0"));
-    m_progress->hide();
-    m_header->hide();
-    m_rawText->hide();
-    m_saveRawData->hide();
-    if (showSavedFilePanel)
-        m_savedFile->show();
-    m_header->modifyButton()->hide();
-    m_header->setHighlightVisible(false);
-    // The correction panel corrects the header just emptied.
-    m_correction->hide();
-
+    showStep(step);
     if (m_serial->reopen()) {
         setPortStatusOpen();
     } else {
@@ -256,8 +258,6 @@ void ImportTab::importSurvey()
 
 void ImportTab::leaveDownloadForLoad()
 {
-    m_portChoice->hide();
-    m_progress->hide();
     m_serial->close();
 }
 

@@ -29,14 +29,38 @@ namespace pelmor::app {
 struct AppState;
 class BoundViews;
 
+// The steps of getting a survey into the database, each with the panels the
+// import tab shows for it.
+enum class ImportStep {
+    // The port choice and the saved-file panel: at start and after "R E S E T".
+    ChoosingPort,
+    // The port choice alone: after a port that could not be opened, and after
+    // "<< Download Another File" once a download came from the sign.
+    ChoosingPortAgain,
+    // The port is open: the instructions with the status line and the block
+    // counter with "R E S E T".
+    Downloading,
+    // The download could not be processed (nothing, or too little, came in):
+    // the instructions and the counter with "R E S E T" again.
+    ProcessingFailed,
+    // A download from the sign, processed: its raw text, the survey header
+    // and "Save this raw data file as...".
+    Processed,
+    // A saved download, loaded: the same, with the saved-file panel still up.
+    FileLoaded,
+};
+
 // The tab "Import Remote Sign Data": the download from the sign or from a
 // saved file, the survey header, and the panels that lead the user from one
-// step to the next.
+// step to the next. Which panels show is a function of the step alone
+// (showStep); the correction panel comes and goes within a step.
 class ImportTab : public QWidget {
     Q_OBJECT
 public:
     ImportTab(AppState& state, BoundViews& views, ui::Messages& messages, QWidget* parent = nullptr);
     ~ImportTab() override;
+
+    ImportStep step() const { return m_step; }
 
     // Port choice "OK": empties the buffer and opens the chosen port.
     void openPortForDownload();
@@ -65,12 +89,15 @@ Q_SIGNALS:
     void mainWindowEnabled(bool enabled);
 
 private:
-    void returnToPortChoice(bool showSavedFilePanel);
-    void showProcessedDownload();
+    // Shows exactly the panels of `step` and hides the others.
+    void showStep(ImportStep step);
+    void returnToPortChoice(ImportStep step);
+    void showProcessedDownload(ImportStep step);
     void blockReceived();
     void portLost(const QString& reason);
     void leaveDownloadForLoad();
     void setPortStatusOpen();
+    void setPortStatusClosed();
 
     AppState& m_state;
     BoundViews& m_views;
@@ -85,6 +112,7 @@ private:
     pelmor::import::HeaderPanel* m_header;
     pelmor::import::CorrectionPanel* m_correction;
     QPushButton* m_saveRawData;
+    ImportStep m_step = ImportStep::ChoosingPort;
 };
 
 } // namespace pelmor::app

@@ -1,7 +1,5 @@
 #include "import/LogParser.h"
 
-#include <array>
-
 namespace pelmor::import {
 namespace {
 
@@ -53,22 +51,18 @@ bool markEnd(QByteArray& buffer)
     const QByteArrayView tail = QByteArrayView(buffer).last(std::min(kWalkLength, buffer.size()));
     int count = tail.contains('*') ? 2 : 0;
 
-    // Find the characters first and write the marks only once the walk has
-    // succeeded, so a failed walk leaves the buffer as it was.
-    std::array<qsizetype, kMarks> marks{};
-    int found = 0;
+    // Each mark is written as it is found, so a walk that runs out keeps
+    // the marks it made before.
     qsizetype position = buffer.size(); // 1-based, like the walk it performs
     for (qsizetype step = 0; step < kWalkLength && count < kMarks; ++step) {
         --position;
         if (position < 1)
             return false;
         if (isDirection(buffer[position - 1])) {
-            marks[found++] = position - 1;
+            buffer[position - 1] = '*';
             ++count;
         }
     }
-    for (int i = 0; i < found; ++i)
-        buffer[marks[i]] = '*';
     return true;
 }
 

@@ -38,8 +38,8 @@ HeaderFields readHeaderFields(QByteArrayView buffer);
 // Marks where the vehicle data ends: writes "*" over the four direction
 // characters ("+", "-", "?") nearest the end, or over two when a "*" is
 // already among the last 200 characters (a buffer processed before). The
-// walk looks at up to 200 characters before the last one. Returns false,
-// leaving the buffer unchanged, when the buffer is too short for the walk.
+// walk looks at up to 200 characters before the last one. Returns false when
+// the buffer is too short for the walk; the marks written before stay.
 bool markEnd(QByteArray& buffer);
 
 // One vehicle as the log gives it: the texts between the commas.

@@ -3,6 +3,7 @@
 #include "acquisition/widgets/LoadDataFile.h"
 #include "app/ImportTab.h"
 #include "import/LogParser.h"
+#include "import/widgets/HeaderPanel.h"
 #include "import/widgets/RawTextView.h"
 #include "loggen/LogWriter.h"
 #include "loggen/SurveyProfile.h"
@@ -71,8 +72,7 @@ private Q_SLOTS:
         QVERIFY(m_app->messages.shown().empty());
         QCOMPARE(m_ports, QList<int>{1});
         QCOMPARE(ui().text("PortStatus"), QStringLiteral("Communication Port #1 Open For Download"));
-        QVERIFY(ui().visible("ProcessingFrame") && ui().visible("ProgressFrame"));
-        QVERIFY(!ui().visible("PortChoiceFrame") && !ui().visible("SavedFileFrame"));
+        QCOMPARE(window.importTab()->step(), app::ImportStep::Downloading);
 
         // The sign sends in bursts; each read appends what has arrived, whole.
         const QByteArray log = surveyLog(30000);
@@ -96,10 +96,7 @@ private Q_SLOTS:
         ui().click("ProcessImportedData");
         QVERIFY(!window.importTab()->serial().isOpen());
         QCOMPARE(ui().text("BlockCount"), QStringLiteral("0"));
-        for (const char* name : {"ProgressFrame", "ProcessingFrame", "PortChoiceFrame"})
-            QVERIFY2(!ui().visible(name), name);
-        for (const char* name : {"RawText", "HeaderFrame", "ModifyHeader", "SaveRawData"})
-            QVERIFY2(ui().visible(name), name);
+        QCOMPARE(window.importTab()->step(), app::ImportStep::Processed);
         QByteArray marked = log;
         QVERIFY(import::markEnd(marked));
         QCOMPARE(buffer, marked);
@@ -124,11 +121,7 @@ private Q_SLOTS:
         QVERIFY(send("stale"));
 
         ui().click("DownloadAnother");
-        QVERIFY(ui().visible("PortChoiceFrame"));
-        QVERIFY(!ui().visible("SavedFileFrame")); // only the reset brings it back
-        for (const char* name :
-             {"ProcessingFrame", "ProgressFrame", "HeaderFrame", "RawText", "SaveRawData", "ModifyHeader"})
-            QVERIFY2(!ui().visible(name), name);
+        QCOMPARE(window.importTab()->step(), app::ImportStep::ChoosingPortAgain);
         QCOMPARE(ui().text("BlockCount"), QStringLiteral("0"));
         QCOMPARE(headerFields(), QStringList(kHeaderFields.size(), QString()));
         QVERIFY(window.importTab()->serial().isOpen());
@@ -139,7 +132,7 @@ private Q_SLOTS:
         QTRY_COMPARE(m_app->state.downloadBuffer, processed + "more");
 
         ui().click("Reset");
-        QVERIFY(ui().visible("SavedFileFrame") && ui().visible("PortChoiceFrame"));
+        QCOMPARE(window.importTab()->step(), app::ImportStep::ChoosingPort);
         QCOMPARE(m_ports, (QList<int>{1, 1, 1}));
         QVERIFY(m_app->messages.shown().empty());
 
@@ -148,19 +141,18 @@ private Q_SLOTS:
         ui().click("Reset");
         QCOMPARE(m_app->messages.shown().size(), size_t(1));
         QVERIFY(m_app->messages.last().contains(QStringLiteral("could not be opened")));
-        QVERIFY(ui().visible("PortChoiceFrame"));
+        QCOMPARE(window.importTab()->step(), app::ImportStep::ChoosingPort);
     }
     void unavailablePort()
     {
-        m_app->start();
+        app::MainWindow& window = m_app->start();
         m_app->state.downloadBuffer = "an earlier download";
         ui().child<QRadioButton>("CommPort2")->setChecked(true);
         ui().click("PortOK");
         QCOMPARE(m_app->messages.texts(),
                  QStringList{QStringLiteral("Port locked or unavailable, select another port")});
         QVERIFY(m_app->state.downloadBuffer.isEmpty());
-        QVERIFY(ui().visible("PortChoiceFrame"));
-        QVERIFY(!ui().visible("SavedFileFrame") && !ui().visible("ProcessingFrame"));
+        QCOMPARE(window.importTab()->step(), app::ImportStep::ChoosingPortAgain);
 
         // "Other serial port" without a device is no choice at all.
         ui().child<QRadioButton>("CommPortOther")->setChecked(true);
@@ -189,10 +181,16 @@ private Q_SLOTS:
         QCOMPARE(m_app->messages.texts(),
                  QStringList{QStringLiteral(
                      "The downloaded file is corrupt or there is insufficient data to process")});
-        QCOMPARE(m_app->state.downloadBuffer, QByteArray("12,+,3,"));
-        QVERIFY(!ui().visible("HeaderFrame") && !ui().visible("RawText"));
-        QVERIFY(ui().visible("ProcessingFrame")); // the panels stay as they were when the walk failed
+        // The mark the walk made before it ran out stays.
+        QCOMPARE(m_app->state.downloadBuffer, QByteArray("12,*,3,"));
+        // The way back to the port choice is open and the status line true.
+        QCOMPARE(window.importTab()->step(), app::ImportStep::ProcessingFailed);
         QVERIFY(!window.importTab()->serial().isOpen());
+        QCOMPARE(ui().text("PortStatus"), QStringLiteral("Communication Port #1 Closed"));
+        QVERIFY(ui().child("Reset")->isEnabled());
+        ui().click("Reset");
+        QCOMPARE(window.importTab()->step(), app::ImportStep::ChoosingPort);
+        QCOMPARE(ui().text("PortStatus"), QStringLiteral("Communication Port #1 Open For Download"));
     }
     void unpluggedSignKeepsTheData()
     {
@@ -220,9 +218,7 @@ private Q_SLOTS:
         files.fileNameBox()->setText(QStringLiteral("elm street.rsx"));
         files.act();
         QVERIFY(window.isEnabled() && !files.isVisible());
-        QVERIFY(!ui().visible("PortChoiceFrame"));
-        for (const char* name : {"SavedFileFrame", "HeaderFrame", "RawText", "SaveRawData"})
-            QVERIFY2(ui().visible(name), name);
+        QCOMPARE(window.importTab()->step(), app::ImportStep::FileLoaded);
         QCOMPARE(ui().text("BlockCount"), QStringLiteral("1")); // loading leaves the counter alone
         QFile sample(m_app->folder.filePath(QStringLiteral("elm street.rsx")));
         QVERIFY(sample.open(QIODevice::ReadOnly));
@@ -254,19 +250,117 @@ private Q_SLOTS:
         QCOMPARE(m_ports, QList<int>{1});
         QVERIFY(m_app->messages.shown().empty());
     }
-    void unreadableFileGivesEmptyHeader()
+    void loadedFileFillsOnlyTheSignsFields_data()
     {
+        QTest::addColumn<QByteArray>("content"); // empty: no such file
+        QTest::addColumn<QByteArray>("buffer");  // after the load
+        QTest::addColumn<QStringList>("fields");
+        const QStringList empty{"-A", "", "//20", ":", "", "", ""};
+        test::row("unreadable file", QByteArray(), QByteArray(), empty);
+        test::row("empty file", QByteArray(""), QByteArray(), empty);
+        // A walk that runs out keeps the marks it made.
+        test::row("too short to mark", QByteArray("1,+,3,"), QByteArray("1,*,3,"), empty);
+    }
+    void loadedFileFillsOnlyTheSignsFields()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(QByteArray, buffer);
+        QFETCH(QStringList, fields);
+        if (!content.isNull()) {
+            QFile file(m_app->folder.filePath(QStringLiteral("short.rsx")));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(content);
+        }
         app::MainWindow& window = m_app->start();
         m_app->state.downloadBuffer = "an earlier download";
+        // What the user chose and typed stays.
+        QTest::keyClicks(ui().child<QLineEdit>("Input_Location"), QStringLiteral("Elm Street"));
+        ui().child<QComboBox>("Input_Direction")->setCurrentText(QStringLiteral("West"));
+        ui().child<QComboBox>("Input_Zone")->setCurrentText(QStringLiteral("Church"));
         acquisition::LoadDataFile& files = window.importTab()->fileWindow();
         ui().click("LoadRadarLogFile");
-        files.fileNameBox()->setText(QStringLiteral("vanished.rsx"));
+        files.fileNameBox()->setText(QStringLiteral("short.rsx"));
         files.act();
         QVERIFY(m_app->messages.shown().empty());
-        QVERIFY(m_app->state.downloadBuffer.isEmpty());
-        QVERIFY(ui().visible("HeaderFrame"));
-        QCOMPARE(headerFields(), QStringList(kHeaderFields.size(), QString()));
+        QCOMPARE(m_app->state.downloadBuffer, buffer);
+        QCOMPARE(window.importTab()->step(), app::ImportStep::FileLoaded);
+        QCOMPARE(headerFields(), fields);
+        QCOMPARE(
+            (QStringList{ui().text("Input_Location"), ui().text("Input_Direction"), ui().text("Input_Zone")}),
+            (QStringList{"Elm Street", "West", "Church"}));
         QVERIFY(window.isEnabled());
+    }
+    void stepsShowTheirPanels_data()
+    {
+        QTest::addColumn<QString>("actions"); // what the user does, in order
+        QTest::addColumn<int>("step");
+        QTest::addColumn<QStringList>("shown"); // of the panels below; all others are hidden
+        using app::ImportStep;
+        test::row("at start", "", int(ImportStep::ChoosingPort),
+                  QStringList{"PortChoiceFrame", "SavedFileFrame"});
+        test::row("port refused", "port 2, OK", int(ImportStep::ChoosingPortAgain),
+                  QStringList{"PortChoiceFrame"});
+        test::row("downloading", "OK", int(ImportStep::Downloading),
+                  QStringList{"ProcessingFrame", "ProgressFrame"});
+        test::row("too little to process", "OK, short, process", int(ImportStep::ProcessingFailed),
+                  QStringList{"ProcessingFrame", "ProgressFrame", "SaveRawData"});
+        test::row("processed", "OK, log, process", int(ImportStep::Processed),
+                  QStringList{"RawText", "HeaderFrame", "ModifyHeader", "SaveRawData"});
+        test::row("file loaded", "load", int(ImportStep::FileLoaded),
+                  QStringList{"SavedFileFrame", "RawText", "HeaderFrame", "ModifyHeader", "SaveRawData"});
+        test::row("another after a download", "OK, log, process, another", int(ImportStep::ChoosingPortAgain),
+                  QStringList{"PortChoiceFrame"});
+        test::row("another after a file", "load, another", int(ImportStep::ChoosingPort),
+                  QStringList{"PortChoiceFrame", "SavedFileFrame"});
+        test::row("reset after a failed processing", "OK, short, process, reset",
+                  int(ImportStep::ChoosingPort), QStringList{"PortChoiceFrame", "SavedFileFrame"});
+        test::row("correcting, then another", "load, modify, another", int(ImportStep::ChoosingPort),
+                  QStringList{"PortChoiceFrame", "SavedFileFrame"});
+    }
+    void stepsShowTheirPanels()
+    {
+        QFETCH(QString, actions);
+        QFETCH(int, step);
+        QFETCH(QStringList, shown);
+        QVERIFY(QFile::copy(QStringLiteral(PELMOR_SAMPLES "/elm-street-2days.rsx"),
+                            m_app->folder.filePath(QStringLiteral("elm.rsx"))));
+        app::MainWindow& window = m_app->start();
+        for (const QString& action : actions.split(QStringLiteral(", "), Qt::SkipEmptyParts)) {
+            if (action == QLatin1String("port 2")) {
+                ui().child<QRadioButton>("CommPort2")->setChecked(true);
+            } else if (action == QLatin1String("OK")) {
+                ui().click("PortOK");
+            } else if (action == QLatin1String("short") || action == QLatin1String("log")) {
+                const QByteArray bytes =
+                    action == QLatin1String("log") ? surveyLog(40) : QByteArray("1,+,3,");
+                QVERIFY(send(bytes));
+                QTRY_COMPARE(m_app->state.downloadBuffer.size(), bytes.size());
+            } else if (action == QLatin1String("process")) {
+                ui().click("ProcessImportedData");
+            } else if (action == QLatin1String("load")) {
+                ui().click("LoadRadarLogFile");
+                window.importTab()->fileWindow().fileNameBox()->setText(QStringLiteral("elm.rsx"));
+                window.importTab()->fileWindow().act();
+            } else if (action == QLatin1String("another")) {
+                ui().click("DownloadAnother");
+            } else if (action == QLatin1String("reset")) {
+                ui().click("Reset");
+            } else if (action == QLatin1String("modify")) {
+                ui().click("ModifyHeader");
+                QVERIFY(ui().visible("CorrectionFrame"));
+            }
+        }
+        QCOMPARE(int(window.importTab()->step()), step);
+        QStringList visible;
+        for (const char* panel :
+             {"PortChoiceFrame", "SavedFileFrame", "ProcessingFrame", "ProgressFrame", "RawText",
+              "HeaderFrame", "ModifyHeader", "CorrectionFrame", "SaveRawData"}) {
+            if (ui().visible(QLatin1String(panel)))
+                visible << QLatin1String(panel);
+        }
+        QCOMPARE(visible, shown);
+        // The header panel draws the eye whenever it is up.
+        QCOMPARE(window.importTab()->headerPanel().isHighlightVisible(), shown.contains("HeaderFrame"));
     }
     void importThroughTheWindow()
     {
