@@ -35,14 +35,14 @@ bool readSavedDownload(const QString& path, QByteArray& buffer)
     return true;
 }
 
-bool writeSavedDownload(const QString& path, const QByteArray& buffer)
+bool writeSavedDownload(const QString& path, const QByteArray& buffer, QString* reason)
 {
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    file.write(buffer);
-    file.write("\r\n", 2);
-    return file.commit();
+    const bool written = file.open(QIODevice::WriteOnly) && file.write(buffer) == buffer.size() &&
+                         file.write("\r\n", 2) == 2 && file.commit();
+    if (!written && reason)
+        *reason = file.errorString();
+    return written;
 }
 
 } // namespace pelmor::acquisition

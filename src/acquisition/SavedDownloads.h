@@ -23,7 +23,8 @@ QString savedFileName(const QString& typedName);
 bool readSavedDownload(const QString& path, QByteArray& buffer);
 
 // Writes the buffer and a CR LF to `path`. The file appears complete or not
-// at all.
-bool writeSavedDownload(const QString& path, const QByteArray& buffer);
+// at all: a file of that name stays as it was when the writing fails, and
+// `reason` (when given) then says why.
+bool writeSavedDownload(const QString& path, const QByteArray& buffer, QString* reason = nullptr);
 
 } // namespace pelmor::acquisition

@@ -161,6 +161,47 @@ private Q_SLOTS:
         QCOMPARE(released.count(), 1);
         QVERIFY(m_window->isVisible());
     }
+    void failuresAreToldAndLoseNothing_data()
+    {
+        QTest::addColumn<bool>("replacing"); // a file of that name exists already
+        test::row("new file", false);
+        test::row("replacing a file", true);
+    }
+    void failuresAreToldAndLoseNothing()
+    {
+        QFETCH(bool, replacing);
+        if (replacing)
+            writeFile(QStringLiteral("survey.rsx"), "weeks of data");
+        const QStringList before = QDir(m_folder->path()).entryList(QDir::Files | QDir::Hidden);
+        QSignalSpy released(m_window.get(), &LoadDataFile::mainWindowReleased);
+        {
+            const test::ReadOnlyFolder readOnly(m_folder->path());
+            if (!readOnly.isReadOnly())
+                QSKIP("this machine cannot make a folder read-only");
+            m_window->openForSave();
+            m_window->fileNameBox()->setText(QStringLiteral("survey"));
+            m_window->act();
+            // The file named, the reason, and the window still open for another try.
+            const QString told = m_messages->last();
+            QVERIFY2(told.contains(QDir::toNativeSeparators(path(QStringLiteral("survey.rsx")))),
+                     qPrintable(told));
+            QVERIFY(m_window->isVisible());
+            QCOMPARE(released.count(), 0);
+
+            if (replacing) {
+                m_window->openForLoad();
+                clickFile(QStringLiteral("survey.rsx"));
+                m_messages->script(Answer::Ok);
+                m_window->deleteFile();
+                QVERIFY2(m_messages->last().startsWith(QLatin1String("The file ")),
+                         qPrintable(m_messages->last()));
+            }
+        }
+        // Nothing half-written, nothing lost.
+        QCOMPARE(QDir(m_folder->path()).entryList(QDir::Files | QDir::Hidden), before);
+        if (replacing)
+            QCOMPARE(readFile(QStringLiteral("survey.rsx")), QByteArray("weeks of data"));
+    }
     void everyWayOutReleasesTheMainWindow()
     {
         QSignalSpy released(m_window.get(), &LoadDataFile::mainWindowReleased);

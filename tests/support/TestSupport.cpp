@@ -4,6 +4,8 @@
 #include "db/Schema.h"
 
 #include <QDir>
+#include <QFile>
+#include <QProcess>
 
 namespace pelmor::test {
 
@@ -20,6 +22,35 @@ QString TempProgramFolder::databasePath() const
 QString TempProgramFolder::filePath(const QString& name) const
 {
     return QDir(m_dir.path()).filePath(name);
+}
+
+ReadOnlyFolder::ReadOnlyFolder(const QString& path)
+    : m_path(path)
+{
+    QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::ExeOwner | QFileDevice::ReadGroup |
+                                    QFileDevice::ExeGroup | QFileDevice::ReadOther | QFileDevice::ExeOther);
+    if (!refusesNewFiles())
+        m_immutable = QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("+i"), path}) == 0;
+    m_readOnly = refusesNewFiles();
+}
+
+ReadOnlyFolder::~ReadOnlyFolder()
+{
+    if (m_immutable)
+        QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("-i"), m_path});
+    QFile::setPermissions(m_path, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner |
+                                      QFileDevice::ReadGroup | QFileDevice::ExeGroup |
+                                      QFileDevice::ReadOther | QFileDevice::ExeOther);
+}
+
+bool ReadOnlyFolder::refusesNewFiles() const
+{
+    QFile probe(QDir(m_path).filePath(QStringLiteral(".write-probe")));
+    if (!probe.open(QIODevice::WriteOnly))
+        return true;
+    probe.close();
+    probe.remove();
+    return false;
 }
 
 ui::Messages::Answer RecordingMessages::ask(const QString& text, const QString& title, Buttons buttons,

@@ -37,6 +37,25 @@ private:
     db::StatementLog m_statements;
 };
 
+// Makes a folder refuse new files, renames and deletions for as long as it
+// lives: by its permissions, or, for a test run as root (whom permissions do
+// not stop), by the file system's immutable flag. isReadOnly() tells whether
+// either worked; a test that needs it skips otherwise.
+class ReadOnlyFolder {
+public:
+    explicit ReadOnlyFolder(const QString& path);
+    ~ReadOnlyFolder();
+    ReadOnlyFolder(const ReadOnlyFolder&) = delete;
+    ReadOnlyFolder& operator=(const ReadOnlyFolder&) = delete;
+    bool isReadOnly() const { return m_readOnly; }
+
+private:
+    bool refusesNewFiles() const;
+    QString m_path;
+    bool m_immutable = false;
+    bool m_readOnly = false;
+};
+
 // Stands in for the message boxes: records every message and answers each
 // question with the next scripted answer (OK, Yes or No as the buttons
 // allow when none is scripted: the first button).

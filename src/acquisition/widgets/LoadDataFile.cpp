@@ -173,10 +173,21 @@ void LoadDataFile::save()
         if (answer != ui::Messages::Answer::Yes)
             return;
     }
+    QString reason;
+    bool written = false;
     {
         const ui::BusyCursor busy;
         // The new file replaces the old one only once it is complete.
-        writeSavedDownload(path, m_buffer);
+        written = writeSavedDownload(path, m_buffer, &reason);
+    }
+    if (!written) {
+        // A saved download may be the only copy of weeks of a sign's data:
+        // the window stays open so it can be saved elsewhere.
+        m_messages.tell(tr("The download could not be saved as %1: %2\n\nNothing was written under that "
+                           "name. Free some disk space, or save the download under another name.")
+                            .arg(QDir::toNativeSeparators(path), reason),
+                        tr("File Error"), ui::Messages::Icon::Warning);
+        return;
     }
     Q_EMIT mainWindowReleased();
     hide();
@@ -190,7 +201,11 @@ void LoadDataFile::deleteFile()
                        tr("delete file"), ui::Messages::Buttons::OkCancel, ui::Messages::Icon::Question);
     if (answer != ui::Messages::Answer::Ok)
         return;
-    QFile::remove(filePath(name));
+    QFile file(filePath(name));
+    if (!file.remove())
+        m_messages.tell(tr("The file %1 could not be deleted: %2")
+                            .arg(QDir::toNativeSeparators(file.fileName()), file.errorString()),
+                        tr("delete file"), ui::Messages::Icon::Warning);
     m_files->clear();
     m_files->addItems(listSavedDownloads(m_folder));
     m_fileName->clear();
