@@ -1,12 +1,102 @@
 #include "ui/Style.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
+#include <QEvent>
 #include <QGroupBox>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStyle>
+#include <QStyleOptionComboBox>
+#include <QStyledItemDelegate>
+#include <QToolTip>
+
+// The pictures of the look are compiled into a static library, so they are
+// registered by hand; this must stand outside any namespace.
+static void initStyleResources()
+{
+    Q_INIT_RESOURCE(ui);
+}
 
 namespace pelmor::ui {
+namespace {
+
+// Shows the whole text of the widget it watches as a tooltip while the
+// widget cuts it off. It belongs to the widget it watches.
+class FullTextTip : public QObject {
+public:
+    FullTextTip(QWidget* widget, QObject* watched)
+        : QObject(widget)
+        , m_widget(widget)
+    {
+        watched->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() != QEvent::ToolTip)
+            return false;
+        const auto* help = static_cast<QHelpEvent*>(event);
+        QPoint position = help->pos();
+        if (auto* view = qobject_cast<QAbstractItemView*>(m_widget))
+            position = view->viewport()->mapTo(view, position);
+        const ShownText shown = shownText(m_widget, position);
+        if (!shown.cut)
+            return false; // the widget's own tooltip
+        QToolTip::showText(help->globalPos(), shown.text, m_widget);
+        return true;
+    }
+
+private:
+    QWidget* m_widget;
+};
+
+} // namespace
+
+void showFullTextWhenCut(QWidget* widget)
+{
+    auto* view = qobject_cast<QAbstractItemView*>(widget);
+    new FullTextTip(widget, view ? static_cast<QObject*>(view->viewport()) : widget); // owned by `widget`
+}
+
+ShownText shownText(QWidget* widget, const QPoint& position)
+{
+    ShownText shown;
+    int room = 0;
+    QFontMetrics metrics = widget->fontMetrics();
+    if (auto* label = qobject_cast<QLabel*>(widget)) {
+        shown.text = label->text();
+        room = label->contentsRect().width() - 2 * label->margin();
+    } else if (auto* box = qobject_cast<QLineEdit*>(widget)) {
+        shown.text = box->text();
+        const QMargins margins = box->textMargins();
+        // The frame and the box's own inner margin take a few pixels each side.
+        room = box->contentsRect().width() - margins.left() - margins.right() - 8;
+    } else if (auto* list = qobject_cast<QComboBox*>(widget)) {
+        shown.text = list->currentText();
+        QStyleOptionComboBox option;
+        option.initFrom(list);
+        option.editable = list->isEditable();
+        room = list->style()
+                   ->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, list)
+                   .width() -
+               4;
+    } else if (auto* view = qobject_cast<QAbstractItemView*>(widget)) {
+        const QPoint inViewport = view->viewport()->mapFrom(view, position);
+        const QModelIndex index = view->indexAt(inViewport);
+        if (!index.isValid())
+            return shown;
+        shown.text = index.data(Qt::DisplayRole).toString();
+        metrics = QFontMetrics(view->font());
+        const QRect cell = view->visualRect(index);
+        room = std::min(cell.right(), view->viewport()->width()) - std::max(cell.left(), 0) - 8;
+    }
+    shown.cut = !shown.text.isEmpty() && metrics.horizontalAdvance(shown.text) > room;
+    return shown;
+}
 
 QLabel* makeCaption(const QString& text, QWidget* parent, const QString& objectName)
 {
@@ -24,6 +114,7 @@ QLabel* makeValueLabel(const QString& objectName, QWidget* parent)
     label->setTextFormat(Qt::PlainText);
     label->setTextInteractionFlags(Qt::TextSelectableByMouse);
     label->setMinimumWidth(60);
+    showFullTextWhenCut(label);
     return label;
 }
 
@@ -63,6 +154,7 @@ QLineEdit* makeTextBox(const QString& objectName, QWidget* parent)
 {
     auto* box = new QLineEdit(parent);
     box->setObjectName(objectName);
+    showFullTextWhenCut(box);
     return box;
 }
 
@@ -72,16 +164,23 @@ QComboBox* makeList(const QString& objectName, const QStringList& items, bool ed
     list->setObjectName(objectName);
     list->setEditable(editable);
     list->addItems(items);
+    showFullTextWhenCut(list);
     return list;
 }
 
 void markUserField(QWidget* field)
 {
     field->setProperty("userField", true);
+    // Items drawn as list items take the look's colours, the highlight of
+    // the item under the pointer included; the default drawing as menu
+    // entries leaves it out.
+    if (auto* list = qobject_cast<QComboBox*>(field))
+        list->setItemDelegate(new QStyledItemDelegate(list)); // owned by the list
 }
 
 QString styleSheet()
 {
+    initStyleResources();
     return QStringLiteral(R"(
 QWidget { font-family: "Liberation Sans", Arial, sans-serif; font-size: 9pt; }
 QTabWidget::pane { border: 1px solid #8a9bb0; background: #eef2f7; border-radius: 3px; }
@@ -89,13 +188,29 @@ QTabBar::tab { padding: 6px 16px; font-weight: bold; }
 QGroupBox { font-weight: bold; border: 1px solid #9aa8b8; border-radius: 4px; margin-top: 10px;
             padding: 8px 6px 6px 6px; background: #f7f9fc; }
 QGroupBox::title { subcontrol-origin: margin; left: 8px; padding: 0 4px; color: #1f3a5f; }
-QLabel[role="value"] { background: white; border: 1px solid #a8b4c2; border-radius: 2px;
-                       padding: 2px 4px; min-height: 16px; font-weight: normal; }
+QLabel[role="value"] { background: transparent; border: 1px solid #c6cfd9; border-radius: 2px;
+                       padding: 2px 4px; min-height: 16px; font-weight: normal; color: #17212c; }
+QLineEdit { background: white; border: 1px solid #7d8ea3; border-radius: 2px; padding: 2px 4px;
+            min-height: 16px; }
+QLineEdit:focus { border: 1px solid #2f6db5; }
+QLineEdit:read-only { background: transparent; border: 1px solid #c6cfd9; color: #17212c; }
 QLabel[role="caption"] { font-weight: normal; color: #26364a; }
 QLabel[role="heading"] { font-size: 13pt; font-weight: bold; color: #1f3a5f; }
 QLabel[role="note"] { font-weight: normal; color: #26364a; }
 QLabel[role="warning"] { font-weight: bold; color: #b00020; }
-QLineEdit[userField="true"], QComboBox[userField="true"] { background: rgb(255, 224, 192); }
+QLineEdit[userField="true"] { background: rgb(255, 224, 192); border: 1px solid #b98a5a; }
+QComboBox[userField="true"] { background: rgb(255, 224, 192); border: 1px solid #b98a5a; border-radius: 2px;
+                              padding: 2px 6px; color: black; }
+QComboBox[userField="true"]::drop-down { subcontrol-origin: padding; subcontrol-position: center right;
+                                        width: 18px; border: none; border-left: 1px solid #d8b48e;
+                                        background: transparent; }
+QComboBox[userField="true"]::down-arrow { image: url(:/pelmor/ui/down-arrow.png); width: 8px; height: 5px; }
+QComboBox[userField="true"] QAbstractItemView { background: rgb(255, 224, 192); color: black;
+                                                selection-background-color: rgb(226, 140, 60);
+                                                selection-color: black; outline: 0; }
+QComboBox[userField="true"] QAbstractItemView::item { border: none; padding: 2px 4px; }
+QComboBox[userField="true"] QAbstractItemView::item:selected { border: none; padding: 2px 4px;
+                                                              background: rgb(226, 140, 60); color: black; }
 QPushButton { padding: 5px 12px; }
 pelmor--import--RawTextView { font-family: "Liberation Mono", "DejaVu Sans Mono", monospace; font-size: 9pt; }
 )");

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QColor>
+#include <QPoint>
 #include <QString>
 
 class QComboBox;
@@ -43,6 +44,20 @@ QComboBox* makeList(const QString& objectName, const QStringList& items, bool ed
 
 // Gives a box or list the light orange of a field to be filled in.
 void markUserField(QWidget* field);
+
+// Shows a label's, box's or list's whole text as its tooltip whenever the
+// widget is too narrow to show all of it (a long location or agency name);
+// otherwise the widget's own tooltip, if any, shows. For a list of items,
+// the item under the pointer. The labels, boxes and lists made here have it.
+void showFullTextWhenCut(QWidget* widget);
+
+// The text a widget shows and whether it is cut off at the widget's edge;
+// for a list of items, the item at `position` (in the widget).
+struct ShownText {
+    QString text;
+    bool cut = false;
+};
+ShownText shownText(QWidget* widget, const QPoint& position = QPoint());
 
 // The application-wide style sheet: fonts, frames and the value boxes.
 QString styleSheet();
