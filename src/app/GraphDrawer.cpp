@@ -27,18 +27,12 @@ GraphDrawer::GraphDrawer(AppState& state, ui::Messages& messages, ReportsTab& re
 
 bool GraphDrawer::drawSpeedDistribution()
 {
-    return draw([this] {
-        return stats::speedDistributionGraph(m_state.database, m_reports.currentSurvey(),
-                                             m_graphs.isBlackAndWhite());
-    });
+    return draw(Shown::SpeedDistribution, true);
 }
 
 bool GraphDrawer::drawTrafficVolume()
 {
-    return draw([this] {
-        return flow::trafficVolumeGraph(m_state.database, m_reports.currentSurvey(),
-                                        m_graphs.isBlackAndWhite());
-    });
+    return draw(Shown::TrafficVolume, true);
 }
 
 void GraphDrawer::redrawForPrinterMode()
@@ -49,13 +43,30 @@ void GraphDrawer::redrawForPrinterMode()
         drawTrafficVolume();
 }
 
-bool GraphDrawer::draw(const std::function<charts::GraphResult()>& build)
+void GraphDrawer::followSurveyChoice()
+{
+    if (m_shown != Shown::Nothing && !draw(m_shown, false)) {
+        m_shown = Shown::Nothing;
+        m_graphs.setGraphImage(QImage());
+    }
+}
+
+charts::GraphResult GraphDrawer::build(Shown graph) const
+{
+    const survey::SurveyRecord& survey = m_reports.currentSurvey();
+    const bool blackAndWhite = m_graphs.isBlackAndWhite();
+    return graph == Shown::SpeedDistribution
+               ? stats::speedDistributionGraph(m_state.database, survey, blackAndWhite)
+               : flow::trafficVolumeGraph(m_state.database, survey, blackAndWhite);
+}
+
+bool GraphDrawer::draw(Shown graph, bool tellWhyNot)
 {
     QString message;
     QImage image;
     {
         const ui::BusyCursor busy;
-        const charts::GraphResult result = build();
+        const charts::GraphResult result = build(graph);
         if (result.drawn())
             image = charts::BarGraphRenderer(*result.graph).render();
         else
@@ -63,9 +74,11 @@ bool GraphDrawer::draw(const std::function<charts::GraphResult()>& build)
     }
     // The pointer is back to normal before any message.
     if (image.isNull()) {
-        m_messages.tell(message);
+        if (tellWhyNot)
+            m_messages.tell(message);
         return false;
     }
+    m_shown = graph;
     QGuiApplication::clipboard()->setImage(image);
     m_graphs.setGraphImage(image);
     m_graphs.graphArea()->show();

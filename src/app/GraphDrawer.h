@@ -2,8 +2,6 @@
 
 #include <QObject>
 
-#include <functional>
-
 namespace pelmor::charts {
 struct GraphResult;
 }
@@ -37,15 +35,25 @@ public:
     // when its report is chosen, the traffic volume graph otherwise.
     void redrawForPrinterMode();
 
+    // Another survey was chosen: the graph on show is drawn again for it, so
+    // the graph area and the clipboard never show one survey's graph beside
+    // another survey's figures. When the new survey has nothing to draw, the
+    // graph area is emptied without a message.
+    void followSurveyChoice();
+
 private:
-    // Builds the graph under the busy pointer, then shows it or the reason
-    // why there is none.
-    bool draw(const std::function<charts::GraphResult()>& build);
+    enum class Shown { Nothing, SpeedDistribution, TrafficVolume };
+
+    charts::GraphResult build(Shown graph) const;
+    // Builds the graph under the busy pointer, then shows it, or the reason
+    // why there is none when `tellWhyNot`; returns whether it drew.
+    bool draw(Shown graph, bool tellWhyNot);
 
     AppState& m_state;
     ui::Messages& m_messages;
     ReportsTab& m_reports;
     GraphsTab& m_graphs;
+    Shown m_shown = Shown::Nothing;
 };
 
 } // namespace pelmor::app

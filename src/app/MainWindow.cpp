@@ -159,6 +159,7 @@ void MainWindow::connectGraphs()
             [chooseGraph] { chooseGraph(ReportChoice::SurveySummaryReport, 3); });
     for (QRadioButton* mode : {m_graphsTab->blackAndWhiteButton(), m_graphsTab->colourButton()})
         connect(mode, &QRadioButton::clicked, m_graphDrawer, &GraphDrawer::redrawForPrinterMode);
+    connect(m_reportsTab, &ReportsTab::surveyChosen, m_graphDrawer, &GraphDrawer::followSurveyChoice);
 
     stats::HelpWindow* paceHelp = stats::HelpWindow::makePaceHelp(this);
     stats::HelpWindow* percentileHelp = stats::HelpWindow::makePercentileHelp(this);

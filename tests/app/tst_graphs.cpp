@@ -96,6 +96,44 @@ private Q_SLOTS:
                     2 * clipboard.width());
         }
     }
+    void graphFollowsTheChosenSurvey_data()
+    {
+        QTest::addColumn<QString>("button");
+        test::row("speed distribution", "PercentileGraph");
+        test::row("traffic volume", "TrafficVolume");
+    }
+    void graphFollowsTheChosenSurvey()
+    {
+        QFETCH(QString, button);
+        test::Survey other;
+        other.batchNumber = QStringLiteral("050302-B");
+        other.addSpeeds({{50, 9}, {60, 2}});
+        test::storeSurvey(m_app->folder.databasePath(), other);
+        test::Survey empty;
+        empty.batchNumber = QStringLiteral("050302-C");
+        test::storeSurvey(m_app->folder.databasePath(), empty);
+        startWithSurvey();
+        ui().click(button);
+        const QImage first = QGuiApplication::clipboard()->image();
+
+        // On show and on the clipboard: the graph of the survey chosen now.
+        app::ReportsTab* reports = m_app->window->reportsTab();
+        reports->chooseSurvey(QStringLiteral("050302-B"));
+        const QImage second = QGuiApplication::clipboard()->image();
+        QVERIFY(second != first);
+        QCOMPARE(second, m_app->window->graphsTab()->graphImage().convertToFormat(second.format()));
+        const bool volume = button == QLatin1String("TrafficVolume");
+        const charts::GraphResult expected =
+            volume ? flow::trafficVolumeGraph(m_app->state.database, reports->currentSurvey(), false)
+                   : stats::speedDistributionGraph(m_app->state.database, reports->currentSurvey(), false);
+        QCOMPARE(second, charts::BarGraphRenderer(*expected.graph).render().convertToFormat(second.format()));
+
+        // A survey with nothing to draw empties the graph area, without a message.
+        reports->chooseSurvey(QStringLiteral("050302-C"));
+        QVERIFY(m_app->window->graphsTab()->graphImage().isNull());
+        QVERIFY(m_app->window->graphsTab()->graphArea()->pixmap().isNull());
+        QVERIFY(m_app->messages.shown().empty());
+    }
     void printerModeRedrawsTheRightGraph_data()
     {
         QTest::addColumn<QString>("button"); // pressed first; empty for none
