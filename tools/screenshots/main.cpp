@@ -1,0 +1,130 @@
+// pelmor-screenshots: the main window in the states a user goes through,
+// each saved as a PNG, for looking at the program without clicking through
+// it. It works on a program folder of its own made from a saved download.
+//
+//   pelmor-screenshots DOWNLOAD.rsx OUTPUT-FOLDER [--size 1366x768]
+
+#include "acquisition/widgets/LoadDataFile.h"
+#include "app/AppState.h"
+#include "app/ImportTab.h"
+#include "app/MainWindow.h"
+#include "app/ReportsTab.h"
+#include "db/Files.h"
+#include "db/Schema.h"
+#include "ui/MessageBoxes.h"
+#include "ui/Style.h"
+
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTextStream>
+#include <QTimer>
+
+using namespace pelmor;
+
+namespace {
+
+// Answers every message box at once; the screenshots need no questions.
+class SilentMessages : public ui::Messages {
+public:
+    using Messages::ask;
+    Answer ask(const QString& text, const QString&, Buttons buttons, Icon, const QString&) override
+    {
+        QTextStream(stderr) << "message: " << text << '\n';
+        return buttons == Buttons::YesNo ? Answer::Yes : Answer::Ok;
+    }
+};
+
+void save(QWidget& window, const QString& folder, const QString& name)
+{
+    QApplication::processEvents();
+    const QString path = QDir(folder).filePath(name + QStringLiteral(".png"));
+    if (!window.grab().save(path))
+        QTextStream(stderr) << "cannot write " << path << '\n';
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QApplication application(argc, argv);
+    application.setStyleSheet(ui::styleSheet());
+    const QStringList arguments = QApplication::arguments();
+    if (arguments.size() < 3) {
+        QTextStream(stderr) << "usage: pelmor-screenshots DOWNLOAD.rsx OUTPUT-FOLDER [--size WxH]\n";
+        return 2;
+    }
+    QSize size(1366, 768);
+    const qsizetype sizeAt = arguments.indexOf(QStringLiteral("--size"));
+    if (sizeAt > 0 && sizeAt + 1 < arguments.size()) {
+        const QStringList parts = arguments[sizeAt + 1].split(QLatin1Char('x'));
+        size = QSize(parts.value(0).toInt(), parts.value(1).toInt());
+    }
+    const QString output = arguments[2];
+    QDir().mkpath(output);
+
+    QTemporaryDir folder;
+    db::initDatabaseFolder(folder.path());
+    QFile::copy(arguments[1], QDir(folder.path()).filePath(QStringLiteral("survey.rsx")));
+
+    app::AppState state;
+    state.programFolder = folder.path();
+    SilentMessages messages;
+    app::MainWindow window(state, messages);
+    window.resize(size);
+    window.show();
+    save(window, output, QStringLiteral("1-import-start"));
+
+    acquisition::LoadDataFile& files = window.importTab()->fileWindow();
+    window.findChild<QPushButton*>(QStringLiteral("LoadRadarLogFile"))->click();
+    files.fileNameBox()->setText(QStringLiteral("survey.rsx"));
+    files.act();
+    window.findChild<QLineEdit*>(QStringLiteral("Input_Location"))
+        ->setText(QStringLiteral("Elm Street between 4th Avenue and 5th Avenue, school entrance"));
+    window.findChild<QComboBox*>(QStringLiteral("Input_Direction"))->setCurrentText(QStringLiteral("North"));
+    window.findChild<QComboBox*>(QStringLiteral("Input_Zone"))->setCurrentText(QStringLiteral("School"));
+    save(window, output, QStringLiteral("2-import-loaded"));
+    {
+        // An open list with the pointer on its second item, as the screen shows it.
+        auto* zone = window.findChild<QComboBox*>(QStringLiteral("Input_Zone"));
+        zone->showPopup();
+        QApplication::processEvents();
+        QAbstractItemView* view = zone->view();
+        QCursor::setPos(view->viewport()->mapToGlobal(view->visualRect(view->model()->index(1, 0)).center()));
+        for (int i = 0; i < 20; ++i)
+            QApplication::processEvents();
+        QGuiApplication::primaryScreen()->grabWindow(0).save(
+            QDir(output).filePath(QStringLiteral("2b-import-open-list.png")));
+        zone->hidePopup();
+    }
+
+    window.findChild<QPushButton*>(QStringLiteral("ProcessToDatabase"))->click();
+    const QString batch =
+        window.findChild<QWidget*>(QStringLiteral("Input_Batch_Number"))->property("text").toString();
+    window.tabs()->setCurrentIndex(1);
+    window.reportsTab()->selectSurvey();
+    save(window, output, QStringLiteral("3-reports-list"));
+    window.reportsTab()->chooseSurvey(batch);
+    save(window, output, QStringLiteral("4-reports-chosen"));
+
+    window.tabs()->setCurrentIndex(2);
+    window.findChild<QPushButton*>(QStringLiteral("PercentileGraph"))->click();
+    save(window, output, QStringLiteral("5-graphs-percentile"));
+    window.findChild<QPushButton*>(QStringLiteral("QuarterHourFlow"))->click();
+    save(window, output, QStringLiteral("6-graphs-flow"));
+
+    window.tabs()->setCurrentIndex(3);
+    save(window, output, QStringLiteral("7-admin"));
+    for (int i = 4; i < window.tabs()->count(); ++i) {
+        window.tabs()->setCurrentIndex(i);
+        save(window, output, QStringLiteral("%1-tab-%2").arg(i + 4).arg(i));
+    }
+    return 0;
+}
