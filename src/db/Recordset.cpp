@@ -388,6 +388,17 @@ void Recordset::insertRow(quint64 fields)
     }
 }
 
+std::unique_ptr<SqliteStatement> Recordset::prepareRowInsert()
+{
+    if (!m_table)
+        throw DbError(QStringLiteral("Rows cannot be added to the result of a query."));
+    const QStringList columns = columnsOf((quint64(1) << m_table->fields.size()) - 1);
+    return std::make_unique<SqliteStatement>(
+        *m_connection, QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                           .arg(quotedName(m_table->name), columns.join(QStringLiteral(", ")),
+                                QStringList(columns.size(), QStringLiteral("?")).join(QStringLiteral(", "))));
+}
+
 void Recordset::updateRow(quint64 fields)
 {
     const QString statement =

@@ -79,6 +79,12 @@ public:
     // around it, so moveNext() reaches the row after it.
     void deleteCurrent();
 
+    // A prepared insert of whole rows into the set's table, every field in
+    // table order, for writers of very many rows: values are bound in their
+    // stored form (see toStored). Rows written through it join the set when
+    // it is opened again.
+    std::unique_ptr<SqliteStatement> prepareRowInsert();
+
 private:
     enum class EditMode { None, Edit, AddNew };
 

@@ -36,10 +36,38 @@ void SqliteStatement::fail(const char* what) const
                            QString::fromUtf8(sqlite3_errmsg(m_handle))));
 }
 
+void SqliteStatement::bindInteger(int index, qint64 value)
+{
+    if (m_boundTexts.size() > size_t(index))
+        m_boundTexts[size_t(index)] = QString();
+    if (sqlite3_bind_int64(m_prepared, index + 1, value) != SQLITE_OK)
+        fail("bind");
+}
+
+void SqliteStatement::bindText(int index, const QByteArray& utf8)
+{
+    if (m_boundBytes.size() <= size_t(index))
+        m_boundBytes.resize(size_t(index) + 1);
+    QByteArray& bound = m_boundBytes[size_t(index)];
+    if (bound.isSharedWith(utf8) && !utf8.isNull())
+        return;
+    if (m_boundTexts.size() > size_t(index))
+        m_boundTexts[size_t(index)] = QString();
+    // The bytes stay alive in `bound` for as long as they are bound.
+    bound = utf8;
+    if (sqlite3_bind_text(m_prepared, index + 1, bound.constData(), int(bound.size()), SQLITE_STATIC) !=
+        SQLITE_OK) {
+        bound = QByteArray();
+        fail("bind");
+    }
+}
+
 void SqliteStatement::bind(int index, const QVariant& value)
 {
     int status = SQLITE_OK;
     const int parameter = index + 1;
+    if (m_boundBytes.size() > size_t(index))
+        m_boundBytes[size_t(index)] = QByteArray();
     if (m_boundTexts.size() <= size_t(index))
         m_boundTexts.resize(size_t(index) + 1);
     QString& boundText = m_boundTexts[size_t(index)];

@@ -27,6 +27,11 @@ public:
     // bound as it is: the batch number and date of a survey's vehicles
     // repeat row after row.
     void bind(int index, const QVariant& value);
+    // The same for a value already in its stored form: a whole number, or
+    // the UTF-8 text. A text whose bytes are shared with the text bound there
+    // last time (the same cached text) is not bound again.
+    void bindInteger(int index, qint64 value);
+    void bindText(int index, const QByteArray& utf8);
     // Runs the statement once and makes it ready for the next values.
     void run();
     qint64 lastInsertRowId() const;
@@ -38,7 +43,8 @@ private:
     QString m_statement;
     sqlite3* m_handle = nullptr;
     sqlite3_stmt* m_prepared = nullptr;
-    std::vector<QString> m_boundTexts; // the text bound to each parameter, if any
+    std::vector<QString> m_boundTexts;    // the text bound to each parameter, if any
+    std::vector<QByteArray> m_boundBytes; // the bytes bound by bindText, kept while bound
 };
 
 } // namespace pelmor::db

@@ -5,11 +5,15 @@
 #include "db/FieldValues.h"
 #include "db/Recordset.h"
 #include "db/Schema.h"
+#include "db/SqliteStatement.h"
 #include "import/LogParser.h"
 #include "stats/Summary.h"
 #include "text/Formats.h"
 
 #include <QVariant>
+
+#include <array>
+#include <memory>
 
 namespace pelmor::import {
 namespace {
@@ -24,14 +28,20 @@ int startTimePart(const QString& startTime, int position)
     return static_cast<int>(*number);
 }
 
-// Vehicle rows of one import, written in one transaction through one
-// prepared statement.
+// Vehicle rows of one import, written through one prepared insert with each
+// value bound in its stored form. The texts that repeat row after row (the
+// batch number, a day's date, a minute's time, the direction characters) are
+// made once and bound again only when they change: a month-long survey is a
+// million rows.
 class VehicleWriter {
 public:
     VehicleWriter(db::Connection& connection, const SurveyHeader& header, const QDate& startDate,
                   ImportReport& report, qint64 expected)
         : m_set(connection.openRecordset(QStringLiteral("select * from Veh_Data")))
+        , m_insert(m_set.prepareRowInsert())
+        , m_fields(m_set.table()->fields)
         , m_header(header)
+        , m_batch(header.batchNumber.toUtf8())
         , m_startDate(startDate)
         , m_report(report)
         , m_expected(expected)
@@ -45,20 +55,15 @@ public:
             m_startMinute = startTimePart(m_header.startTime, 4);
             m_startParsed = true;
         }
-        const QString offset = QString::fromLatin1(offsetText);
-        const auto seconds = text::toWholeNumber(offset);
-        if (!seconds)
-            throw db::DbError(QStringLiteral("The offset \"%1\" is not a number.").arg(offset));
-        const VehicleClock clock = vehicleClock(*seconds, m_startHour, m_startMinute);
-
-        m_set.addNew();
-        m_set.setValue(kBatch, m_header.batchNumber);
-        m_set.setValue(kOffset, *seconds);
-        m_set.setValue(kDirection, QString::fromLatin1(direction));
-        m_set.setValue(kSpeed, QString::fromLatin1(speed));
-        m_set.setValue(kTime, timeText(clock));
-        m_set.setValue(kDate, dateOf(clock.days));
-        m_set.update();
+        const qint64 seconds = wholeNumber(kOffset, offsetText);
+        const VehicleClock clock = vehicleClock(seconds, m_startHour, m_startMinute);
+        m_insert->bindText(kBatch, m_batch);
+        m_insert->bindInteger(kOffset, seconds);
+        m_insert->bindText(kDirection, directionText(direction));
+        m_insert->bindInteger(kSpeed, wholeNumber(kSpeed, speed));
+        m_insert->bindText(kTime, timeOf(clock));
+        m_insert->bindText(kDate, dateOf(clock.days));
+        m_insert->run();
         if (++m_count % 4096 == 0)
             m_report.progress(m_count, m_expected);
     }
@@ -68,36 +73,79 @@ public:
 private:
     static constexpr int kBatch = 0, kOffset = 1, kDirection = 2, kSpeed = 3, kTime = 4, kDate = 5;
 
-    // The clock time as "hh:mm AMPM"; an hour or minute out of range stays
-    // as it is and is refused by the time field.
-    static QVariant timeText(const VehicleClock& clock)
+    // A field's text as the whole number the field stores: plain digits at
+    // once, anything else through the field's own conversion, which refuses
+    // a text that is no number (an empty speed, a word).
+    qint64 wholeNumber(int field, QByteArrayView text) const
     {
-        if (clock.hour >= 0 && clock.hour < 24 && clock.minute >= 0 && clock.minute < 60)
-            return QTime(clock.hour, clock.minute);
-        return text::formatTextAsTimeAmPm(text::format00(clock.hour) + QLatin1Char(':') +
-                                          text::format00(clock.minute));
+        if (!text.isEmpty() && text.size() <= 18) {
+            qint64 value = 0;
+            bool digits = true;
+            for (const char c : text) {
+                digits = digits && c >= '0' && c <= '9';
+                value = value * 10 + (c - '0');
+            }
+            if (digits)
+                return value;
+        }
+        return db::toStored(m_fields[field], QString::fromLatin1(text)).toLongLong();
     }
 
-    // The vehicle's date. It is stored as its "mm/dd/yy" text reads back,
-    // and a two-digit year names 2000-2099 alone, so a date outside those
-    // years cannot be stored: the survey is refused. Vehicles come in time
-    // order, so the last date is worth keeping.
-    const QVariant& dateOf(qint64 days)
+    // The direction text as parsed; the one-character texts are made once.
+    const QByteArray& directionText(QByteArrayView direction)
     {
-        if (days != m_lastDays || !m_lastDate.isValid()) {
+        if (direction.size() == 1 && uchar(direction.front()) < m_oneCharacter.size()) {
+            QByteArray& text = m_oneCharacter[uchar(direction.front())];
+            if (text.isNull())
+                text = QByteArray(direction.data(), 1);
+            return text;
+        }
+        m_otherDirection = QString::fromLatin1(direction).toUtf8();
+        return m_otherDirection;
+    }
+
+    // The clock time in its stored form, one text per minute of the day. An
+    // hour or minute out of range goes to the time field as "hh:mm AMPM",
+    // which refuses it.
+    const QByteArray& timeOf(const VehicleClock& clock)
+    {
+        if (clock.hour >= 0 && clock.hour < 24 && clock.minute >= 0 && clock.minute < 60) {
+            QByteArray& text = m_times[size_t(clock.hour * 60 + clock.minute)];
+            if (text.isNull())
+                text = db::storedTime(QTime(clock.hour, clock.minute)).toUtf8();
+            return text;
+        }
+        m_otherTime = db::toStored(m_fields[kTime],
+                                   text::formatTextAsTimeAmPm(text::format00(clock.hour) + QLatin1Char(':') +
+                                                              text::format00(clock.minute)))
+                          .toString()
+                          .toUtf8();
+        return m_otherTime;
+    }
+
+    // The vehicle's date in its stored form. A date is stored as its
+    // "mm/dd/yy" text reads back, and a two-digit year names 2000-2099 alone,
+    // so a date outside those years cannot be stored: the survey is refused.
+    // Vehicles come in time order, so the last date is worth keeping.
+    const QByteArray& dateOf(qint64 days)
+    {
+        if (days != m_lastDays || m_lastDate.isNull()) {
             const QDate date = m_startDate.addDays(days);
             if (!text::fitsTwoDigitYear(date))
                 throw db::DbError(QStringLiteral("A vehicle of %1 would be dated %2, outside the years 2000 "
                                                  "to 2099 that a two-digit year can name.")
                                       .arg(m_header.batchNumber, date.toString(Qt::ISODate)));
             m_lastDays = days;
-            m_lastDate = date;
+            m_lastDate = db::storedDate(date).toUtf8();
         }
         return m_lastDate;
     }
 
     db::Recordset m_set;
+    std::unique_ptr<db::SqliteStatement> m_insert;
+    const std::vector<db::FieldInfo>& m_fields;
     const SurveyHeader& m_header;
+    const QByteArray m_batch;
     QDate m_startDate;
     ImportReport& m_report;
     qint64 m_expected;
@@ -105,8 +153,12 @@ private:
     bool m_startParsed = false;
     int m_startHour = 0;
     int m_startMinute = 0;
+    std::array<QByteArray, 128> m_oneCharacter;
+    QByteArray m_otherDirection;
+    std::array<QByteArray, 24 * 60> m_times;
+    QByteArray m_otherTime;
     qint64 m_lastDays = -1;
-    QVariant m_lastDate;
+    QByteArray m_lastDate;
 };
 
 bool batchIsStored(db::Connection& connection, const QString& batchNumber)
