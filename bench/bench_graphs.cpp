@@ -132,7 +132,8 @@ int main(int argc, char* argv[])
             const QString mode = blackAndWhite ? QStringLiteral("laser") : QStringLiteral("colour");
             for (const auto& [name, draw] : graphs) {
                 QImage image;
-                const Timing timing = measure([&] { return draw(blackAndWhite); }, rounds, &image);
+                const Draw& drawGraph = draw;
+                const Timing timing = measure([&] { return drawGraph(blackAndWhite); }, rounds, &image);
                 if (!pngFolder.isEmpty() && !coveringIndex)
                     image.save(QDir(pngFolder).filePath(QStringLiteral("%1-%2.png").arg(name, mode)));
                 out << "  " << qSetFieldWidth(11) << Qt::left << name << qSetFieldWidth(7) << mode

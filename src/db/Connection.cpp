@@ -5,21 +5,11 @@
 #include "db/Recordset.h"
 #include "db/SqlText.h"
 
-#include <QAtomicInteger>
 #include <QFileInfo>
 #include <QSqlError>
 #include <QSqlRecord>
 
 namespace pelmor::db {
-namespace {
-
-QString nextConnectionName()
-{
-    static QAtomicInteger<quint64> counter;
-    return QStringLiteral("pelmor-db-%1").arg(counter.fetchAndAddRelaxed(1));
-}
-
-} // namespace
 
 Connection::Registration::~Registration()
 {
@@ -44,7 +34,9 @@ Connection::Connection(const Database& location)
     if (!info.isFile() || !info.isReadable())
         throw DbError(QStringLiteral("The database file %1 cannot be read.").arg(displayPath(path)));
 
-    m_registration.name = nextConnectionName();
+    // Qt keeps open databases by name; a connection's own address names it
+    // for as long as it lives.
+    m_registration.name = QStringLiteral("pelmor-db-%1").arg(quintptr(this), 0, 16);
     QSqlDatabase database = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_registration.name);
     database.setDatabaseName(path);
     database.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
