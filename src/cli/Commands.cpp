@@ -12,6 +12,8 @@ void addBreakdownOptions(QCommandLineParser& parser);
 int runBreakdown(const QCommandLineParser& parser, Context& context);
 void addGraphOptions(QCommandLineParser& parser);
 int runGraph(const QCommandLineParser& parser, Context& context);
+void addReportOptions(QCommandLineParser& parser);
+int runReport(const QCommandLineParser& parser, Context& context);
 
 namespace {
 
@@ -45,13 +47,20 @@ const std::vector<Command>& commands()
          "draw a survey's speed distribution (pace and 85th percentile) or its vehicles per speed "
          "against the limit, for a colour or a black-and-white printer, into a PNG image",
          addGraphOptions, runGraph},
+        {"report", "N BATCH --pdf FILE | --png DIR [--agency TEXT] [--officer TEXT] [--bw]",
+         "write document N (1 85th Percentile Report, 2 Traffic Flow Report, 3 Traffic Summary Report, 4 15 "
+         "Minute Traffic Flow, 5 Hour Traffic Flow, 6 Field Setup Sheet, 7 Blank Field Setup Sheet) of a "
+         "survey as a PDF file or as one PNG image per page (150 dpi), drawing its graph or breaking its "
+         "traffic down first as the window does; documents 6 and 7 take no BATCH and the filled-in sheet "
+         "takes its values as options (see 'pelmor-cli report --help')",
+         addReportOptions, runReport},
     };
     return all;
 }
 
 bool drawsWithFonts(const QString& name)
 {
-    return name == QLatin1String("graph");
+    return name == QLatin1String("graph") || name == QLatin1String("report");
 }
 
 int fail(Context& context, const QString& message)
