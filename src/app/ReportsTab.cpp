@@ -171,6 +171,8 @@ QWidget* ReportsTab::buildSelectionPanel()
     const QStringList reports = reports::reportListTexts();
     m_reportChoice = ui::makeList(QStringLiteral("Print_choice"), reports, true, panel);
     m_reportChoice->setInsertPolicy(QComboBox::NoInsert);
+    // What is typed stays as typed: no completion to an entry of the list.
+    m_reportChoice->setCompleter(nullptr);
     m_reportChoice->setEditText(reports.first());
     m_reportChoice->setToolTip(QStringLiteral("The report to print"));
     keepRoomWhenHidden(m_reportChoice);

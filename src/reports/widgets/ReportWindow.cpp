@@ -22,6 +22,7 @@
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollBar>
 #include <QStandardPaths>
 #include <QStyle>
 #include <QToolButton>
@@ -62,6 +63,18 @@ QToolButton* makeToolButton(const QString& objectName, const QString& toolTip, Q
     return button;
 }
 
+QToolButton* makeTextButton(const QString& objectName, const QString& text, const QString& toolTip,
+                            QWidget* parent)
+{
+    auto* button = new QToolButton(parent);
+    button->setObjectName(objectName);
+    button->setText(text);
+    button->setToolTip(toolTip);
+    button->setAutoRaise(true);
+    button->setMinimumWidth(28);
+    return button;
+}
+
 } // namespace
 
 ReportWindow::ReportWindow(ui::Messages& messages, ChoiceSource choice, InputSource inputs, QWidget* parent)
@@ -98,6 +111,9 @@ ReportWindow::ReportWindow(ui::Messages& messages, ChoiceSource choice, InputSou
     if (m_previewView) {
         m_previewView->setDragMode(QGraphicsView::ScrollHandDrag);
         m_previewView->viewport()->installEventFilter(this);
+        // Scrolling brings another page into view.
+        connect(m_previewView->verticalScrollBar(), &QScrollBar::valueChanged, this,
+                &ReportWindow::showPageCount);
     }
 
     auto* buttons = new QHBoxLayout;
@@ -178,9 +194,9 @@ QWidget* ReportWindow::buildNavigationBar()
     row->addWidget(zoom);
 
     QToolButton* zoomIn =
-        makeToolButton(QStringLiteral("ZoomIn"), QStringLiteral("Zoom in"), QStyle::SP_ArrowUp, bar);
+        makeTextButton(QStringLiteral("ZoomIn"), QStringLiteral("+"), QStringLiteral("Zoom in"), bar);
     QToolButton* zoomOut =
-        makeToolButton(QStringLiteral("ZoomOut"), QStringLiteral("Zoom out"), QStyle::SP_ArrowDown, bar);
+        makeTextButton(QStringLiteral("ZoomOut"), QStringLiteral("\u2212"), QStringLiteral("Zoom out"), bar);
     connect(zoomIn, &QToolButton::clicked, this, [this] { m_preview->zoomIn(); });
     connect(zoomOut, &QToolButton::clicked, this, [this] { m_preview->zoomOut(); });
     row->addWidget(zoomIn);
@@ -195,13 +211,16 @@ QWidget* ReportWindow::buildNavigationBar()
                                        QStyle::SP_MediaSeekForward, bar);
     QToolButton* last = makeToolButton(QStringLiteral("LastPage"), QStringLiteral("Last page"),
                                        QStyle::SP_MediaSkipForward, bar);
-    connect(first, &QToolButton::clicked, this, [this] { m_preview->setCurrentPage(1); });
-    connect(previous, &QToolButton::clicked, this,
-            [this] { m_preview->setCurrentPage(std::max(1, m_preview->currentPage() - 1)); });
-    connect(next, &QToolButton::clicked, this, [this] {
-        m_preview->setCurrentPage(std::min(m_preview->pageCount(), m_preview->currentPage() + 1));
-    });
-    connect(last, &QToolButton::clicked, this, [this] { m_preview->setCurrentPage(m_preview->pageCount()); });
+    const auto goTo = [this](const std::function<int()>& page) {
+        return [this, page] {
+            m_preview->setCurrentPage(std::clamp(page(), 1, std::max(1, m_preview->pageCount())));
+            showPageCount();
+        };
+    };
+    connect(first, &QToolButton::clicked, this, goTo([] { return 1; }));
+    connect(previous, &QToolButton::clicked, this, goTo([this] { return m_preview->currentPage() - 1; }));
+    connect(next, &QToolButton::clicked, this, goTo([this] { return m_preview->currentPage() + 1; }));
+    connect(last, &QToolButton::clicked, this, goTo([this] { return m_preview->pageCount(); }));
     for (QToolButton* button : {first, previous})
         row->addWidget(button);
     m_pageCount = new QLabel(bar);
