@@ -48,11 +48,10 @@ const std::vector<Command>& commands()
          "against the limit, for a colour or a black-and-white printer, into a PNG image",
          addGraphOptions, runGraph},
         {"report", "N BATCH --pdf FILE | --png DIR [--agency TEXT] [--officer TEXT] [--bw]",
-         "write document N (1 85th Percentile Report, 2 Traffic Flow Report, 3 Traffic Summary Report, 4 15 "
-         "Minute Traffic Flow, 5 Hour Traffic Flow, 6 Field Setup Sheet, 7 Blank Field Setup Sheet) of a "
-         "survey as a PDF file or as one PNG image per page (150 dpi), drawing its graph or breaking its "
-         "traffic down first as the window does; documents 6 and 7 take no BATCH and the filled-in sheet "
-         "takes its values as options (see 'pelmor-cli report --help')",
+         "write document N of a survey as a PDF file or as one PNG image per page (150 dpi), drawing its "
+         "graph or breaking its traffic down first as the window does; the field setup sheets take no BATCH "
+         "and the filled-in sheet takes its values as options ('pelmor-cli report --help' lists the "
+         "documents and the options)",
          addReportOptions, runReport},
     };
     return all;

@@ -164,7 +164,7 @@ int runReport(const QCommandLineParser& parser, Context& context)
 {
     const QStringList arguments = parser.positionalArguments();
     const QString usage = QStringLiteral(
-        "Usage: pelmor-cli report N BATCH --pdf FILE | --png DIR (documents 6 and 7 without BATCH)");
+        "Usage: pelmor-cli report N BATCH --pdf FILE | --png DIR (a field setup sheet without BATCH)");
     if (arguments.size() < 2 || arguments.size() > 3)
         return fail(context, usage);
     bool isNumber = false;

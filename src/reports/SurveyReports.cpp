@@ -140,6 +140,27 @@ void drawPercentileLegend(PageComposer& page, bool blackAndWhite)
     page.setRightMargin(rightMargin);
 }
 
+// The statistics sheet with the graph picture 5 inches under the top
+// margin, at the left margin, and the legend of the speed distribution
+// graph when asked for.
+std::optional<PagedDocument> buildGraphReport(const DocumentInputs& inputs, const QString& title,
+                                              QSizeF picture, bool withLegend)
+{
+    PageComposer page(inputs.pageSize);
+    applyDefaultStyle(page);
+    if (!startPageLayout(page))
+        return std::nullopt;
+    printStatisticsSheet(page, inputs, title);
+    const double left = page.leftMargin();
+    const double top = page.topMargin() + 7200;
+    page.setPictureRectangle(left, top, left + picture.width(), top + picture.height());
+    page.placePicture(inputs.graph);
+    if (withLegend)
+        drawPercentileLegend(page, inputs.blackAndWhite);
+    setIssuedLine(page, inputs.today);
+    return page.endDocument();
+}
+
 } // namespace
 
 std::optional<PagedDocument> buildSurveySummaryReport(const DocumentInputs& inputs)
@@ -232,35 +253,15 @@ std::optional<PagedDocument> buildSurveySummaryReport(const DocumentInputs& inpu
 
 std::optional<PagedDocument> buildPercentileReport(const DocumentInputs& inputs)
 {
-    PageComposer page(inputs.pageSize);
-    applyDefaultStyle(page);
-    if (!startPageLayout(page))
-        return std::nullopt;
-    printStatisticsSheet(page, inputs, QStringLiteral("85th Percentile Speed and Pace Distribution"));
-    // The graph, 6.2 by 3.8 inches, 5 inches under the top margin.
-    const double left = page.leftMargin();
-    const double top = page.topMargin() + 7200;
-    page.setPictureRectangle(left, top, left + 8928, top + 5472);
-    page.placePicture(inputs.graph);
-    drawPercentileLegend(page, inputs.blackAndWhite);
-    setIssuedLine(page, inputs.today);
-    return page.endDocument();
+    // The graph, 6.2 by 3.8 inches, with its legend.
+    return buildGraphReport(inputs, QStringLiteral("85th Percentile Speed and Pace Distribution"),
+                            {8928, 5472}, true);
 }
 
 std::optional<PagedDocument> buildTrafficFlowGraphReport(const DocumentInputs& inputs)
 {
-    PageComposer page(inputs.pageSize);
-    applyDefaultStyle(page);
-    if (!startPageLayout(page))
-        return std::nullopt;
-    printStatisticsSheet(page, inputs, QStringLiteral("Single Survey Summary"));
     // The graph, 6.4 by 4 inches, between the boxes and the bottom rule.
-    const double left = page.leftMargin();
-    const double top = page.topMargin() + 7200;
-    page.setPictureRectangle(left, top, left + 9216, top + 5760);
-    page.placePicture(inputs.graph);
-    setIssuedLine(page, inputs.today);
-    return page.endDocument();
+    return buildGraphReport(inputs, QStringLiteral("Single Survey Summary"), {9216, 5760}, false);
 }
 
 } // namespace pelmor::reports

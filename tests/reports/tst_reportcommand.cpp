@@ -4,21 +4,12 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
 using pelmor::test::row;
 
-namespace {
-
-struct Run {
-    int exitCode;
-    QString out;
-    QString err;
-};
-
-} // namespace
+using Run = pelmor::test::ProgramRun;
 
 // "pelmor-cli report" run as a user runs it, on the sample download stored
 // as survey 050326-A (two days from 05/03/26 07:00 AM).
@@ -122,13 +113,8 @@ private Q_SLOTS:
 private:
     Run cli(const QStringList& arguments) const
     {
-        QProcess process;
-        process.start(QStringLiteral(PELMOR_CLI),
-                      QStringList{QStringLiteral("--db"), m_folder.path()} + arguments);
-        if (!process.waitForFinished(120000))
-            return {-1, {}, QStringLiteral("timed out")};
-        return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()).trimmed(),
-                QString::fromUtf8(process.readAllStandardError()).trimmed()};
+        return pelmor::test::runProgram(QStringLiteral(PELMOR_CLI),
+                                        QStringList{QStringLiteral("--db"), m_folder.path()} + arguments);
     }
     QTemporaryDir m_folder;
 };

@@ -4,8 +4,19 @@
 #include "db/Schema.h"
 
 #include <QDir>
+#include <QProcess>
 
 namespace pelmor::test {
+
+ProgramRun runProgram(const QString& program, const QStringList& arguments, int timeoutMs)
+{
+    QProcess process;
+    process.start(program, arguments);
+    if (!process.waitForFinished(timeoutMs))
+        return {-1, {}, QStringLiteral("timed out")};
+    return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()).trimmed(),
+            QString::fromUtf8(process.readAllStandardError()).trimmed()};
+}
 
 TempProgramFolder::TempProgramFolder()
 {
