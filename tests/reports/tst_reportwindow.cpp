@@ -15,10 +15,12 @@
 #include <QMenu>
 #include <QPrintPreviewWidget>
 #include <QPrinter>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QScreen>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 
 #include <memory>
 
@@ -313,6 +315,38 @@ private Q_SLOTS:
         QCOMPARE(reportWindow()->preview()->currentPage(), pages);
         clickButton(reportWindow(), "FirstPage");
         QCOMPARE(reportWindow()->preview()->currentPage(), 1);
+
+        // Pages 2 and 3 printed alone keep their own page numbers.
+        QTemporaryDir folder;
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(folder.filePath(QStringLiteral("pages.pdf")));
+        printer.setPrintRange(QPrinter::PageRange);
+        printer.setFromTo(2, 3);
+        QVERIFY(reportWindow()->printTo(printer));
+        const std::vector<test::PdfPage> printed = test::readPdf(printer.outputFileName());
+        QCOMPARE(printed.size(), size_t(2));
+        QVERIFY(printed[0].text().endsWith(QStringLiteral("page2")));
+        QVERIFY(printed[1].text().endsWith(QStringLiteral("page3")));
+
+        // "Cancel" in the progress window stops the printing after the page
+        // on the way.
+        printer.setPrintRange(QPrinter::AllPages);
+        QString title, label, cancel;
+        QTimer::singleShot(0, reportWindow(), [&] {
+            auto* progress = reportWindow()->findChild<QProgressDialog*>(QStringLiteral("PrintProgress"));
+            if (!progress)
+                return;
+            title = progress->windowTitle();
+            label = progress->labelText();
+            cancel = progress->findChild<QPushButton*>()->text();
+            progress->cancel();
+        });
+        QVERIFY(!reportWindow()->printTo(printer));
+        QCOMPARE(title, QStringLiteral("Printing..."));
+        QCOMPARE(label, reports::ReportWindow::progressText(1, reportWindow()->documentTitle(), "PDF file",
+                                                            printer.outputFileName()));
+        QCOMPARE(cancel, QStringLiteral("Cancel"));
     }
 
     void printsThroughAPrinter()

@@ -353,12 +353,22 @@ bool ReportWindow::printTo(QPrinter& printer)
         place = printer.printerName();
     const QString title = documentTitle();
     printer.setDocName(title);
+    // The pages asked for: all, or a range of them.
+    PagedDocument pages = *m_document;
+    const int count = static_cast<int>(pages.pages.size());
+    int first = 1;
+    if (printer.printRange() == QPrinter::PageRange && printer.fromPage() > 0) {
+        first = std::min(printer.fromPage(), count);
+        const int last = std::clamp(printer.toPage() > 0 ? printer.toPage() : count, first, count);
+        pages.pages.erase(pages.pages.begin() + last, pages.pages.end());
+        pages.pages.erase(pages.pages.begin(), pages.pages.begin() + (first - 1));
+    }
 
     QProgressDialog progress(this);
     progress.setObjectName(QStringLiteral("PrintProgress"));
     progress.setWindowTitle(QStringLiteral("Printing..."));
     progress.setCancelButtonText(QStringLiteral("Cancel"));
-    progress.setRange(0, static_cast<int>(m_document->pages.size()));
+    progress.setRange(0, static_cast<int>(pages.pages.size()));
     progress.setMinimumDuration(0);
     progress.setWindowModality(Qt::WindowModal);
 
@@ -368,8 +378,8 @@ bool ReportWindow::printTo(QPrinter& printer)
         return false;
     }
     const bool complete =
-        reports::paintDocument(painter, printer, *m_document, printer.resolution(), [&](int page) {
-            progress.setLabelText(progressText(page, title, device, place));
+        reports::paintDocument(painter, printer, pages, printer.resolution(), [&](int page) {
+            progress.setLabelText(progressText(first + page - 1, title, device, place));
             progress.setValue(page - 1);
             QCoreApplication::processEvents();
             return !progress.wasCanceled();
@@ -406,6 +416,8 @@ void ReportWindow::printWithDialog()
 {
     QPrintDialog dialog(m_printer.get(), this);
     dialog.setWindowTitle(QStringLiteral("Print ") + documentTitle());
+    dialog.setOption(QAbstractPrintDialog::PrintPageRange);
+    dialog.setMinMax(1, static_cast<int>(m_document->pages.size()));
     if (dialog.exec() != QDialog::Accepted)
         return;
     // The paper may have changed: lay the document out on it again.

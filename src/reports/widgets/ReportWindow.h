@@ -60,8 +60,9 @@ public:
     ReportChoice documentChoice() const { return m_documentChoice; }
     QString documentTitle() const;
 
-    // Prints the document on `printer` page by page under the progress
-    // window, which can cancel it. Returns whether every page went out.
+    // Prints the document (or the range of pages the printer is set to) on
+    // `printer` page by page under the progress window, which can cancel
+    // it. Returns whether every page went out.
     bool printTo(QPrinter& printer);
     // Writes the document as a PDF file; a failure is told to the user.
     bool saveAsPdf(const QString& path);
