@@ -55,7 +55,12 @@ PrintControls::PrintControls(AppState& state, ui::Messages& messages, BoundViews
     connect(m_admin.printBlankFormButton(), &QPushButton::clicked, this, [this] { printFieldSheet(false); });
 }
 
-PrintControls::~PrintControls() = default;
+PrintControls::~PrintControls()
+{
+    // The main window is going: a report window hidden on its way out has
+    // nothing to enable.
+    m_reportWindow->disconnect(this);
+}
 
 void PrintControls::reportListEdited(const QString& text)
 {

@@ -168,12 +168,12 @@ QWidget* ReportsTab::buildSelectionPanel()
 
     // The report list; typed text that names no report is kept as typed
     // and prints nothing.
-    const QStringList reports = reports::reportListTexts();
-    m_reportChoice = ui::makeList(QStringLiteral("Print_choice"), reports, true, panel);
+    const QStringList listTexts = reports::reportListTexts();
+    m_reportChoice = ui::makeList(QStringLiteral("Print_choice"), listTexts, true, panel);
     m_reportChoice->setInsertPolicy(QComboBox::NoInsert);
     // What is typed stays as typed: no completion to an entry of the list.
     m_reportChoice->setCompleter(nullptr);
-    m_reportChoice->setEditText(reports.first());
+    m_reportChoice->setEditText(listTexts.first());
     m_reportChoice->setToolTip(QStringLiteral("The report to print"));
     keepRoomWhenHidden(m_reportChoice);
     column->addWidget(m_reportChoice);

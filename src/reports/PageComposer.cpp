@@ -81,7 +81,8 @@ PagedDocument PageComposer::endDocument()
         endTable();
     PagedDocument document;
     document.pageSize = m_pageSize;
-    document.pages = m_pages;
+    document.pages = std::move(m_pages);
+    m_pages.assign(1, Page());
     if (m_runningLine) {
         const RunningLine& running = *m_runningLine;
         const TextMeasure& metrics = measure(running.font);
@@ -234,16 +235,16 @@ void PageComposer::placePicture(const QImage& picture)
 
 void PageComposer::setRunningPageLine(const QString& text, const QString& fontName, double pointSize)
 {
-    FontSpec font;
+    TextFont font;
     font.family = fontName;
     font.pointSize = pointSize;
     m_runningLine = RunningLine{text, font, m_leftMargin, m_pageSize.width() - m_rightMargin};
 }
 
-const TextMeasure& PageComposer::measure(const FontSpec& font) const
+const TextMeasure& PageComposer::measure(const TextFont& font) const
 {
-    for (const auto& [spec, metrics] : m_measures) {
-        if (spec == font)
+    for (const auto& [known, metrics] : m_measures) {
+        if (known == font)
             return *metrics;
     }
     m_measures.emplace_back(font, std::make_unique<TextMeasure>(font));

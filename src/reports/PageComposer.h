@@ -50,7 +50,8 @@ public:
     void startDocument();
     // Non-zero when the document could not be started.
     int errorFlag() const { return m_errorFlag; }
-    // Puts the running page line on every page and hands the pages over.
+    // Puts the running page line on every page and hands the pages over;
+    // what follows starts on an empty page.
     PagedDocument endDocument();
     int pageCount() const { return static_cast<int>(m_pages.size()); }
     QSizeF pageSize() const { return m_pageSize; }
@@ -61,7 +62,7 @@ public:
     void setBold(bool on) { m_font.bold = on; }
     void setItalic(bool on) { m_font.italic = on; }
     void setUnderline(bool on) { m_font.underline = on; }
-    const FontSpec& font() const { return m_font; }
+    const TextFont& font() const { return m_font; }
     void setTextAlignment(Alignment alignment) { m_alignment = alignment; }
     Alignment textAlignment() const { return m_alignment; }
     // Percent of single spacing.
@@ -173,13 +174,13 @@ private:
     struct Table {
         double left = 0;
         double top = 0;
-        FontSpec font;
+        TextFont font;
         std::vector<double> widths;
         std::vector<TableRow> rows; // rows[0] is the heading row
     };
     struct RunningLine {
         QString text;
-        FontSpec font;
+        TextFont font;
         double left = 0;
         double right = 0;
     };
@@ -192,7 +193,7 @@ private:
     // Moves on to the next column or page when a line of `height` does not
     // fit under the current position; true when it moved.
     bool makeRoom(double height);
-    const TextMeasure& measure(const FontSpec& font) const;
+    const TextMeasure& measure(const TextFont& font) const;
     TableCell* cell(int row, int column);
     const TableCell* cell(int row, int column) const;
     TableRow* row(int index);
@@ -203,7 +204,7 @@ private:
     std::vector<Page> m_pages;
     int m_errorFlag = 0;
 
-    FontSpec m_font;
+    TextFont m_font;
     Alignment m_alignment = Alignment::Left;
     double m_lineSpacing = 100;
     int m_columns = 1;
@@ -225,7 +226,7 @@ private:
     std::unique_ptr<Table> m_table;
     int m_tableBorder = 1;
 
-    mutable std::vector<std::pair<FontSpec, std::unique_ptr<TextMeasure>>> m_measures;
+    mutable std::vector<std::pair<TextFont, std::unique_ptr<TextMeasure>>> m_measures;
 };
 
 } // namespace pelmor::reports

@@ -4,20 +4,20 @@
 
 namespace pelmor::reports {
 
-QFont pageFont(const FontSpec& spec)
+QFont pageFont(const TextFont& style)
 {
-    QFont font(spec.family);
-    font.setPixelSize(std::max(1, static_cast<int>(std::lround(spec.pointSize * kTwipsPerPoint))));
-    font.setBold(spec.bold);
-    font.setItalic(spec.italic);
-    font.setUnderline(spec.underline);
+    QFont font(style.family);
+    font.setPixelSize(std::max(1, static_cast<int>(std::lround(style.pointSize * kTwipsPerPoint))));
+    font.setBold(style.bold);
+    font.setItalic(style.italic);
+    font.setUnderline(style.underline);
     font.setHintingPreference(QFont::PreferNoHinting);
     font.setStyleStrategy(QFont::ForceOutline);
     return font;
 }
 
-TextMeasure::TextMeasure(const FontSpec& spec)
-    : m_metrics(pageFont(spec))
+TextMeasure::TextMeasure(const TextFont& style)
+    : m_metrics(pageFont(style))
 {
 }
 

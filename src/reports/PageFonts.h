@@ -12,12 +12,12 @@ namespace pelmor::reports {
 // on any device and a painter that maps twips to the device draws it at its
 // size in points. Hinting is off: glyph advances then scale exactly, and
 // what was measured is what is painted.
-QFont pageFont(const FontSpec& spec);
+QFont pageFont(const TextFont& style);
 
 // Measures texts of one page font in twips.
 class TextMeasure {
 public:
-    explicit TextMeasure(const FontSpec& spec);
+    explicit TextMeasure(const TextFont& style);
 
     double width(const QString& text) const { return m_metrics.horizontalAdvance(text); }
     double ascent() const { return m_metrics.ascent(); }

@@ -26,14 +26,14 @@ inline QSizeF letterPageSize()
     return QSizeF(8.5 * kTwipsPerInch, 11 * kTwipsPerInch);
 }
 
-struct FontSpec {
+struct TextFont {
     QString family = QStringLiteral("Arial");
     double pointSize = 11.25;
     bool bold = false;
     bool italic = false;
     bool underline = false;
 
-    friend bool operator==(const FontSpec& a, const FontSpec& b)
+    friend bool operator==(const TextFont& a, const TextFont& b)
     {
         return a.family == b.family && a.pointSize == b.pointSize && a.bold == b.bold &&
                a.italic == b.italic && a.underline == b.underline;
@@ -43,7 +43,7 @@ struct FontSpec {
 // One line of text.
 struct TextItem {
     QString text;
-    FontSpec font;
+    TextFont font;
     double x = 0;        // where the text starts
     double top = 0;      // top of its line
     double baseline = 0; // the line the letters stand on

@@ -468,7 +468,7 @@ private Q_SLOTS:
             QCOMPARE(cells[column]->fill.value_or(Qt::white), yellow);
             QCOMPARE(cells[column]->lineColour, QColor(190, 190, 190));
         }
-        reports::FontSpec arial12;
+        reports::TextFont arial12;
         arial12.pointSize = 12;
         QVERIFY(cells[0]->rect.height() > 2 * reports::TextMeasure(arial12).height());
         if (rows == 0)

@@ -5,6 +5,7 @@
 #include "app/GraphsTab.h"
 #include "app/PrintControls.h"
 #include "app/ReportsTab.h"
+#include "db/Connection.h"
 #include "reports/widgets/ReportWindow.h"
 
 #include <QApplication>
@@ -221,6 +222,23 @@ private Q_SLOTS:
         clickButton(reportWindow(), "Command2");
         QVERIFY(!reportWindow()->isVisible());
         QVERIFY(m_app->window->isEnabled());
+    }
+
+    void unreadableBreakdownIsTold()
+    {
+        m_app->window->tabs()->setCurrentWidget(m_app->window->graphsTab());
+        clickButton("QuarterHourFlow");
+        {
+            db::Connection connection(m_app->state.database);
+            connection.executeUnlogged(QStringLiteral("ALTER TABLE Breakdown RENAME TO Gone"));
+        }
+        clickButton("Command12");
+        QVERIFY(QTest::qWaitForWindowActive(reportWindow()));
+        QApplication::processEvents();
+        QCOMPARE(m_app->messages.shown().size(), size_t(1));
+        QVERIFY(m_app->messages.last().startsWith(QStringLiteral("The flow report cannot be built: ")));
+        QCOMPARE(m_built->count(), 0);
+        QVERIFY(!reportWindow()->document());
     }
 
     void fieldSheets_data()

@@ -28,6 +28,8 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <utility>
+
 namespace pelmor::reports {
 namespace {
 
@@ -252,8 +254,12 @@ void ReportWindow::rebuild()
     {
         const ui::BusyCursor busy;
         const std::optional<DocumentInputs> inputs = m_inputs(kind->choice, pageSize());
-        if (!inputs)
+        if (!inputs) {
+            // The user was told why in a window of its own; closing it
+            // makes this window active again, which must not ask again.
+            m_skipActivation = true;
             return;
+        }
         std::optional<PagedDocument> built = kind->build(*inputs);
         if (built) {
             m_document = std::move(built);
@@ -298,7 +304,7 @@ void ReportWindow::centreOnScreen()
 
 bool ReportWindow::event(QEvent* event)
 {
-    if (event->type() == QEvent::WindowActivate) {
+    if (event->type() == QEvent::WindowActivate && !std::exchange(m_skipActivation, false)) {
         centreOnScreen();
         if (m_previewView)
             m_previewView->setBackgroundBrush(Qt::white);

@@ -107,6 +107,9 @@ private:
     ReportChoice m_documentChoice = ReportChoice::None;
     QString m_documentBatch;
     QString m_saveFolder;
+    // The next activation builds nothing: it is the return from the
+    // message that a failed build showed.
+    bool m_skipActivation = false;
 
     QPrintPreviewWidget* m_preview = nullptr;
     QGraphicsView* m_previewView = nullptr;
