@@ -133,31 +133,22 @@ private Q_SLOTS:
         row("summary: settings band", kSummary, "Settings", 4104.0, "centre", 6120.0, 12.0, "");
         row("summary: sign settings heading", kSummary, "Radar/Sign Settings", 5472.0, "centre", 6120.0, 12.0,
             "u");
-        row("summary: results band", kSummary, "Survey Results", 6768.0, "centre", 6120.0, 12.0, "");
         row("summary: vehicles heading", kSummary, "Vehicles", 7200.0, "centre", 6120.0, 12.0, "bu");
         row("summary: batch", kSummary, "Batch Number: 050302-A", 2448.0, "x", 1440.0, 12.0, "");
         row("summary: end date at 120 %", kSummary, " Survey End Date: 05/05/26", 3168.0, "x", 1440.0, 12.0,
             "");
-        row("summary: zone", kSummary, "Survey Zone: School", 5040.0, "x", 1440.0, 12.0, "");
-        row("summary: maximum radar", kSummary, "Maximum Radar Setting: 200  MPH", 6192.0, "x", 1440.0, 12.0,
-            "");
-        row("summary: unknown", kSummary, "      Number Unknown: 131", 8640.0, "x", 1440.0, 12.0, "");
         row("summary: speed heading", kSummary, "Speed", 9792.0, "x", 1440.0, 12.0, "bu");
         row("summary: violators", kSummary, " Violator Average Speed: 41.5  MPH", 11808.0, "x", 1440.0, 12.0,
             "");
         row("summary: issued by", kSummary, "Survey Issued By: Sgt. Jane Miller", 13248.0, "x", 1440.0, 12.0,
             "");
-        row("summary: signature line", kSummary, "_____________________________", 13824.0, "x", 1440.0, 12.0,
-            "");
         row("summary: signature", kSummary, "                                             (Signature)",
             14112.0, "x", 1440.0, 6.0, "");
         row("summary: end time", kSummary, "Survey End Time: 06:57 AM", 3168.0, "x", 6210.0, 12.0, "");
         row("summary: direction", kSummary, "Direction of travel: North", 5112.0, "x", 6210.0, 12.0, "");
-        row("summary: cut off", kSummary, "High Speed Cut Off: 080 MPH", 6192.0, "x", 6210.0, 12.0, "");
         row("summary: 85th percentile", kSummary, "            85th Percentile: 45", 8928.0, "x", 6210.0,
             12.0, "");
         row("summary: bands heading", kSummary, "MPH Over Posted Speed", 9792.0, "x", 6210.0, 12.0, "bu");
-        row("summary: last band", kSummary, "Over 25  MPH: 3", 11520.0, "x", 6210.0, 12.0, "");
 
         row("85th: title", kPercentile, "85th Percentile Speed and Pace Distribution", 1288.0, "centre",
             6120.0, 14.0, "b");
@@ -169,10 +160,7 @@ private Q_SLOTS:
         row("85th: unknown at 100 %", kPercentile, "           Number Unknown: 131", 6720.0, "x", 1440.0,
             12.0, "");
         row("85th: start date", kPercentile, "Survey Start Date: 05/03/26", 3600.0, "x", 6210.0, 12.0, "");
-        row("85th: survey time", kPercentile, "Total Survey Time: 1 Days, 23 Hrs, 57 Min", 4752.0, "x",
-            6210.0, 12.0, "");
         row("85th: settings heading", kPercentile, "Radar/Sign Settings", 5760.0, "x", 6210.0, 12.0, "u");
-        row("85th: alarm", kPercentile, "         High Speed Alarm: 045 MPH", 6624.0, "x", 6210.0, 12.0, "");
         row("85th: marker legend", kPercentile, "         85th Percentile ---->", 9604.8, "x", 8640.0, 8.0,
             "");
         row("85th: pace legend", kPercentile, "   Pace Low <---------> Pace High", 10080.0, "x", 8640.0, 8.0,
@@ -190,7 +178,6 @@ private Q_SLOTS:
             "b");
         row("15 min: location", kQuarterHours, "Survey Location: Main St", 3024.0, "x", 1440.0, 12.0, "");
         row("15 min: batch", kQuarterHours, "Batch Number: 050302-A", 2448.0, "x", 1440.0, 12.0, "");
-        row("15 min: zone", kQuarterHours, "Survey Zone: School", 2688.0, "x", 1440.0, 12.0, "");
         // Two columns between 1 inch and the default half inch on the right.
         row("15 min: start date", kQuarterHours, "Survey Start Date: 05/03/26", 2448.0, "x", 6570.0, 12.0,
             "");
@@ -204,26 +191,19 @@ private Q_SLOTS:
         row("sheet: trailer", kFilledSheet, "  Trailer ID: A            Batch #: 050302-A", 2448.0, "x",
             1440.0, 12.0, "");
         row("sheet: start time", kFilledSheet, "Survey Start Time: 07:00", 3009.6, "x", 1440.0, 12.0, "");
-        row("sheet: end time", kFilledSheet, " Survey End Time: _______________ ", 3369.6, "x", 1440.0, 12.0,
-            "");
         row("sheet: location code", kFilledSheet, "Survey Location Code: ____________", 4089.6, "x", 1440.0,
             12.0, "");
         row("sheet: location on its own line", kFilledSheet, "Main St", 4809.6, "x", 1440.0, 12.0, "");
-        row("sheet: zone", kFilledSheet, "Survey Zone: School", 5529.6, "x", 1440.0, 12.0, "");
         row("sheet: notes", kFilledSheet, "Field notes / setup diagram...", 7488.0, "x", 1440.0, 12.0, "");
         row("sheet: performer", kFilledSheet, "Field setup performed by: J. Miller", 13680.0, "x", 1440.0,
             12.0, "");
         row("sheet: start date", kFilledSheet, "Survey Start Date: 05/03/26", 3009.6, "x", 6210.0, 12.0, "");
         row("sheet: settings heading", kFilledSheet, "Radar/Sign Settings", 4176.0, "x", 6210.0, 12.0, "u");
-        row("sheet: minimum radar", kFilledSheet, "  Minumum Radar Setting: 5", 4896.0, "x", 6210.0, 12.0,
-            "");
         row("sheet: cut off", kFilledSheet, "         High Speed Cut Off: 080", 5976.0, "x", 6210.0, 12.0,
             "");
         row("blank: trailer", kBlankSheet, "  Trailer ID: _________        Batch #: __________", 2448.0, "x",
             1440.0, 12.0, "");
         row("blank: location", kBlankSheet, "_____________________________", 4809.6, "x", 1440.0, 12.0, "");
-        row("blank: maximum radar", kBlankSheet, "  Maximum Radar Setting: ______", 5256.0, "x", 6210.0, 12.0,
-            "");
         row("blank: performer", kBlankSheet, "Field setup performed by: ____________________________",
             13680.0, "x", 1440.0, 12.0, "");
     }
