@@ -104,9 +104,9 @@ QWidget* makeSetupInput(const QString& name, QWidget* parent)
     QLineEdit* box = ui::makeTextBox(name, parent);
     // The radar's measuring range is fixed by the sign; it is printed as set here.
     if (name == QLatin1String("SetMin"))
-        box->setText(QStringLiteral("5"));
+        box->setText(survey::minimumRadarSetting());
     else if (name == QLatin1String("SetMax"))
-        box->setText(QStringLiteral("200"));
+        box->setText(survey::maximumRadarSetting());
     return box;
 }
 
@@ -193,8 +193,10 @@ QGroupBox* AdminTab::buildFieldSetupFrame()
     form->setVerticalSpacing(9);
     for (const SetupInput& input : kSetupInputs) {
         const QString name = QLatin1String(input.name);
+        QWidget* field = makeSetupInput(name, frame);
+        m_setupInputs.insert(name, field);
         form->addRow(ui::makeCaption(QLatin1String(input.caption), frame, name + QStringLiteral("Caption")),
-                     makeSetupInput(name, frame));
+                     field);
     }
     layout->addLayout(form);
     layout->addSpacing(6);
@@ -211,6 +213,32 @@ QGroupBox* AdminTab::buildFieldSetupFrame()
     layout->addLayout(buttons);
     layout->addStretch(1);
     return frame;
+}
+
+reports::FieldSheetInputs AdminTab::fieldSheetInputs() const
+{
+    const auto text = [this](const char* name) {
+        const QWidget* input = m_setupInputs.value(QLatin1String(name));
+        if (const auto* list = qobject_cast<const QComboBox*>(input))
+            return list->currentText();
+        const auto* box = qobject_cast<const QLineEdit*>(input);
+        return box ? box->text() : QString();
+    };
+    reports::FieldSheetInputs inputs;
+    inputs.trailerId = text("SetID");
+    inputs.batchNumber = text("SetCode");
+    inputs.startTime = text("SetTime");
+    inputs.startDate = text("SetDate");
+    inputs.location = text("SetLocation");
+    inputs.direction = text("SetDirection");
+    inputs.zone = text("SetZone");
+    inputs.postedLimit = text("SetLimit");
+    inputs.minimumRadar = text("SetMin");
+    inputs.maximumRadar = text("SetMax");
+    inputs.highSpeedAlarm = text("SetAlarm");
+    inputs.highSpeedCutOff = text("SetCutoff");
+    inputs.performedBy = text("SetName");
+    return inputs;
 }
 
 QPushButton* AdminTab::makeCloseButton(const QString& objectName)

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "reports/DocumentInputs.h"
+
+#include <QHash>
 #include <QWidget>
 
 class QGroupBox;
@@ -54,6 +57,9 @@ public:
     QPushButton* printBlankFormButton() const { return m_printBlankForm; }
     QPushButton* databaseManagementButton() const { return m_databaseManagement; }
 
+    // What the field setup inputs read now, for the filled-in sheet.
+    reports::FieldSheetInputs fieldSheetInputs() const;
+
     // Fill the agency and the officer list from their tables; an empty table
     // first gets the placeholder "(Agency Name)" or "(Officer Name)".
     void refreshAgencyList();
@@ -87,6 +93,8 @@ private:
 
     NameList m_agency;
     NameList m_officer;
+    // The field setup inputs by name ("SetID" .. "SetName").
+    QHash<QString, QWidget*> m_setupInputs;
     QPushButton* m_printFilledForm = nullptr;
     QPushButton* m_printBlankForm = nullptr;
     QPushButton* m_databaseManagement = nullptr;

@@ -6,6 +6,7 @@
 #include "app/GraphDrawer.h"
 #include "app/GraphsTab.h"
 #include "app/ImportTab.h"
+#include "app/PrintControls.h"
 #include "app/ReportsTab.h"
 #include "db/Files.h"
 #include "flow/FlowBreakdown.h"
@@ -66,6 +67,8 @@ MainWindow::MainWindow(AppState& state, ui::Messages& messages, QWidget* parent)
     load();
     connectReportsAndFlow();
     connectGraphs();
+    m_printControls = new PrintControls(state, messages, *m_views, *m_reportsTab, *m_graphsTab, *m_adminTab,
+                                        *m_graphDrawer, *this);
 }
 
 MainWindow::~MainWindow() = default;

@@ -19,6 +19,7 @@ class BoundViews;
 class GraphDrawer;
 class GraphsTab;
 class ImportTab;
+class PrintControls;
 class ReportsTab;
 
 // The main window: the four tabs of the program on a tiled background.
@@ -41,6 +42,8 @@ public:
     AdminTab* adminTab() const { return m_adminTab; }
     // Draws the speed graphs of the graphs tab (Percent85, TrafficFlow_Graph).
     GraphDrawer* graphDrawer() const { return m_graphDrawer; }
+    // The print buttons and the report window they open.
+    PrintControls* printControls() const { return m_printControls; }
 
 Q_SIGNALS:
     // A "Close" button was pressed, or the window closed: the program ends.
@@ -66,6 +69,7 @@ private:
     GraphsTab* m_graphsTab;
     AdminTab* m_adminTab;
     GraphDrawer* m_graphDrawer = nullptr;
+    PrintControls* m_printControls = nullptr;
 };
 
 } // namespace pelmor::app

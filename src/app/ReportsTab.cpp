@@ -5,6 +5,7 @@
 #include "db/DbError.h"
 #include "db/Recordset.h"
 #include "db/widgets/FieldBinding.h"
+#include "reports/Documents.h"
 #include "ui/Style.h"
 
 #include <QComboBox>
@@ -80,9 +81,6 @@ constexpr FieldLabel kSummaryFields[] = {
 
 // The labels of the six over-limit band counts.
 const char* const kBandValues[] = {"Over_5", "Over_10", "Over_15", "Over_20", "Over_25", "Label73"};
-
-const char* const kReports[] = {"85th Percentile Report", "Traffic Flow Report", "Traffic Summary Report",
-                                "15 Minute Traffic Flow", "Hour Traffic Flow"};
 
 // A hidden widget keeps its place in the layout, so the rest of the tab does
 // not shift when it is shown or hidden.
@@ -168,10 +166,14 @@ QWidget* ReportsTab::buildSelectionPanel()
     column->addWidget(m_surveyList, 4);
     column->addStretch(1);
 
-    m_reportChoice = ui::makeList(QStringLiteral("Print_choice"), {}, true, panel);
-    for (const char* report : kReports)
-        m_reportChoice->addItem(QLatin1String(report));
-    m_reportChoice->setEditText(QLatin1String(kReports[0]));
+    // The report list; typed text that names no report is kept as typed
+    // and prints nothing.
+    const QStringList listTexts = reports::reportListTexts();
+    m_reportChoice = ui::makeList(QStringLiteral("Print_choice"), listTexts, true, panel);
+    m_reportChoice->setInsertPolicy(QComboBox::NoInsert);
+    // What is typed stays as typed: no completion to an entry of the list.
+    m_reportChoice->setCompleter(nullptr);
+    m_reportChoice->setEditText(listTexts.first());
     m_reportChoice->setToolTip(QStringLiteral("The report to print"));
     keepRoomWhenHidden(m_reportChoice);
     column->addWidget(m_reportChoice);

@@ -12,6 +12,8 @@ void addBreakdownOptions(QCommandLineParser& parser);
 int runBreakdown(const QCommandLineParser& parser, Context& context);
 void addGraphOptions(QCommandLineParser& parser);
 int runGraph(const QCommandLineParser& parser, Context& context);
+void addReportOptions(QCommandLineParser& parser);
+int runReport(const QCommandLineParser& parser, Context& context);
 
 namespace {
 
@@ -45,13 +47,19 @@ const std::vector<Command>& commands()
          "draw a survey's speed distribution (pace and 85th percentile) or its vehicles per speed "
          "against the limit, for a colour or a black-and-white printer, into a PNG image",
          addGraphOptions, runGraph},
+        {"report", "N BATCH --pdf FILE | --png DIR [--agency TEXT] [--officer TEXT] [--bw]",
+         "write document N of a survey as a PDF file or as one PNG image per page (150 dpi), drawing its "
+         "graph or breaking its traffic down first as the window does; the field setup sheets take no BATCH "
+         "and the filled-in sheet takes its values as options ('pelmor-cli report --help' lists the "
+         "documents and the options)",
+         addReportOptions, runReport},
     };
     return all;
 }
 
 bool drawsWithFonts(const QString& name)
 {
-    return name == QLatin1String("graph");
+    return name == QLatin1String("graph") || name == QLatin1String("report");
 }
 
 int fail(Context& context, const QString& message)

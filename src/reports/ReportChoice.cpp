@@ -1,12 +1,16 @@
 #include "reports/ReportChoice.h"
 
+#include "reports/Documents.h"
+
 namespace pelmor::reports {
 
 ReportChoice reportChoiceFromNumber(int number)
 {
-    if (number < 1 || number > 7)
-        return ReportChoice::None;
-    return static_cast<ReportChoice>(number);
+    for (const DocumentKind& kind : documentKinds()) {
+        if (static_cast<int>(kind.choice) == number)
+            return kind.choice;
+    }
+    return ReportChoice::None;
 }
 
 QString documentName(ReportChoice choice)

@@ -19,7 +19,7 @@ enum class ReportChoice : qint16 {
     BlankFieldSheet = 7,
 };
 
-// The document for a number 1 to 7; None for any other.
+// The document with that number (see documentKinds()); None for any other.
 ReportChoice reportChoiceFromNumber(int number);
 
 // A short name of the document for file names and window titles

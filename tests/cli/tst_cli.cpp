@@ -2,21 +2,12 @@
 
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
 using pelmor::test::row;
 
-namespace {
-
-struct Run {
-    int exitCode;
-    QString out;
-    QString err;
-};
-
-} // namespace
+using Run = pelmor::test::ProgramRun;
 
 class TstCli : public QObject {
     Q_OBJECT
@@ -89,13 +80,8 @@ private Q_SLOTS:
 private:
     Run cli(const QStringList& arguments) const
     {
-        QProcess process;
-        process.start(QStringLiteral(PELMOR_CLI),
-                      QStringList{QStringLiteral("--db"), m_folder->path()} + arguments);
-        if (!process.waitForFinished(60000))
-            return {-1, {}, QStringLiteral("timed out")};
-        return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()).trimmed(),
-                QString::fromUtf8(process.readAllStandardError()).trimmed()};
+        return pelmor::test::runProgram(QStringLiteral(PELMOR_CLI),
+                                        QStringList{QStringLiteral("--db"), m_folder->path()} + arguments);
     }
     std::unique_ptr<QTemporaryDir> m_folder;
 };

@@ -9,6 +9,16 @@
 
 namespace pelmor::test {
 
+ProgramRun runProgram(const QString& program, const QStringList& arguments, int timeoutMs)
+{
+    QProcess process;
+    process.start(program, arguments);
+    if (!process.waitForFinished(timeoutMs))
+        return {-1, {}, QStringLiteral("timed out")};
+    return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()).trimmed(),
+            QString::fromUtf8(process.readAllStandardError()).trimmed()};
+}
+
 TempProgramFolder::TempProgramFolder()
 {
     db::initDatabaseFolder(m_dir.path());

@@ -19,6 +19,17 @@ template <typename... Columns> void row(const char* name, const Columns&... colu
     (QTest::newRow(name) << ... << columns);
 }
 
+// What a program run by a test did: its exit code (-1 when it did not
+// finish in time) and what it printed, trimmed.
+struct ProgramRun {
+    int exitCode;
+    QString out;
+    QString err;
+};
+
+// Runs a program, such as the headless tool, and waits for it to end.
+ProgramRun runProgram(const QString& program, const QStringList& arguments, int timeoutMs = 120000);
+
 // A program folder of its own for one test, holding a fresh database made
 // from the template (and the template itself), and a log of the statements
 // issued on connections opened through database().

@@ -1,0 +1,136 @@
+// The quarter-hour flow report of a 31-day survey (about 3,700 rows over
+// some 80 pages), the largest document the program prints: the time to
+// build its pages, to write them as a PDF file, and for the report window
+// to build it and show its first page in the preview.
+//
+//   bench_reports [VEHICLES] [--pdf FILE]   (FILE keeps one PDF written)
+#include "BenchUtil.h"
+#include "SurveyFixture.h"
+#include "TestSupport.h"
+#include "db/Schema.h"
+#include "flow/FlowBreakdown.h"
+#include "reports/Documents.h"
+#include "reports/FlowReports.h"
+#include "reports/PagePainter.h"
+#include "reports/widgets/ReportWindow.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QPrintPreviewWidget>
+#include <QTemporaryDir>
+#include <QTextStream>
+
+#include <algorithm>
+
+using namespace pelmor;
+
+namespace {
+
+const QString kBatch = QStringLiteral("030226-A");
+
+struct Best {
+    double ms = 1e9;
+    void take(double value) { ms = std::min(ms, value); }
+};
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QApplication application(argc, argv);
+    QStringList arguments = QCoreApplication::arguments();
+    QString keep;
+    const qsizetype pdfOption = arguments.indexOf(QStringLiteral("--pdf"));
+    if (pdfOption > 0 && pdfOption + 1 < arguments.size()) {
+        keep = arguments.at(pdfOption + 1);
+        arguments.remove(pdfOption, 2);
+    }
+    const int vehicleCount = arguments.size() > 1 ? arguments.at(1).toInt() : 200000;
+    const int rounds = 5;
+    QTextStream out(stdout);
+
+    // A survey from 03/02/26 12:00 AM to 04/01/26 11:59 PM, walked into
+    // quarter hours as "15 Minute Traffic Flow" does before it prints.
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("pelmor.mdb"));
+    db::createEmptyDatabase(path);
+    test::Survey survey;
+    survey.batchNumber = kBatch;
+    survey.start = test::at(QStringLiteral("03/02/26 00:00"));
+    survey.stop = test::at(QStringLiteral("04/01/26 23:59"));
+    survey.durationSeconds = survey.start.secsTo(survey.stop);
+    survey.speeds.assign(static_cast<size_t>(vehicleCount), 35);
+    test::storeSurvey(path, survey);
+    const db::Database database{path, nullptr};
+
+    reports::DocumentInputs inputs;
+    inputs.survey = survey::loadSurvey(database, kBatch);
+    inputs.agency = QStringLiteral("Springfield Police Department");
+    inputs.today = QDate::currentDate();
+    const flow::BreakdownResult walk =
+        flow::runBreakdown(database, flow::BreakdownInputs::of(inputs.survey), flow::BinLength::QuarterHour);
+    if (!walk.ok()) {
+        out << walk.failure << "\n";
+        return 1;
+    }
+
+    Best read, build, pdf, total;
+    reports::PagedDocument document;
+    QElapsedTimer timer;
+    for (int round = 0; round < rounds; ++round) {
+        timer.start();
+        inputs.breakdown = reports::readBreakdownForReport(database);
+        const double readMs = timer.nsecsElapsed() / 1e6;
+        timer.restart();
+        document = reports::buildFlowReport(inputs, flow::BinLength::QuarterHour);
+        const double buildMs = timer.nsecsElapsed() / 1e6;
+        timer.restart();
+        const QString file = keep.isEmpty() ? folder.filePath(QStringLiteral("report.pdf")) : keep;
+        const QString failure = reports::writePdf(document, file, QStringLiteral("bench"));
+        const double pdfMs = timer.nsecsElapsed() / 1e6;
+        if (!failure.isEmpty()) {
+            out << failure << "\n";
+            return 1;
+        }
+        read.take(readMs);
+        build.take(buildMs);
+        pdf.take(pdfMs);
+        total.take(readMs + buildMs + pdfMs);
+    }
+    size_t items = 0;
+    for (const reports::Page& page : document.pages)
+        items += page.items.size();
+    out << "15-minute flow report of " << vehicleCount
+        << " vehicles over 31 days: " << inputs.breakdown.size() << " rows, " << document.pages.size()
+        << " pages, " << items << " placed items\n";
+    out << "  read Breakdown " << read.ms << " ms, build pages " << build.ms << " ms, write PDF " << pdf.ms
+        << " ms\n";
+    out << "  build + PDF (rows read included): " << total.ms << " ms (best of " << rounds << " rounds)\n";
+
+    // The report window as the program opens it: activation builds the
+    // document and the preview lays out its pages; the first page is on
+    // screen once the preview has painted.
+    test::RecordingMessages messages;
+    reports::ReportWindow window(
+        messages, [] { return reports::ReportChoice::QuarterHourFlowReport; },
+        [&](reports::ReportChoice, QSizeF pageSize) -> std::optional<reports::DocumentInputs> {
+            reports::DocumentInputs current = inputs;
+            current.breakdown = reports::readBreakdownForReport(database);
+            current.pageSize = pageSize;
+            return current;
+        });
+    window.show();
+    QApplication::processEvents();
+    Best preview;
+    for (int round = 0; round < rounds; ++round) {
+        timer.start();
+        window.rebuild();
+        window.preview()->repaint();
+        QApplication::processEvents();
+        preview.take(timer.nsecsElapsed() / 1e6);
+    }
+    out << "report window: build and show page 1 of " << window.preview()->pageCount() << " in " << preview.ms
+        << " ms (best of " << rounds << " rounds)\n";
+    out << "process peak memory " << bench::memoryMiB("VmHWM") << " MiB\n";
+    return 0;
+}

@@ -1,0 +1,192 @@
+#include "app/PrintControls.h"
+
+#include "app/AdminTab.h"
+#include "app/AppState.h"
+#include "app/BoundViews.h"
+#include "app/GraphDrawer.h"
+#include "app/GraphsTab.h"
+#include "app/ReportsTab.h"
+#include "db/DbError.h"
+#include "db/Files.h"
+#include "flow/FlowBreakdown.h"
+#include "reports/FlowReports.h"
+#include "reports/widgets/ReportWindow.h"
+#include "ui/BusyCursor.h"
+#include "ui/Messages.h"
+
+#include <QClipboard>
+#include <QComboBox>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QPushButton>
+#include <QTimer>
+
+namespace pelmor::app {
+
+PrintControls::PrintControls(AppState& state, ui::Messages& messages, BoundViews& views, ReportsTab& reports,
+                             GraphsTab& graphs, AdminTab& admin, GraphDrawer& drawer, QWidget& mainWindow)
+    : QObject(&mainWindow)
+    , m_state(state)
+    , m_messages(messages)
+    , m_views(views)
+    , m_reports(reports)
+    , m_graphs(graphs)
+    , m_admin(admin)
+    , m_drawer(drawer)
+    , m_mainWindow(mainWindow)
+{
+    m_reportWindow = std::make_unique<reports::ReportWindow>(
+        messages, [this] { return m_state.reportChoice; },
+        [this](reports::ReportChoice choice, QSizeF pageSize) { return gatherInputs(choice, pageSize); });
+    connect(m_reportWindow.get(), &reports::ReportWindow::closed, this,
+            [this] { m_mainWindow.setEnabled(true); });
+
+    QComboBox* list = m_reports.reportChoice();
+    // Picking an item puts its text into the box before the list reports
+    // the new item; the edit is looked at once both have happened.
+    connect(list, &QComboBox::currentIndexChanged, this, [this] {
+        m_itemPicked = true;
+        QTimer::singleShot(0, this, [this] { m_itemPicked = false; });
+    });
+    connect(list, &QComboBox::editTextChanged, this, &PrintControls::reportListEdited, Qt::QueuedConnection);
+    connect(m_reports.printButton(), &QPushButton::clicked, this, &PrintControls::printSelectedReport);
+    connect(m_graphs.printGraphButton(), &QPushButton::clicked, this, &PrintControls::printChosenDocument);
+    connect(m_admin.printFilledFormButton(), &QPushButton::clicked, this, [this] { printFieldSheet(true); });
+    connect(m_admin.printBlankFormButton(), &QPushButton::clicked, this, [this] { printFieldSheet(false); });
+}
+
+PrintControls::~PrintControls()
+{
+    // The main window is going: a report window hidden on its way out has
+    // nothing to enable.
+    m_reportWindow->disconnect(this);
+}
+
+void PrintControls::reportListEdited(const QString& text)
+{
+    if (m_itemPicked) {
+        m_itemPicked = false;
+        return;
+    }
+    // Naming the 85th percentile report shows its graph, ready to print.
+    if (text == reports::documentName(reports::ReportChoice::PercentileReport)) {
+        m_graphs.graphTypeMarker(1)->show();
+        m_drawer.drawSpeedDistribution();
+    }
+}
+
+void PrintControls::printSelectedReport()
+{
+    const reports::DocumentKind* kind = reports::listedDocument(m_reports.reportChoice()->currentText());
+    if (!kind)
+        return;
+    m_state.reportChoice = kind->choice;
+    if (!prepare(kind->preparation))
+        return;
+    showReportWindow(false);
+}
+
+bool PrintControls::prepare(reports::Preparation preparation)
+{
+    using reports::Preparation;
+    switch (preparation) {
+    case Preparation::None:
+        return true;
+    case Preparation::SpeedDistributionGraph:
+        m_graphs.graphTypeMarker(1)->show();
+        m_drawer.drawSpeedDistribution();
+        return true;
+    case Preparation::TrafficVolumeGraph:
+        m_graphs.graphTypeMarker(2)->show();
+        m_drawer.drawTrafficVolume();
+        return true;
+    case Preparation::QuarterHourBreakdown:
+    case Preparation::HourlyBreakdown:
+        break;
+    }
+    const flow::BreakdownInputs inputs = flow::BreakdownInputs::of(m_reports.currentSurvey());
+    QString failure = flow::checkInputs(inputs);
+    if (!failure.isEmpty()) {
+        m_messages.tell(failure);
+        return false;
+    }
+    {
+        const ui::BusyCursor busy;
+        failure =
+            flow::runBreakdown(m_state.database, inputs,
+                               preparation == Preparation::QuarterHourBreakdown ? flow::BinLength::QuarterHour
+                                                                                : flow::BinLength::Hour)
+                .failure;
+        try {
+            // The flow grid shows the new rows.
+            m_views.breakdown()->refresh();
+        } catch (const db::DbError& error) {
+            if (failure.isEmpty())
+                failure = error.message();
+        }
+    }
+    if (!failure.isEmpty()) {
+        m_messages.tell(failure, ui::Messages::defaultTitle(), ui::Messages::Icon::Critical);
+        return false;
+    }
+    return true;
+}
+
+void PrintControls::printChosenDocument()
+{
+    showReportWindow(true);
+}
+
+void PrintControls::printFieldSheet(bool filledIn)
+{
+    m_state.reportChoice =
+        filledIn ? reports::ReportChoice::FilledFieldSheet : reports::ReportChoice::BlankFieldSheet;
+    showReportWindow(true);
+}
+
+void PrintControls::showReportWindow(bool disableMainWindow)
+{
+    if (disableMainWindow)
+        m_mainWindow.setEnabled(false);
+    m_reportWindow->show();
+    m_reportWindow->raise();
+    m_reportWindow->activateWindow();
+}
+
+std::optional<reports::DocumentInputs> PrintControls::gatherInputs(reports::ReportChoice choice,
+                                                                   QSizeF pageSize)
+{
+    // The database is where it always is; it is named again, as at start.
+    m_state.database.path = db::databasePath(m_state.programFolder);
+
+    reports::DocumentInputs inputs;
+    inputs.survey = m_reports.currentSurvey();
+    const auto currentName = [](db::RecordView* view, const QString& field) {
+        try {
+            return view->isOpen() ? view->fieldText(field) : QString();
+        } catch (const db::DbError&) {
+            return QString();
+        }
+    };
+    inputs.agency = currentName(m_views.agency(), QStringLiteral("Admin_Agency"));
+    inputs.officer = currentName(m_views.officer(), QStringLiteral("Admin_Officer"));
+    inputs.fieldSheet = m_admin.fieldSheetInputs();
+    inputs.graph = QGuiApplication::clipboard()->image();
+    inputs.blackAndWhite = m_graphs.isBlackAndWhite();
+    inputs.today = QDate::currentDate();
+    inputs.pageSize = pageSize;
+    const reports::DocumentKind* kind = reports::documentKind(choice);
+    if (kind && (kind->preparation == reports::Preparation::QuarterHourBreakdown ||
+                 kind->preparation == reports::Preparation::HourlyBreakdown)) {
+        try {
+            inputs.breakdown = reports::readBreakdownForReport(m_state.database);
+        } catch (const db::DbError& error) {
+            m_messages.tell(QStringLiteral("The flow report cannot be built: %1").arg(error.message()),
+                            ui::Messages::defaultTitle(), ui::Messages::Icon::Critical);
+            return std::nullopt;
+        }
+    }
+    return inputs;
+}
+
+} // namespace pelmor::app

@@ -1,0 +1,77 @@
+#pragma once
+
+#include "reports/Documents.h"
+
+#include <QObject>
+
+#include <memory>
+#include <optional>
+
+class QWidget;
+
+namespace pelmor::reports {
+class ReportWindow;
+}
+namespace pelmor::ui {
+class Messages;
+}
+
+namespace pelmor::app {
+
+struct AppState;
+class AdminTab;
+class BoundViews;
+class GraphDrawer;
+class GraphsTab;
+class ReportsTab;
+
+// The print controls of the main window and the report window they open:
+// the report list ("Print_choice") with "Print Selected Report", "Print
+// Graph /Chart" and the two field sheet buttons. Each sets the document to
+// build, brings its data up to date (draws its graph, walks its breakdown)
+// and shows the report window, which builds the document from the data of
+// the main window each time it becomes active. The three buttons that
+// print what was chosen elsewhere disable the main window while the report
+// window is up; hiding the report window always enables it again.
+class PrintControls : public QObject {
+    Q_OBJECT
+public:
+    PrintControls(AppState& state, ui::Messages& messages, BoundViews& views, ReportsTab& reports,
+                  GraphsTab& graphs, AdminTab& admin, GraphDrawer& drawer, QWidget& mainWindow);
+    ~PrintControls() override;
+
+    reports::ReportWindow* reportWindow() const { return m_reportWindow.get(); }
+
+    // "Print Selected Report": the document whose name the report list
+    // shows exactly; any other text does nothing.
+    void printSelectedReport();
+    // "Print Graph /Chart": the document chosen last, whichever it is.
+    void printChosenDocument();
+    // "Print Filled In Form" and "Print Blank Form".
+    void printFieldSheet(bool filledIn);
+
+    // The inputs of a document as the main window shows them now.
+    std::optional<reports::DocumentInputs> gatherInputs(reports::ReportChoice choice, QSizeF pageSize);
+
+private:
+    void reportListEdited(const QString& text);
+    bool prepare(reports::Preparation preparation);
+    void showReportWindow(bool disableMainWindow);
+
+    AppState& m_state;
+    ui::Messages& m_messages;
+    BoundViews& m_views;
+    ReportsTab& m_reports;
+    GraphsTab& m_graphs;
+    AdminTab& m_admin;
+    GraphDrawer& m_drawer;
+    QWidget& m_mainWindow;
+    // A window of its own, not a child: it stays enabled while the main
+    // window is disabled.
+    std::unique_ptr<reports::ReportWindow> m_reportWindow;
+    // Set while the report list shows an item picked from it, so that the
+    // text this puts into the box does not count as an edit.
+    bool m_itemPicked = false;
+};
+
+} // namespace pelmor::app

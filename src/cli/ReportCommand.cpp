@@ -1,0 +1,241 @@
+#include "Command.h"
+#include "charts/BarGraphRenderer.h"
+#include "db/Connection.h"
+#include "db/DbError.h"
+#include "db/Recordset.h"
+#include "db/Schema.h"
+#include "flow/FlowBreakdown.h"
+#include "flow/TrafficVolumeGraph.h"
+#include "reports/Documents.h"
+#include "reports/FlowReports.h"
+#include "reports/PagePainter.h"
+#include "stats/SpeedDistributionGraph.h"
+#include "survey/SurveyRecord.h"
+
+#include <QDir>
+#include <QImageWriter>
+
+namespace pelmor::cli {
+namespace {
+
+// Resolution of the page images: sharp enough to read every line.
+constexpr double kImageResolution = 150;
+
+QCommandLineOption option(const char* name, const char* description, const char* valueName = nullptr,
+                          const QString& defaultValue = QString())
+{
+    if (!valueName)
+        return QCommandLineOption(QLatin1String(name), QLatin1String(description));
+    return QCommandLineOption(QLatin1String(name), QLatin1String(description), QLatin1String(valueName),
+                              defaultValue);
+}
+
+// The field sheet's inputs, with the options that set them and their
+// defaults (the inputs' contents when the program starts).
+struct SheetOption {
+    const char* name;
+    const char* description;
+    QString reports::FieldSheetInputs::*field;
+};
+
+const std::vector<SheetOption>& sheetOptions()
+{
+    using Inputs = reports::FieldSheetInputs;
+    static const std::vector<SheetOption> all = {
+        {"trailer-id", "Document 6: the trailer ID (default A).", &Inputs::trailerId},
+        {"batch-number", "Document 6: the batch number.", &Inputs::batchNumber},
+        {"start-time", "Document 6: the survey start time.", &Inputs::startTime},
+        {"start-date", "Document 6: the survey start date.", &Inputs::startDate},
+        {"location", "Document 6: the survey location.", &Inputs::location},
+        {"direction", "Document 6: the direction of travel.", &Inputs::direction},
+        {"zone", "Document 6: the zone.", &Inputs::zone},
+        {"posted-limit", "Document 6: the posted speed limit.", &Inputs::postedLimit},
+        {"minimum-radar", "Document 6: the minimum radar setting (default 5).", &Inputs::minimumRadar},
+        {"maximum-radar", "Document 6: the maximum radar setting (default 200).", &Inputs::maximumRadar},
+        {"alarm", "Document 6: the high speed alarm.", &Inputs::highSpeedAlarm},
+        {"cutoff", "Document 6: the high speed cut off.", &Inputs::highSpeedCutOff},
+        {"performed-by", "Document 6: who performed the field setup.", &Inputs::performedBy},
+    };
+    return all;
+}
+
+QCommandLineOption sheetOption(const SheetOption& sheet)
+{
+    const reports::FieldSheetInputs defaults;
+    return option(sheet.name, sheet.description, "TEXT", defaults.*sheet.field);
+}
+
+QString documentList()
+{
+    QStringList entries;
+    for (const reports::DocumentKind& kind : reports::documentKinds())
+        entries << QStringLiteral("%1 %2")
+                       .arg(static_cast<int>(kind.choice))
+                       .arg(reports::documentName(kind.choice));
+    return entries.join(QStringLiteral(", "));
+}
+
+// The first name of a name table: the one the program's views stand on
+// when it starts. Empty when the table has none.
+QString firstName(db::Connection& connection, const char* table, const char* field)
+{
+    db::Recordset names = db::Recordset::openTable(connection, *db::findTable(QLatin1String(table)));
+    if (names.bof() && names.eof())
+        return QString();
+    names.moveFirst();
+    return names.text(QLatin1String(field));
+}
+
+// What the window does before it shows a document: draws its graph or
+// walks its breakdown. Returns the reason when that cannot be done.
+QString prepare(const reports::DocumentKind& kind, Context& context, reports::DocumentInputs& inputs)
+{
+    using reports::Preparation;
+    switch (kind.preparation) {
+    case Preparation::None:
+        return QString();
+    case Preparation::SpeedDistributionGraph:
+    case Preparation::TrafficVolumeGraph: {
+        const charts::GraphResult graph =
+            kind.preparation == Preparation::SpeedDistributionGraph
+                ? stats::speedDistributionGraph(context.database, inputs.survey, inputs.blackAndWhite)
+                : flow::trafficVolumeGraph(context.database, inputs.survey, inputs.blackAndWhite);
+        if (!graph.drawn())
+            return graph.message;
+        inputs.graph = charts::BarGraphRenderer(*graph.graph).render();
+        return QString();
+    }
+    case Preparation::QuarterHourBreakdown:
+    case Preparation::HourlyBreakdown: {
+        const flow::BreakdownInputs walk = flow::BreakdownInputs::of(inputs.survey);
+        QString refusal = flow::checkInputs(walk);
+        if (refusal.isEmpty()) {
+            refusal = flow::runBreakdown(context.database, walk,
+                                         kind.preparation == Preparation::QuarterHourBreakdown
+                                             ? flow::BinLength::QuarterHour
+                                             : flow::BinLength::Hour)
+                          .failure;
+        }
+        if (!refusal.isEmpty())
+            return refusal;
+        inputs.breakdown = reports::readBreakdownForReport(context.database);
+        return QString();
+    }
+    }
+    return QString();
+}
+
+int writeImages(Context& context, const reports::PagedDocument& document, const QString& folder)
+{
+    if (!QDir().mkpath(folder))
+        return fail(context, QStringLiteral("The folder %1 cannot be made.").arg(folder));
+    const int width = QString::number(document.pages.size()).size() < 3 ? 3 : 4;
+    for (int page = 0; page < static_cast<int>(document.pages.size()); ++page) {
+        const QString file =
+            QDir(folder).filePath(QStringLiteral("page-%1.png").arg(page + 1, width, 10, QLatin1Char('0')));
+        QImageWriter writer(file, "png");
+        if (!writer.write(reports::renderPage(document, page, kImageResolution)))
+            return fail(context,
+                        QStringLiteral("The image %1 cannot be written: %2").arg(file, writer.errorString()));
+    }
+    return 0;
+}
+
+} // namespace
+
+void addReportOptions(QCommandLineParser& parser)
+{
+    parser.addPositionalArgument(QStringLiteral("N"),
+                                 QStringLiteral("The document: ") + documentList() + '.');
+    parser.addPositionalArgument(QStringLiteral("BATCH"),
+                                 QStringLiteral("The batch number of the survey (documents 1 to 5)."));
+    parser.addOption(option("pdf", "Write the document as a PDF file to FILE.", "FILE"));
+    parser.addOption(option("png", "Write one PNG image per page, at 150 dpi, into the folder DIR.", "DIR"));
+    parser.addOption(option(
+        "agency", "The agency the report is prepared for (default: the first agency stored).", "TEXT"));
+    parser.addOption(option(
+        "officer", "The officer who prepares the report (default: the first officer stored).", "TEXT"));
+    parser.addOption(option("bw", "Draw for a black-and-white laser printer (default: colour)."));
+    for (const SheetOption& sheet : sheetOptions())
+        parser.addOption(sheetOption(sheet));
+}
+
+int runReport(const QCommandLineParser& parser, Context& context)
+{
+    const QStringList arguments = parser.positionalArguments();
+    const QString usage = QStringLiteral(
+        "Usage: pelmor-cli report N BATCH --pdf FILE | --png DIR (a field setup sheet without BATCH)");
+    if (arguments.size() < 2 || arguments.size() > 3)
+        return fail(context, usage);
+    bool isNumber = false;
+    const int number = arguments.at(1).toInt(&isNumber);
+    const reports::DocumentKind* kind =
+        isNumber ? reports::documentKind(reports::reportChoiceFromNumber(number)) : nullptr;
+    if (!kind)
+        return fail(context, QStringLiteral("There is no document \"%1\"; the documents are %2.")
+                                 .arg(arguments.at(1), documentList()));
+    if (kind->forSurvey && arguments.size() != 3)
+        return fail(context, QStringLiteral("Document %1 is printed for a survey: give its batch number. %2")
+                                 .arg(number)
+                                 .arg(usage));
+    if (!kind->forSurvey && arguments.size() != 2)
+        return fail(context,
+                    QStringLiteral("Document %1 is not printed for a survey: give no batch number (the "
+                                   "filled-in sheet takes its values from the options).")
+                        .arg(number));
+    const QString pdf = parser.value(QStringLiteral("pdf"));
+    const QString images = parser.value(QStringLiteral("png"));
+    if (pdf.isEmpty() && images.isEmpty())
+        return fail(context,
+                    QStringLiteral("Give the PDF file with --pdf FILE or the image folder with --png DIR."));
+
+    reports::DocumentInputs inputs;
+    inputs.today = QDate::currentDate();
+    inputs.blackAndWhite = parser.isSet(QStringLiteral("bw"));
+    for (const SheetOption& sheet : sheetOptions())
+        inputs.fieldSheet.*sheet.field = parser.value(QLatin1String(sheet.name));
+    try {
+        {
+            db::Connection connection(context.database);
+            inputs.agency = parser.isSet(QStringLiteral("agency"))
+                                ? parser.value(QStringLiteral("agency"))
+                                : firstName(connection, "Agency", "Admin_Agency");
+            inputs.officer = parser.isSet(QStringLiteral("officer"))
+                                 ? parser.value(QStringLiteral("officer"))
+                                 : firstName(connection, "Officer", "Admin_Officer");
+        }
+        if (kind->forSurvey) {
+            const QString batch = arguments.at(2);
+            inputs.survey = survey::loadSurvey(context.database, batch);
+            if (!inputs.survey.hasHeader || !inputs.survey.hasSummary)
+                return fail(
+                    context,
+                    QStringLiteral("The database holds no survey %1 with its statistics.").arg(batch));
+        }
+        const QString refusal = prepare(*kind, context, inputs);
+        if (!refusal.isEmpty())
+            return fail(context, refusal);
+    } catch (const db::DbError& error) {
+        return fail(context, error.message());
+    }
+
+    const std::optional<reports::PagedDocument> document = kind->build(inputs);
+    if (!document)
+        return fail(context, QStringLiteral("The document cannot be laid out on the paper."));
+    if (!pdf.isEmpty()) {
+        const QString failure = reports::writePdf(*document, pdf, reports::documentName(kind->choice));
+        if (!failure.isEmpty())
+            return fail(context, failure);
+    }
+    if (!images.isEmpty()) {
+        if (const int failed = writeImages(context, *document, images))
+            return failed;
+    }
+    context.out << QStringLiteral("%1: %2 page(s)\n")
+                       .arg(reports::documentName(kind->choice))
+                       .arg(document->pages.size());
+    context.out.flush();
+    return 0;
+}
+
+} // namespace pelmor::cli

@@ -1,0 +1,55 @@
+#pragma once
+
+#include "reports/DocumentInputs.h"
+#include "reports/PageItems.h"
+#include "reports/ReportChoice.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+#include <vector>
+
+namespace pelmor::reports {
+
+// What has to happen before a document is built, so that its inputs are
+// current: a graph drawn (its picture is the one the document places) or a
+// breakdown walked (its rows are the ones the document prints).
+enum class Preparation {
+    None,
+    SpeedDistributionGraph,
+    TrafficVolumeGraph,
+    QuarterHourBreakdown,
+    HourlyBreakdown,
+};
+
+// One printable document.
+struct DocumentKind {
+    ReportChoice choice;
+    // Printed for the chosen survey (the field sheets are not).
+    bool forSurvey;
+    // Offered in the report list of the reports tab, under documentName().
+    bool inReportList;
+    Preparation preparation;
+    // Builds the document; nothing when it cannot be started on the paper.
+    std::optional<PagedDocument> (*build)(const DocumentInputs& inputs);
+};
+
+// Every document, the report list's entries first in the list's order.
+const std::vector<DocumentKind>& documentKinds();
+
+// The document of a choice; nullptr for none.
+const DocumentKind* documentKind(ReportChoice choice);
+
+// The report list's entry whose text is exactly `text` (letter case
+// included), the first in list order; nullptr when none is.
+const DocumentKind* listedDocument(const QString& text);
+
+// The texts of the report list, in order.
+QStringList reportListTexts();
+
+// A file name for the document: the batch number (when there is one) and
+// the document's name, "050326-A 85th Percentile Report.pdf".
+QString pdfFileName(ReportChoice choice, const QString& batchNumber);
+
+} // namespace pelmor::reports

@@ -1,0 +1,89 @@
+#include "reports/FieldSheets.h"
+
+#include "reports/PageStyle.h"
+
+namespace pelmor::reports {
+namespace {
+
+constexpr double kTrailerBoxRight = 6912;
+
+} // namespace
+
+std::optional<PagedDocument> buildFieldSheet(const DocumentInputs& inputs, bool filledIn)
+{
+    const FieldSheetInputs& set = inputs.fieldSheet;
+    // The filled-in text, or the blank text when the sheet is blank.
+    const auto either = [filledIn](const QString& filled, const char* blank) {
+        return filledIn ? filled : QLatin1String(blank).toString();
+    };
+
+    PageComposer page(inputs.pageSize);
+    applyDefaultStyle(page);
+    if (!startPageLayout(page))
+        return std::nullopt;
+    // The trailer and batch box reaches 4.8 inches across: the blank
+    // sheet's line of blanks needs that much room.
+    drawPageFrame(page, 2016,
+                  {{1008, 2390.4, kTrailerBoxRight, 2793.6},
+                   {1008, 2880, 5760, 3888},
+                   {1008, 4032, 5760, 7056},
+                   {6048, 2880, 11088, 3888},
+                   {6048, 4032, 11088, 7056}});
+
+    page.setCurrentY(0);
+    page.setLineSpacing(150);
+    printTitleBlock(page, QStringLiteral("Remote Data Collection Site Setup"), inputs.agency);
+    page.setLineSpacing(150);
+    page.setTextAlignment(Alignment::Left);
+
+    // Left half.
+    page.setColumns(1);
+    page.setFontName(QStringLiteral("Arial"));
+    page.setFontSize(12);
+    page.setBold(false);
+    printBlock(page, 2448,
+               {either(QStringLiteral("  Trailer ID: ") + set.trailerId + QStringLiteral("            ") +
+                           QStringLiteral("Batch #: ") + set.batchNumber,
+                       "  Trailer ID: _________        Batch #: __________")});
+    printBlock(
+        page, 3009.6,
+        {either(QStringLiteral("Survey Start Time: ") + set.startTime, "Survey Start Time: _______________"),
+         QStringLiteral(" Survey End Time: _______________ "), QString(),
+         either(QStringLiteral("Survey Location Code: ____________"), "Survey Location Code: __________"),
+         QStringLiteral("Survey Location: "), either(set.location, "_____________________________"),
+         either(QStringLiteral("Direction of travel: ") + set.direction, "Direction of travel: __________"),
+         either(QStringLiteral("Survey Zone: ") + set.zone, "Survey Zone: ______________")});
+    printBlock(page, 7488, {QStringLiteral("Field notes / setup diagram...")});
+    printBlock(page, 13680,
+               {either(QStringLiteral("Field setup performed by: ") + set.performedBy,
+                       "Field setup performed by: ____________________________")});
+
+    // Right half.
+    page.setColumns(2);
+    page.columnBreak();
+    page.setFontSize(12);
+    page.setLineSpacing(150);
+    printBlock(
+        page, 3009.6,
+        {either(QStringLiteral("Survey Start Date: ") + set.startDate, "Survey Start Date: _____________"),
+         QStringLiteral("Survey End Date: ______________")});
+    page.setCurrentY(4176);
+    printUnderlined(page, QStringLiteral("Radar/Sign Settings"));
+    printBlock(page, page.currentY(),
+               {either(QStringLiteral("         Posted Speed Limit: ") + set.postedLimit,
+                       "         Posted Speed Limit: ______"),
+                either(QStringLiteral("  Minumum Radar Setting: ") + set.minimumRadar,
+                       "  Minumum Radar Setting: ______"),
+                either(QStringLiteral("  Maximum Radar Setting: ") + set.maximumRadar,
+                       "  Maximum Radar Setting: ______"),
+                either(QStringLiteral("           High Speed Alarm: ") + set.highSpeedAlarm,
+                       "           High Speed Alarm: ______"),
+                either(QStringLiteral("         High Speed Cut Off: ") + set.highSpeedCutOff,
+                       "         High Speed Cut Off: ______")});
+
+    page.setColumns(1);
+    setPrintedLine(page, inputs.today);
+    return page.endDocument();
+}
+
+} // namespace pelmor::reports

@@ -1,0 +1,119 @@
+#include "reports/FlowReports.h"
+
+#include "db/Connection.h"
+#include "db/Recordset.h"
+#include "reports/PageComposer.h"
+#include "reports/PageStyle.h"
+
+namespace pelmor::reports {
+namespace {
+
+const QColor& yellow()
+{
+    static const QColor colour(255, 255, 0);
+    return colour;
+}
+
+} // namespace
+
+PagedDocument buildFlowReport(const DocumentInputs& inputs, flow::BinLength bins)
+{
+    const bool quarterHours = bins == flow::BinLength::QuarterHour;
+    const survey::SurveyRecord& survey = inputs.survey;
+    PageComposer page(inputs.pageSize);
+    applyDefaultStyle(page);
+    // These reports are built whatever the paper: they do not stop on the
+    // error flag.
+    page.startDocument();
+    page.setCurrentX(0);
+    page.setCurrentY(0);
+    page.setTopMargin(0.7 * kTwipsPerInch);
+    page.setLeftMargin(1440);
+    page.setLineColour(Qt::black);
+    page.setPenWidth(25);
+    page.drawLine(1440, 2160, 10800, 2160);
+    page.drawLine(1440, 3600, 10800, 3600);
+
+    page.setFontName(QStringLiteral("arial"));
+    page.setFontSize(14);
+    page.setBold(true);
+    page.setTextAlignment(Alignment::Centre);
+    page.printLine(inputs.agency);
+    page.printLine(quarterHours ? QStringLiteral("Survey Volume (15 min Bins)")
+                                : QStringLiteral("Survey Volume (Hour Bins)"));
+
+    // The survey block, left aligned between the rules.
+    page.setTextAlignment(Alignment::Left);
+    page.setBold(false);
+    page.setFontSize(12);
+    printBlock(page, 3024, {QStringLiteral("Survey Location: ") + survey.header.location});
+    page.setColumns(2);
+    printBlock(page, 2448,
+               {QStringLiteral("Batch Number: ") + survey.header.batchNumber,
+                QStringLiteral("Survey Zone: ") + survey.header.zone});
+    page.columnBreak();
+    printBlock(page, 2448,
+               {QStringLiteral("Survey Start Date: ") + survey.summary.startDate,
+                QStringLiteral(" Survey End Date: ") + survey.summary.stopDate});
+    page.setColumns(1);
+
+    std::vector<QStringList> rows;
+    rows.reserve(inputs.breakdown.size());
+    for (const flow::BreakdownRow& row : inputs.breakdown)
+        rows.push_back({row.cDate, row.cTime, row.cCount, row.cHourTotal});
+
+    page.setFontName(QStringLiteral("Arial"));
+    page.setFontSize(12);
+    page.setLineColour(QColor(190, 190, 190));
+    page.setTableBorder(9);
+    page.setLeftMargin(2880);
+    page.setCurrentY(4320);
+    page.startTable();
+    page.addTableRows(QStringLiteral("|500|500|500|500"),
+                      quarterHours ? QStringLiteral("Date|Time|Count|Hour Total")
+                                   : QStringLiteral("Date|Time|Hour Count|Survey Total"),
+                      rows);
+    page.setColumnWidth(1, 1500);
+    page.setColumnWidth(2, 2000);
+    page.setColumnWidth(3, 1000);
+    page.setColumnWidth(4, 1000);
+    page.setRowIsHeading(0, true);
+    page.setRowBackground(0, yellow());
+    page.setRowHeight(0, 2.1 * page.textHeight(QStringLiteral("test")));
+    page.setRowAlignment(0, Alignment::Centre);
+    for (int row = 1; row <= page.tableRowCount(); ++row) {
+        // A total row: yellow across the time, count and total columns.
+        if (page.cellText(row, 3) == QLatin1String("----")) {
+            for (int column = 2; column <= 5; ++column)
+                page.setCellBackground(row, column, yellow());
+        }
+        // The grand total stands beside its label, which takes the time
+        // and count columns.
+        if (page.cellText(row, 2).isEmpty()) {
+            page.setCellSpan(row, 2, 2);
+            page.setCellText(row, 2, QStringLiteral("Total Veh Surveyed = "));
+        }
+        for (int column = 2; column <= 4; ++column)
+            page.setCellAlignment(row, column, Alignment::Centre);
+    }
+    page.endTable();
+
+    page.setLeftMargin(1440);
+    page.setRightMargin(1440);
+    setIssuedLine(page, inputs.today);
+    return page.endDocument();
+}
+
+std::vector<flow::BreakdownRow> readBreakdownForReport(const db::Database& database)
+{
+    db::Connection connection(database);
+    db::Recordset set = connection.openRecordset(QStringLiteral("SELECT * from breakdown"));
+    // An empty table has no last row to move to.
+    if (!set.bof() || !set.eof()) {
+        set.moveLast();
+        set.moveFirst();
+    }
+    return flow::readBreakdownRows(set);
+}
+
+} // namespace pelmor::reports

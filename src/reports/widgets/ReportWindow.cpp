@@ -1,0 +1,445 @@
+#include "reports/widgets/ReportWindow.h"
+
+#include "reports/Documents.h"
+#include "reports/PagePainter.h"
+#include "ui/BusyCursor.h"
+#include "ui/Messages.h"
+#include "ui/Style.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGraphicsView>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPrintDialog>
+#include <QPrintPreviewWidget>
+#include <QPrinter>
+#include <QPrinterInfo>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
+#include <QStandardPaths>
+#include <QStyle>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include <utility>
+
+namespace pelmor::reports {
+namespace {
+
+// The zoom modes of the navigation bar, "&" before each access key.
+const char* const kZoomModes = "Whole &Page|Page &Width|&Two Pages|Thumb&nail";
+
+// The printer's default paper, portrait; US Letter when there is no
+// printer or it names no paper.
+QPageSize defaultPaper()
+{
+    const QPrinterInfo printer = QPrinterInfo::defaultPrinter();
+    if (!printer.isNull() && printer.defaultPageSize().isValid())
+        return printer.defaultPageSize();
+    return QPageSize(QPageSize::Letter);
+}
+
+// Pages are painted from the paper's corner: no margins of the printer's own.
+void useWholePaper(QPrinter& printer)
+{
+    printer.setFullPage(true);
+    printer.setPageOrientation(QPageLayout::Portrait);
+    printer.setPageMargins(QMarginsF(0, 0, 0, 0), QPageLayout::Point);
+}
+
+QToolButton* makeToolButton(const QString& objectName, const QString& toolTip, QStyle::StandardPixmap icon,
+                            QWidget* parent)
+{
+    auto* button = new QToolButton(parent);
+    button->setObjectName(objectName);
+    button->setToolTip(toolTip);
+    button->setIcon(parent->style()->standardIcon(icon));
+    button->setAutoRaise(true);
+    return button;
+}
+
+QToolButton* makeTextButton(const QString& objectName, const QString& text, const QString& toolTip,
+                            QWidget* parent)
+{
+    auto* button = new QToolButton(parent);
+    button->setObjectName(objectName);
+    button->setText(text);
+    button->setToolTip(toolTip);
+    button->setAutoRaise(true);
+    button->setMinimumWidth(28);
+    return button;
+}
+
+} // namespace
+
+ReportWindow::ReportWindow(ui::Messages& messages, ChoiceSource choice, InputSource inputs, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::MSWindowsFixedSizeDialogHint)
+    , m_messages(messages)
+    , m_choice(std::move(choice))
+    , m_inputs(std::move(inputs))
+    , m_printer(std::make_unique<QPrinter>(QPrinter::HighResolution))
+{
+    setObjectName(QStringLiteral("VSPrint"));
+    setWindowTitle(caption());
+    m_printer->setPageSize(defaultPaper());
+    useWholePaper(*m_printer);
+    m_saveFolder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(10, 8, 10, 10);
+    layout->setSpacing(6);
+
+    auto* hintLabel = new QLabel(hint(), this);
+    hintLabel->setObjectName(QStringLiteral("Label1"));
+    layout->addWidget(hintLabel);
+    layout->addWidget(buildNavigationBar());
+
+    m_preview = new QPrintPreviewWidget(m_printer.get(), this);
+    m_preview->setObjectName(QStringLiteral("vp"));
+    m_preview->setZoomMode(QPrintPreviewWidget::FitToWidth);
+    layout->addWidget(m_preview, 1);
+    connect(m_preview, &QPrintPreviewWidget::paintRequested, this, &ReportWindow::paintDocument);
+    connect(m_preview, &QPrintPreviewWidget::previewChanged, this, &ReportWindow::showPageCount);
+    // The preview draws on a view of its own: a double click zooms in (out
+    // with the right button) and dragging pans.
+    m_previewView = m_preview->findChild<QGraphicsView*>();
+    if (m_previewView) {
+        m_previewView->setDragMode(QGraphicsView::ScrollHandDrag);
+        m_previewView->viewport()->installEventFilter(this);
+        // Scrolling brings another page into view.
+        connect(m_previewView->verticalScrollBar(), &QScrollBar::valueChanged, this,
+                &ReportWindow::showPageCount);
+    }
+
+    auto* buttons = new QHBoxLayout;
+    m_printButton = ui::makeButton(QStringLiteral("Print..."), QStringLiteral("PrintDocument"), this);
+    m_printButton->setToolTip(QStringLiteral("Print the document on a printer"));
+    m_saveButton = ui::makeButton(QStringLiteral("Save as PDF..."), QStringLiteral("SavePdf"), this);
+    m_saveButton->setToolTip(
+        QStringLiteral("Save the document as a PDF file, for example to send by e-mail"));
+    auto* close = ui::makeButton(QStringLiteral("Close"), QStringLiteral("Command2"), this);
+    for (QPushButton* button : {m_printButton, m_saveButton, close})
+        button->setMinimumWidth(120);
+    buttons->addWidget(m_printButton);
+    buttons->addWidget(m_saveButton);
+    buttons->addStretch(1);
+    buttons->addWidget(close);
+    layout->addLayout(buttons);
+    m_printButton->setEnabled(false);
+    m_saveButton->setEnabled(false);
+
+    connect(m_printButton, &QPushButton::clicked, this, &ReportWindow::printWithDialog);
+    connect(m_saveButton, &QPushButton::clicked, this, &ReportWindow::saveWithDialog);
+    connect(close, &QPushButton::clicked, this, &QWidget::hide);
+
+    // A fixed size that leaves room around it on the screen.
+    QSize size(1000, 900);
+    if (const QScreen* screen = this->screen())
+        size = size.boundedTo(screen->availableGeometry().size() * 0.94);
+    setFixedSize(size);
+}
+
+ReportWindow::~ReportWindow() = default;
+
+QString ReportWindow::caption()
+{
+    return QStringLiteral("Pelmor Printer");
+}
+
+QString ReportWindow::hint()
+{
+    return QStringLiteral("Double click to zoom, click and drag to pan / double right click zoom out");
+}
+
+QWidget* ReportWindow::buildNavigationBar()
+{
+    auto* bar = new QWidget(this);
+    bar->setObjectName(QStringLiteral("NavigationBar"));
+    auto* row = new QHBoxLayout(bar);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(2);
+
+    auto* zoom = new QToolButton(bar);
+    zoom->setObjectName(QStringLiteral("ZoomMode"));
+    zoom->setText(QStringLiteral("Zoom"));
+    zoom->setToolTip(QStringLiteral("How much of the document to show"));
+    zoom->setPopupMode(QToolButton::InstantPopup);
+    zoom->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    m_zoomMenu = new QMenu(zoom);
+    m_zoomMenu->setObjectName(QStringLiteral("ZoomMenu"));
+    const QStringList modes = QString::fromLatin1(kZoomModes).split(QLatin1Char('|'));
+    const std::function<void()> actions[] = {
+        [this] {
+            m_preview->setViewMode(QPrintPreviewWidget::SinglePageView);
+            m_preview->fitInView();
+        },
+        [this] {
+            m_preview->setViewMode(QPrintPreviewWidget::SinglePageView);
+            m_preview->fitToWidth();
+        },
+        [this] {
+            m_preview->setViewMode(QPrintPreviewWidget::FacingPagesView);
+            m_preview->fitInView();
+        },
+        [this] { m_preview->setViewMode(QPrintPreviewWidget::AllPagesView); },
+    };
+    for (qsizetype i = 0; i < modes.size(); ++i)
+        connect(m_zoomMenu->addAction(modes.at(i)), &QAction::triggered, this, actions[i]);
+    zoom->setMenu(m_zoomMenu);
+    row->addWidget(zoom);
+
+    QToolButton* zoomIn =
+        makeTextButton(QStringLiteral("ZoomIn"), QStringLiteral("+"), QStringLiteral("Zoom in"), bar);
+    QToolButton* zoomOut =
+        makeTextButton(QStringLiteral("ZoomOut"), QStringLiteral("\u2212"), QStringLiteral("Zoom out"), bar);
+    connect(zoomIn, &QToolButton::clicked, this, [this] { m_preview->zoomIn(); });
+    connect(zoomOut, &QToolButton::clicked, this, [this] { m_preview->zoomOut(); });
+    row->addWidget(zoomIn);
+    row->addWidget(zoomOut);
+    row->addSpacing(16);
+
+    QToolButton* first = makeToolButton(QStringLiteral("FirstPage"), QStringLiteral("First page"),
+                                        QStyle::SP_MediaSkipBackward, bar);
+    QToolButton* previous = makeToolButton(QStringLiteral("PreviousPage"), QStringLiteral("Previous page"),
+                                           QStyle::SP_MediaSeekBackward, bar);
+    QToolButton* next = makeToolButton(QStringLiteral("NextPage"), QStringLiteral("Next page"),
+                                       QStyle::SP_MediaSeekForward, bar);
+    QToolButton* last = makeToolButton(QStringLiteral("LastPage"), QStringLiteral("Last page"),
+                                       QStyle::SP_MediaSkipForward, bar);
+    const auto goTo = [this](const std::function<int()>& page) {
+        return [this, page] {
+            m_preview->setCurrentPage(std::clamp(page(), 1, std::max(1, m_preview->pageCount())));
+            showPageCount();
+        };
+    };
+    connect(first, &QToolButton::clicked, this, goTo([] { return 1; }));
+    connect(previous, &QToolButton::clicked, this, goTo([this] { return m_preview->currentPage() - 1; }));
+    connect(next, &QToolButton::clicked, this, goTo([this] { return m_preview->currentPage() + 1; }));
+    connect(last, &QToolButton::clicked, this, goTo([this] { return m_preview->pageCount(); }));
+    for (QToolButton* button : {first, previous})
+        row->addWidget(button);
+    m_pageCount = new QLabel(bar);
+    m_pageCount->setObjectName(QStringLiteral("PageCount"));
+    m_pageCount->setMinimumWidth(110);
+    m_pageCount->setAlignment(Qt::AlignCenter);
+    row->addWidget(m_pageCount);
+    for (QToolButton* button : {next, last})
+        row->addWidget(button);
+    row->addStretch(1);
+    return bar;
+}
+
+QSizeF ReportWindow::pageSize() const
+{
+    return m_printer->pageLayout().fullRectPoints().size() * kTwipsPerPoint;
+}
+
+QString ReportWindow::documentTitle() const
+{
+    return pdfFileName(m_documentChoice, m_documentBatch).chopped(4);
+}
+
+void ReportWindow::rebuild()
+{
+    const DocumentKind* kind = documentKind(m_choice());
+    if (!kind)
+        return;
+    {
+        const ui::BusyCursor busy;
+        const std::optional<DocumentInputs> inputs = m_inputs(kind->choice, pageSize());
+        if (!inputs) {
+            // The user was told why in a window of its own; closing it
+            // makes this window active again, which must not ask again.
+            m_skipActivation = true;
+            return;
+        }
+        std::optional<PagedDocument> built = kind->build(*inputs);
+        if (built) {
+            m_document = std::move(built);
+            m_documentChoice = kind->choice;
+            m_documentBatch = kind->forSurvey ? inputs->survey.header.batchNumber : QString();
+            m_preview->updatePreview();
+        } else {
+            // The document cannot be started on this paper: the preview
+            // keeps what it showed.
+            QApplication::beep();
+            return;
+        }
+    }
+    m_printButton->setEnabled(true);
+    m_saveButton->setEnabled(true);
+    Q_EMIT documentBuilt();
+}
+
+void ReportWindow::paintDocument(QPrinter* printer)
+{
+    if (!m_document)
+        return;
+    QPainter painter(printer);
+    reports::paintDocument(painter, *printer, *m_document, printer->resolution());
+}
+
+void ReportWindow::showPageCount()
+{
+    m_pageCount->setText(
+        QStringLiteral("Page %1 of %2").arg(m_preview->currentPage()).arg(m_preview->pageCount()));
+}
+
+void ReportWindow::centreOnScreen()
+{
+    const QScreen* screen = this->screen();
+    if (!screen)
+        return;
+    const QRect area = screen->availableGeometry();
+    const QRect frame = frameGeometry();
+    move(area.x() + (area.width() - frame.width()) / 2, area.y() + (area.height() - frame.height()) / 2);
+}
+
+bool ReportWindow::event(QEvent* event)
+{
+    if (event->type() == QEvent::WindowActivate && !std::exchange(m_skipActivation, false)) {
+        centreOnScreen();
+        if (m_previewView)
+            m_previewView->setBackgroundBrush(Qt::white);
+        rebuild();
+    }
+    return QWidget::event(event);
+}
+
+void ReportWindow::hideEvent(QHideEvent* event)
+{
+    QWidget::hideEvent(event);
+    if (!event->spontaneous())
+        Q_EMIT closed();
+}
+
+bool ReportWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    if (m_previewView && watched == m_previewView->viewport() &&
+        event->type() == QEvent::MouseButtonDblClick) {
+        const auto* click = static_cast<QMouseEvent*>(event);
+        if (click->button() == Qt::LeftButton)
+            m_preview->zoomIn();
+        else if (click->button() == Qt::RightButton)
+            m_preview->zoomOut();
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+QString ReportWindow::progressText(int page, const QString& document, const QString& device,
+                                   const QString& place)
+{
+    QString pageLine = QStringLiteral("Now printing Page %d of");
+    pageLine.replace(QLatin1String("%d"), QString::number(page));
+    QString deviceLine = QStringLiteral("on the %s on %s");
+    const qsizetype first = deviceLine.indexOf(QLatin1String("%s"));
+    deviceLine.replace(first, 2, device);
+    deviceLine.replace(deviceLine.indexOf(QLatin1String("%s"), first + device.size()), 2, place);
+    return pageLine + QLatin1Char('\n') + document + QLatin1Char('\n') + deviceLine;
+}
+
+bool ReportWindow::printTo(QPrinter& printer)
+{
+    if (!m_document)
+        return false;
+    useWholePaper(printer);
+    const bool toFile = printer.outputFormat() == QPrinter::PdfFormat;
+    const QString device = toFile ? QStringLiteral("PDF file") : printer.printerName();
+    QString place =
+        toFile ? printer.outputFileName() : QPrinterInfo::printerInfo(printer.printerName()).location();
+    if (place.isEmpty())
+        place = printer.printerName();
+    const QString title = documentTitle();
+    printer.setDocName(title);
+    // The pages asked for: all, or a range of them.
+    PagedDocument pages = *m_document;
+    const int count = static_cast<int>(pages.pages.size());
+    int first = 1;
+    if (printer.printRange() == QPrinter::PageRange && printer.fromPage() > 0) {
+        first = std::min(printer.fromPage(), count);
+        const int last = std::clamp(printer.toPage() > 0 ? printer.toPage() : count, first, count);
+        pages.pages.erase(pages.pages.begin() + last, pages.pages.end());
+        pages.pages.erase(pages.pages.begin(), pages.pages.begin() + (first - 1));
+    }
+
+    QProgressDialog progress(this);
+    progress.setObjectName(QStringLiteral("PrintProgress"));
+    progress.setWindowTitle(QStringLiteral("Printing..."));
+    progress.setCancelButtonText(QStringLiteral("Cancel"));
+    progress.setRange(0, static_cast<int>(pages.pages.size()));
+    progress.setMinimumDuration(0);
+    progress.setWindowModality(Qt::WindowModal);
+
+    QPainter painter;
+    if (!painter.begin(&printer)) {
+        m_messages.tell(QStringLiteral("The document cannot be printed on %1.").arg(device));
+        return false;
+    }
+    const bool complete =
+        reports::paintDocument(painter, printer, pages, printer.resolution(), [&](int page) {
+            progress.setLabelText(progressText(first + page - 1, title, device, place));
+            progress.setValue(page - 1);
+            QCoreApplication::processEvents();
+            return !progress.wasCanceled();
+        });
+    if (!complete)
+        printer.abort();
+    painter.end();
+    progress.setValue(progress.maximum());
+    return complete;
+}
+
+bool ReportWindow::saveAsPdf(const QString& path)
+{
+    if (!m_document)
+        return false;
+    QString failure;
+    {
+        const ui::BusyCursor busy;
+        failure = writePdf(*m_document, path, documentTitle());
+    }
+    if (!failure.isEmpty()) {
+        m_messages.tell(failure, ui::Messages::defaultTitle(), ui::Messages::Icon::Warning);
+        return false;
+    }
+    return true;
+}
+
+QString ReportWindow::defaultPdfName() const
+{
+    return pdfFileName(m_documentChoice, m_documentBatch);
+}
+
+void ReportWindow::printWithDialog()
+{
+    QPrintDialog dialog(m_printer.get(), this);
+    dialog.setWindowTitle(QStringLiteral("Print ") + documentTitle());
+    dialog.setOption(QAbstractPrintDialog::PrintPageRange);
+    dialog.setMinMax(1, static_cast<int>(m_document->pages.size()));
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    // The paper may have changed: lay the document out on it again.
+    rebuild();
+    printTo(*m_printer);
+}
+
+void ReportWindow::saveWithDialog()
+{
+    const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Save as PDF"),
+                                                      QDir(m_saveFolder).filePath(defaultPdfName()),
+                                                      QStringLiteral("PDF files (*.pdf)"));
+    if (path.isEmpty())
+        return;
+    m_saveFolder = QFileInfo(path).absolutePath();
+    saveAsPdf(path);
+}
+
+} // namespace pelmor::reports

@@ -1,0 +1,122 @@
+#pragma once
+
+#include "reports/DocumentInputs.h"
+#include "reports/PageItems.h"
+#include "reports/ReportChoice.h"
+
+#include <QString>
+#include <QWidget>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+class QGraphicsView;
+class QLabel;
+class QMenu;
+class QPrinter;
+class QPrintPreviewWidget;
+class QProgressDialog;
+class QPushButton;
+class QToolButton;
+
+namespace pelmor::ui {
+class Messages;
+}
+
+namespace pelmor::reports {
+
+// The report window ("VSPrint", caption "Pelmor Printer"): a print preview
+// of the chosen document that the user zooms, pans and pages through, and
+// prints or saves as a PDF file. Every time the window becomes the active
+// window it builds the document anew from the current data: the choice
+// and the inputs are asked for then. A document that cannot be started on
+// the paper gives a beep and leaves the preview as it was; no choice
+// builds nothing.
+//
+// The window has a fixed size and is centred on the screen at each
+// activation. "Close" hides it with its document; however it is hidden,
+// closed() tells the main window.
+class ReportWindow : public QWidget {
+    Q_OBJECT
+public:
+    using ChoiceSource = std::function<ReportChoice()>;
+    // The inputs of a document for paper of the given size (twips); nothing
+    // when they cannot be gathered (the source has told the user why).
+    using InputSource = std::function<std::optional<DocumentInputs>(ReportChoice choice, QSizeF pageSize)>;
+
+    ReportWindow(ui::Messages& messages, ChoiceSource choice, InputSource inputs, QWidget* parent = nullptr);
+    ~ReportWindow() override;
+
+    static QString caption();
+    static QString hint();
+
+    // Builds the document that the choice names, as an activation does.
+    void rebuild();
+
+    // The document on show, and which one it is; nullptr and None before
+    // the first build.
+    const PagedDocument* document() const { return m_document ? &*m_document : nullptr; }
+    ReportChoice documentChoice() const { return m_documentChoice; }
+    QString documentTitle() const;
+
+    // Prints the document (or the range of pages the printer is set to) on
+    // `printer` page by page under the progress window, which can cancel
+    // it. Returns whether every page went out.
+    bool printTo(QPrinter& printer);
+    // Writes the document as a PDF file; a failure is told to the user.
+    bool saveAsPdf(const QString& path);
+    // The file name "Save as PDF..." offers: batch number and document name.
+    QString defaultPdfName() const;
+
+    // The progress window's texts for a page of a printer.
+    static QString progressText(int page, const QString& document, const QString& device,
+                                const QString& place);
+
+    QPrintPreviewWidget* preview() const { return m_preview; }
+    QPrinter& printer() const { return *m_printer; }
+    // The preview's page size in twips: the paper documents are laid out on.
+    QSizeF pageSize() const;
+    QMenu* zoomMenu() const { return m_zoomMenu; }
+    QLabel* pageCountLabel() const { return m_pageCount; }
+
+Q_SIGNALS:
+    // A document was built and is on show.
+    void documentBuilt();
+    // The window was hidden, by "Close" or otherwise.
+    void closed();
+
+protected:
+    bool event(QEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    QWidget* buildNavigationBar();
+    void paintDocument(QPrinter* printer);
+    void showPageCount();
+    void centreOnScreen();
+    void printWithDialog();
+    void saveWithDialog();
+
+    ui::Messages& m_messages;
+    ChoiceSource m_choice;
+    InputSource m_inputs;
+    std::unique_ptr<QPrinter> m_printer;
+    std::optional<PagedDocument> m_document;
+    ReportChoice m_documentChoice = ReportChoice::None;
+    QString m_documentBatch;
+    QString m_saveFolder;
+    // The next activation builds nothing: it is the return from the
+    // message that a failed build showed.
+    bool m_skipActivation = false;
+
+    QPrintPreviewWidget* m_preview = nullptr;
+    QGraphicsView* m_previewView = nullptr;
+    QMenu* m_zoomMenu = nullptr;
+    QLabel* m_pageCount = nullptr;
+    QPushButton* m_printButton = nullptr;
+    QPushButton* m_saveButton = nullptr;
+};
+
+} // namespace pelmor::reports

@@ -1,0 +1,123 @@
+#include "PdfText.h"
+#include "TestSupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QTemporaryDir>
+#include <QTest>
+
+using pelmor::test::row;
+
+using Run = pelmor::test::ProgramRun;
+
+// "pelmor-cli report" run as a user runs it, on the sample download stored
+// as survey 050326-A (two days from 05/03/26 07:00 AM).
+class TstReportCommand : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QVERIFY(m_folder.isValid());
+        QCOMPARE(cli({"init"}).exitCode, 0);
+        const Run import = cli({"import", PELMOR_SAMPLES "/elm-street-2days.rsx", "--location", "Elm Street",
+                                "--direction", "North", "--zone", "School", "--unit", "MPH"});
+        QCOMPARE(import.exitCode, 0);
+    }
+
+    void writesPdf_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("pages");
+        QTest::addColumn<QStringList>("texts"); // on page 1
+        row("85th percentile, black and white",
+            QStringList{"1", "050326-A", "--agency", "Town of Elm", "--bw"}, 1,
+            QStringList{"Town of Elm", "85th Percentile Speed and Pace Distribution",
+                        "85th Percentile ---->"});
+        row("traffic flow graph", QStringList{"2", "050326-A", "--officer", "J. Miller"}, 1,
+            QStringList{"Single Survey Summary", "Survey Location: Elm Street"});
+        row("summary", QStringList{"3", "050326-A", "--officer", "J. Miller"}, 1,
+            QStringList{"Survey Issued By: J. Miller", "Total # Veh Surveyed: 2947"});
+        // The walk runs first: the sample spans two days of quarter hours.
+        row("15 minutes", QStringList{"4", "050326-A"}, 6,
+            QStringList{"Survey Volume (15 min Bins)", "07:00 - 07:15"});
+        row("hours", QStringList{"5", "050326-A"}, 2,
+            QStringList{"Survey Volume (Hour Bins)", "07:00 - 08:00"});
+        row("filled sheet",
+            QStringList{"6", "--trailer-id", "C", "--location", "Oak Avenue", "--performed-by", "Kim"}, 1,
+            QStringList{"Trailer ID: C", "Oak Avenue", "Field setup performed by: Kim",
+                        "Minumum Radar Setting: 5"});
+        row("blank sheet", QStringList{"7"}, 1, QStringList{"Trailer ID: _________"});
+    }
+    void writesPdf()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, pages);
+        QFETCH(QStringList, texts);
+        const QString file = m_folder.filePath(QStringLiteral("report.pdf"));
+        QFile::remove(file);
+        const Run run = cli(QStringList{"report"} + arguments + QStringList{"--pdf", file});
+        QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+        const std::vector<pelmor::test::PdfPage> read = pelmor::test::readPdf(file);
+        QCOMPARE(int(read.size()), pages);
+        for (const QString& text : texts)
+            QVERIFY2(read[0].text().contains(text), qPrintable(text + " in " + read[0].text()));
+    }
+
+    void writesImages()
+    {
+        const QString folder = m_folder.filePath(QStringLiteral("pages"));
+        const Run run = cli({"report", "5", "050326-A", "--png", folder});
+        QCOMPARE(run.exitCode, 0);
+        QCOMPARE(QDir(folder).entryList(QDir::Files), (QStringList{"page-001.png", "page-002.png"}));
+        // US Letter at 150 dots to the inch.
+        const QImage page(QDir(folder).filePath(QStringLiteral("page-002.png")));
+        QCOMPARE(page.size(), QSize(1275, 1650));
+    }
+
+    void refusals_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("message");
+        row("no such document", QStringList{"8", "050326-A", "--pdf", "x.pdf"}, "There is no document \"8\"");
+        row("a survey document without a survey", QStringList{"3", "--pdf", "x.pdf"},
+            "Document 3 is printed for a survey: give its batch number.");
+        row("a sheet with a survey", QStringList{"7", "050326-A", "--pdf", "x.pdf"},
+            "Document 7 is not printed for a survey");
+        row("no such survey", QStringList{"3", "NOPE", "--pdf", "x.pdf"},
+            "The database holds no survey NOPE with its statistics.");
+        row("nowhere to write", QStringList{"3", "050326-A"}, "Give the PDF file with --pdf FILE");
+        row("a file that cannot be written", QStringList{"3", "050326-A", "--pdf", "/proc/report.pdf"},
+            "The file /proc/report.pdf cannot be written.");
+    }
+    void refusals()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, message);
+        const Run run = cli(QStringList{"report"} + arguments);
+        QCOMPARE(run.exitCode, 1);
+        QVERIFY2(run.err.contains(message), qPrintable(run.err));
+    }
+
+    void helpListsTheSheetOptions()
+    {
+        const Run run = cli({"report", "--help"});
+        QCOMPARE(run.exitCode, 0);
+        for (const char* option :
+             {"--trailer-id", "--batch-number", "--start-time", "--start-date", "--location", "--direction",
+              "--zone", "--posted-limit", "--minimum-radar", "--maximum-radar", "--alarm", "--cutoff",
+              "--performed-by", "--agency", "--officer", "--bw", "--png"})
+            QVERIFY2(run.out.contains(QLatin1String(option)), option);
+    }
+
+private:
+    Run cli(const QStringList& arguments) const
+    {
+        return pelmor::test::runProgram(QStringLiteral(PELMOR_CLI),
+                                        QStringList{QStringLiteral("--db"), m_folder.path()} + arguments);
+    }
+    QTemporaryDir m_folder;
+};
+
+QTEST_GUILESS_MAIN(TstReportCommand)
+#include "tst_reportcommand.moc"

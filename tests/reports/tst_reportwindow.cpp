@@ -1,0 +1,475 @@
+#include "AppUnderTest.h"
+#include "PdfText.h"
+#include "SurveyFixture.h"
+#include "app/AdminTab.h"
+#include "app/GraphsTab.h"
+#include "app/PrintControls.h"
+#include "app/ReportsTab.h"
+#include "db/Connection.h"
+#include "reports/widgets/ReportWindow.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPrintPreviewWidget>
+#include <QPrinter>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QScreen>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+
+#include <memory>
+
+using namespace pelmor;
+using reports::ReportChoice;
+using test::row;
+
+namespace {
+
+const QString kBatch = QStringLiteral("050302-A");
+
+QImage magenta()
+{
+    QImage image(8, 8, QImage::Format_RGB32);
+    image.fill(Qt::magenta);
+    return image;
+}
+
+int countOf(const QStringList& statements, const QString& start)
+{
+    int count = 0;
+    for (const QString& statement : statements)
+        count += statement.startsWith(start) ? 1 : 0;
+    return count;
+}
+
+} // namespace
+
+// The print controls of the main window and the report window they open,
+// on a stored survey of one hour, 08:00 to 09:00.
+class TstReportWindow : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void init()
+    {
+        m_app = std::make_unique<test::AppUnderTest>();
+        test::Survey survey;
+        survey.batchNumber = kBatch;
+        survey.addSpeeds({{25, 2}, {30, 4}, {35, 10}, {38, 5}, {40, 3}});
+        test::storeSurvey(m_app->folder.databasePath(), survey);
+        QGuiApplication::clipboard()->setImage(magenta());
+        m_app->state.database.observer = &m_app->folder.statements();
+        app::MainWindow& window = m_app->start();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        window.reportsTab()->chooseSurvey(kBatch);
+        m_built = std::make_unique<QSignalSpy>(reportWindow(), &reports::ReportWindow::documentBuilt);
+    }
+    void cleanup()
+    {
+        m_built.reset();
+        m_app.reset();
+    }
+
+    void printSelectedReport_data()
+    {
+        QTest::addColumn<int>("item");
+        QTest::addColumn<int>("choice");
+        QTest::addColumn<int>("marker"); // made visible; 0 for none
+        QTest::addColumn<QString>("title");
+        row("85th percentile", 0, int(ReportChoice::PercentileReport), 1, "050302-A 85th Percentile Report");
+        row("traffic flow", 1, int(ReportChoice::TrafficFlowGraphReport), 2, "050302-A Traffic Flow Report");
+        row("summary", 2, int(ReportChoice::SurveySummaryReport), 0, "050302-A Traffic Summary Report");
+        row("15 minutes", 3, int(ReportChoice::QuarterHourFlowReport), 0, "050302-A 15 Minute Traffic Flow");
+        row("hours", 4, int(ReportChoice::HourlyFlowReport), 0, "050302-A Hour Traffic Flow");
+    }
+    void printSelectedReport()
+    {
+        QFETCH(int, item);
+        QFETCH(int, choice);
+        QFETCH(int, marker);
+        QFETCH(QString, title);
+        const ReportChoice chosen = ReportChoice(choice);
+        const reports::Preparation preparation = reports::documentKind(chosen)->preparation;
+        const bool graph = preparation == reports::Preparation::SpeedDistributionGraph ||
+                           preparation == reports::Preparation::TrafficVolumeGraph;
+        const bool walk = preparation == reports::Preparation::QuarterHourBreakdown ||
+                          preparation == reports::Preparation::HourlyBreakdown;
+        m_app->window->reportsTab()->reportChoice()->setCurrentIndex(item); // picked, not typed
+        QApplication::processEvents();
+        m_app->folder.statements().clear();
+
+        clickButton("cmdPrint");
+        QVERIFY(QTest::qWaitForWindowActive(reportWindow()));
+        QTRY_COMPARE(m_built->count(), 1);
+        QCOMPARE(m_app->state.reportChoice, chosen);
+        QCOMPARE(reportWindow()->documentTitle(), title);
+        // "Print Selected Report" leaves the main window usable.
+        QVERIFY(m_app->window->isEnabled());
+        for (int number = 1; number <= 2; ++number)
+            QCOMPARE(markerShown(number), number == marker);
+        // The graph reports place the graph just drawn; the flow reports
+        // print the rows of the walk just run, read back at activation.
+        const QImage clipboard = QGuiApplication::clipboard()->image();
+        QCOMPARE(clipboard.width() > 1000, graph);
+        const auto pictures = reportWindow()->document()->pages.at(0).itemsOf<reports::PictureItem>();
+        QCOMPARE(pictures.size(), size_t(graph ? 1 : 0));
+        const QStringList statements = m_app->folder.statements().entries();
+        QCOMPARE(countOf(statements, QStringLiteral("select count(speed) as TBlock")) > 0, walk);
+        QCOMPARE(statements.count(QStringLiteral("SELECT * from breakdown")), walk ? 1 : 0);
+        QCOMPARE(reportWindow()->preview()->pageCount(), int(reportWindow()->document()->pages.size()));
+        QVERIFY(m_app->messages.shown().empty());
+    }
+
+    void unmatchedTextPrintsNothing_data()
+    {
+        QTest::addColumn<QString>("typed");
+        row("letter case differs", "85th percentile report");
+        row("no such report", "Speed Report");
+        row("nothing", "");
+        row("a blank too many", "Traffic Summary Report ");
+    }
+    void unmatchedTextPrintsNothing()
+    {
+        QFETCH(QString, typed);
+        QComboBox* list = m_app->window->reportsTab()->reportChoice();
+        list->lineEdit()->clear();
+        QTest::keyClicks(list->lineEdit(), typed);
+        QTest::keyClick(list->lineEdit(), Qt::Key_Return);
+        clickButton("cmdPrint");
+        QApplication::processEvents();
+        QVERIFY(!reportWindow()->isVisible());
+        QCOMPARE(m_app->state.reportChoice, ReportChoice::None);
+        QCOMPARE(m_built->count(), 0);
+        // The typed text stays as typed; the list has its five entries.
+        QCOMPARE(list->currentText(), typed);
+        QCOMPARE(list->count(), 5);
+    }
+
+    void reportListEdits_data()
+    {
+        QTest::addColumn<QString>("how"); // "typed", "set" or "picked"
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("redraws");
+        row("typing the 85th percentile report", "typed", "85th Percentile Report", true);
+        row("setting the text", "set", "85th Percentile Report", true);
+        row("picking it from the list", "picked", "85th Percentile Report", false);
+        row("typing another report", "typed", "Traffic Flow Report", false);
+    }
+    void reportListEdits()
+    {
+        QFETCH(QString, how);
+        QFETCH(QString, text);
+        QFETCH(bool, redraws);
+        QComboBox* list = m_app->window->reportsTab()->reportChoice();
+        list->setCurrentIndex(1);
+        QApplication::processEvents();
+        QGuiApplication::clipboard()->setImage(magenta());
+        if (how == QLatin1String("typed")) {
+            list->lineEdit()->clear();
+            QTest::keyClicks(list->lineEdit(), text);
+        } else if (how == QLatin1String("set")) {
+            list->setEditText(text);
+        } else {
+            list->setCurrentIndex(list->findText(text));
+        }
+        QApplication::processEvents();
+        QCOMPARE(list->currentText(), text);
+        QCOMPARE(QGuiApplication::clipboard()->image() != magenta(), redraws);
+        QCOMPARE(markerShown(1), redraws);
+        // An edit chooses no document and opens nothing.
+        QCOMPARE(m_app->state.reportChoice, ReportChoice::None);
+        QVERIFY(!reportWindow()->isVisible());
+    }
+
+    void printGraphChart_data()
+    {
+        QTest::addColumn<QString>("button"); // pressed on the graphs tab first; empty for none
+        QTest::addColumn<int>("choice");
+        row("before anything was chosen", "", int(ReportChoice::None));
+        row("after Time / Volume", "TimeVolume", int(ReportChoice::SurveySummaryReport));
+        row("after 15 Min Traffic Flow", "QuarterHourFlow", int(ReportChoice::QuarterHourFlowReport));
+        row("after HourTraffic Flow", "HourFlow", int(ReportChoice::HourlyFlowReport));
+        row("after Traffic Volume", "TrafficVolume", int(ReportChoice::TrafficFlowGraphReport));
+    }
+    void printGraphChart()
+    {
+        QFETCH(QString, button);
+        QFETCH(int, choice);
+        m_app->window->tabs()->setCurrentWidget(m_app->window->graphsTab());
+        if (!button.isEmpty())
+            clickButton(button);
+        m_app->folder.statements().clear();
+        clickButton("Command12");
+        QVERIFY(QTest::qWaitForWindowActive(reportWindow()));
+        QVERIFY(!m_app->window->isEnabled());
+        QCOMPARE(int(m_app->state.reportChoice), choice);
+        if (choice == int(ReportChoice::None)) {
+            // Nothing is built; the preview stays empty.
+            QApplication::processEvents();
+            QCOMPARE(m_built->count(), 0);
+            QVERIFY(!reportWindow()->document());
+        } else {
+            QTRY_COMPARE(m_built->count(), 1);
+            QCOMPARE(reportWindow()->documentChoice(), ReportChoice(choice));
+            // The flow reports print the rows on show, without a new walk.
+            QCOMPARE(countOf(m_app->folder.statements().entries(), QStringLiteral("select count(speed)")), 0);
+        }
+        clickButton(reportWindow(), "Command2");
+        QVERIFY(!reportWindow()->isVisible());
+        QVERIFY(m_app->window->isEnabled());
+    }
+
+    void unreadableBreakdownIsTold()
+    {
+        m_app->window->tabs()->setCurrentWidget(m_app->window->graphsTab());
+        clickButton("QuarterHourFlow");
+        {
+            db::Connection connection(m_app->state.database);
+            connection.executeUnlogged(QStringLiteral("ALTER TABLE Breakdown RENAME TO Gone"));
+        }
+        clickButton("Command12");
+        QVERIFY(QTest::qWaitForWindowActive(reportWindow()));
+        QApplication::processEvents();
+        QCOMPARE(m_app->messages.shown().size(), size_t(1));
+        QVERIFY(m_app->messages.last().startsWith(QStringLiteral("The flow report cannot be built: ")));
+        QCOMPARE(m_built->count(), 0);
+        QVERIFY(!reportWindow()->document());
+    }
+
+    void fieldSheets_data()
+    {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<int>("choice");
+        QTest::addColumn<QString>("trailerLine");
+        row("filled in", "Command19", int(ReportChoice::FilledFieldSheet),
+            "  Trailer ID: A            Batch #: ");
+        row("blank", "Command20", int(ReportChoice::BlankFieldSheet),
+            "  Trailer ID: _________        Batch #: __________");
+    }
+    void fieldSheets()
+    {
+        QFETCH(QString, button);
+        QFETCH(int, choice);
+        QFETCH(QString, trailerLine);
+        m_app->window->tabs()->setCurrentWidget(m_app->window->adminTab());
+        auto* location = m_app->ui.child<QLineEdit>(QStringLiteral("SetLocation"));
+        location->setText(QStringLiteral("Main St"));
+        clickButton(button);
+        QVERIFY(QTest::qWaitForWindowActive(reportWindow()));
+        QTRY_COMPARE(m_built->count(), 1);
+        QCOMPARE(int(m_app->state.reportChoice), choice);
+        QVERIFY(!m_app->window->isEnabled());
+        QVERIFY(pageTexts().contains(trailerLine));
+        const bool filled = choice == int(ReportChoice::FilledFieldSheet);
+        QCOMPARE(pageTexts().contains(QStringLiteral("Main St")), filled);
+
+        // Back to the main window, an input edited, and the report window
+        // active again: the sheet is built anew with the new text.
+        m_app->window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_app->window.get()));
+        location->setText(QStringLiteral("Oak Avenue"));
+        reportWindow()->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(reportWindow()));
+        QTRY_COMPARE(m_built->count(), 2);
+        QCOMPARE(pageTexts().contains(QStringLiteral("Oak Avenue")), filled);
+        QVERIFY(!pageTexts().contains(QStringLiteral("Main St")));
+
+        // However the window goes, the main window comes back.
+        reportWindow()->close();
+        QVERIFY(m_app->window->isEnabled());
+    }
+
+    void windowLooks()
+    {
+        clickButton("cmdPrint"); // the 85th percentile report, as the list starts
+        QVERIFY(QTest::qWaitForWindowActive(reportWindow()));
+        reports::ReportWindow* window = reportWindow();
+        QCOMPARE(window->windowTitle(), QStringLiteral("Pelmor Printer"));
+        QCOMPARE(window->objectName(), QStringLiteral("VSPrint"));
+        QCOMPARE(window->findChild<QPushButton*>(QStringLiteral("Command2"))->text(),
+                 QStringLiteral("Close"));
+        QCOMPARE(window->findChild<QLabel*>(QStringLiteral("Label1"))->text(),
+                 QStringLiteral("Double click to zoom, click and drag to pan / double right click zoom out"));
+        QVERIFY(window->findChild<QPrintPreviewWidget*>(QStringLiteral("vp")));
+        QStringList modes;
+        for (const QAction* action : window->zoomMenu()->actions())
+            modes << action->text();
+        QCOMPARE(modes.join(QLatin1Char('|')),
+                 QStringLiteral("Whole &Page|Page &Width|&Two Pages|Thumb&nail"));
+        // A fixed size, centred on the screen.
+        QCOMPARE(window->minimumSize(), window->maximumSize());
+        const QRect screen = window->screen()->availableGeometry();
+        QVERIFY(qAbs(window->frameGeometry().center().x() - screen.center().x()) <= 1);
+        QVERIFY(qAbs(window->frameGeometry().center().y() - screen.center().y()) <= 1);
+        QCOMPARE(window->pageCountLabel()->text(), QStringLiteral("Page 1 of 1"));
+    }
+
+    void pagingThroughAFlowReport()
+    {
+        // A survey of two days in quarter hours takes several pages.
+        test::Survey survey;
+        survey.batchNumber = QStringLiteral("050402-B");
+        survey.durationSeconds = 2 * 24 * 3600;
+        survey.addSpeeds({{30, 200}});
+        test::storeSurvey(m_app->folder.databasePath(), survey);
+        m_app->window->reportsTab()->chooseSurvey(survey.batchNumber);
+        m_app->window->reportsTab()->reportChoice()->setCurrentIndex(3);
+        clickButton("cmdPrint");
+        QVERIFY(QTest::qWaitForWindowActive(reportWindow()));
+        QTRY_COMPARE(m_built->count(), 1);
+        const int pages = int(reportWindow()->document()->pages.size());
+        QVERIFY(pages > 3);
+        QCOMPARE(reportWindow()->preview()->pageCount(), pages);
+        clickButton(reportWindow(), "NextPage");
+        clickButton(reportWindow(), "NextPage");
+        QCOMPARE(reportWindow()->preview()->currentPage(), 3);
+        QCOMPARE(reportWindow()->pageCountLabel()->text(), QStringLiteral("Page 3 of %1").arg(pages));
+        clickButton(reportWindow(), "LastPage");
+        QCOMPARE(reportWindow()->preview()->currentPage(), pages);
+        clickButton(reportWindow(), "FirstPage");
+        QCOMPARE(reportWindow()->preview()->currentPage(), 1);
+
+        // Pages 2 and 3 printed alone keep their own page numbers.
+        QTemporaryDir folder;
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(folder.filePath(QStringLiteral("pages.pdf")));
+        printer.setPrintRange(QPrinter::PageRange);
+        printer.setFromTo(2, 3);
+        QVERIFY(reportWindow()->printTo(printer));
+        const std::vector<test::PdfPage> printed = test::readPdf(printer.outputFileName());
+        QCOMPARE(printed.size(), size_t(2));
+        QVERIFY(printed[0].text().endsWith(QStringLiteral("page2")));
+        QVERIFY(printed[1].text().endsWith(QStringLiteral("page3")));
+
+        // "Cancel" in the progress window stops the printing after the page
+        // on the way.
+        printer.setPrintRange(QPrinter::AllPages);
+        QString title, label, cancel;
+        QTimer::singleShot(0, reportWindow(), [&] {
+            auto* progress = reportWindow()->findChild<QProgressDialog*>(QStringLiteral("PrintProgress"));
+            if (!progress)
+                return;
+            title = progress->windowTitle();
+            label = progress->labelText();
+            cancel = progress->findChild<QPushButton*>()->text();
+            progress->cancel();
+        });
+        QVERIFY(!reportWindow()->printTo(printer));
+        QCOMPARE(title, QStringLiteral("Printing..."));
+        QCOMPARE(label, reports::ReportWindow::progressText(1, reportWindow()->documentTitle(), "PDF file",
+                                                            printer.outputFileName()));
+        QCOMPARE(cancel, QStringLiteral("Cancel"));
+    }
+
+    void printsThroughAPrinter()
+    {
+        selectAndPrint(2); // the survey summary
+        QTemporaryDir folder;
+        const QString file = folder.filePath(QStringLiteral("printed.pdf"));
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(file);
+        QVERIFY(reportWindow()->printTo(printer));
+        const std::vector<test::PdfPage> pages = test::readPdf(file);
+        QCOMPARE(pages.size(), size_t(1));
+        for (const char* text : {"Single Survey Summary", "Total Survey Time:", "Survey Issued By:"})
+            QVERIFY2(pages[0].text().contains(QLatin1String(text)), qPrintable(pages[0].text()));
+        // The batch number stands in its box, 1 inch and 1.7 inches from the corner.
+        const auto batch = std::find_if(pages[0].words.begin(), pages[0].words.end(),
+                                        [](const test::PdfWord& word) { return word.text == kBatch; });
+        QVERIFY(batch != pages[0].words.end());
+        QVERIFY(qAbs(batch->box.top() - 2448 / 20.0) < 1);
+        QCOMPARE(
+            reports::ReportWindow::progressText(1, reportWindow()->documentTitle(), "PDF file", file),
+            QStringLiteral("Now printing Page 1 of\n050302-A Traffic Summary Report\non the PDF file on ") +
+                file);
+    }
+
+    void savesAsPdf_data()
+    {
+        QTest::addColumn<bool>("writable");
+        row("into a folder", true);
+        row("under a file that is no folder", false);
+    }
+    void savesAsPdf()
+    {
+        QFETCH(bool, writable);
+        selectAndPrint(4); // the hourly flow report
+        QCOMPARE(reportWindow()->defaultPdfName(), QStringLiteral("050302-A Hour Traffic Flow.pdf"));
+        QTemporaryDir folder;
+        QString path = folder.filePath(reportWindow()->defaultPdfName());
+        if (!writable) {
+            QFile blocker(folder.filePath(QStringLiteral("not-a-folder")));
+            QVERIFY(blocker.open(QIODevice::WriteOnly));
+            path = blocker.fileName() + QStringLiteral("/report.pdf");
+        }
+        QCOMPARE(reportWindow()->saveAsPdf(path), writable);
+        if (writable) {
+            QVERIFY(m_app->messages.shown().empty());
+            const std::vector<test::PdfPage> pages = test::readPdf(path);
+            QCOMPARE(pages.size(), reportWindow()->document()->pages.size());
+            QVERIFY(pages[0].text().contains(QStringLiteral("Survey Volume (Hour Bins)")));
+            QVERIFY(pages[0].text().contains(QStringLiteral("Total Veh Surveyed =")));
+        } else {
+            QCOMPARE(m_app->messages.texts(),
+                     QStringList{QStringLiteral("The file %1 cannot be written.").arg(path)});
+        }
+    }
+
+    void tooSmallPaperKeepsThePreview()
+    {
+        selectAndPrint(2);
+        const reports::PagedDocument before = *reportWindow()->document();
+        reportWindow()->printer().setPageSize(QPageSize(QPageSize::A5));
+        reportWindow()->rebuild();
+        QCOMPARE(m_built->count(), 1);
+        QCOMPARE(reportWindow()->document()->pageSize, before.pageSize);
+        reportWindow()->printer().setPageSize(QPageSize(QPageSize::A4));
+        reportWindow()->rebuild();
+        QCOMPARE(m_built->count(), 2);
+        QCOMPARE(reportWindow()->document()->pageSize, QPageSize(QPageSize::A4).size(QPageSize::Point) * 20);
+    }
+
+private:
+    bool markerShown(int number) const
+    {
+        app::GraphsTab* tab = m_app->window->graphsTab();
+        return tab->graphTypeMarker(number)->isVisibleTo(tab);
+    }
+    reports::ReportWindow* reportWindow() const { return m_app->window->printControls()->reportWindow(); }
+    void clickButton(const QString& name) const { clickButton(m_app->window.get(), name); }
+    void clickButton(QWidget* root, const QString& name) const
+    {
+        auto* button = root->findChild<QAbstractButton*>(name);
+        QVERIFY2(button, qPrintable(name));
+        button->click();
+    }
+    // Chooses an entry of the report list and prints it.
+    void selectAndPrint(int item)
+    {
+        m_app->window->reportsTab()->reportChoice()->setCurrentIndex(item);
+        clickButton("cmdPrint");
+        QVERIFY(QTest::qWaitForWindowActive(reportWindow()));
+        QTRY_COMPARE(m_built->count(), 1);
+    }
+    QStringList pageTexts() const
+    {
+        QStringList texts;
+        for (const reports::TextItem* item :
+             reportWindow()->document()->pages.at(0).itemsOf<reports::TextItem>())
+            texts << item->text;
+        return texts;
+    }
+
+    std::unique_ptr<test::AppUnderTest> m_app;
+    std::unique_ptr<QSignalSpy> m_built;
+};
+
+QTEST_MAIN(TstReportWindow)
+#include "tst_reportwindow.moc"
