@@ -3,11 +3,6 @@
 #include "reports/PageStyle.h"
 
 namespace pelmor::reports {
-namespace {
-
-constexpr double kTrailerBoxRight = 6912;
-
-} // namespace
 
 std::optional<PagedDocument> buildFieldSheet(const DocumentInputs& inputs, bool filledIn)
 {
@@ -21,10 +16,10 @@ std::optional<PagedDocument> buildFieldSheet(const DocumentInputs& inputs, bool 
     applyDefaultStyle(page);
     if (!startPageLayout(page))
         return std::nullopt;
-    // The trailer and batch box reaches 4.8 inches across: the blank
-    // sheet's line of blanks needs that much room.
+    // The blank sheet's trailer line runs a little past the right edge of
+    // its box (to 4.65 inches), as on the printed form it copies.
     drawPageFrame(page, 2016,
-                  {{1008, 2390.4, kTrailerBoxRight, 2793.6},
+                  {{1008, 2390.4, 6480, 2793.6},
                    {1008, 2880, 5760, 3888},
                    {1008, 4032, 5760, 7056},
                    {6048, 2880, 11088, 3888},
