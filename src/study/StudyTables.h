@@ -1,0 +1,45 @@
+#pragma once
+
+#include "study/SpeedStudy.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <array>
+#include <vector>
+
+// The study's figures as the texts of its tables, the same in the window,
+// in the headless tool and on paper.
+namespace pelmor::study {
+
+// One figure in the three directions: both, approaching, receding.
+struct FigureRow {
+    QString caption;
+    std::array<QString, kDirections.size()> cells;
+};
+
+// The figures by direction, from the number of vehicles to the count over
+// the enforcement threshold. A figure a direction cannot have (no vehicles,
+// or a spread of one vehicle) reads "-".
+std::vector<FigureRow> figureRows(const SpeedStudy& study);
+
+// Says which of the two percentile values in a cell is which.
+QString percentileNote();
+
+// A table of texts: its column titles and its rows.
+struct TextTable {
+    QStringList columns;
+    std::vector<QStringList> rows;
+};
+
+// The 24 hours of the day: vehicles per day over the days that cover the
+// hour fully, how many days those are, and the speeds of the hour.
+TextTable hourlyTable(const SpeedStudy& study);
+
+// The speed bins of a direction: vehicles, per cent and cumulative per cent.
+TextTable binTable(const SpeedStudy& study, Direction direction);
+
+// "Survey 050302-A, posted limit 35 mph, 10 mph pace; 05/03/02 08:00 to 05/10/02 07:59"
+QString studyHeading(const SpeedStudy& study);
+
+} // namespace pelmor::study
