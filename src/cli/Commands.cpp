@@ -12,6 +12,10 @@ void addBreakdownOptions(QCommandLineParser& parser);
 int runBreakdown(const QCommandLineParser& parser, Context& context);
 void addGraphOptions(QCommandLineParser& parser);
 int runGraph(const QCommandLineParser& parser, Context& context);
+void addStudyOptions(QCommandLineParser& parser);
+int runStudy(const QCommandLineParser& parser, Context& context);
+void addExportOptions(QCommandLineParser& parser);
+int runExport(const QCommandLineParser& parser, Context& context);
 
 namespace {
 
@@ -45,6 +49,14 @@ const std::vector<Command>& commands()
          "draw a survey's speed distribution (pace and 85th percentile) or its vehicles per speed "
          "against the limit, for a colour or a black-and-white printer, into a PNG image",
          addGraphOptions, runGraph},
+        {"study", "BATCH [--json] [--threshold N]",
+         "print a survey's measured speed study: percentiles, pace, shares over the limit by direction, "
+         "the hourly profile and the data-quality warnings",
+         addStudyOptions, runStudy},
+        {"export", "vehicles|breakdown|summary|study BATCH [-o FILE] [--bins 15|60] [--threshold N]",
+         "write a survey's vehicles, its breakdown (worked out anew), its statistics row or its speed "
+         "study as CSV, on the output or into FILE",
+         addExportOptions, runExport},
     };
     return all;
 }
