@@ -234,6 +234,18 @@ void addHourlyProfile(SpeedStudy& study, const Tally& tally, qint64 start, qint6
     }
 }
 
+// "1 vehicle", "2 vehicles", "1,234 vehicles".
+QString vehicles(qint64 count)
+{
+    return formatCount(count) + (count == 1 ? QStringLiteral(" vehicle") : QStringLiteral(" vehicles"));
+}
+
+// "3 vehicles (0.2 %)".
+QString vehiclesAndShare(qint64 count, const DirectionFigures& of)
+{
+    return QStringLiteral("%1 (%2)").arg(vehicles(count), formatPercent(of.percentOf(count)));
+}
+
 void addWarnings(SpeedStudy& study, const Tally& tally, qint64 start, qint64 end)
 {
     const QString unit = unitText(study.unit);
@@ -246,11 +258,11 @@ void addWarnings(SpeedStudy& study, const Tally& tally, qint64 start, qint64 end
             continue;
         warn("small_sample",
              figures.isEmpty()
-                 ? QStringLiteral("%1: no vehicles, so there are no figures for this direction.")
+                 ? QStringLiteral("%1: no vehicles, so this direction has no figures.")
                        .arg(directionName(direction))
-                 : QStringLiteral("%1: %2 vehicles, fewer than the %3 a spot speed study needs; its "
-                                  "figures are uncertain.")
-                       .arg(directionName(direction), formatCount(figures.vehicles),
+                 : QStringLiteral(
+                       "%1: %2, fewer than the %3 a spot speed study needs; its figures are uncertain.")
+                       .arg(directionName(direction), vehicles(figures.vehicles),
                             formatCount(kMinimumSample)));
     }
     if (start % 60 != 0)
@@ -272,22 +284,20 @@ void addWarnings(SpeedStudy& study, const Tally& tally, qint64 start, qint64 end
     const DirectionFigures& all = study.figures(Direction::Both);
     const qint64 unknown = tally.byDirection()[2].total();
     if (all.percentOf(unknown) > kUnknownShareLimit)
-        warn("unknown_direction", QStringLiteral("%1 vehicles have no known direction, more than 10 %: the "
-                                                 "approaching and receding figures leave them out.")
-                                      .arg(formatCountAndPercent(unknown, all.percentOf(unknown))));
+        warn("unknown_direction", QStringLiteral("Unknown direction: %1, more than 10 %; the approaching and "
+                                                 "receding figures leave them out.")
+                                      .arg(vehiclesAndShare(unknown, all)));
     const qint64 slow = all.speeds.countUnder(kSlowestPlausible);
     if (slow > 0)
         warn("speeds_below_5",
-             QStringLiteral("%1 vehicles were measured below 5 %2: pedestrians, cyclists or "
-                            "false readings may be among them.")
-                 .arg(formatCountAndPercent(slow, all.percentOf(slow)), unit));
+             QStringLiteral("Speeds below 5 %1: %2; pedestrians, cyclists or false readings "
+                            "may be among them.")
+                 .arg(unit, vehiclesAndShare(slow, all)));
     const qint64 fast = all.speeds.countOver(2 * study.limit);
     if (fast > 0)
         warn("speeds_above_twice_limit",
-             QStringLiteral("%1 vehicles were measured above %2 %3, twice the limit: false readings may be "
-                            "among them.")
-                 .arg(formatCountAndPercent(fast, all.percentOf(fast)), QString::number(2 * study.limit),
-                      unit));
+             QStringLiteral("Speeds above %1 %2, twice the limit: %3; false readings may be among them.")
+                 .arg(QString::number(2 * study.limit), unit, vehiclesAndShare(fast, all)));
     if (study.durationSeconds < kShortestFullSurvey)
         warn("short_survey", QStringLiteral("The survey lasted %1, less than 24 hours, so it does not cover "
                                             "every hour of the day.")

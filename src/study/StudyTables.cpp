@@ -55,8 +55,10 @@ std::vector<FigureRow> figureRows(const SpeedStudy& study)
             return speed(f.confidenceLow) + QStringLiteral(" to ") + speed(f.confidenceHigh);
         },
         true);
-    add(QStringLiteral("Slowest"), [](const DirectionFigures& f) { return QString::number(f.minimum); });
-    add(QStringLiteral("Fastest"), [](const DirectionFigures& f) { return QString::number(f.maximum); });
+    add(QStringLiteral("Minimum speed"),
+        [](const DirectionFigures& f) { return QString::number(f.minimum); });
+    add(QStringLiteral("Maximum speed"),
+        [](const DirectionFigures& f) { return QString::number(f.maximum); });
     for (const int percent : kPercentiles) {
         const QString caption = percent == 50 ? QStringLiteral("50th percentile (median)")
                                               : QStringLiteral("%1th percentile").arg(percent);
@@ -126,14 +128,21 @@ TextTable binTable(const SpeedStudy& study, Direction direction)
     return table;
 }
 
-QString studyHeading(const SpeedStudy& study)
+QString studyPeriod(const SpeedStudy& study)
 {
     const auto when = [](const QDateTime& moment) {
         return formatDay(moment.date()) + QLatin1Char(' ') + text::formatTime24(moment.time());
     };
-    return QStringLiteral("Survey %1: posted limit %2 %3, %4 to %5")
-        .arg(study.batchNumber, QString::number(study.limit), unitText(study.unit), when(study.start),
-             when(study.lastVehicle));
+    const qint64 minutes = study.durationSeconds / 60;
+    return QStringLiteral("Posted limit %1 %2, %3 to %4 (%5 days, %6)")
+        .arg(QString::number(study.limit), unitText(study.unit), when(study.start), when(study.lastVehicle))
+        .arg(minutes / (24 * 60))
+        .arg(formatDuration(minutes % (24 * 60)));
+}
+
+QString studyHeading(const SpeedStudy& study)
+{
+    return QStringLiteral("Survey %1: %2").arg(study.batchNumber, studyPeriod(study));
 }
 
 } // namespace pelmor::study

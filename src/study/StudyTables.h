@@ -39,7 +39,9 @@ TextTable hourlyTable(const SpeedStudy& study);
 // The speed bins of a direction: vehicles, per cent and cumulative per cent.
 TextTable binTable(const SpeedStudy& study, Direction direction);
 
-// "Survey 050302-A, posted limit 35 mph, 10 mph pace; 05/03/02 08:00 to 05/10/02 07:59"
+// "Posted limit 35 mph, Mon 03/02/26 08:00 to Sun 03/08/26 07:59 (6 Days, 23 Hrs, 59 Min)"
+QString studyPeriod(const SpeedStudy& study);
+// "Survey 030226-A: " and the period.
 QString studyHeading(const SpeedStudy& study);
 
 } // namespace pelmor::study

@@ -25,6 +25,8 @@ public:
     QImage image() const { return image(size()); }
     QImage image(const QSize& size) const;
 
+    QSize sizeHint() const override { return QSize(480, 360); }
+
 protected:
     void paintEvent(QPaintEvent* event) override;
 

@@ -15,7 +15,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
-#include <QScrollArea>
+#include <QScrollBar>
 #include <QSpinBox>
 #include <QSplitter>
 #include <QTabWidget>
@@ -32,6 +32,9 @@ const char* const kCleanStyle =
     "QLabel { background: #e3f4e6; color: #1d5a2c; border: 1px solid #8cc79a; padding: 6px 8px; }";
 const char* const kFailureStyle =
     "QLabel { background: #fbe3e3; color: #7a1010; border: 1px solid #d88; padding: 6px 8px; }";
+
+// The most warnings the band lists.
+constexpr size_t kBandLines = 6;
 
 QTableWidget* makeTable(const QString& objectName, QWidget* parent)
 {
@@ -75,9 +78,15 @@ StudyTab::StudyTab(QWidget* parent)
     layout->setSpacing(8);
 
     auto* top = new QHBoxLayout;
+    auto* titles = new QVBoxLayout;
+    titles->setSpacing(2);
     m_heading = ui::makeHeading(QString(), this, QStringLiteral("StudyHeading"));
     m_heading->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    top->addWidget(m_heading, 1);
+    m_period = ui::makeCaption(QString(), this, QStringLiteral("StudyPeriod"));
+    m_period->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    titles->addWidget(m_heading);
+    titles->addWidget(m_period);
+    top->addLayout(titles, 1);
     m_thresholdCaption = ui::makeCaption(QStringLiteral("Enforcement threshold:"), this);
     m_threshold = new QSpinBox(this);
     m_threshold->setObjectName(QStringLiteral("EnforcementThreshold"));
@@ -103,32 +112,27 @@ StudyTab::StudyTab(QWidget* parent)
     m_warnings->setWordWrap(true);
     m_warnings->setTextFormat(Qt::RichText);
     m_warnings->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    m_warningArea = new QScrollArea(this);
-    m_warningArea->setObjectName(QStringLiteral("StudyWarningArea"));
-    m_warningArea->setWidget(m_warnings);
-    m_warningArea->setWidgetResizable(true);
-    m_warningArea->setFrameShape(QFrame::NoFrame);
-    m_warningArea->setMaximumHeight(118);
-    m_warningArea->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Maximum);
-    layout->addWidget(m_warningArea);
+    m_warnings->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
+    layout->addWidget(m_warnings);
 
-    // Tables at the left, the S-curve at the right, the heat map under both.
+    // The tables at the left, the two graphs one above the other at the right.
     m_body = new QWidget(this);
     auto* bodyLayout = new QVBoxLayout(m_body);
     bodyLayout->setContentsMargins(0, 0, 0, 0);
-    auto* rows = new QSplitter(Qt::Vertical, m_body);
-    auto* columns = new QSplitter(Qt::Horizontal, rows);
+    auto* columns = new QSplitter(Qt::Horizontal, m_body);
+    columns->setObjectName(QStringLiteral("StudyColumns"));
     columns->addWidget(buildTables());
-    m_curve = new ChartView(QStringLiteral("SpeedCurve"), columns);
-    columns->addWidget(m_curve);
-    columns->setStretchFactor(0, 5);
-    columns->setStretchFactor(1, 6);
-    rows->addWidget(columns);
-    m_heatMap = new ChartView(QStringLiteral("WeeklyHeatMap"), rows);
-    rows->addWidget(m_heatMap);
-    rows->setStretchFactor(0, 3);
-    rows->setStretchFactor(1, 2);
-    bodyLayout->addWidget(rows);
+    auto* graphs = new QSplitter(Qt::Vertical, columns);
+    m_curve = new ChartView(QStringLiteral("SpeedCurve"), graphs);
+    m_heatMap = new ChartView(QStringLiteral("WeeklyHeatMap"), graphs);
+    graphs->addWidget(m_curve);
+    graphs->addWidget(m_heatMap);
+    graphs->setStretchFactor(0, 1);
+    graphs->setStretchFactor(1, 1);
+    columns->addWidget(graphs);
+    columns->setStretchFactor(0, 9);
+    columns->setStretchFactor(1, 11);
+    bodyLayout->addWidget(columns);
     layout->addWidget(m_body, 1);
 
     connect(m_threshold, qOverload<int>(&QSpinBox::valueChanged), this, [this](int threshold) {
@@ -199,21 +203,22 @@ void StudyTab::showStudy()
 {
     const bool chosen = !m_survey.batchNumber.isEmpty();
     m_prompt->setVisible(!chosen);
-    m_warningArea->setVisible(chosen);
+    m_warnings->setVisible(chosen);
     m_body->setVisible(m_study.has_value());
     m_export->setEnabled(m_study.has_value());
     m_threshold->setEnabled(m_study.has_value());
+    const QString title = QStringLiteral("Speed study of survey %1").arg(m_survey.batchNumber);
+    m_heading->setText(!chosen                           ? QStringLiteral("Speed study")
+                       : m_survey.header.location.isEmpty() ? title
+                                                            : m_survey.header.location + QStringLiteral(": ") + title);
     if (!m_study) {
-        m_heading->setText(chosen ? QStringLiteral("Survey %1").arg(m_survey.batchNumber) : QString());
+        m_period->clear();
         m_curve->setPainter({});
         m_heatMap->setPainter({});
         return;
     }
     const SpeedStudy& study = *m_study;
-    QString heading = studyHeading(study);
-    if (!m_survey.header.location.isEmpty())
-        heading = m_survey.header.location + QStringLiteral(" - ") + heading;
-    m_heading->setText(heading);
+    m_period->setText(studyPeriod(study));
     {
         const QSignalBlocker quiet(m_threshold);
         m_threshold->setSuffix(QLatin1Char(' ') + unitText(study.unit));
@@ -247,7 +252,12 @@ void StudyTab::showFigures()
         rows.push_back(texts);
     }
     fill(m_figures, columns, rows);
-    m_figures->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
+    // Every caption and figure in view: the table asks for the width of its
+    // columns, and the graphs beside it give way.
+    int width = 2 * m_figures->frameWidth() + m_figures->verticalScrollBar()->sizeHint().width();
+    for (int column = 0; column < m_figures->columnCount(); ++column)
+        width += m_figures->columnWidth(column);
+    m_figures->setMinimumWidth(width);
 }
 
 void StudyTab::showWarnings(const QString& failure)
@@ -264,9 +274,15 @@ void StudyTab::showWarnings(const QString& failure)
         m_warnings->setText(QStringLiteral("No data-quality warnings."));
         return;
     }
+    // The band stays short enough to leave the figures in view; the rest
+    // are in the exports.
     QString html = QStringLiteral("<b>Check before quoting these figures:</b>");
-    for (const Warning& warning : m_study->warnings)
-        html += QStringLiteral("<br>&#8226; ") + warning.text.toHtmlEscaped();
+    const size_t shown = m_study->warnings.size() <= kBandLines ? kBandLines : kBandLines - 1;
+    for (size_t i = 0; i < m_study->warnings.size() && i < shown; ++i)
+        html += QStringLiteral("<br>&#8226; ") + m_study->warnings[i].text.toHtmlEscaped();
+    if (m_study->warnings.size() > shown)
+        html += QStringLiteral("<br>&#8226; and %1 more, listed in full by Export CSV...")
+                    .arg(m_study->warnings.size() - shown);
     m_warnings->setStyleSheet(QLatin1String(kWarningStyle));
     m_warnings->setText(html);
 }

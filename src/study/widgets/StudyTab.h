@@ -10,7 +10,6 @@
 
 class QLabel;
 class QPushButton;
-class QScrollArea;
 class QSpinBox;
 class QTableWidget;
 class QTabWidget;
@@ -45,6 +44,7 @@ public:
     QString exportCsv(const QString& path) const;
 
     QLabel* heading() const { return m_heading; }
+    QLabel* period() const { return m_period; }
     QLabel* prompt() const { return m_prompt; }
     QLabel* warningBand() const { return m_warnings; }
     QSpinBox* thresholdBox() const { return m_threshold; }
@@ -75,8 +75,8 @@ private:
     bool m_stale = false;
 
     QLabel* m_heading = nullptr;
+    QLabel* m_period = nullptr;
     QLabel* m_prompt = nullptr;
-    QScrollArea* m_warningArea = nullptr;
     QLabel* m_warnings = nullptr;
     QSpinBox* m_threshold = nullptr;
     QLabel* m_thresholdCaption = nullptr;
