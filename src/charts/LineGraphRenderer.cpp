@@ -93,21 +93,27 @@ void LineGraphRenderer::layOut()
     if (!m_graph.leftTitle.isEmpty())
         m_leftTitleBox = QRect(margin, m_plot.top(), axisMetrics.height(), m_plot.height());
 
-    // Marker labels one under the other from the top of the plot, beside
-    // their line: right of it, or left of it near the right edge.
-    m_markerLabels.clear();
+    // Marker labels one under the other from the top of the plot, the
+    // rightmost marker's first, each ending at its line: a rising curve
+    // leaves the top left of the plot empty. A label with no room left of
+    // its line stands right of it.
+    m_markerLabels.assign(m_graph.markers.size(), QRect());
+    std::vector<size_t> order;
+    for (size_t i = 0; i < m_graph.markers.size(); ++i) {
+        if (m_graph.markers[i].x >= m_graph.xMinimum && m_graph.markers[i].x <= m_graph.xMaximum)
+            order.push_back(i);
+    }
+    std::stable_sort(order.begin(), order.end(),
+                     [this](size_t a, size_t b) { return m_graph.markers[a].x > m_graph.markers[b].x; });
     int row = 0;
-    for (const VerticalMarker& marker : m_graph.markers) {
-        if (marker.x < m_graph.xMinimum || marker.x > m_graph.xMaximum) {
-            m_markerLabels.emplace_back();
-            continue;
-        }
+    for (const size_t index : order) {
+        const VerticalMarker& marker = m_graph.markers[index];
         const int x = qRound(toPixel(marker.x, 0).x());
         const int textWidth = normalMetrics.horizontalAdvance(marker.label) + m_gap;
         const int y = m_plot.top() + m_gap + row++ * (normalMetrics.height() + m_gap / 2);
-        const bool leftOfLine = x + m_gap + textWidth > m_plot.right();
-        m_markerLabels.emplace_back(leftOfLine ? x - m_gap - textWidth : x + m_gap, y, textWidth,
-                                    normalMetrics.height());
+        const bool rightOfLine = x - m_gap - textWidth < m_plot.left();
+        m_markerLabels[index] =
+            QRect(rightOfLine ? x + m_gap : x - m_gap - textWidth, y, textWidth, normalMetrics.height());
     }
 }
 
@@ -204,20 +210,25 @@ void LineGraphRenderer::paintLines(QPainter& painter) const
 
 void LineGraphRenderer::paintMarkers(QPainter& painter) const
 {
-    painter.setFont(m_normalFont);
+    // Every line first, then the labels on white over them, so no line
+    // crosses a label.
     const int bottom = m_plot.top() + m_plot.height();
     for (size_t i = 0; i < m_graph.markers.size(); ++i) {
         const VerticalMarker& marker = m_graph.markers[i];
-        const QRect box = markerLabelBox(i);
-        if (box.isEmpty())
+        if (markerLabelBox(i).isEmpty())
             continue;
         const int x = qRound(toPixel(marker.x, 0).x());
         painter.setPen(QPen(marker.colour, m_lineWidth * 1.5, marker.style));
         painter.drawLine(x, m_plot.top(), x, bottom);
-        // The label on white, so grid and lines behind it do not cross it.
+    }
+    painter.setFont(m_normalFont);
+    for (size_t i = 0; i < m_graph.markers.size(); ++i) {
+        const QRect box = markerLabelBox(i);
+        if (box.isEmpty())
+            continue;
         painter.fillRect(box, Qt::white);
-        painter.setPen(marker.colour);
-        painter.drawText(box, Qt::AlignCenter, marker.label);
+        painter.setPen(m_graph.markers[i].colour);
+        painter.drawText(box, Qt::AlignCenter, m_graph.markers[i].label);
     }
 }
 

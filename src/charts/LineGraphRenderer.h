@@ -17,8 +17,9 @@ namespace pelmor::charts {
 // Draws a line graph into an image or onto any painter: the title above,
 // the y scale with its grid and title at the left, the x scale and its
 // title below, the lines clipped to the plot, the markers with their labels
-// one under the other at the top of the plot, so none covers another, and a
-// legend under the plot when there is more than one line. The layout is
+// one under the other at the top of the plot (the rightmost marker's first,
+// each left of its line), so none covers another, and a legend under the
+// plot when there is more than one line. The layout is
 // worked out on construction; callers and tests ask where each part went.
 class LineGraphRenderer {
 public:
