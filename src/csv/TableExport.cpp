@@ -26,15 +26,15 @@ QString writeVehicles(db::Connection& connection, const QString& batchNumber, Wr
                                             "\"Veh_Direction\", \"Speed\" FROM \"Veh_Data\" "
                                             "WHERE \"Batch_Number\" = ? ORDER BY rowid"));
     rows.bind(0, batchNumber);
+    // Nothing at all is written for a survey without vehicles.
+    if (!rows.nextRow())
+        return QStringLiteral("The database holds no vehicles of survey %1.").arg(batchNumber);
     writer.write(names);
-    qint64 written = 0;
-    while (rows.nextRow()) {
+    do {
         writer.write(
             {rows.textAt(0), rows.textAt(1), rows.textAt(2), rows.textAt(3), rows.textAt(4), rows.textAt(5)});
-        ++written;
-    }
-    return written > 0 ? QString()
-                       : QStringLiteral("The database holds no vehicles of survey %1.").arg(batchNumber);
+    } while (rows.nextRow());
+    return QString();
 }
 
 QString writeBreakdown(db::Connection& connection, Writer& writer)
