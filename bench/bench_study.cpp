@@ -4,11 +4,9 @@
 //
 //   bench_study [VEHICLES]
 #include "BenchUtil.h"
-#include "SurveyFixture.h"
+#include "GeneratedSurvey.h"
 #include "csv/TableExport.h"
 #include "db/Schema.h"
-#include "loggen/SurveyProfile.h"
-#include "loggen/VehicleGenerator.h"
 #include "study/SpeedStudy.h"
 #include "study/StudyExport.h"
 #include "survey/SurveyRecord.h"
@@ -57,24 +55,8 @@ int main(int argc, char* argv[])
     const QString path = folder.filePath(QStringLiteral("pelmor.mdb"));
     db::createEmptyDatabase(path);
 
-    loggen::LogHeader header;
-    header.startDate = QDate(2026, 3, 2);
-    header.startHour = 6;
-    header.startMinute = 15;
-    loggen::SurveyProfile profile = loggen::profileForHeader(header);
-    profile.durationSeconds = 7LL * 24 * 3600;
-    profile.exactCount = vehicleCount;
-    profile.seed = 2026;
-
-    test::Survey survey;
-    survey.batchNumber = kBatch;
-    survey.start = QDateTime(header.startDate, QTime(6, 15), Qt::UTC);
-    survey.durationSeconds = profile.durationSeconds;
-    for (const loggen::Vehicle& vehicle : loggen::generateVehicles(profile)) {
-        survey.offsets.push_back(vehicle.offset);
-        survey.speeds.push_back(vehicle.speed);
-        survey.directions.append(vehicle.direction);
-    }
+    const test::Survey survey =
+        bench::generatedSurvey(kBatch, QDateTime(QDate(2026, 3, 2), QTime(6, 15), Qt::UTC), 7, vehicleCount);
     QElapsedTimer timer;
     timer.start();
     test::storeSurvey(path, survey);

@@ -192,11 +192,7 @@ QRect BarGraphRenderer::labelBox(size_t index) const
 
 QImage BarGraphRenderer::render() const
 {
-    QImage image(m_size, QImage::Format_RGB32);
-    image.fill(Qt::white);
-    QPainter painter(&image);
-    paint(painter);
-    return image;
+    return paintedImage(m_size, [this](QPainter& painter) { paint(painter); });
 }
 
 void BarGraphRenderer::paint(QPainter& painter) const

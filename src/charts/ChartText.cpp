@@ -1,6 +1,7 @@
 #include "charts/ChartText.h"
 
 #include <QLocale>
+#include <QPainter>
 
 #include <algorithm>
 #include <cmath>
@@ -33,6 +34,15 @@ double niceStep(double range, double parts)
     const double normalised = raw / magnitude;
     const double factor = normalised <= 1.0 ? 1.0 : normalised <= 2.0 ? 2.0 : normalised <= 5.0 ? 5.0 : 10.0;
     return factor * magnitude;
+}
+
+QImage paintedImage(QSize size, const std::function<void(QPainter&)>& paint)
+{
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    paint(painter);
+    return image;
 }
 
 } // namespace pelmor::charts

@@ -1,10 +1,16 @@
 #pragma once
 
 #include <QFont>
+#include <QImage>
+#include <QSize>
 #include <QString>
 
-// What every chart of the program shares: its typeface and how its scales
-// are numbered.
+#include <functional>
+
+class QPainter;
+
+// What every chart of the program shares: its typeface, how its scales are
+// numbered, and the image it is drawn into.
 namespace pelmor::charts {
 
 // Arial where it exists, its metric twin elsewhere.
@@ -16,5 +22,8 @@ QString scaleText(double value);
 // A step of 1, 2 or 5 times a power of ten that divides `range` into about
 // `parts` parts, never below 1.
 double niceStep(double range, double parts = 8.0);
+
+// A white image of the given size with a chart painted on it.
+QImage paintedImage(QSize size, const std::function<void(QPainter&)>& paint);
 
 } // namespace pelmor::charts

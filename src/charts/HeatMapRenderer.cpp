@@ -127,11 +127,7 @@ QColor HeatMapRenderer::cellColour(const HeatCell& cell) const
 
 QImage HeatMapRenderer::render() const
 {
-    QImage image(m_size, QImage::Format_RGB32);
-    image.fill(Qt::white);
-    QPainter painter(&image);
-    paint(painter);
-    return image;
+    return paintedImage(m_size, [this](QPainter& painter) { paint(painter); });
 }
 
 void HeatMapRenderer::paint(QPainter& painter) const

@@ -132,11 +132,7 @@ QRect LineGraphRenderer::markerLabelBox(size_t index) const
 
 QImage LineGraphRenderer::render() const
 {
-    QImage image(m_size, QImage::Format_RGB32);
-    image.fill(Qt::white);
-    QPainter painter(&image);
-    paint(painter);
-    return image;
+    return paintedImage(m_size, [this](QPainter& painter) { paint(painter); });
 }
 
 void LineGraphRenderer::paint(QPainter& painter) const

@@ -29,19 +29,13 @@ const QCommandLineOption& binsOption()
     return option;
 }
 
-std::optional<flow::BinLength> binLength(const QCommandLineParser& parser, Context& context)
+QString breakDown(const QCommandLineParser& parser, Context& context, const QString& batchNumber)
 {
     const QString binsText = parser.value(binsOption());
-    if (binsText == QLatin1String("15"))
-        return flow::BinLength::QuarterHour;
-    if (binsText == QLatin1String("60"))
-        return flow::BinLength::Hour;
-    fail(context, QStringLiteral("The bin length must be 15 or 60 minutes, not \"%1\".").arg(binsText));
-    return std::nullopt;
-}
-
-QString breakDown(Context& context, const QString& batchNumber, flow::BinLength bins)
-{
+    if (binsText != QLatin1String("15") && binsText != QLatin1String("60"))
+        return QStringLiteral("The bin length must be 15 or 60 minutes, not \"%1\".").arg(binsText);
+    const flow::BinLength bins =
+        binsText == QLatin1String("15") ? flow::BinLength::QuarterHour : flow::BinLength::Hour;
     try {
         const survey::SurveyRecord survey = survey::loadSurvey(context.database, batchNumber);
         if (!survey.hasSummary)
@@ -64,11 +58,7 @@ int runBreakdown(const QCommandLineParser& parser, Context& context)
     if (arguments.size() != 2)
         return fail(context, QStringLiteral("Give the batch number of one survey, for example: "
                                             "pelmor-cli breakdown 050302-A --bins 15"));
-    const QString batch = arguments.at(1);
-    const std::optional<flow::BinLength> bins = binLength(parser, context);
-    if (!bins)
-        return 1;
-    const QString failure = breakDown(context, batch, *bins);
+    const QString failure = breakDown(parser, context, arguments.at(1));
     if (!failure.isEmpty())
         return fail(context, failure);
 

@@ -59,10 +59,7 @@ int runExport(const QCommandLineParser& parser, Context& context)
             chosen = csv::Table::Summary;
         if (table == QLatin1String("breakdown")) {
             chosen = csv::Table::Breakdown;
-            const std::optional<flow::BinLength> bins = binLength(parser, context);
-            if (!bins)
-                return 1;
-            const QString failure = breakDown(context, batch, *bins);
+            const QString failure = breakDown(parser, context, batch);
             if (!failure.isEmpty())
                 return fail(context, failure);
         }

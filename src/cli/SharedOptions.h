@@ -9,14 +9,12 @@
 // Options and steps that more than one command of pelmor-cli takes.
 namespace pelmor::cli {
 
-// --bins 15|60, and the bin length it names; none (after printing why)
-// for any other value.
+// --bins 15|60, the length of the breakdown's bins.
 const QCommandLineOption& binsOption();
-std::optional<flow::BinLength> binLength(const QCommandLineParser& parser, Context& context);
 
-// Breaks the survey's traffic down into Breakdown, as the flow buttons do;
-// what went wrong, or an empty text.
-QString breakDown(Context& context, const QString& batchNumber, flow::BinLength bins);
+// Breaks the survey's traffic down into Breakdown, as the flow buttons do,
+// in the bins --bins asks for; what went wrong, or an empty text.
+QString breakDown(const QCommandLineParser& parser, Context& context, const QString& batchNumber);
 
 // --threshold N, the enforcement threshold of the speed study.
 const QCommandLineOption& thresholdOption();

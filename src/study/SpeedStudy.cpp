@@ -316,30 +316,18 @@ std::optional<qint64> startMinute(const StudyInputs& inputs)
 
 } // namespace
 
+// The name and the export key of each direction, in the order of Direction.
+const char* const kDirectionTexts[][2] = {
+    {"Both directions", "both"}, {"Approaching", "approaching"}, {"Receding", "receding"}};
+
 QString directionName(Direction direction)
 {
-    switch (direction) {
-    case Direction::Approaching:
-        return QStringLiteral("Approaching");
-    case Direction::Receding:
-        return QStringLiteral("Receding");
-    case Direction::Both:
-        break;
-    }
-    return QStringLiteral("Both directions");
+    return QLatin1String(kDirectionTexts[size_t(direction)][0]);
 }
 
 QString directionKey(Direction direction)
 {
-    switch (direction) {
-    case Direction::Approaching:
-        return QStringLiteral("approaching");
-    case Direction::Receding:
-        return QStringLiteral("receding");
-    case Direction::Both:
-        break;
-    }
-    return QStringLiteral("both");
+    return QLatin1String(kDirectionTexts[size_t(direction)][1]);
 }
 
 QString unitText(const QString& unit)

@@ -1,11 +1,11 @@
 // The measured figures of the speed study against the same figures worked
 // out the plain way, on generated surveys and on a real radar log.
+#include "RealWorldLog.h"
 #include "Reference.h"
 #include "StudyFixture.h"
 #include "study/StudentT.h"
 
 #include <QDateTime>
-#include <QFile>
 #include <QTest>
 
 #include <cmath>
@@ -312,21 +312,13 @@ private Q_SLOTS:
     // 85th percentile straight from the file.
     void realWorldLog()
     {
-        QFile file(QStringLiteral(PELMOR_TEST_DATA "/realworld/romerstrasse-415t3024102016.txt"));
-        QVERIFY(file.open(QIODevice::ReadOnly));
         QList<QDateTime> times;
         QList<int> speeds;
         QByteArray lanes;
-        for (const QByteArray& line : file.readAll().split('\n')) {
-            const QList<QByteArray> fields = line.trimmed().split(';');
-            if (fields.size() != 5)
-                continue;
-            QDateTime when =
-                QDateTime::fromString(QString::fromLatin1(fields[0]), QStringLiteral("dd.MM.yy HH:mm:ss"));
-            when.setTimeSpec(Qt::UTC);
-            times << when.addYears(100); // the file's two-digit years are this century's
-            speeds << fields[2].toInt();
-            lanes.append(fields[4].toInt() == 0 ? '+' : '-');
+        for (const test::RealWorldRecord& record : test::readRealWorldLog()) {
+            times << record.when;
+            speeds << record.speed;
+            lanes.append(record.lane == 0 ? '+' : '-');
         }
         QCOMPARE(speeds.size(), 14152);
         test::Survey survey;

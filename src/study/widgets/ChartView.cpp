@@ -1,5 +1,7 @@
 #include "study/widgets/ChartView.h"
 
+#include "charts/ChartText.h"
+
 #include <QPainter>
 
 namespace pelmor::study {
@@ -20,13 +22,10 @@ void ChartView::setPainter(Painter painter)
 
 QImage ChartView::image(const QSize& size) const
 {
-    QImage picture(size, QImage::Format_RGB32);
-    picture.fill(Qt::white);
-    if (m_painter) {
-        QPainter painter(&picture);
-        m_painter(painter, size);
-    }
-    return picture;
+    return charts::paintedImage(size, [this, size](QPainter& painter) {
+        if (m_painter)
+            m_painter(painter, size);
+    });
 }
 
 void ChartView::paintEvent(QPaintEvent*)

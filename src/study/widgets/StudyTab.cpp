@@ -207,10 +207,12 @@ void StudyTab::showStudy()
     m_body->setVisible(m_study.has_value());
     m_export->setEnabled(m_study.has_value());
     m_threshold->setEnabled(m_study.has_value());
-    const QString title = QStringLiteral("Speed study of survey %1").arg(m_survey.batchNumber);
-    m_heading->setText(!chosen                           ? QStringLiteral("Speed study")
-                       : m_survey.header.location.isEmpty() ? title
-                                                            : m_survey.header.location + QStringLiteral(": ") + title);
+    QString heading = QStringLiteral("Speed study");
+    if (chosen)
+        heading += QStringLiteral(" of survey ") + m_survey.batchNumber;
+    if (chosen && !m_survey.header.location.isEmpty())
+        heading = m_survey.header.location + QStringLiteral(": ") + heading;
+    m_heading->setText(heading);
     if (!m_study) {
         m_period->clear();
         m_curve->setPainter({});
