@@ -79,7 +79,9 @@ int runExport(const QCommandLineParser& parser, Context& context)
         if (!out.open(stdout, QIODevice::WriteOnly))
             return fail(context, QStringLiteral("The output cannot be written: %1").arg(out.errorString()));
         failure = write(out);
-        out.flush();
+        // A full disk may show only when the last of the output is handed on.
+        if (!out.flush() && failure.isEmpty())
+            failure = QStringLiteral("The output cannot be written: %1").arg(out.errorString());
     }
     return failure.isEmpty() ? 0 : fail(context, failure);
 }
