@@ -272,7 +272,9 @@ void LineGraphRenderer::paintTitles(QPainter& painter) const
         painter.rotate(-90);
         painter.drawText(QRect(-m_leftTitleBox.height() / 2, -m_leftTitleBox.width() / 2,
                                m_leftTitleBox.height(), m_leftTitleBox.width()),
-                         Qt::AlignCenter, m_graph.leftTitle);
+                         Qt::AlignCenter,
+                         QFontMetrics(m_axisTitleFont)
+                             .elidedText(m_graph.leftTitle, Qt::ElideRight, m_leftTitleBox.height()));
         painter.restore();
     }
 }

@@ -265,28 +265,23 @@ void addWarnings(SpeedStudy& study, const Tally& tally, qint64 start, qint64 end
                        .arg(directionName(direction), vehicles(figures.vehicles),
                             formatCount(kMinimumSample)));
     }
-    if (start % 60 != 0)
-        warn("partial_first_hour",
-             QStringLiteral("The first hour is partial: the survey starts at %1 on %2, so that hour is left "
-                            "out of the vehicles per hour.")
-                 .arg(clockOf(start), formatDay(dayOf(start))));
-    if (end % 60 != 59)
-        warn("partial_last_hour",
-             QStringLiteral("The last hour is partial: the last vehicle passed at %1 on %2, so that hour is "
-                            "left out of the vehicles per hour.")
-                 .arg(clockOf(end), formatDay(dayOf(end))));
-    for (const QuietStretch& quiet : tally.quietStretches())
-        warn("daytime_gap", QStringLiteral("No vehicle for %1 on %2, from %3 to %4: in the daytime (07:00 to "
-                                           "19:00) the sign may have been off or blocked.")
-                                .arg(formatDuration(quiet.to - quiet.from), formatDay(dayOf(quiet.from)),
-                                     clockOf(quiet.from), clockOf(quiet.to)));
-
     const DirectionFigures& all = study.figures(Direction::Both);
     const qint64 unknown = tally.byDirection()[2].total();
     if (all.percentOf(unknown) > kUnknownShareLimit)
         warn("unknown_direction", QStringLiteral("Unknown direction: %1, more than 10 %; the approaching and "
                                                  "receding figures leave them out.")
                                       .arg(vehiclesAndShare(unknown, all)));
+    for (const QuietStretch& quiet : tally.quietStretches()) {
+        study.daytimeGaps.push_back({dateTimeOf(quiet.from), dateTimeOf(quiet.to)});
+        warn("daytime_gap", QStringLiteral("No vehicle for %1 on %2, from %3 to %4: in the daytime (07:00 to "
+                                           "19:00) the sign may have been off or blocked.")
+                                .arg(formatDuration(quiet.to - quiet.from), formatDay(dayOf(quiet.from)),
+                                     clockOf(quiet.from), clockOf(quiet.to)));
+    }
+    if (study.durationSeconds < kShortestFullSurvey)
+        warn("short_survey", QStringLiteral("The survey lasted %1, less than 24 hours, so it does not cover "
+                                            "every hour of the day.")
+                                 .arg(formatDuration(study.durationSeconds / 60)));
     const qint64 slow = all.speeds.countUnder(kSlowestPlausible);
     if (slow > 0)
         warn("speeds_below_5",
@@ -298,10 +293,16 @@ void addWarnings(SpeedStudy& study, const Tally& tally, qint64 start, qint64 end
         warn("speeds_above_twice_limit",
              QStringLiteral("Speeds above %1 %2, twice the limit: %3; false readings may be among them.")
                  .arg(QString::number(2 * study.limit), unit, vehiclesAndShare(fast, all)));
-    if (study.durationSeconds < kShortestFullSurvey)
-        warn("short_survey", QStringLiteral("The survey lasted %1, less than 24 hours, so it does not cover "
-                                            "every hour of the day.")
-                                 .arg(formatDuration(study.durationSeconds / 60)));
+    if (start % 60 != 0)
+        warn("partial_first_hour",
+             QStringLiteral("The first hour is partial: the survey starts at %1 on %2, so that hour is left "
+                            "out of the vehicles per hour.")
+                 .arg(clockOf(start), formatDay(dayOf(start))));
+    if (end % 60 != 59)
+        warn("partial_last_hour",
+             QStringLiteral("The last hour is partial: the last vehicle passed at %1 on %2, so that hour is "
+                            "left out of the vehicles per hour.")
+                 .arg(clockOf(end), formatDay(dayOf(end))));
 }
 
 // The start as the statistics show it, as a minute; none when it cannot be read.

@@ -116,6 +116,13 @@ struct Warning {
     QString text;
 };
 
+// A stretch of the daytime (07:00 to 19:00) without any vehicle.
+struct DaytimeGap {
+    QDateTime from;
+    QDateTime to;
+    qint64 minutes() const { return from.secsTo(to) / 60; }
+};
+
 struct SpeedStudy {
     QString batchNumber;
     QString unit;      // "KPH" or "MPH"
@@ -128,7 +135,10 @@ struct SpeedStudy {
     std::array<DirectionFigures, kDirections.size()> directions;
     std::array<HourFigures, 24> hourly;
     std::array<std::array<WeekCell, 24>, 7> weekly; // Monday first
+    // The most telling first: too few vehicles, unknown directions, the
+    // sign off or blocked, too short a survey, doubtful speeds, partial hours.
     std::vector<Warning> warnings;
+    std::vector<DaytimeGap> daytimeGaps; // longer than two hours, in order
 
     const DirectionFigures& figures(Direction direction) const { return directions[size_t(direction)]; }
     bool isKph() const { return unit == QLatin1String("KPH"); }

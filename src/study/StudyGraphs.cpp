@@ -39,7 +39,7 @@ charts::LineGraph speedCurve(const SpeedStudy& study)
     const DirectionFigures& both = study.figures(Direction::Both);
     charts::LineGraph graph;
     graph.title = QStringLiteral("Cumulative speed distribution, survey %1").arg(study.batchNumber);
-    graph.leftTitle = QStringLiteral("Vehicles at or below the speed (cumulative)");
+    graph.leftTitle = QStringLiteral("Vehicles at or below the speed");
     graph.bottomTitle = QStringLiteral("Speed (%1)").arg(unit);
     graph.ySuffix = QStringLiteral(" %");
     graph.guides = {15, 50, 85};

@@ -3,6 +3,8 @@
 #include "study/StudyText.h"
 #include "text/Formats.h"
 
+#include <algorithm>
+
 namespace pelmor::study {
 namespace {
 
@@ -126,6 +128,34 @@ TextTable binTable(const SpeedStudy& study, Direction direction)
                               formatCount(bin.vehicles), formatPercent(bin.percent),
                               formatPercent(bin.cumulativePercent)});
     return table;
+}
+
+QStringList warningLines(const SpeedStudy& study)
+{
+    const bool collapse = study.daytimeGaps.size() > 2;
+    bool gapsShown = false;
+    QStringList lines;
+    for (const Warning& warning : study.warnings) {
+        if (!collapse || warning.code != QLatin1String("daytime_gap")) {
+            lines << warning.text;
+            continue;
+        }
+        // One line for all the gaps, where the first one stood.
+        if (gapsShown)
+            continue;
+        gapsShown = true;
+        const DaytimeGap& longest = *std::max_element(
+            study.daytimeGaps.begin(), study.daytimeGaps.end(),
+            [](const DaytimeGap& a, const DaytimeGap& b) { return a.minutes() < b.minutes(); });
+        lines << QStringLiteral(
+                     "No vehicle for more than 2 hours in the daytime (07:00 to 19:00) %1 times, the "
+                     "longest %2 on %3 from %4 to %5: the sign may have been off or blocked. The "
+                     "exports list each one.")
+                     .arg(study.daytimeGaps.size())
+                     .arg(formatDuration(longest.minutes()), formatDay(longest.from.date()),
+                          text::formatTime24(longest.from.time()), text::formatTime24(longest.to.time()));
+    }
+    return lines;
 }
 
 QString studyPeriod(const SpeedStudy& study)

@@ -39,6 +39,11 @@ TextTable hourlyTable(const SpeedStudy& study);
 // The speed bins of a direction: vehicles, per cent and cumulative per cent.
 TextTable binTable(const SpeedStudy& study, Direction direction);
 
+// The warnings as lines to show on screen and on paper: each warning's
+// text, except that more than two daytime gaps read as one line with their
+// number and the longest (the exports list each one).
+QStringList warningLines(const SpeedStudy& study);
+
 // "Posted limit 35 mph, Mon 03/02/26 08:00 to Sun 03/08/26 07:59 (6 Days, 23 Hrs, 59 Min)"
 QString studyPeriod(const SpeedStudy& study);
 // "Survey 030226-A: " and the period.

@@ -1,6 +1,7 @@
 // Each data-quality warning of the speed study raised by a survey crafted
 // to deserve it, and absent from a clean week and from its near misses.
 #include "StudyFixture.h"
+#include "study/StudyTables.h"
 
 #include <QTest>
 
@@ -50,6 +51,23 @@ qint64 at(int day, int hour, int minute)
 }
 
 } // namespace
+
+std::optional<study::SpeedStudy> studyOf(test::TempProgramFolder& folder,
+                                         const std::vector<Vehicle>& vehicles, qint64 start)
+{
+    test::Survey survey;
+    survey.batchNumber = kBatch;
+    survey.postedSpeed = QStringLiteral("035");
+    survey.start = test::at(QStringLiteral("03/02/26 00:00")).addSecs(start * 60);
+    for (const Vehicle& v : vehicles) {
+        survey.offsets.push_back((v.minute - start) * 60);
+        survey.speeds.push_back(v.speed);
+        survey.directions.append(v.direction);
+    }
+    survey.durationSeconds = survey.offsets.back();
+    test::storeSurvey(folder.databasePath(), survey);
+    return test::studyOf(folder, kBatch);
+}
 
 class TstStudyWarnings : public QObject {
     Q_OBJECT
@@ -128,19 +146,8 @@ private Q_SLOTS:
                 vehicles[i].direction = int(i) < receding ? '-' : '+';
         }
 
-        test::Survey survey;
-        survey.batchNumber = kBatch;
-        survey.postedSpeed = QStringLiteral("035");
-        survey.start = test::at(QStringLiteral("03/02/26 00:00")).addSecs(start * 60);
-        for (const Vehicle& v : vehicles) {
-            survey.offsets.push_back((v.minute - start) * 60);
-            survey.speeds.push_back(v.speed);
-            survey.directions.append(v.direction);
-        }
-        survey.durationSeconds = survey.offsets.back();
         test::TempProgramFolder folder;
-        test::storeSurvey(folder.databasePath(), survey);
-        const auto study = test::studyOf(folder, kBatch);
+        const auto study = studyOf(folder, vehicles, start);
         QVERIFY(study);
 
         QStringList shownCodes, texts;
@@ -152,6 +159,36 @@ private Q_SLOTS:
         if (!figure.isEmpty())
             QVERIFY2(texts.join(QLatin1Char('\n')).contains(figure),
                      qPrintable(texts.join(QLatin1Char('\n'))));
+        // The warnings show as they are while no more than two gaps need telling.
+        QCOMPARE(study::warningLines(*study), texts);
+    }
+
+    // Three daytime gaps or more read as one line, where the first stood,
+    // with their number and the longest; the warnings keep each one.
+    void manyGapsReadAsOneLine()
+    {
+        std::vector<Vehicle> vehicles = cleanWeek();
+        dropBetween(vehicles, at(1, 9, 0), at(1, 12, 0));
+        dropBetween(vehicles, at(2, 9, 0), at(2, 15, 0));
+        dropBetween(vehicles, at(3, 9, 0), at(3, 11, 30));
+        vehicles[100].speed = 80;
+        test::TempProgramFolder folder;
+        const auto study = studyOf(folder, vehicles, 0);
+        QVERIFY(study);
+        QStringList codes;
+        for (const study::Warning& warning : study->warnings)
+            codes << warning.code;
+        QCOMPARE(codes,
+                 (QStringList{"daytime_gap", "daytime_gap", "daytime_gap", "speeds_above_twice_limit"}));
+        QCOMPARE(study->daytimeGaps.size(), size_t(3));
+        QCOMPARE(study->daytimeGaps[1].minutes(), qint64(6 * 60));
+        const QStringList lines = study::warningLines(*study);
+        QCOMPARE(lines.size(), 2);
+        QCOMPARE(lines[0],
+                 QStringLiteral("No vehicle for more than 2 hours in the daytime (07:00 to 19:00) 3 times, "
+                                "the longest 6 h 00 min on Wed 03/04/26 from 09:00 to 15:00: the sign may "
+                                "have been off or blocked. The exports list each one."));
+        QCOMPARE(lines[1], study->warnings.back().text);
     }
 };
 

@@ -34,7 +34,7 @@ const char* const kFailureStyle =
     "QLabel { background: #fbe3e3; color: #7a1010; border: 1px solid #d88; padding: 6px 8px; }";
 
 // The most warnings the band lists.
-constexpr size_t kBandLines = 6;
+constexpr qsizetype kBandLines = 6;
 
 QTableWidget* makeTable(const QString& objectName, QWidget* parent)
 {
@@ -278,13 +278,14 @@ void StudyTab::showWarnings(const QString& failure)
     }
     // The band stays short enough to leave the figures in view; the rest
     // are in the exports.
+    const QStringList lines = warningLines(*m_study);
     QString html = QStringLiteral("<b>Check before quoting these figures:</b>");
-    const size_t shown = m_study->warnings.size() <= kBandLines ? kBandLines : kBandLines - 1;
-    for (size_t i = 0; i < m_study->warnings.size() && i < shown; ++i)
-        html += QStringLiteral("<br>&#8226; ") + m_study->warnings[i].text.toHtmlEscaped();
-    if (m_study->warnings.size() > shown)
+    const qsizetype shown = lines.size() <= kBandLines ? kBandLines : kBandLines - 1;
+    for (qsizetype i = 0; i < lines.size() && i < shown; ++i)
+        html += QStringLiteral("<br>&#8226; ") + lines[i].toHtmlEscaped();
+    if (lines.size() > shown)
         html += QStringLiteral("<br>&#8226; and %1 more, listed in full by Export CSV...")
-                    .arg(m_study->warnings.size() - shown);
+                    .arg(lines.size() - shown);
     m_warnings->setStyleSheet(QLatin1String(kWarningStyle));
     m_warnings->setText(html);
 }
