@@ -2,12 +2,10 @@
 // (2,976 bins, one counting query each) and into hourly bins, the way the
 // flow buttons do, and prints the time each walk takes.
 #include "BenchUtil.h"
-#include "SurveyFixture.h"
+#include "GeneratedSurvey.h"
 #include "db/Schema.h"
 #include "db/StatementLog.h"
 #include "flow/FlowBreakdown.h"
-#include "loggen/SurveyProfile.h"
-#include "loggen/VehicleGenerator.h"
 #include "text/Formats.h"
 
 #include <QCoreApplication>
@@ -37,26 +35,9 @@ int main(int argc, char* argv[])
     const QString path = folder.filePath(QStringLiteral("pelmor.mdb"));
     db::createEmptyDatabase(path);
 
-    loggen::LogHeader header;
-    header.startDate = QDate(2026, 3, 2);
-    header.startHour = 0;
-    header.startMinute = 0;
-    loggen::SurveyProfile profile = loggen::profileForHeader(header);
-    profile.durationSeconds = 31LL * 24 * 3600;
-    profile.exactCount = vehicleCount;
-    profile.seed = 2026;
-    const QDateTime start(header.startDate, QTime(0, 0), Qt::UTC);
-
+    const QDateTime start(QDate(2026, 3, 2), QTime(0, 0), Qt::UTC);
     // Stored the way the import leaves a survey.
-    test::Survey survey;
-    survey.batchNumber = kBatch;
-    survey.start = start;
-    survey.durationSeconds = profile.durationSeconds;
-    for (const loggen::Vehicle& vehicle : loggen::generateVehicles(profile)) {
-        survey.offsets.push_back(vehicle.offset);
-        survey.speeds.push_back(vehicle.speed);
-        survey.directions.append(vehicle.direction);
-    }
+    const test::Survey survey = bench::generatedSurvey(kBatch, start, 31, vehicleCount);
     QElapsedTimer timer;
     timer.start();
     test::storeSurvey(path, survey);

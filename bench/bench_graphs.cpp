@@ -4,13 +4,11 @@
 // database's own indexes and once more with an index that covers the query.
 //
 //   bench_graphs [VEHICLES] [--png DIR]   (DIR receives the four graphs)
-#include "SurveyFixture.h"
+#include "GeneratedSurvey.h"
 #include "charts/BarGraphRenderer.h"
 #include "db/Connection.h"
 #include "db/Schema.h"
 #include "flow/TrafficVolumeGraph.h"
-#include "loggen/SurveyProfile.h"
-#include "loggen/VehicleGenerator.h"
 #include "stats/Pace.h"
 #include "stats/SpeedDistributionGraph.h"
 #include "text/Formats.h"
@@ -77,19 +75,8 @@ int main(int argc, char* argv[])
     const QString path = folder.filePath(QStringLiteral("pelmor.mdb"));
     db::createEmptyDatabase(path);
 
-    loggen::LogHeader header;
-    header.startDate = QDate(2026, 3, 2);
-    header.postedLimit = QStringLiteral("035");
-    loggen::SurveyProfile profile = loggen::profileForHeader(header);
-    profile.durationSeconds = 7LL * 24 * 3600;
-    profile.exactCount = vehicleCount;
-    profile.seed = 2026;
-
-    test::Survey survey;
-    survey.batchNumber = QStringLiteral("030226-A");
-    survey.durationSeconds = profile.durationSeconds;
-    for (const loggen::Vehicle& vehicle : loggen::generateVehicles(profile))
-        survey.speeds.push_back(vehicle.speed);
+    test::Survey survey = bench::generatedSurvey(
+        QStringLiteral("030226-A"), QDateTime(QDate(2026, 3, 2), QTime(8, 0), Qt::UTC), 7, vehicleCount);
     // The statistics as the import computes them from the average speed.
     const double average =
         std::accumulate(survey.speeds.begin(), survey.speeds.end(), 0.0) / double(survey.speeds.size());

@@ -13,6 +13,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QMenu>
 #include <QPixmap>
 #include <QPushButton>
 #include <QRadioButton>
@@ -156,6 +157,24 @@ QWidget* GraphsTab::buildButtonPanel()
 
     m_printGraph = ui::makeButton(QStringLiteral("Print Graph /Chart"), QStringLiteral("Command12"), panel);
     column->addWidget(m_printGraph, row++, 0);
+
+    // The survey's vehicles and statistics row, or the breakdown in the grid.
+    m_exportCsv = ui::makeButton(QStringLiteral("Export CSV..."), QStringLiteral("ExportCsv"), panel);
+    m_exportCsv->setToolTip(QStringLiteral("Save a table of the chosen survey as comma-separated values"));
+    auto* exports = new QMenu(m_exportCsv);
+    const std::pair<const char*, csv::Table> choices[] = {
+        {"Vehicles of the survey", csv::Table::Vehicles},
+        {"Traffic flow breakdown (the grid)", csv::Table::Breakdown},
+        {"Statistics of the survey", csv::Table::Summary}};
+    const char* const names[] = {"ExportVehiclesCsv", "ExportBreakdownCsv", "ExportSummaryCsv"};
+    for (size_t i = 0; i < std::size(choices); ++i) {
+        QAction* action = exports->addAction(QLatin1String(choices[i].first));
+        action->setObjectName(QLatin1String(names[i]));
+        const csv::Table table = choices[i].second;
+        connect(action, &QAction::triggered, this, [this, table] { Q_EMIT csvExportRequested(table); });
+    }
+    m_exportCsv->setMenu(exports);
+    column->addWidget(m_exportCsv, row++, 0);
     column->setRowStretch(row++, 1);
 
     auto* close = ui::makeButton(QStringLiteral("Close"), QStringLiteral("Close"), panel);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "csv/TableExport.h"
 #include "flow/FlowBreakdown.h"
 
 #include <QImage>
@@ -40,6 +41,8 @@ public:
     QPushButton* quarterHourFlowButton() const { return m_quarterHourFlow; }
     QPushButton* hourFlowButton() const { return m_hourFlow; }
     QPushButton* printGraphButton() const { return m_printGraph; }
+    // "Export CSV...": a menu of the tables to export.
+    QPushButton* exportCsvButton() const { return m_exportCsv; }
 
     // The marker beside graph button 1, 2 or 3 ("GraphType1" .. "GraphType3").
     QLabel* graphTypeMarker(int number) const { return m_markers.at(static_cast<size_t>(number - 1)); }
@@ -79,6 +82,8 @@ Q_SIGNALS:
     void closeRequested();
     // A flow button was pressed; the main window gathers the survey.
     void flowRequested(pelmor::flow::BinLength bins);
+    // A table was chosen under "Export CSV..."; the main window asks where to.
+    void csvExportRequested(pelmor::csv::Table table);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -94,6 +99,7 @@ private:
     QPushButton* m_quarterHourFlow = nullptr;
     QPushButton* m_hourFlow = nullptr;
     QPushButton* m_printGraph = nullptr;
+    QPushButton* m_exportCsv = nullptr;
     std::array<QLabel*, 3> m_markers{};
     QRadioButton* m_blackAndWhite = nullptr;
     QRadioButton* m_colour = nullptr;

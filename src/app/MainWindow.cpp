@@ -11,6 +11,9 @@
 #include "db/Files.h"
 #include "flow/FlowBreakdown.h"
 #include "stats/widgets/HelpWindow.h"
+#include "study/widgets/CsvFileDialog.h"
+#include "study/widgets/StudyTab.h"
+#include "ui/BusyCursor.h"
 #include "ui/Messages.h"
 
 #include <QCloseEvent>
@@ -48,10 +51,12 @@ MainWindow::MainWindow(AppState& state, ui::Messages& messages, QWidget* parent)
     m_reportsTab = new ReportsTab(*m_views, m_tabs);
     m_graphsTab = new GraphsTab(*m_views, m_tabs);
     m_adminTab = new AdminTab(*m_views, m_tabs);
+    m_studyTab = new study::StudyTab(m_tabs);
     m_tabs->addTab(m_importTab, tr("Import Remote Sign Data"));
     m_tabs->addTab(m_reportsTab, tr("View / Print Reports"));
     m_tabs->addTab(m_graphsTab, tr("View Graphs"));
     m_tabs->addTab(m_adminTab, tr("Administration / Setup"));
+    m_tabs->addTab(m_studyTab, tr("Speed Study"));
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(14, 14, 14, 14);
@@ -69,6 +74,7 @@ MainWindow::MainWindow(AppState& state, ui::Messages& messages, QWidget* parent)
     connectGraphs();
     m_printControls = new PrintControls(state, messages, *m_views, *m_reportsTab, *m_graphsTab, *m_adminTab,
                                         *m_graphDrawer, *this);
+    connectStudyAndExports();
 }
 
 MainWindow::~MainWindow() = default;
@@ -169,6 +175,40 @@ void MainWindow::connectGraphs()
     connect(m_reportsTab->paceHelpButton(), &QPushButton::clicked, paceHelp, &stats::HelpWindow::present);
     connect(m_reportsTab->percentileHelpButton(), &QPushButton::clicked, percentileHelp,
             &stats::HelpWindow::present);
+}
+
+// The speed study follows the survey chosen on the reports tab. "Export
+// CSV..." on the graphs tab writes the chosen survey's vehicles or
+// statistics row, or the breakdown in the grid, where the user says.
+void MainWindow::connectStudyAndExports()
+{
+    m_studyTab->setDatabase(m_state.database);
+    connect(m_reportsTab, &ReportsTab::surveyChosen, this,
+            [this] { m_studyTab->setSurvey(m_reportsTab->currentSurvey()); });
+    const auto showFailure = [this](const QString& message) {
+        m_messages.tell(message, ui::Messages::defaultTitle(), ui::Messages::Icon::Critical);
+    };
+    connect(m_studyTab, &study::StudyTab::failed, this, showFailure);
+    connect(m_graphsTab, &GraphsTab::csvExportRequested, this, [this, showFailure](csv::Table table) {
+        const QString batch = m_reportsTab->currentSurvey().batchNumber;
+        if (table != csv::Table::Breakdown && batch.isEmpty()) {
+            m_messages.tell(survey::noSurveyMessage());
+            return;
+        }
+        static const char* const names[] = {"vehicles", "breakdown", "statistics"};
+        const QString what = QLatin1String(names[static_cast<int>(table)]);
+        const QString path = study::askCsvFile(
+            this, csv::suggestedFileName(batch.isEmpty() ? QStringLiteral("last") : batch, what));
+        if (path.isEmpty())
+            return;
+        QString failure;
+        {
+            const ui::BusyCursor busy;
+            failure = csv::saveTable(m_state.database, table, batch, path);
+        }
+        if (!failure.isEmpty())
+            showFailure(failure);
+    });
 }
 
 void MainWindow::paintEvent(QPaintEvent*)

@@ -7,6 +7,9 @@
 
 class QTabWidget;
 
+namespace pelmor::study {
+class StudyTab;
+}
 namespace pelmor::ui {
 class Messages;
 }
@@ -22,7 +25,7 @@ class ImportTab;
 class PrintControls;
 class ReportsTab;
 
-// The main window: the four tabs of the program on a tiled background.
+// The main window: the tabs of the program on a tiled background.
 // Loading it sets the database path and opens the eight bound views; a
 // database that cannot be opened is reported by name and the window stays
 // usable. Any "Close" button ends the program at once.
@@ -40,6 +43,7 @@ public:
     ReportsTab* reportsTab() const { return m_reportsTab; }
     GraphsTab* graphsTab() const { return m_graphsTab; }
     AdminTab* adminTab() const { return m_adminTab; }
+    study::StudyTab* studyTab() const { return m_studyTab; }
     // Draws the speed graphs of the graphs tab (Percent85, TrafficFlow_Graph).
     GraphDrawer* graphDrawer() const { return m_graphDrawer; }
     // The print buttons and the report window they open.
@@ -58,6 +62,7 @@ private:
     void centreOnScreen();
     void connectReportsAndFlow();
     void connectGraphs();
+    void connectStudyAndExports();
 
     AppState& m_state;
     ui::Messages& m_messages;
@@ -68,6 +73,7 @@ private:
     ReportsTab* m_reportsTab;
     GraphsTab* m_graphsTab;
     AdminTab* m_adminTab;
+    study::StudyTab* m_studyTab;
     GraphDrawer* m_graphDrawer = nullptr;
     PrintControls* m_printControls = nullptr;
 };

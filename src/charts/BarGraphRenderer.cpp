@@ -1,9 +1,9 @@
 #include "charts/BarGraphRenderer.h"
 
+#include "charts/ChartText.h"
 #include "charts/Palette.h"
 
 #include <QFontMetrics>
-#include <QLocale>
 #include <QPainter>
 #include <QPolygon>
 
@@ -17,38 +17,6 @@ const QColor kInk(0, 0, 0);
 const QColor kBarEdge(40, 40, 40);
 const QColor kGridLine(170, 170, 170);
 const QColor kFloor(232, 232, 232);
-
-// Arial where it exists, its metric twin elsewhere.
-QFont graphFont(int pixelSize, bool bold)
-{
-    QFont font;
-    font.setFamilies(
-        {QStringLiteral("Arial"), QStringLiteral("Liberation Sans"), QStringLiteral("Helvetica")});
-    font.setStyleHint(QFont::SansSerif);
-    font.setPixelSize(std::max(1, pixelSize));
-    font.setBold(bold);
-    return font;
-}
-
-// Counts with thousands separators, whatever the system's locale.
-QString scaleText(double value)
-{
-    static const QLocale english(QLocale::English, QLocale::UnitedStates);
-    return english.toString(static_cast<qlonglong>(std::llround(value)));
-}
-
-// A step of 1, 2 or 5 times a power of ten that divides the range into
-// about eight parts, never below 1.
-double niceStep(double maximum)
-{
-    const double raw = maximum / 8.0;
-    if (raw <= 1.0)
-        return 1.0;
-    const double magnitude = std::pow(10.0, std::floor(std::log10(raw)));
-    const double normalised = raw / magnitude;
-    const double factor = normalised <= 1.0 ? 1.0 : normalised <= 2.0 ? 2.0 : normalised <= 5.0 ? 5.0 : 10.0;
-    return factor * magnitude;
-}
 
 // The lit top and the shaded side of a 3-D bar. Black and other very dark
 // bars get grey faces, or their shape would be lost.
@@ -102,18 +70,18 @@ void BarGraphRenderer::layOut()
     const int margin = std::max(4, qRound(height * 0.025));
     m_gap = std::max(2, normal / 2);
     m_tickLength = std::max(2, normal / 4);
-    m_normalFont = graphFont(normal, false);
+    m_normalFont = chartFont(normal, false);
     m_labelFont = m_normalFont;
-    m_axisTitleFont = graphFont(qRound(normal * m_graph.axisTitleScale), true);
+    m_axisTitleFont = chartFont(qRound(normal * m_graph.axisTitleScale), true);
 
     // The title takes its full size unless that is wider than the image;
     // then the largest size that fits, down to 60 % of the normal text.
     m_title = m_graph.title;
     const int available = width - 2 * margin;
     int titleSize = qRound(normal * m_graph.titleScale);
-    m_titleFont = graphFont(titleSize, true);
+    m_titleFont = chartFont(titleSize, true);
     while (QFontMetrics(m_titleFont).horizontalAdvance(m_title) > available && titleSize > normal * 0.6)
-        m_titleFont = graphFont(--titleSize, true);
+        m_titleFont = chartFont(--titleSize, true);
     m_title = QFontMetrics(m_titleFont).elidedText(m_title, Qt::ElideRight, available);
 
     int top = margin;
@@ -161,14 +129,14 @@ void BarGraphRenderer::layOut()
     const double spacing = m_slot * std::max(1, m_graph.labelEvery);
     m_labelWidth = widestIn(m_labelFont);
     if (m_labelWidth > spacing * 0.85) {
-        m_labelFont = graphFont(qRound(normal * 0.8), false);
+        m_labelFont = chartFont(qRound(normal * 0.8), false);
         m_labelWidth = widestIn(m_labelFont);
         m_labelsRotated = m_labelWidth > spacing * 0.85;
     }
     // On their side, labels stand as close as their line height allows.
     int labelSize = m_labelFont.pixelSize();
     while (m_labelsRotated && QFontMetrics(m_labelFont).height() > spacing * 0.95 && labelSize > 6)
-        m_labelFont = graphFont(--labelSize, false);
+        m_labelFont = chartFont(--labelSize, false);
     m_labelWidth = widestIn(m_labelFont);
     const int labelHeight = m_labelsRotated ? m_labelWidth : QFontMetrics(m_labelFont).height();
 
@@ -224,11 +192,7 @@ QRect BarGraphRenderer::labelBox(size_t index) const
 
 QImage BarGraphRenderer::render() const
 {
-    QImage image(m_size, QImage::Format_RGB32);
-    image.fill(Qt::white);
-    QPainter painter(&image);
-    paint(painter);
-    return image;
+    return paintedImage(m_size, [this](QPainter& painter) { paint(painter); });
 }
 
 void BarGraphRenderer::paint(QPainter& painter) const

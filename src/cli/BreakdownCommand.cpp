@@ -1,4 +1,6 @@
 #include "Command.h"
+#include "SharedOptions.h"
+#include "csv/CsvWriter.h"
 #include "db/Connection.h"
 #include "db/DbError.h"
 #include "db/Recordset.h"
@@ -9,6 +11,15 @@
 namespace pelmor::cli {
 namespace {
 
+const QCommandLineOption& csvOption()
+{
+    static const QCommandLineOption option(QStringLiteral("csv"),
+                                           QStringLiteral("Print comma-separated values instead of tabs."));
+    return option;
+}
+
+} // namespace
+
 const QCommandLineOption& binsOption()
 {
     static const QCommandLineOption option(
@@ -18,25 +29,22 @@ const QCommandLineOption& binsOption()
     return option;
 }
 
-const QCommandLineOption& csvOption()
+QString breakDown(const QCommandLineParser& parser, Context& context, const QString& batchNumber)
 {
-    static const QCommandLineOption option(QStringLiteral("csv"),
-                                           QStringLiteral("Print comma-separated values instead of tabs."));
-    return option;
+    const QString binsText = parser.value(binsOption());
+    if (binsText != QLatin1String("15") && binsText != QLatin1String("60"))
+        return QStringLiteral("The bin length must be 15 or 60 minutes, not \"%1\".").arg(binsText);
+    const flow::BinLength bins =
+        binsText == QLatin1String("15") ? flow::BinLength::QuarterHour : flow::BinLength::Hour;
+    try {
+        const survey::SurveyRecord survey = survey::loadSurvey(context.database, batchNumber);
+        if (!survey.hasSummary)
+            return QStringLiteral("The database holds no statistics for survey %1.").arg(batchNumber);
+        return flow::runBreakdown(context.database, flow::BreakdownInputs::of(survey), bins).failure;
+    } catch (const db::DbError& error) {
+        return error.message();
+    }
 }
-
-// A CSV field: quoted when it holds a comma, a quote or a line break.
-QString csvField(const QString& field)
-{
-    if (!field.contains(QLatin1Char(',')) && !field.contains(QLatin1Char('"')) &&
-        !field.contains(QLatin1Char('\n')) && !field.contains(QLatin1Char('\r')))
-        return field;
-    QString quoted = field;
-    quoted.replace(QLatin1Char('"'), QLatin1String("\"\""));
-    return QLatin1Char('"') + quoted + QLatin1Char('"');
-}
-
-} // namespace
 
 void addBreakdownOptions(QCommandLineParser& parser)
 {
@@ -50,34 +58,20 @@ int runBreakdown(const QCommandLineParser& parser, Context& context)
     if (arguments.size() != 2)
         return fail(context, QStringLiteral("Give the batch number of one survey, for example: "
                                             "pelmor-cli breakdown 050302-A --bins 15"));
-    const QString batch = arguments.at(1);
-    const QString binsText = parser.value(binsOption());
-    if (binsText != QLatin1String("15") && binsText != QLatin1String("60"))
-        return fail(context,
-                    QStringLiteral("The bin length must be 15 or 60 minutes, not \"%1\".").arg(binsText));
-    const flow::BinLength bins =
-        binsText == QLatin1String("15") ? flow::BinLength::QuarterHour : flow::BinLength::Hour;
+    const QString failure = breakDown(parser, context, arguments.at(1));
+    if (!failure.isEmpty())
+        return fail(context, failure);
 
     try {
-        const survey::SurveyRecord survey = survey::loadSurvey(context.database, batch);
-        if (!survey.hasSummary)
-            return fail(context,
-                        QStringLiteral("The database holds no statistics for survey %1.").arg(batch));
-
-        const flow::BreakdownResult result =
-            flow::runBreakdown(context.database, flow::BreakdownInputs::of(survey), bins);
-        if (!result.ok())
-            return fail(context, result.failure);
-
         db::Connection connection(context.database);
         db::Recordset set = db::Recordset::openTable(connection, *db::findTable(QStringLiteral("Breakdown")));
-        const bool csv = parser.isSet(csvOption());
+        const bool asCsv = parser.isSet(csvOption());
         for (const flow::BreakdownRow& row : flow::readBreakdownRows(set)) {
             const QStringList fields{row.cDate, row.cTime, row.cCount, row.cHourTotal};
-            if (csv) {
+            if (asCsv) {
                 QStringList quoted;
                 for (const QString& field : fields)
-                    quoted << csvField(field);
+                    quoted << csv::field(field);
                 context.out << quoted.join(QLatin1Char(',')) << '\n';
             } else {
                 context.out << fields.join(QLatin1Char('\t')) << '\n';

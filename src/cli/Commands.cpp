@@ -14,6 +14,10 @@ void addGraphOptions(QCommandLineParser& parser);
 int runGraph(const QCommandLineParser& parser, Context& context);
 void addReportOptions(QCommandLineParser& parser);
 int runReport(const QCommandLineParser& parser, Context& context);
+void addStudyOptions(QCommandLineParser& parser);
+int runStudy(const QCommandLineParser& parser, Context& context);
+void addExportOptions(QCommandLineParser& parser);
+int runExport(const QCommandLineParser& parser, Context& context);
 
 namespace {
 
@@ -53,6 +57,14 @@ const std::vector<Command>& commands()
          "and the filled-in sheet takes its values as options ('pelmor-cli report --help' lists the "
          "documents and the options)",
          addReportOptions, runReport},
+        {"study", "BATCH [--json] [--threshold N]",
+         "print a survey's measured speed study: percentiles, pace, shares over the limit by direction, "
+         "the hourly profile and the data-quality warnings",
+         addStudyOptions, runStudy},
+        {"export", "vehicles|breakdown|summary|study BATCH [-o FILE] [--bins 15|60] [--threshold N]",
+         "write a survey's vehicles, its breakdown (worked out anew), its statistics row or its speed "
+         "study as CSV, on the output or into FILE",
+         addExportOptions, runExport},
     };
     return all;
 }

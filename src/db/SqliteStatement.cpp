@@ -109,6 +109,28 @@ void SqliteStatement::run()
         fail("run");
 }
 
+bool SqliteStatement::nextRow()
+{
+    const int status = sqlite3_step(m_prepared);
+    if (status == SQLITE_ROW)
+        return true;
+    sqlite3_reset(m_prepared);
+    if (status != SQLITE_DONE)
+        fail("read");
+    return false;
+}
+
+qint64 SqliteStatement::integerAt(int column) const
+{
+    return sqlite3_column_int64(m_prepared, column);
+}
+
+QByteArrayView SqliteStatement::textAt(int column) const
+{
+    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(m_prepared, column));
+    return QByteArrayView(text, sqlite3_column_bytes(m_prepared, column));
+}
+
 qint64 SqliteStatement::lastInsertRowId() const
 {
     return sqlite3_last_insert_rowid(m_handle);

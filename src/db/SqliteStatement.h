@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QString>
 #include <QVariant>
 
@@ -13,8 +14,10 @@ namespace pelmor::db {
 class Connection;
 
 // A statement prepared once on the connection's own SQLite handle and run
-// many times. Writers of many rows (the vehicles of a survey) use it: it
-// costs a fraction of a general query per row.
+// many times. Writers of many rows (the vehicles of a survey) use it, and so
+// do readers that walk every vehicle of a survey once: it costs a fraction of
+// a general query per row. It is the program's own machinery, so its
+// statements are not told to the connection's observer.
 class SqliteStatement {
 public:
     SqliteStatement(Connection& connection, const QString& statement); // throws DbError
@@ -34,6 +37,14 @@ public:
     void bindText(int index, const QByteArray& utf8);
     // Runs the statement once and makes it ready for the next values.
     void run();
+
+    // Reading a query row by row: nextRow() moves to the next row and is
+    // false after the last, when the statement is ready to run again. The
+    // column readers (columns counted from 0) read the current row; a text
+    // stays valid until the next move.
+    bool nextRow();
+    qint64 integerAt(int column) const;
+    QByteArrayView textAt(int column) const;
     qint64 lastInsertRowId() const;
 
 private:

@@ -139,7 +139,7 @@ private Q_SLOTS:
         for (int i = 0; i < tabs->count(); ++i)
             captions << tabs->tabText(i);
         QCOMPARE(captions, (QStringList{"Import Remote Sign Data", "View / Print Reports", "View Graphs",
-                                        "Administration / Setup"}));
+                                        "Administration / Setup", "Speed Study"}));
         QCOMPARE(tabs->currentIndex(), 0);
         QVERIFY(m_started.messages.shown().empty());
         QCOMPARE(m_started.state.database.path, m_started.folder.databasePath());

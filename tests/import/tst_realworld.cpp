@@ -1,6 +1,7 @@
 // A real per-vehicle radar log (Moers, Germany; km/h; limit 30; see
 // tests/data/realworld/README.md) turned into a sign log, imported, and its
 // stored statistics checked against figures computed straight from the file.
+#include "RealWorldLog.h"
 #include "TestSupport.h"
 #include "db/Connection.h"
 #include "db/Recordset.h"
@@ -10,7 +11,6 @@
 #include "text/Formats.h"
 
 #include <QDateTime>
-#include <QFile>
 #include <QTest>
 
 #include <algorithm>
@@ -19,30 +19,7 @@ using namespace pelmor;
 
 namespace {
 
-struct Record {
-    QDateTime when;
-    int speed;
-    int lane;
-};
-
-QList<Record> readRecords()
-{
-    QFile file(QStringLiteral(PELMOR_TEST_DATA "/realworld/romerstrasse-415t3024102016.txt"));
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    QList<Record> records;
-    for (const QByteArray& line : file.readAll().split('\n')) {
-        const QList<QByteArray> fields = line.trimmed().split(';');
-        if (fields.size() != 5)
-            continue;
-        QDateTime when =
-            QDateTime::fromString(QString::fromLatin1(fields[0]), QStringLiteral("dd.MM.yy HH:mm:ss"));
-        when.setTimeSpec(Qt::UTC);
-        when = when.addYears(100); // Qt reads the file's two-digit years as 19xx
-        records.append({when, fields[2].toInt(), fields[4].toInt()});
-    }
-    return records;
-}
+using Record = test::RealWorldRecord;
 
 class Report : public import::ImportReport {
 public:
@@ -61,7 +38,7 @@ private Q_SLOTS:
 
 void TstRealWorld::importedStatisticsMatchTheFile()
 {
-    const QList<Record> records = readRecords();
+    const QList<Record> records = test::readRealWorldLog();
     QCOMPARE(records.size(), 14152); // as the file's provenance states
     const QDateTime first = records.first().when;
     QCOMPARE(first, QDateTime(QDate(2016, 10, 24), QTime(8, 37, 29), Qt::UTC));

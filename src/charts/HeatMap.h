@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+#include <vector>
+
+namespace pelmor::charts {
+
+// One cell of a heat map: its value chooses the colour, its text stands in
+// it. A cell without a value is white; a cell not observed at all is grey
+// and shows no text.
+struct HeatCell {
+    bool observed = false;
+    std::optional<double> value;
+    QString text;
+};
+
+// A grid of coloured cells: rows down, columns across, with a colour scale
+// from 0 to scaleMaximum explained beside it.
+struct HeatMap {
+    QStringList rowLabels;
+    QStringList columnLabels;
+    std::vector<std::vector<HeatCell>> cells; // [row][column]
+    double scaleMaximum = 100;
+    QString scaleSuffix; // after each value of the colour scale, e.g. " %"
+    QString scaleTitle;
+    QString notObservedText; // the grey cell's meaning in the key
+    QString title;
+    QString note; // a line under the grid
+};
+
+} // namespace pelmor::charts

@@ -1,0 +1,26 @@
+#pragma once
+
+#include "Command.h"
+#include "flow/FlowBreakdown.h"
+#include "study/SpeedStudy.h"
+
+#include <optional>
+
+// Options and steps that more than one command of pelmor-cli takes.
+namespace pelmor::cli {
+
+// --bins 15|60, the length of the breakdown's bins.
+const QCommandLineOption& binsOption();
+
+// Breaks the survey's traffic down into Breakdown, as the flow buttons do,
+// in the bins --bins asks for; what went wrong, or an empty text.
+QString breakDown(const QCommandLineParser& parser, Context& context, const QString& batchNumber);
+
+// --threshold N, the enforcement threshold of the speed study.
+const QCommandLineOption& thresholdOption();
+// The speed study of a survey with the threshold given; none (after
+// printing why) when there is none.
+std::optional<study::SpeedStudy> studyOf(const QCommandLineParser& parser, Context& context,
+                                         const QString& batchNumber);
+
+} // namespace pelmor::cli

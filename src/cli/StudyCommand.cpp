@@ -1,0 +1,126 @@
+#include "Command.h"
+#include "SharedOptions.h"
+#include "db/DbError.h"
+#include "study/StudyExport.h"
+#include "study/StudyTables.h"
+#include "survey/SurveyRecord.h"
+
+#include <QJsonDocument>
+
+#include <algorithm>
+
+namespace pelmor::cli {
+namespace {
+
+const QCommandLineOption& jsonOption()
+{
+    static const QCommandLineOption option(QStringLiteral("json"),
+                                           QStringLiteral("Print the study as one JSON object."));
+    return option;
+}
+
+// A table in columns padded to their widest text: the first column left,
+// the others right.
+QString textTable(const QStringList& columns, const std::vector<QStringList>& rows)
+{
+    std::vector<QStringList> all{columns};
+    all.insert(all.end(), rows.begin(), rows.end());
+    std::vector<qsizetype> widths(size_t(columns.size()), 0);
+    for (const QStringList& row : all)
+        for (qsizetype i = 0; i < row.size() && i < columns.size(); ++i)
+            widths[size_t(i)] = std::max(widths[size_t(i)], row[i].size());
+    QString text;
+    for (const QStringList& row : all) {
+        QStringList cells;
+        for (qsizetype i = 0; i < row.size() && i < columns.size(); ++i)
+            cells << (i == 0 ? row[i].leftJustified(widths[size_t(i)])
+                             : row[i].rightJustified(widths[size_t(i)]));
+        QString line = cells.join(QStringLiteral("  "));
+        while (line.endsWith(QLatin1Char(' ')))
+            line.chop(1);
+        text += line + QLatin1Char('\n');
+    }
+    return text;
+}
+
+} // namespace
+
+const QCommandLineOption& thresholdOption()
+{
+    static const QCommandLineOption option(
+        QStringLiteral("threshold"),
+        QStringLiteral(
+            "The enforcement threshold: vehicles faster than N are counted (default: the limit + 10)."),
+        QStringLiteral("N"));
+    return option;
+}
+
+std::optional<study::SpeedStudy> studyOf(const QCommandLineParser& parser, Context& context,
+                                         const QString& batchNumber)
+{
+    std::optional<int> threshold;
+    if (parser.isSet(thresholdOption())) {
+        bool number = false;
+        threshold = parser.value(thresholdOption()).toInt(&number);
+        if (!number || *threshold < 1) {
+            fail(context, QStringLiteral("The threshold must be a whole speed above 0, not \"%1\".")
+                              .arg(parser.value(thresholdOption())));
+            return std::nullopt;
+        }
+    }
+    survey::SurveyRecord survey;
+    try {
+        survey = survey::loadSurvey(context.database, batchNumber);
+    } catch (const db::DbError& error) {
+        fail(context, error.message());
+        return std::nullopt;
+    }
+    if (!survey.hasHeader) {
+        fail(context, QStringLiteral("The database holds no survey %1.").arg(batchNumber));
+        return std::nullopt;
+    }
+    study::StudyResult result = study::runStudy(context.database, study::StudyInputs::of(survey, threshold));
+    if (!result.ok())
+        fail(context, result.message);
+    return std::move(result.study);
+}
+
+void addStudyOptions(QCommandLineParser& parser)
+{
+    parser.addPositionalArgument(QStringLiteral("BATCH"), QStringLiteral("The batch number of the survey."));
+    parser.addOption(jsonOption());
+    parser.addOption(thresholdOption());
+}
+
+int runStudy(const QCommandLineParser& parser, Context& context)
+{
+    const QStringList arguments = parser.positionalArguments();
+    if (arguments.size() != 2)
+        return fail(context,
+                    QStringLiteral("Name the survey: pelmor-cli study BATCH [--json] [--threshold N]"));
+    const std::optional<study::SpeedStudy> found = studyOf(parser, context, arguments.at(1));
+    if (!found)
+        return 1;
+    const study::SpeedStudy& study = *found;
+    if (parser.isSet(jsonOption())) {
+        context.out << QJsonDocument(study::studyJson(study)).toJson(QJsonDocument::Indented);
+        return 0;
+    }
+    context.out << study::studyHeading(study) << "\n\n";
+    std::vector<QStringList> figures;
+    for (const study::FigureRow& row : study::figureRows(study))
+        figures.push_back(QStringList{row.caption} + QStringList(row.cells.begin(), row.cells.end()));
+    QStringList directions{QString()};
+    for (const study::Direction direction : study::kDirections)
+        directions << study::directionName(direction);
+    context.out << textTable(directions, figures) << study::percentileNote() << "\n\n";
+    const study::TextTable hours = study::hourlyTable(study);
+    context.out << textTable(hours.columns, hours.rows) << '\n';
+    if (study.warnings.empty())
+        context.out << "No data-quality warnings.\n";
+    for (const study::Warning& warning : study.warnings)
+        context.out << "Warning: " << warning.text << '\n';
+    return 0;
+}
+
+} // namespace pelmor::cli

@@ -1,0 +1,118 @@
+#include "csv/TableExport.h"
+
+#include "csv/CsvWriter.h"
+#include "db/Connection.h"
+#include "db/DbError.h"
+#include "db/Files.h"
+#include "db/Recordset.h"
+#include "db/Schema.h"
+#include "db/SqliteStatement.h"
+#include "flow/FlowBreakdown.h"
+#include "survey/SurveyRecord.h"
+
+#include <QSaveFile>
+
+namespace pelmor::csv {
+namespace {
+
+QString writeVehicles(db::Connection& connection, const QString& batchNumber, Writer& writer)
+{
+    const char* const columns[] = {"Batch_Number", "Date", "Time", "Offset", "Veh_Direction", "Speed"};
+    QStringList names;
+    for (const char* column : columns)
+        names << QLatin1String(column);
+    db::SqliteStatement rows(connection,
+                             QStringLiteral("SELECT \"Batch_Number\", \"Date\", \"Time\", \"Offset\", "
+                                            "\"Veh_Direction\", \"Speed\" FROM \"Veh_Data\" "
+                                            "WHERE \"Batch_Number\" = ? ORDER BY rowid"));
+    rows.bind(0, batchNumber);
+    // Nothing at all is written for a survey without vehicles.
+    if (!rows.nextRow())
+        return QStringLiteral("The database holds no vehicles of survey %1.").arg(batchNumber);
+    writer.write(names);
+    do {
+        writer.write(
+            {rows.textAt(0), rows.textAt(1), rows.textAt(2), rows.textAt(3), rows.textAt(4), rows.textAt(5)});
+    } while (rows.nextRow());
+    return QString();
+}
+
+QString writeBreakdown(db::Connection& connection, Writer& writer)
+{
+    const db::TableInfo& table = *db::findTable(QStringLiteral("Breakdown"));
+    db::Recordset set = db::Recordset::openTable(connection, table);
+    writer.write(table.fieldNames());
+    for (const flow::BreakdownRow& row : flow::readBreakdownRows(set))
+        writer.write(QStringList{row.cDate, row.cTime, row.cCount, row.cHourTotal});
+    return QString();
+}
+
+QString writeSummary(db::Connection& connection, const QString& batchNumber, Writer& writer)
+{
+    const survey::SurveyRecord survey = survey::loadSurvey(connection, batchNumber);
+    if (!survey.hasSummary)
+        return QStringLiteral("The database holds no statistics for survey %1.").arg(batchNumber);
+    QStringList names, texts;
+    for (const auto& [name, text] : survey.summary.storedFields()) {
+        names << name;
+        texts << text;
+    }
+    writer.write(names);
+    writer.write(texts);
+    return QString();
+}
+
+} // namespace
+
+QString suggestedFileName(const QString& batchNumber, const QString& what)
+{
+    return QStringLiteral("%1 %2.csv").arg(batchNumber, what);
+}
+
+QString writeTable(const db::Database& database, Table table, const QString& batchNumber, QIODevice& device)
+{
+    if (table != Table::Breakdown && batchNumber.isEmpty())
+        return survey::noSurveyMessage();
+    Writer writer(device);
+    QString failure;
+    try {
+        db::Connection connection(database);
+        switch (table) {
+        case Table::Vehicles:
+            failure = writeVehicles(connection, batchNumber, writer);
+            break;
+        case Table::Breakdown:
+            failure = writeBreakdown(connection, writer);
+            break;
+        case Table::Summary:
+            failure = writeSummary(connection, batchNumber, writer);
+            break;
+        }
+    } catch (const db::DbError& error) {
+        failure = error.message();
+    }
+    const QString written = writer.finish();
+    return failure.isEmpty() ? written : failure;
+}
+
+QString saveCsv(const QString& path, const std::function<QString(QIODevice&)>& write)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return QStringLiteral("The file %1 cannot be written: %2")
+            .arg(db::displayPath(path), file.errorString());
+    const QString failure = write(file);
+    if (!failure.isEmpty())
+        return failure; // the unfinished file goes with `file`
+    if (!file.commit())
+        return QStringLiteral("The file %1 cannot be written: %2")
+            .arg(db::displayPath(path), file.errorString());
+    return QString();
+}
+
+QString saveTable(const db::Database& database, Table table, const QString& batchNumber, const QString& path)
+{
+    return saveCsv(path, [&](QIODevice& device) { return writeTable(database, table, batchNumber, device); });
+}
+
+} // namespace pelmor::csv

@@ -1,0 +1,37 @@
+#pragma once
+
+#include "db/Database.h"
+
+#include <QString>
+
+#include <functional>
+
+class QIODevice;
+
+namespace pelmor::csv {
+
+class Writer;
+
+// The tables of the survey database that can be exported.
+enum class Table {
+    Vehicles,  // one row per vehicle of a survey, in the order they were stored
+    Breakdown, // the last flow breakdown, in the order of its rows
+    Summary,   // the statistics row of a survey
+};
+
+// A file name to offer for an export: "050302-A vehicles.csv".
+QString suggestedFileName(const QString& batchNumber, const QString& what);
+
+// Writes a table as CSV: a header row of the field names, then the rows as
+// stored. The batch number chooses the survey (the breakdown has none).
+// Returns what went wrong, or an empty text.
+QString writeTable(const db::Database& database, Table table, const QString& batchNumber, QIODevice& device);
+
+// Writes CSV into a file that is replaced only when everything was written:
+// a failure leaves an older file as it was and no partial file behind.
+// Returns what went wrong, or an empty text.
+QString saveCsv(const QString& path, const std::function<QString(QIODevice&)>& write);
+
+QString saveTable(const db::Database& database, Table table, const QString& batchNumber, const QString& path);
+
+} // namespace pelmor::csv

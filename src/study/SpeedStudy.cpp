@@ -1,0 +1,426 @@
+#include "study/SpeedStudy.h"
+
+#include "db/Connection.h"
+#include "db/DbError.h"
+#include "db/SqliteStatement.h"
+#include "study/StudentT.h"
+#include "study/StudyText.h"
+#include "text/Formats.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <map>
+
+namespace pelmor::study {
+namespace {
+
+constexpr qint64 kMinutesPerDay = 24 * 60;
+// The part of the day in which a long stretch without any vehicle means the
+// sign was probably off or blocked, and how long such a stretch must be.
+constexpr int kDaytimeFrom = 7 * 60;
+constexpr int kDaytimeTo = 19 * 60;
+constexpr qint64 kLongestQuietMinutes = 120;
+// More vehicles of unknown direction than this share makes the per-direction
+// figures doubtful.
+constexpr double kUnknownShareLimit = 10.0;
+constexpr int kSlowestPlausible = 5;
+constexpr qint64 kShortestFullSurvey = 24 * 3600;
+
+// A clock time as minutes since the start of the Julian day count, so that
+// minutes of different days compare and subtract.
+qint64 minuteOf(const QDate& date, int minuteOfDay)
+{
+    return date.toJulianDay() * kMinutesPerDay + minuteOfDay;
+}
+
+QDate dayOf(qint64 minute)
+{
+    return QDate::fromJulianDay(minute / kMinutesPerDay);
+}
+
+QString clockOf(qint64 minute)
+{
+    const int ofDay = int(minute % kMinutesPerDay);
+    return text::formatTime24(QTime(ofDay / 60, ofDay % 60));
+}
+
+QDateTime dateTimeOf(qint64 minute)
+{
+    const int ofDay = int(minute % kMinutesPerDay);
+    return QDateTime(dayOf(minute), QTime(ofDay / 60, ofDay % 60), Qt::UTC);
+}
+
+// A stretch of the daytime without any vehicle.
+struct QuietStretch {
+    qint64 from;
+    qint64 to;
+};
+
+// Everything counted in the one pass over the vehicles.
+class Tally {
+public:
+    Tally(int limit, std::optional<qint64> start)
+        : m_limit(limit)
+        , m_start(start)
+    {
+    }
+
+    // One vehicle: its stored date ("2026-03-02") and time ("08:12:00"),
+    // direction, speed and offset in seconds from the start.
+    void add(QByteArrayView date, QByteArrayView time, char direction, int speed, qint64 offset)
+    {
+        if (!m_slots || date.size() != m_dateText.size() ||
+            std::memcmp(date.data(), m_dateText.data(), size_t(date.size())) != 0)
+            changeDay(date);
+        if (time.size() < 5 || time[2] != ':')
+            throw db::DbError(
+                QStringLiteral("A vehicle of the survey has no clock time it can be placed by."));
+        const int hour = (time[0] - '0') * 10 + (time[1] - '0');
+        const int minuteOfDay = hour * 60 + (time[3] - '0') * 10 + (time[4] - '0');
+        if (hour < 0 || hour > 23 || minuteOfDay < 0 || minuteOfDay >= kMinutesPerDay)
+            throw db::DbError(QStringLiteral("A vehicle of the survey has the clock time %1.")
+                                  .arg(QString::fromLatin1(time)));
+        const qint64 minute = m_dayMinute + minuteOfDay;
+
+        if (m_vehicles == 0) {
+            m_first = minute;
+            // A start later than the first vehicle cannot be right.
+            m_previous = m_start && *m_start <= minute ? *m_start : minute;
+        }
+        if (minute - m_previous > kLongestQuietMinutes)
+            noteQuietDaytime(m_previous, minute);
+        m_previous = std::max(m_previous, minute);
+        m_last = std::max(m_last, minute);
+        m_longestOffset = std::max(m_longestOffset, offset);
+        ++m_vehicles;
+
+        const size_t way = direction == '+' ? 0 : direction == '-' ? 1 : 2;
+        m_byDirection[way].add(speed);
+        m_byHour[size_t(hour)].add(speed);
+        (*m_slots)[size_t(hour)] += 1;
+        WeekCell& cell = m_week[size_t(m_weekday)][size_t(hour)];
+        ++cell.vehicles;
+        if (speed > m_limit)
+            ++cell.overLimit;
+    }
+
+    qint64 vehicles() const { return m_vehicles; }
+    qint64 first() const { return m_first; }
+    qint64 last() const { return m_last; }
+    qint64 longestOffset() const { return m_longestOffset; }
+    const std::array<SpeedHistogram, 3>& byDirection() const { return m_byDirection; }
+    const std::array<SpeedHistogram, 24>& byHour() const { return m_byHour; }
+    const std::array<std::array<WeekCell, 24>, 7>& week() const { return m_week; }
+    const std::vector<QuietStretch>& quietStretches() const { return m_quiet; }
+    // Vehicles counted in one clock hour of one day (a minute of that hour).
+    qint64 vehiclesInHour(qint64 hourStart) const
+    {
+        const auto day = m_days.find(hourStart / kMinutesPerDay);
+        return day == m_days.end() ? 0 : day->second[size_t(hourStart % kMinutesPerDay / 60)];
+    }
+
+private:
+    void changeDay(QByteArrayView text)
+    {
+        const auto date = text::parseDate(QString::fromLatin1(text));
+        if (!date)
+            throw db::DbError(QStringLiteral("A vehicle of the survey has the date \"%1\".")
+                                  .arg(QString::fromLatin1(text)));
+        m_dateText = QByteArray(text.data(), text.size());
+        m_dayMinute = minuteOf(*date, 0);
+        m_weekday = date->dayOfWeek() - 1;
+        m_slots = &m_days[date->toJulianDay()];
+    }
+
+    // The daytime of each day between two vehicles, where it is longer than
+    // the longest quiet stretch allowed.
+    void noteQuietDaytime(qint64 from, qint64 to)
+    {
+        for (qint64 day = from / kMinutesPerDay; day <= to / kMinutesPerDay; ++day) {
+            const qint64 quietFrom = std::max(from, day * kMinutesPerDay + kDaytimeFrom);
+            const qint64 quietTo = std::min(to, day * kMinutesPerDay + kDaytimeTo);
+            if (quietTo - quietFrom > kLongestQuietMinutes)
+                m_quiet.push_back({quietFrom, quietTo});
+        }
+    }
+
+    int m_limit;
+    std::optional<qint64> m_start;
+    QByteArray m_dateText;
+    qint64 m_dayMinute = 0;
+    int m_weekday = 0;
+    std::array<qint64, 24>* m_slots = nullptr;
+    std::map<qint64, std::array<qint64, 24>> m_days; // by Julian day
+    qint64 m_vehicles = 0;
+    qint64 m_first = 0;
+    qint64 m_last = 0;
+    qint64 m_previous = 0;
+    qint64 m_longestOffset = 0;
+    std::array<SpeedHistogram, 3> m_byDirection; // approaching, receding, unknown
+    std::array<SpeedHistogram, 24> m_byHour;
+    std::array<std::array<WeekCell, 24>, 7> m_week{};
+    std::vector<QuietStretch> m_quiet;
+};
+
+DirectionFigures figuresOf(const SpeedHistogram& speeds, const SpeedStudy& study)
+{
+    DirectionFigures figures;
+    figures.speeds = speeds;
+    figures.vehicles = speeds.total();
+    if (figures.isEmpty())
+        return figures;
+    figures.mean = speeds.mean();
+    figures.minimum = speeds.minimum();
+    figures.maximum = speeds.maximum();
+    if (figures.hasSpread()) {
+        figures.standardDeviation = speeds.standardDeviation();
+        figures.standardError = figures.standardDeviation / std::sqrt(double(figures.vehicles));
+        const double margin = studentT95(figures.vehicles - 1) * figures.standardError;
+        figures.confidenceLow = figures.mean - margin;
+        figures.confidenceHigh = figures.mean + margin;
+    } else {
+        figures.confidenceLow = figures.confidenceHigh = figures.mean;
+    }
+    for (size_t i = 0; i < kPercentiles.size(); ++i)
+        figures.percentiles[i] = {kPercentiles[i], speeds.rankedPercentile(kPercentiles[i]),
+                                  speeds.interpolatedPercentile(kPercentiles[i])};
+    const SpeedHistogram::Window pace = speeds.busiestWindow(study.paceWidth);
+    figures.paceLow = pace.low;
+    figures.paceHigh = pace.low + study.paceWidth;
+    figures.paceVehicles = pace.vehicles;
+    for (size_t i = 0; i < kLimitMargins.size(); ++i)
+        figures.overLimit[i] = speeds.countOver(study.limit + kLimitMargins[i]);
+    figures.overThreshold = speeds.countOver(study.threshold);
+
+    // Bins on multiples of their width, also for speeds below zero.
+    const auto binOf = [](int speed) {
+        return speed >= 0 ? speed / kBinWidth : -((-speed - 1) / kBinWidth) - 1;
+    };
+    qint64 cumulative = 0;
+    for (int bin = binOf(figures.minimum); bin <= binOf(figures.maximum); ++bin) {
+        const int low = bin * kBinWidth;
+        const qint64 inside = speeds.countFrom(low, low + kBinWidth);
+        cumulative += inside;
+        figures.bins.push_back({low, inside, figures.percentOf(inside), figures.percentOf(cumulative)});
+    }
+    return figures;
+}
+
+void addHourlyProfile(SpeedStudy& study, const Tally& tally, qint64 start, qint64 end)
+{
+    for (int hour = 0; hour < 24; ++hour) {
+        HourFigures& row = study.hourly[size_t(hour)];
+        const SpeedHistogram& speeds = tally.byHour()[size_t(hour)];
+        row.hour = hour;
+        row.vehicles = speeds.total();
+        row.mean = speeds.mean();
+        row.median = speeds.rankedPercentile(50);
+        row.percentile85 = speeds.rankedPercentile(85);
+        row.overLimit = speeds.countOver(study.limit);
+        qint64 onFullDays = 0;
+        for (qint64 day = start / kMinutesPerDay; day <= end / kMinutesPerDay; ++day) {
+            const qint64 from = day * kMinutesPerDay + hour * 60;
+            const qint64 to = from + 59;
+            if (to >= start && from <= end)
+                ++study.weekly[size_t(dayOf(from).dayOfWeek() - 1)][size_t(hour)].hoursObserved;
+            if (from >= start && to <= end) {
+                ++row.fullDays;
+                onFullDays += tally.vehiclesInHour(from);
+            }
+        }
+        if (row.fullDays > 0)
+            row.vehiclesPerDay = double(onFullDays) / row.fullDays;
+    }
+}
+
+// "1 vehicle", "2 vehicles", "1,234 vehicles".
+QString vehicles(qint64 count)
+{
+    return formatCount(count) + (count == 1 ? QStringLiteral(" vehicle") : QStringLiteral(" vehicles"));
+}
+
+// "3 vehicles (0.2 %)".
+QString vehiclesAndShare(qint64 count, const DirectionFigures& of)
+{
+    return QStringLiteral("%1 (%2)").arg(vehicles(count), formatPercent(of.percentOf(count)));
+}
+
+void addWarnings(SpeedStudy& study, const Tally& tally, qint64 start, qint64 end)
+{
+    const QString unit = unitText(study.unit);
+    const auto warn = [&study](const char* code, const QString& text) {
+        study.warnings.push_back({QLatin1String(code), text});
+    };
+    for (const Direction direction : kDirections) {
+        const DirectionFigures& figures = study.figures(direction);
+        if (figures.vehicles >= kMinimumSample)
+            continue;
+        warn("small_sample",
+             figures.isEmpty()
+                 ? QStringLiteral("%1: no vehicles, so this direction has no figures.")
+                       .arg(directionName(direction))
+                 : QStringLiteral(
+                       "%1: %2, fewer than the %3 a spot speed study needs; its figures are uncertain.")
+                       .arg(directionName(direction), vehicles(figures.vehicles),
+                            formatCount(kMinimumSample)));
+    }
+    const DirectionFigures& all = study.figures(Direction::Both);
+    const qint64 unknown = tally.byDirection()[2].total();
+    if (all.percentOf(unknown) > kUnknownShareLimit)
+        warn("unknown_direction", QStringLiteral("Unknown direction: %1, more than 10 %; the approaching and "
+                                                 "receding figures leave them out.")
+                                      .arg(vehiclesAndShare(unknown, all)));
+    for (const QuietStretch& quiet : tally.quietStretches()) {
+        study.daytimeGaps.push_back({dateTimeOf(quiet.from), dateTimeOf(quiet.to)});
+        warn("daytime_gap", QStringLiteral("No vehicle for %1 on %2, from %3 to %4: in the daytime (07:00 to "
+                                           "19:00) the sign may have been off or blocked.")
+                                .arg(formatDuration(quiet.to - quiet.from), formatDay(dayOf(quiet.from)),
+                                     clockOf(quiet.from), clockOf(quiet.to)));
+    }
+    if (study.durationSeconds < kShortestFullSurvey)
+        warn("short_survey", QStringLiteral("The survey lasted %1, less than 24 hours, so it does not cover "
+                                            "every hour of the day.")
+                                 .arg(formatDuration(study.durationSeconds / 60)));
+    const qint64 slow = all.speeds.countUnder(kSlowestPlausible);
+    if (slow > 0)
+        warn("speeds_below_5",
+             QStringLiteral("Speeds below 5 %1: %2; pedestrians, cyclists or false readings "
+                            "may be among them.")
+                 .arg(unit, vehiclesAndShare(slow, all)));
+    const qint64 fast = all.speeds.countOver(2 * study.limit);
+    if (fast > 0)
+        warn("speeds_above_twice_limit",
+             QStringLiteral("Speeds above %1 %2, twice the limit: %3; false readings may be among them.")
+                 .arg(QString::number(2 * study.limit), unit, vehiclesAndShare(fast, all)));
+    if (start % 60 != 0)
+        warn("partial_first_hour",
+             QStringLiteral("The first hour is partial: the survey starts at %1 on %2, so that hour is left "
+                            "out of the vehicles per hour.")
+                 .arg(clockOf(start), formatDay(dayOf(start))));
+    if (end % 60 != 59)
+        warn("partial_last_hour",
+             QStringLiteral("The last hour is partial: the last vehicle passed at %1 on %2, so that hour is "
+                            "left out of the vehicles per hour.")
+                 .arg(clockOf(end), formatDay(dayOf(end))));
+}
+
+// The start as the statistics show it, as a minute; none when it cannot be read.
+std::optional<qint64> startMinute(const StudyInputs& inputs)
+{
+    const auto date = text::parseDate(inputs.startDate);
+    const auto time = text::parseTime(inputs.startTime);
+    if (!date || !time)
+        return std::nullopt;
+    return minuteOf(*date, time->hour() * 60 + time->minute());
+}
+
+} // namespace
+
+// The name and the export key of each direction, in the order of Direction.
+const char* const kDirectionTexts[][2] = {
+    {"Both directions", "both"}, {"Approaching", "approaching"}, {"Receding", "receding"}};
+
+QString directionName(Direction direction)
+{
+    return QLatin1String(kDirectionTexts[size_t(direction)][0]);
+}
+
+QString directionKey(Direction direction)
+{
+    return QLatin1String(kDirectionTexts[size_t(direction)][1]);
+}
+
+QString unitText(const QString& unit)
+{
+    return unit == QLatin1String("KPH") ? QStringLiteral("km/h") : QStringLiteral("mph");
+}
+
+const PercentileFigure& DirectionFigures::percentile(int percent) const
+{
+    for (const PercentileFigure& figure : percentiles) {
+        if (figure.percent == percent)
+            return figure;
+    }
+    return percentiles.front();
+}
+
+StudyInputs StudyInputs::of(const survey::SurveyRecord& survey, std::optional<int> threshold)
+{
+    return {survey.batchNumber,       survey.header.radarMode,  survey.header.violationAlert,
+            survey.summary.startDate, survey.summary.startTime, threshold};
+}
+
+void setThreshold(SpeedStudy& study, int threshold)
+{
+    study.threshold = threshold;
+    for (DirectionFigures& figures : study.directions)
+        figures.overThreshold = figures.speeds.countOver(threshold);
+}
+
+StudyResult runStudy(const db::Database& database, const StudyInputs& inputs)
+{
+    StudyResult result;
+    if (inputs.batchNumber.isEmpty()) {
+        result.message = survey::noSurveyMessage();
+        return result;
+    }
+    const std::optional<qint64> limit = text::toWholeNumber(inputs.postedLimit);
+    if (!limit || *limit <= 0 || *limit > 10000) {
+        result.message = QStringLiteral("The posted limit of survey %1 (\"%2\") is not a speed, so its "
+                                        "vehicles cannot be measured against it.")
+                             .arg(inputs.batchNumber, inputs.postedLimit);
+        return result;
+    }
+    SpeedStudy study;
+    study.batchNumber = inputs.batchNumber;
+    study.unit = inputs.unit == QLatin1String("KPH") ? QStringLiteral("KPH") : QStringLiteral("MPH");
+    study.limit = int(*limit);
+    study.threshold = inputs.threshold.value_or(study.limit + 10);
+    study.paceWidth = study.isKph() ? 16 : 10;
+
+    Tally tally(study.limit, startMinute(inputs));
+    try {
+        db::Connection connection(database);
+        // The index on the batch, date and time holds every column read, in
+        // the order of the clock: the rows come straight from it.
+        db::SqliteStatement vehicles(
+            connection, QStringLiteral("SELECT \"Date\", \"Time\", \"Veh_Direction\", \"Speed\", "
+                                       "\"Offset\" FROM \"Veh_Data\" WHERE \"Batch_Number\" = ? "
+                                       "ORDER BY \"Date\", \"Time\""));
+        vehicles.bind(0, inputs.batchNumber);
+        while (vehicles.nextRow()) {
+            const QByteArrayView direction = vehicles.textAt(2);
+            tally.add(vehicles.textAt(0), vehicles.textAt(1), direction.isEmpty() ? '?' : direction[0],
+                      int(vehicles.integerAt(3)), vehicles.integerAt(4));
+        }
+    } catch (const db::DbError& error) {
+        result.message = error.message();
+        return result;
+    }
+    if (tally.vehicles() == 0) {
+        result.message = survey::noSurveyMessage();
+        return result;
+    }
+
+    const std::optional<qint64> statedStart = startMinute(inputs);
+    const qint64 start = statedStart ? std::min(*statedStart, tally.first()) : tally.first();
+    const qint64 end = tally.last();
+    study.start = dateTimeOf(start);
+    study.lastVehicle = dateTimeOf(end);
+    study.durationSeconds = tally.longestOffset();
+
+    SpeedHistogram both;
+    for (const SpeedHistogram& way : tally.byDirection())
+        both.add(way);
+    study.directions[size_t(Direction::Both)] = figuresOf(both, study);
+    study.directions[size_t(Direction::Approaching)] = figuresOf(tally.byDirection()[0], study);
+    study.directions[size_t(Direction::Receding)] = figuresOf(tally.byDirection()[1], study);
+    study.weekly = tally.week();
+    addHourlyProfile(study, tally, start, end);
+    addWarnings(study, tally, start, end);
+    result.study = std::move(study);
+    return result;
+}
+
+} // namespace pelmor::study

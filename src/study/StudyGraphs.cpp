@@ -1,0 +1,124 @@
+#include "study/StudyGraphs.h"
+
+#include "study/StudyText.h"
+#include "text/Formats.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace pelmor::study {
+namespace {
+
+const QColor kBothColour(31, 78, 140);
+const QColor kApproachingColour(46, 139, 87);
+const QColor kRecedingColour(214, 118, 0);
+const QColor kLimitColour(200, 0, 0);
+const QColor kPercentileColour(60, 60, 60);
+
+// The per cent at or below each whole speed, from the slowest to the
+// fastest, starting at 0 just below the slowest.
+std::vector<charts::LinePoint> cumulativePoints(const DirectionFigures& figures)
+{
+    std::vector<charts::LinePoint> points;
+    if (figures.isEmpty())
+        return points;
+    points.push_back({double(figures.minimum - 1), 0.0});
+    qint64 atOrBelow = 0;
+    for (int speed = figures.minimum; speed <= figures.maximum; ++speed) {
+        atOrBelow += figures.speeds.countAt(speed);
+        points.push_back({double(speed), figures.percentOf(atOrBelow)});
+    }
+    return points;
+}
+
+} // namespace
+
+charts::LineGraph speedCurve(const SpeedStudy& study)
+{
+    const QString unit = unitText(study.unit);
+    const DirectionFigures& both = study.figures(Direction::Both);
+    charts::LineGraph graph;
+    graph.title = QStringLiteral("Cumulative speed distribution, survey %1").arg(study.batchNumber);
+    graph.leftTitle = QStringLiteral("Vehicles at or below the speed");
+    graph.bottomTitle = QStringLiteral("Speed (%1)").arg(unit);
+    graph.ySuffix = QStringLiteral(" %");
+    graph.guides = {15, 50, 85};
+
+    // The scale spans the bulk of the traffic and the limit; a handful of
+    // freak readings at either end would squeeze the curve into a corner.
+    double low = both.minimum;
+    double high = both.maximum;
+    if (both.vehicles >= 200) {
+        low = both.speeds.rankedPercentile(1);
+        high = both.speeds.rankedPercentile(99) + 1;
+    }
+    low = std::min(low, double(study.limit)) - 1;
+    high = std::max(high, double(study.limit)) + 1;
+    graph.xStep = high - low > 60 ? 10 : 5;
+    graph.xMinimum = std::max(0.0, std::floor(low / graph.xStep) * graph.xStep);
+    graph.xMaximum = std::ceil(high / graph.xStep) * graph.xStep;
+
+    for (const Direction direction : {Direction::Approaching, Direction::Receding}) {
+        const DirectionFigures& figures = study.figures(direction);
+        if (figures.isEmpty() || figures.vehicles == both.vehicles)
+            continue;
+        graph.series.push_back({directionName(direction), cumulativePoints(figures),
+                                direction == Direction::Approaching ? kApproachingColour : kRecedingColour,
+                                1.0, Qt::DashLine});
+    }
+    graph.series.insert(graph.series.begin(),
+                        charts::LineSeries{directionName(Direction::Both), cumulativePoints(both),
+                                           kBothColour, 2.5, Qt::SolidLine});
+    if (graph.series.size() == 1)
+        graph.series.front().name.clear();
+
+    for (const int percent : {15, 50, 85}) {
+        const double speed = both.percentile(percent).ranked;
+        graph.markers.push_back(
+            {speed, QStringLiteral("%1th percentile %2 %3").arg(percent).arg(formatDecimal(speed), unit),
+             kPercentileColour, Qt::DashLine});
+    }
+    graph.markers.push_back({double(study.limit),
+                             QStringLiteral("Posted limit %1 %2").arg(study.limit).arg(unit), kLimitColour,
+                             Qt::SolidLine});
+    return graph;
+}
+
+charts::HeatMap weeklyHeatMap(const SpeedStudy& study)
+{
+    charts::HeatMap map;
+    map.title =
+        QStringLiteral("Vehicles over the limit by hour of the week, survey %1").arg(study.batchNumber);
+    map.rowLabels = {QStringLiteral("Mon"), QStringLiteral("Tue"), QStringLiteral("Wed"),
+                     QStringLiteral("Thu"), QStringLiteral("Fri"), QStringLiteral("Sat"),
+                     QStringLiteral("Sun")};
+    for (int hour = 0; hour < 24; ++hour)
+        map.columnLabels << text::format00(hour);
+    map.scaleSuffix = QStringLiteral(" %");
+    map.scaleTitle = QStringLiteral("Over %1 %2").arg(study.limit).arg(unitText(study.unit));
+    map.notObservedText = QStringLiteral("not surveyed");
+    map.note =
+        QStringLiteral("Colour: per cent of the vehicles over the limit. Number: vehicles in the hour, "
+                       "all weeks together.");
+    double highest = 0;
+    for (const auto& day : study.weekly) {
+        std::vector<charts::HeatCell> row;
+        for (const WeekCell& cell : day) {
+            charts::HeatCell shown;
+            shown.observed = cell.hoursObserved > 0 || cell.vehicles > 0;
+            if (cell.vehicles > 0) {
+                shown.value = cell.percentOverLimit();
+                highest = std::max(highest, *shown.value);
+            }
+            shown.text = shown.observed ? QString::number(cell.vehicles) : QString();
+            row.push_back(shown);
+        }
+        map.cells.push_back(row);
+    }
+    // A scale to the next ten above the highest share, so the colours spread
+    // over the shares that occur.
+    map.scaleMaximum = std::clamp(std::ceil(highest / 10.0) * 10.0, 10.0, 100.0);
+    return map;
+}
+
+} // namespace pelmor::study

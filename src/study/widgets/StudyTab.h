@@ -1,0 +1,94 @@
+#pragma once
+
+#include "db/Database.h"
+#include "study/SpeedStudy.h"
+#include "survey/SurveyRecord.h"
+
+#include <QWidget>
+
+#include <optional>
+
+class QLabel;
+class QPushButton;
+class QSpinBox;
+class QTableWidget;
+class QTabWidget;
+
+namespace pelmor::study {
+
+class ChartView;
+
+// The "Speed Study" tab: the measured figures of the survey chosen on the
+// reports tab, by direction, with the data-quality warnings in a coloured
+// band above them, the hourly profile and the speed bins, the cumulative
+// speed distribution and the weekly heat map, the enforcement threshold and
+// "Export CSV...". The study is worked out when the tab is on show for a
+// survey it has not shown yet; until a survey is chosen only a prompt shows.
+class StudyTab : public QWidget {
+    Q_OBJECT
+public:
+    explicit StudyTab(QWidget* parent = nullptr);
+
+    void setDatabase(const db::Database& database) { m_database = database; }
+    // The survey to study: worked out at once when the tab is on show, else
+    // the next time it is shown.
+    void setSurvey(const survey::SurveyRecord& survey);
+    // Works the study out now.
+    void refresh();
+
+    // The study on show; none before a survey is chosen or when it failed.
+    const std::optional<SpeedStudy>& study() const { return m_study; }
+
+    // Writes the study on show into a CSV file; what went wrong, or an
+    // empty text.
+    QString exportCsv(const QString& path) const;
+
+    QLabel* heading() const { return m_heading; }
+    QLabel* period() const { return m_period; }
+    QLabel* prompt() const { return m_prompt; }
+    QLabel* warningBand() const { return m_warnings; }
+    QSpinBox* thresholdBox() const { return m_threshold; }
+    QPushButton* exportButton() const { return m_export; }
+    QTableWidget* figuresView() const { return m_figures; }
+    QTableWidget* hourlyView() const { return m_hourly; }
+    QTableWidget* binView() const { return m_bins; }
+    ChartView* speedCurveView() const { return m_curve; }
+    ChartView* heatMapView() const { return m_heatMap; }
+
+Q_SIGNALS:
+    // An export failed; the message says why.
+    void failed(const QString& message);
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    QWidget* buildTables();
+    void showStudy();
+    void showFigures();
+    void showWarnings(const QString& failure);
+    void askAndExport();
+
+    db::Database m_database;
+    survey::SurveyRecord m_survey;
+    std::optional<SpeedStudy> m_study;
+    bool m_stale = false;
+
+    QLabel* m_heading = nullptr;
+    QLabel* m_period = nullptr;
+    QLabel* m_prompt = nullptr;
+    QLabel* m_warnings = nullptr;
+    QSpinBox* m_threshold = nullptr;
+    QLabel* m_thresholdCaption = nullptr;
+    QPushButton* m_export = nullptr;
+    QWidget* m_body = nullptr;
+    QTabWidget* m_tables = nullptr;
+    QTableWidget* m_figures = nullptr;
+    QLabel* m_percentileNote = nullptr;
+    QTableWidget* m_hourly = nullptr;
+    QTableWidget* m_bins = nullptr;
+    ChartView* m_curve = nullptr;
+    ChartView* m_heatMap = nullptr;
+};
+
+} // namespace pelmor::study

@@ -1,0 +1,78 @@
+#pragma once
+
+// The figures of a list of speeds worked out the plain way, for the tests to
+// hold the study against: the speeds sorted, counted and summed one by one,
+// every pace window tried.
+#include <QtGlobal>
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+#include <vector>
+
+namespace pelmor::test {
+
+struct Reference {
+    qint64 n = 0;
+    double mean = 0;
+    double sd = 0;
+    int min = 0;
+    int max = 0;
+    std::map<int, double> ranked;       // by per cent
+    std::map<int, double> interpolated; // by per cent
+    int paceLow = 0;
+    qint64 paceCount = 0;
+    std::map<int, qint64> over; // vehicles faster than the limit plus the key
+    qint64 overThreshold = 0;
+    std::map<int, qint64> bins; // vehicles by the low bound of their 5-wide bin
+};
+
+inline Reference referenceOf(std::vector<int> speeds, int limit, int threshold, int paceWidth)
+{
+    Reference r;
+    r.n = qint64(speeds.size());
+    if (speeds.empty())
+        return r;
+    std::sort(speeds.begin(), speeds.end());
+    r.min = speeds.front();
+    r.max = speeds.back();
+    long double sum = 0;
+    for (const int speed : speeds)
+        sum += speed;
+    r.mean = double(sum / speeds.size());
+    long double squares = 0;
+    for (const int speed : speeds)
+        squares += (speed - sum / speeds.size()) * (speed - sum / speeds.size());
+    r.sd = speeds.size() > 1 ? double(std::sqrt(squares / (speeds.size() - 1))) : 0.0;
+    for (const int p : {15, 50, 85, 95, 98}) {
+        // The smallest rank r with r >= p * n / 100.
+        qint64 rank = 1;
+        while (rank * 100 < qint64(p) * r.n)
+            ++rank;
+        r.ranked[p] = speeds[size_t(rank - 1)];
+        const double h = p / 100.0 * double(r.n - 1);
+        const size_t below = size_t(std::floor(h + 1e-9));
+        const double fraction = h - double(below);
+        r.interpolated[p] = below + 1 < speeds.size()
+                                ? speeds[below] + fraction * (speeds[below + 1] - speeds[below])
+                                : speeds[below];
+    }
+    r.paceCount = -1;
+    for (int low = r.min - paceWidth; low <= r.max; ++low) {
+        const qint64 inside = std::count_if(speeds.begin(), speeds.end(),
+                                            [&](int s) { return s >= low && s < low + paceWidth; });
+        if (inside > r.paceCount) {
+            r.paceCount = inside;
+            r.paceLow = low;
+        }
+    }
+    for (const int margin : {0, 5, 10, 15})
+        r.over[margin] =
+            std::count_if(speeds.begin(), speeds.end(), [&](int s) { return s > limit + margin; });
+    r.overThreshold = std::count_if(speeds.begin(), speeds.end(), [&](int s) { return s > threshold; });
+    for (const int speed : speeds)
+        r.bins[int(std::floor(speed / 5.0)) * 5] += 1;
+    return r;
+}
+
+} // namespace pelmor::test

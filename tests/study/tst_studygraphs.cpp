@@ -1,0 +1,211 @@
+// The S-curve and the heat map of the study: their models built from a
+// stored survey, and the renderers' layout and colours read back from the
+// drawn image.
+#include "Reference.h"
+#include "StudyFixture.h"
+#include "charts/HeatMapRenderer.h"
+#include "charts/LineGraphRenderer.h"
+#include "study/StudyGraphs.h"
+
+#include <QGuiApplication>
+#include <QTest>
+
+using namespace pelmor;
+
+namespace {
+
+const QString kBatch = QStringLiteral("030226-A");
+
+charts::LineGraph graphWithMarkers(const QList<double>& xs)
+{
+    charts::LineGraph graph;
+    graph.title = QStringLiteral("Cumulative speed distribution");
+    graph.leftTitle = QStringLiteral("Vehicles");
+    graph.bottomTitle = QStringLiteral("Speed (mph)");
+    graph.xMinimum = 20;
+    graph.xMaximum = 60;
+    graph.xStep = 5;
+    graph.ySuffix = QStringLiteral(" %");
+    graph.guides = {15, 50, 85};
+    graph.series.push_back(
+        {QString(), {{20, 0}, {40, 50}, {60, 100}}, QColor(31, 78, 140), 2.5, Qt::SolidLine});
+    for (const double x : xs)
+        graph.markers.push_back(
+            {x, QStringLiteral("marker at %1 mph").arg(x), QColor(200, 0, 0), Qt::SolidLine});
+    return graph;
+}
+
+} // namespace
+
+class TstStudyGraphs : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    // Marker labels stand apart, inside the plot, against their own line,
+    // whatever the spacing of the markers and the size of the image.
+    void markerLabelsStandApart_data()
+    {
+        QTest::addColumn<QList<double>>("xs");
+        QTest::addColumn<QSize>("size");
+        test::row("spread", QList<double>{27, 33, 39, 35}, QSize(1600, 1000));
+        test::row("all on one speed", QList<double>{35, 35, 35, 35}, QSize(1600, 1000));
+        test::row("at the left edge", QList<double>{20, 21, 22}, QSize(800, 500));
+        test::row("at the right edge", QList<double>{58, 60}, QSize(640, 380));
+        test::row("one beyond the scale", QList<double>{30, 75}, QSize(1600, 1000));
+    }
+    void markerLabelsStandApart()
+    {
+        QFETCH(QList<double>, xs);
+        QFETCH(QSize, size);
+        const charts::LineGraph graph = graphWithMarkers(xs);
+        const charts::LineGraphRenderer renderer(graph, size);
+        for (int i = 0; i < xs.size(); ++i) {
+            const QRect box = renderer.markerLabelBox(size_t(i));
+            if (xs[i] > graph.xMaximum) {
+                QVERIFY(box.isEmpty());
+                continue;
+            }
+            QVERIFY(renderer.plotArea().contains(box));
+            const int line = qRound(renderer.toPixel(xs[i], 0).x());
+            QVERIFY2(box.right() < line || box.left() > line,
+                     qPrintable(QStringLiteral("label %1 crosses its line").arg(i)));
+            QVERIFY(std::min(std::abs(box.right() - line), std::abs(box.left() - line)) <
+                    renderer.normalTextSize());
+            for (int j = 0; j < i; ++j)
+                QVERIFY2(!box.intersects(renderer.markerLabelBox(size_t(j))),
+                         qPrintable(QStringLiteral("%1 and %2").arg(i).arg(j)));
+        }
+    }
+
+    // The scale's ends are the plot's edges; the drawn line and a marker
+    // show their colours where the layout says they are.
+    void linesWhereTheScaleSays()
+    {
+        const charts::LineGraph graph = graphWithMarkers({50});
+        const charts::LineGraphRenderer renderer(graph);
+        const QRect plot = renderer.plotArea();
+        QCOMPARE(renderer.toPixel(20, 0), QPointF(plot.left(), plot.top() + plot.height()));
+        QCOMPARE(renderer.toPixel(60, 100), QPointF(plot.left() + plot.width(), plot.top()));
+        const QImage image = renderer.render();
+        const QPointF onLine = renderer.toPixel(30, 25);
+        QCOMPARE(image.pixelColor(onLine.toPoint()), QColor(31, 78, 140));
+        const int x = qRound(renderer.toPixel(50, 0).x());
+        QCOMPARE(image.pixelColor(x, qRound(renderer.toPixel(50, 40).y())), QColor(200, 0, 0));
+        // Empty plot above the line at the left.
+        QCOMPARE(image.pixelColor(renderer.toPixel(24, 72).toPoint()), QColor(Qt::white));
+    }
+
+    // The S-curve of a stored survey: the share at or below each speed, the
+    // three percentiles and the limit marked.
+    void speedCurveOfASurvey()
+    {
+        test::Survey survey;
+        survey.batchNumber = kBatch;
+        const QList<int> speeds = test::normalSpeeds(600, 38, 6, 3);
+        survey.speeds = std::vector<int>(speeds.begin(), speeds.end());
+        survey.directions = QByteArray(600, '+');
+        test::TempProgramFolder folder;
+        test::storeSurvey(folder.databasePath(), survey);
+        const auto s = test::studyOf(folder, kBatch);
+        QVERIFY(s);
+        const charts::LineGraph curve = study::speedCurve(*s);
+        // Everyone approaches: one line, no legend.
+        QCOMPARE(curve.series.size(), size_t(1));
+        const std::vector<int> all(speeds.begin(), speeds.end());
+        for (const charts::LinePoint& point : curve.series.front().points) {
+            const auto atOrBelow = std::count_if(all.begin(), all.end(), [&](int v) { return v <= point.x; });
+            QCOMPARE(point.y, 100.0 * double(atOrBelow) / 600.0);
+        }
+        QCOMPARE(curve.series.front().points.back().y, 100.0);
+        const test::Reference r = test::referenceOf(all, 35, 45, 10);
+        QCOMPARE(curve.markers.size(), size_t(4));
+        QCOMPARE(curve.markers[0].x, r.ranked.at(15));
+        QCOMPARE(curve.markers[1].x, r.ranked.at(50));
+        QCOMPARE(curve.markers[2].x, r.ranked.at(85));
+        QCOMPARE(curve.markers[3].x, 35.0);
+        QVERIFY(curve.markers[2].label.contains(QStringLiteral("85th percentile")));
+        QVERIFY(curve.xMinimum <= 35 && curve.xMaximum >= r.ranked.at(98));
+        QVERIFY(charts::LineGraphRenderer(curve).legendBox().isEmpty());
+    }
+
+    void heatMapCells_data()
+    {
+        QTest::addColumn<bool>("observed");
+        QTest::addColumn<double>("value"); // below 0: none
+        QTest::addColumn<QColor>("fill");
+        test::row("not observed", false, -1.0, QColor(200, 200, 200));
+        test::row("observed, no vehicles", true, -1.0, QColor(Qt::white));
+        test::row("none over", true, 0.0, QColor(255, 255, 204));
+        test::row("all over", true, 80.0, QColor(128, 0, 38));
+        test::row("beyond the scale", true, 95.0, QColor(128, 0, 38));
+    }
+    void heatMapCells()
+    {
+        QFETCH(bool, observed);
+        QFETCH(double, value);
+        QFETCH(QColor, fill);
+        charts::HeatMap map;
+        map.title = QStringLiteral("Vehicles over the limit");
+        map.rowLabels = {QStringLiteral("Mon"), QStringLiteral("Tue")};
+        map.columnLabels = {QStringLiteral("00"), QStringLiteral("01"), QStringLiteral("02")};
+        map.scaleMaximum = 80;
+        map.cells.assign(
+            2, std::vector<charts::HeatCell>(3, charts::HeatCell{true, 40.0, QStringLiteral("12")}));
+        charts::HeatCell& cell = map.cells[1][2];
+        cell.observed = observed;
+        cell.value = value < 0 ? std::nullopt : std::optional<double>(value);
+        const charts::HeatMapRenderer renderer(map, QSize(800, 300));
+        QCOMPARE(renderer.cellColour(cell), fill);
+        const QImage image = renderer.render();
+        // A corner of the cell, away from its text.
+        const QRect box = renderer.cellRect(1, 2);
+        QVERIFY(renderer.gridArea().contains(box));
+        QCOMPARE(image.pixelColor(box.topLeft() + QPoint(3, 3)), fill);
+        QVERIFY(!box.intersects(renderer.cellRect(1, 1)) && !box.intersects(renderer.cellRect(0, 2)));
+        QVERIFY(!renderer.keyArea().intersects(renderer.gridArea()));
+    }
+
+    // Darker for more vehicles over the limit, all along the scale.
+    void scaleDarkensWithTheShare()
+    {
+        charts::HeatMap map;
+        map.scaleMaximum = 50;
+        const charts::HeatMapRenderer renderer(map);
+        int previous = 256;
+        for (double share = 0; share <= 50; share += 2.5) {
+            const int lightness = renderer.scaleColour(share).lightness();
+            QVERIFY2(lightness < previous, qPrintable(QString::number(share)));
+            previous = lightness;
+        }
+    }
+
+    // The week of a survey from Wednesday 22:00 to Thursday 01:59: Monday
+    // first, counts in the cells, hours outside the survey grey.
+    void weeklyHeatMapOfASurvey()
+    {
+        test::Survey survey;
+        survey.batchNumber = kBatch;
+        survey.start = test::at(QStringLiteral("03/04/26 22:00"));
+        survey.passAt({QStringLiteral("03/04/26 22:10"), QStringLiteral("03/04/26 22:50"),
+                       QStringLiteral("03/04/26 23:05"), QStringLiteral("03/05/26 01:59")});
+        survey.speeds = {30, 40, 50, 36};
+        test::TempProgramFolder folder;
+        test::storeSurvey(folder.databasePath(), survey);
+        const auto s = test::studyOf(folder, kBatch);
+        QVERIFY(s);
+        const charts::HeatMap map = study::weeklyHeatMap(*s);
+        QCOMPARE(map.rowLabels.first(), QStringLiteral("Mon"));
+        QCOMPARE(map.columnLabels.size(), 24);
+        QCOMPARE(map.cells[2][22].text, QStringLiteral("2"));
+        QCOMPARE(*map.cells[2][22].value, 50.0);
+        QCOMPARE(*map.cells[2][23].value, 100.0);
+        QVERIFY(map.cells[3][0].observed && !map.cells[3][0].value &&
+                map.cells[3][0].text == QStringLiteral("0"));
+        QCOMPARE(*map.cells[3][1].value, 100.0);
+        QVERIFY(!map.cells[2][21].observed && map.cells[2][21].text.isEmpty());
+        QVERIFY(!map.cells[3][2].observed);
+        QCOMPARE(map.scaleMaximum, 100.0);
+    }
+};
+
+QTEST_MAIN(TstStudyGraphs)
+#include "tst_studygraphs.moc"

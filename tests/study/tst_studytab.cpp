@@ -1,0 +1,256 @@
+// The "Speed Study" tab in the main window, and "Export CSV..." on the
+// graphs tab, worked the way a user works them: the survey chosen on the
+// reports tab, the threshold typed, the file named in the file window.
+#include "AppUnderTest.h"
+#include "SurveyFixture.h"
+#include "app/GraphsTab.h"
+#include "app/ReportsTab.h"
+#include "study/StudyTables.h"
+#include "study/widgets/ChartView.h"
+#include "study/widgets/StudyTab.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QFile>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QTest>
+#include <QTimer>
+
+using namespace pelmor;
+
+namespace {
+
+const QString kBatch = QStringLiteral("030226-A");
+
+// The texts of a table, row by row.
+std::vector<QStringList> tableTexts(const QTableWidget* table)
+{
+    std::vector<QStringList> rows;
+    for (int row = 0; row < table->rowCount(); ++row) {
+        QStringList texts;
+        for (int column = 0; column < table->columnCount(); ++column)
+            texts << (table->item(row, column) ? table->item(row, column)->text() : QString());
+        rows.push_back(texts);
+    }
+    return rows;
+}
+
+// Names the file in the next file window that opens, as a user types it
+// and presses Save; `shown` receives the window's object name.
+void answerFileWindow(const QString& path, QString* shown)
+{
+    auto* poll = new QTimer;
+    QObject::connect(poll, &QTimer::timeout, poll, [poll, path, shown] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (!dialog)
+            return;
+        *shown = dialog->objectName();
+        auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        name->setText(path);
+        QTest::keyClick(name, Qt::Key_Return);
+        poll->deleteLater();
+    });
+    poll->start(20);
+}
+
+QByteArray fileBytes(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+} // namespace
+
+class TstStudyTab : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void init() { m_app = std::make_unique<test::AppUnderTest>(); }
+    void cleanup() { m_app.reset(); }
+
+    void fifthTabAfterTheFour()
+    {
+        m_app->start();
+        QTabWidget* tabs = m_app->window->tabs();
+        QCOMPARE(tabs->count(), 5);
+        QCOMPARE(tabs->tabText(4), QStringLiteral("Speed Study"));
+        QCOMPARE(tabs->widget(4), m_app->window->studyTab());
+        // Until a survey is chosen only the prompt shows.
+        tabs->setCurrentIndex(4);
+        const test::WindowProbe tab(m_app->window->studyTab());
+        QVERIFY(tab.visible("StudyPrompt"));
+        QVERIFY(!tab.visible("StudyFigures") && !tab.visible("StudyWarnings"));
+        QVERIFY(!tab.child("ExportStudyCsv")->isEnabled());
+    }
+
+    // The figures, the hourly profile and the warnings of the chosen survey,
+    // worked out when the tab is first shown for it.
+    void showsTheChosenSurvey_data()
+    {
+        QTest::addColumn<bool>("clean");
+        test::row("with warnings", false);
+        test::row("clean", true);
+    }
+    void showsTheChosenSurvey()
+    {
+        QFETCH(bool, clean);
+        storeSurvey(clean);
+        m_app->start();
+        m_app->window->reportsTab()->chooseSurvey(kBatch);
+        study::StudyTab* tab = m_app->window->studyTab();
+        QVERIFY(!tab->study()); // nothing worked out while another tab shows
+        m_app->window->tabs()->setCurrentWidget(tab);
+        QVERIFY(tab->study());
+        const study::SpeedStudy& s = *tab->study();
+
+        std::vector<QStringList> figures;
+        for (const study::FigureRow& row : study::figureRows(s))
+            figures.push_back(QStringList{row.caption} + QStringList(row.cells.begin(), row.cells.end()));
+        QCOMPARE(tableTexts(tab->figuresView()), figures);
+        QCOMPARE(tableTexts(tab->figuresView())[0],
+                 (QStringList{"Vehicles", clean ? "1,681" : "1,664", clean ? "841" : "832",
+                              clean ? "840" : "832"}));
+        QCOMPARE(tableTexts(tab->hourlyView()), study::hourlyTable(s).rows);
+        QCOMPARE(tab->heading()->text(), QStringLiteral("Elm Street: Speed study of survey 030226-A"));
+        QVERIFY(tab->period()->text().startsWith(
+            clean ? QStringLiteral("Posted limit 35 mph, Mon 03/02/26 00:00 to Sun 03/08/26 23:59")
+                  : QStringLiteral("Posted limit 35 mph, Mon 03/02/26 00:36 to Sun 03/08/26 22:54")));
+        const QString band = tab->warningBand()->text();
+        QVERIFY(tab->warningBand()->isVisible());
+        if (clean) {
+            QCOMPARE(band, QStringLiteral("No data-quality warnings."));
+        } else {
+            QCOMPARE(s.warnings.size(), size_t(2));
+            for (const study::Warning& warning : s.warnings)
+                QVERIFY2(band.contains(warning.text.toHtmlEscaped()), qPrintable(band));
+        }
+        QVERIFY(tab->speedCurveView()->hasGraph() && tab->heatMapView()->hasGraph());
+        QVERIFY(m_app->messages.shown().empty());
+    }
+
+    // The threshold starts at the limit plus 10; another one counts again.
+    void thresholdCountsAgain()
+    {
+        storeSurvey(true);
+        m_app->start();
+        m_app->window->reportsTab()->chooseSurvey(kBatch);
+        m_app->window->tabs()->setCurrentIndex(4);
+        study::StudyTab* tab = m_app->window->studyTab();
+        QSpinBox* threshold = tab->thresholdBox();
+        QCOMPARE(threshold->value(), 45);
+        QCOMPARE(threshold->suffix(), QStringLiteral(" mph"));
+        threshold->selectAll();
+        QTest::keyClicks(threshold, QStringLiteral("40"));
+        QCOMPARE(threshold->value(), 40);
+        const QStringList last = tableTexts(tab->figuresView()).back();
+        // Speeds 25 to 45 in turn: 41 to 45, 5 of every 21, are over 40.
+        QCOMPARE(last.first(), QStringLiteral("Over the enforcement threshold, 40 mph"));
+        QCOMPARE(last.at(1), QStringLiteral("400 (23.8 %)")); // 400 of 1,681
+        QCOMPARE(qint64(std::count_if(m_speeds.begin(), m_speeds.end(), [](int v) { return v > 40; })),
+                 qint64(400));
+    }
+
+    // "Export CSV..." asks where, then writes the study there.
+    void studyExport()
+    {
+        storeSurvey(false);
+        m_app->start();
+        m_app->window->reportsTab()->chooseSurvey(kBatch);
+        m_app->window->tabs()->setCurrentIndex(4);
+        const QString path = m_app->folder.filePath(QStringLiteral("study.csv"));
+        QString dialog;
+        answerFileWindow(path, &dialog);
+        m_app->ui.click(QStringLiteral("ExportStudyCsv"));
+        QCOMPARE(dialog, QStringLiteral("ExportCsvDialog"));
+        const QByteArray written = fileBytes(path);
+        QVERIFY(written.startsWith(
+            "section,direction,day,hour,speeds,figure,value\r\nsurvey,,,,,batch,030226-A\r\n"));
+        QVERIFY(written.contains("figures,both,,,,n,1664\r\n"));
+        QVERIFY(m_app->messages.shown().empty());
+    }
+
+    // The graphs tab exports the chosen survey's vehicles or statistics, or
+    // the breakdown in its grid.
+    void graphsTabExport_data()
+    {
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<QByteArray>("start");
+        QTest::addColumn<int>("records");
+        test::row("vehicles", "ExportVehiclesCsv",
+                  QByteArray("Batch_Number,Date,Time,Offset,Veh_Direction,Speed\r\n"
+                             "030226-A,2026-03-02,00:00:00,0,+,25\r\n"),
+                  1 + 1681);
+        test::row("statistics", "ExportSummaryCsv", QByteArray("Batch_Number,Posted_Limit,"), 2);
+        // 168 hours and a total after each of the 7 days, then the grand total.
+        test::row("breakdown", "ExportBreakdownCsv",
+                  QByteArray("cDate,cTime,cCount,cHourTotal\r\n03/02/26,00:00 - 01:00,10,\r\n"),
+                  1 + 168 + 7 + 1);
+    }
+    void graphsTabExport()
+    {
+        QFETCH(QString, action);
+        QFETCH(QByteArray, start);
+        QFETCH(int, records);
+        storeSurvey(true);
+        m_app->start();
+        m_app->window->reportsTab()->chooseSurvey(kBatch);
+        m_app->window->tabs()->setCurrentWidget(m_app->window->graphsTab());
+        if (action == QLatin1String("ExportBreakdownCsv"))
+            m_app->ui.click(QStringLiteral("HourFlow"));
+        const QString path = m_app->folder.filePath(action + QStringLiteral(".csv"));
+        QString dialog;
+        answerFileWindow(path, &dialog);
+        m_app->ui.child<QAction>(action)->trigger();
+        QCOMPARE(dialog, QStringLiteral("ExportCsvDialog"));
+        const QByteArray written = fileBytes(path);
+        QVERIFY2(written.startsWith(start), written.left(200).constData());
+        QCOMPARE(int(written.count("\r\n")), records);
+        QVERIFY(m_app->messages.shown().empty());
+    }
+
+    void graphsTabExportWithoutSurvey()
+    {
+        storeSurvey(true);
+        m_app->start();
+        m_app->window->tabs()->setCurrentWidget(m_app->window->graphsTab());
+        m_app->ui.child<QAction>(QStringLiteral("ExportVehiclesCsv"))->trigger();
+        QCOMPARE(m_app->messages.texts(), QStringList{survey::noSurveyMessage()});
+        QVERIFY(!QApplication::activeModalWidget());
+    }
+
+private:
+    // A week of a vehicle every six minutes at 25 to 45 mph, both ways in
+    // turn, limit 35. Clean: from Monday 03/02/26 00:00 to a last vehicle at
+    // 23:59 on Sunday, 1,681 vehicles. Otherwise from 00:36 to 22:54, so the
+    // first and the last hour are partial: 1,664 vehicles.
+    void storeSurvey(bool clean)
+    {
+        test::Survey survey;
+        survey.batchNumber = kBatch;
+        survey.location = QStringLiteral("Elm Street");
+        survey.start = test::at(clean ? QStringLiteral("03/02/26 00:00") : QStringLiteral("03/02/26 00:36"));
+        const qint64 count = clean ? 1680 : 1664;
+        for (qint64 i = 0; i < count; ++i)
+            survey.offsets.push_back(i * 360);
+        if (clean)
+            survey.offsets.push_back(7 * 86400 - 60);
+        for (size_t i = 0; i < survey.offsets.size(); ++i) {
+            survey.speeds.push_back(25 + int(i % 21));
+            survey.directions.append(i % 2 ? '-' : '+');
+        }
+        survey.durationSeconds = survey.offsets.back();
+        m_speeds = survey.speeds;
+        test::storeSurvey(m_app->folder.databasePath(), survey);
+    }
+
+    std::unique_ptr<test::AppUnderTest> m_app;
+    std::vector<int> m_speeds;
+};
+
+QTEST_MAIN(TstStudyTab)
+#include "tst_studytab.moc"
