@@ -52,6 +52,7 @@ AdminTab::NameList addNameList(QGridLayout* grid, int column, const QString& cap
     grid->addLayout(nameRow, 1, column);
 
     side.list = new QListWidget(frame);
+    ui::showFullTextWhenCut(side.list);
     side.list->setObjectName(noun + QStringLiteral("List"));
     side.list->setToolTip(QStringLiteral("Click a name to choose it"));
     grid->addWidget(side.list, 2, column);

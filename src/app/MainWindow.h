@@ -44,7 +44,7 @@ public:
     GraphsTab* graphsTab() const { return m_graphsTab; }
     AdminTab* adminTab() const { return m_adminTab; }
     study::StudyTab* studyTab() const { return m_studyTab; }
-    // Draws the speed graphs of the graphs tab (Percent85, TrafficFlow_Graph).
+    // Draws the two speed graphs of the graphs tab.
     GraphDrawer* graphDrawer() const { return m_graphDrawer; }
     // The print buttons and the report window they open.
     PrintControls* printControls() const { return m_printControls; }

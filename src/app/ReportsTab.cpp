@@ -161,6 +161,7 @@ QWidget* ReportsTab::buildSelectionPanel()
     column->addWidget(m_surveyPrompt);
 
     m_surveyList = new QListWidget(panel);
+    ui::showFullTextWhenCut(m_surveyList);
     m_surveyList->setObjectName(QStringLiteral("SurveyList"));
     m_surveyList->setToolTip(QStringLiteral("Click a batch number to show that survey"));
     column->addWidget(m_surveyList, 4);

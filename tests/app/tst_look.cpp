@@ -10,6 +10,7 @@
 #include <QHelpEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMessageBox>
 #include <QTest>
 #include <QToolTip>
@@ -182,6 +183,20 @@ private Q_SLOTS:
         // A text that fits keeps the widget's own tooltip.
         widget->setProperty("text", QStringLiteral("Elm"));
         QVERIFY(!ui::shownText(widget).cut);
+    }
+
+    void cutListItemsShowWhole()
+    {
+        auto* list = m_app->ui.child<QListWidget>("AgencyList");
+        const QString longName =
+            QStringLiteral("Springfield County Sheriff's Office, Traffic Safety Division");
+        list->addItems({QStringLiteral("Town Police"), longName});
+        const QPoint onShort = list->viewport()->mapTo(list, list->visualItemRect(list->item(0)).center());
+        const QPoint onLong = list->viewport()->mapTo(list, list->visualItemRect(list->item(1)).center());
+        QVERIFY(!ui::shownText(list, onShort).cut);
+        const ui::ShownText shown = ui::shownText(list, onLong);
+        QVERIFY(shown.cut);
+        QCOMPARE(shown.text, longName);
     }
 
 private:

@@ -36,6 +36,7 @@ LoadDataFile::LoadDataFile(const QString& folder, QByteArray& buffer, ui::Messag
     setWindowModality(Qt::NonModal);
 
     m_files = new QListWidget(this);
+    ui::showFullTextWhenCut(m_files);
     m_files->setObjectName(QStringLiteral("File1"));
     m_files->setMinimumHeight(180);
     m_path = ui::makeValueLabel(QStringLiteral("PathDisplay"), this);
