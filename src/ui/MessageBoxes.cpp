@@ -39,15 +39,21 @@ QMessageBox::StandardButtons boxButtons(Messages::Buttons buttons)
     return QMessageBox::Ok;
 }
 
-// The width of the longest sentence of the text: lines break at line
-// breaks, sentences after ".", "!" or "?" and a blank.
-int longestSentenceWidth(const QString& text, const QFontMetrics& metrics)
+// The width the text needs so that each line stands on one line where it
+// fits `room`, and a longer line breaks only between its sentences (after
+// ".", "!" or "?" and a blank) where each of them fits.
+int widthForLines(const QString& text, const QFontMetrics& metrics, int room)
 {
     static const QRegularExpression sentenceEnd(QStringLiteral("(?<=[.!?])\\s+"));
     int widest = 0;
     for (const QString& line : text.split(QLatin1Char('\n'))) {
-        for (const QString& sentence : line.split(sentenceEnd))
-            widest = std::max(widest, metrics.horizontalAdvance(sentence));
+        int needed = metrics.horizontalAdvance(line);
+        if (needed > room) {
+            needed = 0;
+            for (const QString& sentence : line.split(sentenceEnd))
+                needed = std::max(needed, metrics.horizontalAdvance(sentence));
+        }
+        widest = std::max(widest, needed);
     }
     return widest;
 }
@@ -76,7 +82,7 @@ std::unique_ptr<QMessageBox> MessageBoxes::makeBox(const QString& text, const QS
         const QScreen* screen = parent ? parent->screen() : QGuiApplication::primaryScreen();
         const int screenWidth = screen ? screen->availableGeometry().width() : 1024;
         const int room = std::max(200, screenWidth - 160);
-        const int wanted = longestSentenceWidth(shown, label->fontMetrics()) + 4;
+        const int wanted = widthForLines(shown, label->fontMetrics(), room) + 4;
         label->setMinimumWidth(std::min(wanted, room));
     }
     return box;

@@ -21,8 +21,8 @@ public:
                const QString& details) override;
 
     // The box that ask() shows, not yet shown. It is wide enough to keep
-    // each sentence of the message on one line where the screen allows, so
-    // no word is left alone on a line of its own.
+    // each line of the message on one line where the screen allows, and
+    // otherwise each sentence, so no word is left alone on a line of its own.
     static std::unique_ptr<QMessageBox> makeBox(const QString& text, const QString& title, Buttons buttons,
                                                 Icon icon, const QString& details, QWidget* parent);
 
