@@ -12,6 +12,13 @@ void addBreakdownOptions(QCommandLineParser& parser);
 int runBreakdown(const QCommandLineParser& parser, Context& context);
 void addGraphOptions(QCommandLineParser& parser);
 int runGraph(const QCommandLineParser& parser, Context& context);
+int runBackup(const QCommandLineParser& parser, Context& context);
+int runRepair(const QCommandLineParser& parser, Context& context);
+void addConfirmationOption(QCommandLineParser& parser);
+int runReplace(const QCommandLineParser& parser, Context& context);
+int runRestore(const QCommandLineParser& parser, Context& context);
+void addDeleteOptions(QCommandLineParser& parser);
+int runDelete(const QCommandLineParser& parser, Context& context);
 
 namespace {
 
@@ -45,6 +52,17 @@ const std::vector<Command>& commands()
          "draw a survey's speed distribution (pace and 85th percentile) or its vehicles per speed "
          "against the limit, for a colour or a black-and-white printer, into a PNG image",
          addGraphOptions, runGraph},
+        {"backup", "",
+         "keep the database as it is in pelmor.bak (an earlier backup goes) and compact pelmor.mdb",
+         noOptions, runBackup},
+        {"repair", "", "check pelmor.mdb and, when damaged, rebuild it from every row that can still be read",
+         noOptions, runRepair},
+        {"replace", "--yes", "replace pelmor.mdb by a copy of the empty database pelmor.emp",
+         addConfirmationOption, runReplace},
+        {"restore", "--yes", "replace pelmor.mdb by a copy of the backup pelmor.bak", addConfirmationOption,
+         runRestore},
+        {"delete", "BATCH | --all --yes", "delete one survey, or every survey, with all their vehicles",
+         addDeleteOptions, runDelete},
     };
     return all;
 }
