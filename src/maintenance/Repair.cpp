@@ -22,6 +22,7 @@ namespace {
 
 constexpr qint64 kLowest = std::numeric_limits<qint64>::min();
 constexpr qint64 kHighest = std::numeric_limits<qint64>::max();
+constexpr quint64 kHighestStride = std::numeric_limits<quint64>::max() / 2;
 constexpr qint64 kUnknown = -1;
 
 // What a repair saved of one table.
@@ -67,36 +68,37 @@ public:
             return result;
         }
         bool damaged = false;
-        qint64 refused = 0; // rows read whose values the new table does not take
-        qint64 from = kLowest;
-        std::optional<qint64> last;
+        qint64 refused = 0;    // rows read whose values the new table does not take
+        qint64 next = kLowest; // every row numbered below has been read or given up
         for (;;) {
             m_read.reset();
-            m_read.bindInt64(1, from);
+            m_read.bindInt64(1, next);
             int status;
+            bool atEnd = false;
             while ((status = m_read.step()) == SQLITE_ROW) {
                 const qint64 rowid = m_read.columnInt64(0);
-                if (last && rowid <= *last) {
+                if (rowid < next) {
                     // Rows out of order: a damaged page of the table's tree.
                     status = SQLITE_CORRUPT;
                     break;
                 }
-                last = rowid;
                 if (copyCurrentRow())
                     ++result.saved;
                 else
                     ++refused;
+                if (rowid == kHighest) {
+                    atEnd = true;
+                    break;
+                }
+                next = rowid + 1;
             }
-            if (status == SQLITE_DONE)
+            if (status == SQLITE_DONE || atEnd)
                 break;
             damaged = true;
-            if (last && *last == kHighest)
+            const std::optional<qint64> resume = nextReadable(next);
+            if (!resume)
                 break;
-            const qint64 unreadable = last && *last + 1 > from ? *last + 1 : from;
-            const std::optional<qint64> next = nextReadable(unreadable);
-            if (!next)
-                break;
-            from = *next;
+            next = *resume;
         }
         m_read.reset();
         result.lost = damaged ? lostRows(result.saved) : refused;
@@ -131,13 +133,15 @@ private:
         return stored;
     }
 
-    // Whether reading from row number `from` on gives a row or the table's end.
+    // Whether reading from row number `from` on gives a row numbered from
+    // there on, or the table's end. Reading from a readable place gives at
+    // least one row (or ends the table), so the walk always moves on.
     bool readable(qint64 from)
     {
         m_read.reset();
         m_read.bindInt64(1, from);
         const int status = m_read.step();
-        return status == SQLITE_ROW || status == SQLITE_DONE;
+        return status == SQLITE_DONE || (status == SQLITE_ROW && m_read.columnInt64(0) >= from);
     }
 
     // The lowest row number above `unreadable` from which reading works;
@@ -146,9 +150,11 @@ private:
     {
         qint64 bad = unreadable;
         qint64 good = 0;
-        for (qint64 stride = 1;; stride *= 2) {
-            const bool last = distance(bad, kHighest) <= quint64(stride);
-            const qint64 probe = last ? kHighest : bad + stride;
+        for (quint64 stride = 1;; stride *= 2) {
+            // The last probe is the highest row number, at the latest when
+            // the stride could double no further.
+            const bool last = distance(bad, kHighest) <= stride || stride > kHighestStride;
+            const qint64 probe = last ? kHighest : qint64(quint64(bad) + stride);
             if (readable(probe)) {
                 good = probe;
                 break;
@@ -181,9 +187,11 @@ private:
         while (indexes.step() == SQLITE_ROW)
             names << indexes.columnText(0);
         for (const QString& index : names) {
+            // count(rowid), not count(*): SQLite counts all rows from the
+            // table's own tree, but a row number from the index alone.
             SqliteQuery count(
                 m_damaged,
-                QStringLiteral("SELECT count(*) FROM \"%1\" INDEXED BY \"%2\"").arg(m_table.name, index));
+                QStringLiteral("SELECT count(rowid) FROM \"%1\" INDEXED BY \"%2\"").arg(m_table.name, index));
             if (count.isPrepared() && count.step() == SQLITE_ROW && count.columnInt64(0) >= saved)
                 return count.columnInt64(0) - saved;
         }
@@ -236,6 +244,8 @@ Outcome repairDatabase(const QString& folder)
     std::vector<TableSalvage> salvage;
     {
         SqliteFile damaged(files.database, SqliteFile::Mode::ReadOnly);
+        // Reads past a header that claims more pages than the file has.
+        damaged.exec(QStringLiteral("PRAGMA writable_schema = ON"));
         if (damaged.integrityCheck() == QLatin1String("ok"))
             return Outcome::done(texts::kRepairComplete);
 

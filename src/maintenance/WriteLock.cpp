@@ -43,7 +43,11 @@ WriteLock::WriteLock(const QString& databasePath)
     int result = m_file->openResult();
     if (result == SQLITE_OK) {
         m_file->setBusyTimeout(kWaitForWriterMs);
-        result = m_file->exec(QStringLiteral("BEGIN IMMEDIATE"));
+        // A file shorter than its header says (cut off by a full disk, say)
+        // can still be locked, and repaired: SQLite lets a connection that
+        // may change its own schema past that check. Nothing is ever
+        // written through this one.
+        result = m_file->exec(QStringLiteral("PRAGMA writable_schema = ON; BEGIN IMMEDIATE"));
     }
     m_state = stateOf(result);
     if (m_state != State::Held) {
