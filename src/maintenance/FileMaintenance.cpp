@@ -79,10 +79,7 @@ Outcome backupDatabase(const QString& folder)
         return stepFailure(
             operation, QStringLiteral("The backup %1 could not be written.").arg(shown(files.nextBackup())),
             reason);
-    const auto undo = [&files] {
-        QFile::remove(files.compacting());
-        QFile::remove(files.nextBackup());
-    };
+    const auto undo = [&files] { files.removeWorkFiles(); };
 
     // SQLite writes the compacted copy itself: every row, packed into as
     // few pages as they need, indexes rebuilt. The lock keeps other

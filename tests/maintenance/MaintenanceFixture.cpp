@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QRandomGenerator>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
@@ -143,6 +144,46 @@ QStringList filesIn(const QString& folder)
     return QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name);
 }
 
+QMap<QString, QByteArray> folderSnapshot(const QString& folder)
+{
+    QMap<QString, QByteArray> files;
+    for (const QString& name : filesIn(folder))
+        files.insert(name, fileBytes(QDir(folder).filePath(name)));
+    return files;
+}
+
+void overwritePage(const QString& databasePath, int page)
+{
+    QFile file(databasePath);
+    if (!file.open(QIODevice::ReadWrite))
+        qFatal("cannot open %s", qPrintable(databasePath));
+    // The page size stands big-endian at offset 16 of the header; 1 means 65536.
+    const QByteArray header = file.read(18);
+    const int stored = (quint8(header.at(16)) << 8) | quint8(header.at(17));
+    const int pageSize = stored == 1 ? 65536 : stored;
+    QByteArray noise(pageSize, Qt::Uninitialized);
+    QRandomGenerator random{quint32(page)};
+    for (char& byte : noise)
+        byte = char(random.bounded(256));
+    if (!file.seek(qint64(page - 1) * pageSize) || file.write(noise) != pageSize)
+        qFatal("cannot overwrite page %d of %s", page, qPrintable(databasePath));
+}
+
+void damageVehiclePage(const QString& databasePath)
+{
+    QList<int> pages;
+    {
+        db::Connection connection({databasePath, nullptr});
+        QSqlQuery leaves = connection.prepareUnlogged(QStringLiteral(
+            "SELECT pageno FROM dbstat WHERE name = 'Veh_Data' AND pagetype = 'leaf' ORDER BY path"));
+        if (!leaves.exec())
+            connection.fail(leaves, QStringLiteral("dbstat"));
+        while (leaves.next())
+            pages << leaves.value(0).toInt();
+    }
+    overwritePage(databasePath, pages.at(pages.size() / 2));
+}
+
 CliRun runCli(const QString& folder, const QStringList& arguments, const ChildLimits& limits)
 {
     QProcess process;
@@ -164,9 +205,15 @@ CliRun runCli(const QString& folder, const QStringList& arguments, const ChildLi
     process.start(QStringLiteral(PELMOR_CLI), QStringList{QStringLiteral("--db"), folder} + arguments);
     if (!process.waitForFinished(120000))
         return {-1, {}, QStringLiteral("timed out")};
+    // Blanks at the start of a message are part of it; the last line break is not.
+    const auto text = [](const QByteArray& bytes) {
+        QString printed = QString::fromUtf8(bytes);
+        while (printed.endsWith(QLatin1Char('\n')))
+            printed.chop(1);
+        return printed;
+    };
     return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-            QString::fromUtf8(process.readAllStandardOutput()).trimmed(),
-            QString::fromUtf8(process.readAllStandardError()).trimmed()};
+            text(process.readAllStandardOutput()), text(process.readAllStandardError())};
 }
 
 void setFolderReadOnly(const QString& folder, bool readOnly)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QMap>
 #include <QString>
 #include <QStringList>
 
@@ -34,6 +35,16 @@ void leaveHotJournal(const QString& databasePath, const QString& journalPath);
 
 // The files of a folder, sorted.
 QStringList filesIn(const QString& folder);
+
+// Every file of a folder with its bytes.
+QMap<QString, QByteArray> folderSnapshot(const QString& folder);
+
+// Overwrites a page of a database file (counted from 1) with random bytes,
+// the same bytes for the same page.
+void overwritePage(const QString& databasePath, int page);
+
+// Overwrites a leaf in the middle of the vehicle table.
+void damageVehiclePage(const QString& databasePath);
 
 struct CliRun {
     int exitCode = -1;

@@ -9,7 +9,6 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QRandomGenerator>
 #include <QSqlQuery>
 #include <QTest>
 
@@ -72,17 +71,6 @@ int reachableRows(const QString& databasePath, const QString& table, int pages)
                         .arg(pages));
 }
 
-void overwritePage(const QString& path, int page, quint64 seed)
-{
-    QByteArray noise(kPageSize, Qt::Uninitialized);
-    QRandomGenerator random(seed);
-    random.fillRange(reinterpret_cast<quint32*>(noise.data()), kPageSize / 4);
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::ReadWrite));
-    QVERIFY(file.seek(qint64(page - 1) * kPageSize));
-    QCOMPARE(file.write(noise), qint64(kPageSize));
-}
-
 } // namespace
 
 class TstRepair : public QObject {
@@ -143,7 +131,7 @@ private Q_SLOTS:
         QVERIFY(!pages.empty());
         // A page in the middle of the tree: rows on both sides of it survive.
         const Page page = pages[pages.size() / 2];
-        overwritePage(database(), page.number, quint64(page.number));
+        test::overwritePage(database(), page.number);
         QVERIFY(test::integrityOf(database()) != QLatin1String("ok"));
 
         const Outcome outcome = maintenance::repairDatabase(m_folder->path());
@@ -201,7 +189,7 @@ private Q_SLOTS:
 
     void firstPageDestroyed()
     {
-        overwritePage(database(), 1, 1);
+        test::overwritePage(database(), 1);
         const QByteArray damaged = test::fileBytes(database());
         const Outcome outcome = maintenance::repairDatabase(m_folder->path());
         QCOMPARE(outcome.status, Outcome::Status::Failed);
