@@ -28,9 +28,14 @@ int runDelete(const QCommandLineParser& parser, Context& context)
             context,
             QStringLiteral("Name the survey: pelmor-cli delete BATCH, or pelmor-cli delete --all --yes"));
     const QString batch = arguments[1];
+    // Deleting a survey that is not stored changes nothing and is no
+    // error: a deletion run again after it was done succeeds.
     try {
-        if (!maintenance::storedBatches(context.database).contains(batch))
-            return fail(context, QStringLiteral("No survey %1 is stored.").arg(batch));
+        if (!maintenance::storedBatches(context.database).contains(batch)) {
+            context.out << QStringLiteral("No survey %1 is stored; nothing was deleted.").arg(batch)
+                        << Qt::endl;
+            return 0;
+        }
     } catch (const db::DbError& error) {
         return fail(context, error.message());
     }

@@ -280,7 +280,7 @@ Outcome repairDatabase(const QString& folder)
             return fail(QStringLiteral("The new database %1 could not be written.")
                             .arg(db::displayPath(files.repairing())),
                         rebuilt.errorText());
-        const QString check = rebuilt.integrityCheck();
+        const QString check = rebuilt.quickCheck();
         if (check != QLatin1String("ok"))
             return fail(QStringLiteral("The rebuilt database did not pass SQLite's integrity check."), check);
     }

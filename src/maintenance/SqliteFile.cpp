@@ -38,7 +38,17 @@ QString SqliteFile::errorText() const
 
 QString SqliteFile::integrityCheck()
 {
-    SqliteQuery check(*this, QStringLiteral("PRAGMA integrity_check"));
+    return check(QStringLiteral("PRAGMA integrity_check"));
+}
+
+QString SqliteFile::quickCheck()
+{
+    return check(QStringLiteral("PRAGMA quick_check"));
+}
+
+QString SqliteFile::check(const QString& pragma)
+{
+    SqliteQuery check(*this, pragma);
     if (!check.isPrepared())
         return errorText();
     QStringList problems;

@@ -35,8 +35,13 @@ public:
     // "ok" when SQLite's integrity check finds nothing wrong, otherwise the
     // problems it names (or why the check itself failed).
     QString integrityCheck();
+    // The same without comparing each index with its table: for a file
+    // SQLite has just written itself.
+    QString quickCheck();
 
 private:
+    QString check(const QString& pragma);
+
     QString m_path;
     sqlite3* m_handle = nullptr;
     int m_openResult;

@@ -57,8 +57,8 @@ private Q_SLOTS:
         row("replace", QStringList{"replace", "--yes"}, 0, QString(), 0);
         row("restore without a backup", QStringList{"restore", "--yes"}, 1, console(kNoBackup), 4);
         row("delete a survey", QStringList{"delete", "050226-A"}, 0, QString(), 3);
-        row("delete a survey not stored", QStringList{"delete", "050226-B"}, 1,
-            QStringLiteral("No survey 050226-B is stored."), 4);
+        row("delete a survey not stored", QStringList{"delete", "050226-B"}, 0,
+            QStringLiteral("No survey 050226-B is stored; nothing was deleted."), 4);
         row("delete all asks for --yes", QStringList{"delete", "--all"}, 1,
             console(kDeleteAllQuestion) + notConfirmed, 4);
         row("delete all", QStringList{"delete", "--all", "--yes"}, 0, kDeletingFinished, 0);
