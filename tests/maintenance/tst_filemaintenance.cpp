@@ -9,6 +9,7 @@
 #include "maintenance/MaintenanceTexts.h"
 #include "maintenance/Repair.h"
 #include "maintenance/SurveyDeletion.h"
+#include "maintenance/WriteLock.h"
 
 #include <QFile>
 #include <QTest>
@@ -233,6 +234,26 @@ private Q_SLOTS:
             reader.scalar(QStringLiteral("select count(*) as n from Header"), QStringLiteral("n")).toInt(),
             4);
         QVERIFY(maintenance::backupDatabase(m_folder->path()).isDone());
+    }
+
+    // Where the file system has no hard links the backup copies the file
+    // through the handle that holds the lock: a second handle, closed,
+    // would drop the lock on POSIX systems and let another program write.
+    void copyThroughTheLockKeepsIt()
+    {
+        // (So neither may this test read the file while it holds the lock.)
+        const QByteArray bytes = test::fileBytes(database());
+        maintenance::WriteLock lock(database());
+        QVERIFY(lock.isHeld());
+        const QString copy = m_folder->filePath(QStringLiteral("copy.mdb"));
+        QString reason;
+        QVERIFY2(lock.copyDatabaseTo(copy, &reason), qPrintable(reason));
+        QCOMPARE(test::fileBytes(copy), bytes);
+        // Another program still finds the database locked.
+        const test::CliRun other = test::runCli(m_folder->path(), {"delete", "--all", "--yes"});
+        QCOMPARE(other.exitCode, 1);
+        QVERIFY2(other.err.contains(QStringLiteral("is in use by another program")), qPrintable(other.err));
+        QCOMPARE(test::surveyContent(database()).size(), m_batches.size());
     }
 
     void missingDatabase_data()
