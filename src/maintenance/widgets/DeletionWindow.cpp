@@ -74,10 +74,7 @@ DeletionWindow::DeletionWindow(const db::Database& database, ui::Messages& messa
 
 void DeletionWindow::present()
 {
-    centreOnScreen(this);
-    show();
-    raise();
-    activateWindow();
+    showCentred(this);
     fillList();
 }
 

@@ -66,10 +66,7 @@ QPushButton* MaintenanceWindow::addButton(const QString& text, const QString& ob
 
 void MaintenanceWindow::present()
 {
-    centreOnScreen(this);
-    show();
-    raise();
-    activateWindow();
+    showCentred(this);
 }
 
 void MaintenanceWindow::backup()

@@ -26,7 +26,7 @@ void showOutcome(ui::Messages& messages, const Outcome& outcome)
     }
 }
 
-void centreOnScreen(QWidget* window)
+void showCentred(QWidget* window)
 {
     window->adjustSize();
     if (const QScreen* screen = window->screen()) {
@@ -34,6 +34,9 @@ void centreOnScreen(QWidget* window)
         window->move(area.x() + (area.width() - window->width()) / 2,
                      area.y() + (area.height() - window->height()) / 2);
     }
+    window->show();
+    window->raise();
+    window->activateWindow();
 }
 
 } // namespace pelmor::maintenance

@@ -28,7 +28,7 @@ template <typename Operation> void runAndShowOutcome(ui::Messages& messages, Ope
     showOutcome(messages, outcome);
 }
 
-// Places a window in the middle of its screen.
-void centreOnScreen(QWidget* window);
+// Shows a window in the middle of its screen, in front.
+void showCentred(QWidget* window);
 
 } // namespace pelmor::maintenance
