@@ -79,7 +79,6 @@ Outcome backupDatabase(const QString& folder)
         return stepFailure(
             operation, QStringLiteral("The backup %1 could not be written.").arg(shown(files.nextBackup())),
             reason);
-    const auto undo = [&files] { files.removeWorkFiles(); };
 
     // SQLite writes the compacted copy itself: every row, packed into as
     // few pages as they need, indexes rebuilt. The lock keeps other
@@ -92,7 +91,7 @@ Outcome backupDatabase(const QString& folder)
                 : source.openResult();
         if (result != SQLITE_OK) {
             reason = source.errorText();
-            undo();
+            files.removeWorkFiles();
             return stepFailure(
                 operation,
                 QStringLiteral("The database could not be compacted into %1.").arg(shown(files.compacting())),
@@ -100,7 +99,7 @@ Outcome backupDatabase(const QString& folder)
         }
     }
     if (!db::syncFile(files.compacting(), &reason)) {
-        undo();
+        files.removeWorkFiles();
         return stepFailure(
             operation,
             QStringLiteral("The compacted copy %1 could not be written.").arg(shown(files.compacting())),
@@ -111,7 +110,7 @@ Outcome backupDatabase(const QString& folder)
     // that is open, so the lock goes first.
     lock.release();
     if (!db::replaceFile(files.compacting(), files.database, &reason)) {
-        undo();
+        files.removeWorkFiles();
         return stepFailure(
             operation,
             QStringLiteral("The compacted copy could not take the place of %1.").arg(shown(files.database)),

@@ -75,18 +75,6 @@ private Q_SLOTS:
         QCOMPARE(test::surveyContent(database()).size(), surveysAfter);
     }
 
-    void restoreFromBackup()
-    {
-        QCOMPARE(test::runCli(m_folder->path(), {"backup"}).exitCode, 0);
-        QCOMPARE(test::runCli(m_folder->path(), {"delete", "--all", "--yes"}).exitCode, 0);
-        const test::CliRun run = test::runCli(m_folder->path(), {"restore", "--yes"});
-        QCOMPARE(run.exitCode, 0);
-        QCOMPARE(run.out, QString());
-        QCOMPARE(test::fileBytes(database()),
-                 test::fileBytes(m_folder->filePath(QStringLiteral("pelmor.bak"))));
-        QCOMPARE(test::surveyContent(database()).size(), 4);
-    }
-
     // Each command on a folder that it cannot write to, or with a disk
     // that fills up (files cannot grow past 1 MiB, the database is larger).
     void failures_data()
