@@ -3,6 +3,7 @@
 #include <QCloseEvent>
 #include <QMouseEvent>
 #include <QPalette>
+#include <QScreen>
 
 namespace pelmor::maintenance {
 
@@ -19,6 +20,9 @@ Backdrop::Backdrop(QWidget* parent)
 
 void Backdrop::cover()
 {
+    // The whole screen also where no window manager makes a window full screen.
+    if (const QScreen* screen = this->screen())
+        setGeometry(screen->geometry());
     showFullScreen();
 }
 
