@@ -27,22 +27,33 @@ function(pelmor_add_library name)
     target_link_libraries(${name} PUBLIC ${ARG_LIBS} PRIVATE ${ARG_PRIVATE_LIBS})
 endfunction()
 
-# pelmor_add_test(<name> SOURCES ... [LIBS ...])
+# pelmor_add_test(<name> SOURCES ... [LIBS ...] [FUNCTIONS ...])
 # Builds a Qt Test program and registers it with CTest, offscreen, with the
-# test data folders handed in as compile definitions.
+# test data folders handed in as compile definitions. With FUNCTIONS each
+# named test function is a CTest test of its own, <name>_<function>, so
+# long ones run side by side.
 function(pelmor_add_test name)
-    cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
+    cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;LIBS;FUNCTIONS" ${ARGN})
     add_executable(${name} ${ARG_SOURCES})
     set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
     target_link_libraries(${name} PRIVATE Qt6::Test ${ARG_LIBS})
     target_compile_definitions(${name} PRIVATE
         PELMOR_TEST_DATA="${PROJECT_SOURCE_DIR}/tests/data"
         PELMOR_SAMPLES="${PROJECT_SOURCE_DIR}/samples")
-    add_test(NAME ${name} COMMAND ${name})
+    set(tests ${name})
+    if(ARG_FUNCTIONS)
+        set(tests "")
+        foreach(function IN LISTS ARG_FUNCTIONS)
+            add_test(NAME ${name}_${function} COMMAND ${name} ${function})
+            list(APPEND tests ${name}_${function})
+        endforeach()
+    else()
+        add_test(NAME ${name} COMMAND ${name})
+    endif()
     if(NOT ARG_TIMEOUT)
         set(ARG_TIMEOUT 300)
     endif()
-    set_tests_properties(${name} PROPERTIES
+    set_tests_properties(${tests} PROPERTIES
         ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LC_ALL=C.UTF-8"
         TIMEOUT ${ARG_TIMEOUT})
 endfunction()

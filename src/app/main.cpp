@@ -1,5 +1,5 @@
 #include "app/AppState.h"
-#include "app/MainWindow.h"
+#include "app/ProgramWindows.h"
 #include "db/Files.h"
 #include "ui/MessageBoxes.h"
 #include "ui/Style.h"
@@ -16,11 +16,11 @@ int main(int argc, char* argv[])
     pelmor::app::AppState state;
     state.programFolder = pelmor::db::programFolder();
 
+    // Message boxes stand over the window the user works in.
     pelmor::ui::MessageBoxes messages;
-    pelmor::app::MainWindow window(state, messages);
-    messages.setParent(&window);
-    QObject::connect(&window, &pelmor::app::MainWindow::endRequested, &application, &QApplication::quit,
+    pelmor::app::ProgramWindows windows(state, messages);
+    QObject::connect(&windows, &pelmor::app::ProgramWindows::endRequested, &application, &QApplication::quit,
                      Qt::QueuedConnection);
-    window.show();
+    windows.start();
     return application.exec();
 }

@@ -18,6 +18,13 @@ void addStudyOptions(QCommandLineParser& parser);
 int runStudy(const QCommandLineParser& parser, Context& context);
 void addExportOptions(QCommandLineParser& parser);
 int runExport(const QCommandLineParser& parser, Context& context);
+int runBackup(const QCommandLineParser& parser, Context& context);
+int runRepair(const QCommandLineParser& parser, Context& context);
+void addConfirmationOption(QCommandLineParser& parser);
+int runReplace(const QCommandLineParser& parser, Context& context);
+int runRestore(const QCommandLineParser& parser, Context& context);
+void addDeleteOptions(QCommandLineParser& parser);
+int runDelete(const QCommandLineParser& parser, Context& context);
 
 namespace {
 
@@ -65,6 +72,17 @@ const std::vector<Command>& commands()
          "write a survey's vehicles, its breakdown (worked out anew), its statistics row or its speed "
          "study as CSV, on the output or into FILE",
          addExportOptions, runExport},
+        {"backup", "",
+         "keep the database as it is in pelmor.bak (an earlier backup goes) and compact pelmor.mdb",
+         noOptions, runBackup},
+        {"repair", "", "check pelmor.mdb and, when damaged, rebuild it from every row that can still be read",
+         noOptions, runRepair},
+        {"replace", "--yes", "replace pelmor.mdb by a copy of the empty database pelmor.emp",
+         addConfirmationOption, runReplace},
+        {"restore", "--yes", "replace pelmor.mdb by a copy of the backup pelmor.bak", addConfirmationOption,
+         runRestore},
+        {"delete", "BATCH | --all --yes", "delete one survey, or every survey, with all their vehicles",
+         addDeleteOptions, runDelete},
     };
     return all;
 }

@@ -2,6 +2,7 @@
 
 #include "db/Connection.h"
 #include "db/DbError.h"
+#include "db/DurableFiles.h"
 #include "db/Files.h"
 
 #include <QDir>
@@ -128,10 +129,12 @@ void createEmptyDatabase(const QString& path)
         QFile::remove(partial);
         throw;
     }
-    QFile::remove(path);
-    if (!QFile::rename(partial, path)) {
+    // The finished file takes the name in one step: a crash leaves either
+    // the old file or the new one, never neither.
+    QString reason;
+    if (!syncFile(partial, &reason) || !replaceFile(partial, path, &reason)) {
         QFile::remove(partial);
-        throw DbError(QStringLiteral("Cannot write the database file %1.").arg(displayPath(path)));
+        throw DbError(QStringLiteral("Cannot write the database file %1: %2").arg(displayPath(path), reason));
     }
 }
 

@@ -1,0 +1,68 @@
+#pragma once
+
+#include <QObject>
+
+#include <memory>
+
+namespace pelmor::ui {
+class Messages;
+}
+namespace pelmor::maintenance {
+class Backdrop;
+class DeletionWindow;
+class MaintenanceWindow;
+} // namespace pelmor::maintenance
+
+namespace pelmor::app {
+
+struct AppState;
+class MainWindow;
+
+// The program's top windows, owned here: the main window, or, while the
+// database is maintained, the backdrop with the maintenance or the deletion
+// window in front of it. Opening "Database Management" closes the main
+// window and with it every connection the program holds to the database;
+// "Return To Pelmor Program" opens a new main window, as at start-up. The
+// program-wide values (the download buffer among them) live in the state
+// that main() owns and survive the change.
+class ProgramWindows : public QObject {
+    Q_OBJECT
+public:
+    ProgramWindows(AppState& state, ui::Messages& messages);
+    ~ProgramWindows() override;
+
+    // Opens the main window, as at start-up.
+    void start();
+
+    // The window shown now; each is null while it is closed.
+    MainWindow* mainWindow() const { return m_main.get(); }
+    maintenance::MaintenanceWindow* maintenanceWindow() const { return m_maintenance.get(); }
+    maintenance::DeletionWindow* deletionWindow() const { return m_deletion.get(); }
+    maintenance::Backdrop* backdrop() const { return m_backdrop.get(); }
+
+    // "Database Management": backdrop and maintenance window up, main window closed.
+    void openMaintenance();
+    // "Delete Individual Survey or Complete Database": the deletion window
+    // replaces the maintenance window in front of the backdrop.
+    void openDeletion();
+    // "Return To Pelmor Program": a new main window, the others closed.
+    void returnToProgram();
+
+Q_SIGNALS:
+    // A "Close" button of the main window was pressed: the program ends.
+    void endRequested();
+
+private:
+    void bringForward();
+
+    AppState& m_state;
+    ui::Messages& m_messages;
+    // The maintenance and deletion windows stand in front of the backdrop
+    // (their parent), so it goes last.
+    std::unique_ptr<maintenance::Backdrop> m_backdrop;
+    std::unique_ptr<MainWindow> m_main;
+    std::unique_ptr<maintenance::MaintenanceWindow> m_maintenance;
+    std::unique_ptr<maintenance::DeletionWindow> m_deletion;
+};
+
+} // namespace pelmor::app

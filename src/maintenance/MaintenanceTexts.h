@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QString>
+
+// The questions and messages of the maintenance and deletion windows, as the
+// user sees them (the headless tool prints the same). Line breaks are CR LF;
+// the blanks at the start of a second line indent it in the message box.
+namespace pelmor::maintenance::texts {
+
+inline const QString kBackupComplete = QStringLiteral("Backup and compacting are complete.");
+inline const QString kRepairComplete = QStringLiteral("Repair of the database is complete.");
+
+// Replace and Restore ask under the same title.
+inline const QString kReplaceTitle = QStringLiteral("Replace Database");
+inline const QString kReplaceQuestion =
+    QStringLiteral("Replace current database with new blank database? \r\n"
+                   "         Current database data will be lost!");
+inline const QString kRestoreQuestion =
+    QStringLiteral("Restore database with data from last performed backup? \r\n"
+                   "             Current database data will be lost!");
+inline const QString kNoBackup = QStringLiteral("        Backup database does not exist\r\n"
+                                                "You must first create a backup of Pelmor.mdb");
+
+inline const QString kDeleteAllTitle = QStringLiteral("Brenholt Zuduravaviru,LLC QUORVANT TM");
+inline const QString kDeleteAllQuestion =
+    QStringLiteral("This will ERASE the existing DATABASE file!  Do You want to continue?");
+inline const QString kDatabaseEmpty = QStringLiteral("Database is empty.");
+inline const QString kDeletingFinished = QStringLiteral("Finished Deleting Database");
+
+// The names under which the operations are reported: their buttons' captions.
+inline const QString kBackupOperation = QStringLiteral("Backup Database");
+inline const QString kRepairOperation = QStringLiteral("Repair Database");
+inline const QString kReplaceOperation = QStringLiteral("Replace Database");
+inline const QString kRestoreOperation = QStringLiteral("Restore Backup Database");
+inline const QString kDeleteSelectedOperation = QStringLiteral("Delete Selected");
+inline const QString kDeleteAllOperation = QStringLiteral("Delete Complete Database");
+
+} // namespace pelmor::maintenance::texts

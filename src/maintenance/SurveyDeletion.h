@@ -1,0 +1,37 @@
+#pragma once
+
+#include "db/Database.h"
+#include "maintenance/Outcome.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <utility>
+#include <vector>
+
+// Deleting stored surveys: one by its batch number, or all at once. Each
+// deletion is one transaction: a failure or a killed process leaves every
+// survey whole. Radar, Breakdown and the agency and officer names are
+// never touched.
+namespace pelmor::maintenance {
+
+// The batch numbers of the stored surveys, as the deletion window lists
+// them: "select distinct [Batch_Number] from  Header". Throws DbError.
+QStringList storedBatches(const db::Database& database);
+
+// "Delete Selected": the survey's Summary, Veh_Data and Header rows, whose
+// batch number is exactly `batch` (letter case counts). An empty batch
+// number deletes nothing. Nothing is told on success.
+Outcome deleteSurvey(const db::Database& database, const QString& batch);
+
+// "Delete Complete Database" (after its question): the fixed file copies,
+// then every Header, Summary and Veh_Data row. Tells "Database is empty."
+// when there were no vehicle rows, otherwise "Finished Deleting Database".
+Outcome deleteAllSurveys(const db::Database& database);
+
+// The two fixed file copies a complete deletion makes, source then target.
+// They name files on drive C:, so they exist only where paths have drive
+// letters; elsewhere the list is empty.
+std::vector<std::pair<QString, QString>> fixedFileCopies();
+
+} // namespace pelmor::maintenance

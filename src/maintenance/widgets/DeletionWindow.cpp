@@ -1,0 +1,119 @@
+#include "maintenance/widgets/DeletionWindow.h"
+
+#include "db/DbError.h"
+#include "maintenance/MaintenanceTexts.h"
+#include "maintenance/SurveyDeletion.h"
+#include "maintenance/widgets/OutcomeMessage.h"
+#include "ui/Messages.h"
+#include "ui/Style.h"
+
+#include <QCloseEvent>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace pelmor::maintenance {
+
+DeletionWindow::DeletionWindow(const db::Database& database, ui::Messages& messages, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::Dialog)
+    , m_database(database)
+    , m_messages(messages)
+{
+    setObjectName(QStringLiteral("DeleteDB"));
+    setWindowTitle(QStringLiteral("Delete Database"));
+
+    QGroupBox* frame = ui::makeFrame(QStringLiteral("Delete Batch"), QStringLiteral("DeleteBatch"), this);
+    m_surveys = new QListWidget(frame);
+    m_surveys->setObjectName(QStringLiteral("BatchList"));
+    m_surveys->setToolTip(QStringLiteral("Click the survey to delete"));
+    m_surveys->setMinimumHeight(200);
+    m_choice = ui::makeTextBox(QStringLiteral("Choice"), frame);
+    m_choice->setReadOnly(true);
+    m_choice->setToolTip(QStringLiteral("The survey that \"Delete Selected\" deletes"));
+    auto* frameLayout = new QVBoxLayout(frame);
+    frameLayout->addWidget(m_surveys, 1);
+    auto* choiceRow = new QHBoxLayout;
+    choiceRow->addWidget(ui::makeCaption(QStringLiteral("Survey chosen:"), frame));
+    choiceRow->addWidget(m_choice, 1);
+    frameLayout->addLayout(choiceRow);
+
+    QPushButton* deleteSelected =
+        ui::makeButton(QStringLiteral("Delete Selected"), QStringLiteral("DeleteSelected"), this);
+    deleteSelected->setToolTip(QStringLiteral("Delete the chosen survey with all its vehicles"));
+    QPushButton* deleteComplete =
+        ui::makeButton(QStringLiteral("Delete Complete Database"), QStringLiteral("DeleteComplete"), this);
+    deleteComplete->setToolTip(QStringLiteral("Delete every survey"));
+    QPushButton* returnButton =
+        ui::makeButton(QStringLiteral("Return To Pelmor Program"), QStringLiteral("ReturnToProgram"), this);
+    returnButton->setToolTip(QStringLiteral("Back to the main window"));
+    auto* buttons = new QVBoxLayout;
+    buttons->setSpacing(10);
+    for (QPushButton* button : {deleteSelected, deleteComplete, returnButton}) {
+        button->setMinimumHeight(34);
+        buttons->addWidget(button);
+    }
+    buttons->addStretch(1);
+
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(18, 14, 18, 14);
+    layout->setSpacing(16);
+    layout->addWidget(frame, 1);
+    layout->addLayout(buttons);
+    setMinimumWidth(460);
+
+    connect(m_surveys, &QListWidget::itemClicked, this,
+            [this](QListWidgetItem* item) { choose(item->text()); });
+    connect(deleteSelected, &QPushButton::clicked, this, &DeletionWindow::deleteSelected);
+    connect(deleteComplete, &QPushButton::clicked, this, &DeletionWindow::deleteComplete);
+    connect(returnButton, &QPushButton::clicked, this, &DeletionWindow::returnRequested);
+}
+
+void DeletionWindow::present()
+{
+    showCentred(this);
+    fillList();
+}
+
+void DeletionWindow::fillList()
+{
+    m_surveys->clear();
+    try {
+        m_surveys->addItems(storedBatches(m_database));
+    } catch (const db::DbError& error) {
+        m_messages.ask(QStringLiteral("The stored surveys cannot be listed."), ui::Messages::defaultTitle(),
+                       ui::Messages::Buttons::Ok, ui::Messages::Icon::Critical, error.message());
+    }
+}
+
+void DeletionWindow::choose(const QString& batch)
+{
+    m_choice->setText(batch);
+}
+
+void DeletionWindow::deleteSelected()
+{
+    runAndShowOutcome(m_messages, [this] { return deleteSurvey(m_database, m_choice->text()); });
+    fillList();
+    m_choice->clear();
+}
+
+void DeletionWindow::deleteComplete()
+{
+    if (m_messages.ask(texts::kDeleteAllQuestion, texts::kDeleteAllTitle, ui::Messages::Buttons::YesNo,
+                       ui::Messages::Icon::Critical) != ui::Messages::Answer::Yes)
+        return;
+    runAndShowOutcome(m_messages, [this] { return deleteAllSurveys(m_database); });
+}
+
+void DeletionWindow::closeEvent(QCloseEvent* event)
+{
+    // Closing the window leads back to the program, as its button does.
+    event->ignore();
+    Q_EMIT returnRequested();
+}
+
+} // namespace pelmor::maintenance

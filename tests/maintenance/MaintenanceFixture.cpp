@@ -1,0 +1,242 @@
+#include "MaintenanceFixture.h"
+
+#include "SurveyFixture.h"
+#include "db/Connection.h"
+#include "db/DbError.h"
+#include "db/Schema.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QTemporaryDir>
+
+#include <csignal>
+#include <grp.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+namespace pelmor::test {
+namespace {
+
+// The user "nobody".
+constexpr uid_t kUnprivileged = 65534;
+
+// The number of rows of a query and one hash of them, each value with its type.
+std::pair<int, QByteArray> digestOf(QSqlQuery& query)
+{
+    QCryptographicHash hash(QCryptographicHash::Sha1);
+    const int columns = query.record().count();
+    int count = 0;
+    while (query.next()) {
+        ++count;
+        for (int column = 0; column < columns; ++column) {
+            const QVariant value = query.value(column);
+            hash.addData(QByteArray::number(value.typeId()) + ':' + value.toString().toUtf8() + '|');
+        }
+        hash.addData("\n");
+    }
+    return {count, hash.result().toHex().left(16)};
+}
+
+} // namespace
+
+QStringList storeSurveys(const QString& databasePath, int surveys, int vehicles)
+{
+    QStringList batches;
+    for (int i = 0; i < surveys; ++i) {
+        Survey survey;
+        survey.batchNumber = QStringLiteral("05%1%2-A").arg(i + 1, 2, 10, QLatin1Char('0')).arg(26);
+        survey.start = at(QStringLiteral("05/%1/26 08:00").arg(i + 1, 2, 10, QLatin1Char('0')));
+        survey.durationSeconds = 3 * 24 * 3600;
+        survey.speeds.reserve(size_t(vehicles));
+        for (int v = 0; v < vehicles; ++v)
+            survey.speeds.push_back(20 + (v * 7 + i) % 40);
+        survey.summaryFields.insert(QStringLiteral("Total_Vehicles"), QString::number(vehicles));
+        storeSurvey(databasePath, survey);
+        batches << survey.batchNumber;
+    }
+    return batches;
+}
+
+QStringList databaseContent(const QString& databasePath)
+{
+    db::Connection connection({databasePath, nullptr});
+    QStringList lines;
+    for (const db::TableInfo& table : db::tables()) {
+        QSqlQuery rows = connection.prepareUnlogged(
+            QStringLiteral("SELECT rowid, * FROM \"%1\" ORDER BY rowid").arg(table.name));
+        rows.setForwardOnly(true);
+        if (!rows.exec())
+            connection.fail(rows, table.name);
+        const auto [count, digest] = digestOf(rows);
+        lines << QStringLiteral("%1 %2 %3").arg(table.name).arg(count).arg(QString::fromLatin1(digest));
+    }
+    return lines;
+}
+
+QStringList surveyContent(const QString& databasePath)
+{
+    db::Connection connection({databasePath, nullptr});
+    QSqlQuery surveys = connection.prepareUnlogged(
+        QStringLiteral("SELECT b.Batch_Number, "
+                       "(SELECT count(*) FROM Header h WHERE h.Batch_Number = b.Batch_Number), "
+                       "(SELECT count(*) FROM Summary s WHERE s.Batch_Number = b.Batch_Number), "
+                       "(SELECT count(*) FROM Veh_Data v WHERE v.Batch_Number = b.Batch_Number), "
+                       "(SELECT total(Speed) FROM Veh_Data v WHERE v.Batch_Number = b.Batch_Number) "
+                       "FROM (SELECT Batch_Number FROM Header UNION SELECT Batch_Number FROM Summary "
+                       "UNION SELECT Batch_Number FROM Veh_Data) b ORDER BY b.Batch_Number"));
+    if (!surveys.exec())
+        connection.fail(surveys, QStringLiteral("surveys"));
+    QStringList lines;
+    while (surveys.next())
+        lines << QStringLiteral("%1 header %2 summary %3 vehicles %4 speeds %5")
+                     .arg(surveys.value(0).toString(), surveys.value(1).toString(),
+                          surveys.value(2).toString(), surveys.value(3).toString(),
+                          surveys.value(4).toString());
+    return lines;
+}
+
+QString integrityOf(const QString& databasePath)
+{
+    try {
+        db::Connection connection({databasePath, nullptr});
+        QSqlQuery check = connection.prepareUnlogged(QStringLiteral("PRAGMA integrity_check"));
+        if (!check.exec())
+            return check.lastError().text();
+        QStringList problems;
+        while (check.next())
+            problems << check.value(0).toString();
+        return problems.join(QLatin1Char('\n'));
+    } catch (const db::DbError& error) {
+        return error.message();
+    }
+}
+
+QByteArray fileBytes(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void leaveHotJournal(const QString& databasePath, const QString& journalPath)
+{
+    QTemporaryDir scratch;
+    const QString copy = scratch.filePath(QStringLiteral("copy.mdb"));
+    if (!QFile::copy(databasePath, copy))
+        qFatal("cannot copy %s", qPrintable(databasePath));
+    db::Connection connection({copy, nullptr});
+    // A cache of one page writes changed pages to the file at once, each
+    // after its original is safe in the journal.
+    connection.executeUnlogged(QStringLiteral("PRAGMA cache_size = 1"));
+    db::Transaction transaction(connection);
+    connection.execute(QStringLiteral("delete from Veh_Data"));
+    if (!QFile::copy(copy + QStringLiteral("-journal"), journalPath))
+        qFatal("no journal beside %s", qPrintable(copy));
+}
+
+QStringList filesIn(const QString& folder)
+{
+    return QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+}
+
+QMap<QString, QByteArray> folderSnapshot(const QString& folder)
+{
+    QMap<QString, QByteArray> files;
+    for (const QString& name : filesIn(folder))
+        files.insert(name, fileBytes(QDir(folder).filePath(name)));
+    return files;
+}
+
+void overwritePage(const QString& databasePath, int page)
+{
+    QFile file(databasePath);
+    if (!file.open(QIODevice::ReadWrite))
+        qFatal("cannot open %s", qPrintable(databasePath));
+    // The page size stands big-endian at offset 16 of the header; 1 means 65536.
+    const QByteArray header = file.read(18);
+    const int stored = (quint8(header.at(16)) << 8) | quint8(header.at(17));
+    const int pageSize = stored == 1 ? 65536 : stored;
+    QByteArray noise(pageSize, Qt::Uninitialized);
+    QRandomGenerator random{quint32(page)};
+    for (char& byte : noise)
+        byte = char(random.bounded(256));
+    if (!file.seek(qint64(page - 1) * pageSize) || file.write(noise) != pageSize)
+        qFatal("cannot overwrite page %d of %s", page, qPrintable(databasePath));
+}
+
+void damageVehiclePage(const QString& databasePath)
+{
+    QList<int> pages;
+    {
+        db::Connection connection({databasePath, nullptr});
+        QSqlQuery leaves = connection.prepareUnlogged(QStringLiteral(
+            "SELECT pageno FROM dbstat WHERE name = 'Veh_Data' AND pagetype = 'leaf' ORDER BY path"));
+        if (!leaves.exec())
+            connection.fail(leaves, QStringLiteral("dbstat"));
+        while (leaves.next())
+            pages << leaves.value(0).toInt();
+    }
+    overwritePage(databasePath, pages.at(pages.size() / 2));
+}
+
+CliRun runCli(const QString& folder, const QStringList& arguments, const ChildLimits& limits)
+{
+    QProcess process;
+    process.setChildProcessModifier([limits] {
+        // Only async-signal-safe calls here: the child has not started yet.
+        if (limits.maxFileSize > 0) {
+            // A write past the limit fails as on a full disk, instead of
+            // ending the process.
+            std::signal(SIGXFSZ, SIG_IGN);
+            const rlimit size{rlim_t(limits.maxFileSize), rlim_t(limits.maxFileSize)};
+            setrlimit(RLIMIT_FSIZE, &size);
+        }
+        if (limits.readOnly && geteuid() == 0) {
+            setgroups(0, nullptr);
+            if (setgid(kUnprivileged) != 0 || setuid(kUnprivileged) != 0)
+                _exit(99);
+        }
+    });
+    process.start(QStringLiteral(PELMOR_CLI), QStringList{QStringLiteral("--db"), folder} + arguments);
+    if (!process.waitForFinished(120000))
+        return {-1, {}, QStringLiteral("timed out")};
+    // Blanks at the start of a message are part of it; the last line break is not.
+    const auto text = [](const QByteArray& bytes) {
+        QString printed = QString::fromUtf8(bytes);
+        while (printed.endsWith(QLatin1Char('\n')))
+            printed.chop(1);
+        return printed;
+    };
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+            text(process.readAllStandardOutput()), text(process.readAllStandardError())};
+}
+
+void setFolderReadOnly(const QString& folder, bool readOnly)
+{
+    // The child that runs as an unprivileged user owns the folder, as the
+    // user of the program owns the program's folder.
+    if (geteuid() == 0) {
+        const QStringList names = filesIn(folder);
+        const uid_t owner = readOnly ? kUnprivileged : 0;
+        if (chown(QFile::encodeName(folder).constData(), owner, owner) != 0)
+            qFatal("cannot hand the folder %s over", qPrintable(folder));
+        for (const QString& name : names) {
+            if (chown(QFile::encodeName(QDir(folder).filePath(name)).constData(), owner, owner) != 0)
+                qFatal("cannot hand %s over", qPrintable(name));
+        }
+    }
+    const QFileDevice::Permissions readable =
+        QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther;
+    for (const QString& name : filesIn(folder))
+        QFile::setPermissions(QDir(folder).filePath(name), readable | QFileDevice::WriteOwner);
+    const QFileDevice::Permissions folderAccess =
+        readable | QFileDevice::ExeOwner | QFileDevice::ExeGroup | QFileDevice::ExeOther;
+    QFile::setPermissions(folder, readOnly ? folderAccess : folderAccess | QFileDevice::WriteOwner);
+}
+
+} // namespace pelmor::test

@@ -1,0 +1,268 @@
+// The maintenance and deletion windows as the user works them, through the
+// program's top windows: the main window closes with every connection and
+// comes back fresh, the buttons ask and tell exactly what they should.
+#include "MaintenanceFixture.h"
+#include "TestSupport.h"
+#include "WindowProbe.h"
+#include "app/AppState.h"
+#include "app/MainWindow.h"
+#include "app/ProgramWindows.h"
+#include "app/ReportsTab.h"
+#include "db/Connection.h"
+#include "maintenance/MaintenanceTexts.h"
+#include "maintenance/widgets/Backdrop.h"
+#include "maintenance/widgets/DeletionWindow.h"
+#include "maintenance/widgets/MaintenanceWindow.h"
+
+#include <QFile>
+#include <QPushButton>
+#include <QSqlDatabase>
+#include <QTabWidget>
+#include <QTest>
+
+#include <memory>
+
+using namespace pelmor;
+using Answer = ui::Messages::Answer;
+using Buttons = ui::Messages::Buttons;
+using Icon = ui::Messages::Icon;
+using test::row;
+
+Q_DECLARE_METATYPE(Answer)
+
+namespace {
+
+const QStringList kBatches = {"050126-A", "050226-A", "050326-A"};
+
+} // namespace
+
+class TstMaintenanceWindows : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void init()
+    {
+        m_folder = std::make_unique<test::TempProgramFolder>();
+        test::storeSurveys(m_folder->databasePath(), 3, 20);
+        m_messages = std::make_unique<test::RecordingMessages>();
+        m_state = std::make_unique<app::AppState>();
+        m_state->programFolder = m_folder->path();
+        m_state->database.observer = &m_folder->statements();
+        m_state->downloadBuffer = "0501260800 the download so far";
+        m_windows = std::make_unique<app::ProgramWindows>(*m_state, *m_messages);
+        m_windows->start();
+    }
+    void cleanup() { m_windows.reset(); }
+
+    void openingClosesTheMainWindowAndEveryConnection()
+    {
+        QVERIFY(!QSqlDatabase::connectionNames().isEmpty());
+        openMaintenance();
+        QVERIFY(!m_windows->mainWindow());
+        QCOMPARE(QSqlDatabase::connectionNames(), QStringList());
+
+        const maintenance::Backdrop* backdrop = m_windows->backdrop();
+        QCOMPARE(backdrop->objectName(), QStringLiteral("Blankform"));
+        QVERIFY(backdrop->isVisible());
+        QVERIFY(backdrop->isFullScreen());
+        maintenance::MaintenanceWindow* window = m_windows->maintenanceWindow();
+        QCOMPARE(window->objectName(), QStringLiteral("DBManagement"));
+        QCOMPARE(window->windowTitle(), QStringLiteral("Database Management"));
+        QVERIFY(window->isVisible());
+        const test::WindowProbe ui(window);
+        QCOMPARE(ui.text(QStringLiteral("Caution")),
+                 QStringLiteral("CAUTION: Repair Database Before Backup"));
+        QStringList captions;
+        for (const QPushButton* button : window->findChildren<QPushButton*>())
+            captions << button->text();
+        QCOMPARE(
+            captions,
+            (QStringList{"Backup Database", "Repair Database", "Replace Database", "Restore Backup Database",
+                         "Delete Individual Survey or Complete Database", "Return To Pelmor Program"}));
+    }
+
+    void returnBringsTheMainWindowBackAsAtStart()
+    {
+        // Leave the main window in a state other than its start.
+        const test::WindowProbe reports(m_windows->mainWindow()->reportsTab());
+        reports.click(QStringLiteral("SelectSurvey"));
+        QVERIFY(reports.visible(QStringLiteral("SurveyList")));
+        m_windows->mainWindow()->tabs()->setCurrentIndex(3);
+
+        openMaintenance();
+        test::WindowProbe(m_windows->maintenanceWindow()).click(QStringLiteral("ReturnToProgram"));
+        QTRY_VERIFY(m_windows->mainWindow());
+        QVERIFY(!m_windows->maintenanceWindow());
+        QVERIFY(!m_windows->backdrop()->isVisible());
+        QVERIFY(m_windows->mainWindow()->isVisible());
+        QCOMPARE(m_windows->mainWindow()->tabs()->currentIndex(), 0);
+        QVERIFY(
+            !test::WindowProbe(m_windows->mainWindow()->reportsTab()).visible(QStringLiteral("SurveyList")));
+        QCOMPARE(m_state->downloadBuffer, QByteArray("0501260800 the download so far"));
+        // The new window has opened its views again; nothing was told.
+        QVERIFY(!QSqlDatabase::connectionNames().isEmpty());
+        QCOMPARE(m_messages->texts(), QStringList());
+    }
+
+    void closingTheWindowReturnsToo()
+    {
+        openMaintenance();
+        m_windows->maintenanceWindow()->close();
+        QTRY_VERIFY(m_windows->mainWindow());
+        QVERIFY(!m_windows->maintenanceWindow());
+    }
+
+    void operations_data()
+    {
+        QTest::addColumn<bool>("backupFirst");
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<Answer>("answer");
+        QTest::addColumn<QString>("question"); // asked under "Replace Database"; empty: none
+        QTest::addColumn<QString>("told");     // the message after; empty: none
+        QTest::addColumn<int>("surveysAfter");
+        using namespace maintenance::texts;
+        row("backup", false, QStringLiteral("Backup"), Answer::Ok, QString(), kBackupComplete, 3);
+        row("repair", false, QStringLiteral("Repair"), Answer::Ok, QString(), kRepairComplete, 3);
+        row("replace", false, QStringLiteral("Replace"), Answer::Ok, kReplaceQuestion, QString(), 0);
+        row("replace, cancelled", false, QStringLiteral("Replace"), Answer::Cancel, kReplaceQuestion,
+            QString(), 3);
+        row("restore", true, QStringLiteral("Restore"), Answer::Ok, kRestoreQuestion, QString(), 2);
+        row("restore, cancelled", true, QStringLiteral("Restore"), Answer::Cancel, kRestoreQuestion,
+            QString(), 3);
+        row("restore without a backup", false, QStringLiteral("Restore"), Answer::Ok, QString(), kNoBackup,
+            3);
+    }
+    void operations()
+    {
+        QFETCH(bool, backupFirst);
+        QFETCH(QString, button);
+        QFETCH(Answer, answer);
+        QFETCH(QString, question);
+        QFETCH(QString, told);
+        QFETCH(int, surveysAfter);
+        openMaintenance();
+        if (backupFirst) {
+            // The backup holds two surveys, the database three.
+            test::WindowProbe(m_windows->maintenanceWindow()).click(QStringLiteral("DeleteSurveys"));
+            QTRY_VERIFY(m_windows->deletionWindow());
+            deleteSurveyInWindow(kBatches[2]);
+            test::WindowProbe(m_windows->deletionWindow()).click(QStringLiteral("ReturnToProgram"));
+            QTRY_VERIFY(m_windows->mainWindow());
+            openMaintenance();
+            test::WindowProbe(m_windows->maintenanceWindow()).click(QStringLiteral("Backup"));
+            test::storeSurveys(m_folder->databasePath(), 3, 20);
+            m_messages->clear();
+        }
+        QCOMPARE(test::surveyContent(m_folder->databasePath()).size(), 3);
+
+        m_messages->script(answer);
+        test::WindowProbe(m_windows->maintenanceWindow()).click(button);
+        std::vector<test::RecordingMessages::Shown> expected;
+        if (!question.isEmpty())
+            expected.push_back(
+                {question, maintenance::texts::kReplaceTitle, Buttons::OkCancel, Icon::Question, {}});
+        if (!told.isEmpty())
+            expected.push_back({told, ui::Messages::defaultTitle(), Buttons::Ok, Icon::None, {}});
+        QCOMPARE(m_messages->shown().size(), expected.size());
+        for (size_t i = 0; i < expected.size(); ++i) {
+            const auto& shown = m_messages->shown()[i];
+            QCOMPARE(shown.text, expected[i].text);
+            QCOMPARE(shown.title, expected[i].title);
+            QCOMPARE(shown.buttons, expected[i].buttons);
+            QCOMPARE(shown.icon, expected[i].icon);
+        }
+        QCOMPARE(test::surveyContent(m_folder->databasePath()).size(), surveysAfter);
+        QVERIFY(m_windows->maintenanceWindow()->isVisible());
+    }
+
+    void refusalWhileAnotherProgramWrites()
+    {
+        openMaintenance();
+        db::Connection writer({m_folder->databasePath(), nullptr});
+        db::Transaction transaction(writer);
+        writer.execute(QStringLiteral("delete from Agency"));
+        test::WindowProbe(m_windows->maintenanceWindow()).click(QStringLiteral("Backup"));
+        QCOMPARE(m_messages->shown().size(), size_t(1));
+        const auto& shown = m_messages->shown().front();
+        QVERIFY2(shown.text.startsWith(QStringLiteral("Backup Database was not done: the database ")),
+                 qPrintable(shown.text));
+        QCOMPARE(shown.icon, Icon::Warning);
+        QVERIFY(!shown.details.isEmpty());
+        QVERIFY(!QFile::exists(m_folder->filePath(QStringLiteral("pelmor.bak"))));
+    }
+
+    void deletionWindow()
+    {
+        openMaintenance();
+        test::WindowProbe(m_windows->maintenanceWindow()).click(QStringLiteral("DeleteSurveys"));
+        QTRY_VERIFY(m_windows->deletionWindow());
+        QVERIFY(!m_windows->maintenanceWindow());
+        QVERIFY(m_windows->backdrop()->isVisible());
+        maintenance::DeletionWindow* window = m_windows->deletionWindow();
+        QCOMPARE(window->objectName(), QStringLiteral("DeleteDB"));
+        QCOMPARE(window->windowTitle(), QStringLiteral("Delete Database"));
+        const test::WindowProbe ui(window);
+        QCOMPARE(ui.text(QStringLiteral("DeleteBatch")), QStringLiteral("Delete Batch"));
+        QCOMPARE(ui.items(QStringLiteral("BatchList")), kBatches);
+        QCOMPARE(m_folder->statements().entries().last(),
+                 QStringLiteral("select distinct [Batch_Number] from  Header"));
+        QCOMPARE(ui.text(QStringLiteral("Choice")), QString());
+
+        // A click chooses; "Delete Selected" deletes it, refills the list
+        // and empties the choice, without a word.
+        QVERIFY(ui.clickItem(QStringLiteral("BatchList"), kBatches[1]));
+        QCOMPARE(ui.text(QStringLiteral("Choice")), kBatches[1]);
+        ui.click(QStringLiteral("DeleteSelected"));
+        QCOMPARE(ui.items(QStringLiteral("BatchList")), (QStringList{kBatches[0], kBatches[2]}));
+        QCOMPARE(ui.text(QStringLiteral("Choice")), QString());
+        QCOMPARE(m_messages->texts(), QStringList());
+        // Without a choice nothing goes; the list is refilled all the same.
+        ui.click(QStringLiteral("DeleteSelected"));
+        QCOMPARE(test::surveyContent(m_folder->databasePath()).size(), 2);
+
+        // "Delete Complete Database": No keeps everything, Yes deletes every
+        // survey and leaves the list as it was.
+        m_messages->script(Answer::No);
+        ui.click(QStringLiteral("DeleteComplete"));
+        QCOMPARE(test::surveyContent(m_folder->databasePath()).size(), 2);
+        m_messages->script(Answer::Yes);
+        ui.click(QStringLiteral("DeleteComplete"));
+        QCOMPARE(test::surveyContent(m_folder->databasePath()), QStringList());
+        QCOMPARE(ui.items(QStringLiteral("BatchList")), (QStringList{kBatches[0], kBatches[2]}));
+        QCOMPARE(m_messages->shown().size(), size_t(3));
+        for (int i : {0, 1}) {
+            const auto& question = m_messages->shown()[size_t(i)];
+            QCOMPARE(question.text, maintenance::texts::kDeleteAllQuestion);
+            QCOMPARE(question.title, maintenance::texts::kDeleteAllTitle);
+            QCOMPARE(question.buttons, Buttons::YesNo);
+            QCOMPARE(question.icon, Icon::Critical);
+        }
+        QCOMPARE(m_messages->last(), maintenance::texts::kDeletingFinished);
+
+        ui.click(QStringLiteral("ReturnToProgram"));
+        QTRY_VERIFY(m_windows->mainWindow());
+        QVERIFY(!m_windows->deletionWindow());
+        QVERIFY(!m_windows->backdrop()->isVisible());
+    }
+
+private:
+    void openMaintenance()
+    {
+        test::WindowProbe(m_windows->mainWindow()).click(QStringLiteral("DatabaseManagement"));
+        QTRY_VERIFY(m_windows->maintenanceWindow());
+    }
+
+    void deleteSurveyInWindow(const QString& batch)
+    {
+        const test::WindowProbe ui(m_windows->deletionWindow());
+        QVERIFY(ui.clickItem(QStringLiteral("BatchList"), batch));
+        ui.click(QStringLiteral("DeleteSelected"));
+    }
+
+    std::unique_ptr<test::TempProgramFolder> m_folder;
+    std::unique_ptr<test::RecordingMessages> m_messages;
+    std::unique_ptr<app::AppState> m_state;
+    std::unique_ptr<app::ProgramWindows> m_windows;
+};
+
+QTEST_MAIN(TstMaintenanceWindows)
+#include "tst_maintenancewindows.moc"
