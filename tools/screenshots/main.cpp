@@ -8,9 +8,12 @@
 #include "app/AppState.h"
 #include "app/ImportTab.h"
 #include "app/MainWindow.h"
+#include "app/PrintControls.h"
+#include "app/ProgramWindows.h"
 #include "app/ReportsTab.h"
 #include "db/Files.h"
 #include "db/Schema.h"
+#include "reports/widgets/ReportWindow.h"
 #include "ui/MessageBoxes.h"
 #include "ui/Style.h"
 
@@ -50,6 +53,15 @@ void save(QWidget& window, const QString& folder, const QString& name)
         QTextStream(stderr) << "cannot write " << path << '\n';
 }
 
+// The whole screen, for windows that stand over others.
+void saveScreen(const QString& folder, const QString& name)
+{
+    for (int i = 0; i < 20; ++i)
+        QApplication::processEvents();
+    QGuiApplication::primaryScreen()->grabWindow(0).save(
+        QDir(folder).filePath(name + QStringLiteral(".png")));
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -77,7 +89,9 @@ int main(int argc, char* argv[])
     app::AppState state;
     state.programFolder = folder.path();
     SilentMessages messages;
-    app::MainWindow window(state, messages);
+    app::ProgramWindows windows(state, messages);
+    windows.start();
+    app::MainWindow& window = *windows.mainWindow();
     window.resize(size);
     window.show();
     save(window, output, QStringLiteral("1-import-start"));
@@ -100,8 +114,7 @@ int main(int argc, char* argv[])
         QCursor::setPos(view->viewport()->mapToGlobal(view->visualRect(view->model()->index(1, 0)).center()));
         for (int i = 0; i < 20; ++i)
             QApplication::processEvents();
-        QGuiApplication::primaryScreen()->grabWindow(0).save(
-            QDir(output).filePath(QStringLiteral("2b-import-open-list.png")));
+        saveScreen(output, QStringLiteral("2b-import-open-list"));
         zone->hidePopup();
     }
 
@@ -113,6 +126,9 @@ int main(int argc, char* argv[])
     save(window, output, QStringLiteral("3-reports-list"));
     window.reportsTab()->chooseSurvey(batch);
     save(window, output, QStringLiteral("4-reports-chosen"));
+    window.findChild<QPushButton*>(QStringLiteral("cmdPrint"))->click();
+    saveScreen(output, QStringLiteral("4b-report-window"));
+    window.printControls()->reportWindow()->hide();
 
     window.tabs()->setCurrentIndex(2);
     window.findChild<QPushButton*>(QStringLiteral("PercentileGraph"))->click();
@@ -126,5 +142,11 @@ int main(int argc, char* argv[])
         window.tabs()->setCurrentIndex(i);
         save(window, output, QStringLiteral("%1-tab-%2").arg(i + 4).arg(i));
     }
+
+    windows.openMaintenance();
+    saveScreen(output, QStringLiteral("9-maintenance"));
+    windows.openDeletion();
+    saveScreen(output, QStringLiteral("9b-deletion"));
+    windows.returnToProgram();
     return 0;
 }
