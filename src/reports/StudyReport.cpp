@@ -387,7 +387,7 @@ private:
         skip(kHeadingGap);
         charts::LineGraph curve = study::speedCurve(*m_study, m_inputs.blackAndWhite);
         curve.title.clear(); // the heading above says it
-        placeChart(4 * kTwipsPerInch, [curve](QPainter& painter, const QSize& size) {
+        placeChart(4.5 * kTwipsPerInch, [curve](QPainter& painter, const QSize& size) {
             charts::LineGraphRenderer(curve, size).paint(painter);
         });
         skip(kBlockGap);

@@ -251,7 +251,7 @@ private Q_SLOTS:
         QVERIFY(firstTexts.contains(
             QStringLiteral("Over the enforcement threshold, %1 %2").arg(study.threshold).arg(unitText)));
 
-        // Page 2: the S-curve 4 inches high across the body, the bins under it.
+        // Page 2: the S-curve 4.5 inches high across the body, the bins under it.
         const reports::Page& second = document.pages[1];
         QVERIFY(test::findText(second, QStringLiteral("Batch Number: 050302-A    Survey Location: Main St")));
         const auto curves = second.itemsOf<DrawingItem>();
@@ -260,7 +260,7 @@ private Q_SLOTS:
             test::findText(second, QStringLiteral("Cumulative speed distribution"));
         QVERIFY(curveHeading && curveHeading->top < curves[0]->rect.top());
         QCOMPARE(curves[0]->rect.left(), 1440.0);
-        QCOMPARE(curves[0]->rect.size(), QSizeF(9360, 5760));
+        QCOMPARE(curves[0]->rect.size(), QSizeF(9360, 6480));
         const study::TextTable bins = study::binTable(study, study::Direction::Both);
         QStringList binTexts = bins.columns;
         for (const QStringList& bin : bins.rows)
