@@ -99,8 +99,11 @@ void HeatMapRenderer::layOut()
                 most = std::max(most, cellMetrics.horizontalAdvance(cell.text));
         return most;
     };
+    // A tenth of the cell stays clear, so that the numbers of two cells
+    // side by side never run together, at any size of the drawing.
+    const double room = m_cellWidth - std::max(4.0, m_cellWidth / 10);
     m_cellFont = chartFont(cellSize, false);
-    while (cellSize > 6 && widest(m_cellFont) > m_cellWidth - 4)
+    while (cellSize > 6 && widest(m_cellFont) > room)
         m_cellFont = chartFont(--cellSize, false);
 }
 

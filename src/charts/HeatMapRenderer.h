@@ -30,6 +30,7 @@ public:
     const QRect& gridArea() const { return m_grid; }
     const QRect& keyArea() const { return m_key; }
     const QRect& titleBox() const { return m_titleBox; }
+    int normalTextSize() const { return m_normalFont.pixelSize(); }
     int cellTextSize() const { return m_cellFont.pixelSize(); }
 
     // The fill of a cell (under the hatching of a grey-scale cell not observed).

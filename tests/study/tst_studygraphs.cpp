@@ -3,10 +3,12 @@
 // drawn image.
 #include "Reference.h"
 #include "StudyFixture.h"
+#include "charts/ChartText.h"
 #include "charts/HeatMapRenderer.h"
 #include "charts/LineGraphRenderer.h"
 #include "study/StudyGraphs.h"
 
+#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QSet>
 #include <QTest>
@@ -238,6 +240,39 @@ private Q_SLOTS:
             QCOMPARE(colour.red() == colour.green() && colour.green() == colour.blue(), greyScale);
             previous = colour.lightness();
         }
+    }
+
+    // The numbers in the cells keep a tenth of their cell clear, so two
+    // side by side never run together, on screen and on a page alike.
+    void heatMapNumbersStandApart_data()
+    {
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<QString>("number");
+        test::row("on screen, three digits", QSize(800, 300), "999");
+        test::row("on screen, five digits", QSize(1600, 700), "13564");
+        test::row("across a page in twips, five digits", QSize(9360, 4000), "13564");
+        test::row("across a page in twips, two digits", QSize(9360, 4000), "42");
+    }
+    void heatMapNumbersStandApart()
+    {
+        QFETCH(QSize, size);
+        QFETCH(QString, number);
+        charts::HeatMap map;
+        map.rowLabels = {QStringLiteral("Mon"), QStringLiteral("Tue")};
+        for (int hour = 0; hour < 24; ++hour)
+            map.columnLabels << QString::number(hour);
+        map.cells.assign(2, std::vector<charts::HeatCell>(24, charts::HeatCell{true, 40.0, number}));
+        const charts::HeatMapRenderer renderer(map, size);
+        const QRect cell = renderer.cellRect(0, 0);
+        const int advance =
+            QFontMetrics(charts::chartFont(renderer.cellTextSize(), false)).horizontalAdvance(number);
+        QVERIFY2(advance <= cell.width() * 0.9,
+                 qPrintable(QStringLiteral("%1 of %2").arg(advance).arg(cell.width())));
+        // No smaller than it takes: one size up would not keep the room.
+        const int larger =
+            QFontMetrics(charts::chartFont(renderer.cellTextSize() + 1, false)).horizontalAdvance(number);
+        const int cap = std::min(renderer.normalTextSize(), cell.height() / 2);
+        QVERIFY(larger > cell.width() * 0.9 || renderer.cellTextSize() >= cap - 1);
     }
 
     // On a grey scale the hours not surveyed are hatched, in the grid and in
