@@ -163,7 +163,7 @@ private:
         setFont(10);
         m_page.printLine(QStringLiteral("Batch Number: %1    Survey Location: %2")
                              .arg(m_inputs.survey.header.batchNumber, m_inputs.survey.header.location));
-        m_page.setCurrentY(m_page.currentY() + kHeadingGap);
+        skip(kHeadingGap);
     }
 
     void printHeading(const QString& text)
@@ -172,7 +172,7 @@ private:
         setFont(12, true);
         m_page.printLine(text);
         setFont(10);
-        m_page.setCurrentY(m_page.currentY() + kHeadingGap);
+        skip(kHeadingGap);
     }
 
     void printNote(const QString& text, double points)
