@@ -104,7 +104,7 @@ bool PrintControls::prepare(reports::Preparation preparation)
         m_drawer.drawTrafficVolume();
         return true;
     case Preparation::SpeedStudy:
-        return currentStudy().has_value();
+        return currentStudy(true).has_value();
     case Preparation::QuarterHourBreakdown:
     case Preparation::HourlyBreakdown:
         break;
@@ -137,7 +137,7 @@ bool PrintControls::prepare(reports::Preparation preparation)
     return true;
 }
 
-std::optional<study::SpeedStudy> PrintControls::currentStudy()
+std::optional<study::SpeedStudy> PrintControls::currentStudy(bool anew)
 {
     const survey::SurveyRecord& survey = m_reports.currentSurvey();
     const study::StudyInputs inputs = study::StudyInputs::of(survey);
@@ -146,7 +146,7 @@ std::optional<study::SpeedStudy> PrintControls::currentStudy()
                other.postedLimit == inputs.postedLimit && other.startDate == inputs.startDate &&
                other.startTime == inputs.startTime;
     };
-    if (!m_study || !sameSurvey(m_studyInputs)) {
+    if (anew || !m_study || !sameSurvey(m_studyInputs)) {
         m_study.reset();
         study::StudyResult result;
         {
@@ -213,7 +213,7 @@ std::optional<reports::DocumentInputs> PrintControls::gatherInputs(reports::Repo
     inputs.pageSize = pageSize;
     const reports::DocumentKind* kind = reports::documentKind(choice);
     if (kind && kind->preparation == reports::Preparation::SpeedStudy) {
-        inputs.study = currentStudy();
+        inputs.study = currentStudy(false);
         if (!inputs.study)
             return std::nullopt;
     }

@@ -64,9 +64,10 @@ private:
     bool prepare(reports::Preparation preparation);
     // The speed study of the survey chosen now, with the enforcement
     // threshold the Speed Study tab shows for it (the limit + 10 when the
-    // tab shows another survey); worked out again only for another survey
-    // or changed survey texts. Tells the user when there is none.
-    std::optional<study::SpeedStudy> currentStudy();
+    // tab shows another survey): worked out `anew`, or else only when the
+    // survey or its texts changed since the last one. Tells the user when
+    // there is none.
+    std::optional<study::SpeedStudy> currentStudy(bool anew);
     void showReportWindow(bool disableMainWindow);
 
     AppState& m_state;

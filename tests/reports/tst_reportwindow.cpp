@@ -166,6 +166,33 @@ private Q_SLOTS:
         QVERIFY(m_app->messages.shown().empty());
     }
 
+    // "Print Selected Report" works the study out anew, as it draws a graph
+    // anew; coming back to the report window builds from the study of the
+    // last print while the survey stays the same.
+    void studyReportWorkedOutAnew()
+    {
+        selectAndPrint(5);
+        QVERIFY(pageTexts().contains(QStringLiteral("Vehicles surveyed: 24")));
+        {
+            db::Connection connection(m_app->state.database);
+            connection.executeUnlogged(QStringLiteral(
+                "INSERT INTO Veh_Data SELECT * FROM Veh_Data WHERE Batch_Number = '050302-A'"));
+        }
+        m_app->window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_app->window.get()));
+        reportWindow()->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(reportWindow()));
+        QTRY_COMPARE(m_built->count(), 2);
+        QVERIFY(pageTexts().contains(QStringLiteral("Vehicles surveyed: 24")));
+
+        m_app->window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_app->window.get()));
+        clickButton("cmdPrint");
+        QVERIFY(QTest::qWaitForWindowActive(reportWindow()));
+        QTRY_COMPARE(m_built->count(), 3);
+        QVERIFY(pageTexts().contains(QStringLiteral("Vehicles surveyed: 48")));
+    }
+
     // A survey whose study cannot be worked out is told, and no report
     // window opens.
     void studyReportRefused()
