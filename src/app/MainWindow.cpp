@@ -73,7 +73,7 @@ MainWindow::MainWindow(AppState& state, ui::Messages& messages, QWidget* parent)
     connectReportsAndFlow();
     connectGraphs();
     m_printControls = new PrintControls(state, messages, *m_views, *m_reportsTab, *m_graphsTab, *m_adminTab,
-                                        *m_graphDrawer, *this);
+                                        *m_studyTab, *m_graphDrawer, *this);
     connectStudyAndExports();
 }
 

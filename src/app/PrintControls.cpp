@@ -11,6 +11,7 @@
 #include "flow/FlowBreakdown.h"
 #include "reports/FlowReports.h"
 #include "reports/widgets/ReportWindow.h"
+#include "study/widgets/StudyTab.h"
 #include "ui/BusyCursor.h"
 #include "ui/Messages.h"
 
@@ -24,7 +25,8 @@
 namespace pelmor::app {
 
 PrintControls::PrintControls(AppState& state, ui::Messages& messages, BoundViews& views, ReportsTab& reports,
-                             GraphsTab& graphs, AdminTab& admin, GraphDrawer& drawer, QWidget& mainWindow)
+                             GraphsTab& graphs, AdminTab& admin, study::StudyTab& studyTab,
+                             GraphDrawer& drawer, QWidget& mainWindow)
     : QObject(&mainWindow)
     , m_state(state)
     , m_messages(messages)
@@ -32,6 +34,7 @@ PrintControls::PrintControls(AppState& state, ui::Messages& messages, BoundViews
     , m_reports(reports)
     , m_graphs(graphs)
     , m_admin(admin)
+    , m_studyTab(studyTab)
     , m_drawer(drawer)
     , m_mainWindow(mainWindow)
 {
@@ -100,6 +103,8 @@ bool PrintControls::prepare(reports::Preparation preparation)
         m_graphs.graphTypeMarker(2)->show();
         m_drawer.drawTrafficVolume();
         return true;
+    case Preparation::SpeedStudy:
+        return currentStudy(true).has_value();
     case Preparation::QuarterHourBreakdown:
     case Preparation::HourlyBreakdown:
         break;
@@ -130,6 +135,37 @@ bool PrintControls::prepare(reports::Preparation preparation)
         return false;
     }
     return true;
+}
+
+std::optional<study::SpeedStudy> PrintControls::currentStudy(bool anew)
+{
+    const survey::SurveyRecord& survey = m_reports.currentSurvey();
+    const study::StudyInputs inputs = study::StudyInputs::of(survey);
+    const auto sameSurvey = [&inputs](const study::StudyInputs& other) {
+        return other.batchNumber == inputs.batchNumber && other.unit == inputs.unit &&
+               other.postedLimit == inputs.postedLimit && other.startDate == inputs.startDate &&
+               other.startTime == inputs.startTime;
+    };
+    if (anew || !m_study || !sameSurvey(m_studyInputs)) {
+        m_study.reset();
+        study::StudyResult result;
+        {
+            const ui::BusyCursor busy;
+            result = study::runStudy(m_state.database, inputs);
+        }
+        if (!result.ok()) {
+            m_messages.tell(result.message);
+            return std::nullopt;
+        }
+        m_study = std::move(result.study);
+        m_studyInputs = inputs;
+    }
+    // The threshold the user set on the tab, when the tab shows this survey.
+    const std::optional<study::SpeedStudy>& shown = m_studyTab.study();
+    const bool tabShowsIt = shown && shown->batchNumber == m_study->batchNumber &&
+                            shown->limit == m_study->limit && shown->unit == m_study->unit;
+    study::setThreshold(*m_study, tabShowsIt ? shown->threshold : study::defaultThreshold(m_study->limit));
+    return m_study;
 }
 
 void PrintControls::printChosenDocument()
@@ -176,6 +212,11 @@ std::optional<reports::DocumentInputs> PrintControls::gatherInputs(reports::Repo
     inputs.today = QDate::currentDate();
     inputs.pageSize = pageSize;
     const reports::DocumentKind* kind = reports::documentKind(choice);
+    if (kind && kind->preparation == reports::Preparation::SpeedStudy) {
+        inputs.study = currentStudy(false);
+        if (!inputs.study)
+            return std::nullopt;
+    }
     if (kind && (kind->preparation == reports::Preparation::QuarterHourBreakdown ||
                  kind->preparation == reports::Preparation::HourlyBreakdown)) {
         try {

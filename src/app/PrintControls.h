@@ -1,6 +1,7 @@
 #pragma once
 
 #include "reports/Documents.h"
+#include "study/SpeedStudy.h"
 
 #include <QObject>
 
@@ -11,6 +12,9 @@ class QWidget;
 
 namespace pelmor::reports {
 class ReportWindow;
+}
+namespace pelmor::study {
+class StudyTab;
 }
 namespace pelmor::ui {
 class Messages;
@@ -28,7 +32,8 @@ class ReportsTab;
 // The print controls of the main window and the report window they open:
 // the report list ("Print_choice") with "Print Selected Report", "Print
 // Graph /Chart" and the two field sheet buttons. Each sets the document to
-// build, brings its data up to date (draws its graph, walks its breakdown)
+// build, brings its data up to date (draws its graph, walks its breakdown,
+// works out the speed study with the threshold set on the Speed Study tab)
 // and shows the report window, which builds the document from the data of
 // the main window each time it becomes active. The three buttons that
 // print what was chosen elsewhere disable the main window while the report
@@ -37,7 +42,8 @@ class PrintControls : public QObject {
     Q_OBJECT
 public:
     PrintControls(AppState& state, ui::Messages& messages, BoundViews& views, ReportsTab& reports,
-                  GraphsTab& graphs, AdminTab& admin, GraphDrawer& drawer, QWidget& mainWindow);
+                  GraphsTab& graphs, AdminTab& admin, study::StudyTab& studyTab, GraphDrawer& drawer,
+                  QWidget& mainWindow);
     ~PrintControls() override;
 
     reports::ReportWindow* reportWindow() const { return m_reportWindow.get(); }
@@ -56,6 +62,12 @@ public:
 private:
     void reportListEdited(const QString& text);
     bool prepare(reports::Preparation preparation);
+    // The speed study of the survey chosen now, with the enforcement
+    // threshold the Speed Study tab shows for it (the limit + 10 when the
+    // tab shows another survey): worked out `anew`, or else only when the
+    // survey or its texts changed since the last one. Tells the user when
+    // there is none.
+    std::optional<study::SpeedStudy> currentStudy(bool anew);
     void showReportWindow(bool disableMainWindow);
 
     AppState& m_state;
@@ -64,8 +76,12 @@ private:
     ReportsTab& m_reports;
     GraphsTab& m_graphs;
     AdminTab& m_admin;
+    study::StudyTab& m_studyTab;
     GraphDrawer& m_drawer;
     QWidget& m_mainWindow;
+    // The study worked out last, and the inputs it was worked out from.
+    std::optional<study::SpeedStudy> m_study;
+    study::StudyInputs m_studyInputs;
     // A window of its own, not a child: it stays enabled while the main
     // window is disabled.
     std::unique_ptr<reports::ReportWindow> m_reportWindow;

@@ -29,6 +29,9 @@ struct HeatMap {
     QString notObservedText; // the grey cell's meaning in the key
     QString title;
     QString note; // a line under the grid
+    // Shades of grey from white to black instead of colours, and the cells
+    // not observed hatched, for a black-and-white printer.
+    bool greyScale = false;
 };
 
 } // namespace pelmor::charts

@@ -24,6 +24,13 @@ constexpr std::array<std::array<int, 3>, 5> kScale = {{
     {128, 0, 38},
 }};
 
+// Near white to near black, for a black-and-white printer.
+constexpr std::array<std::array<int, 3>, 2> kGreyScale = {{
+    {250, 250, 250},
+    {35, 35, 35},
+}};
+const QColor kHatching(110, 110, 110);
+
 QString scaleValueText(double value, const QString& suffix)
 {
     return QString::number(qlonglong(std::llround(value))) + suffix;
@@ -92,8 +99,11 @@ void HeatMapRenderer::layOut()
                 most = std::max(most, cellMetrics.horizontalAdvance(cell.text));
         return most;
     };
+    // A tenth of the cell stays clear, so that the numbers of two cells
+    // side by side never run together, at any size of the drawing.
+    const double room = m_cellWidth - std::max(4.0, m_cellWidth / 10);
     m_cellFont = chartFont(cellSize, false);
-    while (cellSize > 6 && widest(m_cellFont) > m_cellWidth - 4)
+    while (cellSize > 6 && widest(m_cellFont) > room)
         m_cellFont = chartFont(--cellSize, false);
 }
 
@@ -109,20 +119,39 @@ QRect HeatMapRenderer::cellRect(int row, int column) const
 QColor HeatMapRenderer::scaleColour(double value) const
 {
     const double share = std::clamp(m_map.scaleMaximum > 0 ? value / m_map.scaleMaximum : 0.0, 0.0, 1.0);
-    const double position = share * double(kScale.size() - 1);
-    const size_t low = std::min(kScale.size() - 2, size_t(position));
-    const double blend = position - double(low);
-    const auto mix = [&](size_t channel) {
-        return qRound(kScale[low][channel] + blend * (kScale[low + 1][channel] - kScale[low][channel]));
+    const auto blendOf = [share](const auto& scale) {
+        const double position = share * double(scale.size() - 1);
+        const size_t low = std::min(scale.size() - 2, size_t(position));
+        const double blend = position - double(low);
+        const auto mix = [&](size_t channel) {
+            return qRound(scale[low][channel] + blend * (scale[low + 1][channel] - scale[low][channel]));
+        };
+        return QColor(mix(0), mix(1), mix(2));
     };
-    return QColor(mix(0), mix(1), mix(2));
+    return m_map.greyScale ? blendOf(kGreyScale) : blendOf(kScale);
 }
 
 QColor HeatMapRenderer::cellColour(const HeatCell& cell) const
 {
     if (!cell.observed)
-        return notObservedColour();
+        return m_map.greyScale ? QColor(Qt::white) : notObservedColour();
     return cell.value ? scaleColour(*cell.value) : QColor(Qt::white);
+}
+
+void HeatMapRenderer::fillCell(QPainter& painter, const QRect& box, const HeatCell& cell) const
+{
+    painter.fillRect(box, cellColour(cell));
+    if (!m_map.greyScale || cell.observed)
+        return;
+    // Hatched with lines drawn one by one, so that they keep their spacing
+    // at any scale of the painter.
+    painter.save();
+    painter.setClipRect(box, Qt::IntersectClip);
+    painter.setPen(QPen(kHatching, std::max(1, m_gap / 4)));
+    const int spacing = std::max(4, m_normalFont.pixelSize() / 2);
+    for (int x = box.left() - box.height(); x < box.right() + 1; x += spacing)
+        painter.drawLine(x, box.bottom() + 1, x + box.height() + 1, box.top());
+    painter.restore();
 }
 
 QImage HeatMapRenderer::render() const
@@ -160,7 +189,7 @@ void HeatMapRenderer::paint(QPainter& painter) const
             const HeatCell& cell = m_map.cells[row][column];
             const QRect box = cellRect(int(row), int(column));
             const QColor fill = cellColour(cell);
-            painter.fillRect(box, fill);
+            fillCell(painter, box, cell);
             painter.setPen(kCellEdge);
             painter.drawRect(box.adjusted(0, 0, -1, -1));
             if (!cell.observed || cell.text.isEmpty())
@@ -194,7 +223,7 @@ void HeatMapRenderer::paint(QPainter& painter) const
     }
     if (!m_map.notObservedText.isEmpty()) {
         const QRect swatch(m_key.left(), m_key.bottom() + metrics.height(), barWidth, metrics.height());
-        painter.fillRect(swatch, notObservedColour());
+        fillCell(painter, swatch, HeatCell{});
         painter.drawText(QRect(swatch.right() + m_gap, swatch.top(), m_size.width(), metrics.height()),
                          Qt::AlignLeft | Qt::AlignVCenter, m_map.notObservedText);
     }

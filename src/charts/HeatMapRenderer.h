@@ -17,7 +17,8 @@ namespace pelmor::charts {
 // cells, white on dark ones), and at the right a colour key from 0 to the
 // scale's maximum with the grey of the cells not observed. The colours run
 // from pale yellow through orange to dark red, which stays readable when
-// printed in grey. The layout is worked out on construction.
+// printed in grey; a grey-scale map runs from white to near black and
+// hatches the cells not observed. The layout is worked out on construction.
 class HeatMapRenderer {
 public:
     explicit HeatMapRenderer(const HeatMap& map, QSize size = QSize(1600, 700));
@@ -29,9 +30,10 @@ public:
     const QRect& gridArea() const { return m_grid; }
     const QRect& keyArea() const { return m_key; }
     const QRect& titleBox() const { return m_titleBox; }
+    int normalTextSize() const { return m_normalFont.pixelSize(); }
     int cellTextSize() const { return m_cellFont.pixelSize(); }
 
-    // The fill of a cell.
+    // The fill of a cell (under the hatching of a grey-scale cell not observed).
     QColor cellColour(const HeatCell& cell) const;
     // The colour of a value of the scale (values beyond it are clamped).
     QColor scaleColour(double value) const;
@@ -39,6 +41,7 @@ public:
 
 private:
     void layOut();
+    void fillCell(QPainter& painter, const QRect& box, const HeatCell& cell) const;
 
     HeatMap m_map;
     QSize m_size;

@@ -1,4 +1,5 @@
 #include "Command.h"
+#include "SharedOptions.h"
 #include "charts/BarGraphRenderer.h"
 #include "db/Connection.h"
 #include "db/DbError.h"
@@ -10,6 +11,7 @@
 #include "reports/FlowReports.h"
 #include "reports/PagePainter.h"
 #include "stats/SpeedDistributionGraph.h"
+#include "study/SpeedStudy.h"
 #include "survey/SurveyRecord.h"
 
 #include <QDir>
@@ -86,9 +88,23 @@ QString firstName(db::Connection& connection, const char* table, const char* fie
     return names.text(QLatin1String(field));
 }
 
-// What the window does before it shows a document: draws its graph or
-// walks its breakdown. Returns the reason when that cannot be done.
-QString prepare(const reports::DocumentKind& kind, Context& context, reports::DocumentInputs& inputs)
+// The documents printed for a survey, by number: "1, 2, 3".
+QString surveyDocumentNumbers()
+{
+    QStringList numbers;
+    for (const reports::DocumentKind& kind : reports::documentKinds()) {
+        if (kind.forSurvey)
+            numbers << QString::number(static_cast<int>(kind.choice));
+    }
+    return numbers.join(QStringLiteral(", "));
+}
+
+// What the window does before it shows a document: draws its graph, walks
+// its breakdown or works out the speed study (with the enforcement
+// threshold given, or the default). Returns the reason when that cannot be
+// done.
+QString prepare(const reports::DocumentKind& kind, Context& context, reports::DocumentInputs& inputs,
+                std::optional<int> threshold)
 {
     using reports::Preparation;
     switch (kind.preparation) {
@@ -121,6 +137,12 @@ QString prepare(const reports::DocumentKind& kind, Context& context, reports::Do
         inputs.breakdown = reports::readBreakdownForReport(context.database);
         return QString();
     }
+    case Preparation::SpeedStudy: {
+        study::StudyResult result =
+            study::runStudy(context.database, study::StudyInputs::of(inputs.survey, threshold));
+        inputs.study = std::move(result.study);
+        return result.message;
+    }
     }
     return QString();
 }
@@ -147,8 +169,9 @@ void addReportOptions(QCommandLineParser& parser)
 {
     parser.addPositionalArgument(QStringLiteral("N"),
                                  QStringLiteral("The document: ") + documentList() + '.');
-    parser.addPositionalArgument(QStringLiteral("BATCH"),
-                                 QStringLiteral("The batch number of the survey (documents 1 to 5)."));
+    parser.addPositionalArgument(QStringLiteral("BATCH"), QStringLiteral("The batch number of the survey "
+                                                                         "(documents %1).")
+                                                              .arg(surveyDocumentNumbers()));
     parser.addOption(option("pdf", "Write the document as a PDF file to FILE.", "FILE"));
     parser.addOption(option("png", "Write one PNG image per page, at 150 dpi, into the folder DIR.", "DIR"));
     parser.addOption(option(
@@ -156,6 +179,7 @@ void addReportOptions(QCommandLineParser& parser)
     parser.addOption(option(
         "officer", "The officer who prepares the report (default: the first officer stored).", "TEXT"));
     parser.addOption(option("bw", "Draw for a black-and-white laser printer (default: colour)."));
+    parser.addOption(thresholdOption());
     for (const SheetOption& sheet : sheetOptions())
         parser.addOption(sheetOption(sheet));
 }
@@ -182,6 +206,14 @@ int runReport(const QCommandLineParser& parser, Context& context)
         return fail(context,
                     QStringLiteral("Document %1 is not printed for a survey: give no batch number (the "
                                    "filled-in sheet takes its values from the options).")
+                        .arg(number));
+    std::optional<int> threshold;
+    if (!readThreshold(parser, context, threshold))
+        return 1;
+    if (threshold && kind->preparation != reports::Preparation::SpeedStudy)
+        return fail(context,
+                    QStringLiteral("Document %1 counts no vehicles over an enforcement threshold: leave out "
+                                   "--threshold.")
                         .arg(number));
     const QString pdf = parser.value(QStringLiteral("pdf"));
     const QString images = parser.value(QStringLiteral("png"));
@@ -212,7 +244,7 @@ int runReport(const QCommandLineParser& parser, Context& context)
                     context,
                     QStringLiteral("The database holds no survey %1 with its statistics.").arg(batch));
         }
-        const QString refusal = prepare(*kind, context, inputs);
+        const QString refusal = prepare(*kind, context, inputs, threshold);
         if (!refusal.isEmpty())
             return fail(context, refusal);
     } catch (const db::DbError& error) {

@@ -55,19 +55,26 @@ const QCommandLineOption& thresholdOption()
     return option;
 }
 
+bool readThreshold(const QCommandLineParser& parser, Context& context, std::optional<int>& threshold)
+{
+    threshold.reset();
+    if (!parser.isSet(thresholdOption()))
+        return true;
+    bool number = false;
+    threshold = parser.value(thresholdOption()).toInt(&number);
+    if (number && *threshold >= 1)
+        return true;
+    fail(context, QStringLiteral("The threshold must be a whole speed above 0, not \"%1\".")
+                      .arg(parser.value(thresholdOption())));
+    return false;
+}
+
 std::optional<study::SpeedStudy> studyOf(const QCommandLineParser& parser, Context& context,
                                          const QString& batchNumber)
 {
     std::optional<int> threshold;
-    if (parser.isSet(thresholdOption())) {
-        bool number = false;
-        threshold = parser.value(thresholdOption()).toInt(&number);
-        if (!number || *threshold < 1) {
-            fail(context, QStringLiteral("The threshold must be a whole speed above 0, not \"%1\".")
-                              .arg(parser.value(thresholdOption())));
-            return std::nullopt;
-        }
-    }
+    if (!readThreshold(parser, context, threshold))
+        return std::nullopt;
     survey::SurveyRecord survey;
     try {
         survey = survey::loadSurvey(context.database, batchNumber);
@@ -117,7 +124,7 @@ int runStudy(const QCommandLineParser& parser, Context& context)
     const study::TextTable hours = study::hourlyTable(study);
     context.out << textTable(hours.columns, hours.rows) << '\n';
     if (study.warnings.empty())
-        context.out << "No data-quality warnings.\n";
+        context.out << study::noWarningsText() << '\n';
     for (const study::Warning& warning : study.warnings)
         context.out << "Warning: " << warning.text << '\n';
     return 0;

@@ -2,12 +2,14 @@
 
 #include "flow/FlowBreakdown.h"
 #include "reports/PageItems.h"
+#include "study/SpeedStudy.h"
 #include "survey/SurveyRecord.h"
 
 #include <QDate>
 #include <QImage>
 #include <QString>
 
+#include <optional>
 #include <vector>
 
 namespace pelmor::reports {
@@ -45,6 +47,9 @@ struct DocumentInputs {
     FieldSheetInputs fieldSheet;
     // The last graph drawn (the graph reports); null when there is none.
     QImage graph;
+    // The speed study of the survey (the speed study report), with the
+    // enforcement threshold the user set; none when it was not worked out.
+    std::optional<study::SpeedStudy> study;
     // The printer mode: "Laser (B&W)" when true, "Color Printer" otherwise.
     bool blackAndWhite = false;
     // The date of issue printed on every page.

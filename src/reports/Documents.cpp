@@ -2,6 +2,7 @@
 
 #include "reports/FieldSheets.h"
 #include "reports/FlowReports.h"
+#include "reports/StudyReport.h"
 #include "reports/SurveyReports.h"
 
 namespace pelmor::reports {
@@ -40,6 +41,7 @@ const std::vector<DocumentKind>& documentKinds()
         {ReportChoice::QuarterHourFlowReport, true, true, Preparation::QuarterHourBreakdown,
          buildQuarterHourFlowReport},
         {ReportChoice::HourlyFlowReport, true, true, Preparation::HourlyBreakdown, buildHourlyFlowReport},
+        {ReportChoice::SpeedStudyReport, true, true, Preparation::SpeedStudy, buildStudyReport},
         {ReportChoice::FilledFieldSheet, false, false, Preparation::None, buildFilledFieldSheet},
         {ReportChoice::BlankFieldSheet, false, false, Preparation::None, buildBlankFieldSheet},
     };

@@ -13,14 +13,16 @@
 namespace pelmor::reports {
 
 // What has to happen before a document is built, so that its inputs are
-// current: a graph drawn (its picture is the one the document places) or a
-// breakdown walked (its rows are the ones the document prints).
+// current: a graph drawn (its picture is the one the document places), a
+// breakdown walked (its rows are the ones the document prints) or the
+// speed study worked out (its figures are the ones the document prints).
 enum class Preparation {
     None,
     SpeedDistributionGraph,
     TrafficVolumeGraph,
     QuarterHourBreakdown,
     HourlyBreakdown,
+    SpeedStudy,
 };
 
 // One printable document.

@@ -5,8 +5,7 @@
 namespace pelmor::reports {
 namespace {
 
-// Room between a cell's rules and its text.
-constexpr double kCellPaddingX = 90;
+// Room between a cell's top and bottom rules and its text.
 constexpr double kCellPaddingY = 14;
 
 QString withoutLeadingBlanks(const QString& text)
@@ -113,6 +112,17 @@ double PageComposer::textHeight(const QString& sample) const
 {
     const qsizetype lines = sample.count(QLatin1Char('\n')) + 1;
     return measure(m_font).height() * static_cast<double>(lines);
+}
+
+int PageComposer::lineCount(const QString& text, double width) const
+{
+    return static_cast<int>(wrapParagraph(text, measure(m_font), width, width).size());
+}
+
+double PageComposer::paragraphHeight(const QString& text) const
+{
+    const Span span = columnSpan();
+    return lineAdvance() * lineCount(text, span.right - span.left);
 }
 
 void PageComposer::setColumns(int count)
@@ -231,6 +241,14 @@ void PageComposer::placePicture(const QImage& picture)
     if (picture.isNull() || m_pictureRect.isEmpty())
         return;
     page().items.emplace_back(PictureItem{m_pictureRect, picture});
+}
+
+void PageComposer::placeDrawing(const QRectF& rect, const QSizeF& canvas,
+                                std::function<void(QPainter&)> paint)
+{
+    if (rect.isEmpty() || canvas.isEmpty() || !paint)
+        return;
+    page().items.emplace_back(DrawingItem{rect.normalized(), canvas, std::move(paint)});
 }
 
 void PageComposer::setRunningPageLine(const QString& text, const QString& fontName, double pointSize)

@@ -38,6 +38,8 @@ public:
     static constexpr double kRunningLineBaseline = 720;
     // The gap between two columns.
     static constexpr double kColumnGap = 180;
+    // The room between a table cell's side rules and its text.
+    static constexpr double kCellPaddingX = 90;
     // The smallest page the documents are laid out for: 7.7 by 10 inches.
     static QSizeF minimumPageSize() { return QSizeF(11088, 14400); }
 
@@ -70,6 +72,12 @@ public:
     double lineSpacing() const { return m_lineSpacing; }
     // The height of `sample` in the current font (one line).
     double textHeight(const QString& sample) const;
+    // The lines `text` wraps into, in the current font, within `width`.
+    int lineCount(const QString& text, double width) const;
+    // How far printLine(text) would move down from a line's start at the
+    // left of the current column: the line advance times the lines the
+    // paragraph wraps into.
+    double paragraphHeight(const QString& text) const;
 
     // --- layout
     // Newspaper columns between the side margins; text starts in the first
@@ -113,6 +121,10 @@ public:
     // Draws the picture scaled into the picture rectangle; a null picture
     // places nothing.
     void placePicture(const QImage& picture);
+    // Places a drawing that `paint` makes on a canvas of `canvas` units,
+    // scaled into `rect` (twips) and clipped to it; an empty rectangle or
+    // canvas places nothing.
+    void placeDrawing(const QRectF& rect, const QSizeF& canvas, std::function<void(QPainter&)> paint);
 
     // --- running page line
     // Printed on every page by endDocument(): "|" separates its left,

@@ -7,9 +7,12 @@
 #include <QSizeF>
 #include <QString>
 
+#include <functional>
 #include <optional>
 #include <variant>
 #include <vector>
+
+class QPainter;
 
 // A composed document: pages of items placed in twips (1440 to the inch, 20
 // to the point) from the top-left corner of the page. What the preview
@@ -73,7 +76,16 @@ struct PictureItem {
     QImage image;
 };
 
-using PlacedItem = std::variant<TextItem, LineItem, RectangleItem, PictureItem>;
+// A drawing painted by a function, as lines, shapes and text: on paper and
+// in a PDF file it keeps every detail at any size. The function paints on a
+// canvas of `canvas` units, which is scaled into `rect` and clipped to it.
+struct DrawingItem {
+    QRectF rect;
+    QSizeF canvas;
+    std::function<void(QPainter&)> paint;
+};
+
+using PlacedItem = std::variant<TextItem, LineItem, RectangleItem, PictureItem, DrawingItem>;
 
 // The items of one page, in the order they are painted.
 struct Page {

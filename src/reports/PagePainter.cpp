@@ -52,6 +52,17 @@ struct ItemPainter {
         const QRectF target(item.rect.center() - QPointF(fitted.width() / 2, fitted.height() / 2), fitted);
         painter.drawImage(target, item.image);
     }
+    void operator()(const DrawingItem& item) const
+    {
+        painter.save();
+        painter.setClipRect(item.rect, Qt::IntersectClip);
+        painter.translate(item.rect.topLeft());
+        painter.scale(item.rect.width() / item.canvas.width(), item.rect.height() / item.canvas.height());
+        painter.setPen(Qt::black);
+        painter.setBrush(Qt::NoBrush);
+        item.paint(painter);
+        painter.restore();
+    }
 };
 
 QPageSize pageSizeOf(const PagedDocument& document)

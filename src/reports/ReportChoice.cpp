@@ -32,6 +32,8 @@ QString documentName(ReportChoice choice)
         return QStringLiteral("Field Setup Sheet");
     case ReportChoice::BlankFieldSheet:
         return QStringLiteral("Blank Field Setup Sheet");
+    case ReportChoice::SpeedStudyReport:
+        return QStringLiteral("Speed Study Report");
     }
     return QString();
 }

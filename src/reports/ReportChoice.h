@@ -17,6 +17,7 @@ enum class ReportChoice : qint16 {
     HourlyFlowReport = 5,
     FilledFieldSheet = 6,
     BlankFieldSheet = 7,
+    SpeedStudyReport = 8, // the measured speed study, for a speed-limit memo
 };
 
 // The document with that number (see documentKinds()); None for any other.

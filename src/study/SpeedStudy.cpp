@@ -376,7 +376,7 @@ StudyResult runStudy(const db::Database& database, const StudyInputs& inputs)
     study.batchNumber = inputs.batchNumber;
     study.unit = inputs.unit == QLatin1String("KPH") ? QStringLiteral("KPH") : QStringLiteral("MPH");
     study.limit = int(*limit);
-    study.threshold = inputs.threshold.value_or(study.limit + 10);
+    study.threshold = inputs.threshold.value_or(defaultThreshold(study.limit));
     study.paceWidth = study.isKph() ? 16 : 10;
 
     Tally tally(study.limit, startMinute(inputs));

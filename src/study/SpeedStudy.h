@@ -169,6 +169,12 @@ struct StudyResult {
 // out the study.
 StudyResult runStudy(const db::Database& database, const StudyInputs& inputs);
 
+// The enforcement threshold of a study for which none was given.
+inline int defaultThreshold(int limit)
+{
+    return limit + 10;
+}
+
 // Counts the vehicles over another enforcement threshold, in every direction.
 void setThreshold(SpeedStudy& study, int threshold);
 

@@ -9,11 +9,28 @@
 namespace pelmor::study {
 namespace {
 
-const QColor kBothColour(31, 78, 140);
-const QColor kApproachingColour(46, 139, 87);
-const QColor kRecedingColour(214, 118, 0);
-const QColor kLimitColour(200, 0, 0);
-const QColor kPercentileColour(60, 60, 60);
+// The lines of the S-curve: both directions, approaching, receding, the
+// posted limit and the percentile markers, in colour or for a
+// black-and-white printer.
+struct CurveLook {
+    QColor both;
+    QColor approaching;
+    Qt::PenStyle approachingStyle;
+    QColor receding;
+    Qt::PenStyle recedingStyle;
+    QColor limit;
+    QColor percentile;
+};
+
+const CurveLook& curveLook(bool blackAndWhite)
+{
+    static const CurveLook colour{QColor(31, 78, 140), QColor(46, 139, 87), Qt::DashLine,
+                                  QColor(214, 118, 0), Qt::DashLine,        QColor(200, 0, 0),
+                                  QColor(60, 60, 60)};
+    static const CurveLook grey{QColor(0, 0, 0),    QColor(0, 0, 0), Qt::DashLine,      QColor(90, 90, 90),
+                                Qt::DashDotDotLine, QColor(0, 0, 0), QColor(90, 90, 90)};
+    return blackAndWhite ? grey : colour;
+}
 
 // The per cent at or below each whole speed, from the slowest to the
 // fastest, starting at 0 just below the slowest.
@@ -33,8 +50,9 @@ std::vector<charts::LinePoint> cumulativePoints(const DirectionFigures& figures)
 
 } // namespace
 
-charts::LineGraph speedCurve(const SpeedStudy& study)
+charts::LineGraph speedCurve(const SpeedStudy& study, bool blackAndWhite)
 {
+    const CurveLook& look = curveLook(blackAndWhite);
     const QString unit = unitText(study.unit);
     const DirectionFigures& both = study.figures(Direction::Both);
     charts::LineGraph graph;
@@ -62,13 +80,14 @@ charts::LineGraph speedCurve(const SpeedStudy& study)
         const DirectionFigures& figures = study.figures(direction);
         if (figures.isEmpty() || figures.vehicles == both.vehicles)
             continue;
+        const bool approaching = direction == Direction::Approaching;
         graph.series.push_back({directionName(direction), cumulativePoints(figures),
-                                direction == Direction::Approaching ? kApproachingColour : kRecedingColour,
-                                1.0, Qt::DashLine});
+                                approaching ? look.approaching : look.receding, 1.0,
+                                approaching ? look.approachingStyle : look.recedingStyle});
     }
     graph.series.insert(graph.series.begin(),
-                        charts::LineSeries{directionName(Direction::Both), cumulativePoints(both),
-                                           kBothColour, 2.5, Qt::SolidLine});
+                        charts::LineSeries{directionName(Direction::Both), cumulativePoints(both), look.both,
+                                           2.5, Qt::SolidLine});
     if (graph.series.size() == 1)
         graph.series.front().name.clear();
 
@@ -76,17 +95,18 @@ charts::LineGraph speedCurve(const SpeedStudy& study)
         const double speed = both.percentile(percent).ranked;
         graph.markers.push_back(
             {speed, QStringLiteral("%1th percentile %2 %3").arg(percent).arg(formatDecimal(speed), unit),
-             kPercentileColour, Qt::DashLine});
+             look.percentile, Qt::DashLine});
     }
     graph.markers.push_back({double(study.limit),
-                             QStringLiteral("Posted limit %1 %2").arg(study.limit).arg(unit), kLimitColour,
+                             QStringLiteral("Posted limit %1 %2").arg(study.limit).arg(unit), look.limit,
                              Qt::SolidLine});
     return graph;
 }
 
-charts::HeatMap weeklyHeatMap(const SpeedStudy& study)
+charts::HeatMap weeklyHeatMap(const SpeedStudy& study, bool blackAndWhite)
 {
     charts::HeatMap map;
+    map.greyScale = blackAndWhite;
     map.title =
         QStringLiteral("Vehicles over the limit by hour of the week, survey %1").arg(study.batchNumber);
     map.rowLabels = {QStringLiteral("Mon"), QStringLiteral("Tue"), QStringLiteral("Wed"),

@@ -41,36 +41,40 @@ std::vector<FigureRow> figureRows(const SpeedStudy& study)
         rows.push_back(row);
     };
     add(QStringLiteral("Vehicles"), [](const DirectionFigures& f) { return formatCount(f.vehicles); });
-    add(QStringLiteral("Mean speed"), [](const DirectionFigures& f) { return speed(f.mean); });
+    // Every speed caption ends with its unit: "Mean speed (mph)".
+    const auto inUnit = [&unit](const QString& caption) {
+        return QStringLiteral("%1 (%2)").arg(caption, unit);
+    };
+    add(inUnit(QStringLiteral("Mean speed")), [](const DirectionFigures& f) { return speed(f.mean); });
     add(
-        QStringLiteral("Standard deviation (sample, n - 1)"),
+        QStringLiteral("Standard deviation (%1; sample, n - 1)").arg(unit),
         [](const DirectionFigures& f) { return speed(f.standardDeviation); }, true);
     add(
-        QStringLiteral("Standard error of the mean"),
+        inUnit(QStringLiteral("Standard error of the mean")),
         [](const DirectionFigures& f) {
             return QString::number(text::roundHalfAwayFromZero(f.standardError, 2), 'f', 2);
         },
         true);
     add(
-        QStringLiteral("95 % confidence interval of the mean"),
+        inUnit(QStringLiteral("95 % confidence interval of the mean")),
         [](const DirectionFigures& f) {
             return speed(f.confidenceLow) + QStringLiteral(" to ") + speed(f.confidenceHigh);
         },
         true);
-    add(QStringLiteral("Minimum speed"),
+    add(inUnit(QStringLiteral("Minimum speed")),
         [](const DirectionFigures& f) { return QString::number(f.minimum); });
-    add(QStringLiteral("Maximum speed"),
+    add(inUnit(QStringLiteral("Maximum speed")),
         [](const DirectionFigures& f) { return QString::number(f.maximum); });
     for (const int percent : kPercentiles) {
-        const QString caption = percent == 50 ? QStringLiteral("50th percentile (median)")
-                                              : QStringLiteral("%1th percentile").arg(percent);
+        const QString caption = percent == 50 ? QStringLiteral("50th percentile, median (%1)").arg(unit)
+                                              : inUnit(QStringLiteral("%1th percentile").arg(percent));
         add(caption, [percent](const DirectionFigures& f) {
             const PercentileFigure& figure = f.percentile(percent);
             return QStringLiteral("%1 (%2)").arg(speed(figure.ranked), speed(figure.interpolated));
         });
     }
     // Whole speeds from the low bound up to one below the high bound, as the bins read.
-    add(QStringLiteral("%1 %2 pace").arg(study.paceWidth).arg(unit), [](const DirectionFigures& f) {
+    add(QStringLiteral("%1 %2 pace (%2)").arg(study.paceWidth).arg(unit), [](const DirectionFigures& f) {
         return QStringLiteral("%1 to %2").arg(f.paceLow).arg(f.paceHigh - 1);
     });
     add(QStringLiteral("Vehicles in the pace"), [](const DirectionFigures& f) {
@@ -102,11 +106,15 @@ QString percentileNote()
 
 TextTable hourlyTable(const SpeedStudy& study)
 {
+    const QString unit = unitText(study.unit);
     TextTable table;
-    table.columns = {
-        QStringLiteral("Hour"),      QStringLiteral("Vehicles per day"), QStringLiteral("Full days"),
-        QStringLiteral("Mean"),      QStringLiteral("50th percentile"),  QStringLiteral("85th percentile"),
-        QStringLiteral("Over limit")};
+    table.columns = {QStringLiteral("Hour"),
+                     QStringLiteral("Vehicles per day"),
+                     QStringLiteral("Full days"),
+                     QStringLiteral("Mean (%1)").arg(unit),
+                     QStringLiteral("50th percentile (%1)").arg(unit),
+                     QStringLiteral("85th percentile (%1)").arg(unit),
+                     QStringLiteral("Over %1 %2").arg(study.limit).arg(unit)};
     for (const HourFigures& hour : study.hourly) {
         const bool measured = hour.vehicles > 0;
         table.rows.push_back({hourSpan(hour.hour), hour.fullDays > 0 ? speed(hour.vehiclesPerDay) : none(),
@@ -128,6 +136,16 @@ TextTable binTable(const SpeedStudy& study, Direction direction)
                               formatCount(bin.vehicles), formatPercent(bin.percent),
                               formatPercent(bin.cumulativePercent)});
     return table;
+}
+
+QString warningsHeading()
+{
+    return QStringLiteral("Check before quoting these figures:");
+}
+
+QString noWarningsText()
+{
+    return QStringLiteral("No data-quality warnings.");
 }
 
 QStringList warningLines(const SpeedStudy& study)
@@ -164,10 +182,11 @@ QString studyPeriod(const SpeedStudy& study)
         return formatDay(moment.date()) + QLatin1Char(' ') + text::formatTime24(moment.time());
     };
     const qint64 minutes = study.durationSeconds / 60;
-    return QStringLiteral("Posted limit %1 %2, %3 to %4 (%5 days, %6)")
+    const qint64 days = minutes / (24 * 60);
+    return QStringLiteral("Posted limit %1 %2, %3 to %4 (%5 %6, %7)")
         .arg(QString::number(study.limit), unitText(study.unit), when(study.start), when(study.lastVehicle))
-        .arg(minutes / (24 * 60))
-        .arg(formatDuration(minutes % (24 * 60)));
+        .arg(days)
+        .arg(days == 1 ? QStringLiteral("day") : QStringLiteral("days"), formatDuration(minutes % (24 * 60)));
 }
 
 QString studyHeading(const SpeedStudy& study)

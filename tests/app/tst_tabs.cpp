@@ -149,7 +149,7 @@ private Q_SLOTS:
 
         QCOMPARE(page(window, "reports").items("Print_choice"),
                  (QStringList{"85th Percentile Report", "Traffic Flow Report", "Traffic Summary Report",
-                              "15 Minute Traffic Flow", "Hour Traffic Flow"}));
+                              "15 Minute Traffic Flow", "Hour Traffic Flow", "Speed Study Report"}));
         QStringList letters;
         for (char letter = 'A'; letter <= 'Z'; ++letter)
             letters << QString(QLatin1Char(letter));

@@ -1,14 +1,53 @@
 #pragma once
 
+#include "SurveyFixture.h"
+#include "TestSupport.h"
 #include "reports/DocumentInputs.h"
 #include "reports/Documents.h"
+#include "reports/PageFonts.h"
 
 #include <QDate>
 #include <QImage>
 
+#include <map>
+
 // The inputs the document tests build from: a survey whose every value is
-// a text of its own, the agency and officer, and the rest of the inputs.
+// a text of its own, the agency and officer, the speed study of a week of
+// its traffic, and the rest of the inputs; and ways to read the placed
+// items of a page.
 namespace pelmor::test {
+
+// The speed study of a week of traffic stored as survey 050302-A, limit
+// 35, from Sunday 05/03/26 07:00 to a last vehicle at 06:59 a week later: a
+// vehicle every six minutes at 24 to 46 (mph or km/h), both ways in turn
+// and every twentieth of unknown direction. No warning applies. Worked out
+// once for each unit.
+inline const study::SpeedStudy& weekStudy(const QString& unit)
+{
+    static std::map<QString, study::SpeedStudy> studies;
+    const auto known = studies.find(unit);
+    if (known != studies.end())
+        return known->second;
+    Survey survey;
+    survey.batchNumber = QStringLiteral("050302-A");
+    survey.unit = unit;
+    survey.start = at(QStringLiteral("05/03/26 07:00"));
+    for (qint64 minute = 0; minute < 7 * 24 * 60; minute += 6)
+        survey.offsets.push_back(minute * 60);
+    survey.offsets.push_back((7 * 24 * 60 - 1) * 60);
+    for (size_t i = 0; i < survey.offsets.size(); ++i) {
+        survey.speeds.push_back(24 + int(i * 7 % 23));
+        survey.directions.append(i % 20 == 19 ? '?' : i % 2 ? '-' : '+');
+    }
+    survey.durationSeconds = survey.offsets.back();
+    TempProgramFolder folder;
+    storeSurvey(folder.databasePath(), survey);
+    study::StudyResult result = study::runStudy(
+        folder.database(), study::StudyInputs::of(survey::loadSurvey(folder.database(), survey.batchNumber)));
+    if (!result.ok())
+        qFatal("no study of the week: %s", qPrintable(result.message));
+    return studies.emplace(unit, std::move(*result.study)).first->second;
+}
 
 inline reports::DocumentInputs documentInputs(const QString& unit = QStringLiteral("MPH"))
 {
@@ -66,6 +105,7 @@ inline reports::DocumentInputs documentInputs(const QString& unit = QStringLiter
     QImage graph(1920, 1200, QImage::Format_RGB32);
     graph.fill(Qt::white);
     inputs.graph = graph;
+    inputs.study = weekStudy(unit);
     inputs.today = QDate(2002, 4, 2);
     return inputs;
 }
@@ -74,6 +114,63 @@ inline reports::PagedDocument buildDocument(reports::ReportChoice choice,
                                             const reports::DocumentInputs& inputs)
 {
     return *reports::documentKind(choice)->build(inputs);
+}
+
+inline const reports::TextItem* findText(const reports::Page& page, const QString& text)
+{
+    for (const reports::TextItem* item : page.itemsOf<reports::TextItem>()) {
+        if (item->text == text)
+            return item;
+    }
+    return nullptr;
+}
+
+inline QStringList textsOf(const reports::Page& page)
+{
+    QStringList texts;
+    for (const reports::TextItem* item : page.itemsOf<reports::TextItem>())
+        texts << item->text;
+    return texts;
+}
+
+// Where the letters of a text stand: from its first to its last letter,
+// from the top of the capitals to the bottom of the descenders.
+inline QRectF inkBox(const reports::TextItem& item)
+{
+    const reports::TextMeasure measure(item.font);
+    const QString text = item.text;
+    qsizetype first = 0;
+    while (first < text.size() && text.at(first) == QLatin1Char(' '))
+        ++first;
+    qsizetype end = text.size();
+    while (end > first && text.at(end - 1) == QLatin1Char(' '))
+        --end;
+    const double em = item.font.pointSize * reports::kTwipsPerPoint;
+    const double left = item.x + measure.width(text.left(first));
+    return QRectF(QPointF(left, item.baseline - 0.73 * em),
+                  QPointF(item.x + measure.width(text.left(end)), item.baseline + 0.21 * em));
+}
+
+// The rules of a page: its lines and the edges of its rectangles, as
+// strips as wide as their pens.
+inline std::vector<QRectF> rulesOf(const reports::Page& page)
+{
+    std::vector<QRectF> rules;
+    const auto add = [&rules](QPointF from, QPointF to, double width) {
+        if (width > 0)
+            rules.push_back(
+                QRectF(from, to).normalized().adjusted(-width / 2, -width / 2, width / 2, width / 2));
+    };
+    for (const reports::LineItem* line : page.itemsOf<reports::LineItem>())
+        add(line->from, line->to, line->width);
+    for (const reports::RectangleItem* box : page.itemsOf<reports::RectangleItem>()) {
+        const QRectF r = box->rect;
+        add(r.topLeft(), r.topRight(), box->lineWidth);
+        add(r.bottomLeft(), r.bottomRight(), box->lineWidth);
+        add(r.topLeft(), r.bottomLeft(), box->lineWidth);
+        add(r.topRight(), r.bottomRight(), box->lineWidth);
+    }
+    return rules;
 }
 
 } // namespace pelmor::test

@@ -13,7 +13,11 @@
 using namespace pelmor;
 using reports::ReportChoice;
 using reports::TextItem;
+using test::findText;
+using test::inkBox;
 using test::row;
+using test::rulesOf;
+using test::textsOf;
 
 namespace {
 
@@ -28,63 +32,6 @@ constexpr int kBlankSheet = int(ReportChoice::BlankFieldSheet);
 reports::PagedDocument build(int choice, const reports::DocumentInputs& inputs = test::documentInputs())
 {
     return test::buildDocument(ReportChoice(choice), inputs);
-}
-
-const TextItem* findText(const reports::Page& page, const QString& text)
-{
-    for (const TextItem* item : page.itemsOf<TextItem>()) {
-        if (item->text == text)
-            return item;
-    }
-    return nullptr;
-}
-
-QStringList textsOf(const reports::Page& page)
-{
-    QStringList texts;
-    for (const TextItem* item : page.itemsOf<TextItem>())
-        texts << item->text;
-    return texts;
-}
-
-// Where the letters of a text stand: from its first to its last letter,
-// from the top of the capitals to the bottom of the descenders.
-QRectF inkBox(const TextItem& item)
-{
-    const reports::TextMeasure measure(item.font);
-    const QString text = item.text;
-    qsizetype first = 0;
-    while (first < text.size() && text.at(first) == QLatin1Char(' '))
-        ++first;
-    qsizetype end = text.size();
-    while (end > first && text.at(end - 1) == QLatin1Char(' '))
-        --end;
-    const double em = item.font.pointSize * reports::kTwipsPerPoint;
-    const double left = item.x + measure.width(text.left(first));
-    return QRectF(QPointF(left, item.baseline - 0.73 * em),
-                  QPointF(item.x + measure.width(text.left(end)), item.baseline + 0.21 * em));
-}
-
-// The rules of a page: its lines and the edges of its rectangles, as
-// strips as wide as their pens.
-std::vector<QRectF> rulesOf(const reports::Page& page)
-{
-    std::vector<QRectF> rules;
-    const auto add = [&rules](QPointF from, QPointF to, double width) {
-        if (width > 0)
-            rules.push_back(
-                QRectF(from, to).normalized().adjusted(-width / 2, -width / 2, width / 2, width / 2));
-    };
-    for (const reports::LineItem* line : page.itemsOf<reports::LineItem>())
-        add(line->from, line->to, line->width);
-    for (const reports::RectangleItem* box : page.itemsOf<reports::RectangleItem>()) {
-        const QRectF r = box->rect;
-        add(r.topLeft(), r.topRight(), box->lineWidth);
-        add(r.bottomLeft(), r.bottomRight(), box->lineWidth);
-        add(r.topLeft(), r.bottomLeft(), box->lineWidth);
-        add(r.topRight(), r.bottomRight(), box->lineWidth);
-    }
-    return rules;
 }
 
 QList<QLineF> linesOf(const reports::Page& page)

@@ -1,7 +1,9 @@
 #include "TestSupport.h"
 #include "reports/PageComposer.h"
+#include "reports/PagePainter.h"
 
 #include <QPageSize>
+#include <QPainter>
 #include <QTest>
 
 using namespace pelmor;
@@ -312,6 +314,82 @@ private Q_SLOTS:
         const auto pictures = result.itemsOf<reports::PictureItem>();
         QCOMPARE(pictures.size(), size_t(1));
         QCOMPARE(pictures[0]->rect, QRectF(1440, 8208, 9216, 5760));
+    }
+
+    // A drawing is scaled from its canvas into its rectangle and cut off at
+    // the rectangle's edges, on the page drawn as an image.
+    void drawings_data()
+    {
+        QTest::addColumn<QRectF>("rect");
+        QTest::addColumn<QSizeF>("canvas");
+        row("canvas in twips", QRectF(2880, 2880, 2880, 1440), QSizeF(2880, 1440));
+        row("canvas scaled up", QRectF(2880, 2880, 2880, 1440), QSizeF(100, 50));
+        row("canvas scaled down and stretched", QRectF(1440, 7200, 7200, 1440), QSizeF(20000, 1000));
+    }
+    void drawings()
+    {
+        QFETCH(QRectF, rect);
+        QFETCH(QSizeF, canvas);
+        PageComposer page = letterPage();
+        page.placeDrawing(QRectF(), canvas, [](QPainter&) {}); // no room: nothing placed
+        page.placeDrawing(rect, canvas, [canvas](QPainter& painter) {
+            // The left half red, the right half blue and far beyond.
+            painter.fillRect(QRectF(0, 0, canvas.width() / 2, canvas.height()), Qt::red);
+            painter.fillRect(
+                QRectF(canvas.width() / 2, -canvas.height(), canvas.width() * 2, canvas.height() * 3),
+                Qt::blue);
+        });
+        const reports::PagedDocument document = page.endDocument();
+        const auto drawings = document.pages.at(0).itemsOf<reports::DrawingItem>();
+        QCOMPARE(drawings.size(), size_t(1));
+        QCOMPARE(drawings[0]->rect, rect);
+        // At 72 dots to the inch a dot is 20 twips.
+        const QImage image = reports::renderPage(document, 0, 72);
+        const auto at = [&image](double x, double y) {
+            return image.pixelColor(qRound(x / 20), qRound(y / 20));
+        };
+        const double middle = rect.center().y();
+        QCOMPARE(at(rect.left() + 100, middle), QColor(Qt::red));
+        QCOMPARE(at(rect.center().x() - 100, middle), QColor(Qt::red));
+        QCOMPARE(at(rect.center().x() + 100, middle), QColor(Qt::blue));
+        QCOMPARE(at(rect.right() - 100, rect.top() + 100), QColor(Qt::blue));
+        // Nothing beyond the rectangle.
+        QCOMPARE(at(rect.right() + 100, middle), QColor(Qt::white));
+        QCOMPARE(at(rect.center().x() + 100, rect.top() - 100), QColor(Qt::white));
+        QCOMPARE(at(rect.center().x() + 100, rect.bottom() + 100), QColor(Qt::white));
+        QCOMPARE(at(rect.left() - 100, middle), QColor(Qt::white));
+    }
+
+    // The room a paragraph takes is the room printing it takes, in one
+    // column or two, whether it wraps or not.
+    void paragraphHeight_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("columns");
+        QTest::addColumn<int>("lines");
+        const QString sentence = QStringLiteral("The sign may have been off or blocked for some hours.");
+        row("a short line", QStringLiteral("Batch Number: 050302-A"), 1, 1);
+        row("a sentence across the page", sentence, 1, 1);
+        row("the sentence in a column", sentence, 2, 2);
+        row("three sentences on two lines", QStringList(3, sentence).join(QLatin1Char(' ')), 1, 2);
+        row("a word wider than a column", QString(60, QLatin1Char('W')), 2, 3);
+        row("nothing", QString(), 1, 1);
+    }
+    void paragraphHeight()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, columns);
+        QFETCH(int, lines);
+        PageComposer page = letterPage();
+        page.setLineSpacing(120);
+        page.setCurrentY(3000);
+        page.setColumns(columns);
+        const double height = page.paragraphHeight(text);
+        QCOMPARE(height, lines * 288.0);
+        page.printLine(text);
+        QCOMPARE(page.currentY() - 3000, height);
+        const double width = 9360.0 / columns - (columns > 1 ? 90 : 0);
+        QCOMPARE(page.lineCount(text, width), lines);
     }
 
     void tablePages_data()

@@ -48,6 +48,13 @@ private Q_SLOTS:
             QStringList{"Trailer ID: C", "Oak Avenue", "Field setup performed by: Kim",
                         "Minumum Radar Setting: 5"});
         row("blank sheet", QStringList{"7"}, 1, QStringList{"Trailer ID: _________"});
+        // The study of the two days at the default threshold, the limit + 10.
+        row("speed study", QStringList{"8", "050326-A", "--agency", "Town of Elm"}, 3,
+            QStringList{"Town of Elm", "Speed Study Report", "Measured speeds by direction",
+                        "Posted limit 35 mph, Sun 05/03/26 07:00 to Tue 05/05/26 06:57 (1 day, 23 h 57 min)",
+                        "Enforcement threshold: 45 mph", "Over the enforcement threshold, 45 mph"});
+        row("speed study with a threshold", QStringList{"8", "050326-A", "--threshold", "52", "--bw"}, 3,
+            QStringList{"Enforcement threshold: 52 mph", "Over the enforcement threshold, 52 mph"});
     }
     void writesPdf()
     {
@@ -79,7 +86,14 @@ private Q_SLOTS:
     {
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<QString>("message");
-        row("no such document", QStringList{"8", "050326-A", "--pdf", "x.pdf"}, "There is no document \"8\"");
+        row("no such document", QStringList{"99", "050326-A", "--pdf", "x.pdf"},
+            "There is no document \"99\"");
+        row("a threshold for a document without one",
+            QStringList{"3", "050326-A", "--threshold", "50", "--pdf", "x.pdf"},
+            "Document 3 counts no vehicles over an enforcement threshold: leave out --threshold.");
+        row("a threshold that is no speed",
+            QStringList{"8", "050326-A", "--threshold", "fast", "--pdf", "x.pdf"},
+            "The threshold must be a whole speed above 0, not \"fast\".");
         row("a survey document without a survey", QStringList{"3", "--pdf", "x.pdf"},
             "Document 3 is printed for a survey: give its batch number.");
         row("a sheet with a survey", QStringList{"7", "050326-A", "--pdf", "x.pdf"},
@@ -106,7 +120,7 @@ private Q_SLOTS:
         for (const char* option :
              {"--trailer-id", "--batch-number", "--start-time", "--start-date", "--location", "--direction",
               "--zone", "--posted-limit", "--minimum-radar", "--maximum-radar", "--alarm", "--cutoff",
-              "--performed-by", "--agency", "--officer", "--bw", "--png"})
+              "--performed-by", "--agency", "--officer", "--bw", "--png", "--threshold"})
             QVERIFY2(run.out.contains(QLatin1String(option)), option);
     }
 

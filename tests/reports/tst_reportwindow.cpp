@@ -7,6 +7,7 @@
 #include "app/ReportsTab.h"
 #include "db/Connection.h"
 #include "reports/widgets/ReportWindow.h"
+#include "study/widgets/StudyTab.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -20,6 +21,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QSignalSpy>
+#include <QSpinBox>
 #include <QTest>
 #include <QTimer>
 
@@ -86,6 +88,7 @@ private Q_SLOTS:
         row("summary", 2, int(ReportChoice::SurveySummaryReport), 0, "050302-A Traffic Summary Report");
         row("15 minutes", 3, int(ReportChoice::QuarterHourFlowReport), 0, "050302-A 15 Minute Traffic Flow");
         row("hours", 4, int(ReportChoice::HourlyFlowReport), 0, "050302-A Hour Traffic Flow");
+        row("speed study", 5, int(ReportChoice::SpeedStudyReport), 0, "050302-A Speed Study Report");
     }
     void printSelectedReport()
     {
@@ -125,6 +128,91 @@ private Q_SLOTS:
         QVERIFY(m_app->messages.shown().empty());
     }
 
+    // The speed study report counts the vehicles over the threshold set on
+    // the Speed Study tab for the survey it shows, the limit + 10 otherwise,
+    // and follows the tab when the window is active again.
+    void studyReportThreshold_data()
+    {
+        QTest::addColumn<int>("onTab"); // 0: the tab is not looked at
+        QTest::addColumn<int>("printed");
+        row("the tab not looked at", 0, 45);
+        row("40 set on the tab", 40, 40);
+    }
+    void studyReportThreshold()
+    {
+        QFETCH(int, onTab);
+        QFETCH(int, printed);
+        study::StudyTab* tab = m_app->window->studyTab();
+        if (onTab > 0) {
+            m_app->window->tabs()->setCurrentWidget(tab);
+            QTRY_VERIFY(tab->study().has_value());
+            tab->thresholdBox()->setValue(onTab);
+        }
+        selectAndPrint(5);
+        const auto over = [](int threshold) {
+            return QStringLiteral("Over the enforcement threshold, %1 mph").arg(threshold);
+        };
+        QVERIFY(pageTexts().contains(over(printed)));
+        QVERIFY(pageTexts().contains(QStringLiteral("Enforcement threshold: %1 mph").arg(printed)));
+        if (onTab == 0)
+            return;
+        m_app->window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_app->window.get()));
+        tab->thresholdBox()->setValue(onTab + 5);
+        reportWindow()->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(reportWindow()));
+        QTRY_COMPARE(m_built->count(), 2);
+        QVERIFY(pageTexts().contains(over(onTab + 5)));
+        QVERIFY(m_app->messages.shown().empty());
+    }
+
+    // "Print Selected Report" works the study out anew, as it draws a graph
+    // anew; coming back to the report window builds from the study of the
+    // last print while the survey stays the same.
+    void studyReportWorkedOutAnew()
+    {
+        selectAndPrint(5);
+        QVERIFY(pageTexts().contains(QStringLiteral("Vehicles surveyed: 24")));
+        {
+            db::Connection connection(m_app->state.database);
+            connection.executeUnlogged(QStringLiteral(
+                "INSERT INTO Veh_Data SELECT * FROM Veh_Data WHERE Batch_Number = '050302-A'"));
+        }
+        m_app->window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_app->window.get()));
+        reportWindow()->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(reportWindow()));
+        QTRY_COMPARE(m_built->count(), 2);
+        QVERIFY(pageTexts().contains(QStringLiteral("Vehicles surveyed: 24")));
+
+        m_app->window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_app->window.get()));
+        clickButton("cmdPrint");
+        QVERIFY(QTest::qWaitForWindowActive(reportWindow()));
+        QTRY_COMPARE(m_built->count(), 3);
+        QVERIFY(pageTexts().contains(QStringLiteral("Vehicles surveyed: 48")));
+    }
+
+    // A survey whose study cannot be worked out is told, and no report
+    // window opens.
+    void studyReportRefused()
+    {
+        test::Survey survey;
+        survey.batchNumber = QStringLiteral("050302-B");
+        survey.postedSpeed = QStringLiteral("abc");
+        test::storeSurvey(m_app->folder.databasePath(), survey);
+        m_app->window->reportsTab()->chooseSurvey(survey.batchNumber);
+        m_app->window->reportsTab()->reportChoice()->setCurrentIndex(5);
+        clickButton("cmdPrint");
+        QApplication::processEvents();
+        QCOMPARE(
+            m_app->messages.texts(),
+            QStringList{QStringLiteral("The posted limit of survey 050302-B (\"abc\") is not a speed, so "
+                                       "its vehicles cannot be measured against it.")});
+        QVERIFY(!reportWindow()->isVisible());
+        QCOMPARE(m_built->count(), 0);
+    }
+
     void unmatchedTextPrintsNothing_data()
     {
         QTest::addColumn<QString>("typed");
@@ -145,9 +233,9 @@ private Q_SLOTS:
         QVERIFY(!reportWindow()->isVisible());
         QCOMPARE(m_app->state.reportChoice, ReportChoice::None);
         QCOMPARE(m_built->count(), 0);
-        // The typed text stays as typed; the list has its five entries.
+        // The typed text stays as typed; the list has its entries.
         QCOMPARE(list->currentText(), typed);
-        QCOMPARE(list->count(), 5);
+        QCOMPARE(list->count(), 6);
     }
 
     void reportListEdits_data()

@@ -143,6 +143,20 @@ int main(int argc, char* argv[])
         save(window, output, QStringLiteral("%1-tab-%2").arg(i + 4).arg(i));
     }
 
+    // The report window with the speed study report, the last entry the
+    // report list had when this was written.
+    window.tabs()->setCurrentIndex(1);
+    auto* reportList = window.findChild<QComboBox*>(QStringLiteral("Print_choice"));
+    reportList->setCurrentIndex(reportList->findText(QStringLiteral("Speed Study Report")));
+    window.findChild<QPushButton*>(QStringLiteral("cmdPrint"))->click();
+    for (int i = 0; i < 20; ++i)
+        QApplication::processEvents();
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+        if (top->objectName() == QLatin1String("VSPrint") && top->isVisible())
+            save(*top, output, QStringLiteral("%1-report-window").arg(window.tabs()->count() + 4));
+    }
+    window.printControls()->reportWindow()->hide();
+
     windows.openMaintenance();
     saveScreen(output, QStringLiteral("9-maintenance"));
     windows.openDeletion();

@@ -273,13 +273,13 @@ void StudyTab::showWarnings(const QString& failure)
         return;
     if (m_study->warnings.empty()) {
         m_warnings->setStyleSheet(QLatin1String(kCleanStyle));
-        m_warnings->setText(QStringLiteral("No data-quality warnings."));
+        m_warnings->setText(noWarningsText());
         return;
     }
     // The band stays short enough to leave the figures in view; the rest
     // are in the exports.
     const QStringList lines = warningLines(*m_study);
-    QString html = QStringLiteral("<b>Check before quoting these figures:</b>");
+    QString html = QStringLiteral("<b>%1</b>").arg(warningsHeading().toHtmlEscaped());
     const qsizetype shown = lines.size() <= kBandLines ? kBandLines : kBandLines - 1;
     for (qsizetype i = 0; i < lines.size() && i < shown; ++i)
         html += QStringLiteral("<br>&#8226; ") + lines[i].toHtmlEscaped();
