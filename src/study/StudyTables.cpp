@@ -163,11 +163,9 @@ QString studyPeriod(const SpeedStudy& study)
     const auto when = [](const QDateTime& moment) {
         return formatDay(moment.date()) + QLatin1Char(' ') + text::formatTime24(moment.time());
     };
-    const qint64 minutes = study.durationSeconds / 60;
-    return QStringLiteral("Posted limit %1 %2, %3 to %4 (%5 days, %6)")
-        .arg(QString::number(study.limit), unitText(study.unit), when(study.start), when(study.lastVehicle))
-        .arg(minutes / (24 * 60))
-        .arg(formatDuration(minutes % (24 * 60)));
+    return QStringLiteral("Posted limit %1 %2, %3 to %4 (%5)")
+        .arg(QString::number(study.limit), unitText(study.unit), when(study.start), when(study.lastVehicle),
+             formatLength(study.durationSeconds / 60));
 }
 
 QString studyHeading(const SpeedStudy& study)

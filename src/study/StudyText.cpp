@@ -36,6 +36,11 @@ QString formatDuration(qint64 minutes)
     return QStringLiteral("%1 h %2 min").arg(minutes / 60).arg(text::format00(minutes % 60));
 }
 
+QString formatLength(qint64 minutes)
+{
+    return QStringLiteral("%1 days, %2").arg(minutes / (24 * 60)).arg(formatDuration(minutes % (24 * 60)));
+}
+
 QString formatDay(const QDate& date)
 {
     static const char* const names[] = {"Mon", "Tue", "Wed", "Thu", "Fri", "Sat", "Sun"};
