@@ -18,6 +18,8 @@ void addStudyOptions(QCommandLineParser& parser);
 int runStudy(const QCommandLineParser& parser, Context& context);
 void addExportOptions(QCommandLineParser& parser);
 int runExport(const QCommandLineParser& parser, Context& context);
+void addCompareOptions(QCommandLineParser& parser);
+int runCompare(const QCommandLineParser& parser, Context& context);
 
 namespace {
 
@@ -65,6 +67,11 @@ const std::vector<Command>& commands()
          "write a survey's vehicles, its breakdown (worked out anew), its statistics row or its speed "
          "study as CSV, on the output or into FILE",
          addExportOptions, runExport},
+        {"compare", "BATCH_A BATCH_B [--json]",
+         "set two surveys of one street side by side (usually before and after a change), in the first "
+         "one's unit: their speeds, the changes, whether each change is significant at 95 % and why the "
+         "two may not compare fairly",
+         addCompareOptions, runCompare},
     };
     return all;
 }
