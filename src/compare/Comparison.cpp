@@ -20,6 +20,8 @@ constexpr double kSecondsPerDay = 24 * 3600;
 // those over the limit itself.
 constexpr int kUpperMargin = 10;
 
+// The figures of a survey in the comparison's unit, but for the counts
+// over the limit, which depend on both surveys' limits.
 SideFigures figuresOf(const study::SpeedStudy& study, double scale)
 {
     const study::DirectionFigures& all = study.figures(study::Direction::Both);
@@ -34,11 +36,20 @@ SideFigures figuresOf(const study::SpeedStudy& study, double scale)
     figures.percentile85 = all.percentile(85).ranked * scale;
     figures.percentile95 = all.percentile(95).ranked * scale;
     figures.limit = study.limit * scale;
-    figures.overLimit = all.speeds.countOver(study.limit);
-    figures.percentOverLimit = all.percentOf(figures.overLimit);
-    figures.overLimitPlus10 = vehiclesOverLimitPlus(study, scale, kUpperMargin);
-    figures.percentOverLimitPlus10 = all.percentOf(figures.overLimitPlus10);
     return figures;
+}
+
+void countOverLimit(const Comparison& comparison, ComparedSurvey& side)
+{
+    const study::DirectionFigures& all = side.study.figures(study::Direction::Both);
+    const auto percent = [&all](double vehicles) {
+        return all.vehicles > 0 ? 100.0 * vehicles / double(all.vehicles) : 0.0;
+    };
+    SideFigures& figures = side.figures;
+    figures.overLimit = vehiclesAbove(all.speeds, overLimitBound(comparison, side, 0));
+    figures.percentOverLimit = percent(figures.overLimit);
+    figures.overLimitPlus10 = vehiclesAbove(all.speeds, overLimitBound(comparison, side, kUpperMargin));
+    figures.percentOverLimitPlus10 = percent(figures.overLimitPlus10);
 }
 
 // The share of the surveyed hours that fall on a Saturday or Sunday.
@@ -102,21 +113,23 @@ QString pText(double p)
     return p < 0.001 ? QStringLiteral("p < 0.001") : QStringLiteral("p = %1").arg(p, 0, 'f', 3);
 }
 
-// "the drop", "the rise", "the change" of a difference.
+// "drop", "rise" or "change": what a difference is.
 QString changeNoun(double difference)
 {
-    return difference < 0   ? QStringLiteral("the drop")
-           : difference > 0 ? QStringLiteral("the rise")
-                            : QStringLiteral("the change");
+    return difference < 0   ? QStringLiteral("drop")
+           : difference > 0 ? QStringLiteral("rise")
+                            : QStringLiteral("change");
 }
 
-QString significanceClause(const TestOutcome& test, double difference)
+// "This drop is significant at 95 %: ... (Welch's t-test: t = -3.10, p = 0.002)."
+QString significanceSentence(const TestOutcome& test, double difference, const QString& figures)
 {
-    return test.significant()
-               ? QStringLiteral("%1 is significant at 95 %: chance alone would rarely make one this large")
-                     .arg(changeNoun(difference))
-               : QStringLiteral("%1 is not significant at 95 %: chance alone could make one this large")
-                     .arg(changeNoun(difference));
+    return QStringLiteral("This %1 %2 (%3, %4).")
+        .arg(changeNoun(difference),
+             test.significant()
+                 ? QStringLiteral("is significant at 95 %: chance alone would rarely make one so large")
+                 : QStringLiteral("is not significant at 95 %: chance alone could make one so large"),
+             figures, pText(test.pValue));
 }
 
 // "down 3.0 mph", "up 0.4 mph", or "unchanged" when the two read alike.
@@ -124,8 +137,9 @@ QString movement(double valueA, double valueB, const QString& unitSuffix)
 {
     if (formatDecimal(valueA) == formatDecimal(valueB))
         return QStringLiteral("unchanged");
-    return (valueB < valueA ? QStringLiteral("down ") : QStringLiteral("up ")) +
-           formatDecimal(std::abs(valueB - valueA)) + unitSuffix;
+    const double change = shownChange(valueA, valueB);
+    return (change < 0 ? QStringLiteral("down ") : QStringLiteral("up ")) + formatDecimal(std::abs(change)) +
+           unitSuffix;
 }
 
 void testMeans(Comparison& c)
@@ -155,9 +169,10 @@ void testMeans(Comparison& c)
         (varianceA + varianceB) * (varianceA + varianceB) /
         (varianceA * varianceA / double(a.vehicles - 1) + varianceB * varianceB / double(b.vehicles - 1));
     test.pValue = study::studentTTwoSided(test.statistic, test.degreesOfFreedom);
-    test.verdict = change + QStringLiteral(" Welch's t-test: t = %1, %2, so %3.")
-                                .arg(QString::number(test.statistic, 'f', 2), pText(test.pValue),
-                                     significanceClause(test, b.mean - a.mean));
+    test.verdict = change + QLatin1Char(' ') +
+                   significanceSentence(
+                       test, b.mean - a.mean,
+                       QStringLiteral("Welch's t-test: t = %1").arg(QString::number(test.statistic, 'f', 2)));
 }
 
 void testDistributions(Comparison& c)
@@ -177,14 +192,20 @@ void testDistributions(Comparison& c)
     // The scale of the distance that follows the Kolmogorov distribution,
     // with the usual correction for samples of modest size.
     test.pValue = study::kolmogorovSurvival((root + 0.12 + 0.11 / root) * test.statistic);
+    const QString figures = QStringLiteral("Kolmogorov-Smirnov test: D = %1, %2")
+                                .arg(QString::number(test.statistic, 'f', 3), pText(test.pValue));
+    const QString gap = formatDecimal(100.0 * test.statistic);
     test.verdict =
-        QStringLiteral("Kolmogorov-Smirnov test: the two curves of the share of vehicles at or below each "
-                       "speed are at most %1 percentage points apart (D = %2, %3), so %4.")
-            .arg(formatDecimal(100.0 * test.statistic), QString::number(test.statistic, 'f', 3),
-                 pText(test.pValue),
-                 test.significant()
-                     ? QStringLiteral("the speeds are spread differently (significant at 95 %)")
-                     : QStringLiteral("the speeds may well be spread alike (not significant at 95 %)"));
+        test.significant()
+            ? QStringLiteral(
+                  "The distribution of speeds changed: at one speed the share of the vehicles at or "
+                  "below it differs by %1 percentage points between the surveys, more than chance "
+                  "alone would make; significant at 95 % (%2).")
+                  .arg(gap, figures)
+            : QStringLiteral("The distribution of speeds may well be the same: the shares of the vehicles at "
+                             "or below any speed differ by at most %1 percentage points, which chance alone "
+                             "could make; not significant at 95 % (%2).")
+                  .arg(gap, figures);
 }
 
 void testOverLimit(Comparison& c)
@@ -202,10 +223,11 @@ void testOverLimit(Comparison& c)
     }
     const double pooled = double(a.overLimit + b.overLimit) / double(a.vehicles + b.vehicles);
     if (pooled <= 0.0 || pooled >= 1.0) {
-        test.verdict =
-            QStringLiteral("%1 %2 vehicle in either survey was over the limit, so the share cannot "
-                           "have changed.")
-                .arg(shares, pooled <= 0.0 ? QStringLiteral("No") : QStringLiteral("Every"));
+        test.verdict = shares + QLatin1Char(' ') +
+                       (pooled <= 0.0 ? QStringLiteral("No vehicle of either survey was over the limit, so "
+                                                       "there is no change to test.")
+                                      : QStringLiteral("Every vehicle of both surveys was over the limit, so "
+                                                       "there is no change to test."));
         return;
     }
     test.computed = true;
@@ -213,9 +235,11 @@ void testOverLimit(Comparison& c)
         std::sqrt(pooled * (1.0 - pooled) * (1.0 / double(a.vehicles) + 1.0 / double(b.vehicles)));
     test.statistic = (b.percentOverLimit - a.percentOverLimit) / 100.0 / standardError;
     test.pValue = study::normalTwoSided(test.statistic);
-    test.verdict = shares + QStringLiteral(" Two-proportion z-test: z = %1, %2, so %3.")
-                                .arg(QString::number(test.statistic, 'f', 2), pText(test.pValue),
-                                     significanceClause(test, b.percentOverLimit - a.percentOverLimit));
+    test.verdict =
+        shares + QLatin1Char(' ') +
+        significanceSentence(
+            test, b.percentOverLimit - a.percentOverLimit,
+            QStringLiteral("two-proportion z-test: z = %1").arg(QString::number(test.statistic, 'f', 2)));
 }
 
 QString headlineOf(const Comparison& c)
@@ -232,7 +256,7 @@ QString headlineOf(const Comparison& c)
         return headline + QStringLiteral("; too few vehicles to test the change of the mean.");
     if (c.meanTest.significant())
         return headline +
-               QStringLiteral("; %1 of the mean is significant at 95 %.").arg(changeNoun(meanChange));
+               QStringLiteral("; the %1 of the mean is significant at 95 %.").arg(changeNoun(meanChange));
     return headline + QStringLiteral("; the change of the mean is not significant at 95 %.");
 }
 
@@ -251,7 +275,7 @@ void addWarnings(Comparison& c)
     };
     const ComparedSurvey& a = c.a;
     const ComparedSurvey& b = c.b;
-    if (std::lround(b.figures.limit) != std::lround(a.figures.limit))
+    if (!sameLimit(c))
         warn("different_limit",
              QStringLiteral("The posted limits differ: %1 %2, %3 %4. Each share over the limit is counted "
                             "against its own survey's limit.")
@@ -292,45 +316,35 @@ void addWarnings(Comparison& c)
                       sideWords(c, false), daysCovered(b.study), formatPercent(b.weekendPercent)));
 }
 
-// The share of a histogram's vehicles at or below a speed of its own unit,
-// each whole speed standing for the speeds from half a unit below it to
-// half a unit above, spread evenly. `cumulative[i]` holds the vehicles up
-// to and including the speed lowest + i.
-double shareAtOrBelow(const std::vector<qint64>& cumulative, int lowest, double total, double speed)
-{
-    const double cell = std::floor(speed + 0.5); // the whole speed whose span holds `speed`
-    const double index = cell - lowest;
-    if (index < 0)
-        return 0.0;
-    if (index >= double(cumulative.size()))
-        return 1.0;
-    const size_t i = size_t(index);
-    const double below = i > 0 ? double(cumulative[i - 1]) : 0.0;
-    const double within = double(cumulative[i]) - below;
-    return (below + (speed - (cell - 0.5)) * within) / total;
-}
-
-std::vector<qint64> cumulativeCounts(const study::SpeedHistogram& speeds)
-{
-    std::vector<qint64> counts;
-    qint64 sum = 0;
-    for (int speed = speeds.minimum(); speed <= speeds.maximum(); ++speed) {
-        sum += speeds.countAt(speed);
-        counts.push_back(sum);
-    }
-    return counts;
-}
-
 } // namespace
 
-qint64 vehiclesOverLimitPlus(const study::SpeedStudy& study, double scale, double margin)
+bool sameLimit(const Comparison& comparison)
 {
-    // A whole speed of the survey's unit is faster than a bound that need
-    // not be whole (40.3) when it is faster than the whole speed below it
-    // (40); a bound that should be whole but came out a hair below it from
-    // the conversion counts as whole.
-    const double bound = study.limit + margin / scale;
-    return study.figures(study::Direction::Both).speeds.countOver(int(std::floor(bound + 1e-9)));
+    return std::lround(comparison.b.figures.limit) == std::lround(comparison.a.figures.limit);
+}
+
+double overLimitBound(const Comparison& comparison, const ComparedSurvey& side, double margin)
+{
+    const double scale = side.toComparisonUnit;
+    // A limit is posted in whole speeds of its unit: a vehicle is over
+    // 35 mph from the speeds that read 36, that is from 35.5 mph on.
+    if (side.converted() && sameLimit(comparison))
+        return (comparison.a.study.limit + 0.5 + margin) / scale;
+    return side.study.limit + 0.5 + margin / scale;
+}
+
+double vehiclesAtOrBelow(const study::SpeedHistogram& speeds, double speed)
+{
+    // The whole speed whose span holds `speed`, and how far into the span it is.
+    const double cell = std::floor(speed + 0.5);
+    const double into = speed - (cell - 0.5);
+    const int whole = int(std::clamp(cell, -1e6, 1e6));
+    return double(speeds.countUnder(whole)) + into * double(speeds.countAt(whole));
+}
+
+double vehiclesAbove(const study::SpeedHistogram& speeds, double speed)
+{
+    return double(speeds.total()) - vehiclesAtOrBelow(speeds, speed);
 }
 
 double kolmogorovDistance(const study::SpeedHistogram& first, double scaleFirst,
@@ -344,20 +358,19 @@ double kolmogorovDistance(const study::SpeedHistogram& first, double scaleFirst,
     const study::SpeedHistogram& narrow = firstWider ? second : first;
     const double wideScale = firstWider ? scaleFirst : scaleSecond;
     const double narrowScale = firstWider ? scaleSecond : scaleFirst;
-    const std::vector<qint64> wideCounts = cumulativeCounts(wide);
-    const std::vector<qint64> narrowCounts = cumulativeCounts(narrow);
     const double wideTotal = double(wide.total());
     const double narrowTotal = double(narrow.total());
     double distance = 0;
     // From just below the slowest speed of the wider histogram to just
     // above its fastest: outside that span its share is 0 or 1 and the
-    // other share only moves towards it.
+    // other share only moves towards it. The shares add up as the speeds
+    // rise, both at once.
+    qint64 wideAtOrBelow = 0;
     for (int speed = wide.minimum() - 1; speed <= wide.maximum(); ++speed) {
-        const double bound = speed + 0.5;
-        const double wideShare = shareAtOrBelow(wideCounts, wide.minimum(), wideTotal, bound);
-        const double narrowShare =
-            shareAtOrBelow(narrowCounts, narrow.minimum(), narrowTotal, bound * wideScale / narrowScale);
-        distance = std::max(distance, std::abs(wideShare - narrowShare));
+        wideAtOrBelow += wide.countAt(speed);
+        const double narrowAtOrBelow = vehiclesAtOrBelow(narrow, (speed + 0.5) * wideScale / narrowScale);
+        distance =
+            std::max(distance, std::abs(double(wideAtOrBelow) / wideTotal - narrowAtOrBelow / narrowTotal));
     }
     return distance;
 }
@@ -384,6 +397,8 @@ Comparison compareStudies(const SurveyInput& a, const SurveyInput& b)
     c.unit = a.study.unit;
     c.a = comparedSurvey(a, c.unit);
     c.b = comparedSurvey(b, c.unit);
+    countOverLimit(c, c.a);
+    countOverLimit(c, c.b);
     const SideFigures& fa = c.a.figures;
     const SideFigures& fb = c.b.figures;
     if (fa.vehiclesPerDay && fb.vehiclesPerDay)

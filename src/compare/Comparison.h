@@ -38,10 +38,13 @@ struct SideFigures {
     double percentile50 = 0;
     double percentile85 = 0;
     double percentile95 = 0;
-    double limit = 0;     // the survey's own posted limit
-    qint64 overLimit = 0; // vehicles faster than the limit
+    double limit = 0; // the survey's own posted limit
+    // Vehicles faster than the limit and than the limit + 10 (of the
+    // comparison's unit); a share of the vehicles at a whole speed where
+    // the bound falls inside it, in a survey converted to another unit.
+    double overLimit = 0;
     double percentOverLimit = 0;
-    qint64 overLimitPlus10 = 0; // faster than the limit + 10 (of the comparison's unit)
+    double overLimitPlus10 = 0;
     double percentOverLimitPlus10 = 0;
 };
 
@@ -130,10 +133,23 @@ struct ComparisonResult {
 // Loads both surveys, works out their speed studies and compares them.
 ComparisonResult compareSurveys(const db::Database& database, const QString& batchA, const QString& batchB);
 
-// The vehicles of a study (both directions) faster than its posted limit
-// plus a margin of the comparison's unit, its speeds being `scale` times
-// speeds of that unit.
-qint64 vehiclesOverLimitPlus(const study::SpeedStudy& study, double scale, double margin);
+// Whether the two posted limits are the same: survey B's limit, converted
+// to the comparison's unit, rounds to survey A's (56 km/h to 35 mph).
+bool sameLimit(const Comparison& comparison);
+
+// The speed of one survey's own unit above which its vehicles count as
+// over the posted limit plus a margin of the comparison's unit. A limit is
+// posted in whole speeds, so a survey is over 35 mph from 35.5 mph on; a
+// converted survey with the same limit as survey A is measured against
+// A's limit, one with another limit against its own.
+double overLimitBound(const Comparison& comparison, const ComparedSurvey& side, double margin);
+
+// The vehicles of a histogram of whole speeds at or below a speed that
+// need not be whole, and above it: each whole speed stands for the speeds
+// that round to it, spread evenly, so a bound inside its span takes a share
+// of its vehicles. Whole numbers at the bounds between whole speeds (35.5).
+double vehiclesAtOrBelow(const study::SpeedHistogram& speeds, double speed);
+double vehiclesAbove(const study::SpeedHistogram& speeds, double speed);
 
 // The two-sample Kolmogorov-Smirnov distance between two histograms of
 // whole speeds, speeds of the first times `scaleFirst` and of the second

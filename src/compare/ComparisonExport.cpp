@@ -46,7 +46,7 @@ void addTest(QJsonObject& object, const TestOutcome& test, const char* statistic
 
 } // namespace
 
-QJsonObject sideJson(const ComparedSurvey& side)
+QJsonObject sideJson(const Comparison& comparison, const ComparedSurvey& side)
 {
     const study::SpeedStudy& study = side.study;
     const study::DirectionFigures& both = study.figures(study::Direction::Both);
@@ -56,8 +56,8 @@ QJsonObject sideJson(const ComparedSurvey& side)
         if (value && isSpeed(key)) {
             value = *value * scale;
         } else if (const std::optional<int> margin = marginOf(key, study); margin && !both.isEmpty()) {
-            const qint64 over = vehiclesOverLimitPlus(study, scale, *margin);
-            value = key.startsWith(QLatin1String("pct_")) ? both.percentOf(over) : double(over);
+            const double over = vehiclesAbove(both.speeds, overLimitBound(comparison, side, *margin));
+            value = key.startsWith(QLatin1String("pct_")) ? 100.0 * over / double(both.vehicles) : over;
         }
         object.insert(key, number(value));
     }
@@ -83,8 +83,8 @@ QJsonObject comparisonJson(const Comparison& comparison)
         {QStringLiteral("unit"), comparison.unit},
         {QStringLiteral("conversion"),
          comparison.conversionNote.isEmpty() ? QJsonValue() : QJsonValue(comparison.conversionNote)},
-        {QStringLiteral("a"), sideJson(comparison.a)},
-        {QStringLiteral("b"), sideJson(comparison.b)},
+        {QStringLiteral("a"), sideJson(comparison, comparison.a)},
+        {QStringLiteral("b"), sideJson(comparison, comparison.b)},
         {QStringLiteral("vehicles_per_day_diff"), number(changes.vehiclesPerDay)},
         {QStringLiteral("mean_diff"), changes.mean},
         {QStringLiteral("p15_diff"), changes.percentile15},

@@ -14,7 +14,9 @@ QJsonObject comparisonJson(const Comparison& comparison);
 
 // The figures of one survey's both directions by the speed study's keys,
 // in the comparison's unit: speeds converted, and the vehicles over the
-// limit plus a margin counted with the margin in the comparison's unit.
-QJsonObject sideJson(const ComparedSurvey& side);
+// limit plus a margin counted with the margin in the comparison's unit
+// (a share of a whole speed's vehicles where a converted bound falls
+// inside it).
+QJsonObject sideJson(const Comparison& comparison, const ComparedSurvey& side);
 
 } // namespace pelmor::compare

@@ -2,6 +2,7 @@
 
 #include "study/StudyTables.h"
 #include "study/StudyText.h"
+#include "text/Formats.h"
 
 #include <cmath>
 
@@ -10,15 +11,20 @@ namespace {
 
 using study::formatDecimal;
 
-// A change with its sign: "+0.4 mph", "-3.0 mph", "0.0 mph".
-QString signedChange(double change, const QString& suffix)
+// The change between two figures with its sign: "+0.4 mph", "-3.0 mph", "0.0 mph".
+QString signedChange(double valueA, double valueB, const QString& suffix)
 {
-    const QString text = formatDecimal(change);
+    const QString text = formatDecimal(shownChange(valueA, valueB));
     const bool positive = text != formatDecimal(0.0) && !text.startsWith(QLatin1Char('-'));
     return (positive ? QStringLiteral("+") : QString()) + text + suffix;
 }
 
 } // namespace
+
+double shownChange(double valueA, double valueB)
+{
+    return text::roundHalfAwayFromZero(valueB, 1) - text::roundHalfAwayFromZero(valueA, 1);
+}
 
 QString limitText(const ComparedSurvey& side, const QString& unit)
 {
@@ -53,27 +59,29 @@ std::vector<ComparisonRow> comparisonRows(const Comparison& c)
         {QStringLiteral("Posted limit"), limitText(c.a, c.unit), limitText(c.b, c.unit), QString()});
     rows.push_back({QStringLiteral("Vehicles"), study::formatCount(a.vehicles),
                     study::formatCount(b.vehicles), QString()});
-    const qint64 perDayChange = c.changes.vehiclesPerDay ? std::llround(*c.changes.vehiclesPerDay) : 0;
+    const qint64 perDayChange = a.vehiclesPerDay && b.vehiclesPerDay
+                                    ? std::llround(*b.vehiclesPerDay) - std::llround(*a.vehiclesPerDay)
+                                    : 0;
     rows.push_back({QStringLiteral("Vehicles per day"), perDay(a.vehiclesPerDay), perDay(b.vehiclesPerDay),
                     c.changes.vehiclesPerDay ? (perDayChange > 0 ? QStringLiteral("+") : QString()) +
                                                    study::formatCount(perDayChange)
                                              : QString()});
     rows.push_back(
-        {QStringLiteral("Mean speed"), speed(a.mean), speed(b.mean), signedChange(c.changes.mean, unit)});
+        {QStringLiteral("Mean speed"), speed(a.mean), speed(b.mean), signedChange(a.mean, b.mean, unit)});
     rows.push_back({QStringLiteral("Median speed (50th percentile)"), speed(a.percentile50),
-                    speed(b.percentile50), signedChange(c.changes.percentile50, unit)});
+                    speed(b.percentile50), signedChange(a.percentile50, b.percentile50, unit)});
     rows.push_back({QStringLiteral("85th percentile speed"), speed(a.percentile85), speed(b.percentile85),
-                    signedChange(c.changes.percentile85, unit)});
+                    signedChange(a.percentile85, b.percentile85, unit)});
     rows.push_back({QStringLiteral("95th percentile speed"), speed(a.percentile95), speed(b.percentile95),
-                    signedChange(c.changes.percentile95, unit)});
+                    signedChange(a.percentile95, b.percentile95, unit)});
     rows.push_back({QStringLiteral("Over the posted limit"),
-                    study::formatCountAndPercent(a.overLimit, a.percentOverLimit),
-                    study::formatCountAndPercent(b.overLimit, b.percentOverLimit),
-                    signedChange(c.changes.percentOverLimit, points)});
+                    study::formatCountAndPercent(std::llround(a.overLimit), a.percentOverLimit),
+                    study::formatCountAndPercent(std::llround(b.overLimit), b.percentOverLimit),
+                    signedChange(a.percentOverLimit, b.percentOverLimit, points)});
     rows.push_back({QStringLiteral("Over the limit + 10%1").arg(unit),
-                    study::formatCountAndPercent(a.overLimitPlus10, a.percentOverLimitPlus10),
-                    study::formatCountAndPercent(b.overLimitPlus10, b.percentOverLimitPlus10),
-                    signedChange(c.changes.percentOverLimitPlus10, points)});
+                    study::formatCountAndPercent(std::llround(a.overLimitPlus10), a.percentOverLimitPlus10),
+                    study::formatCountAndPercent(std::llround(b.overLimitPlus10), b.percentOverLimitPlus10),
+                    signedChange(a.percentOverLimitPlus10, b.percentOverLimitPlus10, points)});
     return rows;
 }
 

@@ -38,6 +38,11 @@ QString comparisonHeading(const Comparison& comparison);
 // the limit.
 QStringList verdictLines(const Comparison& comparison);
 
+// The change between two figures as they read with one decimal, so that a
+// change shown beside them is their difference: 39.46 and 36.44 read 39.5
+// and 36.4, a change of -3.1.
+double shownChange(double valueA, double valueB);
+
 // A survey's posted limit: "35 mph", or for a survey converted to the
 // comparison's unit "50 km/h (31.1 mph)".
 QString limitText(const ComparedSurvey& side, const QString& unit);
