@@ -7,10 +7,8 @@
 #include "study/widgets/TabParts.h"
 #include "ui/Style.h"
 
-#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
-#include <QPushButton>
 #include <QSplitter>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -25,21 +23,6 @@ ComparisonView::ComparisonView(QWidget* parent)
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(8);
 
-    auto* top = new QHBoxLayout;
-    auto* titles = new QVBoxLayout;
-    titles->setSpacing(2);
-    m_heading = ui::makeHeading(QString(), this, QStringLiteral("ComparisonHeading"));
-    m_surveys = ui::makeCaption(QString(), this, QStringLiteral("ComparedSurveys"));
-    m_surveys->setWordWrap(true);
-    m_surveys->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    titles->addWidget(m_heading);
-    titles->addWidget(m_surveys);
-    top->addLayout(titles, 1);
-    m_end = ui::makeButton(QStringLiteral("Back to the study"), QStringLiteral("EndComparison"), this);
-    m_end->setToolTip(QStringLiteral("Show the speed study of the chosen survey alone again"));
-    top->addWidget(m_end, 0, Qt::AlignTop);
-    layout->addLayout(top);
-
     m_warnings = makeBand(QStringLiteral("ComparisonWarnings"), this);
     layout->addWidget(m_warnings);
 
@@ -52,13 +35,11 @@ ComparisonView::ComparisonView(QWidget* parent)
     m_headline = new QLabel(left);
     m_headline->setObjectName(QStringLiteral("ComparisonHeadline"));
     m_headline->setWordWrap(true);
-    QFont bold = m_headline->font();
-    bold.setBold(true);
-    bold.setPointSizeF(bold.pointSizeF() * 1.15);
-    m_headline->setFont(bold);
+    m_headline->setStyleSheet(QStringLiteral("QLabel { font-size: 11pt; font-weight: bold; color: #1f3a5f; "
+                                             "padding: 2px 0px 4px 0px; }"));
     leftLayout->addWidget(m_headline);
     m_figures = makeTextTable(QStringLiteral("ComparisonFigures"), left);
-    leftLayout->addWidget(m_figures, 1);
+    leftLayout->addWidget(m_figures);
     m_verdicts = new QLabel(left);
     m_verdicts->setObjectName(QStringLiteral("ComparisonVerdicts"));
     m_verdicts->setWordWrap(true);
@@ -66,24 +47,17 @@ ComparisonView::ComparisonView(QWidget* parent)
     m_verdicts->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     m_verdicts->setTextInteractionFlags(Qt::TextSelectableByMouse);
     leftLayout->addWidget(m_verdicts);
+    leftLayout->addStretch(1);
     m_curve = new ChartView(QStringLiteral("ComparisonCurve"), columns);
     columns->addWidget(left);
     columns->addWidget(m_curve);
     columns->setStretchFactor(0, 9);
     columns->setStretchFactor(1, 11);
     layout->addWidget(columns, 1);
-
-    connect(m_end, &QPushButton::clicked, this, &ComparisonView::endRequested);
 }
 
 void ComparisonView::showComparison(const compare::Comparison& comparison)
 {
-    m_heading->setText(compare::comparisonHeading(comparison));
-    QStringList surveys{compare::surveyLine(comparison, true), compare::surveyLine(comparison, false)};
-    if (!comparison.conversionNote.isEmpty())
-        surveys << comparison.conversionNote;
-    m_surveys->setText(surveys.join(QLatin1Char('\n')));
-
     if (comparison.warnings.empty()) {
         showBand(m_warnings, Band::Clean,
                  QStringLiteral("The two surveys can be compared fairly: same place, direction, limit, "
@@ -102,14 +76,19 @@ void ComparisonView::showComparison(const compare::Comparison& comparison)
         rows.push_back({row.caption, row.a, row.b, row.change});
     fillTextTable(m_figures, compare::comparisonColumns(comparison), rows);
     m_figures->setMinimumWidth(fullWidth(m_figures));
-    m_figures->setMaximumHeight(m_figures->horizontalHeader()->height() +
-                                m_figures->verticalHeader()->defaultSectionSize() * m_figures->rowCount() +
-                                2 * m_figures->frameWidth());
+    // Every row in view: the table is as tall as its rows.
+    m_figures->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_figures->setFixedHeight(m_figures->horizontalHeader()->sizeHint().height() +
+                              m_figures->verticalHeader()->defaultSectionSize() * m_figures->rowCount() +
+                              2 * m_figures->frameWidth());
 
     QString html;
-    for (const QString& line : compare::verdictLines(comparison))
-        html +=
-            QStringLiteral("<p style=\"margin-bottom:6px\">") + line.toHtmlEscaped() + QStringLiteral("</p>");
+    // Each verdict's first words, up to its colon, in bold.
+    for (const QString& line : compare::verdictLines(comparison)) {
+        const qsizetype colon = line.indexOf(QLatin1Char(':')) + 1;
+        html += QStringLiteral("<p style=\"margin-bottom:6px\"><b>%1</b>%2</p>")
+                    .arg(line.left(colon).toHtmlEscaped(), line.mid(colon).toHtmlEscaped());
+    }
     m_verdicts->setText(html);
 
     const charts::LineGraph curve = compare::comparisonCurve(comparison);

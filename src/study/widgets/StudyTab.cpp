@@ -2,6 +2,7 @@
 
 #include "charts/HeatMapRenderer.h"
 #include "charts/LineGraphRenderer.h"
+#include "compare/ComparisonTables.h"
 #include "csv/TableExport.h"
 #include "db/DbError.h"
 #include "study/StudyExport.h"
@@ -68,6 +69,10 @@ StudyTab::StudyTab(QWidget* parent)
         QStringLiteral("Set another stored survey beside this one, such as the same street before or after "
                        "a change, and see whether the speeds changed"));
     top->addWidget(m_compare);
+    m_endComparison =
+        ui::makeButton(QStringLiteral("Back to the study"), QStringLiteral("EndComparison"), this);
+    m_endComparison->setToolTip(QStringLiteral("Show the speed study of the chosen survey alone again"));
+    top->addWidget(m_endComparison);
     layout->addLayout(top);
 
     m_prompt =
@@ -108,7 +113,7 @@ StudyTab::StudyTab(QWidget* parent)
     });
     connect(m_export, &QPushButton::clicked, this, &StudyTab::askAndExport);
     connect(m_compare, &QPushButton::clicked, this, &StudyTab::askAndCompare);
-    connect(m_comparisonView, &ComparisonView::endRequested, this, &StudyTab::endComparison);
+    connect(m_endComparison, &QPushButton::clicked, this, &StudyTab::endComparison);
     showStudy();
 }
 
@@ -141,8 +146,10 @@ void StudyTab::setSurvey(const survey::SurveyRecord& survey)
     m_survey = survey;
     m_stale = true;
     // A comparison belongs to the survey it was made for.
-    m_comparison.reset();
-    showMode();
+    if (m_comparison) {
+        m_comparison.reset();
+        showMode();
+    }
     if (isVisible())
         refresh();
 }
@@ -178,20 +185,12 @@ void StudyTab::showStudy()
     m_threshold->setEnabled(m_study.has_value());
     m_compare->setEnabled(m_study.has_value());
     showMode();
-    QString heading = QStringLiteral("Speed study");
-    if (chosen)
-        heading += QStringLiteral(" of survey ") + m_survey.batchNumber;
-    if (chosen && !m_survey.header.location.isEmpty())
-        heading = m_survey.header.location + QStringLiteral(": ") + heading;
-    m_heading->setText(heading);
     if (!m_study) {
-        m_period->clear();
         m_curve->setPainter({});
         m_heatMap->setPainter({});
         return;
     }
     const SpeedStudy& study = *m_study;
-    m_period->setText(studyPeriod(study));
     {
         const QSignalBlocker quiet(m_threshold);
         m_threshold->setSuffix(QLatin1Char(' ') + unitText(study.unit));
@@ -210,6 +209,18 @@ void StudyTab::showStudy()
     const charts::HeatMap map = weeklyHeatMap(study);
     m_heatMap->setPainter(
         [map](QPainter& painter, const QSize& size) { charts::HeatMapRenderer(map, size).paint(painter); });
+}
+
+void StudyTab::showHeading()
+{
+    const bool chosen = !m_survey.batchNumber.isEmpty();
+    QString heading = QStringLiteral("Speed study");
+    if (chosen)
+        heading += QStringLiteral(" of survey ") + m_survey.batchNumber;
+    if (chosen && !m_survey.header.location.isEmpty())
+        heading = m_survey.header.location + QStringLiteral(": ") + heading;
+    m_heading->setText(heading);
+    m_period->setText(m_study ? studyPeriod(*m_study) : QString());
 }
 
 void StudyTab::showFigures()
@@ -321,8 +332,8 @@ void StudyTab::askAndCompare()
         compareWith(chosen);
 }
 
-// The study alone, or the comparison in its place: the study's own heading,
-// warnings, threshold and export give way to the comparison's.
+// The study alone, or the comparison in its place: the heading names the
+// two surveys, and the study's warnings, threshold and export give way.
 void StudyTab::showMode()
 {
     const bool comparing = m_comparison.has_value();
@@ -330,9 +341,19 @@ void StudyTab::showMode()
     m_comparisonView->setVisible(comparing);
     m_body->setVisible(m_study.has_value() && !comparing);
     m_warnings->setVisible(chosen && !comparing);
-    for (QWidget* part :
-         std::initializer_list<QWidget*>{m_heading, m_period, m_thresholdCaption, m_threshold, m_export})
+    m_endComparison->setVisible(comparing);
+    for (QWidget* part : std::initializer_list<QWidget*>{m_thresholdCaption, m_threshold, m_export})
         part->setVisible(!comparing);
+    if (comparing) {
+        const compare::Comparison& comparison = *m_comparison;
+        m_heading->setText(compare::comparisonHeading(comparison));
+        QStringList lines{compare::surveyLine(comparison, true), compare::surveyLine(comparison, false)};
+        if (!comparison.conversionNote.isEmpty())
+            lines << comparison.conversionNote;
+        m_period->setText(lines.join(QLatin1Char('\n')));
+    } else {
+        showHeading();
+    }
 }
 
 } // namespace pelmor::study

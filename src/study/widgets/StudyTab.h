@@ -27,7 +27,8 @@ class ComparisonView;
 // "Export CSV...". The study is worked out when the tab is on show for a
 // survey it has not shown yet; until a survey is chosen only a prompt shows.
 // "Compare with..." sets another stored survey beside it, in place of the
-// study, until "Back to the study" or another survey is chosen.
+// study and under a heading of its own, until "Back to the study" is
+// pressed or another survey is chosen.
 class StudyTab : public QWidget {
     Q_OBJECT
 public:
@@ -63,6 +64,7 @@ public:
     QSpinBox* thresholdBox() const { return m_threshold; }
     QPushButton* exportButton() const { return m_export; }
     QPushButton* compareButton() const { return m_compare; }
+    QPushButton* endComparisonButton() const { return m_endComparison; }
     ComparisonView* comparisonView() const { return m_comparisonView; }
     QTableWidget* figuresView() const { return m_figures; }
     QTableWidget* hourlyView() const { return m_hourly; }
@@ -80,6 +82,7 @@ protected:
 private:
     QWidget* buildTables();
     void showStudy();
+    void showHeading();
     void showFigures();
     void showWarnings(const QString& failure);
     void askAndExport();
@@ -100,6 +103,7 @@ private:
     QLabel* m_thresholdCaption = nullptr;
     QPushButton* m_export = nullptr;
     QPushButton* m_compare = nullptr;
+    QPushButton* m_endComparison = nullptr;
     ComparisonView* m_comparisonView = nullptr;
     QWidget* m_body = nullptr;
     QTabWidget* m_tables = nullptr;
