@@ -48,15 +48,17 @@ QString askSurveyToCompare(QWidget* parent, const std::vector<survey::HeaderRow>
     ok->setText(QStringLiteral("Compare"));
     ok->setEnabled(false);
     layout->addWidget(buttons);
-    QObject::connect(list, &QListWidget::currentItemChanged, ok,
-                     [ok](QListWidgetItem* item) { ok->setEnabled(item != nullptr); });
+    // A survey is picked once its entry is selected, not when the list
+    // merely has the focus.
+    QObject::connect(list, &QListWidget::itemSelectionChanged, ok,
+                     [ok, list] { ok->setEnabled(!list->selectedItems().isEmpty()); });
     QObject::connect(list, &QListWidget::itemDoubleClicked, &dialog, &QDialog::accept);
     QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
     QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
     dialog.resize(480, 320);
-    if (dialog.exec() != QDialog::Accepted || !list->currentItem())
+    if (dialog.exec() != QDialog::Accepted || list->selectedItems().isEmpty())
         return QString();
-    return list->currentItem()->data(Qt::UserRole).toString();
+    return list->selectedItems().constFirst()->data(Qt::UserRole).toString();
 }
 
 } // namespace pelmor::study
