@@ -1,5 +1,6 @@
 #include "compare/ComparisonGraph.h"
 
+#include "compare/ComparisonTables.h"
 #include "study/StudyGraphs.h"
 #include "study/StudyText.h"
 
@@ -73,10 +74,10 @@ charts::LineGraph comparisonCurve(const Comparison& comparison)
             const double limit = isA ? limitA : limitB;
             graph.markers.push_back(
                 {limit,
-                 QStringLiteral("Posted limit %1 %2 %3")
+                 QStringLiteral("Posted limit %1 %2")
                      .arg(comparison.inOrder() ? sideName(comparison, isA).toLower()
                                                : (isA ? comparison.a : comparison.b).study.batchNumber,
-                          study::formatDecimal(limit), unit),
+                          limitText(isA ? comparison.a : comparison.b, comparison.unit)),
                  kLimitColour, isA ? Qt::SolidLine : Qt::DotLine});
         }
     }

@@ -38,7 +38,10 @@ QString formatDuration(qint64 minutes)
 
 QString formatLength(qint64 minutes)
 {
-    return QStringLiteral("%1 days, %2").arg(minutes / (24 * 60)).arg(formatDuration(minutes % (24 * 60)));
+    const qint64 days = minutes / (24 * 60);
+    return QStringLiteral("%1 %2, %3")
+        .arg(days)
+        .arg(days == 1 ? QStringLiteral("day") : QStringLiteral("days"), formatDuration(minutes % (24 * 60)));
 }
 
 QString formatDay(const QDate& date)
