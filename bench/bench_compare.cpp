@@ -20,7 +20,6 @@
 #include <QTextStream>
 
 #include <algorithm>
-#include <functional>
 
 using namespace pelmor;
 
@@ -28,21 +27,6 @@ namespace {
 
 const QString kBefore = QStringLiteral("030226-A");
 const QString kAfter = QStringLiteral("030926-A");
-
-// Best and worst of `rounds` runs, in milliseconds.
-std::pair<double, double> measure(int rounds, const std::function<void()>& run)
-{
-    double best = 1e9, worst = 0;
-    for (int round = 0; round < rounds; ++round) {
-        QElapsedTimer timer;
-        timer.start();
-        run();
-        const double ms = double(timer.nsecsElapsed()) / 1e6;
-        best = std::min(best, ms);
-        worst = std::max(worst, ms);
-    }
-    return {best, worst};
-}
 
 } // namespace
 
@@ -71,7 +55,7 @@ int main(int argc, char* argv[])
     const db::Database database{path, nullptr};
     compare::ComparisonResult result;
     const auto [best, worst] =
-        measure(rounds, [&] { result = compare::compareSurveys(database, kBefore, kAfter); });
+        bench::measure(rounds, [&] { result = compare::compareSurveys(database, kBefore, kAfter); });
     if (!result.ok()) {
         out << result.message << "\n";
         return 1;
@@ -90,11 +74,11 @@ int main(int argc, char* argv[])
                                          record.header};
     }
     const auto [aloneBest, aloneWorst] =
-        measure(rounds, [&] { compare::compareStudies(*inputs[0], *inputs[1]); });
+        bench::measure(rounds, [&] { compare::compareStudies(*inputs[0], *inputs[1]); });
     out << "the comparison alone, from the two studies: best " << aloneBest << " ms, worst " << aloneWorst
         << " ms\n";
-    const auto [jsonBest, jsonWorst] =
-        measure(rounds, [&] { QJsonDocument(compare::comparisonJson(c)).toJson(QJsonDocument::Indented); });
+    const auto [jsonBest, jsonWorst] = bench::measure(
+        rounds, [&] { QJsonDocument(compare::comparisonJson(c)).toJson(QJsonDocument::Indented); });
     out << "comparison as JSON: best " << jsonBest << " ms, worst " << jsonWorst << " ms\n";
     out << "process peak memory " << bench::memoryMiB("VmHWM") << " MiB\n";
     return c.a.figures.vehicles == vehicleCount && c.b.figures.vehicles == vehicleCount ? 0 : 2;

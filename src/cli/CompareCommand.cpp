@@ -47,8 +47,7 @@ int runCompare(const QCommandLineParser& parser, Context& context)
         context.out << line << '\n';
     context.out << '\n';
     if (comparison.warnings.empty())
-        context.out
-            << "The two surveys can be compared fairly: same place, direction, limit, length and days.\n";
+        context.out << compare::fairComparisonNote() << '\n';
     for (const study::Warning& warning : comparison.warnings)
         context.out << "Warning: " << warning.text << '\n';
     return 0;

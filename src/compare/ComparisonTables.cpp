@@ -112,6 +112,12 @@ QString comparisonHeading(const Comparison& comparison)
     return surveys.at(0).toUpper() + surveys.mid(1);
 }
 
+QString fairComparisonNote()
+{
+    return QStringLiteral(
+        "The two surveys can be compared fairly: same place, direction, limit, length and days of the week.");
+}
+
 QStringList verdictLines(const Comparison& comparison)
 {
     return {comparison.meanTest.verdict, comparison.overLimitTest.verdict,

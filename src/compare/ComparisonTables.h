@@ -34,6 +34,9 @@ QString surveyLine(const Comparison& comparison, bool sideA);
 // "Elm Street, before and after" or "Surveys 030226-A and 030926-A".
 QString comparisonHeading(const Comparison& comparison);
 
+// Said where no warning stands against the comparison.
+QString fairComparisonNote();
+
 // The verdicts: on the mean, on the spread of speeds, on the share over
 // the limit.
 QStringList verdictLines(const Comparison& comparison);

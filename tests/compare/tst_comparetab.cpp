@@ -48,18 +48,6 @@ void answerNextWindow(const std::function<void(QDialog*)>& answer, QString* seen
     poll->start(20);
 }
 
-std::vector<QStringList> tableTexts(const QTableWidget* table)
-{
-    std::vector<QStringList> rows;
-    for (int row = 0; row < table->rowCount(); ++row) {
-        QStringList texts;
-        for (int column = 0; column < table->columnCount(); ++column)
-            texts << (table->item(row, column) ? table->item(row, column)->text() : QString());
-        rows.push_back(texts);
-    }
-    return rows;
-}
-
 // Whether a pixel within `reach` of a point has about the colour.
 bool colourNear(const QImage& image, QPointF point, const QColor& colour, int reach = 3)
 {
@@ -177,7 +165,7 @@ private Q_SLOTS:
         std::vector<QStringList> rows;
         for (const compare::ComparisonRow& row : compare::comparisonRows(c))
             rows.push_back({row.caption, row.a, row.b, row.change});
-        QCOMPARE(tableTexts(view->figuresView()), rows);
+        QCOMPARE(test::tableTexts(view->figuresView()), rows);
         QCOMPARE(view->figuresView()->horizontalHeaderItem(1)->text(), compare::comparisonColumns(c).at(1));
         QCOMPARE(view->headline()->text(), c.headline);
         QVERIFY(c.headline.startsWith(QStringLiteral("85th percentile down ")));
@@ -188,7 +176,7 @@ private Q_SLOTS:
         const QString band = view->warningBand()->text();
         QCOMPARE(c.warnings.empty(), fair);
         if (fair)
-            QVERIFY(band.startsWith(QStringLiteral("The two surveys can be compared fairly")));
+            QCOMPARE(band, compare::fairComparisonNote());
         for (const study::Warning& warning : c.warnings)
             QVERIFY2(band.contains(warning.text.toHtmlEscaped()), qPrintable(band));
 

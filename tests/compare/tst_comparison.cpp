@@ -54,6 +54,20 @@ double kolmogorovSeries(double lambda)
     return 2 * sum;
 }
 
+// A week of 2,000 vehicles at 38 mph on average, sd 6, then a week of
+// 2,000 at `meanAfter`, stored as survey `trial` (A and B) and compared.
+std::optional<Comparison> weekBesideWeek(test::TempProgramFolder& folder, int trial, double meanAfter,
+                                         unsigned seedBefore, unsigned seedAfter)
+{
+    const QString a = QStringLiteral("T%1-A").arg(trial, 3, 10, QLatin1Char('0'));
+    const QString b = QStringLiteral("T%1-B").arg(trial, 3, 10, QLatin1Char('0'));
+    test::storeSurvey(folder.databasePath(),
+                      test::streetSurvey(a, drawnSpeeds(2000, 38, 6, seedBefore), test::firstMonday(), 7));
+    test::storeSurvey(folder.databasePath(), test::streetSurvey(b, drawnSpeeds(2000, meanAfter, 6, seedAfter),
+                                                                test::firstMonday().addDays(7), 7));
+    return test::comparisonOf(folder, a, b);
+}
+
 using Fields = QHash<QString, QString>;
 
 QStringList codesOf(const Comparison& comparison)
@@ -174,15 +188,7 @@ private Q_SLOTS:
         int quietMeans = 0, quietDistributions = 0, quietShares = 0;
         const int trials = 100;
         for (int trial = 0; trial < trials; ++trial) {
-            const QString a = QStringLiteral("S%1-A").arg(trial, 3, 10, QLatin1Char('0'));
-            const QString b = QStringLiteral("S%1-B").arg(trial, 3, 10, QLatin1Char('0'));
-            test::storeSurvey(
-                folder.databasePath(),
-                test::streetSurvey(a, drawnSpeeds(2000, 38, 6, 1000 + trial), test::firstMonday(), 7));
-            test::storeSurvey(folder.databasePath(),
-                              test::streetSurvey(b, drawnSpeeds(2000, 38, 6, 5000 + trial),
-                                                 test::firstMonday().addDays(7), 7));
-            const std::optional<Comparison> c = test::comparisonOf(folder, a, b);
+            const std::optional<Comparison> c = weekBesideWeek(folder, trial, 38, 1000 + trial, 5000 + trial);
             QVERIFY(c);
             quietMeans += !c->meanTest.significant();
             quietDistributions += !c->distributionTest.significant();
@@ -203,15 +209,7 @@ private Q_SLOTS:
     {
         test::TempProgramFolder folder;
         for (int trial = 0; trial < 100; ++trial) {
-            const QString a = QStringLiteral("D%1-A").arg(trial, 3, 10, QLatin1Char('0'));
-            const QString b = QStringLiteral("D%1-B").arg(trial, 3, 10, QLatin1Char('0'));
-            test::storeSurvey(
-                folder.databasePath(),
-                test::streetSurvey(a, drawnSpeeds(2000, 38, 6, 9000 + trial), test::firstMonday(), 7));
-            test::storeSurvey(folder.databasePath(),
-                              test::streetSurvey(b, drawnSpeeds(2000, 35, 6, 7000 + trial),
-                                                 test::firstMonday().addDays(7), 7));
-            const std::optional<Comparison> c = test::comparisonOf(folder, a, b);
+            const std::optional<Comparison> c = weekBesideWeek(folder, trial, 35, 9000 + trial, 7000 + trial);
             QVERIFY(c);
             QVERIFY2(c->meanTest.significant() && c->distributionTest.significant() &&
                          c->overLimitTest.significant(),

@@ -59,9 +59,7 @@ ComparisonView::ComparisonView(QWidget* parent)
 void ComparisonView::showComparison(const compare::Comparison& comparison)
 {
     if (comparison.warnings.empty()) {
-        showBand(m_warnings, Band::Clean,
-                 QStringLiteral("The two surveys can be compared fairly: same place, direction, limit, "
-                                "length and days of the week."));
+        showBand(m_warnings, Band::Clean, compare::fairComparisonNote());
     } else {
         QStringList lines;
         for (const study::Warning& warning : comparison.warnings)
