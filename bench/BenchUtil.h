@@ -4,9 +4,28 @@
 #include <QFile>
 #include <QString>
 
+#include <algorithm>
+#include <functional>
+#include <utility>
+
 // Small measuring helpers for the benchmarks: wall time and resident memory
 // as Linux reports it.
 namespace pelmor::bench {
+
+// Runs `run` `rounds` times; the best and the worst time, in milliseconds.
+inline std::pair<double, double> measure(int rounds, const std::function<void()>& run)
+{
+    double best = 1e9, worst = 0;
+    for (int round = 0; round < rounds; ++round) {
+        QElapsedTimer timer;
+        timer.start();
+        run();
+        const double ms = double(timer.nsecsElapsed()) / 1e6;
+        best = std::min(best, ms);
+        worst = std::max(worst, ms);
+    }
+    return {best, worst};
+}
 
 // Resident memory in MiB: "VmRSS" now, or "VmHWM" the peak so far.
 inline double memoryMiB(const char* field)

@@ -19,28 +19,12 @@
 #include <QTextStream>
 
 #include <algorithm>
-#include <functional>
 
 using namespace pelmor;
 
 namespace {
 
 const QString kBatch = QStringLiteral("030226-A");
-
-// Best and worst of `rounds` runs, in milliseconds.
-std::pair<double, double> measure(int rounds, const std::function<void()>& run)
-{
-    double best = 1e9, worst = 0;
-    for (int round = 0; round < rounds; ++round) {
-        QElapsedTimer timer;
-        timer.start();
-        run();
-        const double ms = double(timer.nsecsElapsed()) / 1e6;
-        best = std::min(best, ms);
-        worst = std::max(worst, ms);
-    }
-    return {best, worst};
-}
 
 } // namespace
 
@@ -65,7 +49,7 @@ int main(int argc, char* argv[])
     const db::Database database{path, nullptr};
     const study::StudyInputs inputs = study::StudyInputs::of(survey::loadSurvey(database, kBatch));
     study::StudyResult result;
-    const auto [best, worst] = measure(rounds, [&] { result = study::runStudy(database, inputs); });
+    const auto [best, worst] = bench::measure(rounds, [&] { result = study::runStudy(database, inputs); });
     if (!result.ok()) {
         out << result.message << "\n";
         return 1;
@@ -78,10 +62,10 @@ int main(int argc, char* argv[])
         << best * 1e6 / double(all.vehicles) << " ns per vehicle\n";
 
     const auto [jsonBest, jsonWorst] =
-        measure(rounds, [&] { QJsonDocument(study::studyJson(s)).toJson(QJsonDocument::Indented); });
+        bench::measure(rounds, [&] { QJsonDocument(study::studyJson(s)).toJson(QJsonDocument::Indented); });
     out << "study as JSON: best " << jsonBest << " ms, worst " << jsonWorst << " ms\n";
     qint64 csvBytes = 0;
-    const auto [csvBest, csvWorst] = measure(rounds, [&] {
+    const auto [csvBest, csvWorst] = bench::measure(rounds, [&] {
         QBuffer buffer;
         buffer.open(QIODevice::WriteOnly);
         study::writeStudyCsv(s, buffer);
@@ -90,7 +74,7 @@ int main(int argc, char* argv[])
     out << "study as CSV (" << csvBytes << " bytes): best " << csvBest << " ms, worst " << csvWorst
         << " ms\n";
     qint64 vehicleBytes = 0;
-    const auto [vehiclesBest, vehiclesWorst] = measure(3, [&] {
+    const auto [vehiclesBest, vehiclesWorst] = bench::measure(3, [&] {
         QBuffer buffer;
         buffer.open(QIODevice::WriteOnly);
         csv::writeTable(database, csv::Table::Vehicles, kBatch, buffer);

@@ -25,6 +25,8 @@ int runReplace(const QCommandLineParser& parser, Context& context);
 int runRestore(const QCommandLineParser& parser, Context& context);
 void addDeleteOptions(QCommandLineParser& parser);
 int runDelete(const QCommandLineParser& parser, Context& context);
+void addCompareOptions(QCommandLineParser& parser);
+int runCompare(const QCommandLineParser& parser, Context& context);
 
 namespace {
 
@@ -84,6 +86,11 @@ const std::vector<Command>& commands()
          runRestore},
         {"delete", "BATCH | --all --yes", "delete one survey, or every survey, with all their vehicles",
          addDeleteOptions, runDelete},
+        {"compare", "BATCH_A BATCH_B [--json]",
+         "set two surveys of one street side by side (usually before and after a change), in the first "
+         "one's unit: their speeds, the changes, whether each change is significant at 95 % and why the "
+         "two may not compare fairly",
+         addCompareOptions, runCompare},
     };
     return all;
 }

@@ -4,7 +4,10 @@
 #include "flow/FlowBreakdown.h"
 #include "study/SpeedStudy.h"
 
+#include <QStringList>
+
 #include <optional>
+#include <vector>
 
 // Options and steps that more than one command of pelmor-cli takes.
 namespace pelmor::cli {
@@ -25,5 +28,9 @@ bool readThreshold(const QCommandLineParser& parser, Context& context, std::opti
 // printing why) when there is none.
 std::optional<study::SpeedStudy> studyOf(const QCommandLineParser& parser, Context& context,
                                          const QString& batchNumber);
+
+// A table in columns padded to their widest text: the first column left,
+// the others right; one line a row, the titles first.
+QString textTable(const QStringList& columns, const std::vector<QStringList>& rows);
 
 } // namespace pelmor::cli

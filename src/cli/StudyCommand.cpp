@@ -19,8 +19,8 @@ const QCommandLineOption& jsonOption()
     return option;
 }
 
-// A table in columns padded to their widest text: the first column left,
-// the others right.
+} // namespace
+
 QString textTable(const QStringList& columns, const std::vector<QStringList>& rows)
 {
     std::vector<QStringList> all{columns};
@@ -42,8 +42,6 @@ QString textTable(const QStringList& columns, const std::vector<QStringList>& ro
     }
     return text;
 }
-
-} // namespace
 
 const QCommandLineOption& thresholdOption()
 {

@@ -3,7 +3,7 @@
 #include "db/Connection.h"
 #include "db/DbError.h"
 #include "db/SqliteStatement.h"
-#include "study/StudentT.h"
+#include "study/Distributions.h"
 #include "study/StudyText.h"
 #include "text/Formats.h"
 

@@ -32,23 +32,39 @@ const CurveLook& curveLook(bool blackAndWhite)
     return blackAndWhite ? grey : colour;
 }
 
-// The per cent at or below each whole speed, from the slowest to the
-// fastest, starting at 0 just below the slowest.
-std::vector<charts::LinePoint> cumulativePoints(const DirectionFigures& figures)
+} // namespace
+
+std::vector<charts::LinePoint> cumulativePoints(const DirectionFigures& figures, double scale)
 {
     std::vector<charts::LinePoint> points;
     if (figures.isEmpty())
         return points;
-    points.push_back({double(figures.minimum - 1), 0.0});
+    points.push_back({double(figures.minimum - 1) * scale, 0.0});
     qint64 atOrBelow = 0;
     for (int speed = figures.minimum; speed <= figures.maximum; ++speed) {
         atOrBelow += figures.speeds.countAt(speed);
-        points.push_back({double(speed), figures.percentOf(atOrBelow)});
+        points.push_back({double(speed) * scale, figures.percentOf(atOrBelow)});
     }
     return points;
 }
 
-} // namespace
+std::pair<double, double> bulkOfSpeeds(const DirectionFigures& figures)
+{
+    // A handful of freak readings at either end would squeeze the curve
+    // into a corner.
+    if (figures.vehicles >= 200)
+        return {figures.speeds.rankedPercentile(1), figures.speeds.rankedPercentile(99) + 1};
+    return {double(figures.minimum), double(figures.maximum)};
+}
+
+void fitSpeedScale(charts::LineGraph& graph, double low, double high)
+{
+    low -= 1;
+    high += 1;
+    graph.xStep = high - low > 60 ? 10 : 5;
+    graph.xMinimum = std::max(0.0, std::floor(low / graph.xStep) * graph.xStep);
+    graph.xMaximum = std::ceil(high / graph.xStep) * graph.xStep;
+}
 
 charts::LineGraph speedCurve(const SpeedStudy& study, bool blackAndWhite)
 {
@@ -62,19 +78,9 @@ charts::LineGraph speedCurve(const SpeedStudy& study, bool blackAndWhite)
     graph.ySuffix = QStringLiteral(" %");
     graph.guides = {15, 50, 85};
 
-    // The scale spans the bulk of the traffic and the limit; a handful of
-    // freak readings at either end would squeeze the curve into a corner.
-    double low = both.minimum;
-    double high = both.maximum;
-    if (both.vehicles >= 200) {
-        low = both.speeds.rankedPercentile(1);
-        high = both.speeds.rankedPercentile(99) + 1;
-    }
-    low = std::min(low, double(study.limit)) - 1;
-    high = std::max(high, double(study.limit)) + 1;
-    graph.xStep = high - low > 60 ? 10 : 5;
-    graph.xMinimum = std::max(0.0, std::floor(low / graph.xStep) * graph.xStep);
-    graph.xMaximum = std::ceil(high / graph.xStep) * graph.xStep;
+    // The scale spans the bulk of the traffic and the limit.
+    const auto [low, high] = bulkOfSpeeds(both);
+    fitSpeedScale(graph, std::min(low, double(study.limit)), std::max(high, double(study.limit)));
 
     for (const Direction direction : {Direction::Approaching, Direction::Receding}) {
         const DirectionFigures& figures = study.figures(direction);

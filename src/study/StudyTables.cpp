@@ -181,12 +181,9 @@ QString studyPeriod(const SpeedStudy& study)
     const auto when = [](const QDateTime& moment) {
         return formatDay(moment.date()) + QLatin1Char(' ') + text::formatTime24(moment.time());
     };
-    const qint64 minutes = study.durationSeconds / 60;
-    const qint64 days = minutes / (24 * 60);
-    return QStringLiteral("Posted limit %1 %2, %3 to %4 (%5 %6, %7)")
-        .arg(QString::number(study.limit), unitText(study.unit), when(study.start), when(study.lastVehicle))
-        .arg(days)
-        .arg(days == 1 ? QStringLiteral("day") : QStringLiteral("days"), formatDuration(minutes % (24 * 60)));
+    return QStringLiteral("Posted limit %1 %2, %3 to %4 (%5)")
+        .arg(QString::number(study.limit), unitText(study.unit), when(study.start), when(study.lastVehicle),
+             formatLength(study.durationSeconds / 60));
 }
 
 QString studyHeading(const SpeedStudy& study)

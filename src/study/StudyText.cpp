@@ -36,6 +36,14 @@ QString formatDuration(qint64 minutes)
     return QStringLiteral("%1 h %2 min").arg(minutes / 60).arg(text::format00(minutes % 60));
 }
 
+QString formatLength(qint64 minutes)
+{
+    const qint64 days = minutes / (24 * 60);
+    return QStringLiteral("%1 %2, %3")
+        .arg(days)
+        .arg(days == 1 ? QStringLiteral("day") : QStringLiteral("days"), formatDuration(minutes % (24 * 60)));
+}
+
 QString formatDay(const QDate& date)
 {
     static const char* const names[] = {"Mon", "Tue", "Wed", "Thu", "Fri", "Sat", "Sun"};

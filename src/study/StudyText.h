@@ -19,6 +19,9 @@ QString formatPercent(double percent);
 QString formatCountAndPercent(qint64 count, double percent);
 // A length of time in hours and minutes: 2 h 05 min, 0 h 40 min.
 QString formatDuration(qint64 minutes);
+// A longer length of time in days, hours and minutes: 6 days, 23 h 59 min;
+// 1 day, 0 h 05 min.
+QString formatLength(qint64 minutes);
 // The day of a date: Mon 03/02/26.
 QString formatDay(const QDate& date);
 

@@ -9,6 +9,20 @@
 namespace pelmor::survey {
 namespace {
 
+// The fields of the row a query stands on into the fields of `row`, found
+// by name whatever their case; a field the row lacks reads empty.
+template <typename Row> void readFields(const QSqlQuery& query, Row& row)
+{
+    const QSqlRecord record = query.record();
+    QHash<QString, int> columns;
+    for (int i = 0; i < record.count(); ++i)
+        columns.insert(record.fieldName(i).toLower(), i);
+    Row::forEachField(row, [&](const char* name, QString& text) {
+        const int column = columns.value(QLatin1String(name).toString().toLower(), -1);
+        text = column < 0 ? QString() : query.value(column).toString();
+    });
+}
+
 // The first row of `table` for the batch number, in table order, into the
 // fields of `row`; false when there is none. The machinery's own read: it is
 // not one of the statements the program's procedures issue.
@@ -24,14 +38,7 @@ bool readFirstRow(db::Connection& connection, const char* table, const QString& 
             query, QStringLiteral("reading the %1 row of survey %2").arg(QLatin1String(table), batchNumber));
     if (!query.next())
         return false;
-    const QSqlRecord record = query.record();
-    QHash<QString, int> columns;
-    for (int i = 0; i < record.count(); ++i)
-        columns.insert(record.fieldName(i).toLower(), i);
-    Row::forEachField(row, [&](const char* name, QString& text) {
-        const int column = columns.value(QLatin1String(name).toString().toLower(), -1);
-        text = column < 0 ? QString() : query.value(column).toString();
-    });
+    readFields(query, row);
     return true;
 }
 
@@ -69,6 +76,23 @@ SurveyRecord loadSurvey(const db::Database& database, const QString& batchNumber
 {
     db::Connection connection(database);
     return loadSurvey(connection, batchNumber);
+}
+
+std::vector<HeaderRow> storedSurveys(const db::Database& database)
+{
+    db::Connection connection(database);
+    QSqlQuery query = connection.prepareUnlogged(
+        QStringLiteral("SELECT * FROM \"Header\" WHERE rowid IN (SELECT MIN(rowid) FROM \"Header\" GROUP BY "
+                       "\"Batch_Number\") ORDER BY rowid"));
+    if (!query.exec())
+        connection.fail(query, QStringLiteral("listing the stored surveys"));
+    std::vector<HeaderRow> surveys;
+    while (query.next()) {
+        HeaderRow row;
+        readFields(query, row);
+        surveys.push_back(row);
+    }
+    return surveys;
 }
 
 QString noSurveyMessage()

@@ -134,6 +134,10 @@ struct SurveyRecord {
 SurveyRecord loadSurvey(db::Connection& connection, const QString& batchNumber);
 SurveyRecord loadSurvey(const db::Database& database, const QString& batchNumber);
 
+// The Header row of every stored survey (the first row of each batch
+// number), in the order they were stored. Throws DbError.
+std::vector<HeaderRow> storedSurveys(const db::Database& database);
+
 // Shown when a graph or breakdown is asked for and the current survey has no
 // vehicles: none was chosen yet, or the database is empty.
 QString noSurveyMessage();

@@ -3,7 +3,7 @@
 #include "RealWorldLog.h"
 #include "Reference.h"
 #include "StudyFixture.h"
-#include "study/StudentT.h"
+#include "study/Distributions.h"
 
 #include <QDateTime>
 #include <QTest>

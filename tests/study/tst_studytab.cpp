@@ -28,19 +28,6 @@ namespace {
 
 const QString kBatch = QStringLiteral("030226-A");
 
-// The texts of a table, row by row.
-std::vector<QStringList> tableTexts(const QTableWidget* table)
-{
-    std::vector<QStringList> rows;
-    for (int row = 0; row < table->rowCount(); ++row) {
-        QStringList texts;
-        for (int column = 0; column < table->columnCount(); ++column)
-            texts << (table->item(row, column) ? table->item(row, column)->text() : QString());
-        rows.push_back(texts);
-    }
-    return rows;
-}
-
 // Names the file in the next file window that opens, as a user types it
 // and presses Save; `shown` receives the window's object name.
 void answerFileWindow(const QString& path, QString* shown)
@@ -111,11 +98,11 @@ private Q_SLOTS:
         std::vector<QStringList> figures;
         for (const study::FigureRow& row : study::figureRows(s))
             figures.push_back(QStringList{row.caption} + QStringList(row.cells.begin(), row.cells.end()));
-        QCOMPARE(tableTexts(tab->figuresView()), figures);
-        QCOMPARE(tableTexts(tab->figuresView())[0],
+        QCOMPARE(test::tableTexts(tab->figuresView()), figures);
+        QCOMPARE(test::tableTexts(tab->figuresView())[0],
                  (QStringList{"Vehicles", clean ? "1,681" : "1,664", clean ? "841" : "832",
                               clean ? "840" : "832"}));
-        QCOMPARE(tableTexts(tab->hourlyView()), study::hourlyTable(s).rows);
+        QCOMPARE(test::tableTexts(tab->hourlyView()), study::hourlyTable(s).rows);
         QCOMPARE(tab->heading()->text(), QStringLiteral("Elm Street: Speed study of survey 030226-A"));
         QVERIFY(tab->period()->text().startsWith(
             clean ? QStringLiteral("Posted limit 35 mph, Mon 03/02/26 00:00 to Sun 03/08/26 23:59")
@@ -147,7 +134,7 @@ private Q_SLOTS:
         threshold->selectAll();
         QTest::keyClicks(threshold, QStringLiteral("40"));
         QCOMPARE(threshold->value(), 40);
-        const QStringList last = tableTexts(tab->figuresView()).back();
+        const QStringList last = test::tableTexts(tab->figuresView()).back();
         // Speeds 25 to 45 in turn: 41 to 45, 5 of every 21, are over 40.
         QCOMPARE(last.first(), QStringLiteral("Over the enforcement threshold, 40 mph"));
         QCOMPARE(last.at(1), QStringLiteral("400 (23.8 %)")); // 400 of 1,681

@@ -7,9 +7,22 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QRadioButton>
+#include <QTableWidget>
 #include <QTest>
 
 namespace pelmor::test {
+
+std::vector<QStringList> tableTexts(const QTableWidget* table)
+{
+    std::vector<QStringList> rows;
+    for (int row = 0; row < table->rowCount(); ++row) {
+        QStringList texts;
+        for (int column = 0; column < table->columnCount(); ++column)
+            texts << (table->item(row, column) ? table->item(row, column)->text() : QString());
+        rows.push_back(texts);
+    }
+    return rows;
+}
 
 QString WindowProbe::text(const QString& name) const
 {

@@ -4,7 +4,14 @@
 #include <QStringList>
 #include <QWidget>
 
+#include <vector>
+
+class QTableWidget;
+
 namespace pelmor::test {
+
+// The texts of a table, row by row; an empty cell reads "".
+std::vector<QStringList> tableTexts(const QTableWidget* table);
 
 // Finds the controls of a window, or of one of its tabs, by object name and
 // works them the way a user does. A name that is not there ends the test

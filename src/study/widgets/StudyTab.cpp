@@ -2,20 +2,23 @@
 
 #include "charts/HeatMapRenderer.h"
 #include "charts/LineGraphRenderer.h"
+#include "compare/ComparisonTables.h"
 #include "csv/TableExport.h"
+#include "db/DbError.h"
 #include "study/StudyExport.h"
 #include "study/StudyGraphs.h"
 #include "study/StudyTables.h"
 #include "study/widgets/ChartView.h"
+#include "study/widgets/ComparisonView.h"
 #include "study/widgets/CsvFileDialog.h"
+#include "study/widgets/SurveyPicker.h"
+#include "study/widgets/TabParts.h"
 #include "ui/BusyCursor.h"
 #include "ui/Style.h"
 
 #include <QHBoxLayout>
-#include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
-#include <QScrollBar>
 #include <QSpinBox>
 #include <QSplitter>
 #include <QTabWidget>
@@ -25,47 +28,8 @@
 namespace pelmor::study {
 namespace {
 
-// The band over the figures: amber with the warnings, green without.
-const char* const kWarningStyle =
-    "QLabel { background: #fff3cd; color: #5c4400; border: 1px solid #e0b000; padding: 6px 8px; }";
-const char* const kCleanStyle =
-    "QLabel { background: #e3f4e6; color: #1d5a2c; border: 1px solid #8cc79a; padding: 6px 8px; }";
-const char* const kFailureStyle =
-    "QLabel { background: #fbe3e3; color: #7a1010; border: 1px solid #d88; padding: 6px 8px; }";
-
 // The most warnings the band lists.
 constexpr qsizetype kBandLines = 6;
-
-QTableWidget* makeTable(const QString& objectName, QWidget* parent)
-{
-    auto* table = new QTableWidget(parent);
-    table->setObjectName(objectName);
-    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    table->setSelectionBehavior(QAbstractItemView::SelectRows);
-    table->setAlternatingRowColors(true);
-    table->verticalHeader()->hide();
-    table->horizontalHeader()->setHighlightSections(false);
-    table->setWordWrap(false);
-    return table;
-}
-
-// Fills a table with texts: the first column left-aligned, numbers right.
-void fill(QTableWidget* table, const QStringList& columns, const std::vector<QStringList>& rows)
-{
-    table->clear();
-    table->setColumnCount(int(columns.size()));
-    table->setRowCount(int(rows.size()));
-    table->setHorizontalHeaderLabels(columns);
-    for (int row = 0; row < int(rows.size()); ++row) {
-        for (int column = 0; column < int(rows[size_t(row)].size()); ++column) {
-            auto* item = new QTableWidgetItem(rows[size_t(row)][column]);
-            item->setTextAlignment(Qt::AlignVCenter | (column == 0 ? Qt::AlignLeft : Qt::AlignRight));
-            table->setItem(row, column, item);
-        }
-    }
-    table->verticalHeader()->setDefaultSectionSize(table->fontMetrics().height() + 6);
-    table->resizeColumnsToContents();
-}
 
 } // namespace
 
@@ -100,6 +64,15 @@ StudyTab::StudyTab(QWidget* parent)
     m_export = ui::makeButton(QStringLiteral("Export CSV..."), QStringLiteral("ExportStudyCsv"), this);
     m_export->setToolTip(QStringLiteral("Save every figure of the study as comma-separated values"));
     top->addWidget(m_export);
+    m_compare = ui::makeButton(QStringLiteral("Compare with..."), QStringLiteral("CompareWith"), this);
+    m_compare->setToolTip(
+        QStringLiteral("Set another stored survey beside this one, such as the same street before or after "
+                       "a change, and see whether the speeds changed"));
+    top->addWidget(m_compare);
+    m_endComparison =
+        ui::makeButton(QStringLiteral("Back to the study"), QStringLiteral("EndComparison"), this);
+    m_endComparison->setToolTip(QStringLiteral("Show the speed study of the chosen survey alone again"));
+    top->addWidget(m_endComparison);
     layout->addLayout(top);
 
     m_prompt =
@@ -107,12 +80,7 @@ StudyTab::StudyTab(QWidget* parent)
                      this, QStringLiteral("StudyPrompt"));
     layout->addWidget(m_prompt);
 
-    m_warnings = new QLabel(this);
-    m_warnings->setObjectName(QStringLiteral("StudyWarnings"));
-    m_warnings->setWordWrap(true);
-    m_warnings->setTextFormat(Qt::RichText);
-    m_warnings->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    m_warnings->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
+    m_warnings = makeBand(QStringLiteral("StudyWarnings"), this);
     layout->addWidget(m_warnings);
 
     // The tables at the left, the two graphs one above the other at the right.
@@ -134,6 +102,8 @@ StudyTab::StudyTab(QWidget* parent)
     columns->setStretchFactor(1, 11);
     bodyLayout->addWidget(columns);
     layout->addWidget(m_body, 1);
+    m_comparisonView = new ComparisonView(this);
+    layout->addWidget(m_comparisonView, 1);
 
     connect(m_threshold, qOverload<int>(&QSpinBox::valueChanged), this, [this](int threshold) {
         if (!m_study || m_study->threshold == threshold)
@@ -142,6 +112,8 @@ StudyTab::StudyTab(QWidget* parent)
         showFigures();
     });
     connect(m_export, &QPushButton::clicked, this, &StudyTab::askAndExport);
+    connect(m_compare, &QPushButton::clicked, this, &StudyTab::askAndCompare);
+    connect(m_endComparison, &QPushButton::clicked, this, &StudyTab::endComparison);
     showStudy();
 }
 
@@ -153,18 +125,18 @@ QWidget* StudyTab::buildTables()
     auto* figuresPage = new QWidget(m_tables);
     auto* figuresLayout = new QVBoxLayout(figuresPage);
     figuresLayout->setContentsMargins(4, 4, 4, 4);
-    m_figures = makeTable(QStringLiteral("StudyFigures"), figuresPage);
+    m_figures = makeTextTable(QStringLiteral("StudyFigures"), figuresPage);
     figuresLayout->addWidget(m_figures, 1);
     m_percentileNote = ui::makeNote(percentileNote(), figuresPage, QStringLiteral("PercentileNote"));
     figuresLayout->addWidget(m_percentileNote);
     m_tables->addTab(figuresPage, QStringLiteral("Figures by direction"));
 
-    m_hourly = makeTable(QStringLiteral("HourlyProfile"), m_tables);
+    m_hourly = makeTextTable(QStringLiteral("HourlyProfile"), m_tables);
     m_hourly->setToolTip(
         QStringLiteral("Vehicles per day count only the days on which the survey covered the "
                        "whole hour; the speeds count every vehicle of the hour"));
     m_tables->addTab(m_hourly, QStringLiteral("Hourly profile"));
-    m_bins = makeTable(QStringLiteral("SpeedBins"), m_tables);
+    m_bins = makeTextTable(QStringLiteral("SpeedBins"), m_tables);
     m_tables->addTab(m_bins, QStringLiteral("Speed bins"));
     return m_tables;
 }
@@ -173,6 +145,11 @@ void StudyTab::setSurvey(const survey::SurveyRecord& survey)
 {
     m_survey = survey;
     m_stale = true;
+    // A comparison belongs to the survey it was made for.
+    if (m_comparison) {
+        m_comparison.reset();
+        showMode();
+    }
     if (isVisible())
         refresh();
 }
@@ -188,6 +165,7 @@ void StudyTab::refresh()
 {
     m_stale = false;
     m_study.reset();
+    m_comparison.reset();
     QString failure;
     if (!m_survey.batchNumber.isEmpty()) {
         const ui::BusyCursor busy;
@@ -203,24 +181,16 @@ void StudyTab::showStudy()
 {
     const bool chosen = !m_survey.batchNumber.isEmpty();
     m_prompt->setVisible(!chosen);
-    m_warnings->setVisible(chosen);
-    m_body->setVisible(m_study.has_value());
     m_export->setEnabled(m_study.has_value());
     m_threshold->setEnabled(m_study.has_value());
-    QString heading = QStringLiteral("Speed study");
-    if (chosen)
-        heading += QStringLiteral(" of survey ") + m_survey.batchNumber;
-    if (chosen && !m_survey.header.location.isEmpty())
-        heading = m_survey.header.location + QStringLiteral(": ") + heading;
-    m_heading->setText(heading);
+    m_compare->setEnabled(m_study.has_value());
+    showMode();
     if (!m_study) {
-        m_period->clear();
         m_curve->setPainter({});
         m_heatMap->setPainter({});
         return;
     }
     const SpeedStudy& study = *m_study;
-    m_period->setText(studyPeriod(study));
     {
         const QSignalBlocker quiet(m_threshold);
         m_threshold->setSuffix(QLatin1Char(' ') + unitText(study.unit));
@@ -228,9 +198,9 @@ void StudyTab::showStudy()
     }
     showFigures();
     const TextTable hours = hourlyTable(study);
-    fill(m_hourly, hours.columns, hours.rows);
+    fillTextTable(m_hourly, hours.columns, hours.rows);
     const TextTable bins = binTable(study, Direction::Both);
-    fill(m_bins, bins.columns, bins.rows);
+    fillTextTable(m_bins, bins.columns, bins.rows);
 
     const charts::LineGraph curve = speedCurve(study);
     m_curve->setPainter([curve](QPainter& painter, const QSize& size) {
@@ -239,6 +209,18 @@ void StudyTab::showStudy()
     const charts::HeatMap map = weeklyHeatMap(study);
     m_heatMap->setPainter(
         [map](QPainter& painter, const QSize& size) { charts::HeatMapRenderer(map, size).paint(painter); });
+}
+
+void StudyTab::showHeading()
+{
+    const bool chosen = !m_survey.batchNumber.isEmpty();
+    QString heading = QStringLiteral("Speed study");
+    if (chosen)
+        heading += QStringLiteral(" of survey ") + m_survey.batchNumber;
+    if (chosen && !m_survey.header.location.isEmpty())
+        heading = m_survey.header.location + QStringLiteral(": ") + heading;
+    m_heading->setText(heading);
+    m_period->setText(m_study ? studyPeriod(*m_study) : QString());
 }
 
 void StudyTab::showFigures()
@@ -253,41 +235,34 @@ void StudyTab::showFigures()
             texts << cell;
         rows.push_back(texts);
     }
-    fill(m_figures, columns, rows);
+    fillTextTable(m_figures, columns, rows);
     // Every caption and figure in view: the table asks for the width of its
     // columns, and the graphs beside it give way.
-    int width = 2 * m_figures->frameWidth() + m_figures->verticalScrollBar()->sizeHint().width();
-    for (int column = 0; column < m_figures->columnCount(); ++column)
-        width += m_figures->columnWidth(column);
-    m_figures->setMinimumWidth(width);
+    m_figures->setMinimumWidth(fullWidth(m_figures));
 }
 
 void StudyTab::showWarnings(const QString& failure)
 {
     if (!failure.isEmpty()) {
-        m_warnings->setStyleSheet(QLatin1String(kFailureStyle));
-        m_warnings->setText(failure.toHtmlEscaped());
+        showBand(m_warnings, Band::Failure, failure.toHtmlEscaped());
         return;
     }
     if (!m_study)
         return;
     if (m_study->warnings.empty()) {
-        m_warnings->setStyleSheet(QLatin1String(kCleanStyle));
-        m_warnings->setText(noWarningsText());
+        showBand(m_warnings, Band::Clean, noWarningsText().toHtmlEscaped());
         return;
     }
     // The band stays short enough to leave the figures in view; the rest
     // are in the exports.
-    const QStringList lines = warningLines(*m_study);
-    QString html = QStringLiteral("<b>%1</b>").arg(warningsHeading().toHtmlEscaped());
+    QStringList lines = warningLines(*m_study);
     const qsizetype shown = lines.size() <= kBandLines ? kBandLines : kBandLines - 1;
-    for (qsizetype i = 0; i < lines.size() && i < shown; ++i)
-        html += QStringLiteral("<br>&#8226; ") + lines[i].toHtmlEscaped();
-    if (lines.size() > shown)
-        html += QStringLiteral("<br>&#8226; and %1 more, listed in full by Export CSV...")
-                    .arg(lines.size() - shown);
-    m_warnings->setStyleSheet(QLatin1String(kWarningStyle));
-    m_warnings->setText(html);
+    if (lines.size() > shown) {
+        const qsizetype more = lines.size() - shown;
+        lines = lines.mid(0, shown);
+        lines << QStringLiteral("and %1 more, listed in full by Export CSV...").arg(more);
+    }
+    showBand(m_warnings, Band::Warning, bulletedHtml(warningsHeading(), lines));
 }
 
 QString StudyTab::exportCsv(const QString& path) const
@@ -313,6 +288,71 @@ void StudyTab::askAndExport()
     }
     if (!failure.isEmpty())
         Q_EMIT failed(failure);
+}
+
+bool StudyTab::compareWith(const QString& batchNumber)
+{
+    if (!m_study)
+        return false;
+    compare::ComparisonResult result;
+    {
+        const ui::BusyCursor busy;
+        result = compare::compareSurveys(m_database, m_survey.batchNumber, batchNumber);
+    }
+    if (!result.ok()) {
+        Q_EMIT failed(result.message);
+        return false;
+    }
+    m_comparison = std::move(result.comparison);
+    m_comparisonView->showComparison(*m_comparison);
+    showMode();
+    return true;
+}
+
+void StudyTab::endComparison()
+{
+    m_comparison.reset();
+    showMode();
+}
+
+void StudyTab::askAndCompare()
+{
+    if (!m_study)
+        return;
+    std::vector<survey::HeaderRow> surveys;
+    try {
+        surveys = survey::storedSurveys(m_database);
+    } catch (const db::DbError& error) {
+        Q_EMIT failed(QStringLiteral("The stored surveys cannot be listed: %1").arg(error.message()));
+        return;
+    }
+    const QString chosen = askSurveyToCompare(this, surveys, m_survey.batchNumber);
+    if (!chosen.isEmpty())
+        compareWith(chosen);
+}
+
+// The study alone, or the comparison in its place: the heading names the
+// two surveys, and the study's warnings, threshold and export give way.
+void StudyTab::showMode()
+{
+    const bool comparing = m_comparison.has_value();
+    const bool chosen = !m_survey.batchNumber.isEmpty();
+    m_comparisonView->setVisible(comparing);
+    m_body->setVisible(m_study.has_value() && !comparing);
+    m_warnings->setVisible(chosen && !comparing);
+    m_endComparison->setVisible(comparing);
+    for (QWidget* part : std::initializer_list<QWidget*>{m_thresholdCaption, m_threshold, m_export})
+        part->setVisible(!comparing);
+    if (comparing) {
+        const compare::Comparison& comparison = *m_comparison;
+        m_heading->setText(compare::comparisonHeading(comparison));
+        QStringList lines{compare::surveyLine(comparison, true), compare::surveyLine(comparison, false)};
+        if (!comparison.conversionNote.isEmpty())
+            lines << comparison.conversionNote;
+        m_period->setText(lines.join(QLatin1Char('\n')));
+    } else {
+        showHeading();
+    }
 }
 
 } // namespace pelmor::study

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "compare/Comparison.h"
 #include "db/Database.h"
 #include "study/SpeedStudy.h"
 #include "survey/SurveyRecord.h"
@@ -17,6 +18,7 @@ class QTabWidget;
 namespace pelmor::study {
 
 class ChartView;
+class ComparisonView;
 
 // The "Speed Study" tab: the measured figures of the survey chosen on the
 // reports tab, by direction, with the data-quality warnings in a coloured
@@ -24,6 +26,9 @@ class ChartView;
 // speed distribution and the weekly heat map, the enforcement threshold and
 // "Export CSV...". The study is worked out when the tab is on show for a
 // survey it has not shown yet; until a survey is chosen only a prompt shows.
+// "Compare with..." sets another stored survey beside it, in place of the
+// study and under a heading of its own, until "Back to the study" is
+// pressed or another survey is chosen.
 class StudyTab : public QWidget {
     Q_OBJECT
 public:
@@ -43,12 +48,24 @@ public:
     // empty text.
     QString exportCsv(const QString& path) const;
 
+    // Sets the survey with this batch number beside the one on show, as
+    // "Compare with..." does once a survey is picked; false (after telling
+    // why through failed()) when there is no comparison.
+    bool compareWith(const QString& batchNumber);
+    // Back to the study of the survey on show alone.
+    void endComparison();
+    // The comparison on show; none while the study alone shows.
+    const std::optional<compare::Comparison>& comparison() const { return m_comparison; }
+
     QLabel* heading() const { return m_heading; }
     QLabel* period() const { return m_period; }
     QLabel* prompt() const { return m_prompt; }
     QLabel* warningBand() const { return m_warnings; }
     QSpinBox* thresholdBox() const { return m_threshold; }
     QPushButton* exportButton() const { return m_export; }
+    QPushButton* compareButton() const { return m_compare; }
+    QPushButton* endComparisonButton() const { return m_endComparison; }
+    ComparisonView* comparisonView() const { return m_comparisonView; }
     QTableWidget* figuresView() const { return m_figures; }
     QTableWidget* hourlyView() const { return m_hourly; }
     QTableWidget* binView() const { return m_bins; }
@@ -65,13 +82,17 @@ protected:
 private:
     QWidget* buildTables();
     void showStudy();
+    void showHeading();
     void showFigures();
     void showWarnings(const QString& failure);
     void askAndExport();
+    void askAndCompare();
+    void showMode();
 
     db::Database m_database;
     survey::SurveyRecord m_survey;
     std::optional<SpeedStudy> m_study;
+    std::optional<compare::Comparison> m_comparison;
     bool m_stale = false;
 
     QLabel* m_heading = nullptr;
@@ -81,6 +102,9 @@ private:
     QSpinBox* m_threshold = nullptr;
     QLabel* m_thresholdCaption = nullptr;
     QPushButton* m_export = nullptr;
+    QPushButton* m_compare = nullptr;
+    QPushButton* m_endComparison = nullptr;
+    ComparisonView* m_comparisonView = nullptr;
     QWidget* m_body = nullptr;
     QTabWidget* m_tables = nullptr;
     QTableWidget* m_figures = nullptr;

@@ -1,0 +1,85 @@
+// Compares two week-long surveys of a million vehicles each, the second
+// with every speed 3 mph lower, the way "Compare with..." and pelmor-cli
+// compare do (both speed studies worked out from the database, then the
+// comparison), and prints the time it takes; then the time of the
+// comparison alone, from the two studies.
+//
+//   bench_compare [VEHICLES]
+#include "BenchUtil.h"
+#include "GeneratedSurvey.h"
+#include "compare/Comparison.h"
+#include "compare/ComparisonExport.h"
+#include "db/Schema.h"
+#include "study/SpeedStudy.h"
+#include "survey/SurveyRecord.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QJsonDocument>
+#include <QTemporaryDir>
+#include <QTextStream>
+
+#include <algorithm>
+
+using namespace pelmor;
+
+namespace {
+
+const QString kBefore = QStringLiteral("030226-A");
+const QString kAfter = QStringLiteral("030926-A");
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication application(argc, argv);
+    const qint64 vehicleCount = argc > 1 ? QByteArray(argv[1]).toLongLong() : 1000000;
+    const int rounds = 5;
+    QTextStream out(stdout);
+
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("pelmor.mdb"));
+    db::createEmptyDatabase(path);
+    const QDateTime start(QDate(2026, 3, 2), QTime(6, 15), Qt::UTC);
+    const test::Survey before = bench::generatedSurvey(kBefore, start, 7, vehicleCount);
+    test::Survey after = bench::generatedSurvey(kAfter, start.addDays(7), 7, vehicleCount);
+    for (int& speed : after.speeds)
+        speed = std::max(1, speed - 3);
+    QElapsedTimer timer;
+    timer.start();
+    test::storeSurvey(path, before);
+    test::storeSurvey(path, after);
+    out << "surveys: 2 x " << vehicleCount << " vehicles over 7 days, stored in " << timer.elapsed()
+        << " ms\n";
+
+    const db::Database database{path, nullptr};
+    compare::ComparisonResult result;
+    const auto [best, worst] =
+        bench::measure(rounds, [&] { result = compare::compareSurveys(database, kBefore, kAfter); });
+    if (!result.ok()) {
+        out << result.message << "\n";
+        return 1;
+    }
+    const compare::Comparison& c = *result.comparison;
+    out << "comparison: mean " << c.a.figures.mean << " -> " << c.b.figures.mean << ", t "
+        << c.meanTest.statistic << ", D " << c.distributionTest.statistic << ", z "
+        << c.overLimitTest.statistic << ", " << c.warnings.size() << " warnings\n  " << c.headline << "\n";
+    out << "both studies and the comparison: best " << best << " ms, worst " << worst << " ms (best of "
+        << rounds << " rounds)\n";
+
+    std::optional<compare::SurveyInput> inputs[2];
+    for (int i = 0; i < 2; ++i) {
+        const survey::SurveyRecord record = survey::loadSurvey(database, i == 0 ? kBefore : kAfter);
+        inputs[i] = compare::SurveyInput{*study::runStudy(database, study::StudyInputs::of(record)).study,
+                                         record.header};
+    }
+    const auto [aloneBest, aloneWorst] =
+        bench::measure(rounds, [&] { compare::compareStudies(*inputs[0], *inputs[1]); });
+    out << "the comparison alone, from the two studies: best " << aloneBest << " ms, worst " << aloneWorst
+        << " ms\n";
+    const auto [jsonBest, jsonWorst] = bench::measure(
+        rounds, [&] { QJsonDocument(compare::comparisonJson(c)).toJson(QJsonDocument::Indented); });
+    out << "comparison as JSON: best " << jsonBest << " ms, worst " << jsonWorst << " ms\n";
+    out << "process peak memory " << bench::memoryMiB("VmHWM") << " MiB\n";
+    return c.a.figures.vehicles == vehicleCount && c.b.figures.vehicles == vehicleCount ? 0 : 2;
+}
