@@ -50,12 +50,12 @@ Connection::Connection(const Database& location)
         throw DbError(QStringLiteral("The database file %1 cannot be read: %2")
                           .arg(displayPath(path), probe.lastError().databaseText()));
     probe.finish();
-    // A month of traffic is a million rows and an index of some 50 MiB. The
-    // statistics read the survey's part of the index about twenty times, and
-    // an import writes it all in one transaction: with a page cache of this
-    // size (a limit, taken only as pages are used) both stay in memory, and
-    // pages already in the file are read through a memory map, not copied.
-    for (const char* pragma : {"PRAGMA cache_size = -131072", "PRAGMA mmap_size = 268435456"}) {
+    // A month of traffic is a million rows and an index of some 50 MiB, and
+    // the statistics read the survey's part of the index about twenty times:
+    // pages already in the file are read through a memory map instead of
+    // being copied into the page cache each time. (A larger page cache
+    // keeps more pages but makes the inserts of an import slower.)
+    for (const char* pragma : {"PRAGMA mmap_size = 268435456"}) {
         if (!probe.exec(QLatin1String(pragma)))
             throw DbError(QStringLiteral("The database file %1 cannot be set up: %2")
                               .arg(displayPath(path), probe.lastError().databaseText()));
