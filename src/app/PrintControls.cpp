@@ -105,6 +105,8 @@ bool PrintControls::prepare(reports::Preparation preparation)
         return true;
     case Preparation::SpeedStudy:
         return currentStudy(true).has_value();
+    case Preparation::Comparison:
+        return currentComparison(true).has_value();
     case Preparation::QuarterHourBreakdown:
     case Preparation::HourlyBreakdown:
         break;
@@ -168,6 +170,48 @@ std::optional<study::SpeedStudy> PrintControls::currentStudy(bool anew)
     return m_study;
 }
 
+std::optional<compare::Comparison> PrintControls::currentComparison(bool anew)
+{
+    const QString batch = m_reports.currentSurvey().batchNumber;
+    if (batch.isEmpty()) {
+        m_messages.tell(survey::noSurveyMessage());
+        return std::nullopt;
+    }
+    // The second survey: the one the tab sets beside the chosen survey,
+    // else, coming back to the report window, the one of the last print.
+    QString second;
+    const std::optional<compare::Comparison>& onTab = m_studyTab.comparison();
+    if (onTab && onTab->a.study.batchNumber == batch)
+        second = onTab->b.study.batchNumber;
+    else if (!anew && m_comparison && m_comparison->a.study.batchNumber == batch)
+        second = m_comparison->b.study.batchNumber;
+    if (second.isEmpty()) {
+        m_comparison.reset();
+        m_messages.tell(
+            QStringLiteral(
+                "No survey has been picked to compare survey %1 with. On the Speed Study tab press "
+                "\"Compare with...\" and choose the survey from the list, then print the %2 "
+                "again.")
+                .arg(batch, reports::documentName(reports::ReportChoice::ComparisonReport)));
+        return std::nullopt;
+    }
+    if (anew || !m_comparison || m_comparison->a.study.batchNumber != batch ||
+        m_comparison->b.study.batchNumber != second) {
+        m_comparison.reset();
+        compare::ComparisonResult result;
+        {
+            const ui::BusyCursor busy;
+            result = compare::compareSurveys(m_state.database, batch, second);
+        }
+        if (!result.ok()) {
+            m_messages.tell(result.message);
+            return std::nullopt;
+        }
+        m_comparison = std::move(result.comparison);
+    }
+    return m_comparison;
+}
+
 void PrintControls::printChosenDocument()
 {
     showReportWindow(true);
@@ -215,6 +259,11 @@ std::optional<reports::DocumentInputs> PrintControls::gatherInputs(reports::Repo
     if (kind && kind->preparation == reports::Preparation::SpeedStudy) {
         inputs.study = currentStudy(false);
         if (!inputs.study)
+            return std::nullopt;
+    }
+    if (kind && kind->preparation == reports::Preparation::Comparison) {
+        inputs.comparison = currentComparison(false);
+        if (!inputs.comparison)
             return std::nullopt;
     }
     if (kind && (kind->preparation == reports::Preparation::QuarterHourBreakdown ||

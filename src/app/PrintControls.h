@@ -1,5 +1,6 @@
 #pragma once
 
+#include "compare/Comparison.h"
 #include "reports/Documents.h"
 #include "study/SpeedStudy.h"
 
@@ -33,7 +34,8 @@ class ReportsTab;
 // the report list ("Print_choice") with "Print Selected Report", "Print
 // Graph /Chart" and the two field sheet buttons. Each sets the document to
 // build, brings its data up to date (draws its graph, walks its breakdown,
-// works out the speed study with the threshold set on the Speed Study tab)
+// works out the speed study with the threshold set on the Speed Study tab,
+// compares the survey with the one the Speed Study tab compares it with)
 // and shows the report window, which builds the document from the data of
 // the main window each time it becomes active. The three buttons that
 // print what was chosen elsewhere disable the main window while the report
@@ -68,6 +70,13 @@ private:
     // survey or its texts changed since the last one. Tells the user when
     // there is none.
     std::optional<study::SpeedStudy> currentStudy(bool anew);
+    // The survey chosen now compared with the survey the Speed Study tab
+    // sets beside it: worked out `anew`, or else only when the second
+    // survey on the tab changed since the last one. Without a second
+    // survey on the tab the last comparison of the chosen survey serves
+    // when `anew` is false. Tells the user when there is none, and what to
+    // do to have one.
+    std::optional<compare::Comparison> currentComparison(bool anew);
     void showReportWindow(bool disableMainWindow);
 
     AppState& m_state;
@@ -82,6 +91,8 @@ private:
     // The study worked out last, and the inputs it was worked out from.
     std::optional<study::SpeedStudy> m_study;
     study::StudyInputs m_studyInputs;
+    // The comparison worked out last.
+    std::optional<compare::Comparison> m_comparison;
     // A window of its own, not a child: it stays enabled while the main
     // window is disabled.
     std::unique_ptr<reports::ReportWindow> m_reportWindow;

@@ -35,9 +35,8 @@ int runCompare(const QCommandLineParser& parser, Context& context)
     }
     context.out << compare::comparisonHeading(comparison) << "\n\n"
                 << compare::surveyLine(comparison, true) << '\n'
-                << compare::surveyLine(comparison, false) << '\n';
-    if (!comparison.conversionNote.isEmpty())
-        context.out << comparison.conversionNote << '\n';
+                << compare::surveyLine(comparison, false) << '\n'
+                << compare::unitNote(comparison) << '\n';
     std::vector<QStringList> rows;
     for (const compare::ComparisonRow& row : compare::comparisonRows(comparison))
         rows.push_back({row.caption, row.a, row.b, row.change});

@@ -1,6 +1,7 @@
 #include "Command.h"
 #include "SharedOptions.h"
 #include "charts/BarGraphRenderer.h"
+#include "compare/Comparison.h"
 #include "db/Connection.h"
 #include "db/DbError.h"
 #include "db/Recordset.h"
@@ -100,11 +101,11 @@ QString surveyDocumentNumbers()
 }
 
 // What the window does before it shows a document: draws its graph, walks
-// its breakdown or works out the speed study (with the enforcement
-// threshold given, or the default). Returns the reason when that cannot be
-// done.
+// its breakdown, works out the speed study (with the enforcement threshold
+// given, or the default) or compares the survey with the one given by
+// --with. Returns the reason when that cannot be done.
 QString prepare(const reports::DocumentKind& kind, Context& context, reports::DocumentInputs& inputs,
-                std::optional<int> threshold)
+                std::optional<int> threshold, const QString& secondBatch)
 {
     using reports::Preparation;
     switch (kind.preparation) {
@@ -141,6 +142,12 @@ QString prepare(const reports::DocumentKind& kind, Context& context, reports::Do
         study::StudyResult result =
             study::runStudy(context.database, study::StudyInputs::of(inputs.survey, threshold));
         inputs.study = std::move(result.study);
+        return result.message;
+    }
+    case Preparation::Comparison: {
+        compare::ComparisonResult result =
+            compare::compareSurveys(context.database, inputs.survey.header.batchNumber, secondBatch);
+        inputs.comparison = std::move(result.comparison);
         return result.message;
     }
     }
@@ -180,6 +187,10 @@ void addReportOptions(QCommandLineParser& parser)
         "officer", "The officer who prepares the report (default: the first officer stored).", "TEXT"));
     parser.addOption(option("bw", "Draw for a black-and-white laser printer (default: colour)."));
     parser.addOption(thresholdOption());
+    parser.addOption(option("with",
+                            "Document 9: the batch number of the survey to set beside BATCH, usually the one "
+                            "after.",
+                            "BATCH_B"));
     for (const SheetOption& sheet : sheetOptions())
         parser.addOption(sheetOption(sheet));
 }
@@ -187,8 +198,9 @@ void addReportOptions(QCommandLineParser& parser)
 int runReport(const QCommandLineParser& parser, Context& context)
 {
     const QStringList arguments = parser.positionalArguments();
-    const QString usage = QStringLiteral(
-        "Usage: pelmor-cli report N BATCH --pdf FILE | --png DIR (a field setup sheet without BATCH)");
+    const QString usage = QStringLiteral("Usage: pelmor-cli report N BATCH --pdf FILE | --png DIR (a field "
+                                         "setup sheet without BATCH; document 9 "
+                                         "with --with BATCH_B)");
     if (arguments.size() < 2 || arguments.size() > 3)
         return fail(context, usage);
     bool isNumber = false;
@@ -214,6 +226,16 @@ int runReport(const QCommandLineParser& parser, Context& context)
         return fail(context,
                     QStringLiteral("Document %1 counts no vehicles over an enforcement threshold: leave out "
                                    "--threshold.")
+                        .arg(number));
+    const bool comparison = kind->preparation == reports::Preparation::Comparison;
+    const QString secondBatch = parser.value(QStringLiteral("with"));
+    if (comparison && secondBatch.isEmpty())
+        return fail(context, QStringLiteral("Document %1 sets two surveys side by side: give the second with "
+                                            "--with BATCH_B.")
+                                 .arg(number));
+    if (!comparison && parser.isSet(QStringLiteral("with")))
+        return fail(context,
+                    QStringLiteral("Document %1 sets no second survey beside the first: leave out --with.")
                         .arg(number));
     const QString pdf = parser.value(QStringLiteral("pdf"));
     const QString images = parser.value(QStringLiteral("png"));
@@ -244,7 +266,7 @@ int runReport(const QCommandLineParser& parser, Context& context)
                     context,
                     QStringLiteral("The database holds no survey %1 with its statistics.").arg(batch));
         }
-        const QString refusal = prepare(*kind, context, inputs, threshold);
+        const QString refusal = prepare(*kind, context, inputs, threshold, secondBatch);
         if (!refusal.isEmpty())
             return fail(context, refusal);
     } catch (const db::DbError& error) {

@@ -108,11 +108,6 @@ bool sameText(const QString& first, const QString& second)
     return first.simplified().compare(second.simplified(), Qt::CaseInsensitive) == 0;
 }
 
-QString pText(double p)
-{
-    return p < 0.001 ? QStringLiteral("p < 0.001") : QStringLiteral("p = %1").arg(p, 0, 'f', 3);
-}
-
 // "drop", "rise" or "change": what a difference is.
 QString changeNoun(double difference)
 {
@@ -129,7 +124,7 @@ QString significanceSentence(const TestOutcome& test, double difference, const Q
              test.significant()
                  ? QStringLiteral("is significant at 95 %: chance alone would rarely make one so large")
                  : QStringLiteral("is not significant at 95 %: chance alone could make one so large"),
-             figures, pText(test.pValue));
+             figures, pValueText(test.pValue));
 }
 
 // "down 3.0 mph", "up 0.4 mph", or "unchanged" when the two read alike.
@@ -193,7 +188,7 @@ void testDistributions(Comparison& c)
     // with the usual correction for samples of modest size.
     test.pValue = study::kolmogorovSurvival((root + 0.12 + 0.11 / root) * test.statistic);
     const QString figures = QStringLiteral("Kolmogorov-Smirnov test: D = %1, %2")
-                                .arg(QString::number(test.statistic, 'f', 3), pText(test.pValue));
+                                .arg(QString::number(test.statistic, 'f', 3), pValueText(test.pValue));
     const QString gap = formatDecimal(100.0 * test.statistic);
     test.verdict =
         test.significant()
@@ -317,6 +312,11 @@ void addWarnings(Comparison& c)
 }
 
 } // namespace
+
+QString pValueText(double p)
+{
+    return p < 0.001 ? QStringLiteral("p < 0.001") : QStringLiteral("p = %1").arg(p, 0, 'f', 3);
+}
 
 bool sameLimit(const Comparison& comparison)
 {

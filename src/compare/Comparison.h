@@ -133,6 +133,9 @@ struct ComparisonResult {
 // Loads both surveys, works out their speed studies and compares them.
 ComparisonResult compareSurveys(const db::Database& database, const QString& batchA, const QString& batchB);
 
+// A p-value as the verdicts quote it: "p = 0.042", or "p < 0.001".
+QString pValueText(double p);
+
 // Whether the two posted limits are the same: survey B's limit, converted
 // to the comparison's unit, rounds to survey A's (56 km/h to 35 mph).
 bool sameLimit(const Comparison& comparison);

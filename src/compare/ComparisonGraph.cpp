@@ -10,14 +10,26 @@
 namespace pelmor::compare {
 namespace {
 
-const QColor kColourA(31, 78, 140);
-const QColor kColourB(204, 85, 0);
-const QColor kLimitColour(200, 0, 0);
+// The two surveys' lines and the posted limit, in colour or for a
+// black-and-white printer.
+struct CurveColours {
+    QColor a;
+    QColor b;
+    QColor limit;
+};
+
+const CurveColours& curveColours(bool blackAndWhite)
+{
+    static const CurveColours colour{QColor(31, 78, 140), QColor(204, 85, 0), QColor(200, 0, 0)};
+    static const CurveColours grey{QColor(0, 0, 0), QColor(100, 100, 100), QColor(0, 0, 0)};
+    return blackAndWhite ? grey : colour;
+}
 
 } // namespace
 
-charts::LineGraph comparisonCurve(const Comparison& comparison)
+charts::LineGraph comparisonCurve(const Comparison& comparison, bool blackAndWhite)
 {
+    const CurveColours& colours = curveColours(blackAndWhite);
     const QString unit = study::unitText(comparison.unit);
     charts::LineGraph graph;
     graph.title = comparison.inOrder()
@@ -38,8 +50,8 @@ charts::LineGraph comparisonCurve(const Comparison& comparison)
         double width;
         Qt::PenStyle style;
     };
-    for (const Line& line : {Line{comparison.a, true, kColourA, 2.5, Qt::SolidLine},
-                             Line{comparison.b, false, kColourB, 2.5, Qt::DashLine}}) {
+    for (const Line& line : {Line{comparison.a, true, colours.a, 2.5, Qt::SolidLine},
+                             Line{comparison.b, false, colours.b, 2.5, Qt::DashLine}}) {
         const study::DirectionFigures& both = line.side.study.figures(study::Direction::Both);
         const double scale = line.side.toComparisonUnit;
         if (!both.isEmpty()) {
@@ -68,7 +80,7 @@ charts::LineGraph comparisonCurve(const Comparison& comparison)
         // Survey A's limit is a whole speed of the comparison's unit.
         graph.markers.push_back({limitA,
                                  QStringLiteral("Posted limit %1 %2").arg(comparison.a.study.limit).arg(unit),
-                                 kLimitColour, Qt::SolidLine});
+                                 colours.limit, Qt::SolidLine});
     } else {
         for (const bool isA : {true, false}) {
             const double limit = isA ? limitA : limitB;
@@ -78,7 +90,7 @@ charts::LineGraph comparisonCurve(const Comparison& comparison)
                      .arg(comparison.inOrder() ? sideName(comparison, isA).toLower()
                                                : (isA ? comparison.a : comparison.b).study.batchNumber,
                           limitText(isA ? comparison.a : comparison.b, comparison.unit)),
-                 kLimitColour, isA ? Qt::SolidLine : Qt::DotLine});
+                 colours.limit, isA ? Qt::SolidLine : Qt::DotLine});
         }
     }
     return graph;

@@ -78,7 +78,7 @@ std::vector<ComparisonRow> comparisonRows(const Comparison& c)
                     study::formatCountAndPercent(std::llround(a.overLimit), a.percentOverLimit),
                     study::formatCountAndPercent(std::llround(b.overLimit), b.percentOverLimit),
                     signedChange(a.percentOverLimit, b.percentOverLimit, points)});
-    rows.push_back({QStringLiteral("Over the limit + 10%1").arg(unit),
+    rows.push_back({QStringLiteral("More than 10%1 over the limit").arg(unit),
                     study::formatCountAndPercent(std::llround(a.overLimitPlus10), a.percentOverLimitPlus10),
                     study::formatCountAndPercent(std::llround(b.overLimitPlus10), b.percentOverLimitPlus10),
                     signedChange(a.percentOverLimitPlus10, b.percentOverLimitPlus10, points)});
@@ -116,6 +116,55 @@ QString fairComparisonNote()
 {
     return QStringLiteral(
         "The two surveys can be compared fairly: same place, direction, limit, length and days of the week.");
+}
+
+QString unfairComparisonHeading()
+{
+    return QStringLiteral("These surveys may not compare fairly:");
+}
+
+QString unitNote(const Comparison& comparison)
+{
+    if (!comparison.conversionNote.isEmpty())
+        return comparison.conversionNote;
+    const QString unit = study::unitText(comparison.unit);
+    return QStringLiteral("Both surveys measured speeds in %1.").arg(unit);
+}
+
+QString plainTermsNote()
+{
+    return QStringLiteral(
+        "The mean speed is the average of the vehicles' speeds. The 85th percentile speed is the speed that "
+        "85 of every 100 vehicles drove at or below; speed limits are usually judged by it. A change is "
+        "significant at 95 % when chance alone would make one as large less than once in 20 surveys: the "
+        "p-value is that chance, and below 0.05 the change is taken as real.");
+}
+
+QStringList testColumns()
+{
+    return {QStringLiteral("Question"), QStringLiteral("Test"), QStringLiteral("Result"),
+            QStringLiteral("Chance (p-value)"), QStringLiteral("At 95 %")};
+}
+
+std::vector<TestRow> testRows(const Comparison& comparison)
+{
+    const auto row = [](const QString& question, const QString& name, const TestOutcome& test,
+                        const QString& symbol, int decimals) {
+        if (!test.computed)
+            return TestRow{question, name, QStringLiteral("-"), QStringLiteral("-"),
+                           QStringLiteral("Not tested")};
+        return TestRow{question, name,
+                       QStringLiteral("%1 = %2").arg(symbol, QString::number(test.statistic, 'f', decimals)),
+                       pValueText(test.pValue),
+                       test.significant() ? QStringLiteral("Significant")
+                                          : QStringLiteral("Not significant")};
+    };
+    return {row(QStringLiteral("Did the mean speed change?"), QStringLiteral("Welch's t-test"),
+                comparison.meanTest, QStringLiteral("t"), 2),
+            row(QStringLiteral("Did the share over the limit change?"),
+                QStringLiteral("Two-proportion z-test"), comparison.overLimitTest, QStringLiteral("z"), 2),
+            row(QStringLiteral("Did the mix of speeds change?"), QStringLiteral("Kolmogorov-Smirnov test"),
+                comparison.distributionTest, QStringLiteral("D"), 3)};
 }
 
 QStringList verdictLines(const Comparison& comparison)

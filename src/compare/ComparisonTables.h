@@ -34,8 +34,32 @@ QString surveyLine(const Comparison& comparison, bool sideA);
 // "Elm Street, before and after" or "Surveys 030226-A and 030926-A".
 QString comparisonHeading(const Comparison& comparison);
 
-// Said where no warning stands against the comparison.
+// Said where no warning stands against the comparison, and what stands
+// over the warnings where some do.
 QString fairComparisonNote();
+QString unfairComparisonHeading();
+
+// Which unit the speeds are in: "Both surveys measured speeds in mph.", or
+// the conversion note when one survey's speeds were converted.
+QString unitNote(const Comparison& comparison);
+
+// What the 85th percentile and a significant change are, in plain words.
+QString plainTermsNote();
+
+// One test of significance as a row of a table: the question it answers,
+// the test, its statistic, its p-value and its verdict at 95 %.
+struct TestRow {
+    QString question;
+    QString test;
+    QString statistic;
+    QString pValue;
+    QString verdict;
+};
+
+// The column titles and the rows of the three tests: the mean, the share
+// over the limit and the distribution of speeds.
+QStringList testColumns();
+std::vector<TestRow> testRows(const Comparison& comparison);
 
 // The verdicts: on the mean, on the spread of speeds, on the share over
 // the limit.

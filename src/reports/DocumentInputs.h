@@ -1,5 +1,6 @@
 #pragma once
 
+#include "compare/Comparison.h"
 #include "flow/FlowBreakdown.h"
 #include "reports/PageItems.h"
 #include "study/SpeedStudy.h"
@@ -50,6 +51,9 @@ struct DocumentInputs {
     // The speed study of the survey (the speed study report), with the
     // enforcement threshold the user set; none when it was not worked out.
     std::optional<study::SpeedStudy> study;
+    // The chosen survey set beside a second one (the comparison of two
+    // surveys); none when no second survey was given.
+    std::optional<compare::Comparison> comparison;
     // The printer mode: "Laser (B&W)" when true, "Color Printer" otherwise.
     bool blackAndWhite = false;
     // The date of issue printed on every page.

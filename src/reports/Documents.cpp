@@ -1,5 +1,6 @@
 #include "reports/Documents.h"
 
+#include "reports/ComparisonReport.h"
 #include "reports/FieldSheets.h"
 #include "reports/FlowReports.h"
 #include "reports/StudyReport.h"
@@ -42,6 +43,7 @@ const std::vector<DocumentKind>& documentKinds()
          buildQuarterHourFlowReport},
         {ReportChoice::HourlyFlowReport, true, true, Preparation::HourlyBreakdown, buildHourlyFlowReport},
         {ReportChoice::SpeedStudyReport, true, true, Preparation::SpeedStudy, buildStudyReport},
+        {ReportChoice::ComparisonReport, true, true, Preparation::Comparison, buildComparisonReport},
         {ReportChoice::FilledFieldSheet, false, false, Preparation::None, buildFilledFieldSheet},
         {ReportChoice::BlankFieldSheet, false, false, Preparation::None, buildBlankFieldSheet},
     };
@@ -74,6 +76,16 @@ QStringList reportListTexts()
             texts << documentName(kind.choice);
     }
     return texts;
+}
+
+QString documentBatches(const DocumentKind& kind, const DocumentInputs& inputs)
+{
+    if (!kind.forSurvey)
+        return QString();
+    const QString batch = inputs.survey.header.batchNumber;
+    if (kind.preparation == Preparation::Comparison && inputs.comparison)
+        return QStringLiteral("%1 and %2").arg(batch, inputs.comparison->b.study.batchNumber);
+    return batch;
 }
 
 QString pdfFileName(ReportChoice choice, const QString& batchNumber)

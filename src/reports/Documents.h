@@ -14,8 +14,9 @@ namespace pelmor::reports {
 
 // What has to happen before a document is built, so that its inputs are
 // current: a graph drawn (its picture is the one the document places), a
-// breakdown walked (its rows are the ones the document prints) or the
-// speed study worked out (its figures are the ones the document prints).
+// breakdown walked (its rows are the ones the document prints), the
+// speed study worked out (its figures are the ones the document prints) or
+// the chosen survey compared with a second one.
 enum class Preparation {
     None,
     SpeedDistributionGraph,
@@ -23,6 +24,7 @@ enum class Preparation {
     QuarterHourBreakdown,
     HourlyBreakdown,
     SpeedStudy,
+    Comparison,
 };
 
 // One printable document.
@@ -49,6 +51,11 @@ const DocumentKind* listedDocument(const QString& text);
 
 // The texts of the report list, in order.
 QStringList reportListTexts();
+
+// The batch numbers a document is printed for: the survey's ("050326-A"),
+// both of a comparison ("030226-A and 030926-A"); empty for a document
+// that is not printed for a survey.
+QString documentBatches(const DocumentKind& kind, const DocumentInputs& inputs);
 
 // A file name for the document: the batch number (when there is one) and
 // the document's name, "050326-A 85th Percentile Report.pdf".

@@ -34,6 +34,8 @@ QString documentName(ReportChoice choice)
         return QStringLiteral("Blank Field Setup Sheet");
     case ReportChoice::SpeedStudyReport:
         return QStringLiteral("Speed Study Report");
+    case ReportChoice::ComparisonReport:
+        return QStringLiteral("Before / After Comparison");
     }
     return QString();
 }

@@ -18,6 +18,7 @@ enum class ReportChoice : qint16 {
     FilledFieldSheet = 6,
     BlankFieldSheet = 7,
     SpeedStudyReport = 8, // the measured speed study, for a speed-limit memo
+    ComparisonReport = 9, // two surveys side by side, usually before and after a change
 };
 
 // The document with that number (see documentKinds()); None for any other.

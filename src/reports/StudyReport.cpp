@@ -2,7 +2,7 @@
 
 #include "charts/HeatMapRenderer.h"
 #include "charts/LineGraphRenderer.h"
-#include "reports/PageStyle.h"
+#include "reports/FramedPages.h"
 #include "study/StudyGraphs.h"
 #include "study/StudyTables.h"
 #include "study/StudyText.h"
@@ -17,86 +17,22 @@ namespace pelmor::reports {
 namespace {
 
 using study::Direction;
+using namespace framed;
 
-// Every page: the frame's rules across 0.7 to 7.7 inches, the body between
-// the one-inch margins, from just under the top rule to just above the
-// bottom one.
-constexpr double kFrameLeft = 1008;
-constexpr double kFrameRight = 11088;
-constexpr double kTopRule = 1872;
-constexpr double kBottomRule = 14400;
-constexpr double kBodyLeft = 1440;
-constexpr double kBodyRight = 10800;
-constexpr double kBodyWidth = kBodyRight - kBodyLeft;
-constexpr double kBodyTop = 2016;
-constexpr double kBodyBottom = kBottomRule - 144;
-// Between two blocks of a page, and between a heading and its block.
-constexpr double kBlockGap = 216;
-constexpr double kHeadingGap = 72;
-// The tables: their text size, the room over and under a row's text, and
-// the gap between tables side by side.
-constexpr double kTablePoints = 9;
-constexpr double kSmallestTablePoints = 7;
-constexpr double kRowPadding = 24;
-constexpr double kTableGap = 360;
-// The warning box: the room inside its edge, where the bullets stand and
-// where their texts start.
-constexpr double kBoxPadding = 144;
-constexpr double kBulletIndent = 72;
-constexpr double kWarningIndent = 288;
 // The speed bins go in two tables side by side once there are more than this.
 constexpr size_t kBinsInOneTable = 8;
 
-QString title()
-{
-    return QStringLiteral("Speed Study Report");
-}
-
-// The shades of the page: in colour, or greys for a black-and-white printer.
-struct Look {
-    QColor warningFill;
-    QColor warningEdge;
-    QColor cleanFill;
-    QColor cleanEdge;
-    QColor headingRow;
-    QColor keyRow; // the 85th percentile's row of the figures
-    QColor tableRule;
-};
-
-const Look& lookFor(bool blackAndWhite)
-{
-    static const Look colour{QColor(255, 243, 205), QColor(204, 150, 0),   QColor(227, 244, 230),
-                             QColor(120, 180, 130), QColor(221, 230, 241), QColor(255, 236, 153),
-                             QColor(150, 150, 150)};
-    static const Look grey{QColor(232, 232, 232), QColor(0, 0, 0),       QColor(255, 255, 255),
-                           QColor(0, 0, 0),       QColor(215, 215, 215), QColor(236, 236, 236),
-                           QColor(120, 120, 120)};
-    return blackAndWhite ? grey : colour;
-}
-
-// A table to place: its column widths, titles and rows, how many lines its
-// heading row has, and the shade of any body row (numbered from 1).
-struct TableSpec {
-    std::vector<double> widths;
-    QStringList columns;
-    std::vector<QStringList> rows;
-    int headingLines = 1;
-    std::function<std::optional<QColor>(int row)> shade;
-};
-
-class StudyReportWriter {
+class StudyReportWriter : private FramedPageWriter {
 public:
     StudyReportWriter(PageComposer& page, const DocumentInputs& inputs)
-        : m_page(page)
-        , m_inputs(inputs)
+        : FramedPageWriter(page, inputs, QStringLiteral("Speed Study Report"))
         , m_study(inputs.study ? &*inputs.study : nullptr)
-        , m_look(lookFor(inputs.blackAndWhite))
     {
     }
 
     void write()
     {
-        beginPage(true);
+        beginPage();
         printSurveyBlock();
         if (!m_study) {
             printNote(QStringLiteral("The speed study of this survey was not worked out: it has no vehicles "
@@ -104,86 +40,22 @@ public:
                       10);
             return;
         }
-        printWarnings();
+        printNoticeBox(study::warningsHeading(), study::warningLines(*m_study), study::noWarningsText());
         printFigures();
 
-        beginPage(false);
+        const QString pageLine =
+            QStringLiteral("Batch Number: %1    Survey Location: %2")
+                .arg(m_inputs.survey.header.batchNumber, m_inputs.survey.header.location);
+        beginPage(pageLine);
         printSpeedDistribution();
         printSpeedBins();
 
-        beginPage(false);
+        beginPage(pageLine);
         printHourlyProfile();
         printWeeklyHeatMap();
     }
 
 private:
-    // --- style and room
-
-    void setFont(double points, bool bold = false)
-    {
-        m_page.setFontName(QStringLiteral("Arial"));
-        m_page.setFontSize(points);
-        m_page.setBold(bold);
-        m_page.setUnderline(false);
-        m_page.setItalic(false);
-    }
-    // Text between two x positions on the page.
-    void setSpan(double left, double right)
-    {
-        m_page.setLeftMargin(left);
-        m_page.setRightMargin(m_page.pageSize().width() - right);
-    }
-    double rowHeight() const { return m_page.textHeight(QStringLiteral("X")) + 2 * kRowPadding; }
-
-    // --- page parts
-
-    // The frame's two rules and the title lines; under them, on the pages
-    // after the first, which survey the page belongs to.
-    void beginPage(bool first)
-    {
-        if (!first) {
-            m_page.setColumns(1);
-            m_page.columnBreak(); // on to a new page
-        }
-        m_page.setPenWidth(25);
-        m_page.setLineColour(Qt::black);
-        drawPageFrame(m_page, kTopRule, {});
-        // The title is centred on the page, as on every document.
-        m_page.setLeftMargin(kFrameLeft);
-        m_page.setRightMargin(kFrameLeft);
-        m_page.setCurrentY(m_page.topMargin());
-        m_page.setLineSpacing(100);
-        printTitleBlock(m_page, m_inputs.agency, title());
-        m_page.setTextAlignment(Alignment::Left);
-        m_page.setLineSpacing(115);
-        m_page.setCurrentY(kBodyTop);
-        if (first)
-            return;
-        setSpan(kBodyLeft, kBodyRight);
-        setFont(10);
-        m_page.printLine(QStringLiteral("Batch Number: %1    Survey Location: %2")
-                             .arg(m_inputs.survey.header.batchNumber, m_inputs.survey.header.location));
-        skip(kHeadingGap);
-    }
-
-    void printHeading(const QString& text)
-    {
-        setSpan(kBodyLeft, kBodyRight);
-        setFont(12, true);
-        m_page.printLine(text);
-        setFont(10);
-        skip(kHeadingGap);
-    }
-
-    void printNote(const QString& text, double points)
-    {
-        setSpan(kBodyLeft, kBodyRight);
-        setFont(points);
-        m_page.printLine(text);
-    }
-
-    void skip(double twips) { m_page.setCurrentY(m_page.currentY() + twips); }
-
     // The survey in a box across the frame: the posted limit and the period
     // studied, then the site at the left and the vehicles at the right.
     void printSurveyBlock()
@@ -231,114 +103,6 @@ private:
                     .arg(study::unitText(m_study->unit))};
     }
 
-    // The warnings in a shaded box with a heavy edge, each line after a
-    // bullet; or, without any, the one line that says so in a light box.
-    void printWarnings()
-    {
-        const QStringList lines = study::warningLines(*m_study);
-        const bool any = !lines.isEmpty();
-        const double top = m_page.currentY();
-        const double textLeft = kBodyLeft + (any ? kWarningIndent : 0);
-
-        // Measured first: the box is drawn under its text.
-        setSpan(kBodyLeft, kBodyRight);
-        setFont(11, true);
-        double height = 2 * kBoxPadding + (any ? m_page.paragraphHeight(study::warningsHeading()) : 0);
-        setSpan(textLeft, kBodyRight);
-        setFont(10);
-        if (!any)
-            height += m_page.paragraphHeight(study::noWarningsText());
-        for (const QString& line : lines)
-            height += m_page.paragraphHeight(line);
-
-        m_page.setLineColour(any ? m_look.warningEdge : m_look.cleanEdge);
-        m_page.setPenWidth(any ? 40 : 15);
-        m_page.setBrushStyle(BrushStyle::Solid);
-        m_page.setBrushColour(any ? m_look.warningFill : m_look.cleanFill);
-        m_page.drawRectangle(kFrameLeft, top, kFrameRight, top + height);
-        m_page.setBrushStyle(BrushStyle::None);
-        m_page.setLineColour(Qt::black);
-        m_page.setPenWidth(25);
-
-        m_page.setCurrentY(top + kBoxPadding);
-        if (!any) {
-            m_page.printLine(study::noWarningsText());
-        } else {
-            setSpan(kBodyLeft, kBodyRight);
-            setFont(11, true);
-            m_page.printLine(study::warningsHeading());
-            setFont(10);
-            for (const QString& line : lines) {
-                const double lineTop = m_page.currentY();
-                setSpan(kBodyLeft + kBulletIndent, kBodyRight);
-                m_page.printLine(QStringLiteral("\u2022"));
-                setSpan(textLeft, kBodyRight);
-                m_page.setCurrentY(lineTop);
-                m_page.printLine(line);
-            }
-        }
-        m_page.setCurrentY(top + height + kBlockGap);
-    }
-
-    // Whether every text of the table fits its cell in the current font:
-    // the body on one line, the headings on as many as their row has.
-    bool fitsItsCells(const TableSpec& spec) const
-    {
-        const auto fits = [&](const QStringList& texts, int lines) {
-            for (qsizetype column = 0; column < texts.size() && column < qsizetype(spec.widths.size());
-                 ++column) {
-                const double room = spec.widths[size_t(column)] - 2 * PageComposer::kCellPaddingX;
-                if (m_page.lineCount(texts[column], room) > lines)
-                    return false;
-            }
-            return true;
-        };
-        if (!fits(spec.columns, spec.headingLines))
-            return false;
-        return std::all_of(spec.rows.begin(), spec.rows.end(),
-                           [&](const QStringList& row) { return fits(row, 1); });
-    }
-
-    // The table with its top at the current height and its left edge at
-    // `left`, in the table size or, where a text would not fit its cell,
-    // as much smaller as it takes; the current height is then under it.
-    void placeTable(double left, const TableSpec& spec)
-    {
-        double right = left;
-        QStringList format;
-        for (const double width : spec.widths) {
-            format << QString::number(width);
-            right += width;
-        }
-        setSpan(left, right);
-        for (double points = kTablePoints; points >= kSmallestTablePoints; points -= 0.5) {
-            setFont(points);
-            if (fitsItsCells(spec))
-                break;
-        }
-        m_page.setLineColour(m_look.tableRule);
-        m_page.setPenWidth(10);
-        m_page.setTableBorder(1);
-        m_page.startTable();
-        m_page.addTableRows(format.join(QLatin1Char('|')), spec.columns.join(QLatin1Char('|')), spec.rows);
-        const double row = rowHeight();
-        m_page.setRowHeight(0, row + (spec.headingLines - 1) * m_page.textHeight(QStringLiteral("X")));
-        m_page.setRowBackground(0, m_look.headingRow);
-        m_page.setRowAlignment(0, Alignment::Centre);
-        for (int index = 1; index <= m_page.tableRowCount(); ++index) {
-            m_page.setRowHeight(index, row);
-            m_page.setRowAlignment(index, Alignment::Right);
-            m_page.setCellAlignment(index, 1, Alignment::Left);
-            if (spec.shade) {
-                if (const std::optional<QColor> shade = spec.shade(index))
-                    m_page.setRowBackground(index, *shade);
-            }
-        }
-        m_page.endTable();
-        m_page.setLineColour(Qt::black);
-        m_page.setPenWidth(25);
-    }
-
     // The figures by direction, the 85th percentile's row picked out, and
     // what the percentiles and the directions mean.
     void printFigures()
@@ -349,32 +113,15 @@ private:
         spec.columns << QStringLiteral("Figure");
         for (const Direction direction : study::kDirections)
             spec.columns << study::directionName(direction);
-        int keyRow = 0;
-        for (const study::FigureRow& row : study::figureRows(*m_study)) {
+        for (const study::FigureRow& row : study::figureRows(*m_study))
             spec.rows.push_back(QStringList{row.caption} + QStringList(row.cells.begin(), row.cells.end()));
-            if (row.caption.startsWith(QLatin1String("85th percentile")))
-                keyRow = int(spec.rows.size());
-        }
-        const QColor key = m_look.keyRow;
-        spec.shade = [keyRow, key](int row) {
-            return row == keyRow ? std::optional<QColor>(key) : std::nullopt;
-        };
+        spec.pickOutRow(QStringLiteral("85th percentile"), m_shades);
         placeTable(kBodyLeft, spec);
         skip(kHeadingGap);
         printNote(study::percentileNote() +
                       QStringLiteral(" Vehicles of unknown direction count under both directions only; per "
                                      "cents are of the vehicles of the same direction."),
                   8);
-    }
-
-    // A drawing of `height` twips across the body at the current height.
-    void placeChart(double height, std::function<void(QPainter&, const QSize&)> paint)
-    {
-        const QRectF rect(kBodyLeft, m_page.currentY(), kBodyWidth, height);
-        const QSize canvas = rect.size().toSize();
-        m_page.placeDrawing(rect, QSizeF(canvas),
-                            [paint, canvas](QPainter& painter) { paint(painter, canvas); });
-        m_page.setCurrentY(rect.bottom());
     }
 
     void printSpeedDistribution()
@@ -471,25 +218,15 @@ private:
         });
     }
 
-    PageComposer& m_page;
-    const DocumentInputs& m_inputs;
     const study::SpeedStudy* m_study;
-    const Look& m_look;
 };
 
 } // namespace
 
 std::optional<PagedDocument> buildStudyReport(const DocumentInputs& inputs)
 {
-    PageComposer page(inputs.pageSize);
-    applyDefaultStyle(page);
-    if (!startPageLayout(page))
-        return std::nullopt;
-    StudyReportWriter(page, inputs).write();
-    page.setLeftMargin(kBodyLeft);
-    page.setRightMargin(kBodyLeft);
-    setIssuedLine(page, inputs.today);
-    return page.endDocument();
+    return buildFramedDocument(inputs,
+                               [&inputs](PageComposer& page) { StudyReportWriter(page, inputs).write(); });
 }
 
 } // namespace pelmor::reports

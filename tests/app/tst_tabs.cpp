@@ -149,7 +149,8 @@ private Q_SLOTS:
 
         QCOMPARE(page(window, "reports").items("Print_choice"),
                  (QStringList{"85th Percentile Report", "Traffic Flow Report", "Traffic Summary Report",
-                              "15 Minute Traffic Flow", "Hour Traffic Flow", "Speed Study Report"}));
+                              "15 Minute Traffic Flow", "Hour Traffic Flow", "Speed Study Report",
+                              "Before / After Comparison"}));
         QStringList letters;
         for (char letter = 'A'; letter <= 'Z'; ++letter)
             letters << QString(QLatin1Char(letter));

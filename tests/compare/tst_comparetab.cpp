@@ -158,8 +158,9 @@ private Q_SLOTS:
         for (const char* hidden : {"StudyFigures", "StudyWarnings", "EnforcementThreshold", "ExportStudyCsv"})
             QVERIFY2(!probe.visible(QLatin1String(hidden)), hidden);
         QCOMPARE(tab->heading()->text(), heading);
-        QCOMPARE(tab->period()->text(),
-                 compare::surveyLine(c, true) + QLatin1Char('\n') + compare::surveyLine(c, false));
+        QCOMPARE(tab->period()->text(), compare::surveyLine(c, true) + QLatin1Char('\n') +
+                                            compare::surveyLine(c, false) +
+                                            QStringLiteral("\nBoth surveys measured speeds in mph."));
 
         const study::ComparisonView* view = tab->comparisonView();
         std::vector<QStringList> rows;

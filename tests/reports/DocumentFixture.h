@@ -1,14 +1,18 @@
 #pragma once
 
+#include "PdfText.h"
 #include "SurveyFixture.h"
 #include "TestSupport.h"
 #include "reports/DocumentInputs.h"
 #include "reports/Documents.h"
 #include "reports/PageFonts.h"
+#include "reports/PagePainter.h"
 
 #include <QDate>
 #include <QImage>
+#include <QTest>
 
+#include <algorithm>
 #include <map>
 
 // The inputs the document tests build from: a survey whose every value is
@@ -171,6 +175,176 @@ inline std::vector<QRectF> rulesOf(const reports::Page& page)
         add(r.topRight(), r.bottomRight(), box->lineWidth);
     }
     return rules;
+}
+
+// The texts of a page from the first one equal to `from` on, in order.
+inline QStringList textsFrom(const reports::Page& page, const QString& from)
+{
+    const QStringList texts = textsOf(page);
+    const qsizetype start = texts.indexOf(from);
+    return start < 0 ? QStringList() : texts.mid(start);
+}
+
+// Whether `wanted` stand in `texts` in this order, others between them allowed.
+inline bool inOrder(const QStringList& texts, const QStringList& wanted)
+{
+    qsizetype at = 0;
+    for (const QString& text : wanted) {
+        at = texts.indexOf(text, at);
+        if (at < 0)
+            return false;
+        ++at;
+    }
+    return true;
+}
+
+// The words of the texts of a page, in order, as one line.
+inline QString wordsOf(const QStringList& texts)
+{
+    return texts.join(QLatin1Char(' ')).simplified();
+}
+
+// The texts that stand inside a rectangle of the page.
+inline QStringList textsIn(const reports::Page& page, const QRectF& area)
+{
+    QStringList texts;
+    for (const reports::TextItem* item : page.itemsOf<reports::TextItem>()) {
+        if (area.contains(inkBox(*item)))
+            texts << item->text;
+    }
+    return texts;
+}
+
+// Whether the words of `text` stand one after the other, left to right on
+// one line of a PDF page, inside an area of the page given in twips.
+inline bool hasLine(const PdfPage& page, const QRectF& twips, const QString& text)
+{
+    const QRectF area(twips.topLeft() / reports::kTwipsPerPoint, twips.size() / reports::kTwipsPerPoint);
+    const QStringList words = text.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    const auto next = [&](const QString& word, const QRectF& after) -> const PdfWord* {
+        const PdfWord* nearest = nullptr;
+        for (const PdfWord& candidate : page.words) {
+            if (candidate.text != word || !area.contains(candidate.box) ||
+                qAbs(candidate.box.bottom() - after.bottom()) > 1 ||
+                candidate.box.left() < after.right() - 0.5)
+                continue;
+            if (!nearest || candidate.box.left() < nearest->box.left())
+                nearest = &candidate;
+        }
+        return nearest;
+    };
+    for (const PdfWord& first : page.words) {
+        if (first.text != words.first() || !area.contains(first.box))
+            continue;
+        QRectF last = first.box;
+        qsizetype matched = 1;
+        for (; matched < words.size(); ++matched) {
+            const PdfWord* found = next(words[matched], last);
+            if (!found)
+                break;
+            last = found->box;
+        }
+        if (matched == words.size())
+            return true;
+    }
+    return false;
+}
+
+// The shaded box of the warnings: the first filled rectangle on page 1
+// that spans the frame.
+inline const reports::RectangleItem* warningBox(const reports::Page& page)
+{
+    for (const reports::RectangleItem* box : page.itemsOf<reports::RectangleItem>()) {
+        if (box->fill && box->rect.left() == 1008 && box->rect.right() == 11088)
+            return box;
+    }
+    return nullptr;
+}
+
+// The share of a page's pixels, drawn at 40 dpi, in a colour that is no grey.
+inline double colouredShare(const reports::PagedDocument& document, int page)
+{
+    const QImage image = reports::renderPage(document, page, 40);
+    qint64 coloured = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor pixel = image.pixelColor(x, y);
+            const int spread = std::max({pixel.red(), pixel.green(), pixel.blue()}) -
+                               std::min({pixel.red(), pixel.green(), pixel.blue()});
+            coloured += spread > 24 ? 1 : 0;
+        }
+    }
+    return double(coloured) / double(image.width() * image.height());
+}
+
+// The rows of a test of both printer modes: "blackAndWhite" false, then true.
+inline void printerModeRows()
+{
+    QTest::addColumn<bool>("blackAndWhite");
+    QTest::newRow("colour printer") << false;
+    QTest::newRow("laser") << true;
+}
+
+// The pages whose colours do not suit the printer mode: for a
+// black-and-white printer any colour that is no grey, in colour a page
+// without colours.
+inline QStringList printerModeFaults(const reports::PagedDocument& document, bool blackAndWhite)
+{
+    QStringList faults;
+    for (int page = 0; page < int(document.pages.size()); ++page) {
+        const double share = colouredShare(document, page);
+        if (blackAndWhite ? share > 0 : share <= 0.0005)
+            faults << QStringLiteral("page %1: %2 of the page in colour").arg(page + 1).arg(share);
+    }
+    return faults;
+}
+
+// The body of every page lies between the frame's rules, 0.7 to 7.7 inches
+// across and from 1.3 to 10 inches down.
+inline const QRectF kFrame(QPointF(1008, 1872), QPointF(11088, 14400));
+
+// What is out of place on the pages of a framed document: a box or a
+// drawing outside the frame, a text of the body outside it or one of the
+// title and page lines off the paper, a text on another, on a rule or on a
+// drawing. Empty when all is in place.
+inline QStringList layoutFaults(const reports::PagedDocument& document)
+{
+    QStringList faults;
+    const QRectF paper = QRectF(QPointF(), document.pageSize).adjusted(360, 360, -360, -360);
+    for (size_t index = 0; index < document.pages.size(); ++index) {
+        const reports::Page& page = document.pages[index];
+        const QString where = QStringLiteral("page %1: ").arg(index + 1);
+        const auto texts = page.itemsOf<reports::TextItem>();
+        const auto drawings = page.itemsOf<reports::DrawingItem>();
+        const std::vector<QRectF> rules = rulesOf(page);
+        for (const reports::RectangleItem* box : page.itemsOf<reports::RectangleItem>()) {
+            if (!kFrame.adjusted(-1, -1, 1, 1).contains(box->rect))
+                faults << where + QStringLiteral("a box outside the frame");
+        }
+        for (const reports::DrawingItem* drawing : drawings) {
+            if (!kFrame.contains(drawing->rect))
+                faults << where + QStringLiteral("a drawing outside the frame");
+        }
+        for (size_t i = 0; i < texts.size(); ++i) {
+            const QRectF ink = inkBox(*texts[i]);
+            const QString text = where + texts[i]->text;
+            const bool body = texts[i]->top > kFrame.top() && texts[i]->top < kFrame.bottom();
+            if (!(body ? kFrame.contains(ink) : paper.contains(ink)))
+                faults << text + QStringLiteral(": outside");
+            for (size_t j = i + 1; j < texts.size(); ++j) {
+                if (ink.intersects(inkBox(*texts[j])))
+                    faults << text + QStringLiteral(": on ") + texts[j]->text;
+            }
+            if (std::any_of(rules.begin(), rules.end(),
+                            [&ink](const QRectF& rule) { return ink.intersects(rule); }))
+                faults << text + QStringLiteral(": on a rule");
+            for (const reports::DrawingItem* drawing : drawings) {
+                if (ink.intersects(drawing->rect))
+                    faults << text + QStringLiteral(": on a drawing");
+            }
+        }
+    }
+    return faults;
 }
 
 } // namespace pelmor::test

@@ -23,6 +23,11 @@ private Q_SLOTS:
         const Run import = cli({"import", PELMOR_SAMPLES "/elm-street-2days.rsx", "--location", "Elm Street",
                                 "--direction", "North", "--zone", "School", "--unit", "MPH"});
         QCOMPARE(import.exitCode, 0);
+        // The same download again under trailer B: a second survey to compare with.
+        QCOMPARE(cli({"import", PELMOR_SAMPLES "/elm-street-2days.rsx", "--trailer", "B", "--location",
+                      "Elm Street", "--direction", "North", "--zone", "School", "--unit", "MPH"})
+                     .exitCode,
+                 0);
     }
 
     void writesPdf_data()
@@ -55,6 +60,10 @@ private Q_SLOTS:
                         "Enforcement threshold: 45 mph", "Over the enforcement threshold, 45 mph"});
         row("speed study with a threshold", QStringList{"8", "050326-A", "--threshold", "52", "--bw"}, 3,
             QStringList{"Enforcement threshold: 52 mph", "Over the enforcement threshold, 52 mph"});
+        row("comparison", QStringList{"9", "050326-A", "--with", "050326-B", "--bw"}, 2,
+            QStringList{"Before / After Comparison", "Elm Street: surveys 050326-A and 050326-B compared",
+                        "85th percentile unchanged at", "The two surveys can be compared fairly",
+                        "Is the change real, or could it be chance?", "Not significant"});
     }
     void writesPdf()
     {
@@ -94,6 +103,12 @@ private Q_SLOTS:
         row("a threshold that is no speed",
             QStringList{"8", "050326-A", "--threshold", "fast", "--pdf", "x.pdf"},
             "The threshold must be a whole speed above 0, not \"fast\".");
+        row("a comparison without a second survey", QStringList{"9", "050326-A", "--pdf", "x.pdf"},
+            "Document 9 sets two surveys side by side: give the second with --with BATCH_B.");
+        row("a second survey for a document of one", QStringList{"8", "050326-A", "--with", "050326-B"},
+            "Document 8 sets no second survey beside the first: leave out --with.");
+        row("no such second survey", QStringList{"9", "050326-A", "--with", "NOPE", "--pdf", "x.pdf"},
+            "The database holds no survey NOPE.");
         row("a survey document without a survey", QStringList{"3", "--pdf", "x.pdf"},
             "Document 3 is printed for a survey: give its batch number.");
         row("a sheet with a survey", QStringList{"7", "050326-A", "--pdf", "x.pdf"},
@@ -120,7 +135,7 @@ private Q_SLOTS:
         for (const char* option :
              {"--trailer-id", "--batch-number", "--start-time", "--start-date", "--location", "--direction",
               "--zone", "--posted-limit", "--minimum-radar", "--maximum-radar", "--alarm", "--cutoff",
-              "--performed-by", "--agency", "--officer", "--bw", "--png", "--threshold"})
+              "--performed-by", "--agency", "--officer", "--bw", "--png", "--threshold", "--with"})
             QVERIFY2(run.out.contains(QLatin1String(option)), option);
     }
 

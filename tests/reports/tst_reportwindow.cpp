@@ -213,6 +213,57 @@ private Q_SLOTS:
         QCOMPARE(m_built->count(), 0);
     }
 
+    // The comparison sets the chosen survey beside the one the Speed Study
+    // tab compares it with; without one the user is told where to pick it
+    // and no report window opens.
+    void comparisonNeedsASecondSurvey_data()
+    {
+        QTest::addColumn<bool>("picked");
+        QTest::addColumn<bool>("backToStudy");
+        row("none picked", false, false);
+        row("picked on the Speed Study tab", true, false);
+        row("picked, then back to the study", true, true);
+    }
+    void comparisonNeedsASecondSurvey()
+    {
+        QFETCH(bool, picked);
+        QFETCH(bool, backToStudy);
+        test::Survey after;
+        after.batchNumber = QStringLiteral("050902-A");
+        after.start = test::at(QStringLiteral("05/09/02 08:00"));
+        after.addSpeeds({{22, 2}, {27, 4}, {32, 10}, {35, 5}, {37, 3}});
+        test::storeSurvey(m_app->folder.databasePath(), after);
+        study::StudyTab* tab = m_app->window->studyTab();
+        if (picked) {
+            m_app->window->tabs()->setCurrentWidget(tab);
+            QTRY_VERIFY(tab->study().has_value());
+            QVERIFY(tab->compareWith(after.batchNumber));
+        }
+        if (backToStudy)
+            tab->endComparison();
+        m_app->window->reportsTab()->reportChoice()->setCurrentIndex(6);
+        clickButton("cmdPrint");
+        if (!picked || backToStudy) {
+            QApplication::processEvents();
+            QCOMPARE(m_app->messages.texts(),
+                     QStringList{QStringLiteral(
+                         "No survey has been picked to compare survey 050302-A with. On the Speed Study tab "
+                         "press \"Compare with...\" and choose the survey from the list, then print the "
+                         "Before / After Comparison again.")});
+            QVERIFY(!reportWindow()->isVisible());
+            QCOMPARE(m_built->count(), 0);
+            return;
+        }
+        QVERIFY(QTest::qWaitForWindowActive(reportWindow()));
+        QTRY_COMPARE(m_built->count(), 1);
+        QCOMPARE(m_app->state.reportChoice, ReportChoice::ComparisonReport);
+        QCOMPARE(reportWindow()->documentTitle(),
+                 QStringLiteral("050302-A and 050902-A Before - After Comparison"));
+        QCOMPARE(reportWindow()->document()->pages.size(), size_t(2));
+        QVERIFY(pageTexts().contains(QStringLiteral("Main St: before and after")));
+        QVERIFY(m_app->messages.shown().empty());
+    }
+
     void unmatchedTextPrintsNothing_data()
     {
         QTest::addColumn<QString>("typed");
@@ -235,7 +286,7 @@ private Q_SLOTS:
         QCOMPARE(m_built->count(), 0);
         // The typed text stays as typed; the list has its entries.
         QCOMPARE(list->currentText(), typed);
-        QCOMPARE(list->count(), 6);
+        QCOMPARE(list->count(), 7);
     }
 
     void reportListEdits_data()

@@ -23,10 +23,6 @@ using test::row;
 
 namespace {
 
-// The body of every page lies between the frame's rules, 0.7 to 7.7 inches
-// across and from 1.3 to 10 inches down.
-const QRectF kFrame(QPointF(1008, 1872), QPointF(11088, 14400));
-
 reports::PagedDocument buildReport(const reports::DocumentInputs& inputs)
 {
     return test::buildDocument(ReportChoice::SpeedStudyReport, inputs);
@@ -89,106 +85,6 @@ std::vector<int> speedsFrom(int low, int high)
     return speeds;
 }
 
-// The texts of a page from the first one equal to `from` on, in order.
-QStringList textsFrom(const reports::Page& page, const QString& from)
-{
-    const QStringList texts = test::textsOf(page);
-    const qsizetype start = texts.indexOf(from);
-    return start < 0 ? QStringList() : texts.mid(start);
-}
-
-// Whether `wanted` stand in `texts` in this order, others between them allowed.
-bool inOrder(const QStringList& texts, const QStringList& wanted)
-{
-    qsizetype at = 0;
-    for (const QString& text : wanted) {
-        at = texts.indexOf(text, at);
-        if (at < 0)
-            return false;
-        ++at;
-    }
-    return true;
-}
-
-// The words of the texts of a page, in order, as one line.
-QString wordsOf(const QStringList& texts)
-{
-    return texts.join(QLatin1Char(' ')).simplified();
-}
-
-// The texts that stand inside a rectangle of the page.
-QStringList textsIn(const reports::Page& page, const QRectF& area)
-{
-    QStringList texts;
-    for (const TextItem* item : page.itemsOf<TextItem>()) {
-        if (area.contains(test::inkBox(*item)))
-            texts << item->text;
-    }
-    return texts;
-}
-
-// Whether the words of `text` stand one after the other, left to right on
-// one line of a PDF page, inside an area of the page given in twips.
-bool hasLine(const test::PdfPage& page, const QRectF& twips, const QString& text)
-{
-    const QRectF area(twips.topLeft() / reports::kTwipsPerPoint, twips.size() / reports::kTwipsPerPoint);
-    const QStringList words = text.split(QLatin1Char(' '), Qt::SkipEmptyParts);
-    const auto next = [&](const QString& word, const QRectF& after) -> const test::PdfWord* {
-        const test::PdfWord* nearest = nullptr;
-        for (const test::PdfWord& candidate : page.words) {
-            if (candidate.text != word || !area.contains(candidate.box) ||
-                qAbs(candidate.box.bottom() - after.bottom()) > 1 ||
-                candidate.box.left() < after.right() - 0.5)
-                continue;
-            if (!nearest || candidate.box.left() < nearest->box.left())
-                nearest = &candidate;
-        }
-        return nearest;
-    };
-    for (const test::PdfWord& first : page.words) {
-        if (first.text != words.first() || !area.contains(first.box))
-            continue;
-        QRectF last = first.box;
-        qsizetype matched = 1;
-        for (; matched < words.size(); ++matched) {
-            const test::PdfWord* found = next(words[matched], last);
-            if (!found)
-                break;
-            last = found->box;
-        }
-        if (matched == words.size())
-            return true;
-    }
-    return false;
-}
-
-// The shaded box of the warnings: the first filled rectangle on page 1
-// that spans the frame.
-const RectangleItem* warningBox(const reports::Page& page)
-{
-    for (const RectangleItem* box : page.itemsOf<RectangleItem>()) {
-        if (box->fill && box->rect.left() == 1008 && box->rect.right() == 11088)
-            return box;
-    }
-    return nullptr;
-}
-
-// The share of a page's pixels, drawn at 40 dpi, in a colour that is no grey.
-double colouredShare(const reports::PagedDocument& document, int page)
-{
-    const QImage image = reports::renderPage(document, page, 40);
-    qint64 coloured = 0;
-    for (int y = 0; y < image.height(); ++y) {
-        for (int x = 0; x < image.width(); ++x) {
-            const QColor pixel = image.pixelColor(x, y);
-            const int spread = std::max({pixel.red(), pixel.green(), pixel.blue()}) -
-                               std::min({pixel.red(), pixel.green(), pixel.blue()});
-            coloured += spread > 24 ? 1 : 0;
-        }
-    }
-    return double(coloured) / double(image.width() * image.height());
-}
-
 } // namespace
 
 class TstStudyReport : public QObject {
@@ -238,16 +134,16 @@ private Q_SLOTS:
         // order, each row's caption and its three cells.
         const reports::Page& first = document.pages[0];
         const QStringList firstTexts = test::textsOf(first);
-        QVERIFY(
-            inOrder(firstTexts,
-                    {study::studyPeriod(study), QStringLiteral("Batch Number: 050302-A"),
-                     QStringLiteral("Survey Location: Main St"), QStringLiteral("Vehicles surveyed: 1,681"),
-                     QStringLiteral("Enforcement threshold: %1 %2").arg(study.threshold).arg(unitText)}));
+        QVERIFY(test::inOrder(
+            firstTexts,
+            {study::studyPeriod(study), QStringLiteral("Batch Number: 050302-A"),
+             QStringLiteral("Survey Location: Main St"), QStringLiteral("Vehicles surveyed: 1,681"),
+             QStringLiteral("Enforcement threshold: %1 %2").arg(study.threshold).arg(unitText)}));
         QStringList figures{QStringLiteral("Figure"), QStringLiteral("Both directions"),
                             QStringLiteral("Approaching"), QStringLiteral("Receding")};
         for (const study::FigureRow& figure : study::figureRows(study))
             figures << figure.caption << QStringList(figure.cells.begin(), figure.cells.end());
-        QCOMPARE(textsFrom(first, QStringLiteral("Figure")).mid(0, figures.size()), figures);
+        QCOMPARE(test::textsFrom(first, QStringLiteral("Figure")).mid(0, figures.size()), figures);
         QVERIFY(firstTexts.contains(
             QStringLiteral("Over the enforcement threshold, %1 %2").arg(study.threshold).arg(unitText)));
 
@@ -268,7 +164,7 @@ private Q_SLOTS:
         const QString binsHeading = QStringLiteral("Speed bins of 5 %1, both directions").arg(unitText);
         const TextItem* binsTitle = test::findText(second, binsHeading);
         QVERIFY(binsTitle && binsTitle->top > curves[0]->rect.bottom());
-        QCOMPARE(textsFrom(second, binsHeading).mid(1, binTexts.size()), binTexts);
+        QCOMPARE(test::textsFrom(second, binsHeading).mid(1, binTexts.size()), binTexts);
 
         // Page 3: the 24 hours, then the heat map down to the bottom rule.
         const reports::Page& third = document.pages[2];
@@ -277,7 +173,7 @@ private Q_SLOTS:
         for (const QStringList& hour : hours.rows)
             hourTexts << hour;
         const QStringList thirdTexts = test::textsOf(third);
-        QVERIFY(inOrder(thirdTexts, hourTexts));
+        QVERIFY(test::inOrder(thirdTexts, hourTexts));
         const auto maps = third.itemsOf<DrawingItem>();
         QCOMPARE(maps.size(), size_t(1));
         const TextItem* lastHour = test::findText(third, QStringLiteral("23:00-00:00"));
@@ -324,28 +220,8 @@ private Q_SLOTS:
         }
         const reports::PagedDocument document = buildReport(inputs);
         QCOMPARE(document.pages.size(), size_t(3));
-        const QRectF paper = QRectF(QPointF(), document.pageSize).adjusted(360, 360, -360, -360);
-        for (const reports::Page& page : document.pages) {
-            const auto texts = page.itemsOf<TextItem>();
-            const auto drawings = page.itemsOf<DrawingItem>();
-            const std::vector<QRectF> rules = test::rulesOf(page);
-            for (const RectangleItem* box : page.itemsOf<RectangleItem>())
-                QVERIFY(kFrame.adjusted(-1, -1, 1, 1).contains(box->rect));
-            for (const DrawingItem* drawing : drawings)
-                QVERIFY(kFrame.contains(drawing->rect));
-            for (size_t i = 0; i < texts.size(); ++i) {
-                const QRectF ink = test::inkBox(*texts[i]);
-                const bool body = texts[i]->top > kFrame.top() && texts[i]->top < kFrame.bottom();
-                QVERIFY2(body ? kFrame.contains(ink) : paper.contains(ink), qPrintable(texts[i]->text));
-                for (size_t j = i + 1; j < texts.size(); ++j)
-                    QVERIFY2(!ink.intersects(test::inkBox(*texts[j])),
-                             qPrintable(texts[i]->text + " / " + texts[j]->text));
-                for (const QRectF& rule : rules)
-                    QVERIFY2(!ink.intersects(rule), qPrintable(texts[i]->text));
-                for (const DrawingItem* drawing : drawings)
-                    QVERIFY2(!ink.intersects(drawing->rect), qPrintable(texts[i]->text));
-            }
-        }
+        const QStringList faults = test::layoutFaults(document);
+        QVERIFY2(faults.isEmpty(), qPrintable(faults.join(QLatin1Char('\n'))));
     }
 
     // The warnings stand in a shaded box under the survey, one line after a
@@ -379,7 +255,7 @@ private Q_SLOTS:
         const QStringList lines = study::warningLines(*inputs.study);
         const reports::PagedDocument document = buildReport(inputs);
         const reports::Page& page = document.pages.at(0);
-        const RectangleItem* box = warningBox(page);
+        const RectangleItem* box = test::warningBox(page);
         QVERIFY(box);
         QCOMPARE(*box->fill, fill);
         const TextItem* vehicles =
@@ -391,7 +267,7 @@ private Q_SLOTS:
         const TextItem* figures = test::findText(page, QStringLiteral("Measured speeds by direction"));
         QVERIFY(figures && figures->top > box->rect.bottom());
 
-        const QStringList inside = textsIn(page, box->rect);
+        const QStringList inside = test::textsIn(page, box->rect);
         QCOMPARE(inside.count(QStringLiteral("\u2022")), lines.size());
         if (lines.isEmpty()) {
             QCOMPARE(inside, QStringList{study::noWarningsText()});
@@ -402,7 +278,7 @@ private Q_SLOTS:
         QString expected = study::warningsHeading();
         for (const QString& line : lines)
             expected += QStringLiteral(" \u2022 ") + line;
-        QCOMPARE(wordsOf(inside), expected.simplified());
+        QCOMPARE(test::wordsOf(inside), expected.simplified());
     }
 
     // The 85th percentile's row of the figures is shaded across the table;
@@ -497,12 +373,7 @@ private Q_SLOTS:
 
     // For a black-and-white printer every page is drawn in greys; in colour
     // the graphs and the boxes have their colours.
-    void printerMode_data()
-    {
-        QTest::addColumn<bool>("blackAndWhite");
-        row("colour printer", false);
-        row("laser", true);
-    }
+    void printerMode_data() { test::printerModeRows(); }
     void printerMode()
     {
         QFETCH(bool, blackAndWhite);
@@ -510,13 +381,9 @@ private Q_SLOTS:
         inputs.study = studyOf(doubtfulSurvey());
         inputs.blackAndWhite = blackAndWhite;
         const reports::PagedDocument document = buildReport(inputs);
-        for (int page = 0; page < 3; ++page) {
-            const double share = colouredShare(document, page);
-            if (blackAndWhite)
-                QCOMPARE(share, 0.0);
-            else
-                QVERIFY2(share > 0.0005, qPrintable(QString::number(share)));
-        }
+        QCOMPARE(document.pages.size(), size_t(3));
+        const QStringList faults = test::printerModeFaults(document, blackAndWhite);
+        QVERIFY2(faults.isEmpty(), qPrintable(faults.join(QLatin1Char('\n'))));
     }
 
     // Written as a PDF file and read back: three Letter pages whose texts
@@ -544,20 +411,20 @@ private Q_SLOTS:
         const QString p85 = study::formatDecimal(study.figures(study::Direction::Both).percentile(85).ranked);
         const QString unitText = study::unitText(unit);
         const QRectF page = QRectF(QPointF(), document.pageSize);
-        QVERIFY(hasLine(pages[0], page, QStringLiteral("85th percentile (%1) %2").arg(unitText, p85)));
+        QVERIFY(test::hasLine(pages[0], page, QStringLiteral("85th percentile (%1) %2").arg(unitText, p85)));
         // The graphs' own texts, inside their drawings.
         const QRectF curve = document.pages[1].itemsOf<DrawingItem>().front()->rect;
-        QVERIFY(hasLine(pages[1], curve, QStringLiteral("85th percentile %1 %2").arg(p85, unitText)));
-        QVERIFY(hasLine(pages[1], curve, QStringLiteral("Posted limit 35 %1").arg(unitText)));
-        QVERIFY(hasLine(pages[1], curve, QStringLiteral("Speed (%1)").arg(unitText)));
-        QVERIFY(hasLine(pages[1], curve, QStringLiteral("Approaching")));
-        QVERIFY(hasLine(pages[1], curve, QStringLiteral("Receding")));
+        QVERIFY(test::hasLine(pages[1], curve, QStringLiteral("85th percentile %1 %2").arg(p85, unitText)));
+        QVERIFY(test::hasLine(pages[1], curve, QStringLiteral("Posted limit 35 %1").arg(unitText)));
+        QVERIFY(test::hasLine(pages[1], curve, QStringLiteral("Speed (%1)").arg(unitText)));
+        QVERIFY(test::hasLine(pages[1], curve, QStringLiteral("Approaching")));
+        QVERIFY(test::hasLine(pages[1], curve, QStringLiteral("Receding")));
         const QRectF map = document.pages[2].itemsOf<DrawingItem>().front()->rect;
         for (const char* day : {"Mon", "Tue", "Wed", "Thu", "Fri", "Sat", "Sun"})
-            QVERIFY2(hasLine(pages[2], map, QLatin1String(day)), day);
-        QVERIFY(hasLine(pages[2], map, QStringLiteral("not surveyed")));
-        QVERIFY(!hasLine(pages[2], map, QStringLiteral("07:00-08:00")));
-        QVERIFY(hasLine(pages[2], page, QStringLiteral("07:00-08:00")));
+            QVERIFY2(test::hasLine(pages[2], map, QLatin1String(day)), day);
+        QVERIFY(test::hasLine(pages[2], map, QStringLiteral("not surveyed")));
+        QVERIFY(!test::hasLine(pages[2], map, QStringLiteral("07:00-08:00")));
+        QVERIFY(test::hasLine(pages[2], page, QStringLiteral("07:00-08:00")));
     }
 
     // Without a study the first page shows the survey and says there is
@@ -571,7 +438,8 @@ private Q_SLOTS:
         const QStringList texts = test::textsOf(document.pages[0]);
         QVERIFY(texts.contains(QStringLiteral("Batch Number: 050302-A")));
         QVERIFY(texts.contains(QStringLiteral("Vehicles surveyed: 2947")));
-        QVERIFY(wordsOf(texts).contains(QStringLiteral("The speed study of this survey was not worked out")));
+        QVERIFY(test::wordsOf(texts).contains(
+            QStringLiteral("The speed study of this survey was not worked out")));
         QVERIFY(document.pages[0].itemsOf<DrawingItem>().empty());
     }
 };

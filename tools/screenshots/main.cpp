@@ -1,8 +1,11 @@
 // pelmor-screenshots: the main window in the states a user goes through,
 // each saved as a PNG, for looking at the program without clicking through
-// it. It works on a program folder of its own made from a saved download.
+// it. It works on a program folder of its own made from a saved download;
+// with --compare a second download of the same street (a later week) is
+// imported too, and the comparison of the two is shown on the Speed Study
+// tab and printed.
 //
-//   pelmor-screenshots DOWNLOAD.rsx OUTPUT-FOLDER [--size 1366x768]
+//   pelmor-screenshots DOWNLOAD.rsx OUTPUT-FOLDER [--size 1366x768] [--compare LATER.rsx]
 
 #include "acquisition/widgets/LoadDataFile.h"
 #include "app/AppState.h"
@@ -14,6 +17,7 @@
 #include "db/Files.h"
 #include "db/Schema.h"
 #include "reports/widgets/ReportWindow.h"
+#include "study/widgets/StudyTab.h"
 #include "ui/MessageBoxes.h"
 #include "ui/Style.h"
 
@@ -70,7 +74,8 @@ int main(int argc, char* argv[])
     application.setStyleSheet(ui::styleSheet());
     const QStringList arguments = QApplication::arguments();
     if (arguments.size() < 3) {
-        QTextStream(stderr) << "usage: pelmor-screenshots DOWNLOAD.rsx OUTPUT-FOLDER [--size WxH]\n";
+        QTextStream(stderr)
+            << "usage: pelmor-screenshots DOWNLOAD.rsx OUTPUT-FOLDER [--size WxH] [--compare LATER.rsx]\n";
         return 2;
     }
     QSize size(1366, 768);
@@ -85,6 +90,10 @@ int main(int argc, char* argv[])
     QTemporaryDir folder;
     db::initDatabaseFolder(folder.path());
     QFile::copy(arguments[1], QDir(folder.path()).filePath(QStringLiteral("survey.rsx")));
+    const qsizetype compareAt = arguments.indexOf(QStringLiteral("--compare"));
+    const bool comparing = compareAt > 0 && compareAt + 1 < arguments.size();
+    if (comparing)
+        QFile::copy(arguments[compareAt + 1], QDir(folder.path()).filePath(QStringLiteral("later.rsx")));
 
     app::AppState state;
     state.programFolder = folder.path();
@@ -121,6 +130,21 @@ int main(int argc, char* argv[])
     window.findChild<QPushButton*>(QStringLiteral("ProcessToDatabase"))->click();
     const QString batch =
         window.findChild<QWidget*>(QStringLiteral("Input_Batch_Number"))->property("text").toString();
+    QString laterBatch;
+    if (comparing) {
+        // The later week, loaded and processed the same way.
+        window.findChild<QPushButton*>(QStringLiteral("LoadRadarLogFile"))->click();
+        files.fileNameBox()->setText(QStringLiteral("later.rsx"));
+        files.act();
+        window.findChild<QLineEdit*>(QStringLiteral("Input_Location"))
+            ->setText(QStringLiteral("Elm Street between 4th Avenue and 5th Avenue, school entrance"));
+        window.findChild<QComboBox*>(QStringLiteral("Input_Direction"))
+            ->setCurrentText(QStringLiteral("North"));
+        window.findChild<QComboBox*>(QStringLiteral("Input_Zone"))->setCurrentText(QStringLiteral("School"));
+        window.findChild<QPushButton*>(QStringLiteral("ProcessToDatabase"))->click();
+        laterBatch =
+            window.findChild<QWidget*>(QStringLiteral("Input_Batch_Number"))->property("text").toString();
+    }
     window.tabs()->setCurrentIndex(1);
     window.reportsTab()->selectSurvey();
     save(window, output, QStringLiteral("3-reports-list"));
@@ -156,6 +180,20 @@ int main(int argc, char* argv[])
             save(*top, output, QStringLiteral("%1-report-window").arg(window.tabs()->count() + 4));
     }
     window.printControls()->reportWindow()->hide();
+
+    if (comparing) {
+        // The two weeks side by side on the Speed Study tab, then printed.
+        window.tabs()->setCurrentWidget(window.studyTab());
+        window.studyTab()->compareWith(laterBatch);
+        save(window, output, QStringLiteral("8b-tab-compare"));
+        window.tabs()->setCurrentIndex(1);
+        reportList->setCurrentIndex(reportList->findText(QStringLiteral("Before / After Comparison")));
+        window.findChild<QPushButton*>(QStringLiteral("cmdPrint"))->click();
+        for (int i = 0; i < 20; ++i)
+            QApplication::processEvents();
+        save(*window.printControls()->reportWindow(), output, QStringLiteral("8c-report-window-compare"));
+        window.printControls()->reportWindow()->hide();
+    }
 
     windows.openMaintenance();
     saveScreen(output, QStringLiteral("9-maintenance"));

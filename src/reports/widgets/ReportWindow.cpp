@@ -264,7 +264,7 @@ void ReportWindow::rebuild()
         if (built) {
             m_document = std::move(built);
             m_documentChoice = kind->choice;
-            m_documentBatch = kind->forSurvey ? inputs->survey.header.batchNumber : QString();
+            m_documentBatch = documentBatches(*kind, *inputs);
             m_preview->updatePreview();
         } else {
             // The document cannot be started on this paper: the preview

@@ -64,8 +64,7 @@ void ComparisonView::showComparison(const compare::Comparison& comparison)
         QStringList lines;
         for (const study::Warning& warning : comparison.warnings)
             lines << warning.text;
-        showBand(m_warnings, Band::Warning,
-                 bulletedHtml(QStringLiteral("These surveys may not compare fairly:"), lines));
+        showBand(m_warnings, Band::Warning, bulletedHtml(compare::unfairComparisonHeading(), lines));
     }
     m_headline->setText(comparison.headline);
 

@@ -346,10 +346,9 @@ void StudyTab::showMode()
     if (comparing) {
         const compare::Comparison& comparison = *m_comparison;
         m_heading->setText(compare::comparisonHeading(comparison));
-        QStringList lines{compare::surveyLine(comparison, true), compare::surveyLine(comparison, false)};
-        if (!comparison.conversionNote.isEmpty())
-            lines << comparison.conversionNote;
-        m_period->setText(lines.join(QLatin1Char('\n')));
+        m_period->setText(QStringList{compare::surveyLine(comparison, true),
+                                      compare::surveyLine(comparison, false), compare::unitNote(comparison)}
+                              .join(QLatin1Char('\n')));
     } else {
         showHeading();
     }
