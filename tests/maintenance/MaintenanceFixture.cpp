@@ -117,12 +117,6 @@ QString integrityOf(const QString& databasePath)
     }
 }
 
-QByteArray fileBytes(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 void leaveHotJournal(const QString& databasePath, const QString& journalPath)
 {
     QTemporaryDir scratch;

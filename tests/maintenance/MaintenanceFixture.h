@@ -1,5 +1,7 @@
 #pragma once
 
+#include "TestSupport.h"
+
 #include <QByteArray>
 #include <QMap>
 #include <QString>
@@ -25,8 +27,6 @@ QStringList surveyContent(const QString& databasePath);
 
 // "ok", or what SQLite's integrity check (or opening the file) reports.
 QString integrityOf(const QString& databasePath);
-
-QByteArray fileBytes(const QString& path);
 
 // Leaves at `journalPath` the rollback journal of a write to a copy of the
 // database that never committed: what a program killed half way through a
