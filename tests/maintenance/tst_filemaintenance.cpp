@@ -1,17 +1,16 @@
 // Backup, replace and restore on real database files in a folder of their
 // own, and every maintenance operation refusing while another connection
-// holds the database for writing.
+// holds the database for writing, or when there is no database.
 #include "MaintenanceFixture.h"
-#include "TestSupport.h"
 #include "db/Connection.h"
 #include "db/Files.h"
 #include "maintenance/FileMaintenance.h"
-#include "maintenance/MaintenanceTexts.h"
 #include "maintenance/Repair.h"
 #include "maintenance/SurveyDeletion.h"
 #include "maintenance/WriteLock.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QTest>
 
 #include <functional>
@@ -24,12 +23,10 @@ using test::row;
 
 namespace {
 
-using Operation = std::function<Outcome(const QString& folder)>;
-
 // Every maintenance operation, by name, on a program folder.
-const std::map<QString, Operation>& operations()
+Outcome runOperation(const QString& name, const QString& folder)
 {
-    static const std::map<QString, Operation> all = {
+    static const std::map<QString, std::function<Outcome(const QString&)>> all = {
         {QStringLiteral("backup"), maintenance::backupDatabase},
         {QStringLiteral("repair"), maintenance::repairDatabase},
         {QStringLiteral("replace"), maintenance::replaceDatabase},
@@ -44,7 +41,14 @@ const std::map<QString, Operation>& operations()
              return maintenance::deleteAllSurveys({db::databasePath(folder), nullptr});
          }},
     };
-    return all;
+    return all.at(name)(folder);
+}
+
+void overwrite(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QCOMPARE(file.write(bytes), bytes.size());
 }
 
 } // namespace
@@ -55,15 +59,14 @@ private Q_SLOTS:
     void initTestCase()
     {
         // Four surveys, stored once and copied into each test's folder.
-        m_seed = std::make_unique<test::TempProgramFolder>();
-        m_batches = test::storeSurveys(m_seed->databasePath(), 4, 5000);
+        test::storeSurveys(m_seed.databasePath(), 4, 5000);
     }
 
     void init()
     {
         m_folder = std::make_unique<test::TempProgramFolder>();
         QFile::remove(database());
-        QVERIFY(QFile::copy(m_seed->databasePath(), database()));
+        QVERIFY(QFile::copy(m_seed.databasePath(), database()));
     }
 
     void backup_data()
@@ -81,100 +84,65 @@ private Q_SLOTS:
         if (earlierBackup)
             QVERIFY(QFile::copy(m_folder->filePath(QStringLiteral("pelmor.emp")), backupFile()));
         if (surveyDeletedFirst)
-            QVERIFY(maintenance::deleteSurvey({database(), nullptr}, m_batches[1]).isDone());
+            QVERIFY(maintenance::deleteSurvey({database(), nullptr}, QStringLiteral("050226-A")).isDone());
         const QByteArray before = test::fileBytes(database());
         const QStringList content = test::databaseContent(database());
 
         const Outcome outcome = maintenance::backupDatabase(m_folder->path());
         QVERIFY2(outcome.isDone(), qPrintable(outcome.message + outcome.details));
-        QCOMPARE(outcome.message, maintenance::texts::kBackupComplete);
         // The backup is the file as it was, the database the same rows in
         // a file no larger; no work file is left behind.
         QCOMPARE(test::fileBytes(backupFile()), before);
         QCOMPARE(test::databaseContent(database()), content);
         QCOMPARE(test::integrityOf(database()), QStringLiteral("ok"));
         const qint64 size = QFileInfo(database()).size();
-        if (surveyDeletedFirst)
-            QVERIFY2(size < before.size(),
-                     qPrintable(QStringLiteral("%1 of %2").arg(size).arg(before.size())));
-        else
-            QVERIFY(size <= before.size());
+        QVERIFY2(surveyDeletedFirst ? size < before.size() : size <= before.size(),
+                 qPrintable(QStringLiteral("%1 of %2").arg(size).arg(before.size())));
         QCOMPARE(test::filesIn(m_folder->path()), (QStringList{"pelmor.bak", "pelmor.emp", "pelmor.mdb"}));
     }
 
-    void twoBackupsInARow()
+    // Restore and Replace put a copy of the backup or of the template in
+    // place of the database, whatever became of it.
+    void putACopyInPlace_data()
     {
-        QVERIFY(maintenance::deleteSurvey({database(), nullptr}, m_batches[0]).isDone());
-        QVERIFY(maintenance::backupDatabase(m_folder->path()).isDone());
-        const QByteArray firstCompacted = test::fileBytes(database());
-        QVERIFY(maintenance::backupDatabase(m_folder->path()).isDone());
-        QCOMPARE(test::fileBytes(backupFile()), firstCompacted);
-        QCOMPARE(test::surveyContent(database()).size(), 3);
-    }
-
-    void restore_data()
-    {
-        QTest::addColumn<QString>("databaseState"); // the database before the restore
-        row("surveys deleted since the backup", QStringLiteral("changed"));
-        row("database missing", QStringLiteral("missing"));
-        row("database not a database", QStringLiteral("garbage"));
-    }
-    void restore()
-    {
-        QFETCH(QString, databaseState);
-        QVERIFY(maintenance::backupDatabase(m_folder->path()).isDone());
-        const QByteArray backup = test::fileBytes(backupFile());
-        if (databaseState == QLatin1String("changed"))
-            QVERIFY(maintenance::deleteAllSurveys({database(), nullptr}).isDone());
-        else if (databaseState == QLatin1String("missing"))
-            QVERIFY(QFile::remove(database()));
-        else
-            overwrite(database(), QByteArray(8192, 'x'));
-
-        const Outcome outcome = maintenance::restoreDatabase(m_folder->path());
-        QVERIFY2(outcome.isDone(), qPrintable(outcome.message + outcome.details));
-        QVERIFY(outcome.message.isEmpty());
-        QCOMPARE(test::fileBytes(database()), backup);
-        QCOMPARE(test::fileBytes(backupFile()), backup);
-        QCOMPARE(test::surveyContent(database()).size(), m_batches.size());
-    }
-
-    void restoreWithoutBackup()
-    {
-        const QByteArray before = test::fileBytes(database());
-        QVERIFY(!maintenance::backupExists(m_folder->path()));
-        const Outcome outcome = maintenance::restoreDatabase(m_folder->path());
-        QCOMPARE(outcome.status, Outcome::Status::Refused);
-        QCOMPARE(outcome.message, maintenance::texts::kNoBackup);
-        QCOMPARE(test::fileBytes(database()), before);
-    }
-
-    void replace_data()
-    {
+        QTest::addColumn<QString>("operation");
         QTest::addColumn<QString>("databaseState");
-        row("surveys stored", QStringLiteral("surveys"));
-        row("database missing, its journal left behind", QStringLiteral("missing"));
-        row("database not a database", QStringLiteral("garbage"));
+        row("restore, surveys deleted since the backup", QStringLiteral("restore"),
+            QStringLiteral("changed"));
+        row("restore, database not a database", QStringLiteral("restore"), QStringLiteral("garbage"));
+        row("replace, surveys stored", QStringLiteral("replace"), QStringLiteral("as it was"));
+        row("replace, database missing, its journal left behind", QStringLiteral("replace"),
+            QStringLiteral("missing"));
     }
-    void replace()
+    void putACopyInPlace()
     {
+        QFETCH(QString, operation);
         QFETCH(QString, databaseState);
-        if (databaseState == QLatin1String("missing")) {
+        const bool restore = operation == QLatin1String("restore");
+        if (restore)
+            QVERIFY(maintenance::backupDatabase(m_folder->path()).isDone());
+        const QByteArray source =
+            test::fileBytes(restore ? backupFile() : m_folder->filePath(QStringLiteral("pelmor.emp")));
+        if (databaseState == QLatin1String("changed")) {
+            QVERIFY(maintenance::deleteAllSurveys({database(), nullptr}).isDone());
+        } else if (databaseState == QLatin1String("garbage")) {
+            overwrite(database(), QByteArray(8192, 'x'));
+        } else if (databaseState == QLatin1String("missing")) {
             // A program killed while writing left the journal; the file has
             // gone since. The old file's journal must not be played into the new one.
             test::leaveHotJournal(database(), database() + QStringLiteral("-journal"));
             QVERIFY(QFile::remove(database()));
-        } else if (databaseState == QLatin1String("garbage")) {
-            overwrite(database(), QByteArray(8192, 'x'));
         }
-        const Outcome outcome = maintenance::replaceDatabase(m_folder->path());
+        const QStringList files = test::filesIn(m_folder->path());
+
+        const Outcome outcome = runOperation(operation, m_folder->path());
         QVERIFY2(outcome.isDone(), qPrintable(outcome.message + outcome.details));
         QVERIFY(outcome.message.isEmpty());
-        QCOMPARE(test::filesIn(m_folder->path()), (QStringList{"pelmor.emp", "pelmor.mdb"}));
-        QCOMPARE(test::fileBytes(database()),
-                 test::fileBytes(m_folder->filePath(QStringLiteral("pelmor.emp"))));
-        QCOMPARE(test::surveyContent(database()), QStringList());
+        QCOMPARE(test::fileBytes(database()), source);
+        QCOMPARE(test::surveyContent(database()).size(), restore ? 4 : 0);
         QCOMPARE(test::integrityOf(database()), QStringLiteral("ok"));
+        QCOMPARE(test::filesIn(m_folder->path()),
+                 restore ? files : (QStringList{"pelmor.emp", "pelmor.mdb"}));
     }
 
     void replaceWithoutTemplate()
@@ -191,39 +159,51 @@ private Q_SLOTS:
         QCOMPARE(test::filesIn(m_folder->path()), QStringList{"pelmor.mdb"});
     }
 
-    void refusedWhileAnotherConnectionWrites_data()
+    // Every operation refuses, changing nothing, while another program is
+    // in the middle of a write (it holds SQLite's write lock until it
+    // commits or rolls back), and goes ahead once it is done; all but
+    // Restore and Replace refuse without a database.
+    void refusals_data()
     {
         QTest::addColumn<QString>("operation");
-        for (const auto& [name, operation] : operations())
-            QTest::newRow(qPrintable(name)) << name;
+        QTest::addColumn<bool>("missing");
+        for (const char* name : {"backup", "repair", "replace", "restore", "delete one", "delete all"}) {
+            QTest::addRow("%s, database in use", name) << QString::fromLatin1(name) << false;
+            if (QByteArray(name) != "replace" && QByteArray(name) != "restore")
+                QTest::addRow("%s, database missing", name) << QString::fromLatin1(name) << true;
+        }
     }
-    void refusedWhileAnotherConnectionWrites()
+    void refusals()
     {
         QFETCH(QString, operation);
+        QFETCH(bool, missing);
         QVERIFY(maintenance::backupDatabase(m_folder->path()).isDone());
-        const QByteArray database = test::fileBytes(this->database());
-        const QByteArray backup = test::fileBytes(backupFile());
+        if (missing)
+            QVERIFY(QFile::remove(database()));
+        const QMap<QString, QByteArray> before = test::folderSnapshot(m_folder->path());
         {
-            // Another program in the middle of a write: it holds SQLite's
-            // write lock until it commits or rolls back.
-            db::Connection writer({this->database(), nullptr});
-            db::Transaction transaction(writer);
-            writer.execute(QStringLiteral("delete from Agency"));
-
-            const Outcome outcome = operations().at(operation)(m_folder->path());
+            std::unique_ptr<db::Connection> writer;
+            std::unique_ptr<db::Transaction> transaction;
+            if (!missing) {
+                writer = std::make_unique<db::Connection>(db::Database{database(), nullptr});
+                transaction = std::make_unique<db::Transaction>(*writer);
+                writer->execute(QStringLiteral("delete from Agency"));
+            }
+            const Outcome outcome = runOperation(operation, m_folder->path());
             QCOMPARE(outcome.status, Outcome::Status::Refused);
-            QVERIFY2(
-                outcome.message.endsWith(QStringLiteral(" was not done: the database %1 is in use by another "
-                                                        "program. Close that program, then try again.")
-                                             .arg(this->database())),
-                qPrintable(outcome.message));
-            QVERIFY(!outcome.details.isEmpty());
+            const QString reason = missing ? QStringLiteral(" was not found.")
+                                           : QStringLiteral(" is in use by another program. Close that "
+                                                            "program, then try again.");
+            QVERIFY2(outcome.message.endsWith(
+                         QStringLiteral(" was not done: the database %1").arg(database()) + reason),
+                     qPrintable(outcome.message));
+            QCOMPARE(outcome.details.isEmpty(), missing);
         }
-        QCOMPARE(test::fileBytes(this->database()), database);
-        QCOMPARE(test::fileBytes(backupFile()), backup);
-        // Once the other program is done, the operation goes ahead.
-        const Outcome outcome = operations().at(operation)(m_folder->path());
-        QVERIFY2(outcome.isDone(), qPrintable(outcome.message + outcome.details));
+        QCOMPARE(test::folderSnapshot(m_folder->path()), before);
+        if (!missing) {
+            const Outcome outcome = runOperation(operation, m_folder->path());
+            QVERIFY2(outcome.isDone(), qPrintable(outcome.message + outcome.details));
+        }
     }
 
     void readersDoNotStopABackup()
@@ -253,41 +233,14 @@ private Q_SLOTS:
         const test::CliRun other = test::runCli(m_folder->path(), {"delete", "--all", "--yes"});
         QCOMPARE(other.exitCode, 1);
         QVERIFY2(other.err.contains(QStringLiteral("is in use by another program")), qPrintable(other.err));
-        QCOMPARE(test::surveyContent(database()).size(), m_batches.size());
-    }
-
-    void missingDatabase_data()
-    {
-        QTest::addColumn<QString>("operation");
-        row("backup", QStringLiteral("backup"));
-        row("repair", QStringLiteral("repair"));
-        row("delete one", QStringLiteral("delete one"));
-        row("delete all", QStringLiteral("delete all"));
-    }
-    void missingDatabase()
-    {
-        QFETCH(QString, operation);
-        QVERIFY(QFile::remove(database()));
-        const Outcome outcome = operations().at(operation)(m_folder->path());
-        QCOMPARE(outcome.status, Outcome::Status::Refused);
-        QVERIFY2(outcome.message.endsWith(
-                     QStringLiteral(" was not done: the database %1 was not found.").arg(database())),
-                 qPrintable(outcome.message));
-        QCOMPARE(test::filesIn(m_folder->path()), QStringList{"pelmor.emp"});
+        QCOMPARE(test::surveyContent(database()).size(), 4);
     }
 
 private:
     QString database() const { return m_folder->databasePath(); }
     QString backupFile() const { return m_folder->filePath(QStringLiteral("pelmor.bak")); }
-    static void overwrite(const QString& path, const QByteArray& bytes)
-    {
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        QCOMPARE(file.write(bytes), bytes.size());
-    }
 
-    std::unique_ptr<test::TempProgramFolder> m_seed;
-    QStringList m_batches;
+    test::TempProgramFolder m_seed;
     std::unique_ptr<test::TempProgramFolder> m_folder;
 };
 

@@ -2,7 +2,6 @@
 // meets for real: a read-only folder and a full disk (a file size limit).
 // Whatever fails, every file of the folder is as it was.
 #include "MaintenanceFixture.h"
-#include "TestSupport.h"
 #include "maintenance/MaintenanceTexts.h"
 
 #include <QDir>
@@ -51,11 +50,8 @@ private Q_SLOTS:
         QTest::addColumn<int>("surveysAfter");
         using namespace maintenance::texts;
         const QString notConfirmed = QStringLiteral("\nNothing was changed: add --yes to go ahead.");
-        row("backup", QStringList{"backup"}, 0, kBackupComplete, 4);
-        row("repair", QStringList{"repair"}, 0, kRepairComplete, 4);
         row("replace asks for --yes", QStringList{"replace"}, 1, console(kReplaceQuestion) + notConfirmed, 4);
         row("replace", QStringList{"replace", "--yes"}, 0, QString(), 0);
-        row("restore without a backup", QStringList{"restore", "--yes"}, 1, console(kNoBackup), 4);
         row("delete a survey", QStringList{"delete", "050226-A"}, 0, QString(), 3);
         row("delete a survey not stored", QStringList{"delete", "050226-B"}, 0,
             QStringLiteral("No survey 050226-B is stored; nothing was deleted."), 4);
