@@ -117,12 +117,6 @@ QString integrityOf(const QString& databasePath)
     }
 }
 
-QByteArray fileBytes(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 void leaveHotJournal(const QString& databasePath, const QString& journalPath)
 {
     QTemporaryDir scratch;
@@ -169,19 +163,24 @@ void overwritePage(const QString& databasePath, int page)
         qFatal("cannot overwrite page %d of %s", page, qPrintable(databasePath));
 }
 
+std::vector<Page> pagesOf(const QString& databasePath, const QString& condition)
+{
+    db::Connection connection({databasePath, nullptr});
+    QSqlQuery pages = connection.prepareUnlogged(
+        QStringLiteral("SELECT pageno, ncell FROM dbstat WHERE %1 ORDER BY path").arg(condition));
+    if (!pages.exec())
+        connection.fail(pages, QStringLiteral("dbstat"));
+    std::vector<Page> found;
+    while (pages.next())
+        found.push_back({pages.value(0).toInt(), pages.value(1).toInt()});
+    return found;
+}
+
 void damageVehiclePage(const QString& databasePath)
 {
-    QList<int> pages;
-    {
-        db::Connection connection({databasePath, nullptr});
-        QSqlQuery leaves = connection.prepareUnlogged(QStringLiteral(
-            "SELECT pageno FROM dbstat WHERE name = 'Veh_Data' AND pagetype = 'leaf' ORDER BY path"));
-        if (!leaves.exec())
-            connection.fail(leaves, QStringLiteral("dbstat"));
-        while (leaves.next())
-            pages << leaves.value(0).toInt();
-    }
-    overwritePage(databasePath, pages.at(pages.size() / 2));
+    const std::vector<Page> leaves =
+        pagesOf(databasePath, QStringLiteral("name = 'Veh_Data' AND pagetype = 'leaf'"));
+    overwritePage(databasePath, leaves.at(leaves.size() / 2).number);
 }
 
 CliRun runCli(const QString& folder, const QStringList& arguments, const ChildLimits& limits)

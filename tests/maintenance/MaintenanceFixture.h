@@ -1,9 +1,13 @@
 #pragma once
 
+#include "TestSupport.h"
+
 #include <QByteArray>
 #include <QMap>
 #include <QString>
 #include <QStringList>
+
+#include <vector>
 
 // What the maintenance tests share: surveys stored in bulk, a database's
 // content summed up table by table, SQLite's own integrity check, and
@@ -26,8 +30,6 @@ QStringList surveyContent(const QString& databasePath);
 // "ok", or what SQLite's integrity check (or opening the file) reports.
 QString integrityOf(const QString& databasePath);
 
-QByteArray fileBytes(const QString& path);
-
 // Leaves at `journalPath` the rollback journal of a write to a copy of the
 // database that never committed: what a program killed half way through a
 // write leaves beside the database.
@@ -42,6 +44,15 @@ QMap<QString, QByteArray> folderSnapshot(const QString& folder);
 // Overwrites a page of a database file (counted from 1) with random bytes,
 // the same bytes for the same page.
 void overwritePage(const QString& databasePath, int page);
+
+struct Page {
+    int number = 0;
+    int cells = 0; // rows on a leaf of a table
+};
+
+// The pages that meet a condition on SQLite's page statistics (the dbstat
+// table: name, pagetype, path...), in the order of their trees.
+std::vector<Page> pagesOf(const QString& databasePath, const QString& condition);
 
 // Overwrites a leaf in the middle of the vehicle table.
 void damageVehiclePage(const QString& databasePath);

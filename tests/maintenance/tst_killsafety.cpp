@@ -9,10 +9,10 @@
 // the time the program takes to start, and each kill comes at a random
 // point between the two.
 #include "MaintenanceFixture.h"
-#include "TestSupport.h"
 #include "db/Files.h"
 #include "maintenance/SurveyDeletion.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -22,6 +22,7 @@
 #include <QTest>
 #include <QThread>
 
+#include <cstdio>
 #include <functional>
 #include <memory>
 
@@ -65,14 +66,20 @@ class TstKillSafety : public QObject {
 private Q_SLOTS:
     void initTestCase()
     {
-        // Four surveys of 50,000 vehicles, built once per test program.
-        m_pristine = std::make_unique<test::TempProgramFolder>();
-        test::storeSurveys(m_pristine->databasePath(), 4, 50000);
         quint32 seed = QRandomGenerator::global()->generate();
         if (qEnvironmentVariableIsSet("PELMOR_KILL_SEED"))
             seed = quint32(qEnvironmentVariableIntValue("PELMOR_KILL_SEED"));
         m_random.seed(seed);
         qInfo("kill moments drawn with PELMOR_KILL_SEED=%u", seed);
+    }
+
+    // Four surveys of 50,000 vehicles, stored once for every operation's
+    // test: CTest runs this first; run alone, an operation's test stores
+    // them itself when they are not there yet.
+    void storeTheDatabase()
+    {
+        QFile::remove(QStringLiteral(PELMOR_KILL_DATABASE));
+        storedDatabase();
     }
 
     void killedDeletingASurvey()
@@ -118,8 +125,10 @@ private:
     // each kill leaves.
     void killRepeatedly(const QStringList& arguments, const std::function<void(const QString&)>& prepare)
     {
-        QTemporaryDir start, trial;
-        copyFolder(m_pristine->path(), start.path());
+        const test::TempProgramFolder start;
+        QTemporaryDir trial;
+        QFile::remove(start.databasePath());
+        QVERIFY(QFile::copy(storedDatabase(), start.databasePath()));
         prepare(start.path());
         if (QTest::currentTestFailed())
             return;
@@ -181,14 +190,28 @@ private:
 
             const test::CliRun again = test::runCli(trial.path(), arguments);
             QVERIFY2(again.exitCode == 0, qPrintable(moment + QStringLiteral(", then: ") + again.err));
-            QCOMPARE(stateOf(trial.path()).surveys, after.surveys);
+            QCOMPARE(test::surveyContent(database), after.surveys);
         }
         qInfo("%s: %d kills, %d left the state before, %d the state after, %d the database after and the "
               "backup before",
               qPrintable(arguments.join(' ')), kKills, leftBefore, leftAfter, leftBetween);
     }
 
-    std::unique_ptr<test::TempProgramFolder> m_pristine;
+    static QString storedDatabase()
+    {
+        const QString path = QStringLiteral(PELMOR_KILL_DATABASE);
+        if (!QFile::exists(path)) {
+            // Written under a name of its own, then renamed in one step.
+            test::TempProgramFolder folder;
+            test::storeSurveys(folder.databasePath(), 4, 50000);
+            const QString partial = path + QStringLiteral(".%1").arg(QCoreApplication::applicationPid());
+            if (!QFile::copy(folder.databasePath(), partial) ||
+                std::rename(qPrintable(partial), qPrintable(path)))
+                qFatal("cannot store %s", qPrintable(path));
+        }
+        return path;
+    }
+
     QRandomGenerator m_random;
 };
 

@@ -2,14 +2,14 @@
 // program's top windows: the main window closes with every connection and
 // comes back fresh, the buttons ask and tell exactly what they should.
 #include "MaintenanceFixture.h"
-#include "TestSupport.h"
 #include "WindowProbe.h"
 #include "app/AppState.h"
 #include "app/MainWindow.h"
 #include "app/ProgramWindows.h"
 #include "app/ReportsTab.h"
 #include "db/Connection.h"
-#include "maintenance/MaintenanceTexts.h"
+#include "maintenance/FileMaintenance.h"
+#include "maintenance/SurveyDeletion.h"
 #include "maintenance/widgets/Backdrop.h"
 #include "maintenance/widgets/DeletionWindow.h"
 #include "maintenance/widgets/MaintenanceWindow.h"
@@ -33,6 +33,21 @@ Q_DECLARE_METATYPE(Answer)
 namespace {
 
 const QStringList kBatches = {"050126-A", "050226-A", "050326-A"};
+
+// A message box as a line: its title, text, buttons and icon.
+QString box(const QString& text, const QString& title = ui::Messages::defaultTitle(),
+            Buttons buttons = Buttons::Ok, Icon icon = Icon::None)
+{
+    return QStringLiteral("%1 | %2 | buttons %3, icon %4").arg(title, text).arg(int(buttons)).arg(int(icon));
+}
+
+QStringList shown(const test::RecordingMessages& messages)
+{
+    QStringList boxes;
+    for (const test::RecordingMessages::Shown& message : messages.shown())
+        boxes << box(message.text, message.title, message.buttons, message.icon);
+    return boxes;
+}
 
 } // namespace
 
@@ -62,14 +77,12 @@ private Q_SLOTS:
 
         const maintenance::Backdrop* backdrop = m_windows->backdrop();
         QCOMPARE(backdrop->objectName(), QStringLiteral("Blankform"));
-        QVERIFY(backdrop->isVisible());
-        QVERIFY(backdrop->isFullScreen());
+        QVERIFY(backdrop->isVisible() && backdrop->isFullScreen());
         maintenance::MaintenanceWindow* window = m_windows->maintenanceWindow();
         QCOMPARE(window->objectName(), QStringLiteral("DBManagement"));
         QCOMPARE(window->windowTitle(), QStringLiteral("Database Management"));
         QVERIFY(window->isVisible());
-        const test::WindowProbe ui(window);
-        QCOMPARE(ui.text(QStringLiteral("Caution")),
+        QCOMPARE(test::WindowProbe(window).text(QStringLiteral("Caution")),
                  QStringLiteral("CAUTION: Repair Database Before Backup"));
         QStringList captions;
         for (const QPushButton* button : window->findChildren<QPushButton*>())
@@ -80,8 +93,15 @@ private Q_SLOTS:
                          "Delete Individual Survey or Complete Database", "Return To Pelmor Program"}));
     }
 
+    void returnBringsTheMainWindowBackAsAtStart_data()
+    {
+        QTest::addColumn<bool>("closeWindow"); // rather than "Return To Pelmor Program"
+        row("return button", false);
+        row("window closed", true);
+    }
     void returnBringsTheMainWindowBackAsAtStart()
     {
+        QFETCH(bool, closeWindow);
         // Leave the main window in a state other than its start.
         const test::WindowProbe reports(m_windows->mainWindow()->reportsTab());
         reports.click(QStringLiteral("SelectSurvey"));
@@ -89,7 +109,10 @@ private Q_SLOTS:
         m_windows->mainWindow()->tabs()->setCurrentIndex(3);
 
         openMaintenance();
-        test::WindowProbe(m_windows->maintenanceWindow()).click(QStringLiteral("ReturnToProgram"));
+        if (closeWindow)
+            m_windows->maintenanceWindow()->close();
+        else
+            test::WindowProbe(m_windows->maintenanceWindow()).click(QStringLiteral("ReturnToProgram"));
         QTRY_VERIFY(m_windows->mainWindow());
         QVERIFY(!m_windows->maintenanceWindow());
         QVERIFY(!m_windows->backdrop()->isVisible());
@@ -103,32 +126,31 @@ private Q_SLOTS:
         QCOMPARE(m_messages->texts(), QStringList());
     }
 
-    void closingTheWindowReturnsToo()
-    {
-        openMaintenance();
-        m_windows->maintenanceWindow()->close();
-        QTRY_VERIFY(m_windows->mainWindow());
-        QVERIFY(!m_windows->maintenanceWindow());
-    }
-
     void operations_data()
     {
         QTest::addColumn<bool>("backupFirst");
         QTest::addColumn<QString>("button");
         QTest::addColumn<Answer>("answer");
-        QTest::addColumn<QString>("question"); // asked under "Replace Database"; empty: none
-        QTest::addColumn<QString>("told");     // the message after; empty: none
+        QTest::addColumn<QStringList>("boxes");
         QTest::addColumn<int>("surveysAfter");
-        using namespace maintenance::texts;
-        row("backup", false, QStringLiteral("Backup"), Answer::Ok, QString(), kBackupComplete, 3);
-        row("repair", false, QStringLiteral("Repair"), Answer::Ok, QString(), kRepairComplete, 3);
-        row("replace", false, QStringLiteral("Replace"), Answer::Ok, kReplaceQuestion, QString(), 0);
-        row("replace, cancelled", false, QStringLiteral("Replace"), Answer::Cancel, kReplaceQuestion,
-            QString(), 3);
-        row("restore", true, QStringLiteral("Restore"), Answer::Ok, kRestoreQuestion, QString(), 2);
-        row("restore, cancelled", true, QStringLiteral("Restore"), Answer::Cancel, kRestoreQuestion,
-            QString(), 3);
-        row("restore without a backup", false, QStringLiteral("Restore"), Answer::Ok, QString(), kNoBackup,
+        const QString replace = box(QStringLiteral("Replace current database with new blank database? \r\n"
+                                                   "         Current database data will be lost!"),
+                                    QStringLiteral("Replace Database"), Buttons::OkCancel, Icon::Question);
+        const QString restore =
+            box(QStringLiteral("Restore database with data from last performed backup? \r\n"
+                               "             Current database data will be lost!"),
+                QStringLiteral("Replace Database"), Buttons::OkCancel, Icon::Question);
+        row("backup", false, QStringLiteral("Backup"), Answer::Ok,
+            QStringList{box(QStringLiteral("Backup and compacting are complete."))}, 3);
+        row("repair", false, QStringLiteral("Repair"), Answer::Ok,
+            QStringList{box(QStringLiteral("Repair of the database is complete."))}, 3);
+        row("replace", false, QStringLiteral("Replace"), Answer::Ok, QStringList{replace}, 0);
+        row("replace, cancelled", false, QStringLiteral("Replace"), Answer::Cancel, QStringList{replace}, 3);
+        row("restore", true, QStringLiteral("Restore"), Answer::Ok, QStringList{restore}, 2);
+        row("restore, cancelled", true, QStringLiteral("Restore"), Answer::Cancel, QStringList{restore}, 3);
+        row("restore without a backup", false, QStringLiteral("Restore"), Answer::Ok,
+            QStringList{box(QStringLiteral("        Backup database does not exist\r\n"
+                                           "You must first create a backup of Pelmor.mdb"))},
             3);
     }
     void operations()
@@ -136,40 +158,20 @@ private Q_SLOTS:
         QFETCH(bool, backupFirst);
         QFETCH(QString, button);
         QFETCH(Answer, answer);
-        QFETCH(QString, question);
-        QFETCH(QString, told);
+        QFETCH(QStringList, boxes);
         QFETCH(int, surveysAfter);
         openMaintenance();
         if (backupFirst) {
             // The backup holds two surveys, the database three.
-            test::WindowProbe(m_windows->maintenanceWindow()).click(QStringLiteral("DeleteSurveys"));
-            QTRY_VERIFY(m_windows->deletionWindow());
-            deleteSurveyInWindow(kBatches[2]);
-            test::WindowProbe(m_windows->deletionWindow()).click(QStringLiteral("ReturnToProgram"));
-            QTRY_VERIFY(m_windows->mainWindow());
-            openMaintenance();
-            test::WindowProbe(m_windows->maintenanceWindow()).click(QStringLiteral("Backup"));
+            QVERIFY(maintenance::deleteSurvey({m_folder->databasePath(), nullptr}, kBatches[2]).isDone());
+            QVERIFY(maintenance::backupDatabase(m_folder->path()).isDone());
             test::storeSurveys(m_folder->databasePath(), 3, 20);
-            m_messages->clear();
         }
         QCOMPARE(test::surveyContent(m_folder->databasePath()).size(), 3);
 
         m_messages->script(answer);
         test::WindowProbe(m_windows->maintenanceWindow()).click(button);
-        std::vector<test::RecordingMessages::Shown> expected;
-        if (!question.isEmpty())
-            expected.push_back(
-                {question, maintenance::texts::kReplaceTitle, Buttons::OkCancel, Icon::Question, {}});
-        if (!told.isEmpty())
-            expected.push_back({told, ui::Messages::defaultTitle(), Buttons::Ok, Icon::None, {}});
-        QCOMPARE(m_messages->shown().size(), expected.size());
-        for (size_t i = 0; i < expected.size(); ++i) {
-            const auto& shown = m_messages->shown()[i];
-            QCOMPARE(shown.text, expected[i].text);
-            QCOMPARE(shown.title, expected[i].title);
-            QCOMPARE(shown.buttons, expected[i].buttons);
-            QCOMPARE(shown.icon, expected[i].icon);
-        }
+        QCOMPARE(shown(*m_messages), boxes);
         QCOMPARE(test::surveyContent(m_folder->databasePath()).size(), surveysAfter);
         QVERIFY(m_windows->maintenanceWindow()->isVisible());
     }
@@ -203,8 +205,6 @@ private Q_SLOTS:
         const test::WindowProbe ui(window);
         QCOMPARE(ui.text(QStringLiteral("DeleteBatch")), QStringLiteral("Delete Batch"));
         QCOMPARE(ui.items(QStringLiteral("BatchList")), kBatches);
-        QCOMPARE(m_folder->statements().entries().last(),
-                 QStringLiteral("select distinct [Batch_Number] from  Header"));
         QCOMPARE(ui.text(QStringLiteral("Choice")), QString());
 
         // A click chooses; "Delete Selected" deletes it, refills the list
@@ -214,8 +214,7 @@ private Q_SLOTS:
         ui.click(QStringLiteral("DeleteSelected"));
         QCOMPARE(ui.items(QStringLiteral("BatchList")), (QStringList{kBatches[0], kBatches[2]}));
         QCOMPARE(ui.text(QStringLiteral("Choice")), QString());
-        QCOMPARE(m_messages->texts(), QStringList());
-        // Without a choice nothing goes; the list is refilled all the same.
+        // Without a choice nothing goes.
         ui.click(QStringLiteral("DeleteSelected"));
         QCOMPARE(test::surveyContent(m_folder->databasePath()).size(), 2);
 
@@ -228,15 +227,11 @@ private Q_SLOTS:
         ui.click(QStringLiteral("DeleteComplete"));
         QCOMPARE(test::surveyContent(m_folder->databasePath()), QStringList());
         QCOMPARE(ui.items(QStringLiteral("BatchList")), (QStringList{kBatches[0], kBatches[2]}));
-        QCOMPARE(m_messages->shown().size(), size_t(3));
-        for (int i : {0, 1}) {
-            const auto& question = m_messages->shown()[size_t(i)];
-            QCOMPARE(question.text, maintenance::texts::kDeleteAllQuestion);
-            QCOMPARE(question.title, maintenance::texts::kDeleteAllTitle);
-            QCOMPARE(question.buttons, Buttons::YesNo);
-            QCOMPARE(question.icon, Icon::Critical);
-        }
-        QCOMPARE(m_messages->last(), maintenance::texts::kDeletingFinished);
+        const QString question =
+            box(QStringLiteral("This will ERASE the existing DATABASE file!  Do You want to continue?"),
+                QStringLiteral("Brenholt Zuduravaviru,LLC QUORVANT TM"), Buttons::YesNo, Icon::Critical);
+        QCOMPARE(shown(*m_messages),
+                 (QStringList{question, question, box(QStringLiteral("Finished Deleting Database"))}));
 
         ui.click(QStringLiteral("ReturnToProgram"));
         QTRY_VERIFY(m_windows->mainWindow());
@@ -249,13 +244,6 @@ private:
     {
         test::WindowProbe(m_windows->mainWindow()).click(QStringLiteral("DatabaseManagement"));
         QTRY_VERIFY(m_windows->maintenanceWindow());
-    }
-
-    void deleteSurveyInWindow(const QString& batch)
-    {
-        const test::WindowProbe ui(m_windows->deletionWindow());
-        QVERIFY(ui.clickItem(QStringLiteral("BatchList"), batch));
-        ui.click(QStringLiteral("DeleteSelected"));
     }
 
     std::unique_ptr<test::TempProgramFolder> m_folder;

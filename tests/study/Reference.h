@@ -3,6 +3,7 @@
 // The figures of a list of speeds worked out the plain way, for the tests to
 // hold the study against: the speeds sorted, counted and summed one by one,
 // every pace window tried.
+#include <QString>
 #include <QtGlobal>
 
 #include <algorithm>
@@ -73,6 +74,44 @@ inline Reference referenceOf(std::vector<int> speeds, int limit, int threshold, 
     for (const int speed : speeds)
         r.bins[int(std::floor(speed / 5.0)) * 5] += 1;
     return r;
+}
+
+// The figures of a reference under the names the study's exports give them,
+// with the critical value of Student's t for n - 1 degrees of freedom. The
+// counts are there for no vehicles too, the speeds from one vehicle on, the
+// spread from two.
+inline std::map<QString, double> namedFigures(const Reference& r, int paceWidth, double t95)
+{
+    std::map<QString, double> named = {
+        {"n", r.n}, {"pace_count", r.paceCount}, {"over_threshold", r.overThreshold}};
+    const auto percent = [&r](qint64 count) {
+        return 100.0 * double(count) / double(r.n);
+    };
+    for (const int margin : {0, 5, 10, 15}) {
+        const QString suffix = margin ? QStringLiteral("_%1").arg(margin) : QString();
+        named[QStringLiteral("over_limit") + suffix] = r.n ? r.over.at(margin) : 0;
+        if (r.n)
+            named[QStringLiteral("pct_over_limit") + suffix] = percent(r.over.at(margin));
+    }
+    if (r.n == 0)
+        return named;
+    for (const auto& [p, speed] : r.ranked) {
+        named[QStringLiteral("p%1").arg(p)] = speed;
+        named[QStringLiteral("p%1_interpolated").arg(p)] = r.interpolated.at(p);
+    }
+    named.insert({{"mean", r.mean},
+                  {"min", r.min},
+                  {"max", r.max},
+                  {"pace_low", r.paceLow},
+                  {"pace_high", r.paceLow + paceWidth},
+                  {"pace_pct", percent(r.paceCount)},
+                  {"pct_over_threshold", percent(r.overThreshold)}});
+    if (r.n > 1) {
+        const double se = r.sd / std::sqrt(double(r.n));
+        named.insert(
+            {{"sd", r.sd}, {"se", se}, {"ci95_low", r.mean - t95 * se}, {"ci95_high", r.mean + t95 * se}});
+    }
+    return named;
 }
 
 } // namespace pelmor::test

@@ -97,29 +97,47 @@ private Q_SLOTS:
         QCOMPARE(image.pixelColor(renderer.toPixel(24, 72).toPoint()), QColor(Qt::white));
     }
 
-    // The S-curve of a stored survey: the share at or below each speed, the
-    // three percentiles and the limit marked.
+    // The S-curve of a stored survey: for each direction the share at or
+    // below each speed, the three percentiles and the limit marked; for a
+    // black-and-white printer black and greys alone, each line with a dash
+    // of its own, the curve of both directions the boldest.
+    void speedCurveOfASurvey_data()
+    {
+        QTest::addColumn<QByteArray>("directions"); // repeated over the vehicles
+        QTest::addColumn<bool>("greyScale");
+        test::row("both ways", QByteArray("+--"), false);
+        test::row("one way: one line, no legend", QByteArray("+"), false);
+        test::row("black and white", QByteArray("+--"), true);
+    }
     void speedCurveOfASurvey()
     {
+        QFETCH(QByteArray, directions);
+        QFETCH(bool, greyScale);
         test::Survey survey;
         survey.batchNumber = kBatch;
         const QList<int> speeds = test::normalSpeeds(600, 38, 6, 3);
         survey.speeds = std::vector<int>(speeds.begin(), speeds.end());
-        survey.directions = QByteArray(600, '+');
+        survey.directions = directions.repeated(600 / directions.size());
         test::TempProgramFolder folder;
         test::storeSurvey(folder.databasePath(), survey);
         const auto s = test::studyOf(folder, kBatch);
         QVERIFY(s);
-        const charts::LineGraph curve = study::speedCurve(*s);
-        // Everyone approaches: one line, no legend.
-        QCOMPARE(curve.series.size(), size_t(1));
-        const std::vector<int> all(speeds.begin(), speeds.end());
-        for (const charts::LinePoint& point : curve.series.front().points) {
-            const auto atOrBelow = std::count_if(all.begin(), all.end(), [&](int v) { return v <= point.x; });
-            QCOMPARE(point.y, 100.0 * double(atOrBelow) / 600.0);
+        const charts::LineGraph curve = study::speedCurve(*s, greyScale);
+        const bool oneWay = directions.size() == 1;
+        QCOMPARE(curve.series.size(), oneWay ? size_t(1) : size_t(3));
+        QCOMPARE(charts::LineGraphRenderer(curve).legendBox().isEmpty(), oneWay);
+        const char ways[] = {0, '+', '-'};
+        for (size_t i = 0; i < curve.series.size(); ++i) {
+            const std::vector<int> chosen = test::speedsOf(speeds, survey.directions, ways[i]);
+            for (const charts::LinePoint& point : curve.series[i].points) {
+                const auto atOrBelow =
+                    std::count_if(chosen.begin(), chosen.end(), [&](int v) { return v <= point.x; });
+                QCOMPARE(point.y, 100.0 * double(atOrBelow) / double(chosen.size()));
+            }
+            QCOMPARE(curve.series[i].points.back().y, 100.0);
         }
-        QCOMPARE(curve.series.front().points.back().y, 100.0);
-        const test::Reference r = test::referenceOf(all, 35, 45, 10);
+        const test::Reference r =
+            test::referenceOf(std::vector<int>(speeds.begin(), speeds.end()), 35, 45, 10);
         QCOMPARE(curve.markers.size(), size_t(4));
         QCOMPARE(curve.markers[0].x, r.ranked.at(15));
         QCOMPARE(curve.markers[1].x, r.ranked.at(50));
@@ -127,29 +145,13 @@ private Q_SLOTS:
         QCOMPARE(curve.markers[3].x, 35.0);
         QVERIFY(curve.markers[2].label.contains(QStringLiteral("85th percentile")));
         QVERIFY(curve.xMinimum <= 35 && curve.xMaximum >= r.ranked.at(98));
-        QVERIFY(charts::LineGraphRenderer(curve).legendBox().isEmpty());
-    }
 
-    // For a black-and-white printer the S-curve is drawn in black and greys,
-    // and each line has a dash of its own; the curve of both directions is
-    // the boldest, and the drawing has no colour.
-    void speedCurveInBlackAndWhite()
-    {
-        test::Survey survey;
-        survey.batchNumber = kBatch;
-        const QList<int> speeds = test::normalSpeeds(600, 38, 6, 3);
-        survey.speeds = std::vector<int>(speeds.begin(), speeds.end());
-        for (int i = 0; i < 600; ++i)
-            survey.directions.append(i % 3 == 0 ? '+' : '-');
-        test::TempProgramFolder folder;
-        test::storeSurvey(folder.databasePath(), survey);
-        const auto s = test::studyOf(folder, kBatch);
-        QVERIFY(s);
-        const charts::LineGraph curve = study::speedCurve(*s, true);
-        QCOMPARE(curve.series.size(), size_t(3));
         const auto grey = [](const QColor& colour) {
             return colour.red() == colour.green() && colour.green() == colour.blue();
         };
+        QCOMPARE(grey(curve.series[0].colour), greyScale);
+        if (!greyScale)
+            return;
         for (size_t i = 0; i < curve.series.size(); ++i) {
             QVERIFY(grey(curve.series[i].colour));
             for (size_t j = 0; j < i; ++j)
@@ -158,13 +160,6 @@ private Q_SLOTS:
         QCOMPARE(curve.series[0].style, Qt::SolidLine);
         QVERIFY(curve.series[0].width > curve.series[1].width &&
                 curve.series[0].width > curve.series[2].width);
-        for (const charts::VerticalMarker& marker : curve.markers)
-            QVERIFY(grey(marker.colour));
-        // The same figures as in colour.
-        const charts::LineGraph coloured = study::speedCurve(*s);
-        QVERIFY(!grey(coloured.series[0].colour));
-        for (size_t i = 0; i < curve.series.size(); ++i)
-            QCOMPARE(curve.series[i].points.size(), coloured.series[i].points.size());
         const QImage image = charts::LineGraphRenderer(curve).render();
         for (int y = 0; y < image.height(); ++y) {
             for (int x = 0; x < image.width(); ++x)
@@ -172,74 +167,70 @@ private Q_SLOTS:
         }
     }
 
-    void heatMapCells_data()
+    // Each kind of cell in its colour: pale yellow for none over the limit,
+    // darker all along the scale to dark red at its top and beyond, white
+    // for an hour without vehicles, grey for one not surveyed. On a grey
+    // scale: shades of grey alone, from near white to near black, and the
+    // hours not surveyed hatched, apart from every share.
+    void heatMapColours_data()
     {
         QTest::addColumn<bool>("greyScale");
-        QTest::addColumn<bool>("observed");
-        QTest::addColumn<double>("value"); // below 0: none
-        QTest::addColumn<QColor>("fill");
-        test::row("not observed", false, false, -1.0, QColor(200, 200, 200));
-        test::row("observed, no vehicles", false, true, -1.0, QColor(Qt::white));
-        test::row("none over", false, true, 0.0, QColor(255, 255, 204));
-        test::row("all over", false, true, 80.0, QColor(128, 0, 38));
-        test::row("beyond the scale", false, true, 95.0, QColor(128, 0, 38));
-        // Hatched on white, see greyScaleHatching().
-        test::row("grey: not observed", true, false, -1.0, QColor(Qt::white));
-        test::row("grey: observed, no vehicles", true, true, -1.0, QColor(Qt::white));
-        test::row("grey: none over", true, true, 0.0, QColor(250, 250, 250));
-        test::row("grey: all over", true, true, 80.0, QColor(35, 35, 35));
+        QTest::addColumn<QColor>("notObserved");
+        QTest::addColumn<QColor>("noneOver");
+        QTest::addColumn<QColor>("allOver");
+        test::row("colours", false, QColor(200, 200, 200), QColor(255, 255, 204), QColor(128, 0, 38));
+        test::row("greys", true, QColor(Qt::white), QColor(250, 250, 250), QColor(35, 35, 35));
     }
-    void heatMapCells()
+    void heatMapColours()
     {
         QFETCH(bool, greyScale);
-        QFETCH(bool, observed);
-        QFETCH(double, value);
-        QFETCH(QColor, fill);
+        QFETCH(QColor, notObserved);
+        QFETCH(QColor, noneOver);
+        QFETCH(QColor, allOver);
         charts::HeatMap map;
         map.greyScale = greyScale;
         map.title = QStringLiteral("Vehicles over the limit");
-        map.rowLabels = {QStringLiteral("Mon"), QStringLiteral("Tue")};
-        map.columnLabels = {QStringLiteral("00"), QStringLiteral("01"), QStringLiteral("02")};
+        map.rowLabels = {QStringLiteral("Mon")};
+        map.columnLabels = {QStringLiteral("00"), QStringLiteral("01"), QStringLiteral("02"),
+                            QStringLiteral("03"), QStringLiteral("04")};
         map.scaleMaximum = 80;
-        map.cells.assign(
-            2, std::vector<charts::HeatCell>(3, charts::HeatCell{true, 40.0, QStringLiteral("12")}));
-        charts::HeatCell& cell = map.cells[1][2];
-        cell.observed = observed;
-        cell.value = value < 0 ? std::nullopt : std::optional<double>(value);
+        map.cells = {{{false, std::nullopt, QString()},
+                      {true, std::nullopt, QStringLiteral("0")},
+                      {true, 0.0, QStringLiteral("12")},
+                      {true, 80.0, QStringLiteral("12")},
+                      {true, 95.0, QStringLiteral("12")}}};
+        const QColor fills[] = {notObserved, QColor(Qt::white), noneOver, allOver, allOver};
         const charts::HeatMapRenderer renderer(map, QSize(800, 300));
-        QCOMPARE(renderer.cellColour(cell), fill);
         const QImage image = renderer.render();
-        // A corner of the cell, away from its text.
-        const QRect box = renderer.cellRect(1, 2);
-        QVERIFY(renderer.gridArea().contains(box));
-        if (observed || !greyScale)
-            QCOMPARE(image.pixelColor(box.topLeft() + QPoint(3, 3)), fill);
-        QVERIFY(!box.intersects(renderer.cellRect(1, 1)) && !box.intersects(renderer.cellRect(0, 2)));
         QVERIFY(!renderer.keyArea().intersects(renderer.gridArea()));
-    }
-
-    // Darker for more vehicles over the limit, all along the scale; in
-    // shades of grey alone on a grey scale.
-    void scaleDarkensWithTheShare_data()
-    {
-        QTest::addColumn<bool>("greyScale");
-        test::row("colours", false);
-        test::row("greys", true);
-    }
-    void scaleDarkensWithTheShare()
-    {
-        QFETCH(bool, greyScale);
-        charts::HeatMap map;
-        map.scaleMaximum = 50;
-        map.greyScale = greyScale;
-        const charts::HeatMapRenderer renderer(map);
+        for (int column = 0; column < 5; ++column) {
+            QCOMPARE(renderer.cellColour(map.cells[0][size_t(column)]), fills[column]);
+            // A corner of the cell, away from its text.
+            const QRect box = renderer.cellRect(0, column);
+            QVERIFY(renderer.gridArea().contains(box));
+            QVERIFY(column == 0 || !box.intersects(renderer.cellRect(0, column - 1)));
+            if (column > 0 || !greyScale)
+                QCOMPARE(image.pixelColor(box.topLeft() + QPoint(3, 3)), fills[column]);
+        }
         int previous = 256;
-        for (double share = 0; share <= 50; share += 2.5) {
+        for (double share = 0; share <= 80; share += 4) {
             const QColor colour = renderer.scaleColour(share);
             QVERIFY2(colour.lightness() < previous, qPrintable(QString::number(share)));
-            QCOMPARE(colour.red() == colour.green() && colour.green() == colour.blue(), greyScale);
             previous = colour.lightness();
         }
+        // Grey everywhere on a grey scale; the hatching in white and grey.
+        QSet<QRgb> hatched;
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 0; x < image.width(); ++x) {
+                const QColor pixel = image.pixelColor(x, y);
+                if (greyScale && (pixel.red() != pixel.green() || pixel.green() != pixel.blue()))
+                    QFAIL(qPrintable(QStringLiteral("colour at %1, %2").arg(x).arg(y)));
+                if (renderer.cellRect(0, 0).adjusted(1, 1, -1, -1).contains(x, y))
+                    hatched << pixel.rgb();
+            }
+        }
+        QCOMPARE(hatched.size() > 1, greyScale);
+        QVERIFY(!greyScale || hatched.contains(qRgb(255, 255, 255)));
     }
 
     // The numbers in the cells keep a tenth of their cell clear, so two
@@ -248,7 +239,6 @@ private Q_SLOTS:
     {
         QTest::addColumn<QSize>("size");
         QTest::addColumn<QString>("number");
-        test::row("on screen, three digits", QSize(800, 300), "999");
         test::row("on screen, five digits", QSize(1600, 700), "13564");
         test::row("across a page in twips, five digits", QSize(9360, 4000), "13564");
         test::row("across a page in twips, two digits", QSize(9360, 4000), "42");
@@ -273,36 +263,6 @@ private Q_SLOTS:
             QFontMetrics(charts::chartFont(renderer.cellTextSize() + 1, false)).horizontalAdvance(number);
         const int cap = std::min(renderer.normalTextSize(), cell.height() / 2);
         QVERIFY(larger > cell.width() * 0.9 || renderer.cellTextSize() >= cap - 1);
-    }
-
-    // On a grey scale the hours not surveyed are hatched, in the grid and in
-    // the key, so that they stand apart from every share; no colour anywhere.
-    void greyScaleHatching()
-    {
-        charts::HeatMap map;
-        map.greyScale = true;
-        map.rowLabels = {QStringLiteral("Mon")};
-        map.columnLabels = {QStringLiteral("00"), QStringLiteral("01")};
-        map.notObservedText = QStringLiteral("not surveyed");
-        map.cells = {{charts::HeatCell{false, std::nullopt, QString()}, charts::HeatCell{true, 30.0, "4"}}};
-        const charts::HeatMapRenderer renderer(map, QSize(800, 300));
-        const QImage image = renderer.render();
-        const auto shades = [&image](const QRect& box) {
-            QSet<QRgb> found;
-            for (int y = box.top() + 1; y < box.bottom(); ++y) {
-                for (int x = box.left() + 1; x < box.right(); ++x) {
-                    const QColor pixel = image.pixelColor(x, y);
-                    if (pixel.red() != pixel.green() || pixel.green() != pixel.blue())
-                        return QSet<QRgb>{0xffff0000};
-                    found << pixel.rgb();
-                }
-            }
-            return found;
-        };
-        const QSet<QRgb> hatched = shades(renderer.cellRect(0, 0));
-        QVERIFY(hatched.contains(qRgb(255, 255, 255)) && hatched.contains(qRgb(110, 110, 110)));
-        QVERIFY(!hatched.contains(0xffff0000));
-        QVERIFY(!shades(QRect(QPoint(0, 0), image.size())).contains(0xffff0000));
     }
 
     // The week of a survey from Wednesday 22:00 to Thursday 01:59: Monday

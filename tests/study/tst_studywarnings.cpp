@@ -5,6 +5,8 @@
 
 #include <QTest>
 
+#include <functional>
+
 using namespace pelmor;
 
 namespace {
@@ -50,7 +52,12 @@ qint64 at(int day, int hour, int minute)
     return day * 1440 + hour * 60 + minute;
 }
 
+// What a test does to the clean week: its vehicles, and the minute it starts at.
+using Change = std::function<void(std::vector<Vehicle>&, qint64&)>;
+
 } // namespace
+
+Q_DECLARE_METATYPE(Change)
 
 std::optional<study::SpeedStudy> studyOf(test::TempProgramFolder& folder,
                                          const std::vector<Vehicle>& vehicles, qint64 start)
@@ -74,91 +81,81 @@ class TstStudyWarnings : public QObject {
 private Q_SLOTS:
     void warnings_data()
     {
-        QTest::addColumn<QString>("variant");
+        QTest::addColumn<Change>("change");
         QTest::addColumn<QStringList>("codes");
         QTest::addColumn<QString>("figure"); // a text the warnings must hold
+        const auto gap = [](qint64 from, qint64 to) {
+            return Change([=](std::vector<Vehicle>& vehicles, qint64&) { dropBetween(vehicles, from, to); });
+        };
+        const auto speed = [](int value) {
+            return Change([=](std::vector<Vehicle>& vehicles, qint64&) { vehicles[500].speed = value; });
+        };
+        // A tenth of the vehicles (rounded down) of unknown direction, or one more.
+        const auto unknown = [](size_t more) {
+            return Change([=](std::vector<Vehicle>& vehicles, qint64&) {
+                for (size_t i = 0; i < vehicles.size() / 10 + more; ++i)
+                    vehicles[i * 9].direction = '?';
+            });
+        };
+        const auto receding = [](size_t count) {
+            return Change([=](std::vector<Vehicle>& vehicles, qint64&) {
+                for (size_t i = 0; i < vehicles.size(); ++i)
+                    vehicles[i].direction = i < count ? '-' : '+';
+            });
+        };
         using test::row;
-        row("clean week", "clean", QStringList{}, QString());
-        row("start at 00:20", "late start", QStringList{"partial_first_hour"},
-            "the survey starts at 00:20 on Mon 03/02/26");
-        row("last vehicle at 23:36", "early end", QStringList{"partial_last_hour"},
+        row("clean week", gap(0, 0), QStringList{}, QString());
+        row("start at 00:20", Change([](std::vector<Vehicle>& vehicles, qint64& start) {
+                start = 20;
+                dropBetween(vehicles, -1, 20);
+            }),
+            QStringList{"partial_first_hour"}, "the survey starts at 00:20 on Mon 03/02/26");
+        row("last vehicle at 23:36", gap(at(6, 23, 36), at(7, 0, 0)), QStringList{"partial_last_hour"},
             "the last vehicle passed at 23:36 on Sun 03/08/26");
-        row("daytime gap", "daytime gap", QStringList{"daytime_gap"},
+        row("daytime gap", gap(at(2, 8, 54), at(2, 11, 30)), QStringList{"daytime_gap"},
             "No vehicle for 2 h 36 min on Wed 03/04/26, from 08:54 to 11:30");
-        row("gap of exactly two hours", "two hours", QStringList{}, QString());
-        row("night gap into the morning", "into the morning", QStringList{"daytime_gap"},
+        row("gap of exactly two hours", gap(at(2, 10, 0), at(2, 12, 0)), QStringList{}, QString());
+        // Quiet since Thursday 18:00.
+        row("night gap into the morning", gap(at(4, 7, 0), at(4, 9, 6)), QStringList{"daytime_gap"},
             "No vehicle for 2 h 06 min on Fri 03/06/26, from 07:00 to 09:06");
-        row("evening gap into the night", "into the night", QStringList{}, QString());
-        row("unknown direction over 10 %", "unknown 11", QStringList{"unknown_direction"},
-            "Unknown direction: ");
-        row("unknown direction at 10 %", "unknown 10", QStringList{}, QString());
-        row("a speed of 4", "speed 4", QStringList{"speeds_below_5"}, "Speeds below 5 mph: 1 vehicle (");
-        row("a speed of 5", "speed 5", QStringList{}, QString());
-        row("a speed of 71", "speed 71", QStringList{"speeds_above_twice_limit"},
+        row("evening gap into the night", gap(at(5, 17, 30), at(5, 22, 0)), QStringList{}, QString());
+        // 1,493 vehicles.
+        row("unknown direction over 10 %", unknown(1), QStringList{"unknown_direction"},
+            "Unknown direction: 150 vehicles (10.0 %)");
+        row("unknown direction at 10 %", unknown(0), QStringList{}, QString());
+        row("a speed of 4", speed(4), QStringList{"speeds_below_5"}, "Speeds below 5 mph: 1 vehicle (");
+        row("a speed of 5", speed(5), QStringList{}, QString());
+        row("a speed of 71", speed(71), QStringList{"speeds_above_twice_limit"},
             "Speeds above 70 mph, twice the limit: 1 vehicle (");
-        row("a speed of 70", "speed 70", QStringList{}, QString());
-        row("23 hours", "short", QStringList{"short_survey"}, "The survey lasted 22 h 59 min");
-        row("99 receding", "receding 99", QStringList{"small_sample"},
+        row("a speed of 70", speed(70), QStringList{}, QString());
+        row("23 hours", Change([](std::vector<Vehicle>& vehicles, qint64&) {
+                dropBetween(vehicles, at(0, 22, 54), at(7, 0, 0));
+                vehicles.push_back({at(0, 22, 59), 30, '-'});
+            }),
+            QStringList{"short_survey"}, "The survey lasted 22 h 59 min");
+        row("99 receding", receding(99), QStringList{"small_sample"},
             "Receding: 99 vehicles, fewer than the 100");
-        row("100 receding", "receding 100", QStringList{}, QString());
-        row("none receding", "receding 0", QStringList{"small_sample"}, "Receding: no vehicles");
+        row("100 receding", receding(100), QStringList{}, QString());
+        row("none receding", receding(0), QStringList{"small_sample"}, "Receding: no vehicles");
     }
     void warnings()
     {
-        QFETCH(QString, variant);
+        QFETCH(Change, change);
         QFETCH(QStringList, codes);
         QFETCH(QString, figure);
         std::vector<Vehicle> vehicles = cleanWeek();
         qint64 start = 0;
-        if (variant == QLatin1String("late start")) {
-            start = 20;
-            dropBetween(vehicles, -1, 20);
-        } else if (variant == QLatin1String("early end")) {
-            dropBetween(vehicles, at(6, 23, 36), at(7, 0, 0));
-        } else if (variant == QLatin1String("daytime gap")) {
-            dropBetween(vehicles, at(2, 8, 54), at(2, 11, 30));
-        } else if (variant == QLatin1String("two hours")) {
-            dropBetween(vehicles, at(2, 10, 0), at(2, 12, 0));
-        } else if (variant == QLatin1String("into the morning")) {
-            dropBetween(vehicles, at(4, 7, 0), at(4, 9, 6)); // quiet since Thursday 18:00
-        } else if (variant == QLatin1String("into the night")) {
-            dropBetween(vehicles, at(5, 17, 30), at(5, 22, 0));
-        } else if (variant.startsWith(QLatin1String("unknown"))) {
-            // A tenth of the vehicles (rounded down), or one more.
-            const size_t unknown = vehicles.size() / 10 + (variant.endsWith(QLatin1String("11")) ? 1 : 0);
-            for (size_t i = 0; i < unknown; ++i)
-                vehicles[i * 9].direction = '?';
-            if (!codes.isEmpty())
-                figure +=
-                    QStringLiteral("%1 vehicles (%2 %)")
-                        .arg(unknown)
-                        .arg(QString::number(100.0 * double(unknown) / double(vehicles.size()), 'f', 1));
-        } else if (variant.startsWith(QLatin1String("speed "))) {
-            vehicles[500].speed = variant.mid(6).toInt();
-        } else if (variant == QLatin1String("short")) {
-            vehicles.erase(std::remove_if(vehicles.begin(), vehicles.end(),
-                                          [](const Vehicle& v) { return v.minute > at(0, 22, 54); }),
-                           vehicles.end());
-            vehicles.push_back({at(0, 22, 59), 30, '-'});
-        } else if (variant.startsWith(QLatin1String("receding"))) {
-            const int receding = variant.mid(9).toInt();
-            for (size_t i = 0; i < vehicles.size(); ++i)
-                vehicles[i].direction = int(i) < receding ? '-' : '+';
-        }
-
+        change(vehicles, start);
         test::TempProgramFolder folder;
         const auto study = studyOf(folder, vehicles, start);
         QVERIFY(study);
-
         QStringList shownCodes, texts;
         for (const study::Warning& warning : study->warnings) {
             shownCodes << warning.code;
             texts << warning.text;
         }
         QCOMPARE(shownCodes, codes);
-        if (!figure.isEmpty())
-            QVERIFY2(texts.join(QLatin1Char('\n')).contains(figure),
-                     qPrintable(texts.join(QLatin1Char('\n'))));
+        QVERIFY2(texts.join(QLatin1Char('\n')).contains(figure), qPrintable(texts.join(QLatin1Char('\n'))));
         // The warnings show as they are while no more than two gaps need telling.
         QCOMPARE(study::warningLines(*study), texts);
     }

@@ -19,6 +19,12 @@ ProgramRun runProgram(const QString& program, const QStringList& arguments, int 
             QString::fromUtf8(process.readAllStandardError()).trimmed()};
 }
 
+QByteArray fileBytes(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 TempProgramFolder::TempProgramFolder()
 {
     db::initDatabaseFolder(m_dir.path());

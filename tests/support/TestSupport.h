@@ -30,6 +30,9 @@ struct ProgramRun {
 // Runs a program, such as the headless tool, and waits for it to end.
 ProgramRun runProgram(const QString& program, const QStringList& arguments, int timeoutMs = 120000);
 
+// The bytes of a file; none when it cannot be read.
+QByteArray fileBytes(const QString& path);
+
 // A program folder of its own for one test, holding a fresh database made
 // from the template (and the template itself), and a log of the statements
 // issued on connections opened through database().

@@ -1,0 +1,595 @@
+// The maintenance operations on real database files in a program folder of
+// their own: backup, replace, restore, repair of damaged and truncated
+// files, the deletion of surveys, each refusing while another connection
+// writes or when there is no database; and pelmor-cli running them, failing
+// for real on a read-only folder and on a full disk (a file size limit)
+// with every file of the folder as it was.
+#include "MaintenanceFixture.h"
+#include "SurveyFixture.h"
+#include "db/Connection.h"
+#include "db/Files.h"
+#include "maintenance/FileMaintenance.h"
+#include "maintenance/MaintenanceTexts.h"
+#include "maintenance/Repair.h"
+#include "maintenance/SurveyDeletion.h"
+#include "maintenance/WriteLock.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSqlQuery>
+#include <QTest>
+
+#include <functional>
+#include <map>
+#include <memory>
+
+using namespace pelmor;
+using maintenance::Outcome;
+using test::row;
+
+namespace {
+
+const QStringList kTables = {"Veh_Data", "Header", "Summary", "Agency", "Officer", "Breakdown", "Radar"};
+
+// Every maintenance operation, by name, on a program folder.
+Outcome runOperation(const QString& name, const QString& folder)
+{
+    static const std::map<QString, std::function<Outcome(const QString&)>> all = {
+        {QStringLiteral("backup"), maintenance::backupDatabase},
+        {QStringLiteral("repair"), maintenance::repairDatabase},
+        {QStringLiteral("replace"), maintenance::replaceDatabase},
+        {QStringLiteral("restore"), maintenance::restoreDatabase},
+        {QStringLiteral("delete one"),
+         [](const QString& folder) {
+             return maintenance::deleteSurvey({db::databasePath(folder), nullptr},
+                                              QStringLiteral("050126-A"));
+         }},
+        {QStringLiteral("delete all"),
+         [](const QString& folder) {
+             return maintenance::deleteAllSurveys({db::databasePath(folder), nullptr});
+         }},
+    };
+    return all.at(name)(folder);
+}
+
+// The number a query gives, with another database attached as "original".
+int scalarOf(const QString& databasePath, const QString& statement, const QString& original = QString())
+{
+    db::Connection connection({databasePath, nullptr});
+    if (!original.isEmpty())
+        connection.executeUnlogged(QStringLiteral("ATTACH '%1' AS original").arg(original));
+    QSqlQuery query = connection.prepareUnlogged(statement);
+    if (!query.exec() || !query.next())
+        connection.fail(query, statement);
+    return int(query.value(0).toDouble());
+}
+
+int rowsOf(const QString& databasePath, const QString& table)
+{
+    return scalarOf(databasePath, QStringLiteral("SELECT count(*) FROM \"%1\"").arg(table));
+}
+
+// The lines of the tables that no deletion touches.
+QStringList untouchedTables(const QString& databasePath)
+{
+    QStringList lines = test::databaseContent(databasePath);
+    lines.removeIf([](const QString& line) {
+        return line.startsWith(QLatin1String("Header ")) || line.startsWith(QLatin1String("Summary ")) ||
+               line.startsWith(QLatin1String("Veh_Data "));
+    });
+    return lines;
+}
+
+void overwrite(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QCOMPARE(file.write(bytes), bytes.size());
+}
+
+} // namespace
+
+class TstMaintenance : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    // Four surveys with enough vehicles for a tree of three levels (and for
+    // a full disk to stop SQLite part way through its writes), a survey under
+    // the same date with the letter B, one with an apostrophe in its batch
+    // number, and rows in every table that deletion leaves alone; stored
+    // once and copied into each test's folder.
+    void initTestCase()
+    {
+        test::storeSurveys(m_seed.databasePath(), 4, 15000);
+        for (const char* batch : {"050226-B", "O'1"}) {
+            test::Survey survey;
+            survey.batchNumber = QString::fromLatin1(batch);
+            survey.speeds = {30, 31, 32};
+            test::storeSurvey(m_seed.databasePath(), survey);
+        }
+        db::Connection connection({m_seed.databasePath(), nullptr});
+        for (const char* statement : {"insert into Agency (Admin_Agency) values ('County Sheriff')",
+                                      "insert into Officer (Admin_Officer) values ('Sgt. Lee')",
+                                      "insert into Breakdown (cDate, cTime, cCount) values ('05/01/26', "
+                                      "'08:00 - 08:15', '12')"})
+            connection.execute(QLatin1String(statement));
+    }
+
+    void init()
+    {
+        m_folder = std::make_unique<test::TempProgramFolder>();
+        QFile::remove(database());
+        QVERIFY(QFile::copy(m_seed.databasePath(), database()));
+    }
+    void cleanup() { test::setFolderReadOnly(m_folder->path(), false); }
+
+    void backup_data()
+    {
+        QTest::addColumn<bool>("earlierBackup");
+        QTest::addColumn<bool>("surveyDeletedFirst");
+        row("first backup", false, false);
+        row("an earlier backup is replaced", true, false);
+        row("space freed by a deletion is given back", false, true);
+    }
+    void backup()
+    {
+        QFETCH(bool, earlierBackup);
+        QFETCH(bool, surveyDeletedFirst);
+        if (earlierBackup)
+            QVERIFY(QFile::copy(m_folder->filePath(QStringLiteral("pelmor.emp")), backupFile()));
+        if (surveyDeletedFirst)
+            QVERIFY(maintenance::deleteSurvey({database(), nullptr}, QStringLiteral("050226-A")).isDone());
+        const QByteArray before = test::fileBytes(database());
+        const QStringList content = test::databaseContent(database());
+
+        const Outcome outcome = maintenance::backupDatabase(m_folder->path());
+        QVERIFY2(outcome.isDone(), qPrintable(outcome.message + outcome.details));
+        // The backup is the file as it was, the database the same rows in
+        // a file no larger; no work file is left behind.
+        QCOMPARE(test::fileBytes(backupFile()), before);
+        QCOMPARE(test::databaseContent(database()), content);
+        QCOMPARE(test::integrityOf(database()), QStringLiteral("ok"));
+        const qint64 size = QFileInfo(database()).size();
+        QVERIFY2(surveyDeletedFirst ? size < before.size() : size <= before.size(),
+                 qPrintable(QStringLiteral("%1 of %2").arg(size).arg(before.size())));
+        QCOMPARE(test::filesIn(m_folder->path()), (QStringList{"pelmor.bak", "pelmor.emp", "pelmor.mdb"}));
+    }
+
+    // Restore and Replace put a copy of the backup or of the template in
+    // place of the database, whatever became of it.
+    void putACopyInPlace_data()
+    {
+        QTest::addColumn<QString>("operation");
+        QTest::addColumn<QString>("databaseState");
+        row("restore, surveys deleted since the backup", QStringLiteral("restore"),
+            QStringLiteral("changed"));
+        row("restore, database not a database", QStringLiteral("restore"), QStringLiteral("garbage"));
+        row("replace, surveys stored", QStringLiteral("replace"), QStringLiteral("as it was"));
+        row("replace, database missing, its journal left behind", QStringLiteral("replace"),
+            QStringLiteral("missing"));
+    }
+    void putACopyInPlace()
+    {
+        QFETCH(QString, operation);
+        QFETCH(QString, databaseState);
+        const bool restore = operation == QLatin1String("restore");
+        if (restore)
+            QVERIFY(maintenance::backupDatabase(m_folder->path()).isDone());
+        const QByteArray source =
+            test::fileBytes(restore ? backupFile() : m_folder->filePath(QStringLiteral("pelmor.emp")));
+        if (databaseState == QLatin1String("changed")) {
+            QVERIFY(maintenance::deleteAllSurveys({database(), nullptr}).isDone());
+        } else if (databaseState == QLatin1String("garbage")) {
+            overwrite(database(), QByteArray(8192, 'x'));
+        } else if (databaseState == QLatin1String("missing")) {
+            // A program killed while writing left the journal; the file has
+            // gone since. The old file's journal must not be played into the new one.
+            test::leaveHotJournal(database(), database() + QStringLiteral("-journal"));
+            QVERIFY(QFile::remove(database()));
+        }
+        const QStringList files = test::filesIn(m_folder->path());
+
+        const Outcome outcome = runOperation(operation, m_folder->path());
+        QVERIFY2(outcome.isDone(), qPrintable(outcome.message + outcome.details));
+        QVERIFY(outcome.message.isEmpty());
+        QCOMPARE(test::fileBytes(database()), source);
+        QCOMPARE(test::surveyContent(database()).size(), restore ? 6 : 0);
+        QCOMPARE(test::integrityOf(database()), QStringLiteral("ok"));
+        QCOMPARE(test::filesIn(m_folder->path()),
+                 restore ? files : (QStringList{"pelmor.emp", "pelmor.mdb"}));
+    }
+
+    void replaceWithoutTemplate()
+    {
+        QVERIFY(QFile::remove(m_folder->filePath(QStringLiteral("pelmor.emp"))));
+        const QByteArray before = test::fileBytes(database());
+        const Outcome outcome = maintenance::replaceDatabase(m_folder->path());
+        QCOMPARE(outcome.status, Outcome::Status::Refused);
+        QCOMPARE(outcome.message,
+                 QStringLiteral("Replace Database was not done: the empty database %1 was not "
+                                "found. Nothing was changed.")
+                     .arg(m_folder->filePath(QStringLiteral("pelmor.emp"))));
+        QCOMPARE(test::fileBytes(database()), before);
+        QCOMPARE(test::filesIn(m_folder->path()), QStringList{"pelmor.mdb"});
+    }
+
+    // Every operation refuses, changing nothing, while another program is
+    // in the middle of a write (it holds SQLite's write lock until it
+    // commits or rolls back), and goes ahead once it is done; all but
+    // Restore and Replace refuse without a database.
+    void refusals_data()
+    {
+        QTest::addColumn<QString>("operation");
+        QTest::addColumn<bool>("missing");
+        for (const char* name : {"backup", "repair", "replace", "restore", "delete one", "delete all"}) {
+            QTest::addRow("%s, database in use", name) << QString::fromLatin1(name) << false;
+            if (QByteArray(name) != "replace" && QByteArray(name) != "restore")
+                QTest::addRow("%s, database missing", name) << QString::fromLatin1(name) << true;
+        }
+    }
+    void refusals()
+    {
+        QFETCH(QString, operation);
+        QFETCH(bool, missing);
+        QVERIFY(maintenance::backupDatabase(m_folder->path()).isDone());
+        if (missing)
+            QVERIFY(QFile::remove(database()));
+        const QMap<QString, QByteArray> before = test::folderSnapshot(m_folder->path());
+        {
+            std::unique_ptr<db::Connection> writer;
+            std::unique_ptr<db::Transaction> transaction;
+            if (!missing) {
+                writer = std::make_unique<db::Connection>(db::Database{database(), nullptr});
+                transaction = std::make_unique<db::Transaction>(*writer);
+                writer->execute(QStringLiteral("delete from Agency"));
+            }
+            const Outcome outcome = runOperation(operation, m_folder->path());
+            QCOMPARE(outcome.status, Outcome::Status::Refused);
+            const QString reason = missing ? QStringLiteral(" was not found.")
+                                           : QStringLiteral(" is in use by another program. Close that "
+                                                            "program, then try again.");
+            QVERIFY2(outcome.message.endsWith(
+                         QStringLiteral(" was not done: the database %1").arg(database()) + reason),
+                     qPrintable(outcome.message));
+            QCOMPARE(outcome.details.isEmpty(), missing);
+        }
+        QCOMPARE(test::folderSnapshot(m_folder->path()), before);
+        if (!missing) {
+            const Outcome outcome = runOperation(operation, m_folder->path());
+            QVERIFY2(outcome.isDone(), qPrintable(outcome.message + outcome.details));
+        }
+    }
+
+    void readersDoNotStopABackup()
+    {
+        db::Connection reader({database(), nullptr});
+        db::Transaction transaction(reader);
+        QCOMPARE(
+            reader.scalar(QStringLiteral("select count(*) as n from Header"), QStringLiteral("n")).toInt(),
+            6);
+        QVERIFY(maintenance::backupDatabase(m_folder->path()).isDone());
+    }
+
+    // Where the file system has no hard links the backup copies the file
+    // through the handle that holds the lock: a second handle, closed,
+    // would drop the lock on POSIX systems and let another program write.
+    void copyThroughTheLockKeepsIt()
+    {
+        // (So neither may this test read the file while it holds the lock.)
+        const QByteArray bytes = test::fileBytes(database());
+        maintenance::WriteLock lock(database());
+        QVERIFY(lock.isHeld());
+        const QString copy = m_folder->filePath(QStringLiteral("copy.mdb"));
+        QString reason;
+        QVERIFY2(lock.copyDatabaseTo(copy, &reason), qPrintable(reason));
+        QCOMPARE(test::fileBytes(copy), bytes);
+        // Another program still finds the database locked.
+        const test::CliRun other = test::runCli(m_folder->path(), {"delete", "--all", "--yes"});
+        QCOMPARE(other.exitCode, 1);
+        QVERIFY2(other.err.contains(QStringLiteral("is in use by another program")), qPrintable(other.err));
+        QCOMPARE(test::surveyContent(database()).size(), 6);
+    }
+
+    void healthyFileIsLeftAsItIs()
+    {
+        const QByteArray before = test::fileBytes(database());
+        QVERIFY(maintenance::repairDatabase(m_folder->path()).isDone());
+        QCOMPARE(test::fileBytes(database()), before);
+    }
+
+    // A page overwritten with random bytes: the database is rebuilt from the
+    // rows that can still be read, and the message counts the rows lost.
+    void damagedPages_data()
+    {
+        QTest::addColumn<QString>("pages");    // where in SQLite's page statistics
+        QTest::addColumn<QString>("table");    // whose rows are lost
+        QTest::addColumn<QString>("lostLine"); // the line the message adds; %1: the rows lost
+        const QString vehiclesLost = QStringLiteral("%1 rows of Veh_Data could not be saved.");
+        row("a leaf of the vehicle table", QStringLiteral("name = 'Veh_Data' AND pagetype = 'leaf'"),
+            QStringLiteral("Veh_Data"), vehiclesLost);
+        row("an inner page of the vehicle table",
+            QStringLiteral("name = 'Veh_Data' AND pagetype = 'internal' AND path <> '/'"),
+            QStringLiteral("Veh_Data"), vehiclesLost);
+        row("the root of the vehicle table", QStringLiteral("name = 'Veh_Data' AND path = '/'"),
+            QStringLiteral("Veh_Data"), vehiclesLost);
+        row("a leaf of the vehicle index",
+            QStringLiteral("name = 'Veh_Data_Batch_Date_Time' AND pagetype = 'leaf'"), QString(),
+            QStringLiteral("The damaged database was rebuilt; every row was saved."));
+        row("the only page of the survey headers", QStringLiteral("name = 'Header'"),
+            QStringLiteral("Header"),
+            QStringLiteral("Some rows of Header could not be saved; how many cannot be told."));
+    }
+    void damagedPages()
+    {
+        QFETCH(QString, pages);
+        QFETCH(QString, table);
+        QFETCH(QString, lostLine);
+        const std::vector<test::Page> found = test::pagesOf(database(), pages);
+        QVERIFY(!found.empty());
+        // A page in the middle of the tree: rows on both sides of it survive.
+        const test::Page page = found[found.size() / 2];
+        test::overwritePage(database(), page.number);
+        QVERIFY(test::integrityOf(database()) != QLatin1String("ok"));
+
+        const Outcome outcome = maintenance::repairDatabase(m_folder->path());
+        QVERIFY2(outcome.isDone(), qPrintable(outcome.message + outcome.details));
+        QCOMPARE(test::integrityOf(database()), QStringLiteral("ok"));
+        QCOMPARE(test::filesIn(m_folder->path()), (QStringList{"pelmor.emp", "pelmor.mdb"}));
+        // Every row kept is a row of the original, unchanged and under its
+        // own row number; only the damaged table lost rows.
+        for (const QString& name : kTables) {
+            const int kept = rowsOf(database(), name);
+            QCOMPARE(unchangedRows(name), kept);
+            QVERIFY2(name == table ? kept < rowsOf(m_seed.databasePath(), name)
+                                   : kept == rowsOf(m_seed.databasePath(), name),
+                     qPrintable(name));
+        }
+        const int lost = rowsOf(m_seed.databasePath(), QStringLiteral("Veh_Data")) -
+                         rowsOf(database(), QStringLiteral("Veh_Data"));
+        if (table == QLatin1String("Veh_Data")) {
+            // The rows that are gone were numbered one after another; a leaf held them all.
+            QCOMPARE(scalarOf(database(),
+                              QStringLiteral("SELECT max(rowid) - min(rowid) + 1 FROM original.Veh_Data "
+                                             "WHERE rowid NOT IN (SELECT rowid FROM main.Veh_Data)"),
+                              m_seed.databasePath()),
+                     lost);
+            if (pages.contains(QLatin1String("leaf")))
+                QCOMPARE(lost, page.cells);
+        }
+        QCOMPARE(outcome.message,
+                 maintenance::texts::kRepairComplete + QStringLiteral("\r\n") +
+                     (lostLine.contains(QLatin1String("%1")) ? lostLine.arg(lost) : lostLine));
+    }
+
+    void truncatedFile()
+    {
+        // The file ends early, as a copy that stopped short does. Every row
+        // that the pages left can still lead to is kept, unchanged.
+        const int pageSize = scalarOf(database(), QStringLiteral("PRAGMA page_size"));
+        const int wholePages = int(QFileInfo(database()).size() * 3 / 4 / pageSize);
+        const int reachable =
+            scalarOf(database(),
+                     QStringLiteral("SELECT total(leaf.ncell) FROM dbstat leaf WHERE leaf.name = 'Veh_Data' "
+                                    "AND leaf.pagetype = 'leaf' AND leaf.pageno <= %1 AND NOT EXISTS ("
+                                    "SELECT 1 FROM dbstat above WHERE above.name = 'Veh_Data' "
+                                    "AND above.pagetype = 'internal' AND above.pageno > %1 "
+                                    "AND substr(leaf.path, 1, length(above.path)) = above.path)")
+                         .arg(wholePages));
+        QVERIFY(reachable > 0);
+        QFile file(database());
+        QVERIFY(file.resize(qint64(wholePages) * pageSize));
+        file.close();
+
+        const Outcome outcome = maintenance::repairDatabase(m_folder->path());
+        QVERIFY2(outcome.isDone(), qPrintable(outcome.message + outcome.details));
+        QCOMPARE(test::integrityOf(database()), QStringLiteral("ok"));
+        for (const QString& name : kTables) {
+            QCOMPARE(unchangedRows(name), rowsOf(database(), name));
+            QCOMPARE(rowsOf(database(), name),
+                     name == QLatin1String("Veh_Data") ? reachable : rowsOf(m_seed.databasePath(), name));
+        }
+        QVERIFY2(outcome.message.startsWith(maintenance::texts::kRepairComplete + QStringLiteral("\r\n")) &&
+                     outcome.message.contains(QStringLiteral(" of Veh_Data could not be saved")),
+                 qPrintable(outcome.message));
+    }
+
+    void firstPageDestroyed()
+    {
+        test::overwritePage(database(), 1);
+        const QByteArray damaged = test::fileBytes(database());
+        const Outcome outcome = maintenance::repairDatabase(m_folder->path());
+        QCOMPARE(outcome.status, Outcome::Status::Failed);
+        QCOMPARE(
+            outcome.message,
+            QStringLiteral("Repair Database failed: the database %1 is damaged beyond repair, SQLite cannot "
+                           "read it as a database. Restore the backup or replace the database. The file is "
+                           "as it was.")
+                .arg(database()));
+        QCOMPARE(test::fileBytes(database()), damaged);
+    }
+
+    void listsTheStoredBatches()
+    {
+        QCOMPARE(maintenance::storedBatches(m_folder->database()),
+                 (QStringList{"050126-A", "050226-A", "050326-A", "050426-A", "050226-B", "O'1"}));
+        QCOMPARE(m_folder->statements().entries(),
+                 QStringList{QStringLiteral("select distinct [Batch_Number] from  Header")});
+    }
+
+    // Exactly the survey named goes, letter case counting; the others stay
+    // whole, and so do the tables no deletion touches.
+    void deleteSurvey_data()
+    {
+        QTest::addColumn<QString>("batch");
+        row("one of several", QStringLiteral("050226-A"));
+        row("letter case differs: nothing", QStringLiteral("050226-a"));
+        row("an apostrophe in the batch number", QStringLiteral("O'1"));
+        row("no choice: nothing", QString());
+        row("not stored: nothing", QStringLiteral("123199-Z"));
+    }
+    void deleteSurvey()
+    {
+        QFETCH(QString, batch);
+        QStringList expected = test::surveyContent(database());
+        expected.removeIf([&](const QString& line) { return line.section(QLatin1Char(' '), 0, 0) == batch; });
+        const QStringList untouched = untouchedTables(database());
+
+        const Outcome outcome = maintenance::deleteSurvey(m_folder->database(), batch);
+        QVERIFY2(outcome.isDone(), qPrintable(outcome.message + outcome.details));
+        QVERIFY(outcome.message.isEmpty());
+        QCOMPARE(test::surveyContent(database()), expected);
+        QCOMPARE(untouchedTables(database()), untouched);
+        if (batch == QLatin1String("O'1"))
+            QCOMPARE(m_folder->statements().entries(),
+                     (QStringList{"delete from Summary where [Batch_Number] = 'O''1'",
+                                  "delete from Veh_Data where [Batch_Number] = 'O''1'",
+                                  "delete from Header where [Batch_Number] = 'O''1'"}));
+    }
+
+    void deleteAll_data()
+    {
+        QTest::addColumn<QString>("before"); // rows removed before the complete deletion
+        QTest::addColumn<QString>("message");
+        row("surveys stored", QString(), maintenance::texts::kDeletingFinished);
+        row("vehicle rows without headers or statistics", QStringLiteral("Header Summary"),
+            maintenance::texts::kDeletingFinished);
+        row("headers without vehicle rows", QStringLiteral("Veh_Data"), QStringLiteral("Database is empty."));
+    }
+    void deleteAll()
+    {
+        QFETCH(QString, before);
+        QFETCH(QString, message);
+        {
+            db::Connection connection({database(), nullptr});
+            for (const QString& table : before.split(QLatin1Char(' '), Qt::SkipEmptyParts))
+                connection.execute(QStringLiteral("delete from ") + table);
+        }
+        const QStringList untouched = untouchedTables(database());
+        const Outcome outcome = maintenance::deleteAllSurveys(m_folder->database());
+        QVERIFY2(outcome.isDone(), qPrintable(outcome.message + outcome.details));
+        QCOMPARE(outcome.message, message);
+        QCOMPARE(test::surveyContent(database()), QStringList());
+        QCOMPARE(untouchedTables(database()), untouched);
+        QCOMPARE(test::integrityOf(database()), QStringLiteral("ok"));
+    }
+
+    void commands_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("message"); // on the output after a success, else on the error stream
+        QTest::addColumn<int>("surveysAfter");
+        using namespace maintenance::texts;
+        // As the console shows them.
+        const QString notConfirmed = QStringLiteral("\nNothing was changed: add --yes to go ahead.");
+        const QString replace = QString(kReplaceQuestion).replace(QLatin1String("\r\n"), QLatin1String("\n"));
+        const QString deleteAll =
+            QString(kDeleteAllQuestion).replace(QLatin1String("\r\n"), QLatin1String("\n"));
+        row("replace asks for --yes", QStringList{"replace"}, 1, replace + notConfirmed, 6);
+        row("replace", QStringList{"replace", "--yes"}, 0, QString(), 0);
+        row("delete a survey", QStringList{"delete", "050226-A"}, 0, QString(), 5);
+        row("delete a survey not stored", QStringList{"delete", "050526-B"}, 0,
+            QStringLiteral("No survey 050526-B is stored; nothing was deleted."), 6);
+        row("delete all asks for --yes", QStringList{"delete", "--all"}, 1, deleteAll + notConfirmed, 6);
+        row("delete all", QStringList{"delete", "--all", "--yes"}, 0, kDeletingFinished, 0);
+    }
+    void commands()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, exitCode);
+        QFETCH(QString, message);
+        QFETCH(int, surveysAfter);
+        const test::CliRun run = test::runCli(m_folder->path(), arguments);
+        QCOMPARE(run.exitCode, exitCode);
+        QCOMPARE(exitCode == 0 ? run.out : run.err, message);
+        QCOMPARE(test::surveyContent(database()).size(), surveysAfter);
+    }
+
+    // Each command on a folder that it cannot write to, or with a disk
+    // that fills up (files cannot grow past 1 MiB, the database is larger).
+    void failures_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<bool>("readOnly");
+        QTest::addColumn<QString>("message"); // DIR/ stands for the folder
+        const auto failed = [](const char* operation, const QString& what) {
+            return QStringLiteral("%1 failed: %2 The database and its backup are as they were.")
+                .arg(QLatin1String(operation), what);
+        };
+        const QString restore =
+            failed("Restore Backup Database",
+                   QStringLiteral("DIR/pelmor.bak could not be copied to DIR/pelmor.mdb.partial."));
+        const QString deleteOne = QStringLiteral(
+            "Delete Selected failed: the database could not be changed. Every survey is as it was.");
+        const QString deleteAll = QStringLiteral(
+            "Delete Complete Database failed: the database could not be changed. Every survey is as it was.");
+        row("backup, read-only folder", QStringList{"backup"}, true,
+            failed("Backup Database", QStringLiteral("The backup DIR/pelmor.bak.new could not be written.")));
+        row("backup, full disk after the database is set aside", QStringList{"backup"}, false,
+            failed("Backup Database",
+                   QStringLiteral("The database could not be compacted into DIR/pelmor.mdb.compacting.")));
+        row("restore, read-only folder", QStringList{"restore", "--yes"}, true, restore);
+        row("restore, full disk", QStringList{"restore", "--yes"}, false, restore);
+        row("replace, read-only folder", QStringList{"replace", "--yes"}, true,
+            failed("Replace Database",
+                   QStringLiteral("DIR/pelmor.emp could not be copied to DIR/pelmor.mdb.partial.")));
+        row("repair, read-only folder", QStringList{"repair"}, true,
+            failed("Repair Database",
+                   QStringLiteral("A new database could not be written as DIR/pelmor.mdb.repairing.")));
+        row("repair, full disk", QStringList{"repair"}, false, QString());
+        row("delete a survey, read-only folder", QStringList{"delete", "050226-A"}, true, deleteOne);
+        row("delete a survey, full disk", QStringList{"delete", "050226-A"}, false, deleteOne);
+        row("delete all, read-only folder", QStringList{"delete", "--all", "--yes"}, true, deleteAll);
+        row("delete all, full disk", QStringList{"delete", "--all", "--yes"}, false, deleteAll);
+    }
+    void failures()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(bool, readOnly);
+        QFETCH(QString, message);
+        // A backup to restore from (written while the folder still can be);
+        // a repair needs a damaged database to have anything to write.
+        QCOMPARE(test::runCli(m_folder->path(), {"backup"}).exitCode, 0);
+        if (arguments.first() == QLatin1String("repair"))
+            test::damageVehiclePage(database());
+        const QMap<QString, QByteArray> before = test::folderSnapshot(m_folder->path());
+
+        test::ChildLimits limits;
+        limits.readOnly = readOnly;
+        limits.maxFileSize = readOnly ? 0 : 1024 * 1024;
+        test::setFolderReadOnly(m_folder->path(), readOnly);
+        const test::CliRun run = test::runCli(m_folder->path(), arguments, limits);
+        test::setFolderReadOnly(m_folder->path(), false);
+
+        QCOMPARE(run.exitCode, 1);
+        const QString firstLine = run.err.section(QLatin1Char('\n'), 0, 0);
+        if (message.isEmpty())
+            QVERIFY2(firstLine.startsWith(QStringLiteral("Repair Database failed: ")), qPrintable(firstLine));
+        else
+            QCOMPARE(firstLine, message.replace(QLatin1String("DIR/"), m_folder->path() + QLatin1Char('/')));
+        // The reason the system or the engine gave follows.
+        QVERIFY2(!run.err.section(QLatin1Char('\n'), 1).isEmpty(), qPrintable(run.err));
+        // No file added or left behind, none changed.
+        QCOMPARE(test::folderSnapshot(m_folder->path()), before);
+    }
+
+private:
+    QString database() const { return m_folder->databasePath(); }
+    QString backupFile() const { return m_folder->filePath(QStringLiteral("pelmor.bak")); }
+
+    // Rows of a table of the repaired database that stand in the original
+    // under the same row number with the same values.
+    int unchangedRows(const QString& table)
+    {
+        return scalarOf(database(),
+                        QStringLiteral("SELECT count(*) FROM (SELECT rowid, * FROM main.\"%1\" INTERSECT "
+                                       "SELECT rowid, * FROM original.\"%1\")")
+                            .arg(table),
+                        m_seed.databasePath());
+    }
+
+    test::TempProgramFolder m_seed;
+    std::unique_ptr<test::TempProgramFolder> m_folder;
+};
+
+QTEST_GUILESS_MAIN(TstMaintenance)
+#include "tst_maintenance.moc"
