@@ -1,6 +1,8 @@
 #include "TestSupport.h"
 
+#include "db/Connection.h"
 #include "db/Files.h"
+#include "db/Recordset.h"
 #include "db/Schema.h"
 
 #include <QDir>
@@ -17,6 +19,21 @@ ProgramRun runProgram(const QString& program, const QStringList& arguments, int 
         return {-1, {}, QStringLiteral("timed out")};
     return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()).trimmed(),
             QString::fromUtf8(process.readAllStandardError()).trimmed()};
+}
+
+QStringList rowTexts(const QString& databasePath, const QString& statement, const QStringList& fields)
+{
+    db::Connection connection({databasePath, nullptr});
+    db::Recordset set = connection.openRecordset(statement);
+    const QStringList names = fields.isEmpty() ? set.fieldNames() : fields;
+    QStringList rows;
+    for (; !set.eof(); set.moveNext()) {
+        QStringList texts;
+        for (const QString& name : names)
+            texts << set.text(name);
+        rows << texts.join(QLatin1Char('|'));
+    }
+    return rows;
 }
 
 TempProgramFolder::TempProgramFolder()

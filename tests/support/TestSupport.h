@@ -30,6 +30,10 @@ struct ProgramRun {
 // Runs a program, such as the headless tool, and waits for it to end.
 ProgramRun runProgram(const QString& program, const QStringList& arguments, int timeoutMs = 120000);
 
+// The rows a statement reads, each as the texts of `fields` (every field
+// when none are named) joined by "|". Throws DbError.
+QStringList rowTexts(const QString& databasePath, const QString& statement, const QStringList& fields = {});
+
 // A program folder of its own for one test, holding a fresh database made
 // from the template (and the template itself), and a log of the statements
 // issued on connections opened through database().
