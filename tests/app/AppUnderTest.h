@@ -9,10 +9,15 @@
 
 namespace pelmor::test {
 
-// The program on a program folder of its own with its message boxes
-// recorded: the main window once start() has opened it, and a probe on it.
+// The program on a program folder of its own with its message boxes and the
+// statements it issues recorded: the main window once start() has opened
+// it, and a probe on it.
 struct AppUnderTest {
-    AppUnderTest() { state.programFolder = folder.path(); }
+    AppUnderTest()
+    {
+        state.programFolder = folder.path();
+        state.database.observer = &folder.statements();
+    }
 
     app::MainWindow& start()
     {

@@ -63,9 +63,9 @@ private Q_SLOTS:
     void colouredListsAreFlatAndReadable_data()
     {
         QTest::addColumn<QString>("list");
-        test::row("direction", QStringLiteral("Input_Direction"));
-        test::row("zone", QStringLiteral("Input_Zone"));
-        test::row("unit", QStringLiteral("Combo1"));
+        test::row("direction", "Input_Direction");
+        test::row("zone", "Input_Zone");
+        test::row("unit", "Combo1");
     }
     void colouredListsAreFlatAndReadable()
     {
@@ -87,9 +87,6 @@ private Q_SLOTS:
         const QRect item =
             view->visualRect(view->currentIndex()).translated(view->viewport()->mapTo(view, QPoint(0, 0)));
         const QImage drawn = view->grab().toImage();
-        drawn.save("/tmp/popup.png");
-        qWarning() << view->selectionModel()->isSelected(view->currentIndex()) << view->selectionMode()
-                   << view->selectionModel()->selectedIndexes();
         const int right = std::min(item.right(), drawn.width() - 1) - 3;
         const QColor highlight = drawn.pixelColor(right, item.center().y());
         QColor darkest = highlight;
@@ -110,7 +107,7 @@ private Q_SLOTS:
         QWidget* panel = &m_app->window->importTab()->headerPanel();
         const QImage drawn = panel->grab().toImage();
         const auto inside = [panel](const char* name) {
-            QWidget* field = panel->findChild<QWidget*>(QLatin1String(name));
+            QWidget* field = panel->findChild<QWidget*>(name);
             return field->mapTo(panel, QPoint(4, field->height() / 2 + 5));
         };
         const QColor editable = drawn.pixelColor(inside("Input_Posted_Speed"));
@@ -119,59 +116,46 @@ private Q_SLOTS:
              {"Input_Batch_Number", "Input_Location_Code", "Input_Start_Time", "Input_Batch_Date",
               "Input_Cutoff_Set", "Input_Alarm_Set", "Input_Min_Speed", "Input_Max_Speed"}) {
             // The background of what holds it, not the white of a box to type into.
-            QWidget* field = panel->findChild<QWidget*>(QLatin1String(name));
+            QWidget* field = panel->findChild<QWidget*>(name);
             const QPoint beside = field->mapTo(panel, QPoint(-2, field->height() / 2));
             QCOMPARE(drawn.pixelColor(inside(name)), drawn.pixelColor(beside));
             QVERIFY2(drawn.pixelColor(inside(name)) != editable, name);
         }
     }
-    void messagesKeepSentencesOnOneLine_data()
-    {
-        QTest::addColumn<QString>("text");
-        test::row(
-            "data error",
-            QStringLiteral("This data file has errors and cannot be processed - download another data file "
-                           "to process"));
-        test::row("two sentences",
-                  QStringLiteral("Duplicate Batch Number found. Select a higher letter for the "
-                                 "Batch Number and try again."));
-        test::row("lines", QStringLiteral("        Backup database does not exist\r\nYou must first create a "
-                                          "backup of Pelmor.mdb"));
-        test::row("question",
-                  QStringLiteral("This will ERASE the existing DATABASE file!  Do You want to continue?"));
-    }
     void messagesKeepSentencesOnOneLine()
     {
-        QFETCH(QString, text);
-        const auto box = ui::MessageBoxes::makeBox(text, QStringLiteral("Pelmor"), ui::Messages::Buttons::Ok,
-                                                   ui::Messages::Icon::None, QString(), m_app->window.get());
-        box->show();
-        QApplication::processEvents();
-        auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
-        QVERIFY(label);
-        QString shown = text;
-        shown.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-        // Every line of these messages fits a screen: each stands whole on one line.
-        for (const QString& line : shown.split(QLatin1Char('\n')))
-            QVERIFY2(label->width() >= label->fontMetrics().horizontalAdvance(line), qPrintable(line));
+        const QString texts[] = {
+            "This data file has errors and cannot be processed - download another data file to process",
+            "        Backup database does not exist\r\nYou must first create a backup of Pelmor.mdb"};
+        for (const QString& text : texts) {
+            const auto box =
+                ui::MessageBoxes::makeBox(text, "Pelmor", ui::Messages::Buttons::Ok, ui::Messages::Icon::None,
+                                          QString(), m_app->window.get());
+            box->show();
+            QApplication::processEvents();
+            auto* label = box->findChild<QLabel*>("qt_msgbox_label");
+            QVERIFY(label);
+            // Every line of these messages fits a screen: each stands whole on one line.
+            for (const QString& line : QString(text).replace("\r\n", "\n").split('\n'))
+                QVERIFY2(label->width() >= label->fontMetrics().horizontalAdvance(line), qPrintable(line));
+        }
         // The reason behind a fixed message waits behind "Show Details...".
-        const auto detailed = ui::MessageBoxes::makeBox(text, QStringLiteral("Pelmor"),
-                                                        ui::Messages::Buttons::Ok, ui::Messages::Icon::None,
-                                                        QStringLiteral("disk full"), m_app->window.get());
-        QCOMPARE(detailed->detailedText(), QStringLiteral("disk full"));
+        const auto detailed =
+            ui::MessageBoxes::makeBox(texts[0], "Pelmor", ui::Messages::Buttons::Ok, ui::Messages::Icon::None,
+                                      "disk full", m_app->window.get());
+        QCOMPARE(detailed->detailedText(), "disk full");
     }
     void cutTextsShowWhole_data()
     {
         QTest::addColumn<QString>("field");
-        test::row("location typed", QStringLiteral("Input_Location"));
-        test::row("batch number shown", QStringLiteral("Input_Batch_Number"));
+        test::row("location typed", "Input_Location");
+        test::row("batch number shown", "Input_Batch_Number");
     }
     void cutTextsShowWhole()
     {
         QFETCH(QString, field);
         QWidget* widget = m_app->ui.child(field);
-        const QString longText =
-            QStringLiteral("Elm Street between 4th Avenue and 5th Avenue, at the school");
+        const QString longText = "Elm Street between 4th Avenue and 5th Avenue, at the school";
         widget->setProperty("text", longText);
         QVERIFY(ui::shownText(widget).cut);
         QHelpEvent help(QEvent::ToolTip, QPoint(5, 5), widget->mapToGlobal(QPoint(5, 5)));
@@ -180,16 +164,15 @@ private Q_SLOTS:
         QCOMPARE(QToolTip::text(), longText);
         QToolTip::hideText();
         // A text that fits keeps the widget's own tooltip.
-        widget->setProperty("text", QStringLiteral("Elm"));
+        widget->setProperty("text", "Elm");
         QVERIFY(!ui::shownText(widget).cut);
     }
 
     void cutListItemsShowWhole()
     {
         auto* list = m_app->ui.child<QListWidget>("AgencyList");
-        const QString longName =
-            QStringLiteral("Springfield County Sheriff's Office, Traffic Safety Division");
-        list->addItems({QStringLiteral("Town Police"), longName});
+        const QString longName = "Springfield County Sheriff's Office, Traffic Safety Division";
+        list->addItems({"Town Police", longName});
         const QPoint onShort = list->viewport()->mapTo(list, list->visualItemRect(list->item(0)).center());
         const QPoint onLong = list->viewport()->mapTo(list, list->visualItemRect(list->item(1)).center());
         QVERIFY(!ui::shownText(list, onShort).cut);

@@ -1,5 +1,5 @@
 #include "AppUnderTest.h"
-#include "loggen/LogWriter.h"
+#include "app/ImportTab.h"
 
 #include <QApplication>
 #include <QDir>
@@ -41,93 +41,51 @@ class TstTabs : public QObject {
 private Q_SLOTS:
     void initTestCase() { m_started.start(); }
     void init() { m_app = std::make_unique<test::AppUnderTest>(); }
-    void startVisibility_data()
+    void startState_data()
     {
-        QTest::addColumn<QStringList>("shown");
-        QTest::addColumn<QStringList>("hidden");
-        row("import", QStringList{"PortChoiceFrame", "SavedFileFrame", "Revision"},
-            QStringList{"ProcessingFrame", "ProgressFrame", "HeaderFrame", "CorrectionFrame", "RawText",
-                        "SaveRawData", "ModifyHeader", "BlockCount", "PortStatus", "Combo1"});
-        row("reports", QStringList{"ReportsHeading", "SelectSurvey", "SurveyPrompt", "Close"},
-            QStringList{"SurveyList", "SurveyFrame", "StatisticsFrame", "Print_choice", "cmdPrint"});
+        // Each control of the tab as the program starts, "-" before one that
+        // is hidden, "=" before its caption where it has one. A button without
+        // a caption shows a picture and explains itself.
+        QTest::addColumn<QString>("controls");
+        row("import",
+            "PortChoiceFrame, SavedFileFrame, Revision= Rev 2.0.1, -ProcessingFrame, -ProgressFrame, "
+            "-HeaderFrame, -CorrectionFrame, -RawText, -SaveRawData, -ModifyHeader, -BlockCount, "
+            "-PortStatus=comm choice, -Combo1=MPH");
+        row("reports", "ReportsHeading, SelectSurvey=Select Survey, Close, "
+                       "SurveyPrompt=You must first select a survey to begin reports., -SurveyList, "
+                       "-SurveyFrame=Survey, -StatisticsFrame=Speed Statistics, -PaceHelp=Pace, "
+                       "-PercentileHelp=85th Percentile, -Print_choice=85th Percentile Report, "
+                       "-cmdPrint=Print Selected Report");
         row("graphs",
-            QStringList{"GraphHint", "PercentileGraph", "TrafficVolume", "TimeVolume", "QuarterHourFlow",
-                        "HourFlow", "Command12", "PrinterModeFrame", "Close"},
-            QStringList{"GraphType1", "GraphType2", "GraphType3", "GridFrame", "GraphFrame"});
+            "GraphHint, PercentileGraph=85th Percentile, TrafficVolume=Traffic Volume, "
+            "TimeVolume=Time / Volume, QuarterHourFlow=15 Min Traffic Flow, HourFlow=HourTraffic Flow, "
+            "Command12=Print Graph /Chart, PrinterModeFrame=Printer Mode, PrinterBW=Laser (B&&W), "
+            "PrinterColor=Color Printer, Close, -GraphType1, -GraphType2, -GraphType3, -GridFrame, "
+            "-GraphFrame");
         row("admin",
-            QStringList{"AgencyList", "OfficerList", "AgencyName", "OfficerName", "RefreshAgency",
-                        "RefreshOfficer", "AddAgency", "DeleteAgency", "AddOfficer", "DeleteOfficer",
-                        "Command19", "Command20", "DatabaseManagement", "Close", "Close2", "SetID", "SetCode",
-                        "SetDirection", "SetZone"},
-            QStringList());
+            "AgencyList, OfficerList, AgencyName, OfficerName, RefreshAgency=, RefreshOfficer=, "
+            "AddAgency=Add Agency, DeleteAgency=Delete Agency, AddOfficer=Add Officer, "
+            "DeleteOfficer=Delete Officer, Command19=Print Filled In Form, Command20=Print Blank Form, "
+            "DatabaseManagement=Database Management, Close, Close2, SetID=A, SetCode, "
+            "SetDirection=, SetZone=, SetMin=5, SetMax=200");
     }
-    void startVisibility()
+    void startState()
     {
-        QFETCH(QStringList, shown);
-        QFETCH(QStringList, hidden);
-        const test::WindowProbe probe = page(*m_started.window, QTest::currentDataTag());
-        for (const QString& name : shown)
-            QVERIFY2(probe.visible(name), qPrintable(name));
-        for (const QString& name : hidden)
-            QVERIFY2(!probe.visible(name), qPrintable(name));
-    }
-    void startCaptions_data()
-    {
-        QTest::addColumn<QString>("tab");
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QString>("text");
-        const char* const rows[][3] = {
-            {"import", "PortStatus", "comm choice"},
-            {"import", "Revision", " Rev 2.0.1"},
-            {"import", "Combo1", "MPH"}, // the unit stored with the last import
-            {"reports", "SelectSurvey", "Select Survey"},
-            {"reports", "SurveyPrompt", "You must first select a survey to begin reports."},
-            {"reports", "SurveyFrame", "Survey"},
-            {"reports", "StatisticsFrame", "Speed Statistics"},
-            {"reports", "PaceHelp", "Pace"},
-            {"reports", "PercentileHelp", "85th Percentile"},
-            {"reports", "Print_choice", "85th Percentile Report"},
-            {"reports", "cmdPrint", "Print Selected Report"},
-            {"graphs", "PercentileGraph", "85th Percentile"},
-            {"graphs", "TrafficVolume", "Traffic Volume"},
-            {"graphs", "TimeVolume", "Time / Volume"},
-            {"graphs", "QuarterHourFlow", "15 Min Traffic Flow"},
-            {"graphs", "HourFlow", "HourTraffic Flow"},
-            {"graphs", "Command12", "Print Graph /Chart"},
-            {"graphs", "PrinterModeFrame", "Printer Mode"},
-            {"graphs", "PrinterBW", "Laser (B&&W)"},
-            {"graphs", "PrinterColor", "Color Printer"},
-            {"admin", "RefreshAgency", ""},
-            {"admin", "RefreshOfficer", ""},
-            {"admin", "AddAgency", "Add Agency"},
-            {"admin", "DeleteAgency", "Delete Agency"},
-            {"admin", "AddOfficer", "Add Officer"},
-            {"admin", "DeleteOfficer", "Delete Officer"},
-            {"admin", "Command19", "Print Filled In Form"},
-            {"admin", "Command20", "Print Blank Form"},
-            {"admin", "DatabaseManagement", "Database Management"},
-            {"admin", "SetID", "A"},
-            {"admin", "SetDirection", ""}, // nothing chosen until the user picks or types
-            {"admin", "SetZone", ""},
-            {"admin", "SetMin", "5"},
-            {"admin", "SetMax", "200"},
-        };
-        for (const auto& r : rows)
-            QTest::addRow("%s %s", r[0], r[1])
-                << QString::fromUtf8(r[0]) << QString::fromUtf8(r[1]) << QString::fromUtf8(r[2]);
-    }
-    void startCaptions()
-    {
-        QFETCH(QString, tab);
-        QFETCH(QString, name);
-        QFETCH(QString, text);
-        // Exactly one control of a tab answers to each name, or lookups by name are ambiguous.
-        QCOMPARE(tabPage(*m_started.window, tab)->findChildren<QWidget*>(name).size(), 1);
-        const test::WindowProbe probe = page(*m_started.window, tab);
-        QCOMPARE(probe.text(name), text);
-        // A button without a caption shows a picture and explains itself.
-        if (auto* button = qobject_cast<QAbstractButton*>(probe.child(name)); button && text.isEmpty())
-            QVERIFY(!button->icon().isNull() && !button->toolTip().isEmpty());
+        QFETCH(QString, controls);
+        QWidget* page = tabPage(*m_started.window, QTest::currentDataTag());
+        const test::WindowProbe probe(page);
+        for (const QString& control : controls.split(", ")) {
+            const QString name = control.section('=', 0, 0).remove('-');
+            // Exactly one control of a tab answers to each name, or lookups by name are ambiguous.
+            QVERIFY2(page->findChildren<QWidget*>(name).size() == 1, qPrintable(name));
+            QVERIFY2(probe.visible(name) != control.startsWith('-'), qPrintable(name));
+            if (!control.contains('='))
+                continue;
+            QCOMPARE(probe.text(name), control.section('=', 1));
+            if (auto* button = qobject_cast<QAbstractButton*>(probe.child(name));
+                button && button->text().isEmpty())
+                QVERIFY(!button->icon().isNull() && !button->toolTip().isEmpty());
+        }
     }
     void startCaptionsAndLists()
     {
@@ -162,35 +120,20 @@ private Q_SLOTS:
                  (QStringList{"School", "Highway", "Railroad", "Construction", "Residential", "Church",
                               "Interstate", "Hospital", "Commercial", "Airport", "Parks & Rec"}));
     }
-    void unusableDatabaseIsReported_data()
-    {
-        QTest::addColumn<QByteArray>("content"); // empty: no database file
-        test::row("missing", QByteArray());
-        test::row("not a database", QByteArray("garbage").repeated(500));
-    }
     void unusableDatabaseIsReported()
     {
-        QFETCH(QByteArray, content);
-        QVERIFY(QFile::remove(m_app->folder.databasePath()));
-        if (!content.isEmpty()) {
-            QFile file(m_app->folder.databasePath());
-            QVERIFY(file.open(QIODevice::WriteOnly));
-            file.write(content);
-        }
+        QFile file(m_app->folder.databasePath());
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+                file.write(QByteArray(5000, 'x')) == 5000);
+        file.close();
         const app::MainWindow& window = m_app->start();
         QCOMPARE(m_app->messages.shown().size(), size_t(1));
         QVERIFY2(m_app->messages.last().contains(QDir::toNativeSeparators(m_app->folder.databasePath())),
                  qPrintable(m_app->messages.last()));
-        // The window is still usable: a download can still be loaded and processed.
-        loggen::LogHeader header;
-        header.startDate = QDate(2026, 3, 26);
-        m_app->state.downloadBuffer =
-            loggen::writeLog(header, {{0, '+', 30}, {5, '-', 31}, {9, '+', 32}, {12, '+', 33}});
-        const test::WindowProbe import = page(window, "import");
-        QVERIFY(import.visible("PortChoiceFrame"));
-        import.child("ProcessingFrame")->show();
-        import.click("ProcessImportedData");
-        QCOMPARE(import.text("Input_Batch_Number"), QStringLiteral("032626-A"));
+        // The window is still usable: a download can still be processed.
+        m_app->state.downloadBuffer = QByteArray(300, '+');
+        window.importTab()->processImportedData();
+        QCOMPARE(window.importTab()->step(), app::ImportStep::Processed);
     }
     void closeButtonsEndTheProgram()
     {
@@ -209,10 +152,8 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("tab");
         QTest::addColumn<QStringList>("shown");
-        test::row("reports at start", "reports", QStringList());
         test::row("reports survey chosen", "reports",
                   QStringList{"SurveyList", "SurveyFrame", "StatisticsFrame", "Print_choice", "cmdPrint"});
-        test::row("graphs at start", "graphs", QStringList());
         test::row("graphs with graph", "graphs",
                   QStringList{"GraphFrame", "GraphType1", "GraphType2", "GraphType3"});
         test::row("graphs with grid", "graphs", QStringList{"GridFrame"});

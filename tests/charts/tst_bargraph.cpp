@@ -81,10 +81,8 @@ private Q_SLOTS:
         QTest::addColumn<double>("step");
         row("no vehicles at all", std::vector<double>{0, 0}, 5.0, 1.0);
         row("one vehicle", std::vector<double>{0, 1}, 2.0, 1.0);
-        row("fifteen", std::vector<double>{1, 2, 15, 0, 7}, 16.0, 2.0);
         row("just under a round step", std::vector<double>{98, 50}, 120.0, 20.0);
         row("one vehicle among thousands", std::vector<double>{1, 12345, 0, 3}, 14000.0, 2000.0);
-        row("a week of a busy road", bell(150, 70000), 80000.0, 10000.0);
     }
     void barHeightsFollowTheScale()
     {
@@ -124,7 +122,6 @@ private Q_SLOTS:
         QTest::addColumn<QSize>("size");
         const QSize print = BarGraphRenderer::imageSize();
         row("150 speeds", BarStyle::Flat, 150, 10, "", print);
-        row("three speeds, 3-D", BarStyle::ThreeD, 3, 3, "", print);
         row("the radar's whole range", BarStyle::ThreeD, 200, 3, "", print);
         row("every label of 60", BarStyle::Flat, 60, 1, "", print);
         row("batch number corrected to a long text", BarStyle::Flat, 60, 3,

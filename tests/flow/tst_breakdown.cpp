@@ -1,13 +1,9 @@
 #include "SurveyFixture.h"
 #include "TestSupport.h"
 #include "db/Connection.h"
-#include "db/Recordset.h"
-#include "db/StatementLog.h"
 #include "flow/FlowBreakdown.h"
-#include "survey/SurveyRecord.h"
 #include "text/Formats.h"
 
-#include <QProcess>
 #include <QRandomGenerator>
 #include <QTest>
 
@@ -21,15 +17,11 @@ namespace {
 const QString kBatch = QStringLiteral("050302-A");
 const QString kHyphens(20, QLatin1Char('-'));
 
-// Rows written as "cDate|cTime|cCount|cHourTotal".
+// Rows written as "cDate|cTime|cCount|cHourTotal", in the order written.
 QStringList breakdownRows(const QString& databasePath)
 {
-    db::Connection connection({databasePath, nullptr});
-    db::Recordset set = connection.openRecordset(QStringLiteral("select * from Breakdown"));
-    QStringList rows;
-    for (const flow::BreakdownRow& row : flow::readBreakdownRows(set))
-        rows << QStringList{row.cDate, row.cTime, row.cCount, row.cHourTotal}.join(QLatin1Char('|'));
-    return rows;
+    return test::rowTexts(databasePath, "select * from Breakdown",
+                          {"cDate", "cTime", "cCount", "cHourTotal"});
 }
 
 // The rows of a walk of `length`-minute bins from a short form, rows apart by
@@ -136,8 +128,6 @@ private Q_SLOTS:
         QTest::addColumn<QString>("head");     // the first rows in the short form
         QTest::addColumn<QString>("tail");     // the last rows; empty: the head is all
         using test::row;
-        row("08:05 to 08:10", 15, "05/03/02|08:05 AM|05/03/02|08:10 AM", "08:05, 08:07, 08:10",
-            "05/03/02 08:00=3, +3, =3", "");
         row("start 08:50", 15, "05/03/02|08:50 AM|05/03/02|09:20 AM",
             "08:50, 08:59, 09:00, 09:14, 09:15, 09:20", "05/03/02 08:45=2, +2, 09:00=2, 09:15=2, +4, =6", "");
         row("ends 14:46, empty bins", 15, "05/03/02|02:02 PM|05/03/02|02:46 PM", "14:02, 14:46",
@@ -151,11 +141,6 @@ private Q_SLOTS:
             "05/03/02 23:15=1, 23:30=0, 23:45=1, +2, +0, =2", "");
         row("hourly, ends 23:30", 60, "05/03/02|10:10 PM|05/03/02|11:30 PM", "22:10, 23:30",
             "05/03/02 22:00=1, 23:00=1, +2, =2", "");
-        row("two days", 15, "05/03/02|11:30 PM|05/04/02|12:20 AM", "23:50, 05/04/02 00:00, 05/04/02 00:20",
-            "05/03/02 23:30=0, 23:45=1, +1, 05/04/02 00:00=1, 00:15=1, +2, =3", "");
-        row("hourly, two days", 60, "05/03/02|10:15 PM|05/04/02|01:10 AM",
-            "22:15, 23:59, 05/04/02 00:30, 05/04/02 01:10",
-            "05/03/02 22:00=1, 23:00=1, +2, 05/04/02 00:00=1, 01:00=1, +2, =4", "");
         // Two-digit years are this century's: 30 is 2030, the day after 12/31/29.
         row("into 2030", 15, "12/31/29|11:30 PM|01/01/30|12:20 AM",
             "12/31/29 23:50, 01/01/30 00:00, 01/01/30 00:20",
@@ -208,85 +193,73 @@ private Q_SLOTS:
     {
         // A batch number corrected by hand can hold any text.
         test::Survey survey;
-        survey.batchNumber = QStringLiteral("O'NEIL-A");
-        survey.start = test::at(QStringLiteral("05/03/02 08:50"));
-        survey.stop = test::at(QStringLiteral("05/03/02 09:20"));
-        survey.passAt({QStringLiteral("05/03/02 08:51"), QStringLiteral("05/03/02 09:14")});
+        survey.batchNumber = "O'NEIL-A";
+        survey.start = test::at("05/03/02 08:50");
+        survey.stop = test::at("05/03/02 09:20");
+        survey.passAt({"05/03/02 08:51", "05/03/02 09:14"});
         test::storeSurvey(m_folder->databasePath(), survey);
-        const QString query =
-            QStringLiteral("select count(speed) as TBlock from [Veh_Data] where  [Batch_Number] = "
-                           "'O''NEIL-A' and Time >= # %1 # and Time <= # %2 # and date = # 05/03/02 # ");
-        const QString open = QStringLiteral("Select * from Breakdown");
-
-        m_folder->statements().clear();
-        flow::BreakdownResult result =
-            flow::runBreakdown(m_folder->database(), inputsFor(survey), BinLength::QuarterHour);
-        QCOMPARE(result.grandTotal, qint64(2));
-        QCOMPARE(m_folder->statements().entries(),
-                 (QStringList{open, query.arg("08:45", "08:59"), query.arg("09:00", "09:14"),
-                              query.arg("09:15", "09:29")}));
-        m_folder->statements().clear();
-        result = flow::runBreakdown(m_folder->database(), inputsFor(survey), BinLength::Hour);
-        QCOMPARE(result.grandTotal, qint64(2));
-        QCOMPARE(m_folder->statements().entries(),
-                 (QStringList{open, query.arg("08:00", "08:59"), query.arg("09:00", "09:59")}));
+        const QString query = "select count(speed) as TBlock from [Veh_Data] where  [Batch_Number] = "
+                              "'O''NEIL-A' and Time >= # %1 # and Time <= # %2 # and date = # 05/03/02 # ";
+        const QStringList bins[] = {{"08:45", "08:59", "09:00", "09:14", "09:15", "09:29"},
+                                    {"08:00", "08:59", "09:00", "09:59"}};
+        for (const QStringList& bounds : bins) {
+            m_folder->statements().clear();
+            const flow::BreakdownResult result =
+                flow::runBreakdown(m_folder->database(), inputsFor(survey),
+                                   bounds.size() == 6 ? BinLength::QuarterHour : BinLength::Hour);
+            QCOMPARE(result.grandTotal, qint64(2));
+            QStringList expected{"Select * from Breakdown"};
+            for (int i = 0; i < bounds.size(); i += 2)
+                expected << query.arg(bounds[i], bounds[i + 1]);
+            QCOMPARE(m_folder->statements().entries(), expected);
+        }
     }
     void refusalsChangeNothing_data()
     {
-        QTest::addColumn<QString>("batch");
         QTest::addColumn<QString>("startDate");
         QTest::addColumn<QString>("startTime");
         QTest::addColumn<QString>("message");
-        const QString unreadable =
-            QStringLiteral("The start date or time of survey 050302-A cannot be read, so its "
-                           "traffic cannot be broken down into time bins.");
-        test::row("no start date", kBatch, "", "08:00 AM", unreadable);
-        test::row("start time unreadable", kBatch, "05/03/02", "25:61", unreadable);
-        test::row("database missing", kBatch, "05/03/02", "08:00 AM", "pelmor.mdb was not found");
+        const QString unreadable = "The start date or time of survey 050302-A cannot be read, so its "
+                                   "traffic cannot be broken down into time bins.";
+        test::row("no start date", "", "08:00 AM", unreadable);
+        test::row("start time unreadable", "05/03/02", "25:61", unreadable);
+        test::row("database missing", "05/03/02", "08:00 AM", "pelmor.mdb was not found");
     }
     void refusalsChangeNothing()
     {
-        QFETCH(QString, batch);
         QFETCH(QString, startDate);
         QFETCH(QString, startTime);
         QFETCH(QString, message);
-        {
-            db::Connection connection(m_folder->database());
-            connection.execute(
-                QStringLiteral("insert into Breakdown (cDate, cTime) values ('earlier', 'rows')"));
-        }
+        db::Connection(m_folder->database())
+            .execute("insert into Breakdown (cDate, cTime) values ('earlier', 'rows')");
         db::Database database = m_folder->database();
-        if (message.endsWith(QLatin1String("found")))
-            database.path = m_folder->filePath(QStringLiteral("gone/pelmor.mdb"));
+        if (message.endsWith("found"))
+            database.path = m_folder->filePath("gone/pelmor.mdb");
         m_folder->statements().clear();
         const flow::BreakdownResult result = flow::runBreakdown(
-            database, {batch, startDate, startTime, QStringLiteral("05/03/02"), QStringLiteral("09:00 AM")},
-            BinLength::QuarterHour);
+            database, {kBatch, startDate, startTime, "05/03/02", "09:00 AM"}, BinLength::QuarterHour);
         QVERIFY2(result.failure.contains(message), qPrintable(result.failure));
         QCOMPARE(result.rowsWritten, 0);
         QCOMPARE(m_folder->statements().entries(), QStringList());
-        QCOMPARE(breakdownRows(m_folder->databasePath()), QStringList{QStringLiteral("earlier|rows||")});
+        QCOMPARE(breakdownRows(m_folder->databasePath()), QStringList{"earlier|rows||"});
     }
     void failureKeepsRowsWritten()
     {
         test::Survey survey;
         survey.durationSeconds = 3 * 3600;
         test::storeSurvey(m_folder->databasePath(), survey);
-        {
-            db::Connection connection(m_folder->database());
-            connection.execute(QStringLiteral("insert into Breakdown (cDate) values ('earlier')"));
-            // The sixth row written fails, as a full disk would.
-            connection.executeUnlogged(QStringLiteral(
-                "CREATE TRIGGER full BEFORE INSERT ON Breakdown WHEN (SELECT count(*) FROM Breakdown) >= 5 "
-                "BEGIN SELECT RAISE(ABORT, 'disk full'); END"));
-        }
+        db::Connection connection(m_folder->database());
+        connection.execute("insert into Breakdown (cDate) values ('earlier')");
+        // The sixth row written fails, as a full disk would.
+        connection.executeUnlogged(
+            "CREATE TRIGGER full BEFORE INSERT ON Breakdown WHEN (SELECT count(*) FROM "
+            "Breakdown) >= 5 BEGIN SELECT RAISE(ABORT, 'disk full'); END");
         const flow::BreakdownResult result =
             flow::runBreakdown(m_folder->database(), inputsFor(survey), BinLength::QuarterHour);
-        QVERIFY2(result.failure.contains(QLatin1String("disk full")), qPrintable(result.failure));
+        QVERIFY2(result.failure.contains("disk full"), qPrintable(result.failure));
         QCOMPARE(result.rowsWritten, 5);
-        const QStringList rows = breakdownRows(m_folder->databasePath());
-        QCOMPARE(rows.size(), 5);
-        QCOMPARE(rows.first(), QStringLiteral("05/03/02|08:00 - 08:15|0|"));
+        QCOMPARE(breakdownRows(m_folder->databasePath()),
+                 rowsOf("05/03/02 08:00=0, 08:15=0, 08:30=0, 08:45=0, +0", 15));
     }
     void generatedSurveys()
     {
@@ -320,14 +293,13 @@ private Q_SLOTS:
 
             // Another survey around the same days that must not be counted.
             test::Survey other;
-            other.batchNumber = QStringLiteral("S%1-B").arg(n, 3, 10, QLatin1Char('0'));
+            other.batchNumber = QString(survey.batchNumber).replace("-A", "-B");
             other.start = survey.start.addDays(-1);
-            other.stop = survey.stop.addDays(1);
+            other.durationSeconds = survey.start.secsTo(survey.stop) + 2 * 86400;
             for (int v = 0; v < 30; ++v)
-                other.offsets.push_back(60LL * random.bounded(other.start.secsTo(other.stop) / 60));
+                other.offsets.push_back(60 * random.bounded(other.durationSeconds / 60));
             test::storeSurvey(m_folder->databasePath(), other);
 
-            qint64 grandTotals[2] = {};
             for (const int length : {15, 60}) {
                 const QString context =
                     QString::asprintf("seed %u, survey %d (%s to %s), %d-minute bins: ", seed, n,
@@ -339,72 +311,55 @@ private Q_SLOTS:
                 QVERIFY2(result.ok(), qPrintable(context + result.failure));
                 const Walked walked = readWalk(breakdownRows(m_folder->databasePath()), length);
                 QVERIFY2(walked.fault.isEmpty(), qPrintable(context + walked.fault));
+                QCOMPARE(size_t(result.binRows), walked.binStarts.size());
 
-                // From the floored start to the bin that holds the stop time.
-                const int startMinute = survey.start.time().hour() * 60 + survey.start.time().minute();
-                const QDateTime first(survey.start.date(),
-                                      QTime(0, 0).addSecs(60 * (startMinute / length * length)), Qt::UTC);
-                const int stopMinute = survey.stop.time().hour() * 60 + survey.stop.time().minute();
-                const int lastMinute = std::min((stopMinute + 1) / length * length, 24 * 60 - length);
-                const QDateTime last(survey.stop.date(), QTime(0, 0).addSecs(60 * lastMinute), Qt::UTC);
-                QVERIFY2(walked.binStarts.front() == first && walked.binStarts.back() == last,
+                // From the bin that holds the start to the one that holds the
+                // minute after the stop, but not past the stop's day.
+                const auto binOf = [length](const QDateTime& at, int minutesLater) {
+                    const int minute = at.time().hour() * 60 + at.time().minute() + minutesLater;
+                    return QDateTime(
+                        at.date(),
+                        QTime(0, 0).addSecs(60 * std::min(minute / length * length, 1440 - length)), Qt::UTC);
+                };
+                QVERIFY2(walked.binStarts.front() == binOf(survey.start, 0) &&
+                             walked.binStarts.back() == binOf(survey.stop, 1),
                          qPrintable(context));
-                QCOMPARE(static_cast<size_t>(result.binRows), walked.binStarts.size());
-
                 // Every vehicle passed inside the walked bins.
                 QVERIFY2(walked.grandTotal == qint64(survey.offsets.size()), qPrintable(context));
                 QCOMPARE(result.grandTotal, walked.grandTotal);
-                grandTotals[length == 15 ? 0 : 1] = walked.grandTotal;
             }
-            QCOMPARE(grandTotals[0], grandTotals[1]);
         }
     }
     void commandLine_data()
     {
         QTest::addColumn<QStringList>("arguments");
-        QTest::addColumn<int>("exitCode");
-        QTest::addColumn<QString>("out");
-        QTest::addColumn<QString>("err");
-        using test::row;
-        row("hourly", QStringList{"breakdown", kBatch, "--bins", "60"}, 0,
-            "05/03/02\t15:00 - 16:00\t2\t\n\t16:00 - 17:00\t1\t\n\t--------------------\t----\t3\n\t\t\t3\n",
-            "");
-        row("quarter hours, csv", QStringList{"breakdown", kBatch, "--csv"}, 0,
-            "05/03/02,15:45 - 16:00,2,\n,--------------------,----,2\n,16:00 - "
-            "16:15,1,\n,--------------------,----,1\n"
-            ",,,3\n",
-            "");
-        row("unknown survey", QStringList{"breakdown", "050302-C"}, 1, "",
-            "The database holds no statistics for survey 050302-C.\n");
+        QTest::addColumn<QString>("rows"); // in the short form; empty: refused
+        test::row("hourly", QStringList{kBatch, "--bins", "60"}, "05/03/02 15:00=2, 16:00=1, +3, =3");
+        test::row("quarter hours, csv", QStringList{kBatch, "--csv"},
+                  "05/03/02 15:45=2, +2, 16:00=1, +1, =3");
+        test::row("unknown survey", QStringList{"050302-C"}, "");
     }
     void commandLine()
     {
         QFETCH(QStringList, arguments);
-        QFETCH(int, exitCode);
-        QFETCH(QString, out);
-        QFETCH(QString, err);
-
+        QFETCH(QString, rows);
         test::Survey survey;
-        survey.start = test::at(QStringLiteral("05/03/02 15:50"));
-        survey.stop = test::at(QStringLiteral("05/03/02 16:05"));
-        survey.passAt({QStringLiteral("05/03/02 15:50"), QStringLiteral("05/03/02 15:59"),
-                       QStringLiteral("05/03/02 16:05")});
+        survey.start = test::at("05/03/02 15:50");
+        survey.stop = test::at("05/03/02 16:05");
+        survey.passAt({"05/03/02 15:50", "05/03/02 15:59", "05/03/02 16:05"});
         test::storeSurvey(m_folder->databasePath(), survey);
-
-        QProcess cli;
-        cli.start(QStringLiteral(PELMOR_CLI),
-                  QStringList{QStringLiteral("--db"), m_folder->path()} + arguments);
-        QVERIFY(cli.waitForFinished(30000));
-        QCOMPARE(QString::fromUtf8(cli.readAllStandardError()), err);
-        QCOMPARE(QString::fromUtf8(cli.readAllStandardOutput()), out);
-        QCOMPARE(cli.exitCode(), exitCode);
-        if (exitCode == 0) {
-            // What it printed is what the table now holds.
-            const QChar separator =
-                arguments.contains(QStringLiteral("--csv")) ? QLatin1Char(',') : QLatin1Char('\t');
-            QCOMPARE(breakdownRows(m_folder->databasePath()).join(QLatin1Char('\n')) + QLatin1Char('\n'),
-                     QString(out).replace(separator, QLatin1Char('|')));
+        const test::ProgramRun run =
+            test::runProgram(PELMOR_CLI, QStringList{"--db", m_folder->path(), "breakdown"} + arguments);
+        if (rows.isEmpty()) {
+            QCOMPARE(run.exitCode, 1);
+            QCOMPARE(run.err, "The database holds no statistics for survey 050302-C.");
+            return;
         }
+        QCOMPARE(run.exitCode, 0);
+        const QStringList table = breakdownRows(m_folder->databasePath());
+        QCOMPARE(table, rowsOf(rows, arguments.contains("60") ? 60 : 15));
+        // What it printed is what the table now holds.
+        QCOMPARE(run.out, table.join('\n').replace('|', arguments.contains("--csv") ? ',' : '\t'));
     }
 
 private:

@@ -1,6 +1,8 @@
 #include "TestSupport.h"
 
+#include "db/Connection.h"
 #include "db/Files.h"
+#include "db/Recordset.h"
 #include "db/Schema.h"
 
 #include <QDir>
@@ -23,6 +25,21 @@ QByteArray fileBytes(const QString& path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QStringList rowTexts(const QString& databasePath, const QString& statement, const QStringList& fields)
+{
+    db::Connection connection({databasePath, nullptr});
+    db::Recordset set = connection.openRecordset(statement);
+    const QStringList names = fields.isEmpty() ? set.fieldNames() : fields;
+    QStringList rows;
+    for (; !set.eof(); set.moveNext()) {
+        QStringList texts;
+        for (const QString& name : names)
+            texts << set.text(name);
+        rows << texts.join(QLatin1Char('|'));
+    }
+    return rows;
 }
 
 TempProgramFolder::TempProgramFolder()

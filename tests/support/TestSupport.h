@@ -33,6 +33,10 @@ ProgramRun runProgram(const QString& program, const QStringList& arguments, int 
 // The bytes of a file; none when it cannot be read.
 QByteArray fileBytes(const QString& path);
 
+// The rows a statement reads, each as the texts of `fields` (every field
+// when none are named) joined by "|". Throws DbError.
+QStringList rowTexts(const QString& databasePath, const QString& statement, const QStringList& fields = {});
+
 // A program folder of its own for one test, holding a fresh database made
 // from the template (and the template itself), and a log of the statements
 // issued on connections opened through database().

@@ -1,0 +1,81 @@
+#pragma once
+
+#include "import/LogParser.h"
+#include "import/SurveyImport.h"
+#include "loggen/LogWriter.h"
+
+#include <QHash>
+#include <QRegularExpression>
+#include <QStringList>
+
+// Downloads as the import receives them and the header the user completes.
+namespace pelmor::test {
+
+// Records what an import tells the user.
+class ImportMessages : public import::ImportReport {
+public:
+    void message(const QString& text, const QString& reason) override
+    {
+        messages << text;
+        reasons << reason;
+    }
+    void progress(qint64, qint64) override {}
+    QStringList messages;
+    QStringList reasons;
+};
+
+// The sign's log of these vehicles, processed: its end marked.
+inline QByteArray processedLog(const loggen::LogHeader& header, const std::vector<loggen::Vehicle>& vehicles)
+{
+    QByteArray log = loggen::writeLog(header, vehicles);
+    import::markEnd(log);
+    return log;
+}
+
+// A processed download from vehicles written "offset direction speed"
+// ("90061-30"), or as a speed alone ten seconds after the one before.
+inline QByteArray download(const QDate& date, const QString& vehicles, int hour = 8, int minute = 0)
+{
+    std::vector<loggen::Vehicle> list;
+    const QRegularExpression written(QStringLiteral("^(\\d+)([-+?])(\\d+)$"));
+    for (const QString& vehicle : vehicles.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        const auto m = written.match(vehicle);
+        list.push_back(m.hasMatch() ? loggen::Vehicle{m.captured(1).toLongLong(),
+                                                      char(m.captured(2)[0].unicode()), m.captured(3).toInt()}
+                                    : loggen::Vehicle{qint64(list.size()) * 10, '+', vehicle.toInt()});
+    }
+    loggen::LogHeader header;
+    header.startDate = date;
+    header.startHour = hour;
+    header.startMinute = minute;
+    return processedLog(header, list);
+}
+
+// The import header as the user completes it for a download (trailer A, in
+// KPH), with changes "field=value; field=value" made to it.
+inline import::SurveyHeader completeHeader(const QByteArray& buffer, const QString& changes = QString())
+{
+    using import::SurveyHeader;
+    const import::HeaderFields f = import::readHeaderFields(buffer);
+    SurveyHeader header{f.batchNumber(QStringLiteral("A")),
+                        f.locationCode,
+                        QStringLiteral("Elm Street"),
+                        f.startDate(),
+                        f.startTime(),
+                        f.postedSpeed,
+                        f.cutoff,
+                        f.alarm,
+                        QStringLiteral("KPH"),
+                        QStringLiteral("North"),
+                        QStringLiteral("School")};
+    const QHash<QString, QString SurveyHeader::*> fields = {
+        {"location", &SurveyHeader::location}, {"direction", &SurveyHeader::direction},
+        {"zone", &SurveyHeader::zone},         {"posted", &SurveyHeader::postedSpeed},
+        {"batch", &SurveyHeader::batchNumber}, {"date", &SurveyHeader::startDate},
+        {"time", &SurveyHeader::startTime},    {"unit", &SurveyHeader::unit}};
+    for (const QString& change : changes.split(QStringLiteral("; "), Qt::SkipEmptyParts))
+        header.*fields.value(change.section(QLatin1Char('='), 0, 0)) = change.section(QLatin1Char('='), 1);
+    return header;
+}
+
+} // namespace pelmor::test
