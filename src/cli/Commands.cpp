@@ -60,10 +60,13 @@ const std::vector<Command>& commands()
          "draw a survey's speed distribution (pace and 85th percentile) or its vehicles per speed "
          "against the limit, for a colour or a black-and-white printer, into a PNG image",
          addGraphOptions, runGraph},
-        {"report", "N BATCH --pdf FILE | --png DIR [--agency TEXT] [--officer TEXT] [--bw] [--threshold N]",
+        {"report",
+         "N BATCH --pdf FILE | --png DIR [--agency TEXT] [--officer TEXT] [--bw] [--threshold N] "
+         "[--with BATCH_B]",
          "write document N of a survey as a PDF file or as one PNG image per page (150 dpi), drawing its "
-         "graph, breaking its traffic down or working out its speed study first as the window does (the "
-         "speed study report takes the enforcement threshold); the field setup sheets take no BATCH "
+         "graph, breaking its traffic down, working out its speed study or comparing it with BATCH_B "
+         "first as the window does (the speed study report takes the enforcement threshold, the "
+         "before-and-after comparison needs --with); the field setup sheets take no BATCH "
          "and the filled-in sheet takes its values as options ('pelmor-cli report --help' lists the "
          "documents and the options)",
          addReportOptions, runReport},
