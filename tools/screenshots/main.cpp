@@ -25,6 +25,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QEventLoop>
 #include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
@@ -49,6 +50,15 @@ public:
     }
 };
 
+// Lets the windows shown last be activated and painted: activation comes
+// from the window system, some time after show().
+void settle()
+{
+    QEventLoop loop;
+    QTimer::singleShot(300, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
 void save(QWidget& window, const QString& folder, const QString& name)
 {
     QApplication::processEvents();
@@ -60,8 +70,7 @@ void save(QWidget& window, const QString& folder, const QString& name)
 // The whole screen, for windows that stand over others.
 void saveScreen(const QString& folder, const QString& name)
 {
-    for (int i = 0; i < 20; ++i)
-        QApplication::processEvents();
+    settle();
     QGuiApplication::primaryScreen()->grabWindow(0).save(
         QDir(folder).filePath(name + QStringLiteral(".png")));
 }
@@ -173,8 +182,7 @@ int main(int argc, char* argv[])
     auto* reportList = window.findChild<QComboBox*>(QStringLiteral("Print_choice"));
     reportList->setCurrentIndex(reportList->findText(QStringLiteral("Speed Study Report")));
     window.findChild<QPushButton*>(QStringLiteral("cmdPrint"))->click();
-    for (int i = 0; i < 20; ++i)
-        QApplication::processEvents();
+    settle();
     for (QWidget* top : QApplication::topLevelWidgets()) {
         if (top->objectName() == QLatin1String("VSPrint") && top->isVisible())
             save(*top, output, QStringLiteral("%1-report-window").arg(window.tabs()->count() + 4));
@@ -189,8 +197,7 @@ int main(int argc, char* argv[])
         window.tabs()->setCurrentIndex(1);
         reportList->setCurrentIndex(reportList->findText(QStringLiteral("Before / After Comparison")));
         window.findChild<QPushButton*>(QStringLiteral("cmdPrint"))->click();
-        for (int i = 0; i < 20; ++i)
-            QApplication::processEvents();
+        settle();
         save(*window.printControls()->reportWindow(), output, QStringLiteral("8c-report-window-compare"));
         window.printControls()->reportWindow()->hide();
     }

@@ -304,18 +304,39 @@ void ReportWindow::centreOnScreen()
 
 bool ReportWindow::event(QEvent* event)
 {
-    if (event->type() == QEvent::WindowActivate && !std::exchange(m_skipActivation, false)) {
+    if (event->type() == QEvent::WindowActivate) {
         centreOnScreen();
         if (m_previewView)
             m_previewView->setBackgroundBrush(Qt::white);
-        rebuild();
+        const bool skip = std::exchange(m_skipActivation, false);
+        if (!std::exchange(m_builtOnShow, false) && !skip)
+            rebuild();
+    } else if (event->type() == QEvent::WindowDeactivate) {
+        m_builtOnShow = false;
     }
     return QWidget::event(event);
+}
+
+void ReportWindow::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    if (event->spontaneous())
+        return;
+    // Built here as well as on activation: a window system may show the
+    // window without making it active (focus stealing prevention, or no
+    // window manager at all), and the preview must never show the document
+    // chosen before.
+    centreOnScreen();
+    if (m_previewView)
+        m_previewView->setBackgroundBrush(Qt::white);
+    rebuild();
+    m_builtOnShow = !m_skipActivation;
 }
 
 void ReportWindow::hideEvent(QHideEvent* event)
 {
     QWidget::hideEvent(event);
+    m_builtOnShow = false;
     if (!event->spontaneous())
         Q_EMIT closed();
 }

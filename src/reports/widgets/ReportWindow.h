@@ -88,6 +88,7 @@ Q_SIGNALS:
 
 protected:
     bool event(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -110,6 +111,10 @@ private:
     // The next activation builds nothing: it is the return from the
     // message that a failed build showed.
     bool m_skipActivation = false;
+    // The document was built as the window was shown and the window has not
+    // been active since: the activation that follows the showing finds it
+    // built already.
+    bool m_builtOnShow = false;
 
     QPrintPreviewWidget* m_preview = nullptr;
     QGraphicsView* m_previewView = nullptr;
