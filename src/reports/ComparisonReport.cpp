@@ -116,13 +116,13 @@ private:
     {
         const compare::Comparison& c = *m_comparison;
         printHeading(QStringLiteral("The figures side by side"));
-        TableSpec spec;
-        spec.widths = {2960, 2000, 2000, 2400};
-        spec.columns = compare::comparisonColumns(c);
+        TableSpec tableLayout;
+        tableLayout.widths = {2960, 2000, 2000, 2400};
+        tableLayout.columns = compare::comparisonColumns(c);
         for (const compare::ComparisonRow& row : compare::comparisonRows(c))
-            spec.rows.push_back({row.caption, row.a, row.b, row.change});
-        spec.pickOutRow(QStringLiteral("85th percentile"), m_shades);
-        placeTable(kBodyLeft, spec);
+            tableLayout.rows.push_back({row.caption, row.a, row.b, row.change});
+        tableLayout.pickOutRow(QStringLiteral("85th percentile"), m_shades);
+        placeTable(kBodyLeft, tableLayout);
         skip(kHeadingGap);
         printNote(changeNote(), 8);
         skip(kBlockGap);
@@ -142,13 +142,13 @@ private:
 
     TableSpec testsTable() const
     {
-        TableSpec spec;
-        spec.widths = {3000, 2160, 1200, 1500, 1500};
-        spec.columns = compare::testColumns();
+        TableSpec tableLayout;
+        tableLayout.widths = {3000, 2160, 1200, 1500, 1500};
+        tableLayout.columns = compare::testColumns();
         for (const compare::TestRow& row : compare::testRows(*m_comparison))
-            spec.rows.push_back({row.question, row.test, row.statistic, row.pValue, row.verdict});
-        spec.leftColumns = {1, 2};
-        return spec;
+            tableLayout.rows.push_back({row.question, row.test, row.statistic, row.pValue, row.verdict});
+        tableLayout.leftColumns = {1, 2};
+        return tableLayout;
     }
 
     static QString testsHeading() { return QStringLiteral("Is the change real, or could it be chance?"); }

@@ -166,67 +166,68 @@ void FramedPageWriter::printNoticeBox(const QString& heading, const QStringList&
     m_page.setCurrentY(top + height + kBlockGap);
 }
 
-bool FramedPageWriter::fitsItsCells(const TableSpec& spec) const
+bool FramedPageWriter::fitsItsCells(const TableSpec& tableLayout) const
 {
     // The body on one line, the headings on as many as their row has.
     const auto fits = [&](const QStringList& texts, int lines) {
-        for (qsizetype column = 0; column < texts.size() && column < qsizetype(spec.widths.size());
+        for (qsizetype column = 0; column < texts.size() && column < qsizetype(tableLayout.widths.size());
              ++column) {
-            const double room = spec.widths[size_t(column)] - 2 * PageComposer::kCellPaddingX;
+            const double room = tableLayout.widths[size_t(column)] - 2 * PageComposer::kCellPaddingX;
             if (m_page.lineCount(texts[column], room) > lines)
                 return false;
         }
         return true;
     };
-    if (!fits(spec.columns, spec.headingLines))
+    if (!fits(tableLayout.columns, tableLayout.headingLines))
         return false;
-    return std::all_of(spec.rows.begin(), spec.rows.end(),
+    return std::all_of(tableLayout.rows.begin(), tableLayout.rows.end(),
                        [&](const QStringList& row) { return fits(row, 1); });
 }
 
-void FramedPageWriter::fitTable(double left, const TableSpec& spec)
+void FramedPageWriter::fitTable(double left, const TableSpec& tableLayout)
 {
     double right = left;
-    for (const double width : spec.widths)
+    for (const double width : tableLayout.widths)
         right += width;
     setSpan(left, right);
     for (double points = kTablePoints; points >= kSmallestTablePoints; points -= 0.5) {
         setFont(points);
-        if (fitsItsCells(spec))
+        if (fitsItsCells(tableLayout))
             break;
     }
 }
 
-double FramedPageWriter::tableHeight(const TableSpec& spec)
+double FramedPageWriter::tableHeight(const TableSpec& tableLayout)
 {
-    fitTable(kBodyLeft, spec);
+    fitTable(kBodyLeft, tableLayout);
     const double row = rowHeight();
-    return row * double(spec.rows.size() + 1) +
-           (spec.headingLines - 1) * m_page.textHeight(QStringLiteral("X"));
+    return row * double(tableLayout.rows.size() + 1) +
+           (tableLayout.headingLines - 1) * m_page.textHeight(QStringLiteral("X"));
 }
 
-void FramedPageWriter::placeTable(double left, const TableSpec& spec)
+void FramedPageWriter::placeTable(double left, const TableSpec& tableLayout)
 {
-    fitTable(left, spec);
+    fitTable(left, tableLayout);
     QStringList format;
-    for (const double width : spec.widths)
+    for (const double width : tableLayout.widths)
         format << QString::number(width);
     m_page.setLineColour(m_shades.tableRule);
     m_page.setPenWidth(10);
     m_page.setTableBorder(1);
     m_page.startTable();
-    m_page.addTableRows(format.join(QLatin1Char('|')), spec.columns.join(QLatin1Char('|')), spec.rows);
+    m_page.addTableRows(format.join(QLatin1Char('|')), tableLayout.columns.join(QLatin1Char('|')),
+                        tableLayout.rows);
     const double row = rowHeight();
-    m_page.setRowHeight(0, row + (spec.headingLines - 1) * m_page.textHeight(QStringLiteral("X")));
+    m_page.setRowHeight(0, row + (tableLayout.headingLines - 1) * m_page.textHeight(QStringLiteral("X")));
     m_page.setRowBackground(0, m_shades.headingRow);
     m_page.setRowAlignment(0, Alignment::Centre);
     for (int index = 1; index <= m_page.tableRowCount(); ++index) {
         m_page.setRowHeight(index, row);
         m_page.setRowAlignment(index, Alignment::Right);
-        for (const int column : spec.leftColumns)
+        for (const int column : tableLayout.leftColumns)
             m_page.setCellAlignment(index, column, Alignment::Left);
-        if (spec.shade) {
-            if (const std::optional<QColor> shade = spec.shade(index))
+        if (tableLayout.shade) {
+            if (const std::optional<QColor> shade = tableLayout.shade(index))
                 m_page.setRowBackground(index, *shade);
         }
     }

@@ -115,9 +115,9 @@ protected:
     // The table with its top at the current height and its left edge at
     // `left`, in the table size or, where a text would not fit its cell,
     // as much smaller as it takes; the current height is then under it.
-    void placeTable(double left, const TableSpec& spec);
+    void placeTable(double left, const TableSpec& tableLayout);
     // How tall placeTable() makes the table.
-    double tableHeight(const TableSpec& spec);
+    double tableHeight(const TableSpec& tableLayout);
     // A drawing of `height` twips across the body at the current height.
     void placeChart(double height, std::function<void(QPainter&, const QSize&)> paint);
 
@@ -126,9 +126,9 @@ protected:
     const PageShades& m_shades;
 
 private:
-    bool fitsItsCells(const TableSpec& spec) const;
+    bool fitsItsCells(const TableSpec& tableLayout) const;
     // Sets the span and the largest font size the table's texts fit in.
-    void fitTable(double left, const TableSpec& spec);
+    void fitTable(double left, const TableSpec& tableLayout);
 
     QString m_title;
     bool m_pageBegun = false;

@@ -108,15 +108,16 @@ private:
     void printFigures()
     {
         printHeading(QStringLiteral("Measured speeds by direction"));
-        TableSpec spec;
-        spec.widths = {4260, 1700, 1700, 1700};
-        spec.columns << QStringLiteral("Figure");
+        TableSpec tableLayout;
+        tableLayout.widths = {4260, 1700, 1700, 1700};
+        tableLayout.columns << QStringLiteral("Figure");
         for (const Direction direction : study::kDirections)
-            spec.columns << study::directionName(direction);
+            tableLayout.columns << study::directionName(direction);
         for (const study::FigureRow& row : study::figureRows(*m_study))
-            spec.rows.push_back(QStringList{row.caption} + QStringList(row.cells.begin(), row.cells.end()));
-        spec.pickOutRow(QStringLiteral("85th percentile"), m_shades);
-        placeTable(kBodyLeft, spec);
+            tableLayout.rows.push_back(QStringList{row.caption} +
+                                       QStringList(row.cells.begin(), row.cells.end()));
+        tableLayout.pickOutRow(QStringLiteral("85th percentile"), m_shades);
+        placeTable(kBodyLeft, tableLayout);
         skip(kHeadingGap);
         printNote(study::percentileNote() +
                       QStringLiteral(" Vehicles of unknown direction count under both directions only; per "
@@ -178,13 +179,14 @@ private:
         const double top = m_page.currentY();
         double bottom = top;
         for (size_t part = 0; part < parts; ++part) {
-            TableSpec spec;
-            spec.widths = {1300, 1000, 1000, 1200};
-            spec.columns = table.columns;
+            TableSpec tableLayout;
+            tableLayout.widths = {1300, 1000, 1000, 1200};
+            tableLayout.columns = table.columns;
             const auto from = rows.begin() + qsizetype(std::min(rows.size(), part * perPart));
-            spec.rows.assign(from, rows.begin() + qsizetype(std::min(rows.size(), (part + 1) * perPart)));
+            tableLayout.rows.assign(from,
+                                    rows.begin() + qsizetype(std::min(rows.size(), (part + 1) * perPart)));
             m_page.setCurrentY(top);
-            placeTable(kBodyLeft + double(part) * (4500 + kTableGap), spec);
+            placeTable(kBodyLeft + double(part) * (4500 + kTableGap), tableLayout);
             bottom = std::max(bottom, m_page.currentY());
         }
         m_page.setCurrentY(bottom);
@@ -199,12 +201,12 @@ private:
             9);
         skip(kHeadingGap);
         const study::TextTable table = study::hourlyTable(*m_study);
-        TableSpec spec;
-        spec.widths = {1300, 1420, 1000, 1300, 1440, 1440, 1460};
-        spec.columns = table.columns;
-        spec.rows = table.rows;
-        spec.headingLines = 2;
-        placeTable(kBodyLeft, spec);
+        TableSpec tableLayout;
+        tableLayout.widths = {1300, 1420, 1000, 1300, 1440, 1440, 1460};
+        tableLayout.columns = table.columns;
+        tableLayout.rows = table.rows;
+        tableLayout.headingLines = 2;
+        placeTable(kBodyLeft, tableLayout);
         skip(kBlockGap);
     }
 
