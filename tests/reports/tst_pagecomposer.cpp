@@ -1,6 +1,6 @@
-// The page engine on its own: how far lines advance, how they wrap in a
+// The page engine where the documents do not reach: how lines wrap in a
 // column and run over onto new pages, which paper is too small, how a
-// drawing is fitted into its rectangle and how a table runs over pages.
+// drawing is fitted into its rectangle.
 #include "TestSupport.h"
 #include "reports/PageComposer.h"
 #include "reports/PagePainter.h"
@@ -38,36 +38,6 @@ QSizeF twipsOf(QPageSize::PageSizeId id)
 class TstPageComposer : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    // An empty line advances too, and places nothing.
-    void lineAdvance_data()
-    {
-        QTest::addColumn<double>("points");
-        QTest::addColumn<double>("spacing");
-        QTest::addColumn<double>("advance");
-        row("12 pt single", 12.0, 100.0, 240.0);
-        row("12 pt at 150 %", 12.0, 150.0, 360.0);
-        row("6 pt at 120 %", 6.0, 120.0, 144.0);
-    }
-    void lineAdvance()
-    {
-        QFETCH(double, points);
-        QFETCH(double, spacing);
-        QFETCH(double, advance);
-        PageComposer page = letterPage();
-        page.setFontSize(points);
-        page.setLineSpacing(spacing);
-        page.setCurrentY(3000);
-        for (const QString& line : {QStringLiteral("one"), QString(), QStringLiteral("three")})
-            page.printLine(line);
-        const reports::PagedDocument document = page.endDocument();
-        const auto texts = document.pages.at(0).itemsOf<TextItem>();
-        QCOMPARE(texts.size(), size_t(2));
-        QCOMPARE(texts[1]->top - texts[0]->top, 2 * advance);
-        QCOMPARE(texts[1]->font.pointSize, points);
-        // The letters hang from the top of the line.
-        QVERIFY(texts[0]->baseline > texts[0]->top && texts[0]->baseline < texts[0]->top + points * 20);
-    }
-
     // A paragraph wraps at blanks (a word wider than the column at its
     // letters) and keeps its leading blanks; the room it takes is the room
     // printing it takes, in one column or the first of two.
@@ -211,60 +181,6 @@ private Q_SLOTS:
                                       QPointF(rect.center().x() + 100, rect.top() - 100),
                                       QPointF(rect.center().x() + 100, rect.bottom() + 100)})
             QCOMPARE(at(beyond.x(), beyond.y()), QColor(Qt::white));
-    }
-
-    // A table never splits a row: rows stand whole between the top and the
-    // bottom margin, in order, each once; the heading row repeats at the
-    // top of each continued page when it is marked as a heading.
-    void tablePages_data()
-    {
-        QTest::addColumn<int>("rows");
-        QTest::addColumn<bool>("heading");
-        QTest::addColumn<bool>("continued"); // on more than one page
-        row("no body rows", 0, true, false);
-        row("a few rows", 5, true, false);
-        row("many rows, heading repeated", 200, true, true);
-        row("many rows, heading once", 200, false, true);
-    }
-    void tablePages()
-    {
-        QFETCH(int, rows);
-        QFETCH(bool, heading);
-        QFETCH(bool, continued);
-        PageComposer page = letterPage();
-        page.setCurrentY(4320);
-        page.setLeftMargin(2880);
-        std::vector<QStringList> body;
-        for (int i = 1; i <= rows; ++i)
-            body.push_back({QString(), QStringLiteral("row %1").arg(i), QString::number(i), QString()});
-        page.startTable();
-        page.addTableRows(QStringLiteral("|500|500|500|500"), QStringLiteral("Date|Time|Count|Hour Total"),
-                          body);
-        QCOMPARE(page.tableRowCount(), rows);
-        const double widths[] = {1500, 2000, 1000, 1000};
-        for (int column = 1; column <= 4; ++column)
-            page.setColumnWidth(column, widths[column - 1]);
-        page.setRowIsHeading(0, heading);
-        page.setRowHeight(0, 2.1 * page.textHeight(QStringLiteral("test")));
-        page.endTable();
-        const reports::PagedDocument document = page.endDocument();
-        QCOMPARE(document.pages.size() > 1, continued);
-        int next = 1;
-        for (size_t index = 0; index < document.pages.size(); ++index) {
-            const reports::Page& each = document.pages[index];
-            for (const reports::RectangleItem* cell : each.itemsOf<reports::RectangleItem>())
-                QVERIFY(cell->rect.top() >= (index == 0 ? 4320 : 1440) && cell->rect.bottom() <= 14760.5);
-            const auto texts = each.itemsOf<TextItem>();
-            QCOMPARE(texts.at(0)->text,
-                     index == 0 || heading ? QStringLiteral("Date") : QStringLiteral("row %1").arg(next));
-            for (const TextItem* item : texts) {
-                if (!item->text.startsWith(QLatin1String("row ")))
-                    continue;
-                QCOMPARE(item->text, QStringLiteral("row %1").arg(next));
-                ++next;
-            }
-        }
-        QCOMPARE(next, rows + 1);
     }
 };
 

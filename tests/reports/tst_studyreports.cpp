@@ -245,25 +245,44 @@ private Q_SLOTS:
     // Every text, box and drawing of every page inside the frame; no text
     // on another, on a rule or on a drawing, with long names and in the
     // most crowded case, eleven warnings, a survey of a million vehicles.
-    void studyNothingOutOfPlace_data()
+    // The warnings in a shaded box between the survey and the figures, one
+    // line after a bullet for each line of the study's warnings; a study
+    // without any says so in a lighter box. The 85th percentile's row of
+    // the figures shaded across the table. For a black-and-white printer
+    // every page drawn in greys, in colour each page with colours.
+    void studyVariants_data()
     {
         QTest::addColumn<QString>("survey");
         QTest::addColumn<QString>("unit");
-        row("a clean week in mph", "week", "MPH");
-        row("a clean week in km/h", "week", "KPH");
-        row("every warning", "doubtful", "MPH");
-        row("counts in the millions", "millions", "KPH");
+        QTest::addColumn<bool>("blackAndWhite");
+        QTest::addColumn<QColor>("notice");
+        QTest::addColumn<QColor>("keyRow");
+        const QColor clean(227, 244, 230), warned(255, 243, 205), key(255, 236, 153), greyKey(236, 236, 236);
+        row("a clean week in mph", "week", "MPH", false, clean, key);
+        row("a clean week in km/h, black and white", "week", "KPH", true, QColor(Qt::white), greyKey);
+        row("every warning", "doubtful", "MPH", false, warned, key);
+        row("every warning in black and white", "doubtful", "MPH", true, QColor(232, 232, 232), greyKey);
+        row("a partial last hour", "partial", "MPH", false, warned, key);
+        row("counts in the millions", "millions", "KPH", false, clean, key);
     }
-    void studyNothingOutOfPlace()
+    void studyVariants()
     {
         QFETCH(QString, survey);
         QFETCH(QString, unit);
+        QFETCH(bool, blackAndWhite);
+        QFETCH(QColor, notice);
+        QFETCH(QColor, keyRow);
         reports::DocumentInputs inputs = test::documentInputs(unit);
         inputs.agency = QStringLiteral("Springfield County Sheriff's Office Traffic Division");
         inputs.survey.header.location = QStringLiteral("Elm Street at Oak Avenue, northbound lane");
+        inputs.blackAndWhite = blackAndWhite;
         if (survey == QLatin1String("doubtful")) {
             inputs.study = studyOf(doubtfulSurvey());
             QCOMPARE(study::warningLines(*inputs.study).size(), 11);
+        } else if (survey == QLatin1String("partial")) {
+            test::Survey week = dayAtSpeeds({30, 33, 36});
+            week.durationSeconds = 7 * 24 * 3600 - 30 * 60;
+            inputs.study = studyOf(week);
         } else if (survey == QLatin1String("millions")) {
             // Every bin's share of a survey a thousand times the week's.
             for (study::DirectionFigures& figures : inputs.study->directions) {
@@ -278,63 +297,42 @@ private Q_SLOTS:
         }
         const reports::PagedDocument document = studyReport(inputs);
         QCOMPARE(document.pages.size(), size_t(3));
-        const QStringList faults = test::layoutFaults(document);
+        QStringList faults = test::layoutFaults(document) + test::printerModeFaults(document, blackAndWhite);
         QVERIFY2(faults.isEmpty(), qPrintable(faults.join(QLatin1Char('\n'))));
-    }
 
-    // The warnings stand in a shaded box between the survey and the
-    // figures, one line after a bullet for each line of the study's
-    // warnings; a study without any says so in a lighter box.
-    void studyWarnings_data()
-    {
-        QTest::addColumn<QString>("survey");
-        QTest::addColumn<bool>("blackAndWhite");
-        QTest::addColumn<QColor>("fill");
-        row("a clean week", "week", false, QColor(227, 244, 230));
-        row("a clean week in black and white", "week", true, QColor(255, 255, 255));
-        row("every warning", "doubtful", false, QColor(255, 243, 205));
-        row("every warning in black and white", "doubtful", true, QColor(232, 232, 232));
-        row("a partial last hour", "partial", false, QColor(255, 243, 205));
-    }
-    void studyWarnings()
-    {
-        QFETCH(QString, survey);
-        QFETCH(bool, blackAndWhite);
-        QFETCH(QColor, fill);
-        reports::DocumentInputs inputs = test::documentInputs();
-        inputs.blackAndWhite = blackAndWhite;
-        if (survey == QLatin1String("doubtful")) {
-            inputs.study = studyOf(doubtfulSurvey());
-        } else if (survey == QLatin1String("partial")) {
-            test::Survey week = dayAtSpeeds({30, 33, 36});
-            week.durationSeconds = 7 * 24 * 3600 - 30 * 60;
-            inputs.study = studyOf(week);
-        }
-        const QStringList lines = study::warningLines(*inputs.study);
-        const reports::PagedDocument document = studyReport(inputs);
         const reports::Page& page = document.pages.at(0);
         const RectangleItem* box = test::noticeBox(page);
         QVERIFY(box);
-        QCOMPARE(*box->fill, fill);
+        QCOMPARE(*box->fill, notice);
         const std::array<study::DirectionFigures, 3>& ways = inputs.study->directions;
         const TextItem* unknown = test::findText(
             page, QStringLiteral("Unknown direction: ") +
                       study::formatCount(ways[0].vehicles - ways[1].vehicles - ways[2].vehicles));
-        QVERIFY(unknown && unknown->top < box->rect.top());
         const TextItem* figures = test::findText(page, QStringLiteral("Measured speeds by direction"));
+        QVERIFY(unknown && unknown->top < box->rect.top());
         QVERIFY(figures && figures->top > box->rect.bottom());
-
+        const QStringList lines = study::warningLines(*inputs.study);
         const QStringList inside = test::textsIn(page, box->rect);
         QCOMPARE(inside.count(QStringLiteral("\u2022")), lines.size());
-        if (lines.isEmpty()) {
-            QCOMPARE(inside, QStringList{study::noWarningsText()});
-            return;
-        }
         // Each warning after its bullet, wrapped where it is long.
-        QString expected = study::warningsHeading();
+        QString expected = lines.isEmpty() ? study::noWarningsText() : study::warningsHeading();
         for (const QString& line : lines)
             expected += QStringLiteral(" \u2022 ") + line;
         QCOMPARE(test::wordsOf(inside), expected.simplified());
+
+        const TextItem* caption =
+            test::findText(page, QStringLiteral("85th percentile (%1)").arg(study::unitText(unit)));
+        const TextItem* heading = test::findText(page, QStringLiteral("Figure"));
+        QVERIFY(caption && heading);
+        int shaded = 0;
+        for (const RectangleItem* cell : page.itemsOf<RectangleItem>()) {
+            if (cell->rect.top() <= heading->top || !cell->fill)
+                continue;
+            QCOMPARE(*cell->fill, keyRow);
+            QVERIFY(cell->rect.top() < caption->top && cell->rect.bottom() > caption->baseline);
+            ++shaded;
+        }
+        QCOMPARE(shaded, 4);
     }
 
     // The speed bins in one table or two side by side; when they would not
@@ -402,9 +400,10 @@ private Q_SLOTS:
         QTest::addColumn<QString>("batchB");
         QTest::addColumn<int>("warnings");
         QTest::addColumn<int>("testsPage");
-        row("a week before and after", kBefore, kAfter, 0, 1);
-        row("km/h after mph, another limit", kBefore, kKph, 1, 1);
-        row("every warning, the later survey first", kElsewhere, kBefore, 5, 2);
+        QTest::addColumn<bool>("blackAndWhite");
+        row("a week before and after", kBefore, kAfter, 0, 1, false);
+        row("km/h after mph, another limit, black and white", kBefore, kKph, 1, 1, true);
+        row("every warning, the later survey first", kElsewhere, kBefore, 5, 2, false);
     }
     void comparisonPages()
     {
@@ -412,13 +411,16 @@ private Q_SLOTS:
         QFETCH(QString, batchB);
         QFETCH(int, warnings);
         QFETCH(int, testsPage);
+        QFETCH(bool, blackAndWhite);
         reports::DocumentInputs inputs = comparisonInputs(batchA, batchB);
+        inputs.blackAndWhite = blackAndWhite;
         inputs.agency = QStringLiteral("Springfield County Sheriff's Office Traffic Division");
         const compare::Comparison& c = *inputs.comparison;
         QCOMPARE(int(c.warnings.size()), warnings);
         const reports::PagedDocument document = comparisonReport(inputs);
         QCOMPARE(document.pages.size(), size_t(2));
-        const QStringList faults = test::layoutFaults(document);
+        const QStringList faults =
+            test::layoutFaults(document) + test::printerModeFaults(document, blackAndWhite);
         QVERIFY2(faults.isEmpty(), qPrintable(faults.join(QLatin1Char('\n'))));
         const reports::Page& first = document.pages[0];
         const reports::Page& second = document.pages[1];
@@ -455,7 +457,7 @@ private Q_SLOTS:
                  c.inOrder());
 
         // The warnings in their box, or the note that there are none in a lighter one.
-        const reports::PageShades& shades = reports::pageShades(false);
+        const reports::PageShades& shades = reports::pageShades(blackAndWhite);
         const RectangleItem* box =
             test::noticeBox(first, warnings > 0 ? shades.warningFill : shades.cleanFill);
         QVERIFY(box && !test::noticeBox(first, warnings > 0 ? shades.cleanFill : shades.warningFill));
@@ -469,7 +471,9 @@ private Q_SLOTS:
         QVERIFY(
             secondWords.startsWith(QStringLiteral("%1 Before / After Comparison Batch Numbers: %2 and %3")
                                        .arg(inputs.agency, c.a.study.batchNumber, c.b.study.batchNumber)));
-        const charts::LineGraph curve = compare::comparisonCurve(c);
+        // Told apart by their dashes as well as their colours.
+        const charts::LineGraph curve = compare::comparisonCurve(c, blackAndWhite);
+        QVERIFY(curve.series[0].style != curve.series[1].style);
         QVERIFY(test::inOrder(secondWords,
                               testsPage == 2 ? tests + QStringList{curve.title} : QStringList{curve.title}));
         const auto drawings = second.itemsOf<DrawingItem>();
@@ -508,127 +512,75 @@ private Q_SLOTS:
         QVERIFY(built.pages[0].itemsOf<DrawingItem>().empty());
     }
 
-    // For a black-and-white printer every page is drawn in greys, the two
-    // curves of a comparison told apart by their dashes and the key row of
-    // the study's figures in a light grey; in colour each page has colours.
-    void printerMode_data()
+    // Written as a PDF file and read back: the texts of the pages, and the
+    // graphs drawn as text and lines, so their labels read back from inside
+    // their rectangles: "~" marks a text inside the page's drawing, "!" one
+    // outside it.
+    void pdfReadsBack_data()
     {
         QTest::addColumn<int>("document");
-        QTest::addColumn<bool>("blackAndWhite");
-        QTest::addColumn<QColor>("keyRow");
-        row("study in colour", kStudy, false, QColor(255, 236, 153));
-        row("study in black and white", kStudy, true, QColor(236, 236, 236));
-        row("comparison in colour", kComparison, false, QColor());
-        row("comparison in black and white", kComparison, true, QColor());
+        QTest::addColumn<QString>("unit");      // of the study; of the comparison, survey B
+        QTest::addColumn<QStringList>("lines"); // "page|text"
+        for (const QString& unit : {QStringLiteral("MPH"), QStringLiteral("KPH")}) {
+            const study::SpeedStudy& study = test::weekStudy(unit);
+            const QString u = study::unitText(unit);
+            const QString p85 =
+                study::formatDecimal(study.figures(study::Direction::Both).percentile(85).ranked);
+            QStringList lines{"1|Measured speeds by direction",
+                              QStringLiteral("1|85th percentile (%1) %2").arg(u, p85),
+                              QStringLiteral("2|~85th percentile %1 %2").arg(p85, u),
+                              QStringLiteral("2|~Posted limit 35 %1").arg(u),
+                              QStringLiteral("2|~Speed (%1)").arg(u),
+                              "2|~Approaching",
+                              "2|~Receding",
+                              "3|!07:00-08:00",
+                              "3|~not surveyed"};
+            for (const char* day : {"Mon", "Tue", "Wed", "Thu", "Fri", "Sat", "Sun"})
+                lines << QStringLiteral("3|~") + QLatin1String(day);
+            QTest::addRow("study in %s", qPrintable(u)) << kStudy << unit << lines;
+        }
+        for (const QString& batchB : {kAfter, kKph}) {
+            const compare::Comparison& c = comparisonOf(kBefore, batchB);
+            QStringList lines{"1|Elm Street: before and after",
+                              QStringLiteral("1|") + c.headline.section(';', 0, 0) + ';',
+                              QStringLiteral("2|~Before (%1)").arg(kBefore),
+                              QStringLiteral("2|~After (%1)").arg(batchB),
+                              "2|~Speed (mph)",
+                              QStringLiteral("2|~85th percentile before %1 mph")
+                                  .arg(study::formatDecimal(c.a.figures.percentile85)),
+                              QStringLiteral("2|~85th percentile after %1 mph")
+                                  .arg(study::formatDecimal(c.b.figures.percentile85))};
+            for (const compare::TestRow& outcome : compare::testRows(c))
+                lines << QStringLiteral("1|") + QStringList{outcome.question, outcome.test, outcome.statistic,
+                                                            outcome.pValue, outcome.verdict}
+                                                    .join(' ');
+            QTest::addRow("comparison with %s", qPrintable(batchB)) << kComparison << batchB << lines;
+        }
     }
-    void printerMode()
+    void pdfReadsBack()
     {
         QFETCH(int, document);
-        QFETCH(bool, blackAndWhite);
-        QFETCH(QColor, keyRow);
-        reports::DocumentInputs inputs =
-            document == kStudy ? test::documentInputs() : comparisonInputs(kBefore, kKph);
-        if (document == kStudy)
-            inputs.study = studyOf(doubtfulSurvey());
-        inputs.blackAndWhite = blackAndWhite;
-        const reports::PagedDocument built = test::buildDocument(ReportChoice(document), inputs);
-        QCOMPARE(built.pages.size(), size_t(document == kStudy ? 3 : 2));
-        const QStringList faults = test::printerModeFaults(built, blackAndWhite);
-        QVERIFY2(faults.isEmpty(), qPrintable(faults.join(QLatin1Char('\n'))));
-        if (document == kComparison) {
-            const charts::LineGraph curve = compare::comparisonCurve(*inputs.comparison, blackAndWhite);
-            QVERIFY(curve.series[0].style != curve.series[1].style);
-            return;
-        }
-        // The 85th percentile's row of the figures is shaded across the
-        // table; no other row of the figures is.
-        const reports::Page& page = built.pages.at(0);
-        const TextItem* caption = test::findText(page, QStringLiteral("85th percentile (mph)"));
-        const TextItem* heading = test::findText(page, QStringLiteral("Figure"));
-        QVERIFY(caption && heading);
-        int shaded = 0;
-        for (const RectangleItem* cell : page.itemsOf<RectangleItem>()) {
-            if (cell->rect.top() <= heading->top || !cell->fill)
-                continue;
-            QCOMPARE(*cell->fill, keyRow);
-            QVERIFY(cell->rect.top() < caption->top && cell->rect.bottom() > caption->baseline);
-            ++shaded;
-        }
-        QCOMPARE(shaded, 4);
-    }
-
-    // Written as a PDF file and read back: three Letter pages whose texts
-    // stand where the items say, and the graphs drawn as text and lines, so
-    // their labels read back from inside their rectangles.
-    void studyPdf_data()
-    {
-        QTest::addColumn<QString>("unit");
-        row("mph", "MPH");
-        row("km/h", "KPH");
-    }
-    void studyPdf()
-    {
         QFETCH(QString, unit);
-        const reports::DocumentInputs inputs = test::documentInputs(unit);
-        const study::SpeedStudy& study = *inputs.study;
-        const reports::PagedDocument document = studyReport(inputs);
+        QFETCH(QStringList, lines);
+        const reports::PagedDocument built = document == kStudy
+                                                 ? studyReport(test::documentInputs(unit))
+                                                 : comparisonReport(comparisonInputs(kBefore, unit));
         QTemporaryDir folder;
-        const std::vector<test::PdfPage> pages = test::readPdf(pdfOf(document, folder));
-        QCOMPARE(pages.size(), size_t(3));
-        QVERIFY(pages[0].text().contains(QStringLiteral("Measured speeds by direction")));
-        QVERIFY(pages[0].text().contains(study::warningsHeading()) == !study.warnings.empty());
-        const QString p85 = study::formatDecimal(study.figures(study::Direction::Both).percentile(85).ranked);
-        const QString unitText = study::unitText(unit);
-        const QRectF page = QRectF(QPointF(), document.pageSize);
-        QVERIFY(test::hasLine(pages[0], page, QStringLiteral("85th percentile (%1) %2").arg(unitText, p85)));
-        const QRectF curve = document.pages[1].itemsOf<DrawingItem>().front()->rect;
-        for (const QString& label :
-             {QStringLiteral("85th percentile %1 %2").arg(p85, unitText),
-              QStringLiteral("Posted limit 35 %1").arg(unitText), QStringLiteral("Speed (%1)").arg(unitText),
-              QStringLiteral("Approaching"), QStringLiteral("Receding")})
-            QVERIFY2(test::hasLine(pages[1], curve, label), qPrintable(label));
-        const QRectF map = document.pages[2].itemsOf<DrawingItem>().front()->rect;
-        for (const char* day : {"Mon", "Tue", "Wed", "Thu", "Fri", "Sat", "Sun", "not surveyed"})
-            QVERIFY2(test::hasLine(pages[2], map, QLatin1String(day)), day);
-        QVERIFY(!test::hasLine(pages[2], map, QStringLiteral("07:00-08:00")));
-        QVERIFY(test::hasLine(pages[2], page, QStringLiteral("07:00-08:00")));
-    }
-
-    // Written as a PDF file and read back: two pages, the change and the
-    // tests on the first, the curves drawn as text and lines on the
-    // second, so their labels read back from inside their rectangle.
-    void comparisonPdf_data()
-    {
-        QTest::addColumn<QString>("batchB");
-        row("mph", kAfter);
-        row("km/h converted to mph", kKph);
-    }
-    void comparisonPdf()
-    {
-        QFETCH(QString, batchB);
-        const reports::DocumentInputs inputs = comparisonInputs(kBefore, batchB);
-        const compare::Comparison& c = *inputs.comparison;
-        const reports::PagedDocument document = comparisonReport(inputs);
-        QTemporaryDir folder;
-        const std::vector<test::PdfPage> pages = test::readPdf(pdfOf(document, folder));
-        QCOMPARE(pages.size(), size_t(2));
-        QVERIFY(pages[0].text().contains(QStringLiteral("Elm Street: before and after")));
-        QVERIFY(pages[0].text().contains(c.headline.section(QLatin1Char(';'), 0, 0)));
-        const QRectF page = QRectF(QPointF(), document.pageSize);
-        for (const compare::TestRow& outcome : compare::testRows(c))
-            QVERIFY2(test::hasLine(pages[0], page,
-                                   QStringList{outcome.question, outcome.test, outcome.statistic,
-                                               outcome.pValue, outcome.verdict}
-                                       .join(QLatin1Char(' '))),
-                     qPrintable(outcome.question));
-        const QRectF curve = document.pages[1].itemsOf<DrawingItem>().front()->rect;
-        for (const QString& label : {QStringLiteral("Before (%1)").arg(kBefore),
-                                     QStringLiteral("After (%1)").arg(batchB), QStringLiteral("Speed (mph)"),
-                                     QStringLiteral("85th percentile before %1 mph")
-                                         .arg(study::formatDecimal(c.a.figures.percentile85)),
-                                     QStringLiteral("85th percentile after %1 mph")
-                                         .arg(study::formatDecimal(c.b.figures.percentile85))})
-            QVERIFY2(test::hasLine(pages[1], curve, label), qPrintable(label));
+        const std::vector<test::PdfPage> pages = test::readPdf(pdfOf(built, folder));
+        QCOMPARE(pages.size(), built.pages.size());
+        for (const QString& line : lines) {
+            const size_t page = line.section('|', 0, 0).toUInt() - 1;
+            QString text = line.section('|', 1);
+            const QChar where = text.at(0);
+            const QRectF paper(QPointF(), built.pageSize);
+            QRectF drawing;
+            if (where == '~' || where == '!') {
+                text.remove(0, 1);
+                drawing = built.pages[page].itemsOf<DrawingItem>().front()->rect;
+            }
+            QVERIFY2(test::hasLine(pages[page], where == '~' ? drawing : paper, text), qPrintable(line));
+            QVERIFY2(where != '!' || !test::hasLine(pages[page], drawing, text), qPrintable(line));
+        }
     }
 };
 
