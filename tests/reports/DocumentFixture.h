@@ -66,43 +66,33 @@ inline reports::DocumentInputs documentInputs(const QString& unit = QStringLiter
     header.alarmSpeed = QStringLiteral("045");
     header.blankSpeed = QStringLiteral("080");
     header.radarMode = unit;
-    survey::SummaryRow& summary = record.summary;
-    summary.numberUnder = QStringLiteral("983");
-    summary.numberOver = QStringLiteral("1964");
-    summary.averageOver = QStringLiteral("41.5");
-    summary.minSpeed = QStringLiteral("7");
-    summary.maxSpeed = QStringLiteral("67");
-    summary.averageSpeed = QStringLiteral("38.0");
-    summary.paceLow = QStringLiteral("33.0");
-    summary.paceHigh = QStringLiteral("43.0");
-    summary.paceTotal = QStringLiteral("1822");
-    summary.pacePercent = QStringLiteral("62 %");
-    summary.percentile85 = QStringLiteral("45");
-    summary.totalVehicles = QStringLiteral("2947");
-    summary.totalApproach = QStringLiteral("1403");
-    summary.totalReceding = QStringLiteral("1413");
-    summary.totalUnknown = QStringLiteral("131");
-    summary.startTime = QStringLiteral("07:00 AM");
-    summary.stopTime = QStringLiteral("06:57 AM");
-    summary.totalTime = QStringLiteral("1 Days, 23 Hrs, 57 Min");
-    summary.startDate = QStringLiteral("05/03/26");
-    summary.stopDate = QStringLiteral("05/05/26");
-    summary.overBands = {"962", "679", "243", "62", "15", "3"};
+    using Summary = survey::SummaryRow;
+    const std::pair<QString Summary::*, const char*> summary[] = {
+        {&Summary::numberUnder, "983"},    {&Summary::numberOver, "1964"},
+        {&Summary::averageOver, "41.5"},   {&Summary::minSpeed, "7"},
+        {&Summary::maxSpeed, "67"},        {&Summary::averageSpeed, "38.0"},
+        {&Summary::paceLow, "33.0"},       {&Summary::paceHigh, "43.0"},
+        {&Summary::paceTotal, "1822"},     {&Summary::pacePercent, "62 %"},
+        {&Summary::percentile85, "45"},    {&Summary::totalVehicles, "2947"},
+        {&Summary::totalApproach, "1403"}, {&Summary::totalReceding, "1413"},
+        {&Summary::totalUnknown, "131"},   {&Summary::startTime, "07:00 AM"},
+        {&Summary::stopTime, "06:57 AM"},  {&Summary::startDate, "05/03/26"},
+        {&Summary::stopDate, "05/05/26"},  {&Summary::totalTime, "1 Days, 23 Hrs, 57 Min"}};
+    for (const auto& [field, text] : summary)
+        record.summary.*field = QString::fromLatin1(text);
+    record.summary.overBands = {"962", "679", "243", "62", "15", "3"};
     inputs.agency = QStringLiteral("Springfield Police Department");
     inputs.officer = QStringLiteral("Sgt. Jane Miller");
     inputs.breakdown = {
         {"05/03/26", "08:00 - 08:15", "3", ""}, {"", "--------------------", "----", "3"}, {"", "", "", "3"}};
-    reports::FieldSheetInputs& sheet = inputs.fieldSheet;
-    sheet.batchNumber = record.batchNumber;
-    sheet.startTime = QStringLiteral("07:00");
-    sheet.startDate = QStringLiteral("05/03/26");
-    sheet.location = QStringLiteral("Main St");
-    sheet.direction = QStringLiteral("North");
-    sheet.zone = QStringLiteral("School");
-    sheet.postedLimit = QStringLiteral("035");
-    sheet.highSpeedAlarm = QStringLiteral("045");
-    sheet.highSpeedCutOff = QStringLiteral("080");
-    sheet.performedBy = QStringLiteral("J. Miller");
+    using Sheet = reports::FieldSheetInputs;
+    const std::pair<QString Sheet::*, const char*> sheet[] = {
+        {&Sheet::batchNumber, "050302-A"}, {&Sheet::startTime, "07:00"},    {&Sheet::startDate, "05/03/26"},
+        {&Sheet::location, "Main St"},     {&Sheet::direction, "North"},    {&Sheet::zone, "School"},
+        {&Sheet::postedLimit, "035"},      {&Sheet::highSpeedAlarm, "045"}, {&Sheet::highSpeedCutOff, "080"},
+        {&Sheet::performedBy, "J. Miller"}};
+    for (const auto& [field, text] : sheet)
+        inputs.fieldSheet.*field = QString::fromLatin1(text);
     inputs.graph = QImage(1920, 1200, QImage::Format_RGB32);
     inputs.graph.fill(Qt::white);
     inputs.study = weekStudy(unit);

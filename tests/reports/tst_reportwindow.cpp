@@ -25,6 +25,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include <functional>
 #include <memory>
 
 using namespace pelmor;
@@ -165,11 +166,7 @@ private Q_SLOTS:
         QVERIFY(pageTexts().contains(QStringLiteral("Enforcement threshold: %1 mph").arg(printed)));
         if (onTab == 0)
             return;
-        m_app->window->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(m_app->window.get()));
-        tab->thresholdBox()->setValue(onTab + 5);
-        reportWindow()->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(reportWindow()));
+        backAndForth([&] { tab->thresholdBox()->setValue(onTab + 5); });
         QTRY_COMPARE(m_built->count(), 2);
         QVERIFY(pageTexts().contains(over(onTab + 5)));
         QVERIFY(m_app->messages.shown().empty());
@@ -187,17 +184,10 @@ private Q_SLOTS:
             connection.executeUnlogged(QStringLiteral(
                 "INSERT INTO Veh_Data SELECT * FROM Veh_Data WHERE Batch_Number = '050302-A'"));
         }
-        m_app->window->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(m_app->window.get()));
-        reportWindow()->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(reportWindow()));
+        backAndForth([] {});
         QTRY_COMPARE(m_built->count(), 2);
         QVERIFY(pageTexts().contains(QStringLiteral("Vehicles surveyed: 24")));
-
-        m_app->window->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(m_app->window.get()));
-        clickButton("cmdPrint");
-        QVERIFY(QTest::qWaitForWindowActive(reportWindow()));
+        backAndForth([this] { clickButton("cmdPrint"); });
         QTRY_COMPARE(m_built->count(), 3);
         QVERIFY(pageTexts().contains(QStringLiteral("Vehicles surveyed: 48")));
     }
@@ -385,11 +375,7 @@ private Q_SLOTS:
 
         // Back to the main window, an input edited, and the report window
         // active again: the sheet is built anew with the new text.
-        m_app->window->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(m_app->window.get()));
-        location->setText(QStringLiteral("Oak Avenue"));
-        reportWindow()->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(reportWindow()));
+        backAndForth([location] { location->setText(QStringLiteral("Oak Avenue")); });
         QTRY_COMPARE(m_built->count(), 2);
         QCOMPARE(pageTexts().contains(QStringLiteral("Oak Avenue")), filled);
         QVERIFY(!pageTexts().contains(QStringLiteral("Main St")));
@@ -541,6 +527,16 @@ private:
         auto* button = root->findChild<QAbstractButton*>(name);
         QVERIFY2(button, qPrintable(name));
         button->click();
+    }
+    // Back to the main window, where `there` is done, and the report
+    // window active again.
+    void backAndForth(const std::function<void()>& there)
+    {
+        m_app->window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_app->window.get()));
+        there();
+        reportWindow()->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(reportWindow()));
     }
     // Chooses an entry of the report list and prints it.
     void selectAndPrint(int item)
