@@ -80,9 +80,9 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("how");
         QTest::addColumn<QString>("picked"); // empty: none
-        test::row("Compare", QStringLiteral("button"), kAfter);
-        test::row("double click", QStringLiteral("double click"), kElsewhere);
-        test::row("Cancel", QStringLiteral("cancel"), QString());
+        test::row("Compare", "button", kAfter);
+        test::row("double click", "double click", kElsewhere);
+        test::row("Cancel", "cancel", "");
     }
     void compareWithPicksAStoredSurvey()
     {
@@ -132,21 +132,23 @@ private Q_SLOTS:
 
     // The comparison in place of the study: both surveys named, the
     // figures, the change in one line, the verdicts, the warnings, and the
-    // two curves over each other, each where its figures put it.
+    // two curves over each other, each where its figures put it. "Back to
+    // the study", or another survey chosen on the reports tab, ends it.
     void showsTheComparison_data()
     {
         QTest::addColumn<QString>("second");
         QTest::addColumn<QString>("heading");
         QTest::addColumn<bool>("fair");
-        test::row("the week after", kAfter, QStringLiteral("Elm Street: before and after"), true);
-        test::row("another street", kElsewhere, QStringLiteral("Surveys 030226-A and 031626-A compared"),
-                  false);
+        QTest::addColumn<bool>("endByButton");
+        test::row("the week after", kAfter, "Elm Street: before and after", true, true);
+        test::row("another street", kElsewhere, "Surveys 030226-A and 031626-A compared", false, false);
     }
     void showsTheComparison()
     {
         QFETCH(QString, second);
         QFETCH(QString, heading);
         QFETCH(bool, fair);
+        QFETCH(bool, endByButton);
         storeSurveys();
         study::StudyTab* tab = openStudyOf(kBefore);
         QVERIFY(tab->compareWith(second));
@@ -194,33 +196,17 @@ private Q_SLOTS:
         QVERIFY(
             !colourNear(drawn, layout.toPixel(c.a.figures.percentile85 - 4, 85.0), graph.series[0].colour));
         QVERIFY(m_app->messages.shown().empty());
-    }
 
-    // "Back to the study", or another survey chosen on the reports tab,
-    // ends the comparison.
-    void endingTheComparison_data()
-    {
-        QTest::addColumn<bool>("byButton");
-        test::row("Back to the study", true);
-        test::row("another survey chosen", false);
-    }
-    void endingTheComparison()
-    {
-        QFETCH(bool, byButton);
-        storeSurveys();
-        study::StudyTab* tab = openStudyOf(kBefore);
-        QVERIFY(tab->compareWith(kAfter));
-        if (byButton)
+        if (endByButton)
             m_app->ui.click(QStringLiteral("EndComparison"));
         else
             m_app->window->reportsTab()->chooseSurvey(kAfter);
         QVERIFY(!tab->comparison());
-        const test::WindowProbe probe(tab);
         QVERIFY(probe.visible(QStringLiteral("StudyFigures")) &&
                 probe.visible(QStringLiteral("ExportStudyCsv")));
         QVERIFY(!probe.visible(QStringLiteral("ComparisonView")) &&
                 !probe.visible(QStringLiteral("EndComparison")));
-        const QString shown = byButton ? kBefore : kAfter;
+        const QString shown = endByButton ? kBefore : kAfter;
         QCOMPARE(tab->heading()->text(), QStringLiteral("Elm Street: Speed study of survey ") + shown);
         QVERIFY(tab->period()->text().startsWith(QStringLiteral("Posted limit 35 mph, ")));
         QCOMPARE(tab->study()->batchNumber, shown);

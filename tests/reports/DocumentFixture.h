@@ -1,8 +1,11 @@
 #pragma once
 
+// The inputs the document tests build from: a survey whose every value is
+// a text of its own, the agency and officer, the speed study of a week of
+// its traffic and the rest of the inputs; and ways to read the placed items
+// of a page and of its PDF file.
 #include "PdfText.h"
-#include "SurveyFixture.h"
-#include "TestSupport.h"
+#include "StudyFixture.h"
 #include "reports/DocumentInputs.h"
 #include "reports/Documents.h"
 #include "reports/PageFonts.h"
@@ -15,10 +18,6 @@
 #include <algorithm>
 #include <map>
 
-// The inputs the document tests build from: a survey whose every value is
-// a text of its own, the agency and officer, the speed study of a week of
-// its traffic, and the rest of the inputs; and ways to read the placed
-// items of a page.
 namespace pelmor::test {
 
 // The speed study of a week of traffic stored as survey 050302-A, limit
@@ -46,11 +45,10 @@ inline const study::SpeedStudy& weekStudy(const QString& unit)
     survey.durationSeconds = survey.offsets.back();
     TempProgramFolder folder;
     storeSurvey(folder.databasePath(), survey);
-    study::StudyResult result = study::runStudy(
-        folder.database(), study::StudyInputs::of(survey::loadSurvey(folder.database(), survey.batchNumber)));
-    if (!result.ok())
-        qFatal("no study of the week: %s", qPrintable(result.message));
-    return studies.emplace(unit, std::move(*result.study)).first->second;
+    std::optional<study::SpeedStudy> study = studyOf(folder, survey.batchNumber);
+    if (!study)
+        qFatal("no study of the week");
+    return studies.emplace(unit, std::move(*study)).first->second;
 }
 
 inline reports::DocumentInputs documentInputs(const QString& unit = QStringLiteral("MPH"))
@@ -68,54 +66,42 @@ inline reports::DocumentInputs documentInputs(const QString& unit = QStringLiter
     header.alarmSpeed = QStringLiteral("045");
     header.blankSpeed = QStringLiteral("080");
     header.radarMode = unit;
-    survey::SummaryRow& summary = record.summary;
-    summary.numberUnder = QStringLiteral("983");
-    summary.numberOver = QStringLiteral("1964");
-    summary.averageOver = QStringLiteral("41.5");
-    summary.minSpeed = QStringLiteral("7");
-    summary.maxSpeed = QStringLiteral("67");
-    summary.averageSpeed = QStringLiteral("38.0");
-    summary.paceLow = QStringLiteral("33.0");
-    summary.paceHigh = QStringLiteral("43.0");
-    summary.paceTotal = QStringLiteral("1822");
-    summary.pacePercent = QStringLiteral("62 %");
-    summary.percentile85 = QStringLiteral("45");
-    summary.totalVehicles = QStringLiteral("2947");
-    summary.totalApproach = QStringLiteral("1403");
-    summary.totalReceding = QStringLiteral("1413");
-    summary.totalUnknown = QStringLiteral("131");
-    summary.startTime = QStringLiteral("07:00 AM");
-    summary.stopTime = QStringLiteral("06:57 AM");
-    summary.totalTime = QStringLiteral("1 Days, 23 Hrs, 57 Min");
-    summary.startDate = QStringLiteral("05/03/26");
-    summary.stopDate = QStringLiteral("05/05/26");
-    summary.overBands = {QStringLiteral("962"), QStringLiteral("679"), QStringLiteral("243"),
-                         QStringLiteral("62"),  QStringLiteral("15"),  QStringLiteral("3")};
+    using Summary = survey::SummaryRow;
+    const std::pair<QString Summary::*, const char*> summary[] = {
+        {&Summary::numberUnder, "983"},    {&Summary::numberOver, "1964"},
+        {&Summary::averageOver, "41.5"},   {&Summary::minSpeed, "7"},
+        {&Summary::maxSpeed, "67"},        {&Summary::averageSpeed, "38.0"},
+        {&Summary::paceLow, "33.0"},       {&Summary::paceHigh, "43.0"},
+        {&Summary::paceTotal, "1822"},     {&Summary::pacePercent, "62 %"},
+        {&Summary::percentile85, "45"},    {&Summary::totalVehicles, "2947"},
+        {&Summary::totalApproach, "1403"}, {&Summary::totalReceding, "1413"},
+        {&Summary::totalUnknown, "131"},   {&Summary::startTime, "07:00 AM"},
+        {&Summary::stopTime, "06:57 AM"},  {&Summary::startDate, "05/03/26"},
+        {&Summary::stopDate, "05/05/26"},  {&Summary::totalTime, "1 Days, 23 Hrs, 57 Min"}};
+    for (const auto& [field, text] : summary)
+        record.summary.*field = QString::fromLatin1(text);
+    record.summary.overBands = {"962", "679", "243", "62", "15", "3"};
     inputs.agency = QStringLiteral("Springfield Police Department");
     inputs.officer = QStringLiteral("Sgt. Jane Miller");
     inputs.breakdown = {
         {"05/03/26", "08:00 - 08:15", "3", ""}, {"", "--------------------", "----", "3"}, {"", "", "", "3"}};
-    reports::FieldSheetInputs& sheet = inputs.fieldSheet;
-    sheet.batchNumber = QStringLiteral("050302-A");
-    sheet.startTime = QStringLiteral("07:00");
-    sheet.startDate = QStringLiteral("05/03/26");
-    sheet.location = QStringLiteral("Main St");
-    sheet.direction = QStringLiteral("North");
-    sheet.zone = QStringLiteral("School");
-    sheet.postedLimit = QStringLiteral("035");
-    sheet.highSpeedAlarm = QStringLiteral("045");
-    sheet.highSpeedCutOff = QStringLiteral("080");
-    sheet.performedBy = QStringLiteral("J. Miller");
-    QImage graph(1920, 1200, QImage::Format_RGB32);
-    graph.fill(Qt::white);
-    inputs.graph = graph;
+    using Sheet = reports::FieldSheetInputs;
+    const std::pair<QString Sheet::*, const char*> sheet[] = {
+        {&Sheet::batchNumber, "050302-A"}, {&Sheet::startTime, "07:00"},    {&Sheet::startDate, "05/03/26"},
+        {&Sheet::location, "Main St"},     {&Sheet::direction, "North"},    {&Sheet::zone, "School"},
+        {&Sheet::postedLimit, "035"},      {&Sheet::highSpeedAlarm, "045"}, {&Sheet::highSpeedCutOff, "080"},
+        {&Sheet::performedBy, "J. Miller"}};
+    for (const auto& [field, text] : sheet)
+        inputs.fieldSheet.*field = QString::fromLatin1(text);
+    inputs.graph = QImage(1920, 1200, QImage::Format_RGB32);
+    inputs.graph.fill(Qt::white);
     inputs.study = weekStudy(unit);
     inputs.today = QDate(2002, 4, 2);
     return inputs;
 }
 
 inline reports::PagedDocument buildDocument(reports::ReportChoice choice,
-                                            const reports::DocumentInputs& inputs)
+                                            const reports::DocumentInputs& inputs = documentInputs())
 {
     return *reports::documentKind(choice)->build(inputs);
 }
@@ -137,6 +123,35 @@ inline QStringList textsOf(const reports::Page& page)
     return texts;
 }
 
+// The texts of a page from the first one equal to `from` on, in order.
+inline QStringList textsFrom(const reports::Page& page, const QString& from)
+{
+    const QStringList texts = textsOf(page);
+    const qsizetype start = texts.indexOf(from);
+    return start < 0 ? QStringList() : texts.mid(start);
+}
+
+// The words of texts, in order, as one line.
+inline QString wordsOf(const QStringList& texts)
+{
+    return texts.join(QLatin1Char(' ')).simplified();
+}
+
+// Whether the words of each of `parts` stand in `words` in this order,
+// others between them allowed.
+inline bool inOrder(const QString& words, const QStringList& parts)
+{
+    qsizetype at = 0;
+    for (const QString& part : parts) {
+        const QString wanted = part.simplified();
+        at = words.indexOf(wanted, at);
+        if (at < 0)
+            return false;
+        at += wanted.size();
+    }
+    return true;
+}
+
 // Where the letters of a text stand: from its first to its last letter,
 // from the top of the capitals to the bottom of the descenders.
 inline QRectF inkBox(const reports::TextItem& item)
@@ -150,9 +165,19 @@ inline QRectF inkBox(const reports::TextItem& item)
     while (end > first && text.at(end - 1) == QLatin1Char(' '))
         --end;
     const double em = item.font.pointSize * reports::kTwipsPerPoint;
-    const double left = item.x + measure.width(text.left(first));
-    return QRectF(QPointF(left, item.baseline - 0.73 * em),
+    return QRectF(QPointF(item.x + measure.width(text.left(first)), item.baseline - 0.73 * em),
                   QPointF(item.x + measure.width(text.left(end)), item.baseline + 0.21 * em));
+}
+
+// The texts that stand inside a rectangle of the page.
+inline QStringList textsIn(const reports::Page& page, const QRectF& area)
+{
+    QStringList texts;
+    for (const reports::TextItem* item : page.itemsOf<reports::TextItem>()) {
+        if (area.contains(inkBox(*item)))
+            texts << item->text;
+    }
+    return texts;
 }
 
 // The rules of a page: its lines and the edges of its rectangles, as
@@ -177,42 +202,69 @@ inline std::vector<QRectF> rulesOf(const reports::Page& page)
     return rules;
 }
 
-// The texts of a page from the first one equal to `from` on, in order.
-inline QStringList textsFrom(const reports::Page& page, const QString& from)
-{
-    const QStringList texts = textsOf(page);
-    const qsizetype start = texts.indexOf(from);
-    return start < 0 ? QStringList() : texts.mid(start);
-}
+// The body of every framed page lies between the frame's rules, 0.7 to 7.7
+// inches across and from 1.3 to 10 inches down.
+inline const QRectF kFrame(QPointF(1008, 1872), QPointF(11088, 14400));
 
-// Whether `wanted` stand in `texts` in this order, others between them allowed.
-inline bool inOrder(const QStringList& texts, const QStringList& wanted)
+// What is out of place on the pages of a document: a text off the paper's
+// quarter-inch border, on another text, on a rule (but for the texts of
+// `mayCrossRules`) or on a drawing; on framed pages also a box, a drawing
+// or a text of the body outside the frame. Empty when all is in place.
+inline QStringList layoutFaults(const reports::PagedDocument& document, bool framed = true,
+                                const QStringList& mayCrossRules = {})
 {
-    qsizetype at = 0;
-    for (const QString& text : wanted) {
-        at = texts.indexOf(text, at);
-        if (at < 0)
-            return false;
-        ++at;
+    QStringList faults;
+    const QRectF paper = QRectF(QPointF(), document.pageSize).adjusted(360, 360, -360, -360);
+    for (size_t index = 0; index < document.pages.size(); ++index) {
+        const reports::Page& page = document.pages[index];
+        const QString where = QStringLiteral("page %1: ").arg(index + 1);
+        const auto texts = page.itemsOf<reports::TextItem>();
+        const auto drawings = page.itemsOf<reports::DrawingItem>();
+        const std::vector<QRectF> rules = rulesOf(page);
+        for (const reports::RectangleItem* box : page.itemsOf<reports::RectangleItem>()) {
+            if (framed && !kFrame.adjusted(-1, -1, 1, 1).contains(box->rect))
+                faults << where + QStringLiteral("a box outside the frame");
+        }
+        for (const reports::DrawingItem* drawing : drawings) {
+            if (framed && !kFrame.contains(drawing->rect))
+                faults << where + QStringLiteral("a drawing outside the frame");
+        }
+        for (size_t i = 0; i < texts.size(); ++i) {
+            const QRectF ink = inkBox(*texts[i]);
+            if (ink.width() <= 0)
+                continue;
+            const QString text = where + texts[i]->text;
+            const bool body = framed && texts[i]->top > kFrame.top() && texts[i]->top < kFrame.bottom();
+            if (!(body ? kFrame.contains(ink) : paper.contains(ink)))
+                faults << text + QStringLiteral(": outside");
+            for (size_t j = i + 1; j < texts.size(); ++j) {
+                if (ink.intersects(inkBox(*texts[j])))
+                    faults << text + QStringLiteral(": on ") + texts[j]->text;
+            }
+            if (!mayCrossRules.contains(texts[i]->text) &&
+                std::any_of(rules.begin(), rules.end(),
+                            [&ink](const QRectF& rule) { return ink.intersects(rule); }))
+                faults << text + QStringLiteral(": on a rule");
+            for (const reports::DrawingItem* drawing : drawings) {
+                if (ink.intersects(drawing->rect))
+                    faults << text + QStringLiteral(": on a drawing");
+            }
+        }
     }
-    return true;
+    return faults;
 }
 
-// The words of the texts of a page, in order, as one line.
-inline QString wordsOf(const QStringList& texts)
+// The first rectangle of the page that spans the frame filled (in `fill`
+// when one is given): the shaded box of the warnings, or of the note that
+// there are none.
+inline const reports::RectangleItem* noticeBox(const reports::Page& page, std::optional<QColor> fill = {})
 {
-    return texts.join(QLatin1Char(' ')).simplified();
-}
-
-// The texts that stand inside a rectangle of the page.
-inline QStringList textsIn(const reports::Page& page, const QRectF& area)
-{
-    QStringList texts;
-    for (const reports::TextItem* item : page.itemsOf<reports::TextItem>()) {
-        if (area.contains(inkBox(*item)))
-            texts << item->text;
+    for (const reports::RectangleItem* box : page.itemsOf<reports::RectangleItem>()) {
+        if (box->fill && (!fill || box->fill == fill) && box->rect.left() == kFrame.left() &&
+            box->rect.right() == kFrame.right())
+            return box;
     }
-    return texts;
+    return nullptr;
 }
 
 // Whether the words of `text` stand one after the other, left to right on
@@ -250,99 +302,28 @@ inline bool hasLine(const PdfPage& page, const QRectF& twips, const QString& tex
     return false;
 }
 
-// The shaded box of the warnings: the first filled rectangle on page 1
-// that spans the frame.
-inline const reports::RectangleItem* warningBox(const reports::Page& page)
-{
-    for (const reports::RectangleItem* box : page.itemsOf<reports::RectangleItem>()) {
-        if (box->fill && box->rect.left() == 1008 && box->rect.right() == 11088)
-            return box;
-    }
-    return nullptr;
-}
-
-// The share of a page's pixels, drawn at 40 dpi, in a colour that is no grey.
-inline double colouredShare(const reports::PagedDocument& document, int page)
-{
-    const QImage image = reports::renderPage(document, page, 40);
-    qint64 coloured = 0;
-    for (int y = 0; y < image.height(); ++y) {
-        for (int x = 0; x < image.width(); ++x) {
-            const QColor pixel = image.pixelColor(x, y);
-            const int spread = std::max({pixel.red(), pixel.green(), pixel.blue()}) -
-                               std::min({pixel.red(), pixel.green(), pixel.blue()});
-            coloured += spread > 24 ? 1 : 0;
-        }
-    }
-    return double(coloured) / double(image.width() * image.height());
-}
-
-// The rows of a test of both printer modes: "blackAndWhite" false, then true.
-inline void printerModeRows()
-{
-    QTest::addColumn<bool>("blackAndWhite");
-    QTest::newRow("colour printer") << false;
-    QTest::newRow("laser") << true;
-}
-
-// The pages whose colours do not suit the printer mode: for a
-// black-and-white printer any colour that is no grey, in colour a page
-// without colours.
+// The pages whose colours do not suit the printer mode, each drawn at 40
+// dpi: for a black-and-white printer a page with any colour that is no
+// grey, in colour a page without colours.
 inline QStringList printerModeFaults(const reports::PagedDocument& document, bool blackAndWhite)
 {
     QStringList faults;
     for (int page = 0; page < int(document.pages.size()); ++page) {
-        const double share = colouredShare(document, page);
+        const QImage image = reports::renderPage(document, page, 40);
+        qint64 coloured = 0;
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 0; x < image.width(); ++x) {
+                const QColor pixel = image.pixelColor(x, y);
+                coloured += std::max({pixel.red(), pixel.green(), pixel.blue()}) -
+                                        std::min({pixel.red(), pixel.green(), pixel.blue()}) >
+                                    24
+                                ? 1
+                                : 0;
+            }
+        }
+        const double share = double(coloured) / double(image.width() * image.height());
         if (blackAndWhite ? share > 0 : share <= 0.0005)
             faults << QStringLiteral("page %1: %2 of the page in colour").arg(page + 1).arg(share);
-    }
-    return faults;
-}
-
-// The body of every page lies between the frame's rules, 0.7 to 7.7 inches
-// across and from 1.3 to 10 inches down.
-inline const QRectF kFrame(QPointF(1008, 1872), QPointF(11088, 14400));
-
-// What is out of place on the pages of a framed document: a box or a
-// drawing outside the frame, a text of the body outside it or one of the
-// title and page lines off the paper, a text on another, on a rule or on a
-// drawing. Empty when all is in place.
-inline QStringList layoutFaults(const reports::PagedDocument& document)
-{
-    QStringList faults;
-    const QRectF paper = QRectF(QPointF(), document.pageSize).adjusted(360, 360, -360, -360);
-    for (size_t index = 0; index < document.pages.size(); ++index) {
-        const reports::Page& page = document.pages[index];
-        const QString where = QStringLiteral("page %1: ").arg(index + 1);
-        const auto texts = page.itemsOf<reports::TextItem>();
-        const auto drawings = page.itemsOf<reports::DrawingItem>();
-        const std::vector<QRectF> rules = rulesOf(page);
-        for (const reports::RectangleItem* box : page.itemsOf<reports::RectangleItem>()) {
-            if (!kFrame.adjusted(-1, -1, 1, 1).contains(box->rect))
-                faults << where + QStringLiteral("a box outside the frame");
-        }
-        for (const reports::DrawingItem* drawing : drawings) {
-            if (!kFrame.contains(drawing->rect))
-                faults << where + QStringLiteral("a drawing outside the frame");
-        }
-        for (size_t i = 0; i < texts.size(); ++i) {
-            const QRectF ink = inkBox(*texts[i]);
-            const QString text = where + texts[i]->text;
-            const bool body = texts[i]->top > kFrame.top() && texts[i]->top < kFrame.bottom();
-            if (!(body ? kFrame.contains(ink) : paper.contains(ink)))
-                faults << text + QStringLiteral(": outside");
-            for (size_t j = i + 1; j < texts.size(); ++j) {
-                if (ink.intersects(inkBox(*texts[j])))
-                    faults << text + QStringLiteral(": on ") + texts[j]->text;
-            }
-            if (std::any_of(rules.begin(), rules.end(),
-                            [&ink](const QRectF& rule) { return ink.intersects(rule); }))
-                faults << text + QStringLiteral(": on a rule");
-            for (const reports::DrawingItem* drawing : drawings) {
-                if (ink.intersects(drawing->rect))
-                    faults << text + QStringLiteral(": on a drawing");
-            }
-        }
     }
     return faults;
 }

@@ -26,11 +26,11 @@ void Survey::addSpeeds(const std::vector<std::pair<int, int>>& counts)
         speeds.insert(speeds.end(), static_cast<size_t>(count), speed);
 }
 
-void storeSurvey(const QString& databasePath, const Survey& survey)
+namespace {
+
+void addSurvey(db::Connection& connection, const Survey& survey)
 {
     using Fields = QList<std::pair<QString, QString>>;
-    db::Connection connection({databasePath, nullptr});
-    db::Transaction transaction(connection);
     const auto add = [&](const char* table, const Fields& fields, const QHash<QString, QString>& more) {
         db::Recordset set = connection.openRecordset(QStringLiteral("select * from ") + QLatin1String(table));
         set.addNew();
@@ -81,6 +81,21 @@ void storeSurvey(const QString& databasePath, const Survey& survey)
         vehicles.setValue(QStringLiteral("Date"), text::formatDateMdy(when.date()));
         vehicles.update();
     }
+}
+
+} // namespace
+
+void storeSurvey(const QString& databasePath, const Survey& survey)
+{
+    storeSurveys(databasePath, {survey});
+}
+
+void storeSurveys(const QString& databasePath, const std::vector<Survey>& surveys)
+{
+    db::Connection connection({databasePath, nullptr});
+    db::Transaction transaction(connection);
+    for (const Survey& survey : surveys)
+        addSurvey(connection, survey);
     transaction.commit();
 }
 
