@@ -250,21 +250,6 @@ private Q_SLOTS:
             QCOMPARE(alignment(2), Qt::AlignRight); // counts stand right in both grids
         }
     }
-    void flowWithoutSurveyChangesNothing()
-    {
-        store("050302-A");
-        db::Connection(m_app->folder.database()).execute("insert into Breakdown (cDate) values ('earlier')");
-        m_app->start();
-        m_app->window->tabs()->setCurrentIndex(2);
-        for (const char* button : {"QuarterHourFlow", "HourFlow"}) {
-            m_app->messages.clear();
-            ui().click(button);
-            QCOMPARE(m_app->messages.texts(), QStringList{survey::noSurveyMessage()});
-            QCOMPARE(m_app->state.reportChoice, reports::ReportChoice::None);
-            QVERIFY(!ui().visible("GridFrame") && ui().child("Reset")->isEnabled());
-            QCOMPARE(m_app->window->graphsTab()->breakdownModel()->rows().size(), size_t(1));
-        }
-    }
 
 private:
     const test::WindowProbe& ui() const { return m_app->ui; }
