@@ -16,10 +16,15 @@
 #include <QTemporaryDir>
 
 #include <csignal>
+#include <grp.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
 namespace pelmor::test {
 namespace {
+
+// The user "nobody".
+constexpr uid_t kUnprivileged = 65534;
 
 // The number of rows of a query and one hash of them, each value with its type.
 std::pair<int, QByteArray> digestOf(QSqlQuery& query)
@@ -178,19 +183,24 @@ void damageVehiclePage(const QString& databasePath)
     overwritePage(databasePath, leaves.at(leaves.size() / 2).number);
 }
 
-CliRun runCli(const QString& folder, const QStringList& arguments, qint64 maxFileSize)
+CliRun runCli(const QString& folder, const QStringList& arguments, const ChildLimits& limits)
 {
     QProcess process;
-    if (maxFileSize > 0) {
-        process.setChildProcessModifier([maxFileSize] {
-            // Only async-signal-safe calls here: the child has not started
-            // yet. A write past the limit fails as on a full disk, instead
-            // of ending the process.
+    process.setChildProcessModifier([limits] {
+        // Only async-signal-safe calls here: the child has not started yet.
+        if (limits.maxFileSize > 0) {
+            // A write past the limit fails as on a full disk, instead of
+            // ending the process.
             std::signal(SIGXFSZ, SIG_IGN);
-            const rlimit size{rlim_t(maxFileSize), rlim_t(maxFileSize)};
+            const rlimit size{rlim_t(limits.maxFileSize), rlim_t(limits.maxFileSize)};
             setrlimit(RLIMIT_FSIZE, &size);
-        });
-    }
+        }
+        if (limits.readOnly && geteuid() == 0) {
+            setgroups(0, nullptr);
+            if (setgid(kUnprivileged) != 0 || setuid(kUnprivileged) != 0)
+                _exit(99);
+        }
+    });
     process.start(QStringLiteral(PELMOR_CLI), QStringList{QStringLiteral("--db"), folder} + arguments);
     if (!process.waitForFinished(120000))
         return {-1, {}, QStringLiteral("timed out")};
@@ -203,6 +213,29 @@ CliRun runCli(const QString& folder, const QStringList& arguments, qint64 maxFil
     };
     return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
             text(process.readAllStandardOutput()), text(process.readAllStandardError())};
+}
+
+void setFolderReadOnly(const QString& folder, bool readOnly)
+{
+    // The child that runs as an unprivileged user owns the folder, as the
+    // user of the program owns the program's folder.
+    if (geteuid() == 0) {
+        const QStringList names = filesIn(folder);
+        const uid_t owner = readOnly ? kUnprivileged : 0;
+        if (chown(QFile::encodeName(folder).constData(), owner, owner) != 0)
+            qFatal("cannot hand the folder %s over", qPrintable(folder));
+        for (const QString& name : names) {
+            if (chown(QFile::encodeName(QDir(folder).filePath(name)).constData(), owner, owner) != 0)
+                qFatal("cannot hand %s over", qPrintable(name));
+        }
+    }
+    const QFileDevice::Permissions readable =
+        QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther;
+    for (const QString& name : filesIn(folder))
+        QFile::setPermissions(QDir(folder).filePath(name), readable | QFileDevice::WriteOwner);
+    const QFileDevice::Permissions folderAccess =
+        readable | QFileDevice::ExeOwner | QFileDevice::ExeGroup | QFileDevice::ExeOther;
+    QFile::setPermissions(folder, readOnly ? folderAccess : folderAccess | QFileDevice::WriteOwner);
 }
 
 } // namespace pelmor::test

@@ -11,7 +11,8 @@
 
 // What the maintenance tests share: surveys stored in bulk, a database's
 // content summed up table by table, SQLite's own integrity check, and
-// pelmor-cli run as a child process, optionally on a full disk.
+// pelmor-cli run as a child process, optionally under the limits that make
+// a folder read-only or a disk full for it.
 namespace pelmor::test {
 
 // Stores `surveys` surveys of `vehicles` vehicles each, batch numbers
@@ -62,9 +63,21 @@ struct CliRun {
     QString err;
 };
 
-// Runs pelmor-cli on the folder and waits for it to end. With a
-// maxFileSize, files it writes cannot grow past that many bytes, as on a
-// full disk.
-CliRun runCli(const QString& folder, const QStringList& arguments, qint64 maxFileSize = 0);
+// Limits for the child process.
+struct ChildLimits {
+    // The folder is made read-only for the child: when the tests run as
+    // root (who writes anyway) the child runs as an unprivileged user.
+    bool readOnly = false;
+    // Files the child writes cannot grow past this many bytes, as on a
+    // full disk; 0 for no limit.
+    qint64 maxFileSize = 0;
+};
+
+// Runs pelmor-cli on the folder and waits for it to end.
+CliRun runCli(const QString& folder, const QStringList& arguments, const ChildLimits& limits = {});
+
+// Makes the folder and its files readable by anyone and the folder
+// read-only (or writable again).
+void setFolderReadOnly(const QString& folder, bool readOnly);
 
 } // namespace pelmor::test
