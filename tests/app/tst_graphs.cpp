@@ -3,7 +3,9 @@
 #include "app/GraphsTab.h"
 #include "app/ReportsTab.h"
 #include "charts/BarGraphRenderer.h"
+#include "db/Connection.h"
 #include "flow/TrafficVolumeGraph.h"
+#include "flow/widgets/BreakdownModel.h"
 #include "stats/SpeedDistributionGraph.h"
 #include "stats/widgets/HelpWindow.h"
 
@@ -136,11 +138,14 @@ private Q_SLOTS:
         test::row("85th Percentile", "PercentileGraph", 1);
         test::row("Traffic Volume", "TrafficVolume", 2);
         test::row("printer mode", "PrinterBW", 0);
+        test::row("15 minute flow", "QuarterHourFlow", 0);
+        test::row("hour flow", "HourFlow", 0);
     }
     void nothingDrawnWithoutSurvey()
     {
         QFETCH(QString, button);
         QFETCH(int, reportChoice);
+        db::Connection(m_app->folder.database()).execute("insert into Breakdown (cDate) values ('earlier')");
         startWithSurvey(false); // stored, but not chosen yet
         const QImage before = clipboard();
         ui().click(button);
@@ -150,6 +155,9 @@ private Q_SLOTS:
         QVERIFY(m_app->window->graphsTab()->graphImage().isNull());
         QCOMPARE(int(m_app->state.reportChoice), reportChoice);
         QVERIFY(!QGuiApplication::overrideCursor());
+        // No breakdown either: the grid stays hidden, the breakdown as it was.
+        QVERIFY(!ui().visible("GridFrame") && ui().child("Reset")->isEnabled());
+        QCOMPARE(m_app->window->graphsTab()->breakdownModel()->rows().size(), size_t(1));
     }
     void helpWindows_data()
     {

@@ -142,6 +142,8 @@ private Q_SLOTS:
         QCOMPARE(reports()->valueLabel("Batch_Date")->text(), QString());
     }
 
+    // A name added, chosen and deleted as the user does it; the chosen name
+    // heads the reports; the emptied list gets its placeholder, once.
     void nameLists_data()
     {
         QTest::addColumn<QString>("side");
@@ -150,41 +152,17 @@ private Q_SLOTS:
         test::row("agency", "Agency", "(Agency Name)", "Text2");
         test::row("officer", "Officer", "(Officer Name)", "Text3");
     }
-    void deleteTheOnlyName_data() { nameLists_data(); }
-    void deleteTheOnlyName()
+    void nameLists()
     {
         QFETCH(QString, side);
         QFETCH(QString, placeholder);
-        db::Connection(m_app->folder.database())
-            .execute(QStringLiteral("insert into %1 (Admin_%1) values ('Springfield')").arg(side));
-        m_app->start();
-        m_app->window->tabs()->setCurrentIndex(3);
-        auto* remove = ui().child<QPushButton>("Delete" + side);
-        QCOMPARE(ui().items(side + "List"), QStringList()); // filled by a refresh only
-        ui().click("Refresh" + side);
-        QVERIFY(!remove->isEnabled());
-        QVERIFY(ui().clickItem(side + "List", "Springfield"));
-        QVERIFY(remove->isEnabled());
-        ui().click("Delete" + side);
-        QVERIFY(!remove->isEnabled());
-        // The emptied table gets the placeholder, once.
-        QCOMPARE(ui().items(side + "List"), QStringList{placeholder});
-        ui().click("Refresh" + side);
-        QCOMPARE(ui().items(side + "List"), QStringList{placeholder});
-        QCOMPARE(tableNames(side), QStringList{placeholder});
-        QCOMPARE(ui().text(side + "Name"), placeholder);
-        QCOMPARE(m_app->messages.texts(), QStringList());
-    }
-    void addedNameHeadsTheReports_data() { nameLists_data(); }
-    void addedNameHeadsTheReports()
-    {
-        QFETCH(QString, side);
         QFETCH(QString, reportBox);
         db::Connection(m_app->folder.database())
             .execute(QStringLiteral("insert into %1 (Admin_%1) values ('Springfield'), ('Ogden')").arg(side));
         m_app->start();
         m_app->window->tabs()->setCurrentIndex(3);
         QCOMPARE(ui().text(reportBox), "Springfield");
+        QCOMPARE(ui().items(side + "List"), QStringList()); // filled by a refresh only
 
         ui().click("Add" + side);
         auto* nameBox = ui().child<QLineEdit>(side + "Name");
@@ -194,6 +172,8 @@ private Q_SLOTS:
         const QStringList names{"Springfield", "Ogden", "O'Brien's County"};
         QCOMPARE(ui().items(side + "List"), names);
         QCOMPARE(tableNames(side), names);
+        auto* remove = ui().child<QPushButton>("Delete" + side);
+        QVERIFY(!remove->isEnabled());
         for (const QString& name : {names[2], names[1]}) {
             QVERIFY(ui().clickItem(side + "List", name));
             QCOMPARE(nameBox->text(), name);
@@ -201,6 +181,18 @@ private Q_SLOTS:
         }
         // The other list's box keeps its own record.
         QCOMPARE(ui().text(reportBox == "Text2" ? "Text3" : "Text2"), QString());
+
+        for (const QString& name : names) {
+            QVERIFY(ui().clickItem(side + "List", name));
+            QVERIFY(remove->isEnabled());
+            ui().click("Delete" + side);
+            QVERIFY(!remove->isEnabled());
+        }
+        QCOMPARE(ui().items(side + "List"), QStringList{placeholder});
+        ui().click("Refresh" + side);
+        QCOMPARE(ui().items(side + "List"), QStringList{placeholder});
+        QCOMPARE(tableNames(side), QStringList{placeholder});
+        QCOMPARE(ui().text(side + "Name"), placeholder);
         QCOMPARE(m_app->messages.texts(), QStringList());
     }
 
@@ -256,21 +248,6 @@ private Q_SLOTS:
             };
             QCOMPARE(alignment(1), flow.spanAlignment);
             QCOMPARE(alignment(2), Qt::AlignRight); // counts stand right in both grids
-        }
-    }
-    void flowWithoutSurveyChangesNothing()
-    {
-        store("050302-A");
-        db::Connection(m_app->folder.database()).execute("insert into Breakdown (cDate) values ('earlier')");
-        m_app->start();
-        m_app->window->tabs()->setCurrentIndex(2);
-        for (const char* button : {"QuarterHourFlow", "HourFlow"}) {
-            m_app->messages.clear();
-            ui().click(button);
-            QCOMPARE(m_app->messages.texts(), QStringList{survey::noSurveyMessage()});
-            QCOMPARE(m_app->state.reportChoice, reports::ReportChoice::None);
-            QVERIFY(!ui().visible("GridFrame") && ui().child("Reset")->isEnabled());
-            QCOMPARE(m_app->window->graphsTab()->breakdownModel()->rows().size(), size_t(1));
         }
     }
 

@@ -17,7 +17,7 @@ using test::row;
 
 namespace {
 
-const char* const kTabs[] = {"import", "reports", "graphs", "admin"};
+const char* const kTabs[] = {"import", "reports", "graphs", "admin", "study"};
 
 QWidget* tabPage(const app::MainWindow& window, const QString& tab)
 {
@@ -68,6 +68,8 @@ private Q_SLOTS:
             "DeleteOfficer=Delete Officer, Command19=Print Filled In Form, Command20=Print Blank Form, "
             "DatabaseManagement=Database Management, Close, Close2, SetID=A, SetCode, "
             "SetDirection=, SetZone=, SetMin=5, SetMax=200");
+        // Until a survey is chosen only the prompt shows.
+        row("study", "StudyPrompt, -StudyFigures, -StudyWarnings");
     }
     void startState()
     {
@@ -104,6 +106,7 @@ private Q_SLOTS:
         QVERIFY(page(window, "import").child<QRadioButton>("CommPort1")->isChecked());
         QVERIFY(!page(window, "admin").child("DeleteAgency")->isEnabled());
         QVERIFY(!page(window, "admin").child("DeleteOfficer")->isEnabled());
+        QVERIFY(!page(window, "study").child("ExportStudyCsv")->isEnabled());
 
         QCOMPARE(page(window, "reports").items("Print_choice"),
                  (QStringList{"85th Percentile Report", "Traffic Flow Report", "Traffic Summary Report",

@@ -68,8 +68,23 @@ private Q_SLOTS:
     }
     void cleanup() { m_windows.reset(); }
 
-    void openingClosesTheMainWindowAndEveryConnection()
+    // Opening closes the main window and every connection; returning brings
+    // the main window back as at start.
+    void openAndReturn_data()
     {
+        QTest::addColumn<bool>("closeWindow"); // rather than "Return To Pelmor Program"
+        row("return button", false);
+        row("window closed", true);
+    }
+    void openAndReturn()
+    {
+        QFETCH(bool, closeWindow);
+        // Leave the main window in a state other than its start.
+        const test::WindowProbe reports(m_windows->mainWindow()->reportsTab());
+        reports.click(QStringLiteral("SelectSurvey"));
+        QVERIFY(reports.visible(QStringLiteral("SurveyList")));
+        m_windows->mainWindow()->tabs()->setCurrentIndex(3);
+
         QVERIFY(!QSqlDatabase::connectionNames().isEmpty());
         openMaintenance();
         QVERIFY(!m_windows->mainWindow());
@@ -91,28 +106,11 @@ private Q_SLOTS:
             captions,
             (QStringList{"Backup Database", "Repair Database", "Replace Database", "Restore Backup Database",
                          "Delete Individual Survey or Complete Database", "Return To Pelmor Program"}));
-    }
 
-    void returnBringsTheMainWindowBackAsAtStart_data()
-    {
-        QTest::addColumn<bool>("closeWindow"); // rather than "Return To Pelmor Program"
-        row("return button", false);
-        row("window closed", true);
-    }
-    void returnBringsTheMainWindowBackAsAtStart()
-    {
-        QFETCH(bool, closeWindow);
-        // Leave the main window in a state other than its start.
-        const test::WindowProbe reports(m_windows->mainWindow()->reportsTab());
-        reports.click(QStringLiteral("SelectSurvey"));
-        QVERIFY(reports.visible(QStringLiteral("SurveyList")));
-        m_windows->mainWindow()->tabs()->setCurrentIndex(3);
-
-        openMaintenance();
         if (closeWindow)
-            m_windows->maintenanceWindow()->close();
+            window->close();
         else
-            test::WindowProbe(m_windows->maintenanceWindow()).click(QStringLiteral("ReturnToProgram"));
+            test::WindowProbe(window).click(QStringLiteral("ReturnToProgram"));
         QTRY_VERIFY(m_windows->mainWindow());
         QVERIFY(!m_windows->maintenanceWindow());
         QVERIFY(!m_windows->backdrop()->isVisible());

@@ -19,12 +19,12 @@ namespace {
 
 const QString kBatch = QStringLiteral("030226-A");
 
+// Speeds each as often as it is paired with, as the survey fixture adds them.
 QList<int> repeated(const std::vector<std::pair<int, int>>& counts)
 {
-    QList<int> speeds;
-    for (const auto& [speed, count] : counts)
-        speeds << QList<int>(count, speed);
-    return speeds;
+    test::Survey survey;
+    survey.addSpeeds(counts);
+    return QList<int>(survey.speeds.begin(), survey.speeds.end());
 }
 
 // What differs between the study's figures of a direction and the plain
