@@ -1,11 +1,10 @@
 #include "app/ReportsTab.h"
 
 #include "app/BoundViews.h"
-#include "db/Connection.h"
 #include "db/DbError.h"
-#include "db/Recordset.h"
 #include "db/widgets/FieldBinding.h"
 #include "reports/Documents.h"
+#include "survey/SurveyRecord.h"
 #include "ui/Style.h"
 
 #include <QComboBox>
@@ -375,11 +374,7 @@ void ReportsTab::selectSurvey()
 {
     QStringList batches;
     try {
-        db::Connection connection(m_database);
-        db::Recordset surveys =
-            connection.openRecordset(QStringLiteral("select distinct [Batch_Number] from  Header"));
-        for (; !surveys.eof(); surveys.moveNext())
-            batches << surveys.text(QStringLiteral("Batch_Number"));
+        batches = survey::storedBatches(m_database);
     } catch (const db::DbError& error) {
         Q_EMIT failed(QStringLiteral("The stored surveys cannot be listed: %1").arg(error.message()));
         return;

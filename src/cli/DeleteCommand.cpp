@@ -3,6 +3,7 @@
 #include "db/DbError.h"
 #include "maintenance/MaintenanceTexts.h"
 #include "maintenance/SurveyDeletion.h"
+#include "survey/SurveyRecord.h"
 
 namespace pelmor::cli {
 
@@ -31,7 +32,7 @@ int runDelete(const QCommandLineParser& parser, Context& context)
     // Deleting a survey that is not stored changes nothing and is no
     // error: a deletion run again after it was done succeeds.
     try {
-        if (!maintenance::storedBatches(context.database).contains(batch)) {
+        if (!survey::storedBatches(context.database).contains(batch)) {
             context.out << QStringLiteral("No survey %1 is stored; nothing was deleted.").arg(batch)
                         << Qt::endl;
             return 0;

@@ -1,7 +1,5 @@
 #include "Command.h"
-#include "db/Connection.h"
 #include "db/DbError.h"
-#include "db/Recordset.h"
 #include "survey/SurveyRecord.h"
 
 #include <QJsonDocument>
@@ -12,11 +10,8 @@ namespace pelmor::cli {
 int runSurveys(const QCommandLineParser&, Context& context)
 {
     try {
-        db::Connection connection(context.database);
-        db::Recordset surveys =
-            connection.openRecordset(QStringLiteral("select distinct [Batch_Number] from  Header"));
-        for (surveys.moveFirst(); !surveys.eof(); surveys.moveNext())
-            context.out << surveys.text(QStringLiteral("Batch_Number")) << '\n';
+        for (const QString& batch : survey::storedBatches(context.database))
+            context.out << batch << '\n';
     } catch (const db::DbError& error) {
         return fail(context, error.message());
     }

@@ -50,17 +50,6 @@ void copyFixedFiles()
 
 } // namespace
 
-QStringList storedBatches(const db::Database& database)
-{
-    db::Connection connection(database);
-    db::Recordset surveys =
-        connection.openRecordset(QStringLiteral("select distinct [Batch_Number] from  Header"));
-    QStringList batches;
-    for (surveys.moveFirst(); !surveys.eof(); surveys.moveNext())
-        batches << surveys.text(QStringLiteral("Batch_Number"));
-    return batches;
-}
-
 Outcome deleteSurvey(const db::Database& database, const QString& batch)
 {
     const QString& operation = texts::kDeleteSelectedOperation;

@@ -15,10 +15,6 @@
 // never touched.
 namespace pelmor::maintenance {
 
-// The batch numbers of the stored surveys, as the deletion window lists
-// them: "select distinct [Batch_Number] from  Header". Throws DbError.
-QStringList storedBatches(const db::Database& database);
-
 // "Delete Selected": the survey's Summary, Veh_Data and Header rows, whose
 // batch number is exactly `batch` (letter case counts). An empty batch
 // number deletes nothing. Nothing is told on success.

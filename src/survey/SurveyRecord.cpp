@@ -1,6 +1,7 @@
 #include "survey/SurveyRecord.h"
 
 #include "db/Connection.h"
+#include "db/Recordset.h"
 
 #include <QHash>
 #include <QSqlQuery>
@@ -76,6 +77,17 @@ SurveyRecord loadSurvey(const db::Database& database, const QString& batchNumber
 {
     db::Connection connection(database);
     return loadSurvey(connection, batchNumber);
+}
+
+QStringList storedBatches(const db::Database& database)
+{
+    db::Connection connection(database);
+    db::Recordset surveys =
+        connection.openRecordset(QStringLiteral("select distinct [Batch_Number] from  Header"));
+    QStringList batches;
+    for (surveys.moveFirst(); !surveys.eof(); surveys.moveNext())
+        batches << surveys.text(QStringLiteral("Batch_Number"));
+    return batches;
 }
 
 std::vector<HeaderRow> storedSurveys(const db::Database& database)

@@ -134,6 +134,10 @@ struct SurveyRecord {
 SurveyRecord loadSurvey(db::Connection& connection, const QString& batchNumber);
 SurveyRecord loadSurvey(const db::Database& database, const QString& batchNumber);
 
+// The batch numbers of the stored surveys, as the survey lists show them:
+// "select distinct [Batch_Number] from  Header". Throws DbError.
+QStringList storedBatches(const db::Database& database);
+
 // The Header row of every stored survey (the first row of each batch
 // number), in the order they were stored. Throws DbError.
 std::vector<HeaderRow> storedSurveys(const db::Database& database);

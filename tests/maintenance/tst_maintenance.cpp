@@ -13,6 +13,7 @@
 #include "maintenance/Repair.h"
 #include "maintenance/SurveyDeletion.h"
 #include "maintenance/WriteLock.h"
+#include "survey/SurveyRecord.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -409,7 +410,7 @@ private Q_SLOTS:
 
     void listsTheStoredBatches()
     {
-        QCOMPARE(maintenance::storedBatches(m_folder->database()),
+        QCOMPARE(survey::storedBatches(m_folder->database()),
                  (QStringList{"050126-A", "050226-A", "050326-A", "050426-A", "050226-B", "O'1"}));
         QCOMPARE(m_folder->statements().entries(),
                  QStringList{QStringLiteral("select distinct [Batch_Number] from  Header")});

@@ -4,6 +4,7 @@
 #include "maintenance/MaintenanceTexts.h"
 #include "maintenance/SurveyDeletion.h"
 #include "maintenance/widgets/OutcomeMessage.h"
+#include "survey/SurveyRecord.h"
 #include "ui/Messages.h"
 #include "ui/Style.h"
 
@@ -82,7 +83,7 @@ void DeletionWindow::fillList()
 {
     m_surveys->clear();
     try {
-        m_surveys->addItems(storedBatches(m_database));
+        m_surveys->addItems(survey::storedBatches(m_database));
     } catch (const db::DbError& error) {
         m_messages.ask(QStringLiteral("The stored surveys cannot be listed."), ui::Messages::defaultTitle(),
                        ui::Messages::Buttons::Ok, ui::Messages::Icon::Critical, error.message());
