@@ -3,6 +3,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QString>
+#include <QStringList>
 
 #include <algorithm>
 #include <functional>
@@ -25,6 +26,19 @@ inline std::pair<double, double> measure(int rounds, const std::function<void()>
         worst = std::max(worst, ms);
     }
     return {best, worst};
+}
+
+// The value of "NAME VALUE" among the arguments, taken out of them so that
+// the positional arguments stand where they are expected; empty when
+// absent.
+inline QString takeOption(QStringList& arguments, const QString& name)
+{
+    const qsizetype at = arguments.indexOf(name);
+    if (at <= 0 || at + 1 >= arguments.size())
+        return {};
+    const QString value = arguments.at(at + 1);
+    arguments.remove(at, 2);
+    return value;
 }
 
 // Resident memory in MiB: "VmRSS" now, or "VmHWM" the peak so far.

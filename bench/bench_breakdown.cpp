@@ -3,7 +3,7 @@
 // flow buttons do, and prints the time each walk takes.
 #include "BenchUtil.h"
 #include "GeneratedSurvey.h"
-#include "db/Schema.h"
+#include "TestSupport.h"
 #include "db/StatementLog.h"
 #include "flow/FlowBreakdown.h"
 #include "text/Formats.h"
@@ -11,7 +11,6 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QElapsedTimer>
-#include <QTemporaryDir>
 #include <QTextStream>
 
 #include <algorithm>
@@ -31,9 +30,8 @@ int main(int argc, char* argv[])
     const int rounds = 5;
     QTextStream out(stdout);
 
-    QTemporaryDir folder;
-    const QString path = folder.filePath(QStringLiteral("pelmor.mdb"));
-    db::createEmptyDatabase(path);
+    const test::TempProgramFolder folder;
+    const QString path = folder.databasePath();
 
     const QDateTime start(QDate(2026, 3, 2), QTime(0, 0), Qt::UTC);
     // Stored the way the import leaves a survey.

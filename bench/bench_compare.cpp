@@ -7,16 +7,15 @@
 //   bench_compare [VEHICLES]
 #include "BenchUtil.h"
 #include "GeneratedSurvey.h"
+#include "TestSupport.h"
 #include "compare/Comparison.h"
 #include "compare/ComparisonExport.h"
-#include "db/Schema.h"
 #include "study/SpeedStudy.h"
 #include "survey/SurveyRecord.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QJsonDocument>
-#include <QTemporaryDir>
 #include <QTextStream>
 
 #include <algorithm>
@@ -37,9 +36,8 @@ int main(int argc, char* argv[])
     const int rounds = 5;
     QTextStream out(stdout);
 
-    QTemporaryDir folder;
-    const QString path = folder.filePath(QStringLiteral("pelmor.mdb"));
-    db::createEmptyDatabase(path);
+    const test::TempProgramFolder folder;
+    const QString path = folder.databasePath();
     const QDateTime start(QDate(2026, 3, 2), QTime(6, 15), Qt::UTC);
     const test::Survey before = bench::generatedSurvey(kBefore, start, 7, vehicleCount);
     test::Survey after = bench::generatedSurvey(kAfter, start.addDays(7), 7, vehicleCount);

@@ -4,10 +4,11 @@
 // database's own indexes and once more with an index that covers the query.
 //
 //   bench_graphs [VEHICLES] [--png DIR]   (DIR receives the four graphs)
+#include "BenchUtil.h"
 #include "GeneratedSurvey.h"
+#include "TestSupport.h"
 #include "charts/BarGraphRenderer.h"
 #include "db/Connection.h"
-#include "db/Schema.h"
 #include "flow/TrafficVolumeGraph.h"
 #include "stats/Pace.h"
 #include "stats/SpeedDistributionGraph.h"
@@ -16,7 +17,6 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QGuiApplication>
-#include <QTemporaryDir>
 #include <QTextStream>
 
 #include <algorithm>
@@ -61,19 +61,13 @@ int main(int argc, char* argv[])
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication application(argc, argv);
     QStringList arguments = QCoreApplication::arguments();
-    QString pngFolder;
-    const qsizetype png = arguments.indexOf(QStringLiteral("--png"));
-    if (png > 0 && png + 1 < arguments.size()) {
-        pngFolder = arguments.at(png + 1);
-        arguments.remove(png, 2);
-    }
+    const QString pngFolder = bench::takeOption(arguments, QStringLiteral("--png"));
     const qint64 vehicleCount = arguments.size() > 1 ? arguments.at(1).toLongLong() : 1000000;
     const int rounds = 5;
     QTextStream out(stdout);
 
-    QTemporaryDir folder;
-    const QString path = folder.filePath(QStringLiteral("pelmor.mdb"));
-    db::createEmptyDatabase(path);
+    const test::TempProgramFolder folder;
+    const QString path = folder.databasePath();
 
     test::Survey survey = bench::generatedSurvey(
         QStringLiteral("030226-A"), QDateTime(QDate(2026, 3, 2), QTime(8, 0), Qt::UTC), 7, vehicleCount);

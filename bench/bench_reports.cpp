@@ -7,7 +7,6 @@
 #include "BenchUtil.h"
 #include "SurveyFixture.h"
 #include "TestSupport.h"
-#include "db/Schema.h"
 #include "flow/FlowBreakdown.h"
 #include "reports/Documents.h"
 #include "reports/FlowReports.h"
@@ -17,7 +16,6 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QPrintPreviewWidget>
-#include <QTemporaryDir>
 #include <QTextStream>
 
 #include <algorithm>
@@ -39,21 +37,15 @@ int main(int argc, char* argv[])
 {
     QApplication application(argc, argv);
     QStringList arguments = QCoreApplication::arguments();
-    QString keep;
-    const qsizetype pdfOption = arguments.indexOf(QStringLiteral("--pdf"));
-    if (pdfOption > 0 && pdfOption + 1 < arguments.size()) {
-        keep = arguments.at(pdfOption + 1);
-        arguments.remove(pdfOption, 2);
-    }
+    const QString keep = bench::takeOption(arguments, QStringLiteral("--pdf"));
     const int vehicleCount = arguments.size() > 1 ? arguments.at(1).toInt() : 200000;
     const int rounds = 5;
     QTextStream out(stdout);
 
     // A survey from 03/02/26 12:00 AM to 04/01/26 11:59 PM, walked into
     // quarter hours as "15 Minute Traffic Flow" does before it prints.
-    QTemporaryDir folder;
-    const QString path = folder.filePath(QStringLiteral("pelmor.mdb"));
-    db::createEmptyDatabase(path);
+    const test::TempProgramFolder folder;
+    const QString path = folder.databasePath();
     test::Survey survey;
     survey.batchNumber = kBatch;
     survey.start = test::at(QStringLiteral("03/02/26 00:00"));

@@ -5,8 +5,8 @@
 //   bench_study [VEHICLES]
 #include "BenchUtil.h"
 #include "GeneratedSurvey.h"
+#include "TestSupport.h"
 #include "csv/TableExport.h"
-#include "db/Schema.h"
 #include "study/SpeedStudy.h"
 #include "study/StudyExport.h"
 #include "survey/SurveyRecord.h"
@@ -15,7 +15,6 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QJsonDocument>
-#include <QTemporaryDir>
 #include <QTextStream>
 
 #include <algorithm>
@@ -35,9 +34,8 @@ int main(int argc, char* argv[])
     const int rounds = 5;
     QTextStream out(stdout);
 
-    QTemporaryDir folder;
-    const QString path = folder.filePath(QStringLiteral("pelmor.mdb"));
-    db::createEmptyDatabase(path);
+    const test::TempProgramFolder folder;
+    const QString path = folder.databasePath();
 
     const test::Survey survey =
         bench::generatedSurvey(kBatch, QDateTime(QDate(2026, 3, 2), QTime(6, 15), Qt::UTC), 7, vehicleCount);

@@ -7,7 +7,6 @@
 #include "BenchUtil.h"
 #include "GeneratedSurvey.h"
 #include "TestSupport.h"
-#include "db/Schema.h"
 #include "reports/Documents.h"
 #include "reports/PagePainter.h"
 #include "reports/StudyReport.h"
@@ -19,7 +18,6 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QPrintPreviewWidget>
-#include <QTemporaryDir>
 #include <QTextStream>
 
 #include <algorithm>
@@ -31,38 +29,19 @@ namespace {
 
 const QString kBatch = QStringLiteral("030226-A");
 
-// The best of `rounds` runs, in milliseconds.
-double best(int rounds, const std::function<void()>& run)
-{
-    double fastest = 1e9;
-    for (int round = 0; round < rounds; ++round) {
-        QElapsedTimer timer;
-        timer.start();
-        run();
-        fastest = std::min(fastest, double(timer.nsecsElapsed()) / 1e6);
-    }
-    return fastest;
-}
-
 } // namespace
 
 int main(int argc, char* argv[])
 {
     QApplication application(argc, argv);
     QStringList arguments = QCoreApplication::arguments();
-    QString keep;
-    const qsizetype pdfOption = arguments.indexOf(QStringLiteral("--pdf"));
-    if (pdfOption > 0 && pdfOption + 1 < arguments.size()) {
-        keep = arguments.at(pdfOption + 1);
-        arguments.remove(pdfOption, 2);
-    }
+    const QString keep = bench::takeOption(arguments, QStringLiteral("--pdf"));
     const qint64 vehicleCount = arguments.size() > 1 ? arguments.at(1).toLongLong() : 1000000;
     const int rounds = 5;
     QTextStream out(stdout);
 
-    QTemporaryDir folder;
-    const QString path = folder.filePath(QStringLiteral("pelmor.mdb"));
-    db::createEmptyDatabase(path);
+    const test::TempProgramFolder folder;
+    const QString path = folder.databasePath();
     test::storeSurvey(
         path,
         bench::generatedSurvey(kBatch, QDateTime(QDate(2026, 3, 2), QTime(6, 15), Qt::UTC), 7, vehicleCount));
@@ -72,28 +51,31 @@ int main(int argc, char* argv[])
     inputs.survey = survey::loadSurvey(database, kBatch);
     inputs.agency = QStringLiteral("Springfield Police Department");
     inputs.today = QDate::currentDate();
-    const double studyMs = best(rounds, [&] {
-        inputs.study = study::runStudy(database, study::StudyInputs::of(inputs.survey)).study;
-    });
+    const double studyMs = bench::measure(rounds, [&] {
+                               inputs.study =
+                                   study::runStudy(database, study::StudyInputs::of(inputs.survey)).study;
+                           }).first;
     if (!inputs.study) {
         out << "no study\n";
         return 1;
     }
 
     std::optional<reports::PagedDocument> document;
-    const double buildMs = best(rounds, [&] { document = reports::buildStudyReport(inputs); });
+    const double buildMs =
+        bench::measure(rounds, [&] { document = reports::buildStudyReport(inputs); }).first;
     const QString file = keep.isEmpty() ? folder.filePath(QStringLiteral("study.pdf")) : keep;
     QString failure;
-    const double pdfMs =
-        best(rounds, [&] { failure = reports::writePdf(*document, file, QStringLiteral("bench")); });
+    const double pdfMs = bench::measure(rounds, [&] {
+                             failure = reports::writePdf(*document, file, QStringLiteral("bench"));
+                         }).first;
     if (!failure.isEmpty()) {
         out << failure << "\n";
         return 1;
     }
-    const double imagesMs = best(rounds, [&] {
-        for (int page = 0; page < int(document->pages.size()); ++page)
-            reports::renderPage(*document, page, 150);
-    });
+    const double imagesMs = bench::measure(rounds, [&] {
+                                for (int page = 0; page < int(document->pages.size()); ++page)
+                                    reports::renderPage(*document, page, 150);
+                            }).first;
     size_t items = 0;
     for (const reports::Page& page : document->pages)
         items += page.items.size();
@@ -116,11 +98,11 @@ int main(int argc, char* argv[])
         });
     window.show();
     QApplication::processEvents();
-    const double previewMs = best(rounds, [&] {
-        window.rebuild();
-        window.preview()->repaint();
-        QApplication::processEvents();
-    });
+    const double previewMs = bench::measure(rounds, [&] {
+                                 window.rebuild();
+                                 window.preview()->repaint();
+                                 QApplication::processEvents();
+                             }).first;
     out << "report window: build and show page 1 of " << window.preview()->pageCount() << " in " << previewMs
         << " ms (best of " << rounds << " rounds)\n";
     out << "process peak memory " << bench::memoryMiB("VmHWM") << " MiB\n";
