@@ -79,10 +79,15 @@ private:
     qint64 wholeNumber(int field, QByteArrayView text) const
     {
         if (!text.isEmpty() && text.size() <= 18) {
+            // At most 18 digits: the value cannot overflow. The first
+            // other character ends the quick path before it is added in.
             qint64 value = 0;
             bool digits = true;
             for (const char c : text) {
-                digits = digits && c >= '0' && c <= '9';
+                if (c < '0' || c > '9') {
+                    digits = false;
+                    break;
+                }
                 value = value * 10 + (c - '0');
             }
             if (digits)
