@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QRectF>
 #include <QString>
 
 #include <vector>
@@ -31,6 +32,11 @@ struct BarGraph {
     double titleScale = 1.0;
     double axisTitleScale = 1.0;
     bool horizontalGrid = false;
+    // A part of the image, in fractions of its width and height from the
+    // top left corner, that no bar reaches into: something is laid over it
+    // there. The scale goes as high as it takes for the bars under it to
+    // end below it. Empty: the bars may reach the top of the scale anywhere.
+    QRectF keepClear;
 
     // Whether the label of the bar at `index` (from 0) is shown.
     bool showsLabel(size_t index) const { return labelEvery > 0 && (index + 1) % labelEvery == 0; }

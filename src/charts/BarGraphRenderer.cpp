@@ -40,13 +40,43 @@ BarGraphRenderer::BarGraphRenderer(const BarGraph& graph, QSize size)
     : m_graph(graph)
     , m_size(size)
 {
-    chooseScale();
+    chooseScale(0);
     layOut();
+    // The scale's labels set where the bars stand, and the bars under the
+    // area to keep clear set the scale: a few rounds settle both.
+    for (int round = 0; round < 3; ++round) {
+        const double wanted = clearingMaximum();
+        if (wanted <= m_axisMaximum)
+            break;
+        chooseScale(wanted);
+        layOut();
+    }
 }
 
-void BarGraphRenderer::chooseScale()
+double BarGraphRenderer::clearingMaximum() const
 {
-    double maximum = 0;
+    const QRectF& clear = m_graph.keepClear;
+    if (clear.isEmpty())
+        return 0;
+    const QRect area(qRound(clear.left() * m_size.width()), qRound(clear.top() * m_size.height()),
+                     qRound(clear.width() * m_size.width()), qRound(clear.height() * m_size.height()));
+    const int zero = m_plot.y() + m_plot.height();
+    // The room from the zero line up to a little under the area.
+    const int room = zero - (area.y() + area.height()) - m_gap - m_depthY;
+    if (room <= 0)
+        return 0;
+    double tallest = 0;
+    for (size_t i = 0; i < m_graph.points.size(); ++i) {
+        const int left = barCentre(i) - m_barWidth / 2;
+        if (left + m_barWidth + m_depthX >= area.x() && left <= area.x() + area.width())
+            tallest = std::max(tallest, m_graph.points[i].value);
+    }
+    return tallest * m_plot.height() / room;
+}
+
+void BarGraphRenderer::chooseScale(double atLeast)
+{
+    double maximum = atLeast;
     for (const BarPoint& point : m_graph.points)
         maximum = std::max(maximum, point.value);
     if (maximum <= 0) {

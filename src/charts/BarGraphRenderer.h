@@ -23,7 +23,8 @@ namespace pelmor::charts {
 // Bars are filled with the exact palette colour of their point; 3-D bars add
 // a lighter top and a darker side and stand in front of a back wall that
 // carries the grid. The vertical axis counts in whole steps of 1, 2 or 5
-// times a power of ten, with a little room above the tallest bar.
+// times a power of ten, with a little room above the tallest bar, and goes
+// higher where bars would reach into the graph's area to keep clear.
 class BarGraphRenderer {
 public:
     explicit BarGraphRenderer(const BarGraph& graph, QSize size = imageSize());
@@ -56,8 +57,12 @@ public:
     int axisTitleTextSize() const { return m_axisTitleFont.pixelSize(); }
 
 private:
-    void chooseScale();
+    // The scale reaches at least `atLeast`, and above the tallest bar.
+    void chooseScale(double atLeast);
     void layOut();
+    // The top of the scale that keeps the bars under the area to keep clear
+    // below it; 0 when there is none.
+    double clearingMaximum() const;
     int barCentre(size_t index) const;
     void paintWalls(QPainter& painter) const;
     void paintScale(QPainter& painter) const;

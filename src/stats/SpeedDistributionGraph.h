@@ -7,12 +7,14 @@
 namespace pelmor::stats {
 
 // The speed distribution of the survey: one bar per speed from 1 to the top
-// speed (150 for a survey in "KPH", 100 for any other unit text), as high as
+// speed (150 for a survey in "KPH", 100 for any other unit text, or the 85th
+// percentile speed when that lies beyond, up to twice as far), as high as
 // the number of vehicles measured at that speed (the bar of the 85th
 // percentile speed three times as high), coloured by where the speed lies
 // against the survey's stored pace and 85th percentile, for a black-and-white
-// or a colour printer. Speeds beyond the range are left out. A statistics
-// text that is not a number counts as 0.
+// or a colour printer; the bars under the upper right corner, where the
+// printed report lays its legend, stay below it. Speeds beyond the range
+// are left out. A statistics text that is not a number counts as 0.
 //
 // Without vehicle rows for the survey, or when the database cannot be read,
 // the result carries the message to show instead of a graph.
