@@ -16,8 +16,6 @@ std::optional<PagedDocument> buildFieldSheet(const DocumentInputs& inputs, bool 
     applyDefaultStyle(page);
     if (!startPageLayout(page))
         return std::nullopt;
-    // The blank sheet's trailer line runs a little past the right edge of
-    // its box (to 4.65 inches), as on the printed form it copies.
     drawPageFrame(page, 2016,
                   {{1008, 2390.4, 6480, 2793.6},
                    {1008, 2880, 5760, 3888},
@@ -36,18 +34,25 @@ std::optional<PagedDocument> buildFieldSheet(const DocumentInputs& inputs, bool 
     page.setFontName(QStringLiteral("Arial"));
     page.setFontSize(12);
     page.setBold(false);
+    // The lines of the left half stay inside their boxes, set smaller where
+    // they are too long; the location may take two lines of its box.
+    page.setTextLimit(6480 - kTextInset);
     printBlock(page, 2448,
                {either(QStringLiteral("  Trailer ID: ") + set.trailerId + QStringLiteral("            ") +
                            QStringLiteral("Batch #: ") + set.batchNumber,
                        "  Trailer ID: _________        Batch #: __________")});
+    page.setTextLimit(5760 - kTextInset);
     printBlock(
         page, 3009.6,
         {either(QStringLiteral("Survey Start Time: ") + set.startTime, "Survey Start Time: _______________"),
          QStringLiteral(" Survey End Time: _______________ "), QString(),
          either(QStringLiteral("Survey Location Code: ____________"), "Survey Location Code: __________"),
-         QStringLiteral("Survey Location: "), either(set.location, "_____________________________"),
-         either(QStringLiteral("Direction of travel: ") + set.direction, "Direction of travel: __________"),
-         either(QStringLiteral("Survey Zone: ") + set.zone, "Survey Zone: ______________")});
+         QStringLiteral("Survey Location: ")});
+    printFitting(page, either(set.location, "_____________________________"), 2);
+    printFitting(page, either(QStringLiteral("Direction of travel: ") + set.direction,
+                              "Direction of travel: __________"));
+    printFitting(page, either(QStringLiteral("Survey Zone: ") + set.zone, "Survey Zone: ______________"));
+    page.setTextLimit(0);
     printBlock(page, 7488, {QStringLiteral("Field notes / setup diagram...")});
     printBlock(page, 13680,
                {either(QStringLiteral("Field setup performed by: ") + set.performedBy,

@@ -14,6 +14,28 @@ const QColor& yellow()
     return colour;
 }
 
+bool isTotalRow(const flow::BreakdownRow& row)
+{
+    return row.cCount == QLatin1String("----");
+}
+
+// The breakdown's rows as table rows. A total of 0 right after another
+// total (the walk closes with one when its last bin already closed an hour
+// or a day) says nothing and is left out.
+std::vector<QStringList> tableRows(const std::vector<flow::BreakdownRow>& breakdown)
+{
+    std::vector<QStringList> rows;
+    rows.reserve(breakdown.size());
+    for (size_t index = 0; index < breakdown.size(); ++index) {
+        const flow::BreakdownRow& row = breakdown[index];
+        if (index > 0 && isTotalRow(row) && isTotalRow(breakdown[index - 1]) &&
+            row.cHourTotal == QLatin1String("0"))
+            continue;
+        rows.push_back({row.cDate, row.cTime, row.cCount, row.cHourTotal});
+    }
+    return rows;
+}
+
 } // namespace
 
 PagedDocument buildFlowReport(const DocumentInputs& inputs, flow::BinLength bins)
@@ -42,10 +64,12 @@ PagedDocument buildFlowReport(const DocumentInputs& inputs, flow::BinLength bins
     page.printLine(quarterHours ? QStringLiteral("Survey Volume (15 min Bins)")
                                 : QStringLiteral("Survey Volume (Hour Bins)"));
 
-    // The survey block, left aligned between the rules.
+    // The survey block, left aligned between the rules and no wider than
+    // they are.
     page.setTextAlignment(Alignment::Left);
     page.setBold(false);
     page.setFontSize(12);
+    page.setTextLimit(10800);
     printBlock(page, 3024, {QStringLiteral("Survey Location: ") + survey.header.location});
     page.setColumns(2);
     printBlock(page, 2448,
@@ -56,11 +80,9 @@ PagedDocument buildFlowReport(const DocumentInputs& inputs, flow::BinLength bins
                {QStringLiteral("Survey Start Date: ") + survey.summary.startDate,
                 QStringLiteral(" Survey End Date: ") + survey.summary.stopDate});
     page.setColumns(1);
+    page.setTextLimit(0);
 
-    std::vector<QStringList> rows;
-    rows.reserve(inputs.breakdown.size());
-    for (const flow::BreakdownRow& row : inputs.breakdown)
-        rows.push_back({row.cDate, row.cTime, row.cCount, row.cHourTotal});
+    const std::vector<QStringList> rows = tableRows(inputs.breakdown);
 
     page.setFontName(QStringLiteral("Arial"));
     page.setFontSize(12);
@@ -78,12 +100,21 @@ PagedDocument buildFlowReport(const DocumentInputs& inputs, flow::BinLength bins
     page.setColumnWidth(3, 1000);
     page.setColumnWidth(4, 1000);
     page.setRowIsHeading(0, true);
+    // A page the table runs on to says which survey and which day it shows.
+    page.setContinuationLine(QStringLiteral("Batch Number: ") + survey.header.batchNumber);
+    page.setCarriedColumn(1);
     page.setRowBackground(0, yellow());
     page.setRowHeight(0, 2.1 * page.textHeight(QStringLiteral("test")));
     page.setRowAlignment(0, Alignment::Centre);
     for (int row = 1; row <= page.tableRowCount(); ++row) {
+        const bool total = page.cellText(row, 3) == QLatin1String("----");
+        const bool beforeTotal = page.cellText(row + 1, 3) == QLatin1String("----");
+        const bool beforeGrandTotal = row + 1 == page.tableRowCount();
+        // A page never ends inside an hour of quarter hours, nor between
+        // a day's last hour and the day's total, nor before the grand total.
+        page.setRowKeptWithNext(row, (quarterHours && !total) || beforeTotal || beforeGrandTotal);
         // A total row: yellow across the time, count and total columns.
-        if (page.cellText(row, 3) == QLatin1String("----")) {
+        if (total) {
             for (int column = 2; column <= 5; ++column)
                 page.setCellBackground(row, column, yellow());
         }

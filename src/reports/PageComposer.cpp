@@ -7,6 +7,8 @@ namespace {
 
 // Room between a cell's top and bottom rules and its text.
 constexpr double kCellPaddingY = 14;
+// The smallest size a cell's text is set in to fit its cell.
+constexpr double kSmallestCellPoints = 6;
 
 QString withoutLeadingBlanks(const QString& text)
 {
@@ -70,6 +72,7 @@ void PageComposer::startDocument()
     m_y = 0;
     m_column = 0;
     m_columnTop = 0;
+    m_textLimit = 0;
     const QSizeF minimum = minimumPageSize();
     m_errorFlag = m_pageSize.width() < minimum.width() || m_pageSize.height() < minimum.height() ? 1 : 0;
 }
@@ -119,10 +122,15 @@ int PageComposer::lineCount(const QString& text, double width) const
     return static_cast<int>(wrapParagraph(text, measure(m_font), width, width).size());
 }
 
-double PageComposer::paragraphHeight(const QString& text) const
+int PageComposer::paragraphLines(const QString& text) const
 {
     const Span span = columnSpan();
-    return lineAdvance() * lineCount(text, span.right - span.left);
+    return lineCount(text, span.right - span.left);
+}
+
+double PageComposer::paragraphHeight(const QString& text) const
+{
+    return lineAdvance() * paragraphLines(text);
 }
 
 void PageComposer::setColumns(int count)
@@ -159,11 +167,15 @@ PageComposer::Span PageComposer::columnSpan() const
 {
     const double left = m_leftMargin;
     const double right = m_pageSize.width() - m_rightMargin;
+    // A limit left of the column's start would leave no room at all.
+    const auto limited = [this, left](double columnRight) {
+        return m_textLimit > left ? std::min(columnRight, m_textLimit) : columnRight;
+    };
     if (m_columns <= 1)
-        return {left, right};
+        return {left, limited(right)};
     const double width = (right - left - kColumnGap * (m_columns - 1)) / m_columns;
     const double columnLeft = left + m_column * (width + kColumnGap);
-    return {columnLeft, columnLeft + width};
+    return {columnLeft, limited(columnLeft + width)};
 }
 
 void PageComposer::newPage()
@@ -277,6 +289,7 @@ void PageComposer::startTable()
     m_table->left = m_leftMargin;
     m_table->top = m_y;
     m_table->font = m_font;
+    m_carriedColumn = 0;
 }
 
 void PageComposer::addTableRows(const QString& format, const QString& heading,
@@ -401,6 +414,20 @@ void PageComposer::setRowIsHeading(int rowIndex, bool heading)
         found->heading = heading;
 }
 
+void PageComposer::setRowKeptWithNext(int rowIndex, bool kept)
+{
+    if (TableRow* found = row(rowIndex))
+        found->keptWithNext = kept;
+}
+
+void PageComposer::setContinuationLine(const QString& text)
+{
+    if (!m_table)
+        return;
+    m_table->continuation = text;
+    m_table->continuationFont = m_font;
+}
+
 double PageComposer::rowHeight(const TableRow& tableRow, const TextMeasure& metrics) const
 {
     return tableRow.height > 0 ? tableRow.height : metrics.height() + 2 * kCellPaddingY;
@@ -422,25 +449,73 @@ void PageComposer::placeRow(const TableRow& tableRow, double top, double height,
             RectangleItem{QRectF(x, top, width, height), m_lineColour, lineWidth, tableCell.background});
         if (!tableCell.text.isEmpty()) {
             // A text wider than its cell wraps; the lines stand in the
-            // middle of the cell, one under the other.
+            // middle of the cell, one under the other. Where a word is wider
+            // than the cell or the lines are more than the row holds, the
+            // text is set smaller until it fits, never cut.
             const double room = width - 2 * kCellPaddingX;
-            const QStringList lines = wrapParagraph(tableCell.text, metrics, room, room);
-            double lineTop = top + (height - metrics.height() * static_cast<double>(lines.size())) / 2;
+            TextFont font = table.font;
+            const TextMeasure* cellMetrics = &metrics;
+            QStringList lines = wrapParagraph(tableCell.text, *cellMetrics, room, room);
+            const auto fits = [&] {
+                const QStringList words = tableCell.text.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+                return cellMetrics->height() * static_cast<double>(lines.size()) <= height + 0.5 &&
+                       std::all_of(words.begin(), words.end(), [&](const QString& word) {
+                           return cellMetrics->width(word) <= room + 0.5;
+                       });
+            };
+            while (!fits() && font.pointSize - 0.5 >= kSmallestCellPoints) {
+                font.pointSize -= 0.5;
+                cellMetrics = &measure(font);
+                lines = wrapParagraph(tableCell.text, *cellMetrics, room, room);
+            }
+            double lineTop = top + (height - cellMetrics->height() * static_cast<double>(lines.size())) / 2;
             for (const QString& line : lines) {
-                const double textWidth = metrics.width(line);
+                const double textWidth = cellMetrics->width(line);
                 double textX = x + kCellPaddingX;
                 if (tableCell.alignment == Alignment::Centre)
                     textX = x + (width - textWidth) / 2;
                 else if (tableCell.alignment == Alignment::Right)
                     textX = x + width - kCellPaddingX - textWidth;
-                page().items.emplace_back(TextItem{line, table.font, textX, lineTop,
-                                                   lineTop + metrics.ascent(), textWidth, Qt::black});
-                lineTop += metrics.height();
+                page().items.emplace_back(TextItem{line, font, textX, lineTop,
+                                                   lineTop + cellMetrics->ascent(), textWidth, Qt::black});
+                lineTop += cellMetrics->height();
             }
         }
         x += width;
         column += span;
     }
+}
+
+double PageComposer::keptHeight(size_t first, const TextMeasure& metrics) const
+{
+    const std::vector<TableRow>& rows = m_table->rows;
+    double height = 0;
+    for (size_t index = first; index < rows.size(); ++index) {
+        height += rowHeight(rows[index], metrics);
+        if (!rows[index].keptWithNext)
+            break;
+    }
+    return height;
+}
+
+double PageComposer::continueTable(const TableRow* heading, const TextMeasure& metrics)
+{
+    const Table& table = *m_table;
+    newPage();
+    double y = m_topMargin;
+    if (!table.continuation.isEmpty()) {
+        const TextMeasure& lineMetrics = measure(table.continuationFont);
+        page().items.emplace_back(TextItem{table.continuation, table.continuationFont, table.left, y,
+                                           y + lineMetrics.ascent(), lineMetrics.width(table.continuation),
+                                           Qt::black});
+        y += table.continuationFont.pointSize * kTwipsPerPoint * 1.5;
+    }
+    if (heading) {
+        const double headingHeight = rowHeight(*heading, metrics);
+        placeRow(*heading, y, headingHeight, metrics);
+        y += headingHeight;
+    }
+    return y;
 }
 
 void PageComposer::endTable()
@@ -449,28 +524,42 @@ void PageComposer::endTable()
         return;
     const Table& table = *m_table;
     const TextMeasure& metrics = measure(table.font);
+    const TableRow* heading = !table.rows.empty() && table.rows[0].heading ? &table.rows[0] : nullptr;
+    // What a page the table continues on holds under its continuation line
+    // and heading row.
+    double pageRoom = bottomLimit() - m_topMargin;
+    if (!table.continuation.isEmpty())
+        pageRoom -= table.continuationFont.pointSize * kTwipsPerPoint * 1.5;
+    if (heading)
+        pageRoom -= rowHeight(*heading, metrics);
+    const size_t carried = static_cast<size_t>(m_carriedColumn);
+    QString carriedText;
     double y = table.top;
     int rowsOnPage = 0;
-    const TableRow* heading = nullptr;
     for (size_t index = 0; index < table.rows.size(); ++index) {
         const TableRow& tableRow = table.rows[index];
         const double height = rowHeight(tableRow, metrics);
-        if (rowsOnPage > 0 && y + height > bottomLimit() + 0.5) {
-            newPage();
-            y = m_topMargin;
-            rowsOnPage = 0;
-            if (heading) {
-                const double headingHeight = rowHeight(*heading, metrics);
-                placeRow(*heading, y, headingHeight, metrics);
-                y += headingHeight;
-                ++rowsOnPage;
-            }
+        const double together = keptHeight(index, metrics);
+        const double needed = together <= pageRoom + 0.5 ? together : height;
+        bool continued = false;
+        if (rowsOnPage > 0 && y + needed > bottomLimit() + 0.5) {
+            y = continueTable(heading, metrics);
+            rowsOnPage = heading ? 1 : 0;
+            continued = true;
         }
-        placeRow(tableRow, y, height, metrics);
+        const bool body = index > 0;
+        const bool carries = body && carried >= 1 && carried <= tableRow.cells.size();
+        if (continued && carries && tableRow.cells[carried - 1].text.isEmpty() && !carriedText.isEmpty()) {
+            TableRow shown = tableRow;
+            shown.cells[carried - 1].text = carriedText;
+            placeRow(shown, y, height, metrics);
+        } else {
+            placeRow(tableRow, y, height, metrics);
+        }
+        if (carries && !tableRow.cells[carried - 1].text.isEmpty())
+            carriedText = tableRow.cells[carried - 1].text;
         y += height;
         ++rowsOnPage;
-        if (index == 0 && tableRow.heading)
-            heading = &tableRow;
     }
     m_y = y;
     m_x = columnSpan().left;

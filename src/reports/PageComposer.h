@@ -74,6 +74,9 @@ public:
     double textHeight(const QString& sample) const;
     // The lines `text` wraps into, in the current font, within `width`.
     int lineCount(const QString& text, double width) const;
+    // The lines printLine(text) would take from the left of the current
+    // column.
+    int paragraphLines(const QString& text) const;
     // How far printLine(text) would move down from a line's start at the
     // left of the current column: the line advance times the lines the
     // paragraph wraps into.
@@ -95,6 +98,9 @@ public:
     double leftMargin() const { return m_leftMargin; }
     double topMargin() const { return m_topMargin; }
     double rightMargin() const { return m_rightMargin; }
+    // Text stands and wraps no further right than `x`, where a box inside
+    // the current column ends before the column does; 0 lifts the limit.
+    void setTextLimit(double x) { m_textLimit = x; }
     double currentX() const { return m_x; }
     double currentY() const { return m_y; }
     void setCurrentX(double twips) { m_x = twips; }
@@ -160,11 +166,25 @@ public:
     void setTableBorder(int style) { m_tableBorder = style; }
     // A heading row is repeated at the top of every page the table continues on.
     void setRowIsHeading(int row, bool heading);
+    // The row goes to the next page together with the row after it, rather
+    // than end a page without it. A run of such rows moves as one, unless
+    // it is longer than a page.
+    void setRowKeptWithNext(int row, bool kept);
+    // On every page the table continues on, `text` stands at the top margin
+    // in the current font, above the repeated heading row.
+    void setContinuationLine(const QString& text);
+    // On every page the table continues on, the first body row shows in
+    // `column`, when its own cell is empty, the last text that column had
+    // on the rows before it (the day of a row that only the day's first row
+    // names).
+    void setCarriedColumn(int column) { m_carriedColumn = column; }
     // Lays the table out from where it began, row under row in the line
     // colour and pen width in force; a row that does not fit above the
     // bottom margin goes whole to the next page. A cell's text stands in
     // the middle of its height and wraps at blanks when it is wider than
-    // the cell. The current position is then under the table.
+    // the cell; a text with a word wider than the cell, or with more lines
+    // than the row is high, is set as much smaller as it takes to fit. The
+    // current position is then under the table.
     void endTable();
 
 private:
@@ -182,6 +202,7 @@ private:
         std::vector<TableCell> cells;
         double height = 0; // 0: one line of the table's font and its padding
         bool heading = false;
+        bool keptWithNext = false;
     };
     struct Table {
         double left = 0;
@@ -189,6 +210,8 @@ private:
         TextFont font;
         std::vector<double> widths;
         std::vector<TableRow> rows; // rows[0] is the heading row
+        QString continuation;
+        TextFont continuationFont;
     };
     struct RunningLine {
         QString text;
@@ -211,6 +234,11 @@ private:
     TableRow* row(int index);
     double rowHeight(const TableRow& row, const TextMeasure& measure) const;
     void placeRow(const TableRow& row, double top, double height, const TextMeasure& measure);
+    // The top of a new page the table continues on, with its continuation
+    // line and heading row placed; where the next row goes.
+    double continueTable(const TableRow* heading, const TextMeasure& measure);
+    // The height of the rows from `first` that go to a new page together.
+    double keptHeight(size_t first, const TextMeasure& measure) const;
 
     QSizeF m_pageSize;
     std::vector<Page> m_pages;
@@ -237,6 +265,8 @@ private:
     std::optional<RunningLine> m_runningLine;
     std::unique_ptr<Table> m_table;
     int m_tableBorder = 1;
+    int m_carriedColumn = 0;
+    double m_textLimit = 0;
 
     mutable std::vector<std::pair<TextFont, std::unique_ptr<TextMeasure>>> m_measures;
 };

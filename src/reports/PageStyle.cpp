@@ -11,6 +11,7 @@ constexpr double kFrameRight = 11088;
 constexpr double kFrameBottom = 14400;
 constexpr double kLayoutMargin = 1008;
 constexpr double kBodyMargin = 1440;
+constexpr double kSmallestFittedPoints = 7;
 
 void setRunningLine(PageComposer& page, const QString& prefix, const QDate& today, const QString& suffix)
 {
@@ -65,19 +66,34 @@ void printTitleBlock(PageComposer& page, const QString& first, const QString& se
     page.setFontName(QStringLiteral("Arial"));
     page.setFontSize(14);
     page.setBold(true);
-    page.printLine(first);
-    page.printLine(second);
+    printFitting(page, first);
+    printFitting(page, second);
     page.setBold(false);
     page.setLeftMargin(kBodyMargin);
     page.setRightMargin(kBodyMargin);
     page.setFontSize(12);
 }
 
+void printFitting(PageComposer& page, const QString& text, int lines)
+{
+    const double size = page.font().pointSize;
+    const double spacing = page.lineSpacing();
+    double fitted = size;
+    while (page.paragraphLines(text) > lines && fitted - 0.5 >= kSmallestFittedPoints) {
+        fitted -= 0.5;
+        page.setFontSize(fitted);
+    }
+    page.setLineSpacing(spacing * size / fitted);
+    page.printLine(text);
+    page.setFontSize(size);
+    page.setLineSpacing(spacing);
+}
+
 void printBlock(PageComposer& page, double top, std::initializer_list<QString> lines)
 {
     page.setCurrentY(top);
     for (const QString& line : lines)
-        page.printLine(line);
+        printFitting(page, line);
 }
 
 void printUnderlined(PageComposer& page, const QString& text, bool bold)

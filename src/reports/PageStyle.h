@@ -33,12 +33,23 @@ struct FrameBox {
 // at `topRule` and at 10 inches, and the boxes, outlined only.
 void drawPageFrame(PageComposer& page, double topRule, std::initializer_list<FrameBox> boxes);
 
-// The two title lines in Arial 14 bold, centred between the margins, at
-// the top margin; then bold off, side margins of one inch and size 12. The
-// title alignment stays until the document sets another.
+// The two title lines in Arial 14 bold (smaller where one would not fit
+// its line), centred between the margins, at the top margin; then bold off, side margins of one inch and
+// size 12. The title alignment stays until the document sets another.
 void printTitleBlock(PageComposer& page, const QString& first, const QString& second);
 
-// Sets the current height to `top` and prints the lines one under the other.
+// The room left between a box's edge and the text inside it.
+inline constexpr double kTextInset = 90;
+
+// Prints `text` as printLine() does when it takes no more than `lines`
+// lines; otherwise in the largest smaller size (down to 7 points) that it
+// does, each line advancing as far as at the size in force, so the lines
+// after it stay where they were meant to be. What does not fit even then
+// wraps on: nothing is cut.
+void printFitting(PageComposer& page, const QString& text, int lines = 1);
+
+// Sets the current height to `top` and prints the lines one under the
+// other, each fitted to one line.
 void printBlock(PageComposer& page, double top, std::initializer_list<QString> lines);
 
 // Prints one line underlined (and bold when asked), then turns both off.

@@ -55,7 +55,10 @@ void printStatisticsSheet(PageComposer& page, const DocumentInputs& inputs, cons
     page.setFontName(QStringLiteral("Arial"));
     page.setBold(false);
 
+    // Each line stays inside its box, set smaller where it is too long.
+    page.setTextLimit(4608 - kTextInset);
     printBlock(page, 2088, {QStringLiteral("  Batch Number: ") + survey.header.batchNumber});
+    page.setTextLimit(11088 - kTextInset);
     printBlock(page, 2664,
                {QStringLiteral("Survey Location: ") + survey.header.location,
                 QStringLiteral("Survey Zone: ") + survey.header.zone + QStringLiteral("       ") +
@@ -63,6 +66,7 @@ void printStatisticsSheet(PageComposer& page, const DocumentInputs& inputs, cons
 
     page.setColumns(2);
     page.setLineSpacing(100);
+    page.setTextLimit(5760 - kTextInset);
     printBlock(
         page, 3600,
         {QStringLiteral("          Posted Speed Limit: ") + survey.speed(survey.header.violationAlert, "  "),
@@ -82,6 +86,7 @@ void printStatisticsSheet(PageComposer& page, const DocumentInputs& inputs, cons
          QStringLiteral("           Number Unknown: ") + survey.summary.totalUnknown});
 
     page.columnBreak();
+    page.setTextLimit(11088 - kTextInset);
     page.setFontSize(12);
     page.setLineSpacing(120);
     printBlock(page, 3600,
@@ -98,6 +103,7 @@ void printStatisticsSheet(PageComposer& page, const DocumentInputs& inputs, cons
                 QStringLiteral("         High Speed Alarm: ") + survey.speed(survey.header.alarmSpeed, " "),
                 QStringLiteral("       High Speed Cut Off: ") + survey.speed(survey.header.blankSpeed, " ")});
     page.setColumns(1);
+    page.setTextLimit(0);
 }
 
 // The legend of the speed distribution graph over the upper right part of
@@ -191,14 +197,19 @@ std::optional<PagedDocument> buildSurveySummaryReport(const DocumentInputs& inpu
     page.setFontName(QStringLiteral("Arial"));
     page.setFontSize(12);
     page.setBold(false);
+    page.setTextLimit(4608 - kTextInset);
     printBlock(page, 2448, {QStringLiteral("Batch Number: ") + survey.header.batchNumber});
+    page.setTextLimit(0);
     page.setLineSpacing(120);
     printBlock(page, 2880,
                {QStringLiteral("Survey Start Date: ") + survey.summary.startDate,
                 QStringLiteral(" Survey End Date: ") + survey.summary.stopDate});
-    printBlock(page, 4752,
-               {QStringLiteral("Survey Location: ") + survey.header.location,
-                QStringLiteral("Survey Zone: ") + survey.header.zone});
+    // A long location runs on across the right column, which has nothing
+    // on its line, rather than push the zone down onto the settings heading.
+    page.setColumns(1);
+    printBlock(page, 4752, {QStringLiteral("Survey Location: ") + survey.header.location});
+    page.setColumns(2);
+    printBlock(page, page.currentY(), {QStringLiteral("Survey Zone: ") + survey.header.zone});
     printBlock(
         page, 5904,
         {QStringLiteral("Minumum Radar Setting: ") + survey.speed(survey::minimumRadarSetting(), "  "),
@@ -219,7 +230,10 @@ std::optional<PagedDocument> buildSurveySummaryReport(const DocumentInputs& inpu
          QStringLiteral("              Average Speed: ") + survey.speed(survey.summary.averageSpeed, "  "),
          QStringLiteral("               Total Speeding: ") + survey.summary.numberOver,
          QStringLiteral(" Violator Average Speed: ") + survey.speed(survey.summary.averageOver, "  ")});
+    // The officer's name, too, may run on across the empty right column.
+    page.setColumns(1);
     printBlock(page, 13248, {QStringLiteral("Survey Issued By: ") + inputs.officer});
+    page.setColumns(2);
     printBlock(page, 13824, {QStringLiteral("_____________________________")});
     page.setFontSize(6);
     printBlock(page, 14112, {QStringLiteral("                                             (Signature)")});

@@ -267,41 +267,6 @@ inline const reports::RectangleItem* noticeBox(const reports::Page& page, std::o
     return nullptr;
 }
 
-// Whether the words of `text` stand one after the other, left to right on
-// one line of a PDF page, inside an area of the page given in twips.
-inline bool hasLine(const PdfPage& page, const QRectF& twips, const QString& text)
-{
-    const QRectF area(twips.topLeft() / reports::kTwipsPerPoint, twips.size() / reports::kTwipsPerPoint);
-    const QStringList words = text.split(QLatin1Char(' '), Qt::SkipEmptyParts);
-    const auto next = [&](const QString& word, const QRectF& after) -> const PdfWord* {
-        const PdfWord* nearest = nullptr;
-        for (const PdfWord& candidate : page.words) {
-            if (candidate.text != word || !area.contains(candidate.box) ||
-                qAbs(candidate.box.bottom() - after.bottom()) > 1 ||
-                candidate.box.left() < after.right() - 0.5)
-                continue;
-            if (!nearest || candidate.box.left() < nearest->box.left())
-                nearest = &candidate;
-        }
-        return nearest;
-    };
-    for (const PdfWord& first : page.words) {
-        if (first.text != words.first() || !area.contains(first.box))
-            continue;
-        QRectF last = first.box;
-        qsizetype matched = 1;
-        for (; matched < words.size(); ++matched) {
-            const PdfWord* found = next(words[matched], last);
-            if (!found)
-                break;
-            last = found->box;
-        }
-        if (matched == words.size())
-            return true;
-    }
-    return false;
-}
-
 // The pages whose colours do not suit the printer mode, each drawn at 40
 // dpi: for a black-and-white printer a page with any colour that is no
 // grey, in colour a page without colours.

@@ -43,8 +43,9 @@ private Q_SLOTS:
             QStringList{"Single Survey Summary", "Survey Location: Elm Street"});
         row("summary", QStringList{"3", "050326-A", "--officer", "J. Miller"}, 1,
             QStringList{"Survey Issued By: J. Miller", "Total # Veh Surveyed: 2947"});
-        // The walk runs first: the sample spans two days of quarter hours.
-        row("15 minutes", QStringList{"4", "050326-A"}, 6,
+        // The walk runs first: the sample spans two days of quarter hours,
+        // each page ending with an hour's total.
+        row("15 minutes", QStringList{"4", "050326-A"}, 7,
             QStringList{"Survey Volume (15 min Bins)", "07:00 - 07:15"});
         row("hours", QStringList{"5", "050326-A"}, 2,
             QStringList{"Survey Volume (Hour Bins)", "07:00 - 08:00"});

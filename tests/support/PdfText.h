@@ -23,6 +23,11 @@ struct PdfPage {
     QString text() const;
 };
 
+// Whether the words of `text` stand one after the other, left to right on
+// one line of a PDF page, inside an area of the page given in twips (20 to
+// the point).
+bool hasLine(const PdfPage& page, const QRectF& twips, const QString& text);
+
 // The pages of a PDF file read back with "pdftotext -bbox-layout"; empty
 // when the file cannot be read.
 std::vector<PdfPage> readPdf(const QString& path);
