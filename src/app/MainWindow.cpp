@@ -59,7 +59,7 @@ MainWindow::MainWindow(AppState& state, ui::Messages& messages, QWidget* parent)
     m_tabs->addTab(m_studyTab, tr("Speed Study"));
 
     auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(14, 14, 14, 14);
+    layout->setContentsMargins(8, 8, 8, 8);
     layout->addWidget(m_tabs);
 
     connect(m_reportsTab, &ReportsTab::closeRequested, this, &MainWindow::endRequested);

@@ -25,9 +25,10 @@ namespace pelmor::app {
 namespace {
 
 // Width of the left-hand column with the survey choice and the print controls.
-constexpr int kPanelWidth = 230;
-// Width of a value box in the statistics columns; room for "100.0" or "100 %".
-constexpr int kStatisticWidth = 72;
+constexpr int kPanelWidth = 210;
+// Width of a value box in the statistics columns; room for "100.0", "100 %"
+// or a million vehicles.
+constexpr int kStatisticWidth = 62;
 
 // Which record field each value label shows, by the label's name.
 struct FieldLabel {
@@ -107,13 +108,13 @@ ReportsTab::ReportsTab(BoundViews& views, QWidget* parent)
     setObjectName(QStringLiteral("ReportsTab"));
 
     auto* outer = new QVBoxLayout(this);
-    outer->setContentsMargins(12, 10, 12, 10);
+    outer->setContentsMargins(8, 8, 8, 8);
     outer->setSpacing(8);
     outer->addWidget(
         ui::makeHeading(QStringLiteral("Pelmor Data Reporter"), this, QStringLiteral("ReportsHeading")));
 
     auto* body = new QHBoxLayout;
-    body->setSpacing(14);
+    body->setSpacing(10);
     body->addWidget(buildSelectionPanel());
 
     auto* details = new QVBoxLayout;
@@ -230,7 +231,11 @@ QGroupBox* ReportsTab::buildSurveyFrame()
     addValue(grid, 2, 4, QStringLiteral("Direction of travel"), QStringLiteral("Direction"));
     addValue(grid, 0, 6, QStringLiteral("Start Time"), QStringLiteral("Start_Time"));
     addValue(grid, 1, 6, QStringLiteral("Stop Time"), QStringLiteral("Stop_Time"));
-    addValue(grid, 2, 6, QStringLiteral("Total Time"), QStringLiteral("Total_Time"));
+    QLabel* totalTime = addValue(grid, 2, 6, QStringLiteral("Total Time"), QStringLiteral("Total_Time"));
+    // Room for the longest survey the sign keeps, a month; the padding and
+    // frame take a few pixels on each side.
+    totalTime->setMinimumWidth(
+        totalTime->fontMetrics().horizontalAdvance(QStringLiteral("30 Days, 23 Hrs, 59 Min")) + 12);
 
     grid->addWidget(makeDivider(m_surveyFrame), 3, 0, 1, 8);
 
@@ -276,7 +281,7 @@ QGroupBox* ReportsTab::buildStatisticsFrame()
     auto* groups = new QWidget(m_statisticsFrame);
     auto* grid = new QGridLayout(groups);
     grid->setContentsMargins(0, 0, 0, 0);
-    grid->setHorizontalSpacing(8);
+    grid->setHorizontalSpacing(6);
     grid->setVerticalSpacing(6);
 
     addValue(grid, 0, 0, QStringLiteral("Speed Limit"), QStringLiteral("Posted_Speed"));
@@ -330,7 +335,7 @@ QGroupBox* ReportsTab::buildStatisticsFrame()
     }
     // Spare width goes between the groups, not into the value boxes.
     for (int column : {2, 5, 8}) {
-        grid->setColumnMinimumWidth(column, 12);
+        grid->setColumnMinimumWidth(column, 4);
         grid->setColumnStretch(column, 1);
     }
     for (QLabel* value : std::as_const(m_values)) {

@@ -23,6 +23,9 @@ static void initStyleResources()
 namespace pelmor::ui {
 namespace {
 
+// Marks the widgets that show their whole text when it is cut.
+constexpr char kFullTextProperty[] = "showsFullTextWhenCut";
+
 // Shows the whole text of the widget it watches as a tooltip while the
 // widget cuts it off. It belongs to the widget it watches.
 class FullTextTip : public QObject {
@@ -60,6 +63,12 @@ void showFullTextWhenCut(QWidget* widget)
 {
     auto* view = qobject_cast<QAbstractItemView*>(widget);
     new FullTextTip(widget, view ? static_cast<QObject*>(view->viewport()) : widget); // owned by `widget`
+    widget->setProperty(kFullTextProperty, true);
+}
+
+bool showsFullTextWhenCut(const QWidget* widget)
+{
+    return widget->property(kFullTextProperty).toBool();
 }
 
 ShownText shownText(QWidget* widget, const QPoint& position)

@@ -50,6 +50,8 @@ void markUserField(QWidget* field);
 // otherwise the widget's own tooltip, if any, shows. For a list of items,
 // the item under the pointer. The labels, boxes and lists made here have it.
 void showFullTextWhenCut(QWidget* widget);
+// Whether showFullTextWhenCut() was applied to the widget.
+bool showsFullTextWhenCut(const QWidget* widget);
 
 // The text a widget shows and whether it is cut off at the widget's edge;
 // for a list of items, the item at `position` (in the widget).

@@ -48,6 +48,10 @@ StudyTab::StudyTab(QWidget* parent)
     m_heading->setTextInteractionFlags(Qt::TextSelectableByMouse);
     m_period = ui::makeCaption(QString(), this, QStringLiteral("StudyPeriod"));
     m_period->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    // A long location wraps rather than push the buttons beside it off a
+    // small screen.
+    m_heading->setWordWrap(true);
+    m_period->setWordWrap(true);
     titles->addWidget(m_heading);
     titles->addWidget(m_period);
     top->addLayout(titles, 1);
