@@ -3,11 +3,15 @@
 #include "db/DbError.h"
 #include "db/Files.h"
 #include "db/Recordset.h"
+#include "db/ReplacedFileGuard.h"
 #include "db/SqlText.h"
 
 #include <QFileInfo>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlRecord>
+
+#include <sqlite3.h>
 
 namespace pelmor::db {
 
@@ -34,12 +38,20 @@ Connection::Connection(const Database& location)
     if (!info.isFile() || !info.isReadable())
         throw DbError(QStringLiteral("The database file %1 cannot be read.").arg(displayPath(path)));
 
+    guardAgainstReplacedFiles();
     // Qt keeps open databases by name; a connection's own address names it
     // for as long as it lives.
     m_registration.name = QStringLiteral("pelmor-db-%1").arg(quintptr(this), 0, 16);
     QSqlDatabase database = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_registration.name);
     database.setDatabaseName(path);
     database.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
+    open();
+}
+
+void Connection::open()
+{
+    const QString& path = m_path;
+    QSqlDatabase database = this->database();
     if (!database.open())
         throw DbError(QStringLiteral("The database file %1 cannot be opened: %2")
                           .arg(displayPath(path), database.lastError().text()));
@@ -67,6 +79,22 @@ Connection::~Connection() = default;
 QSqlDatabase Connection::database() const
 {
     return QSqlDatabase::database(m_registration.name, false);
+}
+
+sqlite3* Connection::sqliteHandle() const
+{
+    const QVariant handle = database().driver()->handle();
+    if (handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0)
+        return *static_cast<sqlite3* const*>(handle.data());
+    return nullptr;
+}
+
+bool Connection::fileReplaced() const
+{
+    int moved = 0;
+    sqlite3* handle = sqliteHandle();
+    return handle && sqlite3_file_control(handle, "main", SQLITE_FCNTL_HAS_MOVED, &moved) == SQLITE_OK &&
+           moved != 0;
 }
 
 void Connection::fail(const QSqlQuery& query, const QString& statement) const
@@ -132,9 +160,36 @@ void Connection::executeUnlogged(const QString& statement)
 
 void Connection::begin()
 {
-    if (!database().transaction())
-        throw DbError(QStringLiteral("The database %1 cannot start a transaction: %2")
-                          .arg(displayPath(m_path), database().lastError().text()));
+    // Qt's driver begins deferred transactions, which take the write lock
+    // only at their first write. Taking it at once means that what this
+    // connection reads inside the transaction is what it writes over.
+    constexpr int kReopenings = 3;
+    for (int reopened = 0;; ++reopened) {
+        {
+            QSqlQuery begin(database());
+            if (!begin.exec(QStringLiteral("BEGIN IMMEDIATE"))) {
+                if ((sqlite3_errcode(sqliteHandle()) & 0xff) == SQLITE_BUSY)
+                    throw DbError(QStringLiteral("The database %1 is in use by another program. Try "
+                                                 "again when that program is done.")
+                                      .arg(displayPath(m_path)));
+                throw DbError(QStringLiteral("The database %1 cannot start a transaction: %2")
+                                  .arg(displayPath(m_path), begin.lastError().databaseText()));
+            }
+        }
+        // The lock is held on the file this connection opened. If a
+        // maintenance operation has since put another file in its place, a
+        // write here would land in the old file, lost to everyone who opens
+        // the database: start again on the file that now bears the name.
+        if (!fileReplaced())
+            return;
+        rollback();
+        if (reopened == kReopenings)
+            throw DbError(QStringLiteral("The database %1 is in use by another program that keeps "
+                                         "replacing it. Try again when that program is done.")
+                              .arg(displayPath(m_path)));
+        database().close();
+        open();
+    }
 }
 
 void Connection::commit()

@@ -7,6 +7,8 @@
 #include <QString>
 #include <QVariant>
 
+struct sqlite3;
+
 namespace pelmor::db {
 
 class Recordset;
@@ -28,6 +30,13 @@ public:
     // connection on the same file.
     Database location() const { return {m_path, m_observer}; }
     QSqlDatabase database() const;
+    // SQLite's own handle of the open database.
+    sqlite3* sqliteHandle() const;
+
+    // Whether the file this connection has open no longer bears the
+    // database's name: a backup, restore or repair has put another file in
+    // its place since it was opened. SQLite then refuses every write to it.
+    bool fileReplaced() const;
 
     // A record set on a query text. "select * from <table>" (optionally with
     // a where clause) and a bare table name give an updatable set; any other
@@ -46,6 +55,12 @@ public:
     QSqlQuery prepareUnlogged(const QString& statement);
     void executeUnlogged(const QString& statement);
 
+    // Starts a write transaction: waits (up to the busy timeout) for the
+    // database's write lock and holds it from here on, so no other program
+    // writes between this connection's reads and its writes. When the file
+    // was replaced meanwhile, the connection is opened again on the file
+    // that now bears the name. Called before any record set or statement is
+    // opened on the connection, since reopening closes them.
     void begin();
     void commit();
     void rollback();
@@ -54,6 +69,7 @@ public:
     [[noreturn]] void fail(const QSqlQuery& query, const QString& statement) const;
 
 private:
+    void open();
     void issued(const QString& statement) const
     {
         if (m_observer)

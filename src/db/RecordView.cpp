@@ -50,6 +50,10 @@ void RecordView::refresh()
     if (m_set)
         savePending();
     m_set.reset();
+    // A view kept open across a backup, restore or repair by another
+    // program reads the new file from here on.
+    if (m_connection && m_connection->fileReplaced())
+        m_connection.reset();
     try {
         if (!m_connection)
             m_connection = std::make_unique<Connection>(m_database);

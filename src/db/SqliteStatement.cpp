@@ -4,8 +4,6 @@
 #include "db/DbError.h"
 #include "db/Files.h"
 
-#include <QSqlDriver>
-
 #include <sqlite3.h>
 
 namespace pelmor::db {
@@ -14,9 +12,7 @@ SqliteStatement::SqliteStatement(Connection& connection, const QString& statemen
     : m_connection(connection)
     , m_statement(statement)
 {
-    const QVariant handle = connection.database().driver()->handle();
-    if (handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0)
-        m_handle = *static_cast<sqlite3* const*>(handle.data());
+    m_handle = connection.sqliteHandle();
     if (!m_handle)
         throw DbError(QStringLiteral("The database %1 is not open.").arg(displayPath(connection.path())));
     const QByteArray text = statement.toUtf8();

@@ -1,5 +1,7 @@
 #include "maintenance/SqliteFile.h"
 
+#include "db/ReplacedFileGuard.h"
+
 #include <QFile>
 
 #include <sqlite3.h>
@@ -9,6 +11,7 @@ namespace pelmor::maintenance {
 SqliteFile::SqliteFile(const QString& path, Mode mode)
     : m_path(path)
 {
+    db::guardAgainstReplacedFiles();
     // Never creates a file: a missing database is reported, not made.
     const int flags = mode == Mode::ReadOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE;
     m_openResult = sqlite3_open_v2(QFile::encodeName(path).constData(), &m_handle, flags, nullptr);
@@ -83,6 +86,12 @@ void SqliteQuery::reset()
 void SqliteQuery::bindInt64(int parameter, qint64 value)
 {
     sqlite3_bind_int64(m_statement, parameter, value);
+}
+
+void SqliteQuery::bindText(int parameter, const QString& value)
+{
+    const QByteArray utf8 = value.toUtf8();
+    sqlite3_bind_text(m_statement, parameter, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
 }
 
 int SqliteQuery::step()

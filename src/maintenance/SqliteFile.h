@@ -61,6 +61,7 @@ public:
     // Rewinds the statement so it can run again with new values.
     void reset();
     void bindInt64(int parameter, qint64 value);
+    void bindText(int parameter, const QString& value);
     int step();
     qint64 columnInt64(int column) const;
     QString columnText(int column) const;

@@ -183,6 +183,48 @@ private Q_SLOTS:
         QCOMPARE(names, (QStringList{"Town Police Office", "County Sheriff"}));
     }
 
+    // A connection opened before a backup, restore or repair put another
+    // file in the database's place writes to the new file, never to the old
+    // one that bears no name any more: a transaction begins on the file at
+    // the path, a bound view re-reads it.
+    void writesFollowAReplacedFile_data()
+    {
+        QTest::addColumn<bool>("boundView");
+        row("transaction", false);
+        row("bound view", true);
+    }
+    void writesFollowAReplacedFile()
+    {
+        QFETCH(bool, boundView);
+        const QString path = m_folder->databasePath();
+        Connection connection({path, nullptr});
+        db::RecordView view("Data4");
+        view.setDatabase({path, nullptr});
+        view.setRecordSource("Agency");
+        view.refresh();
+        // The new file, written beside and renamed over the database.
+        const QString replacement = m_folder->filePath("replacement.mdb");
+        QVERIFY(QFile::copy(path, replacement));
+        Connection(db::Database{replacement, nullptr})
+            .execute("insert into Agency (Admin_Agency) values ('New')");
+        QVERIFY(!connection.fileReplaced());
+        QVERIFY(QFile::remove(path) && QFile::rename(replacement, path));
+        QVERIFY(connection.fileReplaced());
+
+        if (boundView) {
+            view.refresh();
+            view.addNew();
+            view.setFieldText("Admin_Agency", "Town Police");
+            view.refresh();
+        } else {
+            db::Transaction transaction(connection);
+            QVERIFY(!connection.fileReplaced());
+            connection.execute("insert into Agency (Admin_Agency) values ('Town Police')");
+            transaction.commit();
+        }
+        QCOMPARE(test::rowTexts(path, "select * from Agency"), (QStringList{"New", "Town Police"}));
+    }
+
 private:
     std::unique_ptr<test::TempProgramFolder> m_folder;
 };
