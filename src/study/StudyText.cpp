@@ -2,14 +2,11 @@
 
 #include "text/Formats.h"
 
-#include <QLocale>
-
 namespace pelmor::study {
 
 QString formatCount(qint64 count)
 {
-    static const QLocale english(QLocale::English, QLocale::UnitedStates);
-    return english.toString(qlonglong(count));
+    return text::formatCount(count);
 }
 
 QString formatDecimal(double value)

@@ -1,5 +1,7 @@
 #include "text/Formats.h"
 
+#include <QLocale>
+
 #include <charconv>
 #include <cmath>
 #include <string>
@@ -159,6 +161,12 @@ QString shortestDecimal(double value)
     char buffer[400];
     const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
     return QString::fromLatin1(buffer, result.ptr - buffer);
+}
+
+QString formatCount(qint64 count)
+{
+    static const QLocale english(QLocale::English, QLocale::UnitedStates);
+    return english.toString(qlonglong(count));
 }
 
 QString formatDateMdy(const QDate& date)

@@ -40,6 +40,9 @@ QString formatOneDecimal(double value);
 // Shortest decimal text of a number with "." as decimal point: 27.5, 28, -1.5.
 QString shortestDecimal(double value);
 
+// A count with thousands separators, whatever the system's locale: 14,152.
+QString formatCount(qint64 count);
+
 // "mm/dd/yy"
 QString formatDateMdy(const QDate& date);
 // "hh:mm" (24-hour)
