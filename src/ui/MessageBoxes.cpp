@@ -32,11 +32,23 @@ QMessageBox::StandardButtons boxButtons(Messages::Buttons buttons)
     case Messages::Buttons::Ok:
         break;
     case Messages::Buttons::OkCancel:
+    case Messages::Buttons::OkCancelDefaultCancel:
         return QMessageBox::Ok | QMessageBox::Cancel;
     case Messages::Buttons::YesNo:
+    case Messages::Buttons::YesNoDefaultNo:
         return QMessageBox::Yes | QMessageBox::No;
     }
     return QMessageBox::Ok;
+}
+
+bool isYesNo(Messages::Buttons buttons)
+{
+    return buttons == Messages::Buttons::YesNo || buttons == Messages::Buttons::YesNoDefaultNo;
+}
+
+bool isOkCancel(Messages::Buttons buttons)
+{
+    return buttons == Messages::Buttons::OkCancel || buttons == Messages::Buttons::OkCancelDefaultCancel;
 }
 
 // The width the text needs so that each line stands on one line where it
@@ -73,6 +85,10 @@ std::unique_ptr<QMessageBox> MessageBoxes::makeBox(const QString& text, const QS
     shown.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     auto box = std::make_unique<QMessageBox>(boxIcon(icon), title, shown, boxButtons(buttons), parent);
     box->setTextFormat(Qt::PlainText);
+    if (buttons == Buttons::YesNoDefaultNo)
+        box->setDefaultButton(QMessageBox::No);
+    else if (buttons == Buttons::OkCancelDefaultCancel)
+        box->setDefaultButton(QMessageBox::Cancel);
     if (!details.isEmpty())
         box->setDetailedText(details);
 
@@ -108,8 +124,7 @@ Messages::Answer MessageBoxes::ask(const QString& text, const QString& title, Bu
     case QMessageBox::No:
         return Answer::No;
     default: // Cancel, or the box closed another way
-        return buttons == Buttons::YesNo ? Answer::No
-                                         : (buttons == Buttons::OkCancel ? Answer::Cancel : Answer::Ok);
+        return isYesNo(buttons) ? Answer::No : (isOkCancel(buttons) ? Answer::Cancel : Answer::Ok);
     }
 }
 

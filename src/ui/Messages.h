@@ -10,7 +10,9 @@ namespace pelmor::ui {
 // this interface alone, without any window.
 class Messages {
 public:
-    enum class Buttons { Ok, OkCancel, YesNo };
+    // A question whose Yes or OK destroys data offers the safe answer as
+    // its default, so that Enter alone changes nothing.
+    enum class Buttons { Ok, OkCancel, YesNo, OkCancelDefaultCancel, YesNoDefaultNo };
     enum class Icon { None, Information, Question, Warning, Critical };
     enum class Answer { Ok, Cancel, Yes, No };
 

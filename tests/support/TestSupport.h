@@ -75,8 +75,9 @@ private:
 };
 
 // Stands in for the message boxes: records every message and answers each
-// question with the next scripted answer (OK, Yes or No as the buttons
-// allow when none is scripted: the first button).
+// question with the next scripted answer (when none is scripted, the
+// box's default button: Yes or OK, or No or Cancel where that is the
+// default).
 class RecordingMessages : public ui::Messages {
 public:
     struct Shown {

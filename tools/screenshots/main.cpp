@@ -46,7 +46,7 @@ public:
     Answer ask(const QString& text, const QString&, Buttons buttons, Icon, const QString&) override
     {
         QTextStream(stderr) << "message: " << text << '\n';
-        return buttons == Buttons::YesNo ? Answer::Yes : Answer::Ok;
+        return buttons == Buttons::YesNo || buttons == Buttons::YesNoDefaultNo ? Answer::Yes : Answer::Ok;
     }
 };
 
