@@ -79,6 +79,18 @@ const std::vector<TableInfo>& tables()
     return all;
 }
 
+const std::vector<IndexInfo>& indexes()
+{
+    // Every survey query selects by batch, the volume counts by date and time
+    // of day. The index carries speed, direction and offset as well, so the
+    // statistics and graphs of a survey read the index alone, never the rows:
+    // a month of traffic is a million rows.
+    static const std::vector<IndexInfo> all = {
+        {QStringLiteral("Veh_Data_Batch_Date_Time"), QStringLiteral("Veh_Data"),
+         QStringList{"Batch_Number", "Date", "Time", "Speed", "Veh_Direction", "Offset"}}};
+    return all;
+}
+
 const TableInfo* findTable(const QString& name)
 {
     for (const TableInfo& table : tables()) {
@@ -98,13 +110,13 @@ QStringList schemaStatements()
         statements << QStringLiteral("CREATE TABLE \"%1\" (%2) STRICT")
                           .arg(table.name, columns.join(QStringLiteral(", ")));
     }
-    // Every survey query selects by batch, the volume counts by date and time
-    // of day. The index carries speed, direction and offset as well, so the
-    // statistics and graphs of a survey read the index alone, never the rows:
-    // a month of traffic is a million rows.
-    statements << QStringLiteral(
-        "CREATE INDEX \"Veh_Data_Batch_Date_Time\" ON \"Veh_Data\" "
-        "(\"Batch_Number\", \"Date\", \"Time\", \"Speed\", \"Veh_Direction\", \"Offset\")");
+    for (const IndexInfo& index : indexes()) {
+        QStringList fields;
+        for (const QString& field : index.fields)
+            fields << QLatin1Char('"') + field + QLatin1Char('"');
+        statements << QStringLiteral("CREATE INDEX \"%1\" ON \"%2\" (%3)")
+                          .arg(index.name, index.table, fields.join(QStringLiteral(", ")));
+    }
     statements << QStringLiteral("INSERT INTO \"Radar\" (\"Radar_Mode\") VALUES ('MPH')");
     return statements;
 }

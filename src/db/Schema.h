@@ -29,6 +29,16 @@ struct TableInfo {
 // The seven tables of the survey database, in creation order.
 const std::vector<TableInfo>& tables();
 
+// An index of a table: its name and its fields in key order.
+struct IndexInfo {
+    QString name;
+    QString table;
+    QStringList fields;
+};
+
+// The indexes of the survey database.
+const std::vector<IndexInfo>& indexes();
+
 // A table found without regard to letter case, or nullptr.
 const TableInfo* findTable(const QString& name);
 
