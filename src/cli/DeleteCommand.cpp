@@ -1,9 +1,6 @@
 #include "Command.h"
 #include "MaintenanceOutput.h"
-#include "db/DbError.h"
-#include "maintenance/MaintenanceTexts.h"
 #include "maintenance/SurveyDeletion.h"
-#include "survey/SurveyRecord.h"
 
 namespace pelmor::cli {
 
@@ -20,7 +17,7 @@ int runDelete(const QCommandLineParser& parser, Context& context)
     if (parser.isSet(QStringLiteral("all"))) {
         if (arguments.size() != 1)
             return fail(context, QStringLiteral("Name a survey or --all, not both."));
-        if (!confirmed(parser, context, maintenance::texts::kDeleteAllQuestion))
+        if (!confirmed(parser, context, maintenance::deleteAllQuestion(context.database)))
             return 1;
         return printOutcome(context, maintenance::deleteAllSurveys(context.database));
     }
@@ -28,19 +25,9 @@ int runDelete(const QCommandLineParser& parser, Context& context)
         return fail(
             context,
             QStringLiteral("Name the survey: pelmor-cli delete BATCH, or pelmor-cli delete --all --yes"));
-    const QString batch = arguments[1];
     // Deleting a survey that is not stored changes nothing and is no
     // error: a deletion run again after it was done succeeds.
-    try {
-        if (!survey::storedBatches(context.database).contains(batch)) {
-            context.out << QStringLiteral("No survey %1 is stored; nothing was deleted.").arg(batch)
-                        << Qt::endl;
-            return 0;
-        }
-    } catch (const db::DbError& error) {
-        return fail(context, error.message());
-    }
-    return printOutcome(context, maintenance::deleteSurvey(context.database, batch));
+    return printOutcome(context, maintenance::deleteSurvey(context.database, arguments[1]));
 }
 
 } // namespace pelmor::cli

@@ -50,7 +50,7 @@ int runRepair(const QCommandLineParser&, Context& context)
 
 int runReplace(const QCommandLineParser& parser, Context& context)
 {
-    if (!confirmed(parser, context, maintenance::texts::kReplaceQuestion))
+    if (!confirmed(parser, context, maintenance::replaceQuestion(context.folder)))
         return 1;
     return printOutcome(context, maintenance::replaceDatabase(context.folder));
 }
@@ -60,7 +60,7 @@ int runRestore(const QCommandLineParser& parser, Context& context)
     // As in the window: no backup is said before anything is asked.
     if (!maintenance::backupExists(context.folder))
         return printOutcome(context, maintenance::Outcome::refused(maintenance::texts::kNoBackup));
-    if (!confirmed(parser, context, maintenance::texts::kRestoreQuestion))
+    if (!confirmed(parser, context, maintenance::restoreQuestion(context.folder)))
         return 1;
     return printOutcome(context, maintenance::restoreDatabase(context.folder));
 }

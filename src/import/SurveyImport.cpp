@@ -168,13 +168,24 @@ private:
 
 bool batchIsStored(db::Connection& connection, const QString& batchNumber)
 {
-    db::Recordset batches =
-        connection.openRecordset(QStringLiteral("Select Distinct [Batch_Number] from Header"));
-    for (batches.moveFirst(); !batches.eof(); batches.moveNext()) {
-        if (batches.text(QStringLiteral("Batch_Number")) == batchNumber)
-            return true;
+    {
+        db::Recordset batches =
+            connection.openRecordset(QStringLiteral("Select Distinct [Batch_Number] from Header"));
+        for (batches.moveFirst(); !batches.eof(); batches.moveNext()) {
+            if (batches.text(QStringLiteral("Batch_Number")) == batchNumber)
+                return true;
+        }
     }
-    return false;
+    // Vehicles or statistics left under the number without their header
+    // (by a repair that could not save it) would be doubled by a new import.
+    db::SqliteStatement leftOver(
+        connection, QStringLiteral("SELECT EXISTS (SELECT 1 FROM Veh_Data WHERE Batch_Number = ?1) "
+                                   "OR EXISTS (SELECT 1 FROM Summary WHERE Batch_Number = ?1)"));
+    leftOver.bind(0, batchNumber);
+    bool found = false;
+    while (leftOver.nextRow())
+        found = leftOver.integerAt(0) != 0;
+    return found;
 }
 
 } // namespace
@@ -219,6 +230,10 @@ ImportResult importSurvey(const db::Database& database, const SurveyHeader& head
 
     try {
         db::Connection connection(database);
+        // Everything from here lands together or not at all, and no other
+        // program stores the same batch number between the check and the
+        // writes.
+        db::Transaction transaction(connection);
         if (batchIsStored(connection, header.batchNumber)) {
             report.message(messages::kDuplicate);
             return result;
@@ -232,8 +247,6 @@ ImportResult importSurvey(const db::Database& database, const SurveyHeader& head
             return result;
         }
 
-        // Everything from here lands together or not at all.
-        db::Transaction transaction(connection);
         {
             db::Recordset headers = connection.openRecordset(QStringLiteral("select * from Header"));
             headers.addNew();

@@ -1,10 +1,12 @@
 #include "maintenance/DatabaseFiles.h"
 
+#include "db/DurableFiles.h"
 #include "db/Files.h"
 #include "maintenance/WriteLock.h"
 
 #include <QDir>
 #include <QFile>
+#include <QThread>
 
 namespace pelmor::maintenance {
 
@@ -24,6 +26,21 @@ void DatabaseFiles::removeWorkFiles() const
         for (const QString& suffix : {QString(), QStringLiteral("-journal"), QStringLiteral(".partial")})
             QFile::remove(work + suffix);
     }
+}
+
+bool moveIntoPlace(WriteLock& lock, const QString& from, const QString& database, QString* reason)
+{
+    // Tests widen the moment before the rename, to start other programs
+    // against the database while the lock is held.
+    const int delayMs = qEnvironmentVariableIntValue("PELMOR_TEST_RENAME_DELAY_MS");
+    if (delayMs > 0)
+        QThread::msleep(ulong(delayMs));
+#ifdef Q_OS_WIN
+    lock.release();
+#else
+    Q_UNUSED(lock);
+#endif
+    return db::replaceFile(from, database, reason);
 }
 
 Outcome lockRefusal(const WriteLock& lock, const QString& operation, const QString& databasePath)

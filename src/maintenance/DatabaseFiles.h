@@ -35,6 +35,16 @@ struct DatabaseFiles {
     void removeWorkFiles() const;
 };
 
+// Gives a finished work file (`from`) the database's name. The write lock
+// stays on the old file until the new one bears the name: a program that
+// waited for the lock then finds its file replaced and opens the new one,
+// so none of its writes lands in the old file, and no journal of the old
+// file lies beside the new one. (Windows refuses to replace a file that is
+// open, so there the lock goes first; a program that opened the file
+// meanwhile makes the rename fail instead.) False, with the reason, when
+// the rename fails; both files are then as they were.
+bool moveIntoPlace(WriteLock& lock, const QString& from, const QString& database, QString* reason);
+
 // What an operation tells when the database's write lock was not taken:
 // nothing has been done.
 Outcome lockRefusal(const WriteLock& lock, const QString& operation, const QString& databasePath);

@@ -3,6 +3,7 @@
 #include "db/DurableFiles.h"
 #include "db/Files.h"
 #include "db/SqlText.h"
+#include "maintenance/DatabaseCheck.h"
 #include "maintenance/DatabaseFiles.h"
 #include "maintenance/MaintenanceTexts.h"
 #include "maintenance/SqliteFile.h"
@@ -21,11 +22,20 @@ QString shown(const QString& path)
     return db::displayPath(path);
 }
 
-// pelmor.mdb becomes a copy of `source` (the template or the backup): the
-// copy is written and flushed under a work name, then takes the database's
-// name in one step.
-Outcome putCopyInPlace(const QString& folder, const QString& operation, const QString& source,
-                       const QString& missingSource)
+// Where a copy comes from, and what a usable one holds.
+struct CopySource {
+    QString path;
+    QString missing; // the refusal when there is no such file
+    QString name;    // "the backup", "the empty database"
+    QString instead; // what the user can do when it is not usable
+    bool mustBeEmpty = false;
+};
+
+// pelmor.mdb becomes a copy of the source (the template or the backup): the
+// copy is written, flushed and checked under a work name, then takes the
+// database's name in one step.
+Outcome putCopyInPlace(const QString& folder, const QString& operation, const CopySource& source,
+                       StoredAmounts* copied)
 {
     const DatabaseFiles files(folder);
     WriteLock lock(files.database);
@@ -34,28 +44,37 @@ Outcome putCopyInPlace(const QString& folder, const QString& operation, const QS
                              lock.state() == WriteLock::State::Damaged;
     if (!replaceable)
         return lockRefusal(lock, operation, files.database);
-    if (!QFileInfo(source).isFile())
-        return Outcome::refused(missingSource);
+    if (!QFileInfo(source.path).isFile())
+        return Outcome::refused(source.missing);
     files.removeWorkFiles();
 
     QString reason;
-    if (!db::copyFile(source, files.replacement(), &reason))
-        return stepFailure(
-            operation,
-            QStringLiteral("%1 could not be copied to %2.").arg(shown(source), shown(files.replacement())),
-            reason);
-    // Some systems refuse to replace a file that is open.
-    const bool wasLocked = lock.isHeld();
-    lock.release();
+    if (!db::copyFile(source.path, files.replacement(), &reason))
+        return stepFailure(operation,
+                           QStringLiteral("%1 could not be copied to %2.")
+                               .arg(shown(source.path), shown(files.replacement())),
+                           reason);
+    // What goes in place is checked as the program will open it.
+    const DatabaseCheck check = checkDatabaseFile(files.replacement(), CheckDepth::Quick);
+    if (!check.usable || (source.mustBeEmpty && check.holdsSurveyRows)) {
+        files.removeWorkFiles();
+        const QString problem = check.usable ? QStringLiteral("it holds surveys") : check.problem;
+        return Outcome::refused(QStringLiteral("%1 was not done: %2 %3 is not a usable survey database "
+                                               "(%4). Nothing was changed. %5")
+                                    .arg(operation, source.name, shown(source.path), problem, source.instead),
+                                check.problem);
+    }
     // Without the lock a journal left by a crash was never rolled back; it
     // belongs to the old file and must not be played into the new one.
-    if (!wasLocked)
+    if (!lock.isHeld())
         QFile::remove(files.journal());
-    if (!db::replaceFile(files.replacement(), files.database, &reason)) {
+    if (!moveIntoPlace(lock, files.replacement(), files.database, &reason)) {
         QFile::remove(files.replacement());
         return stepFailure(operation, QStringLiteral("%1 could not be replaced.").arg(shown(files.database)),
                            reason);
     }
+    if (copied)
+        *copied = check.amounts;
     return Outcome::done();
 }
 
@@ -69,6 +88,15 @@ Outcome backupDatabase(const QString& folder)
     if (!lock.isHeld())
         return lockRefusal(lock, operation, files.database);
     files.removeWorkFiles();
+
+    // A damaged file must not push a good backup out.
+    const DatabaseCheck check = checkDatabaseFile(files.database, CheckDepth::Quick);
+    if (!check.usable)
+        return Outcome::refused(
+            QStringLiteral("%1 was not done: the database %2 is damaged (%3). Run Repair "
+                           "Database first. The database and its backup are as they were.")
+                .arg(operation, shown(files.database), check.problem),
+            check.problem);
 
     // The database file as it is, under the backup's work name: a second
     // name for the same file where the file system allows it (nothing is
@@ -106,10 +134,8 @@ Outcome backupDatabase(const QString& folder)
             reason);
     }
 
-    // Two renames, each in one step. Some systems refuse to replace a file
-    // that is open, so the lock goes first.
-    lock.release();
-    if (!db::replaceFile(files.compacting(), files.database, &reason)) {
+    // Two renames, each in one step.
+    if (!moveIntoPlace(lock, files.compacting(), files.database, &reason)) {
         files.removeWorkFiles();
         return stepFailure(
             operation,
@@ -134,10 +160,14 @@ Outcome backupDatabase(const QString& folder)
 Outcome replaceDatabase(const QString& folder)
 {
     const DatabaseFiles files(folder);
-    return putCopyInPlace(folder, texts::kReplaceOperation, files.emptyTemplate,
-                          QStringLiteral("%1 was not done: the empty database %2 was not found. Nothing was "
-                                         "changed.")
-                              .arg(texts::kReplaceOperation, shown(files.emptyTemplate)));
+    const CopySource source{
+        files.emptyTemplate,
+        QStringLiteral("%1 was not done: the empty database %2 was not found. Nothing was changed.")
+            .arg(texts::kReplaceOperation, shown(files.emptyTemplate)),
+        QStringLiteral("the empty database"),
+        QStringLiteral("Write it again with \"pelmor-cli init\", which keeps the surveys."), true};
+    const Outcome outcome = putCopyInPlace(folder, texts::kReplaceOperation, source, nullptr);
+    return outcome.isDone() ? Outcome::done(texts::kReplaced) : outcome;
 }
 
 bool backupExists(const QString& folder)
@@ -150,7 +180,27 @@ Outcome restoreDatabase(const QString& folder)
     if (!backupExists(folder))
         return Outcome::refused(texts::kNoBackup);
     const DatabaseFiles files(folder);
-    return putCopyInPlace(folder, texts::kRestoreOperation, files.backup, texts::kNoBackup);
+    StoredAmounts restored;
+    const CopySource source{files.backup, texts::kNoBackup, QStringLiteral("the backup"),
+                            QStringLiteral("Repair the database instead if it is damaged."), false};
+    const Outcome outcome = putCopyInPlace(folder, texts::kRestoreOperation, source, &restored);
+    return outcome.isDone() ? Outcome::done(texts::restoredMessage(restored)) : outcome;
+}
+
+QString replaceQuestion(const QString& folder)
+{
+    return texts::kReplaceQuestion + QStringLiteral("\r\n") +
+           texts::erasureLine(storedAmounts(DatabaseFiles(folder).database));
+}
+
+QString restoreQuestion(const QString& folder)
+{
+    const DatabaseFiles files(folder);
+    QString question =
+        texts::kRestoreQuestion + QStringLiteral("\r\n") + texts::erasureLine(storedAmounts(files.database));
+    if (const auto backup = storedAmounts(files.backup))
+        question += QStringLiteral(" The backup holds %1.").arg(texts::surveysAndVehicles(*backup));
+    return question;
 }
 
 } // namespace pelmor::maintenance

@@ -1,6 +1,10 @@
 #pragma once
 
+#include "maintenance/DatabaseCheck.h"
+
 #include <QString>
+
+#include <optional>
 
 // The questions and messages of the maintenance and deletion windows, as the
 // user sees them (the headless tool prints the same). Line breaks are CR LF;
@@ -21,6 +25,9 @@ inline const QString kRestoreQuestion =
 inline const QString kNoBackup = QStringLiteral("        Backup database does not exist\r\n"
                                                 "You must first create a backup of Pelmor.mdb");
 
+inline const QString kReplaced =
+    QStringLiteral("The database was replaced with an empty database: no survey is stored now.");
+
 inline const QString kDeleteAllTitle = QStringLiteral("Brenholt Zuduravaviru,LLC QUORVANT TM");
 inline const QString kDeleteAllQuestion =
     QStringLiteral("This will ERASE the existing DATABASE file!  Do You want to continue?");
@@ -34,5 +41,19 @@ inline const QString kReplaceOperation = QStringLiteral("Replace Database");
 inline const QString kRestoreOperation = QStringLiteral("Restore Backup Database");
 inline const QString kDeleteSelectedOperation = QStringLiteral("Delete Selected");
 inline const QString kDeleteAllOperation = QStringLiteral("Delete Complete Database");
+
+// A count and what it counts: "1 vehicle", "3,214 vehicles".
+QString counted(qint64 count, const char* one, const char* many);
+
+// "14 surveys and 1,204,311 vehicles", "1 survey and 1 vehicle".
+QString surveysAndVehicles(const StoredAmounts& amounts);
+
+// The line a question adds to say what its Yes erases: "All 14 surveys and
+// 1,204,311 vehicles will be erased."; what cannot be counted is named as
+// what the database holds.
+QString erasureLine(const std::optional<StoredAmounts>& amounts);
+
+// The one line a restore ends with: what the database holds again.
+QString restoredMessage(const StoredAmounts& amounts);
 
 } // namespace pelmor::maintenance::texts

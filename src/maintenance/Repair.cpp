@@ -4,7 +4,9 @@
 #include "db/DurableFiles.h"
 #include "db/Files.h"
 #include "db/Schema.h"
+#include "maintenance/DatabaseCheck.h"
 #include "maintenance/DatabaseFiles.h"
+#include "maintenance/DatabasePages.h"
 #include "maintenance/MaintenanceTexts.h"
 #include "maintenance/SqliteFile.h"
 #include "maintenance/WriteLock.h"
@@ -13,212 +15,339 @@
 
 #include <sqlite3.h>
 
-#include <limits>
+#include <algorithm>
+#include <memory>
 #include <optional>
 #include <vector>
 
 namespace pelmor::maintenance {
 namespace {
 
-constexpr qint64 kLowest = std::numeric_limits<qint64>::min();
-constexpr qint64 kHighest = std::numeric_limits<qint64>::max();
-constexpr quint64 kHighestStride = std::numeric_limits<quint64>::max() / 2;
-constexpr qint64 kUnknown = -1;
-
-// What a repair saved of one table.
-struct TableSalvage {
-    QString table;
-    qint64 saved = 0;
-    qint64 lost = 0; // rows the damaged file held that the new one lacks; kUnknown when that cannot be told
-};
-
-// How far apart two row numbers are, without overflow.
-quint64 distance(qint64 low, qint64 high)
+// Whether a value may stand in a field of the kind: STRICT tables hold
+// whole numbers in INTEGER fields and texts in the others, or nothing.
+bool fitsField(const StoredValue& value, db::FieldKind kind)
 {
-    return quint64(high) - quint64(low);
+    if (value.kind == StoredValue::Kind::Null)
+        return true;
+    return kind == db::FieldKind::Integer ? value.kind == StoredValue::Kind::Integer
+                                          : value.kind == StoredValue::Kind::Text;
 }
 
-// Copies the rows of one table from the damaged file into the new one, in
-// the order of their row numbers, keeping each row's number (so a table
-// read in insertion order keeps it). A damaged page stops a read at some
-// row; the walk then looks for the lowest row number from which reading
-// works again, first in growing strides, then by halving, and goes on
-// from there. What lies between could not be read.
-class TableSalvager {
+void bindValue(SqliteQuery& statement, int parameter, const StoredValue& value)
+{
+    sqlite3_stmt* prepared = statement.statement();
+    switch (value.kind) {
+    case StoredValue::Kind::Null:
+        sqlite3_bind_null(prepared, parameter);
+        break;
+    case StoredValue::Kind::Integer:
+        sqlite3_bind_int64(prepared, parameter, value.integer);
+        break;
+    case StoredValue::Kind::Real:
+        sqlite3_bind_double(prepared, parameter, value.real);
+        break;
+    case StoredValue::Kind::Text:
+        sqlite3_bind_text(prepared, parameter, value.bytes.constData(), int(value.bytes.size()),
+                          SQLITE_STATIC);
+        break;
+    case StoredValue::Kind::Blob:
+        sqlite3_bind_blob(prepared, parameter, value.bytes.constData(), int(value.bytes.size()),
+                          SQLITE_STATIC);
+        break;
+    }
+}
+
+// One table of the rebuilt database and what became of its rows.
+class TableSalvage {
 public:
-    TableSalvager(SqliteFile& damaged, SqliteFile& target, const db::TableInfo& table)
-        : m_damaged(damaged)
+    TableSalvage(SqliteFile& rebuilt, const db::TableInfo& table)
+        : m_rebuilt(rebuilt)
         , m_table(table)
-        , m_read(damaged, QStringLiteral("SELECT rowid, %1 FROM \"%2\" WHERE rowid >= ?1 ORDER BY rowid")
-                              .arg(columnList(), table.name))
-        , m_write(target, QStringLiteral("INSERT OR REPLACE INTO \"%1\" (rowid, %2) VALUES (%3)")
-                              .arg(table.name, columnList(), parameterList()))
     {
-        if (!m_write.isPrepared())
+        QStringList columns, parameters{QStringLiteral("?1")};
+        for (size_t i = 0; i < table.fields.size(); ++i) {
+            columns << QLatin1Char('"') + table.fields[i].name + QLatin1Char('"');
+            parameters << QLatin1Char('?') + QString::number(i + 2);
+        }
+        // The first path that gives a row keeps it: the table's own pages
+        // are read first.
+        m_insert = std::make_unique<SqliteQuery>(
+            rebuilt,
+            QStringLiteral("INSERT OR IGNORE INTO \"%1\" (rowid, %2) VALUES (%3)")
+                .arg(table.name, columns.join(QStringLiteral(", ")), parameters.join(QStringLiteral(", "))));
+        if (!m_insert->isPrepared())
             throw db::DbError(
-                QStringLiteral("The new database has no table %1: %2").arg(table.name, target.errorText()));
+                QStringLiteral("The new database has no table %1: %2").arg(table.name, rebuilt.errorText()));
     }
 
-    TableSalvage run()
+    const db::TableInfo& table() const { return m_table; }
+
+    bool fits(const StoredRecord& record) const
     {
-        TableSalvage result{m_table.name};
-        if (!m_read.isPrepared()) {
-            // Not even the table's description can be read.
-            result.lost = kUnknown;
-            return result;
+        if (record.size() != m_table.fields.size())
+            return false;
+        for (size_t i = 0; i < record.size(); ++i) {
+            if (!fitsField(record[i], m_table.fields[i].kind))
+                return false;
         }
-        bool damaged = false;
-        qint64 refused = 0;    // rows read whose values the new table does not take
-        qint64 next = kLowest; // every row numbered below has been read or given up
-        for (;;) {
-            m_read.reset();
-            m_read.bindInt64(1, next);
-            int status;
-            bool atEnd = false;
-            while ((status = m_read.step()) == SQLITE_ROW) {
-                const qint64 rowid = m_read.columnInt64(0);
-                if (rowid < next) {
-                    // Rows out of order: a damaged page of the table's tree.
-                    status = SQLITE_CORRUPT;
-                    break;
-                }
-                if (copyCurrentRow())
-                    ++result.saved;
-                else
-                    ++refused;
-                if (rowid == kHighest) {
-                    atEnd = true;
-                    break;
-                }
-                next = rowid + 1;
-            }
-            if (status == SQLITE_DONE || atEnd)
-                break;
-            damaged = true;
-            const std::optional<qint64> resume = nextReadable(next);
-            if (!resume)
-                break;
-            next = *resume;
+        return true;
+    }
+
+    // Stores a row under its own row number. The template's own rows of the
+    // table go at the first row saved from the damaged file.
+    void store(qint64 rowid, const std::vector<const StoredValue*>& values)
+    {
+        if (!m_cleared) {
+            if (m_rebuilt.exec(QStringLiteral("DELETE FROM \"%1\"").arg(m_table.name)) != SQLITE_OK)
+                throw db::DbError(m_rebuilt.errorText());
+            m_cleared = true;
         }
-        m_read.reset();
-        result.lost = damaged ? lostRows(result.saved) : refused;
-        return result;
+        m_insert->reset();
+        sqlite3_bind_int64(m_insert->statement(), 1, rowid);
+        for (size_t i = 0; i < values.size(); ++i)
+            bindValue(*m_insert, int(i) + 2, *values[i]);
+        const int result = m_insert->step();
+        // A full disk stops the repair; a row the table refuses is counted.
+        if ((result & 0xff) == SQLITE_FULL || (result & 0xff) == SQLITE_IOERR)
+            throw db::DbError(m_rebuilt.errorText());
+        if (result != SQLITE_DONE)
+            ++m_refused;
+        m_insert->reset();
+    }
+
+    void store(qint64 rowid, const StoredRecord& record)
+    {
+        std::vector<const StoredValue*> values;
+        values.reserve(record.size());
+        for (const StoredValue& value : record)
+            values.push_back(&value);
+        store(rowid, values);
+    }
+
+    // A path that read every row of the table: how many it read.
+    void readWhole(qint64 rows) { m_wholeCount = std::max(m_wholeCount.value_or(0), rows); }
+
+    // Rows saved in the rebuilt database.
+    qint64 saved() const
+    {
+        if (!m_cleared)
+            return 0;
+        SqliteQuery count(m_rebuilt, QStringLiteral("SELECT count(*) FROM \"%1\"").arg(m_table.name));
+        return count.step() == SQLITE_ROW ? count.columnInt64(0) : 0;
+    }
+
+    // Rows the damaged file held that the rebuilt one lacks: those refused
+    // when every page was read, or those a whole path read beyond the ones
+    // saved; none when that cannot be told.
+    std::optional<qint64> lost(bool everyPageRead) const
+    {
+        if (everyPageRead)
+            return m_refused;
+        if (m_wholeCount)
+            return std::max<qint64>(0, *m_wholeCount - saved());
+        return std::nullopt;
     }
 
 private:
-    QString columnList() const
-    {
-        QStringList columns;
-        for (const db::FieldInfo& field : m_table.fields)
-            columns << QLatin1Char('"') + field.name + QLatin1Char('"');
-        return columns.join(QStringLiteral(", "));
-    }
-
-    QString parameterList() const
-    {
-        QStringList parameters;
-        for (size_t i = 0; i <= m_table.fields.size(); ++i)
-            parameters << QLatin1Char('?') + QString::number(i + 1);
-        return parameters.join(QStringLiteral(", "));
-    }
-
-    bool copyCurrentRow()
-    {
-        const int columns = int(m_table.fields.size()) + 1;
-        for (int column = 0; column < columns; ++column)
-            sqlite3_bind_value(m_write.statement(), column + 1,
-                               sqlite3_column_value(m_read.statement(), column));
-        const bool stored = m_write.step() == SQLITE_DONE;
-        m_write.reset();
-        return stored;
-    }
-
-    // Whether reading from row number `from` on gives a row numbered from
-    // there on, or the table's end. Reading from a readable place gives at
-    // least one row (or ends the table), so the walk always moves on.
-    bool readable(qint64 from)
-    {
-        m_read.reset();
-        m_read.bindInt64(1, from);
-        const int status = m_read.step();
-        return status == SQLITE_DONE || (status == SQLITE_ROW && m_read.columnInt64(0) >= from);
-    }
-
-    // The lowest row number above `unreadable` from which reading works;
-    // none when the rest of the table cannot be read.
-    std::optional<qint64> nextReadable(qint64 unreadable)
-    {
-        qint64 bad = unreadable;
-        qint64 good = 0;
-        for (quint64 stride = 1;; stride *= 2) {
-            // The last probe is the highest row number, at the latest when
-            // the stride could double no further.
-            const bool last = distance(bad, kHighest) <= stride || stride > kHighestStride;
-            const qint64 probe = last ? kHighest : qint64(quint64(bad) + stride);
-            if (readable(probe)) {
-                good = probe;
-                break;
-            }
-            if (last)
-                return std::nullopt;
-        }
-        while (distance(bad, good) > 1) {
-            const qint64 middle = bad + qint64(distance(bad, good) / 2);
-            if (readable(middle))
-                good = middle;
-            else
-                bad = middle;
-        }
-        return good;
-    }
-
-    // The rows the table held, counted through one of its indexes (each
-    // holds one entry per row, on pages of its own), less those saved;
-    // unknown when no index can be read to the end.
-    qint64 lostRows(qint64 saved)
-    {
-        SqliteQuery indexes(
-            m_damaged,
-            QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'index' AND tbl_name = '%1'")
-                .arg(m_table.name));
-        if (!indexes.isPrepared())
-            return kUnknown;
-        QStringList names;
-        while (indexes.step() == SQLITE_ROW)
-            names << indexes.columnText(0);
-        for (const QString& index : names) {
-            // count(rowid), not count(*): SQLite counts all rows from the
-            // table's own tree, but a row number from the index alone.
-            SqliteQuery count(
-                m_damaged,
-                QStringLiteral("SELECT count(rowid) FROM \"%1\" INDEXED BY \"%2\"").arg(m_table.name, index));
-            if (count.isPrepared() && count.step() == SQLITE_ROW && count.columnInt64(0) >= saved)
-                return count.columnInt64(0) - saved;
-        }
-        return kUnknown;
-    }
-
-    SqliteFile& m_damaged;
+    SqliteFile& m_rebuilt;
     const db::TableInfo& m_table;
-    SqliteQuery m_read;
-    SqliteQuery m_write;
+    std::unique_ptr<SqliteQuery> m_insert;
+    bool m_cleared = false;
+    qint64 m_refused = 0;
+    std::optional<qint64> m_wholeCount;
 };
 
-QString lossReport(const std::vector<TableSalvage>& tables)
+// An index that holds every field of its table: each entry is a whole row
+// with its row number at the end.
+struct CoveringIndex {
+    const db::IndexInfo* index;
+    TableSalvage* table;
+    std::vector<int> fieldOfColumn; // the table field each index column holds
+
+    bool fits(const StoredRecord& entry) const
+    {
+        if (entry.size() != fieldOfColumn.size() + 1 || entry.back().kind != StoredValue::Kind::Integer)
+            return false;
+        for (size_t i = 0; i < fieldOfColumn.size(); ++i) {
+            if (!fitsField(entry[i], table->table().fields[size_t(fieldOfColumn[i])].kind))
+                return false;
+        }
+        return true;
+    }
+
+    void store(const StoredRecord& entry) const
+    {
+        std::vector<const StoredValue*> values(fieldOfColumn.size());
+        for (size_t i = 0; i < fieldOfColumn.size(); ++i)
+            values[size_t(fieldOfColumn[i])] = &entry[i];
+        table->store(entry.back().integer, values);
+    }
+};
+
+// Saves every row of the damaged file that can still be read into the
+// rebuilt one: through each table's own tree, through each index that
+// holds whole rows, and from the pages that damage cut off from their
+// trees. A row found on several paths is stored once.
+class Salvage {
+public:
+    Salvage(DatabasePages& pages, SqliteFile& rebuilt)
+        : m_pages(pages)
+    {
+        for (const db::TableInfo& table : db::tables())
+            m_tables.push_back(std::make_unique<TableSalvage>(rebuilt, table));
+        for (const db::IndexInfo& index : db::indexes()) {
+            TableSalvage* table = tableNamed(index.table);
+            CoveringIndex covering{&index, table, {}};
+            for (const QString& field : index.fields)
+                covering.fieldOfColumn.push_back(table->table().fieldIndex(field));
+            if (covering.fieldOfColumn.size() == table->table().fields.size())
+                m_indexes.push_back(covering);
+        }
+    }
+
+    void run()
+    {
+        const std::vector<DatabasePages::SchemaEntry> schema = m_pages.schemaEntries();
+        const auto rootOf = [&schema](const QString& type, const QString& name) -> quint32 {
+            for (const DatabasePages::SchemaEntry& entry : schema) {
+                if (entry.type == type && entry.name.compare(name, Qt::CaseInsensitive) == 0)
+                    return entry.rootPage;
+            }
+            return 0;
+        };
+        std::vector<const TableSalvage*> damagedTables;
+        for (const auto& table : m_tables) {
+            const quint32 root = rootOf(QStringLiteral("table"), table->table().name);
+            if (root == 0) {
+                damagedTables.push_back(table.get());
+                continue;
+            }
+            const DatabasePages::Walk walk =
+                m_pages.walkTable(root, [&table](qint64 rowid, const StoredRecord& row) {
+                    if (!table->fits(row))
+                        return false;
+                    table->store(rowid, row);
+                    return true;
+                });
+            if (walk.damagedPages == 0)
+                table->readWhole(walk.entries);
+            else
+                damagedTables.push_back(table.get());
+        }
+        // An index is read to the end in any case, so that its pages are
+        // not taken for pages cut off from a tree; its rows are stored when
+        // the table's own tree was damaged.
+        for (const CoveringIndex& index : m_indexes) {
+            const quint32 root = rootOf(QStringLiteral("index"), index.index->name);
+            if (root == 0)
+                continue;
+            const bool needed =
+                std::find(damagedTables.begin(), damagedTables.end(), index.table) != damagedTables.end();
+            const DatabasePages::Walk walk = m_pages.walkIndex(root, [&](const StoredRecord& entry) {
+                if (!index.fits(entry))
+                    return false;
+                if (needed)
+                    index.store(entry);
+                return true;
+            });
+            if (walk.damagedPages == 0)
+                index.table->readWhole(walk.entries);
+        }
+        m_pages.walkUnreachedPages(
+            [this](const DatabasePages::LeafRows& rows) { return storeCutOffRows(rows); },
+            [this](const DatabasePages::IndexEntries& entries) { return storeCutOffEntries(entries); });
+    }
+
+    const std::vector<std::unique_ptr<TableSalvage>>& tables() const { return m_tables; }
+
+private:
+    TableSalvage* tableNamed(const QString& name) const
+    {
+        for (const auto& table : m_tables) {
+            if (table->table().name == name)
+                return table.get();
+        }
+        throw db::DbError(QStringLiteral("No table %1 in the schema.").arg(name));
+    }
+
+    // A leaf cut off from its tree belongs to the one table whose rows all
+    // of its rows fit; rows that would fit several tables are not guessed at.
+    bool storeCutOffRows(const DatabasePages::LeafRows& rows)
+    {
+        if (rows.empty())
+            return true;
+        TableSalvage* owner = nullptr;
+        for (const auto& table : m_tables) {
+            const bool fitsAll = std::all_of(rows.begin(), rows.end(),
+                                             [&table](const auto& row) { return table->fits(row.second); });
+            if (!fitsAll)
+                continue;
+            if (owner)
+                return false;
+            owner = table.get();
+        }
+        if (!owner)
+            return false;
+        for (const auto& [rowid, row] : rows)
+            owner->store(rowid, row);
+        return true;
+    }
+
+    bool storeCutOffEntries(const DatabasePages::IndexEntries& entries)
+    {
+        if (entries.empty())
+            return true;
+        for (const CoveringIndex& index : m_indexes) {
+            if (!std::all_of(entries.begin(), entries.end(),
+                             [&index](const StoredRecord& entry) { return index.fits(entry); }))
+                continue;
+            for (const StoredRecord& entry : entries)
+                index.store(entry);
+            return true;
+        }
+        return false;
+    }
+
+    DatabasePages& m_pages;
+    std::vector<std::unique_ptr<TableSalvage>> m_tables;
+    std::vector<CoveringIndex> m_indexes;
+};
+
+QString lossReport(const Salvage& salvage, bool everyPageRead, const QStringList& headerless)
 {
     QStringList lines;
-    for (const TableSalvage& table : tables) {
-        if (table.lost == kUnknown)
-            lines << QStringLiteral("Some rows of %1 could not be saved; how many cannot be told.")
-                         .arg(table.table);
-        else if (table.lost == 1)
-            lines << QStringLiteral("1 row of %1 could not be saved.").arg(table.table);
-        else if (table.lost > 1)
-            lines << QStringLiteral("%1 rows of %2 could not be saved.").arg(table.lost).arg(table.table);
+    for (const auto& table : salvage.tables()) {
+        const QString name = table->table().name;
+        const std::optional<qint64> lost = table->lost(everyPageRead);
+        if (!lost)
+            lines << QStringLiteral("Some rows of %1 could not be saved; how many cannot be told.").arg(name);
+        else if (*lost == 1)
+            lines << QStringLiteral("1 row of %1 could not be saved.").arg(name);
+        else if (*lost > 1)
+            lines << QStringLiteral("%1 rows of %2 could not be saved.").arg(*lost).arg(name);
     }
     if (lines.isEmpty())
         lines << QStringLiteral("The damaged database was rebuilt; every row was saved.");
+    if (headerless.size() == 1)
+        lines << QStringLiteral(
+                     "The vehicles or statistics of %1 were kept without the survey's header: delete "
+                     "that survey, then import its download again.")
+                     .arg(headerless.first());
+    else if (headerless.size() > 1)
+        lines << QStringLiteral(
+                     "The vehicles or statistics of %1 were kept without the surveys' headers: delete "
+                     "those surveys, then import their downloads again.")
+                     .arg(headerless.join(QStringLiteral(", ")));
     return lines.join(QStringLiteral("\r\n"));
+}
+
+Outcome beyondRepair(const QString& database, const QString& why, const QString& details)
+{
+    return Outcome::failed(
+        QStringLiteral("%1 failed: the database %2 is damaged beyond repair, %3. Restore the "
+                       "backup or replace the database. The file is as it was.")
+            .arg(texts::kRepairOperation, db::displayPath(database), why),
+        details);
 }
 
 } // namespace
@@ -229,78 +358,80 @@ Outcome repairDatabase(const QString& folder)
     const DatabaseFiles files(folder);
     WriteLock lock(files.database);
     if (lock.state() == WriteLock::State::Damaged)
-        return Outcome::failed(
-            QStringLiteral("%1 failed: the database %2 is damaged beyond repair, SQLite cannot "
-                           "read it as a database. Restore the backup or replace the "
-                           "database. The file is as it was.")
-                .arg(operation, db::displayPath(files.database)),
-            lock.reason());
+        return beyondRepair(files.database, QStringLiteral("SQLite cannot read it as a database"),
+                            lock.reason());
     if (!lock.isHeld())
         return lockRefusal(lock, operation, files.database);
     files.removeWorkFiles();
 
-    // The file is read through a second handle while the lock holds other
-    // writers off.
-    std::vector<TableSalvage> salvage;
-    {
-        SqliteFile damaged(files.database, SqliteFile::Mode::ReadOnly);
-        // Reads past a header that claims more pages than the file has.
-        damaged.exec(QStringLiteral("PRAGMA writable_schema = ON"));
-        if (damaged.integrityCheck() == QLatin1String("ok"))
-            return Outcome::done(texts::kRepairComplete);
+    // A file that opens as the program opens it, with every table and
+    // nothing SQLite's full check finds wrong, is left exactly as it is.
+    const DatabaseCheck check = checkDatabaseFile(files.database, CheckDepth::Full);
+    if (check.usable)
+        return Outcome::done(texts::kRepairComplete);
+    DatabasePages pages(lock);
+    if (!pages.hasHeader())
+        return beyondRepair(files.database,
+                            check.problem.startsWith(QLatin1String("it "))
+                                ? check.problem
+                                : QStringLiteral("its header is lost"),
+                            check.problem);
 
-        const auto fail = [&](const QString& what, const QString& reason) {
-            files.removeWorkFiles();
-            return stepFailure(operation, what, reason);
-        };
-        try {
-            db::createEmptyDatabase(files.repairing());
-        } catch (const db::DbError& error) {
-            return fail(QStringLiteral("A new database could not be written as %1.")
-                            .arg(db::displayPath(files.repairing())),
-                        error.message());
-        }
+    const auto fail = [&](const QString& what, const QString& reason) {
+        files.removeWorkFiles();
+        return stepFailure(operation, what, reason);
+    };
+    const QString cannotWrite =
+        QStringLiteral("The new database %1 could not be written.").arg(db::displayPath(files.repairing()));
+    try {
+        db::createEmptyDatabase(files.repairing());
+    } catch (const db::DbError& error) {
+        return fail(QStringLiteral("A new database could not be written as %1.")
+                        .arg(db::displayPath(files.repairing())),
+                    error.message());
+    }
+    QString report;
+    {
         SqliteFile rebuilt(files.repairing(), SqliteFile::Mode::ReadWrite);
         // The new file is flushed to the disk once, when complete; until it
         // takes the database's place a crash only leaves a work file.
         if (rebuilt.exec(QStringLiteral("PRAGMA journal_mode = OFF; PRAGMA synchronous = OFF; BEGIN")) !=
             SQLITE_OK)
-            return fail(QStringLiteral("The new database %1 could not be written.")
-                            .arg(db::displayPath(files.repairing())),
-                        rebuilt.errorText());
+            return fail(cannotWrite, rebuilt.errorText());
         try {
-            for (const db::TableInfo& table : db::tables())
-                salvage.push_back(TableSalvager(damaged, rebuilt, table).run());
+            Salvage salvage(pages, rebuilt);
+            salvage.run();
+            qint64 saved = 0;
+            for (const auto& table : salvage.tables())
+                saved += table->saved();
+            if (saved == 0) {
+                files.removeWorkFiles();
+                return beyondRepair(files.database, QStringLiteral("no row of it can be read"),
+                                    check.problem);
+            }
+            report = lossReport(salvage, pages.everyPageRead(), batchesWithoutHeader(rebuilt));
         } catch (const db::DbError& error) {
-            return fail(QStringLiteral("The new database %1 could not be written.")
-                            .arg(db::displayPath(files.repairing())),
-                        error.message());
+            return fail(cannotWrite, error.message());
         }
         if (rebuilt.exec(QStringLiteral("COMMIT")) != SQLITE_OK)
-            return fail(QStringLiteral("The new database %1 could not be written.")
-                            .arg(db::displayPath(files.repairing())),
-                        rebuilt.errorText());
-        const QString check = rebuilt.quickCheck();
-        if (check != QLatin1String("ok"))
-            return fail(QStringLiteral("The rebuilt database did not pass SQLite's integrity check."), check);
+            return fail(cannotWrite, rebuilt.errorText());
     }
+    // The rebuilt file is checked as the program will open it.
+    const DatabaseCheck rebuiltCheck = checkDatabaseFile(files.repairing(), CheckDepth::Full);
+    if (!rebuiltCheck.usable)
+        return fail(QStringLiteral("The rebuilt database did not pass SQLite's integrity check."),
+                    rebuiltCheck.problem);
     QString reason;
-    if (!db::syncFile(files.repairing(), &reason)) {
-        files.removeWorkFiles();
-        return stepFailure(operation,
-                           QStringLiteral("The new database %1 could not be written.")
-                               .arg(db::displayPath(files.repairing())),
-                           reason);
-    }
-    lock.release();
-    if (!db::replaceFile(files.repairing(), files.database, &reason)) {
+    if (!db::syncFile(files.repairing(), &reason))
+        return fail(cannotWrite, reason);
+    if (!moveIntoPlace(lock, files.repairing(), files.database, &reason)) {
         QFile::remove(files.repairing());
         return stepFailure(operation,
                            QStringLiteral("The rebuilt database could not take the place of %1.")
                                .arg(db::displayPath(files.database)),
                            reason);
     }
-    return Outcome::done(texts::kRepairComplete + QStringLiteral("\r\n") + lossReport(salvage));
+    return Outcome::done(texts::kRepairComplete + QStringLiteral("\r\n") + report);
 }
 
 } // namespace pelmor::maintenance

@@ -5,14 +5,19 @@
 #include "db/DurableFiles.h"
 #include "db/Recordset.h"
 #include "db/SqlText.h"
+#include "maintenance/DatabaseCheck.h"
 #include "maintenance/DatabaseFiles.h"
 #include "maintenance/MaintenanceTexts.h"
+#include "maintenance/SqliteFile.h"
 #include "maintenance/WriteLock.h"
 
 #include <QFile>
 #include <QFileInfo>
 
+#include <map>
 #include <optional>
+
+#include <sqlite3.h>
 
 namespace pelmor::maintenance {
 namespace {
@@ -57,18 +62,54 @@ Outcome deleteSurvey(const db::Database& database, const QString& batch)
         return Outcome::done();
     if (const auto refusal = refusalWhileInUse(database, operation))
         return *refusal;
+    std::map<QString, int> deleted;
     try {
         db::Connection connection(database);
         db::Transaction transaction(connection);
         const QString where =
             QStringLiteral(" where [Batch_Number] = '") + db::escapeText(batch) + QLatin1Char('\'');
         for (const char* table : {"Summary", "Veh_Data", "Header"})
-            connection.execute(QStringLiteral("delete from ") + QLatin1String(table) + where);
+            deleted[QLatin1String(table)] =
+                connection.execute(QStringLiteral("delete from ") + QLatin1String(table) + where);
         transaction.commit();
     } catch (const db::DbError& error) {
         return deletionFailure(operation, error);
     }
-    return Outcome::done();
+    const QString vehicles = texts::counted(deleted[QStringLiteral("Veh_Data")], "vehicle", "vehicles");
+    if (deleted[QStringLiteral("Header")] > 0)
+        return Outcome::done(QStringLiteral("The survey %1 and its %2 were deleted.").arg(batch, vehicles));
+    if (deleted[QStringLiteral("Veh_Data")] > 0 || deleted[QStringLiteral("Summary")] > 0)
+        return Outcome::done(
+            QStringLiteral("The %1 and the statistics stored under %2 without a survey header were deleted.")
+                .arg(vehicles, batch));
+    return Outcome::done(QStringLiteral("No survey %1 is stored; nothing was deleted.").arg(batch));
+}
+
+QString deleteSurveyQuestion(const db::Database& database, const QString& batch)
+{
+    SqliteFile file(database.path, SqliteFile::Mode::ReadOnly);
+    SqliteQuery header(
+        file, QStringLiteral("SELECT Location, Direction, Date FROM Header WHERE Batch_Number = ?1"));
+    SqliteQuery vehicles(file, QStringLiteral("SELECT count(*) FROM Veh_Data WHERE Batch_Number = ?1"));
+    header.bindText(1, batch);
+    vehicles.bindText(1, batch);
+    const QString count = vehicles.step() == SQLITE_ROW
+                              ? texts::counted(vehicles.columnInt64(0), "vehicle", "vehicles")
+                              : QStringLiteral("vehicles");
+    if (header.step() != SQLITE_ROW)
+        return QStringLiteral("Delete the %1 and the statistics stored under %2 without a survey header?\r\n"
+                              "They will be erased.")
+            .arg(count, batch);
+    QStringList about;
+    for (int column = 0; column < 3; ++column) {
+        const QString text = header.columnText(column).trimmed();
+        if (!text.isEmpty())
+            about << text;
+    }
+    const QString named =
+        about.isEmpty() ? batch : QStringLiteral("%1 (%2)").arg(batch, about.join(QStringLiteral(", ")));
+    return QStringLiteral("Delete the survey %1?\r\nIts %2 and its statistics will be erased.")
+        .arg(named, count);
 }
 
 Outcome deleteAllSurveys(const db::Database& database)
@@ -92,6 +133,12 @@ Outcome deleteAllSurveys(const db::Database& database)
         return deletionFailure(operation, error);
     }
     return Outcome::done(hadVehicles ? texts::kDeletingFinished : texts::kDatabaseEmpty);
+}
+
+QString deleteAllQuestion(const db::Database& database)
+{
+    return texts::kDeleteAllQuestion + QStringLiteral("\r\n") +
+           texts::erasureLine(storedAmounts(database.path));
 }
 
 std::vector<std::pair<QString, QString>> fixedFileCopies()

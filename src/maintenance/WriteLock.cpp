@@ -69,6 +69,38 @@ void WriteLock::release()
     m_file.reset();
 }
 
+namespace {
+
+sqlite3_file* lockedFile(SqliteFile* file)
+{
+    sqlite3_file* handle = nullptr;
+    if (!file ||
+        sqlite3_file_control(file->handle(), "main", SQLITE_FCNTL_FILE_POINTER, &handle) != SQLITE_OK ||
+        !handle || !handle->pMethods)
+        return nullptr;
+    return handle;
+}
+
+} // namespace
+
+qint64 WriteLock::fileSize() const
+{
+    sqlite3_file* handle = lockedFile(m_file.get());
+    sqlite3_int64 size = 0;
+    if (!handle || handle->pMethods->xFileSize(handle, &size) != SQLITE_OK)
+        return -1;
+    return size;
+}
+
+bool WriteLock::readBytes(qint64 offset, char* into, int length) const
+{
+    sqlite3_file* handle = lockedFile(m_file.get());
+    if (!handle)
+        return false;
+    const int result = handle->pMethods->xRead(handle, into, length, offset);
+    return result == SQLITE_OK || result == SQLITE_IOERR_SHORT_READ;
+}
+
 bool WriteLock::copyDatabaseTo(const QString& target, QString* reason) const
 {
     QFile copy(target);
@@ -81,21 +113,17 @@ bool WriteLock::copyDatabaseTo(const QString& target, QString* reason) const
     };
     if (!m_file)
         return fail(QStringLiteral("the database is not locked"));
-    sqlite3_file* source = nullptr;
-    if (sqlite3_file_control(m_file->handle(), "main", SQLITE_FCNTL_FILE_POINTER, &source) != SQLITE_OK ||
-        !source || !source->pMethods)
-        return fail(m_file->errorText());
-    sqlite3_int64 size = 0;
-    if (source->pMethods->xFileSize(source, &size) != SQLITE_OK)
+    const qint64 size = fileSize();
+    if (size < 0)
         return fail(QStringLiteral("the size of the database file cannot be read"));
 
     if (!copy.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return fail(copy.errorString());
     constexpr int kChunk = 1 << 20;
     QByteArray chunk(kChunk, Qt::Uninitialized);
-    for (sqlite3_int64 offset = 0; offset < size; offset += kChunk) {
-        const int length = int(std::min<sqlite3_int64>(kChunk, size - offset));
-        if (source->pMethods->xRead(source, chunk.data(), length, offset) != SQLITE_OK)
+    for (qint64 offset = 0; offset < size; offset += kChunk) {
+        const int length = int(std::min<qint64>(kChunk, size - offset));
+        if (!readBytes(offset, chunk.data(), length))
             return fail(QStringLiteral("the database file cannot be read"));
         if (copy.write(chunk.constData(), length) != length)
             return fail(copy.errorString());

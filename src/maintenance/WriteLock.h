@@ -36,6 +36,12 @@ public:
     // The handle that holds the lock, for reading the database while held.
     SqliteFile* file() const { return m_file.get(); }
 
+    // The size of the locked file, and bytes of it, read through the handle
+    // that holds the lock: -1, or false, when they cannot be read. Bytes
+    // past the end of the file read as zeros.
+    qint64 fileSize() const;
+    bool readBytes(qint64 offset, char* into, int length) const;
+
     // Copies the database file byte for byte to `target` through the handle
     // that holds the lock (a second handle on the file would lose it on
     // POSIX systems when closed), and flushes the copy to the disk.

@@ -138,6 +138,16 @@ QStringList filesIn(const QString& folder)
     return QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name);
 }
 
+void copyFolder(const QString& from, const QString& to)
+{
+    for (const QString& name : filesIn(to))
+        QFile::remove(QDir(to).filePath(name));
+    for (const QString& name : filesIn(from)) {
+        if (!QFile::copy(QDir(from).filePath(name), QDir(to).filePath(name)))
+            qFatal("cannot copy %s", qPrintable(name));
+    }
+}
+
 QMap<QString, QByteArray> folderSnapshot(const QString& folder)
 {
     QMap<QString, QByteArray> files;
@@ -146,21 +156,43 @@ QMap<QString, QByteArray> folderSnapshot(const QString& folder)
     return files;
 }
 
-void overwritePage(const QString& databasePath, int page)
+namespace {
+
+// The page size of a database file, from its header: big-endian at offset
+// 16, 1 meaning 65536.
+int pageSizeOf(const QString& databasePath)
 {
     QFile file(databasePath);
-    if (!file.open(QIODevice::ReadWrite))
+    if (!file.open(QIODevice::ReadOnly))
         qFatal("cannot open %s", qPrintable(databasePath));
-    // The page size stands big-endian at offset 16 of the header; 1 means 65536.
     const QByteArray header = file.read(18);
     const int stored = (quint8(header.at(16)) << 8) | quint8(header.at(17));
-    const int pageSize = stored == 1 ? 65536 : stored;
+    return stored == 1 ? 65536 : stored;
+}
+
+} // namespace
+
+void patchFile(const QString& path, qint64 offset, const QByteArray& bytes)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadWrite) || !file.seek(offset) || file.write(bytes) != bytes.size())
+        qFatal("cannot write %lld bytes at %lld of %s", qint64(bytes.size()), offset, qPrintable(path));
+}
+
+void overwritePage(const QString& databasePath, int page)
+{
+    const int pageSize = pageSizeOf(databasePath);
     QByteArray noise(pageSize, Qt::Uninitialized);
     QRandomGenerator random{quint32(page)};
     for (char& byte : noise)
         byte = char(random.bounded(256));
-    if (!file.seek(qint64(page - 1) * pageSize) || file.write(noise) != pageSize)
-        qFatal("cannot overwrite page %d of %s", page, qPrintable(databasePath));
+    patchFile(databasePath, qint64(page - 1) * pageSize, noise);
+}
+
+void zeroPage(const QString& databasePath, int page)
+{
+    const int pageSize = pageSizeOf(databasePath);
+    patchFile(databasePath, qint64(page - 1) * pageSize, QByteArray(pageSize, '\0'));
 }
 
 std::vector<Page> pagesOf(const QString& databasePath, const QString& condition)

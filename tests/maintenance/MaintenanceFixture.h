@@ -38,12 +38,19 @@ void leaveHotJournal(const QString& databasePath, const QString& journalPath);
 // The files of a folder, sorted.
 QStringList filesIn(const QString& folder);
 
+// Makes the folder `to` hold copies of the files of `from`, and no others.
+void copyFolder(const QString& from, const QString& to);
+
 // Every file of a folder with its bytes.
 QMap<QString, QByteArray> folderSnapshot(const QString& folder);
 
 // Overwrites a page of a database file (counted from 1) with random bytes,
-// the same bytes for the same page.
+// the same bytes for the same page, or with zeros.
 void overwritePage(const QString& databasePath, int page);
+void zeroPage(const QString& databasePath, int page);
+
+// Writes bytes into a file at an offset, as damage does.
+void patchFile(const QString& path, qint64 offset, const QByteArray& bytes);
 
 struct Page {
     int number = 0;

@@ -42,16 +42,6 @@ struct FolderState {
     }
 };
 
-void copyFolder(const QString& from, const QString& to)
-{
-    for (const QString& name : test::filesIn(to))
-        QFile::remove(QDir(to).filePath(name));
-    for (const QString& name : test::filesIn(from)) {
-        if (!QFile::copy(QDir(from).filePath(name), QDir(to).filePath(name)))
-            qFatal("cannot copy %s", qPrintable(name));
-    }
-}
-
 FolderState stateOf(const QString& folder)
 {
     const QString backup = QDir(folder).filePath(QStringLiteral("pelmor.bak"));
@@ -140,7 +130,7 @@ private:
         const FolderState before = damaged.isEmpty() ? stateOf(start.path()) : FolderState();
 
         // The program's start alone, then the whole operation.
-        copyFolder(start.path(), trial.path());
+        test::copyFolder(start.path(), trial.path());
         QElapsedTimer clock;
         clock.start();
         QCOMPARE(test::runCli(trial.path(), {"--help"}).exitCode, 0);
@@ -154,7 +144,7 @@ private:
 
         int leftBefore = 0, leftAfter = 0, leftBetween = 0;
         for (int kill = 0; kill < kKills; ++kill) {
-            copyFolder(start.path(), trial.path());
+            test::copyFolder(start.path(), trial.path());
             const qint64 earliest = startNs * 8 / 10;
             const qint64 latest = std::max(wholeNs * 105 / 100, earliest + 1000000);
             const qint64 momentNs = earliest + qint64(m_random.bounded(quint64(latest - earliest)));

@@ -124,6 +124,8 @@ private Q_SLOTS:
         QCOMPARE(m_messages->texts(), QStringList());
     }
 
+    // Replace and Restore ask with the warning icon, Cancel as the default,
+    // and say what their OK erases; each operation says what it did.
     void operations_data()
     {
         QTest::addColumn<bool>("backupFirst");
@@ -131,20 +133,30 @@ private Q_SLOTS:
         QTest::addColumn<Answer>("answer");
         QTest::addColumn<QStringList>("boxes");
         QTest::addColumn<int>("surveysAfter");
-        const QString replace = box(QStringLiteral("Replace current database with new blank database? \r\n"
-                                                   "         Current database data will be lost!"),
-                                    QStringLiteral("Replace Database"), Buttons::OkCancel, Icon::Question);
-        const QString restore =
-            box(QStringLiteral("Restore database with data from last performed backup? \r\n"
-                               "             Current database data will be lost!"),
-                QStringLiteral("Replace Database"), Buttons::OkCancel, Icon::Question);
+        const QString replace =
+            box(QStringLiteral("Replace current database with new blank database? \r\n"
+                               "         Current database data will be lost!\r\n"
+                               "All 3 surveys and 60 vehicles will be erased."),
+                QStringLiteral("Replace Database"), Buttons::OkCancelDefaultCancel, Icon::Warning);
+        const QString restore = box(
+            QStringLiteral("Restore database with data from last performed backup? \r\n"
+                           "             Current database data will be lost!\r\n"
+                           "All 3 surveys and 100 vehicles will be erased. The backup holds 2 surveys and "
+                           "40 vehicles."),
+            QStringLiteral("Replace Database"), Buttons::OkCancelDefaultCancel, Icon::Warning);
         row("backup", false, QStringLiteral("Backup"), Answer::Ok,
             QStringList{box(QStringLiteral("Backup and compacting are complete."))}, 3);
         row("repair", false, QStringLiteral("Repair"), Answer::Ok,
             QStringList{box(QStringLiteral("Repair of the database is complete."))}, 3);
-        row("replace", false, QStringLiteral("Replace"), Answer::Ok, QStringList{replace}, 0);
+        row("replace", false, QStringLiteral("Replace"), Answer::Ok,
+            QStringList{replace, box(QStringLiteral("The database was replaced with an empty database: no "
+                                                    "survey is stored now."))},
+            0);
         row("replace, cancelled", false, QStringLiteral("Replace"), Answer::Cancel, QStringList{replace}, 3);
-        row("restore", true, QStringLiteral("Restore"), Answer::Ok, QStringList{restore}, 2);
+        row("restore", true, QStringLiteral("Restore"), Answer::Ok,
+            QStringList{restore, box(QStringLiteral("The database was restored from the backup: it holds 2 "
+                                                    "surveys and 40 vehicles."))},
+            2);
         row("restore, cancelled", true, QStringLiteral("Restore"), Answer::Cancel, QStringList{restore}, 3);
         row("restore without a backup", false, QStringLiteral("Restore"), Answer::Ok,
             QStringList{box(QStringLiteral("        Backup database does not exist\r\n"
@@ -205,36 +217,78 @@ private Q_SLOTS:
         QCOMPARE(ui.items(QStringLiteral("BatchList")), kBatches);
         QCOMPARE(ui.text(QStringLiteral("Choice")), QString());
 
-        // A click chooses; "Delete Selected" deletes it, refills the list
-        // and empties the choice, without a word.
+        // Without a choice "Delete Selected" says how to make one.
+        ui.click(QStringLiteral("DeleteSelected"));
+        QCOMPARE(
+            shown(*m_messages),
+            QStringList{box(QStringLiteral("No survey is chosen: click the survey to delete in the list, "
+                                           "then press \"Delete Selected\"."),
+                            QStringLiteral("Delete Selected"))});
+        m_messages->clear();
+
+        // A click chooses; "Delete Selected" asks, naming the survey, with No
+        // as the default (Enter keeps it), then deletes it, says so, refills
+        // the list and empties the choice.
         QVERIFY(ui.clickItem(QStringLiteral("BatchList"), kBatches[1]));
         QCOMPARE(ui.text(QStringLiteral("Choice")), kBatches[1]);
+        const QString question =
+            box(QStringLiteral("Delete the survey 050226-A (Main St, North)?"
+                               "\r\nIts 20 vehicles and its statistics will be erased."),
+                QStringLiteral("Delete Selected"), Buttons::YesNoDefaultNo, Icon::Warning);
         ui.click(QStringLiteral("DeleteSelected"));
+        QCOMPARE(test::surveyContent(m_folder->databasePath()).size(), 3);
+        m_messages->script(Answer::Yes);
+        ui.click(QStringLiteral("DeleteSelected"));
+        QCOMPARE(shown(*m_messages),
+                 (QStringList{question, question,
+                              box(QStringLiteral("The survey 050226-A and its 20 vehicles were deleted."))}));
         QCOMPARE(ui.items(QStringLiteral("BatchList")), (QStringList{kBatches[0], kBatches[2]}));
         QCOMPARE(ui.text(QStringLiteral("Choice")), QString());
-        // Without a choice nothing goes.
-        ui.click(QStringLiteral("DeleteSelected"));
         QCOMPARE(test::surveyContent(m_folder->databasePath()).size(), 2);
+        m_messages->clear();
 
-        // "Delete Complete Database": No keeps everything, Yes deletes every
-        // survey and leaves the list as it was.
-        m_messages->script(Answer::No);
+        // "Delete Complete Database" says what goes; Enter keeps everything,
+        // Yes deletes every survey and the list shows none.
+        const QString deleteAll = box(
+            QStringLiteral("This will ERASE the existing DATABASE file!  Do You want to continue?\r\n"
+                           "All 2 surveys and 40 vehicles will be erased."),
+            QStringLiteral("Brenholt Zuduravaviru,LLC QUORVANT TM"), Buttons::YesNoDefaultNo, Icon::Warning);
         ui.click(QStringLiteral("DeleteComplete"));
         QCOMPARE(test::surveyContent(m_folder->databasePath()).size(), 2);
         m_messages->script(Answer::Yes);
         ui.click(QStringLiteral("DeleteComplete"));
         QCOMPARE(test::surveyContent(m_folder->databasePath()), QStringList());
-        QCOMPARE(ui.items(QStringLiteral("BatchList")), (QStringList{kBatches[0], kBatches[2]}));
-        const QString question =
-            box(QStringLiteral("This will ERASE the existing DATABASE file!  Do You want to continue?"),
-                QStringLiteral("Brenholt Zuduravaviru,LLC QUORVANT TM"), Buttons::YesNo, Icon::Critical);
+        QCOMPARE(ui.items(QStringLiteral("BatchList")), QStringList());
         QCOMPARE(shown(*m_messages),
-                 (QStringList{question, question, box(QStringLiteral("Finished Deleting Database"))}));
+                 (QStringList{deleteAll, deleteAll, box(QStringLiteral("Finished Deleting Database"))}));
 
         ui.click(QStringLiteral("ReturnToProgram"));
         QTRY_VERIFY(m_windows->mainWindow());
         QVERIFY(!m_windows->deletionWindow());
         QVERIFY(!m_windows->backdrop()->isVisible());
+    }
+
+    // Vehicles a repair kept without their header are listed after the
+    // surveys, so that they can be deleted too.
+    void headerlessVehiclesAreListed()
+    {
+        db::Connection({m_folder->databasePath(), nullptr})
+            .execute(QStringLiteral("delete from Header where Batch_Number = '050126-A'"));
+        openMaintenance();
+        test::WindowProbe(m_windows->maintenanceWindow()).click(QStringLiteral("DeleteSurveys"));
+        QTRY_VERIFY(m_windows->deletionWindow());
+        const test::WindowProbe ui(m_windows->deletionWindow());
+        QCOMPARE(ui.items(QStringLiteral("BatchList")), (QStringList{kBatches[1], kBatches[2], kBatches[0]}));
+        QVERIFY(ui.clickItem(QStringLiteral("BatchList"), kBatches[0]));
+        m_messages->script(Answer::Yes);
+        ui.click(QStringLiteral("DeleteSelected"));
+        QCOMPARE(
+            m_messages->texts(),
+            (QStringList{"Delete the 20 vehicles and the statistics stored under 050126-A without a survey "
+                         "header?\r\nThey will be erased.",
+                         "The 20 vehicles and the statistics stored under 050126-A without a survey header "
+                         "were deleted."}));
+        QCOMPARE(ui.items(QStringLiteral("BatchList")), (QStringList{kBatches[1], kBatches[2]}));
     }
 
 private:

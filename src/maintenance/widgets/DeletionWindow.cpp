@@ -1,6 +1,7 @@
 #include "maintenance/widgets/DeletionWindow.h"
 
 #include "db/DbError.h"
+#include "maintenance/DatabaseCheck.h"
 #include "maintenance/MaintenanceTexts.h"
 #include "maintenance/SurveyDeletion.h"
 #include "maintenance/widgets/OutcomeMessage.h"
@@ -83,7 +84,13 @@ void DeletionWindow::fillList()
 {
     m_surveys->clear();
     try {
-        m_surveys->addItems(survey::storedBatches(m_database));
+        QStringList batches = survey::storedBatches(m_database);
+        // Rows a repair kept without their header can be deleted too.
+        for (const QString& batch : batchesWithoutHeader(m_database.path)) {
+            if (!batches.contains(batch))
+                batches << batch;
+        }
+        m_surveys->addItems(batches);
     } catch (const db::DbError& error) {
         m_messages.ask(QStringLiteral("The stored surveys cannot be listed."), ui::Messages::defaultTitle(),
                        ui::Messages::Buttons::Ok, ui::Messages::Icon::Critical, error.message());
@@ -97,17 +104,31 @@ void DeletionWindow::choose(const QString& batch)
 
 void DeletionWindow::deleteSelected()
 {
-    runAndShowOutcome(m_messages, [this] { return deleteSurvey(m_database, m_choice->text()); });
+    const QString batch = m_choice->text();
+    if (batch.isEmpty()) {
+        m_messages.tell(QStringLiteral("No survey is chosen: click the survey to delete in the list, then "
+                                       "press \"Delete Selected\"."),
+                        texts::kDeleteSelectedOperation);
+        return;
+    }
+    if (m_messages.ask(deleteSurveyQuestion(m_database, batch), texts::kDeleteSelectedOperation,
+                       ui::Messages::Buttons::YesNoDefaultNo,
+                       ui::Messages::Icon::Warning) != ui::Messages::Answer::Yes)
+        return;
+    runAndShowOutcome(m_messages, [this, &batch] { return deleteSurvey(m_database, batch); });
     fillList();
     m_choice->clear();
 }
 
 void DeletionWindow::deleteComplete()
 {
-    if (m_messages.ask(texts::kDeleteAllQuestion, texts::kDeleteAllTitle, ui::Messages::Buttons::YesNo,
-                       ui::Messages::Icon::Critical) != ui::Messages::Answer::Yes)
+    if (m_messages.ask(deleteAllQuestion(m_database), texts::kDeleteAllTitle,
+                       ui::Messages::Buttons::YesNoDefaultNo,
+                       ui::Messages::Icon::Warning) != ui::Messages::Answer::Yes)
         return;
     runAndShowOutcome(m_messages, [this] { return deleteAllSurveys(m_database); });
+    fillList();
+    m_choice->clear();
 }
 
 void DeletionWindow::closeEvent(QCloseEvent* event)

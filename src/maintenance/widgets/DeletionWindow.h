@@ -30,14 +30,16 @@ public:
     QLineEdit* choiceBox() const { return m_choice; }
 
     // Fills the list with the stored batch numbers, in the order the
-    // database gives them.
+    // database gives them, then those of vehicle rows left without a header.
     void fillList();
     // A click on a listed batch number: it becomes the choice.
     void choose(const QString& batch);
-    // Deletes the chosen survey (nothing without a choice), refills the list
-    // and empties the choice.
+    // Asks, naming the chosen survey, then deletes it and says what was
+    // deleted; refills the list and empties the choice. Without a choice
+    // it says how to make one.
     void deleteSelected();
-    // Asks, then deletes every survey. The list is left as it is.
+    // Asks, saying how many surveys and vehicles go, then deletes every
+    // survey and empties the list.
     void deleteComplete();
 
 Q_SIGNALS:

@@ -81,8 +81,9 @@ void MaintenanceWindow::repair()
 
 void MaintenanceWindow::replace()
 {
-    if (m_messages.ask(texts::kReplaceQuestion, texts::kReplaceTitle, ui::Messages::Buttons::OkCancel,
-                       ui::Messages::Icon::Question) != ui::Messages::Answer::Ok)
+    if (m_messages.ask(replaceQuestion(m_folder), texts::kReplaceTitle,
+                       ui::Messages::Buttons::OkCancelDefaultCancel,
+                       ui::Messages::Icon::Warning) != ui::Messages::Answer::Ok)
         return;
     runAndShowOutcome(m_messages, [this] { return replaceDatabase(m_folder); });
 }
@@ -93,8 +94,9 @@ void MaintenanceWindow::restore()
         m_messages.tell(texts::kNoBackup);
         return;
     }
-    if (m_messages.ask(texts::kRestoreQuestion, texts::kReplaceTitle, ui::Messages::Buttons::OkCancel,
-                       ui::Messages::Icon::Question) != ui::Messages::Answer::Ok)
+    if (m_messages.ask(restoreQuestion(m_folder), texts::kReplaceTitle,
+                       ui::Messages::Buttons::OkCancelDefaultCancel,
+                       ui::Messages::Icon::Warning) != ui::Messages::Answer::Ok)
         return;
     runAndShowOutcome(m_messages, [this] { return restoreDatabase(m_folder); });
 }

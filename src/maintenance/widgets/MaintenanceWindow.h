@@ -26,7 +26,8 @@ public:
 
     void backup();
     void repair();
-    // Each asks first; Cancel changes nothing.
+    // Each asks first, saying what will be lost; Cancel, the default,
+    // changes nothing.
     void replace();
     void restore();
 
