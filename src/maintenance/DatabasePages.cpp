@@ -79,7 +79,7 @@ bool decodeRecord(const QByteArray& payload, StoredRecord& record)
             return false;
         at += length;
         const qint64 bytes = valueSize(type);
-        if (bytes < 0 || body + bytes > size)
+        if (bytes < 0 || bytes > size - body)
             return false;
         StoredValue value;
         if (type == 0) {

@@ -328,16 +328,19 @@ QString lossReport(const Salvage& salvage, bool everyPageRead, const QStringList
     }
     if (lines.isEmpty())
         lines << QStringLiteral("The damaged database was rebuilt; every row was saved.");
+    // A badly damaged file can leave many; the first ones are named.
+    constexpr int kNamed = 10;
+    QString named = headerless.mid(0, kNamed).join(QStringLiteral(", "));
+    if (headerless.size() > kNamed)
+        named += QStringLiteral(" and %1 more").arg(headerless.size() - kNamed);
     if (headerless.size() == 1)
-        lines << QStringLiteral(
-                     "The vehicles or statistics of %1 were kept without the survey's header: delete "
-                     "that survey, then import its download again.")
-                     .arg(headerless.first());
+        lines << QStringLiteral("The vehicles or statistics of %1 were kept without the survey's header: "
+                                "delete that survey, then import its download again.")
+                     .arg(named);
     else if (headerless.size() > 1)
-        lines << QStringLiteral(
-                     "The vehicles or statistics of %1 were kept without the surveys' headers: delete "
-                     "those surveys, then import their downloads again.")
-                     .arg(headerless.join(QStringLiteral(", ")));
+        lines << QStringLiteral("The vehicles or statistics of %1 were kept without the surveys' headers: "
+                                "delete those surveys, then import their downloads again.")
+                     .arg(named);
     return lines.join(QStringLiteral("\r\n"));
 }
 

@@ -427,6 +427,11 @@ private Q_SLOTS:
                 "Repair Database failed: the database DIR/pelmor.mdb is damaged beyond repair, SQLite "
                 "cannot read it as a database. Restore the backup or replace the database. The file "
                 "is as it was."));
+        row("every page but the first overwritten", QStringLiteral("all pages"),
+            QStringLiteral(
+                "Repair Database failed: the database DIR/pelmor.mdb is damaged beyond repair, no row "
+                "of it can be read. Restore the backup or replace the database. The file is as it "
+                "was."));
         row("a file of 0 bytes", QStringLiteral("empty"),
             QStringLiteral(
                 "Repair Database failed: the database DIR/pelmor.mdb is damaged beyond repair, it is "
@@ -441,6 +446,9 @@ private Q_SLOTS:
             overwrite(database(), QByteArray());
         } else if (damage == QLatin1String("first page")) {
             test::overwritePage(database(), 1);
+        } else if (damage == QLatin1String("all pages")) {
+            for (int page = 2; page <= QFileInfo(database()).size() / 4096; ++page)
+                test::overwritePage(database(), page);
         } else {
             // The size in pages at offset 28 counts as long as the change
             // counter at 24 matches the one at 92.
