@@ -1,6 +1,7 @@
 #include "charts/HeatMapRenderer.h"
 
 #include "charts/ChartText.h"
+#include "charts/Palette.h"
 
 #include <QFontMetrics>
 #include <QPainter>
@@ -131,6 +132,11 @@ QColor HeatMapRenderer::scaleColour(double value) const
     return m_map.greyScale ? blendOf(kGreyScale) : blendOf(kScale);
 }
 
+QColor HeatMapRenderer::textColour(const HeatCell& cell) const
+{
+    return readableInkOn(cellColour(cell));
+}
+
 QColor HeatMapRenderer::cellColour(const HeatCell& cell) const
 {
     if (!cell.observed)
@@ -188,13 +194,12 @@ void HeatMapRenderer::paint(QPainter& painter) const
         for (size_t column = 0; column < m_map.cells[row].size(); ++column) {
             const HeatCell& cell = m_map.cells[row][column];
             const QRect box = cellRect(int(row), int(column));
-            const QColor fill = cellColour(cell);
             fillCell(painter, box, cell);
             painter.setPen(kCellEdge);
             painter.drawRect(box.adjusted(0, 0, -1, -1));
             if (!cell.observed || cell.text.isEmpty())
                 continue;
-            painter.setPen(fill.lightness() < 110 ? QColor(Qt::white) : kInk);
+            painter.setPen(textColour(cell));
             painter.drawText(box, Qt::AlignCenter, cell.text);
         }
     }

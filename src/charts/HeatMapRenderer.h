@@ -13,8 +13,8 @@ class QPainter;
 namespace pelmor::charts {
 
 // Draws a heat map: the title above, the column labels over the grid, the
-// row labels at its left, the cells with their texts (dark text on light
-// cells, white on dark ones), and at the right a colour key from 0 to the
+// row labels at its left, the cells with their texts (black or white,
+// whichever contrasts more with the cell), and at the right a colour key from 0 to the
 // scale's maximum with the grey of the cells not observed. The colours run
 // from pale yellow through orange to dark red, which stays readable when
 // printed in grey; a grey-scale map runs from white to near black and
@@ -35,6 +35,9 @@ public:
 
     // The fill of a cell (under the hatching of a grey-scale cell not observed).
     QColor cellColour(const HeatCell& cell) const;
+    // The colour of a cell's text: black or white, whichever stands out
+    // more on the cell.
+    QColor textColour(const HeatCell& cell) const;
     // The colour of a value of the scale (values beyond it are clamped).
     QColor scaleColour(double value) const;
     static QColor notObservedColour() { return QColor(200, 200, 200); }

@@ -21,12 +21,15 @@ struct LineSeries {
     Qt::PenStyle style = Qt::SolidLine;
 };
 
-// A vertical line across the plot at x, with its label at the top.
+// A vertical line across the plot at x, with its label beside it.
 struct VerticalMarker {
     double x = 0;
     QString label;
     QColor colour = Qt::black;
     Qt::PenStyle style = Qt::DashLine;
+    // No label of the graph may stand over this line (a posted limit); the
+    // labels keep off the other markers' lines where they can.
+    bool clearOfLabels = false;
 };
 
 // Everything a line graph shows: lines over a numeric x scale and a fixed y

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace pelmor::charts {
 namespace {
@@ -33,6 +34,23 @@ std::vector<double> ticks(double minimum, double maximum, double step)
     for (double tick = std::ceil(minimum / step - 1e-9) * step; tick <= maximum + step * 1e-9; tick += step)
         values.push_back(tick);
     return values;
+}
+
+// Whether a straight line from a to b passes through a box.
+bool lineMeetsBox(const QPointF& a, const QPointF& b, const QRectF& box)
+{
+    if (box.contains(a) || box.contains(b))
+        return true;
+    const QLineF line(a, b);
+    const QLineF edges[] = {{box.topLeft(), box.topRight()},
+                            {box.topRight(), box.bottomRight()},
+                            {box.bottomRight(), box.bottomLeft()},
+                            {box.bottomLeft(), box.topLeft()}};
+    for (const QLineF& edge : edges) {
+        if (line.intersects(edge, nullptr) == QLineF::BoundedIntersection)
+            return true;
+    }
+    return false;
 }
 
 } // namespace
@@ -93,11 +111,67 @@ void LineGraphRenderer::layOut()
     if (!m_graph.leftTitle.isEmpty())
         m_leftTitleBox = QRect(margin, m_plot.top(), axisMetrics.height(), m_plot.height());
 
-    // Marker labels one under the other from the top of the plot, the
-    // rightmost marker's first, each ending at its line: a rising curve
-    // leaves the top left of the plot empty. A label with no room left of
-    // its line stands right of it.
+    placeMarkerLabels();
+}
+
+std::vector<std::vector<QPointF>> LineGraphRenderer::visibleLines() const
+{
+    // Each line cut where it leaves the x scale, so that a point far beyond
+    // it (a speed of millions) never reaches the painter.
+    std::vector<std::vector<QPointF>> lines;
+    const double low = m_graph.xMinimum;
+    const double high = m_graph.xMaximum;
+    const auto cut = [](const LinePoint& from, const LinePoint& to, double x) {
+        const double share = (x - from.x) / (to.x - from.x);
+        return LinePoint{x, from.y + share * (to.y - from.y)};
+    };
+    for (const LineSeries& series : m_graph.series) {
+        std::vector<QPointF> line;
+        for (size_t i = 0; i < series.points.size(); ++i) {
+            const LinePoint& point = series.points[i];
+            if (point.x >= low && point.x <= high) {
+                line.push_back(toPixel(point.x, point.y));
+                continue;
+            }
+            // Where the line crosses into or out of the scale.
+            if (i > 0) {
+                const LinePoint& before = series.points[i - 1];
+                if (before.x >= low && before.x <= high) {
+                    const LinePoint edge = cut(before, point, point.x < low ? low : high);
+                    line.push_back(toPixel(edge.x, edge.y));
+                } else if ((before.x < low && point.x > high) || (before.x > high && point.x < low)) {
+                    const LinePoint in = cut(before, point, before.x < low ? low : high);
+                    const LinePoint out = cut(before, point, point.x > high ? high : low);
+                    line.push_back(toPixel(in.x, in.y));
+                    line.push_back(toPixel(out.x, out.y));
+                }
+            }
+            if (i + 1 < series.points.size()) {
+                const LinePoint& after = series.points[i + 1];
+                if (after.x >= low && after.x <= high) {
+                    const LinePoint edge = cut(point, after, point.x < low ? low : high);
+                    line.push_back(toPixel(edge.x, edge.y));
+                }
+            }
+        }
+        lines.push_back(std::move(line));
+    }
+    return lines;
+}
+
+void LineGraphRenderer::placeMarkerLabels()
+{
+    // Each label beside its line, left of it where there is room (a rising
+    // curve leaves the top left of the plot empty), else right of it, as
+    // high in the plot as it can stand without touching a line of the
+    // graph, a line that must stay clear, or a label placed before it; the
+    // rightmost marker's label first. Where there is no such place for the
+    // label on one line, it is broken over two or three. Only where the
+    // markers stand too close for any of that, a label covers the line of
+    // another marker that need not stay clear, or a dotted guide.
+    const QFontMetrics metrics(m_normalFont);
     m_markerLabels.assign(m_graph.markers.size(), QRect());
+    m_markerTexts.assign(m_graph.markers.size(), QString());
     std::vector<size_t> order;
     for (size_t i = 0; i < m_graph.markers.size(); ++i) {
         if (m_graph.markers[i].x >= m_graph.xMinimum && m_graph.markers[i].x <= m_graph.xMaximum)
@@ -105,16 +179,121 @@ void LineGraphRenderer::layOut()
     }
     std::stable_sort(order.begin(), order.end(),
                      [this](size_t a, size_t b) { return m_graph.markers[a].x > m_graph.markers[b].x; });
-    int row = 0;
+    const std::vector<std::vector<QPointF>> lines = visibleLines();
+    // Room kept between a label and a line: the widest line's half and a bit.
+    double widest = 1;
+    for (const LineSeries& series : m_graph.series)
+        widest = std::max(widest, series.width);
+    const double clearance = m_lineWidth * std::max(1.5, widest) / 2 + 2;
+    // How much a label must keep off: 0 every line, the guides too; 1 every
+    // line but the guides; 2 the lines of the graph and those that must
+    // stay clear.
+    const auto isFree = [&](const QRect& box, size_t self, int level) {
+        if (box.left() < m_plot.left() || box.right() > m_plot.right() || box.bottom() > m_plot.bottom())
+            return false;
+        const QRectF padded = QRectF(box).adjusted(-clearance, -clearance, clearance, clearance);
+        for (const size_t other : order) {
+            const int x = qRound(toPixel(m_graph.markers[other].x, 0).x());
+            const bool keptClear = level < 2 || other == self || m_graph.markers[other].clearOfLabels;
+            if (keptClear && x >= padded.left() && x <= padded.right())
+                return false;
+            if (other != self && m_markerLabels[other].intersects(padded.toAlignedRect()))
+                return false;
+        }
+        if (level == 0) {
+            for (const double guide : m_graph.guides) {
+                const double y = toPixel(0, guide).y();
+                if (y >= padded.top() && y <= padded.bottom())
+                    return false;
+            }
+        }
+        for (const std::vector<QPointF>& line : lines) {
+            for (size_t i = 1; i < line.size(); ++i) {
+                if (lineMeetsBox(line[i - 1], line[i], padded))
+                    return false;
+            }
+            if (line.size() == 1 && padded.contains(line.front()))
+                return false;
+        }
+        return true;
+    };
+    const int step = std::max(1, metrics.height() / 4);
+    const int lineGap = int(std::ceil(clearance)) + 1;
     for (const size_t index : order) {
         const VerticalMarker& marker = m_graph.markers[index];
         const int x = qRound(toPixel(marker.x, 0).x());
-        const int textWidth = normalMetrics.horizontalAdvance(marker.label) + m_gap;
-        const int y = m_plot.top() + m_gap + row++ * (normalMetrics.height() + m_gap / 2);
-        const bool rightOfLine = x - m_gap - textWidth < m_plot.left();
-        m_markerLabels[index] =
-            QRect(rightOfLine ? x + m_gap : x - m_gap - textWidth, y, textWidth, normalMetrics.height());
+        // The places tried: on one line of text, then on two and three,
+        // keeping off every line; a guide is crossed before a label is
+        // broken. Then on one to three lines again, keeping off only the
+        // lines that must stay clear.
+        static constexpr std::pair<int, int> kTries[] = {{1, 0}, {1, 1}, {2, 0}, {2, 1}, {3, 0},
+                                                         {3, 1}, {1, 2}, {2, 2}, {3, 2}};
+        QRect chosen;
+        QString text;
+        for (const auto& [lineCount, level] : kTries) {
+            const QString broken = brokenText(marker.label, lineCount, metrics);
+            int width = 0;
+            for (const QString& part : broken.split(QLatin1Char('\n')))
+                width = std::max(width, metrics.horizontalAdvance(part));
+            width += m_gap;
+            const int height = metrics.height() * int(broken.count(QLatin1Char('\n')) + 1);
+            for (int y = m_plot.top() + m_gap; chosen.isNull() && y + height <= m_plot.bottom(); y += step) {
+                for (const int left : {x - lineGap - width, x + lineGap}) {
+                    const QRect box(left, y, width, height);
+                    if (isFree(box, index, level)) {
+                        chosen = box;
+                        text = broken;
+                        break;
+                    }
+                }
+            }
+            if (!chosen.isNull())
+                break;
+        }
+        if (chosen.isNull()) {
+            // Nowhere clear: at the top, beside the line, where it fits.
+            const int width = metrics.horizontalAdvance(marker.label) + m_gap;
+            const bool rightOfLine = x - m_gap - width < m_plot.left();
+            chosen = QRect(rightOfLine ? x + m_gap : x - m_gap - width, m_plot.top() + m_gap, width,
+                           metrics.height());
+            text = marker.label;
+        }
+        m_markerLabels[index] = chosen;
+        m_markerTexts[index] = text;
     }
+}
+
+QString LineGraphRenderer::brokenText(const QString& text, int lineCount, const QFontMetrics& metrics)
+{
+    // Of every way to break the words into that many lines, the one whose
+    // widest line is the narrowest.
+    const QStringList words = text.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    if (lineCount <= 1 || words.size() < 2)
+        return text;
+    const auto line = [&words](qsizetype from, qsizetype to) {
+        return words.mid(from, to - from).join(QLatin1Char(' '));
+    };
+    const qsizetype count = words.size();
+    QString best = text;
+    int narrowest = metrics.horizontalAdvance(text);
+    const auto consider = [&](const QStringList& lines) {
+        int widest = 0;
+        for (const QString& part : lines)
+            widest = std::max(widest, metrics.horizontalAdvance(part));
+        if (widest < narrowest) {
+            narrowest = widest;
+            best = lines.join(QLatin1Char('\n'));
+        }
+    };
+    for (qsizetype first = 1; first < count; ++first) {
+        if (lineCount == 2) {
+            consider({line(0, first), line(first, count)});
+            continue;
+        }
+        for (qsizetype second = first + 1; second < count; ++second)
+            consider({line(0, first), line(first, second), line(second, count)});
+    }
+    return best;
 }
 
 QPointF LineGraphRenderer::toPixel(double x, double y) const
@@ -189,12 +368,15 @@ void LineGraphRenderer::paintLines(QPainter& painter) const
     painter.save();
     painter.setClipRect(m_plot.adjusted(0, -m_lineWidth * 2, 0, m_lineWidth * 2));
     painter.setRenderHint(QPainter::Antialiasing, true);
-    for (const LineSeries& series : m_graph.series) {
-        if (series.points.empty())
+    const std::vector<std::vector<QPointF>> lines = visibleLines();
+    for (size_t index = 0; index < m_graph.series.size(); ++index) {
+        const LineSeries& series = m_graph.series[index];
+        const std::vector<QPointF>& line = lines[index];
+        if (line.empty())
             continue;
-        QPainterPath path(toPixel(series.points.front().x, series.points.front().y));
-        for (size_t i = 1; i < series.points.size(); ++i)
-            path.lineTo(toPixel(series.points[i].x, series.points[i].y));
+        QPainterPath path(line.front());
+        for (size_t i = 1; i < line.size(); ++i)
+            path.lineTo(line[i]);
         QPen pen(series.colour, std::max(1.0, m_lineWidth * series.width), series.style);
         pen.setJoinStyle(Qt::RoundJoin);
         painter.setPen(pen);
@@ -224,7 +406,7 @@ void LineGraphRenderer::paintMarkers(QPainter& painter) const
             continue;
         painter.fillRect(box, Qt::white);
         painter.setPen(m_graph.markers[i].colour);
-        painter.drawText(box, Qt::AlignCenter, m_graph.markers[i].label);
+        painter.drawText(box, Qt::AlignCenter, m_markerTexts[i]);
     }
 }
 

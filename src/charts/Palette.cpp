@@ -1,6 +1,8 @@
 #include "charts/Palette.h"
 
+#include <algorithm>
 #include <array>
+#include <cmath>
 
 namespace pelmor::charts {
 
@@ -15,6 +17,34 @@ QColor paletteColour(int index)
     if (index < 0 || index >= kPaletteSize)
         return QColor(colours[0]);
     return QColor(colours[static_cast<size_t>(index)]);
+}
+
+namespace {
+
+// The relative luminance of a colour: each channel made linear from its
+// sRGB coding, then weighed by how bright the eye finds it.
+double luminance(const QColor& colour)
+{
+    const auto linear = [](int channel) {
+        const double value = channel / 255.0;
+        return value <= 0.03928 ? value / 12.92 : std::pow((value + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * linear(colour.red()) + 0.7152 * linear(colour.green()) + 0.0722 * linear(colour.blue());
+}
+
+} // namespace
+
+double contrastRatio(const QColor& first, const QColor& second)
+{
+    const double a = luminance(first);
+    const double b = luminance(second);
+    return (std::max(a, b) + 0.05) / (std::min(a, b) + 0.05);
+}
+
+QColor readableInkOn(const QColor& background)
+{
+    const QColor black(Qt::black), white(Qt::white);
+    return contrastRatio(background, black) >= contrastRatio(background, white) ? black : white;
 }
 
 } // namespace pelmor::charts

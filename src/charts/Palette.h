@@ -12,4 +12,13 @@ QColor paletteColour(int index);
 
 inline constexpr int kPaletteSize = 16;
 
+// The contrast ratio of two colours as screen readability is judged, from
+// 1 (alike) to 21 (black on white): the lighter colour's relative luminance
+// plus 0.05 over the darker one's plus 0.05. Text wants 4.5 at least.
+double contrastRatio(const QColor& first, const QColor& second);
+
+// Black or white, whichever stands out more on the background; one of the
+// two always reaches a contrast of 4.5.
+QColor readableInkOn(const QColor& background);
+
 } // namespace pelmor::charts

@@ -1,11 +1,13 @@
 // The S-curve and the heat map of the study: their models built from a
 // stored survey, and the renderers' layout and colours read back from the
 // drawn image.
+#include "ChartCheck.h"
 #include "Reference.h"
 #include "StudyFixture.h"
 #include "charts/ChartText.h"
 #include "charts/HeatMapRenderer.h"
 #include "charts/LineGraphRenderer.h"
+#include "charts/Palette.h"
 #include "study/StudyGraphs.h"
 
 #include <QFontMetrics>
@@ -19,7 +21,8 @@ namespace {
 
 const QString kBatch = QStringLiteral("030226-A");
 
-charts::LineGraph graphWithMarkers(const QList<double>& xs)
+// A graph whose curve runs through `curve` (speed, per cent) points.
+charts::LineGraph graphWithMarkers(const QList<double>& xs, const QList<QPointF>& curve = {})
 {
     charts::LineGraph graph;
     graph.title = QStringLiteral("Cumulative speed distribution");
@@ -30,11 +33,17 @@ charts::LineGraph graphWithMarkers(const QList<double>& xs)
     graph.xStep = 5;
     graph.ySuffix = QStringLiteral(" %");
     graph.guides = {15, 50, 85};
-    graph.series.push_back(
-        {QString(), {{20, 0}, {40, 50}, {60, 100}}, QColor(31, 78, 140), 2.5, Qt::SolidLine});
+    std::vector<charts::LinePoint> points = {{20, 0}, {40, 50}, {60, 100}};
+    if (!curve.isEmpty()) {
+        points.clear();
+        for (const QPointF& point : curve)
+            points.push_back({point.x(), point.y()});
+    }
+    graph.series.push_back({QString(), points, QColor(31, 78, 140), 2.5, Qt::SolidLine});
+    // The marker at 35 mph is a posted limit: no label over its line.
     for (const double x : xs)
         graph.markers.push_back(
-            {x, QStringLiteral("marker at %1 mph").arg(x), QColor(200, 0, 0), Qt::SolidLine});
+            {x, QStringLiteral("marker at %1 mph").arg(x), QColor(200, 0, 0), Qt::SolidLine, x == 35});
     return graph;
 }
 
@@ -44,23 +53,36 @@ class TstStudyGraphs : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     // Marker labels stand apart, inside the plot, against their own line,
-    // whatever the spacing of the markers and the size of the image.
+    // clear of the curve and of every marker's line, whatever the spacing
+    // of the markers, the course of the curve and the size of the image.
     void markerLabelsStandApart_data()
     {
         QTest::addColumn<QList<double>>("xs");
+        QTest::addColumn<QList<QPointF>>("curve"); // none: a straight rise from 20 to 60
         QTest::addColumn<QSize>("size");
-        test::row("spread", QList<double>{27, 33, 39, 35}, QSize(1600, 1000));
-        test::row("all on one speed", QList<double>{35, 35, 35, 35}, QSize(1600, 1000));
-        test::row("at the left edge", QList<double>{20, 21, 22}, QSize(800, 500));
-        test::row("at the right edge", QList<double>{58, 60}, QSize(640, 380));
-        test::row("one beyond the scale", QList<double>{30, 75}, QSize(1600, 1000));
+        const QList<QPointF> straight;
+        test::row("spread", QList<double>{27, 33, 39, 35}, straight, QSize(1600, 1000));
+        test::row("all on one speed", QList<double>{35, 35, 35, 35}, straight, QSize(1600, 1000));
+        test::row("at the left edge", QList<double>{20, 21, 22}, straight, QSize(800, 500));
+        test::row("at the right edge", QList<double>{58, 60}, straight, QSize(640, 380));
+        test::row("one beyond the scale", QList<double>{30, 75}, straight, QSize(1600, 1000));
+        // Traffic bunched at the low end: the curve fills the top left.
+        const QList<QPointF> early{{20, 0}, {22, 60}, {24, 97}, {30, 99}, {60, 100}};
+        test::row("curve up at once", QList<double>{22, 23, 24, 35}, early, QSize(1600, 1000));
+        test::row("curve up at once, on a page", QList<double>{22, 23, 24, 35}, early, QSize(9360, 6480));
+        // The markers close together left of a curve that rises late.
+        const QList<QPointF> late{{20, 0}, {55, 2}, {57, 50}, {59, 100}, {60, 100}};
+        test::row("curve up late", QList<double>{54, 56, 57, 58}, late, QSize(1200, 700));
     }
     void markerLabelsStandApart()
     {
         QFETCH(QList<double>, xs);
+        QFETCH(QList<QPointF>, curve);
         QFETCH(QSize, size);
-        const charts::LineGraph graph = graphWithMarkers(xs);
+        const charts::LineGraph graph = graphWithMarkers(xs, curve);
         const charts::LineGraphRenderer renderer(graph, size);
+        const QStringList crossings = test::labelsOverLines(graph, renderer);
+        QVERIFY2(crossings.isEmpty(), qPrintable(crossings.join(QStringLiteral("; "))));
         for (int i = 0; i < xs.size(); ++i) {
             const QRect box = renderer.markerLabelBox(size_t(i));
             if (xs[i] > graph.xMaximum) {
@@ -141,6 +163,12 @@ private Q_SLOTS:
         QCOMPARE(curve.markers[3].x, 35.0);
         QVERIFY(curve.markers[2].label.contains(QStringLiteral("85th percentile")));
         QVERIFY(curve.xMinimum <= 35 && curve.xMaximum >= r.ranked.at(98));
+        // On screen and across a page, no label over a line.
+        for (const QSize size : {QSize(1600, 1000), QSize(9360, 6480), QSize(700, 420)}) {
+            const QStringList crossings =
+                test::labelsOverLines(curve, charts::LineGraphRenderer(curve, size));
+            QVERIFY2(crossings.isEmpty(), qPrintable(crossings.join(QStringLiteral("; "))));
+        }
 
         const auto grey = [](const QColor& colour) {
             return colour.red() == colour.green() && colour.green() == colour.blue();
@@ -226,6 +254,58 @@ private Q_SLOTS:
         }
         QCOMPARE(hatched.size() > 1, greyScale);
         QVERIFY(!greyScale || hatched.contains(qRgb(255, 255, 255)));
+    }
+
+    // Every cell's number stands out from its cell by a contrast of 4.5 at
+    // least, all along the scale, in colour and in greys: as chosen, and as
+    // drawn (the glyph pixel that differs most from the cell's fill).
+    void heatMapTextContrast_data()
+    {
+        QTest::addColumn<bool>("greyScale");
+        test::row("colours", false);
+        test::row("greys", true);
+    }
+    void heatMapTextContrast()
+    {
+        QFETCH(bool, greyScale);
+        charts::HeatMap map;
+        map.greyScale = greyScale;
+        map.rowLabels = {QStringLiteral("Mon")};
+        map.scaleMaximum = 100;
+        std::vector<charts::HeatCell> row{{true, std::nullopt, QStringLiteral("88")}};
+        for (int share = 0; share <= 100; share += 4) {
+            map.columnLabels << QString::number(share);
+            row.push_back({true, double(share), QStringLiteral("88")});
+        }
+        map.columnLabels << QStringLiteral("-");
+        map.cells = {row};
+        const charts::HeatMapRenderer renderer(map, QSize(5200, 400));
+        for (double share = 0; share <= 100; share += 0.25) {
+            const charts::HeatCell cell{true, share, QStringLiteral("1")};
+            const double contrast =
+                charts::contrastRatio(renderer.cellColour(cell), renderer.textColour(cell));
+            QVERIFY2(contrast >= 4.5, qPrintable(QStringLiteral("%1 %: %2").arg(share).arg(contrast)));
+        }
+        const QImage image = renderer.render();
+        const auto luminance = [](const QColor& colour) {
+            return charts::contrastRatio(colour, Qt::black);
+        };
+        for (size_t column = 0; column < row.size(); ++column) {
+            const QRect box = renderer.cellRect(0, int(column)).adjusted(2, 2, -2, -2);
+            const QColor fill = image.pixelColor(box.topLeft());
+            QColor text = fill;
+            for (int y = box.top(); y <= box.bottom(); ++y) {
+                for (int x = box.left(); x <= box.right(); ++x) {
+                    const QColor pixel = image.pixelColor(x, y);
+                    if (std::abs(luminance(pixel) - luminance(fill)) >
+                        std::abs(luminance(text) - luminance(fill)))
+                        text = pixel;
+                }
+            }
+            QVERIFY2(
+                charts::contrastRatio(fill, text) >= 4.5,
+                qPrintable(QStringLiteral("cell %1: %2 on %3").arg(column).arg(text.name(), fill.name())));
+        }
     }
 
     // The numbers in the cells keep a tenth of their cell clear, so two
