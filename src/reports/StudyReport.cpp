@@ -165,7 +165,7 @@ private:
         if (rows.size() > 2 * fit) {
             // The fastest bins in one row, from the first of them on.
             const QStringList first = rows[2 * fit - 1];
-            const int low = first.first().section(QLatin1Char(' '), 0, 0).toInt();
+            const qint64 low = first.first().section(QLatin1Char(' '), 0, 0).toLongLong();
             qint64 vehicles = 0;
             for (const study::SpeedBin& bin : bins)
                 vehicles += bin.low >= low ? bin.vehicles : 0;

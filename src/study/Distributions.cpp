@@ -129,4 +129,48 @@ double kolmogorovSurvival(double lambda)
     return std::clamp(2.0 * sum, 0.0, 1.0);
 }
 
+double kolmogorovSmirnovExact(qint64 n, qint64 m, double d, const std::vector<qint64>& ties)
+{
+    if (!(d > 0) || n <= 0 || m <= 0)
+        return 1.0;
+    const qint64 all = n + m;
+    // Where the distance is looked at: after every value, or at the end of
+    // each run of equal values.
+    std::vector<bool> looked(size_t(all) + 1, ties.empty());
+    qint64 passed = 0;
+    for (const qint64 run : ties) {
+        passed += run;
+        if (passed > 0 && passed <= all)
+            looked[size_t(passed)] = true;
+    }
+    // |i / n - j / m| >= d as whole numbers, |i m - j n| >= d n m, a hair
+    // under, so that the observed distance itself counts.
+    const double bound = d * double(n) * double(m) - 1e-6;
+    // The chance of reaching i values of the first sample and j of the
+    // second, the distance never reached on the way; from each point the
+    // next value is one of the first sample's n - i left, or one of the
+    // second's m - j, in proportion. Where the distance is reached, the
+    // chance of getting there is the p-value's.
+    const size_t width = size_t(m) + 1;
+    std::vector<double> reach((size_t(n) + 1) * width, 0.0);
+    reach[0] = 1.0;
+    double exceeded = 0;
+    for (qint64 i = 0; i <= n; ++i) {
+        for (qint64 j = 0; j <= m; ++j) {
+            double& here = reach[size_t(i) * width + size_t(j)];
+            if (i > 0)
+                here +=
+                    reach[size_t(i - 1) * width + size_t(j)] * double(n - i + 1) / double(all - i + 1 - j);
+            if (j > 0)
+                here +=
+                    reach[size_t(i) * width + size_t(j - 1)] * double(m - j + 1) / double(all - i - j + 1);
+            if (looked[size_t(i + j)] && std::abs(double(i * m - j * n)) >= bound) {
+                exceeded += here;
+                here = 0;
+            }
+        }
+    }
+    return std::clamp(exceeded, 0.0, 1.0);
+}
+
 } // namespace pelmor::study

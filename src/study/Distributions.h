@@ -2,6 +2,8 @@
 
 #include <QtGlobal>
 
+#include <vector>
+
 // The probability distributions behind the confidence intervals and the
 // tests of significance, worked out from their defining series and
 // continued fractions.
@@ -34,5 +36,16 @@ double normalTwoSided(double z);
 // distributions of two samples of one population exceeds lambda. 1 for
 // lambda <= 0.
 double kolmogorovSurvival(double lambda);
+
+// The probability that two samples of n and m values drawn from one
+// population lie at least d apart by the two-sample Kolmogorov-Smirnov
+// distance: the exact p-value, found by following every order in which the
+// values of the two samples can come when pooled and sorted, each of the
+// (n + m choose n) orders equally likely. `ties` gives the sizes of the runs
+// of equal values in the pooled, sorted sample, slowest first: the distance
+// is then looked at only where the value changes, which gives the exact
+// p-value for samples with those ties. Without `ties` every value stands
+// alone. Time and memory grow with n * m. 1 for d <= 0.
+double kolmogorovSmirnovExact(qint64 n, qint64 m, double d, const std::vector<qint64>& ties = {});
 
 } // namespace pelmor::study

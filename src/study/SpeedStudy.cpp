@@ -68,7 +68,7 @@ public:
 
     // One vehicle: its stored date ("2026-03-02") and time ("08:12:00"),
     // direction, speed and offset in seconds from the start.
-    void add(QByteArrayView date, QByteArrayView time, char direction, int speed, qint64 offset)
+    void add(QByteArrayView date, QByteArrayView time, char direction, qint64 speed, qint64 offset)
     {
         if (!m_slots || date.size() != m_dateText.size() ||
             std::memcmp(date.data(), m_dateText.data(), size_t(date.size())) != 0)
@@ -163,11 +163,52 @@ private:
     std::vector<QuietStretch> m_quiet;
 };
 
+// The low bound of the bin of a speed: the multiple of the bin width at or
+// below it, also for speeds below zero.
+qint64 binLowOf(qint64 speed)
+{
+    const qint64 into = (speed % kBinWidth + kBinWidth) % kBinWidth;
+    return saturatedSum(speed, -into);
+}
+
+// The bins of a direction from its slowest to its fastest: every bin on
+// the way, but for a stretch of empty bins wider than any span of road
+// speeds, which is left out, so that one false reading of millions adds
+// one bin, not millions.
+std::vector<SpeedBin> binsOf(const SpeedHistogram& speeds, const DirectionFigures& figures)
+{
+    std::vector<SpeedBin> bins;
+    qint64 cumulative = 0;
+    const auto addBin = [&](qint64 low, qint64 vehicles) {
+        cumulative += vehicles;
+        bins.push_back({low, vehicles, figures.percentOf(vehicles), figures.percentOf(cumulative)});
+    };
+    speeds.forEachSpeed([&](qint64 speed, qint64 vehicles) {
+        const qint64 low = binLowOf(speed);
+        if (!bins.empty() && bins.back().low == low) {
+            cumulative += vehicles;
+            bins.back().vehicles += vehicles;
+            bins.back().percent = figures.percentOf(bins.back().vehicles);
+            bins.back().cumulativePercent = figures.percentOf(cumulative);
+            return;
+        }
+        if (!bins.empty() &&
+            quint64(low) - quint64(bins.back().low) <= quint64(SpeedHistogram::kArraySpeeds)) {
+            for (qint64 empty = bins.back().low + kBinWidth; empty < low; empty += kBinWidth)
+                addBin(empty, 0);
+        }
+        addBin(low, vehicles);
+    });
+    return bins;
+}
+
 DirectionFigures figuresOf(const SpeedHistogram& speeds, const SpeedStudy& study)
 {
     DirectionFigures figures;
     figures.speeds = speeds;
     figures.vehicles = speeds.total();
+    for (size_t i = 0; i < kPercentiles.size(); ++i)
+        figures.percentiles[i].percent = kPercentiles[i];
     if (figures.isEmpty())
         return figures;
     figures.mean = speeds.mean();
@@ -184,26 +225,15 @@ DirectionFigures figuresOf(const SpeedHistogram& speeds, const SpeedStudy& study
     }
     for (size_t i = 0; i < kPercentiles.size(); ++i)
         figures.percentiles[i] = {kPercentiles[i], speeds.rankedPercentile(kPercentiles[i]),
-                                  speeds.interpolatedPercentile(kPercentiles[i])};
+                                  speeds.groupedPercentile(kPercentiles[i])};
     const SpeedHistogram::Window pace = speeds.busiestWindow(study.paceWidth);
     figures.paceLow = pace.low;
-    figures.paceHigh = pace.low + study.paceWidth;
+    figures.paceHigh = saturatedSum(pace.low, study.paceWidth);
     figures.paceVehicles = pace.vehicles;
     for (size_t i = 0; i < kLimitMargins.size(); ++i)
         figures.overLimit[i] = speeds.countOver(study.limit + kLimitMargins[i]);
     figures.overThreshold = speeds.countOver(study.threshold);
-
-    // Bins on multiples of their width, also for speeds below zero.
-    const auto binOf = [](int speed) {
-        return speed >= 0 ? speed / kBinWidth : -((-speed - 1) / kBinWidth) - 1;
-    };
-    qint64 cumulative = 0;
-    for (int bin = binOf(figures.minimum); bin <= binOf(figures.maximum); ++bin) {
-        const int low = bin * kBinWidth;
-        const qint64 inside = speeds.countFrom(low, low + kBinWidth);
-        cumulative += inside;
-        figures.bins.push_back({low, inside, figures.percentOf(inside), figures.percentOf(cumulative)});
-    }
+    figures.bins = binsOf(speeds, figures);
     return figures;
 }
 
@@ -246,6 +276,45 @@ QString vehiclesAndShare(qint64 count, const DirectionFigures& of)
     return QStringLiteral("%1 (%2)").arg(vehicles(count), formatPercent(of.percentOf(count)));
 }
 
+// The readings a warning names, to follow a count: " at 3 mph", " at 0, 2
+// and 4 mph", or of more than three speeds the three furthest out,
+// ", the fastest at 88, 86 and 85 mph". `speeds` holds them furthest out
+// first.
+QString speedsNamed(const std::vector<qint64>& speeds, const char* extreme, const QString& unit)
+{
+    QStringList texts;
+    for (size_t i = 0; i < speeds.size() && i < 3; ++i)
+        texts << formatCount(speeds[i]);
+    const QString last = texts.takeLast();
+    return (speeds.size() > 3 ? QStringLiteral(", the %1 at ").arg(QLatin1String(extreme))
+                              : QStringLiteral(" at ")) +
+           (texts.isEmpty() ? last : texts.join(QStringLiteral(", ")) + QStringLiteral(" and ") + last) +
+           QLatin1Char(' ') + unit;
+}
+
+// The speeds with vehicles below a bound, slowest first, and above one,
+// fastest first.
+std::vector<qint64> speedsBelow(const SpeedHistogram& speeds, qint64 bound)
+{
+    std::vector<qint64> found;
+    speeds.forEachSpeed([&](qint64 speed, qint64) {
+        if (speed < bound)
+            found.push_back(speed);
+    });
+    return found;
+}
+
+std::vector<qint64> speedsAbove(const SpeedHistogram& speeds, qint64 bound)
+{
+    std::vector<qint64> found;
+    speeds.forEachSpeed([&](qint64 speed, qint64) {
+        if (speed > bound)
+            found.push_back(speed);
+    });
+    std::reverse(found.begin(), found.end());
+    return found;
+}
+
 void addWarnings(SpeedStudy& study, const Tally& tally, qint64 start, qint64 end)
 {
     const QString unit = unitText(study.unit);
@@ -285,14 +354,15 @@ void addWarnings(SpeedStudy& study, const Tally& tally, qint64 start, qint64 end
     const qint64 slow = all.speeds.countUnder(kSlowestPlausible);
     if (slow > 0)
         warn("speeds_below_5",
-             QStringLiteral("Speeds below 5 %1: %2; pedestrians, cyclists or false readings "
-                            "may be among them.")
-                 .arg(unit, vehiclesAndShare(slow, all)));
+             QStringLiteral("Speeds below 5 %1: %2%3: perhaps pedestrians, cyclists or false readings.")
+                 .arg(unit, vehiclesAndShare(slow, all),
+                      speedsNamed(speedsBelow(all.speeds, kSlowestPlausible), "slowest", unit)));
     const qint64 fast = all.speeds.countOver(2 * study.limit);
     if (fast > 0)
         warn("speeds_above_twice_limit",
-             QStringLiteral("Speeds above %1 %2, twice the limit: %3; false readings may be among them.")
-                 .arg(QString::number(2 * study.limit), unit, vehiclesAndShare(fast, all)));
+             QStringLiteral("Speeds above %1 %2, twice the limit: %3%4: perhaps false readings.")
+                 .arg(QString::number(2 * study.limit), unit, vehiclesAndShare(fast, all),
+                      speedsNamed(speedsAbove(all.speeds, 2 * study.limit), "fastest", unit)));
     if (start % 60 != 0)
         warn("partial_first_hour",
              QStringLiteral("The first hour is partial: the survey starts at %1 on %2, so that hour is left "
@@ -392,7 +462,7 @@ StudyResult runStudy(const db::Database& database, const StudyInputs& inputs)
         while (vehicles.nextRow()) {
             const QByteArrayView direction = vehicles.textAt(2);
             tally.add(vehicles.textAt(0), vehicles.textAt(1), direction.isEmpty() ? '?' : direction[0],
-                      int(vehicles.integerAt(3)), vehicles.integerAt(4));
+                      vehicles.integerAt(3), vehicles.integerAt(4));
         }
     } catch (const db::DbError& error) {
         result.message = error.message();

@@ -40,11 +40,11 @@ inline constexpr qint64 kMinimumSample = 100;
 struct PercentileFigure {
     int percent = 0;
     double ranked = 0;       // the speed at rank ceil(p * n)
-    double interpolated = 0; // interpolated at position p * (n - 1)
+    double interpolated = 0; // read from the cumulative curve of grouped speeds
 };
 
 struct SpeedBin {
-    int low = 0; // low <= speed < low + kBinWidth
+    qint64 low = 0; // low <= speed < low + kBinWidth
     qint64 vehicles = 0;
     double percent = 0;
     double cumulativePercent = 0;
@@ -59,11 +59,11 @@ struct DirectionFigures {
     double standardError = 0;
     double confidenceLow = 0; // 95 % confidence interval of the mean
     double confidenceHigh = 0;
-    int minimum = 0;
-    int maximum = 0;
+    qint64 minimum = 0;
+    qint64 maximum = 0;
     std::array<PercentileFigure, kPercentiles.size()> percentiles{};
-    int paceLow = 0; // paceLow <= speed < paceHigh
-    int paceHigh = 0;
+    qint64 paceLow = 0; // paceLow <= speed < paceHigh
+    qint64 paceHigh = 0;
     qint64 paceVehicles = 0;
     // Vehicles faster than the limit plus each of kLimitMargins.
     std::array<qint64, kLimitMargins.size()> overLimit{};

@@ -20,6 +20,16 @@ QString csvNumber(const std::optional<double>& value)
     return value ? text::shortestDecimal(*value) : QString();
 }
 
+// How the interpolated percentiles are read, for whoever reads the export
+// without the program.
+QString interpolationNote()
+{
+    return QStringLiteral(
+        "pNN_interpolated: read from the cumulative curve of grouped speeds, each whole speed standing for "
+        "the speeds within half a unit of it with its vehicles spread evenly over them; pNN: the speed of "
+        "the vehicle at rank NN % of n, rounded up");
+}
+
 QString stamp(const QDateTime& moment)
 {
     return moment.toString(QStringLiteral("yyyy-MM-ddTHH:mm"));
@@ -96,7 +106,7 @@ QJsonObject studyJson(const SpeedStudy& study)
         QJsonArray bins;
         for (const SpeedBin& bin : figures.bins)
             bins.append(QJsonObject{{QStringLiteral("low"), bin.low},
-                                    {QStringLiteral("high"), bin.low + kBinWidth},
+                                    {QStringLiteral("high"), saturatedSum(bin.low, kBinWidth)},
                                     {QStringLiteral("count"), double(bin.vehicles)},
                                     {QStringLiteral("pct"), bin.percent},
                                     {QStringLiteral("cumulative_pct"), bin.cumulativePercent}});
@@ -132,6 +142,7 @@ QJsonObject studyJson(const SpeedStudy& study)
                        {QStringLiteral("limit"), study.limit},
                        {QStringLiteral("threshold"), study.threshold},
                        {QStringLiteral("pace_width"), study.paceWidth},
+                       {QStringLiteral("percentiles"), interpolationNote()},
                        {QStringLiteral("start"), stamp(study.start)},
                        {QStringLiteral("last_vehicle"), stamp(study.lastVehicle)},
                        {QStringLiteral("duration_seconds"), double(study.durationSeconds)},
@@ -165,6 +176,7 @@ QString writeStudyCsv(const SpeedStudy& study, QIODevice& device)
     row("survey", none, none, none, none, QStringLiteral("limit"), QString::number(study.limit));
     row("survey", none, none, none, none, QStringLiteral("threshold"), QString::number(study.threshold));
     row("survey", none, none, none, none, QStringLiteral("pace_width"), QString::number(study.paceWidth));
+    row("survey", none, none, none, none, QStringLiteral("percentiles"), interpolationNote());
     row("survey", none, none, none, none, QStringLiteral("start"), stamp(study.start));
     row("survey", none, none, none, none, QStringLiteral("last_vehicle"), stamp(study.lastVehicle));
     row("survey", none, none, none, none, QStringLiteral("duration_seconds"),
@@ -174,7 +186,8 @@ QString writeStudyCsv(const SpeedStudy& study, QIODevice& device)
         for (const auto& [key, value] : directionValues(figures))
             row("figures", directionKey(direction), none, none, none, key, csvNumber(value));
         for (const SpeedBin& bin : figures.bins) {
-            const QString speeds = QStringLiteral("%1-%2").arg(bin.low).arg(bin.low + kBinWidth - 1);
+            const QString speeds =
+                QStringLiteral("%1-%2").arg(bin.low).arg(saturatedSum(bin.low, kBinWidth - 1));
             row("speed_bins", directionKey(direction), none, none, speeds, QStringLiteral("count"),
                 QString::number(bin.vehicles));
             row("speed_bins", directionKey(direction), none, none, speeds, QStringLiteral("pct"),

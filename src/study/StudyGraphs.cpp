@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 namespace pelmor::study {
 namespace {
@@ -39,12 +40,27 @@ std::vector<charts::LinePoint> cumulativePoints(const DirectionFigures& figures,
     std::vector<charts::LinePoint> points;
     if (figures.isEmpty())
         return points;
-    points.push_back({double(figures.minimum - 1) * scale, 0.0});
+    // A point at every whole speed from just below the slowest, but across
+    // a stretch without vehicles wider than any span of road speeds, where
+    // the flat line needs only its two ends.
     qint64 atOrBelow = 0;
-    for (int speed = figures.minimum; speed <= figures.maximum; ++speed) {
-        atOrBelow += figures.speeds.countAt(speed);
+    qint64 previous = 0;
+    bool first = true;
+    figures.speeds.forEachSpeed([&](qint64 speed, qint64 vehicles) {
+        const qint64 below = saturatedSum(speed, -1);
+        const bool wideGap =
+            !first && quint64(below) - quint64(previous) > quint64(SpeedHistogram::kArraySpeeds);
+        if (first || wideGap) {
+            points.push_back({double(below) * scale, figures.percentOf(atOrBelow)});
+        } else {
+            for (qint64 between = previous + 1; between < speed; ++between)
+                points.push_back({double(between) * scale, figures.percentOf(atOrBelow)});
+        }
+        atOrBelow += vehicles;
         points.push_back({double(speed) * scale, figures.percentOf(atOrBelow)});
-    }
+        previous = speed;
+        first = false;
+    });
     return points;
 }
 
@@ -54,14 +70,30 @@ std::pair<double, double> bulkOfSpeeds(const DirectionFigures& figures)
     // into a corner.
     if (figures.vehicles >= 200)
         return {figures.speeds.rankedPercentile(1), figures.speeds.rankedPercentile(99) + 1};
-    return {double(figures.minimum), double(figures.maximum)};
+    // Of fewer vehicles, the slowest and fastest speeds of road traffic: a
+    // false reading of millions would stretch the scale out of sight.
+    std::optional<std::pair<double, double>> span;
+    figures.speeds.forEachSpeed([&span](qint64 speed, qint64) {
+        if (speed < 0 || speed >= SpeedHistogram::kArraySpeeds)
+            return;
+        if (!span)
+            span = std::pair<double, double>(double(speed), double(speed));
+        span->second = double(speed);
+    });
+    return span.value_or(std::pair<double, double>(double(figures.minimum), double(figures.maximum)));
 }
 
 void fitSpeedScale(charts::LineGraph& graph, double low, double high)
 {
+    // Never wider than the speeds of road traffic, so the scale keeps a
+    // few dozen ticks at most.
+    const double widest = double(SpeedHistogram::kArraySpeeds);
+    low = std::clamp(low, -widest, widest);
+    high = std::clamp(high, low, widest);
     low -= 1;
     high += 1;
-    graph.xStep = high - low > 60 ? 10 : 5;
+    const double span = high - low;
+    graph.xStep = span > 600 ? 100 : span > 200 ? 50 : span > 60 ? 10 : 5;
     graph.xMinimum = std::max(0.0, std::floor(low / graph.xStep) * graph.xStep);
     graph.xMaximum = std::ceil(high / graph.xStep) * graph.xStep;
 }
@@ -105,7 +137,7 @@ charts::LineGraph speedCurve(const SpeedStudy& study, bool blackAndWhite)
     }
     graph.markers.push_back({double(study.limit),
                              QStringLiteral("Posted limit %1 %2").arg(study.limit).arg(unit), look.limit,
-                             Qt::SolidLine});
+                             Qt::SolidLine, true});
     return graph;
 }
 

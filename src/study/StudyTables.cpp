@@ -24,6 +24,23 @@ QString speed(double value)
     return formatDecimal(value);
 }
 
+// A value with a number of decimals, halves away from zero; -0.00 reads 0.00.
+QString decimals(double value, int count)
+{
+    const double rounded = text::roundHalfAwayFromZero(value, count);
+    return QString::number(rounded == 0.0 ? 0.0 : rounded, 'f', count);
+}
+
+// "33.1 to 33.4"; an interval so narrow that both ends read alike with one
+// decimal gets more, up to three: "33.12 to 33.14".
+QString interval(double low, double high)
+{
+    int count = 1;
+    while (count < 3 && decimals(low, count) == decimals(high, count) && low != high)
+        ++count;
+    return decimals(low, count) + QStringLiteral(" to ") + decimals(high, count);
+}
+
 } // namespace
 
 std::vector<FigureRow> figureRows(const SpeedStudy& study)
@@ -57,10 +74,7 @@ std::vector<FigureRow> figureRows(const SpeedStudy& study)
         true);
     add(
         inUnit(QStringLiteral("95 % confidence interval of the mean")),
-        [](const DirectionFigures& f) {
-            return speed(f.confidenceLow) + QStringLiteral(" to ") + speed(f.confidenceHigh);
-        },
-        true);
+        [](const DirectionFigures& f) { return interval(f.confidenceLow, f.confidenceHigh); }, true);
     add(inUnit(QStringLiteral("Minimum speed")),
         [](const DirectionFigures& f) { return QString::number(f.minimum); });
     add(inUnit(QStringLiteral("Maximum speed")),
@@ -80,28 +94,40 @@ std::vector<FigureRow> figureRows(const SpeedStudy& study)
     add(QStringLiteral("Vehicles in the pace"), [](const DirectionFigures& f) {
         return formatCountAndPercent(f.paceVehicles, f.percentOf(f.paceVehicles));
     });
+    // A threshold at one of the margins is said in that margin's row
+    // rather than in a row of its own with the same counts.
+    bool thresholdShown = false;
     for (size_t i = 0; i < kLimitMargins.size(); ++i) {
         const int margin = kLimitMargins[i];
-        const QString caption =
-            margin == 0
-                ? QStringLiteral("Over the limit, %1 %2").arg(study.limit).arg(unit)
-                : QStringLiteral("Over %1 %2 (limit + %3)").arg(study.limit + margin).arg(unit).arg(margin);
+        const bool atThreshold = study.limit + margin == study.threshold;
+        thresholdShown = thresholdShown || atThreshold;
+        QString caption;
+        if (margin == 0)
+            caption = QStringLiteral("Over the limit, %1 %2").arg(study.limit).arg(unit) +
+                      (atThreshold ? QStringLiteral(" = threshold") : QString());
+        else
+            caption = QStringLiteral("Over %1 %2 (limit + %3%4)")
+                          .arg(study.limit + margin)
+                          .arg(unit)
+                          .arg(margin)
+                          .arg(atThreshold ? QStringLiteral(" = threshold") : QString());
         add(caption, [i](const DirectionFigures& f) {
             return formatCountAndPercent(f.overLimit[i], f.percentOf(f.overLimit[i]));
         });
     }
-    add(QStringLiteral("Over the enforcement threshold, %1 %2").arg(study.threshold).arg(unit),
-        [](const DirectionFigures& f) {
-            return formatCountAndPercent(f.overThreshold, f.percentOf(f.overThreshold));
-        });
+    if (!thresholdShown)
+        add(QStringLiteral("Over the enforcement threshold, %1 %2").arg(study.threshold).arg(unit),
+            [](const DirectionFigures& f) {
+                return formatCountAndPercent(f.overThreshold, f.percentOf(f.overThreshold));
+            });
     return rows;
 }
 
 QString percentileNote()
 {
     return QStringLiteral(
-        "Percentiles: the speed of the vehicle at rank p \u00d7 n (rounded up) with the speeds "
-        "in ascending order; in brackets, the speed interpolated at position p \u00d7 (n - 1).");
+        "Percentiles: the speed of the vehicle at rank p \u00d7 n (rounded up) in ascending order; in "
+        "brackets, read from the cumulative curve with each whole speed spread over \u00b1 0.5.");
 }
 
 TextTable hourlyTable(const SpeedStudy& study)
@@ -132,9 +158,9 @@ TextTable binTable(const SpeedStudy& study, Direction direction)
     table.columns = {QStringLiteral("Speed (%1)").arg(unitText(study.unit)), QStringLiteral("Vehicles"),
                      QStringLiteral("Per cent"), QStringLiteral("Cumulative")};
     for (const SpeedBin& bin : study.figures(direction).bins)
-        table.rows.push_back({QStringLiteral("%1 to %2").arg(bin.low).arg(bin.low + kBinWidth - 1),
-                              formatCount(bin.vehicles), formatPercent(bin.percent),
-                              formatPercent(bin.cumulativePercent)});
+        table.rows.push_back(
+            {QStringLiteral("%1 to %2").arg(bin.low).arg(saturatedSum(bin.low, kBinWidth - 1)),
+             formatCount(bin.vehicles), formatPercent(bin.percent), formatPercent(bin.cumulativePercent)});
     return table;
 }
 

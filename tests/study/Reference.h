@@ -20,7 +20,7 @@ struct Reference {
     int min = 0;
     int max = 0;
     std::map<int, double> ranked;       // by per cent
-    std::map<int, double> interpolated; // by per cent
+    std::map<int, double> interpolated; // by per cent, of grouped speeds
     int paceLow = 0;
     qint64 paceCount = 0;
     std::map<int, qint64> over; // vehicles faster than the limit plus the key
@@ -50,13 +50,13 @@ inline Reference referenceOf(std::vector<int> speeds, int limit, int threshold, 
         qint64 rank = 1;
         while (rank * 100 < qint64(p) * r.n)
             ++rank;
-        r.ranked[p] = speeds[size_t(rank - 1)];
-        const double h = p / 100.0 * double(r.n - 1);
-        const size_t below = size_t(std::floor(h + 1e-9));
-        const double fraction = h - double(below);
-        r.interpolated[p] = below + 1 < speeds.size()
-                                ? speeds[below] + fraction * (speeds[below + 1] - speeds[below])
-                                : speeds[below];
+        const int ranked = speeds[size_t(rank - 1)];
+        r.ranked[p] = ranked;
+        // Read from the cumulative curve of grouped speeds: the ranked speed
+        // spans ranked - 0.5 to ranked + 0.5, its vehicles spread evenly.
+        const auto below = std::count_if(speeds.begin(), speeds.end(), [&](int s) { return s < ranked; });
+        const auto at = std::count(speeds.begin(), speeds.end(), ranked);
+        r.interpolated[p] = ranked - 0.5 + (p / 100.0 * double(r.n) - double(below)) / double(at);
     }
     r.paceCount = -1;
     for (int low = r.min - paceWidth; low <= r.max; ++low) {

@@ -3,13 +3,18 @@
 #include "RealWorldLog.h"
 #include "Reference.h"
 #include "StudyFixture.h"
+#include "db/Connection.h"
 #include "study/Distributions.h"
 #include "study/StudyExport.h"
+#include "study/StudyGraphs.h"
+#include "study/StudyText.h"
 
 #include <QDateTime>
+#include <QJsonObject>
 #include <QTest>
 
 #include <cmath>
+#include <limits>
 #include <numeric>
 
 using namespace pelmor;
@@ -48,6 +53,17 @@ QString compare(const study::DirectionFigures& f, const test::Reference& r, int 
     }
     for (const auto& [name, value] : expected)
         wrong << name + QStringLiteral(" not among the figures");
+    // Every percentile has its keys, also where there is nothing to rank.
+    QStringList keys;
+    for (const auto& [name, value] : study::directionValues(f))
+        keys << name;
+    for (const int p : {15, 50, 85, 95, 98}) {
+        if (!keys.contains(QStringLiteral("p%1").arg(p)) ||
+            !keys.contains(QStringLiteral("p%1_interpolated").arg(p)))
+            wrong << QStringLiteral("no key for the %1th percentile").arg(p);
+    }
+    if (keys.contains(QStringLiteral("p0")))
+        wrong << QStringLiteral("a 0th percentile");
     qint64 binned = 0;
     for (const study::SpeedBin& bin : f.bins) {
         const auto found = r.bins.find(bin.low);
@@ -150,6 +166,114 @@ private Q_SLOTS:
                 changed.figures(direction).overThreshold,
                 qint64(std::count_if(chosen.begin(), chosen.end(), [&](int v) { return v > posted + 3; })));
         }
+    }
+
+    // The percentiles read from the grouped speeds, worked out by hand:
+    // the ranked speed's span starts half a unit below it, and the share of
+    // its vehicles still to pass tells how far into the span the percentile
+    // lies.
+    void groupedPercentiles_data()
+    {
+        QTest::addColumn<QList<int>>("speeds");
+        QTest::addColumn<int>("percent");
+        QTest::addColumn<double>("ranked");
+        QTest::addColumn<double>("grouped");
+        // 78 below 44, 9 at 44: 43.5 + (85 - 78) / 9.
+        test::row("7 of 9 into 44", repeated({{40, 78}, {44, 9}, {50, 13}}), 85, 44.0, 43.5 + 7.0 / 9.0);
+        // All at one speed: 85 % of the way through its span.
+        test::row("one speed", repeated({{30, 20}}), 85, 30.0, 30.35);
+        // Half pass exactly at the end of 30's span.
+        test::row("the median at a span's end", repeated({{30, 50}, {40, 50}}), 50, 30.0, 30.5);
+        test::row("one vehicle", QList<int>{42}, 15, 42.0, 41.65);
+        // 98 % of 3 vehicles: 2.94, of the third vehicle's span 0.94.
+        test::row("a gap before the fastest", QList<int>{20, 21, 90}, 98, 90.0, 90.44);
+    }
+    void groupedPercentiles()
+    {
+        QFETCH(QList<int>, speeds);
+        QFETCH(int, percent);
+        QFETCH(double, ranked);
+        QFETCH(double, grouped);
+        study::SpeedHistogram histogram;
+        for (const int speed : speeds)
+            histogram.add(speed);
+        QCOMPARE(histogram.rankedPercentile(percent), ranked);
+        QVERIFY2(std::abs(histogram.groupedPercentile(percent) - grouped) < 1e-12,
+                 qPrintable(QString::number(histogram.groupedPercentile(percent), 'g', 17)));
+    }
+
+    // Speeds beyond 32 bits, up to the largest 64-bit number, written into
+    // the database as any program could have left them: the study counts
+    // each one as it is, names it in the warnings, and keeps its bins and
+    // its curve to the speeds present.
+    void implausibleSpeeds_data()
+    {
+        QTest::addColumn<qint64>("speed");
+        test::row("2^31", qint64(2147483648LL));
+        test::row("2^32 + 40", qint64(4294967336LL));
+        test::row("10^12", qint64(1000000000000LL));
+        test::row("the largest 64-bit number", std::numeric_limits<qint64>::max());
+        test::row("the smallest 64-bit number", std::numeric_limits<qint64>::min());
+    }
+    void implausibleSpeeds()
+    {
+        QFETCH(qint64, speed);
+        test::Survey survey;
+        survey.batchNumber = kBatch;
+        const QList<int> normal = test::normalSpeeds(300, 38.0, 5.0, 5);
+        survey.speeds = std::vector<int>(normal.begin(), normal.end());
+        survey.speeds.push_back(0); // the vehicle whose reading is replaced
+        test::storeSurvey(m_folder->databasePath(), survey);
+        {
+            // The smallest number is written as a sum: its digits alone
+            // would be read as a fraction.
+            const QString value = speed == std::numeric_limits<qint64>::min()
+                                      ? QStringLiteral("(-9223372036854775807 - 1)")
+                                      : QString::number(speed);
+            db::Connection connection(m_folder->database());
+            connection.execute(
+                QStringLiteral("update Veh_Data set Speed = %1 where rowid = (select max(rowid) "
+                               "from Veh_Data)")
+                    .arg(value));
+        }
+        const auto s = test::studyOf(*m_folder, kBatch);
+        QVERIFY(s);
+        const study::DirectionFigures& all = s->figures(Direction::Both);
+        QCOMPARE(all.vehicles, qint64(301));
+        QCOMPARE(speed > 0 ? all.maximum : all.minimum, speed);
+
+        std::vector<qint64> sorted(normal.begin(), normal.end());
+        sorted.push_back(speed);
+        std::sort(sorted.begin(), sorted.end());
+        long double sum = 0;
+        for (const qint64 value : sorted)
+            sum += value;
+        QVERIFY(std::abs(all.mean - double(sum / 301)) <= 1e-12 * std::abs(double(sum / 301)));
+        for (const study::PercentileFigure& figure : all.percentiles)
+            QCOMPARE(figure.ranked, double(sorted[size_t((figure.percent * 301 + 99) / 100 - 1)]));
+        // The pace of the traffic, which the one reading cannot join.
+        const test::Reference traffic =
+            test::referenceOf(std::vector<int>(normal.begin(), normal.end()), 35, 45, 10);
+        QCOMPARE(all.paceLow, qint64(traffic.paceLow));
+        QCOMPARE(all.paceVehicles, traffic.paceCount);
+        // One bin more than the traffic's, holding the one reading.
+        QCOMPARE(all.bins.size(),
+                 size_t(traffic.bins.rbegin()->first / 5 - traffic.bins.begin()->first / 5 + 2));
+        const study::SpeedBin& outlying = speed > 0 ? all.bins.back() : all.bins.front();
+        QVERIFY(outlying.low <= speed && speed - outlying.low < study::kBinWidth);
+        QCOMPARE(outlying.vehicles, qint64(1));
+        // Named in its warning, with its digits grouped.
+        const QString named = study::formatCount(speed);
+        QVERIFY(std::any_of(s->warnings.begin(), s->warnings.end(),
+                            [&](const study::Warning& w) { return w.text.contains(named); }));
+        // The curve keeps a point a speed of the traffic, the scale to road speeds.
+        const std::vector<charts::LinePoint> points = study::cumulativePoints(all);
+        QVERIFY(points.size() < 100);
+        const charts::LineGraph curve = study::speedCurve(*s);
+        QVERIFY(curve.xMinimum >= 0 && curve.xMaximum <= 100);
+        const QJsonObject both =
+            study::studyJson(*s)[QStringLiteral("directions")].toObject()[QStringLiteral("both")].toObject();
+        QCOMPARE(both[speed > 0 ? QStringLiteral("max") : QStringLiteral("min")].toDouble(), double(speed));
     }
 
     void studentCriticalValues_data()

@@ -15,6 +15,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QTest>
@@ -120,9 +121,19 @@ private Q_SLOTS:
         QString failure;
         const QList<QStringList> read = readWithPython(path, &failure);
         QVERIFY2(failure.isEmpty(), qPrintable(failure));
-        const QList<QStringList> stored = databaseRows(
-            m_folder->databasePath(), query, table == QLatin1String("breakdown") ? QString() : kBatch);
+        QList<QStringList> stored = databaseRows(m_folder->databasePath(), query,
+                                                 table == QLatin1String("breakdown") ? QString() : kBatch);
         QVERIFY(stored.size() > 1);
+        if (table == QLatin1String("breakdown")) {
+            // Under plain names, the date of its day on every row.
+            stored[0] = QStringList{"Date", "Time", "Vehicles", "Hour total"};
+            for (qsizetype row = 2; row < stored.size(); ++row) {
+                if (stored[row][0].isEmpty())
+                    stored[row][0] = stored[row - 1][0];
+            }
+            QVERIFY(std::none_of(stored.begin(), stored.end(),
+                                 [](const QStringList& r) { return r[0].isEmpty(); }));
+        }
         QCOMPARE(read, stored);
         // RFC 4180: every record ends in CR LF; UTF-8 without a byte order mark.
         const QByteArray bytes = test::fileBytes(path);
@@ -202,6 +213,43 @@ private Q_SLOTS:
             texts << warning.toObject().value(QStringLiteral("text")).toString();
         QVERIFY(!texts.isEmpty());
         QCOMPARE(warnings, texts);
+    }
+
+    // A direction without vehicles: every percentile's keys, empty, in the
+    // JSON and in the CSV; no 0th percentile.
+    void emptyDirection()
+    {
+        test::Survey oneWay = m_survey;
+        oneWay.batchNumber = QStringLiteral("030226-B");
+        oneWay.directions = QByteArray(2000, '+');
+        test::storeSurvey(m_folder->databasePath(), oneWay);
+        const test::ProgramRun run =
+            cli({QStringLiteral("study"), oneWay.batchNumber, QStringLiteral("--json")});
+        QCOMPARE(run.exitCode, 0);
+        const QJsonObject json = QJsonDocument::fromJson(run.out.toUtf8()).object();
+        const QJsonObject receding =
+            json.value(QStringLiteral("directions")).toObject().value(QStringLiteral("receding")).toObject();
+        QCOMPARE(receding.value(QStringLiteral("n")).toDouble(), 0.0);
+        QVERIFY(!receding.contains(QStringLiteral("p0")) &&
+                !receding.contains(QStringLiteral("p0_interpolated")));
+        QStringList percentileRows;
+        for (const QString& suffix : {QString(), QStringLiteral("_interpolated")}) {
+            for (const int p : {15, 50, 85, 95, 98}) {
+                const QString key = QStringLiteral("p%1").arg(p) + suffix;
+                QVERIFY2(receding.contains(key) && receding.value(key).isNull(), qPrintable(key));
+                percentileRows << QStringLiteral("figures,receding,,,,%1,").arg(key);
+            }
+        }
+        QVERIFY(
+            json.value(QStringLiteral("percentiles")).toString().contains(QStringLiteral("grouped speeds")));
+        const QString csv = cli({QStringLiteral("export"), QStringLiteral("study"), oneWay.batchNumber}).out;
+        QStringList rows;
+        for (const QString& line : csv.split(QStringLiteral("\r\n"))) {
+            if (QRegularExpression(QStringLiteral("^figures,receding,,,,p\\d")).match(line).hasMatch())
+                rows << line;
+        }
+        QCOMPARE(rows, percentileRows);
+        QVERIFY(csv.contains(QStringLiteral("survey,,,,,percentiles,")));
     }
 
     void exportCommandRefusals_data()

@@ -123,11 +123,18 @@ private Q_SLOTS:
         row("unknown direction over 10 %", unknown(1), QStringList{"unknown_direction"},
             "Unknown direction: 150 vehicles (10.0 %)");
         row("unknown direction at 10 %", unknown(0), QStringList{}, QString());
-        row("a speed of 4", speed(4), QStringList{"speeds_below_5"}, "Speeds below 5 mph: 1 vehicle (");
+        row("a speed of 4", speed(4), QStringList{"speeds_below_5"},
+            "Speeds below 5 mph: 1 vehicle (0.1 %) at 4 mph:");
         row("a speed of 5", speed(5), QStringList{}, QString());
         row("a speed of 71", speed(71), QStringList{"speeds_above_twice_limit"},
-            "Speeds above 70 mph, twice the limit: 1 vehicle (");
+            "Speeds above 70 mph, twice the limit: 1 vehicle (0.1 %) at 71 mph:");
         row("a speed of 70", speed(70), QStringList{}, QString());
+        row("five speeds over 70", Change([](std::vector<Vehicle>& vehicles, qint64&) {
+                for (int i = 0; i < 5; ++i)
+                    vehicles[size_t(100 + i)].speed = 71 + i;
+            }),
+            QStringList{"speeds_above_twice_limit"},
+            "Speeds above 70 mph, twice the limit: 5 vehicles (0.3 %), the fastest at 75, 74 and 73 mph:");
         row("23 hours", Change([](std::vector<Vehicle>& vehicles, qint64&) {
                 dropBetween(vehicles, at(0, 22, 54), at(7, 0, 0));
                 vehicles.push_back({at(0, 22, 59), 30, '-'});
