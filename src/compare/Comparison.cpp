@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace pelmor::compare {
 namespace {
@@ -46,10 +47,12 @@ void countOverLimit(const Comparison& comparison, ComparedSurvey& side)
         return all.vehicles > 0 ? 100.0 * vehicles / double(all.vehicles) : 0.0;
     };
     SideFigures& figures = side.figures;
-    figures.overLimit = vehiclesAbove(all.speeds, overLimitBound(comparison, side, 0));
-    figures.percentOverLimit = percent(figures.overLimit);
-    figures.overLimitPlus10 = vehiclesAbove(all.speeds, overLimitBound(comparison, side, kUpperMargin));
-    figures.percentOverLimitPlus10 = percent(figures.overLimitPlus10);
+    const double bound = overLimitBound(comparison, side, 0);
+    figures.overLimit = readingsOver(all.speeds, bound);
+    figures.apportionedOverLimit = double(all.vehicles) - apportionedAtOrBelow(all.speeds, bound);
+    figures.percentOverLimit = percent(double(figures.overLimit));
+    figures.overLimitPlus10 = readingsOver(all.speeds, overLimitBound(comparison, side, kUpperMargin));
+    figures.percentOverLimitPlus10 = percent(double(figures.overLimitPlus10));
 }
 
 // The share of the surveyed hours that fall on a Saturday or Sunday.
@@ -181,12 +184,27 @@ void testDistributions(Comparison& c)
     }
     test.computed = true;
     test.statistic = kolmogorovDistance(speedsA, c.a.toComparisonUnit, speedsB, c.b.toComparisonUnit);
-    const double nA = double(speedsA.total());
-    const double nB = double(speedsB.total());
-    const double root = std::sqrt(nA * nB / (nA + nB));
-    // The scale of the distance that follows the Kolmogorov distribution,
-    // with the usual correction for samples of modest size.
-    test.pValue = study::kolmogorovSurvival((root + 0.12 + 0.11 / root) * test.statistic);
+    if (speedsA.total() <= kExactDistributionTest / speedsB.total()) {
+        test.exact = true;
+        // In one unit the surveys share whole speeds, and their ties are
+        // those of the pooled speeds. In two units the distance spreads each
+        // reading over the speeds that round to it, as if no two vehicles
+        // drove alike: the distribution without ties.
+        std::vector<qint64> ties;
+        if (c.a.toComparisonUnit == c.b.toComparisonUnit) {
+            study::SpeedHistogram pooled = speedsA;
+            pooled.add(speedsB);
+            pooled.forEachSpeed([&ties](qint64, qint64 vehicles) { ties.push_back(vehicles); });
+        }
+        test.pValue = study::kolmogorovSmirnovExact(speedsA.total(), speedsB.total(), test.statistic, ties);
+    } else {
+        const double nA = double(speedsA.total());
+        const double nB = double(speedsB.total());
+        const double root = std::sqrt(nA * nB / (nA + nB));
+        // The scale of the distance that follows the Kolmogorov distribution,
+        // with the usual correction for samples of modest size.
+        test.pValue = study::kolmogorovSurvival((root + 0.12 + 0.11 / root) * test.statistic);
+    }
     const QString figures = QStringLiteral("Kolmogorov-Smirnov test: D = %1, %2")
                                 .arg(QString::number(test.statistic, 'f', 3), pValueText(test.pValue));
     const QString gap = formatDecimal(100.0 * test.statistic);
@@ -216,7 +234,8 @@ void testOverLimit(Comparison& c)
         test.verdict = QStringLiteral("A survey without vehicles has no share over the limit to compare.");
         return;
     }
-    const double pooled = double(a.overLimit + b.overLimit) / double(a.vehicles + b.vehicles);
+    // The shares of the same traffic read alike in either unit: apportioned.
+    const double pooled = (a.apportionedOverLimit + b.apportionedOverLimit) / double(a.vehicles + b.vehicles);
     if (pooled <= 0.0 || pooled >= 1.0) {
         test.verdict = shares + QLatin1Char(' ') +
                        (pooled <= 0.0 ? QStringLiteral("No vehicle of either survey was over the limit, so "
@@ -228,7 +247,9 @@ void testOverLimit(Comparison& c)
     test.computed = true;
     const double standardError =
         std::sqrt(pooled * (1.0 - pooled) * (1.0 / double(a.vehicles) + 1.0 / double(b.vehicles)));
-    test.statistic = (b.percentOverLimit - a.percentOverLimit) / 100.0 / standardError;
+    test.statistic =
+        (b.apportionedOverLimit / double(b.vehicles) - a.apportionedOverLimit / double(a.vehicles)) /
+        standardError;
     test.pValue = study::normalTwoSided(test.statistic);
     test.verdict =
         shares + QLatin1Char(' ') +
@@ -270,6 +291,17 @@ void addWarnings(Comparison& c)
     };
     const ComparedSurvey& a = c.a;
     const ComparedSurvey& b = c.b;
+    for (const bool sideA : {true, false}) {
+        const qint64 vehicles = (sideA ? a : b).figures.vehicles;
+        if (vehicles < study::kMinimumSample)
+            warn("small_sample",
+                 QStringLiteral("The survey %1 has %2 %3, fewer than the %4 a spot speed study needs; its "
+                                "figures, and the tests that set them beside the other survey's, are "
+                                "uncertain.")
+                     .arg(sideWords(c, sideA), study::formatCount(vehicles),
+                          vehicles == 1 ? QStringLiteral("vehicle") : QStringLiteral("vehicles"),
+                          study::formatCount(study::kMinimumSample)));
+    }
     if (!sameLimit(c))
         warn("different_limit",
              QStringLiteral("The posted limits differ: %1 %2, %3 %4. Each share over the limit is counted "
@@ -333,18 +365,30 @@ double overLimitBound(const Comparison& comparison, const ComparedSurvey& side, 
     return side.study.limit + 0.5 + margin / scale;
 }
 
-double vehiclesAtOrBelow(const study::SpeedHistogram& speeds, double speed)
+namespace {
+
+// A speed that need not be whole as the nearest 64-bit whole number, held
+// within the range of those.
+qint64 wholeWithin(double speed)
+{
+    constexpr double kLimit = 9.2e18;
+    return qint64(std::clamp(speed, -kLimit, kLimit));
+}
+
+} // namespace
+
+qint64 readingsOver(const study::SpeedHistogram& speeds, double bound)
+{
+    return speeds.total() - speeds.countAtOrBelow(wholeWithin(std::floor(bound)));
+}
+
+double apportionedAtOrBelow(const study::SpeedHistogram& speeds, double speed)
 {
     // The whole speed whose span holds `speed`, and how far into the span it is.
     const double cell = std::floor(speed + 0.5);
     const double into = speed - (cell - 0.5);
-    const int whole = int(std::clamp(cell, -1e6, 1e6));
+    const qint64 whole = wholeWithin(cell);
     return double(speeds.countUnder(whole)) + into * double(speeds.countAt(whole));
-}
-
-double vehiclesAbove(const study::SpeedHistogram& speeds, double speed)
-{
-    return double(speeds.total()) - vehiclesAtOrBelow(speeds, speed);
 }
 
 double kolmogorovDistance(const study::SpeedHistogram& first, double scaleFirst,
@@ -361,17 +405,24 @@ double kolmogorovDistance(const study::SpeedHistogram& first, double scaleFirst,
     const double wideTotal = double(wide.total());
     const double narrowTotal = double(narrow.total());
     double distance = 0;
-    // From just below the slowest speed of the wider histogram to just
-    // above its fastest: outside that span its share is 0 or 1 and the
-    // other share only moves towards it. The shares add up as the speeds
-    // rise, both at once.
-    qint64 wideAtOrBelow = 0;
-    for (int speed = wide.minimum() - 1; speed <= wide.maximum(); ++speed) {
-        wideAtOrBelow += wide.countAt(speed);
-        const double narrowAtOrBelow = vehiclesAtOrBelow(narrow, (speed + 0.5) * wideScale / narrowScale);
+    // The gap at the upper bound of a whole speed of the wider histogram.
+    const auto gapAt = [&](qint64 speed, qint64 wideAtOrBelow) {
+        const double narrowAtOrBelow =
+            apportionedAtOrBelow(narrow, (double(speed) + 0.5) * wideScale / narrowScale);
         distance =
             std::max(distance, std::abs(double(wideAtOrBelow) / wideTotal - narrowAtOrBelow / narrowTotal));
-    }
+    };
+    // Outside the wider histogram's speeds its share is 0 or 1 and the other
+    // share only moves towards it. Between two of its speeds its share stays
+    // and the other only rises, so the gap is widest at one end: at the
+    // speed just below each of its speeds, and at each of them.
+    qint64 wideAtOrBelow = 0;
+    wide.forEachSpeed([&](qint64 speed, qint64 vehicles) {
+        if (speed > std::numeric_limits<qint64>::min())
+            gapAt(speed - 1, wideAtOrBelow);
+        wideAtOrBelow += vehicles;
+        gapAt(speed, wideAtOrBelow);
+    });
     return distance;
 }
 

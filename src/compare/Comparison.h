@@ -20,6 +20,11 @@ inline constexpr double kKilometresPerMile = 1.609344;
 // A change is significant when chance alone would make one at least as
 // large less often than this: the 95 % level.
 inline constexpr double kSignificanceLevel = 0.05;
+// Up to this product of the two surveys' vehicles the Kolmogorov-Smirnov
+// p-value comes from the exact distribution of the distance; above it the
+// large-sample approximation is close enough (for 10 against 10 vehicles
+// it would say 0.031 where the exact chance is 0.052).
+inline constexpr qint64 kExactDistributionTest = 10000;
 // One survey lasting less than this share of the other's time is too short
 // to set beside it.
 inline constexpr double kShortestDurationRatio = 0.5;
@@ -40,12 +45,17 @@ struct SideFigures {
     double percentile95 = 0;
     double limit = 0; // the survey's own posted limit
     // Vehicles faster than the limit and than the limit + 10 (of the
-    // comparison's unit); a share of the vehicles at a whole speed where
-    // the bound falls inside it, in a survey converted to another unit.
-    double overLimit = 0;
+    // comparison's unit): the readings over the bound, which for a survey
+    // converted to another unit is the bound converted to the survey's own.
+    qint64 overLimit = 0;
     double percentOverLimit = 0;
-    double overLimitPlus10 = 0;
+    qint64 overLimitPlus10 = 0;
     double percentOverLimitPlus10 = 0;
+    // The vehicles over the limit with the readings at the whole speed the
+    // bound falls in apportioned (see apportionedAtOrBelow): a survey in
+    // the other unit then reads as the same traffic measured in this one.
+    // What the two-proportion test compares; equal to overLimit in one unit.
+    double apportionedOverLimit = 0;
 };
 
 // One of the two surveys.
@@ -68,6 +78,10 @@ struct TestOutcome {
     double statistic = 0;  // t, D or z
     double pValue = 1;
     double degreesOfFreedom = 0; // Welch's t-test only
+    // The p-value from the exact distribution of the statistic rather than
+    // its approximation for large samples (the Kolmogorov-Smirnov test of
+    // small surveys).
+    bool exact = false;
     QString verdict;
 
     bool significant() const { return computed && pValue < kSignificanceLevel; }
@@ -147,12 +161,18 @@ bool sameLimit(const Comparison& comparison);
 // A's limit, one with another limit against its own.
 double overLimitBound(const Comparison& comparison, const ComparedSurvey& side, double margin);
 
+// The readings of a histogram of whole speeds above a speed that need not
+// be whole: the vehicles counted over a bound.
+qint64 readingsOver(const study::SpeedHistogram& speeds, double bound);
+
 // The vehicles of a histogram of whole speeds at or below a speed that
-// need not be whole, and above it: each whole speed stands for the speeds
+// need not be whole, apportioned: each whole speed stands for the speeds
 // that round to it, spread evenly, so a bound inside its span takes a share
-// of its vehicles. Whole numbers at the bounds between whole speeds (35.5).
-double vehiclesAtOrBelow(const study::SpeedHistogram& speeds, double speed);
-double vehiclesAbove(const study::SpeedHistogram& speeds, double speed);
+// of its vehicles. A whole number at the bounds between whole speeds
+// (35.5). What the tests between surveys in two units measure with (the
+// Kolmogorov-Smirnov distance, the share over the limit); the counts shown
+// and exported are whole readings.
+double apportionedAtOrBelow(const study::SpeedHistogram& speeds, double speed);
 
 // The two-sample Kolmogorov-Smirnov distance between two histograms of
 // whole speeds, speeds of the first times `scaleFirst` and of the second

@@ -22,17 +22,16 @@ bool isSpeed(const QString& key)
     return speeds.match(key).hasMatch();
 }
 
-// The margin over the limit of a count's key ("over_limit_10" 10,
-// "pct_over_threshold" the threshold's); none for other keys.
-std::optional<int> marginOf(const QString& key, const study::SpeedStudy& study)
+// The margin over the limit, in the comparison's unit, of a count's key
+// ("over_limit_10" 10); none for other keys. The counts over the
+// enforcement threshold are the survey's own: its threshold is a speed of
+// its own unit, whatever margin over the limit it is.
+std::optional<int> marginOf(const QString& key)
 {
     static const QRegularExpression overLimit(QStringLiteral("^(pct_)?over_limit(_(\\d+))?$"));
-    static const QRegularExpression overThreshold(QStringLiteral("^(pct_)?over_threshold$"));
     const QRegularExpressionMatch match = overLimit.match(key);
     if (match.hasMatch())
         return match.captured(3).isEmpty() ? 0 : match.captured(3).toInt();
-    if (overThreshold.match(key).hasMatch())
-        return study.threshold - study.limit;
     return std::nullopt;
 }
 
@@ -55,9 +54,9 @@ QJsonObject sideJson(const Comparison& comparison, const ComparedSurvey& side)
     for (auto [key, value] : study::directionValues(both)) {
         if (value && isSpeed(key)) {
             value = *value * scale;
-        } else if (const std::optional<int> margin = marginOf(key, study); margin && !both.isEmpty()) {
-            const double over = vehiclesAbove(both.speeds, overLimitBound(comparison, side, *margin));
-            value = key.startsWith(QLatin1String("pct_")) ? 100.0 * over / double(both.vehicles) : over;
+        } else if (const std::optional<int> margin = marginOf(key); margin && !both.isEmpty()) {
+            const qint64 over = readingsOver(both.speeds, overLimitBound(comparison, side, *margin));
+            value = key.startsWith(QLatin1String("pct_")) ? both.percentOf(over) : double(over);
         }
         object.insert(key, number(value));
     }
@@ -67,6 +66,7 @@ QJsonObject sideJson(const Comparison& comparison, const ComparedSurvey& side)
     object.insert(QStringLiteral("location"), side.location);
     object.insert(QStringLiteral("direction"), side.direction);
     object.insert(QStringLiteral("limit"), figures.limit);
+    object.insert(QStringLiteral("threshold"), study.threshold * scale);
     object.insert(QStringLiteral("start"), study.start.toString(QStringLiteral("yyyy-MM-ddTHH:mm")));
     object.insert(QStringLiteral("last_vehicle"),
                   study.lastVehicle.toString(QStringLiteral("yyyy-MM-ddTHH:mm")));
@@ -103,6 +103,7 @@ QJsonObject comparisonJson(const Comparison& comparison)
     };
     addTest(object, comparison.meanTest, "welch_t", "welch_p", "mean_change_significant");
     addTest(object, comparison.distributionTest, "ks_d", "ks_p", "distribution_change_significant");
+    object.insert(QStringLiteral("ks_exact"), comparison.distributionTest.exact);
     addTest(object, comparison.overLimitTest, "prop_z", "prop_p", "over_limit_change_significant");
     QJsonArray warnings;
     for (const study::Warning& warning : comparison.warnings)

@@ -80,7 +80,7 @@ charts::LineGraph comparisonCurve(const Comparison& comparison, bool blackAndWhi
         // Survey A's limit is a whole speed of the comparison's unit.
         graph.markers.push_back({limitA,
                                  QStringLiteral("Posted limit %1 %2").arg(comparison.a.study.limit).arg(unit),
-                                 colours.limit, Qt::SolidLine});
+                                 colours.limit, Qt::SolidLine, true});
     } else {
         for (const bool isA : {true, false}) {
             const double limit = isA ? limitA : limitB;
@@ -90,7 +90,7 @@ charts::LineGraph comparisonCurve(const Comparison& comparison, bool blackAndWhi
                      .arg(comparison.inOrder() ? sideName(comparison, isA).toLower()
                                                : (isA ? comparison.a : comparison.b).study.batchNumber,
                           limitText(isA ? comparison.a : comparison.b, comparison.unit)),
-                 colours.limit, isA ? Qt::SolidLine : Qt::DotLine});
+                 colours.limit, isA ? Qt::SolidLine : Qt::DotLine, true});
         }
     }
     return graph;

@@ -75,12 +75,12 @@ std::vector<ComparisonRow> comparisonRows(const Comparison& c)
     rows.push_back({QStringLiteral("95th percentile speed"), speed(a.percentile95), speed(b.percentile95),
                     signedChange(a.percentile95, b.percentile95, unit)});
     rows.push_back({QStringLiteral("Over the posted limit"),
-                    study::formatCountAndPercent(std::llround(a.overLimit), a.percentOverLimit),
-                    study::formatCountAndPercent(std::llround(b.overLimit), b.percentOverLimit),
+                    study::formatCountAndPercent(a.overLimit, a.percentOverLimit),
+                    study::formatCountAndPercent(b.overLimit, b.percentOverLimit),
                     signedChange(a.percentOverLimit, b.percentOverLimit, points)});
     rows.push_back({QStringLiteral("More than 10%1 over the limit").arg(unit),
-                    study::formatCountAndPercent(std::llround(a.overLimitPlus10), a.percentOverLimitPlus10),
-                    study::formatCountAndPercent(std::llround(b.overLimitPlus10), b.percentOverLimitPlus10),
+                    study::formatCountAndPercent(a.overLimitPlus10, a.percentOverLimitPlus10),
+                    study::formatCountAndPercent(b.overLimitPlus10, b.percentOverLimitPlus10),
                     signedChange(a.percentOverLimitPlus10, b.percentOverLimitPlus10, points)});
     return rows;
 }

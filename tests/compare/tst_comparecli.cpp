@@ -110,6 +110,72 @@ private Q_SLOTS:
         QCOMPARE(warnings[0].toObject().value(QStringLiteral("text")).toString(), c->warnings.front().text);
     }
 
+    // A survey in km/h beside one in mph: every count of vehicles is a
+    // count of whole readings, over the bound in the survey's own unit, and
+    // the count over its enforcement threshold is the one its own study
+    // gives, that threshold converted beside it.
+    void countsOfTheOtherUnit_data()
+    {
+        QTest::addColumn<QString>("limit"); // of the km/h survey
+        QTest::addColumn<double>("over");   // km/h above which it is over the limit
+        const double kph = compare::kKilometresPerMile;
+        test::row("its own limit, 50 km/h", QStringLiteral("050"), 50.5);
+        // 56 km/h is 35 mph, so the bound is 35.5 mph.
+        test::row("the same limit, 56 km/h", QStringLiteral("056"), 35.5 * kph);
+    }
+    void countsOfTheOtherUnit()
+    {
+        QFETCH(QString, limit);
+        QFETCH(double, over);
+        const double kph = compare::kKilometresPerMile;
+        test::Survey after =
+            test::streetSurvey(QStringLiteral("031626-A"), m_after, test::firstMonday().addDays(14), 7);
+        after.unit = QStringLiteral("KPH");
+        after.postedSpeed = limit;
+        test::storeSurvey(m_folder->databasePath(), after);
+        const test::ProgramRun run = cli(*m_folder, {QStringLiteral("compare"), QStringLiteral("030226-A"),
+                                                     QStringLiteral("031626-A"), QStringLiteral("--json")});
+        QCOMPARE(run.exitCode, 0);
+        const QJsonObject json = QJsonDocument::fromJson(run.out.toUtf8()).object();
+        const QJsonObject b = json.value(QStringLiteral("b")).toObject();
+        const test::ProgramRun own =
+            cli(*m_folder, {QStringLiteral("study"), QStringLiteral("031626-A"), QStringLiteral("--json")});
+        const QJsonObject ownFigures = QJsonDocument::fromJson(own.out.toUtf8())
+                                           .object()[QStringLiteral("directions")]
+                                           .toObject()[QStringLiteral("both")]
+                                           .toObject();
+        const auto readingsOver = [this](double bound) {
+            return double(
+                std::count_if(m_after.begin(), m_after.end(), [bound](int v) { return v > bound; }));
+        };
+        const double n = double(m_after.size());
+        const std::pair<const char*, double> counts[] = {
+            {"over_limit", readingsOver(over)},
+            {"over_limit_10", readingsOver(over + 10 * kph)},
+            {"pct_over_limit_10", 100.0 * readingsOver(over + 10 * kph) / n},
+            {"over_threshold", ownFigures[QStringLiteral("over_threshold")].toDouble()},
+            {"pct_over_threshold", ownFigures[QStringLiteral("pct_over_threshold")].toDouble()},
+            {"threshold", (limit.toInt() + 10) / kph},
+        };
+        for (const auto& [key, want] : counts)
+            QVERIFY2(std::abs(b.value(QLatin1String(key)).toDouble() - want) < 1e-9 * std::max(1.0, want),
+                     qPrintable(QStringLiteral("%1 %2, not %3")
+                                    .arg(key)
+                                    .arg(b.value(QLatin1String(key)).toDouble())
+                                    .arg(want)));
+        QVERIFY(ownFigures[QStringLiteral("over_threshold")].toDouble() > 0);
+        // Whole vehicles, whatever the unit.
+        for (const QJsonObject& side : {b, json.value(QStringLiteral("a")).toObject()}) {
+            for (const QString& key : side.keys()) {
+                if (key.startsWith(QLatin1String("over_")) || key == QLatin1String("n") ||
+                    key == QLatin1String("pace_count"))
+                    QVERIFY2(std::floor(side.value(key).toDouble()) == side.value(key).toDouble(),
+                             qPrintable(key));
+            }
+        }
+        QCOMPARE(json.value(QStringLiteral("ks_exact")), QJsonValue(false));
+    }
+
     // Two surveys too small to test: the statistics are null, the verdict false.
     void jsonOfWhatCannotBeTested()
     {

@@ -78,6 +78,47 @@ double plainKolmogorovDistance(QList<int> a, QList<int> b)
     return distance;
 }
 
+// The chance that two lists, their values dealt out at random between them
+// as many to each as they hold, lie at least as far apart as they do by the
+// Kolmogorov-Smirnov distance: every way of dealing tried. With ties, the
+// distance is looked at where the pooled values change.
+double permutationPValue(const QList<int>& a, const QList<int>& b)
+{
+    QList<int> pooled = a + b;
+    std::sort(pooled.begin(), pooled.end());
+    const int n = int(a.size()), m = int(b.size()), all = n + m;
+    const double observed = plainKolmogorovDistance(a, b);
+    qint64 dealt = 0, asFar = 0;
+    for (quint32 toA = 0; toA < (1u << all); ++toA) {
+        if (__builtin_popcount(toA) != n)
+            continue;
+        int i = 0, j = 0;
+        double distance = 0;
+        for (int k = 0; k < all; ++k) {
+            ((toA >> k) & 1u ? i : j) += 1;
+            if (k == all - 1 || pooled[k] != pooled[k + 1])
+                distance = std::max(distance, std::abs(double(i) / n - double(j) / m));
+        }
+        ++dealt;
+        asFar += distance >= observed - 1e-12;
+    }
+    return double(asFar) / double(dealt);
+}
+
+// The sizes of the runs of equal values in the two lists pooled and sorted.
+std::vector<qint64> tiesOf(const QList<int>& a, const QList<int>& b)
+{
+    QList<int> pooled = a + b;
+    std::sort(pooled.begin(), pooled.end());
+    std::vector<qint64> runs;
+    for (qsizetype k = 0; k < pooled.size(); ++k) {
+        if (k == 0 || pooled[k] != pooled[k - 1])
+            runs.push_back(0);
+        ++runs.back();
+    }
+    return runs;
+}
+
 // The two-proportion z statistic of the shares faster than `limit`.
 double plainProportionZ(const QList<int>& a, const QList<int>& b, int limit)
 {
@@ -141,6 +182,23 @@ private Q_SLOTS:
         row("beta, a = 1", regularizedIncompleteBeta(1, 3.5, 0.3), 1 - std::pow(0.7, 3.5), 1e-13);
         row("beta, a = b = 2", regularizedIncompleteBeta(2, 2, 0.9), 3 * 0.81 - 2 * 0.729, 1e-13);
         row("beta, symmetric", regularizedIncompleteBeta(7.5, 7.5, 0.5), 0.5, 1e-13);
+        // The exact Kolmogorov-Smirnov p-value against every way of dealing
+        // the values out, and against the published table: for 10 against
+        // 10 distinct values a distance of 0.6 has the chance 0.0524 (the
+        // large-sample formula says 0.031).
+        const QList<int> tens{30, 31, 32, 33, 34, 35, 36, 37, 38, 39};
+        const QList<int> later{36, 37, 38, 39, 40, 41, 42, 43, 44, 45};
+        row("exact, 10 and 10", kolmogorovSmirnovExact(10, 10, 0.6), permutationPValue(tens, later), 1e-12);
+        row("exact, 10 and 10, table", kolmogorovSmirnovExact(10, 10, 0.6), 0.0524, 1e-4);
+        const QList<int> tiedA{30, 30, 31, 32, 32, 32}, tiedB{31, 31, 32, 33, 33, 34, 35};
+        row("exact, 6 and 7 with ties",
+            kolmogorovSmirnovExact(6, 7, plainKolmogorovDistance(tiedA, tiedB), tiesOf(tiedA, tiedB)),
+            permutationPValue(tiedA, tiedB), 1e-12);
+        const QList<int> fewA{40, 41, 41, 45, 50}, manyB{30, 31, 31, 33, 35, 35, 35, 36, 38, 40, 41, 44};
+        row("exact, 5 and 12 with ties",
+            kolmogorovSmirnovExact(5, 12, plainKolmogorovDistance(fewA, manyB), tiesOf(fewA, manyB)),
+            permutationPValue(fewA, manyB), 1e-12);
+        row("exact, all alike", kolmogorovSmirnovExact(4, 4, 0.0, {8}), 1.0, 0.0);
     }
     void distributions()
     {
@@ -298,6 +356,65 @@ private Q_SLOTS:
         QVERIFY(std::abs(mixed->distributionTest.statistic - alike->distributionTest.statistic) < 0.03);
         QVERIFY(std::abs(mixed->b.figures.percentOverLimit - alike->b.figures.percentOverLimit) < 3.0);
         QVERIFY2(codesOf(*mixed).isEmpty(), qPrintable(codesOf(*mixed).join(QLatin1Char(' '))));
+    }
+
+    // Small surveys: the Kolmogorov-Smirnov p-value is exact (every way of
+    // dealing the speeds out between the two surveys tried by hand), up to
+    // 10,000 for the product of their vehicles; a survey of fewer than 100
+    // vehicles is named in the warnings.
+    void smallSurveys_data()
+    {
+        QTest::addColumn<QList<int>>("speedsA");
+        QTest::addColumn<QList<int>>("speedsB");
+        QTest::addColumn<bool>("exact");
+        QTest::addColumn<QStringList>("codes");
+        QList<int> tens, later;
+        for (int i = 0; i < 10; ++i) {
+            tens << 30 + i;
+            later << 36 + i;
+        }
+        const QStringList both{"small_sample", "small_sample"};
+        row("10 against 10, no ties", tens, later, true, both);
+        row("7 against 9 with ties", QList<int>{33, 33, 35, 36, 36, 36, 40},
+            QList<int>{30, 31, 33, 33, 34, 35, 35, 36, 38}, true, both);
+        row("100 against 100", test::normalSpeeds(100, 38, 5, 1), test::normalSpeeds(100, 36, 5, 2), true,
+            QStringList());
+        row("120 against 90", test::normalSpeeds(120, 38, 5, 3), test::normalSpeeds(90, 36, 5, 4), false,
+            QStringList{"small_sample"});
+    }
+    void smallSurveys()
+    {
+        QFETCH(QList<int>, speedsA);
+        QFETCH(QList<int>, speedsB);
+        QFETCH(bool, exact);
+        QFETCH(QStringList, codes);
+        test::TempProgramFolder folder;
+        test::storeSurvey(folder.databasePath(), test::streetSurvey("A", speedsA, test::firstMonday(), 7));
+        test::storeSurvey(folder.databasePath(),
+                          test::streetSurvey("B", speedsB, test::firstMonday().addDays(7), 7));
+        const std::optional<Comparison> c = test::comparisonOf(folder, "A", "B");
+        QVERIFY(c);
+        const compare::TestOutcome& test = c->distributionTest;
+        QCOMPARE(test.exact, exact);
+        QVERIFY(std::abs(test.statistic - plainKolmogorovDistance(speedsA, speedsB)) < 1e-12);
+        if (speedsA.size() + speedsB.size() <= 20) {
+            const double p = permutationPValue(speedsA, speedsB);
+            QVERIFY2(std::abs(test.pValue - p) < 1e-12,
+                     qPrintable(QStringLiteral("%1, want %2").arg(test.pValue).arg(p)));
+            QCOMPARE(test.significant(), p < 0.05);
+        } else if (exact) {
+            const double p = study::kolmogorovSmirnovExact(speedsA.size(), speedsB.size(), test.statistic,
+                                                           tiesOf(speedsA, speedsB));
+            QCOMPARE(test.pValue, p);
+        }
+        QCOMPARE(codesOf(*c), codes);
+        // Each warning names the survey and how few vehicles it has.
+        const QStringList small{QStringLiteral("before has %1 vehicles").arg(speedsA.size()),
+                                QStringLiteral("after has %1 vehicles").arg(speedsB.size())};
+        for (int i = 0; i < int(c->warnings.size()); ++i) {
+            const QString& text = c->warnings[size_t(i)].text;
+            QVERIFY2(text.contains(small[speedsA.size() < 100 ? i : 1]), qPrintable(text));
+        }
     }
 
     // Each reason why two surveys may not compare fairly, raised by a pair
