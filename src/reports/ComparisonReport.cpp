@@ -41,11 +41,16 @@ public:
         }
         const compare::Comparison& c = *m_comparison;
         printSurveys();
-        printHeadline();
         QStringList warnings;
         for (const study::Warning& warning : c.warnings)
             warnings << warning.text;
-        printNoticeBox(compare::unfairComparisonHeading(), warnings, compare::fairComparisonNote());
+        // What may make the comparison unfair is read before the change it
+        // would put in doubt; a fair comparison says so after it.
+        if (!warnings.isEmpty())
+            printNoticeBox(compare::unfairComparisonHeading(), warnings, QString());
+        printHeadline();
+        if (warnings.isEmpty())
+            printNoticeBox(compare::unfairComparisonHeading(), warnings, compare::fairComparisonNote());
         printFigures();
         const bool testsOnFirstPage = testsHeight() <= roomLeft();
         if (testsOnFirstPage)

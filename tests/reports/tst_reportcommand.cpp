@@ -58,7 +58,7 @@ private Q_SLOTS:
         row("speed study", QStringList{"8", "050326-A", "--agency", "Town of Elm"}, 3,
             QStringList{"Town of Elm", "Speed Study Report", "Measured speeds by direction",
                         "Posted limit 35 mph, Sun 05/03/26 07:00 to Tue 05/05/26 06:57 (1 day, 23 h 57 min)",
-                        "Enforcement threshold: 45 mph", "Over the enforcement threshold, 45 mph"});
+                        "Enforcement threshold: 45 mph", "Over 45 mph (limit + 10 = threshold)"});
         row("speed study with a threshold", QStringList{"8", "050326-A", "--threshold", "52", "--bw"}, 3,
             QStringList{"Enforcement threshold: 52 mph", "Over the enforcement threshold, 52 mph"});
         row("comparison", QStringList{"9", "050326-A", "--with", "050326-B", "--bw"}, 2,
