@@ -11,6 +11,7 @@
 #include "survey/SurveyRecord.h"
 
 #include <QSaveFile>
+#include <QTime>
 
 namespace pelmor::csv {
 namespace {
@@ -37,13 +38,37 @@ QString writeVehicles(db::Connection& connection, const QString& batchNumber, Wr
     return QString();
 }
 
+// Whether a breakdown's bins are hours ("08:00 - 09:00"), so that its
+// totals are those of days, rather than quarter hours.
+bool binsAreHours(const std::vector<flow::BreakdownRow>& rows)
+{
+    for (const flow::BreakdownRow& row : rows) {
+        const QTime from =
+            QTime::fromString(row.cTime.section(QStringLiteral(" - "), 0, 0), QStringLiteral("HH:mm"));
+        const QTime to =
+            QTime::fromString(row.cTime.section(QStringLiteral(" - "), 1, 1), QStringLiteral("HH:mm"));
+        if (from.isValid() && to.isValid())
+            return (from.secsTo(to) + 86400) % 86400 == 3600;
+    }
+    return false;
+}
+
+// The breakdown for a spreadsheet: plain column names, and the date on
+// every row, where the grid shows it on a day's first row alone. A total
+// row carries the date of the bins it adds up.
 QString writeBreakdown(db::Connection& connection, Writer& writer)
 {
     const db::TableInfo& table = *db::findTable(QStringLiteral("Breakdown"));
     db::Recordset set = db::Recordset::openTable(connection, table);
-    writer.write(table.fieldNames());
-    for (const flow::BreakdownRow& row : flow::readBreakdownRows(set))
-        writer.write(QStringList{row.cDate, row.cTime, row.cCount, row.cHourTotal});
+    const std::vector<flow::BreakdownRow> rows = flow::readBreakdownRows(set);
+    writer.write({QStringLiteral("Date"), QStringLiteral("Time"), QStringLiteral("Vehicles"),
+                  binsAreHours(rows) ? QStringLiteral("Day total") : QStringLiteral("Hour total")});
+    QString date;
+    for (const flow::BreakdownRow& row : rows) {
+        if (!row.cDate.isEmpty())
+            date = row.cDate;
+        writer.write(QStringList{date, row.cTime, row.cCount, row.cHourTotal});
+    }
     return QString();
 }
 

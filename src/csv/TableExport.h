@@ -23,7 +23,9 @@ enum class Table {
 QString suggestedFileName(const QString& batchNumber, const QString& what);
 
 // Writes a table as CSV: a header row of the field names, then the rows as
-// stored. The batch number chooses the survey (the breakdown has none).
+// stored; the breakdown under the plain names "Date", "Time", "Vehicles"
+// and "Hour total" (or "Day total" for hourly bins), with the date on every
+// row. The batch number chooses the survey (the breakdown has none).
 // Returns what went wrong, or an empty text.
 QString writeTable(const db::Database& database, Table table, const QString& batchNumber, QIODevice& device);
 
