@@ -65,6 +65,7 @@ MainWindow::MainWindow(AppState& state, ui::Messages& messages, QWidget* parent)
     connect(m_reportsTab, &ReportsTab::closeRequested, this, &MainWindow::endRequested);
     connect(m_graphsTab, &GraphsTab::closeRequested, this, &MainWindow::endRequested);
     connect(m_adminTab, &AdminTab::closeRequested, this, &MainWindow::endRequested);
+    connect(m_studyTab, &study::StudyTab::closeRequested, this, &MainWindow::endRequested);
     connect(m_importTab, &ImportTab::mainWindowEnabled, this, &QWidget::setEnabled);
 
     resize(1200, 780);

@@ -8,13 +8,16 @@
 #include "study/StudyTables.h"
 #include "study/widgets/ChartView.h"
 #include "study/widgets/StudyTab.h"
+#include "ui/Style.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QFileDialog>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QTableWidget>
@@ -50,6 +53,8 @@ void answerFileWindow(const QString& path, QString* shown)
 class TstStudyTab : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    // The look the program starts with: its style sheet sets the fonts.
+    void initTestCase() { qApp->setStyleSheet(ui::styleSheet()); }
     void init() { m_app = std::make_unique<test::AppUnderTest>(); }
     void cleanup() { m_app.reset(); }
 
@@ -95,11 +100,14 @@ private Q_SLOTS:
         QSpinBox* threshold = tab->thresholdBox();
         QCOMPARE(threshold->value(), 45);
         QCOMPARE(threshold->suffix(), QStringLiteral(" mph"));
+        // At the limit + 10 the threshold is said in that row alone.
+        QCOMPARE(figures[figures.size() - 2].first(), QStringLiteral("Over 45 mph (limit + 10 = threshold)"));
+        QCOMPARE(figures.back().first(), QStringLiteral("Over 50 mph (limit + 15)"));
         threshold->selectAll();
-        QTest::keyClicks(threshold, QStringLiteral("40"));
+        QTest::keyClicks(threshold, QStringLiteral("42"));
         const QStringList last = test::tableTexts(tab->figuresView()).back();
-        QCOMPARE(last.first(), QStringLiteral("Over the enforcement threshold, 40 mph"));
-        const auto over = std::count_if(speeds.begin(), speeds.end(), [](int v) { return v > 40; });
+        QCOMPARE(last.first(), QStringLiteral("Over the enforcement threshold, 42 mph"));
+        const auto over = std::count_if(speeds.begin(), speeds.end(), [](int v) { return v > 42; });
         QCOMPARE(last.at(1), QStringLiteral("%1 (%2 %)")
                                  .arg(over)
                                  .arg(100.0 * double(over) / double(speeds.size()), 0, 'f', 1));
@@ -126,9 +134,12 @@ private Q_SLOTS:
         test::row("statistics", "ExportSummaryCsv", QByteArray("Batch_Number,Posted_Limit,"),
                   QByteArray("\r\n030226-A,"), 2);
         // 168 hours and a total after each of the 7 days, then the grand total.
+        // Plain column names, and the date on every row.
         test::row("breakdown", "ExportBreakdownCsv",
-                  QByteArray("cDate,cTime,cCount,cHourTotal\r\n03/02/26,00:00 - 01:00,10,\r\n"),
-                  QByteArray("\r\n,23:00 - 00:00,11,\r\n"), 1 + 168 + 7 + 1);
+                  QByteArray("Date,Time,Vehicles,Day total\r\n03/02/26,00:00 - 01:00,10,\r\n"
+                             "03/02/26,01:00 - 02:00,10,\r\n"),
+                  QByteArray("\r\n03/08/26,23:00 - 00:00,11,\r\n03/08/26,--------------------,----,"),
+                  1 + 168 + 7 + 1);
     }
     void exportCsv()
     {
@@ -155,6 +166,47 @@ private Q_SLOTS:
         if (records > 0)
             QCOMPARE(int(written.count("\r\n")), records);
         QVERIFY(m_app->messages.shown().empty());
+    }
+
+    // Until a survey is chosen the threshold box is empty and cannot be
+    // changed; a chosen survey's threshold shows with its unit.
+    void thresholdWithoutSurvey()
+    {
+        m_app->start();
+        study::StudyTab* tab = m_app->window->studyTab();
+        m_app->window->tabs()->setCurrentWidget(tab);
+        QVERIFY(!tab->thresholdBox()->isEnabled());
+        QCOMPARE(tab->thresholdBox()->text(), QString());
+        m_app.reset();
+        m_app = std::make_unique<test::AppUnderTest>();
+        tab = chooseSurvey(true);
+        m_app->window->tabs()->setCurrentWidget(tab);
+        QCOMPARE(tab->thresholdBox()->text(), QStringLiteral("45 mph"));
+    }
+
+    // On a screen of 1366 by 768 pixels the hourly profile shows whole,
+    // without a scroll bar, and every column title reads whole.
+    void hourlyProfileFitsTheScreen()
+    {
+        study::StudyTab* tab = chooseSurvey(false);
+        m_app->window->resize(1366, 768);
+        m_app->window->tabs()->setCurrentWidget(tab);
+        auto* tables = tab->findChild<QTabWidget*>(QStringLiteral("StudyTables"));
+        QVERIFY(tables);
+        tables->setCurrentWidget(tab->hourlyView());
+        QApplication::processEvents();
+        QTableWidget* hours = tab->hourlyView();
+        QVERIFY(hours->isVisible());
+        QCOMPARE(hours->horizontalScrollBar()->maximum(), 0);
+        QCOMPARE(hours->verticalScrollBar()->maximum(), 0); // all 24 hours, under two warnings
+        QHeaderView* header = hours->horizontalHeader();
+        for (int column = 0; column < hours->columnCount(); ++column) {
+            const QString title = hours->horizontalHeaderItem(column)->text();
+            for (const QString& line : title.split(QLatin1Char('\n')))
+                QVERIFY2(header->fontMetrics().horizontalAdvance(line) < header->sectionSize(column),
+                         qPrintable(line));
+            QCOMPARE(title.simplified(), study::hourlyTable(*tab->study()).columns[column]);
+        }
     }
 
     void graphsTabExportWithoutSurvey()

@@ -31,6 +31,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QTabWidget>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTextStream>
 #include <QTimer>
@@ -174,6 +175,14 @@ int main(int argc, char* argv[])
     for (int i = 4; i < window.tabs()->count(); ++i) {
         window.tabs()->setCurrentIndex(i);
         save(window, output, QStringLiteral("%1-tab-%2").arg(i + 4).arg(i));
+    }
+    {
+        // The Speed Study tab with its hourly profile on show.
+        window.tabs()->setCurrentWidget(window.studyTab());
+        auto* tables = window.studyTab()->findChild<QTabWidget*>(QStringLiteral("StudyTables"));
+        tables->setCurrentWidget(window.studyTab()->hourlyView());
+        save(window, output, QStringLiteral("8a-tab-hourly"));
+        tables->setCurrentIndex(0);
     }
 
     // The report window with the speed study report, the last entry the

@@ -16,6 +16,7 @@
 #include "ui/BusyCursor.h"
 #include "ui/Style.h"
 
+#include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -39,7 +40,7 @@ StudyTab::StudyTab(QWidget* parent)
     setObjectName(QStringLiteral("SpeedStudyTab"));
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(12, 10, 12, 10);
-    layout->setSpacing(8);
+    layout->setSpacing(6);
 
     auto* top = new QHBoxLayout;
     auto* titles = new QVBoxLayout;
@@ -48,8 +49,8 @@ StudyTab::StudyTab(QWidget* parent)
     m_heading->setTextInteractionFlags(Qt::TextSelectableByMouse);
     m_period = ui::makeCaption(QString(), this, QStringLiteral("StudyPeriod"));
     m_period->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    // A long location wraps rather than push the buttons beside it off a
-    // small screen.
+    // A long location or the two surveys of a comparison wrap rather than
+    // push the buttons beside them off a small screen.
     m_heading->setWordWrap(true);
     m_period->setWordWrap(true);
     titles->addWidget(m_heading);
@@ -87,27 +88,51 @@ StudyTab::StudyTab(QWidget* parent)
     m_warnings = makeBand(QStringLiteral("StudyWarnings"), this);
     layout->addWidget(m_warnings);
 
-    // The tables at the left, the two graphs one above the other at the right.
+    // The tables at the left, the two graphs one above the other at the
+    // right, each in a titled frame as the other tabs group their parts.
     m_body = new QWidget(this);
     auto* bodyLayout = new QVBoxLayout(m_body);
     bodyLayout->setContentsMargins(0, 0, 0, 0);
     auto* columns = new QSplitter(Qt::Horizontal, m_body);
+    m_columns = columns;
     columns->setObjectName(QStringLiteral("StudyColumns"));
-    columns->addWidget(buildTables());
-    auto* graphs = new QSplitter(Qt::Vertical, columns);
+    columns->setChildrenCollapsible(false);
+    QGroupBox* figures =
+        ui::makeFrame(QStringLiteral("Measured Speeds"), QStringLiteral("StudyFiguresFrame"), columns);
+    auto* figuresLayout = new QVBoxLayout(figures);
+    figuresLayout->setContentsMargins(6, 6, 6, 6);
+    figuresLayout->addWidget(buildTables());
+    m_figuresFrame = figures;
+    columns->addWidget(figures);
+    QGroupBox* graphFrame =
+        ui::makeFrame(QStringLiteral("Graphs"), QStringLiteral("StudyGraphsFrame"), columns);
+    auto* graphLayout = new QVBoxLayout(graphFrame);
+    graphLayout->setContentsMargins(6, 6, 6, 6);
+    auto* graphs = new QSplitter(Qt::Vertical, graphFrame);
     m_curve = new ChartView(QStringLiteral("SpeedCurve"), graphs);
     m_heatMap = new ChartView(QStringLiteral("WeeklyHeatMap"), graphs);
     graphs->addWidget(m_curve);
     graphs->addWidget(m_heatMap);
     graphs->setStretchFactor(0, 1);
     graphs->setStretchFactor(1, 1);
-    columns->addWidget(graphs);
+    graphLayout->addWidget(graphs);
+    columns->addWidget(graphFrame);
     columns->setStretchFactor(0, 9);
     columns->setStretchFactor(1, 11);
     bodyLayout->addWidget(columns);
     layout->addWidget(m_body, 1);
     m_comparisonView = new ComparisonView(this);
     layout->addWidget(m_comparisonView, 1);
+
+    // "Close" at the bottom right, as on the other tabs.
+    auto* bottom = new QHBoxLayout;
+    bottom->addStretch(1);
+    auto* close = ui::makeButton(QStringLiteral("Close"), QStringLiteral("StudyClose"), this);
+    close->setMinimumWidth(150);
+    close->setToolTip(QStringLiteral("End the program"));
+    connect(close, &QPushButton::clicked, this, &StudyTab::closeRequested);
+    bottom->addWidget(close);
+    layout->addLayout(bottom);
 
     connect(m_threshold, qOverload<int>(&QSpinBox::valueChanged), this, [this](int threshold) {
         if (!m_study || m_study->threshold == threshold)
@@ -192,6 +217,11 @@ void StudyTab::showStudy()
     if (!m_study) {
         m_curve->setPainter({});
         m_heatMap->setPainter({});
+        // No survey, no threshold: the box shows nothing rather than a
+        // speed that belongs to no survey.
+        const QSignalBlocker quiet(m_threshold);
+        m_threshold->setSuffix(QString());
+        m_threshold->clear();
         return;
     }
     const SpeedStudy& study = *m_study;
@@ -243,6 +273,13 @@ void StudyTab::showFigures()
     // Every caption and figure in view: the table asks for the width of its
     // columns, and the graphs beside it give way.
     m_figures->setMinimumWidth(fullWidth(m_figures));
+    // The splitter holds to a width set on its own part; what the part's
+    // contents ask for reaches it only after the next layout pass, so the
+    // tables' frame is told at once (the layout keeps the tables' old
+    // minimum until they say it changed).
+    m_tables->updateGeometry();
+    m_figuresFrame->setMinimumWidth(0);
+    m_figuresFrame->setMinimumWidth(m_figuresFrame->minimumSizeHint().width());
 }
 
 void StudyTab::showWarnings(const QString& failure)

@@ -12,6 +12,7 @@
 class QLabel;
 class QPushButton;
 class QSpinBox;
+class QSplitter;
 class QTableWidget;
 class QTabWidget;
 
@@ -75,6 +76,8 @@ public:
 Q_SIGNALS:
     // An export failed; the message says why.
     void failed(const QString& message);
+    // "Close" was pressed: the program is to end.
+    void closeRequested();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -106,6 +109,8 @@ private:
     QPushButton* m_endComparison = nullptr;
     ComparisonView* m_comparisonView = nullptr;
     QWidget* m_body = nullptr;
+    QSplitter* m_columns = nullptr;
+    QWidget* m_figuresFrame = nullptr;
     QTabWidget* m_tables = nullptr;
     QTableWidget* m_figures = nullptr;
     QLabel* m_percentileNote = nullptr;

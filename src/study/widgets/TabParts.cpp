@@ -1,9 +1,12 @@
 #include "study/widgets/TabParts.h"
 
+#include <QFontMetrics>
 #include <QHeaderView>
 #include <QLabel>
 #include <QScrollBar>
 #include <QTableWidget>
+
+#include <algorithm>
 
 namespace pelmor::study {
 
@@ -20,12 +23,41 @@ QTableWidget* makeTextTable(const QString& objectName, QWidget* parent)
     return table;
 }
 
+QString stackedTitle(const QString& title, int width, const QFontMetrics& metrics)
+{
+    const QStringList words = title.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    for (const QString& word : words)
+        width = std::max(width, metrics.horizontalAdvance(word));
+    QStringList lines;
+    for (const QString& word : words) {
+        if (!lines.isEmpty() && metrics.horizontalAdvance(lines.back() + QLatin1Char(' ') + word) <= width) {
+            lines.back() += QLatin1Char(' ') + word;
+            continue;
+        }
+        lines << word;
+    }
+    return lines.join(QLatin1Char('\n'));
+}
+
 void fillTextTable(QTableWidget* table, const QStringList& columns, const std::vector<QStringList>& rows)
 {
     table->clear();
     table->setColumnCount(int(columns.size()));
     table->setRowCount(int(rows.size()));
-    table->setHorizontalHeaderLabels(columns);
+    // Each title stacked over as many lines as keep it within its column's
+    // widest text: "85th percentile (mph)" over a column of "43.0".
+    QStringList titles;
+    const QFontMetrics cellMetrics = table->fontMetrics();
+    const QFontMetrics titleMetrics = table->horizontalHeader()->fontMetrics();
+    for (qsizetype column = 0; column < columns.size(); ++column) {
+        int widest = 0;
+        for (const QStringList& row : rows) {
+            if (column < row.size())
+                widest = std::max(widest, cellMetrics.horizontalAdvance(row[column]));
+        }
+        titles << stackedTitle(columns[column], widest, titleMetrics);
+    }
+    table->setHorizontalHeaderLabels(titles);
     for (int row = 0; row < int(rows.size()); ++row) {
         for (int column = 0; column < int(rows[size_t(row)].size()); ++column) {
             auto* item = new QTableWidgetItem(rows[size_t(row)][column]);
@@ -33,7 +65,7 @@ void fillTextTable(QTableWidget* table, const QStringList& columns, const std::v
             table->setItem(row, column, item);
         }
     }
-    table->verticalHeader()->setDefaultSectionSize(table->fontMetrics().height() + 6);
+    table->verticalHeader()->setDefaultSectionSize(table->fontMetrics().height() + 4);
     table->resizeColumnsToContents();
 }
 

@@ -5,6 +5,7 @@
 
 #include <vector>
 
+class QFontMetrics;
 class QLabel;
 class QTableWidget;
 class QWidget;
@@ -16,8 +17,14 @@ namespace pelmor::study {
 // A table of texts that cannot be edited, a row selected whole.
 QTableWidget* makeTextTable(const QString& objectName, QWidget* parent);
 
+// A column title broken at its blanks into lines no wider than `width`
+// (or than its longest word): "85th percentile (mph)" over a column of
+// speeds reads "85th", "percentile", "(mph)".
+QString stackedTitle(const QString& title, int width, const QFontMetrics& metrics);
+
 // Fills a table with texts: the first column left-aligned, the others
-// (numbers) right; its columns as wide as their texts.
+// (numbers) right; its columns as wide as their texts, each title stacked
+// so as not to widen its column.
 void fillTextTable(QTableWidget* table, const QStringList& columns, const std::vector<QStringList>& rows);
 
 // The width a table needs to show every column without scrolling sideways.
