@@ -166,7 +166,7 @@ void LineGraphRenderer::placeMarkerLabels()
     // high in the plot as it can stand without touching a line of the
     // graph, a line that must stay clear, or a label placed before it; the
     // rightmost marker's label first. Where there is no such place for the
-    // label on one line, it is broken over two or three. Only where the
+    // label on one line, it is broken over two, three or four. Only where the
     // markers stand too close for any of that, a label covers the line of
     // another marker that need not stay clear, or a dotted guide.
     const QFontMetrics metrics(m_normalFont);
@@ -222,12 +222,12 @@ void LineGraphRenderer::placeMarkerLabels()
     for (const size_t index : order) {
         const VerticalMarker& marker = m_graph.markers[index];
         const int x = qRound(toPixel(marker.x, 0).x());
-        // The places tried: on one line of text, then on two and three,
-        // keeping off every line; a guide is crossed before a label is
-        // broken. Then on one to three lines again, keeping off only the
+        // The places tried: on one line of text, then on two, three and
+        // four, keeping off every line; a guide is crossed before a label is
+        // broken. Then on one to four lines again, keeping off only the
         // lines that must stay clear.
-        static constexpr std::pair<int, int> kTries[] = {{1, 0}, {1, 1}, {2, 0}, {2, 1}, {3, 0},
-                                                         {3, 1}, {1, 2}, {2, 2}, {3, 2}};
+        static constexpr std::pair<int, int> kTries[] = {{1, 0}, {1, 1}, {2, 0}, {2, 1}, {3, 0}, {3, 1},
+                                                         {4, 0}, {4, 1}, {1, 2}, {2, 2}, {3, 2}, {4, 2}};
         QRect chosen;
         QString text;
         for (const auto& [lineCount, level] : kTries) {
@@ -265,33 +265,32 @@ void LineGraphRenderer::placeMarkerLabels()
 
 QString LineGraphRenderer::brokenText(const QString& text, int lineCount, const QFontMetrics& metrics)
 {
-    // Of every way to break the words into that many lines, the one whose
-    // widest line is the narrowest.
+    // Of every way to break the words into that many lines (a cut or none
+    // after each word but the last), the one whose widest line is the
+    // narrowest. A label has a handful of words.
     const QStringList words = text.split(QLatin1Char(' '), Qt::SkipEmptyParts);
-    if (lineCount <= 1 || words.size() < 2)
+    const qsizetype gaps = words.size() - 1;
+    if (lineCount <= 1 || gaps < lineCount - 1 || gaps > 16)
         return text;
-    const auto line = [&words](qsizetype from, qsizetype to) {
-        return words.mid(from, to - from).join(QLatin1Char(' '));
-    };
-    const qsizetype count = words.size();
     QString best = text;
     int narrowest = metrics.horizontalAdvance(text);
-    const auto consider = [&](const QStringList& lines) {
+    for (quint32 cuts = 0; cuts < (1u << gaps); ++cuts) {
+        if (qPopulationCount(cuts) != uint(lineCount - 1))
+            continue;
+        QStringList lines{words.front()};
+        for (qsizetype i = 1; i < words.size(); ++i) {
+            if (cuts & (1u << (i - 1)))
+                lines << words[i];
+            else
+                lines.back() += QLatin1Char(' ') + words[i];
+        }
         int widest = 0;
-        for (const QString& part : lines)
-            widest = std::max(widest, metrics.horizontalAdvance(part));
+        for (const QString& line : lines)
+            widest = std::max(widest, metrics.horizontalAdvance(line));
         if (widest < narrowest) {
             narrowest = widest;
             best = lines.join(QLatin1Char('\n'));
         }
-    };
-    for (qsizetype first = 1; first < count; ++first) {
-        if (lineCount == 2) {
-            consider({line(0, first), line(first, count)});
-            continue;
-        }
-        for (qsizetype second = first + 1; second < count; ++second)
-            consider({line(0, first), line(first, second), line(second, count)});
     }
     return best;
 }

@@ -47,8 +47,8 @@ public:
 private:
     void layOut();
     void placeMarkerLabels();
-    // A text broken at its blanks into `lineCount` lines (two or three) as
-    // even in width as its words allow.
+    // A text broken at its blanks into `lineCount` lines as even in width
+    // as its words allow.
     static QString brokenText(const QString& text, int lineCount, const QFontMetrics& metrics);
     // The lines in pixels, cut at the ends of the x scale.
     std::vector<std::vector<QPointF>> visibleLines() const;
