@@ -29,9 +29,11 @@ namespace {
 #endif
 #endif
 
+#ifndef PELMOR_ADDRESS_SANITIZER
 // The address space a run of the tool may take: ample for the program, far
 // short of a histogram spanning the speeds up to a false reading.
 constexpr rlim_t kAddressSpace = rlim_t(2) << 30;
+#endif
 
 struct LimitedRun {
     bool normalExit = false;
