@@ -14,9 +14,9 @@ namespace pelmor::app {
 // survive a main window that is closed and opened again.
 struct AppState {
     // The folder of the database, its template and backup, and the saved
-    // downloads: the program's own folder.
-    QString programFolder;
-    // The survey database: the program folder and "pelmor.mdb", and the
+    // downloads, chosen at start (db::openDatabaseFolder).
+    QString databaseFolder;
+    // The survey database: the database folder and "pelmor.mdb", and the
     // observer told of the statements issued on it (none in the program;
     // tests hand one in).
     db::Database database;

@@ -32,7 +32,7 @@ ImportTab::ImportTab(AppState& state, BoundViews& views, ui::Messages& messages,
     , m_messages(messages)
     , m_serial(std::make_unique<acquisition::SerialDownload>(state.downloadBuffer, state.portDevice))
     , m_fileWindow(
-          std::make_unique<acquisition::LoadDataFile>(state.programFolder, state.downloadBuffer, messages))
+          std::make_unique<acquisition::LoadDataFile>(state.databaseFolder, state.downloadBuffer, messages))
 {
     setObjectName(QStringLiteral("ImportTab"));
 

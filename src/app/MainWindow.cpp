@@ -99,7 +99,7 @@ void MainWindow::centreOnScreen()
 
 void MainWindow::load()
 {
-    m_state.database.path = db::databasePath(m_state.programFolder);
+    m_state.database.path = db::databasePath(m_state.databaseFolder);
     const QString failure = m_views->open(m_state.database);
     if (!failure.isEmpty())
         m_messages.tell(failure +

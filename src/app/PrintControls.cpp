@@ -237,7 +237,7 @@ std::optional<reports::DocumentInputs> PrintControls::gatherInputs(reports::Repo
                                                                    QSizeF pageSize)
 {
     // The database is where it always is; it is named again, as at start.
-    m_state.database.path = db::databasePath(m_state.programFolder);
+    m_state.database.path = db::databasePath(m_state.databaseFolder);
 
     reports::DocumentInputs inputs;
     inputs.survey = m_reports.currentSurvey();

@@ -39,7 +39,7 @@ void ProgramWindows::openMaintenance()
         return; // a second click on the way out
     m_backdrop->cover();
     m_maintenance =
-        std::make_unique<maintenance::MaintenanceWindow>(m_state.programFolder, m_messages, m_backdrop.get());
+        std::make_unique<maintenance::MaintenanceWindow>(m_state.databaseFolder, m_messages, m_backdrop.get());
     connect(m_maintenance.get(), &maintenance::MaintenanceWindow::deletionRequested, this,
             &ProgramWindows::openDeletion, Qt::QueuedConnection);
     connect(m_maintenance.get(), &maintenance::MaintenanceWindow::returnRequested, this,

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "db/Database.h"
+#include "db/DatabaseFolder.h"
 
 #include <QCommandLineParser>
 #include <QString>
@@ -10,8 +11,9 @@ namespace pelmor::cli {
 
 // What every command gets: the folder of the database and where to print.
 struct Context {
-    QString folder;        // the folder that holds pelmor.mdb
-    db::Database database; // that folder and pelmor.mdb
+    QString folder;                // the folder that holds pelmor.mdb
+    db::FolderSource folderSource; // what chose that folder
+    db::Database database;         // that folder and pelmor.mdb
     QTextStream& out;
     QTextStream& err;
 };

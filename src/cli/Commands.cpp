@@ -27,6 +27,8 @@ void addDeleteOptions(QCommandLineParser& parser);
 int runDelete(const QCommandLineParser& parser, Context& context);
 void addCompareOptions(QCommandLineParser& parser);
 int runCompare(const QCommandLineParser& parser, Context& context);
+void addFolderOptions(QCommandLineParser& parser);
+int runFolder(const QCommandLineParser& parser, Context& context);
 
 namespace {
 
@@ -94,6 +96,10 @@ const std::vector<Command>& commands()
          "one's unit: their speeds, the changes, whether each change is significant at 95 % and why the "
          "two may not compare fairly",
          addCompareOptions, runCompare},
+        {"folder", "[--set DIR | --forget]",
+         "print the database folder and what chose it; --set remembers DIR as this user's database "
+         "folder, --forget forgets it",
+         addFolderOptions, runFolder},
     };
     return all;
 }

@@ -1,4 +1,6 @@
 #include "Command.h"
+#include "db/DatabaseFolder.h"
+#include "db/DbError.h"
 #include "db/Files.h"
 
 #include <QGuiApplication>
@@ -31,7 +33,10 @@ QString overview()
     QString text = QStringLiteral(
         "pelmor-cli works on the survey database without windows, with the program's own code and "
         "messages.\n\nUsage: pelmor-cli [--db DIR] COMMAND [options]\n\n"
-        "  --db DIR    the folder that holds pelmor.mdb (default: the program's folder)\n\nCommands:\n");
+        "  --db DIR    the folder that holds pelmor.mdb (default: the folder remembered with 'pelmor-cli\n"
+        "              folder --set DIR', else the program's folder when it holds the database, else\n"
+        "              this user's data folder, made from the installed template on first use)\n\n"
+        "Commands:\n");
     for (const cli::Command& command : cli::commands()) {
         const QString usage =
             QStringLiteral("%1 %2").arg(QLatin1String(command.name), QLatin1String(command.usage));
@@ -58,7 +63,7 @@ int main(int argc, char* argv[])
     } else {
         application = std::make_unique<QCoreApplication>(argc, argv);
     }
-    QCoreApplication::setApplicationName(QStringLiteral("pelmor-cli"));
+    db::setProgramNames();
     QTextStream out(stdout);
     QTextStream err(stderr);
 
@@ -100,7 +105,17 @@ int main(int argc, char* argv[])
         out << parser.helpText();
         return 0;
     }
-    const QString folder = parser.isSet(dbOption) ? parser.value(dbOption) : db::programFolder();
-    cli::Context context{folder, {db::databasePath(folder), nullptr}, out, err};
+    if (parser.isSet(dbOption) && parser.value(dbOption).isEmpty()) {
+        err << "--db needs the folder that holds pelmor.mdb." << Qt::endl;
+        return 2;
+    }
+    db::DatabaseFolder folder;
+    try {
+        folder = db::openDatabaseFolder(parser.value(dbOption));
+    } catch (const db::DbError& error) {
+        err << error.message() << Qt::endl;
+        return 1;
+    }
+    cli::Context context{folder.path, folder.source, {db::databasePath(folder.path), nullptr}, out, err};
     return command->run(parser, context);
 }

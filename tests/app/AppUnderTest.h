@@ -15,7 +15,7 @@ namespace pelmor::test {
 struct AppUnderTest {
     AppUnderTest()
     {
-        state.programFolder = folder.path();
+        state.databaseFolder = folder.path();
         state.database.observer = &folder.statements();
     }
 

@@ -214,7 +214,7 @@ private Q_SLOTS:
         m_folder = std::make_unique<test::TempProgramFolder>();
         QVERIFY(QFile::copy(PELMOR_SAMPLES "/elm-street-2days.rsx", m_folder->filePath("elm.rsx")));
         m_state = std::make_unique<app::AppState>();
-        m_state->programFolder = m_folder->path();
+        m_state->databaseFolder = m_folder->path();
         m_state->portDevice = [this](int number) {
             return number == 1 ? m_pty->slavePath() : QStringLiteral("/dev/no-such-port-%1").arg(number);
         };

@@ -60,7 +60,7 @@ private Q_SLOTS:
         test::storeSurveys(m_folder->databasePath(), 3, 20);
         m_messages = std::make_unique<test::RecordingMessages>();
         m_state = std::make_unique<app::AppState>();
-        m_state->programFolder = m_folder->path();
+        m_state->databaseFolder = m_folder->path();
         m_state->database.observer = &m_folder->statements();
         m_state->downloadBuffer = "0501260800 the download so far";
         m_windows = std::make_unique<app::ProgramWindows>(*m_state, *m_messages);

@@ -106,7 +106,7 @@ int main(int argc, char* argv[])
         QFile::copy(arguments[compareAt + 1], QDir(folder.path()).filePath(QStringLiteral("later.rsx")));
 
     app::AppState state;
-    state.programFolder = folder.path();
+    state.databaseFolder = folder.path();
     SilentMessages messages;
     app::ProgramWindows windows(state, messages);
     windows.start();
