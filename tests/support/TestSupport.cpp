@@ -13,7 +13,14 @@ namespace pelmor::test {
 
 ProgramRun runProgram(const QString& program, const QStringList& arguments, int timeoutMs)
 {
+    return runProgram(program, arguments, QProcessEnvironment::systemEnvironment(), timeoutMs);
+}
+
+ProgramRun runProgram(const QString& program, const QStringList& arguments,
+                      const QProcessEnvironment& environment, int timeoutMs)
+{
     QProcess process;
+    process.setProcessEnvironment(environment);
     process.start(program, arguments);
     if (!process.waitForFinished(timeoutMs))
         return {-1, {}, QStringLiteral("timed out")};

@@ -3,6 +3,7 @@
 #include "db/StatementLog.h"
 #include "ui/Messages.h"
 
+#include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -27,8 +28,11 @@ struct ProgramRun {
     QString err;
 };
 
-// Runs a program, such as the headless tool, and waits for it to end.
+// Runs a program, such as the headless tool, and waits for it to end; in
+// this test's environment, or in the one given.
 ProgramRun runProgram(const QString& program, const QStringList& arguments, int timeoutMs = 120000);
+ProgramRun runProgram(const QString& program, const QStringList& arguments,
+                      const QProcessEnvironment& environment, int timeoutMs = 120000);
 
 // The bytes of a file; none when it cannot be read.
 QByteArray fileBytes(const QString& path);
