@@ -103,7 +103,8 @@ void Connection::fail(const QSqlQuery& query, const QString& statement) const
     if (reason.isEmpty())
         reason = query.lastError().text();
     throw DbError(
-        QStringLiteral("The database %1 refused \"%2\": %3").arg(displayPath(m_path), statement, reason));
+        QStringLiteral("The database %1 refused \"%2\": %3").arg(displayPath(m_path), statement, reason),
+        query.lastError().nativeErrorCode().toInt());
 }
 
 Recordset Connection::openRecordset(const QString& statement)
@@ -168,12 +169,15 @@ void Connection::begin()
         {
             QSqlQuery begin(database());
             if (!begin.exec(QStringLiteral("BEGIN IMMEDIATE"))) {
-                if ((sqlite3_errcode(sqliteHandle()) & 0xff) == SQLITE_BUSY)
+                const int code = sqlite3_extended_errcode(sqliteHandle());
+                if ((code & 0xff) == SQLITE_BUSY)
                     throw DbError(QStringLiteral("The database %1 is in use by another program. Try "
                                                  "again when that program is done.")
-                                      .arg(displayPath(m_path)));
+                                      .arg(displayPath(m_path)),
+                                  code);
                 throw DbError(QStringLiteral("The database %1 cannot start a transaction: %2")
-                                  .arg(displayPath(m_path), begin.lastError().databaseText()));
+                                  .arg(displayPath(m_path), begin.lastError().databaseText()),
+                              code);
             }
         }
         // The lock is held on the file this connection opened. If a
@@ -186,7 +190,8 @@ void Connection::begin()
         if (reopened == kReopenings)
             throw DbError(QStringLiteral("The database %1 is in use by another program that keeps "
                                          "replacing it. Try again when that program is done.")
-                              .arg(displayPath(m_path)));
+                              .arg(displayPath(m_path)),
+                          SQLITE_BUSY);
         database().close();
         open();
     }
@@ -196,7 +201,8 @@ void Connection::commit()
 {
     if (!database().commit())
         throw DbError(QStringLiteral("The database %1 cannot store the changes: %2")
-                          .arg(displayPath(m_path), database().lastError().text()));
+                          .arg(displayPath(m_path), database().lastError().text()),
+                      sqlite3_extended_errcode(sqliteHandle()));
 }
 
 void Connection::rollback()

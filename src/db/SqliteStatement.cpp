@@ -29,7 +29,8 @@ void SqliteStatement::fail(const char* what) const
 {
     throw DbError(QStringLiteral("The database %1 refused \"%2\" (%3): %4")
                       .arg(displayPath(m_connection.path()), m_statement, QLatin1String(what),
-                           QString::fromUtf8(sqlite3_errmsg(m_handle))));
+                           QString::fromUtf8(sqlite3_errmsg(m_handle))),
+                  sqlite3_extended_errcode(m_handle));
 }
 
 void SqliteStatement::bindInteger(int index, qint64 value)
