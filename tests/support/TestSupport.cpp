@@ -9,6 +9,8 @@
 #include <QFile>
 #include <QProcess>
 
+#include <sys/mount.h>
+
 namespace pelmor::test {
 
 ProgramRun runProgram(const QString& program, const QStringList& arguments, int timeoutMs)
@@ -91,6 +93,55 @@ bool ReadOnlyFolder::refusesNewFiles() const
     probe.close();
     probe.remove();
     return false;
+}
+
+SmallFileSystem::SmallFileSystem(qint64 bytes)
+{
+    const QByteArray options = "size=" + QByteArray::number(bytes);
+    m_mounted = m_dir.isValid() && ::mount("tmpfs", QFile::encodeName(m_dir.path()).constData(), "tmpfs",
+                                           MS_NOSUID | MS_NODEV, options.constData()) == 0;
+}
+
+SmallFileSystem::~SmallFileSystem()
+{
+    if (m_mounted)
+        ::umount2(QFile::encodeName(m_dir.path()).constData(), MNT_DETACH);
+}
+
+bool SmallFileSystem::resize(qint64 bytes)
+{
+    const QByteArray options = "size=" + QByteArray::number(bytes);
+    return m_mounted && ::mount("tmpfs", QFile::encodeName(m_dir.path()).constData(), "tmpfs",
+                                MS_REMOUNT | MS_NOSUID | MS_NODEV, options.constData()) == 0;
+}
+
+OtherWriter::OtherWriter(const QString& databasePath)
+    : m_process(std::make_unique<QProcess>())
+{
+    m_process->start(QStringLiteral(PELMOR_HOLDLOCK), {databasePath});
+    // The child says so once the lock is its own.
+    while (m_process->waitForReadyRead(10000)) {
+        if (m_process->readAllStandardOutput().contains("held")) {
+            m_holds = true;
+            break;
+        }
+    }
+}
+
+OtherWriter::~OtherWriter()
+{
+    release();
+}
+
+void OtherWriter::release()
+{
+    if (m_process->state() == QProcess::NotRunning)
+        return;
+    m_process->closeWriteChannel();
+    if (!m_process->waitForFinished(10000))
+        m_process->kill();
+    m_process->waitForFinished();
+    m_holds = false;
 }
 
 ui::Messages::Answer RecordingMessages::ask(const QString& text, const QString& title, Buttons buttons,

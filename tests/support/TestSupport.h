@@ -10,7 +10,10 @@
 #include <QTest>
 
 #include <deque>
+#include <memory>
 #include <vector>
+
+class QProcess;
 
 namespace pelmor::test {
 
@@ -76,6 +79,44 @@ private:
     QString m_path;
     bool m_immutable = false;
     bool m_readOnly = false;
+};
+
+// A file system of a given size of its own (a tmpfs mounted for the test),
+// to fill up for real. isMounted() tells whether the machine let the test
+// mount one (it takes root, or a namespace of its own); a test that needs it
+// skips otherwise. Unmounted when it goes.
+class SmallFileSystem {
+public:
+    explicit SmallFileSystem(qint64 bytes);
+    ~SmallFileSystem();
+    SmallFileSystem(const SmallFileSystem&) = delete;
+    SmallFileSystem& operator=(const SmallFileSystem&) = delete;
+    bool isMounted() const { return m_mounted; }
+    QString path() const { return m_dir.path(); }
+    // Grows (or shrinks) it in place, files kept.
+    bool resize(qint64 bytes);
+
+private:
+    QTemporaryDir m_dir;
+    bool m_mounted = false;
+};
+
+// Another program writing to a database: a child process that holds the
+// database's write lock (an open write transaction) from construction until
+// release() or destruction, when it rolls back and ends. holds() is false
+// when it could not take the lock.
+class OtherWriter {
+public:
+    explicit OtherWriter(const QString& databasePath);
+    ~OtherWriter();
+    OtherWriter(const OtherWriter&) = delete;
+    OtherWriter& operator=(const OtherWriter&) = delete;
+    bool holds() const { return m_holds; }
+    void release();
+
+private:
+    std::unique_ptr<QProcess> m_process;
+    bool m_holds = false;
 };
 
 // Stands in for the message boxes: records every message and answers each

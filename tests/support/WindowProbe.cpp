@@ -62,14 +62,19 @@ void WindowProbe::click(const QString& name) const
                       option ? QPoint(button->height() / 2, button->height() / 2) : QPoint());
 }
 
-bool WindowProbe::clickItem(const QString& listName, const QString& text) const
+bool WindowProbe::clickItem(const QString& listName, const QString& text, bool doubleClick) const
 {
     auto* list = child<QListWidget>(listName);
     const QList<QListWidgetItem*> found = list->findItems(text, Qt::MatchExactly);
     if (found.isEmpty())
         return false;
     list->scrollToItem(found.first());
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(found.first()).center());
+    const QPoint centre = list->visualItemRect(found.first()).center();
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, centre);
+    // A double click is a click and then the second press, as the system
+    // sends it.
+    if (doubleClick)
+        QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, centre);
     return true;
 }
 

@@ -38,8 +38,9 @@ public:
     QStringList items(const QString& name) const;
     // A mouse click; on an option button, on its round indicator.
     void click(const QString& name) const;
-    // A click on the entry of a list that reads `text`; false when there is none.
-    bool clickItem(const QString& list, const QString& text) const;
+    // A click, or a double click, on the entry of a list that reads `text`;
+    // false when there is none.
+    bool clickItem(const QString& list, const QString& text, bool doubleClick = false) const;
 
 private:
     QWidget* m_root;
