@@ -30,13 +30,18 @@ using namespace pelmor;
 namespace {
 
 // Keeps the messages, and notes when the rows are written: the import tells
-// the count of rows before it computes the statistics.
+// the progress of all its rows before it computes the statistics.
 class QuietReport : public import::ImportReport {
 public:
     QuietReport() { clock.start(); }
     void message(const QString& text, const QString& reason) override { messages << text + reason; }
-    void recordsAdded(qint64) override { rowsWrittenAfter = clock.nsecsElapsed() / 1e9; }
-    void progress(qint64, qint64) override {}
+    void recordsAdded(qint64) override {}
+    void progress(qint64 written, qint64 expected) override
+    {
+        if (written == expected)
+            rowsWrittenAfter = clock.nsecsElapsed() / 1e9;
+    }
+    bool confirm(const QString&) override { return true; }
     QStringList messages;
     QElapsedTimer clock;
     double rowsWrittenAfter = 0;

@@ -1,4 +1,5 @@
 #include "Command.h"
+#include "MaintenanceOutput.h"
 #include "acquisition/SavedDownloads.h"
 #include "db/Connection.h"
 #include "db/DbError.h"
@@ -14,11 +15,14 @@ namespace pelmor::cli {
 namespace {
 
 // The import's messages on the console, each exactly as the window shows it:
-// the count on the output, refusals and errors on the error stream.
+// the count on the output, refusals and errors on the error stream. The
+// window's question is answered by --yes; without it the question is
+// printed and the import stops.
 class ConsoleReport : public import::ImportReport {
 public:
-    explicit ConsoleReport(Context& context)
-        : m_context(context)
+    ConsoleReport(const QCommandLineParser& parser, Context& context)
+        : m_parser(parser)
+        , m_context(context)
     {
     }
     void message(const QString& text, const QString& reason) override
@@ -32,8 +36,10 @@ public:
         m_context.out << import::messages::recordsAdded(count) << Qt::endl;
     }
     void progress(qint64, qint64) override {}
+    bool confirm(const QString& question) override { return confirmed(m_parser, m_context, question); }
 
 private:
+    const QCommandLineParser& m_parser;
     Context& m_context;
 };
 
@@ -79,6 +85,9 @@ void addImportOptions(QCommandLineParser& parser)
         {QStringLiteral("cutoff"), QStringLiteral("Correct the high speed cut-off."),
          QStringLiteral("SPEED")},
         {QStringLiteral("alarm"), QStringLiteral("Correct the high speed alarm."), QStringLiteral("SPEED")},
+        {QStringLiteral("yes"),
+         QStringLiteral("Store the survey even when its speeds do not fit the unit and "
+                        "the posted limit (the window asks first).")},
     });
 }
 
@@ -139,7 +148,7 @@ int runImport(const QCommandLineParser& parser, Context& context)
             *field = value;
     }
 
-    ConsoleReport report(context);
+    ConsoleReport report(parser, context);
     const import::ImportResult result = import::importSurvey(context.database, header, buffer, report);
     return result.outcome == import::ImportResult::Outcome::Imported ? 0 : 1;
 }

@@ -3,29 +3,63 @@
 #include "db/Connection.h"
 #include "db/DbError.h"
 #include "db/FieldValues.h"
+#include "db/Files.h"
 #include "db/Recordset.h"
 #include "db/Schema.h"
 #include "db/SqliteStatement.h"
 #include "import/LogParser.h"
+#include "stats/Pace.h"
 #include "stats/Summary.h"
 #include "text/Formats.h"
 
+#include <QDir>
+#include <QFileInfo>
+#include <QTemporaryFile>
 #include <QVariant>
 
+#include <sqlite3.h>
+
+#include <algorithm>
 #include <array>
 #include <memory>
 
 namespace pelmor::import {
 namespace {
 
-// Characters 1-2 (hour) or 4-5 (minute) of the start time as a number.
-int startTimePart(const QString& startTime, int position)
+// An error in the log's own data: the download cannot be stored as it is.
+class DataError : public std::runtime_error {
+public:
+    explicit DataError(const QString& message)
+        : std::runtime_error(message.toStdString())
+    {
+    }
+};
+
+// A field's text as the whole number the field stores: plain digits at
+// once, anything else through the field's own conversion, which refuses a
+// text that is no number (an empty speed, a word).
+qint64 wholeNumber(const db::FieldInfo& field, QByteArrayView text)
 {
-    const auto number = text::toWholeNumber(QStringView(startTime).mid(position - 1, 2));
-    if (!number || *number < INT_MIN / 2 || *number > INT_MAX / 2)
-        throw db::DbError(
-            QStringLiteral("The start time \"%1\" does not begin with a number.").arg(startTime));
-    return static_cast<int>(*number);
+    if (!text.isEmpty() && text.size() <= 18) {
+        // At most 18 digits: the value cannot overflow. The first other
+        // character ends the quick path before it is added in.
+        qint64 value = 0;
+        bool digits = true;
+        for (const char c : text) {
+            if (c < '0' || c > '9') {
+                digits = false;
+                break;
+            }
+            value = value * 10 + (c - '0');
+        }
+        if (digits)
+            return value;
+    }
+    try {
+        return db::toStored(field, QString::fromLatin1(text)).toLongLong();
+    } catch (const db::DbError& refused) {
+        throw DataError(refused.message());
+    }
 }
 
 // Vehicle rows of one import, written through one prepared insert with each
@@ -35,14 +69,16 @@ int startTimePart(const QString& startTime, int position)
 // million rows.
 class VehicleWriter {
 public:
-    VehicleWriter(db::Connection& connection, const SurveyHeader& header, const QDate& startDate,
+    VehicleWriter(db::Connection& connection, const SurveyHeader& header, const QDateTime& start,
                   ImportReport& report, qint64 expected)
         : m_set(connection.openRecordset(QStringLiteral("select * from Veh_Data")))
         , m_insert(m_set.prepareRowInsert())
         , m_fields(m_set.table()->fields)
         , m_header(header)
         , m_batch(header.batchNumber.toUtf8())
-        , m_startDate(startDate)
+        , m_startDate(start.date())
+        , m_startHour(start.time().hour())
+        , m_startMinute(start.time().minute())
         , m_report(report)
         , m_expected(expected)
     {
@@ -50,17 +86,12 @@ public:
 
     void write(QByteArrayView offsetText, QByteArrayView direction, QByteArrayView speed)
     {
-        if (!m_startParsed) {
-            m_startHour = startTimePart(m_header.startTime, 1);
-            m_startMinute = startTimePart(m_header.startTime, 4);
-            m_startParsed = true;
-        }
-        const qint64 seconds = wholeNumber(kOffset, offsetText);
+        const qint64 seconds = wholeNumber(m_fields[kOffset], offsetText);
         const VehicleClock clock = vehicleClock(seconds, m_startHour, m_startMinute);
         m_insert->bindText(kBatch, m_batch);
         m_insert->bindInteger(kOffset, seconds);
         m_insert->bindText(kDirection, directionText(direction));
-        m_insert->bindInteger(kSpeed, wholeNumber(kSpeed, speed));
+        m_insert->bindInteger(kSpeed, wholeNumber(m_fields[kSpeed], speed));
         m_insert->bindText(kTime, timeOf(clock));
         m_insert->bindText(kDate, dateOf(clock.days));
         m_insert->run();
@@ -72,29 +103,6 @@ public:
 
 private:
     static constexpr int kBatch = 0, kOffset = 1, kDirection = 2, kSpeed = 3, kTime = 4, kDate = 5;
-
-    // A field's text as the whole number the field stores: plain digits at
-    // once, anything else through the field's own conversion, which refuses
-    // a text that is no number (an empty speed, a word).
-    qint64 wholeNumber(int field, QByteArrayView text) const
-    {
-        if (!text.isEmpty() && text.size() <= 18) {
-            // At most 18 digits: the value cannot overflow. The first
-            // other character ends the quick path before it is added in.
-            qint64 value = 0;
-            bool digits = true;
-            for (const char c : text) {
-                if (c < '0' || c > '9') {
-                    digits = false;
-                    break;
-                }
-                value = value * 10 + (c - '0');
-            }
-            if (digits)
-                return value;
-        }
-        return db::toStored(m_fields[field], QString::fromLatin1(text)).toLongLong();
-    }
 
     // The direction text as parsed; the one-character texts are made once.
     const QByteArray& directionText(QByteArrayView direction)
@@ -120,11 +128,16 @@ private:
                 text = db::storedTime(QTime(clock.hour, clock.minute)).toUtf8();
             return text;
         }
-        m_otherTime = db::toStored(m_fields[kTime],
-                                   text::formatTextAsTimeAmPm(text::format00(clock.hour) + QLatin1Char(':') +
-                                                              text::format00(clock.minute)))
-                          .toString()
-                          .toUtf8();
+        try {
+            m_otherTime =
+                db::toStored(m_fields[kTime],
+                             text::formatTextAsTimeAmPm(text::format00(clock.hour) + QLatin1Char(':') +
+                                                        text::format00(clock.minute)))
+                    .toString()
+                    .toUtf8();
+        } catch (const db::DbError& refused) {
+            throw DataError(refused.message());
+        }
         return m_otherTime;
     }
 
@@ -137,9 +150,9 @@ private:
         if (days != m_lastDays || m_lastDate.isNull()) {
             const QDate date = m_startDate.addDays(days);
             if (!text::fitsTwoDigitYear(date))
-                throw db::DbError(QStringLiteral("A vehicle of %1 would be dated %2, outside the years 2000 "
-                                                 "to 2099 that a two-digit year can name.")
-                                      .arg(m_header.batchNumber, date.toString(Qt::ISODate)));
+                throw DataError(QStringLiteral("A vehicle of %1 would be dated %2, outside the years 2000 "
+                                               "to 2099 that a two-digit year can name.")
+                                    .arg(m_header.batchNumber, date.toString(Qt::ISODate)));
             m_lastDays = days;
             m_lastDate = db::storedDate(date).toUtf8();
         }
@@ -152,12 +165,11 @@ private:
     const SurveyHeader& m_header;
     const QByteArray m_batch;
     QDate m_startDate;
+    int m_startHour;
+    int m_startMinute;
     ImportReport& m_report;
     qint64 m_expected;
     qint64 m_count = 0;
-    bool m_startParsed = false;
-    int m_startHour = 0;
-    int m_startMinute = 0;
     std::array<QByteArray, 128> m_oneCharacter;
     QByteArray m_otherDirection;
     std::array<QByteArray, 24 * 60> m_times;
@@ -188,18 +200,385 @@ bool batchIsStored(db::Connection& connection, const QString& batchNumber)
     return found;
 }
 
+const db::FieldInfo& vehicleField(const char* name)
+{
+    const db::TableInfo* vehicles = db::findTable(QStringLiteral("Veh_Data"));
+    return vehicles->fields[size_t(vehicles->fieldIndex(QLatin1String(name)))];
+}
+
+// The start of a survey as the import reads it from its header; none when
+// the date or the time is not one.
+std::optional<QDateTime> surveyStart(const QString& startDate, const QString& startTime)
+{
+    const auto date = text::parseDate(startDate);
+    const auto time = text::parseTime(startTime);
+    if (!date || !time)
+        return std::nullopt;
+    return QDateTime(*date, QTime(time->hour(), time->minute()), Qt::UTC);
+}
+
+// Whether the vehicles stored under `batchNumber` are the download's, one
+// for one in the order written.
+bool sameVehicles(db::Connection& connection, const QString& batchNumber, const QByteArray& buffer)
+{
+    const db::FieldInfo& offsetField = vehicleField("Offset");
+    const db::FieldInfo& speedField = vehicleField("Speed");
+    db::SqliteStatement stored(
+        connection, QStringLiteral("SELECT \"Offset\", \"Veh_Direction\", \"Speed\" FROM \"Veh_Data\" "
+                                   "WHERE \"Batch_Number\" = ? ORDER BY rowid"));
+    stored.bindText(0, batchNumber.toUtf8());
+    bool same = true;
+    parseVehicles(buffer, [&](QByteArrayView offset, QByteArrayView direction, QByteArrayView speed) {
+        if (!same)
+            return;
+        try {
+            same = stored.nextRow() && wholeNumber(offsetField, offset) == stored.integerAt(0) &&
+                   direction == stored.textAt(1) && wholeNumber(speedField, speed) == stored.integerAt(2);
+        } catch (const DataError&) {
+            same = false;
+        }
+    });
+    return same && !stored.nextRow();
+}
+
+// The survey that already holds the download's vehicles: one with the same
+// start and the same count of vehicles (read from the header and statistics
+// rows, which is quick), whose vehicles are the download's. None when there
+// is no such survey.
+std::optional<QString> surveyHoldingDownload(db::Connection& connection, const QDateTime& start,
+                                             qint64 vehicles, const QByteArray& buffer)
+{
+    QStringList candidates;
+    {
+        db::SqliteStatement surveys(
+            connection, QStringLiteral("SELECT h.\"Batch_Number\", h.\"Date\", h.\"Time\" FROM \"Header\" h "
+                                       "JOIN \"Summary\" s ON s.\"Batch_Number\" = h.\"Batch_Number\" "
+                                       "WHERE trim(s.\"Total_Vehicles\") = ?"));
+        surveys.bindText(0, QByteArray::number(vehicles));
+        while (surveys.nextRow()) {
+            const auto text = [&surveys](int column) {
+                return QString::fromUtf8(surveys.textAt(column));
+            };
+            if (surveyStart(text(1), text(2)) == start)
+                candidates << text(0);
+        }
+    }
+    for (const QString& batch : candidates) {
+        if (sameVehicles(connection, batch, buffer))
+            return batch;
+    }
+    return std::nullopt;
+}
+
+// Whether no new file can be made in the folder: SQLite needs one for the
+// journal of every write.
+bool folderRefusesNewFiles(const QString& folder)
+{
+    QTemporaryFile probe(QDir(folder).filePath(QStringLiteral("write-probe-XXXXXX")));
+    return !probe.open();
+}
+
+const QString kKept = QStringLiteral("Nothing was stored; the download is kept.");
+
+QString outOfMemoryMessage()
+{
+    return QStringLiteral("The survey could not be stored: the computer ran out of memory. %1 Close other "
+                          "programs, then store the survey again.")
+        .arg(kKept);
+}
+
+QString replacedMessage(const QString& databasePath)
+{
+    return QStringLiteral("The survey database %1 was replaced by another program (a backup or a restore) "
+                          "while the survey was being stored. %2 Store the survey again.")
+        .arg(db::displayPath(databasePath), kKept);
+}
+
+// What the user is told when the database, not the download, failed: what
+// happened, that the download is kept, and what to do before storing the
+// survey again.
+QString databaseFailure(const db::DbError& error, const QString& databasePath)
+{
+    const QString file = db::displayPath(databasePath);
+    const QString folder = db::displayPath(QFileInfo(databasePath).absolutePath());
+    switch (error.engineCode() & 0xff) {
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+        return QStringLiteral("The survey database %1 is in use by another program. %2 Close that program, "
+                              "then store the survey again.")
+            .arg(file, kKept);
+    case SQLITE_FULL:
+        return QStringLiteral("The survey could not be stored: No space left on device (the disk that holds "
+                              "%1 is full). %2 Free some disk space, then store the survey again.")
+            .arg(file, kKept);
+    case SQLITE_NOMEM:
+        return outOfMemoryMessage();
+    case SQLITE_CORRUPT:
+    case SQLITE_NOTADB:
+        return QStringLiteral("The survey could not be stored: the survey database %1 is damaged. %2 "
+                              "Repair the database, then store the survey again.")
+            .arg(file, kKept);
+    case SQLITE_READONLY:
+        if (error.engineCode() == SQLITE_READONLY_DBMOVED)
+            return replacedMessage(databasePath);
+        [[fallthrough]];
+    case SQLITE_CANTOPEN:
+    case SQLITE_PERM:
+    case SQLITE_AUTH:
+        if (folderRefusesNewFiles(QFileInfo(databasePath).absolutePath()))
+            return QStringLiteral("The survey could not be stored: the folder %1 is read-only, so the survey "
+                                  "database in it cannot be changed. %2 Make the folder writable, then store "
+                                  "the survey again.")
+                .arg(folder, kKept);
+        if (QFileInfo::exists(databasePath) && !QFileInfo(databasePath).isWritable())
+            return QStringLiteral("The survey could not be stored: the survey database %1 is read-only. %2 "
+                                  "Make the file writable, then store the survey again.")
+                .arg(file, kKept);
+        break;
+    default:
+        break;
+    }
+    if (!QFileInfo::exists(databasePath))
+        return QStringLiteral("The survey could not be stored: the survey database %1 was not found. %2 Make "
+                              "a new blank database, then store the survey again.")
+            .arg(file, kKept);
+    return QStringLiteral("The survey could not be stored in the survey database %1. %2 The reason is given "
+                          "below; once it is mended, store the survey again.")
+        .arg(file, kKept);
+}
+
+// A character that has no place in a header text: a control character, or
+// a mark that changes the direction of the text around it, so that it shows
+// as something it is not ("051026-A" reversed).
+struct HiddenCharacter {
+    char32_t code;
+    bool changesDirection;
+};
+
+std::optional<HiddenCharacter> hiddenCharacter(const QString& text)
+{
+    for (const char32_t c : text.toUcs4()) {
+        if (c == 0x061C || c == 0x200E || c == 0x200F || (c >= 0x202A && c <= 0x202E) ||
+            (c >= 0x2066 && c <= 0x2069))
+            return HiddenCharacter{c, true};
+        if (QChar::category(c) == QChar::Other_Control || c == 0x2028 || c == 0x2029)
+            return HiddenCharacter{c, false};
+    }
+    return std::nullopt;
+}
+
+bool isDigits(QStringView text)
+{
+    return !text.isEmpty() &&
+           std::all_of(text.begin(), text.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
+}
+
+std::optional<HeaderProblem> checkPostedLimit(const QString& posted)
+{
+    const QStringView limit = QStringView(posted).trimmed();
+    const auto problem = [&posted](const char* what) {
+        return HeaderProblem{HeaderField::PostedSpeed,
+                             QStringLiteral("The posted limit \"%1\" %2").arg(posted, QLatin1String(what))};
+    };
+    if (limit.startsWith(u'-') && isDigits(limit.mid(1)))
+        return problem("is not a positive whole number. Type the limit the signs show, for example 035.");
+    if (!isDigits(limit))
+        return problem("is not a whole number. Type it in digits alone, for example 035.");
+    QStringView significant = limit;
+    while (significant.startsWith(u'0'))
+        significant = significant.mid(1);
+    if (significant.isEmpty())
+        return problem("is not a positive whole number. Type the limit the signs show, for example 035.");
+    if (significant.size() > 3)
+        return problem("is too high for a speed limit. Type the limit the signs show, for example 035.");
+    return std::nullopt;
+}
+
+// The posted limit as a number, once checkHeader has passed it.
+qint64 postedLimitOf(const SurveyHeader& header)
+{
+    return header.postedSpeed.trimmed().toLongLong();
+}
+
+// What the import needs to know of a download before it writes: how many
+// vehicles it holds, and the middle speed of those, the one at rank n / 2
+// rounded up with the speeds in ascending order (speeds that are no whole
+// number left out; none when no speed is left).
+struct DownloadFigures {
+    qint64 vehicles = 0;
+    std::optional<qint64> medianSpeed;
+};
+
+DownloadFigures downloadFigures(const QByteArray& buffer)
+{
+    // Speeds are counted by value up to a bound that every road speed lies
+    // under; the few beyond it are kept aside and sorted.
+    constexpr qint64 kCounted = 1024;
+    std::vector<qint64> counts(kCounted, 0);
+    std::vector<qint64> beyond;
+    qint64 total = 0;
+    DownloadFigures figures;
+    const db::FieldInfo& speedField = vehicleField("Speed");
+    parseVehicles(buffer, [&](QByteArrayView, QByteArrayView, QByteArrayView speed) {
+        ++figures.vehicles;
+        qint64 value = 0;
+        try {
+            value = wholeNumber(speedField, speed);
+        } catch (const DataError&) {
+            return;
+        }
+        if (value >= 0 && value < kCounted)
+            ++counts[size_t(value)];
+        else
+            beyond.push_back(value);
+        ++total;
+    });
+    if (total == 0)
+        return figures;
+    std::sort(beyond.begin(), beyond.end());
+    const qint64 rank = (total + 1) / 2; // n / 2 rounded up, counted from 1
+    qint64 seen = 0;
+    // Negative speeds come first, then the counted ones, then the rest.
+    const auto firstCounted = std::lower_bound(beyond.begin(), beyond.end(), 0);
+    const qint64 negatives = firstCounted - beyond.begin();
+    if (rank <= negatives) {
+        figures.medianSpeed = beyond[size_t(rank - 1)];
+        return figures;
+    }
+    seen = negatives;
+    for (qint64 value = 0; value < kCounted; ++value) {
+        seen += counts[size_t(value)];
+        if (seen >= rank) {
+            figures.medianSpeed = value;
+            return figures;
+        }
+    }
+    figures.medianSpeed = *(firstCounted + (rank - seen - 1));
+    return figures;
+}
+
+// The field as messages name it: "posted limit", "batch number".
+QString headerFieldName(HeaderField field)
+{
+    switch (field) {
+    case HeaderField::None:
+        break;
+    case HeaderField::BatchNumber:
+        return QStringLiteral("batch number");
+    case HeaderField::LocationCode:
+        return QStringLiteral("location code");
+    case HeaderField::Location:
+        return QStringLiteral("survey location");
+    case HeaderField::StartDate:
+        return QStringLiteral("start date");
+    case HeaderField::StartTime:
+        return QStringLiteral("start time");
+    case HeaderField::PostedSpeed:
+        return QStringLiteral("posted limit");
+    case HeaderField::Cutoff:
+        return QStringLiteral("high speed cut-off");
+    case HeaderField::Alarm:
+        return QStringLiteral("high speed alarm");
+    case HeaderField::Unit:
+        return QStringLiteral("unit");
+    case HeaderField::Direction:
+        return QStringLiteral("direction of travel");
+    case HeaderField::Zone:
+        return QStringLiteral("zone");
+    }
+    return QString();
+}
+
+// The start time as the import stores it, "hh:mm", from any time of day
+// the user may type ("8:30", "08:30", "8:30 PM"); none when it is not one.
+std::optional<QString> normalStartTime(const QString& text)
+{
+    const auto time = text::parseTime(text);
+    if (!time)
+        return std::nullopt;
+    return time->toString(QStringLiteral("HH:mm"));
+}
+
+// The question to ask before a download is stored in `unit`, when its
+// speeds do not fit the posted limit in that unit: a median above 1.5 times
+// the limit in MPH looks like km/h, one below half the limit in KPH looks
+// like mph. Empty when the speeds fit, or there are none.
+QString unitQuestion(const QString& unit, qint64 postedLimit, std::optional<qint64> median)
+{
+    if (!median || postedLimit <= 0)
+        return QString();
+    const double ratio = double(*median) / double(postedLimit);
+    QString looksLike;
+    if (unit == QLatin1String("MPH") && ratio > 1.5)
+        looksLike = QStringLiteral("km/h");
+    else if (unit == QLatin1String("KPH") && ratio < 0.5)
+        looksLike = QStringLiteral("mph");
+    else
+        return QString();
+    return QStringLiteral(
+               "The speeds look like %1 (median %2 against a posted limit of %3). Store this survey "
+               "in %4 anyway?")
+        .arg(looksLike)
+        .arg(*median)
+        .arg(postedLimit)
+        .arg(unit);
+}
+
 } // namespace
 
-std::optional<QString> checkHeader(const SurveyHeader& header)
+std::optional<HeaderProblem> checkHeader(const SurveyHeader& header)
 {
     if (header.location.isEmpty())
-        return messages::kNoLocation;
+        return HeaderProblem{HeaderField::Location, messages::kNoLocation};
     if (header.direction.isEmpty())
-        return messages::kNoDirection;
+        return HeaderProblem{HeaderField::Direction, messages::kNoDirection};
     if (header.zone.isEmpty())
-        return messages::kNoZone;
+        return HeaderProblem{HeaderField::Zone, messages::kNoZone};
     if (header.postedSpeed.isEmpty())
-        return messages::kNoPostedSpeed;
+        return HeaderProblem{HeaderField::PostedSpeed, messages::kNoPostedSpeed};
+
+    const std::pair<HeaderField, const QString*> texts[] = {{HeaderField::BatchNumber, &header.batchNumber},
+                                                            {HeaderField::LocationCode, &header.locationCode},
+                                                            {HeaderField::Location, &header.location},
+                                                            {HeaderField::StartDate, &header.startDate},
+                                                            {HeaderField::StartTime, &header.startTime},
+                                                            {HeaderField::PostedSpeed, &header.postedSpeed},
+                                                            {HeaderField::Cutoff, &header.cutoff},
+                                                            {HeaderField::Alarm, &header.alarm},
+                                                            {HeaderField::Unit, &header.unit},
+                                                            {HeaderField::Direction, &header.direction},
+                                                            {HeaderField::Zone, &header.zone}};
+    for (const auto& [field, text] : texts) {
+        const auto hidden = hiddenCharacter(*text);
+        if (!hidden)
+            continue;
+        const QString name = headerFieldName(field);
+        const QString code =
+            QStringLiteral("U+%1").arg(uint(hidden->code), 4, 16, QLatin1Char('0')).toUpper();
+        return HeaderProblem{
+            field,
+            hidden->changesDirection
+                ? QStringLiteral("The %1 holds a hidden direction mark (%2) that makes it show as "
+                                 "other text than it is. Type the %1 again.")
+                      .arg(name, code)
+                : QStringLiteral("The %1 holds a control character (%2). Type the %1 again without it.")
+                      .arg(name, code)};
+    }
+    if (header.batchNumber.trimmed().isEmpty())
+        return HeaderProblem{HeaderField::BatchNumber,
+                             QStringLiteral("The batch number is blank. Type it as mmddyy-A, for example "
+                                            "050326-A.")};
+    if (auto problem = checkPostedLimit(header.postedSpeed))
+        return problem;
+    if (!normalStartTime(header.startTime))
+        return HeaderProblem{HeaderField::StartTime,
+                             QStringLiteral("The start time \"%1\" is not a time of day. Type it as hh:mm, "
+                                            "for example 08:30.")
+                                 .arg(header.startTime)};
+    if (header.unit != QLatin1String("MPH") && header.unit != QLatin1String("KPH"))
+        return HeaderProblem{
+            HeaderField::Unit,
+            QStringLiteral("The unit \"%1\" is neither MPH nor KPH. Choose MPH or KPH.").arg(header.unit)};
     return std::nullopt;
 }
 
@@ -219,31 +598,67 @@ VehicleClock vehicleClock(qint64 offset, int startHour, int startMinute)
     return {static_cast<int>(hour), static_cast<int>(minute), days};
 }
 
-ImportResult importSurvey(const db::Database& database, const SurveyHeader& header, const QByteArray& buffer,
+ImportResult importSurvey(const db::Database& database, const SurveyHeader& typed, const QByteArray& buffer,
                           ImportReport& report)
 {
     ImportResult result;
-    if (const auto refusal = checkHeader(header)) {
-        report.message(*refusal);
+    const auto refuse = [&](const QString& message, HeaderField field) {
+        report.message(message);
+        result.field = field;
         return result;
-    }
+    };
+    if (const auto problem = checkHeader(typed))
+        return refuse(problem->message, problem->field);
+    // The start time is stored as the import reads it: "8:30" is 08:30.
+    SurveyHeader header = typed;
+    header.startTime = *normalStartTime(typed.startTime);
 
+    const auto failed = [&](const QString& message, const QString& reason) {
+        report.message(message, reason);
+        result.summary.reset();
+        result.outcome = ImportResult::Outcome::Failed;
+        return result;
+    };
     try {
         db::Connection connection(database);
-        // Everything from here lands together or not at all, and no other
-        // program stores the same batch number between the check and the
-        // writes.
-        db::Transaction transaction(connection);
-        if (batchIsStored(connection, header.batchNumber)) {
-            report.message(messages::kDuplicate);
+        const auto start = surveyStart(header.startDate, header.startTime);
+        const DownloadFigures figures = downloadFigures(buffer);
+        // The survey that already holds the download's vehicles, if any.
+        const auto storedAlready = [&]() -> std::optional<QString> {
+            if (!start)
+                return std::nullopt;
+            return surveyHoldingDownload(connection, *start, figures.vehicles, buffer);
+        };
+        // Looked for first without the lock, so that no question is asked
+        // about a download that is refused.
+        if (const auto batch = storedAlready()) {
+            result.storedAs = *batch;
+            return refuse(messages::alreadyStored(*batch), HeaderField::None);
+        }
+        // Asked before the transaction: no question waits on the user while
+        // the database is locked.
+        const QString question = unitQuestion(header.unit, postedLimitOf(header), figures.medianSpeed);
+        if (!question.isEmpty() && !report.confirm(question)) {
+            result.field = HeaderField::Unit;
             return result;
         }
+
+        // Everything from here lands together or not at all, and no other
+        // program stores the same download or batch number between the
+        // checks and the writes.
+        db::Transaction transaction(connection);
+        if (const auto batch = storedAlready()) {
+            result.storedAs = *batch;
+            return refuse(messages::alreadyStored(*batch), HeaderField::None);
+        }
+        if (batchIsStored(connection, header.batchNumber))
+            return refuse(messages::kDuplicate, HeaderField::BatchNumber);
         // The start date is tested before anything is written, so a bad
         // date leaves the database as it was.
-        const auto start = text::parseDateTime(header.startDate);
         if (!start) {
             report.message(messages::kNonDate);
             result.outcome = ImportResult::Outcome::NonDate;
+            result.field = HeaderField::StartDate;
             return result;
         }
 
@@ -270,30 +685,54 @@ ImportResult importSurvey(const db::Database& database, const SurveyHeader& head
             radar.update();
         }
         {
-            VehicleWriter writer(connection, header, start->date(), report, buffer.count(',') / 3);
+            VehicleWriter writer(connection, header, *start, report, buffer.count(',') / 3);
             const ParseResult parsed = parseVehicles(
                 buffer, [&writer](QByteArrayView offset, QByteArrayView direction, QByteArrayView speed) {
                     writer.write(offset, direction, speed);
                 });
             if (!parsed.ok)
-                throw db::DbError(QStringLiteral("The download has no end mark after its vehicle data."));
+                throw DataError(QStringLiteral("The download has no end mark after its vehicle data."));
             result.vehicles = writer.count();
+            report.progress(result.vehicles, result.vehicles);
         }
-        report.recordsAdded(result.vehicles);
 
         const stats::SummaryInputs inputs{header.batchNumber, header.postedSpeed, header.unit,
                                           header.startTime, header.startDate};
         survey::SummaryRow summary = stats::computeSummary(connection, inputs);
         stats::storeSummary(connection, summary);
+        // A file renamed over the database meanwhile would take the commit
+        // into the old file, which no one can open any more.
+        if (connection.fileReplaced())
+            return failed(replacedMessage(database.path), QString());
         transaction.commit();
+        // Replaced just after the commit: the survey counts as stored only
+        // if the file now in place holds it.
+        if (connection.fileReplaced()) {
+            db::Connection current(database);
+            if (!batchIsStored(current, header.batchNumber))
+                return failed(replacedMessage(database.path), QString());
+        }
         result.summary = std::move(summary);
-    } catch (const std::exception& error) {
+    } catch (const DataError& error) {
         report.message(messages::kDataError, QString::fromUtf8(error.what()));
-        result.summary.reset();
         result.outcome = ImportResult::Outcome::DataError;
         return result;
+    } catch (const stats::StatisticsError& error) {
+        report.message(messages::kDataError, QString::fromUtf8(error.what()));
+        result.outcome = ImportResult::Outcome::DataError;
+        return result;
+    } catch (const db::DbError& error) {
+        return failed(databaseFailure(error, database.path), error.message());
+    } catch (const std::bad_alloc&) {
+        return failed(outOfMemoryMessage(), QString());
+    } catch (const std::exception& error) {
+        return failed(QStringLiteral("The survey could not be stored because of an error in the program. %1 "
+                                     "Save the download, then report the error given below.")
+                          .arg(kKept),
+                      QString::fromUtf8(error.what()));
     }
     result.outcome = ImportResult::Outcome::Imported;
+    report.recordsAdded(result.vehicles);
     return result;
 }
 

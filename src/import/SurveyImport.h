@@ -26,6 +26,22 @@ struct SurveyHeader {
     QString zone;
 };
 
+// The fields of the survey header, to say which one a refusal is about.
+enum class HeaderField {
+    None,
+    BatchNumber,
+    LocationCode,
+    Location,
+    StartDate,
+    StartTime,
+    PostedSpeed,
+    Cutoff,
+    Alarm,
+    Unit,
+    Direction,
+    Zone,
+};
+
 // The messages of an import, as the user sees them.
 namespace messages {
 inline const QString kNoLocation = QStringLiteral("You must input a valid location!");
@@ -35,17 +51,36 @@ inline const QString kNoPostedSpeed = QStringLiteral("You must input the posted 
 inline const QString kDuplicate = QStringLiteral(
     "Duplicate Batch Number found. Select a higher letter for the Batch Number and try again.");
 inline const QString kNonDate = QStringLiteral("The survey data has a NON-date element");
+// Only for errors in the log's own data: the download itself is of no use.
 inline const QString kDataError = QStringLiteral(
     "This data file has errors and cannot be processed - download another data file to process");
 inline QString recordsAdded(qint64 count)
 {
     return QString::number(count) + QStringLiteral(" records added");
 }
+inline QString alreadyStored(const QString& batchNumber)
+{
+    return QStringLiteral("This download is already stored as survey %1.").arg(batchNumber);
+}
+inline QString storedAs(const QString& batchNumber)
+{
+    return QStringLiteral("Stored as survey %1. See View / Print Reports.").arg(batchNumber);
+}
 } // namespace messages
 
-// The header checks, in order; the message of the first that fails. Only
-// emptiness counts: nothing is trimmed and no format is tested here.
-std::optional<QString> checkHeader(const SurveyHeader& header);
+// A header value the import refuses, and the field it stands in.
+struct HeaderProblem {
+    HeaderField field = HeaderField::None;
+    QString message;
+};
+
+// The header checks, in order; the first that fails. The four fields the
+// user fills in must not be empty; no text may hold a control character or
+// a hidden direction override; the batch number must not be blank; the
+// posted limit must be a positive whole number of at most three digits; the
+// start time must be a time of day ("8:30" is read as 08:30); the unit is
+// MPH or KPH.
+std::optional<HeaderProblem> checkHeader(const SurveyHeader& header);
 
 // A vehicle's clock time ("hh:mm AMPM") and date ("mm/dd/yy") from its
 // offset in seconds and the survey start. Seconds are dropped; minutes and
@@ -65,30 +100,46 @@ public:
     // when not empty, says what lies behind a fixed message: the error the
     // database or the statistics gave.
     virtual void message(const QString& text, const QString& reason = QString()) = 0;
-    // The count of vehicle rows written, told as a message unless overridden.
+    // The count of vehicle rows stored, told once the survey is stored,
+    // as a message unless overridden.
     virtual void recordsAdded(qint64 count) { message(messages::recordsAdded(count)); }
-    // Vehicles written so far, of about `expected`.
+    // Vehicles written so far, of about `expected`; told with both equal
+    // once the last vehicle is written.
     virtual void progress(qint64 written, qint64 expected) = 0;
+    // A question whose No stops the import before anything is written; its
+    // safe answer is No.
+    virtual bool confirm(const QString& question) = 0;
 };
 
 struct ImportResult {
     enum class Outcome {
-        Refused,   // a header field missing, or the batch number already stored: nothing written
+        Refused,   // a header value refused, the batch number or the download already
+                   // stored, or the unit not confirmed: nothing written
         NonDate,   // the start date is not a date: nothing written
-        DataError, // the log or a value was refused: nothing written
+        DataError, // the log's data was refused: nothing written
+        Failed,    // the database (or the program) failed: nothing written, the download
+                   // is as good as before
         Imported,  // the survey and its statistics are stored
     };
     Outcome outcome = Outcome::Refused;
     qint64 vehicles = 0;
     std::optional<survey::SummaryRow> summary;
+    // The header field a refusal is about, for the window to go to.
+    HeaderField field = HeaderField::None;
+    // The survey the download is already stored as, when that was the refusal.
+    QString storedAs;
 };
 
 // Turns a processed download and its header into a stored survey: checks
-// the header, refuses a batch number already stored, writes the header row,
-// the unit as the last one used and one vehicle row per vehicle record,
-// tells the count, then computes and stores the survey's statistics. All of
-// it is one transaction on one connection: an error, or a process killed
-// half way, leaves the database exactly as it was. Messages go to `report`.
+// the header, refuses a download whose vehicles are already stored and a
+// batch number already stored, asks when the speeds do not fit the unit,
+// writes the header row, the unit as the last one used and one vehicle row
+// per vehicle record, computes and stores the survey's statistics, and tells
+// the count once all of it is stored. All of it is one transaction on one
+// connection: an error, or a process killed half way, leaves the database
+// exactly as it was. A database that fails (in use by another program, a
+// full disk, a read-only folder, the file replaced meanwhile) is told apart
+// from data the log should not hold. Messages go to `report`.
 ImportResult importSurvey(const db::Database& database, const SurveyHeader& header, const QByteArray& buffer,
                           ImportReport& report);
 

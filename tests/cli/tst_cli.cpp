@@ -1,5 +1,7 @@
 #include "TestSupport.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTemporaryDir>
@@ -32,6 +34,15 @@ private Q_SLOTS:
         row("zone not on the list",
             QStringList{"--location", "Elm", "--direction", "North", "--zone", "Park"}, 1,
             "The zone must be one of:");
+        row("posted limit typed with a letter O", complete + QStringList{"--posted", "3O"}, 1,
+            "The posted limit \"3O\" is not a whole number.");
+        // Speeds around 38 against a limit of 20 mph look like km/h: the
+        // window asks, the tool wants --yes.
+        row("speeds that do not fit the unit", complete + QStringList{"--posted", "020"}, 1,
+            "The speeds look like km/h (median 38 against a posted limit of 20). Store this survey in MPH "
+            "anyway?\nNothing was changed: add --yes to go ahead.");
+        row("speeds that do not fit the unit, confirmed", complete + QStringList{"--posted", "020", "--yes"},
+            0, "2947 records added");
     }
     void importCommand()
     {
@@ -51,14 +62,15 @@ private Q_SLOTS:
         const QString sample = QStringLiteral(PELMOR_SAMPLES "/elm-street-2days.rsx");
         const QStringList header = {"--location", "O'Brien Road", "--direction", "South", "--zone", "Church"};
         QCOMPARE(cli(QStringList{"import", sample, "--unit", "KPH"} + header).exitCode, 0);
-        // The same download again is refused, under another letter it is stored.
-        const Run again = cli(QStringList{"import", sample} + header);
-        QCOMPARE(again.exitCode, 1);
-        QCOMPARE(again.err,
-                 QStringLiteral("Duplicate Batch Number found. Select a higher letter for the Batch Number "
-                                "and try again."));
-        const QStringList corrected = {"import",  sample, "--trailer", "B",
-                                       "--batch", "X1",   "--posted",  "040"};
+        // The same download again is refused, under any letter; with the
+        // sign's clock corrected it is another survey.
+        for (const char* trailer : {"A", "B"}) {
+            const Run again = cli(QStringList{"import", sample, "--trailer", trailer} + header);
+            QCOMPARE(again.exitCode, 1);
+            QCOMPARE(again.err, QStringLiteral("This download is already stored as survey 050326-A."));
+        }
+        const QStringList corrected = {"import",   sample, "--trailer",    "B",   "--batch", "X1",
+                                       "--posted", "040",  "--start-time", "9:15"};
         QCOMPARE(cli(corrected + header).exitCode, 0);
         QCOMPARE(cli({QStringLiteral("surveys")}).out, QStringLiteral("050326-A\nX1"));
 
@@ -68,6 +80,7 @@ private Q_SLOTS:
         QCOMPARE(row.size(), 28);
         QCOMPARE(row.value(QStringLiteral("Posted_Limit")).toString(), QStringLiteral("040"));
         QCOMPARE(row.value(QStringLiteral("Total_Vehicles")).toString(), QStringLiteral("2947"));
+        QCOMPARE(row.value(QStringLiteral("Start_Time")).toString(), QStringLiteral("09:15 AM"));
         // The unit of the last import is the default of the next: a KPH pace.
         const double paceWidth = row.value(QStringLiteral("Pace_High")).toString().toDouble() -
                                  row.value(QStringLiteral("Pace_Low")).toString().toDouble();
@@ -77,7 +90,52 @@ private Q_SLOTS:
         QCOMPARE(cli({QStringLiteral("summary"), QStringLiteral("nope")}).exitCode, 1);
     }
 
+    void failuresPrintNoCount_data()
+    {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<QString>("told"); // part of the message on the error stream
+        row("in use by another program", "in use", "is in use by another program.");
+        row("full file system", "full", "No space left on device");
+    }
+    void failuresPrintNoCount()
+    {
+        QFETCH(QString, fault);
+        QFETCH(QString, told);
+        const QString folder = m_folder->path();
+        std::unique_ptr<pelmor::test::SmallFileSystem> small;
+        std::unique_ptr<pelmor::test::OtherWriter> writer;
+        if (fault == "full") {
+            // The database and its template, and a few pages more: the
+            // survey's rows fill it when they are committed.
+            small = std::make_unique<pelmor::test::SmallFileSystem>(4 * 1024 * 1024);
+            if (!small->isMounted())
+                QSKIP("this machine does not let the test mount a small file system");
+            QCOMPARE(runIn(small->path(), {"init"}).exitCode, 0);
+            qint64 used = 0;
+            for (const QFileInfo& file : QDir(small->path()).entryInfoList(QDir::Files))
+                used += (file.size() + 4095) / 4096 * 4096;
+            QVERIFY(small->resize(used + 8 * 4096));
+        } else {
+            writer = std::make_unique<pelmor::test::OtherWriter>(QDir(folder).filePath("pelmor.mdb"));
+            QVERIFY(writer->holds());
+        }
+        const QString where = small ? small->path() : folder;
+        const Run run = runIn(where, {"import", PELMOR_SAMPLES "/elm-street-2days.rsx", "--location", "Elm",
+                                      "--direction", "North", "--zone", "School", "--unit", "MPH"});
+        QCOMPARE(run.exitCode, 1);
+        // The count is printed only for a survey that is stored.
+        QCOMPARE(run.out, QString());
+        QVERIFY2(run.err.contains(told) && run.err.contains("Nothing was stored; the download is kept."),
+                 qPrintable(run.err));
+        writer.reset();
+        QCOMPARE(runIn(where, {"surveys"}).out, QString());
+    }
+
 private:
+    Run runIn(const QString& folder, const QStringList& arguments) const
+    {
+        return pelmor::test::runProgram(QStringLiteral(PELMOR_CLI), QStringList{"--db", folder} + arguments);
+    }
     Run cli(const QStringList& arguments) const
     {
         return pelmor::test::runProgram(QStringLiteral(PELMOR_CLI),

@@ -31,6 +31,7 @@ public:
     void message(const QString&, const QString&) override {}
     void recordsAdded(qint64) override {}
     void progress(qint64, qint64) override {}
+    bool confirm(const QString&) override { return true; }
 };
 
 // What the fuzzer works in for its whole run: a folder with an empty

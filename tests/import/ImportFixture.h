@@ -8,10 +8,13 @@
 #include <QRegularExpression>
 #include <QStringList>
 
+#include <functional>
+
 // Downloads as the import receives them and the header the user completes.
 namespace pelmor::test {
 
-// Records what an import tells the user.
+// Records what an import tells the user and asks; answers every question
+// with `answer`.
 class ImportMessages : public import::ImportReport {
 public:
     void message(const QString& text, const QString& reason) override
@@ -19,9 +22,22 @@ public:
         messages << text;
         reasons << reason;
     }
-    void progress(qint64, qint64) override {}
+    void progress(qint64 written, qint64 expected) override
+    {
+        if (onProgress)
+            onProgress(written, expected);
+    }
+    bool confirm(const QString& question) override
+    {
+        questions << question;
+        return answer;
+    }
     QStringList messages;
     QStringList reasons;
+    QStringList questions;
+    bool answer = false;
+    // Runs while the vehicles are written, inside the import's transaction.
+    std::function<void(qint64 written, qint64 expected)> onProgress;
 };
 
 // The sign's log of these vehicles, processed: its end marked.
@@ -30,6 +46,18 @@ inline QByteArray processedLog(const loggen::LogHeader& header, const std::vecto
     QByteArray log = loggen::writeLog(header, vehicles);
     import::markEnd(log);
     return log;
+}
+
+// A processed download of `count` vehicles ten seconds apart, at speeds
+// 20 to 39 in turn.
+inline QByteArray largeDownload(const QDate& date, qint64 count)
+{
+    std::vector<loggen::Vehicle> list;
+    for (qint64 i = 0; i < count; ++i)
+        list.push_back({i * 10, i % 3 ? '+' : '-', int(20 + i % 20)});
+    loggen::LogHeader header;
+    header.startDate = date;
+    return processedLog(header, list);
 }
 
 // A processed download from vehicles written "offset direction speed"
@@ -72,7 +100,8 @@ inline import::SurveyHeader completeHeader(const QByteArray& buffer, const QStri
         {"location", &SurveyHeader::location}, {"direction", &SurveyHeader::direction},
         {"zone", &SurveyHeader::zone},         {"posted", &SurveyHeader::postedSpeed},
         {"batch", &SurveyHeader::batchNumber}, {"date", &SurveyHeader::startDate},
-        {"time", &SurveyHeader::startTime},    {"unit", &SurveyHeader::unit}};
+        {"time", &SurveyHeader::startTime},    {"unit", &SurveyHeader::unit},
+        {"code", &SurveyHeader::locationCode}};
     for (const QString& change : changes.split(QStringLiteral("; "), Qt::SkipEmptyParts))
         header.*fields.value(change.section(QLatin1Char('='), 0, 0)) = change.section(QLatin1Char('='), 1);
     return header;

@@ -1,10 +1,19 @@
 #include "ImportFixture.h"
 #include "TestSupport.h"
 #include "db/Connection.h"
+#include "db/Files.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QTest>
 
+#include <sys/resource.h>
+
+#include <cstdio>
 #include <memory>
+#include <optional>
+#include <utility>
 
 using namespace pelmor;
 using import::ImportResult;
@@ -15,6 +24,44 @@ using test::row;
 using Outcome = ImportResult::Outcome;
 
 namespace {
+
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define PELMOR_ADDRESS_SANITIZER 1
+#endif
+#endif
+#if defined(__SANITIZE_ADDRESS__)
+#define PELMOR_ADDRESS_SANITIZER 1
+#endif
+
+// Holds this process to `headroom` bytes of address space beyond what it
+// uses now, for as long as it lives: an allocation beyond fails as on a
+// machine out of memory.
+class MemoryLimit {
+public:
+    explicit MemoryLimit(qint64 headroom)
+    {
+        getrlimit(RLIMIT_AS, &m_before);
+        QFile status("/proc/self/status");
+        qint64 used = 0;
+        if (status.open(QIODevice::ReadOnly)) {
+            for (const QByteArray& line : status.readAll().split('\n')) {
+                if (line.startsWith("VmSize:"))
+                    used = line.mid(7).trimmed().split(' ').value(0).toLongLong() * 1024;
+            }
+        }
+        const rlimit limit{rlim_t(used + headroom), m_before.rlim_max};
+        m_set = used > 0 && setrlimit(RLIMIT_AS, &limit) == 0;
+    }
+    ~MemoryLimit() { setrlimit(RLIMIT_AS, &m_before); }
+    MemoryLimit(const MemoryLimit&) = delete;
+    MemoryLimit& operator=(const MemoryLimit&) = delete;
+    bool isSet() const { return m_set; }
+
+private:
+    rlimit m_before{};
+    bool m_set = false;
+};
 
 // Every row of every table, for comparing a database before and after.
 QStringList contents(const QString& path)
@@ -91,6 +138,8 @@ private Q_SLOTS:
             "Total_Receeding=1; Total_Unknown=1");
         row("minutes carry into the hour", "0+30 1800+31", "unit=MPH; time=10:45",
             "Stop_Time=11:15 AM; Stop_Date=05/03/02");
+        row("start time typed without its leading zero", "0+30 1800+31", "unit=MPH; time=8:30",
+            "Start_Time=08:30 AM; Stop_Time=09:00 AM");
         row("into 2030", "0+30 21600+31", "unit=MPH; date=12/31/2029; time=22:00",
             "Total_Time=0 Days, 6 Hrs, 00 Min; Start_Time=10:00 PM; Stop_Time=04:00 AM; Start_Date=12/31/29; "
             "Stop_Date=01/01/30");
@@ -100,7 +149,7 @@ private Q_SLOTS:
         QFETCH(QString, vehicles);
         QFETCH(QString, changes);
         QFETCH(QString, expected);
-        const QByteArray other = download(QDate(2002, 5, 2), "99 1"); // must not be counted
+        const QByteArray other = download(QDate(2002, 5, 2), "99 30"); // must not be counted
         QCOMPARE(run(completeHeader(other), other).outcome, Outcome::Imported);
         const QByteArray buffer = download(QDate(2002, 5, 3), vehicles);
         QCOMPARE(run(completeHeader(buffer, changes), buffer).outcome, Outcome::Imported);
@@ -118,53 +167,82 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("buffer");
         QTest::addColumn<QString>("changes");
         QTest::addColumn<int>("outcome");
+        QTest::addColumn<int>("field"); // the header field the user is sent to
         QTest::addColumn<QStringList>("messages");
         const QByteArray one = download(QDate(2002, 5, 4), "30");
         const int refused = int(Outcome::Refused), dataError = int(Outcome::DataError);
+        using F = import::HeaderField;
         using namespace import::messages;
-        row("no location", one, "location=", refused, QStringList{kNoLocation});
-        row("no direction", one, "direction=", refused, QStringList{kNoDirection});
-        row("no zone", one, "zone=", refused, QStringList{kNoZone});
-        row("no posted speed", one, "posted=", refused, QStringList{kNoPostedSpeed});
-        row("batch already stored", one, "batch=050302-A", refused, QStringList{kDuplicate});
-        row("start date not a date", one, "date=13/45/2002", int(Outcome::NonDate), QStringList{kNonDate});
+        row("no location", one, "location=", refused, int(F::Location), QStringList{kNoLocation});
+        row("no direction", one, "direction=", refused, int(F::Direction), QStringList{kNoDirection});
+        row("no zone", one, "zone=", refused, int(F::Zone), QStringList{kNoZone});
+        row("no posted speed", one, "posted=", refused, int(F::PostedSpeed), QStringList{kNoPostedSpeed});
+        row("batch already stored", one, "batch=050302-A", refused, int(F::BatchNumber),
+            QStringList{kDuplicate});
+        row("start date not a date", one, "date=13/45/2002", int(Outcome::NonDate), int(F::StartDate),
+            QStringList{kNonDate});
+        // A typo is told by its field before anything is written.
+        const QString forExample = " Type the limit the signs show, for example 035.";
+        row("posted limit with a letter O", one, "posted=3O", refused, int(F::PostedSpeed),
+            QStringList{"The posted limit \"3O\" is not a whole number. Type it in digits alone, for example "
+                        "035."});
+        row("negative posted limit", one, "posted=-5", refused, int(F::PostedSpeed),
+            QStringList{"The posted limit \"-5\" is not a positive whole number." + forExample});
+        row("posted limit of zero", one, "posted=000", refused, int(F::PostedSpeed),
+            QStringList{"The posted limit \"000\" is not a positive whole number." + forExample});
+        row("posted limit beyond three digits", one, "posted=2147483640", refused, int(F::PostedSpeed),
+            QStringList{"The posted limit \"2147483640\" is too high for a speed limit." + forExample});
+        row("batch number of blanks", one, "batch=   ", refused, int(F::BatchNumber),
+            QStringList{"The batch number is blank. Type it as mmddyy-A, for example 050326-A."});
+        // Shown as "051026-A", it is not.
+        row("batch number reversed", one, "batch=\u202EA-620150", refused, int(F::BatchNumber),
+            QStringList{"The batch number holds a hidden direction mark (U+202E) that makes it show as other "
+                        "text than it is. Type the batch number again."});
+        row("location isolated", one, "location=Elm \u2067Street", refused, int(F::Location),
+            QStringList{"The survey location holds a hidden direction mark (U+2067) that makes it show as "
+                        "other text than it is. Type the survey location again."});
+        row("tab in the location", one, "location=Elm\tStreet", refused, int(F::Location),
+            QStringList{"The survey location holds a control character (U+0009). Type the survey location "
+                        "again without it."});
+        row("escape in the location code", one, "code=00\u001B15", refused, int(F::LocationCode),
+            QStringList{"The location code holds a control character (U+001B). Type the location code again "
+                        "without it."});
+        row("start time not a time of day", one, "time=25:70", refused, int(F::StartTime),
+            QStringList{
+                "The start time \"25:70\" is not a time of day. Type it as hh:mm, for example 08:30."});
+        row("unit neither MPH nor KPH", one, "unit=kph", refused, int(F::Unit),
+            QStringList{"The unit \"kph\" is neither MPH nor KPH. Choose MPH or KPH."});
         // The log's own records, with an empty speed and a word among them.
         QByteArray bad = download(QDate(2002, 5, 4), "30 31 32");
         bad.replace(",+,31,", ",+,,").replace(",+,32,", ",+,fast,");
-        row("empty speed and a word", bad, "", dataError, QStringList{kDataError});
-        row("no vehicles, so no statistics", download(QDate(2002, 5, 4), ""), "", dataError,
-            QStringList{"0 records added", kDataError});
-        row("start time without its leading zero", one, "time=8:30", dataError, QStringList{kDataError});
-        row("unit neither MPH nor KPH", one, "unit=kph", dataError,
-            QStringList{"1 records added", kDataError});
-        row("limit not a number", one, "posted=abc", dataError, QStringList{"1 records added", kDataError});
-        row("band bound beyond 32 bits", one, "posted=2147483640", dataError,
-            QStringList{"1 records added", kDataError});
-        row("no settings row", one, "radar=none", dataError, QStringList{kDataError});
+        row("empty speed and a word", bad, "", dataError, int(F::None), QStringList{kDataError});
+        row("no vehicles, so no statistics", download(QDate(2002, 5, 4), ""), "", dataError, int(F::None),
+            QStringList{kDataError});
         // No two-digit year names 2100.
         row("into the year 2100", download(QDate(2099, 12, 31), "0+30 3600+31", 23, 30), "", dataError,
-            QStringList{kDataError});
+            int(F::None), QStringList{kDataError});
     }
     void failuresWriteNothing()
     {
         QFETCH(QByteArray, buffer);
         QFETCH(QString, changes);
         QFETCH(int, outcome);
+        QFETCH(int, field);
         QFETCH(QStringList, messages);
-        const bool noRadar = changes == QLatin1String("radar=none");
         const QByteArray first = download(QDate(2002, 5, 3), "0+30 7-40");
         QCOMPARE(run(completeHeader(first), first).outcome, Outcome::Imported);
         {
             db::Connection connection(m_folder->database());
             connection.execute(QStringLiteral("update Radar set Radar_Mode = 'MPH'"));
-            if (noRadar)
-                connection.execute(QStringLiteral("delete from Radar"));
         }
         m_report = test::ImportMessages();
         const QStringList before = contents(m_folder->databasePath());
 
-        QCOMPARE(int(run(completeHeader(buffer, noRadar ? QString() : changes), buffer).outcome), outcome);
+        const ImportResult result = run(completeHeader(buffer, changes), buffer);
+        QCOMPARE(int(result.outcome), outcome);
+        QCOMPARE(int(result.field), field);
         QCOMPARE(m_report.messages, messages);
+        QVERIFY(m_report.questions.isEmpty());
         // The fixed message of a data error comes with the reason behind it.
         QCOMPARE(m_report.reasons.constLast().isEmpty(), outcome != int(Outcome::DataError));
         // Everything is as it was, the unit last used included, and the batch
@@ -172,10 +250,182 @@ private Q_SLOTS:
         // another survey.
         QCOMPARE(contents(m_folder->databasePath()), before);
         const QByteArray one = download(QDate(2002, 5, 4), "30");
-        if (!noRadar)
-            QCOMPARE(
-                run(completeHeader(one, changes.startsWith("batch") ? "batch=050302-a" : ""), one).outcome,
-                Outcome::Imported);
+        QCOMPARE(run(completeHeader(one, changes.startsWith("batch") ? "batch=050302-a" : ""), one).outcome,
+                 Outcome::Imported);
+    }
+    void databaseFailuresKeepTheDownload_data()
+    {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<QString>("told"); // part of the one message; %1 is the folder of the database
+        row("in use by another program", "in use by another program", "is in use by another program.");
+        row("full file system", "full file system", "No space left on device");
+        row("read-only folder", "read-only folder", "the folder %1 is read-only");
+        row("replaced while the vehicles are written", "replaced while writing",
+            "was replaced by another program");
+        row("settings row missing", "no settings row", "could not be stored in the survey database");
+        // Not the download's fault either.
+        row("out of memory", "out of memory", "the computer ran out of memory");
+    }
+    void databaseFailuresKeepTheDownload()
+    {
+        QFETCH(QString, fault);
+        QFETCH(QString, told);
+        db::Database database = m_folder->database();
+        std::unique_ptr<test::SmallFileSystem> small;
+        if (fault == "full file system") {
+            // Room for the empty database and a little more.
+            small = std::make_unique<test::SmallFileSystem>(QFileInfo(database.path).size() + 48 * 1024);
+            if (!small->isMounted())
+                QSKIP("this machine does not let the test mount a small file system");
+            database.path = QDir(small->path()).filePath("pelmor.mdb");
+            QVERIFY(QFile::copy(m_folder->databasePath(), database.path));
+        }
+        // Enough vehicles to fill the small disk and to be told of while
+        // written; far more than the memory left when it runs out.
+        const qint64 vehicles = fault == "out of memory" ? 200000 : 6000;
+        const QByteArray buffer = test::largeDownload(QDate(2026, 3, 5), vehicles);
+        import::SurveyHeader header = completeHeader(buffer, "unit=MPH");
+        QStringList expected = contents(database.path);
+
+        // Another file put in the database's place, as a backup or a restore does.
+        const QString replacement = m_folder->filePath("pelmor.emp");
+        const auto replaceDatabase = [&] {
+            const QString next = m_folder->filePath("replacement.mdb");
+            QFile::remove(next);
+            QVERIFY(QFile::copy(replacement, next));
+            QVERIFY(std::rename(QFile::encodeName(next).constData(),
+                                QFile::encodeName(database.path).constData()) == 0);
+        };
+        std::unique_ptr<test::OtherWriter> writer;
+        std::unique_ptr<test::ReadOnlyFolder> readOnly;
+        m_report.answer = true;
+        if (fault == "in use by another program") {
+            writer = std::make_unique<test::OtherWriter>(database.path);
+            QVERIFY(writer->holds());
+        } else if (fault == "read-only folder") {
+            readOnly = std::make_unique<test::ReadOnlyFolder>(m_folder->path());
+            if (!readOnly->isReadOnly())
+                QSKIP("this machine cannot make a folder read-only");
+        } else if (fault == "replaced while writing") {
+            expected = contents(replacement);
+            m_report.onProgress = [&, done = false](qint64, qint64) mutable {
+                if (!std::exchange(done, true))
+                    replaceDatabase();
+            };
+        } else if (fault == "no settings row") {
+            db::Connection(database).execute(QStringLiteral("delete from Radar"));
+            expected = contents(database.path);
+        }
+
+        std::optional<ImportResult> failed;
+        if (fault == "out of memory") {
+#ifdef PELMOR_ADDRESS_SANITIZER
+            QSKIP("the address sanitizer needs the address space this test takes away");
+#endif
+            const MemoryLimit limit(1024 * 1024);
+            QVERIFY(limit.isSet());
+            failed = import::importSurvey(database, header, buffer, m_report);
+        } else {
+            failed = import::importSurvey(database, header, buffer, m_report);
+        }
+        QCOMPARE(failed->outcome, Outcome::Failed);
+        // One message: what happened, and that the download is kept; never
+        // the count of a survey that is not stored.
+        QCOMPARE(m_report.messages.size(), 1);
+        const QString message = m_report.messages.constFirst();
+        const QString folder = db::displayPath(QFileInfo(database.path).absolutePath());
+        QVERIFY2(message.contains(QString(told).replace("%1", folder)) &&
+                     message.contains("Nothing was stored; the download is kept."),
+                 qPrintable(message));
+        writer.reset();
+        readOnly.reset();
+        QCOMPARE(contents(database.path), expected);
+
+        // Once the fault is gone, the same download is stored.
+        if (small)
+            QVERIFY(small->resize(16 * 1024 * 1024));
+        if (fault == "no settings row")
+            db::Connection(database).execute(QStringLiteral("insert into Radar (Radar_Mode) values ('MPH')"));
+        m_report = test::ImportMessages();
+        m_report.answer = true;
+        QCOMPARE(import::importSurvey(database, header, buffer, m_report).outcome, Outcome::Imported);
+        QCOMPARE(m_report.messages, QStringList{QString::number(vehicles) + " records added"});
+    }
+    void unitQuestion_data()
+    {
+        QTest::addColumn<QString>("vehicles"); // speeds
+        QTest::addColumn<QString>("changes");
+        QTest::addColumn<QString>("question"); // empty: none asked
+        const QString kmh = "The speeds look like km/h (median %1 against a posted limit of %2). Store this "
+                            "survey in MPH anyway?";
+        const QString mph = "The speeds look like mph (median %1 against a posted limit of %2). Store this "
+                            "survey in KPH anyway?";
+        row("km/h stored as mph", "50 58 61", "unit=MPH; posted=035", kmh.arg(58).arg(35));
+        // The median of an even count is the lower middle speed.
+        row("even count", "30 53 60 70", "unit=MPH; posted=035", kmh.arg(53).arg(35));
+        row("at 1.5 times the limit", "45 45 45", "unit=MPH; posted=030", QString());
+        row("just above 1.5 times", "46 46 46", "unit=MPH; posted=030", kmh.arg(46).arg(30));
+        row("slow traffic in mph", "10 12 14", "unit=MPH; posted=035", QString());
+        row("mph stored as km/h", "40 45 62", "unit=KPH; posted=100", mph.arg(45).arg(100));
+        row("at half the limit", "50 50 50", "unit=KPH; posted=100", QString());
+        row("fast traffic in km/h", "150 160 170", "unit=KPH; posted=050", QString());
+        row("speeds beyond any road", "2000 3000 4000", "unit=MPH; posted=035", kmh.arg(3000).arg(35));
+    }
+    void unitQuestion()
+    {
+        QFETCH(QString, vehicles);
+        QFETCH(QString, changes);
+        QFETCH(QString, question);
+        const QByteArray buffer = download(QDate(2026, 3, 5), vehicles);
+        const QStringList before = contents(m_folder->databasePath());
+        // No, the safe answer, stores nothing and sends the user to the unit.
+        m_report.answer = false;
+        const ImportResult declined = run(completeHeader(buffer, changes), buffer);
+        QCOMPARE(m_report.questions, question.isEmpty() ? QStringList() : QStringList{question});
+        if (!question.isEmpty()) {
+            QCOMPARE(declined.outcome, Outcome::Refused);
+            QCOMPARE(declined.field, import::HeaderField::Unit);
+            QVERIFY(m_report.messages.isEmpty());
+            QCOMPARE(contents(m_folder->databasePath()), before);
+            m_report.answer = true;
+            QCOMPARE(run(completeHeader(buffer, changes), buffer).outcome, Outcome::Imported);
+        } else {
+            QCOMPARE(declined.outcome, Outcome::Imported);
+        }
+    }
+    void downloadStoredOnce_data()
+    {
+        QTest::addColumn<QString>("again");   // the second download's vehicles
+        QTest::addColumn<QString>("changes"); // to its header
+        QTest::addColumn<bool>("stored");     // whether it is stored as another survey
+        const QString first = "0+30 65-41 130?28";
+        row("the same under another letter", first, "batch=030526-B", false);
+        row("the same under the same letter", first, "", false);
+        row("the same with its limit corrected", first, "batch=030526-C; posted=045", false);
+        row("one speed differs", "0+30 65-41 130?29", "batch=030526-B", true);
+        row("one direction differs", "0+30 65+41 130?28", "batch=030526-B", true);
+        row("one vehicle more", "0+30 65-41 130?28 140+33", "batch=030526-B", true);
+        row("another start time", first, "batch=030526-B; time=08:01", true);
+    }
+    void downloadStoredOnce()
+    {
+        QFETCH(QString, again);
+        QFETCH(QString, changes);
+        QFETCH(bool, stored);
+        const QByteArray buffer = download(QDate(2026, 3, 5), "0+30 65-41 130?28");
+        QCOMPARE(run(completeHeader(buffer), buffer).outcome, Outcome::Imported);
+        const QByteArray second = download(QDate(2026, 3, 5), again);
+        m_report = test::ImportMessages();
+        const QStringList before = contents(m_folder->databasePath());
+        const ImportResult result = run(completeHeader(second, changes), second);
+        if (stored) {
+            QCOMPARE(result.outcome, Outcome::Imported);
+            return;
+        }
+        QCOMPARE(result.outcome, Outcome::Refused);
+        QCOMPARE(result.storedAs, "030526-A");
+        QCOMPARE(m_report.messages, QStringList{"This download is already stored as survey 030526-A."});
+        QCOMPARE(contents(m_folder->databasePath()), before);
     }
     void statementLogOfOneImport()
     {

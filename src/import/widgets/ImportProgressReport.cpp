@@ -21,6 +21,13 @@ void ImportProgressReport::message(const QString& text, const QString& reason)
     m_messages.tellWithDetails(text, reason);
 }
 
+bool ImportProgressReport::confirm(const QString& question)
+{
+    m_dialog.reset();
+    return m_messages.ask(question, ui::Messages::defaultTitle(), ui::Messages::Buttons::YesNo,
+                          ui::Messages::Icon::Warning) == ui::Messages::Answer::Yes;
+}
+
 void ImportProgressReport::progress(qint64 written, qint64 expected)
 {
     constexpr int kScale = 1000; // the bar counts thousandths, whatever the survey's size

@@ -15,9 +15,9 @@ class Messages;
 
 namespace pelmor::import {
 
-// Tells the user how an import goes: its messages in message boxes, and for
-// a survey large enough to take a while a progress bar of the vehicles
-// written, so a month-long survey is seen to be moving.
+// Tells the user how an import goes: its messages and questions in message
+// boxes, and for a survey large enough to take a while a progress bar of the
+// vehicles written, so a month-long survey is seen to be moving.
 class ImportProgressReport : public ImportReport {
 public:
     ImportProgressReport(ui::Messages& messages, QWidget* parent);
@@ -25,6 +25,8 @@ public:
 
     void message(const QString& text, const QString& reason) override;
     void progress(qint64 written, qint64 expected) override;
+    // Asked under the warning icon, so No is the default answer.
+    bool confirm(const QString& question) override;
 
 private:
     ui::Messages& m_messages;
