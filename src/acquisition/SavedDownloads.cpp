@@ -21,18 +21,18 @@ QString savedFileName(const QString& typedName)
     return typedName.endsWith(extension, Qt::CaseSensitive) ? typedName : typedName + extension;
 }
 
-bool readSavedDownload(const QString& path, QByteArray& buffer)
+bool readSavedDownload(const QString& path, QByteArray& buffer, QString* reason)
 {
     buffer.clear();
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
-    buffer = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        buffer.clear();
-        return false;
-    }
-    return true;
+    if (file.open(QIODevice::ReadOnly))
+        buffer = file.readAll();
+    if (file.isOpen() && file.error() == QFileDevice::NoError)
+        return true;
+    buffer.clear();
+    if (reason)
+        *reason = file.errorString();
+    return false;
 }
 
 bool writeSavedDownload(const QString& path, const QByteArray& buffer, QString* reason)

@@ -19,8 +19,8 @@ QStringList listSavedDownloads(const QString& folder);
 QString savedFileName(const QString& typedName);
 
 // Reads a whole file into `buffer`, which is emptied first and stays empty
-// when the file cannot be read.
-bool readSavedDownload(const QString& path, QByteArray& buffer);
+// when the file cannot be read; `reason` (when given) then says why.
+bool readSavedDownload(const QString& path, QByteArray& buffer, QString* reason = nullptr);
 
 // Writes the buffer and a CR LF to `path`. The file appears complete or not
 // at all: a file of that name stays as it was when the writing fails, and

@@ -2,11 +2,14 @@
 #include "WindowProbe.h"
 #include "acquisition/widgets/LoadDataFile.h"
 
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QStorageInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -33,6 +36,8 @@ private Q_SLOTS:
                 [this] { m_events << (m_buffer.isEmpty() ? "aboutToLoad, empty" : "aboutToLoad"); });
         connect(m_window.get(), &LoadDataFile::loaded, this, [this] { m_events << "loaded"; });
         connect(m_window.get(), &LoadDataFile::mainWindowReleased, this, [this] { m_events << "released"; });
+        connect(m_window.get(), &LoadDataFile::saved, this,
+                [this](const QString& path) { m_events << "saved " + QFileInfo(path).fileName(); });
     }
     void loadModeReadsTheChosenFile()
     {
@@ -57,13 +62,76 @@ private Q_SLOTS:
         QVERIFY(!m_window->isVisible());
         QVERIFY(m_messages->shown().empty());
     }
-    void loadNeedsAName()
+    void loadRefusesWhatIsNoDownload_data()
     {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("told"); // %1 stands for the folder
+        test::row("no name", "", "You must first select a file to load.");
+        test::row("no such file", "nosuch.rsx",
+                  "The file nosuch.rsx was not found in the folder %1.\n\nChoose a file from the list, or go "
+                  "to the folder that holds it.");
+        test::row("a folder", "folder.rsx",
+                  "The file folder.rsx was not found in the folder %1.\n\nChoose a file from the list, or go "
+                  "to the folder that holds it.");
+        test::row(
+            "empty file", "empty.rsx",
+            "The file empty.rsx in the folder %1 is empty: it holds no download.\n\nChoose another file.");
+    }
+    void loadRefusesWhatIsNoDownload()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, told);
+        writeFile("empty.rsx", "");
+        QVERIFY(QDir(m_folder->path()).mkdir("folder.rsx"));
+        const QByteArray before = m_buffer;
         m_window->openForLoad();
+        m_window->fileNameBox()->setText(typed);
         m_ui.click("File");
-        QCOMPARE(m_messages->last(), "You must first select a file to load.");
+        QCOMPARE(m_messages->last(), QString(told).replace("%1", QDir::toNativeSeparators(m_folder->path())));
         QCOMPARE(m_messages->shown().back().title, "Error");
-        QVERIFY(m_events.isEmpty() && m_window->isVisible() && !m_buffer.isEmpty());
+        // The download on hand stays, and so does the window.
+        QVERIFY(m_events.isEmpty() && m_window->isVisible());
+        QCOMPARE(m_buffer, before);
+    }
+    void doubleClickLoads()
+    {
+        writeFile("main street.rsx", "saved download\r\n");
+        m_window->openForLoad();
+        QVERIFY(m_ui.clickItem("File1", "main street.rsx", true));
+        QCOMPARE(m_buffer, "saved download\r\n");
+        QCOMPARE(m_events, (QStringList{"aboutToLoad", "loaded", "released"}));
+        QVERIFY(!m_window->isVisible());
+    }
+    void browsesOtherFolders()
+    {
+        // A stick with a download in a folder of its own.
+        QVERIFY(QDir(m_folder->path()).mkpath("stick/surveys"));
+        writeFile("stick/surveys/away.rsx", "from the stick\r\n");
+        writeFile("home.rsx", "x");
+        m_window->openForLoad();
+        QCOMPARE(m_window->folder(), m_folder->path());
+        QVERIFY(m_ui.clickItem("Dir1", "stick", true));
+        QCOMPARE(m_ui.items("Dir1"), (QStringList{"..", "surveys"}));
+        QVERIFY(m_ui.items("File1").isEmpty());
+        QVERIFY(m_ui.clickItem("Dir1", "surveys", true));
+        QCOMPARE(m_ui.items("File1"), QStringList{"away.rsx"});
+        QCOMPARE(m_ui.text("PathDisplay"),
+                 QDir::toNativeSeparators(path("stick/surveys")) + QDir::separator());
+        // Up again, and back down to load.
+        QVERIFY(m_ui.clickItem("Dir1", "..", true));
+        QVERIFY(m_ui.clickItem("Dir1", "..", true));
+        QCOMPARE(m_ui.items("File1"), QStringList{"home.rsx"});
+        m_window->setFolder(path("stick/surveys"));
+        QVERIFY(m_ui.clickItem("File1", "away.rsx", true));
+        QCOMPARE(m_buffer, "from the stick\r\n");
+
+        // The drive list holds the drive of the folder shown, and leads to its top.
+        m_window->openForLoad();
+        auto* drives = m_window->driveList();
+        const QString root = QStorageInfo(m_window->folder()).rootPath();
+        QCOMPARE(drives->currentData().toString(), root);
+        Q_EMIT drives->activated(drives->currentIndex());
+        QCOMPARE(m_window->folder(), QDir::cleanPath(root));
     }
     void saveWritesBufferAndLineBreak_data()
     {
@@ -86,7 +154,7 @@ private Q_SLOTS:
         m_ui.click("File");
         QCOMPARE(files(), QStringList{file});
         QCOMPARE(readFile(file), m_buffer + "\r\n");
-        QCOMPARE(m_events, QStringList{"released"});
+        QCOMPARE(m_events, (QStringList{"saved " + file, "released"}));
         QVERIFY(!m_window->isVisible());
     }
     void replacingNeedsConsent()
@@ -97,9 +165,12 @@ private Q_SLOTS:
         m_messages->script(Answer::No);
         m_window->act();
         const auto& question = m_messages->shown().back();
-        QCOMPARE(question.text, "This file already exists!\nDo you want to replace it?");
+        QCOMPARE(question.text,
+                 "This file already exists!\nDo you want to replace it?\n\nThe download saved in "
+                 "survey.rsx is then lost.");
         QCOMPARE(question.title, "File Error");
         QCOMPARE(question.buttons, ui::Messages::Buttons::YesNo);
+        // The warning icon makes No the answer of a hasty Enter.
         QCOMPARE(question.icon, ui::Messages::Icon::Warning);
         QCOMPARE(readFile("survey.rsx"), "old");
         QVERIFY(m_window->isVisible());

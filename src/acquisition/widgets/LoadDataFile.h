@@ -4,6 +4,7 @@
 #include <QString>
 #include <QWidget>
 
+class QComboBox;
 class QLabel;
 class QLineEdit;
 class QListWidget;
@@ -16,10 +17,12 @@ class Messages;
 
 namespace pelmor::acquisition {
 
-// The saved-file window. In load mode it reads a chosen ".rsx" file of the
-// program folder into the download buffer; in save mode it writes the buffer
-// to a named file; in both it deletes files. The main window is disabled
-// while it is up and told on every way out, through mainWindowReleased().
+// The saved-file window. In load mode it reads a chosen ".rsx" file into the
+// download buffer; in save mode it writes the buffer to a named file; in
+// both it deletes files. It starts in the program folder and can go to any
+// other (a USB stick): through the folder list, whose ".." leads up, and the
+// list of drives. The main window is disabled while it is up and told on
+// every way out, through mainWindowReleased().
 class LoadDataFile : public QWidget {
     Q_OBJECT
 public:
@@ -30,8 +33,12 @@ public:
     void openForSave();
 
     bool isLoadMode() const;
+    // The folder the window shows and acts in.
     QString folder() const { return m_folder; }
+    void setFolder(const QString& folder);
     QListWidget* fileList() const { return m_files; }
+    QListWidget* folderList() const { return m_folders; }
+    QComboBox* driveList() const { return m_drives; }
     QLineEdit* fileNameBox() const { return m_fileName; }
     QPushButton* actionButton() const { return m_action; }
     QPushButton* deleteButton() const { return m_delete; }
@@ -49,6 +56,8 @@ Q_SIGNALS:
     // The file was read into the buffer (which is empty when it could not be
     // read); the main window prepares it as it prepares a download.
     void loaded();
+    // The buffer was written to `path`.
+    void saved(const QString& path);
     // The main window may be enabled again.
     void mainWindowReleased();
 
@@ -59,6 +68,9 @@ private:
     void open(bool loadMode);
     void activate();
     void fileClicked(QListWidgetItem* item);
+    void folderActivated(QListWidgetItem* item);
+    void readFolder();
+    void readDrives();
     void load();
     void save();
     QString filePath(const QString& name) const;
@@ -67,6 +79,8 @@ private:
     QByteArray& m_buffer;
     ui::Messages& m_messages;
     bool m_centred = false;
+    QComboBox* m_drives;
+    QListWidget* m_folders;
     QListWidget* m_files;
     QLabel* m_path;
     QLabel* m_prompt;
