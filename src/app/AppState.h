@@ -23,6 +23,10 @@ struct AppState {
     // The sign's download exactly as received or loaded, end mark included
     // once processed.
     QByteArray downloadBuffer;
+    // Whether the buffer is kept somewhere besides: loaded from a saved
+    // file, saved as one, or stored as a survey. Data that came from the
+    // sign since is not, and closing the program would lose it.
+    bool downloadKept = true;
     // The document the report window builds; none until first set.
     reports::ReportChoice reportChoice = reports::ReportChoice::None;
     // Port number to serial device.

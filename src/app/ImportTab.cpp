@@ -105,10 +105,13 @@ ImportTab::ImportTab(AppState& state, BoundViews& views, ui::Messages& messages,
     connect(m_fileWindow.get(), &acquisition::LoadDataFile::loaded, this, [this] {
         // A file is prepared like a download, but a buffer too short to mark
         // is passed over (the marks found stay): its header shows whatever the
-        // buffer holds, also when a file that could not be read left it empty.
+        // buffer holds.
         import::markEnd(m_state.downloadBuffer);
+        m_state.downloadKept = true;
         showProcessedDownload(ImportStep::FileLoaded);
     });
+    connect(m_fileWindow.get(), &acquisition::LoadDataFile::saved, this,
+            [this] { m_state.downloadKept = true; });
     connect(m_fileWindow.get(), &acquisition::LoadDataFile::mainWindowReleased, this,
             [this] { Q_EMIT mainWindowEnabled(true); });
 }
@@ -118,11 +121,13 @@ ImportTab::~ImportTab() = default;
 void ImportTab::showStep(ImportStep step)
 {
     m_step = step;
-    const bool choosing = step == ImportStep::ChoosingPort || step == ImportStep::ChoosingPortAgain;
+    const bool choosing = step == ImportStep::ChoosingPort;
     const bool downloading = step == ImportStep::Downloading || step == ImportStep::ProcessingFailed;
     const bool prepared = step == ImportStep::Processed || step == ImportStep::FileLoaded;
     m_portChoice->setVisible(choosing);
-    m_savedFile->setVisible(step == ImportStep::ChoosingPort || step == ImportStep::FileLoaded);
+    // A saved file can be loaded from every step: after a port that cannot
+    // be opened, during a download and after one alike.
+    m_savedFile->setVisible(true);
     m_processing->setVisible(downloading);
     m_progress->setVisible(downloading);
     m_rawText->setVisible(prepared);
@@ -149,7 +154,7 @@ void ImportTab::openPortForDownload()
     m_serial->close();
     m_state.downloadBuffer.clear();
     // The port choice stays up until the port is open.
-    showStep(ImportStep::ChoosingPortAgain);
+    showStep(ImportStep::ChoosingPort);
 
     const auto choice = m_portChoice->choice();
     if (!choice || !m_serial->open(*choice)) {
@@ -162,6 +167,7 @@ void ImportTab::openPortForDownload()
 
 void ImportTab::blockReceived()
 {
+    m_state.downloadKept = false;
     m_progress->show();
     m_progress->countBlock();
 }
@@ -194,8 +200,17 @@ void ImportTab::processImportedData()
         return;
     // Nothing, or too little, came in: the user gets the reason, then the
     // way back to the port choice ("R E S E T") and the raw data to save.
-    m_messages.tell(
-        QStringLiteral("The downloaded file is corrupt or there is insufficient data to process"));
+    if (m_state.downloadBuffer.isEmpty())
+        m_messages.tell(
+            QStringLiteral("Nothing was received from the sign on port %1.\n\nCheck that the serial "
+                           "cable is plugged into the sign and into this port, and that the "
+                           "keyboard is connected to the sign. Press \"R E S E T\", then press "
+                           "7 on the sign's keyboard in program mode, and press \"Process The "
+                           "Imported Data\" once the block counter stops.")
+                .arg(m_serial->portLabel()));
+    else
+        m_messages.tell(
+            QStringLiteral("The downloaded file is corrupt or there is insufficient data to process"));
     showStep(ImportStep::ProcessingFailed);
 }
 
@@ -213,10 +228,7 @@ void ImportTab::reset()
 
 void ImportTab::downloadAnother()
 {
-    // The saved-file panel stays as it was: up after a loaded file, gone
-    // after a download from the sign.
-    returnToPortChoice(m_step == ImportStep::FileLoaded ? ImportStep::ChoosingPort
-                                                        : ImportStep::ChoosingPortAgain);
+    returnToPortChoice(ImportStep::ChoosingPort);
 }
 
 void ImportTab::returnToPortChoice(ImportStep step)
@@ -243,10 +255,25 @@ void ImportTab::importSurvey()
         m_header->batchNumber(), m_header->locationCode(), m_header->location(), m_header->startDate(),
         m_header->startTime(),   m_header->postedSpeed(),  m_header->cutoff(),   m_header->alarm(),
         m_header->unit(),        m_header->direction(),    m_header->zone()};
+    import::ImportResult result;
     {
         const ui::BusyCursor busy;
         import::ImportProgressReport report(m_messages, window());
-        import::importSurvey(m_state.database, header, m_state.downloadBuffer, report);
+        result = import::importSurvey(m_state.database, header, m_state.downloadBuffer, report);
+    }
+    switch (result.outcome) {
+    case import::ImportResult::Outcome::Imported:
+        m_state.downloadKept = true;
+        m_header->showStored(header.batchNumber);
+        break;
+    case import::ImportResult::Outcome::Refused:
+    case import::ImportResult::Outcome::NonDate:
+        goToField(result.field);
+        break;
+    case import::ImportResult::Outcome::DataError:
+    case import::ImportResult::Outcome::Failed:
+        // Said so; the download stays as it is, to be stored again or saved.
+        break;
     }
     // The unit chooser shows the unit last used.
     try {
@@ -254,6 +281,18 @@ void ImportTab::importSurvey()
     } catch (const db::DbError&) {
         // A database that cannot be read was reported when the window opened.
     }
+}
+
+void ImportTab::goToField(import::HeaderField field)
+{
+    if (field == import::HeaderField::None || m_header->focusField(field))
+        return;
+    m_correction->openAt(field);
+}
+
+bool ImportTab::holdsUnkeptDownload() const
+{
+    return !m_state.downloadKept && !m_state.downloadBuffer.isEmpty();
 }
 
 void ImportTab::leaveDownloadForLoad()

@@ -19,6 +19,7 @@ class SavedFilePanel;
 class SerialDownload;
 } // namespace pelmor::acquisition
 namespace pelmor::import {
+enum class HeaderField;
 class CorrectionPanel;
 class HeaderPanel;
 class RawTextView;
@@ -32,11 +33,9 @@ class BoundViews;
 // The steps of getting a survey into the database, each with the panels the
 // import tab shows for it.
 enum class ImportStep {
-    // The port choice and the saved-file panel: at start and after "R E S E T".
+    // The port choice: at start, after "R E S E T" and "<< Download Another
+    // File", and after a port that could not be opened.
     ChoosingPort,
-    // The port choice alone: after a port that could not be opened, and after
-    // "<< Download Another File" once a download came from the sign.
-    ChoosingPortAgain,
     // The port is open: the instructions with the status line and the block
     // counter with "R E S E T".
     Downloading,
@@ -46,14 +45,16 @@ enum class ImportStep {
     // A download from the sign, processed: its raw text, the survey header
     // and "Save this raw data file as...".
     Processed,
-    // A saved download, loaded: the same, with the saved-file panel still up.
+    // A saved download, loaded: the same.
     FileLoaded,
 };
 
 // The tab "Import Remote Sign Data": the download from the sign or from a
 // saved file, the survey header, and the panels that lead the user from one
 // step to the next. Which panels show is a function of the step alone
-// (showStep); the correction panel comes and goes within a step.
+// (showStep); the correction panel comes and goes within a step. The way to
+// a saved file is open in every step, and so is the way back to the port
+// choice.
 class ImportTab : public QWidget {
     Q_OBJECT
 public:
@@ -78,6 +79,9 @@ public:
     void openSaveWindow();
     // "R E S E T" is held off while a flow breakdown runs.
     void setResetEnabled(bool enabled);
+    // Whether data from the sign is neither saved as a file nor stored as a
+    // survey, so that ending the program would lose it.
+    bool holdsUnkeptDownload() const;
 
     acquisition::SerialDownload& serial() const { return *m_serial; }
     acquisition::LoadDataFile& fileWindow() const { return *m_fileWindow; }
@@ -92,6 +96,9 @@ private:
     // Shows exactly the panels of `step` and hides the others.
     void showStep(ImportStep step);
     void returnToPortChoice(ImportStep step);
+    // Goes to the header field a refusal was about: the panel's own field,
+    // or the correction panel's box for a field taken from the sign.
+    void goToField(pelmor::import::HeaderField field);
     void showProcessedDownload(ImportStep step);
     void blockReceived();
     void portLost(const QString& reason);

@@ -62,10 +62,10 @@ MainWindow::MainWindow(AppState& state, ui::Messages& messages, QWidget* parent)
     layout->setContentsMargins(8, 8, 8, 8);
     layout->addWidget(m_tabs);
 
-    connect(m_reportsTab, &ReportsTab::closeRequested, this, &MainWindow::endRequested);
-    connect(m_graphsTab, &GraphsTab::closeRequested, this, &MainWindow::endRequested);
-    connect(m_adminTab, &AdminTab::closeRequested, this, &MainWindow::endRequested);
-    connect(m_studyTab, &study::StudyTab::closeRequested, this, &MainWindow::endRequested);
+    connect(m_reportsTab, &ReportsTab::closeRequested, this, &MainWindow::requestEnd);
+    connect(m_graphsTab, &GraphsTab::closeRequested, this, &MainWindow::requestEnd);
+    connect(m_adminTab, &AdminTab::closeRequested, this, &MainWindow::requestEnd);
+    connect(m_studyTab, &study::StudyTab::closeRequested, this, &MainWindow::requestEnd);
     connect(m_importTab, &ImportTab::mainWindowEnabled, this, &QWidget::setEnabled);
 
     resize(1200, 780);
@@ -229,8 +229,30 @@ void MainWindow::paintEvent(QPaintEvent*)
     }
 }
 
+bool MainWindow::mayEnd()
+{
+    if (!m_importTab->holdsUnkeptDownload())
+        return true;
+    return m_messages.ask(
+               QStringLiteral("The download from the sign is neither saved as a file nor stored as "
+                              "a survey: it is lost when the program ends.\n\nEnd the program "
+                              "anyway? Choose No to go back and save or store it."),
+               ui::Messages::defaultTitle(), ui::Messages::Buttons::YesNoDefaultNo,
+               ui::Messages::Icon::Warning) == ui::Messages::Answer::Yes;
+}
+
+void MainWindow::requestEnd()
+{
+    if (mayEnd())
+        Q_EMIT endRequested();
+}
+
 void MainWindow::closeEvent(QCloseEvent* event)
 {
+    if (!mayEnd()) {
+        event->ignore();
+        return;
+    }
     event->accept();
     Q_EMIT endRequested();
 }

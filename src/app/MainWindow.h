@@ -28,7 +28,8 @@ class ReportsTab;
 // The main window: the tabs of the program on a tiled background.
 // Loading it sets the database path and opens the eight bound views; a
 // database that cannot be opened is reported by name and the window stays
-// usable. Any "Close" button ends the program at once.
+// usable. Any "Close" button ends the program, at once unless data from the
+// sign would be lost: then it asks first.
 class MainWindow : public QWidget {
     Q_OBJECT
 public:
@@ -50,7 +51,8 @@ public:
     PrintControls* printControls() const { return m_printControls; }
 
 Q_SIGNALS:
-    // A "Close" button was pressed, or the window closed: the program ends.
+    // A "Close" button was pressed, or the window closed, and nothing is
+    // lost by ending: the program ends.
     void endRequested();
 
 protected:
@@ -63,6 +65,11 @@ private:
     void connectReportsAndFlow();
     void connectGraphs();
     void connectStudyAndExports();
+    // A "Close" button, or closing the window: true when the program may
+    // end, after asking when a download from the sign is neither saved nor
+    // stored.
+    bool mayEnd();
+    void requestEnd();
 
     AppState& m_state;
     ui::Messages& m_messages;

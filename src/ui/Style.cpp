@@ -207,6 +207,8 @@ QLabel[role="caption"] { font-weight: normal; color: #26364a; }
 QLabel[role="heading"] { font-size: 13pt; font-weight: bold; color: #1f3a5f; }
 QLabel[role="note"] { font-weight: normal; color: #26364a; }
 QLabel[role="warning"] { font-weight: bold; color: #b00020; }
+QLabel[role="done"] { font-weight: bold; color: #1d6b2f; }
+QLabel[role="unit"] { font-size: 18pt; font-weight: bold; color: #1f3a5f; }
 QLineEdit[userField="true"] { background: rgb(255, 224, 192); border: 1px solid #b98a5a; }
 QComboBox[userField="true"] { background: rgb(255, 224, 192); border: 1px solid #b98a5a; border-radius: 2px;
                               padding: 2px 6px; color: black; }

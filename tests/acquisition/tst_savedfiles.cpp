@@ -169,8 +169,8 @@ private Q_SLOTS:
                  "This file already exists!\nDo you want to replace it?\n\nThe download saved in "
                  "survey.rsx is then lost.");
         QCOMPARE(question.title, "File Error");
-        QCOMPARE(question.buttons, ui::Messages::Buttons::YesNo);
-        // The warning icon makes No the answer of a hasty Enter.
+        QCOMPARE(question.buttons, ui::Messages::Buttons::YesNoDefaultNo);
+        // No is the answer of a hasty Enter.
         QCOMPARE(question.icon, ui::Messages::Icon::Warning);
         QCOMPARE(readFile("survey.rsx"), "old");
         QVERIFY(m_window->isVisible());
@@ -222,6 +222,8 @@ private Q_SLOTS:
                 QSKIP("this machine cannot make a folder read-only");
             m_window->openForSave();
             m_window->fileNameBox()->setText("survey");
+            if (replacing)
+                m_messages->script(Answer::Yes);
             m_window->act();
             // The file named, the reason, and the window still open for another try.
             const QString told = m_messages->last();

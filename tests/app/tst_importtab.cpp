@@ -1,7 +1,9 @@
 #include "AppUnderTest.h"
 #include "acquisition/SerialDownload.h"
 #include "acquisition/widgets/LoadDataFile.h"
+#include "app/GraphsTab.h"
 #include "app/ImportTab.h"
+#include "app/ReportsTab.h"
 #include "import/LogParser.h"
 #include "import/widgets/HeaderPanel.h"
 #include "import/widgets/RawTextView.h"
@@ -13,10 +15,12 @@
 #include "survey/SurveyRecord.h"
 
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QRadioButton>
+#include <QSignalSpy>
 #include <QTest>
 
 #include <optional>
@@ -201,17 +205,22 @@ private Q_SLOTS:
     }
     void loadedFileFillsOnlyTheSignsFields_data()
     {
-        QTest::addColumn<QByteArray>("content"); // empty: no such file
-        QTest::addColumn<QByteArray>("buffer");  // after the load
-        test::row("unreadable file", QByteArray(), QByteArray());
-        test::row("empty file", QByteArray(""), QByteArray());
+        QTest::addColumn<QByteArray>("content"); // null: no such file
+        QTest::addColumn<bool>("loaded");
+        QTest::addColumn<QByteArray>("buffer"); // after the load
+        QTest::addColumn<QString>("fields");    // the sign's fields after the load
         // A walk that runs out keeps the marks it made.
-        test::row("too short to mark", QByteArray("1,+,3,"), QByteArray("1,*,3,"));
+        test::row("too short to mark", QByteArray("1,+,3,"), true, QByteArray("1,*,3,"),
+                  QString("-A  //20 :   "));
+        // A name that is not there loads nothing: what was on hand stays.
+        test::row("no such file", QByteArray(), false, QByteArray("an earlier download"), QString("      "));
     }
     void loadedFileFillsOnlyTheSignsFields()
     {
         QFETCH(QByteArray, content);
+        QFETCH(bool, loaded);
         QFETCH(QByteArray, buffer);
+        QFETCH(QString, fields);
         QFile file(m_app->folder.filePath("short.rsx"));
         QVERIFY(content.isNull() ||
                 (file.open(QIODevice::WriteOnly) && file.write(content) == content.size()));
@@ -223,14 +232,16 @@ private Q_SLOTS:
         ui().child<QComboBox>("Input_Direction")->setCurrentText("West");
         ui().child<QComboBox>("Input_Zone")->setCurrentText("Church");
         loadFile("short.rsx");
-        QVERIFY(m_app->messages.shown().empty());
+        QCOMPARE(m_app->messages.shown().size(), size_t(loaded ? 0 : 1));
         QCOMPARE(m_app->state.downloadBuffer, buffer);
-        QCOMPARE(window.importTab()->step(), app::ImportStep::FileLoaded);
-        QCOMPARE(headerFields(), "-A  //20 :   ");
+        QCOMPARE(window.importTab()->step(),
+                 loaded ? app::ImportStep::FileLoaded : app::ImportStep::ChoosingPort);
+        QCOMPARE(headerFields(), fields);
         QCOMPARE(
             (QStringList{ui().text("Input_Location"), ui().text("Input_Direction"), ui().text("Input_Zone")}),
             (QStringList{"Elm Street", "West", "Church"}));
-        QVERIFY(window.isEnabled());
+        QCOMPARE(window.isEnabled(), loaded);
+        QCOMPARE(window.importTab()->fileWindow().isVisible(), !loaded);
     }
     void stepsShowTheirPanels_data()
     {
@@ -239,18 +250,24 @@ private Q_SLOTS:
         QTest::addColumn<QString>("shown");  // of the panels below; all others are hidden
         QTest::addColumn<QString>("status"); // the port's status line; empty: not checked
         using app::ImportStep;
+        // A saved file can be loaded in every step, and the port choice is
+        // one button away.
         test::row("at start", "", int(ImportStep::ChoosingPort), "PortChoiceFrame SavedFileFrame", "");
-        test::row("port refused", "port 2, OK", int(ImportStep::ChoosingPortAgain), "PortChoiceFrame", "");
-        test::row("downloading", "OK", int(ImportStep::Downloading), "ProcessingFrame ProgressFrame", kOpen);
+        test::row("port refused", "port 2, OK", int(ImportStep::ChoosingPort),
+                  "PortChoiceFrame SavedFileFrame", "");
+        test::row("downloading", "OK", int(ImportStep::Downloading),
+                  "SavedFileFrame ProcessingFrame ProgressFrame", kOpen);
         // The port is closed, the status line says so, the way back is open.
         test::row("too little to process", "OK, short, process", int(ImportStep::ProcessingFailed),
-                  "ProcessingFrame ProgressFrame SaveRawData", "Communication Port #1 Closed");
+                  "SavedFileFrame ProcessingFrame ProgressFrame SaveRawData", "Communication Port #1 Closed");
+        test::row("nothing received", "OK, process", int(ImportStep::ProcessingFailed),
+                  "SavedFileFrame ProcessingFrame ProgressFrame SaveRawData", "Communication Port #1 Closed");
         test::row("processed", "OK, log, process", int(ImportStep::Processed),
-                  "RawText HeaderFrame ModifyHeader SaveRawData", "");
+                  "SavedFileFrame RawText HeaderFrame ModifyHeader SaveRawData", "");
         test::row("file loaded", "load", int(ImportStep::FileLoaded),
                   "SavedFileFrame RawText HeaderFrame ModifyHeader SaveRawData", "");
-        test::row("another after a download", "OK, log, process, another", int(ImportStep::ChoosingPortAgain),
-                  "PortChoiceFrame", "");
+        test::row("another after a download", "OK, log, process, another", int(ImportStep::ChoosingPort),
+                  "PortChoiceFrame SavedFileFrame", "");
         test::row("another after a file", "load, another", int(ImportStep::ChoosingPort),
                   "PortChoiceFrame SavedFileFrame", "");
         test::row("reset after a failed processing", "OK, short, process, reset",
@@ -291,6 +308,14 @@ private Q_SLOTS:
                 QCOMPARE(m_app->state.downloadBuffer, "1,*,3,");
                 QVERIFY(!window.importTab()->serial().isOpen() && ui().child("Reset")->isEnabled());
             }
+            if (action == "process" && actions == "OK, process") {
+                // Nothing came: said so, with what to check and do.
+                QCOMPARE(m_app->messages.shown().size(), size_t(1));
+                QVERIFY2(
+                    m_app->messages.last().startsWith("Nothing was received from the sign on port #1.") &&
+                        m_app->messages.last().contains("press 7 on the sign's keyboard"),
+                    qPrintable(m_app->messages.last()));
+            }
         }
         QCOMPARE(int(window.importTab()->step()), step);
         if (!status.isEmpty())
@@ -317,8 +342,22 @@ private Q_SLOTS:
         ui().child<QComboBox>("Input_Direction")->setCurrentText("North East");
         ui().child<QComboBox>("Input_Zone")->setCurrentText("Parks & Rec");
         ui().child<QComboBox>("Combo1")->setCurrentText("KPH");
+        // The unit the survey goes in stands beside the button.
+        QCOMPARE(ui().text("UnitShown"), "KPH");
         ui().click("ProcessToDatabase");
         QCOMPARE(m_app->messages.last(), "2947 records added");
+        // Said where it went; the same download cannot be stored twice by a
+        // second press.
+        QCOMPARE(ui().text("StoredNote"), "Stored as survey 050326-A. See View / Print Reports.");
+        QVERIFY(ui().visible("StoredNote") && !ui().child("ProcessToDatabase")->isEnabled());
+        // Loaded again, under another letter, it is still the survey stored.
+        loadFile("elm.rsx");
+        QVERIFY(!ui().visible("StoredNote") && ui().child("ProcessToDatabase")->isEnabled());
+        ui().child<QComboBox>("Trailer_code")->setCurrentText("B");
+        Q_EMIT ui().child<QComboBox>("Trailer_code")->textActivated("B");
+        ui().click("ProcessToDatabase");
+        QCOMPARE(m_app->messages.last(), "This download is already stored as survey 050326-A.");
+        QVERIFY(!ui().visible("StoredNote"));
         // The survey is stored with its statistics; the unit stays
         // preselected for the next import.
         const survey::SurveyRecord stored = survey::loadSurvey(m_app->folder.database(), "050326-A");
@@ -354,8 +393,156 @@ private Q_SLOTS:
         QCOMPARE(ui().text("Input_Batch_Number"), "032626-A");
     }
 
+    void refusalGoesToTheField_data()
+    {
+        QTest::addColumn<QString>("box");   // the box typed into
+        QTest::addColumn<QString>("typed"); // what was typed
+        QTest::addColumn<QString>("told");  // the start of the message
+        QTest::addColumn<QString>("focus"); // the control the user is sent to
+        test::row("location left empty", "Input_Location", "", "You must input a valid location!",
+                  "Input_Location");
+        test::row("posted limit with a letter O", "Input_Posted_Speed", "3O",
+                  "The posted limit \"3O\" is not a whole number.", "Input_Posted_Speed");
+        // The fields from the sign are corrected in the correction panel.
+        test::row("batch number that shows reversed", "Correction2", "\u202EA-620350",
+                  "The batch number holds a hidden direction mark (U+202E)", "Correction2");
+        test::row("start time out of the day", "Correction1", "25:70",
+                  "The start time \"25:70\" is not a time of day.", "Correction1");
+        test::row("start date not a date", "Correction0", "13/45/2026",
+                  "The survey data has a NON-date element", "Correction0");
+        // Speeds around 38 against a limit of 20 mph: No to storing them as mph.
+        test::row("unit not confirmed", "Input_Posted_Speed", "020",
+                  "The speeds look like km/h (median 38 against a posted limit of 20).", "Combo1");
+    }
+    void refusalGoesToTheField()
+    {
+        QFETCH(QString, box);
+        QFETCH(QString, typed);
+        QFETCH(QString, told);
+        QFETCH(QString, focus);
+        app::MainWindow& window = m_app->start();
+        loadFile("elm.rsx");
+        fillInHeader("MPH");
+        if (box.startsWith("Correction")) {
+            ui().click("ModifyHeader");
+            ui().child<QLineEdit>(box)->setText(typed);
+            ui().click("ApplyChanges");
+        } else {
+            ui().child<QLineEdit>(box)->setText(typed);
+        }
+        ui().child("ProcessToDatabase")->setFocus();
+        m_app->messages.script(test::RecordingMessages::Answer::No);
+        ui().click("ProcessToDatabase");
+        QCOMPARE(m_app->messages.shown().size(), size_t(1));
+        QVERIFY2(m_app->messages.last().startsWith(told), qPrintable(m_app->messages.last()));
+        QVERIFY(window.focusWidget());
+        QCOMPARE(window.focusWidget()->objectName(), focus);
+        QCOMPARE(ui().visible("CorrectionFrame"), box.startsWith("Correction"));
+        QVERIFY(test::rowTexts(m_app->folder.databasePath(), "select * from Header").isEmpty());
+        QVERIFY(ui().child("ProcessToDatabase")->isEnabled());
+    }
+    void databaseFailureKeepsTheDownload()
+    {
+        app::MainWindow& window = m_app->start();
+        loadFile("elm.rsx");
+        fillInHeader("MPH");
+        const QByteArray download = m_app->state.downloadBuffer;
+        {
+            const test::ReadOnlyFolder readOnly(m_app->folder.path());
+            if (!readOnly.isReadOnly())
+                QSKIP("this machine cannot make a folder read-only");
+            ui().click("ProcessToDatabase");
+        }
+        // The folder named, the download kept; never a count of records
+        // that were not stored.
+        QCOMPARE(m_app->messages.shown().size(), size_t(1));
+        const QString told = m_app->messages.last();
+        QVERIFY2(told.contains(QDir::toNativeSeparators(m_app->folder.path())) &&
+                     told.contains("is read-only") && told.contains("the download is kept"),
+                 qPrintable(told));
+        QCOMPARE(m_app->state.downloadBuffer, download);
+        QCOMPARE(window.importTab()->step(), app::ImportStep::FileLoaded);
+        // Pressed again once the folder is writable, the survey is stored.
+        QVERIFY(ui().child("ProcessToDatabase")->isEnabled());
+        ui().click("ProcessToDatabase");
+        QCOMPARE(m_app->messages.last(), "2947 records added");
+    }
+    void closingAsksWhenTheDownloadWouldBeLost_data()
+    {
+        QTest::addColumn<QString>("actions");
+        QTest::addColumn<bool>("asks");
+        test::row("nothing downloaded", "", false);
+        test::row("download from the sign", "OK, log, process", true);
+        test::row("still downloading", "OK, log", true);
+        test::row("download saved", "OK, log, process, save", false);
+        test::row("download stored", "OK, log, process, store", false);
+        test::row("saved file loaded", "load", false);
+        test::row("more from the sign after the save", "OK, log, process, save, another, log", true);
+    }
+    void closingAsksWhenTheDownloadWouldBeLost()
+    {
+        QFETCH(QString, actions);
+        QFETCH(bool, asks);
+        app::MainWindow& window = m_app->start();
+        for (const QString& action : actions.split(", ", Qt::SkipEmptyParts)) {
+            if (action == "OK") {
+                ui().click("PortOK");
+            } else if (action == "log") {
+                const QByteArray bytes = surveyLog(40);
+                const qsizetype before = m_app->state.downloadBuffer.size();
+                QVERIFY(send(bytes));
+                QTRY_COMPARE(m_app->state.downloadBuffer.size(), before + bytes.size());
+            } else if (action == "process") {
+                ui().click("ProcessImportedData");
+            } else if (action == "another") {
+                ui().click("DownloadAnother");
+            } else if (action == "save") {
+                ui().click("SaveRawData");
+                window.importTab()->fileWindow().fileNameBox()->setText("kept");
+                window.importTab()->fileWindow().act();
+            } else if (action == "store") {
+                fillInHeader("MPH");
+                ui().click("ProcessToDatabase");
+                QCOMPARE(m_app->messages.last(), "40 records added");
+            } else {
+                loadFile("elm.rsx");
+            }
+        }
+        m_app->messages.clear();
+        QSignalSpy ended(&window, &app::MainWindow::endRequested);
+        // No keeps the program, Yes ends it: from a "Close" button and from
+        // the window's own close alike.
+        m_app->messages.script(test::RecordingMessages::Answer::No);
+        test::WindowProbe(window.reportsTab()).click("Close");
+        m_app->messages.script(test::RecordingMessages::Answer::No);
+        QVERIFY(!window.close() || !asks);
+        m_app->messages.script(test::RecordingMessages::Answer::Yes);
+        test::WindowProbe(window.graphsTab()).click("Close");
+        if (!asks) {
+            QVERIFY(m_app->messages.shown().empty());
+            QCOMPARE(ended.count(), 3);
+            return;
+        }
+        QCOMPARE(m_app->messages.shown().size(), size_t(3));
+        const auto& question = m_app->messages.shown().front();
+        QVERIFY2(question.text.startsWith("The download from the sign is neither saved as a file nor stored "
+                                          "as a survey: it is lost when the program ends."),
+                 qPrintable(question.text));
+        QCOMPARE(question.buttons, ui::Messages::Buttons::YesNoDefaultNo);
+        QCOMPARE(question.icon, ui::Messages::Icon::Warning);
+        QCOMPARE(ended.count(), 1);
+    }
+
 private:
     const test::WindowProbe& ui() const { return m_app->ui; }
+    // Completes the fields the user fills in.
+    void fillInHeader(const QString& unit) const
+    {
+        ui().child<QLineEdit>("Input_Location")->setText("Elm Street");
+        ui().child<QComboBox>("Input_Direction")->setCurrentText("North");
+        ui().child<QComboBox>("Input_Zone")->setCurrentText("School");
+        ui().child<QComboBox>("Combo1")->setCurrentText(unit);
+    }
     // The fields read from the sign's header, apart by blanks.
     QString headerFields() const
     {

@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QTest>
 #include <QToolTip>
 
@@ -144,6 +145,51 @@ private Q_SLOTS:
             ui::MessageBoxes::makeBox(texts[0], "Pelmor", ui::Messages::Buttons::Ok, ui::Messages::Icon::None,
                                       "disk full", m_app->window.get());
         QCOMPARE(detailed->detailedText(), "disk full");
+    }
+    void unitStandsLargeBesideTheProcessButton()
+    {
+        QWidget* window = m_app->window.get();
+        window->resize(1024, 768);
+        auto* unit = m_app->ui.child<QLabel>("UnitShown");
+        QWidget* process = m_app->ui.child("ProcessToDatabase");
+        m_app->ui.child<QComboBox>("Combo1")->setCurrentText("KPH");
+        QApplication::processEvents();
+        QCOMPARE(unit->text(), "KPH");
+        // Letters twice as tall as the button's, whole, on the button's row
+        // and right of it.
+        QVERIFY(QFontInfo(unit->font()).pixelSize() >= 2 * QFontInfo(process->font()).pixelSize());
+        QVERIFY(unit->fontMetrics().horizontalAdvance(unit->text()) <= unit->contentsRect().width());
+        const QRect unitRect(unit->mapTo(window, QPoint(0, 0)), unit->size());
+        const QRect processRect(process->mapTo(window, QPoint(0, 0)), process->size());
+        QVERIFY(unitRect.left() > processRect.right());
+        QVERIFY(unitRect.top() <= processRect.center().y() && unitRect.bottom() >= processRect.center().y());
+        QVERIFY(window->rect().contains(unitRect));
+    }
+    void questionsThatLoseDataDefaultToNo_data()
+    {
+        QTest::addColumn<int>("buttons");
+        QTest::addColumn<int>("safe"); // the default answer; 0: not No or Cancel
+        using B = ui::Messages::Buttons;
+        test::row("replace a file", int(B::YesNoDefaultNo), int(QMessageBox::No));
+        test::row("replace the database", int(B::OkCancelDefaultCancel), int(QMessageBox::Cancel));
+        test::row("plain question", int(B::YesNo), 0);
+    }
+    void questionsThatLoseDataDefaultToNo()
+    {
+        QFETCH(int, buttons);
+        QFETCH(int, safe);
+        // The real box, shown: its default is what Enter answers.
+        const auto box =
+            ui::MessageBoxes::makeBox("Replace it?", "Pelmor", ui::Messages::Buttons(buttons),
+                                      ui::Messages::Icon::Warning, QString(), m_app->window.get());
+        box->show();
+        QApplication::processEvents();
+        if (safe) {
+            QCOMPARE(box->defaultButton(), box->button(QMessageBox::StandardButton(safe)));
+        } else {
+            QVERIFY(box->defaultButton() != box->button(QMessageBox::No));
+        }
+        box->hide();
     }
     void cutTextsShowWhole_data()
     {

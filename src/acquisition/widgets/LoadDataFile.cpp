@@ -278,11 +278,11 @@ void LoadDataFile::save()
     m_fileName->setText(name);
     const QString path = filePath(name);
     if (QFileInfo::exists(path)) {
-        // Asked under the warning icon: No is the default answer.
+        // No is the default answer: Enter alone replaces nothing.
         const auto answer = m_messages.ask(
             tr("This file already exists!") + QLatin1Char('\n') + tr("Do you want to replace it?") +
                 QStringLiteral("\n\n") + tr("The download saved in %1 is then lost.").arg(name),
-            tr("File Error"), ui::Messages::Buttons::YesNo, ui::Messages::Icon::Warning);
+            tr("File Error"), ui::Messages::Buttons::YesNoDefaultNo, ui::Messages::Icon::Warning);
         if (answer != ui::Messages::Answer::Yes)
             return;
     }

@@ -9,6 +9,9 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+#include <iterator>
+
 namespace pelmor::import {
 
 CorrectionPanel::CorrectionPanel(HeaderPanel& header, QWidget* parent)
@@ -61,6 +64,21 @@ void CorrectionPanel::open()
     for (QLineEdit* box : m_boxes)
         box->clear();
     show();
+}
+
+bool CorrectionPanel::openAt(HeaderField field)
+{
+    // The fields in the order of the boxes.
+    static constexpr HeaderField fields[kBoxes] = {
+        HeaderField::StartDate,   HeaderField::StartTime, HeaderField::BatchNumber, HeaderField::LocationCode,
+        HeaderField::PostedSpeed, HeaderField::Cutoff,    HeaderField::Alarm,
+    };
+    const auto* found = std::find(std::begin(fields), std::end(fields), field);
+    if (found == std::end(fields))
+        return false;
+    open();
+    m_boxes[static_cast<size_t>(found - std::begin(fields))]->setFocus(Qt::OtherFocusReason);
+    return true;
 }
 
 void CorrectionPanel::apply()

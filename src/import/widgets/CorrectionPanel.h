@@ -1,5 +1,7 @@
 #pragma once
 
+#include "import/SurveyImport.h"
+
 #include <QGroupBox>
 
 #include <array>
@@ -23,6 +25,9 @@ public:
 
     // Shows the panel with seven empty boxes.
     void open();
+    // Opens the panel with the focus in the box that corrects `field`, when
+    // one does; false (and the panel left as it is) otherwise.
+    bool openAt(HeaderField field);
     // Copies the non-empty boxes into the header fields and hides the panel.
     void apply();
 

@@ -6,6 +6,7 @@
 
 #include <QComboBox>
 #include <QGridLayout>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -80,6 +81,16 @@ HeaderPanel::HeaderPanel(db::RecordView* radarView, QWidget* parent)
     m_process = ui::makeButton(tr("Process This Radar Data to The Database>>"),
                                QStringLiteral("ProcessToDatabase"), this);
     m_process->setDefault(true);
+    // The unit the survey is stored in, large beside the button that stores
+    // it: a km/h download must not go in as mph unseen.
+    m_unitShown = new QLabel(this);
+    m_unitShown->setObjectName(QStringLiteral("UnitShown"));
+    m_unitShown->setProperty("role", QStringLiteral("unit"));
+    m_unitShown->setText(m_unit->currentText());
+    connect(m_unit, &QComboBox::currentTextChanged, m_unitShown, &QLabel::setText);
+    m_stored = ui::makeNote(QString(), this, QStringLiteral("StoredNote"));
+    m_stored->setProperty("role", QStringLiteral("done"));
+    m_stored->hide();
     m_downloadAnother =
         ui::makeButton(tr("<< Download Another File"), QStringLiteral("DownloadAnother"), this);
     m_modify = ui::makeButton(tr("Modify The Header Information"), QStringLiteral("ModifyHeader"), this);
@@ -89,7 +100,11 @@ HeaderPanel::HeaderPanel(db::RecordView* radarView, QWidget* parent)
     layout->addLayout(survey);
     layout->addWidget(settingsFrame);
     layout->addStretch(1);
-    layout->addWidget(m_process);
+    layout->addWidget(m_stored);
+    auto* processRow = new QHBoxLayout;
+    processRow->addWidget(m_process, 1);
+    processRow->addWidget(m_unitShown);
+    layout->addLayout(processRow);
     layout->addWidget(m_downloadAnother);
     layout->addWidget(m_modify);
 
@@ -105,8 +120,56 @@ void HeaderPanel::setHighlightVisible(bool visible)
                           : QString());
 }
 
+void HeaderPanel::showStored(const QString& batchNumber)
+{
+    m_stored->setText(messages::storedAs(batchNumber));
+    m_stored->show();
+    m_process->setEnabled(false);
+}
+
+QString HeaderPanel::storedNote() const
+{
+    return m_stored->isVisible() ? m_stored->text() : QString();
+}
+
+void HeaderPanel::clearStored()
+{
+    m_stored->clear();
+    m_stored->hide();
+    m_process->setEnabled(true);
+}
+
+bool HeaderPanel::focusField(HeaderField field)
+{
+    QWidget* target = nullptr;
+    switch (field) {
+    case HeaderField::Location:
+        target = m_location;
+        break;
+    case HeaderField::Direction:
+        target = m_direction;
+        break;
+    case HeaderField::Zone:
+        target = m_zone;
+        break;
+    case HeaderField::Unit:
+        target = m_unit;
+        break;
+    case HeaderField::PostedSpeed:
+        target = m_postedSpeed;
+        break;
+    default:
+        return false;
+    }
+    target->setFocus(Qt::OtherFocusReason);
+    if (auto* box = qobject_cast<QLineEdit*>(target))
+        box->selectAll();
+    return true;
+}
+
 void HeaderPanel::fill(const HeaderFields& fields)
 {
+    clearStored();
     m_dateStem = fields.dateStem();
     m_batchNumber->setText(fields.batchNumber(trailerLetter()));
     m_locationCode->setText(fields.locationCode);
@@ -119,6 +182,7 @@ void HeaderPanel::fill(const HeaderFields& fields)
 
 void HeaderPanel::clearFields()
 {
+    clearStored();
     m_startDate->clear();
     m_startTime->clear();
     m_batchNumber->clear();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "import/LogParser.h"
+#include "import/SurveyImport.h"
 
 #include <QGroupBox>
 #include <QString>
@@ -34,6 +35,17 @@ public:
     // the lists keep their choice.
     void clearFields();
 
+    // After a successful import: says where the survey is stored and holds
+    // "Process This Radar Data to The Database>>" off until another download
+    // fills the panel.
+    void showStored(const QString& batchNumber);
+    QString storedNote() const;
+
+    // Puts the focus on a field the user can change here (the location,
+    // the lists and the posted limit); false for the fields taken from the
+    // sign, which only the correction panel changes.
+    bool focusField(HeaderField field);
+
     // The panel's highlight: a coloured border that draws the eye to it.
     void setHighlightVisible(bool visible);
     bool isHighlightVisible() const { return m_highlight; }
@@ -66,6 +78,7 @@ public:
 
 private:
     void rebuildBatchNumber();
+    void clearStored();
 
     QString m_dateStem;
     bool m_highlight = false;
@@ -82,6 +95,8 @@ private:
     QLabel* m_cutoff;
     QLabel* m_alarm;
     QPushButton* m_process;
+    QLabel* m_unitShown;
+    QLabel* m_stored;
     QPushButton* m_downloadAnother;
     QPushButton* m_modify;
 };

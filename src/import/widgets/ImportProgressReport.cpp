@@ -24,7 +24,7 @@ void ImportProgressReport::message(const QString& text, const QString& reason)
 bool ImportProgressReport::confirm(const QString& question)
 {
     m_dialog.reset();
-    return m_messages.ask(question, ui::Messages::defaultTitle(), ui::Messages::Buttons::YesNo,
+    return m_messages.ask(question, ui::Messages::defaultTitle(), ui::Messages::Buttons::YesNoDefaultNo,
                           ui::Messages::Icon::Warning) == ui::Messages::Answer::Yes;
 }
 

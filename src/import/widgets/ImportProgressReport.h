@@ -25,7 +25,7 @@ public:
 
     void message(const QString& text, const QString& reason) override;
     void progress(qint64 written, qint64 expected) override;
-    // Asked under the warning icon, so No is the default answer.
+    // Asked with No as the default answer.
     bool confirm(const QString& question) override;
 
 private:
