@@ -74,9 +74,9 @@ HeaderPanel::HeaderPanel(db::RecordView* radarView, QWidget* parent)
     addRow(settings, row, tr("High Speed Alarm"), m_alarm);
     settings->setColumnStretch(1, 1);
 
-    QLabel* note = ui::makeNote(tr("Colored fields must be filled in before field data can be imported."),
-                                this, QStringLiteral("HeaderNote"));
-    note->setProperty("role", QStringLiteral("warning"));
+    m_note = ui::makeNote(tr("Colored fields must be filled in before field data can be imported."), this,
+                          QStringLiteral("HeaderNote"));
+    m_note->setProperty("role", QStringLiteral("warning"));
 
     m_process = ui::makeButton(tr("Process This Radar Data to The Database>>"),
                                QStringLiteral("ProcessToDatabase"), this);
@@ -96,11 +96,12 @@ HeaderPanel::HeaderPanel(db::RecordView* radarView, QWidget* parent)
     m_modify = ui::makeButton(tr("Modify The Header Information"), QStringLiteral("ModifyHeader"), this);
 
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(note);
+    // Once the survey is stored, where it went takes the place of the note.
+    layout->addWidget(m_note);
+    layout->addWidget(m_stored);
     layout->addLayout(survey);
     layout->addWidget(settingsFrame);
     layout->addStretch(1);
-    layout->addWidget(m_stored);
     auto* processRow = new QHBoxLayout;
     processRow->addWidget(m_process, 1);
     processRow->addWidget(m_unitShown);
@@ -123,6 +124,7 @@ void HeaderPanel::setHighlightVisible(bool visible)
 void HeaderPanel::showStored(const QString& batchNumber)
 {
     m_stored->setText(messages::storedAs(batchNumber));
+    m_note->hide();
     m_stored->show();
     m_process->setEnabled(false);
 }
@@ -136,6 +138,7 @@ void HeaderPanel::clearStored()
 {
     m_stored->clear();
     m_stored->hide();
+    m_note->show();
     m_process->setEnabled(true);
 }
 

@@ -95,6 +95,7 @@ private:
     QLabel* m_cutoff;
     QLabel* m_alarm;
     QPushButton* m_process;
+    QLabel* m_note;
     QLabel* m_unitShown;
     QLabel* m_stored;
     QPushButton* m_downloadAnother;
