@@ -1,8 +1,9 @@
 #include "acquisition/SavedDownloads.h"
 
+#include "db/SafeFileWriter.h"
+
 #include <QDir>
 #include <QFile>
-#include <QSaveFile>
 
 namespace pelmor::acquisition {
 
@@ -37,12 +38,17 @@ bool readSavedDownload(const QString& path, QByteArray& buffer, QString* reason)
 
 bool writeSavedDownload(const QString& path, const QByteArray& buffer, QString* reason)
 {
-    QSaveFile file(path);
-    const bool written = file.open(QIODevice::WriteOnly) && file.write(buffer) == buffer.size() &&
-                         file.write("\r\n", 2) == 2 && file.commit();
-    if (!written && reason)
-        *reason = file.errorString();
-    return written;
+    db::SafeFileWriter file(path);
+    QString failure;
+    if (!file.open(&failure)) {
+        if (reason)
+            *reason = failure;
+        return false;
+    }
+    // A write that fails is remembered by the file and told by commit().
+    file.device().write(buffer);
+    file.device().write("\r\n", 2);
+    return file.commit(reason);
 }
 
 } // namespace pelmor::acquisition

@@ -4,6 +4,7 @@
 #include "db/DatabaseFolder.h"
 
 #include <QCommandLineParser>
+#include <QImage>
 #include <QString>
 #include <QTextStream>
 
@@ -38,5 +39,9 @@ bool drawsWithFonts(const QString& name);
 
 // Prints a message on the error stream and returns 1.
 int fail(Context& context, const QString& message);
+
+// Writes an image as a PNG file, as every file is saved (db::saveFile());
+// what went wrong, naming the file, or an empty text.
+QString writePng(const QString& path, const QImage& image);
 
 } // namespace pelmor::cli

@@ -1,4 +1,8 @@
 #include "Command.h"
+#include "db/SafeFileWriter.h"
+
+#include <QImage>
+#include <QImageWriter>
 
 namespace pelmor::cli {
 
@@ -113,6 +117,17 @@ int fail(Context& context, const QString& message)
 {
     context.err << message << Qt::endl;
     return 1;
+}
+
+QString writePng(const QString& path, const QImage& image)
+{
+    return db::saveFile(path, [&](QIODevice& file) {
+        QImageWriter writer(&file, "png");
+        if (writer.write(image))
+            return QString();
+        // A refused write is told by the file itself, with the file's name.
+        return writer.errorString();
+    });
 }
 
 } // namespace pelmor::cli

@@ -1,6 +1,7 @@
 #include "Command.h"
 #include "SharedOptions.h"
 #include "csv/TableExport.h"
+#include "db/SafeFileWriter.h"
 #include "study/StudyExport.h"
 
 #include <QFile>
@@ -72,7 +73,7 @@ int runExport(const QCommandLineParser& parser, Context& context)
 
     QString failure;
     if (parser.isSet(outputOption())) {
-        failure = csv::saveCsv(parser.value(outputOption()), write);
+        failure = db::saveFile(parser.value(outputOption()), write);
     } else {
         context.out.flush();
         QFile out;

@@ -5,8 +5,6 @@
 #include "stats/SpeedDistributionGraph.h"
 #include "survey/SurveyRecord.h"
 
-#include <QImageWriter>
-
 namespace pelmor::cli {
 namespace {
 
@@ -64,11 +62,8 @@ int runGraph(const QCommandLineParser& parser, Context& context)
     if (!result.drawn())
         return fail(context, result.message);
 
-    QImageWriter writer(file, "png");
-    if (!writer.write(charts::BarGraphRenderer(*result.graph).render()))
-        return fail(context,
-                    QStringLiteral("The image %1 cannot be written: %2").arg(file, writer.errorString()));
-    return 0;
+    const QString failure = writePng(file, charts::BarGraphRenderer(*result.graph).render());
+    return failure.isEmpty() ? 0 : fail(context, failure);
 }
 
 } // namespace pelmor::cli

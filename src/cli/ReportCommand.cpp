@@ -16,7 +16,6 @@
 #include "survey/SurveyRecord.h"
 
 #include <QDir>
-#include <QImageWriter>
 
 namespace pelmor::cli {
 namespace {
@@ -162,10 +161,9 @@ int writeImages(Context& context, const reports::PagedDocument& document, const 
     for (int page = 0; page < static_cast<int>(document.pages.size()); ++page) {
         const QString file =
             QDir(folder).filePath(QStringLiteral("page-%1.png").arg(page + 1, width, 10, QLatin1Char('0')));
-        QImageWriter writer(file, "png");
-        if (!writer.write(reports::renderPage(document, page, kImageResolution)))
-            return fail(context,
-                        QStringLiteral("The image %1 cannot be written: %2").arg(file, writer.errorString()));
+        const QString failure = writePng(file, reports::renderPage(document, page, kImageResolution));
+        if (!failure.isEmpty())
+            return fail(context, failure);
     }
     return 0;
 }

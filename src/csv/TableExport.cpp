@@ -5,12 +5,12 @@
 #include "db/DbError.h"
 #include "db/Files.h"
 #include "db/Recordset.h"
+#include "db/SafeFileWriter.h"
 #include "db/Schema.h"
 #include "db/SqliteStatement.h"
 #include "flow/FlowBreakdown.h"
 #include "survey/SurveyRecord.h"
 
-#include <QSaveFile>
 #include <QTime>
 
 namespace pelmor::csv {
@@ -120,24 +120,10 @@ QString writeTable(const db::Database& database, Table table, const QString& bat
     return failure.isEmpty() ? written : failure;
 }
 
-QString saveCsv(const QString& path, const std::function<QString(QIODevice&)>& write)
-{
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return QStringLiteral("The file %1 cannot be written: %2")
-            .arg(db::displayPath(path), file.errorString());
-    const QString failure = write(file);
-    if (!failure.isEmpty())
-        return failure; // the unfinished file goes with `file`
-    if (!file.commit())
-        return QStringLiteral("The file %1 cannot be written: %2")
-            .arg(db::displayPath(path), file.errorString());
-    return QString();
-}
-
 QString saveTable(const db::Database& database, Table table, const QString& batchNumber, const QString& path)
 {
-    return saveCsv(path, [&](QIODevice& device) { return writeTable(database, table, batchNumber, device); });
+    return db::saveFile(path,
+                        [&](QIODevice& device) { return writeTable(database, table, batchNumber, device); });
 }
 
 } // namespace pelmor::csv

@@ -4,8 +4,6 @@
 
 #include <QString>
 
-#include <functional>
-
 class QIODevice;
 
 namespace pelmor::csv {
@@ -29,11 +27,9 @@ QString suggestedFileName(const QString& batchNumber, const QString& what);
 // Returns what went wrong, or an empty text.
 QString writeTable(const db::Database& database, Table table, const QString& batchNumber, QIODevice& device);
 
-// Writes CSV into a file that is replaced only when everything was written:
-// a failure leaves an older file as it was and no partial file behind.
-// Returns what went wrong, or an empty text.
-QString saveCsv(const QString& path, const std::function<QString(QIODevice&)>& write);
-
+// Writes the table into a file as db::saveFile() writes it: a failure leaves
+// an older file as it was and no partial file behind. Returns what went
+// wrong, or an empty text.
 QString saveTable(const db::Database& database, Table table, const QString& batchNumber, const QString& path);
 
 } // namespace pelmor::csv

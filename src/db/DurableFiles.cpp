@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -65,7 +66,69 @@ private:
 };
 #endif
 
+// How many symbolic links a path may pass through, as the system allows.
+constexpr int kMostLinks = 40;
+
+// Copies what remains of `source` into `target`, both open. False, with the
+// reason, when a read or a write fails.
+bool copyContents(QFile& source, QFile& target, QString* reason)
+{
+    constexpr qint64 kChunk = 1 << 20;
+    QByteArray chunk;
+    while (!source.atEnd()) {
+        chunk = source.read(kChunk);
+        if (source.error() != QFileDevice::NoError)
+            return failWith(reason, source.errorString());
+        if (target.write(chunk) != chunk.size())
+            return failWith(reason, target.errorString());
+    }
+    if (!target.flush())
+        return failWith(reason, target.errorString());
+    return true;
+}
+
+// Writes the content of `from` into the device or pipe `target`.
+bool writeInto(const QString& from, const QString& target, QString* reason)
+{
+    QFile source(from);
+    if (!source.open(QIODevice::ReadOnly))
+        return failWith(reason, source.errorString());
+    QFile device(target);
+    if (!device.open(QIODevice::WriteOnly | QIODevice::ExistingOnly))
+        return failWith(reason, device.errorString());
+    return copyContents(source, device, reason);
+}
+
 } // namespace
+
+QString resolvedPath(const QString& path)
+{
+    QString current = QFileInfo(path).absoluteFilePath();
+    for (int hop = 0; hop < kMostLinks; ++hop) {
+        const QFileInfo info(current);
+        if (!info.isSymLink())
+            return current;
+        const QString target = info.symLinkTarget();
+        if (target.isEmpty())
+            return current;
+        current = target;
+    }
+    // A loop of links: opening it tells the system's reason.
+    return current;
+}
+
+bool isDeviceOrPipe(const QString& path)
+{
+#ifdef Q_OS_WIN
+    const QFileInfo info(path);
+    return info.exists() && !info.isFile() && !info.isDir();
+#else
+    struct stat status {};
+    if (::stat(nativePath(path).constData(), &status) != 0)
+        return false;
+    return !S_ISREG(status.st_mode) && !S_ISDIR(status.st_mode);
+#endif
+}
 
 bool syncFile(const QString& path, QString* reason)
 {
@@ -100,25 +163,34 @@ void syncFolder(const QString& folder)
 
 bool replaceFile(const QString& from, const QString& to, QString* reason)
 {
+    const QString target = resolvedPath(to);
+    if (isDeviceOrPipe(target)) {
+        if (!writeInto(from, target, reason))
+            return false;
+        QFile::remove(from);
+        return true;
+    }
 #ifdef Q_OS_WIN
-    if (!MoveFileExW(nativePath(from).c_str(), nativePath(to).c_str(),
+    if (!MoveFileExW(nativePath(from).c_str(), nativePath(target).c_str(),
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         return failWith(reason, systemError());
 #else
-    if (::rename(nativePath(from).constData(), nativePath(to).constData()) != 0)
+    if (::rename(nativePath(from).constData(), nativePath(target).constData()) != 0)
         return failWith(reason, systemError());
 #endif
-    syncFolder(QFileInfo(to).absolutePath());
+    syncFolder(QFileInfo(target).absolutePath());
     return true;
 }
 
 bool linkFile(const QString& existing, const QString& newName, QString* reason)
 {
 #ifdef Q_OS_WIN
-    if (!CreateHardLinkW(nativePath(newName).c_str(), nativePath(existing).c_str(), nullptr))
+    if (!CreateHardLinkW(nativePath(newName).c_str(), nativePath(resolvedPath(existing)).c_str(), nullptr))
         return failWith(reason, systemError());
 #else
-    if (::link(nativePath(existing).constData(), nativePath(newName).constData()) != 0)
+    // Linux links a symbolic link itself unless told to follow it.
+    if (::linkat(AT_FDCWD, nativePath(existing).constData(), AT_FDCWD, nativePath(newName).constData(),
+                 AT_SYMLINK_FOLLOW) != 0)
         return failWith(reason, systemError());
 #endif
     syncFolder(QFileInfo(newName).absolutePath());
@@ -133,23 +205,10 @@ bool copyFile(const QString& from, const QString& to, QString* reason)
     QFile target(to);
     if (!target.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return failWith(reason, target.errorString());
-    constexpr qint64 kChunk = 1 << 20;
-    QByteArray chunk;
-    while (!source.atEnd()) {
-        chunk = source.read(kChunk);
-        if (source.error() != QFileDevice::NoError || target.write(chunk) != chunk.size()) {
-            const QString error =
-                source.error() != QFileDevice::NoError ? source.errorString() : target.errorString();
-            target.close();
-            QFile::remove(to);
-            return failWith(reason, error);
-        }
-    }
-    if (!target.flush()) {
-        const QString error = target.errorString();
+    if (!copyContents(source, target, reason)) {
         target.close();
         QFile::remove(to);
-        return failWith(reason, error);
+        return false;
     }
     target.close();
     if (!syncFile(to, reason)) {

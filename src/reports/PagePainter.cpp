@@ -2,6 +2,9 @@
 
 #include "reports/PageFonts.h"
 
+#include "db/Files.h"
+#include "db/SafeFileWriter.h"
+
 #include <QFileInfo>
 #include <QPageSize>
 #include <QPainter>
@@ -108,19 +111,23 @@ bool paintDocument(QPainter& painter, QPagedPaintDevice& device, const PagedDocu
 
 QString writePdf(const PagedDocument& document, const QString& path, const QString& title)
 {
-    QPdfWriter writer(path);
-    writer.setResolution(kPdfResolution);
-    writer.setPageSize(pageSizeOf(document));
-    writer.setPageMargins(QMarginsF(0, 0, 0, 0));
-    writer.setTitle(title);
-    writer.setCreator(QStringLiteral("Pelmor Traffic Analysis System"));
-    QPainter painter;
-    if (!painter.begin(&writer))
-        return QStringLiteral("The file %1 cannot be written.").arg(QFileInfo(path).absoluteFilePath());
-    paintDocument(painter, writer, document, kPdfResolution);
-    if (!painter.end())
-        return QStringLiteral("The file %1 could not be completed.").arg(QFileInfo(path).absoluteFilePath());
-    return QString();
+    return db::saveFile(path, [&](QIODevice& file) {
+        QPdfWriter writer(&file);
+        writer.setResolution(kPdfResolution);
+        writer.setPageSize(pageSizeOf(document));
+        writer.setPageMargins(QMarginsF(0, 0, 0, 0));
+        writer.setTitle(title);
+        writer.setCreator(QStringLiteral("Pelmor Traffic Analysis System"));
+        QPainter painter;
+        if (!painter.begin(&writer))
+            return QStringLiteral("The file %1 cannot be written.")
+                .arg(db::displayPath(QFileInfo(path).absoluteFilePath()));
+        paintDocument(painter, writer, document, kPdfResolution);
+        if (!painter.end())
+            return QStringLiteral("The file %1 could not be completed.")
+                .arg(db::displayPath(QFileInfo(path).absoluteFilePath()));
+        return QString();
+    });
 }
 
 QImage renderPage(const PagedDocument& document, int pageIndex, double dotsPerInch)

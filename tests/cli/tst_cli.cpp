@@ -1,6 +1,8 @@
+#include "SpecialFiles.h"
 #include "TestSupport.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -129,6 +131,65 @@ private Q_SLOTS:
                  qPrintable(run.err));
         writer.reset();
         QCOMPARE(runIn(where, {"surveys"}).out, QString());
+    }
+
+    // Every command that writes a file writes through what is not a plain
+    // file: a named pipe gets the content, a link stays a link to the new
+    // file, a device stays a device; a full one fails the command.
+    void writesThroughWhatIsNoPlainFile_data()
+    {
+        QTest::addColumn<QStringList>("command"); // "TARGET" stands for the file
+        QTest::addColumn<QByteArray>("start");    // of what is written
+        QTest::addColumn<QString>("target");      // pipe, link, null or full
+        const QList<std::tuple<const char*, QStringList, QByteArray>> commands = {
+            {"csv", {"export", "vehicles", "050326-A", "-o", "TARGET"}, "Batch_Number,Date,Time"},
+            {"png", {"graph", "volume", "050326-A", "--png", "TARGET"}, "\x89PNG"},
+            {"pdf", {"report", "3", "050326-A", "--pdf", "TARGET"}, "%PDF-"}};
+        for (const auto& [name, command, start] : commands) {
+            for (const char* target : {"pipe", "link", "null", "full"})
+                QTest::addRow("%s into %s", name, target) << command << start << QString::fromLatin1(target);
+        }
+    }
+    void writesThroughWhatIsNoPlainFile()
+    {
+        QFETCH(QStringList, command);
+        QFETCH(QByteArray, start);
+        QFETCH(QString, target);
+        QCOMPARE(cli(QStringList{"import", PELMOR_SAMPLES "/elm-street-2days.rsx", "--location", "Elm",
+                                 "--direction", "North", "--zone", "School", "--unit", "MPH"})
+                     .exitCode,
+                 0);
+        const QString real = QDir(m_folder->path()).filePath(QStringLiteral("real"));
+        QString path = QDir(m_folder->path()).filePath(QStringLiteral("target"));
+        std::unique_ptr<pelmor::test::PipeReader> reader;
+        if (target == QLatin1String("pipe")) {
+            reader = std::make_unique<pelmor::test::PipeReader>(path);
+            QVERIFY(reader->made());
+        } else if (target == QLatin1String("link")) {
+            QFile old(real);
+            QVERIFY(old.open(QIODevice::WriteOnly) && old.write("old") == 3);
+            old.close();
+            QVERIFY(QFile::link(real, path));
+        } else {
+            path = pelmor::test::makeDevice(path, target == QLatin1String("null") ? pelmor::test::Device::Null
+                                                                                  : pelmor::test::Device::Full);
+            if (path.isEmpty())
+                QSKIP("no device node can be made safely here");
+        }
+        const QString kindBefore = pelmor::test::fileKind(path);
+        command.replaceInStrings(QStringLiteral("TARGET"), path);
+        const Run run = cli(command);
+        QCOMPARE(pelmor::test::fileKind(path), kindBefore);
+        if (target == QLatin1String("full")) {
+            QCOMPARE(run.exitCode, 1);
+            QVERIFY2(run.err.contains(QStringLiteral("No space left on device")), qPrintable(run.err));
+            return;
+        }
+        QCOMPARE(run.exitCode, 0);
+        if (target == QLatin1String("pipe"))
+            QVERIFY(reader->received().startsWith(start));
+        if (target == QLatin1String("link"))
+            QVERIFY(pelmor::test::fileBytes(real).startsWith(start));
     }
 
 private:

@@ -120,7 +120,7 @@ private Q_SLOTS:
             "The database holds no survey NOPE with its statistics.");
         row("nowhere to write", QStringList{"3", "050326-A"}, "Give the PDF file with --pdf FILE");
         row("a file that cannot be written", QStringList{"3", "050326-A", "--pdf", "/proc/report.pdf"},
-            "The file /proc/report.pdf cannot be written.");
+            "The file /proc/report.pdf cannot be written: ");
     }
     void refusals()
     {

@@ -504,7 +504,7 @@ private Q_SLOTS:
             QVERIFY(pages[0].text().contains(QStringLiteral("Total Veh Surveyed =")));
         } else {
             QCOMPARE(m_app->messages.texts(),
-                     QStringList{QStringLiteral("The file %1 cannot be written.").arg(path)});
+                     QStringList{QStringLiteral("The file %1 cannot be written: Not a directory").arg(path)});
         }
     }
 

@@ -1,6 +1,7 @@
 // pelmor-loggen: writes a realistic radar speed sign log for testing the
 // download and import paths of the program.
 
+#include "db/SafeFileWriter.h"
 #include "loggen/LogGenerator.h"
 
 #include <QCommandLineParser>
@@ -8,7 +9,6 @@
 #include <QDate>
 #include <QFile>
 #include <QRegularExpression>
-#include <QSaveFile>
 
 #include <cmath>
 #include <cstdio>
@@ -157,12 +157,14 @@ bool writeOutput(const QString& path, const QByteArray& log)
         }
         return true;
     }
-    QSaveFile out(path);
-    if (!out.open(QIODevice::WriteOnly) || out.write(log) != log.size() || !out.commit()) {
-        printError(QStringLiteral("cannot write %1: %2").arg(path, out.errorString()));
-        return false;
-    }
-    return true;
+    const QString failure = pelmor::db::saveFile(path, [&log](QIODevice& out) {
+        // A refused write is told by the file itself.
+        out.write(log);
+        return QString();
+    });
+    if (!failure.isEmpty())
+        printError(failure);
+    return failure.isEmpty();
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include "compare/ComparisonTables.h"
 #include "csv/TableExport.h"
 #include "db/DbError.h"
+#include "db/SafeFileWriter.h"
 #include "study/StudyExport.h"
 #include "study/StudyGraphs.h"
 #include "study/StudyTables.h"
@@ -311,7 +312,7 @@ QString StudyTab::exportCsv(const QString& path) const
     if (!m_study)
         return survey::noSurveyMessage();
     const SpeedStudy& study = *m_study;
-    return csv::saveCsv(path, [&study](QIODevice& device) { return writeStudyCsv(study, device); });
+    return db::saveFile(path, [&study](QIODevice& device) { return writeStudyCsv(study, device); });
 }
 
 void StudyTab::askAndExport()
