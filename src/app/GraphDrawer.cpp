@@ -13,6 +13,8 @@
 #include <QGuiApplication>
 #include <QLabel>
 
+#include <utility>
+
 namespace pelmor::app {
 
 GraphDrawer::GraphDrawer(AppState& state, ui::Messages& messages, ReportsTab& reports, GraphsTab& graphs,
@@ -63,6 +65,7 @@ charts::GraphResult GraphDrawer::build(Shown graph) const
 bool GraphDrawer::draw(Shown graph, bool tellWhyNot)
 {
     QString message;
+    QString warning;
     QImage image;
     {
         const ui::BusyCursor busy;
@@ -71,6 +74,7 @@ bool GraphDrawer::draw(Shown graph, bool tellWhyNot)
             image = charts::BarGraphRenderer(*result.graph).render();
         else
             message = result.message;
+        warning = result.warning;
     }
     // The pointer is back to normal before any message.
     if (image.isNull()) {
@@ -82,6 +86,11 @@ bool GraphDrawer::draw(Shown graph, bool tellWhyNot)
     QGuiApplication::clipboard()->setImage(image);
     m_graphs.setGraphImage(image);
     m_graphs.graphArea()->show();
+    // What the graph lacks is told once, not again at each redrawing.
+    if (!warning.isEmpty() && warning != std::exchange(m_toldWarning, warning))
+        m_messages.tell(warning, ui::Messages::defaultTitle(), ui::Messages::Icon::Warning);
+    if (warning.isEmpty())
+        m_toldWarning.clear();
     return true;
 }
 

@@ -19,7 +19,9 @@ class ReportsTab;
 // reports tab shows, with the statistics shown there and in the printer mode
 // chosen on the graphs tab. A drawn graph goes into the graph area and onto
 // the clipboard, from where the graph reports take it; when there is nothing
-// to draw the user gets the reason and the last graph stays as it was.
+// to draw the user gets the reason and the last graph stays as it was. A
+// graph drawn with less than it should show (a statistic that cannot be
+// read) is shown, and the user told once what it lacks.
 class GraphDrawer : public QObject {
     Q_OBJECT
 public:
@@ -54,6 +56,8 @@ private:
     ReportsTab& m_reports;
     GraphsTab& m_graphs;
     Shown m_shown = Shown::Nothing;
+    // The warning told with the last graph drawn.
+    QString m_toldWarning;
 };
 
 } // namespace pelmor::app

@@ -43,7 +43,7 @@ QLabel* makeMarker(const QString& objectName, QWidget* parent)
     marker->setStyleSheet(QStringLiteral("color: #c0392b; font-size: 13pt; font-weight: bold;"));
     marker->setFixedWidth(20);
     marker->setAlignment(Qt::AlignCenter);
-    marker->setToolTip(QStringLiteral("The graph on show"));
+    marker->setToolTip(QStringLiteral("On show"));
     keepRoomWhenHidden(marker);
     return marker;
 }
@@ -77,6 +77,11 @@ GraphsTab::GraphsTab(BoundViews& views, QWidget* parent)
     m_flowGrid->setAlternatingRowColors(true);
     m_flowGrid->verticalHeader()->hide();
     m_flowGrid->horizontalHeader()->setHighlightSections(false);
+    m_gridFailure = ui::makeNote(QString(), m_gridFrame, QStringLiteral("FlowGridFailure"));
+    m_gridFailure->setStyleSheet(
+        QStringLiteral("background: #fbe3e3; color: #7a1010; border: 1px solid #d88; padding: 6px 8px;"));
+    m_gridFailure->hide();
+    gridLayout->addWidget(m_gridFailure);
     gridLayout->addWidget(m_flowGrid);
     displayLayout->addWidget(m_gridFrame);
 
@@ -93,10 +98,18 @@ GraphsTab::GraphsTab(BoundViews& views, QWidget* parent)
     graphLayout->addWidget(m_graphArea);
     displayLayout->addWidget(m_graphFrame);
 
+    m_summaryNote = ui::makeNote(QStringLiteral("\"Print Graph /Chart\" prints the Traffic Summary Report of "
+                                                "the survey chosen on the \"View / Print Reports\" tab: its "
+                                                "times, speeds and vehicle counts. It has no graph."),
+                                 display, QStringLiteral("SummaryNote"));
+    m_summaryNote->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    displayLayout->addWidget(m_summaryNote, 1);
+
     outer->addWidget(display, 1);
 
     m_gridFrame->hide();
     m_graphFrame->hide();
+    m_summaryNote->hide();
     setUpFlowGrid(views);
 }
 
@@ -114,8 +127,9 @@ QWidget* GraphsTab::buildButtonPanel()
     column->setColumnMinimumWidth(1, 20);
     int row = 0;
 
-    column->addWidget(ui::makeNote(QStringLiteral("Click to choose type of graph wanted. Data "
-                                                  "taken from \"Process Data\" Tab"),
+    column->addWidget(ui::makeNote(QStringLiteral("Click to choose the graph or table wanted. It shows "
+                                                  "the survey chosen on the \"View / Print Reports\" "
+                                                  "tab; the arrow marks the one on show."),
                                    panel, QStringLiteral("GraphHint")),
                       row++, 0, 1, 2);
     column->setRowMinimumHeight(row++, 4);
@@ -125,21 +139,21 @@ QWidget* GraphsTab::buildButtonPanel()
     m_trafficVolume =
         ui::makeButton(QStringLiteral("Traffic Volume"), QStringLiteral("TrafficVolume"), panel);
     m_timeVolume = ui::makeButton(QStringLiteral("Time / Volume"), QStringLiteral("TimeVolume"), panel);
-    QPushButton* const graphButtons[] = {m_percentileGraph, m_trafficVolume, m_timeVolume};
-    for (int i = 0; i < 3; ++i) {
-        QLabel* marker = makeMarker(QStringLiteral("GraphType%1").arg(i + 1), panel);
-        m_markers[static_cast<size_t>(i)] = marker;
-        column->addWidget(graphButtons[i], row, 0);
-        column->addWidget(marker, row++, 1);
-        marker->hide();
-    }
-    column->setRowMinimumHeight(row++, 6);
-
     m_quarterHourFlow =
         ui::makeButton(QStringLiteral("15 Min Traffic Flow"), QStringLiteral("QuarterHourFlow"), panel);
     m_hourFlow = ui::makeButton(QStringLiteral("HourTraffic Flow"), QStringLiteral("HourFlow"), panel);
-    column->addWidget(m_quarterHourFlow, row++, 0);
-    column->addWidget(m_hourFlow, row++, 0);
+    // Each button has its marker beside it, numbered as the report it prints.
+    QPushButton* const buttons[] = {m_percentileGraph, m_trafficVolume, m_timeVolume, m_quarterHourFlow,
+                                    m_hourFlow};
+    for (int i = 0; i < 5; ++i) {
+        if (i == 3)
+            column->setRowMinimumHeight(row++, 6);
+        QLabel* marker = makeMarker(QStringLiteral("GraphType%1").arg(i + 1), panel);
+        m_markers[static_cast<size_t>(i)] = marker;
+        column->addWidget(buttons[i], row, 0);
+        column->addWidget(marker, row++, 1);
+        marker->hide();
+    }
     column->setRowMinimumHeight(row++, 10);
 
     auto* printerMode =
@@ -217,6 +231,8 @@ void GraphsTab::setUpFlowGrid(BoundViews& views)
     m_breakdownView = views.breakdown();
     m_breakdownModel = new flow::BreakdownModel(m_breakdownView, this); // owned by the tab
     m_flowGrid->setModel(m_breakdownModel);
+    connect(m_breakdownModel, &QAbstractItemModel::modelReset, this, &GraphsTab::showGridFailure);
+    showGridFailure();
     // One line per row; a text wider than its column is cut off at the
     // edge (the twenty hyphens of a total row), never wrapped or elided.
     m_flowGrid->setWordWrap(false);
@@ -231,7 +247,9 @@ QString GraphsTab::showFlowBreakdown(const db::Database& database, const flow::B
                                      flow::BinLength bins)
 {
     m_graphFrame->hide();
+    m_summaryNote->hide();
     m_gridFrame->show();
+    markGraphType(bins == flow::BinLength::QuarterHour ? 4 : 5);
     QString failure;
     {
         const ui::BusyCursor busy;
@@ -244,13 +262,37 @@ QString GraphsTab::showFlowBreakdown(const db::Database& database, const flow::B
         }
     }
     flow::formatFlowGrid(m_flowGrid, bins);
+    // Rows that were written but cannot be read back show as an empty grid
+    // with the reason above it; the button says it too.
+    if (failure.isEmpty())
+        failure = m_breakdownModel->readFailure();
     return failure;
 }
 
 void GraphsTab::showGraphFrame()
 {
     m_gridFrame->hide();
+    m_summaryNote->hide();
     m_graphFrame->show();
+}
+
+void GraphsTab::showSummaryNote()
+{
+    m_gridFrame->hide();
+    m_graphFrame->hide();
+    m_summaryNote->show();
+}
+
+void GraphsTab::showGridFailure()
+{
+    const QString& failure = m_breakdownModel->readFailure();
+    m_gridFailure->setText(
+        failure.isEmpty() ? QString()
+                          : QStringLiteral("The breakdown cannot be shown: %1\nPress the flow button again; "
+                                           "if this comes back, use Database Management on the "
+                                           "Administration / Setup tab to repair the database.")
+                                .arg(failure));
+    m_gridFailure->setVisible(!failure.isEmpty());
 }
 
 void GraphsTab::markGraphType(int number)

@@ -44,7 +44,10 @@ public:
     // "Export CSV...": a menu of the tables to export.
     QPushButton* exportCsvButton() const { return m_exportCsv; }
 
-    // The marker beside graph button 1, 2 or 3 ("GraphType1" .. "GraphType3").
+    // The marker beside the button whose graph or grid is on show, numbered
+    // as the reports they print: 1 "85th Percentile", 2 "Traffic Volume",
+    // 3 "Time / Volume", 4 "15 Min Traffic Flow", 5 "HourTraffic Flow"
+    // ("GraphType1" .. "GraphType5").
     QLabel* graphTypeMarker(int number) const { return m_markers.at(static_cast<size_t>(number - 1)); }
 
     QRadioButton* blackAndWhiteButton() const { return m_blackAndWhite; }
@@ -56,25 +59,33 @@ public:
     QGroupBox* graphFrame() const { return m_graphFrame; }
     QTableView* flowGrid() const { return m_flowGrid; }
     QLabel* graphArea() const { return m_graphArea; }
+    QLabel* summaryNote() const { return m_summaryNote; }
+    // Why the flow grid shows no rows, when its table cannot be read;
+    // hidden otherwise.
+    QLabel* gridFailure() const { return m_gridFailure; }
 
     // Shows a drawn graph in the graph area, scaled to fit it with its
     // proportions kept, and again whenever the area changes size.
     void setGraphImage(const QImage& image);
     const QImage& graphImage() const { return m_graphImage; }
 
-    // What the graph buttons show: the graph area in place of the flow grid,
-    // and the marker beside graph button `number` (1 to 3) alone.
+    // What the graph buttons show: the graph area in place of the flow grid.
     void showGraphFrame();
+    // What "Time / Volume" shows: neither graph nor grid, but a note that
+    // "Print Graph /Chart" prints the survey's summary report.
+    void showSummaryNote();
+    // The marker beside button `number` (1 to 5) alone: the arrow marks one
+    // button at a time, the one whose graph or grid is on show.
     void markGraphType(int number);
 
     // The flow grid's rows: the Breakdown table through its bound view.
     flow::BreakdownModel* breakdownModel() const { return m_breakdownModel; }
 
     // What "15 Min Traffic Flow" and "HourTraffic Flow" show once the main
-    // window has checked the survey: the grid in place of the graph, the
-    // breakdown of the survey into Breakdown under the busy pointer, the
-    // grid refreshed from it and formatted. Returns what went wrong, or an
-    // empty text; the rows written before a failure are shown.
+    // window has checked the survey: the grid in place of the graph, marked
+    // as on show, the breakdown of the survey into Breakdown under the busy
+    // pointer, the grid refreshed from it and formatted. Returns what went
+    // wrong, or an empty text; the rows written before a failure are shown.
     QString showFlowBreakdown(const db::Database& database, const flow::BreakdownInputs& inputs,
                               flow::BinLength bins);
 
@@ -91,6 +102,7 @@ protected:
 private:
     QWidget* buildButtonPanel();
     void showScaledGraph();
+    void showGridFailure();
     void setUpFlowGrid(BoundViews& views);
 
     QPushButton* m_percentileGraph = nullptr;
@@ -100,13 +112,15 @@ private:
     QPushButton* m_hourFlow = nullptr;
     QPushButton* m_printGraph = nullptr;
     QPushButton* m_exportCsv = nullptr;
-    std::array<QLabel*, 3> m_markers{};
+    std::array<QLabel*, 5> m_markers{};
     QRadioButton* m_blackAndWhite = nullptr;
     QRadioButton* m_colour = nullptr;
     QGroupBox* m_gridFrame = nullptr;
     QGroupBox* m_graphFrame = nullptr;
     QTableView* m_flowGrid = nullptr;
     QLabel* m_graphArea = nullptr;
+    QLabel* m_summaryNote = nullptr;
+    QLabel* m_gridFailure = nullptr;
     QImage m_graphImage;
     db::RecordView* m_breakdownView = nullptr;
     flow::BreakdownModel* m_breakdownModel = nullptr;

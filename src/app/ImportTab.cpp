@@ -278,8 +278,11 @@ void ImportTab::importSurvey()
     // The unit chooser shows the unit last used.
     try {
         m_views.radar()->refresh();
-    } catch (const db::DbError&) {
-        // A database that cannot be read was reported when the window opened.
+    } catch (const db::DbError& error) {
+        m_messages.tell(QStringLiteral("The unit last used cannot be read back from the survey database: "
+                                       "%1\n\nCheck the unit before the next import.")
+                            .arg(error.message()),
+                        ui::Messages::defaultTitle(), ui::Messages::Icon::Warning);
     }
 }
 

@@ -141,9 +141,10 @@ void MainWindow::connectReportsAndFlow()
 }
 
 // The graph buttons and printer modes of the graphs tab draw for the survey
-// that the reports tab shows. Each graph button enables "R E S E T" again and
-// sets the report that "Print Graph /Chart" prints: the 85th percentile
-// report, the traffic flow report or the survey summary. The help buttons of
+// that the reports tab shows. Each graph button enables "R E S E T" again,
+// moves the arrow beside itself and sets the report that "Print Graph
+// /Chart" prints: the 85th percentile report, the traffic flow report or
+// the survey summary. The help buttons of
 // the reports tab open the two help windows.
 void MainWindow::connectGraphs()
 {
@@ -159,14 +160,17 @@ void MainWindow::connectGraphs()
         m_graphsTab->showGraphFrame();
         m_graphDrawer->drawSpeedDistribution();
     });
-    // The volume graph keeps the first marker, as the speed graph does.
     connect(m_graphsTab->trafficVolumeButton(), &QPushButton::clicked, this, [this, chooseGraph] {
-        chooseGraph(ReportChoice::TrafficFlowGraphReport, 1);
+        chooseGraph(ReportChoice::TrafficFlowGraphReport, 2);
         m_graphsTab->showGraphFrame();
         m_graphDrawer->drawTrafficVolume();
     });
-    connect(m_graphsTab->timeVolumeButton(), &QPushButton::clicked, this,
-            [chooseGraph] { chooseGraph(ReportChoice::SurveySummaryReport, 3); });
+    // The summary report has no graph: the tab says so instead of leaving
+    // another graph on show.
+    connect(m_graphsTab->timeVolumeButton(), &QPushButton::clicked, this, [this, chooseGraph] {
+        chooseGraph(ReportChoice::SurveySummaryReport, 3);
+        m_graphsTab->showSummaryNote();
+    });
     for (QRadioButton* mode : {m_graphsTab->blackAndWhiteButton(), m_graphsTab->colourButton()})
         connect(mode, &QRadioButton::clicked, m_graphDrawer, &GraphDrawer::redrawForPrinterMode);
     connect(m_reportsTab, &ReportsTab::surveyChosen, m_graphDrawer, &GraphDrawer::followSurveyChoice);

@@ -17,10 +17,12 @@
 
 #include <QClipboard>
 #include <QComboBox>
+#include <QGroupBox>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
-#include <QTimer>
+
+#include <utility>
 
 namespace pelmor::app {
 
@@ -44,14 +46,6 @@ PrintControls::PrintControls(AppState& state, ui::Messages& messages, BoundViews
     connect(m_reportWindow.get(), &reports::ReportWindow::closed, this,
             [this] { m_mainWindow.setEnabled(true); });
 
-    QComboBox* list = m_reports.reportChoice();
-    // Picking an item puts its text into the box before the list reports
-    // the new item; the edit is looked at once both have happened.
-    connect(list, &QComboBox::currentIndexChanged, this, [this] {
-        m_itemPicked = true;
-        QTimer::singleShot(0, this, [this] { m_itemPicked = false; });
-    });
-    connect(list, &QComboBox::editTextChanged, this, &PrintControls::reportListEdited, Qt::QueuedConnection);
     connect(m_reports.printButton(), &QPushButton::clicked, this, &PrintControls::printSelectedReport);
     connect(m_graphs.printGraphButton(), &QPushButton::clicked, this, &PrintControls::printChosenDocument);
     connect(m_admin.printFilledFormButton(), &QPushButton::clicked, this, [this] { printFieldSheet(true); });
@@ -63,19 +57,6 @@ PrintControls::~PrintControls()
     // The main window is going: a report window hidden on its way out has
     // nothing to enable.
     m_reportWindow->disconnect(this);
-}
-
-void PrintControls::reportListEdited(const QString& text)
-{
-    if (m_itemPicked) {
-        m_itemPicked = false;
-        return;
-    }
-    // Naming the 85th percentile report shows its graph, ready to print.
-    if (text == reports::documentName(reports::ReportChoice::PercentileReport)) {
-        m_graphs.graphTypeMarker(1)->show();
-        m_drawer.drawSpeedDistribution();
-    }
 }
 
 void PrintControls::printSelectedReport()
@@ -96,13 +77,17 @@ bool PrintControls::prepare(reports::Preparation preparation)
     case Preparation::None:
         return true;
     case Preparation::SpeedDistributionGraph:
-        m_graphs.graphTypeMarker(1)->show();
-        m_drawer.drawSpeedDistribution();
+    case Preparation::TrafficVolumeGraph: {
+        // The graph drawn for the report is the one the graphs tab shows.
+        const bool speeds = preparation == Preparation::SpeedDistributionGraph;
+        m_graphs.showGraphFrame();
+        m_graphs.markGraphType(speeds ? 1 : 2);
+        if (speeds)
+            m_drawer.drawSpeedDistribution();
+        else
+            m_drawer.drawTrafficVolume();
         return true;
-    case Preparation::TrafficVolumeGraph:
-        m_graphs.graphTypeMarker(2)->show();
-        m_drawer.drawTrafficVolume();
-        return true;
+    }
     case Preparation::SpeedStudy:
         return currentStudy(true).has_value();
     case Preparation::Comparison:
@@ -117,13 +102,15 @@ bool PrintControls::prepare(reports::Preparation preparation)
         m_messages.tell(failure);
         return false;
     }
+    const bool quarterHours = preparation == Preparation::QuarterHourBreakdown;
+    // A grid on show shows the new rows: the arrow moves to their button.
+    if (m_graphs.gridFrame()->isVisibleTo(&m_graphs))
+        m_graphs.markGraphType(quarterHours ? 4 : 5);
     {
         const ui::BusyCursor busy;
-        failure =
-            flow::runBreakdown(m_state.database, inputs,
-                               preparation == Preparation::QuarterHourBreakdown ? flow::BinLength::QuarterHour
-                                                                                : flow::BinLength::Hour)
-                .failure;
+        failure = flow::runBreakdown(m_state.database, inputs,
+                                     quarterHours ? flow::BinLength::QuarterHour : flow::BinLength::Hour)
+                      .failure;
         try {
             // The flow grid shows the new rows.
             m_views.breakdown()->refresh();
@@ -241,15 +228,34 @@ std::optional<reports::DocumentInputs> PrintControls::gatherInputs(reports::Repo
 
     reports::DocumentInputs inputs;
     inputs.survey = m_reports.currentSurvey();
-    const auto currentName = [](db::RecordView* view, const QString& field) {
-        try {
-            return view->isOpen() ? view->fieldText(field) : QString();
-        } catch (const db::DbError&) {
-            return QString();
+    // A name that cannot be read prints blank; the user is told which and why.
+    QStringList unreadable;
+    const auto currentName = [&unreadable](db::RecordView* view, const QString& field, const QString& what) {
+        QString failure = view->isOpen() ? QString() : view->refreshFailure();
+        QString name;
+        if (view->isOpen()) {
+            try {
+                name = view->fieldText(field);
+            } catch (const db::DbError& error) {
+                failure = error.message();
+            }
         }
+        if (!failure.isEmpty())
+            unreadable << QStringLiteral("The %1 cannot be read: %2").arg(what, failure);
+        return name;
     };
-    inputs.agency = currentName(m_views.agency(), QStringLiteral("Admin_Agency"));
-    inputs.officer = currentName(m_views.officer(), QStringLiteral("Admin_Officer"));
+    inputs.agency = currentName(m_views.agency(), QStringLiteral("Admin_Agency"),
+                                QStringLiteral("agency the report is prepared for"));
+    inputs.officer = currentName(m_views.officer(), QStringLiteral("Admin_Officer"),
+                                 QStringLiteral("officer who prepares the report"));
+    // Told once: the report window is built again each time it becomes
+    // active, the return from this very message included.
+    const QString failure = unreadable.join(QLatin1Char('\n'));
+    if (!failure.isEmpty() && failure != std::exchange(m_toldNameFailure, failure))
+        m_messages.tell(failure + QStringLiteral("\n\nThe report is printed without that name. Use Database "
+                                                 "Management on the Administration / Setup tab to repair the "
+                                                 "database."),
+                        ui::Messages::defaultTitle(), ui::Messages::Icon::Warning);
     inputs.fieldSheet = m_admin.fieldSheetInputs();
     inputs.graph = QGuiApplication::clipboard()->image();
     inputs.blackAndWhite = m_graphs.isBlackAndWhite();

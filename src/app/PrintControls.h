@@ -62,7 +62,6 @@ public:
     std::optional<reports::DocumentInputs> gatherInputs(reports::ReportChoice choice, QSizeF pageSize);
 
 private:
-    void reportListEdited(const QString& text);
     bool prepare(reports::Preparation preparation);
     // The speed study of the survey chosen now, with the enforcement
     // threshold the Speed Study tab shows for it (the limit + 10 when the
@@ -93,12 +92,11 @@ private:
     study::StudyInputs m_studyInputs;
     // The comparison worked out last.
     std::optional<compare::Comparison> m_comparison;
+    // The agency or officer name that could not be read, as last told.
+    QString m_toldNameFailure;
     // A window of its own, not a child: it stays enabled while the main
     // window is disabled.
     std::unique_ptr<reports::ReportWindow> m_reportWindow;
-    // Set while the report list shows an item picked from it, so that the
-    // text this puts into the box does not count as an edit.
-    bool m_itemPicked = false;
 };
 
 } // namespace pelmor::app

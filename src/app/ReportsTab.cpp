@@ -167,14 +167,10 @@ QWidget* ReportsTab::buildSelectionPanel()
     column->addWidget(m_surveyList, 4);
     column->addStretch(1);
 
-    // The report list; typed text that names no report is kept as typed
-    // and prints nothing.
-    const QStringList listTexts = reports::reportListTexts();
-    m_reportChoice = ui::makeList(QStringLiteral("Print_choice"), listTexts, true, panel);
-    m_reportChoice->setInsertPolicy(QComboBox::NoInsert);
-    // What is typed stays as typed: no completion to an entry of the list.
-    m_reportChoice->setCompleter(nullptr);
-    m_reportChoice->setEditText(listTexts.first());
+    // The report list: one of its reports is always chosen, nothing can be
+    // typed into it.
+    m_reportChoice = ui::makeList(QStringLiteral("Print_choice"), reports::reportListTexts(), false, panel);
+    m_reportChoice->setCurrentIndex(0);
     m_reportChoice->setToolTip(QStringLiteral("The report to print"));
     keepRoomWhenHidden(m_reportChoice);
     column->addWidget(m_reportChoice);

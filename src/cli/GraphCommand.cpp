@@ -61,6 +61,9 @@ int runGraph(const QCommandLineParser& parser, Context& context)
     }
     if (!result.drawn())
         return fail(context, result.message);
+    // Drawn with less than it should show: said, and the image written.
+    if (!result.warning.isEmpty())
+        context.err << result.warning << Qt::endl;
 
     const QString failure = writePng(file, charts::BarGraphRenderer(*result.graph).render());
     return failure.isEmpty() ? 0 : fail(context, failure);

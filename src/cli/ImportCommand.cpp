@@ -44,15 +44,19 @@ private:
 };
 
 // The unit the window preselects: the one stored with the last import.
-QString lastUnit(const db::Database& database)
+// Empty, with the reason in `failure`, when the database does not tell it.
+QString lastUnit(const db::Database& database, QString& failure)
 {
     try {
         db::Connection connection(database);
         db::Recordset radar = db::Recordset::openTable(connection, *db::findTable(QStringLiteral("Radar")));
-        return radar.eof() ? QStringLiteral("MPH") : radar.text(QStringLiteral("Radar_Mode"));
-    } catch (const db::DbError&) {
-        return QStringLiteral("MPH");
+        if (!radar.eof())
+            return radar.text(QStringLiteral("Radar_Mode"));
+        failure = QStringLiteral("the database holds no unit.");
+    } catch (const db::DbError& error) {
+        failure = error.message();
     }
+    return QString();
 }
 
 } // namespace
@@ -112,8 +116,15 @@ int runImport(const QCommandLineParser& parser, Context& context)
     if (!zone.isEmpty() && !import::surveyZones().contains(zone))
         return fail(context, QStringLiteral("The zone must be one of: %1.")
                                  .arg(import::surveyZones().join(QStringLiteral(", "))));
+    // Without --unit the unit of the last import is taken; one that cannot
+    // be read is never guessed.
+    QString unitFailure;
     const QString unit = parser.isSet(QStringLiteral("unit")) ? parser.value(QStringLiteral("unit"))
-                                                              : lastUnit(context.database);
+                                                              : lastUnit(context.database, unitFailure);
+    if (!unitFailure.isEmpty())
+        return fail(context, QStringLiteral("The unit of the last import cannot be read: %1 Give the unit "
+                                            "with --unit MPH or --unit KPH.")
+                                 .arg(unitFailure));
     if (unit != QLatin1String("MPH") && unit != QLatin1String("KPH"))
         return fail(context, QStringLiteral("The unit must be MPH or KPH, not \"%1\".").arg(unit));
 

@@ -118,6 +118,8 @@ QString prepare(const reports::DocumentKind& kind, Context& context, reports::Do
                 : flow::trafficVolumeGraph(context.database, inputs.survey, inputs.blackAndWhite);
         if (!graph.drawn())
             return graph.message;
+        if (!graph.warning.isEmpty())
+            context.err << graph.warning << Qt::endl;
         inputs.graph = charts::BarGraphRenderer(*graph.graph).render();
         return QString();
     }

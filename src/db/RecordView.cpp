@@ -59,11 +59,13 @@ void RecordView::refresh()
             m_connection = std::make_unique<Connection>(m_database);
         m_set.emplace(Recordset::open(*m_connection, m_recordSource));
         m_set->bof(); // read the rows now, so a bad source fails here
-    } catch (const DbError&) {
+    } catch (const DbError& error) {
         m_set.reset();
+        m_refreshFailure = error.message();
         Q_EMIT currentChanged();
         throw;
     }
+    m_refreshFailure.clear();
     Q_EMIT currentChanged();
 }
 

@@ -32,6 +32,9 @@ public:
     // pending edits first; the view then stands on the first row. Throws DbError.
     void refresh();
     bool isOpen() const { return m_set.has_value(); }
+    // Why the last refresh() failed, leaving the view closed; empty after
+    // one that succeeded.
+    const QString& refreshFailure() const { return m_refreshFailure; }
     void close();
 
     bool bof();
@@ -67,6 +70,7 @@ private:
     QString m_recordSource;
     std::unique_ptr<Connection> m_connection;
     std::optional<Recordset> m_set;
+    QString m_refreshFailure;
 };
 
 } // namespace pelmor::db

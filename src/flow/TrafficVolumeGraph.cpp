@@ -2,15 +2,20 @@
 
 #include "stats/SpeedGraphSource.h"
 
+#include <QRegularExpression>
+
 #include <optional>
 #include <vector>
 
 namespace pelmor::flow {
 namespace {
 
-// Palette indices: 0 black, 7 light grey, 10 light green, 12 light red.
+// Palette indices: 0 black, 7 light grey, 8 dark grey, 10 light green,
+// 12 light red. For a black-and-white printer the bars under the limit are
+// light grey and those over it dark grey, so they stay told apart.
 constexpr int kAtLimit = 0;
-constexpr int kGrey = 7;
+constexpr int kLightGrey = 7;
+constexpr int kDarkGrey = 8;
 constexpr int kGreen = 10;
 constexpr int kRed = 12;
 
@@ -46,7 +51,7 @@ charts::GraphResult trafficVolumeGraph(const db::Database& database, const surve
     QString message;
     const std::vector<stats::SpeedCount> rows = stats::readSpeedCounts(database, survey.batchNumber, message);
     if (rows.empty())
-        return {std::nullopt, message};
+        return {std::nullopt, message, QString()};
 
     const double posted = leadingNumber(survey.header.violationAlert);
     charts::BarGraph graph =
@@ -61,13 +66,20 @@ charts::GraphResult trafficVolumeGraph(const db::Database& database, const surve
         const auto speed = static_cast<double>(row.speed);
         if (speed == posted)
             point.paletteIndex = kAtLimit;
-        else if (blackAndWhite)
-            point.paletteIndex = kGrey;
+        else if (speed < posted)
+            point.paletteIndex = blackAndWhite ? kLightGrey : kGreen;
         else
-            point.paletteIndex = speed < posted ? kGreen : kRed;
+            point.paletteIndex = blackAndWhite ? kDarkGrey : kRed;
         graph.points.push_back(point);
     }
-    return {graph, QString()};
+    QString warning;
+    static const QRegularExpression number(QStringLiteral("^\\s*[+-]?\\.?[0-9]"));
+    if (!number.match(survey.header.violationAlert).hasMatch())
+        warning =
+            QStringLiteral("The posted limit \"%1\" of survey %2 is not a number: every bar is drawn as "
+                           "over the limit. Correct the limit and import the survey again.")
+                .arg(survey.header.violationAlert, survey.batchNumber);
+    return {graph, QString(), warning};
 }
 
 } // namespace pelmor::flow

@@ -16,10 +16,12 @@ double leadingNumber(QStringView text);
 // Vehicles per measured speed: one bar for each speed that was measured, in
 // ascending order, labelled with the speed on every third bar and coloured
 // against the survey's posted speed (the number its stored limit text
-// begins with). Flat bars for a black-and-white printer, 3-D bars in colour.
+// begins with). Flat bars in greys for a black-and-white printer (light
+// under the limit, dark over it, black at it), 3-D bars in colour.
 //
 // Without vehicle rows for the survey, or when the database cannot be read,
-// the result carries the message to show instead of a graph.
+// the result carries the message to show instead of a graph. A limit text
+// that does not begin with a number counts as 0, and the warning says so.
 charts::GraphResult trafficVolumeGraph(const db::Database& database, const survey::SurveyRecord& survey,
                                        bool blackAndWhite);
 

@@ -109,7 +109,8 @@ bool paintDocument(QPainter& painter, QPagedPaintDevice& device, const PagedDocu
     return true;
 }
 
-QString writePdf(const PagedDocument& document, const QString& path, const QString& title)
+QString writePdf(const PagedDocument& document, const QString& path, const QString& title,
+                 const std::function<bool(int page)>& beforePage)
 {
     return db::saveFile(path, [&](QIODevice& file) {
         QPdfWriter writer(&file);
@@ -122,9 +123,12 @@ QString writePdf(const PagedDocument& document, const QString& path, const QStri
         if (!painter.begin(&writer))
             return QStringLiteral("The file %1 cannot be written.")
                 .arg(db::displayPath(QFileInfo(path).absoluteFilePath()));
-        paintDocument(painter, writer, document, kPdfResolution);
+        const bool complete = paintDocument(painter, writer, document, kPdfResolution, beforePage);
         if (!painter.end())
             return QStringLiteral("The file %1 could not be completed.")
+                .arg(db::displayPath(QFileInfo(path).absoluteFilePath()));
+        if (!complete)
+            return QStringLiteral("The file %1 was not written: the writing was stopped.")
                 .arg(db::displayPath(QFileInfo(path).absoluteFilePath()));
         return QString();
     });

@@ -28,9 +28,12 @@ void twipsToDevice(QPainter& painter, double dotsPerInch);
 bool paintDocument(QPainter& painter, QPagedPaintDevice& device, const PagedDocument& document,
                    double dotsPerInch, const std::function<bool(int page)>& beforePage = {});
 
-// Writes the document as a PDF file; on failure the reason, otherwise an
-// empty text.
-QString writePdf(const PagedDocument& document, const QString& path, const QString& title);
+// Writes the document as a PDF file, as every file is saved (whole, or not
+// at all; see db::SafeFileWriter); on failure the reason, naming the file,
+// otherwise an empty text. `beforePage` is called as paintDocument() calls
+// it; when it stops the painting nothing is written and the reason says so.
+QString writePdf(const PagedDocument& document, const QString& path, const QString& title,
+                 const std::function<bool(int page)>& beforePage = {});
 
 // One page as a white image at `dotsPerInch`.
 QImage renderPage(const PagedDocument& document, int pageIndex, double dotsPerInch);

@@ -129,7 +129,9 @@ void drawPercentileLegend(PageComposer& page, bool blackAndWhite)
     page.drawRectangle(left + 7200, reference + 2016, left + 9648, reference + 2880);
     page.setBrushColour(blackAndWhite ? QColor(220, 220, 220) : QColor(0, 255, 0));
     page.drawRectangle(left + 7344, reference + 2448, left + 9504, reference + 2592);
-    page.setBrushColour(QColor(255, 0, 0));
+    // The marker as the graph draws the 85th percentile's bar: light red,
+    // dark grey for a black-and-white printer.
+    page.setBrushColour(blackAndWhite ? QColor(128, 128, 128) : QColor(255, 0, 0));
     page.drawRectangle(left + 9072, reference + 2088, left + 9172.8, reference + 2376);
 
     const double rightMargin = page.rightMargin();

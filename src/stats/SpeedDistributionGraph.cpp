@@ -10,17 +10,6 @@
 namespace pelmor::stats {
 namespace {
 
-// A shown statistic as a number; a text that is not one leaves the value 0,
-// and the graph is drawn with what the other values give.
-double shownNumber(const QString& text)
-{
-    try {
-        return numberFromText(text, "statistic");
-    } catch (const StatisticsError&) {
-        return 0;
-    }
-}
-
 // Palette indices of the bars: 0 black, 7 light grey, 10 light green,
 // 11 light cyan, 12 light red.
 struct Colours {
@@ -30,10 +19,12 @@ struct Colours {
     int noVehicles;  // a speed at which no vehicle was measured
 };
 
+// On a black-and-white printer every bar is a grey: black outside the pace,
+// light grey in it, dark grey at the 85th percentile.
 Colours coloursFor(bool blackAndWhite)
 {
     if (blackAndWhite)
-        return {0, 7, 12, 11};
+        return {0, 7, 8, 7};
     return {11, 10, 12, 11};
 }
 
@@ -45,11 +36,24 @@ charts::GraphResult speedDistributionGraph(const db::Database& database, const s
     QString message;
     const std::vector<SpeedCount> rows = readSpeedCounts(database, survey.batchNumber, message);
     if (rows.empty())
-        return {std::nullopt, message};
+        return {std::nullopt, message, QString()};
 
-    const double paceLow = shownNumber(survey.summary.paceLow);
-    const double paceHigh = shownNumber(survey.summary.paceHigh);
-    const double percentile = shownNumber(survey.summary.percentile85);
+    // The bands of the colours come from the stored statistics. One that
+    // is not a number leaves every bar in the plain colour, and the user is
+    // told which, rather than shown colours that mean nothing.
+    QStringList unreadable;
+    const auto statistic = [&unreadable](const QString& text, const char* what) {
+        try {
+            return numberFromText(text, what);
+        } catch (const StatisticsError& error) {
+            unreadable << QString::fromStdString(error.what());
+            return 0.0;
+        }
+    };
+    const double paceLow = statistic(survey.summary.paceLow, "pace low speed");
+    const double paceHigh = statistic(survey.summary.paceHigh, "pace high speed");
+    const double percentile = statistic(survey.summary.percentile85, "85th percentile");
+    const bool banded = unreadable.isEmpty();
     // The graph runs on past its usual end to the 85th percentile speed when
     // that lies beyond it, so its marker is always drawn.
     const int usualTop = survey.isKph() ? 150 : 100;
@@ -79,6 +83,9 @@ charts::GraphResult speedDistributionGraph(const db::Database& database, const s
         const std::optional<qint64>& count = counts[static_cast<size_t>(speed)];
         if (!count) {
             point.paletteIndex = colours.noVehicles;
+        } else if (!banded) {
+            point.value = static_cast<double>(*count);
+            point.paletteIndex = colours.outsidePace;
         } else {
             // The first band that holds the speed, in this order.
             point.value = static_cast<double>(*count) * (speed == percentile ? 3 : 1);
@@ -95,7 +102,13 @@ charts::GraphResult speedDistributionGraph(const db::Database& database, const s
         }
         graph.points.push_back(point);
     }
-    return {graph, QString()};
+    QString warning;
+    if (!banded)
+        warning = QStringLiteral("The statistics of survey %1 cannot be read: %2\nThe graph is drawn without "
+                                 "the pace and 85th percentile colours. Import the survey again to have its "
+                                 "statistics worked out anew.")
+                      .arg(survey.batchNumber, unreadable.join(QLatin1Char(' ')));
+    return {graph, QString(), warning};
 }
 
 } // namespace pelmor::stats

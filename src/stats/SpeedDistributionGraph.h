@@ -12,9 +12,11 @@ namespace pelmor::stats {
 // the number of vehicles measured at that speed (the bar of the 85th
 // percentile speed three times as high), coloured by where the speed lies
 // against the survey's stored pace and 85th percentile, for a black-and-white
-// or a colour printer; the bars under the upper right corner, where the
-// printed report lays its legend, stay below it. Speeds beyond the range
-// are left out. A statistics text that is not a number counts as 0.
+// or a colour printer (in greys only for black and white); the bars under
+// the upper right corner, where the printed report lays its legend, stay
+// below it. Speeds beyond the range are left out. When a statistics text is
+// not a number every bar is drawn in the plain colour, none three times as
+// high, and the result's warning names the text.
 //
 // Without vehicle rows for the survey, or when the database cannot be read,
 // the result carries the message to show instead of a graph.

@@ -39,29 +39,30 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("button"); // empty: none pressed before the printer mode
         QTest::addColumn<int>("reportChoice");
-        QTest::addColumn<QList<bool>>("markers");
-        test::row("85th Percentile", "PercentileGraph", 1, QList<bool>{true, false, false});
-        // The volume graph shows the first marker too.
-        test::row("Traffic Volume", "TrafficVolume", 2, QList<bool>{true, false, false});
-        test::row("Time / Volume", "TimeVolume", 3, QList<bool>{false, false, true});
-        test::row("no graph button", "", 0, QList<bool>{false, true, false});
+        QTest::addColumn<int>("marker");      // the one marker shown
+        QTest::addColumn<QString>("display"); // what shows on the right
+        test::row("85th Percentile", "PercentileGraph", 1, 1, "GraphFrame");
+        test::row("Traffic Volume", "TrafficVolume", 2, 2, "GraphFrame");
+        // No graph: the tab says what "Print Graph /Chart" prints instead.
+        test::row("Time / Volume", "TimeVolume", 3, 3, "SummaryNote");
+        test::row("no graph button", "", 0, 4, "GridFrame");
     }
     void graphButtonsAndPrinterMode()
     {
         QFETCH(QString, button);
         QFETCH(int, reportChoice);
-        QFETCH(QList<bool>, markers);
+        QFETCH(int, marker);
+        QFETCH(QString, display);
         startWithSurvey();
         app::GraphsTab* tab = m_app->window->graphsTab();
-        // As a flow button leaves the tab: grid on show, another marker, reset off.
+        // As "15 Min Traffic Flow" leaves the tab: grid and its marker on show, reset off.
         tab->gridFrame()->show();
-        tab->markGraphType(2);
+        tab->markGraphType(4);
         auto* reset = ui().child<QPushButton>("Reset");
         reset->setEnabled(false);
         const QImage before = clipboard();
-        // "Time / Volume" neither draws nor changes what is on show; the
-        // printer mode redraws the volume graph unless the speed
-        // distribution was drawn last.
+        // "Time / Volume" draws nothing; the printer mode redraws the volume
+        // graph unless the speed distribution was drawn last.
         const bool draws = button == "PercentileGraph" || button == "TrafficVolume";
         const bool volume = button != "PercentileGraph";
         if (!button.isEmpty()) {
@@ -69,11 +70,10 @@ private Q_SLOTS:
             QVERIFY(reset->isEnabled());
         }
         QCOMPARE(int(m_app->state.reportChoice), reportChoice);
-        QCOMPARE(
-            (QList<bool>{ui().visible("GraphType1"), ui().visible("GraphType2"), ui().visible("GraphType3")}),
-            markers);
-        QCOMPARE(ui().visible("GraphFrame"), draws);
-        QCOMPARE(ui().visible("GridFrame"), !draws);
+        for (int number = 1; number <= 5; ++number)
+            QCOMPARE(ui().visible(QStringLiteral("GraphType%1").arg(number)), number == marker);
+        for (const char* shown : {"GraphFrame", "GridFrame", "SummaryNote"})
+            QCOMPARE(ui().visible(shown), display == QLatin1String(shown));
         QCOMPARE(clipboard(), draws ? expectedGraph(volume, false) : before);
         QCOMPARE(tab->graphImage().isNull(), !draws);
         if (draws) {
@@ -158,6 +158,51 @@ private Q_SLOTS:
         // No breakdown either: the grid stays hidden, the breakdown as it was.
         QVERIFY(!ui().visible("GridFrame") && ui().child("Reset")->isEnabled());
         QCOMPARE(m_app->window->graphsTab()->breakdownModel()->rows().size(), size_t(1));
+    }
+    // A graph drawn without its pace colours says why, once: redrawing it
+    // for the other printer tells nothing new.
+    void unreadableStatisticIsTold()
+    {
+        test::Survey survey;
+        survey.paceHigh = QStringLiteral("3?.5");
+        survey.addSpeeds({{30, 4}, {38, 2}});
+        test::storeSurvey(m_app->folder.databasePath(), survey);
+        m_app->start().reportsTab()->chooseSurvey(survey.batchNumber);
+        m_app->window->tabs()->setCurrentWidget(m_app->window->graphsTab());
+        ui().click("PercentileGraph");
+        QVERIFY(!m_app->window->graphsTab()->graphImage().isNull());
+        QCOMPARE(m_app->messages.shown().size(), size_t(1));
+        QVERIFY2(m_app->messages.last().contains(QStringLiteral("\"3?.5\"")),
+                 qPrintable(m_app->messages.last()));
+        ui().click("PrinterBW");
+        QCOMPARE(m_app->messages.shown().size(), size_t(1));
+    }
+    // A breakdown that cannot be read leaves the grid empty with the reason
+    // above it; once it reads again the reason goes.
+    void unreadableBreakdownIsShown()
+    {
+        startWithSurvey();
+        ui().click("QuarterHourFlow");
+        QVERIFY(!m_app->window->graphsTab()->breakdownModel()->rows().empty());
+        QVERIFY(!ui().visible("FlowGridFailure"));
+        const auto rename = [this](const char* from, const char* to) {
+            db::Connection(m_app->folder.database())
+                .executeUnlogged(QStringLiteral("ALTER TABLE %1 RENAME TO %2").arg(from, to));
+        };
+        rename("Breakdown", "Gone");
+        ui().click("HourFlow");
+        QVERIFY(ui().visible("GridFrame"));
+        QVERIFY(m_app->window->graphsTab()->breakdownModel()->rows().empty());
+        QVERIFY(ui().visible("FlowGridFailure"));
+        QVERIFY2(ui().text("FlowGridFailure").contains(QStringLiteral("Breakdown")),
+                 qPrintable(ui().text("FlowGridFailure")));
+        QCOMPARE(m_app->messages.shown().size(), size_t(1));
+
+        rename("Gone", "Breakdown");
+        ui().click("HourFlow");
+        QVERIFY(!m_app->window->graphsTab()->breakdownModel()->rows().empty());
+        QVERIFY(!ui().visible("FlowGridFailure"));
+        QCOMPARE(m_app->messages.shown().size(), size_t(1));
     }
     void helpWindows_data()
     {

@@ -4,6 +4,7 @@
 #include "app/GraphsTab.h"
 #include "app/ImportTab.h"
 #include "app/ReportsTab.h"
+#include "db/Connection.h"
 #include "import/LogParser.h"
 #include "import/widgets/HeaderPanel.h"
 #include "import/widgets/RawTextView.h"
@@ -367,6 +368,20 @@ private Q_SLOTS:
         m_app->window.reset();
         m_app->start();
         QCOMPARE(ui().text("Combo1"), "KPH");
+    }
+    // The unit chooser is read back after each import; when it cannot be,
+    // the user is told, not left with a stale unit.
+    void unreadableUnitIsTold()
+    {
+        m_app->start();
+        loadFile("elm.rsx");
+        QTest::keyClicks(ui().child<QLineEdit>("Input_Location"), "Elm");
+        db::Connection(m_app->folder.database())
+            .executeUnlogged(QStringLiteral("ALTER TABLE Radar RENAME TO Gone"));
+        ui().click("ProcessToDatabase");
+        QVERIFY2(m_app->messages.last().startsWith(
+                     QStringLiteral("The unit last used cannot be read back from the survey database: ")),
+                 qPrintable(m_app->messages.texts().join(" / ")));
     }
     void correctingTheHeader()
     {

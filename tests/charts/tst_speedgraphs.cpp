@@ -40,7 +40,8 @@ charts::GraphResult graphOf(const db::Database& database, bool volume, const sur
 // What a graph shows in both printer modes: its titles, sizes, grid, style
 // (colour printer, then laser) and labels shown, then the bars named in
 // `labels` as "label=value/colour/laser", their palette index for a colour
-// printer, then for a laser.
+// printer, then for a laser; last "warned" when the graph comes with a
+// warning of what it lacks.
 QString shown(const db::Database& database, bool volume, const survey::SurveyRecord& survey,
               const QStringList& labels)
 {
@@ -69,6 +70,8 @@ QString shown(const db::Database& database, bool volume, const survey::SurveyRec
                          .arg(other.paletteIndex) +
                      (other.value == at->value ? "" : " differs in the laser's graph");
     }
+    if (!colour.warning.isEmpty())
+        texts << QStringLiteral("warned");
     return texts.join('|');
 }
 
@@ -88,18 +91,23 @@ private Q_SLOTS:
         QTest::addColumn<Counts>("counts");
         QTest::addColumn<QStringList>("statistics"); // pace low, pace high, 85th percentile
         QTest::addColumn<QString>("bars");
-        // Below the pace, at its edges, the 85th percentile (three times as high),
-        // above, and speeds without vehicles (light cyan, 0).
+        // Below the pace, at its edges, the 85th percentile (three times as
+        // high), above, and speeds without vehicles (0). For a laser only
+        // greys: black outside the pace, light grey in it, dark grey at the
+        // 85th percentile.
         test::row("usual survey", Counts{{20, 3}, {27, 4}, {28, 6}, {37, 12}, {38, 5}, {39, 2}},
                   QStringList{"27.5", "37.5", "38"},
-                  "20=3/11/0|21=0/11/11|27=4/11/0|28=6/10/7|37=12/10/7|38=15/12/12|39=2/11/0|40=0/11/11");
+                  "20=3/11/0|21=0/11/7|27=4/11/0|28=6/10/7|37=12/10/7|38=15/12/8|39=2/11/0|40=0/11/7");
         test::row("bounds on whole speeds", Counts{{26, 1}, {27, 2}, {37, 3}, {38, 4}},
-                  QStringList{"27.0", "37.0", "37"}, "26=1/11/0|27=2/10/7|37=9/12/12|38=4/11/0");
+                  QStringList{"27.0", "37.0", "37"}, "26=1/11/0|27=2/10/7|37=9/12/8|38=4/11/0");
         test::row("percentile inside the pace", Counts{{33, 5}, {34, 6}, {37, 8}},
-                  QStringList{"27.5", "37.5", "34"}, "33=5/10/7|34=18/12/12|37=8/10/7");
-        // Not numbers count as 0: nothing is tripled, every speed lies above.
+                  QStringList{"27.5", "37.5", "34"}, "33=5/10/7|34=18/12/8|37=8/10/7");
+        // A statistic that is no number: every bar plain, none tripled, and
+        // a warning that names it.
         test::row("statistics empty", Counts{{30, 2}, {40, 3}}, QStringList{"", "", ""},
-                  "30=2/11/0|40=3/11/0");
+                  "30=2/11/0|40=3/11/0|warned");
+        test::row("pace high bound not a number", Counts{{30, 2}, {38, 5}}, QStringList{"27.5", "3?.5", "38"},
+                  "30=2/11/0|38=5/11/0|warned");
     }
     void speedDistribution()
     {
@@ -109,9 +117,19 @@ private Q_SLOTS:
         store(counts);
         QStringList labels;
         for (const QString& bar : bars.split('|'))
-            labels << bar.section('=', 0, 0);
+            if (bar != QLatin1String("warned"))
+                labels << bar.section('=', 0, 0);
         QCOMPARE(shown(m_folder->database(), false, shownSurvey("MPH", "035", statistics), labels),
                  kSpeedTitles + bars);
+        const QString warning =
+            stats::speedDistributionGraph(m_folder->database(), shownSurvey("MPH", "035", statistics), false)
+                .warning;
+        for (const QString& text : statistics) {
+            bool number = false;
+            text.toDouble(&number);
+            if (!number)
+                QVERIFY2(warning.contains('"' + text + '"'), qPrintable(warning));
+        }
     }
     void speedRange_data()
     {
@@ -146,13 +164,14 @@ private Q_SLOTS:
         QTest::addColumn<Counts>("counts");
         QTest::addColumn<QString>("posted");
         QTest::addColumn<QString>("bars"); // every bar, in order of speed
-        // Under, at and over the limit: green, black, red; grey, black, grey.
-        test::row("limit 035", Counts{{30, 4}, {35, 6}, {40, 2}}, "035", "30=4/10/7|35=6/0/0|40=2/12/7");
+        // Under, at and over the limit: green, black, red; light grey,
+        // black, dark grey.
+        test::row("limit 035", Counts{{30, 4}, {35, 6}, {40, 2}}, "035", "30=4/10/7|35=6/0/0|40=2/12/8");
         // Every measured speed gets a bar, however slow or fast.
         test::row("speeds 0 and beyond 100", Counts{{0, 1}, {25, 3}, {120, 2}, {160, 1}}, "25 MPH",
-                  "0=1/10/7|25=3/0/0|120=2/12/7|160=1/12/7");
-        test::row("limit not a number: everything is over", Counts{{1, 1}, {30, 2}}, "MPH 30",
-                  "1=1/12/7|30=2/12/7");
+                  "0=1/10/7|25=3/0/0|120=2/12/8|160=1/12/8");
+        test::row("limit not a number: everything is over, and said", Counts{{1, 1}, {30, 2}}, "MPH 30",
+                  "1=1/12/8|30=2/12/8|warned");
     }
     void trafficVolume()
     {

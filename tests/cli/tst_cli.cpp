@@ -1,5 +1,6 @@
 #include "SpecialFiles.h"
 #include "TestSupport.h"
+#include "db/Connection.h"
 
 #include <QDir>
 #include <QFile>
@@ -58,6 +59,20 @@ private Q_SLOTS:
         // Only a success leaves a survey behind.
         QCOMPARE(cli({QStringLiteral("surveys")}).out,
                  exitCode == 0 ? QStringLiteral("050326-A") : QString());
+    }
+    // Without --unit the unit of the last import is taken; when it cannot
+    // be read the import is refused, never stored in a guessed unit.
+    void unreadableLastUnitRefuses()
+    {
+        pelmor::db::Connection({QDir(m_folder->path()).filePath("pelmor.mdb"), nullptr})
+            .executeUnlogged(QStringLiteral("ALTER TABLE Radar RENAME TO Gone"));
+        const Run run = cli(QStringList{"import", PELMOR_SAMPLES "/elm-street-2days.rsx", "--location", "Elm",
+                                        "--direction", "North", "--zone", "School"});
+        QCOMPARE(run.exitCode, 1);
+        QVERIFY2(run.err.startsWith(QStringLiteral("The unit of the last import cannot be read: ")) &&
+                     run.err.contains(QStringLiteral("--unit MPH or --unit KPH")),
+                 qPrintable(run.err));
+        QCOMPARE(cli({QStringLiteral("surveys")}).out, QString());
     }
     void surveysAndSummary()
     {
@@ -171,8 +186,9 @@ private Q_SLOTS:
             old.close();
             QVERIFY(QFile::link(real, path));
         } else {
-            path = pelmor::test::makeDevice(path, target == QLatin1String("null") ? pelmor::test::Device::Null
-                                                                                  : pelmor::test::Device::Full);
+            path =
+                pelmor::test::makeDevice(path, target == QLatin1String("null") ? pelmor::test::Device::Null
+                                                                               : pelmor::test::Device::Full);
             if (path.isEmpty())
                 QSKIP("no device node can be made safely here");
         }

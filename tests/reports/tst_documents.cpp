@@ -222,18 +222,21 @@ private Q_SLOTS:
 
     // The legend of the 85th percentile graph: a white panel framing its
     // two texts, the pace sample under the first and as wide as the
-    // second, the red marker where the arrow points.
+    // second, the marker where the arrow points: red, or a grey that a
+    // black-and-white printer tells from the pace's.
     void legend_data()
     {
         QTest::addColumn<bool>("blackAndWhite");
         QTest::addColumn<QColor>("pace");
-        row("colour printer", false, QColor(0, 255, 0));
-        row("laser", true, QColor(220, 220, 220));
+        QTest::addColumn<QColor>("percentile");
+        row("colour printer", false, QColor(0, 255, 0), QColor(255, 0, 0));
+        row("laser", true, QColor(220, 220, 220), QColor(128, 128, 128));
     }
     void legend()
     {
         QFETCH(bool, blackAndWhite);
         QFETCH(QColor, pace);
+        QFETCH(QColor, percentile);
         reports::DocumentInputs inputs = test::documentInputs();
         inputs.blackAndWhite = blackAndWhite;
         const reports::Page page = build(kPercentile, inputs).pages.at(0);
@@ -249,7 +252,7 @@ private Q_SLOTS:
         const QRectF panel = filled[0]->rect, paceSample = filled[1]->rect, marker = filled[2]->rect;
         QCOMPARE(*filled[0]->fill, QColor(255, 255, 255));
         QCOMPARE(*filled[1]->fill, pace);
-        QCOMPARE(*filled[2]->fill, QColor(255, 0, 0));
+        QCOMPARE(*filled[2]->fill, percentile);
         QCOMPARE(panel.size(), QSizeF(2448, 864));
         QCOMPARE(paceSample.topLeft() - panel.topLeft(), QPointF(144, 432));
         QCOMPARE(marker.topLeft() - panel.topLeft(), QPointF(1872, 72));

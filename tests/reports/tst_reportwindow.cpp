@@ -1,5 +1,6 @@
 #include "AppUnderTest.h"
 #include "PdfText.h"
+#include "SpecialFiles.h"
 #include "SurveyFixture.h"
 #include "app/AdminTab.h"
 #include "app/GraphsTab.h"
@@ -12,6 +13,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
+#include <QGraphicsView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -20,6 +22,7 @@
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QSpinBox>
 #include <QTest>
@@ -238,65 +241,24 @@ private Q_SLOTS:
         QCOMPARE(m_built->count(), 0);
     }
 
-    void unmatchedTextPrintsNothing_data()
+    // The report list takes no typing: keys only move among its reports,
+    // and picking the 85th percentile report draws nothing by itself.
+    void reportListTakesNoTyping()
     {
-        QTest::addColumn<QString>("typed");
-        row("letter case differs", "85th percentile report");
-        row("no such report", "Speed Report");
-        row("nothing", "");
-        row("a blank too many", "Traffic Summary Report ");
-    }
-    void unmatchedTextPrintsNothing()
-    {
-        QFETCH(QString, typed);
         QComboBox* list = m_app->window->reportsTab()->reportChoice();
-        list->lineEdit()->clear();
-        QTest::keyClicks(list->lineEdit(), typed);
-        QTest::keyClick(list->lineEdit(), Qt::Key_Return);
-        clickButton("cmdPrint");
-        QApplication::processEvents();
-        QVERIFY(!reportWindow()->isVisible());
-        QCOMPARE(m_app->state.reportChoice, ReportChoice::None);
-        QCOMPARE(m_built->count(), 0);
-        // The typed text stays as typed; the list has its entries.
-        QCOMPARE(list->currentText(), typed);
-        QCOMPARE(list->count(), 7);
-    }
-
-    void reportListEdits_data()
-    {
-        QTest::addColumn<QString>("how"); // "typed", "set" or "picked"
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<bool>("redraws");
-        row("typing the 85th percentile report", "typed", "85th Percentile Report", true);
-        row("setting the text", "set", "85th Percentile Report", true);
-        row("picking it from the list", "picked", "85th Percentile Report", false);
-        row("typing another report", "typed", "Traffic Flow Report", false);
-    }
-    void reportListEdits()
-    {
-        QFETCH(QString, how);
-        QFETCH(QString, text);
-        QFETCH(bool, redraws);
-        QComboBox* list = m_app->window->reportsTab()->reportChoice();
+        QVERIFY(!list->isEditable());
         list->setCurrentIndex(1);
-        QApplication::processEvents();
         QGuiApplication::clipboard()->setImage(magenta());
-        if (how == QLatin1String("typed")) {
-            list->lineEdit()->clear();
-            QTest::keyClicks(list->lineEdit(), text);
-        } else if (how == QLatin1String("set")) {
-            list->setEditText(text);
-        } else {
-            list->setCurrentIndex(list->findText(text));
-        }
+        list->setFocus();
+        QTest::keyClicks(list, QStringLiteral("Speed Report zz"));
+        QVERIFY(reports::reportListTexts().contains(list->currentText()));
+        list->setCurrentIndex(list->findText(QStringLiteral("85th Percentile Report")));
         QApplication::processEvents();
-        QCOMPARE(list->currentText(), text);
-        QCOMPARE(QGuiApplication::clipboard()->image() != magenta(), redraws);
-        QCOMPARE(markerShown(1), redraws);
-        // An edit chooses no document and opens nothing.
+        QCOMPARE(QGuiApplication::clipboard()->image(), magenta());
+        QVERIFY(!markerShown(1));
         QCOMPARE(m_app->state.reportChoice, ReportChoice::None);
         QVERIFY(!reportWindow()->isVisible());
+        QCOMPARE(list->count(), 7);
     }
 
     void printGraphChart_data()
@@ -477,35 +439,131 @@ private Q_SLOTS:
         QCOMPARE(cancel, QStringLiteral("Cancel"));
     }
 
+    // "Save as PDF..." and a printer set to a PDF file say where the file
+    // went, or why it did not: a folder that is a file, a full device.
     void savesAsPdf_data()
     {
-        QTest::addColumn<bool>("writable");
-        row("into a folder", true);
-        row("under a file that is no folder", false);
+        QTest::addColumn<bool>("printed");   // through a printer set to a PDF file
+        QTest::addColumn<QString>("target"); // "folder", "file" (as a folder) or "full"
+        QTest::addColumn<QString>("failure");
+        row("saved into a folder", false, "folder", "");
+        row("saved under a file that is no folder", false, "file", "Not a directory");
+        row("saved on a full device", false, "full", "No space left on device");
+        row("printed into a folder", true, "folder", "");
+        row("printed on a full device", true, "full", "No space left on device");
     }
     void savesAsPdf()
     {
-        QFETCH(bool, writable);
+        QFETCH(bool, printed);
+        QFETCH(QString, target);
+        QFETCH(QString, failure);
         selectAndPrint(4); // the hourly flow report
         QCOMPARE(reportWindow()->defaultPdfName(), QStringLiteral("050302-A Hour Traffic Flow.pdf"));
         QTemporaryDir folder;
         QString path = folder.filePath(reportWindow()->defaultPdfName());
-        if (!writable) {
+        if (target == QLatin1String("file")) {
             QFile blocker(folder.filePath(QStringLiteral("not-a-folder")));
             QVERIFY(blocker.open(QIODevice::WriteOnly));
             path = blocker.fileName() + QStringLiteral("/report.pdf");
+        } else if (target == QLatin1String("full")) {
+            path = test::makeDevice(folder.filePath(QStringLiteral("full")), test::Device::Full);
+            if (path.isEmpty())
+                QSKIP("no device node can be made safely here");
         }
-        QCOMPARE(reportWindow()->saveAsPdf(path), writable);
-        if (writable) {
-            QVERIFY(m_app->messages.shown().empty());
-            const std::vector<test::PdfPage> pages = test::readPdf(path);
-            QCOMPARE(pages.size(), reportWindow()->document()->pages.size());
-            QVERIFY(pages[0].text().contains(QStringLiteral("Survey Volume (Hour Bins)")));
-            QVERIFY(pages[0].text().contains(QStringLiteral("Total Veh Surveyed =")));
+        bool written = false;
+        if (printed) {
+            QPrinter printer(QPrinter::HighResolution);
+            printer.setOutputFormat(QPrinter::PdfFormat);
+            printer.setOutputFileName(path);
+            written = reportWindow()->printTo(printer);
         } else {
-            QCOMPARE(m_app->messages.texts(),
-                     QStringList{QStringLiteral("The file %1 cannot be written: Not a directory").arg(path)});
+            written = reportWindow()->saveAsPdf(path);
         }
+        QCOMPARE(written, failure.isEmpty());
+        QCOMPARE(m_app->messages.shown().size(), size_t(1));
+        if (!failure.isEmpty()) {
+            QVERIFY2(m_app->messages.last().contains(path) && m_app->messages.last().contains(failure),
+                     qPrintable(m_app->messages.last()));
+            if (target == QLatin1String("full"))
+                QCOMPARE(test::fileKind(path), QStringLiteral("device 1,7"));
+            return;
+        }
+        QCOMPARE(m_app->messages.last(),
+                 QStringLiteral("050302-A Hour Traffic Flow was saved as %1").arg(path));
+        const std::vector<test::PdfPage> pages = test::readPdf(path);
+        QCOMPARE(pages.size(), reportWindow()->document()->pages.size());
+        QVERIFY(pages[0].text().contains(QStringLiteral("Survey Volume (Hour Bins)")));
+        QVERIFY(pages[0].text().contains(QStringLiteral("Total Veh Surveyed =")));
+    }
+
+    // Another report, or the same one opened again, starts on page 1 at
+    // the default zoom, whatever page and zoom the last one was left at.
+    void newReportStartsOnPageOne_data()
+    {
+        QTest::addColumn<bool>("reopened"); // the same report after "Close"; else another one
+        row("the same report opened again", true);
+        row("another report while the window is open", false);
+    }
+    void newReportStartsOnPageOne()
+    {
+        QFETCH(bool, reopened);
+        test::Survey survey;
+        survey.batchNumber = QStringLiteral("050402-B");
+        survey.durationSeconds = 2 * 24 * 3600;
+        survey.addSpeeds({{30, 200}});
+        test::storeSurvey(m_app->folder.databasePath(), survey);
+        m_app->window->reportsTab()->chooseSurvey(survey.batchNumber);
+        selectAndPrint(3); // 15 minute bins: several pages
+        QPrintPreviewWidget* preview = reportWindow()->preview();
+        const qreal defaultZoom = preview->zoomFactor();
+        clickButton(reportWindow(), "LastPage");
+        clickButton(reportWindow(), "ZoomIn");
+        clickButton(reportWindow(), "ZoomIn");
+        QVERIFY(preview->currentPage() > 1 && preview->zoomFactor() > defaultZoom);
+
+        if (reopened)
+            clickButton(reportWindow(), "Command2");
+        else
+            m_app->window->activateWindow();
+        m_app->window->reportsTab()->reportChoice()->setCurrentIndex(reopened ? 3 : 4);
+        clickButton("cmdPrint");
+        QVERIFY(QTest::qWaitForWindowActive(reportWindow()));
+        QTRY_COMPARE(m_built->count(), 2);
+        QCOMPARE(preview->currentPage(), 1);
+        QCOMPARE(preview->zoomMode(), QPrintPreviewWidget::FitToWidth);
+        QVERIFY(qAbs(preview->zoomFactor() - defaultZoom) < 1e-6);
+        auto* view = preview->findChild<QGraphicsView*>();
+        QCOMPARE(view->verticalScrollBar()->value(), view->verticalScrollBar()->minimum());
+        QCOMPARE(reportWindow()->pageCountLabel()->text().left(9), QStringLiteral("Page 1 of"));
+    }
+
+    // An agency or officer name that cannot be read is told once, and the
+    // report is built without it.
+    void unreadableNamesAreTold()
+    {
+        m_app.reset();
+        m_app = std::make_unique<test::AppUnderTest>();
+        test::Survey survey;
+        survey.batchNumber = kBatch;
+        survey.addSpeeds({{30, 4}});
+        test::storeSurvey(m_app->folder.databasePath(), survey);
+        db::Connection(m_app->folder.database())
+            .executeUnlogged(QStringLiteral("ALTER TABLE Officer RENAME TO Gone"));
+        app::MainWindow& window = m_app->start();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        window.reportsTab()->chooseSurvey(kBatch);
+        m_built = std::make_unique<QSignalSpy>(reportWindow(), &reports::ReportWindow::documentBuilt);
+        m_app->messages.clear();
+        selectAndPrint(2);
+        const QStringList told = m_app->messages.texts();
+        QCOMPARE(told.size(), 1);
+        QVERIFY2(told[0].startsWith(QStringLiteral("The officer who prepares the report cannot be read: ")) &&
+                     told[0].contains(QStringLiteral("Officer")),
+                 qPrintable(told[0]));
+        // Coming back to the window builds again without telling again.
+        backAndForth([] {});
+        QTRY_COMPARE(m_built->count(), 2);
+        QCOMPARE(m_app->messages.texts(), told);
     }
 
     void tooSmallPaperKeepsThePreview()

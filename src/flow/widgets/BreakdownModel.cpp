@@ -87,12 +87,16 @@ void BreakdownModel::reload()
 {
     beginResetModel();
     m_rows.clear();
+    m_readFailure.clear();
     if (db::Recordset* set = m_view ? m_view->recordset() : nullptr) {
         try {
             m_rows = readBreakdownRows(*set);
-        } catch (const db::DbError&) {
-            m_rows.clear(); // a table that cannot be read shows an empty grid
+        } catch (const db::DbError& error) {
+            m_rows.clear();
+            m_readFailure = error.message();
         }
+    } else if (m_view) {
+        m_readFailure = m_view->refreshFailure();
     }
     endResetModel();
 }

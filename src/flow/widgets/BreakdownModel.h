@@ -20,7 +20,8 @@ namespace pelmor::flow {
 // the table's rows again, in the order they were written. Until headings are
 // set, the columns are headed by the field names, as a bound grid heads them.
 // Cells are aligned as the grid's default (numbers right, other text
-// centred) unless a column is given its own alignment.
+// centred) unless a column is given its own alignment. A table that cannot
+// be read shows no rows, and readFailure() says why.
 class BreakdownModel : public QAbstractTableModel {
     Q_OBJECT
 public:
@@ -37,6 +38,9 @@ public:
     void setColumnAlignment(int column, std::optional<Qt::Alignment> alignment);
 
     const std::vector<BreakdownRow>& rows() const { return m_rows; }
+    // Why the rows cannot be shown: the table could not be read, now or
+    // when the view last re-read it. Empty while the rows show.
+    const QString& readFailure() const { return m_readFailure; }
 
     // Reads the rows from the view again.
     void reload();
@@ -46,6 +50,7 @@ private:
 
     QPointer<db::RecordView> m_view;
     std::vector<BreakdownRow> m_rows;
+    QString m_readFailure;
     std::array<QString, kColumns> m_headings;
     std::array<std::optional<Qt::Alignment>, kColumns> m_alignments;
 };

@@ -1,5 +1,6 @@
 #include "reports/widgets/ReportWindow.h"
 
+#include "db/Files.h"
 #include "reports/Documents.h"
 #include "reports/PagePainter.h"
 #include "ui/BusyCursor.h"
@@ -248,6 +249,11 @@ QString ReportWindow::documentTitle() const
 
 void ReportWindow::rebuild()
 {
+    build(false);
+}
+
+void ReportWindow::build(bool openedAnew)
+{
     const DocumentKind* kind = documentKind(m_choice());
     if (!kind)
         return;
@@ -262,10 +268,14 @@ void ReportWindow::rebuild()
         }
         std::optional<PagedDocument> built = kind->build(*inputs);
         if (built) {
+            const QString batch = documentBatches(*kind, *inputs);
+            const bool another = openedAnew || kind->choice != m_documentChoice || batch != m_documentBatch;
             m_document = std::move(built);
             m_documentChoice = kind->choice;
-            m_documentBatch = documentBatches(*kind, *inputs);
+            m_documentBatch = batch;
             m_preview->updatePreview();
+            if (another)
+                showFromTheStart();
         } else {
             // The document cannot be started on this paper: the preview
             // keeps what it showed.
@@ -276,6 +286,19 @@ void ReportWindow::rebuild()
     m_printButton->setEnabled(true);
     m_saveButton->setEnabled(true);
     Q_EMIT documentBuilt();
+}
+
+void ReportWindow::showFromTheStart()
+{
+    m_preview->setViewMode(QPrintPreviewWidget::SinglePageView);
+    m_preview->setZoomMode(QPrintPreviewWidget::FitToWidth);
+    m_preview->setCurrentPage(1);
+    // Page 1 stands at its top, whatever the last document was scrolled to.
+    if (m_previewView) {
+        m_previewView->verticalScrollBar()->setValue(m_previewView->verticalScrollBar()->minimum());
+        m_previewView->horizontalScrollBar()->setValue(m_previewView->horizontalScrollBar()->minimum());
+    }
+    showPageCount();
 }
 
 void ReportWindow::paintDocument(QPrinter* printer)
@@ -329,7 +352,7 @@ void ReportWindow::showEvent(QShowEvent* event)
     centreOnScreen();
     if (m_previewView)
         m_previewView->setBackgroundBrush(Qt::white);
-    rebuild();
+    build(true);
     m_builtOnShow = !m_skipActivation;
 }
 
@@ -398,24 +421,49 @@ bool ReportWindow::printTo(QPrinter& printer)
     progress.setRange(0, static_cast<int>(pages.pages.size()));
     progress.setMinimumDuration(0);
     progress.setWindowModality(Qt::WindowModal);
+    const auto beforePage = [&](int page) {
+        progress.setLabelText(progressText(first + page - 1, title, device, place));
+        progress.setValue(page - 1);
+        QCoreApplication::processEvents();
+        return !progress.wasCanceled();
+    };
 
-    QPainter painter;
-    if (!painter.begin(&printer)) {
-        m_messages.tell(QStringLiteral("The document cannot be printed on %1.").arg(device));
+    QString failure;
+    if (toFile) {
+        // A PDF file is written as every file the program saves: whole, or
+        // not at all with the reason.
+        failure = writePdf(pages, printer.outputFileName(), title, beforePage);
+    } else {
+        QPainter painter;
+        if (!painter.begin(&printer)) {
+            m_messages.tell(QStringLiteral("The document cannot be printed on %1. Check that the printer is "
+                                           "switched on and connected, then print again.")
+                                .arg(device),
+                            ui::Messages::defaultTitle(), ui::Messages::Icon::Warning);
+            return false;
+        }
+        const bool complete =
+            reports::paintDocument(painter, printer, pages, printer.resolution(), beforePage);
+        if (!complete)
+            printer.abort();
+        const bool ended = painter.end();
+        if (complete && (!ended || printer.printerState() == QPrinter::Error))
+            failure = QStringLiteral("The printer %1 reported an error: %2 may not have been printed. Check "
+                                     "the printer, then print again.")
+                          .arg(device, title);
+    }
+    progress.setValue(progress.maximum());
+    // Cancelling is the user's own doing and needs no word.
+    if (progress.wasCanceled())
+        return false;
+    if (!failure.isEmpty()) {
+        m_messages.tell(failure, ui::Messages::defaultTitle(), ui::Messages::Icon::Warning);
         return false;
     }
-    const bool complete =
-        reports::paintDocument(painter, printer, pages, printer.resolution(), [&](int page) {
-            progress.setLabelText(progressText(first + page - 1, title, device, place));
-            progress.setValue(page - 1);
-            QCoreApplication::processEvents();
-            return !progress.wasCanceled();
-        });
-    if (!complete)
-        printer.abort();
-    painter.end();
-    progress.setValue(progress.maximum());
-    return complete;
+    m_messages.tell(toFile ? savedMessage(printer.outputFileName())
+                           : QStringLiteral("%1 was sent to the printer %2.").arg(title, device),
+                    ui::Messages::defaultTitle(), ui::Messages::Icon::Information);
+    return true;
 }
 
 bool ReportWindow::saveAsPdf(const QString& path)
@@ -431,7 +479,14 @@ bool ReportWindow::saveAsPdf(const QString& path)
         m_messages.tell(failure, ui::Messages::defaultTitle(), ui::Messages::Icon::Warning);
         return false;
     }
+    m_messages.tell(savedMessage(path), ui::Messages::defaultTitle(), ui::Messages::Icon::Information);
     return true;
+}
+
+QString ReportWindow::savedMessage(const QString& path) const
+{
+    return QStringLiteral("%1 was saved as %2")
+        .arg(documentTitle(), db::displayPath(QFileInfo(path).absoluteFilePath()));
 }
 
 QString ReportWindow::defaultPdfName() const
@@ -447,7 +502,8 @@ void ReportWindow::printWithDialog()
     dialog.setMinMax(1, static_cast<int>(m_document->pages.size()));
     if (dialog.exec() != QDialog::Accepted)
         return;
-    // The paper may have changed: lay the document out on it again.
+    // The paper may have changed: lay the document out on it again. The
+    // outcome is told by printTo().
     rebuild();
     printTo(*m_printer);
 }

@@ -52,6 +52,8 @@ public:
     static QString hint();
 
     // Builds the document that the choice names, as an activation does.
+    // Another document than the one on show opens on page 1 at the
+    // default zoom; the same one again stays where the user left it.
     void rebuild();
 
     // The document on show, and which one it is; nullptr and None before
@@ -62,9 +64,12 @@ public:
 
     // Prints the document (or the range of pages the printer is set to) on
     // `printer` page by page under the progress window, which can cancel
-    // it. Returns whether every page went out.
+    // it; a printer set to a PDF file gets the file saved as every file is.
+    // Returns whether every page went out, and tells the user where they
+    // went or what failed (a cancel needs no word).
     bool printTo(QPrinter& printer);
-    // Writes the document as a PDF file; a failure is told to the user.
+    // Writes the document as a PDF file and tells the user where it went,
+    // or what failed.
     bool saveAsPdf(const QString& path);
     // The file name "Save as PDF..." offers: batch number and document name.
     QString defaultPdfName() const;
@@ -94,6 +99,12 @@ protected:
 
 private:
     QWidget* buildNavigationBar();
+    // "<document> was saved as <file>".
+    QString savedMessage(const QString& path) const;
+    // Builds the document; `openedAnew` when the window was just shown,
+    // which shows it from page 1 as another document would be.
+    void build(bool openedAnew);
+    void showFromTheStart();
     void paintDocument(QPrinter* printer);
     void showPageCount();
     void centreOnScreen();
