@@ -17,6 +17,7 @@
 #include "ui/Messages.h"
 
 #include <QCloseEvent>
+#include <QFileInfo>
 #include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
@@ -144,8 +145,8 @@ void MainWindow::connectReportsAndFlow()
 // that the reports tab shows. Each graph button enables "R E S E T" again,
 // moves the arrow beside itself and sets the report that "Print Graph
 // /Chart" prints: the 85th percentile report, the traffic flow report or
-// the survey summary. The help buttons of
-// the reports tab open the two help windows.
+// the survey summary. The help buttons of the reports tab open the two help
+// windows.
 void MainWindow::connectGraphs()
 {
     using reports::ReportChoice;
@@ -184,7 +185,8 @@ void MainWindow::connectGraphs()
 
 // The speed study follows the survey chosen on the reports tab. "Export
 // CSV..." on the graphs tab writes the chosen survey's vehicles or
-// statistics row, or the breakdown in the grid, where the user says.
+// statistics row, or the breakdown in the grid, where the user says, and
+// says where it went, as the study's export does.
 void MainWindow::connectStudyAndExports()
 {
     m_studyTab->setDatabase(m_state.database);
@@ -202,6 +204,9 @@ void MainWindow::connectStudyAndExports()
         }
         static const char* const names[] = {"vehicles", "breakdown", "statistics"};
         const QString what = QLatin1String(names[static_cast<int>(table)]);
+        static const char* const saved[] = {"The vehicles of survey %1 were saved as %2",
+                                            "The traffic flow breakdown in the grid was saved as %2",
+                                            "The statistics of survey %1 were saved as %2"};
         const QString path = study::askCsvFile(
             this, csv::suggestedFileName(batch.isEmpty() ? QStringLiteral("last") : batch, what));
         if (path.isEmpty())
@@ -211,8 +216,18 @@ void MainWindow::connectStudyAndExports()
             const ui::BusyCursor busy;
             failure = csv::saveTable(m_state.database, table, batch, path);
         }
-        if (!failure.isEmpty())
+        if (!failure.isEmpty()) {
             showFailure(failure);
+            return;
+        }
+        m_messages.tell(
+            QString::fromLatin1(saved[static_cast<int>(table)])
+                .replace(QLatin1String("%1"), batch)
+                .replace(QLatin1String("%2"), db::displayPath(QFileInfo(path).absoluteFilePath())),
+            ui::Messages::defaultTitle(), ui::Messages::Icon::Information);
+    });
+    connect(m_studyTab, &study::StudyTab::exported, this, [this](const QString& message) {
+        m_messages.tell(message, ui::Messages::defaultTitle(), ui::Messages::Icon::Information);
     });
 }
 

@@ -214,6 +214,33 @@ private Q_SLOTS:
         QCOMPARE(tab->study()->batchNumber, shown);
     }
 
+    // The lines that name both surveys wrap within the tab on a small
+    // screen: every word in view, none forcing the window wider.
+    void longSurveyNamesWrap()
+    {
+        const QString street =
+            QStringLiteral("Elm Street between 4th Avenue and 5th Avenue, school entrance");
+        test::Survey before =
+            test::streetSurvey(kBefore, test::normalSpeeds(300, 38, 6, 41), test::firstMonday(), 7);
+        test::Survey after =
+            test::streetSurvey(kAfter, test::normalSpeeds(300, 35, 6, 42), test::firstMonday().addDays(7), 7);
+        before.location = after.location = street;
+        test::storeSurveys(m_app->folder.databasePath(), {before, after});
+        study::StudyTab* tab = openStudyOf(kBefore);
+        QVERIFY(tab->compareWith(kAfter));
+        m_app->window->resize(1024, 768);
+        QApplication::processEvents();
+        for (QLabel* label : {tab->heading(), tab->period()}) {
+            QVERIFY2(label->text().contains(street), qPrintable(label->text()));
+            QVERIFY2(label->minimumSizeHint().width() < 600, qPrintable(label->objectName()));
+            const QRect room = label->contentsRect();
+            const QRect needed = label->fontMetrics().boundingRect(
+                QRect(0, 0, room.width(), 100000), label->wordWrap() ? Qt::TextWordWrap : 0, label->text());
+            QVERIFY2(needed.width() <= room.width() && needed.height() <= room.height(),
+                     qPrintable(label->objectName()));
+        }
+    }
+
     // With no other survey stored the window says so; nothing to pick.
     void nothingToCompareWith()
     {

@@ -165,7 +165,10 @@ private Q_SLOTS:
         QVERIFY2(written.startsWith(start) && written.contains(line), written.left(300).constData());
         if (records > 0)
             QCOMPARE(int(written.count("\r\n")), records);
-        QVERIFY(m_app->messages.shown().empty());
+        // Where the file went is said.
+        QCOMPARE(m_app->messages.shown().size(), size_t(1));
+        QVERIFY2(m_app->messages.last().endsWith(QStringLiteral(" saved as ") + path),
+                 qPrintable(m_app->messages.last()));
     }
 
     // Until a survey is chosen the threshold box is empty and cannot be

@@ -5,6 +5,7 @@
 #include "compare/ComparisonTables.h"
 #include "csv/TableExport.h"
 #include "db/DbError.h"
+#include "db/Files.h"
 #include "db/SafeFileWriter.h"
 #include "study/StudyExport.h"
 #include "study/StudyGraphs.h"
@@ -18,6 +19,7 @@
 #include "ui/Style.h"
 
 #include <QGroupBox>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -328,8 +330,12 @@ void StudyTab::askAndExport()
         const ui::BusyCursor busy;
         failure = exportCsv(path);
     }
-    if (!failure.isEmpty())
+    if (!failure.isEmpty()) {
         Q_EMIT failed(failure);
+        return;
+    }
+    Q_EMIT exported(QStringLiteral("The speed study of survey %1 was saved as %2")
+                        .arg(m_study->batchNumber, db::displayPath(QFileInfo(path).absoluteFilePath())));
 }
 
 bool StudyTab::compareWith(const QString& batchNumber)

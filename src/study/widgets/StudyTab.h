@@ -78,6 +78,8 @@ Q_SIGNALS:
     void failed(const QString& message);
     // "Close" was pressed: the program is to end.
     void closeRequested();
+    // An export was written; the message says where.
+    void exported(const QString& message);
 
 protected:
     void showEvent(QShowEvent* event) override;
