@@ -4,7 +4,6 @@
 #include "db/DbError.h"
 #include "db/Files.h"
 #include "db/SqlText.h"
-#include "db/widgets/FieldBinding.h"
 #include "import/SurveyLists.h"
 #include "ui/Style.h"
 
@@ -27,9 +26,10 @@ namespace {
 constexpr int kButtonWidth = 150;
 
 // Builds one side of the lists frame in `column` of `grid`: caption, the name
-// box bound to the view's name field with its refresh button, the list, and
-// the add and delete buttons. `noun` names the controls ("Agency" gives
-// "AgencyName", "RefreshAgency", "AgencyList", "AddAgency", "DeleteAgency").
+// box with its refresh button, the list, and the add, rename and delete
+// buttons. `noun` names the controls ("Agency" gives "AgencyName",
+// "RefreshAgency", "AgencyList", "AddAgency", "RenameAgency",
+// "DeleteAgency").
 AdminTab::NameList addNameList(QGridLayout* grid, int column, const QString& caption, const QString& noun,
                                db::RecordView* view, const QString& field)
 {
@@ -37,13 +37,18 @@ AdminTab::NameList addNameList(QGridLayout* grid, int column, const QString& cap
     grid->addWidget(ui::makeCaption(caption, frame, noun + QStringLiteral("Caption")), 0, column);
 
     AdminTab::NameList side;
+    side.view = view;
+    side.field = field;
+    side.placeholder = QStringLiteral("(%1 Name)").arg(noun);
     side.name = ui::makeTextBox(noun + QStringLiteral("Name"), frame);
-    side.name->setToolTip(QStringLiteral("The %1 name printed on reports").arg(noun.toLower()));
-    db::FieldBinding::bind(view, side.name, field);
+    side.name->setToolTip(
+        QStringLiteral("The %1 name printed on reports: type a new one and press \"Add %2\", "
+                       "or change the chosen one and press \"Rename %2\"")
+            .arg(noun.toLower(), noun));
 
     side.refresh = ui::makeButton(QString(), QStringLiteral("Refresh") + noun, frame);
     side.refresh->setIcon(frame->style()->standardIcon(QStyle::SP_BrowserReload));
-    side.refresh->setToolTip(QStringLiteral("Save the name and refresh the list"));
+    side.refresh->setToolTip(QStringLiteral("Read the list again"));
     side.refresh->setFixedWidth(34);
     auto* nameRow = new QHBoxLayout;
     nameRow->setSpacing(4);
@@ -54,17 +59,19 @@ AdminTab::NameList addNameList(QGridLayout* grid, int column, const QString& cap
     side.list = new QListWidget(frame);
     ui::showFullTextWhenCut(side.list);
     side.list->setObjectName(noun + QStringLiteral("List"));
-    side.list->setToolTip(QStringLiteral("Click a name to choose it"));
+    side.list->setToolTip(QStringLiteral("Click a name to choose it for the reports"));
     grid->addWidget(side.list, 2, column);
 
     side.add = ui::makeButton(QStringLiteral("Add ") + noun, QStringLiteral("Add") + noun, frame);
+    side.rename = ui::makeButton(QStringLiteral("Rename ") + noun, QStringLiteral("Rename") + noun, frame);
     side.remove = ui::makeButton(QStringLiteral("Delete ") + noun, QStringLiteral("Delete") + noun, frame);
-    // Deleting needs a name clicked in the list first.
+    // Renaming and deleting need a name clicked in the list first.
+    side.rename->setEnabled(false);
     side.remove->setEnabled(false);
     auto* buttonRow = new QHBoxLayout;
     buttonRow->setSpacing(6);
-    buttonRow->addWidget(side.add, 1);
-    buttonRow->addWidget(side.remove, 1);
+    for (QPushButton* button : {side.add, side.rename, side.remove})
+        buttonRow->addWidget(button, 1);
     grid->addLayout(buttonRow, 3, column);
     return side;
 }
@@ -155,7 +162,8 @@ AdminTab::AdminTab(BoundViews& views, QWidget* parent)
     right->addLayout(rightButtons);
     outer->addLayout(right, 1);
 
-    connectNameLists();
+    connectNameLists(m_agency);
+    connectNameLists(m_officer);
 }
 
 QGroupBox* AdminTab::buildListsFrame(BoundViews& views)
@@ -251,19 +259,36 @@ QPushButton* AdminTab::makeCloseButton(const QString& objectName)
     return close;
 }
 
-void AdminTab::connectNameLists()
+void AdminTab::connectNameLists(NameList& side)
 {
-    connect(m_agency.refresh, &QPushButton::clicked, this, &AdminTab::refreshAgencyList);
-    connect(m_agency.add, &QPushButton::clicked, this, &AdminTab::addAgency);
-    connect(m_agency.list, &QListWidget::itemClicked, this,
-            [this](QListWidgetItem* item) { chooseAgency(item->text()); });
-    connect(m_agency.remove, &QPushButton::clicked, this, &AdminTab::deleteAgency);
+    NameList* list = &side;
+    connect(side.refresh, &QPushButton::clicked, this, [this, list] { refreshList(*list); });
+    connect(side.add, &QPushButton::clicked, this, [this, list] { addName(*list); });
+    connect(side.name, &QLineEdit::returnPressed, this, [this, list] {
+        if (list->adding)
+            addName(*list);
+    });
+    connect(side.name, &QLineEdit::textEdited, this, [this, list] { offerRename(*list); });
+    connect(side.list, &QListWidget::itemClicked, this, [this, list](QListWidgetItem* item) {
+        if (list == &m_agency)
+            chooseAgency(item->text());
+        else
+            chooseOfficer(item->text());
+    });
+    connect(side.rename, &QPushButton::clicked, this, [this, list] { renameCurrent(*list); });
+    connect(side.remove, &QPushButton::clicked, this, [this, list] { deleteCurrent(*list); });
+    connect(side.view, &db::RecordView::currentChanged, this, [this, list] { showCurrentName(*list); });
+    showCurrentName(side);
+}
 
-    connect(m_officer.refresh, &QPushButton::clicked, this, &AdminTab::refreshOfficerList);
-    connect(m_officer.add, &QPushButton::clicked, this, &AdminTab::addOfficer);
-    connect(m_officer.list, &QListWidget::itemClicked, this,
-            [this](QListWidgetItem* item) { chooseOfficer(item->text()); });
-    connect(m_officer.remove, &QPushButton::clicked, this, &AdminTab::deleteOfficer);
+void AdminTab::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    // The lists are there whenever the tab opens.
+    for (NameList* side : {&m_agency, &m_officer}) {
+        if (side->view->isOpen())
+            refreshList(*side);
+    }
 }
 
 bool AdminTab::requireOpen(db::RecordView* view)
@@ -276,121 +301,172 @@ bool AdminTab::requireOpen(db::RecordView* view)
     return false;
 }
 
-void AdminTab::refreshNames(db::RecordView* view, const QString& field, const QString& placeholder,
-                            QListWidget* list)
+QString AdminTab::currentName(NameList& side)
 {
-    if (!requireOpen(view))
+    try {
+        return side.view->fieldText(side.field);
+    } catch (const db::DbError&) {
+        return QString();
+    }
+}
+
+void AdminTab::showCurrentName(NameList& side)
+{
+    if (!side.adding)
+        side.name->setText(currentName(side));
+    offerRename(side);
+}
+
+void AdminTab::offerRename(NameList& side)
+{
+    const QString typed = side.name->text().trimmed();
+    side.rename->setEnabled(side.remove->isEnabled() && !side.adding && !typed.isEmpty() &&
+                            typed != currentName(side));
+}
+
+void AdminTab::refreshList(NameList& side)
+{
+    if (!requireOpen(side.view))
+        return;
+    // A new name typed after "Add" is stored first, so it is listed too.
+    const QString typed = side.name->text().trimmed();
+    if (side.adding && !typed.isEmpty() && !storeNewName(side, typed))
         return;
     QStringList names;
+    int current = 0;
     try {
-        // A name typed after "Add" is stored first, so it is listed too.
-        view->update();
+        db::RecordView* view = side.view;
+        const QString chosen = currentName(side);
         if (view->bof() && view->eof()) {
             view->addNew();
-            view->setFieldText(field, placeholder);
+            view->setFieldText(side.field, side.placeholder);
             view->update();
         }
         view->moveLast();
         const int count = view->recordCount();
         view->moveFirst();
         for (int i = 0; i < count; ++i) {
-            names << view->fieldText(field);
+            names << view->fieldText(side.field);
             view->moveNext();
         }
+        // The view stays on the name it stood on.
+        current = std::max<int>(0, static_cast<int>(names.indexOf(chosen)));
         view->moveFirst();
+        for (int i = 0; i < current; ++i)
+            view->moveNext();
     } catch (const db::DbError& error) {
         Q_EMIT failed(QStringLiteral("The list of names cannot be read: %1").arg(error.message()));
         return;
     }
-    list->clear();
-    list->addItems(names);
+    side.list->clear();
+    side.list->addItems(names);
+    side.list->setCurrentRow(current);
 }
 
-void AdminTab::refreshAgencyList()
+void AdminTab::addName(NameList& side)
 {
-    refreshNames(m_views.agency(), QStringLiteral("Admin_Agency"), QStringLiteral("(Agency Name)"),
-                 m_agency.list);
-}
-
-void AdminTab::refreshOfficerList()
-{
-    refreshNames(m_views.officer(), QStringLiteral("Admin_Officer"), QStringLiteral("(Officer Name)"),
-                 m_officer.list);
-}
-
-void AdminTab::addAgency()
-{
-    if (!requireOpen(m_views.agency()))
+    if (!requireOpen(side.view))
         return;
-    m_views.agency()->addNew();
-    m_agency.name->setFocus();
+    const QString typed = side.name->text().trimmed();
+    // Nothing new typed yet: the box empties for the new name.
+    if (typed.isEmpty() || (!side.adding && typed == currentName(side))) {
+        side.adding = true;
+        side.name->clear();
+        side.name->setPlaceholderText(
+            QStringLiteral("Type the new name, then press \"%1\"").arg(side.add->text()));
+        side.name->setFocus();
+        offerRename(side);
+        return;
+    }
+    if (storeNewName(side, typed))
+        refreshList(side);
 }
 
-void AdminTab::addOfficer()
+bool AdminTab::storeNewName(NameList& side, const QString& name)
 {
-    if (!requireOpen(m_views.officer()))
-        return;
-    m_views.officer()->addNew();
-    m_officer.name->setFocus();
+    side.adding = false;
+    side.name->setPlaceholderText(QString());
+    try {
+        // The new name becomes the current one: the one the reports carry.
+        side.view->addNew();
+        side.view->setFieldText(side.field, name);
+        side.view->update();
+        side.view->moveLast();
+    } catch (const db::DbError& error) {
+        Q_EMIT failed(QStringLiteral("The name \"%1\" cannot be stored: %2").arg(name, error.message()));
+        return false;
+    }
+    side.remove->setEnabled(true);
+    showCurrentName(side);
+    return true;
 }
 
-void AdminTab::chooseName(db::RecordView* view, const QString& field, const QString& name,
-                          QPushButton* remove)
+void AdminTab::chooseName(NameList& side, const QString& name)
 {
-    if (!requireOpen(view))
+    if (!requireOpen(side.view))
         return;
+    side.adding = false;
+    side.name->setPlaceholderText(QString());
     try {
         // The apostrophe of a name such as O'Brien is doubled inside the quotes.
-        view->findFirst(QStringLiteral("[%1] = '").arg(field.toLower()) + db::escapeText(name) +
-                        QStringLiteral("'"));
+        side.view->findFirst(QStringLiteral("[%1] = '").arg(side.field.toLower()) + db::escapeText(name) +
+                             QStringLiteral("'"));
     } catch (const db::DbError& error) {
         Q_EMIT failed(QStringLiteral("The name \"%1\" cannot be chosen: %2").arg(name, error.message()));
         return;
     }
-    remove->setEnabled(true);
+    side.remove->setEnabled(true);
+    showCurrentName(side);
 }
 
 void AdminTab::chooseAgency(const QString& name)
 {
-    chooseName(m_views.agency(), QStringLiteral("Admin_Agency"), name, m_agency.remove);
+    chooseName(m_agency, name);
     m_agency.name->setFocus();
 }
 
 void AdminTab::chooseOfficer(const QString& name)
 {
-    chooseName(m_views.officer(), QStringLiteral("Admin_Officer"), name, m_officer.remove);
+    chooseName(m_officer, name);
 }
 
-void AdminTab::deleteName(db::RecordView* view, QPushButton* remove)
+void AdminTab::renameCurrent(NameList& side)
 {
-    if (!requireOpen(view))
+    if (!requireOpen(side.view))
+        return;
+    const QString typed = side.name->text().trimmed();
+    if (typed.isEmpty() || side.view->bof() || side.view->eof())
         return;
     try {
-        // A new name not yet stored is what the box shows: it is dropped.
-        // Otherwise the record the view stands on goes.
-        if (view->recordset()->isAddingNew()) {
-            view->cancelUpdate();
-        } else if (!view->bof() && !view->eof()) {
-            view->deleteCurrent();
-            view->moveNext();
+        side.view->setFieldText(side.field, typed);
+        side.view->update();
+    } catch (const db::DbError& error) {
+        Q_EMIT failed(QStringLiteral("The name cannot be changed to \"%1\": %2").arg(typed, error.message()));
+        return;
+    }
+    refreshList(side);
+}
+
+void AdminTab::deleteCurrent(NameList& side)
+{
+    if (!requireOpen(side.view))
+        return;
+    // A new name not yet stored is what the box shows: it is dropped.
+    // Otherwise the record the view stands on goes.
+    const bool dropTyped = side.adding;
+    side.adding = false;
+    side.name->setPlaceholderText(QString());
+    try {
+        if (!dropTyped && !side.view->bof() && !side.view->eof()) {
+            side.view->deleteCurrent();
+            side.view->moveNext();
         }
-        view->refresh();
+        side.view->refresh();
     } catch (const db::DbError& error) {
         Q_EMIT failed(QStringLiteral("The name cannot be deleted: %1").arg(error.message()));
     }
-    remove->setEnabled(false);
-}
-
-void AdminTab::deleteAgency()
-{
-    deleteName(m_views.agency(), m_agency.remove);
-    refreshAgencyList();
-}
-
-void AdminTab::deleteOfficer()
-{
-    deleteName(m_views.officer(), m_officer.remove);
-    refreshOfficerList();
+    side.remove->setEnabled(false);
+    refreshList(side);
 }
 
 } // namespace pelmor::app

@@ -23,20 +23,30 @@ class BoundViews;
 // with its two print buttons, and the way to the database maintenance window.
 // The field sheet inputs are found by name ("SetID" .. "SetName").
 //
-// The agency and officer views stand on the current agency and officer.
-// The lists are filled by their refresh buttons; a click on a name moves the
-// view onto it and allows deleting it; "Add Agency" / "Add Officer" start a
-// new record that takes the name typed into the name box.
+// The agency and officer views stand on the current agency and officer,
+// whose names head and sign the reports. The lists are filled when the tab
+// opens and by their refresh buttons; a click on a name makes it the current
+// one and allows renaming and deleting it. "Add Agency" / "Add Officer"
+// store the name typed into the name box as a new name, which becomes the
+// current one (pressed with an empty box, or the current name unchanged,
+// they empty the box for the name to type). Typing into the box changes no
+// stored name by itself: "Rename Agency" / "Rename Officer" do that.
 class AdminTab : public QWidget {
     Q_OBJECT
 public:
-    // The controls of one name list: the agencies or the officers.
+    // The controls and state of one name list: the agencies or the officers.
     struct NameList {
+        db::RecordView* view = nullptr;
+        QString field;       // "Admin_Agency"
+        QString placeholder; // "(Agency Name)"
         QLineEdit* name = nullptr;
         QPushButton* refresh = nullptr;
         QListWidget* list = nullptr;
         QPushButton* add = nullptr;
+        QPushButton* rename = nullptr;
         QPushButton* remove = nullptr;
+        // "Add" was pressed: the box waits for a new name.
+        bool adding = false;
     };
 
     AdminTab(BoundViews& views, QWidget* parent = nullptr);
@@ -45,12 +55,14 @@ public:
     QLineEdit* agencyNameBox() const { return m_agency.name; }
     QPushButton* refreshAgencyButton() const { return m_agency.refresh; }
     QPushButton* addAgencyButton() const { return m_agency.add; }
+    QPushButton* renameAgencyButton() const { return m_agency.rename; }
     QPushButton* deleteAgencyButton() const { return m_agency.remove; }
 
     QListWidget* officerList() const { return m_officer.list; }
     QLineEdit* officerNameBox() const { return m_officer.name; }
     QPushButton* refreshOfficerButton() const { return m_officer.refresh; }
     QPushButton* addOfficerButton() const { return m_officer.add; }
+    QPushButton* renameOfficerButton() const { return m_officer.rename; }
     QPushButton* deleteOfficerButton() const { return m_officer.remove; }
 
     QPushButton* printFilledFormButton() const { return m_printFilledForm; }
@@ -61,32 +73,45 @@ public:
     reports::FieldSheetInputs fieldSheetInputs() const;
 
     // Fill the agency and the officer list from their tables; an empty table
-    // first gets the placeholder "(Agency Name)" or "(Officer Name)".
-    void refreshAgencyList();
-    void refreshOfficerList();
+    // first gets the placeholder "(Agency Name)" or "(Officer Name)". A new
+    // name typed after "Add" is stored first.
+    void refreshAgencyList() { refreshList(m_agency); }
+    void refreshOfficerList() { refreshList(m_officer); }
 
-    void addAgency();
-    void addOfficer();
+    void addAgency() { addName(m_agency); }
+    void addOfficer() { addName(m_officer); }
     // A click on a listed name: the view moves onto the first record of that name.
     void chooseAgency(const QString& name);
     void chooseOfficer(const QString& name);
-    void deleteAgency();
-    void deleteOfficer();
+    void renameAgency() { renameCurrent(m_agency); }
+    void renameOfficer() { renameCurrent(m_officer); }
+    void deleteAgency() { deleteCurrent(m_agency); }
+    void deleteOfficer() { deleteCurrent(m_officer); }
 
 Q_SIGNALS:
     void closeRequested();
     // The database could not be read or changed; the message names what failed.
     void failed(const QString& message);
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
     QGroupBox* buildListsFrame(BoundViews& views);
     QGroupBox* buildFieldSetupFrame();
     QPushButton* makeCloseButton(const QString& objectName);
-    void connectNameLists();
-    void refreshNames(db::RecordView* view, const QString& field, const QString& placeholder,
-                      QListWidget* list);
-    void chooseName(db::RecordView* view, const QString& field, const QString& name, QPushButton* remove);
-    void deleteName(db::RecordView* view, QPushButton* remove);
+    void connectNameLists(NameList& side);
+    void refreshList(NameList& side);
+    void addName(NameList& side);
+    bool storeNewName(NameList& side, const QString& name);
+    void chooseName(NameList& side, const QString& name);
+    void renameCurrent(NameList& side);
+    void deleteCurrent(NameList& side);
+    // The box shows the current name, unless a new one is being typed;
+    // renaming is offered for a changed name of a chosen record.
+    void showCurrentName(NameList& side);
+    void offerRename(NameList& side);
+    QString currentName(NameList& side);
     bool requireOpen(db::RecordView* view);
 
     BoundViews& m_views;

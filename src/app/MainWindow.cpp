@@ -10,6 +10,7 @@
 #include "app/ReportsTab.h"
 #include "db/Files.h"
 #include "flow/FlowBreakdown.h"
+#include "stats/Pace.h"
 #include "stats/widgets/HelpWindow.h"
 #include "study/widgets/CsvFileDialog.h"
 #include "study/widgets/StudyTab.h"
@@ -178,6 +179,14 @@ void MainWindow::connectGraphs()
 
     stats::HelpWindow* paceHelp = stats::HelpWindow::makePaceHelp(this);
     stats::HelpWindow* percentileHelp = stats::HelpWindow::makePercentileHelp(this);
+    // Each help window says what the number beside its button is, for the
+    // survey on show: an estimate, where the Speed Study tab measures.
+    const auto explainNumbers = [this, paceHelp, percentileHelp] {
+        paceHelp->setNote(stats::estimatedPaceNote(m_reportsTab->currentSurvey()));
+        percentileHelp->setNote(stats::estimatedPercentileNote(m_reportsTab->currentSurvey()));
+    };
+    explainNumbers();
+    connect(m_reportsTab, &ReportsTab::surveyChosen, this, explainNumbers);
     connect(m_reportsTab->paceHelpButton(), &QPushButton::clicked, paceHelp, &stats::HelpWindow::present);
     connect(m_reportsTab->percentileHelpButton(), &QPushButton::clicked, percentileHelp,
             &stats::HelpWindow::present);

@@ -130,7 +130,7 @@ ReportsTab::ReportsTab(BoundViews& views, QWidget* parent)
     db::FieldBinding::bind(views.officer(), m_officerBox, QStringLiteral("Admin_Officer"));
     connect(m_selectSurvey, &QPushButton::clicked, this, &ReportsTab::selectSurvey);
     connect(m_surveyList, &QListWidget::itemClicked, this,
-            [this](QListWidgetItem* item) { chooseSurvey(item->text()); });
+            [this](QListWidgetItem* item) { chooseSurvey(item->data(Qt::UserRole).toString()); });
 
     m_surveyList->hide();
     m_surveyFrame->hide();
@@ -163,7 +163,11 @@ QWidget* ReportsTab::buildSelectionPanel()
     m_surveyList = new QListWidget(panel);
     ui::showFullTextWhenCut(m_surveyList);
     m_surveyList->setObjectName(QStringLiteral("SurveyList"));
-    m_surveyList->setToolTip(QStringLiteral("Click a batch number to show that survey"));
+    // An entry names the survey at length: it wraps in the narrow column.
+    m_surveyList->setWordWrap(true);
+    m_surveyList->setAlternatingRowColors(true);
+    m_surveyList->setSpacing(2);
+    m_surveyList->setToolTip(QStringLiteral("Click a survey to show it"));
     column->addWidget(m_surveyList, 4);
     column->addStretch(1);
 
@@ -289,20 +293,29 @@ QGroupBox* ReportsTab::buildStatisticsFrame()
     addValue(grid, 5, 0, QStringLiteral("Max Speed"), QStringLiteral("High_Speed"));
     addValue(grid, 6, 0, QStringLiteral("Average Speed"), QStringLiteral("Avg_Speed"));
 
-    addValue(grid, 0, 3, QStringLiteral("85th  Percentile"), QStringLiteral("Percent_85"));
-    addValue(grid, 1, 3, QStringLiteral("Pace Low Speed"), QStringLiteral("Pace_Low"));
-    addValue(grid, 2, 3, QStringLiteral("Pace High Speed"), QStringLiteral("Pace_High"));
+    // The sign's estimates from the average speed; the Speed Study tab
+    // shows the measured figures.
+    const QString estimated =
+        QStringLiteral("Estimated from the average speed; the Speed Study tab shows the "
+                       "measured %1");
+    addValue(grid, 0, 3, QStringLiteral("85th  Percentile"), QStringLiteral("Percent_85"))
+        ->setToolTip(estimated.arg(QStringLiteral("85th percentile")));
+    addValue(grid, 1, 3, QStringLiteral("Pace Low Speed"), QStringLiteral("Pace_Low"))
+        ->setToolTip(estimated.arg(QStringLiteral("pace")));
+    addValue(grid, 2, 3, QStringLiteral("Pace High Speed"), QStringLiteral("Pace_High"))
+        ->setToolTip(estimated.arg(QStringLiteral("pace")));
     addValue(grid, 3, 3, QStringLiteral("Pace Total Veh"), QStringLiteral("Pace_Total"));
     addValue(grid, 4, 3, QStringLiteral("% Veh in Pace"), QStringLiteral("Pace_Percent"));
 
     const QIcon helpIcon = style()->standardIcon(QStyle::SP_MessageBoxQuestion);
     m_paceHelp = ui::makeButton(QStringLiteral("Pace"), QStringLiteral("PaceHelp"), groups);
     m_paceHelp->setIcon(helpIcon);
-    m_paceHelp->setToolTip(QStringLiteral("What the pace means"));
+    m_paceHelp->setToolTip(QStringLiteral("What the pace means, and how the one shown is estimated"));
     m_percentileHelp =
         ui::makeButton(QStringLiteral("85th Percentile"), QStringLiteral("PercentileHelp"), groups);
     m_percentileHelp->setIcon(helpIcon);
-    m_percentileHelp->setToolTip(QStringLiteral("What the 85th percentile means"));
+    m_percentileHelp->setToolTip(
+        QStringLiteral("What the 85th percentile means, and how the one shown is estimated"));
     auto* help = new QHBoxLayout;
     help->setSpacing(6);
     help->addWidget(m_paceHelp);
@@ -373,16 +386,20 @@ QGroupBox* ReportsTab::buildStatisticsFrame()
 
 void ReportsTab::selectSurvey()
 {
-    QStringList batches;
+    std::vector<survey::ListedSurvey> surveys;
     try {
-        batches = survey::storedBatches(m_database);
+        surveys = survey::listedSurveys(m_database);
     } catch (const db::DbError& error) {
         Q_EMIT failed(QStringLiteral("The stored surveys cannot be listed: %1").arg(error.message()));
         return;
     }
     m_surveyList->show();
     m_surveyList->clear();
-    m_surveyList->addItems(batches);
+    // Each entry shows the survey; it stands for its batch number.
+    for (const survey::ListedSurvey& listed : surveys) {
+        auto* item = new QListWidgetItem(survey::listText(listed), m_surveyList);
+        item->setData(Qt::UserRole, listed.header.batchNumber);
+    }
 }
 
 void ReportsTab::chooseSurvey(const QString& batchNumber)

@@ -53,4 +53,37 @@ QString percentile85(const QString& averageSpeedText)
     return text::formatWhole(product);
 }
 
+QString estimatedPaceNote(const survey::SurveyRecord& survey)
+{
+    const bool kph = survey.isKph();
+    QString note =
+        QStringLiteral("The Pace Low Speed and Pace High Speed beside this button are estimated, as "
+                       "the sign's reports give them: the average speed less and plus %1, not "
+                       "counted from the vehicles.")
+            .arg(kph ? QStringLiteral("10 km/h") : QStringLiteral("5 mph"));
+    const survey::SummaryRow& figures = survey.summary;
+    if (survey.hasSummary && !figures.paceLow.isEmpty() && !figures.averageSpeed.isEmpty())
+        note += QStringLiteral(" For survey %1: %2 to %3 %4 around the average speed of %5 %4.")
+                    .arg(survey.batchNumber, figures.paceLow.trimmed(), figures.paceHigh.trimmed(),
+                         survey.header.radarMode, figures.averageSpeed.trimmed());
+    return note + QStringLiteral(" The measured pace, the %1 window that holds the most vehicles, is on "
+                                 "the Speed Study tab.")
+                      .arg(kph ? QStringLiteral("16 km/h") : QStringLiteral("10 mph"));
+}
+
+QString estimatedPercentileNote(const survey::SurveyRecord& survey)
+{
+    QString note = QStringLiteral("The 85th Percentile beside this button is estimated, as the sign's "
+                                  "reports give it: the average speed times 1.175, not counted from the "
+                                  "vehicles.");
+    const survey::SummaryRow& figures = survey.summary;
+    if (survey.hasSummary && !figures.percentile85.isEmpty() && !figures.averageSpeed.isEmpty())
+        note += QStringLiteral(" For survey %1: the estimated 85th percentile is %2 %3, the average "
+                               "speed of %4 %3 times 1.175.")
+                    .arg(survey.batchNumber, figures.percentile85.trimmed(), survey.header.radarMode,
+                         figures.averageSpeed.trimmed());
+    return note + QStringLiteral(" The measured 85th percentile, the speed that 85 % of the vehicles did not "
+                                 "exceed, is on the Speed Study tab.");
+}
+
 } // namespace pelmor::stats

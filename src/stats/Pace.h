@@ -1,5 +1,7 @@
 #pragma once
 
+#include "survey/SurveyRecord.h"
+
 #include <QString>
 
 #include <stdexcept>
@@ -40,5 +42,12 @@ QString percentile85(const QString& averageSpeedText);
 
 // The number a shown text stands for; throws when it is not a number.
 double numberFromText(const QString& text, const char* what);
+
+// What the pace and the 85th percentile shown beside the help buttons are,
+// in words, with the figures of the survey on show: estimates from the
+// average speed, not the measured figures of the Speed Study tab. Without a
+// chosen survey (or its statistics) the words alone.
+QString estimatedPaceNote(const survey::SurveyRecord& survey);
+QString estimatedPercentileNote(const survey::SurveyRecord& survey);
 
 } // namespace pelmor::stats

@@ -4,6 +4,7 @@
 #include "db/Recordset.h"
 
 #include <QHash>
+#include <QLocale>
 #include <QSqlQuery>
 #include <QSqlRecord>
 
@@ -90,21 +91,47 @@ QStringList storedBatches(const db::Database& database)
     return batches;
 }
 
-std::vector<HeaderRow> storedSurveys(const db::Database& database)
+std::vector<ListedSurvey> listedSurveys(const db::Database& database)
 {
+    const QStringList batches = storedBatches(database);
     db::Connection connection(database);
+    // The first Header row of each batch number, and its vehicles counted
+    // through the index on Veh_Data.
     QSqlQuery query = connection.prepareUnlogged(
-        QStringLiteral("SELECT * FROM \"Header\" WHERE rowid IN (SELECT MIN(rowid) FROM \"Header\" GROUP BY "
-                       "\"Batch_Number\") ORDER BY rowid"));
+        QStringLiteral("SELECT h.*, (SELECT COUNT(*) FROM \"Veh_Data\" v WHERE v.\"Batch_Number\" = "
+                       "h.\"Batch_Number\") AS listed_vehicles FROM \"Header\" h WHERE h.rowid IN (SELECT "
+                       "MIN(rowid) FROM \"Header\" GROUP BY \"Batch_Number\")"));
     if (!query.exec())
         connection.fail(query, QStringLiteral("listing the stored surveys"));
-    std::vector<HeaderRow> surveys;
+    QHash<QString, ListedSurvey> found;
+    const int vehicles = query.record().indexOf(QStringLiteral("listed_vehicles"));
     while (query.next()) {
-        HeaderRow row;
-        readFields(query, row);
-        surveys.push_back(row);
+        ListedSurvey survey;
+        readFields(query, survey.header);
+        survey.vehicles = query.value(vehicles).toLongLong();
+        found.insert(survey.header.batchNumber, survey);
+    }
+    std::vector<ListedSurvey> surveys;
+    surveys.reserve(static_cast<size_t>(batches.size()));
+    for (const QString& batch : batches) {
+        ListedSurvey survey = found.value(batch);
+        survey.header.batchNumber = batch;
+        surveys.push_back(survey);
     }
     return surveys;
+}
+
+QString listText(const ListedSurvey& survey)
+{
+    QStringList parts;
+    for (const QString& text : {survey.header.location.simplified(), survey.header.direction.simplified(),
+                                survey.header.date.trimmed()})
+        if (!text.isEmpty())
+            parts << text;
+    parts << QStringLiteral("%1 %2").arg(QLocale(QLocale::English).toString(survey.vehicles),
+                                         survey.vehicles == 1 ? QStringLiteral("vehicle")
+                                                              : QStringLiteral("vehicles"));
+    return survey.header.batchNumber + QStringLiteral("  ") + parts.join(QStringLiteral(", "));
 }
 
 QString noSurveyMessage()

@@ -138,9 +138,22 @@ SurveyRecord loadSurvey(const db::Database& database, const QString& batchNumber
 // "select distinct [Batch_Number] from  Header". Throws DbError.
 QStringList storedBatches(const db::Database& database);
 
-// The Header row of every stored survey (the first row of each batch
-// number), in the order they were stored. Throws DbError.
-std::vector<HeaderRow> storedSurveys(const db::Database& database);
+// A stored survey as the lists of surveys show it: its first Header row and
+// the number of its vehicles.
+struct ListedSurvey {
+    HeaderRow header;
+    qint64 vehicles = 0;
+};
+
+// The stored surveys in the order "select distinct [Batch_Number] from
+// Header" lists them, each with its first Header row and its vehicles
+// counted. Throws DbError.
+std::vector<ListedSurvey> listedSurveys(const db::Database& database);
+
+// How a list of surveys shows one, so that two surveys at one place on one
+// day are told apart: "050326-A  Elm Street, North, 05/03/2026, 2,947
+// vehicles". Empty texts are left out.
+QString listText(const ListedSurvey& survey);
 
 // Shown when a graph or breakdown is asked for and the current survey has no
 // vehicles: none was chosen yet, or the database is empty.

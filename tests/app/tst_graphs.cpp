@@ -209,14 +209,23 @@ private Q_SLOTS:
         QTest::addColumn<QString>("button");
         QTest::addColumn<QString>("title");
         QTest::addColumn<QString>("term");
-        test::row("Pace", "PaceHelp", "Pace", "Pace is that range of speed");
-        test::row("85th Percentile", "PercentileHelp", "85th Percentile", "the \"85th percentile speed\"");
+        QTest::addColumn<QString>("number"); // what the note says of the number beside the button
+        test::row("Pace", "PaceHelp", "Pace", "Pace is that range of speed",
+                  "For survey 050302-A: 27.5 to 37.5 MPH around the average speed of 33.4 MPH.");
+        test::row(
+            "85th Percentile", "PercentileHelp", "85th Percentile", "the \"85th percentile speed\"",
+            "For survey 050302-A: the estimated 85th percentile is 38 MPH, the average speed of 33.4 MPH "
+            "times 1.175.");
     }
+    // Each help window explains its term, and the number beside its button:
+    // an estimate from the average speed, the measured one being on the
+    // Speed Study tab.
     void helpWindows()
     {
         QFETCH(QString, button);
         QFETCH(QString, title);
         QFETCH(QString, term);
+        QFETCH(QString, number);
         startWithSurvey();
         app::MainWindow& window = *m_app->window;
         window.tabs()->setCurrentWidget(window.reportsTab());
@@ -227,6 +236,12 @@ private Q_SLOTS:
             QCOMPARE(shown.size(), 1);
             QCOMPARE(shown[0]->windowTitle(), title);
             QVERIFY(shown[0]->textLabel()->text().contains(term));
+            const QString note = shown[0]->noteLabel()->text();
+            QVERIFY2(shown[0]->noteLabel()->isVisible() && note.contains(number) &&
+                         note.contains(QStringLiteral("estimated")) &&
+                         note.contains(QStringLiteral("measured")) &&
+                         note.contains(QStringLiteral("Speed Study")),
+                     qPrintable(note));
             // Not modal: the main window stays usable beside it.
             QCOMPARE(shown[0]->windowModality(), Qt::NonModal);
             QVERIFY(!QApplication::activeModalWidget() && window.isEnabled());

@@ -46,9 +46,12 @@ private Q_SLOTS:
         ui().click("SelectSurvey");
         QCOMPARE(m_app->folder.statements().entries(),
                  QStringList{"select distinct [Batch_Number] from  Header"});
-        QStringList listed = ui().items("SurveyList");
+        QStringList listed = ui().itemKeys("SurveyList");
         listed.sort();
         QCOMPARE(listed, (QStringList{"050302-A", "050302-B"}));
+        // Each entry tells the survey apart: place, direction, start and vehicles.
+        QVERIFY2(ui().items("SurveyList").contains("050302-A  Main St, North, 05/03/2002, 4 vehicles"),
+                 qPrintable(ui().items("SurveyList").join(" / ")));
         // Nothing is chosen yet.
         QVERIFY(ui().visible("SurveyPrompt") && !ui().visible("SurveyFrame") &&
                 !ui().visible("StatisticsFrame"));
@@ -142,8 +145,10 @@ private Q_SLOTS:
         QCOMPARE(reports()->valueLabel("Batch_Date")->text(), QString());
     }
 
-    // A name added, chosen and deleted as the user does it; the chosen name
-    // heads the reports; the emptied list gets its placeholder, once.
+    // The lists are there when the tab opens; a name typed and added is
+    // stored at once and heads the reports; typing over a name renames
+    // nothing until "Rename" is pressed; the emptied list gets its
+    // placeholder, once.
     void nameLists_data()
     {
         QTest::addColumn<QString>("side");
@@ -162,26 +167,54 @@ private Q_SLOTS:
         m_app->start();
         m_app->window->tabs()->setCurrentIndex(3);
         QCOMPARE(ui().text(reportBox), "Springfield");
-        QCOMPARE(ui().items(side + "List"), QStringList()); // filled by a refresh only
+        QCOMPARE(ui().items(side + "List"), (QStringList{"Springfield", "Ogden"}));
 
-        ui().click("Add" + side);
+        // "Add", the name, "Add": stored, listed and on the reports.
         auto* nameBox = ui().child<QLineEdit>(side + "Name");
+        ui().click("Add" + side);
         QCOMPARE(nameBox->text(), QString());
         QTest::keyClicks(nameBox, "O'Brien's County");
-        ui().click("Refresh" + side);
-        const QStringList names{"Springfield", "Ogden", "O'Brien's County"};
-        QCOMPARE(ui().items(side + "List"), names);
+        ui().click("Add" + side);
+        QStringList names{"Springfield", "Ogden", "O'Brien's County"};
         QCOMPARE(tableNames(side), names);
-        auto* remove = ui().child<QPushButton>("Delete" + side);
-        QVERIFY(!remove->isEnabled());
-        for (const QString& name : {names[2], names[1]}) {
-            QVERIFY(ui().clickItem(side + "List", name));
-            QCOMPARE(nameBox->text(), name);
-            QCOMPARE(ui().text(reportBox), name);
-        }
-        // The other list's box keeps its own record.
-        QCOMPARE(ui().text(reportBox == "Text2" ? "Text3" : "Text2"), QString());
+        QCOMPARE(ui().items(side + "List"), names);
+        QCOMPARE(ui().text(reportBox), "O'Brien's County");
+        // A name typed over the box and added is a new name, not a rename.
+        nameBox->selectAll();
+        QTest::keyClicks(nameBox, "Shelbyville");
+        QTest::keyClick(nameBox, Qt::Key_Return); // Enter adds only after "Add"
+        QCOMPARE(tableNames(side), names);
+        ui().click("Add" + side);
+        names << "Shelbyville";
+        QCOMPARE(tableNames(side), names);
+        QCOMPARE(ui().text(reportBox), "Shelbyville");
 
+        // Typed over and left: nothing renamed.
+        auto* rename = ui().child<QPushButton>("Rename" + side);
+        QVERIFY(ui().clickItem(side + "List", "Ogden"));
+        QCOMPARE(nameBox->text(), "Ogden");
+        QVERIFY(!rename->isEnabled());
+        nameBox->selectAll();
+        QTest::keyClicks(nameBox, "Capital City");
+        QVERIFY(rename->isEnabled());
+        QVERIFY(ui().clickItem(side + "List", "Springfield"));
+        QCOMPARE(tableNames(side), names);
+        QCOMPARE(ui().text(reportBox), "Springfield");
+        // Renaming is its own button.
+        QVERIFY(ui().clickItem(side + "List", "Ogden"));
+        nameBox->selectAll();
+        QTest::keyClicks(nameBox, "North Haverbrook");
+        ui().click("Rename" + side);
+        names[1] = "North Haverbrook";
+        QCOMPARE(tableNames(side), names);
+        QCOMPARE(ui().items(side + "List"), names);
+        QCOMPARE(ui().text(reportBox), "North Haverbrook");
+        // The other list keeps its own record: its table was empty, so the
+        // tab's opening gave it the placeholder, and no report is left blank.
+        QCOMPARE(ui().text(reportBox == "Text2" ? "Text3" : "Text2"),
+                 reportBox == "Text2" ? "(Officer Name)" : "(Agency Name)");
+
+        auto* remove = ui().child<QPushButton>("Delete" + side);
         for (const QString& name : names) {
             QVERIFY(ui().clickItem(side + "List", name));
             QVERIFY(remove->isEnabled());

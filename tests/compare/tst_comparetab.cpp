@@ -116,8 +116,10 @@ private Q_SLOTS:
         m_app->ui.click(QStringLiteral("CompareWith"));
         QCOMPARE(seen, QStringLiteral("CompareWithDialog"));
         QVERIFY(!okAtFirst); // nothing picked yet
-        QCOMPARE(listed, (QStringList{kAfter + QStringLiteral(", Elm Street, North"),
-                                      kElsewhere + QStringLiteral(", Oak Avenue, North")}));
+        QCOMPARE(
+            listed,
+            (QStringList{kAfter + QStringLiteral("  Elm Street, North, 03/09/2026, 3,000 vehicles"),
+                         kElsewhere + QStringLiteral("  Oak Avenue, North, 03/16/2026, 3,000 vehicles")}));
         const test::WindowProbe probe(tab);
         if (picked.isEmpty()) {
             QVERIFY(!tab->comparison());

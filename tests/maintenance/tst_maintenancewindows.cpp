@@ -214,7 +214,7 @@ private Q_SLOTS:
         QCOMPARE(window->windowTitle(), QStringLiteral("Delete Database"));
         const test::WindowProbe ui(window);
         QCOMPARE(ui.text(QStringLiteral("DeleteBatch")), QStringLiteral("Delete Batch"));
-        QCOMPARE(ui.items(QStringLiteral("BatchList")), kBatches);
+        QCOMPARE(ui.itemKeys(QStringLiteral("BatchList")), kBatches);
         QCOMPARE(ui.text(QStringLiteral("Choice")), QString());
 
         // Without a choice "Delete Selected" says how to make one.
@@ -242,7 +242,7 @@ private Q_SLOTS:
         QCOMPARE(shown(*m_messages),
                  (QStringList{question, question,
                               box(QStringLiteral("The survey 050226-A and its 20 vehicles were deleted."))}));
-        QCOMPARE(ui.items(QStringLiteral("BatchList")), (QStringList{kBatches[0], kBatches[2]}));
+        QCOMPARE(ui.itemKeys(QStringLiteral("BatchList")), (QStringList{kBatches[0], kBatches[2]}));
         QCOMPARE(ui.text(QStringLiteral("Choice")), QString());
         QCOMPARE(test::surveyContent(m_folder->databasePath()).size(), 2);
         m_messages->clear();
@@ -258,7 +258,7 @@ private Q_SLOTS:
         m_messages->script(Answer::Yes);
         ui.click(QStringLiteral("DeleteComplete"));
         QCOMPARE(test::surveyContent(m_folder->databasePath()), QStringList());
-        QCOMPARE(ui.items(QStringLiteral("BatchList")), QStringList());
+        QCOMPARE(ui.itemKeys(QStringLiteral("BatchList")), QStringList());
         QCOMPARE(shown(*m_messages),
                  (QStringList{deleteAll, deleteAll, box(QStringLiteral("Finished Deleting Database"))}));
 
@@ -278,7 +278,10 @@ private Q_SLOTS:
         test::WindowProbe(m_windows->maintenanceWindow()).click(QStringLiteral("DeleteSurveys"));
         QTRY_VERIFY(m_windows->deletionWindow());
         const test::WindowProbe ui(m_windows->deletionWindow());
-        QCOMPARE(ui.items(QStringLiteral("BatchList")), (QStringList{kBatches[1], kBatches[2], kBatches[0]}));
+        QCOMPARE(ui.itemKeys(QStringLiteral("BatchList")),
+                 (QStringList{kBatches[1], kBatches[2], kBatches[0]}));
+        QCOMPARE(ui.items(QStringLiteral("BatchList")).last(),
+                 kBatches[0] + QStringLiteral("  (no survey header)"));
         QVERIFY(ui.clickItem(QStringLiteral("BatchList"), kBatches[0]));
         m_messages->script(Answer::Yes);
         ui.click(QStringLiteral("DeleteSelected"));
@@ -288,7 +291,7 @@ private Q_SLOTS:
                          "header?\r\nThey will be erased.",
                          "The 20 vehicles and the statistics stored under 050126-A without a survey header "
                          "were deleted."}));
-        QCOMPARE(ui.items(QStringLiteral("BatchList")), (QStringList{kBatches[1], kBatches[2]}));
+        QCOMPARE(ui.itemKeys(QStringLiteral("BatchList")), (QStringList{kBatches[1], kBatches[2]}));
     }
 
 private:

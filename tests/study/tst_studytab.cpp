@@ -111,6 +111,12 @@ private Q_SLOTS:
         QCOMPARE(last.at(1), QStringLiteral("%1 (%2 %)")
                                  .arg(over)
                                  .arg(100.0 * double(over) / double(speeds.size()), 0, 'f', 1));
+        // Measured here, estimated on the reports tab: both named, with the
+        // stored estimates.
+        const QString note = tab->estimateNote()->text();
+        for (const char* part : {"measured", "estimated", "(38 MPH)", "(27.5 to 37.5 MPH)"})
+            QVERIFY2(note.contains(QLatin1String(part)), qPrintable(note));
+        QVERIFY(tab->estimateNote()->isVisible());
         QVERIFY(m_app->messages.shown().empty());
     }
 

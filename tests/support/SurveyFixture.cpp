@@ -48,6 +48,7 @@ void addSurvey(db::Connection& connection, const Survey& survey)
          {"Location", survey.location},
          {"Zone", "School"},
          {"Direction", "North"},
+         {"Date", survey.start.date().toString(QStringLiteral("MM/dd/yyyy"))},
          {"Violation_Alert", survey.postedSpeed},
          {"Radar_Mode", survey.unit}},
         survey.headerFields);

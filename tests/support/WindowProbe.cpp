@@ -62,14 +62,30 @@ void WindowProbe::click(const QString& name) const
                       option ? QPoint(button->height() / 2, button->height() / 2) : QPoint());
 }
 
+QStringList WindowProbe::itemKeys(const QString& name) const
+{
+    QStringList keys;
+    const auto* list = child<QListWidget>(name);
+    for (int i = 0; i < list->count(); ++i) {
+        const QVariant key = list->item(i)->data(Qt::UserRole);
+        keys << (key.isValid() ? key.toString() : list->item(i)->text());
+    }
+    return keys;
+}
+
 bool WindowProbe::clickItem(const QString& listName, const QString& text, bool doubleClick) const
 {
     auto* list = child<QListWidget>(listName);
-    const QList<QListWidgetItem*> found = list->findItems(text, Qt::MatchExactly);
-    if (found.isEmpty())
+    QListWidgetItem* found = nullptr;
+    for (int i = 0; i < list->count() && !found; ++i) {
+        QListWidgetItem* item = list->item(i);
+        if (item->text() == text || item->data(Qt::UserRole).toString() == text)
+            found = item;
+    }
+    if (!found)
         return false;
-    list->scrollToItem(found.first());
-    const QPoint centre = list->visualItemRect(found.first()).center();
+    list->scrollToItem(found);
+    const QPoint centre = list->visualItemRect(found).center();
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, centre);
     // A double click is a click and then the second press, as the system
     // sends it.

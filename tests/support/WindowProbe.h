@@ -38,8 +38,11 @@ public:
     QStringList items(const QString& name) const;
     // A mouse click; on an option button, on its round indicator.
     void click(const QString& name) const;
-    // A click, or a double click, on the entry of a list that reads `text`;
-    // false when there is none.
+    // What the entries of a list stand for: an entry's key (its user data),
+    // or its text when it has none.
+    QStringList itemKeys(const QString& name) const;
+    // A click, or a double click, on the entry of a list that reads `text`
+    // or stands for it; false when there is none.
     bool clickItem(const QString& list, const QString& text, bool doubleClick = false) const;
 
 private:

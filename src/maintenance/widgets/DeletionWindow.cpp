@@ -31,6 +31,8 @@ DeletionWindow::DeletionWindow(const db::Database& database, ui::Messages& messa
     QGroupBox* frame = ui::makeFrame(QStringLiteral("Delete Batch"), QStringLiteral("DeleteBatch"), this);
     m_surveys = new QListWidget(frame);
     m_surveys->setObjectName(QStringLiteral("BatchList"));
+    m_surveys->setWordWrap(true);
+    m_surveys->setAlternatingRowColors(true);
     m_surveys->setToolTip(QStringLiteral("Click the survey to delete"));
     m_surveys->setMinimumHeight(200);
     m_choice = ui::makeTextBox(QStringLiteral("Choice"), frame);
@@ -68,7 +70,7 @@ DeletionWindow::DeletionWindow(const db::Database& database, ui::Messages& messa
     setMinimumWidth(460);
 
     connect(m_surveys, &QListWidget::itemClicked, this,
-            [this](QListWidgetItem* item) { choose(item->text()); });
+            [this](QListWidgetItem* item) { choose(item->data(Qt::UserRole).toString()); });
     connect(deleteSelected, &QPushButton::clicked, this, &DeletionWindow::deleteSelected);
     connect(deleteComplete, &QPushButton::clicked, this, &DeletionWindow::deleteComplete);
     connect(returnButton, &QPushButton::clicked, this, &DeletionWindow::returnRequested);
@@ -84,13 +86,20 @@ void DeletionWindow::fillList()
 {
     m_surveys->clear();
     try {
-        QStringList batches = survey::storedBatches(m_database);
+        // Each entry shows the survey; it stands for its batch number.
+        QStringList batches;
+        for (const survey::ListedSurvey& listed : survey::listedSurveys(m_database)) {
+            auto* item = new QListWidgetItem(survey::listText(listed), m_surveys);
+            item->setData(Qt::UserRole, listed.header.batchNumber);
+            batches << listed.header.batchNumber;
+        }
         // Rows a repair kept without their header can be deleted too.
         for (const QString& batch : batchesWithoutHeader(m_database.path)) {
-            if (!batches.contains(batch))
-                batches << batch;
+            if (batches.contains(batch))
+                continue;
+            auto* item = new QListWidgetItem(batch + QStringLiteral("  (no survey header)"), m_surveys);
+            item->setData(Qt::UserRole, batch);
         }
-        m_surveys->addItems(batches);
     } catch (const db::DbError& error) {
         m_messages.ask(QStringLiteral("The stored surveys cannot be listed."), ui::Messages::defaultTitle(),
                        ui::Messages::Buttons::Ok, ui::Messages::Icon::Critical, error.message());

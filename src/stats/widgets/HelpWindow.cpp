@@ -44,6 +44,16 @@ HelpWindow::HelpWindow(const QString& title, const QString& text, QWidget* paren
     m_text->setStyleSheet(QStringLiteral("font-size: 11pt;"));
     layout->addWidget(m_text, 1);
 
+    m_note = new QLabel(this);
+    m_note->setObjectName(QStringLiteral("HelpNote"));
+    m_note->setTextFormat(Qt::PlainText);
+    m_note->setWordWrap(true);
+    m_note->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_note->setStyleSheet(QStringLiteral("font-size: 10pt; background: #fff6d5; border: 1px solid #e2c26a; "
+                                         "padding: 6px;"));
+    m_note->hide();
+    layout->addWidget(m_note);
+
     m_close = new QPushButton(QStringLiteral("Close"), this);
     m_close->setObjectName(QStringLiteral("Close"));
     m_close->setDefault(true);
@@ -70,6 +80,13 @@ HelpWindow* HelpWindow::makePercentileHelp(QWidget* parent)
     auto* window = new HelpWindow(QStringLiteral("85th Percentile"), QLatin1String(kPercentileText), parent);
     window->setObjectName(QStringLiteral("PercentileHelpWindow"));
     return window;
+}
+
+void HelpWindow::setNote(const QString& note)
+{
+    m_note->setText(note);
+    m_note->setVisible(!note.isEmpty());
+    resize(width(), heightForWidth(width()) > 0 ? heightForWidth(width()) : sizeHint().height());
 }
 
 void HelpWindow::present()

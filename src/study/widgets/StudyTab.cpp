@@ -58,6 +58,8 @@ StudyTab::StudyTab(QWidget* parent)
     m_period->setWordWrap(true);
     titles->addWidget(m_heading);
     titles->addWidget(m_period);
+    m_estimateNote = ui::makeNote(QString(), this, QStringLiteral("StudyEstimateNote"));
+    titles->addWidget(m_estimateNote);
     top->addLayout(titles, 1);
     m_thresholdCaption = ui::makeCaption(QStringLiteral("Enforcement threshold:"), this);
     m_threshold = new QSpinBox(this);
@@ -258,6 +260,19 @@ void StudyTab::showHeading()
         heading = m_survey.header.location + QStringLiteral(": ") + heading;
     m_heading->setText(heading);
     m_period->setText(m_study ? studyPeriod(*m_study) : QString());
+    // The figures here are measured; the reports tab shows the sign's
+    // estimates under the same names, so both are named for what they are.
+    const survey::SummaryRow& stored = m_survey.summary;
+    const bool estimates = m_study && m_survey.hasSummary && !stored.percentile85.isEmpty();
+    m_estimateNote->setText(
+        estimates ? QStringLiteral("Every figure here is measured from the vehicles' own speeds. The 85th "
+                                   "percentile (%1 %3) and the pace (%2 %3) on the View / Print Reports tab "
+                                   "and its reports are estimated from the average speed.")
+                        .arg(stored.percentile85.trimmed(),
+                             stored.paceLow.trimmed() + QStringLiteral(" to ") + stored.paceHigh.trimmed(),
+                             m_survey.header.radarMode)
+                  : QString());
+    m_estimateNote->setVisible(estimates);
 }
 
 void StudyTab::showFigures()
@@ -367,9 +382,9 @@ void StudyTab::askAndCompare()
 {
     if (!m_study)
         return;
-    std::vector<survey::HeaderRow> surveys;
+    std::vector<survey::ListedSurvey> surveys;
     try {
-        surveys = survey::storedSurveys(m_database);
+        surveys = survey::listedSurveys(m_database);
     } catch (const db::DbError& error) {
         Q_EMIT failed(QStringLiteral("The stored surveys cannot be listed: %1").arg(error.message()));
         return;
@@ -392,6 +407,7 @@ void StudyTab::showMode()
     for (QWidget* part : std::initializer_list<QWidget*>{m_thresholdCaption, m_threshold, m_export})
         part->setVisible(!comparing);
     if (comparing) {
+        m_estimateNote->hide();
         const compare::Comparison& comparison = *m_comparison;
         m_heading->setText(compare::comparisonHeading(comparison));
         m_period->setText(QStringList{compare::surveyLine(comparison, true),

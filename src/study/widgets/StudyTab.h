@@ -60,6 +60,8 @@ public:
 
     QLabel* heading() const { return m_heading; }
     QLabel* period() const { return m_period; }
+    // Says that the figures are measured and the reports tab's estimated.
+    QLabel* estimateNote() const { return m_estimateNote; }
     QLabel* prompt() const { return m_prompt; }
     QLabel* warningBand() const { return m_warnings; }
     QSpinBox* thresholdBox() const { return m_threshold; }
@@ -102,6 +104,7 @@ private:
 
     QLabel* m_heading = nullptr;
     QLabel* m_period = nullptr;
+    QLabel* m_estimateNote = nullptr;
     QLabel* m_prompt = nullptr;
     QLabel* m_warnings = nullptr;
     QSpinBox* m_threshold = nullptr;

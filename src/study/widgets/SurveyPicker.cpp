@@ -11,7 +11,7 @@
 
 namespace pelmor::study {
 
-QString askSurveyToCompare(QWidget* parent, const std::vector<survey::HeaderRow>& surveys,
+QString askSurveyToCompare(QWidget* parent, const std::vector<survey::ListedSurvey>& surveys,
                            const QString& current)
 {
     QDialog dialog(parent);
@@ -26,15 +26,11 @@ QString askSurveyToCompare(QWidget* parent, const std::vector<survey::HeaderRow>
     layout->addWidget(note);
     auto* list = new QListWidget(&dialog);
     list->setObjectName(QStringLiteral("CompareWithList"));
-    for (const survey::HeaderRow& row : surveys) {
-        if (row.batchNumber == current)
+    for (const survey::ListedSurvey& listed : surveys) {
+        if (listed.header.batchNumber == current)
             continue;
-        QStringList parts{row.batchNumber};
-        for (const QString& text : {row.location.simplified(), row.direction.simplified(), row.date})
-            if (!text.isEmpty())
-                parts << text;
-        auto* item = new QListWidgetItem(parts.join(QStringLiteral(", ")), list);
-        item->setData(Qt::UserRole, row.batchNumber);
+        auto* item = new QListWidgetItem(survey::listText(listed), list);
+        item->setData(Qt::UserRole, listed.header.batchNumber);
     }
     if (list->count() == 0) {
         note->setText(QStringLiteral("No other survey is stored. Import the survey to compare with "
