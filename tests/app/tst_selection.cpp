@@ -263,6 +263,10 @@ private Q_SLOTS:
             QVERIFY(reset->isEnabled());
             QCOMPARE(int(m_app->state.reportChoice), flow.reportChoice);
             QVERIFY(ui().visible("GridFrame") && !ui().visible("GraphFrame"));
+            // The arrow marks the flow button whose grid is on show, alone.
+            for (int marker = 1; marker <= 5; ++marker)
+                QCOMPARE(ui().visible(QStringLiteral("GraphType%1").arg(marker)),
+                         marker == flow.reportChoice);
             QCOMPARE(m_app->messages.texts(), QStringList());
 
             const QAbstractItemModel* model = m_app->window->graphsTab()->flowGrid()->model();

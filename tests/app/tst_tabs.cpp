@@ -101,6 +101,12 @@ private Q_SLOTS:
         QCOMPARE(captions, (QStringList{"Import Remote Sign Data", "View / Print Reports", "View Graphs",
                                         "Administration / Setup", "Speed Study"}));
         QCOMPARE(tabs->currentIndex(), 0);
+        // Every tab the graphs tab's hint names in quotes is one of them.
+        const QString hint = page(window, "graphs").text("GraphHint");
+        const QStringList quoted = hint.split(QLatin1Char('"')).mid(1);
+        QVERIFY2(!quoted.isEmpty(), qPrintable(hint));
+        for (qsizetype i = 0; i < quoted.size(); i += 2)
+            QVERIFY2(captions.contains(quoted[i]), qPrintable(hint));
         QVERIFY(m_started.messages.shown().empty());
         QCOMPARE(m_started.state.database.path, m_started.folder.databasePath());
         QVERIFY(page(window, "import").child<QRadioButton>("CommPort1")->isChecked());
