@@ -87,16 +87,15 @@ bool copyContents(QFile& source, QFile& target, QString* reason)
     return true;
 }
 
-// Writes the content of `from` into the device or pipe `target`.
-bool writeInto(const QString& from, const QString& target, QString* reason)
+// Copies the file `from` into `target`, which is opened with `mode`.
+bool copyInto(const QString& from, QFile& target, QIODevice::OpenMode mode, QString* reason)
 {
     QFile source(from);
     if (!source.open(QIODevice::ReadOnly))
         return failWith(reason, source.errorString());
-    QFile device(target);
-    if (!device.open(QIODevice::WriteOnly | QIODevice::ExistingOnly))
-        return failWith(reason, device.errorString());
-    return copyContents(source, device, reason);
+    if (!target.open(mode))
+        return failWith(reason, target.errorString());
+    return copyContents(source, target, reason);
 }
 
 } // namespace
@@ -165,7 +164,8 @@ bool replaceFile(const QString& from, const QString& to, QString* reason)
 {
     const QString target = resolvedPath(to);
     if (isDeviceOrPipe(target)) {
-        if (!writeInto(from, target, reason))
+        QFile device(target);
+        if (!copyInto(from, device, QIODevice::WriteOnly | QIODevice::ExistingOnly, reason))
             return false;
         QFile::remove(from);
         return true;
@@ -199,15 +199,13 @@ bool linkFile(const QString& existing, const QString& newName, QString* reason)
 
 bool copyFile(const QString& from, const QString& to, QString* reason)
 {
-    QFile source(from);
-    if (!source.open(QIODevice::ReadOnly))
-        return failWith(reason, source.errorString());
     QFile target(to);
-    if (!target.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return failWith(reason, target.errorString());
-    if (!copyContents(source, target, reason)) {
-        target.close();
-        QFile::remove(to);
+    if (!copyInto(from, target, QIODevice::WriteOnly | QIODevice::Truncate, reason)) {
+        // A partial copy goes; a file that was never opened is left alone.
+        if (target.isOpen()) {
+            target.close();
+            QFile::remove(to);
+        }
         return false;
     }
     target.close();

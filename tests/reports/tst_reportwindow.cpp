@@ -382,13 +382,7 @@ private Q_SLOTS:
 
     void pagingThroughAFlowReport()
     {
-        // A survey of two days in quarter hours takes several pages.
-        test::Survey survey;
-        survey.batchNumber = QStringLiteral("050402-B");
-        survey.durationSeconds = 2 * 24 * 3600;
-        survey.addSpeeds({{30, 200}});
-        test::storeSurvey(m_app->folder.databasePath(), survey);
-        m_app->window->reportsTab()->chooseSurvey(survey.batchNumber);
+        chooseTwoDays(); // in quarter hours several pages
         m_app->window->reportsTab()->reportChoice()->setCurrentIndex(3);
         clickButton("cmdPrint");
         QVERIFY(QTest::qWaitForWindowActive(reportWindow()));
@@ -507,12 +501,7 @@ private Q_SLOTS:
     void newReportStartsOnPageOne()
     {
         QFETCH(bool, reopened);
-        test::Survey survey;
-        survey.batchNumber = QStringLiteral("050402-B");
-        survey.durationSeconds = 2 * 24 * 3600;
-        survey.addSpeeds({{30, 200}});
-        test::storeSurvey(m_app->folder.databasePath(), survey);
-        m_app->window->reportsTab()->chooseSurvey(survey.batchNumber);
+        chooseTwoDays();
         selectAndPrint(3); // 15 minute bins: several pages
         QPrintPreviewWidget* preview = reportWindow()->preview();
         const qreal defaultZoom = preview->zoomFactor();
@@ -603,6 +592,16 @@ private:
         there();
         reportWindow()->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(reportWindow()));
+    }
+    // Stores survey 050402-B of two days and chooses it.
+    void chooseTwoDays()
+    {
+        test::Survey survey;
+        survey.batchNumber = QStringLiteral("050402-B");
+        survey.durationSeconds = 2 * 24 * 3600;
+        survey.addSpeeds({{30, 200}});
+        test::storeSurvey(m_app->folder.databasePath(), survey);
+        m_app->window->reportsTab()->chooseSurvey(survey.batchNumber);
     }
     // Chooses an entry of the report list and prints it.
     void selectAndPrint(int item)
