@@ -26,7 +26,7 @@ namespace {
 constexpr int kButtonWidth = 150;
 
 // Builds one side of the lists frame in `column` of `grid`: caption, the name
-// box with its refresh button, the list, and the add, rename and delete
+// box with its rename and refresh buttons, the list, and the add and delete
 // buttons. `noun` names the controls ("Agency" gives "AgencyName",
 // "RefreshAgency", "AgencyList", "AddAgency", "RenameAgency",
 // "DeleteAgency").
@@ -43,16 +43,21 @@ AdminTab::NameList addNameList(QGridLayout* grid, int column, const QString& cap
     side.name = ui::makeTextBox(noun + QStringLiteral("Name"), frame);
     side.name->setToolTip(
         QStringLiteral("The %1 name printed on reports: type a new one and press \"Add %2\", "
-                       "or change the chosen one and press \"Rename %2\"")
+                       "or change the chosen one and press \"Rename\"")
             .arg(noun.toLower(), noun));
 
     side.refresh = ui::makeButton(QString(), QStringLiteral("Refresh") + noun, frame);
     side.refresh->setIcon(frame->style()->standardIcon(QStyle::SP_BrowserReload));
     side.refresh->setToolTip(QStringLiteral("Read the list again"));
     side.refresh->setFixedWidth(34);
+    // Renaming belongs to the box the new name is typed into.
+    side.rename = ui::makeButton(QStringLiteral("Rename"), QStringLiteral("Rename") + noun, frame);
+    side.rename->setToolTip(
+        QStringLiteral("Give the chosen %1 the name typed in the box").arg(noun.toLower()));
     auto* nameRow = new QHBoxLayout;
     nameRow->setSpacing(4);
     nameRow->addWidget(side.name, 1);
+    nameRow->addWidget(side.rename);
     nameRow->addWidget(side.refresh);
     grid->addLayout(nameRow, 1, column);
 
@@ -63,14 +68,13 @@ AdminTab::NameList addNameList(QGridLayout* grid, int column, const QString& cap
     grid->addWidget(side.list, 2, column);
 
     side.add = ui::makeButton(QStringLiteral("Add ") + noun, QStringLiteral("Add") + noun, frame);
-    side.rename = ui::makeButton(QStringLiteral("Rename ") + noun, QStringLiteral("Rename") + noun, frame);
     side.remove = ui::makeButton(QStringLiteral("Delete ") + noun, QStringLiteral("Delete") + noun, frame);
     // Renaming and deleting need a name clicked in the list first.
     side.rename->setEnabled(false);
     side.remove->setEnabled(false);
     auto* buttonRow = new QHBoxLayout;
     buttonRow->setSpacing(6);
-    for (QPushButton* button : {side.add, side.rename, side.remove})
+    for (QPushButton* button : {side.add, side.remove})
         buttonRow->addWidget(button, 1);
     grid->addLayout(buttonRow, 3, column);
     return side;

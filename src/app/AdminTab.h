@@ -30,7 +30,7 @@ class BoundViews;
 // store the name typed into the name box as a new name, which becomes the
 // current one (pressed with an empty box, or the current name unchanged,
 // they empty the box for the name to type). Typing into the box changes no
-// stored name by itself: "Rename Agency" / "Rename Officer" do that.
+// stored name by itself: the "Rename" button beside the box does that.
 class AdminTab : public QWidget {
     Q_OBJECT
 public:
