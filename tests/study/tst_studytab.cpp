@@ -114,7 +114,7 @@ private Q_SLOTS:
         // Measured here, estimated on the reports tab: both named, with the
         // stored estimates.
         const QString note = tab->estimateNote()->text();
-        for (const char* part : {"measured", "estimated", "(38 MPH)", "(27.5 to 37.5 MPH)"})
+        for (const char* part : {"measured", "estimated", "(38 mph)", "(27.5 to 37.5 mph)"})
             QVERIFY2(note.contains(QLatin1String(part)), qPrintable(note));
         QVERIFY(tab->estimateNote()->isVisible());
         QVERIFY(m_app->messages.shown().empty());

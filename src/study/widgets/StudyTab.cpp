@@ -270,7 +270,7 @@ void StudyTab::showHeading()
                                    "and its reports are estimated from the average speed.")
                         .arg(stored.percentile85.trimmed(),
                              stored.paceLow.trimmed() + QStringLiteral(" to ") + stored.paceHigh.trimmed(),
-                             m_survey.header.radarMode)
+                             unitText(m_study->unit))
                   : QString());
     m_estimateNote->setVisible(estimates);
 }
