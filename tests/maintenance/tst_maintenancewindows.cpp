@@ -232,7 +232,7 @@ private Q_SLOTS:
         QVERIFY(ui.clickItem(QStringLiteral("BatchList"), kBatches[1]));
         QCOMPARE(ui.text(QStringLiteral("Choice")), kBatches[1]);
         const QString question =
-            box(QStringLiteral("Delete the survey 050226-A (Main St, North)?"
+            box(QStringLiteral("Delete the survey 050226-A (Main St, North, 05/02/2026)?"
                                "\r\nIts 20 vehicles and its statistics will be erased."),
                 QStringLiteral("Delete Selected"), Buttons::YesNoDefaultNo, Icon::Warning);
         ui.click(QStringLiteral("DeleteSelected"));

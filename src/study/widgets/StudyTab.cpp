@@ -18,8 +18,8 @@
 #include "ui/BusyCursor.h"
 #include "ui/Style.h"
 
-#include <QGroupBox>
 #include <QFileInfo>
+#include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -265,9 +265,8 @@ void StudyTab::showHeading()
     const survey::SummaryRow& stored = m_survey.summary;
     const bool estimates = m_study && m_survey.hasSummary && !stored.percentile85.isEmpty();
     m_estimateNote->setText(
-        estimates ? QStringLiteral("Every figure here is measured from the vehicles' own speeds. The 85th "
-                                   "percentile (%1 %3) and the pace (%2 %3) on the View / Print Reports tab "
-                                   "and its reports are estimated from the average speed.")
+        estimates ? QStringLiteral("All figures here are measured; the reports tab's 85th percentile (%1 %3) "
+                                   "and pace (%2 %3) are estimated from the average speed.")
                         .arg(stored.percentile85.trimmed(),
                              stored.paceLow.trimmed() + QStringLiteral(" to ") + stored.paceHigh.trimmed(),
                              unitText(m_study->unit))
