@@ -1,6 +1,7 @@
 #include "Command.h"
 #include "db/SafeFileWriter.h"
 
+#include <QBuffer>
 #include <QImage>
 #include <QImageWriter>
 
@@ -121,12 +122,19 @@ int fail(Context& context, const QString& message)
 
 QString writePng(const QString& path, const QImage& image)
 {
-    return db::saveFile(path, [&](QIODevice& file) {
-        QImageWriter writer(&file, "png");
-        if (writer.write(image))
+    // The image is encoded in memory first: the PNG encoder stops half way
+    // on a failed write and leaves its buffers behind, so the file gets the
+    // finished bytes in one write and its failure is told like any other.
+    QByteArray encoded;
+    QBuffer buffer(&encoded);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "png");
+    if (!writer.write(image))
+        return QStringLiteral("The image for %1 cannot be made: %2").arg(path, writer.errorString());
+    return db::saveFile(path, [&encoded](QIODevice& file) {
+        if (file.write(encoded) == encoded.size())
             return QString();
-        // A refused write is told by the file itself, with the file's name.
-        return writer.errorString();
+        return file.errorString();
     });
 }
 

@@ -55,12 +55,16 @@ LimitedRun cli(const test::TempProgramFolder& folder, const QStringList& argumen
 #endif
     process.start(QStringLiteral(PELMOR_CLI), QStringList{QStringLiteral("--db"), folder.path()} + arguments);
     LimitedRun run;
-    if (!process.waitForFinished(120000))
+    if (!process.waitForFinished(120000)) {
+        run.err = QStringLiteral("no end within two minutes: ") + process.errorString();
         return run;
+    }
     run.normalExit = process.exitStatus() == QProcess::NormalExit;
     run.exitCode = process.exitCode();
     run.out = QString::fromUtf8(process.readAllStandardOutput()).trimmed();
     run.err = QString::fromUtf8(process.readAllStandardError()).trimmed();
+    if (!run.normalExit)
+        run.err += QStringLiteral(" [ended by signal %1: %2]").arg(run.exitCode).arg(process.errorString());
     return run;
 }
 
