@@ -2,7 +2,7 @@
 
 #include "acquisition/SerialDownload.h"
 #include "db/Database.h"
-#include "reports/ReportChoice.h"
+#include "session/CurrentSurvey.h"
 
 #include <QByteArray>
 #include <QString>
@@ -27,8 +27,10 @@ struct AppState {
     // file, saved as one, or stored as a survey. Data that came from the
     // sign since is not, and closing the program would lose it.
     bool downloadKept = true;
-    // The document the report window builds; none until first set.
-    reports::ReportChoice reportChoice = reports::ReportChoice::None;
+    // The survey worked on and what was worked out for it: the tabs and
+    // the report window follow it. It outlives the main window, as the
+    // document chosen last does.
+    session::CurrentSurvey current;
     // Port number to serial device.
     acquisition::PortResolver portDevice = acquisition::defaultPortDevice;
 };

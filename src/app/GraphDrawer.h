@@ -1,10 +1,10 @@
 #pragma once
 
-#include <QObject>
+#include "reports/ReportChoice.h"
 
-namespace pelmor::charts {
-struct GraphResult;
-}
+#include <QObject>
+#include <QString>
+
 namespace pelmor::ui {
 class Messages;
 }
@@ -12,21 +12,18 @@ class Messages;
 namespace pelmor::app {
 
 struct AppState;
-class GraphsTab;
-class ReportsTab;
 
-// Draws the two speed graphs of the graphs tab for the survey that the
-// reports tab shows, with the statistics shown there and in the printer mode
-// chosen on the graphs tab. A drawn graph goes into the graph area and onto
-// the clipboard, from where the graph reports take it; when there is nothing
-// to draw the user gets the reason and the last graph stays as it was. A
-// graph drawn with less than it should show (a statistic that cannot be
-// read) is shown, and the user told once what it lacks.
+// Draws the two speed graphs for the current survey, with its statistics
+// and in the printer mode chosen. A drawn graph becomes the current
+// survey's graph, which the graph area shows and the graph reports place;
+// when there is nothing to draw the user gets the reason and the last graph
+// stays as it was. A graph drawn with less than it should show (a
+// statistic that cannot be read) is shown, and the user told once what it
+// lacks. Nothing is put on the system clipboard.
 class GraphDrawer : public QObject {
     Q_OBJECT
 public:
-    GraphDrawer(AppState& state, ui::Messages& messages, ReportsTab& reports, GraphsTab& graphs,
-                QObject* parent = nullptr);
+    GraphDrawer(AppState& state, ui::Messages& messages, QObject* parent = nullptr);
 
     // The speed distribution with pace and 85th percentile, and the vehicles
     // per speed against the posted limit. Each returns whether it drew.
@@ -38,24 +35,21 @@ public:
     void redrawForPrinterMode();
 
     // Another survey was chosen: the graph on show is drawn again for it, so
-    // the graph area and the clipboard never show one survey's graph beside
-    // another survey's figures. When the new survey has nothing to draw, the
-    // graph area is emptied without a message.
+    // the graph area never shows one survey's graph beside another survey's
+    // figures. When the new survey has nothing to draw, there is no graph,
+    // and no message.
     void followSurveyChoice();
 
 private:
-    enum class Shown { Nothing, SpeedDistribution, TrafficVolume };
-
-    charts::GraphResult build(Shown graph) const;
-    // Builds the graph under the busy pointer, then shows it, or the reason
-    // why there is none when `tellWhyNot`; returns whether it drew.
-    bool draw(Shown graph, bool tellWhyNot);
+    // Builds the graph under the busy pointer, then makes it the current
+    // survey's, or tells the reason why there is none when `tellWhyNot`;
+    // returns whether it drew.
+    bool draw(reports::ReportChoice graph, bool tellWhyNot);
 
     AppState& m_state;
     ui::Messages& m_messages;
-    ReportsTab& m_reports;
-    GraphsTab& m_graphs;
-    Shown m_shown = Shown::Nothing;
+    // The graph drawn last, to draw again for another survey.
+    reports::ReportChoice m_shown = reports::ReportChoice::None;
     // The warning told with the last graph drawn.
     QString m_toldWarning;
 };

@@ -4,7 +4,6 @@
 #include "db/DbError.h"
 #include "flow/widgets/BreakdownModel.h"
 #include "flow/widgets/FlowGrid.h"
-#include "ui/BusyCursor.h"
 #include "ui/Style.h"
 
 #include <QEvent>
@@ -243,23 +242,18 @@ void GraphsTab::setUpFlowGrid(BoundViews& views)
     connect(m_hourFlow, &QPushButton::clicked, this, [this] { Q_EMIT flowRequested(flow::BinLength::Hour); });
 }
 
-QString GraphsTab::showFlowBreakdown(const db::Database& database, const flow::BreakdownInputs& inputs,
-                                     flow::BinLength bins)
+QString GraphsTab::showFlowGrid(flow::BinLength bins, const QString& walkFailure)
 {
     m_graphFrame->hide();
     m_summaryNote->hide();
     m_gridFrame->show();
     markGraphType(bins == flow::BinLength::QuarterHour ? 4 : 5);
-    QString failure;
-    {
-        const ui::BusyCursor busy;
-        failure = flow::runBreakdown(database, inputs, bins).failure;
-        try {
-            m_breakdownView->refresh();
-        } catch (const db::DbError& error) {
-            if (failure.isEmpty())
-                failure = error.message();
-        }
+    QString failure = walkFailure;
+    try {
+        m_breakdownView->refresh();
+    } catch (const db::DbError& error) {
+        if (failure.isEmpty())
+            failure = error.message();
     }
     flow::formatFlowGrid(m_flowGrid, bins);
     // Rows that were written but cannot be read back show as an empty grid

@@ -81,13 +81,12 @@ public:
     // The flow grid's rows: the Breakdown table through its bound view.
     flow::BreakdownModel* breakdownModel() const { return m_breakdownModel; }
 
-    // What "15 Min Traffic Flow" and "HourTraffic Flow" show once the main
-    // window has checked the survey: the grid in place of the graph, marked
-    // as on show, the breakdown of the survey into Breakdown under the busy
-    // pointer, the grid refreshed from it and formatted. Returns what went
-    // wrong, or an empty text; the rows written before a failure are shown.
-    QString showFlowBreakdown(const db::Database& database, const flow::BreakdownInputs& inputs,
-                              flow::BinLength bins);
+    // What "15 Min Traffic Flow" and "HourTraffic Flow" show once the
+    // survey is broken down: the grid in place of the graph, marked as on
+    // show, refreshed from Breakdown and formatted. Returns what went wrong
+    // (`walkFailure` first), or an empty text; the rows written before a
+    // failure are shown.
+    QString showFlowGrid(flow::BinLength bins, const QString& walkFailure);
 
 Q_SIGNALS:
     void closeRequested();

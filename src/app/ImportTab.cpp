@@ -13,6 +13,7 @@
 #include "import/widgets/HeaderPanel.h"
 #include "import/widgets/ImportProgressReport.h"
 #include "import/widgets/RawTextView.h"
+#include "session/BackgroundTask.h"
 #include "ui/BusyCursor.h"
 #include "ui/Messages.h"
 #include "ui/Style.h"
@@ -33,6 +34,7 @@ ImportTab::ImportTab(AppState& state, BoundViews& views, ui::Messages& messages,
     , m_serial(std::make_unique<acquisition::SerialDownload>(state.downloadBuffer, state.portDevice))
     , m_fileWindow(
           std::make_unique<acquisition::LoadDataFile>(state.databaseFolder, state.downloadBuffer, messages))
+    , m_importTask(new session::BackgroundTask(this))
 {
     setObjectName(QStringLiteral("ImportTab"));
 
@@ -251,16 +253,38 @@ void ImportTab::returnToPortChoice(ImportStep step)
 
 void ImportTab::importSurvey()
 {
+    if (m_importTask->isRunning())
+        return;
     const import::SurveyHeader header{
         m_header->batchNumber(), m_header->locationCode(), m_header->location(), m_header->startDate(),
         m_header->startTime(),   m_header->postedSpeed(),  m_header->cutoff(),   m_header->alarm(),
         m_header->unit(),        m_header->direction(),    m_header->zone()};
-    import::ImportResult result;
-    {
-        const ui::BusyCursor busy;
-        import::ImportProgressReport report(m_messages, window());
-        result = import::importSurvey(m_state.database, header, m_state.downloadBuffer, report);
-    }
+    // The import runs on a worker with a connection of its own, on copies
+    // of the download and the header: the window stays free meanwhile.
+    auto report = std::make_shared<import::ImportProgressReport>(m_messages, *m_importTask, window());
+    auto result = std::make_shared<import::ImportResult>();
+    m_header->processButton()->setEnabled(false);
+    connect(
+        m_importTask, &session::BackgroundTask::finished, this,
+        [this, report, result, header] {
+            report->deliver();
+            finishImport(header, *result);
+        },
+        Qt::SingleShotConnection);
+    m_importTask->start([database = m_state.database, header, buffer = m_state.downloadBuffer, report,
+                         result](session::BackgroundTask&) {
+        *result = import::importSurvey(database, header, buffer, *report);
+    });
+}
+
+bool ImportTab::isImporting() const
+{
+    return m_importTask->isRunning();
+}
+
+void ImportTab::finishImport(const import::SurveyHeader& header, const import::ImportResult& result)
+{
+    m_header->processButton()->setEnabled(true);
     switch (result.outcome) {
     case import::ImportResult::Outcome::Imported:
         m_state.downloadKept = true;
@@ -272,7 +296,9 @@ void ImportTab::importSurvey()
         break;
     case import::ImportResult::Outcome::DataError:
     case import::ImportResult::Outcome::Failed:
-        // Said so; the download stays as it is, to be stored again or saved.
+    case import::ImportResult::Outcome::Cancelled:
+        // Said so, or stopped by the user; the download stays as it is, to
+        // be stored again or saved.
         break;
     }
     // The unit chooser shows the unit last used.
@@ -284,6 +310,7 @@ void ImportTab::importSurvey()
                             .arg(error.message()),
                         ui::Messages::defaultTitle(), ui::Messages::Icon::Warning);
     }
+    Q_EMIT importFinished();
 }
 
 void ImportTab::goToField(import::HeaderField field)

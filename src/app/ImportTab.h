@@ -18,8 +18,13 @@ class ProgressPanel;
 class SavedFilePanel;
 class SerialDownload;
 } // namespace pelmor::acquisition
+namespace pelmor::session {
+class BackgroundTask;
+}
 namespace pelmor::import {
 enum class HeaderField;
+struct ImportResult;
+struct SurveyHeader;
 class CorrectionPanel;
 class HeaderPanel;
 class RawTextView;
@@ -72,8 +77,10 @@ public:
     void reset();
     void downloadAnother();
     // "Process This Radar Data to The Database>>": stores the survey and its
-    // statistics.
+    // statistics, on a worker; importFinished() follows once it has ended
+    // and its messages were told.
     void importSurvey();
+    bool isImporting() const;
     // "Load Radar Log File" and "Save this raw data file as...".
     void openLoadWindow();
     void openSaveWindow();
@@ -91,6 +98,8 @@ Q_SIGNALS:
     // The saved-file window asks for the main window to be disabled while it
     // is up, and enabled again on every way out.
     void mainWindowEnabled(bool enabled);
+    // An import has ended, stored or not, and its messages were told.
+    void importFinished();
 
 private:
     // Shows exactly the panels of `step` and hides the others.
@@ -105,6 +114,7 @@ private:
     void leaveDownloadForLoad();
     void setPortStatusOpen();
     void setPortStatusClosed();
+    void finishImport(const pelmor::import::SurveyHeader& header, const pelmor::import::ImportResult& result);
 
     AppState& m_state;
     BoundViews& m_views;
@@ -120,6 +130,7 @@ private:
     pelmor::import::CorrectionPanel* m_correction;
     QPushButton* m_saveRawData;
     ImportStep m_step = ImportStep::ChoosingPort;
+    session::BackgroundTask* m_importTask;
 };
 
 } // namespace pelmor::app

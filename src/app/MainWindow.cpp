@@ -8,17 +8,22 @@
 #include "app/ImportTab.h"
 #include "app/PrintControls.h"
 #include "app/ReportsTab.h"
+#include "app/StudyTab.h"
+#include "db/DbError.h"
 #include "db/Files.h"
 #include "flow/FlowBreakdown.h"
+#include "session/BackgroundTask.h"
+#include "session/SurveyWork.h"
 #include "stats/Pace.h"
 #include "stats/widgets/HelpWindow.h"
 #include "study/widgets/CsvFileDialog.h"
-#include "study/widgets/StudyTab.h"
 #include "ui/BusyCursor.h"
 #include "ui/Messages.h"
 
 #include <QCloseEvent>
 #include <QFileInfo>
+#include <QGroupBox>
+#include <QLabel>
 #include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
@@ -40,6 +45,7 @@ MainWindow::MainWindow(AppState& state, ui::Messages& messages, QWidget* parent)
     , m_state(state)
     , m_messages(messages)
     , m_views(std::make_unique<BoundViews>(this))
+    , m_work(new session::BackgroundTask(this))
 {
     initResources();
     m_background.load(QStringLiteral(":/pelmor/background.png"));
@@ -50,10 +56,10 @@ MainWindow::MainWindow(AppState& state, ui::Messages& messages, QWidget* parent)
     m_tabs = new QTabWidget(this);
     m_tabs->setObjectName(QStringLiteral("SSTab1"));
     m_importTab = new ImportTab(state, *m_views, messages, m_tabs);
-    m_reportsTab = new ReportsTab(*m_views, m_tabs);
+    m_reportsTab = new ReportsTab(*m_views, state.current, m_tabs);
     m_graphsTab = new GraphsTab(*m_views, m_tabs);
     m_adminTab = new AdminTab(*m_views, m_tabs);
-    m_studyTab = new study::StudyTab(m_tabs);
+    m_studyTab = new StudyTab(m_tabs);
     m_tabs->addTab(m_importTab, tr("Import Remote Sign Data"));
     m_tabs->addTab(m_reportsTab, tr("View / Print Reports"));
     m_tabs->addTab(m_graphsTab, tr("View Graphs"));
@@ -67,7 +73,7 @@ MainWindow::MainWindow(AppState& state, ui::Messages& messages, QWidget* parent)
     connect(m_reportsTab, &ReportsTab::closeRequested, this, &MainWindow::requestEnd);
     connect(m_graphsTab, &GraphsTab::closeRequested, this, &MainWindow::requestEnd);
     connect(m_adminTab, &AdminTab::closeRequested, this, &MainWindow::requestEnd);
-    connect(m_studyTab, &study::StudyTab::closeRequested, this, &MainWindow::requestEnd);
+    connect(m_studyTab, &StudyTab::closeRequested, this, &MainWindow::requestEnd);
     connect(m_importTab, &ImportTab::mainWindowEnabled, this, &QWidget::setEnabled);
 
     resize(1200, 780);
@@ -75,12 +81,16 @@ MainWindow::MainWindow(AppState& state, ui::Messages& messages, QWidget* parent)
     load();
     connectReportsAndFlow();
     connectGraphs();
-    m_printControls = new PrintControls(state, messages, *m_views, *m_reportsTab, *m_graphsTab, *m_adminTab,
-                                        *m_studyTab, *m_graphDrawer, *this);
+    connectPrinting();
     connectStudyAndExports();
 }
 
 MainWindow::~MainWindow() = default;
+
+bool MainWindow::isBusy() const
+{
+    return m_work->isRunning() || m_importTab->isImporting();
+}
 
 QString MainWindow::caption()
 {
@@ -125,20 +135,54 @@ void MainWindow::connectReportsAndFlow()
     connect(m_adminTab, &AdminTab::failed, this, showFailure);
 
     connect(m_graphsTab, &GraphsTab::flowRequested, this, [this, showFailure](flow::BinLength bins) {
-        const flow::BreakdownInputs inputs = flow::BreakdownInputs::of(m_reportsTab->currentSurvey());
-        const QString refusal = flow::checkInputs(inputs);
+        session::CurrentSurvey& current = m_state.current;
+        const QString refusal = flow::checkInputs(flow::BreakdownInputs::of(current.record()));
         if (!refusal.isEmpty()) {
             m_messages.tell(refusal);
             return;
         }
+        if (m_work->isRunning())
+            return;
         m_importTab->setResetEnabled(false);
-        m_state.reportChoice = bins == flow::BinLength::QuarterHour
-                                   ? reports::ReportChoice::QuarterHourFlowReport
-                                   : reports::ReportChoice::HourlyFlowReport;
-        const QString failure = m_graphsTab->showFlowBreakdown(m_state.database, inputs, bins);
-        m_importTab->setResetEnabled(true);
-        if (!failure.isEmpty())
-            showFailure(failure);
+        current.setReportChoice(bins == flow::BinLength::QuarterHour
+                                    ? reports::ReportChoice::QuarterHourFlowReport
+                                    : reports::ReportChoice::HourlyFlowReport);
+        // The walk runs on a worker with a connection of its own; the grid
+        // shows its rows once it has ended.
+        auto outcome = std::make_shared<session::BreakdownOutcome>();
+        const QString batch = current.batchNumber();
+        m_busy = std::make_unique<ui::BusyCursor>();
+        connect(
+            m_work, &session::BackgroundTask::finished, this,
+            [this, outcome, bins, batch, showFailure] {
+                m_busy.reset();
+                // Kept only while the survey it was made for is still the one on show.
+                if (outcome->breakdown && m_state.current.batchNumber() == batch)
+                    m_state.current.setBreakdown(std::move(*outcome->breakdown));
+                const QString failure = m_graphsTab->showFlowGrid(bins, outcome->failure);
+                m_importTab->setResetEnabled(true);
+                if (!failure.isEmpty())
+                    showFailure(failure);
+            },
+            Qt::SingleShotConnection);
+        m_work->start([database = m_state.database, record = current.record(), bins,
+                       outcome](session::BackgroundTask&) {
+            *outcome = session::breakDownSurvey(database, record, bins);
+        });
+    });
+    // A breakdown made elsewhere (for a flow document) shows in the grid;
+    // a grid on show marks its button.
+    connect(&m_state.current, &session::CurrentSurvey::breakdownChanged, this, [this] {
+        const std::optional<session::SurveyBreakdown>& breakdown = m_state.current.breakdown();
+        if (!breakdown)
+            return;
+        try {
+            m_views->breakdown()->refresh();
+        } catch (const db::DbError&) {
+            // The grid says itself why it shows no rows.
+        }
+        if (m_graphsTab->gridFrame()->isVisibleTo(m_graphsTab))
+            m_graphsTab->markGraphType(breakdown->bins == flow::BinLength::QuarterHour ? 4 : 5);
     });
 }
 
@@ -151,12 +195,20 @@ void MainWindow::connectReportsAndFlow()
 void MainWindow::connectGraphs()
 {
     using reports::ReportChoice;
-    m_graphDrawer = new GraphDrawer(m_state, m_messages, *m_reportsTab, *m_graphsTab, this);
+    m_graphDrawer = new GraphDrawer(m_state, m_messages, this);
+    session::CurrentSurvey& current = m_state.current;
     const auto chooseGraph = [this](ReportChoice reportChoice, int marker) {
         m_importTab->setResetEnabled(true);
-        m_state.reportChoice = reportChoice;
+        m_state.current.setReportChoice(reportChoice);
         m_graphsTab->markGraphType(marker);
     };
+    // The graph area shows the current survey's graph.
+    connect(&current, &session::CurrentSurvey::graphChanged, this, [this] {
+        const QImage& image = m_state.current.graph().image;
+        m_graphsTab->setGraphImage(image);
+        if (!image.isNull())
+            m_graphsTab->graphArea()->show();
+    });
     connect(m_graphsTab->percentileGraphButton(), &QPushButton::clicked, this, [this, chooseGraph] {
         chooseGraph(ReportChoice::PercentileReport, 1);
         m_graphsTab->showGraphFrame();
@@ -173,23 +225,53 @@ void MainWindow::connectGraphs()
         chooseGraph(ReportChoice::SurveySummaryReport, 3);
         m_graphsTab->showSummaryNote();
     });
-    for (QRadioButton* mode : {m_graphsTab->blackAndWhiteButton(), m_graphsTab->colourButton()})
-        connect(mode, &QRadioButton::clicked, m_graphDrawer, &GraphDrawer::redrawForPrinterMode);
-    connect(m_reportsTab, &ReportsTab::surveyChosen, m_graphDrawer, &GraphDrawer::followSurveyChoice);
+    current.setBlackAndWhite(m_graphsTab->isBlackAndWhite());
+    for (QRadioButton* mode : {m_graphsTab->blackAndWhiteButton(), m_graphsTab->colourButton()}) {
+        connect(mode, &QRadioButton::clicked, this, [this] {
+            m_state.current.setBlackAndWhite(m_graphsTab->isBlackAndWhite());
+            m_graphDrawer->redrawForPrinterMode();
+        });
+    }
+    connect(&current, &session::CurrentSurvey::surveyChanged, m_graphDrawer,
+            &GraphDrawer::followSurveyChoice);
 
     stats::HelpWindow* paceHelp = stats::HelpWindow::makePaceHelp(this);
     stats::HelpWindow* percentileHelp = stats::HelpWindow::makePercentileHelp(this);
     // Each help window says what the number beside its button is, for the
     // survey on show: an estimate, where the Speed Study tab measures.
     const auto explainNumbers = [this, paceHelp, percentileHelp] {
-        paceHelp->setNote(stats::estimatedPaceNote(m_reportsTab->currentSurvey()));
-        percentileHelp->setNote(stats::estimatedPercentileNote(m_reportsTab->currentSurvey()));
+        paceHelp->setNote(stats::estimatedPaceNote(m_state.current.record()));
+        percentileHelp->setNote(stats::estimatedPercentileNote(m_state.current.record()));
     };
     explainNumbers();
-    connect(m_reportsTab, &ReportsTab::surveyChosen, this, explainNumbers);
-    connect(m_reportsTab->paceHelpButton(), &QPushButton::clicked, paceHelp, &stats::HelpWindow::present);
-    connect(m_reportsTab->percentileHelpButton(), &QPushButton::clicked, percentileHelp,
-            &stats::HelpWindow::present);
+    connect(&current, &session::CurrentSurvey::surveyChanged, this, explainNumbers);
+    connect(m_reportsTab, &ReportsTab::paceHelpRequested, paceHelp, &stats::HelpWindow::present);
+    connect(m_reportsTab, &ReportsTab::percentileHelpRequested, percentileHelp, &stats::HelpWindow::present);
+}
+
+// The print buttons of the tabs, and the graph a graph document draws:
+// shown on the graphs tab as its button shows it.
+void MainWindow::connectPrinting()
+{
+    AdminTab* admin = m_adminTab;
+    m_printControls = new PrintControls(
+        m_state, m_messages, *m_views, [admin] { return admin->fieldSheetInputs(); }, *this);
+    connect(m_reportsTab, &ReportsTab::printRequested, m_printControls, &PrintControls::printSelectedReport);
+    connect(m_graphsTab->printGraphButton(), &QPushButton::clicked, m_printControls,
+            &PrintControls::printChosenDocument);
+    connect(m_adminTab->printFilledFormButton(), &QPushButton::clicked, m_printControls,
+            [this] { m_printControls->printFieldSheet(true); });
+    connect(m_adminTab->printBlankFormButton(), &QPushButton::clicked, m_printControls,
+            [this] { m_printControls->printFieldSheet(false); });
+    connect(m_printControls, &PrintControls::graphWanted, this, [this](reports::ReportChoice document) {
+        const bool speeds = document == reports::ReportChoice::PercentileReport;
+        m_graphsTab->showGraphFrame();
+        m_graphsTab->markGraphType(speeds ? 1 : 2);
+        if (speeds)
+            m_graphDrawer->drawSpeedDistribution();
+        else
+            m_graphDrawer->drawTrafficVolume();
+    });
 }
 
 // The speed study follows the survey chosen on the reports tab. "Export
@@ -199,14 +281,16 @@ void MainWindow::connectGraphs()
 void MainWindow::connectStudyAndExports()
 {
     m_studyTab->setDatabase(m_state.database);
-    connect(m_reportsTab, &ReportsTab::surveyChosen, this,
-            [this] { m_studyTab->setSurvey(m_reportsTab->currentSurvey()); });
+    connect(&m_state.current, &session::CurrentSurvey::surveyChanged, this,
+            [this] { m_studyTab->setSurvey(m_state.current.record()); });
+    connect(m_studyTab, &StudyTab::choicesChanged, this,
+            [this] { m_state.current.setStudyChoices(m_studyTab->study(), m_studyTab->comparison()); });
     const auto showFailure = [this](const QString& message) {
         m_messages.tell(message, ui::Messages::defaultTitle(), ui::Messages::Icon::Critical);
     };
-    connect(m_studyTab, &study::StudyTab::failed, this, showFailure);
+    connect(m_studyTab, &StudyTab::failed, this, showFailure);
     connect(m_graphsTab, &GraphsTab::csvExportRequested, this, [this, showFailure](csv::Table table) {
-        const QString batch = m_reportsTab->currentSurvey().batchNumber;
+        const QString batch = m_state.current.batchNumber();
         if (table != csv::Table::Breakdown && batch.isEmpty()) {
             m_messages.tell(survey::noSurveyMessage());
             return;
@@ -235,7 +319,7 @@ void MainWindow::connectStudyAndExports()
                 .replace(QLatin1String("%2"), db::displayPath(QFileInfo(path).absoluteFilePath())),
             ui::Messages::defaultTitle(), ui::Messages::Icon::Information);
     });
-    connect(m_studyTab, &study::StudyTab::exported, this, [this](const QString& message) {
+    connect(m_studyTab, &StudyTab::exported, this, [this](const QString& message) {
         m_messages.tell(message, ui::Messages::defaultTitle(), ui::Messages::Icon::Information);
     });
 }

@@ -7,12 +7,13 @@
 
 class QTabWidget;
 
-namespace pelmor::study {
-class StudyTab;
+namespace pelmor::session {
+class BackgroundTask;
 }
 namespace pelmor::ui {
+class BusyCursor;
 class Messages;
-}
+} // namespace pelmor::ui
 
 namespace pelmor::app {
 
@@ -24,6 +25,7 @@ class GraphsTab;
 class ImportTab;
 class PrintControls;
 class ReportsTab;
+class StudyTab;
 
 // The main window: the tabs of the program on a tiled background.
 // Loading it sets the database path and opens the eight bound views; a
@@ -37,6 +39,8 @@ public:
     ~MainWindow() override;
 
     static QString caption();
+    // Whether long work (an import, a breakdown) runs on a worker now.
+    bool isBusy() const;
 
     QTabWidget* tabs() const { return m_tabs; }
     BoundViews& views() const { return *m_views; }
@@ -44,7 +48,7 @@ public:
     ReportsTab* reportsTab() const { return m_reportsTab; }
     GraphsTab* graphsTab() const { return m_graphsTab; }
     AdminTab* adminTab() const { return m_adminTab; }
-    study::StudyTab* studyTab() const { return m_studyTab; }
+    StudyTab* studyTab() const { return m_studyTab; }
     // Draws the two speed graphs of the graphs tab.
     GraphDrawer* graphDrawer() const { return m_graphDrawer; }
     // The print buttons and the report window they open.
@@ -64,6 +68,7 @@ private:
     void centreOnScreen();
     void connectReportsAndFlow();
     void connectGraphs();
+    void connectPrinting();
     void connectStudyAndExports();
     // A "Close" button, or closing the window: true when the program may
     // end, after asking when a download from the sign is neither saved nor
@@ -74,13 +79,16 @@ private:
     AppState& m_state;
     ui::Messages& m_messages;
     std::unique_ptr<BoundViews> m_views;
+    // Runs the window's long work off its thread, one piece at a time.
+    session::BackgroundTask* m_work;
+    std::unique_ptr<ui::BusyCursor> m_busy;
     QPixmap m_background;
     QTabWidget* m_tabs;
     ImportTab* m_importTab;
     ReportsTab* m_reportsTab;
     GraphsTab* m_graphsTab;
     AdminTab* m_adminTab;
-    study::StudyTab* m_studyTab;
+    StudyTab* m_studyTab;
     GraphDrawer* m_graphDrawer = nullptr;
     PrintControls* m_printControls = nullptr;
 };

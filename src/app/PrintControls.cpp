@@ -1,55 +1,33 @@
 #include "app/PrintControls.h"
 
-#include "app/AdminTab.h"
 #include "app/AppState.h"
 #include "app/BoundViews.h"
-#include "app/GraphDrawer.h"
-#include "app/GraphsTab.h"
-#include "app/ReportsTab.h"
 #include "db/DbError.h"
 #include "db/Files.h"
-#include "flow/FlowBreakdown.h"
-#include "reports/FlowReports.h"
 #include "reports/widgets/ReportWindow.h"
-#include "study/widgets/StudyTab.h"
+#include "session/DocumentPreparation.h"
+#include "session/SurveyWork.h"
 #include "ui/BusyCursor.h"
 #include "ui/Messages.h"
-
-#include <QClipboard>
-#include <QComboBox>
-#include <QGroupBox>
-#include <QGuiApplication>
-#include <QLabel>
-#include <QPushButton>
 
 #include <utility>
 
 namespace pelmor::app {
 
-PrintControls::PrintControls(AppState& state, ui::Messages& messages, BoundViews& views, ReportsTab& reports,
-                             GraphsTab& graphs, AdminTab& admin, study::StudyTab& studyTab,
-                             GraphDrawer& drawer, QWidget& mainWindow)
+PrintControls::PrintControls(AppState& state, ui::Messages& messages, BoundViews& views,
+                             FieldSheetSource fieldSheet, QWidget& mainWindow)
     : QObject(&mainWindow)
     , m_state(state)
     , m_messages(messages)
     , m_views(views)
-    , m_reports(reports)
-    , m_graphs(graphs)
-    , m_admin(admin)
-    , m_studyTab(studyTab)
-    , m_drawer(drawer)
+    , m_fieldSheet(std::move(fieldSheet))
     , m_mainWindow(mainWindow)
 {
     m_reportWindow = std::make_unique<reports::ReportWindow>(
-        messages, [this] { return m_state.reportChoice; },
+        messages, [this] { return m_state.current.reportChoice(); },
         [this](reports::ReportChoice choice, QSizeF pageSize) { return gatherInputs(choice, pageSize); });
     connect(m_reportWindow.get(), &reports::ReportWindow::closed, this,
             [this] { m_mainWindow.setEnabled(true); });
-
-    connect(m_reports.printButton(), &QPushButton::clicked, this, &PrintControls::printSelectedReport);
-    connect(m_graphs.printGraphButton(), &QPushButton::clicked, this, &PrintControls::printChosenDocument);
-    connect(m_admin.printFilledFormButton(), &QPushButton::clicked, this, [this] { printFieldSheet(true); });
-    connect(m_admin.printBlankFormButton(), &QPushButton::clicked, this, [this] { printFieldSheet(false); });
 }
 
 PrintControls::~PrintControls()
@@ -59,35 +37,28 @@ PrintControls::~PrintControls()
     m_reportWindow->disconnect(this);
 }
 
-void PrintControls::printSelectedReport()
+void PrintControls::printSelectedReport(const QString& listText)
 {
-    const reports::DocumentKind* kind = reports::listedDocument(m_reports.reportChoice()->currentText());
+    const reports::DocumentKind* kind = reports::listedDocument(listText);
     if (!kind)
         return;
-    m_state.reportChoice = kind->choice;
-    if (!prepare(kind->preparation))
+    m_state.current.setReportChoice(kind->choice);
+    if (!prepare(*kind))
         return;
     showReportWindow(false);
 }
 
-bool PrintControls::prepare(reports::Preparation preparation)
+bool PrintControls::prepare(const reports::DocumentKind& kind)
 {
     using reports::Preparation;
-    switch (preparation) {
+    switch (kind.preparation) {
     case Preparation::None:
         return true;
     case Preparation::SpeedDistributionGraph:
-    case Preparation::TrafficVolumeGraph: {
+    case Preparation::TrafficVolumeGraph:
         // The graph drawn for the report is the one the graphs tab shows.
-        const bool speeds = preparation == Preparation::SpeedDistributionGraph;
-        m_graphs.showGraphFrame();
-        m_graphs.markGraphType(speeds ? 1 : 2);
-        if (speeds)
-            m_drawer.drawSpeedDistribution();
-        else
-            m_drawer.drawTrafficVolume();
+        Q_EMIT graphWanted(kind.choice);
         return true;
-    }
     case Preparation::SpeedStudy:
         return currentStudy(true).has_value();
     case Preparation::Comparison:
@@ -96,39 +67,31 @@ bool PrintControls::prepare(reports::Preparation preparation)
     case Preparation::HourlyBreakdown:
         break;
     }
-    const flow::BreakdownInputs inputs = flow::BreakdownInputs::of(m_reports.currentSurvey());
-    QString failure = flow::checkInputs(inputs);
-    if (!failure.isEmpty()) {
-        m_messages.tell(failure);
-        return false;
-    }
-    const bool quarterHours = preparation == Preparation::QuarterHourBreakdown;
-    // A grid on show shows the new rows: the arrow moves to their button.
-    if (m_graphs.gridFrame()->isVisibleTo(&m_graphs))
-        m_graphs.markGraphType(quarterHours ? 4 : 5);
+    session::BreakdownOutcome outcome;
     {
         const ui::BusyCursor busy;
-        failure = flow::runBreakdown(m_state.database, inputs,
-                                     quarterHours ? flow::BinLength::QuarterHour : flow::BinLength::Hour)
-                      .failure;
-        try {
-            // The flow grid shows the new rows.
-            m_views.breakdown()->refresh();
-        } catch (const db::DbError& error) {
-            if (failure.isEmpty())
-                failure = error.message();
-        }
+        outcome = session::breakDownSurvey(m_state.database, m_state.current.record(),
+                                           kind.preparation == Preparation::QuarterHourBreakdown
+                                               ? flow::BinLength::QuarterHour
+                                               : flow::BinLength::Hour);
     }
-    if (!failure.isEmpty()) {
-        m_messages.tell(failure, ui::Messages::defaultTitle(), ui::Messages::Icon::Critical);
+    if (!outcome.breakdown) {
+        // The flow grid shows the rows written before a failure.
+        if (outcome.databaseFailure)
+            m_views.breakdown()->refresh();
+        if (outcome.databaseFailure)
+            m_messages.tell(outcome.failure, ui::Messages::defaultTitle(), ui::Messages::Icon::Critical);
+        else
+            m_messages.tell(outcome.failure);
         return false;
     }
+    m_state.current.setBreakdown(std::move(*outcome.breakdown));
     return true;
 }
 
 std::optional<study::SpeedStudy> PrintControls::currentStudy(bool anew)
 {
-    const survey::SurveyRecord& survey = m_reports.currentSurvey();
+    const survey::SurveyRecord& survey = m_state.current.record();
     const study::StudyInputs inputs = study::StudyInputs::of(survey);
     const auto sameSurvey = [&inputs](const study::StudyInputs& other) {
         return other.batchNumber == inputs.batchNumber && other.unit == inputs.unit &&
@@ -150,7 +113,7 @@ std::optional<study::SpeedStudy> PrintControls::currentStudy(bool anew)
         m_studyInputs = inputs;
     }
     // The threshold the user set on the tab, when the tab shows this survey.
-    const std::optional<study::SpeedStudy>& shown = m_studyTab.study();
+    const std::optional<study::SpeedStudy>& shown = m_state.current.study();
     const bool tabShowsIt = shown && shown->batchNumber == m_study->batchNumber &&
                             shown->limit == m_study->limit && shown->unit == m_study->unit;
     study::setThreshold(*m_study, tabShowsIt ? shown->threshold : study::defaultThreshold(m_study->limit));
@@ -159,7 +122,7 @@ std::optional<study::SpeedStudy> PrintControls::currentStudy(bool anew)
 
 std::optional<compare::Comparison> PrintControls::currentComparison(bool anew)
 {
-    const QString batch = m_reports.currentSurvey().batchNumber;
+    const QString batch = m_state.current.batchNumber();
     if (batch.isEmpty()) {
         m_messages.tell(survey::noSurveyMessage());
         return std::nullopt;
@@ -167,7 +130,7 @@ std::optional<compare::Comparison> PrintControls::currentComparison(bool anew)
     // The second survey: the one the tab sets beside the chosen survey,
     // else, coming back to the report window, the one of the last print.
     QString second;
-    const std::optional<compare::Comparison>& onTab = m_studyTab.comparison();
+    const std::optional<compare::Comparison>& onTab = m_state.current.comparison();
     if (onTab && onTab->a.study.batchNumber == batch)
         second = onTab->b.study.batchNumber;
     else if (!anew && m_comparison && m_comparison->a.study.batchNumber == batch)
@@ -206,8 +169,8 @@ void PrintControls::printChosenDocument()
 
 void PrintControls::printFieldSheet(bool filledIn)
 {
-    m_state.reportChoice =
-        filledIn ? reports::ReportChoice::FilledFieldSheet : reports::ReportChoice::BlankFieldSheet;
+    m_state.current.setReportChoice(filledIn ? reports::ReportChoice::FilledFieldSheet
+                                             : reports::ReportChoice::BlankFieldSheet);
     showReportWindow(true);
 }
 
@@ -227,7 +190,8 @@ std::optional<reports::DocumentInputs> PrintControls::gatherInputs(reports::Repo
     m_state.database.path = db::databasePath(m_state.databaseFolder);
 
     reports::DocumentInputs inputs;
-    inputs.survey = m_reports.currentSurvey();
+    const session::CurrentSurvey& current = m_state.current;
+    inputs.survey = current.record();
     // A name that cannot be read prints blank; the user is told which and why.
     QStringList unreadable;
     const auto currentName = [&unreadable](db::RecordView* view, const QString& field, const QString& what) {
@@ -256,32 +220,58 @@ std::optional<reports::DocumentInputs> PrintControls::gatherInputs(reports::Repo
                                                  "Management on the Administration / Setup tab to repair the "
                                                  "database."),
                         ui::Messages::defaultTitle(), ui::Messages::Icon::Warning);
-    inputs.fieldSheet = m_admin.fieldSheetInputs();
-    inputs.graph = QGuiApplication::clipboard()->image();
-    inputs.blackAndWhite = m_graphs.isBlackAndWhite();
+    inputs.fieldSheet = m_fieldSheet();
+    inputs.blackAndWhite = current.blackAndWhite();
     inputs.today = QDate::currentDate();
     inputs.pageSize = pageSize;
     const reports::DocumentKind* kind = reports::documentKind(choice);
-    if (kind && kind->preparation == reports::Preparation::SpeedStudy) {
-        inputs.study = currentStudy(false);
-        if (!inputs.study)
+    if (!kind)
+        return inputs;
+
+    // What was worked out for the survey serves as it is; what was worked
+    // out for another survey, or not at all, is worked out now.
+    using reports::Preparation;
+    session::HeldResults held;
+    const bool graph = kind->preparation == Preparation::SpeedDistributionGraph ||
+                       kind->preparation == Preparation::TrafficVolumeGraph;
+    if (graph && current.graph().document == choice && current.graph().batchNumber == current.batchNumber())
+        held.graph = current.graph().image;
+    const bool quarterHours = kind->preparation == Preparation::QuarterHourBreakdown;
+    const bool flowRows = quarterHours || kind->preparation == Preparation::HourlyBreakdown;
+    const flow::BinLength bins = quarterHours ? flow::BinLength::QuarterHour : flow::BinLength::Hour;
+    if (flowRows) {
+        if (const session::SurveyBreakdown* breakdown = current.breakdownFor(bins))
+            held.breakdown = breakdown->rows;
+    }
+    if (kind->preparation == Preparation::SpeedStudy) {
+        held.study = currentStudy(false);
+        if (!held.study)
             return std::nullopt;
     }
-    if (kind && kind->preparation == reports::Preparation::Comparison) {
-        inputs.comparison = currentComparison(false);
-        if (!inputs.comparison)
+    if (kind->preparation == Preparation::Comparison) {
+        held.comparison = currentComparison(false);
+        if (!held.comparison)
             return std::nullopt;
     }
-    if (kind && (kind->preparation == reports::Preparation::QuarterHourBreakdown ||
-                 kind->preparation == reports::Preparation::HourlyBreakdown)) {
-        try {
-            inputs.breakdown = reports::readBreakdownForReport(m_state.database);
-        } catch (const db::DbError& error) {
-            m_messages.tell(QStringLiteral("The flow report cannot be built: %1").arg(error.message()),
+    const bool walked = flowRows && !held.breakdown;
+    session::Preparation preparation;
+    {
+        const ui::BusyCursor busy;
+        preparation = session::prepareDocumentInputs(*kind, m_state.database, inputs, std::move(held), {});
+    }
+    if (!preparation.ok()) {
+        if (preparation.databaseFailure)
+            m_messages.tell(QStringLiteral("The %1 cannot be built: %2")
+                                .arg(flowRows ? QStringLiteral("flow report") : QStringLiteral("document"),
+                                     preparation.refusal),
                             ui::Messages::defaultTitle(), ui::Messages::Icon::Critical);
-            return std::nullopt;
-        }
+        else
+            m_messages.tell(preparation.refusal);
+        return std::nullopt;
     }
+    // Rows walked for the survey now are the breakdown the grid shows.
+    if (walked)
+        m_state.current.setBreakdown({current.batchNumber(), bins, inputs.breakdown});
     return inputs;
 }
 

@@ -6,6 +6,7 @@
 
 #include <QObject>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -14,9 +15,6 @@ class QWidget;
 namespace pelmor::reports {
 class ReportWindow;
 }
-namespace pelmor::study {
-class StudyTab;
-}
 namespace pelmor::ui {
 class Messages;
 }
@@ -24,27 +22,24 @@ class Messages;
 namespace pelmor::app {
 
 struct AppState;
-class AdminTab;
 class BoundViews;
-class GraphDrawer;
-class GraphsTab;
-class ReportsTab;
 
-// The print controls of the main window and the report window they open:
-// the report list ("Print_choice") with "Print Selected Report", "Print
-// Graph /Chart" and the two field sheet buttons. Each sets the document to
-// build, brings its data up to date (draws its graph, walks its breakdown,
-// works out the speed study with the threshold set on the Speed Study tab,
-// compares the survey with the one the Speed Study tab compares it with)
-// and shows the report window, which builds the document from the data of
-// the main window each time it becomes active. The three buttons that
-// print what was chosen elsewhere disable the main window while the report
-// window is up; hiding the report window always enables it again.
+// What the print buttons of the main window do, and the report window they
+// open: "Print Selected Report", "Print Graph /Chart" and the two field
+// sheet buttons. Each sets the document to build, brings its data up to
+// date for the current survey (draws its graph, walks its breakdown, works
+// out the speed study with the threshold chosen on the Speed Study tab,
+// compares the survey with the one chosen there) and shows the report
+// window, which builds the document from the current survey each time it
+// becomes active. The three buttons that print what was chosen elsewhere
+// disable the main window while the report window is up; hiding the
+// report window always enables it again.
 class PrintControls : public QObject {
     Q_OBJECT
 public:
-    PrintControls(AppState& state, ui::Messages& messages, BoundViews& views, ReportsTab& reports,
-                  GraphsTab& graphs, AdminTab& admin, study::StudyTab& studyTab, GraphDrawer& drawer,
+    using FieldSheetSource = std::function<reports::FieldSheetInputs()>;
+
+    PrintControls(AppState& state, ui::Messages& messages, BoundViews& views, FieldSheetSource fieldSheet,
                   QWidget& mainWindow);
     ~PrintControls() override;
 
@@ -52,17 +47,23 @@ public:
 
     // "Print Selected Report": the document whose name the report list
     // shows exactly; any other text does nothing.
-    void printSelectedReport();
+    void printSelectedReport(const QString& listText);
     // "Print Graph /Chart": the document chosen last, whichever it is.
     void printChosenDocument();
     // "Print Filled In Form" and "Print Blank Form".
     void printFieldSheet(bool filledIn);
 
-    // The inputs of a document as the main window shows them now.
+    // The inputs of a document for the current survey as it stands now.
     std::optional<reports::DocumentInputs> gatherInputs(reports::ReportChoice choice, QSizeF pageSize);
 
+Q_SIGNALS:
+    // A graph document is to be printed: its graph is to be drawn and shown
+    // as its graph button would (PercentileReport or
+    // TrafficFlowGraphReport).
+    void graphWanted(pelmor::reports::ReportChoice document);
+
 private:
-    bool prepare(reports::Preparation preparation);
+    bool prepare(const reports::DocumentKind& kind);
     // The speed study of the survey chosen now, with the enforcement
     // threshold the Speed Study tab shows for it (the limit + 10 when the
     // tab shows another survey): worked out `anew`, or else only when the
@@ -81,11 +82,7 @@ private:
     AppState& m_state;
     ui::Messages& m_messages;
     BoundViews& m_views;
-    ReportsTab& m_reports;
-    GraphsTab& m_graphs;
-    AdminTab& m_admin;
-    study::StudyTab& m_studyTab;
-    GraphDrawer& m_drawer;
+    FieldSheetSource m_fieldSheet;
     QWidget& m_mainWindow;
     // The study worked out last, and the inputs it was worked out from.
     std::optional<study::SpeedStudy> m_study;

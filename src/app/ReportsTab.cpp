@@ -1,5 +1,7 @@
 #include "app/ReportsTab.h"
 
+#include "session/CurrentSurvey.h"
+
 #include "app/BoundViews.h"
 #include "db/DbError.h"
 #include "db/widgets/FieldBinding.h"
@@ -101,9 +103,10 @@ QFrame* makeDivider(QWidget* parent)
 
 } // namespace
 
-ReportsTab::ReportsTab(BoundViews& views, QWidget* parent)
+ReportsTab::ReportsTab(BoundViews& views, session::CurrentSurvey& current, QWidget* parent)
     : QWidget(parent)
     , m_views(views)
+    , m_current(current)
 {
     setObjectName(QStringLiteral("ReportsTab"));
 
@@ -131,6 +134,11 @@ ReportsTab::ReportsTab(BoundViews& views, QWidget* parent)
     connect(m_selectSurvey, &QPushButton::clicked, this, &ReportsTab::selectSurvey);
     connect(m_surveyList, &QListWidget::itemClicked, this,
             [this](QListWidgetItem* item) { chooseSurvey(item->data(Qt::UserRole).toString()); });
+    connect(m_printButton, &QPushButton::clicked, this,
+            [this] { Q_EMIT printRequested(m_reportChoice->currentText()); });
+    connect(m_paceHelp, &QPushButton::clicked, this, &ReportsTab::paceHelpRequested);
+    connect(m_percentileHelp, &QPushButton::clicked, this, &ReportsTab::percentileHelpRequested);
+    connect(&m_current, &session::CurrentSurvey::surveyChanged, this, &ReportsTab::showSurvey);
 
     m_surveyList->hide();
     m_surveyFrame->hide();
@@ -405,44 +413,44 @@ void ReportsTab::selectSurvey()
 void ReportsTab::chooseSurvey(const QString& batchNumber)
 {
     m_batchChoice->setText(batchNumber);
+    survey::SurveyRecord record;
     try {
-        m_survey = survey::loadSurvey(m_database, batchNumber);
+        record = survey::loadSurvey(m_database, batchNumber);
         // The flow grid shows the breakdown as the table holds it now.
         m_views.breakdown()->refresh();
     } catch (const db::DbError& error) {
         // Nothing of another survey stays on show.
-        m_survey = survey::SurveyRecord{};
-        m_survey.batchNumber = batchNumber;
-        showSurvey();
-        Q_EMIT surveyChosen();
+        record = survey::SurveyRecord{};
+        record.batchNumber = batchNumber;
+        m_current.choose(record);
         Q_EMIT failed(QStringLiteral("Survey %1 cannot be shown: %2").arg(batchNumber, error.message()));
         return;
     }
-    showSurvey();
     m_surveyList->hide();
     m_surveyPrompt->hide();
     m_surveyFrame->show();
     m_statisticsFrame->show();
     m_reportChoice->show();
     m_printButton->show();
-    Q_EMIT surveyChosen();
+    m_current.choose(record);
 }
 
 void ReportsTab::showSurvey()
 {
+    const survey::SurveyRecord& shown = m_current.record();
     QHash<QString, QString> texts;
-    for (const auto& [field, text] : m_survey.header.storedFields())
+    for (const auto& [field, text] : shown.header.storedFields())
         texts.insert(field, text);
     for (const FieldLabel& shown : kHeaderFields)
         m_values.value(QLatin1String(shown.label))->setText(texts.value(QLatin1String(shown.field)));
     texts.clear();
-    for (const auto& [field, text] : m_survey.summary.storedFields())
+    for (const auto& [field, text] : shown.summary.storedFields())
         texts.insert(field, text);
     for (const FieldLabel& shown : kSummaryFields)
         m_values.value(QLatin1String(shown.label))->setText(texts.value(QLatin1String(shown.field)));
 
     // The band captions follow the unit of the survey on show.
-    const QString& unit = m_survey.header.radarMode;
+    const QString& unit = shown.header.radarMode;
     m_bandHeading->setText(survey::bandHeading(unit));
     const QStringList captions = survey::bandCaptions(unit);
     for (size_t band = 0; band < m_bandCaptions.size(); ++band)

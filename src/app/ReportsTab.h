@@ -17,13 +17,19 @@ class QLineEdit;
 class QListWidget;
 class QPushButton;
 
+namespace pelmor::session {
+class CurrentSurvey;
+}
+
 namespace pelmor::app {
 
 class BoundViews;
 
 // The "View / Print Reports" tab: the choice of the current survey, the
 // survey's stored header and statistics, the agency and officer that the
-// reports carry, and the choice of a report to print.
+// reports carry, and the choice of a report to print. The chosen survey goes
+// into the current-survey object, which the other tabs follow; the tab
+// shows whatever survey that object holds.
 //
 // At start only "Select Survey", the prompt and "Close" show. "Select Survey"
 // lists the stored surveys; a click on one makes it the current survey: its
@@ -34,7 +40,7 @@ class BoundViews;
 class ReportsTab : public QWidget {
     Q_OBJECT
 public:
-    ReportsTab(BoundViews& views, QWidget* parent = nullptr);
+    ReportsTab(BoundViews& views, session::CurrentSurvey& current, QWidget* parent = nullptr);
 
     // The survey database that "Select Survey" lists.
     void setDatabase(const db::Database& database) { m_database = database; }
@@ -44,42 +50,15 @@ public:
     // A click on a listed survey: makes it the current survey and shows it.
     void chooseSurvey(const QString& batchNumber);
 
-    // The current survey: its batch number is empty until one is chosen.
-    const survey::SurveyRecord& currentSurvey() const { return m_survey; }
-
-    QPushButton* selectSurveyButton() const { return m_selectSurvey; }
-    QListWidget* surveyList() const { return m_surveyList; }
-    QLabel* surveyPrompt() const { return m_surveyPrompt; }
-    QGroupBox* surveyFrame() const { return m_surveyFrame; }
-    QGroupBox* statisticsFrame() const { return m_statisticsFrame; }
-
-    // The current survey's batch number ("BatchChoice"); empty until chosen.
-    QLineEdit* batchChoice() const { return m_batchChoice; }
-    // "Report Prepared For:" and "Report Prepared By:".
-    QLineEdit* agencyBox() const { return m_agencyBox; }
-    QLineEdit* officerBox() const { return m_officerBox; }
-
-    // The unit of the shown survey ("radar_mode") and the over-limit band
-    // heading and captions that follow it.
-    QLabel* unitLabel() const { return m_unitLabel; }
-    QLabel* bandHeading() const { return m_bandHeading; }
-    const std::array<QLabel*, 6>& bandCaptions() const { return m_bandCaptions; }
-
-    QComboBox* reportChoice() const { return m_reportChoice; }
-    QPushButton* printButton() const { return m_printButton; }
-    QPushButton* paceHelpButton() const { return m_paceHelp; }
-    QPushButton* percentileHelpButton() const { return m_percentileHelp; }
-
-    // A value label of the survey or statistics frame by its object name
-    // ("Pace_Low", "Label73"); nullptr for a name the tab does not show.
-    QLabel* valueLabel(const QString& name) const { return m_values.value(name); }
-
 Q_SIGNALS:
     void closeRequested();
     // The database could not be read; the message names what failed.
     void failed(const QString& message);
-    // Another survey became the current survey.
-    void surveyChosen();
+    // "Print Selected Report", with the text the report list shows.
+    void printRequested(const QString& listText);
+    // The help buttons beside the pace and the 85th percentile.
+    void paceHelpRequested();
+    void percentileHelpRequested();
 
 private:
     QWidget* buildSelectionPanel();
@@ -89,8 +68,8 @@ private:
     void showSurvey();
 
     BoundViews& m_views;
+    session::CurrentSurvey& m_current;
     db::Database m_database;
-    survey::SurveyRecord m_survey;
 
     QHash<QString, QLabel*> m_values;
     QPushButton* m_selectSurvey = nullptr;

@@ -1,18 +1,12 @@
 #include "Command.h"
 #include "SharedOptions.h"
-#include "charts/BarGraphRenderer.h"
-#include "compare/Comparison.h"
 #include "db/Connection.h"
 #include "db/DbError.h"
 #include "db/Recordset.h"
 #include "db/Schema.h"
-#include "flow/FlowBreakdown.h"
-#include "flow/TrafficVolumeGraph.h"
 #include "reports/Documents.h"
-#include "reports/FlowReports.h"
 #include "reports/PagePainter.h"
-#include "stats/SpeedDistributionGraph.h"
-#include "study/SpeedStudy.h"
+#include "session/DocumentPreparation.h"
 #include "survey/SurveyRecord.h"
 
 #include <QDir>
@@ -97,62 +91,6 @@ QString surveyDocumentNumbers()
             numbers << QString::number(static_cast<int>(kind.choice));
     }
     return numbers.join(QStringLiteral(", "));
-}
-
-// What the window does before it shows a document: draws its graph, walks
-// its breakdown, works out the speed study (with the enforcement threshold
-// given, or the default) or compares the survey with the one given by
-// --with. Returns the reason when that cannot be done.
-QString prepare(const reports::DocumentKind& kind, Context& context, reports::DocumentInputs& inputs,
-                std::optional<int> threshold, const QString& secondBatch)
-{
-    using reports::Preparation;
-    switch (kind.preparation) {
-    case Preparation::None:
-        return QString();
-    case Preparation::SpeedDistributionGraph:
-    case Preparation::TrafficVolumeGraph: {
-        const charts::GraphResult graph =
-            kind.preparation == Preparation::SpeedDistributionGraph
-                ? stats::speedDistributionGraph(context.database, inputs.survey, inputs.blackAndWhite)
-                : flow::trafficVolumeGraph(context.database, inputs.survey, inputs.blackAndWhite);
-        if (!graph.drawn())
-            return graph.message;
-        if (!graph.warning.isEmpty())
-            context.err << graph.warning << Qt::endl;
-        inputs.graph = charts::BarGraphRenderer(*graph.graph).render();
-        return QString();
-    }
-    case Preparation::QuarterHourBreakdown:
-    case Preparation::HourlyBreakdown: {
-        const flow::BreakdownInputs walk = flow::BreakdownInputs::of(inputs.survey);
-        QString refusal = flow::checkInputs(walk);
-        if (refusal.isEmpty()) {
-            refusal = flow::runBreakdown(context.database, walk,
-                                         kind.preparation == Preparation::QuarterHourBreakdown
-                                             ? flow::BinLength::QuarterHour
-                                             : flow::BinLength::Hour)
-                          .failure;
-        }
-        if (!refusal.isEmpty())
-            return refusal;
-        inputs.breakdown = reports::readBreakdownForReport(context.database);
-        return QString();
-    }
-    case Preparation::SpeedStudy: {
-        study::StudyResult result =
-            study::runStudy(context.database, study::StudyInputs::of(inputs.survey, threshold));
-        inputs.study = std::move(result.study);
-        return result.message;
-    }
-    case Preparation::Comparison: {
-        compare::ComparisonResult result =
-            compare::compareSurveys(context.database, inputs.survey.header.batchNumber, secondBatch);
-        inputs.comparison = std::move(result.comparison);
-        return result.message;
-    }
-    }
-    return QString();
 }
 
 int writeImages(Context& context, const reports::PagedDocument& document, const QString& folder)
@@ -266,9 +204,15 @@ int runReport(const QCommandLineParser& parser, Context& context)
                     context,
                     QStringLiteral("The database holds no survey %1 with its statistics.").arg(batch));
         }
-        const QString refusal = prepare(*kind, context, inputs, threshold, secondBatch);
-        if (!refusal.isEmpty())
-            return fail(context, refusal);
+        // What the window works out before it shows the document: its
+        // graph, its breakdown, its speed study (with the threshold given,
+        // or the default) or its comparison with the survey given by --with.
+        const session::Preparation preparation =
+            session::prepareDocumentInputs(*kind, context.database, inputs, {}, {threshold, secondBatch});
+        if (!preparation.warning.isEmpty())
+            context.err << preparation.warning << Qt::endl;
+        if (!preparation.ok())
+            return fail(context, preparation.refusal);
     } catch (const db::DbError& error) {
         return fail(context, error.message());
     }

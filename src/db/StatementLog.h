@@ -5,6 +5,7 @@
 #include <QStringList>
 
 #include <deque>
+#include <mutex>
 
 namespace pelmor::db {
 
@@ -14,10 +15,12 @@ class StatementLog : public StatementObserver {
 public:
     void statementIssued(const QString& statement) override;
     QStringList entries() const;
-    void clear() { m_entries.clear(); }
+    void clear();
     static constexpr size_t kCapacity = 100000;
 
 private:
+    // Statements come from worker threads too.
+    mutable std::mutex m_lock;
     std::deque<QString> m_entries;
 };
 

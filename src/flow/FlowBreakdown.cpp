@@ -47,11 +47,6 @@ std::optional<int> readMinuteOfDay(const QString& text)
     return value->time().hour() * 60 + value->time().minute();
 }
 
-QString clockText(int minuteOfDay)
-{
-    return text::formatTime24(QTime(minuteOfDay / 60, minuteOfDay % 60));
-}
-
 // Appends the rows of one walk to Breakdown and keeps the running and grand
 // totals.
 class RowWriter {
@@ -114,11 +109,13 @@ void walk(db::Connection& connection, const BreakdownInputs& inputs, BinLength b
     for (;;) {
         const int binEnd = binStart + length - 1;
         const QString currentText = text::formatDateMdy(current);
-        const QVariant count = connection.scalar(
-            countingQuery(inputs.batchNumber, clockText(binStart), clockText(binEnd), currentText),
-            QStringLiteral("tBlock"));
+        const QVariant count =
+            connection.scalar(countingQuery(inputs.batchNumber, text::formatMinuteOfDay(binStart),
+                                            text::formatMinuteOfDay(binEnd), currentText),
+                              QStringLiteral("tBlock"));
         writer.binRow(datePending ? currentText : QString(),
-                      clockText(binStart) + QStringLiteral(" - ") + clockText((binEnd + 1) % kMinutesPerDay),
+                      text::formatMinuteOfDay(binStart) + QStringLiteral(" - ") +
+                          text::formatMinuteOfDay((binEnd + 1) % kMinutesPerDay),
                       count.toLongLong());
         datePending = false;
         if (bins == BinLength::QuarterHour && binEnd % 60 == 59)

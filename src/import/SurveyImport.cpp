@@ -62,6 +62,20 @@ qint64 wholeNumber(const db::FieldInfo& field, QByteArrayView text)
     }
 }
 
+// The user stopped the import while its vehicles were written.
+struct Cancelled {};
+
+// A refusal found while the transaction is open: told once the transaction
+// has ended, so that no message waits on the user while the database is
+// locked.
+struct LateRefusal {
+    QString message;
+    QString reason;
+    ImportResult::Outcome outcome;
+    HeaderField field;
+    QString storedAs;
+};
+
 // Vehicle rows of one import, written through one prepared insert with each
 // value bound in its stored form. The texts that repeat row after row (the
 // batch number, a day's date, a minute's time, the direction characters) are
@@ -95,8 +109,11 @@ public:
         m_insert->bindText(kTime, timeOf(clock));
         m_insert->bindText(kDate, dateOf(clock.days));
         m_insert->run();
-        if (++m_count % 4096 == 0)
+        if (++m_count % 4096 == 0) {
+            if (m_report.cancelled())
+                throw Cancelled();
             m_report.progress(m_count, m_expected);
+        }
     }
 
     qint64 count() const { return m_count; }
@@ -206,17 +223,6 @@ const db::FieldInfo& vehicleField(const char* name)
     return vehicles->fields[size_t(vehicles->fieldIndex(QLatin1String(name)))];
 }
 
-// The start of a survey as the import reads it from its header; none when
-// the date or the time is not one.
-std::optional<QDateTime> surveyStart(const QString& startDate, const QString& startTime)
-{
-    const auto date = text::parseDate(startDate);
-    const auto time = text::parseTime(startTime);
-    if (!date || !time)
-        return std::nullopt;
-    return QDateTime(*date, QTime(time->hour(), time->minute()), Qt::UTC);
-}
-
 // Whether the vehicles stored under `batchNumber` are the download's, one
 // for one in the order written.
 bool sameVehicles(db::Connection& connection, const QString& batchNumber, const QByteArray& buffer)
@@ -259,7 +265,7 @@ std::optional<QString> surveyHoldingDownload(db::Connection& connection, const Q
             const auto text = [&surveys](int column) {
                 return QString::fromUtf8(surveys.textAt(column));
             };
-            if (surveyStart(text(1), text(2)) == start)
+            if (text::parseStart(text(1), text(2)) == start)
                 candidates << text(0);
         }
     }
@@ -621,7 +627,7 @@ ImportResult importSurvey(const db::Database& database, const SurveyHeader& type
     };
     try {
         db::Connection connection(database);
-        const auto start = surveyStart(header.startDate, header.startTime);
+        const auto start = text::parseStart(header.startDate, header.startTime);
         const DownloadFigures figures = downloadFigures(buffer);
         // The survey that already holds the download's vehicles, if any.
         const auto storedAlready = [&]() -> std::optional<QString> {
@@ -647,20 +653,18 @@ ImportResult importSurvey(const db::Database& database, const SurveyHeader& type
         // program stores the same download or batch number between the
         // checks and the writes.
         db::Transaction transaction(connection);
-        if (const auto batch = storedAlready()) {
-            result.storedAs = *batch;
-            return refuse(messages::alreadyStored(*batch), HeaderField::None);
-        }
+        using Outcome = ImportResult::Outcome;
+        if (const auto batch = storedAlready())
+            throw LateRefusal{messages::alreadyStored(*batch), QString(), Outcome::Refused, HeaderField::None,
+                              *batch};
         if (batchIsStored(connection, header.batchNumber))
-            return refuse(messages::kDuplicate, HeaderField::BatchNumber);
+            throw LateRefusal{messages::kDuplicate, QString(), Outcome::Refused, HeaderField::BatchNumber,
+                              QString()};
         // The start date is tested before anything is written, so a bad
         // date leaves the database as it was.
-        if (!start) {
-            report.message(messages::kNonDate);
-            result.outcome = ImportResult::Outcome::NonDate;
-            result.field = HeaderField::StartDate;
-            return result;
-        }
+        if (!start)
+            throw LateRefusal{messages::kNonDate, QString(), Outcome::NonDate, HeaderField::StartDate,
+                              QString()};
 
         {
             db::Recordset headers = connection.openRecordset(QStringLiteral("select * from Header"));
@@ -703,7 +707,8 @@ ImportResult importSurvey(const db::Database& database, const SurveyHeader& type
         // A file renamed over the database meanwhile would take the commit
         // into the old file, which no one can open any more.
         if (connection.fileReplaced())
-            return failed(replacedMessage(database.path), QString());
+            throw LateRefusal{replacedMessage(database.path), QString(), Outcome::Failed, HeaderField::None,
+                              QString()};
         transaction.commit();
         // Replaced just after the commit: the survey counts as stored only
         // if the file now in place holds it.
@@ -713,6 +718,19 @@ ImportResult importSurvey(const db::Database& database, const SurveyHeader& type
                 return failed(replacedMessage(database.path), QString());
         }
         result.summary = std::move(summary);
+    } catch (const LateRefusal& refusal) {
+        // The transaction has ended: the message may wait on the user.
+        if (refusal.outcome == ImportResult::Outcome::Failed)
+            return failed(refusal.message, refusal.reason);
+        report.message(refusal.message, refusal.reason);
+        result.outcome = refusal.outcome;
+        result.field = refusal.field;
+        result.storedAs = refusal.storedAs;
+        return result;
+    } catch (const Cancelled&) {
+        result.outcome = ImportResult::Outcome::Cancelled;
+        result.vehicles = 0;
+        return result;
     } catch (const DataError& error) {
         report.message(messages::kDataError, QString::fromUtf8(error.what()));
         result.outcome = ImportResult::Outcome::DataError;

@@ -109,6 +109,9 @@ public:
     // A question whose No stops the import before anything is written; its
     // safe answer is No.
     virtual bool confirm(const QString& question) = 0;
+    // Whether the user asked to stop; looked at while the vehicles are
+    // written, and the import then stores nothing.
+    virtual bool cancelled() const { return false; }
 };
 
 struct ImportResult {
@@ -119,6 +122,7 @@ struct ImportResult {
         DataError, // the log's data was refused: nothing written
         Failed,    // the database (or the program) failed: nothing written, the download
                    // is as good as before
+        Cancelled, // stopped by the user while writing: nothing written
         Imported,  // the survey and its statistics are stored
     };
     Outcome outcome = Outcome::Refused;
@@ -132,14 +136,17 @@ struct ImportResult {
 
 // Turns a processed download and its header into a stored survey: checks
 // the header, refuses a download whose vehicles are already stored and a
-// batch number already stored, asks when the speeds do not fit the unit,
+// batch number already stored, asks when the speeds do not fit the unit
+// (before the database is locked),
 // writes the header row, the unit as the last one used and one vehicle row
 // per vehicle record, computes and stores the survey's statistics, and tells
 // the count once all of it is stored. All of it is one transaction on one
 // connection: an error, or a process killed half way, leaves the database
 // exactly as it was. A database that fails (in use by another program, a
 // full disk, a read-only folder, the file replaced meanwhile) is told apart
-// from data the log should not hold. Messages go to `report`.
+// from data the log should not hold. Messages go to `report`, never while
+// the transaction is open, so no message waits on the user with the
+// database locked. A cancel while the vehicles are written stores nothing.
 ImportResult importSurvey(const db::Database& database, const SurveyHeader& header, const QByteArray& buffer,
                           ImportReport& report);
 

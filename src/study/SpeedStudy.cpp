@@ -41,8 +41,7 @@ QDate dayOf(qint64 minute)
 
 QString clockOf(qint64 minute)
 {
-    const int ofDay = int(minute % kMinutesPerDay);
-    return text::formatTime24(QTime(ofDay / 60, ofDay % 60));
+    return text::formatMinuteOfDay(int(minute % kMinutesPerDay));
 }
 
 QDateTime dateTimeOf(qint64 minute)
@@ -378,11 +377,10 @@ void addWarnings(SpeedStudy& study, const Tally& tally, qint64 start, qint64 end
 // The start as the statistics show it, as a minute; none when it cannot be read.
 std::optional<qint64> startMinute(const StudyInputs& inputs)
 {
-    const auto date = text::parseDate(inputs.startDate);
-    const auto time = text::parseTime(inputs.startTime);
-    if (!date || !time)
+    const auto start = text::parseStart(inputs.startDate, inputs.startTime);
+    if (!start)
         return std::nullopt;
-    return minuteOf(*date, time->hour() * 60 + time->minute());
+    return minuteOf(start->date(), start->time().hour() * 60 + start->time().minute());
 }
 
 } // namespace

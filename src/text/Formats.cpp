@@ -184,6 +184,11 @@ QString formatTime24(const QTime& time)
         .arg(time.minute(), 2, 10, QLatin1Char('0'));
 }
 
+QString formatMinuteOfDay(int minuteOfDay)
+{
+    return formatTime24(QTime(minuteOfDay / 60, minuteOfDay % 60));
+}
+
 QString formatTimeAmPm(const QTime& time)
 {
     int hour = time.hour() % 12;
@@ -334,6 +339,15 @@ std::optional<QTime> parseTime(QStringView text)
         return std::nullopt;
     }
     return QTime(hour, minute, second);
+}
+
+std::optional<QDateTime> parseStart(QStringView date, QStringView time)
+{
+    const auto day = parseDate(date);
+    const auto clock = parseTime(time);
+    if (!day || !clock)
+        return std::nullopt;
+    return QDateTime(*day, QTime(clock->hour(), clock->minute()), Qt::UTC);
 }
 
 QDate zeroDate()

@@ -47,6 +47,8 @@ QString formatCount(qint64 count);
 QString formatDateMdy(const QDate& date);
 // "hh:mm" (24-hour)
 QString formatTime24(const QTime& time);
+// "hh:mm" (24-hour) of a minute of the day, 0 to 1439.
+QString formatMinuteOfDay(int minuteOfDay);
 // "hh:mm AMPM" (12-hour, then a blank and AM or PM): 01:05 PM, 12:05 AM
 QString formatTimeAmPm(const QTime& time);
 // "mmm dd , yyyy": Apr 02 , 2002
@@ -82,6 +84,11 @@ std::optional<QTime> parseTime(QStringView text);
 // date 1899-12-30; a date alone gets midnight. Values are in UTC, so no
 // daylight-saving gap can make a clock time invalid.
 std::optional<QDateTime> parseDateTime(QStringView text);
+
+// A survey's start from its date and its time texts ("05/03/2002" or
+// "05/03/02", "08:12 AM" or "08:12"), to the minute (seconds are dropped, as
+// the "hh:mm" form drops them), in UTC; none when either cannot be read.
+std::optional<QDateTime> parseStart(QStringView date, QStringView time);
 
 // The zero date on which a time without a date stands.
 QDate zeroDate();

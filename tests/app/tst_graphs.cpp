@@ -26,14 +26,7 @@ using namespace pelmor;
 class TstGraphs : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void init()
-    {
-        m_app = std::make_unique<test::AppUnderTest>();
-        // Something else on the clipboard, which only a drawn graph replaces.
-        QImage other(8, 8, QImage::Format_RGB32);
-        other.fill(Qt::magenta);
-        QGuiApplication::clipboard()->setImage(other);
-    }
+    void init() { m_app = std::make_unique<test::AppUnderTest>(); }
     void cleanup() { m_app.reset(); }
     void graphButtonsAndPrinterMode_data()
     {
@@ -60,7 +53,6 @@ private Q_SLOTS:
         tab->markGraphType(4);
         auto* reset = ui().child<QPushButton>("Reset");
         reset->setEnabled(false);
-        const QImage before = clipboard();
         // "Time / Volume" draws nothing; the printer mode redraws the volume
         // graph unless the speed distribution was drawn last.
         const bool draws = button == "PercentileGraph" || button == "TrafficVolume";
@@ -69,34 +61,35 @@ private Q_SLOTS:
             ui().click(button);
             QVERIFY(reset->isEnabled());
         }
-        QCOMPARE(int(m_app->state.reportChoice), reportChoice);
+        QCOMPARE(int(m_app->state.current.reportChoice()), reportChoice);
         for (int number = 1; number <= 5; ++number)
             QCOMPARE(ui().visible(QStringLiteral("GraphType%1").arg(number)), number == marker);
         for (const char* shown : {"GraphFrame", "GridFrame", "SummaryNote"})
             QCOMPARE(ui().visible(shown), display == QLatin1String(shown));
-        QCOMPARE(clipboard(), draws ? expectedGraph(volume, false) : before);
+        QCOMPARE(drawn(), draws ? expectedGraph(volume, false) : QImage());
         QCOMPARE(tab->graphImage().isNull(), !draws);
         if (draws) {
-            QCOMPARE(clipboard(), tab->graphImage().convertToFormat(clipboard().format()));
+            QCOMPARE(drawn(), tab->graphImage());
             // The area shows the graph scaled to fill it one way, its
             // proportions kept, again when the window changes size.
             QLabel* area = tab->graphArea();
-            const QSize drawn = clipboard().size();
+            const QSize drawnSize = drawn().size();
             for (const QSize& size : {QSize(1200, 780), QSize(900, 900)}) {
                 m_app->window->resize(size);
                 QApplication::processEvents();
                 const QSize shown = area->pixmap().size();
                 QVERIFY(shown.width() <= area->width() && shown.height() <= area->height());
                 QVERIFY(shown.width() == area->width() || shown.height() == area->height());
-                QVERIFY(qAbs(shown.width() * drawn.height() - shown.height() * drawn.width()) <=
-                        2 * drawn.width());
+                QVERIFY(qAbs(shown.width() * drawnSize.height() - shown.height() * drawnSize.width()) <=
+                        2 * drawnSize.width());
             }
         }
         ui().click("PrinterBW");
-        QCOMPARE(clipboard(), expectedGraph(volume, true));
+        QCOMPARE(drawn(), expectedGraph(volume, true));
+        QCOMPARE(tab->graphImage(), drawn());
         ui().click("PrinterColor");
-        QCOMPARE(clipboard(), expectedGraph(volume, false));
-        QCOMPARE(int(m_app->state.reportChoice), reportChoice);
+        QCOMPARE(drawn(), expectedGraph(volume, false));
+        QCOMPARE(int(m_app->state.current.reportChoice()), reportChoice);
         QVERIFY(m_app->messages.shown().empty());
     }
     void graphFollowsTheChosenSurvey_data()
@@ -117,17 +110,19 @@ private Q_SLOTS:
         test::storeSurvey(m_app->folder.databasePath(), empty);
         startWithSurvey();
         ui().click(button);
-        const QImage first = clipboard();
+        const QImage first = drawn();
 
-        // On show and on the clipboard: the graph of the survey chosen now.
+        // On show and held for the graph reports: the graph of the survey chosen now.
         m_app->window->reportsTab()->chooseSurvey("050302-B");
-        QVERIFY(clipboard() != first);
-        QCOMPARE(clipboard(), expectedGraph(button == "TrafficVolume", false));
-        QCOMPARE(clipboard(), m_app->window->graphsTab()->graphImage().convertToFormat(clipboard().format()));
+        QVERIFY(drawn() != first);
+        QCOMPARE(drawn(), expectedGraph(button == "TrafficVolume", false));
+        QCOMPARE(m_app->state.current.graph().batchNumber, QStringLiteral("050302-B"));
+        QCOMPARE(drawn(), m_app->window->graphsTab()->graphImage());
 
         // A survey with nothing to draw empties the graph area, without a message.
         m_app->window->reportsTab()->chooseSurvey("050302-C");
         QVERIFY(m_app->window->graphsTab()->graphImage().isNull());
+        QVERIFY(drawn().isNull());
         QVERIFY(m_app->window->graphsTab()->graphArea()->pixmap().isNull());
         QVERIFY(m_app->messages.shown().empty());
     }
@@ -147,13 +142,12 @@ private Q_SLOTS:
         QFETCH(int, reportChoice);
         db::Connection(m_app->folder.database()).execute("insert into Breakdown (cDate) values ('earlier')");
         startWithSurvey(false); // stored, but not chosen yet
-        const QImage before = clipboard();
         ui().click(button);
         QCOMPARE(m_app->messages.texts(),
                  QStringList{"The Database is empty OR you have to select a SURVEY on the second tab."});
-        QCOMPARE(clipboard(), before);
+        QVERIFY(drawn().isNull());
         QVERIFY(m_app->window->graphsTab()->graphImage().isNull());
-        QCOMPARE(int(m_app->state.reportChoice), reportChoice);
+        QCOMPARE(int(m_app->state.current.reportChoice()), reportChoice);
         QVERIFY(!QGuiApplication::overrideCursor());
         // No breakdown either: the grid stays hidden, the breakdown as it was.
         QVERIFY(!ui().visible("GridFrame") && ui().child("Reset")->isEnabled());
@@ -183,6 +177,7 @@ private Q_SLOTS:
     {
         startWithSurvey();
         ui().click("QuarterHourFlow");
+        QTRY_VERIFY(!m_app->window->isBusy());
         QVERIFY(!m_app->window->graphsTab()->breakdownModel()->rows().empty());
         QVERIFY(!ui().visible("FlowGridFailure"));
         const auto rename = [this](const char* from, const char* to) {
@@ -191,6 +186,7 @@ private Q_SLOTS:
         };
         rename("Breakdown", "Gone");
         ui().click("HourFlow");
+        QTRY_VERIFY(!m_app->window->isBusy());
         QVERIFY(ui().visible("GridFrame"));
         QVERIFY(m_app->window->graphsTab()->breakdownModel()->rows().empty());
         QVERIFY(ui().visible("FlowGridFailure"));
@@ -200,6 +196,7 @@ private Q_SLOTS:
 
         rename("Gone", "Breakdown");
         ui().click("HourFlow");
+        QTRY_VERIFY(!m_app->window->isBusy());
         QVERIFY(!m_app->window->graphsTab()->breakdownModel()->rows().empty());
         QVERIFY(!ui().visible("FlowGridFailure"));
         QCOMPARE(m_app->messages.shown().size(), size_t(1));
@@ -252,7 +249,8 @@ private Q_SLOTS:
 
 private:
     const test::WindowProbe& ui() const { return m_app->ui; }
-    static QImage clipboard() { return QGuiApplication::clipboard()->image(); }
+    // The graph held for the graph reports.
+    QImage drawn() const { return m_app->state.current.graph().image; }
     void startWithSurvey(bool chosen = true)
     {
         test::Survey survey;
@@ -263,17 +261,14 @@ private:
             window.reportsTab()->chooseSurvey(survey.batchNumber);
         window.tabs()->setCurrentWidget(window.graphsTab());
     }
-    // The graph of the chosen survey as drawn from its figures, in the
-    // clipboard's format.
+    // The graph of the chosen survey as drawn from its figures.
     QImage expectedGraph(bool volume, bool blackAndWhite) const
     {
-        const survey::SurveyRecord& shown = m_app->window->reportsTab()->currentSurvey();
+        const survey::SurveyRecord& shown = m_app->state.current.record();
         const charts::GraphResult model =
             volume ? flow::trafficVolumeGraph(m_app->state.database, shown, blackAndWhite)
                    : stats::speedDistributionGraph(m_app->state.database, shown, blackAndWhite);
-        return model.drawn()
-                   ? charts::BarGraphRenderer(*model.graph).render().convertToFormat(clipboard().format())
-                   : QImage();
+        return model.drawn() ? charts::BarGraphRenderer(*model.graph).render() : QImage();
     }
 
     std::unique_ptr<test::AppUnderTest> m_app;

@@ -20,9 +20,13 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QProgressDialog>
 #include <QRadioButton>
+#include <QPushButton>
+#include <QSet>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 
 #include <optional>
 
@@ -337,7 +341,7 @@ private Q_SLOTS:
         m_app->start();
         loadFile("elm.rsx");
         // The typed fields are checked before anything is stored.
-        ui().click("ProcessToDatabase");
+        QVERIFY(pressStore());
         QCOMPARE(m_app->messages.texts(), QStringList{"You must input a valid location!"});
         QTest::keyClicks(ui().child<QLineEdit>("Input_Location"), "Elm Street at 5th");
         ui().child<QComboBox>("Input_Direction")->setCurrentText("North East");
@@ -345,7 +349,7 @@ private Q_SLOTS:
         ui().child<QComboBox>("Combo1")->setCurrentText("KPH");
         // The unit the survey goes in stands beside the button.
         QCOMPARE(ui().text("UnitShown"), "KPH");
-        ui().click("ProcessToDatabase");
+        QVERIFY(pressStore());
         QCOMPARE(m_app->messages.last(), "2947 records added");
         // Said where it went; the same download cannot be stored twice by a
         // second press.
@@ -356,7 +360,7 @@ private Q_SLOTS:
         QVERIFY(!ui().visible("StoredNote") && ui().child("ProcessToDatabase")->isEnabled());
         ui().child<QComboBox>("Trailer_code")->setCurrentText("B");
         Q_EMIT ui().child<QComboBox>("Trailer_code")->textActivated("B");
-        ui().click("ProcessToDatabase");
+        QVERIFY(pressStore());
         QCOMPARE(m_app->messages.last(), "This download is already stored as survey 050326-A.");
         QVERIFY(!ui().visible("StoredNote"));
         // The survey is stored with its statistics; the unit stays
@@ -378,7 +382,7 @@ private Q_SLOTS:
         QTest::keyClicks(ui().child<QLineEdit>("Input_Location"), "Elm");
         db::Connection(m_app->folder.database())
             .executeUnlogged(QStringLiteral("ALTER TABLE Radar RENAME TO Gone"));
-        ui().click("ProcessToDatabase");
+        QVERIFY(pressStore());
         QVERIFY2(m_app->messages.last().startsWith(
                      QStringLiteral("The unit last used cannot be read back from the survey database: ")),
                  qPrintable(m_app->messages.texts().join(" / ")));
@@ -447,7 +451,7 @@ private Q_SLOTS:
         }
         ui().child("ProcessToDatabase")->setFocus();
         m_app->messages.script(test::RecordingMessages::Answer::No);
-        ui().click("ProcessToDatabase");
+        QVERIFY(pressStore());
         QCOMPARE(m_app->messages.shown().size(), size_t(1));
         QVERIFY2(m_app->messages.last().startsWith(told), qPrintable(m_app->messages.last()));
         QVERIFY(window.focusWidget());
@@ -466,7 +470,7 @@ private Q_SLOTS:
             const test::ReadOnlyFolder readOnly(m_app->folder.path());
             if (!readOnly.isReadOnly())
                 QSKIP("this machine cannot make a folder read-only");
-            ui().click("ProcessToDatabase");
+            QVERIFY(pressStore());
         }
         // The folder named, the download kept; never a count of records
         // that were not stored.
@@ -479,8 +483,72 @@ private Q_SLOTS:
         QCOMPARE(window.importTab()->step(), app::ImportStep::FileLoaded);
         // Pressed again once the folder is writable, the survey is stored.
         QVERIFY(ui().child("ProcessToDatabase")->isEnabled());
-        ui().click("ProcessToDatabase");
+        QVERIFY(pressStore());
         QCOMPARE(m_app->messages.last(), "2947 records added");
+    }
+    // A long import runs off the window's thread: the window's timers keep
+    // firing and its progress bar moves while the vehicles are written;
+    // "Cancel" on the bar stops the import and nothing of the survey is
+    // stored, not even its header; the download stays to be stored again.
+    void longImportLeavesTheWindowFree_data()
+    {
+        QTest::addColumn<bool>("cancel");
+        test::row("run to the end", false);
+        test::row("cancelled", true);
+    }
+    void longImportLeavesTheWindowFree()
+    {
+        QFETCH(bool, cancel);
+        constexpr qint64 kVehicles = 400000;
+        app::MainWindow& window = m_app->start();
+        m_app->state.downloadBuffer = surveyLog(kVehicles);
+        ui().child("ProcessingFrame")->show();
+        ui().click("ProcessImportedData");
+        fillInHeader("MPH");
+        const QByteArray download = m_app->state.downloadBuffer;
+        app::ImportTab* tab = window.importTab();
+
+        int ticksWhileImporting = 0;
+        QSet<int> barValues;
+        bool cancelPressed = false;
+        QTimer ticker;
+        ticker.setInterval(10);
+        connect(&ticker, &QTimer::timeout, this, [&] {
+            if (!tab->isImporting())
+                return;
+            ++ticksWhileImporting;
+            auto* bar = window.findChild<QProgressDialog*>(QStringLiteral("ImportProgress"));
+            if (!bar)
+                return;
+            barValues.insert(bar->value());
+            if (cancel && !cancelPressed && bar->value() > 0) {
+                auto* cancelButton = bar->findChild<QPushButton*>();
+                cancelPressed = cancelButton && cancelButton->text() == QStringLiteral("Cancel");
+                if (cancelPressed)
+                    cancelButton->click();
+            }
+        });
+        ticker.start();
+        QVERIFY(pressStore());
+        ticker.stop();
+        QVERIFY(ticksWhileImporting > 0);
+        QCOMPARE(cancelPressed, cancel);
+        const QStringList headers = test::rowTexts(m_app->folder.databasePath(), "select * from Header");
+        const QStringList vehicles =
+            test::rowTexts(m_app->folder.databasePath(), "select count(*) from Veh_Data");
+        if (cancel) {
+            QVERIFY2(m_app->messages.shown().empty(), qPrintable(m_app->messages.texts().join(" / ")));
+            QVERIFY(headers.isEmpty());
+            QCOMPARE(vehicles, QStringList{"0"});
+            QCOMPARE(m_app->state.downloadBuffer, download);
+            QVERIFY(ui().child("ProcessToDatabase")->isEnabled());
+        } else {
+            QVERIFY2(barValues.size() >= 2, "the bar stood still");
+            QCOMPARE(m_app->messages.texts(), QStringList{QStringLiteral("%1 records added").arg(kVehicles)});
+            QCOMPARE(headers.size(), 1);
+            QCOMPARE(vehicles, QStringList{QString::number(kVehicles)});
+        }
+        QVERIFY(!window.findChild<QProgressDialog*>(QStringLiteral("ImportProgress")));
     }
     void closingAsksWhenTheDownloadWouldBeLost_data()
     {
@@ -517,7 +585,7 @@ private Q_SLOTS:
                 window.importTab()->fileWindow().act();
             } else if (action == "store") {
                 fillInHeader("MPH");
-                ui().click("ProcessToDatabase");
+                QVERIFY(pressStore());
                 QCOMPARE(m_app->messages.last(), "40 records added");
             } else {
                 loadFile("elm.rsx");
@@ -550,6 +618,14 @@ private Q_SLOTS:
 
 private:
     const test::WindowProbe& ui() const { return m_app->ui; }
+    // "Process This Radar Data to The Database>>", and the wait for the
+    // import on its worker to end.
+    bool pressStore() const
+    {
+        QSignalSpy finished(m_app->window->importTab(), &app::ImportTab::importFinished);
+        ui().click("ProcessToDatabase");
+        return finished.wait(60000) && !m_app->window->importTab()->isImporting();
+    }
     // Completes the fields the user fills in.
     void fillInHeader(const QString& unit) const
     {

@@ -28,6 +28,7 @@
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QScreen>
+#include <QSignalSpy>
 #include <QStyleOptionButton>
 #include <QTabBar>
 #include <QTabWidget>
@@ -314,7 +315,10 @@ private:
             ui().child<QLineEdit>("Input_Location")->setText(kLongLocation);
             ui().child<QComboBox>("Input_Direction")->setCurrentText(QStringLiteral("North"));
             ui().child<QComboBox>("Input_Zone")->setCurrentText(QStringLiteral("School"));
+            QSignalSpy finished(window().importTab(), &app::ImportTab::importFinished);
             ui().click("ProcessToDatabase");
+            if (!finished.wait(60000))
+                return false;
             return m_messages.texts().join(QLatin1Char('\n')).contains(QStringLiteral("records added"));
         } else if (step == QLatin1String("list")) {
             ui().click("SelectSurvey");
@@ -330,6 +334,7 @@ private:
             ui().click("PercentileGraph");
         } else if (step == QLatin1String("flow grid")) {
             ui().click("QuarterHourFlow");
+            return QTest::qWaitFor([this] { return !window().isBusy(); }, 60000);
         } else if (step == QLatin1String("compare")) {
             // The list of surveys to compare with waits for an answer: it is
             // looked at while it is up, then closed.

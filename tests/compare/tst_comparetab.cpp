@@ -4,12 +4,12 @@
 #include "AppUnderTest.h"
 #include "CompareFixture.h"
 #include "app/ReportsTab.h"
+#include "app/StudyTab.h"
 #include "charts/LineGraphRenderer.h"
 #include "compare/ComparisonGraph.h"
 #include "compare/ComparisonTables.h"
+#include "compare/widgets/ComparisonView.h"
 #include "study/widgets/ChartView.h"
-#include "study/widgets/ComparisonView.h"
-#include "study/widgets/StudyTab.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -89,7 +89,7 @@ private Q_SLOTS:
         QFETCH(QString, how);
         QFETCH(QString, picked);
         storeSurveys();
-        study::StudyTab* tab = openStudyOf(kBefore);
+        app::StudyTab* tab = openStudyOf(kBefore);
         QStringList listed;
         QString seen;
         bool okAtFirst = true;
@@ -152,7 +152,7 @@ private Q_SLOTS:
         QFETCH(bool, fair);
         QFETCH(bool, endByButton);
         storeSurveys();
-        study::StudyTab* tab = openStudyOf(kBefore);
+        app::StudyTab* tab = openStudyOf(kBefore);
         QVERIFY(tab->compareWith(second));
         const compare::Comparison& c = *tab->comparison();
         const test::WindowProbe probe(tab);
@@ -166,7 +166,7 @@ private Q_SLOTS:
                                             compare::surveyLine(c, false) +
                                             QStringLiteral("\nBoth surveys measured speeds in mph."));
 
-        const study::ComparisonView* view = tab->comparisonView();
+        const compare::ComparisonView* view = tab->comparisonView();
         std::vector<QStringList> rows;
         for (const compare::ComparisonRow& row : compare::comparisonRows(c))
             rows.push_back({row.caption, row.a, row.b, row.change});
@@ -228,7 +228,7 @@ private Q_SLOTS:
             test::streetSurvey(kAfter, test::normalSpeeds(300, 35, 6, 42), test::firstMonday().addDays(7), 7);
         before.location = after.location = street;
         test::storeSurveys(m_app->folder.databasePath(), {before, after});
-        study::StudyTab* tab = openStudyOf(kBefore);
+        app::StudyTab* tab = openStudyOf(kBefore);
         QVERIFY(tab->compareWith(kAfter));
         m_app->window->resize(1024, 768);
         QApplication::processEvents();
@@ -247,7 +247,7 @@ private Q_SLOTS:
     void nothingToCompareWith()
     {
         m_app->start();
-        study::StudyTab* tab = m_app->window->studyTab();
+        app::StudyTab* tab = m_app->window->studyTab();
         QVERIFY(!tab->compareButton()->isEnabled()); // no survey chosen yet
         test::storeSurvey(
             m_app->folder.databasePath(),
@@ -278,7 +278,7 @@ private Q_SLOTS:
         storeSurveys();
         test::storeSurvey(m_app->folder.databasePath(),
                           test::streetSurvey(QStringLiteral("EMPTY"), QList<int>{}, test::firstMonday(), 1));
-        study::StudyTab* tab = openStudyOf(kBefore);
+        app::StudyTab* tab = openStudyOf(kBefore);
         QVERIFY(!tab->compareWith(QStringLiteral("EMPTY")));
         QCOMPARE(m_app->messages.texts(),
                  QStringList{QStringLiteral("Survey EMPTY: ") + survey::noSurveyMessage()});
@@ -304,11 +304,11 @@ private:
     }
 
     // The main window with the survey chosen and the Speed Study tab on show.
-    study::StudyTab* openStudyOf(const QString& batch)
+    app::StudyTab* openStudyOf(const QString& batch)
     {
         m_app->start();
         m_app->window->reportsTab()->chooseSurvey(batch);
-        study::StudyTab* tab = m_app->window->studyTab();
+        app::StudyTab* tab = m_app->window->studyTab();
         m_app->window->tabs()->setCurrentWidget(tab);
         return tab;
     }

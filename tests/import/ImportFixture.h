@@ -19,6 +19,8 @@ class ImportMessages : public import::ImportReport {
 public:
     void message(const QString& text, const QString& reason) override
     {
+        if (onMessage)
+            onMessage(text);
         messages << text;
         reasons << reason;
     }
@@ -36,6 +38,8 @@ public:
     QStringList reasons;
     QStringList questions;
     bool answer = false;
+    // Runs as each message is told, before it is recorded.
+    std::function<void(const QString& text)> onMessage;
     // Runs while the vehicles are written, inside the import's transaction.
     std::function<void(qint64 written, qint64 expected)> onProgress;
 };

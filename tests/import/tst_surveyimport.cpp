@@ -1,6 +1,7 @@
 #include "ImportFixture.h"
 #include "TestSupport.h"
 #include "db/Connection.h"
+#include "db/DbError.h"
 #include "db/Files.h"
 
 #include <QDir>
@@ -237,8 +238,21 @@ private Q_SLOTS:
         }
         m_report = test::ImportMessages();
         const QStringList before = contents(m_folder->databasePath());
+        // No message waits on the user while the import holds the database:
+        // another program can take the write lock as each one is told.
+        QStringList toldWhileLocked;
+        m_report.onMessage = [this, &toldWhileLocked](const QString& text) {
+            try {
+                db::Connection other(m_folder->database());
+                other.executeUnlogged(QStringLiteral("BEGIN IMMEDIATE"));
+                other.executeUnlogged(QStringLiteral("ROLLBACK"));
+            } catch (const db::DbError&) {
+                toldWhileLocked << text;
+            }
+        };
 
         const ImportResult result = run(completeHeader(buffer, changes), buffer);
+        QCOMPARE(toldWhileLocked, QStringList());
         QCOMPARE(int(result.outcome), outcome);
         QCOMPARE(int(result.field), field);
         QCOMPARE(m_report.messages, messages);

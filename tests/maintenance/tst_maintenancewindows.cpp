@@ -181,6 +181,7 @@ private Q_SLOTS:
 
         m_messages->script(answer);
         test::WindowProbe(m_windows->maintenanceWindow()).click(button);
+        QTRY_VERIFY(!m_windows->maintenanceWindow()->isWorking());
         QCOMPARE(shown(*m_messages), boxes);
         QCOMPARE(test::surveyContent(m_folder->databasePath()).size(), surveysAfter);
         QVERIFY(m_windows->maintenanceWindow()->isVisible());
@@ -193,6 +194,7 @@ private Q_SLOTS:
         db::Transaction transaction(writer);
         writer.execute(QStringLiteral("delete from Agency"));
         test::WindowProbe(m_windows->maintenanceWindow()).click(QStringLiteral("Backup"));
+        QTRY_VERIFY(!m_windows->maintenanceWindow()->isWorking());
         QCOMPARE(m_messages->shown().size(), size_t(1));
         const auto& shown = m_messages->shown().front();
         QVERIFY2(shown.text.startsWith(QStringLiteral("Backup Database was not done: the database ")),

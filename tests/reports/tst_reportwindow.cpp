@@ -6,9 +6,9 @@
 #include "app/GraphsTab.h"
 #include "app/PrintControls.h"
 #include "app/ReportsTab.h"
+#include "app/StudyTab.h"
 #include "db/Connection.h"
 #include "reports/widgets/ReportWindow.h"
-#include "study/widgets/StudyTab.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -17,6 +17,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMimeData>
 #include <QPrintPreviewWidget>
 #include <QPrinter>
 #include <QProgressDialog>
@@ -38,13 +39,6 @@ using test::row;
 namespace {
 
 const QString kBatch = QStringLiteral("050302-A");
-
-QImage magenta()
-{
-    QImage image(8, 8, QImage::Format_RGB32);
-    image.fill(Qt::magenta);
-    return image;
-}
 
 int countOf(const QStringList& statements, const QString& start)
 {
@@ -68,7 +62,6 @@ private Q_SLOTS:
         survey.batchNumber = kBatch;
         survey.addSpeeds({{25, 2}, {30, 4}, {35, 10}, {38, 5}, {40, 3}});
         test::storeSurvey(m_app->folder.databasePath(), survey);
-        QGuiApplication::clipboard()->setImage(magenta());
         m_app->state.database.observer = &m_app->folder.statements();
         app::MainWindow& window = m_app->start();
         QVERIFY(QTest::qWaitForWindowActive(&window));
@@ -113,7 +106,7 @@ private Q_SLOTS:
                            preparation == reports::Preparation::TrafficVolumeGraph;
         const bool walk = preparation == reports::Preparation::QuarterHourBreakdown ||
                           preparation == reports::Preparation::HourlyBreakdown;
-        m_app->window->reportsTab()->reportChoice()->setCurrentIndex(item); // picked, not typed
+        reportList()->setCurrentIndex(item); // picked, not typed
         QApplication::processEvents();
         m_app->folder.statements().clear();
 
@@ -124,14 +117,14 @@ private Q_SLOTS:
         QVERIFY(QTest::qWaitForWindowActive(reportWindow()));
         QApplication::processEvents();
         QCOMPARE(m_built->count(), 1);
-        QCOMPARE(m_app->state.reportChoice, chosen);
+        QCOMPARE(m_app->state.current.reportChoice(), chosen);
         QCOMPARE(reportWindow()->documentTitle(), title);
         QVERIFY(m_app->window->isEnabled());
         for (int number = 1; number <= 2; ++number)
             QCOMPARE(markerShown(number), number == marker);
         // The graph reports place the graph just drawn; the flow reports
         // print the rows of the walk just run, read back at activation.
-        QCOMPARE(QGuiApplication::clipboard()->image().width() > 1000, graph);
+        QCOMPARE(m_app->state.current.graph().image.width() > 1000, graph);
         const auto pictures = reportWindow()->document()->pages.at(0).itemsOf<reports::PictureItem>();
         QCOMPARE(pictures.size(), size_t(graph ? 1 : 0));
         const QStringList statements = m_app->folder.statements().entries();
@@ -159,7 +152,7 @@ private Q_SLOTS:
     {
         QFETCH(int, onTab);
         QFETCH(int, printed);
-        study::StudyTab* tab = m_app->window->studyTab();
+        app::StudyTab* tab = m_app->window->studyTab();
         if (onTab > 0) {
             m_app->window->tabs()->setCurrentWidget(tab);
             QTRY_VERIFY(tab->study().has_value());
@@ -233,7 +226,7 @@ private Q_SLOTS:
         } else if (QByteArray(QTest::currentDataTag()).contains("back")) {
             QVERIFY(pickComparison(true));
         }
-        m_app->window->reportsTab()->reportChoice()->setCurrentIndex(item);
+        reportList()->setCurrentIndex(item);
         clickButton("cmdPrint");
         QApplication::processEvents();
         QCOMPARE(m_app->messages.texts(), QStringList{message});
@@ -245,18 +238,17 @@ private Q_SLOTS:
     // and picking the 85th percentile report draws nothing by itself.
     void reportListTakesNoTyping()
     {
-        QComboBox* list = m_app->window->reportsTab()->reportChoice();
+        QComboBox* list = reportList();
         QVERIFY(!list->isEditable());
         list->setCurrentIndex(1);
-        QGuiApplication::clipboard()->setImage(magenta());
         list->setFocus();
         QTest::keyClicks(list, QStringLiteral("Speed Report zz"));
         QVERIFY(reports::reportListTexts().contains(list->currentText()));
         list->setCurrentIndex(list->findText(QStringLiteral("85th Percentile Report")));
         QApplication::processEvents();
-        QCOMPARE(QGuiApplication::clipboard()->image(), magenta());
+        QVERIFY(m_app->state.current.graph().image.isNull());
         QVERIFY(!markerShown(1));
-        QCOMPARE(m_app->state.reportChoice, ReportChoice::None);
+        QCOMPARE(m_app->state.current.reportChoice(), ReportChoice::None);
         QVERIFY(!reportWindow()->isVisible());
         QCOMPARE(list->count(), 7);
     }
@@ -282,7 +274,7 @@ private Q_SLOTS:
         clickButton("Command12");
         QVERIFY(QTest::qWaitForWindowActive(reportWindow()));
         QVERIFY(!m_app->window->isEnabled());
-        QCOMPARE(int(m_app->state.reportChoice), choice);
+        QCOMPARE(int(m_app->state.current.reportChoice()), choice);
         if (choice == int(ReportChoice::None)) {
             // Nothing is built; the preview stays empty.
             QApplication::processEvents();
@@ -299,10 +291,69 @@ private Q_SLOTS:
         QVERIFY(m_app->window->isEnabled());
     }
 
+    // The breakdown of the survey chosen before is not printed for the one
+    // chosen now: the flow documents print the rows of the survey they
+    // name, walked for it when the rows on show belong to another.
+    void breakdownFollowsTheChosenSurvey_data()
+    {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<int>("choice");
+        row("15 minutes", "QuarterHourFlow", int(ReportChoice::QuarterHourFlowReport));
+        row("hours", "HourFlow", int(ReportChoice::HourlyFlowReport));
+    }
+    void breakdownFollowsTheChosenSurvey()
+    {
+        QFETCH(QString, button);
+        QFETCH(int, choice);
+        m_app->window->tabs()->setCurrentWidget(m_app->window->graphsTab());
+        clickButton(button); // survey A, one hour of 24 vehicles
+        QCOMPARE(m_app->state.current.breakdown()->batchNumber, kBatch);
+        chooseTwoDays(); // survey B, two days of 200 vehicles
+        QVERIFY(!m_app->state.current.breakdown());
+        m_app->folder.statements().clear();
+        clickButton("Command12");
+        QVERIFY(QTest::qWaitForWindowActive(reportWindow()));
+        QTRY_COMPARE(m_built->count(), 1);
+        QCOMPARE(int(reportWindow()->documentChoice()), choice);
+        QCOMPARE(reportWindow()->documentTitle().left(8), QStringLiteral("050402-B"));
+        QVERIFY(countOf(m_app->folder.statements().entries(), QStringLiteral("select count(speed)")) > 0);
+        const QString texts = allTexts().join(QLatin1Char('|'));
+        QVERIFY2(texts.contains(QStringLiteral("050402-B")), qPrintable(texts));
+        QVERIFY2(!texts.contains(kBatch), qPrintable(texts));
+        QVERIFY2(texts.contains(QStringLiteral("|200|")), qPrintable(texts)); // B's grand total
+        QCOMPARE(m_app->state.current.breakdown()->batchNumber, QStringLiteral("050402-B"));
+        QVERIFY(m_app->messages.shown().empty());
+    }
+
+    // Drawing every graph and printing both graph documents leaves what the
+    // user copied on the clipboard; each document places its own graph.
+    void graphsLeaveTheClipboardAlone()
+    {
+        const QString copied = QStringLiteral("copied by the officer");
+        QGuiApplication::clipboard()->setText(copied);
+        m_app->window->tabs()->setCurrentWidget(m_app->window->graphsTab());
+        for (const char* button : {"PercentileGraph", "TrafficVolume", "PrinterBW", "PrinterColor"})
+            clickButton(QLatin1String(button));
+        for (int item : {0, 1}) {
+            selectAndPrint(item);
+            const reports::PagedDocument* document = reportWindow()->document();
+            QCOMPARE(document->pages.at(0).itemsOf<reports::PictureItem>().size(), size_t(1));
+            QCOMPARE(m_app->state.current.graph().document, ReportChoice(item + 1));
+            clickButton(reportWindow(), "Command2");
+            m_built->clear();
+        }
+        QCOMPARE(QGuiApplication::clipboard()->text(), copied);
+        QVERIFY(!QGuiApplication::clipboard()->mimeData()->hasImage());
+    }
+
+    // The rows on show cannot be read back for the flow report: the user
+    // is told, and nothing is built.
     void unreadableBreakdownIsTold()
     {
         m_app->window->tabs()->setCurrentWidget(m_app->window->graphsTab());
         clickButton("QuarterHourFlow");
+        // Chosen again: the rows are walked again for the report.
+        m_app->window->reportsTab()->chooseSurvey(kBatch);
         {
             db::Connection connection(m_app->state.database);
             connection.executeUnlogged(QStringLiteral("ALTER TABLE Breakdown RENAME TO Gone"));
@@ -337,7 +388,7 @@ private Q_SLOTS:
         clickButton(button);
         QVERIFY(QTest::qWaitForWindowActive(reportWindow()));
         QTRY_COMPARE(m_built->count(), 1);
-        QCOMPARE(int(m_app->state.reportChoice), choice);
+        QCOMPARE(int(m_app->state.current.reportChoice()), choice);
         QVERIFY(!m_app->window->isEnabled());
         QVERIFY(pageTexts().contains(trailerLine));
         const bool filled = choice == int(ReportChoice::FilledFieldSheet);
@@ -383,7 +434,7 @@ private Q_SLOTS:
     void pagingThroughAFlowReport()
     {
         chooseTwoDays(); // in quarter hours several pages
-        m_app->window->reportsTab()->reportChoice()->setCurrentIndex(3);
+        reportList()->setCurrentIndex(3);
         clickButton("cmdPrint");
         QVERIFY(QTest::qWaitForWindowActive(reportWindow()));
         QTRY_COMPARE(m_built->count(), 1);
@@ -514,7 +565,7 @@ private Q_SLOTS:
             clickButton(reportWindow(), "Command2");
         else
             m_app->window->activateWindow();
-        m_app->window->reportsTab()->reportChoice()->setCurrentIndex(reopened ? 3 : 4);
+        reportList()->setCurrentIndex(reopened ? 3 : 4);
         clickButton("cmdPrint");
         QVERIFY(QTest::qWaitForWindowActive(reportWindow()));
         QTRY_COMPARE(m_built->count(), 2);
@@ -576,7 +627,24 @@ private:
         return tab->graphTypeMarker(number)->isVisibleTo(tab);
     }
     reports::ReportWindow* reportWindow() const { return m_app->window->printControls()->reportWindow(); }
-    void clickButton(const QString& name) const { clickButton(m_app->window.get(), name); }
+    QComboBox* reportList() const { return m_app->ui.child<QComboBox>(QStringLiteral("Print_choice")); }
+    // The texts of every page of the document built last.
+    QStringList allTexts() const
+    {
+        QStringList texts;
+        for (const reports::Page& page : reportWindow()->document()->pages) {
+            for (const reports::TextItem* item : page.itemsOf<reports::TextItem>())
+                texts << item->text;
+        }
+        return texts;
+    }
+    // A click in the main window, and the wait for the work it started on a
+    // worker.
+    void clickButton(const QString& name) const
+    {
+        clickButton(m_app->window.get(), name);
+        QTRY_VERIFY(!m_app->window->isBusy());
+    }
     void clickButton(QWidget* root, const QString& name) const
     {
         auto* button = root->findChild<QAbstractButton*>(name);
@@ -598,6 +666,7 @@ private:
     {
         test::Survey survey;
         survey.batchNumber = QStringLiteral("050402-B");
+        survey.start = test::at(QStringLiteral("05/04/02 08:00"));
         survey.durationSeconds = 2 * 24 * 3600;
         survey.addSpeeds({{30, 200}});
         test::storeSurvey(m_app->folder.databasePath(), survey);
@@ -606,7 +675,7 @@ private:
     // Chooses an entry of the report list and prints it.
     void selectAndPrint(int item)
     {
-        m_app->window->reportsTab()->reportChoice()->setCurrentIndex(item);
+        reportList()->setCurrentIndex(item);
         clickButton("cmdPrint");
         QVERIFY(QTest::qWaitForWindowActive(reportWindow()));
         QTRY_COMPARE(m_built->count(), 1);
@@ -620,7 +689,7 @@ private:
         after.start = test::at(QStringLiteral("05/09/02 08:00"));
         after.addSpeeds({{22, 2}, {27, 4}, {32, 10}, {35, 5}, {37, 3}});
         test::storeSurvey(m_app->folder.databasePath(), after);
-        study::StudyTab* tab = m_app->window->studyTab();
+        app::StudyTab* tab = m_app->window->studyTab();
         m_app->window->tabs()->setCurrentWidget(tab);
         if (!QTest::qWaitFor([tab] { return tab->study().has_value(); }) ||
             !tab->compareWith(after.batchNumber))

@@ -5,9 +5,9 @@
 #include "SurveyFixture.h"
 #include "app/GraphsTab.h"
 #include "app/ReportsTab.h"
+#include "app/StudyTab.h"
 #include "study/StudyTables.h"
 #include "study/widgets/ChartView.h"
-#include "study/widgets/StudyTab.h"
 #include "ui/Style.h"
 
 #include <QAction>
@@ -71,7 +71,7 @@ private Q_SLOTS:
     {
         QFETCH(bool, clean);
         std::vector<int> speeds;
-        study::StudyTab* tab = chooseSurvey(clean, &speeds);
+        app::StudyTab* tab = chooseSurvey(clean, &speeds);
         QVERIFY(!tab->study()); // nothing worked out while another tab shows
         m_app->window->tabs()->setCurrentWidget(tab);
         QVERIFY(tab->study());
@@ -153,7 +153,7 @@ private Q_SLOTS:
         QFETCH(QByteArray, start);
         QFETCH(QByteArray, line);
         QFETCH(int, records);
-        study::StudyTab* tab = chooseSurvey(true);
+        app::StudyTab* tab = chooseSurvey(true);
         const QString path = m_app->folder.filePath(control + QStringLiteral(".csv"));
         QString dialog;
         answerFileWindow(path, &dialog);
@@ -162,8 +162,10 @@ private Q_SLOTS:
             m_app->ui.click(control);
         } else {
             m_app->window->tabs()->setCurrentWidget(m_app->window->graphsTab());
-            if (control == QLatin1String("ExportBreakdownCsv"))
+            if (control == QLatin1String("ExportBreakdownCsv")) {
                 m_app->ui.click(QStringLiteral("HourFlow"));
+                QTRY_VERIFY(!m_app->window->isBusy());
+            }
             m_app->ui.child<QAction>(control)->trigger();
         }
         QCOMPARE(dialog, QStringLiteral("ExportCsvDialog"));
@@ -182,7 +184,7 @@ private Q_SLOTS:
     void thresholdWithoutSurvey()
     {
         m_app->start();
-        study::StudyTab* tab = m_app->window->studyTab();
+        app::StudyTab* tab = m_app->window->studyTab();
         m_app->window->tabs()->setCurrentWidget(tab);
         QVERIFY(!tab->thresholdBox()->isEnabled());
         QCOMPARE(tab->thresholdBox()->text(), QString());
@@ -197,7 +199,7 @@ private Q_SLOTS:
     // without a scroll bar, and every column title reads whole.
     void hourlyProfileFitsTheScreen()
     {
-        study::StudyTab* tab = chooseSurvey(false);
+        app::StudyTab* tab = chooseSurvey(false);
         m_app->window->resize(1366, 768);
         m_app->window->tabs()->setCurrentWidget(tab);
         auto* tables = tab->findChild<QTabWidget*>(QStringLiteral("StudyTables"));
@@ -233,7 +235,7 @@ private:
     // Monday 03/02/26 00:00 to a last vehicle at 23:59 on Sunday, 1,681
     // vehicles. Otherwise from 00:36 to 22:54, so the first and the last
     // hour are partial: 1,664 vehicles.
-    study::StudyTab* chooseSurvey(bool clean, std::vector<int>* speeds = nullptr)
+    app::StudyTab* chooseSurvey(bool clean, std::vector<int>* speeds = nullptr)
     {
         test::Survey survey;
         survey.batchNumber = kBatch;

@@ -85,6 +85,38 @@ private Q_SLOTS:
         QFETCH(QTime, time);
         QCOMPARE(parseTime(text).value_or(QTime()), time);
     }
+    // A survey's start: to the minute, in UTC, none when either part is
+    // not a date or a time; and minutes of the day as clock times.
+    void surveyStarts_data()
+    {
+        QTest::addColumn<QString>("date");
+        QTest::addColumn<QString>("time");
+        QTest::addColumn<QDateTime>("start"); // invalid: none
+        QTest::addColumn<QString>("clock");   // the start's minute of the day as "hh:mm"
+        const auto utc = [](int y, int m, int d, int h, int min) {
+            return QDateTime(QDate(y, m, d), QTime(h, min), Qt::UTC);
+        };
+        row("two-digit year, 12-hour", "05/03/02", "08:12 PM", utc(2002, 5, 3, 20, 12), "20:12");
+        row("seconds dropped", "05/03/2002", "14:30:59", utc(2002, 5, 3, 14, 30), "14:30");
+        row("midnight", "12/31/99", "12:00 AM", utc(2099, 12, 31, 0, 0), "00:00");
+        row("last minute of the day", "2002-05-03", "23:59", utc(2002, 5, 3, 23, 59), "23:59");
+        row("no date", "13/45/2002", "08:00", QDateTime(), "");
+        row("no time", "05/03/02", "8", QDateTime(), "");
+        row("empty", "", "", QDateTime(), "");
+    }
+    void surveyStarts()
+    {
+        QFETCH(QString, date);
+        QFETCH(QString, time);
+        QFETCH(QDateTime, start);
+        QFETCH(QString, clock);
+        const std::optional<QDateTime> parsed = parseStart(date, time);
+        QCOMPARE(parsed.value_or(QDateTime()), start);
+        if (parsed) {
+            QCOMPARE(parsed->timeSpec(), Qt::UTC);
+            QCOMPARE(formatMinuteOfDay(parsed->time().hour() * 60 + parsed->time().minute()), clock);
+        }
+    }
     void formatTexts_data()
     {
         // The text, then as a date, as a 12-hour and as a 24-hour time; what

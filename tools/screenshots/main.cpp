@@ -14,10 +14,10 @@
 #include "app/PrintControls.h"
 #include "app/ProgramWindows.h"
 #include "app/ReportsTab.h"
+#include "app/StudyTab.h"
 #include "db/Files.h"
 #include "db/Schema.h"
 #include "reports/widgets/ReportWindow.h"
-#include "study/widgets/StudyTab.h"
 #include "ui/MessageBoxes.h"
 #include "ui/Style.h"
 
@@ -74,6 +74,13 @@ void saveScreen(const QString& folder, const QString& name)
     settle();
     QGuiApplication::primaryScreen()->grabWindow(0).save(
         QDir(folder).filePath(name + QStringLiteral(".png")));
+}
+
+// Lets the work the last click started on a worker end.
+void waitWhileBusy(const app::MainWindow& window)
+{
+    while (window.isBusy())
+        QApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
 }
 
 } // namespace
@@ -138,6 +145,7 @@ int main(int argc, char* argv[])
     }
 
     window.findChild<QPushButton*>(QStringLiteral("ProcessToDatabase"))->click();
+    waitWhileBusy(window);
     const QString batch =
         window.findChild<QWidget*>(QStringLiteral("Input_Batch_Number"))->property("text").toString();
     QString laterBatch;
@@ -152,6 +160,7 @@ int main(int argc, char* argv[])
             ->setCurrentText(QStringLiteral("North"));
         window.findChild<QComboBox*>(QStringLiteral("Input_Zone"))->setCurrentText(QStringLiteral("School"));
         window.findChild<QPushButton*>(QStringLiteral("ProcessToDatabase"))->click();
+        waitWhileBusy(window);
         laterBatch =
             window.findChild<QWidget*>(QStringLiteral("Input_Batch_Number"))->property("text").toString();
     }
@@ -168,6 +177,7 @@ int main(int argc, char* argv[])
     window.findChild<QPushButton*>(QStringLiteral("PercentileGraph"))->click();
     save(window, output, QStringLiteral("5-graphs-percentile"));
     window.findChild<QPushButton*>(QStringLiteral("QuarterHourFlow"))->click();
+    waitWhileBusy(window);
     save(window, output, QStringLiteral("6-graphs-flow"));
 
     window.tabs()->setCurrentIndex(3);

@@ -4,6 +4,8 @@
 #include "maintenance/MaintenanceTexts.h"
 #include "maintenance/Repair.h"
 #include "maintenance/widgets/OutcomeMessage.h"
+#include "session/BackgroundTask.h"
+#include "ui/BusyCursor.h"
 #include "ui/Messages.h"
 #include "ui/Style.h"
 
@@ -18,6 +20,7 @@ MaintenanceWindow::MaintenanceWindow(const QString& folder, ui::Messages& messag
     : QWidget(parent, Qt::Window | Qt::Dialog)
     , m_folder(folder)
     , m_messages(messages)
+    , m_task(new session::BackgroundTask(this))
 {
     setObjectName(QStringLiteral("DBManagement"));
     setWindowTitle(QStringLiteral("Database Management"));
@@ -64,6 +67,34 @@ QPushButton* MaintenanceWindow::addButton(const QString& text, const QString& ob
     return button;
 }
 
+MaintenanceWindow::~MaintenanceWindow() = default;
+
+bool MaintenanceWindow::isWorking() const
+{
+    return m_task->isRunning();
+}
+
+void MaintenanceWindow::runInBackground(std::function<Outcome()> operation)
+{
+    if (m_task->isRunning())
+        return;
+    auto outcome = std::make_shared<Outcome>();
+    setEnabled(false);
+    m_busy = std::make_unique<ui::BusyCursor>();
+    connect(
+        m_task, &session::BackgroundTask::finished, this,
+        [this, outcome] {
+            // The pointer is back to normal before any message.
+            m_busy.reset();
+            setEnabled(true);
+            showOutcome(m_messages, *outcome);
+            Q_EMIT operationFinished();
+        },
+        Qt::SingleShotConnection);
+    m_task->start(
+        [operation = std::move(operation), outcome](session::BackgroundTask&) { *outcome = operation(); });
+}
+
 void MaintenanceWindow::present()
 {
     showCentred(this);
@@ -71,12 +102,12 @@ void MaintenanceWindow::present()
 
 void MaintenanceWindow::backup()
 {
-    runAndShowOutcome(m_messages, [this] { return backupDatabase(m_folder); });
+    runInBackground([folder = m_folder] { return backupDatabase(folder); });
 }
 
 void MaintenanceWindow::repair()
 {
-    runAndShowOutcome(m_messages, [this] { return repairDatabase(m_folder); });
+    runInBackground([folder = m_folder] { return repairDatabase(folder); });
 }
 
 void MaintenanceWindow::replace()
@@ -85,7 +116,7 @@ void MaintenanceWindow::replace()
                        ui::Messages::Buttons::OkCancelDefaultCancel,
                        ui::Messages::Icon::Warning) != ui::Messages::Answer::Ok)
         return;
-    runAndShowOutcome(m_messages, [this] { return replaceDatabase(m_folder); });
+    runInBackground([folder = m_folder] { return replaceDatabase(folder); });
 }
 
 void MaintenanceWindow::restore()
@@ -98,14 +129,16 @@ void MaintenanceWindow::restore()
                        ui::Messages::Buttons::OkCancelDefaultCancel,
                        ui::Messages::Icon::Warning) != ui::Messages::Answer::Ok)
         return;
-    runAndShowOutcome(m_messages, [this] { return restoreDatabase(m_folder); });
+    runInBackground([folder = m_folder] { return restoreDatabase(folder); });
 }
 
 void MaintenanceWindow::closeEvent(QCloseEvent* event)
 {
-    // Closing the window leads back to the program, as its button does.
+    // Closing the window leads back to the program, as its button does,
+    // once the operation under way has ended.
     event->ignore();
-    Q_EMIT returnRequested();
+    if (!isWorking())
+        Q_EMIT returnRequested();
 }
 
 } // namespace pelmor::maintenance

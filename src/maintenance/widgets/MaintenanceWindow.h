@@ -1,13 +1,22 @@
 #pragma once
 
+#include "maintenance/Outcome.h"
+
 #include <QString>
 #include <QWidget>
 
+#include <functional>
+#include <memory>
+
 class QPushButton;
 
-namespace pelmor::ui {
-class Messages;
+namespace pelmor::session {
+class BackgroundTask;
 }
+namespace pelmor::ui {
+class BusyCursor;
+class Messages;
+} // namespace pelmor::ui
 
 namespace pelmor::maintenance {
 
@@ -15,11 +24,14 @@ namespace pelmor::maintenance {
 // repair, replacement by the empty database and restore from the backup
 // of the survey database in the program folder, and the way on to the
 // deletion window. It runs while the main window is closed, so the program
-// holds no connection to the database meanwhile.
+// holds no connection to the database meanwhile. Each operation runs on a
+// worker, the window painted and its buttons held off until it has ended;
+// it cannot be stopped half way, so the window stays until then.
 class MaintenanceWindow : public QWidget {
     Q_OBJECT
 public:
     MaintenanceWindow(const QString& folder, ui::Messages& messages, QWidget* parent = nullptr);
+    ~MaintenanceWindow() override;
 
     // Shows the window in the middle of the screen.
     void present();
@@ -30,8 +42,12 @@ public:
     // changes nothing.
     void replace();
     void restore();
+    // Whether an operation runs now.
+    bool isWorking() const;
 
 Q_SIGNALS:
+    // An operation has ended and what it tells was shown.
+    void operationFinished();
     // "Delete Individual Survey or Complete Database".
     void deletionRequested();
     // "Return To Pelmor Program", or the window closed.
@@ -42,9 +58,13 @@ protected:
 
 private:
     QPushButton* addButton(const QString& text, const QString& objectName, const QString& hint);
+    // Runs the operation on the worker, then shows what it tells.
+    void runInBackground(std::function<Outcome()> operation);
 
     QString m_folder;
     ui::Messages& m_messages;
+    session::BackgroundTask* m_task;
+    std::unique_ptr<ui::BusyCursor> m_busy;
 };
 
 } // namespace pelmor::maintenance

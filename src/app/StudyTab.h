@@ -17,9 +17,13 @@ class QTableWidget;
 class QTabWidget;
 
 namespace pelmor::study {
-
 class ChartView;
+}
+namespace pelmor::compare {
 class ComparisonView;
+}
+
+namespace pelmor::app {
 
 // The "Speed Study" tab: the measured figures of the survey chosen on the
 // reports tab, by direction, with the data-quality warnings in a coloured
@@ -43,7 +47,7 @@ public:
     void refresh();
 
     // The study on show; none before a survey is chosen or when it failed.
-    const std::optional<SpeedStudy>& study() const { return m_study; }
+    const std::optional<study::SpeedStudy>& study() const { return m_study; }
 
     // Writes the study on show into a CSV file; what went wrong, or an
     // empty text.
@@ -68,14 +72,16 @@ public:
     QPushButton* exportButton() const { return m_export; }
     QPushButton* compareButton() const { return m_compare; }
     QPushButton* endComparisonButton() const { return m_endComparison; }
-    ComparisonView* comparisonView() const { return m_comparisonView; }
+    compare::ComparisonView* comparisonView() const { return m_comparisonView; }
     QTableWidget* figuresView() const { return m_figures; }
     QTableWidget* hourlyView() const { return m_hourly; }
     QTableWidget* binView() const { return m_bins; }
-    ChartView* speedCurveView() const { return m_curve; }
-    ChartView* heatMapView() const { return m_heatMap; }
+    study::ChartView* speedCurveView() const { return m_curve; }
+    study::ChartView* heatMapView() const { return m_heatMap; }
 
 Q_SIGNALS:
+    // The study on show, its threshold or the comparison on show changed.
+    void choicesChanged();
     // An export failed; the message says why.
     void failed(const QString& message);
     // "Close" was pressed: the program is to end.
@@ -98,7 +104,7 @@ private:
 
     db::Database m_database;
     survey::SurveyRecord m_survey;
-    std::optional<SpeedStudy> m_study;
+    std::optional<study::SpeedStudy> m_study;
     std::optional<compare::Comparison> m_comparison;
     bool m_stale = false;
 
@@ -112,7 +118,7 @@ private:
     QPushButton* m_export = nullptr;
     QPushButton* m_compare = nullptr;
     QPushButton* m_endComparison = nullptr;
-    ComparisonView* m_comparisonView = nullptr;
+    compare::ComparisonView* m_comparisonView = nullptr;
     QWidget* m_body = nullptr;
     QSplitter* m_columns = nullptr;
     QWidget* m_figuresFrame = nullptr;
@@ -121,8 +127,8 @@ private:
     QLabel* m_percentileNote = nullptr;
     QTableWidget* m_hourly = nullptr;
     QTableWidget* m_bins = nullptr;
-    ChartView* m_curve = nullptr;
-    ChartView* m_heatMap = nullptr;
+    study::ChartView* m_curve = nullptr;
+    study::ChartView* m_heatMap = nullptr;
 };
 
-} // namespace pelmor::study
+} // namespace pelmor::app

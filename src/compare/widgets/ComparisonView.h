@@ -8,8 +8,10 @@ class QLabel;
 class QTableWidget;
 
 namespace pelmor::study {
-
 class ChartView;
+}
+
+namespace pelmor::compare {
 
 // Two surveys side by side on the Speed Study tab, under the tab's heading:
 // the warnings where they may not compare fairly (amber) or that they do
@@ -20,20 +22,20 @@ class ComparisonView : public QWidget {
 public:
     explicit ComparisonView(QWidget* parent = nullptr);
 
-    void showComparison(const compare::Comparison& comparison);
+    void showComparison(const Comparison& comparison);
 
     QLabel* warningBand() const { return m_warnings; }
     QLabel* headline() const { return m_headline; }
     QLabel* verdicts() const { return m_verdicts; }
     QTableWidget* figuresView() const { return m_figures; }
-    ChartView* curveView() const { return m_curve; }
+    study::ChartView* curveView() const { return m_curve; }
 
 private:
     QLabel* m_warnings = nullptr;
     QLabel* m_headline = nullptr;
     QLabel* m_verdicts = nullptr;
     QTableWidget* m_figures = nullptr;
-    ChartView* m_curve = nullptr;
+    study::ChartView* m_curve = nullptr;
 };
 
-} // namespace pelmor::study
+} // namespace pelmor::compare

@@ -1,8 +1,9 @@
-#include "study/widgets/StudyTab.h"
+#include "app/StudyTab.h"
 
 #include "charts/HeatMapRenderer.h"
 #include "charts/LineGraphRenderer.h"
 #include "compare/ComparisonTables.h"
+#include "compare/widgets/ComparisonView.h"
 #include "csv/TableExport.h"
 #include "db/DbError.h"
 #include "db/Files.h"
@@ -11,7 +12,6 @@
 #include "study/StudyGraphs.h"
 #include "study/StudyTables.h"
 #include "study/widgets/ChartView.h"
-#include "study/widgets/ComparisonView.h"
 #include "study/widgets/CsvFileDialog.h"
 #include "study/widgets/SurveyPicker.h"
 #include "study/widgets/TabParts.h"
@@ -29,7 +29,10 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
-namespace pelmor::study {
+namespace pelmor::app {
+
+using namespace pelmor::study;
+
 namespace {
 
 // The most warnings the band lists.
@@ -126,7 +129,7 @@ StudyTab::StudyTab(QWidget* parent)
     columns->setStretchFactor(1, 11);
     bodyLayout->addWidget(columns);
     layout->addWidget(m_body, 1);
-    m_comparisonView = new ComparisonView(this);
+    m_comparisonView = new compare::ComparisonView(this);
     layout->addWidget(m_comparisonView, 1);
 
     // "Close" at the bottom right, as on the other tabs.
@@ -144,6 +147,7 @@ StudyTab::StudyTab(QWidget* parent)
             return;
         setThreshold(*m_study, threshold);
         showFigures();
+        Q_EMIT choicesChanged();
     });
     connect(m_export, &QPushButton::clicked, this, &StudyTab::askAndExport);
     connect(m_compare, &QPushButton::clicked, this, &StudyTab::askAndCompare);
@@ -184,6 +188,7 @@ void StudyTab::setSurvey(const survey::SurveyRecord& survey)
         m_comparison.reset();
         showMode();
     }
+    Q_EMIT choicesChanged();
     if (isVisible())
         refresh();
 }
@@ -209,6 +214,7 @@ void StudyTab::refresh()
     }
     showStudy();
     showWarnings(failure);
+    Q_EMIT choicesChanged();
 }
 
 void StudyTab::showStudy()
@@ -368,6 +374,7 @@ bool StudyTab::compareWith(const QString& batchNumber)
     m_comparison = std::move(result.comparison);
     m_comparisonView->showComparison(*m_comparison);
     showMode();
+    Q_EMIT choicesChanged();
     return true;
 }
 
@@ -375,6 +382,7 @@ void StudyTab::endComparison()
 {
     m_comparison.reset();
     showMode();
+    Q_EMIT choicesChanged();
 }
 
 void StudyTab::askAndCompare()
@@ -417,4 +425,4 @@ void StudyTab::showMode()
     }
 }
 
-} // namespace pelmor::study
+} // namespace pelmor::app

@@ -1,4 +1,4 @@
-#include "study/widgets/ComparisonView.h"
+#include "compare/widgets/ComparisonView.h"
 
 #include "charts/LineGraphRenderer.h"
 #include "compare/ComparisonGraph.h"
@@ -13,7 +13,9 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
-namespace pelmor::study {
+namespace pelmor::compare {
+
+using namespace pelmor::study;
 
 ComparisonView::ComparisonView(QWidget* parent)
     : QWidget(parent)
@@ -94,4 +96,4 @@ void ComparisonView::showComparison(const compare::Comparison& comparison)
     });
 }
 
-} // namespace pelmor::study
+} // namespace pelmor::compare

@@ -1,0 +1,51 @@
+#include "session/SurveyWork.h"
+
+#include "charts/BarGraphRenderer.h"
+#include "db/DbError.h"
+#include "flow/TrafficVolumeGraph.h"
+#include "reports/FlowReports.h"
+#include "stats/SpeedDistributionGraph.h"
+
+namespace pelmor::session {
+
+GraphOutcome drawGraph(const db::Database& database, const survey::SurveyRecord& survey,
+                       reports::ReportChoice document, bool blackAndWhite)
+{
+    const charts::GraphResult result = document == reports::ReportChoice::PercentileReport
+                                           ? stats::speedDistributionGraph(database, survey, blackAndWhite)
+                                           : flow::trafficVolumeGraph(database, survey, blackAndWhite);
+    GraphOutcome outcome;
+    outcome.warning = result.warning;
+    if (!result.drawn()) {
+        outcome.message = result.message;
+        return outcome;
+    }
+    outcome.graph = DrawnGraph{survey.header.batchNumber, document, blackAndWhite,
+                               charts::BarGraphRenderer(*result.graph).render()};
+    return outcome;
+}
+
+BreakdownOutcome breakDownSurvey(const db::Database& database, const survey::SurveyRecord& survey,
+                                 flow::BinLength bins)
+{
+    BreakdownOutcome outcome;
+    const flow::BreakdownInputs inputs = flow::BreakdownInputs::of(survey);
+    outcome.failure = flow::checkInputs(inputs);
+    if (!outcome.failure.isEmpty())
+        return outcome;
+    outcome.databaseFailure = true;
+    outcome.failure = flow::runBreakdown(database, inputs, bins).failure;
+    if (!outcome.failure.isEmpty())
+        return outcome;
+    try {
+        outcome.breakdown =
+            SurveyBreakdown{inputs.batchNumber, bins, reports::readBreakdownForReport(database)};
+    } catch (const db::DbError& error) {
+        outcome.failure = error.message();
+        return outcome;
+    }
+    outcome.databaseFailure = false;
+    return outcome;
+}
+
+} // namespace pelmor::session
