@@ -89,7 +89,7 @@ MainWindow::~MainWindow() = default;
 
 bool MainWindow::isBusy() const
 {
-    return m_work->isRunning() || m_importTab->isImporting();
+    return m_work->isRunning() || m_importTab->isImporting() || m_studyTab->isWorking();
 }
 
 QString MainWindow::caption()

@@ -39,7 +39,7 @@ public:
     ~MainWindow() override;
 
     static QString caption();
-    // Whether long work (an import, a breakdown) runs on a worker now.
+    // Whether long work (an import, a breakdown, a study) runs on a worker now.
     bool isBusy() const;
 
     QTabWidget* tabs() const { return m_tabs; }

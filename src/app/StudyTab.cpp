@@ -8,6 +8,7 @@
 #include "db/DbError.h"
 #include "db/Files.h"
 #include "db/SafeFileWriter.h"
+#include "session/BackgroundTask.h"
 #include "study/StudyExport.h"
 #include "study/StudyGraphs.h"
 #include "study/StudyTables.h"
@@ -29,6 +30,8 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include <utility>
+
 namespace pelmor::app {
 
 using namespace pelmor::study;
@@ -42,6 +45,7 @@ constexpr qsizetype kBandLines = 6;
 
 StudyTab::StudyTab(QWidget* parent)
     : QWidget(parent)
+    , m_task(new session::BackgroundTask(this))
 {
     setObjectName(QStringLiteral("SpeedStudyTab"));
     auto* layout = new QVBoxLayout(this);
@@ -200,18 +204,46 @@ void StudyTab::showEvent(QShowEvent* event)
         refresh();
 }
 
+StudyTab::~StudyTab() = default;
+
+bool StudyTab::isWorking() const
+{
+    return m_task->isRunning();
+}
+
 void StudyTab::refresh()
 {
     m_stale = false;
     m_study.reset();
     m_comparison.reset();
-    QString failure;
-    if (!m_survey.batchNumber.isEmpty()) {
-        const ui::BusyCursor busy;
-        StudyResult result = runStudy(m_database, StudyInputs::of(m_survey));
-        m_study = std::move(result.study);
-        failure = result.message;
+    if (m_task->isRunning()) {
+        m_rerun = true;
+        return;
     }
+    if (m_survey.batchNumber.isEmpty()) {
+        showResult(QString());
+        return;
+    }
+    auto result = std::make_shared<StudyResult>();
+    m_busy = std::make_unique<ui::BusyCursor>();
+    connect(
+        m_task, &session::BackgroundTask::finished, this,
+        [this, result] {
+            m_busy.reset();
+            if (std::exchange(m_rerun, false)) {
+                refresh();
+                return;
+            }
+            m_study = std::move(result->study);
+            showResult(result->message);
+        },
+        Qt::SingleShotConnection);
+    m_task->start([database = m_database, inputs = StudyInputs::of(m_survey),
+                   result](session::BackgroundTask&) { *result = runStudy(database, inputs); });
+}
+
+void StudyTab::showResult(const QString& failure)
+{
     showStudy();
     showWarnings(failure);
     Q_EMIT choicesChanged();

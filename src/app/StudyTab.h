@@ -7,6 +7,7 @@
 
 #include <QWidget>
 
+#include <memory>
 #include <optional>
 
 class QLabel;
@@ -21,6 +22,13 @@ class ChartView;
 }
 namespace pelmor::compare {
 class ComparisonView;
+}
+
+namespace pelmor::session {
+class BackgroundTask;
+}
+namespace pelmor::ui {
+class BusyCursor;
 }
 
 namespace pelmor::app {
@@ -38,13 +46,17 @@ class StudyTab : public QWidget {
     Q_OBJECT
 public:
     explicit StudyTab(QWidget* parent = nullptr);
+    ~StudyTab() override;
 
     void setDatabase(const db::Database& database) { m_database = database; }
     // The survey to study: worked out at once when the tab is on show, else
     // the next time it is shown.
     void setSurvey(const survey::SurveyRecord& survey);
-    // Works the study out now.
+    // Works the study out now, on a worker: the tab shows it once it is
+    // done, and choicesChanged() follows.
     void refresh();
+    // Whether a study is being worked out now.
+    bool isWorking() const;
 
     // The study on show; none before a survey is chosen or when it failed.
     const std::optional<study::SpeedStudy>& study() const { return m_study; }
@@ -101,12 +113,19 @@ private:
     void askAndExport();
     void askAndCompare();
     void showMode();
+    // A study has been worked out, or failed with `failure`.
+    void showResult(const QString& failure);
 
     db::Database m_database;
     survey::SurveyRecord m_survey;
     std::optional<study::SpeedStudy> m_study;
     std::optional<compare::Comparison> m_comparison;
     bool m_stale = false;
+    // Runs the study off the window's thread; another survey chosen
+    // meanwhile has its study worked out once this one ends.
+    session::BackgroundTask* m_task;
+    bool m_rerun = false;
+    std::unique_ptr<ui::BusyCursor> m_busy;
 
     QLabel* m_heading = nullptr;
     QLabel* m_period = nullptr;

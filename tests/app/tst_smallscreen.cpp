@@ -282,6 +282,8 @@ private:
     {
         if (step.startsWith(QLatin1String("tab "))) {
             window().tabs()->setCurrentIndex(step.mid(4).toInt());
+            // A tab that works something out on show does it on a worker.
+            return QTest::qWaitFor([this] { return !window().isBusy(); }, 60000);
         } else if (step.startsWith(QLatin1String("port "))) {
             ui().child<QRadioButton>(QStringLiteral("CommPort") + step.mid(5))->setChecked(true);
             ui().click("PortOK");

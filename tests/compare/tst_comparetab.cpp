@@ -205,6 +205,7 @@ private Q_SLOTS:
             m_app->ui.click(QStringLiteral("EndComparison"));
         else
             m_app->window->reportsTab()->chooseSurvey(kAfter);
+        QTRY_VERIFY(!m_app->window->isBusy());
         QVERIFY(!tab->comparison());
         QVERIFY(probe.visible(QStringLiteral("StudyFigures")) &&
                 probe.visible(QStringLiteral("ExportStudyCsv")));
@@ -254,6 +255,7 @@ private Q_SLOTS:
             test::streetSurvey(kBefore, test::normalSpeeds(300, 38, 6, 1), test::firstMonday(), 7));
         m_app->window->reportsTab()->chooseSurvey(kBefore);
         m_app->window->tabs()->setCurrentWidget(tab);
+        QTRY_VERIFY(!m_app->window->isBusy());
         QVERIFY(tab->compareButton()->isEnabled());
         QString note, seen;
         bool listEnabled = true;
@@ -310,6 +312,9 @@ private:
         m_app->window->reportsTab()->chooseSurvey(batch);
         app::StudyTab* tab = m_app->window->studyTab();
         m_app->window->tabs()->setCurrentWidget(tab);
+        // The study is worked out on a worker.
+        if (!QTest::qWaitFor([this] { return !m_app->window->isBusy(); }, 30000))
+            qFatal("The study of survey %s was not worked out within 30 seconds", qPrintable(batch));
         return tab;
     }
 

@@ -74,6 +74,7 @@ private Q_SLOTS:
         app::StudyTab* tab = chooseSurvey(clean, &speeds);
         QVERIFY(!tab->study()); // nothing worked out while another tab shows
         m_app->window->tabs()->setCurrentWidget(tab);
+        QTRY_VERIFY(!m_app->window->isBusy());
         QVERIFY(tab->study());
         const study::SpeedStudy& s = *tab->study();
 
@@ -159,6 +160,7 @@ private Q_SLOTS:
         answerFileWindow(path, &dialog);
         if (control == QLatin1String("ExportStudyCsv")) {
             m_app->window->tabs()->setCurrentWidget(tab);
+            QTRY_VERIFY(!m_app->window->isBusy());
             m_app->ui.click(control);
         } else {
             m_app->window->tabs()->setCurrentWidget(m_app->window->graphsTab());
@@ -186,12 +188,14 @@ private Q_SLOTS:
         m_app->start();
         app::StudyTab* tab = m_app->window->studyTab();
         m_app->window->tabs()->setCurrentWidget(tab);
+        QTRY_VERIFY(!m_app->window->isBusy());
         QVERIFY(!tab->thresholdBox()->isEnabled());
         QCOMPARE(tab->thresholdBox()->text(), QString());
         m_app.reset();
         m_app = std::make_unique<test::AppUnderTest>();
         tab = chooseSurvey(true);
         m_app->window->tabs()->setCurrentWidget(tab);
+        QTRY_VERIFY(!m_app->window->isBusy());
         QCOMPARE(tab->thresholdBox()->text(), QStringLiteral("45 mph"));
     }
 
@@ -202,6 +206,7 @@ private Q_SLOTS:
         app::StudyTab* tab = chooseSurvey(false);
         m_app->window->resize(1366, 768);
         m_app->window->tabs()->setCurrentWidget(tab);
+        QTRY_VERIFY(!m_app->window->isBusy());
         auto* tables = tab->findChild<QTabWidget*>(QStringLiteral("StudyTables"));
         QVERIFY(tables);
         tables->setCurrentWidget(tab->hourlyView());
