@@ -4,6 +4,7 @@
 #include "db/Files.h"
 #include "db/Recordset.h"
 #include "db/ReplacedFileGuard.h"
+#include "db/Schema.h"
 #include "db/SqlText.h"
 
 #include <QFileInfo>
@@ -72,6 +73,10 @@ void Connection::open()
             throw DbError(QStringLiteral("The database file %1 cannot be set up: %2")
                               .arg(displayPath(path), probe.lastError().databaseText()));
     }
+    probe.finish();
+    // A file of an older layout is brought up to date once, by whichever
+    // program opens it first.
+    m_duplicatedBatches = upgradeSchema(*this);
 }
 
 Connection::~Connection() = default;

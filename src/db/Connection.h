@@ -5,6 +5,7 @@
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 
 struct sqlite3;
@@ -37,6 +38,11 @@ public:
     // database's name: a backup, restore or repair has put another file in
     // its place since it was opened. SQLite then refuses every write to it.
     bool fileReplaced() const;
+
+    // The batch numbers stored more than once in a file of an older layout,
+    // which kept it from being brought up to date when it was opened; empty
+    // for a file that keeps each batch number once.
+    const QStringList& duplicatedBatches() const { return m_duplicatedBatches; }
 
     // A record set on a query text. "select * from <table>" (optionally with
     // a where clause) and a bare table name give an updatable set; any other
@@ -85,6 +91,7 @@ private:
 
     QString m_path;
     StatementObserver* m_observer;
+    QStringList m_duplicatedBatches;
     Registration m_registration;
 };
 

@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSqlQuery>
 
 namespace pelmor::db {
 namespace {
@@ -100,7 +101,7 @@ const TableInfo* findTable(const QString& name)
     return nullptr;
 }
 
-QStringList schemaStatements()
+QStringList schemaStatements(int version)
 {
     QStringList statements;
     for (const TableInfo& table : tables()) {
@@ -118,10 +119,100 @@ QStringList schemaStatements()
                           .arg(index.name, index.table, fields.join(QStringLiteral(", ")));
     }
     statements << QStringLiteral("INSERT INTO \"Radar\" (\"Radar_Mode\") VALUES ('MPH')");
+    if (version >= 1)
+        statements << identityStatements();
     return statements;
 }
 
-void createEmptyDatabase(const QString& path)
+QStringList identityStatements()
+{
+    // The key holds the batch number as an expression of it, so that the
+    // query planner never walks it to read batch numbers: the distinct batch
+    // numbers keep coming in the order the surveys were stored, not sorted.
+    // A statistics row is refused unless its Header row is there already,
+    // found through the same key. Vehicle rows get no such check: one probe
+    // per row makes the import of a month's vehicles a third slower, and the
+    // only writer of vehicles writes the Header row first in the same
+    // transaction. Deletions are left free, so a repair's leftovers can be
+    // removed.
+    return {
+        QStringLiteral("CREATE UNIQUE INDEX \"Header_Batch_Number\" ON \"Header\" (\"Batch_Number\" || '')"),
+        QStringLiteral(
+            "CREATE TRIGGER \"Summary_Needs_Header\" BEFORE INSERT ON \"Summary\" WHEN NOT EXISTS "
+            "(SELECT 1 FROM \"Header\" WHERE \"Batch_Number\" || '' = NEW.\"Batch_Number\") BEGIN "
+            "SELECT RAISE(ABORT, 'a statistics row needs the Header row of its batch number'); END"),
+        QStringLiteral("PRAGMA user_version = 1")};
+}
+
+namespace {
+
+qint64 numberFrom(Connection& connection, const QString& statement)
+{
+    QSqlQuery query = connection.prepareUnlogged(statement);
+    if (!query.exec() || !query.next())
+        connection.fail(query, statement);
+    return query.value(0).toLongLong();
+}
+
+} // namespace
+
+QStringList upgradeSchema(Connection& connection)
+{
+    const QString version = QStringLiteral("PRAGMA user_version");
+    const QString hasTables =
+        QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name "
+                       "= 'Header'");
+    if (numberFrom(connection, version) >= kSchemaVersion || numberFrom(connection, hasTables) == 0)
+        return {};
+    try {
+        connection.executeUnlogged(QStringLiteral("BEGIN IMMEDIATE"));
+    } catch (const DbError&) {
+        return {}; // read-only, or busy: the next opening tries again
+    }
+    try {
+        // Another program may have upgraded it while this one waited.
+        if (numberFrom(connection, version) >= kSchemaVersion) {
+            connection.executeUnlogged(QStringLiteral("ROLLBACK"));
+            return {};
+        }
+        QStringList duplicated;
+        const QString statement = QStringLiteral("SELECT \"Batch_Number\" FROM \"Header\" GROUP BY "
+                                                 "\"Batch_Number\" HAVING count(*) > 1 ORDER BY 1");
+        QSqlQuery batches = connection.prepareUnlogged(statement);
+        if (!batches.exec())
+            connection.fail(batches, statement);
+        while (batches.next())
+            duplicated << batches.value(0).toString();
+        batches.finish();
+        if (duplicated.isEmpty()) {
+            for (const QString& upgrade : identityStatements())
+                connection.executeUnlogged(upgrade);
+            connection.executeUnlogged(QStringLiteral("COMMIT"));
+            return {};
+        }
+        connection.executeUnlogged(QStringLiteral("ROLLBACK"));
+        return duplicated;
+    } catch (const DbError&) {
+        connection.rollback();
+        return {}; // the file stays as it was; the next opening tries again
+    }
+}
+
+QString duplicatedBatchesMessage(const QString& path, const QStringList& batches)
+{
+    const bool one = batches.size() == 1;
+    return QStringLiteral(
+               "The survey database %1 holds more than one survey under %2 %3, so it cannot yet "
+               "keep batch numbers apart and was left unchanged. Delete the surveys stored under %4 "
+               "first (Database Maintenance; Repair the database before that if it is damaged), then "
+               "store the survey again.")
+        .arg(displayPath(path),
+             one ? QStringLiteral("the batch number") : QStringLiteral("the batch numbers"),
+             batches.join(QStringLiteral(", ")),
+             one ? QStringLiteral("that number") : QStringLiteral("those numbers"));
+}
+
+void createEmptyDatabase(const QString& path, int version)
 {
     const QString partial = path + QStringLiteral(".partial");
     QFile::remove(partial);
@@ -134,7 +225,7 @@ void createEmptyDatabase(const QString& path)
     try {
         Connection connection({partial, nullptr});
         Transaction transaction(connection);
-        for (const QString& statement : schemaStatements())
+        for (const QString& statement : schemaStatements(version))
             connection.executeUnlogged(statement);
         transaction.commit();
     } catch (...) {

@@ -42,13 +42,39 @@ const std::vector<IndexInfo>& indexes();
 // A table found without regard to letter case, or nullptr.
 const TableInfo* findTable(const QString& name);
 
-// The statements that create the schema in an empty database, and the one
-// settings row every database carries.
-QStringList schemaStatements();
+// The layout version a database file carries in its header
+// (PRAGMA user_version). Version 0 is the layout of the seven tables alone;
+// version 1 adds the keys that keep survey identity: one Header row per
+// batch number, and no statistics row written under a batch number without
+// its Header row.
+inline constexpr int kSchemaVersion = 1;
 
-// Writes a new empty database with the full schema to `path`, replacing a
-// file of that name only once the new one is complete. Throws DbError.
-void createEmptyDatabase(const QString& path);
+// The statements that create the schema of `version` in an empty database,
+// and the one settings row every database carries.
+QStringList schemaStatements(int version = kSchemaVersion);
+
+// The statements that take a file of version 0 to version 1.
+QStringList identityStatements();
+
+// Writes a new empty database with the schema of `version` to `path`,
+// replacing a file of that name only once the new one is complete. Version
+// 0 is for a file that must take rows breaking identity (the rows a repair
+// saves); it is brought up to date when it is next opened. Throws DbError.
+void createEmptyDatabase(const QString& path, int version = kSchemaVersion);
+
+class Connection;
+
+// Brings an older file to the current layout in one transaction: either all
+// of the upgrade lands or the file stays exactly as it was. A file whose
+// batch numbers are already stored more than once is not changed; those
+// batch numbers are returned, in order. A file that cannot be written now
+// (read-only, or another program holds the write lock) is left for a later
+// opening, as is a file with no tables yet.
+QStringList upgradeSchema(Connection& connection);
+
+// What the user is told when `path` holds surveys under the same batch
+// numbers: which, and what to do first.
+QString duplicatedBatchesMessage(const QString& path, const QStringList& batches);
 
 // Makes sure `folder` holds the template (written anew) and a survey database
 // (a copy of the template, only when none exists yet). Throws DbError.

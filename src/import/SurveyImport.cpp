@@ -627,6 +627,11 @@ ImportResult importSurvey(const db::Database& database, const SurveyHeader& type
     };
     try {
         db::Connection connection(database);
+        // A file that holds a batch number twice cannot keep surveys apart:
+        // nothing is added to it until those surveys are dealt with.
+        if (!connection.duplicatedBatches().isEmpty())
+            return failed(db::duplicatedBatchesMessage(database.path, connection.duplicatedBatches()),
+                          QString());
         const auto start = text::parseStart(header.startDate, header.startTime);
         const DownloadFigures figures = downloadFigures(buffer);
         // The survey that already holds the download's vehicles, if any.
@@ -740,6 +745,12 @@ ImportResult importSurvey(const db::Database& database, const SurveyHeader& type
         result.outcome = ImportResult::Outcome::DataError;
         return result;
     } catch (const db::DbError& error) {
+        // The key on the batch number refused the header row: another
+        // program stored the number first.
+        if ((error.engineCode() & 0xff) == SQLITE_CONSTRAINT) {
+            result.summary.reset();
+            return refuse(messages::kDuplicate, HeaderField::BatchNumber);
+        }
         return failed(databaseFailure(error, database.path), error.message());
     } catch (const std::bad_alloc&) {
         return failed(outOfMemoryMessage(), QString());

@@ -387,7 +387,10 @@ Outcome repairDatabase(const QString& folder)
     const QString cannotWrite =
         QStringLiteral("The new database %1 could not be written.").arg(db::displayPath(files.repairing()));
     try {
-        db::createEmptyDatabase(files.repairing());
+        // Saved rows may break the identity keys (a batch number stored
+        // twice, vehicles whose header was lost): the rebuilt file takes
+        // them as they are and is brought up to date when next opened.
+        db::createEmptyDatabase(files.repairing(), 0);
     } catch (const db::DbError& error) {
         return fail(QStringLiteral("A new database could not be written as %1.")
                         .arg(db::displayPath(files.repairing())),

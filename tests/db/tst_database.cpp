@@ -3,6 +3,7 @@
 #include "db/DbError.h"
 #include "db/RecordView.h"
 #include "db/Recordset.h"
+#include "db/Schema.h"
 #include "db/SqlText.h"
 
 #include <QDir>
@@ -223,6 +224,95 @@ private Q_SLOTS:
             transaction.commit();
         }
         QCOMPARE(test::rowTexts(path, "select * from Agency"), (QStringList{"New", "Town Police"}));
+    }
+
+    // A file of the older layout is brought up to date on its first opening,
+    // all at once, keeping every row; one that holds a batch number twice,
+    // or one that cannot be written, is left byte for byte as it was.
+    void olderFilesAreBroughtUpToDate_data()
+    {
+        QTest::addColumn<QStringList>("batches"); // Header rows, in order
+        QTest::addColumn<bool>("readOnly");
+        QTest::addColumn<QStringList>("duplicated");
+        QTest::addColumn<int>("version");
+        row("empty", QStringList(), false, QStringList(), 1);
+        row("distinct batch numbers", QStringList{"050302-A", "050302-B"}, false, QStringList(), 1);
+        row("one number twice", QStringList{"050302-A", "050302-A", "050303-A"}, false,
+            QStringList{"050302-A"}, 0);
+        row("two numbers twice", QStringList{"060302-B", "050302-A", "060302-B", "050302-A"}, false,
+            QStringList{"050302-A", "060302-B"}, 0);
+        row("read-only folder", QStringList{"050302-A"}, true, QStringList(), 0);
+    }
+    void olderFilesAreBroughtUpToDate()
+    {
+        QFETCH(QStringList, batches);
+        QFETCH(bool, readOnly);
+        QFETCH(QStringList, duplicated);
+        QFETCH(int, version);
+        const QString folder = m_folder->filePath("older");
+        QVERIFY(QDir().mkdir(folder));
+        const QString path = folder + "/pelmor.mdb";
+        test::writeOlderDatabase(path, batches);
+        QCOMPARE(test::schemaVersionOf(path), 0);
+        const QByteArray before = test::fileBytes(path);
+        std::unique_ptr<test::ReadOnlyFolder> locked;
+        if (readOnly) {
+            locked = std::make_unique<test::ReadOnlyFolder>(folder);
+            if (!locked->isReadOnly())
+                QSKIP("this machine cannot make a folder read-only");
+        }
+        {
+            Connection connection({path, nullptr});
+            QCOMPARE(connection.duplicatedBatches(), duplicated);
+            if (!duplicated.isEmpty()) {
+                const QString message = db::duplicatedBatchesMessage(path, duplicated);
+                for (const QString& batch : duplicated)
+                    QVERIFY2(message.contains(batch), qPrintable(message));
+                QVERIFY2(message.contains("Delete") && message.contains("Repair"), qPrintable(message));
+            }
+        }
+        QCOMPARE(test::schemaVersionOf(path), version);
+        if (version == 0)
+            QCOMPARE(test::fileBytes(path), before);
+        locked.reset();
+        QCOMPARE(test::rowTexts(path, "select * from Header", {"Batch_Number"}), batches);
+        QCOMPARE(test::rowTexts(path, "select count(*) as n from Veh_Data", {"n"}),
+                 QStringList{QString::number(2 * batches.size())});
+    }
+
+    // A file of the current layout keeps one Header row per batch number and
+    // takes no statistics row without its Header row, whatever program
+    // writes to it; deleting stays free.
+    void identityIsKeptByTheFile_data()
+    {
+        QTest::addColumn<QString>("statement");
+        QTest::addColumn<bool>("accepted");
+        row("second header of a batch", "insert into Header (Batch_Number) values ('050302-A')", false);
+        row("header of a new batch", "insert into Header (Batch_Number) values ('050302-B')", true);
+        row("vehicle of a stored batch",
+            "insert into Veh_Data (Batch_Number, Offset, Speed) values ('050302-A', 1, 30)", true);
+        row("statistics without a header", "insert into Summary (Batch_Number) values ('050302-Z')", false);
+        row("header renamed onto another", "update Header set Batch_Number = '050303-A'", false);
+        row("header deleted", "delete from Header where Batch_Number = '050302-A'", true);
+    }
+    void identityIsKeptByTheFile()
+    {
+        QFETCH(QString, statement);
+        QFETCH(bool, accepted);
+        const QString path = m_folder->databasePath();
+        {
+            Connection connection({path, nullptr});
+            connection.executeUnlogged("insert into Header (Batch_Number) values ('050302-A')");
+            connection.executeUnlogged("insert into Header (Batch_Number) values ('050303-A')");
+        }
+        const QStringList before = test::rowTexts(path, "select count(*) as n from Header", {"n"});
+        try {
+            Connection({path, nullptr}).executeUnlogged(statement);
+            QVERIFY2(accepted, "the file took a row that breaks identity");
+        } catch (const DbError& error) {
+            QVERIFY2(!accepted, qPrintable(error.message()));
+            QCOMPARE(test::rowTexts(path, "select count(*) as n from Header", {"n"}), before);
+        }
     }
 
 private:

@@ -1,6 +1,7 @@
 #include "TestSupport.h"
 
 #include "db/Connection.h"
+#include "db/DbError.h"
 #include "db/Files.h"
 #include "db/Recordset.h"
 #include "db/Schema.h"
@@ -9,7 +10,10 @@
 #include <QFile>
 #include <QProcess>
 
+#include <sqlite3.h>
 #include <sys/mount.h>
+
+#include <memory>
 
 namespace pelmor::test {
 
@@ -49,6 +53,52 @@ QStringList rowTexts(const QString& databasePath, const QString& statement, cons
         rows << texts.join(QLatin1Char('|'));
     }
     return rows;
+}
+
+void writeOlderDatabase(const QString& path, const QStringList& headerBatches, int vehicles)
+{
+    db::createEmptyDatabase(path, 0);
+    sqlite3* handle = nullptr;
+    const auto check = [&handle, &path](int code) {
+        if (code != SQLITE_OK)
+            throw db::DbError(QStringLiteral("The test file %1 cannot be written: %2")
+                                  .arg(path, QString::fromUtf8(sqlite3_errmsg(handle))));
+    };
+    check(sqlite3_open_v2(QFile::encodeName(path).constData(), &handle, SQLITE_OPEN_READWRITE, nullptr));
+    const std::unique_ptr<sqlite3, int (*)(sqlite3*)> closer(handle, sqlite3_close);
+    QString statements = QStringLiteral("BEGIN;");
+    for (const QString& batch : headerBatches) {
+        statements +=
+            QStringLiteral("INSERT INTO Header (Batch_Number, Location, Date, Time, Radar_Mode) VALUES "
+                           "('%1', 'Old Road', '05/03/2002', '08:00', 'MPH');"
+                           "INSERT INTO Summary (Batch_Number, Total_Vehicles) VALUES ('%1', '%2');")
+                .arg(batch)
+                .arg(vehicles);
+        for (int vehicle = 0; vehicle < vehicles; ++vehicle)
+            statements +=
+                QStringLiteral("INSERT INTO Veh_Data (Batch_Number, Offset, Veh_Direction, Speed, Time, "
+                               "Date) VALUES ('%1', %2, '+', %3, '08:00:00', '2002-05-03');")
+                    .arg(batch)
+                    .arg(vehicle * 60)
+                    .arg(30 + vehicle);
+    }
+    statements += QStringLiteral("COMMIT;");
+    check(sqlite3_exec(handle, statements.toUtf8().constData(), nullptr, nullptr, nullptr));
+}
+
+int schemaVersionOf(const QString& path)
+{
+    sqlite3* handle = nullptr;
+    const int opened =
+        sqlite3_open_v2(QFile::encodeName(path).constData(), &handle, SQLITE_OPEN_READONLY, nullptr);
+    const std::unique_ptr<sqlite3, int (*)(sqlite3*)> closer(handle, sqlite3_close);
+    sqlite3_stmt* statement = nullptr;
+    if (opened != SQLITE_OK ||
+        sqlite3_prepare_v2(handle, "PRAGMA user_version", -1, &statement, nullptr) != SQLITE_OK)
+        return -1;
+    const int version = sqlite3_step(statement) == SQLITE_ROW ? sqlite3_column_int(statement, 0) : -1;
+    sqlite3_finalize(statement);
+    return version;
 }
 
 TempProgramFolder::TempProgramFolder()

@@ -44,6 +44,16 @@ QByteArray fileBytes(const QString& path);
 // when none are named) joined by "|". Throws DbError.
 QStringList rowTexts(const QString& databasePath, const QString& statement, const QStringList& fields = {});
 
+// Writes a database of the older layout (no identity keys, version 0) to
+// `path` holding one Header row per batch number given, in order, each with
+// `vehicles` vehicle rows and a statistics row. Written through SQLite
+// directly, so the file is not brought up to date on the way.
+void writeOlderDatabase(const QString& path, const QStringList& headerBatches, int vehicles = 2);
+
+// The layout version stored in a database file's header, read without
+// opening it as the program does (which may bring it up to date).
+int schemaVersionOf(const QString& path);
+
 // A program folder of its own for one test, holding a fresh database made
 // from the template (and the template itself), and a log of the statements
 // issued on connections opened through database().
