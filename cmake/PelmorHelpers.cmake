@@ -53,7 +53,10 @@ function(pelmor_add_test name)
     if(NOT ARG_TIMEOUT)
         set(ARG_TIMEOUT 300)
     endif()
-    set_tests_properties(${tests} PROPERTIES
-        ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LC_ALL=C.UTF-8"
-        TIMEOUT ${ARG_TIMEOUT})
+    # Per-user settings of the test's own, never those of whoever runs it.
+    foreach(test IN LISTS tests)
+        set_tests_properties(${test} PROPERTIES
+            ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LC_ALL=C.UTF-8;XDG_CONFIG_HOME=${CMAKE_BINARY_DIR}/test-settings/${test}"
+            TIMEOUT ${ARG_TIMEOUT})
+    endforeach()
 endfunction()

@@ -17,15 +17,13 @@ db::RecordView* makeView(const char* name, const char* source, QObject* owner)
 BoundViews::BoundViews(QObject* owner)
     : m_agency(makeView("Data4", "Agency", owner))
     , m_officer(makeView("Data5", "Officer", owner))
-    , m_breakdown(makeView("Data6", "Breakdown", owner))
-    , m_radar(makeView("Data7", "Radar", owner))
 {
 }
 
 QString BoundViews::open(const db::Database& database)
 {
     QString firstFailure;
-    for (db::RecordView* view : {m_agency, m_officer, m_breakdown, m_radar}) {
+    for (db::RecordView* view : {m_agency, m_officer}) {
         view->setDatabase(database);
         try {
             view->refresh();
@@ -39,7 +37,7 @@ QString BoundViews::open(const db::Database& database)
 
 void BoundViews::close()
 {
-    for (db::RecordView* view : {m_agency, m_officer, m_breakdown, m_radar})
+    for (db::RecordView* view : {m_agency, m_officer})
         view->close();
 }
 

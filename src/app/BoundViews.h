@@ -10,16 +10,13 @@ namespace pelmor::app {
 
 // The main window's record views that stay open while it is: the agency and
 // officer lists ("Data4", "Data5", standing on the current agency and
-// officer), the flow grid's rows ("Data6", on Breakdown) and the unit chooser
-// ("Data7", on Radar). Each is named as the control it stands for.
+// officer). Each is named as the control it stands for.
 class BoundViews {
 public:
     explicit BoundViews(QObject* owner);
 
     db::RecordView* agency() const { return m_agency; }
     db::RecordView* officer() const { return m_officer; }
-    db::RecordView* breakdown() const { return m_breakdown; }
-    db::RecordView* radar() const { return m_radar; }
 
     // Gives every view the database and opens each on its record source.
     // Returns the first failure's message (naming the database file), or an
@@ -32,8 +29,6 @@ public:
 private:
     db::RecordView* m_agency;
     db::RecordView* m_officer;
-    db::RecordView* m_breakdown;
-    db::RecordView* m_radar;
 };
 
 } // namespace pelmor::app

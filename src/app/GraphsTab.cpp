@@ -49,7 +49,7 @@ QLabel* makeMarker(const QString& objectName, QWidget* parent)
 
 } // namespace
 
-GraphsTab::GraphsTab(BoundViews& views, QWidget* parent)
+GraphsTab::GraphsTab(QWidget* parent)
     : QWidget(parent)
 {
     setObjectName(QStringLiteral("GraphsTab"));
@@ -109,7 +109,7 @@ GraphsTab::GraphsTab(BoundViews& views, QWidget* parent)
     m_gridFrame->hide();
     m_graphFrame->hide();
     m_summaryNote->hide();
-    setUpFlowGrid(views);
+    setUpFlowGrid();
 }
 
 QWidget* GraphsTab::buildButtonPanel()
@@ -225,10 +225,9 @@ bool GraphsTab::eventFilter(QObject* watched, QEvent* event)
     return QWidget::eventFilter(watched, event);
 }
 
-void GraphsTab::setUpFlowGrid(BoundViews& views)
+void GraphsTab::setUpFlowGrid()
 {
-    m_breakdownView = views.breakdown();
-    m_breakdownModel = new flow::BreakdownModel(m_breakdownView, this); // owned by the tab
+    m_breakdownModel = new flow::BreakdownModel(this); // owned by the tab
     m_flowGrid->setModel(m_breakdownModel);
     connect(m_breakdownModel, &QAbstractItemModel::modelReset, this, &GraphsTab::showGridFailure);
     showGridFailure();
@@ -248,19 +247,22 @@ QString GraphsTab::showFlowGrid(flow::BinLength bins, const QString& walkFailure
     m_summaryNote->hide();
     m_gridFrame->show();
     markGraphType(bins == flow::BinLength::QuarterHour ? 4 : 5);
-    QString failure = walkFailure;
-    try {
-        m_breakdownView->refresh();
-    } catch (const db::DbError& error) {
-        if (failure.isEmpty())
-            failure = error.message();
-    }
+    // After a failure the reason shows above an empty grid; the button
+    // says it too.
+    if (!walkFailure.isEmpty())
+        m_breakdownModel->setRows({}, walkFailure);
     flow::formatFlowGrid(m_flowGrid, bins);
-    // Rows that were written but cannot be read back show as an empty grid
-    // with the reason above it; the button says it too.
-    if (failure.isEmpty())
-        failure = m_breakdownModel->readFailure();
-    return failure;
+    return walkFailure;
+}
+
+void GraphsTab::showBreakdownRows(std::vector<flow::BreakdownRow> rows)
+{
+    m_breakdownModel->setRows(std::move(rows));
+}
+
+const std::vector<flow::BreakdownRow>& GraphsTab::breakdownRows() const
+{
+    return m_breakdownModel->rows();
 }
 
 void GraphsTab::showGraphFrame()

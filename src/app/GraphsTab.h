@@ -33,7 +33,7 @@ class BoundViews;
 class GraphsTab : public QWidget {
     Q_OBJECT
 public:
-    GraphsTab(BoundViews& views, QWidget* parent = nullptr);
+    explicit GraphsTab(QWidget* parent = nullptr);
 
     QPushButton* percentileGraphButton() const { return m_percentileGraph; }
     QPushButton* trafficVolumeButton() const { return m_trafficVolume; }
@@ -78,14 +78,19 @@ public:
     // button at a time, the one whose graph or grid is on show.
     void markGraphType(int number);
 
-    // The flow grid's rows: the Breakdown table through its bound view.
+    // The flow grid's rows: the breakdown of the survey on show, if any.
     flow::BreakdownModel* breakdownModel() const { return m_breakdownModel; }
+    // Shows the rows of a breakdown made elsewhere (for a flow report), or
+    // none (another survey was chosen).
+    void showBreakdownRows(std::vector<flow::BreakdownRow> rows);
+    // The rows the grid shows.
+    const std::vector<flow::BreakdownRow>& breakdownRows() const;
 
     // What "15 Min Traffic Flow" and "HourTraffic Flow" show once the
     // survey is broken down: the grid in place of the graph, marked as on
-    // show, refreshed from Breakdown and formatted. Returns what went wrong
-    // (`walkFailure` first), or an empty text; the rows written before a
-    // failure are shown.
+    // show and formatted, with the rows given by showBreakdownRows(); after
+    // a failed breakdown, no rows and the reason above them. Returns the
+    // failure, or an empty text.
     QString showFlowGrid(flow::BinLength bins, const QString& walkFailure);
 
 Q_SIGNALS:
@@ -102,7 +107,7 @@ private:
     QWidget* buildButtonPanel();
     void showScaledGraph();
     void showGridFailure();
-    void setUpFlowGrid(BoundViews& views);
+    void setUpFlowGrid();
 
     QPushButton* m_percentileGraph = nullptr;
     QPushButton* m_trafficVolume = nullptr;
@@ -121,7 +126,6 @@ private:
     QLabel* m_summaryNote = nullptr;
     QLabel* m_gridFailure = nullptr;
     QImage m_graphImage;
-    db::RecordView* m_breakdownView = nullptr;
     flow::BreakdownModel* m_breakdownModel = nullptr;
 };
 

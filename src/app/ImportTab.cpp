@@ -5,7 +5,6 @@
 #include "acquisition/widgets/LoadDataFile.h"
 #include "acquisition/widgets/PortChoicePanel.h"
 #include "app/AppState.h"
-#include "app/BoundViews.h"
 #include "db/DbError.h"
 #include "import/LogParser.h"
 #include "import/SurveyImport.h"
@@ -26,10 +25,9 @@
 
 namespace pelmor::app {
 
-ImportTab::ImportTab(AppState& state, BoundViews& views, ui::Messages& messages, QWidget* parent)
+ImportTab::ImportTab(AppState& state, ui::Messages& messages, QWidget* parent)
     : QWidget(parent)
     , m_state(state)
-    , m_views(views)
     , m_messages(messages)
     , m_serial(std::make_unique<acquisition::SerialDownload>(state.downloadBuffer, state.portDevice))
     , m_fileWindow(
@@ -44,7 +42,7 @@ ImportTab::ImportTab(AppState& state, BoundViews& views, ui::Messages& messages,
     m_progress = new acquisition::ProgressPanel(this);
     m_rawText = new import::RawTextView(this);
     m_rawText->setObjectName(QStringLiteral("RawText"));
-    m_header = new import::HeaderPanel(views.radar(), this);
+    m_header = new import::HeaderPanel(this);
     m_header->setFixedWidth(400);
     m_correction = new import::CorrectionPanel(*m_header, this);
     m_saveRawData = ui::makeButton(tr("Save this raw data file as..."), QStringLiteral("SaveRawData"), this);
@@ -302,14 +300,13 @@ void ImportTab::finishImport(const import::SurveyHeader& header, const import::I
         break;
     }
     // The unit chooser shows the unit last used.
-    try {
-        m_views.radar()->refresh();
-    } catch (const db::DbError& error) {
-        m_messages.tell(QStringLiteral("The unit last used cannot be read back from the survey database: "
-                                       "%1\n\nCheck the unit before the next import.")
-                            .arg(error.message()),
-                        ui::Messages::defaultTitle(), ui::Messages::Icon::Warning);
-    }
+    const QString unitFailure = m_header->showPreferredUnit();
+    if (!unitFailure.isEmpty())
+        m_messages.tell(
+            QStringLiteral("The unit last used cannot be read back: %1\n\nCheck the unit before the "
+                           "next import.")
+                .arg(unitFailure),
+            ui::Messages::defaultTitle(), ui::Messages::Icon::Warning);
     Q_EMIT importFinished();
 }
 

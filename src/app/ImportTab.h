@@ -33,7 +33,6 @@ class RawTextView;
 namespace pelmor::app {
 
 struct AppState;
-class BoundViews;
 
 // The steps of getting a survey into the database, each with the panels the
 // import tab shows for it.
@@ -63,7 +62,7 @@ enum class ImportStep {
 class ImportTab : public QWidget {
     Q_OBJECT
 public:
-    ImportTab(AppState& state, BoundViews& views, ui::Messages& messages, QWidget* parent = nullptr);
+    ImportTab(AppState& state, ui::Messages& messages, QWidget* parent = nullptr);
     ~ImportTab() override;
 
     ImportStep step() const { return m_step; }
@@ -117,7 +116,6 @@ private:
     void finishImport(const pelmor::import::SurveyHeader& header, const pelmor::import::ImportResult& result);
 
     AppState& m_state;
-    BoundViews& m_views;
     ui::Messages& m_messages;
     std::unique_ptr<acquisition::SerialDownload> m_serial;
     std::unique_ptr<acquisition::LoadDataFile> m_fileWindow;

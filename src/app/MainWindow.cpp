@@ -55,9 +55,9 @@ MainWindow::MainWindow(AppState& state, ui::Messages& messages, QWidget* parent)
 
     m_tabs = new QTabWidget(this);
     m_tabs->setObjectName(QStringLiteral("SSTab1"));
-    m_importTab = new ImportTab(state, *m_views, messages, m_tabs);
+    m_importTab = new ImportTab(state, messages, m_tabs);
     m_reportsTab = new ReportsTab(*m_views, state.current, m_tabs);
-    m_graphsTab = new GraphsTab(*m_views, m_tabs);
+    m_graphsTab = new GraphsTab(m_tabs);
     m_adminTab = new AdminTab(*m_views, m_tabs);
     m_studyTab = new StudyTab(m_tabs);
     m_tabs->addTab(m_importTab, tr("Import Remote Sign Data"));
@@ -173,14 +173,11 @@ void MainWindow::connectReportsAndFlow()
     // A breakdown made elsewhere (for a flow document) shows in the grid;
     // a grid on show marks its button.
     connect(&m_state.current, &session::CurrentSurvey::breakdownChanged, this, [this] {
+        // The grid shows the breakdown of the survey on show, or none.
         const std::optional<session::SurveyBreakdown>& breakdown = m_state.current.breakdown();
+        m_graphsTab->showBreakdownRows(breakdown ? breakdown->rows : std::vector<flow::BreakdownRow>{});
         if (!breakdown)
             return;
-        try {
-            m_views->breakdown()->refresh();
-        } catch (const db::DbError&) {
-            // The grid says itself why it shows no rows.
-        }
         if (m_graphsTab->gridFrame()->isVisibleTo(m_graphsTab))
             m_graphsTab->markGraphType(breakdown->bins == flow::BinLength::QuarterHour ? 4 : 5);
     });
@@ -307,7 +304,7 @@ void MainWindow::connectStudyAndExports()
         QString failure;
         {
             const ui::BusyCursor busy;
-            failure = csv::saveTable(m_state.database, table, batch, path);
+            failure = csv::saveTable(m_state.database, table, batch, path, m_graphsTab->breakdownRows());
         }
         if (!failure.isEmpty()) {
             showFailure(failure);

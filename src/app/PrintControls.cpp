@@ -76,9 +76,6 @@ bool PrintControls::prepare(const reports::DocumentKind& kind)
                                                : flow::BinLength::Hour);
     }
     if (!outcome.breakdown) {
-        // The flow grid shows the rows written before a failure.
-        if (outcome.databaseFailure)
-            m_views.breakdown()->refresh();
         if (outcome.databaseFailure)
             m_messages.tell(outcome.failure, ui::Messages::defaultTitle(), ui::Messages::Icon::Critical);
         else

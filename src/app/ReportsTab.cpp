@@ -416,8 +416,6 @@ void ReportsTab::chooseSurvey(const QString& batchNumber)
     survey::SurveyRecord record;
     try {
         record = survey::loadSurvey(m_database, batchNumber);
-        // The flow grid shows the breakdown as the table holds it now.
-        m_views.breakdown()->refresh();
     } catch (const db::DbError& error) {
         // Nothing of another survey stays on show.
         record = survey::SurveyRecord{};

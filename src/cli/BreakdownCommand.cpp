@@ -29,7 +29,8 @@ const QCommandLineOption& binsOption()
     return option;
 }
 
-QString breakDown(const QCommandLineParser& parser, Context& context, const QString& batchNumber)
+QString breakDown(const QCommandLineParser& parser, Context& context, const QString& batchNumber,
+                  std::vector<flow::BreakdownRow>& rows)
 {
     const QString binsText = parser.value(binsOption());
     if (binsText != QLatin1String("15") && binsText != QLatin1String("60"))
@@ -40,7 +41,10 @@ QString breakDown(const QCommandLineParser& parser, Context& context, const QStr
         const survey::SurveyRecord survey = survey::loadSurvey(context.database, batchNumber);
         if (!survey.hasSummary)
             return QStringLiteral("The database holds no statistics for survey %1.").arg(batchNumber);
-        return flow::runBreakdown(context.database, flow::BreakdownInputs::of(survey), bins).failure;
+        flow::BreakdownResult result =
+            flow::runBreakdown(context.database, flow::BreakdownInputs::of(survey), bins);
+        rows = std::move(result.rows);
+        return result.failure;
     } catch (const db::DbError& error) {
         return error.message();
     }
@@ -58,15 +62,14 @@ int runBreakdown(const QCommandLineParser& parser, Context& context)
     if (arguments.size() != 2)
         return fail(context, QStringLiteral("Give the batch number of one survey, for example: "
                                             "pelmor-cli breakdown 050302-A --bins 15"));
-    const QString failure = breakDown(parser, context, arguments.at(1));
+    std::vector<flow::BreakdownRow> rows;
+    const QString failure = breakDown(parser, context, arguments.at(1), rows);
     if (!failure.isEmpty())
         return fail(context, failure);
 
-    try {
-        db::Connection connection(context.database);
-        db::Recordset set = db::Recordset::openTable(connection, *db::findTable(QStringLiteral("Breakdown")));
+    {
         const bool asCsv = parser.isSet(csvOption());
-        for (const flow::BreakdownRow& row : flow::readBreakdownRows(set)) {
+        for (const flow::BreakdownRow& row : rows) {
             const QStringList fields{row.cDate, row.cTime, row.cCount, row.cHourTotal};
             if (asCsv) {
                 QStringList quoted;
@@ -78,8 +81,6 @@ int runBreakdown(const QCommandLineParser& parser, Context& context)
             }
         }
         context.out.flush();
-    } catch (const db::DbError& error) {
-        return fail(context, error.message());
     }
     return 0;
 }

@@ -46,6 +46,7 @@ int runExport(const QCommandLineParser& parser, Context& context)
     // What writes the CSV, once the data is ready.
     std::function<QString(QIODevice&)> write;
     std::optional<study::SpeedStudy> found;
+    std::vector<flow::BreakdownRow> breakdown;
     if (table == QLatin1String("study")) {
         found = studyOf(parser, context, batch);
         if (!found)
@@ -60,12 +61,12 @@ int runExport(const QCommandLineParser& parser, Context& context)
             chosen = csv::Table::Summary;
         if (table == QLatin1String("breakdown")) {
             chosen = csv::Table::Breakdown;
-            const QString failure = breakDown(parser, context, batch);
+            const QString failure = breakDown(parser, context, batch, breakdown);
             if (!failure.isEmpty())
                 return fail(context, failure);
         }
-        write = [&context, chosen, batch](QIODevice& device) {
-            return csv::writeTable(context.database, chosen, batch, device);
+        write = [&context, chosen, batch, &breakdown](QIODevice& device) {
+            return csv::writeTable(context.database, chosen, batch, device, breakdown);
         };
     } else {
         return fail(context, QStringLiteral("Unknown table \"%1\". %2").arg(table, usage));

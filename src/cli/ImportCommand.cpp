@@ -8,6 +8,7 @@
 #include "import/LogParser.h"
 #include "import/SurveyImport.h"
 #include "import/SurveyLists.h"
+#include "import/UnitPreference.h"
 
 #include <QFileInfo>
 
@@ -42,22 +43,6 @@ private:
     const QCommandLineParser& m_parser;
     Context& m_context;
 };
-
-// The unit the window preselects: the one stored with the last import.
-// Empty, with the reason in `failure`, when the database does not tell it.
-QString lastUnit(const db::Database& database, QString& failure)
-{
-    try {
-        db::Connection connection(database);
-        db::Recordset radar = db::Recordset::openTable(connection, *db::findTable(QStringLiteral("Radar")));
-        if (!radar.eof())
-            return radar.text(QStringLiteral("Radar_Mode"));
-        failure = QStringLiteral("the database holds no unit.");
-    } catch (const db::DbError& error) {
-        failure = error.message();
-    }
-    return QString();
-}
 
 } // namespace
 
@@ -120,7 +105,7 @@ int runImport(const QCommandLineParser& parser, Context& context)
     // be read is never guessed.
     QString unitFailure;
     const QString unit = parser.isSet(QStringLiteral("unit")) ? parser.value(QStringLiteral("unit"))
-                                                              : lastUnit(context.database, unitFailure);
+                                                              : import::preferredUnit(unitFailure);
     if (!unitFailure.isEmpty())
         return fail(context, QStringLiteral("The unit of the last import cannot be read: %1 Give the unit "
                                             "with --unit MPH or --unit KPH.")

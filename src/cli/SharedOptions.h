@@ -15,9 +15,10 @@ namespace pelmor::cli {
 // --bins 15|60, the length of the breakdown's bins.
 const QCommandLineOption& binsOption();
 
-// Breaks the survey's traffic down into Breakdown, as the flow buttons do,
-// in the bins --bins asks for; what went wrong, or an empty text.
-QString breakDown(const QCommandLineParser& parser, Context& context, const QString& batchNumber);
+// Breaks the survey's traffic down, as the flow buttons do, in the bins
+// --bins asks for, into `rows`; what went wrong, or an empty text.
+QString breakDown(const QCommandLineParser& parser, Context& context, const QString& batchNumber,
+                  std::vector<flow::BreakdownRow>& rows);
 
 // --threshold N, the enforcement threshold of the speed study.
 const QCommandLineOption& thresholdOption();

@@ -56,11 +56,8 @@ bool binsAreHours(const std::vector<flow::BreakdownRow>& rows)
 // The breakdown for a spreadsheet: plain column names, and the date on
 // every row, where the grid shows it on a day's first row alone. A total
 // row carries the date of the bins it adds up.
-QString writeBreakdown(db::Connection& connection, Writer& writer)
+QString writeBreakdown(const std::vector<flow::BreakdownRow>& rows, Writer& writer)
 {
-    const db::TableInfo& table = *db::findTable(QStringLiteral("Breakdown"));
-    db::Recordset set = db::Recordset::openTable(connection, table);
-    const std::vector<flow::BreakdownRow> rows = flow::readBreakdownRows(set);
     writer.write({QStringLiteral("Date"), QStringLiteral("Time"), QStringLiteral("Vehicles"),
                   binsAreHours(rows) ? QStringLiteral("Day total") : QStringLiteral("Hour total")});
     QString date;
@@ -94,24 +91,22 @@ QString suggestedFileName(const QString& batchNumber, const QString& what)
     return QStringLiteral("%1 %2.csv").arg(batchNumber, what);
 }
 
-QString writeTable(const db::Database& database, Table table, const QString& batchNumber, QIODevice& device)
+QString writeTable(const db::Database& database, Table table, const QString& batchNumber, QIODevice& device,
+                   const std::vector<flow::BreakdownRow>& breakdown)
 {
     if (table != Table::Breakdown && batchNumber.isEmpty())
         return survey::noSurveyMessage();
     Writer writer(device);
     QString failure;
     try {
-        db::Connection connection(database);
-        switch (table) {
-        case Table::Vehicles:
-            failure = writeVehicles(connection, batchNumber, writer);
-            break;
-        case Table::Breakdown:
-            failure = writeBreakdown(connection, writer);
-            break;
-        case Table::Summary:
-            failure = writeSummary(connection, batchNumber, writer);
-            break;
+        if (table == Table::Breakdown) {
+            failure = writeBreakdown(breakdown, writer);
+        } else {
+            db::Connection connection(database);
+            if (table == Table::Vehicles)
+                failure = writeVehicles(connection, batchNumber, writer);
+            else
+                failure = writeSummary(connection, batchNumber, writer);
         }
     } catch (const db::DbError& error) {
         failure = error.message();
@@ -120,10 +115,11 @@ QString writeTable(const db::Database& database, Table table, const QString& bat
     return failure.isEmpty() ? written : failure;
 }
 
-QString saveTable(const db::Database& database, Table table, const QString& batchNumber, const QString& path)
+QString saveTable(const db::Database& database, Table table, const QString& batchNumber, const QString& path,
+                  const std::vector<flow::BreakdownRow>& breakdown)
 {
-    return db::saveFile(path,
-                        [&](QIODevice& device) { return writeTable(database, table, batchNumber, device); });
+    return db::saveFile(
+        path, [&](QIODevice& device) { return writeTable(database, table, batchNumber, device, breakdown); });
 }
 
 } // namespace pelmor::csv

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "db/Database.h"
+#include "flow/FlowBreakdown.h"
 
 #include <QString>
 
@@ -13,7 +14,7 @@ class Writer;
 // The tables of the survey database that can be exported.
 enum class Table {
     Vehicles,  // one row per vehicle of a survey, in the order they were stored
-    Breakdown, // the last flow breakdown, in the order of its rows
+    Breakdown, // the rows of a flow breakdown, in their order
     Summary,   // the statistics row of a survey
 };
 
@@ -23,13 +24,16 @@ QString suggestedFileName(const QString& batchNumber, const QString& what);
 // Writes a table as CSV: a header row of the field names, then the rows as
 // stored; the breakdown under the plain names "Date", "Time", "Vehicles"
 // and "Hour total" (or "Day total" for hourly bins), with the date on every
-// row. The batch number chooses the survey (the breakdown has none).
-// Returns what went wrong, or an empty text.
-QString writeTable(const db::Database& database, Table table, const QString& batchNumber, QIODevice& device);
+// row. The batch number chooses the survey; the breakdown's rows are given
+// (a breakdown made for the survey on show), the database is not read for
+// them. Returns what went wrong, or an empty text.
+QString writeTable(const db::Database& database, Table table, const QString& batchNumber, QIODevice& device,
+                   const std::vector<flow::BreakdownRow>& breakdown = {});
 
 // Writes the table into a file as db::saveFile() writes it: a failure leaves
 // an older file as it was and no partial file behind. Returns what went
 // wrong, or an empty text.
-QString saveTable(const db::Database& database, Table table, const QString& batchNumber, const QString& path);
+QString saveTable(const db::Database& database, Table table, const QString& batchNumber, const QString& path,
+                  const std::vector<flow::BreakdownRow>& breakdown = {});
 
 } // namespace pelmor::csv

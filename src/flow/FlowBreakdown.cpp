@@ -2,12 +2,16 @@
 
 #include "db/Connection.h"
 #include "db/DbError.h"
+#include "db/FieldValues.h"
 #include "db/Recordset.h"
-#include "db/SqlText.h"
+#include "db/SqliteStatement.h"
 #include "text/Formats.h"
 
 #include <QDate>
 #include <QTime>
+
+#include <algorithm>
+#include <map>
 
 namespace pelmor::flow {
 namespace {
@@ -47,8 +51,53 @@ std::optional<int> readMinuteOfDay(const QString& text)
     return value->time().hour() * 60 + value->time().minute();
 }
 
-// Appends the rows of one walk to Breakdown and keeps the running and grand
-// totals.
+// The survey's vehicles counted per stored date and stored time, read with
+// one query; a bin's count is the sum over the times from its start to its
+// end, both inclusive, compared as the stored texts compare.
+class TimeCounts {
+public:
+    TimeCounts(db::Connection& connection, const QString& batchNumber)
+    {
+        db::SqliteStatement counts(
+            connection,
+            QStringLiteral(
+                "SELECT \"Date\", \"Time\", count(\"Speed\") FROM \"Veh_Data\" "
+                "WHERE \"Batch_Number\" = ? GROUP BY \"Date\", \"Time\" ORDER BY \"Date\", \"Time\""));
+        counts.bindText(0, batchNumber.toUtf8());
+        while (counts.nextRow()) {
+            Day& day = m_days[QString::fromUtf8(counts.textAt(0))];
+            day.times.push_back(QString::fromUtf8(counts.textAt(1)));
+            day.runningTotals.push_back((day.runningTotals.empty() ? 0 : day.runningTotals.back()) +
+                                        counts.integerAt(2));
+        }
+    }
+
+    // The vehicles on `date` ("05/03/02") from `start` to `end` ("hh:mm").
+    qint64 count(const QString& date, const QString& start, const QString& end) const
+    {
+        const auto day = m_days.find(db::storedDateTimeLiteral(date));
+        if (day == m_days.end())
+            return 0;
+        const std::vector<QString>& times = day->second.times;
+        const auto first = std::lower_bound(times.begin(), times.end(), db::storedDateTimeLiteral(start));
+        const auto past = std::upper_bound(times.begin(), times.end(), db::storedDateTimeLiteral(end));
+        if (past <= first)
+            return 0;
+        const auto& totals = day->second.runningTotals;
+        const size_t from = size_t(first - times.begin()), to = size_t(past - times.begin());
+        return totals[to - 1] - (from == 0 ? 0 : totals[from - 1]);
+    }
+
+private:
+    struct Day {
+        std::vector<QString> times; // in ascending order, as grouped
+        std::vector<qint64> runningTotals;
+    };
+    std::map<QString, Day> m_days;
+};
+
+// Appends the rows of one walk to the result, and to Breakdown for programs
+// that read that table, and keeps the running and grand totals.
 class RowWriter {
 public:
     RowWriter(db::Connection& connection, BreakdownResult& result)
@@ -83,6 +132,7 @@ private:
         m_rows.setValue(QStringLiteral("cCount"), row.cCount);
         m_rows.setValue(QStringLiteral("cHourTotal"), row.cHourTotal);
         m_rows.update();
+        m_result.rows.push_back(row);
         ++m_result.rowsWritten;
     }
 
@@ -99,6 +149,7 @@ void walk(db::Connection& connection, const BreakdownInputs& inputs, BinLength b
     const std::optional<int> stopMinute = readMinuteOfDay(inputs.stopTime);
     const QString stopDateText = stopDate ? text::formatDateMdy(*stopDate) : QString();
 
+    const TimeCounts counts(connection, inputs.batchNumber);
     RowWriter writer(connection, result);
     QDate current = *readDate(inputs.startDate);
     const int startMinute = *readMinuteOfDay(inputs.startTime);
@@ -109,14 +160,10 @@ void walk(db::Connection& connection, const BreakdownInputs& inputs, BinLength b
     for (;;) {
         const int binEnd = binStart + length - 1;
         const QString currentText = text::formatDateMdy(current);
-        const QVariant count =
-            connection.scalar(countingQuery(inputs.batchNumber, text::formatMinuteOfDay(binStart),
-                                            text::formatMinuteOfDay(binEnd), currentText),
-                              QStringLiteral("tBlock"));
         writer.binRow(datePending ? currentText : QString(),
                       text::formatMinuteOfDay(binStart) + QStringLiteral(" - ") +
                           text::formatMinuteOfDay((binEnd + 1) % kMinutesPerDay),
-                      count.toLongLong());
+                      counts.count(currentText, text::formatMinuteOfDay(binStart), text::formatMinuteOfDay(binEnd)));
         datePending = false;
         if (bins == BinLength::QuarterHour && binEnd % 60 == 59)
             writer.totalRow(); // the bin closed a clock hour
@@ -158,15 +205,6 @@ QString checkInputs(const BreakdownInputs& inputs)
     return QString();
 }
 
-QString countingQuery(const QString& batchNumber, const QString& binStart, const QString& binEnd,
-                      const QString& date)
-{
-    return QStringLiteral("select count(speed) as TBlock from [Veh_Data] where  [Batch_Number] = '") +
-           db::escapeText(batchNumber) + QStringLiteral("' and Time >= # ") + binStart +
-           QStringLiteral(" # and Time <= # ") + binEnd + QStringLiteral(" # and date = # ") + date +
-           QStringLiteral(" # ");
-}
-
 BreakdownInputs BreakdownInputs::of(const survey::SurveyRecord& survey)
 {
     return {survey.batchNumber, survey.summary.startDate, survey.summary.startTime, survey.summary.stopDate,
@@ -198,19 +236,6 @@ BreakdownResult runBreakdown(const db::Database& database, const BreakdownInputs
             QStringLiteral("The traffic flow breakdown could not be made: %1").arg(error.message());
     }
     return result;
-}
-
-std::vector<BreakdownRow> readBreakdownRows(db::Recordset& set)
-{
-    std::vector<BreakdownRow> rows;
-    set.moveFirst();
-    while (!set.eof()) {
-        rows.push_back({set.text(QStringLiteral("cDate")), set.text(QStringLiteral("cTime")),
-                        set.text(QStringLiteral("cCount")), set.text(QStringLiteral("cHourTotal"))});
-        set.moveNext();
-    }
-    set.moveFirst();
-    return rows;
 }
 
 } // namespace pelmor::flow

@@ -58,6 +58,8 @@ struct BreakdownResult {
     // Empty when the walk ran to its end; otherwise what went wrong, to show
     // as it stands. Rows written before a failure stay in the table.
     QString failure;
+    // The rows of the breakdown, in order.
+    std::vector<BreakdownRow> rows;
     int binRows = 0;
     int rowsWritten = 0;
     qint64 grandTotal = 0;
@@ -69,20 +71,15 @@ struct BreakdownResult {
 // that cannot be read), or an empty text when they can.
 QString checkInputs(const BreakdownInputs& inputs);
 
-// The counting query of one bin, exactly as issued: bin start and bin end
-// "hh:mm", the date "mm/dd/yy".
-QString countingQuery(const QString& batchNumber, const QString& binStart, const QString& binEnd,
-                      const QString& date);
-
-// Empties Breakdown and writes the breakdown of the survey into it, one
-// counting query per bin: quarter-hour bins with a total after every clock
-// hour, or hourly bins with a total after every day. Inputs that
-// checkInputs() refuses change nothing. A database failure ends the walk
-// where it stands; the rows written so far stay.
+// The breakdown of the survey, from its vehicles counted per date and time
+// in one query: quarter-hour bins with a total after every clock hour, or
+// hourly bins with a total after every day. Each bin counts the vehicles
+// from its start to its end minute, both inclusive. The rows come back in
+// the result; they are also written into Breakdown, emptied first, for
+// other programs that read that table, but this program never reads them
+// back from there. Inputs that checkInputs() refuses change nothing. A
+// database failure ends the walk where it stands; the rows made so far stay
+// in the result and in the table.
 BreakdownResult runBreakdown(const db::Database& database, const BreakdownInputs& inputs, BinLength bins);
-
-// Every row of a set on Breakdown, in the order the rows were written; the
-// set then stands on its first row. Throws DbError.
-std::vector<BreakdownRow> readBreakdownRows(db::Recordset& set);
 
 } // namespace pelmor::flow

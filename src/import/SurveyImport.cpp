@@ -8,6 +8,7 @@
 #include "db/Schema.h"
 #include "db/SqliteStatement.h"
 #include "import/LogParser.h"
+#include "import/UnitPreference.h"
 #include "stats/Pace.h"
 #include "stats/Summary.h"
 #include "text/Formats.h"
@@ -688,12 +689,6 @@ ImportResult importSurvey(const db::Database& database, const SurveyHeader& type
             headers.update();
         }
         {
-            db::Recordset radar = connection.openRecordset(QStringLiteral("select * from Radar"));
-            radar.edit();
-            radar.setValue(QStringLiteral("radar_mode"), header.unit);
-            radar.update();
-        }
-        {
             VehicleWriter writer(connection, header, *start, report, buffer.count(',') / 3);
             const ParseResult parsed = parseVehicles(
                 buffer, [&writer](QByteArrayView offset, QByteArrayView direction, QByteArrayView speed) {
@@ -762,6 +757,10 @@ ImportResult importSurvey(const db::Database& database, const SurveyHeader& type
     }
     result.outcome = ImportResult::Outcome::Imported;
     report.recordsAdded(result.vehicles);
+    // This user's next download is offered in the unit just used.
+    const QString notRemembered = rememberUnit(header.unit);
+    if (!notRemembered.isEmpty())
+        report.message(notRemembered);
     return result;
 }
 

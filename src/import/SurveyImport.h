@@ -137,10 +137,10 @@ struct ImportResult {
 // Turns a processed download and its header into a stored survey: checks
 // the header, refuses a download whose vehicles are already stored and a
 // batch number already stored, asks when the speeds do not fit the unit
-// (before the database is locked),
-// writes the header row, the unit as the last one used and one vehicle row
+// (before the database is locked), writes the header row and one vehicle row
 // per vehicle record, computes and stores the survey's statistics, and tells
-// the count once all of it is stored. All of it is one transaction on one
+// the count once all of it is stored; then remembers the unit for this
+// user's next import. All of it is one transaction on one
 // connection: an error, or a process killed half way, leaves the database
 // exactly as it was. A database that fails (in use by another program, a
 // full disk, a read-only folder, the file replaced meanwhile) is told apart

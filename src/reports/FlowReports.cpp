@@ -1,7 +1,5 @@
 #include "reports/FlowReports.h"
 
-#include "db/Connection.h"
-#include "db/Recordset.h"
 #include "reports/PageComposer.h"
 #include "reports/PageStyle.h"
 
@@ -133,18 +131,6 @@ PagedDocument buildFlowReport(const DocumentInputs& inputs, flow::BinLength bins
     page.setRightMargin(1440);
     setIssuedLine(page, inputs.today);
     return page.endDocument();
-}
-
-std::vector<flow::BreakdownRow> readBreakdownForReport(const db::Database& database)
-{
-    db::Connection connection(database);
-    db::Recordset set = connection.openRecordset(QStringLiteral("SELECT * from breakdown"));
-    // An empty table has no last row to move to.
-    if (!set.bof() || !set.eof()) {
-        set.moveLast();
-        set.moveFirst();
-    }
-    return flow::readBreakdownRows(set);
 }
 
 } // namespace pelmor::reports

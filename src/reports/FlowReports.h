@@ -16,8 +16,4 @@ namespace pelmor::reports {
 // wrote them.
 PagedDocument buildFlowReport(const DocumentInputs& inputs, flow::BinLength bins);
 
-// Every row of Breakdown, in table order, read as the flow reports read
-// them. Throws DbError.
-std::vector<flow::BreakdownRow> readBreakdownForReport(const db::Database& database);
-
 } // namespace pelmor::reports

@@ -34,16 +34,11 @@ BreakdownOutcome breakDownSurvey(const db::Database& database, const survey::Sur
     if (!outcome.failure.isEmpty())
         return outcome;
     outcome.databaseFailure = true;
-    outcome.failure = flow::runBreakdown(database, inputs, bins).failure;
+    flow::BreakdownResult result = flow::runBreakdown(database, inputs, bins);
+    outcome.failure = result.failure;
     if (!outcome.failure.isEmpty())
         return outcome;
-    try {
-        outcome.breakdown =
-            SurveyBreakdown{inputs.batchNumber, bins, reports::readBreakdownForReport(database)};
-    } catch (const db::DbError& error) {
-        outcome.failure = error.message();
-        return outcome;
-    }
+    outcome.breakdown = SurveyBreakdown{inputs.batchNumber, bins, std::move(result.rows)};
     outcome.databaseFailure = false;
     return outcome;
 }

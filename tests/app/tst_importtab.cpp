@@ -373,19 +373,36 @@ private Q_SLOTS:
         m_app->start();
         QCOMPARE(ui().text("Combo1"), "KPH");
     }
-    // The unit chooser is read back after each import; when it cannot be,
-    // the user is told, not left with a stale unit.
-    void unreadableUnitIsTold()
+    // The unit is remembered in the user's settings after each import; when
+    // they cannot be written the survey is stored all the same and the user
+    // is told which file could not be written, not left with a stale unit.
+    void unrememberedUnitIsTold()
     {
+        const QString settings = m_app->folder.filePath("settings");
+        QVERIFY(QDir().mkpath(settings));
         m_app->start();
         loadFile("elm.rsx");
         QTest::keyClicks(ui().child<QLineEdit>("Input_Location"), "Elm");
-        db::Connection(m_app->folder.database())
-            .executeUnlogged(QStringLiteral("ALTER TABLE Radar RENAME TO Gone"));
-        QVERIFY(pressStore());
-        QVERIFY2(m_app->messages.last().startsWith(
-                     QStringLiteral("The unit last used cannot be read back from the survey database: ")),
-                 qPrintable(m_app->messages.texts().join(" / ")));
+        ui().child<QComboBox>("Input_Direction")->setCurrentText("North East");
+        ui().child<QComboBox>("Input_Zone")->setCurrentText("Parks & Rec");
+        ui().child<QComboBox>("Combo1")->setCurrentText("KPH");
+        {
+            const test::ReadOnlyFolder readOnly(settings);
+            if (!readOnly.isReadOnly())
+                QSKIP("this machine cannot make a folder read-only");
+            QVERIFY(pressStore());
+        }
+        const QStringList texts = m_app->messages.texts();
+        QVERIFY2(texts.contains("2947 records added"), qPrintable(texts.join(" / ")));
+        QVERIFY2(
+            texts.last().startsWith("The unit KPH could not be remembered for the next import: the setting "
+                                    "file ") &&
+                texts.last().contains(QDir::toNativeSeparators(settings)),
+            qPrintable(texts.join(" / ")));
+        // Nothing was remembered: the next import is offered in MPH.
+        m_app->window.reset();
+        m_app->start();
+        QCOMPARE(ui().text("Combo1"), "MPH");
     }
     void correctingTheHeader()
     {

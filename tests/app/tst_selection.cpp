@@ -4,6 +4,7 @@
 #include "app/GraphsTab.h"
 #include "app/ReportsTab.h"
 #include "db/Connection.h"
+#include "db/DbError.h"
 #include "db/RecordView.h"
 #include "flow/FlowBreakdown.h"
 #include "flow/widgets/BreakdownModel.h"
@@ -39,9 +40,10 @@ private Q_SLOTS:
 
         store("050302-B");
         store("050302-A");
-        // A batch number stored twice in Header is listed once.
-        db::Connection(m_app->folder.database())
-            .execute("insert into Header (Batch_Number) values ('050302-A')");
+        // A batch number cannot be stored twice in Header any more.
+        QVERIFY_THROWS_EXCEPTION(db::DbError,
+                                 db::Connection(m_app->folder.database())
+                                     .execute("insert into Header (Batch_Number) values ('050302-A')"));
         m_app->folder.statements().clear();
         ui().click("SelectSurvey");
         QCOMPARE(m_app->folder.statements().entries(),
@@ -237,7 +239,7 @@ private Q_SLOTS:
         // "R E S E T" is disabled while the rows reach the grid.
         auto* reset = ui().child<QPushButton>("Reset");
         QList<bool> resetEnabled;
-        connect(m_app->window->views().breakdown(), &db::RecordView::currentChanged, this,
+        connect(m_app->window->graphsTab()->breakdownModel(), &QAbstractItemModel::modelReset, this,
                 [&] { resetEnabled << reset->isEnabled(); });
         // The time spans; the second breakdown replaces the first.
         const QString total(20, '-');

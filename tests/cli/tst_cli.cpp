@@ -20,6 +20,8 @@ private Q_SLOTS:
     void init()
     {
         m_folder = std::make_unique<QTemporaryDir>();
+        // The tool's per-user settings, of this test alone.
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_folder->filePath("settings")));
         QCOMPARE(cli({QStringLiteral("init")}).exitCode, 0);
     }
     void importCommand_data()
@@ -60,19 +62,52 @@ private Q_SLOTS:
         QCOMPARE(cli({QStringLiteral("surveys")}).out,
                  exitCode == 0 ? QStringLiteral("050326-A") : QString());
     }
-    // Without --unit the unit of the last import is taken; when it cannot
-    // be read the import is refused, never stored in a guessed unit.
-    void unreadableLastUnitRefuses()
+    // Without --unit the unit of this user's last import is taken (MPH
+    // before the first); when it cannot be read the import is refused,
+    // never stored in a guessed unit.
+    void lastUnitIsTheUsers_data()
     {
-        pelmor::db::Connection({QDir(m_folder->path()).filePath("pelmor.mdb"), nullptr})
-            .executeUnlogged(QStringLiteral("ALTER TABLE Radar RENAME TO Gone"));
-        const Run run = cli(QStringList{"import", PELMOR_SAMPLES "/elm-street-2days.rsx", "--location", "Elm",
-                                        "--direction", "North", "--zone", "School"});
-        QCOMPARE(run.exitCode, 1);
-        QVERIFY2(run.err.startsWith(QStringLiteral("The unit of the last import cannot be read: ")) &&
-                     run.err.contains(QStringLiteral("--unit MPH or --unit KPH")),
-                 qPrintable(run.err));
-        QCOMPARE(cli({QStringLiteral("surveys")}).out, QString());
+        QTest::addColumn<QByteArray>("setting"); // the setting file's content; empty: no file
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("unit"); // stored, or the start of the refusal
+        row("first import", QByteArray(), 0, "MPH");
+        row("last import in km/h", QByteArray("[General]\nImportUnit=KPH\n"), 0, "KPH");
+        row("edited by hand", QByteArray("[General]\nImportUnit=knots\n"), 1,
+            "The unit of the last import cannot be read: the setting ImportUnit in ");
+    }
+    void lastUnitIsTheUsers()
+    {
+        QFETCH(QByteArray, setting);
+        QFETCH(int, exitCode);
+        QFETCH(QString, unit);
+        if (!setting.isEmpty()) {
+            QVERIFY(QDir().mkpath(m_folder->filePath("settings/Pelmor")));
+            QFile file(m_folder->filePath("settings/Pelmor/Pelmor.conf"));
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(setting) == setting.size());
+        }
+        const QStringList header{"--location", "Elm", "--direction", "North", "--zone", "School", "--yes"};
+        const Run run = cli(QStringList{"import", PELMOR_SAMPLES "/elm-street-2days.rsx"} + header);
+        QCOMPARE(run.exitCode, exitCode);
+        if (exitCode != 0) {
+            QVERIFY2(run.err.startsWith(unit) && run.err.contains(QStringLiteral("--unit MPH or --unit KPH")),
+                     qPrintable(run.err));
+            QCOMPARE(cli({QStringLiteral("surveys")}).out, QString());
+            return;
+        }
+        QCOMPARE(
+            pelmor::test::rowTexts(m_folder->filePath("pelmor.mdb"), "select * from Header", {"Radar_Mode"}),
+            QStringList{unit});
+        // An import in the other unit is remembered for the one after.
+        const QString other = unit == "MPH" ? "KPH" : "MPH";
+        QCOMPARE(cli(QStringList{"delete", "050326-A"}).exitCode, 0);
+        QCOMPARE(cli(QStringList{"import", PELMOR_SAMPLES "/elm-street-2days.rsx", "--unit", other} + header)
+                     .exitCode,
+                 0);
+        QCOMPARE(cli(QStringList{"delete", "050326-A"}).exitCode, 0);
+        QCOMPARE(cli(QStringList{"import", PELMOR_SAMPLES "/elm-street-2days.rsx"} + header).exitCode, 0);
+        QCOMPARE(
+            pelmor::test::rowTexts(m_folder->filePath("pelmor.mdb"), "select * from Header", {"Radar_Mode"}),
+            QStringList{other});
     }
     void surveysAndSummary()
     {

@@ -138,12 +138,12 @@ private Q_SLOTS:
                                "         Current database data will be lost!\r\n"
                                "All 3 surveys and 60 vehicles will be erased."),
                 QStringLiteral("Replace Database"), Buttons::OkCancelDefaultCancel, Icon::Warning);
-        const QString restore = box(
-            QStringLiteral("Restore database with data from last performed backup? \r\n"
-                           "             Current database data will be lost!\r\n"
-                           "All 3 surveys and 100 vehicles will be erased. The backup holds 2 surveys and "
-                           "40 vehicles."),
-            QStringLiteral("Replace Database"), Buttons::OkCancelDefaultCancel, Icon::Warning);
+        const QString restore =
+            box(QStringLiteral("Restore database with data from last performed backup? \r\n"
+                               "             Current database data will be lost!\r\n"
+                               "All 3 surveys and 60 vehicles will be erased. The backup holds 2 surveys and "
+                               "40 vehicles."),
+                QStringLiteral("Replace Database"), Buttons::OkCancelDefaultCancel, Icon::Warning);
         row("backup", false, QStringLiteral("Backup"), Answer::Ok,
             QStringList{box(QStringLiteral("Backup and compacting are complete."))}, 3);
         row("repair", false, QStringLiteral("Repair"), Answer::Ok,
@@ -175,6 +175,9 @@ private Q_SLOTS:
             // The backup holds two surveys, the database three.
             QVERIFY(maintenance::deleteSurvey({m_folder->databasePath(), nullptr}, kBatches[2]).isDone());
             QVERIFY(maintenance::backupDatabase(m_folder->path()).isDone());
+            for (int stored = 0; stored < 2; ++stored)
+                QVERIFY(maintenance::deleteSurvey({m_folder->databasePath(), nullptr}, kBatches[stored])
+                            .isDone());
             test::storeSurveys(m_folder->databasePath(), 3, 20);
         }
         QCOMPARE(test::surveyContent(m_folder->databasePath()).size(), 3);

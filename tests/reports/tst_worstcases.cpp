@@ -308,11 +308,12 @@ private:
         }
         case reports::Preparation::QuarterHourBreakdown:
         case reports::Preparation::HourlyBreakdown:
-            flow::runBreakdown(database, flow::BreakdownInputs::of(inputs.survey),
-                               kind.preparation == reports::Preparation::QuarterHourBreakdown
-                                   ? flow::BinLength::QuarterHour
-                                   : flow::BinLength::Hour);
-            inputs.breakdown = reports::readBreakdownForReport(database);
+            inputs.breakdown =
+                flow::runBreakdown(database, flow::BreakdownInputs::of(inputs.survey),
+                                   kind.preparation == reports::Preparation::QuarterHourBreakdown
+                                       ? flow::BinLength::QuarterHour
+                                       : flow::BinLength::Hour)
+                    .rows;
             break;
         default:
             break;

@@ -1,6 +1,7 @@
 #include "TestSupport.h"
 
 #include "db/Connection.h"
+#include "db/DatabaseFolder.h"
 #include "db/DbError.h"
 #include "db/Files.h"
 #include "db/Recordset.h"
@@ -9,6 +10,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QSettings>
 
 #include <sqlite3.h>
 #include <sys/mount.h>
@@ -103,6 +105,15 @@ int schemaVersionOf(const QString& path)
 
 TempProgramFolder::TempProgramFolder()
 {
+    // Per-user settings of its own, for this process and the programs it
+    // starts: a test never reads or changes the settings of whoever runs it.
+    // The test process names itself as the programs do, so that it finds
+    // their settings there.
+    db::setProgramNames();
+    const QString settings = m_dir.filePath(QStringLiteral("settings"));
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings);
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settings);
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(settings));
     db::initDatabaseFolder(m_dir.path());
 }
 

@@ -56,7 +56,8 @@ int schemaVersionOf(const QString& path);
 
 // A program folder of its own for one test, holding a fresh database made
 // from the template (and the template itself), and a log of the statements
-// issued on connections opened through database().
+// issued on connections opened through database(). Per-user settings, of
+// this process and of the programs it starts, are kept in the folder too.
 class TempProgramFolder {
 public:
     TempProgramFolder();

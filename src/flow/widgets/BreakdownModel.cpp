@@ -1,8 +1,5 @@
 #include "flow/widgets/BreakdownModel.h"
 
-#include "db/DbError.h"
-#include "db/RecordView.h"
-
 namespace pelmor::flow {
 namespace {
 
@@ -17,15 +14,11 @@ bool isNumber(const QString& text)
 
 } // namespace
 
-BreakdownModel::BreakdownModel(db::RecordView* view, QObject* parent)
+BreakdownModel::BreakdownModel(QObject* parent)
     : QAbstractTableModel(parent)
-    , m_view(view)
 {
     for (int column = 0; column < kColumns; ++column)
         m_headings[static_cast<size_t>(column)] = QLatin1String(kFieldNames[column]);
-    if (view)
-        connect(view, &db::RecordView::currentChanged, this, &BreakdownModel::reload);
-    reload();
 }
 
 int BreakdownModel::rowCount(const QModelIndex& parent) const
@@ -83,21 +76,11 @@ void BreakdownModel::setColumnAlignment(int column, std::optional<Qt::Alignment>
         Q_EMIT dataChanged(index(0, column), index(rowCount() - 1, column), {Qt::TextAlignmentRole});
 }
 
-void BreakdownModel::reload()
+void BreakdownModel::setRows(std::vector<BreakdownRow> rows, const QString& failure)
 {
     beginResetModel();
-    m_rows.clear();
-    m_readFailure.clear();
-    if (db::Recordset* set = m_view ? m_view->recordset() : nullptr) {
-        try {
-            m_rows = readBreakdownRows(*set);
-        } catch (const db::DbError& error) {
-            m_rows.clear();
-            m_readFailure = error.message();
-        }
-    } else if (m_view) {
-        m_readFailure = m_view->refreshFailure();
-    }
+    m_rows = std::move(rows);
+    m_readFailure = failure;
     endResetModel();
 }
 

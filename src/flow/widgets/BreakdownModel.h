@@ -3,29 +3,24 @@
 #include "flow/FlowBreakdown.h"
 
 #include <QAbstractTableModel>
-#include <QPointer>
 
 #include <array>
 #include <optional>
 #include <vector>
 
-namespace pelmor::db {
-class RecordView;
-}
-
 namespace pelmor::flow {
 
-// The rows of the Breakdown table as a read-only grid, bound to the record
-// view on that table: whenever the view re-reads or moves, the grid shows
-// the table's rows again, in the order they were written. Until headings are
-// set, the columns are headed by the field names, as a bound grid heads them.
-// Cells are aligned as the grid's default (numbers right, other text
-// centred) unless a column is given its own alignment. A table that cannot
-// be read shows no rows, and readFailure() says why.
+// The rows of a breakdown as a read-only grid, in their order. It starts
+// empty and shows the rows it is given, the breakdown of the survey on show.
+// Until headings are set, the columns are headed by the field names of the
+// Breakdown table. Cells are aligned as the grid's default (numbers right,
+// other text centred) unless a column is given its own alignment. A
+// breakdown that failed shows the rows made before the failure, and
+// readFailure() says why.
 class BreakdownModel : public QAbstractTableModel {
     Q_OBJECT
 public:
-    explicit BreakdownModel(db::RecordView* view, QObject* parent = nullptr);
+    explicit BreakdownModel(QObject* parent = nullptr);
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -38,17 +33,15 @@ public:
     void setColumnAlignment(int column, std::optional<Qt::Alignment> alignment);
 
     const std::vector<BreakdownRow>& rows() const { return m_rows; }
-    // Why the rows cannot be shown: the table could not be read, now or
-    // when the view last re-read it. Empty while the rows show.
+    // Why the breakdown on show stopped short; empty when it is whole.
     const QString& readFailure() const { return m_readFailure; }
 
-    // Reads the rows from the view again.
-    void reload();
+    // Shows these rows, and why the breakdown stopped short (if it did).
+    void setRows(std::vector<BreakdownRow> rows, const QString& failure = QString());
 
 private:
     static constexpr int kColumns = 4;
 
-    QPointer<db::RecordView> m_view;
     std::vector<BreakdownRow> m_rows;
     QString m_readFailure;
     std::array<QString, kColumns> m_headings;

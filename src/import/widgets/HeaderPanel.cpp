@@ -1,7 +1,7 @@
 #include "import/widgets/HeaderPanel.h"
 
-#include "db/widgets/FieldBinding.h"
 #include "import/SurveyLists.h"
+#include "import/UnitPreference.h"
 #include "ui/Style.h"
 
 #include <QComboBox>
@@ -15,7 +15,7 @@
 
 namespace pelmor::import {
 
-HeaderPanel::HeaderPanel(db::RecordView* radarView, QWidget* parent)
+HeaderPanel::HeaderPanel(QWidget* parent)
     : QGroupBox(tr("Survey Header"), parent)
 {
     setObjectName(QStringLiteral("HeaderFrame"));
@@ -42,8 +42,7 @@ HeaderPanel::HeaderPanel(db::RecordView* radarView, QWidget* parent)
     for (QWidget* field : {static_cast<QWidget*>(m_location), static_cast<QWidget*>(m_direction),
                            static_cast<QWidget*>(m_zone), static_cast<QWidget*>(m_unit)})
         ui::markUserField(field);
-    if (radarView)
-        db::FieldBinding::bind(radarView, m_unit, QStringLiteral("Radar_Mode"));
+    showPreferredUnit();
 
     auto* survey = new QGridLayout;
     int row = 0;
@@ -225,6 +224,15 @@ QString HeaderPanel::zone() const
 {
     return m_zone->currentText();
 }
+QString HeaderPanel::showPreferredUnit()
+{
+    QString failure;
+    const QString unit = preferredUnit(failure);
+    if (!unit.isEmpty())
+        m_unit->setCurrentText(unit);
+    return failure;
+}
+
 QString HeaderPanel::unit() const
 {
     return m_unit->currentText();

@@ -11,10 +11,6 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 
-namespace pelmor::db {
-class RecordView;
-}
-
 namespace pelmor::import {
 
 // The survey header panel: the fields taken from the download (displays the
@@ -24,9 +20,12 @@ namespace pelmor::import {
 class HeaderPanel : public QGroupBox {
     Q_OBJECT
 public:
-    // `radarView` is the view on the settings table; the unit chooser shows
-    // its unit, so the unit of the last import is preselected.
-    explicit HeaderPanel(db::RecordView* radarView, QWidget* parent = nullptr);
+    // The unit chooser starts on the unit this user last stored a survey in.
+    explicit HeaderPanel(QWidget* parent = nullptr);
+
+    // Sets the unit chooser to the unit this user last stored a survey in;
+    // when that cannot be read, leaves it as it is and says why.
+    QString showPreferredUnit();
 
     // Fills the fields taken from the download; the batch number is built
     // from the date stem and the trailer letter currently chosen.
