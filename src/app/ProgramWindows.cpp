@@ -38,8 +38,8 @@ void ProgramWindows::openMaintenance()
     if (!m_main)
         return; // a second click on the way out
     m_backdrop->cover();
-    m_maintenance =
-        std::make_unique<maintenance::MaintenanceWindow>(m_state.databaseFolder, m_messages, m_backdrop.get());
+    m_maintenance = std::make_unique<maintenance::MaintenanceWindow>(m_state.databaseFolder, m_messages,
+                                                                     m_backdrop.get());
     connect(m_maintenance.get(), &maintenance::MaintenanceWindow::deletionRequested, this,
             &ProgramWindows::openDeletion, Qt::QueuedConnection);
     connect(m_maintenance.get(), &maintenance::MaintenanceWindow::returnRequested, this,

@@ -160,10 +160,11 @@ void walk(db::Connection& connection, const BreakdownInputs& inputs, BinLength b
     for (;;) {
         const int binEnd = binStart + length - 1;
         const QString currentText = text::formatDateMdy(current);
-        writer.binRow(datePending ? currentText : QString(),
-                      text::formatMinuteOfDay(binStart) + QStringLiteral(" - ") +
-                          text::formatMinuteOfDay((binEnd + 1) % kMinutesPerDay),
-                      counts.count(currentText, text::formatMinuteOfDay(binStart), text::formatMinuteOfDay(binEnd)));
+        writer.binRow(
+            datePending ? currentText : QString(),
+            text::formatMinuteOfDay(binStart) + QStringLiteral(" - ") +
+                text::formatMinuteOfDay((binEnd + 1) % kMinutesPerDay),
+            counts.count(currentText, text::formatMinuteOfDay(binStart), text::formatMinuteOfDay(binEnd)));
         datePending = false;
         if (bins == BinLength::QuarterHour && binEnd % 60 == 59)
             writer.totalRow(); // the bin closed a clock hour

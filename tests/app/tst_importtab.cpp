@@ -21,8 +21,8 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QProgressDialog>
-#include <QRadioButton>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QSet>
 #include <QSignalSpy>
 #include <QTest>
