@@ -300,8 +300,11 @@ private Q_SLOTS:
         m_app->window->tabs()->setCurrentWidget(m_app->window->graphsTab());
         clickButton(button); // survey A, one hour of 24 vehicles
         QCOMPARE(m_app->state.current.breakdown()->batchNumber, kBatch);
+        QVERIFY(!m_app->window->graphsTab()->breakdownModel()->rows().empty());
         chooseTwoDays(); // survey B, two days of 200 vehicles
         QVERIFY(!m_app->state.current.breakdown());
+        // The grid no longer shows A's rows.
+        QVERIFY(m_app->window->graphsTab()->breakdownModel()->rows().empty());
         m_app->folder.statements().clear();
         clickButton("Command12");
         QVERIFY(QTest::qWaitForWindowActive(reportWindow()));
