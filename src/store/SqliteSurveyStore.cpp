@@ -1,0 +1,28 @@
+#include "store/SqliteSurveyStore.h"
+
+namespace pelmor::store {
+
+std::unique_ptr<SurveyStore> openStore(const db::Database& database)
+{
+    return std::make_unique<SqliteSurveyStore>(database);
+}
+
+SqliteSurveyStore::SqliteSurveyStore(const db::Database& database)
+    : m_connection(database)
+{
+}
+
+Capabilities SqliteSurveyStore::capabilities() const
+{
+    Capabilities capabilities;
+    capabilities.fileMaintenance = true;
+    capabilities.deleteSurveys = true;
+    return capabilities;
+}
+
+QString SqliteSurveyStore::describe() const
+{
+    return m_connection.path();
+}
+
+} // namespace pelmor::store

@@ -1,0 +1,41 @@
+#pragma once
+
+#include "db/Connection.h"
+#include "store/SurveyStore.h"
+
+// The survey store of one SQLite file: the default database, beside the
+// program or in the user's data folder. Its implementation is split by
+// concern: the surveys themselves, the vehicle reads, the name lists.
+namespace pelmor::store {
+
+class SqliteSurveyStore : public SurveyStore {
+public:
+    explicit SqliteSurveyStore(const db::Database& database); // throws DbError
+
+    Capabilities capabilities() const override;
+    QString describe() const override;
+
+    // SqliteSurveys.cpp
+    std::vector<survey::ListedSurvey> listSurveys() override;
+    survey::SurveyRecord loadSurvey(const QString& batchNumber) override;
+    bool deleteSurvey(const QString& batchNumber) override;
+
+    // SqliteVehicleReads.cpp
+    void scanVehicles(const QString& batchNumber, const std::function<bool(const VehicleRow&)>& visit) override;
+    std::vector<SpeedCount> speedCounts(const QString& batchNumber) override;
+    std::vector<TimeCount> timeCounts(const QString& batchNumber) override;
+
+    // SqliteNameLists.cpp
+    std::vector<NamedEntry> names(NameList list) override;
+    NamedEntry addName(NameList list, const QString& name) override;
+    bool renameName(NameList list, qint64 id, const QString& name) override;
+    bool deleteName(NameList list, qint64 id) override;
+
+    // The connection, for the file's own maintenance.
+    db::Connection& connection() { return m_connection; }
+
+private:
+    db::Connection m_connection;
+};
+
+} // namespace pelmor::store
