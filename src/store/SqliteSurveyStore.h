@@ -21,9 +21,11 @@ public:
     bool deleteSurvey(const QString& batchNumber) override;
 
     // SqliteVehicleReads.cpp
-    void scanVehicles(const QString& batchNumber, const std::function<bool(const VehicleRow&)>& visit) override;
+    void scanVehicles(const QString& batchNumber, VehicleOrder order,
+                      const std::function<bool(const VehicleRow&)>& visit) override;
     std::vector<SpeedCount> speedCounts(const QString& batchNumber) override;
     std::vector<TimeCount> timeCounts(const QString& batchNumber) override;
+    void writeBreakdownRows(const std::vector<BreakdownRow>& rows) override;
 
     // SqliteNameLists.cpp
     std::vector<NamedEntry> names(NameList list) override;

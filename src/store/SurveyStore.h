@@ -53,10 +53,31 @@ struct TimeCount {
     qint64 count = 0;
 };
 
+// The order a scan visits a survey's vehicles in.
+enum class VehicleOrder {
+    Stored, // the order they were stored in
+    Clock,  // by stored date and clock time
+};
+
+// One row of a traffic flow breakdown, its four texts as shown: the date on
+// a day's first bin, the bin's span, its count, and a total.
+struct BreakdownRow {
+    QString cDate;
+    QString cTime;
+    QString cCount;
+    QString cHourTotal;
+
+    friend bool operator==(const BreakdownRow& a, const BreakdownRow& b)
+    {
+        return a.cDate == b.cDate && a.cTime == b.cTime && a.cCount == b.cCount &&
+               a.cHourTotal == b.cHourTotal;
+    }
+};
+
 // One stored vehicle row, as stored.
 struct VehicleRow {
-    qint64 offset = 0;   // seconds after the survey start
-    QChar direction;     // '+', '-' or '?'
+    qint64 offset = 0; // seconds after the survey start
+    QChar direction;   // '+', '-' or '?'
     qint64 speed = 0;
     int secondOfDay = 0; // the stored clock time
     QDate date;          // the stored date
@@ -83,14 +104,21 @@ public:
     virtual bool deleteSurvey(const QString& batchNumber) = 0;
 
     // --- Vehicles --------------------------------------------------------
-    // Calls `visit` for each vehicle of the survey in stored order; a false
-    // return stops the scan.
-    virtual void scanVehicles(const QString& batchNumber, const std::function<bool(const VehicleRow&)>& visit) = 0;
+    // Calls `visit` for each vehicle of the survey in the given order; a
+    // false return stops the scan. A vehicle whose stored date or clock time
+    // cannot be read ends the scan with a DbError that quotes it.
+    virtual void scanVehicles(const QString& batchNumber, VehicleOrder order,
+                              const std::function<bool(const VehicleRow&)>& visit) = 0;
     // The survey's vehicles counted per speed, ascending.
     virtual std::vector<SpeedCount> speedCounts(const QString& batchNumber) = 0;
     // The survey's vehicles counted per stored date and clock time,
     // ascending.
     virtual std::vector<TimeCount> timeCounts(const QString& batchNumber) = 0;
+    // Keeps a finished breakdown where other programs look for one, in place
+    // of the one kept before, as one unit: a failure keeps the earlier rows.
+    // This program never reads it back; a backend without such a place keeps
+    // nothing.
+    virtual void writeBreakdownRows(const std::vector<BreakdownRow>& rows) = 0;
 
     // --- Agencies and officers -------------------------------------------
     // The names of a list in the order they were added.
