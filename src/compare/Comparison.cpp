@@ -485,10 +485,13 @@ ComparisonResult compareSurveys(const db::Database& database, const QString& bat
     }
     std::optional<SurveyInput> inputs[2];
     const QString batches[2] = {batchA, batchB};
+    std::unique_ptr<store::SurveyStore> store;
     for (int i = 0; i < 2; ++i) {
         survey::SurveyRecord record;
         try {
-            record = survey::loadSurvey(database, batches[i]);
+            if (!store)
+                store = store::openStore(database);
+            record = store->loadSurvey(batches[i]);
         } catch (const db::DbError& error) {
             result.message = error.message();
             return result;
@@ -497,7 +500,7 @@ ComparisonResult compareSurveys(const db::Database& database, const QString& bat
             result.message = QStringLiteral("The database holds no survey %1.").arg(batches[i]);
             return result;
         }
-        study::StudyResult studied = study::runStudy(database, study::StudyInputs::of(record));
+        study::StudyResult studied = study::runStudy(*store, study::StudyInputs::of(record));
         if (!studied.ok()) {
             result.message = QStringLiteral("Survey %1: %2").arg(batches[i], studied.message);
             return result;

@@ -1,14 +1,12 @@
 #include "csv/TableExport.h"
 
 #include "csv/CsvWriter.h"
-#include "db/Connection.h"
 #include "db/DbError.h"
+#include "db/FieldValues.h"
 #include "db/Files.h"
-#include "db/Recordset.h"
 #include "db/SafeFileWriter.h"
-#include "db/Schema.h"
-#include "db/SqliteStatement.h"
 #include "flow/FlowBreakdown.h"
+#include "store/SurveyStore.h"
 #include "survey/SurveyRecord.h"
 
 #include <QTime>
@@ -16,26 +14,43 @@
 namespace pelmor::csv {
 namespace {
 
-QString writeVehicles(db::Connection& connection, const QString& batchNumber, Writer& writer)
+// Two digits of a clock time.
+void appendTwoDigits(QByteArray& text, int value)
 {
-    const char* const columns[] = {"Batch_Number", "Date", "Time", "Offset", "Veh_Direction", "Speed"};
-    QStringList names;
-    for (const char* column : columns)
-        names << QLatin1String(column);
-    db::SqliteStatement rows(connection,
-                             QStringLiteral("SELECT \"Batch_Number\", \"Date\", \"Time\", \"Offset\", "
-                                            "\"Veh_Direction\", \"Speed\" FROM \"Veh_Data\" "
-                                            "WHERE \"Batch_Number\" = ? ORDER BY rowid"));
-    rows.bind(0, batchNumber);
-    // Nothing at all is written for a survey without vehicles.
-    if (!rows.nextRow())
-        return QStringLiteral("The database holds no vehicles of survey %1.").arg(batchNumber);
-    writer.write(names);
-    do {
-        writer.write(
-            {rows.textAt(0), rows.textAt(1), rows.textAt(2), rows.textAt(3), rows.textAt(4), rows.textAt(5)});
-    } while (rows.nextRow());
-    return QString();
+    text.append(char('0' + value / 10)).append(char('0' + value % 10));
+}
+
+QString writeVehicles(store::SurveyStore& store, const QString& batchNumber, Writer& writer)
+{
+    const QByteArray batch = batchNumber.toUtf8();
+    QByteArray date, time, offset, direction, speed;
+    QDate dateWritten;
+    bool any = false;
+    store.scanVehicles(batchNumber, store::VehicleOrder::Stored, [&](const store::VehicleRow& vehicle) {
+        // Nothing at all is written for a survey without vehicles.
+        if (!any)
+            writer.write(QStringList{QStringLiteral("Batch_Number"), QStringLiteral("Date"),
+                                     QStringLiteral("Time"), QStringLiteral("Offset"),
+                                     QStringLiteral("Veh_Direction"), QStringLiteral("Speed")});
+        any = true;
+        // Each value in the form it is stored in.
+        if (vehicle.date != dateWritten || date.isEmpty()) {
+            dateWritten = vehicle.date;
+            date = db::storedDate(vehicle.date).toLatin1();
+        }
+        time.clear();
+        appendTwoDigits(time, vehicle.secondOfDay / 3600);
+        time.append(':');
+        appendTwoDigits(time, vehicle.secondOfDay / 60 % 60);
+        time.append(':');
+        appendTwoDigits(time, vehicle.secondOfDay % 60);
+        offset.setNum(vehicle.offset);
+        direction = QString(vehicle.direction).toUtf8();
+        speed.setNum(vehicle.speed);
+        writer.write({batch, date, time, offset, direction, speed});
+        return true;
+    });
+    return any ? QString() : QStringLiteral("The database holds no vehicles of survey %1.").arg(batchNumber);
 }
 
 // Whether a breakdown's bins are hours ("08:00 - 09:00"), so that its
@@ -69,9 +84,9 @@ QString writeBreakdown(const std::vector<flow::BreakdownRow>& rows, Writer& writ
     return QString();
 }
 
-QString writeSummary(db::Connection& connection, const QString& batchNumber, Writer& writer)
+QString writeSummary(store::SurveyStore& store, const QString& batchNumber, Writer& writer)
 {
-    const survey::SurveyRecord survey = survey::loadSurvey(connection, batchNumber);
+    const survey::SurveyRecord survey = store.loadSurvey(batchNumber);
     if (!survey.hasSummary)
         return QStringLiteral("The database holds no statistics for survey %1.").arg(batchNumber);
     QStringList names, texts;
@@ -102,11 +117,11 @@ QString writeTable(const db::Database& database, Table table, const QString& bat
         if (table == Table::Breakdown) {
             failure = writeBreakdown(breakdown, writer);
         } else {
-            db::Connection connection(database);
+            const std::unique_ptr<store::SurveyStore> store = store::openStore(database);
             if (table == Table::Vehicles)
-                failure = writeVehicles(connection, batchNumber, writer);
+                failure = writeVehicles(*store, batchNumber, writer);
             else
-                failure = writeSummary(connection, batchNumber, writer);
+                failure = writeSummary(*store, batchNumber, writer);
         }
     } catch (const db::DbError& error) {
         failure = error.message();

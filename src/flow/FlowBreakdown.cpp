@@ -1,10 +1,6 @@
 #include "flow/FlowBreakdown.h"
 
-#include "db/Connection.h"
 #include "db/DbError.h"
-#include "db/FieldValues.h"
-#include "db/Recordset.h"
-#include "db/SqliteStatement.h"
 #include "text/Formats.h"
 
 #include <QDate>
@@ -51,64 +47,58 @@ std::optional<int> readMinuteOfDay(const QString& text)
     return value->time().hour() * 60 + value->time().minute();
 }
 
-// The survey's vehicles counted per stored date and stored time, read with
-// one query; a bin's count is the sum over the times from its start to its
-// end, both inclusive, compared as the stored texts compare.
+// The survey's vehicles counted per stored date and clock time; a bin's
+// count is the sum over the times from its start to its end minute, both
+// inclusive (a time with seconds past the end minute falls in no bin).
 class TimeCounts {
 public:
-    TimeCounts(db::Connection& connection, const QString& batchNumber)
+    explicit TimeCounts(const std::vector<store::TimeCount>& counts)
     {
-        db::SqliteStatement counts(
-            connection,
-            QStringLiteral(
-                "SELECT \"Date\", \"Time\", count(\"Speed\") FROM \"Veh_Data\" "
-                "WHERE \"Batch_Number\" = ? GROUP BY \"Date\", \"Time\" ORDER BY \"Date\", \"Time\""));
-        counts.bindText(0, batchNumber.toUtf8());
-        while (counts.nextRow()) {
-            Day& day = m_days[QString::fromUtf8(counts.textAt(0))];
-            day.times.push_back(QString::fromUtf8(counts.textAt(1)));
+        for (const store::TimeCount& count : counts) {
+            Day& day = m_days[count.date];
+            day.seconds.push_back(count.secondOfDay);
             day.runningTotals.push_back((day.runningTotals.empty() ? 0 : day.runningTotals.back()) +
-                                        counts.integerAt(2));
+                                        count.count);
         }
     }
 
-    // The vehicles on `date` ("05/03/02") from `start` to `end` ("hh:mm").
-    qint64 count(const QString& date, const QString& start, const QString& end) const
+    // The vehicles on `date` from the start of minute `start` to the start
+    // of minute `end`.
+    qint64 count(const QDate& date, int start, int end) const
     {
-        const auto day = m_days.find(db::storedDateTimeLiteral(date));
+        const auto day = m_days.find(date);
         if (day == m_days.end())
             return 0;
-        const std::vector<QString>& times = day->second.times;
-        const auto first = std::lower_bound(times.begin(), times.end(), db::storedDateTimeLiteral(start));
-        const auto past = std::upper_bound(times.begin(), times.end(), db::storedDateTimeLiteral(end));
+        const std::vector<int>& seconds = day->second.seconds;
+        const auto first = std::lower_bound(seconds.begin(), seconds.end(), start * 60);
+        const auto past = std::upper_bound(seconds.begin(), seconds.end(), end * 60);
         if (past <= first)
             return 0;
         const auto& totals = day->second.runningTotals;
-        const size_t from = size_t(first - times.begin()), to = size_t(past - times.begin());
+        const size_t from = size_t(first - seconds.begin()), to = size_t(past - seconds.begin());
         return totals[to - 1] - (from == 0 ? 0 : totals[from - 1]);
     }
 
 private:
     struct Day {
-        std::vector<QString> times; // in ascending order, as grouped
+        std::vector<int> seconds; // in ascending order, as grouped
         std::vector<qint64> runningTotals;
     };
-    std::map<QString, Day> m_days;
+    std::map<QDate, Day> m_days;
 };
 
-// Appends the rows of one walk to the result, and to Breakdown for programs
-// that read that table, and keeps the running and grand totals.
+// Appends the rows of one walk to the result and keeps the running and
+// grand totals.
 class RowWriter {
 public:
-    RowWriter(db::Connection& connection, BreakdownResult& result)
-        : m_rows(connection.openRecordset(QStringLiteral("Select * from Breakdown")))
-        , m_result(result)
+    explicit RowWriter(BreakdownResult& result)
+        : m_result(result)
     {
     }
 
     void binRow(const QString& date, const QString& span, qint64 count)
     {
-        append({date, span, QString::number(count), QString()});
+        m_result.rows.push_back({date, span, QString::number(count), QString()});
         m_running += count;
         ++m_result.binRows;
     }
@@ -116,41 +106,30 @@ public:
     // A total row with everything counted since the last one.
     void totalRow()
     {
-        append({QString(), totalSpan(), totalCount(), QString::number(m_running)});
+        m_result.rows.push_back({QString(), totalSpan(), totalCount(), QString::number(m_running)});
         m_result.grandTotal += m_running;
         m_running = 0;
     }
 
-    void grandTotalRow() { append({QString(), QString(), QString(), QString::number(m_result.grandTotal)}); }
-
-private:
-    void append(const BreakdownRow& row)
+    void grandTotalRow()
     {
-        m_rows.addNew();
-        m_rows.setValue(QStringLiteral("cDate"), row.cDate);
-        m_rows.setValue(QStringLiteral("cTime"), row.cTime);
-        m_rows.setValue(QStringLiteral("cCount"), row.cCount);
-        m_rows.setValue(QStringLiteral("cHourTotal"), row.cHourTotal);
-        m_rows.update();
-        m_result.rows.push_back(row);
-        ++m_result.rowsWritten;
+        m_result.rows.push_back({QString(), QString(), QString(), QString::number(m_result.grandTotal)});
     }
 
-    db::Recordset m_rows;
+private:
     BreakdownResult& m_result;
     qint64 m_running = 0;
 };
 
 // The walk itself, on inputs that checkInputs() accepted.
-void walk(db::Connection& connection, const BreakdownInputs& inputs, BinLength bins, BreakdownResult& result)
+void walk(const TimeCounts& counts, const BreakdownInputs& inputs, BinLength bins, BreakdownResult& result)
 {
     const int length = minutes(bins);
     const std::optional<QDate> stopDate = readDate(inputs.stopDate);
     const std::optional<int> stopMinute = readMinuteOfDay(inputs.stopTime);
     const QString stopDateText = stopDate ? text::formatDateMdy(*stopDate) : QString();
 
-    const TimeCounts counts(connection, inputs.batchNumber);
-    RowWriter writer(connection, result);
+    RowWriter writer(result);
     QDate current = *readDate(inputs.startDate);
     const int startMinute = *readMinuteOfDay(inputs.startTime);
     // The first bin starts on the bin grid at or before the start time.
@@ -160,11 +139,10 @@ void walk(db::Connection& connection, const BreakdownInputs& inputs, BinLength b
     for (;;) {
         const int binEnd = binStart + length - 1;
         const QString currentText = text::formatDateMdy(current);
-        writer.binRow(
-            datePending ? currentText : QString(),
-            text::formatMinuteOfDay(binStart) + QStringLiteral(" - ") +
-                text::formatMinuteOfDay((binEnd + 1) % kMinutesPerDay),
-            counts.count(currentText, text::formatMinuteOfDay(binStart), text::formatMinuteOfDay(binEnd)));
+        writer.binRow(datePending ? currentText : QString(),
+                      text::formatMinuteOfDay(binStart) + QStringLiteral(" - ") +
+                          text::formatMinuteOfDay((binEnd + 1) % kMinutesPerDay),
+                      counts.count(current, binStart, binEnd));
         datePending = false;
         if (bins == BinLength::QuarterHour && binEnd % 60 == 59)
             writer.totalRow(); // the bin closed a clock hour
@@ -219,19 +197,16 @@ BreakdownResult runBreakdown(const db::Database& database, const BreakdownInputs
     if (!result.ok())
         return result;
     try {
-        db::Connection connection(database);
-        // One transaction for the whole walk: thousands of single-row writes
-        // would otherwise each wait for the disk.
-        db::Transaction transaction(connection);
+        const std::unique_ptr<store::SurveyStore> store = store::openStore(database);
+        walk(TimeCounts(store->timeCounts(inputs.batchNumber)), inputs, bins, result);
         try {
-            connection.executeUnlogged(QStringLiteral("DELETE FROM Breakdown"));
-            walk(connection, inputs, bins, result);
+            store->writeBreakdownRows(result.rows);
+            result.rowsWritten = int(result.rows.size());
         } catch (const db::DbError& error) {
             result.failure =
-                QStringLiteral("The traffic flow breakdown stopped before its end: %1").arg(error.message());
+                QStringLiteral("The traffic flow breakdown could not be written into the database: %1")
+                    .arg(error.message());
         }
-        // The rows written before a failure are kept, like the finished ones.
-        transaction.commit();
     } catch (const db::DbError& error) {
         result.failure =
             QStringLiteral("The traffic flow breakdown could not be made: %1").arg(error.message());

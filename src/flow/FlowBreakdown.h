@@ -1,17 +1,13 @@
 #pragma once
 
 #include "db/Database.h"
+#include "store/SurveyStore.h"
 #include "survey/SurveyRecord.h"
 
 #include <QString>
 #include <QtGlobal>
 
 #include <vector>
-
-namespace pelmor::db {
-class Connection;
-class Recordset;
-} // namespace pelmor::db
 
 // The traffic volume of one survey per time bin, written into the Breakdown
 // table: quarter-hour bins with a total after every clock hour, or hourly
@@ -40,23 +36,12 @@ struct BreakdownInputs {
     static BreakdownInputs of(const survey::SurveyRecord& survey);
 };
 
-// One row of the Breakdown table, its four fields as text.
-struct BreakdownRow {
-    QString cDate;
-    QString cTime;
-    QString cCount;
-    QString cHourTotal;
-
-    friend bool operator==(const BreakdownRow& a, const BreakdownRow& b)
-    {
-        return a.cDate == b.cDate && a.cTime == b.cTime && a.cCount == b.cCount &&
-               a.cHourTotal == b.cHourTotal;
-    }
-};
+// One row of a breakdown, its four fields as text.
+using BreakdownRow = store::BreakdownRow;
 
 struct BreakdownResult {
-    // Empty when the walk ran to its end; otherwise what went wrong, to show
-    // as it stands. Rows written before a failure stay in the table.
+    // Empty when the walk ran to its end and its rows were kept; otherwise
+    // what went wrong, to show as it stands.
     QString failure;
     // The rows of the breakdown, in order.
     std::vector<BreakdownRow> rows;
@@ -75,11 +60,10 @@ QString checkInputs(const BreakdownInputs& inputs);
 // in one query: quarter-hour bins with a total after every clock hour, or
 // hourly bins with a total after every day. Each bin counts the vehicles
 // from its start to its end minute, both inclusive. The rows come back in
-// the result; they are also written into Breakdown, emptied first, for
-// other programs that read that table, but this program never reads them
-// back from there. Inputs that checkInputs() refuses change nothing. A
-// database failure ends the walk where it stands; the rows made so far stay
-// in the result and in the table.
+// the result; they are also kept in the store, in place of the breakdown
+// kept before, for other programs that read them, but this program never
+// reads them back from there. Inputs that checkInputs() refuses change
+// nothing; a database failure leaves the kept rows as they were.
 BreakdownResult runBreakdown(const db::Database& database, const BreakdownInputs& inputs, BinLength bins);
 
 } // namespace pelmor::flow

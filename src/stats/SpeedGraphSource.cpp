@@ -1,32 +1,16 @@
 #include "stats/SpeedGraphSource.h"
 
-#include "db/Connection.h"
 #include "db/DbError.h"
-#include "db/Recordset.h"
-#include "db/SqlText.h"
 #include "survey/SurveyRecord.h"
 
 namespace pelmor::stats {
-
-std::vector<SpeedCount> speedCounts(db::Connection& connection, const QString& batchNumber)
-{
-    db::Recordset rows = connection.openRecordset(
-        QStringLiteral("SELECT(Speed), COUNT(speed) as NumCount from [Veh_Data] WHERE [Batch_Number] = '") +
-        db::escapeText(batchNumber) + QStringLiteral("' group by Speed"));
-    std::vector<SpeedCount> counts;
-    for (; !rows.eof(); rows.moveNext())
-        counts.push_back({rows.value(QStringLiteral("Speed")).toLongLong(),
-                          rows.value(QStringLiteral("NumCount")).toLongLong()});
-    return counts;
-}
 
 std::vector<SpeedCount> readSpeedCounts(const db::Database& database, const QString& batchNumber,
                                         QString& message)
 {
     std::vector<SpeedCount> counts;
     try {
-        db::Connection connection(database);
-        counts = speedCounts(connection, batchNumber);
+        counts = store::openStore(database)->speedCounts(batchNumber);
     } catch (const db::DbError& error) {
         message = error.message();
         return {};

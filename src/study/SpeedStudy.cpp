@@ -1,15 +1,13 @@
 #include "study/SpeedStudy.h"
 
-#include "db/Connection.h"
 #include "db/DbError.h"
-#include "db/SqliteStatement.h"
+#include "store/SurveyStore.h"
 #include "study/Distributions.h"
 #include "study/StudyText.h"
 #include "text/Formats.h"
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <map>
 
 namespace pelmor::study {
@@ -65,22 +63,15 @@ public:
     {
     }
 
-    // One vehicle: its stored date ("2026-03-02") and time ("08:12:00"),
-    // direction, speed and offset in seconds from the start.
-    void add(QByteArrayView date, QByteArrayView time, char direction, qint64 speed, qint64 offset)
+    // One vehicle, as stored: its date and clock time, direction, speed and
+    // offset in seconds from the start.
+    void add(const store::VehicleRow& vehicle)
     {
-        if (!m_slots || date.size() != m_dateText.size() ||
-            std::memcmp(date.data(), m_dateText.data(), size_t(date.size())) != 0)
-            changeDay(date);
-        if (time.size() < 5 || time[2] != ':')
-            throw db::DbError(
-                QStringLiteral("A vehicle of the survey has no clock time it can be placed by."));
-        const int hour = (time[0] - '0') * 10 + (time[1] - '0');
-        const int minuteOfDay = hour * 60 + (time[3] - '0') * 10 + (time[4] - '0');
-        if (hour < 0 || hour > 23 || minuteOfDay < 0 || minuteOfDay >= kMinutesPerDay)
-            throw db::DbError(QStringLiteral("A vehicle of the survey has the clock time %1.")
-                                  .arg(QString::fromLatin1(time)));
-        const qint64 minute = m_dayMinute + minuteOfDay;
+        if (!m_slots || vehicle.date != m_date)
+            changeDay(vehicle.date);
+        const int hour = vehicle.secondOfDay / 3600;
+        const qint64 minute = m_dayMinute + vehicle.secondOfDay / 60;
+        const qint64 speed = vehicle.speed;
 
         if (m_vehicles == 0) {
             m_first = minute;
@@ -91,10 +82,12 @@ public:
             noteQuietDaytime(m_previous, minute);
         m_previous = std::max(m_previous, minute);
         m_last = std::max(m_last, minute);
-        m_longestOffset = std::max(m_longestOffset, offset);
+        m_longestOffset = std::max(m_longestOffset, vehicle.offset);
         ++m_vehicles;
 
-        const size_t way = direction == '+' ? 0 : direction == '-' ? 1 : 2;
+        const size_t way = vehicle.direction == QLatin1Char('+')   ? 0
+                           : vehicle.direction == QLatin1Char('-') ? 1
+                                                                   : 2;
         m_byDirection[way].add(speed);
         m_byHour[size_t(hour)].add(speed);
         (*m_slots)[size_t(hour)] += 1;
@@ -120,16 +113,12 @@ public:
     }
 
 private:
-    void changeDay(QByteArrayView text)
+    void changeDay(const QDate& date)
     {
-        const auto date = text::parseDate(QString::fromLatin1(text));
-        if (!date)
-            throw db::DbError(QStringLiteral("A vehicle of the survey has the date \"%1\".")
-                                  .arg(QString::fromLatin1(text)));
-        m_dateText = QByteArray(text.data(), text.size());
-        m_dayMinute = minuteOf(*date, 0);
-        m_weekday = date->dayOfWeek() - 1;
-        m_slots = &m_days[date->toJulianDay()];
+        m_date = date;
+        m_dayMinute = minuteOf(date, 0);
+        m_weekday = date.dayOfWeek() - 1;
+        m_slots = &m_days[date.toJulianDay()];
     }
 
     // The daytime of each day between two vehicles, where it is longer than
@@ -146,7 +135,7 @@ private:
 
     int m_limit;
     std::optional<qint64> m_start;
-    QByteArray m_dateText;
+    QDate m_date;
     qint64 m_dayMinute = 0;
     int m_weekday = 0;
     std::array<qint64, 24>* m_slots = nullptr;
@@ -428,6 +417,19 @@ void setThreshold(SpeedStudy& study, int threshold)
 
 StudyResult runStudy(const db::Database& database, const StudyInputs& inputs)
 {
+    std::unique_ptr<store::SurveyStore> store;
+    try {
+        store = store::openStore(database);
+    } catch (const db::DbError& error) {
+        StudyResult result;
+        result.message = error.message();
+        return result;
+    }
+    return runStudy(*store, inputs);
+}
+
+StudyResult runStudy(store::SurveyStore& store, const StudyInputs& inputs)
+{
     StudyResult result;
     if (inputs.batchNumber.isEmpty()) {
         result.message = survey::noSurveyMessage();
@@ -449,19 +451,11 @@ StudyResult runStudy(const db::Database& database, const StudyInputs& inputs)
 
     Tally tally(study.limit, startMinute(inputs));
     try {
-        db::Connection connection(database);
-        // The index on the batch, date and time holds every column read, in
-        // the order of the clock: the rows come straight from it.
-        db::SqliteStatement vehicles(
-            connection, QStringLiteral("SELECT \"Date\", \"Time\", \"Veh_Direction\", \"Speed\", "
-                                       "\"Offset\" FROM \"Veh_Data\" WHERE \"Batch_Number\" = ? "
-                                       "ORDER BY \"Date\", \"Time\""));
-        vehicles.bind(0, inputs.batchNumber);
-        while (vehicles.nextRow()) {
-            const QByteArrayView direction = vehicles.textAt(2);
-            tally.add(vehicles.textAt(0), vehicles.textAt(1), direction.isEmpty() ? '?' : direction[0],
-                      vehicles.integerAt(3), vehicles.integerAt(4));
-        }
+        store.scanVehicles(inputs.batchNumber, store::VehicleOrder::Clock,
+                           [&tally](const store::VehicleRow& vehicle) {
+                               tally.add(vehicle);
+                               return true;
+                           });
     } catch (const db::DbError& error) {
         result.message = error.message();
         return result;

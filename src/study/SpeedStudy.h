@@ -1,6 +1,7 @@
 #pragma once
 
 #include "db/Database.h"
+#include "store/SurveyStore.h"
 #include "study/SpeedHistogram.h"
 #include "survey/SurveyRecord.h"
 
@@ -165,9 +166,10 @@ struct StudyResult {
     bool ok() const { return study.has_value(); }
 };
 
-// Reads every vehicle of the survey in one pass over one query and works
-// out the study.
+// Reads every vehicle of the survey in one pass, in the order of the clock,
+// and works out the study; the first form opens a store for it.
 StudyResult runStudy(const db::Database& database, const StudyInputs& inputs);
+StudyResult runStudy(store::SurveyStore& store, const StudyInputs& inputs);
 
 // The enforcement threshold of a study for which none was given.
 inline int defaultThreshold(int limit)
