@@ -1,9 +1,7 @@
 #include "app/AdminTab.h"
 
-#include "app/BoundViews.h"
+#include "app/ReportNames.h"
 #include "db/DbError.h"
-#include "db/Files.h"
-#include "db/SqlText.h"
 #include "import/SurveyLists.h"
 #include "ui/Style.h"
 
@@ -31,14 +29,13 @@ constexpr int kButtonWidth = 150;
 // "RefreshAgency", "AgencyList", "AddAgency", "RenameAgency",
 // "DeleteAgency").
 AdminTab::NameList addNameList(QGridLayout* grid, int column, const QString& caption, const QString& noun,
-                               db::RecordView* view, const QString& field)
+                               store::NameList list)
 {
     QWidget* frame = grid->parentWidget();
     grid->addWidget(ui::makeCaption(caption, frame, noun + QStringLiteral("Caption")), 0, column);
 
     AdminTab::NameList side;
-    side.view = view;
-    side.field = field;
+    side.kind = list;
     side.placeholder = QStringLiteral("(%1 Name)").arg(noun);
     side.name = ui::makeTextBox(noun + QStringLiteral("Name"), frame);
     side.name->setToolTip(
@@ -124,9 +121,10 @@ QWidget* makeSetupInput(const QString& name, QWidget* parent)
 
 } // namespace
 
-AdminTab::AdminTab(BoundViews& views, QWidget* parent)
+AdminTab::AdminTab(const db::Database& surveys, ReportNames& names, QWidget* parent)
     : QWidget(parent)
-    , m_views(views)
+    , m_database(surveys)
+    , m_names(names)
 {
     setObjectName(QStringLiteral("AdminTab"));
 
@@ -136,7 +134,7 @@ AdminTab::AdminTab(BoundViews& views, QWidget* parent)
 
     auto* left = new QVBoxLayout;
     left->setSpacing(10);
-    left->addWidget(buildListsFrame(views), 1);
+    left->addWidget(buildListsFrame(), 1);
 
     auto* database = ui::makeFrame(QStringLiteral("Database"), QStringLiteral("DatabaseFrame"), this);
     auto* databaseLayout = new QHBoxLayout(database);
@@ -168,9 +166,13 @@ AdminTab::AdminTab(BoundViews& views, QWidget* parent)
 
     connectNameLists(m_agency);
     connectNameLists(m_officer);
+    connect(&m_names, &ReportNames::changed, this, [this] {
+        showCurrentName(m_agency);
+        showCurrentName(m_officer);
+    });
 }
 
-QGroupBox* AdminTab::buildListsFrame(BoundViews& views)
+QGroupBox* AdminTab::buildListsFrame()
 {
     auto* frame =
         ui::makeFrame(QStringLiteral("Report Headings and Signatures"), QStringLiteral("NamesFrame"), this);
@@ -179,9 +181,9 @@ QGroupBox* AdminTab::buildListsFrame(BoundViews& views)
     grid->setVerticalSpacing(6);
 
     m_agency = addNameList(grid, 0, QStringLiteral("Agency (Report Headings)"), QStringLiteral("Agency"),
-                           views.agency(), QStringLiteral("Admin_Agency"));
+                           store::NameList::Agencies);
     m_officer = addNameList(grid, 1, QStringLiteral("Officer (Preparing Reports)"), QStringLiteral("Officer"),
-                            views.officer(), QStringLiteral("Admin_Officer"));
+                            store::NameList::Officers);
 
     grid->setColumnStretch(0, 1);
     grid->setColumnStretch(1, 1);
@@ -273,51 +275,31 @@ void AdminTab::connectNameLists(NameList& side)
             addName(*list);
     });
     connect(side.name, &QLineEdit::textEdited, this, [this, list] { offerRename(*list); });
-    connect(side.list, &QListWidget::itemClicked, this, [this, list](QListWidgetItem* item) {
-        if (list == &m_agency)
-            chooseAgency(item->text());
-        else
-            chooseOfficer(item->text());
-    });
+    connect(side.list, &QListWidget::itemClicked, this,
+            [this, list](QListWidgetItem* item) { chooseName(*list, list->list->row(item)); });
     connect(side.rename, &QPushButton::clicked, this, [this, list] { renameCurrent(*list); });
     connect(side.remove, &QPushButton::clicked, this, [this, list] { deleteCurrent(*list); });
-    connect(side.view, &db::RecordView::currentChanged, this, [this, list] { showCurrentName(*list); });
     showCurrentName(side);
 }
 
 void AdminTab::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
-    // The lists are there whenever the tab opens.
-    for (NameList* side : {&m_agency, &m_officer}) {
-        if (side->view->isOpen())
-            refreshList(*side);
-    }
+    // The lists are there whenever the tab opens; a database that cannot be
+    // read was told when the window opened, and is told again by the buttons.
+    refreshList(m_agency, Failures::Keep);
+    refreshList(m_officer, Failures::Keep);
 }
 
-bool AdminTab::requireOpen(db::RecordView* view)
+const store::NamedEntry& AdminTab::chosen(const NameList& side) const
 {
-    if (view->isOpen())
-        return true;
-    Q_EMIT failed(QStringLiteral("The names cannot be read or changed, because the survey database %1 "
-                                 "could not be opened when the program started.")
-                      .arg(db::displayPath(view->databaseName())));
-    return false;
-}
-
-QString AdminTab::currentName(NameList& side)
-{
-    try {
-        return side.view->fieldText(side.field);
-    } catch (const db::DbError&) {
-        return QString();
-    }
+    return m_names.chosen(side.kind);
 }
 
 void AdminTab::showCurrentName(NameList& side)
 {
     if (!side.adding)
-        side.name->setText(currentName(side));
+        side.name->setText(chosen(side).name);
     offerRename(side);
 }
 
@@ -325,55 +307,47 @@ void AdminTab::offerRename(NameList& side)
 {
     const QString typed = side.name->text().trimmed();
     side.rename->setEnabled(side.remove->isEnabled() && !side.adding && !typed.isEmpty() &&
-                            typed != currentName(side));
+                            typed != chosen(side).name);
 }
 
-void AdminTab::refreshList(NameList& side)
+void AdminTab::refreshList(NameList& side, Failures failures)
 {
-    if (!requireOpen(side.view))
-        return;
     // A new name typed after "Add" is stored first, so it is listed too.
     const QString typed = side.name->text().trimmed();
     if (side.adding && !typed.isEmpty() && !storeNewName(side, typed))
         return;
-    QStringList names;
-    int current = 0;
+    std::vector<store::NamedEntry> entries;
     try {
-        db::RecordView* view = side.view;
-        const QString chosen = currentName(side);
-        if (view->bof() && view->eof()) {
-            view->addNew();
-            view->setFieldText(side.field, side.placeholder);
-            view->update();
-        }
-        view->moveLast();
-        const int count = view->recordCount();
-        view->moveFirst();
-        for (int i = 0; i < count; ++i) {
-            names << view->fieldText(side.field);
-            view->moveNext();
-        }
-        // The view stays on the name it stood on.
-        current = std::max<int>(0, static_cast<int>(names.indexOf(chosen)));
-        view->moveFirst();
-        for (int i = 0; i < current; ++i)
-            view->moveNext();
+        const std::unique_ptr<store::SurveyStore> store = store::openStore(m_database);
+        entries = store->names(side.kind);
+        // No report is left without a name: an empty list gets its placeholder.
+        if (entries.empty())
+            entries.push_back(store->addName(side.kind, side.placeholder));
     } catch (const db::DbError& error) {
-        Q_EMIT failed(QStringLiteral("The list of names cannot be read: %1").arg(error.message()));
+        if (failures == Failures::Tell)
+            Q_EMIT failed(QStringLiteral("The list of names cannot be read: %1").arg(error.message()));
         return;
     }
+    // The chosen entry stays chosen while it is listed; otherwise the first is.
+    size_t current = 0;
+    while (current < entries.size() && entries[current].id != chosen(side).id)
+        ++current;
+    if (current == entries.size()) {
+        current = 0;
+        m_names.choose(side.kind, entries.front());
+    }
+    side.entries = std::move(entries);
     side.list->clear();
-    side.list->addItems(names);
-    side.list->setCurrentRow(current);
+    for (const store::NamedEntry& entry : side.entries)
+        side.list->addItem(entry.name);
+    side.list->setCurrentRow(int(current));
 }
 
 void AdminTab::addName(NameList& side)
 {
-    if (!requireOpen(side.view))
-        return;
     const QString typed = side.name->text().trimmed();
     // Nothing new typed yet: the box empties for the new name.
-    if (typed.isEmpty() || (!side.adding && typed == currentName(side))) {
+    if (typed.isEmpty() || (!side.adding && typed == chosen(side).name)) {
         side.adding = true;
         side.name->clear();
         side.name->setPlaceholderText(
@@ -390,86 +364,71 @@ bool AdminTab::storeNewName(NameList& side, const QString& name)
 {
     side.adding = false;
     side.name->setPlaceholderText(QString());
+    store::NamedEntry added;
     try {
-        // The new name becomes the current one: the one the reports carry.
-        side.view->addNew();
-        side.view->setFieldText(side.field, name);
-        side.view->update();
-        side.view->moveLast();
+        added = store::openStore(m_database)->addName(side.kind, name);
     } catch (const db::DbError& error) {
         Q_EMIT failed(QStringLiteral("The name \"%1\" cannot be stored: %2").arg(name, error.message()));
         return false;
     }
+    // The new name becomes the chosen one: the one the reports carry.
     side.remove->setEnabled(true);
-    showCurrentName(side);
+    m_names.choose(side.kind, added);
     return true;
 }
 
-void AdminTab::chooseName(NameList& side, const QString& name)
+void AdminTab::chooseName(NameList& side, int row)
 {
-    if (!requireOpen(side.view))
+    if (row < 0 || size_t(row) >= side.entries.size())
         return;
     side.adding = false;
     side.name->setPlaceholderText(QString());
-    try {
-        // The apostrophe of a name such as O'Brien is doubled inside the quotes.
-        side.view->findFirst(QStringLiteral("[%1] = '").arg(side.field.toLower()) + db::escapeText(name) +
-                             QStringLiteral("'"));
-    } catch (const db::DbError& error) {
-        Q_EMIT failed(QStringLiteral("The name \"%1\" cannot be chosen: %2").arg(name, error.message()));
-        return;
-    }
     side.remove->setEnabled(true);
-    showCurrentName(side);
-}
-
-void AdminTab::chooseAgency(const QString& name)
-{
-    chooseName(m_agency, name);
-    m_agency.name->setFocus();
-}
-
-void AdminTab::chooseOfficer(const QString& name)
-{
-    chooseName(m_officer, name);
+    m_names.choose(side.kind, side.entries[size_t(row)]);
+    if (side.kind == store::NameList::Agencies)
+        side.name->setFocus();
 }
 
 void AdminTab::renameCurrent(NameList& side)
 {
-    if (!requireOpen(side.view))
-        return;
     const QString typed = side.name->text().trimmed();
-    if (typed.isEmpty() || side.view->bof() || side.view->eof())
+    const store::NamedEntry entry = chosen(side);
+    if (typed.isEmpty() || entry.id == 0)
         return;
     try {
-        side.view->setFieldText(side.field, typed);
-        side.view->update();
+        if (!store::openStore(m_database)->renameName(side.kind, entry.id, typed)) {
+            Q_EMIT failed(QStringLiteral("The name \"%1\" cannot be changed to \"%2\": another program has "
+                                         "deleted it. Choose a name from the list again.")
+                              .arg(entry.name, typed));
+            refreshList(side);
+            return;
+        }
     } catch (const db::DbError& error) {
         Q_EMIT failed(QStringLiteral("The name cannot be changed to \"%1\": %2").arg(typed, error.message()));
         return;
     }
+    m_names.choose(side.kind, {entry.id, typed});
     refreshList(side);
 }
 
 void AdminTab::deleteCurrent(NameList& side)
 {
-    if (!requireOpen(side.view))
-        return;
     // A new name not yet stored is what the box shows: it is dropped.
-    // Otherwise the record the view stands on goes.
+    // Otherwise the chosen entry goes, and the first one left is chosen.
     const bool dropTyped = side.adding;
     side.adding = false;
     side.name->setPlaceholderText(QString());
-    try {
-        if (!dropTyped && !side.view->bof() && !side.view->eof()) {
-            side.view->deleteCurrent();
-            side.view->moveNext();
+    if (!dropTyped && chosen(side).id != 0) {
+        try {
+            store::openStore(m_database)->deleteName(side.kind, chosen(side).id);
+        } catch (const db::DbError& error) {
+            Q_EMIT failed(QStringLiteral("The name cannot be deleted: %1").arg(error.message()));
+            return;
         }
-        side.view->refresh();
-    } catch (const db::DbError& error) {
-        Q_EMIT failed(QStringLiteral("The name cannot be deleted: %1").arg(error.message()));
+        m_names.choose(side.kind, {});
     }
     side.remove->setEnabled(false);
+    showCurrentName(side);
     refreshList(side);
 }
 

@@ -1,32 +1,32 @@
 #pragma once
 
+#include "db/Database.h"
 #include "reports/DocumentInputs.h"
+#include "store/SurveyStore.h"
 
 #include <QHash>
 #include <QWidget>
+
+#include <vector>
 
 class QGroupBox;
 class QLineEdit;
 class QListWidget;
 class QPushButton;
 
-namespace pelmor::db {
-class RecordView;
-}
-
 namespace pelmor::app {
 
-class BoundViews;
+class ReportNames;
 
 // The "Administration / Setup" tab: the agency and officer lists that the
 // reports are headed and signed with, the inputs of the field setup sheet
 // with its two print buttons, and the way to the database maintenance window.
 // The field sheet inputs are found by name ("SetID" .. "SetName").
 //
-// The agency and officer views stand on the current agency and officer,
-// whose names head and sign the reports. The lists are filled when the tab
-// opens and by their refresh buttons; a click on a name makes it the current
-// one and allows renaming and deleting it. "Add Agency" / "Add Officer"
+// The chosen agency and officer (ReportNames) head and sign the reports.
+// The lists are filled from the store when the tab opens and by their
+// refresh buttons; a click on a name makes it the chosen one and allows
+// renaming and deleting it. "Add Agency" / "Add Officer"
 // store the name typed into the name box as a new name, which becomes the
 // current one (pressed with an empty box, or the current name unchanged,
 // they empty the box for the name to type). Typing into the box changes no
@@ -36,8 +36,7 @@ class AdminTab : public QWidget {
 public:
     // The controls and state of one name list: the agencies or the officers.
     struct NameList {
-        db::RecordView* view = nullptr;
-        QString field;       // "Admin_Agency"
+        store::NameList kind = store::NameList::Agencies;
         QString placeholder; // "(Agency Name)"
         QLineEdit* name = nullptr;
         QPushButton* refresh = nullptr;
@@ -47,9 +46,12 @@ public:
         QPushButton* remove = nullptr;
         // "Add" was pressed: the box waits for a new name.
         bool adding = false;
+        // The entries as listed, row by row.
+        std::vector<store::NamedEntry> entries;
     };
 
-    AdminTab(BoundViews& views, QWidget* parent = nullptr);
+    // `database` is read each time a list is read or changed.
+    AdminTab(const db::Database& database, ReportNames& names, QWidget* parent = nullptr);
 
     QListWidget* agencyList() const { return m_agency.list; }
     QLineEdit* agencyNameBox() const { return m_agency.name; }
@@ -80,9 +82,9 @@ public:
 
     void addAgency() { addName(m_agency); }
     void addOfficer() { addName(m_officer); }
-    // A click on a listed name: the view moves onto the first record of that name.
-    void chooseAgency(const QString& name);
-    void chooseOfficer(const QString& name);
+    // A click on a listed name: the entry of that row becomes the chosen one.
+    void chooseAgency(int row) { chooseName(m_agency, row); }
+    void chooseOfficer(int row) { chooseName(m_officer, row); }
     void renameAgency() { renameCurrent(m_agency); }
     void renameOfficer() { renameCurrent(m_officer); }
     void deleteAgency() { deleteCurrent(m_agency); }
@@ -97,24 +99,26 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    QGroupBox* buildListsFrame(BoundViews& views);
+    QGroupBox* buildListsFrame();
     QGroupBox* buildFieldSetupFrame();
     QPushButton* makeCloseButton(const QString& objectName);
     void connectNameLists(NameList& side);
-    void refreshList(NameList& side);
+    // Tells a list that cannot be read, unless the tab is only opening.
+    enum class Failures { Tell, Keep };
+    void refreshList(NameList& side, Failures failures = Failures::Tell);
     void addName(NameList& side);
     bool storeNewName(NameList& side, const QString& name);
-    void chooseName(NameList& side, const QString& name);
+    void chooseName(NameList& side, int row);
     void renameCurrent(NameList& side);
     void deleteCurrent(NameList& side);
-    // The box shows the current name, unless a new one is being typed;
-    // renaming is offered for a changed name of a chosen record.
+    // The box shows the chosen name, unless a new one is being typed;
+    // renaming is offered for a changed name of a chosen entry.
     void showCurrentName(NameList& side);
     void offerRename(NameList& side);
-    QString currentName(NameList& side);
-    bool requireOpen(db::RecordView* view);
+    const store::NamedEntry& chosen(const NameList& side) const;
 
-    BoundViews& m_views;
+    const db::Database& m_database;
+    ReportNames& m_names;
 
     NameList m_agency;
     NameList m_officer;

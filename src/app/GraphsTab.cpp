@@ -1,6 +1,5 @@
 #include "app/GraphsTab.h"
 
-#include "app/BoundViews.h"
 #include "db/DbError.h"
 #include "flow/widgets/BreakdownModel.h"
 #include "flow/widgets/FlowGrid.h"

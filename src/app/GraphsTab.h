@@ -14,17 +14,11 @@ class QPushButton;
 class QRadioButton;
 class QTableView;
 
-namespace pelmor::db {
-class RecordView;
-}
-
 namespace pelmor::flow {
 class BreakdownModel;
 }
 
 namespace pelmor::app {
-
-class BoundViews;
 
 // The "View Graphs" tab: the buttons that draw the speed graphs or break the
 // traffic down into time bins, the printer mode the graphs are drawn for,

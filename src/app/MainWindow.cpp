@@ -2,11 +2,11 @@
 
 #include "app/AdminTab.h"
 #include "app/AppState.h"
-#include "app/BoundViews.h"
 #include "app/GraphDrawer.h"
 #include "app/GraphsTab.h"
 #include "app/ImportTab.h"
 #include "app/PrintControls.h"
+#include "app/ReportNames.h"
 #include "app/ReportsTab.h"
 #include "app/StudyTab.h"
 #include "db/DbError.h"
@@ -44,7 +44,7 @@ MainWindow::MainWindow(AppState& state, ui::Messages& messages, QWidget* parent)
     : QWidget(parent)
     , m_state(state)
     , m_messages(messages)
-    , m_views(std::make_unique<BoundViews>(this))
+    , m_reportNames(new ReportNames(this))
     , m_work(new session::BackgroundTask(this))
 {
     initResources();
@@ -56,9 +56,9 @@ MainWindow::MainWindow(AppState& state, ui::Messages& messages, QWidget* parent)
     m_tabs = new QTabWidget(this);
     m_tabs->setObjectName(QStringLiteral("SSTab1"));
     m_importTab = new ImportTab(state, messages, m_tabs);
-    m_reportsTab = new ReportsTab(*m_views, state.current, m_tabs);
+    m_reportsTab = new ReportsTab(*m_reportNames, state.current, m_tabs);
     m_graphsTab = new GraphsTab(m_tabs);
-    m_adminTab = new AdminTab(*m_views, m_tabs);
+    m_adminTab = new AdminTab(state.database, *m_reportNames, m_tabs);
     m_studyTab = new StudyTab(m_tabs);
     m_tabs->addTab(m_importTab, tr("Import Remote Sign Data"));
     m_tabs->addTab(m_reportsTab, tr("View / Print Reports"));
@@ -112,7 +112,7 @@ void MainWindow::centreOnScreen()
 void MainWindow::load()
 {
     m_state.database.path = db::databasePath(m_state.databaseFolder);
-    const QString failure = m_views->open(m_state.database);
+    const QString failure = m_reportNames->load(m_state.database);
     if (!failure.isEmpty())
         m_messages.tell(failure +
                             QStringLiteral("\n\nSurveys cannot be stored or shown until the database is "
@@ -252,7 +252,7 @@ void MainWindow::connectPrinting()
 {
     AdminTab* admin = m_adminTab;
     m_printControls = new PrintControls(
-        m_state, m_messages, *m_views, [admin] { return admin->fieldSheetInputs(); }, *this);
+        m_state, m_messages, *m_reportNames, [admin] { return admin->fieldSheetInputs(); }, *this);
     connect(m_reportsTab, &ReportsTab::printRequested, m_printControls, &PrintControls::printSelectedReport);
     connect(m_graphsTab->printGraphButton(), &QPushButton::clicked, m_printControls,
             &PrintControls::printChosenDocument);

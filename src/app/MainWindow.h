@@ -19,18 +19,18 @@ namespace pelmor::app {
 
 struct AppState;
 class AdminTab;
-class BoundViews;
 class GraphDrawer;
 class GraphsTab;
 class ImportTab;
 class PrintControls;
+class ReportNames;
 class ReportsTab;
 class StudyTab;
 
 // The main window: the tabs of the program on a tiled background.
-// Loading it sets the database path and opens the eight bound views; a
-// database that cannot be opened is reported by name and the window stays
-// usable. Any "Close" button ends the program, at once unless data from the
+// Loading it sets the database path and reads the agency and officer the
+// reports carry; a database that cannot be opened is reported by name and
+// the window stays usable. Any "Close" button ends the program, at once unless data from the
 // sign would be lost: then it asks first.
 class MainWindow : public QWidget {
     Q_OBJECT
@@ -43,7 +43,8 @@ public:
     bool isBusy() const;
 
     QTabWidget* tabs() const { return m_tabs; }
-    BoundViews& views() const { return *m_views; }
+    // The agency and officer the reports are headed and signed with.
+    ReportNames& reportNames() const { return *m_reportNames; }
     ImportTab* importTab() const { return m_importTab; }
     ReportsTab* reportsTab() const { return m_reportsTab; }
     GraphsTab* graphsTab() const { return m_graphsTab; }
@@ -78,7 +79,7 @@ private:
 
     AppState& m_state;
     ui::Messages& m_messages;
-    std::unique_ptr<BoundViews> m_views;
+    ReportNames* m_reportNames;
     // Runs the window's long work off its thread, one piece at a time.
     session::BackgroundTask* m_work;
     std::unique_ptr<ui::BusyCursor> m_busy;

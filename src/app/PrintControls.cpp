@@ -1,7 +1,7 @@
 #include "app/PrintControls.h"
 
 #include "app/AppState.h"
-#include "app/BoundViews.h"
+#include "app/ReportNames.h"
 #include "db/DbError.h"
 #include "db/Files.h"
 #include "reports/widgets/ReportWindow.h"
@@ -14,12 +14,12 @@
 
 namespace pelmor::app {
 
-PrintControls::PrintControls(AppState& state, ui::Messages& messages, BoundViews& views,
+PrintControls::PrintControls(AppState& state, ui::Messages& messages, const ReportNames& names,
                              FieldSheetSource fieldSheet, QWidget& mainWindow)
     : QObject(&mainWindow)
     , m_state(state)
     , m_messages(messages)
-    , m_views(views)
+    , m_names(names)
     , m_fieldSheet(std::move(fieldSheet))
     , m_mainWindow(mainWindow)
 {
@@ -191,24 +191,16 @@ std::optional<reports::DocumentInputs> PrintControls::gatherInputs(reports::Repo
     inputs.survey = current.record();
     // A name that cannot be read prints blank; the user is told which and why.
     QStringList unreadable;
-    const auto currentName = [&unreadable](db::RecordView* view, const QString& field, const QString& what) {
-        QString failure = view->isOpen() ? QString() : view->refreshFailure();
-        QString name;
-        if (view->isOpen()) {
-            try {
-                name = view->fieldText(field);
-            } catch (const db::DbError& error) {
-                failure = error.message();
-            }
-        }
+    const auto currentName = [this, &unreadable](store::NameList list, const QString& what) {
+        const QString& failure = m_names.failure(list);
         if (!failure.isEmpty())
             unreadable << QStringLiteral("The %1 cannot be read: %2").arg(what, failure);
-        return name;
+        return m_names.chosen(list).name;
     };
-    inputs.agency = currentName(m_views.agency(), QStringLiteral("Admin_Agency"),
-                                QStringLiteral("agency the report is prepared for"));
-    inputs.officer = currentName(m_views.officer(), QStringLiteral("Admin_Officer"),
-                                 QStringLiteral("officer who prepares the report"));
+    inputs.agency =
+        currentName(store::NameList::Agencies, QStringLiteral("agency the report is prepared for"));
+    inputs.officer =
+        currentName(store::NameList::Officers, QStringLiteral("officer who prepares the report"));
     // Told once: the report window is built again each time it becomes
     // active, the return from this very message included.
     const QString failure = unreadable.join(QLatin1Char('\n'));

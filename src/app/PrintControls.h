@@ -22,7 +22,7 @@ class Messages;
 namespace pelmor::app {
 
 struct AppState;
-class BoundViews;
+class ReportNames;
 
 // What the print buttons of the main window do, and the report window they
 // open: "Print Selected Report", "Print Graph /Chart" and the two field
@@ -39,8 +39,8 @@ class PrintControls : public QObject {
 public:
     using FieldSheetSource = std::function<reports::FieldSheetInputs()>;
 
-    PrintControls(AppState& state, ui::Messages& messages, BoundViews& views, FieldSheetSource fieldSheet,
-                  QWidget& mainWindow);
+    PrintControls(AppState& state, ui::Messages& messages, const ReportNames& names,
+                  FieldSheetSource fieldSheet, QWidget& mainWindow);
     ~PrintControls() override;
 
     reports::ReportWindow* reportWindow() const { return m_reportWindow.get(); }
@@ -81,7 +81,7 @@ private:
 
     AppState& m_state;
     ui::Messages& m_messages;
-    BoundViews& m_views;
+    const ReportNames& m_names;
     FieldSheetSource m_fieldSheet;
     QWidget& m_mainWindow;
     // The study worked out last, and the inputs it was worked out from.

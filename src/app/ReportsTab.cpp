@@ -2,9 +2,8 @@
 
 #include "session/CurrentSurvey.h"
 
-#include "app/BoundViews.h"
+#include "app/ReportNames.h"
 #include "db/DbError.h"
-#include "db/widgets/FieldBinding.h"
 #include "reports/Documents.h"
 #include "survey/SurveyRecord.h"
 #include "ui/Style.h"
@@ -103,9 +102,9 @@ QFrame* makeDivider(QWidget* parent)
 
 } // namespace
 
-ReportsTab::ReportsTab(BoundViews& views, session::CurrentSurvey& current, QWidget* parent)
+ReportsTab::ReportsTab(ReportNames& names, session::CurrentSurvey& current, QWidget* parent)
     : QWidget(parent)
-    , m_views(views)
+    , m_names(names)
     , m_current(current)
 {
     setObjectName(QStringLiteral("ReportsTab"));
@@ -129,8 +128,8 @@ ReportsTab::ReportsTab(BoundViews& views, session::CurrentSurvey& current, QWidg
     outer->addLayout(body, 1);
 
     // Shown only: the agency and officer are chosen on the setup tab.
-    db::FieldBinding::bind(views.agency(), m_agencyBox, QStringLiteral("Admin_Agency"));
-    db::FieldBinding::bind(views.officer(), m_officerBox, QStringLiteral("Admin_Officer"));
+    showNames();
+    connect(&m_names, &ReportNames::changed, this, &ReportsTab::showNames);
     connect(m_selectSurvey, &QPushButton::clicked, this, &ReportsTab::selectSurvey);
     connect(m_surveyList, &QListWidget::itemClicked, this,
             [this](QListWidgetItem* item) { chooseSurvey(item->data(Qt::UserRole).toString()); });
@@ -453,6 +452,12 @@ void ReportsTab::showSurvey()
     const QStringList captions = survey::bandCaptions(unit);
     for (size_t band = 0; band < m_bandCaptions.size(); ++band)
         m_bandCaptions[band]->setText(captions[static_cast<int>(band)]);
+}
+
+void ReportsTab::showNames()
+{
+    m_agencyBox->setText(m_names.chosen(store::NameList::Agencies).name);
+    m_officerBox->setText(m_names.chosen(store::NameList::Officers).name);
 }
 
 } // namespace pelmor::app

@@ -23,7 +23,7 @@ class CurrentSurvey;
 
 namespace pelmor::app {
 
-class BoundViews;
+class ReportNames;
 
 // The "View / Print Reports" tab: the choice of the current survey, the
 // survey's stored header and statistics, the agency and officer that the
@@ -40,7 +40,7 @@ class BoundViews;
 class ReportsTab : public QWidget {
     Q_OBJECT
 public:
-    ReportsTab(BoundViews& views, session::CurrentSurvey& current, QWidget* parent = nullptr);
+    ReportsTab(ReportNames& names, session::CurrentSurvey& current, QWidget* parent = nullptr);
 
     // The survey database that "Select Survey" lists.
     void setDatabase(const db::Database& database) { m_database = database; }
@@ -67,7 +67,9 @@ private:
     QLabel* addValue(QGridLayout* grid, int row, int column, const QString& caption, const QString& name);
     void showSurvey();
 
-    BoundViews& m_views;
+    void showNames();
+
+    ReportNames& m_names;
     session::CurrentSurvey& m_current;
     db::Database m_database;
 

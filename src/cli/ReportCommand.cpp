@@ -1,12 +1,10 @@
 #include "Command.h"
 #include "SharedOptions.h"
-#include "db/Connection.h"
 #include "db/DbError.h"
-#include "db/Recordset.h"
-#include "db/Schema.h"
 #include "reports/Documents.h"
 #include "reports/PagePainter.h"
 #include "session/DocumentPreparation.h"
+#include "store/SurveyStore.h"
 #include "survey/SurveyRecord.h"
 
 #include <QDir>
@@ -71,15 +69,12 @@ QString documentList()
     return entries.join(QStringLiteral(", "));
 }
 
-// The first name of a name table: the one the program's views stand on
-// when it starts. Empty when the table has none.
-QString firstName(db::Connection& connection, const char* table, const char* field)
+// The first name of a list: the one the window chooses when it opens.
+// Empty when the list has none.
+QString firstName(store::SurveyStore& store, store::NameList list)
 {
-    db::Recordset names = db::Recordset::openTable(connection, *db::findTable(QLatin1String(table)));
-    if (names.bof() && names.eof())
-        return QString();
-    names.moveFirst();
-    return names.text(QLatin1String(field));
+    const std::vector<store::NamedEntry> names = store.names(list);
+    return names.empty() ? QString() : names.front().name;
 }
 
 // The documents printed for a survey, by number: "1, 2, 3".
@@ -188,13 +183,13 @@ int runReport(const QCommandLineParser& parser, Context& context)
         inputs.fieldSheet.*sheet.field = parser.value(QLatin1String(sheet.name));
     try {
         {
-            db::Connection connection(context.database);
+            const std::unique_ptr<store::SurveyStore> store = store::openStore(context.database);
             inputs.agency = parser.isSet(QStringLiteral("agency"))
                                 ? parser.value(QStringLiteral("agency"))
-                                : firstName(connection, "Agency", "Admin_Agency");
+                                : firstName(*store, store::NameList::Agencies);
             inputs.officer = parser.isSet(QStringLiteral("officer"))
                                  ? parser.value(QStringLiteral("officer"))
-                                 : firstName(connection, "Officer", "Admin_Officer");
+                                 : firstName(*store, store::NameList::Officers);
         }
         if (kind->forSurvey) {
             const QString batch = arguments.at(2);

@@ -1,7 +1,6 @@
 #include "TestSupport.h"
 #include "db/Connection.h"
 #include "db/DbError.h"
-#include "db/RecordView.h"
 #include "db/Recordset.h"
 #include "db/Schema.h"
 #include "db/SqlText.h"
@@ -158,51 +157,14 @@ private Q_SLOTS:
         QVERIFY_THROWS_EXCEPTION(DbError, set.deleteCurrent());
         QVERIFY_THROWS_EXCEPTION(DbError, connection.openRecordset("select * from NoSuchTable"));
     }
-    void viewStoresPendingEdits()
-    {
-        db::RecordView view("Data4");
-        view.setDatabase(m_folder->database());
-        view.setRecordSource("Agency");
-        view.refresh();
-        // A new row typed into a bound box becomes a record when the view
-        // re-reads; an edit of the current row is stored when the view moves on.
-        view.addNew();
-        view.setFieldText("Admin_Agency", "Town Police");
-        view.refresh();
-        view.addNew();
-        view.setFieldText("Admin_Agency", "County Sheriff");
-        view.moveFirst();
-        view.setFieldText("admin_agency", "Town Police Office");
-        view.moveLast();
-        // Adding and moving away without typing adds nothing.
-        view.addNew();
-        view.moveFirst();
-        view.refresh();
-        QStringList names;
-        for (view.moveFirst(); !view.eof(); view.moveNext())
-            names << view.fieldText("Admin_Agency");
-        QCOMPARE(names, (QStringList{"Town Police Office", "County Sheriff"}));
-    }
-
     // A connection opened before a backup, restore or repair put another
     // file in the database's place writes to the new file, never to the old
     // one that bears no name any more: a transaction begins on the file at
-    // the path, a bound view re-reads it.
-    void writesFollowAReplacedFile_data()
-    {
-        QTest::addColumn<bool>("boundView");
-        row("transaction", false);
-        row("bound view", true);
-    }
+    // the path.
     void writesFollowAReplacedFile()
     {
-        QFETCH(bool, boundView);
         const QString path = m_folder->databasePath();
         Connection connection({path, nullptr});
-        db::RecordView view("Data4");
-        view.setDatabase({path, nullptr});
-        view.setRecordSource("Agency");
-        view.refresh();
         // The new file, written beside and renamed over the database.
         const QString replacement = m_folder->filePath("replacement.mdb");
         QVERIFY(QFile::copy(path, replacement));
@@ -212,12 +174,7 @@ private Q_SLOTS:
         QVERIFY(QFile::remove(path) && QFile::rename(replacement, path));
         QVERIFY(connection.fileReplaced());
 
-        if (boundView) {
-            view.refresh();
-            view.addNew();
-            view.setFieldText("Admin_Agency", "Town Police");
-            view.refresh();
-        } else {
+        {
             db::Transaction transaction(connection);
             QVERIFY(!connection.fileReplaced());
             connection.execute("insert into Agency (Admin_Agency) values ('Town Police')");

@@ -1,0 +1,138 @@
+#include "AppUnderTest.h"
+#include "db/Connection.h"
+#include "db/Files.h"
+
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTest>
+
+#include <memory>
+
+using namespace pelmor;
+
+// The agency and officer lists of the Administration / Setup tab where the
+// database has its say: names told apart by their entry, not their text, and
+// a database that refuses a change.
+class TstAdminTab : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void init() { m_app = std::make_unique<test::AppUnderTest>(); }
+    void cleanup() { m_app.reset(); }
+
+    void sides_data()
+    {
+        QTest::addColumn<QString>("side");
+        QTest::addColumn<QString>("reportBox");
+        test::row("agency", "Agency", "Text2");
+        test::row("officer", "Officer", "Text3");
+    }
+
+    // Two entries of one name: the one clicked is the one renamed and the
+    // one the reports carry; a name another program deleted meanwhile is
+    // told, not renamed.
+    void entriesOfOneName_data() { sides_data(); }
+    void entriesOfOneName()
+    {
+        QFETCH(QString, side);
+        QFETCH(QString, reportBox);
+        insertNames(side, {"Springfield", "Springfield", "Ogden"});
+        openTab();
+        clickRow(side, 1);
+        rename(side, "Shelbyville");
+        QCOMPARE(tableNames(side), (QStringList{"Springfield", "Shelbyville", "Ogden"}));
+        QCOMPARE(ui().items(side + "List"), tableNames(side));
+        QCOMPARE(ui().text(reportBox), "Shelbyville");
+
+        clickRow(side, 2);
+        db::Connection(m_app->folder.database())
+            .execute(QStringLiteral("delete from %1 where Admin_%1 = 'Ogden'").arg(side));
+        rename(side, "North Haverbrook");
+        const QStringList told = m_app->messages.texts();
+        QCOMPARE(told.size(), 1);
+        QVERIFY2(told[0].contains("\"Ogden\"") && told[0].contains("deleted"), qPrintable(told[0]));
+        QCOMPARE(tableNames(side), (QStringList{"Springfield", "Shelbyville"}));
+        // The list is read again and the first name is the chosen one.
+        QCOMPARE(ui().items(side + "List"), tableNames(side));
+        QCOMPARE(ui().text(reportBox), "Springfield");
+    }
+
+    // A database the tab cannot write to is told, naming its file; the
+    // lists, the stored names and the names on the reports stay as they were.
+    void unwritableDatabaseIsTold_data()
+    {
+        QTest::addColumn<QString>("side");
+        QTest::addColumn<QString>("reportBox");
+        QTest::addColumn<QString>("action");
+        for (const char* action : {"add", "rename", "delete"}) {
+            QTest::addRow("agency, %s", action) << "Agency"
+                                                << "Text2" << action;
+            QTest::addRow("officer, %s", action) << "Officer"
+                                                 << "Text3" << action;
+        }
+    }
+    void unwritableDatabaseIsTold()
+    {
+        QFETCH(QString, side);
+        QFETCH(QString, reportBox);
+        QFETCH(QString, action);
+        insertNames(side, {"Springfield", "Ogden"});
+        openTab();
+        QVERIFY(ui().clickItem(side + "List", "Ogden"));
+        const test::ReadOnlyFolder readOnly(m_app->folder.path());
+        if (!readOnly.isReadOnly())
+            QSKIP("This machine lets the test write into a read-only folder.");
+
+        if (action == "add") {
+            ui().click("Add" + side);
+            QTest::keyClicks(ui().child<QLineEdit>(side + "Name"), "Shelbyville");
+            ui().click("Add" + side);
+        } else if (action == "rename") {
+            rename(side, "Capital City");
+        } else {
+            ui().click("Delete" + side);
+        }
+        const QStringList told = m_app->messages.texts();
+        QCOMPARE(told.size(), 1);
+        QVERIFY2(told[0].contains(db::displayPath(m_app->folder.databasePath())), qPrintable(told[0]));
+        QCOMPARE(tableNames(side), (QStringList{"Springfield", "Ogden"}));
+        QCOMPARE(ui().items(side + "List"), (QStringList{"Springfield", "Ogden"}));
+        QCOMPARE(ui().text(reportBox), "Ogden");
+    }
+
+private:
+    const test::WindowProbe& ui() const { return m_app->ui; }
+    void insertNames(const QString& side, const QStringList& names)
+    {
+        db::Connection connection(m_app->folder.database());
+        for (const QString& name : names)
+            connection.execute(QStringLiteral("insert into %1 (Admin_%1) values ('%2')").arg(side, name));
+    }
+    void openTab()
+    {
+        m_app->start();
+        m_app->window->tabs()->setCurrentIndex(3);
+    }
+    void clickRow(const QString& side, int row)
+    {
+        auto* list = ui().child<QListWidget>(side + "List");
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                          list->visualItemRect(list->item(row)).center());
+    }
+    void rename(const QString& side, const QString& name)
+    {
+        auto* box = ui().child<QLineEdit>(side + "Name");
+        box->selectAll();
+        QTest::keyClicks(box, name);
+        ui().click("Rename" + side);
+    }
+    QStringList tableNames(const QString& side)
+    {
+        return test::rowTexts(m_app->folder.databasePath(), "select * from " + side, {"Admin_" + side});
+    }
+
+    std::unique_ptr<test::AppUnderTest> m_app;
+};
+QTEST_MAIN(TstAdminTab)
+#include "tst_admintab.moc"
