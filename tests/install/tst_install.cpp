@@ -43,19 +43,6 @@ void addAgency(const QString& database, const QString& name)
     connection.execute(QStringLiteral("INSERT INTO Agency (Admin_Agency) VALUES ('%1')").arg(name));
 }
 
-// Whether the process holds `path` open: its database once its window has
-// loaded.
-bool holdsOpen(const QProcess& process, const QString& path)
-{
-    const QDir descriptors(QStringLiteral("/proc/%1/fd").arg(process.processId()));
-    for (const QString& descriptor :
-         descriptors.entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)) {
-        if (QFileInfo(descriptors.filePath(descriptor)).symLinkTarget() == path)
-            return true;
-    }
-    return false;
-}
-
 } // namespace
 
 // The installed programs, run from a tree that `cmake --install` wrote, by a
@@ -212,7 +199,8 @@ private Q_SLOTS:
     }
 
     // The window program opens the database of the folder chosen, the
-    // same way.
+    // same way: a file of an older layout given to it is brought up to
+    // date, the user's data folder gets a database made from the template.
     void windowOpensTheChosenDatabase_data()
     {
         QTest::addColumn<bool>("option");
@@ -224,12 +212,18 @@ private Q_SLOTS:
         QFETCH(bool, option);
         const QString given = home() + QStringLiteral("/given");
         QCOMPARE(cli({"--db", given, "init"}).exitCode, 0);
+        const QString givenFile = QDir(given).filePath("pelmor.mdb");
+        const int current = pelmor::test::schemaVersionOf(givenFile);
+        QVERIFY(QFile::remove(givenFile));
+        pelmor::test::writeOlderDatabase(givenFile, {QStringLiteral("050326-A")});
+        QVERIFY(pelmor::test::schemaVersionOf(givenFile) != current);
         QProcess window;
         window.setProcessEnvironment(m_environment);
         window.start(QDir(bin()).filePath("pelmor"), option ? QStringList{"--db", given} : QStringList());
         QVERIFY(window.waitForStarted());
         const QString expected = QDir(option ? given : dataFolder()).filePath("pelmor.mdb");
-        QTRY_VERIFY_WITH_TIMEOUT(holdsOpen(window, expected), 60000);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            QFileInfo::exists(expected) && pelmor::test::schemaVersionOf(expected) == current, 60000);
         window.kill();
         window.waitForFinished();
         QCOMPARE(QFileInfo::exists(dataFolder()), !option);
