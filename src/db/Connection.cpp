@@ -59,31 +59,28 @@ void Connection::open()
             status);
     }
     sqlite3_busy_timeout(handle, kBusyTimeoutMs);
+    // Runs one statement of the opening; a refusal closes the handle and
+    // says what could not be done with the file.
+    const auto prepareFile = [this, handle, &path](const char* statement, const char* failure) {
+        try {
+            SqliteStatement(*this, QLatin1String(statement)).run();
+        } catch (const DbError& error) {
+            const QString reason = QString::fromUtf8(sqlite3_errmsg(handle));
+            m_handle.reset();
+            throw DbError(QStringLiteral("The database file %1 %2: %3")
+                              .arg(displayPath(path), QLatin1String(failure), reason),
+                          error.engineCode());
+        }
+    };
     // Opening is lazy: reading the catalogue tells whether the file really is
     // a database.
-    try {
-        SqliteStatement(*this, QStringLiteral("SELECT count(*) FROM sqlite_master")).run();
-    } catch (const DbError& error) {
-        const int code = error.engineCode();
-        const QString reason = QString::fromUtf8(sqlite3_errmsg(handle));
-        m_handle.reset();
-        throw DbError(
-            QStringLiteral("The database file %1 cannot be read: %2").arg(displayPath(path), reason), code);
-    }
+    prepareFile("SELECT count(*) FROM sqlite_master", "cannot be read");
     // A month of traffic is a million rows and an index of some 50 MiB, and
     // the statistics read the survey's part of the index about twenty times:
     // pages already in the file are read through a memory map instead of
     // being copied into the page cache each time. (A larger page cache
     // keeps more pages but makes the inserts of an import slower.)
-    try {
-        SqliteStatement(*this, QStringLiteral("PRAGMA mmap_size = 268435456")).run();
-    } catch (const DbError& error) {
-        const int code = error.engineCode();
-        const QString reason = QString::fromUtf8(sqlite3_errmsg(handle));
-        m_handle.reset();
-        throw DbError(
-            QStringLiteral("The database file %1 cannot be set up: %2").arg(displayPath(path), reason), code);
-    }
+    prepareFile("PRAGMA mmap_size = 268435456", "cannot be set up");
     // A file of an older layout is brought up to date once, by whichever
     // program opens it first.
     m_duplicatedBatches = upgradeSchema(*this);

@@ -29,14 +29,17 @@ private Q_SLOTS:
     {
         QTest::addColumn<QByteArray>("content"); // empty: no file at all
         QTest::addColumn<bool>("directory");
-        row("missing", QByteArray(), false);
-        row("not a database", QByteArray("This is a text file, not a database.\n").repeated(100), false);
-        row("a folder", QByteArray(), true);
+        QTest::addColumn<QString>("reason");
+        row("missing", QByteArray(), false, "was not found");
+        row("not a database", QByteArray("This is a text file, not a database.\n").repeated(100), false,
+            "cannot be read: file is not a database");
+        row("a folder", QByteArray(), true, "cannot be read");
     }
     void unusableFilesAreNamed()
     {
         QFETCH(QByteArray, content);
         QFETCH(bool, directory);
+        QFETCH(QString, reason);
         const QString path = m_folder->filePath("other.mdb");
         QVERIFY(!directory || QDir().mkdir(path));
         QFile file(path);
@@ -46,7 +49,9 @@ private Q_SLOTS:
             Connection({path, nullptr}).openRecordset("select * from Header").bof();
             QFAIL("an unusable database file was opened");
         } catch (const DbError& error) {
-            QVERIFY2(error.message().contains(QDir::toNativeSeparators(path)), qPrintable(error.message()));
+            QVERIFY2(error.message().contains(QDir::toNativeSeparators(path)) &&
+                         error.message().contains(reason),
+                     qPrintable(error.message()));
         }
     }
     // Every statement runs in the one SQLite library the program is linked
