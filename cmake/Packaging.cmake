@@ -19,10 +19,10 @@ set(CPACK_STRIP_FILES ON)
 
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION misc)
-# The libraries the programs link are found by dpkg-shlibdeps; what they
-# load at run time is named here: Qt's SQLite driver, and the fonts the
-# printed pages are laid out with.
+# The libraries the programs link (Qt, and the system's SQLite library that
+# holds every database statement) are found by dpkg-shlibdeps; what they load
+# at run time is named here: the fonts the printed pages are laid out with.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6sql6-sqlite, fonts-liberation2")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-liberation2")
 
 include(CPack)

@@ -6,26 +6,26 @@
 #include "db/ReplacedFileGuard.h"
 #include "db/Schema.h"
 #include "db/SqlText.h"
+#include "db/SqliteStatement.h"
 
 #include <QFileInfo>
-#include <QSqlDriver>
-#include <QSqlError>
-#include <QSqlRecord>
 
 #include <sqlite3.h>
 
 namespace pelmor::db {
+namespace {
 
-Connection::Registration::~Registration()
+// How long a statement waits for another program's lock before it is
+// refused as busy.
+constexpr int kBusyTimeoutMs = 5000;
+
+} // namespace
+
+void Connection::Closer::operator()(sqlite3* handle) const
 {
-    if (name.isEmpty())
-        return;
-    {
-        QSqlDatabase database = QSqlDatabase::database(name, false);
-        if (database.isOpen())
-            database.close();
-    }
-    QSqlDatabase::removeDatabase(name);
+    // Statements still prepared on the handle (a record set outliving its
+    // connection by mistake) keep it until they are finalized.
+    sqlite3_close_v2(handle);
 }
 
 Connection::Connection(const Database& location)
@@ -40,40 +40,47 @@ Connection::Connection(const Database& location)
         throw DbError(QStringLiteral("The database file %1 cannot be read.").arg(displayPath(path)));
 
     guardAgainstReplacedFiles();
-    // Qt keeps open databases by name; a connection's own address names it
-    // for as long as it lives.
-    m_registration.name = QStringLiteral("pelmor-db-%1").arg(quintptr(this), 0, 16);
-    QSqlDatabase database = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_registration.name);
-    database.setDatabaseName(path);
-    database.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
     open();
 }
 
 void Connection::open()
 {
     const QString& path = m_path;
-    QSqlDatabase database = this->database();
-    if (!database.open())
-        throw DbError(QStringLiteral("The database file %1 cannot be opened: %2")
-                          .arg(displayPath(path), database.lastError().text()));
+    sqlite3* handle = nullptr;
+    // The file was found above; one removed since is reported, not made anew.
+    const int status = sqlite3_open_v2(path.toUtf8().constData(), &handle, SQLITE_OPEN_READWRITE, nullptr);
+    m_handle.reset(handle);
+    if (status != SQLITE_OK) {
+        const QString reason =
+            handle ? QString::fromUtf8(sqlite3_errmsg(handle)) : QString::fromUtf8(sqlite3_errstr(status));
+        m_handle.reset();
+        throw DbError(
+            QStringLiteral("The database file %1 cannot be opened: %2").arg(displayPath(path), reason),
+            status);
+    }
+    sqlite3_busy_timeout(handle, kBusyTimeoutMs);
+    // Runs one statement of the opening; a refusal closes the handle and
+    // says what could not be done with the file.
+    const auto prepareFile = [this, handle, &path](const char* statement, const char* failure) {
+        try {
+            SqliteStatement(*this, QLatin1String(statement)).run();
+        } catch (const DbError& error) {
+            const QString reason = QString::fromUtf8(sqlite3_errmsg(handle));
+            m_handle.reset();
+            throw DbError(QStringLiteral("The database file %1 %2: %3")
+                              .arg(displayPath(path), QLatin1String(failure), reason),
+                          error.engineCode());
+        }
+    };
     // Opening is lazy: reading the catalogue tells whether the file really is
     // a database.
-    QSqlQuery probe(database);
-    if (!probe.exec(QStringLiteral("SELECT count(*) FROM sqlite_master")))
-        throw DbError(QStringLiteral("The database file %1 cannot be read: %2")
-                          .arg(displayPath(path), probe.lastError().databaseText()));
-    probe.finish();
+    prepareFile("SELECT count(*) FROM sqlite_master", "cannot be read");
     // A month of traffic is a million rows and an index of some 50 MiB, and
     // the statistics read the survey's part of the index about twenty times:
     // pages already in the file are read through a memory map instead of
     // being copied into the page cache each time. (A larger page cache
     // keeps more pages but makes the inserts of an import slower.)
-    for (const char* pragma : {"PRAGMA mmap_size = 268435456"}) {
-        if (!probe.exec(QLatin1String(pragma)))
-            throw DbError(QStringLiteral("The database file %1 cannot be set up: %2")
-                              .arg(displayPath(path), probe.lastError().databaseText()));
-    }
-    probe.finish();
+    prepareFile("PRAGMA mmap_size = 268435456", "cannot be set up");
     // A file of an older layout is brought up to date once, by whichever
     // program opens it first.
     m_duplicatedBatches = upgradeSchema(*this);
@@ -81,35 +88,12 @@ void Connection::open()
 
 Connection::~Connection() = default;
 
-QSqlDatabase Connection::database() const
-{
-    return QSqlDatabase::database(m_registration.name, false);
-}
-
-sqlite3* Connection::sqliteHandle() const
-{
-    const QVariant handle = database().driver()->handle();
-    if (handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0)
-        return *static_cast<sqlite3* const*>(handle.data());
-    return nullptr;
-}
-
 bool Connection::fileReplaced() const
 {
     int moved = 0;
     sqlite3* handle = sqliteHandle();
     return handle && sqlite3_file_control(handle, "main", SQLITE_FCNTL_HAS_MOVED, &moved) == SQLITE_OK &&
            moved != 0;
-}
-
-void Connection::fail(const QSqlQuery& query, const QString& statement) const
-{
-    QString reason = query.lastError().databaseText();
-    if (reason.isEmpty())
-        reason = query.lastError().text();
-    throw DbError(
-        QStringLiteral("The database %1 refused \"%2\": %3").arg(displayPath(m_path), statement, reason),
-        query.lastError().nativeErrorCode().toInt());
 }
 
 Recordset Connection::openRecordset(const QString& statement)
@@ -121,69 +105,47 @@ Recordset Connection::openRecordset(const QString& statement)
 QVariant Connection::scalar(const QString& statement, const QString& column)
 {
     issued(statement);
-    QSqlQuery query(database());
-    query.setForwardOnly(true);
-    if (!query.exec(translateStatement(statement)))
-        fail(query, statement);
-    const QSqlRecord record = query.record();
-    int index = -1;
-    for (int i = 0; i < record.count(); ++i) {
-        if (record.fieldName(i).compare(column, Qt::CaseInsensitive) == 0) {
-            index = i;
-            break;
-        }
-    }
+    SqliteStatement query(*this, translateStatement(statement), statement);
+    const int index = query.columnIndex(column);
     if (index < 0)
         throw DbError(QStringLiteral("The query \"%1\" has no column %2.").arg(statement, column));
-    const QVariant value = query.next() ? query.value(index) : QVariant();
-    query.finish();
+    if (!query.nextRow())
+        return QVariant();
+    const QVariant value = query.valueAt(index);
+    query.reset();
     return value;
 }
 
 int Connection::execute(const QString& statement)
 {
     issued(statement);
-    QSqlQuery query(database());
-    if (!query.exec(translateStatement(statement)))
-        fail(query, statement);
-    return query.numRowsAffected();
-}
-
-QSqlQuery Connection::prepareUnlogged(const QString& statement)
-{
-    QSqlQuery query(database());
-    if (!query.prepare(statement))
-        fail(query, statement);
-    return query;
+    return SqliteStatement(*this, translateStatement(statement), statement).run();
 }
 
 void Connection::executeUnlogged(const QString& statement)
 {
-    QSqlQuery query(database());
-    if (!query.exec(statement))
-        fail(query, statement);
+    SqliteStatement(*this, statement).run();
 }
 
 void Connection::begin()
 {
-    // Qt's driver begins deferred transactions, which take the write lock
-    // only at their first write. Taking it at once means that what this
-    // connection reads inside the transaction is what it writes over.
+    // A deferred transaction takes the write lock only at its first write.
+    // Taking it at once means that what this connection reads inside the
+    // transaction is what it writes over.
     constexpr int kReopenings = 3;
     for (int reopened = 0;; ++reopened) {
-        {
-            QSqlQuery begin(database());
-            if (!begin.exec(QStringLiteral("BEGIN IMMEDIATE"))) {
-                const int code = sqlite3_extended_errcode(sqliteHandle());
-                if ((code & 0xff) == SQLITE_BUSY)
-                    throw DbError(QStringLiteral("The database %1 is in use by another program. Try "
-                                                 "again when that program is done.")
-                                      .arg(displayPath(m_path)),
-                                  code);
-                throw DbError(QStringLiteral("The database %1 cannot start a transaction: %2")
-                                  .arg(displayPath(m_path), begin.lastError().databaseText()),
+        try {
+            executeUnlogged(QStringLiteral("BEGIN IMMEDIATE"));
+        } catch (const DbError& error) {
+            const int code = error.engineCode();
+            if ((code & 0xff) == SQLITE_BUSY)
+                throw DbError(QStringLiteral("The database %1 is in use by another program. Try "
+                                             "again when that program is done.")
+                                  .arg(displayPath(m_path)),
                               code);
-            }
+            throw DbError(QStringLiteral("The database %1 cannot start a transaction: %2")
+                              .arg(displayPath(m_path), QString::fromUtf8(sqlite3_errmsg(sqliteHandle()))),
+                          code);
         }
         // The lock is held on the file this connection opened. If a
         // maintenance operation has since put another file in its place, a
@@ -197,22 +159,28 @@ void Connection::begin()
                                          "replacing it. Try again when that program is done.")
                               .arg(displayPath(m_path)),
                           SQLITE_BUSY);
-        database().close();
+        m_handle.reset();
         open();
     }
 }
 
 void Connection::commit()
 {
-    if (!database().commit())
+    try {
+        executeUnlogged(QStringLiteral("COMMIT"));
+    } catch (const DbError& error) {
         throw DbError(QStringLiteral("The database %1 cannot store the changes: %2")
-                          .arg(displayPath(m_path), database().lastError().text()),
-                      sqlite3_extended_errcode(sqliteHandle()));
+                          .arg(displayPath(m_path), QString::fromUtf8(sqlite3_errmsg(sqliteHandle()))),
+                      error.engineCode());
+    }
 }
 
 void Connection::rollback()
 {
-    database().rollback();
+    // Nothing to undo outside a transaction; a failed rollback leaves SQLite
+    // to roll back when the handle closes.
+    if (sqliteHandle() && sqlite3_get_autocommit(sqliteHandle()) == 0)
+        sqlite3_exec(sqliteHandle(), "ROLLBACK", nullptr, nullptr, nullptr);
 }
 
 Transaction::Transaction(Connection& connection)

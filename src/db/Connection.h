@@ -2,11 +2,11 @@
 
 #include "db/Database.h"
 
-#include <QSqlDatabase>
-#include <QSqlQuery>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
+
+#include <memory>
 
 struct sqlite3;
 
@@ -14,8 +14,9 @@ namespace pelmor::db {
 
 class Recordset;
 
-// One open handle on a survey database file. Opening checks that the file
-// exists and is a database, and reports the file by name when it is not.
+// One open handle on a survey database file, opened through the SQLite
+// library the program is linked with. Opening checks that the file exists
+// and is a database, and reports the file by name when it is not.
 // Every statement a caller writes goes through here: the database's observer
 // is told of it as written, then it is translated for SQLite. Record sets
 // opened from a connection must be destroyed before it.
@@ -30,9 +31,8 @@ public:
     // The database as it was opened, observer included: for a second
     // connection on the same file.
     Database location() const { return {m_path, m_observer}; }
-    QSqlDatabase database() const;
     // SQLite's own handle of the open database.
-    sqlite3* sqliteHandle() const;
+    sqlite3* sqliteHandle() const { return m_handle.get(); }
 
     // Whether the file this connection has open no longer bears the
     // database's name: a backup, restore or repair has put another file in
@@ -56,9 +56,9 @@ public:
     // Runs a statement that returns no rows; the number of rows it changed.
     int execute(const QString& statement);
 
-    // Statements of the program's own machinery (schema, record views): not
-    // recorded in the statement log and not translated.
-    QSqlQuery prepareUnlogged(const QString& statement);
+    // A statement of the program's own machinery (schema, maintenance): not
+    // recorded in the statement log and not translated. Statements to run
+    // many times or to read rows from are prepared as a SqliteStatement.
     void executeUnlogged(const QString& statement);
 
     // Starts a write transaction: waits (up to the busy timeout) for the
@@ -71,9 +71,6 @@ public:
     void commit();
     void rollback();
 
-    // A DbError for a failed query, naming the database file.
-    [[noreturn]] void fail(const QSqlQuery& query, const QString& statement) const;
-
 private:
     void open();
     void issued(const QString& statement) const
@@ -82,17 +79,14 @@ private:
             m_observer->statementIssued(statement);
     }
 
-    // Removes the named Qt connection when it goes, also when the
-    // constructor throws after registering it.
-    struct Registration {
-        QString name;
-        ~Registration();
+    struct Closer {
+        void operator()(sqlite3* handle) const;
     };
 
     QString m_path;
     StatementObserver* m_observer;
     QStringList m_duplicatedBatches;
-    Registration m_registration;
+    std::unique_ptr<sqlite3, Closer> m_handle;
 };
 
 // Rolls back on destruction unless committed: writes that belong together

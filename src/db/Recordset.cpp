@@ -7,7 +7,6 @@
 #include "db/SqliteStatement.h"
 
 #include <QRegularExpression>
-#include <QSqlRecord>
 
 #include <algorithm>
 
@@ -75,20 +74,16 @@ QStringList Recordset::fieldNames() const
 
 void Recordset::loadQuery(const QString& statement)
 {
-    QSqlQuery query(m_connection->database());
-    query.setForwardOnly(true);
-    if (!query.exec(translateStatement(statement)))
-        m_connection->fail(query, statement);
-    const QSqlRecord record = query.record();
-    for (int i = 0; i < record.count(); ++i)
-        m_columns << record.fieldName(i);
-    while (query.next()) {
-        QVector<QVariant> row(record.count());
-        for (int i = 0; i < record.count(); ++i)
-            row[i] = query.value(i);
+    SqliteStatement query(*m_connection, translateStatement(statement), statement);
+    const int columns = query.columnCount();
+    for (int i = 0; i < columns; ++i)
+        m_columns << query.columnName(i);
+    while (query.nextRow()) {
+        QVector<QVariant> row(columns);
+        for (int i = 0; i < columns; ++i)
+            row[i] = query.valueAt(i);
         m_rows.push_back(std::move(row));
     }
-    query.finish();
     m_live = static_cast<qsizetype>(m_rows.size());
 }
 
@@ -100,14 +95,10 @@ void Recordset::loadKeys()
     if (!m_where.isEmpty())
         statement += QStringLiteral(" WHERE ") + m_where;
     statement += QStringLiteral(" ORDER BY rowid");
-    QSqlQuery query(m_connection->database());
-    query.setForwardOnly(true);
-    if (!query.exec(statement))
-        m_connection->fail(query, statement);
+    SqliteStatement query(*m_connection, statement);
     m_keys.clear();
-    while (query.next())
-        m_keys.push_back(query.value(0).toLongLong());
-    query.finish();
+    while (query.nextRow())
+        m_keys.push_back(query.integerAt(0));
     m_dead.assign(m_keys.size(), false);
     m_live = static_cast<qsizetype>(m_keys.size());
     m_keysLoaded = true;
@@ -205,17 +196,13 @@ bool Recordset::findFirst(const QString& criterion)
     if (!m_where.isEmpty())
         statement += QStringLiteral(" AND (%1)").arg(m_where);
     statement += QStringLiteral(" ORDER BY rowid");
-    QSqlQuery query(m_connection->database());
-    query.setForwardOnly(true);
-    if (!query.exec(statement))
-        m_connection->fail(query, criterion);
-    while (query.next()) {
-        const qint64 key = query.value(0).toLongLong();
+    SqliteStatement query(*m_connection, statement, criterion);
+    while (query.nextRow()) {
+        const qint64 key = query.integerAt(0);
         const auto it = std::lower_bound(m_keys.begin(), m_keys.end(), key);
         if (it != m_keys.end() && *it == key) {
             const qsizetype index = it - m_keys.begin();
             if (isLive(index)) {
-                query.finish();
                 m_pos = index;
                 return true;
             }
@@ -258,18 +245,15 @@ const QVector<QVariant>& Recordset::currentRow()
         QStringLiteral("SELECT rowid, %1 FROM %2 WHERE rowid >= ? ORDER BY rowid LIMIT %3")
             .arg(columnList(*m_table), quotedName(m_table->name))
             .arg(kPageSize);
-    QSqlQuery& query = cachedStatement(QStringLiteral("page"), statement);
-    query.bindValue(0, key);
-    if (!query.exec())
-        m_connection->fail(query, statement);
+    SqliteStatement& query = cachedStatement(QStringLiteral("page"), statement);
+    query.bindInteger(0, key);
     const int columns = static_cast<int>(m_table->fields.size());
-    while (query.next()) {
+    while (query.nextRow()) {
         QVector<QVariant> row(columns);
         for (int i = 0; i < columns; ++i)
-            row[i] = query.value(i + 1);
-        m_page.insert(query.value(0).toLongLong(), std::move(row));
+            row[i] = query.valueAt(i + 1);
+        m_page.insert(query.integerAt(0), std::move(row));
     }
-    query.finish();
     it = m_page.constFind(key);
     if (it == m_page.constEnd())
         throw DbError(QStringLiteral("The current record of %1 no longer exists.").arg(m_table->name));
@@ -327,12 +311,12 @@ void Recordset::setValue(int index, const QVariant& value)
         toStored(m_table->fields.at(static_cast<size_t>(index)), value);
 }
 
-QSqlQuery& Recordset::cachedStatement(const QString& key, const QString& statement)
+SqliteStatement& Recordset::cachedStatement(const QString& key, const QString& statement)
 {
-    auto it = m_statements.find(key);
-    if (it == m_statements.end())
-        it = m_statements.emplace(key, m_connection->prepareUnlogged(statement)).first;
-    return it->second;
+    std::unique_ptr<SqliteStatement>& cached = m_statements[key];
+    if (!cached)
+        cached = std::make_unique<SqliteStatement>(*m_connection, statement);
+    return *cached;
 }
 
 QStringList Recordset::columnsOf(quint64 fields) const
@@ -404,17 +388,16 @@ void Recordset::updateRow(quint64 fields)
     const QString statement =
         QStringLiteral("UPDATE %1 SET %2 = ? WHERE rowid = ?")
             .arg(quotedName(m_table->name), columnsOf(fields).join(QStringLiteral(" = ?, ")));
-    QSqlQuery& query = cachedStatement(QStringLiteral("update %1").arg(fields), statement);
+    SqliteStatement& query = cachedStatement(QStringLiteral("update %1").arg(fields), statement);
     int bound = 0;
     for (const auto& value : m_pending) {
         if (value)
-            query.bindValue(bound++, *value);
+            query.bind(bound++, *value);
     }
     const qint64 key = m_keys[static_cast<size_t>(m_pos)];
-    query.bindValue(bound, key);
+    query.bindInteger(bound, key);
     m_page.remove(key);
-    if (!query.exec())
-        m_connection->fail(query, statement);
+    query.run();
 }
 
 bool Recordset::hasChanges() const
@@ -437,10 +420,9 @@ void Recordset::deleteCurrent()
         throw noCurrentRecord();
     const qint64 key = m_keys[static_cast<size_t>(m_pos)];
     const QString statement = QStringLiteral("DELETE FROM %1 WHERE rowid = ?").arg(quotedName(m_table->name));
-    QSqlQuery& query = cachedStatement(QStringLiteral("delete"), statement);
-    query.bindValue(0, key);
-    if (!query.exec())
-        m_connection->fail(query, statement);
+    SqliteStatement& query = cachedStatement(QStringLiteral("delete"), statement);
+    query.bindInteger(0, key);
+    query.run();
     m_dead[static_cast<size_t>(m_pos)] = true;
     --m_live;
     m_page.remove(key);

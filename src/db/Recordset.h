@@ -3,7 +3,6 @@
 #include "db/Schema.h"
 
 #include <QHash>
-#include <QSqlQuery>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
@@ -98,7 +97,7 @@ private:
     int fieldIndex(const QString& field) const;
     const QVector<QVariant>& currentRow();
     void requireNoEdit(const char* operation) const;
-    QSqlQuery& cachedStatement(const QString& key, const QString& statement);
+    SqliteStatement& cachedStatement(const QString& key, const QString& statement);
     QStringList columnsOf(quint64 fields) const;
     void insertRow(quint64 fields);
     void updateRow(quint64 fields);
@@ -125,7 +124,7 @@ private:
 
     EditMode m_editMode = EditMode::None;
     std::vector<std::optional<QVariant>> m_pending;
-    std::map<QString, QSqlQuery> m_statements;
+    std::map<QString, std::unique_ptr<SqliteStatement>> m_statements;
     // Inserts by the set of fields given, prepared once each.
     std::map<quint64, std::unique_ptr<SqliteStatement>> m_inserts;
 };

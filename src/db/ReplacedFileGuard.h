@@ -10,8 +10,8 @@ namespace pelmor::db {
 // deleting it under the program that is writing the new one. SQLite itself
 // already refuses to write to a file that has lost its name.
 //
-// This makes every database this process opens from then on, through Qt or
-// SQLite's own interface, see a journal beside its name as in use by
+// This makes every database this process opens from then on (a connection,
+// a maintenance operation's own handle) see a journal beside its name as in use by
 // another program whenever its own file no longer bears that name, so it
 // leaves the journal alone. Called before a database is opened; later
 // calls do nothing.

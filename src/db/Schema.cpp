@@ -4,11 +4,11 @@
 #include "db/DbError.h"
 #include "db/DurableFiles.h"
 #include "db/Files.h"
+#include "db/SqliteStatement.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSqlQuery>
 
 namespace pelmor::db {
 namespace {
@@ -148,10 +148,13 @@ namespace {
 
 qint64 numberFrom(Connection& connection, const QString& statement)
 {
-    QSqlQuery query = connection.prepareUnlogged(statement);
-    if (!query.exec() || !query.next())
-        connection.fail(query, statement);
-    return query.value(0).toLongLong();
+    SqliteStatement query(connection, statement);
+    if (!query.nextRow())
+        throw DbError(QStringLiteral("The database %1 gave no answer to \"%2\".")
+                          .arg(displayPath(connection.path()), statement));
+    const qint64 number = query.integerAt(0);
+    query.reset();
+    return number;
 }
 
 } // namespace
@@ -178,12 +181,9 @@ QStringList upgradeSchema(Connection& connection)
         QStringList duplicated;
         const QString statement = QStringLiteral("SELECT \"Batch_Number\" FROM \"Header\" GROUP BY "
                                                  "\"Batch_Number\" HAVING count(*) > 1 ORDER BY 1");
-        QSqlQuery batches = connection.prepareUnlogged(statement);
-        if (!batches.exec())
-            connection.fail(batches, statement);
-        while (batches.next())
-            duplicated << batches.value(0).toString();
-        batches.finish();
+        SqliteStatement batches(connection, statement);
+        while (batches.nextRow())
+            duplicated << batches.valueAt(0).toString();
         if (duplicated.isEmpty()) {
             for (const QString& upgrade : identityStatements())
                 connection.executeUnlogged(upgrade);

@@ -8,9 +8,9 @@
 
 namespace pelmor::db {
 
-SqliteStatement::SqliteStatement(Connection& connection, const QString& statement)
+SqliteStatement::SqliteStatement(Connection& connection, const QString& statement, const QString& shown)
     : m_connection(connection)
-    , m_statement(statement)
+    , m_statement(shown.isNull() ? statement : shown)
 {
     m_handle = connection.sqliteHandle();
     if (!m_handle)
@@ -98,16 +98,21 @@ void SqliteStatement::bind(int index, const QVariant& value)
     }
 }
 
-void SqliteStatement::run()
+int SqliteStatement::run()
 {
+    if (!m_prepared)
+        return 0; // a text of blanks or comments alone
     const int status = sqlite3_step(m_prepared);
     sqlite3_reset(m_prepared);
     if (status != SQLITE_DONE && status != SQLITE_ROW)
         fail("run");
+    return sqlite3_changes(m_handle);
 }
 
 bool SqliteStatement::nextRow()
 {
+    if (!m_prepared)
+        return false;
     const int status = sqlite3_step(m_prepared);
     if (status == SQLITE_ROW)
         return true;
@@ -128,9 +133,54 @@ QByteArrayView SqliteStatement::textAt(int column) const
     return QByteArrayView(text, sqlite3_column_bytes(m_prepared, column));
 }
 
+QVariant SqliteStatement::valueAt(int column) const
+{
+    switch (sqlite3_column_type(m_prepared, column)) {
+    case SQLITE_INTEGER:
+        return QVariant(qint64(sqlite3_column_int64(m_prepared, column)));
+    case SQLITE_FLOAT:
+        return QVariant(sqlite3_column_double(m_prepared, column));
+    case SQLITE_BLOB: {
+        const auto* bytes = static_cast<const char*>(sqlite3_column_blob(m_prepared, column));
+        return QVariant(QByteArray(bytes, sqlite3_column_bytes(m_prepared, column)));
+    }
+    case SQLITE_NULL:
+        return QVariant(QMetaType::fromType<QString>());
+    default: {
+        const QByteArrayView text = textAt(column);
+        return QVariant(QString::fromUtf8(text.data(), text.size()));
+    }
+    }
+}
+
 qint64 SqliteStatement::lastInsertRowId() const
 {
     return sqlite3_last_insert_rowid(m_handle);
+}
+
+void SqliteStatement::reset()
+{
+    sqlite3_reset(m_prepared);
+}
+
+int SqliteStatement::columnCount() const
+{
+    return sqlite3_column_count(m_prepared);
+}
+
+QString SqliteStatement::columnName(int column) const
+{
+    return QString::fromUtf8(sqlite3_column_name(m_prepared, column));
+}
+
+int SqliteStatement::columnIndex(const QString& name) const
+{
+    const int columns = columnCount();
+    for (int i = 0; i < columns; ++i) {
+        if (columnName(i).compare(name, Qt::CaseInsensitive) == 0)
+            return i;
+    }
+    return -1;
 }
 
 } // namespace pelmor::db

@@ -13,14 +13,19 @@ namespace pelmor::db {
 
 class Connection;
 
-// A statement prepared once on the connection's own SQLite handle and run
-// many times. Writers of many rows (the vehicles of a survey) use it, and so
-// do readers that walk every vehicle of a survey once: it costs a fraction of
-// a general query per row. It is the program's own machinery, so its
-// statements are not told to the connection's observer.
+// A statement prepared on the connection's own SQLite handle, run once or
+// many times. Every statement of the program goes through it: the
+// connection's queries, record sets and schema work, and the writers and
+// readers of many rows (the vehicles of a survey), for whom a prepared
+// statement costs a fraction of a general query per row. It does not tell
+// the connection's observer; the connection does that for the statements
+// callers write.
 class SqliteStatement {
 public:
-    SqliteStatement(Connection& connection, const QString& statement); // throws DbError
+    // `shown` is the text a refusal quotes, when it is not the statement
+    // itself (a caller's text before translation, or what was being done).
+    SqliteStatement(Connection& connection, const QString& statement,
+                    const QString& shown = QString()); // throws DbError
     ~SqliteStatement();
     SqliteStatement(const SqliteStatement&) = delete;
     SqliteStatement& operator=(const SqliteStatement&) = delete;
@@ -35,8 +40,9 @@ public:
     // last time (the same cached text) is not bound again.
     void bindInteger(int index, qint64 value);
     void bindText(int index, const QByteArray& utf8);
-    // Runs the statement once and makes it ready for the next values.
-    void run();
+    // Runs the statement once and makes it ready for the next values; the
+    // number of rows it changed.
+    int run();
 
     // Reading a query row by row: nextRow() moves to the next row and is
     // false after the last, when the statement is ready to run again. The
@@ -45,13 +51,26 @@ public:
     bool nextRow();
     qint64 integerAt(int column) const;
     QByteArrayView textAt(int column) const;
+    // A column of the current row in its stored type: a whole number as
+    // qint64, a real as double, a text as QString, a blob as QByteArray, and
+    // null as a null text.
+    QVariant valueAt(int column) const;
     qint64 lastInsertRowId() const;
+    // Ends a read before its last row, so the statement holds no read lock
+    // and is ready to run again.
+    void reset();
+
+    int columnCount() const;
+    QString columnName(int column) const;
+    // The column of that name, found without regard to case; -1 when the
+    // statement has none.
+    int columnIndex(const QString& name) const;
 
 private:
     [[noreturn]] void fail(const char* what) const;
 
     Connection& m_connection;
-    QString m_statement;
+    QString m_statement; // as a refusal quotes it
     sqlite3* m_handle = nullptr;
     sqlite3_stmt* m_prepared = nullptr;
     std::vector<QString> m_boundTexts;    // the text bound to each parameter, if any

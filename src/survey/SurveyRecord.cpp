@@ -2,26 +2,24 @@
 
 #include "db/Connection.h"
 #include "db/Recordset.h"
+#include "db/SqliteStatement.h"
 
 #include <QHash>
 #include <QLocale>
-#include <QSqlQuery>
-#include <QSqlRecord>
 
 namespace pelmor::survey {
 namespace {
 
 // The fields of the row a query stands on into the fields of `row`, found
 // by name whatever their case; a field the row lacks reads empty.
-template <typename Row> void readFields(const QSqlQuery& query, Row& row)
+template <typename Row> void readFields(const db::SqliteStatement& query, Row& row)
 {
-    const QSqlRecord record = query.record();
     QHash<QString, int> columns;
-    for (int i = 0; i < record.count(); ++i)
-        columns.insert(record.fieldName(i).toLower(), i);
+    for (int i = 0; i < query.columnCount(); ++i)
+        columns.insert(query.columnName(i).toLower(), i);
     Row::forEachField(row, [&](const char* name, QString& text) {
         const int column = columns.value(QLatin1String(name).toString().toLower(), -1);
-        text = column < 0 ? QString() : query.value(column).toString();
+        text = column < 0 ? QString() : query.valueAt(column).toString();
     });
 }
 
@@ -31,16 +29,16 @@ template <typename Row> void readFields(const QSqlQuery& query, Row& row)
 template <typename Row>
 bool readFirstRow(db::Connection& connection, const char* table, const QString& batchNumber, Row& row)
 {
-    QSqlQuery query = connection.prepareUnlogged(
+    db::SqliteStatement query(
+        connection,
         QStringLiteral("SELECT * FROM \"%1\" WHERE \"Batch_Number\" = ? ORDER BY rowid LIMIT 1")
-            .arg(QLatin1String(table)));
-    query.bindValue(0, batchNumber);
-    if (!query.exec())
-        connection.fail(
-            query, QStringLiteral("reading the %1 row of survey %2").arg(QLatin1String(table), batchNumber));
-    if (!query.next())
+            .arg(QLatin1String(table)),
+        QStringLiteral("reading the %1 row of survey %2").arg(QLatin1String(table), batchNumber));
+    query.bind(0, batchNumber);
+    if (!query.nextRow())
         return false;
     readFields(query, row);
+    query.reset();
     return true;
 }
 
@@ -97,18 +95,18 @@ std::vector<ListedSurvey> listedSurveys(const db::Database& database)
     db::Connection connection(database);
     // The first Header row of each batch number, and its vehicles counted
     // through the index on Veh_Data.
-    QSqlQuery query = connection.prepareUnlogged(
+    db::SqliteStatement query(
+        connection,
         QStringLiteral("SELECT h.*, (SELECT COUNT(*) FROM \"Veh_Data\" v WHERE v.\"Batch_Number\" = "
                        "h.\"Batch_Number\") AS listed_vehicles FROM \"Header\" h WHERE h.rowid IN (SELECT "
-                       "MIN(rowid) FROM \"Header\" GROUP BY \"Batch_Number\")"));
-    if (!query.exec())
-        connection.fail(query, QStringLiteral("listing the stored surveys"));
+                       "MIN(rowid) FROM \"Header\" GROUP BY \"Batch_Number\")"),
+        QStringLiteral("listing the stored surveys"));
     QHash<QString, ListedSurvey> found;
-    const int vehicles = query.record().indexOf(QStringLiteral("listed_vehicles"));
-    while (query.next()) {
+    const int vehicles = query.columnIndex(QStringLiteral("listed_vehicles"));
+    while (query.nextRow()) {
         ListedSurvey survey;
         readFields(query, survey.header);
-        survey.vehicles = query.value(vehicles).toLongLong();
+        survey.vehicles = query.integerAt(vehicles);
         found.insert(survey.header.batchNumber, survey);
     }
     std::vector<ListedSurvey> surveys;

@@ -7,8 +7,12 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTest>
 
+#include <sqlite3.h>
+
+#include <functional>
 #include <memory>
 
 using namespace pelmor;
@@ -24,14 +28,17 @@ private Q_SLOTS:
     {
         QTest::addColumn<QByteArray>("content"); // empty: no file at all
         QTest::addColumn<bool>("directory");
-        row("missing", QByteArray(), false);
-        row("not a database", QByteArray("This is a text file, not a database.\n").repeated(100), false);
-        row("a folder", QByteArray(), true);
+        QTest::addColumn<QString>("reason");
+        row("missing", QByteArray(), false, "was not found");
+        row("not a database", QByteArray("This is a text file, not a database.\n").repeated(100), false,
+            "cannot be read: file is not a database");
+        row("a folder", QByteArray(), true, "cannot be read");
     }
     void unusableFilesAreNamed()
     {
         QFETCH(QByteArray, content);
         QFETCH(bool, directory);
+        QFETCH(QString, reason);
         const QString path = m_folder->filePath("other.mdb");
         QVERIFY(!directory || QDir().mkdir(path));
         QFile file(path);
@@ -41,9 +48,92 @@ private Q_SLOTS:
             Connection({path, nullptr}).openRecordset("select * from Header").bof();
             QFAIL("an unusable database file was opened");
         } catch (const DbError& error) {
-            QVERIFY2(error.message().contains(QDir::toNativeSeparators(path)), qPrintable(error.message()));
+            QVERIFY2(error.message().contains(QDir::toNativeSeparators(path)) &&
+                         error.message().contains(reason),
+                     qPrintable(error.message()));
         }
     }
+    // Every statement runs in the one SQLite library the program is linked
+    // with: the engine that answers a query is that library's own build, the
+    // handle is that library's, and no other copy of SQLite nor Qt's
+    // database module is in the process.
+    void oneSqliteLibrary()
+    {
+        Connection connection(m_folder->database());
+        QCOMPARE(connection.scalar("select sqlite_source_id() as Build", "build").toString(),
+                 QString::fromLatin1(sqlite3_sourceid()));
+        QCOMPARE(QFileInfo(QString::fromUtf8(sqlite3_db_filename(connection.sqliteHandle(), "main")))
+                     .canonicalFilePath(),
+                 QFileInfo(m_folder->databasePath()).canonicalFilePath());
+        QCOMPARE(test::librariesDefining("sqlite3_prepare_v2").size(), 1);
+        QVERIFY(!test::loadedLibraries("sqlite").isEmpty());
+        QCOMPARE(test::loadedLibraries("Qt6Sql"), QStringList());
+        QCOMPARE(test::loadedLibraries("qsqlite"), QStringList());
+    }
+
+    // Values read back keep the type SQLite stores them in, through a
+    // single value and through the rows of a query alike.
+    void valuesKeepTheirStoredTypes_data()
+    {
+        QTest::addColumn<QString>("expression");
+        QTest::addColumn<int>("type");
+        QTest::addColumn<QString>("text"); // as text; a null reads empty
+        row("whole number", "40 + 2", int(QMetaType::LongLong), "42");
+        row("beyond 32 bits", "5000000000", int(QMetaType::LongLong), "5000000000");
+        row("real", "1.5 * 3", int(QMetaType::Double), "4.5");
+        row("text with an apostrophe", "'O''Brien'", int(QMetaType::QString), "O'Brien");
+        row("non-ASCII text", "'Stra\u00dfe'", int(QMetaType::QString), "Stra\u00dfe");
+        row("null", "NULL", int(QMetaType::QString), "");
+        row("bytes", "x'4142'", int(QMetaType::QByteArray), "AB");
+    }
+    void valuesKeepTheirStoredTypes()
+    {
+        QFETCH(QString, expression);
+        QFETCH(int, type);
+        QFETCH(QString, text);
+        Connection connection(m_folder->database());
+        const QString statement = QStringLiteral("select %1 as Value").arg(expression);
+        auto set = connection.openRecordset(statement);
+        for (const QVariant& value : {connection.scalar(statement, "VALUE"), set.value("value")}) {
+            QCOMPARE(value.typeId(), type);
+            QCOMPARE(value.toString(), text);
+            QCOMPARE(value.isNull(), expression == QLatin1String("NULL"));
+        }
+    }
+
+    // A statement the engine refuses names the database file and says what
+    // SQLite found wrong, whichever way it was issued.
+    void refusalsNameTheFile_data()
+    {
+        QTest::addColumn<QString>("statement");
+        QTest::addColumn<QString>("reason");
+        row("no such table", "select * from Nowhere", "no such table: Nowhere");
+        row("syntax", "selec 1", "near \"selec\": syntax error");
+        row("no such column", "update Header set Elsewhere = 1", "no such column: Elsewhere");
+    }
+    void refusalsNameTheFile()
+    {
+        QFETCH(QString, statement);
+        QFETCH(QString, reason);
+        Connection connection(m_folder->database());
+        const std::vector<std::function<void()>> ways = {
+            [&] { connection.execute(statement); },
+            [&] { connection.scalar(statement, "x"); },
+            [&] { connection.openRecordset(statement).eof(); },
+        };
+        for (const auto& way : ways) {
+            try {
+                way();
+                QFAIL("a refused statement passed");
+            } catch (const DbError& error) {
+                QVERIFY2(error.message().contains(QDir::toNativeSeparators(m_folder->databasePath())) &&
+                             error.message().contains(reason),
+                         qPrintable(error.message()));
+                QVERIFY(error.engineCode() != 0);
+            }
+        }
+    }
+
     void literalsTranslate_data()
     {
         QTest::addColumn<QString>("statement");

@@ -1,5 +1,6 @@
 #include "TestSupport.h"
 #include "db/Connection.h"
+#include "db/SqliteStatement.h"
 #include "loggen/LogWriter.h"
 #include "loggen/SurveyProfile.h"
 #include "loggen/VehicleGenerator.h"
@@ -8,7 +9,6 @@
 #include <QFile>
 #include <QProcess>
 #include <QRandomGenerator>
-#include <QSqlQuery>
 #include <QTest>
 
 using namespace pelmor;
@@ -74,10 +74,10 @@ private Q_SLOTS:
 
             // Whole, as it was, and open for writing again.
             db::Connection connection({m_folder.databasePath(), nullptr});
-            QSqlQuery check = connection.prepareUnlogged("PRAGMA integrity_check");
-            QVERIFY(check.exec() && check.next());
-            QVERIFY2(check.value(0).toString() == "ok", qPrintable(context + check.value(0).toString()));
-            check.finish();
+            db::SqliteStatement check(connection, "PRAGMA integrity_check");
+            QVERIFY(check.nextRow());
+            QVERIFY2(check.valueAt(0).toString() == "ok", qPrintable(context + check.valueAt(0).toString()));
+            check.reset();
             QVERIFY2(counts(connection) == m_before, qPrintable(context + "the tables changed"));
             connection.executeUnlogged("BEGIN IMMEDIATE");
             connection.executeUnlogged("ROLLBACK");
@@ -103,8 +103,8 @@ private:
     {
         QList<qint64> rows;
         for (const char* table : {"Veh_Data", "Header", "Summary"}) {
-            QSqlQuery query = connection.prepareUnlogged(QStringLiteral("SELECT count(*) FROM ") + table);
-            rows << (query.exec() && query.next() ? query.value(0).toLongLong() : -1);
+            db::SqliteStatement query(connection, QStringLiteral("SELECT count(*) FROM ") + table);
+            rows << (query.nextRow() ? query.integerAt(0) : -1);
         }
         return rows;
     }

@@ -4,15 +4,13 @@
 #include "db/Connection.h"
 #include "db/DbError.h"
 #include "db/Schema.h"
+#include "db/SqliteStatement.h"
 
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QRandomGenerator>
-#include <QSqlError>
-#include <QSqlQuery>
-#include <QSqlRecord>
 #include <QTemporaryDir>
 
 #include <csignal>
@@ -27,15 +25,15 @@ namespace {
 constexpr uid_t kUnprivileged = 65534;
 
 // The number of rows of a query and one hash of them, each value with its type.
-std::pair<int, QByteArray> digestOf(QSqlQuery& query)
+std::pair<int, QByteArray> digestOf(db::SqliteStatement& query)
 {
     QCryptographicHash hash(QCryptographicHash::Sha1);
-    const int columns = query.record().count();
+    const int columns = query.columnCount();
     int count = 0;
-    while (query.next()) {
+    while (query.nextRow()) {
         ++count;
         for (int column = 0; column < columns; ++column) {
-            const QVariant value = query.value(column);
+            const QVariant value = query.valueAt(column);
             hash.addData(QByteArray::number(value.typeId()) + ':' + value.toString().toUtf8() + '|');
         }
         hash.addData("\n");
@@ -68,11 +66,8 @@ QStringList databaseContent(const QString& databasePath)
     db::Connection connection({databasePath, nullptr});
     QStringList lines;
     for (const db::TableInfo& table : db::tables()) {
-        QSqlQuery rows = connection.prepareUnlogged(
-            QStringLiteral("SELECT rowid, * FROM \"%1\" ORDER BY rowid").arg(table.name));
-        rows.setForwardOnly(true);
-        if (!rows.exec())
-            connection.fail(rows, table.name);
+        db::SqliteStatement rows(
+            connection, QStringLiteral("SELECT rowid, * FROM \"%1\" ORDER BY rowid").arg(table.name));
         const auto [count, digest] = digestOf(rows);
         lines << QStringLiteral("%1 %2 %3").arg(table.name).arg(count).arg(QString::fromLatin1(digest));
     }
@@ -82,7 +77,8 @@ QStringList databaseContent(const QString& databasePath)
 QStringList surveyContent(const QString& databasePath)
 {
     db::Connection connection({databasePath, nullptr});
-    QSqlQuery surveys = connection.prepareUnlogged(
+    db::SqliteStatement surveys(
+        connection,
         QStringLiteral("SELECT b.Batch_Number, "
                        "(SELECT count(*) FROM Header h WHERE h.Batch_Number = b.Batch_Number), "
                        "(SELECT count(*) FROM Summary s WHERE s.Batch_Number = b.Batch_Number), "
@@ -90,14 +86,12 @@ QStringList surveyContent(const QString& databasePath)
                        "(SELECT total(Speed) FROM Veh_Data v WHERE v.Batch_Number = b.Batch_Number) "
                        "FROM (SELECT Batch_Number FROM Header UNION SELECT Batch_Number FROM Summary "
                        "UNION SELECT Batch_Number FROM Veh_Data) b ORDER BY b.Batch_Number"));
-    if (!surveys.exec())
-        connection.fail(surveys, QStringLiteral("surveys"));
     QStringList lines;
-    while (surveys.next())
+    while (surveys.nextRow())
         lines << QStringLiteral("%1 header %2 summary %3 vehicles %4 speeds %5")
-                     .arg(surveys.value(0).toString(), surveys.value(1).toString(),
-                          surveys.value(2).toString(), surveys.value(3).toString(),
-                          surveys.value(4).toString());
+                     .arg(surveys.valueAt(0).toString(), surveys.valueAt(1).toString(),
+                          surveys.valueAt(2).toString(), surveys.valueAt(3).toString(),
+                          surveys.valueAt(4).toString());
     return lines;
 }
 
@@ -105,12 +99,10 @@ QString integrityOf(const QString& databasePath)
 {
     try {
         db::Connection connection({databasePath, nullptr});
-        QSqlQuery check = connection.prepareUnlogged(QStringLiteral("PRAGMA integrity_check"));
-        if (!check.exec())
-            return check.lastError().text();
+        db::SqliteStatement check(connection, QStringLiteral("PRAGMA integrity_check"));
         QStringList problems;
-        while (check.next())
-            problems << check.value(0).toString();
+        while (check.nextRow())
+            problems << check.valueAt(0).toString();
         return problems.join(QLatin1Char('\n'));
     } catch (const db::DbError& error) {
         return error.message();
@@ -198,13 +190,11 @@ void zeroPage(const QString& databasePath, int page)
 std::vector<Page> pagesOf(const QString& databasePath, const QString& condition)
 {
     db::Connection connection({databasePath, nullptr});
-    QSqlQuery pages = connection.prepareUnlogged(
-        QStringLiteral("SELECT pageno, ncell FROM dbstat WHERE %1 ORDER BY path").arg(condition));
-    if (!pages.exec())
-        connection.fail(pages, QStringLiteral("dbstat"));
+    db::SqliteStatement pages(
+        connection, QStringLiteral("SELECT pageno, ncell FROM dbstat WHERE %1 ORDER BY path").arg(condition));
     std::vector<Page> found;
-    while (pages.next())
-        found.push_back({pages.value(0).toInt(), pages.value(1).toInt()});
+    while (pages.nextRow())
+        found.push_back({int(pages.integerAt(0)), int(pages.integerAt(1))});
     return found;
 }
 

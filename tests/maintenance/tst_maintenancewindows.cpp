@@ -16,7 +16,6 @@
 
 #include <QFile>
 #include <QPushButton>
-#include <QSqlDatabase>
 #include <QTabWidget>
 #include <QTest>
 
@@ -87,7 +86,7 @@ private Q_SLOTS:
 
         openMaintenance();
         QVERIFY(!m_windows->mainWindow());
-        QCOMPARE(QSqlDatabase::connectionNames(), QStringList());
+        QCOMPARE(test::openDescriptorsOn(m_folder->databasePath()), 0);
 
         const maintenance::Backdrop* backdrop = m_windows->backdrop();
         QCOMPARE(backdrop->objectName(), QStringLiteral("Blankform"));

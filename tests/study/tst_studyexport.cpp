@@ -6,6 +6,7 @@
 #include "StudyFixture.h"
 #include "csv/TableExport.h"
 #include "db/Connection.h"
+#include "db/SqliteStatement.h"
 #include "study/Distributions.h"
 #include "study/StudyExport.h"
 
@@ -16,8 +17,6 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
-#include <QSqlQuery>
-#include <QSqlRecord>
 #include <QTest>
 
 using namespace pelmor;
@@ -55,19 +54,16 @@ QList<QStringList> readWithPython(const QString& path, QString* failure)
 QList<QStringList> databaseRows(const QString& databasePath, const QString& query, const QString& batch)
 {
     db::Connection connection({databasePath, nullptr});
-    QSqlQuery rows(connection.database());
-    rows.prepare(query);
+    db::SqliteStatement rows(connection, query);
     if (!batch.isEmpty())
-        rows.addBindValue(batch);
-    if (!rows.exec())
-        return {};
+        rows.bind(0, batch);
     QList<QStringList> all{{}};
-    for (int i = 0; i < rows.record().count(); ++i)
-        all[0] << rows.record().fieldName(i);
-    while (rows.next()) {
+    for (int i = 0; i < rows.columnCount(); ++i)
+        all[0] << rows.columnName(i);
+    while (rows.nextRow()) {
         QStringList fields;
         for (int i = 0; i < all[0].size(); ++i)
-            fields << rows.value(i).toString();
+            fields << rows.valueAt(i).toString();
         all << fields;
     }
     return all;

@@ -9,9 +9,12 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QSettings>
 
+#include <dlfcn.h>
+#include <link.h>
 #include <sqlite3.h>
 #include <sys/mount.h>
 
@@ -55,6 +58,62 @@ QStringList rowTexts(const QString& databasePath, const QString& statement, cons
         rows << texts.join(QLatin1Char('|'));
     }
     return rows;
+}
+
+int openDescriptorsOn(const QString& path)
+{
+    const QString target = QFileInfo(path).canonicalFilePath();
+    int open = 0;
+    const QDir descriptors(QStringLiteral("/proc/self/fd"));
+    for (const QString& descriptor :
+         descriptors.entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot)) {
+        if (!target.isEmpty() && QFile::symLinkTarget(descriptors.filePath(descriptor)) == target)
+            ++open;
+    }
+    return open;
+}
+
+QStringList loadedLibraries(const QString& name)
+{
+    QFile maps(QStringLiteral("/proc/self/maps"));
+    if (!maps.open(QIODevice::ReadOnly))
+        qFatal("cannot read /proc/self/maps");
+    QStringList found;
+    // "address perms offset dev inode path": the path is the sixth column.
+    for (const QByteArray& line : maps.readAll().split('\n')) {
+        const QString file = QString::fromLocal8Bit(line.simplified().split(' ').value(5));
+        if (QFileInfo(file).fileName().contains(name) && !found.contains(file))
+            found << file;
+    }
+    return found;
+}
+
+QStringList librariesDefining(const char* symbol)
+{
+    QStringList objects;
+    dl_iterate_phdr(
+        [](dl_phdr_info* info, size_t, void* found) {
+            if (info->dlpi_name && *info->dlpi_name)
+                static_cast<QStringList*>(found)->append(QString::fromLocal8Bit(info->dlpi_name));
+            return 0;
+        },
+        &objects);
+    QStringList defining;
+    for (const QString& object : objects) {
+        void* handle = dlopen(QFile::encodeName(object).constData(), RTLD_LAZY | RTLD_NOLOAD);
+        if (!handle)
+            continue;
+        // dlsym also searches the object's dependencies: only an address
+        // inside the object itself counts as its own definition.
+        Dl_info where{};
+        if (void* address = dlsym(handle, symbol); address && dladdr(address, &where) && where.dli_fname) {
+            const QString file = QFileInfo(QString::fromLocal8Bit(where.dli_fname)).canonicalFilePath();
+            if (file == QFileInfo(object).canonicalFilePath() && !defining.contains(file))
+                defining << file;
+        }
+        dlclose(handle);
+    }
+    return defining;
 }
 
 void writeOlderDatabase(const QString& path, const QStringList& headerBatches, int vehicles)

@@ -44,6 +44,18 @@ QByteArray fileBytes(const QString& path);
 // when none are named) joined by "|". Throws DbError.
 QStringList rowTexts(const QString& databasePath, const QString& statement, const QStringList& fields = {});
 
+// How many descriptors of this process are open on the file at `path`:
+// each open connection holds one. Read from /proc/self/fd.
+int openDescriptorsOn(const QString& path);
+
+// The files mapped into this process whose name contains `name`, each once:
+// the shared libraries it has loaded. Read from /proc/self/maps.
+QStringList loadedLibraries(const QString& name);
+
+// The libraries loaded into this process that hold a definition of the
+// function `symbol` of their own, by file name.
+QStringList librariesDefining(const char* symbol);
+
 // Writes a database of the older layout (no identity keys, version 0) to
 // `path` holding one Header row per batch number given, in order, each with
 // `vehicles` vehicle rows and a statistics row. Written through SQLite
