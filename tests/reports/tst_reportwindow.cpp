@@ -665,7 +665,8 @@ private:
         app::StudyTab* tab = m_app->window->studyTab();
         m_app->window->tabs()->setCurrentWidget(tab);
         if (!QTest::qWaitFor([tab] { return tab->study().has_value(); }) ||
-            !tab->compareWith(after.batchNumber))
+            !tab->compareWith(after.batchNumber) ||
+            !QTest::qWaitFor([tab] { return tab->comparison().has_value(); }))
             return false;
         if (backToStudy)
             tab->endComparison();
