@@ -382,8 +382,10 @@ void MainWindow::connectStudyAndExports()
 
 void MainWindow::placeProgressStrip()
 {
-    const int height = m_progress->sizeHint().height();
-    m_progress->setGeometry(12, this->height() - 12 - height, width() - 24, height);
+    // Tall enough to hide whole the buttons it stands over, rather than
+    // leave their edges peeking out above it.
+    const int height = std::max(m_progress->sizeHint().height(), 38);
+    m_progress->setGeometry(10, this->height() - 10 - height, width() - 20, height);
     m_progress->raise();
 }
 
