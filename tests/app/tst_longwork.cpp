@@ -6,12 +6,16 @@
 #include "AppUnderTest.h"
 #include "CompareFixture.h"
 #include "app/GraphsTab.h"
+#include "app/PrintControls.h"
 #include "app/ReportsTab.h"
 #include "app/StudyTab.h"
 #include "flow/widgets/BreakdownModel.h"
+#include "reports/widgets/ReportWindow.h"
 #include "session/widgets/ProgressStrip.h"
 
+#include <QComboBox>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -198,6 +202,67 @@ private Q_SLOTS:
         QVERIFY(window.graphsTab()->graphImage().isNull());
         QVERIFY(window.graphsTab()->breakdownRows().empty());
         QVERIFY(m_app->messages.shown().empty());
+    }
+
+    // The week's quarter-hour flow report is walked and laid out on the
+    // report window's worker, then saved as a PDF file there: its strip
+    // fills up while the pages are written, and a cancel leaves the
+    // preview as it was and no file.
+    void documentOnTheReportWindowsWorker_data()
+    {
+        QTest::addColumn<bool>("cancel");
+        test::row("to the end", false);
+        test::row("cancelled", true);
+    }
+    void documentOnTheReportWindowsWorker()
+    {
+        QFETCH(bool, cancel);
+        app::MainWindow& window = *m_app->window;
+        reports::ReportWindow* report = window.printControls()->reportWindow();
+        session::ProgressStrip* strip = report->progressStrip();
+        const QStringList surveysBefore = surveyRows();
+        window.tabs()->setCurrentWidget(window.reportsTab());
+        m_app->ui.child<QComboBox>("Print_choice")->setCurrentIndex(3);
+        QSignalSpy built(report, &reports::ReportWindow::documentBuilt);
+        TickWatch ticks;
+        m_app->ui.click("cmdPrint");
+        QVERIFY(report->isBuilding() && strip->isVisible());
+        if (cancel)
+            QTest::mouseClick(strip->cancelButton(), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!report->isBuilding(), 60000);
+        QCOMPARE(built.count(), cancel ? 0 : 1);
+        QCOMPARE(report->document() == nullptr, cancel);
+        // The rows walked for the report are the grid's, unless cancelled.
+        QCOMPARE(window.graphsTab()->breakdownRows().empty(), cancel);
+        if (cancel) {
+            QVERIFY2(ticks.longestGap() < 1000, qPrintable(QString::number(ticks.longestGap())));
+            QCOMPARE(surveyRows(), surveysBefore);
+            QVERIFY(m_app->messages.shown().empty());
+            return;
+        }
+        QVERIFY(report->document()->pages.size() > 10);
+
+        const QString path = m_app->folder.filePath("flow.pdf");
+        QSignalSpy values(strip->bar(), &QProgressBar::valueChanged);
+        QSignalSpy saved(report, &reports::ReportWindow::pdfSaved);
+        QVERIFY(report->saveAsPdf(path));
+        QVERIFY(strip->isVisible() && strip->cancelButton()->isEnabled());
+        QTRY_COMPARE_WITH_TIMEOUT(saved.count(), 1, 60000);
+        QVERIFY2(ticks.longestGap() < 1000, qPrintable(QString::number(ticks.longestGap())));
+        QVERIFY(saved.at(0).at(0).toBool());
+        QVERIFY(QFileInfo::exists(path));
+        QVERIFY2(values.count() >= 3, qPrintable(QString::number(values.count())));
+        QCOMPARE(values.last().at(0).toInt(), strip->bar()->maximum());
+        QCOMPARE(surveyRows(), surveysBefore);
+
+        // A save cancelled at once leaves no file behind.
+        const QString cancelled = m_app->folder.filePath("cancelled.pdf");
+        QVERIFY(report->saveAsPdf(cancelled));
+        QTest::mouseClick(strip->cancelButton(), Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(saved.count(), 2, 60000);
+        QVERIFY(!saved.at(1).at(0).toBool());
+        QVERIFY(!QFileInfo::exists(cancelled));
+        QCOMPARE(m_app->messages.shown().size(), size_t(1)); // the first save's word alone
     }
 
 private:

@@ -497,7 +497,10 @@ private Q_SLOTS:
             printer.setOutputFileName(path);
             written = reportWindow()->printTo(printer);
         } else {
-            written = reportWindow()->saveAsPdf(path);
+            QSignalSpy saved(reportWindow(), &reports::ReportWindow::pdfSaved);
+            QVERIFY(reportWindow()->saveAsPdf(path));
+            QTRY_COMPARE(saved.count(), 1);
+            written = saved.at(0).at(0).toBool();
         }
         QCOMPARE(written, failure.isEmpty());
         QCOMPARE(m_app->messages.shown().size(), size_t(1));

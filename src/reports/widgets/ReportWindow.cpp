@@ -141,6 +141,11 @@ ReportWindow::ReportWindow(ui::Messages& messages, ChoiceSource choice, InputSou
     layout->addLayout(buttons);
     m_printButton->setEnabled(false);
     m_saveButton->setEnabled(false);
+    // No second build, print or save while one runs.
+    connect(m_progress, &session::ProgressStrip::busyChanged, this, [this](bool busy) {
+        m_printButton->setEnabled(!busy && m_document);
+        m_saveButton->setEnabled(!busy && m_document);
+    });
 
     connect(m_printButton, &QPushButton::clicked, this, &ReportWindow::printWithDialog);
     connect(m_saveButton, &QPushButton::clicked, this, &ReportWindow::saveWithDialog);
@@ -541,18 +546,37 @@ bool ReportWindow::printTo(QPrinter& printer)
 
 bool ReportWindow::saveAsPdf(const QString& path)
 {
-    if (!m_document)
+    if (!m_document || m_task->isRunning())
         return false;
-    QString failure;
-    {
-        const ui::BusyCursor busy;
-        failure = writePdf(*m_document, path, documentTitle());
-    }
-    if (!failure.isEmpty()) {
-        m_messages.tell(failure, ui::Messages::defaultTitle(), ui::Messages::Icon::Warning);
-        return false;
-    }
-    m_messages.tell(savedMessage(path), ui::Messages::defaultTitle(), ui::Messages::Icon::Information);
+    auto failure = std::make_shared<QString>();
+    connect(
+        m_task, &session::BackgroundTask::finished, this,
+        [this, failure, path] {
+            // A cancel needs no word: no file was written.
+            if (m_task->isCancelled()) {
+                Q_EMIT pdfSaved(false);
+                return;
+            }
+            if (!failure->isEmpty())
+                m_messages.tell(*failure, ui::Messages::defaultTitle(), ui::Messages::Icon::Warning);
+            else
+                m_messages.tell(savedMessage(path), ui::Messages::defaultTitle(),
+                                ui::Messages::Icon::Information);
+            Q_EMIT pdfSaved(failure->isEmpty());
+        },
+        Qt::SingleShotConnection);
+    // The file is written whole or not at all, so stopping before the last
+    // page leaves none.
+    m_task->start(
+        [document = *m_document, path, title = documentTitle(), failure](session::BackgroundTask& task) {
+            const auto pages = static_cast<qint64>(document.pages.size());
+            *failure = writePdf(document, path, title, [&task, pages](int page) {
+                task.setProgress(page - 1, pages);
+                return !task.isCancelled();
+            });
+            task.setProgress(pages, pages);
+        },
+        QStringLiteral("Saving %1 as a PDF file").arg(documentTitle()), true);
     return true;
 }
 
@@ -575,9 +599,11 @@ void ReportWindow::printWithDialog()
     dialog.setMinMax(1, static_cast<int>(m_document->pages.size()));
     if (dialog.exec() != QDialog::Accepted)
         return;
-    // The paper may have changed: lay the document out on it again. The
-    // outcome is told by printTo().
+    // The paper may have changed: lay the document out on it again, and
+    // wait for it, since a printer is only driven from the window's thread.
+    // The outcome is told by printTo().
     rebuild();
+    waitUntilBuilt();
     printTo(*m_printer);
 }
 

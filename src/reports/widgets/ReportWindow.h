@@ -100,8 +100,10 @@ public:
     // Returns whether every page went out, and tells the user where they
     // went or what failed (a cancel needs no word).
     bool printTo(QPrinter& printer);
-    // Writes the document as a PDF file and tells the user where it went,
-    // or what failed.
+    // Writes the document as a PDF file on the worker, page by page under
+    // the progress strip, and then tells the user where it went, or what
+    // failed; pdfSaved() follows. A cancel leaves no file. False, and
+    // nothing started, without a document or while other work runs.
     bool saveAsPdf(const QString& path);
     // The file name "Save as PDF..." offers: batch number and document name.
     QString defaultPdfName() const;
@@ -122,6 +124,8 @@ Q_SIGNALS:
     void documentBuilt();
     // The window was hidden, by "Close" or otherwise.
     void closed();
+    // A save as PDF has ended: whether the file was written.
+    void pdfSaved(bool written);
 
 protected:
     bool event(QEvent* event) override;
