@@ -111,6 +111,11 @@ ReportWindow::ReportWindow(ui::Messages& messages, ChoiceSource choice, InputSou
     m_task = new session::BackgroundTask(this);
     m_progress = new session::ProgressStrip(this);
     m_progress->follow(m_task);
+    // The strip keeps its room while hidden, so the preview, laid out to
+    // its width, keeps its size whether work runs or not.
+    QSizePolicy keepRoom = m_progress->sizePolicy();
+    keepRoom.setRetainSizeWhenHidden(true);
+    m_progress->setSizePolicy(keepRoom);
     layout->addWidget(m_progress);
     connect(m_preview, &QPrintPreviewWidget::paintRequested, this, &ReportWindow::paintDocument);
     connect(m_preview, &QPrintPreviewWidget::previewChanged, this, &ReportWindow::showPageCount);
