@@ -120,6 +120,7 @@ int main(int argc, char* argv[])
     for (int round = 0; round < rounds; ++round) {
         timer.start();
         window.rebuild();
+        window.waitUntilBuilt();
         window.preview()->repaint();
         QApplication::processEvents();
         preview.take(timer.nsecsElapsed() / 1e6);

@@ -100,6 +100,7 @@ int main(int argc, char* argv[])
     QApplication::processEvents();
     const double previewMs = bench::measure(rounds, [&] {
                                  window.rebuild();
+                                 window.waitUntilBuilt();
                                  window.preview()->repaint();
                                  QApplication::processEvents();
                              }).first;

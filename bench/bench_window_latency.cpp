@@ -1,6 +1,9 @@
 // Drives the real main window (offscreen) through the long work of a
 // month-long survey: the import of 1,000,000 vehicles with its statistics,
-// the quarter-hour breakdown of its 31 days, the speed study and a backup.
+// the quarter-hour breakdown of its 31 days, the speed study, the two speed
+// graphs, the comparison with a second month of as many vehicles, the
+// 15-minute flow report of the 31 days built and saved as a PDF file, and a
+// backup.
 // A timer on the window's thread ticks every 10 ms meanwhile; for each piece
 // of work the benchmark prints how long it took and the longest gap between
 // two ticks, which is how long the window could not paint or answer a
@@ -12,12 +15,14 @@
 #include "app/GraphsTab.h"
 #include "app/ImportTab.h"
 #include "app/MainWindow.h"
+#include "app/PrintControls.h"
 #include "app/ReportsTab.h"
 #include "app/StudyTab.h"
 #include "loggen/LogWriter.h"
 #include "loggen/SurveyProfile.h"
 #include "loggen/VehicleGenerator.h"
 #include "maintenance/widgets/MaintenanceWindow.h"
+#include "reports/widgets/ReportWindow.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -66,16 +71,16 @@ Latency measure(const std::function<void()>& work, const std::function<bool()>& 
     return latency;
 }
 
-QByteArray monthLog(qint64 vehicles)
+QByteArray monthLog(qint64 vehicles, const QDate& start, unsigned seed)
 {
     loggen::LogHeader header;
-    header.startDate = QDate(2026, 3, 1);
+    header.startDate = start;
     header.startHour = 0;
     header.startMinute = 0;
     loggen::SurveyProfile profile = loggen::profileForHeader(header);
     profile.durationSeconds = 31LL * 24 * 3600;
     profile.exactCount = vehicles;
-    profile.seed = 2026;
+    profile.seed = seed;
     return loggen::writeLog(header, loggen::generateVehicles(profile));
 }
 
@@ -107,32 +112,75 @@ int main(int argc, char* argv[])
         out.flush();
     };
 
-    state.downloadBuffer = monthLog(vehicles);
-    ui.child("ProcessingFrame")->show();
-    ui.click(QStringLiteral("ProcessImportedData"));
-    ui.child<QLineEdit>(QStringLiteral("Input_Location"))->setText(QStringLiteral("Elm Street"));
-    ui.child<QComboBox>(QStringLiteral("Input_Direction"))->setCurrentText(QStringLiteral("North"));
-    ui.child<QComboBox>(QStringLiteral("Input_Zone"))->setCurrentText(QStringLiteral("School"));
-    const QString batch = ui.text(QStringLiteral("Input_Batch_Number"));
-    bool imported = false;
-    QObject::connect(window->importTab(), &app::ImportTab::importFinished, [&imported] { imported = true; });
-    print(qPrintable(QStringLiteral("import of %1 vehicles with statistics").arg(vehicles)),
-          measure([&] { ui.click(QStringLiteral("ProcessToDatabase")); }, [&] { return imported; }));
-    out << "  told: " << messages.texts().join(QStringLiteral(" / ")) << "\n";
+    // Imports a month through the import tab; returns its batch number.
+    const auto importMonth = [&](const QDate& start, unsigned seed) {
+        window->tabs()->setCurrentWidget(window->importTab());
+        state.downloadBuffer = monthLog(vehicles, start, seed);
+        ui.child("ProcessingFrame")->show();
+        ui.click(QStringLiteral("ProcessImportedData"));
+        ui.child<QLineEdit>(QStringLiteral("Input_Location"))->setText(QStringLiteral("Elm Street"));
+        ui.child<QComboBox>(QStringLiteral("Input_Direction"))->setCurrentText(QStringLiteral("North"));
+        ui.child<QComboBox>(QStringLiteral("Input_Zone"))->setCurrentText(QStringLiteral("School"));
+        const QString batch = ui.text(QStringLiteral("Input_Batch_Number"));
+        bool imported = false;
+        const QMetaObject::Connection ended = QObject::connect(
+            window->importTab(), &app::ImportTab::importFinished, [&imported] { imported = true; });
+        print(qPrintable(QStringLiteral("import of %1 vehicles with statistics").arg(vehicles)),
+              measure([&] { ui.click(QStringLiteral("ProcessToDatabase")); }, [&] { return imported; }));
+        QObject::disconnect(ended);
+        out << "  told: " << messages.texts().join(QStringLiteral(" / ")) << "\n";
+        return batch;
+    };
+    const QString batch = importMonth(QDate(2026, 3, 1), 2026);
+    const QString second = importMonth(QDate(2026, 4, 1), 2027);
+    const auto idle = [&] {
+        return !window->isBusy();
+    };
+    // Clicks a button and waits for the work it starts to end.
+    const auto clickAndWait = [&](const char* what, const char* button) {
+        bool clicked = false;
+        print(what, measure(
+                        [&] {
+                            ui.click(QLatin1String(button));
+                            clicked = true;
+                        },
+                        [&] { return clicked && idle(); }));
+    };
 
     window->reportsTab()->chooseSurvey(batch);
     window->tabs()->setCurrentWidget(window->graphsTab());
-    bool brokenDown = false;
-    print("31-day quarter-hour breakdown", measure(
-                                               [&] {
-                                                   ui.click(QStringLiteral("QuarterHourFlow"));
-                                                   brokenDown = true;
-                                               },
-                                               [&] { return brokenDown && !window->isBusy(); }));
+    clickAndWait("31-day quarter-hour breakdown", "QuarterHourFlow");
 
     app::StudyTab* study = window->studyTab();
     print("speed study", measure([&] { window->tabs()->setCurrentWidget(study); },
                                  [&] { return study->study().has_value() && !window->isBusy(); }));
+
+    window->tabs()->setCurrentWidget(window->graphsTab());
+    clickAndWait("85th percentile graph", "PercentileGraph");
+    clickAndWait("traffic volume graph", "TrafficVolume");
+
+    window->tabs()->setCurrentWidget(study);
+    print("comparison with a second month",
+          measure([&] { study->compareWith(second); },
+                  [&] { return study->comparison().has_value() && idle(); }));
+
+    // The 15-minute flow report of the 31 days, from the rows in the grid:
+    // the report window builds it as it opens, then it is saved as a PDF.
+    window->tabs()->setCurrentWidget(window->reportsTab());
+    ui.child<QComboBox>(QStringLiteral("Print_choice"))->setCurrentIndex(3);
+    reports::ReportWindow* report = window->printControls()->reportWindow();
+    bool built = false;
+    QObject::connect(report, &reports::ReportWindow::documentBuilt, [&built] { built = true; });
+    print("31-day 15-minute flow report built",
+          measure([&] { ui.click(QStringLiteral("cmdPrint")); }, [&] { return built && idle(); }));
+    out << "  pages: " << (report->document() ? report->document()->pages.size() : 0) << "\n";
+    const QString pdf = folder.filePath(QStringLiteral("flow.pdf"));
+    bool saved = false;
+    QObject::connect(report, &reports::ReportWindow::pdfSaved, [&saved] { saved = true; });
+    print("31-day 15-minute flow report saved as PDF",
+          measure([&] { report->saveAsPdf(pdf); }, [&] { return saved && idle(); }));
+    out << "  told: " << messages.last() << "\n";
+    report->hide();
 
     maintenance::MaintenanceWindow maintenance(folder.path(), messages);
     maintenance.show();

@@ -1,10 +1,11 @@
 #include "app/GraphDrawer.h"
 
 #include "app/AppState.h"
+#include "session/BackgroundTask.h"
 #include "session/SurveyWork.h"
-#include "ui/BusyCursor.h"
 #include "ui/Messages.h"
 
+#include <memory>
 #include <utility>
 
 namespace pelmor::app {
@@ -15,17 +16,18 @@ GraphDrawer::GraphDrawer(AppState& state, ui::Messages& messages, QObject* paren
     : QObject(parent)
     , m_state(state)
     , m_messages(messages)
+    , m_task(new session::BackgroundTask(this))
 {
 }
 
-bool GraphDrawer::drawSpeedDistribution()
+void GraphDrawer::drawSpeedDistribution()
 {
-    return draw(ReportChoice::PercentileReport, true);
+    draw(ReportChoice::PercentileReport, true);
 }
 
-bool GraphDrawer::drawTrafficVolume()
+void GraphDrawer::drawTrafficVolume()
 {
-    return draw(ReportChoice::TrafficFlowGraphReport, true);
+    draw(ReportChoice::TrafficFlowGraphReport, true);
 }
 
 void GraphDrawer::redrawForPrinterMode()
@@ -38,35 +40,75 @@ void GraphDrawer::redrawForPrinterMode()
 
 void GraphDrawer::followSurveyChoice()
 {
-    if (m_shown != ReportChoice::None && !draw(m_shown, false)) {
-        m_shown = ReportChoice::None;
-        m_state.current.clearGraph();
-    }
+    if (m_shown != ReportChoice::None)
+        draw(m_shown, false);
 }
 
-bool GraphDrawer::draw(ReportChoice graph, bool tellWhyNot)
+void GraphDrawer::draw(ReportChoice graph, bool tellWhyNot)
 {
-    session::GraphOutcome outcome;
-    {
-        const ui::BusyCursor busy;
-        outcome = session::drawGraph(m_state.database, m_state.current.record(), graph,
-                                     m_state.current.blackAndWhite());
+    if (m_task->isRunning()) {
+        // The one running is for a survey, printer mode or graph no longer
+        // wanted: it stops, and this one follows.
+        m_next.emplace(Request{graph, tellWhyNot});
+        m_task->cancel();
+        return;
     }
-    // The pointer is back to normal before any message.
-    if (!outcome.graph) {
-        if (tellWhyNot)
-            m_messages.tell(outcome.message);
-        return false;
-    }
-    m_shown = graph;
-    m_state.current.setGraph(std::move(*outcome.graph));
-    // What the graph lacks is told once, not again at each redrawing.
-    const QString& warning = outcome.warning;
-    if (!warning.isEmpty() && warning != std::exchange(m_toldWarning, warning))
-        m_messages.tell(warning, ui::Messages::defaultTitle(), ui::Messages::Icon::Warning);
-    if (warning.isEmpty())
-        m_toldWarning.clear();
-    return true;
+    start(Request{graph, tellWhyNot});
+}
+
+void GraphDrawer::start(const Request& request)
+{
+    auto outcome = std::make_shared<session::GraphOutcome>();
+    const QString batch = m_state.current.batchNumber();
+    const bool blackAndWhite = m_state.current.blackAndWhite();
+    connect(
+        m_task, &session::BackgroundTask::finished, this,
+        [this, outcome, request, batch, blackAndWhite] {
+            if (m_next) {
+                const Request next = *m_next;
+                m_next.reset();
+                start(next);
+                return;
+            }
+            // A graph for a survey or printer mode no longer chosen is not shown.
+            const bool current =
+                batch == m_state.current.batchNumber() && blackAndWhite == m_state.current.blackAndWhite();
+            if (m_task->isCancelled() || !current) {
+                Q_EMIT drawingEnded();
+                return;
+            }
+            if (!outcome->graph) {
+                if (request.tellWhyNot) {
+                    m_messages.tell(outcome->message);
+                } else {
+                    // Nothing to draw for the survey now chosen: no graph.
+                    m_shown = ReportChoice::None;
+                    m_state.current.clearGraph();
+                }
+                Q_EMIT drawingEnded();
+                return;
+            }
+            m_shown = request.graph;
+            m_state.current.setGraph(std::move(*outcome->graph));
+            // What the graph lacks is told once, not again at each redrawing.
+            const QString& warning = outcome->warning;
+            if (!warning.isEmpty() && warning != std::exchange(m_toldWarning, warning))
+                m_messages.tell(warning, ui::Messages::defaultTitle(), ui::Messages::Icon::Warning);
+            if (warning.isEmpty())
+                m_toldWarning.clear();
+            Q_EMIT drawingEnded();
+        },
+        Qt::SingleShotConnection);
+    const QString what = request.graph == ReportChoice::PercentileReport
+                             ? QStringLiteral("Drawing the speed distribution of survey %1").arg(batch)
+                             : QStringLiteral("Drawing the traffic volume of survey %1").arg(batch);
+    // A drawing reads and changes nothing stored: it can stop at any time.
+    m_task->start(
+        [database = m_state.database, record = m_state.current.record(), graph = request.graph, blackAndWhite,
+         outcome](session::BackgroundTask& task) {
+            *outcome = session::drawGraph(database, record, graph, blackAndWhite, &task);
+        },
+        what, true);
 }
 
 } // namespace pelmor::app

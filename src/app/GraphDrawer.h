@@ -5,6 +5,11 @@
 #include <QObject>
 #include <QString>
 
+#include <optional>
+
+namespace pelmor::session {
+class BackgroundTask;
+}
 namespace pelmor::ui {
 class Messages;
 }
@@ -19,16 +24,19 @@ struct AppState;
 // when there is nothing to draw the user gets the reason and the last graph
 // stays as it was. A graph drawn with less than it should show (a
 // statistic that cannot be read) is shown, and the user told once what it
-// lacks. Nothing is put on the system clipboard.
+// lacks. Nothing is put on the system clipboard. The graph is read and
+// drawn on a worker with a connection of its own; the window's thread only
+// shows it. A cancelled drawing leaves the graph on show as it was.
 class GraphDrawer : public QObject {
     Q_OBJECT
 public:
     GraphDrawer(AppState& state, ui::Messages& messages, QObject* parent = nullptr);
 
     // The speed distribution with pace and 85th percentile, and the vehicles
-    // per speed against the posted limit. Each returns whether it drew.
-    bool drawSpeedDistribution();
-    bool drawTrafficVolume();
+    // per speed against the posted limit, drawn on the worker. A drawing
+    // asked for while another runs replaces it.
+    void drawSpeedDistribution();
+    void drawTrafficVolume();
 
     // What a click on a printer mode does: the speed distribution again
     // when its report is chosen, the traffic volume graph otherwise.
@@ -40,14 +48,29 @@ public:
     // and no message.
     void followSurveyChoice();
 
+    // The worker the graphs are drawn on.
+    session::BackgroundTask* task() const { return m_task; }
+
+Q_SIGNALS:
+    // A drawing has ended: drawn, refused, failed or cancelled.
+    void drawingEnded();
+
 private:
-    // Builds the graph under the busy pointer, then makes it the current
-    // survey's, or tells the reason why there is none when `tellWhyNot`;
-    // returns whether it drew.
-    bool draw(reports::ReportChoice graph, bool tellWhyNot);
+    struct Request {
+        reports::ReportChoice graph = reports::ReportChoice::None;
+        bool tellWhyNot = false;
+    };
+    // Starts building the graph on the worker; once built it becomes the
+    // current survey's, or the reason why there is none is told when
+    // `tellWhyNot`.
+    void draw(reports::ReportChoice graph, bool tellWhyNot);
+    void start(const Request& request);
 
     AppState& m_state;
     ui::Messages& m_messages;
+    session::BackgroundTask* m_task;
+    // A drawing asked for while another ran: it follows once that one ends.
+    std::optional<Request> m_next;
     // The graph drawn last, to draw again for another survey.
     reports::ReportChoice m_shown = reports::ReportChoice::None;
     // The warning told with the last graph drawn.

@@ -259,7 +259,7 @@ void ImportTab::importSurvey()
         m_header->unit(),        m_header->direction(),    m_header->zone()};
     // The import runs on a worker with a connection of its own, on copies
     // of the download and the header: the window stays free meanwhile.
-    auto report = std::make_shared<import::ImportProgressReport>(m_messages, *m_importTask, window());
+    auto report = std::make_shared<import::ImportProgressReport>(m_messages, *m_importTask);
     auto result = std::make_shared<import::ImportResult>();
     m_header->processButton()->setEnabled(false);
     connect(
@@ -269,10 +269,13 @@ void ImportTab::importSurvey()
             finishImport(header, *result);
         },
         Qt::SingleShotConnection);
-    m_importTask->start([database = m_state.database, header, buffer = m_state.downloadBuffer, report,
-                         result](session::BackgroundTask&) {
-        *result = import::importSurvey(database, header, buffer, *report);
-    });
+    // Cancelling stops the import before its transaction commits, so
+    // nothing of the survey is stored; once every vehicle is written the
+    // report takes "Cancel" away.
+    m_importTask->start(
+        [database = m_state.database, header, buffer = m_state.downloadBuffer, report, result](
+            session::BackgroundTask&) { *result = import::importSurvey(database, header, buffer, *report); },
+        QStringLiteral("Storing survey %1 in the database").arg(header.batchNumber), true);
 }
 
 bool ImportTab::isImporting() const

@@ -80,6 +80,8 @@ public:
     // and its messages were told.
     void importSurvey();
     bool isImporting() const;
+    // The worker the import runs on.
+    session::BackgroundTask* task() const { return m_importTask; }
     // "Load Radar Log File" and "Save this raw data file as...".
     void openLoadWindow();
     void openSaveWindow();

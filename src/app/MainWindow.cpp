@@ -14,6 +14,7 @@
 #include "flow/FlowBreakdown.h"
 #include "session/BackgroundTask.h"
 #include "session/SurveyWork.h"
+#include "session/widgets/ProgressStrip.h"
 #include "stats/Pace.h"
 #include "stats/widgets/HelpWindow.h"
 #include "study/widgets/CsvFileDialog.h"
@@ -69,6 +70,10 @@ MainWindow::MainWindow(AppState& state, ui::Messages& messages, QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(8, 8, 8, 8);
     layout->addWidget(m_tabs);
+    // One strip for all the window's long work. It stands over the foot of
+    // the tabs rather than below them, so a window that just fits a small
+    // screen does not grow off it while work runs.
+    m_progress = new session::ProgressStrip(this);
 
     connect(m_reportsTab, &ReportsTab::closeRequested, this, &MainWindow::requestEnd);
     connect(m_graphsTab, &GraphsTab::closeRequested, this, &MainWindow::requestEnd);
@@ -83,13 +88,60 @@ MainWindow::MainWindow(AppState& state, ui::Messages& messages, QWidget* parent)
     connectGraphs();
     connectPrinting();
     connectStudyAndExports();
+    followWork();
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow()
+{
+    // The workers end before the tabs whose results they would deliver.
+    m_progress->cancelAndWait();
+}
 
 bool MainWindow::isBusy() const
 {
-    return m_work->isRunning() || m_importTab->isImporting() || m_studyTab->isWorking();
+    return m_progress->isBusy();
+}
+
+std::vector<session::BackgroundTask*> MainWindow::workers() const
+{
+    return {m_work, m_importTab->task(), m_studyTab->task(), m_graphDrawer->task()};
+}
+
+// Every worker of the window shows on the strip. While one runs, the
+// controls that would start other long work, or change what it works on,
+// are disabled; each gets back the state it had.
+void MainWindow::followWork()
+{
+    for (session::BackgroundTask* task : workers())
+        m_progress->follow(task);
+    const QStringList starters = {QStringLiteral("PercentileGraph"),   QStringLiteral("TrafficVolume"),
+                                  QStringLiteral("TimeVolume"),        QStringLiteral("QuarterHourFlow"),
+                                  QStringLiteral("HourFlow"),          QStringLiteral("PrinterBW"),
+                                  QStringLiteral("PrinterColor"),      QStringLiteral("Command12"),
+                                  QStringLiteral("ExportCsv"),         QStringLiteral("cmdPrint"),
+                                  QStringLiteral("CompareWith"),       QStringLiteral("EndComparison"),
+                                  QStringLiteral("Command19"),         QStringLiteral("Command20"),
+                                  QStringLiteral("DatabaseManagement")};
+    for (const QString& name : starters) {
+        if (auto* control = findChild<QWidget*>(name))
+            m_starters.emplace_back(control, true);
+    }
+    connect(m_progress, &session::ProgressStrip::busyChanged, this, [this](bool busy) {
+        if (busy)
+            placeProgressStrip();
+        for (auto& [control, wasEnabled] : m_starters) {
+            if (!control)
+                continue;
+            if (busy) {
+                wasEnabled = control->isEnabled();
+                control->setEnabled(false);
+            } else {
+                control->setEnabled(wasEnabled);
+            }
+        }
+        if (!busy && std::exchange(m_closeWhenIdle, false))
+            close();
+    });
 }
 
 QString MainWindow::caption()
@@ -151,11 +203,13 @@ void MainWindow::connectReportsAndFlow()
         // shows its rows once it has ended.
         auto outcome = std::make_shared<session::BreakdownOutcome>();
         const QString batch = current.batchNumber();
-        m_busy = std::make_unique<ui::BusyCursor>();
         connect(
             m_work, &session::BackgroundTask::finished, this,
             [this, outcome, bins, batch, showFailure] {
-                m_busy.reset();
+                if (m_work->isCancelled()) {
+                    m_importTab->setResetEnabled(true);
+                    return;
+                }
                 // Kept only while the survey it was made for is still the one on show.
                 if (outcome->breakdown && m_state.current.batchNumber() == batch)
                     m_state.current.setBreakdown(std::move(*outcome->breakdown));
@@ -165,10 +219,15 @@ void MainWindow::connectReportsAndFlow()
                     showFailure(failure);
             },
             Qt::SingleShotConnection);
-        m_work->start([database = m_state.database, record = current.record(), bins,
-                       outcome](session::BackgroundTask&) {
-            *outcome = session::breakDownSurvey(database, record, bins);
-        });
+        // The walk writes only the scratch table of the breakdown: stopping
+        // it keeps the grid as it was.
+        m_work->start(
+            [database = m_state.database, record = current.record(), bins, outcome](
+                session::BackgroundTask&) { *outcome = session::breakDownSurvey(database, record, bins); },
+            QStringLiteral("Breaking survey %1 down into %2")
+                .arg(batch, bins == flow::BinLength::QuarterHour ? QStringLiteral("quarter hours")
+                                                                 : QStringLiteral("hours")),
+            true);
     });
     // A breakdown made elsewhere (for a flow document) shows in the grid;
     // a grid on show marks its button.
@@ -321,6 +380,21 @@ void MainWindow::connectStudyAndExports()
     });
 }
 
+void MainWindow::placeProgressStrip()
+{
+    // Tall enough to hide whole the buttons it stands over, rather than
+    // leave their edges peeking out above it.
+    const int height = std::max(m_progress->sizeHint().height(), 38);
+    m_progress->setGeometry(10, this->height() - 10 - height, width() - 20, height);
+    m_progress->raise();
+}
+
+void MainWindow::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    placeProgressStrip();
+}
+
 void MainWindow::paintEvent(QPaintEvent*)
 {
     // Tile the background over the client area. A missing picture leaves
@@ -358,6 +432,15 @@ void MainWindow::requestEnd()
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
+    // Work still running is stopped first, where that is safe, and the
+    // window closes once it has ended: nothing is left half-written.
+    if (isBusy()) {
+        event->ignore();
+        m_closeWhenIdle = true;
+        for (session::BackgroundTask* task : workers())
+            task->cancel();
+        return;
+    }
     if (!mayEnd()) {
         event->ignore();
         return;

@@ -1,15 +1,19 @@
 #pragma once
 
 #include <QPixmap>
+#include <QPointer>
 #include <QWidget>
 
 #include <memory>
+#include <utility>
+#include <vector>
 
 class QTabWidget;
 
 namespace pelmor::session {
 class BackgroundTask;
-}
+class ProgressStrip;
+} // namespace pelmor::session
 namespace pelmor::ui {
 class BusyCursor;
 class Messages;
@@ -39,8 +43,11 @@ public:
     ~MainWindow() override;
 
     static QString caption();
-    // Whether long work (an import, a breakdown, a study) runs on a worker now.
+    // Whether long work (an import, a breakdown, a study, a graph, a
+    // comparison, a document) runs on a worker now.
     bool isBusy() const;
+    // Shows the long work running, with its progress and "Cancel".
+    session::ProgressStrip* progressStrip() const { return m_progress; }
 
     QTabWidget* tabs() const { return m_tabs; }
     // The agency and officer the reports are headed and signed with.
@@ -62,6 +69,7 @@ Q_SIGNALS:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
@@ -71,6 +79,10 @@ private:
     void connectGraphs();
     void connectPrinting();
     void connectStudyAndExports();
+    void followWork();
+    void placeProgressStrip();
+    // The workers the window's long work runs on.
+    std::vector<session::BackgroundTask*> workers() const;
     // A "Close" button, or closing the window: true when the program may
     // end, after asking when a download from the sign is neither saved nor
     // stored.
@@ -82,7 +94,11 @@ private:
     ReportNames* m_reportNames;
     // Runs the window's long work off its thread, one piece at a time.
     session::BackgroundTask* m_work;
-    std::unique_ptr<ui::BusyCursor> m_busy;
+    session::ProgressStrip* m_progress = nullptr;
+    // The controls disabled while work runs, with the state each had before.
+    std::vector<std::pair<QPointer<QWidget>, bool>> m_starters;
+    // The window was closed while work ran: it closes once the work has stopped.
+    bool m_closeWhenIdle = false;
     QPixmap m_background;
     QTabWidget* m_tabs;
     ImportTab* m_importTab;

@@ -26,8 +26,17 @@ PrintControls::PrintControls(AppState& state, ui::Messages& messages, const Repo
     m_reportWindow = std::make_unique<reports::ReportWindow>(
         messages, [this] { return m_state.current.reportChoice(); },
         [this](reports::ReportChoice choice, QSizeF pageSize) { return gatherInputs(choice, pageSize); });
+    m_reportWindow->setPreparation([this](const reports::DocumentKind& kind) { return preparation(kind); },
+                                   [this](const reports::DocumentInputs& inputs, const QString& failure) {
+                                       return receivePrepared(inputs, failure);
+                                   });
     connect(m_reportWindow.get(), &reports::ReportWindow::closed, this,
             [this] { m_mainWindow.setEnabled(true); });
+}
+
+session::BackgroundTask* PrintControls::task() const
+{
+    return m_reportWindow->task();
 }
 
 PrintControls::~PrintControls()
@@ -65,24 +74,9 @@ bool PrintControls::prepare(const reports::DocumentKind& kind)
         return currentComparison(true).has_value();
     case Preparation::QuarterHourBreakdown:
     case Preparation::HourlyBreakdown:
+        // Walked on the report window's worker as the document is built.
         break;
     }
-    session::BreakdownOutcome outcome;
-    {
-        const ui::BusyCursor busy;
-        outcome = session::breakDownSurvey(m_state.database, m_state.current.record(),
-                                           kind.preparation == Preparation::QuarterHourBreakdown
-                                               ? flow::BinLength::QuarterHour
-                                               : flow::BinLength::Hour);
-    }
-    if (!outcome.breakdown) {
-        if (outcome.databaseFailure)
-            m_messages.tell(outcome.failure, ui::Messages::defaultTitle(), ui::Messages::Icon::Critical);
-        else
-            m_messages.tell(outcome.failure);
-        return false;
-    }
-    m_state.current.setBreakdown(std::move(*outcome.breakdown));
     return true;
 }
 
@@ -242,26 +236,44 @@ std::optional<reports::DocumentInputs> PrintControls::gatherInputs(reports::Repo
         if (!held.comparison)
             return std::nullopt;
     }
-    const bool walked = flowRows && !held.breakdown;
-    session::Preparation preparation;
-    {
-        const ui::BusyCursor busy;
-        preparation = session::prepareDocumentInputs(*kind, m_state.database, inputs, std::move(held), {});
-    }
-    if (!preparation.ok()) {
-        if (preparation.databaseFailure)
-            m_messages.tell(QStringLiteral("The %1 cannot be built: %2")
-                                .arg(flowRows ? QStringLiteral("flow report") : QStringLiteral("document"),
-                                     preparation.refusal),
-                            ui::Messages::defaultTitle(), ui::Messages::Icon::Critical);
-        else
-            m_messages.tell(preparation.refusal);
-        return std::nullopt;
-    }
-    // Rows walked for the survey now are the breakdown the grid shows.
-    if (walked)
-        m_state.current.setBreakdown({current.batchNumber(), bins, inputs.breakdown});
+    m_walking.reset();
+    if (flowRows && !held.breakdown)
+        m_walking.emplace(current.batchNumber(), bins);
+    m_held = std::move(held);
     return inputs;
+}
+
+// The document's inputs are brought up to date on the worker, with a
+// connection of its own, from what the window held and copies of the rest.
+reports::ReportWindow::Preparer PrintControls::preparation(const reports::DocumentKind& kind)
+{
+    auto prepared = std::make_shared<session::Preparation>();
+    m_prepared = prepared;
+    return [kind = &kind, database = m_state.database, held = std::move(m_held),
+            prepared](reports::DocumentInputs& inputs) mutable {
+        *prepared = session::prepareDocumentInputs(*kind, database, inputs, std::move(held), {});
+        return prepared->refusal;
+    };
+}
+
+bool PrintControls::receivePrepared(const reports::DocumentInputs& inputs, const QString& failure)
+{
+    const std::shared_ptr<session::Preparation> prepared = std::exchange(m_prepared, nullptr);
+    if (!failure.isEmpty()) {
+        if (prepared && prepared->databaseFailure)
+            m_messages.tell(
+                QStringLiteral("The %1 cannot be built: %2")
+                    .arg(m_walking ? QStringLiteral("flow report") : QStringLiteral("document"), failure),
+                ui::Messages::defaultTitle(), ui::Messages::Icon::Critical);
+        else
+            m_messages.tell(failure);
+        return false;
+    }
+    // Rows walked for the survey on show are the breakdown the grid shows.
+    if (m_walking && m_walking->first == m_state.current.batchNumber())
+        m_state.current.setBreakdown({m_walking->first, m_walking->second, inputs.breakdown});
+    m_walking.reset();
+    return true;
 }
 
 } // namespace pelmor::app

@@ -2,6 +2,8 @@
 
 #include "compare/Comparison.h"
 #include "reports/Documents.h"
+#include "reports/widgets/ReportWindow.h"
+#include "session/DocumentPreparation.h"
 #include "study/SpeedStudy.h"
 
 #include <QObject>
@@ -12,8 +14,8 @@
 
 class QWidget;
 
-namespace pelmor::reports {
-class ReportWindow;
+namespace pelmor::session {
+class BackgroundTask;
 }
 namespace pelmor::ui {
 class Messages;
@@ -53,8 +55,13 @@ public:
     // "Print Filled In Form" and "Print Blank Form".
     void printFieldSheet(bool filledIn);
 
-    // The inputs of a document for the current survey as it stands now.
+    // The inputs of a document for the current survey as it stands now,
+    // with what was worked out for it already; the rest is worked out on
+    // the report window's worker (preparation()), and received back by
+    // receivePrepared().
     std::optional<reports::DocumentInputs> gatherInputs(reports::ReportChoice choice, QSizeF pageSize);
+    // The worker the report window builds its documents on.
+    session::BackgroundTask* task() const;
 
 Q_SIGNALS:
     // A graph document is to be printed: its graph is to be drawn and shown
@@ -78,6 +85,8 @@ private:
     // do to have one.
     std::optional<compare::Comparison> currentComparison(bool anew);
     void showReportWindow(bool disableMainWindow);
+    reports::ReportWindow::Preparer preparation(const reports::DocumentKind& kind);
+    bool receivePrepared(const reports::DocumentInputs& inputs, const QString& failure);
 
     AppState& m_state;
     ui::Messages& m_messages;
@@ -89,6 +98,12 @@ private:
     study::StudyInputs m_studyInputs;
     // The comparison worked out last.
     std::optional<compare::Comparison> m_comparison;
+    // What gatherInputs() found worked out already, for the preparation
+    // that follows it; and the outcome of the last preparation.
+    session::HeldResults m_held;
+    std::shared_ptr<session::Preparation> m_prepared;
+    // The survey and bins whose rows the last preparation walks, if any.
+    std::optional<std::pair<QString, flow::BinLength>> m_walking;
     // The agency or officer name that could not be read, as last told.
     QString m_toldNameFailure;
     // A window of its own, not a child: it stays enabled while the main

@@ -225,21 +225,28 @@ void StudyTab::refresh()
         return;
     }
     auto result = std::make_shared<StudyResult>();
-    m_busy = std::make_unique<ui::BusyCursor>();
     connect(
         m_task, &session::BackgroundTask::finished, this,
         [this, result] {
-            m_busy.reset();
             if (std::exchange(m_rerun, false)) {
                 refresh();
+                return;
+            }
+            // A cancelled study leaves the tab without one; showing the tab
+            // again works it out anew.
+            if (m_task->isCancelled()) {
+                m_stale = true;
+                showResult(QString());
                 return;
             }
             m_study = std::move(result->study);
             showResult(result->message);
         },
         Qt::SingleShotConnection);
+    // The study only reads: it can stop at any time.
     m_task->start([database = m_database, inputs = StudyInputs::of(m_survey),
-                   result](session::BackgroundTask&) { *result = runStudy(database, inputs); });
+                   result](session::BackgroundTask&) { *result = runStudy(database, inputs); },
+                  QStringLiteral("Working out the speed study of survey %1").arg(m_survey.batchNumber), true);
 }
 
 void StudyTab::showResult(const QString& failure)
@@ -392,21 +399,42 @@ void StudyTab::askAndExport()
 
 bool StudyTab::compareWith(const QString& batchNumber)
 {
-    if (!m_study)
+    if (!m_study || m_task->isRunning())
         return false;
-    compare::ComparisonResult result;
-    {
-        const ui::BusyCursor busy;
-        result = compare::compareSurveys(m_database, m_survey.batchNumber, batchNumber);
-    }
-    if (!result.ok()) {
-        Q_EMIT failed(result.message);
-        return false;
-    }
-    m_comparison = std::move(result.comparison);
-    m_comparisonView->showComparison(*m_comparison);
-    showMode();
-    Q_EMIT choicesChanged();
+    auto result = std::make_shared<compare::ComparisonResult>();
+    const QString first = m_survey.batchNumber;
+    connect(
+        m_task, &session::BackgroundTask::finished, this,
+        [this, result, first] {
+            // Another survey was chosen meanwhile: its study comes first.
+            if (std::exchange(m_rerun, false)) {
+                Q_EMIT comparisonEnded(false);
+                refresh();
+                return;
+            }
+            // Cancelled: the tab stays as it is.
+            if (m_task->isCancelled() || first != m_survey.batchNumber || !m_study) {
+                Q_EMIT comparisonEnded(false);
+                return;
+            }
+            if (!result->ok()) {
+                Q_EMIT failed(result->message);
+                Q_EMIT comparisonEnded(false);
+                return;
+            }
+            m_comparison = std::move(result->comparison);
+            m_comparisonView->showComparison(*m_comparison);
+            showMode();
+            Q_EMIT choicesChanged();
+            Q_EMIT comparisonEnded(true);
+        },
+        Qt::SingleShotConnection);
+    // Both surveys are only read: the comparison can stop at any time.
+    m_task->start(
+        [database = m_database, first, batchNumber, result](session::BackgroundTask&) {
+            *result = compare::compareSurveys(database, first, batchNumber);
+        },
+        QStringLiteral("Comparing survey %1 with survey %2").arg(first, batchNumber), true);
     return true;
 }
 

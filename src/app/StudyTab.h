@@ -27,9 +27,6 @@ class ComparisonView;
 namespace pelmor::session {
 class BackgroundTask;
 }
-namespace pelmor::ui {
-class BusyCursor;
-}
 
 namespace pelmor::app {
 
@@ -55,8 +52,10 @@ public:
     // Works the study out now, on a worker: the tab shows it once it is
     // done, and choicesChanged() follows.
     void refresh();
-    // Whether a study is being worked out now.
+    // Whether a study or a comparison is being worked out now.
     bool isWorking() const;
+    // The worker the study and the comparison are worked out on.
+    session::BackgroundTask* task() const { return m_task; }
 
     // The study on show; none before a survey is chosen or when it failed.
     const std::optional<study::SpeedStudy>& study() const { return m_study; }
@@ -66,8 +65,10 @@ public:
     QString exportCsv(const QString& path) const;
 
     // Sets the survey with this batch number beside the one on show, as
-    // "Compare with..." does once a survey is picked; false (after telling
-    // why through failed()) when there is no comparison.
+    // "Compare with..." does once a survey is picked: the comparison is
+    // worked out on the worker and comparisonEnded() follows, after
+    // failed() when there is no comparison. False, and nothing started,
+    // without a study on show or while other work runs.
     bool compareWith(const QString& batchNumber);
     // Back to the study of the survey on show alone.
     void endComparison();
@@ -96,6 +97,8 @@ Q_SIGNALS:
     void choicesChanged();
     // An export failed; the message says why.
     void failed(const QString& message);
+    // A comparison asked for has ended: shown, failed or cancelled.
+    void comparisonEnded(bool shown);
     // "Close" was pressed: the program is to end.
     void closeRequested();
     // An export was written; the message says where.
@@ -125,7 +128,6 @@ private:
     // meanwhile has its study worked out once this one ends.
     session::BackgroundTask* m_task;
     bool m_rerun = false;
-    std::unique_ptr<ui::BusyCursor> m_busy;
 
     QLabel* m_heading = nullptr;
     QLabel* m_period = nullptr;

@@ -24,13 +24,16 @@ BackgroundTask::~BackgroundTask()
     }
 }
 
-bool BackgroundTask::start(Work work)
+bool BackgroundTask::start(Work work, const QString& what, bool cancellable)
 {
     if (isRunning())
         return false;
     m_cancelled = false;
+    m_what = what;
+    m_cancellable = cancellable;
     m_thread.reset(QThread::create([this, work = std::move(work)] { work(*this); }));
     connect(m_thread.get(), &QThread::finished, this, &BackgroundTask::threadEnded, Qt::QueuedConnection);
+    Q_EMIT started(m_what, m_cancellable);
     m_thread->start();
     return true;
 }
@@ -53,6 +56,19 @@ void BackgroundTask::waitForFinished()
 void BackgroundTask::setProgress(qint64 done, qint64 total)
 {
     Q_EMIT progressed(done, total);
+}
+
+void BackgroundTask::setCancellable(bool cancellable)
+{
+    // Read and written on the owner's thread only: the worker's word
+    // arrives there queued.
+    QMetaObject::invokeMethod(
+        this,
+        [this, cancellable] {
+            if (std::exchange(m_cancellable, cancellable) != cancellable)
+                Q_EMIT cancellableChanged(cancellable);
+        },
+        Qt::AutoConnection);
 }
 
 bool BackgroundTask::askOnOwnerThread(const std::function<bool()>& question)

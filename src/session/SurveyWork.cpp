@@ -1,5 +1,7 @@
 #include "session/SurveyWork.h"
 
+#include "session/BackgroundTask.h"
+
 #include "charts/BarGraphRenderer.h"
 #include "db/DbError.h"
 #include "flow/TrafficVolumeGraph.h"
@@ -9,8 +11,10 @@
 namespace pelmor::session {
 
 GraphOutcome drawGraph(const db::Database& database, const survey::SurveyRecord& survey,
-                       reports::ReportChoice document, bool blackAndWhite)
+                       reports::ReportChoice document, bool blackAndWhite, BackgroundTask* task)
 {
+    if (task)
+        task->setProgress(0, 2);
     const charts::GraphResult result = document == reports::ReportChoice::PercentileReport
                                            ? stats::speedDistributionGraph(database, survey, blackAndWhite)
                                            : flow::trafficVolumeGraph(database, survey, blackAndWhite);
@@ -20,8 +24,15 @@ GraphOutcome drawGraph(const db::Database& database, const survey::SurveyRecord&
         outcome.message = result.message;
         return outcome;
     }
+    if (task) {
+        if (task->isCancelled())
+            return outcome;
+        task->setProgress(1, 2);
+    }
     outcome.graph = DrawnGraph{survey.header.batchNumber, document, blackAndWhite,
                                charts::BarGraphRenderer(*result.graph).render()};
+    if (task)
+        task->setProgress(2, 2);
     return outcome;
 }
 

@@ -15,6 +15,8 @@
 // can run on a worker thread with a connection of its own.
 namespace pelmor::session {
 
+class BackgroundTask;
+
 struct GraphOutcome {
     // The graph, when there is one; otherwise `message` says why.
     std::optional<DrawnGraph> graph;
@@ -24,9 +26,11 @@ struct GraphOutcome {
 };
 
 // Draws the graph of a graph document (PercentileReport: the speed
-// distribution; TrafficFlowGraphReport: the vehicles per speed).
+// distribution; TrafficFlowGraphReport: the vehicles per speed). On a
+// worker, `task` is told how far it is (read, then drawn), and a cancel
+// between the two leaves no graph.
 GraphOutcome drawGraph(const db::Database& database, const survey::SurveyRecord& survey,
-                       reports::ReportChoice document, bool blackAndWhite);
+                       reports::ReportChoice document, bool blackAndWhite, BackgroundTask* task = nullptr);
 
 struct BreakdownOutcome {
     std::optional<SurveyBreakdown> breakdown;

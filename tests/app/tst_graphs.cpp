@@ -59,6 +59,7 @@ private Q_SLOTS:
         const bool volume = button != "PercentileGraph";
         if (!button.isEmpty()) {
             ui().click(button);
+            QTRY_VERIFY(!m_app->window->isBusy());
             QVERIFY(reset->isEnabled());
         }
         QCOMPARE(int(m_app->state.current.reportChoice()), reportChoice);
@@ -85,9 +86,11 @@ private Q_SLOTS:
             }
         }
         ui().click("PrinterBW");
+        QTRY_VERIFY(!m_app->window->isBusy());
         QCOMPARE(drawn(), expectedGraph(volume, true));
         QCOMPARE(tab->graphImage(), drawn());
         ui().click("PrinterColor");
+        QTRY_VERIFY(!m_app->window->isBusy());
         QCOMPARE(drawn(), expectedGraph(volume, false));
         QCOMPARE(int(m_app->state.current.reportChoice()), reportChoice);
         QVERIFY(m_app->messages.shown().empty());
@@ -110,10 +113,12 @@ private Q_SLOTS:
         test::storeSurvey(m_app->folder.databasePath(), empty);
         startWithSurvey();
         ui().click(button);
+        QTRY_VERIFY(!m_app->window->isBusy());
         const QImage first = drawn();
 
         // On show and held for the graph reports: the graph of the survey chosen now.
         m_app->window->reportsTab()->chooseSurvey("050302-B");
+        QTRY_VERIFY(!m_app->window->isBusy());
         QVERIFY(drawn() != first);
         QCOMPARE(drawn(), expectedGraph(button == "TrafficVolume", false));
         QCOMPARE(m_app->state.current.graph().batchNumber, QStringLiteral("050302-B"));
@@ -121,6 +126,7 @@ private Q_SLOTS:
 
         // A survey with nothing to draw empties the graph area, without a message.
         m_app->window->reportsTab()->chooseSurvey("050302-C");
+        QTRY_VERIFY(!m_app->window->isBusy());
         QVERIFY(m_app->window->graphsTab()->graphImage().isNull());
         QVERIFY(drawn().isNull());
         QVERIFY(m_app->window->graphsTab()->graphArea()->pixmap().isNull());
@@ -143,6 +149,7 @@ private Q_SLOTS:
         db::Connection(m_app->folder.database()).execute("insert into Breakdown (cDate) values ('earlier')");
         startWithSurvey(false); // stored, but not chosen yet
         ui().click(button);
+        QTRY_VERIFY(!m_app->window->isBusy());
         QCOMPARE(m_app->messages.texts(),
                  QStringList{"The Database is empty OR you have to select a SURVEY on the second tab."});
         QVERIFY(drawn().isNull());
@@ -165,11 +172,13 @@ private Q_SLOTS:
         m_app->start().reportsTab()->chooseSurvey(survey.batchNumber);
         m_app->window->tabs()->setCurrentWidget(m_app->window->graphsTab());
         ui().click("PercentileGraph");
+        QTRY_VERIFY(!m_app->window->isBusy());
         QVERIFY(!m_app->window->graphsTab()->graphImage().isNull());
         QCOMPARE(m_app->messages.shown().size(), size_t(1));
         QVERIFY2(m_app->messages.last().contains(QStringLiteral("\"3?.5\"")),
                  qPrintable(m_app->messages.last()));
         ui().click("PrinterBW");
+        QTRY_VERIFY(!m_app->window->isBusy());
         QCOMPARE(m_app->messages.shown().size(), size_t(1));
     }
     // A breakdown that cannot be read leaves the grid empty with the reason

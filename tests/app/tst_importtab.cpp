@@ -11,6 +11,7 @@
 #include "loggen/LogWriter.h"
 #include "loggen/SurveyProfile.h"
 #include "loggen/VehicleGenerator.h"
+#include "session/widgets/ProgressStrip.h"
 #include "signsim/FdWriter.h"
 #include "signsim/PtyPair.h"
 #include "survey/SurveyRecord.h"
@@ -20,7 +21,7 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QProgressDialog>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSet>
@@ -534,13 +535,13 @@ private Q_SLOTS:
             if (!tab->isImporting())
                 return;
             ++ticksWhileImporting;
-            auto* bar = window.findChild<QProgressDialog*>(QStringLiteral("ImportProgress"));
-            if (!bar)
+            auto* bar = window.progressStrip()->bar();
+            if (!bar->isVisible())
                 return;
             barValues.insert(bar->value());
             if (cancel && !cancelPressed && bar->value() > 0) {
-                auto* cancelButton = bar->findChild<QPushButton*>();
-                cancelPressed = cancelButton && cancelButton->text() == QStringLiteral("Cancel");
+                QPushButton* cancelButton = window.progressStrip()->cancelButton();
+                cancelPressed = cancelButton->isVisible() && cancelButton->isEnabled();
                 if (cancelPressed)
                     cancelButton->click();
             }
@@ -565,7 +566,7 @@ private Q_SLOTS:
             QCOMPARE(headers.size(), 1);
             QCOMPARE(vehicles, QStringList{QString::number(kVehicles)});
         }
-        QVERIFY(!window.findChild<QProgressDialog*>(QStringLiteral("ImportProgress")));
+        QVERIFY(!window.progressStrip()->isVisible());
     }
     void closingAsksWhenTheDownloadWouldBeLost_data()
     {

@@ -17,6 +17,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTest>
@@ -120,6 +121,7 @@ private Q_SLOTS:
             listed,
             (QStringList{kAfter + QStringLiteral("  Elm Street, North, 03/09/2026, 3,000 vehicles"),
                          kElsewhere + QStringLiteral("  Oak Avenue, North, 03/16/2026, 3,000 vehicles")}));
+        QTRY_VERIFY(!tab->isWorking());
         const test::WindowProbe probe(tab);
         if (picked.isEmpty()) {
             QVERIFY(!tab->comparison());
@@ -154,6 +156,7 @@ private Q_SLOTS:
         storeSurveys();
         app::StudyTab* tab = openStudyOf(kBefore);
         QVERIFY(tab->compareWith(second));
+        QTRY_VERIFY(!tab->isWorking());
         const compare::Comparison& c = *tab->comparison();
         const test::WindowProbe probe(tab);
         for (const char* shown : {"ComparisonView", "ComparisonFigures", "ComparisonCurve",
@@ -231,6 +234,7 @@ private Q_SLOTS:
         test::storeSurveys(m_app->folder.databasePath(), {before, after});
         app::StudyTab* tab = openStudyOf(kBefore);
         QVERIFY(tab->compareWith(kAfter));
+        QTRY_VERIFY(!tab->isWorking());
         m_app->window->resize(1024, 768);
         QApplication::processEvents();
         for (QLabel* label : {tab->heading(), tab->period()}) {
@@ -281,7 +285,10 @@ private Q_SLOTS:
         test::storeSurvey(m_app->folder.databasePath(),
                           test::streetSurvey(QStringLiteral("EMPTY"), QList<int>{}, test::firstMonday(), 1));
         app::StudyTab* tab = openStudyOf(kBefore);
-        QVERIFY(!tab->compareWith(QStringLiteral("EMPTY")));
+        QSignalSpy ended(tab, &app::StudyTab::comparisonEnded);
+        QVERIFY(tab->compareWith(QStringLiteral("EMPTY")));
+        QTRY_COMPARE(ended.count(), 1);
+        QCOMPARE(ended.at(0).at(0).toBool(), false);
         QCOMPARE(m_app->messages.texts(),
                  QStringList{QStringLiteral("Survey EMPTY: ") + survey::noSurveyMessage()});
         QCOMPARE(m_app->messages.shown().back().icon, ui::Messages::Icon::Critical);

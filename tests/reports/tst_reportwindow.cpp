@@ -107,9 +107,10 @@ private Q_SLOTS:
         clickButton("cmdPrint");
         // Built as the window shows, whether the window system makes it
         // active or not, and not again by the activation that follows.
-        QCOMPARE(m_built->count(), 1);
+        QTRY_COMPARE(m_built->count(), 1);
         QVERIFY(QTest::qWaitForWindowActive(reportWindow()));
         QApplication::processEvents();
+        QVERIFY(!reportWindow()->isBuilding());
         QCOMPARE(m_built->count(), 1);
         QCOMPARE(m_app->state.current.reportChoice(), chosen);
         QCOMPARE(reportWindow()->documentTitle(), title);
@@ -383,6 +384,7 @@ private Q_SLOTS:
     {
         clickButton("cmdPrint"); // the 85th percentile report, as the list starts
         QVERIFY(QTest::qWaitForWindowActive(reportWindow()));
+        QTRY_COMPARE(m_built->count(), 1);
         reports::ReportWindow* window = reportWindow();
         QCOMPARE(window->windowTitle(), QStringLiteral("Pelmor Printer"));
         QCOMPARE(window->objectName(), QStringLiteral("VSPrint"));
@@ -495,7 +497,10 @@ private Q_SLOTS:
             printer.setOutputFileName(path);
             written = reportWindow()->printTo(printer);
         } else {
-            written = reportWindow()->saveAsPdf(path);
+            QSignalSpy saved(reportWindow(), &reports::ReportWindow::pdfSaved);
+            QVERIFY(reportWindow()->saveAsPdf(path));
+            QTRY_COMPARE(saved.count(), 1);
+            written = saved.at(0).at(0).toBool();
         }
         QCOMPARE(written, failure.isEmpty());
         QCOMPARE(m_app->messages.shown().size(), size_t(1));
@@ -585,10 +590,12 @@ private Q_SLOTS:
         const reports::PagedDocument before = *reportWindow()->document();
         reportWindow()->printer().setPageSize(QPageSize(QPageSize::A5));
         reportWindow()->rebuild();
+        reportWindow()->waitUntilBuilt();
         QCOMPARE(m_built->count(), 1);
         QCOMPARE(reportWindow()->document()->pageSize, before.pageSize);
         reportWindow()->printer().setPageSize(QPageSize(QPageSize::A4));
         reportWindow()->rebuild();
+        reportWindow()->waitUntilBuilt();
         QCOMPARE(m_built->count(), 2);
         QCOMPARE(reportWindow()->document()->pageSize, QPageSize(QPageSize::A4).size(QPageSize::Point) * 20);
     }
@@ -665,7 +672,8 @@ private:
         app::StudyTab* tab = m_app->window->studyTab();
         m_app->window->tabs()->setCurrentWidget(tab);
         if (!QTest::qWaitFor([tab] { return tab->study().has_value(); }) ||
-            !tab->compareWith(after.batchNumber))
+            !tab->compareWith(after.batchNumber) ||
+            !QTest::qWaitFor([tab] { return tab->comparison().has_value(); }))
             return false;
         if (backToStudy)
             tab->endComparison();

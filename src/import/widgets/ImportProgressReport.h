@@ -3,15 +3,11 @@
 #include "import/SurveyImport.h"
 
 #include <QObject>
-#include <QPointer>
 
 #include <memory>
 #include <mutex>
 #include <utility>
 #include <vector>
-
-class QProgressDialog;
-class QWidget;
 
 namespace pelmor::session {
 class BackgroundTask;
@@ -22,17 +18,16 @@ class Messages;
 
 namespace pelmor::import {
 
-// Tells the user how an import that runs on a worker goes: for a survey
-// large enough to take a while a progress bar of the vehicles written, with
-// "Cancel", so a month-long survey is seen to be moving and can be stopped;
-// its questions in message boxes on the window's thread, asked before the
-// database is locked; its messages once the import has ended, so none waits
-// on the user while the database is locked. The import calls the
-// ImportReport side from the worker; the window calls deliver().
+// Tells the user how an import that runs on a worker goes: the vehicles
+// written go to the task's progress, which the window's progress strip
+// shows with "Cancel" until every vehicle is written; its questions in message boxes on the window's thread,
+// asked before the database is locked; its messages once the import has ended, so none waits on the user
+// while the database is locked. The import calls the ImportReport side from the worker; the window calls
+// deliver().
 class ImportProgressReport : public QObject, public ImportReport {
     Q_OBJECT
 public:
-    ImportProgressReport(ui::Messages& messages, session::BackgroundTask& task, QWidget* parent);
+    ImportProgressReport(ui::Messages& messages, session::BackgroundTask& task);
     ~ImportProgressReport() override;
 
     void message(const QString& text, const QString& reason) override;
@@ -46,12 +41,8 @@ public:
     void deliver();
 
 private:
-    void showProgress(qint64 written, qint64 expected);
-
     ui::Messages& m_messages;
     session::BackgroundTask& m_task;
-    QPointer<QWidget> m_parent;
-    std::unique_ptr<QProgressDialog> m_dialog;
     std::mutex m_heldLock;
     std::vector<std::pair<QString, QString>> m_held;
 };

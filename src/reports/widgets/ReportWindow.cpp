@@ -3,6 +3,8 @@
 #include "db/Files.h"
 #include "reports/Documents.h"
 #include "reports/PagePainter.h"
+#include "session/BackgroundTask.h"
+#include "session/widgets/ProgressStrip.h"
 #include "ui/BusyCursor.h"
 #include "ui/Messages.h"
 #include "ui/Style.h"
@@ -106,6 +108,15 @@ ReportWindow::ReportWindow(ui::Messages& messages, ChoiceSource choice, InputSou
     m_preview->setObjectName(QStringLiteral("vp"));
     m_preview->setZoomMode(QPrintPreviewWidget::FitToWidth);
     layout->addWidget(m_preview, 1);
+    m_task = new session::BackgroundTask(this);
+    m_progress = new session::ProgressStrip(this);
+    m_progress->follow(m_task);
+    // The strip keeps its room while hidden, so the preview, laid out to
+    // its width, keeps its size whether work runs or not.
+    QSizePolicy keepRoom = m_progress->sizePolicy();
+    keepRoom.setRetainSizeWhenHidden(true);
+    m_progress->setSizePolicy(keepRoom);
+    layout->addWidget(m_progress);
     connect(m_preview, &QPrintPreviewWidget::paintRequested, this, &ReportWindow::paintDocument);
     connect(m_preview, &QPrintPreviewWidget::previewChanged, this, &ReportWindow::showPageCount);
     // The preview draws on a view of its own: a double click zooms in (out
@@ -135,6 +146,11 @@ ReportWindow::ReportWindow(ui::Messages& messages, ChoiceSource choice, InputSou
     layout->addLayout(buttons);
     m_printButton->setEnabled(false);
     m_saveButton->setEnabled(false);
+    // No second build, print or save while one runs.
+    connect(m_progress, &session::ProgressStrip::busyChanged, this, [this](bool busy) {
+        m_printButton->setEnabled(!busy && m_document);
+        m_saveButton->setEnabled(!busy && m_document);
+    });
 
     connect(m_printButton, &QPushButton::clicked, this, &ReportWindow::printWithDialog);
     connect(m_saveButton, &QPushButton::clicked, this, &ReportWindow::saveWithDialog);
@@ -247,42 +263,109 @@ QString ReportWindow::documentTitle() const
     return pdfFileName(m_documentChoice, m_documentBatch).chopped(4);
 }
 
+void ReportWindow::setPreparation(PreparerSource prepare, Receiver receive)
+{
+    m_prepare = std::move(prepare);
+    m_receive = std::move(receive);
+}
+
 void ReportWindow::rebuild()
 {
     build(false);
 }
+
+bool ReportWindow::isBuilding() const
+{
+    return m_task->isRunning() || m_buildAgain;
+}
+
+void ReportWindow::waitUntilBuilt()
+{
+    while (isBuilding()) {
+        m_task->waitForFinished();
+        QCoreApplication::processEvents();
+    }
+}
+
+// What the worker hands back: the inputs as prepared, and the document.
+struct ReportWindow::Build {
+    const DocumentKind* kind = nullptr;
+    DocumentInputs inputs;
+    QString failure;
+    std::optional<PagedDocument> document;
+    QString batch;
+};
 
 void ReportWindow::build(bool openedAnew)
 {
     const DocumentKind* kind = documentKind(m_choice());
     if (!kind)
         return;
-    {
-        const ui::BusyCursor busy;
-        const std::optional<DocumentInputs> inputs = m_inputs(kind->choice, pageSize());
-        if (!inputs) {
-            // The user was told why in a window of its own; closing it
-            // makes this window active again, which must not ask again.
-            m_skipActivation = true;
-            return;
-        }
-        std::optional<PagedDocument> built = kind->build(*inputs);
-        if (built) {
-            const QString batch = documentBatches(*kind, *inputs);
-            const bool another = openedAnew || kind->choice != m_documentChoice || batch != m_documentBatch;
-            m_document = std::move(built);
-            m_documentChoice = kind->choice;
-            m_documentBatch = batch;
-            m_preview->updatePreview();
-            if (another)
-                showFromTheStart();
-        } else {
-            // The document cannot be started on this paper: the preview
-            // keeps what it showed.
-            QApplication::beep();
-            return;
-        }
+    if (m_task->isRunning()) {
+        // The one being built is no longer wanted as it stands.
+        m_buildAgain = true;
+        m_buildAgainAnew = m_buildAgainAnew || openedAnew;
+        m_task->cancel();
+        return;
     }
+    std::optional<DocumentInputs> inputs = m_inputs(kind->choice, pageSize());
+    if (!inputs) {
+        // The user was told why in a window of its own; closing it
+        // makes this window active again, which must not ask again.
+        m_skipActivation = true;
+        return;
+    }
+    auto built = std::make_shared<Build>();
+    built->kind = kind;
+    built->inputs = std::move(*inputs);
+    connect(
+        m_task, &session::BackgroundTask::finished, this,
+        [this, built, openedAnew] { showBuilt(*built, openedAnew); }, Qt::SingleShotConnection);
+    // Laying out pages writes nothing: the build can stop at any time.
+    m_task->start(
+        [built, prepare = m_prepare ? m_prepare(*kind) : Preparer()](session::BackgroundTask& task) {
+            if (prepare)
+                built->failure = prepare(built->inputs);
+            if (!built->failure.isEmpty() || task.isCancelled())
+                return;
+            built->document = built->kind->build(built->inputs);
+            if (built->document)
+                built->batch = documentBatches(*built->kind, built->inputs);
+        },
+        QStringLiteral("Building the %1").arg(documentName(kind->choice)), true);
+}
+
+void ReportWindow::showBuilt(Build& built, bool openedAnew)
+{
+    if (std::exchange(m_buildAgain, false)) {
+        build(openedAnew || std::exchange(m_buildAgainAnew, false));
+        return;
+    }
+    if (m_task->isCancelled())
+        return;
+    if (m_receive) {
+        // A message told here makes this window active again on its return.
+        m_skipActivation = true;
+        if (!m_receive(built.inputs, built.failure))
+            return;
+        m_skipActivation = false;
+    }
+    if (!built.failure.isEmpty())
+        return;
+    if (!built.document) {
+        // The document cannot be started on this paper: the preview
+        // keeps what it showed.
+        QApplication::beep();
+        return;
+    }
+    const bool another =
+        openedAnew || built.kind->choice != m_documentChoice || built.batch != m_documentBatch;
+    m_document = std::move(built.document);
+    m_documentChoice = built.kind->choice;
+    m_documentBatch = built.batch;
+    m_preview->updatePreview();
+    if (another)
+        showFromTheStart();
     m_printButton->setEnabled(true);
     m_saveButton->setEnabled(true);
     Q_EMIT documentBuilt();
@@ -468,18 +551,37 @@ bool ReportWindow::printTo(QPrinter& printer)
 
 bool ReportWindow::saveAsPdf(const QString& path)
 {
-    if (!m_document)
+    if (!m_document || m_task->isRunning())
         return false;
-    QString failure;
-    {
-        const ui::BusyCursor busy;
-        failure = writePdf(*m_document, path, documentTitle());
-    }
-    if (!failure.isEmpty()) {
-        m_messages.tell(failure, ui::Messages::defaultTitle(), ui::Messages::Icon::Warning);
-        return false;
-    }
-    m_messages.tell(savedMessage(path), ui::Messages::defaultTitle(), ui::Messages::Icon::Information);
+    auto failure = std::make_shared<QString>();
+    connect(
+        m_task, &session::BackgroundTask::finished, this,
+        [this, failure, path] {
+            // A cancel needs no word: no file was written.
+            if (m_task->isCancelled()) {
+                Q_EMIT pdfSaved(false);
+                return;
+            }
+            if (!failure->isEmpty())
+                m_messages.tell(*failure, ui::Messages::defaultTitle(), ui::Messages::Icon::Warning);
+            else
+                m_messages.tell(savedMessage(path), ui::Messages::defaultTitle(),
+                                ui::Messages::Icon::Information);
+            Q_EMIT pdfSaved(failure->isEmpty());
+        },
+        Qt::SingleShotConnection);
+    // The file is written whole or not at all, so stopping before the last
+    // page leaves none.
+    m_task->start(
+        [document = *m_document, path, title = documentTitle(), failure](session::BackgroundTask& task) {
+            const auto pages = static_cast<qint64>(document.pages.size());
+            *failure = writePdf(document, path, title, [&task, pages](int page) {
+                task.setProgress(page - 1, pages);
+                return !task.isCancelled();
+            });
+            task.setProgress(pages, pages);
+        },
+        QStringLiteral("Saving %1 as a PDF file").arg(documentTitle()), true);
     return true;
 }
 
@@ -502,9 +604,11 @@ void ReportWindow::printWithDialog()
     dialog.setMinMax(1, static_cast<int>(m_document->pages.size()));
     if (dialog.exec() != QDialog::Accepted)
         return;
-    // The paper may have changed: lay the document out on it again. The
-    // outcome is told by printTo().
+    // The paper may have changed: lay the document out on it again, and
+    // wait for it, since a printer is only driven from the window's thread.
+    // The outcome is told by printTo().
     rebuild();
+    waitUntilBuilt();
     printTo(*m_printer);
 }
 

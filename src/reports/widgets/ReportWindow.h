@@ -1,6 +1,7 @@
 #pragma once
 
 #include "reports/DocumentInputs.h"
+#include "reports/Documents.h"
 #include "reports/PageItems.h"
 #include "reports/ReportChoice.h"
 
@@ -20,6 +21,10 @@ class QProgressDialog;
 class QPushButton;
 class QToolButton;
 
+namespace pelmor::session {
+class BackgroundTask;
+class ProgressStrip;
+} // namespace pelmor::session
 namespace pelmor::ui {
 class Messages;
 }
@@ -34,6 +39,11 @@ namespace pelmor::reports {
 // the paper gives a beep and leaves the preview as it was; no choice
 // builds nothing.
 //
+// The document is prepared and laid out on a worker, under the window's
+// progress strip with "Cancel"; a cancelled build leaves the preview as it
+// was. Only the pages laid out are handed to the preview, which paints
+// them on the window's thread.
+//
 // The window has a fixed size and is centred on the screen at each
 // activation. "Close" hides it with its document; however it is hidden,
 // closed() tells the main window.
@@ -45,16 +55,38 @@ public:
     // when they cannot be gathered (the source has told the user why).
     using InputSource = std::function<std::optional<DocumentInputs>(ReportChoice choice, QSizeF pageSize)>;
 
+    // Brings the inputs up to date on the worker before the document is
+    // built (its graph, its breakdown rows): an empty text, or why the
+    // document cannot be built. It must touch nothing but its inputs,
+    // what it holds and the connections it opens itself.
+    using Preparer = std::function<QString(DocumentInputs& inputs)>;
+    // Called on the window's thread right after the inputs were gathered:
+    // the preparation of this build's inputs, or none.
+    using PreparerSource = std::function<Preparer(const DocumentKind& kind)>;
+    // Back on the window's thread once preparation has ended: takes the
+    // inputs as prepared and the failure, tells the user what there is to
+    // tell, and returns whether the document is to be built and shown.
+    using Receiver = std::function<bool(const DocumentInputs& inputs, const QString& failure)>;
+
     ReportWindow(ui::Messages& messages, ChoiceSource choice, InputSource inputs, QWidget* parent = nullptr);
     ~ReportWindow() override;
+
+    void setPreparation(PreparerSource prepare, Receiver receive);
 
     static QString caption();
     static QString hint();
 
-    // Builds the document that the choice names, as an activation does.
-    // Another document than the one on show opens on page 1 at the
-    // default zoom; the same one again stays where the user left it.
+    // Builds the document that the choice names, as an activation does,
+    // on the worker; documentBuilt() follows once it is on show. Another
+    // document than the one on show opens on page 1 at the default zoom;
+    // the same one again stays where the user left it.
     void rebuild();
+    // Whether a document is being built now.
+    bool isBuilding() const;
+    // Waits until the document being built is on show (or given up).
+    void waitUntilBuilt();
+    session::BackgroundTask* task() const { return m_task; }
+    session::ProgressStrip* progressStrip() const { return m_progress; }
 
     // The document on show, and which one it is; nullptr and None before
     // the first build.
@@ -68,8 +100,10 @@ public:
     // Returns whether every page went out, and tells the user where they
     // went or what failed (a cancel needs no word).
     bool printTo(QPrinter& printer);
-    // Writes the document as a PDF file and tells the user where it went,
-    // or what failed.
+    // Writes the document as a PDF file on the worker, page by page under
+    // the progress strip, and then tells the user where it went, or what
+    // failed; pdfSaved() follows. A cancel leaves no file. False, and
+    // nothing started, without a document or while other work runs.
     bool saveAsPdf(const QString& path);
     // The file name "Save as PDF..." offers: batch number and document name.
     QString defaultPdfName() const;
@@ -90,6 +124,8 @@ Q_SIGNALS:
     void documentBuilt();
     // The window was hidden, by "Close" or otherwise.
     void closed();
+    // A save as PDF has ended: whether the file was written.
+    void pdfSaved(bool written);
 
 protected:
     bool event(QEvent* event) override;
@@ -104,6 +140,8 @@ private:
     // Builds the document; `openedAnew` when the window was just shown,
     // which shows it from page 1 as another document would be.
     void build(bool openedAnew);
+    struct Build;
+    void showBuilt(Build& built, bool openedAnew);
     void showFromTheStart();
     void paintDocument(QPrinter* printer);
     void showPageCount();
@@ -115,6 +153,14 @@ private:
     ChoiceSource m_choice;
     InputSource m_inputs;
     std::unique_ptr<QPrinter> m_printer;
+    PreparerSource m_prepare;
+    Receiver m_receive;
+    session::BackgroundTask* m_task = nullptr;
+    session::ProgressStrip* m_progress = nullptr;
+    // A build was asked for while another ran: it follows, from page 1
+    // when `m_buildAgainAnew`.
+    bool m_buildAgain = false;
+    bool m_buildAgainAnew = false;
     std::optional<PagedDocument> m_document;
     ReportChoice m_documentChoice = ReportChoice::None;
     QString m_documentBatch;
