@@ -10,6 +10,7 @@
 #include "TestSupport.h"
 #include "compare/Comparison.h"
 #include "compare/ComparisonExport.h"
+#include "store/SurveyStore.h"
 #include "study/SpeedStudy.h"
 #include "survey/SurveyRecord.h"
 
@@ -67,7 +68,7 @@ int main(int argc, char* argv[])
 
     std::optional<compare::SurveyInput> inputs[2];
     for (int i = 0; i < 2; ++i) {
-        const survey::SurveyRecord record = survey::loadSurvey(database, i == 0 ? kBefore : kAfter);
+        const survey::SurveyRecord record = store::openStore(database)->loadSurvey(i == 0 ? kBefore : kAfter);
         inputs[i] = compare::SurveyInput{*study::runStudy(database, study::StudyInputs::of(record)).study,
                                          record.header};
     }

@@ -12,6 +12,7 @@
 #include "flow/TrafficVolumeGraph.h"
 #include "stats/Pace.h"
 #include "stats/SpeedDistributionGraph.h"
+#include "store/SurveyStore.h"
 #include "text/Formats.h"
 
 #include <QDir>
@@ -87,7 +88,7 @@ int main(int argc, char* argv[])
         << "\n";
 
     const db::Database database{path, nullptr};
-    const survey::SurveyRecord record = survey::loadSurvey(database, survey.batchNumber);
+    const survey::SurveyRecord record = store::openStore(database)->loadSurvey(survey.batchNumber);
     using Draw = std::function<charts::GraphResult(bool blackAndWhite)>;
     const std::vector<std::pair<QString, Draw>> graphs = {
         {QStringLiteral("percent85"),

@@ -12,6 +12,7 @@
 #include "reports/FlowReports.h"
 #include "reports/PagePainter.h"
 #include "reports/widgets/ReportWindow.h"
+#include "store/SurveyStore.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -56,7 +57,7 @@ int main(int argc, char* argv[])
     const db::Database database{path, nullptr};
 
     reports::DocumentInputs inputs;
-    inputs.survey = survey::loadSurvey(database, kBatch);
+    inputs.survey = store::openStore(database)->loadSurvey(kBatch);
     inputs.agency = QStringLiteral("Springfield Police Department");
     inputs.today = QDate::currentDate();
     const auto breakDown = [&] {

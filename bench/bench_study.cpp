@@ -7,6 +7,7 @@
 #include "GeneratedSurvey.h"
 #include "TestSupport.h"
 #include "csv/TableExport.h"
+#include "store/SurveyStore.h"
 #include "study/SpeedStudy.h"
 #include "study/StudyExport.h"
 #include "survey/SurveyRecord.h"
@@ -45,7 +46,7 @@ int main(int argc, char* argv[])
     out << "survey: " << vehicleCount << " vehicles over 7 days, stored in " << timer.elapsed() << " ms\n";
 
     const db::Database database{path, nullptr};
-    const study::StudyInputs inputs = study::StudyInputs::of(survey::loadSurvey(database, kBatch));
+    const study::StudyInputs inputs = study::StudyInputs::of(store::openStore(database)->loadSurvey(kBatch));
     study::StudyResult result;
     const auto [best, worst] = bench::measure(rounds, [&] { result = study::runStudy(database, inputs); });
     if (!result.ok()) {

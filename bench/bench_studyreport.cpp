@@ -11,6 +11,7 @@
 #include "reports/PagePainter.h"
 #include "reports/StudyReport.h"
 #include "reports/widgets/ReportWindow.h"
+#include "store/SurveyStore.h"
 #include "study/SpeedStudy.h"
 #include "survey/SurveyRecord.h"
 
@@ -48,7 +49,7 @@ int main(int argc, char* argv[])
     const db::Database database{path, nullptr};
 
     reports::DocumentInputs inputs;
-    inputs.survey = survey::loadSurvey(database, kBatch);
+    inputs.survey = store::openStore(database)->loadSurvey(kBatch);
     inputs.agency = QStringLiteral("Springfield Police Department");
     inputs.today = QDate::currentDate();
     const double studyMs = bench::measure(rounds, [&] {

@@ -5,6 +5,7 @@
 #include "app/ReportNames.h"
 #include "db/DbError.h"
 #include "reports/Documents.h"
+#include "store/SurveyStore.h"
 #include "survey/SurveyRecord.h"
 #include "ui/Style.h"
 
@@ -395,7 +396,7 @@ void ReportsTab::selectSurvey()
 {
     std::vector<survey::ListedSurvey> surveys;
     try {
-        surveys = survey::listedSurveys(m_database);
+        surveys = store::openStore(m_database)->listSurveys();
     } catch (const db::DbError& error) {
         Q_EMIT failed(QStringLiteral("The stored surveys cannot be listed: %1").arg(error.message()));
         return;
@@ -414,7 +415,7 @@ void ReportsTab::chooseSurvey(const QString& batchNumber)
     m_batchChoice->setText(batchNumber);
     survey::SurveyRecord record;
     try {
-        record = survey::loadSurvey(m_database, batchNumber);
+        record = store::openStore(m_database)->loadSurvey(batchNumber);
     } catch (const db::DbError& error) {
         // Nothing of another survey stays on show.
         record = survey::SurveyRecord{};

@@ -9,6 +9,7 @@
 #include "db/Files.h"
 #include "db/SafeFileWriter.h"
 #include "session/BackgroundTask.h"
+#include "store/SurveyStore.h"
 #include "study/StudyExport.h"
 #include "study/StudyGraphs.h"
 #include "study/StudyTables.h"
@@ -451,7 +452,7 @@ void StudyTab::askAndCompare()
         return;
     std::vector<survey::ListedSurvey> surveys;
     try {
-        surveys = survey::listedSurveys(m_database);
+        surveys = store::openStore(m_database)->listSurveys();
     } catch (const db::DbError& error) {
         Q_EMIT failed(QStringLiteral("The stored surveys cannot be listed: %1").arg(error.message()));
         return;

@@ -1,11 +1,9 @@
 #include "Command.h"
 #include "SharedOptions.h"
 #include "csv/CsvWriter.h"
-#include "db/Connection.h"
 #include "db/DbError.h"
-#include "db/Recordset.h"
-#include "db/Schema.h"
 #include "flow/FlowBreakdown.h"
+#include "store/SurveyStore.h"
 #include "survey/SurveyRecord.h"
 
 namespace pelmor::cli {
@@ -38,7 +36,7 @@ QString breakDown(const QCommandLineParser& parser, Context& context, const QStr
     const flow::BinLength bins =
         binsText == QLatin1String("15") ? flow::BinLength::QuarterHour : flow::BinLength::Hour;
     try {
-        const survey::SurveyRecord survey = survey::loadSurvey(context.database, batchNumber);
+        const survey::SurveyRecord survey = store::openStore(context.database)->loadSurvey(batchNumber);
         if (!survey.hasSummary)
             return QStringLiteral("The database holds no statistics for survey %1.").arg(batchNumber);
         flow::BreakdownResult result =

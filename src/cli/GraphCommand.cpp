@@ -3,6 +3,7 @@
 #include "db/DbError.h"
 #include "flow/TrafficVolumeGraph.h"
 #include "stats/SpeedDistributionGraph.h"
+#include "store/SurveyStore.h"
 #include "survey/SurveyRecord.h"
 
 namespace pelmor::cli {
@@ -52,7 +53,7 @@ int runGraph(const QCommandLineParser& parser, Context& context)
 
     charts::GraphResult result;
     try {
-        const survey::SurveyRecord survey = survey::loadSurvey(context.database, batch);
+        const survey::SurveyRecord survey = store::openStore(context.database)->loadSurvey(batch);
         result = kind == QLatin1String("percent85")
                      ? stats::speedDistributionGraph(context.database, survey, blackAndWhite)
                      : flow::trafficVolumeGraph(context.database, survey, blackAndWhite);

@@ -193,7 +193,7 @@ int runReport(const QCommandLineParser& parser, Context& context)
         }
         if (kind->forSurvey) {
             const QString batch = arguments.at(2);
-            inputs.survey = survey::loadSurvey(context.database, batch);
+            inputs.survey = store::openStore(context.database)->loadSurvey(batch);
             if (!inputs.survey.hasHeader || !inputs.survey.hasSummary)
                 return fail(
                     context,

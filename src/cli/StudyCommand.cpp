@@ -1,6 +1,7 @@
 #include "Command.h"
 #include "SharedOptions.h"
 #include "db/DbError.h"
+#include "store/SurveyStore.h"
 #include "study/StudyExport.h"
 #include "study/StudyTables.h"
 #include "survey/SurveyRecord.h"
@@ -75,7 +76,7 @@ std::optional<study::SpeedStudy> studyOf(const QCommandLineParser& parser, Conte
         return std::nullopt;
     survey::SurveyRecord survey;
     try {
-        survey = survey::loadSurvey(context.database, batchNumber);
+        survey = store::openStore(context.database)->loadSurvey(batchNumber);
     } catch (const db::DbError& error) {
         fail(context, error.message());
         return std::nullopt;

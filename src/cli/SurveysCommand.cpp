@@ -1,5 +1,6 @@
 #include "Command.h"
 #include "db/DbError.h"
+#include "store/SurveyStore.h"
 #include "survey/SurveyRecord.h"
 
 #include <QJsonDocument>
@@ -10,8 +11,8 @@ namespace pelmor::cli {
 int runSurveys(const QCommandLineParser&, Context& context)
 {
     try {
-        for (const QString& batch : survey::storedBatches(context.database))
-            context.out << batch << '\n';
+        for (const survey::ListedSurvey& listed : store::openStore(context.database)->listSurveys())
+            context.out << listed.header.batchNumber << '\n';
     } catch (const db::DbError& error) {
         return fail(context, error.message());
     }
@@ -31,7 +32,7 @@ int runSummary(const QCommandLineParser& parser, Context& context)
         return fail(context, QStringLiteral("Name the survey: pelmor-cli summary BATCH"));
     const QString batch = arguments[1];
     try {
-        const survey::SurveyRecord survey = survey::loadSurvey(context.database, batch);
+        const survey::SurveyRecord survey = store::openStore(context.database)->loadSurvey(batch);
         if (!survey.hasSummary)
             return fail(context, QStringLiteral("No statistics of a survey %1 are stored.").arg(batch));
         const auto fields = survey.summary.storedFields();

@@ -3,6 +3,7 @@
 #include "compare/ComparisonTables.h"
 
 #include "db/DbError.h"
+#include "store/SurveyStore.h"
 #include "study/Distributions.h"
 #include "study/StudyText.h"
 

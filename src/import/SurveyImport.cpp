@@ -1,16 +1,14 @@
 #include "import/SurveyImport.h"
 
-#include "db/Connection.h"
 #include "db/DbError.h"
 #include "db/FieldValues.h"
 #include "db/Files.h"
-#include "db/Recordset.h"
 #include "db/Schema.h"
-#include "db/SqliteStatement.h"
 #include "import/LogParser.h"
 #include "import/UnitPreference.h"
 #include "stats/Pace.h"
 #include "stats/Summary.h"
+#include "store/SurveyStore.h"
 #include "text/Formats.h"
 
 #include <QDir>
@@ -77,20 +75,17 @@ struct LateRefusal {
     QString storedAs;
 };
 
-// Vehicle rows of one import, written through one prepared insert with each
-// value bound in its stored form. The texts that repeat row after row (the
-// batch number, a day's date, a minute's time, the direction characters) are
-// made once and bound again only when they change: a month-long survey is a
-// million rows.
+// Vehicle rows of one import, handed to the store's writer with each
+// vehicle's clock time and date worked out from its offset and the survey
+// start; the progress is told and a cancel looked for every few thousand
+// rows.
 class VehicleWriter {
 public:
-    VehicleWriter(db::Connection& connection, const SurveyHeader& header, const QDateTime& start,
+    VehicleWriter(store::SurveyWriter& writer, const SurveyHeader& header, const QDateTime& start,
                   ImportReport& report, qint64 expected)
-        : m_set(connection.openRecordset(QStringLiteral("select * from Veh_Data")))
-        , m_insert(m_set.prepareRowInsert())
-        , m_fields(m_set.table()->fields)
+        : m_writer(writer)
+        , m_fields(db::findTable(QStringLiteral("Veh_Data"))->fields)
         , m_header(header)
-        , m_batch(header.batchNumber.toUtf8())
         , m_startDate(start.date())
         , m_startHour(start.time().hour())
         , m_startMinute(start.time().minute())
@@ -103,13 +98,9 @@ public:
     {
         const qint64 seconds = wholeNumber(m_fields[kOffset], offsetText);
         const VehicleClock clock = vehicleClock(seconds, m_startHour, m_startMinute);
-        m_insert->bindText(kBatch, m_batch);
-        m_insert->bindInteger(kOffset, seconds);
-        m_insert->bindText(kDirection, directionText(direction));
-        m_insert->bindInteger(kSpeed, wholeNumber(m_fields[kSpeed], speed));
-        m_insert->bindText(kTime, timeOf(clock));
-        m_insert->bindText(kDate, dateOf(clock.days));
-        m_insert->run();
+        const qint64 speedValue = wholeNumber(m_fields[kSpeed], speed);
+        const int second = secondOfDay(clock);
+        m_writer.addVehicle(seconds, direction, speedValue, second, dateOf(clock.days));
         if (++m_count % 4096 == 0) {
             if (m_report.cancelled())
                 throw Cancelled();
@@ -120,50 +111,30 @@ public:
     qint64 count() const { return m_count; }
 
 private:
-    static constexpr int kBatch = 0, kOffset = 1, kDirection = 2, kSpeed = 3, kTime = 4, kDate = 5;
+    static constexpr int kOffset = 1, kSpeed = 3, kTime = 4;
 
-    // The direction text as parsed; the one-character texts are made once.
-    const QByteArray& directionText(QByteArrayView direction)
+    // The clock time as seconds of the day. An hour or minute out of range
+    // goes to the time field as "hh:mm AMPM", which refuses it.
+    int secondOfDay(const VehicleClock& clock) const
     {
-        if (direction.size() == 1 && uchar(direction.front()) < m_oneCharacter.size()) {
-            QByteArray& text = m_oneCharacter[uchar(direction.front())];
-            if (text.isNull())
-                text = QByteArray(direction.data(), 1);
-            return text;
-        }
-        m_otherDirection = QString::fromLatin1(direction).toUtf8();
-        return m_otherDirection;
-    }
-
-    // The clock time in its stored form, one text per minute of the day. An
-    // hour or minute out of range goes to the time field as "hh:mm AMPM",
-    // which refuses it.
-    const QByteArray& timeOf(const VehicleClock& clock)
-    {
-        if (clock.hour >= 0 && clock.hour < 24 && clock.minute >= 0 && clock.minute < 60) {
-            QByteArray& text = m_times[size_t(clock.hour * 60 + clock.minute)];
-            if (text.isNull())
-                text = db::storedTime(QTime(clock.hour, clock.minute)).toUtf8();
-            return text;
-        }
+        if (clock.hour >= 0 && clock.hour < 24 && clock.minute >= 0 && clock.minute < 60)
+            return clock.hour * 3600 + clock.minute * 60;
         try {
-            m_otherTime =
-                db::toStored(m_fields[kTime],
-                             text::formatTextAsTimeAmPm(text::format00(clock.hour) + QLatin1Char(':') +
-                                                        text::format00(clock.minute)))
-                    .toString()
-                    .toUtf8();
+            const QVariant time = db::toStored(
+                m_fields[kTime], text::formatTextAsTimeAmPm(text::format00(clock.hour) + QLatin1Char(':') +
+                                                            text::format00(clock.minute)));
+            return QTime::fromString(time.toString(), QStringLiteral("HH:mm:ss")).msecsSinceStartOfDay() /
+                   1000;
         } catch (const db::DbError& refused) {
             throw DataError(refused.message());
         }
-        return m_otherTime;
     }
 
-    // The vehicle's date in its stored form. A date is stored as its
-    // "mm/dd/yy" text reads back, and a two-digit year names 2000-2099 alone,
-    // so a date outside those years cannot be stored: the survey is refused.
-    // Vehicles come in time order, so the last date is worth keeping.
-    const QByteArray& dateOf(qint64 days)
+    // The vehicle's date. A date is stored as its "mm/dd/yy" text reads
+    // back, and a two-digit year names 2000-2099 alone, so a date outside
+    // those years cannot be stored: the survey is refused. Vehicles come in
+    // time order, so the last date is worth keeping.
+    const QDate& dateOf(qint64 days)
     {
         if (days != m_lastDays || m_lastDate.isNull()) {
             const QDate date = m_startDate.addDays(days);
@@ -172,51 +143,23 @@ private:
                                                "to 2099 that a two-digit year can name.")
                                     .arg(m_header.batchNumber, date.toString(Qt::ISODate)));
             m_lastDays = days;
-            m_lastDate = db::storedDate(date).toUtf8();
+            m_lastDate = date;
         }
         return m_lastDate;
     }
 
-    db::Recordset m_set;
-    std::unique_ptr<db::SqliteStatement> m_insert;
+    store::SurveyWriter& m_writer;
     const std::vector<db::FieldInfo>& m_fields;
     const SurveyHeader& m_header;
-    const QByteArray m_batch;
     QDate m_startDate;
     int m_startHour;
     int m_startMinute;
     ImportReport& m_report;
     qint64 m_expected;
     qint64 m_count = 0;
-    std::array<QByteArray, 128> m_oneCharacter;
-    QByteArray m_otherDirection;
-    std::array<QByteArray, 24 * 60> m_times;
-    QByteArray m_otherTime;
     qint64 m_lastDays = -1;
-    QByteArray m_lastDate;
+    QDate m_lastDate;
 };
-
-bool batchIsStored(db::Connection& connection, const QString& batchNumber)
-{
-    {
-        db::Recordset batches =
-            connection.openRecordset(QStringLiteral("Select Distinct [Batch_Number] from Header"));
-        for (batches.moveFirst(); !batches.eof(); batches.moveNext()) {
-            if (batches.text(QStringLiteral("Batch_Number")) == batchNumber)
-                return true;
-        }
-    }
-    // Vehicles or statistics left under the number without their header
-    // (by a repair that could not save it) would be doubled by a new import.
-    db::SqliteStatement leftOver(
-        connection, QStringLiteral("SELECT EXISTS (SELECT 1 FROM Veh_Data WHERE Batch_Number = ?1) "
-                                   "OR EXISTS (SELECT 1 FROM Summary WHERE Batch_Number = ?1)"));
-    leftOver.bind(0, batchNumber);
-    bool found = false;
-    while (leftOver.nextRow())
-        found = leftOver.integerAt(0) != 0;
-    return found;
-}
 
 const db::FieldInfo& vehicleField(const char* name)
 {
@@ -226,52 +169,42 @@ const db::FieldInfo& vehicleField(const char* name)
 
 // Whether the vehicles stored under `batchNumber` are the download's, one
 // for one in the order written.
-bool sameVehicles(db::Connection& connection, const QString& batchNumber, const QByteArray& buffer)
+bool sameVehicles(store::SurveyStore& store, const QString& batchNumber, const QByteArray& buffer)
 {
     const db::FieldInfo& offsetField = vehicleField("Offset");
     const db::FieldInfo& speedField = vehicleField("Speed");
-    db::SqliteStatement stored(
-        connection, QStringLiteral("SELECT \"Offset\", \"Veh_Direction\", \"Speed\" FROM \"Veh_Data\" "
-                                   "WHERE \"Batch_Number\" = ? ORDER BY rowid"));
-    stored.bindText(0, batchNumber.toUtf8());
+    const std::unique_ptr<store::WrittenVehicles> stored = store.readWrittenVehicles(batchNumber);
+    qint64 storedOffset = 0, storedSpeed = 0;
+    QByteArrayView storedDirection;
     bool same = true;
     parseVehicles(buffer, [&](QByteArrayView offset, QByteArrayView direction, QByteArrayView speed) {
         if (!same)
             return;
         try {
-            same = stored.nextRow() && wholeNumber(offsetField, offset) == stored.integerAt(0) &&
-                   direction == stored.textAt(1) && wholeNumber(speedField, speed) == stored.integerAt(2);
+            same = stored->next(storedOffset, storedDirection, storedSpeed) &&
+                   wholeNumber(offsetField, offset) == storedOffset && direction == storedDirection &&
+                   wholeNumber(speedField, speed) == storedSpeed;
         } catch (const DataError&) {
             same = false;
         }
     });
-    return same && !stored.nextRow();
+    return same && !stored->next(storedOffset, storedDirection, storedSpeed);
 }
 
 // The survey that already holds the download's vehicles: one with the same
 // start and the same count of vehicles (read from the header and statistics
 // rows, which is quick), whose vehicles are the download's. None when there
 // is no such survey.
-std::optional<QString> surveyHoldingDownload(db::Connection& connection, const QDateTime& start,
+std::optional<QString> surveyHoldingDownload(store::SurveyStore& store, const QDateTime& start,
                                              qint64 vehicles, const QByteArray& buffer)
 {
     QStringList candidates;
-    {
-        db::SqliteStatement surveys(
-            connection, QStringLiteral("SELECT h.\"Batch_Number\", h.\"Date\", h.\"Time\" FROM \"Header\" h "
-                                       "JOIN \"Summary\" s ON s.\"Batch_Number\" = h.\"Batch_Number\" "
-                                       "WHERE trim(s.\"Total_Vehicles\") = ?"));
-        surveys.bindText(0, QByteArray::number(vehicles));
-        while (surveys.nextRow()) {
-            const auto text = [&surveys](int column) {
-                return QString::fromUtf8(surveys.textAt(column));
-            };
-            if (text::parseStart(text(1), text(2)) == start)
-                candidates << text(0);
-        }
+    for (const survey::HeaderRow& header : store.surveysCounting(vehicles)) {
+        if (text::parseStart(header.date, header.time) == start)
+            candidates << header.batchNumber;
     }
     for (const QString& batch : candidates) {
-        if (sameVehicles(connection, batch, buffer))
+        if (sameVehicles(store, batch, buffer))
             return batch;
     }
     return std::nullopt;
@@ -627,19 +560,18 @@ ImportResult importSurvey(const db::Database& database, const SurveyHeader& type
         return result;
     };
     try {
-        db::Connection connection(database);
+        const std::unique_ptr<store::SurveyStore> store = store::openStore(database);
         // A file that holds a batch number twice cannot keep surveys apart:
         // nothing is added to it until those surveys are dealt with.
-        if (!connection.duplicatedBatches().isEmpty())
-            return failed(db::duplicatedBatchesMessage(database.path, connection.duplicatedBatches()),
-                          QString());
+        if (const QStringList duplicated = store->duplicatedBatches(); !duplicated.isEmpty())
+            return failed(db::duplicatedBatchesMessage(database.path, duplicated), QString());
         const auto start = text::parseStart(header.startDate, header.startTime);
         const DownloadFigures figures = downloadFigures(buffer);
         // The survey that already holds the download's vehicles, if any.
         const auto storedAlready = [&]() -> std::optional<QString> {
             if (!start)
                 return std::nullopt;
-            return surveyHoldingDownload(connection, *start, figures.vehicles, buffer);
+            return surveyHoldingDownload(*store, *start, figures.vehicles, buffer);
         };
         // Looked for first without the lock, so that no question is asked
         // about a download that is refused.
@@ -647,8 +579,8 @@ ImportResult importSurvey(const db::Database& database, const SurveyHeader& type
             result.storedAs = *batch;
             return refuse(messages::alreadyStored(*batch), HeaderField::None);
         }
-        // Asked before the transaction: no question waits on the user while
-        // the database is locked.
+        // Asked before the survey is begun: no question waits on the user
+        // while the database is locked.
         const QString question = unitQuestion(header.unit, postedLimitOf(header), figures.medianSpeed);
         if (!question.isEmpty() && !report.confirm(question)) {
             result.field = HeaderField::Unit;
@@ -657,66 +589,45 @@ ImportResult importSurvey(const db::Database& database, const SurveyHeader& type
 
         // Everything from here lands together or not at all, and no other
         // program stores the same download or batch number between the
-        // checks and the writes.
-        db::Transaction transaction(connection);
+        // checks and the writes: the writer holds the database's write lock
+        // and has claimed the batch number (or thrown DuplicateBatch).
+        survey::HeaderRow row;
+        row.batchNumber = header.batchNumber;
+        row.locationCode = header.locationCode;
+        row.location = header.location;
+        row.date = header.startDate;
+        row.time = header.startTime;
+        row.violationAlert = header.postedSpeed;
+        row.blankSpeed = header.cutoff;
+        row.alarmSpeed = header.alarm;
+        row.radarMode = header.unit;
+        row.direction = header.direction;
+        row.zone = header.zone;
+        const std::unique_ptr<store::SurveyWriter> writer = store->beginSurvey(row);
         using Outcome = ImportResult::Outcome;
         if (const auto batch = storedAlready())
             throw LateRefusal{messages::alreadyStored(*batch), QString(), Outcome::Refused, HeaderField::None,
                               *batch};
-        if (batchIsStored(connection, header.batchNumber))
-            throw LateRefusal{messages::kDuplicate, QString(), Outcome::Refused, HeaderField::BatchNumber,
-                              QString()};
-        // The start date is tested before anything is written, so a bad
-        // date leaves the database as it was.
+        // The start date is tested before any vehicle is written.
         if (!start)
             throw LateRefusal{messages::kNonDate, QString(), Outcome::NonDate, HeaderField::StartDate,
                               QString()};
-
         {
-            db::Recordset headers = connection.openRecordset(QStringLiteral("select * from Header"));
-            headers.addNew();
-            headers.setValue(QStringLiteral("Batch_Number"), header.batchNumber);
-            headers.setValue(QStringLiteral("Location_Code"), header.locationCode);
-            headers.setValue(QStringLiteral("Location"), header.location);
-            headers.setValue(QStringLiteral("Date"), header.startDate);
-            headers.setValue(QStringLiteral("Time"), header.startTime);
-            headers.setValue(QStringLiteral("Violation_Alert"), header.postedSpeed);
-            headers.setValue(QStringLiteral("Blank_Speed"), header.cutoff);
-            headers.setValue(QStringLiteral("Alarm_Speed"), header.alarm);
-            headers.setValue(QStringLiteral("Radar_Mode"), header.unit);
-            headers.setValue(QStringLiteral("Direction"), header.direction);
-            headers.setValue(QStringLiteral("Zone"), header.zone);
-            headers.update();
-        }
-        {
-            VehicleWriter writer(connection, header, *start, report, buffer.count(',') / 3);
+            VehicleWriter vehicles(*writer, header, *start, report, buffer.count(',') / 3);
             const ParseResult parsed = parseVehicles(
-                buffer, [&writer](QByteArrayView offset, QByteArrayView direction, QByteArrayView speed) {
-                    writer.write(offset, direction, speed);
+                buffer, [&vehicles](QByteArrayView offset, QByteArrayView direction, QByteArrayView speed) {
+                    vehicles.write(offset, direction, speed);
                 });
             if (!parsed.ok)
                 throw DataError(QStringLiteral("The download has no end mark after its vehicle data."));
-            result.vehicles = writer.count();
+            result.vehicles = vehicles.count();
             report.progress(result.vehicles, result.vehicles);
         }
 
         const stats::SummaryInputs inputs{header.batchNumber, header.postedSpeed, header.unit,
                                           header.startTime, header.startDate};
-        survey::SummaryRow summary = stats::computeSummary(connection, inputs);
-        stats::storeSummary(connection, summary);
-        // A file renamed over the database meanwhile would take the commit
-        // into the old file, which no one can open any more.
-        if (connection.fileReplaced())
-            throw LateRefusal{replacedMessage(database.path), QString(), Outcome::Failed, HeaderField::None,
-                              QString()};
-        transaction.commit();
-        // Replaced just after the commit: the survey counts as stored only
-        // if the file now in place holds it.
-        if (connection.fileReplaced()) {
-            db::Connection current(database);
-            if (!batchIsStored(current, header.batchNumber))
-                return failed(replacedMessage(database.path), QString());
-        }
+        survey::SummaryRow summary = stats::computeSummary(writer->figures(), inputs);
+        writer->commit(summary);
         result.summary = std::move(summary);
     } catch (const LateRefusal& refusal) {
         // The transaction has ended: the message may wait on the user.
@@ -739,13 +650,14 @@ ImportResult importSurvey(const db::Database& database, const SurveyHeader& type
         report.message(messages::kDataError, QString::fromUtf8(error.what()));
         result.outcome = ImportResult::Outcome::DataError;
         return result;
+    } catch (const store::DuplicateBatch&) {
+        // Another survey, or rows a repair left, hold the batch number.
+        result.summary.reset();
+        result.vehicles = 0;
+        return refuse(messages::kDuplicate, HeaderField::BatchNumber);
+    } catch (const store::DatabaseReplaced&) {
+        return failed(replacedMessage(database.path), QString());
     } catch (const db::DbError& error) {
-        // The key on the batch number refused the header row: another
-        // program stored the number first.
-        if ((error.engineCode() & 0xff) == SQLITE_CONSTRAINT) {
-            result.summary.reset();
-            return refuse(messages::kDuplicate, HeaderField::BatchNumber);
-        }
         return failed(databaseFailure(error, database.path), error.message());
     } catch (const std::bad_alloc&) {
         return failed(outOfMemoryMessage(), QString());

@@ -10,11 +10,11 @@
 #include "maintenance/MaintenanceTexts.h"
 #include "maintenance/SqliteFile.h"
 #include "maintenance/WriteLock.h"
+#include "store/SurveyStore.h"
 
 #include <QFile>
 #include <QFileInfo>
 
-#include <map>
 #include <optional>
 
 #include <sqlite3.h>
@@ -62,23 +62,16 @@ Outcome deleteSurvey(const db::Database& database, const QString& batch)
         return Outcome::done();
     if (const auto refusal = refusalWhileInUse(database, operation))
         return *refusal;
-    std::map<QString, int> deleted;
+    store::DeletedSurvey deleted;
     try {
-        db::Connection connection(database);
-        db::Transaction transaction(connection);
-        const QString where =
-            QStringLiteral(" where [Batch_Number] = '") + db::escapeText(batch) + QLatin1Char('\'');
-        for (const char* table : {"Summary", "Veh_Data", "Header"})
-            deleted[QLatin1String(table)] =
-                connection.execute(QStringLiteral("delete from ") + QLatin1String(table) + where);
-        transaction.commit();
+        deleted = store::openStore(database)->deleteSurvey(batch);
     } catch (const db::DbError& error) {
         return deletionFailure(operation, error);
     }
-    const QString vehicles = texts::counted(deleted[QStringLiteral("Veh_Data")], "vehicle", "vehicles");
-    if (deleted[QStringLiteral("Header")] > 0)
+    const QString vehicles = texts::counted(deleted.vehicles, "vehicle", "vehicles");
+    if (deleted.header)
         return Outcome::done(QStringLiteral("The survey %1 and its %2 were deleted.").arg(batch, vehicles));
-    if (deleted[QStringLiteral("Veh_Data")] > 0 || deleted[QStringLiteral("Summary")] > 0)
+    if (deleted.vehicles > 0 || deleted.statistics)
         return Outcome::done(
             QStringLiteral("The %1 and the statistics stored under %2 without a survey header were deleted.")
                 .arg(vehicles, batch));

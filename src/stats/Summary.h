@@ -4,8 +4,8 @@
 
 #include <QString>
 
-namespace pelmor::db {
-class Connection;
+namespace pelmor::store {
+class SurveyFigures;
 }
 
 namespace pelmor::stats {
@@ -20,14 +20,10 @@ struct SummaryInputs {
     QString startDate;   // "05/03/2002"
 };
 
-// Computes the statistics of a survey whose vehicle rows are stored, with
-// one aggregate query after another, in a fixed order. Throws (a database or
+// Computes the statistics of a survey from the figures of its vehicles,
+// asked one after another in a fixed order. Throws (a database or
 // statistics error) when a value cannot be computed, for example for a
 // survey without vehicles; nothing is stored here.
-survey::SummaryRow computeSummary(db::Connection& connection, const SummaryInputs& inputs);
-
-// Adds the survey's Summary row, complete; inside the caller's transaction,
-// so the row lands together with the rows it was computed from.
-void storeSummary(db::Connection& connection, const survey::SummaryRow& values);
+survey::SummaryRow computeSummary(store::SurveyFigures& figures, const SummaryInputs& inputs);
 
 } // namespace pelmor::stats

@@ -18,7 +18,12 @@ public:
     // SqliteSurveys.cpp
     std::vector<survey::ListedSurvey> listSurveys() override;
     survey::SurveyRecord loadSurvey(const QString& batchNumber) override;
-    bool deleteSurvey(const QString& batchNumber) override;
+    DeletedSurvey deleteSurvey(const QString& batchNumber) override;
+    QStringList duplicatedBatches() const override;
+    std::unique_ptr<SurveyWriter> beginSurvey(const survey::HeaderRow& header) override;
+    std::unique_ptr<SurveyFigures> figures(const QString& batchNumber) override;
+    std::vector<survey::HeaderRow> surveysCounting(qint64 vehicles) override;
+    std::unique_ptr<WrittenVehicles> readWrittenVehicles(const QString& batchNumber) override;
 
     // SqliteVehicleReads.cpp
     void scanVehicles(const QString& batchNumber, VehicleOrder order,

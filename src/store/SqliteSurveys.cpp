@@ -1,36 +1,442 @@
+// The surveys of a SQLite file: listing, loading, deleting and writing them,
+// and the figures their statistics are worked out from.
 #include "store/SqliteSurveyStore.h"
 
+#include "db/FieldValues.h"
+#include "db/Files.h"
+#include "db/SqlText.h"
 #include "db/SqliteStatement.h"
+#include "text/Formats.h"
+
+#include <QTime>
+#include <QVariant>
 
 #include <sqlite3.h>
 
-// The surveys of the SQLite file, through the survey library's readers.
+#include <array>
+
 namespace pelmor::store {
+namespace {
+
+// The row's fields as a column list, in table order: "h"."Batch_Number", ...
+template <typename Row> QString columnsOf(const char* table)
+{
+    QStringList columns;
+    Row row;
+    Row::forEachField(row, [&](const char* name, const QString&) {
+        columns << QStringLiteral("%1\"%2\"").arg(QLatin1String(table), QLatin1String(name));
+    });
+    return columns.join(QStringLiteral(", "));
+}
+
+// The fields of `row` from the current row of `statement`, read from
+// column `first` on in table order; a null value reads as an empty text.
+template <typename Row> int readRow(const db::SqliteStatement& statement, int first, Row& row)
+{
+    int column = first;
+    Row::forEachField(
+        row, [&](const char*, QString& text) { text = QString::fromUtf8(statement.textAt(column++)); });
+    return column;
+}
+
+// The first row of `table` stored under the batch number, in table order;
+// false when there is none.
+template <typename Row>
+bool readFirstRow(db::Connection& connection, const char* table, const QString& batchNumber, Row& row)
+{
+    db::SqliteStatement query(connection, QStringLiteral("SELECT %1 FROM \"%2\" WHERE \"Batch_Number\" = ? "
+                                                         "ORDER BY rowid LIMIT 1")
+                                              .arg(columnsOf<Row>(""), QLatin1String(table)));
+    query.bind(0, batchNumber);
+    if (!query.nextRow())
+        return false;
+    readRow(query, 0, row);
+    return true;
+}
+
+// Whether anything is stored under the batch number: a Header row, or
+// vehicles or statistics a repair left without their header.
+bool batchIsHeld(db::Connection& connection, const QString& batchNumber)
+{
+    db::SqliteStatement held(
+        connection, QStringLiteral("SELECT EXISTS (SELECT 1 FROM \"Header\" WHERE \"Batch_Number\" = ?1) "
+                                   "OR EXISTS (SELECT 1 FROM \"Veh_Data\" WHERE \"Batch_Number\" = ?1) "
+                                   "OR EXISTS (SELECT 1 FROM \"Summary\" WHERE \"Batch_Number\" = ?1)"));
+    held.bind(0, batchNumber);
+    bool found = false;
+    while (held.nextRow())
+        found = held.integerAt(0) != 0;
+    return found;
+}
+
+// The figures of one batch number's vehicles, each asked by one aggregate
+// query of the kind the statistics have always been computed with. The
+// texts go to the database's statement observer as written.
+class SqliteSurveyFigures : public SurveyFigures {
+public:
+    SqliteSurveyFigures(db::Connection& connection, const QString& batchNumber)
+        : m_connection(connection)
+        , m_ofBatch(QStringLiteral(" from [Veh_Data] where [Batch_Number] = '") +
+                    db::escapeText(batchNumber) + QLatin1Char('\''))
+    {
+        // The figures read the survey's part of the index about twenty
+        // times; a page cache large enough for a month of traffic (a limit,
+        // taken only as pages are read) reads it from the file once.
+        m_connection.executeUnlogged(QStringLiteral("PRAGMA cache_size = -131072"));
+    }
+
+    qint64 vehicles() override { return count("select count(speed) as TVeh", QString(), "TVeh"); }
+    qint64 countAtMost(qint64 speed) override
+    {
+        return count("select count(speed) as TUnder", " and Speed <= " + QString::number(speed), "TUnder");
+    }
+    qint64 countOver(qint64 speed) override
+    {
+        return count("select count(speed) as Tover", " and Speed > " + QString::number(speed), "Tover");
+    }
+    std::optional<double> averageOver(qint64 speed) override
+    {
+        return real("select avg(speed) as AVover", " and Speed > " + QString::number(speed), "AVover");
+    }
+    std::optional<double> averageSpeed() override
+    {
+        return real("select avg(speed) as AVspeed", QString(), "AVspeed");
+    }
+    std::optional<qint64> lowestSpeed() override
+    {
+        return whole("select min(speed) as Minspeed", "Minspeed");
+    }
+    std::optional<qint64> highestSpeed() override
+    {
+        return whole("select max(speed) as Maxspeed", "Maxspeed");
+    }
+    qint64 countWithin(double low, double high) override
+    {
+        return count("select count(speed) as TVpace",
+                     " and speed >= " + text::shortestDecimal(low) +
+                         " and Speed <= " + text::shortestDecimal(high),
+                     "TVpace");
+    }
+    qint64 countTravelling(Travel travel) override
+    {
+        const QString ofBatch = m_ofBatch + QStringLiteral(" and [Veh_Direction] = ");
+        switch (travel) {
+        case Travel::Approaching:
+            return number("select count(Veh_Direction) as Tapp" + ofBatch + "'+'", "Tapp").toLongLong();
+        case Travel::Receding:
+            return number("select count(Veh_Direction) as Trecd" + ofBatch + "'-'", "Trecd").toLongLong();
+        case Travel::Unknown:
+            break;
+        }
+        return number("select count(Veh_Direction) as Tquest" + ofBatch + "'?'", "Tquest").toLongLong();
+    }
+    qint64 largestOffset() override { return count("select max(Offset) as Ttime", QString(), "Ttime"); }
+    qint64 countInBand(qint64 limit, int above, qint64 atMost) override
+    {
+        const QString from =
+            above == 0 ? QString::number(limit) : QStringLiteral("%1 + %2").arg(limit).arg(above);
+        return count("select count(speed) as Over",
+                     " and speed > " + from + " and speed <= " + QString::number(atMost), "Over");
+    }
+    qint64 countBeyond(qint64 speed) override
+    {
+        return count("select count(speed) as Over", " and speed > " + QString::number(speed), "Over");
+    }
+
+private:
+    QVariant number(const QString& statement, const char* alias)
+    {
+        return m_connection.scalar(statement, QLatin1String(alias));
+    }
+    QVariant ask(const char* select, const QString& condition, const char* alias)
+    {
+        return number(QLatin1String(select) + m_ofBatch + condition, alias);
+    }
+    qint64 count(const char* select, const QString& condition, const char* alias)
+    {
+        return ask(select, condition, alias).toLongLong();
+    }
+    std::optional<double> real(const char* select, const QString& condition, const char* alias)
+    {
+        const QVariant value = ask(select, condition, alias);
+        if (value.isNull())
+            return std::nullopt;
+        return value.toDouble();
+    }
+    std::optional<qint64> whole(const char* select, const char* alias)
+    {
+        const QVariant value = ask(select, QString(), alias);
+        if (value.isNull())
+            return std::nullopt;
+        return value.toLongLong();
+    }
+
+    db::Connection& m_connection;
+    const QString m_ofBatch;
+};
+
+// A new survey written in one write transaction of the store's
+// connection. The texts that repeat row after row (the batch number, a
+// day's date, a minute's time, the direction) are made once and bound again
+// only when they change: a month-long survey is a million rows.
+class SqliteSurveyWriter : public SurveyWriter {
+public:
+    SqliteSurveyWriter(db::Connection& connection, const survey::HeaderRow& header)
+        : m_connection(connection)
+        , m_transaction(connection)
+        , m_batchNumber(header.batchNumber)
+        , m_batch(header.batchNumber.toUtf8())
+    {
+        if (batchIsHeld(connection, header.batchNumber))
+            throw duplicate();
+        insertHeader(header);
+        m_insert = std::make_unique<db::SqliteStatement>(
+            connection,
+            QStringLiteral("INSERT INTO \"Veh_Data\" (\"Batch_Number\", \"Offset\", \"Veh_Direction\", "
+                           "\"Speed\", \"Time\", \"Date\") VALUES (?, ?, ?, ?, ?, ?)"));
+    }
+
+    void addVehicle(qint64 offset, QByteArrayView direction, qint64 speed, int secondOfDay,
+                    const QDate& date) override
+    {
+        m_insert->bindText(0, m_batch);
+        m_insert->bindInteger(1, offset);
+        m_insert->bindText(2, directionText(direction));
+        m_insert->bindInteger(3, speed);
+        m_insert->bindText(4, timeText(secondOfDay));
+        m_insert->bindText(5, dateText(date));
+        m_insert->run();
+    }
+
+    SurveyFigures& figures() override
+    {
+        if (!m_figures)
+            m_figures = std::make_unique<SqliteSurveyFigures>(m_connection, m_batchNumber);
+        return *m_figures;
+    }
+
+    void commit(const survey::SummaryRow& statistics) override
+    {
+        m_insert.reset();
+        insertRow("Summary", statistics.storedFields());
+        // A file renamed over the database meanwhile would take the commit
+        // into the old file, which no one can open any more.
+        if (m_connection.fileReplaced())
+            throw replaced();
+        m_transaction.commit();
+        // Replaced just after the commit: the survey counts as stored only
+        // if the file now in place holds it.
+        if (m_connection.fileReplaced()) {
+            db::Connection current(m_connection.location());
+            if (!batchIsHeld(current, m_batchNumber))
+                throw replaced();
+        }
+    }
+
+private:
+    DuplicateBatch duplicate() const
+    {
+        return DuplicateBatch(QStringLiteral("The database %1 holds the batch number %2 already.")
+                                  .arg(db::displayPath(m_connection.path()), m_batchNumber),
+                              SQLITE_CONSTRAINT_UNIQUE);
+    }
+    DatabaseReplaced replaced() const
+    {
+        return DatabaseReplaced(
+            QStringLiteral("The database %1 was replaced by another file while the survey %2 was written.")
+                .arg(db::displayPath(m_connection.path()), m_batchNumber),
+            SQLITE_READONLY_DBMOVED);
+    }
+
+    // The header's fields; the sign's setup names only when given.
+    void insertHeader(const survey::HeaderRow& header)
+    {
+        auto fields = header.storedFields();
+        if (header.fieldSetup.isNull())
+            fields.pop_back();
+        try {
+            insertRow("Header", fields);
+        } catch (const db::DbError& refused) {
+            // The key on the batch number: another connection stored it
+            // first.
+            if ((refused.engineCode() & 0xff) == SQLITE_CONSTRAINT)
+                throw duplicate();
+            throw;
+        }
+    }
+
+    void insertRow(const char* table, const std::vector<std::pair<QString, QString>>& fields)
+    {
+        QStringList columns;
+        for (const auto& field : fields)
+            columns << QLatin1Char('"') + field.first + QLatin1Char('"');
+        db::SqliteStatement insert(m_connection,
+                                   QStringLiteral("INSERT INTO \"%1\" (%2) VALUES (%3)")
+                                       .arg(QLatin1String(table), columns.join(QStringLiteral(", ")),
+                                            QStringList(columns.size(), QStringLiteral("?")).join(", ")));
+        for (size_t i = 0; i < fields.size(); ++i)
+            insert.bind(int(i), QVariant(fields[i].second));
+        insert.run();
+    }
+
+    const QByteArray& directionText(QByteArrayView direction)
+    {
+        if (direction.size() == 1 && uchar(direction.front()) < m_oneCharacter.size()) {
+            QByteArray& text = m_oneCharacter[uchar(direction.front())];
+            if (text.isNull())
+                text = QByteArray(direction.data(), 1);
+            return text;
+        }
+        m_otherDirection = direction.toByteArray();
+        return m_otherDirection;
+    }
+
+    const QByteArray& timeText(int secondOfDay)
+    {
+        if (secondOfDay < 0 || secondOfDay >= 24 * 3600)
+            throw db::DbError(QStringLiteral("The second %1 of a day is no time of day.").arg(secondOfDay));
+        if (m_times.empty())
+            m_times.resize(24 * 3600);
+        QByteArray& text = m_times[size_t(secondOfDay)];
+        if (text.isNull())
+            text = db::storedTime(QTime(0, 0).addSecs(secondOfDay)).toUtf8();
+        return text;
+    }
+
+    // Vehicles come in time order, so the last date is worth keeping.
+    const QByteArray& dateText(const QDate& date)
+    {
+        if (date != m_lastDate || m_lastDateText.isNull()) {
+            m_lastDate = date;
+            m_lastDateText = db::storedDate(date).toUtf8();
+        }
+        return m_lastDateText;
+    }
+
+    db::Connection& m_connection;
+    db::Transaction m_transaction;
+    const QString m_batchNumber;
+    const QByteArray m_batch;
+    std::unique_ptr<db::SqliteStatement> m_insert;
+    std::unique_ptr<SqliteSurveyFigures> m_figures;
+    std::array<QByteArray, 128> m_oneCharacter;
+    QByteArray m_otherDirection;
+    std::vector<QByteArray> m_times;
+    QDate m_lastDate;
+    QByteArray m_lastDateText;
+};
+
+class SqliteWrittenVehicles : public WrittenVehicles {
+public:
+    SqliteWrittenVehicles(db::Connection& connection, const QString& batchNumber)
+        : m_query(connection,
+                  QStringLiteral("SELECT \"Offset\", \"Veh_Direction\", \"Speed\" FROM \"Veh_Data\" "
+                                 "WHERE \"Batch_Number\" = ? ORDER BY rowid"))
+    {
+        m_query.bind(0, batchNumber);
+    }
+    bool next(qint64& offset, QByteArrayView& direction, qint64& speed) override
+    {
+        if (m_done || !m_query.nextRow()) {
+            m_done = true;
+            return false;
+        }
+        offset = m_query.integerAt(0);
+        direction = m_query.textAt(1);
+        speed = m_query.integerAt(2);
+        return true;
+    }
+
+private:
+    db::SqliteStatement m_query;
+    bool m_done = false;
+};
+
+} // namespace
 
 std::vector<survey::ListedSurvey> SqliteSurveyStore::listSurveys()
 {
-    return survey::listedSurveys(m_connection.location());
+    // The first Header row of each batch number in the order the surveys
+    // were stored, and its vehicles counted through the index on Veh_Data.
+    db::SqliteStatement query(
+        m_connection,
+        QStringLiteral("SELECT %1, (SELECT count(*) FROM \"Veh_Data\" v WHERE v.\"Batch_Number\" = "
+                       "h.\"Batch_Number\") FROM \"Header\" h WHERE h.rowid IN (SELECT min(rowid) FROM "
+                       "\"Header\" GROUP BY \"Batch_Number\") ORDER BY h.rowid")
+            .arg(columnsOf<survey::HeaderRow>("h.")));
+    std::vector<survey::ListedSurvey> surveys;
+    while (query.nextRow()) {
+        survey::ListedSurvey survey;
+        const int count = readRow(query, 0, survey.header);
+        survey.vehicles = query.integerAt(count);
+        surveys.push_back(std::move(survey));
+    }
+    return surveys;
 }
 
 survey::SurveyRecord SqliteSurveyStore::loadSurvey(const QString& batchNumber)
 {
-    return survey::loadSurvey(m_connection, batchNumber);
+    survey::SurveyRecord record;
+    record.batchNumber = batchNumber;
+    record.hasHeader = readFirstRow(m_connection, "Header", batchNumber, record.header);
+    record.hasSummary = readFirstRow(m_connection, "Summary", batchNumber, record.summary);
+    return record;
 }
 
-bool SqliteSurveyStore::deleteSurvey(const QString& batchNumber)
+DeletedSurvey SqliteSurveyStore::deleteSurvey(const QString& batchNumber)
 {
+    DeletedSurvey deleted;
     db::Transaction transaction(m_connection);
-    bool found = false;
-    for (const char* table : {"Veh_Data", "Summary", "Header"}) {
-        db::SqliteStatement remove(
+    const auto remove = [&](const char* table) {
+        db::SqliteStatement statement(
             m_connection,
             QStringLiteral("DELETE FROM \"%1\" WHERE \"Batch_Number\" = ?").arg(QLatin1String(table)));
-        remove.bind(0, batchNumber);
-        remove.run();
-        found = sqlite3_changes(m_connection.sqliteHandle()) > 0;
-    }
+        statement.bind(0, batchNumber);
+        statement.run();
+        return qint64(sqlite3_changes64(m_connection.sqliteHandle()));
+    };
+    deleted.statistics = remove("Summary") > 0;
+    deleted.vehicles = remove("Veh_Data");
+    deleted.header = remove("Header") > 0;
     transaction.commit();
-    return found;
+    return deleted;
+}
+
+QStringList SqliteSurveyStore::duplicatedBatches() const
+{
+    return m_connection.duplicatedBatches();
+}
+
+std::unique_ptr<SurveyWriter> SqliteSurveyStore::beginSurvey(const survey::HeaderRow& header)
+{
+    return std::make_unique<SqliteSurveyWriter>(m_connection, header);
+}
+
+std::unique_ptr<SurveyFigures> SqliteSurveyStore::figures(const QString& batchNumber)
+{
+    return std::make_unique<SqliteSurveyFigures>(m_connection, batchNumber);
+}
+
+std::vector<survey::HeaderRow> SqliteSurveyStore::surveysCounting(qint64 vehicles)
+{
+    db::SqliteStatement query(
+        m_connection,
+        QStringLiteral("SELECT %1 FROM \"Header\" h JOIN \"Summary\" s ON s.\"Batch_Number\" = "
+                       "h.\"Batch_Number\" WHERE trim(s.\"Total_Vehicles\") = ? ORDER BY h.rowid")
+            .arg(columnsOf<survey::HeaderRow>("h.")));
+    query.bindText(0, QByteArray::number(vehicles));
+    std::vector<survey::HeaderRow> headers;
+    while (query.nextRow()) {
+        survey::HeaderRow header;
+        readRow(query, 0, header);
+        headers.push_back(std::move(header));
+    }
+    return headers;
+}
+
+std::unique_ptr<WrittenVehicles> SqliteSurveyStore::readWrittenVehicles(const QString& batchNumber)
+{
+    return std::make_unique<SqliteWrittenVehicles>(m_connection, batchNumber);
 }
 
 } // namespace pelmor::store

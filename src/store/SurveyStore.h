@@ -1,8 +1,10 @@
 #pragma once
 
 #include "db/Database.h"
+#include "db/DbError.h"
 #include "survey/SurveyRecord.h"
 
+#include <QByteArrayView>
 #include <QDate>
 #include <QString>
 #include <QStringList>
@@ -83,6 +85,88 @@ struct VehicleRow {
     QDate date;          // the stored date
 };
 
+// What a deletion removed.
+struct DeletedSurvey {
+    bool header = false;     // the survey's Header row
+    bool statistics = false; // its Summary row
+    qint64 vehicles = 0;
+};
+
+// The batch number of a new survey is held already; nothing was written.
+class DuplicateBatch : public db::DbError {
+public:
+    using db::DbError::DbError;
+};
+
+// Another file was put in the database's place (a backup restored, a
+// repair) while a survey was being written, so the survey did not reach
+// the database now in place.
+class DatabaseReplaced : public db::DbError {
+public:
+    using db::DbError::DbError;
+};
+
+// The way a vehicle travelled, as its direction is stored.
+enum class Travel { Approaching, Receding, Unknown };
+
+// The figures a survey's statistics are worked out from, each over the
+// vehicles of one batch number. Asked in the order the statistics need
+// them; the answers are exact (whole counts, the average as the database
+// computes it).
+class SurveyFigures {
+public:
+    virtual ~SurveyFigures() = default;
+    // Vehicles in all.
+    virtual qint64 vehicles() = 0;
+    // Vehicles at or under `speed`, and over it.
+    virtual qint64 countAtMost(qint64 speed) = 0;
+    virtual qint64 countOver(qint64 speed) = 0;
+    // The average speed of the vehicles over `speed`; none when there are none.
+    virtual std::optional<double> averageOver(qint64 speed) = 0;
+    // The average, lowest and highest speed; none without vehicles.
+    virtual std::optional<double> averageSpeed() = 0;
+    virtual std::optional<qint64> lowestSpeed() = 0;
+    virtual std::optional<qint64> highestSpeed() = 0;
+    // Vehicles from `low` up to `high`, both included.
+    virtual qint64 countWithin(double low, double high) = 0;
+    // Vehicles travelling one way.
+    virtual qint64 countTravelling(Travel travel) = 0;
+    // The largest offset (seconds after the start); 0 without vehicles.
+    virtual qint64 largestOffset() = 0;
+    // Vehicles over `limit` + `above` and at or under `atMost`: one band of
+    // speeds over the limit.
+    virtual qint64 countInBand(qint64 limit, int above, qint64 atMost) = 0;
+    // Vehicles over `speed`: the open band at the top.
+    virtual qint64 countBeyond(qint64 speed) = 0;
+};
+
+// A new survey being written; see SurveyStore::beginSurvey. Rolled back
+// when destroyed without commit().
+class SurveyWriter {
+public:
+    virtual ~SurveyWriter() = default;
+    // One vehicle: its offset, direction text and speed as read from the
+    // log, and the clock time (to the minute, as seconds of the day) and
+    // date it was logged at.
+    virtual void addVehicle(qint64 offset, QByteArrayView direction, qint64 speed, int secondOfDay,
+                            const QDate& date) = 0;
+    // The figures of the vehicles written so far.
+    virtual SurveyFigures& figures() = 0;
+    // Adds the statistics row and makes the survey stored, all of it at
+    // once. Throws DatabaseReplaced when the survey did not reach the file
+    // that now bears the database's name.
+    virtual void commit(const survey::SummaryRow& statistics) = 0;
+};
+
+// A survey's vehicles read one by one in stored order, as written.
+class WrittenVehicles {
+public:
+    virtual ~WrittenVehicles() = default;
+    // Moves to the next vehicle; false after the last. The direction text
+    // stays valid until the next move.
+    virtual bool next(qint64& offset, QByteArrayView& direction, qint64& speed) = 0;
+};
+
 // The open store of one database.
 class SurveyStore {
 public:
@@ -95,13 +179,36 @@ public:
 
     // --- Surveys -------------------------------------------------------
     // The stored surveys with their header fields and vehicle counts, in the
-    // order the survey lists show them.
+    // order they were stored, which is the order the survey lists show them.
     virtual std::vector<survey::ListedSurvey> listSurveys() = 0;
     // One survey's Header and Summary rows; empty texts when not stored.
     virtual survey::SurveyRecord loadSurvey(const QString& batchNumber) = 0;
-    // Removes one survey whole (header, statistics, vehicles); false when
-    // nothing was stored under the batch number.
-    virtual bool deleteSurvey(const QString& batchNumber) = 0;
+    // Removes one survey whole (statistics, vehicles, header) as one unit,
+    // also the rows a repair left under the batch number without their
+    // header; says what went.
+    virtual DeletedSurvey deleteSurvey(const QString& batchNumber) = 0;
+    // The batch numbers an older database holds more than once, which keep
+    // surveys from being told apart: nothing is added until they are dealt
+    // with. Empty for a database that keeps each batch number once.
+    virtual QStringList duplicatedBatches() const = 0;
+
+    // Writes a new survey as one unit: takes the database's write lock,
+    // claims the batch number (throws DuplicateBatch when a survey, or
+    // vehicles or statistics left without their header, hold it already) and
+    // writes the header row. The vehicles and the statistics row follow
+    // through the writer; nothing of it is stored unless the writer commits.
+    // The store's reads see the rows written so far while the writer is
+    // open.
+    virtual std::unique_ptr<SurveyWriter> beginSurvey(const survey::HeaderRow& header) = 0;
+    // The figures of the vehicles stored under a batch number, for its
+    // statistics; asked on this store's connection, so used while it is open.
+    virtual std::unique_ptr<SurveyFigures> figures(const QString& batchNumber) = 0;
+    // The header rows of the surveys whose statistics count `vehicles`
+    // vehicles: the candidates for holding a download already.
+    virtual std::vector<survey::HeaderRow> surveysCounting(qint64 vehicles) = 0;
+    // The vehicles of a survey as written, in stored order, read one by one
+    // (the reader is done with before a writer begins).
+    virtual std::unique_ptr<WrittenVehicles> readWrittenVehicles(const QString& batchNumber) = 0;
 
     // --- Vehicles --------------------------------------------------------
     // Calls `visit` for each vehicle of the survey in the given order; a

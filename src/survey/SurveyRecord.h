@@ -1,17 +1,11 @@
 #pragma once
 
-#include "db/Database.h"
-
 #include <QString>
 #include <QStringList>
 
 #include <array>
 #include <utility>
 #include <vector>
-
-namespace pelmor::db {
-class Connection;
-}
 
 // One stored survey as every view and document shows it: its Header row and
 // its Summary row, each field the text exactly as stored.
@@ -129,26 +123,12 @@ struct SurveyRecord {
     bool isKph() const { return header.radarMode == QLatin1String("KPH"); }
 };
 
-// The rows of the survey stored under `batchNumber` (compared exactly).
-// Throws DbError.
-SurveyRecord loadSurvey(db::Connection& connection, const QString& batchNumber);
-SurveyRecord loadSurvey(const db::Database& database, const QString& batchNumber);
-
-// The batch numbers of the stored surveys, as the survey lists show them:
-// "select distinct [Batch_Number] from  Header". Throws DbError.
-QStringList storedBatches(const db::Database& database);
-
 // A stored survey as the lists of surveys show it: its first Header row and
 // the number of its vehicles.
 struct ListedSurvey {
     HeaderRow header;
     qint64 vehicles = 0;
 };
-
-// The stored surveys in the order "select distinct [Batch_Number] from
-// Header" lists them, each with its first Header row and its vehicles
-// counted. Throws DbError.
-std::vector<ListedSurvey> listedSurveys(const db::Database& database);
 
 // How a list of surveys shows one, so that two surveys at one place on one
 // day are told apart: "050326-A  Elm Street, North, 05/03/2026, 2,947

@@ -14,6 +14,7 @@
 #include "session/widgets/ProgressStrip.h"
 #include "signsim/FdWriter.h"
 #include "signsim/PtyPair.h"
+#include "store/SurveyStore.h"
 #include "survey/SurveyRecord.h"
 
 #include <QComboBox>
@@ -366,7 +367,8 @@ private Q_SLOTS:
         QVERIFY(!ui().visible("StoredNote"));
         // The survey is stored with its statistics; the unit stays
         // preselected for the next import.
-        const survey::SurveyRecord stored = survey::loadSurvey(m_app->folder.database(), "050326-A");
+        const survey::SurveyRecord stored =
+            store::openStore(m_app->folder.database())->loadSurvey("050326-A");
         QCOMPARE((QStringList{stored.header.location, stored.header.direction, stored.header.zone,
                               stored.summary.totalVehicles}),
                  (QStringList{"Elm Street at 5th", "North East", "Parks & Rec", "2947"}));

@@ -42,13 +42,9 @@ private Q_SLOTS:
         QVERIFY_THROWS_EXCEPTION(db::DbError,
                                  db::Connection(m_app->folder.database())
                                      .execute("insert into Header (Batch_Number) values ('050302-A')"));
-        m_app->folder.statements().clear();
         ui().click("SelectSurvey");
-        QCOMPARE(m_app->folder.statements().entries(),
-                 QStringList{"select distinct [Batch_Number] from  Header"});
-        QStringList listed = ui().itemKeys("SurveyList");
-        listed.sort();
-        QCOMPARE(listed, (QStringList{"050302-A", "050302-B"}));
+        // Each survey once, in the order stored.
+        QCOMPARE(ui().itemKeys("SurveyList"), (QStringList{"050302-B", "050302-A"}));
         // Each entry tells the survey apart: place, direction, start and vehicles.
         QVERIFY2(ui().items("SurveyList").contains("050302-A  Main St, North, 05/03/2002, 4 vehicles"),
                  qPrintable(ui().items("SurveyList").join(" / ")));

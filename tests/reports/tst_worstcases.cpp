@@ -15,6 +15,7 @@
 #include "reports/FlowReports.h"
 #include "reports/PagePainter.h"
 #include "stats/SpeedDistributionGraph.h"
+#include "store/SurveyStore.h"
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -168,7 +169,7 @@ private Q_SLOTS:
                  qPrintable(messages.messages.join('\n')));
 
         m_inputs.today = QDate(2026, 4, 2);
-        m_inputs.survey = survey::loadSurvey(m_folder.database(), QStringLiteral("030126-A"));
+        m_inputs.survey = store::openStore(m_folder.database())->loadSurvey(QStringLiteral("030126-A"));
         m_inputs.agency = QStringLiteral("Springfield County Sheriff's Office Traffic Division");
         m_inputs.officer = QStringLiteral("Officer Bartholomew Fitzgerald-Smith");
         reports::FieldSheetInputs& sheet = m_inputs.fieldSheet;

@@ -4,6 +4,7 @@
 // and its study as the tab works it out.
 #include "SurveyFixture.h"
 #include "TestSupport.h"
+#include "store/SurveyStore.h"
 #include "study/SpeedStudy.h"
 #include "survey/SurveyRecord.h"
 
@@ -19,7 +20,7 @@ namespace pelmor::test {
 inline std::optional<study::SpeedStudy> studyOf(TempProgramFolder& folder, const QString& batch,
                                                 std::optional<int> threshold = std::nullopt)
 {
-    const survey::SurveyRecord survey = survey::loadSurvey(folder.database(), batch);
+    const survey::SurveyRecord survey = store::openStore(folder.database())->loadSurvey(batch);
     study::StudyResult result = study::runStudy(folder.database(), study::StudyInputs::of(survey, threshold));
     if (!result.ok())
         qWarning("no study: %s", qPrintable(result.message));

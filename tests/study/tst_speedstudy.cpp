@@ -4,6 +4,7 @@
 #include "Reference.h"
 #include "StudyFixture.h"
 #include "db/Connection.h"
+#include "store/SurveyStore.h"
 #include "study/Distributions.h"
 #include "study/StudyExport.h"
 #include "study/StudyGraphs.h"
@@ -386,7 +387,8 @@ private Q_SLOTS:
         survey.batchNumber = kBatch;
         survey.speeds = {30, 31};
         test::storeSurvey(m_folder->databasePath(), survey);
-        study::StudyInputs inputs = study::StudyInputs::of(survey::loadSurvey(m_folder->database(), kBatch));
+        study::StudyInputs inputs =
+            study::StudyInputs::of(store::openStore(m_folder->database())->loadSurvey(kBatch));
         // The study reads the vehicles itself, without the logged statements
         // of the program's procedures.
         m_folder->statements().clear();

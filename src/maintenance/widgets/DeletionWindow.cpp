@@ -5,6 +5,7 @@
 #include "maintenance/MaintenanceTexts.h"
 #include "maintenance/SurveyDeletion.h"
 #include "maintenance/widgets/OutcomeMessage.h"
+#include "store/SurveyStore.h"
 #include "survey/SurveyRecord.h"
 #include "ui/Messages.h"
 #include "ui/Style.h"
@@ -88,7 +89,7 @@ void DeletionWindow::fillList()
     try {
         // Each entry shows the survey; it stands for its batch number.
         QStringList batches;
-        for (const survey::ListedSurvey& listed : survey::listedSurveys(m_database)) {
+        for (const survey::ListedSurvey& listed : store::openStore(m_database)->listSurveys()) {
             auto* item = new QListWidgetItem(survey::listText(listed), m_surveys);
             item->setData(Qt::UserRole, listed.header.batchNumber);
             batches << listed.header.batchNumber;

@@ -1,0 +1,525 @@
+#include "TestSupport.h"
+#include "db/DbError.h"
+#include "store/SurveyStore.h"
+
+#include <QRandomGenerator>
+#include <QTest>
+
+#include <atomic>
+#include <functional>
+#include <thread>
+
+using namespace pelmor;
+using pelmor::test::row;
+
+namespace {
+
+// Where the stores of one test live: a database of a backend, empty at
+// first, that any number of stores (connections) can be opened on.
+class StorePlace {
+public:
+    virtual ~StorePlace() = default;
+    virtual std::unique_ptr<store::SurveyStore> open() = 0;
+    // Makes the database refuse every write for as long as the returned
+    // object lives; null when this machine cannot.
+    virtual std::shared_ptr<void> refuseWrites() = 0;
+};
+
+// The SQLite file of a program folder of its own.
+class SqlitePlace : public StorePlace {
+public:
+    std::unique_ptr<store::SurveyStore> open() override
+    {
+        return store::openStore({m_folder.databasePath(), nullptr});
+    }
+    std::shared_ptr<void> refuseWrites() override
+    {
+        auto folder = std::make_shared<test::ReadOnlyFolder>(m_folder.path());
+        return folder->isReadOnly() ? folder : nullptr;
+    }
+
+private:
+    test::TempProgramFolder m_folder;
+};
+
+// Every backend the contract is checked on.
+struct Backend {
+    const char* name;
+    std::function<std::unique_ptr<StorePlace>()> make;
+};
+const std::vector<Backend>& backends()
+{
+    static const std::vector<Backend> all = {
+        {"SQLite file",
+         [] {
+             return std::make_unique<SqlitePlace>();
+         }},
+    };
+    return all;
+}
+
+// One vehicle as a test writes it.
+struct Vehicle {
+    qint64 offset;
+    QByteArray direction;
+    qint64 speed;
+};
+
+survey::HeaderRow headerOf(const QString& batch, const QString& location = QStringLiteral("Main St"))
+{
+    survey::HeaderRow header;
+    header.batchNumber = batch;
+    header.locationCode = QStringLiteral("00042");
+    header.location = location;
+    header.date = QStringLiteral("05/03/2002");
+    header.time = QStringLiteral("08:00");
+    header.violationAlert = QStringLiteral("035");
+    header.blankSpeed = QStringLiteral("99");
+    header.alarmSpeed = QStringLiteral("50");
+    header.radarMode = QStringLiteral("MPH");
+    header.direction = QStringLiteral("North");
+    header.zone = QStringLiteral("School");
+    header.fieldSetup = QStringLiteral("J. O'Brien");
+    return header;
+}
+
+// A statistics row whose every field tells the survey and the field apart.
+survey::SummaryRow summaryOf(const QString& batch)
+{
+    survey::SummaryRow summary;
+    int field = 0;
+    survey::SummaryRow::forEachField(
+        summary, [&](const char*, QString& text) { text = QStringLiteral("%1/%2").arg(batch).arg(field++); });
+    summary.batchNumber = batch;
+    return summary;
+}
+
+// `count` vehicles a minute apart with speeds and directions drawn from
+// `seed`.
+std::vector<Vehicle> randomVehicles(quint32 seed, int count)
+{
+    QRandomGenerator random(seed);
+    static const QByteArray directions[] = {"+", "-", "?"};
+    std::vector<Vehicle> vehicles;
+    for (int i = 0; i < count; ++i)
+        vehicles.push_back({qint64(i) * 60 + random.bounded(60), directions[random.bounded(3)],
+                            qint64(random.bounded(130))});
+    return vehicles;
+}
+
+void writeVehicles(store::SurveyWriter& writer, const std::vector<Vehicle>& vehicles)
+{
+    for (const Vehicle& vehicle : vehicles)
+        writer.addVehicle(vehicle.offset, vehicle.direction, vehicle.speed,
+                          int(vehicle.offset % 86400 / 60 * 60),
+                          QDate(2002, 5, 3).addDays(vehicle.offset / 86400));
+}
+
+// Stores a survey whole.
+void addSurvey(store::SurveyStore& store, const QString& batch, const std::vector<Vehicle>& vehicles,
+               const QString& location = QStringLiteral("Main St"))
+{
+    const auto writer = store.beginSurvey(headerOf(batch, location));
+    writeVehicles(*writer, vehicles);
+    writer->commit(summaryOf(batch));
+}
+
+QStringList listed(store::SurveyStore& store)
+{
+    QStringList surveys;
+    for (const survey::ListedSurvey& survey : store.listSurveys())
+        surveys << QStringLiteral("%1 %2 %3")
+                       .arg(survey.header.batchNumber, survey.header.location)
+                       .arg(survey.vehicles);
+    return surveys;
+}
+
+std::vector<Vehicle> written(store::SurveyStore& store, const QString& batch)
+{
+    std::vector<Vehicle> vehicles;
+    const auto reader = store.readWrittenVehicles(batch);
+    Vehicle vehicle;
+    QByteArrayView direction;
+    while (reader->next(vehicle.offset, direction, vehicle.speed)) {
+        vehicle.direction = direction.toByteArray();
+        vehicles.push_back(vehicle);
+    }
+    return vehicles;
+}
+
+// A row name: the backend's, then the case's.
+QByteArray rowName;
+const char* named(const char* backend, const char* what)
+{
+    rowName = QByteArray(backend) + ": " + what;
+    return rowName.constData();
+}
+
+bool operator==(const Vehicle& a, const Vehicle& b)
+{
+    return a.offset == b.offset && a.direction == b.direction && a.speed == b.speed;
+}
+
+} // namespace
+
+// What every survey store does, checked on each backend: surveys written
+// whole or not at all, one survey per batch number whoever writes first,
+// deletion of one survey alone, and the figures of the statistics.
+class TstSurveyStore : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void addedSurveyReadsBack_data()
+    {
+        QTest::addColumn<int>("backend");
+        QTest::addColumn<QStringList>("batches"); // stored in this order
+        for (int b = 0; b < int(backends().size()); ++b) {
+            const char* name = backends()[size_t(b)].name;
+            row(named(name, "one survey"), b, QStringList{"050302-A"});
+            row(named(name, "listed as stored, not sorted"), b,
+                QStringList{"050302-B", "050302-A", "040302-C"});
+            row(named(name, "letter case tells batches apart"), b, QStringList{"050302-A", "050302-a"});
+            row(named(name, "an apostrophe"), b, QStringList{"O'1", "050302-A"});
+        }
+    }
+    void addedSurveyReadsBack()
+    {
+        QFETCH(int, backend);
+        QFETCH(QStringList, batches);
+        const auto place = backends()[size_t(backend)].make();
+        const auto store = place->open();
+        QStringList expected;
+        for (int i = 0; i < batches.size(); ++i) {
+            std::vector<Vehicle> vehicles = randomVehicles(quint32(i), 5 + i);
+            vehicles.push_back({vehicles.back().offset + 7, "ab", 31}); // a direction of two characters
+            addSurvey(*store, batches[i], vehicles, QStringLiteral("Place %1").arg(i));
+            expected << QStringLiteral("%1 Place %2 %3").arg(batches[i]).arg(i).arg(vehicles.size());
+            QVERIFY(written(*store, batches[i]) == vehicles);
+        }
+        // Another connection sees what was committed.
+        const auto other = place->open();
+        QCOMPARE(listed(*other), expected);
+        for (int i = 0; i < batches.size(); ++i) {
+            const survey::SurveyRecord record = other->loadSurvey(batches[i]);
+            survey::HeaderRow header = headerOf(batches[i], QStringLiteral("Place %1").arg(i));
+            QVERIFY(record.hasHeader && record.hasSummary);
+            QCOMPARE(record.batchNumber, batches[i]);
+            QVERIFY(record.header.storedFields() == header.storedFields());
+            QVERIFY(record.summary.storedFields() == summaryOf(batches[i]).storedFields());
+            QCOMPARE(other->figures(batches[i])->vehicles(), qint64(6 + i));
+        }
+        const survey::SurveyRecord missing = other->loadSurvey(QStringLiteral("123199-Z"));
+        QVERIFY(!missing.hasHeader && !missing.hasSummary);
+        QCOMPARE(missing.header.location, QString());
+    }
+
+    // The statistics row names the vehicle count the candidates for a
+    // download already stored are found by.
+    void surveysCountingFindsTheCount()
+    {
+        for (const Backend& backend : backends()) {
+            const auto place = backend.make();
+            const auto store = place->open();
+            for (const char* batch : {"050302-A", "050302-B"}) {
+                const auto writer = store->beginSurvey(headerOf(QLatin1String(batch)));
+                survey::SummaryRow summary = summaryOf(QLatin1String(batch));
+                summary.totalVehicles = batch[7] == 'A' ? QStringLiteral("12") : QStringLiteral(" 7 ");
+                writer->commit(summary);
+            }
+            QStringList found;
+            for (qint64 count : {7, 12, 8})
+                for (const survey::HeaderRow& header : store->surveysCounting(count))
+                    found << QStringLiteral("%1:%2").arg(count).arg(header.batchNumber);
+            QCOMPARE(found, (QStringList{"7:050302-B", "12:050302-A"}));
+        }
+    }
+
+    void duplicateBatchIsRefused_data()
+    {
+        QTest::addColumn<int>("backend");
+        QTest::addColumn<bool>("sameStore"); // the second writer on the first one's connection
+        for (int b = 0; b < int(backends().size()); ++b) {
+            const char* name = backends()[size_t(b)].name;
+            row(named(name, "same connection"), b, true);
+            row(named(name, "another connection"), b, false);
+        }
+    }
+    void duplicateBatchIsRefused()
+    {
+        QFETCH(int, backend);
+        QFETCH(bool, sameStore);
+        const auto place = backends()[size_t(backend)].make();
+        const auto first = place->open();
+        addSurvey(*first, QStringLiteral("050302-A"), randomVehicles(1, 4), QStringLiteral("First"));
+        const auto other = sameStore ? nullptr : place->open();
+        store::SurveyStore& second = sameStore ? *first : *other;
+        QVERIFY_THROWS_EXCEPTION(store::DuplicateBatch, second.beginSurvey(headerOf("050302-A", "Second")));
+        // The number stays free for nothing else of the refused survey, and
+        // the store goes on working.
+        addSurvey(second, QStringLiteral("050302-B"), randomVehicles(2, 3), QStringLiteral("Third"));
+        QCOMPARE(listed(*place->open()), (QStringList{"050302-A First 4", "050302-B Third 3"}));
+        QVERIFY(written(second, QStringLiteral("050302-A")) == randomVehicles(1, 4));
+    }
+
+    // Two stores write the same batch number at once, again and again:
+    // exactly one survey lands each time, whole, and the other writer is
+    // told the number is taken.
+    void racingWritersStoreOneSurvey()
+    {
+        for (const Backend& backend : backends()) {
+            int wins[2] = {0, 0};
+            for (int round = 0; round < 10; ++round) {
+                const auto place = backend.make();
+                std::atomic<int> ready{0};
+                int outcome[2] = {-1, -1}; // 1 stored, 0 refused as a duplicate, 2 other error
+                QString errors[2];
+                const auto race = [&](int writer) {
+                    try {
+                        const auto store = place->open();
+                        ++ready;
+                        while (ready < 2)
+                            std::this_thread::yield();
+                        addSurvey(*store, QStringLiteral("050302-A"),
+                                  randomVehicles(quint32(writer), 200 + writer),
+                                  QStringLiteral("Writer %1").arg(writer));
+                        outcome[writer] = 1;
+                    } catch (const store::DuplicateBatch&) {
+                        outcome[writer] = 0;
+                    } catch (const db::DbError& error) {
+                        outcome[writer] = 2;
+                        errors[writer] = error.message();
+                    }
+                };
+                std::thread one(race, 0), two(race, 1);
+                one.join();
+                two.join();
+                QVERIFY2(outcome[0] != 2 && outcome[1] != 2, qPrintable(errors[0] + errors[1]));
+                QCOMPARE(outcome[0] + outcome[1], 1);
+                const int winner = outcome[0] == 1 ? 0 : 1;
+                ++wins[winner];
+                const auto store = place->open();
+                QCOMPARE(listed(*store),
+                         QStringList{QStringLiteral("050302-A Writer %1 %2").arg(winner).arg(200 + winner)});
+                QVERIFY(written(*store, QStringLiteral("050302-A")) ==
+                        randomVehicles(quint32(winner), 200 + winner));
+            }
+            qInfo("%s: writer 0 won %d rounds, writer 1 won %d", backend.name, wins[0], wins[1]);
+        }
+    }
+
+    void deleteRemovesOneSurvey_data()
+    {
+        QTest::addColumn<int>("backend");
+        QTest::addColumn<QString>("batch");
+        QTest::addColumn<QStringList>("left");
+        QTest::addColumn<qint64>("vehicles"); // deleted
+        for (int b = 0; b < int(backends().size()); ++b) {
+            const char* name = backends()[size_t(b)].name;
+            row(named(name, "the middle one"), b, QStringLiteral("050302-B"),
+                QStringList{"050302-A Main St 3", "050302-C Main St 5"}, qint64(4));
+            row(named(name, "letter case counts"), b, QStringLiteral("050302-b"),
+                QStringList{"050302-A Main St 3", "050302-B Main St 4", "050302-C Main St 5"}, qint64(0));
+            row(named(name, "not stored"), b, QStringLiteral("123199-Z"),
+                QStringList{"050302-A Main St 3", "050302-B Main St 4", "050302-C Main St 5"}, qint64(0));
+        }
+    }
+    void deleteRemovesOneSurvey()
+    {
+        QFETCH(int, backend);
+        QFETCH(QString, batch);
+        QFETCH(QStringList, left);
+        QFETCH(qint64, vehicles);
+        const auto place = backends()[size_t(backend)].make();
+        const auto store = place->open();
+        for (int i = 0; i < 3; ++i)
+            addSurvey(*store, QStringLiteral("050302-%1").arg(QChar(u'A' + i)),
+                      randomVehicles(quint32(i), 3 + i));
+        const store::DeletedSurvey deleted = store->deleteSurvey(batch);
+        QCOMPARE(deleted.header, vehicles > 0);
+        QCOMPARE(deleted.statistics, vehicles > 0);
+        QCOMPARE(deleted.vehicles, vehicles);
+        const auto other = place->open();
+        QCOMPARE(listed(*other), left);
+        for (const QString& survey : left) {
+            const QString stored = survey.section(' ', 0, 0);
+            QVERIFY(other->loadSurvey(stored).hasSummary);
+            QCOMPARE(other->figures(stored)->vehicles(), survey.section(' ', -1).toLongLong());
+        }
+        const survey::SurveyRecord gone = other->loadSurvey(batch);
+        QVERIFY(!gone.hasHeader && !gone.hasSummary);
+        QCOMPARE(other->figures(batch)->vehicles(), qint64(0));
+        // The number is free again.
+        addSurvey(*other, batch, randomVehicles(9, 2));
+        QCOMPARE(other->figures(batch)->vehicles(), qint64(2));
+    }
+
+    // A survey that is not committed leaves nothing behind: not its header,
+    // vehicles or statistics, and its batch number stays free.
+    void failedWriteLeavesNothing_data()
+    {
+        QTest::addColumn<int>("backend");
+        QTest::addColumn<QString>("failure");
+        for (int b = 0; b < int(backends().size()); ++b) {
+            const char* name = backends()[size_t(b)].name;
+            row(named(name, "abandoned after the vehicles"), b, QStringLiteral("abandoned"));
+            row(named(name, "another writer holds the database"), b, QStringLiteral("locked"));
+            row(named(name, "the database refuses writes"), b, QStringLiteral("read-only"));
+        }
+    }
+    void failedWriteLeavesNothing()
+    {
+        QFETCH(int, backend);
+        QFETCH(QString, failure);
+        const auto place = backends()[size_t(backend)].make();
+        const auto store = place->open();
+        addSurvey(*store, QStringLiteral("050302-A"), randomVehicles(1, 3));
+        const QString batch = QStringLiteral("050302-B");
+        if (failure == QLatin1String("abandoned")) {
+            const auto writer = store->beginSurvey(headerOf(batch));
+            writeVehicles(*writer, randomVehicles(2, 50));
+            QCOMPARE(writer->figures().vehicles(), qint64(50));
+        } else if (failure == QLatin1String("locked")) {
+            const auto holder = place->open();
+            const auto held = holder->beginSurvey(headerOf(QStringLiteral("050302-C")));
+            try {
+                store->beginSurvey(headerOf(batch));
+                QFAIL("a survey was begun while another writer held the database");
+            } catch (const store::DuplicateBatch&) {
+                QFAIL("a held database was taken for a duplicate batch number");
+            } catch (const db::DbError& error) {
+                QVERIFY2(error.engineCode() != 0, qPrintable(error.message()));
+            }
+        } else {
+            const auto refusal = place->refuseWrites();
+            if (!refusal)
+                QSKIP("This machine cannot make the database refuse writes.");
+            QVERIFY_THROWS_EXCEPTION(db::DbError, [&] {
+                const auto writer = store->beginSurvey(headerOf(batch));
+                writeVehicles(*writer, randomVehicles(2, 50));
+                writer->commit(summaryOf(batch));
+            }());
+        }
+        const auto other = place->open();
+        QCOMPARE(listed(*other), QStringList{"050302-A Main St 3"});
+        QCOMPARE(other->figures(batch)->vehicles(), qint64(0));
+        QVERIFY(!other->loadSurvey(batch).hasSummary);
+        addSurvey(*other, batch, randomVehicles(3, 2));
+        QCOMPARE(listed(*other), (QStringList{"050302-A Main St 3", "050302-B Main St 2"}));
+    }
+
+    // Each figure equals the one worked out here from the vehicles written,
+    // for the survey being written and once it is stored, with another
+    // survey's vehicles in the same database.
+    void figuresMatchTheVehicles_data()
+    {
+        QTest::addColumn<int>("backend");
+        QTest::addColumn<quint32>("seed");
+        QTest::addColumn<int>("count");
+        QTest::addColumn<int>("limit");
+        for (int b = 0; b < int(backends().size()); ++b) {
+            const char* name = backends()[size_t(b)].name;
+            row(named(name, "a hundred vehicles"), b, quint32(7), 100, 35);
+            row(named(name, "three thousand vehicles"), b, quint32(8), 3000, 55);
+            row(named(name, "one vehicle"), b, quint32(9), 1, 30);
+            row(named(name, "all under the limit"), b, quint32(10), 40, 200);
+        }
+    }
+    void figuresMatchTheVehicles()
+    {
+        QFETCH(int, backend);
+        QFETCH(quint32, seed);
+        QFETCH(int, count);
+        QFETCH(int, limit);
+        const auto place = backends()[size_t(backend)].make();
+        const auto store = place->open();
+        addSurvey(*store, QStringLiteral("050302-A"), randomVehicles(seed + 100, 500));
+        const std::vector<Vehicle> vehicles = randomVehicles(seed, count);
+
+        QStringList expected;
+        const auto countIf = [&](const std::function<bool(const Vehicle&)>& test) {
+            return qint64(std::count_if(vehicles.begin(), vehicles.end(), test));
+        };
+        const auto averageIf = [&](const std::function<bool(const Vehicle&)>& test) -> std::optional<double> {
+            double sum = 0;
+            qint64 n = 0;
+            for (const Vehicle& vehicle : vehicles)
+                if (test(vehicle)) {
+                    sum += double(vehicle.speed);
+                    ++n;
+                }
+            return n == 0 ? std::nullopt : std::optional<double>(sum / double(n));
+        };
+        const auto all = [](const Vehicle&) {
+            return true;
+        };
+        const auto speeds = [&] {
+            std::vector<qint64> values;
+            for (const Vehicle& vehicle : vehicles)
+                values.push_back(vehicle.speed);
+            return values;
+        }();
+        const double low = averageIf(all).value() - 5.05, high = averageIf(all).value() + 4.95;
+        const auto text = [](std::optional<double> value) {
+            return value ? QString::number(*value, 'g', 15) : QStringLiteral("none");
+        };
+        const auto describe = [&](store::SurveyFigures& figures) {
+            QStringList shown{QString::number(figures.countAtMost(limit)),
+                              QString::number(figures.countOver(limit)),
+                              text(figures.averageOver(limit)),
+                              text(figures.averageSpeed()),
+                              QString::number(figures.lowestSpeed().value_or(-1)),
+                              QString::number(figures.highestSpeed().value_or(-1)),
+                              QString::number(figures.countWithin(low, high)),
+                              QString::number(figures.vehicles()),
+                              QString::number(figures.countTravelling(store::Travel::Approaching)),
+                              QString::number(figures.countTravelling(store::Travel::Receding)),
+                              QString::number(figures.countTravelling(store::Travel::Unknown)),
+                              QString::number(figures.largestOffset())};
+            for (int band = 0; band < 5; ++band)
+                shown << QString::number(figures.countInBand(limit, band * 5, limit + (band + 1) * 5));
+            shown << QString::number(figures.countBeyond(limit + 25));
+            return shown;
+        };
+        expected << QString::number(countIf([&](const Vehicle& v) { return v.speed <= limit; }))
+                 << QString::number(countIf([&](const Vehicle& v) { return v.speed > limit; }))
+                 << text(averageIf([&](const Vehicle& v) { return v.speed > limit; })) << text(averageIf(all))
+                 << QString::number(*std::min_element(speeds.begin(), speeds.end()))
+                 << QString::number(*std::max_element(speeds.begin(), speeds.end()))
+                 << QString::number(
+                        countIf([&](const Vehicle& v) { return v.speed >= low && v.speed <= high; }))
+                 << QString::number(count)
+                 << QString::number(countIf([](const Vehicle& v) { return v.direction == "+"; }))
+                 << QString::number(countIf([](const Vehicle& v) { return v.direction == "-"; }))
+                 << QString::number(countIf([](const Vehicle& v) { return v.direction == "?"; }))
+                 << QString::number(vehicles.back().offset);
+        for (int band = 0; band < 5; ++band)
+            expected << QString::number(countIf([&](const Vehicle& v) {
+                return v.speed > limit + band * 5 && v.speed <= limit + (band + 1) * 5;
+            }));
+        expected << QString::number(countIf([&](const Vehicle& v) { return v.speed > limit + 25; }));
+
+        const QString batch = QStringLiteral("050302-B");
+        const auto writer = store->beginSurvey(headerOf(batch));
+        writeVehicles(*writer, vehicles);
+        QCOMPARE(describe(writer->figures()), expected);
+        writer->commit(summaryOf(batch));
+        const auto other = place->open();
+        QCOMPARE(describe(*other->figures(batch)), expected);
+    }
+
+    // A batch number without vehicles has no speeds to tell.
+    void figuresOfNoVehicles()
+    {
+        for (const Backend& backend : backends()) {
+            const auto place = backend.make();
+            const auto store = place->open();
+            const auto figures = store->figures(QStringLiteral("050302-A"));
+            QCOMPARE(figures->vehicles(), qint64(0));
+            QVERIFY(!figures->averageSpeed() && !figures->lowestSpeed() && !figures->highestSpeed());
+            QVERIFY(!figures->averageOver(0));
+            QCOMPARE(figures->largestOffset(), qint64(0));
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(TstSurveyStore)
+#include "tst_surveystore.moc"
