@@ -16,8 +16,6 @@
 #include <QTemporaryFile>
 #include <QVariant>
 
-#include <sqlite3.h>
-
 #include <algorithm>
 #include <array>
 #include <memory>
@@ -241,30 +239,24 @@ QString databaseFailure(const db::DbError& error, const QString& databasePath)
 {
     const QString file = db::displayPath(databasePath);
     const QString folder = db::displayPath(QFileInfo(databasePath).absolutePath());
-    switch (error.engineCode() & 0xff) {
-    case SQLITE_BUSY:
-    case SQLITE_LOCKED:
+    switch (error.failure()) {
+    case db::Failure::InUse:
         return QStringLiteral("The survey database %1 is in use by another program. %2 Close that program, "
                               "then store the survey again.")
             .arg(file, kKept);
-    case SQLITE_FULL:
+    case db::Failure::DiskFull:
         return QStringLiteral("The survey could not be stored: No space left on device (the disk that holds "
                               "%1 is full). %2 Free some disk space, then store the survey again.")
             .arg(file, kKept);
-    case SQLITE_NOMEM:
+    case db::Failure::OutOfMemory:
         return outOfMemoryMessage();
-    case SQLITE_CORRUPT:
-    case SQLITE_NOTADB:
+    case db::Failure::Damaged:
         return QStringLiteral("The survey could not be stored: the survey database %1 is damaged. %2 "
                               "Repair the database, then store the survey again.")
             .arg(file, kKept);
-    case SQLITE_READONLY:
-        if (error.engineCode() == SQLITE_READONLY_DBMOVED)
-            return replacedMessage(databasePath);
-        [[fallthrough]];
-    case SQLITE_CANTOPEN:
-    case SQLITE_PERM:
-    case SQLITE_AUTH:
+    case db::Failure::Replaced:
+        return replacedMessage(databasePath);
+    case db::Failure::ReadOnly:
         if (folderRefusesNewFiles(QFileInfo(databasePath).absolutePath()))
             return QStringLiteral("The survey could not be stored: the folder %1 is read-only, so the survey "
                                   "database in it cannot be changed. %2 Make the folder writable, then store "

@@ -259,7 +259,7 @@ private:
         } catch (const db::DbError& refused) {
             // The key on the batch number: another connection stored it
             // first.
-            if ((refused.engineCode() & 0xff) == SQLITE_CONSTRAINT)
+            if (refused.failure() == db::Failure::Refused)
                 throw duplicate();
             throw;
         }
