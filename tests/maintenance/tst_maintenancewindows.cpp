@@ -98,8 +98,10 @@ private Q_SLOTS:
         QCOMPARE(test::WindowProbe(window).text(QStringLiteral("Caution")),
                  QStringLiteral("CAUTION: Repair Database Before Backup"));
         QStringList captions;
-        for (const QPushButton* button : window->findChildren<QPushButton*>())
-            captions << button->text();
+        for (const QPushButton* button : window->findChildren<QPushButton*>()) {
+            if (button->isVisible())
+                captions << button->text();
+        }
         QCOMPARE(
             captions,
             (QStringList{"Backup Database", "Repair Database", "Replace Database", "Restore Backup Database",

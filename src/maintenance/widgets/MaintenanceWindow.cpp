@@ -5,6 +5,7 @@
 #include "maintenance/Repair.h"
 #include "maintenance/widgets/OutcomeMessage.h"
 #include "session/BackgroundTask.h"
+#include "session/widgets/ProgressStrip.h"
 #include "ui/BusyCursor.h"
 #include "ui/Messages.h"
 #include "ui/Style.h"
@@ -13,6 +14,8 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
+
+#include <utility>
 
 namespace pelmor::maintenance {
 
@@ -55,6 +58,16 @@ MaintenanceWindow::MaintenanceWindow(const QString& folder, ui::Messages& messag
     connect(addButton(QStringLiteral("Return To Pelmor Program"), QStringLiteral("ReturnToProgram"),
                       QStringLiteral("Back to the main window")),
             &QPushButton::clicked, this, &MaintenanceWindow::returnRequested);
+
+    // The strip keeps its room while hidden, so the window does not grow
+    // and shift under the pointer when an operation starts.
+    m_progress = new session::ProgressStrip(this);
+    QSizePolicy policy = m_progress->sizePolicy();
+    policy.setRetainSizeWhenHidden(true);
+    m_progress->setSizePolicy(policy);
+    layout->addWidget(m_progress);
+    m_progress->follow(m_task);
+    connect(m_progress, &session::ProgressStrip::busyChanged, this, &MaintenanceWindow::holdButtons);
     setMinimumWidth(420);
 }
 
@@ -64,6 +77,7 @@ QPushButton* MaintenanceWindow::addButton(const QString& text, const QString& ob
     button->setToolTip(hint);
     button->setMinimumHeight(34);
     layout()->addWidget(button);
+    m_buttons.push_back(button);
     return button;
 }
 
@@ -74,25 +88,36 @@ bool MaintenanceWindow::isWorking() const
     return m_task->isRunning();
 }
 
-void MaintenanceWindow::runInBackground(std::function<Outcome()> operation)
+void MaintenanceWindow::holdButtons(bool busy)
+{
+    for (QPushButton* button : m_buttons)
+        button->setEnabled(!busy);
+}
+
+void MaintenanceWindow::runInBackground(const QString& what, std::function<Outcome()> operation)
 {
     if (m_task->isRunning())
         return;
     auto outcome = std::make_shared<Outcome>();
-    setEnabled(false);
     m_busy = std::make_unique<ui::BusyCursor>();
     connect(
         m_task, &session::BackgroundTask::finished, this,
         [this, outcome] {
-            // The pointer is back to normal before any message.
+            // The strip has gone and the pointer is back to normal before
+            // any message.
             m_busy.reset();
-            setEnabled(true);
             showOutcome(m_messages, *outcome);
             Q_EMIT operationFinished();
+            if (std::exchange(m_returnWhenDone, false))
+                Q_EMIT returnRequested();
         },
         Qt::SingleShotConnection);
+    // Not cancellable: a backup, repair, restore or replacement stopped
+    // half way would leave the database files neither as they were nor as
+    // they should become, so the strip shows no "Cancel".
     m_task->start(
-        [operation = std::move(operation), outcome](session::BackgroundTask&) { *outcome = operation(); });
+        [operation = std::move(operation), outcome](session::BackgroundTask&) { *outcome = operation(); },
+        what, false);
 }
 
 void MaintenanceWindow::present()
@@ -102,12 +127,14 @@ void MaintenanceWindow::present()
 
 void MaintenanceWindow::backup()
 {
-    runInBackground([folder = m_folder] { return backupDatabase(folder); });
+    runInBackground(QStringLiteral("Backing up and compacting the database"),
+                    [folder = m_folder] { return backupDatabase(folder); });
 }
 
 void MaintenanceWindow::repair()
 {
-    runInBackground([folder = m_folder] { return repairDatabase(folder); });
+    runInBackground(QStringLiteral("Repairing the database"),
+                    [folder = m_folder] { return repairDatabase(folder); });
 }
 
 void MaintenanceWindow::replace()
@@ -116,7 +143,8 @@ void MaintenanceWindow::replace()
                        ui::Messages::Buttons::OkCancelDefaultCancel,
                        ui::Messages::Icon::Warning) != ui::Messages::Answer::Ok)
         return;
-    runInBackground([folder = m_folder] { return replaceDatabase(folder); });
+    runInBackground(QStringLiteral("Replacing the database with an empty one"),
+                    [folder = m_folder] { return replaceDatabase(folder); });
 }
 
 void MaintenanceWindow::restore()
@@ -129,15 +157,18 @@ void MaintenanceWindow::restore()
                        ui::Messages::Buttons::OkCancelDefaultCancel,
                        ui::Messages::Icon::Warning) != ui::Messages::Answer::Ok)
         return;
-    runInBackground([folder = m_folder] { return restoreDatabase(folder); });
+    runInBackground(QStringLiteral("Restoring the database from the backup"),
+                    [folder = m_folder] { return restoreDatabase(folder); });
 }
 
 void MaintenanceWindow::closeEvent(QCloseEvent* event)
 {
     // Closing the window leads back to the program, as its button does,
-    // once the operation under way has ended.
+    // once the operation under way has ended and told how it went.
     event->ignore();
-    if (!isWorking())
+    if (isWorking())
+        m_returnWhenDone = true;
+    else
         Q_EMIT returnRequested();
 }
 

@@ -7,12 +7,14 @@
 
 #include <functional>
 #include <memory>
+#include <vector>
 
 class QPushButton;
 
 namespace pelmor::session {
 class BackgroundTask;
-}
+class ProgressStrip;
+} // namespace pelmor::session
 namespace pelmor::ui {
 class BusyCursor;
 class Messages;
@@ -25,8 +27,9 @@ namespace pelmor::maintenance {
 // of the survey database in the program folder, and the way on to the
 // deletion window. It runs while the main window is closed, so the program
 // holds no connection to the database meanwhile. Each operation runs on a
-// worker, the window painted and its buttons held off until it has ended;
-// it cannot be stopped half way, so the window stays until then.
+// worker, shown on a progress strip with its buttons held off until it has
+// ended; it cannot be stopped half way, so closing the window meanwhile
+// leads back to the program only once it has ended.
 class MaintenanceWindow : public QWidget {
     Q_OBJECT
 public:
@@ -44,6 +47,7 @@ public:
     void restore();
     // Whether an operation runs now.
     bool isWorking() const;
+    const session::ProgressStrip* progressStrip() const { return m_progress; }
 
 Q_SIGNALS:
     // An operation has ended and what it tells was shown.
@@ -58,13 +62,19 @@ protected:
 
 private:
     QPushButton* addButton(const QString& text, const QString& objectName, const QString& hint);
-    // Runs the operation on the worker, then shows what it tells.
-    void runInBackground(std::function<Outcome()> operation);
+    // Runs the operation on the worker, saying on the strip what runs,
+    // then shows what it tells.
+    void runInBackground(const QString& what, std::function<Outcome()> operation);
+    void holdButtons(bool busy);
 
     QString m_folder;
     ui::Messages& m_messages;
     session::BackgroundTask* m_task;
+    session::ProgressStrip* m_progress = nullptr;
+    std::vector<QPushButton*> m_buttons;
     std::unique_ptr<ui::BusyCursor> m_busy;
+    // The window was closed while an operation ran.
+    bool m_returnWhenDone = false;
 };
 
 } // namespace pelmor::maintenance
