@@ -13,13 +13,18 @@
 #include "maintenance/widgets/Backdrop.h"
 #include "maintenance/widgets/DeletionWindow.h"
 #include "maintenance/widgets/MaintenanceWindow.h"
+#include "session/BackgroundTask.h"
+#include "session/widgets/ProgressStrip.h"
 
 #include <QFile>
+#include <QLabel>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTest>
 
 #include <memory>
+#include <optional>
 
 using namespace pelmor;
 using Answer = ui::Messages::Answer;
@@ -187,6 +192,111 @@ private Q_SLOTS:
         QCOMPARE(shown(*m_messages), boxes);
         QCOMPARE(test::surveyContent(m_folder->databasePath()).size(), surveysAfter);
         QVERIFY(m_windows->maintenanceWindow()->isVisible());
+    }
+
+    // While an operation runs the strip says what runs, its bar sweeping
+    // and no way to stop it, and every button is held off; when it ends
+    // the strip is gone and the buttons are back before the outcome is
+    // told. A close meanwhile leads back to the program only after that.
+    void progressWhileWorking_data()
+    {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QString>("running");
+        QTest::addColumn<QString>("outcome");
+        QTest::addColumn<bool>("closeMeanwhile");
+        const QString backingUp = QStringLiteral("Backing up and compacting the database...");
+        const QString backedUp = QStringLiteral("Backup and compacting are complete.");
+        const QString repairing = QStringLiteral("Repairing the database...");
+        const QString repaired = QStringLiteral("Repair of the database is complete.");
+        row("backup", QStringLiteral("Backup"), backingUp, backedUp, false);
+        row("repair", QStringLiteral("Repair"), repairing, repaired, false);
+        row("backup, window closed meanwhile", QStringLiteral("Backup"), backingUp, backedUp, true);
+        row("repair, window closed meanwhile", QStringLiteral("Repair"), repairing, repaired, true);
+    }
+    void progressWhileWorking()
+    {
+        QFETCH(QString, button);
+        QFETCH(QString, running);
+        QFETCH(QString, outcome);
+        QFETCH(bool, closeMeanwhile);
+        openMaintenance();
+        maintenance::MaintenanceWindow* window = m_windows->maintenanceWindow();
+        const session::ProgressStrip* strip = window->progressStrip();
+        auto* task = window->findChild<session::BackgroundTask*>();
+        QVERIFY(task);
+        const QList<QPushButton*> buttons = window->findChildren<QPushButton*>(Qt::FindDirectChildrenOnly);
+        QCOMPARE(buttons.size(), 6);
+        const auto enabledButtons = [&buttons] {
+            QStringList names;
+            for (const QPushButton* control : buttons) {
+                if (control->isEnabled())
+                    names << control->objectName();
+            }
+            return names;
+        };
+        const QStringList allButtons = enabledButtons();
+        QCOMPARE(allButtons.size(), 6);
+        QVERIFY(!strip->isVisible());
+
+        struct Seen {
+            bool working = false;
+            bool stripShown = false;
+            QString label;
+            int barMaximum = -1;
+            bool cancelShown = true;
+            QStringList enabled;
+            int messages = -1;
+            bool backInProgram = true;
+        };
+        std::optional<Seen> whileRunning;
+        std::optional<Seen> atEnd;
+        const auto look = [&] {
+            return Seen{window->isWorking(),
+                        strip->isVisible(),
+                        strip->label()->text(),
+                        strip->bar()->maximum(),
+                        strip->cancelButton()->isVisible(),
+                        enabledButtons(),
+                        int(m_messages->shown().size()),
+                        m_windows->mainWindow() != nullptr};
+        };
+        // The watches end with this test, the window may live on.
+        QObject watcher;
+        connect(task, &session::BackgroundTask::started, &watcher, [&] {
+            whileRunning = look();
+            if (closeMeanwhile)
+                window->close();
+        });
+        connect(task, &session::BackgroundTask::finished, &watcher, [&] { atEnd = look(); });
+
+        test::WindowProbe(window).click(button);
+        QTRY_VERIFY(atEnd.has_value());
+        QVERIFY(whileRunning.has_value());
+        QVERIFY(whileRunning->working);
+        QVERIFY(whileRunning->stripShown);
+        QCOMPARE(whileRunning->label, running);
+        QCOMPARE(whileRunning->barMaximum, 0); // sweeping: no total known
+        QVERIFY(!whileRunning->cancelShown);
+        QCOMPARE(whileRunning->enabled, QStringList());
+        QCOMPARE(whileRunning->messages, 0);
+
+        QVERIFY(!atEnd->stripShown);
+        QCOMPARE(atEnd->enabled, allButtons);
+        QCOMPARE(atEnd->messages, 0);
+        QVERIFY(!atEnd->backInProgram);
+
+        if (closeMeanwhile) {
+            QTRY_VERIFY(m_windows->mainWindow());
+            QVERIFY(!m_windows->maintenanceWindow());
+        } else {
+            QTRY_VERIFY(!window->isWorking());
+            QVERIFY(!strip->isVisible());
+            QCOMPARE(enabledButtons(), allButtons);
+            QVERIFY(window->isVisible());
+            QVERIFY(!m_windows->mainWindow());
+        }
+        QCOMPARE(shown(*m_messages), QStringList{box(outcome)});
+        QCOMPARE(test::integrityOf(m_folder->databasePath()), QStringLiteral("ok"));
     }
 
     void refusalWhileAnotherProgramWrites()
