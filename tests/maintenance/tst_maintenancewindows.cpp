@@ -204,7 +204,7 @@ private Q_SLOTS:
         QTest::addColumn<QString>("running");
         QTest::addColumn<QString>("outcome");
         QTest::addColumn<bool>("closeMeanwhile");
-        const QString backingUp = QStringLiteral("Backing up and compacting the database...");
+        const QString backingUp = QStringLiteral("Backing up and compacting...");
         const QString backedUp = QStringLiteral("Backup and compacting are complete.");
         const QString repairing = QStringLiteral("Repairing the database...");
         const QString repaired = QStringLiteral("Repair of the database is complete.");

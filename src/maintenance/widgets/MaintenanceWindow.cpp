@@ -12,6 +12,7 @@
 
 #include <QCloseEvent>
 #include <QLabel>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -65,6 +66,9 @@ MaintenanceWindow::MaintenanceWindow(const QString& folder, ui::Messages& messag
     QSizePolicy policy = m_progress->sizePolicy();
     policy.setRetainSizeWhenHidden(true);
     m_progress->setSizePolicy(policy);
+    // A narrower bar than the main window's leaves the label its room in
+    // a window as narrow as its buttons.
+    m_progress->bar()->setMinimumWidth(140);
     layout->addWidget(m_progress);
     m_progress->follow(m_task);
     connect(m_progress, &session::ProgressStrip::busyChanged, this, &MaintenanceWindow::holdButtons);
@@ -127,7 +131,7 @@ void MaintenanceWindow::present()
 
 void MaintenanceWindow::backup()
 {
-    runInBackground(QStringLiteral("Backing up and compacting the database"),
+    runInBackground(QStringLiteral("Backing up and compacting"),
                     [folder = m_folder] { return backupDatabase(folder); });
 }
 
@@ -143,7 +147,7 @@ void MaintenanceWindow::replace()
                        ui::Messages::Buttons::OkCancelDefaultCancel,
                        ui::Messages::Icon::Warning) != ui::Messages::Answer::Ok)
         return;
-    runInBackground(QStringLiteral("Replacing the database with an empty one"),
+    runInBackground(QStringLiteral("Replacing the database"),
                     [folder = m_folder] { return replaceDatabase(folder); });
 }
 
@@ -157,7 +161,7 @@ void MaintenanceWindow::restore()
                        ui::Messages::Buttons::OkCancelDefaultCancel,
                        ui::Messages::Icon::Warning) != ui::Messages::Answer::Ok)
         return;
-    runInBackground(QStringLiteral("Restoring the database from the backup"),
+    runInBackground(QStringLiteral("Restoring from the backup"),
                     [folder = m_folder] { return restoreDatabase(folder); });
 }
 
