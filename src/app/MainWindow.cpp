@@ -95,6 +95,7 @@ MainWindow::~MainWindow()
 {
     // The workers end before the tabs whose results they would deliver.
     m_progress->cancelAndWait();
+    m_progress->disconnect(this);
 }
 
 bool MainWindow::isBusy() const

@@ -85,7 +85,12 @@ QPushButton* MaintenanceWindow::addButton(const QString& text, const QString& ob
     return button;
 }
 
-MaintenanceWindow::~MaintenanceWindow() = default;
+MaintenanceWindow::~MaintenanceWindow()
+{
+    // The strip and its worker outlive this destructor's body (they are
+    // children): their last signals must not reach a window half destroyed.
+    m_progress->disconnect(this);
+}
 
 bool MaintenanceWindow::isWorking() const
 {

@@ -163,7 +163,12 @@ ReportWindow::ReportWindow(ui::Messages& messages, ChoiceSource choice, InputSou
     setFixedSize(size);
 }
 
-ReportWindow::~ReportWindow() = default;
+ReportWindow::~ReportWindow()
+{
+    // The strip and its worker outlive this destructor's body (they are
+    // children): their last signals must not reach a window half destroyed.
+    m_progress->disconnect(this);
+}
 
 QString ReportWindow::caption()
 {
