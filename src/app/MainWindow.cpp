@@ -95,7 +95,6 @@ MainWindow::~MainWindow()
 {
     // The workers end before the tabs whose results they would deliver.
     m_progress->cancelAndWait();
-    m_progress->disconnect(this);
 }
 
 bool MainWindow::isBusy() const
@@ -115,31 +114,17 @@ void MainWindow::followWork()
 {
     for (session::BackgroundTask* task : workers())
         m_progress->follow(task);
-    const QStringList starters = {QStringLiteral("PercentileGraph"),   QStringLiteral("TrafficVolume"),
-                                  QStringLiteral("TimeVolume"),        QStringLiteral("QuarterHourFlow"),
-                                  QStringLiteral("HourFlow"),          QStringLiteral("PrinterBW"),
-                                  QStringLiteral("PrinterColor"),      QStringLiteral("Command12"),
-                                  QStringLiteral("ExportCsv"),         QStringLiteral("cmdPrint"),
-                                  QStringLiteral("CompareWith"),       QStringLiteral("EndComparison"),
-                                  QStringLiteral("Command19"),         QStringLiteral("Command20"),
-                                  QStringLiteral("DatabaseManagement")};
-    for (const QString& name : starters) {
-        if (auto* control = findChild<QWidget*>(name))
-            m_starters.emplace_back(control, true);
+    std::vector<QWidget*> starters;
+    for (const char* name : {"PercentileGraph", "TrafficVolume", "TimeVolume", "QuarterHourFlow", "HourFlow",
+                             "PrinterBW", "PrinterColor", "Command12", "ExportCsv", "cmdPrint", "CompareWith",
+                             "EndComparison", "Command19", "Command20", "DatabaseManagement"}) {
+        if (auto* control = findChild<QWidget*>(QLatin1String(name)))
+            starters.push_back(control);
     }
+    m_progress->holdWhileBusy(starters);
     connect(m_progress, &session::ProgressStrip::busyChanged, this, [this](bool busy) {
         if (busy)
             placeProgressStrip();
-        for (auto& [control, wasEnabled] : m_starters) {
-            if (!control)
-                continue;
-            if (busy) {
-                wasEnabled = control->isEnabled();
-                control->setEnabled(false);
-            } else {
-                control->setEnabled(wasEnabled);
-            }
-        }
         if (!busy && std::exchange(m_closeWhenIdle, false))
             close();
     });

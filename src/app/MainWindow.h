@@ -95,8 +95,6 @@ private:
     // Runs the window's long work off its thread, one piece at a time.
     session::BackgroundTask* m_work;
     session::ProgressStrip* m_progress = nullptr;
-    // The controls disabled while work runs, with the state each had before.
-    std::vector<std::pair<QPointer<QWidget>, bool>> m_starters;
     // The window was closed while work ran: it closes once the work has stopped.
     bool m_closeWhenIdle = false;
     QPixmap m_background;

@@ -73,6 +73,12 @@ struct LateRefusal {
     QString storedAs;
 };
 
+const db::FieldInfo& vehicleField(const char* name)
+{
+    const db::TableInfo* vehicles = db::findTable(QStringLiteral("Veh_Data"));
+    return vehicles->fields[size_t(vehicles->fieldIndex(QLatin1String(name)))];
+}
+
 // Vehicle rows of one import, handed to the store's writer with each
 // vehicle's clock time and date worked out from its offset and the survey
 // start; the progress is told and a cancel looked for every few thousand
@@ -82,7 +88,9 @@ public:
     VehicleWriter(store::SurveyWriter& writer, const SurveyHeader& header, const QDateTime& start,
                   ImportReport& report, qint64 expected)
         : m_writer(writer)
-        , m_fields(db::findTable(QStringLiteral("Veh_Data"))->fields)
+        , m_offsetField(vehicleField("Offset"))
+        , m_speedField(vehicleField("Speed"))
+        , m_timeField(vehicleField("Time"))
         , m_header(header)
         , m_startDate(start.date())
         , m_startHour(start.time().hour())
@@ -94,9 +102,9 @@ public:
 
     void write(QByteArrayView offsetText, QByteArrayView direction, QByteArrayView speed)
     {
-        const qint64 seconds = wholeNumber(m_fields[kOffset], offsetText);
+        const qint64 seconds = wholeNumber(m_offsetField, offsetText);
         const VehicleClock clock = vehicleClock(seconds, m_startHour, m_startMinute);
-        const qint64 speedValue = wholeNumber(m_fields[kSpeed], speed);
+        const qint64 speedValue = wholeNumber(m_speedField, speed);
         const int second = secondOfDay(clock);
         m_writer.addVehicle(seconds, direction, speedValue, second, dateOf(clock.days));
         if (++m_count % 4096 == 0) {
@@ -109,8 +117,6 @@ public:
     qint64 count() const { return m_count; }
 
 private:
-    static constexpr int kOffset = 1, kSpeed = 3, kTime = 4;
-
     // The clock time as seconds of the day. An hour or minute out of range
     // goes to the time field as "hh:mm AMPM", which refuses it.
     int secondOfDay(const VehicleClock& clock) const
@@ -119,8 +125,8 @@ private:
             return clock.hour * 3600 + clock.minute * 60;
         try {
             const QVariant time = db::toStored(
-                m_fields[kTime], text::formatTextAsTimeAmPm(text::format00(clock.hour) + QLatin1Char(':') +
-                                                            text::format00(clock.minute)));
+                m_timeField, text::formatTextAsTimeAmPm(text::format00(clock.hour) + QLatin1Char(':') +
+                                                        text::format00(clock.minute)));
             return QTime::fromString(time.toString(), QStringLiteral("HH:mm:ss")).msecsSinceStartOfDay() /
                    1000;
         } catch (const db::DbError& refused) {
@@ -147,7 +153,9 @@ private:
     }
 
     store::SurveyWriter& m_writer;
-    const std::vector<db::FieldInfo>& m_fields;
+    const db::FieldInfo& m_offsetField;
+    const db::FieldInfo& m_speedField;
+    const db::FieldInfo& m_timeField;
     const SurveyHeader& m_header;
     QDate m_startDate;
     int m_startHour;
@@ -158,12 +166,6 @@ private:
     qint64 m_lastDays = -1;
     QDate m_lastDate;
 };
-
-const db::FieldInfo& vehicleField(const char* name)
-{
-    const db::TableInfo* vehicles = db::findTable(QStringLiteral("Veh_Data"));
-    return vehicles->fields[size_t(vehicles->fieldIndex(QLatin1String(name)))];
-}
 
 // Whether the vehicles stored under `batchNumber` are the download's, one
 // for one in the order written.

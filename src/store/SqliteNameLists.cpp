@@ -2,8 +2,6 @@
 
 #include "db/SqliteStatement.h"
 
-#include <sqlite3.h>
-
 // The agency and officer lists of the SQLite file: one table each, one text
 // field, and SQLite's row id as the identity of an entry.
 namespace pelmor::store {
@@ -27,13 +25,6 @@ QString onTable(NameList list, const char* statement)
     return QString::fromLatin1(statement)
         .replace(QLatin1String("%1"), QLatin1String(names.table))
         .replace(QLatin1String("%2"), QLatin1String(names.field));
-}
-
-// Runs a change of one entry and tells whether a row changed.
-bool changesOne(db::Connection& connection, db::SqliteStatement& statement)
-{
-    statement.run();
-    return sqlite3_changes(connection.sqliteHandle()) > 0;
 }
 
 } // namespace
@@ -60,14 +51,14 @@ bool SqliteSurveyStore::renameName(NameList list, qint64 id, const QString& name
     db::SqliteStatement update(m_connection, onTable(list, "UPDATE \"%1\" SET \"%2\" = ? WHERE rowid = ?"));
     update.bind(0, name);
     update.bindInteger(1, id);
-    return changesOne(m_connection, update);
+    return update.run() > 0;
 }
 
 bool SqliteSurveyStore::deleteName(NameList list, qint64 id)
 {
     db::SqliteStatement remove(m_connection, onTable(list, "DELETE FROM \"%1\" WHERE rowid = ?"));
     remove.bindInteger(0, id);
-    return changesOne(m_connection, remove);
+    return remove.run() > 0;
 }
 
 } // namespace pelmor::store

@@ -20,9 +20,4 @@ Capabilities SqliteSurveyStore::capabilities() const
     return capabilities;
 }
 
-QString SqliteSurveyStore::describe() const
-{
-    return m_connection.path();
-}
-
 } // namespace pelmor::store

@@ -13,7 +13,6 @@ public:
     explicit SqliteSurveyStore(const db::Database& database); // throws DbError
 
     Capabilities capabilities() const override;
-    QString describe() const override;
 
     // SqliteSurveys.cpp
     std::vector<survey::ListedSurvey> listSurveys() override;

@@ -11,8 +11,6 @@
 #include <QTime>
 #include <QVariant>
 
-#include <sqlite3.h>
-
 #include <array>
 
 namespace pelmor::store {
@@ -63,10 +61,7 @@ bool batchIsHeld(db::Connection& connection, const QString& batchNumber)
                                    "OR EXISTS (SELECT 1 FROM \"Veh_Data\" WHERE \"Batch_Number\" = ?1) "
                                    "OR EXISTS (SELECT 1 FROM \"Summary\" WHERE \"Batch_Number\" = ?1)"));
     held.bind(0, batchNumber);
-    bool found = false;
-    while (held.nextRow())
-        found = held.integerAt(0) != 0;
-    return found;
+    return held.nextRow() && held.integerAt(0) != 0;
 }
 
 // The figures of one batch number's vehicles, each asked by one aggregate
@@ -238,14 +233,14 @@ private:
     {
         return DuplicateBatch(QStringLiteral("The database %1 holds the batch number %2 already.")
                                   .arg(db::displayPath(m_connection.path()), m_batchNumber),
-                              SQLITE_CONSTRAINT_UNIQUE);
+                              db::Failure::Refused);
     }
     DatabaseReplaced replaced() const
     {
         return DatabaseReplaced(
             QStringLiteral("The database %1 was replaced by another file while the survey %2 was written.")
                 .arg(db::displayPath(m_connection.path()), m_batchNumber),
-            SQLITE_READONLY_DBMOVED);
+            db::Failure::Replaced);
     }
 
     // The header's fields; the sign's setup names only when given.
@@ -392,8 +387,7 @@ DeletedSurvey SqliteSurveyStore::deleteSurvey(const QString& batchNumber)
             m_connection,
             QStringLiteral("DELETE FROM \"%1\" WHERE \"Batch_Number\" = ?").arg(QLatin1String(table)));
         statement.bind(0, batchNumber);
-        statement.run();
-        return qint64(sqlite3_changes64(m_connection.sqliteHandle()));
+        return qint64(statement.run());
     };
     deleted.statistics = remove("Summary") > 0;
     deleted.vehicles = remove("Veh_Data");

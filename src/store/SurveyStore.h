@@ -173,9 +173,6 @@ public:
     virtual ~SurveyStore() = default;
 
     virtual Capabilities capabilities() const = 0;
-    // The database as the user knows it (the file, or the server), for
-    // messages.
-    virtual QString describe() const = 0;
 
     // --- Surveys -------------------------------------------------------
     // The stored surveys with their header fields and vehicle counts, in the

@@ -71,7 +71,7 @@ MaintenanceWindow::MaintenanceWindow(const QString& folder, ui::Messages& messag
     m_progress->bar()->setMinimumWidth(140);
     layout->addWidget(m_progress);
     m_progress->follow(m_task);
-    connect(m_progress, &session::ProgressStrip::busyChanged, this, &MaintenanceWindow::holdButtons);
+    m_progress->holdWhileBusy(m_buttons);
     setMinimumWidth(420);
 }
 
@@ -85,22 +85,11 @@ QPushButton* MaintenanceWindow::addButton(const QString& text, const QString& ob
     return button;
 }
 
-MaintenanceWindow::~MaintenanceWindow()
-{
-    // The strip and its worker outlive this destructor's body (they are
-    // children): their last signals must not reach a window half destroyed.
-    m_progress->disconnect(this);
-}
+MaintenanceWindow::~MaintenanceWindow() = default;
 
 bool MaintenanceWindow::isWorking() const
 {
     return m_task->isRunning();
-}
-
-void MaintenanceWindow::holdButtons(bool busy)
-{
-    for (QPushButton* button : m_buttons)
-        button->setEnabled(!busy);
 }
 
 void MaintenanceWindow::runInBackground(const QString& what, std::function<Outcome()> operation)

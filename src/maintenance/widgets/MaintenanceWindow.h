@@ -65,13 +65,12 @@ private:
     // Runs the operation on the worker, saying on the strip what runs,
     // then shows what it tells.
     void runInBackground(const QString& what, std::function<Outcome()> operation);
-    void holdButtons(bool busy);
 
     QString m_folder;
     ui::Messages& m_messages;
     session::BackgroundTask* m_task;
     session::ProgressStrip* m_progress = nullptr;
-    std::vector<QPushButton*> m_buttons;
+    std::vector<QWidget*> m_buttons;
     std::unique_ptr<ui::BusyCursor> m_busy;
     // The window was closed while an operation ran.
     bool m_returnWhenDone = false;

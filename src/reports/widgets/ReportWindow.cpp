@@ -163,12 +163,7 @@ ReportWindow::ReportWindow(ui::Messages& messages, ChoiceSource choice, InputSou
     setFixedSize(size);
 }
 
-ReportWindow::~ReportWindow()
-{
-    // The strip and its worker outlive this destructor's body (they are
-    // children): their last signals must not reach a window half destroyed.
-    m_progress->disconnect(this);
-}
+ReportWindow::~ReportWindow() = default;
 
 QString ReportWindow::caption()
 {

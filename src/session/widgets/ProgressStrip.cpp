@@ -55,7 +55,17 @@ void ProgressStrip::follow(BackgroundTask* task)
             m_cancel->setEnabled(cancellable && !task->isCancelled());
     });
     connect(task, &BackgroundTask::finished, this, [this, task] { end(task); });
-    connect(task, &QObject::destroyed, this, [this, task] { end(task); });
+    // A task goes with the window that owns it: it is forgotten without a
+    // word, since nothing of that window may be told any more.
+    connect(task, &QObject::destroyed, this, [this, task] {
+        m_running.erase(std::remove(m_running.begin(), m_running.end(), task), m_running.end());
+    });
+}
+
+void ProgressStrip::holdWhileBusy(const std::vector<QWidget*>& controls)
+{
+    for (QWidget* control : controls)
+        m_held.emplace_back(control, control->isEnabled());
 }
 
 bool ProgressStrip::isBusy() const
@@ -87,7 +97,7 @@ void ProgressStrip::begin(BackgroundTask* task, const QString& what, bool cancel
     m_cancel->setEnabled(cancellable);
     show();
     if (!wasBusy)
-        Q_EMIT busyChanged(true);
+        setBusy(true);
 }
 
 void ProgressStrip::showProgress(BackgroundTask* task, qint64 done, qint64 total)
@@ -118,7 +128,22 @@ void ProgressStrip::end(BackgroundTask* task)
         hide();
     }
     if (!isBusy())
-        Q_EMIT busyChanged(false);
+        setBusy(false);
+}
+
+void ProgressStrip::setBusy(bool busy)
+{
+    for (auto& [control, wasEnabled] : m_held) {
+        if (!control)
+            continue;
+        if (busy) {
+            wasEnabled = control->isEnabled();
+            control->setEnabled(false);
+        } else {
+            control->setEnabled(wasEnabled);
+        }
+    }
+    Q_EMIT busyChanged(busy);
 }
 
 void ProgressStrip::cancelShown()

@@ -3,6 +3,7 @@
 #include <QPointer>
 #include <QWidget>
 
+#include <utility>
 #include <vector>
 
 class QLabel;
@@ -26,6 +27,9 @@ public:
 
     // Shows `task` whenever it runs.
     void follow(BackgroundTask* task);
+    // Disables `controls` while any followed task runs; each gets back the
+    // state it had before.
+    void holdWhileBusy(const std::vector<QWidget*>& controls);
     // Whether any followed task runs now.
     bool isBusy() const;
     // Asks every followed task that runs to stop where that is safe, and
@@ -43,11 +47,14 @@ private:
     void begin(BackgroundTask* task, const QString& what, bool cancellable);
     void showProgress(BackgroundTask* task, qint64 done, qint64 total);
     void end(BackgroundTask* task);
+    void setBusy(bool busy);
     void cancelShown();
 
     std::vector<QPointer<BackgroundTask>> m_followed;
     std::vector<BackgroundTask*> m_running;
     QPointer<BackgroundTask> m_shown;
+    // The controls held while busy, with the state each had before.
+    std::vector<std::pair<QPointer<QWidget>, bool>> m_held;
     QLabel* m_label = nullptr;
     QProgressBar* m_bar = nullptr;
     QPushButton* m_cancel = nullptr;
