@@ -1,12 +1,16 @@
 #include "TestSupport.h"
+#include "db/Connection.h"
 #include "db/DbError.h"
+#include "db/Files.h"
 #include "store/SurveyStore.h"
 
 #include <QRandomGenerator>
 #include <QTest>
 
+#include <algorithm>
 #include <atomic>
 #include <functional>
+#include <map>
 #include <thread>
 
 using namespace pelmor;
@@ -158,6 +162,48 @@ const char* named(const char* backend, const char* what)
 bool operator==(const Vehicle& a, const Vehicle& b)
 {
     return a.offset == b.offset && a.direction == b.direction && a.speed == b.speed;
+}
+
+// `count` vehicles of three days, stored out of clock order, with speeds and
+// directions drawn from `seed`.
+std::vector<Vehicle> shuffledVehicles(quint32 seed, int count)
+{
+    QRandomGenerator random(seed);
+    static const QByteArray directions[] = {"+", "-", "?"};
+    std::vector<Vehicle> vehicles;
+    for (int i = 0; i < count; ++i)
+        vehicles.push_back({qint64(random.bounded(3 * 86400)), directions[random.bounded(3)],
+                            qint64(5 + random.bounded(80))});
+    return vehicles;
+}
+
+// A vehicle as a scan reads it back: writeVehicles() logs it at the whole
+// minute of its offset, counted from midnight of 05/03/2002.
+QString readBack(const Vehicle& vehicle)
+{
+    return QStringLiteral("%1 %2 %3 %4 %5")
+        .arg(QDate(2002, 5, 3).addDays(vehicle.offset / 86400).toString(Qt::ISODate))
+        .arg(vehicle.offset % 86400 / 60 * 60)
+        .arg(QLatin1Char(vehicle.direction[0]))
+        .arg(vehicle.speed)
+        .arg(vehicle.offset);
+}
+QString readBack(const store::VehicleRow& row)
+{
+    return QStringLiteral("%1 %2 %3 %4 %5")
+        .arg(row.date.toString(Qt::ISODate))
+        .arg(row.secondOfDay)
+        .arg(row.direction)
+        .arg(row.speed)
+        .arg(row.offset);
+}
+
+QStringList namesOf(const std::vector<store::NamedEntry>& entries)
+{
+    QStringList names;
+    for (const store::NamedEntry& entry : entries)
+        names << entry.name;
+    return names;
 }
 
 } // namespace
@@ -518,6 +564,166 @@ private Q_SLOTS:
             QVERIFY(!figures->averageOver(0));
             QCOMPARE(figures->largestOffset(), qint64(0));
         }
+    }
+
+    void scanVehicles_data()
+    {
+        QTest::addColumn<int>("backend");
+        QTest::addColumn<bool>("clockOrder");
+        QTest::addColumn<int>("stopAfter"); // 0: the whole survey
+        for (int b = 0; b < int(backends().size()); ++b) {
+            const char* name = backends()[size_t(b)].name;
+            row(named(name, "stored order"), b, false, 0);
+            row(named(name, "stored order, stopped"), b, false, 750);
+            row(named(name, "clock order"), b, true, 0);
+            row(named(name, "clock order, stopped"), b, true, 1);
+        }
+    }
+    // A scan visits the survey's own vehicles (not those of a neighbour or
+    // of a batch number differing by case) in the order asked, and stops
+    // when told; the counts by speed and by clock are those of the same
+    // vehicles counted here.
+    void scanVehicles()
+    {
+        QFETCH(int, backend);
+        QFETCH(bool, clockOrder);
+        QFETCH(int, stopAfter);
+        const auto place = backends()[size_t(backend)].make();
+        const auto store = place->open();
+        const std::vector<Vehicle> vehicles = shuffledVehicles(20260301, 2000);
+        addSurvey(*store, QStringLiteral("O'NEIL-A"), vehicles);
+        addSurvey(*store, QStringLiteral("O'NEIL-B"), shuffledVehicles(7, 300));
+        addSurvey(*store, QStringLiteral("o'neil-a"), shuffledVehicles(8, 300));
+
+        QStringList read;
+        std::vector<std::pair<QDate, int>> clock;
+        place->open()->scanVehicles(QStringLiteral("O'NEIL-A"),
+                                    clockOrder ? store::VehicleOrder::Clock : store::VehicleOrder::Stored,
+                                    [&](const store::VehicleRow& row) {
+                                        read << readBack(row);
+                                        clock.emplace_back(row.date, row.secondOfDay);
+                                        return stopAfter == 0 || read.size() < stopAfter;
+                                    });
+        QStringList stored;
+        std::map<qint64, qint64> bySpeed;
+        std::map<std::pair<QDate, int>, qint64> byClock;
+        for (const Vehicle& vehicle : vehicles) {
+            stored << readBack(vehicle);
+            ++bySpeed[vehicle.speed];
+            ++byClock[{QDate(2002, 5, 3).addDays(vehicle.offset / 86400),
+                       int(vehicle.offset % 86400 / 60 * 60)}];
+        }
+        QCOMPARE(read.size(), stopAfter ? stopAfter : int(vehicles.size()));
+        if (!clockOrder) {
+            QCOMPARE(read, stored.mid(0, read.size()));
+        } else {
+            QVERIFY(std::is_sorted(clock.begin(), clock.end()));
+            if (stopAfter == 0) {
+                read.sort();
+                stored.sort();
+                QCOMPARE(read, stored);
+            }
+        }
+
+        std::map<qint64, qint64> speeds;
+        for (const store::SpeedCount& count : store->speedCounts(QStringLiteral("O'NEIL-A")))
+            speeds[count.speed] = count.count;
+        QCOMPARE(speeds, bySpeed);
+        std::map<std::pair<QDate, int>, qint64> times;
+        for (const store::TimeCount& count : store->timeCounts(QStringLiteral("O'NEIL-A")))
+            times[{count.date, count.secondOfDay}] = count.count;
+        QCOMPARE(times, byClock);
+        QVERIFY(store->speedCounts(QStringLiteral("O'NEIL-C")).empty());
+        QVERIFY(store->timeCounts(QStringLiteral("O'NEIL-C")).empty());
+    }
+
+    // A vehicle whose stored clock time or date was damaged ends a read with
+    // a message that names the file and quotes the text; the counts by
+    // speed do not read the clock. The damage is done to the file itself.
+    void damagedClockIsTold_data()
+    {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("text");
+        row("time", "Time", "25:00:00");
+        row("time without minutes", "Time", "noon");
+        row("date", "Date", "2026-02-30");
+    }
+    void damagedClockIsTold()
+    {
+        QFETCH(QString, field);
+        QFETCH(QString, text);
+        test::TempProgramFolder folder;
+        const auto store = store::openStore(folder.database());
+        addSurvey(*store, QStringLiteral("050302-A"), {{60, "+", 30}, {120, "-", 30}, {180, "?", 30}});
+        db::Connection(folder.database())
+            .executeUnlogged(QStringLiteral("UPDATE Veh_Data SET \"%1\" = '%2' WHERE rowid = "
+                                            "(SELECT max(rowid) FROM Veh_Data)")
+                                 .arg(field, text));
+        const std::function<void()> reads[] = {
+            [&] {
+                store->scanVehicles(QStringLiteral("050302-A"), store::VehicleOrder::Stored,
+                                    [](const auto&) { return true; });
+            },
+            [&] {
+                store->scanVehicles(QStringLiteral("050302-A"), store::VehicleOrder::Clock,
+                                    [](const auto&) { return true; });
+            },
+            [&] { store->timeCounts(QStringLiteral("050302-A")); },
+        };
+        for (const auto& read : reads) {
+            try {
+                read();
+                QFAIL("the damaged row was read");
+            } catch (const db::DbError& error) {
+                QVERIFY2(error.message().contains(db::displayPath(folder.databasePath())) &&
+                             error.message().contains(QLatin1Char('"') + text + QLatin1Char('"')),
+                         qPrintable(error.message()));
+            }
+        }
+        QCOMPARE(store->speedCounts(QStringLiteral("050302-A")).front().count, 3);
+    }
+
+    void nameLists_data()
+    {
+        QTest::addColumn<int>("backend");
+        QTest::addColumn<bool>("agencies");
+        for (int b = 0; b < int(backends().size()); ++b) {
+            row(named(backends()[size_t(b)].name, "agencies"), b, true);
+            row(named(backends()[size_t(b)].name, "officers"), b, false);
+        }
+    }
+    // Entries keep the ids the database gave them through renames and the
+    // deletion of others; a second store on the same database sees every
+    // committed change at once; the other list is left alone.
+    void nameLists()
+    {
+        QFETCH(int, backend);
+        QFETCH(bool, agencies);
+        const store::NameList list = agencies ? store::NameList::Agencies : store::NameList::Officers;
+        const store::NameList otherList = agencies ? store::NameList::Officers : store::NameList::Agencies;
+        const auto place = backends()[size_t(backend)].make();
+        const auto one = place->open();
+        const auto two = place->open();
+        QCOMPARE(one->names(list).size(), size_t(0));
+
+        const store::NamedEntry county = one->addName(list, QStringLiteral("O'Brien's County"));
+        const store::NamedEntry town = two->addName(list, QStringLiteral("Town Police"));
+        const store::NamedEntry third = one->addName(list, QStringLiteral("Königsbrück"));
+        QVERIFY(county.id != town.id && town.id != third.id && county.id != third.id);
+        QCOMPARE(namesOf(two->names(list)),
+                 (QStringList{"O'Brien's County", "Town Police", QStringLiteral("Königsbrück")}));
+
+        QVERIFY(two->renameName(list, county.id, QStringLiteral("County Sheriff")));
+        QVERIFY(one->deleteName(list, town.id));
+        const std::vector<store::NamedEntry> left = two->names(list);
+        QCOMPARE(namesOf(left), (QStringList{"County Sheriff", QStringLiteral("Königsbrück")}));
+        QCOMPARE(left[0].id, county.id);
+        QCOMPARE(left[1].id, third.id);
+        // What is gone cannot be renamed or deleted again.
+        QVERIFY(!two->renameName(list, town.id, QStringLiteral("Ghost")));
+        QVERIFY(!two->deleteName(list, town.id));
+        QCOMPARE(namesOf(one->names(list)), namesOf(left));
+        QCOMPARE(one->names(otherList).size(), size_t(0));
     }
 };
 
