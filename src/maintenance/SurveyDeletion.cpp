@@ -3,7 +3,6 @@
 #include "db/Connection.h"
 #include "db/DbError.h"
 #include "db/DurableFiles.h"
-#include "db/Recordset.h"
 #include "db/SqlText.h"
 #include "maintenance/DatabaseCheck.h"
 #include "maintenance/DatabaseFiles.h"

@@ -88,6 +88,9 @@ void waitWhileBusy(const app::MainWindow& window)
 int main(int argc, char* argv[])
 {
     QApplication application(argc, argv);
+    // Settings kept apart from the program's own (a remembered unit), under
+    // an organization so that Qt can tell where they go.
+    QCoreApplication::setOrganizationName(QStringLiteral("Pelmor"));
     application.setStyleSheet(ui::styleSheet());
     const QStringList arguments = QApplication::arguments();
     if (arguments.size() < 3) {
