@@ -18,7 +18,6 @@
 #include "stats/Pace.h"
 #include "stats/widgets/HelpWindow.h"
 #include "study/widgets/CsvFileDialog.h"
-#include "ui/BusyCursor.h"
 #include "ui/Messages.h"
 
 #include <QCloseEvent>
@@ -346,20 +345,37 @@ void MainWindow::connectStudyAndExports()
             this, csv::suggestedFileName(batch.isEmpty() ? QStringLiteral("last") : batch, what));
         if (path.isEmpty())
             return;
-        QString failure;
-        {
-            const ui::BusyCursor busy;
-            failure = csv::saveTable(m_state.database, table, batch, path, m_graphsTab->breakdownRows());
-        }
-        if (!failure.isEmpty()) {
-            showFailure(failure);
+        if (m_work->isRunning())
             return;
-        }
-        m_messages.tell(
-            QString::fromLatin1(saved[static_cast<int>(table)])
-                .replace(QLatin1String("%1"), batch)
-                .replace(QLatin1String("%2"), db::displayPath(QFileInfo(path).absoluteFilePath())),
-            ui::Messages::defaultTitle(), ui::Messages::Icon::Information);
+        // Written on the worker; the file is written whole or not at all,
+        // so a cancelled export leaves none.
+        auto failure = std::make_shared<QString>();
+        connect(
+            m_work, &session::BackgroundTask::finished, this,
+            [this, failure, showFailure, table, batch, path] {
+                // Stopped: no file, and nothing to say. A cancel that came
+                // after the last row still has a file to tell of.
+                if (m_work->isCancelled() && !failure->isEmpty())
+                    return;
+                if (!failure->isEmpty()) {
+                    showFailure(*failure);
+                    return;
+                }
+                m_messages.tell(
+                    QString::fromLatin1(saved[static_cast<int>(table)])
+                        .replace(QLatin1String("%1"), batch)
+                        .replace(QLatin1String("%2"), db::displayPath(QFileInfo(path).absoluteFilePath())),
+                    ui::Messages::defaultTitle(), ui::Messages::Icon::Information);
+            },
+            Qt::SingleShotConnection);
+        m_work->start(
+            [database = m_state.database, table, batch, path, rows = m_graphsTab->breakdownRows(),
+             failure](session::BackgroundTask& task) {
+                *failure = csv::saveTable(database, table, batch, path, rows, &task);
+            },
+            table == csv::Table::Breakdown ? QStringLiteral("Saving the traffic flow breakdown")
+                                           : QStringLiteral("Saving the %1 of survey %2").arg(what, batch),
+            true);
     });
     connect(m_studyTab, &StudyTab::exported, this, [this](const QString& message) {
         m_messages.tell(message, ui::Messages::defaultTitle(), ui::Messages::Icon::Information);

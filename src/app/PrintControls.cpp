@@ -7,7 +7,7 @@
 #include "reports/widgets/ReportWindow.h"
 #include "session/DocumentPreparation.h"
 #include "session/SurveyWork.h"
-#include "ui/BusyCursor.h"
+#include "text/Formats.h"
 #include "ui/Messages.h"
 
 #include <utility>
@@ -69,9 +69,12 @@ bool PrintControls::prepare(const reports::DocumentKind& kind)
         Q_EMIT graphWanted(kind.choice);
         return true;
     case Preparation::SpeedStudy:
-        return currentStudy(true).has_value();
+        // Worked out anew on the report window's worker.
+        m_study.reset();
+        return true;
     case Preparation::Comparison:
-        return currentComparison(true).has_value();
+        m_comparison.reset();
+        return !secondSurvey(true).isEmpty();
     case Preparation::QuarterHourBreakdown:
     case Preparation::HourlyBreakdown:
         // Walked on the report window's worker as the document is built.
@@ -80,46 +83,39 @@ bool PrintControls::prepare(const reports::DocumentKind& kind)
     return true;
 }
 
-std::optional<study::SpeedStudy> PrintControls::currentStudy(bool anew)
+std::optional<int> PrintControls::chosenThreshold(const study::StudyInputs& inputs) const
 {
-    const survey::SurveyRecord& survey = m_state.current.record();
-    const study::StudyInputs inputs = study::StudyInputs::of(survey);
-    const auto sameSurvey = [&inputs](const study::StudyInputs& other) {
-        return other.batchNumber == inputs.batchNumber && other.unit == inputs.unit &&
-               other.postedLimit == inputs.postedLimit && other.startDate == inputs.startDate &&
-               other.startTime == inputs.startTime;
-    };
-    if (anew || !m_study || !sameSurvey(m_studyInputs)) {
-        m_study.reset();
-        study::StudyResult result;
-        {
-            const ui::BusyCursor busy;
-            result = study::runStudy(m_state.database, inputs);
-        }
-        if (!result.ok()) {
-            m_messages.tell(result.message);
-            return std::nullopt;
-        }
-        m_study = std::move(result.study);
-        m_studyInputs = inputs;
-    }
     // The threshold the user set on the tab, when the tab shows this survey.
     const std::optional<study::SpeedStudy>& shown = m_state.current.study();
-    const bool tabShowsIt = shown && shown->batchNumber == m_study->batchNumber &&
-                            shown->limit == m_study->limit && shown->unit == m_study->unit;
-    study::setThreshold(*m_study, tabShowsIt ? shown->threshold : study::defaultThreshold(m_study->limit));
-    return m_study;
+    if (shown && shown->batchNumber == inputs.batchNumber && shown->unit == inputs.unit &&
+        text::toWholeNumber(inputs.postedLimit) == shown->limit)
+        return shown->threshold;
+    return std::nullopt;
 }
 
-std::optional<compare::Comparison> PrintControls::currentComparison(bool anew)
+std::optional<study::SpeedStudy> PrintControls::heldStudy() const
+{
+    const study::StudyInputs inputs = study::StudyInputs::of(m_state.current.record());
+    const study::StudyInputs& other = m_studyInputs;
+    const bool sameSurvey = other.batchNumber == inputs.batchNumber && other.unit == inputs.unit &&
+                            other.postedLimit == inputs.postedLimit && other.startDate == inputs.startDate &&
+                            other.startTime == inputs.startTime;
+    if (!m_study || !sameSurvey)
+        return std::nullopt;
+    study::SpeedStudy held = *m_study;
+    study::setThreshold(held, chosenThreshold(inputs).value_or(study::defaultThreshold(held.limit)));
+    return held;
+}
+
+QString PrintControls::secondSurvey(bool anew)
 {
     const QString batch = m_state.current.batchNumber();
     if (batch.isEmpty()) {
         m_messages.tell(survey::noSurveyMessage());
-        return std::nullopt;
+        return QString();
     }
-    // The second survey: the one the tab sets beside the chosen survey,
-    // else, coming back to the report window, the one of the last print.
+    // The one the tab sets beside the chosen survey, else, coming back to
+    // the report window, the one of the last print.
     QString second;
     const std::optional<compare::Comparison>& onTab = m_state.current.comparison();
     if (onTab && onTab->a.study.batchNumber == batch)
@@ -134,23 +130,8 @@ std::optional<compare::Comparison> PrintControls::currentComparison(bool anew)
                 "\"Compare with...\" and choose the survey from the list, then print the %2 "
                 "again.")
                 .arg(batch, reports::documentName(reports::ReportChoice::ComparisonReport)));
-        return std::nullopt;
     }
-    if (anew || !m_comparison || m_comparison->a.study.batchNumber != batch ||
-        m_comparison->b.study.batchNumber != second) {
-        m_comparison.reset();
-        compare::ComparisonResult result;
-        {
-            const ui::BusyCursor busy;
-            result = compare::compareSurveys(m_state.database, batch, second);
-        }
-        if (!result.ok()) {
-            m_messages.tell(result.message);
-            return std::nullopt;
-        }
-        m_comparison = std::move(result.comparison);
-    }
-    return m_comparison;
+    return second;
 }
 
 void PrintControls::printChosenDocument()
@@ -226,20 +207,26 @@ std::optional<reports::DocumentInputs> PrintControls::gatherInputs(reports::Repo
         if (const session::SurveyBreakdown* breakdown = current.breakdownFor(bins))
             held.breakdown = breakdown->rows;
     }
+    // A study or comparison not held is worked out on the worker.
+    session::PreparationChoices choices;
     if (kind->preparation == Preparation::SpeedStudy) {
-        held.study = currentStudy(false);
-        if (!held.study)
-            return std::nullopt;
+        held.study = heldStudy();
+        choices.threshold = chosenThreshold(study::StudyInputs::of(current.record()));
     }
     if (kind->preparation == Preparation::Comparison) {
-        held.comparison = currentComparison(false);
-        if (!held.comparison)
+        const QString second = secondSurvey(false);
+        if (second.isEmpty())
             return std::nullopt;
+        if (m_comparison && m_comparison->a.study.batchNumber == current.batchNumber() &&
+            m_comparison->b.study.batchNumber == second)
+            held.comparison = m_comparison;
+        choices.secondBatch = second;
     }
     m_walking.reset();
     if (flowRows && !held.breakdown)
         m_walking.emplace(current.batchNumber(), bins);
     m_held = std::move(held);
+    m_choices = std::move(choices);
     return inputs;
 }
 
@@ -249,9 +236,9 @@ reports::ReportWindow::Preparer PrintControls::preparation(const reports::Docume
 {
     auto prepared = std::make_shared<session::Preparation>();
     m_prepared = prepared;
-    return [kind = &kind, database = m_state.database, held = std::move(m_held),
+    return [kind = &kind, database = m_state.database, held = std::move(m_held), choices = m_choices,
             prepared](reports::DocumentInputs& inputs) mutable {
-        *prepared = session::prepareDocumentInputs(*kind, database, inputs, std::move(held), {});
+        *prepared = session::prepareDocumentInputs(*kind, database, inputs, std::move(held), choices);
         return prepared->refusal;
     };
 }
@@ -269,6 +256,13 @@ bool PrintControls::receivePrepared(const reports::DocumentInputs& inputs, const
             m_messages.tell(failure);
         return false;
     }
+    // What was worked out serves the next build of the same document.
+    if (inputs.study) {
+        m_study = inputs.study;
+        m_studyInputs = study::StudyInputs::of(inputs.survey);
+    }
+    if (inputs.comparison)
+        m_comparison = inputs.comparison;
     // Rows walked for the survey on show are the breakdown the grid shows.
     if (m_walking && m_walking->first == m_state.current.batchNumber())
         m_state.current.setBreakdown({m_walking->first, m_walking->second, inputs.breakdown});

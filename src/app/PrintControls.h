@@ -28,12 +28,13 @@ class ReportNames;
 
 // What the print buttons of the main window do, and the report window they
 // open: "Print Selected Report", "Print Graph /Chart" and the two field
-// sheet buttons. Each sets the document to build, brings its data up to
-// date for the current survey (draws its graph, walks its breakdown, works
-// out the speed study with the threshold chosen on the Speed Study tab,
-// compares the survey with the one chosen there) and shows the report
+// sheet buttons. Each sets the document to build and shows the report
 // window, which builds the document from the current survey each time it
-// becomes active. The three buttons that print what was chosen elsewhere
+// becomes active. What the document draws on is brought up to date for
+// the current survey on the report window's worker (its graph, its
+// breakdown, the speed study with the threshold chosen on the Speed Study
+// tab, the comparison with the survey chosen there), unless it was worked
+// out for it already. The three buttons that print what was chosen elsewhere
 // disable the main window while the report window is up; hiding the
 // report window always enables it again.
 class PrintControls : public QObject {
@@ -71,19 +72,17 @@ Q_SIGNALS:
 
 private:
     bool prepare(const reports::DocumentKind& kind);
-    // The speed study of the survey chosen now, with the enforcement
-    // threshold the Speed Study tab shows for it (the limit + 10 when the
-    // tab shows another survey): worked out `anew`, or else only when the
-    // survey or its texts changed since the last one. Tells the user when
-    // there is none.
-    std::optional<study::SpeedStudy> currentStudy(bool anew);
-    // The survey chosen now compared with the survey the Speed Study tab
-    // sets beside it: worked out `anew`, or else only when the second
-    // survey on the tab changed since the last one. Without a second
-    // survey on the tab the last comparison of the chosen survey serves
-    // when `anew` is false. Tells the user when there is none, and what to
-    // do to have one.
-    std::optional<compare::Comparison> currentComparison(bool anew);
+    // The enforcement threshold the Speed Study tab shows for the survey
+    // of `inputs`, when the tab shows that survey.
+    std::optional<int> chosenThreshold(const study::StudyInputs& inputs) const;
+    // The study worked out last, with the threshold chosen now, when it was
+    // worked out for the survey chosen now as it stands.
+    std::optional<study::SpeedStudy> heldStudy() const;
+    // The survey to set beside the chosen one: the one the Speed Study tab
+    // sets beside it, else, unless `anew`, the one of the last comparison
+    // of the chosen survey. Tells the user when there is none, and what to
+    // do to have one, and returns an empty text.
+    QString secondSurvey(bool anew);
     void showReportWindow(bool disableMainWindow);
     reports::ReportWindow::Preparer preparation(const reports::DocumentKind& kind);
     bool receivePrepared(const reports::DocumentInputs& inputs, const QString& failure);
@@ -101,6 +100,7 @@ private:
     // What gatherInputs() found worked out already, for the preparation
     // that follows it; and the outcome of the last preparation.
     session::HeldResults m_held;
+    session::PreparationChoices m_choices;
     std::shared_ptr<session::Preparation> m_prepared;
     // The survey and bins whose rows the last preparation walks, if any.
     std::optional<std::pair<QString, flow::BinLength>> m_walking;

@@ -6,6 +6,7 @@
 #include "db/Files.h"
 #include "db/SafeFileWriter.h"
 #include "flow/FlowBreakdown.h"
+#include "session/BackgroundTask.h"
 #include "store/SurveyStore.h"
 #include "survey/SurveyRecord.h"
 
@@ -20,9 +21,13 @@ void appendTwoDigits(QByteArray& text, int value)
     text.append(char('0' + value / 10)).append(char('0' + value % 10));
 }
 
-QString writeVehicles(store::SurveyStore& store, const QString& batchNumber, Writer& writer)
+QString writeVehicles(store::SurveyStore& store, const QString& batchNumber, Writer& writer,
+                      session::BackgroundTask* task)
 {
     const QByteArray batch = batchNumber.toUtf8();
+    const qint64 total = task ? store.figures(batchNumber)->vehicles() : 0;
+    qint64 written = 0;
+    bool stopped = false;
     QByteArray date, time, offset, direction, speed;
     QDate dateWritten;
     bool any = false;
@@ -48,8 +53,17 @@ QString writeVehicles(store::SurveyStore& store, const QString& batchNumber, Wri
         direction = QString(vehicle.direction).toUtf8();
         speed.setNum(vehicle.speed);
         writer.write({batch, date, time, offset, direction, speed});
-        return true;
+        // Told every 16,384 vehicles: often enough for a bar that moves.
+        if (task && (++written & 0x3fff) == 0) {
+            task->setProgress(written, total);
+            stopped = task->isCancelled();
+        }
+        return !stopped;
     });
+    if (stopped)
+        return QStringLiteral("The export of survey %1 was stopped.").arg(batchNumber);
+    if (task)
+        task->setProgress(written, total);
     return any ? QString() : QStringLiteral("The database holds no vehicles of survey %1.").arg(batchNumber);
 }
 
@@ -107,7 +121,7 @@ QString suggestedFileName(const QString& batchNumber, const QString& what)
 }
 
 QString writeTable(const db::Database& database, Table table, const QString& batchNumber, QIODevice& device,
-                   const std::vector<flow::BreakdownRow>& breakdown)
+                   const std::vector<flow::BreakdownRow>& breakdown, session::BackgroundTask* task)
 {
     if (table != Table::Breakdown && batchNumber.isEmpty())
         return survey::noSurveyMessage();
@@ -119,7 +133,7 @@ QString writeTable(const db::Database& database, Table table, const QString& bat
         } else {
             const std::unique_ptr<store::SurveyStore> store = store::openStore(database);
             if (table == Table::Vehicles)
-                failure = writeVehicles(*store, batchNumber, writer);
+                failure = writeVehicles(*store, batchNumber, writer, task);
             else
                 failure = writeSummary(*store, batchNumber, writer);
         }
@@ -131,10 +145,11 @@ QString writeTable(const db::Database& database, Table table, const QString& bat
 }
 
 QString saveTable(const db::Database& database, Table table, const QString& batchNumber, const QString& path,
-                  const std::vector<flow::BreakdownRow>& breakdown)
+                  const std::vector<flow::BreakdownRow>& breakdown, session::BackgroundTask* task)
 {
-    return db::saveFile(
-        path, [&](QIODevice& device) { return writeTable(database, table, batchNumber, device, breakdown); });
+    return db::saveFile(path, [&](QIODevice& device) {
+        return writeTable(database, table, batchNumber, device, breakdown, task);
+    });
 }
 
 } // namespace pelmor::csv

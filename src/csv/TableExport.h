@@ -7,6 +7,10 @@
 
 class QIODevice;
 
+namespace pelmor::session {
+class BackgroundTask;
+}
+
 namespace pelmor::csv {
 
 class Writer;
@@ -26,14 +30,18 @@ QString suggestedFileName(const QString& batchNumber, const QString& what);
 // and "Hour total" (or "Day total" for hourly bins), with the date on every
 // row. The batch number chooses the survey; the breakdown's rows are given
 // (a breakdown made for the survey on show), the database is not read for
-// them. Returns what went wrong, or an empty text.
+// them. On a worker, `task` is told how many vehicles are written and can
+// stop the writing, which then says so. Returns what went wrong, or an
+// empty text.
 QString writeTable(const db::Database& database, Table table, const QString& batchNumber, QIODevice& device,
-                   const std::vector<flow::BreakdownRow>& breakdown = {});
+                   const std::vector<flow::BreakdownRow>& breakdown = {},
+                   session::BackgroundTask* task = nullptr);
 
 // Writes the table into a file as db::saveFile() writes it: a failure leaves
 // an older file as it was and no partial file behind. Returns what went
-// wrong, or an empty text.
+// wrong, or an empty text; a stopped writing leaves no file.
 QString saveTable(const db::Database& database, Table table, const QString& batchNumber, const QString& path,
-                  const std::vector<flow::BreakdownRow>& breakdown = {});
+                  const std::vector<flow::BreakdownRow>& breakdown = {},
+                  session::BackgroundTask* task = nullptr);
 
 } // namespace pelmor::csv

@@ -13,6 +13,7 @@
 #include "reports/widgets/ReportWindow.h"
 #include "session/widgets/ProgressStrip.h"
 
+#include <QAction>
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -101,6 +102,7 @@ private Q_SLOTS:
             add("hourly breakdown", false);
             add("speed study", false);
             add("comparison", false);
+            add("vehicles export", true);
         }
     }
     void workShowsOnTheStrip()
@@ -149,7 +151,10 @@ private Q_SLOTS:
         // Enabled again, as they were.
         QVERIFY(m_app->ui.child("QuarterHourFlow")->isEnabled());
         QCOMPARE(surveyRows(), surveysBefore);
-        QVERIFY2(m_app->messages.shown().empty(), qPrintable(m_app->messages.texts().join(" / ")));
+        // Only a finished export has something to tell: where the file went.
+        const bool export_ = work == QLatin1String("vehicles export");
+        QCOMPARE(m_app->messages.texts(),
+                 export_ && !cancel ? QStringList{savedMessage(exportPath())} : QStringList{});
 
         const bool graph = work.endsWith(QLatin1String("graph"));
         if (!cancel) {
@@ -170,6 +175,10 @@ private Q_SLOTS:
                 QCOMPARE(window.graphsTab()->graphImage(), graphBefore);
         } else if (work.endsWith(QLatin1String("breakdown"))) {
             QCOMPARE(window.graphsTab()->breakdownRows().empty(), cancel);
+        } else if (export_) {
+            // Whole, or no file at all.
+            const QByteArray written = test::fileBytes(exportPath());
+            QCOMPARE(int(written.count("\r\n")), cancel ? 0 : 1 + kVehicles);
         } else if (work == QLatin1String("speed study")) {
             QCOMPARE(window.studyTab()->study().has_value(), !cancel);
         } else {
@@ -281,6 +290,10 @@ private:
             window.tabs()->setCurrentWidget(window.studyTab());
         } else if (work == QLatin1String("comparison")) {
             QVERIFY(window.studyTab()->compareWith(kSecond));
+        } else if (work == QLatin1String("vehicles export")) {
+            window.tabs()->setCurrentWidget(window.graphsTab());
+            test::answerFileWindow(exportPath());
+            m_app->ui.child<QAction>("ExportVehiclesCsv")->trigger();
         } else {
             window.tabs()->setCurrentWidget(window.graphsTab());
             const QString button = work == QLatin1String("speed graph")              ? "PercentileGraph"
@@ -289,6 +302,11 @@ private:
                                                                                      : "HourFlow";
             m_app->ui.click(button);
         }
+    }
+    QString exportPath() const { return m_app->folder.filePath("vehicles.csv"); }
+    static QString savedMessage(const QString& path)
+    {
+        return QStringLiteral("The vehicles of survey %1 were saved as %2").arg(kFirst, path);
     }
     QStringList surveyRows() const
     {

@@ -30,24 +30,6 @@ namespace {
 
 const QString kBatch = QStringLiteral("030226-A");
 
-// Names the file in the next file window that opens, as a user types it
-// and presses Save; `shown` receives the window's object name.
-void answerFileWindow(const QString& path, QString* shown)
-{
-    auto* poll = new QTimer;
-    QObject::connect(poll, &QTimer::timeout, poll, [poll, path, shown] {
-        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-        if (!dialog)
-            return;
-        *shown = dialog->objectName();
-        auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
-        name->setText(path);
-        QTest::keyClick(name, Qt::Key_Return);
-        poll->deleteLater();
-    });
-    poll->start(20);
-}
-
 } // namespace
 
 class TstStudyTab : public QObject {
@@ -157,7 +139,7 @@ private Q_SLOTS:
         app::StudyTab* tab = chooseSurvey(true);
         const QString path = m_app->folder.filePath(control + QStringLiteral(".csv"));
         QString dialog;
-        answerFileWindow(path, &dialog);
+        test::answerFileWindow(path, &dialog);
         if (control == QLatin1String("ExportStudyCsv")) {
             m_app->window->tabs()->setCurrentWidget(tab);
             QTRY_VERIFY(!m_app->window->isBusy());
@@ -169,6 +151,8 @@ private Q_SLOTS:
                 QTRY_VERIFY(!m_app->window->isBusy());
             }
             m_app->ui.child<QAction>(control)->trigger();
+            // Written on the window's worker.
+            QTRY_VERIFY(!m_app->window->isBusy());
         }
         QCOMPARE(dialog, QStringLiteral("ExportCsvDialog"));
         const QByteArray written = test::fileBytes(path);

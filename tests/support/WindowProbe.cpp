@@ -1,7 +1,9 @@
 #include "WindowProbe.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QComboBox>
+#include <QFileDialog>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -9,6 +11,7 @@
 #include <QRadioButton>
 #include <QTableWidget>
 #include <QTest>
+#include <QTimer>
 
 namespace pelmor::test {
 
@@ -22,6 +25,23 @@ std::vector<QStringList> tableTexts(const QTableWidget* table)
         rows.push_back(texts);
     }
     return rows;
+}
+
+void answerFileWindow(const QString& path, QString* shown)
+{
+    auto* poll = new QTimer;
+    QObject::connect(poll, &QTimer::timeout, poll, [poll, path, shown] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (!dialog)
+            return;
+        if (shown)
+            *shown = dialog->objectName();
+        auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        name->setText(path);
+        QTest::keyClick(name, Qt::Key_Return);
+        poll->deleteLater();
+    });
+    poll->start(20);
 }
 
 QString WindowProbe::text(const QString& name) const

@@ -13,6 +13,10 @@ namespace pelmor::test {
 // The texts of a table, row by row; an empty cell reads "".
 std::vector<QStringList> tableTexts(const QTableWidget* table);
 
+// Names the file in the next file window that opens, as a user types it
+// and presses Save; `shown` (when given) receives the window's object name.
+void answerFileWindow(const QString& path, QString* shown = nullptr);
+
 // Finds the controls of a window, or of one of its tabs, by object name and
 // works them the way a user does. A name that is not there ends the test
 // program, so a renamed control cannot pass unnoticed.

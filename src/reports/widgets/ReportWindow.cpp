@@ -315,6 +315,14 @@ void ReportWindow::build(bool openedAnew)
         m_skipActivation = true;
         return;
     }
+    if (openedAnew && m_document) {
+        // The window was just shown: the document shown before is not the
+        // one wanted now, whatever comes of this build.
+        m_document.reset();
+        m_documentChoice = ReportChoice::None;
+        m_documentBatch.clear();
+        m_preview->updatePreview();
+    }
     auto built = std::make_shared<Build>();
     built->kind = kind;
     built->inputs = std::move(*inputs);
@@ -346,8 +354,14 @@ void ReportWindow::showBuilt(Build& built, bool openedAnew)
     if (m_receive) {
         // A message told here makes this window active again on its return.
         m_skipActivation = true;
-        if (!m_receive(built.inputs, built.failure))
+        if (!m_receive(built.inputs, built.failure)) {
+            // A window just opened has nothing to show: it goes.
+            if (openedAnew) {
+                m_skipActivation = false;
+                hide();
+            }
             return;
+        }
         m_skipActivation = false;
     }
     if (!built.failure.isEmpty())
