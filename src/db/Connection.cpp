@@ -2,7 +2,6 @@
 
 #include "db/DbError.h"
 #include "db/Files.h"
-#include "db/Recordset.h"
 #include "db/ReplacedFileGuard.h"
 #include "db/Schema.h"
 #include "db/SqlText.h"
@@ -23,7 +22,7 @@ constexpr int kBusyTimeoutMs = 5000;
 
 void Connection::Closer::operator()(sqlite3* handle) const
 {
-    // Statements still prepared on the handle (a record set outliving its
+    // Statements still prepared on the handle (a statement outliving its
     // connection by mistake) keep it until they are finalized.
     sqlite3_close_v2(handle);
 }
@@ -94,12 +93,6 @@ bool Connection::fileReplaced() const
     sqlite3* handle = sqliteHandle();
     return handle && sqlite3_file_control(handle, "main", SQLITE_FCNTL_HAS_MOVED, &moved) == SQLITE_OK &&
            moved != 0;
-}
-
-Recordset Connection::openRecordset(const QString& statement)
-{
-    issued(statement);
-    return Recordset::open(*this, statement);
 }
 
 QVariant Connection::scalar(const QString& statement, const QString& column)

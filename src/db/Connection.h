@@ -12,14 +12,12 @@ struct sqlite3;
 
 namespace pelmor::db {
 
-class Recordset;
-
 // One open handle on a survey database file, opened through the SQLite
 // library the program is linked with. Opening checks that the file exists
 // and is a database, and reports the file by name when it is not.
 // Every statement a caller writes goes through here: the database's observer
-// is told of it as written, then it is translated for SQLite. Record sets
-// opened from a connection must be destroyed before it.
+// is told of it as written, then it is translated for SQLite. Statements
+// prepared on a connection must be destroyed before it.
 class Connection {
 public:
     explicit Connection(const Database& database); // throws DbError
@@ -44,11 +42,6 @@ public:
     // for a file that keeps each batch number once.
     const QStringList& duplicatedBatches() const { return m_duplicatedBatches; }
 
-    // A record set on a query text. "select * from <table>" (optionally with
-    // a where clause) and a bare table name give an updatable set; any other
-    // query gives a read-only set of its rows.
-    Recordset openRecordset(const QString& statement);
-
     // Runs a query and reads the named column of its first row; a null value
     // when there is no row. Column names match without regard to case.
     QVariant scalar(const QString& statement, const QString& column);
@@ -65,7 +58,7 @@ public:
     // database's write lock and holds it from here on, so no other program
     // writes between this connection's reads and its writes. When the file
     // was replaced meanwhile, the connection is opened again on the file
-    // that now bears the name. Called before any record set or statement is
+    // that now bears the name. Called before any statement is
     // opened on the connection, since reopening closes them.
     void begin();
     void commit();

@@ -15,7 +15,7 @@ class Connection;
 
 // A statement prepared on the connection's own SQLite handle, run once or
 // many times. Every statement of the program goes through it: the
-// connection's queries, record sets and schema work, and the writers and
+// connection's queries and schema work, and the writers and
 // readers of many rows (the vehicles of a survey), for whom a prepared
 // statement costs a fraction of a general query per row. It does not tell
 // the connection's observer; the connection does that for the statements

@@ -2,8 +2,6 @@
 
 #include "db/DbError.h"
 #include "db/Files.h"
-#include "db/Recordset.h"
-#include "db/SqlText.h"
 #include "db/SqliteStatement.h"
 #include "text/Formats.h"
 
@@ -120,14 +118,13 @@ void SqliteSurveyStore::scanVehicles(const QString& batchNumber, VehicleOrder or
 
 std::vector<SpeedCount> SqliteSurveyStore::speedCounts(const QString& batchNumber)
 {
-    // The query text both speed graphs have always issued.
-    db::Recordset rows = m_connection.openRecordset(
-        QStringLiteral("SELECT(Speed), COUNT(speed) as NumCount from [Veh_Data] WHERE [Batch_Number] = '") +
-        db::escapeText(batchNumber) + QStringLiteral("' group by Speed"));
+    db::SqliteStatement rows(m_connection,
+                             QStringLiteral("SELECT \"Speed\", count(\"Speed\") FROM \"Veh_Data\" "
+                                            "WHERE \"Batch_Number\" = ? GROUP BY \"Speed\""));
+    rows.bind(0, batchNumber);
     std::vector<SpeedCount> counts;
-    for (; !rows.eof(); rows.moveNext())
-        counts.push_back({rows.value(QStringLiteral("Speed")).toLongLong(),
-                          rows.value(QStringLiteral("NumCount")).toLongLong()});
+    while (rows.nextRow())
+        counts.push_back({rows.integerAt(0), rows.integerAt(1)});
     return counts;
 }
 

@@ -1,9 +1,10 @@
 #include "TestSupport.h"
 #include "db/Connection.h"
 #include "db/DbError.h"
-#include "db/Recordset.h"
+#include "db/FieldValues.h"
 #include "db/Schema.h"
 #include "db/SqlText.h"
+#include "db/SqliteStatement.h"
 
 #include <QDir>
 #include <QFile>
@@ -12,6 +13,7 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 
@@ -45,7 +47,7 @@ private Q_SLOTS:
         QVERIFY(content.isEmpty() || (file.open(QIODevice::WriteOnly) && file.write(content) > 0));
         file.close();
         try {
-            Connection({path, nullptr}).openRecordset("select * from Header").bof();
+            Connection({path, nullptr}).scalar("select count(*) as n from Header", "n");
             QFAIL("an unusable database file was opened");
         } catch (const DbError& error) {
             QVERIFY2(error.message().contains(QDir::toNativeSeparators(path)) &&
@@ -93,8 +95,10 @@ private Q_SLOTS:
         QFETCH(QString, text);
         Connection connection(m_folder->database());
         const QString statement = QStringLiteral("select %1 as Value").arg(expression);
-        auto set = connection.openRecordset(statement);
-        for (const QVariant& value : {connection.scalar(statement, "VALUE"), set.value("value")}) {
+        db::SqliteStatement query(connection, statement);
+        QVERIFY(query.nextRow());
+        QCOMPARE(query.columnIndex("VALUE"), 0);
+        for (const QVariant& value : {connection.scalar(statement, "VALUE"), query.valueAt(0)}) {
             QCOMPARE(value.typeId(), type);
             QCOMPARE(value.toString(), text);
             QCOMPARE(value.isNull(), expression == QLatin1String("NULL"));
@@ -119,7 +123,7 @@ private Q_SLOTS:
         const std::vector<std::function<void()>> ways = {
             [&] { connection.execute(statement); },
             [&] { connection.scalar(statement, "x"); },
-            [&] { connection.openRecordset(statement).eof(); },
+            [&] { db::SqliteStatement(connection, statement).run(); },
         };
         for (const auto& way : ways) {
             try {
@@ -178,74 +182,17 @@ private Q_SLOTS:
         QFETCH(QString, field);
         QFETCH(QString, text);
         QFETCH(QVariant, stored);
-        Connection connection(m_folder->database());
-        auto set = connection.openRecordset("select * from Veh_Data");
-        set.addNew();
-        set.setValue("Batch_Number", "050302-A");
+        const db::TableInfo& vehicles =
+            *std::find_if(db::tables().begin(), db::tables().end(),
+                          [](const db::TableInfo& t) { return t.name == "Veh_Data"; });
+        const db::FieldInfo& info = vehicles.fields.at(size_t(vehicles.fieldIndex(field)));
         try {
-            set.setValue(field, text);
+            const QVariant converted = db::toStored(info, text);
             QVERIFY2(stored.isValid(), "a value that does not convert was taken");
+            QCOMPARE(converted, stored);
         } catch (const DbError& error) {
             QVERIFY2(!stored.isValid() && error.message().contains(field), qPrintable(error.message()));
-            return;
         }
-        set.update();
-        QCOMPARE(connection.scalar(QStringLiteral("select %1 as v from Veh_Data").arg(field), "V"), stored);
-    }
-    void recordsetWalks()
-    {
-        Connection connection(m_folder->database());
-        auto set = connection.openRecordset("select * from Breakdown");
-        QVERIFY(set.bof() && set.eof());
-        QVERIFY_THROWS_EXCEPTION(DbError, set.value("cDate"));
-        // Rows come back in the order they were added, well past one page.
-        db::Transaction transaction(connection);
-        for (int i = 1500; i > 0; --i) {
-            set.addNew();
-            set.setValue("cCount", QString::number(i));
-            set.update();
-        }
-        transaction.commit();
-        QCOMPARE(connection.openRecordset("Breakdown").text("cCount"),
-                 "1500"); // a new set stands on its first row
-        int expected = 1500;
-        for (set.moveFirst(); !set.eof(); set.moveNext())
-            QCOMPARE(set.text("ccount").toInt(), expected--);
-        QCOMPARE(expected, 0);
-        QVERIFY_THROWS_EXCEPTION(DbError, set.moveNext());
-        set.moveLast();
-        set.movePrevious();
-        QCOMPARE(set.text("cCount"), "2");
-
-        QVERIFY(set.findFirst("cCount = '700'"));
-        QVERIFY(!set.findFirst("cCount = 'none'"));
-        set.edit(); // a failed find stays put
-        set.setValue("cHourTotal", "edited");
-        set.update();
-        QCOMPARE(connection.scalar("select cCount as c from Breakdown where cHourTotal = 'edited'", "c")
-                     .toString(),
-                 "700");
-
-        // Deleting while walking from the first row to the end, as a survey is
-        // removed, skips no row.
-        int seen = 0;
-        for (set.moveFirst(); !set.eof(); set.moveNext(), ++seen) {
-            if (set.text("cCount").toInt() % 3 == 0)
-                set.deleteCurrent();
-        }
-        QCOMPARE(seen, 1500);
-        QCOMPARE(connection.scalar("select count(*) as n from Breakdown", "n").toInt(), 1000);
-        QCOMPARE(set.recordCount(), 1000);
-    }
-    void queryResultsAreReadOnly()
-    {
-        Connection connection(m_folder->database());
-        auto set = connection.openRecordset("select distinct [Radar_Mode] from  Radar");
-        QVERIFY(!set.isUpdatable());
-        QCOMPARE(set.text("RADAR_MODE"), "MPH");
-        QVERIFY_THROWS_EXCEPTION(DbError, set.addNew());
-        QVERIFY_THROWS_EXCEPTION(DbError, set.deleteCurrent());
-        QVERIFY_THROWS_EXCEPTION(DbError, connection.openRecordset("select * from NoSuchTable"));
     }
     // A connection opened before a backup, restore or repair put another
     // file in the database's place writes to the new file, never to the old

@@ -72,8 +72,9 @@ private Q_SLOTS:
                                 .arg(vehicle.offset)
                                 .arg(QChar::fromLatin1(vehicle.direction))
                                 .arg(vehicle.speed);
-            QCOMPARE(test::rowTexts(path, "select * from Veh_Data where Batch_Number = '" + kBatch + "'",
-                                    {"Offset", "Veh_Direction", "Speed"}),
+            QCOMPARE(test::rowTexts(
+                         path, "select * from Veh_Data where Batch_Number = '" + kBatch + "' order by rowid",
+                         {"Offset", "Veh_Direction", "Speed"}),
                      expected);
         }
         qInfo("first download stored %d times, second %d times", wins[0], wins[1]);

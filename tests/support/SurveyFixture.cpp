@@ -1,7 +1,10 @@
 #include "SurveyFixture.h"
 
 #include "db/Connection.h"
-#include "db/Recordset.h"
+#include "db/DbError.h"
+#include "db/FieldValues.h"
+#include "db/Schema.h"
+#include "db/SqliteStatement.h"
 #include "text/Formats.h"
 
 #include <algorithm>
@@ -28,17 +31,70 @@ void Survey::addSpeeds(const std::vector<std::pair<int, int>>& counts)
 
 namespace {
 
+const db::TableInfo& tableNamed(const QString& name)
+{
+    for (const db::TableInfo& table : db::tables()) {
+        if (table.name == name)
+            return table;
+    }
+    throw db::DbError(QStringLiteral("The database has no table %1.").arg(name));
+}
+
+// Adds rows to a table: the fields named, each value given as a window
+// shows it and stored in its field's form; the rest stay empty.
+class RowInserter {
+public:
+    RowInserter(db::Connection& connection, const QString& table, const QStringList& fields)
+        : m_table(tableNamed(table))
+    {
+        QStringList names, places;
+        for (const QString& field : fields) {
+            const int index = m_table.fieldIndex(field);
+            if (index < 0)
+                throw db::DbError(QStringLiteral("The table %1 has no field %2.").arg(table, field));
+            m_fields.push_back(&m_table.fields.at(size_t(index)));
+            names << QLatin1Char('"') + m_fields.back()->name + QLatin1Char('"');
+            places << QStringLiteral("?");
+        }
+        m_insert = std::make_unique<db::SqliteStatement>(
+            connection, QStringLiteral("INSERT INTO \"%1\" (%2) VALUES (%3)")
+                            .arg(m_table.name, names.join(QLatin1Char(',')), places.join(QLatin1Char(','))));
+    }
+    void add(const QStringList& values)
+    {
+        for (qsizetype i = 0; i < values.size(); ++i)
+            m_insert->bind(int(i), db::toStored(*m_fields.at(size_t(i)), values.at(i)));
+        m_insert->run();
+    }
+
+private:
+    const db::TableInfo& m_table;
+    std::vector<const db::FieldInfo*> m_fields;
+    std::unique_ptr<db::SqliteStatement> m_insert;
+};
+
 void addSurvey(db::Connection& connection, const Survey& survey)
 {
     using Fields = QList<std::pair<QString, QString>>;
     const auto add = [&](const char* table, const Fields& fields, const QHash<QString, QString>& more) {
-        db::Recordset set = connection.openRecordset(QStringLiteral("select * from ") + QLatin1String(table));
-        set.addNew();
-        for (const auto& [field, value] : fields)
-            set.setValue(field, value);
-        for (auto field = more.begin(); field != more.end(); ++field)
-            set.setValue(field.key(), field.value());
-        set.update();
+        QStringList names, values;
+        for (const auto& [field, value] : fields) {
+            names << field;
+            values << value;
+        }
+        for (auto field = more.begin(); field != more.end(); ++field) {
+            // A field given again takes the later value.
+            const auto earlier = std::find_if(names.begin(), names.end(), [&field](const QString& name) {
+                return name.compare(field.key(), Qt::CaseInsensitive) == 0;
+            });
+            if (earlier != names.end()) {
+                values[earlier - names.begin()] = field.value();
+                continue;
+            }
+            names << field.key();
+            values << field.value();
+        }
+        RowInserter(connection, QLatin1String(table), names).add(values);
     };
     const size_t count =
         std::max({survey.offsets.size(), survey.speeds.size(), size_t(survey.directions.size())});
@@ -65,22 +121,19 @@ void addSurvey(db::Connection& connection, const Survey& survey)
              {"Stop_Date", text::formatDateMdy(stop.date())},
              {"Stop_Time", text::formatTimeAmPm(stop.time())}},
             survey.summaryFields);
-    db::Recordset vehicles = connection.openRecordset(QStringLiteral("select * from Veh_Data"));
+    RowInserter vehicles(connection, QStringLiteral("Veh_Data"),
+                         {QStringLiteral("Batch_Number"), QStringLiteral("Offset"),
+                          QStringLiteral("Veh_Direction"), QStringLiteral("Speed"), QStringLiteral("Time"),
+                          QStringLiteral("Date")});
     for (size_t i = 0; i < count; ++i) {
         const qint64 offset = i < survey.offsets.size() ? survey.offsets[i]
                               : count > 1               ? qint64(i) * survey.durationSeconds / qint64(count)
                                                         : 0;
         const QDateTime when = survey.start.addSecs(offset);
         const char direction = i < size_t(survey.directions.size()) ? survey.directions[qsizetype(i)] : '+';
-        vehicles.addNew();
-        vehicles.setValue(QStringLiteral("Batch_Number"), survey.batchNumber);
-        vehicles.setValue(QStringLiteral("Offset"), QString::number(offset));
-        vehicles.setValue(QStringLiteral("Veh_Direction"), QString(QLatin1Char(direction)));
-        vehicles.setValue(QStringLiteral("Speed"),
-                          QString::number(i < survey.speeds.size() ? survey.speeds[i] : 35));
-        vehicles.setValue(QStringLiteral("Time"), text::formatTimeAmPm(when.time()));
-        vehicles.setValue(QStringLiteral("Date"), text::formatDateMdy(when.date()));
-        vehicles.update();
+        vehicles.add({survey.batchNumber, QString::number(offset), QString(QLatin1Char(direction)),
+                      QString::number(i < survey.speeds.size() ? survey.speeds[i] : 35),
+                      text::formatTimeAmPm(when.time()), text::formatDateMdy(when.date())});
     }
 }
 

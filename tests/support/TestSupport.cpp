@@ -4,8 +4,9 @@
 #include "db/DatabaseFolder.h"
 #include "db/DbError.h"
 #include "db/Files.h"
-#include "db/Recordset.h"
 #include "db/Schema.h"
+#include "db/SqlText.h"
+#include "db/SqliteStatement.h"
 
 #include <QDir>
 #include <QFile>
@@ -48,13 +49,20 @@ QByteArray fileBytes(const QString& path)
 QStringList rowTexts(const QString& databasePath, const QString& statement, const QStringList& fields)
 {
     db::Connection connection({databasePath, nullptr});
-    db::Recordset set = connection.openRecordset(statement);
-    const QStringList names = fields.isEmpty() ? set.fieldNames() : fields;
+    db::SqliteStatement query(connection, db::translateStatement(statement), statement);
+    std::vector<int> columns;
+    for (int column = 0; fields.isEmpty() && column < query.columnCount(); ++column)
+        columns.push_back(column);
+    for (const QString& field : fields) {
+        columns.push_back(query.columnIndex(field));
+        if (columns.back() < 0)
+            throw db::DbError(QStringLiteral("%1 reads no field %2.").arg(statement, field));
+    }
     QStringList rows;
-    for (; !set.eof(); set.moveNext()) {
+    while (query.nextRow()) {
         QStringList texts;
-        for (const QString& name : names)
-            texts << set.text(name);
+        for (const int column : columns)
+            texts << query.valueAt(column).toString();
         rows << texts.join(QLatin1Char('|'));
     }
     return rows;

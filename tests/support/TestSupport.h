@@ -40,7 +40,9 @@ ProgramRun runProgram(const QString& program, const QStringList& arguments,
 // The bytes of a file; none when it cannot be read.
 QByteArray fileBytes(const QString& path);
 
-// The rows a statement reads, each as the texts of `fields` (every field
+// The rows a statement reads, in the order the statement gives them (a
+// where clause may read them along an index: "order by rowid" keeps the
+// order they were stored in), each as the texts of `fields` (every field
 // when none are named) joined by "|". Throws DbError.
 QStringList rowTexts(const QString& databasePath, const QString& statement, const QStringList& fields = {});
 
