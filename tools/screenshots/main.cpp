@@ -206,6 +206,7 @@ int main(int argc, char* argv[])
     auto* reportList = window.findChild<QComboBox*>(QStringLiteral("Print_choice"));
     reportList->setCurrentIndex(reportList->findText(QStringLiteral("Speed Study Report")));
     window.findChild<QPushButton*>(QStringLiteral("cmdPrint"))->click();
+    window.printControls()->reportWindow()->waitUntilBuilt();
     settle();
     for (QWidget* top : QApplication::topLevelWidgets()) {
         if (top->objectName() == QLatin1String("VSPrint") && top->isVisible())
@@ -217,10 +218,12 @@ int main(int argc, char* argv[])
         // The two weeks side by side on the Speed Study tab, then printed.
         window.tabs()->setCurrentWidget(window.studyTab());
         window.studyTab()->compareWith(laterBatch);
+        waitWhileBusy(window);
         save(window, output, QStringLiteral("8b-tab-compare"));
         window.tabs()->setCurrentIndex(1);
         reportList->setCurrentIndex(reportList->findText(QStringLiteral("Before / After Comparison")));
         window.findChild<QPushButton*>(QStringLiteral("cmdPrint"))->click();
+        window.printControls()->reportWindow()->waitUntilBuilt();
         settle();
         save(*window.printControls()->reportWindow(), output, QStringLiteral("8c-report-window-compare"));
         window.printControls()->reportWindow()->hide();
