@@ -1,7 +1,7 @@
 // Every tab and every window on a 1024 x 768 screen, in each state a user
 // brings it to: every visible window lies on the screen, every visible
-// control inside its window and inside what holds it, and no caption,
-// button, frame title, tab or list shows less than its whole text.
+// control inside its window and inside what holds it, no two named controls
+// on one another, and no caption, button, frame title, tab or list shows less than its whole text.
 #include "TestSupport.h"
 #include "WindowProbe.h"
 #include "acquisition/widgets/LoadDataFile.h"
@@ -168,6 +168,17 @@ QStringList faultsOf(QWidget* window)
         const bool content = area && area->viewport() == holder;
         if (!content && !holder->rect().contains(widget->geometry()))
             faults << name + QStringLiteral(" lies outside ") + nameOf(holder);
+        // Two named controls side by side share no pixel; Qt's own parts are
+        // named "qt_...", and the progress strip stands over the tabs on purpose.
+        const auto named = [](const QWidget* w) {
+            return !w->objectName().isEmpty() && !w->objectName().startsWith(QLatin1String("qt_")) &&
+                   w->objectName() != QLatin1String("ProgressStrip");
+        };
+        for (const QWidget* other : holder->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+            if (other != widget && other->isVisible() && !other->isWindow() && named(widget) &&
+                named(other) && other->geometry().intersects(widget->geometry()))
+                faults << name + QStringLiteral(" lies on ") + other->objectName();
+        }
         const QString cut = cutText(widget);
         if (!cut.isEmpty())
             faults << name + QStringLiteral(" cuts \"") + cut + QLatin1Char('"');

@@ -157,57 +157,6 @@ private Q_SLOTS:
         }
         QCOMPARE(buttons, 5); // reports, graphs, the two of the admin tab, the speed study
     }
-    void layoutFits_data()
-    {
-        QTest::addColumn<QString>("tab");
-        QTest::addColumn<QStringList>("shown");
-        test::row("reports survey chosen", "reports",
-                  QStringList{"SurveyList", "SurveyFrame", "StatisticsFrame", "Print_choice", "cmdPrint"});
-        test::row("graphs with graph", "graphs",
-                  QStringList{"GraphFrame", "GraphType1", "GraphType2", "GraphType3"});
-        test::row("graphs with grid", "graphs", QStringList{"GridFrame"});
-        test::row("admin", "admin", QStringList());
-    }
-    void layoutFits()
-    {
-        QFETCH(QString, tab);
-        QFETCH(QStringList, shown);
-        const app::MainWindow& window = m_app->start();
-        QWidget* page = tabPage(window, tab);
-        window.tabs()->setCurrentWidget(page);
-        for (const QString& name : shown)
-            test::WindowProbe(page).child(name)->show();
-        QApplication::processEvents();
-
-        // The main window can hold the tab.
-        QVERIFY(page->minimumSizeHint().width() <= page->width());
-        QVERIFY(page->minimumSizeHint().height() <= page->height());
-        QList<QWidget*> visible;
-        for (QWidget* widget : page->findChildren<QWidget*>()) {
-            // The widgets the tabs name themselves; Qt's own parts are named "qt_...".
-            if (!widget->objectName().isEmpty() && !widget->objectName().startsWith(QLatin1String("qt_")) &&
-                widget->isVisibleTo(page))
-                visible << widget;
-        }
-        for (QWidget* widget : visible) {
-            const QByteArray what = widget->objectName().toUtf8();
-            // Inside the page, and not squeezed below its smallest readable size.
-            const QRect onPage(widget->mapTo(page, QPoint(0, 0)), widget->size());
-            QVERIFY2(page->rect().contains(onPage), what.constData());
-            if (widget->sizePolicy().horizontalPolicy() != QSizePolicy::Ignored) {
-                const QSize least = widget->minimumSizeHint();
-                QVERIFY2(widget->width() >= least.width() && widget->height() >= least.height(),
-                         what.constData());
-            }
-            // No two controls side by side share any pixel.
-            for (QWidget* other : visible) {
-                if (other != widget && other->parentWidget() == widget->parentWidget()) {
-                    const QByteArray pair = what + " / " + other->objectName().toUtf8();
-                    QVERIFY2(!widget->geometry().intersects(other->geometry()), pair.constData());
-                }
-            }
-        }
-    }
 
 private:
     test::AppUnderTest m_started; // the window the start state is read from
