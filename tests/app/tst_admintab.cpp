@@ -12,9 +12,9 @@
 
 using namespace pelmor;
 
-// The agency and officer lists of the Administration / Setup tab where the
-// database has its say: names told apart by their entry, not their text, and
-// a database that refuses a change.
+// The agency and officer lists of the Administration / Setup tab: names
+// added, renamed and deleted as the user does it, names told apart by their
+// entry, not their text, and a database that refuses a change.
 class TstAdminTab : public QObject {
     Q_OBJECT
 private Q_SLOTS:
@@ -27,6 +27,79 @@ private Q_SLOTS:
         QTest::addColumn<QString>("reportBox");
         test::row("agency", "Agency", "Text2");
         test::row("officer", "Officer", "Text3");
+    }
+
+    // The lists are there when the tab opens; a name typed and added is
+    // stored at once and heads the reports; typing over a name renames
+    // nothing until "Rename" is pressed; the emptied list gets its
+    // placeholder, once.
+    void nameLists_data() { sides_data(); }
+    void nameLists()
+    {
+        QFETCH(QString, side);
+        QFETCH(QString, reportBox);
+        const QString placeholder = QStringLiteral("(%1 Name)").arg(side);
+        insertNames(side, {"Springfield", "Ogden"});
+        openTab();
+        QCOMPARE(ui().text(reportBox), "Springfield");
+        QCOMPARE(ui().items(side + "List"), (QStringList{"Springfield", "Ogden"}));
+
+        // "Add", the name, "Add": stored, listed and on the reports.
+        auto* nameBox = ui().child<QLineEdit>(side + "Name");
+        ui().click("Add" + side);
+        QCOMPARE(nameBox->text(), QString());
+        QTest::keyClicks(nameBox, "O'Brien's County");
+        ui().click("Add" + side);
+        QStringList names{"Springfield", "Ogden", "O'Brien's County"};
+        QCOMPARE(tableNames(side), names);
+        QCOMPARE(ui().items(side + "List"), names);
+        QCOMPARE(ui().text(reportBox), "O'Brien's County");
+        // A name typed over the box and added is a new name, not a rename.
+        nameBox->selectAll();
+        QTest::keyClicks(nameBox, "Shelbyville");
+        QTest::keyClick(nameBox, Qt::Key_Return); // Enter adds only after "Add"
+        QCOMPARE(tableNames(side), names);
+        ui().click("Add" + side);
+        names << "Shelbyville";
+        QCOMPARE(tableNames(side), names);
+        QCOMPARE(ui().text(reportBox), "Shelbyville");
+
+        // Typed over and left: nothing renamed.
+        auto* renameButton = ui().child<QPushButton>("Rename" + side);
+        QVERIFY(ui().clickItem(side + "List", "Ogden"));
+        QCOMPARE(nameBox->text(), "Ogden");
+        QVERIFY(!renameButton->isEnabled());
+        nameBox->selectAll();
+        QTest::keyClicks(nameBox, "Capital City");
+        QVERIFY(renameButton->isEnabled());
+        QVERIFY(ui().clickItem(side + "List", "Springfield"));
+        QCOMPARE(tableNames(side), names);
+        QCOMPARE(ui().text(reportBox), "Springfield");
+        // Renaming is its own button.
+        QVERIFY(ui().clickItem(side + "List", "Ogden"));
+        rename(side, "North Haverbrook");
+        names[1] = "North Haverbrook";
+        QCOMPARE(tableNames(side), names);
+        QCOMPARE(ui().items(side + "List"), names);
+        QCOMPARE(ui().text(reportBox), "North Haverbrook");
+        // The other list keeps its own record: its table was empty, so the
+        // tab's opening gave it the placeholder, and no report is left blank.
+        QCOMPARE(ui().text(reportBox == "Text2" ? "Text3" : "Text2"),
+                 reportBox == "Text2" ? "(Officer Name)" : "(Agency Name)");
+
+        auto* remove = ui().child<QPushButton>("Delete" + side);
+        for (const QString& name : names) {
+            QVERIFY(ui().clickItem(side + "List", name));
+            QVERIFY(remove->isEnabled());
+            ui().click("Delete" + side);
+            QVERIFY(!remove->isEnabled());
+        }
+        QCOMPARE(ui().items(side + "List"), QStringList{placeholder});
+        ui().click("Refresh" + side);
+        QCOMPARE(ui().items(side + "List"), QStringList{placeholder});
+        QCOMPARE(tableNames(side), QStringList{placeholder});
+        QCOMPARE(ui().text(side + "Name"), placeholder);
+        QCOMPARE(m_app->messages.texts(), QStringList());
     }
 
     // Two entries of one name: the one clicked is the one renamed and the

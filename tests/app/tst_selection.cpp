@@ -9,7 +9,6 @@
 #include "survey/SurveyRecord.h"
 
 #include <QLabel>
-#include <QLineEdit>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTableView>
@@ -19,8 +18,8 @@
 
 using namespace pelmor;
 
-// The reports tab's choice of a survey, the agency and officer lists of the
-// setup tab, and the flow breakdowns of the graphs tab for the chosen survey.
+// The reports tab's choice of a survey and the flow breakdowns of the
+// graphs tab for the chosen survey.
 class TstSelection : public QObject {
     Q_OBJECT
 private Q_SLOTS:
@@ -140,90 +139,6 @@ private Q_SLOTS:
         QCOMPARE(ui().text("Batch_Date"), QString());
     }
 
-    // The lists are there when the tab opens; a name typed and added is
-    // stored at once and heads the reports; typing over a name renames
-    // nothing until "Rename" is pressed; the emptied list gets its
-    // placeholder, once.
-    void nameLists_data()
-    {
-        QTest::addColumn<QString>("side");
-        QTest::addColumn<QString>("placeholder");
-        QTest::addColumn<QString>("reportBox"); // "Report Prepared For:" or "Report Prepared By:"
-        test::row("agency", "Agency", "(Agency Name)", "Text2");
-        test::row("officer", "Officer", "(Officer Name)", "Text3");
-    }
-    void nameLists()
-    {
-        QFETCH(QString, side);
-        QFETCH(QString, placeholder);
-        QFETCH(QString, reportBox);
-        db::Connection(m_app->folder.database())
-            .execute(QStringLiteral("insert into %1 (Admin_%1) values ('Springfield'), ('Ogden')").arg(side));
-        m_app->start();
-        m_app->window->tabs()->setCurrentIndex(3);
-        QCOMPARE(ui().text(reportBox), "Springfield");
-        QCOMPARE(ui().items(side + "List"), (QStringList{"Springfield", "Ogden"}));
-
-        // "Add", the name, "Add": stored, listed and on the reports.
-        auto* nameBox = ui().child<QLineEdit>(side + "Name");
-        ui().click("Add" + side);
-        QCOMPARE(nameBox->text(), QString());
-        QTest::keyClicks(nameBox, "O'Brien's County");
-        ui().click("Add" + side);
-        QStringList names{"Springfield", "Ogden", "O'Brien's County"};
-        QCOMPARE(tableNames(side), names);
-        QCOMPARE(ui().items(side + "List"), names);
-        QCOMPARE(ui().text(reportBox), "O'Brien's County");
-        // A name typed over the box and added is a new name, not a rename.
-        nameBox->selectAll();
-        QTest::keyClicks(nameBox, "Shelbyville");
-        QTest::keyClick(nameBox, Qt::Key_Return); // Enter adds only after "Add"
-        QCOMPARE(tableNames(side), names);
-        ui().click("Add" + side);
-        names << "Shelbyville";
-        QCOMPARE(tableNames(side), names);
-        QCOMPARE(ui().text(reportBox), "Shelbyville");
-
-        // Typed over and left: nothing renamed.
-        auto* rename = ui().child<QPushButton>("Rename" + side);
-        QVERIFY(ui().clickItem(side + "List", "Ogden"));
-        QCOMPARE(nameBox->text(), "Ogden");
-        QVERIFY(!rename->isEnabled());
-        nameBox->selectAll();
-        QTest::keyClicks(nameBox, "Capital City");
-        QVERIFY(rename->isEnabled());
-        QVERIFY(ui().clickItem(side + "List", "Springfield"));
-        QCOMPARE(tableNames(side), names);
-        QCOMPARE(ui().text(reportBox), "Springfield");
-        // Renaming is its own button.
-        QVERIFY(ui().clickItem(side + "List", "Ogden"));
-        nameBox->selectAll();
-        QTest::keyClicks(nameBox, "North Haverbrook");
-        ui().click("Rename" + side);
-        names[1] = "North Haverbrook";
-        QCOMPARE(tableNames(side), names);
-        QCOMPARE(ui().items(side + "List"), names);
-        QCOMPARE(ui().text(reportBox), "North Haverbrook");
-        // The other list keeps its own record: its table was empty, so the
-        // tab's opening gave it the placeholder, and no report is left blank.
-        QCOMPARE(ui().text(reportBox == "Text2" ? "Text3" : "Text2"),
-                 reportBox == "Text2" ? "(Officer Name)" : "(Agency Name)");
-
-        auto* remove = ui().child<QPushButton>("Delete" + side);
-        for (const QString& name : names) {
-            QVERIFY(ui().clickItem(side + "List", name));
-            QVERIFY(remove->isEnabled());
-            ui().click("Delete" + side);
-            QVERIFY(!remove->isEnabled());
-        }
-        QCOMPARE(ui().items(side + "List"), QStringList{placeholder});
-        ui().click("Refresh" + side);
-        QCOMPARE(ui().items(side + "List"), QStringList{placeholder});
-        QCOMPARE(tableNames(side), QStringList{placeholder});
-        QCOMPARE(ui().text(side + "Name"), placeholder);
-        QCOMPARE(m_app->messages.texts(), QStringList());
-    }
-
     void flowButtons()
     {
         store("050302-A");
@@ -304,10 +219,6 @@ private:
         m_app->window->tabs()->setCurrentIndex(1);
         ui().click("SelectSurvey");
         QVERIFY2(ui().clickItem("SurveyList", batch), qPrintable(batch));
-    }
-    QStringList tableNames(const QString& side)
-    {
-        return test::rowTexts(m_app->folder.databasePath(), "select * from " + side, {"Admin_" + side});
     }
 
     std::unique_ptr<test::AppUnderTest> m_app;
