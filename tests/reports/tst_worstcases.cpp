@@ -183,7 +183,7 @@ private Q_SLOTS:
         sheet.direction = QStringLiteral("South West");
         sheet.zone = QStringLiteral("Construction");
         sheet.performedBy = m_inputs.officer;
-        // The texts the issue measured, as the survey stores them.
+        // The longest texts a month-long survey stores.
         const survey::SummaryRow& summary = m_inputs.survey.summary;
         QCOMPARE(summary.totalVehicles, QStringLiteral("1000000"));
         QCOMPARE(summary.totalTime, QStringLiteral("30 Days, 23 Hrs, 59 Min"));
