@@ -16,8 +16,14 @@ public:
 // Where a survey database is and who listens to the statements issued on
 // it: what every operation that opens the database is given.
 struct Database {
+    // The SQLite file, the default.
     QString path;
     StatementObserver* observer = nullptr;
+    // The libpq connection string or URI of an agency's PostgreSQL server
+    // ("host=db.example.org dbname=traffic", "postgresql://officer1@db/traffic");
+    // empty for the file at `path`. The password is never part of what the
+    // program shows or keeps.
+    QString server{};
 };
 
 } // namespace pelmor::db

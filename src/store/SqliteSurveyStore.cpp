@@ -2,11 +2,6 @@
 
 namespace pelmor::store {
 
-std::unique_ptr<SurveyStore> openStore(const db::Database& database)
-{
-    return std::make_unique<SqliteSurveyStore>(database);
-}
-
 SqliteSurveyStore::SqliteSurveyStore(const db::Database& database)
     : m_connection(database)
 {

@@ -234,8 +234,9 @@ public:
     virtual bool deleteName(NameList list, qint64 id) = 0;
 };
 
-// Opens the store of a database: the SQLite file at `database.path`.
-// Throws db::DbError when it cannot be opened.
+// Opens the store of a database: the PostgreSQL server of
+// `database.server` when it is given, else the SQLite file at
+// `database.path`. Throws db::DbError when it cannot be opened.
 std::unique_ptr<SurveyStore> openStore(const db::Database& database);
 
 } // namespace pelmor::store

@@ -1,0 +1,326 @@
+#include "store/PgConnection.h"
+
+#include <libpq-fe.h>
+
+#include <charconv>
+
+namespace pelmor::store {
+namespace {
+
+// How much COPY data is gathered before it is sent.
+constexpr int kCopyChunk = 256 * 1024;
+// How many rows a cursor fetches at a time.
+constexpr int kCursorBlock = 20000;
+
+db::Failure failureOfState(const QByteArray& state)
+{
+    if (state.startsWith("23") || state == "42501")
+        return db::Failure::Refused; // a key or check, or a right the role lacks
+    if (state == "25006")
+        return db::Failure::ReadOnly;
+    if (state == "53100")
+        return db::Failure::DiskFull;
+    if (state == "53200")
+        return db::Failure::OutOfMemory;
+    if (state == "40001" || state == "40P01" || state == "55P03" || state == "55006")
+        return db::Failure::InUse;
+    if (state == "XX001" || state == "XX002")
+        return db::Failure::Damaged;
+    return db::Failure::Other;
+}
+
+// What the user can do about a failure of the kind.
+QString adviceFor(const QByteArray& state)
+{
+    if (state == "42501" || state == "25006")
+        return QStringLiteral(
+            "Your user of the server lacks the right for this; ask the agency's IT for it.");
+    if (state == "53100")
+        return QStringLiteral("The server's disk is full; tell the agency's IT.");
+    if (state.startsWith("40") || state.startsWith("55"))
+        return QStringLiteral("Another user holds the data; try again in a moment.");
+    return QStringLiteral("Nothing of the unfinished operation was saved; try again, and tell the "
+                          "agency's IT if it keeps failing.");
+}
+
+// "database traffic on db.example.org port 5432"
+QString nameOf(PGconn* connection)
+{
+    const auto text = [](const char* value) {
+        return value && *value ? QString::fromUtf8(value) : QString();
+    };
+    QString host = text(PQhost(connection));
+    if (host.isEmpty())
+        host = QStringLiteral("localhost");
+    QString name = QStringLiteral("database %1 on %2").arg(text(PQdb(connection)), host);
+    const QString port = text(PQport(connection));
+    if (!port.isEmpty())
+        name += QStringLiteral(" port ") + port;
+    return name;
+}
+
+QString serverMessage(const char* message)
+{
+    return QString::fromUtf8(message).trimmed();
+}
+
+} // namespace
+
+void PgResult::Free::operator()(pg_result* result) const
+{
+    PQclear(result);
+}
+
+PgResult::PgResult(pg_result* result)
+    : m_result(result)
+{
+}
+
+int PgResult::rows() const
+{
+    return PQntuples(m_result.get());
+}
+
+bool PgResult::isNull(int row, int column) const
+{
+    return PQgetisnull(m_result.get(), row, column) != 0;
+}
+
+QByteArrayView PgResult::bytes(int row, int column) const
+{
+    return QByteArrayView(PQgetvalue(m_result.get(), row, column), PQgetlength(m_result.get(), row, column));
+}
+
+QString PgResult::text(int row, int column) const
+{
+    return isNull(row, column) ? QString() : QString::fromUtf8(bytes(row, column));
+}
+
+qint64 PgResult::integer(int row, int column) const
+{
+    const QByteArrayView value = bytes(row, column);
+    qint64 number = 0;
+    std::from_chars(value.data(), value.data() + value.size(), number);
+    return number;
+}
+
+qint64 PgResult::rowsChanged() const
+{
+    const char* changed = PQcmdTuples(m_result.get());
+    return changed && *changed ? QByteArray(changed).toLongLong() : 0;
+}
+
+void PgConnection::Finish::operator()(pg_conn* connection) const
+{
+    PQfinish(connection);
+}
+
+PgConnection::PgConnection(const QString& connectionString)
+    : m_connection(PQconnectdb(connectionString.toUtf8().constData()))
+{
+    if (!m_connection)
+        throw db::DbError(QStringLiteral("There is not enough memory to connect to the agency server."),
+                          db::Failure::OutOfMemory);
+    m_name = nameOf(m_connection.get());
+    if (PQstatus(m_connection.get()) != CONNECTION_OK)
+        throw db::DbError(QStringLiteral("Cannot connect to the survey %1: %2 Check the server's address, "
+                                         "that it runs and that your user may log in, then try again.")
+                              .arg(m_name, serverMessage(PQerrorMessage(m_connection.get()))),
+                          db::Failure::Other);
+    if (PQsetClientEncoding(m_connection.get(), "UTF8") != 0)
+        throw failure(nullptr);
+}
+
+PgConnection::~PgConnection()
+{
+    abandonCopy();
+}
+
+db::DbError PgConnection::lostConnection() const
+{
+    return db::DbError(QStringLiteral("The connection to the survey %1 was lost: nothing of the unfinished "
+                                      "operation was saved. Check the network and that the server runs, "
+                                      "then try again.")
+                           .arg(m_name),
+                       db::Failure::Other);
+}
+
+db::DbError PgConnection::failure(pg_result* result)
+{
+    if (PQstatus(m_connection.get()) != CONNECTION_OK)
+        return lostConnection();
+    const char* state = result ? PQresultErrorField(result, PG_DIAG_SQLSTATE) : nullptr;
+    m_lastState = state ? QByteArray(state) : QByteArray("XX000");
+    const char* primary = result ? PQresultErrorField(result, PG_DIAG_MESSAGE_PRIMARY) : nullptr;
+    const QString said = serverMessage(primary ? primary : PQerrorMessage(m_connection.get()));
+    return db::DbError(QStringLiteral("The survey %1 refused the operation: %2. %3")
+                           .arg(m_name, said, adviceFor(m_lastState)),
+                       failureOfState(m_lastState));
+}
+
+PgResult PgConnection::exec(const char* statement, const PgParameters& parameters)
+{
+    if (m_copying)
+        endCopy();
+    std::vector<const char*> values;
+    std::vector<int> lengths;
+    values.reserve(parameters.size());
+    for (const QByteArray& parameter : parameters) {
+        values.push_back(parameter.isNull() ? nullptr : parameter.constData());
+        lengths.push_back(int(parameter.size()));
+    }
+    pg_result* raw = PQexecParams(m_connection.get(), statement, int(parameters.size()), nullptr,
+                                  values.data(), lengths.data(), nullptr, 0);
+    PgResult result(raw);
+    const ExecStatusType status = PQresultStatus(raw);
+    if (!raw || (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK))
+        throw failure(raw);
+    return result;
+}
+
+bool PgConnection::inTransaction() const
+{
+    return PQtransactionStatus(m_connection.get()) != PQTRANS_IDLE;
+}
+
+void PgConnection::beginCopy(const char* statement)
+{
+    if (m_copying)
+        endCopy();
+    pg_result* raw = PQexec(m_connection.get(), statement);
+    PgResult started(raw);
+    if (!raw || PQresultStatus(raw) != PGRES_COPY_IN)
+        throw failure(raw);
+    m_copying = true;
+}
+
+void PgConnection::sendCopyBuffer(bool whenFull)
+{
+    if (m_copyBuffer.isEmpty() || (whenFull && m_copyBuffer.size() < kCopyChunk))
+        return;
+    if (PQputCopyData(m_connection.get(), m_copyBuffer.constData(), int(m_copyBuffer.size())) != 1) {
+        m_copying = false;
+        m_copyBuffer.clear();
+        throw lostConnection();
+    }
+    m_copyBuffer.clear();
+}
+
+void PgConnection::endCopy()
+{
+    if (!m_copying)
+        return;
+    sendCopyBuffer(false);
+    m_copying = false;
+    if (PQputCopyEnd(m_connection.get(), nullptr) != 1)
+        throw lostConnection();
+    std::unique_ptr<db::DbError> failed;
+    while (pg_result* raw = PQgetResult(m_connection.get())) {
+        PgResult result(raw);
+        if (PQresultStatus(raw) != PGRES_COMMAND_OK && !failed)
+            failed = std::make_unique<db::DbError>(failure(raw));
+    }
+    if (failed)
+        throw *failed;
+}
+
+void PgConnection::abandonCopy() noexcept
+{
+    if (!m_copying)
+        return;
+    m_copying = false;
+    m_copyBuffer.clear();
+    PQputCopyEnd(m_connection.get(), "the survey was abandoned");
+    while (pg_result* raw = PQgetResult(m_connection.get()))
+        PQclear(raw);
+}
+
+PgTransaction::PgTransaction(PgConnection& connection)
+    : m_connection(connection)
+{
+    m_connection.exec("BEGIN");
+}
+
+PgTransaction::~PgTransaction()
+{
+    if (!m_open)
+        return;
+    m_connection.abandonCopy();
+    try {
+        m_connection.exec("ROLLBACK");
+    } catch (const db::DbError&) {
+        // A lost connection rolls back on the server by itself.
+    }
+}
+
+void PgTransaction::commit()
+{
+    m_connection.exec("COMMIT");
+    m_open = false;
+}
+
+PgCursor::PgCursor(PgConnection& connection, const QByteArray& query, const PgParameters& parameters)
+    : m_connection(connection)
+{
+    static_assert(kCursorBlock > 0);
+    if (!connection.inTransaction())
+        m_transaction = std::make_unique<PgTransaction>(connection);
+    // One name per cursor object alive on this connection.
+    m_name = "pelmor_cursor_" + QByteArray::number(quintptr(this), 16);
+    connection.exec(("DECLARE " + m_name + " NO SCROLL CURSOR FOR " + query).constData(), parameters);
+}
+
+PgCursor::~PgCursor()
+{
+    try {
+        if (m_transaction)
+            m_transaction->commit();
+        else
+            m_connection.exec(("CLOSE " + m_name).constData());
+    } catch (const db::DbError&) {
+        // Closed with its transaction or its connection.
+    }
+}
+
+bool PgCursor::next()
+{
+    if (m_done)
+        return false;
+    if (!m_block || ++m_row >= m_block->rows()) {
+        m_block = std::make_unique<PgResult>(m_connection.exec(
+            ("FETCH FORWARD " + QByteArray::number(kCursorBlock) + " FROM " + m_name).constData()));
+        m_row = 0;
+        if (m_block->rows() == 0) {
+            m_done = true;
+            return false;
+        }
+    }
+    return true;
+}
+
+QByteArray copyText(QByteArrayView text)
+{
+    QByteArray escaped;
+    escaped.reserve(text.size());
+    for (char c : text) {
+        switch (c) {
+        case '\\':
+            escaped += "\\\\";
+            break;
+        case '\t':
+            escaped += "\\t";
+            break;
+        case '\n':
+            escaped += "\\n";
+            break;
+        case '\r':
+            escaped += "\\r";
+            break;
+        default:
+            escaped += c;
+        }
+    }
+    return escaped;
+}
+
+} // namespace pelmor::store

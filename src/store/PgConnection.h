@@ -1,0 +1,137 @@
+#pragma once
+
+#include "db/DbError.h"
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+
+#include <memory>
+#include <vector>
+
+// libpq's handles, declared here so that only the store's sources see libpq.
+struct pg_conn;
+struct pg_result;
+
+namespace pelmor::store {
+
+// One answer of the server, freed with the object.
+class PgResult {
+public:
+    explicit PgResult(pg_result* result);
+    int rows() const;
+    bool isNull(int row, int column) const;
+    // The text of a field as the server sent it; empty for NULL.
+    QByteArrayView bytes(int row, int column) const;
+    QString text(int row, int column) const;
+    qint64 integer(int row, int column) const;
+    // The rows an INSERT, UPDATE or DELETE changed.
+    qint64 rowsChanged() const;
+
+private:
+    struct Free {
+        void operator()(pg_result* result) const;
+    };
+    std::unique_ptr<pg_result, Free> m_result;
+};
+
+// The values of a statement's parameters $1, $2..., sent apart from its
+// text; a null array is SQL NULL.
+using PgParameters = std::vector<QByteArray>;
+
+// One open connection to a PostgreSQL server. Every failure becomes a
+// db::DbError of the kind the server's SQLSTATE tells, with a message that
+// names the database and the server (never the password) and says what to
+// do. A COPY into a table can be open: it is ended, and the rows it sent
+// are checked, before the next statement runs.
+class PgConnection {
+public:
+    explicit PgConnection(const QString& connectionString); // throws DbError
+    ~PgConnection();
+    PgConnection(const PgConnection&) = delete;
+    PgConnection& operator=(const PgConnection&) = delete;
+
+    // Runs one statement with its parameters and returns what it returned.
+    PgResult exec(const char* statement, const PgParameters& parameters = {});
+    PgResult exec(const QByteArray& statement, const PgParameters& parameters = {})
+    {
+        return exec(statement.constData(), parameters);
+    }
+    // The SQLSTATE of the last statement that failed ("23505"), empty when
+    // none has.
+    const QByteArray& lastFailureState() const { return m_lastState; }
+
+    // COPY ... FROM STDIN: starts it, sends rows in COPY's text format
+    // (buffered), ends it. abandonCopy() makes the server discard it; the
+    // transaction around it can then only roll back.
+    void beginCopy(const char* statement);
+    bool copying() const { return m_copying; }
+    // The buffer the caller appends whole lines to; sent as it fills.
+    QByteArray& copyBuffer() { return m_copyBuffer; }
+    void sendCopyBuffer(bool whenFull);
+    void endCopy();
+    void abandonCopy() noexcept;
+
+    // Whether a transaction is open on the connection.
+    bool inTransaction() const;
+    // "database traffic on db.example.org port 5432", as messages name it.
+    const QString& name() const { return m_name; }
+
+    // The failure of a statement, as thrown.
+    db::DbError failure(pg_result* result);
+
+private:
+    db::DbError lostConnection() const;
+
+    struct Finish {
+        void operator()(pg_conn* connection) const;
+    };
+    std::unique_ptr<pg_conn, Finish> m_connection;
+    QString m_name;
+    QByteArray m_lastState;
+    bool m_copying = false;
+    QByteArray m_copyBuffer;
+};
+
+// A transaction on a connection: begun when made, rolled back when left
+// without commit().
+class PgTransaction {
+public:
+    explicit PgTransaction(PgConnection& connection);
+    ~PgTransaction();
+    PgTransaction(const PgTransaction&) = delete;
+    PgTransaction& operator=(const PgTransaction&) = delete;
+    void commit();
+
+private:
+    PgConnection& m_connection;
+    bool m_open = true;
+};
+
+// The rows of a query fetched a block at a time through a cursor, so that
+// a survey of a million vehicles is never one answer in memory. Opens a
+// transaction of its own when none is open, and closes what it opened.
+class PgCursor {
+public:
+    PgCursor(PgConnection& connection, const QByteArray& query, const PgParameters& parameters);
+    ~PgCursor();
+    PgCursor(const PgCursor&) = delete;
+    PgCursor& operator=(const PgCursor&) = delete;
+    // Moves to the next row; false after the last.
+    bool next();
+    const PgResult& block() const { return *m_block; }
+    int row() const { return m_row; }
+
+private:
+    PgConnection& m_connection;
+    std::unique_ptr<PgTransaction> m_transaction;
+    QByteArray m_name;
+    std::unique_ptr<PgResult> m_block;
+    int m_row = -1;
+    bool m_done = false;
+};
+
+// The batch number, a direction: text escaped for COPY's text format.
+QByteArray copyText(QByteArrayView text);
+
+} // namespace pelmor::store

@@ -1,0 +1,47 @@
+#pragma once
+
+#include "store/PgConnection.h"
+#include "store/SurveyStore.h"
+
+// The survey store of an agency's PostgreSQL server, shared by every officer
+// of the agency. The server keeps each batch number once with its own key
+// and decides with its own grants who may delete surveys and edit the name
+// lists. Its implementation is split like the file's: the surveys, the
+// vehicle reads, the name lists.
+namespace pelmor::store {
+
+class PgSurveyStore : public SurveyStore {
+public:
+    explicit PgSurveyStore(const db::Database& database); // throws DbError
+
+    Capabilities capabilities() const override;
+
+    // PgSurveys.cpp
+    std::vector<survey::ListedSurvey> listSurveys() override;
+    survey::SurveyRecord loadSurvey(const QString& batchNumber) override;
+    DeletedSurvey deleteSurvey(const QString& batchNumber) override;
+    QStringList duplicatedBatches() const override;
+    std::unique_ptr<SurveyWriter> beginSurvey(const survey::HeaderRow& header) override;
+    std::unique_ptr<SurveyFigures> figures(const QString& batchNumber) override;
+    std::vector<survey::HeaderRow> surveysCounting(qint64 vehicles) override;
+    std::unique_ptr<WrittenVehicles> readWrittenVehicles(const QString& batchNumber) override;
+
+    // PgVehicleReads.cpp
+    void scanVehicles(const QString& batchNumber, VehicleOrder order,
+                      const std::function<bool(const VehicleRow&)>& visit) override;
+    std::vector<SpeedCount> speedCounts(const QString& batchNumber) override;
+    std::vector<TimeCount> timeCounts(const QString& batchNumber) override;
+    void writeBreakdownRows(const std::vector<BreakdownRow>& rows) override;
+
+    // PgNameLists.cpp
+    std::vector<NamedEntry> names(NameList list) override;
+    NamedEntry addName(NameList list, const QString& name) override;
+    bool renameName(NameList list, qint64 id, const QString& name) override;
+    bool deleteName(NameList list, qint64 id) override;
+
+private:
+    PgConnection m_connection;
+    bool m_administrator = false;
+};
+
+} // namespace pelmor::store

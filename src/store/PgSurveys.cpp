@@ -1,0 +1,442 @@
+// The surveys on a PostgreSQL server: listing, loading, deleting and writing
+// them, and the figures their statistics are worked out from.
+#include "store/PgSurveyStore.h"
+
+#include "store/PgServerSchema.h"
+
+#include <QTime>
+
+#include <charconv>
+#include <map>
+
+namespace pelmor::store {
+namespace {
+
+// The row's fields as a column list, in table order: h."Batch_Number", ...
+template <typename Row> QByteArray columnsOf(const char* table)
+{
+    QByteArrayList columns;
+    Row row;
+    Row::forEachField(
+        row, [&](const char* name, const QString&) { columns << QByteArray(table) + '"' + name + '"'; });
+    return columns.join(", ");
+}
+
+// The fields of `row` from a result row, read from column `first` on in
+// table order; a NULL reads as an empty text.
+template <typename Row> int readRow(const PgResult& result, int at, int first, Row& row)
+{
+    int column = first;
+    Row::forEachField(row, [&](const char*, QString& text) { text = result.text(at, column++); });
+    return column;
+}
+
+PgParameters textsOf(const std::vector<std::pair<QString, QString>>& fields)
+{
+    PgParameters values;
+    for (const auto& field : fields)
+        values.push_back(field.second.isNull() ? QByteArray() : field.second.toUtf8());
+    return values;
+}
+
+// INSERT INTO "table" ("a", "b") VALUES ($1, $2)
+QByteArray insertOf(const char* table, const std::vector<std::pair<QString, QString>>& fields)
+{
+    QByteArrayList columns, places;
+    for (const auto& field : fields) {
+        columns << '"' + field.first.toUtf8() + '"';
+        places << '$' + QByteArray::number(places.size() + 1);
+    }
+    return QByteArray("INSERT INTO \"") + table + "\" (" + columns.join(", ") + ") VALUES (" +
+           places.join(", ") + ')';
+}
+
+// The figures of one batch number's vehicles, worked out from one query
+// that counts them per speed and direction: a few hundred rows where the
+// survey has a million vehicles. Each answer is exact; the averages divide
+// the whole sum by the count as the file's engine does.
+class PgSurveyFigures : public SurveyFigures {
+public:
+    PgSurveyFigures(PgConnection& connection, const QString& batchNumber)
+        : m_connection(connection)
+        , m_batch(batchNumber.toUtf8())
+    {
+    }
+    // Vehicles were added since: ask again.
+    void forget() { m_read = false; }
+
+    qint64 vehicles() override
+    {
+        return countIf([](qint64) { return true; });
+    }
+    qint64 countAtMost(qint64 speed) override
+    {
+        return countIf([speed](qint64 s) { return s <= speed; });
+    }
+    qint64 countOver(qint64 speed) override
+    {
+        return countIf([speed](qint64 s) { return s > speed; });
+    }
+    std::optional<double> averageOver(qint64 speed) override
+    {
+        return averageIf([speed](qint64 s) { return s > speed; });
+    }
+    std::optional<double> averageSpeed() override
+    {
+        return averageIf([](qint64) { return true; });
+    }
+    std::optional<qint64> lowestSpeed() override
+    {
+        read();
+        if (m_speeds.empty())
+            return std::nullopt;
+        return m_speeds.begin()->first;
+    }
+    std::optional<qint64> highestSpeed() override
+    {
+        read();
+        if (m_speeds.empty())
+            return std::nullopt;
+        return m_speeds.rbegin()->first;
+    }
+    qint64 countWithin(double low, double high) override
+    {
+        return countIf([low, high](qint64 s) { return double(s) >= low && double(s) <= high; });
+    }
+    qint64 countTravelling(Travel travel) override
+    {
+        read();
+        return m_travel[int(travel)];
+    }
+    qint64 largestOffset() override
+    {
+        read();
+        return m_largestOffset;
+    }
+    qint64 countInBand(qint64 limit, int above, qint64 atMost) override
+    {
+        const qint64 from = limit + above;
+        return countIf([from, atMost](qint64 s) { return s > from && s <= atMost; });
+    }
+    qint64 countBeyond(qint64 speed) override { return countOver(speed); }
+
+private:
+    void read()
+    {
+        if (m_read)
+            return;
+        const PgResult rows = m_connection.exec(
+            "SELECT \"Speed\", \"Veh_Direction\", count(*), max(\"Offset\") FROM \"Veh_Data\" "
+            "WHERE \"Batch_Number\" = $1 GROUP BY \"Speed\", \"Veh_Direction\"",
+            {m_batch});
+        m_speeds.clear();
+        m_travel[0] = m_travel[1] = m_travel[2] = 0;
+        m_largestOffset = 0;
+        for (int row = 0; row < rows.rows(); ++row) {
+            const qint64 count = rows.integer(row, 2);
+            m_speeds[rows.integer(row, 0)] += count;
+            const QByteArrayView direction = rows.bytes(row, 1);
+            if (direction == "+")
+                m_travel[int(Travel::Approaching)] += count;
+            else if (direction == "-")
+                m_travel[int(Travel::Receding)] += count;
+            else if (direction == "?")
+                m_travel[int(Travel::Unknown)] += count;
+            m_largestOffset = std::max(m_largestOffset, rows.integer(row, 3));
+        }
+        m_read = true;
+    }
+    template <typename Test> qint64 countIf(Test test)
+    {
+        read();
+        qint64 count = 0;
+        for (const auto& [speed, vehicles] : m_speeds)
+            if (test(speed))
+                count += vehicles;
+        return count;
+    }
+    template <typename Test> std::optional<double> averageIf(Test test)
+    {
+        read();
+        qint64 sum = 0, count = 0;
+        for (const auto& [speed, vehicles] : m_speeds)
+            if (test(speed)) {
+                sum += speed * vehicles;
+                count += vehicles;
+            }
+        if (count == 0)
+            return std::nullopt;
+        return double(sum) / double(count);
+    }
+
+    PgConnection& m_connection;
+    const QByteArray m_batch;
+    bool m_read = false;
+    std::map<qint64, qint64> m_speeds; // vehicles per speed
+    qint64 m_travel[3] = {0, 0, 0};
+    qint64 m_largestOffset = 0;
+};
+
+void appendNumber(QByteArray& line, qint64 number)
+{
+    char digits[24];
+    const auto end = std::to_chars(digits, digits + sizeof digits, number).ptr;
+    line.append(digits, end - digits);
+}
+
+// A new survey written in one transaction: the header row claims the batch
+// number under the server's key (another writer of the same number waits
+// for the first to end, then is refused), the vehicles stream in through
+// COPY, the statistics row and the commit end it.
+class PgSurveyWriter : public SurveyWriter {
+public:
+    PgSurveyWriter(PgConnection& connection, const survey::HeaderRow& header)
+        : m_connection(connection)
+        , m_transaction(connection)
+        , m_batchNumber(header.batchNumber)
+        , m_batch(copyText(header.batchNumber.toUtf8()) + '\t')
+        , m_figures(connection, header.batchNumber)
+    {
+        const auto fields = header.storedFields();
+        try {
+            connection.exec(insertOf("Header", fields).constData(), textsOf(fields));
+        } catch (const db::DbError& refused) {
+            if (connection.lastFailureState() == "23505")
+                throw DuplicateBatch(QStringLiteral("The database %1 holds the batch number %2 already.")
+                                         .arg(connection.name(), m_batchNumber),
+                                     db::Failure::Refused);
+            throw;
+        }
+    }
+
+    void addVehicle(qint64 offset, QByteArrayView direction, qint64 speed, int secondOfDay,
+                    const QDate& date) override
+    {
+        if (secondOfDay < 0 || secondOfDay >= 24 * 3600)
+            throw db::DbError(QStringLiteral("The second %1 of a day is no time of day.").arg(secondOfDay));
+        if (!m_connection.copying()) {
+            m_connection.beginCopy("COPY \"Veh_Data\" (\"Batch_Number\", \"Offset\", \"Veh_Direction\", "
+                                   "\"Speed\", \"Time\", \"Date\") FROM STDIN");
+            m_figures.forget();
+        }
+        QByteArray& line = m_connection.copyBuffer();
+        line += m_batch;
+        appendNumber(line, offset);
+        line += '\t';
+        line += directionText(direction);
+        line += '\t';
+        appendNumber(line, speed);
+        line += '\t';
+        appendNumber(line, secondOfDay);
+        line += '\t';
+        line += dateText(date);
+        line += '\n';
+        m_connection.sendCopyBuffer(true);
+    }
+
+    SurveyFigures& figures() override
+    {
+        m_connection.endCopy();
+        return m_figures;
+    }
+
+    void commit(const survey::SummaryRow& statistics) override
+    {
+        const auto fields = statistics.storedFields();
+        m_connection.exec(insertOf("Summary", fields).constData(), textsOf(fields));
+        m_transaction.commit();
+    }
+
+private:
+    const QByteArray& directionText(QByteArrayView direction)
+    {
+        if (direction.size() == 1 && uchar(direction.front()) < m_oneCharacter.size()) {
+            QByteArray& text = m_oneCharacter[uchar(direction.front())];
+            if (text.isNull())
+                text = copyText(direction);
+            return text;
+        }
+        m_otherDirection = copyText(direction);
+        return m_otherDirection;
+    }
+
+    // Vehicles come in time order, so the last date is worth keeping.
+    const QByteArray& dateText(const QDate& date)
+    {
+        if (date != m_lastDate || m_lastDateText.isNull()) {
+            if (!date.isValid())
+                throw db::DbError(
+                    QStringLiteral("A vehicle of survey %1 has no valid date.").arg(m_batchNumber));
+            m_lastDate = date;
+            m_lastDateText = date.toString(Qt::ISODate).toLatin1();
+        }
+        return m_lastDateText;
+    }
+
+    PgConnection& m_connection;
+    PgTransaction m_transaction;
+    const QString m_batchNumber;
+    const QByteArray m_batch; // escaped, with its tab
+    PgSurveyFigures m_figures;
+    std::array<QByteArray, 128> m_oneCharacter;
+    QByteArray m_otherDirection;
+    QDate m_lastDate;
+    QByteArray m_lastDateText;
+};
+
+class PgWrittenVehicles : public WrittenVehicles {
+public:
+    PgWrittenVehicles(PgConnection& connection, const QString& batchNumber)
+        : m_rows(connection,
+                 "SELECT \"Offset\", \"Veh_Direction\", \"Speed\" FROM \"Veh_Data\" "
+                 "WHERE \"Batch_Number\" = $1 ORDER BY \"Id\"",
+                 {batchNumber.toUtf8()})
+    {
+    }
+    bool next(qint64& offset, QByteArrayView& direction, qint64& speed) override
+    {
+        if (!m_rows.next())
+            return false;
+        const PgResult& block = m_rows.block();
+        offset = block.integer(m_rows.row(), 0);
+        direction = block.bytes(m_rows.row(), 1);
+        speed = block.integer(m_rows.row(), 2);
+        return true;
+    }
+
+private:
+    PgCursor m_rows;
+};
+
+} // namespace
+
+PgSurveyStore::PgSurveyStore(const db::Database& database)
+    : m_connection(database.server)
+{
+    int version = 0;
+    try {
+        version = int(m_connection.exec("SELECT \"Version\" FROM \"Schema_Version\"").integer(0, 0));
+    } catch (const db::DbError&) {
+        if (m_connection.lastFailureState() != "42P01")
+            throw;
+    }
+    if (version == 0)
+        throw db::DbError(QStringLiteral("The survey %1 is not set up for this program: ask the agency's IT "
+                                         "to set it up (pelmor-cli --server URL server init).")
+                              .arg(m_connection.name()),
+                          db::Failure::Other);
+    if (version != kServerSchemaVersion)
+        throw db::DbError(QStringLiteral("The survey %1 is of version %2, which this program (version %3) "
+                                         "does not read: update the program, or ask the agency's IT to "
+                                         "bring the server up to date.")
+                              .arg(m_connection.name())
+                              .arg(version)
+                              .arg(kServerSchemaVersion),
+                          db::Failure::Other);
+    m_administrator =
+        m_connection.exec("SELECT pg_has_role(current_user, 'pelmor_admin', 'MEMBER')").bytes(0, 0) == "t";
+}
+
+Capabilities PgSurveyStore::capabilities() const
+{
+    Capabilities capabilities;
+    capabilities.fileMaintenance = false;
+    capabilities.deleteSurveys = m_administrator;
+    return capabilities;
+}
+
+std::vector<survey::ListedSurvey> PgSurveyStore::listSurveys()
+{
+    const PgResult rows = m_connection.exec(
+        "SELECT " + columnsOf<survey::HeaderRow>("h.") +
+        ", (SELECT count(*) FROM \"Veh_Data\" v WHERE v.\"Batch_Number\" = h.\"Batch_Number\") "
+        "FROM \"Header\" h ORDER BY h.\"Id\"");
+    std::vector<survey::ListedSurvey> surveys;
+    for (int row = 0; row < rows.rows(); ++row) {
+        survey::ListedSurvey survey;
+        const int count = readRow(rows, row, 0, survey.header);
+        survey.vehicles = rows.integer(row, count);
+        surveys.push_back(std::move(survey));
+    }
+    return surveys;
+}
+
+survey::SurveyRecord PgSurveyStore::loadSurvey(const QString& batchNumber)
+{
+    survey::SurveyRecord record;
+    record.batchNumber = batchNumber;
+    const PgParameters batch{batchNumber.toUtf8()};
+    const PgResult header = m_connection.exec(
+        "SELECT " + columnsOf<survey::HeaderRow>("") + " FROM \"Header\" WHERE \"Batch_Number\" = $1", batch);
+    record.hasHeader = header.rows() > 0;
+    if (record.hasHeader)
+        readRow(header, 0, 0, record.header);
+    const PgResult summary = m_connection.exec("SELECT " + columnsOf<survey::SummaryRow>("") +
+                                                   " FROM \"Summary\" WHERE \"Batch_Number\" = $1",
+                                               batch);
+    record.hasSummary = summary.rows() > 0;
+    if (record.hasSummary)
+        readRow(summary, 0, 0, record.summary);
+    return record;
+}
+
+DeletedSurvey PgSurveyStore::deleteSurvey(const QString& batchNumber)
+{
+    DeletedSurvey deleted;
+    const PgParameters batch{batchNumber.toUtf8()};
+    try {
+        PgTransaction transaction(m_connection);
+        deleted.statistics =
+            m_connection.exec("DELETE FROM \"Summary\" WHERE \"Batch_Number\" = $1", batch).rowsChanged() > 0;
+        deleted.vehicles =
+            m_connection.exec("DELETE FROM \"Veh_Data\" WHERE \"Batch_Number\" = $1", batch).rowsChanged();
+        deleted.header =
+            m_connection.exec("DELETE FROM \"Header\" WHERE \"Batch_Number\" = $1", batch).rowsChanged() > 0;
+        transaction.commit();
+    } catch (const db::DbError&) {
+        if (m_connection.lastFailureState() == "42501")
+            throw db::DbError(
+                QStringLiteral("Only an administrator of the agency database can delete surveys."),
+                db::Failure::Refused);
+        throw;
+    }
+    return deleted;
+}
+
+QStringList PgSurveyStore::duplicatedBatches() const
+{
+    return {}; // the server's key keeps each batch number once
+}
+
+std::unique_ptr<SurveyWriter> PgSurveyStore::beginSurvey(const survey::HeaderRow& header)
+{
+    return std::make_unique<PgSurveyWriter>(m_connection, header);
+}
+
+std::unique_ptr<SurveyFigures> PgSurveyStore::figures(const QString& batchNumber)
+{
+    return std::make_unique<PgSurveyFigures>(m_connection, batchNumber);
+}
+
+std::vector<survey::HeaderRow> PgSurveyStore::surveysCounting(qint64 vehicles)
+{
+    const PgResult rows = m_connection.exec(
+        "SELECT " + columnsOf<survey::HeaderRow>("h.") +
+            " FROM \"Header\" h JOIN \"Summary\" s ON s.\"Batch_Number\" = h.\"Batch_Number\" "
+            "WHERE trim(s.\"Total_Vehicles\") = $1 ORDER BY h.\"Id\"",
+        {QByteArray::number(vehicles)});
+    std::vector<survey::HeaderRow> headers;
+    for (int row = 0; row < rows.rows(); ++row) {
+        survey::HeaderRow header;
+        readRow(rows, row, 0, header);
+        headers.push_back(std::move(header));
+    }
+    return headers;
+}
+
+std::unique_ptr<WrittenVehicles> PgSurveyStore::readWrittenVehicles(const QString& batchNumber)
+{
+    return std::make_unique<PgWrittenVehicles>(m_connection, batchNumber);
+}
+
+} // namespace pelmor::store

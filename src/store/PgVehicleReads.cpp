@@ -1,0 +1,79 @@
+#include "store/PgSurveyStore.h"
+
+namespace pelmor::store {
+namespace {
+
+// Dates travel as days after this one: the same whatever date style the
+// server is set to show.
+const QDate kDayZero(2000, 1, 1);
+constexpr const char* kDayNumber = "\"Date\" - DATE '2000-01-01'";
+
+} // namespace
+
+void PgSurveyStore::scanVehicles(const QString& batchNumber, VehicleOrder order,
+                                 const std::function<bool(const VehicleRow&)>& visit)
+{
+    // Clock order breaks ties the way the file's index orders its rows, so
+    // both backends visit the vehicles of one minute in the same order.
+    PgCursor rows(
+        m_connection,
+        QByteArray("SELECT ") + kDayNumber +
+            ", \"Time\", \"Veh_Direction\", \"Speed\", \"Offset\" FROM \"Veh_Data\" "
+            "WHERE \"Batch_Number\" = $1 ORDER BY " +
+            (order == VehicleOrder::Clock
+                 ? "\"Date\", \"Time\", \"Speed\", \"Veh_Direction\" COLLATE \"C\", \"Offset\", \"Id\""
+                 : "\"Id\""),
+        {batchNumber.toUtf8()});
+    VehicleRow vehicle;
+    qint64 lastDay = -1;
+    while (rows.next()) {
+        const PgResult& block = rows.block();
+        const int row = rows.row();
+        const qint64 day = block.integer(row, 0);
+        if (day != lastDay) {
+            vehicle.date = kDayZero.addDays(day);
+            lastDay = day;
+        }
+        vehicle.secondOfDay = int(block.integer(row, 1));
+        const QByteArrayView direction = block.bytes(row, 2);
+        vehicle.direction = QLatin1Char(direction.isEmpty() ? '?' : direction[0]);
+        vehicle.speed = block.integer(row, 3);
+        vehicle.offset = block.integer(row, 4);
+        if (!visit(vehicle))
+            return;
+    }
+}
+
+std::vector<SpeedCount> PgSurveyStore::speedCounts(const QString& batchNumber)
+{
+    const PgResult rows =
+        m_connection.exec("SELECT \"Speed\", count(*) FROM \"Veh_Data\" WHERE \"Batch_Number\" = "
+                          "$1 GROUP BY \"Speed\" ORDER BY \"Speed\"",
+                          {batchNumber.toUtf8()});
+    std::vector<SpeedCount> counts;
+    for (int row = 0; row < rows.rows(); ++row)
+        counts.push_back({rows.integer(row, 0), rows.integer(row, 1)});
+    return counts;
+}
+
+std::vector<TimeCount> PgSurveyStore::timeCounts(const QString& batchNumber)
+{
+    const PgResult rows =
+        m_connection.exec(QByteArray("SELECT ") + kDayNumber +
+                              ", \"Time\", count(*) FROM \"Veh_Data\" WHERE \"Batch_Number\" "
+                              "= $1 GROUP BY \"Date\", \"Time\" ORDER BY \"Date\", \"Time\"",
+                          {batchNumber.toUtf8()});
+    std::vector<TimeCount> counts;
+    for (int row = 0; row < rows.rows(); ++row)
+        counts.push_back(
+            {kDayZero.addDays(rows.integer(row, 0)), int(rows.integer(row, 1)), rows.integer(row, 2)});
+    return counts;
+}
+
+void PgSurveyStore::writeBreakdownRows(const std::vector<BreakdownRow>&)
+{
+    // A server shared by many officers keeps no breakdown of anyone's: the
+    // breakdown shown is always computed for the survey shown.
+}
+
+} // namespace pelmor::store

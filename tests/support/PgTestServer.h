@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QString>
+#include <QTemporaryDir>
+
+namespace pelmor::test {
+
+// A PostgreSQL server of the test's own: a cluster made with initdb in a
+// temporary folder, listening on a free port of 127.0.0.1 only (its socket
+// in the same folder), with trust for that address alone, run as the
+// postgres user when the test runs as root, and stopped and removed when
+// the object goes. error() says what went wrong (a missing package, a
+// server that would not start); a test fails on it.
+class PgTestServer {
+public:
+    // `durable`: the server syncs to disk as an installed one does (for
+    // measurements); otherwise it skips fsync, which tests do not need.
+    explicit PgTestServer(bool durable = false);
+    ~PgTestServer();
+    PgTestServer(const PgTestServer&) = delete;
+    PgTestServer& operator=(const PgTestServer&) = delete;
+
+    const QString& error() const { return m_error; }
+    int port() const { return m_port; }
+    // The libpq connection string of a database as a user.
+    QString connectionString(const QString& database, const QString& user = QStringLiteral("postgres")) const;
+    // Runs SQL as the superuser on a database; the error text, empty when it
+    // worked.
+    QString execute(const QString& sql, const QString& database = QStringLiteral("postgres")) const;
+    // A new database, copied from `templateName` when given; its name, or
+    // empty on failure (then error() says why).
+    QString createDatabase(const QString& templateName = QString());
+    void dropDatabase(const QString& database) const;
+
+private:
+    bool start(bool durable);
+    // Runs one of the server's programs, as the postgres user under root.
+    bool runServerProgram(const QString& program, const QStringList& arguments, QString* output = nullptr);
+
+    QTemporaryDir m_folder;
+    QString m_binaries;
+    QString m_error;
+    int m_port = 0;
+    bool m_running = false;
+    int m_databases = 0;
+};
+
+// A TCP port of 127.0.0.1 that nothing listened on a moment ago.
+int freeLocalPort();
+
+} // namespace pelmor::test
