@@ -769,6 +769,130 @@ private Q_SLOTS:
         QCOMPARE(store->speedCounts(QStringLiteral("050302-A")).front().count, 3);
     }
 
+    // The server, not the program, decides what each group role may do:
+    // an officer imports and reads, an administrator also deletes surveys
+    // and edits the name lists. A refusal changes nothing.
+    void serverRolesDecide_data()
+    {
+        QTest::addColumn<QString>("user");
+        QTest::addColumn<QString>("operation");
+        QTest::addColumn<bool>("allowed");
+        for (const char* user : {"officer1", "admin1"}) {
+            const bool admin = qstrcmp(user, "admin1") == 0;
+            for (const char* operation : {"import", "read names", "add name", "delete survey"}) {
+                const bool allowed =
+                    admin || qstrcmp(operation, "import") == 0 || qstrcmp(operation, "read names") == 0;
+                row(named(user, operation), QString::fromLatin1(user), QString::fromLatin1(operation),
+                    allowed);
+            }
+        }
+    }
+    void serverRolesDecide()
+    {
+        QFETCH(QString, user);
+        QFETCH(QString, operation);
+        QFETCH(bool, allowed);
+        ServerPlace place;
+        const auto admin = place.open();
+        addSurvey(*admin, QStringLiteral("050302-A"), randomVehicles(1, 5));
+        admin->addName(store::NameList::Agencies, QStringLiteral("Town Police"));
+        const auto store = place.openAs(user);
+        QCOMPARE(store->capabilities().deleteSurveys, user == QLatin1String("admin1"));
+        QVERIFY(!store->capabilities().fileMaintenance);
+        QStringList surveys{"050302-A Main St 5"};
+        QStringList agencies{"Town Police"};
+        try {
+            if (operation == QLatin1String("import")) {
+                addSurvey(*store, QStringLiteral("050302-B"), randomVehicles(2, 3));
+                surveys << QStringLiteral("050302-B Main St 3");
+            } else if (operation == QLatin1String("read names")) {
+                QCOMPARE(namesOf(store->names(store::NameList::Agencies)), agencies);
+            } else if (operation == QLatin1String("add name")) {
+                store->addName(store::NameList::Agencies, QStringLiteral("County"));
+                agencies << QStringLiteral("County");
+            } else {
+                QCOMPARE(store->deleteSurvey(QStringLiteral("050302-A")).vehicles, qint64(5));
+                surveys.clear();
+            }
+            QVERIFY2(allowed, "the server let a role do what it may not");
+        } catch (const db::DbError& error) {
+            QVERIFY2(!allowed, qPrintable(error.message()));
+            QCOMPARE(error.failure(), db::Failure::Refused);
+            if (operation == QLatin1String("delete survey"))
+                QCOMPARE(error.message(),
+                         QStringLiteral("Only an administrator of the agency database can delete surveys."));
+        }
+        QCOMPARE(listed(*admin), surveys);
+        QCOMPARE(namesOf(admin->names(store::NameList::Agencies)), agencies);
+    }
+
+    // A server that cannot be used is named in the message (never with the
+    // password) with what to do.
+    void serverOpenFailuresAreTold_data()
+    {
+        QTest::addColumn<QString>("failure");
+        QTest::addColumn<QString>("told");
+        row("nothing listens on the port", "no server", "Check the server's address");
+        row("an unknown user", "no user", "Check the server's address");
+        row("a database not set up", "not set up", "pelmor-cli --server URL server init");
+    }
+    void serverOpenFailuresAreTold()
+    {
+        QFETCH(QString, failure);
+        QFETCH(QString, told);
+        QString connection;
+        if (failure == QLatin1String("no server")) {
+            connection = QStringLiteral("host=127.0.0.1 port=%1 dbname=traffic user=admin1 password=s3cret "
+                                        "connect_timeout=5")
+                             .arg(test::freeLocalPort());
+        } else if (failure == QLatin1String("no user")) {
+            connection = testServer().connectionString(QLatin1String(kTemplate), QStringLiteral("nobody")) +
+                         QStringLiteral(" password=s3cret");
+        } else {
+            const QString database = testServer().createDatabase();
+            QVERIFY2(!database.isEmpty(), qPrintable(testServer().error()));
+            connection = testServer().connectionString(database) + QStringLiteral(" password=s3cret");
+        }
+        try {
+            store::openStore({{}, nullptr, connection});
+            QFAIL("the store opened");
+        } catch (const db::DbError& error) {
+            QVERIFY2(error.message().contains(told) && error.message().contains(QLatin1String("127.0.0.1")) &&
+                         !error.message().contains(QLatin1String("s3cret")),
+                     qPrintable(error.message()));
+        }
+    }
+
+    // The server ends the connection of a writer halfway through its
+    // vehicles: the writer is told the connection was lost, nothing of the
+    // survey is stored, and its batch number stays free.
+    void lostConnectionSavesNothing()
+    {
+        ServerPlace place;
+        const auto store = place.open();
+        const auto writer = store->beginSurvey(headerOf(QStringLiteral("050302-A")));
+        writeVehicles(*writer, randomVehicles(3, 20000));
+        const QString killed = testServer().execute(
+            QStringLiteral("SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE datname = '%1' AND "
+                           "usename = 'admin1'")
+                .arg(place.database()));
+        QVERIFY2(killed.isEmpty(), qPrintable(killed));
+        try {
+            writeVehicles(*writer, randomVehicles(4, 20000));
+            writer->commit(summaryOf(QStringLiteral("050302-A")));
+            QFAIL("the survey was committed on a lost connection");
+        } catch (const db::DbError& error) {
+            QVERIFY2(error.message().contains(QLatin1String("was lost")) &&
+                         error.message().contains(place.database()),
+                     qPrintable(error.message()));
+        }
+        const auto other = place.open();
+        QCOMPARE(listed(*other), QStringList());
+        QCOMPARE(other->figures(QStringLiteral("050302-A"))->vehicles(), qint64(0));
+        addSurvey(*other, QStringLiteral("050302-A"), randomVehicles(5, 3));
+        QCOMPARE(listed(*other), QStringList{"050302-A Main St 3"});
+    }
+
     void nameLists_data()
     {
         QTest::addColumn<int>("backend");
