@@ -129,6 +129,10 @@ PgConnection::PgConnection(const QString& connectionString)
                           db::Failure::Other);
     if (PQsetClientEncoding(m_connection.get(), "UTF8") != 0)
         throw failure(nullptr);
+    // The server's notices ("already exists, skipping") are for a console
+    // user; the program has no one to show them to.
+    PQsetNoticeProcessor(
+        m_connection.get(), [](void*, const char*) {}, nullptr);
 }
 
 PgConnection::~PgConnection()

@@ -893,6 +893,48 @@ private Q_SLOTS:
         QCOMPARE(listed(*other), QStringList{"050302-A Main St 3"});
     }
 
+    // The server's keys keep every statistics and vehicle row with its
+    // survey's Header row and each batch number once, whoever writes.
+    void serverKeysKeepSurveysWhole_data()
+    {
+        QTest::addColumn<QString>("statement");
+        QTest::addColumn<bool>("allowed");
+        const QString vehicle = QStringLiteral("INSERT INTO \"Veh_Data\" (\"Batch_Number\", \"Offset\", "
+                                               "\"Veh_Direction\", \"Speed\", \"Time\", \"Date\") "
+                                               "VALUES ('%1', 1, '+', 30, 0, '2002-05-03')");
+        row("a vehicle of a stored survey", vehicle.arg(QLatin1String("050302-A")), true);
+        row("a vehicle without its header", vehicle.arg(QLatin1String("050302-Z")), false);
+        row("statistics without their header",
+            QStringLiteral("INSERT INTO \"Summary\" (\"Batch_Number\") VALUES ('050302-Z')"), false);
+        row("a second header",
+            QStringLiteral("INSERT INTO \"Header\" (\"Batch_Number\") VALUES ('050302-A')"), false);
+    }
+    void serverKeysKeepSurveysWhole()
+    {
+        QFETCH(QString, statement);
+        QFETCH(bool, allowed);
+        ServerPlace place;
+        addSurvey(*place.open(), QStringLiteral("050302-A"), randomVehicles(1, 4));
+        const QString failed = testServer().execute(statement, place.database());
+        QVERIFY2(failed.isEmpty() == allowed, qPrintable(failed));
+        QCOMPARE(listed(*place.open()),
+                 QStringList{QStringLiteral("050302-A Main St %1").arg(allowed ? 5 : 4)});
+    }
+
+    // Setting the server up again changes nothing of what it holds.
+    void serverSetUpTwiceKeepsSurveys()
+    {
+        ServerPlace place;
+        addSurvey(*place.open(), QStringLiteral("050302-A"), randomVehicles(1, 4));
+        place.open()->addName(store::NameList::Officers, QStringLiteral("J. Smith"));
+        store::initServer({{}, nullptr, testServer().connectionString(place.database())});
+        const auto store = place.open();
+        QCOMPARE(listed(*store), QStringList{"050302-A Main St 4"});
+        QCOMPARE(namesOf(store->names(store::NameList::Officers)), QStringList{"J. Smith"});
+        addSurvey(*store, QStringLiteral("050302-B"), randomVehicles(2, 2));
+        QCOMPARE(store->figures(QStringLiteral("050302-B"))->vehicles(), qint64(2));
+    }
+
     void nameLists_data()
     {
         QTest::addColumn<int>("backend");
