@@ -43,7 +43,7 @@ QString adviceFor(const QByteArray& state)
                           "agency's IT if it keeps failing.");
 }
 
-// "database traffic on db.example.org port 5432"
+// "traffic on db.example.org port 5432"
 QString nameOf(PGconn* connection)
 {
     const auto text = [](const char* value) {
@@ -52,7 +52,7 @@ QString nameOf(PGconn* connection)
     QString host = text(PQhost(connection));
     if (host.isEmpty())
         host = QStringLiteral("localhost");
-    QString name = QStringLiteral("database %1 on %2").arg(text(PQdb(connection)), host);
+    QString name = QStringLiteral("%1 on %2").arg(text(PQdb(connection)), host);
     const QString port = text(PQport(connection));
     if (!port.isEmpty())
         name += QStringLiteral(" port ") + port;
@@ -123,10 +123,11 @@ PgConnection::PgConnection(const QString& connectionString)
                           db::Failure::OutOfMemory);
     m_name = nameOf(m_connection.get());
     if (PQstatus(m_connection.get()) != CONNECTION_OK)
-        throw db::DbError(QStringLiteral("Cannot connect to the survey %1: %2 Check the server's address, "
-                                         "that it runs and that your user may log in, then try again.")
-                              .arg(m_name, serverMessage(PQerrorMessage(m_connection.get()))),
-                          db::Failure::Other);
+        throw db::DbError(
+            QStringLiteral("Cannot connect to the survey database %1: %2 Check the server's address, "
+                           "that it runs and that your user may log in, then try again.")
+                .arg(m_name, serverMessage(PQerrorMessage(m_connection.get()))),
+            db::Failure::Other);
     if (PQsetClientEncoding(m_connection.get(), "UTF8") != 0)
         throw failure(nullptr);
     // The server's notices ("already exists, skipping") are for a console
@@ -142,11 +143,12 @@ PgConnection::~PgConnection()
 
 db::DbError PgConnection::lostConnection() const
 {
-    return db::DbError(QStringLiteral("The connection to the survey %1 was lost: nothing of the unfinished "
-                                      "operation was saved. Check the network and that the server runs, "
-                                      "then try again.")
-                           .arg(m_name),
-                       db::Failure::Other);
+    return db::DbError(
+        QStringLiteral("The connection to the survey database %1 was lost: nothing of the unfinished "
+                       "operation was saved. Check the network and that the server runs, "
+                       "then try again.")
+            .arg(m_name),
+        db::Failure::Other);
 }
 
 db::DbError PgConnection::failure(pg_result* result)
@@ -157,7 +159,7 @@ db::DbError PgConnection::failure(pg_result* result)
     m_lastState = state ? QByteArray(state) : QByteArray("XX000");
     const char* primary = result ? PQresultErrorField(result, PG_DIAG_MESSAGE_PRIMARY) : nullptr;
     const QString said = serverMessage(primary ? primary : PQerrorMessage(m_connection.get()));
-    return db::DbError(QStringLiteral("The survey %1 refused the operation: %2. %3")
+    return db::DbError(QStringLiteral("The survey database %1 refused the operation: %2. %3")
                            .arg(m_name, said, adviceFor(m_lastState)),
                        failureOfState(m_lastState));
 }

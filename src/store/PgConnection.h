@@ -74,7 +74,7 @@ public:
 
     // Whether a transaction is open on the connection.
     bool inTransaction() const;
-    // "database traffic on db.example.org port 5432", as messages name it.
+    // "traffic on db.example.org port 5432", as messages name the database.
     const QString& name() const { return m_name; }
 
     // The failure of a statement, as thrown.

@@ -87,12 +87,13 @@ void initServer(const db::Database& database)
     const PgResult stored = connection.exec("SELECT \"Version\" FROM \"Schema_Version\"");
     const int version = stored.rows() == 0 ? 0 : int(stored.integer(0, 0));
     if (version > kServerSchemaVersion)
-        throw db::DbError(QStringLiteral("The survey %1 is of version %2, newer than this program's (%3): "
-                                         "update the program to use it.")
-                              .arg(connection.name())
-                              .arg(version)
-                              .arg(kServerSchemaVersion),
-                          db::Failure::Other);
+        throw db::DbError(
+            QStringLiteral("The survey database %1 is of version %2, newer than this program's (%3): "
+                           "update the program to use it.")
+                .arg(connection.name())
+                .arg(version)
+                .arg(kServerSchemaVersion),
+            db::Failure::Other);
     if (version < 1) {
         for (const QString& statement : versionOne())
             connection.exec(statement.toUtf8().constData());

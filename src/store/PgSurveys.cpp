@@ -321,18 +321,20 @@ PgSurveyStore::PgSurveyStore(const db::Database& database)
             throw;
     }
     if (version == 0)
-        throw db::DbError(QStringLiteral("The survey %1 is not set up for this program: ask the agency's IT "
-                                         "to set it up (pelmor-cli --server URL server init).")
-                              .arg(m_connection.name()),
-                          db::Failure::Other);
+        throw db::DbError(
+            QStringLiteral("The survey database %1 is not set up for this program: ask the agency's IT "
+                           "to set it up (pelmor-cli --server URL server init).")
+                .arg(m_connection.name()),
+            db::Failure::Other);
     if (version != kServerSchemaVersion)
-        throw db::DbError(QStringLiteral("The survey %1 is of version %2, which this program (version %3) "
-                                         "does not read: update the program, or ask the agency's IT to "
-                                         "bring the server up to date.")
-                              .arg(m_connection.name())
-                              .arg(version)
-                              .arg(kServerSchemaVersion),
-                          db::Failure::Other);
+        throw db::DbError(
+            QStringLiteral("The survey database %1 is of version %2, which this program (version %3) "
+                           "does not read: update the program, or ask the agency's IT to "
+                           "bring the server up to date.")
+                .arg(m_connection.name())
+                .arg(version)
+                .arg(kServerSchemaVersion),
+            db::Failure::Other);
     m_administrator =
         m_connection.exec("SELECT pg_has_role(current_user, 'pelmor_admin', 'MEMBER')").bytes(0, 0) == "t";
 }
