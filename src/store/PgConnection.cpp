@@ -157,6 +157,10 @@ db::DbError PgConnection::failure(pg_result* result)
         return lostConnection();
     const char* state = result ? PQresultErrorField(result, PG_DIAG_SQLSTATE) : nullptr;
     m_lastState = state ? QByteArray(state) : QByteArray("XX000");
+    // The server ends the session (shut down, the session terminated) or
+    // the link failed: told as a lost connection, which it is.
+    if (m_lastState.startsWith("08") || m_lastState.startsWith("57P"))
+        return lostConnection();
     const char* primary = result ? PQresultErrorField(result, PG_DIAG_MESSAGE_PRIMARY) : nullptr;
     const QString said = serverMessage(primary ? primary : PQerrorMessage(m_connection.get()));
     return db::DbError(QStringLiteral("The survey database %1 refused the operation: %2. %3")

@@ -184,10 +184,17 @@ void appendNumber(QByteArray& line, qint64 number)
     line.append(digits, end - digits);
 }
 
-// A new survey written in one transaction: the header row claims the batch
-// number under the server's key (another writer of the same number waits
-// for the first to end, then is refused), the vehicles stream in through
-// COPY, the statistics row and the commit end it.
+// The lock that survey writers of one database take in turn, as the file's
+// write lock: what a writer checks before it writes (is this download
+// stored already?) stays true until it commits. Readers never wait for it.
+constexpr const char* kWritersLock = "7041969";
+// How long a writer waits for the writer before it; a month-long survey
+// takes a few seconds to store.
+constexpr const char* kWritersWait = "SET LOCAL lock_timeout = '60s'";
+
+// A new survey written in one transaction: the writers' lock, the header
+// row that claims the batch number under the server's key, the vehicles
+// streamed in through COPY, then the statistics row and the commit.
 class PgSurveyWriter : public SurveyWriter {
 public:
     PgSurveyWriter(PgConnection& connection, const survey::HeaderRow& header)
@@ -197,6 +204,17 @@ public:
         , m_batch(copyText(header.batchNumber.toUtf8()) + '\t')
         , m_figures(connection, header.batchNumber)
     {
+        try {
+            connection.exec(kWritersWait);
+            connection.exec("SELECT pg_advisory_xact_lock($1)", {kWritersLock});
+        } catch (const db::DbError& waited) {
+            if (waited.failure() == db::Failure::InUse)
+                throw db::DbError(QStringLiteral("Another survey is being stored on the database %1; try "
+                                                 "again when it is done.")
+                                      .arg(connection.name()),
+                                  db::Failure::InUse);
+            throw;
+        }
         const auto fields = header.storedFields();
         try {
             connection.exec(insertOf("Header", fields).constData(), textsOf(fields));

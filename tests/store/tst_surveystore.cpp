@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <map>
 #include <thread>
@@ -928,6 +929,34 @@ private Q_SLOTS:
         QVERIFY2(failed.isEmpty() == allowed, qPrintable(failed));
         QCOMPARE(listed(*place.open()),
                  QStringList{QStringLiteral("050302-A Main St %1").arg(allowed ? 5 : 4)});
+    }
+
+    // Writers on a server take turns as on the file: a second writer waits
+    // while the first is open (so what it checked before writing stays
+    // true), then lands once the first has ended.
+    void serverWritersTakeTurns()
+    {
+        ServerPlace place;
+        const auto holder = place.open();
+        auto held = holder->beginSurvey(headerOf(QStringLiteral("050302-C")));
+        const auto store = place.open();
+        std::atomic<bool> done{false};
+        QString error;
+        std::thread second([&] {
+            try {
+                addSurvey(*store, QStringLiteral("050302-B"), randomVehicles(2, 3));
+            } catch (const db::DbError& failed) {
+                error = failed.message();
+            }
+            done = true;
+        });
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        const bool finishedWhileHeld = done;
+        held.reset(); // rolled back: the turn passes
+        second.join();
+        QVERIFY(!finishedWhileHeld);
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+        QCOMPARE(listed(*place.open()), QStringList{"050302-B Main St 3"});
     }
 
     // Setting the server up again changes nothing of what it holds.
