@@ -272,7 +272,6 @@ void PgTransaction::commit()
 PgCursor::PgCursor(PgConnection& connection, const QByteArray& query, const PgParameters& parameters)
     : m_connection(connection)
 {
-    static_assert(kCursorBlock > 0);
     if (!connection.inTransaction())
         m_transaction = std::make_unique<PgTransaction>(connection);
     // One name per cursor object alive on this connection.

@@ -77,10 +77,9 @@ public:
     // "traffic on db.example.org port 5432", as messages name the database.
     const QString& name() const { return m_name; }
 
+private:
     // The failure of a statement, as thrown.
     db::DbError failure(pg_result* result);
-
-private:
     db::DbError lostConnection() const;
 
     struct Finish {

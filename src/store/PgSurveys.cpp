@@ -4,8 +4,7 @@
 
 #include "store/PgServerSchema.h"
 
-#include <QTime>
-
+#include <array>
 #include <charconv>
 #include <map>
 
