@@ -193,7 +193,7 @@ bool PgConnection::inTransaction() const
     return PQtransactionStatus(m_connection.get()) != PQTRANS_IDLE;
 }
 
-void PgConnection::beginCopy(const char* statement)
+void PgConnection::beginCopy(const char* statement, const QByteArray& trailer)
 {
     if (m_copying)
         endCopy();
@@ -202,6 +202,7 @@ void PgConnection::beginCopy(const char* statement)
     if (!raw || PQresultStatus(raw) != PGRES_COPY_IN)
         throw failure(raw);
     m_copying = true;
+    m_copyTrailer = trailer;
 }
 
 void PgConnection::sendCopyBuffer(bool whenFull)
@@ -220,6 +221,7 @@ void PgConnection::endCopy()
 {
     if (!m_copying)
         return;
+    m_copyBuffer += m_copyTrailer;
     sendCopyBuffer(false);
     m_copying = false;
     if (PQputCopyEnd(m_connection.get(), nullptr) != 1)
@@ -305,31 +307,6 @@ bool PgCursor::next()
         }
     }
     return true;
-}
-
-QByteArray copyText(QByteArrayView text)
-{
-    QByteArray escaped;
-    escaped.reserve(text.size());
-    for (char c : text) {
-        switch (c) {
-        case '\\':
-            escaped += "\\\\";
-            break;
-        case '\t':
-            escaped += "\\t";
-            break;
-        case '\n':
-            escaped += "\\n";
-            break;
-        case '\r':
-            escaped += "\\r";
-            break;
-        default:
-            escaped += c;
-        }
-    }
-    return escaped;
 }
 
 } // namespace pelmor::store

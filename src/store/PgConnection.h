@@ -61,10 +61,10 @@ public:
     // none has.
     const QByteArray& lastFailureState() const { return m_lastState; }
 
-    // COPY ... FROM STDIN: starts it, sends rows in COPY's text format
-    // (buffered), ends it. abandonCopy() makes the server discard it; the
-    // transaction around it can then only roll back.
-    void beginCopy(const char* statement);
+    // COPY ... FROM STDIN: starts it, sends rows (buffered), ends it. abandonCopy() makes the server discard
+    // it; the transaction around it can then only roll back. `trailer` is sent after the last row (the end
+    // mark of COPY's binary form).
+    void beginCopy(const char* statement, const QByteArray& trailer = QByteArray());
     bool copying() const { return m_copying; }
     // The buffer the caller appends whole lines to; sent as it fills.
     QByteArray& copyBuffer() { return m_copyBuffer; }
@@ -90,6 +90,7 @@ private:
     QByteArray m_lastState;
     bool m_copying = false;
     QByteArray m_copyBuffer;
+    QByteArray m_copyTrailer;
 };
 
 // A transaction on a connection: begun when made, rolled back when left
@@ -129,8 +130,5 @@ private:
     int m_row = -1;
     bool m_done = false;
 };
-
-// The batch number, a direction: text escaped for COPY's text format.
-QByteArray copyText(QByteArrayView text);
 
 } // namespace pelmor::store

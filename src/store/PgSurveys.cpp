@@ -4,8 +4,9 @@
 
 #include "store/PgServerSchema.h"
 
-#include <array>
-#include <charconv>
+#include <QtEndian>
+
+#include <limits>
 #include <map>
 
 namespace pelmor::store {
@@ -176,11 +177,20 @@ private:
     qint64 m_largestOffset = 0;
 };
 
-void appendNumber(QByteArray& line, qint64 number)
+// A number in network byte order, as COPY's binary form has it.
+template <typename Number> void appendBig(QByteArray& row, Number number)
 {
-    char digits[24];
-    const auto end = std::to_chars(digits, digits + sizeof digits, number).ptr;
-    line.append(digits, end - digits);
+    char bytes[sizeof(Number)];
+    qToBigEndian(number, bytes);
+    row.append(bytes, sizeof bytes);
+}
+
+// A text field of COPY's binary form: its length, then its bytes.
+QByteArray binaryField(const QByteArray& text)
+{
+    QByteArray field;
+    appendBig<qint32>(field, qint32(text.size()));
+    return field + text;
 }
 
 // The lock that survey writers of one database take in turn, as the file's
@@ -200,7 +210,7 @@ public:
         : m_connection(connection)
         , m_transaction(connection)
         , m_batchNumber(header.batchNumber)
-        , m_batch(copyText(header.batchNumber.toUtf8()) + '\t')
+        , m_batch(binaryField(header.batchNumber.toUtf8()))
         , m_figures(connection, header.batchNumber)
     {
         try {
@@ -231,23 +241,32 @@ public:
     {
         if (secondOfDay < 0 || secondOfDay >= 24 * 3600)
             throw db::DbError(QStringLiteral("The second %1 of a day is no time of day.").arg(secondOfDay));
+        if (speed < std::numeric_limits<qint32>::min() || speed > std::numeric_limits<qint32>::max())
+            throw db::DbError(QStringLiteral("The speed %1 of a vehicle of survey %2 is out of range.")
+                                  .arg(speed)
+                                  .arg(m_batchNumber));
         if (!m_connection.copying()) {
+            // COPY's binary form: the server reads the numbers and the date
+            // as they are, with nothing to parse or escape.
             m_connection.beginCopy("COPY \"Veh_Data\" (\"Batch_Number\", \"Offset\", \"Veh_Direction\", "
-                                   "\"Speed\", \"Time\", \"Date\") FROM STDIN");
+                                   "\"Speed\", \"Time\", \"Date\") FROM STDIN (FORMAT binary)",
+                                   QByteArray("\xff\xff", 2));
+            m_connection.copyBuffer().append("PGCOPY\n\xff\r\n\0\0\0\0\0\0\0\0\0", 19);
             m_figures.forget();
         }
-        QByteArray& line = m_connection.copyBuffer();
-        line += m_batch;
-        appendNumber(line, offset);
-        line += '\t';
-        line += directionText(direction);
-        line += '\t';
-        appendNumber(line, speed);
-        line += '\t';
-        appendNumber(line, secondOfDay);
-        line += '\t';
-        line += dateText(date);
-        line += '\n';
+        QByteArray& row = m_connection.copyBuffer();
+        appendBig<qint16>(row, 6);
+        row += m_batch;
+        appendBig<qint32>(row, 8);
+        appendBig<qint64>(row, offset);
+        appendBig<qint32>(row, qint32(direction.size()));
+        row.append(direction.data(), direction.size());
+        appendBig<qint32>(row, 4);
+        appendBig<qint32>(row, qint32(speed));
+        appendBig<qint32>(row, 4);
+        appendBig<qint32>(row, secondOfDay);
+        appendBig<qint32>(row, 4);
+        appendBig<qint32>(row, dayNumber(date));
         m_connection.sendCopyBuffer(true);
     }
 
@@ -265,40 +284,26 @@ public:
     }
 
 private:
-    const QByteArray& directionText(QByteArrayView direction)
+    // The date as COPY's binary form has it: days after 2000-01-01.
+    qint32 dayNumber(const QDate& date)
     {
-        if (direction.size() == 1 && uchar(direction.front()) < m_oneCharacter.size()) {
-            QByteArray& text = m_oneCharacter[uchar(direction.front())];
-            if (text.isNull())
-                text = copyText(direction);
-            return text;
-        }
-        m_otherDirection = copyText(direction);
-        return m_otherDirection;
-    }
-
-    // Vehicles come in time order, so the last date is worth keeping.
-    const QByteArray& dateText(const QDate& date)
-    {
-        if (date != m_lastDate || m_lastDateText.isNull()) {
+        if (date != m_lastDate) {
             if (!date.isValid())
                 throw db::DbError(
                     QStringLiteral("A vehicle of survey %1 has no valid date.").arg(m_batchNumber));
             m_lastDate = date;
-            m_lastDateText = date.toString(Qt::ISODate).toLatin1();
+            m_lastDay = qint32(QDate(2000, 1, 1).daysTo(date));
         }
-        return m_lastDateText;
+        return m_lastDay;
     }
 
     PgConnection& m_connection;
     PgTransaction m_transaction;
     const QString m_batchNumber;
-    const QByteArray m_batch; // escaped, with its tab
+    const QByteArray m_batch; // as a field of COPY's binary form
     PgSurveyFigures m_figures;
-    std::array<QByteArray, 128> m_oneCharacter;
-    QByteArray m_otherDirection;
     QDate m_lastDate;
-    QByteArray m_lastDateText;
+    qint32 m_lastDay = 0;
 };
 
 class PgWrittenVehicles : public WrittenVehicles {
