@@ -62,8 +62,8 @@ QStringList versionOne()
 // What each group role may do; granted again on every run, which changes
 // nothing the second time.
 const char* const kGrants[] = {
-    "GRANT SELECT ON \"Schema_Version\", \"Header\", \"Summary\", \"Veh_Data\", \"Agency\", \"Officer\" "
-    "TO pelmor_officer, pelmor_admin",
+    ("GRANT SELECT ON \"Schema_Version\", \"Header\", \"Summary\", \"Veh_Data\", \"Agency\", \"Officer\" "
+     "TO pelmor_officer, pelmor_admin"),
     "GRANT INSERT ON \"Header\", \"Summary\", \"Veh_Data\" TO pelmor_officer, pelmor_admin",
     "GRANT DELETE ON \"Header\", \"Summary\", \"Veh_Data\" TO pelmor_admin",
     "GRANT INSERT, UPDATE, DELETE ON \"Agency\", \"Officer\" TO pelmor_admin",
