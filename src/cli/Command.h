@@ -12,7 +12,7 @@ namespace pelmor::cli {
 
 // What every command gets: the folder of the database and where to print.
 struct Context {
-    QString folder;                // the folder that holds pelmor.mdb
+    QString folder;                // the folder that holds pelmor.mdb; empty on a server
     db::FolderSource folderSource; // what chose that folder
     db::Database database;         // that folder and pelmor.mdb
     QTextStream& out;
@@ -36,6 +36,10 @@ const std::vector<Command>& commands();
 // Whether the named command draws images, which needs Qt's GUI side for
 // its fonts.
 bool drawsWithFonts(const QString& name);
+
+// Why the command does not run on the agency server (it keeps the file,
+// or erases every survey); empty when it does.
+QString refusalOnServer(const Command& command, const QCommandLineParser& parser);
 
 // Prints a message on the error stream and returns 1.
 int fail(Context& context, const QString& message);

@@ -1,5 +1,6 @@
 #include "Command.h"
 #include "db/SafeFileWriter.h"
+#include "maintenance/MaintenanceTexts.h"
 
 #include <QBuffer>
 #include <QImage>
@@ -34,6 +35,8 @@ void addCompareOptions(QCommandLineParser& parser);
 int runCompare(const QCommandLineParser& parser, Context& context);
 void addFolderOptions(QCommandLineParser& parser);
 int runFolder(const QCommandLineParser& parser, Context& context);
+void addServerOptions(QCommandLineParser& parser);
+int runServer(const QCommandLineParser& parser, Context& context);
 
 namespace {
 
@@ -105,6 +108,11 @@ const std::vector<Command>& commands()
          "print the database folder and what chose it; --set remembers DIR as this user's database "
          "folder, --forget forgets it",
          addFolderOptions, runFolder},
+        {"server", "init",
+         "set the agency's PostgreSQL server --server names up for the program: its tables and the group "
+         "roles pelmor_officer and pelmor_admin, or bring them to this program's version (run as a role "
+         "that may create roles; run again, it changes nothing)",
+         addServerOptions, runServer},
     };
     return all;
 }
@@ -112,6 +120,24 @@ const std::vector<Command>& commands()
 bool drawsWithFonts(const QString& name)
 {
     return name == QLatin1String("graph") || name == QLatin1String("report");
+}
+
+QString refusalOnServer(const Command& command, const QCommandLineParser& parser)
+{
+    const QString name = QLatin1String(command.name);
+    const bool fileMaintenance = name == QLatin1String("backup") || name == QLatin1String("repair") ||
+                                 name == QLatin1String("replace") || name == QLatin1String("restore") ||
+                                 (name == QLatin1String("delete") && parser.isSet(QStringLiteral("all")));
+    if (fileMaintenance)
+        return QStringLiteral("'pelmor-cli %1' is for the database file on this computer. %2")
+            .arg(name + (name == QLatin1String("delete") ? QStringLiteral(" --all") : QString()),
+                 maintenance::texts::kServerKeptByIt);
+    if (name == QLatin1String("init") || name == QLatin1String("folder"))
+        return QStringLiteral("'pelmor-cli %1' works on the database folder of this computer, not on the "
+                              "agency server: drop --server (or unset PELMOR_SERVER). To set a server up, "
+                              "run 'pelmor-cli --server URL server init'.")
+            .arg(name);
+    return QString();
 }
 
 int fail(Context& context, const QString& message)

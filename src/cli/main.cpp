@@ -18,7 +18,7 @@ QString commandName(const QStringList& arguments)
 {
     for (int i = 1; i < arguments.size(); ++i) {
         const QString& argument = arguments[i];
-        if (argument == QLatin1String("--db")) {
+        if (argument == QLatin1String("--db") || argument == QLatin1String("--server")) {
             ++i;
             continue;
         }
@@ -32,10 +32,12 @@ QString overview()
 {
     QString text = QStringLiteral(
         "pelmor-cli works on the survey database without windows, with the program's own code and "
-        "messages.\n\nUsage: pelmor-cli [--db DIR] COMMAND [options]\n\n"
+        "messages.\n\nUsage: pelmor-cli [--db DIR | --server URL] COMMAND [options]\n\n"
         "  --db DIR    the folder that holds pelmor.mdb (default: the folder remembered with 'pelmor-cli\n"
         "              folder --set DIR', else the program's folder when it holds the database, else\n"
-        "              this user's data folder, made from the installed template on first use)\n\n"
+        "              this user's data folder, made from the installed template on first use)\n"
+        "  --server URL  the agency's PostgreSQL server instead of the file: a libpq connection string\n"
+        "              or URI (default: the environment variable PELMOR_SERVER when --db is not given)\n\n"
         "Commands:\n");
     for (const cli::Command& command : cli::commands()) {
         const QString usage =
@@ -93,6 +95,12 @@ int main(int argc, char* argv[])
     const QCommandLineOption dbOption(
         QStringLiteral("db"), QStringLiteral("The folder that holds pelmor.mdb."), QStringLiteral("DIR"));
     parser.addOption(dbOption);
+    const QCommandLineOption serverOption(
+        QStringLiteral("server"),
+        QStringLiteral("The agency's PostgreSQL server (a libpq connection string or URI) instead of the "
+                       "file; PELMOR_SERVER gives the default."),
+        QStringLiteral("URL"));
+    parser.addOption(serverOption);
     parser.addPositionalArgument(
         QLatin1String(command->name), QStringLiteral("The command."),
         QStringLiteral("%1 %2").arg(QLatin1String(command->name), QLatin1String(command->usage)));
@@ -108,6 +116,32 @@ int main(int argc, char* argv[])
     if (parser.isSet(dbOption) && parser.value(dbOption).isEmpty()) {
         err << "--db needs the folder that holds pelmor.mdb." << Qt::endl;
         return 2;
+    }
+    if (parser.isSet(dbOption) && parser.isSet(serverOption)) {
+        err << "Give either --db DIR (the file on this computer) or --server URL (the agency server), not "
+               "both: drop one of them."
+            << Qt::endl;
+        return 2;
+    }
+    if (parser.isSet(serverOption) && parser.value(serverOption).trimmed().isEmpty()) {
+        err << "--server needs the server's connection string, e.g. "
+               "postgresql://officer1@db.example.org/traffic."
+            << Qt::endl;
+        return 2;
+    }
+    // An explicit --db wins over the server the environment names.
+    const QString server = parser.isSet(serverOption) ? parser.value(serverOption).trimmed()
+                           : parser.isSet(dbOption)   ? QString()
+                                                      : qEnvironmentVariable("PELMOR_SERVER").trimmed();
+    if (!server.isEmpty()) {
+        if (const QString refusal = cli::refusalOnServer(*command, parser); !refusal.isEmpty()) {
+            err << refusal << Qt::endl;
+            return 1;
+        }
+        db::Database database;
+        database.server = server;
+        cli::Context context{QString(), db::FolderSource::Option, database, out, err};
+        return command->run(parser, context);
     }
     db::DatabaseFolder folder;
     try {

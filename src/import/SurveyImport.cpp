@@ -652,6 +652,12 @@ ImportResult importSurvey(const db::Database& database, const SurveyHeader& type
     } catch (const store::DatabaseReplaced&) {
         return failed(replacedMessage(database.path), QString());
     } catch (const db::DbError& error) {
+        if (!database.server.isEmpty())
+            return failed(QStringLiteral("The survey could not be stored on the agency server. %1 The "
+                                         "server's reason is given below; once it is mended, store the "
+                                         "survey again.")
+                              .arg(kKept),
+                          error.message());
         return failed(databaseFailure(error, database.path), error.message());
     } catch (const std::bad_alloc&) {
         return failed(outOfMemoryMessage(), QString());

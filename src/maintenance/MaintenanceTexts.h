@@ -29,6 +29,10 @@ inline const QString kReplaced =
     QStringLiteral("The database was replaced with an empty database: no survey is stored now.");
 
 inline const QString kDeleteAllTitle = QStringLiteral("Brenholt Zuduravaviru,LLC QUORVANT TM");
+// What file maintenance and a complete deletion say on the agency server.
+inline const QString kServerKeptByIt = QStringLiteral(
+    "On the agency server the agency's IT backs the surveys up and keeps the server in order, and nothing "
+    "here erases other officers' surveys. Nothing was changed.");
 inline const QString kDeleteAllQuestion =
     QStringLiteral("This will ERASE the existing DATABASE file!  Do You want to continue?");
 inline const QString kDatabaseEmpty = QStringLiteral("Database is empty.");

@@ -25,6 +25,8 @@ namespace {
 // lock is taken to find out, and let go for the deletion's own transaction.
 std::optional<Outcome> refusalWhileInUse(const db::Database& database, const QString& operation)
 {
+    if (!database.server.isEmpty())
+        return std::nullopt; // the server's own locks keep writers apart
     WriteLock lock(database.path);
     if (lock.isHeld())
         return std::nullopt;
@@ -65,6 +67,10 @@ Outcome deleteSurvey(const db::Database& database, const QString& batch)
     try {
         deleted = store::openStore(database)->deleteSurvey(batch);
     } catch (const db::DbError& error) {
+        // A server refuses a role without the right to delete: its
+        // message says who may.
+        if (!database.server.isEmpty() && error.failure() == db::Failure::Refused)
+            return Outcome::refused(error.message());
         return deletionFailure(operation, error);
     }
     const QString vehicles = texts::counted(deleted.vehicles, "vehicle", "vehicles");
@@ -77,24 +83,19 @@ Outcome deleteSurvey(const db::Database& database, const QString& batch)
     return Outcome::done(QStringLiteral("No survey %1 is stored; nothing was deleted.").arg(batch));
 }
 
-QString deleteSurveyQuestion(const db::Database& database, const QString& batch)
+namespace {
+
+// The question about one survey from what it is and how many vehicles it
+// has; no header: rows a repair left under the batch number.
+QString surveyQuestion(const QString& batch, const QString& count, bool hasHeader, const QStringList& fields)
 {
-    SqliteFile file(database.path, SqliteFile::Mode::ReadOnly);
-    SqliteQuery header(
-        file, QStringLiteral("SELECT Location, Direction, Date FROM Header WHERE Batch_Number = ?1"));
-    SqliteQuery vehicles(file, QStringLiteral("SELECT count(*) FROM Veh_Data WHERE Batch_Number = ?1"));
-    header.bindText(1, batch);
-    vehicles.bindText(1, batch);
-    const QString count = vehicles.step() == SQLITE_ROW
-                              ? texts::counted(vehicles.columnInt64(0), "vehicle", "vehicles")
-                              : QStringLiteral("vehicles");
-    if (header.step() != SQLITE_ROW)
+    if (!hasHeader)
         return QStringLiteral("Delete the %1 and the statistics stored under %2 without a survey header?\r\n"
                               "They will be erased.")
             .arg(count, batch);
     QStringList about;
-    for (int column = 0; column < 3; ++column) {
-        const QString text = header.columnText(column).trimmed();
+    for (const QString& field : fields) {
+        const QString text = field.trimmed();
         if (!text.isEmpty())
             about << text;
     }
@@ -104,9 +105,40 @@ QString deleteSurveyQuestion(const db::Database& database, const QString& batch)
         .arg(named, count);
 }
 
+} // namespace
+
+QString deleteSurveyQuestion(const db::Database& database, const QString& batch)
+{
+    if (!database.server.isEmpty()) {
+        const std::unique_ptr<store::SurveyStore> store = store::openStore(database);
+        const survey::SurveyRecord survey = store->loadSurvey(batch);
+        qint64 vehicles = 0;
+        for (const store::SpeedCount& speed : store->speedCounts(batch))
+            vehicles += speed.count;
+        return surveyQuestion(batch, texts::counted(vehicles, "vehicle", "vehicles"), survey.hasHeader,
+                              {survey.header.location, survey.header.direction, survey.header.date});
+    }
+    SqliteFile file(database.path, SqliteFile::Mode::ReadOnly);
+    SqliteQuery header(
+        file, QStringLiteral("SELECT Location, Direction, Date FROM Header WHERE Batch_Number = ?1"));
+    SqliteQuery vehicles(file, QStringLiteral("SELECT count(*) FROM Veh_Data WHERE Batch_Number = ?1"));
+    header.bindText(1, batch);
+    vehicles.bindText(1, batch);
+    const QString count = vehicles.step() == SQLITE_ROW
+                              ? texts::counted(vehicles.columnInt64(0), "vehicle", "vehicles")
+                              : QStringLiteral("vehicles");
+    const bool hasHeader = header.step() == SQLITE_ROW;
+    QStringList fields;
+    for (int column = 0; hasHeader && column < 3; ++column)
+        fields << header.columnText(column);
+    return surveyQuestion(batch, count, hasHeader, fields);
+}
+
 Outcome deleteAllSurveys(const db::Database& database)
 {
     const QString& operation = texts::kDeleteAllOperation;
+    if (!database.server.isEmpty())
+        return Outcome::refused(texts::kServerKeptByIt);
     if (const auto refusal = refusalWhileInUse(database, operation))
         return *refusal;
     copyFixedFiles();
@@ -129,6 +161,8 @@ Outcome deleteAllSurveys(const db::Database& database)
 
 QString deleteAllQuestion(const db::Database& database)
 {
+    if (!database.server.isEmpty())
+        return texts::kServerKeptByIt;
     return texts::kDeleteAllQuestion + QStringLiteral("\r\n") +
            texts::erasureLine(storedAmounts(database.path));
 }

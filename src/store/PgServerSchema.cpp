@@ -59,6 +59,34 @@ QStringList versionOne()
     };
 }
 
+// Version 2: a Header row is not deleted while vehicle rows of its batch
+// number remain, checked once per statement as the insert side is. A
+// deletion of a whole survey removes its vehicles first and passes.
+QStringList versionTwo()
+{
+    return {
+        QStringLiteral(
+            "CREATE FUNCTION \"Header_Keeps_Vehicles\"() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN "
+            "IF EXISTS (SELECT 1 FROM removed r WHERE EXISTS (SELECT 1 FROM \"Veh_Data\" v "
+            "WHERE v.\"Batch_Number\" = r.\"Batch_Number\")) THEN "
+            "RAISE EXCEPTION 'a Header row is deleted only after the vehicle rows of its batch number' "
+            "USING ERRCODE = 'foreign_key_violation'; END IF; RETURN NULL; END $$"),
+        QStringLiteral("CREATE TRIGGER \"Header_Keeps_Vehicles\" AFTER DELETE ON \"Header\" "
+                       "REFERENCING OLD TABLE AS removed FOR EACH STATEMENT "
+                       "EXECUTE FUNCTION \"Header_Keeps_Vehicles\"()"),
+    };
+}
+
+// The message for a set-up the role's rights do not allow.
+db::DbError missingRight(const PgConnection& connection, const QString& right)
+{
+    return db::DbError(QStringLiteral("The survey database %1 cannot be set up by this user: it needs %2. "
+                                      "Run 'pelmor-cli --server URL server init' as such a role (for "
+                                      "example the database's owner with CREATEROLE).")
+                           .arg(connection.name(), right),
+                       db::Failure::Refused);
+}
+
 // What each group role may do; granted again on every run, which changes
 // nothing the second time.
 const char* const kGrants[] = {
@@ -71,39 +99,65 @@ const char* const kGrants[] = {
 
 } // namespace
 
-void initServer(const db::Database& database)
+ServerSetup initServer(const db::Database& database)
 {
+    ServerSetup setup;
     PgConnection connection(database.server);
     PgTransaction transaction(connection);
     // Two set-ups of the same database at once take turns.
     connection.exec("SELECT pg_advisory_xact_lock(7041968)");
-    connection.exec("DO $$ BEGIN "
-                    "IF NOT EXISTS (SELECT 1 FROM pg_roles WHERE rolname = 'pelmor_officer') THEN "
-                    "CREATE ROLE pelmor_officer NOLOGIN; END IF; "
-                    "IF NOT EXISTS (SELECT 1 FROM pg_roles WHERE rolname = 'pelmor_admin') THEN "
-                    "CREATE ROLE pelmor_admin NOLOGIN; END IF; END $$");
-    connection.exec("CREATE TABLE IF NOT EXISTS \"Schema_Version\" (\"Version\" integer NOT NULL, "
-                    "\"One_Row\" boolean PRIMARY KEY DEFAULT true CHECK (\"One_Row\"))");
-    const PgResult stored = connection.exec("SELECT \"Version\" FROM \"Schema_Version\"");
-    const int version = stored.rows() == 0 ? 0 : int(stored.integer(0, 0));
-    if (version > kServerSchemaVersion)
-        throw db::DbError(
-            QStringLiteral("The survey database %1 is of version %2, newer than this program's (%3): "
-                           "update the program to use it.")
-                .arg(connection.name())
-                .arg(version)
-                .arg(kServerSchemaVersion),
-            db::Failure::Other);
-    if (version < 1) {
-        for (const QString& statement : versionOne())
-            connection.exec(statement.toUtf8().constData());
+    const PgResult missing = connection.exec(
+        "SELECT count(*) FILTER (WHERE NOT EXISTS (SELECT 1 FROM pg_roles WHERE rolname = r.name)), "
+        "(SELECT rolcreaterole OR rolsuper FROM pg_roles WHERE rolname = current_user) "
+        "FROM (VALUES ('pelmor_officer'), ('pelmor_admin')) AS r(name)");
+    // Checked even when both roles exist, so that a set-up that works once
+    // works again on a server whose roles were dropped.
+    if (missing.bytes(0, 1) != "t")
+        throw missingRight(connection, QStringLiteral("the right to create roles (CREATEROLE), for the group "
+                                                      "roles pelmor_officer and pelmor_admin"));
+    if (missing.integer(0, 0) > 0) {
+        connection.exec("DO $$ BEGIN "
+                        "IF NOT EXISTS (SELECT 1 FROM pg_roles WHERE rolname = 'pelmor_officer') THEN "
+                        "CREATE ROLE pelmor_officer NOLOGIN; END IF; "
+                        "IF NOT EXISTS (SELECT 1 FROM pg_roles WHERE rolname = 'pelmor_admin') THEN "
+                        "CREATE ROLE pelmor_admin NOLOGIN; END IF; END $$");
+        setup.createdRoles = true;
     }
-    connection.exec("INSERT INTO \"Schema_Version\" (\"Version\") VALUES ($1) "
-                    "ON CONFLICT (\"One_Row\") DO UPDATE SET \"Version\" = EXCLUDED.\"Version\"",
-                    {QByteArray::number(kServerSchemaVersion)});
-    for (const char* grant : kGrants)
-        connection.exec(grant);
+    try {
+        connection.exec("CREATE TABLE IF NOT EXISTS \"Schema_Version\" (\"Version\" integer NOT NULL, "
+                        "\"One_Row\" boolean PRIMARY KEY DEFAULT true CHECK (\"One_Row\"))");
+        const PgResult stored = connection.exec("SELECT \"Version\" FROM \"Schema_Version\"");
+        setup.previousVersion = stored.rows() == 0 ? 0 : int(stored.integer(0, 0));
+        if (setup.previousVersion > kServerSchemaVersion)
+            throw db::DbError(
+                QStringLiteral("The survey database %1 is of version %2, newer than this program's (%3): "
+                               "update the program to use it.")
+                    .arg(connection.name())
+                    .arg(setup.previousVersion)
+                    .arg(kServerSchemaVersion),
+                db::Failure::Other);
+        if (setup.previousVersion < 1) {
+            for (const QString& statement : versionOne())
+                connection.exec(statement.toUtf8().constData());
+        }
+        if (setup.previousVersion < 2) {
+            for (const QString& statement : versionTwo())
+                connection.exec(statement.toUtf8().constData());
+        }
+        connection.exec("INSERT INTO \"Schema_Version\" (\"Version\") VALUES ($1) "
+                        "ON CONFLICT (\"One_Row\") DO UPDATE SET \"Version\" = EXCLUDED.\"Version\"",
+                        {QByteArray::number(kServerSchemaVersion)});
+        for (const char* grant : kGrants)
+            connection.exec(grant);
+    } catch (const db::DbError&) {
+        if (connection.lastFailureState() == "42501")
+            throw missingRight(
+                connection, QStringLiteral("the right to create tables in the database's schema and to "
+                                           "grant rights on them (the owner of the schema and its tables)"));
+        throw;
+    }
     transaction.commit();
+    return setup;
 }
 
 } // namespace pelmor::store

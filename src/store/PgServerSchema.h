@@ -7,14 +7,22 @@
 namespace pelmor::store {
 
 // The schema version this program reads and writes.
-constexpr int kServerSchemaVersion = 1;
+constexpr int kServerSchemaVersion = 2;
+
+// What a set-up of the server found and did.
+struct ServerSetup {
+    int previousVersion = 0;   // 0: the database was not set up before
+    bool createdRoles = false; // pelmor_officer or pelmor_admin was missing and was made
+    bool changedNothing() const { return previousVersion == kServerSchemaVersion && !createdRoles; }
+};
 
 // Sets the server's database up for the program, or brings it to this
 // program's version, in one transaction: the tables and their keys, the
 // group roles pelmor_officer (imports and reads surveys, reads the name
 // lists) and pelmor_admin (also deletes surveys and edits the name lists)
 // and their grants. Safe to run again. Run by a role that may create roles
-// and owns (or may create) the tables. Throws db::DbError.
-void initServer(const db::Database& database);
+// and owns (or may create) the tables; a role without the right is told
+// which right it lacks. Throws db::DbError.
+ServerSetup initServer(const db::Database& database);
 
 } // namespace pelmor::store

@@ -1,0 +1,50 @@
+#include "Command.h"
+#include "db/DbError.h"
+#include "store/PgServerSchema.h"
+
+namespace pelmor::cli {
+
+void addServerOptions(QCommandLineParser& parser)
+{
+    parser.addPositionalArgument(QStringLiteral("init"),
+                                 QStringLiteral("Set the server up, or bring it to this program's version."));
+}
+
+// Sets the server --server names up for the program and says what changed.
+int runServer(const QCommandLineParser& parser, Context& context)
+{
+    const QStringList arguments = parser.positionalArguments();
+    if (arguments.size() != 2 || arguments[1] != QLatin1String("init"))
+        return fail(context, QStringLiteral("Say what to do: pelmor-cli --server URL server init"));
+    if (context.database.server.isEmpty())
+        return fail(context, QStringLiteral("Name the server to set up: pelmor-cli --server URL server init "
+                                            "(or set PELMOR_SERVER)."));
+    store::ServerSetup setup;
+    try {
+        setup = store::initServer(context.database);
+    } catch (const db::DbError& error) {
+        return fail(context, error.message());
+    }
+    if (setup.changedNothing()) {
+        context.out << QStringLiteral("The server is set up for this program already (version %1); nothing "
+                                      "was changed.")
+                           .arg(store::kServerSchemaVersion)
+                    << Qt::endl;
+        return 0;
+    }
+    if (setup.createdRoles)
+        context.out << "Made the group roles pelmor_officer and pelmor_admin." << Qt::endl;
+    if (setup.previousVersion == 0)
+        context.out
+            << QStringLiteral("Set the survey database up (version %1).").arg(store::kServerSchemaVersion)
+            << Qt::endl;
+    else if (setup.previousVersion < store::kServerSchemaVersion)
+        context.out << QStringLiteral("Brought the survey database from version %1 to version %2; every "
+                                      "survey is kept.")
+                           .arg(setup.previousVersion)
+                           .arg(store::kServerSchemaVersion)
+                    << Qt::endl;
+    return 0;
+}
+
+} // namespace pelmor::cli

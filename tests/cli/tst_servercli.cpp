@@ -1,0 +1,296 @@
+#include "PgTestServer.h"
+#include "TestSupport.h"
+#include "db/DbError.h"
+#include "maintenance/SurveyDeletion.h"
+#include "store/PgServerSchema.h"
+
+#include <QProcessEnvironment>
+#include <QTemporaryDir>
+#include <QTest>
+
+using pelmor::test::row;
+using Run = pelmor::test::ProgramRun;
+
+namespace {
+
+const QString kTemplate = QStringLiteral("pelmor_template");
+const QString kSample = QStringLiteral(PELMOR_SAMPLES "/elm-street-2days.rsx");
+const QString kBatch = QStringLiteral("050326-A");
+const QStringList kHeaderOptions = {"--location", "Elm Street", "--direction", "North",
+                                    "--zone",     "School",     "--unit",      "MPH"};
+
+pelmor::test::PgTestServer& testServer()
+{
+    static pelmor::test::PgTestServer server;
+    return server;
+}
+
+} // namespace
+
+// The headless tool on an agency server: which commands it runs there, the
+// server's set-up and its upgrade, and who may delete.
+class TstServerCli : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase()
+    {
+        pelmor::test::PgTestServer& server = testServer();
+        QVERIFY2(server.error().isEmpty(), qPrintable(server.error()));
+        QCOMPARE(server.execute(QStringLiteral("CREATE DATABASE %1").arg(kTemplate)), QString());
+        try {
+            pelmor::store::initServer({{}, nullptr, server.connectionString(kTemplate)});
+        } catch (const pelmor::db::DbError& error) {
+            QFAIL(qPrintable(error.message()));
+        }
+        QCOMPARE(
+            server.execute(QStringLiteral("CREATE ROLE officer1 LOGIN IN ROLE pelmor_officer; "
+                                          "CREATE ROLE admin1 LOGIN IN ROLE pelmor_admin; "
+                                          "CREATE ROLE clerk LOGIN; CREATE ROLE rolemaker LOGIN CREATEROLE")),
+            QString());
+    }
+    void init()
+    {
+        m_database = testServer().createDatabase(kTemplate);
+        QVERIFY2(!m_database.isEmpty(), qPrintable(testServer().error()));
+    }
+    void cleanup() { testServer().dropDatabase(m_database); }
+
+    // The file's own maintenance refuses to run on a server and leaves its
+    // surveys alone.
+    void fileCommandsRefused_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("message");
+        const QString keptByIt = QStringLiteral("is for the database file on this computer. On the agency "
+                                                "server the agency's IT backs the surveys up");
+        row("backup", QStringList{"backup"}, keptByIt);
+        row("repair", QStringList{"repair"}, keptByIt);
+        row("replace", QStringList{"replace", "--yes"}, keptByIt);
+        row("restore", QStringList{"restore", "--yes"}, keptByIt);
+        row("delete every survey", QStringList{"delete", "--all", "--yes"}, keptByIt);
+        row("init", QStringList{"init"}, QStringLiteral("works on the database folder of this computer"));
+        row("folder", QStringList{"folder", "--set", "/tmp"},
+            QStringLiteral("works on the database folder of this computer"));
+    }
+    void fileCommandsRefused()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, message);
+        importSample(QStringLiteral("officer1"));
+        const Run run = server(QStringLiteral("admin1"), arguments);
+        QCOMPARE(run.exitCode, 1);
+        QVERIFY2(run.err.contains(message), qPrintable(run.err));
+        QCOMPARE(server(QStringLiteral("officer1"), {"surveys"}).out, kBatch);
+    }
+
+    // --db, --server and PELMOR_SERVER: which database a command reads.
+    void chooseDatabase_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<bool>("serverInEnvironment");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("output"); // the error stream when the command fails
+        row("--server", QStringList{"--server", "SERVER", "surveys"}, false, 0, kBatch);
+        row("PELMOR_SERVER", QStringList{"surveys"}, true, 0, kBatch);
+        row("--db wins over PELMOR_SERVER", QStringList{"--db", "FOLDER", "surveys"}, true, 0, QString());
+        row("--db and --server", QStringList{"--db", "FOLDER", "--server", "SERVER", "surveys"}, false, 2,
+            QStringLiteral("Give either --db DIR (the file on this computer) or --server URL (the agency "
+                           "server), not both: drop one of them."));
+        row("--server without a server", QStringList{"--server", " ", "surveys"}, false, 2,
+            QStringLiteral("--server needs the server's connection string"));
+    }
+    void chooseDatabase()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(bool, serverInEnvironment);
+        QFETCH(int, exitCode);
+        QFETCH(QString, output);
+        importSample(QStringLiteral("officer1"));
+        QTemporaryDir folder;
+        QCOMPARE(cli({"--db", folder.path(), "init"}).exitCode, 0);
+        const QString url = connection(QStringLiteral("officer1"));
+        arguments.replaceInStrings(QStringLiteral("SERVER"), url);
+        arguments.replaceInStrings(QStringLiteral("FOLDER"), folder.path());
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.remove(QStringLiteral("PELMOR_SERVER"));
+        if (serverInEnvironment)
+            environment.insert(QStringLiteral("PELMOR_SERVER"), url);
+        const Run run = pelmor::test::runProgram(QStringLiteral(PELMOR_CLI), arguments, environment);
+        QCOMPARE(run.exitCode, exitCode);
+        QVERIFY2((exitCode == 0 ? run.out : run.err).startsWith(output), qPrintable(run.out + run.err));
+        if (exitCode == 0)
+            QCOMPARE(run.out.size(), output.size());
+    }
+
+    // Set up once, a second run changes nothing and says so; the store
+    // reads the server afterwards.
+    void initTwice()
+    {
+        const QString fresh = testServer().createDatabase();
+        QVERIFY(!fresh.isEmpty());
+        const QString url = testServer().connectionString(fresh);
+        const Run first = cli({"--server", url, "server", "init"});
+        QCOMPARE(first.exitCode, 0);
+        QVERIFY2(first.out.contains(QStringLiteral("Set the survey database up (version %1).")
+                                        .arg(pelmor::store::kServerSchemaVersion)),
+                 qPrintable(first.out + first.err));
+        const Run second = cli({"--server", url, "server", "init"});
+        QCOMPARE(second.exitCode, 0);
+        QCOMPARE(second.out, QStringLiteral("The server is set up for this program already (version %1); "
+                                            "nothing was changed.")
+                                 .arg(pelmor::store::kServerSchemaVersion));
+        const Run listed = cli({"--server", url, "surveys"});
+        testServer().dropDatabase(fresh);
+        QCOMPARE(listed.exitCode, 0);
+        QCOMPARE(listed.out, QString());
+    }
+
+    // A role without the rights the set-up needs is told which right it
+    // lacks, and the database stays as it was.
+    void initRefused_data()
+    {
+        QTest::addColumn<QString>("user");
+        QTest::addColumn<QString>("missingRight");
+        row("role that may not create roles", QStringLiteral("clerk"),
+            QStringLiteral("it needs the right to create roles (CREATEROLE)"));
+        row("role that may not create tables", QStringLiteral("rolemaker"),
+            QStringLiteral("it needs the right to create tables in the database's schema"));
+    }
+    void initRefused()
+    {
+        QFETCH(QString, user);
+        QFETCH(QString, missingRight);
+        const QString fresh = testServer().createDatabase();
+        QVERIFY(!fresh.isEmpty());
+        const Run run = cli({"--server", testServer().connectionString(fresh, user), "server", "init"});
+        const QString tables =
+            testServer().execute(QStringLiteral("SELECT 1 FROM \"Schema_Version\""), fresh);
+        testServer().dropDatabase(fresh);
+        QCOMPARE(run.exitCode, 1);
+        QVERIFY2(run.err.contains(missingRight), qPrintable(run.err));
+        QVERIFY2(tables.contains(QStringLiteral("does not exist")), qPrintable(tables));
+    }
+
+    // The server decides who deletes: an officer is refused in the
+    // program's words and the survey stays; an administrator deletes it.
+    void deletion_data()
+    {
+        QTest::addColumn<QString>("user");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("output"); // the error stream when refused
+        QTest::addColumn<QString>("surveysLeft");
+        row("officer", QStringLiteral("officer1"), 1,
+            QStringLiteral("Only an administrator of the agency database can delete surveys."),
+            kBatch);
+        row("administrator", QStringLiteral("admin1"), 0,
+            QStringLiteral("The survey 050326-A and its 2,947 vehicles were deleted."), QString());
+    }
+    void deletion()
+    {
+        QFETCH(QString, user);
+        QFETCH(int, exitCode);
+        QFETCH(QString, output);
+        QFETCH(QString, surveysLeft);
+        importSample(QStringLiteral("officer1"));
+        const Run run = server(user, {"delete", kBatch});
+        QCOMPARE(run.exitCode, exitCode);
+        QCOMPARE(exitCode == 0 ? run.out : run.err, output);
+        QCOMPARE(server(QStringLiteral("officer1"), {"surveys"}).out, surveysLeft);
+    }
+
+    // The window's question before a deletion reads the same on the server
+    // as on the file.
+    void deletionQuestionAsOnFile_data()
+    {
+        QTest::addColumn<QString>("batch");
+        row("stored survey", kBatch);
+        row("no such survey", QStringLiteral("010101-Z"));
+    }
+    void deletionQuestionAsOnFile()
+    {
+        QFETCH(QString, batch);
+        importSample(QStringLiteral("officer1"));
+        QTemporaryDir folder;
+        QCOMPARE(cli({"--db", folder.path(), "init"}).exitCode, 0);
+        QCOMPARE(cli(QStringList{"--db", folder.path(), "import", kSample} + kHeaderOptions).exitCode, 0);
+        const QString onFile =
+            pelmor::maintenance::deleteSurveyQuestion({folder.filePath("pelmor.mdb"), nullptr}, batch);
+        const QString onServer = pelmor::maintenance::deleteSurveyQuestion(
+            {{}, nullptr, connection(QStringLiteral("officer1"))}, batch);
+        QVERIFY(onFile.startsWith(QStringLiteral("Delete the ")));
+        QCOMPARE(onServer, onFile);
+    }
+
+    // The server itself keeps a survey's Header row while its vehicle rows
+    // remain, whoever deletes.
+    void headerKeptWhileVehiclesRemain_data()
+    {
+        QTest::addColumn<QString>("statements");
+        QTest::addColumn<bool>("refused");
+        row("header before its vehicles", QStringLiteral("DELETE FROM \"Summary\"; DELETE FROM \"Header\""),
+            true);
+        row("vehicles first",
+            QStringLiteral("DELETE FROM \"Summary\"; DELETE FROM \"Veh_Data\"; DELETE FROM \"Header\""),
+            false);
+    }
+    void headerKeptWhileVehiclesRemain()
+    {
+        QFETCH(QString, statements);
+        QFETCH(bool, refused);
+        importSample(QStringLiteral("officer1"));
+        const QString failure = testServer().execute(statements, m_database);
+        QVERIFY2(failure.contains(QStringLiteral("vehicle rows of its batch number")) == refused,
+                 qPrintable(failure));
+        QCOMPARE(server(QStringLiteral("officer1"), {"surveys"}).out, refused ? kBatch : QString());
+    }
+
+    // A server of the previous version is not read until it is brought up
+    // to date; the upgrade keeps every survey and adds the deletion check.
+    void previousVersionUpgraded()
+    {
+        importSample(QStringLiteral("officer1"));
+        const Run before = server(QStringLiteral("officer1"), {"summary", kBatch, "--json"});
+        QCOMPARE(before.exitCode, 0);
+        // Version 1 is version 2 without the check on deletion.
+        QCOMPARE(testServer().execute(QStringLiteral("DROP TRIGGER \"Header_Keeps_Vehicles\" ON \"Header\"; "
+                                                     "DROP FUNCTION \"Header_Keeps_Vehicles\"(); "
+                                                     "UPDATE \"Schema_Version\" SET \"Version\" = 1"),
+                                      m_database),
+                 QString());
+        const Run refused = server(QStringLiteral("officer1"), {"surveys"});
+        QCOMPARE(refused.exitCode, 1);
+        QVERIFY2(refused.err.contains(QStringLiteral("is of version 1")), qPrintable(refused.err));
+        const Run upgrade = cli({"--server", testServer().connectionString(m_database), "server", "init"});
+        QCOMPARE(upgrade.exitCode, 0);
+        QCOMPARE(upgrade.out,
+                 QStringLiteral(
+                     "Brought the survey database from version 1 to version 2; every survey is kept."));
+        QCOMPARE(server(QStringLiteral("officer1"), {"summary", kBatch, "--json"}).out, before.out);
+        const QString failure = testServer().execute(
+            QStringLiteral("DELETE FROM \"Summary\"; DELETE FROM \"Header\""), m_database);
+        QVERIFY2(failure.contains(QStringLiteral("vehicle rows of its batch number")), qPrintable(failure));
+    }
+
+private:
+    QString connection(const QString& user) const { return testServer().connectionString(m_database, user); }
+    Run cli(const QStringList& arguments) const
+    {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.remove(QStringLiteral("PELMOR_SERVER"));
+        return pelmor::test::runProgram(QStringLiteral(PELMOR_CLI), arguments, environment);
+    }
+    Run server(const QString& user, const QStringList& arguments) const
+    {
+        return cli(QStringList{"--server", connection(user)} + arguments);
+    }
+    void importSample(const QString& user) const
+    {
+        const Run run = server(user, QStringList{"import", kSample} + kHeaderOptions);
+        QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+    }
+
+    QString m_database;
+};
+
+QTEST_GUILESS_MAIN(TstServerCli)
+#include "tst_servercli.moc"
