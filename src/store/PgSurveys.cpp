@@ -352,7 +352,7 @@ PgSurveyStore::PgSurveyStore(const db::Database& database)
         throw db::DbError(
             QStringLiteral("The survey database %1 is of version %2, which this program (version %3) "
                            "does not read: update the program, or ask the agency's IT to "
-                           "bring the server up to date.")
+                           "bring the server up to date (pelmor-cli --server URL server init).")
                 .arg(m_connection.name())
                 .arg(version)
                 .arg(kServerSchemaVersion),
