@@ -33,11 +33,11 @@ QString overview()
     QString text = QStringLiteral(
         "pelmor-cli works on the survey database without windows, with the program's own code and "
         "messages.\n\nUsage: pelmor-cli [--db DIR | --server URL] COMMAND [options]\n\n"
-        "  --db DIR    the folder that holds pelmor.mdb (default: the folder remembered with 'pelmor-cli\n"
-        "              folder --set DIR', else the program's folder when it holds the database, else\n"
-        "              this user's data folder, made from the installed template on first use)\n"
+        "  --db DIR      the folder that holds pelmor.mdb (default: the folder remembered with 'pelmor-cli\n"
+        "                folder --set DIR', else the program's folder when it holds the database, else\n"
+        "                this user's data folder, made from the installed template on first use)\n"
         "  --server URL  the agency's PostgreSQL server instead of the file: a libpq connection string\n"
-        "              or URI (default: the environment variable PELMOR_SERVER when --db is not given)\n\n"
+        "                or URI (default: the environment variable PELMOR_SERVER when --db is not given)\n\n"
         "Commands:\n");
     for (const cli::Command& command : cli::commands()) {
         const QString usage =
