@@ -5,6 +5,7 @@
 // time SQLite alone needs for the same rows through one prepared insert.
 //
 //   bench_import [VEHICLES] [ROUNDS]   (default 1000000 vehicles, best of 3)
+#include "BenchSurveyHeader.h"
 #include "BenchUtil.h"
 #include "db/Connection.h"
 #include "db/FieldValues.h"
@@ -101,17 +102,7 @@ int main(int argc, char* argv[])
     QTemporaryDir folder;
     db::initDatabaseFolder(folder.path());
     const QString path = db::databasePath(folder.path());
-    const import::SurveyHeader header{fields.batchNumber(QStringLiteral("A")),
-                                      fields.locationCode,
-                                      QStringLiteral("Bench Street"),
-                                      fields.startDate(),
-                                      fields.startTime(),
-                                      fields.postedSpeed,
-                                      fields.cutoff,
-                                      fields.alarm,
-                                      QStringLiteral("MPH"),
-                                      QStringLiteral("North"),
-                                      QStringLiteral("Residential")};
+    const import::SurveyHeader header = bench::benchSurveyHeader(fields);
 
     const int rounds = argc > 2 ? std::max(1, QByteArray(argv[2]).toInt()) : 3;
     // One import into a fresh database, with or without the vehicles' index;

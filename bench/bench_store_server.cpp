@@ -7,6 +7,7 @@
 // disk as an installed server does.
 //
 //   bench_store_server [VEHICLES] [ROUNDS]   (default 1000000 vehicles, best of 3)
+#include "BenchSurveyHeader.h"
 #include "BenchUtil.h"
 #include "PgTestServer.h"
 #include "TestSupport.h"
@@ -64,17 +65,7 @@ int main(int argc, char* argv[])
     QByteArray buffer = loggen::writeLog(logHeader, vehicles);
     import::markEnd(buffer);
     const import::HeaderFields fields = import::readHeaderFields(buffer);
-    const import::SurveyHeader header{fields.batchNumber(QStringLiteral("A")),
-                                      fields.locationCode,
-                                      QStringLiteral("Bench Street"),
-                                      fields.startDate(),
-                                      fields.startTime(),
-                                      fields.postedSpeed,
-                                      fields.cutoff,
-                                      fields.alarm,
-                                      QStringLiteral("MPH"),
-                                      QStringLiteral("North"),
-                                      QStringLiteral("Residential")};
+    const import::SurveyHeader header = bench::benchSurveyHeader(fields);
 
     // The import, each round into a fresh database made before the clock
     // starts; with the check of the vehicles against their Header rows, and

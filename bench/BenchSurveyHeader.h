@@ -1,0 +1,25 @@
+#pragma once
+
+#include "import/LogParser.h"
+#include "import/SurveyImport.h"
+
+namespace pelmor::bench {
+
+// The header the import benchmarks store a generated log under, as an
+// officer completes it: the sign's own fields and a street of the bench.
+inline import::SurveyHeader benchSurveyHeader(const import::HeaderFields& fields)
+{
+    return {fields.batchNumber(QStringLiteral("A")),
+            fields.locationCode,
+            QStringLiteral("Bench Street"),
+            fields.startDate(),
+            fields.startTime(),
+            fields.postedSpeed,
+            fields.cutoff,
+            fields.alarm,
+            QStringLiteral("MPH"),
+            QStringLiteral("North"),
+            QStringLiteral("Residential")};
+}
+
+} // namespace pelmor::bench
