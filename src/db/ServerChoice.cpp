@@ -1,0 +1,84 @@
+#include "db/ServerChoice.h"
+
+#include "db/DbError.h"
+#include "db/Files.h"
+
+#include <QSettings>
+
+namespace pelmor::db {
+
+namespace {
+
+constexpr const char* kGroup = "AgencyServer";
+
+// A value as libpq's keyword/value syntax takes it: quoted, with quotes and
+// backslashes escaped, so blanks and quotes in a name cannot split it.
+QString quoted(const QString& value)
+{
+    QString escaped = value;
+    escaped.replace(QLatin1Char('\\'), QLatin1String("\\\\"));
+    escaped.replace(QLatin1Char('\''), QLatin1String("\\'"));
+    return QLatin1Char('\'') + escaped + QLatin1Char('\'');
+}
+
+} // namespace
+
+QStringList tlsModes()
+{
+    return {QStringLiteral("disable"), QStringLiteral("allow"),     QStringLiteral("prefer"),
+            QStringLiteral("require"), QStringLiteral("verify-ca"), QStringLiteral("verify-full")};
+}
+
+ServerChoice rememberedServerChoice()
+{
+    QSettings settings;
+    settings.beginGroup(QLatin1String(kGroup));
+    ServerChoice choice;
+    choice.useServer = settings.value(QStringLiteral("UseServer"), false).toBool();
+    choice.host = settings.value(QStringLiteral("Host")).toString();
+    choice.port = settings.value(QStringLiteral("Port"), 5432).toInt();
+    if (choice.port <= 0 || choice.port > 65535)
+        choice.port = 5432;
+    choice.database = settings.value(QStringLiteral("Database")).toString();
+    choice.user = settings.value(QStringLiteral("User")).toString();
+    const QString mode = settings.value(QStringLiteral("TlsMode")).toString();
+    if (tlsModes().contains(mode))
+        choice.tlsMode = mode;
+    return choice;
+}
+
+void rememberServerChoice(const ServerChoice& choice)
+{
+    QSettings settings;
+    settings.beginGroup(QLatin1String(kGroup));
+    settings.setValue(QStringLiteral("UseServer"), choice.useServer);
+    settings.setValue(QStringLiteral("Host"), choice.host);
+    settings.setValue(QStringLiteral("Port"), choice.port);
+    settings.setValue(QStringLiteral("Database"), choice.database);
+    settings.setValue(QStringLiteral("User"), choice.user);
+    settings.setValue(QStringLiteral("TlsMode"), choice.tlsMode);
+    settings.endGroup();
+    settings.sync();
+    if (settings.status() != QSettings::NoError)
+        throw DbError(QStringLiteral("Cannot write the setting file %1. Make sure you may write there, and "
+                                     "choose the database again.")
+                          .arg(displayPath(settings.fileName())));
+}
+
+QString connectionString(const ServerChoice& choice, const QString& password)
+{
+    QStringList parts;
+    const auto add = [&parts](const char* keyword, const QString& value) {
+        if (!value.isEmpty())
+            parts << QLatin1String(keyword) + QLatin1Char('=') + quoted(value);
+    };
+    add("host", choice.host);
+    add("port", QString::number(choice.port));
+    add("dbname", choice.database);
+    add("user", choice.user);
+    add("sslmode", choice.tlsMode);
+    add("password", password);
+    return parts.join(QLatin1Char(' '));
+}
+
+} // namespace pelmor::db

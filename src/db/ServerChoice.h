@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// Which database the window works on, remembered for each user: the file in
+// the database folder ("This computer"), or an agency's PostgreSQL server.
+// What is remembered never includes a password: libpq finds one in its
+// usual places (~/.pgpass, a service file, PGPASSWORD), or the window asks
+// for it and keeps it only in memory.
+namespace pelmor::db {
+
+struct ServerChoice {
+    // True when the agency's server is the database, false for the file.
+    bool useServer = false;
+    QString host{};
+    int port = 5432;
+    QString database{};
+    QString user{};
+    // libpq's sslmode, one of tlsModes().
+    QString tlsMode = QStringLiteral("prefer");
+};
+
+// libpq's sslmode values, weakest first.
+QStringList tlsModes();
+
+// The choice remembered for this user; the file when none is.
+ServerChoice rememberedServerChoice();
+
+// Remembers `choice` for this user. Throws DbError, naming the setting file,
+// when it cannot be written.
+void rememberServerChoice(const ServerChoice& choice);
+
+// The libpq keyword/value connection string for the server of `choice`,
+// with `password` when one is given (the caller keeps it in memory only).
+// Fields left empty are left to libpq's defaults and environment.
+QString connectionString(const ServerChoice& choice, const QString& password = QString());
+
+} // namespace pelmor::db
