@@ -20,6 +20,9 @@ struct AppState {
     // observer told of the statements issued on it (none in the program;
     // tests hand one in).
     db::Database database;
+    // The password of the agency server typed in this session, when libpq
+    // found none in its usual places. Kept in memory only, never written.
+    QString serverPassword;
     // The sign's download exactly as received or loaded, end mark included
     // once processed.
     QByteArray downloadBuffer;

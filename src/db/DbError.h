@@ -10,14 +10,16 @@ namespace pelmor::db {
 // so that the program tells the user what happened without knowing which
 // engine refused.
 enum class Failure {
-    Other,       // the program's own failure, or one no kind below fits
-    InUse,       // another program holds the database (a lock, busy)
-    DiskFull,    // no space left where the database is kept
-    OutOfMemory, // the engine ran out of memory
-    Damaged,     // the database is damaged or is no database
-    ReadOnly,    // the database or its folder may not be written
-    Replaced,    // the file was replaced by another while it was open
-    Refused,     // a key or check of the database refused the change
+    Other,          // the program's own failure, or one no kind below fits
+    InUse,          // another program holds the database (a lock, busy)
+    DiskFull,       // no space left where the database is kept
+    OutOfMemory,    // the engine ran out of memory
+    Damaged,        // the database is damaged or is no database
+    ReadOnly,       // the database or its folder may not be written
+    Replaced,       // the file was replaced by another while it was open
+    Refused,        // a key or check of the database refused the change
+    PasswordNeeded, // the server wants a password that was not given
+    ConnectionLost, // the server could not be reached, or the link to it broke
 };
 
 // Any failure of the database layer: a file that cannot be opened, a

@@ -122,12 +122,17 @@ PgConnection::PgConnection(const QString& connectionString)
         throw db::DbError(QStringLiteral("There is not enough memory to connect to the agency server."),
                           db::Failure::OutOfMemory);
     m_name = nameOf(m_connection.get());
+    if (PQstatus(m_connection.get()) != CONNECTION_OK && PQconnectionNeedsPassword(m_connection.get()))
+        throw db::DbError(QStringLiteral("The survey database %1 wants a password. Enter it, "
+                                         "or ask the agency's IT to put it in your ~/.pgpass file.")
+                              .arg(m_name),
+                          db::Failure::PasswordNeeded);
     if (PQstatus(m_connection.get()) != CONNECTION_OK)
         throw db::DbError(
             QStringLiteral("Cannot connect to the survey database %1: %2 Check the server's address, "
                            "that it runs and that your user may log in, then try again.")
                 .arg(m_name, serverMessage(PQerrorMessage(m_connection.get()))),
-            db::Failure::Other);
+            db::Failure::ConnectionLost);
     if (PQsetClientEncoding(m_connection.get(), "UTF8") != 0)
         throw failure(nullptr);
     // The server's notices ("already exists, skipping") are for a console
@@ -148,7 +153,7 @@ db::DbError PgConnection::lostConnection() const
                        "operation was saved. Check the network and that the server runs, "
                        "then try again.")
             .arg(m_name),
-        db::Failure::Other);
+        db::Failure::ConnectionLost);
 }
 
 db::DbError PgConnection::failure(pg_result* result)
