@@ -9,6 +9,7 @@
 #include <QTest>
 
 using pelmor::test::row;
+using pelmor::test::testServer;
 using Run = pelmor::test::ProgramRun;
 
 namespace {
@@ -18,12 +19,6 @@ const QString kSample = QStringLiteral(PELMOR_SAMPLES "/elm-street-2days.rsx");
 const QString kBatch = QStringLiteral("050326-A");
 const QStringList kHeaderOptions = {"--location", "Elm Street", "--direction", "North",
                                     "--zone",     "School",     "--unit",      "MPH"};
-
-pelmor::test::PgTestServer& testServer()
-{
-    static pelmor::test::PgTestServer server;
-    return server;
-}
 
 } // namespace
 

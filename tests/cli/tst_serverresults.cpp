@@ -7,6 +7,7 @@
 #include <QTest>
 
 using pelmor::test::row;
+using pelmor::test::testServer;
 using Run = pelmor::test::ProgramRun;
 
 // What a command leaves to compare: its output, a PDF's text, or an image's bytes.
@@ -37,12 +38,6 @@ const GeneratedSurvey kSurveys[] = {
     {"new-year", "123126-C", "MPH", "Oak Avenue",
      "--start-date 12/31/2026 --start-time 18:00 --duration-hours 14 --seed 14"},
 };
-
-pelmor::test::PgTestServer& testServer()
-{
-    static pelmor::test::PgTestServer server;
-    return server;
-}
 
 // Where two texts first differ: the line's number and both lines; empty
 // when they are the same.

@@ -49,15 +49,10 @@ private:
     test::TempProgramFolder m_folder;
 };
 
-// The throwaway server of this test program, started on first use, with a
-// database set up for the program once (the template of every test's
-// database) and a login of each group role.
+// The throwaway server of this test program is set up for the program once
+// (the template of every test's database), with a login of each group role.
 const char* const kTemplate = "pelmor_template";
-test::PgTestServer& testServer()
-{
-    static test::PgTestServer server;
-    return server;
-}
+using test::testServer;
 // What kept the test server from being made ready; empty when it is.
 QString prepareTestServer()
 {
@@ -1000,13 +995,12 @@ private Q_SLOTS:
         const store::NamedEntry town = two->addName(list, QStringLiteral("Town Police"));
         const store::NamedEntry third = one->addName(list, QStringLiteral("Königsbrück"));
         QVERIFY(county.id != town.id && town.id != third.id && county.id != third.id);
-        QCOMPARE(namesOf(two->names(list)),
-                 (QStringList{"O'Brien's County", "Town Police", QStringLiteral("Königsbrück")}));
+        QCOMPARE(namesOf(two->names(list)), (QStringList{"O'Brien's County", "Town Police", "Königsbrück"}));
 
         QVERIFY(two->renameName(list, county.id, QStringLiteral("County Sheriff")));
         QVERIFY(one->deleteName(list, town.id));
         const std::vector<store::NamedEntry> left = two->names(list);
-        QCOMPARE(namesOf(left), (QStringList{"County Sheriff", QStringLiteral("Königsbrück")}));
+        QCOMPARE(namesOf(left), (QStringList{"County Sheriff", "Königsbrück"}));
         QCOMPARE(left[0].id, county.id);
         QCOMPARE(left[1].id, third.id);
         // What is gone cannot be renamed or deleted again.

@@ -34,6 +34,12 @@ QString serverBinaries()
 
 } // namespace
 
+PgTestServer& testServer()
+{
+    static PgTestServer server;
+    return server;
+}
+
 int freeLocalPort()
 {
     const int socket = ::socket(AF_INET, SOCK_STREAM, 0);

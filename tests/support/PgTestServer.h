@@ -45,6 +45,10 @@ private:
     int m_databases = 0;
 };
 
+// The server of this test program, started on first use and stopped when
+// the program ends.
+PgTestServer& testServer();
+
 // A TCP port of 127.0.0.1 that nothing listened on a moment ago.
 int freeLocalPort();
 
