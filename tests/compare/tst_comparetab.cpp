@@ -26,28 +26,13 @@
 #include <functional>
 
 using namespace pelmor;
+using test::answerNextWindow;
 
 namespace {
 
 const QString kBefore = QStringLiteral("030226-A");
 const QString kAfter = QStringLiteral("030926-A");
 const QString kElsewhere = QStringLiteral("031626-A");
-
-// Works the next window that opens as a user would; `seen` receives its
-// object name.
-void answerNextWindow(const std::function<void(QDialog*)>& answer, QString* seen)
-{
-    auto* poll = new QTimer;
-    QObject::connect(poll, &QTimer::timeout, poll, [poll, answer, seen] {
-        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-        if (!dialog)
-            return;
-        *seen = dialog->objectName();
-        answer(dialog);
-        poll->deleteLater();
-    });
-    poll->start(20);
-}
 
 // Whether a pixel within `reach` of a point has about the colour.
 bool colourNear(const QImage& image, QPointF point, const QColor& colour, int reach = 3)

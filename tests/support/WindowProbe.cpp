@@ -3,7 +3,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
-#include <QFileDialog>
+#include <QDialog>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -27,21 +27,30 @@ std::vector<QStringList> tableTexts(const QTableWidget* table)
     return rows;
 }
 
-void answerFileWindow(const QString& path, QString* shown)
+void answerNextWindow(const std::function<void(QDialog*)>& answer, QString* shown)
 {
     auto* poll = new QTimer;
-    QObject::connect(poll, &QTimer::timeout, poll, [poll, path, shown] {
-        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+    QObject::connect(poll, &QTimer::timeout, poll, [poll, answer, shown] {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
         if (!dialog)
             return;
         if (shown)
             *shown = dialog->objectName();
-        auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
-        name->setText(path);
-        QTest::keyClick(name, Qt::Key_Return);
+        answer(dialog);
         poll->deleteLater();
     });
     poll->start(20);
+}
+
+void answerFileWindow(const QString& path, QString* shown)
+{
+    answerNextWindow(
+        [path](QDialog* dialog) {
+            auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+            name->setText(path);
+            QTest::keyClick(name, Qt::Key_Return);
+        },
+        shown);
 }
 
 QString WindowProbe::text(const QString& name) const

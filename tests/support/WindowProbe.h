@@ -4,8 +4,10 @@
 #include <QStringList>
 #include <QWidget>
 
+#include <functional>
 #include <vector>
 
+class QDialog;
 class QTableWidget;
 
 namespace pelmor::test {
@@ -13,8 +15,12 @@ namespace pelmor::test {
 // The texts of a table, row by row; an empty cell reads "".
 std::vector<QStringList> tableTexts(const QTableWidget* table);
 
+// Works the next window that opens as a user would; `shown` (when given)
+// receives the window's object name.
+void answerNextWindow(const std::function<void(QDialog*)>& answer, QString* shown = nullptr);
+
 // Names the file in the next file window that opens, as a user types it
-// and presses Save; `shown` (when given) receives the window's object name.
+// and presses Save.
 void answerFileWindow(const QString& path, QString* shown = nullptr);
 
 // Finds the controls of a window, or of one of its tabs, by object name and
