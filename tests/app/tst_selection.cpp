@@ -2,8 +2,6 @@
 #include "SurveyFixture.h"
 #include "app/GraphsTab.h"
 #include "app/ReportsTab.h"
-#include "db/Connection.h"
-#include "db/DbError.h"
 #include "flow/FlowBreakdown.h"
 #include "flow/widgets/BreakdownModel.h"
 #include "survey/SurveyRecord.h"
@@ -37,10 +35,6 @@ private Q_SLOTS:
 
         store("050302-B");
         store("050302-A");
-        // A batch number cannot be stored twice in Header any more.
-        QVERIFY_THROWS_EXCEPTION(db::DbError,
-                                 db::Connection(m_app->folder.database())
-                                     .execute("insert into Header (Batch_Number) values ('050302-A')"));
         ui().click("SelectSurvey");
         // Each survey once, in the order stored.
         QCOMPARE(ui().itemKeys("SurveyList"), (QStringList{"050302-B", "050302-A"}));
