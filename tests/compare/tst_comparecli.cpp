@@ -13,16 +13,6 @@
 
 using namespace pelmor;
 
-namespace {
-
-test::ProgramRun cli(const test::TempProgramFolder& folder, const QStringList& arguments)
-{
-    return test::runProgram(QStringLiteral(PELMOR_CLI),
-                            QStringList{QStringLiteral("--db"), folder.path()} + arguments);
-}
-
-} // namespace
-
 class TstCompareCli : public QObject {
     Q_OBJECT
 private Q_SLOTS:
@@ -45,8 +35,7 @@ private Q_SLOTS:
 
     void json()
     {
-        const test::ProgramRun run = cli(*m_folder, {QStringLiteral("compare"), QStringLiteral("030226-A"),
-                                                     QStringLiteral("030926-A"), QStringLiteral("--json")});
+        const test::ProgramRun run = cli({"compare", "030226-A", "030926-A", "--json"});
         QCOMPARE(run.err, QString());
         QCOMPARE(run.exitCode, 0);
         QJsonParseError error;
@@ -133,13 +122,11 @@ private Q_SLOTS:
         after.unit = QStringLiteral("KPH");
         after.postedSpeed = limit;
         test::storeSurvey(m_folder->databasePath(), after);
-        const test::ProgramRun run = cli(*m_folder, {QStringLiteral("compare"), QStringLiteral("030226-A"),
-                                                     QStringLiteral("031626-A"), QStringLiteral("--json")});
+        const test::ProgramRun run = cli({"compare", "030226-A", "031626-A", "--json"});
         QCOMPARE(run.exitCode, 0);
         const QJsonObject json = QJsonDocument::fromJson(run.out.toUtf8()).object();
         const QJsonObject b = json.value(QStringLiteral("b")).toObject();
-        const test::ProgramRun own =
-            cli(*m_folder, {QStringLiteral("study"), QStringLiteral("031626-A"), QStringLiteral("--json")});
+        const test::ProgramRun own = cli({"study", "031626-A", "--json"});
         const QJsonObject ownFigures = QJsonDocument::fromJson(own.out.toUtf8())
                                            .object()[QStringLiteral("directions")]
                                            .toObject()[QStringLiteral("both")]
@@ -181,8 +168,7 @@ private Q_SLOTS:
     {
         test::storeSurvey(m_folder->databasePath(),
                           test::streetSurvey(QStringLiteral("ONE"), QList<int>{30}, test::firstMonday(), 0));
-        const test::ProgramRun run = cli(*m_folder, {QStringLiteral("compare"), QStringLiteral("ONE"),
-                                                     QStringLiteral("ONE"), QStringLiteral("--json")});
+        const test::ProgramRun run = cli({"compare", "ONE", "ONE", "--json"});
         QCOMPARE(run.exitCode, 0);
         const QJsonObject json = QJsonDocument::fromJson(run.out.toUtf8()).object();
         for (const char* key : {"welch_t", "welch_p", "prop_z", "prop_p"})
@@ -194,8 +180,7 @@ private Q_SLOTS:
 
     void text()
     {
-        const test::ProgramRun run = cli(
-            *m_folder, {QStringLiteral("compare"), QStringLiteral("030226-A"), QStringLiteral("030926-A")});
+        const test::ProgramRun run = cli({"compare", "030226-A", "030926-A"});
         QCOMPARE(run.exitCode, 0);
         const std::optional<compare::Comparison> c =
             test::comparisonOf(*m_folder, QStringLiteral("030226-A"), QStringLiteral("030926-A"));
@@ -212,8 +197,7 @@ private Q_SLOTS:
         });
         QVERIFY(limits != lines.end());
         QCOMPARE(limits->split(QRegularExpression(QStringLiteral("\\s{2,}"))),
-                 (QStringList{QStringLiteral("Posted limit"), QStringLiteral("35 mph"),
-                              QStringLiteral("50 km/h (31.1 mph)")}));
+                 (QStringList{"Posted limit", "35 mph", "50 km/h (31.1 mph)"}));
     }
 
     void refusals_data()
@@ -229,13 +213,18 @@ private Q_SLOTS:
     {
         QFETCH(QStringList, arguments);
         QFETCH(QString, message);
-        const test::ProgramRun run = cli(*m_folder, arguments);
+        const test::ProgramRun run = cli(arguments);
         QCOMPARE(run.exitCode, 1);
         QCOMPARE(run.err, message);
         QCOMPARE(run.out, QString());
     }
 
 private:
+    test::ProgramRun cli(const QStringList& arguments) const
+    {
+        return test::runProgram(PELMOR_CLI, QStringList{"--db", m_folder->path()} + arguments);
+    }
+
     std::unique_ptr<test::TempProgramFolder> m_folder;
     QList<int> m_before;
     QList<int> m_after;

@@ -40,7 +40,7 @@ void TstRealWorld::importedStatisticsMatchTheFile()
     const import::ImportResult result =
         import::importSurvey(folder.database(), test::completeHeader(buffer), buffer, report);
     QCOMPARE(result.outcome, import::ImportResult::Outcome::Imported);
-    QCOMPARE(report.messages, QStringList{QStringLiteral("14152 records added")});
+    QCOMPARE(report.messages, QStringList{"14152 records added"});
 
     // The figures, straight from the file.
     const int limit = 30;
@@ -72,7 +72,7 @@ void TstRealWorld::importedStatisticsMatchTheFile()
     const QDateTime stop = first.addSecs(duration / 60 * 60 - first.time().second());
 
     const QStringList expected = {
-        QStringLiteral("Total_Vehicles=14152"),
+        "Total_Vehicles=14152",
         "Min_Speed=" + QString::number(low),
         "Max_Speed=" + QString::number(high),
         "Average_Speed=" + average,

@@ -107,7 +107,7 @@ private Q_SLOTS:
         const QByteArray buffer = download(start, "0+31 60-45 119?28", 23, 59);
         const ImportResult result = run(completeHeader(buffer), buffer);
         QCOMPARE(result.outcome, Outcome::Imported);
-        QCOMPARE(m_report.messages, QStringList{QStringLiteral("3 records added")});
+        QCOMPARE(m_report.messages, QStringList{"3 records added"});
 
         const QString path = m_folder->databasePath();
         QCOMPARE(test::rowTexts(path, "select * from Header",

@@ -146,7 +146,7 @@ private:
     Run cli(const QStringList& arguments) const
     {
         return pelmor::test::runProgram(QStringLiteral(PELMOR_CLI),
-                                        QStringList{QStringLiteral("--db"), m_folder.path()} + arguments);
+                                        QStringList{"--db", m_folder.path()} + arguments);
     }
     QTemporaryDir m_folder;
 };

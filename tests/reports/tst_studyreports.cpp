@@ -521,7 +521,7 @@ private Q_SLOTS:
         parts << QStringLiteral("The figures side by side") << compare::comparisonColumns(c).mid(1);
         for (const compare::ComparisonRow& figure : compare::comparisonRows(c))
             parts << figure.caption << figure.a << figure.b << figure.change;
-        QStringList tests{QStringLiteral("Is the change real, or could it be chance?")};
+        QStringList tests{"Is the change real, or could it be chance?"};
         tests << compare::testColumns();
         for (const compare::TestRow& outcome : compare::testRows(c))
             tests << outcome.question << outcome.test << outcome.statistic << outcome.pValue

@@ -53,7 +53,7 @@ LimitedRun cli(const test::TempProgramFolder& folder, const QStringList& argumen
         setrlimit(RLIMIT_AS, &limit);
     });
 #endif
-    process.start(QStringLiteral(PELMOR_CLI), QStringList{QStringLiteral("--db"), folder.path()} + arguments);
+    process.start(QStringLiteral(PELMOR_CLI), QStringList{"--db", folder.path()} + arguments);
     LimitedRun run;
     if (!process.waitForFinished(120000)) {
         run.err = QStringLiteral("no end within two minutes: ") + process.errorString();
@@ -196,7 +196,7 @@ private Q_SLOTS:
                      m_folder->databasePath(),
                      QStringLiteral("select count(*) as N from Veh_Data where Batch_Number = '050426-A'"),
                      {QStringLiteral("N")}),
-                 QStringList{QStringLiteral("0")});
+                 QStringList{"0"});
     }
 
 private:

@@ -110,8 +110,7 @@ private Q_SLOTS:
         QFETCH(QString, table);
         QFETCH(QString, query);
         const QString path = m_folder->filePath(QStringLiteral("table.csv"));
-        const test::ProgramRun saved =
-            cli({QStringLiteral("export"), table, kBatch, QStringLiteral("-o"), path});
+        const test::ProgramRun saved = cli({"export", table, kBatch, "-o", path});
         QVERIFY2(saved.exitCode == 0 && saved.out.isEmpty(), qPrintable(saved.err));
 
         QString failure;
@@ -136,15 +135,14 @@ private Q_SLOTS:
         QVERIFY(!bytes.startsWith("\xEF\xBB\xBF"));
         QVERIFY(bytes.endsWith("\r\n"));
         QCOMPARE(bytes.count("\r\n"), read.size());
-        QCOMPARE(cli({QStringLiteral("export"), table, kBatch}).out, QString::fromUtf8(bytes).trimmed());
+        QCOMPARE(cli({"export", table, kBatch}).out, QString::fromUtf8(bytes).trimmed());
     }
 
     // "study --json" gives the figures of the plain computation under their
     // names, and "export study" the same figures with the same values.
     void studyJsonAndCsvAgree()
     {
-        const test::ProgramRun run = cli({QStringLiteral("study"), kBatch, QStringLiteral("--json"),
-                                          QStringLiteral("--threshold"), QStringLiteral("50")});
+        const test::ProgramRun run = cli({"study", kBatch, "--json", "--threshold", "50"});
         QCOMPARE(run.exitCode, 0);
         QJsonParseError error;
         const QJsonObject json = QJsonDocument::fromJson(run.out.toUtf8(), &error).object();
@@ -179,16 +177,11 @@ private Q_SLOTS:
 
         // The CSV at the same threshold, read back record by record.
         const QString path = m_folder->filePath(QStringLiteral("study.csv"));
-        QCOMPARE(cli({QStringLiteral("export"), QStringLiteral("study"), kBatch,
-                      QStringLiteral("--threshold"), QStringLiteral("50"), QStringLiteral("-o"), path})
-                     .exitCode,
-                 0);
+        QCOMPARE(cli({"export", "study", kBatch, "--threshold", "50", "-o", path}).exitCode, 0);
         QString failure;
         const QList<QStringList> read = readWithPython(path, &failure);
         QVERIFY2(failure.isEmpty(), qPrintable(failure));
-        QCOMPARE(cli({QStringLiteral("export"), QStringLiteral("study"), kBatch,
-                      QStringLiteral("--threshold"), QStringLiteral("50")})
-                     .out,
+        QCOMPARE(cli({"export", "study", kBatch, "--threshold", "50"}).out,
                  QString::fromUtf8(test::fileBytes(path)).trimmed());
         int figures = 0;
         QStringList warnings;
@@ -219,8 +212,7 @@ private Q_SLOTS:
         oneWay.batchNumber = QStringLiteral("030226-B");
         oneWay.directions = QByteArray(2000, '+');
         test::storeSurvey(m_folder->databasePath(), oneWay);
-        const test::ProgramRun run =
-            cli({QStringLiteral("study"), oneWay.batchNumber, QStringLiteral("--json")});
+        const test::ProgramRun run = cli({"study", oneWay.batchNumber, "--json"});
         QCOMPARE(run.exitCode, 0);
         const QJsonObject json = QJsonDocument::fromJson(run.out.toUtf8()).object();
         const QJsonObject receding =
@@ -238,7 +230,7 @@ private Q_SLOTS:
         }
         QVERIFY(
             json.value(QStringLiteral("percentiles")).toString().contains(QStringLiteral("grouped speeds")));
-        const QString csv = cli({QStringLiteral("export"), QStringLiteral("study"), oneWay.batchNumber}).out;
+        const QString csv = cli({"export", "study", oneWay.batchNumber}).out;
         QStringList rows;
         for (const QString& line : csv.split(QStringLiteral("\r\n"))) {
             if (QRegularExpression(QStringLiteral("^figures,receding,,,,p\\d")).match(line).hasMatch())
@@ -274,7 +266,7 @@ private Q_SLOTS:
         // A plain file where the folder of the output should be.
         const QString file = m_folder->filePath(QStringLiteral("plain"));
         QFile(file).open(QIODevice::WriteOnly);
-        const test::ProgramRun run = cli(arguments.replaceInStrings(QStringLiteral("FILE"), file));
+        const test::ProgramRun run = cli(arguments.replaceInStrings("FILE", file));
         QCOMPARE(run.exitCode, 1);
         QVERIFY2(run.err.startsWith(message), qPrintable(run.err));
         QCOMPARE(run.out, QString());
@@ -320,7 +312,7 @@ private:
     test::ProgramRun cli(const QStringList& arguments) const
     {
         return test::runProgram(QStringLiteral(PELMOR_CLI),
-                                QStringList{QStringLiteral("--db"), m_folder->path()} + arguments);
+                                QStringList{"--db", m_folder->path()} + arguments);
     }
 
     std::unique_ptr<test::TempProgramFolder> m_folder;
