@@ -93,16 +93,19 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("sameOnServer");
         QTest::addColumn<QStringList>("otherOnServer");
         QTest::addColumn<Kinds>("kinds");
+        QTest::addColumn<bool>("directionsOnly"); // the other survey differs only in its directions
         test::row("all to an empty server", QStringList{}, QStringList{}, QStringList{},
-                  Kinds{Kind::Sent, Kind::Sent, Kind::Sent});
+                  Kinds{Kind::Sent, Kind::Sent, Kind::Sent}, false);
         test::row("the chosen ones only", QStringList{"C", "A"}, QStringList{}, QStringList{},
-                  Kinds{Kind::Sent, Kind::Sent});
+                  Kinds{Kind::Sent, Kind::Sent}, false);
         test::row("one there already", QStringList{}, QStringList{"B"}, QStringList{},
-                  Kinds{Kind::Sent, Kind::AlreadyThere, Kind::Sent});
+                  Kinds{Kind::Sent, Kind::AlreadyThere, Kind::Sent}, false);
         test::row("another survey under a number", QStringList{}, QStringList{}, QStringList{"A"},
-                  Kinds{Kind::Refused, Kind::Sent, Kind::Sent});
+                  Kinds{Kind::Refused, Kind::Sent, Kind::Sent}, false);
+        test::row("another survey, only the directions differ", QStringList{"A"}, QStringList{},
+                  QStringList{"A"}, Kinds{Kind::Refused}, true);
         test::row("a number not on this computer", QStringList{"B", "Z"}, QStringList{}, QStringList{},
-                  Kinds{Kind::Sent, Kind::Refused});
+                  Kinds{Kind::Sent, Kind::Refused}, false);
     }
     void outcomes()
     {
@@ -110,13 +113,18 @@ private Q_SLOTS:
         QFETCH(QStringList, sameOnServer);
         QFETCH(QStringList, otherOnServer);
         QFETCH(Kinds, kinds);
+        QFETCH(bool, directionsOnly);
         const auto local = store::openStore(m_local->database());
         // What the server holds first comes from another laptop's file.
         test::TempProgramFolder other;
         for (const QString& batch : sameOnServer)
             test::storeSurvey(other.databasePath(), test::localSurvey(batch, batch == "B" ? 9000 : 5000, 2));
-        for (const QString& batch : otherOnServer)
-            test::storeSurvey(other.databasePath(), test::localSurvey(batch, 5000, 7));
+        for (const QString& batch : otherOnServer) {
+            test::Survey survey = test::localSurvey(batch, 5000, directionsOnly ? 1 : 7);
+            if (directionsOnly)
+                survey.directions.replace('?', '+');
+            test::storeSurvey(other.databasePath(), survey);
+        }
         FollowedUpload first;
         if (!sameOnServer.isEmpty() || !otherOnServer.isEmpty())
             QVERIFY(upload::uploadSurveys(other.database(), server(), {}, first).complete());
