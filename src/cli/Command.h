@@ -17,6 +17,9 @@ struct Context {
     db::Database database;         // that folder and pelmor.mdb
     QTextStream& out;
     QTextStream& err;
+    // The agency server a command that sends to one sends to (--server, or
+    // PELMOR_SERVER), while `database` stays the file; empty for the others.
+    QString uploadServer{};
 };
 
 // One command of pelmor-cli: its name and usage line, the options it adds to
@@ -36,6 +39,10 @@ const std::vector<Command>& commands();
 // Whether the named command draws images, which needs Qt's GUI side for
 // its fonts.
 bool drawsWithFonts(const QString& name);
+
+// Whether the command sends the file's surveys to the server --server
+// names: it works on the file and the server at once.
+bool sendsToServer(const Command& command);
 
 // Why the command does not run on the agency server (it keeps the file,
 // or erases every survey); empty when it does.

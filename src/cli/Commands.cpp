@@ -37,6 +37,8 @@ void addFolderOptions(QCommandLineParser& parser);
 int runFolder(const QCommandLineParser& parser, Context& context);
 void addServerOptions(QCommandLineParser& parser);
 int runServer(const QCommandLineParser& parser, Context& context);
+void addUploadOptions(QCommandLineParser& parser);
+int runUpload(const QCommandLineParser& parser, Context& context);
 
 namespace {
 
@@ -113,8 +115,18 @@ const std::vector<Command>& commands()
          "roles pelmor_officer and pelmor_admin, or bring them to this program's version (run as a role "
          "that may create roles; run again, it changes nothing)",
          addServerOptions, runServer},
+        {"upload", "--server URL [BATCH ...]",
+         "send the surveys of the file on this computer (all, or the batch numbers named) to the agency "
+         "server --server (or PELMOR_SERVER) names, each whole with its vehicles and statistics; one line a "
+         "survey (sent, already there, refused with the reason), then the counts",
+         addUploadOptions, runUpload},
     };
     return all;
+}
+
+bool sendsToServer(const Command& command)
+{
+    return qstrcmp(command.name, "upload") == 0;
 }
 
 bool drawsWithFonts(const QString& name)

@@ -117,7 +117,7 @@ int main(int argc, char* argv[])
         err << "--db needs the folder that holds pelmor.mdb." << Qt::endl;
         return 2;
     }
-    if (parser.isSet(dbOption) && parser.isSet(serverOption)) {
+    if (parser.isSet(dbOption) && parser.isSet(serverOption) && !cli::sendsToServer(*command)) {
         err << "Give either --db DIR (the file on this computer) or --server URL (the agency server), not "
                "both: drop one of them."
             << Qt::endl;
@@ -129,10 +129,13 @@ int main(int argc, char* argv[])
             << Qt::endl;
         return 2;
     }
-    // An explicit --db wins over the server the environment names.
-    const QString server = parser.isSet(serverOption) ? parser.value(serverOption).trimmed()
-                           : parser.isSet(dbOption)   ? QString()
+    // An explicit --db wins over the server the environment names, except
+    // for an upload, which sends from the file to the server.
+    const QString target = parser.isSet(serverOption) ? parser.value(serverOption).trimmed()
                                                       : qEnvironmentVariable("PELMOR_SERVER").trimmed();
+    const QString server =
+        cli::sendsToServer(*command) || (parser.isSet(dbOption) && !parser.isSet(serverOption)) ? QString()
+                                                                                                : target;
     if (!server.isEmpty()) {
         if (const QString refusal = cli::refusalOnServer(*command, parser); !refusal.isEmpty()) {
             err << refusal << Qt::endl;
@@ -150,6 +153,7 @@ int main(int argc, char* argv[])
         err << error.message() << Qt::endl;
         return 1;
     }
-    cli::Context context{folder.path, folder.source, {db::databasePath(folder.path), nullptr}, out, err};
+    cli::Context context{folder.path, folder.source, {db::databasePath(folder.path), nullptr},
+                         out,         err,           cli::sendsToServer(*command) ? target : QString()};
     return command->run(parser, context);
 }
