@@ -146,7 +146,14 @@ AdminTab::AdminTab(const db::Database& surveys, ReportNames& names, QWidget* par
     m_databaseManagement =
         ui::makeButton(QStringLiteral("Database Management"), QStringLiteral("DatabaseManagement"), database);
     m_databaseManagement->setMinimumWidth(kButtonWidth);
-    databaseLayout->addWidget(m_databaseManagement, 0, Qt::AlignVCenter);
+    m_sendSurveys = ui::makeButton(QStringLiteral("Send Surveys to the Agency Server..."),
+                                   QStringLiteral("SendSurveys"), database);
+    m_sendSurveys->setToolTip(
+        QStringLiteral("Copy the surveys of this computer to the agency's database server"));
+    auto* databaseButtons = new QVBoxLayout;
+    databaseButtons->addWidget(m_databaseManagement);
+    databaseButtons->addWidget(m_sendSurveys);
+    databaseLayout->addLayout(databaseButtons);
     left->addWidget(database);
 
     auto* leftButtons = new QHBoxLayout;

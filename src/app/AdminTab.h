@@ -70,6 +70,7 @@ public:
     QPushButton* printFilledFormButton() const { return m_printFilledForm; }
     QPushButton* printBlankFormButton() const { return m_printBlankForm; }
     QPushButton* databaseManagementButton() const { return m_databaseManagement; }
+    QPushButton* sendSurveysButton() const { return m_sendSurveys; }
 
     // What the field setup inputs read now, for the filled-in sheet.
     reports::FieldSheetInputs fieldSheetInputs() const;
@@ -126,6 +127,7 @@ private:
     QHash<QString, QWidget*> m_setupInputs;
     QPushButton* m_printFilledForm = nullptr;
     QPushButton* m_printBlankForm = nullptr;
+    QPushButton* m_sendSurveys = nullptr;
     QPushButton* m_databaseManagement = nullptr;
 };
 

@@ -19,6 +19,7 @@
 #include "stats/widgets/HelpWindow.h"
 #include "study/widgets/CsvFileDialog.h"
 #include "ui/Messages.h"
+#include "upload/widgets/UploadWindow.h"
 
 #include <QCloseEvent>
 #include <QFileInfo>
@@ -79,6 +80,7 @@ MainWindow::MainWindow(AppState& state, ui::Messages& messages, QWidget* parent)
     connect(m_adminTab, &AdminTab::closeRequested, this, &MainWindow::requestEnd);
     connect(m_studyTab, &StudyTab::closeRequested, this, &MainWindow::requestEnd);
     connect(m_importTab, &ImportTab::mainWindowEnabled, this, &QWidget::setEnabled);
+    connect(m_adminTab->sendSurveysButton(), &QPushButton::clicked, this, &MainWindow::openUpload);
 
     resize(1200, 780);
     centreOnScreen();
@@ -94,6 +96,17 @@ MainWindow::~MainWindow()
 {
     // The workers end before the tabs whose results they would deliver.
     m_progress->cancelAndWait();
+}
+
+void MainWindow::openUpload()
+{
+    // A window of its own, owned by this one: it stops its work when the
+    // main window goes.
+    if (!m_upload)
+        m_upload = new upload::UploadWindow(m_state.database, m_state.serverPassword, this);
+    m_upload->show();
+    m_upload->raise();
+    m_upload->activateWindow();
 }
 
 bool MainWindow::isBusy() const

@@ -14,6 +14,9 @@ namespace pelmor::session {
 class BackgroundTask;
 class ProgressStrip;
 } // namespace pelmor::session
+namespace pelmor::upload {
+class UploadWindow;
+}
 namespace pelmor::ui {
 class BusyCursor;
 class Messages;
@@ -61,6 +64,10 @@ public:
     GraphDrawer* graphDrawer() const { return m_graphDrawer; }
     // The print buttons and the report window they open.
     PrintControls* printControls() const { return m_printControls; }
+    // "Send Surveys to the Agency Server...": opens the upload window, or
+    // brings it forward; null until it was opened.
+    void openUpload();
+    upload::UploadWindow* uploadWindow() const { return m_upload; }
 
 Q_SIGNALS:
     // A "Close" button was pressed, or the window closed, and nothing is
@@ -106,6 +113,7 @@ private:
     StudyTab* m_studyTab;
     GraphDrawer* m_graphDrawer = nullptr;
     PrintControls* m_printControls = nullptr;
+    upload::UploadWindow* m_upload = nullptr; // a child window, hidden when closed
 };
 
 } // namespace pelmor::app
