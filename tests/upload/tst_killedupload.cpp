@@ -30,7 +30,7 @@ private Q_SLOTS:
         m_server.server = test::uploadServer().connectionString(m_database, "officer1");
         std::vector<test::Survey> surveys;
         for (int i = 0; i < 4; ++i)
-            surveys.push_back(test::localSurvey(QStringLiteral("K%1").arg(i), 50000, i));
+            surveys.push_back(test::localSurvey(QStringLiteral("K%1").arg(i), 30000, i));
         test::storeSurveys(m_local.databasePath(), surveys);
         m_localCounts = test::vehicleCounts(*store::openStore(m_local.database()));
 
