@@ -4,7 +4,9 @@
 #include "db/ServerChoice.h"
 #include "upload/widgets/UploadWindow.h"
 
+#include <QDirIterator>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -43,13 +45,7 @@ private Q_SLOTS:
     void sendsTheCheckedSurvey()
     {
         test::AppUnderTest app; // with per-user settings of its own
-        db::ServerChoice choice;
-        choice.useServer = true;
-        choice.host = "127.0.0.1";
-        choice.port = test::uploadServer().port();
-        choice.database = m_database;
-        choice.user = "officer1";
-        choice.tlsMode = "disable";
+        const db::ServerChoice choice = serverChoice();
         db::rememberServerChoice(choice);
         test::storeSurveys(app.folder.databasePath(),
                            {test::localSurvey("A", 4000, 1), test::localSurvey("B", 9000, 2)});
@@ -73,7 +69,70 @@ private Q_SLOTS:
         QCOMPARE(test::vehicleCounts(*onServer), (std::map<QString, qint64>{{"B", 9000}}));
     }
 
+    // A server that wants a password: the window asks for it, keeps it in
+    // the session's memory only, and sends once it is typed.
+    void asksForAPasswordWhenTheServerWantsOne()
+    {
+        // The server now wants officer2's password on its address.
+        QCOMPARE(test::uploadServer().execute(QStringLiteral(
+                     "CREATE ROLE officer2 LOGIN PASSWORD 'field-pass' IN ROLE pelmor_officer; "
+                     "DO $$ BEGIN EXECUTE format($f$COPY (SELECT line FROM (VALUES "
+                     "(1, 'host all officer2 127.0.0.1/32 scram-sha-256'), (2, 'host all all 127.0.0.1/32 "
+                     "trust')) "
+                     "AS rule(n, line) ORDER BY n) TO %L$f$, current_setting('hba_file')); END $$; "
+                     "SELECT pg_reload_conf()")),
+                 QString());
+        test::AppUnderTest app;
+        db::ServerChoice choice = serverChoice();
+        choice.user = "officer2";
+        db::rememberServerChoice(choice);
+        QTRY_VERIFY(wantsPassword(choice));
+        test::storeSurvey(app.folder.databasePath(), test::localSurvey("C", 100, 3));
+        upload::UploadWindow* window = open(app);
+        QVERIFY(window);
+        QVERIFY(!window->passwordBox()->isVisible());
+        QSignalSpy sent(window, &upload::UploadWindow::sent);
+        QTest::mouseClick(window->sendButton(), Qt::LeftButton);
+        QVERIFY(sent.wait(60000));
+        QVERIFY(window->passwordBox()->isVisible());
+        QVERIFY(window->findChild<QLabel*>("UploadSummary")->text().contains("wants a password"));
+        QCOMPARE(window->outcomeList()->item(0)->text(), QStringLiteral("C  not sent"));
+
+        QTest::keyClicks(window->passwordBox(), "field-pass");
+        QTest::mouseClick(window->sendButton(), Qt::LeftButton);
+        QVERIFY(sent.wait(60000));
+        QCOMPARE(window->outcomeList()->item(0)->text(), QStringLiteral("C  sent, 100 vehicles"));
+        QCOMPARE(app.state.serverPassword, QStringLiteral("field-pass"));
+        // Nothing the program wrote holds it.
+        QDirIterator written(app.folder.path(), QDir::Files, QDirIterator::Subdirectories);
+        while (written.hasNext()) {
+            const QString path = written.next();
+            QVERIFY2(!test::fileBytes(path).contains("field-pass"), qPrintable(path));
+        }
+    }
+
 private:
+    db::ServerChoice serverChoice() const
+    {
+        db::ServerChoice choice;
+        choice.useServer = true;
+        choice.host = "127.0.0.1";
+        choice.port = test::uploadServer().port();
+        choice.database = m_database;
+        choice.user = "officer1";
+        choice.tlsMode = "disable";
+        return choice;
+    }
+    static bool wantsPassword(const db::ServerChoice& choice)
+    {
+        try {
+            store::openStore({{}, nullptr, db::connectionString(choice)});
+        } catch (const db::DbError& error) {
+            return error.failure() == db::Failure::PasswordNeeded;
+        }
+        return false;
+    }
+
     // Opens the window with the administration tab's button.
     upload::UploadWindow* open(test::AppUnderTest& app)
     {
