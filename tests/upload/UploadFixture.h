@@ -14,18 +14,12 @@
 // it, and local surveys with vehicles of their own.
 namespace pelmor::test {
 
-inline PgTestServer& uploadServer()
-{
-    static PgTestServer server;
-    return server;
-}
-
 inline const QString kUploadTemplate = QStringLiteral("upload_template");
 
 // Makes the template database and the officer; what went wrong, or empty.
 inline QString prepareUploadServer()
 {
-    PgTestServer& server = uploadServer();
+    PgTestServer& server = testServer();
     if (!server.error().isEmpty())
         return server.error();
     if (const QString failed = server.execute(QStringLiteral("CREATE DATABASE ") + kUploadTemplate);

@@ -25,9 +25,9 @@ private Q_SLOTS:
     {
         const QString failed = test::prepareUploadServer();
         QVERIFY2(failed.isEmpty(), qPrintable(failed));
-        m_database = test::uploadServer().createDatabase(test::kUploadTemplate);
+        m_database = test::testServer().createDatabase(test::kUploadTemplate);
         QVERIFY(!m_database.isEmpty());
-        m_server.server = test::uploadServer().connectionString(m_database, "officer1");
+        m_server.server = test::testServer().connectionString(m_database, "officer1");
         std::vector<test::Survey> surveys;
         for (int i = 0; i < 4; ++i)
             surveys.push_back(test::localSurvey(QStringLiteral("K%1").arg(i), 30000, i));
@@ -87,8 +87,8 @@ private:
     // Empties the server's survey tables, as before the first run.
     void emptyServer()
     {
-        QCOMPARE(test::uploadServer().execute(
-                     QStringLiteral("TRUNCATE \"Summary\", \"Veh_Data\", \"Header\""), m_database),
+        QCOMPARE(test::testServer().execute(QStringLiteral("TRUNCATE \"Summary\", \"Veh_Data\", \"Header\""),
+                                            m_database),
                  QString());
     }
 

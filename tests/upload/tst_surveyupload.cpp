@@ -72,7 +72,7 @@ private Q_SLOTS:
     }
     void init()
     {
-        m_database = test::uploadServer().createDatabase(test::kUploadTemplate);
+        m_database = test::testServer().createDatabase(test::kUploadTemplate);
         QVERIFY(!m_database.isEmpty());
         m_local = std::make_unique<test::TempProgramFolder>();
         test::storeSurveys(m_local->databasePath(),
@@ -82,7 +82,7 @@ private Q_SLOTS:
     void cleanup()
     {
         m_local.reset();
-        test::uploadServer().dropDatabase(m_database);
+        test::testServer().dropDatabase(m_database);
     }
 
     // What each chosen survey comes to, with the server holding some
@@ -217,7 +217,7 @@ private Q_SLOTS:
             if (terminated || done <= 5000)
                 return;
             terminated = true;
-            QCOMPARE(test::uploadServer().execute(
+            QCOMPARE(test::testServer().execute(
                          QStringLiteral("SELECT pg_terminate_backend(pid) FROM pg_stat_activity "
                                         "WHERE datname = '%1' AND pid <> pg_backend_pid()")
                              .arg(m_database)),
@@ -241,7 +241,7 @@ private:
     db::Database server() const
     {
         db::Database database;
-        database.server = test::uploadServer().connectionString(m_database, QStringLiteral("officer1"));
+        database.server = test::testServer().connectionString(m_database, QStringLiteral("officer1"));
         return database;
     }
 

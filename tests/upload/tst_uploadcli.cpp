@@ -42,9 +42,9 @@ private Q_SLOTS:
         m_environment.remove("PELMOR_SERVER");
         m_environment.insert("TZ", "America/Chicago");
         for (QString* url : {&m_direct, &m_uploaded}) {
-            const QString database = test::uploadServer().createDatabase(test::kUploadTemplate);
+            const QString database = test::testServer().createDatabase(test::kUploadTemplate);
             QVERIFY(!database.isEmpty());
-            *url = test::uploadServer().connectionString(database, "officer1");
+            *url = test::testServer().connectionString(database, "officer1");
         }
         QCOMPARE(run({"--db", m_work.filePath("db"), "init"}).exitCode, 0);
         for (const GeneratedSurvey& survey : kSurveys) {

@@ -23,7 +23,7 @@ private Q_SLOTS:
     {
         const QString failed = test::prepareUploadServer();
         QVERIFY2(failed.isEmpty(), qPrintable(failed));
-        m_database = test::uploadServer().createDatabase(test::kUploadTemplate);
+        m_database = test::testServer().createDatabase(test::kUploadTemplate);
         QVERIFY(!m_database.isEmpty());
     }
 
@@ -74,7 +74,7 @@ private Q_SLOTS:
     void asksForAPasswordWhenTheServerWantsOne()
     {
         // The server now wants officer2's password on its address.
-        QCOMPARE(test::uploadServer().execute(QStringLiteral(
+        QCOMPARE(test::testServer().execute(QStringLiteral(
                      "CREATE ROLE officer2 LOGIN PASSWORD 'field-pass' IN ROLE pelmor_officer; "
                      "DO $$ BEGIN EXECUTE format($f$COPY (SELECT line FROM (VALUES "
                      "(1, 'host all officer2 127.0.0.1/32 scram-sha-256'), (2, 'host all all 127.0.0.1/32 "
@@ -117,7 +117,7 @@ private:
         db::ServerChoice choice;
         choice.useServer = true;
         choice.host = "127.0.0.1";
-        choice.port = test::uploadServer().port();
+        choice.port = test::testServer().port();
         choice.database = m_database;
         choice.user = "officer1";
         choice.tlsMode = "disable";
