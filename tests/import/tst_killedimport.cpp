@@ -7,8 +7,6 @@
 
 #include <QElapsedTimer>
 #include <QFile>
-#include <QProcess>
-#include <QRandomGenerator>
 #include <QTest>
 
 using namespace pelmor;
@@ -44,44 +42,23 @@ private Q_SLOTS:
     }
     void killsLeaveTheDatabaseAsItWas()
     {
-        const quint32 seed = 20261205;
-        QRandomGenerator random(seed);
-        double latest = 0.85; // of the import's length
-        for (int kill = 0; kill < 20; ++kill) {
-            // A moment between the start of the process and the commit at the
-            // end of the import.
-            const int afterMs = int(m_importMs * (0.05 + (latest - 0.05) * random.generateDouble()));
-            const QString context = QStringLiteral("seed %1, kill %2 after %3 of %4 ms: ")
-                                        .arg(seed)
-                                        .arg(kill)
-                                        .arg(afterMs)
-                                        .arg(m_importMs);
-            QProcess child;
-            child.start(PELMOR_CLI, importArguments("survey.rsx"));
-            QVERIFY(child.waitForStarted());
-            QTest::qWait(afterMs);
-            child.kill(); // SIGKILL: no chance to clean up; nothing if it has ended
-            if (child.state() != QProcess::NotRunning)
-                QVERIFY(child.waitForFinished(30000));
-            if (child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0) {
-                // Quicker than ever: this moment does not count, later ones come earlier.
-                restoreDatabase();
-                latest *= 0.9;
-                --kill;
-                continue;
-            }
-            QVERIFY2(child.exitStatus() == QProcess::CrashExit, qPrintable(context + "the import had ended"));
-
-            // Whole, as it was, and open for writing again.
-            db::Connection connection({m_folder.databasePath(), nullptr});
-            db::SqliteStatement check(connection, "PRAGMA integrity_check");
-            QVERIFY(check.nextRow());
-            QVERIFY2(check.valueAt(0).toString() == "ok", qPrintable(context + check.valueAt(0).toString()));
-            check.reset();
-            QVERIFY2(counts(connection) == m_before, qPrintable(context + "the tables changed"));
-            connection.executeUnlogged("BEGIN IMMEDIATE");
-            connection.executeUnlogged("ROLLBACK");
-        }
+        test::killAtSpreadMoments(
+            PELMOR_CLI, importArguments("survey.rsx"), m_importMs, 0.85, 20261205,
+            [this] { restoreDatabase(); },
+            [this](const QString& context) {
+                // Whole, as it was, and open for writing again.
+                db::Connection connection({m_folder.databasePath(), nullptr});
+                db::SqliteStatement check(connection, "PRAGMA integrity_check");
+                QVERIFY(check.nextRow());
+                QVERIFY2(check.valueAt(0).toString() == "ok",
+                         qPrintable(context + check.valueAt(0).toString()));
+                check.reset();
+                QVERIFY2(counts(connection) == m_before, qPrintable(context + "the tables changed"));
+                connection.executeUnlogged("BEGIN IMMEDIATE");
+                connection.executeUnlogged("ROLLBACK");
+            });
+        QVERIFY(!QTest::currentTestFailed());
+        restoreDatabase();
         // The same import then succeeds.
         QCOMPARE(importRun("survey.rsx").exitCode, 0);
         QCOMPARE(counts(), (QList<qint64>{m_before[0] + 200000, m_before[1] + 1, m_before[2] + 1}));

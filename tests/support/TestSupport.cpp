@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QRandomGenerator>
 #include <QSettings>
 
 #include <dlfcn.h>
@@ -38,6 +39,39 @@ ProgramRun runProgram(const QString& program, const QStringList& arguments,
         return {-1, {}, QStringLiteral("timed out")};
     return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()).trimmed(),
             QString::fromUtf8(process.readAllStandardError()).trimmed()};
+}
+
+void killAtSpreadMoments(const QString& program, const QStringList& arguments, qint64 wholeMs, double latest,
+                         quint32 seed, const std::function<void()>& before,
+                         const std::function<void(const QString&)>& check, int kills)
+{
+    QRandomGenerator random(seed);
+    for (int kill = 0; kill < kills; ++kill) {
+        before();
+        const int afterMs = int(wholeMs * (0.05 + (latest - 0.05) * random.generateDouble()));
+        const QString context = QStringLiteral("seed %1, kill %2 after %3 of %4 ms: ")
+                                    .arg(seed)
+                                    .arg(kill)
+                                    .arg(afterMs)
+                                    .arg(wholeMs);
+        QProcess child;
+        child.start(program, arguments);
+        QVERIFY(child.waitForStarted());
+        QTest::qWait(afterMs);
+        child.kill(); // nothing if it has ended
+        if (child.state() != QProcess::NotRunning)
+            QVERIFY(child.waitForFinished(30000));
+        if (child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0) {
+            // Quicker than ever: this moment does not count, later ones come earlier.
+            latest *= 0.9;
+            --kill;
+            continue;
+        }
+        QVERIFY2(child.exitStatus() == QProcess::CrashExit, qPrintable(context + "the run had ended"));
+        check(context);
+        if (QTest::currentTestFailed())
+            return;
+    }
 }
 
 QByteArray fileBytes(const QString& path)

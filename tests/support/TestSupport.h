@@ -10,6 +10,7 @@
 #include <QTest>
 
 #include <deque>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -36,6 +37,17 @@ struct ProgramRun {
 ProgramRun runProgram(const QString& program, const QStringList& arguments, int timeoutMs = 120000);
 ProgramRun runProgram(const QString& program, const QStringList& arguments,
                       const QProcessEnvironment& environment, int timeoutMs = 120000);
+
+// Starts `program` with `arguments` `kills` times and kills it outright
+// (SIGKILL: no chance to clean up) at moments drawn from `seed`, spread
+// between 5 % and `latest` (a share) of `wholeMs`, the length of a whole
+// run. `before` runs ahead of each start (to put the database back);
+// `check` after each kill, given a text that names the moment for its messages. A run that
+// ended before its kill does not count, and later moments come earlier. A
+// failed check ends the loop (QTest::currentTestFailed() tells the caller).
+void killAtSpreadMoments(const QString& program, const QStringList& arguments, qint64 wholeMs, double latest,
+                         quint32 seed, const std::function<void()>& before,
+                         const std::function<void(const QString&)>& check, int kills = 20);
 
 // The bytes of a file; none when it cannot be read.
 QByteArray fileBytes(const QString& path);

@@ -6,8 +6,6 @@
 
 #include <QElapsedTimer>
 #include <QFile>
-#include <QProcess>
-#include <QRandomGenerator>
 #include <QTest>
 
 #include <functional>
@@ -104,35 +102,8 @@ private:
         const test::ProgramRun whole = test::runProgram(PELMOR_CLI, arguments);
         const qint64 wholeMs = timer.elapsed();
         QVERIFY2(whole.exitCode == 0, qPrintable(whole.err));
-        qInfo("one whole run: %lld ms", wholeMs);
-        QRandomGenerator random(seed);
-        double latest = 0.95; // of the run's length
-        for (int kill = 0; kill < 20; ++kill) {
-            emptyServer();
-            const int afterMs = int(wholeMs * (0.05 + (latest - 0.05) * random.generateDouble()));
-            const QString context = QStringLiteral("seed %1, kill %2 after %3 of %4 ms: ")
-                                        .arg(seed)
-                                        .arg(kill)
-                                        .arg(afterMs)
-                                        .arg(wholeMs);
-            QProcess child;
-            child.start(PELMOR_CLI, arguments);
-            QVERIFY(child.waitForStarted());
-            QTest::qWait(afterMs);
-            child.kill(); // SIGKILL: no chance to clean up; nothing if it has ended
-            if (child.state() != QProcess::NotRunning)
-                QVERIFY(child.waitForFinished(30000));
-            if (child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0) {
-                // Quicker than ever: this moment does not count, later ones come earlier.
-                latest *= 0.9;
-                --kill;
-                continue;
-            }
-            QVERIFY2(child.exitStatus() == QProcess::CrashExit, qPrintable(context + "the run had ended"));
-            check(context);
-            if (QTest::currentTestFailed())
-                return;
-        }
+        test::killAtSpreadMoments(
+            PELMOR_CLI, arguments, wholeMs, 0.95, seed, [this] { emptyServer(); }, check);
         emptyServer();
     }
 
