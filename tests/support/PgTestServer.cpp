@@ -155,6 +155,16 @@ QString PgTestServer::execute(const QString& sql, const QString& database) const
     return run.exitCode == 0 ? QString() : QStringLiteral("psql: %1 %2").arg(run.err, run.out);
 }
 
+QString PgTestServer::query(const QString& sql, const QString& database) const
+{
+    const ProgramRun run =
+        runProgram(m_binaries + QStringLiteral("/psql"),
+                   {QStringLiteral("-X"), QStringLiteral("-A"), QStringLiteral("-t"), QStringLiteral("-v"),
+                    QStringLiteral("ON_ERROR_STOP=1"), QStringLiteral("-d"), connectionString(database),
+                    QStringLiteral("-c"), sql});
+    return run.exitCode == 0 ? run.out : QStringLiteral("psql: %1 %2").arg(run.err, run.out);
+}
+
 QString PgTestServer::createDatabase(const QString& templateName)
 {
     const QString name = QStringLiteral("test_%1").arg(++m_databases);

@@ -27,6 +27,9 @@ public:
     // Runs SQL as the superuser on a database; the error text, empty when it
     // worked.
     QString execute(const QString& sql, const QString& database = QStringLiteral("postgres")) const;
+    // Runs a query as the superuser; its rows, one a line, fields joined by
+    // "|". On failure the error text, starting "psql: ".
+    QString query(const QString& sql, const QString& database = QStringLiteral("postgres")) const;
     // A new database, copied from `templateName` when given; its name, or
     // empty on failure (then error() says why).
     QString createDatabase(const QString& templateName = QString());
