@@ -139,6 +139,12 @@ PgConnection::PgConnection(const QString& connectionString)
     // user; the program has no one to show them to.
     PQsetNoticeProcessor(
         m_connection.get(), [](void*, const char*) {}, nullptr);
+    // The program's queries each run once, over one survey: compiling them
+    // to machine code (which the server does for any query it expects to
+    // read many rows) costs more than it saves, a tenth of a second and
+    // more for the survey list and the scans of a large survey.
+    if (PQserverVersion(m_connection.get()) >= 110000)
+        exec("SET jit = off");
 }
 
 PgConnection::~PgConnection()
