@@ -77,6 +77,42 @@ QStringList versionTwo()
     };
 }
 
+// Version 3: each survey's vehicles counted as they are added and deleted,
+// so that the survey list reads a thousand counts instead of counting
+// millions of rows. The server keeps the counts itself, once per
+// statement, whoever adds or deletes vehicles; the functions run with
+// the rights of the role that set the server up, so officers need no
+// right to change the counts.
+QStringList versionThree()
+{
+    return {
+        QStringLiteral("CREATE TABLE \"Survey_Vehicles\" (\"Batch_Number\" text PRIMARY KEY, "
+                       "\"Vehicles\" bigint NOT NULL)"),
+        QStringLiteral(
+            "CREATE FUNCTION \"Count_Added_Vehicles\"() RETURNS trigger LANGUAGE plpgsql SECURITY DEFINER "
+            "SET search_path FROM CURRENT AS $$ BEGIN "
+            "INSERT INTO \"Survey_Vehicles\" AS s (\"Batch_Number\", \"Vehicles\") "
+            "SELECT \"Batch_Number\", count(*) FROM added GROUP BY \"Batch_Number\" "
+            "ON CONFLICT (\"Batch_Number\") DO UPDATE SET \"Vehicles\" = s.\"Vehicles\" + "
+            "EXCLUDED.\"Vehicles\"; RETURN NULL; END $$"),
+        QStringLiteral("CREATE TRIGGER \"Count_Added_Vehicles\" AFTER INSERT ON \"Veh_Data\" "
+                       "REFERENCING NEW TABLE AS added FOR EACH STATEMENT "
+                       "EXECUTE FUNCTION \"Count_Added_Vehicles\"()"),
+        QStringLiteral(
+            "CREATE FUNCTION \"Count_Removed_Vehicles\"() RETURNS trigger LANGUAGE plpgsql SECURITY DEFINER "
+            "SET search_path FROM CURRENT AS $$ BEGIN "
+            "UPDATE \"Survey_Vehicles\" s SET \"Vehicles\" = s.\"Vehicles\" - r.n FROM "
+            "(SELECT \"Batch_Number\", count(*) AS n FROM removed GROUP BY \"Batch_Number\") r "
+            "WHERE s.\"Batch_Number\" = r.\"Batch_Number\"; "
+            "DELETE FROM \"Survey_Vehicles\" WHERE \"Vehicles\" <= 0; RETURN NULL; END $$"),
+        QStringLiteral("CREATE TRIGGER \"Count_Removed_Vehicles\" AFTER DELETE ON \"Veh_Data\" "
+                       "REFERENCING OLD TABLE AS removed FOR EACH STATEMENT "
+                       "EXECUTE FUNCTION \"Count_Removed_Vehicles\"()"),
+        QStringLiteral("INSERT INTO \"Survey_Vehicles\" (\"Batch_Number\", \"Vehicles\") "
+                       "SELECT \"Batch_Number\", count(*) FROM \"Veh_Data\" GROUP BY \"Batch_Number\""),
+    };
+}
+
 // The message for a set-up the role's rights do not allow.
 db::DbError missingRight(const PgConnection& connection, const QString& right)
 {
@@ -90,8 +126,8 @@ db::DbError missingRight(const PgConnection& connection, const QString& right)
 // What each group role may do; granted again on every run, which changes
 // nothing the second time.
 const char* const kGrants[] = {
-    ("GRANT SELECT ON \"Schema_Version\", \"Header\", \"Summary\", \"Veh_Data\", \"Agency\", \"Officer\" "
-     "TO pelmor_officer, pelmor_admin"),
+    ("GRANT SELECT ON \"Schema_Version\", \"Header\", \"Summary\", \"Veh_Data\", \"Survey_Vehicles\", "
+     "\"Agency\", \"Officer\" TO pelmor_officer, pelmor_admin"),
     "GRANT INSERT ON \"Header\", \"Summary\", \"Veh_Data\" TO pelmor_officer, pelmor_admin",
     "GRANT DELETE ON \"Header\", \"Summary\", \"Veh_Data\" TO pelmor_admin",
     "GRANT INSERT, UPDATE, DELETE ON \"Agency\", \"Officer\" TO pelmor_admin",
@@ -142,6 +178,10 @@ ServerSetup initServer(const db::Database& database)
         }
         if (setup.previousVersion < 2) {
             for (const QString& statement : versionTwo())
+                connection.exec(statement.toUtf8().constData());
+        }
+        if (setup.previousVersion < 3) {
+            for (const QString& statement : versionThree())
                 connection.exec(statement.toUtf8().constData());
         }
         connection.exec("INSERT INTO \"Schema_Version\" (\"Version\") VALUES ($1) "

@@ -7,7 +7,7 @@
 namespace pelmor::store {
 
 // The schema version this program reads and writes.
-constexpr int kServerSchemaVersion = 2;
+constexpr int kServerSchemaVersion = 3;
 
 // What a set-up of the server found and did.
 struct ServerSetup {

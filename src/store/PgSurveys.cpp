@@ -371,10 +371,10 @@ Capabilities PgSurveyStore::capabilities() const
 
 std::vector<survey::ListedSurvey> PgSurveyStore::listSurveys()
 {
-    const PgResult rows = m_connection.exec(
-        "SELECT " + columnsOf<survey::HeaderRow>("h.") +
-        ", (SELECT count(*) FROM \"Veh_Data\" v WHERE v.\"Batch_Number\" = h.\"Batch_Number\") "
-        "FROM \"Header\" h ORDER BY h.\"Id\"");
+    const PgResult rows =
+        m_connection.exec("SELECT " + columnsOf<survey::HeaderRow>("h.") +
+                          ", coalesce(c.\"Vehicles\", 0) FROM \"Header\" h LEFT JOIN \"Survey_Vehicles\" c "
+                          "ON c.\"Batch_Number\" = h.\"Batch_Number\" ORDER BY h.\"Id\"");
     std::vector<survey::ListedSurvey> surveys;
     for (int row = 0; row < rows.rows(); ++row) {
         survey::ListedSurvey survey;

@@ -3,6 +3,7 @@
 #include "db/DbError.h"
 #include "maintenance/SurveyDeletion.h"
 #include "store/PgServerSchema.h"
+#include "store/SurveyStore.h"
 
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
@@ -238,36 +239,103 @@ private Q_SLOTS:
         QCOMPARE(server(QStringLiteral("officer1"), {"surveys"}).out, refused ? kBatch : QString());
     }
 
-    // A server of the previous version is not read until it is brought up
-    // to date; the upgrade keeps every survey and adds the deletion check.
-    void previousVersionUpgraded()
+    // A server of an earlier version is not read until it is brought up to
+    // date; the upgrade keeps every survey, adds the deletion check and
+    // counts each survey's vehicles for the survey list.
+    void earlierVersionUpgraded_data()
     {
+        QTest::addColumn<int>("version");
+        QTest::addColumn<QString>("rollBack"); // what makes a database of that version
+        const QString toTwo =
+            QStringLiteral("DROP TRIGGER \"Count_Added_Vehicles\" ON \"Veh_Data\"; "
+                           "DROP TRIGGER \"Count_Removed_Vehicles\" ON \"Veh_Data\"; DROP FUNCTION "
+                           "\"Count_Added_Vehicles\"(); DROP FUNCTION \"Count_Removed_Vehicles\"(); DROP "
+                           "TABLE \"Survey_Vehicles\"; ");
+        row("version 1", 1,
+            toTwo + QStringLiteral("DROP TRIGGER \"Header_Keeps_Vehicles\" ON \"Header\"; "
+                                   "DROP FUNCTION \"Header_Keeps_Vehicles\"(); "
+                                   "UPDATE \"Schema_Version\" SET \"Version\" = 1"));
+        row("version 2", 2, toTwo + QStringLiteral("UPDATE \"Schema_Version\" SET \"Version\" = 2"));
+    }
+    void earlierVersionUpgraded()
+    {
+        QFETCH(int, version);
+        QFETCH(QString, rollBack);
         importSample(QStringLiteral("officer1"));
         const Run before = server(QStringLiteral("officer1"), {"summary", kBatch, "--json"});
         QCOMPARE(before.exitCode, 0);
-        // Version 1 is version 2 without the check on deletion.
-        QCOMPARE(testServer().execute(QStringLiteral("DROP TRIGGER \"Header_Keeps_Vehicles\" ON \"Header\"; "
-                                                     "DROP FUNCTION \"Header_Keeps_Vehicles\"(); "
-                                                     "UPDATE \"Schema_Version\" SET \"Version\" = 1"),
-                                      m_database),
-                 QString());
+        QCOMPARE(testServer().execute(rollBack, m_database), QString());
         const Run refused = server(QStringLiteral("officer1"), {"surveys"});
         QCOMPARE(refused.exitCode, 1);
-        QVERIFY2(refused.err.contains(QStringLiteral("is of version 1")) &&
+        QVERIFY2(refused.err.contains(QStringLiteral("is of version %1").arg(version)) &&
                      refused.err.contains(QStringLiteral("server init")),
                  qPrintable(refused.err));
         const Run upgrade = cli({"--server", testServer().connectionString(m_database), "server", "init"});
         QCOMPARE(upgrade.exitCode, 0);
-        QCOMPARE(
-            upgrade.out,
-            QStringLiteral("Brought the survey database from version 1 to version 2; every survey is kept."));
+        QCOMPARE(upgrade.out,
+                 QStringLiteral("Brought the survey database from version %1 to version %2; every "
+                                "survey is kept.")
+                     .arg(version)
+                     .arg(pelmor::store::kServerSchemaVersion));
         QCOMPARE(server(QStringLiteral("officer1"), {"summary", kBatch, "--json"}).out, before.out);
         const QString failure = testServer().execute(
             QStringLiteral("DELETE FROM \"Summary\"; DELETE FROM \"Header\""), m_database);
         QVERIFY2(failure.contains(QStringLiteral("vehicle rows of its batch number")), qPrintable(failure));
+        // The surveys stored before are counted for the list.
+        QCOMPARE(listedCounts(), QStringLiteral("050326-A 2947"));
+    }
+
+    // The survey list's vehicle counts follow every addition and deletion,
+    // whoever makes them on the server.
+    void listedCountsFollowChanges_data()
+    {
+        QTest::addColumn<QString>("statements");
+        QTest::addColumn<QString>("counts"); // FEWER and MORE: 2,947 less or plus those over 30
+        row("nothing changed", QString(), QStringLiteral("050326-A 2947"));
+        row("vehicles deleted", QStringLiteral("DELETE FROM \"Veh_Data\" WHERE \"Speed\" > 30"),
+            QStringLiteral("050326-A FEWER"));
+        row("vehicles added",
+            QStringLiteral("INSERT INTO \"Veh_Data\" (\"Batch_Number\", \"Offset\", "
+                           "\"Veh_Direction\", \"Speed\", \"Time\", \"Date\") SELECT "
+                           "\"Batch_Number\", \"Offset\", \"Veh_Direction\", \"Speed\", "
+                           "\"Time\", \"Date\" FROM \"Veh_Data\" WHERE \"Speed\" > 30"),
+            QStringLiteral("050326-A MORE"));
+        row("survey deleted whole",
+            QStringLiteral("DELETE FROM \"Summary\"; DELETE FROM \"Veh_Data\"; "
+                           "DELETE FROM \"Header\""),
+            QString());
+    }
+    void listedCountsFollowChanges()
+    {
+        QFETCH(QString, statements);
+        QFETCH(QString, counts);
+        importSample(QStringLiteral("officer1"));
+        const QString over = testServer().query(
+            QStringLiteral("SELECT count(*) FROM \"Veh_Data\" WHERE \"Speed\" > 30"), m_database);
+        QVERIFY(over.toInt() > 0);
+        if (!statements.isEmpty())
+            QCOMPARE(testServer().execute(statements, m_database), QString());
+        counts.replace(QStringLiteral("FEWER"), QString::number(2947 - over.toInt()));
+        counts.replace(QStringLiteral("MORE"), QString::number(2947 + over.toInt()));
+        QCOMPARE(listedCounts(), counts);
     }
 
 private:
+    // The survey list as an officer's program reads it: each batch number
+    // with its vehicle count.
+    QString listedCounts() const
+    {
+        QStringList listed;
+        try {
+            for (const pelmor::survey::ListedSurvey& survey :
+                 pelmor::store::openStore({{}, nullptr, connection(QStringLiteral("officer1"))})
+                     ->listSurveys())
+                listed << QStringLiteral("%1 %2").arg(survey.header.batchNumber).arg(survey.vehicles);
+        } catch (const pelmor::db::DbError& error) {
+            return error.message();
+        }
+        return listed.join(QStringLiteral(", "));
+    }
     QString connection(const QString& user) const { return testServer().connectionString(m_database, user); }
     Run cli(const QStringList& arguments) const
     {
