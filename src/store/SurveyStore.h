@@ -58,7 +58,7 @@ struct TimeCount {
 // The order a scan visits a survey's vehicles in.
 enum class VehicleOrder {
     Stored, // the order they were stored in
-    Clock,  // by stored date and clock time
+    Clock,  // by stored date and clock time; those of one second in no set order
 };
 
 // One row of a traffic flow breakdown, its four texts as shown: the date on
