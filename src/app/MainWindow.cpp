@@ -127,9 +127,10 @@ void MainWindow::followWork()
     for (session::BackgroundTask* task : workers())
         m_progress->follow(task);
     std::vector<QWidget*> starters;
-    for (const char* name : {"PercentileGraph", "TrafficVolume", "TimeVolume", "QuarterHourFlow", "HourFlow",
-                             "PrinterBW", "PrinterColor", "Command12", "ExportCsv", "cmdPrint", "CompareWith",
-                             "EndComparison", "Command19", "Command20", "DatabaseManagement"}) {
+    for (const char* name :
+         {"PercentileGraph", "TrafficVolume", "TimeVolume", "QuarterHourFlow", "HourFlow", "PrinterBW",
+          "PrinterColor", "Command12", "ExportCsv", "cmdPrint", "CompareWith", "EndComparison", "Command19",
+          "Command20", "DatabaseManagement", "DatabaseChoice"}) {
         if (auto* control = findChild<QWidget*>(QLatin1String(name)))
             starters.push_back(control);
     }
@@ -162,6 +163,10 @@ void MainWindow::centreOnScreen()
 void MainWindow::load()
 {
     m_state.database.path = db::databasePath(m_state.databaseFolder);
+    m_adminTab->showDatabaseInUse(
+        m_state.database.server.isEmpty()
+            ? QStringLiteral("This computer: %1").arg(db::displayPath(m_state.database.path))
+            : QStringLiteral("Agency server: %1").arg(db::serverName(m_state.serverChoice)));
     const QString failure = m_reportNames->load(m_state.database);
     if (!failure.isEmpty())
         m_messages.tell(failure +
