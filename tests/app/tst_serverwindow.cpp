@@ -1,12 +1,16 @@
+#include "PdfText.h"
 #include "PgTestServer.h"
 #include "SurveyFixture.h"
 #include "TestSupport.h"
 #include "WindowProbe.h"
+#include "acquisition/widgets/LoadDataFile.h"
 #include "app/AdminTab.h"
 #include "app/AppState.h"
 #include "app/DatabaseChoiceWindow.h"
+#include "app/GraphsTab.h"
 #include "app/ImportTab.h"
 #include "app/MainWindow.h"
+#include "app/PrintControls.h"
 #include "app/ProgramWindows.h"
 #include "db/DbError.h"
 #include "db/ServerChoice.h"
@@ -15,6 +19,7 @@
 #include "loggen/VehicleGenerator.h"
 #include "maintenance/widgets/DeletionWindow.h"
 #include "maintenance/widgets/MaintenanceWindow.h"
+#include "reports/widgets/ReportWindow.h"
 #include "session/BackgroundTask.h"
 #include "store/PgServerSchema.h"
 #include "store/SurveyStore.h"
@@ -336,6 +341,72 @@ private Q_SLOTS:
         program.windows->deletionWindow()->deleteSelected();
         QCOMPARE(deletion.itemKeys(QStringLiteral("BatchList")), QStringList{"260301-T"});
         QCOMPARE(serverBatches(), QStringList{"260301-T"});
+    }
+
+    // The same download imported in the window into the file and into the
+    // server gives the same document and the same breakdown.
+    void sameResultsOnTheServer_data()
+    {
+        QTest::addColumn<QString>("document");
+        for (const char* document : {"85th Percentile Report", "Traffic Summary Report",
+                                     "15 Minute Traffic Flow", "Speed Study Report"})
+            row(document, QString::fromLatin1(document));
+    }
+    void sameResultsOnTheServer()
+    {
+        QFETCH(QString, document);
+        Program program;
+        program.windows->start();
+        QVERIFY(QFile::copy(QStringLiteral(PELMOR_SAMPLES "/elm-street-2days.rsx"),
+                            program.folder.filePath(QStringLiteral("elm.rsx"))));
+        std::vector<flow::BreakdownRow> breakdowns[2];
+        QString texts[2];
+        for (int side = 0; side < 2; ++side) {
+            if (side == 1) {
+                fillIn(program, serverChoice(m_database, QStringLiteral("officer1")), QString())->tryChoice();
+                QTRY_VERIFY_WITH_TIMEOUT(program.state.serverChoice.useServer, 20000);
+            }
+            app::MainWindow& window = *program.windows->mainWindow();
+            const test::WindowProbe ui = program.ui();
+            ui.click(QStringLiteral("LoadRadarLogFile"));
+            window.importTab()->fileWindow().fileNameBox()->setText(QStringLiteral("elm.rsx"));
+            window.importTab()->fileWindow().act();
+            ui.child<QLineEdit>(QStringLiteral("Input_Location"))->setText(QStringLiteral("Elm Street"));
+            ui.child<QComboBox>(QStringLiteral("Input_Direction"))->setCurrentText(QStringLiteral("North"));
+            ui.child<QComboBox>(QStringLiteral("Input_Zone"))->setCurrentText(QStringLiteral("School"));
+            ui.child<QComboBox>(QStringLiteral("Combo1"))->setCurrentText(QStringLiteral("MPH"));
+            program.messages.clear();
+            QSignalSpy imported(window.importTab(), &app::ImportTab::importFinished);
+            ui.click(QStringLiteral("ProcessToDatabase"));
+            QVERIFY(imported.wait(60000));
+            QVERIFY2(program.messages.texts() == QStringList{"2947 records added"},
+                     qPrintable(program.messages.texts().join(" / ")));
+            program.messages.clear();
+
+            QCOMPARE(program.listed(), (QStringList{"050302-F", "050326-A"}.mid(side)));
+            QVERIFY(ui.clickItem(QStringLiteral("SurveyList"), QStringLiteral("050326-A")));
+            ui.click(QStringLiteral("QuarterHourFlow"));
+            QTRY_VERIFY_WITH_TIMEOUT(!window.isBusy(), 30000);
+            breakdowns[side] = window.graphsTab()->breakdownRows();
+            QVERIFY(!breakdowns[side].empty());
+
+            auto* list = ui.child<QComboBox>(QStringLiteral("Print_choice"));
+            list->setCurrentIndex(list->findText(document));
+            ui.click(QStringLiteral("cmdPrint"));
+            reports::ReportWindow* report = window.printControls()->reportWindow();
+            QTRY_VERIFY_WITH_TIMEOUT(report && report->document(), 30000);
+            report->waitUntilBuilt();
+            const QString pdf = program.folder.filePath(QStringLiteral("side%1.pdf").arg(side));
+            QSignalSpy saved(report, &reports::ReportWindow::pdfSaved);
+            QVERIFY(report->saveAsPdf(pdf));
+            QVERIFY(saved.count() == 1 || saved.wait(30000));
+            report->hide();
+            for (const test::PdfPage& page : test::readPdf(pdf))
+                texts[side] += page.text() + QLatin1Char('\n');
+        }
+        QVERIFY2(texts[0].size() > 200, qPrintable(texts[0]));
+        QCOMPARE(texts[1], texts[0]);
+        QVERIFY(breakdowns[1] == breakdowns[0]);
     }
 
     // The server lost in the middle of an import in the window: the user
