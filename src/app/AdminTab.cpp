@@ -137,23 +137,32 @@ AdminTab::AdminTab(const db::Database& surveys, ReportNames& names, QWidget* par
     left->addWidget(buildListsFrame(), 1);
 
     auto* database = ui::makeFrame(QStringLiteral("Database"), QStringLiteral("DatabaseFrame"), this);
-    auto* databaseLayout = new QHBoxLayout(database);
+    auto* databaseLayout = new QGridLayout(database);
+    m_databaseInUse = ui::makeNote(QString(), database, QStringLiteral("DatabaseInUse"));
+    m_databaseInUse->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    ui::showFullTextWhenCut(m_databaseInUse);
+    databaseLayout->addWidget(m_databaseInUse, 0, 0);
+    m_databaseChoice =
+        ui::makeButton(QStringLiteral("Database..."), QStringLiteral("DatabaseChoice"), database);
+    m_databaseChoice->setToolTip(
+        QStringLiteral("Work on the database on this computer or on the agency server"));
+    m_databaseChoice->setMinimumWidth(kButtonWidth);
+    databaseLayout->addWidget(m_databaseChoice, 0, 1, Qt::AlignVCenter);
     databaseLayout->addWidget(
         ui::makeNote(QStringLiteral("Back up, repair, replace or restore the survey database, "
                                     "or delete surveys."),
                      database, QStringLiteral("DatabaseNote")),
-        1);
+        1, 0);
     m_databaseManagement =
         ui::makeButton(QStringLiteral("Database Management"), QStringLiteral("DatabaseManagement"), database);
     m_databaseManagement->setMinimumWidth(kButtonWidth);
+    databaseLayout->addWidget(m_databaseManagement, 1, 1, Qt::AlignVCenter);
     m_sendSurveys = ui::makeButton(QStringLiteral("Send Surveys to the Agency Server..."),
                                    QStringLiteral("SendSurveys"), database);
     m_sendSurveys->setToolTip(
         QStringLiteral("Copy the surveys of this computer to the agency's database server"));
-    auto* databaseButtons = new QVBoxLayout;
-    databaseButtons->addWidget(m_databaseManagement);
-    databaseButtons->addWidget(m_sendSurveys);
-    databaseLayout->addLayout(databaseButtons);
+    databaseLayout->addWidget(m_sendSurveys, 2, 1, Qt::AlignVCenter);
+    databaseLayout->setColumnStretch(0, 1);
     left->addWidget(database);
 
     auto* leftButtons = new QHBoxLayout;
@@ -235,6 +244,12 @@ QGroupBox* AdminTab::buildFieldSetupFrame()
     layout->addLayout(buttons);
     layout->addStretch(1);
     return frame;
+}
+
+void AdminTab::showDatabaseInUse(const QString& text)
+{
+    m_databaseInUse->setText(text);
+    m_databaseInUse->setToolTip(text);
 }
 
 reports::FieldSheetInputs AdminTab::fieldSheetInputs() const

@@ -10,6 +10,7 @@
 #include <vector>
 
 class QGroupBox;
+class QLabel;
 class QLineEdit;
 class QListWidget;
 class QPushButton;
@@ -71,6 +72,9 @@ public:
     QPushButton* printBlankFormButton() const { return m_printBlankForm; }
     QPushButton* databaseManagementButton() const { return m_databaseManagement; }
     QPushButton* sendSurveysButton() const { return m_sendSurveys; }
+    QPushButton* databaseChoiceButton() const { return m_databaseChoice; }
+    // Says which database the program works on ("This computer: PATH").
+    void showDatabaseInUse(const QString& text);
 
     // What the field setup inputs read now, for the filled-in sheet.
     reports::FieldSheetInputs fieldSheetInputs() const;
@@ -129,6 +133,8 @@ private:
     QPushButton* m_printBlankForm = nullptr;
     QPushButton* m_sendSurveys = nullptr;
     QPushButton* m_databaseManagement = nullptr;
+    QPushButton* m_databaseChoice = nullptr;
+    QLabel* m_databaseInUse = nullptr;
 };
 
 } // namespace pelmor::app

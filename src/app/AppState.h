@@ -2,6 +2,7 @@
 
 #include "acquisition/SerialDownload.h"
 #include "db/Database.h"
+#include "db/ServerChoice.h"
 #include "session/CurrentSurvey.h"
 
 #include <QByteArray>
@@ -20,6 +21,9 @@ struct AppState {
     // observer told of the statements issued on it (none in the program;
     // tests hand one in).
     db::Database database;
+    // The database chosen for this session: the file (useServer false) or
+    // the agency server that `database.server` connects to.
+    db::ServerChoice serverChoice;
     // The password of the agency server typed in this session, when libpq
     // found none in its usual places. Kept in memory only, never written.
     QString serverPassword;

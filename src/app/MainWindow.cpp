@@ -127,9 +127,10 @@ void MainWindow::followWork()
     for (session::BackgroundTask* task : workers())
         m_progress->follow(task);
     std::vector<QWidget*> starters;
-    for (const char* name : {"PercentileGraph", "TrafficVolume", "TimeVolume", "QuarterHourFlow", "HourFlow",
-                             "PrinterBW", "PrinterColor", "Command12", "ExportCsv", "cmdPrint", "CompareWith",
-                             "EndComparison", "Command19", "Command20", "DatabaseManagement"}) {
+    for (const char* name :
+         {"PercentileGraph", "TrafficVolume", "TimeVolume", "QuarterHourFlow", "HourFlow", "PrinterBW",
+          "PrinterColor", "Command12", "ExportCsv", "cmdPrint", "CompareWith", "EndComparison", "Command19",
+          "Command20", "DatabaseManagement", "DatabaseChoice"}) {
         if (auto* control = findChild<QWidget*>(QLatin1String(name)))
             starters.push_back(control);
     }
@@ -162,13 +163,24 @@ void MainWindow::centreOnScreen()
 void MainWindow::load()
 {
     m_state.database.path = db::databasePath(m_state.databaseFolder);
+    m_adminTab->showDatabaseInUse(
+        m_state.database.server.isEmpty()
+            ? QStringLiteral("This computer: %1").arg(db::displayPath(m_state.database.path))
+            : QStringLiteral("Agency server: %1").arg(db::serverName(m_state.serverChoice)));
     const QString failure = m_reportNames->load(m_state.database);
-    if (!failure.isEmpty())
-        m_messages.tell(failure +
-                            QStringLiteral("\n\nSurveys cannot be stored or shown until the database is "
-                                           "available. Use Administration / Setup, Database Management, "
-                                           "to replace it with a new blank database."),
-                        ui::Messages::defaultTitle(), ui::Messages::Icon::Critical);
+    if (failure.isEmpty())
+        return;
+    // The server is mended by the agency's IT; the file can be replaced here.
+    const QString advice =
+        m_state.database.server.isEmpty()
+            ? QStringLiteral("Use Administration / Setup, Database Management, to replace it with a new "
+                             "blank database.")
+            : QStringLiteral("Check that the agency server runs and can be reached, or choose the database "
+                             "on this computer with Administration / Setup, \"Database...\".");
+    m_messages.tell(
+        failure + QStringLiteral("\n\nSurveys cannot be stored or shown until the database is available. ") +
+            advice,
+        ui::Messages::defaultTitle(), ui::Messages::Icon::Critical);
 }
 
 // Wiring between the tabs for the survey choice, the name lists and the

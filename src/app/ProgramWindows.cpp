@@ -2,11 +2,18 @@
 
 #include "app/AdminTab.h"
 #include "app/AppState.h"
+#include "app/DatabaseChoiceWindow.h"
 #include "app/MainWindow.h"
+#include "db/DbError.h"
+#include "db/Files.h"
 #include "maintenance/widgets/Backdrop.h"
 #include "maintenance/widgets/DeletionWindow.h"
 #include "maintenance/widgets/MaintenanceWindow.h"
+#include "store/SurveyStore.h"
+#include "ui/Messages.h"
 
+#include <QInputDialog>
+#include <QLineEdit>
 #include <QPushButton>
 
 namespace pelmor::app {
@@ -17,6 +24,14 @@ ProgramWindows::ProgramWindows(AppState& state, ui::Messages& messages)
     , m_backdrop(std::make_unique<maintenance::Backdrop>())
 {
     connect(m_backdrop.get(), &maintenance::Backdrop::clicked, this, &ProgramWindows::bringForward);
+    m_askPassword = [](const QString& text) -> std::optional<QString> {
+        bool ok = false;
+        const QString password = QInputDialog::getText(nullptr, ui::Messages::defaultTitle(), text,
+                                                       QLineEdit::Password, QString(), &ok);
+        if (!ok)
+            return std::nullopt;
+        return password;
+    };
 }
 
 ProgramWindows::~ProgramWindows() = default;
@@ -30,16 +45,101 @@ void ProgramWindows::start()
     connect(m_main.get(), &MainWindow::endRequested, this, &ProgramWindows::endRequested);
     connect(m_main->adminTab()->databaseManagementButton(), &QPushButton::clicked, this,
             &ProgramWindows::openMaintenance, Qt::QueuedConnection);
+    connect(m_main->adminTab()->databaseChoiceButton(), &QPushButton::clicked, this,
+            &ProgramWindows::openDatabaseChoice);
     m_main->show();
+}
+
+void ProgramWindows::startOnRememberedDatabase()
+{
+    const db::ServerChoice remembered = db::rememberedServerChoice();
+    QString password = m_state.serverPassword;
+    // Before any window opens, so the wait is bounded by the connection's
+    // own timeout and nothing of the file's surveys shows meanwhile.
+    while (remembered.useServer) {
+        const QString name = db::serverName(remembered);
+        QString failure;
+        try {
+            store::openStore({{}, nullptr, db::connectionString(remembered, password)})->capabilities();
+            useDatabase(remembered, password);
+            break;
+        } catch (const db::DbError& error) {
+            if (error.failure() == db::Failure::PasswordNeeded) {
+                const std::optional<QString> typed = m_askPassword(
+                    QStringLiteral("The agency server %1 wants the password of your user.\n\nType it "
+                                   "(it is kept only while the program runs), or Cancel to work on this "
+                                   "computer's database for this session.")
+                        .arg(name));
+                if (typed && !typed->isEmpty()) {
+                    password = *typed;
+                    continue;
+                }
+                failure = QStringLiteral("No password was given for the agency server %1.").arg(name);
+            } else {
+                failure = error.message();
+            }
+        }
+        useDatabase(db::ServerChoice{}, QString());
+        m_messages.tell(QStringLiteral("%1\n\nThis session works on the database on this computer (%2). To "
+                                       "work on the agency server, make sure it can be reached, then "
+                                       "choose it again with Administration / Setup, \"Database...\".")
+                            .arg(failure, db::displayPath(db::databasePath(m_state.databaseFolder))),
+                        ui::Messages::defaultTitle(), ui::Messages::Icon::Warning);
+        break;
+    }
+    start();
+}
+
+void ProgramWindows::openDatabaseChoice()
+{
+    if (!m_main)
+        return;
+    if (!m_databaseChoice) {
+        m_databaseChoice = std::make_unique<DatabaseChoiceWindow>(m_state);
+        // The switch waits until the window's own handler has returned.
+        connect(m_databaseChoice.get(), &DatabaseChoiceWindow::chosen, this, &ProgramWindows::switchDatabase,
+                Qt::QueuedConnection);
+    }
+    m_databaseChoice->present();
+}
+
+void ProgramWindows::useDatabase(const db::ServerChoice& choice, const QString& password)
+{
+    m_state.serverChoice = choice;
+    m_state.serverPassword = choice.useServer ? password : QString();
+    m_state.database.server = choice.useServer ? db::connectionString(choice, password) : QString();
+}
+
+void ProgramWindows::switchDatabase(const db::ServerChoice& choice, const QString& password)
+{
+    useDatabase(choice, password);
+    // The survey on show, its breakdown and graph belong to the other
+    // database; the new main window reads the lists from this one.
+    m_state.current.choose({});
+    m_main.reset();
+    start();
 }
 
 void ProgramWindows::openMaintenance()
 {
     if (!m_main)
         return; // a second click on the way out
+    // What the user may do on the server is the server's to say.
+    store::Capabilities capabilities;
+    capabilities.fileMaintenance = true;
+    if (!m_state.database.server.isEmpty()) {
+        try {
+            capabilities = store::openStore(m_state.database)->capabilities();
+        } catch (const db::DbError& error) {
+            m_messages.tell(error.message(), ui::Messages::defaultTitle(), ui::Messages::Icon::Critical);
+            return;
+        }
+    }
     m_backdrop->cover();
     m_maintenance = std::make_unique<maintenance::MaintenanceWindow>(m_state.databaseFolder, m_messages,
                                                                      m_backdrop.get());
+    if (!capabilities.fileMaintenance)
+        m_maintenance->showServerMaintenance(capabilities.deleteSurveys);
     connect(m_maintenance.get(), &maintenance::MaintenanceWindow::deletionRequested, this,
             &ProgramWindows::openDeletion, Qt::QueuedConnection);
     connect(m_maintenance.get(), &maintenance::MaintenanceWindow::returnRequested, this,

@@ -1,9 +1,15 @@
 #pragma once
 
 #include <QObject>
+#include <QString>
 
+#include <functional>
 #include <memory>
+#include <optional>
 
+namespace pelmor::db {
+struct ServerChoice;
+}
 namespace pelmor::ui {
 class Messages;
 }
@@ -16,6 +22,7 @@ class MaintenanceWindow;
 namespace pelmor::app {
 
 struct AppState;
+class DatabaseChoiceWindow;
 class MainWindow;
 
 // The program's top windows, owned here: the main window, or, while the
@@ -31,7 +38,18 @@ public:
     ProgramWindows(AppState& state, ui::Messages& messages);
     ~ProgramWindows() override;
 
-    // Opens the main window, as at start-up.
+    // Asks for the password of the agency server, saying why; none when
+    // the user cancels.
+    using PasswordPrompt = std::function<std::optional<QString>(const QString& text)>;
+    // Tests answer for the user; the program asks with a small dialog.
+    void setPasswordPrompt(PasswordPrompt prompt) { m_askPassword = std::move(prompt); }
+
+    // At start-up: connects to the database remembered for this user (the
+    // agency server asks for a password it needs; one that cannot be
+    // reached is told, and the session works on this computer's file),
+    // then opens the main window.
+    void startOnRememberedDatabase();
+    // Opens the main window on the database chosen.
     void start();
 
     // The window shown now; each is null while it is closed.
@@ -39,6 +57,14 @@ public:
     maintenance::MaintenanceWindow* maintenanceWindow() const { return m_maintenance.get(); }
     maintenance::DeletionWindow* deletionWindow() const { return m_deletion.get(); }
     maintenance::Backdrop* backdrop() const { return m_backdrop.get(); }
+    // "Database...": null until first opened.
+    DatabaseChoiceWindow* databaseChoiceWindow() const { return m_databaseChoice.get(); }
+
+    // "Database...": the window that chooses the database.
+    void openDatabaseChoice();
+    // The program works on `choice` from now on: a new main window shows
+    // that database, and nothing of the other one stays on show.
+    void switchDatabase(const db::ServerChoice& choice, const QString& password);
 
     // "Database Management": backdrop and maintenance window up, main window closed.
     void openMaintenance();
@@ -54,6 +80,8 @@ Q_SIGNALS:
 
 private:
     void bringForward();
+    // Sets the state to work on `choice`.
+    void useDatabase(const db::ServerChoice& choice, const QString& password);
 
     AppState& m_state;
     ui::Messages& m_messages;
@@ -63,6 +91,8 @@ private:
     std::unique_ptr<MainWindow> m_main;
     std::unique_ptr<maintenance::MaintenanceWindow> m_maintenance;
     std::unique_ptr<maintenance::DeletionWindow> m_deletion;
+    std::unique_ptr<DatabaseChoiceWindow> m_databaseChoice;
+    PasswordPrompt m_askPassword;
 };
 
 } // namespace pelmor::app

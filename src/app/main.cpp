@@ -42,6 +42,6 @@ int main(int argc, char* argv[])
     pelmor::app::ProgramWindows windows(state, messages);
     QObject::connect(&windows, &pelmor::app::ProgramWindows::endRequested, &application, &QApplication::quit,
                      Qt::QueuedConnection);
-    windows.start();
+    windows.startOnRememberedDatabase();
     return application.exec();
 }

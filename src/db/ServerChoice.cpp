@@ -10,6 +10,8 @@ namespace pelmor::db {
 namespace {
 
 constexpr const char* kGroup = "AgencyServer";
+// How long a connection attempt waits for a server that does not answer.
+constexpr int kConnectSeconds = 8;
 
 // A value as libpq's keyword/value syntax takes it: quoted, with quotes and
 // backslashes escaped, so blanks and quotes in a name cannot split it.
@@ -78,7 +80,21 @@ QString connectionString(const ServerChoice& choice, const QString& password)
     add("user", choice.user);
     add("sslmode", choice.tlsMode);
     add("password", password);
+    add("connect_timeout", QString::number(kConnectSeconds));
     return parts.join(QLatin1Char(' '));
+}
+
+QString serverName(const ServerChoice& choice)
+{
+    const QString host = choice.host.isEmpty() ? QStringLiteral("localhost") : choice.host;
+    QString name = host;
+    if (choice.port != 5432)
+        name += QLatin1Char(':') + QString::number(choice.port);
+    name += QLatin1Char('/') +
+            (choice.database.isEmpty() ? QStringLiteral("(your user's database)") : choice.database);
+    if (!choice.user.isEmpty())
+        name += QStringLiteral(" as ") + choice.user;
+    return name;
 }
 
 } // namespace pelmor::db

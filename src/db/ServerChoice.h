@@ -33,7 +33,13 @@ void rememberServerChoice(const ServerChoice& choice);
 
 // The libpq keyword/value connection string for the server of `choice`,
 // with `password` when one is given (the caller keeps it in memory only).
-// Fields left empty are left to libpq's defaults and environment.
+// Fields left empty are left to libpq's defaults and environment. A server
+// that does not answer is given up after a few seconds, so that nobody
+// waits on a dead host.
 QString connectionString(const ServerChoice& choice, const QString& password = QString());
+
+// The server of `choice` as the window names it: "db.example.org/traffic
+// as officer1" (libpq's defaults where a field is left empty).
+QString serverName(const ServerChoice& choice);
 
 } // namespace pelmor::db

@@ -281,6 +281,28 @@ QString databaseFailure(const db::DbError& error, const QString& databasePath)
         .arg(file, kKept);
 }
 
+// What the user is told when the agency server failed the import.
+QString serverFailure(const db::DbError& error)
+{
+    switch (error.failure()) {
+    case db::Failure::ConnectionLost:
+        return QStringLiteral("The connection to the agency server was lost while the survey was being "
+                              "stored: the survey was not stored on the server. %1 Check the network and "
+                              "that the server runs, then store the survey again.")
+            .arg(kKept);
+    case db::Failure::Refused:
+        return QStringLiteral("The agency server refused to store the survey: your user lacks the right to "
+                              "add surveys (the rights of the pelmor_officer role). %1 Ask the agency's IT "
+                              "for that right, then store the survey again.")
+            .arg(kKept);
+    default:
+        return QStringLiteral(
+                   "The survey could not be stored on the agency server. %1 The server's reason is "
+                   "given below; once it is mended, store the survey again.")
+            .arg(kKept);
+    }
+}
+
 // A character that has no place in a header text: a control character, or
 // a mark that changes the direction of the text around it, so that it shows
 // as something it is not ("051026-A" reversed).
@@ -653,11 +675,7 @@ ImportResult importSurvey(const db::Database& database, const SurveyHeader& type
         return failed(replacedMessage(database.path), QString());
     } catch (const db::DbError& error) {
         if (!database.server.isEmpty())
-            return failed(QStringLiteral("The survey could not be stored on the agency server. %1 The "
-                                         "server's reason is given below; once it is mended, store the "
-                                         "survey again.")
-                              .arg(kKept),
-                          error.message());
+            return failed(serverFailure(error), error.message());
         return failed(databaseFailure(error, database.path), error.message());
     } catch (const std::bad_alloc&) {
         return failed(outOfMemoryMessage(), QString());

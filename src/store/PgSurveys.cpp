@@ -419,9 +419,7 @@ DeletedSurvey PgSurveyStore::deleteSurvey(const QString& batchNumber)
         transaction.commit();
     } catch (const db::DbError&) {
         if (m_connection.lastFailureState() == "42501")
-            throw db::DbError(
-                QStringLiteral("Only an administrator of the agency database can delete surveys."),
-                db::Failure::Refused);
+            throw db::DbError(deletionRefused(), db::Failure::Refused);
         throw;
     }
     return deleted;

@@ -5,6 +5,11 @@
 
 namespace pelmor::store {
 
+QString deletionRefused()
+{
+    return QStringLiteral("Only an administrator of the agency database can delete surveys.");
+}
+
 std::unique_ptr<SurveyStore> openStore(const db::Database& database)
 {
     if (!database.server.isEmpty())

@@ -234,6 +234,9 @@ public:
     virtual bool deleteName(NameList list, qint64 id) = 0;
 };
 
+// What a user whose role may not delete surveys is told.
+QString deletionRefused();
+
 // Opens the store of a database: the PostgreSQL server of
 // `database.server` when it is given, else the SQLite file at
 // `database.path`. Throws db::DbError when it cannot be opened.

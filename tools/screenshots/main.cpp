@@ -9,6 +9,7 @@
 
 #include "acquisition/widgets/LoadDataFile.h"
 #include "app/AppState.h"
+#include "app/DatabaseChoiceWindow.h"
 #include "app/ImportTab.h"
 #include "app/MainWindow.h"
 #include "app/PrintControls.h"
@@ -17,6 +18,7 @@
 #include "app/StudyTab.h"
 #include "db/Files.h"
 #include "db/Schema.h"
+#include "maintenance/widgets/MaintenanceWindow.h"
 #include "reports/widgets/ReportWindow.h"
 #include "ui/MessageBoxes.h"
 #include "ui/Style.h"
@@ -227,6 +229,21 @@ int main(int argc, char* argv[])
         settle();
         save(*window.printControls()->reportWindow(), output, QStringLiteral("8c-report-window-compare"));
         window.printControls()->reportWindow()->hide();
+    }
+
+    // The Database window, as it opens on the file.
+    window.tabs()->setCurrentIndex(3);
+    window.findChild<QPushButton*>(QStringLiteral("DatabaseChoice"))->click();
+    settle();
+    save(*windows.databaseChoiceWindow(), output, QStringLiteral("7b-database-choice"));
+    windows.databaseChoiceWindow()->reject();
+    {
+        // The maintenance window as an officer sees it on the agency server.
+        maintenance::MaintenanceWindow server(state.databaseFolder, messages);
+        server.showServerMaintenance(false);
+        server.present();
+        settle();
+        save(server, output, QStringLiteral("9c-maintenance-on-server"));
     }
 
     windows.openMaintenance();

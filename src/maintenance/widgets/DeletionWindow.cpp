@@ -55,6 +55,9 @@ DeletionWindow::DeletionWindow(const db::Database& database, ui::Messages& messa
     QPushButton* returnButton =
         ui::makeButton(QStringLiteral("Return To Pelmor Program"), QStringLiteral("ReturnToProgram"), this);
     returnButton->setToolTip(QStringLiteral("Back to the main window"));
+    // On the agency server one survey is deleted at a time: every survey
+    // of the agency is not this window's to erase.
+    deleteComplete->setVisible(database.server.isEmpty());
     auto* buttons = new QVBoxLayout;
     buttons->setSpacing(10);
     for (QPushButton* button : {deleteSelected, deleteComplete, returnButton}) {
@@ -94,8 +97,11 @@ void DeletionWindow::fillList()
             item->setData(Qt::UserRole, listed.header.batchNumber);
             batches << listed.header.batchNumber;
         }
-        // Rows a repair kept without their header can be deleted too.
-        for (const QString& batch : batchesWithoutHeader(m_database.path)) {
+        // Rows a repair kept without their header can be deleted too; a
+        // server's keys keep no rows without their header.
+        const QStringList orphans =
+            m_database.server.isEmpty() ? batchesWithoutHeader(m_database.path) : QStringList();
+        for (const QString& batch : orphans) {
             if (batches.contains(batch))
                 continue;
             auto* item = new QListWidgetItem(batch + QStringLiteral("  (no survey header)"), m_surveys);

@@ -6,6 +6,7 @@
 #include "maintenance/widgets/OutcomeMessage.h"
 #include "session/BackgroundTask.h"
 #include "session/widgets/ProgressStrip.h"
+#include "store/SurveyStore.h"
 #include "ui/BusyCursor.h"
 #include "ui/Messages.h"
 #include "ui/Style.h"
@@ -40,21 +41,29 @@ MaintenanceWindow::MaintenanceWindow(const QString& folder, ui::Messages& messag
     caution->setAlignment(Qt::AlignHCenter);
     layout->addWidget(caution);
 
-    connect(addButton(QStringLiteral("Backup Database"), QStringLiteral("Backup"),
-                      QStringLiteral("Keep the database as it is in pelmor.bak and compact it")),
-            &QPushButton::clicked, this, &MaintenanceWindow::backup);
-    connect(addButton(QStringLiteral("Repair Database"), QStringLiteral("Repair"),
-                      QStringLiteral("Check the database and rebuild it from its readable rows if damaged")),
-            &QPushButton::clicked, this, &MaintenanceWindow::repair);
-    connect(addButton(QStringLiteral("Replace Database"), QStringLiteral("Replace"),
-                      QStringLiteral("Start again with an empty database")),
-            &QPushButton::clicked, this, &MaintenanceWindow::replace);
-    connect(addButton(QStringLiteral("Restore Backup Database"), QStringLiteral("Restore"),
-                      QStringLiteral("Put the database back as it was at the last backup")),
-            &QPushButton::clicked, this, &MaintenanceWindow::restore);
-    connect(addButton(QStringLiteral("Delete Individual Survey or Complete Database"),
-                      QStringLiteral("DeleteSurveys"), QStringLiteral("Delete one survey or all of them")),
-            &QPushButton::clicked, this, &MaintenanceWindow::deletionRequested);
+    for (QPushButton* button :
+         {addButton(QStringLiteral("Backup Database"), QStringLiteral("Backup"),
+                    QStringLiteral("Keep the database as it is in pelmor.bak and compact it")),
+          addButton(QStringLiteral("Repair Database"), QStringLiteral("Repair"),
+                    QStringLiteral("Check the database and rebuild it from its readable rows if damaged")),
+          addButton(QStringLiteral("Replace Database"), QStringLiteral("Replace"),
+                    QStringLiteral("Start again with an empty database")),
+          addButton(QStringLiteral("Restore Backup Database"), QStringLiteral("Restore"),
+                    QStringLiteral("Put the database back as it was at the last backup"))})
+        m_fileOperations.push_back(button);
+    m_fileOperations.push_back(caution);
+    connect(findChild<QPushButton*>(QStringLiteral("Backup")), &QPushButton::clicked, this,
+            &MaintenanceWindow::backup);
+    connect(findChild<QPushButton*>(QStringLiteral("Repair")), &QPushButton::clicked, this,
+            &MaintenanceWindow::repair);
+    connect(findChild<QPushButton*>(QStringLiteral("Replace")), &QPushButton::clicked, this,
+            &MaintenanceWindow::replace);
+    connect(findChild<QPushButton*>(QStringLiteral("Restore")), &QPushButton::clicked, this,
+            &MaintenanceWindow::restore);
+    m_deleteSurveys =
+        addButton(QStringLiteral("Delete Individual Survey or Complete Database"),
+                  QStringLiteral("DeleteSurveys"), QStringLiteral("Delete one survey or all of them"));
+    connect(m_deleteSurveys, &QPushButton::clicked, this, &MaintenanceWindow::deletionRequested);
     layout->addSpacing(8);
     connect(addButton(QStringLiteral("Return To Pelmor Program"), QStringLiteral("ReturnToProgram"),
                       QStringLiteral("Back to the main window")),
@@ -121,6 +130,27 @@ void MaintenanceWindow::runInBackground(const QString& what, std::function<Outco
 void MaintenanceWindow::present()
 {
     showCentred(this);
+}
+
+void MaintenanceWindow::showServerMaintenance(bool mayDelete)
+{
+    for (QWidget* operation : m_fileOperations)
+        operation->hide();
+    QString text = QStringLiteral("The surveys are kept on the agency server, and the agency's IT backs "
+                                  "the server up. Backup, repair, replacement and restore are for the "
+                                  "database file on this computer; nothing here erases other officers' "
+                                  "surveys.");
+    if (mayDelete) {
+        m_deleteSurveys->setText(QStringLiteral("Delete Individual Survey"));
+        m_deleteSurveys->setToolTip(QStringLiteral("Delete one survey from the agency server"));
+    } else {
+        m_deleteSurveys->setEnabled(false);
+        m_deleteSurveys->setText(QStringLiteral("Delete Individual Survey"));
+        text += QStringLiteral("\n\n") + store::deletionRefused();
+    }
+    QLabel* note = ui::makeNote(text, this, QStringLiteral("ServerNote"));
+    note->setWordWrap(true);
+    static_cast<QVBoxLayout*>(layout())->insertWidget(1, note);
 }
 
 void MaintenanceWindow::backup()

@@ -38,6 +38,10 @@ public:
 
     // Shows the window in the middle of the screen.
     void present();
+    // The program works on the agency server, which its IT backs up: the
+    // file's operations are not offered, and deleting a survey only to a
+    // user who may (`mayDelete`); the window says why.
+    void showServerMaintenance(bool mayDelete);
 
     void backup();
     void repair();
@@ -71,6 +75,9 @@ private:
     session::BackgroundTask* m_task;
     session::ProgressStrip* m_progress = nullptr;
     std::vector<QWidget*> m_buttons;
+    // The operations on the database file, and the caution about them.
+    std::vector<QWidget*> m_fileOperations;
+    QPushButton* m_deleteSurveys = nullptr;
     std::unique_ptr<ui::BusyCursor> m_busy;
     // The window was closed while an operation ran.
     bool m_returnWhenDone = false;
