@@ -108,6 +108,13 @@ QStringList versionThree()
         QStringLiteral("CREATE TRIGGER \"Count_Removed_Vehicles\" AFTER DELETE ON \"Veh_Data\" "
                        "REFERENCING OLD TABLE AS removed FOR EACH STATEMENT "
                        "EXECUTE FUNCTION \"Count_Removed_Vehicles\"()"),
+        // Emptying the vehicle table at once (as an administrator may, to
+        // start afresh) fires no deletion trigger: the counts go with it.
+        QStringLiteral("CREATE FUNCTION \"Forget_Vehicle_Counts\"() RETURNS trigger LANGUAGE plpgsql "
+                       "SECURITY DEFINER SET search_path FROM CURRENT AS $$ BEGIN "
+                       "DELETE FROM \"Survey_Vehicles\"; RETURN NULL; END $$"),
+        QStringLiteral("CREATE TRIGGER \"Forget_Vehicle_Counts\" AFTER TRUNCATE ON \"Veh_Data\" "
+                       "FOR EACH STATEMENT EXECUTE FUNCTION \"Forget_Vehicle_Counts\"()"),
         QStringLiteral("INSERT INTO \"Survey_Vehicles\" (\"Batch_Number\", \"Vehicles\") "
                        "SELECT \"Batch_Number\", count(*) FROM \"Veh_Data\" GROUP BY \"Batch_Number\""),
     };

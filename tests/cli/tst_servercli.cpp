@@ -250,7 +250,8 @@ private Q_SLOTS:
             QStringLiteral("DROP TRIGGER \"Count_Added_Vehicles\" ON \"Veh_Data\"; "
                            "DROP TRIGGER \"Count_Removed_Vehicles\" ON \"Veh_Data\"; DROP FUNCTION "
                            "\"Count_Added_Vehicles\"(); DROP FUNCTION \"Count_Removed_Vehicles\"(); DROP "
-                           "TABLE \"Survey_Vehicles\"; ");
+                           "TABLE \"Survey_Vehicles\"; DROP TRIGGER \"Forget_Vehicle_Counts\" ON "
+                           "\"Veh_Data\"; DROP FUNCTION \"Forget_Vehicle_Counts\"(); ");
         row("version 1", 1,
             toTwo + QStringLiteral("DROP TRIGGER \"Header_Keeps_Vehicles\" ON \"Header\"; "
                                    "DROP FUNCTION \"Header_Keeps_Vehicles\"(); "
@@ -303,6 +304,8 @@ private Q_SLOTS:
         row("survey deleted whole",
             QStringLiteral("DELETE FROM \"Summary\"; DELETE FROM \"Veh_Data\"; "
                            "DELETE FROM \"Header\""),
+            QString());
+        row("every survey emptied at once", QStringLiteral("TRUNCATE \"Summary\", \"Veh_Data\", \"Header\""),
             QString());
     }
     void listedCountsFollowChanges()
