@@ -22,4 +22,15 @@ inline import::SurveyHeader benchSurveyHeader(const import::HeaderFields& fields
             QStringLiteral("Residential")};
 }
 
+// An import report that keeps the messages and answers every question
+// with yes, for imports that run unattended.
+class QuietReport : public import::ImportReport {
+public:
+    void message(const QString& text, const QString& reason) override { messages << text + reason; }
+    void recordsAdded(qint64) override {}
+    void progress(qint64, qint64) override {}
+    bool confirm(const QString&) override { return true; }
+    QStringList messages;
+};
+
 } // namespace pelmor::bench

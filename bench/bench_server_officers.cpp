@@ -35,17 +35,9 @@
 #include <vector>
 
 using namespace pelmor;
+using bench::QuietReport;
 
 namespace {
-
-class QuietReport : public import::ImportReport {
-public:
-    void message(const QString& text, const QString& reason) override { messages << text + reason; }
-    void recordsAdded(qint64) override {}
-    void progress(qint64, qint64) override {}
-    bool confirm(const QString&) override { return true; }
-    QStringList messages;
-};
 
 // Stores a generated survey of `vehicles` vehicles over `days` days from
 // `start` 08:00 through the import the window uses; why it failed, or empty.

@@ -26,17 +26,9 @@
 #include <QTextStream>
 
 using namespace pelmor;
+using bench::QuietReport;
 
 namespace {
-
-class QuietReport : public import::ImportReport {
-public:
-    void message(const QString& text, const QString& reason) override { messages << text + reason; }
-    void recordsAdded(qint64) override {}
-    void progress(qint64, qint64) override {}
-    bool confirm(const QString&) override { return true; }
-    QStringList messages;
-};
 
 } // namespace
 
