@@ -13,9 +13,8 @@
 namespace pelmor::charts {
 namespace {
 
-const QColor kInk(0, 0, 0);
 const QColor kBarEdge(40, 40, 40);
-const QColor kGridLine(170, 170, 170);
+const QColor kBarGridLine(170, 170, 170);
 const QColor kFloor(232, 232, 232);
 
 // The lit top and the shaded side of a 3-D bar. Black and other very dark
@@ -247,7 +246,7 @@ void BarGraphRenderer::paintWalls(QPainter& painter) const
         const QPolygon floor({QPoint(m_plot.left(), zero), QPoint(m_plot.left() + m_depthX, zero - m_depthY),
                               QPoint(m_plot.x() + m_plot.width() + m_depthX, zero - m_depthY),
                               QPoint(m_plot.x() + m_plot.width(), zero)});
-        painter.setPen(QPen(kGridLine, lineWidth));
+        painter.setPen(QPen(kBarGridLine, lineWidth));
         painter.setBrush(kFloor);
         painter.drawPolygon(floor);
         painter.setBrush(Qt::NoBrush);
@@ -257,7 +256,7 @@ void BarGraphRenderer::paintWalls(QPainter& painter) const
     }
     if (!m_graph.horizontalGrid)
         return;
-    painter.setPen(QPen(kGridLine, lineWidth));
+    painter.setPen(QPen(kBarGridLine, lineWidth));
     painter.setRenderHint(QPainter::Antialiasing, m_depthX > 0);
     for (size_t i = 1; i < m_tickTexts.size(); ++i) {
         const int y = valueToY(m_tickStep * static_cast<double>(i));

@@ -13,7 +13,6 @@
 namespace pelmor::charts {
 namespace {
 
-const QColor kInk(0, 0, 0);
 const QColor kCellEdge(255, 255, 255);
 
 // Pale yellow, orange, dark red: light to dark in step with the value.

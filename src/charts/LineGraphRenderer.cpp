@@ -1,6 +1,7 @@
 #include "charts/LineGraphRenderer.h"
 
 #include "charts/ChartText.h"
+#include "charts/Palette.h"
 
 #include <QFontMetrics>
 #include <QPainter>
@@ -13,7 +14,6 @@
 namespace pelmor::charts {
 namespace {
 
-const QColor kInk(0, 0, 0);
 const QColor kGridLine(205, 205, 205);
 const QColor kGuideLine(120, 120, 120);
 

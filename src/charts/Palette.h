@@ -12,6 +12,9 @@ QColor paletteColour(int index);
 
 inline constexpr int kPaletteSize = 16;
 
+// The ink of every chart's text, axes and outlines.
+inline const QColor kInk(0, 0, 0);
+
 // The contrast ratio of two colours as screen readability is judged, from
 // 1 (alike) to 21 (black on white): the lighter colour's relative luminance
 // plus 0.05 over the darker one's plus 0.05. Text wants 4.5 at least.

@@ -15,7 +15,6 @@
 #endif
 
 namespace pelmor::db {
-namespace {
 
 bool failWith(QString* reason, const QString& text)
 {
@@ -23,6 +22,8 @@ bool failWith(QString* reason, const QString& text)
         *reason = text;
     return false;
 }
+
+namespace {
 
 #ifdef Q_OS_WIN
 std::wstring nativePath(const QString& path)

@@ -11,6 +11,11 @@
 // locks SQLite holds on it.
 namespace pelmor::db {
 
+// Gives the failure's reason to the caller that asked for it (a null
+// `reason` asks for none) and returns false, for a function that answers
+// whether it worked.
+bool failWith(QString* reason, const QString& text);
+
 // Flushes a file's contents to the disk. False, with the system's reason,
 // when that fails.
 bool syncFile(const QString& path, QString* reason = nullptr);

@@ -10,13 +10,6 @@
 namespace pelmor::db {
 namespace {
 
-bool failWith(QString* reason, const QString& text)
-{
-    if (reason)
-        *reason = text;
-    return false;
-}
-
 // A hidden work name beside `target` that no file has yet.
 QString workNameFor(const QString& target, int attempt)
 {

@@ -3,6 +3,7 @@
 #include "store/PgSurveyStore.h"
 
 #include "store/PgServerSchema.h"
+#include "store/RowColumns.h"
 
 #include <QtEndian>
 
@@ -11,16 +12,6 @@
 
 namespace pelmor::store {
 namespace {
-
-// The row's fields as a column list, in table order: h."Batch_Number", ...
-template <typename Row> QByteArray columnsOf(const char* table)
-{
-    QByteArrayList columns;
-    Row row;
-    Row::forEachField(
-        row, [&](const char* name, const QString&) { columns << QByteArray(table) + '"' + name + '"'; });
-    return columns.join(", ");
-}
 
 // The fields of `row` from a result row, read from column `first` on in
 // table order; a NULL reads as an empty text.

@@ -2,6 +2,8 @@
 // and the figures their statistics are worked out from.
 #include "store/SqliteSurveyStore.h"
 
+#include "store/RowColumns.h"
+
 #include "db/FieldValues.h"
 #include "db/Files.h"
 #include "db/SqlText.h"
@@ -15,17 +17,6 @@
 
 namespace pelmor::store {
 namespace {
-
-// The row's fields as a column list, in table order: "h"."Batch_Number", ...
-template <typename Row> QString columnsOf(const char* table)
-{
-    QStringList columns;
-    Row row;
-    Row::forEachField(row, [&](const char* name, const QString&) {
-        columns << QStringLiteral("%1\"%2\"").arg(QLatin1String(table), QLatin1String(name));
-    });
-    return columns.join(QStringLiteral(", "));
-}
 
 // The fields of `row` from the current row of `statement`, read from
 // column `first` on in table order; a null value reads as an empty text.
@@ -42,9 +33,10 @@ template <typename Row> int readRow(const db::SqliteStatement& statement, int fi
 template <typename Row>
 bool readFirstRow(db::Connection& connection, const char* table, const QString& batchNumber, Row& row)
 {
-    db::SqliteStatement query(connection, QStringLiteral("SELECT %1 FROM \"%2\" WHERE \"Batch_Number\" = ? "
-                                                         "ORDER BY rowid LIMIT 1")
-                                              .arg(columnsOf<Row>(""), QLatin1String(table)));
+    db::SqliteStatement query(connection,
+                              QStringLiteral("SELECT %1 FROM \"%2\" WHERE \"Batch_Number\" = ? "
+                                             "ORDER BY rowid LIMIT 1")
+                                  .arg(QString::fromUtf8(columnsOf<Row>("")), QLatin1String(table)));
     query.bind(0, batchNumber);
     if (!query.nextRow())
         return false;
@@ -358,7 +350,7 @@ std::vector<survey::ListedSurvey> SqliteSurveyStore::listSurveys()
         QStringLiteral("SELECT %1, (SELECT count(*) FROM \"Veh_Data\" v WHERE v.\"Batch_Number\" = "
                        "h.\"Batch_Number\") FROM \"Header\" h WHERE h.rowid IN (SELECT min(rowid) FROM "
                        "\"Header\" GROUP BY \"Batch_Number\") ORDER BY h.rowid")
-            .arg(columnsOf<survey::HeaderRow>("h.")));
+            .arg(QString::fromUtf8(columnsOf<survey::HeaderRow>("h."))));
     std::vector<survey::ListedSurvey> surveys;
     while (query.nextRow()) {
         survey::ListedSurvey survey;
@@ -417,7 +409,7 @@ std::vector<survey::HeaderRow> SqliteSurveyStore::surveysCounting(qint64 vehicle
         m_connection,
         QStringLiteral("SELECT %1 FROM \"Header\" h JOIN \"Summary\" s ON s.\"Batch_Number\" = "
                        "h.\"Batch_Number\" WHERE trim(s.\"Total_Vehicles\") = ? ORDER BY h.rowid")
-            .arg(columnsOf<survey::HeaderRow>("h.")));
+            .arg(QString::fromUtf8(columnsOf<survey::HeaderRow>("h."))));
     query.bindText(0, QByteArray::number(vehicles));
     std::vector<survey::HeaderRow> headers;
     while (query.nextRow()) {
