@@ -1,5 +1,7 @@
 # pelmor_add_library(<name> SOURCES ... [LIBS ...] [PRIVATE_LIBS ...] [INCLUDE_ROOT dir])
-# A static library that publishes only its own headers. Each header listed in
+# A static library, compiled a few sources at a time as one unit (so the Qt
+# headers are read once per batch, not once per file), that publishes only
+# its own headers. Each header listed in
 # SOURCES is linked into an include folder of the library's own, under its
 # path below INCLUDE_ROOT (default src/), so code still includes
 # "db/Connection.h", but only when it links the library that holds it: a
@@ -10,6 +12,7 @@ function(pelmor_add_library name)
         set(ARG_INCLUDE_ROOT ${PROJECT_SOURCE_DIR}/src)
     endif()
     add_library(${name} STATIC ${ARG_SOURCES})
+    set_target_properties(${name} PROPERTIES UNITY_BUILD ON)
 
     set(include_dir ${CMAKE_BINARY_DIR}/include/${name})
     file(REMOVE_RECURSE ${include_dir})
@@ -27,14 +30,20 @@ function(pelmor_add_library name)
     target_link_libraries(${name} PUBLIC ${ARG_LIBS} PRIVATE ${ARG_PRIVATE_LIBS})
 endfunction()
 
-# pelmor_add_test(<name> SOURCES ... [LIBS ...] [FUNCTIONS ...])
+# pelmor_add_test(<name> SOURCES ... [LIBS ...] [FUNCTIONS ...] [MANY_PROCESSES])
 # Builds a Qt Test program and registers it with CTest, offscreen, with the
 # test data folders handed in as compile definitions. With FUNCTIONS each
 # named test function is a CTest test of its own, <name>_<function>, so
-# long ones run side by side.
+# long ones run side by side. MANY_PROCESSES marks a test that kills or races
+# the headless tool hundreds of times: labelled many_processes, and left out
+# of the sanitizer build, which runs the tool's code through the other tests.
 function(pelmor_add_test name)
-    cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;LIBS;FUNCTIONS" ${ARGN})
-    add_executable(${name} ${ARG_SOURCES})
+    cmake_parse_arguments(ARG "MANY_PROCESSES" "TIMEOUT" "SOURCES;LIBS;FUNCTIONS" ${ARGN})
+    if(ARG_MANY_PROCESSES AND PELMOR_SANITIZE)
+        add_executable(${name} EXCLUDE_FROM_ALL ${ARG_SOURCES})
+    else()
+        add_executable(${name} ${ARG_SOURCES})
+    endif()
     set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
     target_link_libraries(${name} PRIVATE Qt6::Test ${ARG_LIBS})
     target_compile_definitions(${name} PRIVATE
@@ -58,5 +67,8 @@ function(pelmor_add_test name)
         set_tests_properties(${test} PROPERTIES
             ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LC_ALL=C.UTF-8;XDG_CONFIG_HOME=${CMAKE_BINARY_DIR}/test-settings/${test}"
             TIMEOUT ${ARG_TIMEOUT})
+        if(ARG_MANY_PROCESSES)
+            set_tests_properties(${test} PROPERTIES LABELS many_processes)
+        endif()
     endforeach()
 endfunction()
