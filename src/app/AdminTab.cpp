@@ -148,11 +148,8 @@ AdminTab::AdminTab(const db::Database& surveys, ReportNames& names, QWidget* par
         QStringLiteral("Work on the database on this computer or on the agency server"));
     m_databaseChoice->setMinimumWidth(kButtonWidth);
     databaseLayout->addWidget(m_databaseChoice, 0, 1, Qt::AlignVCenter);
-    databaseLayout->addWidget(
-        ui::makeNote(QStringLiteral("Back up, repair, replace or restore the survey database, "
-                                    "or delete surveys."),
-                     database, QStringLiteral("DatabaseNote")),
-        1, 0);
+    m_databaseNote = ui::makeNote(QString(), database, QStringLiteral("DatabaseNote"));
+    databaseLayout->addWidget(m_databaseNote, 1, 0);
     m_databaseManagement =
         ui::makeButton(QStringLiteral("Database Management"), QStringLiteral("DatabaseManagement"), database);
     m_databaseManagement->setMinimumWidth(kButtonWidth);
@@ -246,10 +243,16 @@ QGroupBox* AdminTab::buildFieldSetupFrame()
     return frame;
 }
 
-void AdminTab::showDatabaseInUse(const QString& text)
+void AdminTab::showDatabaseInUse(const QString& text, bool onServer)
 {
     m_databaseInUse->setText(text);
     m_databaseInUse->setToolTip(text);
+    // The agency's IT backs a server up and mends it; here only surveys are
+    // deleted, and only by an administrator.
+    m_databaseNote->setText(onServer ? QStringLiteral("The agency's IT backs up the server. An administrator "
+                                                      "of the agency database can delete surveys.")
+                                     : QStringLiteral("Back up, repair, replace or restore the survey "
+                                                      "database, or delete surveys."));
 }
 
 reports::FieldSheetInputs AdminTab::fieldSheetInputs() const

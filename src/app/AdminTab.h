@@ -74,7 +74,7 @@ public:
     QPushButton* sendSurveysButton() const { return m_sendSurveys; }
     QPushButton* databaseChoiceButton() const { return m_databaseChoice; }
     // Says which database the program works on ("This computer: PATH").
-    void showDatabaseInUse(const QString& text);
+    void showDatabaseInUse(const QString& text, bool onServer);
 
     // What the field setup inputs read now, for the filled-in sheet.
     reports::FieldSheetInputs fieldSheetInputs() const;
@@ -135,6 +135,7 @@ private:
     QPushButton* m_databaseManagement = nullptr;
     QPushButton* m_databaseChoice = nullptr;
     QLabel* m_databaseInUse = nullptr;
+    QLabel* m_databaseNote = nullptr;
 };
 
 } // namespace pelmor::app

@@ -166,7 +166,8 @@ void MainWindow::load()
     m_adminTab->showDatabaseInUse(
         m_state.database.server.isEmpty()
             ? QStringLiteral("This computer: %1").arg(db::displayPath(m_state.database.path))
-            : QStringLiteral("Agency server: %1").arg(db::serverName(m_state.serverChoice)));
+            : QStringLiteral("Agency server: %1").arg(db::serverName(m_state.serverChoice)),
+        !m_state.database.server.isEmpty());
     const QString failure = m_reportNames->load(m_state.database);
     if (failure.isEmpty())
         return;

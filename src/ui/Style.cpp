@@ -210,6 +210,7 @@ QLabel[role="warning"] { font-weight: bold; color: #b00020; }
 QLabel[role="done"] { font-weight: bold; color: #1d6b2f; }
 QLabel[role="unit"] { font-size: 18pt; font-weight: bold; color: #1f3a5f; }
 QLineEdit[userField="true"] { background: rgb(255, 224, 192); border: 1px solid #b98a5a; }
+QLineEdit:disabled { background: #e6eaef; border: 1px solid #c6cfd9; color: #7a8594; }
 QComboBox[userField="true"] { background: rgb(255, 224, 192); border: 1px solid #b98a5a; border-radius: 2px;
                               padding: 2px 6px; color: black; }
 QComboBox[userField="true"]::drop-down { subcontrol-origin: padding; subcontrol-position: center right;

@@ -223,6 +223,8 @@ private Q_SLOTS:
         QCOMPARE(program.state.current.batchNumber(), QString());
         QCOMPARE(program.ui().text(QStringLiteral("DatabaseInUse")),
                  QStringLiteral("Agency server: %1").arg(db::serverName(choice)));
+        QVERIFY(
+            program.ui().text(QStringLiteral("DatabaseNote")).startsWith(QStringLiteral("The agency's IT")));
         QCOMPARE(program.listed(), QStringList{"260301-S"});
         QCOMPARE(program.state.serverPassword, password);
         // Remembered for this user, without the password.
@@ -243,6 +245,8 @@ private Q_SLOTS:
         QVERIFY(program.state.database.server.isEmpty() && program.state.serverPassword.isEmpty());
         QVERIFY(
             program.ui().text(QStringLiteral("DatabaseInUse")).startsWith(QStringLiteral("This computer: ")));
+        QVERIFY(
+            program.ui().text(QStringLiteral("DatabaseNote")).startsWith(QStringLiteral("Back up, repair")));
         QCOMPARE(program.listed(), QStringList{"050302-F"});
         QVERIFY(!db::rememberedServerChoice().useServer);
     }
