@@ -193,6 +193,18 @@ private Q_SLOTS:
         QCOMPARE(server(QStringLiteral("officer1"), {"surveys"}).out, surveysLeft);
     }
 
+    // A user outside the officers' group is told which right to ask the
+    // agency's IT for, and nothing is stored.
+    void importNeedsTheOfficersRight()
+    {
+        const Run run = server(QStringLiteral("clerk"), QStringList{"import", kSample} + kHeaderOptions);
+        QCOMPARE(run.exitCode, 1);
+        QVERIFY2(run.err.contains(QStringLiteral("lacks the right to add surveys (the rights of the "
+                                                 "pelmor_officer role)")),
+                 qPrintable(run.err));
+        QCOMPARE(server(QStringLiteral("officer1"), {"surveys"}).out, QString());
+    }
+
     // The window's question before a deletion reads the same on the server
     // as on the file.
     void deletionQuestionAsOnFile_data()
