@@ -46,6 +46,12 @@ function(pelmor_add_test name)
     endif()
     set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
     target_link_libraries(${name} PRIVATE Qt6::Test ${ARG_LIBS})
+    # The test's own code is compiled with less optimisation than the
+    # program, which takes a third less time; the code under test keeps the
+    # program's. Under the sanitizers it is not optimised at all.
+    if(CMAKE_CXX_COMPILER_ID MATCHES "GNU|Clang")
+        target_compile_options(${name} PRIVATE $<IF:$<BOOL:${PELMOR_SANITIZE}>,-O0,-O1>)
+    endif()
     target_compile_definitions(${name} PRIVATE
         PELMOR_TEST_DATA="${PROJECT_SOURCE_DIR}/tests/data"
         PELMOR_SAMPLES="${PROJECT_SOURCE_DIR}/samples")
