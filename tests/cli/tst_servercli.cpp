@@ -253,7 +253,8 @@ private Q_SLOTS:
         QTest::addColumn<QString>("rollBack"); // what makes a database of that version
         const QString toThree =
             QStringLiteral("DROP TRIGGER \"Check_And_Count_Added_Vehicles\" ON \"Veh_Data\"; "
-                           "DROP FUNCTION \"Check_And_Count_Added_Vehicles\"(); ");
+                           "DROP FUNCTION \"Check_And_Count_Added_Vehicles\"(); "
+                           "ALTER TABLE \"Veh_Data\" ALTER COLUMN \"Id\" SET CACHE 1; ");
         const QString toTwo =
             toThree + QStringLiteral("DROP TRIGGER \"Count_Removed_Vehicles\" ON \"Veh_Data\"; DROP FUNCTION "
                                      "\"Count_Removed_Vehicles\"(); DROP TABLE \"Survey_Vehicles\"; DROP "
