@@ -214,6 +214,7 @@ void PgConnection::beginCopy(const char* statement, const QByteArray& trailer)
         throw failure(raw);
     m_copying = true;
     m_copyTrailer = trailer;
+    m_copyBuffer.reserve(kCopyChunk + 4096);
 }
 
 void PgConnection::sendCopyBuffer(bool whenFull)
@@ -225,7 +226,8 @@ void PgConnection::sendCopyBuffer(bool whenFull)
         m_copyBuffer.clear();
         throw lostConnection();
     }
-    m_copyBuffer.clear();
+    // Emptied, not freed: the next chunk fills the same memory.
+    m_copyBuffer.resize(0);
 }
 
 void PgConnection::endCopy()

@@ -120,6 +120,41 @@ QStringList versionThree()
     };
 }
 
+// Version 4: the vehicles an insert adds are checked against Header and
+// counted for the survey list by one trigger that reads them once, in
+// place of one trigger for each: a survey of a million vehicles is read
+// once after its COPY instead of twice. A session takes the vehicles' Ids
+// a thousand at a time rather than one by one, which makes a large COPY
+// faster; the Ids one survey gets (one transaction, one session) still
+// rise in the order its vehicles were stored, with gaps between sessions.
+QStringList versionFour()
+{
+    return {
+        QStringLiteral("ALTER TABLE \"Veh_Data\" ALTER COLUMN \"Id\" SET CACHE 1000"),
+        QStringLiteral("DROP TRIGGER IF EXISTS \"Vehicles_Need_Header\" ON \"Veh_Data\""),
+        QStringLiteral("DROP FUNCTION IF EXISTS \"Vehicles_Need_Header\"()"),
+        QStringLiteral("DROP TRIGGER IF EXISTS \"Count_Added_Vehicles\" ON \"Veh_Data\""),
+        QStringLiteral("DROP FUNCTION IF EXISTS \"Count_Added_Vehicles\"()"),
+        // A batch number without its Header row fails the whole statement,
+        // the counts added with it included.
+        QStringLiteral(
+            "CREATE FUNCTION \"Check_And_Count_Added_Vehicles\"() RETURNS trigger LANGUAGE plpgsql "
+            "SECURITY DEFINER SET search_path FROM CURRENT AS $$ DECLARE orphaned boolean; BEGIN "
+            "WITH a AS MATERIALIZED (SELECT \"Batch_Number\", count(*) AS n FROM added "
+            "GROUP BY \"Batch_Number\"), "
+            "counted AS (INSERT INTO \"Survey_Vehicles\" AS s (\"Batch_Number\", \"Vehicles\") "
+            "SELECT \"Batch_Number\", n FROM a ON CONFLICT (\"Batch_Number\") DO UPDATE SET "
+            "\"Vehicles\" = s.\"Vehicles\" + EXCLUDED.\"Vehicles\") "
+            "SELECT EXISTS (SELECT 1 FROM a WHERE NOT EXISTS (SELECT 1 FROM \"Header\" h "
+            "WHERE h.\"Batch_Number\" = a.\"Batch_Number\")) INTO orphaned; "
+            "IF orphaned THEN RAISE EXCEPTION 'vehicle rows need the Header row of their batch number' "
+            "USING ERRCODE = 'foreign_key_violation'; END IF; RETURN NULL; END $$"),
+        QStringLiteral("CREATE TRIGGER \"Check_And_Count_Added_Vehicles\" AFTER INSERT ON \"Veh_Data\" "
+                       "REFERENCING NEW TABLE AS added FOR EACH STATEMENT "
+                       "EXECUTE FUNCTION \"Check_And_Count_Added_Vehicles\"()"),
+    };
+}
+
 // The message for a set-up the role's rights do not allow.
 db::DbError missingRight(const PgConnection& connection, const QString& right)
 {
@@ -189,6 +224,10 @@ ServerSetup initServer(const db::Database& database)
         }
         if (setup.previousVersion < 3) {
             for (const QString& statement : versionThree())
+                connection.exec(statement.toUtf8().constData());
+        }
+        if (setup.previousVersion < 4) {
+            for (const QString& statement : versionFour())
                 connection.exec(statement.toUtf8().constData());
         }
         connection.exec("INSERT INTO \"Schema_Version\" (\"Version\") VALUES ($1) "

@@ -2,13 +2,13 @@
 // them, and the figures their statistics are worked out from.
 #include "store/PgSurveyStore.h"
 
+#include "store/CountedFigures.h"
 #include "store/PgServerSchema.h"
 #include "store/RowColumns.h"
 
 #include <QtEndian>
 
 #include <limits>
-#include <map>
 
 namespace pelmor::store {
 namespace {
@@ -42,130 +42,35 @@ QByteArray insertOf(const char* table, const std::vector<std::pair<QString, QStr
            places.join(", ") + ')';
 }
 
-// The figures of one batch number's vehicles, worked out from one query
-// that counts them per speed and direction: a few hundred rows where the
-// survey has a million vehicles. Each answer is exact; the averages divide
-// the whole sum by the count as the file's engine does.
-class PgSurveyFigures : public SurveyFigures {
+// The figures of one stored batch number's vehicles, counted by one query
+// per speed and direction: a few hundred rows where the survey has a
+// million vehicles.
+class PgSurveyFigures : public CountedFigures {
 public:
     PgSurveyFigures(PgConnection& connection, const QString& batchNumber)
         : m_connection(connection)
         , m_batch(batchNumber.toUtf8())
     {
     }
-    // Vehicles were added since: ask again.
-    void forget() { m_read = false; }
 
-    qint64 vehicles() override
+protected:
+    void count() override
     {
-        return countIf([](qint64) { return true; });
-    }
-    qint64 countAtMost(qint64 speed) override
-    {
-        return countIf([speed](qint64 s) { return s <= speed; });
-    }
-    qint64 countOver(qint64 speed) override
-    {
-        return countIf([speed](qint64 s) { return s > speed; });
-    }
-    std::optional<double> averageOver(qint64 speed) override
-    {
-        return averageIf([speed](qint64 s) { return s > speed; });
-    }
-    std::optional<double> averageSpeed() override
-    {
-        return averageIf([](qint64) { return true; });
-    }
-    std::optional<qint64> lowestSpeed() override
-    {
-        read();
-        if (m_speeds.empty())
-            return std::nullopt;
-        return m_speeds.begin()->first;
-    }
-    std::optional<qint64> highestSpeed() override
-    {
-        read();
-        if (m_speeds.empty())
-            return std::nullopt;
-        return m_speeds.rbegin()->first;
-    }
-    qint64 countWithin(double low, double high) override
-    {
-        return countIf([low, high](qint64 s) { return double(s) >= low && double(s) <= high; });
-    }
-    qint64 countTravelling(Travel travel) override
-    {
-        read();
-        return m_travel[int(travel)];
-    }
-    qint64 largestOffset() override
-    {
-        read();
-        return m_largestOffset;
-    }
-    qint64 countInBand(qint64 limit, int above, qint64 atMost) override
-    {
-        const qint64 from = limit + above;
-        return countIf([from, atMost](qint64 s) { return s > from && s <= atMost; });
-    }
-    qint64 countBeyond(qint64 speed) override { return countOver(speed); }
-
-private:
-    void read()
-    {
-        if (m_read)
+        if (m_counted)
             return;
         const PgResult rows = m_connection.exec(
             "SELECT \"Speed\", \"Veh_Direction\", count(*), max(\"Offset\") FROM \"Veh_Data\" "
             "WHERE \"Batch_Number\" = $1 GROUP BY \"Speed\", \"Veh_Direction\"",
             {m_batch});
-        m_speeds.clear();
-        m_travel[0] = m_travel[1] = m_travel[2] = 0;
-        m_largestOffset = 0;
-        for (int row = 0; row < rows.rows(); ++row) {
-            const qint64 count = rows.integer(row, 2);
-            m_speeds[rows.integer(row, 0)] += count;
-            const QByteArrayView direction = rows.bytes(row, 1);
-            if (direction == "+")
-                m_travel[int(Travel::Approaching)] += count;
-            else if (direction == "-")
-                m_travel[int(Travel::Receding)] += count;
-            else if (direction == "?")
-                m_travel[int(Travel::Unknown)] += count;
-            m_largestOffset = std::max(m_largestOffset, rows.integer(row, 3));
-        }
-        m_read = true;
-    }
-    template <typename Test> qint64 countIf(Test test)
-    {
-        read();
-        qint64 count = 0;
-        for (const auto& [speed, vehicles] : m_speeds)
-            if (test(speed))
-                count += vehicles;
-        return count;
-    }
-    template <typename Test> std::optional<double> averageIf(Test test)
-    {
-        read();
-        qint64 sum = 0, count = 0;
-        for (const auto& [speed, vehicles] : m_speeds)
-            if (test(speed)) {
-                sum += speed * vehicles;
-                count += vehicles;
-            }
-        if (count == 0)
-            return std::nullopt;
-        return double(sum) / double(count);
+        m_counted = true;
+        for (int row = 0; row < rows.rows(); ++row)
+            add(rows.integer(row, 0), rows.bytes(row, 1), rows.integer(row, 3), rows.integer(row, 2));
     }
 
+private:
     PgConnection& m_connection;
     const QByteArray m_batch;
-    bool m_read = false;
-    std::map<qint64, qint64> m_speeds; // vehicles per speed
-    qint64 m_travel[3] = {0, 0, 0};
-    qint64 m_largestOffset = 0;
+    bool m_counted = false;
 };
 
 // A number in network byte order, as COPY's binary form has it.
@@ -202,7 +107,6 @@ public:
         , m_transaction(connection)
         , m_batchNumber(header.batchNumber)
         , m_batch(binaryField(header.batchNumber.toUtf8()))
-        , m_figures(connection, header.batchNumber)
     {
         try {
             connection.exec(kWritersWait);
@@ -243,7 +147,6 @@ public:
                                    "\"Speed\", \"Time\", \"Date\") FROM STDIN (FORMAT binary)",
                                    QByteArray("\xff\xff", 2));
             m_connection.copyBuffer().append("PGCOPY\n\xff\r\n\0\0\0\0\0\0\0\0\0", 19);
-            m_figures.forget();
         }
         QByteArray& row = m_connection.copyBuffer();
         appendBig<qint16>(row, 6);
@@ -259,6 +162,7 @@ public:
         appendBig<qint32>(row, 4);
         appendBig<qint32>(row, dayNumber(date));
         m_connection.sendCopyBuffer(true);
+        m_figures.add(speed, direction, offset);
     }
 
     SurveyFigures& figures() override
@@ -292,7 +196,9 @@ private:
     PgTransaction m_transaction;
     const QString m_batchNumber;
     const QByteArray m_batch; // as a field of COPY's binary form
-    PgSurveyFigures m_figures;
+    // The vehicles written so far, counted as they go by: the statistics
+    // need no query over them.
+    CountedFigures m_figures;
     QDate m_lastDate;
     qint32 m_lastDay = 0;
 };

@@ -20,6 +20,11 @@ const QString kSample = QStringLiteral(PELMOR_SAMPLES "/elm-street-2days.rsx");
 const QString kBatch = QStringLiteral("050326-A");
 const QStringList kHeaderOptions = {"--location", "Elm Street", "--direction", "North",
                                     "--zone",     "School",     "--unit",      "MPH"};
+// Adds a copy of the stored vehicles, as another program on the server might.
+const QString kCopyVehicles = QStringLiteral(
+    "INSERT INTO \"Veh_Data\" (\"Batch_Number\", \"Offset\", \"Veh_Direction\", \"Speed\", \"Time\", "
+    "\"Date\") SELECT \"Batch_Number\", \"Offset\", \"Veh_Direction\", \"Speed\", \"Time\", \"Date\" "
+    "FROM \"Veh_Data\"");
 
 } // namespace
 
@@ -258,17 +263,21 @@ private Q_SLOTS:
     {
         QTest::addColumn<int>("version");
         QTest::addColumn<QString>("rollBack"); // what makes a database of that version
+        const QString toThree =
+            QStringLiteral("DROP TRIGGER \"Check_And_Count_Added_Vehicles\" ON \"Veh_Data\"; "
+                           "DROP FUNCTION \"Check_And_Count_Added_Vehicles\"(); "
+                           "ALTER TABLE \"Veh_Data\" ALTER COLUMN \"Id\" SET CACHE 1; ");
         const QString toTwo =
-            QStringLiteral("DROP TRIGGER \"Count_Added_Vehicles\" ON \"Veh_Data\"; "
-                           "DROP TRIGGER \"Count_Removed_Vehicles\" ON \"Veh_Data\"; DROP FUNCTION "
-                           "\"Count_Added_Vehicles\"(); DROP FUNCTION \"Count_Removed_Vehicles\"(); DROP "
-                           "TABLE \"Survey_Vehicles\"; DROP TRIGGER \"Forget_Vehicle_Counts\" ON "
-                           "\"Veh_Data\"; DROP FUNCTION \"Forget_Vehicle_Counts\"(); ");
+            toThree + QStringLiteral("DROP TRIGGER \"Count_Removed_Vehicles\" ON \"Veh_Data\"; DROP FUNCTION "
+                                     "\"Count_Removed_Vehicles\"(); DROP TABLE \"Survey_Vehicles\"; DROP "
+                                     "TRIGGER \"Forget_Vehicle_Counts\" ON \"Veh_Data\"; DROP FUNCTION "
+                                     "\"Forget_Vehicle_Counts\"(); ");
         row("version 1", 1,
             toTwo + QStringLiteral("DROP TRIGGER \"Header_Keeps_Vehicles\" ON \"Header\"; "
                                    "DROP FUNCTION \"Header_Keeps_Vehicles\"(); "
                                    "UPDATE \"Schema_Version\" SET \"Version\" = 1"));
         row("version 2", 2, toTwo + QStringLiteral("UPDATE \"Schema_Version\" SET \"Version\" = 2"));
+        row("version 3", 3, toThree + QStringLiteral("UPDATE \"Schema_Version\" SET \"Version\" = 3"));
     }
     void earlierVersionUpgraded()
     {
@@ -296,6 +305,15 @@ private Q_SLOTS:
         QVERIFY2(failure.contains(QStringLiteral("vehicle rows of its batch number")), qPrintable(failure));
         // The surveys stored before are counted for the list.
         QCOMPARE(listedCounts(), QStringLiteral("050326-A 2947"));
+        // Vehicles added after the upgrade are counted once, and refused
+        // without their Header row.
+        const QString orphan = testServer().execute(
+            QStringLiteral("INSERT INTO \"Veh_Data\" (\"Batch_Number\", \"Offset\", \"Veh_Direction\", "
+                           "\"Speed\", \"Time\", \"Date\") VALUES ('050326-Z', 1, '+', 30, 0, '2026-03-05')"),
+            m_database);
+        QVERIFY2(orphan.contains(QStringLiteral("Header row")), qPrintable(orphan));
+        QCOMPARE(testServer().execute(kCopyVehicles, m_database), QString());
+        QCOMPARE(listedCounts(), QStringLiteral("050326-A 5894"));
     }
 
     // The survey list's vehicle counts follow every addition and deletion,
@@ -307,11 +325,7 @@ private Q_SLOTS:
         row("nothing changed", QString(), QStringLiteral("050326-A 2947"));
         row("vehicles deleted", QStringLiteral("DELETE FROM \"Veh_Data\" WHERE \"Speed\" > 30"),
             QStringLiteral("050326-A FEWER"));
-        row("vehicles added",
-            QStringLiteral("INSERT INTO \"Veh_Data\" (\"Batch_Number\", \"Offset\", "
-                           "\"Veh_Direction\", \"Speed\", \"Time\", \"Date\") SELECT "
-                           "\"Batch_Number\", \"Offset\", \"Veh_Direction\", \"Speed\", "
-                           "\"Time\", \"Date\" FROM \"Veh_Data\" WHERE \"Speed\" > 30"),
+        row("vehicles added", kCopyVehicles + QStringLiteral(" WHERE \"Speed\" > 30"),
             QStringLiteral("050326-A MORE"));
         row("survey deleted whole",
             QStringLiteral("DELETE FROM \"Summary\"; DELETE FROM \"Veh_Data\"; "

@@ -552,12 +552,15 @@ private Q_SLOTS:
         QTest::addColumn<quint32>("seed");
         QTest::addColumn<int>("count");
         QTest::addColumn<int>("limit");
+        QTest::addColumn<bool>(
+            "unusual"); // speeds below 0 and over 1000, other directions, offsets out of order
         for (int b = 0; b < int(backends().size()); ++b) {
             const char* name = backends()[size_t(b)].name;
-            row(named(name, "a hundred vehicles"), b, quint32(7), 100, 35);
-            row(named(name, "three thousand vehicles"), b, quint32(8), 3000, 55);
-            row(named(name, "one vehicle"), b, quint32(9), 1, 30);
-            row(named(name, "all under the limit"), b, quint32(10), 40, 200);
+            row(named(name, "a hundred vehicles"), b, quint32(7), 100, 35, false);
+            row(named(name, "three thousand vehicles"), b, quint32(8), 3000, 55, false);
+            row(named(name, "one vehicle"), b, quint32(9), 1, 30, false);
+            row(named(name, "all under the limit"), b, quint32(10), 40, 200, false);
+            row(named(name, "unusual vehicles"), b, quint32(11), 400, 45, true);
         }
     }
     void figuresMatchTheVehicles()
@@ -566,10 +569,29 @@ private Q_SLOTS:
         QFETCH(quint32, seed);
         QFETCH(int, count);
         QFETCH(int, limit);
+        QFETCH(bool, unusual);
         const auto place = backends()[size_t(backend)].make();
         const auto store = place->open();
         addSurvey(*store, QStringLiteral("050302-A"), randomVehicles(seed + 100, 500));
-        const std::vector<Vehicle> vehicles = randomVehicles(seed, count);
+        std::vector<Vehicle> vehicles = randomVehicles(seed, count);
+        if (unusual)
+            for (int i = 0; i < count; ++i) {
+                Vehicle& vehicle = vehicles[size_t(i)];
+                if (i % 7 == 3)
+                    vehicle.speed = -1 - i % 4;
+                else if (i % 11 == 5)
+                    vehicle.speed = 1020 + i % 9;
+                else if (i % 13 == 6)
+                    vehicle.speed = 100000 + i;
+                if (i % 5 == 2)
+                    vehicle.direction = i % 2 ? "ab" : "x";
+                if (i == count / 2)
+                    vehicle.offset = vehicles.back().offset + 3600; // the largest, mid-way
+            }
+        const qint64 largestOffset =
+            std::max_element(vehicles.begin(), vehicles.end(), [](const Vehicle& a, const Vehicle& b) {
+                return a.offset < b.offset;
+            })->offset;
 
         QStringList expected;
         const auto countIf = [&](const std::function<bool(const Vehicle&)>& test) {
@@ -627,7 +649,7 @@ private Q_SLOTS:
                  << QString::number(countIf([](const Vehicle& v) { return v.direction == "+"; }))
                  << QString::number(countIf([](const Vehicle& v) { return v.direction == "-"; }))
                  << QString::number(countIf([](const Vehicle& v) { return v.direction == "?"; }))
-                 << QString::number(vehicles.back().offset);
+                 << QString::number(largestOffset);
         for (int band = 0; band < 5; ++band)
             expected << QString::number(countIf([&](const Vehicle& v) {
                 return v.speed > limit + band * 5 && v.speed <= limit + (band + 1) * 5;
@@ -909,6 +931,11 @@ private Q_SLOTS:
                                                "VALUES ('%1', 1, '+', 30, 0, '2002-05-03')");
         row("a vehicle of a stored survey", vehicle.arg(QLatin1String("050302-A")), true);
         row("a vehicle without its header", vehicle.arg(QLatin1String("050302-Z")), false);
+        row("vehicles with and without their header",
+            vehicle.arg(QLatin1String("050302-A")) +
+                QStringLiteral(", ('050302-Z', 2, '-', 31, 0, '2002-05-03'), "
+                               "('050302-A', 3, '?', 32, 0, '2002-05-03')"),
+            false);
         row("statistics without their header",
             QStringLiteral("INSERT INTO \"Summary\" (\"Batch_Number\") VALUES ('050302-Z')"), false);
         row("a second header",
