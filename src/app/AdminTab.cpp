@@ -2,6 +2,7 @@
 
 #include "app/ReportNames.h"
 #include "db/DbError.h"
+#include "db/Files.h"
 #include "import/SurveyLists.h"
 #include "ui/Style.h"
 
@@ -243,8 +244,11 @@ QGroupBox* AdminTab::buildFieldSetupFrame()
     return frame;
 }
 
-void AdminTab::showDatabaseInUse(const QString& text, bool onServer)
+void AdminTab::showDatabaseInUse(const db::Database& database, const db::ServerChoice& server)
 {
+    const bool onServer = !database.server.isEmpty();
+    const QString text = onServer ? QStringLiteral("Agency server: %1").arg(db::serverName(server))
+                                  : QStringLiteral("This computer: %1").arg(db::displayPath(database.path));
     m_databaseInUse->setText(text);
     m_databaseInUse->setToolTip(text);
     // The agency's IT backs a server up and mends it; here only surveys are

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "db/Database.h"
+#include "db/ServerChoice.h"
 #include "reports/DocumentInputs.h"
 #include "store/SurveyStore.h"
 
@@ -74,7 +75,7 @@ public:
     QPushButton* sendSurveysButton() const { return m_sendSurveys; }
     QPushButton* databaseChoiceButton() const { return m_databaseChoice; }
     // Says which database the program works on ("This computer: PATH").
-    void showDatabaseInUse(const QString& text, bool onServer);
+    void showDatabaseInUse(const db::Database& database, const db::ServerChoice& server);
 
     // What the field setup inputs read now, for the filled-in sheet.
     reports::FieldSheetInputs fieldSheetInputs() const;

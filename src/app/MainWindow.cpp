@@ -163,11 +163,7 @@ void MainWindow::centreOnScreen()
 void MainWindow::load()
 {
     m_state.database.path = db::databasePath(m_state.databaseFolder);
-    m_adminTab->showDatabaseInUse(
-        m_state.database.server.isEmpty()
-            ? QStringLiteral("This computer: %1").arg(db::displayPath(m_state.database.path))
-            : QStringLiteral("Agency server: %1").arg(db::serverName(m_state.serverChoice)),
-        !m_state.database.server.isEmpty());
+    m_adminTab->showDatabaseInUse(m_state.database, m_state.serverChoice);
     const QString failure = m_reportNames->load(m_state.database);
     if (failure.isEmpty())
         return;

@@ -7,14 +7,6 @@ CountedFigures::CountedFigures()
 {
 }
 
-void CountedFigures::clear()
-{
-    std::fill(m_dense.begin(), m_dense.end(), 0);
-    m_sparse.clear();
-    m_travel[0] = m_travel[1] = m_travel[2] = 0;
-    m_largestOffset = 0;
-}
-
 template <typename Visit> void CountedFigures::forEachSpeed(Visit visit)
 {
     count();

@@ -34,8 +34,6 @@ public:
         if (offset > m_largestOffset)
             m_largestOffset = offset;
     }
-    // Forgets every vehicle counted.
-    void clear();
 
     qint64 vehicles() override;
     qint64 countAtMost(qint64 speed) override;

@@ -41,25 +41,28 @@ MaintenanceWindow::MaintenanceWindow(const QString& folder, ui::Messages& messag
     caution->setAlignment(Qt::AlignHCenter);
     layout->addWidget(caution);
 
-    for (QPushButton* button :
-         {addButton(QStringLiteral("Backup Database"), QStringLiteral("Backup"),
-                    QStringLiteral("Keep the database as it is in pelmor.bak and compact it")),
-          addButton(QStringLiteral("Repair Database"), QStringLiteral("Repair"),
-                    QStringLiteral("Check the database and rebuild it from its readable rows if damaged")),
-          addButton(QStringLiteral("Replace Database"), QStringLiteral("Replace"),
-                    QStringLiteral("Start again with an empty database")),
-          addButton(QStringLiteral("Restore Backup Database"), QStringLiteral("Restore"),
-                    QStringLiteral("Put the database back as it was at the last backup"))})
-        m_fileOperations.push_back(button);
+    // The operations on the database file, hidden on a server.
+    const struct {
+        const char* text;
+        const char* name;
+        const char* hint;
+        void (MaintenanceWindow::*run)();
+    } fileOperations[] = {
+        {"Backup Database", "Backup", "Keep the database as it is in pelmor.bak and compact it",
+         &MaintenanceWindow::backup},
+        {"Repair Database", "Repair", "Check the database and rebuild it from its readable rows if damaged",
+         &MaintenanceWindow::repair},
+        {"Replace Database", "Replace", "Start again with an empty database", &MaintenanceWindow::replace},
+        {"Restore Backup Database", "Restore", "Put the database back as it was at the last backup",
+         &MaintenanceWindow::restore},
+    };
     m_fileOperations.push_back(caution);
-    connect(findChild<QPushButton*>(QStringLiteral("Backup")), &QPushButton::clicked, this,
-            &MaintenanceWindow::backup);
-    connect(findChild<QPushButton*>(QStringLiteral("Repair")), &QPushButton::clicked, this,
-            &MaintenanceWindow::repair);
-    connect(findChild<QPushButton*>(QStringLiteral("Replace")), &QPushButton::clicked, this,
-            &MaintenanceWindow::replace);
-    connect(findChild<QPushButton*>(QStringLiteral("Restore")), &QPushButton::clicked, this,
-            &MaintenanceWindow::restore);
+    for (const auto& operation : fileOperations) {
+        QPushButton* button = addButton(QLatin1String(operation.text), QLatin1String(operation.name),
+                                        QLatin1String(operation.hint));
+        connect(button, &QPushButton::clicked, this, operation.run);
+        m_fileOperations.push_back(button);
+    }
     m_deleteSurveys =
         addButton(QStringLiteral("Delete Individual Survey or Complete Database"),
                   QStringLiteral("DeleteSurveys"), QStringLiteral("Delete one survey or all of them"));
@@ -140,12 +143,11 @@ void MaintenanceWindow::showServerMaintenance(bool mayDelete)
                                   "the server up. Backup, repair, replacement and restore are for the "
                                   "database file on this computer; nothing here erases other officers' "
                                   "surveys.");
+    m_deleteSurveys->setText(QStringLiteral("Delete Individual Survey"));
     if (mayDelete) {
-        m_deleteSurveys->setText(QStringLiteral("Delete Individual Survey"));
         m_deleteSurveys->setToolTip(QStringLiteral("Delete one survey from the agency server"));
     } else {
         m_deleteSurveys->setEnabled(false);
-        m_deleteSurveys->setText(QStringLiteral("Delete Individual Survey"));
         text += QStringLiteral("\n\n") + store::deletionRefused();
     }
     QLabel* note = ui::makeNote(text, this, QStringLiteral("ServerNote"));
