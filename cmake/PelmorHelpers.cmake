@@ -45,13 +45,14 @@ function(pelmor_add_test name)
         add_executable(${name} ${ARG_SOURCES})
     endif()
     set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
-    target_link_libraries(${name} PRIVATE Qt6::Test ${ARG_LIBS})
-    # The test's own code is compiled with less optimisation than the
-    # program, which takes a third less time; the code under test keeps the
-    # program's. Under the sanitizers it is not optimised at all.
-    if(CMAKE_CXX_COMPILER_ID MATCHES "GNU|Clang")
-        target_compile_options(${name} PRIVATE $<IF:$<BOOL:${PELMOR_SANITIZE}>,-O0,-O1>)
-    endif()
+    target_link_libraries(${name} PRIVATE Qt6::Test Qt6::Widgets ${ARG_LIBS})
+    pelmor_test_code_options(${name})
+    pelmor_test_headers()
+    target_precompile_headers(${name} REUSE_FROM pelmor_test_headers)
+    # Moc's unit of a test holds little or nothing: reading the precompiled
+    # headers would cost it more than they save.
+    set_source_files_properties(${CMAKE_CURRENT_BINARY_DIR}/${name}_autogen/mocs_compilation.cpp
+        PROPERTIES SKIP_PRECOMPILE_HEADERS ON)
     target_compile_definitions(${name} PRIVATE
         PELMOR_TEST_DATA="${PROJECT_SOURCE_DIR}/tests/data"
         PELMOR_SAMPLES="${PROJECT_SOURCE_DIR}/samples")
@@ -77,4 +78,34 @@ function(pelmor_add_test name)
             set_tests_properties(${test} PROPERTIES LABELS many_processes)
         endif()
     endforeach()
+endfunction()
+
+# The test's own code is compiled with less optimisation than the program,
+# which takes a third less time; the code under test keeps the program's.
+# Under the sanitizers it is not optimised at all.
+function(pelmor_test_code_options target)
+    if(CMAKE_CXX_COMPILER_ID MATCHES "GNU|Clang")
+        target_compile_options(${target} PRIVATE $<IF:$<BOOL:${PELMOR_SANITIZE}>,-O0,-O1>)
+    endif()
+endfunction()
+
+# The Qt and standard headers most tests read, compiled once per build into
+# a precompiled header that every test program reuses: a test's compile is a
+# fifth to a half shorter. Its options are the tests' own, as the compilers
+# require; Qt Test's headers stay out, since Qt Test defines per program the
+# folder its programs are built in.
+function(pelmor_test_headers)
+    if(TARGET pelmor_test_headers)
+        return()
+    endif()
+    set(source ${CMAKE_BINARY_DIR}/pelmor_test_headers.cpp)
+    file(CONFIGURE OUTPUT ${source} CONTENT "// The precompiled test headers' own unit.\n")
+    add_library(pelmor_test_headers OBJECT ${source})
+    target_link_libraries(pelmor_test_headers PRIVATE Qt6::Widgets)
+    pelmor_test_code_options(pelmor_test_headers)
+    target_precompile_headers(pelmor_test_headers PRIVATE
+        <QApplication> <QByteArray> <QComboBox> <QDate> <QDateTime> <QDir> <QElapsedTimer> <QFile>
+        <QFileInfo> <QImage> <QJsonDocument> <QJsonObject> <QLabel> <QLineEdit> <QObject> <QPainter>
+        <QProcess> <QPushButton> <QString> <QStringList> <QTemporaryDir> <QTextStream> <QTimer> <QWidget>
+        <algorithm> <functional> <map> <memory> <optional> <vector>)
 endfunction()

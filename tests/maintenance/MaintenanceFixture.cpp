@@ -6,6 +6,7 @@
 #include "db/Schema.h"
 #include "db/SqliteStatement.h"
 
+#include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
@@ -14,6 +15,7 @@
 #include <QTemporaryDir>
 
 #include <csignal>
+#include <cstdio>
 #include <grp.h>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -59,6 +61,20 @@ QStringList storeSurveys(const QString& databasePath, int surveys, int vehicles)
         batches << survey.batchNumber;
     }
     return batches;
+}
+
+QString storedOnce(const QString& path, const std::function<void(const QString&)>& fill)
+{
+    if (!QFile::exists(path)) {
+        TempProgramFolder folder;
+        fill(folder.databasePath());
+        const QString partial = path + QStringLiteral(".%1").arg(QCoreApplication::applicationPid());
+        QFile::remove(partial);
+        if (!QFile::copy(folder.databasePath(), partial) ||
+            std::rename(qPrintable(partial), qPrintable(path)))
+            throw db::DbError(QStringLiteral("cannot store %1").arg(path));
+    }
+    return path;
 }
 
 QStringList databaseContent(const QString& databasePath)

@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <vector>
 
 // What the maintenance tests share: surveys stored in bulk, a database's
@@ -18,6 +19,13 @@ namespace pelmor::test {
 // Stores `surveys` surveys of `vehicles` vehicles each, batch numbers
 // "050126-A", "050226-A", ... with speeds from 20 to 59. Throws DbError.
 QStringList storeSurveys(const QString& databasePath, int surveys, int vehicles);
+
+// The database file at `path`, made by `fill` (handed an empty program
+// folder's database to fill) when it is not there yet: made in a folder of
+// its own and renamed into place in one step, so that tests running side by
+// side copy it whole or not at all. CTest makes it once per run, in a setup
+// test; a test run alone makes it itself.
+QString storedOnce(const QString& path, const std::function<void(const QString&)>& fill);
 
 // Every table of a database, one line each: its name, its row count and a
 // digest of its rows in row number order. Equal lists mean the same rows.

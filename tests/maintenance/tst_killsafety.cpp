@@ -22,7 +22,6 @@
 #include <QTest>
 #include <QThread>
 
-#include <cstdio>
 #include <functional>
 #include <memory>
 
@@ -189,17 +188,8 @@ private:
 
     static QString storedDatabase()
     {
-        const QString path = QStringLiteral(PELMOR_KILL_DATABASE);
-        if (!QFile::exists(path)) {
-            // Written under a name of its own, then renamed in one step.
-            test::TempProgramFolder folder;
-            test::storeSurveys(folder.databasePath(), 4, 50000);
-            const QString partial = path + QStringLiteral(".%1").arg(QCoreApplication::applicationPid());
-            if (!QFile::copy(folder.databasePath(), partial) ||
-                std::rename(qPrintable(partial), qPrintable(path)))
-                qFatal("cannot store %s", qPrintable(path));
-        }
-        return path;
+        return test::storedOnce(QStringLiteral(PELMOR_KILL_DATABASE),
+                                [](const QString& database) { test::storeSurveys(database, 4, 50000); });
     }
 
     QRandomGenerator m_random;

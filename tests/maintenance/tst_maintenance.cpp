@@ -100,29 +100,18 @@ private Q_SLOTS:
     // a full disk to stop SQLite part way through its writes), a survey under
     // the same date with the letter B, one with an apostrophe in its batch
     // number, and rows in every table that deletion leaves alone; stored
-    // once and copied into each test's folder.
-    void initTestCase()
+    // once per run and copied into each test's folder.
+    void storeTheSeed()
     {
-        test::storeSurveys(m_seed.databasePath(), 4, 15000);
-        for (const char* batch : {"050226-B", "O'1"}) {
-            test::Survey survey;
-            survey.batchNumber = QString::fromLatin1(batch);
-            survey.speeds = {30, 31, 32};
-            test::storeSurvey(m_seed.databasePath(), survey);
-        }
-        db::Connection connection({m_seed.databasePath(), nullptr});
-        for (const char* statement : {"insert into Agency (Admin_Agency) values ('County Sheriff')",
-                                      "insert into Officer (Admin_Officer) values ('Sgt. Lee')",
-                                      "insert into Breakdown (cDate, cTime, cCount) values ('05/01/26', "
-                                      "'08:00 - 08:15', '12')"})
-            connection.execute(QLatin1String(statement));
+        QFile::remove(QStringLiteral(PELMOR_MAINTENANCE_SEED));
+        seed();
     }
 
     void init()
     {
         m_folder = std::make_unique<test::TempProgramFolder>();
         QFile::remove(database());
-        QVERIFY(QFile::copy(m_seed.databasePath(), database()));
+        QVERIFY(QFile::copy(seed(), database()));
     }
     void cleanup() { test::setFolderReadOnly(m_folder->path(), false); }
 
@@ -372,7 +361,7 @@ private Q_SLOTS:
         for (const QString& name : kTables) {
             const int kept = rowsOf(database(), name);
             QCOMPARE(unchangedRows(name), kept);
-            QCOMPARE(kept, name == table ? 0 : rowsOf(m_seed.databasePath(), name));
+            QCOMPARE(kept, name == table ? 0 : rowsOf(seed(), name));
         }
     }
 
@@ -404,7 +393,7 @@ private Q_SLOTS:
             if (name == QLatin1String("Veh_Data"))
                 QVERIFY(rowsOf(database(), name) >= reachable);
             else
-                QCOMPARE(rowsOf(database(), name), rowsOf(m_seed.databasePath(), name));
+                QCOMPARE(rowsOf(database(), name), rowsOf(seed(), name));
         }
         // Neither the table nor its index could be read to the end.
         QCOMPARE(outcome.message, maintenance::texts::kRepairComplete +
@@ -763,10 +752,28 @@ private:
                         QStringLiteral("SELECT count(*) FROM (SELECT rowid, * FROM main.\"%1\" INTERSECT "
                                        "SELECT rowid, * FROM original.\"%1\")")
                             .arg(table),
-                        m_seed.databasePath());
+                        seed());
     }
 
-    test::TempProgramFolder m_seed;
+    static QString seed()
+    {
+        return test::storedOnce(QStringLiteral(PELMOR_MAINTENANCE_SEED), [](const QString& database) {
+            test::storeSurveys(database, 4, 15000);
+            for (const char* batch : {"050226-B", "O'1"}) {
+                test::Survey survey;
+                survey.batchNumber = QString::fromLatin1(batch);
+                survey.speeds = {30, 31, 32};
+                test::storeSurvey(database, survey);
+            }
+            db::Connection connection({database, nullptr});
+            for (const char* statement :
+                 {"insert into Agency (Admin_Agency) values ('County Sheriff')",
+                  "insert into Officer (Admin_Officer) values ('Sgt. Lee')",
+                  "insert into Breakdown (cDate, cTime, cCount) values ('05/01/26', '08:00 - 08:15', '12')"})
+                connection.execute(QLatin1String(statement));
+        });
+    }
+
     std::unique_ptr<test::TempProgramFolder> m_folder;
 };
 
