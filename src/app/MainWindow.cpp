@@ -8,6 +8,7 @@
 #include "app/PrintControls.h"
 #include "app/ReportNames.h"
 #include "app/ReportsTab.h"
+#include "app/SitesTab.h"
 #include "app/StudyTab.h"
 #include "db/DbError.h"
 #include "db/Files.h"
@@ -61,11 +62,13 @@ MainWindow::MainWindow(AppState& state, ui::Messages& messages, QWidget* parent)
     m_graphsTab = new GraphsTab(m_tabs);
     m_adminTab = new AdminTab(state.database, *m_reportNames, m_tabs);
     m_studyTab = new StudyTab(m_tabs);
+    m_sitesTab = new SitesTab(m_tabs);
     m_tabs->addTab(m_importTab, tr("Import Remote Sign Data"));
     m_tabs->addTab(m_reportsTab, tr("View / Print Reports"));
     m_tabs->addTab(m_graphsTab, tr("View Graphs"));
     m_tabs->addTab(m_adminTab, tr("Administration / Setup"));
     m_tabs->addTab(m_studyTab, tr("Speed Study"));
+    m_tabs->addTab(m_sitesTab, tr("Sites"));
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(8, 8, 8, 8);
@@ -79,6 +82,7 @@ MainWindow::MainWindow(AppState& state, ui::Messages& messages, QWidget* parent)
     connect(m_graphsTab, &GraphsTab::closeRequested, this, &MainWindow::requestEnd);
     connect(m_adminTab, &AdminTab::closeRequested, this, &MainWindow::requestEnd);
     connect(m_studyTab, &StudyTab::closeRequested, this, &MainWindow::requestEnd);
+    connect(m_sitesTab, &SitesTab::closeRequested, this, &MainWindow::requestEnd);
     connect(m_importTab, &ImportTab::mainWindowEnabled, this, &QWidget::setEnabled);
     connect(m_adminTab->sendSurveysButton(), &QPushButton::clicked, this, &MainWindow::openUpload);
 
@@ -116,7 +120,7 @@ bool MainWindow::isBusy() const
 
 std::vector<session::BackgroundTask*> MainWindow::workers() const
 {
-    return {m_work, m_importTab->task(), m_studyTab->task(), m_graphDrawer->task()};
+    return {m_work, m_importTab->task(), m_studyTab->task(), m_sitesTab->task(), m_graphDrawer->task()};
 }
 
 // Every worker of the window shows on the strip. While one runs, the
@@ -326,6 +330,7 @@ void MainWindow::connectPrinting()
             [this] { m_printControls->printFieldSheet(true); });
     connect(m_adminTab->printBlankFormButton(), &QPushButton::clicked, m_printControls,
             [this] { m_printControls->printFieldSheet(false); });
+    connect(m_sitesTab, &SitesTab::printRequested, m_printControls, &PrintControls::printSiteDocument);
     connect(m_printControls, &PrintControls::graphWanted, this, [this](reports::ReportChoice document) {
         const bool speeds = document == reports::ReportChoice::PercentileReport;
         m_graphsTab->showGraphFrame();
@@ -344,6 +349,7 @@ void MainWindow::connectPrinting()
 void MainWindow::connectStudyAndExports()
 {
     m_studyTab->setDatabase(m_state.database);
+    m_sitesTab->setDatabase(m_state.database);
     connect(&m_state.current, &session::CurrentSurvey::surveyChanged, this,
             [this] { m_studyTab->setSurvey(m_state.current.record()); });
     connect(m_studyTab, &StudyTab::choicesChanged, this,
@@ -352,6 +358,7 @@ void MainWindow::connectStudyAndExports()
         m_messages.tell(message, ui::Messages::defaultTitle(), ui::Messages::Icon::Critical);
     };
     connect(m_studyTab, &StudyTab::failed, this, showFailure);
+    connect(m_sitesTab, &SitesTab::failed, this, showFailure);
     connect(m_graphsTab, &GraphsTab::csvExportRequested, this, [this, showFailure](csv::Table table) {
         const QString batch = m_state.current.batchNumber();
         if (table != csv::Table::Breakdown && batch.isEmpty()) {
@@ -399,9 +406,11 @@ void MainWindow::connectStudyAndExports()
                                            : QStringLiteral("Saving the %1 of survey %2").arg(what, batch),
             true);
     });
-    connect(m_studyTab, &StudyTab::exported, this, [this](const QString& message) {
+    const auto tellExported = [this](const QString& message) {
         m_messages.tell(message, ui::Messages::defaultTitle(), ui::Messages::Icon::Information);
-    });
+    };
+    connect(m_studyTab, &StudyTab::exported, this, tellExported);
+    connect(m_sitesTab, &SitesTab::exported, this, tellExported);
 }
 
 void MainWindow::placeProgressStrip()

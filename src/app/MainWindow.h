@@ -32,6 +32,7 @@ class ImportTab;
 class PrintControls;
 class ReportNames;
 class ReportsTab;
+class SitesTab;
 class StudyTab;
 
 // The main window: the tabs of the program on a tiled background.
@@ -60,6 +61,7 @@ public:
     GraphsTab* graphsTab() const { return m_graphsTab; }
     AdminTab* adminTab() const { return m_adminTab; }
     StudyTab* studyTab() const { return m_studyTab; }
+    SitesTab* sitesTab() const { return m_sitesTab; }
     // Draws the two speed graphs of the graphs tab.
     GraphDrawer* graphDrawer() const { return m_graphDrawer; }
     // The print buttons and the report window they open.
@@ -111,6 +113,7 @@ private:
     GraphsTab* m_graphsTab;
     AdminTab* m_adminTab;
     StudyTab* m_studyTab;
+    SitesTab* m_sitesTab;
     GraphDrawer* m_graphDrawer = nullptr;
     PrintControls* m_printControls = nullptr;
     upload::UploadWindow* m_upload = nullptr; // a child window, hidden when closed

@@ -75,6 +75,9 @@ bool PrintControls::prepare(const reports::DocumentKind& kind)
     case Preparation::Comparison:
         m_comparison.reset();
         return !secondSurvey(true).isEmpty();
+    case Preparation::Sites:
+        // Printed from the Sites tab, which reads the sites itself.
+        return true;
     case Preparation::QuarterHourBreakdown:
     case Preparation::HourlyBreakdown:
         // Walked on the report window's worker as the document is built.
@@ -143,6 +146,15 @@ void PrintControls::printFieldSheet(bool filledIn)
 {
     m_state.current.setReportChoice(filledIn ? reports::ReportChoice::FilledFieldSheet
                                              : reports::ReportChoice::BlankFieldSheet);
+    showReportWindow(true);
+}
+
+void PrintControls::printSiteDocument(reports::ReportChoice document, qint64 site,
+                                      const sites::PriorityFilter& filter)
+{
+    m_site = site;
+    m_priorityFilter = filter;
+    m_state.current.setReportChoice(document);
     showReportWindow(true);
 }
 
@@ -221,6 +233,10 @@ std::optional<reports::DocumentInputs> PrintControls::gatherInputs(reports::Repo
             m_comparison->b.study.batchNumber == second)
             held.comparison = m_comparison;
         choices.secondBatch = second;
+    }
+    if (kind->preparation == Preparation::Sites) {
+        choices.site = m_site;
+        choices.priorityFilter = m_priorityFilter;
     }
     m_walking.reset();
     if (flowRows && !held.breakdown)

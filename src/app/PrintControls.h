@@ -55,6 +55,10 @@ public:
     void printChosenDocument();
     // "Print Filled In Form" and "Print Blank Form".
     void printFieldSheet(bool filledIn);
+    // Document 10 of a site, or document 11 with the ranking's filter, as
+    // the Sites tab asks for them.
+    void printSiteDocument(pelmor::reports::ReportChoice document, qint64 site,
+                           const pelmor::sites::PriorityFilter& filter);
 
     // The inputs of a document for the current survey as it stands now,
     // with what was worked out for it already; the rest is worked out on
@@ -101,6 +105,9 @@ private:
     // that follows it; and the outcome of the last preparation.
     session::HeldResults m_held;
     session::PreparationChoices m_choices;
+    // The site and filter of the Sites tab's last print.
+    qint64 m_site = 0;
+    sites::PriorityFilter m_priorityFilter;
     std::shared_ptr<session::Preparation> m_prepared;
     // The survey and bins whose rows the last preparation walks, if any.
     std::optional<std::pair<QString, flow::BinLength>> m_walking;

@@ -39,6 +39,14 @@ void addServerOptions(QCommandLineParser& parser);
 int runServer(const QCommandLineParser& parser, Context& context);
 void addUploadOptions(QCommandLineParser& parser);
 int runUpload(const QCommandLineParser& parser, Context& context);
+void addSitesOptions(QCommandLineParser& parser);
+int runSites(const QCommandLineParser& parser, Context& context);
+void addSiteOptions(QCommandLineParser& parser);
+int runSite(const QCommandLineParser& parser, Context& context);
+void addPrioritiesOptions(QCommandLineParser& parser);
+int runPriorities(const QCommandLineParser& parser, Context& context);
+void addSiteChangeOptions(QCommandLineParser& parser);
+int runSiteChange(const QCommandLineParser& parser, Context& context);
 
 namespace {
 
@@ -120,6 +128,24 @@ const std::vector<Command>& commands()
          "server --server (or PELMOR_SERVER) names, each whole with its vehicles and statistics; one line a "
          "survey (sent, already there, refused with the reason), then the counts",
          addUploadOptions, runUpload},
+        {"sites", "[--json]",
+         "list the sites the surveys were taken at (a location and a direction of travel), each with its "
+         "number, its surveys and their first and latest dates",
+         addSitesOptions, runSites},
+        {"site", "SITE [--json]",
+         "print the history of one site (its number or its name): every survey in time order with its "
+         "vehicles per day, mean, 85th percentile and shares over the limit, in the site's first unit, and "
+         "the change from the survey before with whether it is significant at 95 %",
+         addSiteOptions, runSite},
+        {"priorities",
+         "[--zone Z] [--direction D] [--since MM/DD/YYYY] [--until MM/DD/YYYY] [--json | --csv]",
+         "rank the sites by the drivers per day more than 10 mph (16 km/h) over the limit in their latest "
+         "survey, the most first",
+         addPrioritiesOptions, runPriorities},
+        {"site-change", "merge SITE INTO_SITE | split BATCH | place SITE LATITUDE LONGITUDE",
+         "merge a site into another (its surveys and its name go with it), give a survey a site of its "
+         "own, or set a site's coordinates in degrees",
+         addSiteChangeOptions, runSiteChange},
     };
     return all;
 }

@@ -109,9 +109,11 @@ void addReportOptions(QCommandLineParser& parser)
 {
     parser.addPositionalArgument(QStringLiteral("N"),
                                  QStringLiteral("The document: ") + documentList() + '.');
-    parser.addPositionalArgument(QStringLiteral("BATCH"), QStringLiteral("The batch number of the survey "
-                                                                         "(documents %1).")
-                                                              .arg(surveyDocumentNumbers()));
+    parser.addPositionalArgument(QStringLiteral("BATCH"),
+                                 QStringLiteral("The batch number of the survey "
+                                                "(documents %1), or the site's number "
+                                                "(document 10).")
+                                     .arg(surveyDocumentNumbers()));
     parser.addOption(option("pdf", "Write the document as a PDF file to FILE.", "FILE"));
     parser.addOption(option("png", "Write one PNG image per page, at 150 dpi, into the folder DIR.", "DIR"));
     parser.addOption(option(
@@ -143,11 +145,21 @@ int runReport(const QCommandLineParser& parser, Context& context)
     if (!kind)
         return fail(context, QStringLiteral("There is no document \"%1\"; the documents are %2.")
                                  .arg(arguments.at(1), documentList()));
+    const bool forSite = kind->choice == reports::ReportChoice::SiteHistoryReport;
+    qint64 site = 0;
+    if (forSite) {
+        bool siteNumber = false;
+        site = arguments.value(2).toLongLong(&siteNumber);
+        if (arguments.size() != 3 || !siteNumber)
+            return fail(context, QStringLiteral("Document %1 is printed for a site: give its number, as "
+                                                "'pelmor-cli sites' lists it.")
+                                     .arg(number));
+    }
     if (kind->forSurvey && arguments.size() != 3)
         return fail(context, QStringLiteral("Document %1 is printed for a survey: give its batch number. %2")
                                  .arg(number)
                                  .arg(usage));
-    if (!kind->forSurvey && arguments.size() != 2)
+    if (!kind->forSurvey && !forSite && arguments.size() != 2)
         return fail(context,
                     QStringLiteral("Document %1 is not printed for a survey: give no batch number (the "
                                    "filled-in sheet takes its values from the options).")
@@ -202,8 +214,8 @@ int runReport(const QCommandLineParser& parser, Context& context)
         // What the window works out before it shows the document: its
         // graph, its breakdown, its speed study (with the threshold given,
         // or the default) or its comparison with the survey given by --with.
-        const session::Preparation preparation =
-            session::prepareDocumentInputs(*kind, context.database, inputs, {}, {threshold, secondBatch});
+        const session::Preparation preparation = session::prepareDocumentInputs(
+            *kind, context.database, inputs, {}, {threshold, secondBatch, site});
         if (!preparation.warning.isEmpty())
             context.err << preparation.warning << Qt::endl;
         if (!preparation.ok())

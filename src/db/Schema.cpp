@@ -121,7 +121,27 @@ QStringList schemaStatements(int version)
     statements << QStringLiteral("INSERT INTO \"Radar\" (\"Radar_Mode\") VALUES ('MPH')");
     if (version >= 1)
         statements << identityStatements();
+    if (version >= 2)
+        statements << siteStatements() << QStringLiteral("PRAGMA user_version = 2");
     return statements;
+}
+
+QStringList siteStatements()
+{
+    // A site's keys are the location and direction texts of its surveys
+    // read alike (see the sites' own key); a survey's figures are the
+    // sites' own text, with the version of the method that wrote them.
+    return {
+        QStringLiteral("CREATE TABLE IF NOT EXISTS \"Site\" (\"Site_Id\" INTEGER PRIMARY KEY, "
+                       "\"Name\" TEXT NOT NULL, \"Direction\" TEXT NOT NULL, \"Latitude\" REAL, "
+                       "\"Longitude\" REAL) STRICT"),
+        QStringLiteral("CREATE TABLE IF NOT EXISTS \"Site_Name\" (\"Key\" TEXT PRIMARY KEY, "
+                       "\"Site_Id\" INTEGER NOT NULL) STRICT"),
+        QStringLiteral(
+            "CREATE TABLE IF NOT EXISTS \"Site_Survey\" (\"Batch_Number\" TEXT PRIMARY KEY, "
+            "\"Site_Id\" INTEGER NOT NULL, \"Method\" INTEGER NOT NULL, \"Figures\" TEXT NOT NULL) "
+            "STRICT"),
+    };
 }
 
 QStringList identityStatements()
@@ -185,8 +205,13 @@ QStringList upgradeSchema(Connection& connection)
         while (batches.nextRow())
             duplicated << batches.valueAt(0).toString();
         if (duplicated.isEmpty()) {
-            for (const QString& upgrade : identityStatements())
+            if (numberFrom(connection, version) < 1) {
+                for (const QString& upgrade : identityStatements())
+                    connection.executeUnlogged(upgrade);
+            }
+            for (const QString& upgrade : siteStatements())
                 connection.executeUnlogged(upgrade);
+            connection.executeUnlogged(QStringLiteral("PRAGMA user_version = 2"));
             connection.executeUnlogged(QStringLiteral("COMMIT"));
             return {};
         }

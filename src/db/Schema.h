@@ -46,8 +46,8 @@ const TableInfo* findTable(const QString& name);
 // (PRAGMA user_version). Version 0 is the layout of the seven tables alone;
 // version 1 adds the keys that keep survey identity: one Header row per
 // batch number, and no statistics row written under a batch number without
-// its Header row.
-inline constexpr int kSchemaVersion = 1;
+// its Header row; version 2 adds the sites the surveys are taken at.
+inline constexpr int kSchemaVersion = 2;
 
 // The statements that create the schema of `version` in an empty database,
 // and the one settings row every database carries.
@@ -55,6 +55,10 @@ QStringList schemaStatements(int version = kSchemaVersion);
 
 // The statements that take a file of version 0 to version 1.
 QStringList identityStatements();
+
+// The statements that add the sites' tables (version 2), each made only
+// where it is missing.
+QStringList siteStatements();
 
 // Writes a new empty database with the schema of `version` to `path`,
 // replacing a file of that name only once the new one is complete. Version

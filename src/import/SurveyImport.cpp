@@ -6,6 +6,7 @@
 #include "db/Schema.h"
 #include "import/LogParser.h"
 #include "import/UnitPreference.h"
+#include "sites/SitePlacement.h"
 #include "stats/Pace.h"
 #include "stats/Summary.h"
 #include "store/SurveyStore.h"
@@ -59,6 +60,18 @@ qint64 wholeNumber(const db::FieldInfo& field, QByteArrayView text)
     }
 }
 
+// Puts the stored survey at its site with its figures. The survey is
+// stored whatever happens here: a survey left without its figures gets them
+// when the sites are next read.
+void placeAtSite(store::SurveyStore& store, const survey::HeaderRow& header,
+                 const survey::SummaryRow& statistics, const sites::FiguresTally& tally)
+{
+    try {
+        sites::placeSurvey(store, header, statistics, tally);
+    } catch (const db::DbError&) {
+    }
+}
+
 // The user stopped the import while its vehicles were written.
 struct Cancelled {};
 
@@ -85,9 +98,10 @@ const db::FieldInfo& vehicleField(const char* name)
 // rows.
 class VehicleWriter {
 public:
-    VehicleWriter(store::SurveyWriter& writer, const SurveyHeader& header, const QDateTime& start,
-                  ImportReport& report, qint64 expected)
+    VehicleWriter(store::SurveyWriter& writer, sites::FiguresTally& tally, const SurveyHeader& header,
+                  const QDateTime& start, ImportReport& report, qint64 expected)
         : m_writer(writer)
+        , m_tally(tally)
         , m_offsetField(vehicleField("Offset"))
         , m_speedField(vehicleField("Speed"))
         , m_timeField(vehicleField("Time"))
@@ -107,6 +121,7 @@ public:
         const qint64 speedValue = wholeNumber(m_speedField, speed);
         const int second = secondOfDay(clock);
         m_writer.addVehicle(seconds, direction, speedValue, second, dateOf(clock.days));
+        m_tally.add(seconds, speedValue);
         if (++m_count % 4096 == 0) {
             if (m_report.cancelled())
                 throw Cancelled();
@@ -153,6 +168,7 @@ private:
     }
 
     store::SurveyWriter& m_writer;
+    sites::FiguresTally& m_tally;
     const db::FieldInfo& m_offsetField;
     const db::FieldInfo& m_speedField;
     const db::FieldInfo& m_timeField;
@@ -620,6 +636,7 @@ ImportResult importSurvey(const db::Database& database, const SurveyHeader& type
         row.direction = header.direction;
         row.zone = header.zone;
         const std::unique_ptr<store::SurveyWriter> writer = store->beginSurvey(row);
+        sites::FiguresTally tally;
         using Outcome = ImportResult::Outcome;
         if (const auto batch = storedAlready())
             throw LateRefusal{messages::alreadyStored(*batch), QString(), Outcome::Refused, HeaderField::None,
@@ -629,7 +646,7 @@ ImportResult importSurvey(const db::Database& database, const SurveyHeader& type
             throw LateRefusal{messages::kNonDate, QString(), Outcome::NonDate, HeaderField::StartDate,
                               QString()};
         {
-            VehicleWriter vehicles(*writer, header, *start, report, buffer.count(',') / 3);
+            VehicleWriter vehicles(*writer, tally, header, *start, report, buffer.count(',') / 3);
             const ParseResult parsed = parseVehicles(
                 buffer, [&vehicles](QByteArrayView offset, QByteArrayView direction, QByteArrayView speed) {
                     vehicles.write(offset, direction, speed);
@@ -644,6 +661,7 @@ ImportResult importSurvey(const db::Database& database, const SurveyHeader& type
                                           header.startTime, header.startDate};
         survey::SummaryRow summary = stats::computeSummary(writer->figures(), inputs);
         writer->commit(summary);
+        placeAtSite(*store, row, summary, tally);
         result.summary = std::move(summary);
     } catch (const LateRefusal& refusal) {
         // The transaction has ended: the message may wait on the user.

@@ -3,6 +3,7 @@
 #include "compare/Comparison.h"
 #include "flow/FlowBreakdown.h"
 #include "reports/PageItems.h"
+#include "sites/SiteTrends.h"
 #include "study/SpeedStudy.h"
 #include "survey/SurveyRecord.h"
 
@@ -54,6 +55,12 @@ struct DocumentInputs {
     // The chosen survey set beside a second one (the comparison of two
     // surveys); none when no second survey was given.
     std::optional<compare::Comparison> comparison;
+    // The history of the chosen site (its document); none when no site
+    // was chosen.
+    std::optional<sites::SiteHistory> siteHistory;
+    // The ranking of the sites with the filter it was made with.
+    std::vector<sites::Priority> priorities;
+    sites::PriorityFilter priorityFilter;
     // The printer mode: "Laser (B&W)" when true, "Color Printer" otherwise.
     bool blackAndWhite = false;
     // The date of issue printed on every page.

@@ -3,6 +3,7 @@
 #include "reports/ComparisonReport.h"
 #include "reports/FieldSheets.h"
 #include "reports/FlowReports.h"
+#include "reports/SiteReports.h"
 #include "reports/StudyReport.h"
 #include "reports/SurveyReports.h"
 
@@ -46,6 +47,8 @@ const std::vector<DocumentKind>& documentKinds()
         {ReportChoice::ComparisonReport, true, true, Preparation::Comparison, buildComparisonReport},
         {ReportChoice::FilledFieldSheet, false, false, Preparation::None, buildFilledFieldSheet},
         {ReportChoice::BlankFieldSheet, false, false, Preparation::None, buildBlankFieldSheet},
+        {ReportChoice::SiteHistoryReport, false, false, Preparation::Sites, buildSiteHistoryReport},
+        {ReportChoice::SpeedingPriorities, false, false, Preparation::Sites, buildPrioritiesReport},
     };
     return all;
 }

@@ -25,12 +25,14 @@ enum class Preparation {
     HourlyBreakdown,
     SpeedStudy,
     Comparison,
+    Sites, // the sites read, the surveys stored without figures placed first
 };
 
 // One printable document.
 struct DocumentKind {
     ReportChoice choice;
-    // Printed for the chosen survey (the field sheets are not).
+    // Printed for the chosen survey (the field sheets and the documents of
+    // the sites are not).
     bool forSurvey;
     // Offered in the report list of the reports tab, under documentName().
     bool inReportList;

@@ -36,6 +36,10 @@ QString documentName(ReportChoice choice)
         return QStringLiteral("Speed Study Report");
     case ReportChoice::ComparisonReport:
         return QStringLiteral("Before / After Comparison");
+    case ReportChoice::SiteHistoryReport:
+        return QStringLiteral("Site History");
+    case ReportChoice::SpeedingPriorities:
+        return QStringLiteral("Speeding Priorities");
     }
     return QString();
 }

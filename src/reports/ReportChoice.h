@@ -17,8 +17,10 @@ enum class ReportChoice : qint16 {
     HourlyFlowReport = 5,
     FilledFieldSheet = 6,
     BlankFieldSheet = 7,
-    SpeedStudyReport = 8, // the measured speed study, for a speed-limit memo
-    ComparisonReport = 9, // two surveys side by side, usually before and after a change
+    SpeedStudyReport = 8,    // the measured speed study, for a speed-limit memo
+    ComparisonReport = 9,    // two surveys side by side, usually before and after a change
+    SiteHistoryReport = 10,  // every survey of one site over the years
+    SpeedingPriorities = 11, // the sites ranked by their speeders per day
 };
 
 // The document with that number (see documentKinds()); None for any other.

@@ -2,6 +2,8 @@
 
 #include "db/DbError.h"
 #include "session/SurveyWork.h"
+#include "sites/SitePlacement.h"
+#include "store/SurveyStore.h"
 
 #include <utility>
 
@@ -74,6 +76,22 @@ Preparation prepareDocumentInputs(const reports::DocumentKind& kind, const db::D
                 study::setThreshold(*held.study, *choices.threshold);
             }
             inputs.study = std::move(held.study);
+            break;
+        }
+        case Preparation::Sites: {
+            const auto store = store::openStore(database);
+            sites::placeSurveysWithoutFigures(*store);
+            const std::vector<sites::SiteSurveys> all = sites::readSites(*store);
+            for (const sites::SiteSurveys& site : all) {
+                if (site.site.id == choices.site)
+                    inputs.siteHistory = sites::historyOf(site);
+            }
+            if (kind.choice == reports::ReportChoice::SiteHistoryReport && !inputs.siteHistory)
+                preparation.refusal = QStringLiteral("No site numbered %1 holds surveys: the Sites tab and "
+                                                     "'pelmor-cli sites' list the sites with their numbers.")
+                                          .arg(choices.site);
+            inputs.priorityFilter = choices.priorityFilter;
+            inputs.priorities = sites::priorities(all, choices.priorityFilter);
             break;
         }
         case Preparation::Comparison: {

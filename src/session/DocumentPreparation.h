@@ -26,6 +26,9 @@ struct PreparationChoices {
     std::optional<int> threshold;
     // The comparison: the batch number of the survey set beside the first.
     QString secondBatch;
+    // The site history: the site's id; the ranking: its filter.
+    qint64 site = 0;
+    sites::PriorityFilter priorityFilter = {};
 };
 
 struct Preparation {

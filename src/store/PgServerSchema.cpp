@@ -155,6 +155,24 @@ QStringList versionFour()
     };
 }
 
+// Version 5: the sites the surveys are taken at, the location keys that
+// lead to each, and each survey's site with its figures, bound to its
+// Header row.
+QStringList versionFive()
+{
+    return {
+        QStringLiteral("CREATE TABLE \"Site\" (\"Site_Id\" bigint GENERATED ALWAYS AS IDENTITY PRIMARY KEY, "
+                       "\"Name\" text NOT NULL, \"Direction\" text NOT NULL, \"Latitude\" double precision, "
+                       "\"Longitude\" double precision)"),
+        QStringLiteral("CREATE TABLE \"Site_Name\" (\"Key\" text PRIMARY KEY, \"Site_Id\" bigint NOT NULL "
+                       "REFERENCES \"Site\")"),
+        QStringLiteral("CREATE TABLE \"Site_Survey\" (\"Id\" bigint GENERATED ALWAYS AS IDENTITY, "
+                       "\"Batch_Number\" text PRIMARY KEY REFERENCES \"Header\" (\"Batch_Number\") ON DELETE CASCADE, "
+                       "\"Site_Id\" bigint NOT NULL REFERENCES \"Site\", \"Method\" integer NOT NULL, "
+                       "\"Figures\" text NOT NULL)"),
+    };
+}
+
 // The message for a set-up the role's rights do not allow.
 db::DbError missingRight(const PgConnection& connection, const QString& right)
 {
@@ -173,6 +191,13 @@ const char* const kGrants[] = {
     "GRANT INSERT ON \"Header\", \"Summary\", \"Veh_Data\" TO pelmor_officer, pelmor_admin",
     "GRANT DELETE ON \"Header\", \"Summary\", \"Veh_Data\" TO pelmor_admin",
     "GRANT INSERT, UPDATE, DELETE ON \"Agency\", \"Officer\" TO pelmor_admin",
+    // Officers put their surveys at sites, merge and split sites and place
+    // them; a survey's entry goes with the survey, which only an
+    // administrator deletes.
+    "GRANT SELECT, INSERT, UPDATE ON \"Site\", \"Site_Name\", \"Site_Survey\" TO pelmor_officer, "
+    "pelmor_admin",
+    "GRANT DELETE ON \"Site\" TO pelmor_officer, pelmor_admin",
+    "GRANT DELETE ON \"Site_Survey\" TO pelmor_admin",
 };
 
 } // namespace
@@ -228,6 +253,10 @@ ServerSetup initServer(const db::Database& database)
         }
         if (setup.previousVersion < 4) {
             for (const QString& statement : versionFour())
+                connection.exec(statement.toUtf8().constData());
+        }
+        if (setup.previousVersion < 5) {
+            for (const QString& statement : versionFive())
                 connection.exec(statement.toUtf8().constData());
         }
         connection.exec("INSERT INTO \"Schema_Version\" (\"Version\") VALUES ($1) "

@@ -7,7 +7,7 @@
 namespace pelmor::store {
 
 // The schema version this program reads and writes.
-constexpr int kServerSchemaVersion = 4;
+constexpr int kServerSchemaVersion = 5;
 
 // What a set-up of the server found and did.
 struct ServerSetup {

@@ -33,6 +33,15 @@ public:
     std::vector<TimeCount> timeCounts(const QString& batchNumber) override;
     void writeBreakdownRows(const std::vector<BreakdownRow>& rows) override;
 
+    // PgSites.cpp
+    std::vector<Site> sites() override;
+    std::vector<SiteSurvey> siteSurveys() override;
+    qint64 siteFor(const QString& key, const QString& name, const QString& direction) override;
+    void putSurveyAtSite(const SiteSurvey& entry) override;
+    bool mergeSites(qint64 from, qint64 into) override;
+    qint64 splitSurvey(const QString& batchNumber, const QString& name, const QString& direction) override;
+    bool setSiteCoordinates(qint64 siteId, double latitude, double longitude) override;
+
     // PgNameLists.cpp
     std::vector<NamedEntry> names(NameList list) override;
     NamedEntry addName(NameList list, const QString& name) override;

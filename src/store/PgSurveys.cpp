@@ -307,6 +307,7 @@ DeletedSurvey PgSurveyStore::deleteSurvey(const QString& batchNumber)
     const PgParameters batch{batchNumber.toUtf8()};
     try {
         PgTransaction transaction(m_connection);
+        m_connection.exec("DELETE FROM \"Site_Survey\" WHERE \"Batch_Number\" = $1", batch);
         deleted.statistics =
             m_connection.exec("DELETE FROM \"Summary\" WHERE \"Batch_Number\" = $1", batch).rowsChanged() > 0;
         deleted.vehicles =

@@ -11,9 +11,8 @@ template <typename Row> QByteArray columnsOf(const char* table)
 {
     QByteArrayList columns;
     Row row;
-    Row::forEachField(row, [&](const char* name, const auto&) {
-        columns << QByteArray(table) + '"' + name + '"';
-    });
+    Row::forEachField(
+        row, [&](const char* name, const auto&) { columns << QByteArray(table) + '"' + name + '"'; });
     return columns.join(", ");
 }
 

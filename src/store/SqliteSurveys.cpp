@@ -384,6 +384,14 @@ DeletedSurvey SqliteSurveyStore::deleteSurvey(const QString& batchNumber)
     deleted.statistics = remove("Summary") > 0;
     deleted.vehicles = remove("Veh_Data");
     deleted.header = remove("Header") > 0;
+    // A file not yet upgraded (one that holds a batch number twice) has no
+    // sites to leave the survey.
+    db::SqliteStatement sites(m_connection,
+                              QStringLiteral("SELECT 1 FROM sqlite_master WHERE name = 'Site_Survey'"));
+    const bool hasSites = sites.nextRow();
+    sites.reset();
+    if (hasSites)
+        remove("Site_Survey");
     transaction.commit();
     return deleted;
 }

@@ -167,6 +167,25 @@ public:
     virtual bool next(qint64& offset, QByteArrayView& direction, qint64& speed) = 0;
 };
 
+// A place and a direction of travel that surveys are taken at.
+struct Site {
+    qint64 id = 0;
+    QString name;      // the location as its first survey gave it
+    QString direction; // the direction of travel as its first survey gave it
+    std::optional<double> latitude;
+    std::optional<double> longitude;
+};
+
+// The site a survey belongs to, and its figures as worked out when it was
+// stored: `figures` is the sites' own text, written by the method of
+// `method` (0 when none has been worked out yet).
+struct SiteSurvey {
+    QString batchNumber;
+    qint64 siteId = 0;
+    int method = 0;
+    QString figures;
+};
+
 // The open store of one database.
 class SurveyStore {
 public:
@@ -223,6 +242,27 @@ public:
     // This program never reads it back; a backend without such a place keeps
     // nothing.
     virtual void writeBreakdownRows(const std::vector<BreakdownRow>& rows) = 0;
+
+    // --- Sites -------------------------------------------------------------
+    // Every site, by its id.
+    virtual std::vector<Site> sites() = 0;
+    // Every survey that has been put at a site, with its stored figures.
+    virtual std::vector<SiteSurvey> siteSurveys() = 0;
+    // The site of the surveys whose location and direction read as `key`
+    // (see sites::siteKey); made, named `name` and `direction`, when there
+    // is none yet. Two stores asking for one new key at once get one site.
+    virtual qint64 siteFor(const QString& key, const QString& name, const QString& direction) = 0;
+    // Puts a survey at a site with its figures, in place of what it had.
+    virtual void putSurveyAtSite(const SiteSurvey& entry) = 0;
+    // Moves the surveys and names of site `from` to site `into` and removes
+    // `from`, as one unit; false when either is no longer there.
+    virtual bool mergeSites(qint64 from, qint64 into) = 0;
+    // Moves one survey to a new site of its own (which future surveys of
+    // its location do not join) and returns the new site's id; 0 when the
+    // survey has no site.
+    virtual qint64 splitSurvey(const QString& batchNumber, const QString& name, const QString& direction) = 0;
+    // Sets a site's coordinates; false when it is no longer there.
+    virtual bool setSiteCoordinates(qint64 siteId, double latitude, double longitude) = 0;
 
     // --- Agencies and officers -------------------------------------------
     // The names of a list in the order they were added.

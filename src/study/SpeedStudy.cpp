@@ -428,6 +428,11 @@ StudyResult runStudy(const db::Database& database, const StudyInputs& inputs)
     return runStudy(*store, inputs);
 }
 
+DirectionFigures directionFigures(const SpeedHistogram& speeds, const SpeedStudy& study)
+{
+    return figuresOf(speeds, study);
+}
+
 StudyResult runStudy(store::SurveyStore& store, const StudyInputs& inputs)
 {
     StudyResult result;

@@ -171,6 +171,10 @@ struct StudyResult {
 StudyResult runStudy(const db::Database& database, const StudyInputs& inputs);
 StudyResult runStudy(store::SurveyStore& store, const StudyInputs& inputs);
 
+// The figures of vehicles counted per speed, measured by the study's
+// limit, enforcement threshold and pace width.
+DirectionFigures directionFigures(const SpeedHistogram& speeds, const SpeedStudy& study);
+
 // The enforcement threshold of a study for which none was given.
 inline int defaultThreshold(int limit)
 {

@@ -1,5 +1,6 @@
 #include "upload/SurveyUpload.h"
 
+#include "sites/SitePlacement.h"
 #include "stats/Pace.h"
 #include "stats/Summary.h"
 #include "store/SurveyStore.h"
@@ -67,6 +68,7 @@ qint64 sendSurvey(store::SurveyStore& local, store::SurveyStore& server, const s
     // The direction text comes from the rows as written, the stored clock
     // and date from the scan: both walk the rows in stored order.
     const auto written = local.readWrittenVehicles(header.batchNumber);
+    sites::FiguresTally tally;
     qint64 sent = 0;
     qint64 offset = 0, speed = 0;
     QByteArrayView direction;
@@ -79,13 +81,21 @@ qint64 sendSurvey(store::SurveyStore& local, store::SurveyStore& server, const s
                                    "were sent; send it again.")
                         .arg(header.batchNumber));
             writer->addVehicle(offset, direction, speed, vehicle.secondOfDay, vehicle.date);
+            tally.add(offset, speed);
             if (++sent % 4096 == 0)
                 report.progress(done + sent, total);
             return true;
         });
     const stats::SummaryInputs inputs{header.batchNumber, header.violationAlert, header.radarMode,
                                       header.time, header.date};
-    writer->commit(stats::computeSummary(writer->figures(), inputs));
+    const survey::SummaryRow statistics = stats::computeSummary(writer->figures(), inputs);
+    writer->commit(statistics);
+    // The survey is on the server whatever happens here: one left without
+    // its figures gets them when the server's sites are next read.
+    try {
+        sites::placeSurvey(server, header, statistics, tally);
+    } catch (const db::DbError&) {
+    }
     return sent;
 }
 

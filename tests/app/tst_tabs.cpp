@@ -99,7 +99,7 @@ private Q_SLOTS:
         for (int i = 0; i < tabs->count(); ++i)
             captions << tabs->tabText(i);
         QCOMPARE(captions, (QStringList{"Import Remote Sign Data", "View / Print Reports", "View Graphs",
-                                        "Administration / Setup", "Speed Study"}));
+                                        "Administration / Setup", "Speed Study", "Sites"}));
         QCOMPARE(tabs->currentIndex(), 0);
         // Every tab the graphs tab's hint names in quotes is one of them.
         const QString hint = page(window, "graphs").text("GraphHint");
@@ -155,7 +155,7 @@ private Q_SLOTS:
             button->click();
             QCOMPARE(ended.count(), ++buttons);
         }
-        QCOMPARE(buttons, 5); // reports, graphs, the two of the admin tab, the speed study
+        QCOMPARE(buttons, 6); // reports, graphs, the two of the admin tab, the speed study, the sites
     }
 
 private:

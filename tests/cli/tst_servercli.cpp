@@ -263,10 +263,12 @@ private Q_SLOTS:
     {
         QTest::addColumn<int>("version");
         QTest::addColumn<QString>("rollBack"); // what makes a database of that version
+        const QString toFour =
+            QStringLiteral("DROP TABLE \"Site_Survey\"; DROP TABLE \"Site_Name\"; DROP TABLE \"Site\"; ");
         const QString toThree =
-            QStringLiteral("DROP TRIGGER \"Check_And_Count_Added_Vehicles\" ON \"Veh_Data\"; "
-                           "DROP FUNCTION \"Check_And_Count_Added_Vehicles\"(); "
-                           "ALTER TABLE \"Veh_Data\" ALTER COLUMN \"Id\" SET CACHE 1; ");
+            toFour + QStringLiteral("DROP TRIGGER \"Check_And_Count_Added_Vehicles\" ON \"Veh_Data\"; "
+                                    "DROP FUNCTION \"Check_And_Count_Added_Vehicles\"(); "
+                                    "ALTER TABLE \"Veh_Data\" ALTER COLUMN \"Id\" SET CACHE 1; ");
         const QString toTwo =
             toThree + QStringLiteral("DROP TRIGGER \"Count_Removed_Vehicles\" ON \"Veh_Data\"; DROP FUNCTION "
                                      "\"Count_Removed_Vehicles\"(); DROP TABLE \"Survey_Vehicles\"; DROP "
@@ -278,6 +280,7 @@ private Q_SLOTS:
                                    "UPDATE \"Schema_Version\" SET \"Version\" = 1"));
         row("version 2", 2, toTwo + QStringLiteral("UPDATE \"Schema_Version\" SET \"Version\" = 2"));
         row("version 3", 3, toThree + QStringLiteral("UPDATE \"Schema_Version\" SET \"Version\" = 3"));
+        row("version 4", 4, toFour + QStringLiteral("UPDATE \"Schema_Version\" SET \"Version\" = 4"));
     }
     void earlierVersionUpgraded()
     {
@@ -331,7 +334,7 @@ private Q_SLOTS:
             QStringLiteral("DELETE FROM \"Summary\"; DELETE FROM \"Veh_Data\"; "
                            "DELETE FROM \"Header\""),
             QString());
-        row("every survey emptied at once", QStringLiteral("TRUNCATE \"Summary\", \"Veh_Data\", \"Header\""),
+        row("every survey emptied at once", QStringLiteral("TRUNCATE \"Site_Survey\", \"Summary\", \"Veh_Data\", \"Header\""),
             QString());
     }
     void listedCountsFollowChanges()

@@ -125,6 +125,11 @@ private Q_SLOTS:
                 row(qPrintable(name("document ") + document),
                     QStringList{"report", QLatin1String(document), batch, "--pdf", "OUT"}, Output::PdfText);
         }
+        // The sites, placed as each survey was stored.
+        row("sites", QStringList{"sites", "--json"}, Output::Printed);
+        row("site history", QStringList{"site", "Elm Street", "--json"}, Output::Printed);
+        row("priorities", QStringList{"priorities", "--json"}, Output::Printed);
+        row("priorities as CSV", QStringList{"priorities", "--csv"}, Output::Printed);
         row("document 6", QStringList{"report", "6", "--pdf", "OUT"}, Output::PdfText);
         row("document 7", QStringList{"report", "7", "--pdf", "OUT"}, Output::PdfText);
         for (const auto& [before, after] :

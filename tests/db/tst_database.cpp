@@ -229,13 +229,17 @@ private Q_SLOTS:
         QTest::addColumn<bool>("readOnly");
         QTest::addColumn<QStringList>("duplicated");
         QTest::addColumn<int>("version");
-        row("empty", QStringList(), false, QStringList(), 1);
-        row("distinct batch numbers", QStringList{"050302-A", "050302-B"}, false, QStringList(), 1);
+        QTest::addColumn<int>("from"); // the version of the file before
+        row("empty", QStringList(), false, QStringList(), db::kSchemaVersion, 0);
+        row("distinct batch numbers", QStringList{"050302-A", "050302-B"}, false, QStringList(),
+            db::kSchemaVersion, 0);
+        row("keys but no sites", QStringList{"050302-A", "050302-B"}, false, QStringList(), db::kSchemaVersion,
+            1);
         row("one number twice", QStringList{"050302-A", "050302-A", "050303-A"}, false,
-            QStringList{"050302-A"}, 0);
+            QStringList{"050302-A"}, 0, 0);
         row("two numbers twice", QStringList{"060302-B", "050302-A", "060302-B", "050302-A"}, false,
-            QStringList{"050302-A", "060302-B"}, 0);
-        row("read-only folder", QStringList{"050302-A"}, true, QStringList(), 0);
+            QStringList{"050302-A", "060302-B"}, 0, 0);
+        row("read-only folder", QStringList{"050302-A"}, true, QStringList(), 0, 0);
     }
     void olderFilesAreBroughtUpToDate()
     {
@@ -243,11 +247,12 @@ private Q_SLOTS:
         QFETCH(bool, readOnly);
         QFETCH(QStringList, duplicated);
         QFETCH(int, version);
+        QFETCH(int, from);
         const QString folder = m_folder->filePath("older");
         QVERIFY(QDir().mkdir(folder));
         const QString path = folder + "/pelmor.mdb";
-        test::writeOlderDatabase(path, batches);
-        QCOMPARE(test::schemaVersionOf(path), 0);
+        test::writeOlderDatabase(path, batches, 2, from);
+        QCOMPARE(test::schemaVersionOf(path), from);
         const QByteArray before = test::fileBytes(path);
         std::unique_ptr<test::ReadOnlyFolder> locked;
         if (readOnly) {
@@ -268,6 +273,8 @@ private Q_SLOTS:
         QCOMPARE(test::schemaVersionOf(path), version);
         if (version == 0)
             QCOMPARE(test::fileBytes(path), before);
+        else // the sites' tables, empty
+            QCOMPARE(test::rowTexts(path, "select count(*) as n from Site_Survey", {"n"}), QStringList{"0"});
         locked.reset();
         QCOMPARE(test::rowTexts(path, "select * from Header", {"Batch_Number"}), batches);
         QCOMPARE(test::rowTexts(path, "select count(*) as n from Veh_Data", {"n"}),

@@ -1,4 +1,5 @@
 #include "TestSupport.h"
+#include "db/Schema.h"
 #include "import/SurveyImport.h"
 #include "loggen/LogWriter.h"
 #include "loggen/SurveyProfile.h"
@@ -116,7 +117,7 @@ private Q_SLOTS:
         } else {
             QCOMPARE(refused.exitCode, 0);
         }
-        QCOMPARE(test::schemaVersionOf(path), 1);
+        QCOMPARE(test::schemaVersionOf(path), db::kSchemaVersion);
         QStringList kept = batches;
         kept.removeIf([&duplicated](const QString& batch) { return duplicated.contains(batch); });
         kept.removeDuplicates();

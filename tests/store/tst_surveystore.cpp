@@ -1036,6 +1036,108 @@ private Q_SLOTS:
         QCOMPARE(namesOf(one->names(list)), namesOf(left));
         QCOMPARE(one->names(otherList).size(), size_t(0));
     }
+
+    void sites_data()
+    {
+        QTest::addColumn<int>("backend");
+        for (int b = 0; b < int(backends().size()); ++b)
+            row(backends()[size_t(b)].name, b);
+    }
+    // A key leads to one site whoever asks; merging moves a site's surveys
+    // and keys; a survey split off keeps a site of its own while new
+    // surveys of its key go to the old one; deletion takes a survey's entry
+    // with it; on a server an officer does all of it but the deletion.
+    void sites()
+    {
+        QFETCH(int, backend);
+        const auto place = backends()[size_t(backend)].make();
+        ServerPlace* server = dynamic_cast<ServerPlace*>(place.get());
+        const auto admin = place->open();
+        const auto one = server ? server->openAs(QStringLiteral("officer1")) : place->open();
+        const auto two = server ? server->openAs(QStringLiteral("officer1")) : place->open();
+        for (const char* batch : {"050302-A", "050302-B", "050302-C"})
+            addSurvey(*admin, QLatin1String(batch), randomVehicles(1, 3));
+
+        const auto siteOf = [&](const auto& store, const QString& key) {
+            return store->siteFor(key, QStringLiteral("Elm St's end"), QStringLiteral("North"));
+        };
+        const qint64 elm = siteOf(one, QStringLiteral("elm st|north"));
+        QCOMPARE(siteOf(two, QStringLiteral("elm st|north")), elm);
+        const qint64 elmStreet = siteOf(two, QStringLiteral("elm street|north"));
+        QVERIFY(elmStreet != elm);
+        one->putSurveyAtSite({QStringLiteral("050302-A"), elm, 1, QStringLiteral("first figures")});
+        one->putSurveyAtSite({QStringLiteral("050302-A"), elm, 2, QStringLiteral("Königsbrück's figures")});
+        two->putSurveyAtSite({QStringLiteral("050302-B"), elmStreet, 2, QStringLiteral("b")});
+        two->putSurveyAtSite({QStringLiteral("050302-C"), elmStreet, 2, QStringLiteral("c")});
+        const auto entries = [](const auto& store) {
+            QStringList found;
+            for (const store::SiteSurvey& entry : store->siteSurveys())
+                found << QStringLiteral("%1 %2 %3 %4")
+                             .arg(entry.batchNumber)
+                             .arg(entry.siteId)
+                             .arg(entry.method)
+                             .arg(entry.figures);
+            return found;
+        };
+        QCOMPARE(entries(two), (QStringList{QStringLiteral("050302-A %1 2 Königsbrück's figures").arg(elm),
+                                            QStringLiteral("050302-B %1 2 b").arg(elmStreet),
+                                            QStringLiteral("050302-C %1 2 c").arg(elmStreet)}));
+
+        QVERIFY(one->setSiteCoordinates(elmStreet, 42.3601, -71.0589));
+        QVERIFY(two->mergeSites(elm, elmStreet));
+        QVERIFY(!two->mergeSites(elm, elmStreet)); // gone already
+        QCOMPARE(siteOf(one, QStringLiteral("elm st|north")), elmStreet);
+        const std::vector<store::Site> left = one->sites();
+        QCOMPARE(left.size(), size_t(1));
+        QCOMPARE(left[0].name, QStringLiteral("Elm St's end"));
+        QCOMPARE(left[0].latitude.value_or(0), 42.3601);
+        QCOMPARE(left[0].longitude.value_or(0), -71.0589);
+
+        const qint64 own =
+            two->splitSurvey(QStringLiteral("050302-C"), QStringLiteral("Elm St"), QStringLiteral("North"));
+        QVERIFY(own != 0 && own != elmStreet);
+        QCOMPARE(two->splitSurvey(QStringLiteral("123199-Z"), QStringLiteral("x"), QStringLiteral("y")), 0);
+        QCOMPARE(siteOf(two, QStringLiteral("elm street|north")), elmStreet);
+        QCOMPARE(entries(one),
+                 (QStringList{QStringLiteral("050302-A %1 2 Königsbrück's figures").arg(elmStreet),
+                              QStringLiteral("050302-B %1 2 b").arg(elmStreet),
+                              QStringLiteral("050302-C %1 2 c").arg(own)}));
+        QVERIFY(!one->setSiteCoordinates(elm, 1, 1));
+
+        admin->deleteSurvey(QStringLiteral("050302-B"));
+        QCOMPARE(entries(two),
+                 (QStringList{QStringLiteral("050302-A %1 2 Königsbrück's figures").arg(elmStreet),
+                              QStringLiteral("050302-C %1 2 c").arg(own)}));
+    }
+
+    // Stores that meet one new key at the same moment make one site.
+    void racingStoresMakeOneSite_data() { sites_data(); }
+    void racingStoresMakeOneSite()
+    {
+        QFETCH(int, backend);
+        const auto place = backends()[size_t(backend)].make();
+        std::vector<std::unique_ptr<store::SurveyStore>> stores;
+        for (int i = 0; i < 4; ++i)
+            stores.push_back(place->open());
+        for (int round = 0; round < 5; ++round) {
+            const QString key = QStringLiteral("street %1|north").arg(round);
+            std::atomic<bool> go{false};
+            std::vector<qint64> ids(stores.size(), 0);
+            std::vector<std::thread> threads;
+            for (size_t i = 0; i < stores.size(); ++i)
+                threads.emplace_back([&, i] {
+                    while (!go)
+                        std::this_thread::yield();
+                    ids[i] = stores[i]->siteFor(key, key, QStringLiteral("North"));
+                });
+            go = true;
+            for (std::thread& thread : threads)
+                thread.join();
+            QVERIFY(ids[0] != 0);
+            QCOMPARE(std::count(ids.begin(), ids.end(), ids[0]), qsizetype(ids.size()));
+        }
+        QCOMPARE(stores[0]->sites().size(), size_t(5));
+    }
 };
 
 QTEST_GUILESS_MAIN(TstSurveyStore)

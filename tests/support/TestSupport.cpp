@@ -158,7 +158,7 @@ QStringList librariesDefining(const char* symbol)
     return defining;
 }
 
-void writeOlderDatabase(const QString& path, const QStringList& headerBatches, int vehicles)
+void writeOlderDatabase(const QString& path, const QStringList& headerBatches, int vehicles, int version)
 {
     db::createEmptyDatabase(path, 0);
     sqlite3* handle = nullptr;
@@ -185,6 +185,8 @@ void writeOlderDatabase(const QString& path, const QStringList& headerBatches, i
                     .arg(vehicle * 60)
                     .arg(30 + vehicle);
     }
+    if (version >= 1)
+        statements += db::identityStatements().join(QLatin1Char(';')) + QLatin1Char(';');
     statements += QStringLiteral("COMMIT;");
     check(sqlite3_exec(handle, statements.toUtf8().constData(), nullptr, nullptr, nullptr));
 }

@@ -70,11 +70,12 @@ QStringList loadedLibraries(const QString& name);
 // function `symbol` of their own, by file name.
 QStringList librariesDefining(const char* symbol);
 
-// Writes a database of the older layout (no identity keys, version 0) to
-// `path` holding one Header row per batch number given, in order, each with
-// `vehicles` vehicle rows and a statistics row. Written through SQLite
-// directly, so the file is not brought up to date on the way.
-void writeOlderDatabase(const QString& path, const QStringList& headerBatches, int vehicles = 2);
+// Writes a database of an older layout (version 0: no identity keys; 1: no
+// sites) to `path` holding one Header row per batch number given, in order,
+// each with `vehicles` vehicle rows and a statistics row. Written through
+// SQLite directly, so the file is not brought up to date on the way.
+void writeOlderDatabase(const QString& path, const QStringList& headerBatches, int vehicles = 2,
+                        int version = 0);
 
 // The layout version stored in a database file's header, read without
 // opening it as the program does (which may bring it up to date).

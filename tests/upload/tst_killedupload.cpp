@@ -85,7 +85,7 @@ private:
     // Empties the server's survey tables, as before the first run.
     void emptyServer()
     {
-        QCOMPARE(test::testServer().execute(QStringLiteral("TRUNCATE \"Summary\", \"Veh_Data\", \"Header\""),
+        QCOMPARE(test::testServer().execute(QStringLiteral("TRUNCATE \"Site_Survey\", \"Summary\", \"Veh_Data\", \"Header\""),
                                             m_database),
                  QString());
     }

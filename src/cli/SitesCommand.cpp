@@ -1,0 +1,255 @@
+#include "Command.h"
+#include "SharedOptions.h"
+#include "db/DbError.h"
+#include "sites/SiteExport.h"
+#include "sites/SitePlacement.h"
+#include "sites/SiteTrends.h"
+#include "store/SurveyStore.h"
+#include "study/StudyText.h"
+
+#include <QJsonDocument>
+
+namespace pelmor::cli {
+namespace {
+
+const QCommandLineOption& sitesJsonOption()
+{
+    static const QCommandLineOption option(QStringLiteral("json"), QStringLiteral("Print JSON."));
+    return option;
+}
+
+// The sites of the database, the surveys stored without figures placed
+// first; none (after printing why) when the database fails.
+std::optional<std::vector<sites::SiteSurveys>> readAllSites(Context& context,
+                                                            std::unique_ptr<store::SurveyStore>& store)
+{
+    try {
+        store = store::openStore(context.database);
+        sites::placeSurveysWithoutFigures(*store);
+        return sites::readSites(*store);
+    } catch (const db::DbError& error) {
+        fail(context, error.message());
+        return std::nullopt;
+    }
+}
+
+// The site SITE names: its id, or its name when one site bears it.
+const sites::SiteSurveys* findSite(const std::vector<sites::SiteSurveys>& all, const QString& named,
+                                   Context& context)
+{
+    bool number = false;
+    const qint64 id = named.toLongLong(&number);
+    std::vector<const sites::SiteSurveys*> found;
+    for (const sites::SiteSurveys& site : all) {
+        if (number ? site.site.id == id
+                   : sites::siteKey(site.site.name, QString()) == sites::siteKey(named, QString()))
+            found.push_back(&site);
+    }
+    if (found.size() == 1)
+        return found.front();
+    if (found.empty()) {
+        fail(context, QStringLiteral("No site holds surveys under \"%1\": 'pelmor-cli sites' lists the sites "
+                                     "with their numbers.")
+                          .arg(named));
+        return nullptr;
+    }
+    QStringList titles;
+    for (const sites::SiteSurveys* site : found)
+        titles << sites::siteTitle(site->site);
+    fail(context, QStringLiteral("%1 sites are named \"%2\": %3. Name the site by its number.")
+                      .arg(found.size())
+                      .arg(named, titles.join(QStringLiteral("; "))));
+    return nullptr;
+}
+
+std::optional<QDate> readSinceDate(const QCommandLineParser& parser, const char* name, Context& context,
+                                   bool& ok)
+{
+    if (!parser.isSet(QLatin1String(name)))
+        return std::nullopt;
+    const QString text = parser.value(QLatin1String(name));
+    const QDate date = QDate::fromString(text, QStringLiteral("MM/dd/yyyy"));
+    if (!date.isValid()) {
+        fail(context, QStringLiteral("--%1 takes a date as MM/DD/YYYY, such as 03/15/2026, not \"%2\".")
+                          .arg(QLatin1String(name), text));
+        ok = false;
+    }
+    return date;
+}
+
+} // namespace
+
+void addSitesOptions(QCommandLineParser& parser)
+{
+    parser.addOption(sitesJsonOption());
+}
+
+int runSites(const QCommandLineParser& parser, Context& context)
+{
+    std::unique_ptr<store::SurveyStore> store;
+    const auto all = readAllSites(context, store);
+    if (!all)
+        return 1;
+    if (parser.isSet(sitesJsonOption())) {
+        context.out << QJsonDocument(sites::sitesJson(*all)).toJson(QJsonDocument::Indented);
+        return 0;
+    }
+    if (all->empty()) {
+        context.out << "The database holds no survey, so it has no sites yet.\n";
+        return 0;
+    }
+    context.out << textTable(sites::sitesColumns(), sites::sitesRows(*all));
+    return 0;
+}
+
+void addSiteOptions(QCommandLineParser& parser)
+{
+    parser.addPositionalArgument(QStringLiteral("SITE"),
+                                 QStringLiteral("The site's number (see 'pelmor-cli sites'), or its name."));
+    parser.addOption(sitesJsonOption());
+}
+
+int runSite(const QCommandLineParser& parser, Context& context)
+{
+    const QStringList arguments = parser.positionalArguments();
+    if (arguments.size() != 2)
+        return fail(context, QStringLiteral("Name one site: pelmor-cli site SITE [--json]"));
+    std::unique_ptr<store::SurveyStore> store;
+    const auto all = readAllSites(context, store);
+    if (!all)
+        return 1;
+    const sites::SiteSurveys* site = findSite(*all, arguments[1], context);
+    if (!site)
+        return 1;
+    const sites::SiteHistory history = sites::historyOf(*site);
+    if (parser.isSet(sitesJsonOption())) {
+        context.out << QJsonDocument(sites::historyJson(history)).toJson(QJsonDocument::Indented);
+        return 0;
+    }
+    context.out << sites::siteTitle(history.site) << "\n\n"
+                << textTable(sites::historyColumns(history), sites::historyRows(history)) << '\n';
+    for (const sites::HistoryRow& row : history.rows) {
+        if (row.change)
+            context.out << row.batchNumber << ": change of the mean " << row.change->verdict << '\n';
+    }
+    if (!history.conversionNote.isEmpty())
+        context.out << "* " << history.conversionNote << '\n';
+    return 0;
+}
+
+void addPrioritiesOptions(QCommandLineParser& parser)
+{
+    parser.addOption(
+        {QStringLiteral("zone"), QStringLiteral("Only surveys of this zone."), QStringLiteral("Z")});
+    parser.addOption({QStringLiteral("direction"),
+                      QStringLiteral("Only surveys of this direction of travel."), QStringLiteral("D")});
+    parser.addOption({QStringLiteral("since"),
+                      QStringLiteral("Only surveys that began on or after this date."),
+                      QStringLiteral("MM/DD/YYYY")});
+    parser.addOption({QStringLiteral("until"),
+                      QStringLiteral("Only surveys that began on or before this date."),
+                      QStringLiteral("MM/DD/YYYY")});
+    parser.addOption(sitesJsonOption());
+    parser.addOption({QStringLiteral("csv"), QStringLiteral("Print CSV.")});
+}
+
+int runPriorities(const QCommandLineParser& parser, Context& context)
+{
+    sites::PriorityFilter filter;
+    bool ok = true;
+    filter.since = readSinceDate(parser, "since", context, ok);
+    filter.until = readSinceDate(parser, "until", context, ok);
+    if (!ok)
+        return 1;
+    filter.zone = parser.value(QStringLiteral("zone"));
+    filter.direction = parser.value(QStringLiteral("direction"));
+    std::unique_ptr<store::SurveyStore> store;
+    const auto all = readAllSites(context, store);
+    if (!all)
+        return 1;
+    const std::vector<sites::Priority> list = sites::priorities(*all, filter);
+    if (parser.isSet(sitesJsonOption())) {
+        context.out << QJsonDocument(sites::prioritiesJson(list)).toJson(QJsonDocument::Indented);
+        return 0;
+    }
+    if (parser.isSet(QStringLiteral("csv"))) {
+        context.out << QString::fromUtf8(sites::prioritiesCsv(list));
+        return 0;
+    }
+    if (list.empty()) {
+        context.out << "No site has a survey that matches.\n";
+        return 0;
+    }
+    context.out << textTable(sites::prioritiesColumns(), sites::prioritiesRows(list));
+    return 0;
+}
+
+void addSiteChangeOptions(QCommandLineParser& parser)
+{
+    parser.addPositionalArgument(QStringLiteral("merge|split|place"), QStringLiteral("What to change."));
+}
+
+int runSiteChange(const QCommandLineParser& parser, Context& context)
+{
+    const QStringList arguments = parser.positionalArguments().mid(1);
+    const QString usage = QStringLiteral("Say what to change: pelmor-cli site-change merge SITE INTO_SITE | "
+                                         "split BATCH | place SITE LATITUDE LONGITUDE");
+    if (arguments.isEmpty())
+        return fail(context, usage);
+    std::unique_ptr<store::SurveyStore> store;
+    const auto all = readAllSites(context, store);
+    if (!all)
+        return 1;
+    try {
+        if (arguments[0] == QLatin1String("merge") && arguments.size() == 3) {
+            const sites::SiteSurveys* from = findSite(*all, arguments[1], context);
+            const sites::SiteSurveys* into = from ? findSite(*all, arguments[2], context) : nullptr;
+            if (!into)
+                return 1;
+            if (from == into)
+                return fail(context, QStringLiteral("A site cannot be merged into itself."));
+            if (!store->mergeSites(from->site.id, into->site.id))
+                return fail(context, QStringLiteral("The site was changed by someone else meanwhile; look at "
+                                                    "'pelmor-cli sites' and try again."));
+            context.out << "Merged " << sites::siteTitle(from->site) << " into "
+                        << sites::siteTitle(into->site) << ".\n";
+            return 0;
+        }
+        if (arguments[0] == QLatin1String("split") && arguments.size() == 2) {
+            const survey::SurveyRecord survey = store->loadSurvey(arguments[1]);
+            if (!survey.hasHeader)
+                return fail(context, QStringLiteral("The database holds no survey %1.").arg(arguments[1]));
+            const qint64 id =
+                store->splitSurvey(arguments[1], survey.header.location, survey.header.direction);
+            if (id == 0)
+                return fail(context, QStringLiteral("Survey %1 has no site yet.").arg(arguments[1]));
+            context.out << "Survey " << arguments[1] << " is now site " << id << " of its own.\n";
+            return 0;
+        }
+        if (arguments[0] == QLatin1String("place") && arguments.size() == 4) {
+            const sites::SiteSurveys* site = findSite(*all, arguments[1], context);
+            if (!site)
+                return 1;
+            bool latitudeOk = false, longitudeOk = false;
+            const double latitude = arguments[2].toDouble(&latitudeOk);
+            const double longitude = arguments[3].toDouble(&longitudeOk);
+            if (!latitudeOk || !longitudeOk || latitude < -90 || latitude > 90 || longitude < -180 ||
+                longitude > 180)
+                return fail(context, QStringLiteral("The latitude must be a number from -90 to 90 and the "
+                                                    "longitude one from -180 to 180, in degrees (42.3601 "
+                                                    "-71.0589), not \"%1 %2\".")
+                                         .arg(arguments[2], arguments[3]));
+            if (!store->setSiteCoordinates(site->site.id, latitude, longitude))
+                return fail(context,
+                            QStringLiteral("The site is no longer there; look at 'pelmor-cli sites'."));
+            context.out << "Placed " << sites::siteTitle(site->site) << " at " << arguments[2] << ' '
+                        << arguments[3] << ".\n";
+            return 0;
+        }
+    } catch (const db::DbError& error) {
+        return fail(context, error.message());
+    }
+    return fail(context, usage);
+}
+
+} // namespace pelmor::cli

@@ -1,0 +1,95 @@
+#include "sites/SitePlacement.h"
+
+#include "text/Formats.h"
+
+#include <map>
+
+namespace pelmor::sites {
+namespace {
+
+// The posted limit of a Header row; 0 when it is not a speed.
+int limitOf(const survey::HeaderRow& header)
+{
+    const std::optional<qint64> limit = text::toWholeNumber(header.violationAlert);
+    return limit && *limit > 0 && *limit <= 10000 ? int(*limit) : 0;
+}
+
+store::SiteSurvey entryOf(const survey::HeaderRow& header, qint64 siteId, const StudyFigures& figures)
+{
+    return {header.batchNumber, siteId, kFiguresMethod, figuresText(figures)};
+}
+
+} // namespace
+
+QString siteKey(const QString& location, const QString& direction)
+{
+    const auto keyOf = [](const QString& text) {
+        QString key;
+        bool gap = false;
+        for (const QChar c : text) {
+            if (c.isLetterOrNumber()) {
+                if (gap && !key.isEmpty())
+                    key += QLatin1Char(' ');
+                gap = false;
+                key += c.toCaseFolded();
+            } else {
+                gap = true;
+            }
+        }
+        return key;
+    };
+    return keyOf(location) + QLatin1Char('|') + keyOf(direction);
+}
+
+StudyFigures figuresOf(const survey::HeaderRow& header, const survey::SummaryRow& statistics,
+                       const FiguresTally& vehicles)
+{
+    return figuresOf(vehicles.speeds(), vehicles.largestOffset(), header.radarMode, limitOf(header),
+                     statistics.startDate, statistics.startTime, statistics.stopDate, statistics.stopTime);
+}
+
+void placeSurvey(store::SurveyStore& store, const survey::HeaderRow& header,
+                 const survey::SummaryRow& statistics, const FiguresTally& vehicles)
+{
+    const qint64 site =
+        store.siteFor(siteKey(header.location, header.direction), header.location, header.direction);
+    store.putSurveyAtSite(entryOf(header, site, figuresOf(header, statistics, vehicles)));
+}
+
+int placeSurveysWithoutFigures(store::SurveyStore& store, const std::function<bool(int, int)>& progress)
+{
+    std::map<QString, store::SiteSurvey> placed;
+    for (store::SiteSurvey& entry : store.siteSurveys())
+        placed.emplace(entry.batchNumber, std::move(entry));
+    std::vector<survey::HeaderRow> waiting;
+    for (survey::ListedSurvey& listed : store.listSurveys()) {
+        const auto entry = placed.find(listed.header.batchNumber);
+        if (entry == placed.end() || entry->second.method != kFiguresMethod)
+            waiting.push_back(std::move(listed.header));
+    }
+    int done = 0;
+    for (const survey::HeaderRow& header : waiting) {
+        if (progress && !progress(done, int(waiting.size())))
+            break;
+        const survey::SurveyRecord record = store.loadSurvey(header.batchNumber);
+        // Counted per speed: one add per vehicle would cost a million steps.
+        study::SpeedHistogram speeds;
+        for (const store::SpeedCount& count : store.speedCounts(header.batchNumber))
+            speeds.add(count.speed, count.count);
+        const StudyFigures figures =
+            sites::figuresOf(speeds, store.figures(header.batchNumber)->largestOffset(), header.radarMode,
+                             limitOf(header), record.summary.startDate, record.summary.startTime,
+                             record.summary.stopDate, record.summary.stopTime);
+        // A survey placed before keeps its site (it may have been merged or
+        // split off); only its figures are worked out again.
+        const auto entry = placed.find(header.batchNumber);
+        const qint64 site = entry != placed.end() ? entry->second.siteId
+                                                  : store.siteFor(siteKey(header.location, header.direction),
+                                                                  header.location, header.direction);
+        store.putSurveyAtSite(entryOf(header, site, figures));
+        ++done;
+    }
+    return done;
+}
+
+} // namespace pelmor::sites

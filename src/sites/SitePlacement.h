@@ -1,0 +1,53 @@
+#pragma once
+
+#include "sites/StudyFigures.h"
+#include "store/SurveyStore.h"
+#include "survey/SurveyRecord.h"
+
+#include <QString>
+
+#include <functional>
+
+// Which site a survey belongs to, and putting it there with its figures:
+// when it is stored, and for the surveys stored before (or by an earlier
+// way of working the figures out) when the sites are next read.
+namespace pelmor::sites {
+
+// The key that a survey's location and direction of travel are compared by:
+// letters and digits only, without regard to case, each run of anything
+// else read as one blank ("Elm St." and "ELM  ST" are one key).
+QString siteKey(const QString& location, const QString& direction);
+
+// A survey's vehicles counted as they are written, for its figures.
+class FiguresTally {
+public:
+    void add(qint64 offset, qint64 speed)
+    {
+        m_speeds.add(speed);
+        if (offset > m_largestOffset)
+            m_largestOffset = offset;
+    }
+    const study::SpeedHistogram& speeds() const { return m_speeds; }
+    qint64 largestOffset() const { return m_largestOffset; }
+
+private:
+    study::SpeedHistogram m_speeds;
+    qint64 m_largestOffset = 0;
+};
+
+// The figures of a stored survey from its rows and its vehicles counted.
+StudyFigures figuresOf(const survey::HeaderRow& header, const survey::SummaryRow& statistics,
+                       const FiguresTally& vehicles);
+
+// Puts a stored survey at the site of its location and direction (made
+// when there is none) with its figures. Throws db::DbError.
+void placeSurvey(store::SurveyStore& store, const survey::HeaderRow& header,
+                 const survey::SummaryRow& statistics, const FiguresTally& vehicles);
+
+// Places every stored survey that has no figures, or figures of an earlier
+// method, reading its vehicles counted per speed. `progress` is told
+// (surveys done, surveys to do) before each and stops the work by
+// returning false. Returns the surveys placed. Throws db::DbError.
+int placeSurveysWithoutFigures(store::SurveyStore& store, const std::function<bool(int, int)>& progress = {});
+
+} // namespace pelmor::sites

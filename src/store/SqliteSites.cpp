@@ -1,0 +1,155 @@
+#include "store/SqliteSurveyStore.h"
+
+#include "db/SqliteStatement.h"
+
+// The sites of the SQLite file: a table of sites, a table of the location
+// keys that lead to each, and one row per survey with its site and stored
+// figures. Every change runs under the file's write lock, so two programs
+// that meet a new location at once make one site.
+namespace pelmor::store {
+namespace {
+
+std::optional<double> realOrNone(const QVariant& value)
+{
+    if (value.isNull())
+        return std::nullopt;
+    return value.toDouble();
+}
+
+bool siteExists(db::Connection& connection, qint64 siteId)
+{
+    db::SqliteStatement query(connection, QStringLiteral("SELECT 1 FROM \"Site\" WHERE \"Site_Id\" = ?"));
+    query.bindInteger(0, siteId);
+    const bool found = query.nextRow();
+    query.reset();
+    return found;
+}
+
+qint64 addSite(db::Connection& connection, const QString& name, const QString& direction)
+{
+    db::SqliteStatement insert(
+        connection, QStringLiteral("INSERT INTO \"Site\" (\"Name\", \"Direction\") VALUES (?, ?)"));
+    insert.bind(0, name);
+    insert.bind(1, direction);
+    insert.run();
+    return insert.lastInsertRowId();
+}
+
+} // namespace
+
+std::vector<Site> SqliteSurveyStore::sites()
+{
+    db::SqliteStatement rows(m_connection,
+                             QStringLiteral("SELECT \"Site_Id\", \"Name\", \"Direction\", \"Latitude\", "
+                                            "\"Longitude\" FROM \"Site\" ORDER BY \"Site_Id\""));
+    std::vector<Site> sites;
+    while (rows.nextRow())
+        sites.push_back({rows.integerAt(0), rows.valueAt(1).toString(), rows.valueAt(2).toString(),
+                         realOrNone(rows.valueAt(3)), realOrNone(rows.valueAt(4))});
+    return sites;
+}
+
+std::vector<SiteSurvey> SqliteSurveyStore::siteSurveys()
+{
+    db::SqliteStatement rows(m_connection,
+                             QStringLiteral("SELECT \"Batch_Number\", \"Site_Id\", \"Method\", \"Figures\" "
+                                            "FROM \"Site_Survey\" ORDER BY rowid"));
+    std::vector<SiteSurvey> surveys;
+    while (rows.nextRow())
+        surveys.push_back({rows.valueAt(0).toString(), rows.integerAt(1), int(rows.integerAt(2)),
+                           QString::fromUtf8(rows.textAt(3))});
+    return surveys;
+}
+
+qint64 SqliteSurveyStore::siteFor(const QString& key, const QString& name, const QString& direction)
+{
+    db::Transaction transaction(m_connection);
+    db::SqliteStatement find(m_connection,
+                             QStringLiteral("SELECT \"Site_Id\" FROM \"Site_Name\" WHERE \"Key\" = ?"));
+    find.bind(0, key);
+    if (find.nextRow()) {
+        const qint64 id = find.integerAt(0);
+        find.reset();
+        return id; // nothing written: the transaction rolls back
+    }
+    const qint64 id = addSite(m_connection, name, direction);
+    db::SqliteStatement insert(
+        m_connection, QStringLiteral("INSERT INTO \"Site_Name\" (\"Key\", \"Site_Id\") VALUES (?, ?)"));
+    insert.bind(0, key);
+    insert.bindInteger(1, id);
+    insert.run();
+    transaction.commit();
+    return id;
+}
+
+void SqliteSurveyStore::putSurveyAtSite(const SiteSurvey& entry)
+{
+    db::SqliteStatement upsert(
+        m_connection,
+        QStringLiteral("INSERT INTO \"Site_Survey\" (\"Batch_Number\", \"Site_Id\", \"Method\", \"Figures\") "
+                       "VALUES (?, ?, ?, ?) ON CONFLICT (\"Batch_Number\") DO UPDATE SET "
+                       "\"Site_Id\" = excluded.\"Site_Id\", \"Method\" = excluded.\"Method\", "
+                       "\"Figures\" = excluded.\"Figures\""));
+    upsert.bind(0, entry.batchNumber);
+    upsert.bindInteger(1, entry.siteId);
+    upsert.bindInteger(2, entry.method);
+    upsert.bind(3, entry.figures);
+    upsert.run();
+}
+
+bool SqliteSurveyStore::mergeSites(qint64 from, qint64 into)
+{
+    if (from == into)
+        return siteExists(m_connection, into);
+    db::Transaction transaction(m_connection);
+    if (!siteExists(m_connection, from) || !siteExists(m_connection, into))
+        return false;
+    for (const char* table : {"Site_Survey", "Site_Name"}) {
+        db::SqliteStatement move(m_connection,
+                                 QStringLiteral("UPDATE \"%1\" SET \"Site_Id\" = ? WHERE \"Site_Id\" = ?")
+                                     .arg(QLatin1String(table)));
+        move.bindInteger(0, into);
+        move.bindInteger(1, from);
+        move.run();
+    }
+    db::SqliteStatement remove(m_connection, QStringLiteral("DELETE FROM \"Site\" WHERE \"Site_Id\" = ?"));
+    remove.bindInteger(0, from);
+    remove.run();
+    transaction.commit();
+    return true;
+}
+
+qint64 SqliteSurveyStore::splitSurvey(const QString& batchNumber, const QString& name,
+                                      const QString& direction)
+{
+    db::Transaction transaction(m_connection);
+    db::SqliteStatement find(m_connection,
+                             QStringLiteral("SELECT 1 FROM \"Site_Survey\" WHERE \"Batch_Number\" = ?"));
+    find.bind(0, batchNumber);
+    const bool placed = find.nextRow();
+    find.reset();
+    if (!placed)
+        return 0;
+    const qint64 id = addSite(m_connection, name, direction);
+    db::SqliteStatement move(
+        m_connection,
+        QStringLiteral("UPDATE \"Site_Survey\" SET \"Site_Id\" = ? WHERE \"Batch_Number\" = ?"));
+    move.bindInteger(0, id);
+    move.bind(1, batchNumber);
+    move.run();
+    transaction.commit();
+    return id;
+}
+
+bool SqliteSurveyStore::setSiteCoordinates(qint64 siteId, double latitude, double longitude)
+{
+    db::SqliteStatement update(
+        m_connection,
+        QStringLiteral("UPDATE \"Site\" SET \"Latitude\" = ?, \"Longitude\" = ? WHERE \"Site_Id\" = ?"));
+    update.bind(0, latitude);
+    update.bind(1, longitude);
+    update.bindInteger(2, siteId);
+    return update.run() > 0;
+}
+
+} // namespace pelmor::store

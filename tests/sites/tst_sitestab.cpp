@@ -1,0 +1,149 @@
+// The Sites tab in the main window: the sites read on a worker when the tab
+// is shown, a site's history with its graphs, the ranking and its filters,
+// the changes its buttons make, and the ranking saved as CSV.
+#include "AppUnderTest.h"
+#include "SurveyFixture.h"
+#include "app/SitesTab.h"
+#include "session/BackgroundTask.h"
+#include "study/widgets/ChartView.h"
+
+#include <QComboBox>
+#include <QDialog>
+#include <QInputDialog>
+#include <QLineEdit>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QTest>
+
+using namespace pelmor;
+
+namespace {
+
+test::Survey surveyAt(const char* batch, const char* location, const char* zone, const char* start, int speed)
+{
+    test::Survey survey;
+    survey.batchNumber = QLatin1String(batch);
+    survey.location = QLatin1String(location);
+    survey.start = test::at(QLatin1String(start));
+    survey.durationSeconds = 2 * 86400;
+    survey.headerFields.insert(QStringLiteral("Direction"), QStringLiteral("North"));
+    survey.headerFields.insert(QStringLiteral("Zone"), QLatin1String(zone));
+    for (int i = 0; i < 300; ++i)
+        survey.speeds.push_back(speed - 8 + i % 17);
+    return survey;
+}
+
+} // namespace
+
+class TstSitesTab : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void init()
+    {
+        m_app = std::make_unique<test::AppUnderTest>();
+        test::storeSurveys(m_app->folder.databasePath(),
+                           {surveyAt("030126-A", "Elm Street", "School", "03/01/26 08:00", 33),
+                            surveyAt("090126-A", "Elm St.", "School", "09/01/26 08:00", 29),
+                            surveyAt("030226-A", "Elm  street", "School", "03/02/26 08:00", 36),
+                            surveyAt("040126-A", "Ring Road", "Residential", "04/01/26 08:00", 44)});
+        m_app->start();
+    }
+    void cleanup() { m_app.reset(); }
+
+    // Shown, the tab reads the sites: Elm Street (written two ways) and
+    // Elm St. and Ring Road; the first site's history and graphs show,
+    // and the ranking puts Ring Road, the faster, first.
+    void showsSitesHistoryAndRanking()
+    {
+        openTab();
+        app::SitesTab* tab = m_app->window->sitesTab();
+        QCOMPARE(table("SitesTable")->rowCount(), 3);
+        QVERIFY(tab->history().has_value());
+        QCOMPARE(tab->history()->rows.size(), size_t(2)); // 030126-A, then 030226-A
+        QCOMPARE(table("SiteHistoryTable")->rowCount(), 2);
+        QVERIFY(m_app->window->findChild<study::ChartView*>(QStringLiteral("SiteSpeedGraph"))->hasGraph());
+        QVERIFY(m_app->window->findChild<study::ChartView*>(QStringLiteral("SiteVolumeGraph"))->hasGraph());
+        QCOMPARE(tab->priorities().size(), size_t(3));
+        QCOMPARE(tab->priorities().front().latestBatch, QStringLiteral("040126-A"));
+        QCOMPARE(table("PrioritiesTable")->rowCount(), 3);
+
+        // The zone filter keeps the sites whose latest survey is of it.
+        auto* zone = m_app->window->findChild<QComboBox*>(QStringLiteral("PriorityZone"));
+        zone->setCurrentIndex(zone->findText(QStringLiteral("School")));
+        QCOMPARE(tab->priorities().size(), size_t(2));
+        QCOMPARE(table("PrioritiesTable")->rowCount(), 2);
+    }
+
+    // A merge moves the surveys, a split gives a survey its own site back,
+    // coordinates are kept; each is read back from the database.
+    void changesAreStored()
+    {
+        openTab();
+        app::SitesTab* tab = m_app->window->sitesTab();
+        const qint64 elmStreet = tab->sites()[0].site.id;
+        const qint64 elmSt = tab->sites()[1].site.id;
+        QVERIFY(tab->chooseSite(elmSt));
+        QCOMPARE(tab->mergeChosenSiteInto(elmStreet), QString());
+        QTRY_VERIFY(!tab->task()->isRunning());
+        QCOMPARE(tab->sites().size(), size_t(2));
+        QCOMPARE(tab->history()->rows.size(), size_t(3));
+        QCOMPARE(tab->history()->site.id, elmStreet);
+
+        QCOMPARE(tab->splitSurveyOff(QStringLiteral("030226-A")), QString());
+        QTRY_VERIFY(!tab->task()->isRunning());
+        QCOMPARE(tab->sites().size(), size_t(3));
+        QCOMPARE(tab->history()->rows.size(), size_t(1));
+
+        // The coordinates dialog: a text that is no position is refused
+        // with what to type; a good one is kept.
+        for (const QString& typed : {QStringLiteral("north of town"), QStringLiteral("42.3601, -71.0589")}) {
+            test::answerNextWindow([&typed](QDialog* dialog) {
+                dialog->findChild<QLineEdit*>()->setText(typed);
+                dialog->accept();
+            });
+            m_app->ui.click(QStringLiteral("PlaceSite"));
+            QTRY_VERIFY(!tab->task()->isRunning());
+        }
+        QVERIFY2(
+            m_app->messages.texts().join(' ').contains(QStringLiteral("\"north of town\" is not a latitude")),
+            qPrintable(m_app->messages.texts().join(' ')));
+        QCOMPARE(m_app->messages.texts().size(), 1);
+        QCOMPARE(tab->history()->site.latitude.value_or(0), 42.3601);
+        QCOMPARE(tab->history()->site.longitude.value_or(0), -71.0589);
+    }
+
+    // The ranking saved as CSV reads back with one line per site; a folder
+    // that cannot be written is named.
+    void exportsTheRanking()
+    {
+        openTab();
+        app::SitesTab* tab = m_app->window->sitesTab();
+        const QString path = m_app->folder.path() + QStringLiteral("/ranking.csv");
+        QCOMPARE(tab->exportPriorities(path), QString());
+        const QList<QByteArray> lines = test::fileBytes(path).trimmed().split('\n');
+        QCOMPARE(lines.size(), 4);
+        QVERIFY(lines[0].startsWith("site,location,direction,latest_batch,posted_limit"));
+        QVERIFY(lines[1].contains("040126-A"));
+        const QString nowhere = m_app->folder.path() + QStringLiteral("/no such folder/ranking.csv");
+        QVERIFY(tab->exportPriorities(nowhere).contains(QStringLiteral("no such folder")));
+    }
+
+private:
+    // Shows the tab and waits until it has read the sites.
+    void openTab()
+    {
+        app::SitesTab* tab = m_app->window->sitesTab();
+        auto* tabs = m_app->window->findChild<QTabWidget*>();
+        tabs->setCurrentWidget(tab);
+        QTRY_VERIFY(!tab->task()->isRunning() && !tab->sites().empty());
+    }
+    QTableWidget* table(const char* name) const
+    {
+        return m_app->window->findChild<QTableWidget*>(QLatin1String(name));
+    }
+
+    std::unique_ptr<test::AppUnderTest> m_app;
+};
+
+QTEST_MAIN(TstSitesTab)
+#include "tst_sitestab.moc"
