@@ -139,8 +139,10 @@ SitesTab::SitesTab(QWidget* parent)
     m_historyNote->setWordWrap(true);
     historyLayout->addWidget(m_historyNote);
     upper->addWidget(historyFrame);
-    upper->setStretchFactor(0, 2);
-    upper->setStretchFactor(1, 5);
+    upper->setStretchFactor(0, 0);
+    upper->setStretchFactor(1, 1);
+    // Room for a street's name in the list; the history takes the rest.
+    upper->setSizes({320, 660});
     rows->addWidget(upper);
 
     QGroupBox* priorityFrame =
@@ -297,8 +299,9 @@ void SitesTab::showSites()
         const QSignalBlocker quiet(m_siteTable);
         fillTextTable(m_siteTable, sites::sitesColumns(), sites::sitesRows(m_sites));
     }
-    m_status->setText(m_sites.empty() ? QStringLiteral("No survey is stored yet.")
-                                      : QStringLiteral("%1 sites").arg(m_sites.size()));
+    m_status->setText(m_sites.empty()       ? QStringLiteral("No survey is stored yet.")
+                      : m_sites.size() == 1 ? QStringLiteral("1 site")
+                                            : QStringLiteral("%1 sites").arg(m_sites.size()));
     std::set<QString> zones;
     std::set<QString> directions;
     for (const sites::SiteSurveys& site : m_sites) {

@@ -19,6 +19,9 @@ struct LineSeries {
     QColor colour = Qt::black;
     double width = 1.0; // relative to the graph's normal line
     Qt::PenStyle style = Qt::SolidLine;
+    // A dot at each point, for lines of a few points (a line of one point
+    // shows as its dot alone).
+    bool markPoints = false;
 };
 
 // A vertical line across the plot at x, with its label beside it.

@@ -381,6 +381,15 @@ void LineGraphRenderer::paintLines(QPainter& painter) const
         painter.setPen(pen);
         painter.setBrush(Qt::NoBrush);
         painter.drawPath(path);
+        if (!series.markPoints)
+            continue;
+        const double radius = std::max(2.0, 1.6 * m_lineWidth * series.width);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(series.colour);
+        for (const LinePoint& point : series.points) {
+            if (point.x >= m_graph.xMinimum && point.x <= m_graph.xMaximum)
+                painter.drawEllipse(toPixel(point.x, point.y), radius, radius);
+        }
     }
     painter.restore();
 }

@@ -177,17 +177,17 @@ QByteArray prioritiesCsv(const std::vector<Priority>& list)
 
 QStringList sitesColumns()
 {
-    return {QStringLiteral("Site"),    QStringLiteral("Location"), QStringLiteral("Direction"),
-            QStringLiteral("Surveys"), QStringLiteral("First"),    QStringLiteral("Latest")};
+    return {QStringLiteral("Site"), QStringLiteral("Location, direction"), QStringLiteral("Surveys"),
+            QStringLiteral("Latest")};
 }
 
 std::vector<QStringList> sitesRows(const std::vector<SiteSurveys>& sites)
 {
     std::vector<QStringList> rows;
     for (const SiteSurveys& site : sites)
-        rows.push_back({QString::number(site.site.id), site.site.name, site.site.direction,
-                        QString::number(site.surveys.size()), site.surveys.front().figures.startDate,
-                        site.surveys.back().figures.startDate});
+        rows.push_back({QString::number(site.site.id),
+                        site.site.name.trimmed() + QStringLiteral(", ") + site.site.direction.trimmed(),
+                        QString::number(site.surveys.size()), site.surveys.back().figures.startDate});
     return rows;
 }
 

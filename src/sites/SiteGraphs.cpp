@@ -64,6 +64,7 @@ charts::LineGraph speedHistoryGraph(const SiteHistory& history, bool blackAndWhi
         limit.points.push_back({x, row.limit});
         highest = std::max({highest, row.percentile85, row.mean, row.limit});
     }
+    p85.markPoints = mean.markPoints = true;
     graph.series = {p85, mean, limit};
     fitScales(graph, history.rows.size(), highest);
     return graph;
@@ -83,6 +84,7 @@ charts::LineGraph volumeHistoryGraph(const SiteHistory& history, bool blackAndWh
         volume.points.push_back({double(i + 1), *history.rows[i].vehiclesPerDay});
         highest = std::max(highest, *history.rows[i].vehiclesPerDay);
     }
+    volume.markPoints = true;
     graph.series = {volume};
     fitScales(graph, history.rows.size(), highest);
     return graph;

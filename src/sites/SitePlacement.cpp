@@ -62,10 +62,10 @@ int placeSurveysWithoutFigures(store::SurveyStore& store, const std::function<bo
     for (store::SiteSurvey& entry : store.siteSurveys())
         placed.emplace(entry.batchNumber, std::move(entry));
     std::vector<survey::HeaderRow> waiting;
-    for (survey::ListedSurvey& listed : store.listSurveys()) {
-        const auto entry = placed.find(listed.header.batchNumber);
+    for (survey::HeaderRow& header : store.listHeaders()) {
+        const auto entry = placed.find(header.batchNumber);
         if (entry == placed.end() || entry->second.method != kFiguresMethod)
-            waiting.push_back(std::move(listed.header));
+            waiting.push_back(std::move(header));
     }
     int done = 0;
     for (const survey::HeaderRow& header : waiting) {

@@ -102,9 +102,9 @@ std::vector<SiteSurveys> readSites(store::SurveyStore& store)
         sites[id].site = std::move(site);
     }
     std::map<QString, survey::HeaderRow> headers;
-    for (survey::ListedSurvey& listed : store.listSurveys()) {
-        const QString batch = listed.header.batchNumber;
-        headers.emplace(batch, std::move(listed.header));
+    for (survey::HeaderRow& header : store.listHeaders()) {
+        const QString batch = header.batchNumber;
+        headers.emplace(batch, std::move(header));
     }
     for (const store::SiteSurvey& entry : store.siteSurveys()) {
         const auto site = sites.find(entry.siteId);

@@ -166,10 +166,11 @@ QStringList versionFive()
                        "\"Longitude\" double precision)"),
         QStringLiteral("CREATE TABLE \"Site_Name\" (\"Key\" text PRIMARY KEY, \"Site_Id\" bigint NOT NULL "
                        "REFERENCES \"Site\")"),
-        QStringLiteral("CREATE TABLE \"Site_Survey\" (\"Id\" bigint GENERATED ALWAYS AS IDENTITY, "
-                       "\"Batch_Number\" text PRIMARY KEY REFERENCES \"Header\" (\"Batch_Number\") ON DELETE CASCADE, "
-                       "\"Site_Id\" bigint NOT NULL REFERENCES \"Site\", \"Method\" integer NOT NULL, "
-                       "\"Figures\" text NOT NULL)"),
+        QStringLiteral(
+            "CREATE TABLE \"Site_Survey\" (\"Id\" bigint GENERATED ALWAYS AS IDENTITY, "
+            "\"Batch_Number\" text PRIMARY KEY REFERENCES \"Header\" (\"Batch_Number\") ON DELETE CASCADE, "
+            "\"Site_Id\" bigint NOT NULL REFERENCES \"Site\", \"Method\" integer NOT NULL, "
+            "\"Figures\" text NOT NULL)"),
     };
 }
 

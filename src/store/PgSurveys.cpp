@@ -282,6 +282,16 @@ std::vector<survey::ListedSurvey> PgSurveyStore::listSurveys()
     return surveys;
 }
 
+std::vector<survey::HeaderRow> PgSurveyStore::listHeaders()
+{
+    const PgResult rows =
+        m_connection.exec("SELECT " + columnsOf<survey::HeaderRow>("") + " FROM \"Header\" ORDER BY \"Id\"");
+    std::vector<survey::HeaderRow> headers(size_t(rows.rows()));
+    for (int row = 0; row < rows.rows(); ++row)
+        readRow(rows, row, 0, headers[size_t(row)]);
+    return headers;
+}
+
 survey::SurveyRecord PgSurveyStore::loadSurvey(const QString& batchNumber)
 {
     survey::SurveyRecord record;

@@ -16,6 +16,7 @@ public:
 
     // SqliteSurveys.cpp
     std::vector<survey::ListedSurvey> listSurveys() override;
+    std::vector<survey::HeaderRow> listHeaders() override;
     survey::SurveyRecord loadSurvey(const QString& batchNumber) override;
     DeletedSurvey deleteSurvey(const QString& batchNumber) override;
     QStringList duplicatedBatches() const override;

@@ -361,6 +361,20 @@ std::vector<survey::ListedSurvey> SqliteSurveyStore::listSurveys()
     return surveys;
 }
 
+std::vector<survey::HeaderRow> SqliteSurveyStore::listHeaders()
+{
+    db::SqliteStatement query(
+        m_connection, QStringLiteral("SELECT %1 FROM \"Header\" h WHERE h.rowid IN (SELECT min(rowid) FROM "
+                                     "\"Header\" GROUP BY \"Batch_Number\") ORDER BY h.rowid")
+                          .arg(QString::fromUtf8(columnsOf<survey::HeaderRow>("h."))));
+    std::vector<survey::HeaderRow> headers;
+    while (query.nextRow()) {
+        headers.emplace_back();
+        readRow(query, 0, headers.back());
+    }
+    return headers;
+}
+
 survey::SurveyRecord SqliteSurveyStore::loadSurvey(const QString& batchNumber)
 {
     survey::SurveyRecord record;

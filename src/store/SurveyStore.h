@@ -197,6 +197,8 @@ public:
     // The stored surveys with their header fields and vehicle counts, in the
     // order they were stored, which is the order the survey lists show them.
     virtual std::vector<survey::ListedSurvey> listSurveys() = 0;
+    // The same surveys' Header rows alone, without counting any vehicle.
+    virtual std::vector<survey::HeaderRow> listHeaders() = 0;
     // One survey's Header and Summary rows; empty texts when not stored.
     virtual survey::SurveyRecord loadSurvey(const QString& batchNumber) = 0;
     // Removes one survey whole (statistics, vehicles, header) as one unit,

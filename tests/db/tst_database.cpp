@@ -233,8 +233,8 @@ private Q_SLOTS:
         row("empty", QStringList(), false, QStringList(), db::kSchemaVersion, 0);
         row("distinct batch numbers", QStringList{"050302-A", "050302-B"}, false, QStringList(),
             db::kSchemaVersion, 0);
-        row("keys but no sites", QStringList{"050302-A", "050302-B"}, false, QStringList(), db::kSchemaVersion,
-            1);
+        row("keys but no sites", QStringList{"050302-A", "050302-B"}, false, QStringList(),
+            db::kSchemaVersion, 1);
         row("one number twice", QStringList{"050302-A", "050302-A", "050303-A"}, false,
             QStringList{"050302-A"}, 0, 0);
         row("two numbers twice", QStringList{"060302-B", "050302-A", "060302-B", "050302-A"}, false,

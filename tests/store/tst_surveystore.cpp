@@ -1056,7 +1056,12 @@ private Q_SLOTS:
         const auto one = server ? server->openAs(QStringLiteral("officer1")) : place->open();
         const auto two = server ? server->openAs(QStringLiteral("officer1")) : place->open();
         for (const char* batch : {"050302-A", "050302-B", "050302-C"})
-            addSurvey(*admin, QLatin1String(batch), randomVehicles(1, 3));
+            addSurvey(*admin, QLatin1String(batch), randomVehicles(1, 3), QStringLiteral("Elm St"));
+        // The Header rows alone are those the survey list shows.
+        QStringList headers;
+        for (const survey::HeaderRow& header : one->listHeaders())
+            headers << QStringLiteral("%1 %2 0").arg(header.batchNumber, header.location);
+        QCOMPARE(headers, listed(*two).replaceInStrings(QStringLiteral(" 3"), QStringLiteral(" 0")));
 
         const auto siteOf = [&](const auto& store, const QString& key) {
             return store->siteFor(key, QStringLiteral("Elm St's end"), QStringLiteral("North"));
