@@ -31,6 +31,8 @@
 #include <QVBoxLayout>
 
 #include <set>
+#include <tuple>
+#include <utility>
 
 namespace pelmor::app {
 namespace {
@@ -152,14 +154,22 @@ SitesTab::SitesTab(QWidget* parent)
     auto* filters = new QHBoxLayout;
     m_zone = ui::makeList(QStringLiteral("PriorityZone"), {kAny}, false, priorityFrame);
     m_direction = ui::makeList(QStringLiteral("PriorityDirection"), {kAny}, false, priorityFrame);
-    m_sinceOn = new QCheckBox(QStringLiteral("Surveys since"), priorityFrame);
-    m_sinceOn->setObjectName(QStringLiteral("PrioritySinceOn"));
-    m_since = new QDateEdit(QDate::currentDate().addYears(-1), priorityFrame);
-    m_since->setObjectName(QStringLiteral("PrioritySince"));
-    m_since->setDisplayFormat(QStringLiteral("MM/dd/yyyy"));
-    m_since->setDateRange(QDate(1980, 1, 1), QDate(2099, 12, 31));
-    m_since->setCalendarPopup(true);
-    m_since->setEnabled(false);
+    // The date range: each end only when ticked.
+    const auto dateEnd = [priorityFrame](const QString& caption, const QString& name, const QDate& date) {
+        auto* on = new QCheckBox(caption, priorityFrame);
+        on->setObjectName(name + QStringLiteral("On"));
+        auto* edit = new QDateEdit(date, priorityFrame);
+        edit->setObjectName(name);
+        edit->setDisplayFormat(QStringLiteral("MM/dd/yyyy"));
+        edit->setDateRange(QDate(1980, 1, 1), QDate(2099, 12, 31));
+        edit->setCalendarPopup(true);
+        edit->setEnabled(false);
+        return std::pair{on, edit};
+    };
+    std::tie(m_sinceOn, m_since) =
+        dateEnd(QStringLiteral("Since"), QStringLiteral("PrioritySince"), QDate::currentDate().addYears(-1));
+    std::tie(m_untilOn, m_until) =
+        dateEnd(QStringLiteral("Until"), QStringLiteral("PriorityUntil"), QDate::currentDate());
     filters->addWidget(ui::makeCaption(QStringLiteral("Zone:"), priorityFrame));
     filters->addWidget(m_zone);
     filters->addSpacing(8);
@@ -168,6 +178,8 @@ SitesTab::SitesTab(QWidget* parent)
     filters->addSpacing(8);
     filters->addWidget(m_sinceOn);
     filters->addWidget(m_since);
+    filters->addWidget(m_untilOn);
+    filters->addWidget(m_until);
     filters->addStretch(1);
     m_export =
         ui::makeButton(QStringLiteral("Export CSV..."), QStringLiteral("ExportPrioritiesCsv"), priorityFrame);
@@ -222,11 +234,13 @@ SitesTab::SitesTab(QWidget* parent)
             [this] { Q_EMIT printRequested(reports::ReportChoice::SpeedingPriorities, m_chosen, filter()); });
     for (QComboBox* box : {m_zone, m_direction})
         connect(box, &QComboBox::currentIndexChanged, this, &SitesTab::showPriorities);
-    connect(m_sinceOn, &QCheckBox::toggled, this, [this](bool on) {
-        m_since->setEnabled(on);
-        showPriorities();
-    });
-    connect(m_since, &QDateEdit::dateChanged, this, &SitesTab::showPriorities);
+    for (const auto& [on, date] : {std::pair{m_sinceOn, m_since}, std::pair{m_untilOn, m_until}}) {
+        connect(on, &QCheckBox::toggled, this, [this, date = date](bool ticked) {
+            date->setEnabled(ticked);
+            showPriorities();
+        });
+        connect(date, &QDateEdit::dateChanged, this, &SitesTab::showPriorities);
+    }
     showSites();
 }
 
@@ -290,6 +304,8 @@ sites::PriorityFilter SitesTab::filter() const
         filter.direction = m_direction->currentText();
     if (m_sinceOn->isChecked())
         filter.since = m_since->date();
+    if (m_untilOn->isChecked())
+        filter.until = m_until->date();
     return filter;
 }
 

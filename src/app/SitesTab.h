@@ -106,6 +106,8 @@ private:
     QComboBox* m_direction;
     QCheckBox* m_sinceOn;
     QDateEdit* m_since;
+    QCheckBox* m_untilOn;
+    QDateEdit* m_until;
     QTableWidget* m_priorityTable;
     QPushButton* m_export;
 };

@@ -2,15 +2,21 @@
 // is shown, a site's history with its graphs, the ranking and its filters,
 // the changes its buttons make, and the ranking saved as CSV.
 #include "AppUnderTest.h"
+#include "PdfText.h"
 #include "SurveyFixture.h"
+#include "app/PrintControls.h"
 #include "app/SitesTab.h"
+#include "reports/widgets/ReportWindow.h"
 #include "session/BackgroundTask.h"
 #include "study/widgets/ChartView.h"
 
+#include <QCheckBox>
 #include <QComboBox>
+#include <QDateEdit>
 #include <QDialog>
 #include <QInputDialog>
 #include <QLineEdit>
+#include <QSignalSpy>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTest>
@@ -72,6 +78,53 @@ private Q_SLOTS:
         zone->setCurrentIndex(zone->findText(QStringLiteral("School")));
         QCOMPARE(tab->priorities().size(), size_t(2));
         QCOMPARE(table("PrioritiesTable")->rowCount(), 2);
+        // Any zone, up to the end of June: Elm Street's second March survey
+        // is its latest, Elm St.'s September survey is left out.
+        zone->setCurrentIndex(0);
+        m_app->window->findChild<QDateEdit*>(QStringLiteral("PriorityUntil"))->setDate(QDate(2026, 6, 30));
+        m_app->window->findChild<QCheckBox*>(QStringLiteral("PriorityUntilOn"))->setChecked(true);
+        QStringList latest;
+        for (const sites::Priority& priority : tab->priorities())
+            latest << priority.latestBatch;
+        QCOMPARE(latest, (QStringList{"040126-A", "030226-A"}));
+    }
+
+    // "Print..." shows the site's history and the ranking as the report
+    // window builds them; saved as PDF, they read back.
+    void printsBothDocuments_data()
+    {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QStringList>("words");
+        test::row("Site History", QStringLiteral("PrintSiteHistory"),
+                  QStringList{"Site History: Elm Street, North (site 1)", "030126-A", "030226-A",
+                              "Whether each change is more than chance"});
+        test::row("Speeding Priorities", QStringLiteral("PrintPriorities"),
+                  QStringList{"Where Speeding Is Worst", "Ring Road", "040126-A", "Elm St.", "090126-A"});
+    }
+    void printsBothDocuments()
+    {
+        QFETCH(QString, button);
+        QFETCH(QStringList, words);
+        openTab();
+        m_app->ui.click(button);
+        reports::ReportWindow* report = m_app->window->printControls()->reportWindow();
+        QTRY_VERIFY_WITH_TIMEOUT(report && report->document(), 30000);
+        report->waitUntilBuilt();
+        const QString pdf = m_app->folder.filePath(QStringLiteral("printed.pdf"));
+        QSignalSpy saved(report, &reports::ReportWindow::pdfSaved);
+        QVERIFY(report->saveAsPdf(pdf));
+        QVERIFY(saved.count() == 1 || saved.wait(30000));
+        report->hide();
+        QString text;
+        for (const test::PdfPage& page : test::readPdf(pdf))
+            text += page.text() + QLatin1Char('\n');
+        for (const QString& word : words)
+            QVERIFY2(text.contains(word), qPrintable(word + QStringLiteral(" not in: ") + text));
+        // Told once: where it was saved, and nothing went wrong.
+        QCOMPARE(m_app->messages.texts().size(), 1);
+        QVERIFY2(m_app->messages.last().startsWith(QLatin1String(QTest::currentDataTag()) +
+                                                   QStringLiteral(" was saved as")),
+                 qPrintable(m_app->messages.last()));
     }
 
     // A merge moves the surveys, a split gives a survey its own site back,
