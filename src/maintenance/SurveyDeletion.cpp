@@ -152,6 +152,15 @@ Outcome deleteAllSurveys(const db::Database& database)
                           .toLongLong() > 0;
         for (const char* table : {"Header", "Summary", "Veh_Data"})
             connection.execute(QStringLiteral("delete from ") + QLatin1String(table));
+        // The surveys leave their sites; the sites, their names and their
+        // coordinates stay for the surveys to come. A file not yet brought
+        // up to date has no sites.
+        if (connection
+                .scalar(
+                    QStringLiteral("select count(*) as Sites from sqlite_master where name = 'Site_Survey'"),
+                    QStringLiteral("Sites"))
+                .toLongLong() > 0)
+            connection.execute(QStringLiteral("delete from Site_Survey"));
         transaction.commit();
     } catch (const db::DbError& error) {
         return deletionFailure(operation, error);

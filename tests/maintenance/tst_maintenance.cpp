@@ -79,7 +79,7 @@ QStringList untouchedTables(const QString& databasePath)
     QStringList lines = test::databaseContent(databasePath);
     lines.removeIf([](const QString& line) {
         return line.startsWith(QLatin1String("Header ")) || line.startsWith(QLatin1String("Summary ")) ||
-               line.startsWith(QLatin1String("Veh_Data "));
+               line.startsWith(QLatin1String("Veh_Data ")) || line.startsWith(QLatin1String("Site_Survey "));
     });
     return lines;
 }
@@ -528,6 +528,10 @@ private Q_SLOTS:
             db::Connection connection({database(), nullptr});
             for (const QString& table : before.split(QLatin1Char(' '), Qt::SkipEmptyParts))
                 connection.execute(QStringLiteral("delete from ") + table);
+            // A survey at its site: the survey leaves it, the site stays.
+            connection.execute(
+                QStringLiteral("insert into Site (Name, Direction) values ('Elm Street', 'North')"));
+            connection.execute(QStringLiteral("insert into Site_Survey values ('050126-A', 1, 1, '{}')"));
         }
         const QStringList untouched = untouchedTables(database());
         const Outcome outcome = maintenance::deleteAllSurveys(m_folder->database());
@@ -535,6 +539,8 @@ private Q_SLOTS:
         QCOMPARE(outcome.message, message);
         QCOMPARE(test::surveyContent(database()), QStringList());
         QCOMPARE(untouchedTables(database()), untouched);
+        QCOMPARE(test::rowTexts(database(), QStringLiteral("select count(*) as n from Site_Survey"), {"n"}),
+                 QStringList{"0"});
         QCOMPARE(test::integrityOf(database()), QStringLiteral("ok"));
     }
 
