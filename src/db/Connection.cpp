@@ -120,6 +120,11 @@ void Connection::executeUnlogged(const QString& statement)
     SqliteStatement(*this, statement).run();
 }
 
+bool Connection::inTransaction() const
+{
+    return sqliteHandle() && sqlite3_get_autocommit(sqliteHandle()) == 0;
+}
+
 void Connection::begin()
 {
     // A deferred transaction takes the write lock only at its first write.

@@ -63,6 +63,8 @@ public:
     void begin();
     void commit();
     void rollback();
+    // Whether a transaction is open on the connection.
+    bool inTransaction() const;
 
 private:
     void open();

@@ -60,18 +60,6 @@ qint64 wholeNumber(const db::FieldInfo& field, QByteArrayView text)
     }
 }
 
-// Puts the stored survey at its site with its figures. The survey is
-// stored whatever happens here: a survey left without its figures gets them
-// when the sites are next read.
-void placeAtSite(store::SurveyStore& store, const survey::HeaderRow& header,
-                 const survey::SummaryRow& statistics, const sites::FiguresTally& tally)
-{
-    try {
-        sites::placeSurvey(store, header, statistics, tally);
-    } catch (const db::DbError&) {
-    }
-}
-
 // The user stopped the import while its vehicles were written.
 struct Cancelled {};
 
@@ -660,8 +648,9 @@ ImportResult importSurvey(const db::Database& database, const SurveyHeader& type
         const stats::SummaryInputs inputs{header.batchNumber, header.postedSpeed, header.unit,
                                           header.startTime, header.startDate};
         survey::SummaryRow summary = stats::computeSummary(writer->figures(), inputs);
+        // The survey's site and figures land with it, in its transaction.
+        sites::placeSurvey(*store, row, summary, tally);
         writer->commit(summary);
-        placeAtSite(*store, row, summary, tally);
         result.summary = std::move(summary);
     } catch (const LateRefusal& refusal) {
         // The transaction has ended: the message may wait on the user.

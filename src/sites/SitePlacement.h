@@ -39,8 +39,9 @@ private:
 StudyFigures figuresOf(const survey::HeaderRow& header, const survey::SummaryRow& statistics,
                        const FiguresTally& vehicles);
 
-// Puts a stored survey at the site of its location and direction (made
-// when there is none) with its figures. Throws db::DbError.
+// Puts a survey at the site of its location and direction (made when
+// there is none) with its figures: within the transaction of the writer
+// that stores it, when one is open on the store. Throws db::DbError.
 void placeSurvey(store::SurveyStore& store, const survey::HeaderRow& header,
                  const survey::SummaryRow& statistics, const FiguresTally& vehicles);
 

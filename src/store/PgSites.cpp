@@ -1,5 +1,7 @@
 #include "store/PgSurveyStore.h"
 
+#include <optional>
+
 // The sites on the server: the same three tables as the file's, with the
 // server's keys binding a survey's entry to its Header row and its site.
 // A new location key is claimed under a lock of its own, so two officers
@@ -60,7 +62,9 @@ std::vector<SiteSurvey> PgSurveyStore::siteSurveys()
 
 qint64 PgSurveyStore::siteFor(const QString& key, const QString& name, const QString& direction)
 {
-    PgTransaction transaction(m_connection);
+    std::optional<PgTransaction> transaction;
+    if (!m_connection.inTransaction())
+        transaction.emplace(m_connection);
     const QByteArray keyText = key.toUtf8();
     m_connection.exec("SELECT pg_advisory_xact_lock(7041969, hashtext($1))", {keyText});
     const PgResult found =
@@ -70,7 +74,8 @@ qint64 PgSurveyStore::siteFor(const QString& key, const QString& name, const QSt
     const qint64 id = addSite(m_connection, name, direction);
     m_connection.exec("INSERT INTO \"Site_Name\" (\"Key\", \"Site_Id\") VALUES ($1, $2)",
                       {keyText, QByteArray::number(id)});
-    transaction.commit();
+    if (transaction)
+        transaction->commit();
     return id;
 }
 

@@ -2,6 +2,8 @@
 
 #include "db/SqliteStatement.h"
 
+#include <optional>
+
 // The sites of the SQLite file: a table of sites, a table of the location
 // keys that lead to each, and one row per survey with its site and stored
 // figures. Every change runs under the file's write lock, so two programs
@@ -63,7 +65,10 @@ std::vector<SiteSurvey> SqliteSurveyStore::siteSurveys()
 
 qint64 SqliteSurveyStore::siteFor(const QString& key, const QString& name, const QString& direction)
 {
-    db::Transaction transaction(m_connection);
+    // A writer's open transaction holds the write lock already.
+    std::optional<db::Transaction> transaction;
+    if (!m_connection.inTransaction())
+        transaction.emplace(m_connection);
     db::SqliteStatement find(m_connection,
                              QStringLiteral("SELECT \"Site_Id\" FROM \"Site_Name\" WHERE \"Key\" = ?"));
     find.bind(0, key);
@@ -78,7 +83,8 @@ qint64 SqliteSurveyStore::siteFor(const QString& key, const QString& name, const
     insert.bind(0, key);
     insert.bindInteger(1, id);
     insert.run();
-    transaction.commit();
+    if (transaction)
+        transaction->commit();
     return id;
 }
 

@@ -253,6 +253,9 @@ public:
     // The site of the surveys whose location and direction read as `key`
     // (see sites::siteKey); made, named `name` and `direction`, when there
     // is none yet. Two stores asking for one new key at once get one site.
+    // Both this and putSurveyAtSite() join the transaction of a writer open
+    // on this store, so that a new survey lands with its site or not at
+    // all; without one, each runs as a unit of its own.
     virtual qint64 siteFor(const QString& key, const QString& name, const QString& direction) = 0;
     // Puts a survey at a site with its figures, in place of what it had.
     virtual void putSurveyAtSite(const SiteSurvey& entry) = 0;

@@ -89,13 +89,9 @@ qint64 sendSurvey(store::SurveyStore& local, store::SurveyStore& server, const s
     const stats::SummaryInputs inputs{header.batchNumber, header.violationAlert, header.radarMode,
                                       header.time, header.date};
     const survey::SummaryRow statistics = stats::computeSummary(writer->figures(), inputs);
+    // The survey's site and figures land with it, in its transaction.
+    sites::placeSurvey(server, header, statistics, tally);
     writer->commit(statistics);
-    // The survey is on the server whatever happens here: one left without
-    // its figures gets them when the server's sites are next read.
-    try {
-        sites::placeSurvey(server, header, statistics, tally);
-    } catch (const db::DbError&) {
-    }
     return sent;
 }
 
