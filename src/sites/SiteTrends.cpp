@@ -27,7 +27,8 @@ compare::SurveyInput inputOf(const SurveyAtSite& survey)
 
 // A survey's figures in the unit of the site's first survey, converted as
 // a comparison of the two converts them.
-HistoryRow rowOf(const SurveyAtSite& first, const SurveyAtSite& survey, const QString& unit)
+HistoryRow rowOf(const compare::SurveyInput& first, const compare::SurveyInput& input,
+                 const SurveyAtSite& survey, const QString& unit)
 {
     const StudyFigures& own = survey.figures;
     HistoryRow row;
@@ -45,7 +46,7 @@ HistoryRow rowOf(const SurveyAtSite& first, const SurveyAtSite& survey, const QS
         row.percentSpeeders = own.percentSpeeders;
         return row;
     }
-    const compare::Comparison c = compare::compareStudies(inputOf(first), inputOf(survey));
+    const compare::Comparison c = compare::compareStudies(first, input);
     const compare::SideFigures& converted = c.b.figures;
     row.converted = true;
     row.limit = converted.limit;
@@ -59,8 +60,8 @@ HistoryRow rowOf(const SurveyAtSite& first, const SurveyAtSite& survey, const QS
     return row;
 }
 
-ChangeFromPrevious changeOf(const HistoryRow& before, const HistoryRow& after, const SurveyAtSite& previous,
-                            const SurveyAtSite& survey)
+ChangeFromPrevious changeOf(const HistoryRow& before, const HistoryRow& after,
+                            const compare::SurveyInput& previous, const compare::SurveyInput& survey)
 {
     ChangeFromPrevious change;
     if (before.vehiclesPerDay && after.vehiclesPerDay)
@@ -70,7 +71,7 @@ ChangeFromPrevious changeOf(const HistoryRow& before, const HistoryRow& after, c
     change.percentOverLimit = after.percentOverLimit - before.percentOverLimit;
     change.percentSpeeders = after.percentSpeeders - before.percentSpeeders;
     // The test reads speeds alike in either unit.
-    const compare::TestOutcome test = compare::compareStudies(inputOf(previous), inputOf(survey)).meanTest;
+    const compare::TestOutcome test = compare::compareStudies(previous, survey).meanTest;
     change.significant = test.significant();
     if (!test.computed)
         change.verdict = QStringLiteral("too few vehicles to test");
@@ -135,13 +136,18 @@ SiteHistory historyOf(const SiteSurveys& site)
     SiteHistory history;
     history.site = site.site;
     history.unit = site.unit();
+    // Each survey as the comparison reads it, worked out once: it is set
+    // beside the first survey and beside the one before it.
+    std::vector<compare::SurveyInput> inputs;
+    for (const SurveyAtSite& survey : site.surveys)
+        inputs.push_back(inputOf(survey));
     QStringList converted;
     for (size_t i = 0; i < site.surveys.size(); ++i) {
-        HistoryRow row = rowOf(site.surveys.front(), site.surveys[i], history.unit);
+        HistoryRow row = rowOf(inputs.front(), inputs[i], site.surveys[i], history.unit);
         if (row.converted)
             converted << row.batchNumber;
         if (i > 0)
-            row.change = changeOf(history.rows.back(), row, site.surveys[i - 1], site.surveys[i]);
+            row.change = changeOf(history.rows.back(), row, inputs[i - 1], inputs[i]);
         history.rows.push_back(std::move(row));
     }
     if (!converted.isEmpty())
