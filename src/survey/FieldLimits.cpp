@@ -1,0 +1,45 @@
+#include "survey/FieldLimits.h"
+
+#include <cstring>
+
+namespace pelmor::survey {
+namespace {
+
+struct Limit {
+    const char* field;
+    int characters;
+};
+
+// A batch number is "mmddyy-A" as the import makes it; corrected by hand it
+// may be longer, but it stays a key that fits in a list's column. A location
+// is a street and a stretch of it; the sign's settings are a few digits.
+constexpr Limit kLimits[] = {
+    {"Batch_Number", 32},  {"Location_Code", 32},   {"Location", 200},   {"Date", 32},
+    {"Time", 32},          {"Violation_Alert", 16}, {"Blank_Speed", 16}, {"Alarm_Speed", 16},
+    {"Radar_Mode", 16},    {"Direction", 32},       {"Zone", 32},        {"Field_Setup", 100},
+    {"Admin_Agency", 100}, {"Admin_Officer", 100},
+};
+
+} // namespace
+
+int maximumLength(const char* field)
+{
+    for (const Limit& limit : kLimits) {
+        if (std::strcmp(limit.field, field) == 0)
+            return limit.characters;
+    }
+    return 0;
+}
+
+qsizetype characterCount(const QString& text)
+{
+    qsizetype count = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        // The second half of a surrogate pair belongs to the first.
+        if (!(text[i].isLowSurrogate() && i > 0 && text[i - 1].isHighSurrogate()))
+            ++count;
+    }
+    return count;
+}
+
+} // namespace pelmor::survey

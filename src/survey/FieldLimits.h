@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QString>
+
+// The longest text each stored field of a survey's header and of the name
+// lists may hold. The import, the upload, the site changes and the name
+// lists refuse a longer one naming the field, and the agency server refuses
+// it itself, so that no document, list or page has to cope with a location
+// of a hundred thousand characters.
+namespace pelmor::survey {
+
+// The most characters (Unicode code points, as PostgreSQL's char_length
+// counts them) the named field may hold: a Header field ("Location"), or
+// "Admin_Agency" and "Admin_Officer" of the name lists. 0 for a field this
+// table does not know.
+int maximumLength(const char* field);
+
+// The characters of a text as maximumLength() counts them: a letter outside
+// the Basic Multilingual Plane is one character, not two.
+qsizetype characterCount(const QString& text);
+
+} // namespace pelmor::survey
