@@ -12,6 +12,7 @@
 #include "session/BackgroundTask.h"
 #include "sites/SitePlacement.h"
 #include "sites/SiteTrends.h"
+#include "stats/Summary.h"
 #include "store/PgServerSchema.h"
 #include "store/SurveyStore.h"
 
@@ -55,13 +56,10 @@ void storeAll(store::SurveyStore& store, int surveys, int vehicles, int sites)
                                int((8 * 3600 + offset) % 86400) / 60 * 60,
                                day.addDays((8 * 3600 + offset) / 86400));
         }
-        survey::SummaryRow summary;
-        summary.batchNumber = header.batchNumber;
-        summary.startDate = day.toString(QStringLiteral("MM/dd/yy"));
-        summary.startTime = QStringLiteral("08:00 AM");
-        summary.stopDate = day.addDays(2).toString(QStringLiteral("MM/dd/yy"));
-        summary.stopTime = QStringLiteral("08:00 AM");
-        writer->commit(summary);
+        // Stored without a site: the figures of all are worked out below.
+        const stats::SummaryInputs inputs{header.batchNumber, header.violationAlert, header.radarMode,
+                                          header.time, header.date};
+        writer->commit(stats::computeSummary(writer->figures(), inputs), std::nullopt);
     }
 }
 

@@ -297,6 +297,7 @@ void ImportTab::finishImport(const import::SurveyHeader& header, const import::I
         break;
     case import::ImportResult::Outcome::DataError:
     case import::ImportResult::Outcome::Failed:
+    case import::ImportResult::Outcome::MaybeStored:
     case import::ImportResult::Outcome::Cancelled:
         // Said so, or stopped by the user; the download stays as it is, to
         // be stored again or saved.

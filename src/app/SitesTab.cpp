@@ -433,19 +433,10 @@ QString SitesTab::mergeChosenSiteInto(qint64 siteId)
 
 QString SitesTab::splitSurveyOff(const QString& batchNumber)
 {
-    QString location, direction;
-    for (const sites::SiteSurveys& site : m_sites) {
-        for (const sites::SurveyAtSite& survey : site.surveys) {
-            if (survey.header.batchNumber == batchNumber) {
-                location = survey.header.location;
-                direction = survey.header.direction;
-            }
-        }
-    }
     qint64 created = 0;
     const QString failure = change(
         [&](store::SurveyStore& store) {
-            created = store.splitSurvey(batchNumber, location, direction);
+            created = store.splitSurvey(batchNumber);
             return created != 0;
         },
         QStringLiteral("Survey %1 has no site any more; press Refresh.").arg(batchNumber));

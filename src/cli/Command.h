@@ -22,6 +22,12 @@ struct Context {
     QString uploadServer{};
 };
 
+// The exit code of a command that lost the server while a change was being
+// saved, so that it cannot tell whether the change was made: a script looks
+// before it repeats the change. (1 is any refusal or failure, 2 a wrong
+// command line.)
+constexpr int kExitMaybeStored = 3;
+
 // One command of pelmor-cli: its name and usage line, the options it adds to
 // the parser, and what it does. run() returns the exit code: 0 on success,
 // non-zero on any refusal or error (after printing the message).

@@ -143,7 +143,14 @@ int runImport(const QCommandLineParser& parser, Context& context)
 
     ConsoleReport report(parser, context);
     const import::ImportResult result = import::importSurvey(context.database, header, buffer, report);
-    return result.outcome == import::ImportResult::Outcome::Imported ? 0 : 1;
+    switch (result.outcome) {
+    case import::ImportResult::Outcome::Imported:
+        return 0;
+    case import::ImportResult::Outcome::MaybeStored:
+        return kExitMaybeStored;
+    default:
+        return 1;
+    }
 }
 
 } // namespace pelmor::cli

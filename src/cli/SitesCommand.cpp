@@ -219,8 +219,7 @@ int runSiteChange(const QCommandLineParser& parser, Context& context)
             const survey::SurveyRecord survey = store->loadSurvey(arguments[1]);
             if (!survey.hasHeader)
                 return fail(context, QStringLiteral("The database holds no survey %1.").arg(arguments[1]));
-            const qint64 id =
-                store->splitSurvey(arguments[1], survey.header.location, survey.header.direction);
+            const qint64 id = store->splitSurvey(arguments[1]);
             if (id == 0)
                 return fail(context, QStringLiteral("Survey %1 has no site yet.").arg(arguments[1]));
             context.out << "Survey " << arguments[1] << " is now site " << id << " of its own.\n";

@@ -18,8 +18,11 @@ enum class Failure {
     ReadOnly,       // the database or its folder may not be written
     Replaced,       // the file was replaced by another while it was open
     Refused,        // a key or check of the database refused the change
+    NotAllowed,     // the user's role lacks the right for the operation
     PasswordNeeded, // the server wants a password that was not given
     ConnectionLost, // the server could not be reached, or the link to it broke
+    MaybeSaved,     // the link broke while a change was being committed: it
+                    // may or may not have been saved
 };
 
 // Any failure of the database layer: a file that cannot be opened, a

@@ -294,10 +294,25 @@ QString serverFailure(const db::DbError& error)
                               "stored: the survey was not stored on the server. %1 Check the network and "
                               "that the server runs, then store the survey again.")
             .arg(kKept);
-    case db::Failure::Refused:
+    case db::Failure::MaybeSaved:
+        return QStringLiteral("The connection to the agency server was lost at the moment the survey was "
+                              "being saved: it may have been stored or not. The download is kept. Once the "
+                              "server can be reached, look for the survey in the list of surveys (View / "
+                              "Print Reports, or pelmor-cli surveys) and store it again only if it is not "
+                              "there.");
+    case db::Failure::NotAllowed:
         return QStringLiteral("The agency server refused to store the survey: your user lacks the right to "
                               "add surveys (the rights of the pelmor_officer role). %1 Ask the agency's IT "
                               "for that right, then store the survey again.")
+            .arg(kKept);
+    case db::Failure::InUse:
+        return QStringLiteral("The survey could not be stored now: another user of the agency server is "
+                              "storing or changing the same survey, download or site. %1 Try again in a "
+                              "minute; the server's words are given below.")
+            .arg(kKept);
+    case db::Failure::Refused:
+        return QStringLiteral("The agency server refused the survey as it is. %1 The server's reason is "
+                              "given below.")
             .arg(kKept);
     default:
         return QStringLiteral(
@@ -649,8 +664,7 @@ ImportResult importSurvey(const db::Database& database, const SurveyHeader& type
                                           header.startTime, header.startDate};
         survey::SummaryRow summary = stats::computeSummary(writer->figures(), inputs);
         // The survey's site and figures land with it, in its transaction.
-        sites::placeSurvey(*store, row, summary, tally);
-        writer->commit(summary);
+        writer->commit(summary, sites::placementOf(row, summary, tally));
         result.summary = std::move(summary);
     } catch (const LateRefusal& refusal) {
         // The transaction has ended: the message may wait on the user.
@@ -678,11 +692,21 @@ ImportResult importSurvey(const db::Database& database, const SurveyHeader& type
         result.summary.reset();
         result.vehicles = 0;
         return refuse(messages::kDuplicate, HeaderField::BatchNumber);
+    } catch (const store::DuplicateDownload& stored) {
+        // Another user stored the same download at the same moment.
+        result.summary.reset();
+        result.vehicles = 0;
+        result.storedAs = stored.storedAs();
+        return refuse(messages::alreadyStored(stored.storedAs()), HeaderField::None);
     } catch (const store::DatabaseReplaced&) {
         return failed(replacedMessage(database.path), QString());
     } catch (const db::DbError& error) {
-        if (!database.server.isEmpty())
-            return failed(serverFailure(error), error.message());
+        if (!database.server.isEmpty()) {
+            failed(serverFailure(error), error.message());
+            if (error.failure() == db::Failure::MaybeSaved)
+                result.outcome = ImportResult::Outcome::MaybeStored;
+            return result;
+        }
         return failed(databaseFailure(error, database.path), error.message());
     } catch (const std::bad_alloc&) {
         return failed(outOfMemoryMessage(), QString());

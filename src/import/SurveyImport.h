@@ -116,14 +116,16 @@ public:
 
 struct ImportResult {
     enum class Outcome {
-        Refused,   // a header value refused, the batch number or the download already
-                   // stored, or the unit not confirmed: nothing written
-        NonDate,   // the start date is not a date: nothing written
-        DataError, // the log's data was refused: nothing written
-        Failed,    // the database (or the program) failed: nothing written, the download
-                   // is as good as before
-        Cancelled, // stopped by the user while writing: nothing written
-        Imported,  // the survey and its statistics are stored
+        Refused,     // a header value refused, the batch number or the download already
+                     // stored, or the unit not confirmed: nothing written
+        NonDate,     // the start date is not a date: nothing written
+        DataError,   // the log's data was refused: nothing written
+        Failed,      // the database (or the program) failed: nothing written, the download
+                     // is as good as before
+        MaybeStored, // the link to the server broke while the survey was being saved: it
+                     // may be stored or not; the download is as good as before
+        Cancelled,   // stopped by the user while writing: nothing written
+        Imported,    // the survey and its statistics are stored
     };
     Outcome outcome = Outcome::Refused;
     qint64 vehicles = 0;

@@ -69,7 +69,7 @@ Outcome deleteSurvey(const db::Database& database, const QString& batch)
     } catch (const db::DbError& error) {
         // A server refuses a role without the right to delete: its
         // message says who may.
-        if (!database.server.isEmpty() && error.failure() == db::Failure::Refused)
+        if (error.failure() == db::Failure::NotAllowed)
             return Outcome::refused(error.message());
         return deletionFailure(operation, error);
     }

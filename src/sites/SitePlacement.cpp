@@ -14,9 +14,9 @@ int limitOf(const survey::HeaderRow& header)
     return limit && *limit > 0 && *limit <= 10000 ? int(*limit) : 0;
 }
 
-store::SiteSurvey entryOf(const survey::HeaderRow& header, qint64 siteId, const StudyFigures& figures)
+store::SitePlacement placementOf(const survey::HeaderRow& header, const StudyFigures& figures)
 {
-    return {header.batchNumber, siteId, kFiguresMethod, figuresText(figures)};
+    return {siteKey(header.location, header.direction), kFiguresMethod, figuresText(figures)};
 }
 
 } // namespace
@@ -48,12 +48,10 @@ StudyFigures figuresOf(const survey::HeaderRow& header, const survey::SummaryRow
                      statistics.startDate, statistics.startTime, statistics.stopDate, statistics.stopTime);
 }
 
-void placeSurvey(store::SurveyStore& store, const survey::HeaderRow& header,
-                 const survey::SummaryRow& statistics, const FiguresTally& vehicles)
+store::SitePlacement placementOf(const survey::HeaderRow& header, const survey::SummaryRow& statistics,
+                                 const FiguresTally& vehicles)
 {
-    const qint64 site =
-        store.siteFor(siteKey(header.location, header.direction), header.location, header.direction);
-    store.putSurveyAtSite(entryOf(header, site, figuresOf(header, statistics, vehicles)));
+    return placementOf(header, figuresOf(header, statistics, vehicles));
 }
 
 int placeSurveysWithoutFigures(store::SurveyStore& store, const std::function<bool(int, int)>& progress)
@@ -68,8 +66,9 @@ int placeSurveysWithoutFigures(store::SurveyStore& store, const std::function<bo
             waiting.push_back(std::move(header));
     }
     int done = 0;
-    for (const survey::HeaderRow& header : waiting) {
-        if (progress && !progress(done, int(waiting.size())))
+    for (size_t next = 0; next < waiting.size(); ++next) {
+        const survey::HeaderRow& header = waiting[next];
+        if (progress && !progress(int(next), int(waiting.size())))
             break;
         const survey::SurveyRecord record = store.loadSurvey(header.batchNumber);
         // Counted per speed: one add per vehicle would cost a million steps.
@@ -82,12 +81,13 @@ int placeSurveysWithoutFigures(store::SurveyStore& store, const std::function<bo
                              record.summary.stopDate, record.summary.stopTime);
         // A survey placed before keeps its site (it may have been merged or
         // split off); only its figures are worked out again.
-        const auto entry = placed.find(header.batchNumber);
-        const qint64 site = entry != placed.end() ? entry->second.siteId
-                                                  : store.siteFor(siteKey(header.location, header.direction),
-                                                                  header.location, header.direction);
-        store.putSurveyAtSite(entryOf(header, site, figures));
-        ++done;
+        try {
+            store.placeStoredSurvey(header.batchNumber, placementOf(header, figures));
+            ++done;
+        } catch (const db::DbError& refused) {
+            if (refused.failure() != db::Failure::Refused)
+                throw;
+        }
     }
     return done;
 }

@@ -39,16 +39,19 @@ private:
 StudyFigures figuresOf(const survey::HeaderRow& header, const survey::SummaryRow& statistics,
                        const FiguresTally& vehicles);
 
-// Puts a survey at the site of its location and direction (made when
-// there is none) with its figures: within the transaction of the writer
-// that stores it, when one is open on the store. Throws db::DbError.
-void placeSurvey(store::SurveyStore& store, const survey::HeaderRow& header,
-                 const survey::SummaryRow& statistics, const FiguresTally& vehicles);
+// Where a new survey goes among the sites: the site of its location and
+// direction, with its figures; the writer that stores it puts it there in
+// the survey's own transaction.
+store::SitePlacement placementOf(const survey::HeaderRow& header, const survey::SummaryRow& statistics,
+                                 const FiguresTally& vehicles);
 
 // Places every stored survey that has no figures, or figures of an earlier
-// method, reading its vehicles counted per speed. `progress` is told
-// (surveys done, surveys to do) before each and stops the work by
-// returning false. Returns the surveys placed. Throws db::DbError.
+// method, reading its vehicles counted per speed. A survey the database
+// refuses to place (a header row it no longer takes, stored before it
+// checked them) is left out of the sites rather than keeping every other
+// from them. `progress` is told (surveys done, surveys to do) before each
+// and stops the work by returning false. Returns the surveys placed.
+// Throws db::DbError.
 int placeSurveysWithoutFigures(store::SurveyStore& store, const std::function<bool(int, int)>& progress = {});
 
 } // namespace pelmor::sites

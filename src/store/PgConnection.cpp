@@ -14,8 +14,10 @@ constexpr int kCursorBlock = 20000;
 
 db::Failure failureOfState(const QByteArray& state)
 {
-    if (state.startsWith("23") || state == "42501")
-        return db::Failure::Refused; // a key or check, or a right the role lacks
+    if (state == "42501")
+        return db::Failure::NotAllowed;
+    if (state.startsWith("23"))
+        return db::Failure::Refused; // a key or a check
     if (state == "25006")
         return db::Failure::ReadOnly;
     if (state == "53100")
@@ -37,8 +39,11 @@ QString adviceFor(const QByteArray& state)
             "Your user of the server lacks the right for this; ask the agency's IT for it.");
     if (state == "53100")
         return QStringLiteral("The server's disk is full; tell the agency's IT.");
+    if (state == "55P03")
+        return QStringLiteral("Another user holds the data and did not let go of it in time; try again in "
+                              "a minute.");
     if (state.startsWith("40") || state.startsWith("55"))
-        return QStringLiteral("Another user holds the data; try again in a moment.");
+        return QStringLiteral("Another user changed the same data at the same moment; try again.");
     return QStringLiteral("Nothing of the unfinished operation was saved; try again, and tell the "
                           "agency's IT if it keeps failing.");
 }
@@ -62,6 +67,16 @@ QString nameOf(PGconn* connection)
 QString serverMessage(const char* message)
 {
     return QString::fromUtf8(message).trimmed();
+}
+
+// Connects with the given connection string or URI, naming the program to
+// the server, so that the agency's IT sees whose sessions these are.
+pg_conn* connect(const QString& connectionString)
+{
+    const QByteArray text = connectionString.toUtf8();
+    const char* const keywords[] = {"dbname", "fallback_application_name", nullptr};
+    const char* const values[] = {text.constData(), "pelmor", nullptr};
+    return PQconnectdbParams(keywords, values, 1);
 }
 
 } // namespace
@@ -116,7 +131,7 @@ void PgConnection::Finish::operator()(pg_conn* connection) const
 }
 
 PgConnection::PgConnection(const QString& connectionString)
-    : m_connection(PQconnectdb(connectionString.toUtf8().constData()))
+    : m_connection(connect(connectionString))
 {
     if (!m_connection)
         throw db::DbError(QStringLiteral("There is not enough memory to connect to the agency server."),
@@ -168,6 +183,8 @@ db::DbError PgConnection::failure(pg_result* result)
         return lostConnection();
     const char* state = result ? PQresultErrorField(result, PG_DIAG_SQLSTATE) : nullptr;
     m_lastState = state ? QByteArray(state) : QByteArray("XX000");
+    const char* constraint = result ? PQresultErrorField(result, PG_DIAG_CONSTRAINT_NAME) : nullptr;
+    m_lastConstraint = constraint ? QByteArray(constraint) : QByteArray();
     // The server ends the session (shut down, the session terminated) or
     // the link failed: told as a lost connection, which it is.
     if (m_lastState.startsWith("08") || m_lastState.startsWith("57P"))
@@ -280,8 +297,32 @@ PgTransaction::~PgTransaction()
 
 void PgTransaction::commit()
 {
-    m_connection.exec("COMMIT");
+    // Whatever COMMIT answers, the transaction is over: the server has
+    // either made it last or rolled it back.
     m_open = false;
+    try {
+        m_connection.exec("COMMIT");
+    } catch (const db::DbError& failed) {
+        if (failed.failure() != db::Failure::ConnectionLost)
+            throw;
+        // The link broke after COMMIT was sent: whether it arrived, and
+        // whether the server made the change last, cannot be told here.
+        throw db::DbError(
+            QStringLiteral("The connection to the survey database %1 was lost while the change was being "
+                           "saved: it may have been saved or not. Check the network and that the server "
+                           "runs, then look whether the change is there before you make it again.")
+                .arg(m_connection.name()),
+            db::Failure::MaybeSaved);
+    }
+}
+
+void PgTransaction::rollBack()
+{
+    if (!m_open)
+        return;
+    m_open = false;
+    m_connection.abandonCopy();
+    m_connection.exec("ROLLBACK");
 }
 
 PgCursor::PgCursor(PgConnection& connection, const QByteArray& query, const PgParameters& parameters)

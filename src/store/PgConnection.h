@@ -60,6 +60,9 @@ public:
     // The SQLSTATE of the last statement that failed ("23505"), empty when
     // none has.
     const QByteArray& lastFailureState() const { return m_lastState; }
+    // The key or check the last failed statement broke, as the server names
+    // it; empty when none.
+    const QByteArray& lastFailureConstraint() const { return m_lastConstraint; }
 
     // COPY ... FROM STDIN: starts it, sends rows (buffered), ends it. abandonCopy() makes the server discard
     // it; the transaction around it can then only roll back. `trailer` is sent after the last row (the end
@@ -88,6 +91,7 @@ private:
     std::unique_ptr<pg_conn, Finish> m_connection;
     QString m_name;
     QByteArray m_lastState;
+    QByteArray m_lastConstraint;
     bool m_copying = false;
     QByteArray m_copyBuffer;
     QByteArray m_copyTrailer;
@@ -101,7 +105,12 @@ public:
     ~PgTransaction();
     PgTransaction(const PgTransaction&) = delete;
     PgTransaction& operator=(const PgTransaction&) = delete;
+    // Throws db::DbError; of the kind db::Failure::MaybeSaved when the
+    // connection broke while the server was asked to commit.
     void commit();
+    // Ends the transaction at once, undoing it (after a failed statement,
+    // before the connection is used for something else).
+    void rollBack();
 
 private:
     PgConnection& m_connection;

@@ -2,17 +2,23 @@
 
 #include "db/Database.h"
 
+#include <QStringList>
+
 // The tables, keys and group roles of the survey database on an agency's
 // PostgreSQL server.
 namespace pelmor::store {
 
 // The schema version this program reads and writes.
-constexpr int kServerSchemaVersion = 5;
+constexpr int kServerSchemaVersion = 6;
 
 // What a set-up of the server found and did.
 struct ServerSetup {
     int previousVersion = 0;   // 0: the database was not set up before
     bool createdRoles = false; // pelmor_officer or pelmor_admin was missing and was made
+    // Rows stored before the server checked them that its checks refuse (a
+    // header with missing fields, an over-long name), by their batch number
+    // or name: they stay as they are, and new rows are checked.
+    QStringList refusedRows;
     bool changedNothing() const { return previousVersion == kServerSchemaVersion && !createdRoles; }
 };
 
@@ -20,9 +26,11 @@ struct ServerSetup {
 // program's version, in one transaction: the tables and their keys, the
 // group roles pelmor_officer (imports and reads surveys, reads the name
 // lists) and pelmor_admin (also deletes surveys and edits the name lists)
-// and their grants. Safe to run again. Run by a role that may create roles
-// and owns (or may create) the tables; a role without the right is told
-// which right it lacks. Throws db::DbError.
+// and their grants, the functions through which alone the group roles
+// change a stored survey, and the database's limits on idle and unanswering
+// sessions. Safe to run again. Run by a role that may create roles, owns
+// (or may create) the tables and owns the database; a role without the
+// right is told which right it lacks. Throws db::DbError.
 ServerSetup initServer(const db::Database& database);
 
 } // namespace pelmor::store

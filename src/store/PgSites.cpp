@@ -4,8 +4,9 @@
 
 // The sites on the server: the same three tables as the file's, with the
 // server's keys binding a survey's entry to its Header row and its site.
-// A new location key is claimed under a lock of its own, so two officers
-// storing surveys of one new street at once make one site.
+// Every change goes through the server's own functions, which check it and
+// decide a new location key by its key, so two officers storing surveys of
+// one new street at once make one site.
 namespace pelmor::store {
 namespace {
 
@@ -19,21 +20,6 @@ std::optional<double> realOrNone(const PgResult& result, int row, int column)
 QByteArray realText(double value)
 {
     return QByteArray::number(value, 'g', 17);
-}
-
-bool siteExists(PgConnection& connection, qint64 siteId)
-{
-    return connection
-               .exec("SELECT 1 FROM \"Site\" WHERE \"Site_Id\" = $1 FOR UPDATE", {QByteArray::number(siteId)})
-               .rows() > 0;
-}
-
-qint64 addSite(PgConnection& connection, const QString& name, const QString& direction)
-{
-    return connection
-        .exec("INSERT INTO \"Site\" (\"Name\", \"Direction\") VALUES ($1, $2) RETURNING \"Site_Id\"",
-              {name.toUtf8(), direction.toUtf8()})
-        .integer(0, 0);
 }
 
 } // namespace
@@ -60,70 +46,32 @@ std::vector<SiteSurvey> PgSurveyStore::siteSurveys()
     return surveys;
 }
 
-qint64 PgSurveyStore::siteFor(const QString& key, const QString& name, const QString& direction)
+qint64 PgSurveyStore::placeStoredSurvey(const QString& batchNumber, const SitePlacement& placement)
 {
-    std::optional<PgTransaction> transaction;
-    if (!m_connection.inTransaction())
-        transaction.emplace(m_connection);
-    const QByteArray keyText = key.toUtf8();
-    m_connection.exec("SELECT pg_advisory_xact_lock(7041969, hashtext($1))", {keyText});
-    const PgResult found =
-        m_connection.exec("SELECT \"Site_Id\" FROM \"Site_Name\" WHERE \"Key\" = $1", {keyText});
-    if (found.rows() > 0)
-        return found.integer(0, 0);
-    const qint64 id = addSite(m_connection, name, direction);
-    m_connection.exec("INSERT INTO \"Site_Name\" (\"Key\", \"Site_Id\") VALUES ($1, $2)",
-                      {keyText, QByteArray::number(id)});
-    if (transaction)
-        transaction->commit();
-    return id;
-}
-
-void PgSurveyStore::putSurveyAtSite(const SiteSurvey& entry)
-{
-    m_connection.exec("INSERT INTO \"Site_Survey\" (\"Batch_Number\", \"Site_Id\", \"Method\", \"Figures\") "
-                      "VALUES ($1, $2, $3, $4) ON CONFLICT (\"Batch_Number\") DO UPDATE SET "
-                      "\"Site_Id\" = EXCLUDED.\"Site_Id\", \"Method\" = EXCLUDED.\"Method\", "
-                      "\"Figures\" = EXCLUDED.\"Figures\"",
-                      {entry.batchNumber.toUtf8(), QByteArray::number(entry.siteId),
-                       QByteArray::number(entry.method), entry.figures.toUtf8()});
+    return m_connection
+        .exec("SELECT \"Place_Survey\"($1, $2, $3)",
+              {batchNumber.toUtf8(), placement.key.toUtf8(), placement.figures.toUtf8()})
+        .integer(0, 0);
 }
 
 bool PgSurveyStore::mergeSites(qint64 from, qint64 into)
 {
-    PgTransaction transaction(m_connection);
-    if (!siteExists(m_connection, from) || !siteExists(m_connection, into))
-        return false;
-    if (from == into)
-        return true;
-    const PgParameters sites{QByteArray::number(into), QByteArray::number(from)};
-    m_connection.exec("UPDATE \"Site_Survey\" SET \"Site_Id\" = $1 WHERE \"Site_Id\" = $2", sites);
-    m_connection.exec("UPDATE \"Site_Name\" SET \"Site_Id\" = $1 WHERE \"Site_Id\" = $2", sites);
-    m_connection.exec("DELETE FROM \"Site\" WHERE \"Site_Id\" = $1", {QByteArray::number(from)});
-    transaction.commit();
-    return true;
+    return m_connection
+               .exec("SELECT \"Merge_Sites\"($1, $2)", {QByteArray::number(from), QByteArray::number(into)})
+               .bytes(0, 0) == "t";
 }
 
-qint64 PgSurveyStore::splitSurvey(const QString& batchNumber, const QString& name, const QString& direction)
+qint64 PgSurveyStore::splitSurvey(const QString& batchNumber)
 {
-    PgTransaction transaction(m_connection);
-    const QByteArray batch = batchNumber.toUtf8();
-    if (m_connection.exec("SELECT 1 FROM \"Site_Survey\" WHERE \"Batch_Number\" = $1 FOR UPDATE", {batch})
-            .rows() == 0)
-        return 0;
-    const qint64 id = addSite(m_connection, name, direction);
-    m_connection.exec("UPDATE \"Site_Survey\" SET \"Site_Id\" = $1 WHERE \"Batch_Number\" = $2",
-                      {QByteArray::number(id), batch});
-    transaction.commit();
-    return id;
+    return m_connection.exec("SELECT \"Split_Survey\"($1)", {batchNumber.toUtf8()}).integer(0, 0);
 }
 
 bool PgSurveyStore::setSiteCoordinates(qint64 siteId, double latitude, double longitude)
 {
     return m_connection
-               .exec("UPDATE \"Site\" SET \"Latitude\" = $1, \"Longitude\" = $2 WHERE \"Site_Id\" = $3",
-                     {realText(latitude), realText(longitude), QByteArray::number(siteId)})
-               .rowsChanged() > 0;
+               .exec("SELECT \"Set_Site_Coordinates\"($1, $2, $3)",
+                     {QByteArray::number(siteId), realText(latitude), realText(longitude)})
+               .bytes(0, 0) == "t";
 }
 
 } // namespace pelmor::store

@@ -37,10 +37,9 @@ public:
     // PgSites.cpp
     std::vector<Site> sites() override;
     std::vector<SiteSurvey> siteSurveys() override;
-    qint64 siteFor(const QString& key, const QString& name, const QString& direction) override;
-    void putSurveyAtSite(const SiteSurvey& entry) override;
+    qint64 placeStoredSurvey(const QString& batchNumber, const SitePlacement& placement) override;
     bool mergeSites(qint64 from, qint64 into) override;
-    qint64 splitSurvey(const QString& batchNumber, const QString& name, const QString& direction) override;
+    qint64 splitSurvey(const QString& batchNumber) override;
     bool setSiteCoordinates(qint64 siteId, double latitude, double longitude) override;
 
     // PgNameLists.cpp

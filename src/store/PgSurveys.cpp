@@ -6,9 +6,10 @@
 #include "store/PgServerSchema.h"
 #include "store/RowColumns.h"
 
+#include <QCryptographicHash>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QtEndian>
-
-#include <limits>
 
 namespace pelmor::store {
 namespace {
@@ -20,26 +21,6 @@ template <typename Row> int readRow(const PgResult& result, int at, int first, R
     int column = first;
     Row::forEachField(row, [&](const char*, QString& text) { text = result.text(at, column++); });
     return column;
-}
-
-PgParameters textsOf(const std::vector<std::pair<QString, QString>>& fields)
-{
-    PgParameters values;
-    for (const auto& field : fields)
-        values.push_back(field.second.isNull() ? QByteArray() : field.second.toUtf8());
-    return values;
-}
-
-// INSERT INTO "table" ("a", "b") VALUES ($1, $2)
-QByteArray insertOf(const char* table, const std::vector<std::pair<QString, QString>>& fields)
-{
-    QByteArrayList columns, places;
-    for (const auto& field : fields) {
-        columns << '"' + field.first.toUtf8() + '"';
-        places << '$' + QByteArray::number(places.size() + 1);
-    }
-    return QByteArray("INSERT INTO \"") + table + "\" (" + columns.join(", ") + ") VALUES (" +
-           places.join(", ") + ')';
 }
 
 // The figures of one stored batch number's vehicles, counted by one query
@@ -89,44 +70,37 @@ QByteArray binaryField(const QByteArray& text)
     return field + text;
 }
 
-// The lock that survey writers of one database take in turn, as the file's
-// write lock: what a writer checks before it writes (is this download
-// stored already?) stays true until it commits. Readers never wait for it.
-constexpr const char* kWritersLock = "7041969";
-// How long a writer waits for the writer before it; a month-long survey
-// takes a few seconds to store.
-constexpr const char* kWritersWait = "SET LOCAL lock_timeout = '60s'";
+// The header or statistics row as a JSON object of its fields, as the
+// server's functions take them: a field without a text is null.
+template <typename Row> QByteArray jsonOf(const Row& row)
+{
+    QJsonObject object;
+    Row::forEachField(row, [&object](const char* name, const QString& text) {
+        object.insert(QLatin1String(name), text.isNull() ? QJsonValue() : QJsonValue(text));
+    });
+    return QJsonDocument(object).toJson(QJsonDocument::Compact);
+}
 
-// A new survey written in one transaction: the writers' lock, the header
-// row that claims the batch number under the server's key, the vehicles
-// streamed in through COPY, then the statistics row and the commit.
+// A new survey written in one transaction: the server opens it, the
+// vehicles stream in through COPY, and the server finishes it with its
+// header, statistics and site, claiming the batch number and the download
+// under its keys only then, a moment before the commit. So writers of
+// different surveys never wait for each other, and one that stops half way
+// holds nothing another needs.
 class PgSurveyWriter : public SurveyWriter {
 public:
     PgSurveyWriter(PgConnection& connection, const survey::HeaderRow& header)
         : m_connection(connection)
         , m_transaction(connection)
-        , m_batchNumber(header.batchNumber)
+        , m_header(header)
         , m_batch(binaryField(header.batchNumber.toUtf8()))
+        , m_download(QCryptographicHash::Blake2b_256)
     {
         try {
-            connection.exec(kWritersWait);
-            connection.exec("SELECT pg_advisory_xact_lock($1)", {kWritersLock});
-        } catch (const db::DbError& waited) {
-            if (waited.failure() == db::Failure::InUse)
-                throw db::DbError(QStringLiteral("Another survey is being stored on the database %1; try "
-                                                 "again when it is done.")
-                                      .arg(connection.name()),
-                                  db::Failure::InUse);
-            throw;
-        }
-        const auto fields = header.storedFields();
-        try {
-            connection.exec(insertOf("Header", fields).constData(), textsOf(fields));
-        } catch (const db::DbError& refused) {
+            connection.exec("SELECT \"Begin_Survey\"($1)", {header.batchNumber.toUtf8()});
+        } catch (const db::DbError&) {
             if (connection.lastFailureState() == "23505")
-                throw DuplicateBatch(QStringLiteral("The database %1 holds the batch number %2 already.")
-                                         .arg(connection.name(), m_batchNumber),
-                                     db::Failure::Refused);
+                throw duplicateBatch();
             throw;
         }
     }
@@ -136,31 +110,35 @@ public:
     {
         if (secondOfDay < 0 || secondOfDay >= 24 * 3600)
             throw db::DbError(QStringLiteral("The second %1 of a day is no time of day.").arg(secondOfDay));
-        if (speed < std::numeric_limits<qint32>::min() || speed > std::numeric_limits<qint32>::max())
-            throw db::DbError(QStringLiteral("The speed %1 of a vehicle of survey %2 is out of range.")
-                                  .arg(speed)
-                                  .arg(m_batchNumber));
         if (!m_connection.copying()) {
             // COPY's binary form: the server reads the numbers and the date
             // as they are, with nothing to parse or escape.
-            m_connection.beginCopy("COPY \"Veh_Data\" (\"Batch_Number\", \"Offset\", \"Veh_Direction\", "
-                                   "\"Speed\", \"Time\", \"Date\") FROM STDIN (FORMAT binary)",
+            m_connection.beginCopy("COPY \"Veh_Data\" (\"Batch_Number\", \"Offset\", \"Speed\", "
+                                   "\"Veh_Direction\", \"Time\", \"Date\") FROM STDIN (FORMAT binary)",
                                    QByteArray("\xff\xff", 2));
             m_connection.copyBuffer().append("PGCOPY\n\xff\r\n\0\0\0\0\0\0\0\0\0", 19);
         }
         QByteArray& row = m_connection.copyBuffer();
         appendBig<qint16>(row, 6);
         row += m_batch;
+        // The vehicle itself, as it counts for telling one download from
+        // another: its offset, speed and direction.
+        const qsizetype vehicle = row.size();
         appendBig<qint32>(row, 8);
         appendBig<qint64>(row, offset);
+        appendBig<qint32>(row, 8);
+        appendBig<qint64>(row, speed);
         appendBig<qint32>(row, qint32(direction.size()));
         row.append(direction.data(), direction.size());
-        appendBig<qint32>(row, 4);
-        appendBig<qint32>(row, qint32(speed));
+        m_vehicles.append(row.constData() + vehicle, row.size() - vehicle);
         appendBig<qint32>(row, 4);
         appendBig<qint32>(row, secondOfDay);
         appendBig<qint32>(row, 4);
         appendBig<qint32>(row, dayNumber(date));
+        if (m_vehicles.size() >= 64 * 1024) {
+            m_download.addData(m_vehicles);
+            m_vehicles.resize(0);
+        }
         m_connection.sendCopyBuffer(true);
         m_figures.add(speed, direction, offset);
     }
@@ -171,21 +149,90 @@ public:
         return m_figures;
     }
 
-    void commit(const survey::SummaryRow& statistics) override
+    void commit(const survey::SummaryRow& statistics, const std::optional<SitePlacement>& placement) override
     {
-        const auto fields = statistics.storedFields();
-        m_connection.exec(insertOf("Summary", fields).constData(), textsOf(fields));
+        m_download.addData(m_vehicles);
+        const QByteArray fingerprint = "\\x" + m_download.result().toHex();
+        try {
+            m_connection.exec("SELECT \"Finish_Survey\"($1, $2, $3, $4, $5)",
+                              {jsonOf(m_header), jsonOf(statistics), fingerprint,
+                               placement ? placement->key.toUtf8() : QByteArray(),
+                               placement ? placement->figures.toUtf8() : QByteArray()});
+        } catch (const db::DbError& failed) {
+            const QByteArray state = m_connection.lastFailureState();
+            const QByteArray key = m_connection.lastFailureConstraint();
+            if (state == "23505" && key == "Header_Batch_Number_key")
+                throw duplicateBatch();
+            if (state == "23505" && key == "Survey_Download_Once") {
+                m_transaction.rollBack();
+                const QString storedAs = storedAsOf(fingerprint);
+                throw DuplicateDownload(QStringLiteral("The database %1 holds this download already, as "
+                                                       "survey %2.")
+                                            .arg(m_connection.name(), storedAs),
+                                        storedAs);
+            }
+            if (state == "55P03") {
+                m_transaction.rollBack();
+                throw held(failed);
+            }
+            throw;
+        }
         m_transaction.commit();
     }
 
 private:
+    DuplicateBatch duplicateBatch() const
+    {
+        return DuplicateBatch(QStringLiteral("The database %1 holds the batch number %2 already.")
+                                  .arg(m_connection.name(), m_header.batchNumber),
+                              db::Failure::Refused);
+    }
+
+    // The survey that holds the download of `fingerprint` ("\x..." as the
+    // server reads it).
+    QString storedAsOf(const QByteArray& fingerprint)
+    {
+        const PgResult found = m_connection.exec(
+            "SELECT \"Batch_Number\" FROM \"Survey_Download\" WHERE \"Fingerprint\" = $1::bytea AND "
+            "\"Date\" = $2 AND \"Time\" = $3",
+            {fingerprint, m_header.date.toUtf8(), m_header.time.toUtf8()});
+        return found.rows() > 0 ? found.text(0, 0) : QString();
+    }
+
+    // What the survey waited for in vain, and who holds it, as far as the
+    // server tells: the users whose sessions are storing or deleting a
+    // survey right now.
+    db::DbError held(const db::DbError& failed)
+    {
+        QString users;
+        try {
+            users = m_connection
+                        .exec("SELECT string_agg(DISTINCT a.usename::text, ', ') FROM pg_locks l JOIN "
+                              "pg_stat_activity a ON a.pid = l.pid WHERE l.locktype = 'relation' AND "
+                              "l.relation = '\"Header\"'::regclass AND l.mode = 'RowExclusiveLock' AND "
+                              "l.granted AND l.pid <> pg_backend_pid()")
+                        .text(0, 0);
+        } catch (const db::DbError&) {
+            // Who holds it is only told when the server says.
+        }
+        const QString holder = users.isEmpty() ? QStringLiteral("another session")
+                                               : QStringLiteral("another session (of %1)").arg(users);
+        return db::DbError(
+            QStringLiteral("The survey %1 cannot be stored on the database %2 now: %3 is storing or deleting "
+                           "a survey with the same batch number, download or site and has not finished in "
+                           "time. Try again in a minute; the server ends a session that stopped half way "
+                           "within a minute or two.")
+                .arg(m_header.batchNumber, m_connection.name(), holder),
+            failed.failure());
+    }
+
     // The date as COPY's binary form has it: days after 2000-01-01.
     qint32 dayNumber(const QDate& date)
     {
         if (date != m_lastDate) {
             if (!date.isValid())
                 throw db::DbError(
-                    QStringLiteral("A vehicle of survey %1 has no valid date.").arg(m_batchNumber));
+                    QStringLiteral("A vehicle of survey %1 has no valid date.").arg(m_header.batchNumber));
             m_lastDate = date;
             m_lastDay = qint32(QDate(2000, 1, 1).daysTo(date));
         }
@@ -194,8 +241,12 @@ private:
 
     PgConnection& m_connection;
     PgTransaction m_transaction;
-    const QString m_batchNumber;
+    const survey::HeaderRow m_header;
     const QByteArray m_batch; // as a field of COPY's binary form
+    // The vehicles' own fields, hashed a block at a time into the
+    // download's fingerprint.
+    QCryptographicHash m_download;
+    QByteArray m_vehicles;
     // The vehicles written so far, counted as they go by: the statistics
     // need no query over them.
     CountedFigures m_figures;
@@ -314,20 +365,15 @@ survey::SurveyRecord PgSurveyStore::loadSurvey(const QString& batchNumber)
 DeletedSurvey PgSurveyStore::deleteSurvey(const QString& batchNumber)
 {
     DeletedSurvey deleted;
-    const PgParameters batch{batchNumber.toUtf8()};
     try {
-        PgTransaction transaction(m_connection);
-        m_connection.exec("DELETE FROM \"Site_Survey\" WHERE \"Batch_Number\" = $1", batch);
-        deleted.statistics =
-            m_connection.exec("DELETE FROM \"Summary\" WHERE \"Batch_Number\" = $1", batch).rowsChanged() > 0;
-        deleted.vehicles =
-            m_connection.exec("DELETE FROM \"Veh_Data\" WHERE \"Batch_Number\" = $1", batch).rowsChanged();
-        deleted.header =
-            m_connection.exec("DELETE FROM \"Header\" WHERE \"Batch_Number\" = $1", batch).rowsChanged() > 0;
-        transaction.commit();
+        const PgResult removed =
+            m_connection.exec("SELECT * FROM \"Delete_Survey\"($1)", {batchNumber.toUtf8()});
+        deleted.header = removed.bytes(0, 0) == "t";
+        deleted.statistics = removed.bytes(0, 1) == "t";
+        deleted.vehicles = removed.integer(0, 2);
     } catch (const db::DbError&) {
         if (m_connection.lastFailureState() == "42501")
-            throw db::DbError(deletionRefused(), db::Failure::Refused);
+            throw db::DbError(deletionRefused(), db::Failure::NotAllowed);
         throw;
     }
     return deleted;

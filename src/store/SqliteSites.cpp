@@ -63,35 +63,30 @@ std::vector<SiteSurvey> SqliteSurveyStore::siteSurveys()
     return surveys;
 }
 
-qint64 SqliteSurveyStore::siteFor(const QString& key, const QString& name, const QString& direction)
+qint64 siteOfKey(db::Connection& connection, const QString& key, const QString& name,
+                 const QString& direction)
 {
-    // A writer's open transaction holds the write lock already.
-    std::optional<db::Transaction> transaction;
-    if (!m_connection.inTransaction())
-        transaction.emplace(m_connection);
-    db::SqliteStatement find(m_connection,
+    db::SqliteStatement find(connection,
                              QStringLiteral("SELECT \"Site_Id\" FROM \"Site_Name\" WHERE \"Key\" = ?"));
     find.bind(0, key);
     if (find.nextRow()) {
         const qint64 id = find.integerAt(0);
         find.reset();
-        return id; // nothing written: the transaction rolls back
+        return id;
     }
-    const qint64 id = addSite(m_connection, name, direction);
+    const qint64 id = addSite(connection, name, direction);
     db::SqliteStatement insert(
-        m_connection, QStringLiteral("INSERT INTO \"Site_Name\" (\"Key\", \"Site_Id\") VALUES (?, ?)"));
+        connection, QStringLiteral("INSERT INTO \"Site_Name\" (\"Key\", \"Site_Id\") VALUES (?, ?)"));
     insert.bind(0, key);
     insert.bindInteger(1, id);
     insert.run();
-    if (transaction)
-        transaction->commit();
     return id;
 }
 
-void SqliteSurveyStore::putSurveyAtSite(const SiteSurvey& entry)
+void putSurveyAtSite(db::Connection& connection, const SiteSurvey& entry)
 {
     db::SqliteStatement upsert(
-        m_connection,
+        connection,
         QStringLiteral("INSERT INTO \"Site_Survey\" (\"Batch_Number\", \"Site_Id\", \"Method\", \"Figures\") "
                        "VALUES (?, ?, ?, ?) ON CONFLICT (\"Batch_Number\") DO UPDATE SET "
                        "\"Site_Id\" = excluded.\"Site_Id\", \"Method\" = excluded.\"Method\", "
@@ -101,6 +96,37 @@ void SqliteSurveyStore::putSurveyAtSite(const SiteSurvey& entry)
     upsert.bindInteger(2, entry.method);
     upsert.bind(3, entry.figures);
     upsert.run();
+}
+
+qint64 SqliteSurveyStore::placeStoredSurvey(const QString& batchNumber, const SitePlacement& placement)
+{
+    db::Transaction transaction(m_connection);
+    db::SqliteStatement header(m_connection, QStringLiteral("SELECT \"Location\", \"Direction\" FROM "
+                                                            "\"Header\" WHERE \"Batch_Number\" = ?"));
+    header.bind(0, batchNumber);
+    if (!header.nextRow())
+        return 0;
+    const QString location = header.valueAt(0).toString();
+    const QString direction = header.valueAt(1).toString();
+    header.reset();
+    db::SqliteStatement placed(m_connection, QStringLiteral("SELECT \"Site_Id\", \"Method\" FROM "
+                                                            "\"Site_Survey\" WHERE \"Batch_Number\" = ?"));
+    placed.bind(0, batchNumber);
+    qint64 site = 0;
+    if (placed.nextRow()) {
+        // A survey placed before keeps its site: it may have been merged or
+        // split off. Figures of this method are kept as they are.
+        site = placed.integerAt(0);
+        const bool current = placed.integerAt(1) == placement.method;
+        placed.reset();
+        if (current)
+            return site;
+    } else {
+        site = siteOfKey(m_connection, placement.key, location, direction);
+    }
+    putSurveyAtSite(m_connection, {batchNumber, site, placement.method, placement.figures});
+    transaction.commit();
+    return site;
 }
 
 bool SqliteSurveyStore::mergeSites(qint64 from, qint64 into)
@@ -125,17 +151,19 @@ bool SqliteSurveyStore::mergeSites(qint64 from, qint64 into)
     return true;
 }
 
-qint64 SqliteSurveyStore::splitSurvey(const QString& batchNumber, const QString& name,
-                                      const QString& direction)
+qint64 SqliteSurveyStore::splitSurvey(const QString& batchNumber)
 {
     db::Transaction transaction(m_connection);
-    db::SqliteStatement find(m_connection,
-                             QStringLiteral("SELECT 1 FROM \"Site_Survey\" WHERE \"Batch_Number\" = ?"));
+    db::SqliteStatement find(
+        m_connection, QStringLiteral("SELECT h.\"Location\", h.\"Direction\" FROM \"Site_Survey\" s JOIN "
+                                     "\"Header\" h ON h.\"Batch_Number\" = s.\"Batch_Number\" WHERE "
+                                     "s.\"Batch_Number\" = ?"));
     find.bind(0, batchNumber);
-    const bool placed = find.nextRow();
-    find.reset();
-    if (!placed)
+    if (!find.nextRow())
         return 0;
+    const QString name = find.valueAt(0).toString();
+    const QString direction = find.valueAt(1).toString();
+    find.reset();
     const qint64 id = addSite(m_connection, name, direction);
     db::SqliteStatement move(
         m_connection,

@@ -35,10 +35,9 @@ public:
     // SqliteSites.cpp
     std::vector<Site> sites() override;
     std::vector<SiteSurvey> siteSurveys() override;
-    qint64 siteFor(const QString& key, const QString& name, const QString& direction) override;
-    void putSurveyAtSite(const SiteSurvey& entry) override;
+    qint64 placeStoredSurvey(const QString& batchNumber, const SitePlacement& placement) override;
     bool mergeSites(qint64 from, qint64 into) override;
-    qint64 splitSurvey(const QString& batchNumber, const QString& name, const QString& direction) override;
+    qint64 splitSurvey(const QString& batchNumber) override;
     bool setSiteCoordinates(qint64 siteId, double latitude, double longitude) override;
 
     // SqliteNameLists.cpp
@@ -53,5 +52,13 @@ public:
 private:
     db::Connection m_connection;
 };
+
+// The site a location key leads to on the file, made (named `name` and
+// `direction`) when there is none, and a survey's entry at its site in
+// place of what it had: within the transaction open on the connection, the
+// writer's or the store's own (SqliteSites.cpp).
+qint64 siteOfKey(db::Connection& connection, const QString& key, const QString& name,
+                 const QString& direction);
+void putSurveyAtSite(db::Connection& connection, const SiteSurvey& entry);
 
 } // namespace pelmor::store

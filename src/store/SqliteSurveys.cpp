@@ -173,6 +173,8 @@ public:
         , m_transaction(connection)
         , m_batchNumber(header.batchNumber)
         , m_batch(header.batchNumber.toUtf8())
+        , m_location(header.location)
+        , m_direction(header.direction)
     {
         if (batchIsHeld(connection, header.batchNumber))
             throw duplicate();
@@ -202,10 +204,14 @@ public:
         return *m_figures;
     }
 
-    void commit(const survey::SummaryRow& statistics) override
+    void commit(const survey::SummaryRow& statistics, const std::optional<SitePlacement>& placement) override
     {
         m_insert.reset();
         insertRow("Summary", statistics.storedFields());
+        if (placement) {
+            const qint64 site = siteOfKey(m_connection, placement->key, m_location, m_direction);
+            putSurveyAtSite(m_connection, {m_batchNumber, site, placement->method, placement->figures});
+        }
         // A file renamed over the database meanwhile would take the commit
         // into the old file, which no one can open any more.
         if (m_connection.fileReplaced())
@@ -304,6 +310,8 @@ private:
     db::Transaction m_transaction;
     const QString m_batchNumber;
     const QByteArray m_batch;
+    const QString m_location; // where the survey was taken, for a new site of its own
+    const QString m_direction;
     std::unique_ptr<db::SqliteStatement> m_insert;
     std::unique_ptr<SqliteSurveyFigures> m_figures;
     std::array<QByteArray, 128> m_oneCharacter;

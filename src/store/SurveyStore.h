@@ -98,6 +98,22 @@ public:
     using db::DbError::DbError;
 };
 
+// The download a new survey was read from is stored already, as another
+// survey: the same vehicles from the same start. Nothing was written.
+class DuplicateDownload : public db::DbError {
+public:
+    DuplicateDownload(const QString& message, const QString& storedAs)
+        : db::DbError(message, db::Failure::Refused)
+        , m_storedAs(storedAs)
+    {
+    }
+    // The batch number of the survey that holds the download.
+    const QString& storedAs() const { return m_storedAs; }
+
+private:
+    QString m_storedAs;
+};
+
 // Another file was put in the database's place (a backup restored, a
 // repair) while a survey was being written, so the survey did not reach
 // the database now in place.
@@ -140,6 +156,15 @@ public:
     virtual qint64 countBeyond(qint64 speed) = 0;
 };
 
+// Where a survey is put among the sites: the key its location and
+// direction read as (see sites::siteKey), and its figures, the sites' own
+// text written by the method of `method`.
+struct SitePlacement {
+    QString key;
+    int method = 0;
+    QString figures;
+};
+
 // A new survey being written; see SurveyStore::beginSurvey. Rolled back
 // when destroyed without commit().
 class SurveyWriter {
@@ -152,10 +177,17 @@ public:
                             const QDate& date) = 0;
     // The figures of the vehicles written so far.
     virtual SurveyFigures& figures() = 0;
-    // Adds the statistics row and makes the survey stored, all of it at
-    // once. Throws DatabaseReplaced when the survey did not reach the file
-    // that now bears the database's name.
-    virtual void commit(const survey::SummaryRow& statistics) = 0;
+    // Adds the statistics row, puts the survey at the site `placement`'s
+    // key leads to (made, named after the survey's location and direction,
+    // when there is none) with its figures, and makes the survey stored,
+    // all of it at once. Without a placement the survey waits for one (see
+    // placeStoredSurvey). Throws DuplicateBatch or DuplicateDownload when
+    // another writer stored the batch number or the download meanwhile,
+    // DatabaseReplaced when the survey did not reach the file that now bears
+    // the database's name, and a db::DbError of the kind
+    // db::Failure::MaybeSaved when it cannot be told whether it was stored.
+    virtual void commit(const survey::SummaryRow& statistics,
+                        const std::optional<SitePlacement>& placement) = 0;
 };
 
 // A survey's vehicles read one by one in stored order, as written.
@@ -250,22 +282,22 @@ public:
     virtual std::vector<Site> sites() = 0;
     // Every survey that has been put at a site, with its stored figures.
     virtual std::vector<SiteSurvey> siteSurveys() = 0;
-    // The site of the surveys whose location and direction read as `key`
-    // (see sites::siteKey); made, named `name` and `direction`, when there
-    // is none yet. Two stores asking for one new key at once get one site.
-    // Both this and putSurveyAtSite() join the transaction of a writer open
-    // on this store, so that a new survey lands with its site or not at
-    // all; without one, each runs as a unit of its own.
-    virtual qint64 siteFor(const QString& key, const QString& name, const QString& direction) = 0;
-    // Puts a survey at a site with its figures, in place of what it had.
-    virtual void putSurveyAtSite(const SiteSurvey& entry) = 0;
+    // Puts a stored survey that has no site, or figures of another method,
+    // at a site with `placement`'s figures, as one unit: at its own site when
+    // it has one, else at the site the key leads to (made, named after its
+    // location and direction, when there is none; two stores asking for one
+    // new key at once get one site). A survey whose figures are of
+    // `placement`'s method keeps them. Returns the survey's site; 0 when the
+    // survey is not stored. A server refuses figures that are not the
+    // survey's own.
+    virtual qint64 placeStoredSurvey(const QString& batchNumber, const SitePlacement& placement) = 0;
     // Moves the surveys and names of site `from` to site `into` and removes
     // `from`, as one unit; false when either is no longer there.
     virtual bool mergeSites(qint64 from, qint64 into) = 0;
     // Moves one survey to a new site of its own (which future surveys of
-    // its location do not join) and returns the new site's id; 0 when the
-    // survey has no site.
-    virtual qint64 splitSurvey(const QString& batchNumber, const QString& name, const QString& direction) = 0;
+    // its location do not join), named after its location and direction,
+    // and returns the new site's id; 0 when the survey has no site.
+    virtual qint64 splitSurvey(const QString& batchNumber) = 0;
     // Sets a site's coordinates; false when it is no longer there.
     virtual bool setSiteCoordinates(qint64 siteId, double latitude, double longitude) = 0;
 

@@ -90,8 +90,7 @@ qint64 sendSurvey(store::SurveyStore& local, store::SurveyStore& server, const s
                                       header.time, header.date};
     const survey::SummaryRow statistics = stats::computeSummary(writer->figures(), inputs);
     // The survey's site and figures land with it, in its transaction.
-    sites::placeSurvey(server, header, statistics, tally);
-    writer->commit(statistics);
+    writer->commit(statistics, sites::placementOf(header, statistics, tally));
     return sent;
 }
 

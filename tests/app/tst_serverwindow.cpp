@@ -101,7 +101,7 @@ db::ServerChoice serverChoice(const QString& database, const QString& user = QSt
     return choice;
 }
 
-// Stores a small survey on the server.
+// Stores a small survey on the server, of a download of its own.
 void storeOnServer(const QString& database, const QString& batch)
 {
     const std::unique_ptr<store::SurveyStore> store =
@@ -109,14 +109,27 @@ void storeOnServer(const QString& database, const QString& batch)
     survey::HeaderRow header;
     header.batchNumber = batch;
     header.location = QStringLiteral("Server St");
+    header.date = QStringLiteral("03/01/2026");
+    header.time = QStringLiteral("08:00");
+    header.violationAlert = QStringLiteral("035");
     header.radarMode = QStringLiteral("MPH");
+    header.direction = QStringLiteral("North");
+    header.zone = QStringLiteral("School");
     const std::unique_ptr<store::SurveyWriter> writer = store->beginSurvey(header);
+    // Vehicles a few seconds apart by the batch number: another download.
+    const int seconds = batch.back().unicode() % 7;
     for (int i = 0; i < 5; ++i)
-        writer->addVehicle(i * 60, "+", 30 + i, 8 * 3600 + i * 60, QDate(2026, 3, 1));
+        writer->addVehicle(i * 60 + seconds, "+", 30 + i, 8 * 3600 + i * 60, QDate(2026, 3, 1));
+    // The counts the server checks against the vehicles.
     survey::SummaryRow statistics;
     statistics.batchNumber = batch;
     statistics.totalVehicles = QStringLiteral("5");
-    writer->commit(statistics);
+    statistics.totalApproach = QStringLiteral("5");
+    statistics.totalReceding = QStringLiteral("0");
+    statistics.totalUnknown = QStringLiteral("0");
+    statistics.minSpeed = QStringLiteral("30");
+    statistics.maxSpeed = QStringLiteral("34");
+    writer->commit(statistics, std::nullopt);
 }
 
 } // namespace

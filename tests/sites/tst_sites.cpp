@@ -6,6 +6,7 @@
 #include "SurveyFixture.h"
 #include "TestSupport.h"
 #include "compare/Comparison.h"
+#include "db/Connection.h"
 #include "import/SurveyImport.h"
 #include "sites/SitePlacement.h"
 #include "sites/SiteTrends.h"
@@ -260,10 +261,13 @@ private Q_SLOTS:
         std::map<QString, QString> kept;
         for (const store::SiteSurvey& entry : m_store->siteSurveys())
             kept[entry.batchNumber] = entry.figures;
-        m_store->putSurveyAtSite(
-            {QStringLiteral("030326-B"), oak, sites::kFiguresMethod - 1, kept["030326-B"]});
-        m_store->putSurveyAtSite({QStringLiteral("070226-A"), before[1].site.id, sites::kFiguresMethod,
-                                  QStringLiteral("{\"method\": 1, \"speeds\": [[\"x\", \"1\"]]}")});
+        // As an earlier program left them, and as damage left them.
+        db::Connection file(m_folder->database());
+        file.executeUnlogged(QStringLiteral("UPDATE \"Site_Survey\" SET \"Method\" = %1 WHERE "
+                                            "\"Batch_Number\" = '030326-B'")
+                                 .arg(sites::kFiguresMethod - 1));
+        file.executeUnlogged(QStringLiteral("UPDATE \"Site_Survey\" SET \"Figures\" = '{\"method\": 1, "
+                                            "\"speeds\": [[\"x\", \"1\"]]}' WHERE \"Batch_Number\" = '070226-A'"));
         QCOMPARE(sites::readSites(*m_store)[2].surveys.size(), size_t(1));
         QCOMPARE(sites::placeSurveysWithoutFigures(*m_store), 1);
         // Unreadable figures of the current method are not worked out again
@@ -295,7 +299,8 @@ private Q_SLOTS:
         QCOMPARE(placed.size(), size_t(1));
         QCOMPARE(placed[0].method, sites::kFiguresMethod);
         const QString atImport = placed[0].figures;
-        store->putSurveyAtSite({placed[0].batchNumber, placed[0].siteId, 0, QString()});
+        db::Connection(folder.database())
+            .executeUnlogged(QStringLiteral("UPDATE \"Site_Survey\" SET \"Method\" = 0, \"Figures\" = ''"));
         QCOMPARE(sites::placeSurveysWithoutFigures(*store), 1);
         QCOMPARE(store->siteSurveys()[0].figures, atImport);
         const std::vector<sites::SiteSurveys> all = sites::readSites(*store);
@@ -307,7 +312,6 @@ private:
     std::unique_ptr<test::TempProgramFolder> m_folder;
     std::unique_ptr<store::SurveyStore> m_store;
 };
-
 
 QTEST_GUILESS_MAIN(TstSites)
 #include "tst_sites.moc"
