@@ -101,43 +101,25 @@ std::optional<StudyFigures> figuresFromText(const QString& text)
         ok = ok && number;
         return result;
     };
-    const auto real = [&ok](const QJsonValue& value) {
-        ok = ok && value.isDouble();
-        return value.toDouble();
-    };
-    const auto optionalReal = [&ok](const QJsonValue& value) -> std::optional<double> {
-        ok = ok && (value.isDouble() || value.isNull());
-        return value.isDouble() ? std::optional<double>(value.toDouble()) : std::nullopt;
-    };
-    StudyFigures figures;
+    study::SpeedHistogram speeds;
     for (const QJsonValue& entry : value("speeds").toArray()) {
         const QJsonArray pair = entry.toArray();
         const qint64 speed = whole(pair.at(0));
         const qint64 vehicles = whole(pair.at(1));
         ok = ok && vehicles > 0;
         if (ok)
-            figures.speeds.add(speed, vehicles);
+            speeds.add(speed, vehicles);
     }
-    figures.unit = value("unit").toString();
-    figures.limit = value("limit").toInt();
-    figures.startDate = value("start_date").toString();
-    figures.startTime = value("start_time").toString();
-    figures.stopDate = value("stop_date").toString();
-    figures.stopTime = value("stop_time").toString();
-    figures.durationSeconds = whole(value("seconds"));
-    figures.vehicles = whole(value("vehicles"));
-    figures.vehiclesPerDay = optionalReal(value("vehicles_per_day"));
-    figures.mean = real(value("mean"));
-    figures.standardDeviation = real(value("standard_deviation"));
-    figures.percentile85 = real(value("p85"));
-    figures.overLimit = whole(value("over_limit"));
-    figures.speeders = whole(value("speeders"));
-    figures.percentOverLimit = real(value("pct_over_limit"));
-    figures.percentSpeeders = real(value("pct_speeders"));
-    figures.speedersPerDay = optionalReal(value("speeders_per_day"));
-    if (!ok || figures.vehicles != figures.speeds.total())
+    const qint64 seconds = whole(value("seconds"));
+    const qint64 vehicles = whole(value("vehicles"));
+    if (!ok || vehicles != speeds.total())
         return std::nullopt;
-    return figures;
+    // What the figures say beyond the counts, the unit, the limit and the
+    // times is worked out from those, as when they were kept: the same
+    // numbers, and never other ones than the counts give.
+    return figuresOf(speeds, seconds, value("unit").toString(), value("limit").toInt(),
+                     value("start_date").toString(), value("start_time").toString(),
+                     value("stop_date").toString(), value("stop_time").toString());
 }
 
 } // namespace pelmor::sites

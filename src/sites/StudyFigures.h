@@ -51,7 +51,9 @@ StudyFigures figuresOf(const study::SpeedHistogram& speeds, qint64 durationSecon
                        int limit, const QString& startDate, const QString& startTime, const QString& stopDate,
                        const QString& stopTime);
 
-// The figures as the store keeps them, and read back; none for a text this
+// The figures as the store keeps them, and read back: from the counts per
+// speed, the unit, the limit and the times kept (which a server checks
+// against the survey), the rest worked out again. None for a text this
 // method did not write.
 QString figuresText(const StudyFigures& figures);
 std::optional<StudyFigures> figuresFromText(const QString& text);
