@@ -121,7 +121,7 @@ QStringList schemaStatements(int version)
     statements << QStringLiteral("INSERT INTO \"Radar\" (\"Radar_Mode\") VALUES ('MPH')");
     if (version >= 1)
         statements << identityStatements();
-    if (version >= 2)
+    if (version >= kSitesVersion)
         statements << siteStatements() << QStringLiteral("PRAGMA user_version = 2");
     return statements;
 }

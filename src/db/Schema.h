@@ -48,6 +48,8 @@ const TableInfo* findTable(const QString& name);
 // batch number, and no statistics row written under a batch number without
 // its Header row; version 2 adds the sites the surveys are taken at.
 inline constexpr int kSchemaVersion = 2;
+// The first version whose files hold the sites' tables.
+inline constexpr int kSitesVersion = 2;
 
 // The statements that create the schema of `version` in an empty database,
 // and the one settings row every database carries.

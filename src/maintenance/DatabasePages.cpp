@@ -130,6 +130,7 @@ DatabasePages::DatabasePages(const WriteLock& lock)
         return;
     m_pageSize = pageSize;
     m_usableSize = pageSize - reserved;
+    m_userVersion = bigEndian32(header, 60);
     // The page count of the header is not trusted: the file's size says it.
     m_pageCount = quint32(std::min<qint64>(size / pageSize, 0x7fffffff));
     m_reached.assign(size_t(m_pageCount) + 1, false);
@@ -347,11 +348,12 @@ std::vector<DatabasePages::SchemaEntry> DatabasePages::schemaEntries()
     walk(1, true, [&](const Cell& cell) {
         const StoredRecord& record = cell.record;
         if (record.size() != 5 || record[0].kind != StoredValue::Kind::Text ||
-            record[1].kind != StoredValue::Kind::Text || record[3].kind != StoredValue::Kind::Integer ||
-            record[3].integer < 1 || record[3].integer > qint64(m_pageCount))
+            record[1].kind != StoredValue::Kind::Text || record[2].kind != StoredValue::Kind::Text ||
+            record[3].kind != StoredValue::Kind::Integer || record[3].integer < 1 ||
+            record[3].integer > qint64(m_pageCount))
             return false;
         entries.push_back({QString::fromUtf8(record[0].bytes), QString::fromUtf8(record[1].bytes),
-                           quint32(record[3].integer)});
+                           QString::fromUtf8(record[2].bytes), quint32(record[3].integer)});
         return true;
     });
     // A damaged schema row holds no survey row: the tables it names are

@@ -35,11 +35,14 @@ public:
     // read without it.
     bool hasHeader() const { return m_pageSize > 0; }
     quint32 pageCount() const { return m_pageCount; }
+    // The layout version the header carries (SQLite's user version).
+    quint32 userVersion() const { return m_userVersion; }
 
     // A row of the schema table (page 1's tree).
     struct SchemaEntry {
         QString type;
         QString name;
+        QString table; // the table of an index, or the table itself
         quint32 rootPage = 0;
     };
     std::vector<SchemaEntry> schemaEntries();
@@ -100,6 +103,7 @@ private:
     int m_pageSize = 0;
     int m_usableSize = 0;
     quint32 m_pageCount = 0;
+    quint32 m_userVersion = 0;
     std::vector<bool> m_reached; // by page number: pages a walk has reached
     std::vector<bool> m_free;    // by page number: the free pages
     std::vector<quint32> m_damagedPages;

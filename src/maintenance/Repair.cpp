@@ -8,29 +8,98 @@
 #include "maintenance/DatabaseFiles.h"
 #include "maintenance/DatabasePages.h"
 #include "maintenance/MaintenanceTexts.h"
+#include "maintenance/RepairReport.h"
 #include "maintenance/SqliteFile.h"
 #include "maintenance/WriteLock.h"
+#include "text/Formats.h"
 
 #include <QFile>
 
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <vector>
 
 namespace pelmor::maintenance {
 namespace {
 
-// Whether a value may stand in a field of the kind: STRICT tables hold
-// whole numbers in INTEGER fields and texts in the others, or nothing.
-bool fitsField(const StoredValue& value, db::FieldKind kind)
+// A column of a table of the rebuilt database, as SQLite describes it.
+struct ColumnShape {
+    enum class Kind { Text, Integer, Real };
+    QString name;
+    Kind kind = Kind::Text;
+    bool notNull = false;
+};
+
+// A table of the rebuilt database: the survey tables and the sites' alike.
+struct TableShape {
+    QString name;
+    std::vector<ColumnShape> columns;
+    // The column that is the row number itself (an INTEGER PRIMARY KEY),
+    // which a stored row holds as nothing; -1 when there is none.
+    int rowNumberColumn = -1;
+};
+
+// An index of the rebuilt database: the table column of each of its key
+// columns, -1 for the row number or an expression.
+struct IndexShape {
+    QString name;
+    QString table;
+    std::vector<int> columns;
+};
+
+// The tables of the rebuilt database, in the order they were made.
+std::vector<TableShape> tableShapes(SqliteFile& file)
 {
-    if (value.kind == StoredValue::Kind::Null)
-        return true;
-    return kind == db::FieldKind::Integer ? value.kind == StoredValue::Kind::Integer
-                                          : value.kind == StoredValue::Kind::Text;
+    std::vector<TableShape> shapes;
+    SqliteQuery tables(file, QStringLiteral("SELECT name FROM sqlite_schema WHERE type = 'table' AND name "
+                                            "NOT LIKE 'sqlite\\_%' ESCAPE '\\' ORDER BY rowid"));
+    while (tables.step() == SQLITE_ROW)
+        shapes.push_back({tables.columnText(0), {}, -1});
+    SqliteQuery columns(file, QStringLiteral("SELECT name, upper(type), \"notnull\", pk FROM "
+                                             "pragma_table_info(?1) ORDER BY cid"));
+    for (TableShape& shape : shapes) {
+        columns.reset();
+        columns.bindText(1, shape.name);
+        int keyColumns = 0;
+        int keyColumn = -1;
+        while (columns.step() == SQLITE_ROW) {
+            const QString type = columns.columnText(1);
+            const ColumnShape::Kind kind = type == QLatin1String("INTEGER") ? ColumnShape::Kind::Integer
+                                           : type == QLatin1String("REAL")  ? ColumnShape::Kind::Real
+                                                                            : ColumnShape::Kind::Text;
+            if (columns.columnInt64(3) > 0) {
+                ++keyColumns;
+                keyColumn = int(shape.columns.size());
+            }
+            shape.columns.push_back({columns.columnText(0), kind, columns.columnInt64(2) != 0});
+        }
+        if (keyColumns == 1 && shape.columns[size_t(keyColumn)].kind == ColumnShape::Kind::Integer)
+            shape.rowNumberColumn = keyColumn;
+    }
+    return shapes;
+}
+
+std::vector<IndexShape> indexShapes(SqliteFile& file)
+{
+    std::vector<IndexShape> shapes;
+    SqliteQuery indexes(file,
+                        QStringLiteral("SELECT name, tbl_name FROM sqlite_schema WHERE type = 'index'"));
+    while (indexes.step() == SQLITE_ROW)
+        shapes.push_back({indexes.columnText(0), indexes.columnText(1), {}});
+    SqliteQuery columns(file, QStringLiteral("SELECT max(cid, -1) FROM pragma_index_xinfo(?1) WHERE key "
+                                             "ORDER BY seqno"));
+    for (IndexShape& shape : shapes) {
+        columns.reset();
+        columns.bindText(1, shape.name);
+        while (columns.step() == SQLITE_ROW)
+            shape.columns.push_back(int(columns.columnInt64(0)));
+    }
+    return shapes;
 }
 
 void bindValue(SqliteQuery& statement, int parameter, const StoredValue& value)
@@ -60,52 +129,83 @@ void bindValue(SqliteQuery& statement, int parameter, const StoredValue& value)
 // One table of the rebuilt database and what became of its rows.
 class TableSalvage {
 public:
-    TableSalvage(SqliteFile& rebuilt, const db::TableInfo& table)
+    TableSalvage(SqliteFile& rebuilt, TableShape shape)
         : m_rebuilt(rebuilt)
-        , m_table(table)
+        , m_shape(std::move(shape))
     {
+        // The row number goes in as the row's own; its column, when the
+        // table has one, is the same value.
         QStringList columns, parameters{QStringLiteral("?1")};
-        for (size_t i = 0; i < table.fields.size(); ++i) {
-            columns << QLatin1Char('"') + table.fields[i].name + QLatin1Char('"');
-            parameters << QLatin1Char('?') + QString::number(i + 2);
+        for (size_t i = 0; i < m_shape.columns.size(); ++i) {
+            if (int(i) == m_shape.rowNumberColumn)
+                continue;
+            columns << QLatin1Char('"') + m_shape.columns[i].name + QLatin1Char('"');
+            parameters << QLatin1Char('?') + QString::number(parameters.size() + 1);
         }
         // The first path that gives a row keeps it: the table's own pages
         // are read first.
         m_insert = std::make_unique<SqliteQuery>(
-            rebuilt,
-            QStringLiteral("INSERT OR IGNORE INTO \"%1\" (rowid, %2) VALUES (%3)")
-                .arg(table.name, columns.join(QStringLiteral(", ")), parameters.join(QStringLiteral(", "))));
+            rebuilt, QStringLiteral("INSERT OR IGNORE INTO \"%1\" (rowid, %2) VALUES (%3)")
+                         .arg(m_shape.name, columns.join(QStringLiteral(", ")),
+                              parameters.join(QStringLiteral(", "))));
         if (!m_insert->isPrepared())
-            throw db::DbError(
-                QStringLiteral("The new database has no table %1: %2").arg(table.name, rebuilt.errorText()));
+            throw db::DbError(QStringLiteral("The new database has no table %1: %2")
+                                  .arg(m_shape.name, rebuilt.errorText()));
     }
 
-    const db::TableInfo& table() const { return m_table; }
+    const TableShape& shape() const { return m_shape; }
+    const QString& name() const { return m_shape.name; }
+
+    // Whether a value may stand in a column: STRICT tables hold whole
+    // numbers in INTEGER columns, texts in TEXT ones, and numbers in REAL
+    // ones (which the file stores as whole numbers where it can); nothing
+    // where it is allowed, as always in the row number's own column.
+    bool fits(size_t column, const StoredValue& value) const
+    {
+        const ColumnShape& shape = m_shape.columns[column];
+        if (value.kind == StoredValue::Kind::Null)
+            return !shape.notNull;
+        if (int(column) == m_shape.rowNumberColumn)
+            return false;
+        switch (shape.kind) {
+        case ColumnShape::Kind::Integer:
+            return value.kind == StoredValue::Kind::Integer;
+        case ColumnShape::Kind::Real:
+            return value.kind == StoredValue::Kind::Integer || value.kind == StoredValue::Kind::Real;
+        case ColumnShape::Kind::Text:
+            return value.kind == StoredValue::Kind::Text;
+        }
+        return false;
+    }
 
     bool fits(const StoredRecord& record) const
     {
-        if (record.size() != m_table.fields.size())
+        if (record.size() != m_shape.columns.size())
             return false;
         for (size_t i = 0; i < record.size(); ++i) {
-            if (!fitsField(record[i], m_table.fields[i].kind))
+            if (!fits(i, record[i]))
                 return false;
         }
         return true;
     }
 
-    // Stores a row under its own row number. The template's own rows of the
-    // table go at the first row saved from the damaged file.
+    // Stores a row under its own row number, given its value of each
+    // column (none needed in the row number's own). The template's own rows
+    // of the table go at the first row saved from the damaged file.
     void store(qint64 rowid, const std::vector<const StoredValue*>& values)
     {
         if (!m_cleared) {
-            if (m_rebuilt.exec(QStringLiteral("DELETE FROM \"%1\"").arg(m_table.name)) != SQLITE_OK)
+            if (m_rebuilt.exec(QStringLiteral("DELETE FROM \"%1\"").arg(m_shape.name)) != SQLITE_OK)
                 throw db::DbError(m_rebuilt.errorText());
             m_cleared = true;
         }
         m_insert->reset();
         sqlite3_bind_int64(m_insert->statement(), 1, rowid);
-        for (size_t i = 0; i < values.size(); ++i)
-            bindValue(*m_insert, int(i) + 2, *values[i]);
+        int parameter = 2;
+        for (size_t i = 0; i < values.size(); ++i) {
+            if (int(i) != m_shape.rowNumberColumn)
+                bindValue(*m_insert, parameter++, *values[i]);
+        }
         const int result = m_insert->step();
         // A full disk stops the repair; a row the table refuses is counted.
         if ((result & 0xff) == SQLITE_FULL || (result & 0xff) == SQLITE_IOERR)
@@ -132,7 +232,7 @@ public:
     {
         if (!m_cleared)
             return 0;
-        SqliteQuery count(m_rebuilt, QStringLiteral("SELECT count(*) FROM \"%1\"").arg(m_table.name));
+        SqliteQuery count(m_rebuilt, QStringLiteral("SELECT count(*) FROM \"%1\"").arg(m_shape.name));
         return count.step() == SQLITE_ROW ? count.columnInt64(0) : 0;
     }
 
@@ -150,26 +250,26 @@ public:
 
 private:
     SqliteFile& m_rebuilt;
-    const db::TableInfo& m_table;
+    TableShape m_shape;
     std::unique_ptr<SqliteQuery> m_insert;
     bool m_cleared = false;
     qint64 m_refused = 0;
     std::optional<qint64> m_wholeCount;
 };
 
-// An index that holds every field of its table: each entry is a whole row
+// An index that holds every column of its table: each entry is a whole row
 // with its row number at the end.
 struct CoveringIndex {
-    const db::IndexInfo* index;
+    QString name;
     TableSalvage* table;
-    std::vector<int> fieldOfColumn; // the table field each index column holds
+    std::vector<int> columnOfKey; // the table column each key of the index holds
 
     bool fits(const StoredRecord& entry) const
     {
-        if (entry.size() != fieldOfColumn.size() + 1 || entry.back().kind != StoredValue::Kind::Integer)
+        if (entry.size() != columnOfKey.size() + 1 || entry.back().kind != StoredValue::Kind::Integer)
             return false;
-        for (size_t i = 0; i < fieldOfColumn.size(); ++i) {
-            if (!fitsField(entry[i], table->table().fields[size_t(fieldOfColumn[i])].kind))
+        for (size_t i = 0; i < columnOfKey.size(); ++i) {
+            if (!table->fits(size_t(columnOfKey[i]), entry[i]))
                 return false;
         }
         return true;
@@ -177,9 +277,9 @@ struct CoveringIndex {
 
     void store(const StoredRecord& entry) const
     {
-        std::vector<const StoredValue*> values(fieldOfColumn.size());
-        for (size_t i = 0; i < fieldOfColumn.size(); ++i)
-            values[size_t(fieldOfColumn[i])] = &entry[i];
+        std::vector<const StoredValue*> values(table->shape().columns.size());
+        for (size_t i = 0; i < columnOfKey.size(); ++i)
+            values[size_t(columnOfKey[i])] = &entry[i];
         table->store(entry.back().integer, values);
     }
 };
@@ -193,37 +293,41 @@ public:
     Salvage(DatabasePages& pages, SqliteFile& rebuilt)
         : m_pages(pages)
     {
-        for (const db::TableInfo& table : db::tables())
-            m_tables.push_back(std::make_unique<TableSalvage>(rebuilt, table));
-        for (const db::IndexInfo& index : db::indexes()) {
+        for (TableShape& table : tableShapes(rebuilt))
+            m_tables.push_back(std::make_unique<TableSalvage>(rebuilt, std::move(table)));
+        for (const IndexShape& index : indexShapes(rebuilt)) {
             TableSalvage* table = tableNamed(index.table);
-            CoveringIndex covering{&index, table, {}};
-            for (const QString& field : index.fields)
-                covering.fieldOfColumn.push_back(table->table().fieldIndex(field));
-            if (covering.fieldOfColumn.size() == table->table().fields.size())
-                m_indexes.push_back(covering);
+            const TableShape& shape = table->shape();
+            std::set<int> held(index.columns.begin(), index.columns.end());
+            held.insert(shape.rowNumberColumn);
+            held.erase(-1);
+            const size_t columns = shape.columns.size() - (shape.rowNumberColumn >= 0 ? 1 : 0);
+            if (std::find(index.columns.begin(), index.columns.end(), -1) == index.columns.end() &&
+                index.columns.size() == columns && held.size() == shape.columns.size())
+                m_indexes.push_back({index.name, table, index.columns});
         }
     }
 
     void run()
     {
         const std::vector<DatabasePages::SchemaEntry> schema = m_pages.schemaEntries();
-        const auto rootOf = [&schema](const QString& type, const QString& name) -> quint32 {
-            for (const DatabasePages::SchemaEntry& entry : schema) {
-                if (entry.type == type && entry.name.compare(name, Qt::CaseInsensitive) == 0)
-                    return entry.rootPage;
-            }
-            return 0;
-        };
         std::vector<const TableSalvage*> damagedTables;
         for (const auto& table : m_tables) {
-            const quint32 root = rootOf(QStringLiteral("table"), table->table().name);
-            if (root == 0) {
-                damagedTables.push_back(table.get());
+            const auto entry = std::find_if(schema.begin(), schema.end(), [&table](const auto& entry) {
+                return entry.type == QLatin1String("table") &&
+                       entry.name.compare(table->name(), Qt::CaseInsensitive) == 0;
+            });
+            if (entry == schema.end()) {
+                // The sites' tables came with a later layout than the
+                // survey tables: an older file lost none of their rows.
+                if (!db::findTable(table->name()) && m_pages.userVersion() < quint32(db::kSitesVersion))
+                    table->readWhole(0);
+                else
+                    damagedTables.push_back(table.get());
                 continue;
             }
             const DatabasePages::Walk walk =
-                m_pages.walkTable(root, [&table](qint64 rowid, const StoredRecord& row) {
+                m_pages.walkTable(entry->rootPage, [&table](qint64 rowid, const StoredRecord& row) {
                     if (!table->fits(row))
                         return false;
                     table->store(rowid, row);
@@ -234,24 +338,36 @@ public:
             else
                 damagedTables.push_back(table.get());
         }
-        // An index is read to the end in any case, so that its pages are
-        // not taken for pages cut off from a tree; its rows are stored when
-        // the table's own tree was damaged.
-        for (const CoveringIndex& index : m_indexes) {
-            const quint32 root = rootOf(QStringLiteral("index"), index.index->name);
-            if (root == 0)
+        // Every index of a table is read to the end, so that its pages are
+        // not taken for pages cut off from a tree; one read whole has an
+        // entry for each row of its table. The rows of an index that holds
+        // whole rows are stored when the table's own tree was damaged.
+        for (const DatabasePages::SchemaEntry& entry : schema) {
+            if (entry.type != QLatin1String("index"))
                 continue;
-            const bool needed =
-                std::find(damagedTables.begin(), damagedTables.end(), index.table) != damagedTables.end();
-            const DatabasePages::Walk walk = m_pages.walkIndex(root, [&](const StoredRecord& entry) {
-                if (!index.fits(entry))
+            const auto table = std::find_if(m_tables.begin(), m_tables.end(), [&entry](const auto& table) {
+                return table->name().compare(entry.table, Qt::CaseInsensitive) == 0;
+            });
+            if (table == m_tables.end())
+                continue;
+            const auto covering =
+                std::find_if(m_indexes.begin(), m_indexes.end(), [&entry](const auto& index) {
+                    return index.name.compare(entry.name, Qt::CaseInsensitive) == 0;
+                });
+            const CoveringIndex* index = covering != m_indexes.end() ? &*covering : nullptr;
+            const bool needed = index && std::find(damagedTables.begin(), damagedTables.end(),
+                                                   table->get()) != damagedTables.end();
+            const DatabasePages::Walk walk = m_pages.walkIndex(entry.rootPage, [&](const StoredRecord& key) {
+                if (!index)
+                    return key.size() >= 2 && key.back().kind == StoredValue::Kind::Integer;
+                if (!index->fits(key))
                     return false;
                 if (needed)
-                    index.store(entry);
+                    index->store(key);
                 return true;
             });
             if (walk.damagedPages == 0)
-                index.table->readWhole(walk.entries);
+                (*table)->readWhole(walk.entries);
         }
         m_pages.walkUnreachedPages(
             [this](const DatabasePages::LeafRows& rows) { return storeCutOffRows(rows); },
@@ -264,7 +380,7 @@ private:
     TableSalvage* tableNamed(const QString& name) const
     {
         for (const auto& table : m_tables) {
-            if (table->table().name == name)
+            if (table->name() == name)
                 return table.get();
         }
         throw db::DbError(QStringLiteral("No table %1 in the schema.").arg(name));
@@ -313,35 +429,131 @@ private:
     std::vector<CoveringIndex> m_indexes;
 };
 
-QString lossReport(const Salvage& salvage, bool everyPageRead, const QStringList& headerless)
+// The vehicles kept of each survey against the count its statistics row
+// gives.
+struct VehicleCount {
+    std::vector<SurveyShortfall> shortfalls;
+    // The vehicles missing from the surveys that keep fewer.
+    qint64 missing = 0;
+    // Whether every vehicle kept belongs to a survey whose statistics count
+    // at least as many: then `missing` is every vehicle lost.
+    bool allAccounted = true;
+};
+
+VehicleCount vehiclesAgainstStatistics(SqliteFile& rebuilt)
 {
-    QStringList lines;
-    for (const auto& table : salvage.tables()) {
-        const QString name = table->table().name;
-        const std::optional<qint64> lost = table->lost(everyPageRead);
-        if (!lost)
-            lines << QStringLiteral("Some rows of %1 could not be saved; how many cannot be told.").arg(name);
-        else if (*lost == 1)
-            lines << QStringLiteral("1 row of %1 could not be saved.").arg(name);
-        else if (*lost > 1)
-            lines << QStringLiteral("%1 rows of %2 could not be saved.").arg(*lost).arg(name);
+    std::map<QString, qint64> kept;
+    SqliteQuery vehicles(rebuilt,
+                         QStringLiteral("SELECT Batch_Number, count(*) FROM Veh_Data GROUP BY Batch_Number"));
+    while (vehicles.step() == SQLITE_ROW)
+        kept[vehicles.columnText(0)] = vehicles.columnInt64(1);
+    VehicleCount count;
+    SqliteQuery statistics(rebuilt,
+                           QStringLiteral("SELECT Batch_Number, Total_Vehicles FROM Summary ORDER BY rowid"));
+    std::set<QString> seen;
+    while (statistics.step() == SQLITE_ROW) {
+        const QString batch = statistics.columnText(0);
+        if (!seen.insert(batch).second)
+            continue;
+        const std::optional<qint64> stated = text::toWholeNumber(statistics.columnText(1));
+        const auto found = kept.find(batch);
+        const qint64 have = found != kept.end() ? found->second : 0;
+        if (found != kept.end())
+            kept.erase(found);
+        if (!stated || *stated < have) {
+            count.allAccounted = false;
+        } else if (*stated > have) {
+            count.shortfalls.push_back({batch, have, *stated});
+            count.missing += *stated - have;
+        }
     }
-    if (lines.isEmpty())
-        lines << QStringLiteral("The damaged database was rebuilt; every row was saved.");
-    // A badly damaged file can leave many; the first ones are named.
-    constexpr int kNamed = 10;
-    QString named = headerless.mid(0, kNamed).join(QStringLiteral(", "));
-    if (headerless.size() > kNamed)
-        named += QStringLiteral(" and %1 more").arg(headerless.size() - kNamed);
-    if (headerless.size() == 1)
-        lines << QStringLiteral("The vehicles or statistics of %1 were kept without the survey's header: "
-                                "delete that survey, then import its download again.")
-                     .arg(named);
-    else if (headerless.size() > 1)
-        lines << QStringLiteral("The vehicles or statistics of %1 were kept without the surveys' headers: "
-                                "delete those surveys, then import their downloads again.")
-                     .arg(named);
-    return lines.join(QStringLiteral("\r\n"));
+    if (!kept.empty())
+        count.allAccounted = false;
+    return count;
+}
+
+// Makes each site again whose row was lost while surveys saved with their
+// header are still at it, named after the first of them, so that the
+// surveys stay together; the location names and survey places that lead to
+// a site that cannot be made again are removed, so that those surveys go
+// to the site of their location as any survey without a site does. Returns
+// the sites made again and the location names removed.
+std::pair<std::vector<RemadeSite>, qint64> remakeLostSites(SqliteFile& rebuilt)
+{
+    std::vector<RemadeSite> remade;
+    {
+        SqliteQuery lost(
+            rebuilt, QStringLiteral("SELECT p.Site_Id, coalesce(h.Location, ''), coalesce(h.Direction, ''), "
+                                    "min(h.rowid) FROM Site_Survey p JOIN Header h ON h.Batch_Number = "
+                                    "p.Batch_Number WHERE p.Site_Id NOT IN (SELECT Site_Id FROM Site) "
+                                    "GROUP BY p.Site_Id ORDER BY p.Site_Id"));
+        while (lost.step() == SQLITE_ROW)
+            remade.push_back({lost.columnInt64(0), lost.columnText(1), lost.columnText(2)});
+    }
+    SqliteQuery add(rebuilt,
+                    QStringLiteral("INSERT INTO Site (Site_Id, Name, Direction) VALUES (?1, ?2, ?3)"));
+    for (const RemadeSite& site : remade) {
+        add.reset();
+        add.bindInt64(1, site.id);
+        add.bindText(2, site.name);
+        add.bindText(3, site.direction);
+        if (add.step() != SQLITE_DONE)
+            throw db::DbError(rebuilt.errorText());
+    }
+    if (rebuilt.exec(QStringLiteral(
+            "DELETE FROM Site_Survey WHERE Site_Id NOT IN (SELECT Site_Id FROM Site)")) != SQLITE_OK)
+        throw db::DbError(rebuilt.errorText());
+    if (rebuilt.exec(QStringLiteral(
+            "DELETE FROM Site_Name WHERE Site_Id NOT IN (SELECT Site_Id FROM Site)")) != SQLITE_OK)
+        throw db::DbError(rebuilt.errorText());
+    const qint64 namesRemoved = sqlite3_changes(rebuilt.handle());
+    return {remade, namesRemoved};
+}
+
+// What the salvage could not save, with the vehicles of each survey counted
+// against its statistics where the pages cannot tell how many were lost.
+// Puts the sites back together on the way.
+RepairFindings findingsOf(const Salvage& salvage, bool everyPageRead, SqliteFile& rebuilt)
+{
+    RepairFindings found;
+    std::map<QString, std::optional<qint64>> lostOfSites;
+    for (const auto& table : salvage.tables()) {
+        if (db::findTable(table->name()))
+            found.lostRows.emplace_back(table->name(), table->lost(everyPageRead));
+        else
+            lostOfSites[table->name()] = table->lost(everyPageRead);
+    }
+    const auto lostOf = [&found](const char* table) -> std::optional<qint64>& {
+        return std::find_if(found.lostRows.begin(), found.lostRows.end(),
+                            [table](const auto& lost) { return lost.first == QLatin1String(table); })
+            ->second;
+    };
+    std::optional<qint64>& vehicles = lostOf("Veh_Data");
+    if (vehicles != 0) {
+        VehicleCount count = vehiclesAgainstStatistics(rebuilt);
+        if (!vehicles && count.allAccounted && lostOf("Summary") == 0)
+            vehicles = count.missing;
+        found.shortfalls = std::move(count.shortfalls);
+    }
+    found.headerless = batchesWithoutHeader(rebuilt);
+
+    const std::optional<qint64> lostSites = lostOfSites[QStringLiteral("Site")];
+    const std::optional<qint64> lostNames = lostOfSites[QStringLiteral("Site_Name")];
+    const std::optional<qint64> lostPlaces = lostOfSites[QStringLiteral("Site_Survey")];
+    const auto [remade, namesRemoved] = remakeLostSites(rebuilt);
+    found.remadeSites = remade;
+    found.lostSitesWithoutSurveys =
+        lostSites ? std::optional(std::max<qint64>(0, *lostSites - qint64(remade.size()))) : std::nullopt;
+    found.lostSiteNames = lostNames ? std::optional(*lostNames + namesRemoved) : std::nullopt;
+    if (lostPlaces != 0) {
+        SqliteQuery unplaced(rebuilt,
+                             QStringLiteral("SELECT Batch_Number FROM Header h WHERE NOT EXISTS (SELECT "
+                                            "1 FROM Site_Survey p WHERE p.Batch_Number = "
+                                            "h.Batch_Number) ORDER BY rowid"));
+        while (unplaced.step() == SQLITE_ROW)
+            found.surveysWithoutSite << unplaced.columnText(0);
+    }
+    return found;
 }
 
 Outcome beyondRepair(const QString& database, const QString& why, const QString& details)
@@ -389,7 +601,8 @@ Outcome repairDatabase(const QString& folder)
     try {
         // Saved rows may break the identity keys (a batch number stored
         // twice, vehicles whose header was lost): the rebuilt file takes
-        // them as they are and is brought up to date when next opened.
+        // them as they are, with the sites' tables beside them, and is
+        // brought up to date when next opened.
         db::createEmptyDatabase(files.repairing(), 0);
     } catch (const db::DbError& error) {
         return fail(QStringLiteral("A new database could not be written as %1.")
@@ -401,8 +614,8 @@ Outcome repairDatabase(const QString& folder)
         SqliteFile rebuilt(files.repairing(), SqliteFile::Mode::ReadWrite);
         // The new file is flushed to the disk once, when complete; until it
         // takes the database's place a crash only leaves a work file.
-        if (rebuilt.exec(QStringLiteral("PRAGMA journal_mode = OFF; PRAGMA synchronous = OFF; BEGIN")) !=
-            SQLITE_OK)
+        if (rebuilt.exec(QStringLiteral("PRAGMA journal_mode = OFF; PRAGMA synchronous = OFF; BEGIN; ") +
+                         db::siteStatements().join(QStringLiteral("; "))) != SQLITE_OK)
             return fail(cannotWrite, rebuilt.errorText());
         try {
             Salvage salvage(pages, rebuilt);
@@ -415,7 +628,7 @@ Outcome repairDatabase(const QString& folder)
                 return beyondRepair(files.database, QStringLiteral("no row of it can be read"),
                                     check.problem);
             }
-            report = lossReport(salvage, pages.everyPageRead(), batchesWithoutHeader(rebuilt));
+            report = repairReport(findingsOf(salvage, pages.everyPageRead(), rebuilt));
         } catch (const db::DbError& error) {
             return fail(cannotWrite, error.message());
         }

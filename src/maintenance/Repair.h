@@ -10,7 +10,7 @@ namespace pelmor::maintenance {
 // file is left exactly as it is. A damaged one is rebuilt into a new file
 // from every row that can still be read, table by table, past the pages
 // that cannot; the new file then takes the database's place, and the
-// message says how many rows of which table could not be saved.
+// message says what could not be saved and what to do about it.
 Outcome repairDatabase(const QString& folder);
 
 } // namespace pelmor::maintenance

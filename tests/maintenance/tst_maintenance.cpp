@@ -15,8 +15,10 @@
 #include "maintenance/Repair.h"
 #include "maintenance/SurveyDeletion.h"
 #include "maintenance/WriteLock.h"
+#include "sites/SitePlacement.h"
 #include "store/SurveyStore.h"
 #include "survey/SurveyRecord.h"
+#include "text/Formats.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -305,7 +307,8 @@ private Q_SLOTS:
         QTest::addColumn<QString>("pages");     // where in SQLite's page statistics
         QTest::addColumn<QString>("table");     // whose rows are lost
         QTest::addColumn<QString>("lostLines"); // the lines the message adds
-        const QString everyRow = QStringLiteral("The damaged database was rebuilt; every row was saved.");
+        const QString everyRow =
+            QStringLiteral("The damaged database was rebuilt; every row was saved: nothing was lost.");
         row("the root of the vehicle table zeroed", QStringLiteral("zeros"),
             QStringLiteral("name = 'Veh_Data' AND path = '/'"), QString(), everyRow);
         row("an inner page of the vehicle table zeroed", QStringLiteral("zeros"),
@@ -319,7 +322,7 @@ private Q_SLOTS:
             everyRow);
         row("the only page of the survey headers overwritten", QStringLiteral("noise"),
             QStringLiteral("name = 'Header'"), QStringLiteral("Header"),
-            QStringLiteral("Some rows of Header could not be saved; how many cannot be told.\r\n"
+            QStringLiteral("6 rows of Header could not be saved.\r\n"
                            "The vehicles or statistics of 050126-A, 050226-A, 050226-B, 050326-A, 050426-A, "
                            "O'1 were kept without the surveys' headers: delete those surveys, then import "
                            "their downloads again."));
@@ -395,10 +398,102 @@ private Q_SLOTS:
             else
                 QCOMPARE(rowsOf(database(), name), rowsOf(seed(), name));
         }
-        // Neither the table nor its index could be read to the end.
-        QCOMPARE(outcome.message, maintenance::texts::kRepairComplete +
-                                      QStringLiteral("\r\nSome rows of Veh_Data could not be saved; how many "
-                                                     "cannot be told."));
+        // Neither the table nor its index could be read to the end: the
+        // surveys' statistics tell what is missing.
+        QCOMPARE(outcome.message, maintenance::texts::kRepairComplete + QStringLiteral("\r\n") +
+                                      vehicleLossLines().join(QStringLiteral("\r\n")));
+    }
+
+    // Surveys at sites the officer worked on: two locations merged into
+    // one site, a survey split off to a site of its own, coordinates. A
+    // repair keeps every site row whose page can be read; where one cannot
+    // be read the message says what to make again, and names the surveys
+    // that lost vehicles with what they keep.
+    void repairKeepsTheSites_data()
+    {
+        QTest::addColumn<QStringList>("zeroed");    // "name:first|middle|last|all" pages of dbstat
+        QTest::addColumn<bool>("vehiclesLost");     // the zeroed vehicle leaf's rows: no other path
+        QTest::addColumn<QString>("siteTable");     // the one site table whose rows change
+        QTest::addColumn<QStringList>("siteRows");  // its rows after the repair
+        QTest::addColumn<QStringList>("siteLines"); // the lines the message adds about sites
+        const QString index = QStringLiteral("Veh_Data_Batch_Date_Time");
+        row("vehicle pages of other rows zeroed in the table and its index: nothing lost",
+            QStringList{"Veh_Data:first", index + ":last"}, false, QString(), QStringList(), QStringList());
+        row("a vehicle leaf zeroed with every page of the index: its rows lost",
+            QStringList{"Veh_Data:middle", index + ":all"}, true, QString(), QStringList(), QStringList());
+        row("the sites' page zeroed", QStringList{"Site:all"}, false, QStringLiteral("Site"),
+            QStringList{"Site|1|Main St|North||", "Site|2|Main St|North||"},
+            QStringList{"Sites 1, 2 could not be saved: they were made again from their surveys, each named "
+                        "after the location of its first survey and without coordinates. Set their "
+                        "coordinates again where they had any.",
+                        "Sites without surveys may have been lost."});
+        row("the location names' page zeroed", QStringList{"Site_Name:all"}, false,
+            QStringLiteral("Site_Name"), QStringList(),
+            QStringList{"2 location names that lead surveys to their sites could not be saved: a survey "
+                        "stored from now on at such a location may start a site of its own; merge it into "
+                        "its site again."});
+        row("the surveys' sites' page zeroed", QStringList{"Site_Survey:all"}, false,
+            QStringLiteral("Site_Survey"), QStringList(),
+            QStringList{
+                "The sites of surveys 050126-A, 050226-A, 050326-A, 050426-A, 050226-B, O'1 could not "
+                "be saved: each goes to the site of its location when the sites are next shown. A "
+                "survey that had been split off to a site of its own must be split off again."});
+    }
+    void repairKeepsTheSites()
+    {
+        QFETCH(QStringList, zeroed);
+        QFETCH(bool, vehiclesLost);
+        QFETCH(QString, siteTable);
+        QFETCH(QStringList, siteRows);
+        QFETCH(QStringList, siteLines);
+        db::Connection({database(), nullptr})
+            .execute(
+                QStringLiteral("update Header set Location = 'Main Street' where Batch_Number = '050226-B'"));
+        {
+            const std::unique_ptr<store::SurveyStore> store = store::openStore(m_folder->database());
+            QCOMPARE(sites::placeSurveysWithoutFigures(*store), 6);
+            QVERIFY(store->mergeSites(2, 1));
+            QCOMPARE(store->splitSurvey(QStringLiteral("050426-A"), QStringLiteral("Main St east end"),
+                                        QStringLiteral("North")),
+                     2);
+            QVERIFY(store->setSiteCoordinates(1, 45.5, -122.25));
+        }
+        const QStringList siteTables = {"Site", "Site_Name", "Site_Survey"};
+        std::map<QString, QStringList> sitesBefore;
+        for (const QString& table : siteTables)
+            sitesBefore[table] = siteRowsOf(table);
+        int zeroedVehicles = 0;
+        for (const QString& pages : zeroed) {
+            const QString name = pages.section(QLatin1Char(':'), 0, 0);
+            const QString which = pages.section(QLatin1Char(':'), 1);
+            std::vector<test::Page> found = test::pagesOf(
+                database(),
+                QStringLiteral("name = '%1'%2")
+                    .arg(name, which == QLatin1String("all") ? QString() : " AND pagetype = 'leaf'"));
+            QVERIFY(!found.empty());
+            if (which != QLatin1String("all"))
+                found = {which == QLatin1String("first")  ? found.front()
+                         : which == QLatin1String("last") ? found.back()
+                                                          : found[found.size() / 2]};
+            for (const test::Page& page : found) {
+                test::zeroPage(database(), page.number);
+                zeroedVehicles += name == QLatin1String("Veh_Data") ? page.cells : 0;
+            }
+        }
+
+        const Outcome outcome = maintenance::repairDatabase(m_folder->path());
+        QVERIFY2(outcome.isDone(), qPrintable(outcome.message + outcome.details));
+        QCOMPARE(test::integrityOf(database()), QStringLiteral("ok"));
+        QStringList lines = vehicleLossLines() + siteLines;
+        if (lines.isEmpty())
+            lines << QStringLiteral(
+                "The damaged database was rebuilt; every row was saved: nothing was lost.");
+        QCOMPARE(outcome.message, maintenance::texts::kRepairComplete + QStringLiteral("\r\n") +
+                                      lines.join(QStringLiteral("\r\n")));
+        QCOMPARE(rowsOf(seed(), QStringLiteral("Veh_Data")) - rowsOf(database(), QStringLiteral("Veh_Data")),
+                 vehiclesLost ? zeroedVehicles : 0);
+        for (const QString& table : siteTables)
+            QCOMPARE(siteRowsOf(table), table == siteTable ? siteRows : sitesBefore[table]);
     }
 
     // A file that SQLite cannot open as the program does is never called
@@ -411,7 +506,7 @@ private Q_SLOTS:
         row("the header's page count too small", QStringLiteral("page count"),
             QStringLiteral(
                 "Repair of the database is complete.\r\nThe damaged database was rebuilt; every row "
-                "was saved."));
+                "was saved: nothing was lost."));
         row("the first page overwritten", QStringLiteral("first page"),
             QStringLiteral(
                 "Repair Database failed: the database DIR/pelmor.mdb is damaged beyond repair, SQLite "
@@ -759,6 +854,50 @@ private:
                                        "SELECT rowid, * FROM original.\"%1\")")
                             .arg(table),
                         seed());
+    }
+
+    // The rows of a table of the sites, in row number order.
+    QStringList siteRowsOf(const QString& table) const
+    {
+        return test::rowTexts(database(),
+                              QStringLiteral("SELECT '%1', * FROM \"%1\" ORDER BY rowid").arg(table));
+    }
+
+    // What a repair says of the vehicles the database lost against the
+    // seed: the rows lost, and each survey that keeps fewer in the order
+    // they were stored.
+    QStringList vehicleLossLines() const
+    {
+        const auto vehicles = [](const QString& database) {
+            std::map<QString, int> counts;
+            for (const QString& line : test::surveyContent(database))
+                counts[line.section(QLatin1Char(' '), 0, 0)] = line.section(QLatin1Char(' '), 6, 6).toInt();
+            return counts;
+        };
+        std::map<QString, int> before = vehicles(seed()), after = vehicles(database());
+        QStringList surveys;
+        int lost = 0;
+        for (const QString& batch :
+             test::rowTexts(seed(), QStringLiteral("SELECT Batch_Number FROM Summary"))) {
+            if (after[batch] == before[batch])
+                continue;
+            lost += before[batch] - after[batch];
+            surveys << QStringLiteral("Survey %1 keeps %2 of its %3 vehicles.")
+                           .arg(batch, text::formatCount(after[batch]), text::formatCount(before[batch]));
+        }
+        if (surveys.isEmpty())
+            return {};
+        return QStringList{
+                   QStringLiteral("%1 rows of Veh_Data could not be saved.").arg(text::formatCount(lost))} +
+               surveys +
+               QStringList{
+                   surveys.size() == 1
+                       ? QStringLiteral("That survey is not whole: delete it and import its saved "
+                                        "download again, or keep it knowing that its statistics count "
+                                        "vehicles that are gone.")
+                       : QStringLiteral("Those surveys are not whole: delete each and import its saved "
+                                        "download again, or keep it knowing that its statistics count "
+                                        "vehicles that are gone.")};
     }
 
     static QString seed()
