@@ -314,7 +314,7 @@ UploadResult uploadSurveys(const db::Database& local, const db::Database& server
 {
     UploadResult result;
     std::unique_ptr<store::SurveyStore> from;
-    // The listing names a batch number that an older file holds twice once.
+    // One entry a batch number, also for one that an older file holds twice.
     std::map<QString, survey::ListedSurvey> held;
     try {
         from = store::openStore(local);
@@ -328,17 +328,6 @@ UploadResult uploadSurveys(const db::Database& local, const db::Database& server
         result.stopped = error.message();
         return result;
     }
-    for (const QString& batchNumber : batchNumbers) {
-        const bool named =
-            std::any_of(result.surveys.begin(), result.surveys.end(),
-                        [&](const SurveyOutcome& chosen) { return chosen.batchNumber == batchNumber; });
-        if (named)
-            continue; // named twice
-        const auto found = held.find(batchNumber);
-        result.surveys.push_back({batchNumber, found != held.end() ? Kind::NotSent : Kind::Refused,
-                                  found != held.end() ? found->second.vehicles : 0,
-                                  found != held.end() ? QString() : notHere(batchNumber)});
-    }
     // Each outcome is told once: refusals of this computer's own at once,
     // the others as each survey is done, the ones not reached at the end.
     const auto tellNotSent = [&result, &report]() {
@@ -346,10 +335,23 @@ UploadResult uploadSurveys(const db::Database& local, const db::Database& server
             if (outcome.kind == Kind::NotSent)
                 report.surveyDone(outcome);
     };
+    for (const QString& batchNumber : batchNumbers) {
+        const bool named =
+            std::any_of(result.surveys.begin(), result.surveys.end(),
+                        [&](const SurveyOutcome& chosen) { return chosen.batchNumber == batchNumber; });
+        if (named)
+            continue; // named twice
+        const auto found = held.find(batchNumber);
+        if (found != held.end()) {
+            result.surveys.push_back({batchNumber, Kind::NotSent, found->second.vehicles, QString()});
+            continue;
+        }
+        result.surveys.push_back({batchNumber, Kind::Refused, 0, notHere(batchNumber)});
+    }
     // Every chosen survey is checked before the server is asked for
-    // anything. The surveys that may not go are refused and the others
-    // still go: each is whole and under a number of its own, and the
-    // file is only read.
+    // anything. The surveys that may not go are refused; the others still
+    // go, as each of them is whole under a number of its own and the upload
+    // only reads the file.
     try {
         const QStringList heldTwiceOver = from->duplicatedBatches();
         for (SurveyOutcome& outcome : result.surveys) {

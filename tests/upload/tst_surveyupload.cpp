@@ -231,10 +231,6 @@ private Q_SLOTS:
                   false,
                   QString("A  refused: Survey A is not sent: its header fails the checks of an import. The "
                           "survey location holds a control character (U+0007)."));
-        test::row("a direction override in the zone", false,
-                  QString("UPDATE Header SET Zone = char(8238) || 'loohcS' WHERE Batch_Number = 'A'"), false,
-                  QString("A  refused: Survey A is not sent: its header fails the checks of an import. The "
-                          "zone holds a hidden direction mark (U+202E)"));
         test::row(
             "a NUL in the batch number", false,
             QString("UPDATE Header SET Batch_Number = 'A' || char(0) || 'B' WHERE Batch_Number = 'A';"
