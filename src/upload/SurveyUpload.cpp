@@ -1,14 +1,16 @@
 #include "upload/SurveyUpload.h"
 
+#include "import/SurveyImport.h"
 #include "sites/SitePlacement.h"
 #include "stats/Pace.h"
 #include "stats/Summary.h"
 #include "store/SurveyStore.h"
+#include "text/Formats.h"
 
 #include <QLocale>
 
 #include <algorithm>
-
+#include <limits>
 #include <map>
 #include <memory>
 
@@ -16,6 +18,10 @@ namespace pelmor::upload {
 namespace {
 
 using Kind = SurveyOutcome::Kind;
+using import::SurveyHeader;
+
+// Values of a header are shown in a message up to this many characters.
+constexpr int kShownCharacters = 40;
 
 QString vehiclesText(qint64 vehicles)
 {
@@ -24,14 +30,192 @@ QString vehiclesText(qint64 vehicles)
                                                      : QStringLiteral("vehicles"));
 }
 
-QString differentSurvey(const QString& batchNumber)
+// A stored text as a message shows it: a character that does not print (a
+// control character, a direction mark, a line break) is written as its
+// code, "<U+0000>", so that a line shows what the text holds and nothing
+// of it turns the line around. Texts longer than `characters` are cut
+// there with "...".
+QString shownText(const QString& text, int characters = std::numeric_limits<int>::max())
+{
+    const QList<uint> codes = text.toUcs4();
+    QString shown;
+    for (qsizetype i = 0; i < codes.size() && i < characters; ++i) {
+        const char32_t code = codes[i];
+        if (QChar::isPrint(code) && code != 0x2028 && code != 0x2029)
+            shown += QString::fromUcs4(&code, 1);
+        else
+            shown += QStringLiteral("<U+%1>").arg(
+                QString::number(uint(code), 16).toUpper().rightJustified(4, u'0'));
+    }
+    if (codes.size() > characters)
+        shown += QStringLiteral("...");
+    return shown;
+}
+
+// What the officer does about a survey that must not go as it is stored.
+const QString kDeleteAndImport = QStringLiteral(
+    "delete the survey (\"Delete Individual Survey or Complete Database\" in \"Database Management\" on "
+    "the administration tab, or pelmor-cli delete) and import its saved download again, then send it.");
+
+QString notHere(const QString& batchNumber)
+{
+    return QStringLiteral("Survey %1 is not in the database on this computer; check the batch number in the "
+                          "list of surveys.")
+        .arg(shownText(batchNumber));
+}
+
+QString heldTwice(const QString& batchNumber)
+{
+    return QStringLiteral("Survey %1 is not sent: the database on this computer holds more than one survey "
+                          "under that number, so they cannot be told apart. Delete the surveys stored under "
+                          "%1 (\"Delete Individual Survey or Complete Database\" in \"Database Management\" "
+                          "on the administration tab, or pelmor-cli delete), import their saved downloads "
+                          "again with a letter of their own each, then send them.")
+        .arg(shownText(batchNumber));
+}
+
+QString headerRefused(const QString& batchNumber, const QString& problem)
 {
     return QStringLiteral(
-               "Survey %1 is not sent: the agency server holds a different survey under that number. "
+               "Survey %1 is not sent: its header fails the checks of an import. %2 To correct it, %3")
+        .arg(shownText(batchNumber), problem, kDeleteAndImport);
+}
+
+// The statistics row of a survey does not count the vehicles stored under
+// its number: a repair, or a program other than this one, left it short.
+QString notWhole(const QString& batchNumber, const survey::SurveyRecord& record, qint64 stored)
+{
+    QString statistics = QStringLiteral("it has no statistics row");
+    if (record.hasSummary) {
+        const std::optional<qint64> counted = text::toWholeNumber(record.summary.totalVehicles);
+        statistics = counted ? QStringLiteral("its statistics count %1").arg(vehiclesText(*counted))
+                             : QStringLiteral("its statistics count \"%1\" vehicles")
+                                   .arg(shownText(record.summary.totalVehicles, kShownCharacters));
+    }
+    return QStringLiteral(
+               "Survey %1 is not sent: %2, but %3 %4 stored under it on this computer, so the survey "
+               "is not whole. Repair the database first if it is damaged (\"Repair Database\" in "
+               "\"Database Management\" on the administration tab, or pelmor-cli repair); if the "
+               "survey still does not add up, %5")
+        .arg(shownText(batchNumber), statistics, vehiclesText(stored),
+             stored == 1 ? QStringLiteral("is") : QStringLiteral("are"), kDeleteAndImport);
+}
+
+QString differentSurvey(const QString& batchNumber, const QString& differences)
+{
+    return QStringLiteral(
+               "Survey %1 is not sent: the agency server holds a different survey under that number. %2 "
                "The survey stays on this computer as it is; import its download again with a "
                "higher letter for the batch number and send that, or ask an administrator of the "
                "agency database which survey the server holds.")
-        .arg(batchNumber);
+        .arg(shownText(batchNumber), differences);
+}
+
+// The header as the import takes it from the header panel.
+SurveyHeader importedHeader(const survey::HeaderRow& row)
+{
+    SurveyHeader header;
+    header.batchNumber = row.batchNumber;
+    header.locationCode = row.locationCode;
+    header.location = row.location;
+    header.startDate = row.date;
+    header.startTime = row.time;
+    header.postedSpeed = row.violationAlert;
+    header.cutoff = row.blankSpeed;
+    header.alarm = row.alarmSpeed;
+    header.unit = row.radarMode;
+    header.direction = row.direction;
+    header.zone = row.zone;
+    return header;
+}
+
+// Why a survey of this computer must not be sent as it is stored, found
+// before anything is sent; empty when it may go. Its vehicles are not read:
+// the listing counted them.
+QString localRefusal(store::SurveyStore& local, const survey::ListedSurvey& listed,
+                     const QStringList& heldTwiceOver)
+{
+    const QString& batchNumber = listed.header.batchNumber;
+    if (heldTwiceOver.contains(batchNumber))
+        return heldTwice(batchNumber);
+    if (const auto problem = import::checkHeader(importedHeader(listed.header)))
+        return headerRefused(batchNumber, problem->message);
+    const survey::SurveyRecord record = local.loadSurvey(batchNumber);
+    if (!record.hasSummary || text::toWholeNumber(record.summary.totalVehicles) != listed.vehicles)
+        return notWhole(batchNumber, record, listed.vehicles);
+    return QString();
+}
+
+// The header fields as messages name them.
+QString fieldWords(const QString& field)
+{
+    static const std::pair<const char*, const char*> kWords[] = {
+        {"Batch_Number", "batch number"},
+        {"Location_Code", "location code"},
+        {"Location", "survey location"},
+        {"Date", "start date"},
+        {"Time", "start time"},
+        {"Violation_Alert", "posted limit"},
+        {"Blank_Speed", "high speed cut-off"},
+        {"Alarm_Speed", "high speed alarm"},
+        {"Radar_Mode", "unit"},
+        {"Direction", "direction of travel"},
+        {"Zone", "zone"},
+        {"Field_Setup", "name of who set the sign up"},
+    };
+    for (const auto& [name, words] : kWords)
+        if (field == QLatin1String(name))
+            return QLatin1String(words);
+    return field;
+}
+
+// How the server's survey under the batch number differs from this
+// computer's: the header fields that differ with both texts, or else the
+// vehicles (compared one by one in stored order, and counted). Empty when
+// it is the same survey.
+QString differences(store::SurveyStore& local, store::SurveyStore& server, const survey::HeaderRow& header)
+{
+    const survey::SurveyRecord theirs = server.loadSurvey(header.batchNumber);
+    if (!theirs.hasHeader)
+        return QStringLiteral("The server holds vehicles or statistics under that number, but no header.");
+    const auto ourFields = header.storedFields();
+    const auto theirFields = theirs.header.storedFields();
+    QStringList fields;
+    for (size_t i = 0; i < ourFields.size(); ++i) {
+        if (ourFields[i].second != theirFields[i].second)
+            fields << QStringLiteral("its %1 is \"%2\" on the server and \"%3\" here")
+                          .arg(fieldWords(ourFields[i].first),
+                               shownText(theirFields[i].second, kShownCharacters),
+                               shownText(ourFields[i].second, kShownCharacters));
+    }
+    if (!fields.isEmpty()) {
+        QString text = fields.join(QStringLiteral("; ")) + QLatin1Char('.');
+        text[0] = text[0].toUpper();
+        return text;
+    }
+
+    // Both are read to the end, so that the message can give both counts.
+    const auto ourVehicles = local.readWrittenVehicles(header.batchNumber);
+    const auto theirVehicles = server.readWrittenVehicles(header.batchNumber);
+    qint64 ourOffset = 0, theirOffset = 0, ourSpeed = 0, theirSpeed = 0;
+    QByteArrayView ourDirection, theirDirection;
+    qint64 ourCount = 0, theirCount = 0;
+    bool moreOurs = true, moreTheirs = true, same = true;
+    for (;;) {
+        moreOurs = moreOurs && ourVehicles->next(ourOffset, ourDirection, ourSpeed);
+        moreTheirs = moreTheirs && theirVehicles->next(theirOffset, theirDirection, theirSpeed);
+        if (!moreOurs && !moreTheirs)
+            break;
+        ourCount += moreOurs ? 1 : 0;
+        theirCount += moreTheirs ? 1 : 0;
+        if (moreOurs != moreTheirs || ourOffset != theirOffset || ourSpeed != theirSpeed ||
+            ourDirection != theirDirection)
+            same = false;
+    }
+    if (same)
+        return QString();
+    return QStringLiteral("Its header is the same, but its vehicles are not: %1 on the server, %2 here.")
+        .arg(vehiclesText(theirCount), vehiclesText(ourCount));
 }
 
 // The upload was stopped from outside a survey's transaction.
@@ -39,31 +223,18 @@ struct Stop {
     QString reason;
 };
 
-// Whether the server's survey under a batch number has the local one's
-// vehicles, the same ones in the same stored order.
-bool sameVehicles(store::SurveyStore& local, store::SurveyStore& server, const QString& batchNumber)
-{
-    const auto ours = local.readWrittenVehicles(batchNumber);
-    const auto theirs = server.readWrittenVehicles(batchNumber);
-    qint64 offsetA = 0, offsetB = 0, speedA = 0, speedB = 0;
-    QByteArrayView directionA, directionB;
-    for (;;) {
-        const bool moreA = ours->next(offsetA, directionA, speedA);
-        const bool moreB = theirs->next(offsetB, directionB, speedB);
-        if (moreA != moreB)
-            return false;
-        if (!moreA)
-            return true;
-        if (offsetA != offsetB || speedA != speedB || directionA != directionB)
-            return false;
-    }
-}
-
 // Copies one survey into the server in one transaction; the vehicles sent.
 // Throws store::DuplicateBatch when the server holds the number already.
+// The survey's statistics counted `expected` vehicles when it was checked:
+// a survey that has lost or gained vehicles since is not committed.
 qint64 sendSurvey(store::SurveyStore& local, store::SurveyStore& server, const survey::HeaderRow& header,
-                  qint64 done, qint64 total, UploadReport& report)
+                  qint64 expected, qint64 done, qint64 total, UploadReport& report)
 {
+    const auto changed = [&header]() {
+        return db::DbError(QStringLiteral("The vehicles of survey %1 changed on this computer while they "
+                                          "were sent; send it again.")
+                               .arg(shownText(header.batchNumber)));
+    };
     const std::unique_ptr<store::SurveyWriter> writer = server.beginSurvey(header);
     // The direction text comes from the rows as written, the stored clock
     // and date from the scan: both walk the rows in stored order.
@@ -72,20 +243,19 @@ qint64 sendSurvey(store::SurveyStore& local, store::SurveyStore& server, const s
     qint64 sent = 0;
     qint64 offset = 0, speed = 0;
     QByteArrayView direction;
-    local.scanVehicles(
-        header.batchNumber, store::VehicleOrder::Stored, [&](const store::VehicleRow& vehicle) {
-            if (!written->next(offset, direction, speed) || offset != vehicle.offset ||
-                speed != vehicle.speed)
-                throw db::DbError(
-                    QStringLiteral("The vehicles of survey %1 changed on this computer while they "
-                                   "were sent; send it again.")
-                        .arg(header.batchNumber));
-            writer->addVehicle(offset, direction, speed, vehicle.secondOfDay, vehicle.date);
-            tally.add(offset, speed);
-            if (++sent % 4096 == 0)
-                report.progress(done + sent, total);
-            return true;
-        });
+    local.scanVehicles(header.batchNumber, store::VehicleOrder::Stored,
+                       [&](const store::VehicleRow& vehicle) {
+                           if (!written->next(offset, direction, speed) || offset != vehicle.offset ||
+                               speed != vehicle.speed)
+                               throw changed();
+                           writer->addVehicle(offset, direction, speed, vehicle.secondOfDay, vehicle.date);
+                           tally.add(offset, speed);
+                           if (++sent % 4096 == 0)
+                               report.progress(done + sent, total);
+                           return true;
+                       });
+    if (sent != expected)
+        throw changed();
     const stats::SummaryInputs inputs{header.batchNumber, header.violationAlert, header.radarMode,
                                       header.time, header.date};
     const survey::SummaryRow statistics = stats::computeSummary(writer->figures(), inputs);
@@ -98,20 +268,20 @@ qint64 sendSurvey(store::SurveyStore& local, store::SurveyStore& server, const s
 
 QString outcomeText(const SurveyOutcome& outcome)
 {
+    const QString batchNumber = shownText(outcome.batchNumber);
     switch (outcome.kind) {
     case Kind::Sent:
-        return QStringLiteral("%1  sent, %2").arg(outcome.batchNumber, vehiclesText(outcome.vehicles));
+        return QStringLiteral("%1  sent, %2").arg(batchNumber, vehiclesText(outcome.vehicles));
     case Kind::AlreadyThere:
-        return QStringLiteral("%1  already there, %2")
-            .arg(outcome.batchNumber, vehiclesText(outcome.vehicles));
+        return QStringLiteral("%1  already there, %2").arg(batchNumber, vehiclesText(outcome.vehicles));
     case Kind::Refused:
-        return QStringLiteral("%1  refused: %2").arg(outcome.batchNumber, outcome.reason);
+        return QStringLiteral("%1  refused: %2").arg(batchNumber, outcome.reason);
     case Kind::Failed:
-        return QStringLiteral("%1  failed: %2").arg(outcome.batchNumber, outcome.reason);
+        return QStringLiteral("%1  failed: %2").arg(batchNumber, outcome.reason);
     case Kind::NotSent:
         break;
     }
-    return QStringLiteral("%1  not sent").arg(outcome.batchNumber);
+    return QStringLiteral("%1  not sent").arg(batchNumber);
 }
 
 qint64 UploadResult::count(SurveyOutcome::Kind kind) const
@@ -143,6 +313,7 @@ UploadResult uploadSurveys(const db::Database& local, const db::Database& server
 {
     UploadResult result;
     std::unique_ptr<store::SurveyStore> from;
+    // One entry a batch number, also for one that an older file holds twice.
     std::map<QString, survey::ListedSurvey> held;
     try {
         from = store::openStore(local);
@@ -174,12 +345,27 @@ UploadResult uploadSurveys(const db::Database& local, const db::Database& server
             result.surveys.push_back({batchNumber, Kind::NotSent, found->second.vehicles, QString()});
             continue;
         }
-        result.surveys.push_back(
-            {batchNumber, Kind::Refused, 0,
-             QStringLiteral("Survey %1 is not in the database on this computer; check the "
-                            "batch number in the list of surveys.")
-                 .arg(batchNumber)});
-        report.surveyDone(result.surveys.back());
+        result.surveys.push_back({batchNumber, Kind::Refused, 0, notHere(batchNumber)});
+    }
+    // Every chosen survey is checked before the server is asked for
+    // anything. The surveys that may not go are refused; the others still
+    // go, as each of them is whole under a number of its own and the upload
+    // only reads the file.
+    try {
+        const QStringList heldTwiceOver = from->duplicatedBatches();
+        for (SurveyOutcome& outcome : result.surveys) {
+            if (outcome.kind == Kind::NotSent) {
+                outcome.reason = localRefusal(*from, held.at(outcome.batchNumber), heldTwiceOver);
+                if (!outcome.reason.isEmpty())
+                    outcome.kind = Kind::Refused;
+            }
+            if (outcome.kind == Kind::Refused)
+                report.surveyDone(outcome);
+        }
+    } catch (const db::DbError& error) {
+        result.stopped = error.message();
+        tellNotSent();
+        return result;
     }
     qint64 total = 0;
     for (const SurveyOutcome& outcome : result.surveys)
@@ -205,18 +391,20 @@ UploadResult uploadSurveys(const db::Database& local, const db::Database& server
                 result.cancelled = true;
                 break;
             }
-            const survey::HeaderRow& header = held.at(outcome.batchNumber).header;
+            const survey::ListedSurvey& listed = held.at(outcome.batchNumber);
             try {
-                outcome.vehicles = sendSurvey(*from, *to, header, done, total, report);
+                outcome.vehicles =
+                    sendSurvey(*from, *to, listed.header, listed.vehicles, done, total, report);
                 outcome.kind = Kind::Sent;
             } catch (const store::DuplicateBatch&) {
                 // Another officer's upload, or an import on the server, got
                 // the number first: whether it is this survey decides.
-                if (sameVehicles(*from, *to, outcome.batchNumber)) {
+                const QString differing = differences(*from, *to, listed.header);
+                if (differing.isEmpty()) {
                     outcome.kind = Kind::AlreadyThere;
                 } else {
                     outcome.kind = Kind::Refused;
-                    outcome.reason = differentSurvey(outcome.batchNumber);
+                    outcome.reason = differentSurvey(outcome.batchNumber, differing);
                 }
             } catch (const db::DbError& error) {
                 if (error.failure() == db::Failure::ConnectionLost)
@@ -226,7 +414,7 @@ UploadResult uploadSurveys(const db::Database& local, const db::Database& server
             } catch (const stats::StatisticsError& error) {
                 outcome.kind = Kind::Failed;
                 outcome.reason = QStringLiteral("The statistics of survey %1 cannot be worked out: %2")
-                                     .arg(outcome.batchNumber, QString::fromUtf8(error.what()));
+                                     .arg(shownText(outcome.batchNumber), QString::fromUtf8(error.what()));
             }
             done += held.at(outcome.batchNumber).vehicles;
             report.progress(done, total);

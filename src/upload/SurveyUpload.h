@@ -17,7 +17,9 @@ struct SurveyOutcome {
         Sent,         // stored on the server with its vehicles and statistics
         AlreadyThere, // the server holds the same survey under its number
         Refused,      // the server holds another survey under its number, or
-                      // it is not on this computer
+                      // it is not on this computer, or it is not fit to send as
+                      // stored (its number held twice, a header an import
+                      // refuses, statistics that do not count its vehicles)
         Failed,       // the server or the file failed while it was sent
         NotSent,      // the upload stopped before it (cancelled, connection lost)
     };
@@ -64,13 +66,19 @@ struct UploadResult {
 };
 
 // Sends the surveys `batchNumbers` names (all of the file's when empty)
-// from the file of `local` to the server of `server`. Each survey is one
-// transaction on the server: its header, its vehicles in stored order and
-// its statistics, worked out on the server as an import there works them
-// out. A batch number the server holds already is compared vehicle by
-// vehicle: the same vehicles are reported as already there, others are
-// refused; the local survey is never changed. A lost connection stops the
-// upload; the result says which surveys were sent and which were not.
+// from the file of `local` to the server of `server`. Before the server is
+// asked for anything, each chosen survey is checked as the file holds it:
+// a batch number the file holds more than once, a header that the import's
+// checks refuse, and statistics whose vehicle count is not the count of the
+// vehicles stored under the number each refuse that survey, naming it; the
+// others still go. Each survey is one transaction on the server: its
+// header, its vehicles in stored order and its statistics, worked out on
+// the server as an import there works them out. A batch number the server
+// holds already is compared field by field and then vehicle by vehicle:
+// the same survey is reported as already there, another one is refused
+// saying what differs; the local survey is never changed. A lost
+// connection stops the upload; the result says which surveys were sent and
+// which were not.
 UploadResult uploadSurveys(const db::Database& local, const db::Database& server,
                            const QStringList& batchNumbers, UploadReport& report);
 

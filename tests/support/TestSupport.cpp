@@ -158,9 +158,8 @@ QStringList librariesDefining(const char* symbol)
     return defining;
 }
 
-void writeOlderDatabase(const QString& path, const QStringList& headerBatches, int vehicles, int version)
+void executeOnFile(const QString& path, const QString& statements)
 {
-    db::createEmptyDatabase(path, 0);
     sqlite3* handle = nullptr;
     const auto check = [&handle, &path](int code) {
         if (code != SQLITE_OK)
@@ -169,6 +168,12 @@ void writeOlderDatabase(const QString& path, const QStringList& headerBatches, i
     };
     check(sqlite3_open_v2(QFile::encodeName(path).constData(), &handle, SQLITE_OPEN_READWRITE, nullptr));
     const std::unique_ptr<sqlite3, int (*)(sqlite3*)> closer(handle, sqlite3_close);
+    check(sqlite3_exec(handle, statements.toUtf8().constData(), nullptr, nullptr, nullptr));
+}
+
+void writeOlderDatabase(const QString& path, const QStringList& headerBatches, int vehicles, int version)
+{
+    db::createEmptyDatabase(path, 0);
     QString statements = QStringLiteral("BEGIN;");
     for (const QString& batch : headerBatches) {
         statements +=
@@ -188,7 +193,7 @@ void writeOlderDatabase(const QString& path, const QStringList& headerBatches, i
     if (version >= 1)
         statements += db::identityStatements().join(QLatin1Char(';')) + QLatin1Char(';');
     statements += QStringLiteral("COMMIT;");
-    check(sqlite3_exec(handle, statements.toUtf8().constData(), nullptr, nullptr, nullptr));
+    executeOnFile(path, statements);
 }
 
 int schemaVersionOf(const QString& path)

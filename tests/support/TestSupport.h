@@ -70,6 +70,11 @@ QStringList loadedLibraries(const QString& name);
 // function `symbol` of their own, by file name.
 QStringList librariesDefining(const char* symbol);
 
+// Runs SQL statements on a database file through SQLite itself, behind the
+// program's back: the file is not brought up to date and none of the
+// program's checks apply. Throws DbError.
+void executeOnFile(const QString& path, const QString& statements);
+
 // Writes a database of an older layout (version 0: no identity keys; 1: no
 // sites) to `path` holding one Header row per batch number given, in order,
 // each with `vehicles` vehicle rows and a statistics row. Written through

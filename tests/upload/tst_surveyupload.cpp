@@ -2,6 +2,7 @@
 #include "UploadFixture.h"
 #include "upload/SurveyUpload.h"
 
+#include <QFile>
 #include <QTest>
 
 #include <functional>
@@ -60,6 +61,15 @@ QStringList writtenVehicles(store::SurveyStore& store, const QString& batchNumbe
     return vehicles;
 }
 
+// A survey as a store holds it: its header fields and its vehicles.
+QString heldAs(store::SurveyStore& store, const QString& batchNumber)
+{
+    QStringList texts;
+    for (const auto& field : store.loadSurvey(batchNumber).header.storedFields())
+        texts << field.second;
+    return (texts + writtenVehicles(store, batchNumber)).join('|');
+}
+
 } // namespace
 
 class TstSurveyUpload : public QObject {
@@ -86,50 +96,66 @@ private Q_SLOTS:
     }
 
     // What each chosen survey comes to, with the server holding some
-    // numbers already: the same survey, or another one under that number.
+    // numbers already: the same survey, or another one under that number
+    // (survey A: its vehicles, its directions alone or its header differ).
     void outcomes_data()
     {
         QTest::addColumn<QStringList>("chosen");
         QTest::addColumn<QStringList>("sameOnServer");
-        QTest::addColumn<QStringList>("otherOnServer");
+        QTest::addColumn<QString>("otherA"); // how the server's survey A differs; empty for none
         QTest::addColumn<Kinds>("kinds");
-        QTest::addColumn<bool>("directionsOnly"); // the other survey differs only in its directions
-        test::row("all to an empty server", QStringList{}, QStringList{}, QStringList{},
-                  Kinds{Kind::Sent, Kind::Sent, Kind::Sent}, false);
-        test::row("the chosen ones only", QStringList{"C", "A"}, QStringList{}, QStringList{},
-                  Kinds{Kind::Sent, Kind::Sent}, false);
-        test::row("one there already", QStringList{}, QStringList{"B"}, QStringList{},
-                  Kinds{Kind::Sent, Kind::AlreadyThere, Kind::Sent}, false);
-        test::row("another survey under a number", QStringList{}, QStringList{}, QStringList{"A"},
-                  Kinds{Kind::Refused, Kind::Sent, Kind::Sent}, false);
+        QTest::addColumn<QString>("differences"); // what A's refusal says differs
+        test::row("all to an empty server", QStringList{}, QStringList{}, QString(),
+                  Kinds{Kind::Sent, Kind::Sent, Kind::Sent}, QString());
+        test::row("the chosen ones only", QStringList{"C", "A"}, QStringList{}, QString(),
+                  Kinds{Kind::Sent, Kind::Sent}, QString());
+        test::row("one there already", QStringList{}, QStringList{"B"}, QString(),
+                  Kinds{Kind::Sent, Kind::AlreadyThere, Kind::Sent}, QString());
+        test::row("another survey under a number", QStringList{}, QStringList{}, QString("vehicles"),
+                  Kinds{Kind::Refused, Kind::Sent, Kind::Sent},
+                  QString("Its header is the same, but its vehicles are not: 4,000 vehicles on the server, "
+                          "5,000 vehicles here."));
         test::row("another survey, only the directions differ", QStringList{"A"}, QStringList{},
-                  QStringList{"A"}, Kinds{Kind::Refused}, true);
-        test::row("a number not on this computer", QStringList{"B", "Z"}, QStringList{}, QStringList{},
-                  Kinds{Kind::Sent, Kind::Refused}, false);
+                  QString("directions"), Kinds{Kind::Refused},
+                  QString("Its header is the same, but its vehicles are not: 5,000 vehicles on the server, "
+                          "5,000 vehicles here."));
+        test::row("the same vehicles under another header", QStringList{"A"}, QStringList{},
+                  QString("header"), Kinds{Kind::Refused},
+                  QString("Its survey location is \"Oak Avenue between the railway bridge an...\" on the "
+                          "server and \"Main St\" here; its posted limit is \"025\" on the server and "
+                          "\"035\" here."));
+        test::row("a number not on this computer", QStringList{"B", "Z"}, QStringList{}, QString(),
+                  Kinds{Kind::Sent, Kind::Refused}, QString());
     }
     void outcomes()
     {
         QFETCH(QStringList, chosen);
         QFETCH(QStringList, sameOnServer);
-        QFETCH(QStringList, otherOnServer);
+        QFETCH(QString, otherA);
         QFETCH(Kinds, kinds);
-        QFETCH(bool, directionsOnly);
+        QFETCH(QString, differences);
         const auto local = store::openStore(m_local->database());
         // What the server holds first comes from another laptop's file.
         test::TempProgramFolder other;
         for (const QString& batch : sameOnServer)
             test::storeSurvey(other.databasePath(), test::localSurvey(batch, batch == "B" ? 9000 : 5000, 2));
-        for (const QString& batch : otherOnServer) {
-            test::Survey survey = test::localSurvey(batch, 5000, directionsOnly ? 1 : 7);
-            if (directionsOnly)
+        if (!otherA.isEmpty()) {
+            test::Survey survey =
+                test::localSurvey("A", otherA == "vehicles" ? 4000 : 5000, otherA == "vehicles" ? 7 : 1);
+            if (otherA == "directions")
                 survey.directions.replace('?', '+');
+            if (otherA == "header") {
+                survey.location = "Oak Avenue between the railway bridge and the school";
+                survey.postedSpeed = "025";
+            }
             test::storeSurvey(other.databasePath(), survey);
         }
         FollowedUpload first;
-        if (!sameOnServer.isEmpty() || !otherOnServer.isEmpty())
+        if (!sameOnServer.isEmpty() || !otherA.isEmpty())
             QVERIFY(upload::uploadSurveys(other.database(), server(), {}, first).complete());
         const auto before = test::vehicleCounts(*local);
         const QStringList localA = writtenVehicles(*local, "A");
+        const QString serverA = heldAs(*store::openStore(server()), "A");
 
         FollowedUpload report;
         const upload::UploadResult result =
@@ -146,15 +172,18 @@ private Q_SLOTS:
                 QCOMPARE(writtenVehicles(*onServer, outcome.batchNumber),
                          writtenVehicles(*local, outcome.batchNumber));
             } else if (outcome.batchNumber == "A") {
-                QVERIFY(outcome.reason.startsWith(
-                    "Survey A is not sent: the agency server holds a different survey under that number."));
-                QVERIFY(writtenVehicles(*onServer, "A") != localA);
+                QVERIFY2(
+                    outcome.reason.startsWith("Survey A is not sent: the agency server holds a different "
+                                              "survey under that number. " +
+                                              differences + " The survey stays"),
+                    qPrintable(outcome.reason));
+                QCOMPARE(heldAs(*onServer, "A"), serverA);
             } else {
                 QVERIFY(!held.count(outcome.batchNumber));
             }
         }
         // Nothing else reached the server, and the file is as it was.
-        QStringList expected = otherOnServer;
+        QStringList expected = otherA.isEmpty() ? QStringList() : QStringList{"A"};
         for (const upload::SurveyOutcome& outcome : result.surveys)
             if (outcome.kind == Kind::Sent || outcome.kind == Kind::AlreadyThere)
                 expected << outcome.batchNumber;
@@ -166,6 +195,88 @@ private Q_SLOTS:
         QCOMPARE(test::partialSurvey(*onServer), QString());
         QCOMPARE(test::vehicleCounts(*local), before);
         QCOMPARE(writtenVehicles(*local, "A"), localA);
+    }
+
+    // A survey the file holds as no import stores one is refused, naming
+    // it and what is wrong, and nothing of it reaches the server; the
+    // others go. Vehicles lost once the checks are done fail the survey.
+    void refusedAsStored_data()
+    {
+        QTest::addColumn<bool>("older");        // a file of the older layout holding A twice, and B
+        QTest::addColumn<QString>("change");    // made to the file behind the program's back
+        QTest::addColumn<bool>("whileSending"); // once the surveys are checked, not before
+        QTest::addColumn<QString>("line");      // the start of A's line
+        const QString lost("DELETE FROM Veh_Data WHERE rowid IN (SELECT rowid FROM Veh_Data WHERE "
+                           "Batch_Number = 'A' LIMIT 1000)");
+        test::row(
+            "an older file holding a number twice", true,
+            QString("UPDATE Header SET Direction = 'North', Zone = 'School', Violation_Alert = '035'"), false,
+            QString("A  refused: Survey A is not sent: the database on this computer holds more than one "
+                    "survey under that number, so they cannot be told apart. Delete the surveys stored "
+                    "under A"));
+        test::row("vehicles lost", false, lost, false,
+                  QString("A  refused: Survey A is not sent: its statistics count 5,000 vehicles, but 4,000 "
+                          "vehicles are stored under it on this computer, so the survey is not whole. Repair "
+                          "the database first if it is damaged (\"Repair Database\""));
+        test::row(
+            "vehicles lost once the surveys are checked", false, lost, true,
+            QString("A  failed: The vehicles of survey A changed on this computer while they were sent; "
+                    "send it again."));
+        test::row(
+            "statistics lost", false, QString("DELETE FROM Summary WHERE Batch_Number = 'A'"), false,
+            QString("A  refused: Survey A is not sent: it has no statistics row, but 5,000 vehicles are "
+                    "stored"));
+        test::row("a control character in the location", false,
+                  QString("UPDATE Header SET Location = 'Main' || char(7) || ' St' WHERE Batch_Number = 'A'"),
+                  false,
+                  QString("A  refused: Survey A is not sent: its header fails the checks of an import. The "
+                          "survey location holds a control character (U+0007)."));
+        test::row(
+            "a NUL in the batch number", false,
+            QString("UPDATE Header SET Batch_Number = 'A' || char(0) || 'B' WHERE Batch_Number = 'A';"
+                    "UPDATE Summary SET Batch_Number = 'A' || char(0) || 'B' WHERE Batch_Number = 'A';"
+                    "UPDATE Veh_Data SET Batch_Number = 'A' || char(0) || 'B' WHERE Batch_Number = 'A'"),
+            false,
+            QString("A<U+0000>B  refused: Survey A<U+0000>B is not sent: its header fails the checks of "
+                    "an import. The batch number holds a control character (U+0000)."));
+    }
+    void refusedAsStored()
+    {
+        QFETCH(bool, older);
+        QFETCH(QString, change);
+        QFETCH(bool, whileSending);
+        QFETCH(QString, line);
+        const QString path = m_local->databasePath();
+        if (older) {
+            QVERIFY(QFile::remove(path));
+            test::writeOlderDatabase(path, {"A", "B", "A"});
+        }
+        FollowedUpload report;
+        if (whileSending)
+            report.onProgress = [&](qint64 done) {
+                if (done == 0) // the surveys are checked, none is sent yet
+                    test::executeOnFile(path, change);
+            };
+        else
+            test::executeOnFile(path, change);
+        const upload::UploadResult result = upload::uploadSurveys(m_local->database(), server(), {}, report);
+        QVERIFY(!result.complete());
+        const QString told = upload::outcomeText(result.surveys.front());
+        QVERIFY2(told.startsWith(line), qPrintable(told));
+        QStringList sent;
+        for (size_t i = 1; i < result.surveys.size(); ++i) {
+            QCOMPARE(result.surveys[i].kind, Kind::Sent);
+            sent << result.surveys[i].batchNumber;
+        }
+        QCOMPARE(sent, (older ? QStringList{"B"} : QStringList{"B", "C"}));
+        // Nothing of A reached the server: no header, statistics or vehicle.
+        QCOMPARE(
+            test::testServer().query("SELECT string_agg(\"Batch_Number\", ',' ORDER BY \"Batch_Number\") "
+                                     "FROM (SELECT \"Batch_Number\" FROM \"Header\" UNION SELECT "
+                                     "\"Batch_Number\" FROM \"Summary\" UNION SELECT \"Batch_Number\" "
+                                     "FROM \"Veh_Data\") AS stored",
+                                     m_database),
+            sent.join(','));
     }
 
     // A cancel between surveys: those done stay, the others are not sent.

@@ -41,28 +41,36 @@ private Q_SLOTS:
         QCOMPARE(window->surveyList()->count(), 1);
     }
 
-    // "Send" with one survey checked sends that one, and lists its outcome.
-    void sendsTheCheckedSurvey()
+    // "Send" sends the checked surveys, and lists their outcomes: a survey
+    // that lost vehicles behind the program's back is refused.
+    void sendsTheCheckedSurveys()
     {
         test::AppUnderTest app; // with per-user settings of its own
         const db::ServerChoice choice = serverChoice();
         db::rememberServerChoice(choice);
         test::storeSurveys(app.folder.databasePath(),
-                           {test::localSurvey("A", 4000, 1), test::localSurvey("B", 9000, 2)});
+                           {test::localSurvey("A", 4000, 1), test::localSurvey("B", 9000, 2),
+                            test::localSurvey("C", 100, 3)});
+        test::executeOnFile(app.folder.databasePath(),
+                            "DELETE FROM Veh_Data WHERE Batch_Number = 'C' AND Offset % 10 = 0");
         upload::UploadWindow* window = open(app);
         QVERIFY(window);
         QVERIFY(window->sendButton()->isEnabled());
         QListWidget* surveys = window->surveyList();
-        QCOMPARE(surveys->count(), 2);
-        QCOMPARE(surveys->item(0)->checkState(), Qt::Checked);
-        QCOMPARE(surveys->item(1)->checkState(), Qt::Checked);
+        QCOMPARE(surveys->count(), 3);
+        for (int row = 0; row < 3; ++row)
+            QCOMPARE(surveys->item(row)->checkState(), Qt::Checked);
         surveys->item(0)->setCheckState(Qt::Unchecked);
 
         QSignalSpy sent(window, &upload::UploadWindow::sent);
         QTest::mouseClick(window->sendButton(), Qt::LeftButton);
         QVERIFY(sent.wait(60000));
-        QCOMPARE(window->outcomeList()->count(), 1);
+        QCOMPARE(window->outcomeList()->count(), 2);
         QCOMPARE(window->outcomeList()->item(0)->text(), QStringLiteral("B  sent, 9,000 vehicles"));
+        QVERIFY(window->outcomeList()->item(1)->text().startsWith(
+            "C  refused: Survey C is not sent: its statistics count 100 vehicles, but "));
+        QCOMPARE(window->findChild<QLabel*>("UploadSummary")->text(),
+                 QStringLiteral("1 sent, 0 already there, 1 refused, 0 failed, 0 not sent."));
         QVERIFY(window->sendButton()->isEnabled());
         QVERIFY(app.state.serverPassword.isEmpty());
         const auto onServer = store::openStore({{}, nullptr, db::connectionString(choice)});
