@@ -44,6 +44,17 @@ int runServer(const QCommandLineParser& parser, Context& context)
                            .arg(setup.previousVersion)
                            .arg(store::kServerSchemaVersion)
                     << Qt::endl;
+    if (!setup.refusedRows.isEmpty()) {
+        QStringList shown;
+        for (const QString& row : setup.refusedRows)
+            shown << row;
+        context.out << QStringLiteral("Rows stored before the server checked them, which it would refuse "
+                                      "now (a header with fields missing, a name too long): %1. They are "
+                                      "kept as they are and left out of the sites; an administrator can "
+                                      "delete such a survey with pelmor-cli --server URL delete BATCH.")
+                           .arg(shown.join(QStringLiteral(", ")))
+                    << Qt::endl;
+    }
     return 0;
 }
 

@@ -45,6 +45,8 @@ int runUpload(const QCommandLineParser& parser, Context& context)
     if (!result.stopped.isEmpty())
         context.err << result.stopped << Qt::endl;
     context.out << result.countsText() << Qt::endl;
+    if (result.count(upload::SurveyOutcome::Kind::MaybeSent) > 0)
+        return kExitMaybeStored;
     return result.complete() ? 0 : 1;
 }
 

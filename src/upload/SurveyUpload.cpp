@@ -169,6 +169,40 @@ QString fieldWords(const QString& field)
     return field;
 }
 
+// The header fields in which the server's survey differs from this
+// computer's, with both texts: "Its survey location is "Oak Ave" on the
+// server and "Elm St" here." Empty when the headers are the same.
+QString headerDifferences(const survey::HeaderRow& ours, const survey::HeaderRow& theirs)
+{
+    const auto ourFields = ours.storedFields();
+    const auto theirFields = theirs.storedFields();
+    QStringList fields;
+    for (size_t i = 0; i < ourFields.size(); ++i) {
+        if (ourFields[i].second != theirFields[i].second)
+            fields << QStringLiteral("its %1 is \"%2\" on the server and \"%3\" here")
+                          .arg(fieldWords(ourFields[i].first),
+                               shownText(theirFields[i].second, kShownCharacters),
+                               shownText(ourFields[i].second, kShownCharacters));
+    }
+    if (fields.isEmpty())
+        return QString();
+    QString text = fields.join(QStringLiteral("; ")) + QLatin1Char('.');
+    text[0] = text[0].toUpper();
+    return text;
+}
+
+// The server holds this survey's download (the same vehicles from the same
+// start) as another survey: what differs between the two.
+QString downloadHeldAs(store::SurveyStore& server, const survey::HeaderRow& header, const QString& storedAs)
+{
+    const survey::SurveyRecord theirs = server.loadSurvey(storedAs);
+    return QStringLiteral("Survey %1 is not sent: the agency server holds its download (the same vehicles "
+                          "from the same start) as survey %2. %3 A download is stored once: if survey %2 is "
+                          "the wrong one, ask an administrator of the agency database to delete it, then "
+                          "send %1 again.")
+        .arg(shownText(header.batchNumber), shownText(storedAs), headerDifferences(header, theirs.header));
+}
+
 // How the server's survey under the batch number differs from this
 // computer's: the header fields that differ with both texts, or else the
 // vehicles (compared one by one in stored order, and counted). Empty when
@@ -178,21 +212,8 @@ QString differences(store::SurveyStore& local, store::SurveyStore& server, const
     const survey::SurveyRecord theirs = server.loadSurvey(header.batchNumber);
     if (!theirs.hasHeader)
         return QStringLiteral("The server holds vehicles or statistics under that number, but no header.");
-    const auto ourFields = header.storedFields();
-    const auto theirFields = theirs.header.storedFields();
-    QStringList fields;
-    for (size_t i = 0; i < ourFields.size(); ++i) {
-        if (ourFields[i].second != theirFields[i].second)
-            fields << QStringLiteral("its %1 is \"%2\" on the server and \"%3\" here")
-                          .arg(fieldWords(ourFields[i].first),
-                               shownText(theirFields[i].second, kShownCharacters),
-                               shownText(ourFields[i].second, kShownCharacters));
-    }
-    if (!fields.isEmpty()) {
-        QString text = fields.join(QStringLiteral("; ")) + QLatin1Char('.');
-        text[0] = text[0].toUpper();
-        return text;
-    }
+    if (const QString fields = headerDifferences(header, theirs.header); !fields.isEmpty())
+        return fields;
 
     // Both are read to the end, so that the message can give both counts.
     const auto ourVehicles = local.readWrittenVehicles(header.batchNumber);
@@ -278,6 +299,11 @@ QString outcomeText(const SurveyOutcome& outcome)
         return QStringLiteral("%1  refused: %2").arg(batchNumber, outcome.reason);
     case Kind::Failed:
         return QStringLiteral("%1  failed: %2").arg(batchNumber, outcome.reason);
+    case Kind::MaybeSent:
+        return QStringLiteral("%1  may have been sent: the connection was lost as the server was saving it; "
+                              "send it again once the server can be reached, and it is told as sent or "
+                              "already there")
+            .arg(batchNumber);
     case Kind::NotSent:
         break;
     }
@@ -295,17 +321,20 @@ qint64 UploadResult::count(SurveyOutcome::Kind kind) const
 bool UploadResult::complete() const
 {
     return stopped.isEmpty() && !cancelled && count(Kind::Refused) == 0 && count(Kind::Failed) == 0 &&
-           count(Kind::NotSent) == 0;
+           count(Kind::NotSent) == 0 && count(Kind::MaybeSent) == 0;
 }
 
 QString UploadResult::countsText() const
 {
-    return QStringLiteral("%1 sent, %2 already there, %3 refused, %4 failed, %5 not sent")
-        .arg(count(Kind::Sent))
-        .arg(count(Kind::AlreadyThere))
-        .arg(count(Kind::Refused))
-        .arg(count(Kind::Failed))
-        .arg(count(Kind::NotSent));
+    QString counts = QStringLiteral("%1 sent, %2 already there, %3 refused, %4 failed, %5 not sent")
+                         .arg(count(Kind::Sent))
+                         .arg(count(Kind::AlreadyThere))
+                         .arg(count(Kind::Refused))
+                         .arg(count(Kind::Failed))
+                         .arg(count(Kind::NotSent));
+    if (const qint64 unknown = count(Kind::MaybeSent))
+        counts += QStringLiteral(", %1 may have been sent").arg(unknown);
+    return counts;
 }
 
 UploadResult uploadSurveys(const db::Database& local, const db::Database& server,
@@ -406,7 +435,18 @@ UploadResult uploadSurveys(const db::Database& local, const db::Database& server
                     outcome.kind = Kind::Refused;
                     outcome.reason = differentSurvey(outcome.batchNumber, differing);
                 }
+            } catch (const store::DuplicateDownload& stored) {
+                outcome.kind = Kind::Refused;
+                outcome.reason = downloadHeldAs(*to, listed.header, stored.storedAs());
             } catch (const db::DbError& error) {
+                if (error.failure() == db::Failure::MaybeSaved) {
+                    // The link broke as the server was told to keep it: whether
+                    // it did is told by sending it again once the server can be
+                    // reached ("already there" or "sent").
+                    outcome.kind = Kind::MaybeSent;
+                    report.surveyDone(outcome);
+                    throw Stop{error.message()};
+                }
                 if (error.failure() == db::Failure::ConnectionLost)
                     throw Stop{error.message()};
                 outcome.kind = Kind::Failed;

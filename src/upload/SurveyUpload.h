@@ -22,6 +22,8 @@ struct SurveyOutcome {
                       // refuses, statistics that do not count its vehicles)
         Failed,       // the server or the file failed while it was sent
         NotSent,      // the upload stopped before it (cancelled, connection lost)
+        MaybeSent,    // the connection was lost as the server was saving it: it may
+                      // be stored there or not
     };
     QString batchNumber;
     Kind kind = Kind::NotSent;

@@ -453,9 +453,7 @@ private Q_SLOTS:
             const std::unique_ptr<store::SurveyStore> store = store::openStore(m_folder->database());
             QCOMPARE(sites::placeSurveysWithoutFigures(*store), 6);
             QVERIFY(store->mergeSites(2, 1));
-            QCOMPARE(store->splitSurvey(QStringLiteral("050426-A"), QStringLiteral("Main St east end"),
-                                        QStringLiteral("North")),
-                     2);
+            QCOMPARE(store->splitSurvey(QStringLiteral("050426-A")), 2);
             QVERIFY(store->setSiteCoordinates(1, 45.5, -122.25));
         }
         const QStringList siteTables = {"Site", "Site_Name", "Site_Survey"};

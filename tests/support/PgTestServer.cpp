@@ -146,19 +146,19 @@ QString PgTestServer::connectionString(const QString& database, const QString& u
         .arg(database, user);
 }
 
-QString PgTestServer::execute(const QString& sql, const QString& database) const
+QString PgTestServer::execute(const QString& sql, const QString& database, const QString& user) const
 {
-    const ProgramRun run = runProgram(m_binaries + QStringLiteral("/psql"),
+    const ProgramRun run = runProgram(program(QStringLiteral("psql")),
                                       {QStringLiteral("-X"), QStringLiteral("-q"), QStringLiteral("-v"),
                                        QStringLiteral("ON_ERROR_STOP=1"), QStringLiteral("-d"),
-                                       connectionString(database), QStringLiteral("-c"), sql});
+                                       connectionString(database, user), QStringLiteral("-c"), sql});
     return run.exitCode == 0 ? QString() : QStringLiteral("psql: %1 %2").arg(run.err, run.out);
 }
 
 QString PgTestServer::query(const QString& sql, const QString& database) const
 {
     const ProgramRun run =
-        runProgram(m_binaries + QStringLiteral("/psql"),
+        runProgram(program(QStringLiteral("psql")),
                    {QStringLiteral("-X"), QStringLiteral("-A"), QStringLiteral("-t"), QStringLiteral("-v"),
                     QStringLiteral("ON_ERROR_STOP=1"), QStringLiteral("-d"), connectionString(database),
                     QStringLiteral("-c"), sql});

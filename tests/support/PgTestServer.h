@@ -24,12 +24,15 @@ public:
     int port() const { return m_port; }
     // The libpq connection string of a database as a user.
     QString connectionString(const QString& database, const QString& user = QStringLiteral("postgres")) const;
-    // Runs SQL as the superuser on a database; the error text, empty when it
-    // worked.
-    QString execute(const QString& sql, const QString& database = QStringLiteral("postgres")) const;
+    // Runs SQL on a database as a user (the superuser by default), in one
+    // transaction; the error text, empty when it worked.
+    QString execute(const QString& sql, const QString& database = QStringLiteral("postgres"),
+                    const QString& user = QStringLiteral("postgres")) const;
     // Runs a query as the superuser; its rows, one a line, fields joined by
     // "|". On failure the error text, starting "psql: ".
     QString query(const QString& sql, const QString& database = QStringLiteral("postgres")) const;
+    // The path of one of the server's programs ("psql").
+    QString program(const QString& name) const { return m_binaries + QLatin1Char('/') + name; }
     // A new database, copied from `templateName` when given; its name, or
     // empty on failure (then error() says why).
     QString createDatabase(const QString& templateName = QString());
