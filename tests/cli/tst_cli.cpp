@@ -140,6 +140,56 @@ private Q_SLOTS:
         QCOMPARE(cli({QStringLiteral("summary"), QStringLiteral("nope")}).exitCode, 1);
     }
 
+    // What is no download, or holds a value no message can quote whole, is
+    // refused with a message of a few lines: a file too large before it is
+    // read, a device that sends without end once it has sent more than a
+    // download holds, a speed of fifty million digits and a location of
+    // 130,000 characters cut short or told by their length.
+    void refusesWhatNoSurveyHolds_data()
+    {
+        QTest::addColumn<QString>("file"); // "huge" and "digits" are made in the test's folder
+        QTest::addColumn<QString>("location");
+        QTest::addColumn<QString>("told"); // %1 stands for the file
+        const QString largest =
+            "the 64.0 MB of the largest download the program takes (about 3,000,000 vehicles). "
+            "Name a saved download (.rsx) of a survey.";
+        row("2 GB that is no download", "huge", "Elm",
+            "The file %1 cannot be read: it is 2.0 GB, more than " + largest);
+        row("a device that sends without end", "/dev/zero", "Elm",
+            "The file %1 cannot be read: it holds more than " + largest);
+        row("a speed of fifty million digits", "digits", "Elm",
+            "This data file has errors and cannot be processed - download another data file to process\nThe "
+            "value \"" +
+                QString(40, '7') +
+                "\u2026\" (50,000,000 characters) cannot be stored in the field Speed: it is not a number.");
+        row("a location of 130,000 characters", PELMOR_SAMPLES "/elm-street-2days.rsx", QString(130000, 'x'),
+            "The survey location is 130,000 characters long, more than the 200 it may hold. Shorten it to at "
+            "most 200 characters.");
+    }
+    void refusesWhatNoSurveyHolds()
+    {
+        QFETCH(QString, file);
+        QFETCH(QString, location);
+        QFETCH(QString, told);
+        if (file == "huge") {
+            file = m_folder->filePath("huge.rsx");
+            QFile huge(file);
+            QVERIFY(huge.open(QIODevice::WriteOnly) && huge.resize(qint64(2) << 30)); // sparse: no disk taken
+        } else if (file == "digits") {
+            QByteArray log = pelmor::test::fileBytes(PELMOR_SAMPLES "/elm-street-2days.rsx");
+            QVERIFY(log.contains(",+,40,"));
+            log.replace(log.indexOf(",+,40,") + 3, 2, QByteArray(50000000, '7'));
+            file = m_folder->filePath("digits.rsx");
+            QFile digits(file);
+            QVERIFY(digits.open(QIODevice::WriteOnly) && digits.write(log) == log.size());
+        }
+        const Run run = cli({"import", file, "--location", location, "--direction", "North", "--zone",
+                             "School", "--unit", "MPH", "--yes"});
+        QCOMPARE(run.exitCode, 1);
+        QCOMPARE(run.err, QString(told).replace("%1", file));
+        QCOMPARE(cli({QStringLiteral("surveys")}).out, QString());
+    }
+
     void failuresPrintNoCount_data()
     {
         QTest::addColumn<QString>("fault");
