@@ -190,6 +190,47 @@ private Q_SLOTS:
         QCOMPARE(cli({QStringLiteral("surveys")}).out, QString());
     }
 
+    // A site is placed at coordinates as written, a western longitude too,
+    // also with an option after them; coordinates off the globe are refused
+    // naming which one.
+    void placesSitesWhereverTheyAre_data()
+    {
+        QTest::addColumn<QString>("latitude");
+        QTest::addColumn<QString>("longitude");
+        QTest::addColumn<QString>("refusal"); // empty: placed
+        row("western longitude", "42.36", "-71.06", "");
+        row("southern latitude", "-33.87", "151.21", "");
+        row("latitude beyond the pole", "-90.5", "-71.06",
+            "The latitude \"-90.5\" is outside -90 to 90. Type the latitude in degrees from -90 to 90, such "
+            "as "
+            "42.3601.");
+        row("longitude beyond the date line", "42.36", "-180.01",
+            "The longitude \"-180.01\" is outside -180 to 180. Type the longitude in degrees from -180 to "
+            "180, "
+            "such as -71.0589.");
+        row("no number", "north", "-71.06",
+            "The latitude \"north\" is not a number. Type the latitude in degrees from -90 to 90, such as "
+            "42.3601.");
+    }
+    void placesSitesWhereverTheyAre()
+    {
+        QFETCH(QString, latitude);
+        QFETCH(QString, longitude);
+        QFETCH(QString, refusal);
+        QCOMPARE(cli({"import", PELMOR_SAMPLES "/elm-street-2days.rsx", "--location", "Elm", "--direction",
+                      "North", "--zone", "School", "--unit", "MPH"})
+                     .exitCode,
+                 0);
+        const Run run =
+            pelmor::test::runProgram(QStringLiteral(PELMOR_CLI), {"site-change", "place", "1", latitude,
+                                                                  longitude, "--db", m_folder->path()});
+        QCOMPARE(run.err, refusal);
+        QCOMPARE(run.exitCode, refusal.isEmpty() ? 0 : 1);
+        const QJsonObject site = QJsonDocument::fromJson(cli({"site", "1", "--json"}).out.toUtf8()).object();
+        QCOMPARE(site.value("latitude").toVariant().toString(), refusal.isEmpty() ? latitude : QString());
+        QCOMPARE(site.value("longitude").toVariant().toString(), refusal.isEmpty() ? longitude : QString());
+    }
+
     void failuresPrintNoCount_data()
     {
         QTest::addColumn<QString>("fault");
