@@ -89,7 +89,8 @@ std::vector<Span> passwordSpans(const QString& text)
 
 // The forms in which libpq may quote a password: as written, without its
 // quotes and escapes, percent-decoded, and the pieces a malformed URI is cut
-// into at "/", "@", ":" and "?".
+// into at "/", "@", ":" and "?" (but for single characters, which would
+// hide every such letter standing alone and tell little).
 void addSecrets(QStringView written, QStringList& secrets)
 {
     QString plain = written.toString();
@@ -100,23 +101,25 @@ void addSecrets(QStringView written, QStringList& secrets)
     }
     secrets << written.toString() << plain << QUrl::fromPercentEncoding(plain.toUtf8());
     static const QRegularExpression cuts(QStringLiteral("[/@:?]"));
-    for (const QString& piece : plain.split(cuts, Qt::SkipEmptyParts))
-        secrets << piece;
+    for (const QString& piece : plain.split(cuts, Qt::SkipEmptyParts)) {
+        if (piece.size() > 1)
+            secrets << piece;
+    }
 }
 
 } // namespace
 
 QString hidePasswords(const QString& text, const QString& connection)
 {
+    std::vector<Span> spans = passwordSpans(text);
     QStringList secrets;
-    for (const QString* source : {&connection, &text}) {
-        for (const Span& span : passwordSpans(*source))
-            addSecrets(QStringView(*source).sliced(span.start, span.end - span.start), secrets);
-    }
+    for (const Span& span : spans)
+        addSecrets(QStringView(text).sliced(span.start, span.end - span.start), secrets);
+    for (const Span& span : passwordSpans(connection))
+        addSecrets(QStringView(connection).sliced(span.start, span.end - span.start), secrets);
     // Where the text itself carries a password, it goes first: the spans
     // joined where they overlap, then replaced from the end so that the
     // positions before stay right.
-    std::vector<Span> spans = passwordSpans(text);
     std::sort(spans.begin(), spans.end(), [](const Span& a, const Span& b) { return a.start < b.start; });
     std::vector<Span> joined;
     for (const Span& span : spans) {
