@@ -1,5 +1,7 @@
 #include "acquisition/SerialDownload.h"
 
+#include <algorithm>
+
 namespace pelmor::acquisition {
 
 QString defaultPortDevice(int portNumber)
@@ -15,6 +17,7 @@ SerialDownload::SerialDownload(QByteArray& buffer, PortResolver resolver, QObjec
     : QObject(parent)
     , m_buffer(buffer)
     , m_resolver(resolver ? std::move(resolver) : PortResolver(defaultPortDevice))
+    , m_largest(kLargestDownload)
 {
     connect(&m_port, &QSerialPort::readyRead, this, &SerialDownload::readWaiting);
     connect(&m_port, &QSerialPort::errorOccurred, this, &SerialDownload::handleError);
@@ -77,6 +80,13 @@ void SerialDownload::readWaiting()
         const QByteArray block = m_port.readAll();
         if (block.isEmpty())
             break;
+        const qint64 room = std::max<qint64>(0, m_largest - m_buffer.size());
+        if (block.size() > room) {
+            m_buffer.append(block.first(room));
+            m_port.close();
+            Q_EMIT tooLarge();
+            return;
+        }
         m_buffer.append(block);
         Q_EMIT blockReceived();
     } while (m_port.isOpen() && m_port.bytesAvailable() > 0);

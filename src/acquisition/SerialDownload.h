@@ -1,5 +1,7 @@
 #pragma once
 
+#include "acquisition/SavedDownloads.h"
+
 #include <QByteArray>
 #include <QObject>
 #include <QSerialPort>
@@ -32,7 +34,9 @@ struct PortChoice {
 // handshaking. While the port is open every read is appended whole to the
 // download buffer and counted as one block; reads repeat while characters
 // are waiting. Nothing is parsed or filtered here, and no end of the
-// transmission is detected: the user ends the download.
+// transmission is detected: the user ends the download. A sign or a line
+// that sends without end is stopped once the buffer holds the largest
+// download (kLargestDownload unless set otherwise).
 class SerialDownload : public QObject {
     Q_OBJECT
 public:
@@ -54,12 +58,19 @@ public:
     QString deviceName() const;
     QString errorString() const { return m_error; }
 
+    // The most the download buffer is filled to.
+    qint64 largestDownload() const { return m_largest; }
+    void setLargestDownload(qint64 bytes) { m_largest = bytes; }
+
 Q_SIGNALS:
     // One read was appended to the download buffer.
     void blockReceived();
     // The port failed while open (an adapter unplugged); it is closed and
     // what arrived stays in the buffer.
     void portLost(const QString& reason);
+    // More came than the largest download: the buffer is filled to it, the
+    // rest is dropped and the port is closed.
+    void tooLarge();
 
 private:
     void readWaiting();
@@ -70,6 +81,7 @@ private:
     PortChoice m_choice;
     QSerialPort m_port;
     QString m_error;
+    qint64 m_largest;
 };
 
 } // namespace pelmor::acquisition

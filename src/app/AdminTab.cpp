@@ -4,6 +4,8 @@
 #include "db/DbError.h"
 #include "db/Files.h"
 #include "import/SurveyLists.h"
+#include "survey/FieldLimits.h"
+#include "text/MessageText.h"
 #include "ui/Style.h"
 
 #include <QComboBox>
@@ -23,6 +25,14 @@ namespace {
 
 // One width for the stand-alone buttons of the tab.
 constexpr int kButtonWidth = 150;
+
+// Why a name does not fit its list; empty when it does.
+QString nameLengthRefusal(store::NameList kind, const QString& name)
+{
+    return kind == store::NameList::Agencies
+               ? survey::lengthRefusal("Admin_Agency", QStringLiteral("agency name"), name)
+               : survey::lengthRefusal("Admin_Officer", QStringLiteral("officer name"), name);
+}
 
 // Builds one side of the lists frame in `column` of `grid`: caption, the name
 // box with its rename and refresh buttons, the list, and the add and delete
@@ -391,13 +401,19 @@ void AdminTab::addName(NameList& side)
 
 bool AdminTab::storeNewName(NameList& side, const QString& name)
 {
+    // A name too long stays in the box to be shortened.
+    if (const QString tooLong = nameLengthRefusal(side.kind, name); !tooLong.isEmpty()) {
+        Q_EMIT failed(tooLong);
+        return false;
+    }
     side.adding = false;
     side.name->setPlaceholderText(QString());
     store::NamedEntry added;
     try {
         added = store::openStore(m_database)->addName(side.kind, name);
     } catch (const db::DbError& error) {
-        Q_EMIT failed(QStringLiteral("The name \"%1\" cannot be stored: %2").arg(name, error.message()));
+        Q_EMIT failed(
+            QStringLiteral("The name %1 cannot be stored: %2").arg(text::quotedValue(name), error.message()));
         return false;
     }
     // The new name becomes the chosen one: the one the reports carry.
@@ -424,16 +440,21 @@ void AdminTab::renameCurrent(NameList& side)
     const store::NamedEntry entry = chosen(side);
     if (typed.isEmpty() || entry.id == 0)
         return;
+    if (const QString tooLong = nameLengthRefusal(side.kind, typed); !tooLong.isEmpty()) {
+        Q_EMIT failed(tooLong);
+        return;
+    }
     try {
         if (!store::openStore(m_database)->renameName(side.kind, entry.id, typed)) {
-            Q_EMIT failed(QStringLiteral("The name \"%1\" cannot be changed to \"%2\": another program has "
+            Q_EMIT failed(QStringLiteral("The name %1 cannot be changed to %2: another program has "
                                          "deleted it. Choose a name from the list again.")
-                              .arg(entry.name, typed));
+                              .arg(text::quotedValue(entry.name), text::quotedValue(typed)));
             refreshList(side);
             return;
         }
     } catch (const db::DbError& error) {
-        Q_EMIT failed(QStringLiteral("The name cannot be changed to \"%1\": %2").arg(typed, error.message()));
+        Q_EMIT failed(QStringLiteral("The name cannot be changed to %1: %2")
+                          .arg(text::quotedValue(typed), error.message()));
         return;
     }
     m_names.choose(side.kind, {entry.id, typed});

@@ -100,6 +100,7 @@ ImportTab::ImportTab(AppState& state, ui::Messages& messages, QWidget* parent)
     connect(m_saveRawData, &QPushButton::clicked, this, &ImportTab::openSaveWindow);
     connect(m_serial.get(), &acquisition::SerialDownload::blockReceived, this, &ImportTab::blockReceived);
     connect(m_serial.get(), &acquisition::SerialDownload::portLost, this, &ImportTab::portLost);
+    connect(m_serial.get(), &acquisition::SerialDownload::tooLarge, this, &ImportTab::downloadTooLarge);
     connect(m_fileWindow.get(), &acquisition::LoadDataFile::aboutToLoad, this,
             &ImportTab::leaveDownloadForLoad);
     connect(m_fileWindow.get(), &acquisition::LoadDataFile::loaded, this, [this] {
@@ -181,6 +182,19 @@ void ImportTab::portLost(const QString& reason)
                        "The data received so far is kept. Press \"Process The Imported Data\" to use "
                        "it, or check the cable and start the download again.")
             .arg(m_serial->portLabel(), reason),
+        ui::Messages::defaultTitle(), ui::Messages::Icon::Warning);
+}
+
+void ImportTab::downloadTooLarge()
+{
+    m_processing->setStatus(QStringLiteral("Communication Port %1 Closed: more came than a download holds")
+                                .arg(m_serial->portLabel()));
+    m_messages.tell(
+        QStringLiteral("The download from the sign on port %1 was stopped: %2. The sign or its "
+                       "cable may be sending without end. The port is closed and the data "
+                       "received so far is kept.\n\nCheck the sign and its cable, then press "
+                       "\"R E S E T\" to start the download again.")
+            .arg(m_serial->portLabel(), acquisition::tooLargeReason(-1, m_serial->largestDownload())),
         ui::Messages::defaultTitle(), ui::Messages::Icon::Warning);
 }
 

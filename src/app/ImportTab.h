@@ -112,6 +112,7 @@ private:
     void showProcessedDownload(ImportStep step);
     void blockReceived();
     void portLost(const QString& reason);
+    void downloadTooLarge();
     void leaveDownloadForLoad();
     void setPortStatusOpen();
     void setPortStatusClosed();

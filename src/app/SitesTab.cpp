@@ -5,6 +5,7 @@
 #include "db/Files.h"
 #include "db/SafeFileWriter.h"
 #include "session/BackgroundTask.h"
+#include "sites/SiteCoordinates.h"
 #include "sites/SiteExport.h"
 #include "sites/SiteGraphs.h"
 #include "sites/SitePlacement.h"
@@ -12,6 +13,7 @@
 #include "study/widgets/ChartView.h"
 #include "study/widgets/CsvFileDialog.h"
 #include "study/widgets/TabParts.h"
+#include "text/MessageText.h"
 #include "ui/BusyCursor.h"
 #include "ui/Style.h"
 
@@ -503,7 +505,7 @@ void SitesTab::askCoordinates()
         return;
     const store::Site& site = m_history->site;
     bool ok = false;
-    const QString text = QInputDialog::getText(
+    const QString typed = QInputDialog::getText(
         this, QStringLiteral("Site Coordinates"),
         QStringLiteral("Latitude and longitude of %1 in degrees, such as 42.36010 -71.05890:")
             .arg(sites::siteTitle(site)),
@@ -514,21 +516,22 @@ void SitesTab::askCoordinates()
         &ok);
     if (!ok)
         return;
-    const QStringList parts = text.simplified()
+    const QStringList parts = typed.simplified()
                                   .replace(QLatin1Char(','), QLatin1Char(' '))
                                   .split(QLatin1Char(' '), Qt::SkipEmptyParts);
-    bool latitudeOk = false, longitudeOk = false;
-    const double latitude = parts.value(0).toDouble(&latitudeOk);
-    const double longitude = parts.value(1).toDouble(&longitudeOk);
-    if (parts.size() != 2 || !latitudeOk || !longitudeOk || latitude < -90 || latitude > 90 ||
-        longitude < -180 || longitude > 180) {
-        Q_EMIT failed(QStringLiteral("\"%1\" is not a latitude (-90 to 90) and a longitude (-180 to 180) in "
-                                     "degrees. Type the two numbers with a blank between them, such as "
-                                     "42.36010 -71.05890.")
-                          .arg(text));
+    if (parts.size() != 2) {
+        Q_EMIT failed(QStringLiteral("%1 is not a latitude and a longitude. Type the two numbers in degrees "
+                                     "with a blank between them, such as 42.36010 -71.05890.")
+                          .arg(text::quotedValue(typed)));
         return;
     }
-    const QString failure = placeChosenSite(latitude, longitude);
+    QString problem;
+    const auto place = sites::readCoordinates(parts[0], parts[1], problem);
+    if (!place) {
+        Q_EMIT failed(problem);
+        return;
+    }
+    const QString failure = placeChosenSite(place->latitude, place->longitude);
     if (!failure.isEmpty())
         Q_EMIT failed(failure);
 }

@@ -5,6 +5,7 @@
 #include "flow/FlowBreakdown.h"
 #include "store/SurveyStore.h"
 #include "survey/SurveyRecord.h"
+#include "text/MessageText.h"
 
 namespace pelmor::cli {
 namespace {
@@ -32,7 +33,8 @@ QString breakDown(const QCommandLineParser& parser, Context& context, const QStr
 {
     const QString binsText = parser.value(binsOption());
     if (binsText != QLatin1String("15") && binsText != QLatin1String("60"))
-        return QStringLiteral("The bin length must be 15 or 60 minutes, not \"%1\".").arg(binsText);
+        return QStringLiteral("The bin length must be 15 or 60 minutes, not %1.")
+            .arg(text::quotedValue(binsText));
     const flow::BinLength bins =
         binsText == QLatin1String("15") ? flow::BinLength::QuarterHour : flow::BinLength::Hour;
     try {

@@ -3,6 +3,7 @@
 #include "csv/TableExport.h"
 #include "db/SafeFileWriter.h"
 #include "study/StudyExport.h"
+#include "text/MessageText.h"
 
 #include <QFile>
 
@@ -69,7 +70,7 @@ int runExport(const QCommandLineParser& parser, Context& context)
             return csv::writeTable(context.database, chosen, batch, device, breakdown);
         };
     } else {
-        return fail(context, QStringLiteral("Unknown table \"%1\". %2").arg(table, usage));
+        return fail(context, QStringLiteral("Unknown table %1. %2").arg(text::quotedValue(table), usage));
     }
 
     QString failure;

@@ -5,6 +5,7 @@
 #include "stats/SpeedDistributionGraph.h"
 #include "store/SurveyStore.h"
 #include "survey/SurveyRecord.h"
+#include "text/MessageText.h"
 
 namespace pelmor::cli {
 namespace {
@@ -45,7 +46,7 @@ int runGraph(const QCommandLineParser& parser, Context& context)
     const QString kind = arguments.at(1);
     const QString batch = arguments.at(2);
     if (kind != QLatin1String("percent85") && kind != QLatin1String("volume"))
-        return fail(context, QStringLiteral("Unknown graph \"%1\". %2").arg(kind, usage));
+        return fail(context, QStringLiteral("Unknown graph %1. %2").arg(text::quotedValue(kind), usage));
     const QString file = parser.value(pngOption());
     if (file.isEmpty())
         return fail(context, QStringLiteral("Give the image file with --png FILE."));

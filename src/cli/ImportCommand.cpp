@@ -6,6 +6,7 @@
 #include "import/SurveyImport.h"
 #include "import/SurveyLists.h"
 #include "import/UnitPreference.h"
+#include "text/MessageText.h"
 
 #include <QFileInfo>
 
@@ -87,9 +88,8 @@ int runImport(const QCommandLineParser& parser, Context& context)
     const QString trailer = parser.isSet(QStringLiteral("trailer")) ? parser.value(QStringLiteral("trailer"))
                                                                     : QStringLiteral("A");
     if (trailer.size() != 1 || trailer[0] < QLatin1Char('A') || trailer[0] > QLatin1Char('Z'))
-        return fail(
-            context,
-            QStringLiteral("The trailer ID must be one capital letter A to Z, not \"%1\".").arg(trailer));
+        return fail(context, QStringLiteral("The trailer ID must be one capital letter A to Z, not %1.")
+                                 .arg(text::quotedValue(trailer)));
     const QString direction = parser.value(QStringLiteral("direction"));
     if (!direction.isEmpty() && !import::directionsOfTravel().contains(direction))
         return fail(context, QStringLiteral("The direction of travel must be one of: %1.")
@@ -108,13 +108,17 @@ int runImport(const QCommandLineParser& parser, Context& context)
                                             "with --unit MPH or --unit KPH.")
                                  .arg(unitFailure));
     if (unit != QLatin1String("MPH") && unit != QLatin1String("KPH"))
-        return fail(context, QStringLiteral("The unit must be MPH or KPH, not \"%1\".").arg(unit));
+        return fail(context,
+                    QStringLiteral("The unit must be MPH or KPH, not %1.").arg(text::quotedValue(unit)));
 
     // The file is prepared as loading it in the window prepares it.
     QByteArray buffer;
-    if (!acquisition::readSavedDownload(file, buffer))
+    QString unread;
+    if (!acquisition::readSavedDownload(file, buffer, &unread))
         return fail(context,
-                    QStringLiteral("The file %1 cannot be read.").arg(QFileInfo(file).absoluteFilePath()));
+                    QStringLiteral("The file %1 cannot be read: %2. Name a saved download (.rsx) of a "
+                                   "survey.")
+                        .arg(QFileInfo(file).absoluteFilePath(), unread));
     import::markEnd(buffer);
     const import::HeaderFields fields = import::readHeaderFields(buffer);
     import::SurveyHeader header{fields.batchNumber(trailer),

@@ -6,6 +6,7 @@
 #include "session/DocumentPreparation.h"
 #include "store/SurveyStore.h"
 #include "survey/SurveyRecord.h"
+#include "text/MessageText.h"
 
 #include <QDir>
 
@@ -143,8 +144,8 @@ int runReport(const QCommandLineParser& parser, Context& context)
     const reports::DocumentKind* kind =
         isNumber ? reports::documentKind(reports::reportChoiceFromNumber(number)) : nullptr;
     if (!kind)
-        return fail(context, QStringLiteral("There is no document \"%1\"; the documents are %2.")
-                                 .arg(arguments.at(1), documentList()));
+        return fail(context, QStringLiteral("There is no document %1; the documents are %2.")
+                                 .arg(text::quotedValue(arguments.at(1)), documentList()));
     const bool forSite = kind->choice == reports::ReportChoice::SiteHistoryReport;
     qint64 site = 0;
     if (forSite) {

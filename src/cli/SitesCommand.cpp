@@ -1,11 +1,13 @@
 #include "Command.h"
 #include "SharedOptions.h"
 #include "db/DbError.h"
+#include "sites/SiteCoordinates.h"
 #include "sites/SiteExport.h"
 #include "sites/SitePlacement.h"
 #include "sites/SiteTrends.h"
 #include "store/SurveyStore.h"
 #include "study/StudyText.h"
+#include "text/MessageText.h"
 
 #include <QJsonDocument>
 
@@ -48,17 +50,17 @@ const sites::SiteSurveys* findSite(const std::vector<sites::SiteSurveys>& all, c
     if (found.size() == 1)
         return found.front();
     if (found.empty()) {
-        fail(context, QStringLiteral("No site holds surveys under \"%1\": 'pelmor-cli sites' lists the sites "
+        fail(context, QStringLiteral("No site holds surveys under %1: 'pelmor-cli sites' lists the sites "
                                      "with their numbers.")
-                          .arg(named));
+                          .arg(text::quotedValue(named)));
         return nullptr;
     }
     QStringList titles;
     for (const sites::SiteSurveys* site : found)
         titles << sites::siteTitle(site->site);
-    fail(context, QStringLiteral("%1 sites are named \"%2\": %3. Name the site by its number.")
+    fail(context, QStringLiteral("%1 sites are named %2: %3. Name the site by its number.")
                       .arg(found.size())
-                      .arg(named, titles.join(QStringLiteral("; "))));
+                      .arg(text::quotedValue(named), titles.join(QStringLiteral("; "))));
     return nullptr;
 }
 
@@ -70,8 +72,8 @@ std::optional<QDate> readSinceDate(const QCommandLineParser& parser, const char*
     const QString text = parser.value(QLatin1String(name));
     const QDate date = QDate::fromString(text, QStringLiteral("MM/dd/yyyy"));
     if (!date.isValid()) {
-        fail(context, QStringLiteral("--%1 takes a date as MM/DD/YYYY, such as 03/15/2026, not \"%2\".")
-                          .arg(QLatin1String(name), text));
+        fail(context, QStringLiteral("--%1 takes a date as MM/DD/YYYY, such as 03/15/2026, not %2.")
+                          .arg(QLatin1String(name), text::quotedValue(text)));
         ok = false;
     }
     return date;
@@ -229,16 +231,11 @@ int runSiteChange(const QCommandLineParser& parser, Context& context)
             const sites::SiteSurveys* site = findSite(*all, arguments[1], context);
             if (!site)
                 return 1;
-            bool latitudeOk = false, longitudeOk = false;
-            const double latitude = arguments[2].toDouble(&latitudeOk);
-            const double longitude = arguments[3].toDouble(&longitudeOk);
-            if (!latitudeOk || !longitudeOk || latitude < -90 || latitude > 90 || longitude < -180 ||
-                longitude > 180)
-                return fail(context, QStringLiteral("The latitude must be a number from -90 to 90 and the "
-                                                    "longitude one from -180 to 180, in degrees (42.3601 "
-                                                    "-71.0589), not \"%1 %2\".")
-                                         .arg(arguments[2], arguments[3]));
-            if (!store->setSiteCoordinates(site->site.id, latitude, longitude))
+            QString problem;
+            const auto place = sites::readCoordinates(arguments[2], arguments[3], problem);
+            if (!place)
+                return fail(context, problem);
+            if (!store->setSiteCoordinates(site->site.id, place->latitude, place->longitude))
                 return fail(context,
                             QStringLiteral("The site is no longer there; look at 'pelmor-cli sites'."));
             context.out << "Placed " << sites::siteTitle(site->site) << " at " << arguments[2] << ' '

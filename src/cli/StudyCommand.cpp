@@ -5,6 +5,7 @@
 #include "study/StudyExport.h"
 #include "study/StudyTables.h"
 #include "survey/SurveyRecord.h"
+#include "text/MessageText.h"
 
 #include <QJsonDocument>
 
@@ -63,8 +64,8 @@ bool readThreshold(const QCommandLineParser& parser, Context& context, std::opti
     threshold = parser.value(thresholdOption()).toInt(&number);
     if (number && *threshold >= 1)
         return true;
-    fail(context, QStringLiteral("The threshold must be a whole speed above 0, not \"%1\".")
-                      .arg(parser.value(thresholdOption())));
+    fail(context, QStringLiteral("The threshold must be a whole speed above 0, not %1.")
+                      .arg(text::quotedValue(parser.value(thresholdOption()))));
     return false;
 }
 

@@ -2,9 +2,13 @@
 #include "db/DatabaseFolder.h"
 #include "db/DbError.h"
 #include "db/Files.h"
+#include "text/MessageText.h"
 
 #include <QGuiApplication>
+#include <QRegularExpression>
+#include <QSet>
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 
@@ -26,6 +30,45 @@ QString commandName(const QStringList& arguments)
             return argument;
     }
     return QString();
+}
+
+// Whether an argument is a negative number ("-71.06", "-5", "-.5"): a value
+// such as a western longitude, never an option.
+bool isNegativeNumber(const QString& argument)
+{
+    static const QRegularExpression number(QStringLiteral("^-(\\d+\\.?\\d*|\\.\\d+)([eE][+-]?\\d+)?$"));
+    return number.match(argument).hasMatch();
+}
+
+// The arguments as the parser is to read them. QCommandLineParser takes
+// "-71.06" for the options -7, -1, ...; so when a negative number is given,
+// the positional arguments are moved behind "--", in their order, and the
+// options stay before it. Which arguments are positional is found by a
+// first parse in which each argument that may be one stands as a token no
+// option can be. Arguments that already hold "--" are left as they are.
+QStringList withNegativeNumbersAsValues(QCommandLineParser& parser, const QStringList& arguments)
+{
+    const auto negative = std::find_if(arguments.begin() + 1, arguments.end(), isNegativeNumber);
+    if (negative == arguments.end() || arguments.contains(QStringLiteral("--")))
+        return arguments;
+    QStringList tokens{arguments.first()};
+    for (int i = 1; i < arguments.size(); ++i) {
+        const QString& argument = arguments[i];
+        const bool mayBeValue =
+            !argument.startsWith(QLatin1Char('-')) || argument.size() == 1 || isNegativeNumber(argument);
+        tokens << (mayBeValue ? QStringLiteral("\x01%1").arg(i) : argument);
+    }
+    // Refused (an unknown option, say): the tokens are refused the same way,
+    // with no negative number in the message taken for options.
+    if (!parser.parse(tokens))
+        return tokens;
+    QSet<int> positional;
+    for (const QString& token : parser.positionalArguments())
+        positional.insert(token.mid(1).toInt());
+    QStringList options, values;
+    for (int i = 1; i < arguments.size(); ++i)
+        (positional.contains(i) ? values : options) << arguments[i];
+    return QStringList{arguments.first()} + options + QStringList{QStringLiteral("--")} + values;
 }
 
 QString overview()
@@ -83,7 +126,7 @@ int main(int argc, char* argv[])
             return 0;
         }
         err << (name.isEmpty() ? QStringLiteral("No command given.")
-                               : QStringLiteral("Unknown command \"%1\".").arg(name))
+                               : QStringLiteral("Unknown command %1.").arg(text::quotedValue(name)))
             << "\n\n"
             << overview();
         return 2;
@@ -105,7 +148,7 @@ int main(int argc, char* argv[])
         QLatin1String(command->name), QStringLiteral("The command."),
         QStringLiteral("%1 %2").arg(QLatin1String(command->name), QLatin1String(command->usage)));
     command->addOptions(parser);
-    if (!parser.parse(arguments)) {
+    if (!parser.parse(withNegativeNumbersAsValues(parser, arguments))) {
         err << parser.errorText() << Qt::endl;
         return 2;
     }

@@ -6,6 +6,8 @@
 #include "store/SurveyStore.h"
 #include "study/Distributions.h"
 #include "study/StudyText.h"
+#include "survey/FieldLimits.h"
+#include "text/MessageText.h"
 
 #include <algorithm>
 #include <cmath>
@@ -312,7 +314,9 @@ void addWarnings(Comparison& c)
         !a.locationCode.isEmpty() && !b.locationCode.isEmpty() && !sameText(a.locationCode, b.locationCode);
     if (!sameText(a.location, b.location) || codesDiffer) {
         const auto place = [codesDiffer](const ComparedSurvey& side) {
-            return QStringLiteral("\"%1\"").arg(side.location.simplified()) +
+            // A location of an older file may be longer than any the import
+            // now takes; one that fits is quoted whole.
+            return text::quotedValue(side.location.simplified(), survey::maximumLength("Location")) +
                    (codesDiffer ? QStringLiteral(" (location code %1)").arg(side.locationCode) : QString());
         };
         warn("different_location",

@@ -2,14 +2,15 @@
 
 #include "db/DbError.h"
 #include "text/Formats.h"
+#include "text/MessageText.h"
 
 namespace pelmor::db {
 namespace {
 
 DbError conversionError(const FieldInfo& field, const QString& text, const char* what)
 {
-    return DbError(QStringLiteral("The value \"%1\" cannot be stored in the field %2: %3.")
-                       .arg(text, field.name, QLatin1String(what)));
+    return DbError(QStringLiteral("The value %1 cannot be stored in the field %2: %3.")
+                       .arg(text::quotedValue(text), field.name, QLatin1String(what)));
 }
 
 qint64 toInteger(const FieldInfo& field, const QVariant& value)

@@ -2,6 +2,7 @@
 
 #include "db/DbError.h"
 #include "db/Files.h"
+#include "db/HiddenPasswords.h"
 
 #include <QSettings>
 
@@ -54,10 +55,11 @@ void rememberServerChoice(const ServerChoice& choice)
     QSettings settings;
     settings.beginGroup(QLatin1String(kGroup));
     settings.setValue(QStringLiteral("UseServer"), choice.useServer);
-    settings.setValue(QStringLiteral("Host"), choice.host);
+    // A URI typed into a box may carry a password; none is written.
+    settings.setValue(QStringLiteral("Host"), hidePasswords(choice.host));
     settings.setValue(QStringLiteral("Port"), choice.port);
-    settings.setValue(QStringLiteral("Database"), choice.database);
-    settings.setValue(QStringLiteral("User"), choice.user);
+    settings.setValue(QStringLiteral("Database"), hidePasswords(choice.database));
+    settings.setValue(QStringLiteral("User"), hidePasswords(choice.user));
     settings.setValue(QStringLiteral("TlsMode"), choice.tlsMode);
     settings.endGroup();
     settings.sync();
@@ -94,7 +96,7 @@ QString serverName(const ServerChoice& choice)
             (choice.database.isEmpty() ? QStringLiteral("(your user's database)") : choice.database);
     if (!choice.user.isEmpty())
         name += QStringLiteral(" as ") + choice.user;
-    return name;
+    return hidePasswords(name);
 }
 
 } // namespace pelmor::db

@@ -1,6 +1,7 @@
 #include "flow/TrafficVolumeGraph.h"
 
 #include "stats/SpeedGraphSource.h"
+#include "text/MessageText.h"
 
 #include <QRegularExpression>
 
@@ -75,10 +76,9 @@ charts::GraphResult trafficVolumeGraph(const db::Database& database, const surve
     QString warning;
     static const QRegularExpression number(QStringLiteral("^\\s*[+-]?\\.?[0-9]"));
     if (!number.match(survey.header.violationAlert).hasMatch())
-        warning =
-            QStringLiteral("The posted limit \"%1\" of survey %2 is not a number: every bar is drawn as "
-                           "over the limit. Correct the limit and import the survey again.")
-                .arg(survey.header.violationAlert, survey.batchNumber);
+        warning = QStringLiteral("The posted limit %1 of survey %2 is not a number: every bar is drawn as "
+                                 "over the limit. Correct the limit and import the survey again.")
+                      .arg(text::quotedValue(survey.header.violationAlert), survey.batchNumber);
     return {graph, QString(), warning};
 }
 

@@ -10,7 +10,9 @@
 #include "stats/Pace.h"
 #include "stats/Summary.h"
 #include "store/SurveyStore.h"
+#include "survey/FieldLimits.h"
 #include "text/Formats.h"
+#include "text/MessageText.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -352,8 +354,9 @@ std::optional<HeaderProblem> checkPostedLimit(const QString& posted)
 {
     const QStringView limit = QStringView(posted).trimmed();
     const auto problem = [&posted](const char* what) {
-        return HeaderProblem{HeaderField::PostedSpeed,
-                             QStringLiteral("The posted limit \"%1\" %2").arg(posted, QLatin1String(what))};
+        return HeaderProblem{
+            HeaderField::PostedSpeed,
+            QStringLiteral("The posted limit %1 %2").arg(text::quotedValue(posted), QLatin1String(what))};
     };
     if (limit.startsWith(u'-') && isDigits(limit.mid(1)))
         return problem("is not a positive whole number. Type the limit the signs show, for example 035.");
@@ -512,22 +515,30 @@ std::optional<HeaderProblem> checkHeader(const SurveyHeader& header)
     if (header.postedSpeed.isEmpty())
         return HeaderProblem{HeaderField::PostedSpeed, messages::kNoPostedSpeed};
 
-    const std::pair<HeaderField, const QString*> texts[] = {{HeaderField::BatchNumber, &header.batchNumber},
-                                                            {HeaderField::LocationCode, &header.locationCode},
-                                                            {HeaderField::Location, &header.location},
-                                                            {HeaderField::StartDate, &header.startDate},
-                                                            {HeaderField::StartTime, &header.startTime},
-                                                            {HeaderField::PostedSpeed, &header.postedSpeed},
-                                                            {HeaderField::Cutoff, &header.cutoff},
-                                                            {HeaderField::Alarm, &header.alarm},
-                                                            {HeaderField::Unit, &header.unit},
-                                                            {HeaderField::Direction, &header.direction},
-                                                            {HeaderField::Zone, &header.zone}};
-    for (const auto& [field, text] : texts) {
+    // Each text with the stored field whose longest text it may be.
+    struct Text {
+        HeaderField field;
+        const char* stored;
+        const QString* text;
+    };
+    const Text texts[] = {{HeaderField::BatchNumber, "Batch_Number", &header.batchNumber},
+                          {HeaderField::LocationCode, "Location_Code", &header.locationCode},
+                          {HeaderField::Location, "Location", &header.location},
+                          {HeaderField::StartDate, "Date", &header.startDate},
+                          {HeaderField::StartTime, "Time", &header.startTime},
+                          {HeaderField::PostedSpeed, "Violation_Alert", &header.postedSpeed},
+                          {HeaderField::Cutoff, "Blank_Speed", &header.cutoff},
+                          {HeaderField::Alarm, "Alarm_Speed", &header.alarm},
+                          {HeaderField::Unit, "Radar_Mode", &header.unit},
+                          {HeaderField::Direction, "Direction", &header.direction},
+                          {HeaderField::Zone, "Zone", &header.zone}};
+    for (const auto& [field, stored, text] : texts) {
+        const QString name = headerFieldName(field);
+        if (QString tooLong = survey::lengthRefusal(stored, name, *text); !tooLong.isEmpty())
+            return HeaderProblem{field, std::move(tooLong)};
         const auto hidden = hiddenCharacter(*text);
         if (!hidden)
             continue;
-        const QString name = headerFieldName(field);
         const QString code =
             QStringLiteral("U+%1").arg(uint(hidden->code), 4, 16, QLatin1Char('0')).toUpper();
         return HeaderProblem{
@@ -547,13 +558,13 @@ std::optional<HeaderProblem> checkHeader(const SurveyHeader& header)
         return problem;
     if (!normalStartTime(header.startTime))
         return HeaderProblem{HeaderField::StartTime,
-                             QStringLiteral("The start time \"%1\" is not a time of day. Type it as hh:mm, "
-                                            "for example 08:30.")
-                                 .arg(header.startTime)};
+                             QStringLiteral("The start time %1 is not a time of day. Type it as hh:mm, for "
+                                            "example 08:30.")
+                                 .arg(text::quotedValue(header.startTime))};
     if (header.unit != QLatin1String("MPH") && header.unit != QLatin1String("KPH"))
-        return HeaderProblem{
-            HeaderField::Unit,
-            QStringLiteral("The unit \"%1\" is neither MPH nor KPH. Choose MPH or KPH.").arg(header.unit)};
+        return HeaderProblem{HeaderField::Unit,
+                             QStringLiteral("The unit %1 is neither MPH nor KPH. Choose MPH or KPH.")
+                                 .arg(text::quotedValue(header.unit))};
     return std::nullopt;
 }
 

@@ -75,8 +75,9 @@ struct HeaderProblem {
 };
 
 // The header checks, in order; the first that fails. The four fields the
-// user fills in must not be empty; no text may hold a control character or
-// a hidden direction override; the batch number must not be blank; the
+// user fills in must not be empty; no text may be longer than its stored
+// field holds (survey::maximumLength) nor hold a control character or a
+// hidden direction override; the batch number must not be blank; the
 // posted limit must be a positive whole number of at most three digits; the
 // start time must be a time of day ("8:30" is read as 08:30); the unit is
 // MPH or KPH.

@@ -1,6 +1,7 @@
 #include "import/UnitPreference.h"
 
 #include "db/Files.h"
+#include "text/MessageText.h"
 
 #include <QSettings>
 
@@ -12,8 +13,9 @@ QString preferredUnit(QString& failure)
     const QString unit = settings.value(QLatin1String(kUnitSetting), QStringLiteral("MPH")).toString();
     if (unit == QLatin1String("MPH") || unit == QLatin1String("KPH"))
         return unit;
-    failure = QStringLiteral("the setting %1 in %2 holds \"%3\", neither MPH nor KPH.")
-                  .arg(QLatin1String(kUnitSetting), db::displayPath(settings.fileName()), unit);
+    failure =
+        QStringLiteral("the setting %1 in %2 holds %3, neither MPH nor KPH.")
+            .arg(QLatin1String(kUnitSetting), db::displayPath(settings.fileName()), text::quotedValue(unit));
     return QString();
 }
 

@@ -1,6 +1,7 @@
 #include "stats/Pace.h"
 
 #include "text/Formats.h"
+#include "text/MessageText.h"
 
 #include <cmath>
 
@@ -12,7 +13,7 @@ double numberFromText(const QString& text, const char* what)
     const double number = text.trimmed().toDouble(&ok);
     if (!ok || !std::isfinite(number))
         throw StatisticsError(
-            QStringLiteral("The %1 \"%2\" is not a number.").arg(QLatin1String(what), text));
+            QStringLiteral("The %1 %2 is not a number.").arg(QLatin1String(what), text::quotedValue(text)));
     return number;
 }
 
@@ -24,7 +25,8 @@ PaceWindow paceWindow(double averageSpeed, const QString& unit)
     else if (unit == QLatin1String("KPH"))
         halfWidth = 10;
     else
-        throw StatisticsError(QStringLiteral("The unit \"%1\" is neither MPH nor KPH.").arg(unit));
+        throw StatisticsError(
+            QStringLiteral("The unit %1 is neither MPH nor KPH.").arg(text::quotedValue(unit)));
     // The high bound is the low bound's unrounded value plus the full width.
     const double low = averageSpeed - halfWidth;
     const double high = low + 2 * halfWidth;

@@ -3,6 +3,7 @@
 #include "stats/Pace.h"
 #include "store/SurveyStore.h"
 #include "text/Formats.h"
+#include "text/MessageText.h"
 
 #include <limits>
 
@@ -14,8 +15,8 @@ qint64 startTimePart(const QString& startTime, int position, const char* what)
 {
     const auto number = text::toWholeNumber(startTime.mid(position - 1, 2));
     if (!number)
-        throw StatisticsError(QStringLiteral("The %1 of the start time \"%2\" is not a number.")
-                                  .arg(QLatin1String(what), startTime));
+        throw StatisticsError(QStringLiteral("The %1 of the start time %2 is not a number.")
+                                  .arg(QLatin1String(what), text::quotedValue(startTime)));
     return *number;
 }
 
@@ -23,7 +24,8 @@ int postedLimitNumber(const QString& postedLimit)
 {
     const double limit = text::roundHalfToEven(numberFromText(postedLimit, "posted limit"));
     if (limit < std::numeric_limits<qint32>::min() || limit > std::numeric_limits<qint32>::max())
-        throw StatisticsError(QStringLiteral("The posted limit \"%1\" is out of range.").arg(postedLimit));
+        throw StatisticsError(
+            QStringLiteral("The posted limit %1 is out of range.").arg(text::quotedValue(postedLimit)));
     return static_cast<int>(limit);
 }
 
@@ -101,7 +103,8 @@ survey::SummaryRow computeSummary(store::SurveyFigures& figures, const SummaryIn
         text::formatTextAsTimeAmPm(text::format00(stopHour) + QLatin1Char(':') + text::format00(stopMinute));
     const auto startDate = text::parseDateTime(inputs.startDate);
     if (!startDate)
-        throw StatisticsError(QStringLiteral("The start date \"%1\" is not a date.").arg(inputs.startDate));
+        throw StatisticsError(
+            QStringLiteral("The start date %1 is not a date.").arg(text::quotedValue(inputs.startDate)));
     v.startDate = text::formatDateMdy(startDate->date());
     v.stopDate = text::formatDateMdy(startDate->date().addDays(days));
 

@@ -1,5 +1,7 @@
 #include "store/PgConnection.h"
 
+#include "db/HiddenPasswords.h"
+
 #include <libpq-fe.h>
 
 #include <charconv>
@@ -138,15 +140,23 @@ PgConnection::PgConnection(const QString& connectionString)
                           db::Failure::OutOfMemory);
     m_name = nameOf(m_connection.get());
     if (PQstatus(m_connection.get()) != CONNECTION_OK && PQconnectionNeedsPassword(m_connection.get()))
-        throw db::DbError(QStringLiteral("The survey database %1 wants a password. Enter it, "
-                                         "or ask the agency's IT to put it in your ~/.pgpass file.")
-                              .arg(m_name),
-                          db::Failure::PasswordNeeded);
+        throw db::DbError(
+            db::hidePasswords(QStringLiteral("The survey database %1 wants a password. Enter it, "
+                                             "or ask the agency's IT to put it in your ~/.pgpass "
+                                             "file.")
+                                  .arg(m_name),
+                              connectionString),
+            db::Failure::PasswordNeeded);
+    // A malformed connection string is quoted by libpq, and read as a name
+    // and a port, so a password can stand anywhere in this message.
     if (PQstatus(m_connection.get()) != CONNECTION_OK)
         throw db::DbError(
-            QStringLiteral("Cannot connect to the survey database %1: %2 Check the server's address, "
-                           "that it runs and that your user may log in, then try again.")
-                .arg(m_name, serverMessage(PQerrorMessage(m_connection.get()))),
+            db::hidePasswords(
+                QStringLiteral("Cannot connect to the survey database %1: %2 Check the server's "
+                               "address, that it runs and that your user may log in, then try "
+                               "again.")
+                    .arg(m_name, serverMessage(PQerrorMessage(m_connection.get()))),
+                connectionString),
             db::Failure::ConnectionLost);
     if (PQsetClientEncoding(m_connection.get(), "UTF8") != 0)
         throw failure(nullptr);

@@ -5,6 +5,7 @@
 #include "study/Distributions.h"
 #include "study/StudyText.h"
 #include "text/Formats.h"
+#include "text/MessageText.h"
 
 #include <algorithm>
 #include <cmath>
@@ -442,9 +443,9 @@ StudyResult runStudy(store::SurveyStore& store, const StudyInputs& inputs)
     }
     const std::optional<qint64> limit = text::toWholeNumber(inputs.postedLimit);
     if (!limit || *limit <= 0 || *limit > 10000) {
-        result.message = QStringLiteral("The posted limit of survey %1 (\"%2\") is not a speed, so its "
+        result.message = QStringLiteral("The posted limit of survey %1 (%2) is not a speed, so its "
                                         "vehicles cannot be measured against it.")
-                             .arg(inputs.batchNumber, inputs.postedLimit);
+                             .arg(inputs.batchNumber, text::quotedValue(inputs.postedLimit));
         return result;
     }
     SpeedStudy study;

@@ -1,5 +1,8 @@
 #include "survey/FieldLimits.h"
 
+#include "text/Formats.h"
+#include "text/MessageText.h"
+
 #include <cstring>
 
 namespace pelmor::survey {
@@ -33,13 +36,23 @@ int maximumLength(const char* field)
 
 qsizetype characterCount(const QString& text)
 {
-    qsizetype count = 0;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        // The second half of a surrogate pair belongs to the first.
-        if (!(text[i].isLowSurrogate() && i > 0 && text[i - 1].isHighSurrogate()))
-            ++count;
-    }
-    return count;
+    return text::characterCount(text);
+}
+
+QString lengthRefusal(const char* field, const QString& described, const QString& text)
+{
+    const int most = maximumLength(field);
+    // Each character takes at least one code unit: a text no longer than the
+    // limit in code units is not counted.
+    if (most <= 0 || text.size() <= most)
+        return QString();
+    const qsizetype length = characterCount(text);
+    if (length <= most)
+        return QString();
+    return QStringLiteral(
+               "The %1 is %2 characters long, more than the %3 it may hold. Shorten it to at most %3 "
+               "characters.")
+        .arg(described, text::formatCount(length), text::formatCount(most));
 }
 
 } // namespace pelmor::survey

@@ -19,4 +19,10 @@ int maximumLength(const char* field);
 // the Basic Multilingual Plane is one character, not two.
 qsizetype characterCount(const QString& text);
 
+// Why `text` is refused for the named field: "The survey location is
+// 130,000 characters long, more than the 200 it may hold. Shorten it to at
+// most 200 characters.", with the field as `described` names it. Empty when
+// the text fits.
+QString lengthRefusal(const char* field, const QString& described, const QString& text);
+
 } // namespace pelmor::survey

@@ -169,6 +169,12 @@ QString formatCount(qint64 count)
     return english.toString(qlonglong(count));
 }
 
+QString formatDataSize(qint64 bytes)
+{
+    static const QLocale english(QLocale::English, QLocale::UnitedStates);
+    return english.formattedDataSize(bytes, 1, QLocale::DataSizeTraditionalFormat);
+}
+
 QString formatDateMdy(const QDate& date)
 {
     return QStringLiteral("%1/%2/%3")

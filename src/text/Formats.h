@@ -43,6 +43,10 @@ QString shortestDecimal(double value);
 // A count with thousands separators, whatever the system's locale: 14,152.
 QString formatCount(qint64 count);
 
+// A size in bytes with one decimal in units of 1024, whatever the system's
+// locale: "900 bytes", "19.1 MB", "2.0 GB".
+QString formatDataSize(qint64 bytes);
+
 // "mm/dd/yy"
 QString formatDateMdy(const QDate& date);
 // "hh:mm" (24-hour)

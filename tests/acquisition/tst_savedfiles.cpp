@@ -76,12 +76,19 @@ private Q_SLOTS:
         test::row(
             "empty file", "empty.rsx",
             "The file empty.rsx in the folder %1 is empty: it holds no download.\n\nChoose another file.");
+        // Refused for its size before it is read.
+        test::row(
+            "2 GB", "huge.rsx",
+            "The file huge.rsx in the folder %1 cannot be read: it is 2.0 GB, more than the 64.0 MB of the "
+            "largest download the program takes (about 3,000,000 vehicles).\n\nChoose another file.");
     }
     void loadRefusesWhatIsNoDownload()
     {
         QFETCH(QString, typed);
         QFETCH(QString, told);
         writeFile("empty.rsx", "");
+        writeFile("huge.rsx", "");
+        QVERIFY(QFile::resize(m_folder->filePath("huge.rsx"), qint64(2) << 30)); // sparse: no disk taken
         QVERIFY(QDir(m_folder->path()).mkdir("folder.rsx"));
         const QByteArray before = m_buffer;
         m_window->openForLoad();

@@ -9,6 +9,7 @@
 #include <QTest>
 
 #include <memory>
+#include <optional>
 
 using namespace pelmor;
 
@@ -131,44 +132,59 @@ private Q_SLOTS:
         QCOMPARE(ui().text(reportBox), "Springfield");
     }
 
-    // A database the tab cannot write to is told, naming its file; the
+    // A database the tab cannot write to is told, naming its file, and a
+    // name longer than a list holds is told with the most it may hold; the
     // lists, the stored names and the names on the reports stay as they were.
-    void unwritableDatabaseIsTold_data()
+    void refusalsAreTold_data()
     {
         QTest::addColumn<QString>("side");
         QTest::addColumn<QString>("reportBox");
         QTest::addColumn<QString>("action");
-        for (const char* action : {"add", "rename", "delete"}) {
-            QTest::addRow("agency, %s", action) << "Agency"
-                                                << "Text2" << action;
-            QTest::addRow("officer, %s", action) << "Officer"
-                                                 << "Text3" << action;
+        QTest::addColumn<QString>("name");
+        const QString tooLong(101, 'x');
+        for (const char* side : {"Agency", "Officer"}) {
+            const QString box = side == QLatin1String("Agency") ? "Text2" : "Text3";
+            for (const char* action : {"add", "rename", "delete"})
+                QTest::addRow("%s, %s, read-only", side, action) << side << box << action << "Capital City";
+            for (const char* action : {"add", "rename"})
+                QTest::addRow("%s, %s, too long", side, action) << side << box << action << tooLong;
         }
     }
-    void unwritableDatabaseIsTold()
+    void refusalsAreTold()
     {
         QFETCH(QString, side);
         QFETCH(QString, reportBox);
         QFETCH(QString, action);
+        QFETCH(QString, name);
         insertNames(side, {"Springfield", "Ogden"});
         openTab();
         QVERIFY(ui().clickItem(side + "List", "Ogden"));
-        const test::ReadOnlyFolder readOnly(m_app->folder.path());
-        if (!readOnly.isReadOnly())
-            QSKIP("This machine lets the test write into a read-only folder.");
+        const bool tooLong = name.size() > 100;
+        std::optional<test::ReadOnlyFolder> readOnly;
+        if (!tooLong) {
+            readOnly.emplace(m_app->folder.path());
+            if (!readOnly->isReadOnly())
+                QSKIP("This machine lets the test write into a read-only folder.");
+        }
 
         if (action == "add") {
             ui().click("Add" + side);
-            QTest::keyClicks(ui().child<QLineEdit>(side + "Name"), "Shelbyville");
+            QTest::keyClicks(ui().child<QLineEdit>(side + "Name"), name);
             ui().click("Add" + side);
         } else if (action == "rename") {
-            rename(side, "Capital City");
+            rename(side, name);
         } else {
             ui().click("Delete" + side);
         }
         const QStringList told = m_app->messages.texts();
         QCOMPARE(told.size(), 1);
-        QVERIFY2(told[0].contains(db::displayPath(m_app->folder.databasePath())), qPrintable(told[0]));
+        const QString expected =
+            tooLong
+                ? QStringLiteral("The %1 name is 101 characters long, more than the 100 it may hold. Shorten "
+                                 "it to at most 100 characters.")
+                      .arg(side.toLower())
+                : db::displayPath(m_app->folder.databasePath());
+        QVERIFY2(told[0].contains(expected), qPrintable(told[0]));
         QCOMPARE(tableNames(side), (QStringList{"Springfield", "Ogden"}));
         QCOMPARE(ui().items(side + "List"), (QStringList{"Springfield", "Ogden"}));
         QCOMPARE(ui().text(reportBox), "Ogden");

@@ -114,6 +114,31 @@ private Q_SLOTS:
         QTest::qWait(150);
         QCOMPARE(buffer, marked);
     }
+    // A sign or a cable that sends without end fills the download to the
+    // largest one and no further: the port is closed and the user told.
+    void endlessSendingIsStopped()
+    {
+        app::MainWindow& window = m_app->start();
+        ui().click("PortOK");
+        acquisition::SerialDownload& serial = window.importTab()->serial();
+        const qsizetype largest = 64 * 1024;
+        serial.setLargestDownload(largest);
+        const QByteArray burst(4000, '7');
+        for (qsizetype sent = 0; sent <= largest;) {
+            QVERIFY(send(burst));
+            sent += burst.size();
+            QTRY_COMPARE_WITH_TIMEOUT(m_app->state.downloadBuffer.size(), std::min(sent, largest), 5000);
+        }
+        QVERIFY(!serial.isOpen());
+        QCOMPARE(ui().text("PortStatus"), "Communication Port #1 Closed: more came than a download holds");
+        QCOMPARE(
+            m_app->messages.texts(),
+            QStringList{"The download from the sign on port #1 was stopped: it holds more than the 64.0 kB "
+                        "of the largest download the program takes (about 3,000 vehicles). The sign or its "
+                        "cable may be sending without end. The port is closed and the data received so "
+                        "far is kept.\n\nCheck the sign and its cable, then press \"R E S E T\" to start "
+                        "the download again."});
+    }
     void returningToThePortChoice()
     {
         app::MainWindow& window = m_app->start();

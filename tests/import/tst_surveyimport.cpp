@@ -213,6 +213,16 @@ private Q_SLOTS:
         row("escape in the location code", one, "code=00\u001B15", refused, int(F::LocationCode),
             QStringList{"The location code holds a control character (U+001B). Type the location code again "
                         "without it."});
+        // No text longer than its field holds reaches the database.
+        row("location one character too long", one, "location=" + QString(201, 'x'), refused,
+            int(F::Location),
+            QStringList{
+                "The survey location is 201 characters long, more than the 200 it may hold. Shorten it "
+                "to at most 200 characters."});
+        row("batch number of 9,000 digits", one, "batch=" + QString(9000, '9'), refused, int(F::BatchNumber),
+            QStringList{
+                "The batch number is 9,000 characters long, more than the 32 it may hold. Shorten it to "
+                "at most 32 characters."});
         row("start time not a time of day", one, "time=25:70", refused, int(F::StartTime),
             QStringList{
                 "The start time \"25:70\" is not a time of day. Type it as hh:mm, for example 08:30."});
@@ -271,6 +281,26 @@ private Q_SLOTS:
         const QByteArray one = download(QDate(2002, 5, 4), "30");
         QCOMPARE(run(completeHeader(one, changes.startsWith("batch") ? "batch=050302-a" : ""), one).outcome,
                  Outcome::Imported);
+    }
+    // A text's length is counted in characters: a letter outside the Basic
+    // Multilingual Plane is one, though it takes two UTF-16 units.
+    void lengthsCountCharacters_data()
+    {
+        const QString wide = QString::fromUcs4(U"\U0001D53C");
+        QTest::addColumn<QString>("location");
+        QTest::addColumn<QString>("refusal"); // empty: taken
+        row("200 letters", QString(200, 'x'), QString());
+        row("200 wide letters", wide.repeated(200), QString());
+        row("201 wide letters", wide.repeated(201), QString("The survey location is 201 characters long"));
+    }
+    void lengthsCountCharacters()
+    {
+        QFETCH(QString, location);
+        QFETCH(QString, refusal);
+        SurveyHeader header = completeHeader(download(QDate(2002, 5, 4), "30"));
+        header.location = location;
+        const auto problem = import::checkHeader(header);
+        QCOMPARE(problem ? problem->message.left(refusal.size()) : QString(), refusal);
     }
     void databaseFailuresKeepTheDownload_data()
     {

@@ -147,9 +147,10 @@ private Q_SLOTS:
         QCOMPARE(tab->sites().size(), size_t(3));
         QCOMPARE(tab->history()->rows.size(), size_t(1));
 
-        // The coordinates dialog: a text that is no position is refused
-        // with what to type; a good one is kept.
-        for (const QString& typed : {QStringLiteral("north of town"), QStringLiteral("42.3601, -71.0589")}) {
+        // The coordinates dialog: a text that is no position, or a place off
+        // the globe, is refused with what to type; a good one is kept.
+        for (const QString& typed : {QStringLiteral("north of town"), QStringLiteral("42.36 -180.5"),
+                                     QStringLiteral("42.3601, -71.0589")}) {
             test::answerNextWindow([&typed](QDialog* dialog) {
                 dialog->findChild<QLineEdit*>()->setText(typed);
                 dialog->accept();
@@ -157,10 +158,11 @@ private Q_SLOTS:
             m_app->ui.click(QStringLiteral("PlaceSite"));
             QTRY_VERIFY(!tab->task()->isRunning());
         }
-        QVERIFY2(
-            m_app->messages.texts().join(' ').contains(QStringLiteral("\"north of town\" is not a latitude")),
-            qPrintable(m_app->messages.texts().join(' ')));
-        QCOMPARE(m_app->messages.texts().size(), 1);
+        const QStringList told = m_app->messages.texts();
+        QCOMPARE(told.size(), 2);
+        QVERIFY2(told[0].startsWith(QStringLiteral("\"north of town\" is not a latitude and a longitude.")) &&
+                     told[1].startsWith(QStringLiteral("The longitude \"-180.5\" is outside -180 to 180.")),
+                 qPrintable(told.join(' ')));
         QCOMPARE(tab->history()->site.latitude.value_or(0), 42.3601);
         QCOMPARE(tab->history()->site.longitude.value_or(0), -71.0589);
     }

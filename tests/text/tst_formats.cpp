@@ -1,5 +1,6 @@
 #include "TestSupport.h"
 #include "text/Formats.h"
+#include "text/MessageText.h"
 
 #include <QTest>
 
@@ -134,6 +135,30 @@ private Q_SLOTS:
         QCOMPARE((QStringList{text, formatTextAsDateMdy(text), formatTextAsTimeAmPm(text),
                               formatTextAsTime24(text)}),
                  forms);
+    }
+    // A value in a message is quoted whole up to 40 characters, else cut
+    // there with its length; a letter outside the Basic Multilingual Plane
+    // is one character and is never cut in half.
+    void quotedValues_data()
+    {
+        const QString wide = QString::fromUcs4(U"\U0001D53C"); // two UTF-16 units
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("quoted");
+        row("short", "3O", "\"3O\"");
+        row("empty", "", "\"\"");
+        row("exactly 40", QString(40, 'x'), "\"" + QString(40, 'x') + "\"");
+        row("41", QString(41, 'x'), "\"" + QString(40, 'x') + "\u2026\" (41 characters)");
+        row("40 wide letters", wide.repeated(40), "\"" + wide.repeated(40) + "\"");
+        row("wide letter at the cut", QString(39, '7') + wide.repeated(2),
+            "\"" + QString(39, '7') + wide + "\u2026\" (41 characters)");
+        row("a million digits", QString(1234567, '7'),
+            "\"" + QString(40, '7') + "\u2026\" (1,234,567 characters)");
+    }
+    void quotedValues()
+    {
+        QFETCH(QString, value);
+        QFETCH(QString, quoted);
+        QCOMPARE(quotedValue(value), quoted);
     }
 };
 QTEST_GUILESS_MAIN(TstFormats)
