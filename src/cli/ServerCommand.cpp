@@ -1,6 +1,7 @@
 #include "Command.h"
 #include "db/DbError.h"
 #include "store/PgServerSchema.h"
+#include "text/MessageText.h"
 
 namespace pelmor::cli {
 
@@ -47,7 +48,7 @@ int runServer(const QCommandLineParser& parser, Context& context)
     if (!setup.refusedRows.isEmpty()) {
         QStringList shown;
         for (const QString& row : setup.refusedRows)
-            shown << row;
+            shown << text::quotedValue(row);
         context.out << QStringLiteral("Rows stored before the server checked them, which it would refuse "
                                       "now (a header with fields missing, a name too long): %1. They are "
                                       "kept as they are and left out of the sites; an administrator can "

@@ -34,11 +34,6 @@ int maximumLength(const char* field)
     return 0;
 }
 
-qsizetype characterCount(const QString& text)
-{
-    return text::characterCount(text);
-}
-
 QString lengthRefusal(const char* field, const QString& described, const QString& text)
 {
     const int most = maximumLength(field);
@@ -46,7 +41,7 @@ QString lengthRefusal(const char* field, const QString& described, const QString
     // limit in code units is not counted.
     if (most <= 0 || text.size() <= most)
         return QString();
-    const qsizetype length = characterCount(text);
+    const qsizetype length = text::characterCount(text);
     if (length <= most)
         return QString();
     return QStringLiteral(

@@ -9,15 +9,11 @@
 // of a hundred thousand characters.
 namespace pelmor::survey {
 
-// The most characters (Unicode code points, as PostgreSQL's char_length
-// counts them) the named field may hold: a Header field ("Location"), or
+// The most characters (as text::characterCount counts them, and
+// PostgreSQL's char_length) the named field may hold: a Header field ("Location"), or
 // "Admin_Agency" and "Admin_Officer" of the name lists. 0 for a field this
 // table does not know.
 int maximumLength(const char* field);
-
-// The characters of a text as maximumLength() counts them: a letter outside
-// the Basic Multilingual Plane is one character, not two.
-qsizetype characterCount(const QString& text);
 
 // Why `text` is refused for the named field: "The survey location is
 // 130,000 characters long, more than the 200 it may hold. Shorten it to at

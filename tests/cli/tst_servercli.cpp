@@ -303,13 +303,25 @@ private Q_SLOTS:
         QVERIFY2(refused.err.contains(QStringLiteral("is of version %1").arg(version)) &&
                      refused.err.contains(QStringLiteral("server init")),
                  qPrintable(refused.err));
+        // A header of empty fields, which an earlier server let an officer
+        // store: kept, named, and no hindrance to the sites.
+        QCOMPARE(testServer().execute(QStringLiteral("INSERT INTO \"Header\" (\"Batch_Number\") VALUES "
+                                                     "('BROKEN-1')"),
+                                      m_database),
+                 QString());
         const Run upgrade = cli({"--server", testServer().connectionString(m_database), "server", "init"});
         QCOMPARE(upgrade.exitCode, 0);
-        QCOMPARE(upgrade.out,
-                 QStringLiteral("Brought the survey database from version %1 to version %2; every "
-                                "survey is kept.")
-                     .arg(version)
-                     .arg(pelmor::store::kServerSchemaVersion));
+        QVERIFY2(
+            upgrade.out.startsWith(QStringLiteral("Brought the survey database from version %1 to "
+                                                  "version %2; every survey is kept.\nRows stored before "
+                                                  "the server checked them")
+                                       .arg(version)
+                                       .arg(pelmor::store::kServerSchemaVersion)) &&
+                upgrade.out.contains(QStringLiteral("\"BROKEN-1\"")),
+            qPrintable(upgrade.out));
+        for (const QStringList& reading : {QStringList{"sites"}, QStringList{"priorities"}})
+            QCOMPARE(server(QStringLiteral("officer1"), reading).exitCode, 0);
+        QCOMPARE(server(QStringLiteral("admin1"), {"delete", "BROKEN-1"}).exitCode, 0);
         QCOMPARE(server(QStringLiteral("officer1"), {"summary", kBatch, "--json"}).out, before.out);
         const QString failure = testServer().execute(
             QStringLiteral("DELETE FROM \"Summary\"; DELETE FROM \"Header\""), m_database);
