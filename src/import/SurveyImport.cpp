@@ -568,6 +568,40 @@ std::optional<HeaderProblem> checkHeader(const SurveyHeader& header)
     return std::nullopt;
 }
 
+survey::HeaderRow headerRow(const SurveyHeader& header)
+{
+    survey::HeaderRow row;
+    row.batchNumber = header.batchNumber;
+    row.locationCode = header.locationCode;
+    row.location = header.location;
+    row.date = header.startDate;
+    row.time = header.startTime;
+    row.violationAlert = header.postedSpeed;
+    row.blankSpeed = header.cutoff;
+    row.alarmSpeed = header.alarm;
+    row.radarMode = header.unit;
+    row.direction = header.direction;
+    row.zone = header.zone;
+    return row;
+}
+
+SurveyHeader surveyHeader(const survey::HeaderRow& row)
+{
+    SurveyHeader header;
+    header.batchNumber = row.batchNumber;
+    header.locationCode = row.locationCode;
+    header.location = row.location;
+    header.startDate = row.date;
+    header.startTime = row.time;
+    header.postedSpeed = row.violationAlert;
+    header.cutoff = row.blankSpeed;
+    header.alarm = row.alarmSpeed;
+    header.unit = row.radarMode;
+    header.direction = row.direction;
+    header.zone = row.zone;
+    return header;
+}
+
 VehicleClock vehicleClock(qint64 offset, int startHour, int startMinute)
 {
     qint64 days = offset / 3600 / 24;
@@ -637,18 +671,7 @@ ImportResult importSurvey(const db::Database& database, const SurveyHeader& type
         // program stores the same download or batch number between the
         // checks and the writes: the writer holds the database's write lock
         // and has claimed the batch number (or thrown DuplicateBatch).
-        survey::HeaderRow row;
-        row.batchNumber = header.batchNumber;
-        row.locationCode = header.locationCode;
-        row.location = header.location;
-        row.date = header.startDate;
-        row.time = header.startTime;
-        row.violationAlert = header.postedSpeed;
-        row.blankSpeed = header.cutoff;
-        row.alarmSpeed = header.alarm;
-        row.radarMode = header.unit;
-        row.direction = header.direction;
-        row.zone = header.zone;
+        const survey::HeaderRow row = headerRow(header);
         const std::unique_ptr<store::SurveyWriter> writer = store->beginSurvey(row);
         sites::FiguresTally tally;
         using Outcome = ImportResult::Outcome;

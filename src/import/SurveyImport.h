@@ -26,6 +26,11 @@ struct SurveyHeader {
     QString zone;
 };
 
+// The header as the database stores it, and a stored header as the header
+// panel holds it (the sign's set-up name, which the panel has not, aside).
+survey::HeaderRow headerRow(const SurveyHeader& header);
+SurveyHeader surveyHeader(const survey::HeaderRow& row);
+
 // The fields of the survey header, to say which one a refusal is about.
 enum class HeaderField {
     None,

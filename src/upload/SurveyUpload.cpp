@@ -18,7 +18,6 @@ namespace pelmor::upload {
 namespace {
 
 using Kind = SurveyOutcome::Kind;
-using import::SurveyHeader;
 
 // Values of a header are shown in a message up to this many characters.
 constexpr int kShownCharacters = 40;
@@ -111,24 +110,6 @@ QString differentSurvey(const QString& batchNumber, const QString& differences)
         .arg(shownText(batchNumber), differences);
 }
 
-// The header as the import takes it from the header panel.
-SurveyHeader importedHeader(const survey::HeaderRow& row)
-{
-    SurveyHeader header;
-    header.batchNumber = row.batchNumber;
-    header.locationCode = row.locationCode;
-    header.location = row.location;
-    header.startDate = row.date;
-    header.startTime = row.time;
-    header.postedSpeed = row.violationAlert;
-    header.cutoff = row.blankSpeed;
-    header.alarm = row.alarmSpeed;
-    header.unit = row.radarMode;
-    header.direction = row.direction;
-    header.zone = row.zone;
-    return header;
-}
-
 // Why a survey of this computer must not be sent as it is stored, found
 // before anything is sent; empty when it may go. Its vehicles are not read:
 // the listing counted them.
@@ -138,7 +119,7 @@ QString localRefusal(store::SurveyStore& local, const survey::ListedSurvey& list
     const QString& batchNumber = listed.header.batchNumber;
     if (heldTwiceOver.contains(batchNumber))
         return heldTwice(batchNumber);
-    if (const auto problem = import::checkHeader(importedHeader(listed.header)))
+    if (const auto problem = import::checkHeader(import::surveyHeader(listed.header)))
         return headerRefused(batchNumber, problem->message);
     const survey::SurveyRecord record = local.loadSurvey(batchNumber);
     if (!record.hasSummary || text::toWholeNumber(record.summary.totalVehicles) != listed.vehicles)
