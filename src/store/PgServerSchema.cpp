@@ -604,7 +604,15 @@ QStringList grants()
 {
     return {
         QStringLiteral("REVOKE ALL ON ALL TABLES IN SCHEMA @S@ FROM pelmor_officer, pelmor_admin"),
-        QStringLiteral("REVOKE ALL ON ALL FUNCTIONS IN SCHEMA @S@ FROM PUBLIC, pelmor_officer, pelmor_admin"),
+        // A function may be called by anyone unless that right is taken
+        // away; every one of the program's is, then given back to the
+        // roles that call it.
+        QStringLiteral("REVOKE ALL ON FUNCTION @S@.\"Begin_Survey\", @S@.\"Finish_Survey\", @S@.\"Place_Survey\", "
+                       "@S@.\"Figures_Agree\", @S@.\"Site_Of_Key\", @S@.\"Delete_Survey\", @S@.\"Merge_Sites\", "
+                       "@S@.\"Split_Survey\", @S@.\"Set_Site_Coordinates\", @S@.\"Tally_Added_Vehicles\", "
+                       "@S@.\"Count_Removed_Vehicles\", @S@.\"Forget_Vehicle_Counts\", "
+                       "@S@.\"Header_Keeps_Vehicles\", @S@.\"Survey_Must_Be_Finished\" "
+                       "FROM PUBLIC, pelmor_officer, pelmor_admin"),
         QStringLiteral("GRANT SELECT ON @S@.\"Schema_Version\", @S@.\"Header\", @S@.\"Summary\", "
                        "@S@.\"Veh_Data\", @S@.\"Survey_Vehicles\", @S@.\"Survey_Download\", @S@.\"Agency\", "
                        "@S@.\"Officer\", @S@.\"Site\", @S@.\"Site_Name\", @S@.\"Site_Survey\" "

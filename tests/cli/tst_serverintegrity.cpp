@@ -243,6 +243,9 @@ private Q_SLOTS:
             QStringLiteral("SELECT \"Place_Survey\"('050326-A', 'x|y', '{\"method\": 1}')"), QString());
         row("a site renamed", "officer_b", QStringLiteral("UPDATE \"Site\" SET \"Name\" = 'Hidden'"),
             "permission denied");
+        row("a site made through the function the server keeps for itself", "officer_b",
+            QStringLiteral("SELECT \"Site_Of_Key\"('elm street|north', 'Hidden', 'North')"),
+            "permission denied");
         row("a header of empty fields", "officer_b",
             QStringLiteral("INSERT INTO \"Header\" (\"Batch_Number\") VALUES ('X')"), "permission denied");
         row("a header of empty fields by the owner", "postgres",
