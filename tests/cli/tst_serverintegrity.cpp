@@ -490,6 +490,26 @@ private Q_SLOTS:
                      qPrintable(said));
     }
 
+    // A download is stored once, whoever sends it: the same download sent
+    // from a laptop under another batch number is refused, naming the
+    // survey that holds it and what differs.
+    void sameDownloadIsStoredOnce()
+    {
+        QVERIFY(officer("officer_a", QStringList{"import", kSample} + kHeader).exitCode == 0);
+        const QString folder = m_work.filePath(QStringLiteral("same-download"));
+        QCOMPARE(cli({"--db", folder, "init"}).exitCode, 0);
+        QCOMPARE(
+            cli(QStringList{"--db", folder, "import", kSample, "--batch", "050326-B"} + kHeader).exitCode, 0);
+        const Run sent = cli({"--db", folder, "upload", "--server", connection("officer_b")});
+        QCOMPARE(sent.exitCode, 1);
+        QVERIFY2(
+            sent.out.contains(QStringLiteral("holds its download (the same vehicles from the same start) as "
+                                             "survey 050326-A. Its batch number is \"050326-A\" on the "
+                                             "server and \"050326-B\" here.")),
+            qPrintable(sent.out));
+        QCOMPARE(listedCounts(), QStringLiteral("050326-A 2947"));
+    }
+
     // A speed beyond 32 bits (a false reading) is stored on the server as
     // on the file, by an import and by an upload.
     void speedsBeyondThirtyTwoBits()
