@@ -435,37 +435,38 @@ DownloadFigures downloadFigures(const QByteArray& buffer)
     return figures;
 }
 
-// The field as messages name it: "posted limit", "batch number".
-QString headerFieldName(HeaderField field)
-{
-    switch (field) {
-    case HeaderField::None:
-        break;
-    case HeaderField::BatchNumber:
-        return QStringLiteral("batch number");
-    case HeaderField::LocationCode:
-        return QStringLiteral("location code");
-    case HeaderField::Location:
-        return QStringLiteral("survey location");
-    case HeaderField::StartDate:
-        return QStringLiteral("start date");
-    case HeaderField::StartTime:
-        return QStringLiteral("start time");
-    case HeaderField::PostedSpeed:
-        return QStringLiteral("posted limit");
-    case HeaderField::Cutoff:
-        return QStringLiteral("high speed cut-off");
-    case HeaderField::Alarm:
-        return QStringLiteral("high speed alarm");
-    case HeaderField::Unit:
-        return QStringLiteral("unit");
-    case HeaderField::Direction:
-        return QStringLiteral("direction of travel");
-    case HeaderField::Zone:
-        return QStringLiteral("zone");
-    }
-    return QString();
-}
+// Each field of the header: the panel's field, the stored field that keeps
+// it, its name in messages, and where the panel's and the stored header
+// hold it. The sign's set-up name is stored but not on the panel.
+struct HeaderFieldInfo {
+    HeaderField field;
+    const char* stored;
+    const char* name;
+    QString SurveyHeader::*panel;
+    QString survey::HeaderRow::*row;
+};
+constexpr HeaderFieldInfo kHeaderFields[] = {
+    {HeaderField::BatchNumber, "Batch_Number", "batch number", &SurveyHeader::batchNumber,
+     &survey::HeaderRow::batchNumber},
+    {HeaderField::LocationCode, "Location_Code", "location code", &SurveyHeader::locationCode,
+     &survey::HeaderRow::locationCode},
+    {HeaderField::Location, "Location", "survey location", &SurveyHeader::location,
+     &survey::HeaderRow::location},
+    {HeaderField::StartDate, "Date", "start date", &SurveyHeader::startDate, &survey::HeaderRow::date},
+    {HeaderField::StartTime, "Time", "start time", &SurveyHeader::startTime, &survey::HeaderRow::time},
+    {HeaderField::PostedSpeed, "Violation_Alert", "posted limit", &SurveyHeader::postedSpeed,
+     &survey::HeaderRow::violationAlert},
+    {HeaderField::Cutoff, "Blank_Speed", "high speed cut-off", &SurveyHeader::cutoff,
+     &survey::HeaderRow::blankSpeed},
+    {HeaderField::Alarm, "Alarm_Speed", "high speed alarm", &SurveyHeader::alarm,
+     &survey::HeaderRow::alarmSpeed},
+    {HeaderField::Unit, "Radar_Mode", "unit", &SurveyHeader::unit, &survey::HeaderRow::radarMode},
+    {HeaderField::Direction, "Direction", "direction of travel", &SurveyHeader::direction,
+     &survey::HeaderRow::direction},
+    {HeaderField::Zone, "Zone", "zone", &SurveyHeader::zone, &survey::HeaderRow::zone},
+    {HeaderField::None, "Field_Setup", "name of who set the sign up", nullptr,
+     &survey::HeaderRow::fieldSetup},
+};
 
 // The start time as the import stores it, "hh:mm", from any time of day
 // the user may type ("8:30", "08:30", "8:30 PM"); none when it is not one.
@@ -515,34 +516,20 @@ std::optional<HeaderProblem> checkHeader(const SurveyHeader& header)
     if (header.postedSpeed.isEmpty())
         return HeaderProblem{HeaderField::PostedSpeed, messages::kNoPostedSpeed};
 
-    // Each text with the stored field whose longest text it may be.
-    struct Text {
-        HeaderField field;
-        const char* stored;
-        const QString* text;
-    };
-    const Text texts[] = {{HeaderField::BatchNumber, "Batch_Number", &header.batchNumber},
-                          {HeaderField::LocationCode, "Location_Code", &header.locationCode},
-                          {HeaderField::Location, "Location", &header.location},
-                          {HeaderField::StartDate, "Date", &header.startDate},
-                          {HeaderField::StartTime, "Time", &header.startTime},
-                          {HeaderField::PostedSpeed, "Violation_Alert", &header.postedSpeed},
-                          {HeaderField::Cutoff, "Blank_Speed", &header.cutoff},
-                          {HeaderField::Alarm, "Alarm_Speed", &header.alarm},
-                          {HeaderField::Unit, "Radar_Mode", &header.unit},
-                          {HeaderField::Direction, "Direction", &header.direction},
-                          {HeaderField::Zone, "Zone", &header.zone}};
-    for (const auto& [field, stored, text] : texts) {
-        const QString name = headerFieldName(field);
-        if (QString tooLong = survey::lengthRefusal(stored, name, *text); !tooLong.isEmpty())
-            return HeaderProblem{field, std::move(tooLong)};
-        const auto hidden = hiddenCharacter(*text);
+    for (const HeaderFieldInfo& info : kHeaderFields) {
+        if (!info.panel)
+            continue;
+        const QString& text = header.*info.panel;
+        const QString name = QLatin1String(info.name);
+        if (QString tooLong = survey::lengthRefusal(info.stored, name, text); !tooLong.isEmpty())
+            return HeaderProblem{info.field, std::move(tooLong)};
+        const auto hidden = hiddenCharacter(text);
         if (!hidden)
             continue;
         const QString code =
             QStringLiteral("U+%1").arg(uint(hidden->code), 4, 16, QLatin1Char('0')).toUpper();
         return HeaderProblem{
-            field,
+            info.field,
             hidden->changesDirection
                 ? QStringLiteral("The %1 holds a hidden direction mark (%2) that makes it show as "
                                  "other text than it is. Type the %1 again.")
@@ -571,35 +558,30 @@ std::optional<HeaderProblem> checkHeader(const SurveyHeader& header)
 survey::HeaderRow headerRow(const SurveyHeader& header)
 {
     survey::HeaderRow row;
-    row.batchNumber = header.batchNumber;
-    row.locationCode = header.locationCode;
-    row.location = header.location;
-    row.date = header.startDate;
-    row.time = header.startTime;
-    row.violationAlert = header.postedSpeed;
-    row.blankSpeed = header.cutoff;
-    row.alarmSpeed = header.alarm;
-    row.radarMode = header.unit;
-    row.direction = header.direction;
-    row.zone = header.zone;
+    for (const HeaderFieldInfo& info : kHeaderFields) {
+        if (info.panel)
+            row.*info.row = header.*info.panel;
+    }
     return row;
 }
 
 SurveyHeader surveyHeader(const survey::HeaderRow& row)
 {
     SurveyHeader header;
-    header.batchNumber = row.batchNumber;
-    header.locationCode = row.locationCode;
-    header.location = row.location;
-    header.startDate = row.date;
-    header.startTime = row.time;
-    header.postedSpeed = row.violationAlert;
-    header.cutoff = row.blankSpeed;
-    header.alarm = row.alarmSpeed;
-    header.unit = row.radarMode;
-    header.direction = row.direction;
-    header.zone = row.zone;
+    for (const HeaderFieldInfo& info : kHeaderFields) {
+        if (info.panel)
+            header.*info.panel = row.*info.row;
+    }
     return header;
+}
+
+QString storedFieldName(const QString& stored)
+{
+    for (const HeaderFieldInfo& info : kHeaderFields) {
+        if (stored == QLatin1String(info.stored))
+            return QLatin1String(info.name);
+    }
+    return stored;
 }
 
 VehicleClock vehicleClock(qint64 offset, int startHour, int startMinute)

@@ -30,6 +30,9 @@ struct SurveyHeader {
 // panel holds it (the sign's set-up name, which the panel has not, aside).
 survey::HeaderRow headerRow(const SurveyHeader& header);
 SurveyHeader surveyHeader(const survey::HeaderRow& row);
+// A stored header field as messages name it ("Violation_Alert": "posted
+// limit"); the stored name itself for a field that is no header field.
+QString storedFieldName(const QString& stored);
 
 // The fields of the survey header, to say which one a refusal is about.
 enum class HeaderField {

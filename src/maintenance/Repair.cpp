@@ -297,6 +297,8 @@ public:
             m_tables.push_back(std::make_unique<TableSalvage>(rebuilt, std::move(table)));
         for (const IndexShape& index : indexShapes(rebuilt)) {
             TableSalvage* table = tableNamed(index.table);
+            if (!table)
+                continue;
             const TableShape& shape = table->shape();
             std::set<int> held(index.columns.begin(), index.columns.end());
             held.insert(shape.rowNumberColumn);
@@ -345,18 +347,16 @@ public:
         for (const DatabasePages::SchemaEntry& entry : schema) {
             if (entry.type != QLatin1String("index"))
                 continue;
-            const auto table = std::find_if(m_tables.begin(), m_tables.end(), [&entry](const auto& table) {
-                return table->name().compare(entry.table, Qt::CaseInsensitive) == 0;
-            });
-            if (table == m_tables.end())
+            TableSalvage* table = tableNamed(entry.table);
+            if (!table)
                 continue;
             const auto covering =
                 std::find_if(m_indexes.begin(), m_indexes.end(), [&entry](const auto& index) {
                     return index.name.compare(entry.name, Qt::CaseInsensitive) == 0;
                 });
             const CoveringIndex* index = covering != m_indexes.end() ? &*covering : nullptr;
-            const bool needed = index && std::find(damagedTables.begin(), damagedTables.end(),
-                                                   table->get()) != damagedTables.end();
+            const bool needed =
+                index && std::find(damagedTables.begin(), damagedTables.end(), table) != damagedTables.end();
             const DatabasePages::Walk walk = m_pages.walkIndex(entry.rootPage, [&](const StoredRecord& key) {
                 if (!index)
                     return key.size() >= 2 && key.back().kind == StoredValue::Kind::Integer;
@@ -367,7 +367,7 @@ public:
                 return true;
             });
             if (walk.damagedPages == 0)
-                (*table)->readWhole(walk.entries);
+                table->readWhole(walk.entries);
         }
         m_pages.walkUnreachedPages(
             [this](const DatabasePages::LeafRows& rows) { return storeCutOffRows(rows); },
@@ -377,13 +377,15 @@ public:
     const std::vector<std::unique_ptr<TableSalvage>>& tables() const { return m_tables; }
 
 private:
+    // A table by its name, which SQLite matches without regard to case;
+    // null when the rebuilt database has none of that name.
     TableSalvage* tableNamed(const QString& name) const
     {
         for (const auto& table : m_tables) {
-            if (table->name() == name)
+            if (table->name().compare(name, Qt::CaseInsensitive) == 0)
                 return table.get();
         }
-        throw db::DbError(QStringLiteral("No table %1 in the schema.").arg(name));
+        return nullptr;
     }
 
     // A leaf cut off from its tree belongs to the one table whose rows all

@@ -98,32 +98,50 @@ void putSurveyAtSite(db::Connection& connection, const SiteSurvey& entry)
     upsert.run();
 }
 
+namespace {
+
+// A stored survey's location and direction, and its entry at a site when it
+// has one.
+struct StoredSurveyPlace {
+    QString location;
+    QString direction;
+    std::optional<qint64> site;
+    int method = 0;
+};
+
+std::optional<StoredSurveyPlace> placeOf(db::Connection& connection, const QString& batchNumber)
+{
+    db::SqliteStatement find(
+        connection, QStringLiteral("SELECT h.\"Location\", h.\"Direction\", s.\"Site_Id\", s.\"Method\" FROM "
+                                   "\"Header\" h LEFT JOIN \"Site_Survey\" s ON s.\"Batch_Number\" = "
+                                   "h.\"Batch_Number\" WHERE h.\"Batch_Number\" = ?"));
+    find.bind(0, batchNumber);
+    if (!find.nextRow())
+        return std::nullopt;
+    StoredSurveyPlace place{find.valueAt(0).toString(), find.valueAt(1).toString(), std::nullopt, 0};
+    if (!find.valueAt(2).isNull()) {
+        place.site = find.integerAt(2);
+        place.method = int(find.integerAt(3));
+    }
+    find.reset();
+    return place;
+}
+
+} // namespace
+
 qint64 SqliteSurveyStore::placeStoredSurvey(const QString& batchNumber, const SitePlacement& placement)
 {
     db::Transaction transaction(m_connection);
-    db::SqliteStatement header(m_connection, QStringLiteral("SELECT \"Location\", \"Direction\" FROM "
-                                                            "\"Header\" WHERE \"Batch_Number\" = ?"));
-    header.bind(0, batchNumber);
-    if (!header.nextRow())
+    const std::optional<StoredSurveyPlace> place = placeOf(m_connection, batchNumber);
+    if (!place)
         return 0;
-    const QString location = header.valueAt(0).toString();
-    const QString direction = header.valueAt(1).toString();
-    header.reset();
-    db::SqliteStatement placed(m_connection, QStringLiteral("SELECT \"Site_Id\", \"Method\" FROM "
-                                                            "\"Site_Survey\" WHERE \"Batch_Number\" = ?"));
-    placed.bind(0, batchNumber);
-    qint64 site = 0;
-    if (placed.nextRow()) {
-        // A survey placed before keeps its site: it may have been merged or
-        // split off. Figures of this method are kept as they are.
-        site = placed.integerAt(0);
-        const bool current = placed.integerAt(1) == placement.method;
-        placed.reset();
-        if (current)
-            return site;
-    } else {
-        site = siteOfKey(m_connection, placement.key, location, direction);
-    }
+    // A survey placed before keeps its site: it may have been merged or
+    // split off. Figures of this method are kept as they are.
+    if (place->site && place->method == placement.method)
+        return *place->site;
+    const qint64 site = place->site
+                            ? *place->site
+                            : siteOfKey(m_connection, placement.key, place->location, place->direction);
     putSurveyAtSite(m_connection, {batchNumber, site, placement.method, placement.figures});
     transaction.commit();
     return site;
@@ -154,17 +172,10 @@ bool SqliteSurveyStore::mergeSites(qint64 from, qint64 into)
 qint64 SqliteSurveyStore::splitSurvey(const QString& batchNumber)
 {
     db::Transaction transaction(m_connection);
-    db::SqliteStatement find(
-        m_connection, QStringLiteral("SELECT h.\"Location\", h.\"Direction\" FROM \"Site_Survey\" s JOIN "
-                                     "\"Header\" h ON h.\"Batch_Number\" = s.\"Batch_Number\" WHERE "
-                                     "s.\"Batch_Number\" = ?"));
-    find.bind(0, batchNumber);
-    if (!find.nextRow())
+    const std::optional<StoredSurveyPlace> place = placeOf(m_connection, batchNumber);
+    if (!place || !place->site)
         return 0;
-    const QString name = find.valueAt(0).toString();
-    const QString direction = find.valueAt(1).toString();
-    find.reset();
-    const qint64 id = addSite(m_connection, name, direction);
+    const qint64 id = addSite(m_connection, place->location, place->direction);
     db::SqliteStatement move(
         m_connection,
         QStringLiteral("UPDATE \"Site_Survey\" SET \"Site_Id\" = ? WHERE \"Batch_Number\" = ?"));

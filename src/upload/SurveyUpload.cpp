@@ -127,29 +127,6 @@ QString localRefusal(store::SurveyStore& local, const survey::ListedSurvey& list
     return QString();
 }
 
-// The header fields as messages name them.
-QString fieldWords(const QString& field)
-{
-    static const std::pair<const char*, const char*> kWords[] = {
-        {"Batch_Number", "batch number"},
-        {"Location_Code", "location code"},
-        {"Location", "survey location"},
-        {"Date", "start date"},
-        {"Time", "start time"},
-        {"Violation_Alert", "posted limit"},
-        {"Blank_Speed", "high speed cut-off"},
-        {"Alarm_Speed", "high speed alarm"},
-        {"Radar_Mode", "unit"},
-        {"Direction", "direction of travel"},
-        {"Zone", "zone"},
-        {"Field_Setup", "name of who set the sign up"},
-    };
-    for (const auto& [name, words] : kWords)
-        if (field == QLatin1String(name))
-            return QLatin1String(words);
-    return field;
-}
-
 // The header fields in which the server's survey differs from this
 // computer's, with both texts: "Its survey location is "Oak Ave" on the
 // server and "Elm St" here." Empty when the headers are the same.
@@ -161,7 +138,7 @@ QString headerDifferences(const survey::HeaderRow& ours, const survey::HeaderRow
     for (size_t i = 0; i < ourFields.size(); ++i) {
         if (ourFields[i].second != theirFields[i].second)
             fields << QStringLiteral("its %1 is \"%2\" on the server and \"%3\" here")
-                          .arg(fieldWords(ourFields[i].first),
+                          .arg(import::storedFieldName(ourFields[i].first),
                                shownText(theirFields[i].second, kShownCharacters),
                                shownText(ourFields[i].second, kShownCharacters));
     }
