@@ -13,7 +13,7 @@
 
 #include <algorithm>
 #include <atomic>
-#include <chrono>
+#include <climits>
 #include <functional>
 #include <map>
 #include <thread>
@@ -200,16 +200,18 @@ store::SitePlacement placementOf(const survey::HeaderRow& header, const survey::
     return sites::placementOf(header, summary, tally);
 }
 
-// `count` vehicles a minute apart with speeds and directions drawn from
-// `seed`.
-std::vector<Vehicle> randomVehicles(quint32 seed, int count)
+// `count` vehicles with speeds and directions drawn from `seed`: a minute
+// apart, or over three days out of clock order.
+std::vector<Vehicle> randomVehicles(quint32 seed, int count, bool shuffled = false)
 {
     QRandomGenerator random(seed);
     static const QByteArray directions[] = {"+", "-", "?"};
     std::vector<Vehicle> vehicles;
     for (int i = 0; i < count; ++i)
-        vehicles.push_back({qint64(i) * 60 + random.bounded(60), directions[random.bounded(3)],
-                            qint64(random.bounded(130))});
+        vehicles.push_back(
+            {shuffled ? qint64(random.bounded(3 * 86400)) : qint64(i) * 60 + random.bounded(60),
+             directions[random.bounded(3)],
+             shuffled ? qint64(5 + random.bounded(80)) : qint64(random.bounded(130))});
     return vehicles;
 }
 
@@ -255,30 +257,17 @@ std::vector<Vehicle> written(store::SurveyStore& store, const QString& batch)
     return vehicles;
 }
 
-// A row name: the backend's, then the case's.
-QByteArray rowName;
-const char* named(const char* backend, const char* what)
+// A row of the case for each backend, named by both, the backend's index
+// its first column.
+template <typename... Columns> void rowOnEach(const char* what, const Columns&... columns)
 {
-    rowName = QByteArray(backend) + ": " + what;
-    return rowName.constData();
+    for (int b = 0; b < int(backends().size()); ++b)
+        row((QByteArray(backends()[size_t(b)].name) + ": " + what).constData(), b, columns...);
 }
 
 bool operator==(const Vehicle& a, const Vehicle& b)
 {
     return a.offset == b.offset && a.direction == b.direction && a.speed == b.speed;
-}
-
-// `count` vehicles of three days, stored out of clock order, with speeds and
-// directions drawn from `seed`.
-std::vector<Vehicle> shuffledVehicles(quint32 seed, int count)
-{
-    QRandomGenerator random(seed);
-    static const QByteArray directions[] = {"+", "-", "?"};
-    std::vector<Vehicle> vehicles;
-    for (int i = 0; i < count; ++i)
-        vehicles.push_back({qint64(random.bounded(3 * 86400)), directions[random.bounded(3)],
-                            qint64(5 + random.bounded(80))});
-    return vehicles;
 }
 
 // A vehicle as a scan reads it back: writeVehicles() logs it at the whole
@@ -328,14 +317,10 @@ private Q_SLOTS:
     {
         QTest::addColumn<int>("backend");
         QTest::addColumn<QStringList>("batches"); // stored in this order
-        for (int b = 0; b < int(backends().size()); ++b) {
-            const char* name = backends()[size_t(b)].name;
-            row(named(name, "one survey"), b, QStringList{"050302-A"});
-            row(named(name, "listed as stored, not sorted"), b,
-                QStringList{"050302-B", "050302-A", "040302-C"});
-            row(named(name, "letter case tells batches apart"), b, QStringList{"050302-A", "050302-a"});
-            row(named(name, "an apostrophe"), b, QStringList{"O'1", "050302-A"});
-        }
+        rowOnEach("one survey", QStringList{"050302-A"});
+        rowOnEach("listed as stored, not sorted", QStringList{"050302-B", "050302-A", "040302-C"});
+        rowOnEach("letter case tells batches apart", QStringList{"050302-A", "050302-a"});
+        rowOnEach("an apostrophe", QStringList{"O'1", "050302-A"});
     }
     void addedSurveyReadsBack()
     {
@@ -399,11 +384,8 @@ private Q_SLOTS:
     {
         QTest::addColumn<int>("backend");
         QTest::addColumn<bool>("sameStore"); // the second writer on the first one's connection
-        for (int b = 0; b < int(backends().size()); ++b) {
-            const char* name = backends()[size_t(b)].name;
-            row(named(name, "same connection"), b, true);
-            row(named(name, "another connection"), b, false);
-        }
+        rowOnEach("same connection", true);
+        rowOnEach("another connection", false);
     }
     void duplicateBatchIsRefused()
     {
@@ -483,15 +465,12 @@ private Q_SLOTS:
         QTest::addColumn<QString>("batch");
         QTest::addColumn<QStringList>("left");
         QTest::addColumn<qint64>("vehicles"); // deleted
-        for (int b = 0; b < int(backends().size()); ++b) {
-            const char* name = backends()[size_t(b)].name;
-            row(named(name, "the middle one"), b, QStringLiteral("050302-B"),
-                QStringList{"050302-A Main St 3", "050302-C Main St 5"}, qint64(4));
-            row(named(name, "letter case counts"), b, QStringLiteral("050302-b"),
-                QStringList{"050302-A Main St 3", "050302-B Main St 4", "050302-C Main St 5"}, qint64(0));
-            row(named(name, "not stored"), b, QStringLiteral("123199-Z"),
-                QStringList{"050302-A Main St 3", "050302-B Main St 4", "050302-C Main St 5"}, qint64(0));
-        }
+        rowOnEach("the middle one", QStringLiteral("050302-B"),
+                  QStringList{"050302-A Main St 3", "050302-C Main St 5"}, qint64(4));
+        rowOnEach("letter case counts", QStringLiteral("050302-b"),
+                  QStringList{"050302-A Main St 3", "050302-B Main St 4", "050302-C Main St 5"}, qint64(0));
+        rowOnEach("not stored", QStringLiteral("123199-Z"),
+                  QStringList{"050302-A Main St 3", "050302-B Main St 4", "050302-C Main St 5"}, qint64(0));
     }
     void deleteRemovesOneSurvey()
     {
@@ -517,7 +496,12 @@ private Q_SLOTS:
         }
         const survey::SurveyRecord gone = other->loadSurvey(batch);
         QVERIFY(!gone.hasHeader && !gone.hasSummary);
-        QCOMPARE(other->figures(batch)->vehicles(), qint64(0));
+        // A batch number without vehicles has no speeds to tell.
+        const auto none = other->figures(batch);
+        QCOMPARE(none->vehicles(), qint64(0));
+        QCOMPARE(none->largestOffset(), qint64(0));
+        QVERIFY(!none->averageSpeed() && !none->lowestSpeed() && !none->highestSpeed() &&
+                !none->averageOver(0));
         // The number is free again.
         addSurvey(*other, batch, randomVehicles(9, 2));
         QCOMPARE(other->figures(batch)->vehicles(), qint64(2));
@@ -529,13 +513,10 @@ private Q_SLOTS:
     {
         QTest::addColumn<int>("backend");
         QTest::addColumn<QString>("failure");
-        for (int b = 0; b < int(backends().size()); ++b) {
-            const char* name = backends()[size_t(b)].name;
-            row(named(name, "abandoned after the vehicles"), b, QStringLiteral("abandoned"));
-            if (backends()[size_t(b)].oneWriterAtATime)
-                row(named(name, "another writer holds the database"), b, QStringLiteral("locked"));
-            row(named(name, "the database refuses writes"), b, QStringLiteral("read-only"));
-        }
+        rowOnEach("abandoned after the vehicles", QStringLiteral("abandoned"));
+        rowOnEach("the database refuses writes", QStringLiteral("read-only"));
+        // Only a file is held whole by one writer.
+        row("SQLite file: another writer holds the database", 0, QStringLiteral("locked"));
     }
     void failedWriteLeavesNothing()
     {
@@ -589,14 +570,11 @@ private Q_SLOTS:
         QTest::addColumn<int>("limit");
         QTest::addColumn<bool>(
             "unusual"); // speeds below 0 and over 1000, other directions, offsets out of order
-        for (int b = 0; b < int(backends().size()); ++b) {
-            const char* name = backends()[size_t(b)].name;
-            row(named(name, "a hundred vehicles"), b, quint32(7), 100, 35, false);
-            row(named(name, "three thousand vehicles"), b, quint32(8), 3000, 55, false);
-            row(named(name, "one vehicle"), b, quint32(9), 1, 30, false);
-            row(named(name, "all under the limit"), b, quint32(10), 40, 200, false);
-            row(named(name, "unusual vehicles"), b, quint32(11), 400, 45, true);
-        }
+        rowOnEach("a hundred vehicles", quint32(7), 100, 35, false);
+        rowOnEach("three thousand vehicles", quint32(8), 3000, 55, false);
+        rowOnEach("one vehicle", quint32(9), 1, 30, false);
+        rowOnEach("all under the limit", quint32(10), 40, 200, false);
+        rowOnEach("unusual vehicles", quint32(11), 400, 45, true);
     }
     void figuresMatchTheVehicles()
     {
@@ -623,38 +601,31 @@ private Q_SLOTS:
                 if (i == count / 2)
                     vehicle.offset = vehicles.back().offset + 3600; // the largest, mid-way
             }
-        const qint64 largestOffset =
-            std::max_element(vehicles.begin(), vehicles.end(), [](const Vehicle& a, const Vehicle& b) {
-                return a.offset < b.offset;
-            })->offset;
-
-        QStringList expected;
+        // Each figure of the store beside the same figure worked out here.
         const auto countIf = [&](const std::function<bool(const Vehicle&)>& test) {
-            return qint64(std::count_if(vehicles.begin(), vehicles.end(), test));
+            return QString::number(std::count_if(vehicles.begin(), vehicles.end(), test));
         };
-        const auto averageIf = [&](const std::function<bool(const Vehicle&)>& test) -> std::optional<double> {
+        const auto averageOver = [&](qint64 above) {
             double sum = 0;
             qint64 n = 0;
             for (const Vehicle& vehicle : vehicles)
-                if (test(vehicle)) {
+                if (vehicle.speed > above) {
                     sum += double(vehicle.speed);
                     ++n;
                 }
             return n == 0 ? std::nullopt : std::optional<double>(sum / double(n));
         };
-        const auto all = [](const Vehicle&) {
-            return true;
-        };
-        const auto speeds = [&] {
-            std::vector<qint64> values;
-            for (const Vehicle& vehicle : vehicles)
-                values.push_back(vehicle.speed);
-            return values;
-        }();
-        const double low = averageIf(all).value() - 5.05, high = averageIf(all).value() + 4.95;
         const auto text = [](std::optional<double> value) {
             return value ? QString::number(*value, 'g', 15) : QStringLiteral("none");
         };
+        const auto by = [](auto field) {
+            return [field](const Vehicle& a, const Vehicle& b) {
+                return a.*field < b.*field;
+            };
+        };
+        const auto [slowest, fastest] =
+            std::minmax_element(vehicles.begin(), vehicles.end(), by(&Vehicle::speed));
+        const double low = *averageOver(LLONG_MIN) - 5.05, high = *averageOver(LLONG_MIN) + 4.95;
         const auto describe = [&](store::SurveyFigures& figures) {
             QStringList shown{QString::number(figures.countAtMost(limit)),
                               QString::number(figures.countOver(limit)),
@@ -670,26 +641,27 @@ private Q_SLOTS:
                               QString::number(figures.largestOffset())};
             for (int band = 0; band < 5; ++band)
                 shown << QString::number(figures.countInBand(limit, band * 5, limit + (band + 1) * 5));
-            shown << QString::number(figures.countBeyond(limit + 25));
-            return shown;
+            return shown << QString::number(figures.countBeyond(limit + 25));
         };
-        expected << QString::number(countIf([&](const Vehicle& v) { return v.speed <= limit; }))
-                 << QString::number(countIf([&](const Vehicle& v) { return v.speed > limit; }))
-                 << text(averageIf([&](const Vehicle& v) { return v.speed > limit; })) << text(averageIf(all))
-                 << QString::number(*std::min_element(speeds.begin(), speeds.end()))
-                 << QString::number(*std::max_element(speeds.begin(), speeds.end()))
-                 << QString::number(
-                        countIf([&](const Vehicle& v) { return v.speed >= low && v.speed <= high; }))
-                 << QString::number(count)
-                 << QString::number(countIf([](const Vehicle& v) { return v.direction == "+"; }))
-                 << QString::number(countIf([](const Vehicle& v) { return v.direction == "-"; }))
-                 << QString::number(countIf([](const Vehicle& v) { return v.direction == "?"; }))
-                 << QString::number(largestOffset);
+        QStringList expected{
+            countIf([&](const Vehicle& v) { return v.speed <= limit; }),
+            countIf([&](const Vehicle& v) { return v.speed > limit; }),
+            text(averageOver(limit)),
+            text(averageOver(LLONG_MIN)),
+            QString::number(slowest->speed),
+            QString::number(fastest->speed),
+            countIf([&](const Vehicle& v) { return v.speed >= low && v.speed <= high; }),
+            QString::number(count),
+            countIf([](const Vehicle& v) { return v.direction == "+"; }),
+            countIf([](const Vehicle& v) { return v.direction == "-"; }),
+            countIf([](const Vehicle& v) { return v.direction == "?"; }),
+            QString::number(
+                std::max_element(vehicles.begin(), vehicles.end(), by(&Vehicle::offset))->offset)};
         for (int band = 0; band < 5; ++band)
-            expected << QString::number(countIf([&](const Vehicle& v) {
+            expected << countIf([&](const Vehicle& v) {
                 return v.speed > limit + band * 5 && v.speed <= limit + (band + 1) * 5;
-            }));
-        expected << QString::number(countIf([&](const Vehicle& v) { return v.speed > limit + 25; }));
+            });
+        expected << countIf([&](const Vehicle& v) { return v.speed > limit + 25; });
 
         const QString batch = QStringLiteral("050302-B");
         const auto writer = store->beginSurvey(headerOf(batch));
@@ -703,32 +675,15 @@ private Q_SLOTS:
         QCOMPARE(describe(*other->figures(batch)), expected);
     }
 
-    // A batch number without vehicles has no speeds to tell.
-    void figuresOfNoVehicles()
-    {
-        for (const Backend& backend : backends()) {
-            const auto place = backend.make();
-            const auto store = place->open();
-            const auto figures = store->figures(QStringLiteral("050302-A"));
-            QCOMPARE(figures->vehicles(), qint64(0));
-            QVERIFY(!figures->averageSpeed() && !figures->lowestSpeed() && !figures->highestSpeed());
-            QVERIFY(!figures->averageOver(0));
-            QCOMPARE(figures->largestOffset(), qint64(0));
-        }
-    }
-
     void scanVehicles_data()
     {
         QTest::addColumn<int>("backend");
         QTest::addColumn<bool>("clockOrder");
         QTest::addColumn<int>("stopAfter"); // 0: the whole survey
-        for (int b = 0; b < int(backends().size()); ++b) {
-            const char* name = backends()[size_t(b)].name;
-            row(named(name, "stored order"), b, false, 0);
-            row(named(name, "stored order, stopped"), b, false, 750);
-            row(named(name, "clock order"), b, true, 0);
-            row(named(name, "clock order, stopped"), b, true, 1);
-        }
+        rowOnEach("stored order", false, 0);
+        rowOnEach("stored order, stopped", false, 750);
+        rowOnEach("clock order", true, 0);
+        rowOnEach("clock order, stopped", true, 1);
     }
     // A scan visits the survey's own vehicles (not those of a neighbour or
     // of a batch number differing by case) in the order asked, and stops
@@ -741,10 +696,10 @@ private Q_SLOTS:
         QFETCH(int, stopAfter);
         const auto place = backends()[size_t(backend)].make();
         const auto store = place->open();
-        const std::vector<Vehicle> vehicles = shuffledVehicles(20260301, 2000);
+        const std::vector<Vehicle> vehicles = randomVehicles(20260301, 2000, true);
         addSurvey(*store, QStringLiteral("O'NEIL-A"), vehicles);
-        addSurvey(*store, QStringLiteral("O'NEIL-B"), shuffledVehicles(7, 300));
-        addSurvey(*store, QStringLiteral("o'neil-a"), shuffledVehicles(8, 300));
+        addSurvey(*store, QStringLiteral("O'NEIL-B"), randomVehicles(7, 300, true));
+        addSurvey(*store, QStringLiteral("o'neil-a"), randomVehicles(8, 300, true));
 
         QStringList read;
         std::vector<std::pair<QDate, int>> clock;
@@ -847,8 +802,8 @@ private Q_SLOTS:
             for (const char* operation : {"import", "read names", "add name", "delete survey"}) {
                 const bool allowed =
                     admin || qstrcmp(operation, "import") == 0 || qstrcmp(operation, "read names") == 0;
-                row(named(user, operation), QString::fromLatin1(user), QString::fromLatin1(operation),
-                    allowed);
+                row((QByteArray(user) + ": " + operation).constData(), QString::fromLatin1(user),
+                    QString::fromLatin1(operation), allowed);
             }
         }
     }
@@ -994,10 +949,8 @@ private Q_SLOTS:
     {
         QTest::addColumn<int>("backend");
         QTest::addColumn<bool>("agencies");
-        for (int b = 0; b < int(backends().size()); ++b) {
-            row(named(backends()[size_t(b)].name, "agencies"), b, true);
-            row(named(backends()[size_t(b)].name, "officers"), b, false);
-        }
+        rowOnEach("agencies", true);
+        rowOnEach("officers", false);
     }
     // Entries keep the ids the database gave them through renames and the
     // deletion of others; a second store on the same database sees every
@@ -1035,8 +988,7 @@ private Q_SLOTS:
     void sites_data()
     {
         QTest::addColumn<int>("backend");
-        for (int b = 0; b < int(backends().size()); ++b)
-            row(backends()[size_t(b)].name, b);
+        rowOnEach("surveys at sites");
     }
     // A survey goes to the site its location and direction lead to, whoever
     // stores it; merging moves a site's surveys and keys; a survey split
