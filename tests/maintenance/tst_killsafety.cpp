@@ -12,7 +12,6 @@
 #include "db/Files.h"
 #include "maintenance/SurveyDeletion.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
