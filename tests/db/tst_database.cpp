@@ -57,10 +57,6 @@ private Q_SLOTS:
                      qPrintable(error.message()));
         }
     }
-    // Every statement runs in the one SQLite library the program is linked
-    // with: the engine that answers a query is that library's own build, the
-    // handle is that library's, and no other copy of SQLite nor Qt's
-    // database module is in the process.
     // A URI typed into the host box, password and all, is neither shown
     // nor written to the setting file.
     void serverChoiceKeepsNoPassword()
@@ -75,6 +71,10 @@ private Q_SLOTS:
         const QByteArray written = test::fileBytes(QSettings().fileName());
         QVERIFY2(written.contains("db.example.org") && !written.contains("s3cret"), written.constData());
     }
+    // Every statement runs in the one SQLite library the program is linked
+    // with: the engine that answers a query is that library's own build, the
+    // handle is that library's, and no other copy of SQLite nor Qt's
+    // database module is in the process.
     void oneSqliteLibrary()
     {
         Connection connection(m_folder->database());

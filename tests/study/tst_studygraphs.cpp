@@ -11,7 +11,6 @@
 #include "study/StudyGraphs.h"
 
 #include <QFontMetrics>
-#include <QGuiApplication>
 #include <QSet>
 #include <QTest>
 

@@ -12,17 +12,13 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QFileDialog>
 #include <QHeaderView>
 #include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
 #include <QScrollBar>
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTest>
-#include <QTimer>
 
 using namespace pelmor;
 
