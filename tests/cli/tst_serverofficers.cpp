@@ -54,6 +54,16 @@ pelmor::test::PgTestServer& testServer()
     return server;
 }
 
+// The tables of a database of the server, by name.
+QString tablesOf(const QString& database)
+{
+    return testServer().query(
+        QStringLiteral("SELECT string_agg(relname, ',' ORDER BY relname) FROM pg_class WHERE "
+                       "relkind = 'r' AND relnamespace NOT IN ('pg_catalog'::regnamespace, "
+                       "'information_schema'::regnamespace)"),
+        database);
+}
+
 } // namespace
 
 // Several officers using one agency server at the same moment, each
@@ -81,11 +91,7 @@ private Q_SLOTS:
                                                    QStringList{"--rsx", "-o", logPath(name)});
             QVERIFY2(generated.exitCode == 0, qPrintable(generated.err));
         }
-        m_tables = testServer().query(QStringLiteral("SELECT string_agg(relname, ',' ORDER BY relname) "
-                                                     "FROM pg_class WHERE relkind = 'r' AND relnamespace "
-                                                     "NOT IN ('pg_catalog'::regnamespace, "
-                                                     "'information_schema'::regnamespace)"),
-                                      kTemplate);
+        m_tables = tablesOf(kTemplate);
         QVERIFY2(m_tables.contains(QStringLiteral("Veh_Data")), qPrintable(m_tables));
     }
     void init()
@@ -256,12 +262,7 @@ private Q_SLOTS:
             QVERIFY2(ringRun.out == ringAlone.out, qPrintable(QStringLiteral("round %1: ring").arg(round)));
         }
         QCOMPARE(rowCounts(), rowsBefore);
-        QCOMPARE(testServer().query(QStringLiteral("SELECT string_agg(relname, ',' ORDER BY relname) FROM "
-                                                   "pg_class WHERE relkind = 'r' AND relnamespace NOT IN "
-                                                   "('pg_catalog'::regnamespace, "
-                                                   "'information_schema'::regnamespace)"),
-                                    m_database),
-                 m_tables);
+        QCOMPARE(tablesOf(m_database), m_tables);
     }
 
     // Each officer's last unit stays their own: both store a survey at once,
@@ -300,7 +301,7 @@ private:
     struct Stored {
         QString imported;
         QString summary;
-        QByteArray vehicles;
+        QString vehicles;
         QString failure;
     };
 
@@ -340,7 +341,7 @@ private:
     Run cli(const QString& officer, const QStringList& arguments, const QString& database = QString()) const
     {
         return pelmor::test::runProgram(QStringLiteral(PELMOR_CLI), asOfficer(officer, arguments, database),
-                                        environmentOf(officer));
+                                        environmentOf(officer), 180000);
     }
     std::unique_ptr<QProcess> start(const QString& officer, const QStringList& arguments,
                                     const QString& database = QString()) const
@@ -364,15 +365,10 @@ private:
     {
         Stored stored;
         const Run summary = cli(officer, {"summary", batch, "--json"}, database);
-        QProcess exported;
-        exported.setProcessEnvironment(environmentOf(officer));
-        exported.start(QStringLiteral(PELMOR_CLI),
-                       asOfficer(officer, {"export", "vehicles", batch}, database));
-        exported.waitForFinished(180000);
-        stored.vehicles = exported.readAllStandardOutput();
-        if (summary.exitCode != 0 || exported.exitCode() != 0) {
-            stored.failure = QStringLiteral("%1 cannot be read: %2 %3")
-                                 .arg(batch, summary.err, QString::fromUtf8(exported.readAllStandardError()));
+        const Run exported = cli(officer, {"export", "vehicles", batch}, database);
+        stored.vehicles = exported.out;
+        if (summary.exitCode != 0 || exported.exitCode != 0) {
+            stored.failure = QStringLiteral("%1 cannot be read: %2 %3").arg(batch, summary.err, exported.err);
             return stored;
         }
         stored.summary = summary.out;
@@ -380,8 +376,8 @@ private:
                                   .object()
                                   .value(QStringLiteral("Total_Vehicles"))
                                   .toString();
-        // The export's first line names the fields.
-        const qsizetype vehicles = stored.vehicles.count('\n') - 1;
+        // The export's first line names the fields (the last line break is trimmed).
+        const qsizetype vehicles = stored.vehicles.count(QLatin1Char('\n'));
         if (total.trimmed() != QString::number(vehicles))
             stored.failure = QStringLiteral("%1: its statistics count %2 vehicles, %3 are stored")
                                  .arg(batch, total)
