@@ -231,8 +231,19 @@ void ImportTab::processImportedData()
 void ImportTab::showProcessedDownload(ImportStep step)
 {
     m_rawText->setText(m_state.downloadBuffer);
-    m_header->fill(import::readHeaderFields(m_state.downloadBuffer));
+    const import::HeaderFields fields = import::readHeaderFields(m_state.downloadBuffer);
+    m_header->fill(fields);
     showStep(step);
+    // A download that states no unit is offered in the unit this user last
+    // stored a survey in.
+    if (!fields.unit.isEmpty())
+        return;
+    const QString unitFailure = m_header->showPreferredUnit();
+    if (!unitFailure.isEmpty())
+        m_messages.tell(QStringLiteral("The unit you last used cannot be read back: %1\n\nThis download does "
+                                       "not state its unit: choose MPH or KPH before storing the survey.")
+                            .arg(unitFailure),
+                        ui::Messages::defaultTitle(), ui::Messages::Icon::Warning);
 }
 
 void ImportTab::reset()
@@ -306,7 +317,6 @@ void ImportTab::finishImport(const import::SurveyHeader& header, const import::I
         m_header->showStored(header.batchNumber);
         break;
     case import::ImportResult::Outcome::Refused:
-    case import::ImportResult::Outcome::NonDate:
         goToField(result.field);
         break;
     case import::ImportResult::Outcome::DataError:
@@ -317,14 +327,8 @@ void ImportTab::finishImport(const import::SurveyHeader& header, const import::I
         // be stored again or saved.
         break;
     }
-    // The unit chooser shows the unit last used.
-    const QString unitFailure = m_header->showPreferredUnit();
-    if (!unitFailure.isEmpty())
-        m_messages.tell(
-            QStringLiteral("The unit last used cannot be read back: %1\n\nCheck the unit before the "
-                           "next import.")
-                .arg(unitFailure),
-            ui::Messages::defaultTitle(), ui::Messages::Icon::Warning);
+    // Whatever the outcome, the header keeps what the user chose: a survey
+    // refused for a typo is stored in the chosen unit once the typo is mended.
     Q_EMIT importFinished();
 }
 

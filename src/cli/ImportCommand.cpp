@@ -57,7 +57,9 @@ void addImportOptions(QCommandLineParser& parser)
          QStringLiteral("DIR")},
         {QStringLiteral("zone"), QStringLiteral("Zone: ") + import::surveyZones().join(QStringLiteral(", ")),
          QStringLiteral("ZONE")},
-        {QStringLiteral("unit"), QStringLiteral("MPH or KPH (default: the unit of the last import)."),
+        {QStringLiteral("unit"),
+         QStringLiteral("MPH or KPH (default: the unit the download states, else the unit of the last "
+                        "import)."),
          QStringLiteral("UNIT")},
         {QStringLiteral("start-date"), QStringLiteral("Correct the start date (mm/dd/yyyy)."),
          QStringLiteral("DATE")},
@@ -73,8 +75,8 @@ void addImportOptions(QCommandLineParser& parser)
          QStringLiteral("SPEED")},
         {QStringLiteral("alarm"), QStringLiteral("Correct the high speed alarm."), QStringLiteral("SPEED")},
         {QStringLiteral("yes"),
-         QStringLiteral("Store the survey even when its speeds do not fit the unit and "
-                        "the posted limit (the window asks first).")},
+         QStringLiteral("Store the survey even in another unit than the download states, or when its "
+                        "speeds do not fit the unit and the posted limit (the window asks first).")},
     });
 }
 
@@ -98,19 +100,6 @@ int runImport(const QCommandLineParser& parser, Context& context)
     if (!zone.isEmpty() && !import::surveyZones().contains(zone))
         return fail(context, QStringLiteral("The zone must be one of: %1.")
                                  .arg(import::surveyZones().join(QStringLiteral(", "))));
-    // Without --unit the unit of the last import is taken; one that cannot
-    // be read is never guessed.
-    QString unitFailure;
-    const QString unit = parser.isSet(QStringLiteral("unit")) ? parser.value(QStringLiteral("unit"))
-                                                              : import::preferredUnit(unitFailure);
-    if (!unitFailure.isEmpty())
-        return fail(context, QStringLiteral("The unit of the last import cannot be read: %1 Give the unit "
-                                            "with --unit MPH or --unit KPH.")
-                                 .arg(unitFailure));
-    if (unit != QLatin1String("MPH") && unit != QLatin1String("KPH"))
-        return fail(context,
-                    QStringLiteral("The unit must be MPH or KPH, not %1.").arg(text::quotedValue(unit)));
-
     // The file is prepared as loading it in the window prepares it.
     QByteArray buffer;
     QString unread;
@@ -121,6 +110,20 @@ int runImport(const QCommandLineParser& parser, Context& context)
                         .arg(QFileInfo(file).absoluteFilePath(), unread));
     import::markEnd(buffer);
     const import::HeaderFields fields = import::readHeaderFields(buffer);
+
+    // Without --unit the unit the download states is taken, else the unit
+    // of the last import; one that cannot be read is never guessed.
+    QString unitFailure;
+    QString unit = parser.value(QStringLiteral("unit"));
+    if (!parser.isSet(QStringLiteral("unit")))
+        unit = fields.unit.isEmpty() ? import::preferredUnit(unitFailure) : fields.unit;
+    if (!unitFailure.isEmpty())
+        return fail(context, QStringLiteral("The unit of the last import cannot be read: %1 Give the unit "
+                                            "with --unit MPH or --unit KPH.")
+                                 .arg(unitFailure));
+    if (unit != QLatin1String("MPH") && unit != QLatin1String("KPH"))
+        return fail(context,
+                    QStringLiteral("The unit must be MPH or KPH, not %1.").arg(text::quotedValue(unit)));
     import::SurveyHeader header{fields.batchNumber(trailer),
                                 fields.locationCode,
                                 parser.value(QStringLiteral("location")),

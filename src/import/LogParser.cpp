@@ -43,7 +43,27 @@ HeaderFields readHeaderFields(QByteArrayView buffer)
     fields.postedSpeed = midText(buffer, 78, 3);
     fields.cutoff = midText(buffer, 111, 3);
     fields.alarm = midText(buffer, 128, 3);
+    fields.unit = statedUnit(buffer);
     return fields;
+}
+
+QString statedUnit(QByteArrayView buffer)
+{
+    const qsizetype headerEnd = buffer.indexOf('*');
+    const QByteArrayView header = headerEnd < 0 ? buffer : buffer.first(headerEnd);
+    constexpr QByteArrayView kKey("Speed Units:");
+    const qsizetype key = header.indexOf(kKey);
+    if (key < 0)
+        return QString();
+    QByteArrayView value = header.sliced(key + kKey.size());
+    if (const qsizetype lineEnd = value.indexOf('\n'); lineEnd >= 0)
+        value = value.first(lineEnd);
+    const QByteArray word = value.trimmed().toByteArray().toUpper();
+    if (word == "MPH")
+        return QStringLiteral("MPH");
+    if (word == "KPH" || word == "KM/H" || word == "KMH" || word == "KMPH")
+        return QStringLiteral("KPH");
+    return QString();
 }
 
 bool markEnd(QByteArray& buffer)

@@ -22,6 +22,7 @@ struct HeaderFields {
     QString postedSpeed;  // 78-80
     QString cutoff;       // 111-113
     QString alarm;        // 128-130
+    QString unit;         // the header's "Speed Units:" line; see statedUnit
 
     QString dateStem() const { return month + day + year; }                // "050302"
     QString startDate() const;                                             // "05/03/2002"
@@ -34,6 +35,12 @@ struct HeaderFields {
 QString midText(QByteArrayView buffer, qsizetype position, qsizetype length);
 
 HeaderFields readHeaderFields(QByteArrayView buffer);
+
+// The unit the sign says it measured in, from the "Speed Units:" line of the
+// header (the text before the first "*"): "MPH", or "KPH" for "KPH", "km/h",
+// "KMH" or "kmph" in any case. Empty when the header has no such line or
+// names no unit known.
+QString statedUnit(QByteArrayView buffer);
 
 // Marks where the vehicle data ends: writes "*" over the four direction
 // characters ("+", "-", "?") nearest the end, or over two when a "*" is

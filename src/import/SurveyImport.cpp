@@ -478,12 +478,18 @@ std::optional<QString> normalStartTime(const QString& text)
     return time->toString(QStringLiteral("HH:mm"));
 }
 
-// The question to ask before a download is stored in `unit`, when its
-// speeds do not fit the posted limit in that unit: a median above 1.5 times
-// the limit in MPH looks like km/h, one below half the limit in KPH looks
-// like mph. Empty when the speeds fit, or there are none.
-QString unitQuestion(const QString& unit, qint64 postedLimit, std::optional<qint64> median)
+// The question to ask before a download is stored in `unit`: when the
+// download states another unit, or when its speeds do not fit the posted
+// limit in that unit (a median above 1.5 times the limit in MPH looks like
+// km/h, one below half the limit in KPH looks like mph). Empty when the unit
+// is the one stated and the speeds fit, or there are none.
+QString unitQuestion(const QString& unit, const QString& stated, qint64 postedLimit,
+                     std::optional<qint64> median)
 {
+    if (!stated.isEmpty() && stated != unit)
+        return QStringLiteral("The download states its speeds in %1, but the survey is to be stored in %2: "
+                              "every speed of it would be read as %2. Store this survey in %2 anyway?")
+            .arg(stated, unit);
     if (!median || postedLimit <= 0)
         return QString();
     const double ratio = double(*median) / double(postedLimit);
@@ -543,6 +549,11 @@ std::optional<HeaderProblem> checkHeader(const SurveyHeader& header)
                                             "050326-A.")};
     if (auto problem = checkPostedLimit(header.postedSpeed))
         return problem;
+    if (!text::parseDate(header.startDate))
+        return HeaderProblem{HeaderField::StartDate,
+                             QStringLiteral("The start date %1 is not a date. Type it as mm/dd/yyyy, for "
+                                            "example 05/03/2026.")
+                                 .arg(text::quotedValue(header.startDate))};
     if (!normalStartTime(header.startTime))
         return HeaderProblem{HeaderField::StartTime,
                              QStringLiteral("The start time %1 is not a time of day. Type it as hh:mm, for "
@@ -627,13 +638,12 @@ ImportResult importSurvey(const db::Database& database, const SurveyHeader& type
         // nothing is added to it until those surveys are dealt with.
         if (const QStringList duplicated = store->duplicatedBatches(); !duplicated.isEmpty())
             return failed(db::duplicatedBatchesMessage(database.path, duplicated), QString());
-        const auto start = text::parseStart(header.startDate, header.startTime);
+        // The header check has read the start date and time.
+        const QDateTime start = *text::parseStart(header.startDate, header.startTime);
         const DownloadFigures figures = downloadFigures(buffer);
         // The survey that already holds the download's vehicles, if any.
-        const auto storedAlready = [&]() -> std::optional<QString> {
-            if (!start)
-                return std::nullopt;
-            return surveyHoldingDownload(*store, *start, figures.vehicles, buffer);
+        const auto storedAlready = [&] {
+            return surveyHoldingDownload(*store, start, figures.vehicles, buffer);
         };
         // Looked for first without the lock, so that no question is asked
         // about a download that is refused.
@@ -643,7 +653,8 @@ ImportResult importSurvey(const db::Database& database, const SurveyHeader& type
         }
         // Asked before the survey is begun: no question waits on the user
         // while the database is locked.
-        const QString question = unitQuestion(header.unit, postedLimitOf(header), figures.medianSpeed);
+        const QString question =
+            unitQuestion(header.unit, statedUnit(buffer), postedLimitOf(header), figures.medianSpeed);
         if (!question.isEmpty() && !report.confirm(question)) {
             result.field = HeaderField::Unit;
             return result;
@@ -660,12 +671,8 @@ ImportResult importSurvey(const db::Database& database, const SurveyHeader& type
         if (const auto batch = storedAlready())
             throw LateRefusal{messages::alreadyStored(*batch), QString(), Outcome::Refused, HeaderField::None,
                               *batch};
-        // The start date is tested before any vehicle is written.
-        if (!start)
-            throw LateRefusal{messages::kNonDate, QString(), Outcome::NonDate, HeaderField::StartDate,
-                              QString()};
         {
-            VehicleWriter vehicles(*writer, tally, header, *start, report, buffer.count(',') / 3);
+            VehicleWriter vehicles(*writer, tally, header, start, report, buffer.count(',') / 3);
             const ParseResult parsed = parseVehicles(
                 buffer, [&vehicles](QByteArrayView offset, QByteArrayView direction, QByteArrayView speed) {
                     vehicles.write(offset, direction, speed);

@@ -2,6 +2,7 @@
 
 #include "db/Database.h"
 #include "survey/SurveyRecord.h"
+#include "text/Formats.h"
 
 #include <QByteArray>
 #include <QString>
@@ -58,13 +59,12 @@ inline const QString kNoZone = QStringLiteral("You must select the survey zone!"
 inline const QString kNoPostedSpeed = QStringLiteral("You must input the posted speed limit of the survey!");
 inline const QString kDuplicate = QStringLiteral(
     "Duplicate Batch Number found. Select a higher letter for the Batch Number and try again.");
-inline const QString kNonDate = QStringLiteral("The survey data has a NON-date element");
 // Only for errors in the log's own data: the download itself is of no use.
 inline const QString kDataError = QStringLiteral(
     "This data file has errors and cannot be processed - download another data file to process");
 inline QString recordsAdded(qint64 count)
 {
-    return QString::number(count) + QStringLiteral(" records added");
+    return text::formatCount(count) + QStringLiteral(" records added");
 }
 inline QString alreadyStored(const QString& batchNumber)
 {
@@ -87,8 +87,8 @@ struct HeaderProblem {
 // field holds (survey::maximumLength) nor hold a control character or a
 // hidden direction override; the batch number must not be blank; the
 // posted limit must be a positive whole number of at most three digits; the
-// start time must be a time of day ("8:30" is read as 08:30); the unit is
-// MPH or KPH.
+// start date must be a date and the start time a time of day ("8:30" is read
+// as 08:30); the unit is MPH or KPH.
 std::optional<HeaderProblem> checkHeader(const SurveyHeader& header);
 
 // A vehicle's clock time ("hh:mm AMPM") and date ("mm/dd/yy") from its
@@ -127,7 +127,6 @@ struct ImportResult {
     enum class Outcome {
         Refused,     // a header value refused, the batch number or the download already
                      // stored, or the unit not confirmed: nothing written
-        NonDate,     // the start date is not a date: nothing written
         DataError,   // the log's data was refused: nothing written
         Failed,      // the database (or the program) failed: nothing written, the download
                      // is as good as before
@@ -147,15 +146,15 @@ struct ImportResult {
 
 // Turns a processed download and its header into a stored survey: checks
 // the header, refuses a download whose vehicles are already stored and a
-// batch number already stored, asks when the speeds do not fit the unit
-// (before the database is locked), writes the header row and one vehicle row
-// per vehicle record, computes and stores the survey's statistics, and tells
-// the count once all of it is stored; then remembers the unit for this
-// user's next import. All of it is one transaction on one
-// connection: an error, or a process killed half way, leaves the database
-// exactly as it was. A database that fails (in use by another program, a
-// full disk, a read-only folder, the file replaced meanwhile) is told apart
-// from data the log should not hold. Messages go to `report`, never while
+// batch number already stored, asks when the unit is not the one the
+// download states or the speeds do not fit it (before the database is
+// locked), writes the header row and one vehicle row per vehicle record,
+// computes and stores the survey's statistics, and tells the count once all
+// of it is stored; then remembers the unit for this user's next import. All
+// of it is one transaction on one connection: an error, or a process killed
+// half way, leaves the database exactly as it was. A database that fails (in
+// use by another program, a full disk, a read-only folder, the file replaced
+// meanwhile) is told apart from data the log should not hold. Messages go to `report`, never while
 // the transaction is open, so no message waits on the user with the
 // database locked. A cancel while the vehicles are written stores nothing.
 ImportResult importSurvey(const db::Database& database, const SurveyHeader& header, const QByteArray& buffer,

@@ -6,6 +6,7 @@
 #include "app/ReportsTab.h"
 #include "db/Connection.h"
 #include "import/LogParser.h"
+#include "import/UnitPreference.h"
 #include "import/widgets/HeaderPanel.h"
 #include "import/widgets/RawTextView.h"
 #include "loggen/LogWriter.h"
@@ -20,12 +21,14 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSet>
+#include <QSettings>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
@@ -37,9 +40,10 @@ using namespace pelmor;
 namespace {
 
 // A week's log of the sign at location 00777, limit 025, from 03/26/2026 07:45.
-QByteArray surveyLog(qint64 vehicles)
+QByteArray surveyLog(qint64 vehicles, const QString& unit = "MPH")
 {
     loggen::LogHeader header;
+    header.unit = unit;
     header.startDate = QDate(2026, 3, 26);
     header.startHour = 7;
     header.startMinute = 45;
@@ -235,43 +239,46 @@ private Q_SLOTS:
         QCOMPARE(m_ports, QList<int>{1});
         QVERIFY(m_app->messages.shown().empty());
     }
-    void loadedFileFillsOnlyTheSignsFields_data()
+    // A download loaded over another starts with an empty location,
+    // direction and zone: it must not be stored under the other's street.
+    void loadedFileStartsAFreshHeader_data()
     {
         QTest::addColumn<QByteArray>("content"); // null: no such file
-        QTest::addColumn<bool>("loaded");
-        QTest::addColumn<QByteArray>("buffer"); // after the load
-        QTest::addColumn<QString>("fields");    // the sign's fields after the load
+        QTest::addColumn<QByteArray>("buffer");  // after the load; null: the one before
+        QTest::addColumn<QString>("fields");     // the sign's fields after the load
+        QFile sample(PELMOR_SAMPLES "/elm-street-2days.rsx");
+        QVERIFY(sample.open(QIODevice::ReadOnly));
+        const QByteArray otherPlace = sample.readAll().replace("SITE CODE 00415", "SITE CODE 00416");
+        test::row("another location's download", otherPlace, QByteArray(),
+                  QString("050326-A 00416 05/03/2026 07:00 035 080 045"));
         // A walk that runs out keeps the marks it made.
-        test::row("too short to mark", QByteArray("1,+,3,"), true, QByteArray("1,*,3,"),
-                  QString("-A  //20 :   "));
+        test::row("too short to mark", QByteArray("1,+,3,"), QByteArray("1,*,3,"), QString("-A  //20 :   "));
         // A name that is not there loads nothing: what was on hand stays.
-        test::row("no such file", QByteArray(), false, QByteArray("an earlier download"), QString("      "));
+        test::row("no such file", QByteArray(), QByteArray(),
+                  QString("050326-A 00415 05/03/2026 07:00 035 080 045"));
     }
-    void loadedFileFillsOnlyTheSignsFields()
+    void loadedFileStartsAFreshHeader()
     {
         QFETCH(QByteArray, content);
-        QFETCH(bool, loaded);
         QFETCH(QByteArray, buffer);
         QFETCH(QString, fields);
-        QFile file(m_app->folder.filePath("short.rsx"));
-        QVERIFY(content.isNull() ||
-                (file.open(QIODevice::WriteOnly) && file.write(content) == content.size()));
+        const bool loaded = !content.isNull();
+        QFile file(m_app->folder.filePath("other.rsx"));
+        QVERIFY(!loaded || (file.open(QIODevice::WriteOnly) && file.write(content) == content.size()));
         file.close();
         app::MainWindow& window = m_app->start();
-        m_app->state.downloadBuffer = "an earlier download";
-        // What the user chose and typed stays.
-        QTest::keyClicks(ui().child<QLineEdit>("Input_Location"), "Elm Street");
-        ui().child<QComboBox>("Input_Direction")->setCurrentText("West");
-        ui().child<QComboBox>("Input_Zone")->setCurrentText("Church");
-        loadFile("short.rsx");
+        loadFile("elm.rsx");
+        fillInHeader("MPH");
+        const QByteArray before = m_app->state.downloadBuffer;
+        loadFile("other.rsx");
         QCOMPARE(m_app->messages.shown().size(), size_t(loaded ? 0 : 1));
-        QCOMPARE(m_app->state.downloadBuffer, buffer);
-        QCOMPARE(window.importTab()->step(),
-                 loaded ? app::ImportStep::FileLoaded : app::ImportStep::ChoosingPort);
+        if (!buffer.isNull() || !loaded)
+            QCOMPARE(m_app->state.downloadBuffer, loaded ? buffer : before);
+        QCOMPARE(window.importTab()->step(), app::ImportStep::FileLoaded);
         QCOMPARE(headerFields(), fields);
         QCOMPARE(
             (QStringList{ui().text("Input_Location"), ui().text("Input_Direction"), ui().text("Input_Zone")}),
-            (QStringList{"Elm Street", "West", "Church"}));
+            (loaded ? QStringList{"", "", ""} : QStringList{"Elm Street", "North", "School"}));
         QCOMPARE(window.isEnabled(), loaded);
         QCOMPARE(window.importTab()->fileWindow().isVisible(), !loaded);
     }
@@ -376,8 +383,9 @@ private Q_SLOTS:
         ui().child<QComboBox>("Combo1")->setCurrentText("KPH");
         // The unit the survey goes in stands beside the button.
         QCOMPARE(ui().text("UnitShown"), "KPH");
+        m_app->messages.script(test::RecordingMessages::Answer::Yes); // in KPH, not the MPH it states
         QVERIFY(pressStore());
-        QCOMPARE(m_app->messages.last(), "2947 records added");
+        QCOMPARE(m_app->messages.last(), "2,947 records added");
         // Said where it went; the same download cannot be stored twice by a
         // second press.
         QCOMPARE(ui().text("StoredNote"), "Stored as survey 050326-A. See View / Print Reports.");
@@ -385,6 +393,7 @@ private Q_SLOTS:
         // Loaded again, under another letter, it is still the survey stored.
         loadFile("elm.rsx");
         QVERIFY(!ui().visible("StoredNote") && ui().child("ProcessToDatabase")->isEnabled());
+        fillInHeader("MPH");
         ui().child<QComboBox>("Trailer_code")->setCurrentText("B");
         Q_EMIT ui().child<QComboBox>("Trailer_code")->textActivated("B");
         QVERIFY(pressStore());
@@ -414,6 +423,7 @@ private Q_SLOTS:
         ui().child<QComboBox>("Input_Direction")->setCurrentText("North East");
         ui().child<QComboBox>("Input_Zone")->setCurrentText("Parks & Rec");
         ui().child<QComboBox>("Combo1")->setCurrentText("KPH");
+        m_app->messages.script(test::RecordingMessages::Answer::Yes); // in KPH, not the MPH it states
         {
             const test::ReadOnlyFolder readOnly(settings);
             if (!readOnly.isReadOnly())
@@ -421,7 +431,7 @@ private Q_SLOTS:
             QVERIFY(pressStore());
         }
         const QStringList texts = m_app->messages.texts();
-        QVERIFY2(texts.contains("2947 records added"), qPrintable(texts.join(" / ")));
+        QVERIFY2(texts.contains("2,947 records added"), qPrintable(texts.join(" / ")));
         QVERIFY2(
             texts.last().startsWith("The unit KPH could not be remembered for the next import: the setting "
                                     "file ") &&
@@ -443,6 +453,9 @@ private Q_SLOTS:
         ui().child<QLineEdit>("Correction0")->setText("13/45/2026"); // taken as typed, checked on import
         ui().child<QLineEdit>("Correction2")->setText("999999-Q");
         ui().child<QLineEdit>("Correction4")->setText("045");
+        const auto labels = ui().child("CorrectionFrame")->findChildren<QLabel*>();
+        QVERIFY(std::any_of(labels.begin(), labels.end(),
+                            [](QLabel* l) { return l->text() == "Start time format is \"hh:mm\""; }));
         ui().click("ApplyChanges");
         QVERIFY(!ui().visible("CorrectionFrame"));
         // An empty box leaves its field.
@@ -473,7 +486,7 @@ private Q_SLOTS:
         test::row("start time out of the day", "Correction1", "25:70",
                   "The start time \"25:70\" is not a time of day.", "Correction1");
         test::row("start date not a date", "Correction0", "13/45/2026",
-                  "The survey data has a NON-date element", "Correction0");
+                  "The start date \"13/45/2026\" is not a date. Type it as mm/dd/yyyy", "Correction0");
         // Speeds around 38 against a limit of 20 mph: No to storing them as mph.
         test::row("unit not confirmed", "Input_Posted_Speed", "020",
                   "The speeds look like km/h (median 38 against a posted limit of 20).", "Combo1");
@@ -505,6 +518,79 @@ private Q_SLOTS:
         QVERIFY(test::rowTexts(m_app->folder.databasePath(), "select * from Header").isEmpty());
         QVERIFY(ui().child("ProcessToDatabase")->isEnabled());
     }
+    // The unit a download states is offered, loaded or received; one that
+    // states none is offered in the unit last used. A refused store leaves
+    // the unit chosen, and storing in the other unit than the one stated
+    // asks first, No the default.
+    void unitOfTheDownload_data()
+    {
+        QTest::addColumn<QByteArray>("log");
+        QTest::addColumn<bool>("fromSign");
+        QTest::addColumn<QString>("remembered");
+        QTest::addColumn<QString>("offered");
+        QFile sample(PELMOR_SAMPLES "/elm-street-2days.rsx");
+        QVERIFY(sample.open(QIODevice::ReadOnly));
+        const QByteArray mph = sample.readAll();
+        const QByteArray kmh = QByteArray(mph).replace("Speed Units: MPH", "Speed Units: km/h");
+        test::row("km/h file, mph last used", kmh, false, "MPH", "KPH");
+        test::row("mph file, km/h last used", mph, false, "KPH", "MPH");
+        test::row("file stating no unit", QByteArray(mph).replace("Speed Units: MPH\r\n", ""), false, "KPH",
+                  "KPH");
+        test::row("KPH from the sign", surveyLog(40, "KPH"), true, "MPH", "KPH");
+    }
+    void unitOfTheDownload()
+    {
+        QFETCH(QByteArray, log);
+        QFETCH(bool, fromSign);
+        QFETCH(QString, remembered);
+        QFETCH(QString, offered);
+        QSettings().setValue(import::kUnitSetting, remembered);
+        m_app->start();
+        if (fromSign) {
+            ui().click("PortOK");
+            QVERIFY(send(log));
+            QTRY_COMPARE(m_app->state.downloadBuffer.size(), log.size());
+            ui().click("ProcessImportedData");
+        } else {
+            QFile file(m_app->folder.filePath("unit.rsx"));
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(log) == log.size());
+            file.close();
+            loadFile("unit.rsx");
+        }
+        QCOMPARE(ui().text("Combo1"), offered);
+        QCOMPARE(ui().text("UnitShown"), offered);
+        // The unit stated stays chosen; for a download stating none the
+        // officer chooses the other unit.
+        const bool stated = log.contains("Speed Units:");
+        const QString other = offered == "MPH" ? "KPH" : "MPH";
+        const QString chosen = stated ? offered : other;
+        fillInHeader(chosen);
+        auto* posted = ui().child<QLineEdit>("Input_Posted_Speed");
+        const QString limit = posted->text();
+        posted->setText("3O");
+        QVERIFY(pressStore());
+        QCOMPARE(ui().text("Combo1"), chosen);
+        posted->setText(limit);
+        if (stated) {
+            ui().child<QComboBox>("Combo1")->setCurrentText(other);
+            m_app->messages.clear();
+            m_app->messages.script(test::RecordingMessages::Answer::No);
+            QVERIFY(pressStore());
+            QCOMPARE(m_app->messages.shown().size(), size_t(1));
+            const auto& question = m_app->messages.shown().front();
+            QCOMPARE(question.text, QString("The download states its speeds in %1, but the survey is to be "
+                                            "stored in %2: every speed of it would be read as %2. Store this "
+                                            "survey in %2 anyway?")
+                                        .arg(offered, other));
+            QCOMPARE(question.buttons, ui::Messages::Buttons::YesNoDefaultNo);
+            QCOMPARE(ui().text("Combo1"), other);
+            ui().child<QComboBox>("Combo1")->setCurrentText(chosen);
+        }
+        QVERIFY(pressStore());
+        QVERIFY2(m_app->messages.last().endsWith(" records added"), qPrintable(m_app->messages.last()));
+        QCOMPARE(test::rowTexts(m_app->folder.databasePath(), "select * from Header", {"Radar_Mode"}),
+                 QStringList{chosen});
+    }
     void databaseFailureKeepsTheDownload()
     {
         app::MainWindow& window = m_app->start();
@@ -529,7 +615,7 @@ private Q_SLOTS:
         // Pressed again once the folder is writable, the survey is stored.
         QVERIFY(ui().child("ProcessToDatabase")->isEnabled());
         QVERIFY(pressStore());
-        QCOMPARE(m_app->messages.last(), "2947 records added");
+        QCOMPARE(m_app->messages.last(), "2,947 records added");
     }
     // A long import runs off the window's thread: the window's timers keep
     // firing and its progress bar moves while the vehicles are written;
@@ -589,7 +675,7 @@ private Q_SLOTS:
             QVERIFY(ui().child("ProcessToDatabase")->isEnabled());
         } else {
             QVERIFY2(barValues.size() >= 2, "the bar stood still");
-            QCOMPARE(m_app->messages.texts(), QStringList{QStringLiteral("%1 records added").arg(kVehicles)});
+            QCOMPARE(m_app->messages.texts(), QStringList{"400,000 records added"});
             QCOMPARE(headers.size(), 1);
             QCOMPARE(vehicles, QStringList{QString::number(kVehicles)});
         }

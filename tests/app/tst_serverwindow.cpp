@@ -396,7 +396,7 @@ private Q_SLOTS:
             QSignalSpy imported(window.importTab(), &app::ImportTab::importFinished);
             ui.click(QStringLiteral("ProcessToDatabase"));
             QVERIFY(imported.wait(60000));
-            QVERIFY2(program.messages.texts() == QStringList{"2947 records added"},
+            QVERIFY2(program.messages.texts() == QStringList{"2,947 records added"},
                      qPrintable(program.messages.texts().join(" / ")));
             program.messages.clear();
 
@@ -479,7 +479,7 @@ private Q_SLOTS:
         QVERIFY(ui.child(QStringLiteral("ProcessToDatabase"))->isEnabled());
         ui.click(QStringLiteral("ProcessToDatabase"));
         QVERIFY(finished.wait(120000));
-        QCOMPARE(program.messages.texts(), QStringList{"300000 records added"});
+        QCOMPARE(program.messages.texts(), QStringList{"300,000 records added"});
         QCOMPARE(serverBatches().size(), 1);
     }
 

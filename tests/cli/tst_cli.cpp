@@ -31,7 +31,7 @@ private Q_SLOTS:
         QTest::addColumn<QString>("message"); // on the output for a success, else on the error stream
         const QStringList complete = {"--location", "Elm Street", "--direction", "North",
                                       "--zone",     "School",     "--unit",      "MPH"};
-        row("complete header", complete, 0, "2947 records added");
+        row("complete header", complete, 0, "2,947 records added");
         row("no location", QStringList{"--direction", "North", "--zone", "School"}, 1,
             "You must input a valid location!");
         row("trailer not a letter", complete + QStringList{"--trailer", "1"}, 1,
@@ -45,7 +45,14 @@ private Q_SLOTS:
             "The speeds look like km/h (median 38 against a posted limit of 20). Store this survey in MPH "
             "anyway?\nNothing was changed: add --yes to go ahead.");
         row("speeds that do not fit the unit, confirmed", complete + QStringList{"--posted", "020", "--yes"},
-            0, "2947 records added");
+            0, "2,947 records added");
+        // The sample states MPH: storing it in KPH wants --yes, and both are named.
+        row("other unit than the download states", QStringList(complete).replaceInStrings("MPH", "KPH"), 1,
+            "The download states its speeds in MPH, but the survey is to be stored in KPH: every speed of it "
+            "would be read as KPH. Store this survey in KPH anyway?\nNothing was changed: add --yes to go "
+            "ahead.");
+        row("start date that is no date", complete + QStringList{"--start-date", "13/45/2026"}, 1,
+            "The start date \"13/45/2026\" is not a date. Type it as mm/dd/yyyy, for example 05/03/2026.");
     }
     void importCommand()
     {
@@ -60,22 +67,27 @@ private Q_SLOTS:
         QCOMPARE(cli({QStringLiteral("surveys")}).out,
                  exitCode == 0 ? QStringLiteral("050326-A") : QString());
     }
-    // Without --unit the unit of this user's last import is taken (MPH
-    // before the first); when it cannot be read the import is refused,
-    // never stored in a guessed unit.
+    // Without --unit the unit the download states is taken, else the unit
+    // of this user's last import (MPH before the first); when that cannot
+    // be read the import is refused, never stored in a guessed unit.
     void lastUnitIsTheUsers_data()
     {
-        QTest::addColumn<QByteArray>("setting"); // the setting file's content; empty: no file
+        QTest::addColumn<QByteArray>("setting");  // the setting file's content; empty: no file
+        QTest::addColumn<QByteArray>("unitLine"); // in place of the sample's; empty: none
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<QString>("unit"); // stored, or the start of the refusal
-        row("first import", QByteArray(), 0, "MPH");
-        row("last import in km/h", QByteArray("[General]\nImportUnit=KPH\n"), 0, "KPH");
-        row("edited by hand", QByteArray("[General]\nImportUnit=knots\n"), 1,
+        const QByteArray kph("[General]\nImportUnit=KPH\n"), mph("[General]\nImportUnit=MPH\n");
+        row("first import", QByteArray(), QByteArray(), 0, "MPH");
+        row("last import in km/h", kph, QByteArray(), 0, "KPH");
+        row("edited by hand", QByteArray("[General]\nImportUnit=knots\n"), QByteArray(), 1,
             "The unit of the last import cannot be read: the setting ImportUnit in ");
+        row("km/h download, last import in mph", mph, QByteArray("Speed Units: km/h\r\n"), 0, "KPH");
+        row("mph download, last import in km/h", kph, QByteArray("Speed Units: MPH\r\n"), 0, "MPH");
     }
     void lastUnitIsTheUsers()
     {
         QFETCH(QByteArray, setting);
+        QFETCH(QByteArray, unitLine);
         QFETCH(int, exitCode);
         QFETCH(QString, unit);
         if (!setting.isEmpty()) {
@@ -83,8 +95,15 @@ private Q_SLOTS:
             QFile file(m_folder->filePath("settings/Pelmor/Pelmor.conf"));
             QVERIFY(file.open(QIODevice::WriteOnly) && file.write(setting) == setting.size());
         }
+        QFile sample(PELMOR_SAMPLES "/elm-street-2days.rsx");
+        QVERIFY(sample.open(QIODevice::ReadOnly));
+        const QByteArray log = sample.readAll().replace("Speed Units: MPH\r\n", unitLine);
+        const QString download = m_folder->filePath("unit.rsx");
+        QFile copy(download);
+        QVERIFY(copy.open(QIODevice::WriteOnly) && copy.write(log) == log.size());
+        copy.close();
         const QStringList header{"--location", "Elm", "--direction", "North", "--zone", "School", "--yes"};
-        const Run run = cli(QStringList{"import", PELMOR_SAMPLES "/elm-street-2days.rsx"} + header);
+        const Run run = cli(QStringList{"import", download} + header);
         QCOMPARE(run.exitCode, exitCode);
         if (exitCode != 0) {
             QVERIFY2(run.err.startsWith(unit) && run.err.contains(QStringLiteral("--unit MPH or --unit KPH")),
@@ -95,23 +114,22 @@ private Q_SLOTS:
         QCOMPARE(
             pelmor::test::rowTexts(m_folder->filePath("pelmor.mdb"), "select * from Header", {"Radar_Mode"}),
             QStringList{unit});
-        // An import in the other unit is remembered for the one after.
+        // An import in the other unit is remembered for the one after, where
+        // the download states no unit.
         const QString other = unit == "MPH" ? "KPH" : "MPH";
         QCOMPARE(cli(QStringList{"delete", "050326-A"}).exitCode, 0);
-        QCOMPARE(cli(QStringList{"import", PELMOR_SAMPLES "/elm-street-2days.rsx", "--unit", other} + header)
-                     .exitCode,
-                 0);
+        QCOMPARE(cli(QStringList{"import", download, "--unit", other} + header).exitCode, 0);
         QCOMPARE(cli(QStringList{"delete", "050326-A"}).exitCode, 0);
-        QCOMPARE(cli(QStringList{"import", PELMOR_SAMPLES "/elm-street-2days.rsx"} + header).exitCode, 0);
+        QCOMPARE(cli(QStringList{"import", download} + header).exitCode, 0);
         QCOMPARE(
             pelmor::test::rowTexts(m_folder->filePath("pelmor.mdb"), "select * from Header", {"Radar_Mode"}),
-            QStringList{other});
+            QStringList{unitLine.isEmpty() ? other : unit});
     }
     void surveysAndSummary()
     {
         const QString sample = QStringLiteral(PELMOR_SAMPLES "/elm-street-2days.rsx");
         const QStringList header = {"--location", "O'Brien Road", "--direction", "South", "--zone", "Church"};
-        QCOMPARE(cli(QStringList{"import", sample, "--unit", "KPH"} + header).exitCode, 0);
+        QCOMPARE(cli(QStringList{"import", sample, "--unit", "KPH", "--yes"} + header).exitCode, 0);
         // The same download again is refused, under any letter; with the
         // sign's clock corrected it is another survey.
         for (const char* trailer : {"A", "B"}) {
@@ -131,10 +149,11 @@ private Q_SLOTS:
         QCOMPARE(row.value(QStringLiteral("Posted_Limit")).toString(), QStringLiteral("040"));
         QCOMPARE(row.value(QStringLiteral("Total_Vehicles")).toString(), QStringLiteral("2947"));
         QCOMPARE(row.value(QStringLiteral("Start_Time")).toString(), QStringLiteral("09:15 AM"));
-        // The unit of the last import is the default of the next: a KPH pace.
+        // Without --unit the unit the download states, not the last one used:
+        // an MPH pace.
         const double paceWidth = row.value(QStringLiteral("Pace_High")).toString().toDouble() -
                                  row.value(QStringLiteral("Pace_Low")).toString().toDouble();
-        QCOMPARE(paceWidth, 20.0);
+        QCOMPARE(paceWidth, 10.0);
         const Run text = cli({QStringLiteral("summary"), QStringLiteral("050326-A")});
         QVERIFY(text.out.startsWith(QStringLiteral("Batch_Number: 050326-A\nPosted_Limit: 035\n")));
         QCOMPARE(cli({QStringLiteral("summary"), QStringLiteral("nope")}).exitCode, 1);

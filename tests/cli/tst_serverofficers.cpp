@@ -274,8 +274,14 @@ private Q_SLOTS:
         const auto ring = start(kRing, importArguments(QStringLiteral("ring")));
         QCOMPARE(finish(*north).exitCode, 0);
         QCOMPARE(finish(*ring).exitCode, 0);
-        // The next downloads, without --unit: the north officer's after the
-        // ring officer's last import, and the other way round.
+        // The next downloads, without --unit and stating no unit: the north
+        // officer's after the ring officer's last import, and the other way round.
+        for (const char* log : {"oak", "pine"}) {
+            QFile file(logPath(QLatin1String(log)));
+            QVERIFY(file.open(QIODevice::ReadWrite));
+            const QByteArray none = file.readAll().replace("Speed Units: MPH\r\n", "");
+            QVERIFY(file.resize(0) && file.seek(0) && file.write(none) == none.size());
+        }
         QStringList northNext = importArguments(QStringLiteral("oak"));
         QStringList ringNext = importArguments(QStringLiteral("pine"));
         for (QStringList* arguments : {&northNext, &ringNext})

@@ -52,8 +52,15 @@ inline QByteArray processedLog(const loggen::LogHeader& header, const std::vecto
     return log;
 }
 
+// A log without its "Speed Units:" line: the header completed for it alone
+// decides the unit.
+inline QByteArray withoutUnit(QByteArray log)
+{
+    return log.replace("Speed Units: MPH\r\n", "");
+}
+
 // A processed download of `count` vehicles ten seconds apart, at speeds
-// 20 to 39 in turn.
+// 20 to 39 in turn, stating no unit.
 inline QByteArray largeDownload(const QDate& date, qint64 count)
 {
     std::vector<loggen::Vehicle> list;
@@ -61,11 +68,12 @@ inline QByteArray largeDownload(const QDate& date, qint64 count)
         list.push_back({i * 10, i % 3 ? '+' : '-', int(20 + i % 20)});
     loggen::LogHeader header;
     header.startDate = date;
-    return processedLog(header, list);
+    return withoutUnit(processedLog(header, list));
 }
 
 // A processed download from vehicles written "offset direction speed"
-// ("90061-30"), or as a speed alone ten seconds after the one before.
+// ("90061-30"), or as a speed alone ten seconds after the one before,
+// stating no unit.
 inline QByteArray download(const QDate& date, const QString& vehicles, int hour = 8, int minute = 0)
 {
     std::vector<loggen::Vehicle> list;
@@ -80,7 +88,7 @@ inline QByteArray download(const QDate& date, const QString& vehicles, int hour 
     header.startDate = date;
     header.startHour = hour;
     header.startMinute = minute;
-    return processedLog(header, list);
+    return withoutUnit(processedLog(header, list));
 }
 
 // The import header as the user completes it for a download (trailer A, in

@@ -58,15 +58,22 @@ private Q_SLOTS:
     void headerFields_data()
     {
         QTest::addColumn<QByteArray>("buffer");
-        QTest::addColumn<QString>("fields"); // code|month|day|year|hour|minute|posted|cutoff|alarm
+        QTest::addColumn<QString>("fields"); // code|month|day|year|hour|minute|posted|cutoff|alarm|unit
         loggen::LogHeader header;
         header.startDate = QDate(2002, 5, 3);
         header.startHour = 8;
         header.startMinute = 12;
         const QByteArray log = loggen::writeLog(header, {{0, '+', 30}});
-        test::row("generated log", log, "00415|05|03|02|08|12|035|080|045");
-        test::row("header ends inside the cut-off", log.left(112), "00415|05|03|02|08|12|035|08|");
-        test::row("nothing but a location code", QByteArray("SITE CODE 123"), "123||||||||");
+        test::row("generated log", log, "00415|05|03|02|08|12|035|080|045|MPH");
+        test::row("unit as km/h", QByteArray(log).replace("Units: MPH", "Units:  km/h "),
+                  "00415|05|03|02|08|12|035|080|045|KPH");
+        test::row("header ends inside the cut-off", log.left(112), "00415|05|03|02|08|12|035|08||");
+        test::row("nothing but a location code", QByteArray("SITE CODE 123"), "123|||||||||");
+        // Only the header, before its "*", states the unit, and only a unit known.
+        const QString signsFields = "00415|05|03|02|08|12|035|080|045|";
+        test::row("unit after the header",
+                  QByteArray(log).replace("Units: MPH", "Units").append("Speed Units: KPH"), signsFields);
+        test::row("unit unknown", QByteArray(log).replace("Units: MPH", "Units: knots"), signsFields);
     }
     void headerFields()
     {
@@ -74,7 +81,7 @@ private Q_SLOTS:
         QFETCH(QString, fields);
         const import::HeaderFields h = import::readHeaderFields(buffer);
         QCOMPARE((QStringList{h.locationCode, h.month, h.day, h.year, h.hour, h.minute, h.postedSpeed,
-                              h.cutoff, h.alarm})
+                              h.cutoff, h.alarm, h.unit})
                      .join('|'),
                  fields);
         const QStringList f = fields.split('|');

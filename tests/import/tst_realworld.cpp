@@ -34,13 +34,14 @@ void TstRealWorld::importedStatisticsMatchTheFile()
     logHeader.startHour = first.time().hour();
     logHeader.startMinute = first.time().minute();
     logHeader.postedLimit = QStringLiteral("030");
+    logHeader.unit = QStringLiteral("KPH");
     const QByteArray buffer = test::processedLog(logHeader, vehicles);
     test::TempProgramFolder folder;
     test::ImportMessages report;
     const import::ImportResult result =
         import::importSurvey(folder.database(), test::completeHeader(buffer), buffer, report);
     QCOMPARE(result.outcome, import::ImportResult::Outcome::Imported);
-    QCOMPARE(report.messages, QStringList{"14152 records added"});
+    QCOMPARE(report.messages, QStringList{"14,152 records added"});
 
     // The figures, straight from the file.
     const int limit = 30;

@@ -185,8 +185,10 @@ private Q_SLOTS:
         row("no posted speed", one, "posted=", refused, int(F::PostedSpeed), QStringList{kNoPostedSpeed});
         row("batch already stored", one, "batch=050302-A", refused, int(F::BatchNumber),
             QStringList{kDuplicate});
-        row("start date not a date", one, "date=13/45/2002", int(Outcome::NonDate), int(F::StartDate),
-            QStringList{kNonDate});
+        // Named as such, also where the batch number is taken.
+        row("start date not a date", one, "date=13/45/2002; batch=050302-A", refused, int(F::StartDate),
+            QStringList{"The start date \"13/45/2002\" is not a date. Type it as mm/dd/yyyy, for example "
+                        "05/03/2026."});
         // A typo is told by its field before anything is written.
         const QString forExample = " Type the limit the signs show, for example 035.";
         row("posted limit with a letter O", one, "posted=3O", refused, int(F::PostedSpeed),
@@ -392,7 +394,7 @@ private Q_SLOTS:
         m_report = test::ImportMessages();
         m_report.answer = true;
         QCOMPARE(import::importSurvey(database, header, buffer, m_report).outcome, Outcome::Imported);
-        QCOMPARE(m_report.messages, QStringList{QString::number(vehicles) + " records added"});
+        QCOMPARE(m_report.messages, QStringList{text::formatCount(vehicles) + " records added"});
     }
     void unitQuestion_data()
     {

@@ -128,7 +128,7 @@ private Q_SLOTS:
         QCOMPARE(empty.out, QString());
         const Run imported = cli(importArguments());
         QVERIFY2(imported.exitCode == 0, qPrintable(imported.err));
-        QCOMPARE(imported.out, QStringLiteral("2947 records added"));
+        QCOMPARE(imported.out, QStringLiteral("2,947 records added"));
         QCOMPARE(cli({"surveys"}).out, QStringLiteral("050326-A"));
 
         const QString expected = portable ? bin() : dataFolder();

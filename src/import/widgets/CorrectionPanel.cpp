@@ -31,7 +31,7 @@ CorrectionPanel::CorrectionPanel(HeaderPanel& header, QWidget* parent)
 
     const QString formats[kBoxes] = {
         tr("Start Date format is \"mm/dd/yyyy\""),
-        tr("Start Start time format is \"hh:mm\""),
+        tr("Start time format is \"hh:mm\""),
         tr("Batch Number is \"mmddyy-A\"") + QLatin1Char('\n') + tr("A can be any letter from A to Z"),
         tr("Location code is any 5 digits"),
         tr("Posted Speed is \"035\""),

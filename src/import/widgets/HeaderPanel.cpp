@@ -180,6 +180,11 @@ void HeaderPanel::fill(const HeaderFields& fields)
     m_postedSpeed->setText(fields.postedSpeed);
     m_cutoff->setText(fields.cutoff);
     m_alarm->setText(fields.alarm);
+    m_location->clear();
+    m_direction->setCurrentIndex(-1);
+    m_zone->setCurrentIndex(-1);
+    if (!fields.unit.isEmpty())
+        m_unit->setCurrentText(fields.unit);
 }
 
 void HeaderPanel::clearFields()

@@ -28,7 +28,10 @@ public:
     QString showPreferredUnit();
 
     // Fills the fields taken from the download; the batch number is built
-    // from the date stem and the trailer letter currently chosen.
+    // from the date stem and the trailer letter currently chosen. The unit
+    // chooser takes the unit the download states, if any. The location,
+    // direction and zone of the download before are emptied: a survey must
+    // not go in under another survey's street.
     void fill(const HeaderFields& fields);
     // Empties the download's fields and the location and posted speed boxes;
     // the lists keep their choice.
