@@ -440,6 +440,9 @@ private Q_SLOTS:
             QStringList{"different_location"});
         row("the place typed otherwise", Fields{{"Location", " elm  STREET"}}, "MPH", 7.0, 7.0, 14,
             QStringList());
+        // One site, so one place and direction.
+        row("the place punctuated otherwise", Fields{{"Location", "ELM  STREET."}, {"Direction", "north."}},
+            "MPH", 7.0, 7.0, 14, QStringList());
         row("another location code", Fields{{"Location_Code", "00416"}}, "MPH", 7.0, 7.0, 14,
             QStringList{"different_location"});
         row("no location code", Fields{{"Location_Code", ""}}, "MPH", 7.0, 7.0, 14, QStringList());
