@@ -197,8 +197,9 @@ SitesTab::SitesTab(QWidget* parent)
     priorityLayout->addWidget(m_priorityTable, 1);
     priorityLayout->addWidget(ui::makeNote(
         QStringLiteral(
-            "Speeders: drivers more than 10 mph (16 km/h) over the posted limit in the site's latest "
-            "survey; the sites with the most of them a day come first."),
+            "Speeders: drivers more than 10 over the posted limit (10 mph, or 10 km/h) in the site's "
+            "latest survey; the sites with the most of them a day come first, then those whose 85th "
+            "percentile is furthest over the limit, then by name."),
         priorityFrame));
     rows->addWidget(priorityFrame);
     rows->setStretchFactor(0, 3);

@@ -21,9 +21,6 @@ using study::formatDecimal;
 using study::formatPercent;
 
 constexpr double kSecondsPerDay = 24 * 3600;
-// Whole speeds above this margin over the limit are counted as well as
-// those over the limit itself.
-constexpr int kUpperMargin = 10;
 
 // The figures of a survey in the comparison's unit, but for the counts
 // over the limit, which depend on both surveys' limits.
@@ -55,7 +52,8 @@ void countOverLimit(const Comparison& comparison, ComparedSurvey& side)
     figures.overLimit = readingsOver(all.speeds, bound);
     figures.apportionedOverLimit = double(all.vehicles) - apportionedAtOrBelow(all.speeds, bound);
     figures.percentOverLimit = percent(double(figures.overLimit));
-    figures.overLimitPlus10 = readingsOver(all.speeds, overLimitBound(comparison, side, kUpperMargin));
+    figures.overLimitPlus10 =
+        readingsOver(all.speeds, overLimitBound(comparison, side, study::kSpeedingMargin));
     figures.percentOverLimitPlus10 = percent(double(figures.overLimitPlus10));
 }
 

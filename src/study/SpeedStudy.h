@@ -29,9 +29,13 @@ QString directionKey(Direction direction);
 
 // The percentiles reported, in per cent.
 inline constexpr std::array<int, 5> kPercentiles = {15, 50, 85, 95, 98};
-// The margins over the posted limit whose vehicles are counted: the limit
-// itself, then 5, 10 and 15 over it.
-inline constexpr std::array<int, 4> kLimitMargins = {0, 5, 10, 15};
+// The margin over the posted limit at which a driver counts as speeding,
+// in the survey's own unit (10 mph, or 10 km/h): the figures kept as
+// "over_limit_10" in the study, the comparison and the sites.
+inline constexpr int kSpeedingMargin = 10;
+// The margins over the posted limit whose vehicles are counted, each in the
+// survey's own unit: the limit itself, then 5, 10 and 15 over it.
+inline constexpr std::array<int, 4> kLimitMargins = {0, 5, kSpeedingMargin, 15};
 // The width of the speed bins.
 inline constexpr int kBinWidth = 5;
 // Fewer vehicles than this in a direction is too small a sample for a spot
