@@ -130,9 +130,9 @@ struct DaytimeGap {
 
 struct SpeedStudy {
     QString batchNumber;
-    QString unit;      // "KPH" or "MPH"
-    int limit = 0;     // the posted limit
-    int threshold = 0; // the enforcement threshold
+    QString unit;         // "KPH" or "MPH"
+    int limit = 0;        // the posted limit
+    qint64 threshold = 0; // the enforcement threshold, a speed up to the 64-bit range
     int paceWidth = 10;
     QDateTime start;            // the survey's start (minutes)
     QDateTime lastVehicle;      // the clock of the last vehicle (minutes)
@@ -157,9 +157,9 @@ struct StudyInputs {
     QString postedLimit; // "035"
     QString startDate;   // the statistics' start, "05/03/02"
     QString startTime;   // "08:12 AM"
-    std::optional<int> threshold;
+    std::optional<qint64> threshold;
 
-    static StudyInputs of(const survey::SurveyRecord& survey, std::optional<int> threshold = std::nullopt);
+    static StudyInputs of(const survey::SurveyRecord& survey, std::optional<qint64> threshold = std::nullopt);
 };
 
 // A study, or why there is none, in words to show the user.
@@ -180,13 +180,13 @@ StudyResult runStudy(store::SurveyStore& store, const StudyInputs& inputs);
 DirectionFigures directionFigures(const SpeedHistogram& speeds, const SpeedStudy& study);
 
 // The enforcement threshold of a study for which none was given.
-inline int defaultThreshold(int limit)
+inline qint64 defaultThreshold(int limit)
 {
-    return limit + 10;
+    return qint64(limit) + 10;
 }
 
 // Counts the vehicles over another enforcement threshold, in every direction.
-void setThreshold(SpeedStudy& study, int threshold);
+void setThreshold(SpeedStudy& study, qint64 threshold);
 
 // "mph" or "km/h".
 QString unitText(const QString& unit);
