@@ -446,7 +446,7 @@ QString sideName(const Comparison& comparison, bool sideA)
            (sideA ? comparison.a.study.batchNumber : comparison.b.study.batchNumber);
 }
 
-Comparison compareStudies(const SurveyInput& a, const SurveyInput& b)
+Comparison compareStudies(const SurveyInput& a, const SurveyInput& b, Tests tests)
 {
     Comparison c;
     c.unit = a.study.unit;
@@ -473,8 +473,10 @@ Comparison compareStudies(const SurveyInput& a, const SurveyInput& b)
                     .arg(side->study.batchNumber, study::unitText(side->study.unit), study::unitText(c.unit));
     }
     testMeans(c);
-    testDistributions(c);
-    testOverLimit(c);
+    if (tests == Tests::All) {
+        testDistributions(c);
+        testOverLimit(c);
+    }
     c.headline = headlineOf(c);
     addWarnings(c);
     return c;

@@ -46,7 +46,7 @@ HistoryRow rowOf(const compare::SurveyInput& first, const compare::SurveyInput& 
         row.percentSpeeders = own.percentSpeeders;
         return row;
     }
-    const compare::Comparison c = compare::compareStudies(first, input);
+    const compare::Comparison c = compare::compareStudies(first, input, compare::Tests::MeansOnly);
     const compare::SideFigures& converted = c.b.figures;
     row.converted = true;
     row.limit = converted.limit;
@@ -71,7 +71,8 @@ ChangeFromPrevious changeOf(const HistoryRow& before, const HistoryRow& after,
     change.percentOverLimit = after.percentOverLimit - before.percentOverLimit;
     change.percentSpeeders = after.percentSpeeders - before.percentSpeeders;
     // The test reads speeds alike in either unit.
-    const compare::TestOutcome test = compare::compareStudies(previous, survey).meanTest;
+    const compare::TestOutcome test =
+        compare::compareStudies(previous, survey, compare::Tests::MeansOnly).meanTest;
     change.significant = test.significant();
     if (!test.computed)
         change.verdict = QStringLiteral("too few vehicles to test");
