@@ -2,7 +2,10 @@
 // with every speed 3 mph lower, the way "Compare with..." and pelmor-cli
 // compare do (both speed studies worked out from the database, then the
 // comparison), and prints the time it takes; then the time of the
-// comparison alone, from the two studies.
+// comparison alone, from the two studies. First, the time of the exact
+// Kolmogorov-Smirnov p-value where the comparison still counts it, at
+// 10,000,000 for the product of the two surveys' vehicles, for surveys of
+// alike and of very different sizes, and the memory it takes.
 //
 //   bench_compare [VEHICLES]
 #include "BenchUtil.h"
@@ -11,6 +14,7 @@
 #include "compare/Comparison.h"
 #include "compare/ComparisonExport.h"
 #include "store/SurveyStore.h"
+#include "study/Distributions.h"
 #include "study/SpeedStudy.h"
 #include "survey/SurveyRecord.h"
 
@@ -20,6 +24,7 @@
 #include <QTextStream>
 
 #include <algorithm>
+#include <cmath>
 
 using namespace pelmor;
 
@@ -27,6 +32,22 @@ namespace {
 
 const QString kBefore = QStringLiteral("030226-A");
 const QString kAfter = QStringLiteral("030926-A");
+
+// The exact p-value at the distance of the 5 % point, for n and m vehicles
+// whose speeds fall on 60 whole speeds, as a survey's do.
+void measureExactTest(QTextStream& out, qint64 n, qint64 m)
+{
+    std::vector<qint64> ties(60, (n + m) / 60);
+    ties.back() += (n + m) % 60;
+    const double d = std::min(0.95, 1.36 * std::sqrt(double(n + m) / (double(n) * double(m))));
+    bench::resetPeakMemory();
+    const double before = bench::memoryMiB("VmRSS");
+    double p = 0;
+    const auto [best, worst] = bench::measure(3, [&] { p = study::kolmogorovSmirnovExact(n, m, d, ties); });
+    out << "exact Kolmogorov-Smirnov p-value, " << n << " x " << m << " vehicles: p " << p << ", best "
+        << best << " ms, worst " << worst << " ms, " << bench::memoryMiB("VmHWM") - before
+        << " MiB more at the peak\n";
+}
 
 } // namespace
 
@@ -36,6 +57,10 @@ int main(int argc, char* argv[])
     const qint64 vehicleCount = argc > 1 ? QByteArray(argv[1]).toLongLong() : 1000000;
     const int rounds = 5;
     QTextStream out(stdout);
+    for (const auto& [n, m] :
+         {std::pair<qint64, qint64>{3162, 3162}, {2000, 5000}, {100, 100000}, {1, 10000000}})
+        measureExactTest(out, n, m);
+    out.flush();
 
     const test::TempProgramFolder folder;
     const QString path = folder.databasePath();

@@ -86,7 +86,7 @@ bool PrintControls::prepare(const reports::DocumentKind& kind)
     return true;
 }
 
-std::optional<int> PrintControls::chosenThreshold(const study::StudyInputs& inputs) const
+std::optional<qint64> PrintControls::chosenThreshold(const study::StudyInputs& inputs) const
 {
     // The threshold the user set on the tab, when the tab shows this survey.
     const std::optional<study::SpeedStudy>& shown = m_state.current.study();

@@ -78,7 +78,7 @@ private:
     bool prepare(const reports::DocumentKind& kind);
     // The enforcement threshold the Speed Study tab shows for the survey
     // of `inputs`, when the tab shows that survey.
-    std::optional<int> chosenThreshold(const study::StudyInputs& inputs) const;
+    std::optional<qint64> chosenThreshold(const study::StudyInputs& inputs) const;
     // The study worked out last, with the threshold chosen now, when it was
     // worked out for the survey chosen now as it stands.
     std::optional<study::SpeedStudy> heldStudy() const;

@@ -197,8 +197,8 @@ SitesTab::SitesTab(QWidget* parent)
     priorityLayout->addWidget(m_priorityTable, 1);
     priorityLayout->addWidget(ui::makeNote(
         QStringLiteral(
-            "Speeders: drivers more than 10 mph (16 km/h) over the posted limit in the site's latest "
-            "survey; the sites with the most of them a day come first."),
+            "Speeders: more than 10 mph, or 10 km/h, over the limit in the latest survey. Most a day first; "
+            "on a tie, the higher 85th percentile over the limit, then the name."),
         priorityFrame));
     rows->addWidget(priorityFrame);
     rows->setStretchFactor(0, 3);

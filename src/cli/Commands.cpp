@@ -139,8 +139,8 @@ const std::vector<Command>& commands()
          addSiteOptions, runSite},
         {"priorities",
          "[--zone Z] [--direction D] [--since MM/DD/YYYY] [--until MM/DD/YYYY] [--json | --csv]",
-         "rank the sites by the drivers per day more than 10 mph (16 km/h) over the limit in their latest "
-         "survey, the most first",
+         "rank the sites by the drivers per day more than 10 over the limit (10 mph, or 10 km/h) in their "
+         "latest survey, the most first; on a tie the higher 85th percentile over the limit, then the name",
          addPrioritiesOptions, runPriorities},
         {"site-change", "merge SITE INTO_SITE | split BATCH | place SITE LATITUDE LONGITUDE",
          "merge a site into another (its surveys and its name go with it), give a survey a site of its "

@@ -165,7 +165,7 @@ int runReport(const QCommandLineParser& parser, Context& context)
                     QStringLiteral("Document %1 is not printed for a survey: give no batch number (the "
                                    "filled-in sheet takes its values from the options).")
                         .arg(number));
-    std::optional<int> threshold;
+    std::optional<qint64> threshold;
     if (!readThreshold(parser, context, threshold))
         return 1;
     if (threshold && kind->preparation != reports::Preparation::SpeedStudy)

@@ -23,8 +23,10 @@ QString breakDown(const QCommandLineParser& parser, Context& context, const QStr
 // --threshold N, the enforcement threshold of the speed study.
 const QCommandLineOption& thresholdOption();
 // The threshold --threshold gives into `threshold` (none when the option is
-// not given); false, after printing why, when it is not a whole speed above 0.
-bool readThreshold(const QCommandLineParser& parser, Context& context, std::optional<int>& threshold);
+// not given), a whole speed from 1 up to the 64-bit range; false, after
+// printing why, when it is not a whole number, not above 0 or beyond that
+// range.
+bool readThreshold(const QCommandLineParser& parser, Context& context, std::optional<qint64>& threshold);
 // The speed study of a survey with the threshold given; none (after
 // printing why) when there is none.
 std::optional<study::SpeedStudy> studyOf(const QCommandLineParser& parser, Context& context,

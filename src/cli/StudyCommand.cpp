@@ -5,11 +5,14 @@
 #include "study/StudyExport.h"
 #include "study/StudyTables.h"
 #include "survey/SurveyRecord.h"
+#include "text/Formats.h"
 #include "text/MessageText.h"
 
 #include <QJsonDocument>
+#include <QRegularExpression>
 
 #include <algorithm>
+#include <limits>
 
 namespace pelmor::cli {
 namespace {
@@ -55,24 +58,37 @@ const QCommandLineOption& thresholdOption()
     return option;
 }
 
-bool readThreshold(const QCommandLineParser& parser, Context& context, std::optional<int>& threshold)
+bool readThreshold(const QCommandLineParser& parser, Context& context, std::optional<qint64>& threshold)
 {
     threshold.reset();
     if (!parser.isSet(thresholdOption()))
         return true;
+    const QString given = parser.value(thresholdOption());
+    const QString digits = given.trimmed();
     bool number = false;
-    threshold = parser.value(thresholdOption()).toInt(&number);
-    if (number && *threshold >= 1)
+    const qint64 speed = digits.toLongLong(&number);
+    if (number && speed >= 1) {
+        threshold = speed;
         return true;
-    fail(context, QStringLiteral("The threshold must be a whole speed above 0, not %1.")
-                      .arg(text::quotedValue(parser.value(thresholdOption()))));
+    }
+    static const QRegularExpression whole(QStringLiteral("^[+-]?[0-9]+$"));
+    const QString what = QStringLiteral("The threshold %1 ").arg(text::quotedValue(given));
+    const QString instead = QStringLiteral(": give --threshold a whole speed above 0, such as 45.");
+    if (!whole.match(digits).hasMatch())
+        fail(context, what + QStringLiteral("is not a whole number") + instead);
+    else if (number || digits.startsWith(QLatin1Char('-')))
+        fail(context, what + QStringLiteral("is not above 0") + instead);
+    else
+        fail(context, what + QStringLiteral("is above the largest allowed, %1: give --threshold a smaller "
+                                            "whole speed.")
+                                 .arg(text::formatCount(std::numeric_limits<qint64>::max())));
     return false;
 }
 
 std::optional<study::SpeedStudy> studyOf(const QCommandLineParser& parser, Context& context,
                                          const QString& batchNumber)
 {
-    std::optional<int> threshold;
+    std::optional<qint64> threshold;
     if (!readThreshold(parser, context, threshold))
         return std::nullopt;
     survey::SurveyRecord survey;

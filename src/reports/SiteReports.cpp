@@ -134,10 +134,11 @@ public:
         m_page.printLine(QStringLiteral("Where Speeding Is Worst"));
         skip(kHeadingGap);
         printNote(
-            QStringLiteral("Each site is ranked by the drivers a day more than 10 mph (16 km/h) over its "
-                           "posted limit in its latest survey%1. The 85th percentile over the limit "
-                           "stands beside it: how fast the faster drivers go. Figures are in each "
-                           "survey's own unit.")
+            QStringLiteral("Each site is ranked by the drivers a day more than 10 over its posted limit "
+                           "(10 mph, or 10 km/h) in its latest survey%1; sites with as many come by the "
+                           "higher 85th percentile over the limit, then by name. The 85th percentile over "
+                           "the limit stands beside it: how fast the faster drivers go. Figures are in "
+                           "each survey's own unit.")
                 .arg(filterText()),
             10);
         skip(kBlockGap);

@@ -23,7 +23,7 @@ struct HeldResults {
 // What the caller chose for the document beyond the survey.
 struct PreparationChoices {
     // The speed study's enforcement threshold; the default when none.
-    std::optional<int> threshold;
+    std::optional<qint64> threshold;
     // The comparison: the batch number of the survey set beside the first.
     QString secondBatch;
     // The site history: the site's id; the ranking: its filter.

@@ -29,10 +29,9 @@ QString signedDecimal(double value)
     return value > 0 && text != QLatin1String("0.0") ? QLatin1Char('+') + text : text;
 }
 
-QString speedersCaption(const QString& unit)
+QString speedersCaption()
 {
-    return QStringLiteral("Over limit + %1")
-        .arg(unit == QLatin1String("KPH") ? QStringLiteral("16") : QStringLiteral("10"));
+    return QStringLiteral("Over limit + %1").arg(study::kSpeedingMargin);
 }
 
 const QStringList& priorityKeys()
@@ -196,7 +195,7 @@ QStringList historyColumns(const SiteHistory& history)
     const QString unit = study::unitText(history.unit);
     return {QStringLiteral("Survey"),       QStringLiteral("From"),       QStringLiteral("To"),
             QStringLiteral("Limit"),        QStringLiteral("Per day"),    QStringLiteral("Mean ") + unit,
-            QStringLiteral("85th ") + unit, QStringLiteral("Over limit"), speedersCaption(history.unit),
+            QStringLiteral("85th ") + unit, QStringLiteral("Over limit"), speedersCaption(),
             QStringLiteral("85th change"),  QStringLiteral("Mean change")};
 }
 

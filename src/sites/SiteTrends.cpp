@@ -46,7 +46,7 @@ HistoryRow rowOf(const compare::SurveyInput& first, const compare::SurveyInput& 
         row.percentSpeeders = own.percentSpeeders;
         return row;
     }
-    const compare::Comparison c = compare::compareStudies(first, input);
+    const compare::Comparison c = compare::compareStudies(first, input, compare::Tests::MeansOnly);
     const compare::SideFigures& converted = c.b.figures;
     row.converted = true;
     row.limit = converted.limit;
@@ -54,8 +54,8 @@ HistoryRow rowOf(const compare::SurveyInput& first, const compare::SurveyInput& 
     row.mean = converted.mean;
     row.percentile85 = converted.percentile85;
     row.percentOverLimit = converted.percentOverLimit;
-    const qint64 speeders = compare::readingsOver(
-        own.speeds, compare::overLimitBound(c, c.b, speederMargin(unit == QLatin1String("KPH"))));
+    const qint64 speeders =
+        compare::readingsOver(own.speeds, compare::overLimitBound(c, c.b, study::kSpeedingMargin));
     row.percentSpeeders = own.vehicles > 0 ? 100.0 * double(speeders) / double(own.vehicles) : 0.0;
     return row;
 }
@@ -71,7 +71,8 @@ ChangeFromPrevious changeOf(const HistoryRow& before, const HistoryRow& after,
     change.percentOverLimit = after.percentOverLimit - before.percentOverLimit;
     change.percentSpeeders = after.percentSpeeders - before.percentSpeeders;
     // The test reads speeds alike in either unit.
-    const compare::TestOutcome test = compare::compareStudies(previous, survey).meanTest;
+    const compare::TestOutcome test =
+        compare::compareStudies(previous, survey, compare::Tests::MeansOnly).meanTest;
     change.significant = test.significant();
     if (!test.computed)
         change.verdict = QStringLiteral("too few vehicles to test");
@@ -203,10 +204,21 @@ std::vector<Priority> priorities(const std::vector<SiteSurveys>& sites, const Pr
             priority.speedersPerDay = figures.speedersPerDay;
         list.push_back(std::move(priority));
     }
-    std::stable_sort(list.begin(), list.end(), [](const Priority& a, const Priority& b) {
+    // The most speeders a day first; between sites with as many, the higher
+    // 85th percentile over the limit, then the site's name and direction in
+    // alphabetical order, then its number.
+    std::sort(list.begin(), list.end(), [](const Priority& a, const Priority& b) {
         if (a.speedersPerDay.has_value() != b.speedersPerDay.has_value())
             return a.speedersPerDay.has_value();
-        return a.speedersPerDay.value_or(0) > b.speedersPerDay.value_or(0);
+        if (a.speedersPerDay != b.speedersPerDay)
+            return a.speedersPerDay > b.speedersPerDay;
+        if (a.percentile85OverLimit != b.percentile85OverLimit)
+            return a.percentile85OverLimit > b.percentile85OverLimit;
+        for (const auto& [first, second] : {std::pair(a.name, b.name), std::pair(a.direction, b.direction)}) {
+            if (const int order = first.trimmed().compare(second.trimmed(), Qt::CaseInsensitive))
+                return order < 0;
+        }
+        return a.siteId < b.siteId;
     });
     return list;
 }

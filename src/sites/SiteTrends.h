@@ -63,7 +63,7 @@ struct HistoryRow {
     double mean = 0;
     double percentile85 = 0;
     double percentOverLimit = 0;
-    double percentSpeeders = 0; // over the limit + 10 mph (16 km/h) of the site's unit
+    double percentSpeeders = 0; // over the limit + study::kSpeedingMargin of the site's unit
     bool converted = false;     // measured in the other unit
     std::optional<ChangeFromPrevious> change;
 };
@@ -107,7 +107,9 @@ struct Priority {
 };
 
 // The sites by speeders per day, the most first; sites whose latest survey
-// has no time to count days in, or no posted limit, come last.
+// has no time to count days in, or no posted limit, come last. Ties go by
+// the higher 85th percentile over the limit, then by the site's name and
+// direction in alphabetical order, then by its number.
 std::vector<Priority> priorities(const std::vector<SiteSurveys>& sites, const PriorityFilter& filter);
 
 // A survey as the speed study would see it, worked out from its kept

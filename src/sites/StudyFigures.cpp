@@ -1,5 +1,7 @@
 #include "sites/StudyFigures.h"
 
+#include "study/SpeedStudy.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -12,11 +14,6 @@ constexpr double kSecondsPerDay = 24 * 3600;
 const QString kMethodKey = QStringLiteral("method");
 
 } // namespace
-
-int speederMargin(bool kph)
-{
-    return kph ? 16 : 10;
-}
 
 StudyFigures figuresOf(const study::SpeedHistogram& speeds, qint64 durationSeconds, const QString& unit,
                        int limit, const QString& startDate, const QString& startTime, const QString& stopDate,
@@ -39,7 +36,7 @@ StudyFigures figuresOf(const study::SpeedHistogram& speeds, qint64 durationSecon
     figures.standardDeviation = speeds.standardDeviation();
     figures.percentile85 = speeds.rankedPercentile(85);
     figures.overLimit = speeds.countOver(limit);
-    figures.speeders = speeds.countOver(qint64(limit) + speederMargin(figures.isKph()));
+    figures.speeders = speeds.countOver(qint64(limit) + study::kSpeedingMargin);
     figures.percentOverLimit = 100.0 * double(figures.overLimit) / double(figures.vehicles);
     figures.percentSpeeders = 100.0 * double(figures.speeders) / double(figures.vehicles);
     if (durationSeconds > 0) {

@@ -17,10 +17,6 @@ namespace pelmor::sites {
 // earlier version are worked out again when the sites are next read.
 inline constexpr int kFiguresMethod = 1;
 
-// The margin over the posted limit at which a driver counts as a speeder:
-// 10 mph, or 16 km/h for a survey measured in kilometres per hour.
-int speederMargin(bool kph);
-
 struct StudyFigures {
     QString unit;      // "MPH" or "KPH"
     int limit = 0;     // the posted limit
@@ -37,7 +33,7 @@ struct StudyFigures {
     double standardDeviation = 0;
     double percentile85 = 0; // ranked, as the speed study reports it
     qint64 overLimit = 0;    // vehicles faster than the limit
-    qint64 speeders = 0;     // vehicles faster than the limit plus speederMargin()
+    qint64 speeders = 0;     // vehicles faster than the limit plus study::kSpeedingMargin
     double percentOverLimit = 0;
     double percentSpeeders = 0;
     std::optional<double> speedersPerDay;

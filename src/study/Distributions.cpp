@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace pelmor::study {
 namespace {
@@ -133,41 +134,54 @@ double kolmogorovSmirnovExact(qint64 n, qint64 m, double d, const std::vector<qi
 {
     if (!(d > 0) || n <= 0 || m <= 0)
         return 1.0;
+    // The walk reads the same with the two samples swapped: it goes along
+    // the larger one and keeps a row as long as the smaller one.
+    if (m > n)
+        std::swap(n, m);
     const qint64 all = n + m;
-    // Where the distance is looked at: after every value, or at the end of
-    // each run of equal values.
-    std::vector<bool> looked(size_t(all) + 1, ties.empty());
-    qint64 passed = 0;
-    for (const qint64 run : ties) {
-        passed += run;
-        if (passed > 0 && passed <= all)
-            looked[size_t(passed)] = true;
-    }
     // |i / n - j / m| >= d as whole numbers, |i m - j n| >= d n m, a hair
     // under, so that the observed distance itself counts.
     const double bound = d * double(n) * double(m) - 1e-6;
-    // The chance of reaching i values of the first sample and j of the
-    // second, the distance never reached on the way; from each point the
-    // next value is one of the first sample's n - i left, or one of the
-    // second's m - j, in proportion. Where the distance is reached, the
-    // chance of getting there is the p-value's.
-    const size_t width = size_t(m) + 1;
-    std::vector<double> reach((size_t(n) + 1) * width, 0.0);
-    reach[0] = 1.0;
+    // Where the distance is looked at: after every value, or at the end of
+    // each run of equal values. Row i looks at the values i to i + m of
+    // the pooled order; the first run ending at or after i is followed
+    // from row to row.
+    size_t firstRun = 0;
+    qint64 firstEnd = ties.empty() ? 0 : ties.front();
+    // reach[j]: the chance of reaching i values of the larger sample and j
+    // of the smaller, the distance never reached on the way. From each
+    // point the next value is one of the first sample's n - i left, or one
+    // of the second's m - j, in proportion. Where the distance is reached,
+    // the chance of getting there is the p-value's.
+    std::vector<double> reach(size_t(m) + 1, 0.0);
     double exceeded = 0;
     for (qint64 i = 0; i <= n; ++i) {
+        while (firstRun + 1 < ties.size() && firstEnd < i)
+            firstEnd += ties[++firstRun];
+        size_t run = firstRun;
+        qint64 runEnd = firstEnd;
         for (qint64 j = 0; j <= m; ++j) {
-            double& here = reach[size_t(i) * width + size_t(j)];
+            const qint64 at = i + j;
+            bool looked = ties.empty();
+            if (!looked) {
+                while (run + 1 < ties.size() && runEnd < at)
+                    runEnd += ties[++run];
+                looked = runEnd == at;
+            }
+            // Both steps into (i, j) come from points with all - i - j + 1
+            // values left. The share is worked out apart from the chances,
+            // so that one point need not wait for the division of the last.
+            const double share = i + j > 0 ? 1.0 / double(all - i - j + 1) : 1.0;
+            double here = i == 0 && j == 0 ? 1.0 : 0.0;
             if (i > 0)
-                here +=
-                    reach[size_t(i - 1) * width + size_t(j)] * double(n - i + 1) / double(all - i + 1 - j);
+                here += reach[size_t(j)] * double(n - i + 1) * share;
             if (j > 0)
-                here +=
-                    reach[size_t(i) * width + size_t(j - 1)] * double(m - j + 1) / double(all - i - j + 1);
-            if (looked[size_t(i + j)] && std::abs(double(i * m - j * n)) >= bound) {
+                here += reach[size_t(j - 1)] * (double(m - j + 1) * share);
+            if (looked && std::abs(double(i * m - j * n)) >= bound) {
                 exceeded += here;
                 here = 0;
             }
+            reach[size_t(j)] = here;
         }
     }
     return std::clamp(exceeded, 0.0, 1.0);

@@ -45,7 +45,8 @@ double kolmogorovSurvival(double lambda);
 // of equal values in the pooled, sorted sample, slowest first: the distance
 // is then looked at only where the value changes, which gives the exact
 // p-value for samples with those ties. Without `ties` every value stands
-// alone. Time and memory grow with n * m. 1 for d <= 0.
+// alone. Time grows with n * m, memory with the smaller of n and m. 1 for
+// d <= 0.
 double kolmogorovSmirnovExact(qint64 n, qint64 m, double d, const std::vector<qint64>& ties = {});
 
 } // namespace pelmor::study

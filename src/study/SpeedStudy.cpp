@@ -403,13 +403,13 @@ const PercentileFigure& DirectionFigures::percentile(int percent) const
     return percentiles.front();
 }
 
-StudyInputs StudyInputs::of(const survey::SurveyRecord& survey, std::optional<int> threshold)
+StudyInputs StudyInputs::of(const survey::SurveyRecord& survey, std::optional<qint64> threshold)
 {
     return {survey.batchNumber,       survey.header.radarMode,  survey.header.violationAlert,
             survey.summary.startDate, survey.summary.startTime, threshold};
 }
 
-void setThreshold(SpeedStudy& study, int threshold)
+void setThreshold(SpeedStudy& study, qint64 threshold)
 {
     study.threshold = threshold;
     for (DirectionFigures& figures : study.directions)

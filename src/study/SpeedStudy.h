@@ -29,9 +29,13 @@ QString directionKey(Direction direction);
 
 // The percentiles reported, in per cent.
 inline constexpr std::array<int, 5> kPercentiles = {15, 50, 85, 95, 98};
-// The margins over the posted limit whose vehicles are counted: the limit
-// itself, then 5, 10 and 15 over it.
-inline constexpr std::array<int, 4> kLimitMargins = {0, 5, 10, 15};
+// The margin over the posted limit at which a driver counts as speeding,
+// in the survey's own unit (10 mph, or 10 km/h): the figures kept as
+// "over_limit_10" in the study, the comparison and the sites.
+inline constexpr int kSpeedingMargin = 10;
+// The margins over the posted limit whose vehicles are counted, each in the
+// survey's own unit: the limit itself, then 5, 10 and 15 over it.
+inline constexpr std::array<int, 4> kLimitMargins = {0, 5, kSpeedingMargin, 15};
 // The width of the speed bins.
 inline constexpr int kBinWidth = 5;
 // Fewer vehicles than this in a direction is too small a sample for a spot
@@ -126,9 +130,9 @@ struct DaytimeGap {
 
 struct SpeedStudy {
     QString batchNumber;
-    QString unit;      // "KPH" or "MPH"
-    int limit = 0;     // the posted limit
-    int threshold = 0; // the enforcement threshold
+    QString unit;         // "KPH" or "MPH"
+    int limit = 0;        // the posted limit
+    qint64 threshold = 0; // the enforcement threshold, a speed up to the 64-bit range
     int paceWidth = 10;
     QDateTime start;            // the survey's start (minutes)
     QDateTime lastVehicle;      // the clock of the last vehicle (minutes)
@@ -153,9 +157,9 @@ struct StudyInputs {
     QString postedLimit; // "035"
     QString startDate;   // the statistics' start, "05/03/02"
     QString startTime;   // "08:12 AM"
-    std::optional<int> threshold;
+    std::optional<qint64> threshold;
 
-    static StudyInputs of(const survey::SurveyRecord& survey, std::optional<int> threshold = std::nullopt);
+    static StudyInputs of(const survey::SurveyRecord& survey, std::optional<qint64> threshold = std::nullopt);
 };
 
 // A study, or why there is none, in words to show the user.
@@ -176,13 +180,13 @@ StudyResult runStudy(store::SurveyStore& store, const StudyInputs& inputs);
 DirectionFigures directionFigures(const SpeedHistogram& speeds, const SpeedStudy& study);
 
 // The enforcement threshold of a study for which none was given.
-inline int defaultThreshold(int limit)
+inline qint64 defaultThreshold(int limit)
 {
-    return limit + 10;
+    return qint64(limit) + 10;
 }
 
 // Counts the vehicles over another enforcement threshold, in every direction.
-void setThreshold(SpeedStudy& study, int threshold);
+void setThreshold(SpeedStudy& study, qint64 threshold);
 
 // "mph" or "km/h".
 QString unitText(const QString& unit);

@@ -119,6 +119,31 @@ std::vector<qint64> tiesOf(const QList<int>& a, const QList<int>& b)
     return runs;
 }
 
+// Speeds drawn by the generator x = (1103515245 x + 12345) mod 2^31 from
+// the seed: 25 + (x / 65536) mod spread each, or x itself for a spread of
+// 0 (then no two alike). The reference p-values below were counted from the
+// same lists by a program of their own: every order of the pooled speeds
+// with whole numbers, and scipy.stats.ks_2samp(method='exact') where there
+// are no ties.
+QList<int> drawnSpeeds(int count, quint32 seed, int spread)
+{
+    QList<int> speeds;
+    quint32 x = seed;
+    for (int i = 0; i < count; ++i) {
+        x = (1103515245u * x + 12345u) % (1u << 31);
+        speeds << (spread == 0 ? int(x) : 25 + int((x >> 16) % quint32(spread)));
+    }
+    return speeds;
+}
+
+// The exact p-value of two drawn lists (count, seed, spread each).
+double exactPValue(int n, quint32 seedA, int spreadA, int m, quint32 seedB, int spreadB)
+{
+    const QList<int> a = drawnSpeeds(n, seedA, spreadA), b = drawnSpeeds(m, seedB, spreadB);
+    return study::kolmogorovSmirnovExact(n, m, plainKolmogorovDistance(a, b),
+                                         spreadA ? tiesOf(a, b) : std::vector<qint64>());
+}
+
 // The two-proportion z statistic of the shares faster than `limit`.
 double plainProportionZ(const QList<int>& a, const QList<int>& b, int limit)
 {
@@ -199,6 +224,16 @@ private Q_SLOTS:
             kolmogorovSmirnovExact(5, 12, plainKolmogorovDistance(fewA, manyB), tiesOf(fewA, manyB)),
             permutationPValue(fewA, manyB), 1e-12);
         row("exact, all alike", kolmogorovSmirnovExact(4, 4, 0.0, {8}), 1.0, 0.0);
+        // Beyond 10,000 for n * m, where the large-sample formula said 0.811
+        // for the second, up to 10,000,000.
+        row("exact, 10 and 1,234", exactPValue(10, 1, 0, 1234, 2, 0), 0.41538142937591527, 1e-12);
+        row("exact, 10 and 1,234 with ties", exactPValue(10, 13, 40, 1234, 14, 40), 0.7245657366715, 1e-12);
+        row("exact, 300 and 400 with ties", exactPValue(300, 7, 30, 400, 8, 36), 7.203168395750259e-4, 1e-14);
+        row("exact, 2,000 and 5,000", exactPValue(2000, 21, 0, 5000, 22, 0), 0.8683419745793166, 1e-10);
+        row("exact, 2,500 and 4,000 with ties", exactPValue(2500, 23, 40, 4000, 24, 42), 2.226393810888568e-3,
+            1e-12);
+        row("exact, 2,500 and 4,000 far apart", exactPValue(2500, 23, 40, 4000, 24, 43),
+            3.7696308822391147e-6, 1e-15);
     }
     void distributions()
     {
@@ -360,8 +395,8 @@ private Q_SLOTS:
 
     // Small surveys: the Kolmogorov-Smirnov p-value is exact (every way of
     // dealing the speeds out between the two surveys tried by hand), up to
-    // 10,000 for the product of their vehicles; a survey of fewer than 100
-    // vehicles is named in the warnings.
+    // 10,000,000 for the product of their vehicles; a survey of fewer than
+    // 100 vehicles is named in the warnings.
     void smallSurveys_data()
     {
         QTest::addColumn<QList<int>>("speedsA");
@@ -379,8 +414,14 @@ private Q_SLOTS:
             QList<int>{30, 31, 33, 33, 34, 35, 35, 36, 38}, true, both);
         row("100 against 100", test::normalSpeeds(100, 38, 5, 1), test::normalSpeeds(100, 36, 5, 2), true,
             QStringList());
-        row("120 against 90", test::normalSpeeds(120, 38, 5, 3), test::normalSpeeds(90, 36, 5, 4), false,
+        row("120 against 90", test::normalSpeeds(120, 38, 5, 3), test::normalSpeeds(90, 36, 5, 4), true,
             QStringList{"small_sample"});
+        row("10 against 1,234", drawnSpeeds(10, 13, 40), drawnSpeeds(1234, 14, 40), true,
+            QStringList{"small_sample"});
+        row("4,000 against 2,500", test::normalSpeeds(4000, 38, 5, 5), test::normalSpeeds(2500, 38, 5, 6),
+            true, QStringList());
+        row("4,001 against 2,500", test::normalSpeeds(4001, 38, 5, 5), test::normalSpeeds(2500, 38, 5, 6),
+            false, QStringList());
     }
     void smallSurveys()
     {
@@ -440,6 +481,9 @@ private Q_SLOTS:
             QStringList{"different_location"});
         row("the place typed otherwise", Fields{{"Location", " elm  STREET"}}, "MPH", 7.0, 7.0, 14,
             QStringList());
+        // One site, so one place and direction.
+        row("the place punctuated otherwise", Fields{{"Location", "ELM  STREET."}, {"Direction", "north."}},
+            "MPH", 7.0, 7.0, 14, QStringList());
         row("another location code", Fields{{"Location_Code", "00416"}}, "MPH", 7.0, 7.0, 14,
             QStringList{"different_location"});
         row("no location code", Fields{{"Location_Code", ""}}, "MPH", 7.0, 7.0, 14, QStringList());

@@ -63,6 +63,9 @@ private Q_SLOTS:
                         "Enforcement threshold: 45 mph", "Over 45 mph (limit + 10 = threshold)"});
         row("speed study with a threshold", QStringList{"8", "050326-A", "--threshold", "52", "--bw"}, 3,
             QStringList{"Enforcement threshold: 52 mph", "Over the enforcement threshold, 52 mph"});
+        row("speed study with a threshold beyond 32 bits",
+            QStringList{"8", "050326-A", "--threshold", "999999999999", "--bw"}, 3,
+            QStringList{"Over the enforcement threshold, 999999999999 mph"});
         row("comparison", QStringList{"9", "050326-A", "--with", "050326-B", "--bw"}, 2,
             QStringList{"Before / After Comparison", "Elm Street: before and after",
                         "85th percentile unchanged at", "The two surveys can be compared fairly",
@@ -105,7 +108,8 @@ private Q_SLOTS:
             "Document 3 counts no vehicles over an enforcement threshold: leave out --threshold.");
         row("a threshold that is no speed",
             QStringList{"8", "050326-A", "--threshold", "fast", "--pdf", "x.pdf"},
-            "The threshold must be a whole speed above 0, not \"fast\".");
+            "The threshold \"fast\" is not a whole number: give --threshold a whole speed above 0, such as "
+            "45.");
         row("a comparison without a second survey", QStringList{"9", "050326-A", "--pdf", "x.pdf"},
             "Document 9 sets two surveys side by side: give the second with --with BATCH_B.");
         row("a second survey for a document of one", QStringList{"8", "050326-A", "--with", "050326-B"},

@@ -254,8 +254,17 @@ private Q_SLOTS:
                   "The database holds no statistics for survey 030226-Z.");
         test::row("no survey to study", QStringList{"study", notThere},
                   "The database holds no survey 030226-Z.");
+        const QString instead = QStringLiteral(": give --threshold a whole speed above 0, such as 45.");
         test::row("threshold not a speed", QStringList{"study", kBatch, "--threshold", "fast"},
-                  "The threshold must be a whole speed above 0, not \"fast\".");
+                  "The threshold \"fast\" is not a whole number" + instead);
+        test::row("threshold with decimals", QStringList{"export", "study", kBatch, "--threshold", "45.5"},
+                  "The threshold \"45.5\" is not a whole number" + instead);
+        test::row("threshold of 0", QStringList{"study", kBatch, "--threshold", "0"},
+                  "The threshold \"0\" is not above 0" + instead);
+        test::row("threshold beyond 64 bits",
+                  QStringList{"study", kBatch, "--threshold", "9223372036854775808"},
+                  "The threshold \"9223372036854775808\" is above the largest allowed, "
+                  "9,223,372,036,854,775,807: give --threshold a smaller whole speed.");
         test::row("folder is a file", QStringList{"export", "vehicles", kBatch, "-o", "FILE/out.csv"},
                   "The file ");
     }
@@ -270,6 +279,26 @@ private Q_SLOTS:
         QCOMPARE(run.exitCode, 1);
         QVERIFY2(run.err.startsWith(message), qPrintable(run.err));
         QCOMPARE(run.out, QString());
+    }
+
+    // A threshold may be any speed a vehicle may have, up to the 64-bit range.
+    void thresholdsOf64Bits_data()
+    {
+        QTest::addColumn<QString>("threshold");
+        test::row("a trillion", "999999999999");
+        test::row("the largest", "9223372036854775807");
+    }
+    void thresholdsOf64Bits()
+    {
+        QFETCH(QString, threshold);
+        const test::ProgramRun run = cli({"study", kBatch, "--json", "--threshold", threshold});
+        QCOMPARE(run.err, QString());
+        const QJsonObject json = QJsonDocument::fromJson(run.out.toUtf8()).object();
+        QCOMPARE(json.value(QStringLiteral("threshold")).toInteger(), threshold.toLongLong());
+        QCOMPARE(json[QStringLiteral("directions")][QStringLiteral("both")][QStringLiteral("over_threshold")],
+                 QJsonValue(0));
+        QVERIFY(cli({"export", "study", kBatch, "--threshold", threshold})
+                    .out.contains(QStringLiteral("survey,,,,,threshold,") + threshold));
     }
 
     // The output device is full: the command says so and fails, also when
