@@ -30,8 +30,8 @@ public:
     SqliteStatement(const SqliteStatement&) = delete;
     SqliteStatement& operator=(const SqliteStatement&) = delete;
 
-    // Binds a stored value (text, whole number, real or null) to a parameter,
-    // counted from 0. A text equal to the one bound there last time stays
+    // Binds a stored value (text, whole number, real, bytes as a blob, or
+    // null) to a parameter, counted from 0. A text equal to the one bound there last time stays
     // bound as it is: the batch number and date of a survey's vehicles
     // repeat row after row.
     void bind(int index, const QVariant& value);
