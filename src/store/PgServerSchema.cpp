@@ -210,8 +210,8 @@ QStringList versionSix()
             "\"Batch_Number\" text NOT NULL, \"Speed\" bigint NOT NULL, \"Veh_Direction\" text NOT "
             "NULL, \"Vehicles\" bigint NOT NULL, \"Largest_Offset\" bigint NOT NULL, PRIMARY KEY "
             "(\"Xact\", \"Batch_Number\", \"Speed\", \"Veh_Direction\"))"),
-        // The download a survey was stored from: the same vehicles from the
-        // same start are stored once, whoever stores them, decided by this key.
+        // The download a survey was stored from, stored once whoever stores
+        // it, decided by this key (by its start as well, up to version 7).
         QStringLiteral("CREATE TABLE @S@.\"Survey_Download\" (\"Batch_Number\" text PRIMARY KEY REFERENCES "
                        "@S@.\"Header\" (\"Batch_Number\") ON DELETE CASCADE, \"Fingerprint\" bytea NOT NULL, "
                        "\"Date\" text NOT NULL, \"Time\" text NOT NULL, CONSTRAINT \"Survey_Download_Once\" "
