@@ -17,9 +17,6 @@ namespace pelmor::db {
 // integers), the form fingerprints on servers have always been made of.
 class DownloadFingerprint {
 public:
-    // The size of a finished fingerprint in bytes.
-    static constexpr int kSize = 32;
-
     DownloadFingerprint();
     // The next vehicle.
     void add(qint64 offset, QByteArrayView direction, qint64 speed);

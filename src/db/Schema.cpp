@@ -230,10 +230,10 @@ void fingerprintStoredSurveys(Connection& connection)
                                                       "\"Fingerprint\", \"Copy\") VALUES (?, ?, ?)"));
     std::map<QByteArray, int> copies;
     for (const QByteArray& batch : batches) {
-        const auto& print = prints.at(batch);
-        if (!print)
+        const auto& made = prints.at(batch);
+        if (!made)
             continue;
-        const QByteArray fingerprint = print->result();
+        const QByteArray fingerprint = made->result();
         insert.bind(0, QString::fromUtf8(batch));
         insert.bind(1, fingerprint);
         insert.bind(2, copies[fingerprint]++);

@@ -83,9 +83,8 @@ class Connection;
 // Brings an older file to the current layout in one transaction: either all
 // of the upgrade lands or the file stays exactly as it was. The
 // fingerprints of the surveys stored before are made in one pass over the
-// vehicles. A file whose
-// batch numbers are already stored more than once is not changed; those
-// batch numbers are returned, in order. A file that cannot be written now
+// vehicles. A file whose batch numbers are already stored more than once is
+// not changed; those batch numbers are returned, in order. A file that cannot be written now
 // (read-only, or another program holds the write lock) is left for a later
 // opening, as is a file with no tables yet.
 QStringList upgradeSchema(Connection& connection);
