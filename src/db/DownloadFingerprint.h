@@ -5,6 +5,8 @@
 #include <QCryptographicHash>
 #include <QtGlobal>
 
+#include <vector>
+
 namespace pelmor::db {
 
 // What tells one download from another, in the file and on the server
@@ -24,9 +26,13 @@ public:
     QByteArray result();
 
 private:
-    QCryptographicHash m_hash;
     // Vehicles are hashed a block at a time, not one by one.
-    QByteArray m_block;
+    static constexpr qsizetype kBlock = 64 * 1024;
+    void flush();
+
+    QCryptographicHash m_hash;
+    std::vector<char> m_block;
+    qsizetype m_used = 0;
 };
 
 } // namespace pelmor::db
