@@ -56,6 +56,23 @@ int runServer(const QCommandLineParser& parser, Context& context)
                            .arg(shown.join(QStringLiteral(", ")))
                     << Qt::endl;
     }
+    if (!setup.sharedDownloads.empty()) {
+        QStringList groups;
+        for (const QStringList& batches : setup.sharedDownloads) {
+            QStringList shown;
+            for (const QString& batch : batches)
+                shown << text::quotedValue(batch);
+            groups << shown.join(QStringLiteral(" and "));
+        }
+        context.out << QStringLiteral(
+                           "Surveys stored before the server told downloads apart by their vehicles "
+                           "alone, which hold one download between them under different starts: "
+                           "%1. They are kept as they are, and none of those downloads is stored "
+                           "again; if one of them is stored wrongly, an administrator can delete "
+                           "it with pelmor-cli --server URL delete BATCH.")
+                           .arg(groups.join(QStringLiteral("; ")))
+                    << Qt::endl;
+    }
     return 0;
 }
 

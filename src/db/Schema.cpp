@@ -2,6 +2,7 @@
 
 #include "db/Connection.h"
 #include "db/DbError.h"
+#include "db/DownloadFingerprint.h"
 #include "db/DurableFiles.h"
 #include "db/Files.h"
 #include "db/SqliteStatement.h"
@@ -9,6 +10,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+
+#include <map>
+#include <memory>
 
 namespace pelmor::db {
 namespace {
@@ -123,6 +127,8 @@ QStringList schemaStatements(int version)
         statements << identityStatements();
     if (version >= kSitesVersion)
         statements << siteStatements() << QStringLiteral("PRAGMA user_version = 2");
+    if (version >= kDownloadsVersion)
+        statements << downloadStatements() << QStringLiteral("PRAGMA user_version = 3");
     return statements;
 }
 
@@ -142,6 +148,14 @@ QStringList siteStatements()
             "\"Site_Id\" INTEGER NOT NULL, \"Method\" INTEGER NOT NULL, \"Figures\" TEXT NOT NULL) "
             "STRICT"),
     };
+}
+
+QStringList downloadStatements()
+{
+    return {
+        QStringLiteral("CREATE TABLE IF NOT EXISTS \"Survey_Download\" (\"Batch_Number\" TEXT PRIMARY KEY, "
+                       "\"Fingerprint\" BLOB NOT NULL, \"Copy\" INTEGER NOT NULL DEFAULT 0, "
+                       "UNIQUE (\"Fingerprint\", \"Copy\")) STRICT")};
 }
 
 QStringList identityStatements()
@@ -177,6 +191,56 @@ qint64 numberFrom(Connection& connection, const QString& statement)
     return number;
 }
 
+// Keeps the fingerprint of every survey stored before the file kept them,
+// made in one pass over the vehicles in the order they were stored (the
+// order the fingerprint follows), however the surveys' rows lie among each
+// other. A survey without vehicles gets none. Of surveys that an older
+// program stored of one download under different starts, the first stored
+// is the download's own and the others are numbered as its copies.
+void fingerprintStoredSurveys(Connection& connection)
+{
+    std::vector<QByteArray> batches;
+    std::map<QByteArray, std::unique_ptr<DownloadFingerprint>> prints;
+    SqliteStatement headers(connection,
+                            QStringLiteral("SELECT \"Batch_Number\" FROM \"Header\" ORDER BY rowid"));
+    while (headers.nextRow()) {
+        batches.push_back(headers.textAt(0).toByteArray());
+        prints.emplace(batches.back(), nullptr);
+    }
+    SqliteStatement vehicles(connection,
+                             QStringLiteral("SELECT \"Batch_Number\", \"Offset\", \"Veh_Direction\", "
+                                            "\"Speed\" FROM \"Veh_Data\" ORDER BY rowid"));
+    QByteArray lastBatch;
+    DownloadFingerprint* print = nullptr;
+    while (vehicles.nextRow()) {
+        if (vehicles.textAt(0) != lastBatch || lastBatch.isNull()) {
+            lastBatch = vehicles.textAt(0).toByteArray();
+            const auto found = prints.find(lastBatch);
+            print = nullptr;
+            if (found != prints.end()) {
+                if (!found->second)
+                    found->second = std::make_unique<DownloadFingerprint>();
+                print = found->second.get();
+            }
+        }
+        if (print)
+            print->add(vehicles.integerAt(1), vehicles.textAt(2), vehicles.integerAt(3));
+    }
+    SqliteStatement insert(connection, QStringLiteral("INSERT INTO \"Survey_Download\" (\"Batch_Number\", "
+                                                      "\"Fingerprint\", \"Copy\") VALUES (?, ?, ?)"));
+    std::map<QByteArray, int> copies;
+    for (const QByteArray& batch : batches) {
+        const auto& made = prints.at(batch);
+        if (!made)
+            continue;
+        const QByteArray fingerprint = made->result();
+        insert.bind(0, QString::fromUtf8(batch));
+        insert.bind(1, fingerprint);
+        insert.bind(2, copies[fingerprint]++);
+        insert.run();
+    }
+}
+
 } // namespace
 
 QStringList upgradeSchema(Connection& connection)
@@ -205,13 +269,19 @@ QStringList upgradeSchema(Connection& connection)
         while (batches.nextRow())
             duplicated << batches.valueAt(0).toString();
         if (duplicated.isEmpty()) {
-            if (numberFrom(connection, version) < 1) {
+            const qint64 from = numberFrom(connection, version);
+            if (from < 1) {
                 for (const QString& upgrade : identityStatements())
                     connection.executeUnlogged(upgrade);
             }
             for (const QString& upgrade : siteStatements())
                 connection.executeUnlogged(upgrade);
-            connection.executeUnlogged(QStringLiteral("PRAGMA user_version = 2"));
+            if (from < kDownloadsVersion) {
+                for (const QString& upgrade : downloadStatements())
+                    connection.executeUnlogged(upgrade);
+                fingerprintStoredSurveys(connection);
+            }
+            connection.executeUnlogged(QStringLiteral("PRAGMA user_version = %1").arg(kSchemaVersion));
             connection.executeUnlogged(QStringLiteral("COMMIT"));
             return {};
         }

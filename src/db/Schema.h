@@ -46,10 +46,14 @@ const TableInfo* findTable(const QString& name);
 // (PRAGMA user_version). Version 0 is the layout of the seven tables alone;
 // version 1 adds the keys that keep survey identity: one Header row per
 // batch number, and no statistics row written under a batch number without
-// its Header row; version 2 adds the sites the surveys are taken at.
-inline constexpr int kSchemaVersion = 2;
+// its Header row; version 2 adds the sites the surveys are taken at;
+// version 3 adds the fingerprint of each survey's download (see
+// DownloadFingerprint), by which a download is stored once.
+inline constexpr int kSchemaVersion = 3;
 // The first version whose files hold the sites' tables.
 inline constexpr int kSitesVersion = 2;
+// The first version whose files hold the downloads' fingerprints.
+inline constexpr int kDownloadsVersion = 3;
 
 // The statements that create the schema of `version` in an empty database,
 // and the one settings row every database carries.
@@ -62,6 +66,12 @@ QStringList identityStatements();
 // where it is missing.
 QStringList siteStatements();
 
+// The statements that add the table of the downloads' fingerprints
+// (version 3): one row a survey, and each download once, but for copies an
+// older program stored under different starts, which are numbered 1, 2, ...
+// beside the first (0, the number every new survey gets).
+QStringList downloadStatements();
+
 // Writes a new empty database with the schema of `version` to `path`,
 // replacing a file of that name only once the new one is complete. Version
 // 0 is for a file that must take rows breaking identity (the rows a repair
@@ -71,9 +81,10 @@ void createEmptyDatabase(const QString& path, int version = kSchemaVersion);
 class Connection;
 
 // Brings an older file to the current layout in one transaction: either all
-// of the upgrade lands or the file stays exactly as it was. A file whose
-// batch numbers are already stored more than once is not changed; those
-// batch numbers are returned, in order. A file that cannot be written now
+// of the upgrade lands or the file stays exactly as it was. The
+// fingerprints of the surveys stored before are made in one pass over the
+// vehicles. A file whose batch numbers are already stored more than once is
+// not changed; those batch numbers are returned, in order. A file that cannot be written now
 // (read-only, or another program holds the write lock) is left for a later
 // opening, as is a file with no tables yet.
 QStringList upgradeSchema(Connection& connection);

@@ -85,6 +85,12 @@ void SqliteStatement::bind(int index, const QVariant& value)
         case QMetaType::Double:
             status = sqlite3_bind_double(m_prepared, parameter, value.toDouble());
             break;
+        case QMetaType::QByteArray: {
+            const QByteArray bytes = value.toByteArray();
+            status = sqlite3_bind_blob64(m_prepared, parameter, bytes.constData(),
+                                         sqlite3_uint64(bytes.size()), SQLITE_TRANSIENT);
+            break;
+        }
         default: {
             const QByteArray utf8 = value.toString().toUtf8();
             status = sqlite3_bind_text(m_prepared, parameter, utf8.constData(), int(utf8.size()),

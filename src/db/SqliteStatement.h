@@ -30,10 +30,10 @@ public:
     SqliteStatement(const SqliteStatement&) = delete;
     SqliteStatement& operator=(const SqliteStatement&) = delete;
 
-    // Binds a stored value (text, whole number, real or null) to a parameter,
-    // counted from 0. A text equal to the one bound there last time stays
-    // bound as it is: the batch number and date of a survey's vehicles
-    // repeat row after row.
+    // Binds a stored value (text, whole number, real, bytes as a blob, or
+    // null) to a parameter, counted from 0. A text equal to the one bound
+    // there last time stays bound as it is: the batch number and date of a
+    // survey's vehicles repeat row after row.
     void bind(int index, const QVariant& value);
     // The same for a value already in its stored form: a whole number, or
     // the UTF-8 text. A text whose bytes are shared with the text bound there

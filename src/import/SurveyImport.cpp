@@ -1,6 +1,7 @@
 #include "import/SurveyImport.h"
 
 #include "db/DbError.h"
+#include "db/DownloadFingerprint.h"
 #include "db/FieldValues.h"
 #include "db/Files.h"
 #include "db/Schema.h"
@@ -173,49 +174,6 @@ private:
     QDate m_lastDate;
 };
 
-// Whether the vehicles stored under `batchNumber` are the download's, one
-// for one in the order written.
-bool sameVehicles(store::SurveyStore& store, const QString& batchNumber, const QByteArray& buffer)
-{
-    const db::FieldInfo& offsetField = vehicleField("Offset");
-    const db::FieldInfo& speedField = vehicleField("Speed");
-    const std::unique_ptr<store::WrittenVehicles> stored = store.readWrittenVehicles(batchNumber);
-    qint64 storedOffset = 0, storedSpeed = 0;
-    QByteArrayView storedDirection;
-    bool same = true;
-    parseVehicles(buffer, [&](QByteArrayView offset, QByteArrayView direction, QByteArrayView speed) {
-        if (!same)
-            return;
-        try {
-            same = stored->next(storedOffset, storedDirection, storedSpeed) &&
-                   wholeNumber(offsetField, offset) == storedOffset && direction == storedDirection &&
-                   wholeNumber(speedField, speed) == storedSpeed;
-        } catch (const DataError&) {
-            same = false;
-        }
-    });
-    return same && !stored->next(storedOffset, storedDirection, storedSpeed);
-}
-
-// The survey that already holds the download's vehicles: one with the same
-// start and the same count of vehicles (read from the header and statistics
-// rows, which is quick), whose vehicles are the download's. None when there
-// is no such survey.
-std::optional<QString> surveyHoldingDownload(store::SurveyStore& store, const QDateTime& start,
-                                             qint64 vehicles, const QByteArray& buffer)
-{
-    QStringList candidates;
-    for (const survey::HeaderRow& header : store.surveysCounting(vehicles)) {
-        if (text::parseStart(header.date, header.time) == start)
-            candidates << header.batchNumber;
-    }
-    for (const QString& batch : candidates) {
-        if (sameVehicles(store, batch, buffer))
-            return batch;
-    }
-    return std::nullopt;
-}
-
 // Whether no new file can be made in the folder: SQLite needs one for the
 // journal of every write.
 bool folderRefusesNewFiles(const QString& folder)
@@ -381,10 +339,14 @@ qint64 postedLimitOf(const SurveyHeader& header)
 // What the import needs to know of a download before it writes: how many
 // vehicles it holds, and the middle speed of those, the one at rank n / 2
 // rounded up with the speeds in ascending order (speeds that are no whole
-// number left out; none when no speed is left).
+// number left out; none when no speed is left); and its fingerprint, by
+// which the database finds the survey that holds it already (none when an
+// offset or speed is no whole number: such a download is refused as it is
+// written).
 struct DownloadFigures {
     qint64 vehicles = 0;
     std::optional<qint64> medianSpeed;
+    std::optional<QByteArray> fingerprint;
 };
 
 DownloadFigures downloadFigures(const QByteArray& buffer)
@@ -396,14 +358,26 @@ DownloadFigures downloadFigures(const QByteArray& buffer)
     std::vector<qint64> beyond;
     qint64 total = 0;
     DownloadFigures figures;
+    const db::FieldInfo& offsetField = vehicleField("Offset");
     const db::FieldInfo& speedField = vehicleField("Speed");
-    parseVehicles(buffer, [&](QByteArrayView, QByteArrayView, QByteArrayView speed) {
+    // Made in the same pass, from the values the vehicles are written with.
+    db::DownloadFingerprint fingerprint;
+    bool fingerprinted = true;
+    parseVehicles(buffer, [&](QByteArrayView offset, QByteArrayView direction, QByteArrayView speed) {
         ++figures.vehicles;
         qint64 value = 0;
         try {
             value = wholeNumber(speedField, speed);
         } catch (const DataError&) {
+            fingerprinted = false;
             return;
+        }
+        if (fingerprinted) {
+            try {
+                fingerprint.add(wholeNumber(offsetField, offset), direction, value);
+            } catch (const DataError&) {
+                fingerprinted = false;
+            }
         }
         if (value >= 0 && value < kCounted)
             ++counts[size_t(value)];
@@ -411,6 +385,8 @@ DownloadFigures downloadFigures(const QByteArray& buffer)
             beyond.push_back(value);
         ++total;
     });
+    if (fingerprinted)
+        figures.fingerprint = fingerprint.result();
     if (total == 0)
         return figures;
     std::sort(beyond.begin(), beyond.end());
@@ -641,9 +617,13 @@ ImportResult importSurvey(const db::Database& database, const SurveyHeader& type
         // The header check has read the start date and time.
         const QDateTime start = *text::parseStart(header.startDate, header.startTime);
         const DownloadFigures figures = downloadFigures(buffer);
-        // The survey that already holds the download's vehicles, if any.
-        const auto storedAlready = [&] {
-            return surveyHoldingDownload(*store, start, figures.vehicles, buffer);
+        // The survey that already holds the download's vehicles, whatever
+        // its header says, if any: one look-up of the fingerprint.
+        const auto storedAlready = [&]() -> std::optional<QString> {
+            if (!figures.fingerprint)
+                return std::nullopt;
+            const QString holder = store->surveyHoldingDownload(*figures.fingerprint);
+            return holder.isEmpty() ? std::nullopt : std::optional(holder);
         };
         // Looked for first without the lock, so that no question is asked
         // about a download that is refused.

@@ -152,15 +152,17 @@ Outcome deleteAllSurveys(const db::Database& database)
                           .toLongLong() > 0;
         for (const char* table : {"Header", "Summary", "Veh_Data"})
             connection.execute(QStringLiteral("delete from ") + QLatin1String(table));
-        // The surveys leave their sites; the sites, their names and their
-        // coordinates stay for the surveys to come. A file not yet brought
-        // up to date has no sites.
-        if (connection
-                .scalar(
-                    QStringLiteral("select count(*) as Sites from sqlite_master where name = 'Site_Survey'"),
-                    QStringLiteral("Sites"))
-                .toLongLong() > 0)
-            connection.execute(QStringLiteral("delete from Site_Survey"));
+        // The surveys leave their sites and their downloads; the sites,
+        // their names and their coordinates stay for the surveys to come. A
+        // file not yet brought up to date has no sites and no downloads.
+        for (const char* table : {"Site_Survey", "Survey_Download"}) {
+            if (connection
+                    .scalar(QStringLiteral("select count(*) as Found from sqlite_master where name = '%1'")
+                                .arg(QLatin1String(table)),
+                            QStringLiteral("Found"))
+                    .toLongLong() > 0)
+                connection.execute(QStringLiteral("delete from ") + QLatin1String(table));
+        }
         transaction.commit();
     } catch (const db::DbError& error) {
         return deletionFailure(operation, error);

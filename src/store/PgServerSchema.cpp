@@ -210,8 +210,8 @@ QStringList versionSix()
             "\"Batch_Number\" text NOT NULL, \"Speed\" bigint NOT NULL, \"Veh_Direction\" text NOT "
             "NULL, \"Vehicles\" bigint NOT NULL, \"Largest_Offset\" bigint NOT NULL, PRIMARY KEY "
             "(\"Xact\", \"Batch_Number\", \"Speed\", \"Veh_Direction\"))"),
-        // The download a survey was stored from: the same vehicles from the
-        // same start are stored once, whoever stores them, decided by this key.
+        // The download a survey was stored from, stored once whoever stores
+        // it, decided by this key (by its start as well, up to version 7).
         QStringLiteral("CREATE TABLE @S@.\"Survey_Download\" (\"Batch_Number\" text PRIMARY KEY REFERENCES "
                        "@S@.\"Header\" (\"Batch_Number\") ON DELETE CASCADE, \"Fingerprint\" bytea NOT NULL, "
                        "\"Date\" text NOT NULL, \"Time\" text NOT NULL, CONSTRAINT \"Survey_Download_Once\" "
@@ -512,6 +512,42 @@ END $$)sql"),
     };
 }
 
+// Version 7: a download is the same download by its vehicles alone,
+// whatever start its header gives, so the key on the downloads holds the
+// fingerprint alone. Surveys that were stored of one download under
+// different starts before keep their rows: the first of them (by when it
+// was stored) is the download's own, with the number 0 that every new
+// survey gets, the others are numbered as copies 1, 2, ... beside it. So
+// none of those downloads is stored again, and nothing stored is lost.
+QStringList versionSeven()
+{
+    return {
+        QStringLiteral("ALTER TABLE @S@.\"Survey_Download\" ADD COLUMN \"Copy\" integer NOT NULL DEFAULT 0"),
+        QStringLiteral(
+            "UPDATE @S@.\"Survey_Download\" d SET \"Copy\" = n.copy FROM (SELECT s.\"Batch_Number\", "
+            "pg_catalog.row_number() OVER (PARTITION BY s.\"Fingerprint\" ORDER BY h.\"Id\") - 1 AS copy "
+            "FROM @S@.\"Survey_Download\" s JOIN @S@.\"Header\" h ON h.\"Batch_Number\" = "
+            "s.\"Batch_Number\") n WHERE n.\"Batch_Number\" = d.\"Batch_Number\" AND n.copy > 0"),
+        QStringLiteral("ALTER TABLE @S@.\"Survey_Download\" DROP CONSTRAINT \"Survey_Download_Once\""),
+        QStringLiteral("ALTER TABLE @S@.\"Survey_Download\" ADD CONSTRAINT \"Survey_Download_Once\" "
+                       "UNIQUE (\"Fingerprint\", \"Copy\")"),
+    };
+}
+
+// The batch numbers of the surveys that hold one download between them,
+// each group in the order they were stored.
+std::vector<QStringList> sharedDownloads(PgConnection& connection)
+{
+    const PgResult groups = connection.exec(
+        "SELECT string_agg(d.\"Batch_Number\", E'\\n' ORDER BY h.\"Id\") FROM \"Survey_Download\" d "
+        "JOIN \"Header\" h ON h.\"Batch_Number\" = d.\"Batch_Number\" GROUP BY d.\"Fingerprint\" "
+        "HAVING count(*) > 1 ORDER BY min(h.\"Id\")");
+    std::vector<QStringList> shared;
+    for (int row = 0; row < groups.rows(); ++row)
+        shared.push_back(groups.text(row, 0).split(QLatin1Char('\n')));
+    return shared;
+}
+
 // A check a table's rows must pass, named and worded for the server's own
 // refusal. Rows stored before the check existed are looked at first: when
 // some fail it, it holds for new rows only and those rows are named.
@@ -607,12 +643,13 @@ QStringList grants()
         // A function may be called by anyone unless that right is taken
         // away; every one of the program's is, then given back to the
         // roles that call it.
-        QStringLiteral("REVOKE ALL ON FUNCTION @S@.\"Begin_Survey\", @S@.\"Finish_Survey\", @S@.\"Place_Survey\", "
-                       "@S@.\"Figures_Agree\", @S@.\"Site_Of_Key\", @S@.\"Delete_Survey\", @S@.\"Merge_Sites\", "
-                       "@S@.\"Split_Survey\", @S@.\"Set_Site_Coordinates\", @S@.\"Tally_Added_Vehicles\", "
-                       "@S@.\"Count_Removed_Vehicles\", @S@.\"Forget_Vehicle_Counts\", "
-                       "@S@.\"Header_Keeps_Vehicles\", @S@.\"Survey_Must_Be_Finished\" "
-                       "FROM PUBLIC, pelmor_officer, pelmor_admin"),
+        QStringLiteral(
+            "REVOKE ALL ON FUNCTION @S@.\"Begin_Survey\", @S@.\"Finish_Survey\", @S@.\"Place_Survey\", "
+            "@S@.\"Figures_Agree\", @S@.\"Site_Of_Key\", @S@.\"Delete_Survey\", @S@.\"Merge_Sites\", "
+            "@S@.\"Split_Survey\", @S@.\"Set_Site_Coordinates\", @S@.\"Tally_Added_Vehicles\", "
+            "@S@.\"Count_Removed_Vehicles\", @S@.\"Forget_Vehicle_Counts\", "
+            "@S@.\"Header_Keeps_Vehicles\", @S@.\"Survey_Must_Be_Finished\" "
+            "FROM PUBLIC, pelmor_officer, pelmor_admin"),
         QStringLiteral("GRANT SELECT ON @S@.\"Schema_Version\", @S@.\"Header\", @S@.\"Summary\", "
                        "@S@.\"Veh_Data\", @S@.\"Survey_Vehicles\", @S@.\"Survey_Download\", @S@.\"Agency\", "
                        "@S@.\"Officer\", @S@.\"Site\", @S@.\"Site_Name\", @S@.\"Site_Survey\" "
@@ -709,15 +746,17 @@ ServerSetup initServer(const db::Database& database)
                     .arg(setup.previousVersion)
                     .arg(kServerSchemaVersion),
                 db::Failure::Other);
-        const std::pair<int, QStringList (*)()> versions[] = {{1, versionOne},   {2, versionTwo},
-                                                              {3, versionThree}, {4, versionFour},
-                                                              {5, versionFive},  {6, versionSix}};
+        const std::pair<int, QStringList (*)()> versions[] = {
+            {1, versionOne},  {2, versionTwo}, {3, versionThree}, {4, versionFour},
+            {5, versionFive}, {6, versionSix}, {7, versionSeven}};
         for (const auto& [version, statements] : versions) {
             if (setup.previousVersion < version)
                 run(connection, statements(), schema, databaseName);
         }
         if (setup.previousVersion < 6)
             setup.refusedRows = addRowChecks(connection, schema);
+        if (setup.previousVersion < 7)
+            setup.sharedDownloads = sharedDownloads(connection);
         connection.exec("INSERT INTO \"Schema_Version\" (\"Version\") VALUES ($1) "
                         "ON CONFLICT (\"One_Row\") DO UPDATE SET \"Version\" = EXCLUDED.\"Version\"",
                         {QByteArray::number(kServerSchemaVersion)});

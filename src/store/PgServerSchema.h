@@ -4,12 +4,14 @@
 
 #include <QStringList>
 
+#include <vector>
+
 // The tables, keys and group roles of the survey database on an agency's
 // PostgreSQL server.
 namespace pelmor::store {
 
 // The schema version this program reads and writes.
-constexpr int kServerSchemaVersion = 6;
+constexpr int kServerSchemaVersion = 7;
 
 // What a set-up of the server found and did.
 struct ServerSetup {
@@ -19,6 +21,11 @@ struct ServerSetup {
     // header with missing fields, an over-long name), by their batch number
     // or name: they stay as they are, and new rows are checked.
     QStringList refusedRows;
+    // Surveys stored before the server told downloads apart by their
+    // vehicles alone that hold one download between them (under different
+    // starts), by their batch numbers, a group for each download: they are
+    // kept, and none of those downloads is stored again.
+    std::vector<QStringList> sharedDownloads;
     bool changedNothing() const { return previousVersion == kServerSchemaVersion && !createdRoles; }
 };
 

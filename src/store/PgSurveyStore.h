@@ -24,7 +24,7 @@ public:
     QStringList duplicatedBatches() const override;
     std::unique_ptr<SurveyWriter> beginSurvey(const survey::HeaderRow& header) override;
     std::unique_ptr<SurveyFigures> figures(const QString& batchNumber) override;
-    std::vector<survey::HeaderRow> surveysCounting(qint64 vehicles) override;
+    QString surveyHoldingDownload(const QByteArray& fingerprint) override;
     std::unique_ptr<WrittenVehicles> readWrittenVehicles(const QString& batchNumber) override;
 
     // PgVehicleReads.cpp

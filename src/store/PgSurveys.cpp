@@ -6,7 +6,8 @@
 #include "store/PgServerSchema.h"
 #include "store/RowColumns.h"
 
-#include <QCryptographicHash>
+#include "db/DownloadFingerprint.h"
+
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QtEndian>
@@ -81,6 +82,24 @@ template <typename Row> QByteArray jsonOf(const Row& row)
     return QJsonDocument(object).toJson(QJsonDocument::Compact);
 }
 
+// Bytes as the server reads a bytea's text.
+QByteArray byteaText(const QByteArray& bytes)
+{
+    return "\\x" + bytes.toHex();
+}
+
+// The survey that holds the download of `fingerprint`, found through the
+// key on the fingerprints; empty when none does. Of surveys stored twice
+// before the server told downloads apart by their vehicles alone, the
+// first.
+QString holderOf(PgConnection& connection, const QByteArray& fingerprint)
+{
+    const PgResult found = connection.exec("SELECT \"Batch_Number\" FROM \"Survey_Download\" WHERE "
+                                           "\"Fingerprint\" = $1::bytea ORDER BY \"Copy\" LIMIT 1",
+                                           {byteaText(fingerprint)});
+    return found.rows() > 0 ? found.text(0, 0) : QString();
+}
+
 // A new survey written in one transaction: the server opens it, the
 // vehicles stream in through COPY, and the server finishes it with its
 // header, statistics and site, claiming the batch number and the download
@@ -94,7 +113,6 @@ public:
         , m_transaction(connection)
         , m_header(header)
         , m_batch(binaryField(header.batchNumber.toUtf8()))
-        , m_download(QCryptographicHash::Blake2b_256)
     {
         try {
             connection.exec("SELECT \"Begin_Survey\"($1)", {header.batchNumber.toUtf8()});
@@ -121,24 +139,17 @@ public:
         QByteArray& row = m_connection.copyBuffer();
         appendBig<qint16>(row, 6);
         row += m_batch;
-        // The vehicle itself, as it counts for telling one download from
-        // another: its offset, speed and direction.
-        const qsizetype vehicle = row.size();
         appendBig<qint32>(row, 8);
         appendBig<qint64>(row, offset);
         appendBig<qint32>(row, 8);
         appendBig<qint64>(row, speed);
         appendBig<qint32>(row, qint32(direction.size()));
         row.append(direction.data(), direction.size());
-        m_vehicles.append(row.constData() + vehicle, row.size() - vehicle);
         appendBig<qint32>(row, 4);
         appendBig<qint32>(row, secondOfDay);
         appendBig<qint32>(row, 4);
         appendBig<qint32>(row, dayNumber(date));
-        if (m_vehicles.size() >= 64 * 1024) {
-            m_download.addData(m_vehicles);
-            m_vehicles.resize(0);
-        }
+        m_download.add(offset, direction, speed);
         m_connection.sendCopyBuffer(true);
         m_figures.add(speed, direction, offset);
     }
@@ -151,11 +162,10 @@ public:
 
     void commit(const survey::SummaryRow& statistics, const std::optional<SitePlacement>& placement) override
     {
-        m_download.addData(m_vehicles);
-        const QByteArray fingerprint = "\\x" + m_download.result().toHex();
+        const QByteArray fingerprint = m_download.result();
         try {
             m_connection.exec("SELECT \"Finish_Survey\"($1, $2, $3, $4, $5)",
-                              {jsonOf(m_header), jsonOf(statistics), fingerprint,
+                              {jsonOf(m_header), jsonOf(statistics), byteaText(fingerprint),
                                placement ? placement->key.toUtf8() : QByteArray(),
                                placement ? placement->figures.toUtf8() : QByteArray()});
         } catch (const db::DbError& failed) {
@@ -165,7 +175,7 @@ public:
                 throw duplicateBatch();
             if (state == "23505" && key == "Survey_Download_Once") {
                 m_transaction.rollBack();
-                const QString storedAs = storedAsOf(fingerprint);
+                const QString storedAs = holderOf(m_connection, fingerprint);
                 throw DuplicateDownload(QStringLiteral("The database %1 holds this download already, as "
                                                        "survey %2.")
                                             .arg(m_connection.name(), storedAs),
@@ -186,17 +196,6 @@ private:
         return DuplicateBatch(QStringLiteral("The database %1 holds the batch number %2 already.")
                                   .arg(m_connection.name(), m_header.batchNumber),
                               db::Failure::Refused);
-    }
-
-    // The survey that holds the download of `fingerprint` ("\x..." as the
-    // server reads it).
-    QString storedAsOf(const QByteArray& fingerprint)
-    {
-        const PgResult found = m_connection.exec(
-            "SELECT \"Batch_Number\" FROM \"Survey_Download\" WHERE \"Fingerprint\" = $1::bytea AND "
-            "\"Date\" = $2 AND \"Time\" = $3",
-            {fingerprint, m_header.date.toUtf8(), m_header.time.toUtf8()});
-        return found.rows() > 0 ? found.text(0, 0) : QString();
     }
 
     // What the survey waited for in vain, and who holds it, as far as the
@@ -243,10 +242,8 @@ private:
     PgTransaction m_transaction;
     const survey::HeaderRow m_header;
     const QByteArray m_batch; // as a field of COPY's binary form
-    // The vehicles' own fields, hashed a block at a time into the
-    // download's fingerprint.
-    QCryptographicHash m_download;
-    QByteArray m_vehicles;
+    // The download's fingerprint, made as its vehicles go by.
+    db::DownloadFingerprint m_download;
     // The vehicles written so far, counted as they go by: the statistics
     // need no query over them.
     CountedFigures m_figures;
@@ -394,20 +391,9 @@ std::unique_ptr<SurveyFigures> PgSurveyStore::figures(const QString& batchNumber
     return std::make_unique<PgSurveyFigures>(m_connection, batchNumber);
 }
 
-std::vector<survey::HeaderRow> PgSurveyStore::surveysCounting(qint64 vehicles)
+QString PgSurveyStore::surveyHoldingDownload(const QByteArray& fingerprint)
 {
-    const PgResult rows = m_connection.exec(
-        "SELECT " + columnsOf<survey::HeaderRow>("h.") +
-            " FROM \"Header\" h JOIN \"Summary\" s ON s.\"Batch_Number\" = h.\"Batch_Number\" "
-            "WHERE trim(s.\"Total_Vehicles\") = $1 ORDER BY h.\"Id\"",
-        {QByteArray::number(vehicles)});
-    std::vector<survey::HeaderRow> headers;
-    for (int row = 0; row < rows.rows(); ++row) {
-        survey::HeaderRow header;
-        readRow(rows, row, 0, header);
-        headers.push_back(std::move(header));
-    }
-    return headers;
+    return holderOf(m_connection, fingerprint);
 }
 
 std::unique_ptr<WrittenVehicles> PgSurveyStore::readWrittenVehicles(const QString& batchNumber)

@@ -4,6 +4,7 @@
 
 #include "store/RowColumns.h"
 
+#include "db/DownloadFingerprint.h"
 #include "db/FieldValues.h"
 #include "db/Files.h"
 #include "db/SqlText.h"
@@ -54,6 +55,39 @@ bool batchIsHeld(db::Connection& connection, const QString& batchNumber)
                                    "OR EXISTS (SELECT 1 FROM \"Summary\" WHERE \"Batch_Number\" = ?1)"));
     held.bind(0, batchNumber);
     return held.nextRow() && held.integerAt(0) != 0;
+}
+
+// Whether the file has the table: a file not yet brought up to date (one
+// that holds a batch number twice, or that another program held while it
+// was opened) lacks the later ones.
+bool hasTable(db::Connection& connection, const char* table)
+{
+    db::SqliteStatement query(connection,
+                              QStringLiteral("SELECT 1 FROM sqlite_master WHERE type = 'table' AND "
+                                             "name = ?"));
+    query.bind(0, QString::fromLatin1(table));
+    const bool found = query.nextRow();
+    query.reset();
+    return found;
+}
+
+// The survey that holds the download of `fingerprint`, found through the
+// key on the fingerprints; empty when none does, or when the file keeps no
+// fingerprints yet (its upgrade makes them from the stored vehicles). Of
+// copies an older program stored under different starts, the first.
+QString holderOf(db::Connection& connection, const QByteArray& fingerprint)
+{
+    if (!hasTable(connection, "Survey_Download"))
+        return QString();
+    db::SqliteStatement query(connection,
+                              QStringLiteral("SELECT \"Batch_Number\" FROM \"Survey_Download\" "
+                                             "WHERE \"Fingerprint\" = ? ORDER BY \"Copy\" LIMIT 1"));
+    query.bind(0, fingerprint);
+    if (!query.nextRow())
+        return QString();
+    const QString batch = QString::fromUtf8(query.textAt(0));
+    query.reset();
+    return batch;
 }
 
 // The figures of one batch number's vehicles, each asked by one aggregate
@@ -195,6 +229,7 @@ public:
         m_insert->bindText(4, timeText(secondOfDay));
         m_insert->bindText(5, dateText(date));
         m_insert->run();
+        m_download.add(offset, direction, speed);
     }
 
     SurveyFigures& figures() override
@@ -207,6 +242,7 @@ public:
     void commit(const survey::SummaryRow& statistics, const std::optional<SitePlacement>& placement) override
     {
         m_insert.reset();
+        insertDownload();
         insertRow("Summary", statistics.storedFields());
         if (placement) {
             const qint64 site = siteOfKey(m_connection, placement->key, m_location, m_direction);
@@ -256,6 +292,27 @@ private:
                 throw duplicate();
             throw;
         }
+    }
+
+    // The download's fingerprint, made as its vehicles went by; refused
+    // when another survey holds the download. A file not yet brought up to
+    // date gets it from its upgrade.
+    void insertDownload()
+    {
+        if (!hasTable(m_connection, "Survey_Download"))
+            return;
+        const QByteArray fingerprint = m_download.result();
+        if (const QString holder = holderOf(m_connection, fingerprint); !holder.isEmpty())
+            throw DuplicateDownload(
+                QStringLiteral("The database %1 holds this download already, as survey %2.")
+                    .arg(db::displayPath(m_connection.path()), holder),
+                holder);
+        db::SqliteStatement insert(m_connection,
+                                   QStringLiteral("INSERT INTO \"Survey_Download\" "
+                                                  "(\"Batch_Number\", \"Fingerprint\") VALUES (?, ?)"));
+        insert.bind(0, m_batchNumber);
+        insert.bind(1, fingerprint);
+        insert.run();
     }
 
     void insertRow(const char* table, const std::vector<std::pair<QString, QString>>& fields)
@@ -314,6 +371,7 @@ private:
     const QString m_direction;
     std::unique_ptr<db::SqliteStatement> m_insert;
     std::unique_ptr<SqliteSurveyFigures> m_figures;
+    db::DownloadFingerprint m_download;
     std::array<QByteArray, 128> m_oneCharacter;
     QByteArray m_otherDirection;
     std::vector<QByteArray> m_times;
@@ -406,14 +464,12 @@ DeletedSurvey SqliteSurveyStore::deleteSurvey(const QString& batchNumber)
     deleted.statistics = remove("Summary") > 0;
     deleted.vehicles = remove("Veh_Data");
     deleted.header = remove("Header") > 0;
-    // A file not yet upgraded (one that holds a batch number twice) has no
-    // sites to leave the survey.
-    db::SqliteStatement sites(m_connection,
-                              QStringLiteral("SELECT 1 FROM sqlite_master WHERE name = 'Site_Survey'"));
-    const bool hasSites = sites.nextRow();
-    sites.reset();
-    if (hasSites)
-        remove("Site_Survey");
+    // The survey leaves its site and its download; a file not yet upgraded
+    // has neither.
+    for (const char* table : {"Site_Survey", "Survey_Download"}) {
+        if (hasTable(m_connection, table))
+            remove(table);
+    }
     transaction.commit();
     return deleted;
 }
@@ -433,21 +489,9 @@ std::unique_ptr<SurveyFigures> SqliteSurveyStore::figures(const QString& batchNu
     return std::make_unique<SqliteSurveyFigures>(m_connection, batchNumber);
 }
 
-std::vector<survey::HeaderRow> SqliteSurveyStore::surveysCounting(qint64 vehicles)
+QString SqliteSurveyStore::surveyHoldingDownload(const QByteArray& fingerprint)
 {
-    db::SqliteStatement query(
-        m_connection,
-        QStringLiteral("SELECT %1 FROM \"Header\" h JOIN \"Summary\" s ON s.\"Batch_Number\" = "
-                       "h.\"Batch_Number\" WHERE trim(s.\"Total_Vehicles\") = ? ORDER BY h.rowid")
-            .arg(QString::fromUtf8(columnsOf<survey::HeaderRow>("h."))));
-    query.bindText(0, QByteArray::number(vehicles));
-    std::vector<survey::HeaderRow> headers;
-    while (query.nextRow()) {
-        survey::HeaderRow header;
-        readRow(query, 0, header);
-        headers.push_back(std::move(header));
-    }
-    return headers;
+    return holderOf(m_connection, fingerprint);
 }
 
 std::unique_ptr<WrittenVehicles> SqliteSurveyStore::readWrittenVehicles(const QString& batchNumber)

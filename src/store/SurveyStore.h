@@ -99,7 +99,7 @@ public:
 };
 
 // The download a new survey was read from is stored already, as another
-// survey: the same vehicles from the same start. Nothing was written.
+// survey: the same vehicles, whatever the header. Nothing was written.
 class DuplicateDownload : public db::DbError {
 public:
     DuplicateDownload(const QString& message, const QString& storedAs)
@@ -253,9 +253,10 @@ public:
     // The figures of the vehicles stored under a batch number, for its
     // statistics; asked on this store's connection, so used while it is open.
     virtual std::unique_ptr<SurveyFigures> figures(const QString& batchNumber) = 0;
-    // The header rows of the surveys whose statistics count `vehicles`
-    // vehicles: the candidates for holding a download already.
-    virtual std::vector<survey::HeaderRow> surveysCounting(qint64 vehicles) = 0;
+    // The batch number of the survey that holds the download of
+    // `fingerprint` (see db::DownloadFingerprint), found by one look-up of
+    // the database's key on fingerprints; empty when none does.
+    virtual QString surveyHoldingDownload(const QByteArray& fingerprint) = 0;
     // The vehicles of a survey as written, in stored order, read one by one
     // (the reader is done with before a writer begins).
     virtual std::unique_ptr<WrittenVehicles> readWrittenVehicles(const QString& batchNumber) = 0;

@@ -149,15 +149,15 @@ QString headerDifferences(const survey::HeaderRow& ours, const survey::HeaderRow
     return text;
 }
 
-// The server holds this survey's download (the same vehicles from the same
-// start) as another survey: what differs between the two.
+// The server holds this survey's download (the same vehicles, whatever the
+// header says) as another survey: what differs between the two.
 QString downloadHeldAs(store::SurveyStore& server, const survey::HeaderRow& header, const QString& storedAs)
 {
     const survey::SurveyRecord theirs = server.loadSurvey(storedAs);
-    return QStringLiteral("Survey %1 is not sent: the agency server holds its download (the same vehicles "
-                          "from the same start) as survey %2. %3 A download is stored once: if survey %2 is "
-                          "the wrong one, ask an administrator of the agency database to delete it, then "
-                          "send %1 again.")
+    return QStringLiteral(
+               "Survey %1 is not sent: the agency server holds its download (the same vehicles) as "
+               "survey %2. %3 A download is stored once: if survey %2 is the wrong one, ask an "
+               "administrator of the agency database to delete it, then send %1 again.")
         .arg(shownText(header.batchNumber), shownText(storedAs), headerDifferences(header, theirs.header));
 }
 

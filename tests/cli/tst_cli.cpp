@@ -130,15 +130,22 @@ private Q_SLOTS:
         const QString sample = QStringLiteral(PELMOR_SAMPLES "/elm-street-2days.rsx");
         const QStringList header = {"--location", "O'Brien Road", "--direction", "South", "--zone", "Church"};
         QCOMPARE(cli(QStringList{"import", sample, "--unit", "KPH", "--yes"} + header).exitCode, 0);
-        // The same download again is refused, under any letter; with the
-        // sign's clock corrected it is another survey.
-        for (const char* trailer : {"A", "B"}) {
-            const Run again = cli(QStringList{"import", sample, "--trailer", trailer} + header);
+        // The same download again is refused, under any letter, also with
+        // the sign's clock corrected; another download is another survey.
+        for (const QStringList& changes : {QStringList{"--trailer", "A"}, QStringList{"--trailer", "B"},
+                                           QStringList{"--trailer", "B", "--start-time", "9:15"}}) {
+            const Run again = cli(QStringList{"import", sample} + changes + header);
             QCOMPARE(again.exitCode, 1);
             QCOMPARE(again.err, QStringLiteral("This download is already stored as survey 050326-A."));
         }
-        const QStringList corrected = {"import",   sample, "--trailer",    "B",   "--batch", "X1",
-                                       "--posted", "040",  "--start-time", "9:15"};
+        QFile original(sample);
+        QFile other(m_folder->filePath("other.rsx"));
+        QVERIFY(original.open(QIODevice::ReadOnly) && other.open(QIODevice::WriteOnly));
+        other.write(original.readAll().replace("14,+,40,", "14,+,41,"));
+        other.close();
+        const QStringList corrected = {
+            "import", other.fileName(), "--trailer", "B", "--batch", "X1", "--posted",
+            "040",    "--start-time",   "9:15"};
         QCOMPARE(cli(corrected + header).exitCode, 0);
         QCOMPARE(cli({QStringLiteral("surveys")}).out, QStringLiteral("050326-A\nX1"));
 

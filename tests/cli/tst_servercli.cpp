@@ -327,6 +327,46 @@ private Q_SLOTS:
         QCOMPARE(server(QStringLiteral("officer1"), {"summary", kBatch, "--json"}).out, before.out);
     }
 
+    // A server that told downloads apart by their start as well is brought
+    // up to date keeping every survey: the surveys that hold one download
+    // under different starts are named, and that download is not stored
+    // again under any start.
+    void sharedDownloadsNamedByTheUpgrade()
+    {
+        importSample(QStringLiteral("officer1"));
+        QCOMPARE(
+            testServer().execute(
+                QStringLiteral(
+                    "ALTER TABLE \"Survey_Download\" DROP CONSTRAINT \"Survey_Download_Once\"; ALTER TABLE "
+                    "\"Survey_Download\" DROP COLUMN \"Copy\"; ALTER TABLE \"Survey_Download\" ADD "
+                    "CONSTRAINT "
+                    "\"Survey_Download_Once\" UNIQUE (\"Fingerprint\", \"Date\", \"Time\"); UPDATE "
+                    "\"Schema_Version\" SET \"Version\" = 6; "
+                    // The download stored again under another start, as that server let an officer.
+                    "INSERT INTO \"Header\" (\"Batch_Number\", \"Location\", \"Date\", \"Time\", "
+                    "\"Violation_Alert\", \"Radar_Mode\", \"Direction\", \"Zone\") SELECT '050326-B', "
+                    "\"Location\", '05/04/2026', \"Time\", \"Violation_Alert\", \"Radar_Mode\", "
+                    "\"Direction\", \"Zone\" FROM \"Header\"; INSERT INTO \"Survey_Download\" "
+                    "(\"Batch_Number\", \"Fingerprint\", \"Date\", \"Time\") SELECT '050326-B', "
+                    "\"Fingerprint\", '05/04/2026', \"Time\" FROM \"Survey_Download\""),
+                m_database),
+            QString());
+        const Run upgrade = cli({"--server", testServer().connectionString(m_database), "server", "init"});
+        QCOMPARE(upgrade.exitCode, 0);
+        QVERIFY2(
+            upgrade.out.contains(
+                QStringLiteral("from version 6 to version %1").arg(pelmor::store::kServerSchemaVersion)) &&
+                upgrade.out.contains(QStringLiteral("one download between them under different starts: "
+                                                    "\"050326-A\" and \"050326-B\".")),
+            qPrintable(upgrade.out));
+        const Run again = server(
+            QStringLiteral("officer1"),
+            QStringList{"import", kSample, "--trailer", "C", "--start-date", "05/05/2026"} + kHeaderOptions);
+        QCOMPARE(again.exitCode, 1);
+        QCOMPARE(again.err, QStringLiteral("This download is already stored as survey 050326-A."));
+        QCOMPARE(server(QStringLiteral("officer1"), {"surveys"}).out, QStringLiteral("050326-A\n050326-B"));
+    }
+
     // The survey list's vehicle counts follow every deletion, the schema
     // owner's by hand too; the server itself keeps a survey's Header row
     // while its vehicle rows remain, whoever deletes.

@@ -490,24 +490,55 @@ private Q_SLOTS:
                      qPrintable(said));
     }
 
-    // A download is stored once, whoever sends it: the same download sent
-    // from a laptop under another batch number is refused, naming the
-    // survey that holds it and what differs.
+    // A download is stored once, whoever sends it and whatever its header
+    // says: imported on the server or sent from a laptop under another
+    // batch number or start, it is refused, naming the survey that holds it
+    // (and, sent, what differs); another download of the same start is
+    // stored.
+    void sameDownloadIsStoredOnce_data()
+    {
+        QTest::addColumn<QStringList>("changes"); // to the header of the second
+        QTest::addColumn<bool>("upload");         // stored on a laptop's file, then sent
+        QTest::addColumn<QString>("told");        // empty: stored
+        const QString sent = QStringLiteral("holds its download (the same vehicles) as survey 050326-A. ");
+        row("sent under another batch number", QStringList{"--batch", "050326-B"}, true,
+            sent + "Its batch number is \"050326-A\" on the server and \"050326-B\" here.");
+        row("sent with another start time", QStringList{"--trailer", "B", "--start-time", "9:15"}, true,
+            sent + "Its batch number is \"050326-A\" on the server and \"050326-B\" here; its start time "
+                   "is \"07:00\" on the server and \"09:15\" here.");
+        const QString imported = pelmor::import::messages::alreadyStored(kBatch);
+        row("imported with another start date", QStringList{"--trailer", "B", "--start-date", "05/04/2026"},
+            false, imported);
+        row("imported with another start time", QStringList{"--trailer", "B", "--start-time", "9:15"}, false,
+            imported);
+        row("another download of the same start", QStringList{"--trailer", "B", "OTHER"}, false, QString());
+    }
     void sameDownloadIsStoredOnce()
     {
+        QFETCH(QStringList, changes);
+        QFETCH(bool, upload);
+        QFETCH(QString, told);
         QVERIFY(officer("officer_a", QStringList{"import", kSample} + kHeader).exitCode == 0);
-        const QString folder = m_work.filePath(QStringLiteral("same-download"));
+        QString download = kSample;
+        if (changes.removeAll(QStringLiteral("OTHER")) > 0) {
+            QFile sample(kSample);
+            QFile other(m_work.filePath(QStringLiteral("other.rsx")));
+            QVERIFY(sample.open(QIODevice::ReadOnly) && other.open(QIODevice::WriteOnly));
+            other.write(sample.readAll().replace("14,+,40,", "14,+,41,"));
+            download = other.fileName();
+        }
+        const QString folder = m_work.filePath(QLatin1String(QTest::currentDataTag()));
         QCOMPARE(cli({"--db", folder, "init"}).exitCode, 0);
-        QCOMPARE(
-            cli(QStringList{"--db", folder, "import", kSample, "--batch", "050326-B"} + kHeader).exitCode, 0);
-        const Run sent = cli({"--db", folder, "upload", "--server", connection("officer_b")});
-        QCOMPARE(sent.exitCode, 1);
-        QVERIFY2(
-            sent.out.contains(QStringLiteral("holds its download (the same vehicles from the same start) as "
-                                             "survey 050326-A. Its batch number is \"050326-A\" on the "
-                                             "server and \"050326-B\" here.")),
-            qPrintable(sent.out));
-        QCOMPARE(listedCounts(), QStringLiteral("050326-A 2947"));
+        const QStringList import = QStringList{"import", download} + kHeader + changes;
+        const Run second = upload
+                               ? (cli(QStringList{"--db", folder} + import).exitCode == 0
+                                      ? cli({"--db", folder, "upload", "--server", connection("officer_b")})
+                                      : Run{-1, {}, {}})
+                               : officer("officer_b", import);
+        QCOMPARE(second.exitCode, told.isEmpty() ? 0 : 1);
+        QVERIFY2((second.out + second.err).contains(told), qPrintable(second.out + second.err));
+        QCOMPARE(listedCounts(), told.isEmpty() ? QStringLiteral("050326-A 2947, 050326-B 2947")
+                                                : QStringLiteral("050326-A 2947"));
     }
 
     // A speed beyond 32 bits (a false reading) is stored on the server as

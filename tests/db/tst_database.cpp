@@ -289,8 +289,15 @@ private Q_SLOTS:
         QCOMPARE(test::schemaVersionOf(path), version);
         if (version == 0)
             QCOMPARE(test::fileBytes(path), before);
-        else // the sites' tables, empty
+        else { // the sites' tables, empty; the surveys' downloads, all of the same vehicles here, as copies
             QCOMPARE(test::rowTexts(path, "select count(*) as n from Site_Survey", {"n"}), QStringList{"0"});
+            QStringList copies;
+            for (int copy = 0; copy < batches.size(); ++copy)
+                copies << QStringLiteral("%1|%2").arg(batches[copy]).arg(copy);
+            QCOMPARE(
+                test::rowTexts(path, "select * from Survey_Download order by Copy", {"Batch_Number", "Copy"}),
+                copies);
+        }
         locked.reset();
         QCOMPARE(test::rowTexts(path, "select * from Header", {"Batch_Number"}), batches);
         QCOMPARE(test::rowTexts(path, "select count(*) as n from Veh_Data", {"n"}),

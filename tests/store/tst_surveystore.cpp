@@ -2,6 +2,7 @@
 #include "TestSupport.h"
 #include "db/Connection.h"
 #include "db/DbError.h"
+#include "db/DownloadFingerprint.h"
 #include "db/Files.h"
 #include "sites/SitePlacement.h"
 #include "store/PgServerSchema.h"
@@ -355,28 +356,35 @@ private Q_SLOTS:
         QCOMPARE(missing.header.location, QString());
     }
 
-    // The statistics row names the vehicle count the candidates for a
-    // download already stored are found by (on a file written by an older
-    // program, with blanks around it).
-    void surveysCountingFindsTheCount()
+    // A download is found by the fingerprint of its vehicles alone, made
+    // alike on every backend: a second survey of them is refused at its
+    // commit whatever its start, naming the survey that holds them, until
+    // that survey is deleted.
+    void downloadIsFoundByItsVehicles()
     {
         for (const Backend& backend : backends()) {
             const auto place = backend.make();
             const auto store = place->open();
-            for (const char* batch : {"050302-A", "050302-B"}) {
-                const auto writer = store->beginSurvey(headerOf(QLatin1String(batch)));
-                const std::vector<Vehicle> vehicles = randomVehicles(3, batch[7] == 'A' ? 12 : 7);
+            const std::vector<Vehicle> vehicles = randomVehicles(3, 12);
+            db::DownloadFingerprint made;
+            for (const Vehicle& vehicle : vehicles)
+                made.add(vehicle.offset, vehicle.direction, vehicle.speed);
+            const QByteArray fingerprint = made.result();
+            addSurvey(*store, QStringLiteral("050302-A"), vehicles);
+            QCOMPARE(store->surveyHoldingDownload(fingerprint), QStringLiteral("050302-A"));
+            survey::HeaderRow later = headerOf(QStringLiteral("050302-B"));
+            later.date = QStringLiteral("05/04/2002");
+            later.time = QStringLiteral("09:30");
+            try {
+                const auto writer = store->beginSurvey(later);
                 writeVehicles(*writer, vehicles);
-                survey::SummaryRow summary = summaryOf(QLatin1String(batch), vehicles);
-                if (backend.oneWriterAtATime && batch[7] == 'B')
-                    summary.totalVehicles = QStringLiteral(" 7 ");
-                writer->commit(summary, std::nullopt);
+                writer->commit(summaryOf(later.batchNumber, vehicles), std::nullopt);
+                QFAIL("the same vehicles were stored twice");
+            } catch (const store::DuplicateDownload& refused) {
+                QCOMPARE(refused.storedAs(), QStringLiteral("050302-A"));
             }
-            QStringList found;
-            for (qint64 count : {7, 12, 8})
-                for (const survey::HeaderRow& header : store->surveysCounting(count))
-                    found << QStringLiteral("%1:%2").arg(count).arg(header.batchNumber);
-            QCOMPARE(found, (QStringList{"7:050302-B", "12:050302-A"}));
+            QCOMPARE(store->deleteSurvey(QStringLiteral("050302-A")).vehicles, qint64(12));
+            QCOMPARE(store->surveyHoldingDownload(fingerprint), QString());
         }
     }
 
