@@ -6,28 +6,21 @@
 #include "session/BackgroundTask.h"
 #include "store/SurveyStore.h"
 #include "ui/Style.h"
+#include "upload/widgets/ServerFields.h"
 
-#include <QComboBox>
-#include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QSpinBox>
 #include <QVBoxLayout>
 
 #include <memory>
 
 namespace pelmor::app {
-namespace {
-
-struct TryOutcome {
+struct DatabaseChoiceWindow::TryOutcome {
     QString failure;
-    bool passwordNeeded = false;
+    db::Failure kind = db::Failure::Other;
 };
-
-} // namespace
 
 DatabaseChoiceWindow::DatabaseChoiceWindow(const AppState& state, QWidget* parent)
     : QDialog(parent)
@@ -54,37 +47,9 @@ DatabaseChoiceWindow::DatabaseChoiceWindow(const AppState& state, QWidget* paren
     m_server = new QRadioButton(QStringLiteral("Agency server"), this);
     m_server->setObjectName(QStringLiteral("AgencyServer"));
     layout->addWidget(m_server);
-    auto* form = new QFormLayout;
-    form->setContentsMargins(24, 0, 0, 0);
-    form->setLabelAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    form->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
-    m_host = ui::makeTextBox(QStringLiteral("ServerHost"), this);
-    m_host->setPlaceholderText(QStringLiteral("db.example.org"));
-    m_port = new QSpinBox(this);
-    m_port->setObjectName(QStringLiteral("ServerPort"));
-    m_port->setRange(1, 65535);
-    m_database = ui::makeTextBox(QStringLiteral("ServerDatabase"), this);
-    m_user = ui::makeTextBox(QStringLiteral("ServerUser"), this);
-    m_tlsMode = ui::makeList(QStringLiteral("TlsMode"), db::tlsModes(), false, this);
-    m_tlsMode->setToolTip(QStringLiteral("How the link to the server is encrypted and the server checked "
-                                         "(\"verify-full\" is the safest)"));
-    m_password = ui::makeTextBox(QStringLiteral("ServerPassword"), this);
-    m_password->setEchoMode(QLineEdit::Password);
-    m_password->setPlaceholderText(QStringLiteral("only if the server asks for one"));
-    m_password->setToolTip(QStringLiteral("Kept only while the program runs, never written anywhere"));
-    form->addRow(QStringLiteral("Host"), m_host);
-    form->addRow(QStringLiteral("Port"), m_port);
-    form->addRow(QStringLiteral("Database"), m_database);
-    form->addRow(QStringLiteral("User"), m_user);
-    form->addRow(QStringLiteral("TLS mode"), m_tlsMode);
-    form->addRow(QStringLiteral("Password"), m_password);
-    layout->addLayout(form);
-
-    m_status = ui::makeNote(QString(), this, QStringLiteral("ChoiceStatus"));
-    m_status->setWordWrap(true);
-    m_status->setMinimumHeight(m_status->fontMetrics().lineSpacing() * 4);
-    m_status->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    layout->addWidget(m_status, 1);
+    m_fields = new upload::ServerFields(this);
+    m_fields->setContentsMargins(24, 0, 0, 0);
+    layout->addWidget(m_fields, 1);
 
     m_ok = ui::makeButton(QStringLiteral("OK"), QStringLiteral("ChoiceOk"), this);
     m_ok->setDefault(true);
@@ -110,14 +75,9 @@ void DatabaseChoiceWindow::present()
 {
     const db::ServerChoice& choice = m_state.serverChoice;
     m_filePath->setText(db::displayPath(m_state.database.path));
-    m_host->setText(choice.host);
-    m_port->setValue(choice.port);
-    m_database->setText(choice.database);
-    m_user->setText(choice.user);
-    m_tlsMode->setCurrentText(choice.tlsMode);
-    m_password->setText(m_state.serverPassword);
+    m_fields->showChoice(choice, m_state.serverPassword);
     (choice.useServer ? m_server : m_thisComputer)->setChecked(true);
-    m_status->clear();
+    m_fields->setMessage(QString());
     showServerFields();
     show();
     raise();
@@ -131,27 +91,19 @@ bool DatabaseChoiceWindow::isTrying() const
 
 QString DatabaseChoiceWindow::status() const
 {
-    return m_status->text();
+    return m_fields->message();
 }
 
 db::ServerChoice DatabaseChoiceWindow::choiceShown() const
 {
-    db::ServerChoice choice;
+    db::ServerChoice choice = m_fields->choice();
     choice.useServer = m_server->isChecked();
-    choice.host = m_host->text().trimmed();
-    choice.port = m_port->value();
-    choice.database = m_database->text().trimmed();
-    choice.user = m_user->text().trimmed();
-    choice.tlsMode = m_tlsMode->currentText();
     return choice;
 }
 
 void DatabaseChoiceWindow::showServerFields()
 {
-    const bool server = m_server->isChecked();
-    for (QWidget* field :
-         std::initializer_list<QWidget*>{m_host, m_port, m_database, m_user, m_tlsMode, m_password})
-        field->setEnabled(server);
+    m_fields->setFieldsEnabled(m_server->isChecked());
 }
 
 void DatabaseChoiceWindow::tryChoice()
@@ -160,23 +112,23 @@ void DatabaseChoiceWindow::tryChoice()
         return;
     m_dropAnswer = false;
     const db::ServerChoice choice = choiceShown();
-    const QString password = choice.useServer ? m_password->text() : QString();
+    const QString password = choice.useServer ? m_fields->password() : QString();
     if (!choice.useServer) {
-        finishTry(choice, password, QString(), false);
+        finishTry(choice, password, {});
         return;
     }
     m_ok->setEnabled(false);
-    m_status->setText(QStringLiteral("Connecting to the agency server %1...").arg(db::serverName(choice)));
+    m_fields->setMessage(QStringLiteral("Connecting to the agency server %1...").arg(db::serverName(choice)));
     auto outcome = std::make_shared<TryOutcome>();
     connect(
         m_task, &session::BackgroundTask::finished, this,
         [this, outcome, choice, password] {
             m_ok->setEnabled(true);
             if (std::exchange(m_dropAnswer, false)) {
-                m_status->clear();
+                m_fields->setMessage(QString());
                 return;
             }
-            finishTry(choice, password, outcome->failure, outcome->passwordNeeded);
+            finishTry(choice, password, *outcome);
         },
         Qt::SingleShotConnection);
     // Opening the store connects and checks that the server holds the
@@ -188,39 +140,44 @@ void DatabaseChoiceWindow::tryChoice()
                 store::openStore(database)->capabilities();
             } catch (const db::DbError& error) {
                 outcome->failure = error.message();
-                outcome->passwordNeeded = error.failure() == db::Failure::PasswordNeeded;
+                outcome->kind = error.failure();
             }
         },
         QStringLiteral("Connecting to the agency server"), false);
 }
 
 void DatabaseChoiceWindow::finishTry(const db::ServerChoice& choice, const QString& password,
-                                     const QString& failure, bool passwordNeeded)
+                                     const TryOutcome& outcome)
 {
     const QString kept =
         m_state.serverChoice.useServer
             ? QStringLiteral("the agency server %1").arg(db::serverName(m_state.serverChoice))
             : QStringLiteral("the database on this computer");
-    if (passwordNeeded) {
-        m_status->setText(QStringLiteral("The agency server %1 wants a password: type it in the password box "
-                                         "and press OK again. The program stays on %2.")
-                              .arg(db::serverName(choice), kept));
-        m_password->setFocus();
-        m_password->selectAll();
+    if (outcome.kind == db::Failure::PasswordNeeded || outcome.kind == db::Failure::LoginRefused) {
+        m_fields->setMessage(
+            (outcome.kind == db::Failure::PasswordNeeded
+                 ? QStringLiteral("The agency server %1 wants a password: type it in the password box and "
+                                  "press OK again.")
+                 : QStringLiteral("The agency server %1 refused the password or the user: check \"User\" "
+                                  "and \"Password\" (the password is case-sensitive) and press OK again."))
+                .arg(db::serverName(choice)) +
+            QStringLiteral(" The program stays on %1.").arg(kept));
+        m_fields->askForPassword();
         return;
     }
-    if (!failure.isEmpty()) {
-        m_status->setText(QStringLiteral("The agency server %1 cannot be used: %2\nThe program stays on %3.")
-                              .arg(db::serverName(choice), failure, kept));
+    if (!outcome.failure.isEmpty()) {
+        m_fields->setMessage(
+            QStringLiteral("The agency server %1 cannot be used: %2\nThe program stays on %3.")
+                .arg(db::serverName(choice), outcome.failure, kept));
         return;
     }
     try {
         db::rememberServerChoice(choice);
     } catch (const db::DbError& error) {
-        m_status->setText(error.message());
+        m_fields->setMessage(error.message());
         return;
     }
-    m_status->clear();
+    m_fields->setMessage(QString());
     accept();
     Q_EMIT chosen(choice, password);
 }

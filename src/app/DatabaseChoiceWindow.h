@@ -4,15 +4,15 @@
 
 #include <QDialog>
 
-class QComboBox;
 class QLabel;
-class QLineEdit;
 class QPushButton;
 class QRadioButton;
-class QSpinBox;
 
 namespace pelmor::session {
 class BackgroundTask;
+}
+namespace pelmor::upload {
+class ServerFields;
 }
 
 namespace pelmor::app {
@@ -50,21 +50,15 @@ Q_SIGNALS:
 private:
     db::ServerChoice choiceShown() const;
     void showServerFields();
-    void finishTry(const db::ServerChoice& choice, const QString& password, const QString& failure,
-                   bool passwordNeeded);
+    struct TryOutcome;
+    void finishTry(const db::ServerChoice& choice, const QString& password, const TryOutcome& outcome);
 
     const AppState& m_state;
     session::BackgroundTask* m_task;
     QRadioButton* m_thisComputer;
     QRadioButton* m_server;
     QLabel* m_filePath;
-    QLineEdit* m_host;
-    QSpinBox* m_port;
-    QLineEdit* m_database;
-    QLineEdit* m_user;
-    QComboBox* m_tlsMode;
-    QLineEdit* m_password;
-    QLabel* m_status;
+    upload::ServerFields* m_fields;
     QPushButton* m_ok;
     // Cancel was pressed while a server was tried: its answer is dropped.
     bool m_dropAnswer = false;

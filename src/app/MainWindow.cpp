@@ -107,7 +107,8 @@ void MainWindow::openUpload()
     // A window of its own, owned by this one: it stops its work when the
     // main window goes.
     if (!m_upload)
-        m_upload = new upload::UploadWindow(m_state.database, m_state.serverPassword, this);
+        m_upload =
+            new upload::UploadWindow(m_state.database, m_state.serverChoice, m_state.serverPassword, this);
     m_upload->show();
     m_upload->raise();
     m_upload->activateWindow();

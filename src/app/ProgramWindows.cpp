@@ -4,6 +4,7 @@
 #include "app/AppState.h"
 #include "app/DatabaseChoiceWindow.h"
 #include "app/MainWindow.h"
+#include "db/DatabaseFolder.h"
 #include "db/DbError.h"
 #include "db/Files.h"
 #include "maintenance/widgets/Backdrop.h"
@@ -12,6 +13,7 @@
 #include "store/SurveyStore.h"
 #include "ui/Messages.h"
 
+#include <QCommandLineParser>
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QPushButton>
@@ -48,6 +50,21 @@ void ProgramWindows::start()
     connect(m_main->adminTab()->databaseChoiceButton(), &QPushButton::clicked, this,
             &ProgramWindows::openDatabaseChoice);
     m_main->show();
+}
+
+bool ProgramWindows::startFromArguments(const QCommandLineParser& parser)
+{
+    try {
+        m_state.databaseFolder = db::openDatabaseFolder(parser).path;
+    } catch (const db::DbError& error) {
+        m_messages.tell(error.message(), ui::Messages::defaultTitle(), ui::Messages::Icon::Critical);
+        return false;
+    }
+    if (parser.isSet(db::databaseFolderOption().names().constFirst()))
+        start();
+    else
+        startOnRememberedDatabase();
+    return true;
 }
 
 void ProgramWindows::startOnRememberedDatabase()

@@ -7,6 +7,8 @@
 #include <memory>
 #include <optional>
 
+class QCommandLineParser;
+
 namespace pelmor::db {
 struct ServerChoice;
 }
@@ -44,6 +46,13 @@ public:
     // Tests answer for the user; the program asks with a small dialog.
     void setPasswordPrompt(PasswordPrompt prompt) { m_askPassword = std::move(prompt); }
 
+    // At start-up, from the arguments `parser` read (with
+    // db::databaseFolderOption()): the folder --db names is the database,
+    // its file, as pelmor-cli takes it, whatever server is remembered;
+    // without --db, the folder chosen as db::openDatabaseFolder() chooses it
+    // and the database remembered for this user. False, the user told why,
+    // when the folder cannot be used.
+    bool startFromArguments(const QCommandLineParser& parser);
     // At start-up: connects to the database remembered for this user (the
     // agency server asks for a password it needs; one that cannot be
     // reached is told, and the session works on this computer's file),

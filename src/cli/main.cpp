@@ -135,8 +135,7 @@ int main(int argc, char* argv[])
     QCommandLineParser parser;
     parser.setApplicationDescription(QLatin1String(command->description));
     parser.addHelpOption();
-    const QCommandLineOption dbOption(
-        QStringLiteral("db"), QStringLiteral("The folder that holds pelmor.mdb."), QStringLiteral("DIR"));
+    const QCommandLineOption dbOption = db::databaseFolderOption();
     parser.addOption(dbOption);
     const QCommandLineOption serverOption(
         QStringLiteral("server"),
@@ -156,8 +155,8 @@ int main(int argc, char* argv[])
         out << parser.helpText();
         return 0;
     }
-    if (parser.isSet(dbOption) && parser.value(dbOption).isEmpty()) {
-        err << "--db needs the folder that holds pelmor.mdb." << Qt::endl;
+    if (const QString refusal = db::databaseFolderRefusal(parser); !refusal.isEmpty()) {
+        err << refusal << Qt::endl;
         return 2;
     }
     if (parser.isSet(dbOption) && parser.isSet(serverOption) && !cli::sendsToServer(*command)) {
@@ -191,7 +190,7 @@ int main(int argc, char* argv[])
     }
     db::DatabaseFolder folder;
     try {
-        folder = db::openDatabaseFolder(parser.value(dbOption));
+        folder = db::openDatabaseFolder(parser);
     } catch (const db::DbError& error) {
         err << error.message() << Qt::endl;
         return 1;

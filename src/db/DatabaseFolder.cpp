@@ -5,6 +5,7 @@
 #include "db/Files.h"
 #include "db/Schema.h"
 
+#include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QDir>
@@ -182,6 +183,31 @@ DatabaseFolder openDatabaseFolder(const QString& option)
     if (folder.source == FolderSource::UserDataFolder)
         prepareUserDataFolder(folder.path, installedSharedFolder());
     return folder;
+}
+
+QCommandLineOption databaseFolderOption()
+{
+    return QCommandLineOption(
+        QStringLiteral("db"),
+        QStringLiteral("The folder that holds pelmor.mdb (default: the folder remembered with "
+                       "'pelmor-cli folder --set DIR', else the program's folder when it holds the "
+                       "database, else this user's data folder)."),
+        QStringLiteral("DIR"));
+}
+
+QString databaseFolderRefusal(const QCommandLineParser& parser)
+{
+    const QString name = databaseFolderOption().names().constFirst();
+    if (parser.isSet(name) && parser.value(name).trimmed().isEmpty())
+        return QStringLiteral("--db needs the folder that holds pelmor.mdb.");
+    return QString();
+}
+
+DatabaseFolder openDatabaseFolder(const QCommandLineParser& parser)
+{
+    if (const QString refusal = databaseFolderRefusal(parser); !refusal.isEmpty())
+        throw DbError(refusal);
+    return openDatabaseFolder(parser.value(databaseFolderOption().names().constFirst()));
 }
 
 } // namespace pelmor::db

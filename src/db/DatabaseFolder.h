@@ -1,6 +1,9 @@
 #pragma once
 
+#include <QCommandLineOption>
 #include <QString>
+
+class QCommandLineParser;
 
 // Where the survey database lives. A program run from a folder of its own
 // (a build, or a copy unpacked anywhere the user can write) keeps the
@@ -58,5 +61,17 @@ void prepareUserDataFolder(const QString& folder, const QString& sharedFolder);
 // Chooses the database folder as chooseDatabaseFolder() does and prepares it
 // when it is the user's data folder. Throws DbError.
 DatabaseFolder openDatabaseFolder(const QString& option);
+
+// The --db DIR option of every program that works on the database.
+QCommandLineOption databaseFolderOption();
+
+// Why the --db that `parser` read cannot be used (given, but empty); empty
+// when it can or was not given.
+QString databaseFolderRefusal(const QCommandLineParser& parser);
+
+// The database folder as the arguments that `parser` read (with
+// databaseFolderOption()) name it, opened as openDatabaseFolder() opens
+// it. Throws DbError, also with the refusal above.
+DatabaseFolder openDatabaseFolder(const QCommandLineParser& parser);
 
 } // namespace pelmor::db

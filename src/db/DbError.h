@@ -20,6 +20,7 @@ enum class Failure {
     Refused,        // a key or check of the database refused the change
     NotAllowed,     // the user's role lacks the right for the operation
     PasswordNeeded, // the server wants a password that was not given
+    LoginRefused,   // the server refused the user name or the password given
     ConnectionLost, // the server could not be reached, or the link to it broke
     MaybeSaved,     // the link broke while a change was being committed: it
                     // may or may not have been saved

@@ -11,6 +11,7 @@ namespace pelmor::db {
 namespace {
 
 constexpr const char* kGroup = "AgencyServer";
+constexpr const char* kSendGroup = "SendServer";
 // How long a connection attempt waits for a server that does not answer.
 constexpr int kConnectSeconds = 8;
 
@@ -32,10 +33,13 @@ QStringList tlsModes()
             QStringLiteral("require"), QStringLiteral("verify-ca"), QStringLiteral("verify-full")};
 }
 
-ServerChoice rememberedServerChoice()
+namespace {
+
+// The choice remembered in the settings' `group`.
+ServerChoice rememberedChoice(const char* group)
 {
     QSettings settings;
-    settings.beginGroup(QLatin1String(kGroup));
+    settings.beginGroup(QLatin1String(group));
     ServerChoice choice;
     choice.useServer = settings.value(QStringLiteral("UseServer"), false).toBool();
     choice.host = settings.value(QStringLiteral("Host")).toString();
@@ -50,10 +54,11 @@ ServerChoice rememberedServerChoice()
     return choice;
 }
 
-void rememberServerChoice(const ServerChoice& choice)
+// Writes `choice` into the settings' `group`, never a password.
+void rememberChoice(const char* group, const ServerChoice& choice)
 {
     QSettings settings;
-    settings.beginGroup(QLatin1String(kGroup));
+    settings.beginGroup(QLatin1String(group));
     settings.setValue(QStringLiteral("UseServer"), choice.useServer);
     // A URI typed into a box may carry a password; none is written.
     settings.setValue(QStringLiteral("Host"), hidePasswords(choice.host));
@@ -67,6 +72,40 @@ void rememberServerChoice(const ServerChoice& choice)
         throw DbError(QStringLiteral("Cannot write the setting file %1. Make sure you may write there, and "
                                      "choose the database again.")
                           .arg(displayPath(settings.fileName())));
+}
+
+} // namespace
+
+ServerChoice rememberedServerChoice()
+{
+    return rememberedChoice(kGroup);
+}
+
+void rememberServerChoice(const ServerChoice& choice)
+{
+    rememberChoice(kGroup, choice);
+}
+
+ServerChoice rememberedSendServer()
+{
+    ServerChoice choice = QSettings().contains(QStringLiteral("%1/Host").arg(QLatin1String(kSendGroup)))
+                              ? rememberedChoice(kSendGroup)
+                              : rememberedServerChoice();
+    choice.useServer = true;
+    return choice;
+}
+
+void rememberSendServer(const ServerChoice& choice)
+{
+    ServerChoice sent = choice;
+    sent.useServer = true;
+    rememberChoice(kSendGroup, sent);
+}
+
+bool sameServer(const ServerChoice& one, const ServerChoice& other)
+{
+    return one.host == other.host && one.port == other.port && one.database == other.database &&
+           one.user == other.user;
 }
 
 QString connectionString(const ServerChoice& choice, const QString& password)

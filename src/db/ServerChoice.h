@@ -31,6 +31,18 @@ ServerChoice rememberedServerChoice();
 // when it cannot be written.
 void rememberServerChoice(const ServerChoice& choice);
 
+// The server "Send Surveys to the Agency Server..." sent to last, remembered
+// for this user apart from the database the program works on (useServer is
+// always true); the server chosen with "Database..." until one was sent to.
+ServerChoice rememberedSendServer();
+
+// Remembers `choice` as the server the surveys go to. Throws DbError, as
+// rememberServerChoice() does.
+void rememberSendServer(const ServerChoice& choice);
+
+// Whether two choices name the same server, database and user.
+bool sameServer(const ServerChoice& one, const ServerChoice& other);
+
 // The libpq keyword/value connection string for the server of `choice`,
 // with `password` when one is given (the caller keeps it in memory only).
 // Fields left empty are left to libpq's defaults and environment. A server

@@ -4,7 +4,17 @@
 
 #include <libpq-fe.h>
 
+#include <QRegularExpression>
+
+#include <algorithm>
+#include <cerrno>
 #include <charconv>
+
+#ifdef Q_OS_WIN
+#include <winsock2.h>
+#else
+#include <poll.h>
+#endif
 
 namespace pelmor::store {
 namespace {
@@ -71,14 +81,78 @@ QString serverMessage(const char* message)
     return QString::fromUtf8(message).trimmed();
 }
 
+// Waits until the connection's socket is ready for what PQconnectPoll asked
+// for; false when `seconds` (0 for no limit) passed first.
+bool waitForSocket(pg_conn* connection, PostgresPollingStatusType wanted, int seconds)
+{
+    pollfd socket{};
+    socket.fd = PQsocket(connection);
+    socket.events = wanted == PGRES_POLLING_READING ? POLLIN : POLLOUT;
+    for (;;) {
+#ifdef Q_OS_WIN
+        const int ready = WSAPoll(&socket, 1, seconds > 0 ? seconds * 1000 : -1);
+#else
+        const int ready = poll(&socket, 1, seconds > 0 ? seconds * 1000 : -1);
+        if (ready < 0 && errno == EINTR)
+            continue;
+#endif
+        // An error of the socket is read by the next PQconnectPoll.
+        return ready != 0;
+    }
+}
+
 // Connects with the given connection string or URI, naming the program to
-// the server, so that the agency's IT sees whose sessions these are.
-pg_conn* connect(const QString& connectionString)
+// the server, so that the agency's IT sees whose sessions these are. The
+// connection is made step by step so that the server's refusal carries its
+// SQLSTATE ("FATAL:  28P01: ..."), which tells a refused login from any
+// other failure in every language the server may answer in. A server that
+// does not answer within the connection's connect_timeout is given up, as
+// PQconnectdb would.
+pg_conn* connect(const QString& connectionString, bool& timedOut)
 {
     const QByteArray text = connectionString.toUtf8();
     const char* const keywords[] = {"dbname", "fallback_application_name", nullptr};
     const char* const values[] = {text.constData(), "pelmor", nullptr};
-    return PQconnectdbParams(keywords, values, 1);
+    pg_conn* connection = PQconnectStartParams(keywords, values, 1);
+    if (!connection || PQstatus(connection) == CONNECTION_BAD)
+        return connection;
+    PQsetErrorVerbosity(connection, PQERRORS_VERBOSE);
+    int seconds = 0;
+    PQconninfoOption* options = PQconninfo(connection);
+    for (PQconninfoOption* option = options; option && option->keyword; ++option)
+        if (qstrcmp(option->keyword, "connect_timeout") == 0 && option->val)
+            seconds = std::max(QByteArray(option->val).toInt(), 0);
+    PQconninfoFree(options);
+    PostgresPollingStatusType status = PGRES_POLLING_WRITING;
+    while (status != PGRES_POLLING_OK && status != PGRES_POLLING_FAILED) {
+        if (!waitForSocket(connection, status, seconds)) {
+            timedOut = true;
+            break;
+        }
+        status = PQconnectPoll(connection);
+    }
+    return connection;
+}
+
+// The last SQLSTATE a server gave in a connection's verbose error message;
+// empty when the failure was libpq's own (no server reached).
+QByteArray connectionState(const QString& message)
+{
+    static const QRegularExpression state(QStringLiteral(":  ([0-9A-Z]{5}): "));
+    QByteArray last;
+    for (QRegularExpressionMatchIterator found = state.globalMatch(message); found.hasNext();)
+        last = found.next().captured(1).toLatin1();
+    return last;
+}
+
+// A verbose connection error as the user reads it: without the SQLSTATE
+// and the server's source line, which only the verbose form carries.
+QString withoutStateAndSource(QString message)
+{
+    static const QRegularExpression state(QStringLiteral("(?<=:  )[0-9A-Z]{5}: "));
+    static const QRegularExpression source(QStringLiteral("^[^\\n]*, [^\\n,]+\\.c:\\d+\\n?"),
+                                           QRegularExpression::MultilineOption);
+    return message.remove(state).remove(source);
 }
 
 } // namespace
@@ -133,8 +207,9 @@ void PgConnection::Finish::operator()(pg_conn* connection) const
 }
 
 PgConnection::PgConnection(const QString& connectionString)
-    : m_connection(connect(connectionString))
 {
+    bool timedOut = false;
+    m_connection.reset(connect(connectionString, timedOut));
     if (!m_connection)
         throw db::DbError(QStringLiteral("There is not enough memory to connect to the agency server."),
                           db::Failure::OutOfMemory);
@@ -147,6 +222,27 @@ PgConnection::PgConnection(const QString& connectionString)
                                   .arg(m_name),
                               connectionString),
             db::Failure::PasswordNeeded);
+    if (timedOut)
+        throw db::DbError(QStringLiteral("The survey database %1 did not answer. Check the server's address "
+                                         "and the network, then try again.")
+                              .arg(m_name),
+                          db::Failure::ConnectionLost);
+    const QString said = serverMessage(PQerrorMessage(m_connection.get()));
+    const QByteArray state = connectionState(said);
+    // 28P01: a wrong password; 28000: a user the server does not let in
+    // (unknown, not allowed to log in, or no rule of the server admits it).
+    if (PQstatus(m_connection.get()) != CONNECTION_OK && (state == "28P01" || state == "28000")) {
+        const char* user = PQuser(m_connection.get());
+        throw db::DbError(
+            db::hidePasswords(
+                QStringLiteral("The survey database %1 refused the password or the user \"%2\". "
+                               "Check both (the password is case-sensitive) and try again; "
+                               "if they are right, ask the agency's IT whether your user may "
+                               "log in there.")
+                    .arg(m_name, QString::fromUtf8(user ? user : "")),
+                connectionString),
+            db::Failure::LoginRefused);
+    }
     // A malformed connection string is quoted by libpq, and read as a name
     // and a port, so a password can stand anywhere in this message.
     if (PQstatus(m_connection.get()) != CONNECTION_OK)
@@ -155,9 +251,11 @@ PgConnection::PgConnection(const QString& connectionString)
                 QStringLiteral("Cannot connect to the survey database %1: %2 Check the server's "
                                "address, that it runs and that your user may log in, then try "
                                "again.")
-                    .arg(m_name, serverMessage(PQerrorMessage(m_connection.get()))),
+                    .arg(m_name, withoutStateAndSource(said).trimmed()),
                 connectionString),
             db::Failure::ConnectionLost);
+    // The statements' failures are read field by field from their results.
+    PQsetErrorVerbosity(m_connection.get(), PQERRORS_DEFAULT);
     if (PQsetClientEncoding(m_connection.get(), "UTF8") != 0)
         throw failure(nullptr);
     // The server's notices ("already exists, skipping") are for a console

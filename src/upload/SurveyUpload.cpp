@@ -364,6 +364,7 @@ UploadResult uploadSurveys(const db::Database& local, const db::Database& server
     } catch (const db::DbError& error) {
         result.stopped = error.message();
         result.passwordNeeded = error.failure() == db::Failure::PasswordNeeded;
+        result.loginRefused = error.failure() == db::Failure::LoginRefused;
         tellNotSent();
         return result;
     }

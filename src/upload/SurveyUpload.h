@@ -59,6 +59,8 @@ struct UploadResult {
     QString stopped;
     // The server wants a password that was not given: nothing was sent.
     bool passwordNeeded = false;
+    // The server refused the user or the password given: nothing was sent.
+    bool loginRefused = false;
 
     qint64 count(SurveyOutcome::Kind kind) const;
     // True when nothing was refused, failed or left unsent.

@@ -12,7 +12,10 @@
 #include "app/MainWindow.h"
 #include "app/PrintControls.h"
 #include "app/ProgramWindows.h"
+#include "db/DatabaseFolder.h"
 #include "db/DbError.h"
+#include "db/Files.h"
+#include "db/Schema.h"
 #include "db/ServerChoice.h"
 #include "loggen/LogWriter.h"
 #include "loggen/SurveyProfile.h"
@@ -25,6 +28,7 @@
 #include "store/SurveyStore.h"
 
 #include <QComboBox>
+#include <QCommandLineParser>
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
@@ -189,7 +193,9 @@ private Q_SLOTS:
         row("password needed", QStringLiteral("keyed"), QString(), false,
             QStringLiteral("wants a password: type it in the password box"));
         row("wrong password", QStringLiteral("keyed"), QStringLiteral("guess"), false,
-            QStringLiteral("password authentication failed"));
+            QStringLiteral("refused the password or the user"));
+        row("unknown user", QStringLiteral("nobody"), QString(), false,
+            QStringLiteral("refused the password or the user"));
         row("nothing listens", QStringLiteral("admin1"), QString(), true, QStringLiteral("Cannot connect"));
     }
     void choosingTheDatabase()
@@ -215,11 +221,14 @@ private Q_SLOTS:
         window->tryChoice();
         QTRY_VERIFY_WITH_TIMEOUT(!window->isTrying(), 20000);
         QCoreApplication::processEvents();
+        // However long the message, the boxes keep their height.
+        const QWidget* port = window->findChild<QWidget*>(QStringLiteral("ServerPort"));
+        QCOMPARE(port->height(), port->sizeHint().height());
         if (!told.isEmpty()) {
             QVERIFY2(window->status().contains(told) && window->status().contains(db::serverName(choice)) &&
                          window->status().contains(QStringLiteral("stays on the database on this computer")),
                      qPrintable(window->status()));
-            if (password.isEmpty() && !unreachable)
+            if (user == QLatin1String("keyed"))
                 QCOMPARE(QApplication::focusWidget(),
                          window->findChild<QWidget*>(QStringLiteral("ServerPassword")));
             QVERIFY(program.state.database.server.isEmpty());
@@ -314,6 +323,28 @@ private Q_SLOTS:
                  qPrintable(message));
         // The choice stays remembered for the next start.
         QVERIFY(db::rememberedServerChoice().useServer);
+    }
+
+    // "pelmor --db DIR" works on the file of that folder, as pelmor-cli
+    // does, although a server is remembered for the user.
+    void databaseFolderOption()
+    {
+        Program program;
+        storeOnServer(m_database, QStringLiteral("260301-S"));
+        db::rememberServerChoice(serverChoice(m_database, QStringLiteral("officer1")));
+        const QString laptop = program.folder.filePath(QStringLiteral("laptop"));
+        QVERIFY(QDir().mkpath(laptop));
+        db::initDatabaseFolder(laptop);
+        test::Survey survey;
+        survey.batchNumber = QStringLiteral("050303-L");
+        survey.addSpeeds({{30, 3}});
+        test::storeSurvey(db::databasePath(laptop), survey);
+        QCommandLineParser parser;
+        parser.addOption(db::databaseFolderOption());
+        QVERIFY(parser.parse({QStringLiteral("pelmor"), QStringLiteral("--db"), laptop}));
+        QVERIFY(program.windows->startFromArguments(parser));
+        QVERIFY(!program.state.serverChoice.useServer);
+        QCOMPARE(program.listed(), QStringList{"050303-L"});
     }
 
     // On a server the maintenance window offers none of the file's

@@ -861,7 +861,7 @@ private Q_SLOTS:
         QTest::addColumn<QString>("failure");
         QTest::addColumn<QString>("told");
         row("nothing listens on the port", "no server", "Check the server's address");
-        row("an unknown user", "no user", "Check the server's address");
+        row("an unknown user", "no user", "refused the password or the user \"nobody\"");
         row("a database not set up", "not set up", "pelmor-cli --server URL server init");
     }
     void serverOpenFailuresAreTold()

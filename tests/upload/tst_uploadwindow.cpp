@@ -2,7 +2,10 @@
 #include "UploadFixture.h"
 #include "app/AdminTab.h"
 #include "db/ServerChoice.h"
+#include "upload/widgets/ServerFields.h"
 #include "upload/widgets/UploadWindow.h"
+
+#include <QComboBox>
 
 #include <QDirIterator>
 #include <QLabel>
@@ -10,6 +13,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QSpinBox>
 #include <QTest>
 
 using namespace pelmor;
@@ -23,31 +27,45 @@ private Q_SLOTS:
     {
         const QString failed = test::prepareUploadServer();
         QVERIFY2(failed.isEmpty(), qPrintable(failed));
-        m_database = test::testServer().createDatabase(test::kUploadTemplate);
+        m_database = testServer().createDatabase(test::kUploadTemplate);
         QVERIFY(!m_database.isEmpty());
     }
 
-    // Without a server chosen the window says how to choose one, and sends
-    // nothing.
-    void noServerChosen()
+    // Nothing remembered: the window lists the file's surveys and asks for
+    // the server's address before it sends anything.
+    void noServerNamed()
     {
         test::AppUnderTest app; // with per-user settings of its own
-        db::rememberServerChoice(db::ServerChoice{});
         test::storeSurvey(app.folder.databasePath(), test::localSurvey("A", 10, 1));
         upload::UploadWindow* window = open(app);
         QVERIFY(window);
-        QVERIFY(window->serverLabel()->text().contains("\"Database...\" first"));
-        QVERIFY(!window->sendButton()->isEnabled());
         QCOMPARE(window->surveyList()->count(), 1);
+        QTest::mouseClick(window->sendButton(), Qt::LeftButton);
+        QVERIFY(window->serverFields()->message().contains("in \"Host\""));
+        QVERIFY(!window->isSending());
     }
 
-    // "Send" sends the checked surveys, and lists their outcomes: a survey
-    // that lost vehicles behind the program's back is refused.
+    // "Send" sends the checked surveys of the file to the server named in
+    // the window, and lists their outcomes: a survey that lost vehicles
+    // behind the program's back is refused. The program stays on the file
+    // (or on the server it works on), the window stands over the main
+    // window, and the server named is remembered for the next window.
+    void sendsTheCheckedSurveys_data()
+    {
+        QTest::addColumn<bool>("programOnServer");
+        QTest::newRow("program on the file") << false;
+        QTest::newRow("program on the server") << true;
+    }
     void sendsTheCheckedSurveys()
     {
+        QFETCH(bool, programOnServer);
         test::AppUnderTest app; // with per-user settings of its own
-        const db::ServerChoice choice = serverChoice();
-        db::rememberServerChoice(choice);
+        const db::ServerChoice choice = serverChoice(testServer().createDatabase(test::kUploadTemplate));
+        if (programOnServer) { // as "Database..." leaves it
+            db::rememberServerChoice(choice);
+            app.state.serverChoice = choice;
+            app.state.database.server = db::connectionString(choice);
+        }
         test::storeSurveys(app.folder.databasePath(),
                            {test::localSurvey("A", 4000, 1), test::localSurvey("B", 9000, 2),
                             test::localSurvey("C", 100, 3)});
@@ -55,7 +73,10 @@ private Q_SLOTS:
                             "DELETE FROM Veh_Data WHERE Batch_Number = 'C' AND Offset % 10 = 0");
         upload::UploadWindow* window = open(app);
         QVERIFY(window);
-        QVERIFY(window->sendButton()->isEnabled());
+        QVERIFY((window->geometry().center() - app.window->geometry().center()).manhattanLength() < 40);
+        QVERIFY(window->findChild<QLabel*>("UploadFrom")->text().contains(app.folder.databasePath()));
+        if (!programOnServer)
+            fillIn(window, choice);
         QListWidget* surveys = window->surveyList();
         QCOMPARE(surveys->count(), 3);
         for (int row = 0; row < 3; ++row)
@@ -72,17 +93,20 @@ private Q_SLOTS:
         QCOMPARE(window->findChild<QLabel*>("UploadSummary")->text(),
                  QStringLiteral("1 sent, 0 already there, 1 refused, 0 failed, 0 not sent."));
         QVERIFY(window->sendButton()->isEnabled());
-        QVERIFY(app.state.serverPassword.isEmpty());
         const auto onServer = store::openStore({{}, nullptr, db::connectionString(choice)});
         QCOMPARE(test::vehicleCounts(*onServer), (std::map<QString, qint64>{{"B", 9000}}));
+        QCOMPARE(app.state.serverChoice.useServer, programOnServer);
+        QCOMPARE(db::rememberedServerChoice().useServer, programOnServer);
+        QVERIFY(db::sameServer(db::rememberedSendServer(), choice));
     }
 
-    // A server that wants a password: the window asks for it, keeps it in
-    // the session's memory only, and sends once it is typed.
+    // A server that wants a password: the window asks for it, says so when
+    // the server refuses the one typed, keeps it in its box only, and sends
+    // once the right one is typed.
     void asksForAPasswordWhenTheServerWantsOne()
     {
         // The server now wants officer2's password on its address.
-        QCOMPARE(test::testServer().execute(QStringLiteral(
+        QCOMPARE(testServer().execute(QStringLiteral(
                      "CREATE ROLE officer2 LOGIN PASSWORD 'field-pass' IN ROLE pelmor_officer; "
                      "DO $$ BEGIN EXECUTE format($f$COPY (SELECT line FROM (VALUES "
                      "(1, 'host all officer2 127.0.0.1/32 scram-sha-256'), (2, 'host all all 127.0.0.1/32 "
@@ -91,26 +115,27 @@ private Q_SLOTS:
                      "SELECT pg_reload_conf()")),
                  QString());
         test::AppUnderTest app;
-        db::ServerChoice choice = serverChoice();
+        db::ServerChoice choice = serverChoice(m_database);
         choice.user = "officer2";
-        db::rememberServerChoice(choice);
         QTRY_VERIFY(wantsPassword(choice));
         test::storeSurvey(app.folder.databasePath(), test::localSurvey("C", 100, 3));
         upload::UploadWindow* window = open(app);
         QVERIFY(window);
-        QVERIFY(!window->passwordBox()->isVisible());
+        fillIn(window, choice);
         QSignalSpy sent(window, &upload::UploadWindow::sent);
-        QTest::mouseClick(window->sendButton(), Qt::LeftButton);
-        QVERIFY(sent.wait(60000));
-        QVERIFY(window->passwordBox()->isVisible());
-        QVERIFY(window->findChild<QLabel*>("UploadSummary")->text().contains("wants a password"));
-        QCOMPARE(window->outcomeList()->item(0)->text(), QStringLiteral("C  not sent"));
-
-        QTest::keyClicks(window->passwordBox(), "field-pass");
-        QTest::mouseClick(window->sendButton(), Qt::LeftButton);
-        QVERIFY(sent.wait(60000));
+        QLineEdit* password = window->serverFields()->passwordBox();
+        const QWidget* port = window->findChild<QWidget*>("ServerPort");
+        for (const char* typed : {"", "Field-pass", "field-pass"}) {
+            password->setText(QString::fromLatin1(typed));
+            QTest::mouseClick(window->sendButton(), Qt::LeftButton);
+            QVERIFY(sent.wait(60000));
+            QCOMPARE(window->serverFields()->message().contains("wants a password"), !*typed);
+            QCOMPARE(window->serverFields()->message().contains("refused the password or the user"),
+                     typed == QByteArray("Field-pass"));
+            QCOMPARE(port->height(), port->sizeHint().height());
+        }
         QCOMPARE(window->outcomeList()->item(0)->text(), QStringLiteral("C  sent, 100 vehicles"));
-        QCOMPARE(app.state.serverPassword, QStringLiteral("field-pass"));
+        QCOMPARE(password->text(), QStringLiteral("field-pass"));
         // Nothing the program wrote holds it.
         QDirIterator written(app.folder.path(), QDir::Files, QDirIterator::Subdirectories);
         while (written.hasNext()) {
@@ -120,13 +145,14 @@ private Q_SLOTS:
     }
 
 private:
-    db::ServerChoice serverChoice() const
+    static test::PgTestServer& testServer() { return test::testServer(); }
+    static db::ServerChoice serverChoice(const QString& database)
     {
         db::ServerChoice choice;
         choice.useServer = true;
         choice.host = "127.0.0.1";
-        choice.port = test::testServer().port();
-        choice.database = m_database;
+        choice.port = testServer().port();
+        choice.database = database;
         choice.user = "officer1";
         choice.tlsMode = "disable";
         return choice;
@@ -139,6 +165,17 @@ private:
             return error.failure() == db::Failure::PasswordNeeded;
         }
         return false;
+    }
+
+    // Names the server in the window's boxes, as the officer types it.
+    static void fillIn(upload::UploadWindow* window, const db::ServerChoice& choice)
+    {
+        const test::WindowProbe ui(window);
+        ui.child<QLineEdit>(QStringLiteral("ServerHost"))->setText(choice.host);
+        ui.child<QSpinBox>(QStringLiteral("ServerPort"))->setValue(choice.port);
+        ui.child<QLineEdit>(QStringLiteral("ServerDatabase"))->setText(choice.database);
+        ui.child<QLineEdit>(QStringLiteral("ServerUser"))->setText(choice.user);
+        ui.child<QComboBox>(QStringLiteral("TlsMode"))->setCurrentText(choice.tlsMode);
     }
 
     // Opens the window with the administration tab's button.

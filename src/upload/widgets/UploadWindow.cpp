@@ -1,14 +1,17 @@
 #include "upload/widgets/UploadWindow.h"
 
 #include "db/DbError.h"
+#include "db/Files.h"
 #include "session/BackgroundTask.h"
 #include "session/widgets/ProgressStrip.h"
 #include "store/SurveyStore.h"
 #include "ui/Style.h"
+#include "upload/widgets/ServerFields.h"
 
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -31,25 +34,13 @@ private:
     session::BackgroundTask& m_task;
 };
 
-QString serverText(const db::ServerChoice& choice)
-{
-    if (!choice.useServer)
-        return QStringLiteral("No agency server is chosen for this computer. Choose the agency server with "
-                              "\"Database...\" first, then open this window again.");
-    return QStringLiteral("The surveys go to the database %1 on %2, port %3, as %4.")
-        .arg(choice.database.isEmpty() ? QStringLiteral("(default)") : choice.database,
-             choice.host.isEmpty() ? QStringLiteral("this computer") : choice.host)
-        .arg(choice.port)
-        .arg(choice.user.isEmpty() ? QStringLiteral("your own user") : choice.user);
-}
-
 } // namespace
 
-UploadWindow::UploadWindow(const db::Database& local, QString& password, QWidget* parent)
+UploadWindow::UploadWindow(const db::Database& working, const db::ServerChoice& workingChoice,
+                           const QString& workingPassword, QWidget* parent)
     : QWidget(parent, Qt::Window)
-    , m_local(local)
-    , m_passwordKept(password)
-    , m_choice(db::rememberedServerChoice())
+    , m_local{working.path, working.observer}
+    , m_working(workingChoice)
     , m_task(new session::BackgroundTask(this))
 {
     setObjectName(QStringLiteral("UploadWindow"));
@@ -57,8 +48,15 @@ UploadWindow::UploadWindow(const db::Database& local, QString& password, QWidget
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(12, 10, 12, 10);
 
-    m_server = ui::makeNote(serverText(m_choice), this, QStringLiteral("UploadServer"));
-    layout->addWidget(m_server);
+    auto* fromRow = new QHBoxLayout;
+    m_from = ui::makeNote(QString(), this, QStringLiteral("UploadFrom"));
+    m_from->setWordWrap(true);
+    m_from->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    auto* chooseFolder =
+        ui::makeButton(QStringLiteral("Choose Folder..."), QStringLiteral("ChooseFolder"), this);
+    fromRow->addWidget(m_from, 1);
+    fromRow->addWidget(chooseFolder, 0, Qt::AlignTop);
+    layout->addLayout(fromRow);
 
     layout->addWidget(
         ui::makeCaption(QStringLiteral("Surveys on this computer (checked ones are sent)"), this));
@@ -66,21 +64,15 @@ UploadWindow::UploadWindow(const db::Database& local, QString& password, QWidget
     m_surveys->setObjectName(QStringLiteral("UploadSurveys"));
     layout->addWidget(m_surveys, 2);
 
-    auto* passwordRow = new QHBoxLayout;
-    m_passwordCaption = ui::makeCaption(QStringLiteral("Server password"), this);
-    m_password = ui::makeTextBox(QStringLiteral("UploadPassword"), this);
-    m_password->setEchoMode(QLineEdit::Password);
-    m_password->setText(m_passwordKept);
-    passwordRow->addWidget(m_passwordCaption);
-    passwordRow->addWidget(m_password, 1);
-    layout->addLayout(passwordRow);
-    // Asked for only once the server wants one.
-    m_passwordCaption->setVisible(!m_passwordKept.isEmpty());
-    m_password->setVisible(!m_passwordKept.isEmpty());
+    layout->addWidget(ui::makeCaption(QStringLiteral("Agency server the surveys go to"), this));
+    m_target = new ServerFields(this);
+    const db::ServerChoice target = db::rememberedSendServer();
+    const bool workedOn = m_working.useServer && db::sameServer(target, m_working);
+    m_target->showChoice(target, workedOn ? workingPassword : QString());
+    layout->addWidget(m_target);
 
     auto* buttons = new QHBoxLayout;
     m_send = ui::makeButton(QStringLiteral("Send"), QStringLiteral("Send"), this);
-    m_send->setEnabled(m_choice.useServer);
     auto* close = ui::makeButton(QStringLiteral("Close"), QStringLiteral("CloseUpload"), this);
     buttons->addWidget(m_send);
     buttons->addStretch(1);
@@ -89,7 +81,7 @@ UploadWindow::UploadWindow(const db::Database& local, QString& password, QWidget
 
     m_progress = new session::ProgressStrip(this);
     m_progress->follow(m_task);
-    m_progress->holdWhileBusy({m_send, m_surveys, m_password, close});
+    m_progress->holdWhileBusy({m_send, m_surveys, m_target, chooseFolder, close});
     layout->addWidget(m_progress);
 
     layout->addWidget(ui::makeCaption(QStringLiteral("Outcome"), this));
@@ -98,13 +90,15 @@ UploadWindow::UploadWindow(const db::Database& local, QString& password, QWidget
     m_outcomes->setWordWrap(true);
     layout->addWidget(m_outcomes, 1);
     m_summary = ui::makeNote(QString(), this, QStringLiteral("UploadSummary"));
+    m_summary->setWordWrap(true);
     layout->addWidget(m_summary);
 
     connect(m_send, &QPushButton::clicked, this, &UploadWindow::send);
+    connect(chooseFolder, &QPushButton::clicked, this, &UploadWindow::chooseFolder);
     connect(close, &QPushButton::clicked, this, &QWidget::close);
     connect(m_task, &session::BackgroundTask::finished, this, &UploadWindow::showResult);
-    resize(640, 560);
-    listSurveys();
+    resize(660, 700);
+    sendFrom(QFileInfo(m_local.path).absolutePath());
 }
 
 UploadWindow::~UploadWindow()
@@ -117,9 +111,51 @@ bool UploadWindow::isSending() const
     return m_task->isRunning();
 }
 
+void UploadWindow::showEvent(QShowEvent* event)
+{
+    // A window of its own opens where the window system puts it (the
+    // screen's corner); it stands over the window it was opened from.
+    if (!m_placed && parentWidget()) {
+        m_placed = true;
+        const QRect over = parentWidget()->window()->geometry();
+        move(over.center() - QPoint(width() / 2, height() / 2));
+    }
+    QWidget::showEvent(event);
+}
+
+void UploadWindow::sendFrom(const QString& folder)
+{
+    m_local.path = db::databasePath(folder);
+    const QString file = db::displayPath(m_local.path);
+    m_from->setText(m_working.useServer
+                        ? QStringLiteral("The program works on the agency server %1; the surveys are sent "
+                                         "from the database file %2. To send the surveys of another "
+                                         "file, choose its folder.")
+                              .arg(db::serverName(m_working), file)
+                        : QStringLiteral("The surveys are sent from the database file %1.").arg(file));
+    listSurveys();
+}
+
+void UploadWindow::chooseFolder()
+{
+    const QString folder =
+        QFileDialog::getExistingDirectory(this, QStringLiteral("Folder of the database file to send from"),
+                                          QFileInfo(m_local.path).absolutePath());
+    if (!folder.isEmpty())
+        sendFrom(folder);
+}
+
 void UploadWindow::listSurveys()
 {
     m_surveys->clear();
+    m_summary->clear();
+    if (!QFileInfo::exists(m_local.path)) {
+        m_summary->setText(QStringLiteral("The folder %1 holds no survey database (%2): choose the folder "
+                                          "that holds the surveys to send with \"Choose Folder...\".")
+                               .arg(db::displayPath(QFileInfo(m_local.path).absolutePath()),
+                                    QFileInfo(m_local.path).fileName()));
+        return;
+    }
     try {
         for (const survey::ListedSurvey& listed : store::openStore(m_local)->listSurveys()) {
             auto* item = new QListWidgetItem(survey::listText(listed), m_surveys);
@@ -143,21 +179,33 @@ QStringList UploadWindow::checkedBatches() const
 
 void UploadWindow::send()
 {
+    if (m_task->isRunning())
+        return;
     const QStringList batches = checkedBatches();
     if (batches.isEmpty()) {
         m_summary->setText(QStringLiteral("Check the surveys to send, then press \"Send\"."));
         return;
     }
-    if (m_password->isVisible())
-        m_passwordKept = m_password->text();
+    m_sentTo = m_target->choice();
+    if (m_sentTo.host.isEmpty()) {
+        m_target->setMessage(QStringLiteral("Type the address of the agency server in \"Host\", then press "
+                                            "\"Send\"."));
+        return;
+    }
+    m_target->setMessage(QString());
+    try {
+        db::rememberSendServer(m_sentTo);
+    } catch (const db::DbError& error) {
+        m_target->setMessage(error.message()); // the send goes on; only the next start forgets it
+    }
     db::Database server;
-    server.server = db::connectionString(m_choice, m_passwordKept);
+    server.server = db::connectionString(m_sentTo, m_target->password());
     m_outcomes->clear();
     m_summary->clear();
     m_task->start(
-        [this, server, batches](session::BackgroundTask& task) {
+        [this, local = m_local, server, batches](session::BackgroundTask& task) {
             TaskReport report(task);
-            m_result = uploadSurveys(m_local, server, batches, report);
+            m_result = uploadSurveys(local, server, batches, report);
         },
         QStringLiteral("Sending surveys to the agency server"));
 }
@@ -170,13 +218,18 @@ void UploadWindow::showResult()
     if (m_result.cancelled)
         summary += QStringLiteral(" Cancelled: the surveys not sent stay on this computer; press \"Send\" "
                                   "to send them.");
+    const QString server = db::serverName(m_sentTo);
     if (m_result.passwordNeeded) {
-        m_passwordCaption->setVisible(true);
-        m_password->setVisible(true);
-        m_password->setFocus();
-        summary =
-            QStringLiteral("The agency server wants a password: type it in \"Server password\" and press "
-                           "\"Send\" again.");
+        m_target->setMessage(QStringLiteral("The agency server %1 wants a password: type it in \"Password\" "
+                                            "and press \"Send\" again.")
+                                 .arg(server));
+        m_target->askForPassword();
+    } else if (m_result.loginRefused) {
+        m_target->setMessage(QStringLiteral("The agency server %1 refused the password or the user: check "
+                                            "\"User\" and \"Password\" (the password is case-sensitive) and "
+                                            "press \"Send\" again. Nothing was sent.")
+                                 .arg(server));
+        m_target->askForPassword();
     } else if (!m_result.stopped.isEmpty()) {
         summary += QLatin1Char(' ') + m_result.stopped;
     }

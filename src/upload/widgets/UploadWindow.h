@@ -7,7 +7,6 @@
 #include <QWidget>
 
 class QLabel;
-class QLineEdit;
 class QListWidget;
 class QPushButton;
 
@@ -18,26 +17,41 @@ class ProgressStrip;
 
 namespace pelmor::upload {
 
-// "Send Surveys to the Agency Server...": the server the surveys go to (the
-// one chosen for this user), the surveys of the file on this computer with
-// a check box each, and "Send", which sends the checked ones on a worker
-// while the bar shows how far it got and "Cancel" stops it between
-// surveys. The outcome of each survey is listed at the end. A password is
-// asked for only when the server wants one; it is kept in `password`, in
-// memory, and never written.
+class ServerFields;
+
+// "Send Surveys to the Agency Server...": sends surveys of a database file
+// on this computer to the agency server named in the window, whatever
+// database the program works on; the program stays on it. The file is the
+// one of the program's database folder, or of a folder chosen here (the
+// way to send a laptop's surveys while the program works on a server). The
+// surveys of the file are listed with a check box each, and "Send" sends
+// the checked ones on a worker while the bar shows how far it got and
+// "Cancel" stops it between surveys; the outcome of each survey is listed
+// at the end. The server named is remembered for this user, never its
+// password: that is asked for when the server wants one and kept in the
+// window's box, in memory.
 class UploadWindow : public QWidget {
     Q_OBJECT
 public:
-    UploadWindow(const db::Database& local, QString& password, QWidget* parent = nullptr);
+    // `working` is the database the program works on (its `path` is the
+    // file of the program's database folder, also when it works on a
+    // server), `workingChoice` and `workingPassword` the server it works
+    // on, when it does.
+    UploadWindow(const db::Database& working, const db::ServerChoice& workingChoice,
+                 const QString& workingPassword, QWidget* parent = nullptr);
     ~UploadWindow() override;
 
     QListWidget* surveyList() const { return m_surveys; }
     QPushButton* sendButton() const { return m_send; }
     QListWidget* outcomeList() const { return m_outcomes; }
-    QLabel* serverLabel() const { return m_server; }
-    QLineEdit* passwordBox() const { return m_password; }
+    ServerFields* serverFields() const { return m_target; }
     bool isSending() const;
 
+    // The file the surveys are sent from: the database of `folder`. Lists
+    // its surveys, all checked, or says that the folder holds none.
+    void sendFrom(const QString& folder);
+    // "Choose Folder...": asks for the folder to send from.
+    void chooseFolder();
     // Reads the file's surveys again, all checked.
     void listSurveys();
     // "Send": sends the checked surveys.
@@ -47,23 +61,26 @@ Q_SIGNALS:
     // The outcome of a "Send" is shown.
     void sent();
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
     void showResult();
     QStringList checkedBatches() const;
 
-    const db::Database m_local;
-    QString& m_passwordKept;
-    const db::ServerChoice m_choice;
+    db::Database m_local;
+    const db::ServerChoice m_working;
+    db::ServerChoice m_sentTo;
     UploadResult m_result;
-    QLabel* m_server = nullptr;
+    QLabel* m_from = nullptr;
     QListWidget* m_surveys = nullptr;
-    QLabel* m_passwordCaption = nullptr;
-    QLineEdit* m_password = nullptr;
+    ServerFields* m_target = nullptr;
     QPushButton* m_send = nullptr;
     QListWidget* m_outcomes = nullptr;
     QLabel* m_summary = nullptr;
     session::BackgroundTask* m_task = nullptr;
     session::ProgressStrip* m_progress = nullptr;
+    bool m_placed = false;
 };
 
 } // namespace pelmor::upload
