@@ -85,7 +85,9 @@ HeatMapLayout::HeatMapLayout(const HeatMap& map, QSize size)
             }
         return most;
     };
-    const QFont smallest = chartFont(kSmallestCellText, false);
+    // The smallest readable cell text: 7 pixels on a screen, six tenths of
+    // the labels' size on a larger drawing (a printed page).
+    const QFont smallest = chartFont(std::max(7, qRound(normal * 0.6)), false);
     m_cellTexts = widest(smallest, CellTexts::Full) <= room    ? CellTexts::Full
                   : widest(smallest, CellTexts::Short) <= room ? CellTexts::Short
                                                                : CellTexts::None;

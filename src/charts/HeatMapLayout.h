@@ -22,9 +22,6 @@ public:
     // A value of the colour scale as the key shows it: "40 %".
     static QString scaleValueText(double value, const QString& suffix);
 
-    // The smallest cell text printed, in pixels of the drawing.
-    static constexpr int kSmallestCellText = 7;
-
     QSize size() const { return m_size; }
     const QFont& normalFont() const { return m_normalFont; }
     const QFont& titleFont() const { return m_titleFont; }

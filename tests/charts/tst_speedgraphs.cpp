@@ -264,33 +264,36 @@ private Q_SLOTS:
     }
 
     // The weekly heat map of a big survey (a month of up to 20,669 vehicles
-    // an hour of the week), at the sizes the Speed Study tab shows it and the
-    // report prints it: every text within its cell or box, no two labels on
-    // one another, and the title and the note whole inside the drawing.
+    // an hour of the week; or about 1,000 where the counts show in full), at
+    // the sizes the Speed Study tab shows it and the report prints it: every
+    // text within its cell or box, no two labels on one another, and the
+    // title and the note whole inside the drawing.
     void heatMapLayout_data()
     {
         QTest::addColumn<QSize>("size");
-        QTest::addColumn<bool>("fullCounts");
-        test::row("narrow tab", QSize(330, 220), false);
-        test::row("tab at 1024 x 768", QSize(520, 300), false);
-        test::row("wide window", QSize(1600, 700), true);
-        test::row("printed page", QSize(9360, 4300), true);
+        QTest::addColumn<int>("texts"); // in full, short ("4.5k") or none
+        using Texts = charts::HeatMapLayout::CellTexts;
+        test::row("tab at 1024 x 768", QSize(362, 200), int(Texts::None));
+        test::row("larger tab", QSize(520, 300), int(Texts::Short));
+        test::row("printed page", QSize(9360, 4300), int(Texts::Short));
+        test::row("wide window, small counts", QSize(1600, 700), int(Texts::Full));
     }
     void heatMapLayout()
     {
         QFETCH(QSize, size);
-        QFETCH(bool, fullCounts);
+        QFETCH(int, texts);
         study::SpeedStudy big;
         big.batchNumber = QStringLiteral("010326-A");
         big.unit = QStringLiteral("MPH");
         big.limit = 35;
         for (size_t day = 0; day < 7; ++day)
             for (size_t hour = 0; hour < 24; ++hour)
-                big.weekly[day][hour] = {qint64(4470 + 97 * (day * 24 + hour)), 900, 4};
+                big.weekly[day][hour] = {
+                    qint64(texts == 0 ? 970 + day * 24 + hour : 4470 + 97 * (day * 24 + hour)), 900, 4};
         const charts::HeatMap map = study::weeklyHeatMap(big);
         const charts::HeatMapLayout layout(map, size);
         const QRect drawing(QPoint(0, 0), size);
-        QCOMPARE(layout.cellTexts() == charts::HeatMapLayout::CellTexts::Full, fullCounts);
+        QCOMPARE(int(layout.cellTexts()), texts);
         const QFontMetrics cell(layout.cellFont());
         for (int day = 0; day < 7; ++day)
             for (int hour = 0; hour < 24; ++hour) {
