@@ -93,8 +93,8 @@ HeatMapLayout::HeatMapLayout(const HeatMap& map, QSize size)
                                                                : CellTexts::None;
     m_note = map.note;
     const QString added = m_cellTexts == CellTexts::Short  ? map.shortTextsNote
-                           : m_cellTexts == CellTexts::None ? map.textsLeftOutNote
-                                                            : QString();
+                          : m_cellTexts == CellTexts::None ? map.textsLeftOutNote
+                                                           : QString();
     if (!added.isEmpty())
         m_note += (m_note.isEmpty() ? QString() : QStringLiteral(" ")) + added;
 
