@@ -4,6 +4,7 @@
 #include "db/DbError.h"
 #include "db/Files.h"
 #include "import/SurveyLists.h"
+#include "store/NameLists.h"
 #include "survey/FieldLimits.h"
 #include "text/MessageText.h"
 #include "ui/Style.h"
@@ -47,7 +48,7 @@ AdminTab::NameList addNameList(QGridLayout* grid, int column, const QString& cap
 
     AdminTab::NameList side;
     side.kind = list;
-    side.placeholder = QStringLiteral("(%1 Name)").arg(noun);
+    side.placeholder = store::placeholderName(list);
     side.name = ui::makeTextBox(noun + QStringLiteral("Name"), frame);
     side.name->setToolTip(
         QStringLiteral("The %1 name printed on reports: type a new one and press \"Add %2\", "

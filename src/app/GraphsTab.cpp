@@ -139,7 +139,7 @@ QWidget* GraphsTab::buildButtonPanel()
     m_timeVolume = ui::makeButton(QStringLiteral("Time / Volume"), QStringLiteral("TimeVolume"), panel);
     m_quarterHourFlow =
         ui::makeButton(QStringLiteral("15 Min Traffic Flow"), QStringLiteral("QuarterHourFlow"), panel);
-    m_hourFlow = ui::makeButton(QStringLiteral("HourTraffic Flow"), QStringLiteral("HourFlow"), panel);
+    m_hourFlow = ui::makeButton(QStringLiteral("Hour Traffic Flow"), QStringLiteral("HourFlow"), panel);
     // Each button has its marker beside it, numbered as the report it prints.
     QPushButton* const buttons[] = {m_percentileGraph, m_trafficVolume, m_timeVolume, m_quarterHourFlow,
                                     m_hourFlow};

@@ -40,7 +40,7 @@ public:
 
     // The marker beside the button whose graph or grid is on show, numbered
     // as the reports they print: 1 "85th Percentile", 2 "Traffic Volume",
-    // 3 "Time / Volume", 4 "15 Min Traffic Flow", 5 "HourTraffic Flow"
+    // 3 "Time / Volume", 4 "15 Min Traffic Flow", 5 "Hour Traffic Flow"
     // ("GraphType1" .. "GraphType5").
     QLabel* graphTypeMarker(int number) const { return m_markers.at(static_cast<size_t>(number - 1)); }
 
@@ -80,7 +80,7 @@ public:
     // The rows the grid shows.
     const std::vector<flow::BreakdownRow>& breakdownRows() const;
 
-    // What "15 Min Traffic Flow" and "HourTraffic Flow" show once the
+    // What "15 Min Traffic Flow" and "Hour Traffic Flow" show once the
     // survey is broken down: the grid in place of the graph, marked as on
     // show and formatted, with the rows given by showBreakdownRows(); after
     // a failed breakdown, no rows and the reason above them. Returns the

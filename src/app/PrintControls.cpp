@@ -7,6 +7,7 @@
 #include "reports/widgets/ReportWindow.h"
 #include "session/DocumentPreparation.h"
 #include "session/SurveyWork.h"
+#include "store/NameLists.h"
 #include "text/Formats.h"
 #include "ui/Messages.h"
 
@@ -182,7 +183,7 @@ std::optional<reports::DocumentInputs> PrintControls::gatherInputs(reports::Repo
         const QString& failure = m_names.failure(list);
         if (!failure.isEmpty())
             unreadable << QStringLiteral("The %1 cannot be read: %2").arg(what, failure);
-        return m_names.chosen(list).name;
+        return store::printedName(list, m_names.chosen(list).name);
     };
     inputs.agency =
         currentName(store::NameList::Agencies, QStringLiteral("agency the report is prepared for"));

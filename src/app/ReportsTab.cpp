@@ -5,8 +5,10 @@
 #include "app/ReportNames.h"
 #include "db/DbError.h"
 #include "reports/Documents.h"
+#include "store/NameLists.h"
 #include "store/SurveyStore.h"
 #include "survey/SurveyRecord.h"
+#include "text/Formats.h"
 #include "ui/Style.h"
 
 #include <QComboBox>
@@ -28,14 +30,19 @@ namespace {
 
 // Width of the left-hand column with the survey choice and the print controls.
 constexpr int kPanelWidth = 210;
-// Width of a value box in the statistics columns; room for "100.0", "100 %"
-// or a million vehicles.
-constexpr int kStatisticWidth = 62;
+// Width of a value box in the statistics columns: room for "100.0", "100 %"
+// or millions of vehicles ("9,999,999"), with the box's padding and frame.
+int statisticWidth(const QWidget* widget)
+{
+    return widget->fontMetrics().horizontalAdvance(QStringLiteral("9,999,999")) + 12;
+}
 
-// Which record field each value label shows, by the label's name.
+// Which record field each value label shows, by the label's name. A count
+// is shown with thousands separators, as 1,000,000.
 struct FieldLabel {
     const char* field;
     const char* label;
+    bool count = false;
 };
 
 // Fields of the current survey's header row.
@@ -58,8 +65,8 @@ constexpr FieldLabel kSummaryFields[] = {
     {"Start_Time", "Start_Time"},
     {"Stop_Time", "Stop_Time"},
     {"Total_Time", "Total_Time"},
-    {"Number_Under", "Under_Limit"},
-    {"Number_Over", "Over_Limit"},
+    {"Number_Under", "Under_Limit", true},
+    {"Number_Over", "Over_Limit", true},
     {"Averge_Over", "Avg_Speed_Over"},
     {"Min_Speed", "Low_Speed"},
     {"Max_Speed", "High_Speed"},
@@ -67,18 +74,18 @@ constexpr FieldLabel kSummaryFields[] = {
     {"85th_Percentile", "Percent_85"},
     {"Pace_Low", "Pace_Low"},
     {"Pace_High", "Pace_High"},
-    {"Pace_Total", "Pace_Total"},
+    {"Pace_Total", "Pace_Total", true},
     {"Pace_Percent", "Pace_Percent"},
-    {"Total_Vehicles", "Total_Veh"},
-    {"Total_Approach", "Approach"},
-    {"Total_Receeding", "Receed"},
-    {"Total_Unknown", "Unknown"},
-    {"Over_5", "Over_5"},
-    {"Over_10", "Over_10"},
-    {"Over_15", "Over_15"},
-    {"Over_20", "Over_20"},
-    {"Over_25", "Over_25"},
-    {"Over_26", "Label73"},
+    {"Total_Vehicles", "Total_Veh", true},
+    {"Total_Approach", "Approach", true},
+    {"Total_Receeding", "Receed", true},
+    {"Total_Unknown", "Unknown", true},
+    {"Over_5", "Over_5", true},
+    {"Over_10", "Over_10", true},
+    {"Over_15", "Over_15", true},
+    {"Over_20", "Over_20", true},
+    {"Over_25", "Over_25", true},
+    {"Over_26", "Label73", true},
 };
 
 // The labels of the six over-limit band counts.
@@ -297,6 +304,20 @@ QGroupBox* ReportsTab::buildStatisticsFrame()
     addValue(grid, 2, 0, QStringLiteral("# Over Limit"), QStringLiteral("Over_Limit"));
     addValue(grid, 3, 0, QStringLiteral("Avg Speed"), QStringLiteral("Avg_Speed_Over"))
         ->setToolTip(QStringLiteral("Average speed of the vehicles over the limit"));
+    {
+        // Told apart from the average speed of all vehicles, three rows down:
+        // a small line under the caption says whose average it is.
+        QWidget* caption = grid->itemAtPosition(3, 0)->widget();
+        grid->removeWidget(caption);
+        QLabel* whose =
+            ui::makeCaption(QStringLiteral("over the limit"), groups, QStringLiteral("Avg_Speed_OverWhose"));
+        whose->setStyleSheet(QStringLiteral("font-size: 8pt; color: #4f5f72;"));
+        auto* stacked = new QVBoxLayout;
+        stacked->setSpacing(0);
+        stacked->addWidget(caption);
+        stacked->addWidget(whose);
+        grid->addLayout(stacked, 3, 0);
+    }
     addValue(grid, 4, 0, QStringLiteral("Min Speed"), QStringLiteral("Low_Speed"));
     addValue(grid, 5, 0, QStringLiteral("Max Speed"), QStringLiteral("High_Speed"));
     addValue(grid, 6, 0, QStringLiteral("Average Speed"), QStringLiteral("Avg_Speed"));
@@ -346,8 +367,11 @@ QGroupBox* ReportsTab::buildStatisticsFrame()
     addValue(grid, 4, 9, QStringLiteral("Maximum Radar Set"), QStringLiteral("Max_Radar"))
         ->setText(survey::maximumRadarSetting());
 
+    // The sign's settings have three digits at most; the other groups hold counts.
+    const int countWidth = statisticWidth(m_statisticsFrame);
+    const int settingWidth = m_statisticsFrame->fontMetrics().horizontalAdvance(QStringLiteral("KPH")) + 24;
     for (int column : {1, 4, 7, 10}) {
-        grid->setColumnMinimumWidth(column, kStatisticWidth);
+        grid->setColumnMinimumWidth(column, column == 10 ? settingWidth : countWidth);
         grid->setColumnStretch(column, 0);
     }
     // Spare width goes between the groups, not into the value boxes.
@@ -357,7 +381,9 @@ QGroupBox* ReportsTab::buildStatisticsFrame()
     }
     for (QLabel* value : std::as_const(m_values)) {
         if (value->parentWidget() == groups) {
-            value->setFixedWidth(kStatisticWidth);
+            int row = 0, column = 0, rows = 0, columns = 0;
+            grid->getItemPosition(grid->indexOf(value), &row, &column, &rows, &columns);
+            value->setFixedWidth(column == 10 ? settingWidth : countWidth);
             value->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         }
     }
@@ -381,7 +407,7 @@ QGroupBox* ReportsTab::buildStatisticsFrame()
         caption->setAlignment(Qt::AlignCenter);
         m_bandCaptions[static_cast<size_t>(band)] = caption;
         QLabel* value = ui::makeValueLabel(name, m_statisticsFrame);
-        value->setFixedWidth(kStatisticWidth);
+        value->setFixedWidth(statisticWidth(m_statisticsFrame));
         value->setAlignment(Qt::AlignCenter);
         m_values.insert(name, value);
         bands->addWidget(caption, 0, band + 1, Qt::AlignHCenter);
@@ -444,8 +470,12 @@ void ReportsTab::showSurvey()
     texts.clear();
     for (const auto& [field, text] : shown.summary.storedFields())
         texts.insert(field, text);
-    for (const FieldLabel& shown : kSummaryFields)
-        m_values.value(QLatin1String(shown.label))->setText(texts.value(QLatin1String(shown.field)));
+    for (const FieldLabel& shown : kSummaryFields) {
+        const QString text = texts.value(QLatin1String(shown.field));
+        bool whole = false;
+        const qint64 count = shown.count ? text.toLongLong(&whole) : 0;
+        m_values.value(QLatin1String(shown.label))->setText(whole ? text::formatCount(count) : text);
+    }
 
     // The band captions follow the unit of the survey on show.
     const QString& unit = shown.header.radarMode;
@@ -457,8 +487,9 @@ void ReportsTab::showSurvey()
 
 void ReportsTab::showNames()
 {
-    m_agencyBox->setText(m_names.chosen(store::NameList::Agencies).name);
-    m_officerBox->setText(m_names.chosen(store::NameList::Officers).name);
+    for (const auto& [list, box] : {std::pair{store::NameList::Agencies, m_agencyBox},
+                                    std::pair{store::NameList::Officers, m_officerBox}})
+        box->setText(store::printedName(list, m_names.chosen(list).name));
 }
 
 } // namespace pelmor::app

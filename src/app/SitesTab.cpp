@@ -32,6 +32,7 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include <optional>
 #include <set>
 #include <tuple>
 #include <utility>
@@ -195,14 +196,18 @@ SitesTab::SitesTab(QWidget* parent)
     priorityLayout->addLayout(filters);
     m_priorityTable = makeTextTable(QStringLiteral("PrioritiesTable"), priorityFrame);
     priorityLayout->addWidget(m_priorityTable, 1);
+    // The headings (up to three lines) and five sites stay in view, however
+    // the splitter above shares out the height.
+    const int line = m_priorityTable->fontMetrics().height();
+    m_priorityTable->setMinimumHeight(3 * line + 10 + 5 * (line + 4) + 2 * m_priorityTable->frameWidth());
     priorityLayout->addWidget(ui::makeNote(
         QStringLiteral(
             "Speeders: more than 10 mph, or 10 km/h, over the limit in the latest survey. Most a day first; "
             "on a tie, the higher 85th percentile over the limit, then the name."),
         priorityFrame));
     rows->addWidget(priorityFrame);
-    rows->setStretchFactor(0, 3);
-    rows->setStretchFactor(1, 2);
+    rows->setStretchFactor(0, 1);
+    rows->setStretchFactor(1, 1);
     layout->addWidget(rows, 1);
 
     auto* bottom = new QHBoxLayout;
@@ -503,33 +508,36 @@ void SitesTab::askCoordinates()
 {
     if (!m_history)
         return;
-    const store::Site& site = m_history->site;
-    bool ok = false;
-    const QString typed = QInputDialog::getText(
-        this, QStringLiteral("Site Coordinates"),
-        QStringLiteral("Latitude and longitude of %1 in degrees, such as 42.36010 -71.05890:")
-            .arg(sites::siteTitle(site)),
-        QLineEdit::Normal,
+    // Copied: the history may be read anew while the windows below are open.
+    const store::Site site = m_history->site;
+    QString typed =
         site.latitude && site.longitude
             ? QStringLiteral("%1 %2").arg(*site.latitude, 0, 'f', 5).arg(*site.longitude, 0, 'f', 5)
-            : QString(),
-        &ok);
-    if (!ok)
-        return;
-    const QStringList parts = typed.simplified()
-                                  .replace(QLatin1Char(','), QLatin1Char(' '))
-                                  .split(QLatin1Char(' '), Qt::SkipEmptyParts);
-    if (parts.size() != 2) {
-        Q_EMIT failed(QStringLiteral("%1 is not a latitude and a longitude. Type the two numbers in degrees "
-                                     "with a blank between them, such as 42.36010 -71.05890.")
-                          .arg(text::quotedValue(typed)));
-        return;
-    }
-    QString problem;
-    const auto place = sites::readCoordinates(parts[0], parts[1], problem);
-    if (!place) {
-        Q_EMIT failed(problem);
-        return;
+            : QString();
+    // A refused text is told, then offered again as typed, to be mended
+    // rather than typed anew; Cancel leaves the site as it is.
+    std::optional<sites::Coordinates> place;
+    while (!place) {
+        bool ok = false;
+        typed = QInputDialog::getText(
+            this, QStringLiteral("Site Coordinates"),
+            QStringLiteral("Latitude and longitude of %1 in degrees, such as 42.36010 -71.05890:")
+                .arg(sites::siteTitle(site)),
+            QLineEdit::Normal, typed, &ok);
+        if (!ok)
+            return;
+        const QStringList parts = QString(typed)
+                                      .simplified()
+                                      .replace(QLatin1Char(','), QLatin1Char(' '))
+                                      .split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        QString problem =
+            QStringLiteral("%1 is not a latitude and a longitude. Type the two numbers in degrees "
+                           "with a blank between them, such as 42.36010 -71.05890.")
+                .arg(text::quotedValue(typed));
+        if (parts.size() == 2)
+            place = sites::readCoordinates(parts[0], parts[1], problem);
+        if (!place)
+            Q_EMIT failed(problem);
     }
     const QString failure = placeChosenSite(place->latitude, place->longitude);
     if (!failure.isEmpty())

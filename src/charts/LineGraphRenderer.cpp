@@ -19,10 +19,10 @@ const QColor kGuideLine(120, 120, 120);
 
 QString valueText(double value, const QString& suffix)
 {
-    // Whole values read without decimals, others with one.
+    // Whole values read without decimals and with thousands separators
+    // (40,000 vehicles a day), others with one decimal.
     const bool whole = std::abs(value - std::round(value)) < 1e-9;
-    return (whole ? QString::number(qlonglong(std::llround(value))) : QString::number(value, 'f', 1)) +
-           suffix;
+    return (whole ? scaleText(value) : QString::number(value, 'f', 1)) + suffix;
 }
 
 // The ticks of a scale: multiples of the step from the minimum to the maximum.

@@ -4,6 +4,7 @@
 #include "reports/Documents.h"
 #include "reports/PagePainter.h"
 #include "session/DocumentPreparation.h"
+#include "store/NameLists.h"
 #include "store/SurveyStore.h"
 #include "survey/SurveyRecord.h"
 #include "text/MessageText.h"
@@ -71,11 +72,11 @@ QString documentList()
 }
 
 // The first name of a list: the one the window chooses when it opens.
-// Empty when the list has none.
+// Empty when the list has none, or only the placeholder of a name.
 QString firstName(store::SurveyStore& store, store::NameList list)
 {
     const std::vector<store::NamedEntry> names = store.names(list);
-    return names.empty() ? QString() : names.front().name;
+    return names.empty() ? QString() : store::printedName(list, names.front().name);
 }
 
 // The documents printed for a survey, by number: "1, 2, 3".

@@ -23,7 +23,7 @@ inline const QString kRestoreQuestion =
     QStringLiteral("Restore database with data from last performed backup? \r\n"
                    "             Current database data will be lost!");
 inline const QString kNoBackup = QStringLiteral("        Backup database does not exist\r\n"
-                                                "You must first create a backup of Pelmor.mdb");
+                                                "You must first create a backup of pelmor.mdb");
 
 inline const QString kReplaced =
     QStringLiteral("The database was replaced with an empty database: no survey is stored now.");

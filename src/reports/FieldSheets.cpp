@@ -11,6 +11,16 @@ std::optional<PagedDocument> buildFieldSheet(const DocumentInputs& inputs, bool 
     const auto either = [filledIn](const QString& filled, const char* blank) {
         return filledIn ? filled : QLatin1String(blank).toString();
     };
+    // A field's label and value; a field left empty keeps the blank sheet's
+    // line to write on, on the filled-in sheet too.
+    const auto field = [filledIn](const char* label, const QString& value, const char* blank) {
+        return filledIn && !value.trimmed().isEmpty() ? QLatin1String(label) + value
+                                                      : QLatin1String(blank).toString();
+    };
+    // The underscores of a blank text, for a value printed inside a line.
+    const auto valueOr = [](const QString& value, const char* blank) {
+        return value.trimmed().isEmpty() ? QLatin1String(blank).toString() : value;
+    };
 
     PageComposer page(inputs.pageSize);
     applyDefaultStyle(page);
@@ -38,48 +48,43 @@ std::optional<PagedDocument> buildFieldSheet(const DocumentInputs& inputs, bool 
     // they are too long; the location may take two lines of its box.
     page.setTextLimit(6480 - kTextInset);
     printBlock(page, 2448,
-               {either(QStringLiteral("  Trailer ID: ") + set.trailerId + QStringLiteral("            ") +
-                           QStringLiteral("Batch #: ") + set.batchNumber,
+               {either(QStringLiteral("  Trailer ID: ") + valueOr(set.trailerId, "_________") +
+                           QStringLiteral("            ") + QStringLiteral("Batch #: ") +
+                           valueOr(set.batchNumber, "__________"),
                        "  Trailer ID: _________        Batch #: __________")});
     page.setTextLimit(5760 - kTextInset);
     printBlock(
         page, 3009.6,
-        {either(QStringLiteral("Survey Start Time: ") + set.startTime, "Survey Start Time: _______________"),
+        {field("Survey Start Time: ", set.startTime, "Survey Start Time: _______________"),
          QStringLiteral(" Survey End Time: _______________ "), QString(),
          either(QStringLiteral("Survey Location Code: ____________"), "Survey Location Code: __________"),
          QStringLiteral("Survey Location: ")});
-    printFitting(page, either(set.location, "_____________________________"), 2);
-    printFitting(page, either(QStringLiteral("Direction of travel: ") + set.direction,
-                              "Direction of travel: __________"));
-    printFitting(page, either(QStringLiteral("Survey Zone: ") + set.zone, "Survey Zone: ______________"));
+    printFitting(page, field("", set.location, "_____________________________"), 2);
+    printFitting(page, field("Direction of travel: ", set.direction, "Direction of travel: __________"));
+    printFitting(page, field("Survey Zone: ", set.zone, "Survey Zone: ______________"));
     page.setTextLimit(0);
     printBlock(page, 7488, {QStringLiteral("Field notes / setup diagram...")});
     printBlock(page, 13680,
-               {either(QStringLiteral("Field setup performed by: ") + set.performedBy,
-                       "Field setup performed by: ____________________________")});
+               {field("Field setup performed by: ", set.performedBy,
+                      "Field setup performed by: ____________________________")});
 
     // Right half.
     page.setColumns(2);
     page.columnBreak();
     page.setFontSize(12);
     page.setLineSpacing(150);
-    printBlock(
-        page, 3009.6,
-        {either(QStringLiteral("Survey Start Date: ") + set.startDate, "Survey Start Date: _____________"),
-         QStringLiteral("Survey End Date: ______________")});
+    printBlock(page, 3009.6,
+               {field("Survey Start Date: ", set.startDate, "Survey Start Date: _____________"),
+                QStringLiteral("Survey End Date: ______________")});
     page.setCurrentY(4176);
     printUnderlined(page, QStringLiteral("Radar/Sign Settings"));
-    printBlock(page, page.currentY(),
-               {either(QStringLiteral("         Posted Speed Limit: ") + set.postedLimit,
-                       "         Posted Speed Limit: ______"),
-                either(QStringLiteral("  Minumum Radar Setting: ") + set.minimumRadar,
-                       "  Minumum Radar Setting: ______"),
-                either(QStringLiteral("  Maximum Radar Setting: ") + set.maximumRadar,
-                       "  Maximum Radar Setting: ______"),
-                either(QStringLiteral("           High Speed Alarm: ") + set.highSpeedAlarm,
-                       "           High Speed Alarm: ______"),
-                either(QStringLiteral("         High Speed Cut Off: ") + set.highSpeedCutOff,
-                       "         High Speed Cut Off: ______")});
+    printBlock(
+        page, page.currentY(),
+        {field("         Posted Speed Limit: ", set.postedLimit, "         Posted Speed Limit: ______"),
+         field("  Minumum Radar Setting: ", set.minimumRadar, "  Minumum Radar Setting: ______"),
+         field("  Maximum Radar Setting: ", set.maximumRadar, "  Maximum Radar Setting: ______"),
+         field("           High Speed Alarm: ", set.highSpeedAlarm, "           High Speed Alarm: ______"),
+         field("         High Speed Cut Off: ", set.highSpeedCutOff, "         High Speed Cut Off: ______")});
 
     page.setColumns(1);
     setPrintedLine(page, inputs.today);

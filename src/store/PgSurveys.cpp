@@ -327,6 +327,7 @@ std::vector<survey::ListedSurvey> PgSurveyStore::listSurveys()
         survey.vehicles = rows.integer(row, count);
         surveys.push_back(std::move(survey));
     }
+    orderByStart(surveys);
     return surveys;
 }
 

@@ -424,6 +424,7 @@ std::vector<survey::ListedSurvey> SqliteSurveyStore::listSurveys()
         survey.vehicles = query.integerAt(count);
         surveys.push_back(std::move(survey));
     }
+    orderByStart(surveys);
     return surveys;
 }
 

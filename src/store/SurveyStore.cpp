@@ -2,6 +2,9 @@
 
 #include "store/PgSurveyStore.h"
 #include "store/SqliteSurveyStore.h"
+#include "text/Formats.h"
+
+#include <algorithm>
 
 namespace pelmor::store {
 
@@ -15,6 +18,25 @@ std::unique_ptr<SurveyStore> openStore(const db::Database& database)
     if (!database.server.isEmpty())
         return std::make_unique<PgSurveyStore>(database);
     return std::make_unique<SqliteSurveyStore>(database);
+}
+
+void orderByStart(std::vector<survey::ListedSurvey>& surveys)
+{
+    // A start time that cannot be read counts as the day's beginning.
+    const auto startOf = [](const survey::ListedSurvey& listed) -> std::optional<QDateTime> {
+        const std::optional<QDate> date = text::parseDate(listed.header.date);
+        if (!date)
+            return std::nullopt;
+        return QDateTime(*date, text::parseTime(listed.header.time).value_or(QTime(0, 0)), Qt::UTC);
+    };
+    std::stable_sort(surveys.begin(), surveys.end(),
+                     [&startOf](const survey::ListedSurvey& a, const survey::ListedSurvey& b) {
+                         const std::optional<QDateTime> first = startOf(a);
+                         const std::optional<QDateTime> second = startOf(b);
+                         if (!first || !second)
+                             return first.has_value() && !second.has_value();
+                         return *first < *second;
+                     });
 }
 
 } // namespace pelmor::store

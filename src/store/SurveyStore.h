@@ -218,6 +218,11 @@ struct SiteSurvey {
     QString figures;
 };
 
+// Puts surveys in the order of their start, date and time, the earliest
+// first; surveys of one start, and surveys whose start date cannot be read
+// (at the end), keep the order they were stored in.
+void orderByStart(std::vector<survey::ListedSurvey>& surveys);
+
 // The open store of one database.
 class SurveyStore {
 public:
@@ -227,7 +232,7 @@ public:
 
     // --- Surveys -------------------------------------------------------
     // The stored surveys with their header fields and vehicle counts, in the
-    // order they were stored, which is the order the survey lists show them.
+    // order the survey lists show them (orderByStart).
     virtual std::vector<survey::ListedSurvey> listSurveys() = 0;
     // The same surveys' Header rows alone, without counting any vehicle.
     virtual std::vector<survey::HeaderRow> listHeaders() = 0;

@@ -33,6 +33,21 @@ const CurveLook& curveLook(bool blackAndWhite)
     return blackAndWhite ? grey : colour;
 }
 
+// A count in three or four characters, for a cell too narrow for it in
+// full: 4,470 is "4.5k", 12,345 "12k", 1,234,567 "1.2M".
+QString shortCount(qint64 count)
+{
+    const auto scaled = [](double value, const char* suffix) {
+        const int decimals = value < 9.95 ? 1 : 0;
+        return QString::number(value, 'f', decimals) + QLatin1String(suffix);
+    };
+    if (count < 1000)
+        return QString::number(count);
+    if (count < 999500)
+        return scaled(double(count) / 1e3, "k");
+    return scaled(double(count) / 1e6, "M");
+}
+
 } // namespace
 
 std::vector<charts::LinePoint> cumulativePoints(const DirectionFigures& figures, double scale)
@@ -158,6 +173,8 @@ charts::HeatMap weeklyHeatMap(const SpeedStudy& study, bool blackAndWhite)
     map.note =
         QStringLiteral("Colour: per cent of the vehicles over the limit. Number: vehicles in the hour, "
                        "all weeks together.");
+    map.shortTextsNote = QStringLiteral("k: thousand.");
+    map.textsLeftOutNote = QStringLiteral("The numbers show on a wider graph.");
     double highest = 0;
     for (const auto& day : study.weekly) {
         std::vector<charts::HeatCell> row;
@@ -168,7 +185,10 @@ charts::HeatMap weeklyHeatMap(const SpeedStudy& study, bool blackAndWhite)
                 shown.value = cell.percentOverLimit();
                 highest = std::max(highest, *shown.value);
             }
-            shown.text = shown.observed ? QString::number(cell.vehicles) : QString();
+            if (shown.observed) {
+                shown.text = text::formatCount(cell.vehicles);
+                shown.shortText = shortCount(cell.vehicles);
+            }
             row.push_back(shown);
         }
         map.cells.push_back(row);

@@ -224,6 +224,10 @@ QComboBox[userField="true"] QAbstractItemView::item { border: none; padding: 2px
 QComboBox[userField="true"] QAbstractItemView::item:selected { border: none; padding: 2px 4px;
                                                               background: rgb(226, 140, 60); color: black; }
 QPushButton { padding: 5px 12px; }
+QSplitter::handle { background: #c3cedb; }
+QSplitter::handle:hover { background: #8fa5bd; }
+QSplitter::handle:horizontal { width: 6px; }
+QSplitter::handle:vertical { height: 6px; }
 pelmor--import--RawTextView { font-family: "Liberation Mono", "DejaVu Sans Mono", monospace; font-size: 9pt; }
 )");
 }

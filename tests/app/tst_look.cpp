@@ -1,5 +1,7 @@
 #include "AppUnderTest.h"
+#include "SurveyFixture.h"
 #include "app/ImportTab.h"
+#include "app/ReportsTab.h"
 #include "import/widgets/HeaderPanel.h"
 #include "ui/MessageBoxes.h"
 #include "ui/Style.h"
@@ -123,11 +125,35 @@ private Q_SLOTS:
             QVERIFY2(drawn.pixelColor(inside(name)) != editable, name);
         }
     }
+    // The reports tab writes its counts with thousands separators, the rest
+    // as stored, and says whose average "Avg Speed" is.
+    void reportsTabCounts()
+    {
+        test::Survey survey;
+        survey.summaryFields = {{"Total_Vehicles", "1000000"},
+                                {"Number_Under", "12345"},
+                                {"Over_26", "1675"},
+                                {"Average_Speed", "1038.1"}};
+        test::storeSurvey(m_app->folder.databasePath(), survey);
+        m_app->window->tabs()->setCurrentWidget(m_app->window->reportsTab());
+        m_app->window->reportsTab()->chooseSurvey(survey.batchNumber);
+        QApplication::processEvents();
+        const QStringList shown{"Total_Veh", "Under_Limit", "Label73", "Avg_Speed"};
+        QStringList texts;
+        for (const QString& name : shown)
+            texts << m_app->ui.text(name);
+        QCOMPARE(texts, (QStringList{"1,000,000", "12,345", "1,675", "1038.1"}));
+        auto* total = m_app->ui.child<QLabel>("Total_Veh");
+        QVERIFY(total->contentsRect().width() >= total->fontMetrics().horizontalAdvance(total->text()));
+        QCOMPARE(m_app->ui.text("Avg_Speed_OverCaption") + " " + m_app->ui.text("Avg_Speed_OverWhose"),
+                 "Avg Speed over the limit");
+        QVERIFY(m_app->ui.visible("Avg_Speed_OverWhose"));
+    }
     void messagesKeepSentencesOnOneLine()
     {
         const QString texts[] = {
             "This data file has errors and cannot be processed - download another data file to process",
-            "        Backup database does not exist\r\nYou must first create a backup of Pelmor.mdb"};
+            "        Backup database does not exist\r\nYou must first create a backup of pelmor.mdb"};
         for (const QString& text : texts) {
             const auto box =
                 ui::MessageBoxes::makeBox(text, "Pelmor", ui::Messages::Buttons::Ok, ui::Messages::Icon::None,

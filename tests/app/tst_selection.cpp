@@ -35,9 +35,13 @@ private Q_SLOTS:
 
         store("050302-B");
         store("050302-A");
+        test::Survey earlier; // a survey of the year before, stored last
+        earlier.batchNumber = "123001-A";
+        earlier.start = test::at("12/30/01 17:00");
+        test::storeSurvey(m_app->folder.databasePath(), earlier);
         ui().click("SelectSurvey");
-        // Each survey once, in the order stored.
-        QCOMPARE(ui().itemKeys("SurveyList"), (QStringList{"050302-B", "050302-A"}));
+        // Each survey once, by its start (surveys of one start in the order stored).
+        QCOMPARE(ui().itemKeys("SurveyList"), (QStringList{"123001-A", "050302-B", "050302-A"}));
         // Each entry tells the survey apart: place, direction, start and vehicles.
         QVERIFY2(ui().items("SurveyList").contains("050302-A  Main St, North, 05/03/2002, 4 vehicles"),
                  qPrintable(ui().items("SurveyList").join(" / ")));

@@ -9,6 +9,7 @@
 #include "app/ImportTab.h"
 #include "app/MainWindow.h"
 #include "app/ProgramWindows.h"
+#include "app/SitesTab.h"
 #include "loggen/LogWriter.h"
 #include "loggen/SurveyProfile.h"
 #include "loggen/VehicleGenerator.h"
@@ -29,9 +30,11 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QSignalSpy>
+#include <QSplitter>
 #include <QStyleOptionButton>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTextDocument>
 #include <QTimer>
@@ -271,6 +274,7 @@ private Q_SLOTS:
         add("administration: blank form", {"tab 3", "blank form"});
         add("speed study", {"load", "store", "tab 1", "choose", "tab 4"});
         add("speed study: compare with", {"load", "store", "tab 1", "choose", "tab 4", "compare"});
+        add("sites: speeding priorities", {"load", "store", "tab 5", "priorities"});
         add("maintenance window", {"maintenance"});
         add("deletion window", {"load", "store", "maintenance", "deletion"});
     }
@@ -358,6 +362,17 @@ private:
                     dialog->close();
             });
             ui().click("CompareWith");
+        } else if (step == QLatin1String("priorities")) {
+            // Room for five sites, and the handle that shares the height out
+            // standing apart from the tab around it.
+            auto* table = ui().child<QTableWidget>("PrioritiesTable");
+            auto* rows = ui().child<QSplitter>("SitesRows");
+            QSplitterHandle* handle = rows->handle(1);
+            const QImage tab = window().sitesTab()->grab().toImage();
+            const QPoint edge = handle->mapTo(window().sitesTab(), QPoint(1, handle->height() / 2));
+            return QTest::qWaitFor([table] { return table->rowCount() > 0; }) &&
+                   table->viewport()->height() >= 5 * table->rowHeight(0) &&
+                   tab.pixelColor(edge) != tab.pixelColor(edge - QPoint(4, 0));
         } else if (step == QLatin1String("blank form")) {
             ui().click("Command20");
         } else if (step == QLatin1String("maintenance")) {

@@ -58,7 +58,7 @@ private Q_SLOTS:
                        "-cmdPrint=Print Selected Report");
         row("graphs",
             "GraphHint, PercentileGraph=85th Percentile, TrafficVolume=Traffic Volume, "
-            "TimeVolume=Time / Volume, QuarterHourFlow=15 Min Traffic Flow, HourFlow=HourTraffic Flow, "
+            "TimeVolume=Time / Volume, QuarterHourFlow=15 Min Traffic Flow, HourFlow=Hour Traffic Flow, "
             "Command12=Print Graph /Chart, PrinterModeFrame=Printer Mode, PrinterBW=Laser (B&&W), "
             "PrinterColor=Color Printer, Close, -GraphType1, -GraphType2, -GraphType3, -GridFrame, "
             "-GraphFrame");

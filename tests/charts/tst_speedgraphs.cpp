@@ -1,10 +1,13 @@
 #include "SurveyFixture.h"
 #include "TestSupport.h"
 #include "charts/BarGraphRenderer.h"
+#include "charts/HeatMapRenderer.h"
 #include "flow/TrafficVolumeGraph.h"
 #include "stats/SpeedDistributionGraph.h"
+#include "study/StudyGraphs.h"
 #include "survey/SurveyRecord.h"
 
+#include <QFontMetrics>
 #include <QImage>
 #include <QTest>
 
@@ -258,6 +261,66 @@ private Q_SLOTS:
                                                   shownSurvey("MPH", "035"), arguments.contains("--bw"));
         QCOMPARE(QImage(png).convertToFormat(QImage::Format_RGB32),
                  charts::BarGraphRenderer(*model.graph).render().convertToFormat(QImage::Format_RGB32));
+    }
+
+    // The weekly heat map of a big survey (a month of up to 20,669 vehicles
+    // an hour of the week; or about 1,000 where the counts show in full), at
+    // the sizes the Speed Study tab shows it and the report prints it: every
+    // text within its cell or box, no two labels on one another, and the
+    // title and the note whole inside the drawing.
+    void heatMapLayout_data()
+    {
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<int>("texts"); // in full, short ("4.5k") or none
+        using Texts = charts::HeatMapLayout::CellTexts;
+        test::row("tab at 1024 x 768", QSize(362, 200), int(Texts::None));
+        test::row("larger tab", QSize(520, 300), int(Texts::Short));
+        test::row("printed page", QSize(9360, 4300), int(Texts::Short));
+        test::row("wide window, small counts", QSize(1600, 700), int(Texts::Full));
+    }
+    void heatMapLayout()
+    {
+        QFETCH(QSize, size);
+        QFETCH(int, texts);
+        study::SpeedStudy big;
+        big.batchNumber = QStringLiteral("010326-A");
+        big.unit = QStringLiteral("MPH");
+        big.limit = 35;
+        for (size_t day = 0; day < 7; ++day)
+            for (size_t hour = 0; hour < 24; ++hour)
+                big.weekly[day][hour] = {
+                    qint64(texts == 0 ? 970 + day * 24 + hour : 4470 + 97 * (day * 24 + hour)), 900, 4};
+        const charts::HeatMap map = study::weeklyHeatMap(big);
+        const charts::HeatMapLayout layout(map, size);
+        const QRect drawing(QPoint(0, 0), size);
+        QCOMPARE(int(layout.cellTexts()), texts);
+        const QFontMetrics cell(layout.cellFont());
+        for (int day = 0; day < 7; ++day)
+            for (int hour = 0; hour < 24; ++hour) {
+                const QString text = layout.cellText(map.cells[size_t(day)][size_t(hour)]);
+                QVERIFY2(cell.horizontalAdvance(text) < layout.cellRect(day, hour).width() &&
+                             cell.height() <= layout.cellRect(day, hour).height(),
+                         qPrintable(text));
+            }
+        const QFontMetrics normal(layout.normalFont());
+        QRect previous;
+        for (int hour = 0; hour < 24; ++hour) {
+            const QRect box = layout.columnLabelBox(hour);
+            if (box.isEmpty())
+                continue;
+            QVERIFY(drawing.contains(box) && !box.intersects(previous));
+            QVERIFY(normal.horizontalAdvance(map.columnLabels[hour]) <= box.width());
+            previous = box;
+        }
+        QVERIFY(layout.columnLabelStep() <= 3); // at least every third hour named
+        for (const auto& [box, font, text] :
+             {std::tuple{layout.titleBox(), layout.titleFont(), map.title},
+              std::tuple{layout.noteBox(), layout.normalFont(), layout.note()}}) {
+            QVERIFY(drawing.contains(box));
+            QVERIFY2(QFontMetrics(font).boundingRect(box, Qt::TextWordWrap, text).height() <= box.height(),
+                     qPrintable(text));
+        }
+        QVERIFY(layout.note().startsWith(map.note));
     }
 
 private:

@@ -164,7 +164,7 @@ private Q_SLOTS:
         row("restore, cancelled", true, QStringLiteral("Restore"), Answer::Cancel, QStringList{restore}, 3);
         row("restore without a backup", false, QStringLiteral("Restore"), Answer::Ok,
             QStringList{box(QStringLiteral("        Backup database does not exist\r\n"
-                                           "You must first create a backup of Pelmor.mdb"))},
+                                           "You must first create a backup of pelmor.mdb"))},
             3);
     }
     void operations()

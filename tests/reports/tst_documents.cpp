@@ -294,10 +294,12 @@ private Q_SLOTS:
         row("empty summary", kSummary, "",
             QStringList{" Violator Average Speed:   MPH",
                         "Survey Issued By: ", "Minumum Radar Setting: 5  MPH"});
-        // Untouched setup inputs: trailer A, radar range 5 to 200.
+        // Untouched setup inputs: trailer A, radar range 5 to 200, and a
+        // line to write on for each empty field.
         row("empty sheet", kFilledSheet, "",
-            QStringList{"  Trailer ID: A            Batch #: ", "  Minumum Radar Setting: 5",
-                        "  Maximum Radar Setting: 200", "         Posted Speed Limit: "});
+            QStringList{"  Trailer ID: A            Batch #: __________", "  Minumum Radar Setting: 5",
+                        "  Maximum Radar Setting: 200", "         Posted Speed Limit: ______",
+                        "Field setup performed by: ____________________________"});
     }
     void unitTexts()
     {

@@ -58,7 +58,7 @@ private Q_SLOTS:
         row("filled sheet",
             QStringList{"6", "--trailer-id", "C", "--location", "Oak Avenue", "--performed-by", "Kim"}, 1,
             QStringList{"Trailer ID: C", "Oak Avenue", "Field setup performed by: Kim",
-                        "Minumum Radar Setting: 5"});
+                        "Minumum Radar Setting: 5", "Survey Zone: ______________"});
         row("blank sheet", QStringList{"7"}, 1, QStringList{"Trailer ID: _________"});
         // The study of the two days at the default threshold, the limit + 10.
         row("speed study", QStringList{"8", "050326-A", "--agency", "Town of Elm"}, 3,

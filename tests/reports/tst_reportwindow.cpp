@@ -259,7 +259,7 @@ private Q_SLOTS:
         row("before anything was chosen", "", int(ReportChoice::None));
         row("after Time / Volume", "TimeVolume", int(ReportChoice::SurveySummaryReport));
         row("after 15 Min Traffic Flow", "QuarterHourFlow", int(ReportChoice::QuarterHourFlowReport));
-        row("after HourTraffic Flow", "HourFlow", int(ReportChoice::HourlyFlowReport));
+        row("after Hour Traffic Flow", "HourFlow", int(ReportChoice::HourlyFlowReport));
         row("after Traffic Volume", "TrafficVolume", int(ReportChoice::TrafficFlowGraphReport));
     }
     void printGraphChart()
@@ -353,7 +353,7 @@ private Q_SLOTS:
         QTest::addColumn<int>("choice");
         QTest::addColumn<QString>("trailerLine");
         row("filled in", "Command19", int(ReportChoice::FilledFieldSheet),
-            "  Trailer ID: A            Batch #: ");
+            "  Trailer ID: A            Batch #: __________");
         row("blank", "Command20", int(ReportChoice::BlankFieldSheet),
             "  Trailer ID: _________        Batch #: __________");
     }
@@ -591,6 +591,45 @@ private Q_SLOTS:
         backAndForth([] {});
         QTRY_COMPARE(m_built->count(), 2);
         QCOMPARE(m_app->messages.texts(), told);
+    }
+
+    // The placeholders the setup tab gives the empty name lists name no one:
+    // a main window opened on them shows, and its documents print, no name
+    // until one is chosen; the chosen one is printed.
+    void placeholderNamesAreNotPrinted()
+    {
+        m_app->window->tabs()->setCurrentWidget(m_app->window->adminTab()); // fills the empty lists
+        QCOMPARE(m_app->ui.items("AgencyList"), QStringList{"(Agency Name)"});
+        m_built.reset();
+        m_app->start();
+        QVERIFY(QTest::qWaitForWindowActive(m_app->window.get()));
+        m_app->window->reportsTab()->chooseSurvey(kBatch);
+        QCOMPARE(m_app->ui.text("Text2") + m_app->ui.text("Text3"), QString());
+        m_built = std::make_unique<QSignalSpy>(reportWindow(), &reports::ReportWindow::documentBuilt);
+        QTemporaryDir folder;
+        const auto printed = [&](int item) {
+            reportWindow()->close();
+            reportList()->setCurrentIndex(item);
+            clickButton("cmdPrint");
+            const QString path = folder.filePath(QStringLiteral("%1.pdf").arg(item));
+            QSignalSpy saved(reportWindow(), &reports::ReportWindow::pdfSaved);
+            return QTest::qWaitForWindowActive(reportWindow()) && QTest::qWaitFor([&] {
+                       return !reportWindow()->isBuilding() && reportWindow()->document();
+                   }) && reportWindow()->saveAsPdf(path) &&
+                           saved.wait()
+                       ? test::readPdf(path).at(0).text()
+                       : QString();
+        };
+        for (int item : {2, 3}) { // the summary, signed by the officer; the 15-minute flow report
+            const QString text = printed(item);
+            QVERIFY2(!text.isEmpty() && !text.contains(QStringLiteral("Name)")), qPrintable(text));
+        }
+        m_app->window->tabs()->setCurrentWidget(m_app->window->adminTab());
+        m_app->ui.click("AddOfficer"); // the box empties for the name to type
+        QTest::keyClicks(m_app->ui.child<QLineEdit>("OfficerName"), "J. Miller");
+        m_app->ui.click("AddOfficer");
+        const QString signedBy = printed(2);
+        QVERIFY2(signedBy.contains(QStringLiteral("Survey Issued By: J. Miller")), qPrintable(signedBy));
     }
 
     void tooSmallPaperKeepsThePreview()

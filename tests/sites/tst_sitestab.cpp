@@ -21,6 +21,8 @@
 #include <QTableWidget>
 #include <QTest>
 
+#include <functional>
+
 using namespace pelmor;
 
 namespace {
@@ -148,16 +150,24 @@ private Q_SLOTS:
         QCOMPARE(tab->history()->rows.size(), size_t(1));
 
         // The coordinates dialog: a text that is no position, or a place off
-        // the globe, is refused with what to type; a good one is kept.
-        for (const QString& typed : {QStringLiteral("north of town"), QStringLiteral("42.36 -180.5"),
-                                     QStringLiteral("42.3601, -71.0589")}) {
-            test::answerNextWindow([&typed](QDialog* dialog) {
-                dialog->findChild<QLineEdit*>()->setText(typed);
+        // the globe, is refused with what to type and offered again as typed;
+        // a good one is kept.
+        const QStringList typed{"north of town", "42.36 -180.5", "42.3601, -71.0589"};
+        QStringList offered;
+        std::function<void(int)> answer = [&](int n) {
+            test::answerNextWindow([&, n](QDialog* dialog) {
+                auto* box = dialog->findChild<QLineEdit*>();
+                offered << box->text();
+                box->setText(typed[n]);
+                if (n + 1 < typed.size())
+                    answer(n + 1);
                 dialog->accept();
             });
-            m_app->ui.click(QStringLiteral("PlaceSite"));
-            QTRY_VERIFY(!tab->task()->isRunning());
-        }
+        };
+        answer(0);
+        m_app->ui.click(QStringLiteral("PlaceSite"));
+        QTRY_VERIFY(!tab->task()->isRunning());
+        QCOMPARE(offered, (QStringList{"", "north of town", "42.36 -180.5"}));
         const QStringList told = m_app->messages.texts();
         QCOMPARE(told.size(), 2);
         QVERIFY2(told[0].startsWith(QStringLiteral("\"north of town\" is not a latitude and a longitude.")) &&
