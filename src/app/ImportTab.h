@@ -87,9 +87,13 @@ public:
     void openSaveWindow();
     // "R E S E T" is held off while a flow breakdown runs.
     void setResetEnabled(bool enabled);
-    // Whether data from the sign is neither saved as a file nor stored as a
-    // survey, so that ending the program would lose it.
+    // Whether the tab shows data from the sign that is neither saved as a
+    // file nor stored as a survey, so that leaving it would lose it.
     bool holdsUnkeptDownload() const;
+    // Before a step that would drop such data: asks whether to go on anyway
+    // (No the default), saying what `leaving` does to it and how to keep it.
+    // True when nothing would be lost or the user says Yes.
+    bool mayLeaveDownload(const QString& leaving, const QString& question);
 
     acquisition::SerialDownload& serial() const { return *m_serial; }
     acquisition::LoadDataFile& fileWindow() const { return *m_fileWindow; }
@@ -110,6 +114,9 @@ private:
     // or the correction panel's box for a field taken from the sign.
     void goToField(pelmor::import::HeaderField field);
     void showProcessedDownload(ImportStep step);
+    // A new tab shows a download that the tab before it left unkept at
+    // `left`, with the port closed.
+    void showUnkeptDownloadAgain(ImportStep left);
     void blockReceived();
     void portLost(const QString& reason);
     void downloadTooLarge();
