@@ -162,7 +162,9 @@ void ImportTab::openPortForDownload()
 
     const auto choice = m_portChoice->choice();
     if (!choice || !m_serial->open(*choice)) {
-        m_messages.tell(QStringLiteral("Port locked or unavailable, select another port"));
+        m_messages.tell(choice && m_serial->lacksRight()
+                            ? acquisition::noRightToPortMessage(m_serial->deviceName())
+                            : QStringLiteral("Port locked or unavailable, select another port"));
         return;
     }
     setPortStatusOpen();
@@ -278,10 +280,13 @@ void ImportTab::returnToPortChoice(ImportStep step)
     } else {
         m_processing->setStatus(
             QStringLiteral("Communication Port %1 Not Available").arg(m_serial->portLabel()));
-        m_messages.tell(QStringLiteral("The serial port %1 (%2) could not be opened again: %3\n\n"
-                                       "Choose a port and press OK to start a download.")
-                            .arg(m_serial->portLabel(), m_serial->deviceName(), m_serial->errorString()),
-                        ui::Messages::defaultTitle(), ui::Messages::Icon::Warning);
+        m_messages.tell(
+            m_serial->lacksRight()
+                ? acquisition::noRightToPortMessage(m_serial->deviceName())
+                : QStringLiteral("The serial port %1 (%2) could not be opened again: %3\n\n"
+                                 "Choose a port and press OK to start a download.")
+                      .arg(m_serial->portLabel(), m_serial->deviceName(), m_serial->errorString()),
+            ui::Messages::defaultTitle(), ui::Messages::Icon::Warning);
     }
     m_rawText->clear();
     m_header->clearFields();

@@ -41,6 +41,10 @@
 
 #include <optional>
 
+#include <linux/capability.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
 using namespace pelmor;
 
 namespace {
@@ -59,6 +63,36 @@ QByteArray surveyLog(qint64 vehicles)
     profile.exactCount = vehicles;
     return loggen::writeLog(header, loggen::generateVehicles(profile));
 }
+
+// For as long as it lives, this thread works without the rights that let
+// root pass over a file's permissions (an officer has none of them), so that
+// a device's permissions stop it as they stop the officer. lowered() is
+// false when there were none to lay down, or they could not be.
+class WithoutOverridingRights {
+public:
+    WithoutOverridingRights()
+    {
+        if (syscall(SYS_capget, &m_header, m_saved) != 0)
+            return;
+        __user_cap_data_struct lowered[2] = {m_saved[0], m_saved[1]};
+        for (const int right : {CAP_DAC_OVERRIDE, CAP_DAC_READ_SEARCH})
+            lowered[right / 32].effective &= ~(1u << (right % 32));
+        m_lowered = syscall(SYS_capset, &m_header, lowered) == 0;
+    }
+    ~WithoutOverridingRights()
+    {
+        if (m_lowered)
+            syscall(SYS_capset, &m_header, m_saved);
+    }
+    WithoutOverridingRights(const WithoutOverridingRights&) = delete;
+    WithoutOverridingRights& operator=(const WithoutOverridingRights&) = delete;
+    bool lowered() const { return m_lowered || geteuid() != 0; }
+
+private:
+    __user_cap_header_struct m_header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct m_saved[2] = {};
+    bool m_lowered = false;
+};
 
 // Answers each question as a user who presses Enter: the real box, shown,
 // and Enter on it; `answered` gets the button that answered, "" when none did.
@@ -241,6 +275,20 @@ private Q_SLOTS:
         QCOMPARE(m_app->messages.shown().size(), size_t(3));
         QCOMPARE(ui().text("PortStatus"),
                  QStringLiteral("Communication Port %1 Open For Download").arg(m_pty->slavePath()));
+
+        // A port this user may not open says so, and how to get the right.
+        ui().click("Reset");
+        QVERIFY(QFile::setPermissions(m_pty->slavePath(), {}));
+        const WithoutOverridingRights asOfficer;
+        if (!asOfficer.lowered())
+            QSKIP("Run as root, and the rights that pass over a file's permissions cannot be laid down");
+        ui().click("PortOK");
+        QCOMPARE(m_app->messages.shown().size(), size_t(4));
+        const QString told = m_app->messages.last();
+        QVERIFY2(told.contains(
+                     QStringLiteral("has no right to open the serial port %1").arg(m_pty->slavePath())) &&
+                     told.contains("then log out and log in again"),
+                 qPrintable(told));
     }
     void loadSaveAndLoadAgain()
     {
