@@ -40,8 +40,9 @@ enum class ImportStep {
     // The port choice: at start, after "R E S E T" and "<< Download Another
     // File", and after a port that could not be opened.
     ChoosingPort,
-    // The port is open: the instructions with the status line and the block
-    // counter with "R E S E T".
+    // The port is open (or was closed with the window before this one): the
+    // instructions with the status line and the block counter with
+    // "R E S E T".
     Downloading,
     // The download could not be processed (nothing, or too little, came in):
     // the instructions and the counter with "R E S E T" again.
