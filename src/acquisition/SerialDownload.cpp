@@ -1,6 +1,16 @@
 #include "acquisition/SerialDownload.h"
 
+#include <QFile>
+#include <QFileInfo>
+
 #include <algorithm>
+
+#ifndef Q_OS_WIN
+#include <cerrno>
+#include <fcntl.h>
+#include <pwd.h>
+#include <unistd.h>
+#endif
 
 namespace pelmor::acquisition {
 
@@ -11,6 +21,25 @@ QString defaultPortDevice(int portNumber)
 #else
     return QStringLiteral("/dev/ttyS%1").arg(portNumber - 1);
 #endif
+}
+
+QString noRightToPortMessage(const QString& device)
+{
+    QString user = qEnvironmentVariable("USER");
+#ifndef Q_OS_WIN
+    if (const passwd* entry = getpwuid(geteuid()))
+        user = QString::fromLocal8Bit(entry->pw_name);
+#endif
+    // Serial ports belong to the group "dialout" on most systems; the
+    // device itself names the group where it is another.
+    QString group = QFileInfo(device).group();
+    if (group.isEmpty() || group == QLatin1String("root"))
+        group = QStringLiteral("dialout");
+    return QStringLiteral("The user %1 has no right to open the serial port %2: serial ports are open to "
+                          "the members of the group \"%3\" only.\n\nAsk the computer's administrator to "
+                          "add %1 to that group (sudo usermod -a -G %3 %1), then log out and log in again "
+                          "and press OK once more. Or select another port.")
+        .arg(user, device, group);
 }
 
 SerialDownload::SerialDownload(QByteArray& buffer, PortResolver resolver, QObject* parent)
@@ -45,6 +74,7 @@ bool SerialDownload::reopen()
 {
     close();
     m_error.clear();
+    m_lacksRight = false;
     const QString device = deviceName();
     if (device.trimmed().isEmpty()) {
         m_error = QStringLiteral("No serial port was chosen.");
@@ -53,6 +83,15 @@ bool SerialDownload::reopen()
     m_port.setPortName(device);
     if (!m_port.open(QIODevice::ReadOnly)) {
         m_error = m_port.errorString();
+#ifndef Q_OS_WIN
+        // The port's own error is the same for a device locked by another
+        // program: the device itself tells whether this user may open it.
+        const int probe = ::open(QFile::encodeName(device).constData(), O_RDONLY | O_NOCTTY | O_NONBLOCK);
+        if (probe >= 0)
+            ::close(probe);
+        else
+            m_lacksRight = errno == EACCES;
+#endif
         return false;
     }
     const bool configured =

@@ -15,6 +15,11 @@ namespace pelmor::acquisition {
 // elsewhere.
 QString defaultPortDevice(int portNumber);
 
+// What a user who may not open `device` is told: that this user lacks the
+// right, and how to get it (membership of the group that owns the device,
+// then a new login).
+QString noRightToPortMessage(const QString& device);
+
 // Maps a port number to a device name; tests point port 1 at a pseudo-terminal.
 using PortResolver = std::function<QString(int portNumber)>;
 
@@ -57,6 +62,9 @@ public:
     QString portLabel() const;
     QString deviceName() const;
     QString errorString() const { return m_error; }
+    // The last open failed because this user may not open the device (not
+    // a member of its group), rather than because it is missing or in use.
+    bool lacksRight() const { return m_lacksRight; }
 
     // The most the download buffer is filled to.
     qint64 largestDownload() const { return m_largest; }
@@ -81,6 +89,7 @@ private:
     PortChoice m_choice;
     QSerialPort m_port;
     QString m_error;
+    bool m_lacksRight = false;
     qint64 m_largest;
 };
 

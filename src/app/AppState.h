@@ -10,6 +10,8 @@
 
 namespace pelmor::app {
 
+enum class ImportStep;
+
 // The program-wide values. main() owns the one instance and hands it to the
 // windows; it outlives them, so the download buffer and the database path
 // survive a main window that is closed and opened again.
@@ -34,6 +36,10 @@ struct AppState {
     // file, saved as one, or stored as a survey. Data that came from the
     // sign since is not, and closing the program would lose it.
     bool downloadKept = true;
+    // The step the import tab shows. A main window opened anew (on return
+    // from "Database Management", or on another database) shows a download
+    // that is neither saved nor stored at that step again.
+    ImportStep importStep{};
     // The survey worked on and what was worked out for it: the tabs and
     // the report window follow it. It outlives the main window, as the
     // document chosen last does.

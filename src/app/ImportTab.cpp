@@ -88,6 +88,7 @@ ImportTab::ImportTab(AppState& state, ui::Messages& messages, QWidget* parent)
     layout->addLayout(titleRow);
     layout->addLayout(body, 1);
 
+    const ImportStep stepLeft = m_state.importStep;
     showStep(ImportStep::ChoosingPort);
 
     connect(m_portChoice->okButton(), &QPushButton::clicked, this, &ImportTab::openPortForDownload);
@@ -115,6 +116,7 @@ ImportTab::ImportTab(AppState& state, ui::Messages& messages, QWidget* parent)
             [this] { m_state.downloadKept = true; });
     connect(m_fileWindow.get(), &acquisition::LoadDataFile::mainWindowReleased, this,
             [this] { Q_EMIT mainWindowEnabled(true); });
+    showUnkeptDownloadAgain(stepLeft);
 }
 
 ImportTab::~ImportTab() = default;
@@ -122,6 +124,7 @@ ImportTab::~ImportTab() = default;
 void ImportTab::showStep(ImportStep step)
 {
     m_step = step;
+    m_state.importStep = step;
     const bool choosing = step == ImportStep::ChoosingPort;
     const bool downloading = step == ImportStep::Downloading || step == ImportStep::ProcessingFailed;
     const bool prepared = step == ImportStep::Processed || step == ImportStep::FileLoaded;
@@ -159,7 +162,9 @@ void ImportTab::openPortForDownload()
 
     const auto choice = m_portChoice->choice();
     if (!choice || !m_serial->open(*choice)) {
-        m_messages.tell(QStringLiteral("Port locked or unavailable, select another port"));
+        m_messages.tell(choice && m_serial->lacksRight()
+                            ? acquisition::noRightToPortMessage(m_serial->deviceName())
+                            : QStringLiteral("Port locked or unavailable, select another port"));
         return;
     }
     setPortStatusOpen();
@@ -169,7 +174,10 @@ void ImportTab::openPortForDownload()
 void ImportTab::blockReceived()
 {
     m_state.downloadKept = false;
-    m_progress->show();
+    // Data that comes in at the port choice (the port is open again after
+    // "R E S E T") shows as a download, with "Process The Imported Data".
+    if (m_step != ImportStep::Downloading)
+        showStep(ImportStep::Downloading);
     m_progress->countBlock();
 }
 
@@ -177,12 +185,15 @@ void ImportTab::portLost(const QString& reason)
 {
     m_processing->setStatus(
         QStringLiteral("Communication Port %1 Closed: the connection was lost").arg(m_serial->portLabel()));
-    m_messages.tell(
-        QStringLiteral("The connection to the sign on port %1 was lost (%2).\n\n"
-                       "The data received so far is kept. Press \"Process The Imported Data\" to use "
-                       "it, or check the cable and start the download again.")
-            .arg(m_serial->portLabel(), reason),
-        ui::Messages::defaultTitle(), ui::Messages::Icon::Warning);
+    // At the port choice nothing has come in since the port was opened again.
+    const QString next =
+        m_step == ImportStep::Downloading
+            ? QStringLiteral("The data received so far is kept. Press \"Process The Imported Data\" to use "
+                             "it, or check the cable and start the download again.")
+            : QStringLiteral("Check the cable, then choose the port and press \"OK\" to start a download.");
+    m_messages.tell(QStringLiteral("The connection to the sign on port %1 was lost (%2).\n\n%3")
+                        .arg(m_serial->portLabel(), reason, next),
+                    ui::Messages::defaultTitle(), ui::Messages::Icon::Warning);
 }
 
 void ImportTab::downloadTooLarge()
@@ -256,8 +267,23 @@ void ImportTab::downloadAnother()
     returnToPortChoice(ImportStep::ChoosingPort);
 }
 
+void ImportTab::showUnkeptDownloadAgain(ImportStep left)
+{
+    if (m_state.downloadKept || m_state.downloadBuffer.isEmpty() || left == ImportStep::ChoosingPort)
+        return;
+    if (left == ImportStep::Processed || left == ImportStep::FileLoaded) {
+        showProcessedDownload(left);
+        return;
+    }
+    m_processing->setStatus(QStringLiteral("Communication Port Closed"));
+    showStep(left);
+}
+
 void ImportTab::returnToPortChoice(ImportStep step)
 {
+    if (!mayLeaveDownload(QStringLiteral("going back to the port choice drops it"),
+                          QStringLiteral("Go back to the port choice anyway?")))
+        return;
     m_progress->setCounterText(QStringLiteral("0"));
     showStep(step);
     if (m_serial->reopen()) {
@@ -265,10 +291,13 @@ void ImportTab::returnToPortChoice(ImportStep step)
     } else {
         m_processing->setStatus(
             QStringLiteral("Communication Port %1 Not Available").arg(m_serial->portLabel()));
-        m_messages.tell(QStringLiteral("The serial port %1 (%2) could not be opened again: %3\n\n"
-                                       "Choose a port and press OK to start a download.")
-                            .arg(m_serial->portLabel(), m_serial->deviceName(), m_serial->errorString()),
-                        ui::Messages::defaultTitle(), ui::Messages::Icon::Warning);
+        m_messages.tell(
+            m_serial->lacksRight()
+                ? acquisition::noRightToPortMessage(m_serial->deviceName())
+                : QStringLiteral("The serial port %1 (%2) could not be opened again: %3\n\n"
+                                 "Choose a port and press OK to start a download.")
+                      .arg(m_serial->portLabel(), m_serial->deviceName(), m_serial->errorString()),
+            ui::Messages::defaultTitle(), ui::Messages::Icon::Warning);
     }
     m_rawText->clear();
     m_header->clearFields();
@@ -341,7 +370,28 @@ void ImportTab::goToField(import::HeaderField field)
 
 bool ImportTab::holdsUnkeptDownload() const
 {
-    return !m_state.downloadKept && !m_state.downloadBuffer.isEmpty();
+    // At the port choice the data is no longer on show: the user let it go.
+    return !m_state.downloadKept && !m_state.downloadBuffer.isEmpty() && m_step != ImportStep::ChoosingPort;
+}
+
+bool ImportTab::mayLeaveDownload(const QString& leaving, const QString& question)
+{
+    if (!holdsUnkeptDownload())
+        return true;
+    // The way to keep it, with the buttons the step shows.
+    const QString keep =
+        m_step == ImportStep::Downloading
+            ? QStringLiteral("Choose No to keep it, then press \"Process The Imported Data\" once the block "
+                             "counter stops, and save or store it.")
+        : m_step == ImportStep::ProcessingFailed
+            ? QStringLiteral("Choose No to keep it, then save it with \"Save this raw data file as...\".")
+            : QStringLiteral("Choose No to keep it, then save it with \"Save this raw data file as...\" or "
+                             "store it with \"Process This Radar Data to The Database>>\".");
+    return m_messages.ask(QStringLiteral("The download from the sign is neither saved as a file nor stored "
+                                         "as a survey: %1.\n\n%2 %3")
+                              .arg(leaving, question, keep),
+                          ui::Messages::defaultTitle(), ui::Messages::Buttons::YesNoDefaultNo,
+                          ui::Messages::Icon::Warning) == ui::Messages::Answer::Yes;
 }
 
 void ImportTab::leaveDownloadForLoad()
@@ -351,6 +401,9 @@ void ImportTab::leaveDownloadForLoad()
 
 void ImportTab::openLoadWindow()
 {
+    if (!mayLeaveDownload(QStringLiteral("loading a saved file replaces it"),
+                          QStringLiteral("Load a saved file anyway?")))
+        return;
     m_fileWindow->openForLoad();
     Q_EMIT mainWindowEnabled(false);
 }

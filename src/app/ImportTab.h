@@ -40,8 +40,9 @@ enum class ImportStep {
     // The port choice: at start, after "R E S E T" and "<< Download Another
     // File", and after a port that could not be opened.
     ChoosingPort,
-    // The port is open: the instructions with the status line and the block
-    // counter with "R E S E T".
+    // The port is open (or was closed with the window before this one): the
+    // instructions with the status line and the block counter with
+    // "R E S E T".
     Downloading,
     // The download could not be processed (nothing, or too little, came in):
     // the instructions and the counter with "R E S E T" again.
@@ -87,9 +88,13 @@ public:
     void openSaveWindow();
     // "R E S E T" is held off while a flow breakdown runs.
     void setResetEnabled(bool enabled);
-    // Whether data from the sign is neither saved as a file nor stored as a
-    // survey, so that ending the program would lose it.
+    // Whether the tab shows data from the sign that is neither saved as a
+    // file nor stored as a survey, so that leaving it would lose it.
     bool holdsUnkeptDownload() const;
+    // Before a step that would drop such data: asks whether to go on anyway
+    // (No the default), saying what `leaving` does to it and how to keep it.
+    // True when nothing would be lost or the user says Yes.
+    bool mayLeaveDownload(const QString& leaving, const QString& question);
 
     acquisition::SerialDownload& serial() const { return *m_serial; }
     acquisition::LoadDataFile& fileWindow() const { return *m_fileWindow; }
@@ -110,6 +115,9 @@ private:
     // or the correction panel's box for a field taken from the sign.
     void goToField(pelmor::import::HeaderField field);
     void showProcessedDownload(ImportStep step);
+    // A new tab shows a download that the tab before it left unkept at
+    // `left`, with the port closed.
+    void showUnkeptDownloadAgain(ImportStep left);
     void blockReceived();
     void portLost(const QString& reason);
     void downloadTooLarge();

@@ -448,14 +448,12 @@ void MainWindow::paintEvent(QPaintEvent*)
 
 bool MainWindow::mayEnd()
 {
-    if (!m_importTab->holdsUnkeptDownload())
+    if (m_importTab->mayLeaveDownload(QStringLiteral("it is lost when the program ends"),
+                                      QStringLiteral("End the program anyway?")))
         return true;
-    return m_messages.ask(
-               QStringLiteral("The download from the sign is neither saved as a file nor stored as "
-                              "a survey: it is lost when the program ends.\n\nEnd the program "
-                              "anyway? Choose No to go back and save or store it."),
-               ui::Messages::defaultTitle(), ui::Messages::Buttons::YesNoDefaultNo,
-               ui::Messages::Icon::Warning) == ui::Messages::Answer::Yes;
+    // Back to the download, to save or store it.
+    m_tabs->setCurrentWidget(m_importTab);
+    return false;
 }
 
 void MainWindow::requestEnd()

@@ -2,6 +2,8 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
 
 namespace pelmor::db {
 
@@ -18,6 +20,17 @@ QString databasePath(const QString& folder)
 QString displayPath(const QString& path)
 {
     return QDir::toNativeSeparators(path);
+}
+
+QString saveFolder(const QString& lastUsed)
+{
+    for (const QString& folder :
+         {lastUsed, QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation), QDir::homePath()}) {
+        const QFileInfo info(folder);
+        if (!folder.isEmpty() && info.isDir() && info.isWritable())
+            return info.absoluteFilePath();
+    }
+    return QDir::homePath();
 }
 
 } // namespace pelmor::db

@@ -19,4 +19,9 @@ QString databasePath(const QString& folder = programFolder());
 // A path as the user's platform writes it, for messages.
 QString displayPath(const QString& path);
 
+// The folder a window that saves a file (a PDF, a CSV export) offers:
+// `lastUsed` while it is still a folder the user may write in, otherwise the
+// user's documents folder where there is one, otherwise the home folder.
+QString saveFolder(const QString& lastUsed = QString());
+
 } // namespace pelmor::db

@@ -31,24 +31,12 @@ QMessageBox::StandardButtons boxButtons(Messages::Buttons buttons)
     switch (buttons) {
     case Messages::Buttons::Ok:
         break;
-    case Messages::Buttons::OkCancel:
     case Messages::Buttons::OkCancelDefaultCancel:
         return QMessageBox::Ok | QMessageBox::Cancel;
-    case Messages::Buttons::YesNo:
     case Messages::Buttons::YesNoDefaultNo:
         return QMessageBox::Yes | QMessageBox::No;
     }
     return QMessageBox::Ok;
-}
-
-bool isYesNo(Messages::Buttons buttons)
-{
-    return buttons == Messages::Buttons::YesNo || buttons == Messages::Buttons::YesNoDefaultNo;
-}
-
-bool isOkCancel(Messages::Buttons buttons)
-{
-    return buttons == Messages::Buttons::OkCancel || buttons == Messages::Buttons::OkCancelDefaultCancel;
 }
 
 // The width the text needs so that each line stands on one line where it
@@ -124,7 +112,9 @@ Messages::Answer MessageBoxes::ask(const QString& text, const QString& title, Bu
     case QMessageBox::No:
         return Answer::No;
     default: // Cancel, or the box closed another way
-        return isYesNo(buttons) ? Answer::No : (isOkCancel(buttons) ? Answer::Cancel : Answer::Ok);
+        return buttons == Buttons::YesNoDefaultNo          ? Answer::No
+               : buttons == Buttons::OkCancelDefaultCancel ? Answer::Cancel
+                                                           : Answer::Ok;
     }
 }
 

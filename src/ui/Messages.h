@@ -10,9 +10,10 @@ namespace pelmor::ui {
 // this interface alone, without any window.
 class Messages {
 public:
-    // A question whose Yes or OK destroys data offers the safe answer as
-    // its default, so that Enter alone changes nothing.
-    enum class Buttons { Ok, OkCancel, YesNo, OkCancelDefaultCancel, YesNoDefaultNo };
+    // A plain message, or a question. Every question of the program may
+    // destroy or drop data on its Yes or OK, so each offers the safe answer
+    // as its default: Enter alone changes nothing.
+    enum class Buttons { Ok, OkCancelDefaultCancel, YesNoDefaultNo };
     enum class Icon { None, Information, Question, Warning, Critical };
     enum class Answer { Ok, Cancel, Yes, No };
 

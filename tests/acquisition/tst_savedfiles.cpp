@@ -194,12 +194,11 @@ private Q_SLOTS:
         writeFile("keep.rsx", "x");
         m_window->openForLoad();
         QVERIFY(m_ui.clickItem("File1", "old.rsx"));
-        m_messages->script(Answer::Cancel);
         m_ui.click("DeleteFile");
         const auto& question = m_messages->shown().back();
         QCOMPARE(question.text, "Are you sure you want to delete -\r\nold.rsx");
         QCOMPARE(question.title, "delete file");
-        QCOMPARE(question.buttons, ui::Messages::Buttons::OkCancel);
+        QCOMPARE(question.buttons, ui::Messages::Buttons::OkCancelDefaultCancel);
         QCOMPARE(files(), (QStringList{"keep.rsx", "old.rsx"}));
         QVERIFY(m_events.isEmpty());
 

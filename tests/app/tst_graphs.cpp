@@ -9,12 +9,18 @@
 #include "stats/SpeedDistributionGraph.h"
 #include "stats/widgets/HelpWindow.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
@@ -255,6 +261,34 @@ private Q_SLOTS:
             QTest::mouseClick(shown[0]->closeButton(), Qt::LeftButton);
             QVERIFY(!shown[0]->isVisible());
         }
+    }
+
+    // "Export CSV..." offers a folder that exists: on a computer without a
+    // documents folder, and again after an export into a folder that is not
+    // there failed.
+    void exportOffersAFolderThatExists()
+    {
+        const QTemporaryDir home;
+        const QByteArray realHome = qgetenv("HOME");
+        qputenv("HOME", QFile::encodeName(home.path()));
+        m_app->start();
+        m_app->window->tabs()->setCurrentWidget(m_app->window->graphsTab());
+        QStringList offered;
+        for (const QString& typed : {home.filePath("missing/grid.csv"), home.filePath("grid.csv")}) {
+            test::answerNextWindow([&](QDialog* dialog) {
+                offered << QFileInfo(qobject_cast<QFileDialog*>(dialog)->selectedFiles().constFirst())
+                               .absolutePath();
+                auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+                name->setText(typed);
+                QTest::keyClick(name, Qt::Key_Return);
+            });
+            ui().child<QAction>("ExportBreakdownCsv")->trigger();
+            QTRY_COMPARE(m_app->messages.shown().size(), size_t(offered.size()));
+        }
+        qputenv("HOME", realHome);
+        QCOMPARE(offered, QStringList(2, QDir(home.path()).absolutePath()));
+        QCOMPARE(m_app->messages.shown().size(), size_t(2)); // the failure, then where it went
+        QVERIFY(QFile::exists(home.filePath("grid.csv")));
     }
 
 private:

@@ -1,8 +1,11 @@
 #include "AppUnderTest.h"
+#include "SurveyFixture.h"
 #include "acquisition/SerialDownload.h"
 #include "acquisition/widgets/LoadDataFile.h"
+#include "app/DatabaseChoiceWindow.h"
 #include "app/GraphsTab.h"
 #include "app/ImportTab.h"
+#include "app/ProgramWindows.h"
 #include "app/ReportsTab.h"
 #include "db/Connection.h"
 #include "import/LogParser.h"
@@ -12,11 +15,14 @@
 #include "loggen/LogWriter.h"
 #include "loggen/SurveyProfile.h"
 #include "loggen/VehicleGenerator.h"
+#include "maintenance/widgets/DeletionWindow.h"
+#include "maintenance/widgets/MaintenanceWindow.h"
 #include "session/widgets/ProgressStrip.h"
 #include "signsim/FdWriter.h"
 #include "signsim/PtyPair.h"
 #include "store/SurveyStore.h"
 #include "survey/SurveyRecord.h"
+#include "ui/MessageBoxes.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -24,9 +30,12 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMessageBox>
+#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QSet>
 #include <QSettings>
 #include <QSignalSpy>
@@ -34,6 +43,10 @@
 #include <QTimer>
 
 #include <optional>
+
+#include <linux/capability.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 using namespace pelmor;
 
@@ -54,6 +67,59 @@ QByteArray surveyLog(qint64 vehicles, const QString& unit = "MPH")
     profile.exactCount = vehicles;
     return loggen::writeLog(header, loggen::generateVehicles(profile));
 }
+
+// For as long as it lives, this thread works without the rights that let
+// root pass over a file's permissions (an officer has none of them), so that
+// a device's permissions stop it as they stop the officer. lowered() is
+// false when there were none to lay down, or they could not be.
+class WithoutOverridingRights {
+public:
+    WithoutOverridingRights()
+    {
+        if (syscall(SYS_capget, &m_header, m_saved) != 0)
+            return;
+        __user_cap_data_struct lowered[2] = {m_saved[0], m_saved[1]};
+        for (const int right : {CAP_DAC_OVERRIDE, CAP_DAC_READ_SEARCH})
+            lowered[right / 32].effective &= ~(1u << (right % 32));
+        m_lowered = syscall(SYS_capset, &m_header, lowered) == 0;
+    }
+    ~WithoutOverridingRights()
+    {
+        if (m_lowered)
+            syscall(SYS_capset, &m_header, m_saved);
+    }
+    WithoutOverridingRights(const WithoutOverridingRights&) = delete;
+    WithoutOverridingRights& operator=(const WithoutOverridingRights&) = delete;
+    bool lowered() const { return m_lowered || geteuid() != 0; }
+
+private:
+    __user_cap_header_struct m_header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct m_saved[2] = {};
+    bool m_lowered = false;
+};
+
+// Answers each question as a user who presses Enter: the real box, shown,
+// and Enter on it; `answered` gets the button that answered, "" when none did.
+class EnterMessages : public test::RecordingMessages {
+public:
+    using Messages::ask;
+    Answer ask(const QString& text, const QString& title, Buttons buttons, Icon icon,
+               const QString& details) override
+    {
+        RecordingMessages::ask(text, title, buttons, icon, details);
+        const auto box = ui::MessageBoxes::makeBox(text, title, buttons, icon, details, nullptr);
+        box->show();
+        QTest::keyClick(box->focusWidget() ? box->focusWidget() : box.get(), Qt::Key_Return);
+        const QMessageBox::StandardButton clicked = box->standardButton(box->clickedButton());
+        if (buttons != Buttons::Ok)
+            answered << (box->clickedButton() ? box->clickedButton()->text().remove('&') : QString());
+        return clicked == QMessageBox::Yes  ? Answer::Yes
+               : clicked == QMessageBox::Ok ? Answer::Ok
+               : clicked == QMessageBox::No ? Answer::No
+                                            : Answer::Cancel;
+    }
+    QStringList answered;
+};
 
 const QString kOpen = "Communication Port #1 Open For Download";
 
@@ -86,6 +152,8 @@ private Q_SLOTS:
         QVERIFY(m_app->messages.shown().empty());
         QCOMPARE(m_ports, QList<int>{1});
         QCOMPARE(ui().text("PortStatus"), kOpen);
+        // The instructions name the buttons the download goes on with.
+        QCOMPARE(buttonsNamedNotShown(ui().text("DownloadInstructions"), false), QStringList());
 
         // The sign sends in bursts; each read appends what has arrived, whole.
         const QByteArray log = surveyLog(30000);
@@ -154,28 +222,37 @@ private Q_SLOTS:
         // Opening the port again empties what waited on the line meanwhile.
         QVERIFY(send("stale"));
 
+        // Leaving the download asks first; Yes lets it go.
+        m_app->messages.script(ui::Messages::Answer::Yes);
         ui().click("DownloadAnother");
         QCOMPARE(ui().text("BlockCount"), "0");
         QCOMPARE(headerFields(), "      ");
         QVERIFY(window.importTab()->serial().isOpen());
         QCOMPARE(ui().text("PortStatus"), kOpen);
         QCOMPARE(m_ports, (QList<int>{1, 1}));
-        // The buffer is kept, and what the sign sends now is added to it.
+        // The buffer is kept, and what the sign sends now is added to it and
+        // shows as a download.
         QVERIFY(send("more"));
         QTRY_COMPARE(m_app->state.downloadBuffer, processed + "more");
-        QVERIFY(m_app->messages.shown().empty());
-
-        // The adapter pulled out: said so, and what came is kept.
-        m_pty.reset();
-        QTRY_COMPARE(m_app->messages.shown().size(), size_t(1));
-        QVERIFY(m_app->messages.last().contains("was lost"));
-        QCOMPARE(m_app->state.downloadBuffer, processed + "more");
-        // Reset opens port 1 again; one that cannot be opened is reported,
-        // and the program goes on.
-        const qsizetype asked = m_ports.size();
+        QCOMPARE(window.importTab()->step(), app::ImportStep::Downloading);
+        m_app->messages.script(ui::Messages::Answer::Yes);
         ui().click("Reset");
-        QVERIFY(m_ports.size() > asked);
         QCOMPARE(m_app->messages.shown().size(), size_t(2));
+
+        // The adapter pulled out at the port choice: said so, naming only
+        // buttons on show, and what came is kept.
+        m_pty.reset();
+        QTRY_COMPARE(m_app->messages.shown().size(), size_t(3));
+        QVERIFY(m_app->messages.last().contains("was lost"));
+        QCOMPARE(buttonsNamedNotShown(m_app->messages.last()), QStringList());
+        QCOMPARE(m_app->state.downloadBuffer, processed + "more");
+        // Another download opens port 1 again; one that cannot be opened is
+        // reported, and the program goes on.
+        loadFile("elm.rsx");
+        const qsizetype asked = m_ports.size();
+        ui().click("DownloadAnother");
+        QVERIFY(m_ports.size() > asked);
+        QCOMPARE(m_app->messages.shown().size(), size_t(4));
         QVERIFY(m_app->messages.last().contains("could not be opened"));
         QCOMPARE(window.importTab()->step(), app::ImportStep::ChoosingPort);
     }
@@ -202,6 +279,20 @@ private Q_SLOTS:
         QCOMPARE(m_app->messages.shown().size(), size_t(3));
         QCOMPARE(ui().text("PortStatus"),
                  QStringLiteral("Communication Port %1 Open For Download").arg(m_pty->slavePath()));
+
+        // A port this user may not open says so, and how to get the right.
+        ui().click("Reset");
+        QVERIFY(QFile::setPermissions(m_pty->slavePath(), {}));
+        const WithoutOverridingRights asOfficer;
+        if (!asOfficer.lowered())
+            QSKIP("Run as root, and the rights that pass over a file's permissions cannot be laid down");
+        ui().click("PortOK");
+        QCOMPARE(m_app->messages.shown().size(), size_t(4));
+        const QString told = m_app->messages.last();
+        QVERIFY2(told.contains(
+                     QStringLiteral("has no right to open the serial port %1").arg(m_pty->slavePath())) &&
+                     told.contains("then log out and log in again"),
+                 qPrintable(told));
     }
     void loadSaveAndLoadAgain()
     {
@@ -305,11 +396,11 @@ private Q_SLOTS:
                   "SavedFileFrame RawText HeaderFrame ModifyHeader SaveRawData", "");
         test::row("file loaded", "load", int(ImportStep::FileLoaded),
                   "SavedFileFrame RawText HeaderFrame ModifyHeader SaveRawData", "");
-        test::row("another after a download", "OK, log, process, another", int(ImportStep::ChoosingPort),
+        test::row("another after a download", "OK, log, process, yes, another", int(ImportStep::ChoosingPort),
                   "PortChoiceFrame SavedFileFrame", "");
         test::row("another after a file", "load, another", int(ImportStep::ChoosingPort),
                   "PortChoiceFrame SavedFileFrame", "");
-        test::row("reset after a failed processing", "OK, short, process, reset",
+        test::row("reset after a failed processing", "OK, short, process, yes, reset",
                   int(ImportStep::ChoosingPort), "PortChoiceFrame SavedFileFrame", kOpen);
         test::row("correcting, then another", "load, modify, another", int(ImportStep::ChoosingPort),
                   "PortChoiceFrame SavedFileFrame", "");
@@ -329,6 +420,8 @@ private Q_SLOTS:
         for (const QString& action : actions.split(", ", Qt::SkipEmptyParts)) {
             if (buttons.contains(action)) {
                 ui().click(buttons[action]);
+            } else if (action == "yes") {
+                m_app->messages.script(ui::Messages::Answer::Yes);
             } else if (action == "port 2") {
                 ui().child<QRadioButton>("CommPort2")->setChecked(true);
             } else if (action == "load") {
@@ -354,6 +447,7 @@ private Q_SLOTS:
                     m_app->messages.last().startsWith("Nothing was received from the sign on port #1.") &&
                         m_app->messages.last().contains("press 7 on the sign's keyboard"),
                     qPrintable(m_app->messages.last()));
+                QCOMPARE(buttonsNamedNotShown(m_app->messages.last()), QStringList());
             }
         }
         QCOMPARE(int(window.importTab()->step()), step);
@@ -747,6 +841,110 @@ private Q_SLOTS:
         QCOMPARE(ended.count(), 1);
     }
 
+    // A download from the sign that is neither saved nor stored stays on
+    // show: a step that would drop it asks first (Enter answers No), and a
+    // main window opened anew shows it again.
+    void leavingAReceivedDownload_data()
+    {
+        QTest::addColumn<QString>("received"); // what came from the sign before leaving
+        QTest::addColumn<QString>("leave");
+        QTest::addColumn<bool>("asks");
+        test::row("download another", "OK, log, process", "another", true);
+        test::row("reset while downloading", "OK, log", "reset", true);
+        test::row("load a saved file", "OK, log, process", "load window", true);
+        test::row("end the program", "OK, log, process", "close", true);
+        test::row("database management and back", "OK, log, process", "management, return", false);
+        test::row("database management while downloading", "OK, log", "management, return", false);
+        test::row("database chosen", "OK, log, process", "database choice", false);
+    }
+    void leavingAReceivedDownload()
+    {
+        QFETCH(QString, received);
+        QFETCH(QString, leave);
+        QFETCH(bool, asks);
+        app::ProgramWindows windows(m_app->state, m_app->messages);
+        QSignalSpy ended(&windows, &app::ProgramWindows::endRequested);
+        windows.start();
+        act(windows, received);
+        const app::ImportStep step = windows.mainWindow()->importTab()->step();
+        const QByteArray download = m_app->state.downloadBuffer;
+        const QString fields = headerFields(windows);
+
+        act(windows, leave);
+        QCOMPARE(m_app->messages.shown().size(), size_t(asks));
+        app::ImportTab* tab = windows.mainWindow()->importTab();
+        QCOMPARE(tab->step(), step);
+        QCOMPARE(m_app->state.downloadBuffer, download);
+        if (step == app::ImportStep::Processed) {
+            QCOMPARE(tab->findChild<import::RawTextView*>("RawText")->text(), download);
+            QCOMPARE(headerFields(windows), fields);
+        }
+        QCOMPARE(ended.count(), 0);
+        if (!asks)
+            return;
+        QCOMPARE(m_app->messages.shown().front().buttons, ui::Messages::Buttons::YesNoDefaultNo);
+        // Yes lets it go; the close question then has nothing to ask about.
+        m_app->messages.script(ui::Messages::Answer::Yes);
+        act(windows, leave);
+        if (leave == "close") {
+            QCOMPARE(ended.count(), 1);
+            return;
+        }
+        m_app->messages.clear();
+        if (leave == "load window") {
+            tab->fileWindow().fileNameBox()->setText("elm.rsx");
+            tab->fileWindow().act();
+        }
+        QVERIFY(windows.mainWindow()->close());
+        QCOMPARE(m_app->messages.texts(), QStringList());
+    }
+    // Every question of the program that destroys or drops data on its Yes
+    // or OK, answered with Enter on the real box: the safe answer, and
+    // nothing changes.
+    void enterAnswersEveryQuestionSafely_data()
+    {
+        QTest::addColumn<QString>("before");
+        QTest::addColumn<QString>("trigger"); // the window, then the button
+        QTest::addColumn<QString>("answer");
+        test::row("delete a saved download", "load window, pick elm.rsx", "file DeleteFile", "Cancel");
+        test::row("replace a saved download", "load, save window, name elm.rsx", "file File", "No");
+        test::row("replace the database", "management", "maintenance Replace", "Cancel");
+        test::row("restore the backup", "management, backup, another survey", "maintenance Restore",
+                  "Cancel");
+        test::row("delete a survey", "management, deletion, pick 050302-A", "deletion DeleteSelected", "No");
+        test::row("delete every survey", "management, deletion", "deletion DeleteComplete", "No");
+        test::row("end with a download", "OK, log, process", "reports Close", "No");
+        test::row("another download", "OK, log, process", "main DownloadAnother", "No");
+        test::row("reset a download", "OK, log", "main Reset", "No");
+        test::row("load over a download", "OK, log, process", "main LoadRadarLogFile", "No");
+    }
+    void enterAnswersEveryQuestionSafely()
+    {
+        QFETCH(QString, before);
+        QFETCH(QString, trigger);
+        QFETCH(QString, answer);
+        test::storeSurvey(m_app->folder.databasePath(), test::Survey{});
+        EnterMessages enter;
+        app::ProgramWindows windows(m_app->state, enter);
+        QSignalSpy ended(&windows, &app::ProgramWindows::endRequested);
+        windows.start();
+        act(windows, before);
+        const QStringList kept = keptData(windows);
+        enter.clear();
+        enter.answered.clear();
+
+        const QStringList where = trigger.split(' ');
+        QWidget* window = where[0] == "file"          ? &windows.mainWindow()->importTab()->fileWindow()
+                          : where[0] == "maintenance" ? static_cast<QWidget*>(windows.maintenanceWindow())
+                          : where[0] == "deletion"    ? static_cast<QWidget*>(windows.deletionWindow())
+                          : where[0] == "reports" ? static_cast<QWidget*>(windows.mainWindow()->reportsTab())
+                                                  : windows.mainWindow();
+        test::WindowProbe(window).click(where[1]);
+        QCOMPARE(enter.answered, QStringList{answer});
+        QCOMPARE(keptData(windows), kept);
+        QCOMPARE(ended.count(), 0);
+    }
+
 private:
     const test::WindowProbe& ui() const { return m_app->ui; }
     // "Process This Radar Data to The Database>>", and the wait for the
@@ -781,6 +979,108 @@ private:
         ui().click("LoadRadarLogFile");
         m_app->window->importTab()->fileWindow().fileNameBox()->setText(name);
         m_app->window->importTab()->fileWindow().act();
+    }
+
+    // The names in quotes in `text` that are no button on show in the
+    // window (`onShow`), or no button of it at all.
+    QStringList buttonsNamedNotShown(const QString& text, bool onShow = true) const
+    {
+        QStringList shown;
+        for (const QPushButton* button : m_app->window->findChildren<QPushButton*>()) {
+            if (!onShow || button->isVisibleTo(m_app->window.get()))
+                shown << button->text();
+        }
+        QStringList missing;
+        static const QRegularExpression quoted("\"([^\"]+)\"");
+        for (auto match = quoted.globalMatch(text); match.hasNext();) {
+            const QString name = match.next().captured(1);
+            if (!shown.contains(name))
+                missing << name;
+        }
+        return missing;
+    }
+    // Works the program through its windows: each action of the comma list
+    // as a user does it.
+    void act(app::ProgramWindows& windows, const QString& actions)
+    {
+        for (const QString& action : actions.split(", ", Qt::SkipEmptyParts)) {
+            const QPointer<app::MainWindow> main = windows.mainWindow();
+            const test::WindowProbe ui(main);
+            if (action == "OK") {
+                ui.click("PortOK");
+            } else if (action == "log") {
+                const QByteArray bytes = surveyLog(40);
+                QVERIFY(send(bytes));
+                QTRY_COMPARE(m_app->state.downloadBuffer.size(), bytes.size());
+            } else if (action == "process") {
+                ui.click("ProcessImportedData");
+            } else if (action == "another") {
+                ui.click("DownloadAnother");
+            } else if (action == "reset") {
+                ui.click("Reset");
+            } else if (action == "load window") {
+                ui.click("LoadRadarLogFile");
+            } else if (action == "load") {
+                ui.click("LoadRadarLogFile");
+                main->importTab()->fileWindow().fileNameBox()->setText("elm.rsx");
+                main->importTab()->fileWindow().act();
+            } else if (action == "save window") {
+                ui.click("SaveRawData");
+            } else if (action.startsWith("pick ")) {
+                QWidget* window = main ? static_cast<QWidget*>(&main->importTab()->fileWindow())
+                                       : static_cast<QWidget*>(windows.deletionWindow());
+                QVERIFY(test::WindowProbe(window).clickItem(main ? "File1" : "BatchList", action.mid(5)));
+            } else if (action.startsWith("name ")) {
+                main->importTab()->fileWindow().fileNameBox()->setText(action.mid(5));
+            } else if (action == "close") {
+                test::WindowProbe(main->reportsTab()).click("Close");
+            } else if (action == "management") {
+                ui.click("DatabaseManagement");
+                QTRY_VERIFY(windows.maintenanceWindow());
+            } else if (action == "backup") {
+                test::WindowProbe(windows.maintenanceWindow()).click("Backup");
+                QTRY_VERIFY(!windows.maintenanceWindow()->isWorking());
+            } else if (action == "another survey") {
+                test::Survey later;
+                later.batchNumber = "050402-A";
+                later.start = test::at("05/04/02 08:00");
+                test::storeSurvey(m_app->folder.databasePath(), later);
+            } else if (action == "deletion") {
+                test::WindowProbe(windows.maintenanceWindow()).click("DeleteSurveys");
+                QTRY_VERIFY(windows.deletionWindow());
+            } else if (action == "return") {
+                test::WindowProbe(windows.maintenanceWindow()).click("ReturnToProgram");
+                QTRY_VERIFY(windows.mainWindow());
+            } else {
+                QCOMPARE(action, "database choice");
+                ui.click("DatabaseChoice");
+                windows.databaseChoiceWindow()->tryChoice();
+                QTRY_VERIFY(!main && windows.mainWindow());
+            }
+        }
+    }
+    // The data a question may destroy: the stored surveys, the saved
+    // downloads and the download on hand.
+    QStringList keptData(app::ProgramWindows& windows) const
+    {
+        QStringList kept =
+            test::rowTexts(m_app->folder.databasePath(), "select Batch_Number from Header order by 1") +
+            test::rowTexts(m_app->folder.databasePath(), "select count(*) from Veh_Data");
+        for (const QString& name : QDir(m_app->folder.path()).entryList({"*.rsx"}, QDir::Files))
+            kept << name + " " + test::fileBytes(m_app->folder.filePath(name)).toHex();
+        kept << m_app->state.downloadBuffer.toHex();
+        if (windows.mainWindow())
+            kept << QString::number(int(windows.mainWindow()->importTab()->step()));
+        return kept;
+    }
+    QString headerFields(app::ProgramWindows& windows) const
+    {
+        const test::WindowProbe probe(windows.mainWindow());
+        QStringList texts;
+        for (const char* name :
+             {"Input_Batch_Number", "Input_Location_Code", "Input_Batch_Date", "Input_Posted_Speed"})
+            texts << probe.text(name);
+        return texts.join(' ');
     }
     bool send(const QByteArray& bytes)
     {

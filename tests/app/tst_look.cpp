@@ -189,32 +189,6 @@ private Q_SLOTS:
         QVERIFY(unitRect.left() > processRect.right());
         QVERIFY(unitRect.top() <= processRect.center().y() && unitRect.bottom() >= processRect.center().y());
     }
-    void questionsThatLoseDataDefaultToNo_data()
-    {
-        QTest::addColumn<int>("buttons");
-        QTest::addColumn<int>("safe"); // the default answer; 0: not No or Cancel
-        using B = ui::Messages::Buttons;
-        test::row("replace a file", int(B::YesNoDefaultNo), int(QMessageBox::No));
-        test::row("replace the database", int(B::OkCancelDefaultCancel), int(QMessageBox::Cancel));
-        test::row("plain question", int(B::YesNo), 0);
-    }
-    void questionsThatLoseDataDefaultToNo()
-    {
-        QFETCH(int, buttons);
-        QFETCH(int, safe);
-        // The real box, shown: its default is what Enter answers.
-        const auto box =
-            ui::MessageBoxes::makeBox("Replace it?", "Pelmor", ui::Messages::Buttons(buttons),
-                                      ui::Messages::Icon::Warning, QString(), m_app->window.get());
-        box->show();
-        QApplication::processEvents();
-        if (safe) {
-            QCOMPARE(box->defaultButton(), box->button(QMessageBox::StandardButton(safe)));
-        } else {
-            QVERIFY(box->defaultButton() != box->button(QMessageBox::No));
-        }
-        box->hide();
-    }
     void cutTextsShowWhole_data()
     {
         QTest::addColumn<QString>("field");

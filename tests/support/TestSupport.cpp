@@ -324,14 +324,11 @@ ui::Messages::Answer RecordingMessages::ask(const QString& text, const QString& 
     }
     // Unscripted, the box is answered as Enter answers it: with its default.
     switch (buttons) {
-    case Buttons::YesNo:
-        return Answer::Yes;
     case Buttons::YesNoDefaultNo:
         return Answer::No;
     case Buttons::OkCancelDefaultCancel:
         return Answer::Cancel;
     case Buttons::Ok:
-    case Buttons::OkCancel:
         break;
     }
     return Answer::Ok;

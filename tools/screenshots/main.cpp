@@ -49,7 +49,7 @@ public:
     Answer ask(const QString& text, const QString&, Buttons buttons, Icon, const QString&) override
     {
         QTextStream(stderr) << "message: " << text << '\n';
-        return buttons == Buttons::YesNo || buttons == Buttons::YesNoDefaultNo ? Answer::Yes : Answer::Ok;
+        return buttons == Buttons::YesNoDefaultNo ? Answer::Yes : Answer::Ok;
     }
 };
 

@@ -17,12 +17,13 @@ ProcessingPanel::ProcessingPanel(QWidget* parent)
         QStringLiteral(
             "To import data you must first attach the provided serial cable from the speed sign to the "
             "computer serial port. You must also connect the input keyboard to the speed sign to activate "
-            "the download process.  When the cable and keyboard are properly attached you may proced with "
+            "the download process.  When the cable and keyboard are properly attached you may proceed with "
             "the data download process.  Press the number (7) on the speed sign keyboard while in the "
             "program mode and the speed sign will immediately download all survey data through the serial "
-            "cable to the attached computer. Imported data will show in the window below. Fill out the "
-            "missing fields in the form to the right and press the \"Finish\" button to complete the data "
-            "import process."),
+            "cable to the attached computer. Press \"Process The Imported Data\" once the block counter "
+            "stops: the imported data will show in the window below. Fill out the missing fields in the "
+            "form to the right and press \"Process This Radar Data to The Database>>\" to complete the "
+            "data import process."),
         this, QStringLiteral("DownloadInstructions"));
     QLabel* warning = new QLabel(
         QStringLiteral("DO NOT PRESS ANY BUTTONS\nuntil your data has finished downloading!"), this);

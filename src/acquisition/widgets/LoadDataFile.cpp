@@ -310,9 +310,9 @@ void LoadDataFile::save()
 void LoadDataFile::deleteFile()
 {
     const QString name = m_fileName->text();
-    const auto answer =
-        m_messages.ask(tr("Are you sure you want to delete -") + QStringLiteral("\r\n") + name,
-                       tr("delete file"), ui::Messages::Buttons::OkCancel, ui::Messages::Icon::Question);
+    const auto answer = m_messages.ask(
+        tr("Are you sure you want to delete -") + QStringLiteral("\r\n") + name, tr("delete file"),
+        ui::Messages::Buttons::OkCancelDefaultCancel, ui::Messages::Icon::Question);
     if (answer != ui::Messages::Answer::Ok)
         return;
     QFile file(filePath(name));

@@ -26,7 +26,6 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
-#include <QStandardPaths>
 #include <QStyle>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -93,7 +92,6 @@ ReportWindow::ReportWindow(ui::Messages& messages, ChoiceSource choice, InputSou
     setWindowTitle(caption());
     m_printer->setPageSize(defaultPaper());
     useWholePaper(*m_printer);
-    m_saveFolder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(10, 8, 10, 10);
@@ -628,9 +626,9 @@ void ReportWindow::printWithDialog()
 
 void ReportWindow::saveWithDialog()
 {
-    const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Save as PDF"),
-                                                      QDir(m_saveFolder).filePath(defaultPdfName()),
-                                                      QStringLiteral("PDF files (*.pdf)"));
+    const QString path = QFileDialog::getSaveFileName(
+        this, QStringLiteral("Save as PDF"), QDir(db::saveFolder(m_saveFolder)).filePath(defaultPdfName()),
+        QStringLiteral("PDF files (*.pdf)"));
     if (path.isEmpty())
         return;
     m_saveFolder = QFileInfo(path).absolutePath();

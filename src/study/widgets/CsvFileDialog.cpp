@@ -1,9 +1,10 @@
 #include "study/widgets/CsvFileDialog.h"
 
+#include "db/Files.h"
+
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QStandardPaths>
 
 namespace pelmor::study {
 namespace {
@@ -19,9 +20,7 @@ QString& lastFolder()
 
 QString askCsvFile(QWidget* parent, const QString& suggestedName)
 {
-    QString folder = lastFolder();
-    if (folder.isEmpty())
-        folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    const QString folder = db::saveFolder(lastFolder());
     QFileDialog dialog(parent, QStringLiteral("Export CSV"), folder);
     dialog.setObjectName(QStringLiteral("ExportCsvDialog"));
     dialog.setAcceptMode(QFileDialog::AcceptSave);

@@ -6,8 +6,8 @@ class QWidget;
 
 namespace pelmor::study {
 
-// Asks where a CSV export goes, offering `suggestedName` in the user's
-// documents folder (or the folder chosen last time). Empty when the user
+// Asks where a CSV export goes, offering `suggestedName` in the folder
+// chosen last time, or the user's documents folder (db::saveFolder). Empty when the user
 // cancels. The window's object name is "ExportCsvDialog".
 QString askCsvFile(QWidget* parent, const QString& suggestedName);
 
