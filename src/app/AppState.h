@@ -3,10 +3,13 @@
 #include "acquisition/SerialDownload.h"
 #include "db/Database.h"
 #include "db/ServerChoice.h"
+#include "import/SurveyImport.h"
 #include "session/CurrentSurvey.h"
 
 #include <QByteArray>
 #include <QString>
+
+#include <optional>
 
 namespace pelmor::app {
 
@@ -40,6 +43,8 @@ struct AppState {
     // from "Database Management", or on another database) shows a download
     // that is neither saved nor stored at that step again.
     ImportStep importStep{};
+    // The header of that download as the user left it.
+    std::optional<import::SurveyHeader> typedHeader;
     // The survey worked on and what was worked out for it: the tabs and
     // the report window follow it. It outlives the main window, as the
     // document chosen last does.

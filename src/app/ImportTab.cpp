@@ -119,7 +119,15 @@ ImportTab::ImportTab(AppState& state, ui::Messages& messages, QWidget* parent)
     showUnkeptDownloadAgain(stepLeft);
 }
 
-ImportTab::~ImportTab() = default;
+ImportTab::~ImportTab()
+{
+    // A window opened anew shows a download not yet kept with the header
+    // as the user left it.
+    if (!m_state.downloadKept && (m_step == ImportStep::Processed || m_step == ImportStep::FileLoaded))
+        m_state.typedHeader = m_header->header();
+    else
+        m_state.typedHeader.reset();
+}
 
 void ImportTab::showStep(ImportStep step)
 {
@@ -273,6 +281,8 @@ void ImportTab::showUnkeptDownloadAgain(ImportStep left)
         return;
     if (left == ImportStep::Processed || left == ImportStep::FileLoaded) {
         showProcessedDownload(left);
+        if (m_state.typedHeader)
+            m_header->showHeader(*m_state.typedHeader);
         return;
     }
     m_processing->setStatus(QStringLiteral("Communication Port Closed"));
@@ -307,10 +317,7 @@ void ImportTab::importSurvey()
 {
     if (m_importTask->isRunning())
         return;
-    const import::SurveyHeader header{
-        m_header->batchNumber(), m_header->locationCode(), m_header->location(), m_header->startDate(),
-        m_header->startTime(),   m_header->postedSpeed(),  m_header->cutoff(),   m_header->alarm(),
-        m_header->unit(),        m_header->direction(),    m_header->zone()};
+    const import::SurveyHeader header = m_header->header();
     // The import runs on a worker with a connection of its own, on copies
     // of the download and the header: the window stays free meanwhile.
     auto report = std::make_shared<import::ImportProgressReport>(m_messages, *m_importTask);

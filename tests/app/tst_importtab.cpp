@@ -868,6 +868,15 @@ private Q_SLOTS:
         act(windows, received);
         const app::ImportStep step = windows.mainWindow()->importTab()->step();
         const QByteArray download = m_app->state.downloadBuffer;
+        if (step == app::ImportStep::Processed) {
+            // What the user typed and chose stays with the download.
+            const test::WindowProbe probe(windows.mainWindow());
+            probe.child<QLineEdit>("Input_Location")->setText("Elm Street");
+            probe.child<QComboBox>("Input_Direction")->setCurrentText("West");
+            probe.child<QComboBox>("Input_Zone")->setCurrentText("School");
+            probe.child<QComboBox>("Trailer_code")->setCurrentText("C");
+            Q_EMIT probe.child<QComboBox>("Trailer_code")->textActivated("C");
+        }
         const QString fields = headerFields(windows);
 
         act(windows, leave);
@@ -1078,7 +1087,8 @@ private:
         const test::WindowProbe probe(windows.mainWindow());
         QStringList texts;
         for (const char* name :
-             {"Input_Batch_Number", "Input_Location_Code", "Input_Batch_Date", "Input_Posted_Speed"})
+             {"Input_Batch_Number", "Input_Location_Code", "Input_Batch_Date", "Input_Posted_Speed",
+              "Input_Location", "Input_Direction", "Input_Zone", "Trailer_code", "Combo1"})
             texts << probe.text(name);
         return texts.join(' ');
     }

@@ -200,6 +200,31 @@ void HeaderPanel::clearFields()
     m_postedSpeed->clear();
 }
 
+SurveyHeader HeaderPanel::header() const
+{
+    return {batchNumber(), locationCode(), location(), startDate(), startTime(), postedSpeed(),
+            cutoff(),      alarm(),        unit(),     direction(), zone()};
+}
+
+void HeaderPanel::showHeader(const SurveyHeader& header)
+{
+    // The trailer letter is the batch number's last character, after its
+    // date stem and dash; the list shows it when it is one of its letters.
+    if (header.batchNumber.startsWith(m_dateStem + QLatin1Char('-')))
+        m_trailer->setCurrentText(header.batchNumber.mid(m_dateStem.size() + 1));
+    m_batchNumber->setText(header.batchNumber);
+    m_locationCode->setText(header.locationCode);
+    m_location->setText(header.location);
+    m_startDate->setText(header.startDate);
+    m_startTime->setText(header.startTime);
+    m_postedSpeed->setText(header.postedSpeed);
+    m_cutoff->setText(header.cutoff);
+    m_alarm->setText(header.alarm);
+    m_unit->setCurrentText(header.unit);
+    m_direction->setCurrentIndex(m_direction->findText(header.direction));
+    m_zone->setCurrentIndex(m_zone->findText(header.zone));
+}
+
 void HeaderPanel::rebuildBatchNumber()
 {
     m_batchNumber->setText(m_dateStem + QLatin1Char('-') + trailerLetter());

@@ -37,6 +37,12 @@ public:
     // the lists keep their choice.
     void clearFields();
 
+    // Everything the panel holds, as the import takes it; and the same put
+    // back over a download's own fields (a window opened anew shows what the
+    // user typed and chose for a download not yet stored).
+    SurveyHeader header() const;
+    void showHeader(const SurveyHeader& header);
+
     // After a successful import: says where the survey is stored and holds
     // "Process This Radar Data to The Database>>" off until another download
     // fills the panel.
