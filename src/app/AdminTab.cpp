@@ -338,8 +338,13 @@ const store::NamedEntry& AdminTab::chosen(const NameList& side) const
 
 void AdminTab::showCurrentName(NameList& side)
 {
-    if (!side.adding)
-        side.name->setText(chosen(side).name);
+    if (!side.adding) {
+        // The placeholder names no one: it shows greyed, so that a name
+        // typed into the box is that name alone.
+        const QString shown = store::printedName(side.kind, chosen(side).name);
+        side.name->setText(shown);
+        side.name->setPlaceholderText(shown.isEmpty() ? side.placeholder : QString());
+    }
     offerRename(side);
 }
 

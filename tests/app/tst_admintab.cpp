@@ -99,7 +99,16 @@ private Q_SLOTS:
         ui().click("Refresh" + side);
         QCOMPARE(ui().items(side + "List"), QStringList{placeholder});
         QCOMPARE(tableNames(side), QStringList{placeholder});
-        QCOMPARE(ui().text(side + "Name"), placeholder);
+        // The placeholder shows greyed: a name typed into the box is that
+        // name alone, added or given to the placeholder's entry.
+        QCOMPARE(nameBox->text(), QString());
+        QCOMPARE(nameBox->placeholderText(), placeholder);
+        QTest::keyClicks(nameBox, "Ogden");
+        ui().click("Add" + side);
+        QCOMPARE(tableNames(side), (QStringList{placeholder, "Ogden"}));
+        QVERIFY(ui().clickItem(side + "List", placeholder));
+        rename(side, "Springfield");
+        QCOMPARE(tableNames(side), (QStringList{"Springfield", "Ogden"}));
         QCOMPARE(m_app->messages.texts(), QStringList());
     }
 
