@@ -90,7 +90,6 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("batches");
         QTest::addColumn<QStringList>("duplicated");
         row("distinct numbers", QStringList{"051103-A", "051104-A"}, QStringList());
-        row("one number twice", QStringList{"051103-A", "051104-A", "051103-A"}, QStringList{"051103-A"});
         row("two numbers twice", QStringList{"051104-A", "051103-A", "051103-A", "051104-A", "051105-A"},
             QStringList{"051103-A", "051104-A"});
     }

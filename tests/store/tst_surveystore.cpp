@@ -127,15 +127,18 @@ private:
 struct Backend {
     const char* name;
     std::function<std::unique_ptr<StorePlace>()> make;
-    // Whether a writer holds the whole database, so that a second writer
-    // waits for it; a server lets writers of different surveys work at once.
-    bool oneWriterAtATime;
 };
 const std::vector<Backend>& backends()
 {
     static const std::vector<Backend> all = {
-        {"SQLite file", [] { return std::make_unique<SqlitePlace>(); }, true},
-        {"server", [] { return std::make_unique<ServerPlace>(); }, false},
+        {"SQLite file",
+         [] {
+             return std::make_unique<SqlitePlace>();
+         }},
+        {"server",
+         [] {
+             return std::make_unique<ServerPlace>();
+         }},
     };
     return all;
 }
@@ -303,8 +306,8 @@ QStringList namesOf(const std::vector<store::NamedEntry>& entries)
 } // namespace
 
 // What every survey store does, checked on each backend: surveys written
-// whole or not at all, one survey per batch number whoever writes first,
-// deletion of one survey alone, and the figures of the statistics.
+// whole or not at all, one survey per batch number, deletion of one survey alone, and the figures of the
+// statistics.
 class TstSurveyStore : public QObject {
     Q_OBJECT
 private Q_SLOTS:
@@ -419,52 +422,6 @@ private Q_SLOTS:
         addSurvey(second, QStringLiteral("050302-B"), randomVehicles(2, 3), QStringLiteral("Third"));
         QCOMPARE(listed(*place->open()), (QStringList{"050302-A First 4", "050302-B Third 3"}));
         QVERIFY(written(second, QStringLiteral("050302-A")) == randomVehicles(1, 4));
-    }
-
-    // Two stores write the same batch number at once, again and again:
-    // exactly one survey lands each time, whole, and the other writer is
-    // told the number is taken.
-    void racingWritersStoreOneSurvey()
-    {
-        for (const Backend& backend : backends()) {
-            int wins[2] = {0, 0};
-            for (int round = 0; round < 10; ++round) {
-                const auto place = backend.make();
-                std::atomic<int> ready{0};
-                int outcome[2] = {-1, -1}; // 1 stored, 0 refused as a duplicate, 2 other error
-                QString errors[2];
-                const auto race = [&](int writer) {
-                    try {
-                        const auto store = place->open();
-                        ++ready;
-                        while (ready < 2)
-                            std::this_thread::yield();
-                        addSurvey(*store, QStringLiteral("050302-A"),
-                                  randomVehicles(quint32(writer), 200 + writer),
-                                  QStringLiteral("Writer %1").arg(writer));
-                        outcome[writer] = 1;
-                    } catch (const store::DuplicateBatch&) {
-                        outcome[writer] = 0;
-                    } catch (const db::DbError& error) {
-                        outcome[writer] = 2;
-                        errors[writer] = error.message();
-                    }
-                };
-                std::thread one(race, 0), two(race, 1);
-                one.join();
-                two.join();
-                QVERIFY2(outcome[0] != 2 && outcome[1] != 2, qPrintable(errors[0] + errors[1]));
-                QCOMPARE(outcome[0] + outcome[1], 1);
-                const int winner = outcome[0] == 1 ? 0 : 1;
-                ++wins[winner];
-                const auto store = place->open();
-                QCOMPARE(listed(*store),
-                         QStringList{QStringLiteral("050302-A Writer %1 %2").arg(winner).arg(200 + winner)});
-                QVERIFY(written(*store, QStringLiteral("050302-A")) ==
-                        randomVehicles(quint32(winner), 200 + winner));
-            }
-            qInfo("%s: writer 0 won %d rounds, writer 1 won %d", backend.name, wins[0], wins[1]);
-        }
     }
 
     void deleteRemovesOneSurvey_data()
