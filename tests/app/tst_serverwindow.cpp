@@ -23,6 +23,7 @@
 #include "reports/widgets/ReportWindow.h"
 #include "session/BackgroundTask.h"
 #include "store/SurveyStore.h"
+#include "upload/SurveyUpload.h"
 
 #include <QComboBox>
 #include <QCommandLineParser>
@@ -85,35 +86,18 @@ struct Program {
     QStringList prompts;
 };
 
-// Stores a small survey on the server, of a download of its own.
+// Stores a small survey on the server, sent from a file of its own; the
+// batch number sets its vehicles apart, as another download.
 void storeOnServer(const QString& database, const QString& batch)
 {
-    const std::unique_ptr<store::SurveyStore> store = store::openStore(
-        {{}, nullptr, db::connectionString(serverChoice(database, QStringLiteral("postgres")))});
-    survey::HeaderRow header;
-    header.batchNumber = batch;
-    header.location = QStringLiteral("Server St");
-    header.date = QStringLiteral("03/01/2026");
-    header.time = QStringLiteral("08:00");
-    header.violationAlert = QStringLiteral("035");
-    header.radarMode = QStringLiteral("MPH");
-    header.direction = QStringLiteral("North");
-    header.zone = QStringLiteral("School");
-    const std::unique_ptr<store::SurveyWriter> writer = store->beginSurvey(header);
-    // Vehicles a few seconds apart by the batch number: another download.
-    const int seconds = batch.back().unicode() % 7;
-    for (int i = 0; i < 5; ++i)
-        writer->addVehicle(i * 60 + seconds, "+", 30 + i, 8 * 3600 + i * 60, QDate(2026, 3, 1));
-    // The counts the server checks against the vehicles.
-    survey::SummaryRow statistics;
-    statistics.batchNumber = batch;
-    statistics.totalVehicles = QStringLiteral("5");
-    statistics.totalApproach = QStringLiteral("5");
-    statistics.totalReceding = QStringLiteral("0");
-    statistics.totalUnknown = QStringLiteral("0");
-    statistics.minSpeed = QStringLiteral("30");
-    statistics.maxSpeed = QStringLiteral("34");
-    writer->commit(statistics, std::nullopt);
+    test::TempProgramFolder file;
+    test::storeSurvey(file.databasePath(), test::localSurvey(batch, 5, batch.back().unicode()));
+    struct : upload::UploadReport {
+        void progress(qint64, qint64) override {}
+    } report;
+    const db::Database server{
+        {}, nullptr, db::connectionString(serverChoice(database, QStringLiteral("postgres")))};
+    QVERIFY(upload::uploadSurveys(file.database(), server, {}, report).complete());
 }
 
 } // namespace
