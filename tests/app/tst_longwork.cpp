@@ -25,6 +25,8 @@
 #include <QTest>
 #include <QTimer>
 
+#include <utility>
+
 using namespace pelmor;
 
 namespace {
@@ -33,32 +35,23 @@ const QString kFirst = QStringLiteral("030226-A");
 const QString kSecond = QStringLiteral("030926-A");
 
 // How long the window's thread went without a tick of a 10 ms timer.
-class TickWatch {
-public:
+struct TickWatch {
     TickWatch()
     {
-        m_ticker.setInterval(10);
-        QObject::connect(&m_ticker, &QTimer::timeout, [this] { tick(); });
-        m_clock.start();
-        m_ticker.start();
+        QObject::connect(&ticker, &QTimer::timeout, [this] { tick(); });
+        clock.start();
+        ticker.start(10);
     }
     qint64 longestGap()
     {
         tick();
-        return m_longest;
+        return longest;
     }
-
-private:
-    void tick()
-    {
-        const qint64 now = m_clock.elapsed();
-        m_longest = std::max(m_longest, now - m_last);
-        m_last = now;
-    }
-    QTimer m_ticker;
-    QElapsedTimer m_clock;
-    qint64 m_last = 0;
-    qint64 m_longest = 0;
+    void tick() { longest = std::max(longest, clock.elapsed() - std::exchange(last, clock.elapsed())); }
+    QTimer ticker;
+    QElapsedTimer clock;
+    qint64 last = 0;
+    qint64 longest = 0;
 };
 
 } // namespace

@@ -1,6 +1,5 @@
+#include "../upload/UploadFixture.h"
 #include "PdfText.h"
-#include "PgTestServer.h"
-#include "SurveyFixture.h"
 #include "TestSupport.h"
 #include "WindowProbe.h"
 #include "acquisition/widgets/LoadDataFile.h"
@@ -13,7 +12,6 @@
 #include "app/PrintControls.h"
 #include "app/ProgramWindows.h"
 #include "db/DatabaseFolder.h"
-#include "db/DbError.h"
 #include "db/Files.h"
 #include "db/Schema.h"
 #include "db/ServerChoice.h"
@@ -24,8 +22,8 @@
 #include "maintenance/widgets/MaintenanceWindow.h"
 #include "reports/widgets/ReportWindow.h"
 #include "session/BackgroundTask.h"
-#include "store/PgServerSchema.h"
 #include "store/SurveyStore.h"
+#include "upload/SurveyUpload.h"
 
 #include <QComboBox>
 #include <QCommandLineParser>
@@ -48,16 +46,12 @@ using pelmor::test::row;
 
 namespace {
 
-const QString kTemplate = QStringLiteral("window_template");
 // A name that only survives a connection string that quotes its values.
 const QString kOddName = QStringLiteral("traffic o'day");
 const QString kPassword = QStringLiteral("s3cret pass");
 
-test::PgTestServer& testServer()
-{
-    static test::PgTestServer server;
-    return server;
-}
+using test::serverChoice;
+using test::testServer;
 
 // The program as main() runs it, on a folder of its own whose file holds
 // one survey, with its message boxes and password prompt answered here.
@@ -92,48 +86,18 @@ struct Program {
     QStringList prompts;
 };
 
-db::ServerChoice serverChoice(const QString& database, const QString& user = QStringLiteral("postgres"),
-                              int port = 0)
-{
-    db::ServerChoice choice;
-    choice.useServer = true;
-    choice.host = QStringLiteral("127.0.0.1");
-    choice.port = port ? port : testServer().port();
-    choice.database = database;
-    choice.user = user;
-    choice.tlsMode = QStringLiteral("disable");
-    return choice;
-}
-
-// Stores a small survey on the server, of a download of its own.
+// Stores a small survey on the server, sent from a file of its own; the
+// batch number sets its vehicles apart, as another download.
 void storeOnServer(const QString& database, const QString& batch)
 {
-    const std::unique_ptr<store::SurveyStore> store =
-        store::openStore({{}, nullptr, db::connectionString(serverChoice(database))});
-    survey::HeaderRow header;
-    header.batchNumber = batch;
-    header.location = QStringLiteral("Server St");
-    header.date = QStringLiteral("03/01/2026");
-    header.time = QStringLiteral("08:00");
-    header.violationAlert = QStringLiteral("035");
-    header.radarMode = QStringLiteral("MPH");
-    header.direction = QStringLiteral("North");
-    header.zone = QStringLiteral("School");
-    const std::unique_ptr<store::SurveyWriter> writer = store->beginSurvey(header);
-    // Vehicles a few seconds apart by the batch number: another download.
-    const int seconds = batch.back().unicode() % 7;
-    for (int i = 0; i < 5; ++i)
-        writer->addVehicle(i * 60 + seconds, "+", 30 + i, 8 * 3600 + i * 60, QDate(2026, 3, 1));
-    // The counts the server checks against the vehicles.
-    survey::SummaryRow statistics;
-    statistics.batchNumber = batch;
-    statistics.totalVehicles = QStringLiteral("5");
-    statistics.totalApproach = QStringLiteral("5");
-    statistics.totalReceding = QStringLiteral("0");
-    statistics.totalUnknown = QStringLiteral("0");
-    statistics.minSpeed = QStringLiteral("30");
-    statistics.maxSpeed = QStringLiteral("34");
-    writer->commit(statistics, std::nullopt);
+    test::TempProgramFolder file;
+    test::storeSurvey(file.databasePath(), test::localSurvey(batch, 5, batch.back().unicode()));
+    struct : upload::UploadReport {
+        void progress(qint64, qint64) override {}
+    } report;
+    const db::Database server{
+        {}, nullptr, db::connectionString(serverChoice(database, QStringLiteral("postgres")))};
+    QVERIFY(upload::uploadSurveys(file.database(), server, {}, report).complete());
 }
 
 } // namespace
@@ -145,36 +109,27 @@ class TstServerWindow : public QObject {
 private Q_SLOTS:
     void initTestCase()
     {
+        const QString failed = test::prepareUploadServer();
+        QVERIFY2(failed.isEmpty(), qPrintable(failed));
         test::PgTestServer& server = testServer();
-        QVERIFY2(server.error().isEmpty(), qPrintable(server.error()));
-        QCOMPARE(server.execute(QStringLiteral("CREATE DATABASE %1").arg(kTemplate)), QString());
-        try {
-            store::initServer({{}, nullptr, server.connectionString(kTemplate)});
-        } catch (const db::DbError& error) {
-            QFAIL(qPrintable(error.message()));
-        }
-        QCOMPARE(server.execute(QStringLiteral("CREATE ROLE officer1 LOGIN IN ROLE pelmor_officer; "
-                                               "CREATE ROLE admin1 LOGIN IN ROLE pelmor_admin; "
+        QCOMPARE(server.execute(QStringLiteral("CREATE ROLE admin1 LOGIN IN ROLE pelmor_admin; "
                                                "CREATE ROLE keyed LOGIN PASSWORD '%1' IN ROLE pelmor_admin")
                                     .arg(kPassword)),
                  QString());
         // Every other role is trusted from 127.0.0.1; "keyed" must give its
         // password.
-        const QString hba = hbaFile();
-        QVERIFY(!hba.isEmpty());
-        QFile file(hba);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        const QByteArray rules = file.readAll();
-        file.close();
-        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write("host all keyed 127.0.0.1/32 scram-sha-256\n" + rules);
-        file.close();
-        QCOMPARE(server.execute(QStringLiteral("SELECT pg_reload_conf()")), QString());
+        QCOMPARE(
+            server.execute(QStringLiteral(
+                "DO $$ BEGIN EXECUTE format($f$COPY (SELECT line FROM (VALUES "
+                "(1, 'host all keyed 127.0.0.1/32 scram-sha-256'), (2, 'host all all 127.0.0.1/32 trust')) "
+                "AS rule(n, line) ORDER BY n) TO %L$f$, current_setting('hba_file')); END $$; "
+                "SELECT pg_reload_conf()")),
+            QString());
     }
 
     void init()
     {
-        m_database = testServer().createDatabase(kTemplate);
+        m_database = testServer().createDatabase(test::kUploadTemplate);
         QVERIFY2(!m_database.isEmpty(), qPrintable(testServer().error()));
     }
     void cleanup() { testServer().dropDatabase(m_database); }
@@ -206,7 +161,8 @@ private Q_SLOTS:
         QFETCH(QString, told);
         const QString odd = QStringLiteral("\"%1\"").arg(kOddName);
         testServer().execute(QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(odd));
-        QCOMPARE(testServer().execute(QStringLiteral("CREATE DATABASE %1 TEMPLATE %2").arg(odd, kTemplate)),
+        QCOMPARE(testServer().execute(
+                     QStringLiteral("CREATE DATABASE %1 TEMPLATE %2").arg(odd, test::kUploadTemplate)),
                  QString());
         Program program;
         program.windows->start();
@@ -331,7 +287,7 @@ private Q_SLOTS:
     {
         Program program;
         storeOnServer(m_database, QStringLiteral("260301-S"));
-        db::rememberServerChoice(serverChoice(m_database, QStringLiteral("officer1")));
+        db::rememberServerChoice(serverChoice(m_database));
         const QString laptop = program.folder.filePath(QStringLiteral("laptop"));
         QVERIFY(QDir().mkpath(laptop));
         db::initDatabaseFolder(laptop);
@@ -411,7 +367,7 @@ private Q_SLOTS:
         QString texts[2];
         for (int side = 0; side < 2; ++side) {
             if (side == 1) {
-                fillIn(program, serverChoice(m_database, QStringLiteral("officer1")), QString())->tryChoice();
+                fillIn(program, serverChoice(m_database), QString())->tryChoice();
                 QTRY_VERIFY_WITH_TIMEOUT(program.state.serverChoice.useServer, 20000);
             }
             app::MainWindow& window = *program.windows->mainWindow();
@@ -463,7 +419,7 @@ private Q_SLOTS:
     void serverLostDuringAnImport()
     {
         Program program;
-        db::rememberServerChoice(serverChoice(m_database, QStringLiteral("officer1")));
+        db::rememberServerChoice(serverChoice(m_database));
         program.windows->startOnRememberedDatabase();
         const test::WindowProbe ui = program.ui();
         loggen::LogHeader header;
@@ -515,19 +471,6 @@ private Q_SLOTS:
     }
 
 private:
-    // Where the server keeps its client authentication rules; it writes
-    // the name where the server's own user may write.
-    static QString hbaFile()
-    {
-        const QString out = QDir::temp().filePath(
-            QStringLiteral("pelmor-hba-%1.txt").arg(QCoreApplication::applicationPid()));
-        testServer().execute(QStringLiteral("COPY (SELECT current_setting('hba_file')) TO '%1'").arg(out));
-        QFile file(out);
-        const QString path =
-            file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()).trimmed() : QString();
-        file.remove();
-        return path;
-    }
     // "Database...", filled in with `choice`.
     static app::DatabaseChoiceWindow* fillIn(Program& program, const db::ServerChoice& choice,
                                              const QString& password)
@@ -548,7 +491,9 @@ private:
     {
         QStringList batches;
         for (const survey::ListedSurvey& listed :
-             store::openStore({{}, nullptr, db::connectionString(serverChoice(m_database))})->listSurveys())
+             store::openStore(
+                 {{}, nullptr, db::connectionString(serverChoice(m_database, QStringLiteral("postgres")))})
+                 ->listSurveys())
             batches << listed.header.batchNumber;
         return batches;
     }

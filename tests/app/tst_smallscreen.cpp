@@ -25,6 +25,7 @@
 #include <QComboBox>
 #include <QFile>
 #include <QGroupBox>
+#include <QHash>
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
@@ -295,7 +296,15 @@ private:
     // step leads.
     bool take(const QString& step)
     {
-        if (step.startsWith(QLatin1String("tab "))) {
+        // Steps that are one click on the main window.
+        static const QHash<QString, QString> clicks{
+            {"process", "ProcessImportedData"}, {"load window", "LoadRadarLogFile"},
+            {"modify", "ModifyHeader"},         {"save window", "SaveRawData"},
+            {"list", "SelectSurvey"},           {"print", "cmdPrint"},
+            {"speed graph", "PercentileGraph"}, {"blank form", "Command20"}};
+        if (clicks.contains(step)) {
+            ui().click(clicks.value(step));
+        } else if (step.startsWith(QLatin1String("tab "))) {
             window().tabs()->setCurrentIndex(step.mid(4).toInt());
             // A tab that works something out on show does it on a worker.
             return QTest::qWaitFor([this] { return !window().isBusy(); }, 60000);
@@ -312,10 +321,6 @@ private:
                     !QTest::qWaitFor([&] { return m_state->downloadBuffer.size() == sent + burst.size(); }))
                     return false;
             }
-        } else if (step == QLatin1String("process")) {
-            ui().click("ProcessImportedData");
-        } else if (step == QLatin1String("load window")) {
-            ui().click("LoadRadarLogFile");
         } else if (step == QLatin1String("load")) {
             ui().click("LoadRadarLogFile");
             acquisition::LoadDataFile& files = window().importTab()->fileWindow();
@@ -324,10 +329,6 @@ private:
             return window().importTab()->step() == app::ImportStep::FileLoaded;
         } else if (step == QLatin1String("long location")) {
             ui().child<QLineEdit>("Input_Location")->setText(kLongLocation);
-        } else if (step == QLatin1String("modify")) {
-            ui().click("ModifyHeader");
-        } else if (step == QLatin1String("save window")) {
-            ui().click("SaveRawData");
         } else if (step == QLatin1String("store")) {
             ui().child<QLineEdit>("Input_Location")->setText(kLongLocation);
             ui().child<QComboBox>("Input_Direction")->setCurrentText(QStringLiteral("North"));
@@ -337,18 +338,12 @@ private:
             if (!finished.wait(60000))
                 return false;
             return m_messages.texts().join(QLatin1Char('\n')).contains(QStringLiteral("records added"));
-        } else if (step == QLatin1String("list")) {
-            ui().click("SelectSurvey");
         } else if (step == QLatin1String("choose")) {
             ui().click("SelectSurvey");
             return ui().clickItem("SurveyList", QStringLiteral("050326-A"));
         } else if (step == QLatin1String("help")) {
             ui().click("PaceHelp");
             ui().click("PercentileHelp");
-        } else if (step == QLatin1String("print")) {
-            ui().click("cmdPrint");
-        } else if (step == QLatin1String("speed graph")) {
-            ui().click("PercentileGraph");
         } else if (step == QLatin1String("flow grid")) {
             ui().click("QuarterHourFlow");
             return QTest::qWaitFor([this] { return !window().isBusy(); }, 60000);
@@ -373,8 +368,6 @@ private:
             return QTest::qWaitFor([table] { return table->rowCount() > 0; }) &&
                    table->viewport()->height() >= 5 * table->rowHeight(0) &&
                    tab.pixelColor(edge) != tab.pixelColor(edge - QPoint(4, 0));
-        } else if (step == QLatin1String("blank form")) {
-            ui().click("Command20");
         } else if (step == QLatin1String("maintenance")) {
             window().tabs()->setCurrentIndex(3);
             ui().click("DatabaseManagement");

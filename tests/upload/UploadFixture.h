@@ -2,6 +2,7 @@
 
 #include "PgTestServer.h"
 #include "SurveyFixture.h"
+#include "db/ServerChoice.h"
 #include "store/PgServerSchema.h"
 #include "store/SurveyStore.h"
 
@@ -31,6 +32,21 @@ inline QString prepareUploadServer()
         return error.message();
     }
     return server.execute(QStringLiteral("CREATE ROLE officer1 LOGIN IN ROLE pelmor_officer"));
+}
+
+// The test's server as a user names it in a window; `port` 0 for the
+// server's own.
+inline db::ServerChoice serverChoice(const QString& database,
+                                     const QString& user = QStringLiteral("officer1"), int port = 0)
+{
+    db::ServerChoice choice;
+    choice.useServer = true;
+    choice.host = QStringLiteral("127.0.0.1");
+    choice.port = port ? port : testServer().port();
+    choice.database = database;
+    choice.user = user;
+    choice.tlsMode = QStringLiteral("disable");
+    return choice;
 }
 
 // A survey of `vehicles` vehicles over two days whose speeds and

@@ -95,103 +95,63 @@ private Q_SLOTS:
         test::testServer().dropDatabase(m_database);
     }
 
-    // What each chosen survey comes to, with the server holding some
-    // numbers already: the same survey, or another one under that number
-    // (survey A: its vehicles, its directions alone or its header differ).
-    void outcomes_data()
+    // Another survey under a number the server holds (survey A: its
+    // vehicles, its directions alone or its header differ) is refused,
+    // saying what differs; the server's survey and the file stay as they
+    // were, and the other surveys go whole.
+    void anotherSurveyUnderTheNumber_data()
     {
-        QTest::addColumn<QStringList>("chosen");
-        QTest::addColumn<QStringList>("sameOnServer");
-        QTest::addColumn<QString>("otherA"); // how the server's survey A differs; empty for none
-        QTest::addColumn<Kinds>("kinds");
-        QTest::addColumn<QString>("differences"); // what A's refusal says differs
-        test::row("all to an empty server", QStringList{}, QStringList{}, QString(),
-                  Kinds{Kind::Sent, Kind::Sent, Kind::Sent}, QString());
-        test::row("the chosen ones only", QStringList{"C", "A"}, QStringList{}, QString(),
-                  Kinds{Kind::Sent, Kind::Sent}, QString());
-        test::row("one there already", QStringList{}, QStringList{"B"}, QString(),
-                  Kinds{Kind::Sent, Kind::AlreadyThere, Kind::Sent}, QString());
-        test::row("another survey under a number", QStringList{}, QStringList{}, QString("vehicles"),
-                  Kinds{Kind::Refused, Kind::Sent, Kind::Sent},
+        QTest::addColumn<QString>("otherA");
+        QTest::addColumn<QString>("differences");
+        test::row("vehicles", QString("vehicles"),
                   QString("Its header is the same, but its vehicles are not: 4,000 vehicles on the server, "
                           "5,000 vehicles here."));
-        test::row("another survey, only the directions differ", QStringList{"A"}, QStringList{},
-                  QString("directions"), Kinds{Kind::Refused},
+        test::row("only the directions", QString("directions"),
                   QString("Its header is the same, but its vehicles are not: 5,000 vehicles on the server, "
                           "5,000 vehicles here."));
-        test::row("the same vehicles under another header", QStringList{"A"}, QStringList{},
-                  QString("header"), Kinds{Kind::Refused},
+        test::row("the same vehicles under another header", QString("header"),
                   QString("Its survey location is \"Oak Avenue between the railway bridge an...\" on the "
                           "server and \"Main St\" here; its posted limit is \"025\" on the server and "
                           "\"035\" here."));
-        test::row("a number not on this computer", QStringList{"B", "Z"}, QStringList{}, QString(),
-                  Kinds{Kind::Sent, Kind::Refused}, QString());
     }
-    void outcomes()
+    void anotherSurveyUnderTheNumber()
     {
-        QFETCH(QStringList, chosen);
-        QFETCH(QStringList, sameOnServer);
         QFETCH(QString, otherA);
-        QFETCH(Kinds, kinds);
         QFETCH(QString, differences);
         const auto local = store::openStore(m_local->database());
         // What the server holds first comes from another laptop's file.
         test::TempProgramFolder other;
-        for (const QString& batch : sameOnServer)
-            test::storeSurvey(other.databasePath(), test::localSurvey(batch, batch == "B" ? 9000 : 5000, 2));
-        if (!otherA.isEmpty()) {
-            test::Survey survey =
-                test::localSurvey("A", otherA == "vehicles" ? 4000 : 5000, otherA == "vehicles" ? 7 : 1);
-            if (otherA == "directions")
-                survey.directions.replace('?', '+');
-            if (otherA == "header") {
-                survey.location = "Oak Avenue between the railway bridge and the school";
-                survey.postedSpeed = "025";
-            }
-            test::storeSurvey(other.databasePath(), survey);
+        test::Survey survey =
+            test::localSurvey("A", otherA == "vehicles" ? 4000 : 5000, otherA == "vehicles" ? 7 : 1);
+        if (otherA == "directions")
+            survey.directions.replace('?', '+');
+        if (otherA == "header") {
+            survey.location = "Oak Avenue between the railway bridge and the school";
+            survey.postedSpeed = "025";
         }
+        test::storeSurvey(other.databasePath(), survey);
         FollowedUpload first;
-        if (!sameOnServer.isEmpty() || !otherA.isEmpty())
-            QVERIFY(upload::uploadSurveys(other.database(), server(), {}, first).complete());
+        QVERIFY(upload::uploadSurveys(other.database(), server(), {}, first).complete());
         const auto before = test::vehicleCounts(*local);
         const QStringList localA = writtenVehicles(*local, "A");
         const QString serverA = heldAs(*store::openStore(server()), "A");
 
         FollowedUpload report;
-        const upload::UploadResult result =
-            upload::uploadSurveys(m_local->database(), server(), chosen, report);
-        QCOMPARE(kindsOf(result), kinds);
-        QCOMPARE(result.complete(), !kinds.contains(Kind::Refused));
-        QCOMPARE(report.told().size(), kinds.size());
+        const upload::UploadResult result = upload::uploadSurveys(m_local->database(), server(), {}, report);
+        QCOMPARE(kindsOf(result), (Kinds{Kind::Refused, Kind::Sent, Kind::Sent}));
+        QVERIFY(!result.complete());
+        QCOMPARE(report.told().size(), 3);
         QVERIFY(!report.disorderly);
-
+        QVERIFY2(
+            result.surveys[0].reason.startsWith("Survey A is not sent: the agency server holds a different "
+                                                "survey under that number. " +
+                                                differences + " The survey stays"),
+            qPrintable(result.surveys[0].reason));
         const auto onServer = store::openStore(server());
-        const auto held = test::vehicleCounts(*onServer);
-        for (const upload::SurveyOutcome& outcome : result.surveys) {
-            if (outcome.kind == Kind::Sent || outcome.kind == Kind::AlreadyThere) {
-                QCOMPARE(writtenVehicles(*onServer, outcome.batchNumber),
-                         writtenVehicles(*local, outcome.batchNumber));
-            } else if (outcome.batchNumber == "A") {
-                QVERIFY2(
-                    outcome.reason.startsWith("Survey A is not sent: the agency server holds a different "
-                                              "survey under that number. " +
-                                              differences + " The survey stays"),
-                    qPrintable(outcome.reason));
-                QCOMPARE(heldAs(*onServer, "A"), serverA);
-            } else {
-                QVERIFY(!held.count(outcome.batchNumber));
-            }
-        }
-        // Nothing else reached the server, and the file is as it was.
-        QStringList expected = otherA.isEmpty() ? QStringList() : QStringList{"A"};
-        for (const upload::SurveyOutcome& outcome : result.surveys)
-            if (outcome.kind == Kind::Sent || outcome.kind == Kind::AlreadyThere)
-                expected << outcome.batchNumber;
-        expected.sort();
-        QStringList stored;
-        for (const auto& entry : held)
-            stored << entry.first;
-        QCOMPARE(stored, expected);
+        QCOMPARE(heldAs(*onServer, "A"), serverA);
+        for (const QString batch : {"B", "C"})
+            QCOMPARE(writtenVehicles(*onServer, batch), writtenVehicles(*local, batch));
+        QCOMPARE(test::vehicleCounts(*onServer).size(), size_t(3));
         QCOMPARE(test::partialSurvey(*onServer), QString());
         QCOMPARE(test::vehicleCounts(*local), before);
         QCOMPARE(writtenVehicles(*local, "A"), localA);
@@ -279,19 +239,49 @@ private Q_SLOTS:
             sent.join(','));
     }
 
-    // A cancel between surveys: those done stay, the others are not sent.
-    void cancelBetweenSurveys()
+    // The upload stops after the first survey, cancelled between surveys or
+    // the server ending the session while the second survey's vehicles go:
+    // the first is there whole, the others are told as not sent, and sent
+    // again the rest goes.
+    void stopsAfterTheFirstSurvey_data()
     {
+        QTest::addColumn<bool>("lost"); // the connection, rather than a cancel
+        test::row("cancelled", false);
+        test::row("connection lost", true);
+    }
+    void stopsAfterTheFirstSurvey()
+    {
+        QFETCH(bool, lost);
         FollowedUpload report;
-        report.stopAfter = 1;
+        bool terminated = false;
+        report.stopAfter = lost ? -1 : 1;
+        report.onProgress = [&](qint64 done) {
+            if (!lost || terminated || done <= 5000)
+                return;
+            terminated = true;
+            QCOMPARE(test::testServer().execute(
+                         QStringLiteral("SELECT pg_terminate_backend(pid) FROM pg_stat_activity "
+                                        "WHERE datname = '%1' AND pid <> pg_backend_pid()")
+                             .arg(m_database)),
+                     QString());
+        };
         const upload::UploadResult result = upload::uploadSurveys(m_local->database(), server(), {}, report);
-        QVERIFY(result.cancelled);
-        QVERIFY(!result.complete());
+        QCOMPARE(terminated, lost);
         QCOMPARE(kindsOf(result), (Kinds{Kind::Sent, Kind::NotSent, Kind::NotSent}));
+        QVERIFY(!result.complete());
+        if (lost)
+            QVERIFY2(result.stopped.contains("connection to the survey database"),
+                     qPrintable(result.stopped));
+        else
+            QVERIFY(result.cancelled);
         QCOMPARE(result.countsText(),
                  QStringLiteral("1 sent, 0 already there, 0 refused, 0 failed, 2 not sent"));
         const auto onServer = store::openStore(server());
         QCOMPARE(test::vehicleCounts(*onServer), (std::map<QString, qint64>{{"A", 5000}}));
+        QCOMPARE(test::partialSurvey(*onServer), QString());
+        FollowedUpload again;
+        QCOMPARE(kindsOf(upload::uploadSurveys(m_local->database(), server(), {}, again)),
+                 (Kinds{Kind::AlreadyThere, Kind::Sent, Kind::Sent}));
     }
 
     // Two officers send the same survey at once: the server's key lets one
@@ -316,36 +306,6 @@ private Q_SLOTS:
                  qPrintable(results[0].countsText() + " / " + results[1].countsText()));
         const auto onServer = store::openStore(server());
         QCOMPARE(test::vehicleCounts(*onServer), (std::map<QString, qint64>{{"B", 9000}}));
-    }
-
-    // The server ends the session while the second survey's vehicles go:
-    // the first is there whole, the second and third are told as not sent.
-    void lostConnection()
-    {
-        FollowedUpload report;
-        bool terminated = false;
-        report.onProgress = [&](qint64 done) {
-            if (terminated || done <= 5000)
-                return;
-            terminated = true;
-            QCOMPARE(test::testServer().execute(
-                         QStringLiteral("SELECT pg_terminate_backend(pid) FROM pg_stat_activity "
-                                        "WHERE datname = '%1' AND pid <> pg_backend_pid()")
-                             .arg(m_database)),
-                     QString());
-        };
-        const upload::UploadResult result = upload::uploadSurveys(m_local->database(), server(), {}, report);
-        QVERIFY(terminated);
-        QCOMPARE(kindsOf(result), (Kinds{Kind::Sent, Kind::NotSent, Kind::NotSent}));
-        QVERIFY2(result.stopped.contains("connection to the survey database"), qPrintable(result.stopped));
-        QVERIFY(!result.complete());
-        const auto onServer = store::openStore(server());
-        QCOMPARE(test::vehicleCounts(*onServer), (std::map<QString, qint64>{{"A", 5000}}));
-        QCOMPARE(test::partialSurvey(*onServer), QString());
-        // Sent again, the rest goes.
-        FollowedUpload again;
-        QCOMPARE(kindsOf(upload::uploadSurveys(m_local->database(), server(), {}, again)),
-                 (Kinds{Kind::AlreadyThere, Kind::Sent, Kind::Sent}));
     }
 
 private:

@@ -31,20 +31,6 @@ private Q_SLOTS:
         QVERIFY(!m_database.isEmpty());
     }
 
-    // Nothing remembered: the window lists the file's surveys and asks for
-    // the server's address before it sends anything.
-    void noServerNamed()
-    {
-        test::AppUnderTest app; // with per-user settings of its own
-        test::storeSurvey(app.folder.databasePath(), test::localSurvey("A", 10, 1));
-        upload::UploadWindow* window = open(app);
-        QVERIFY(window);
-        QCOMPARE(window->surveyList()->count(), 1);
-        QTest::mouseClick(window->sendButton(), Qt::LeftButton);
-        QVERIFY(window->serverFields()->message().contains("in \"Host\""));
-        QVERIFY(!window->isSending());
-    }
-
     // "Send" sends the checked surveys of the file to the server named in
     // the window, and lists their outcomes: a survey that lost vehicles
     // behind the program's back is refused. The program stays on the file
@@ -60,7 +46,8 @@ private Q_SLOTS:
     {
         QFETCH(bool, programOnServer);
         test::AppUnderTest app; // with per-user settings of its own
-        const db::ServerChoice choice = serverChoice(testServer().createDatabase(test::kUploadTemplate));
+        const db::ServerChoice choice =
+            test::serverChoice(testServer().createDatabase(test::kUploadTemplate));
         if (programOnServer) { // as "Database..." leaves it
             db::rememberServerChoice(choice);
             app.state.serverChoice = choice;
@@ -75,8 +62,12 @@ private Q_SLOTS:
         QVERIFY(window);
         QVERIFY((window->geometry().center() - app.window->geometry().center()).manhattanLength() < 40);
         QVERIFY(window->findChild<QLabel*>("UploadFrom")->text().contains(app.folder.databasePath()));
-        if (!programOnServer)
+        if (!programOnServer) { // nothing remembered: the server's address is asked for first
+            QTest::mouseClick(window->sendButton(), Qt::LeftButton);
+            QVERIFY(window->serverFields()->message().contains("in \"Host\""));
+            QVERIFY(!window->isSending());
             fillIn(window, choice);
+        }
         QListWidget* surveys = window->surveyList();
         QCOMPARE(surveys->count(), 3);
         for (int row = 0; row < 3; ++row)
@@ -115,8 +106,7 @@ private Q_SLOTS:
                      "SELECT pg_reload_conf()")),
                  QString());
         test::AppUnderTest app;
-        db::ServerChoice choice = serverChoice(m_database);
-        choice.user = "officer2";
+        const db::ServerChoice choice = test::serverChoice(m_database, "officer2");
         QTRY_VERIFY(wantsPassword(choice));
         test::storeSurvey(app.folder.databasePath(), test::localSurvey("C", 100, 3));
         upload::UploadWindow* window = open(app);
@@ -146,17 +136,6 @@ private Q_SLOTS:
 
 private:
     static test::PgTestServer& testServer() { return test::testServer(); }
-    static db::ServerChoice serverChoice(const QString& database)
-    {
-        db::ServerChoice choice;
-        choice.useServer = true;
-        choice.host = "127.0.0.1";
-        choice.port = testServer().port();
-        choice.database = database;
-        choice.user = "officer1";
-        choice.tlsMode = "disable";
-        return choice;
-    }
     static bool wantsPassword(const db::ServerChoice& choice)
     {
         try {
