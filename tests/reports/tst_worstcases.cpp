@@ -8,13 +8,11 @@
 #include "PdfText.h"
 #include "TestSupport.h"
 #include "charts/BarGraphRenderer.h"
-#include "flow/FlowBreakdown.h"
-#include "flow/TrafficVolumeGraph.h"
 #include "loggen/SurveyProfile.h"
 #include "loggen/VehicleGenerator.h"
 #include "reports/Documents.h"
-#include "reports/FlowReports.h"
 #include "reports/PagePainter.h"
+#include "session/DocumentPreparation.h"
 #include "stats/SpeedDistributionGraph.h"
 #include "store/SurveyStore.h"
 
@@ -279,29 +277,10 @@ private:
     reports::DocumentInputs prepared(const reports::DocumentKind& kind)
     {
         reports::DocumentInputs inputs = m_inputs;
-        const db::Database database = m_folder.database();
-        switch (kind.preparation) {
-        case reports::Preparation::SpeedDistributionGraph:
-        case reports::Preparation::TrafficVolumeGraph: {
-            const charts::GraphResult graph =
-                kind.preparation == reports::Preparation::SpeedDistributionGraph
-                    ? stats::speedDistributionGraph(database, inputs.survey, false)
-                    : flow::trafficVolumeGraph(database, inputs.survey, false);
-            inputs.graph = charts::BarGraphRenderer(*graph.graph).render();
-            break;
-        }
-        case reports::Preparation::QuarterHourBreakdown:
-        case reports::Preparation::HourlyBreakdown:
-            inputs.breakdown =
-                flow::runBreakdown(database, flow::BreakdownInputs::of(inputs.survey),
-                                   kind.preparation == reports::Preparation::QuarterHourBreakdown
-                                       ? flow::BinLength::QuarterHour
-                                       : flow::BinLength::Hour)
-                    .rows;
-            break;
-        default:
-            break;
-        }
+        const session::Preparation preparation =
+            session::prepareDocumentInputs(kind, m_folder.database(), inputs, {}, {});
+        if (!preparation.ok())
+            qWarning("%s", qPrintable(preparation.refusal));
         return inputs;
     }
 
