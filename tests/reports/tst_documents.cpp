@@ -1,12 +1,11 @@
 // The seven documents built from plain inputs: what each places where, in
-// which font, with which rules, boxes and fills, how the flow tables run
-// over pages, and how they read back from a PDF file.
+// which font, with which rules, boxes and fills, and how the flow tables run
+// over pages.
 #include "DocumentFixture.h"
 #include "reports/PageComposer.h"
 
 #include <QLineF>
 #include <QPageSize>
-#include <QTemporaryDir>
 
 using namespace pelmor;
 using reports::ReportChoice;
@@ -483,37 +482,6 @@ private Q_SLOTS:
         QCOMPARE(left->x, 1440.0);
         QCOMPARE(right->x + right->width, 10800.0);
         QCOMPARE(left->baseline, 15840.0 - 720);
-    }
-
-    // Written as PDF and read back, every text stands where its item says.
-    void pdfReadsBack_data() { documentRows(); }
-    void pdfReadsBack()
-    {
-        QFETCH(int, document);
-        const reports::PagedDocument built = build(document);
-        QTemporaryDir folder;
-        const QString file = folder.filePath(QStringLiteral("document.pdf"));
-        QCOMPARE(reports::writePdf(built, file, QStringLiteral("test")), QString());
-        const std::vector<test::PdfPage> pages = test::readPdf(file);
-        QCOMPARE(pages.size(), built.pages.size());
-        for (size_t index = 0; index < pages.size(); ++index) {
-            QCOMPARE(pages[index].size, QSizeF(612, 792));
-            for (const TextItem* item : built.pages[index].itemsOf<TextItem>()) {
-                const QStringList words = item->text.split(QLatin1Char(' '), Qt::SkipEmptyParts);
-                if (words.isEmpty())
-                    continue;
-                const QRectF ink = test::inkBox(*item);
-                const bool found = std::any_of(
-                    pages[index].words.begin(), pages[index].words.end(), [&](const test::PdfWord& word) {
-                        return word.text == words.first() && qAbs(word.box.left() - ink.left() / 20) < 1 &&
-                               qAbs(word.box.top() - item->top / 20) < 1.5;
-                    });
-                QVERIFY2(found, qPrintable(QStringLiteral("%1 at %2, %3")
-                                               .arg(item->text)
-                                               .arg(ink.left() / 20)
-                                               .arg(item->top / 20)));
-            }
-        }
     }
 
     // On paper under 7.7 by 10 inches the statistics and the sheets are

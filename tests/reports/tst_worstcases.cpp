@@ -1,19 +1,18 @@
 // The seven documents of the hardest survey an officer brings back, made as
-// the sign and the program make it, written as PDF and read back: no word
-// crosses the edge of a box or a rule, or stands on another word, and the
-// words of a line stay in one box; the graph keeps its bars out from under
+// the sign and the program make it, written as PDF and read back: every
+// text where it was placed, no word crosses the edge of a box or a rule, or
+// stands on another word, and the words of a line stay in one box; the graph keeps its bars out from under
 // the legend and draws the 85th percentile marker past its last label.
+#include "DocumentFixture.h"
 #include "ImportFixture.h"
 #include "PdfText.h"
 #include "TestSupport.h"
 #include "charts/BarGraphRenderer.h"
-#include "flow/FlowBreakdown.h"
-#include "flow/TrafficVolumeGraph.h"
 #include "loggen/SurveyProfile.h"
 #include "loggen/VehicleGenerator.h"
 #include "reports/Documents.h"
-#include "reports/FlowReports.h"
 #include "reports/PagePainter.h"
+#include "session/DocumentPreparation.h"
 #include "stats/SpeedDistributionGraph.h"
 #include "store/SurveyStore.h"
 
@@ -36,7 +35,7 @@ struct Word {
     QRectF ink;
 };
 
-std::vector<Word> wordsOf(const test::PdfPage& page)
+std::vector<Word> inkWords(const test::PdfPage& page)
 {
     std::vector<Word> words;
     for (const test::PdfWord& word : page.words) {
@@ -49,47 +48,22 @@ std::vector<Word> wordsOf(const test::PdfPage& page)
     return words;
 }
 
-// The boxes and rules of a page: every outlined rectangle (the frame's
-// boxes, the table's cells, the legend) and every line.
-struct Edges {
-    std::vector<QRectF> boxes; // with half the pen's width
-    std::vector<double> halfPens;
-    std::vector<QRectF> rules; // strips as wide as their pens
-};
-
-Edges edgesOf(const reports::Page& page)
+// The innermost outlined box of a page that holds a point; none for none.
+const reports::RectangleItem* boxAt(const reports::Page& page, const QPointF& point)
 {
-    Edges edges;
+    const reports::RectangleItem* found = nullptr;
     for (const reports::RectangleItem* box : page.itemsOf<reports::RectangleItem>()) {
-        if (box->lineWidth > 0) {
-            edges.boxes.push_back(box->rect);
-            edges.halfPens.push_back(box->lineWidth / 2);
-        }
-    }
-    for (const reports::LineItem* line : page.itemsOf<reports::LineItem>())
-        edges.rules.push_back(
-            QRectF(line->from, line->to)
-                .normalized()
-                .adjusted(-line->width / 2, -line->width / 2, line->width / 2, line->width / 2));
-    return edges;
-}
-
-// The innermost box that holds a point; -1 for none.
-int boxAt(const Edges& edges, const QPointF& point)
-{
-    int found = -1;
-    for (size_t i = 0; i < edges.boxes.size(); ++i) {
-        if (edges.boxes[i].contains(point) &&
-            (found < 0 || edges.boxes[size_t(found)].contains(edges.boxes[i])))
-            found = int(i);
+        if (box->lineWidth > 0 && box->rect.contains(point) && (!found || found->rect.contains(box->rect)))
+            found = box;
     }
     return found;
 }
 
-// What is out of place on the pages read back: a word on another word,
-// across the edge of a box (inside and outside at once) or on a rule, off
-// the paper's quarter-inch border, or in another box than the word before
-// it on its line.
+// What is out of place on the pages read back: a page not of the paper's
+// size, a text's first word not where the text was placed, a word on
+// another word, across the edge of a box or on a rule, off the paper's
+// quarter-inch border, or in another box than the word before it on its
+// line.
 QStringList wordFaults(const reports::PagedDocument& document, const std::vector<test::PdfPage>& pdf)
 {
     QStringList faults;
@@ -97,9 +71,23 @@ QStringList wordFaults(const reports::PagedDocument& document, const std::vector
         return {QStringLiteral("%1 pages read back, %2 written").arg(pdf.size()).arg(document.pages.size())};
     const QRectF paper = QRectF(QPointF(), document.pageSize).adjusted(360, 360, -360, -360);
     for (size_t index = 0; index < pdf.size(); ++index) {
-        const Edges edges = edgesOf(document.pages[index]);
-        const std::vector<Word> words = wordsOf(pdf[index]);
+        const reports::Page& page = document.pages[index];
+        const std::vector<QRectF> rules = test::rulesOf(page);
+        const std::vector<Word> words = inkWords(pdf[index]);
         const QString where = QStringLiteral("page %1: ").arg(index + 1);
+        if (pdf[index].size != document.pageSize / reports::kTwipsPerPoint)
+            faults << where + QStringLiteral("not of the paper's size");
+        for (const reports::TextItem* item : page.itemsOf<reports::TextItem>()) {
+            const QString first = item->text.section(QLatin1Char(' '), 0, 0, QString::SectionSkipEmpty);
+            const QRectF ink = test::inkBox(*item);
+            if (!first.isEmpty() && std::none_of(pdf[index].words.begin(), pdf[index].words.end(),
+                                                 [&](const test::PdfWord& word) {
+                                                     return word.text == first &&
+                                                            qAbs(word.box.left() - ink.left() / 20) < 1 &&
+                                                            qAbs(word.box.top() - item->top / 20) < 1.5;
+                                                 }))
+                faults << where + item->text + QStringLiteral(" not read back where placed");
+        }
         for (size_t i = 0; i < words.size(); ++i) {
             const Word& word = words[i];
             const QString name = where + word.text;
@@ -109,16 +97,9 @@ QStringList wordFaults(const reports::PagedDocument& document, const std::vector
                 if (word.ink.intersects(words[j].ink))
                     faults << name + QStringLiteral(" on ") + words[j].text;
             }
-            for (size_t b = 0; b < edges.boxes.size(); ++b) {
-                const double pen = edges.halfPens[b];
-                const QRectF& box = edges.boxes[b];
-                if (!box.adjusted(pen, pen, -pen, -pen).contains(word.ink) &&
-                    box.adjusted(-pen, -pen, pen, pen).intersects(word.ink))
-                    faults << name + QStringLiteral(" across the edge of a box");
-            }
-            for (const QRectF& rule : edges.rules) {
+            for (const QRectF& rule : rules) {
                 if (rule.intersects(word.ink))
-                    faults << name + QStringLiteral(" on a rule");
+                    faults << name + QStringLiteral(" on a rule or the edge of a box");
             }
             // The next word of the same line (less than two blanks away)
             // stands in the same box.
@@ -127,7 +108,7 @@ QStringList wordFaults(const reports::PagedDocument& document, const std::vector
                 const double em = word.ink.height() / 0.892;
                 if (qAbs(next.ink.bottom() - word.ink.bottom()) < 1 && next.ink.left() > word.ink.right() &&
                     next.ink.left() - word.ink.right() < 0.6 * em &&
-                    boxAt(edges, word.ink.center()) != boxAt(edges, next.ink.center()))
+                    boxAt(page, word.ink.center()) != boxAt(page, next.ink.center()))
                     faults << name + QStringLiteral(" and ") + next.text + QStringLiteral(" in two boxes");
             }
         }
@@ -296,29 +277,10 @@ private:
     reports::DocumentInputs prepared(const reports::DocumentKind& kind)
     {
         reports::DocumentInputs inputs = m_inputs;
-        const db::Database database = m_folder.database();
-        switch (kind.preparation) {
-        case reports::Preparation::SpeedDistributionGraph:
-        case reports::Preparation::TrafficVolumeGraph: {
-            const charts::GraphResult graph =
-                kind.preparation == reports::Preparation::SpeedDistributionGraph
-                    ? stats::speedDistributionGraph(database, inputs.survey, false)
-                    : flow::trafficVolumeGraph(database, inputs.survey, false);
-            inputs.graph = charts::BarGraphRenderer(*graph.graph).render();
-            break;
-        }
-        case reports::Preparation::QuarterHourBreakdown:
-        case reports::Preparation::HourlyBreakdown:
-            inputs.breakdown =
-                flow::runBreakdown(database, flow::BreakdownInputs::of(inputs.survey),
-                                   kind.preparation == reports::Preparation::QuarterHourBreakdown
-                                       ? flow::BinLength::QuarterHour
-                                       : flow::BinLength::Hour)
-                    .rows;
-            break;
-        default:
-            break;
-        }
+        const session::Preparation preparation =
+            session::prepareDocumentInputs(kind, m_folder.database(), inputs, {}, {});
+        if (!preparation.ok())
+            qWarning("%s", qPrintable(preparation.refusal));
         return inputs;
     }
 
