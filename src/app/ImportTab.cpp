@@ -123,15 +123,20 @@ ImportTab::~ImportTab()
 {
     // A window opened anew shows a download not yet kept with the header
     // as the user left it.
-    if (!m_state.downloadKept && (m_step == ImportStep::Processed || m_step == ImportStep::FileLoaded))
+    if (!m_state.downloadKept &&
+        (m_state.importStep == ImportStep::Processed || m_state.importStep == ImportStep::FileLoaded))
         m_state.typedHeader = m_header->header();
     else
         m_state.typedHeader.reset();
 }
 
+ImportStep ImportTab::step() const
+{
+    return m_state.importStep;
+}
+
 void ImportTab::showStep(ImportStep step)
 {
-    m_step = step;
     m_state.importStep = step;
     const bool choosing = step == ImportStep::ChoosingPort;
     const bool downloading = step == ImportStep::Downloading || step == ImportStep::ProcessingFailed;
@@ -170,9 +175,8 @@ void ImportTab::openPortForDownload()
 
     const auto choice = m_portChoice->choice();
     if (!choice || !m_serial->open(*choice)) {
-        m_messages.tell(choice && m_serial->lacksRight()
-                            ? acquisition::noRightToPortMessage(m_serial->deviceName())
-                            : QStringLiteral("Port locked or unavailable, select another port"));
+        const QString unavailable = QStringLiteral("Port locked or unavailable, select another port");
+        m_messages.tell(choice ? portRefusal(unavailable) : unavailable);
         return;
     }
     setPortStatusOpen();
@@ -184,7 +188,7 @@ void ImportTab::blockReceived()
     m_state.downloadKept = false;
     // Data that comes in at the port choice (the port is open again after
     // "R E S E T") shows as a download, with "Process The Imported Data".
-    if (m_step != ImportStep::Downloading)
+    if (m_state.importStep != ImportStep::Downloading)
         showStep(ImportStep::Downloading);
     m_progress->countBlock();
 }
@@ -195,7 +199,7 @@ void ImportTab::portLost(const QString& reason)
         QStringLiteral("Communication Port %1 Closed: the connection was lost").arg(m_serial->portLabel()));
     // At the port choice nothing has come in since the port was opened again.
     const QString next =
-        m_step == ImportStep::Downloading
+        m_state.importStep == ImportStep::Downloading
             ? QStringLiteral("The data received so far is kept. Press \"Process The Imported Data\" to use "
                              "it, or check the cable and start the download again.")
             : QStringLiteral("Check the cable, then choose the port and press \"OK\" to start a download.");
@@ -289,6 +293,13 @@ void ImportTab::showUnkeptDownloadAgain(ImportStep left)
     showStep(left);
 }
 
+QString ImportTab::portRefusal(const QString& otherwise) const
+{
+    // A port this user may not open says how to get the right; any other
+    // failure says what the caller gives.
+    return m_serial->lacksRight() ? acquisition::noRightToPortMessage(m_serial->deviceName()) : otherwise;
+}
+
 void ImportTab::returnToPortChoice(ImportStep step)
 {
     if (!mayLeaveDownload(QStringLiteral("going back to the port choice drops it"),
@@ -302,11 +313,9 @@ void ImportTab::returnToPortChoice(ImportStep step)
         m_processing->setStatus(
             QStringLiteral("Communication Port %1 Not Available").arg(m_serial->portLabel()));
         m_messages.tell(
-            m_serial->lacksRight()
-                ? acquisition::noRightToPortMessage(m_serial->deviceName())
-                : QStringLiteral("The serial port %1 (%2) could not be opened again: %3\n\n"
-                                 "Choose a port and press OK to start a download.")
-                      .arg(m_serial->portLabel(), m_serial->deviceName(), m_serial->errorString()),
+            portRefusal(QStringLiteral("The serial port %1 (%2) could not be opened again: %3\n\n"
+                                       "Choose a port and press OK to start a download.")
+                            .arg(m_serial->portLabel(), m_serial->deviceName(), m_serial->errorString())),
             ui::Messages::defaultTitle(), ui::Messages::Icon::Warning);
     }
     m_rawText->clear();
@@ -378,7 +387,8 @@ void ImportTab::goToField(import::HeaderField field)
 bool ImportTab::holdsUnkeptDownload() const
 {
     // At the port choice the data is no longer on show: the user let it go.
-    return !m_state.downloadKept && !m_state.downloadBuffer.isEmpty() && m_step != ImportStep::ChoosingPort;
+    return !m_state.downloadKept && !m_state.downloadBuffer.isEmpty() &&
+           m_state.importStep != ImportStep::ChoosingPort;
 }
 
 bool ImportTab::mayLeaveDownload(const QString& leaving, const QString& question)
@@ -387,10 +397,10 @@ bool ImportTab::mayLeaveDownload(const QString& leaving, const QString& question
         return true;
     // The way to keep it, with the buttons the step shows.
     const QString keep =
-        m_step == ImportStep::Downloading
+        m_state.importStep == ImportStep::Downloading
             ? QStringLiteral("Choose No to keep it, then press \"Process The Imported Data\" once the block "
                              "counter stops, and save or store it.")
-        : m_step == ImportStep::ProcessingFailed
+        : m_state.importStep == ImportStep::ProcessingFailed
             ? QStringLiteral("Choose No to keep it, then save it with \"Save this raw data file as...\".")
             : QStringLiteral("Choose No to keep it, then save it with \"Save this raw data file as...\" or "
                              "store it with \"Process This Radar Data to The Database>>\".");

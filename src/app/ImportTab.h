@@ -66,7 +66,7 @@ public:
     ImportTab(AppState& state, ui::Messages& messages, QWidget* parent = nullptr);
     ~ImportTab() override;
 
-    ImportStep step() const { return m_step; }
+    ImportStep step() const;
 
     // Port choice "OK": empties the buffer and opens the chosen port.
     void openPortForDownload();
@@ -111,6 +111,7 @@ private:
     // Shows exactly the panels of `step` and hides the others.
     void showStep(ImportStep step);
     void returnToPortChoice(ImportStep step);
+    QString portRefusal(const QString& otherwise) const;
     // Goes to the header field a refusal was about: the panel's own field,
     // or the correction panel's box for a field taken from the sign.
     void goToField(pelmor::import::HeaderField field);
@@ -138,7 +139,6 @@ private:
     pelmor::import::HeaderPanel* m_header;
     pelmor::import::CorrectionPanel* m_correction;
     QPushButton* m_saveRawData;
-    ImportStep m_step = ImportStep::ChoosingPort;
     session::BackgroundTask* m_importTask;
 };
 

@@ -243,13 +243,20 @@ void fingerprintStoredSurveys(Connection& connection)
 
 } // namespace
 
+bool hasTable(Connection& connection, const char* name)
+{
+    SqliteStatement query(connection,
+                          QStringLiteral("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ?"));
+    query.bind(0, QString::fromLatin1(name));
+    const bool found = query.nextRow();
+    query.reset();
+    return found;
+}
+
 QStringList upgradeSchema(Connection& connection)
 {
     const QString version = QStringLiteral("PRAGMA user_version");
-    const QString hasTables =
-        QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name "
-                       "= 'Header'");
-    if (numberFrom(connection, version) >= kSchemaVersion || numberFrom(connection, hasTables) == 0)
+    if (numberFrom(connection, version) >= kSchemaVersion || !hasTable(connection, "Header"))
         return {};
     try {
         connection.executeUnlogged(QStringLiteral("BEGIN IMMEDIATE"));

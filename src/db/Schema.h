@@ -87,6 +87,10 @@ class Connection;
 // not changed; those batch numbers are returned, in order. A file that cannot be written now
 // (read-only, or another program holds the write lock) is left for a later
 // opening, as is a file with no tables yet.
+// Whether the file has the table `name`: a file not yet brought up to date
+// lacks the later ones.
+bool hasTable(Connection& connection, const char* name);
+
 QStringList upgradeSchema(Connection& connection);
 
 // What the user is told when `path` holds surveys under the same batch

@@ -3,6 +3,7 @@
 #include "db/Connection.h"
 #include "db/DbError.h"
 #include "db/DurableFiles.h"
+#include "db/Schema.h"
 #include "db/SqlText.h"
 #include "maintenance/DatabaseCheck.h"
 #include "maintenance/DatabaseFiles.h"
@@ -156,11 +157,7 @@ Outcome deleteAllSurveys(const db::Database& database)
         // their names and their coordinates stay for the surveys to come. A
         // file not yet brought up to date has no sites and no downloads.
         for (const char* table : {"Site_Survey", "Survey_Download"}) {
-            if (connection
-                    .scalar(QStringLiteral("select count(*) as Found from sqlite_master where name = '%1'")
-                                .arg(QLatin1String(table)),
-                            QStringLiteral("Found"))
-                    .toLongLong() > 0)
+            if (db::hasTable(connection, table))
                 connection.execute(QStringLiteral("delete from ") + QLatin1String(table));
         }
         transaction.commit();

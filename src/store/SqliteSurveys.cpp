@@ -7,6 +7,7 @@
 #include "db/DownloadFingerprint.h"
 #include "db/FieldValues.h"
 #include "db/Files.h"
+#include "db/Schema.h"
 #include "db/SqlText.h"
 #include "db/SqliteStatement.h"
 #include "text/Formats.h"
@@ -57,28 +58,11 @@ bool batchIsHeld(db::Connection& connection, const QString& batchNumber)
     return held.nextRow() && held.integerAt(0) != 0;
 }
 
-// Whether the file has the table: a file not yet brought up to date (one
-// that holds a batch number twice, or that another program held while it
-// was opened) lacks the later ones.
-bool hasTable(db::Connection& connection, const char* table)
-{
-    db::SqliteStatement query(connection,
-                              QStringLiteral("SELECT 1 FROM sqlite_master WHERE type = 'table' AND "
-                                             "name = ?"));
-    query.bind(0, QString::fromLatin1(table));
-    const bool found = query.nextRow();
-    query.reset();
-    return found;
-}
-
 // The survey that holds the download of `fingerprint`, found through the
-// key on the fingerprints; empty when none does, or when the file keeps no
-// fingerprints yet (its upgrade makes them from the stored vehicles). Of
+// key on the fingerprints; empty when none does. Of
 // copies an older program stored under different starts, the first.
 QString holderOf(db::Connection& connection, const QByteArray& fingerprint)
 {
-    if (!hasTable(connection, "Survey_Download"))
-        return QString();
     db::SqliteStatement query(connection,
                               QStringLiteral("SELECT \"Batch_Number\" FROM \"Survey_Download\" "
                                              "WHERE \"Fingerprint\" = ? ORDER BY \"Copy\" LIMIT 1"));
@@ -299,7 +283,7 @@ private:
     // date gets it from its upgrade.
     void insertDownload()
     {
-        if (!hasTable(m_connection, "Survey_Download"))
+        if (!db::hasTable(m_connection, "Survey_Download"))
             return;
         const QByteArray fingerprint = m_download.result();
         if (const QString holder = holderOf(m_connection, fingerprint); !holder.isEmpty())
@@ -468,7 +452,7 @@ DeletedSurvey SqliteSurveyStore::deleteSurvey(const QString& batchNumber)
     // The survey leaves its site and its download; a file not yet upgraded
     // has neither.
     for (const char* table : {"Site_Survey", "Survey_Download"}) {
-        if (hasTable(m_connection, table))
+        if (db::hasTable(m_connection, table))
             remove(table);
     }
     transaction.commit();
@@ -492,6 +476,9 @@ std::unique_ptr<SurveyFigures> SqliteSurveyStore::figures(const QString& batchNu
 
 QString SqliteSurveyStore::surveyHoldingDownload(const QByteArray& fingerprint)
 {
+    // A file that keeps no fingerprints yet gets them from its upgrade.
+    if (!db::hasTable(m_connection, "Survey_Download"))
+        return QString();
     return holderOf(m_connection, fingerprint);
 }
 
