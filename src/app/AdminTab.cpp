@@ -5,6 +5,7 @@
 #include "db/Files.h"
 #include "import/SurveyLists.h"
 #include "store/NameLists.h"
+#include "store/SurveyStore.h"
 #include "survey/FieldLimits.h"
 #include "text/MessageText.h"
 #include "ui/Style.h"
@@ -257,17 +258,16 @@ QGroupBox* AdminTab::buildFieldSetupFrame()
 
 void AdminTab::showDatabaseInUse(const db::Database& database, const db::ServerChoice& server)
 {
-    const bool onServer = !database.server.isEmpty();
-    const QString text = onServer ? QStringLiteral("Agency server: %1").arg(db::serverName(server))
-                                  : QStringLiteral("This computer: %1").arg(db::displayPath(database.path));
+    const QString text = store::databaseInUse(database, db::serverName(server));
     m_databaseInUse->setText(text);
     m_databaseInUse->setToolTip(text);
     // The agency's IT backs a server up and mends it; here only surveys are
     // deleted, and only by an administrator.
-    m_databaseNote->setText(onServer ? QStringLiteral("The agency's IT backs up the server. An administrator "
-                                                      "of the agency database can delete surveys.")
-                                     : QStringLiteral("Back up, repair, replace or restore the survey "
-                                                      "database, or delete surveys."));
+    m_databaseNote->setText(store::capabilitiesOf(database).fileMaintenance
+                                ? QStringLiteral("Back up, repair, replace or restore the survey "
+                                                 "database, or delete surveys.")
+                                : QStringLiteral("The agency's IT backs up the server. An administrator "
+                                                 "of the agency database can delete surveys."));
 }
 
 reports::FieldSheetInputs AdminTab::fieldSheetInputs() const

@@ -18,6 +18,7 @@
 #include "session/widgets/ProgressStrip.h"
 #include "stats/Pace.h"
 #include "stats/widgets/HelpWindow.h"
+#include "store/SurveyStore.h"
 #include "study/widgets/CsvFileDialog.h"
 #include "ui/Messages.h"
 #include "upload/widgets/UploadWindow.h"
@@ -174,7 +175,7 @@ void MainWindow::load()
         return;
     // The server is mended by the agency's IT; the file can be replaced here.
     const QString advice =
-        m_state.database.server.isEmpty()
+        store::capabilitiesOf(m_state.database).fileMaintenance
             ? QStringLiteral("Use Administration / Setup, Database Management, to replace it with a new "
                              "blank database.")
             : QStringLiteral("Check that the agency server runs and can be reached, or choose the database "

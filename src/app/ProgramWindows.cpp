@@ -77,7 +77,8 @@ void ProgramWindows::startOnRememberedDatabase()
         const QString name = db::serverName(remembered);
         QString failure;
         try {
-            store::openStore({{}, nullptr, db::connectionString(remembered, password)})->capabilities();
+            store::openStore(db::Database::ofServer(db::connectionString(remembered, password)))
+                ->capabilities();
             useDatabase(remembered, password);
             break;
         } catch (const db::DbError& error) {
@@ -142,9 +143,8 @@ void ProgramWindows::openMaintenance()
     if (!m_main)
         return; // a second click on the way out
     // What the user may do on the server is the server's to say.
-    store::Capabilities capabilities;
-    capabilities.fileMaintenance = true;
-    if (!m_state.database.server.isEmpty()) {
+    store::Capabilities capabilities = store::capabilitiesOf(m_state.database);
+    if (!capabilities.deleteSurveys) {
         try {
             capabilities = store::openStore(m_state.database)->capabilities();
         } catch (const db::DbError& error) {
@@ -156,7 +156,7 @@ void ProgramWindows::openMaintenance()
     m_maintenance = std::make_unique<maintenance::MaintenanceWindow>(m_state.databaseFolder, m_messages,
                                                                      m_backdrop.get());
     if (!capabilities.fileMaintenance)
-        m_maintenance->showServerMaintenance(capabilities.deleteSurveys);
+        m_maintenance->showServerMaintenance(capabilities.deleteSurveys.value_or(false));
     connect(m_maintenance.get(), &maintenance::MaintenanceWindow::deletionRequested, this,
             &ProgramWindows::openDeletion, Qt::QueuedConnection);
     connect(m_maintenance.get(), &maintenance::MaintenanceWindow::returnRequested, this,

@@ -28,6 +28,23 @@ struct Context {
 // command line.)
 constexpr int kExitMaybeStored = 3;
 
+// What sets a command apart from the others, kept with it in the table.
+enum Trait : unsigned {
+    kPlain = 0,
+    // Keeps the database file itself: backup, compaction, repair, replace
+    // or restore.
+    kFileUpkeep = 1u << 0,
+    // Erases every survey at once when given --all.
+    kDeletesAllWithAll = 1u << 1,
+    // Works on the database folder of this computer, never on a server.
+    kFolderOnly = 1u << 2,
+    // Sends the file's surveys to the server --server names: it works on
+    // the file and the server at once.
+    kSendsToServer = 1u << 3,
+    // Draws images, which needs Qt's GUI side for its fonts.
+    kDrawsWithFonts = 1u << 4,
+};
+
 // One command of pelmor-cli: its name and usage line, the options it adds to
 // the parser, and what it does. run() returns the exit code: 0 on success,
 // non-zero on any refusal or error (after printing the message).
@@ -37,22 +54,21 @@ struct Command {
     const char* description; // one line for the command list
     void (*addOptions)(QCommandLineParser& parser);
     int (*run)(const QCommandLineParser& parser, Context& context);
+    unsigned traits = kPlain;
+
+    bool has(Trait trait) const { return (traits & trait) != 0; }
 };
 
 // Every command, in the order --help lists them.
 const std::vector<Command>& commands();
 
-// Whether the named command draws images, which needs Qt's GUI side for
-// its fonts.
-bool drawsWithFonts(const QString& name);
+// The command of that name; nullptr when there is none.
+const Command* findCommand(const QString& name);
 
-// Whether the command sends the file's surveys to the server --server
-// names: it works on the file and the server at once.
-bool sendsToServer(const Command& command);
-
-// Why the command does not run on the agency server (it keeps the file,
-// or erases every survey); empty when it does.
-QString refusalOnServer(const Command& command, const QCommandLineParser& parser);
+// Why the command does not run on `database` (it keeps the file, erases
+// every survey, or works on this computer's folder, where the database is
+// a server); empty when it does.
+QString refusalOn(const db::Database& database, const Command& command, const QCommandLineParser& parser);
 
 // Prints a message on the error stream and returns 1.
 int fail(Context& context, const QString& message);

@@ -1,6 +1,7 @@
 #include "Command.h"
 #include "db/SafeFileWriter.h"
 #include "maintenance/MaintenanceTexts.h"
+#include "store/SurveyStore.h"
 
 #include <QBuffer>
 #include <QImage>
@@ -60,7 +61,7 @@ const std::vector<Command>& commands()
         {"init", "",
          "create the template pelmor.emp (written anew: it never holds data) and the survey "
          "database pelmor.mdb when there is none",
-         noOptions, runInit},
+         noOptions, runInit, kFolderOnly},
         {"import",
          "FILE.rsx --trailer A --location TEXT --direction North --zone School --unit MPH "
          "[--start-date D] [--start-time T] [--batch B] [--location-code C] [--posted S] [--cutoff S] "
@@ -79,7 +80,7 @@ const std::vector<Command>& commands()
         {"graph", "percent85|volume BATCH --png FILE [--bw]",
          "draw a survey's speed distribution (pace and 85th percentile) or its vehicles per speed "
          "against the limit, for a colour or a black-and-white printer, into a PNG image",
-         addGraphOptions, runGraph},
+         addGraphOptions, runGraph, kDrawsWithFonts},
         {"report",
          "N BATCH --pdf FILE | --png DIR [--agency TEXT] [--officer TEXT] [--bw] [--threshold N] "
          "[--with BATCH_B]",
@@ -89,7 +90,7 @@ const std::vector<Command>& commands()
          "before-and-after comparison needs --with); the field setup sheets take no BATCH "
          "and the filled-in sheet takes its values as options ('pelmor-cli report --help' lists the "
          "documents and the options)",
-         addReportOptions, runReport},
+         addReportOptions, runReport, kDrawsWithFonts},
         {"study", "BATCH [--json] [--threshold N]",
          "print a survey's measured speed study: percentiles, pace, shares over the limit by direction, "
          "the hourly profile and the data-quality warnings",
@@ -100,15 +101,15 @@ const std::vector<Command>& commands()
          addExportOptions, runExport},
         {"backup", "",
          "keep the database as it is in pelmor.bak (an earlier backup goes) and compact pelmor.mdb",
-         noOptions, runBackup},
+         noOptions, runBackup, kFileUpkeep},
         {"repair", "", "check pelmor.mdb and, when damaged, rebuild it from every row that can still be read",
-         noOptions, runRepair},
+         noOptions, runRepair, kFileUpkeep},
         {"replace", "--yes", "replace pelmor.mdb by a copy of the empty database pelmor.emp",
-         addConfirmationOption, runReplace},
+         addConfirmationOption, runReplace, kFileUpkeep},
         {"restore", "--yes", "replace pelmor.mdb by a copy of the backup pelmor.bak", addConfirmationOption,
-         runRestore},
+         runRestore, kFileUpkeep},
         {"delete", "BATCH | --all --yes", "delete one survey, or every survey, with all their vehicles",
-         addDeleteOptions, runDelete},
+         addDeleteOptions, runDelete, kDeletesAllWithAll},
         {"compare", "BATCH_A BATCH_B [--json]",
          "set two surveys of one street side by side (usually before and after a change), in the first "
          "one's unit: their speeds, the changes, whether each change is significant at 95 % and why the "
@@ -117,7 +118,7 @@ const std::vector<Command>& commands()
         {"folder", "[--set DIR | --forget]",
          "print the database folder and what chose it; --set remembers DIR as this user's database "
          "folder, --forget forgets it",
-         addFolderOptions, runFolder},
+         addFolderOptions, runFolder, kFolderOnly},
         {"server", "init",
          "set the agency's PostgreSQL server --server names up for the program: its tables and the group "
          "roles pelmor_officer and pelmor_admin, or bring them to this program's version (run as a role "
@@ -127,7 +128,7 @@ const std::vector<Command>& commands()
          "send the surveys of the file on this computer (all, or the batch numbers named) to the agency "
          "server --server (or PELMOR_SERVER) names, each whole with its vehicles and statistics; one line a "
          "survey (sent, already there, refused with the reason), then the counts",
-         addUploadOptions, runUpload},
+         addUploadOptions, runUpload, kSendsToServer},
         {"sites", "[--json]",
          "list the sites the surveys were taken at (a location and a direction of travel), each with its "
          "number, its surveys and their first and latest dates",
@@ -150,27 +151,26 @@ const std::vector<Command>& commands()
     return all;
 }
 
-bool sendsToServer(const Command& command)
+const Command* findCommand(const QString& name)
 {
-    return qstrcmp(command.name, "upload") == 0;
+    for (const Command& command : commands()) {
+        if (name == QLatin1String(command.name))
+            return &command;
+    }
+    return nullptr;
 }
 
-bool drawsWithFonts(const QString& name)
+QString refusalOn(const db::Database& database, const Command& command, const QCommandLineParser& parser)
 {
-    return name == QLatin1String("graph") || name == QLatin1String("report");
-}
-
-QString refusalOnServer(const Command& command, const QCommandLineParser& parser)
-{
+    const store::Capabilities capabilities = store::capabilitiesOf(database);
     const QString name = QLatin1String(command.name);
-    const bool fileMaintenance = name == QLatin1String("backup") || name == QLatin1String("repair") ||
-                                 name == QLatin1String("replace") || name == QLatin1String("restore") ||
-                                 (name == QLatin1String("delete") && parser.isSet(QStringLiteral("all")));
-    if (fileMaintenance)
+    const bool deletesAll = command.has(kDeletesAllWithAll) && parser.isSet(QStringLiteral("all"));
+    if ((command.has(kFileUpkeep) && !capabilities.fileMaintenance) ||
+        (deletesAll && !capabilities.deleteAll))
         return QStringLiteral("'pelmor-cli %1' is for the database file on this computer. %2")
-            .arg(name + (name == QLatin1String("delete") ? QStringLiteral(" --all") : QString()),
+            .arg(name + (deletesAll ? QStringLiteral(" --all") : QString()),
                  maintenance::texts::kServerKeptByIt);
-    if (name == QLatin1String("init") || name == QLatin1String("folder"))
+    if (command.has(kFolderOnly) && capabilities.keeper != store::Keeper::ThisComputer)
         return QStringLiteral("'pelmor-cli %1' works on the database folder of this computer, not on the "
                               "agency server: drop --server (or unset PELMOR_SERVER). To set a server up, "
                               "run 'pelmor-cli --server URL server init'.")

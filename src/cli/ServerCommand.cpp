@@ -1,6 +1,7 @@
 #include "Command.h"
 #include "db/DbError.h"
 #include "store/PgServerSchema.h"
+#include "store/SurveyStore.h"
 #include "text/MessageText.h"
 
 namespace pelmor::cli {
@@ -17,7 +18,7 @@ int runServer(const QCommandLineParser& parser, Context& context)
     const QStringList arguments = parser.positionalArguments();
     if (arguments.size() != 2 || arguments[1] != QLatin1String("init"))
         return fail(context, QStringLiteral("Say what to do: pelmor-cli --server URL server init"));
-    if (context.database.server.isEmpty())
+    if (store::capabilitiesOf(context.database).keeper != store::Keeper::AgencyServer)
         return fail(context, QStringLiteral("Name the server to set up: pelmor-cli --server URL server init "
                                             "(or set PELMOR_SERVER)."));
     store::ServerSetup setup;

@@ -37,8 +37,7 @@ int runUpload(const QCommandLineParser& parser, Context& context)
         return fail(context,
                     QStringLiteral("Name the agency server to send the surveys to: pelmor-cli --db DIR "
                                    "upload --server URL [BATCH ...], or set PELMOR_SERVER."));
-    db::Database server;
-    server.server = context.uploadServer;
+    const db::Database server = db::Database::ofServer(context.uploadServer);
     const QStringList batches = parser.positionalArguments().mid(1);
     PrintedUpload report(context.out);
     const upload::UploadResult result = upload::uploadSurveys(context.database, server, batches, report);

@@ -101,7 +101,8 @@ int main(int argc, char* argv[])
     for (int i = 0; i < argc; ++i)
         rawArguments << QString::fromLocal8Bit(argv[i]);
     std::unique_ptr<QCoreApplication> application;
-    if (cli::drawsWithFonts(commandName(rawArguments))) {
+    const cli::Command* drawing = cli::findCommand(commandName(rawArguments));
+    if (drawing && drawing->has(cli::kDrawsWithFonts)) {
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
             qputenv("QT_QPA_PLATFORM", "offscreen");
         application = std::make_unique<QGuiApplication>(argc, argv);
@@ -114,11 +115,7 @@ int main(int argc, char* argv[])
 
     const QStringList arguments = QCoreApplication::arguments();
     const QString name = commandName(arguments);
-    const cli::Command* command = nullptr;
-    for (const cli::Command& candidate : cli::commands()) {
-        if (name == QLatin1String(candidate.name))
-            command = &candidate;
-    }
+    const cli::Command* command = cli::findCommand(name);
     if (!command) {
         if (name.isEmpty() &&
             (arguments.contains(QStringLiteral("--help")) || arguments.contains(QStringLiteral("-h")))) {
@@ -159,7 +156,7 @@ int main(int argc, char* argv[])
         err << refusal << Qt::endl;
         return 2;
     }
-    if (parser.isSet(dbOption) && parser.isSet(serverOption) && !cli::sendsToServer(*command)) {
+    if (parser.isSet(dbOption) && parser.isSet(serverOption) && !command->has(cli::kSendsToServer)) {
         err << "Give either --db DIR (the file on this computer) or --server URL (the agency server), not "
                "both: drop one of them."
             << Qt::endl;
@@ -176,15 +173,15 @@ int main(int argc, char* argv[])
     const QString target = parser.isSet(serverOption) ? parser.value(serverOption).trimmed()
                                                       : qEnvironmentVariable("PELMOR_SERVER").trimmed();
     const QString server =
-        cli::sendsToServer(*command) || (parser.isSet(dbOption) && !parser.isSet(serverOption)) ? QString()
-                                                                                                : target;
+        command->has(cli::kSendsToServer) || (parser.isSet(dbOption) && !parser.isSet(serverOption))
+            ? QString()
+            : target;
     if (!server.isEmpty()) {
-        if (const QString refusal = cli::refusalOnServer(*command, parser); !refusal.isEmpty()) {
+        const db::Database database = db::Database::ofServer(server);
+        if (const QString refusal = cli::refusalOn(database, *command, parser); !refusal.isEmpty()) {
             err << refusal << Qt::endl;
             return 1;
         }
-        db::Database database;
-        database.server = server;
         cli::Context context{QString(), db::FolderSource::Option, database, out, err};
         return command->run(parser, context);
     }
@@ -196,6 +193,6 @@ int main(int argc, char* argv[])
         return 1;
     }
     cli::Context context{folder.path, folder.source, {db::databasePath(folder.path), nullptr},
-                         out,         err,           cli::sendsToServer(*command) ? target : QString()};
+                         out,         err,           command->has(cli::kSendsToServer) ? target : QString()};
     return command->run(parser, context);
 }

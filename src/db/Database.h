@@ -24,6 +24,10 @@ struct Database {
     // empty for the file at `path`. The password is never part of what the
     // program shows or keeps.
     QString server{};
+
+    // The database of the agency server at `connection` (a libpq connection
+    // string or URI).
+    static Database ofServer(const QString& connection) { return {QString(), nullptr, connection}; }
 };
 
 } // namespace pelmor::db

@@ -132,30 +132,62 @@ QStringList schemaStatements(int version)
     return statements;
 }
 
-QStringList siteStatements()
+const std::vector<AddedTable>& addedTables()
 {
     // A site's keys are the location and direction texts of its surveys
     // read alike (see the sites' own key); a survey's figures are the
     // sites' own text, with the version of the method that wrote them.
-    return {
-        QStringLiteral("CREATE TABLE IF NOT EXISTS \"Site\" (\"Site_Id\" INTEGER PRIMARY KEY, "
-                       "\"Name\" TEXT NOT NULL, \"Direction\" TEXT NOT NULL, \"Latitude\" REAL, "
-                       "\"Longitude\" REAL) STRICT"),
-        QStringLiteral("CREATE TABLE IF NOT EXISTS \"Site_Name\" (\"Key\" TEXT PRIMARY KEY, "
-                       "\"Site_Id\" INTEGER NOT NULL) STRICT"),
-        QStringLiteral(
-            "CREATE TABLE IF NOT EXISTS \"Site_Survey\" (\"Batch_Number\" TEXT PRIMARY KEY, "
-            "\"Site_Id\" INTEGER NOT NULL, \"Method\" INTEGER NOT NULL, \"Figures\" TEXT NOT NULL) "
-            "STRICT"),
+    static const std::vector<AddedTable> all = {
+        {kSiteTable, kSitesVersion,
+         "\"Site_Id\" INTEGER PRIMARY KEY, \"Name\" TEXT NOT NULL, \"Direction\" TEXT NOT NULL, "
+         "\"Latitude\" REAL, \"Longitude\" REAL",
+         false},
+        {kSiteNameTable, kSitesVersion, "\"Key\" TEXT PRIMARY KEY, \"Site_Id\" INTEGER NOT NULL", false},
+        {kSiteSurveyTable, kSitesVersion,
+         "\"Batch_Number\" TEXT PRIMARY KEY, \"Site_Id\" INTEGER NOT NULL, \"Method\" INTEGER NOT NULL, "
+         "\"Figures\" TEXT NOT NULL",
+         true},
+        {"Survey_Download", kDownloadsVersion,
+         "\"Batch_Number\" TEXT PRIMARY KEY, \"Fingerprint\" BLOB NOT NULL, \"Copy\" INTEGER NOT NULL "
+         "DEFAULT 0, UNIQUE (\"Fingerprint\", \"Copy\")",
+         true},
     };
+    return all;
+}
+
+const AddedTable* findAddedTable(const QString& name)
+{
+    for (const AddedTable& table : addedTables()) {
+        if (name.compare(QLatin1String(table.name), Qt::CaseInsensitive) == 0)
+            return &table;
+    }
+    return nullptr;
+}
+
+namespace {
+
+// The statements that make the added tables of one version where missing.
+QStringList addedTableStatements(int version)
+{
+    QStringList statements;
+    for (const AddedTable& table : addedTables()) {
+        if (table.version == version)
+            statements << QStringLiteral("CREATE TABLE IF NOT EXISTS \"%1\" (%2) STRICT")
+                              .arg(QLatin1String(table.name), QLatin1String(table.columns));
+    }
+    return statements;
+}
+
+} // namespace
+
+QStringList siteStatements()
+{
+    return addedTableStatements(kSitesVersion);
 }
 
 QStringList downloadStatements()
 {
-    return {
-        QStringLiteral("CREATE TABLE IF NOT EXISTS \"Survey_Download\" (\"Batch_Number\" TEXT PRIMARY KEY, "
-                       "\"Fingerprint\" BLOB NOT NULL, \"Copy\" INTEGER NOT NULL DEFAULT 0, "
-                       "UNIQUE (\"Fingerprint\", \"Copy\")) STRICT")};
+    return addedTableStatements(kDownloadsVersion);
 }
 
 QStringList identityStatements()

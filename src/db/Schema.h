@@ -55,6 +55,28 @@ inline constexpr int kSitesVersion = 2;
 // The first version whose files hold the downloads' fingerprints.
 inline constexpr int kDownloadsVersion = 3;
 
+// A table a later layout added beside the seven.
+struct AddedTable {
+    const char* name;
+    int version;         // the layout version that added it
+    const char* columns; // its columns and keys, as created
+    // Whether its rows belong to single surveys, by batch number: they go
+    // with the survey when it is deleted.
+    bool perSurvey;
+};
+
+// The sites' tables: the sites, the keys their surveys' locations read as,
+// and the site of each survey.
+inline constexpr const char* kSiteTable = "Site";
+inline constexpr const char* kSiteNameTable = "Site_Name";
+inline constexpr const char* kSiteSurveyTable = "Site_Survey";
+
+// The tables the layouts after version 1 added, in creation order.
+const std::vector<AddedTable>& addedTables();
+
+// An added table found without regard to letter case, or nullptr.
+const AddedTable* findAddedTable(const QString& name);
+
 // The statements that create the schema of `version` in an empty database,
 // and the one settings row every database carries.
 QStringList schemaStatements(int version = kSchemaVersion);

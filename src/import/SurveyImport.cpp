@@ -704,7 +704,7 @@ ImportResult importSurvey(const db::Database& database, const SurveyHeader& type
     } catch (const store::DatabaseReplaced&) {
         return failed(replacedMessage(database.path), QString());
     } catch (const db::DbError& error) {
-        if (!database.server.isEmpty()) {
+        if (store::capabilitiesOf(database).keeper == store::Keeper::AgencyServer) {
             failed(serverFailure(error), error.message());
             if (error.failure() == db::Failure::MaybeSaved)
                 result.outcome = ImportResult::Outcome::MaybeStored;

@@ -320,9 +320,10 @@ public:
                        entry.name.compare(table->name(), Qt::CaseInsensitive) == 0;
             });
             if (entry == schema.end()) {
-                // The sites' tables came with a later layout than the
-                // survey tables: an older file lost none of their rows.
-                if (!db::findTable(table->name()) && m_pages.userVersion() < quint32(db::kSitesVersion))
+                // A table added by a later layout than the file's lost
+                // none of its rows.
+                const db::AddedTable* added = db::findAddedTable(table->name());
+                if (added && m_pages.userVersion() < quint32(added->version))
                     table->readWhole(0);
                 else
                     damagedTables.push_back(table.get());
@@ -539,9 +540,9 @@ RepairFindings findingsOf(const Salvage& salvage, bool everyPageRead, SqliteFile
     }
     found.headerless = batchesWithoutHeader(rebuilt);
 
-    const std::optional<qint64> lostSites = lostOfSites[QStringLiteral("Site")];
-    const std::optional<qint64> lostNames = lostOfSites[QStringLiteral("Site_Name")];
-    const std::optional<qint64> lostPlaces = lostOfSites[QStringLiteral("Site_Survey")];
+    const std::optional<qint64> lostSites = lostOfSites[QLatin1String(db::kSiteTable)];
+    const std::optional<qint64> lostNames = lostOfSites[QLatin1String(db::kSiteNameTable)];
+    const std::optional<qint64> lostPlaces = lostOfSites[QLatin1String(db::kSiteSurveyTable)];
     const auto [remade, namesRemoved] = remakeLostSites(rebuilt);
     found.remadeSites = remade;
     found.lostSitesWithoutSurveys =

@@ -1,14 +1,10 @@
 #include "maintenance/SurveyDeletion.h"
 
-#include "db/Connection.h"
 #include "db/DbError.h"
 #include "db/DurableFiles.h"
-#include "db/Schema.h"
-#include "db/SqlText.h"
 #include "maintenance/DatabaseCheck.h"
 #include "maintenance/DatabaseFiles.h"
 #include "maintenance/MaintenanceTexts.h"
-#include "maintenance/SqliteFile.h"
 #include "maintenance/WriteLock.h"
 #include "store/SurveyStore.h"
 
@@ -17,8 +13,6 @@
 
 #include <optional>
 
-#include <sqlite3.h>
-
 namespace pelmor::maintenance {
 namespace {
 
@@ -26,8 +20,8 @@ namespace {
 // lock is taken to find out, and let go for the deletion's own transaction.
 std::optional<Outcome> refusalWhileInUse(const db::Database& database, const QString& operation)
 {
-    if (!database.server.isEmpty())
-        return std::nullopt; // the server's own locks keep writers apart
+    if (!store::capabilitiesOf(database).fileMaintenance)
+        return std::nullopt; // a server's own locks keep writers apart
     WriteLock lock(database.path);
     if (lock.isHeld())
         return std::nullopt;
@@ -110,57 +104,29 @@ QString surveyQuestion(const QString& batch, const QString& count, bool hasHeade
 
 QString deleteSurveyQuestion(const db::Database& database, const QString& batch)
 {
-    if (!database.server.isEmpty()) {
-        const std::unique_ptr<store::SurveyStore> store = store::openStore(database);
-        const survey::SurveyRecord survey = store->loadSurvey(batch);
-        qint64 vehicles = 0;
-        for (const store::SpeedCount& speed : store->speedCounts(batch))
-            vehicles += speed.count;
-        return surveyQuestion(batch, texts::counted(vehicles, "vehicle", "vehicles"), survey.hasHeader,
-                              {survey.header.location, survey.header.direction, survey.header.date});
+    // A database that cannot be read gets the question about rows without
+    // their header, which names no more than the batch number.
+    store::SurveyContents contents;
+    try {
+        contents = store::openStore(database)->surveyContents(batch);
+    } catch (const db::DbError&) {
     }
-    SqliteFile file(database.path, SqliteFile::Mode::ReadOnly);
-    SqliteQuery header(
-        file, QStringLiteral("SELECT Location, Direction, Date FROM Header WHERE Batch_Number = ?1"));
-    SqliteQuery vehicles(file, QStringLiteral("SELECT count(*) FROM Veh_Data WHERE Batch_Number = ?1"));
-    header.bindText(1, batch);
-    vehicles.bindText(1, batch);
-    const QString count = vehicles.step() == SQLITE_ROW
-                              ? texts::counted(vehicles.columnInt64(0), "vehicle", "vehicles")
-                              : QStringLiteral("vehicles");
-    const bool hasHeader = header.step() == SQLITE_ROW;
-    QStringList fields;
-    for (int column = 0; hasHeader && column < 3; ++column)
-        fields << header.columnText(column);
-    return surveyQuestion(batch, count, hasHeader, fields);
+    const QString count = contents.vehicles ? texts::counted(*contents.vehicles, "vehicle", "vehicles")
+                                            : QStringLiteral("vehicles");
+    return surveyQuestion(batch, count, contents.header, contents.about);
 }
 
 Outcome deleteAllSurveys(const db::Database& database)
 {
     const QString& operation = texts::kDeleteAllOperation;
-    if (!database.server.isEmpty())
+    if (!store::capabilitiesOf(database).deleteAll)
         return Outcome::refused(texts::kServerKeptByIt);
     if (const auto refusal = refusalWhileInUse(database, operation))
         return *refusal;
     copyFixedFiles();
     bool hadVehicles = false;
     try {
-        db::Connection connection(database);
-        db::Transaction transaction(connection);
-        hadVehicles = connection
-                          .scalar(QStringLiteral("select count(*) as Vehicles from Veh_Data"),
-                                  QStringLiteral("Vehicles"))
-                          .toLongLong() > 0;
-        for (const char* table : {"Header", "Summary", "Veh_Data"})
-            connection.execute(QStringLiteral("delete from ") + QLatin1String(table));
-        // The surveys leave their sites and their downloads; the sites,
-        // their names and their coordinates stay for the surveys to come. A
-        // file not yet brought up to date has no sites and no downloads.
-        for (const char* table : {"Site_Survey", "Survey_Download"}) {
-            if (db::hasTable(connection, table))
-                connection.execute(QStringLiteral("delete from ") + QLatin1String(table));
-        }
-        transaction.commit();
+        hadVehicles = store::openStore(database)->deleteAllSurveys();
     } catch (const db::DbError& error) {
         return deletionFailure(operation, error);
     }
@@ -169,7 +135,7 @@ Outcome deleteAllSurveys(const db::Database& database)
 
 QString deleteAllQuestion(const db::Database& database)
 {
-    if (!database.server.isEmpty())
+    if (!store::capabilitiesOf(database).deleteAll)
         return texts::kServerKeptByIt;
     return texts::kDeleteAllQuestion + QStringLiteral("\r\n") +
            texts::erasureLine(storedAmounts(database.path));

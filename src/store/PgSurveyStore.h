@@ -14,6 +14,8 @@ class PgSurveyStore : public SurveyStore {
 public:
     explicit PgSurveyStore(const db::Database& database); // throws DbError
 
+    // What every store of a server can do, before the user's role is known.
+    static Capabilities describedCapabilities();
     Capabilities capabilities() const override;
 
     // PgSurveys.cpp
@@ -21,6 +23,8 @@ public:
     std::vector<survey::HeaderRow> listHeaders() override;
     survey::SurveyRecord loadSurvey(const QString& batchNumber) override;
     DeletedSurvey deleteSurvey(const QString& batchNumber) override;
+    SurveyContents surveyContents(const QString& batchNumber) override;
+    bool deleteAllSurveys() override;
     QStringList duplicatedBatches() const override;
     std::unique_ptr<SurveyWriter> beginSurvey(const survey::HeaderRow& header) override;
     std::unique_ptr<SurveyFigures> figures(const QString& batchNumber) override;

@@ -306,10 +306,20 @@ PgSurveyStore::PgSurveyStore(const db::Database& database)
         m_connection.exec("SELECT pg_has_role(current_user, 'pelmor_admin', 'MEMBER')").bytes(0, 0) == "t";
 }
 
+Capabilities PgSurveyStore::describedCapabilities()
+{
+    // The agency's IT keeps the server; nothing here erases every
+    // officer's surveys at once.
+    Capabilities capabilities;
+    capabilities.keeper = Keeper::AgencyServer;
+    capabilities.fileMaintenance = false;
+    capabilities.deleteAll = false;
+    return capabilities;
+}
+
 Capabilities PgSurveyStore::capabilities() const
 {
-    Capabilities capabilities;
-    capabilities.fileMaintenance = false;
+    Capabilities capabilities = describedCapabilities();
     capabilities.deleteSurveys = m_administrator;
     return capabilities;
 }
@@ -375,6 +385,26 @@ DeletedSurvey PgSurveyStore::deleteSurvey(const QString& batchNumber)
         throw;
     }
     return deleted;
+}
+
+SurveyContents PgSurveyStore::surveyContents(const QString& batchNumber)
+{
+    const survey::SurveyRecord survey = loadSurvey(batchNumber);
+    SurveyContents contents;
+    contents.header = survey.hasHeader;
+    if (survey.hasHeader)
+        contents.about = QStringList{survey.header.location, survey.header.direction, survey.header.date};
+    qint64 vehicles = 0;
+    for (const SpeedCount& speed : speedCounts(batchNumber))
+        vehicles += speed.count;
+    contents.vehicles = vehicles;
+    return contents;
+}
+
+bool PgSurveyStore::deleteAllSurveys()
+{
+    throw db::DbError(QStringLiteral("Every survey of the agency server cannot be deleted at once."),
+                      db::Failure::Refused);
 }
 
 QStringList PgSurveyStore::duplicatedBatches() const

@@ -7,12 +7,19 @@ SqliteSurveyStore::SqliteSurveyStore(const db::Database& database)
 {
 }
 
-Capabilities SqliteSurveyStore::capabilities() const
+Capabilities SqliteSurveyStore::describedCapabilities()
 {
     Capabilities capabilities;
+    capabilities.keeper = Keeper::ThisComputer;
     capabilities.fileMaintenance = true;
+    capabilities.deleteAll = true;
     capabilities.deleteSurveys = true;
     return capabilities;
+}
+
+Capabilities SqliteSurveyStore::capabilities() const
+{
+    return describedCapabilities();
 }
 
 } // namespace pelmor::store

@@ -12,6 +12,8 @@ class SqliteSurveyStore : public SurveyStore {
 public:
     explicit SqliteSurveyStore(const db::Database& database); // throws DbError
 
+    // What every store of a file can do.
+    static Capabilities describedCapabilities();
     Capabilities capabilities() const override;
 
     // SqliteSurveys.cpp
@@ -19,6 +21,9 @@ public:
     std::vector<survey::HeaderRow> listHeaders() override;
     survey::SurveyRecord loadSurvey(const QString& batchNumber) override;
     DeletedSurvey deleteSurvey(const QString& batchNumber) override;
+    // SqliteDeletion.cpp
+    SurveyContents surveyContents(const QString& batchNumber) override;
+    bool deleteAllSurveys() override;
     QStringList duplicatedBatches() const override;
     std::unique_ptr<SurveyWriter> beginSurvey(const survey::HeaderRow& header) override;
     std::unique_ptr<SurveyFigures> figures(const QString& batchNumber) override;

@@ -451,9 +451,9 @@ DeletedSurvey SqliteSurveyStore::deleteSurvey(const QString& batchNumber)
     deleted.header = remove("Header") > 0;
     // The survey leaves its site and its download; a file not yet upgraded
     // has neither.
-    for (const char* table : {"Site_Survey", "Survey_Download"}) {
-        if (db::hasTable(m_connection, table))
-            remove(table);
+    for (const db::AddedTable& table : db::addedTables()) {
+        if (table.perSurvey && db::hasTable(m_connection, table.name))
+            remove(table.name);
     }
     transaction.commit();
     return deleted;

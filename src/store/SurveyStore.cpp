@@ -1,5 +1,6 @@
 #include "store/SurveyStore.h"
 
+#include "db/Files.h"
 #include "store/PgSurveyStore.h"
 #include "store/SqliteSurveyStore.h"
 #include "text/Formats.h"
@@ -18,6 +19,20 @@ std::unique_ptr<SurveyStore> openStore(const db::Database& database)
     if (!database.server.isEmpty())
         return std::make_unique<PgSurveyStore>(database);
     return std::make_unique<SqliteSurveyStore>(database);
+}
+
+Capabilities capabilitiesOf(const db::Database& database)
+{
+    if (!database.server.isEmpty())
+        return PgSurveyStore::describedCapabilities();
+    return SqliteSurveyStore::describedCapabilities();
+}
+
+QString databaseInUse(const db::Database& database, const QString& serverName)
+{
+    if (capabilitiesOf(database).keeper == Keeper::AgencyServer)
+        return QStringLiteral("Agency server: %1").arg(serverName);
+    return QStringLiteral("This computer: %1").arg(db::displayPath(database.path));
 }
 
 void orderByStart(std::vector<survey::ListedSurvey>& surveys)

@@ -23,13 +23,21 @@
 // database fails.
 namespace pelmor::store {
 
+// Who keeps a database: its file on this computer, or an agency's server,
+// whose IT backs it up and mends it.
+enum class Keeper { ThisComputer, AgencyServer };
+
 // What a backend can do beyond the operations every backend has.
 struct Capabilities {
+    Keeper keeper = Keeper::ThisComputer;
     // Backup, compaction, repair, restore and replace of one database file.
     bool fileMaintenance = false;
+    // "Delete Complete Database": every survey erased at once.
+    bool deleteAll = false;
     // Whether this user may delete surveys and edit the agency and officer
-    // lists (a server decides that by the user's role).
-    bool deleteSurveys = false;
+    // lists. A server decides it by the user's role, so only its open store
+    // knows; a description alone (capabilitiesOf) leaves it unknown.
+    std::optional<bool> deleteSurveys;
 };
 
 // One of the two name lists the documents are signed with.
@@ -83,6 +91,15 @@ struct VehicleRow {
     qint64 speed = 0;
     int secondOfDay = 0; // the stored clock time
     QDate date;          // the stored date
+};
+
+// What deleting a survey would remove, for the question asked first.
+struct SurveyContents {
+    bool header = false; // the survey's Header row is stored
+    // The Header's location, direction and date, as stored; empty without it.
+    QStringList about;
+    // The survey's vehicles; none when they cannot be counted.
+    std::optional<qint64> vehicles;
 };
 
 // What a deletion removed.
@@ -242,6 +259,13 @@ public:
     // also the rows a repair left under the batch number without their
     // header; says what went.
     virtual DeletedSurvey deleteSurvey(const QString& batchNumber) = 0;
+    // What deleteSurvey() would remove under the batch number, read only.
+    virtual SurveyContents surveyContents(const QString& batchNumber) = 0;
+    // Erases every survey whole as one unit, with the rows a repair left
+    // without their header; sites, names and settings stay. Returns whether
+    // any vehicle was stored. Refused (db::Failure::Refused) where
+    // capabilities() do not allow it.
+    virtual bool deleteAllSurveys() = 0;
     // The batch numbers an older database holds more than once, which keep
     // surveys from being told apart: nothing is added until they are dealt
     // with. Empty for a database that keeps each batch number once.
@@ -324,5 +348,13 @@ QString deletionRefused();
 // `database.server` when it is given, else the SQLite file at
 // `database.path`. Throws db::DbError when it cannot be opened.
 std::unique_ptr<SurveyStore> openStore(const db::Database& database);
+
+// What the store of `database` can do, told from its description alone,
+// without opening it: for showing or hiding what the user may ask for.
+Capabilities capabilitiesOf(const db::Database& database);
+
+// The database in use as the windows name it: "This computer: PATH", or
+// "Agency server: NAME" with `serverName` (db::serverName of the choice).
+QString databaseInUse(const db::Database& database, const QString& serverName);
 
 } // namespace pelmor::store

@@ -57,7 +57,7 @@ DeletionWindow::DeletionWindow(const db::Database& database, ui::Messages& messa
     returnButton->setToolTip(QStringLiteral("Back to the main window"));
     // On the agency server one survey is deleted at a time: every survey
     // of the agency is not this window's to erase.
-    deleteComplete->setVisible(database.server.isEmpty());
+    deleteComplete->setVisible(store::capabilitiesOf(database).deleteAll);
     auto* buttons = new QVBoxLayout;
     buttons->setSpacing(10);
     for (QPushButton* button : {deleteSelected, deleteComplete, returnButton}) {
@@ -98,9 +98,10 @@ void DeletionWindow::fillList()
             batches << listed.header.batchNumber;
         }
         // Rows a repair kept without their header can be deleted too; a
-        // server's keys keep no rows without their header.
-        const QStringList orphans =
-            m_database.server.isEmpty() ? batchesWithoutHeader(m_database.path) : QStringList();
+        // database that is never repaired here keeps none.
+        const QStringList orphans = store::capabilitiesOf(m_database).fileMaintenance
+                                        ? batchesWithoutHeader(m_database.path)
+                                        : QStringList();
         for (const QString& batch : orphans) {
             if (batches.contains(batch))
                 continue;

@@ -198,8 +198,7 @@ void UploadWindow::send()
     } catch (const db::DbError& error) {
         m_target->setMessage(error.message()); // the send goes on; only the next start forgets it
     }
-    db::Database server;
-    server.server = db::connectionString(m_sentTo, m_target->password());
+    const db::Database server = db::Database::ofServer(db::connectionString(m_sentTo, m_target->password()));
     m_outcomes->clear();
     m_summary->clear();
     m_task->start(
