@@ -575,7 +575,6 @@ private Q_SLOTS:
         const QString notStored = QStringLiteral("No survey %1 is stored; nothing was deleted.");
         row("one of several", QStringLiteral("050226-A"), false,
             QStringLiteral("The survey 050226-A and its 15,000 vehicles were deleted."));
-        row("letter case differs: nothing", QStringLiteral("050226-a"), false, notStored.arg("050226-a"));
         row("an apostrophe in the batch number", QStringLiteral("O'1"), false,
             QStringLiteral("The survey O'1 and its 3 vehicles were deleted."));
         row("no choice: nothing", QString(), false, QString());
@@ -653,10 +652,6 @@ private Q_SLOTS:
         const QString erased = QStringLiteral("\nAll 6 surveys and 60,006 vehicles will be erased.");
         row("replace asks for --yes", QStringList{"replace"}, 1, replace + erased + notConfirmed, 6);
         row("replace", QStringList{"replace", "--yes"}, 0, kReplaced, 0);
-        row("delete a survey", QStringList{"delete", "050226-A"}, 0,
-            QStringLiteral("The survey 050226-A and its 15,000 vehicles were deleted."), 5);
-        row("delete a survey not stored", QStringList{"delete", "050526-B"}, 0,
-            QStringLiteral("No survey 050526-B is stored; nothing was deleted."), 6);
         row("delete all asks for --yes", QStringList{"delete", "--all"}, 1, deleteAll + erased + notConfirmed,
             6);
         row("delete all", QStringList{"delete", "--all", "--yes"}, 0, kDeletingFinished, 0);
