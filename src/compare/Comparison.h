@@ -1,5 +1,6 @@
 #pragma once
 
+#include "compare/ComparisonMaths.h"
 #include "db/Database.h"
 #include "study/SpeedStudy.h"
 #include "survey/SurveyRecord.h"
@@ -20,13 +21,6 @@ inline constexpr double kKilometresPerMile = 1.609344;
 // A change is significant when chance alone would make one at least as
 // large less often than this: the 95 % level.
 inline constexpr double kSignificanceLevel = 0.05;
-// Up to this product of the two surveys' vehicles the Kolmogorov-Smirnov
-// p-value comes from the exact distribution of the distance, counted in
-// some 0.1 s; above it the large-sample approximation is close enough. Below
-// it that approximation can be far out: 0.031 for 10 against 10 vehicles
-// where the exact chance is 0.052, and for a survey of 10 vehicles against
-// one of 1,234 it can say 0.95 where the exact chance is 0.85.
-inline constexpr qint64 kExactDistributionTest = 10'000'000;
 // One survey lasting less than this share of the other's time is too short
 // to set beside it.
 inline constexpr double kShortestDurationRatio = 0.5;
@@ -75,15 +69,7 @@ struct ComparedSurvey {
 };
 
 // One test of significance: its statistic, p-value and verdict in words.
-struct TestOutcome {
-    bool computed = false; // false: the surveys cannot carry the test
-    double statistic = 0;  // t, D or z
-    double pValue = 1;
-    double degreesOfFreedom = 0; // Welch's t-test only
-    // The p-value from the exact distribution of the statistic rather than
-    // its approximation for large samples (the Kolmogorov-Smirnov test of
-    // small surveys).
-    bool exact = false;
+struct TestOutcome : Significance {
     QString verdict;
 
     bool significant() const { return computed && pValue < kSignificanceLevel; }
@@ -152,7 +138,8 @@ struct ComparisonResult {
     bool ok() const { return comparison.has_value(); }
 };
 
-// Loads both surveys, works out their speed studies and compares them.
+// Loads both surveys from the store, works out their speed studies and
+// compares them (in ComparisonLoading.cpp, the one part that reads the store).
 ComparisonResult compareSurveys(const db::Database& database, const QString& batchA, const QString& batchB);
 
 // A p-value as the verdicts quote it: "p = 0.042", or "p < 0.001".
@@ -168,29 +155,6 @@ bool sameLimit(const Comparison& comparison);
 // converted survey with the same limit as survey A is measured against
 // A's limit, one with another limit against its own.
 double overLimitBound(const Comparison& comparison, const ComparedSurvey& side, double margin);
-
-// The readings of a histogram of whole speeds above a speed that need not
-// be whole: the vehicles counted over a bound.
-qint64 readingsOver(const study::SpeedHistogram& speeds, double bound);
-
-// The vehicles of a histogram of whole speeds at or below a speed that
-// need not be whole, apportioned: each whole speed stands for the speeds
-// that round to it, spread evenly, so a bound inside its span takes a share
-// of its vehicles. A whole number at the bounds between whole speeds
-// (35.5). What the tests between surveys in two units measure with (the
-// Kolmogorov-Smirnov distance, the share over the limit); the counts shown
-// and exported are whole readings.
-double apportionedAtOrBelow(const study::SpeedHistogram& speeds, double speed);
-
-// The two-sample Kolmogorov-Smirnov distance between two histograms of
-// whole speeds, speeds of the first times `scaleFirst` and of the second
-// times `scaleSecond` being speeds of one unit: the largest gap between
-// their cumulative shares. Each whole speed stands for the speeds that round
-// to it, spread evenly; the gap is measured at the bounds of the wider
-// speeds, so that for two histograms of one unit it is the exact distance
-// between their cumulative distributions.
-double kolmogorovDistance(const study::SpeedHistogram& first, double scaleFirst,
-                          const study::SpeedHistogram& second, double scaleSecond);
 
 // "38.2 mph before, 35.2 mph after", or, for surveys not in order,
 // "38.2 mph in survey 030926-A, 35.2 mph in survey 030226-A".

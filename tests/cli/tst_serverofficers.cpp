@@ -13,6 +13,7 @@
 #include <memory>
 
 using pelmor::test::row;
+using pelmor::test::testServer;
 using Run = pelmor::test::ProgramRun;
 
 namespace {
@@ -47,12 +48,6 @@ const std::map<QString, Log> kLogs = {
      {"--start-date 06/01/2026 --days 14 --vehicles 400000 --seed 34", "060126-A", "A", "MPH",
       "Main Street"}},
 };
-
-pelmor::test::PgTestServer& testServer()
-{
-    static pelmor::test::PgTestServer server;
-    return server;
-}
 
 // The tables of a database of the server, by name.
 QString tablesOf(const QString& database)

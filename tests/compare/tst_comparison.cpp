@@ -598,7 +598,6 @@ private Q_SLOTS:
         QTest::addColumn<QString>("batchB");
         QTest::addColumn<QString>("message"); // none: a comparison, without the share test
         row("nobody over the limit", "SLOW", "");
-        row("no such survey", "NONE", "The database holds no survey NONE.");
         row("no vehicles", "EMPTY", QStringLiteral("Survey EMPTY: ") + survey::noSurveyMessage());
     }
     void whatCannotBeCompared()
