@@ -1,4 +1,5 @@
 #include "TestSupport.h"
+#include "import/DownloadVehicles.h"
 #include "import/LogParser.h"
 #include "loggen/LogWriter.h"
 #include "loggen/SurveyProfile.h"
@@ -10,16 +11,18 @@ using namespace pelmor;
 
 namespace {
 
-// The vehicles read from a buffer, "offset/direction/speed" apart by ";",
-// or "refused" when the walk fails or the count told is not the count handed.
+// The vehicles read from a buffer, "offset/direction/speed" apart by ";"
+// ("bad" for a number that is none), or "refused" when the walk fails.
 QString parse(const QByteArray& buffer)
 {
+    const import::DownloadVehicles download(buffer);
     QStringList triples;
-    const auto result =
-        import::parseVehicles(buffer, [&](QByteArrayView o, QByteArrayView d, QByteArrayView s) {
-            triples << QString::fromLatin1(o.toByteArray() + '/' + d.toByteArray() + '/' + s.toByteArray());
-        });
-    return result.ok && result.vehicles == triples.size() ? triples.join(';') : QStringLiteral("refused");
+    for (const import::DownloadVehicle& v : download.vehicles())
+        triples << QStringLiteral("%1/%2/%3")
+                       .arg(v.badOffset ? QStringLiteral("bad") : QString::number(v.offset),
+                            QString::fromLatin1(download.direction(v)),
+                            v.badSpeed ? QStringLiteral("bad") : QString::number(v.speed));
+    return download.ended() ? triples.join(';') : QStringLiteral("refused");
 }
 
 } // namespace
@@ -103,8 +106,10 @@ private Q_SLOTS:
                   QByteArray("HDR\r\n*\r\nDATA:\r\n1,+,3\r\n0,2,-,31,\r\n++++****\r\n"), "1/+/30;2/-/31");
         test::row("empty offset and direction fields skipped", QByteArray("H*DATA:,1,,+,30,,2,-,31,+++**"),
                   "1/+/30;2/-/31");
-        test::row("empty speed completes the triple", QByteArray("H*DATA:1,+,,2,-,31,+++**"), "1/+/;2/-/31");
-        test::row("blanks taken as they are", QByteArray("H*DATA: 1, +,30 ,+++**"), " 1/ +/30 ");
+        test::row("empty speed completes the triple", QByteArray("H*DATA:1,+,,2,-,31,+++**"),
+                  "1/+/bad;2/-/31");
+        test::row("numbers read past blanks, directions kept whole",
+                  QByteArray("H*DATA: 1, +,30 ,2,-+,1.5e1,x,?,31,+++**"), "1/ +/30;2/-+/15;bad/?/31");
         test::row("last vehicle without its comma is lost", QByteArray("H*DATA:1,+,30,2,+,31+++*"), "1/+/30");
         test::row("no vehicle at all", QByteArray("H*DATA:+++**"), "");
         test::row("too few plus signs before the mark", QByteArray("H*DATA:1,-,30,2,+,31,3,*,32,"),
@@ -147,12 +152,11 @@ private Q_SLOTS:
             if (round + 1 < rounds)
                 buffer += "\r\n"; // saved with its line break, then loaded
         }
+        const import::DownloadVehicles download(buffer);
         std::vector<loggen::Vehicle> read;
-        const auto result =
-            import::parseVehicles(buffer, [&](QByteArrayView o, QByteArrayView d, QByteArrayView s) {
-                read.push_back({o.toLongLong(), d.front(), s.toInt()});
-            });
-        QVERIFY(result.ok);
+        for (const import::DownloadVehicle& v : download.vehicles())
+            read.push_back({v.offset, download.direction(v).front(), int(v.speed)});
+        QVERIFY(download.ended());
         QVERIFY(read == vehicles);
     }
 };
