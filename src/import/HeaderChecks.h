@@ -6,6 +6,8 @@
 
 #include <optional>
 
+// The survey header the user completes for an import, and the checks it
+// passes before anything is stored.
 namespace pelmor::import {
 
 // The survey header as the import reads it from the header panel.
