@@ -22,7 +22,9 @@ QString parse(const QByteArray& buffer)
                        .arg(v.badOffset ? QStringLiteral("bad") : QString::number(v.offset),
                             QString::fromLatin1(download.direction(v)),
                             v.badSpeed ? QStringLiteral("bad") : QString::number(v.speed));
-    return download.ended() ? triples.join(';') : QStringLiteral("refused");
+    // The refusal kept for the first vehicle that has a number that is none.
+    const QString refusal = download.offsetRefusal() + download.speedRefusal();
+    return download.ended() ? triples.join(';') + (refusal.isEmpty() ? "" : " " + refusal) : "refused";
 }
 
 } // namespace
@@ -107,9 +109,12 @@ private Q_SLOTS:
         test::row("empty offset and direction fields skipped", QByteArray("H*DATA:,1,,+,30,,2,-,31,+++**"),
                   "1/+/30;2/-/31");
         test::row("empty speed completes the triple", QByteArray("H*DATA:1,+,,2,-,31,+++**"),
-                  "1/+/bad;2/-/31");
-        test::row("numbers read past blanks, directions kept whole",
-                  QByteArray("H*DATA: 1, +,30 ,2,-+,1.5e1,x,?,31,+++**"), "1/ +/30;2/-+/15;bad/?/31");
+                  "1/+/bad;2/-/31 The value \"\" cannot be stored in the field Speed: a number is required.");
+        test::row(
+            "numbers read past blanks, directions kept whole",
+            QByteArray("H*DATA: 1, +,30 ,2,-+,1.5e1,x,?,31,4,+,y,+++**"),
+            "1/ +/30;2/-+/15;bad/?/31;4/+/bad The value \"x\" cannot be stored in the field Offset: it is "
+            "not a number.");
         test::row("last vehicle without its comma is lost", QByteArray("H*DATA:1,+,30,2,+,31+++*"), "1/+/30");
         test::row("no vehicle at all", QByteArray("H*DATA:+++**"), "");
         test::row("too few plus signs before the mark", QByteArray("H*DATA:1,-,30,2,+,31,3,*,32,"),
