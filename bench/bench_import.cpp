@@ -12,6 +12,7 @@
 #include "db/Files.h"
 #include "db/Schema.h"
 #include "db/SqliteStatement.h"
+#include "import/DownloadVehicles.h"
 #include "import/LogParser.h"
 #include "import/SurveyImport.h"
 #include "loggen/LogWriter.h"
@@ -159,7 +160,7 @@ int main(int argc, char* argv[])
         importOnce(false, withoutIndex);
         QElapsedTimer timer;
         timer.start();
-        import::parseVehicles(buffer, [](QByteArrayView, QByteArrayView, QByteArrayView){});
+        const import::DownloadVehicles download(buffer);
         parseSeconds = std::min(parseSeconds, timer.nsecsElapsed() / 1e9);
     }
 

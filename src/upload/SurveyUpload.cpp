@@ -1,9 +1,8 @@
 #include "upload/SurveyUpload.h"
 
-#include "import/SurveyImport.h"
-#include "sites/SitePlacement.h"
+#include "import/HeaderChecks.h"
+#include "import/NewSurvey.h"
 #include "stats/Pace.h"
-#include "stats/Summary.h"
 #include "store/SurveyStore.h"
 #include "text/Formats.h"
 
@@ -214,11 +213,10 @@ qint64 sendSurvey(store::SurveyStore& local, store::SurveyStore& server, const s
                                           "were sent; send it again.")
                                .arg(shownText(header.batchNumber)));
     };
-    const std::unique_ptr<store::SurveyWriter> writer = server.beginSurvey(header);
+    import::NewSurvey survey(server, header);
     // The direction text comes from the rows as written, the stored clock
     // and date from the scan: both walk the rows in stored order.
     const auto written = local.readWrittenVehicles(header.batchNumber);
-    sites::FiguresTally tally;
     qint64 sent = 0;
     qint64 offset = 0, speed = 0;
     QByteArrayView direction;
@@ -227,19 +225,14 @@ qint64 sendSurvey(store::SurveyStore& local, store::SurveyStore& server, const s
                            if (!written->next(offset, direction, speed) || offset != vehicle.offset ||
                                speed != vehicle.speed)
                                throw changed();
-                           writer->addVehicle(offset, direction, speed, vehicle.secondOfDay, vehicle.date);
-                           tally.add(offset, speed);
+                           survey.addVehicle(offset, direction, speed, vehicle.secondOfDay, vehicle.date);
                            if (++sent % 4096 == 0)
                                report.progress(done + sent, total);
                            return true;
                        });
     if (sent != expected)
         throw changed();
-    const stats::SummaryInputs inputs{header.batchNumber, header.violationAlert, header.radarMode,
-                                      header.time, header.date};
-    const survey::SummaryRow statistics = stats::computeSummary(writer->figures(), inputs);
-    // The survey's site and figures land with it, in its transaction.
-    writer->commit(statistics, sites::placementOf(header, statistics, tally));
+    survey.commit();
     return sent;
 }
 
