@@ -13,14 +13,14 @@
 #include "db/DbError.h"
 #include "db/Files.h"
 #include "flow/FlowBreakdown.h"
-#include "session/BackgroundTask.h"
 #include "session/SurveyWork.h"
-#include "session/widgets/ProgressStrip.h"
 #include "stats/Pace.h"
 #include "stats/widgets/HelpWindow.h"
 #include "study/widgets/CsvFileDialog.h"
 #include "ui/Messages.h"
 #include "upload/widgets/UploadWindow.h"
+#include "worker/Run.h"
+#include "worker/widgets/ProgressStrip.h"
 
 #include <QCloseEvent>
 #include <QFileInfo>
@@ -47,7 +47,7 @@ MainWindow::MainWindow(AppState& state, ui::Messages& messages, QWidget* parent)
     , m_state(state)
     , m_messages(messages)
     , m_reportNames(new ReportNames(this))
-    , m_work(new session::BackgroundTask(this))
+    , m_work(new worker::BackgroundTask(this))
 {
     initResources();
     m_background.load(QStringLiteral(":/pelmor/background.png"));
@@ -76,7 +76,7 @@ MainWindow::MainWindow(AppState& state, ui::Messages& messages, QWidget* parent)
     // One strip for all the window's long work. It stands over the foot of
     // the tabs rather than below them, so a window that just fits a small
     // screen does not grow off it while work runs.
-    m_progress = new session::ProgressStrip(this);
+    m_progress = new worker::ProgressStrip(this);
 
     connect(m_reportsTab, &ReportsTab::closeRequested, this, &MainWindow::requestEnd);
     connect(m_graphsTab, &GraphsTab::closeRequested, this, &MainWindow::requestEnd);
@@ -119,9 +119,14 @@ bool MainWindow::isBusy() const
     return m_progress->isBusy();
 }
 
-std::vector<session::BackgroundTask*> MainWindow::workers() const
+std::vector<worker::BackgroundTask*> MainWindow::workers() const
 {
-    return {m_work, m_importTab->task(), m_studyTab->task(), m_sitesTab->task(), m_graphDrawer->task()};
+    return {m_work,
+            m_reportsTab->task(),
+            m_importTab->task(),
+            m_studyTab->task(),
+            m_sitesTab->task(),
+            m_graphDrawer->task()};
 }
 
 // Every worker of the window shows on the strip. While one runs, the
@@ -129,18 +134,18 @@ std::vector<session::BackgroundTask*> MainWindow::workers() const
 // are disabled; each gets back the state it had.
 void MainWindow::followWork()
 {
-    for (session::BackgroundTask* task : workers())
+    for (worker::BackgroundTask* task : workers())
         m_progress->follow(task);
     std::vector<QWidget*> starters;
     for (const char* name :
          {"PercentileGraph", "TrafficVolume", "TimeVolume", "QuarterHourFlow", "HourFlow", "PrinterBW",
           "PrinterColor", "Command12", "ExportCsv", "cmdPrint", "CompareWith", "EndComparison", "Command19",
-          "Command20", "DatabaseManagement", "DatabaseChoice"}) {
+          "Command20", "DatabaseManagement", "DatabaseChoice", "MergeSite", "PlaceSite"}) {
         if (auto* control = findChild<QWidget*>(QLatin1String(name)))
             starters.push_back(control);
     }
     m_progress->holdWhileBusy(starters);
-    connect(m_progress, &session::ProgressStrip::busyChanged, this, [this](bool busy) {
+    connect(m_progress, &worker::ProgressStrip::busyChanged, this, [this](bool busy) {
         if (busy)
             placeProgressStrip();
         if (!busy && std::exchange(m_closeWhenIdle, false))
@@ -213,29 +218,28 @@ void MainWindow::connectReportsAndFlow()
                                     : reports::ReportChoice::HourlyFlowReport);
         // The walk runs on a worker with a connection of its own; the grid
         // shows its rows once it has ended.
-        auto outcome = std::make_shared<session::BreakdownOutcome>();
         const QString batch = current.batchNumber();
-        connect(
-            m_work, &session::BackgroundTask::finished, this,
-            [this, outcome, bins, batch, showFailure] {
+        // The walk writes only the scratch table of the breakdown: stopping
+        // it keeps the grid as it was.
+        worker::run(
+            *m_work, this,
+            [database = m_state.database, record = current.record(), bins](worker::BackgroundTask&) {
+                return session::breakDownSurvey(database, record, bins);
+            },
+            [this, bins, batch, showFailure](worker::Done<session::BreakdownOutcome> done) {
+                session::BreakdownOutcome& outcome = done.value;
                 if (m_work->isCancelled()) {
                     m_importTab->setResetEnabled(true);
                     return;
                 }
                 // Kept only while the survey it was made for is still the one on show.
-                if (outcome->breakdown && m_state.current.batchNumber() == batch)
-                    m_state.current.setBreakdown(std::move(*outcome->breakdown));
-                const QString failure = m_graphsTab->showFlowGrid(bins, outcome->failure);
+                if (outcome.breakdown && m_state.current.batchNumber() == batch)
+                    m_state.current.setBreakdown(std::move(*outcome.breakdown));
+                const QString failure = m_graphsTab->showFlowGrid(bins, outcome.failure);
                 m_importTab->setResetEnabled(true);
                 if (!failure.isEmpty())
                     showFailure(failure);
             },
-            Qt::SingleShotConnection);
-        // The walk writes only the scratch table of the breakdown: stopping
-        // it keeps the grid as it was.
-        m_work->start(
-            [database = m_state.database, record = current.record(), bins, outcome](
-                session::BackgroundTask&) { *outcome = session::breakDownSurvey(database, record, bins); },
             QStringLiteral("Breaking survey %1 down into %2")
                 .arg(batch, bins == flow::BinLength::QuarterHour ? QStringLiteral("quarter hours")
                                                                  : QStringLiteral("hours")),
@@ -379,16 +383,20 @@ void MainWindow::connectStudyAndExports()
             return;
         // Written on the worker; the file is written whole or not at all,
         // so a cancelled export leaves none.
-        auto failure = std::make_shared<QString>();
-        connect(
-            m_work, &session::BackgroundTask::finished, this,
-            [this, failure, showFailure, table, batch, path] {
+        worker::run(
+            *m_work, this,
+            [database = m_state.database, table, batch, path,
+             rows = m_graphsTab->breakdownRows()](worker::BackgroundTask& task) {
+                return csv::saveTable(database, table, batch, path, rows, &task);
+            },
+            [this, showFailure, table, batch, path](worker::Done<QString> done) {
+                const QString& failure = done.value;
                 // Stopped: no file, and nothing to say. A cancel that came
                 // after the last row still has a file to tell of.
-                if (m_work->isCancelled() && !failure->isEmpty())
+                if (m_work->isCancelled() && !failure.isEmpty())
                     return;
-                if (!failure->isEmpty()) {
-                    showFailure(*failure);
+                if (!failure.isEmpty()) {
+                    showFailure(failure);
                     return;
                 }
                 m_messages.tell(
@@ -396,12 +404,6 @@ void MainWindow::connectStudyAndExports()
                         .replace(QLatin1String("%1"), batch)
                         .replace(QLatin1String("%2"), db::displayPath(QFileInfo(path).absoluteFilePath())),
                     ui::Messages::defaultTitle(), ui::Messages::Icon::Information);
-            },
-            Qt::SingleShotConnection);
-        m_work->start(
-            [database = m_state.database, table, batch, path, rows = m_graphsTab->breakdownRows(),
-             failure](session::BackgroundTask& task) {
-                *failure = csv::saveTable(database, table, batch, path, rows, &task);
             },
             table == csv::Table::Breakdown ? QStringLiteral("Saving the traffic flow breakdown")
                                            : QStringLiteral("Saving the %1 of survey %2").arg(what, batch),
@@ -469,7 +471,7 @@ void MainWindow::closeEvent(QCloseEvent* event)
     if (isBusy()) {
         event->ignore();
         m_closeWhenIdle = true;
-        for (session::BackgroundTask* task : workers())
+        for (worker::BackgroundTask* task : workers())
             task->cancel();
         return;
     }

@@ -24,7 +24,7 @@ namespace pelmor::compare {
 class ComparisonView;
 }
 
-namespace pelmor::session {
+namespace pelmor::worker {
 class BackgroundTask;
 }
 
@@ -55,7 +55,7 @@ public:
     // Whether a study or a comparison is being worked out now.
     bool isWorking() const;
     // The worker the study and the comparison are worked out on.
-    session::BackgroundTask* task() const { return m_task; }
+    worker::BackgroundTask* task() const { return m_task; }
 
     // The study on show; none before a survey is chosen or when it failed.
     const std::optional<study::SpeedStudy>& study() const { return m_study; }
@@ -126,7 +126,7 @@ private:
     bool m_stale = false;
     // Runs the study off the window's thread; another survey chosen
     // meanwhile has its study worked out once this one ends.
-    session::BackgroundTask* m_task;
+    worker::BackgroundTask* m_task;
     bool m_rerun = false;
 
     QLabel* m_heading = nullptr;

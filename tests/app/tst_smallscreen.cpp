@@ -40,6 +40,8 @@
 #include <QTextDocument>
 #include <QTimer>
 
+#include <QDialog>
+
 #include <memory>
 #include <optional>
 
@@ -350,13 +352,14 @@ private:
         } else if (step == QLatin1String("compare")) {
             // The list of surveys to compare with waits for an answer: it is
             // looked at while it is up, then closed.
-            QTimer::singleShot(0, this, [this] {
-                QWidget* dialog = QApplication::activeModalWidget();
-                m_dialogFaults = dialog ? faultsOnScreen() : QStringList{QStringLiteral("no list came up")};
-                if (dialog)
-                    dialog->close();
+            auto looked = std::make_shared<bool>(false);
+            test::answerNextWindow([this, looked](QDialog* dialog) {
+                m_dialogFaults = faultsOnScreen();
+                dialog->close();
+                *looked = true;
             });
             ui().click("CompareWith");
+            return QTest::qWaitFor([looked] { return *looked; }, 30000);
         } else if (step == QLatin1String("priorities")) {
             // Room for five sites, and the handle that shares the height out
             // standing apart from the tab around it.

@@ -7,8 +7,8 @@
 #include "app/PrintControls.h"
 #include "app/SitesTab.h"
 #include "reports/widgets/ReportWindow.h"
-#include "session/BackgroundTask.h"
 #include "study/widgets/ChartView.h"
+#include "worker/BackgroundTask.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -9,6 +9,8 @@
 #include "survey/SurveyRecord.h"
 #include "ui/Messages.h"
 #include "ui/Style.h"
+#include "worker/Run.h"
+#include "worker/widgets/ProgressStrip.h"
 
 #include <QCloseEvent>
 #include <QGroupBox>
@@ -25,6 +27,7 @@ DeletionWindow::DeletionWindow(const db::Database& database, ui::Messages& messa
     : QWidget(parent, Qt::Window | Qt::Dialog)
     , m_database(database)
     , m_messages(messages)
+    , m_task(new worker::BackgroundTask(this))
 {
     setObjectName(QStringLiteral("DeleteDB"));
     setWindowTitle(QStringLiteral("Delete Database"));
@@ -45,6 +48,10 @@ DeletionWindow::DeletionWindow(const db::Database& database, ui::Messages& messa
     choiceRow->addWidget(ui::makeCaption(QStringLiteral("Survey chosen:"), frame));
     choiceRow->addWidget(m_choice, 1);
     frameLayout->addLayout(choiceRow);
+    // Shows the list being read; hidden otherwise.
+    auto* progress = new worker::ProgressStrip(frame);
+    progress->follow(m_task);
+    frameLayout->addWidget(progress);
 
     QPushButton* deleteSelected =
         ui::makeButton(QStringLiteral("Delete Selected"), QStringLiteral("DeleteSelected"), this);
@@ -73,6 +80,7 @@ DeletionWindow::DeletionWindow(const db::Database& database, ui::Messages& messa
     layout->addLayout(buttons);
     setMinimumWidth(460);
 
+    progress->holdWhileBusy({m_surveys, deleteSelected, deleteComplete});
     connect(m_surveys, &QListWidget::itemClicked, this,
             [this](QListWidgetItem* item) { choose(item->data(Qt::UserRole).toString()); });
     connect(deleteSelected, &QPushButton::clicked, this, &DeletionWindow::deleteSelected);
@@ -89,28 +97,42 @@ void DeletionWindow::present()
 void DeletionWindow::fillList()
 {
     m_surveys->clear();
-    try {
-        // Each entry shows the survey; it stands for its batch number.
-        QStringList batches;
-        for (const survey::ListedSurvey& listed : store::openStore(m_database)->listSurveys()) {
-            auto* item = new QListWidgetItem(survey::listText(listed), m_surveys);
-            item->setData(Qt::UserRole, listed.header.batchNumber);
-            batches << listed.header.batchNumber;
-        }
-        // Rows a repair kept without their header can be deleted too; a
-        // server's keys keep no rows without their header.
-        const QStringList orphans =
-            m_database.server.isEmpty() ? batchesWithoutHeader(m_database.path) : QStringList();
-        for (const QString& batch : orphans) {
-            if (batches.contains(batch))
-                continue;
-            auto* item = new QListWidgetItem(batch + QStringLiteral("  (no survey header)"), m_surveys);
-            item->setData(Qt::UserRole, batch);
-        }
-    } catch (const db::DbError& error) {
-        m_messages.ask(QStringLiteral("The stored surveys cannot be listed."), ui::Messages::defaultTitle(),
-                       ui::Messages::Buttons::Ok, ui::Messages::Icon::Critical, error.message());
-    }
+    // The surveys listed, then the batches of vehicle rows a repair kept
+    // without their header, which can be deleted too; a server's keys keep
+    // no rows without their header.
+    struct Listed {
+        std::vector<survey::ListedSurvey> surveys;
+        QStringList orphans;
+    };
+    // Read on the worker: counting a large file's vehicles takes a while.
+    worker::run(
+        *m_task, this,
+        [database = m_database](worker::BackgroundTask&) {
+            return Listed{store::openStore(database)->listSurveys(),
+                          database.server.isEmpty() ? batchesWithoutHeader(database.path) : QStringList()};
+        },
+        [this](worker::Done<Listed> done) {
+            if (done.failed()) {
+                m_messages.ask(QStringLiteral("The stored surveys cannot be listed."),
+                               ui::Messages::defaultTitle(), ui::Messages::Buttons::Ok,
+                               ui::Messages::Icon::Critical, done.failure);
+                return;
+            }
+            // Each entry shows the survey; it stands for its batch number.
+            QStringList batches;
+            for (const survey::ListedSurvey& listed : done.value.surveys) {
+                auto* item = new QListWidgetItem(survey::listText(listed), m_surveys);
+                item->setData(Qt::UserRole, listed.header.batchNumber);
+                batches << listed.header.batchNumber;
+            }
+            for (const QString& batch : done.value.orphans) {
+                if (batches.contains(batch))
+                    continue;
+                auto* item = new QListWidgetItem(batch + QStringLiteral("  (no survey header)"), m_surveys);
+                item->setData(Qt::UserRole, batch);
+            }
+        },
+        QStringLiteral("Listing the stored surveys"), false);
 }
 
 void DeletionWindow::choose(const QString& batch)
