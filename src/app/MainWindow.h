@@ -26,6 +26,7 @@ namespace pelmor::app {
 
 struct AppState;
 class AdminTab;
+class FlowBreakdowns;
 class GraphDrawer;
 class GraphsTab;
 class ImportTab;
@@ -34,6 +35,7 @@ class ReportNames;
 class ReportsTab;
 class SitesTab;
 class StudyTab;
+class TableExporter;
 
 // The main window: the tabs of the program on a tiled background.
 // Loading it sets the database path and reads the agency and officer the
@@ -116,6 +118,8 @@ private:
     SitesTab* m_sitesTab;
     GraphDrawer* m_graphDrawer = nullptr;
     PrintControls* m_printControls = nullptr;
+    FlowBreakdowns* m_flowBreakdowns = nullptr;
+    TableExporter* m_tableExporter = nullptr;
     upload::UploadWindow* m_upload = nullptr; // a child window, hidden when closed
 };
 

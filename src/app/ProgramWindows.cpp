@@ -18,7 +18,6 @@
 #include <QCommandLineParser>
 #include <QInputDialog>
 #include <QLineEdit>
-#include <QPushButton>
 
 namespace pelmor::app {
 
@@ -48,9 +47,9 @@ void ProgramWindows::start()
 {
     m_main = std::make_unique<MainWindow>(m_state, m_messages);
     connect(m_main.get(), &MainWindow::endRequested, this, &ProgramWindows::endRequested);
-    connect(m_main->adminTab()->databaseManagementButton(), &QPushButton::clicked, this,
+    connect(m_main->adminTab(), &AdminTab::databaseManagementRequested, this,
             &ProgramWindows::openMaintenance, Qt::QueuedConnection);
-    connect(m_main->adminTab()->databaseChoiceButton(), &QPushButton::clicked, this,
+    connect(m_main->adminTab(), &AdminTab::databaseChoiceRequested, this,
             &ProgramWindows::openDatabaseChoice);
     m_main->show();
 }

@@ -422,6 +422,10 @@ QGroupBox* ReportsTab::buildStatisticsFrame()
 
 void ReportsTab::selectSurvey()
 {
+    if (m_task->isRunning()) {
+        m_listWanted = true;
+        return;
+    }
     // Counting a large file's vehicles takes a while: the list is read on
     // the worker and shows when it is ready.
     worker::run(
@@ -441,6 +445,8 @@ void ReportsTab::selectSurvey()
                 auto* item = new QListWidgetItem(survey::listText(listed), m_surveyList);
                 item->setData(Qt::UserRole, listed.header.batchNumber);
             }
+            if (!m_nextChoice.isEmpty())
+                chooseSurvey(std::exchange(m_nextChoice, QString()));
         },
         QStringLiteral("Listing the stored surveys"), false);
 }
@@ -459,6 +465,8 @@ void ReportsTab::chooseSurvey(const QString& batchNumber)
         },
         [this, batchNumber](worker::Done<survey::SurveyRecord> done) {
             showChosen(batchNumber, std::move(done.value), done.failure);
+            if (!m_task->isRunning() && std::exchange(m_listWanted, false))
+                selectSurvey();
         },
         QStringLiteral("Loading survey %1").arg(batchNumber), false);
 }

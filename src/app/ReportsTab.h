@@ -81,8 +81,10 @@ private:
     session::CurrentSurvey& m_current;
     db::Database m_database;
     worker::BackgroundTask* m_task;
-    // The survey chosen while another was loading: it is loaded next.
+    // The survey chosen, or the list asked for, while other work of the
+    // tab ran: it follows.
     QString m_nextChoice;
+    bool m_listWanted = false;
 
     QHash<QString, QLabel*> m_values;
     QPushButton* m_selectSurvey = nullptr;

@@ -9,12 +9,12 @@
 #include "sites/SiteGraphs.h"
 #include "sites/SitePlacement.h"
 #include "store/SurveyStore.h"
-#include "study/widgets/ChartView.h"
-#include "study/widgets/CsvFileDialog.h"
-#include "study/widgets/TabParts.h"
 #include "text/MessageText.h"
 #include "ui/BusyCursor.h"
+#include "ui/ChartView.h"
+#include "ui/CsvFileDialog.h"
 #include "ui/Style.h"
+#include "ui/TabParts.h"
 #include "worker/Run.h"
 
 #include <QCheckBox>
@@ -40,8 +40,8 @@
 namespace pelmor::app {
 namespace {
 
-using study::fillTextTable;
-using study::makeTextTable;
+using ui::fillTextTable;
+using ui::makeTextTable;
 
 const QString kAny = QStringLiteral("(any)");
 
@@ -155,8 +155,8 @@ SitesTab::SitesTab(QWidget* parent)
     m_historyTable = makeTextTable(QStringLiteral("SiteHistoryTable"), historyParts);
     historyParts->addWidget(m_historyTable);
     auto* graphs = new QSplitter(Qt::Horizontal, historyParts);
-    m_speedGraph = new study::ChartView(QStringLiteral("SiteSpeedGraph"), graphs);
-    m_volumeGraph = new study::ChartView(QStringLiteral("SiteVolumeGraph"), graphs);
+    m_speedGraph = new ui::ChartView(QStringLiteral("SiteSpeedGraph"), graphs);
+    m_volumeGraph = new ui::ChartView(QStringLiteral("SiteVolumeGraph"), graphs);
     graphs->addWidget(m_speedGraph);
     graphs->addWidget(m_volumeGraph);
     historyParts->addWidget(graphs);
@@ -577,7 +577,7 @@ void SitesTab::askAndExport()
 {
     if (m_priorities.empty())
         return;
-    const QString path = study::askCsvFile(this, QStringLiteral("speeding priorities.csv"));
+    const QString path = ui::askCsvFile(this, QStringLiteral("speeding priorities.csv"));
     if (path.isEmpty())
         return;
     const QString failure = exportPriorities(path);

@@ -16,7 +16,7 @@ class QLabel;
 class QPushButton;
 class QTableWidget;
 
-namespace pelmor::study {
+namespace pelmor::ui {
 class ChartView;
 }
 namespace pelmor::worker {
@@ -100,8 +100,8 @@ private:
     QLabel* m_siteHeading;
     QTableWidget* m_historyTable;
     QLabel* m_historyNote;
-    study::ChartView* m_speedGraph;
-    study::ChartView* m_volumeGraph;
+    ui::ChartView* m_speedGraph;
+    ui::ChartView* m_volumeGraph;
     QPushButton* m_merge;
     QPushButton* m_split;
     QPushButton* m_printHistory;

@@ -12,12 +12,12 @@
 #include "study/StudyExport.h"
 #include "study/StudyGraphs.h"
 #include "study/StudyTables.h"
-#include "study/widgets/ChartView.h"
-#include "study/widgets/CsvFileDialog.h"
 #include "study/widgets/SurveyPicker.h"
-#include "study/widgets/TabParts.h"
 #include "ui/BusyCursor.h"
+#include "ui/ChartView.h"
+#include "ui/CsvFileDialog.h"
 #include "ui/Style.h"
+#include "ui/TabParts.h"
 #include "worker/Run.h"
 
 #include <QFileInfo>
@@ -36,6 +36,7 @@
 namespace pelmor::app {
 
 using namespace pelmor::study;
+using namespace pelmor::ui;
 
 namespace {
 

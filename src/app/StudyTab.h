@@ -17,7 +17,7 @@ class QSplitter;
 class QTableWidget;
 class QTabWidget;
 
-namespace pelmor::study {
+namespace pelmor::ui {
 class ChartView;
 }
 namespace pelmor::compare {
@@ -89,8 +89,8 @@ public:
     QTableWidget* figuresView() const { return m_figures; }
     QTableWidget* hourlyView() const { return m_hourly; }
     QTableWidget* binView() const { return m_bins; }
-    study::ChartView* speedCurveView() const { return m_curve; }
-    study::ChartView* heatMapView() const { return m_heatMap; }
+    ui::ChartView* speedCurveView() const { return m_curve; }
+    ui::ChartView* heatMapView() const { return m_heatMap; }
 
 Q_SIGNALS:
     // The study on show, its threshold or the comparison on show changed.
@@ -148,8 +148,8 @@ private:
     QLabel* m_percentileNote = nullptr;
     QTableWidget* m_hourly = nullptr;
     QTableWidget* m_bins = nullptr;
-    study::ChartView* m_curve = nullptr;
-    study::ChartView* m_heatMap = nullptr;
+    ui::ChartView* m_curve = nullptr;
+    ui::ChartView* m_heatMap = nullptr;
 };
 
 } // namespace pelmor::app

@@ -13,6 +13,7 @@
 #include "loggen/LogWriter.h"
 #include "loggen/SurveyProfile.h"
 #include "loggen/VehicleGenerator.h"
+#include "maintenance/widgets/DeletionWindow.h"
 #include "maintenance/widgets/MaintenanceWindow.h"
 #include "signsim/FdWriter.h"
 #include "signsim/PtyPair.h"
@@ -377,7 +378,8 @@ private:
             return QTest::qWaitFor([this] { return m_windows->maintenanceWindow() != nullptr; });
         } else if (step == QLatin1String("deletion")) {
             test::WindowProbe(m_windows->maintenanceWindow()).click("DeleteSurveys");
-            return QTest::qWaitFor([this] { return m_windows->deletionWindow() != nullptr; });
+            return QTest::qWaitFor([this] { return m_windows->deletionWindow() != nullptr; }) &&
+                   test::WindowProbe(m_windows->deletionWindow()).workDone();
         } else {
             return false;
         }

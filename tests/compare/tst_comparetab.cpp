@@ -9,7 +9,7 @@
 #include "compare/ComparisonGraph.h"
 #include "compare/ComparisonTables.h"
 #include "compare/widgets/ComparisonView.h"
-#include "study/widgets/ChartView.h"
+#include "ui/ChartView.h"
 
 #include <QApplication>
 #include <QDialog>

@@ -7,7 +7,7 @@
 #include "app/ReportsTab.h"
 #include "app/StudyTab.h"
 #include "study/StudyTables.h"
-#include "study/widgets/ChartView.h"
+#include "ui/ChartView.h"
 #include "ui/Style.h"
 
 #include <QAction>

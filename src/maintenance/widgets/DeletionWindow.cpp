@@ -48,10 +48,6 @@ DeletionWindow::DeletionWindow(const db::Database& database, ui::Messages& messa
     choiceRow->addWidget(ui::makeCaption(QStringLiteral("Survey chosen:"), frame));
     choiceRow->addWidget(m_choice, 1);
     frameLayout->addLayout(choiceRow);
-    // Shows the list being read; hidden otherwise.
-    auto* progress = new worker::ProgressStrip(frame);
-    progress->follow(m_task);
-    frameLayout->addWidget(progress);
 
     QPushButton* deleteSelected =
         ui::makeButton(QStringLiteral("Delete Selected"), QStringLiteral("DeleteSelected"), this);
@@ -73,11 +69,18 @@ DeletionWindow::DeletionWindow(const db::Database& database, ui::Messages& messa
     }
     buttons->addStretch(1);
 
-    auto* layout = new QHBoxLayout(this);
-    layout->setContentsMargins(18, 14, 18, 14);
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(18, 14, 18, 14);
+    auto* layout = new QHBoxLayout;
     layout->setSpacing(16);
     layout->addWidget(frame, 1);
     layout->addLayout(buttons);
+    outer->addLayout(layout, 1);
+    // Across the foot of the window while the list is read; hidden, it
+    // takes no room.
+    auto* progress = new worker::ProgressStrip(this);
+    progress->follow(m_task);
+    outer->addWidget(progress);
     setMinimumWidth(460);
 
     progress->holdWhileBusy({m_surveys, deleteSelected, deleteComplete});
