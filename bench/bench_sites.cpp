@@ -9,12 +9,12 @@
 #include "SurveyFixture.h"
 #include "TestSupport.h"
 #include "app/SitesTab.h"
-#include "session/BackgroundTask.h"
 #include "sites/SitePlacement.h"
 #include "sites/SiteTrends.h"
 #include "stats/Summary.h"
 #include "store/PgServerSchema.h"
 #include "store/SurveyStore.h"
+#include "worker/BackgroundTask.h"
 
 #include <QApplication>
 #include <QRandomGenerator>

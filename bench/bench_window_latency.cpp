@@ -3,7 +3,10 @@
 // the quarter-hour breakdown of its 31 days, the speed study, the two speed
 // graphs, the comparison with a second month of as many vehicles, the
 // 15-minute flow report of the 31 days built and saved as a PDF file, and a
-// backup.
+// backup. Then the first month is copied twenty times over into a survey of
+// its own at another site (20,000,000 vehicles by default), and every list
+// of the stored surveys is opened on that file, the big survey loaded, and
+// its site merged into the other.
 // A timer on the window's thread ticks every 10 ms meanwhile; for each piece
 // of work the benchmark prints how long it took and the longest gap between
 // two ticks, which is how long the window could not paint or answer a
@@ -17,15 +20,21 @@
 #include "app/MainWindow.h"
 #include "app/PrintControls.h"
 #include "app/ReportsTab.h"
+#include "app/SitesTab.h"
 #include "app/StudyTab.h"
 #include "loggen/LogWriter.h"
 #include "loggen/SurveyProfile.h"
 #include "loggen/VehicleGenerator.h"
+#include "maintenance/widgets/DeletionWindow.h"
 #include "maintenance/widgets/MaintenanceWindow.h"
 #include "reports/widgets/ReportWindow.h"
+#include "sites/SiteTrends.h"
+#include "upload/widgets/UploadWindow.h"
+#include "worker/BackgroundTask.h"
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDialog>
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QTabWidget>
@@ -112,6 +121,12 @@ int main(int argc, char* argv[])
         out.flush();
     };
 
+    // The machine's own gaps: the ticker alone for two seconds.
+    QElapsedTimer nothing;
+    nothing.start();
+    print("machine itself (nothing running)",
+          measure([] {}, [&nothing] { return nothing.elapsed() >= 2000; }));
+
     // Imports a month through the import tab; returns its batch number.
     const auto importMonth = [&](const QDate& start, unsigned seed) {
         window->tabs()->setCurrentWidget(window->importTab());
@@ -148,6 +163,8 @@ int main(int argc, char* argv[])
     };
 
     window->reportsTab()->chooseSurvey(batch);
+    while (!idle())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
     window->tabs()->setCurrentWidget(window->graphsTab());
     clickAndWait("31-day quarter-hour breakdown", "QuarterHourFlow");
 
@@ -181,6 +198,75 @@ int main(int argc, char* argv[])
           measure([&] { report->saveAsPdf(pdf); }, [&] { return saved && idle(); }));
     out << "  told: " << messages.last() << "\n";
     report->hide();
+
+    // The big survey: the first month's rows copied twenty times in one
+    // statement, at a site of its own ("Elm St").
+    const QString big = QStringLiteral("BIG");
+    QElapsedTimer copying;
+    copying.start();
+    test::executeOnFile(
+        folder.databasePath(),
+        QStringLiteral(
+            "CREATE TEMP TABLE h AS SELECT * FROM Header WHERE Batch_Number = '%1';"
+            "UPDATE h SET Batch_Number = '%2', Location = 'Elm St'; INSERT INTO Header SELECT * FROM h;"
+            "CREATE TEMP TABLE s AS SELECT * FROM Summary WHERE Batch_Number = '%1';"
+            "UPDATE s SET Batch_Number = '%2'; INSERT INTO Summary SELECT * FROM s;"
+            "CREATE TEMP TABLE v AS SELECT * FROM Veh_Data WHERE Batch_Number = '%1';"
+            "UPDATE v SET Batch_Number = '%2';"
+            "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 20) "
+            "INSERT INTO Veh_Data SELECT v.* FROM v, n;")
+            .arg(batch, big));
+    out << QStringLiteral("  survey %1 of %2 vehicles written in %3 s\n")
+               .arg(big)
+               .arg(vehicles * 20)
+               .arg(copying.elapsed() / 1000.0, 0, 'f', 1);
+    // No worker of `root` runs.
+    const auto settled = [](const QWidget* root) {
+        const auto tasks = root->findChildren<worker::BackgroundTask*>();
+        return std::none_of(tasks.begin(), tasks.end(),
+                            [](const worker::BackgroundTask* task) { return task->isRunning(); });
+    };
+    // Runs `work` and waits until `root` has no worker running.
+    const auto listed = [&](const char* what, const QWidget* root, const std::function<void()>& work) {
+        bool started = false;
+        print(what, measure(
+                        [&] {
+                            work();
+                            started = true;
+                        },
+                        [&] { return started && settled(root) && idle(); }));
+    };
+    window->tabs()->setCurrentWidget(window->reportsTab());
+    listed("survey list of the reports tab", window.get(), [&] { ui.click(QStringLiteral("SelectSurvey")); });
+    // The traffic volume graph on show is drawn again for it.
+    listed("big survey loaded", window.get(), [&] { window->reportsTab()->chooseSurvey(big); });
+    out << "  shown: " << state.current.batchNumber() << "\n";
+    listed("speed study of the big survey", window.get(), [&] { window->tabs()->setCurrentWidget(study); });
+    bool asked = false;
+    listed("survey list to compare with", window.get(), [&] {
+        test::answerNextWindow([&asked](QDialog* dialog) {
+            asked = true;
+            dialog->reject();
+        });
+        ui.click(QStringLiteral("CompareWith"));
+    });
+    out << "  list shown: " << (asked ? "yes" : "no") << "\n";
+    window->openUpload();
+    listed("survey list of the upload window", window->uploadWindow(), [] {});
+    window->uploadWindow()->hide();
+    maintenance::DeletionWindow deletion(state.database, messages);
+    listed("survey list of the deletion window", &deletion, [&] { deletion.present(); });
+    deletion.hide();
+    app::SitesTab* sites = window->sitesTab();
+    listed("sites read (the big survey placed)", window.get(),
+           [&] { window->tabs()->setCurrentWidget(sites); });
+    if (sites->sites().size() == 2 && sites->chooseSite(sites->sites()[1].site.id)) {
+        const qint64 into = sites->sites()[0].site.id;
+        listed("site merge", window.get(), [&] { sites->mergeChosenSiteInto(into); });
+        out << "  sites after: " << sites->sites().size() << "\n";
+    }
+    nothing.restart();
+    print("machine itself again", measure([] {}, [&nothing] { return nothing.elapsed() >= 2000; }));
 
     maintenance::MaintenanceWindow maintenance(folder.path(), messages);
     maintenance.show();

@@ -192,6 +192,13 @@ AdminTab::AdminTab(const db::Database& surveys, ReportNames& names, QWidget* par
 
     connectNameLists(m_agency);
     connectNameLists(m_officer);
+    connect(m_databaseChoice, &QPushButton::clicked, this, &AdminTab::databaseChoiceRequested);
+    connect(m_databaseManagement, &QPushButton::clicked, this, &AdminTab::databaseManagementRequested);
+    connect(m_sendSurveys, &QPushButton::clicked, this, &AdminTab::sendSurveysRequested);
+    connect(m_printFilledForm, &QPushButton::clicked, this,
+            [this] { Q_EMIT fieldSheetPrintRequested(true); });
+    connect(m_printBlankForm, &QPushButton::clicked, this,
+            [this] { Q_EMIT fieldSheetPrintRequested(false); });
     connect(&m_names, &ReportNames::changed, this, [this] {
         showCurrentName(m_agency);
         showCurrentName(m_officer);

@@ -69,11 +69,6 @@ public:
     QPushButton* renameOfficerButton() const { return m_officer.rename; }
     QPushButton* deleteOfficerButton() const { return m_officer.remove; }
 
-    QPushButton* printFilledFormButton() const { return m_printFilledForm; }
-    QPushButton* printBlankFormButton() const { return m_printBlankForm; }
-    QPushButton* databaseManagementButton() const { return m_databaseManagement; }
-    QPushButton* sendSurveysButton() const { return m_sendSurveys; }
-    QPushButton* databaseChoiceButton() const { return m_databaseChoice; }
     // Says which database the program works on ("This computer: PATH").
     void showDatabaseInUse(const db::Database& database, const db::ServerChoice& server);
 
@@ -100,6 +95,12 @@ Q_SIGNALS:
     void closeRequested();
     // The database could not be read or changed; the message names what failed.
     void failed(const QString& message);
+    // "Print Filled In Form" (filled) or "Print Blank Form".
+    void fieldSheetPrintRequested(bool filled);
+    // "Database...", "Database Management", "Send Surveys to the Agency Server...".
+    void databaseChoiceRequested();
+    void databaseManagementRequested();
+    void sendSurveysRequested();
 
 protected:
     void showEvent(QShowEvent* event) override;

@@ -3,10 +3,10 @@
 #include "app/AppState.h"
 #include "db/DbError.h"
 #include "db/Files.h"
-#include "session/BackgroundTask.h"
 #include "store/SurveyStore.h"
 #include "ui/Style.h"
 #include "upload/widgets/ServerFields.h"
+#include "worker/Run.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -25,7 +25,7 @@ struct DatabaseChoiceWindow::TryOutcome {
 DatabaseChoiceWindow::DatabaseChoiceWindow(const AppState& state, QWidget* parent)
     : QDialog(parent)
     , m_state(state)
-    , m_task(new session::BackgroundTask(this))
+    , m_task(new worker::BackgroundTask(this))
 {
     setObjectName(QStringLiteral("DatabaseChoiceWindow"));
     setWindowTitle(QStringLiteral("Database"));
@@ -119,29 +119,19 @@ void DatabaseChoiceWindow::tryChoice()
     }
     m_ok->setEnabled(false);
     m_fields->setMessage(QStringLiteral("Connecting to the agency server %1...").arg(db::serverName(choice)));
-    auto outcome = std::make_shared<TryOutcome>();
-    connect(
-        m_task, &session::BackgroundTask::finished, this,
-        [this, outcome, choice, password] {
+    // Opening the store connects and checks that the server holds the
+    // survey database in a version this program reads.
+    worker::run(
+        *m_task, this,
+        [database = db::Database::ofServer(db::connectionString(choice, password))](
+            worker::BackgroundTask&) { return store::openStore(database)->capabilities(); },
+        [this, choice, password](auto done) {
             m_ok->setEnabled(true);
             if (std::exchange(m_dropAnswer, false)) {
                 m_fields->setMessage(QString());
                 return;
             }
-            finishTry(choice, password, *outcome);
-        },
-        Qt::SingleShotConnection);
-    // Opening the store connects and checks that the server holds the
-    // survey database in a version this program reads.
-    m_task->start(
-        [database = db::Database::ofServer(db::connectionString(choice, password)),
-         outcome](session::BackgroundTask&) {
-            try {
-                store::openStore(database)->capabilities();
-            } catch (const db::DbError& error) {
-                outcome->failure = error.message();
-                outcome->kind = error.failure();
-            }
+            finishTry(choice, password, TryOutcome{done.failure, done.kind});
         },
         QStringLiteral("Connecting to the agency server"), false);
 }

@@ -8,7 +8,7 @@ class QLabel;
 class QPushButton;
 class QRadioButton;
 
-namespace pelmor::session {
+namespace pelmor::worker {
 class BackgroundTask;
 }
 namespace pelmor::upload {
@@ -54,7 +54,7 @@ private:
     void finishTry(const db::ServerChoice& choice, const QString& password, const TryOutcome& outcome);
 
     const AppState& m_state;
-    session::BackgroundTask* m_task;
+    worker::BackgroundTask* m_task;
     QRadioButton* m_thisComputer;
     QRadioButton* m_server;
     QLabel* m_filePath;

@@ -1,9 +1,9 @@
 #include "app/GraphDrawer.h"
 
 #include "app/AppState.h"
-#include "session/BackgroundTask.h"
 #include "session/SurveyWork.h"
 #include "ui/Messages.h"
+#include "worker/Run.h"
 
 #include <memory>
 #include <utility>
@@ -16,7 +16,7 @@ GraphDrawer::GraphDrawer(AppState& state, ui::Messages& messages, QObject* paren
     : QObject(parent)
     , m_state(state)
     , m_messages(messages)
-    , m_task(new session::BackgroundTask(this))
+    , m_task(new worker::BackgroundTask(this))
 {
 }
 
@@ -58,12 +58,20 @@ void GraphDrawer::draw(ReportChoice graph, bool tellWhyNot)
 
 void GraphDrawer::start(const Request& request)
 {
-    auto outcome = std::make_shared<session::GraphOutcome>();
     const QString batch = m_state.current.batchNumber();
     const bool blackAndWhite = m_state.current.blackAndWhite();
-    connect(
-        m_task, &session::BackgroundTask::finished, this,
-        [this, outcome, request, batch, blackAndWhite] {
+    const QString what = request.graph == ReportChoice::PercentileReport
+                             ? QStringLiteral("Drawing the speed distribution of survey %1").arg(batch)
+                             : QStringLiteral("Drawing the traffic volume of survey %1").arg(batch);
+    // A drawing reads and changes nothing stored: it can stop at any time.
+    worker::run(
+        *m_task, this,
+        [database = m_state.database, record = m_state.current.record(), graph = request.graph,
+         blackAndWhite](worker::BackgroundTask& task) {
+            return session::drawGraph(database, record, graph, blackAndWhite, &task);
+        },
+        [this, request, batch, blackAndWhite](worker::Done<session::GraphOutcome> done) {
+            session::GraphOutcome& outcome = done.value;
             if (m_next) {
                 const Request next = *m_next;
                 m_next.reset();
@@ -77,9 +85,9 @@ void GraphDrawer::start(const Request& request)
                 Q_EMIT drawingEnded();
                 return;
             }
-            if (!outcome->graph) {
+            if (!outcome.graph) {
                 if (request.tellWhyNot) {
-                    m_messages.tell(outcome->message);
+                    m_messages.tell(outcome.message);
                 } else {
                     // Nothing to draw for the survey now chosen: no graph.
                     m_shown = ReportChoice::None;
@@ -89,24 +97,14 @@ void GraphDrawer::start(const Request& request)
                 return;
             }
             m_shown = request.graph;
-            m_state.current.setGraph(std::move(*outcome->graph));
+            m_state.current.setGraph(std::move(*outcome.graph));
             // What the graph lacks is told once, not again at each redrawing.
-            const QString& warning = outcome->warning;
+            const QString& warning = outcome.warning;
             if (!warning.isEmpty() && warning != std::exchange(m_toldWarning, warning))
                 m_messages.tell(warning, ui::Messages::defaultTitle(), ui::Messages::Icon::Warning);
             if (warning.isEmpty())
                 m_toldWarning.clear();
             Q_EMIT drawingEnded();
-        },
-        Qt::SingleShotConnection);
-    const QString what = request.graph == ReportChoice::PercentileReport
-                             ? QStringLiteral("Drawing the speed distribution of survey %1").arg(batch)
-                             : QStringLiteral("Drawing the traffic volume of survey %1").arg(batch);
-    // A drawing reads and changes nothing stored: it can stop at any time.
-    m_task->start(
-        [database = m_state.database, record = m_state.current.record(), graph = request.graph, blackAndWhite,
-         outcome](session::BackgroundTask& task) {
-            *outcome = session::drawGraph(database, record, graph, blackAndWhite, &task);
         },
         what, true);
 }

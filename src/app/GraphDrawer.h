@@ -7,7 +7,7 @@
 
 #include <optional>
 
-namespace pelmor::session {
+namespace pelmor::worker {
 class BackgroundTask;
 }
 namespace pelmor::ui {
@@ -49,7 +49,7 @@ public:
     void followSurveyChoice();
 
     // The worker the graphs are drawn on.
-    session::BackgroundTask* task() const { return m_task; }
+    worker::BackgroundTask* task() const { return m_task; }
 
 Q_SIGNALS:
     // A drawing has ended: drawn, refused, failed or cancelled.
@@ -68,7 +68,7 @@ private:
 
     AppState& m_state;
     ui::Messages& m_messages;
-    session::BackgroundTask* m_task;
+    worker::BackgroundTask* m_task;
     // A drawing asked for while another ran: it follows once that one ends.
     std::optional<Request> m_next;
     // The graph drawn last, to draw again for another survey.

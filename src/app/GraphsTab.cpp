@@ -235,6 +235,15 @@ void GraphsTab::setUpFlowGrid()
     m_flowGrid->setWordWrap(false);
     m_flowGrid->setTextElideMode(Qt::ElideNone);
     m_flowGrid->verticalHeader()->setDefaultSectionSize(m_flowGrid->fontMetrics().height() + 8);
+    connect(m_percentileGraph, &QPushButton::clicked, this,
+            [this] { Q_EMIT graphRequested(reports::ReportChoice::PercentileReport); });
+    connect(m_trafficVolume, &QPushButton::clicked, this,
+            [this] { Q_EMIT graphRequested(reports::ReportChoice::TrafficFlowGraphReport); });
+    connect(m_timeVolume, &QPushButton::clicked, this,
+            [this] { Q_EMIT graphRequested(reports::ReportChoice::SurveySummaryReport); });
+    for (QRadioButton* mode : {m_blackAndWhite, m_colour})
+        connect(mode, &QRadioButton::clicked, this, [this] { Q_EMIT printerModeChosen(isBlackAndWhite()); });
+    connect(m_printGraph, &QPushButton::clicked, this, &GraphsTab::printRequested);
     connect(m_quarterHourFlow, &QPushButton::clicked, this,
             [this] { Q_EMIT flowRequested(flow::BinLength::QuarterHour); });
     connect(m_hourFlow, &QPushButton::clicked, this, [this] { Q_EMIT flowRequested(flow::BinLength::Hour); });

@@ -2,6 +2,7 @@
 
 #include "csv/TableExport.h"
 #include "flow/FlowBreakdown.h"
+#include "reports/ReportChoice.h"
 
 #include <QImage>
 #include <QWidget>
@@ -29,12 +30,8 @@ class GraphsTab : public QWidget {
 public:
     explicit GraphsTab(QWidget* parent = nullptr);
 
-    QPushButton* percentileGraphButton() const { return m_percentileGraph; }
-    QPushButton* trafficVolumeButton() const { return m_trafficVolume; }
-    QPushButton* timeVolumeButton() const { return m_timeVolume; }
     QPushButton* quarterHourFlowButton() const { return m_quarterHourFlow; }
     QPushButton* hourFlowButton() const { return m_hourFlow; }
-    QPushButton* printGraphButton() const { return m_printGraph; }
     // "Export CSV...": a menu of the tables to export.
     QPushButton* exportCsvButton() const { return m_exportCsv; }
 
@@ -44,8 +41,6 @@ public:
     // ("GraphType1" .. "GraphType5").
     QLabel* graphTypeMarker(int number) const { return m_markers.at(static_cast<size_t>(number - 1)); }
 
-    QRadioButton* blackAndWhiteButton() const { return m_blackAndWhite; }
-    QRadioButton* colourButton() const { return m_colour; }
     // True while "Laser (B&W)" is the chosen printer mode.
     bool isBlackAndWhite() const;
 
@@ -89,6 +84,13 @@ public:
 
 Q_SIGNALS:
     void closeRequested();
+    // "85th Percentile" (PercentileReport), "Traffic Volume"
+    // (TrafficFlowGraphReport) or "Time / Volume" (SurveySummaryReport).
+    void graphRequested(pelmor::reports::ReportChoice report);
+    // A printer mode was clicked: whether it is "Laser (B&W)".
+    void printerModeChosen(bool blackAndWhite);
+    // "Print Graph /Chart".
+    void printRequested();
     // A flow button was pressed; the main window gathers the survey.
     void flowRequested(pelmor::flow::BinLength bins);
     // A table was chosen under "Export CSV..."; the main window asks where to.

@@ -12,10 +12,10 @@
 #include "import/widgets/HeaderPanel.h"
 #include "import/widgets/ImportProgressReport.h"
 #include "import/widgets/RawTextView.h"
-#include "session/BackgroundTask.h"
 #include "ui/BusyCursor.h"
 #include "ui/Messages.h"
 #include "ui/Style.h"
+#include "worker/Run.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -32,7 +32,7 @@ ImportTab::ImportTab(AppState& state, ui::Messages& messages, QWidget* parent)
     , m_serial(std::make_unique<acquisition::SerialDownload>(state.downloadBuffer, state.portDevice))
     , m_fileWindow(
           std::make_unique<acquisition::LoadDataFile>(state.databaseFolder, state.downloadBuffer, messages))
-    , m_importTask(new session::BackgroundTask(this))
+    , m_importTask(new worker::BackgroundTask(this))
 {
     setObjectName(QStringLiteral("ImportTab"));
 
@@ -330,21 +330,18 @@ void ImportTab::importSurvey()
     // The import runs on a worker with a connection of its own, on copies
     // of the download and the header: the window stays free meanwhile.
     auto report = std::make_shared<import::ImportProgressReport>(m_messages, *m_importTask);
-    auto result = std::make_shared<import::ImportResult>();
     m_header->processButton()->setEnabled(false);
-    connect(
-        m_importTask, &session::BackgroundTask::finished, this,
-        [this, report, result, header] {
-            report->deliver();
-            finishImport(header, *result);
-        },
-        Qt::SingleShotConnection);
     // Cancelling stops the import before its transaction commits, so
     // nothing of the survey is stored; once every vehicle is written the
     // report takes "Cancel" away.
-    m_importTask->start(
-        [database = m_state.database, header, buffer = m_state.downloadBuffer, report, result](
-            session::BackgroundTask&) { *result = import::importSurvey(database, header, buffer, *report); },
+    worker::run(
+        *m_importTask, this,
+        [database = m_state.database, header, buffer = m_state.downloadBuffer,
+         report](worker::BackgroundTask&) { return import::importSurvey(database, header, buffer, *report); },
+        [this, report, header](worker::Done<import::ImportResult> done) {
+            report->deliver();
+            finishImport(header, done.value);
+        },
         QStringLiteral("Storing survey %1 in the database").arg(header.batchNumber), true);
 }
 

@@ -18,7 +18,7 @@ class ProgressPanel;
 class SavedFilePanel;
 class SerialDownload;
 } // namespace pelmor::acquisition
-namespace pelmor::session {
+namespace pelmor::worker {
 class BackgroundTask;
 }
 namespace pelmor::import {
@@ -82,7 +82,7 @@ public:
     void importSurvey();
     bool isImporting() const;
     // The worker the import runs on.
-    session::BackgroundTask* task() const { return m_importTask; }
+    worker::BackgroundTask* task() const { return m_importTask; }
     // "Load Radar Log File" and "Save this raw data file as...".
     void openLoadWindow();
     void openSaveWindow();
@@ -139,7 +139,7 @@ private:
     pelmor::import::HeaderPanel* m_header;
     pelmor::import::CorrectionPanel* m_correction;
     QPushButton* m_saveRawData;
-    session::BackgroundTask* m_importTask;
+    worker::BackgroundTask* m_importTask;
 };
 
 } // namespace pelmor::app

@@ -2,6 +2,7 @@
 
 #include "app/AdminTab.h"
 #include "app/AppState.h"
+#include "app/FlowBreakdowns.h"
 #include "app/GraphDrawer.h"
 #include "app/GraphsTab.h"
 #include "app/ImportTab.h"
@@ -10,26 +11,18 @@
 #include "app/ReportsTab.h"
 #include "app/SitesTab.h"
 #include "app/StudyTab.h"
-#include "db/DbError.h"
+#include "app/TableExporter.h"
 #include "db/Files.h"
-#include "flow/FlowBreakdown.h"
-#include "session/BackgroundTask.h"
-#include "session/SurveyWork.h"
-#include "session/widgets/ProgressStrip.h"
 #include "stats/Pace.h"
 #include "stats/widgets/HelpWindow.h"
 #include "store/SurveyStore.h"
-#include "study/widgets/CsvFileDialog.h"
 #include "ui/Messages.h"
 #include "upload/widgets/UploadWindow.h"
+#include "worker/BackgroundTask.h"
+#include "worker/widgets/ProgressStrip.h"
 
 #include <QCloseEvent>
-#include <QFileInfo>
-#include <QGroupBox>
-#include <QLabel>
 #include <QPainter>
-#include <QPushButton>
-#include <QRadioButton>
 #include <QScreen>
 #include <QTabWidget>
 #include <QVBoxLayout>
@@ -48,7 +41,7 @@ MainWindow::MainWindow(AppState& state, ui::Messages& messages, QWidget* parent)
     , m_state(state)
     , m_messages(messages)
     , m_reportNames(new ReportNames(this))
-    , m_work(new session::BackgroundTask(this))
+    , m_work(new worker::BackgroundTask(this))
 {
     initResources();
     m_background.load(QStringLiteral(":/pelmor/background.png"));
@@ -77,7 +70,7 @@ MainWindow::MainWindow(AppState& state, ui::Messages& messages, QWidget* parent)
     // One strip for all the window's long work. It stands over the foot of
     // the tabs rather than below them, so a window that just fits a small
     // screen does not grow off it while work runs.
-    m_progress = new session::ProgressStrip(this);
+    m_progress = new worker::ProgressStrip(this);
 
     connect(m_reportsTab, &ReportsTab::closeRequested, this, &MainWindow::requestEnd);
     connect(m_graphsTab, &GraphsTab::closeRequested, this, &MainWindow::requestEnd);
@@ -85,7 +78,7 @@ MainWindow::MainWindow(AppState& state, ui::Messages& messages, QWidget* parent)
     connect(m_studyTab, &StudyTab::closeRequested, this, &MainWindow::requestEnd);
     connect(m_sitesTab, &SitesTab::closeRequested, this, &MainWindow::requestEnd);
     connect(m_importTab, &ImportTab::mainWindowEnabled, this, &QWidget::setEnabled);
-    connect(m_adminTab->sendSurveysButton(), &QPushButton::clicked, this, &MainWindow::openUpload);
+    connect(m_adminTab, &AdminTab::sendSurveysRequested, this, &MainWindow::openUpload);
 
     resize(1200, 780);
     centreOnScreen();
@@ -120,9 +113,14 @@ bool MainWindow::isBusy() const
     return m_progress->isBusy();
 }
 
-std::vector<session::BackgroundTask*> MainWindow::workers() const
+std::vector<worker::BackgroundTask*> MainWindow::workers() const
 {
-    return {m_work, m_importTab->task(), m_studyTab->task(), m_sitesTab->task(), m_graphDrawer->task()};
+    return {m_work,
+            m_reportsTab->task(),
+            m_importTab->task(),
+            m_studyTab->task(),
+            m_sitesTab->task(),
+            m_graphDrawer->task()};
 }
 
 // Every worker of the window shows on the strip. While one runs, the
@@ -130,18 +128,18 @@ std::vector<session::BackgroundTask*> MainWindow::workers() const
 // are disabled; each gets back the state it had.
 void MainWindow::followWork()
 {
-    for (session::BackgroundTask* task : workers())
+    for (worker::BackgroundTask* task : workers())
         m_progress->follow(task);
     std::vector<QWidget*> starters;
     for (const char* name :
          {"PercentileGraph", "TrafficVolume", "TimeVolume", "QuarterHourFlow", "HourFlow", "PrinterBW",
           "PrinterColor", "Command12", "ExportCsv", "cmdPrint", "CompareWith", "EndComparison", "Command19",
-          "Command20", "DatabaseManagement", "DatabaseChoice"}) {
+          "Command20", "DatabaseManagement", "DatabaseChoice", "MergeSite", "PlaceSite"}) {
         if (auto* control = findChild<QWidget*>(QLatin1String(name)))
             starters.push_back(control);
     }
     m_progress->holdWhileBusy(starters);
-    connect(m_progress, &session::ProgressStrip::busyChanged, this, [this](bool busy) {
+    connect(m_progress, &worker::ProgressStrip::busyChanged, this, [this](bool busy) {
         if (busy)
             placeProgressStrip();
         if (!busy && std::exchange(m_closeWhenIdle, false))
@@ -199,60 +197,8 @@ void MainWindow::connectReportsAndFlow()
     connect(m_reportsTab, &ReportsTab::failed, this, showFailure);
     connect(m_adminTab, &AdminTab::failed, this, showFailure);
 
-    connect(m_graphsTab, &GraphsTab::flowRequested, this, [this, showFailure](flow::BinLength bins) {
-        session::CurrentSurvey& current = m_state.current;
-        const QString refusal = flow::checkInputs(flow::BreakdownInputs::of(current.record()));
-        if (!refusal.isEmpty()) {
-            m_messages.tell(refusal);
-            return;
-        }
-        if (m_work->isRunning())
-            return;
-        m_importTab->setResetEnabled(false);
-        current.setReportChoice(bins == flow::BinLength::QuarterHour
-                                    ? reports::ReportChoice::QuarterHourFlowReport
-                                    : reports::ReportChoice::HourlyFlowReport);
-        // The walk runs on a worker with a connection of its own; the grid
-        // shows its rows once it has ended.
-        auto outcome = std::make_shared<session::BreakdownOutcome>();
-        const QString batch = current.batchNumber();
-        connect(
-            m_work, &session::BackgroundTask::finished, this,
-            [this, outcome, bins, batch, showFailure] {
-                if (m_work->isCancelled()) {
-                    m_importTab->setResetEnabled(true);
-                    return;
-                }
-                // Kept only while the survey it was made for is still the one on show.
-                if (outcome->breakdown && m_state.current.batchNumber() == batch)
-                    m_state.current.setBreakdown(std::move(*outcome->breakdown));
-                const QString failure = m_graphsTab->showFlowGrid(bins, outcome->failure);
-                m_importTab->setResetEnabled(true);
-                if (!failure.isEmpty())
-                    showFailure(failure);
-            },
-            Qt::SingleShotConnection);
-        // The walk writes only the scratch table of the breakdown: stopping
-        // it keeps the grid as it was.
-        m_work->start(
-            [database = m_state.database, record = current.record(), bins, outcome](
-                session::BackgroundTask&) { *outcome = session::breakDownSurvey(database, record, bins); },
-            QStringLiteral("Breaking survey %1 down into %2")
-                .arg(batch, bins == flow::BinLength::QuarterHour ? QStringLiteral("quarter hours")
-                                                                 : QStringLiteral("hours")),
-            true);
-    });
-    // A breakdown made elsewhere (for a flow document) shows in the grid;
-    // a grid on show marks its button.
-    connect(&m_state.current, &session::CurrentSurvey::breakdownChanged, this, [this] {
-        // The grid shows the breakdown of the survey on show, or none.
-        const std::optional<session::SurveyBreakdown>& breakdown = m_state.current.breakdown();
-        m_graphsTab->showBreakdownRows(breakdown ? breakdown->rows : std::vector<flow::BreakdownRow>{});
-        if (!breakdown)
-            return;
-        if (m_graphsTab->gridFrame()->isVisibleTo(m_graphsTab))
-            m_graphsTab->markGraphType(breakdown->bins == flow::BinLength::QuarterHour ? 4 : 5);
-    });
+    m_flowBreakdowns = new FlowBreakdowns(m_state, m_messages, *m_work, *m_graphsTab, *m_importTab, this);
+    connect(m_graphsTab, &GraphsTab::flowRequested, m_flowBreakdowns, &FlowBreakdowns::breakDown);
 }
 
 // The graph buttons and printer modes of the graphs tab draw for the survey
@@ -266,11 +212,6 @@ void MainWindow::connectGraphs()
     using reports::ReportChoice;
     m_graphDrawer = new GraphDrawer(m_state, m_messages, this);
     session::CurrentSurvey& current = m_state.current;
-    const auto chooseGraph = [this](ReportChoice reportChoice, int marker) {
-        m_importTab->setResetEnabled(true);
-        m_state.current.setReportChoice(reportChoice);
-        m_graphsTab->markGraphType(marker);
-    };
     // The graph area shows the current survey's graph.
     connect(&current, &session::CurrentSurvey::graphChanged, this, [this] {
         const QImage& image = m_state.current.graph().image;
@@ -278,29 +219,29 @@ void MainWindow::connectGraphs()
         if (!image.isNull())
             m_graphsTab->graphArea()->show();
     });
-    connect(m_graphsTab->percentileGraphButton(), &QPushButton::clicked, this, [this, chooseGraph] {
-        chooseGraph(ReportChoice::PercentileReport, 1);
-        m_graphsTab->showGraphFrame();
-        m_graphDrawer->drawSpeedDistribution();
-    });
-    connect(m_graphsTab->trafficVolumeButton(), &QPushButton::clicked, this, [this, chooseGraph] {
-        chooseGraph(ReportChoice::TrafficFlowGraphReport, 2);
-        m_graphsTab->showGraphFrame();
-        m_graphDrawer->drawTrafficVolume();
-    });
-    // The summary report has no graph: the tab says so instead of leaving
-    // another graph on show.
-    connect(m_graphsTab->timeVolumeButton(), &QPushButton::clicked, this, [this, chooseGraph] {
-        chooseGraph(ReportChoice::SurveySummaryReport, 3);
-        m_graphsTab->showSummaryNote();
+    connect(m_graphsTab, &GraphsTab::graphRequested, this, [this](ReportChoice report) {
+        m_importTab->setResetEnabled(true);
+        m_state.current.setReportChoice(report);
+        if (report == ReportChoice::PercentileReport) {
+            m_graphsTab->markGraphType(1);
+            m_graphsTab->showGraphFrame();
+            m_graphDrawer->drawSpeedDistribution();
+        } else if (report == ReportChoice::TrafficFlowGraphReport) {
+            m_graphsTab->markGraphType(2);
+            m_graphsTab->showGraphFrame();
+            m_graphDrawer->drawTrafficVolume();
+        } else {
+            // The summary report has no graph: the tab says so instead of
+            // leaving another graph on show.
+            m_graphsTab->markGraphType(3);
+            m_graphsTab->showSummaryNote();
+        }
     });
     current.setBlackAndWhite(m_graphsTab->isBlackAndWhite());
-    for (QRadioButton* mode : {m_graphsTab->blackAndWhiteButton(), m_graphsTab->colourButton()}) {
-        connect(mode, &QRadioButton::clicked, this, [this] {
-            m_state.current.setBlackAndWhite(m_graphsTab->isBlackAndWhite());
-            m_graphDrawer->redrawForPrinterMode();
-        });
-    }
+    connect(m_graphsTab, &GraphsTab::printerModeChosen, this, [this](bool blackAndWhite) {
+        m_state.current.setBlackAndWhite(blackAndWhite);
+        m_graphDrawer->redrawForPrinterMode();
+    });
     connect(&current, &session::CurrentSurvey::surveyChanged, m_graphDrawer,
             &GraphDrawer::followSurveyChoice);
 
@@ -326,12 +267,9 @@ void MainWindow::connectPrinting()
     m_printControls = new PrintControls(
         m_state, m_messages, *m_reportNames, [admin] { return admin->fieldSheetInputs(); }, *this);
     connect(m_reportsTab, &ReportsTab::printRequested, m_printControls, &PrintControls::printSelectedReport);
-    connect(m_graphsTab->printGraphButton(), &QPushButton::clicked, m_printControls,
-            &PrintControls::printChosenDocument);
-    connect(m_adminTab->printFilledFormButton(), &QPushButton::clicked, m_printControls,
-            [this] { m_printControls->printFieldSheet(true); });
-    connect(m_adminTab->printBlankFormButton(), &QPushButton::clicked, m_printControls,
-            [this] { m_printControls->printFieldSheet(false); });
+    connect(m_graphsTab, &GraphsTab::printRequested, m_printControls, &PrintControls::printChosenDocument);
+    connect(m_adminTab, &AdminTab::fieldSheetPrintRequested, m_printControls,
+            &PrintControls::printFieldSheet);
     connect(m_sitesTab, &SitesTab::printRequested, m_printControls, &PrintControls::printSiteDocument);
     connect(m_printControls, &PrintControls::graphWanted, this, [this](reports::ReportChoice document) {
         const bool speeds = document == reports::ReportChoice::PercentileReport;
@@ -361,53 +299,8 @@ void MainWindow::connectStudyAndExports()
     };
     connect(m_studyTab, &StudyTab::failed, this, showFailure);
     connect(m_sitesTab, &SitesTab::failed, this, showFailure);
-    connect(m_graphsTab, &GraphsTab::csvExportRequested, this, [this, showFailure](csv::Table table) {
-        const QString batch = m_state.current.batchNumber();
-        if (table != csv::Table::Breakdown && batch.isEmpty()) {
-            m_messages.tell(survey::noSurveyMessage());
-            return;
-        }
-        static const char* const names[] = {"vehicles", "breakdown", "statistics"};
-        const QString what = QLatin1String(names[static_cast<int>(table)]);
-        static const char* const saved[] = {"The vehicles of survey %1 were saved as %2",
-                                            "The traffic flow breakdown in the grid was saved as %2",
-                                            "The statistics of survey %1 were saved as %2"};
-        const QString path = study::askCsvFile(
-            this, csv::suggestedFileName(batch.isEmpty() ? QStringLiteral("last") : batch, what));
-        if (path.isEmpty())
-            return;
-        if (m_work->isRunning())
-            return;
-        // Written on the worker; the file is written whole or not at all,
-        // so a cancelled export leaves none.
-        auto failure = std::make_shared<QString>();
-        connect(
-            m_work, &session::BackgroundTask::finished, this,
-            [this, failure, showFailure, table, batch, path] {
-                // Stopped: no file, and nothing to say. A cancel that came
-                // after the last row still has a file to tell of.
-                if (m_work->isCancelled() && !failure->isEmpty())
-                    return;
-                if (!failure->isEmpty()) {
-                    showFailure(*failure);
-                    return;
-                }
-                m_messages.tell(
-                    QString::fromLatin1(saved[static_cast<int>(table)])
-                        .replace(QLatin1String("%1"), batch)
-                        .replace(QLatin1String("%2"), db::displayPath(QFileInfo(path).absoluteFilePath())),
-                    ui::Messages::defaultTitle(), ui::Messages::Icon::Information);
-            },
-            Qt::SingleShotConnection);
-        m_work->start(
-            [database = m_state.database, table, batch, path, rows = m_graphsTab->breakdownRows(),
-             failure](session::BackgroundTask& task) {
-                *failure = csv::saveTable(database, table, batch, path, rows, &task);
-            },
-            table == csv::Table::Breakdown ? QStringLiteral("Saving the traffic flow breakdown")
-                                           : QStringLiteral("Saving the %1 of survey %2").arg(what, batch),
-            true);
-    });
+    m_tableExporter = new TableExporter(m_state, m_messages, *m_work, *m_graphsTab, this);
+    connect(m_graphsTab, &GraphsTab::csvExportRequested, m_tableExporter, &TableExporter::exportTable);
     const auto tellExported = [this](const QString& message) {
         m_messages.tell(message, ui::Messages::defaultTitle(), ui::Messages::Icon::Information);
     };
@@ -470,7 +363,7 @@ void MainWindow::closeEvent(QCloseEvent* event)
     if (isBusy()) {
         event->ignore();
         m_closeWhenIdle = true;
-        for (session::BackgroundTask* task : workers())
+        for (worker::BackgroundTask* task : workers())
             task->cancel();
         return;
     }

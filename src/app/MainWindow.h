@@ -10,10 +10,10 @@
 
 class QTabWidget;
 
-namespace pelmor::session {
+namespace pelmor::worker {
 class BackgroundTask;
 class ProgressStrip;
-} // namespace pelmor::session
+} // namespace pelmor::worker
 namespace pelmor::upload {
 class UploadWindow;
 }
@@ -26,6 +26,7 @@ namespace pelmor::app {
 
 struct AppState;
 class AdminTab;
+class FlowBreakdowns;
 class GraphDrawer;
 class GraphsTab;
 class ImportTab;
@@ -34,6 +35,7 @@ class ReportNames;
 class ReportsTab;
 class SitesTab;
 class StudyTab;
+class TableExporter;
 
 // The main window: the tabs of the program on a tiled background.
 // Loading it sets the database path and reads the agency and officer the
@@ -51,7 +53,7 @@ public:
     // comparison, a document) runs on a worker now.
     bool isBusy() const;
     // Shows the long work running, with its progress and "Cancel".
-    session::ProgressStrip* progressStrip() const { return m_progress; }
+    worker::ProgressStrip* progressStrip() const { return m_progress; }
 
     QTabWidget* tabs() const { return m_tabs; }
     // The agency and officer the reports are headed and signed with.
@@ -91,7 +93,7 @@ private:
     void followWork();
     void placeProgressStrip();
     // The workers the window's long work runs on.
-    std::vector<session::BackgroundTask*> workers() const;
+    std::vector<worker::BackgroundTask*> workers() const;
     // A "Close" button, or closing the window: true when the program may
     // end, after asking when a download from the sign is neither saved nor
     // stored.
@@ -102,8 +104,8 @@ private:
     ui::Messages& m_messages;
     ReportNames* m_reportNames;
     // Runs the window's long work off its thread, one piece at a time.
-    session::BackgroundTask* m_work;
-    session::ProgressStrip* m_progress = nullptr;
+    worker::BackgroundTask* m_work;
+    worker::ProgressStrip* m_progress = nullptr;
     // The window was closed while work ran: it closes once the work has stopped.
     bool m_closeWhenIdle = false;
     QPixmap m_background;
@@ -116,6 +118,8 @@ private:
     SitesTab* m_sitesTab;
     GraphDrawer* m_graphDrawer = nullptr;
     PrintControls* m_printControls = nullptr;
+    FlowBreakdowns* m_flowBreakdowns = nullptr;
+    TableExporter* m_tableExporter = nullptr;
     upload::UploadWindow* m_upload = nullptr; // a child window, hidden when closed
 };
 

@@ -35,7 +35,7 @@ PrintControls::PrintControls(AppState& state, ui::Messages& messages, const Repo
             [this] { m_mainWindow.setEnabled(true); });
 }
 
-session::BackgroundTask* PrintControls::task() const
+worker::BackgroundTask* PrintControls::task() const
 {
     return m_reportWindow->task();
 }

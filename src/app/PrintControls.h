@@ -14,7 +14,7 @@
 
 class QWidget;
 
-namespace pelmor::session {
+namespace pelmor::worker {
 class BackgroundTask;
 }
 namespace pelmor::ui {
@@ -66,7 +66,7 @@ public:
     // receivePrepared().
     std::optional<reports::DocumentInputs> gatherInputs(reports::ReportChoice choice, QSizeF pageSize);
     // The worker the report window builds its documents on.
-    session::BackgroundTask* task() const;
+    worker::BackgroundTask* task() const;
 
 Q_SIGNALS:
     // A graph document is to be printed: its graph is to be drawn and shown

@@ -12,11 +12,12 @@
 #include "maintenance/widgets/MaintenanceWindow.h"
 #include "store/SurveyStore.h"
 #include "ui/Messages.h"
+#include "worker/Run.h"
+#include "worker/widgets/ProgressStrip.h"
 
 #include <QCommandLineParser>
 #include <QInputDialog>
 #include <QLineEdit>
-#include <QPushButton>
 
 namespace pelmor::app {
 
@@ -24,6 +25,7 @@ ProgramWindows::ProgramWindows(AppState& state, ui::Messages& messages)
     : m_state(state)
     , m_messages(messages)
     , m_backdrop(std::make_unique<maintenance::Backdrop>())
+    , m_connecting(new worker::BackgroundTask(this))
 {
     connect(m_backdrop.get(), &maintenance::Backdrop::clicked, this, &ProgramWindows::bringForward);
     m_askPassword = [](const QString& text) -> std::optional<QString> {
@@ -45,9 +47,9 @@ void ProgramWindows::start()
 {
     m_main = std::make_unique<MainWindow>(m_state, m_messages);
     connect(m_main.get(), &MainWindow::endRequested, this, &ProgramWindows::endRequested);
-    connect(m_main->adminTab()->databaseManagementButton(), &QPushButton::clicked, this,
+    connect(m_main->adminTab(), &AdminTab::databaseManagementRequested, this,
             &ProgramWindows::openMaintenance, Qt::QueuedConnection);
-    connect(m_main->adminTab()->databaseChoiceButton(), &QPushButton::clicked, this,
+    connect(m_main->adminTab(), &AdminTab::databaseChoiceRequested, this,
             &ProgramWindows::openDatabaseChoice);
     m_main->show();
 }
@@ -70,42 +72,53 @@ bool ProgramWindows::startFromArguments(const QCommandLineParser& parser)
 void ProgramWindows::startOnRememberedDatabase()
 {
     const db::ServerChoice remembered = db::rememberedServerChoice();
-    QString password = m_state.serverPassword;
-    // Before any window opens, so the wait is bounded by the connection's
-    // own timeout and nothing of the file's surveys shows meanwhile.
-    while (remembered.useServer) {
-        const QString name = db::serverName(remembered);
-        QString failure;
-        try {
-            store::openStore(db::Database::ofServer(db::connectionString(remembered, password)))
-                ->capabilities();
-            useDatabase(remembered, password);
-            break;
-        } catch (const db::DbError& error) {
-            if (error.failure() == db::Failure::PasswordNeeded) {
+    if (!remembered.useServer) {
+        start();
+        return;
+    }
+    connectRemembered(remembered, m_state.serverPassword);
+}
+
+// Before any window opens, so nothing of the file's surveys shows
+// meanwhile; the connection is tried on the worker, its wait bounded by its
+// own timeout, and the main window opens once it has answered.
+void ProgramWindows::connectRemembered(const db::ServerChoice& remembered, const QString& password)
+{
+    worker::run(
+        *m_connecting, this,
+        [server = db::connectionString(remembered, password)](worker::BackgroundTask&) {
+            return store::openStore(db::Database::ofServer(server))->capabilities();
+        },
+        [this, remembered, password](worker::Done<store::Capabilities> done) {
+            const QString name = db::serverName(remembered);
+            QString failure = done.failure;
+            if (!done.failed()) {
+                useDatabase(remembered, password);
+                start();
+                return;
+            }
+            if (done.kind == db::Failure::PasswordNeeded) {
                 const std::optional<QString> typed = m_askPassword(
                     QStringLiteral("The agency server %1 wants the password of your user.\n\nType it "
                                    "(it is kept only while the program runs), or Cancel to work on this "
                                    "computer's database for this session.")
                         .arg(name));
                 if (typed && !typed->isEmpty()) {
-                    password = *typed;
-                    continue;
+                    connectRemembered(remembered, *typed);
+                    return;
                 }
                 failure = QStringLiteral("No password was given for the agency server %1.").arg(name);
-            } else {
-                failure = error.message();
             }
-        }
-        useDatabase(db::ServerChoice{}, QString());
-        m_messages.tell(QStringLiteral("%1\n\nThis session works on the database on this computer (%2). To "
-                                       "work on the agency server, make sure it can be reached, then "
-                                       "choose it again with Administration / Setup, \"Database...\".")
-                            .arg(failure, db::displayPath(db::databasePath(m_state.databaseFolder))),
-                        ui::Messages::defaultTitle(), ui::Messages::Icon::Warning);
-        break;
-    }
-    start();
+            useDatabase(db::ServerChoice{}, QString());
+            m_messages.tell(
+                QStringLiteral("%1\n\nThis session works on the database on this computer (%2). To "
+                               "work on the agency server, make sure it can be reached, then "
+                               "choose it again with Administration / Setup, \"Database...\".")
+                    .arg(failure, db::displayPath(db::databasePath(m_state.databaseFolder))),
+                ui::Messages::defaultTitle(), ui::Messages::Icon::Warning);
+            start();
+        },
+        QStringLiteral("Connecting to the agency server"), false);
 }
 
 void ProgramWindows::openDatabaseChoice()
@@ -140,18 +153,35 @@ void ProgramWindows::switchDatabase(const db::ServerChoice& choice, const QStrin
 
 void ProgramWindows::openMaintenance()
 {
-    if (!m_main)
+    if (!m_main || m_connecting->isRunning())
         return; // a second click on the way out
-    // What the user may do on the server is the server's to say.
-    store::Capabilities capabilities = store::capabilitiesOf(m_state.database);
-    if (!capabilities.deleteSurveys) {
-        try {
-            capabilities = store::openStore(m_state.database)->capabilities();
-        } catch (const db::DbError& error) {
-            m_messages.tell(error.message(), ui::Messages::defaultTitle(), ui::Messages::Icon::Critical);
-            return;
-        }
+    // What the user may do on the server is the server's to say; it is
+    // asked on the worker while the main window shows the wait.
+    const store::Capabilities known = store::capabilitiesOf(m_state.database);
+    if (!known.deleteSurveys.has_value()) {
+        m_main->progressStrip()->follow(m_connecting);
+        worker::run(
+            *m_connecting, this,
+            [database = m_state.database](worker::BackgroundTask&) {
+                return store::openStore(database)->capabilities();
+            },
+            [this](worker::Done<store::Capabilities> done) {
+                if (done.failed()) {
+                    m_messages.tell(done.failure, ui::Messages::defaultTitle(), ui::Messages::Icon::Critical);
+                    return;
+                }
+                showMaintenance(done.value);
+            },
+            QStringLiteral("Connecting to the agency server"), false);
+        return;
     }
+    showMaintenance(known);
+}
+
+void ProgramWindows::showMaintenance(const store::Capabilities& capabilities)
+{
+    if (!m_main)
+        return;
     m_backdrop->cover();
     m_maintenance = std::make_unique<maintenance::MaintenanceWindow>(m_state.databaseFolder, m_messages,
                                                                      m_backdrop.get());

@@ -15,6 +15,12 @@ struct ServerChoice;
 namespace pelmor::ui {
 class Messages;
 }
+namespace pelmor::store {
+struct Capabilities;
+}
+namespace pelmor::worker {
+class BackgroundTask;
+}
 namespace pelmor::maintenance {
 class Backdrop;
 class DeletionWindow;
@@ -56,7 +62,8 @@ public:
     // At start-up: connects to the database remembered for this user (the
     // agency server asks for a password it needs; one that cannot be
     // reached is told, and the session works on this computer's file),
-    // then opens the main window.
+    // then opens the main window; a server is connected to on the worker,
+    // and the window opens once it has answered.
     void startOnRememberedDatabase();
     // Opens the main window on the database chosen.
     void start();
@@ -75,7 +82,8 @@ public:
     // that database, and nothing of the other one stays on show.
     void switchDatabase(const db::ServerChoice& choice, const QString& password);
 
-    // "Database Management": backdrop and maintenance window up, main window closed.
+    // "Database Management": backdrop and maintenance window up, main window
+    // closed; on the agency server, once it has said what the user may do.
     void openMaintenance();
     // "Delete Individual Survey or Complete Database": the deletion window
     // replaces the maintenance window in front of the backdrop.
@@ -89,6 +97,8 @@ Q_SIGNALS:
 
 private:
     void bringForward();
+    void connectRemembered(const db::ServerChoice& remembered, const QString& password);
+    void showMaintenance(const store::Capabilities& capabilities);
     // Sets the state to work on `choice`.
     void useDatabase(const db::ServerChoice& choice, const QString& password);
 
@@ -102,6 +112,8 @@ private:
     std::unique_ptr<maintenance::DeletionWindow> m_deletion;
     std::unique_ptr<DatabaseChoiceWindow> m_databaseChoice;
     PasswordPrompt m_askPassword;
+    // Opens the connections to the agency server off the window's thread.
+    worker::BackgroundTask* m_connecting;
 };
 
 } // namespace pelmor::app

@@ -10,6 +10,7 @@
 #include "survey/SurveyRecord.h"
 #include "text/Formats.h"
 #include "ui/Style.h"
+#include "worker/Run.h"
 
 #include <QComboBox>
 #include <QFrame>
@@ -114,6 +115,7 @@ ReportsTab::ReportsTab(ReportNames& names, session::CurrentSurvey& current, QWid
     : QWidget(parent)
     , m_names(names)
     , m_current(current)
+    , m_task(new worker::BackgroundTask(this))
 {
     setObjectName(QStringLiteral("ReportsTab"));
 
@@ -420,34 +422,67 @@ QGroupBox* ReportsTab::buildStatisticsFrame()
 
 void ReportsTab::selectSurvey()
 {
-    std::vector<survey::ListedSurvey> surveys;
-    try {
-        surveys = store::openStore(m_database)->listSurveys();
-    } catch (const db::DbError& error) {
-        Q_EMIT failed(QStringLiteral("The stored surveys cannot be listed: %1").arg(error.message()));
+    if (m_task->isRunning()) {
+        m_listWanted = true;
         return;
     }
-    m_surveyList->show();
-    m_surveyList->clear();
-    // Each entry shows the survey; it stands for its batch number.
-    for (const survey::ListedSurvey& listed : surveys) {
-        auto* item = new QListWidgetItem(survey::listText(listed), m_surveyList);
-        item->setData(Qt::UserRole, listed.header.batchNumber);
-    }
+    // Counting a large file's vehicles takes a while: the list is read on
+    // the worker and shows when it is ready.
+    worker::run(
+        *m_task, this,
+        [database = m_database](worker::BackgroundTask&) {
+            return store::openStore(database)->listSurveys();
+        },
+        [this](worker::Done<std::vector<survey::ListedSurvey>> done) {
+            if (done.failed()) {
+                Q_EMIT failed(QStringLiteral("The stored surveys cannot be listed: %1").arg(done.failure));
+                return;
+            }
+            m_surveyList->show();
+            m_surveyList->clear();
+            // Each entry shows the survey; it stands for its batch number.
+            for (const survey::ListedSurvey& listed : done.value) {
+                auto* item = new QListWidgetItem(survey::listText(listed), m_surveyList);
+                item->setData(Qt::UserRole, listed.header.batchNumber);
+            }
+            if (!m_nextChoice.isEmpty())
+                chooseSurvey(std::exchange(m_nextChoice, QString()));
+        },
+        QStringLiteral("Listing the stored surveys"), false);
 }
 
 void ReportsTab::chooseSurvey(const QString& batchNumber)
 {
     m_batchChoice->setText(batchNumber);
-    survey::SurveyRecord record;
-    try {
-        record = store::openStore(m_database)->loadSurvey(batchNumber);
-    } catch (const db::DbError& error) {
+    if (m_task->isRunning()) {
+        m_nextChoice = batchNumber;
+        return;
+    }
+    worker::run(
+        *m_task, this,
+        [database = m_database, batchNumber](worker::BackgroundTask&) {
+            return store::openStore(database)->loadSurvey(batchNumber);
+        },
+        [this, batchNumber](worker::Done<survey::SurveyRecord> done) {
+            showChosen(batchNumber, std::move(done.value), done.failure);
+            if (!m_task->isRunning() && std::exchange(m_listWanted, false))
+                selectSurvey();
+        },
+        QStringLiteral("Loading survey %1").arg(batchNumber), false);
+}
+
+void ReportsTab::showChosen(const QString& batchNumber, survey::SurveyRecord record, const QString& failure)
+{
+    if (!m_nextChoice.isEmpty()) {
+        chooseSurvey(std::exchange(m_nextChoice, QString()));
+        return;
+    }
+    if (!failure.isEmpty()) {
         // Nothing of another survey stays on show.
         record = survey::SurveyRecord{};
         record.batchNumber = batchNumber;
         m_current.choose(record);
-        Q_EMIT failed(QStringLiteral("Survey %1 cannot be shown: %2").arg(batchNumber, error.message()));
+        Q_EMIT failed(QStringLiteral("Survey %1 cannot be shown: %2").arg(batchNumber, failure));
         return;
     }
     m_surveyList->hide();

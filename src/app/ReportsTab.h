@@ -20,6 +20,9 @@ class QPushButton;
 namespace pelmor::session {
 class CurrentSurvey;
 }
+namespace pelmor::worker {
+class BackgroundTask;
+}
 
 namespace pelmor::app {
 
@@ -45,10 +48,14 @@ public:
     // The survey database that "Select Survey" lists.
     void setDatabase(const db::Database& database) { m_database = database; }
 
-    // "Select Survey": lists the batch numbers stored in the database.
+    // "Select Survey": lists the batch numbers stored in the database,
+    // read on the worker.
     void selectSurvey();
-    // A click on a listed survey: makes it the current survey and shows it.
+    // A click on a listed survey: makes it the current survey and shows it
+    // once the worker has loaded it; a survey chosen meanwhile follows.
     void chooseSurvey(const QString& batchNumber);
+    // Reads the list and the chosen survey off the window's thread.
+    worker::BackgroundTask* task() const { return m_task; }
 
 Q_SIGNALS:
     void closeRequested();
@@ -66,12 +73,18 @@ private:
     QGroupBox* buildStatisticsFrame();
     QLabel* addValue(QGridLayout* grid, int row, int column, const QString& caption, const QString& name);
     void showSurvey();
+    void showChosen(const QString& batchNumber, survey::SurveyRecord record, const QString& failure);
 
     void showNames();
 
     ReportNames& m_names;
     session::CurrentSurvey& m_current;
     db::Database m_database;
+    worker::BackgroundTask* m_task;
+    // The survey chosen, or the list asked for, while other work of the
+    // tab ran: it follows.
+    QString m_nextChoice;
+    bool m_listWanted = false;
 
     QHash<QString, QLabel*> m_values;
     QPushButton* m_selectSurvey = nullptr;

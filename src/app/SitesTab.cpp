@@ -4,18 +4,18 @@
 #include "db/DbError.h"
 #include "db/Files.h"
 #include "db/SafeFileWriter.h"
-#include "session/BackgroundTask.h"
 #include "sites/SiteCoordinates.h"
 #include "sites/SiteExport.h"
 #include "sites/SiteGraphs.h"
 #include "sites/SitePlacement.h"
 #include "store/SurveyStore.h"
-#include "study/widgets/ChartView.h"
-#include "study/widgets/CsvFileDialog.h"
-#include "study/widgets/TabParts.h"
 #include "text/MessageText.h"
 #include "ui/BusyCursor.h"
+#include "ui/ChartView.h"
+#include "ui/CsvFileDialog.h"
 #include "ui/Style.h"
+#include "ui/TabParts.h"
+#include "worker/Run.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -40,8 +40,8 @@
 namespace pelmor::app {
 namespace {
 
-using study::fillTextTable;
-using study::makeTextTable;
+using ui::fillTextTable;
+using ui::makeTextTable;
 
 const QString kAny = QStringLiteral("(any)");
 
@@ -49,7 +49,28 @@ const QString kAny = QStringLiteral("(any)");
 struct ReadSites {
     std::vector<sites::SiteSurveys> sites;
     QString failure;
+    // The site to choose once they are shown; 0 keeps the choice.
+    qint64 chosen = 0;
 };
+
+// Gives the surveys stored without figures theirs, then reads the sites.
+// Placing a survey writes it whole in one statement: stopping between
+// surveys leaves each placed or not.
+ReadSites placeAndReadSites(store::SurveyStore& store, worker::BackgroundTask& task)
+{
+    ReadSites read;
+    try {
+        sites::placeSurveysWithoutFigures(store, [&task](int done, int total) {
+            task.setProgress(done, total);
+            return !task.isCancelled();
+        });
+        if (!task.isCancelled())
+            read.sites = sites::readSites(store);
+    } catch (const db::DbError& error) {
+        read.failure = QStringLiteral("The sites cannot be read: %1").arg(error.message());
+    }
+    return read;
+}
 
 // A choice list of the texts found, "(any)" first, keeping the one chosen.
 void fillChoices(QComboBox* box, const QStringList& texts)
@@ -67,7 +88,7 @@ void fillChoices(QComboBox* box, const QStringList& texts)
 
 SitesTab::SitesTab(QWidget* parent)
     : QWidget(parent)
-    , m_task(new session::BackgroundTask(this))
+    , m_task(new worker::BackgroundTask(this))
 {
     setObjectName(QStringLiteral("SitesTab"));
     auto* layout = new QVBoxLayout(this);
@@ -134,8 +155,8 @@ SitesTab::SitesTab(QWidget* parent)
     m_historyTable = makeTextTable(QStringLiteral("SiteHistoryTable"), historyParts);
     historyParts->addWidget(m_historyTable);
     auto* graphs = new QSplitter(Qt::Horizontal, historyParts);
-    m_speedGraph = new study::ChartView(QStringLiteral("SiteSpeedGraph"), graphs);
-    m_volumeGraph = new study::ChartView(QStringLiteral("SiteVolumeGraph"), graphs);
+    m_speedGraph = new ui::ChartView(QStringLiteral("SiteSpeedGraph"), graphs);
+    m_volumeGraph = new ui::ChartView(QStringLiteral("SiteVolumeGraph"), graphs);
     graphs->addWidget(m_speedGraph);
     graphs->addWidget(m_volumeGraph);
     historyParts->addWidget(graphs);
@@ -269,37 +290,34 @@ void SitesTab::showEvent(QShowEvent* event)
 
 void SitesTab::refresh()
 {
-    if (m_task->isRunning())
-        return;
-    auto result = std::make_shared<ReadSites>();
-    connect(
-        m_task, &session::BackgroundTask::finished, this,
-        [this, result] {
-            if (!m_task->isCancelled() && result->failure.isEmpty())
-                m_sites = std::move(result->sites);
-            showSites();
-            if (!result->failure.isEmpty())
-                Q_EMIT failed(result->failure);
-            Q_EMIT loaded();
-        },
-        Qt::SingleShotConnection);
-    // Placing a survey writes it whole in one statement: stopping between
-    // surveys leaves each placed or not.
-    m_task->start(
-        [database = m_database, result](session::BackgroundTask& task) {
+    worker::run(
+        *m_task, this,
+        [database = m_database](worker::BackgroundTask& task) {
+            ReadSites read;
             try {
-                const auto store = store::openStore(database);
-                sites::placeSurveysWithoutFigures(*store, [&task](int done, int total) {
-                    task.setProgress(done, total);
-                    return !task.isCancelled();
-                });
-                if (!task.isCancelled())
-                    result->sites = sites::readSites(*store);
+                return placeAndReadSites(*store::openStore(database), task);
             } catch (const db::DbError& error) {
-                result->failure = QStringLiteral("The sites cannot be read: %1").arg(error.message());
+                read.failure = QStringLiteral("The sites cannot be read: %1").arg(error.message());
             }
+            return read;
+        },
+        [this](worker::Done<ReadSites> done) {
+            showRead(std::move(done.value.sites), done.value.failure, 0);
         },
         QStringLiteral("Reading the sites"), true);
+}
+
+void SitesTab::showRead(std::vector<sites::SiteSurveys> sites, const QString& failure, qint64 chosen)
+{
+    if (!m_task->isCancelled() && failure.isEmpty()) {
+        m_sites = std::move(sites);
+        if (chosen != 0)
+            m_chosen = chosen;
+    }
+    showSites();
+    if (!failure.isEmpty())
+        Q_EMIT failed(failure);
+    Q_EMIT loaded();
 }
 
 sites::PriorityFilter SitesTab::filter() const
@@ -414,18 +432,31 @@ void SitesTab::showPriorities()
     m_printPriorities->setEnabled(!m_sites.empty());
 }
 
-QString SitesTab::change(const std::function<bool(store::SurveyStore&)>& work, const QString& refusal)
+bool SitesTab::change(std::function<qint64(store::SurveyStore&)> work, const QString& refusal,
+                      const QString& what)
 {
-    try {
-        const ui::BusyCursor busy;
-        const auto store = store::openStore(m_database);
-        if (!work(*store))
-            return refusal;
-    } catch (const db::DbError& error) {
-        return error.message();
-    }
-    refresh();
-    return QString();
+    // The change and the reading of the sites after it run on the worker;
+    // once the change is made, the reading may stop.
+    return worker::run(
+        *m_task, this,
+        [database = m_database, work = std::move(work), refusal](worker::BackgroundTask& task) {
+            const auto store = store::openStore(database);
+            const qint64 chosen = work(*store);
+            task.setCancellable(true);
+            if (chosen == 0) {
+                ReadSites refused;
+                refused.failure = refusal;
+                return refused;
+            }
+            ReadSites read = placeAndReadSites(*store, task);
+            read.chosen = chosen;
+            return read;
+        },
+        [this](worker::Done<ReadSites> done) {
+            ReadSites& read = done.value;
+            showRead(std::move(read.sites), done.failed() ? done.failure : read.failure, read.chosen);
+        },
+        what, false);
 }
 
 QString SitesTab::mergeChosenSiteInto(qint64 siteId)
@@ -433,31 +464,29 @@ QString SitesTab::mergeChosenSiteInto(qint64 siteId)
     const qint64 from = m_chosen;
     if (from == 0 || from == siteId)
         return QStringLiteral("Choose two different sites to merge.");
-    m_chosen = siteId;
-    return change([from, siteId](store::SurveyStore& store) { return store.mergeSites(from, siteId); },
-                  QStringLiteral("The sites were changed meanwhile; press Refresh and try again."));
+    change([from, siteId](store::SurveyStore& store) { return store.mergeSites(from, siteId) ? siteId : 0; },
+           QStringLiteral("The sites were changed meanwhile; press Refresh and try again."),
+           QStringLiteral("Merging the sites"));
+    return QString();
 }
 
 QString SitesTab::splitSurveyOff(const QString& batchNumber)
 {
-    qint64 created = 0;
-    const QString failure = change(
-        [&](store::SurveyStore& store) {
-            created = store.splitSurvey(batchNumber);
-            return created != 0;
-        },
-        QStringLiteral("Survey %1 has no site any more; press Refresh.").arg(batchNumber));
-    if (failure.isEmpty())
-        m_chosen = created;
-    return failure;
+    change([batchNumber](store::SurveyStore& store) { return store.splitSurvey(batchNumber); },
+           QStringLiteral("Survey %1 has no site any more; press Refresh.").arg(batchNumber),
+           QStringLiteral("Giving survey %1 a site of its own").arg(batchNumber));
+    return QString();
 }
 
 QString SitesTab::placeChosenSite(double latitude, double longitude)
 {
     const qint64 site = m_chosen;
-    return change(
-        [=](store::SurveyStore& store) { return store.setSiteCoordinates(site, latitude, longitude); },
-        QStringLiteral("The site is no longer there; press Refresh."));
+    change(
+        [=](store::SurveyStore& store) {
+            return store.setSiteCoordinates(site, latitude, longitude) ? site : 0;
+        },
+        QStringLiteral("The site is no longer there; press Refresh."), QStringLiteral("Placing the site"));
+    return QString();
 }
 
 QString SitesTab::exportPriorities(const QString& path) const
@@ -548,7 +577,7 @@ void SitesTab::askAndExport()
 {
     if (m_priorities.empty())
         return;
-    const QString path = study::askCsvFile(this, QStringLiteral("speeding priorities.csv"));
+    const QString path = ui::askCsvFile(this, QStringLiteral("speeding priorities.csv"));
     if (path.isEmpty())
         return;
     const QString failure = exportPriorities(path);

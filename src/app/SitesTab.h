@@ -16,10 +16,10 @@ class QLabel;
 class QPushButton;
 class QTableWidget;
 
-namespace pelmor::study {
+namespace pelmor::ui {
 class ChartView;
 }
-namespace pelmor::session {
+namespace pelmor::worker {
 class BackgroundTask;
 }
 
@@ -42,7 +42,7 @@ public:
     void setDatabase(const db::Database& database);
     // Reads the sites anew, on the worker; loaded() follows.
     void refresh();
-    session::BackgroundTask* task() const { return m_task; }
+    worker::BackgroundTask* task() const { return m_task; }
 
     const std::vector<sites::SiteSurveys>& sites() const { return m_sites; }
     // The history on show; none without a chosen site.
@@ -53,8 +53,10 @@ public:
 
     // Chooses the site with this id; false when there is none.
     bool chooseSite(qint64 siteId);
-    // The changes the buttons make, once the user has chosen; each reads
-    // the sites anew and says what went wrong, or an empty text.
+    // The changes the buttons make, once the user has chosen. Each runs on
+    // the worker and reads the sites anew, loaded() following; the text
+    // returned is why it was refused at once, a failure later is told
+    // through failed().
     QString mergeChosenSiteInto(qint64 siteId);
     QString splitSurveyOff(const QString& batchNumber);
     QString placeChosenSite(double latitude, double longitude);
@@ -81,10 +83,13 @@ private:
     void askSplit();
     void askCoordinates();
     void askAndExport();
-    QString change(const std::function<bool(store::SurveyStore&)>& work, const QString& refusal);
+    void showRead(std::vector<sites::SiteSurveys> sites, const QString& failure, qint64 chosen);
+    // Runs `work`, which returns the site to choose or 0 when it refused,
+    // then reads the sites; false while other work runs.
+    bool change(std::function<qint64(store::SurveyStore&)> work, const QString& refusal, const QString& what);
 
     db::Database m_database;
-    session::BackgroundTask* m_task;
+    worker::BackgroundTask* m_task;
     std::vector<sites::SiteSurveys> m_sites;
     std::optional<sites::SiteHistory> m_history;
     std::vector<sites::Priority> m_priorities;
@@ -95,8 +100,8 @@ private:
     QLabel* m_siteHeading;
     QTableWidget* m_historyTable;
     QLabel* m_historyNote;
-    study::ChartView* m_speedGraph;
-    study::ChartView* m_volumeGraph;
+    ui::ChartView* m_speedGraph;
+    ui::ChartView* m_volumeGraph;
     QPushButton* m_merge;
     QPushButton* m_split;
     QPushButton* m_printHistory;

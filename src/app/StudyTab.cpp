@@ -8,17 +8,17 @@
 #include "db/DbError.h"
 #include "db/Files.h"
 #include "db/SafeFileWriter.h"
-#include "session/BackgroundTask.h"
 #include "store/SurveyStore.h"
 #include "study/StudyExport.h"
 #include "study/StudyGraphs.h"
 #include "study/StudyTables.h"
-#include "study/widgets/ChartView.h"
-#include "study/widgets/CsvFileDialog.h"
 #include "study/widgets/SurveyPicker.h"
-#include "study/widgets/TabParts.h"
 #include "ui/BusyCursor.h"
+#include "ui/ChartView.h"
+#include "ui/CsvFileDialog.h"
 #include "ui/Style.h"
+#include "ui/TabParts.h"
+#include "worker/Run.h"
 
 #include <QFileInfo>
 #include <QGroupBox>
@@ -36,6 +36,7 @@
 namespace pelmor::app {
 
 using namespace pelmor::study;
+using namespace pelmor::ui;
 
 namespace {
 
@@ -46,7 +47,7 @@ constexpr qsizetype kBandLines = 6;
 
 StudyTab::StudyTab(QWidget* parent)
     : QWidget(parent)
-    , m_task(new session::BackgroundTask(this))
+    , m_task(new worker::BackgroundTask(this))
 {
     setObjectName(QStringLiteral("SpeedStudyTab"));
     auto* layout = new QVBoxLayout(this);
@@ -225,10 +226,13 @@ void StudyTab::refresh()
         showResult(QString());
         return;
     }
-    auto result = std::make_shared<StudyResult>();
-    connect(
-        m_task, &session::BackgroundTask::finished, this,
-        [this, result] {
+    // The study only reads: it can stop at any time.
+    worker::run(
+        *m_task, this,
+        [database = m_database, inputs = StudyInputs::of(m_survey)](worker::BackgroundTask&) {
+            return runStudy(database, inputs);
+        },
+        [this](worker::Done<StudyResult> done) {
             if (std::exchange(m_rerun, false)) {
                 refresh();
                 return;
@@ -240,14 +244,10 @@ void StudyTab::refresh()
                 showResult(QString());
                 return;
             }
-            m_study = std::move(result->study);
-            showResult(result->message);
+            m_study = std::move(done.value.study);
+            showResult(done.value.message);
         },
-        Qt::SingleShotConnection);
-    // The study only reads: it can stop at any time.
-    m_task->start([database = m_database, inputs = StudyInputs::of(m_survey),
-                   result](session::BackgroundTask&) { *result = runStudy(database, inputs); },
-                  QStringLiteral("Working out the speed study of survey %1").arg(m_survey.batchNumber), true);
+        QStringLiteral("Working out the speed study of survey %1").arg(m_survey.batchNumber), true);
 }
 
 void StudyTab::showResult(const QString& failure)
@@ -402,11 +402,15 @@ bool StudyTab::compareWith(const QString& batchNumber)
 {
     if (!m_study || m_task->isRunning())
         return false;
-    auto result = std::make_shared<compare::ComparisonResult>();
     const QString first = m_survey.batchNumber;
-    connect(
-        m_task, &session::BackgroundTask::finished, this,
-        [this, result, first] {
+    // Both surveys are only read: the comparison can stop at any time.
+    return worker::run(
+        *m_task, this,
+        [database = m_database, first, batchNumber](worker::BackgroundTask&) {
+            return compare::compareSurveys(database, first, batchNumber);
+        },
+        [this, first](worker::Done<compare::ComparisonResult> done) {
+            compare::ComparisonResult& result = done.value;
             // Another survey was chosen meanwhile: its study comes first.
             if (std::exchange(m_rerun, false)) {
                 Q_EMIT comparisonEnded(false);
@@ -418,25 +422,18 @@ bool StudyTab::compareWith(const QString& batchNumber)
                 Q_EMIT comparisonEnded(false);
                 return;
             }
-            if (!result->ok()) {
-                Q_EMIT failed(result->message);
+            if (!result.ok()) {
+                Q_EMIT failed(result.message);
                 Q_EMIT comparisonEnded(false);
                 return;
             }
-            m_comparison = std::move(result->comparison);
+            m_comparison = std::move(result.comparison);
             m_comparisonView->showComparison(*m_comparison);
             showMode();
             Q_EMIT choicesChanged();
             Q_EMIT comparisonEnded(true);
         },
-        Qt::SingleShotConnection);
-    // Both surveys are only read: the comparison can stop at any time.
-    m_task->start(
-        [database = m_database, first, batchNumber, result](session::BackgroundTask&) {
-            *result = compare::compareSurveys(database, first, batchNumber);
-        },
         QStringLiteral("Comparing survey %1 with survey %2").arg(first, batchNumber), true);
-    return true;
 }
 
 void StudyTab::endComparison()
@@ -450,16 +447,25 @@ void StudyTab::askAndCompare()
 {
     if (!m_study)
         return;
-    std::vector<survey::ListedSurvey> surveys;
-    try {
-        surveys = store::openStore(m_database)->listSurveys();
-    } catch (const db::DbError& error) {
-        Q_EMIT failed(QStringLiteral("The stored surveys cannot be listed: %1").arg(error.message()));
-        return;
-    }
-    const QString chosen = askSurveyToCompare(this, surveys, m_survey.batchNumber);
-    if (!chosen.isEmpty())
-        compareWith(chosen);
+    // The list is read on the worker: counting a large file's vehicles
+    // takes a while.
+    worker::run(
+        *m_task, this,
+        [database = m_database](worker::BackgroundTask&) {
+            return store::openStore(database)->listSurveys();
+        },
+        [this](worker::Done<std::vector<survey::ListedSurvey>> done) {
+            if (done.failed()) {
+                Q_EMIT failed(QStringLiteral("The stored surveys cannot be listed: %1").arg(done.failure));
+                return;
+            }
+            if (!m_study || m_task->isCancelled())
+                return;
+            const QString chosen = askSurveyToCompare(this, done.value, m_survey.batchNumber);
+            if (!chosen.isEmpty())
+                compareWith(chosen);
+        },
+        QStringLiteral("Listing the stored surveys"), true);
 }
 
 // The study alone, or the comparison in its place: the heading names the

@@ -17,14 +17,14 @@ class QSplitter;
 class QTableWidget;
 class QTabWidget;
 
-namespace pelmor::study {
+namespace pelmor::ui {
 class ChartView;
 }
 namespace pelmor::compare {
 class ComparisonView;
 }
 
-namespace pelmor::session {
+namespace pelmor::worker {
 class BackgroundTask;
 }
 
@@ -55,7 +55,7 @@ public:
     // Whether a study or a comparison is being worked out now.
     bool isWorking() const;
     // The worker the study and the comparison are worked out on.
-    session::BackgroundTask* task() const { return m_task; }
+    worker::BackgroundTask* task() const { return m_task; }
 
     // The study on show; none before a survey is chosen or when it failed.
     const std::optional<study::SpeedStudy>& study() const { return m_study; }
@@ -89,8 +89,8 @@ public:
     QTableWidget* figuresView() const { return m_figures; }
     QTableWidget* hourlyView() const { return m_hourly; }
     QTableWidget* binView() const { return m_bins; }
-    study::ChartView* speedCurveView() const { return m_curve; }
-    study::ChartView* heatMapView() const { return m_heatMap; }
+    ui::ChartView* speedCurveView() const { return m_curve; }
+    ui::ChartView* heatMapView() const { return m_heatMap; }
 
 Q_SIGNALS:
     // The study on show, its threshold or the comparison on show changed.
@@ -126,7 +126,7 @@ private:
     bool m_stale = false;
     // Runs the study off the window's thread; another survey chosen
     // meanwhile has its study worked out once this one ends.
-    session::BackgroundTask* m_task;
+    worker::BackgroundTask* m_task;
     bool m_rerun = false;
 
     QLabel* m_heading = nullptr;
@@ -148,8 +148,8 @@ private:
     QLabel* m_percentileNote = nullptr;
     QTableWidget* m_hourly = nullptr;
     QTableWidget* m_bins = nullptr;
-    study::ChartView* m_curve = nullptr;
-    study::ChartView* m_heatMap = nullptr;
+    ui::ChartView* m_curve = nullptr;
+    ui::ChartView* m_heatMap = nullptr;
 };
 
 } // namespace pelmor::app

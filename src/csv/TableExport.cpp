@@ -6,9 +6,9 @@
 #include "db/Files.h"
 #include "db/SafeFileWriter.h"
 #include "flow/FlowBreakdown.h"
-#include "session/BackgroundTask.h"
 #include "store/SurveyStore.h"
 #include "survey/SurveyRecord.h"
+#include "worker/BackgroundTask.h"
 
 #include <QTime>
 
@@ -22,7 +22,7 @@ void appendTwoDigits(QByteArray& text, int value)
 }
 
 QString writeVehicles(store::SurveyStore& store, const QString& batchNumber, Writer& writer,
-                      session::BackgroundTask* task)
+                      worker::BackgroundTask* task)
 {
     const QByteArray batch = batchNumber.toUtf8();
     const qint64 total = task ? store.figures(batchNumber)->vehicles() : 0;
@@ -121,7 +121,7 @@ QString suggestedFileName(const QString& batchNumber, const QString& what)
 }
 
 QString writeTable(const db::Database& database, Table table, const QString& batchNumber, QIODevice& device,
-                   const std::vector<flow::BreakdownRow>& breakdown, session::BackgroundTask* task)
+                   const std::vector<flow::BreakdownRow>& breakdown, worker::BackgroundTask* task)
 {
     if (table != Table::Breakdown && batchNumber.isEmpty())
         return survey::noSurveyMessage();
@@ -145,7 +145,7 @@ QString writeTable(const db::Database& database, Table table, const QString& bat
 }
 
 QString saveTable(const db::Database& database, Table table, const QString& batchNumber, const QString& path,
-                  const std::vector<flow::BreakdownRow>& breakdown, session::BackgroundTask* task)
+                  const std::vector<flow::BreakdownRow>& breakdown, worker::BackgroundTask* task)
 {
     return db::saveFile(path, [&](QIODevice& device) {
         return writeTable(database, table, batchNumber, device, breakdown, task);

@@ -7,7 +7,7 @@
 
 class QIODevice;
 
-namespace pelmor::session {
+namespace pelmor::worker {
 class BackgroundTask;
 }
 
@@ -35,13 +35,13 @@ QString suggestedFileName(const QString& batchNumber, const QString& what);
 // empty text.
 QString writeTable(const db::Database& database, Table table, const QString& batchNumber, QIODevice& device,
                    const std::vector<flow::BreakdownRow>& breakdown = {},
-                   session::BackgroundTask* task = nullptr);
+                   worker::BackgroundTask* task = nullptr);
 
 // Writes the table into a file as db::saveFile() writes it: a failure leaves
 // an older file as it was and no partial file behind. Returns what went
 // wrong, or an empty text; a stopped writing leaves no file.
 QString saveTable(const db::Database& database, Table table, const QString& batchNumber, const QString& path,
                   const std::vector<flow::BreakdownRow>& breakdown = {},
-                  session::BackgroundTask* task = nullptr);
+                  worker::BackgroundTask* task = nullptr);
 
 } // namespace pelmor::csv

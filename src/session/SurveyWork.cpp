@@ -1,6 +1,6 @@
 #include "session/SurveyWork.h"
 
-#include "session/BackgroundTask.h"
+#include "worker/BackgroundTask.h"
 
 #include "charts/BarGraphRenderer.h"
 #include "db/DbError.h"
@@ -11,7 +11,7 @@
 namespace pelmor::session {
 
 GraphOutcome drawGraph(const db::Database& database, const survey::SurveyRecord& survey,
-                       reports::ReportChoice document, bool blackAndWhite, BackgroundTask* task)
+                       reports::ReportChoice document, bool blackAndWhite, worker::BackgroundTask* task)
 {
     if (task)
         task->setProgress(0, 2);

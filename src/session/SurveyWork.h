@@ -13,9 +13,11 @@
 // it: the same code for the window and the headless tool. Each takes its
 // inputs as values and touches nothing but the database it is given, so it
 // can run on a worker thread with a connection of its own.
-namespace pelmor::session {
-
+namespace pelmor::worker {
 class BackgroundTask;
+}
+
+namespace pelmor::session {
 
 struct GraphOutcome {
     // The graph, when there is one; otherwise `message` says why.
@@ -30,7 +32,8 @@ struct GraphOutcome {
 // worker, `task` is told how far it is (read, then drawn), and a cancel
 // between the two leaves no graph.
 GraphOutcome drawGraph(const db::Database& database, const survey::SurveyRecord& survey,
-                       reports::ReportChoice document, bool blackAndWhite, BackgroundTask* task = nullptr);
+                       reports::ReportChoice document, bool blackAndWhite,
+                       worker::BackgroundTask* task = nullptr);
 
 struct BreakdownOutcome {
     std::optional<SurveyBreakdown> breakdown;

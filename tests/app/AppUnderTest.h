@@ -4,6 +4,7 @@
 #include "WindowProbe.h"
 #include "app/AppState.h"
 #include "app/MainWindow.h"
+#include "app/ReportsTab.h"
 
 #include <memory>
 
@@ -26,6 +27,15 @@ struct AppUnderTest {
         window->show();
         ui = WindowProbe(window.get());
         return *window;
+    }
+
+    // Makes `batch` the current survey, as a click on its entry does, and
+    // waits until the window has loaded it and ended the work it started.
+    void chooseSurvey(const QString& batch)
+    {
+        window->reportsTab()->chooseSurvey(batch);
+        if (!ui.workDone())
+            qFatal("survey %s was not loaded within a minute", qPrintable(batch));
     }
 
     TempProgramFolder folder;

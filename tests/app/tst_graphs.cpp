@@ -123,7 +123,7 @@ private Q_SLOTS:
         const QImage first = drawn();
 
         // On show and held for the graph reports: the graph of the survey chosen now.
-        m_app->window->reportsTab()->chooseSurvey("050302-B");
+        m_app->chooseSurvey("050302-B");
         QTRY_VERIFY(!m_app->window->isBusy());
         QVERIFY(drawn() != first);
         QCOMPARE(drawn(), expectedGraph(button == "TrafficVolume", false));
@@ -131,7 +131,7 @@ private Q_SLOTS:
         QCOMPARE(drawn(), m_app->window->graphsTab()->graphImage());
 
         // A survey with nothing to draw empties the graph area, without a message.
-        m_app->window->reportsTab()->chooseSurvey("050302-C");
+        m_app->chooseSurvey("050302-C");
         QTRY_VERIFY(!m_app->window->isBusy());
         QVERIFY(m_app->window->graphsTab()->graphImage().isNull());
         QVERIFY(drawn().isNull());
@@ -175,7 +175,8 @@ private Q_SLOTS:
         survey.paceHigh = QStringLiteral("3?.5");
         survey.addSpeeds({{30, 4}, {38, 2}});
         test::storeSurvey(m_app->folder.databasePath(), survey);
-        m_app->start().reportsTab()->chooseSurvey(survey.batchNumber);
+        m_app->start();
+        m_app->chooseSurvey(survey.batchNumber);
         m_app->window->tabs()->setCurrentWidget(m_app->window->graphsTab());
         ui().click("PercentileGraph");
         QTRY_VERIFY(!m_app->window->isBusy());
@@ -302,7 +303,7 @@ private:
         test::storeSurvey(m_app->folder.databasePath(), survey);
         app::MainWindow& window = m_app->start();
         if (chosen)
-            window.reportsTab()->chooseSurvey(survey.batchNumber);
+            m_app->chooseSurvey(survey.batchNumber);
         window.tabs()->setCurrentWidget(window.graphsTab());
     }
     // The graph of the chosen survey as drawn from its figures.

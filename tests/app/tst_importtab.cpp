@@ -17,12 +17,12 @@
 #include "loggen/VehicleGenerator.h"
 #include "maintenance/widgets/DeletionWindow.h"
 #include "maintenance/widgets/MaintenanceWindow.h"
-#include "session/widgets/ProgressStrip.h"
 #include "signsim/FdWriter.h"
 #include "signsim/PtyPair.h"
 #include "store/SurveyStore.h"
 #include "survey/SurveyRecord.h"
 #include "ui/MessageBoxes.h"
+#include "worker/widgets/ProgressStrip.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -948,7 +948,9 @@ private Q_SLOTS:
                           : where[0] == "deletion"    ? static_cast<QWidget*>(windows.deletionWindow())
                           : where[0] == "reports" ? static_cast<QWidget*>(windows.mainWindow()->reportsTab())
                                                   : windows.mainWindow();
-        test::WindowProbe(window).click(where[1]);
+        const test::WindowProbe probe(window);
+        QVERIFY(probe.workDone()); // a list read on the worker holds the buttons meanwhile
+        probe.click(where[1]);
         QCOMPARE(enter.answered, QStringList{answer});
         QCOMPARE(keptData(windows), kept);
         QCOMPARE(ended.count(), 0);

@@ -11,7 +11,7 @@
 #include "app/StudyTab.h"
 #include "flow/widgets/BreakdownModel.h"
 #include "reports/widgets/ReportWindow.h"
-#include "session/widgets/ProgressStrip.h"
+#include "worker/widgets/ProgressStrip.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -104,7 +104,7 @@ private Q_SLOTS:
         QFETCH(bool, knowsItsTotal);
         QFETCH(bool, cancel);
         app::MainWindow& window = *m_app->window;
-        session::ProgressStrip* strip = window.progressStrip();
+        worker::ProgressStrip* strip = window.progressStrip();
         const bool comparison = work == QLatin1String("comparison");
         if (comparison)
             openStudy();
@@ -221,7 +221,7 @@ private Q_SLOTS:
         QFETCH(bool, cancel);
         app::MainWindow& window = *m_app->window;
         reports::ReportWindow* report = window.printControls()->reportWindow();
-        session::ProgressStrip* strip = report->progressStrip();
+        worker::ProgressStrip* strip = report->progressStrip();
         const QStringList surveysBefore = surveyRows();
         window.tabs()->setCurrentWidget(window.reportsTab());
         m_app->ui.child<QComboBox>("Print_choice")->setCurrentIndex(3);

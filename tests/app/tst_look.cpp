@@ -136,7 +136,7 @@ private Q_SLOTS:
                                 {"Average_Speed", "1038.1"}};
         test::storeSurvey(m_app->folder.databasePath(), survey);
         m_app->window->tabs()->setCurrentWidget(m_app->window->reportsTab());
-        m_app->window->reportsTab()->chooseSurvey(survey.batchNumber);
+        m_app->chooseSurvey(survey.batchNumber);
         QApplication::processEvents();
         const QStringList shown{"Total_Veh", "Under_Limit", "Label73", "Avg_Speed"};
         QStringList texts;

@@ -6,6 +6,7 @@
 #include "flow/widgets/BreakdownModel.h"
 #include "survey/SurveyRecord.h"
 
+#include <QFile>
 #include <QLabel>
 #include <QPushButton>
 #include <QTabWidget>
@@ -30,8 +31,8 @@ private Q_SLOTS:
         m_app->window->tabs()->setCurrentIndex(1);
         QVERIFY(!ui().visible("SurveyList"));
         ui().click("SelectSurvey");
-        QVERIFY(ui().visible("SurveyList"));
         QCOMPARE(ui().items("SurveyList"), QStringList());
+        QVERIFY(ui().visible("SurveyList"));
 
         store("050302-B");
         store("050302-A");
@@ -135,6 +136,32 @@ private Q_SLOTS:
         // Not the statistics of the survey shown before.
         QCOMPARE(ui().text("Total_Veh"), QString());
         QCOMPARE(ui().text("Batch_Date"), QString());
+    }
+
+    // A database that cannot be read while the list or the survey is read
+    // on the worker: the failure reaches the window, which names it.
+    void unreadableDatabaseIsTold_data()
+    {
+        QTest::addColumn<QString>("told");
+        test::row("list", "The stored surveys cannot be listed: ");
+        test::row("load", "Survey 050302-A cannot be shown: ");
+    }
+    void unreadableDatabaseIsTold()
+    {
+        QFETCH(QString, told);
+        store("050302-A");
+        m_app->start();
+        QFile file(m_app->folder.databasePath());
+        QVERIFY(file.open(QIODevice::ReadWrite) && file.write(QByteArray(4096, 'x')) == 4096);
+        file.close();
+        m_app->messages.clear();
+        if (QByteArray(QTest::currentDataTag()) == "list")
+            ui().click("SelectSurvey");
+        else
+            reports()->chooseSurvey("050302-A");
+        QVERIFY(ui().workDone());
+        QVERIFY2(m_app->messages.texts().size() == 1 && m_app->messages.last().startsWith(told),
+                 qPrintable(m_app->messages.texts().join(" / ")));
     }
 
     void flowButtons()

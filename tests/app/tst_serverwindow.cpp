@@ -21,9 +21,9 @@
 #include "maintenance/widgets/DeletionWindow.h"
 #include "maintenance/widgets/MaintenanceWindow.h"
 #include "reports/widgets/ReportWindow.h"
-#include "session/BackgroundTask.h"
 #include "store/SurveyStore.h"
 #include "upload/SurveyUpload.h"
+#include "worker/BackgroundTask.h"
 
 #include <QComboBox>
 #include <QCommandLineParser>
@@ -263,7 +263,7 @@ private Q_SLOTS:
         if (answers)
             program.typedPassword = typed;
         program.windows->startOnRememberedDatabase();
-        QVERIFY(program.windows->mainWindow());
+        QTRY_VERIFY_WITH_TIMEOUT(program.windows->mainWindow(), 20000);
         QCOMPARE(program.prompts.size(), user == QLatin1String("keyed") ? 1 : 0);
         QCOMPARE(program.state.serverChoice.useServer, onServer);
         QCOMPARE(program.listed(), onServer ? QStringList{"260301-S"} : QStringList{"050302-F"});
@@ -322,9 +322,10 @@ private Q_SLOTS:
         Program program;
         db::rememberServerChoice(serverChoice(m_database, user));
         program.windows->startOnRememberedDatabase();
+        QTRY_VERIFY(program.windows->mainWindow());
         program.windows->openMaintenance();
+        QTRY_VERIFY(program.windows->maintenanceWindow());
         maintenance::MaintenanceWindow* window = program.windows->maintenanceWindow();
-        QVERIFY(window);
         const test::WindowProbe ui(window);
         for (const char* name : {"Backup", "Repair", "Replace", "Restore", "Caution"})
             QVERIFY2(!ui.visible(QLatin1String(name)), name);
@@ -421,6 +422,7 @@ private Q_SLOTS:
         Program program;
         db::rememberServerChoice(serverChoice(m_database));
         program.windows->startOnRememberedDatabase();
+        QTRY_VERIFY(program.windows->mainWindow());
         const test::WindowProbe ui = program.ui();
         loggen::LogHeader header;
         header.startDate = QDate(2026, 3, 26);
@@ -441,7 +443,7 @@ private Q_SLOTS:
 
         app::ImportTab* tab = program.windows->mainWindow()->importTab();
         bool cut = false;
-        connect(tab->task(), &session::BackgroundTask::progressed, this, [&](qint64 done, qint64) {
+        connect(tab->task(), &worker::BackgroundTask::progressed, this, [&](qint64 done, qint64) {
             if (cut || done <= 0)
                 return;
             cut = true;

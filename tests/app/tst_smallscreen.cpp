@@ -13,6 +13,7 @@
 #include "loggen/LogWriter.h"
 #include "loggen/SurveyProfile.h"
 #include "loggen/VehicleGenerator.h"
+#include "maintenance/widgets/DeletionWindow.h"
 #include "maintenance/widgets/MaintenanceWindow.h"
 #include "signsim/FdWriter.h"
 #include "signsim/PtyPair.h"
@@ -39,6 +40,8 @@
 #include <QTemporaryDir>
 #include <QTextDocument>
 #include <QTimer>
+
+#include <QDialog>
 
 #include <memory>
 #include <optional>
@@ -350,13 +353,14 @@ private:
         } else if (step == QLatin1String("compare")) {
             // The list of surveys to compare with waits for an answer: it is
             // looked at while it is up, then closed.
-            QTimer::singleShot(0, this, [this] {
-                QWidget* dialog = QApplication::activeModalWidget();
-                m_dialogFaults = dialog ? faultsOnScreen() : QStringList{QStringLiteral("no list came up")};
-                if (dialog)
-                    dialog->close();
+            auto looked = std::make_shared<bool>(false);
+            test::answerNextWindow([this, looked](QDialog* dialog) {
+                m_dialogFaults = faultsOnScreen();
+                dialog->close();
+                *looked = true;
             });
             ui().click("CompareWith");
+            return QTest::qWaitFor([looked] { return *looked; }, 30000);
         } else if (step == QLatin1String("priorities")) {
             // Room for five sites, and the handle that shares the height out
             // standing apart from the tab around it.
@@ -374,7 +378,8 @@ private:
             return QTest::qWaitFor([this] { return m_windows->maintenanceWindow() != nullptr; });
         } else if (step == QLatin1String("deletion")) {
             test::WindowProbe(m_windows->maintenanceWindow()).click("DeleteSurveys");
-            return QTest::qWaitFor([this] { return m_windows->deletionWindow() != nullptr; });
+            return QTest::qWaitFor([this] { return m_windows->deletionWindow() != nullptr; }) &&
+                   test::WindowProbe(m_windows->deletionWindow()).workDone();
         } else {
             return false;
         }

@@ -9,7 +9,7 @@
 #include "compare/ComparisonGraph.h"
 #include "compare/ComparisonTables.h"
 #include "compare/widgets/ComparisonView.h"
-#include "study/widgets/ChartView.h"
+#include "ui/ChartView.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -100,7 +100,7 @@ private Q_SLOTS:
             },
             &seen);
         m_app->ui.click(QStringLiteral("CompareWith"));
-        QCOMPARE(seen, QStringLiteral("CompareWithDialog"));
+        QTRY_COMPARE(seen, QStringLiteral("CompareWithDialog"));
         QVERIFY(!okAtFirst); // nothing picked yet
         QCOMPARE(
             listed,
@@ -192,7 +192,7 @@ private Q_SLOTS:
         if (endByButton)
             m_app->ui.click(QStringLiteral("EndComparison"));
         else
-            m_app->window->reportsTab()->chooseSurvey(kAfter);
+            m_app->chooseSurvey(kAfter);
         QTRY_VERIFY(!m_app->window->isBusy());
         QVERIFY(!tab->comparison());
         QVERIFY(probe.visible(QStringLiteral("StudyFigures")) &&
@@ -242,7 +242,7 @@ private Q_SLOTS:
         test::storeSurvey(
             m_app->folder.databasePath(),
             test::streetSurvey(kBefore, test::normalSpeeds(300, 38, 6, 1), test::firstMonday(), 7));
-        m_app->window->reportsTab()->chooseSurvey(kBefore);
+        m_app->chooseSurvey(kBefore);
         m_app->window->tabs()->setCurrentWidget(tab);
         QTRY_VERIFY(!m_app->window->isBusy());
         QVERIFY(tab->compareButton()->isEnabled());
@@ -256,7 +256,7 @@ private Q_SLOTS:
             },
             &seen);
         m_app->ui.click(QStringLiteral("CompareWith"));
-        QCOMPARE(seen, QStringLiteral("CompareWithDialog"));
+        QTRY_COMPARE(seen, QStringLiteral("CompareWithDialog"));
         QCOMPARE(note, QStringLiteral("No other survey is stored. Import the survey to compare with survey "
                                       "030226-A first."));
         QVERIFY(!listEnabled);
@@ -301,7 +301,7 @@ private:
     app::StudyTab* openStudyOf(const QString& batch)
     {
         m_app->start();
-        m_app->window->reportsTab()->chooseSurvey(batch);
+        m_app->chooseSurvey(batch);
         app::StudyTab* tab = m_app->window->studyTab();
         m_app->window->tabs()->setCurrentWidget(tab);
         // The study is worked out on a worker.

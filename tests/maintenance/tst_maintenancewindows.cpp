@@ -13,8 +13,8 @@
 #include "maintenance/widgets/Backdrop.h"
 #include "maintenance/widgets/DeletionWindow.h"
 #include "maintenance/widgets/MaintenanceWindow.h"
-#include "session/BackgroundTask.h"
-#include "session/widgets/ProgressStrip.h"
+#include "worker/BackgroundTask.h"
+#include "worker/widgets/ProgressStrip.h"
 
 #include <QFile>
 #include <QLabel>
@@ -86,7 +86,7 @@ private Q_SLOTS:
         // Leave the main window in a state other than its start.
         const test::WindowProbe reports(m_windows->mainWindow()->reportsTab());
         reports.click(QStringLiteral("SelectSurvey"));
-        QVERIFY(reports.visible(QStringLiteral("SurveyList")));
+        QVERIFY(reports.workDone() && reports.visible(QStringLiteral("SurveyList")));
         m_windows->mainWindow()->tabs()->setCurrentIndex(3);
 
         openMaintenance();
@@ -221,8 +221,8 @@ private Q_SLOTS:
         QFETCH(bool, closeMeanwhile);
         openMaintenance();
         maintenance::MaintenanceWindow* window = m_windows->maintenanceWindow();
-        const session::ProgressStrip* strip = window->progressStrip();
-        auto* task = window->findChild<session::BackgroundTask*>();
+        const worker::ProgressStrip* strip = window->progressStrip();
+        auto* task = window->findChild<worker::BackgroundTask*>();
         QVERIFY(task);
         const QList<QPushButton*> buttons = window->findChildren<QPushButton*>(Qt::FindDirectChildrenOnly);
         QCOMPARE(buttons.size(), 6);
@@ -256,12 +256,12 @@ private Q_SLOTS:
         std::optional<QStringList> atEnd;
         // The watches end with this test, the window may live on.
         QObject watcher;
-        connect(task, &session::BackgroundTask::started, &watcher, [&] {
+        connect(task, &worker::BackgroundTask::started, &watcher, [&] {
             whileRunning = look();
             if (closeMeanwhile)
                 window->close();
         });
-        connect(task, &session::BackgroundTask::finished, &watcher, [&] { atEnd = look(); });
+        connect(task, &worker::BackgroundTask::finished, &watcher, [&] { atEnd = look(); });
 
         test::WindowProbe(window).click(button);
         QTRY_VERIFY(atEnd.has_value());

@@ -59,7 +59,7 @@ private Q_SLOTS:
         m_app->state.database.observer = &m_app->folder.statements();
         app::MainWindow& window = m_app->start();
         QVERIFY(QTest::qWaitForWindowActive(&window));
-        window.reportsTab()->chooseSurvey(kBatch);
+        m_app->chooseSurvey(kBatch);
         m_built = std::make_unique<QSignalSpy>(reportWindow(), &reports::ReportWindow::documentBuilt);
     }
     void cleanup()
@@ -201,7 +201,7 @@ private Q_SLOTS:
             survey.batchNumber = QStringLiteral("050302-B");
             survey.postedSpeed = QStringLiteral("abc");
             test::storeSurvey(m_app->folder.databasePath(), survey);
-            m_app->window->reportsTab()->chooseSurvey(survey.batchNumber);
+            m_app->chooseSurvey(survey.batchNumber);
         } else if (QByteArray(QTest::currentDataTag()).contains("back")) {
             QVERIFY(pickComparison(true));
         }
@@ -541,7 +541,7 @@ private Q_SLOTS:
             .executeUnlogged(QStringLiteral("ALTER TABLE Officer RENAME TO Gone"));
         app::MainWindow& window = m_app->start();
         QVERIFY(QTest::qWaitForWindowActive(&window));
-        window.reportsTab()->chooseSurvey(kBatch);
+        m_app->chooseSurvey(kBatch);
         m_built = std::make_unique<QSignalSpy>(reportWindow(), &reports::ReportWindow::documentBuilt);
         m_app->messages.clear();
         selectAndPrint(2);
@@ -566,7 +566,7 @@ private Q_SLOTS:
         m_built.reset();
         m_app->start();
         QVERIFY(QTest::qWaitForWindowActive(m_app->window.get()));
-        m_app->window->reportsTab()->chooseSurvey(kBatch);
+        m_app->chooseSurvey(kBatch);
         QCOMPARE(m_app->ui.text("Text2") + m_app->ui.text("Text3"), QString());
         m_built = std::make_unique<QSignalSpy>(reportWindow(), &reports::ReportWindow::documentBuilt);
         QTemporaryDir folder;
@@ -661,7 +661,7 @@ private:
         survey.durationSeconds = 2 * 24 * 3600;
         survey.addSpeeds({{30, 200}});
         test::storeSurvey(m_app->folder.databasePath(), survey);
-        m_app->window->reportsTab()->chooseSurvey(survey.batchNumber);
+        m_app->chooseSurvey(survey.batchNumber);
     }
     // Chooses an entry of the report list and prints it.
     void selectAndPrint(int item)

@@ -7,8 +7,8 @@
 #include "app/PrintControls.h"
 #include "app/SitesTab.h"
 #include "reports/widgets/ReportWindow.h"
-#include "session/BackgroundTask.h"
-#include "study/widgets/ChartView.h"
+#include "ui/ChartView.h"
+#include "worker/BackgroundTask.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -69,8 +69,8 @@ private Q_SLOTS:
         QVERIFY(tab->history().has_value());
         QCOMPARE(tab->history()->rows.size(), size_t(2)); // 030126-A, then 030226-A
         QCOMPARE(table("SiteHistoryTable")->rowCount(), 2);
-        QVERIFY(m_app->window->findChild<study::ChartView*>(QStringLiteral("SiteSpeedGraph"))->hasGraph());
-        QVERIFY(m_app->window->findChild<study::ChartView*>(QStringLiteral("SiteVolumeGraph"))->hasGraph());
+        QVERIFY(m_app->window->findChild<ui::ChartView*>(QStringLiteral("SiteSpeedGraph"))->hasGraph());
+        QVERIFY(m_app->window->findChild<ui::ChartView*>(QStringLiteral("SiteVolumeGraph"))->hasGraph());
         QCOMPARE(tab->priorities().size(), size_t(3));
         QCOMPARE(tab->priorities().front().latestBatch, QStringLiteral("040126-A"));
         QCOMPARE(table("PrioritiesTable")->rowCount(), 3);

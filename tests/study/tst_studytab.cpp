@@ -7,7 +7,7 @@
 #include "app/ReportsTab.h"
 #include "app/StudyTab.h"
 #include "study/StudyTables.h"
-#include "study/widgets/ChartView.h"
+#include "ui/ChartView.h"
 #include "ui/Style.h"
 
 #include <QAction>
@@ -239,7 +239,7 @@ private:
             *speeds = survey.speeds;
         test::storeSurvey(m_app->folder.databasePath(), survey);
         m_app->start();
-        m_app->window->reportsTab()->chooseSurvey(kBatch);
+        m_app->chooseSurvey(kBatch);
         return m_app->window->studyTab();
     }
 

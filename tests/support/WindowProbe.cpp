@@ -1,5 +1,7 @@
 #include "WindowProbe.h"
 
+#include "worker/BackgroundTask.h"
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
@@ -71,6 +73,7 @@ QString WindowProbe::text(const QString& name) const
 
 QStringList WindowProbe::items(const QString& name) const
 {
+    workDone();
     QStringList all;
     const QWidget* widget = child(name);
     if (const auto* list = qobject_cast<const QListWidget*>(widget)) {
@@ -93,6 +96,7 @@ void WindowProbe::click(const QString& name) const
 
 QStringList WindowProbe::itemKeys(const QString& name) const
 {
+    workDone();
     QStringList keys;
     const auto* list = child<QListWidget>(name);
     for (int i = 0; i < list->count(); ++i) {
@@ -102,8 +106,21 @@ QStringList WindowProbe::itemKeys(const QString& name) const
     return keys;
 }
 
+bool WindowProbe::workDone() const
+{
+    return QTest::qWaitFor(
+        [this] {
+            const auto tasks = m_root->findChildren<worker::BackgroundTask*>();
+            return std::none_of(tasks.begin(), tasks.end(),
+                                [](const worker::BackgroundTask* task) { return task->isRunning(); });
+        },
+        60000);
+}
+
 bool WindowProbe::clickItem(const QString& listName, const QString& text, bool doubleClick) const
 {
+    if (!workDone())
+        return false;
     auto* list = child<QListWidget>(listName);
     QListWidgetItem* found = nullptr;
     for (int i = 0; i < list->count() && !found; ++i) {
@@ -120,7 +137,7 @@ bool WindowProbe::clickItem(const QString& listName, const QString& text, bool d
     // sends it.
     if (doubleClick)
         QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, centre);
-    return true;
+    return workDone();
 }
 
 } // namespace pelmor::test

@@ -44,16 +44,21 @@ public:
     bool visible(const QString& name) const { return child(name)->isVisibleTo(m_root); }
     // What a label, button, frame, text box or list box shows.
     QString text(const QString& name) const;
-    // The entries of a list or a list box.
+    // The entries of a list or a list box, once the work that fills it has ended.
     QStringList items(const QString& name) const;
     // A mouse click; on an option button, on its round indicator.
     void click(const QString& name) const;
     // What the entries of a list stand for: an entry's key (its user data),
-    // or its text when it has none.
+    // or its text when it has none; once the work that fills it has ended.
     QStringList itemKeys(const QString& name) const;
     // A click, or a double click, on the entry of a list that reads `text`
-    // or stands for it; false when there is none.
+    // or stands for it, once the work that fills the list has ended, and
+    // waiting for the work it starts; false when there is none.
     bool clickItem(const QString& list, const QString& text, bool doubleClick = false) const;
+
+    // Waits until no worker of the root runs; false when one still runs
+    // after a minute.
+    bool workDone() const;
 
 private:
     QWidget* m_root;

@@ -166,7 +166,8 @@ private:
             return nullptr;
         QTest::mouseClick(button, Qt::LeftButton);
         upload::UploadWindow* window = main.uploadWindow();
-        return window && window->isVisible() ? window : nullptr;
+        // Its list is read on a worker.
+        return window && window->isVisible() && test::WindowProbe(window).workDone() ? window : nullptr;
     }
 
     QString m_database;

@@ -171,8 +171,10 @@ int main(int argc, char* argv[])
     }
     window.tabs()->setCurrentIndex(1);
     window.reportsTab()->selectSurvey();
+    waitWhileBusy(window);
     save(window, output, QStringLiteral("3-reports-list"));
     window.reportsTab()->chooseSurvey(batch);
+    waitWhileBusy(window);
     save(window, output, QStringLiteral("4-reports-chosen"));
     window.findChild<QPushButton*>(QStringLiteral("cmdPrint"))->click();
     saveScreen(output, QStringLiteral("4b-report-window"));

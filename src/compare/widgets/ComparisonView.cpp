@@ -3,9 +3,9 @@
 #include "charts/LineGraphRenderer.h"
 #include "compare/ComparisonGraph.h"
 #include "compare/ComparisonTables.h"
-#include "study/widgets/ChartView.h"
-#include "study/widgets/TabParts.h"
+#include "ui/ChartView.h"
 #include "ui/Style.h"
+#include "ui/TabParts.h"
 
 #include <QHeaderView>
 #include <QLabel>
@@ -16,6 +16,7 @@
 namespace pelmor::compare {
 
 using namespace pelmor::study;
+using namespace pelmor::ui;
 
 ComparisonView::ComparisonView(QWidget* parent)
     : QWidget(parent)

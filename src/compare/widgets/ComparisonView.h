@@ -7,7 +7,7 @@
 class QLabel;
 class QTableWidget;
 
-namespace pelmor::study {
+namespace pelmor::ui {
 class ChartView;
 }
 
@@ -28,14 +28,14 @@ public:
     QLabel* headline() const { return m_headline; }
     QLabel* verdicts() const { return m_verdicts; }
     QTableWidget* figuresView() const { return m_figures; }
-    study::ChartView* curveView() const { return m_curve; }
+    ui::ChartView* curveView() const { return m_curve; }
 
 private:
     QLabel* m_warnings = nullptr;
     QLabel* m_headline = nullptr;
     QLabel* m_verdicts = nullptr;
     QTableWidget* m_figures = nullptr;
-    study::ChartView* m_curve = nullptr;
+    ui::ChartView* m_curve = nullptr;
 };
 
 } // namespace pelmor::compare

@@ -1,11 +1,11 @@
 #include "import/widgets/ImportProgressReport.h"
 
-#include "session/BackgroundTask.h"
 #include "ui/Messages.h"
+#include "worker/BackgroundTask.h"
 
 namespace pelmor::import {
 
-ImportProgressReport::ImportProgressReport(ui::Messages& messages, session::BackgroundTask& task)
+ImportProgressReport::ImportProgressReport(ui::Messages& messages, worker::BackgroundTask& task)
     : m_messages(messages)
     , m_task(task)
 {

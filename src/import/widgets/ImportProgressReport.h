@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-namespace pelmor::session {
+namespace pelmor::worker {
 class BackgroundTask;
 }
 namespace pelmor::ui {
@@ -27,7 +27,7 @@ namespace pelmor::import {
 class ImportProgressReport : public QObject, public ImportReport {
     Q_OBJECT
 public:
-    ImportProgressReport(ui::Messages& messages, session::BackgroundTask& task);
+    ImportProgressReport(ui::Messages& messages, worker::BackgroundTask& task);
     ~ImportProgressReport() override;
 
     void message(const QString& text, const QString& reason) override;
@@ -42,7 +42,7 @@ public:
 
 private:
     ui::Messages& m_messages;
-    session::BackgroundTask& m_task;
+    worker::BackgroundTask& m_task;
     std::mutex m_heldLock;
     std::vector<std::pair<QString, QString>> m_held;
 };

@@ -9,6 +9,8 @@
 #include "survey/SurveyRecord.h"
 #include "ui/Messages.h"
 #include "ui/Style.h"
+#include "worker/Run.h"
+#include "worker/widgets/ProgressStrip.h"
 
 #include <QCloseEvent>
 #include <QGroupBox>
@@ -25,6 +27,7 @@ DeletionWindow::DeletionWindow(const db::Database& database, ui::Messages& messa
     : QWidget(parent, Qt::Window | Qt::Dialog)
     , m_database(database)
     , m_messages(messages)
+    , m_task(new worker::BackgroundTask(this))
 {
     setObjectName(QStringLiteral("DeleteDB"));
     setWindowTitle(QStringLiteral("Delete Database"));
@@ -66,13 +69,21 @@ DeletionWindow::DeletionWindow(const db::Database& database, ui::Messages& messa
     }
     buttons->addStretch(1);
 
-    auto* layout = new QHBoxLayout(this);
-    layout->setContentsMargins(18, 14, 18, 14);
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(18, 14, 18, 14);
+    auto* layout = new QHBoxLayout;
     layout->setSpacing(16);
     layout->addWidget(frame, 1);
     layout->addLayout(buttons);
+    outer->addLayout(layout, 1);
+    // Across the foot of the window while the list is read; hidden, it
+    // takes no room.
+    auto* progress = new worker::ProgressStrip(this);
+    progress->follow(m_task);
+    outer->addWidget(progress);
     setMinimumWidth(460);
 
+    progress->holdWhileBusy({m_surveys, deleteSelected, deleteComplete});
     connect(m_surveys, &QListWidget::itemClicked, this,
             [this](QListWidgetItem* item) { choose(item->data(Qt::UserRole).toString()); });
     connect(deleteSelected, &QPushButton::clicked, this, &DeletionWindow::deleteSelected);
@@ -89,29 +100,42 @@ void DeletionWindow::present()
 void DeletionWindow::fillList()
 {
     m_surveys->clear();
-    try {
-        // Each entry shows the survey; it stands for its batch number.
-        QStringList batches;
-        for (const survey::ListedSurvey& listed : store::openStore(m_database)->listSurveys()) {
-            auto* item = new QListWidgetItem(survey::listText(listed), m_surveys);
-            item->setData(Qt::UserRole, listed.header.batchNumber);
-            batches << listed.header.batchNumber;
-        }
-        // Rows a repair kept without their header can be deleted too; a
-        // database that is never repaired here keeps none.
-        const QStringList orphans = store::capabilitiesOf(m_database).fileMaintenance
-                                        ? batchesWithoutHeader(m_database.path)
-                                        : QStringList();
-        for (const QString& batch : orphans) {
-            if (batches.contains(batch))
-                continue;
-            auto* item = new QListWidgetItem(batch + QStringLiteral("  (no survey header)"), m_surveys);
-            item->setData(Qt::UserRole, batch);
-        }
-    } catch (const db::DbError& error) {
-        m_messages.ask(QStringLiteral("The stored surveys cannot be listed."), ui::Messages::defaultTitle(),
-                       ui::Messages::Buttons::Ok, ui::Messages::Icon::Critical, error.message());
-    }
+    // The surveys listed, then the batches of vehicle rows a repair kept
+    // without their header, which can be deleted too; a server's keys keep
+    // no rows without their header.
+    struct Listed {
+        std::vector<survey::ListedSurvey> surveys;
+        QStringList orphans;
+    };
+    // Read on the worker: counting a large file's vehicles takes a while.
+    worker::run(
+        *m_task, this,
+        [database = m_database](worker::BackgroundTask&) {
+            return Listed{store::openStore(database)->listSurveys(),
+                          store::capabilitiesOf(database).fileMaintenance ? batchesWithoutHeader(database.path) : QStringList()};
+        },
+        [this](worker::Done<Listed> done) {
+            if (done.failed()) {
+                m_messages.ask(QStringLiteral("The stored surveys cannot be listed."),
+                               ui::Messages::defaultTitle(), ui::Messages::Buttons::Ok,
+                               ui::Messages::Icon::Critical, done.failure);
+                return;
+            }
+            // Each entry shows the survey; it stands for its batch number.
+            QStringList batches;
+            for (const survey::ListedSurvey& listed : done.value.surveys) {
+                auto* item = new QListWidgetItem(survey::listText(listed), m_surveys);
+                item->setData(Qt::UserRole, listed.header.batchNumber);
+                batches << listed.header.batchNumber;
+            }
+            for (const QString& batch : done.value.orphans) {
+                if (batches.contains(batch))
+                    continue;
+                auto* item = new QListWidgetItem(batch + QStringLiteral("  (no survey header)"), m_surveys);
+                item->setData(Qt::UserRole, batch);
+            }
+        },
+        QStringLiteral("Listing the stored surveys"), false);
 }
 
 void DeletionWindow::choose(const QString& batch)

@@ -10,6 +10,9 @@ class QListWidget;
 namespace pelmor::ui {
 class Messages;
 }
+namespace pelmor::worker {
+class BackgroundTask;
+}
 
 namespace pelmor::maintenance {
 
@@ -30,8 +33,10 @@ public:
     QLineEdit* choiceBox() const { return m_choice; }
 
     // Fills the list with the stored batch numbers, in the order the
-    // database gives them, then those of vehicle rows left without a header.
+    // database gives them, then those of vehicle rows left without a header;
+    // read on the worker, the list fills once it has ended.
     void fillList();
+    worker::BackgroundTask* task() const { return m_task; }
     // A click on a listed batch number: it becomes the choice.
     void choose(const QString& batch);
     // Asks, naming the chosen survey, then deletes it and says what was
@@ -54,6 +59,7 @@ private:
     ui::Messages& m_messages;
     QListWidget* m_surveys;
     QLineEdit* m_choice;
+    worker::BackgroundTask* m_task;
 };
 
 } // namespace pelmor::maintenance

@@ -4,12 +4,12 @@
 #include "maintenance/MaintenanceTexts.h"
 #include "maintenance/Repair.h"
 #include "maintenance/widgets/OutcomeMessage.h"
-#include "session/BackgroundTask.h"
-#include "session/widgets/ProgressStrip.h"
 #include "store/SurveyStore.h"
 #include "ui/BusyCursor.h"
 #include "ui/Messages.h"
 #include "ui/Style.h"
+#include "worker/Run.h"
+#include "worker/widgets/ProgressStrip.h"
 
 #include <QCloseEvent>
 #include <QLabel>
@@ -25,7 +25,7 @@ MaintenanceWindow::MaintenanceWindow(const QString& folder, ui::Messages& messag
     : QWidget(parent, Qt::Window | Qt::Dialog)
     , m_folder(folder)
     , m_messages(messages)
-    , m_task(new session::BackgroundTask(this))
+    , m_task(new worker::BackgroundTask(this))
 {
     setObjectName(QStringLiteral("DBManagement"));
     setWindowTitle(QStringLiteral("Database Management"));
@@ -74,7 +74,7 @@ MaintenanceWindow::MaintenanceWindow(const QString& folder, ui::Messages& messag
 
     // The strip keeps its room while hidden, so the window does not grow
     // and shift under the pointer when an operation starts.
-    m_progress = new session::ProgressStrip(this);
+    m_progress = new worker::ProgressStrip(this);
     QSizePolicy policy = m_progress->sizePolicy();
     policy.setRetainSizeWhenHidden(true);
     m_progress->setSizePolicy(policy);
@@ -108,25 +108,23 @@ void MaintenanceWindow::runInBackground(const QString& what, std::function<Outco
 {
     if (m_task->isRunning())
         return;
-    auto outcome = std::make_shared<Outcome>();
     m_busy = std::make_unique<ui::BusyCursor>();
-    connect(
-        m_task, &session::BackgroundTask::finished, this,
-        [this, outcome] {
+    // Not cancellable: a backup, repair, restore or replacement stopped
+    // half way would leave the database files neither as they were nor as
+    // they should become, so the strip shows no "Cancel".
+    worker::run(
+        *m_task, this, [operation = std::move(operation)](worker::BackgroundTask&) { return operation(); },
+        [this](worker::Done<Outcome> done) {
             // The strip has gone and the pointer is back to normal before
             // any message.
             m_busy.reset();
-            showOutcome(m_messages, *outcome);
+            if (done.failed())
+                done.value = Outcome::failed(done.failure);
+            showOutcome(m_messages, done.value);
             Q_EMIT operationFinished();
             if (std::exchange(m_returnWhenDone, false))
                 Q_EMIT returnRequested();
         },
-        Qt::SingleShotConnection);
-    // Not cancellable: a backup, repair, restore or replacement stopped
-    // half way would leave the database files neither as they were nor as
-    // they should become, so the strip shows no "Cancel".
-    m_task->start(
-        [operation = std::move(operation), outcome](session::BackgroundTask&) { *outcome = operation(); },
         what, false);
 }
 

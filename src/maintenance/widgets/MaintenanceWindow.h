@@ -11,10 +11,10 @@
 
 class QPushButton;
 
-namespace pelmor::session {
+namespace pelmor::worker {
 class BackgroundTask;
 class ProgressStrip;
-} // namespace pelmor::session
+} // namespace pelmor::worker
 namespace pelmor::ui {
 class BusyCursor;
 class Messages;
@@ -51,7 +51,7 @@ public:
     void restore();
     // Whether an operation runs now.
     bool isWorking() const;
-    const session::ProgressStrip* progressStrip() const { return m_progress; }
+    const worker::ProgressStrip* progressStrip() const { return m_progress; }
 
 Q_SIGNALS:
     // An operation has ended and what it tells was shown.
@@ -72,8 +72,8 @@ private:
 
     QString m_folder;
     ui::Messages& m_messages;
-    session::BackgroundTask* m_task;
-    session::ProgressStrip* m_progress = nullptr;
+    worker::BackgroundTask* m_task;
+    worker::ProgressStrip* m_progress = nullptr;
     std::vector<QWidget*> m_buttons;
     // The operations on the database file, and the caution about them.
     std::vector<QWidget*> m_fileOperations;

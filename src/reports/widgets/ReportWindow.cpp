@@ -3,11 +3,11 @@
 #include "db/Files.h"
 #include "reports/Documents.h"
 #include "reports/PagePainter.h"
-#include "session/BackgroundTask.h"
-#include "session/widgets/ProgressStrip.h"
-#include "ui/BusyCursor.h"
+#include "reports/widgets/DocumentOutput.h"
 #include "ui/Messages.h"
 #include "ui/Style.h"
+#include "worker/Run.h"
+#include "worker/widgets/ProgressStrip.h"
 
 #include <QApplication>
 #include <QFileDialog>
@@ -22,7 +22,6 @@
 #include <QPrintPreviewWidget>
 #include <QPrinter>
 #include <QPrinterInfo>
-#include <QProgressDialog>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
@@ -46,14 +45,6 @@ QPageSize defaultPaper()
     if (!printer.isNull() && printer.defaultPageSize().isValid())
         return printer.defaultPageSize();
     return QPageSize(QPageSize::Letter);
-}
-
-// Pages are painted from the paper's corner: no margins of the printer's own.
-void useWholePaper(QPrinter& printer)
-{
-    printer.setFullPage(true);
-    printer.setPageOrientation(QPageLayout::Portrait);
-    printer.setPageMargins(QMarginsF(0, 0, 0, 0), QPageLayout::Point);
 }
 
 QToolButton* makeToolButton(const QString& objectName, const QString& toolTip, QStyle::StandardPixmap icon,
@@ -91,7 +82,7 @@ ReportWindow::ReportWindow(ui::Messages& messages, ChoiceSource choice, InputSou
     setObjectName(QStringLiteral("VSPrint"));
     setWindowTitle(caption());
     m_printer->setPageSize(defaultPaper());
-    useWholePaper(*m_printer);
+    DocumentOutput::useWholePaper(*m_printer);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(10, 8, 10, 10);
@@ -106,9 +97,11 @@ ReportWindow::ReportWindow(ui::Messages& messages, ChoiceSource choice, InputSou
     m_preview->setObjectName(QStringLiteral("vp"));
     m_preview->setZoomMode(QPrintPreviewWidget::FitToWidth);
     layout->addWidget(m_preview, 1);
-    m_task = new session::BackgroundTask(this);
-    m_progress = new session::ProgressStrip(this);
+    m_task = new worker::BackgroundTask(this);
+    m_progress = new worker::ProgressStrip(this);
     m_progress->follow(m_task);
+    m_output = new DocumentOutput(messages, *m_task, this);
+    connect(m_output, &DocumentOutput::pdfSaved, this, &ReportWindow::pdfSaved);
     // The strip keeps its room while hidden, so the preview, laid out to
     // its width, keeps its size whether work runs or not.
     QSizePolicy keepRoom = m_progress->sizePolicy();
@@ -145,7 +138,7 @@ ReportWindow::ReportWindow(ui::Messages& messages, ChoiceSource choice, InputSou
     m_printButton->setEnabled(false);
     m_saveButton->setEnabled(false);
     // No second build, print or save while one runs.
-    connect(m_progress, &session::ProgressStrip::busyChanged, this, [this](bool busy) {
+    connect(m_progress, &worker::ProgressStrip::busyChanged, this, [this](bool busy) {
         m_printButton->setEnabled(!busy && m_document);
         m_saveButton->setEnabled(!busy && m_document);
     });
@@ -321,23 +314,24 @@ void ReportWindow::build(bool openedAnew)
         m_documentBatch.clear();
         m_preview->updatePreview();
     }
-    auto built = std::make_shared<Build>();
-    built->kind = kind;
-    built->inputs = std::move(*inputs);
-    connect(
-        m_task, &session::BackgroundTask::finished, this,
-        [this, built, openedAnew] { showBuilt(*built, openedAnew); }, Qt::SingleShotConnection);
+    Build wanted;
+    wanted.kind = kind;
+    wanted.inputs = std::move(*inputs);
     // Laying out pages writes nothing: the build can stop at any time.
-    m_task->start(
-        [built, prepare = m_prepare ? m_prepare(*kind) : Preparer()](session::BackgroundTask& task) {
+    worker::run(
+        *m_task, this,
+        [built = std::move(wanted),
+         prepare = m_prepare ? m_prepare(*kind) : Preparer()](worker::BackgroundTask& task) mutable {
             if (prepare)
-                built->failure = prepare(built->inputs);
-            if (!built->failure.isEmpty() || task.isCancelled())
-                return;
-            built->document = built->kind->build(built->inputs);
-            if (built->document)
-                built->batch = documentBatches(*built->kind, built->inputs);
+                built.failure = prepare(built.inputs);
+            if (built.failure.isEmpty() && !task.isCancelled()) {
+                built.document = built.kind->build(built.inputs);
+                if (built.document)
+                    built.batch = documentBatches(*built.kind, built.inputs);
+            }
+            return std::move(built);
         },
+        [this, openedAnew](worker::Done<Build> done) { showBuilt(done.value, openedAnew); },
         QStringLiteral("Building the %1").arg(documentName(kind->choice)), true);
 }
 
@@ -347,6 +341,7 @@ void ReportWindow::showBuilt(Build& built, bool openedAnew)
         build(openedAnew || std::exchange(m_buildAgainAnew, false));
         return;
     }
+    const bool print = std::exchange(m_printWhenBuilt, false);
     if (m_task->isCancelled())
         return;
     if (m_receive) {
@@ -381,6 +376,8 @@ void ReportWindow::showBuilt(Build& built, bool openedAnew)
     m_printButton->setEnabled(true);
     m_saveButton->setEnabled(true);
     Q_EMIT documentBuilt();
+    if (print)
+        printTo(*m_printer);
 }
 
 void ReportWindow::showFromTheStart()
@@ -473,134 +470,14 @@ bool ReportWindow::eventFilter(QObject* watched, QEvent* event)
     return QWidget::eventFilter(watched, event);
 }
 
-QString ReportWindow::progressText(int page, const QString& document, const QString& device,
-                                   const QString& place)
-{
-    QString pageLine = QStringLiteral("Now printing Page %d of");
-    pageLine.replace(QLatin1String("%d"), QString::number(page));
-    QString deviceLine = QStringLiteral("on the %s on %s");
-    const qsizetype first = deviceLine.indexOf(QLatin1String("%s"));
-    deviceLine.replace(first, 2, device);
-    deviceLine.replace(deviceLine.indexOf(QLatin1String("%s"), first + device.size()), 2, place);
-    return pageLine + QLatin1Char('\n') + document + QLatin1Char('\n') + deviceLine;
-}
-
 bool ReportWindow::printTo(QPrinter& printer)
 {
-    if (!m_document)
-        return false;
-    useWholePaper(printer);
-    const bool toFile = printer.outputFormat() == QPrinter::PdfFormat;
-    const QString device = toFile ? QStringLiteral("PDF file") : printer.printerName();
-    QString place =
-        toFile ? printer.outputFileName() : QPrinterInfo::printerInfo(printer.printerName()).location();
-    if (place.isEmpty())
-        place = printer.printerName();
-    const QString title = documentTitle();
-    printer.setDocName(title);
-    // The pages asked for: all, or a range of them.
-    PagedDocument pages = *m_document;
-    const int count = static_cast<int>(pages.pages.size());
-    int first = 1;
-    if (printer.printRange() == QPrinter::PageRange && printer.fromPage() > 0) {
-        first = std::min(printer.fromPage(), count);
-        const int last = std::clamp(printer.toPage() > 0 ? printer.toPage() : count, first, count);
-        pages.pages.erase(pages.pages.begin() + last, pages.pages.end());
-        pages.pages.erase(pages.pages.begin(), pages.pages.begin() + (first - 1));
-    }
-
-    QProgressDialog progress(this);
-    progress.setObjectName(QStringLiteral("PrintProgress"));
-    progress.setWindowTitle(QStringLiteral("Printing..."));
-    progress.setCancelButtonText(QStringLiteral("Cancel"));
-    progress.setRange(0, static_cast<int>(pages.pages.size()));
-    progress.setMinimumDuration(0);
-    progress.setWindowModality(Qt::WindowModal);
-    const auto beforePage = [&](int page) {
-        progress.setLabelText(progressText(first + page - 1, title, device, place));
-        progress.setValue(page - 1);
-        QCoreApplication::processEvents();
-        return !progress.wasCanceled();
-    };
-
-    QString failure;
-    if (toFile) {
-        // A PDF file is written as every file the program saves: whole, or
-        // not at all with the reason.
-        failure = writePdf(pages, printer.outputFileName(), title, beforePage);
-    } else {
-        QPainter painter;
-        if (!painter.begin(&printer)) {
-            m_messages.tell(QStringLiteral("The document cannot be printed on %1. Check that the printer is "
-                                           "switched on and connected, then print again.")
-                                .arg(device),
-                            ui::Messages::defaultTitle(), ui::Messages::Icon::Warning);
-            return false;
-        }
-        const bool complete =
-            reports::paintDocument(painter, printer, pages, printer.resolution(), beforePage);
-        if (!complete)
-            printer.abort();
-        const bool ended = painter.end();
-        if (complete && (!ended || printer.printerState() == QPrinter::Error))
-            failure = QStringLiteral("The printer %1 reported an error: %2 may not have been printed. Check "
-                                     "the printer, then print again.")
-                          .arg(device, title);
-    }
-    progress.setValue(progress.maximum());
-    // Cancelling is the user's own doing and needs no word.
-    if (progress.wasCanceled())
-        return false;
-    if (!failure.isEmpty()) {
-        m_messages.tell(failure, ui::Messages::defaultTitle(), ui::Messages::Icon::Warning);
-        return false;
-    }
-    m_messages.tell(toFile ? savedMessage(printer.outputFileName())
-                           : QStringLiteral("%1 was sent to the printer %2.").arg(title, device),
-                    ui::Messages::defaultTitle(), ui::Messages::Icon::Information);
-    return true;
+    return m_document && m_output->print(printer, *m_document, documentTitle());
 }
 
 bool ReportWindow::saveAsPdf(const QString& path)
 {
-    if (!m_document || m_task->isRunning())
-        return false;
-    auto failure = std::make_shared<QString>();
-    connect(
-        m_task, &session::BackgroundTask::finished, this,
-        [this, failure, path] {
-            // A cancel needs no word: no file was written.
-            if (m_task->isCancelled()) {
-                Q_EMIT pdfSaved(false);
-                return;
-            }
-            if (!failure->isEmpty())
-                m_messages.tell(*failure, ui::Messages::defaultTitle(), ui::Messages::Icon::Warning);
-            else
-                m_messages.tell(savedMessage(path), ui::Messages::defaultTitle(),
-                                ui::Messages::Icon::Information);
-            Q_EMIT pdfSaved(failure->isEmpty());
-        },
-        Qt::SingleShotConnection);
-    // The file is written whole or not at all, so stopping before the last
-    // page leaves none.
-    m_task->start(
-        [document = *m_document, path, title = documentTitle(), failure](session::BackgroundTask& task) {
-            const auto pages = static_cast<qint64>(document.pages.size());
-            *failure = writePdf(document, path, title, [&task, pages](int page) {
-                task.setProgress(page - 1, pages);
-                return !task.isCancelled();
-            });
-            task.setProgress(pages, pages);
-        },
-        QStringLiteral("Saving %1 as a PDF file").arg(documentTitle()), true);
-    return true;
-}
-
-QString ReportWindow::savedMessage(const QString& path) const
-{
-    return QStringLiteral("%1 was saved as %2")
-        .arg(documentTitle(), db::displayPath(QFileInfo(path).absoluteFilePath()));
+    return m_document && m_output->saveAsPdf(*m_document, path, documentTitle());
 }
 
 QString ReportWindow::defaultPdfName() const
@@ -616,12 +493,10 @@ void ReportWindow::printWithDialog()
     dialog.setMinMax(1, static_cast<int>(m_document->pages.size()));
     if (dialog.exec() != QDialog::Accepted)
         return;
-    // The paper may have changed: lay the document out on it again, and
-    // wait for it, since a printer is only driven from the window's thread.
-    // The outcome is told by printTo().
+    // The paper may have changed: the document is laid out on it again,
+    // and printed once it is on show. The outcome is told by printTo().
+    m_printWhenBuilt = true;
     rebuild();
-    waitUntilBuilt();
-    printTo(*m_printer);
 }
 
 void ReportWindow::saveWithDialog()

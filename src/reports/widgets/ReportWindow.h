@@ -17,19 +17,20 @@ class QLabel;
 class QMenu;
 class QPrinter;
 class QPrintPreviewWidget;
-class QProgressDialog;
 class QPushButton;
 class QToolButton;
 
-namespace pelmor::session {
+namespace pelmor::worker {
 class BackgroundTask;
 class ProgressStrip;
-} // namespace pelmor::session
+} // namespace pelmor::worker
 namespace pelmor::ui {
 class Messages;
 }
 
 namespace pelmor::reports {
+
+class DocumentOutput;
 
 // The report window ("VSPrint", caption "Pelmor Printer"): a print preview
 // of the chosen document that the user zooms, pans and pages through, and
@@ -85,8 +86,8 @@ public:
     bool isBuilding() const;
     // Waits until the document being built is on show (or given up).
     void waitUntilBuilt();
-    session::BackgroundTask* task() const { return m_task; }
-    session::ProgressStrip* progressStrip() const { return m_progress; }
+    worker::BackgroundTask* task() const { return m_task; }
+    worker::ProgressStrip* progressStrip() const { return m_progress; }
 
     // The document on show, and which one it is; nullptr and None before
     // the first build.
@@ -94,23 +95,14 @@ public:
     ReportChoice documentChoice() const { return m_documentChoice; }
     QString documentTitle() const;
 
-    // Prints the document (or the range of pages the printer is set to) on
-    // `printer` page by page under the progress window, which can cancel
-    // it; a printer set to a PDF file gets the file saved as every file is.
-    // Returns whether every page went out, and tells the user where they
-    // went or what failed (a cancel needs no word).
+    // The document on show sent out as DocumentOutput does it: printed on
+    // `printer`, returning once it has ended whether every page went out;
+    // or saved as a PDF file, pdfSaved() following. False, and nothing
+    // done, without a document or while other work runs.
     bool printTo(QPrinter& printer);
-    // Writes the document as a PDF file on the worker, page by page under
-    // the progress strip, and then tells the user where it went, or what
-    // failed; pdfSaved() follows. A cancel leaves no file. False, and
-    // nothing started, without a document or while other work runs.
     bool saveAsPdf(const QString& path);
     // The file name "Save as PDF..." offers: batch number and document name.
     QString defaultPdfName() const;
-
-    // The progress window's texts for a page of a printer.
-    static QString progressText(int page, const QString& document, const QString& device,
-                                const QString& place);
 
     QPrintPreviewWidget* preview() const { return m_preview; }
     QPrinter& printer() const { return *m_printer; }
@@ -135,8 +127,6 @@ protected:
 
 private:
     QWidget* buildNavigationBar();
-    // "<document> was saved as <file>".
-    QString savedMessage(const QString& path) const;
     // Builds the document; `openedAnew` when the window was just shown,
     // which shows it from page 1 as another document would be.
     void build(bool openedAnew);
@@ -155,8 +145,11 @@ private:
     std::unique_ptr<QPrinter> m_printer;
     PreparerSource m_prepare;
     Receiver m_receive;
-    session::BackgroundTask* m_task = nullptr;
-    session::ProgressStrip* m_progress = nullptr;
+    worker::BackgroundTask* m_task = nullptr;
+    worker::ProgressStrip* m_progress = nullptr;
+    DocumentOutput* m_output = nullptr;
+    // "Print..." was accepted: the document is printed once built anew.
+    bool m_printWhenBuilt = false;
     // A build was asked for while another ran: it follows, from page 1
     // when `m_buildAgainAnew`.
     bool m_buildAgain = false;

@@ -2,11 +2,11 @@
 
 #include "db/DbError.h"
 #include "db/Files.h"
-#include "session/BackgroundTask.h"
-#include "session/widgets/ProgressStrip.h"
 #include "store/SurveyStore.h"
 #include "ui/Style.h"
 #include "upload/widgets/ServerFields.h"
+#include "worker/Run.h"
+#include "worker/widgets/ProgressStrip.h"
 
 #include <QFileDialog>
 #include <QFileInfo>
@@ -23,7 +23,7 @@ namespace {
 // the upload.
 class TaskReport : public UploadReport {
 public:
-    explicit TaskReport(session::BackgroundTask& task)
+    explicit TaskReport(worker::BackgroundTask& task)
         : m_task(task)
     {
     }
@@ -31,7 +31,7 @@ public:
     bool cancelled() const override { return m_task.isCancelled(); }
 
 private:
-    session::BackgroundTask& m_task;
+    worker::BackgroundTask& m_task;
 };
 
 } // namespace
@@ -41,7 +41,8 @@ UploadWindow::UploadWindow(const db::Database& working, const db::ServerChoice& 
     : QWidget(parent, Qt::Window)
     , m_local{working.path, working.observer}
     , m_working(workingChoice)
-    , m_task(new session::BackgroundTask(this))
+    , m_task(new worker::BackgroundTask(this))
+    , m_listTask(new worker::BackgroundTask(this))
 {
     setObjectName(QStringLiteral("UploadWindow"));
     setWindowTitle(QStringLiteral("Send Surveys to the Agency Server"));
@@ -79,8 +80,9 @@ UploadWindow::UploadWindow(const db::Database& working, const db::ServerChoice& 
     buttons->addWidget(close);
     layout->addLayout(buttons);
 
-    m_progress = new session::ProgressStrip(this);
+    m_progress = new worker::ProgressStrip(this);
     m_progress->follow(m_task);
+    m_progress->follow(m_listTask);
     m_progress->holdWhileBusy({m_send, m_surveys, m_target, chooseFolder, close});
     layout->addWidget(m_progress);
 
@@ -96,7 +98,7 @@ UploadWindow::UploadWindow(const db::Database& working, const db::ServerChoice& 
     connect(m_send, &QPushButton::clicked, this, &UploadWindow::send);
     connect(chooseFolder, &QPushButton::clicked, this, &UploadWindow::chooseFolder);
     connect(close, &QPushButton::clicked, this, &QWidget::close);
-    connect(m_task, &session::BackgroundTask::finished, this, &UploadWindow::showResult);
+    connect(m_task, &worker::BackgroundTask::finished, this, &UploadWindow::showResult);
     resize(660, 700);
     sendFrom(QFileInfo(m_local.path).absolutePath());
 }
@@ -156,16 +158,23 @@ void UploadWindow::listSurveys()
                                     QFileInfo(m_local.path).fileName()));
         return;
     }
-    try {
-        for (const survey::ListedSurvey& listed : store::openStore(m_local)->listSurveys()) {
-            auto* item = new QListWidgetItem(survey::listText(listed), m_surveys);
-            item->setData(Qt::UserRole, listed.header.batchNumber);
-            item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
-            item->setCheckState(Qt::Checked);
-        }
-    } catch (const db::DbError& error) {
-        m_summary->setText(error.message());
-    }
+    // Read on the worker: counting a large file's vehicles takes a while.
+    worker::run(
+        *m_listTask, this,
+        [local = m_local](worker::BackgroundTask&) { return store::openStore(local)->listSurveys(); },
+        [this](worker::Done<std::vector<survey::ListedSurvey>> done) {
+            if (done.failed()) {
+                m_summary->setText(done.failure);
+                return;
+            }
+            for (const survey::ListedSurvey& listed : done.value) {
+                auto* item = new QListWidgetItem(survey::listText(listed), m_surveys);
+                item->setData(Qt::UserRole, listed.header.batchNumber);
+                item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
+                item->setCheckState(Qt::Checked);
+            }
+        },
+        QStringLiteral("Listing the surveys of %1").arg(db::displayPath(m_local.path)), false);
 }
 
 QStringList UploadWindow::checkedBatches() const
@@ -202,7 +211,7 @@ void UploadWindow::send()
     m_outcomes->clear();
     m_summary->clear();
     m_task->start(
-        [this, local = m_local, server, batches](session::BackgroundTask& task) {
+        [this, local = m_local, server, batches](worker::BackgroundTask& task) {
             TaskReport report(task);
             m_result = uploadSurveys(local, server, batches, report);
         },

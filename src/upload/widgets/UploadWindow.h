@@ -10,10 +10,10 @@ class QLabel;
 class QListWidget;
 class QPushButton;
 
-namespace pelmor::session {
+namespace pelmor::worker {
 class BackgroundTask;
 class ProgressStrip;
-} // namespace pelmor::session
+} // namespace pelmor::worker
 
 namespace pelmor::upload {
 
@@ -78,8 +78,10 @@ private:
     QPushButton* m_send = nullptr;
     QListWidget* m_outcomes = nullptr;
     QLabel* m_summary = nullptr;
-    session::BackgroundTask* m_task = nullptr;
-    session::ProgressStrip* m_progress = nullptr;
+    worker::BackgroundTask* m_task = nullptr;
+    // Lists the surveys of the file sent from.
+    worker::BackgroundTask* m_listTask = nullptr;
+    worker::ProgressStrip* m_progress = nullptr;
     bool m_placed = false;
 };
 

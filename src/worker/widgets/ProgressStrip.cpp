@@ -1,6 +1,6 @@
-#include "session/widgets/ProgressStrip.h"
+#include "worker/widgets/ProgressStrip.h"
 
-#include "session/BackgroundTask.h"
+#include "worker/BackgroundTask.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -9,7 +9,7 @@
 
 #include <algorithm>
 
-namespace pelmor::session {
+namespace pelmor::worker {
 namespace {
 
 // The bar counts thousandths of the work, whatever its size.
@@ -45,6 +45,8 @@ ProgressStrip::ProgressStrip(QWidget* parent)
 
 void ProgressStrip::follow(BackgroundTask* task)
 {
+    if (std::find(m_followed.begin(), m_followed.end(), task) != m_followed.end())
+        return;
     m_followed.emplace_back(task);
     connect(task, &BackgroundTask::started, this,
             [this, task](const QString& what, bool cancellable) { begin(task, what, cancellable); });
@@ -155,4 +157,4 @@ void ProgressStrip::cancelShown()
     m_label->setText(QStringLiteral("Cancelling: %1...").arg(m_shown->what()));
 }
 
-} // namespace pelmor::session
+} // namespace pelmor::worker

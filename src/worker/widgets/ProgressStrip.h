@@ -10,7 +10,7 @@ class QLabel;
 class QProgressBar;
 class QPushButton;
 
-namespace pelmor::session {
+namespace pelmor::worker {
 
 class BackgroundTask;
 
@@ -25,7 +25,7 @@ class ProgressStrip : public QWidget {
 public:
     explicit ProgressStrip(QWidget* parent = nullptr);
 
-    // Shows `task` whenever it runs.
+    // Shows `task` whenever it runs; a task followed already is kept once.
     void follow(BackgroundTask* task);
     // Disables `controls` while any followed task runs; each gets back the
     // state it had before.
@@ -60,4 +60,4 @@ private:
     QPushButton* m_cancel = nullptr;
 };
 
-} // namespace pelmor::session
+} // namespace pelmor::worker

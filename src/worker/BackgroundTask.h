@@ -8,7 +8,7 @@
 #include <functional>
 #include <memory>
 
-namespace pelmor::session {
+namespace pelmor::worker {
 
 // Runs one piece of long work on a thread of its own, so that the window's
 // thread stays free to paint and to answer the user. The work reports its
@@ -69,4 +69,4 @@ private:
     bool m_cancellable = true;
 };
 
-} // namespace pelmor::session
+} // namespace pelmor::worker

@@ -1,4 +1,4 @@
-#include "session/BackgroundTask.h"
+#include "worker/BackgroundTask.h"
 
 #include <QCoreApplication>
 #include <QMetaObject>
@@ -7,7 +7,7 @@
 #include <mutex>
 #include <utility>
 
-namespace pelmor::session {
+namespace pelmor::worker {
 
 BackgroundTask::BackgroundTask(QObject* parent)
     : QObject(parent)
@@ -117,4 +117,4 @@ void BackgroundTask::threadEnded()
     Q_EMIT finished();
 }
 
-} // namespace pelmor::session
+} // namespace pelmor::worker

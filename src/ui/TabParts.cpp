@@ -1,4 +1,4 @@
-#include "study/widgets/TabParts.h"
+#include "ui/TabParts.h"
 
 #include <QFontMetrics>
 #include <QHeaderView>
@@ -8,7 +8,7 @@
 
 #include <algorithm>
 
-namespace pelmor::study {
+namespace pelmor::ui {
 
 QTableWidget* makeTextTable(const QString& objectName, QWidget* parent)
 {
@@ -106,4 +106,4 @@ QString bulletedHtml(const QString& title, const QStringList& lines)
     return html;
 }
 
-} // namespace pelmor::study
+} // namespace pelmor::ui

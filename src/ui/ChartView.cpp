@@ -1,10 +1,8 @@
-#include "study/widgets/ChartView.h"
-
-#include "charts/ChartText.h"
+#include "ui/ChartView.h"
 
 #include <QPainter>
 
-namespace pelmor::study {
+namespace pelmor::ui {
 
 ChartView::ChartView(const QString& objectName, QWidget* parent)
     : QWidget(parent)
@@ -22,10 +20,12 @@ void ChartView::setPainter(Painter painter)
 
 QImage ChartView::image(const QSize& size) const
 {
-    return charts::paintedImage(size, [this, size](QPainter& painter) {
-        if (m_painter)
-            m_painter(painter, size);
-    });
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    if (m_painter)
+        m_painter(painter, size);
+    return image;
 }
 
 void ChartView::paintEvent(QPaintEvent*)
@@ -36,4 +36,4 @@ void ChartView::paintEvent(QPaintEvent*)
         m_painter(painter, size());
 }
 
-} // namespace pelmor::study
+} // namespace pelmor::ui

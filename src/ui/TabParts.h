@@ -12,7 +12,7 @@ class QWidget;
 
 // The parts the Speed Study tab and its comparison share: read-only tables
 // of texts and the coloured band of warnings.
-namespace pelmor::study {
+namespace pelmor::ui {
 
 // A table of texts that cannot be edited, a row selected whole.
 QTableWidget* makeTextTable(const QString& objectName, QWidget* parent);
@@ -39,4 +39,4 @@ void showBand(QLabel* band, Band kind, const QString& html);
 // A band's text: a bold title, then one bullet a line, each line escaped.
 QString bulletedHtml(const QString& title, const QStringList& lines);
 
-} // namespace pelmor::study
+} // namespace pelmor::ui

@@ -1,4 +1,4 @@
-#include "study/widgets/CsvFileDialog.h"
+#include "ui/CsvFileDialog.h"
 
 #include "db/Files.h"
 
@@ -6,7 +6,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 
-namespace pelmor::study {
+namespace pelmor::ui {
 namespace {
 
 // The folder of the last export during this run of the program.
@@ -35,4 +35,4 @@ QString askCsvFile(QWidget* parent, const QString& suggestedName)
     return path;
 }
 
-} // namespace pelmor::study
+} // namespace pelmor::ui

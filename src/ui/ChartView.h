@@ -5,7 +5,7 @@
 
 #include <functional>
 
-namespace pelmor::study {
+namespace pelmor::ui {
 
 // A graph drawn anew at the widget's own size whenever it is painted, so
 // its text stays sharp however large the window is.
@@ -34,4 +34,4 @@ private:
     Painter m_painter;
 };
 
-} // namespace pelmor::study
+} // namespace pelmor::ui
