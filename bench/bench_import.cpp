@@ -53,7 +53,7 @@ public:
 // approach.
 double rawInsertSeconds(const QString& path, const std::vector<loggen::Vehicle>& vehicles)
 {
-    db::Connection connection({path, nullptr});
+    db::Connection connection({path});
     // Stored forms made beforehand, so only SQLite is timed.
     std::vector<std::array<QVariant, 6>> rows;
     rows.reserve(vehicles.size());
@@ -116,10 +116,10 @@ int main(int argc, char* argv[])
         db::initDatabaseFolder(roundFolder.path());
         const QString roundPath = db::databasePath(roundFolder.path());
         if (!withIndex)
-            db::Connection({roundPath, nullptr})
+            db::Connection({roundPath})
                 .executeUnlogged(QStringLiteral("DROP INDEX \"Veh_Data_Batch_Date_Time\""));
         QuietReport report;
-        import::ImportResult result = import::importSurvey({roundPath, nullptr}, header, buffer, report);
+        import::ImportResult result = import::importSurvey({roundPath}, header, buffer, report);
         const double total = report.clock.nsecsElapsed() / 1e9;
         if (result.outcome != import::ImportResult::Outcome::Imported)
             out << "import failed: " << report.messages.join(QStringLiteral(" / ")) << "\n";

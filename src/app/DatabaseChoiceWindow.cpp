@@ -134,7 +134,7 @@ void DatabaseChoiceWindow::tryChoice()
     // Opening the store connects and checks that the server holds the
     // survey database in a version this program reads.
     m_task->start(
-        [database = db::Database{m_state.database.path, nullptr, db::connectionString(choice, password)},
+        [database = db::Database{m_state.database.path, db::connectionString(choice, password)},
          outcome](session::BackgroundTask&) {
             try {
                 store::openStore(database)->capabilities();

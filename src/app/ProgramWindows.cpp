@@ -77,7 +77,7 @@ void ProgramWindows::startOnRememberedDatabase()
         const QString name = db::serverName(remembered);
         QString failure;
         try {
-            store::openStore({{}, nullptr, db::connectionString(remembered, password)})->capabilities();
+            store::openStore({{}, db::connectionString(remembered, password)})->capabilities();
             useDatabase(remembered, password);
             break;
         } catch (const db::DbError& error) {

@@ -195,7 +195,7 @@ int main(int argc, char* argv[])
         err << error.message() << Qt::endl;
         return 1;
     }
-    cli::Context context{folder.path, folder.source, {db::databasePath(folder.path), nullptr},
+    cli::Context context{folder.path, folder.source, {db::databasePath(folder.path)},
                          out,         err,           cli::sendsToServer(*command) ? target : QString()};
     return command->run(parser, context);
 }

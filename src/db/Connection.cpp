@@ -4,7 +4,6 @@
 #include "db/Files.h"
 #include "db/ReplacedFileGuard.h"
 #include "db/Schema.h"
-#include "db/SqlText.h"
 #include "db/SqliteStatement.h"
 
 #include <QFileInfo>
@@ -29,7 +28,6 @@ void Connection::Closer::operator()(sqlite3* handle) const
 
 Connection::Connection(const Database& location)
     : m_path(location.path)
-    , m_observer(location.observer)
 {
     const QString& path = m_path;
     const QFileInfo info(path);
@@ -97,8 +95,7 @@ bool Connection::fileReplaced() const
 
 QVariant Connection::scalar(const QString& statement, const QString& column)
 {
-    issued(statement);
-    SqliteStatement query(*this, translateStatement(statement), statement);
+    SqliteStatement query(*this, statement);
     const int index = query.columnIndex(column);
     if (index < 0)
         throw DbError(QStringLiteral("The query \"%1\" has no column %2.").arg(statement, column));
@@ -111,8 +108,7 @@ QVariant Connection::scalar(const QString& statement, const QString& column)
 
 int Connection::execute(const QString& statement)
 {
-    issued(statement);
-    return SqliteStatement(*this, translateStatement(statement), statement).run();
+    return SqliteStatement(*this, statement).run();
 }
 
 void Connection::executeUnlogged(const QString& statement)

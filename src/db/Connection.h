@@ -15,9 +15,7 @@ namespace pelmor::db {
 // One open handle on a survey database file, opened through the SQLite
 // library the program is linked with. Opening checks that the file exists
 // and is a database, and reports the file by name when it is not.
-// Every statement a caller writes goes through here: the database's observer
-// is told of it as written, then it is translated for SQLite. Statements
-// prepared on a connection must be destroyed before it.
+// Statements prepared on a connection must be destroyed before it.
 class Connection {
 public:
     explicit Connection(const Database& database); // throws DbError
@@ -26,9 +24,9 @@ public:
     Connection& operator=(const Connection&) = delete;
 
     const QString& path() const { return m_path; }
-    // The database as it was opened, observer included: for a second
-    // connection on the same file.
-    Database location() const { return {m_path, m_observer}; }
+    // The database as it was opened: for a second connection on the same
+    // file.
+    Database location() const { return {m_path}; }
     // SQLite's own handle of the open database.
     sqlite3* sqliteHandle() const { return m_handle.get(); }
 
@@ -49,9 +47,9 @@ public:
     // Runs a statement that returns no rows; the number of rows it changed.
     int execute(const QString& statement);
 
-    // A statement of the program's own machinery (schema, maintenance): not
-    // recorded in the statement log and not translated. Statements to run
-    // many times or to read rows from are prepared as a SqliteStatement.
+    // Runs a statement of the program's own machinery (schema,
+    // maintenance). Statements to run many times or to read rows from are
+    // prepared as a SqliteStatement.
     void executeUnlogged(const QString& statement);
 
     // Starts a write transaction: waits (up to the busy timeout) for the
@@ -68,18 +66,12 @@ public:
 
 private:
     void open();
-    void issued(const QString& statement) const
-    {
-        if (m_observer)
-            m_observer->statementIssued(statement);
-    }
 
     struct Closer {
         void operator()(sqlite3* handle) const;
     };
 
     QString m_path;
-    StatementObserver* m_observer;
     QStringList m_duplicatedBatches;
     std::unique_ptr<sqlite3, Closer> m_handle;
 };

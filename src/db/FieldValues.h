@@ -20,8 +20,4 @@ QString storedTime(const QTime& time); // "13:05:00"
 // naming the field when the value does not convert.
 QVariant toStored(const FieldInfo& field, const QVariant& value);
 
-// The stored form of a date or time literal: a date alone gives "2003-01-05",
-// a time alone "08:00:00", both "2003-01-05 08:00:00". Throws DbError.
-QString storedDateTimeLiteral(QStringView literal);
-
 } // namespace pelmor::db

@@ -129,6 +129,8 @@ QStringList schemaStatements(int version)
         statements << siteStatements() << QStringLiteral("PRAGMA user_version = 2");
     if (version >= kDownloadsVersion)
         statements << downloadStatements() << QStringLiteral("PRAGMA user_version = 3");
+    if (version >= kVehicleCountsVersion)
+        statements << vehicleCountStatements() << QStringLiteral("PRAGMA user_version = 4");
     return statements;
 }
 
@@ -156,6 +158,18 @@ QStringList downloadStatements()
         QStringLiteral("CREATE TABLE IF NOT EXISTS \"Survey_Download\" (\"Batch_Number\" TEXT PRIMARY KEY, "
                        "\"Fingerprint\" BLOB NOT NULL, \"Copy\" INTEGER NOT NULL DEFAULT 0, "
                        "UNIQUE (\"Fingerprint\", \"Copy\")) STRICT")};
+}
+
+QStringList vehicleCountStatements()
+{
+    // Every way a survey leaves the file removes its Header row; the count
+    // goes with it, one row a survey rather than a write per vehicle.
+    return {
+        QStringLiteral("CREATE TABLE IF NOT EXISTS \"Survey_Vehicles\" (\"Batch_Number\" TEXT PRIMARY KEY, "
+                       "\"Vehicles\" INTEGER NOT NULL) STRICT"),
+        QStringLiteral("CREATE TRIGGER IF NOT EXISTS \"Header_Takes_Vehicle_Count\" AFTER DELETE ON "
+                       "\"Header\" BEGIN DELETE FROM \"Survey_Vehicles\" WHERE \"Batch_Number\" = "
+                       "OLD.\"Batch_Number\"; END")};
 }
 
 QStringList identityStatements()
@@ -288,6 +302,17 @@ QStringList upgradeSchema(Connection& connection)
                     connection.executeUnlogged(upgrade);
                 fingerprintStoredSurveys(connection);
             }
+            if (from < kVehicleCountsVersion) {
+                for (const QString& upgrade : vehicleCountStatements())
+                    connection.executeUnlogged(upgrade);
+                // Counted anew in one pass over the index, which begins with
+                // the batch number.
+                connection.executeUnlogged(QStringLiteral("DELETE FROM \"Survey_Vehicles\""));
+                connection.executeUnlogged(QStringLiteral(
+                    "INSERT INTO \"Survey_Vehicles\" (\"Batch_Number\", \"Vehicles\") SELECT "
+                    "\"Batch_Number\", count(*) FROM \"Veh_Data\" WHERE \"Batch_Number\" IN (SELECT "
+                    "\"Batch_Number\" FROM \"Header\") GROUP BY \"Batch_Number\""));
+            }
             connection.executeUnlogged(QStringLiteral("PRAGMA user_version = %1").arg(kSchemaVersion));
             connection.executeUnlogged(QStringLiteral("COMMIT"));
             return {};
@@ -325,7 +350,7 @@ void createEmptyDatabase(const QString& path, int version)
                               .arg(displayPath(partial), file.errorString()));
     }
     try {
-        Connection connection({partial, nullptr});
+        Connection connection({partial});
         Transaction transaction(connection);
         for (const QString& statement : schemaStatements(version))
             connection.executeUnlogged(statement);

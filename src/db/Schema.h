@@ -48,12 +48,15 @@ const TableInfo* findTable(const QString& name);
 // batch number, and no statistics row written under a batch number without
 // its Header row; version 2 adds the sites the surveys are taken at;
 // version 3 adds the fingerprint of each survey's download (see
-// DownloadFingerprint), by which a download is stored once.
-inline constexpr int kSchemaVersion = 3;
+// DownloadFingerprint), by which a download is stored once; version 4 keeps
+// each survey's vehicle count, so that listing the surveys reads no vehicle.
+inline constexpr int kSchemaVersion = 4;
 // The first version whose files hold the sites' tables.
 inline constexpr int kSitesVersion = 2;
 // The first version whose files hold the downloads' fingerprints.
 inline constexpr int kDownloadsVersion = 3;
+// The first version whose files keep each survey's vehicle count.
+inline constexpr int kVehicleCountsVersion = 4;
 
 // The statements that create the schema of `version` in an empty database,
 // and the one settings row every database carries.
@@ -72,6 +75,11 @@ QStringList siteStatements();
 // beside the first (0, the number every new survey gets).
 QStringList downloadStatements();
 
+// The statements that add the table of the surveys' vehicle counts
+// (version 4): one row a survey with vehicles, written with the survey and
+// removed with its Header row.
+QStringList vehicleCountStatements();
+
 // Writes a new empty database with the schema of `version` to `path`,
 // replacing a file of that name only once the new one is complete. Version
 // 0 is for a file that must take rows breaking identity (the rows a repair
@@ -83,12 +91,11 @@ class Connection;
 // Brings an older file to the current layout in one transaction: either all
 // of the upgrade lands or the file stays exactly as it was. The
 // fingerprints of the surveys stored before are made in one pass over the
-// vehicles. A file whose batch numbers are already stored more than once is
-// not changed; those batch numbers are returned, in order. A file that cannot be written now
-// (read-only, or another program holds the write lock) is left for a later
-// opening, as is a file with no tables yet.
-// Whether the file has the table `name`: a file not yet brought up to date
-// lacks the later ones.
+// vehicles, their vehicle counts in one pass over the vehicles' index. A file whose batch numbers are already
+// stored more than once is not changed; those batch numbers are returned, in order. A file that cannot be
+// written now (read-only, or another program holds the write lock) is left for a later opening, as is a file
+// with no tables yet. Whether the file has the table `name`: a file not yet brought up to date lacks the
+// later ones.
 bool hasTable(Connection& connection, const char* name);
 
 QStringList upgradeSchema(Connection& connection);

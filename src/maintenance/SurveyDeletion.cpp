@@ -4,7 +4,6 @@
 #include "db/DbError.h"
 #include "db/DurableFiles.h"
 #include "db/Schema.h"
-#include "db/SqlText.h"
 #include "maintenance/DatabaseCheck.h"
 #include "maintenance/DatabaseFiles.h"
 #include "maintenance/MaintenanceTexts.h"

@@ -95,8 +95,7 @@ void storeOnServer(const QString& database, const QString& batch)
     struct : upload::UploadReport {
         void progress(qint64, qint64) override {}
     } report;
-    const db::Database server{
-        {}, nullptr, db::connectionString(serverChoice(database, QStringLiteral("postgres")))};
+    const db::Database server{{}, db::connectionString(serverChoice(database, QStringLiteral("postgres")))};
     QVERIFY(upload::uploadSurveys(file.database(), server, {}, report).complete());
 }
 
@@ -492,7 +491,7 @@ private:
         QStringList batches;
         for (const survey::ListedSurvey& listed :
              store::openStore(
-                 {{}, nullptr, db::connectionString(serverChoice(m_database, QStringLiteral("postgres")))})
+                 {{}, db::connectionString(serverChoice(m_database, QStringLiteral("postgres")))})
                  ->listSurveys())
             batches << listed.header.batchNumber;
         return batches;

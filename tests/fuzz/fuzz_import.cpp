@@ -95,10 +95,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                       QStringLiteral("North"),
                                       QStringLiteral("School")};
     SilentReport report;
-    const import::ImportResult result =
-        import::importSurvey({place.databasePath, nullptr}, header, buffer, report);
+    const import::ImportResult result = import::importSurvey({place.databasePath}, header, buffer, report);
 
-    db::Connection connection({place.databasePath, nullptr});
+    db::Connection connection({place.databasePath});
     const QString unit = QSettings().value(QLatin1String(import::kUnitSetting)).toString();
     if (result.outcome == import::ImportResult::Outcome::Imported) {
         require(count(connection, "Header") == 1 && count(connection, "Summary") == 1);

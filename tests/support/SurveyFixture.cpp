@@ -146,7 +146,7 @@ void storeSurvey(const QString& databasePath, const Survey& survey)
 
 void storeSurveys(const QString& databasePath, const std::vector<Survey>& surveys)
 {
-    db::Connection connection({databasePath, nullptr});
+    db::Connection connection({databasePath});
     db::Transaction transaction(connection);
     for (const Survey& survey : surveys)
         addSurvey(connection, survey);

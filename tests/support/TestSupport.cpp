@@ -5,7 +5,6 @@
 #include "db/DbError.h"
 #include "db/Files.h"
 #include "db/Schema.h"
-#include "db/SqlText.h"
 #include "db/SqliteStatement.h"
 
 #include <QDir>
@@ -82,8 +81,8 @@ QByteArray fileBytes(const QString& path)
 
 QStringList rowTexts(const QString& databasePath, const QString& statement, const QStringList& fields)
 {
-    db::Connection connection({databasePath, nullptr});
-    db::SqliteStatement query(connection, db::translateStatement(statement), statement);
+    db::Connection connection({databasePath});
+    db::SqliteStatement query(connection, statement);
     std::vector<int> columns;
     for (int column = 0; fields.isEmpty() && column < query.columnCount(); ++column)
         columns.push_back(column);
@@ -194,6 +193,13 @@ void writeOlderDatabase(const QString& path, const QStringList& headerBatches, i
         statements += db::identityStatements().join(QLatin1Char(';')) + QLatin1Char(';');
     statements += QStringLiteral("COMMIT;");
     executeOnFile(path, statements);
+    // The layout before the vehicle counts: brought up to date, then
+    // without them.
+    if (version == db::kDownloadsVersion) {
+        db::Connection{{path}};
+        executeOnFile(path, QStringLiteral("DROP TRIGGER \"Header_Takes_Vehicle_Count\"; DROP TABLE "
+                                           "\"Survey_Vehicles\"; PRAGMA user_version = 3"));
+    }
 }
 
 int schemaVersionOf(const QString& path)
