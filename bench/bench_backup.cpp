@@ -6,9 +6,9 @@
 #include "SurveyFixture.h"
 #include "db/Connection.h"
 #include "db/Files.h"
-#include "db/Schema.h"
 #include "maintenance/FileMaintenance.h"
 #include "maintenance/SurveyDeletion.h"
+#include "store/SqliteSchema.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -43,7 +43,7 @@ int main(int argc, char* argv[])
     QTextStream out(stdout);
 
     QTemporaryDir folder;
-    db::initDatabaseFolder(folder.path());
+    store::initDatabaseFolder(folder.path());
     const QString database = db::databasePath(folder.path());
     const QString backup = QDir(folder.path()).filePath(QStringLiteral("pelmor.bak"));
 

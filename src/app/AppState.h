@@ -20,7 +20,7 @@ enum class ImportStep;
 // survive a main window that is closed and opened again.
 struct AppState {
     // The folder of the database, its template and backup, and the saved
-    // downloads, chosen at start (db::openDatabaseFolder).
+    // downloads, chosen at start (store::openDatabaseFolder).
     QString databaseFolder;
     // The survey database: the database folder and "pelmor.mdb".
     db::Database database;

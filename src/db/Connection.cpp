@@ -3,7 +3,6 @@
 #include "db/DbError.h"
 #include "db/Files.h"
 #include "db/ReplacedFileGuard.h"
-#include "db/Schema.h"
 #include "db/SqliteStatement.h"
 
 #include <QFileInfo>
@@ -78,9 +77,6 @@ void Connection::open()
     // being copied into the page cache each time. (A larger page cache
     // keeps more pages but makes the inserts of an import slower.)
     prepareFile("PRAGMA mmap_size = 268435456", "cannot be set up");
-    // A file of an older layout is brought up to date once, by whichever
-    // program opens it first.
-    m_duplicatedBatches = upgradeSchema(*this);
 }
 
 Connection::~Connection() = default;
@@ -193,6 +189,16 @@ void Transaction::commit()
 {
     m_connection.commit();
     m_open = false;
+}
+
+bool hasTable(Connection& connection, const char* name)
+{
+    SqliteStatement query(connection,
+                          QStringLiteral("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ?"));
+    query.bind(0, QString::fromLatin1(name));
+    const bool found = query.nextRow();
+    query.reset();
+    return found;
 }
 
 } // namespace pelmor::db

@@ -35,11 +35,6 @@ public:
     // its place since it was opened. SQLite then refuses every write to it.
     bool fileReplaced() const;
 
-    // The batch numbers stored more than once in a file of an older layout,
-    // which kept it from being brought up to date when it was opened; empty
-    // for a file that keeps each batch number once.
-    const QStringList& duplicatedBatches() const { return m_duplicatedBatches; }
-
     // Runs a query and reads the named column of its first row; a null value
     // when there is no row. Column names match without regard to case.
     QVariant scalar(const QString& statement, const QString& column);
@@ -72,9 +67,12 @@ private:
     };
 
     QString m_path;
-    QStringList m_duplicatedBatches;
     std::unique_ptr<sqlite3, Closer> m_handle;
 };
+
+// Whether the file has the table `name`: a file not yet brought up to date
+// lacks the later ones.
+bool hasTable(Connection& connection, const char* name);
 
 // Rolls back on destruction unless committed: writes that belong together
 // land together or not at all.

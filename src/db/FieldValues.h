@@ -1,7 +1,5 @@
 #pragma once
 
-#include "db/Schema.h"
-
 #include <QDate>
 #include <QString>
 #include <QTime>
@@ -12,6 +10,16 @@
 // and are converted the way the original engine converted them; a text that
 // does not convert is an error, never a silent zero.
 namespace pelmor::db {
+
+// How a field stores its value. Date and Time fields hold text in a sortable
+// stored form ("2002-05-03", "13:05:00"); values written to them are read as
+// dates or times first.
+enum class FieldKind { Text, Integer, Date, Time };
+
+struct FieldInfo {
+    QString name;
+    FieldKind kind;
+};
 
 QString storedDate(const QDate& date); // "2003-01-05"
 QString storedTime(const QTime& time); // "13:05:00"

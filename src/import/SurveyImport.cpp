@@ -4,12 +4,12 @@
 #include "db/DownloadFingerprint.h"
 #include "db/FieldValues.h"
 #include "db/Files.h"
-#include "db/Schema.h"
 #include "import/LogParser.h"
 #include "import/UnitPreference.h"
 #include "sites/SitePlacement.h"
 #include "stats/Pace.h"
 #include "stats/Summary.h"
+#include "store/SqliteSchema.h"
 #include "store/SurveyStore.h"
 #include "survey/FieldLimits.h"
 #include "text/Formats.h"
@@ -79,7 +79,7 @@ struct LateRefusal {
 
 const db::FieldInfo& vehicleField(const char* name)
 {
-    const db::TableInfo* vehicles = db::findTable(QStringLiteral("Veh_Data"));
+    const store::TableInfo* vehicles = store::findTable(QStringLiteral("Veh_Data"));
     return vehicles->fields[size_t(vehicles->fieldIndex(QLatin1String(name)))];
 }
 
@@ -613,7 +613,7 @@ ImportResult importSurvey(const db::Database& database, const SurveyHeader& type
         // A file that holds a batch number twice cannot keep surveys apart:
         // nothing is added to it until those surveys are dealt with.
         if (const QStringList duplicated = store->duplicatedBatches(); !duplicated.isEmpty())
-            return failed(db::duplicatedBatchesMessage(database.path, duplicated), QString());
+            return failed(store::duplicatedBatchesMessage(database.path, duplicated), QString());
         // The header check has read the start date and time.
         const QDateTime start = *text::parseStart(header.startDate, header.startTime);
         const DownloadFigures figures = downloadFigures(buffer);

@@ -3,12 +3,12 @@
 #include "db/Connection.h"
 #include "db/DbError.h"
 #include "db/DurableFiles.h"
-#include "db/Schema.h"
 #include "maintenance/DatabaseCheck.h"
 #include "maintenance/DatabaseFiles.h"
 #include "maintenance/MaintenanceTexts.h"
 #include "maintenance/SqliteFile.h"
 #include "maintenance/WriteLock.h"
+#include "store/SqliteSchema.h"
 #include "store/SurveyStore.h"
 
 #include <QFile>

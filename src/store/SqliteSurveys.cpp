@@ -8,7 +8,6 @@
 #include "db/DownloadFingerprint.h"
 #include "db/FieldValues.h"
 #include "db/Files.h"
-#include "db/Schema.h"
 #include "db/SqliteStatement.h"
 
 #include <QTime>
@@ -407,7 +406,7 @@ DeletedSurvey SqliteSurveyStore::deleteSurvey(const QString& batchNumber)
 
 QStringList SqliteSurveyStore::duplicatedBatches() const
 {
-    return m_connection.duplicatedBatches();
+    return m_duplicatedBatches;
 }
 
 std::unique_ptr<SurveyWriter> SqliteSurveyStore::beginSurvey(const survey::HeaderRow& header)

@@ -11,9 +11,7 @@
 #include "app/MainWindow.h"
 #include "app/PrintControls.h"
 #include "app/ProgramWindows.h"
-#include "db/DatabaseFolder.h"
 #include "db/Files.h"
-#include "db/Schema.h"
 #include "db/ServerChoice.h"
 #include "loggen/LogWriter.h"
 #include "loggen/SurveyProfile.h"
@@ -22,6 +20,8 @@
 #include "maintenance/widgets/MaintenanceWindow.h"
 #include "reports/widgets/ReportWindow.h"
 #include "session/BackgroundTask.h"
+#include "store/DatabaseFolder.h"
+#include "store/SqliteSchema.h"
 #include "store/SurveyStore.h"
 #include "upload/SurveyUpload.h"
 
@@ -289,13 +289,13 @@ private Q_SLOTS:
         db::rememberServerChoice(serverChoice(m_database));
         const QString laptop = program.folder.filePath(QStringLiteral("laptop"));
         QVERIFY(QDir().mkpath(laptop));
-        db::initDatabaseFolder(laptop);
+        store::initDatabaseFolder(laptop);
         test::Survey survey;
         survey.batchNumber = QStringLiteral("050303-L");
         survey.addSpeeds({{30, 3}});
         test::storeSurvey(db::databasePath(laptop), survey);
         QCommandLineParser parser;
-        parser.addOption(db::databaseFolderOption());
+        parser.addOption(store::databaseFolderOption());
         QVERIFY(parser.parse({QStringLiteral("pelmor"), QStringLiteral("--db"), laptop}));
         QVERIFY(program.windows->startFromArguments(parser));
         QVERIFY(!program.state.serverChoice.useServer);

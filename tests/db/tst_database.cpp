@@ -2,9 +2,10 @@
 #include "db/Connection.h"
 #include "db/DbError.h"
 #include "db/FieldValues.h"
-#include "db/Schema.h"
 #include "db/ServerChoice.h"
 #include "db/SqliteStatement.h"
+#include "store/SqliteSchema.h"
+#include "store/SurveyStore.h"
 
 #include <QDir>
 #include <QFile>
@@ -173,9 +174,9 @@ private Q_SLOTS:
         QFETCH(QString, field);
         QFETCH(QString, text);
         QFETCH(QVariant, stored);
-        const db::TableInfo& vehicles =
-            *std::find_if(db::tables().begin(), db::tables().end(),
-                          [](const db::TableInfo& t) { return t.name == "Veh_Data"; });
+        const store::TableInfo& vehicles =
+            *std::find_if(store::tables().begin(), store::tables().end(),
+                          [](const store::TableInfo& t) { return t.name == "Veh_Data"; });
         const db::FieldInfo& info = vehicles.fields.at(size_t(vehicles.fieldIndex(field)));
         try {
             const QVariant converted = db::toStored(info, text);
@@ -220,13 +221,13 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("duplicated");
         QTest::addColumn<int>("version");
         QTest::addColumn<int>("from"); // the version of the file before
-        row("empty", QStringList(), false, QStringList(), db::kSchemaVersion, 0);
+        row("empty", QStringList(), false, QStringList(), store::kSchemaVersion, 0);
         row("distinct batch numbers", QStringList{"050302-A", "050302-B"}, false, QStringList(),
-            db::kSchemaVersion, 0);
+            store::kSchemaVersion, 0);
         row("keys but no sites", QStringList{"050302-A", "050302-B"}, false, QStringList(),
-            db::kSchemaVersion, 1);
+            store::kSchemaVersion, 1);
         row("no vehicle counts", QStringList{"050302-A", "050302-B"}, false, QStringList(),
-            db::kSchemaVersion, db::kDownloadsVersion);
+            store::kSchemaVersion, store::kDownloadsVersion);
         row("one number twice", QStringList{"050302-A", "050302-A", "050303-A"}, false,
             QStringList{"050302-A"}, 0, 0);
         row("two numbers twice", QStringList{"060302-B", "050302-A", "060302-B", "050302-A"}, false,
@@ -253,10 +254,9 @@ private Q_SLOTS:
                 QSKIP("this machine cannot make a folder read-only");
         }
         {
-            Connection connection({path});
-            QCOMPARE(connection.duplicatedBatches(), duplicated);
+            QCOMPARE(store::openStore({path})->duplicatedBatches(), duplicated);
             if (!duplicated.isEmpty()) {
-                const QString message = db::duplicatedBatchesMessage(path, duplicated);
+                const QString message = store::duplicatedBatchesMessage(path, duplicated);
                 for (const QString& batch : duplicated)
                     QVERIFY2(message.contains(batch), qPrintable(message));
                 QVERIFY2(message.contains("Delete") && message.contains("Repair"), qPrintable(message));

@@ -3,8 +3,8 @@
 #include "db/Connection.h"
 #include "db/DbError.h"
 #include "db/Files.h"
-#include "db/Schema.h"
 #include "import/UnitPreference.h"
+#include "store/SqliteSchema.h"
 
 #include <QDir>
 #include <QFile>
@@ -461,7 +461,7 @@ private Q_SLOTS:
         m_report = test::ImportMessages();
         const QStringList before = contents(m_folder->databasePath());
         const ImportResult result = run(completeHeader(second, changes), second);
-        QCOMPARE(test::schemaVersionOf(m_folder->databasePath()), db::kSchemaVersion);
+        QCOMPARE(test::schemaVersionOf(m_folder->databasePath()), store::kSchemaVersion);
         if (stored) {
             QCOMPARE(result.outcome, Outcome::Imported);
             return;

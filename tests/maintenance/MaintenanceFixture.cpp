@@ -3,8 +3,8 @@
 #include "SurveyFixture.h"
 #include "db/Connection.h"
 #include "db/DbError.h"
-#include "db/Schema.h"
 #include "db/SqliteStatement.h"
+#include "store/SqliteSchema.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
@@ -81,7 +81,7 @@ QStringList databaseContent(const QString& databasePath)
 {
     db::Connection connection({databasePath});
     QStringList lines;
-    for (const db::TableInfo& table : db::tables()) {
+    for (const store::TableInfo& table : store::tables()) {
         db::SqliteStatement rows(
             connection, QStringLiteral("SELECT rowid, * FROM \"%1\" ORDER BY rowid").arg(table.name));
         const auto [count, digest] = digestOf(rows);

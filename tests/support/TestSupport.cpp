@@ -1,11 +1,12 @@
 #include "TestSupport.h"
 
 #include "db/Connection.h"
-#include "db/DatabaseFolder.h"
 #include "db/DbError.h"
 #include "db/Files.h"
-#include "db/Schema.h"
 #include "db/SqliteStatement.h"
+#include "store/DatabaseFolder.h"
+#include "store/SqliteSchema.h"
+#include "store/SurveyStore.h"
 
 #include <QDir>
 #include <QFile>
@@ -172,7 +173,7 @@ void executeOnFile(const QString& path, const QString& statements)
 
 void writeOlderDatabase(const QString& path, const QStringList& headerBatches, int vehicles, int version)
 {
-    db::createEmptyDatabase(path, 0);
+    store::createEmptyDatabase(path, 0);
     QString statements = QStringLiteral("BEGIN;");
     for (const QString& batch : headerBatches) {
         statements +=
@@ -190,13 +191,13 @@ void writeOlderDatabase(const QString& path, const QStringList& headerBatches, i
                     .arg(30 + vehicle);
     }
     if (version >= 1)
-        statements += db::identityStatements().join(QLatin1Char(';')) + QLatin1Char(';');
+        statements += store::identityStatements().join(QLatin1Char(';')) + QLatin1Char(';');
     statements += QStringLiteral("COMMIT;");
     executeOnFile(path, statements);
     // The layout before the vehicle counts: brought up to date, then
     // without them.
-    if (version == db::kDownloadsVersion) {
-        db::Connection{{path}};
+    if (version == store::kDownloadsVersion) {
+        store::openStore({path});
         executeOnFile(path, QStringLiteral("DROP TRIGGER \"Header_Takes_Vehicle_Count\"; DROP TABLE "
                                            "\"Survey_Vehicles\"; PRAGMA user_version = 3"));
     }
@@ -223,12 +224,12 @@ TempProgramFolder::TempProgramFolder()
     // starts: a test never reads or changes the settings of whoever runs it.
     // The test process names itself as the programs do, so that it finds
     // their settings there.
-    db::setProgramNames();
+    store::setProgramNames();
     const QString settings = m_dir.filePath(QStringLiteral("settings"));
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings);
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settings);
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(settings));
-    db::initDatabaseFolder(m_dir.path());
+    store::initDatabaseFolder(m_dir.path());
 }
 
 QString TempProgramFolder::databasePath() const

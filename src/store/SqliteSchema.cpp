@@ -1,4 +1,4 @@
-#include "db/Schema.h"
+#include "store/SqliteSchema.h"
 
 #include "db/Connection.h"
 #include "db/DbError.h"
@@ -14,7 +14,21 @@
 #include <map>
 #include <memory>
 
-namespace pelmor::db {
+namespace pelmor::store {
+
+using db::Connection;
+using db::DbError;
+using db::displayPath;
+using db::DownloadFingerprint;
+using db::FieldInfo;
+using db::FieldKind;
+using db::kDatabaseFileName;
+using db::kTemplateFileName;
+using db::replaceFile;
+using db::SqliteStatement;
+using db::syncFile;
+using db::Transaction;
+
 namespace {
 
 std::vector<FieldInfo> textFields(std::initializer_list<const char*> names)
@@ -257,20 +271,10 @@ void fingerprintStoredSurveys(Connection& connection)
 
 } // namespace
 
-bool hasTable(Connection& connection, const char* name)
-{
-    SqliteStatement query(connection,
-                          QStringLiteral("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ?"));
-    query.bind(0, QString::fromLatin1(name));
-    const bool found = query.nextRow();
-    query.reset();
-    return found;
-}
-
 QStringList upgradeSchema(Connection& connection)
 {
     const QString version = QStringLiteral("PRAGMA user_version");
-    if (numberFrom(connection, version) >= kSchemaVersion || !hasTable(connection, "Header"))
+    if (numberFrom(connection, version) >= kSchemaVersion || !db::hasTable(connection, "Header"))
         return {};
     try {
         connection.executeUnlogged(QStringLiteral("BEGIN IMMEDIATE"));
@@ -380,4 +384,4 @@ void initDatabaseFolder(const QString& folder)
         throw DbError(QStringLiteral("Cannot create the database file %1.").arg(displayPath(databaseFile)));
 }
 
-} // namespace pelmor::db
+} // namespace pelmor::store

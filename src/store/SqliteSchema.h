@@ -1,25 +1,24 @@
 #pragma once
 
+#include "db/FieldValues.h"
+
 #include <QString>
 #include <QStringList>
 
 #include <vector>
 
 namespace pelmor::db {
+class Connection;
+}
 
-// How a field stores its value. Date and Time fields hold text in a sortable
-// stored form ("2002-05-03", "13:05:00"); values written to them are read as
-// dates or times first.
-enum class FieldKind { Text, Integer, Date, Time };
-
-struct FieldInfo {
-    QString name;
-    FieldKind kind;
-};
+// The layout of the survey database file: its tables and indexes, the
+// statements that create it, and the steps that bring an older file up to
+// date.
+namespace pelmor::store {
 
 struct TableInfo {
     QString name;
-    std::vector<FieldInfo> fields;
+    std::vector<db::FieldInfo> fields;
 
     // Index of a field, found without regard to letter case; -1 when absent.
     int fieldIndex(const QString& fieldName) const;
@@ -86,19 +85,15 @@ QStringList vehicleCountStatements();
 // saves); it is brought up to date when it is next opened. Throws DbError.
 void createEmptyDatabase(const QString& path, int version = kSchemaVersion);
 
-class Connection;
-
 // Brings an older file to the current layout in one transaction: either all
 // of the upgrade lands or the file stays exactly as it was. The
 // fingerprints of the surveys stored before are made in one pass over the
-// vehicles, their vehicle counts in one pass over the vehicles' index. A file whose batch numbers are already
-// stored more than once is not changed; those batch numbers are returned, in order. A file that cannot be
-// written now (read-only, or another program holds the write lock) is left for a later opening, as is a file
-// with no tables yet. Whether the file has the table `name`: a file not yet brought up to date lacks the
-// later ones.
-bool hasTable(Connection& connection, const char* name);
-
-QStringList upgradeSchema(Connection& connection);
+// vehicles, their vehicle counts in one pass over the vehicles' index. A
+// file whose batch numbers are already stored more than once is not
+// changed; those batch numbers are returned, in order. A file that cannot
+// be written now (read-only, or another program holds the write lock) is
+// left for a later opening, as is a file with no tables yet.
+QStringList upgradeSchema(db::Connection& connection);
 
 // What the user is told when `path` holds surveys under the same batch
 // numbers: which, and what to do first.
@@ -108,4 +103,4 @@ QString duplicatedBatchesMessage(const QString& path, const QStringList& batches
 // (a copy of the template, only when none exists yet). Throws DbError.
 void initDatabaseFolder(const QString& folder);
 
-} // namespace pelmor::db
+} // namespace pelmor::store
