@@ -177,10 +177,12 @@ QStringList downloadStatements()
 QStringList vehicleCountStatements()
 {
     // Every way a survey leaves the file removes its Header row; the count
-    // goes with it, one row a survey rather than a write per vehicle.
+    // goes with it, one row a survey rather than a write per vehicle. The
+    // rows live in the key's own tree, whose pages a repair cannot take for
+    // lost rows of another table of the same columns.
     return {
         QStringLiteral("CREATE TABLE IF NOT EXISTS \"Survey_Vehicles\" (\"Batch_Number\" TEXT PRIMARY KEY, "
-                       "\"Vehicles\" INTEGER NOT NULL) STRICT"),
+                       "\"Vehicles\" INTEGER NOT NULL) STRICT, WITHOUT ROWID"),
         QStringLiteral("CREATE TRIGGER IF NOT EXISTS \"Header_Takes_Vehicle_Count\" AFTER DELETE ON "
                        "\"Header\" BEGIN DELETE FROM \"Survey_Vehicles\" WHERE \"Batch_Number\" = "
                        "OLD.\"Batch_Number\"; END")};
