@@ -6,9 +6,9 @@
 #include "SurveyFixture.h"
 #include "db/Connection.h"
 #include "db/Files.h"
-#include "db/Schema.h"
 #include "maintenance/FileMaintenance.h"
 #include "maintenance/SurveyDeletion.h"
+#include "store/SqliteSchema.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -28,7 +28,7 @@ double mebibytes(const QString& path)
 
 qint64 vehicleCount(const QString& path)
 {
-    db::Connection connection({path, nullptr});
+    db::Connection connection({path});
     return connection.scalar(QStringLiteral("select count(*) as n from Veh_Data"), QStringLiteral("n"))
         .toLongLong();
 }
@@ -43,7 +43,7 @@ int main(int argc, char* argv[])
     QTextStream out(stdout);
 
     QTemporaryDir folder;
-    db::initDatabaseFolder(folder.path());
+    store::initDatabaseFolder(folder.path());
     const QString database = db::databasePath(folder.path());
     const QString backup = QDir(folder.path()).filePath(QStringLiteral("pelmor.bak"));
 
@@ -64,7 +64,7 @@ int main(int argc, char* argv[])
             deleted << survey.batchNumber; // the 2nd and the 7th go again
     }
     for (const QString& batch : deleted)
-        maintenance::deleteSurvey({database, nullptr}, batch);
+        maintenance::deleteSurvey({database}, batch);
     out << "database: " << surveys << " surveys, " << vehicleCount(database) << " vehicles, stored in "
         << timer.elapsed() / 1000.0 << " s (" << deleted.size() << " more surveys stored and deleted)\n";
 

@@ -53,7 +53,7 @@ int main(int argc, char* argv[])
         flow::BreakdownResult result;
         for (int round = 0; round < rounds; ++round) {
             timer.restart();
-            result = flow::runBreakdown({path, nullptr}, inputs, bins);
+            result = flow::runBreakdown({path}, inputs, bins);
             const double ms = timer.nsecsElapsed() / 1e6;
             best = std::min(best, ms);
             worst = std::max(worst, ms);

@@ -76,7 +76,7 @@ int main(int argc, char* argv[])
     out << "surveys: 2 x " << vehicleCount << " vehicles over 7 days, stored in " << timer.elapsed()
         << " ms\n";
 
-    const db::Database database{path, nullptr};
+    const db::Database database{path};
     compare::ComparisonResult result;
     const auto [best, worst] =
         bench::measure(rounds, [&] { result = compare::compareSurveys(database, kBefore, kAfter); });

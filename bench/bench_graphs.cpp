@@ -87,7 +87,7 @@ int main(int argc, char* argv[])
         << " ms; pace " << pace.low << " - " << pace.high << ", 85th percentile " << survey.percentile85
         << "\n";
 
-    const db::Database database{path, nullptr};
+    const db::Database database{path};
     const survey::SurveyRecord record = store::openStore(database)->loadSurvey(survey.batchNumber);
     using Draw = std::function<charts::GraphResult(bool blackAndWhite)>;
     const std::vector<std::pair<QString, Draw>> graphs = {

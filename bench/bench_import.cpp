@@ -3,14 +3,18 @@
 // transaction) and prints the time and memory it takes, where the time goes
 // (parsing, writing the rows, keeping the index, the statistics), and the
 // time SQLite alone needs for the same rows through one prepared insert.
+// Then lists the surveys of a large file (ten surveys of LISTED vehicles in
+// all), through the store and through `pelmor-cli surveys`, beside the
+// count of each survey's vehicles that the list would take without the kept
+// counts.
 //
-//   bench_import [VEHICLES] [ROUNDS]   (default 1000000 vehicles, best of 3)
+//   bench_import [VEHICLES] [ROUNDS] [LISTED]
+//   (default 1000000 vehicles, best of 3, 20000000 listed)
 #include "BenchSurveyHeader.h"
 #include "BenchUtil.h"
 #include "db/Connection.h"
 #include "db/FieldValues.h"
 #include "db/Files.h"
-#include "db/Schema.h"
 #include "db/SqliteStatement.h"
 #include "import/DownloadVehicles.h"
 #include "import/LogParser.h"
@@ -18,9 +22,12 @@
 #include "loggen/LogWriter.h"
 #include "loggen/SurveyProfile.h"
 #include "loggen/VehicleGenerator.h"
+#include "store/SqliteSchema.h"
+#include "store/SurveyStore.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTextStream>
 
@@ -54,7 +61,7 @@ public:
 // approach.
 double rawInsertSeconds(const QString& path, const std::vector<loggen::Vehicle>& vehicles)
 {
-    db::Connection connection({path, nullptr});
+    db::Connection connection({path});
     // Stored forms made beforehand, so only SQLite is timed.
     std::vector<std::array<QVariant, 6>> rows;
     rows.reserve(vehicles.size());
@@ -81,6 +88,79 @@ double rawInsertSeconds(const QString& path, const std::vector<loggen::Vehicle>&
     return timer.nsecsElapsed() / 1e9;
 }
 
+// The best of five runs of `work`, in milliseconds.
+template <typename Work> double bestMs(Work work)
+{
+    double best = 1e9;
+    for (int run = 0; run < 5; ++run) {
+        QElapsedTimer timer;
+        timer.start();
+        work();
+        best = std::min(best, timer.nsecsElapsed() / 1e6);
+    }
+    return best;
+}
+
+// Ten surveys of `vehicles` vehicles in all, written by SQLite itself into a
+// file that then reads as one stored before the counts were kept, so the
+// store's first opening counts them in its upgrade.
+void measureListing(QTextStream& out, qint64 vehicles)
+{
+    QTemporaryDir folder;
+    store::initDatabaseFolder(folder.path());
+    const QString path = db::databasePath(folder.path());
+    constexpr int kSurveys = 10;
+    QElapsedTimer timer;
+    timer.start();
+    {
+        db::Connection connection({path});
+        db::Transaction transaction(connection);
+        for (int survey = 0; survey < kSurveys; ++survey) {
+            const QString batch = QStringLiteral("0303%1-A").arg(survey, 2, 10, QLatin1Char('0'));
+            connection.executeUnlogged(
+                QStringLiteral("INSERT INTO Header (Batch_Number, Location, Date, Time) "
+                               "VALUES ('%1', 'Bench Road', '03/02/26', '08:00')")
+                    .arg(batch));
+            connection.executeUnlogged(
+                QStringLiteral(
+                    "WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i + 1 < %2) "
+                    "INSERT INTO Veh_Data (Batch_Number, Offset, Veh_Direction, Speed, Time, Date) "
+                    "SELECT '%1', i, '+', 20 + i % 50, printf('%02d:%02d:00', i / 3600 % 24, i / 60 "
+                    "% 60), date('2026-03-02', '+' || (i / 86400) || ' days') FROM n")
+                    .arg(batch)
+                    .arg(vehicles / kSurveys));
+        }
+        connection.executeUnlogged(QStringLiteral("PRAGMA user_version = 3"));
+        transaction.commit();
+    }
+    out << "listing: " << vehicles << " vehicles in " << kSurveys << " surveys written in "
+        << timer.nsecsElapsed() / 1e9 << " s\n";
+    timer.restart();
+    const auto store = store::openStore({path});
+    out << "  upgrade counting them: " << timer.nsecsElapsed() / 1e9 << " s\n";
+    qint64 listed = 0;
+    const double storeMs = bestMs([&] {
+        listed = 0;
+        for (const auto& survey : store->listSurveys())
+            listed += survey.vehicles;
+    });
+    db::Connection connection({path});
+    const double countedMs = bestMs([&] {
+        connection.scalar(QStringLiteral("SELECT sum((SELECT count(*) FROM \"Veh_Data\" v WHERE "
+                                         "v.\"Batch_Number\" = h.\"Batch_Number\")) AS n FROM \"Header\" h"),
+                          QStringLiteral("n"));
+    });
+    const QString cli = QCoreApplication::applicationDirPath() + QStringLiteral("/../bin/pelmor-cli");
+    const double cliMs = bestMs([&] {
+        QProcess process;
+        process.start(cli, {QStringLiteral("--db"), folder.path(), QStringLiteral("surveys")});
+        process.waitForFinished(-1);
+    });
+    out << "  listSurveys " << storeMs << " ms (" << listed
+        << " vehicles listed); counting the vehicles instead " << countedMs
+        << " ms; pelmor-cli surveys, whole process " << cliMs << " ms\n";
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -101,7 +181,7 @@ int main(int argc, char* argv[])
     const import::HeaderFields fields = import::readHeaderFields(buffer);
 
     QTemporaryDir folder;
-    db::initDatabaseFolder(folder.path());
+    store::initDatabaseFolder(folder.path());
     const QString path = db::databasePath(folder.path());
     const import::SurveyHeader header = bench::benchSurveyHeader(fields);
 
@@ -114,13 +194,13 @@ int main(int argc, char* argv[])
     };
     const auto importOnce = [&](bool withIndex, Timing& best) {
         QTemporaryDir roundFolder;
-        db::initDatabaseFolder(roundFolder.path());
+        store::initDatabaseFolder(roundFolder.path());
         const QString roundPath = db::databasePath(roundFolder.path());
         if (!withIndex)
-            db::Connection({roundPath, nullptr})
+            db::Connection({roundPath})
                 .executeUnlogged(QStringLiteral("DROP INDEX \"Veh_Data_Batch_Date_Time\""));
         QuietReport report;
-        import::ImportResult result = import::importSurvey({roundPath, nullptr}, header, buffer, report);
+        import::ImportResult result = import::importSurvey({roundPath}, header, buffer, report);
         const double total = report.clock.nsecsElapsed() / 1e9;
         if (result.outcome != import::ImportResult::Outcome::Imported)
             out << "import failed: " << report.messages.join(QStringLiteral(" / ")) << "\n";
@@ -150,7 +230,7 @@ int main(int argc, char* argv[])
         if (thisRound.total < withIndex.total)
             withIndex = thisRound;
         QTemporaryDir rawFolder;
-        db::initDatabaseFolder(rawFolder.path());
+        store::initDatabaseFolder(rawFolder.path());
         const double raw = rawInsertSeconds(db::databasePath(rawFolder.path()), vehicles);
         rawSeconds = std::min(rawSeconds, raw);
         ratios.push_back(thisRound.total / raw);
@@ -181,5 +261,6 @@ int main(int argc, char* argv[])
         << " to " << ratios.back() << ")\n";
     out << "85th percentile " << result.summary->percentile85 << ", average " << result.summary->averageSpeed
         << ", total time " << result.summary->totalTime << "\n";
+    measureListing(out, argc > 3 ? QByteArray(argv[3]).toLongLong() : 20000000);
     return 0;
 }

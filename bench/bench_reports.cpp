@@ -54,7 +54,7 @@ int main(int argc, char* argv[])
     survey.durationSeconds = survey.start.secsTo(survey.stop);
     survey.speeds.assign(static_cast<size_t>(vehicleCount), 35);
     test::storeSurvey(path, survey);
-    const db::Database database{path, nullptr};
+    const db::Database database{path};
 
     reports::DocumentInputs inputs;
     inputs.survey = store::openStore(database)->loadSurvey(kBatch);

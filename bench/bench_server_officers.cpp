@@ -85,7 +85,7 @@ double storedAtOnce(test::PgTestServer& server, const QString& templateName, con
                 failure = QStringLiteral("an officer's import failed: ") +
                           QString::fromUtf8(process->readAllStandardError());
         best = std::min(best, double(timer.nsecsElapsed()) / 1e6);
-        const auto store = store::openStore({{}, nullptr, server.connectionString(database)});
+        const auto store = store::openStore({{}, server.connectionString(database)});
         const std::vector<survey::ListedSurvey> surveys = store->listSurveys();
         if (failure.isEmpty() && surveys.size() != size_t(logs.size()))
             failure = QStringLiteral("%1 surveys of %2 landed").arg(surveys.size()).arg(logs.size());
@@ -119,11 +119,11 @@ int main(int argc, char* argv[])
     if (!server.error().isEmpty())
         return failed(server.error());
     const QString templateName = server.createDatabase();
-    store::initServer({{}, nullptr, server.connectionString(templateName)});
+    store::initServer({{}, server.connectionString(templateName)});
 
     // --- The study and the flow report of a 31-day survey -----------------
     const QString large = server.createDatabase(templateName);
-    const db::Database largeDatabase{{}, nullptr, server.connectionString(large)};
+    const db::Database largeDatabase{{}, server.connectionString(large)};
     if (const QString failure = storeGenerated(largeDatabase, QDate(2026, 3, 2), 31, vehicleCount);
         !failure.isEmpty())
         return failed(QStringLiteral("the large survey was not stored: ") + failure);
@@ -176,7 +176,7 @@ int main(int argc, char* argv[])
     // that no import takes another for a download stored already).
     const int listed = 1000;
     const QString many = server.createDatabase(templateName);
-    const db::Database manyDatabase{{}, nullptr, server.connectionString(many)};
+    const db::Database manyDatabase{{}, server.connectionString(many)};
     for (int survey = 0; survey < listed; ++survey)
         if (const QString failure =
                 storeGenerated(manyDatabase, QDate(2021, 1, 1).addDays(survey), 1, 1500 + survey);

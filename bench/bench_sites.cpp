@@ -119,8 +119,7 @@ int main(int argc, char* argv[])
 
     {
         test::TempProgramFolder folder;
-        measureBackend(out, QStringLiteral("file"), {folder.databasePath(), nullptr}, surveys, vehicles,
-                       sites);
+        measureBackend(out, QStringLiteral("file"), {folder.databasePath()}, surveys, vehicles, sites);
     }
     test::PgTestServer server(true);
     if (!server.error().isEmpty()) {
@@ -128,9 +127,9 @@ int main(int argc, char* argv[])
         return 1;
     }
     const QString name = server.createDatabase();
-    store::initServer({{}, nullptr, server.connectionString(name)});
-    measureBackend(out, QStringLiteral("server"), {{}, nullptr, server.connectionString(name)}, surveys,
-                   vehicles, sites);
+    store::initServer({{}, server.connectionString(name)});
+    measureBackend(out, QStringLiteral("server"), {{}, server.connectionString(name)}, surveys, vehicles,
+                   sites);
     server.dropDatabase(name);
     return 0;
 }

@@ -44,7 +44,7 @@ int main(int argc, char* argv[])
         return 1;
     }
     const QString templateName = server.createDatabase();
-    store::initServer({{}, nullptr, server.connectionString(templateName)});
+    store::initServer({{}, server.connectionString(templateName)});
 
     loggen::LogHeader logHeader;
     logHeader.startDate = QDate(2026, 3, 2);
@@ -69,8 +69,8 @@ int main(int argc, char* argv[])
         QuietReport report;
         QElapsedTimer timer;
         timer.start();
-        const import::ImportResult result = import::importSurvey(
-            {{}, nullptr, server.connectionString(lastDatabase)}, header, buffer, report);
+        const import::ImportResult result =
+            import::importSurvey({{}, server.connectionString(lastDatabase)}, header, buffer, report);
         const double ms = double(timer.nsecsElapsed()) / 1e6;
         if (result.outcome != import::ImportResult::Outcome::Imported)
             out << "import failed: " << report.messages.join(QStringLiteral(" / ")) << "\n";
@@ -114,7 +114,7 @@ int main(int argc, char* argv[])
     }
 
     // The store's reads of the survey imported last.
-    const auto store = store::openStore({{}, nullptr, server.connectionString(lastDatabase)});
+    const auto store = store::openStore({{}, server.connectionString(lastDatabase)});
     const QString batch = header.batchNumber;
     qint64 seen = 0;
     const auto time = [&](const std::function<void()>& run) {

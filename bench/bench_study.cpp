@@ -45,7 +45,7 @@ int main(int argc, char* argv[])
     test::storeSurvey(path, survey);
     out << "survey: " << vehicleCount << " vehicles over 7 days, stored in " << timer.elapsed() << " ms\n";
 
-    const db::Database database{path, nullptr};
+    const db::Database database{path};
     const study::StudyInputs inputs = study::StudyInputs::of(store::openStore(database)->loadSurvey(kBatch));
     study::StudyResult result;
     const auto [best, worst] = bench::measure(rounds, [&] { result = study::runStudy(database, inputs); });

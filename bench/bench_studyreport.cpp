@@ -46,7 +46,7 @@ int main(int argc, char* argv[])
     test::storeSurvey(
         path,
         bench::generatedSurvey(kBatch, QDateTime(QDate(2026, 3, 2), QTime(6, 15), Qt::UTC), 7, vehicleCount));
-    const db::Database database{path, nullptr};
+    const db::Database database{path};
 
     reports::DocumentInputs inputs;
     inputs.survey = store::openStore(database)->loadSurvey(kBatch);

@@ -20,11 +20,9 @@ enum class ImportStep;
 // survive a main window that is closed and opened again.
 struct AppState {
     // The folder of the database, its template and backup, and the saved
-    // downloads, chosen at start (db::openDatabaseFolder).
+    // downloads, chosen at start (store::openDatabaseFolder).
     QString databaseFolder;
-    // The survey database: the database folder and "pelmor.mdb", and the
-    // observer told of the statements issued on it (none in the program;
-    // tests hand one in).
+    // The survey database: the database folder and "pelmor.mdb".
     db::Database database;
     // The database chosen for this session: the file (useServer false) or
     // the agency server that `database.server` connects to.

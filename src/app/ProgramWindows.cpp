@@ -4,12 +4,12 @@
 #include "app/AppState.h"
 #include "app/DatabaseChoiceWindow.h"
 #include "app/MainWindow.h"
-#include "db/DatabaseFolder.h"
 #include "db/DbError.h"
 #include "db/Files.h"
 #include "maintenance/widgets/Backdrop.h"
 #include "maintenance/widgets/DeletionWindow.h"
 #include "maintenance/widgets/MaintenanceWindow.h"
+#include "store/DatabaseFolder.h"
 #include "store/SurveyStore.h"
 #include "ui/Messages.h"
 #include "worker/Run.h"
@@ -57,12 +57,12 @@ void ProgramWindows::start()
 bool ProgramWindows::startFromArguments(const QCommandLineParser& parser)
 {
     try {
-        m_state.databaseFolder = db::openDatabaseFolder(parser).path;
+        m_state.databaseFolder = store::openDatabaseFolder(parser).path;
     } catch (const db::DbError& error) {
         m_messages.tell(error.message(), ui::Messages::defaultTitle(), ui::Messages::Icon::Critical);
         return false;
     }
-    if (parser.isSet(db::databaseFolderOption().names().constFirst()))
+    if (parser.isSet(store::databaseFolderOption().names().constFirst()))
         start();
     else
         startOnRememberedDatabase();

@@ -53,9 +53,9 @@ public:
     void setPasswordPrompt(PasswordPrompt prompt) { m_askPassword = std::move(prompt); }
 
     // At start-up, from the arguments `parser` read (with
-    // db::databaseFolderOption()): the folder --db names is the database,
+    // store::databaseFolderOption()): the folder --db names is the database,
     // its file, as pelmor-cli takes it, whatever server is remembered;
-    // without --db, the folder chosen as db::openDatabaseFolder() chooses it
+    // without --db, the folder chosen as store::openDatabaseFolder() chooses it
     // and the database remembered for this user. False, the user told why,
     // when the folder cannot be used.
     bool startFromArguments(const QCommandLineParser& parser);

@@ -1,6 +1,6 @@
 #include "app/AppState.h"
 #include "app/ProgramWindows.h"
-#include "db/DatabaseFolder.h"
+#include "store/DatabaseFolder.h"
 #include "ui/MessageBoxes.h"
 #include "ui/Style.h"
 
@@ -10,7 +10,7 @@
 int main(int argc, char* argv[])
 {
     QApplication application(argc, argv);
-    pelmor::db::setProgramNames();
+    pelmor::store::setProgramNames();
     QApplication::setApplicationVersion(QStringLiteral(PELMOR_VERSION));
     application.setStyleSheet(pelmor::ui::styleSheet());
 
@@ -18,7 +18,7 @@ int main(int argc, char* argv[])
     parser.setApplicationDescription(QStringLiteral("Pelmor Traffic Analysis System"));
     parser.addHelpOption();
     parser.addVersionOption();
-    parser.addOption(pelmor::db::databaseFolderOption());
+    parser.addOption(pelmor::store::databaseFolderOption());
     parser.process(application);
 
     // Message boxes stand over the window the user works in.

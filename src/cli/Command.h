@@ -1,7 +1,7 @@
 #pragma once
 
 #include "db/Database.h"
-#include "db/DatabaseFolder.h"
+#include "store/DatabaseFolder.h"
 
 #include <QCommandLineParser>
 #include <QImage>
@@ -12,9 +12,9 @@ namespace pelmor::cli {
 
 // What every command gets: the folder of the database and where to print.
 struct Context {
-    QString folder;                // the folder that holds pelmor.mdb; empty on a server
-    db::FolderSource folderSource; // what chose that folder
-    db::Database database;         // that folder and pelmor.mdb
+    QString folder;                   // the folder that holds pelmor.mdb; empty on a server
+    store::FolderSource folderSource; // what chose that folder
+    db::Database database;            // that folder and pelmor.mdb
     QTextStream& out;
     QTextStream& err;
     // The agency server a command that sends to one sends to (--server, or

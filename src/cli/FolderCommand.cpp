@@ -1,7 +1,7 @@
 #include "Command.h"
-#include "db/DatabaseFolder.h"
 #include "db/DbError.h"
 #include "db/Files.h"
+#include "store/DatabaseFolder.h"
 
 namespace pelmor::cli {
 
@@ -28,11 +28,11 @@ int runFolder(const QCommandLineParser& parser, Context& context)
         return fail(context, QStringLiteral("--set needs the folder that holds pelmor.mdb."));
     if (!set && !forget) {
         context.out << db::displayPath(context.folder) << '\n'
-                    << db::describeSource(context.folderSource) << '\n';
+                    << store::describeSource(context.folderSource) << '\n';
         return 0;
     }
     try {
-        db::rememberDatabaseFolder(set ? parser.value(QStringLiteral("set")) : QString());
+        store::rememberDatabaseFolder(set ? parser.value(QStringLiteral("set")) : QString());
     } catch (const db::DbError& error) {
         return fail(context, error.message());
     }

@@ -1,13 +1,13 @@
 #include "Command.h"
 #include "db/DbError.h"
-#include "db/Schema.h"
+#include "store/SqliteSchema.h"
 
 namespace pelmor::cli {
 
 int runInit(const QCommandLineParser&, Context& context)
 {
     try {
-        db::initDatabaseFolder(context.folder);
+        store::initDatabaseFolder(context.folder);
     } catch (const db::DbError& error) {
         return fail(context, error.message());
     }

@@ -1,7 +1,7 @@
 #include "Command.h"
-#include "db/DatabaseFolder.h"
 #include "db/DbError.h"
 #include "db/Files.h"
+#include "store/DatabaseFolder.h"
 #include "text/MessageText.h"
 
 #include <QGuiApplication>
@@ -109,7 +109,7 @@ int main(int argc, char* argv[])
     } else {
         application = std::make_unique<QCoreApplication>(argc, argv);
     }
-    db::setProgramNames();
+    store::setProgramNames();
     QTextStream out(stdout);
     QTextStream err(stderr);
 
@@ -132,7 +132,7 @@ int main(int argc, char* argv[])
     QCommandLineParser parser;
     parser.setApplicationDescription(QLatin1String(command->description));
     parser.addHelpOption();
-    const QCommandLineOption dbOption = db::databaseFolderOption();
+    const QCommandLineOption dbOption = store::databaseFolderOption();
     parser.addOption(dbOption);
     const QCommandLineOption serverOption(
         QStringLiteral("server"),
@@ -152,7 +152,7 @@ int main(int argc, char* argv[])
         out << parser.helpText();
         return 0;
     }
-    if (const QString refusal = db::databaseFolderRefusal(parser); !refusal.isEmpty()) {
+    if (const QString refusal = store::databaseFolderRefusal(parser); !refusal.isEmpty()) {
         err << refusal << Qt::endl;
         return 2;
     }
@@ -182,17 +182,17 @@ int main(int argc, char* argv[])
             err << refusal << Qt::endl;
             return 1;
         }
-        cli::Context context{QString(), db::FolderSource::Option, database, out, err};
+        cli::Context context{QString(), store::FolderSource::Option, database, out, err};
         return command->run(parser, context);
     }
-    db::DatabaseFolder folder;
+    store::DatabaseFolder folder;
     try {
-        folder = db::openDatabaseFolder(parser);
+        folder = store::openDatabaseFolder(parser);
     } catch (const db::DbError& error) {
         err << error.message() << Qt::endl;
         return 1;
     }
-    cli::Context context{folder.path, folder.source, {db::databasePath(folder.path), nullptr},
+    cli::Context context{folder.path, folder.source, {db::databasePath(folder.path)},
                          out,         err,           command->has(cli::kSendsToServer) ? target : QString()};
     return command->run(parser, context);
 }

@@ -3,8 +3,6 @@
 #include "db/DbError.h"
 #include "db/Files.h"
 #include "db/ReplacedFileGuard.h"
-#include "db/Schema.h"
-#include "db/SqlText.h"
 #include "db/SqliteStatement.h"
 
 #include <QFileInfo>
@@ -29,7 +27,6 @@ void Connection::Closer::operator()(sqlite3* handle) const
 
 Connection::Connection(const Database& location)
     : m_path(location.path)
-    , m_observer(location.observer)
 {
     const QString& path = m_path;
     const QFileInfo info(path);
@@ -80,9 +77,6 @@ void Connection::open()
     // being copied into the page cache each time. (A larger page cache
     // keeps more pages but makes the inserts of an import slower.)
     prepareFile("PRAGMA mmap_size = 268435456", "cannot be set up");
-    // A file of an older layout is brought up to date once, by whichever
-    // program opens it first.
-    m_duplicatedBatches = upgradeSchema(*this);
 }
 
 Connection::~Connection() = default;
@@ -97,8 +91,7 @@ bool Connection::fileReplaced() const
 
 QVariant Connection::scalar(const QString& statement, const QString& column)
 {
-    issued(statement);
-    SqliteStatement query(*this, translateStatement(statement), statement);
+    SqliteStatement query(*this, statement);
     const int index = query.columnIndex(column);
     if (index < 0)
         throw DbError(QStringLiteral("The query \"%1\" has no column %2.").arg(statement, column));
@@ -111,8 +104,7 @@ QVariant Connection::scalar(const QString& statement, const QString& column)
 
 int Connection::execute(const QString& statement)
 {
-    issued(statement);
-    return SqliteStatement(*this, translateStatement(statement), statement).run();
+    return SqliteStatement(*this, statement).run();
 }
 
 void Connection::executeUnlogged(const QString& statement)
@@ -197,6 +189,16 @@ void Transaction::commit()
 {
     m_connection.commit();
     m_open = false;
+}
+
+bool hasTable(Connection& connection, const char* name)
+{
+    SqliteStatement query(connection,
+                          QStringLiteral("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ?"));
+    query.bind(0, QString::fromLatin1(name));
+    const bool found = query.nextRow();
+    query.reset();
+    return found;
 }
 
 } // namespace pelmor::db

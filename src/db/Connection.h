@@ -15,9 +15,7 @@ namespace pelmor::db {
 // One open handle on a survey database file, opened through the SQLite
 // library the program is linked with. Opening checks that the file exists
 // and is a database, and reports the file by name when it is not.
-// Every statement a caller writes goes through here: the database's observer
-// is told of it as written, then it is translated for SQLite. Statements
-// prepared on a connection must be destroyed before it.
+// Statements prepared on a connection must be destroyed before it.
 class Connection {
 public:
     explicit Connection(const Database& database); // throws DbError
@@ -26,9 +24,9 @@ public:
     Connection& operator=(const Connection&) = delete;
 
     const QString& path() const { return m_path; }
-    // The database as it was opened, observer included: for a second
-    // connection on the same file.
-    Database location() const { return {m_path, m_observer}; }
+    // The database as it was opened: for a second connection on the same
+    // file.
+    Database location() const { return {m_path}; }
     // SQLite's own handle of the open database.
     sqlite3* sqliteHandle() const { return m_handle.get(); }
 
@@ -37,11 +35,6 @@ public:
     // its place since it was opened. SQLite then refuses every write to it.
     bool fileReplaced() const;
 
-    // The batch numbers stored more than once in a file of an older layout,
-    // which kept it from being brought up to date when it was opened; empty
-    // for a file that keeps each batch number once.
-    const QStringList& duplicatedBatches() const { return m_duplicatedBatches; }
-
     // Runs a query and reads the named column of its first row; a null value
     // when there is no row. Column names match without regard to case.
     QVariant scalar(const QString& statement, const QString& column);
@@ -49,9 +42,9 @@ public:
     // Runs a statement that returns no rows; the number of rows it changed.
     int execute(const QString& statement);
 
-    // A statement of the program's own machinery (schema, maintenance): not
-    // recorded in the statement log and not translated. Statements to run
-    // many times or to read rows from are prepared as a SqliteStatement.
+    // Runs a statement of the program's own machinery (schema,
+    // maintenance). Statements to run many times or to read rows from are
+    // prepared as a SqliteStatement.
     void executeUnlogged(const QString& statement);
 
     // Starts a write transaction: waits (up to the busy timeout) for the
@@ -68,21 +61,18 @@ public:
 
 private:
     void open();
-    void issued(const QString& statement) const
-    {
-        if (m_observer)
-            m_observer->statementIssued(statement);
-    }
 
     struct Closer {
         void operator()(sqlite3* handle) const;
     };
 
     QString m_path;
-    StatementObserver* m_observer;
-    QStringList m_duplicatedBatches;
     std::unique_ptr<sqlite3, Closer> m_handle;
 };
+
+// Whether the file has the table `name`: a file not yet brought up to date
+// lacks the later ones.
+bool hasTable(Connection& connection, const char* name);
 
 // Rolls back on destruction unless committed: writes that belong together
 // land together or not at all.

@@ -90,15 +90,4 @@ QVariant toStored(const FieldInfo& field, const QVariant& value)
     return value;
 }
 
-QString storedDateTimeLiteral(QStringView literal)
-{
-    if (const auto date = text::parseDate(literal))
-        return storedDate(*date);
-    if (const auto time = text::parseTime(literal))
-        return storedTime(*time);
-    if (const auto both = text::parseDateTime(literal))
-        return storedDate(both->date()) + QLatin1Char(' ') + storedTime(both->time());
-    throw DbError(QStringLiteral("#%1# is not a date or time.").arg(literal));
-}
-
 } // namespace pelmor::db

@@ -1,7 +1,5 @@
 #pragma once
 
-#include "db/Schema.h"
-
 #include <QDate>
 #include <QString>
 #include <QTime>
@@ -13,15 +11,21 @@
 // does not convert is an error, never a silent zero.
 namespace pelmor::db {
 
+// How a field stores its value. Date and Time fields hold text in a sortable
+// stored form ("2002-05-03", "13:05:00"); values written to them are read as
+// dates or times first.
+enum class FieldKind { Text, Integer, Date, Time };
+
+struct FieldInfo {
+    QString name;
+    FieldKind kind;
+};
+
 QString storedDate(const QDate& date); // "2003-01-05"
 QString storedTime(const QTime& time); // "13:05:00"
 
 // The stored form of a value for a field of the given kind. Throws DbError
 // naming the field when the value does not convert.
 QVariant toStored(const FieldInfo& field, const QVariant& value);
-
-// The stored form of a date or time literal: a date alone gives "2003-01-05",
-// a time alone "08:00:00", both "2003-01-05 08:00:00". Throws DbError.
-QString storedDateTimeLiteral(QStringView literal);
 
 } // namespace pelmor::db

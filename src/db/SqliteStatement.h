@@ -17,13 +17,11 @@ class Connection;
 // many times. Every statement of the program goes through it: the
 // connection's queries and schema work, and the writers and
 // readers of many rows (the vehicles of a survey), for whom a prepared
-// statement costs a fraction of a general query per row. It does not tell
-// the connection's observer; the connection does that for the statements
-// callers write.
+// statement costs a fraction of a general query per row.
 class SqliteStatement {
 public:
     // `shown` is the text a refusal quotes, when it is not the statement
-    // itself (a caller's text before translation, or what was being done).
+    // itself (what was being done).
     SqliteStatement(Connection& connection, const QString& statement,
                     const QString& shown = QString()); // throws DbError
     ~SqliteStatement();

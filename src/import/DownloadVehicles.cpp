@@ -51,7 +51,7 @@ const std::array<char, 256> kCharacters = [] {
 
 const db::FieldInfo& vehicleField(const char* name)
 {
-    const db::TableInfo* vehicles = db::findTable(QStringLiteral("Veh_Data"));
+    const store::TableInfo* vehicles = store::findTable(QStringLiteral("Veh_Data"));
     return vehicles->fields[size_t(vehicles->fieldIndex(QLatin1String(name)))];
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "db/Schema.h"
+#include "store/SqliteSchema.h"
 
 #include <QByteArray>
 #include <QByteArrayView>

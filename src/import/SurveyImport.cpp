@@ -206,7 +206,7 @@ ImportResult importSurvey(const db::Database& database, const SurveyHeader& type
         // A file that holds a batch number twice cannot keep surveys apart:
         // nothing is added to it until those surveys are dealt with.
         if (const QStringList duplicated = store->duplicatedBatches(); !duplicated.isEmpty())
-            return failed(db::duplicatedBatchesMessage(database.path, duplicated), QString());
+            return failed(store::duplicatedBatchesMessage(database.path, duplicated), QString());
         // The header check has read the start date and time.
         const QDateTime start = *text::parseStart(header.startDate, header.startTime);
         // The download's vehicles, read once for every step below.

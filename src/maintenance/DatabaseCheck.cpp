@@ -1,7 +1,7 @@
 #include "maintenance/DatabaseCheck.h"
 
-#include "db/Schema.h"
 #include "maintenance/SqliteFile.h"
+#include "store/SqliteSchema.h"
 
 #include <QFileInfo>
 
@@ -52,7 +52,7 @@ DatabaseCheck checkDatabaseFile(const QString& path, CheckDepth depth)
         return result;
     }
     // Every field of every table, as the program's statements name them.
-    for (const db::TableInfo& table : db::tables()) {
+    for (const store::TableInfo& table : store::tables()) {
         QStringList fields;
         for (const db::FieldInfo& field : table.fields)
             fields << QLatin1Char('"') + field.name + QLatin1Char('"');

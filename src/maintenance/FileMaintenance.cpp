@@ -2,7 +2,6 @@
 
 #include "db/DurableFiles.h"
 #include "db/Files.h"
-#include "db/SqlText.h"
 #include "maintenance/DatabaseCheck.h"
 #include "maintenance/DatabaseFiles.h"
 #include "maintenance/MaintenanceTexts.h"
@@ -115,7 +114,8 @@ Outcome backupDatabase(const QString& folder)
         SqliteFile source(files.database, SqliteFile::Mode::ReadOnly);
         const int result =
             source.openResult() == SQLITE_OK
-                ? source.exec(QStringLiteral("VACUUM INTO '%1'").arg(db::escapeText(files.compacting())))
+                ? source.exec(QStringLiteral("VACUUM INTO '%1'")
+                                  .arg(QString(files.compacting()).replace(u'\'', QLatin1String("''"))))
                 : source.openResult();
         if (result != SQLITE_OK) {
             reason = source.errorText();

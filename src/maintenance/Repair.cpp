@@ -3,7 +3,6 @@
 #include "db/DbError.h"
 #include "db/DurableFiles.h"
 #include "db/Files.h"
-#include "db/Schema.h"
 #include "maintenance/DatabaseCheck.h"
 #include "maintenance/DatabaseFiles.h"
 #include "maintenance/DatabasePages.h"
@@ -11,6 +10,7 @@
 #include "maintenance/RepairReport.h"
 #include "maintenance/SqliteFile.h"
 #include "maintenance/WriteLock.h"
+#include "store/SqliteSchema.h"
 #include "text/Formats.h"
 
 #include <QFile>
@@ -322,7 +322,7 @@ public:
             if (entry == schema.end()) {
                 // A table added by a later layout than the file's lost
                 // none of its rows.
-                const db::AddedTable* added = db::findAddedTable(table->name());
+                const store::AddedTable* added = store::findAddedTable(table->name());
                 if (added && m_pages.userVersion() < quint32(added->version))
                     table->readWhole(0);
                 else
@@ -521,7 +521,7 @@ RepairFindings findingsOf(const Salvage& salvage, bool everyPageRead, SqliteFile
     RepairFindings found;
     std::map<QString, std::optional<qint64>> lostOfSites;
     for (const auto& table : salvage.tables()) {
-        if (db::findTable(table->name()))
+        if (store::findTable(table->name()))
             found.lostRows.emplace_back(table->name(), table->lost(everyPageRead));
         else
             lostOfSites[table->name()] = table->lost(everyPageRead);
@@ -540,9 +540,9 @@ RepairFindings findingsOf(const Salvage& salvage, bool everyPageRead, SqliteFile
     }
     found.headerless = batchesWithoutHeader(rebuilt);
 
-    const std::optional<qint64> lostSites = lostOfSites[QLatin1String(db::kSiteTable)];
-    const std::optional<qint64> lostNames = lostOfSites[QLatin1String(db::kSiteNameTable)];
-    const std::optional<qint64> lostPlaces = lostOfSites[QLatin1String(db::kSiteSurveyTable)];
+    const std::optional<qint64> lostSites = lostOfSites[QLatin1String(store::kSiteTable)];
+    const std::optional<qint64> lostNames = lostOfSites[QLatin1String(store::kSiteNameTable)];
+    const std::optional<qint64> lostPlaces = lostOfSites[QLatin1String(store::kSiteSurveyTable)];
     const auto [remade, namesRemoved] = remakeLostSites(rebuilt);
     found.remadeSites = remade;
     found.lostSitesWithoutSurveys =
@@ -606,7 +606,7 @@ Outcome repairDatabase(const QString& folder)
         // twice, vehicles whose header was lost): the rebuilt file takes
         // them as they are, with the sites' tables beside them, and is
         // brought up to date when next opened.
-        db::createEmptyDatabase(files.repairing(), 0);
+        store::createEmptyDatabase(files.repairing(), 0);
     } catch (const db::DbError& error) {
         return fail(QStringLiteral("A new database could not be written as %1.")
                         .arg(db::displayPath(files.repairing())),
@@ -618,7 +618,7 @@ Outcome repairDatabase(const QString& folder)
         // The new file is flushed to the disk once, when complete; until it
         // takes the database's place a crash only leaves a work file.
         if (rebuilt.exec(QStringLiteral("PRAGMA journal_mode = OFF; PRAGMA synchronous = OFF; BEGIN; ") +
-                         db::siteStatements().join(QStringLiteral("; "))) != SQLITE_OK)
+                         store::siteStatements().join(QStringLiteral("; "))) != SQLITE_OK)
             return fail(cannotWrite, rebuilt.errorText());
         try {
             Salvage salvage(pages, rebuilt);

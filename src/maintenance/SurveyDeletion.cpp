@@ -6,6 +6,7 @@
 #include "maintenance/DatabaseFiles.h"
 #include "maintenance/MaintenanceTexts.h"
 #include "maintenance/WriteLock.h"
+#include "store/SqliteSchema.h"
 #include "store/SurveyStore.h"
 
 #include <QFile>

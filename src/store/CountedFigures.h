@@ -23,6 +23,13 @@ public:
             m_dense[size_t(speed)] += count;
         else
             m_sparse[speed] += count;
+        addTravel(direction, offset, count);
+    }
+
+    // Counts `count` vehicles of one direction whose speed is not known:
+    // they take no part in the figures of speeds.
+    void addTravel(QByteArrayView direction, qint64 offset, qint64 count)
+    {
         if (direction.size() == 1) {
             if (direction[0] == '+')
                 m_travel[int(Travel::Approaching)] += count;

@@ -1,5 +1,5 @@
-#include "db/Schema.h"
 #include "db/SqliteStatement.h"
+#include "store/SqliteSchema.h"
 #include "store/SqliteSurveyStore.h"
 
 namespace pelmor::store {
@@ -35,7 +35,7 @@ bool SqliteSurveyStore::deleteAllSurveys()
     // The surveys leave their sites and their downloads; the sites, their
     // names and their coordinates stay for the surveys to come. A file not
     // yet brought up to date lacks the later tables.
-    for (const db::AddedTable& table : db::addedTables()) {
+    for (const AddedTable& table : addedTables()) {
         if (table.perSurvey && db::hasTable(m_connection, table.name))
             m_connection.execute(QStringLiteral("delete from ") + QLatin1String(table.name));
     }

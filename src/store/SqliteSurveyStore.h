@@ -56,6 +56,9 @@ public:
 
 private:
     db::Connection m_connection;
+    // The batch numbers held twice that kept an older file from being
+    // brought up to date when the store opened it.
+    QStringList m_duplicatedBatches;
 };
 
 // The site a location key leads to on the file, made (named `name` and

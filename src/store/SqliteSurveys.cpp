@@ -2,15 +2,13 @@
 // and the figures their statistics are worked out from.
 #include "store/SqliteSurveyStore.h"
 
+#include "store/CountedFigures.h"
 #include "store/RowColumns.h"
 
 #include "db/DownloadFingerprint.h"
 #include "db/FieldValues.h"
 #include "db/Files.h"
-#include "db/Schema.h"
-#include "db/SqlText.h"
 #include "db/SqliteStatement.h"
-#include "text/Formats.h"
 
 #include <QTime>
 #include <QVariant>
@@ -74,110 +72,40 @@ QString holderOf(db::Connection& connection, const QByteArray& fingerprint)
     return batch;
 }
 
-// The figures of one batch number's vehicles, each asked by one aggregate
-// query of the kind the statistics have always been computed with. The
-// texts go to the database's statement observer as written.
-class SqliteSurveyFigures : public SurveyFigures {
+// The figures of one stored batch number's vehicles, counted by one query
+// per speed and direction, which reads the survey's part of the index once.
+// A vehicle without a speed counts by its direction and offset only.
+class SqliteSurveyFigures : public CountedFigures {
 public:
     SqliteSurveyFigures(db::Connection& connection, const QString& batchNumber)
         : m_connection(connection)
-        , m_ofBatch(QStringLiteral(" from [Veh_Data] where [Batch_Number] = '") +
-                    db::escapeText(batchNumber) + QLatin1Char('\''))
+        , m_batchNumber(batchNumber)
     {
-        // The figures read the survey's part of the index about twenty
-        // times; a page cache large enough for a month of traffic (a limit,
-        // taken only as pages are read) reads it from the file once.
-        m_connection.executeUnlogged(QStringLiteral("PRAGMA cache_size = -131072"));
     }
 
-    qint64 vehicles() override { return count("select count(speed) as TVeh", QString(), "TVeh"); }
-    qint64 countAtMost(qint64 speed) override
+protected:
+    void count() override
     {
-        return count("select count(speed) as TUnder", " and Speed <= " + QString::number(speed), "TUnder");
-    }
-    qint64 countOver(qint64 speed) override
-    {
-        return count("select count(speed) as Tover", " and Speed > " + QString::number(speed), "Tover");
-    }
-    std::optional<double> averageOver(qint64 speed) override
-    {
-        return real("select avg(speed) as AVover", " and Speed > " + QString::number(speed), "AVover");
-    }
-    std::optional<double> averageSpeed() override
-    {
-        return real("select avg(speed) as AVspeed", QString(), "AVspeed");
-    }
-    std::optional<qint64> lowestSpeed() override
-    {
-        return whole("select min(speed) as Minspeed", "Minspeed");
-    }
-    std::optional<qint64> highestSpeed() override
-    {
-        return whole("select max(speed) as Maxspeed", "Maxspeed");
-    }
-    qint64 countWithin(double low, double high) override
-    {
-        return count("select count(speed) as TVpace",
-                     " and speed >= " + text::shortestDecimal(low) +
-                         " and Speed <= " + text::shortestDecimal(high),
-                     "TVpace");
-    }
-    qint64 countTravelling(Travel travel) override
-    {
-        const QString ofBatch = m_ofBatch + QStringLiteral(" and [Veh_Direction] = ");
-        switch (travel) {
-        case Travel::Approaching:
-            return number("select count(Veh_Direction) as Tapp" + ofBatch + "'+'", "Tapp").toLongLong();
-        case Travel::Receding:
-            return number("select count(Veh_Direction) as Trecd" + ofBatch + "'-'", "Trecd").toLongLong();
-        case Travel::Unknown:
-            break;
+        if (m_counted)
+            return;
+        db::SqliteStatement rows(
+            m_connection, QStringLiteral("SELECT \"Speed\", \"Veh_Direction\", count(*), max(\"Offset\") "
+                                         "FROM \"Veh_Data\" WHERE \"Batch_Number\" = ? "
+                                         "GROUP BY \"Speed\", \"Veh_Direction\""));
+        rows.bind(0, m_batchNumber);
+        m_counted = true;
+        while (rows.nextRow()) {
+            if (rows.valueAt(0).isNull())
+                addTravel(rows.textAt(1), rows.integerAt(3), rows.integerAt(2));
+            else
+                add(rows.integerAt(0), rows.textAt(1), rows.integerAt(3), rows.integerAt(2));
         }
-        return number("select count(Veh_Direction) as Tquest" + ofBatch + "'?'", "Tquest").toLongLong();
-    }
-    qint64 largestOffset() override { return count("select max(Offset) as Ttime", QString(), "Ttime"); }
-    qint64 countInBand(qint64 limit, int above, qint64 atMost) override
-    {
-        const QString from =
-            above == 0 ? QString::number(limit) : QStringLiteral("%1 + %2").arg(limit).arg(above);
-        return count("select count(speed) as Over",
-                     " and speed > " + from + " and speed <= " + QString::number(atMost), "Over");
-    }
-    qint64 countBeyond(qint64 speed) override
-    {
-        return count("select count(speed) as Over", " and speed > " + QString::number(speed), "Over");
     }
 
 private:
-    QVariant number(const QString& statement, const char* alias)
-    {
-        return m_connection.scalar(statement, QLatin1String(alias));
-    }
-    QVariant ask(const char* select, const QString& condition, const char* alias)
-    {
-        return number(QLatin1String(select) + m_ofBatch + condition, alias);
-    }
-    qint64 count(const char* select, const QString& condition, const char* alias)
-    {
-        return ask(select, condition, alias).toLongLong();
-    }
-    std::optional<double> real(const char* select, const QString& condition, const char* alias)
-    {
-        const QVariant value = ask(select, condition, alias);
-        if (value.isNull())
-            return std::nullopt;
-        return value.toDouble();
-    }
-    std::optional<qint64> whole(const char* select, const char* alias)
-    {
-        const QVariant value = ask(select, QString(), alias);
-        if (value.isNull())
-            return std::nullopt;
-        return value.toLongLong();
-    }
-
     db::Connection& m_connection;
-    const QString m_ofBatch;
+    const QString m_batchNumber;
+    bool m_counted = false;
 };
 
 // A new survey written in one write transaction of the store's
@@ -214,19 +142,16 @@ public:
         m_insert->bindText(5, dateText(date));
         m_insert->run();
         m_download.add(offset, direction, speed);
+        m_figures.add(speed, direction, offset);
     }
 
-    SurveyFigures& figures() override
-    {
-        if (!m_figures)
-            m_figures = std::make_unique<SqliteSurveyFigures>(m_connection, m_batchNumber);
-        return *m_figures;
-    }
+    SurveyFigures& figures() override { return m_figures; }
 
     void commit(const survey::SummaryRow& statistics, const std::optional<SitePlacement>& placement) override
     {
         m_insert.reset();
         insertDownload();
+        insertVehicleCount();
         insertRow("Summary", statistics.storedFields());
         if (placement) {
             const qint64 site = siteOfKey(m_connection, placement->key, m_location, m_direction);
@@ -299,6 +224,20 @@ private:
         insert.run();
     }
 
+    // The survey's vehicle count, which the list of surveys reads. A file
+    // not yet brought up to date gets it from its upgrade.
+    void insertVehicleCount()
+    {
+        if (!db::hasTable(m_connection, "Survey_Vehicles"))
+            return;
+        db::SqliteStatement insert(m_connection,
+                                   QStringLiteral("INSERT INTO \"Survey_Vehicles\" "
+                                                  "(\"Batch_Number\", \"Vehicles\") VALUES (?, ?)"));
+        insert.bind(0, m_batchNumber);
+        insert.bindInteger(1, m_figures.vehicles());
+        insert.run();
+    }
+
     void insertRow(const char* table, const std::vector<std::pair<QString, QString>>& fields)
     {
         QStringList columns;
@@ -354,7 +293,7 @@ private:
     const QString m_location; // where the survey was taken, for a new site of its own
     const QString m_direction;
     std::unique_ptr<db::SqliteStatement> m_insert;
-    std::unique_ptr<SqliteSurveyFigures> m_figures;
+    CountedFigures m_figures;
     db::DownloadFingerprint m_download;
     std::array<QByteArray, 128> m_oneCharacter;
     QByteArray m_otherDirection;
@@ -394,13 +333,19 @@ private:
 std::vector<survey::ListedSurvey> SqliteSurveyStore::listSurveys()
 {
     // The first Header row of each batch number in the order the surveys
-    // were stored, and its vehicles counted through the index on Veh_Data.
+    // were stored, with its kept vehicle count; a file not brought up to
+    // date (it holds a batch number twice, or cannot be written) has its
+    // vehicles counted through the index on Veh_Data.
+    const QString vehicles =
+        db::hasTable(m_connection, "Survey_Vehicles")
+            ? QStringLiteral("coalesce((SELECT c.\"Vehicles\" FROM \"Survey_Vehicles\" c WHERE "
+                             "c.\"Batch_Number\" = h.\"Batch_Number\"), 0)")
+            : QStringLiteral("(SELECT count(*) FROM \"Veh_Data\" v WHERE v.\"Batch_Number\" = "
+                             "h.\"Batch_Number\")");
     db::SqliteStatement query(
-        m_connection,
-        QStringLiteral("SELECT %1, (SELECT count(*) FROM \"Veh_Data\" v WHERE v.\"Batch_Number\" = "
-                       "h.\"Batch_Number\") FROM \"Header\" h WHERE h.rowid IN (SELECT min(rowid) FROM "
-                       "\"Header\" GROUP BY \"Batch_Number\") ORDER BY h.rowid")
-            .arg(QString::fromUtf8(columnsOf<survey::HeaderRow>("h."))));
+        m_connection, QStringLiteral("SELECT %1, %2 FROM \"Header\" h WHERE h.rowid IN (SELECT "
+                                     "min(rowid) FROM \"Header\" GROUP BY \"Batch_Number\") ORDER BY h.rowid")
+                          .arg(QString::fromUtf8(columnsOf<survey::HeaderRow>("h.")), vehicles));
     std::vector<survey::ListedSurvey> surveys;
     while (query.nextRow()) {
         survey::ListedSurvey survey;
@@ -451,7 +396,7 @@ DeletedSurvey SqliteSurveyStore::deleteSurvey(const QString& batchNumber)
     deleted.header = remove("Header") > 0;
     // The survey leaves its site and its download; a file not yet upgraded
     // has neither.
-    for (const db::AddedTable& table : db::addedTables()) {
+    for (const AddedTable& table : addedTables()) {
         if (table.perSurvey && db::hasTable(m_connection, table.name))
             remove(table.name);
     }
@@ -461,7 +406,7 @@ DeletedSurvey SqliteSurveyStore::deleteSurvey(const QString& batchNumber)
 
 QStringList SqliteSurveyStore::duplicatedBatches() const
 {
-    return m_connection.duplicatedBatches();
+    return m_duplicatedBatches;
 }
 
 std::unique_ptr<SurveyWriter> SqliteSurveyStore::beginSurvey(const survey::HeaderRow& header)

@@ -110,8 +110,9 @@ QString differentSurvey(const QString& batchNumber, const QString& differences)
 }
 
 // Why a survey of this computer must not be sent as it is stored, found
-// before anything is sent; empty when it may go. Its vehicles are not read:
-// the listing counted them.
+// before anything is sent; empty when it may go. Its vehicles are counted
+// as they are stored now, not taken from the list: a damaged file may have
+// lost some since the survey was written.
 QString localRefusal(store::SurveyStore& local, const survey::ListedSurvey& listed,
                      const QStringList& heldTwiceOver)
 {
@@ -121,8 +122,9 @@ QString localRefusal(store::SurveyStore& local, const survey::ListedSurvey& list
     if (const auto problem = import::checkHeader(import::surveyHeader(listed.header)))
         return headerRefused(batchNumber, problem->message);
     const survey::SurveyRecord record = local.loadSurvey(batchNumber);
-    if (!record.hasSummary || text::toWholeNumber(record.summary.totalVehicles) != listed.vehicles)
-        return notWhole(batchNumber, record, listed.vehicles);
+    const qint64 stored = local.figures(batchNumber)->vehicles();
+    if (!record.hasSummary || text::toWholeNumber(record.summary.totalVehicles) != stored)
+        return notWhole(batchNumber, record, stored);
     return QString();
 }
 

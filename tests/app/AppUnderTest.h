@@ -14,11 +14,7 @@ namespace pelmor::test {
 // statements it issues recorded: the main window once start() has opened
 // it, and a probe on it.
 struct AppUnderTest {
-    AppUnderTest()
-    {
-        state.databaseFolder = folder.path();
-        state.database.observer = &folder.statements();
-    }
+    AppUnderTest() { state.databaseFolder = folder.path(); }
 
     app::MainWindow& start()
     {

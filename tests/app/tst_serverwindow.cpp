@@ -11,9 +11,7 @@
 #include "app/MainWindow.h"
 #include "app/PrintControls.h"
 #include "app/ProgramWindows.h"
-#include "db/DatabaseFolder.h"
 #include "db/Files.h"
-#include "db/Schema.h"
 #include "db/ServerChoice.h"
 #include "loggen/LogWriter.h"
 #include "loggen/SurveyProfile.h"
@@ -21,6 +19,8 @@
 #include "maintenance/widgets/DeletionWindow.h"
 #include "maintenance/widgets/MaintenanceWindow.h"
 #include "reports/widgets/ReportWindow.h"
+#include "store/DatabaseFolder.h"
+#include "store/SqliteSchema.h"
 #include "store/SurveyStore.h"
 #include "upload/SurveyUpload.h"
 #include "worker/BackgroundTask.h"
@@ -95,8 +95,7 @@ void storeOnServer(const QString& database, const QString& batch)
     struct : upload::UploadReport {
         void progress(qint64, qint64) override {}
     } report;
-    const db::Database server{
-        {}, nullptr, db::connectionString(serverChoice(database, QStringLiteral("postgres")))};
+    const db::Database server{{}, db::connectionString(serverChoice(database, QStringLiteral("postgres")))};
     QVERIFY(upload::uploadSurveys(file.database(), server, {}, report).complete());
 }
 
@@ -290,13 +289,13 @@ private Q_SLOTS:
         db::rememberServerChoice(serverChoice(m_database));
         const QString laptop = program.folder.filePath(QStringLiteral("laptop"));
         QVERIFY(QDir().mkpath(laptop));
-        db::initDatabaseFolder(laptop);
+        store::initDatabaseFolder(laptop);
         test::Survey survey;
         survey.batchNumber = QStringLiteral("050303-L");
         survey.addSpeeds({{30, 3}});
         test::storeSurvey(db::databasePath(laptop), survey);
         QCommandLineParser parser;
-        parser.addOption(db::databaseFolderOption());
+        parser.addOption(store::databaseFolderOption());
         QVERIFY(parser.parse({QStringLiteral("pelmor"), QStringLiteral("--db"), laptop}));
         QVERIFY(program.windows->startFromArguments(parser));
         QVERIFY(!program.state.serverChoice.useServer);
@@ -494,7 +493,7 @@ private:
         QStringList batches;
         for (const survey::ListedSurvey& listed :
              store::openStore(
-                 {{}, nullptr, db::connectionString(serverChoice(m_database, QStringLiteral("postgres")))})
+                 {{}, db::connectionString(serverChoice(m_database, QStringLiteral("postgres")))})
                  ->listSurveys())
             batches << listed.header.batchNumber;
         return batches;

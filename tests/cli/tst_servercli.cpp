@@ -34,7 +34,7 @@ private Q_SLOTS:
         QVERIFY2(server.error().isEmpty(), qPrintable(server.error()));
         QCOMPARE(server.execute(QStringLiteral("CREATE DATABASE %1").arg(kTemplate)), QString());
         try {
-            pelmor::store::initServer({{}, nullptr, server.connectionString(kTemplate)});
+            pelmor::store::initServer({{}, server.connectionString(kTemplate)});
         } catch (const pelmor::db::DbError& error) {
             QFAIL(qPrintable(error.message()));
         }
@@ -221,9 +221,9 @@ private Q_SLOTS:
         QCOMPARE(cli({"--db", folder.path(), "init"}).exitCode, 0);
         QCOMPARE(cli(QStringList{"--db", folder.path(), "import", kSample} + kHeaderOptions).exitCode, 0);
         const QString onFile =
-            pelmor::maintenance::deleteSurveyQuestion({folder.filePath("pelmor.mdb"), nullptr}, batch);
-        const QString onServer = pelmor::maintenance::deleteSurveyQuestion(
-            {{}, nullptr, connection(QStringLiteral("officer1"))}, batch);
+            pelmor::maintenance::deleteSurveyQuestion({folder.filePath("pelmor.mdb")}, batch);
+        const QString onServer =
+            pelmor::maintenance::deleteSurveyQuestion({{}, connection(QStringLiteral("officer1"))}, batch);
         QVERIFY(onFile.startsWith(QStringLiteral("Delete the ")));
         QCOMPARE(onServer, onFile);
     }
@@ -414,8 +414,7 @@ private:
         QStringList listed;
         try {
             for (const pelmor::survey::ListedSurvey& survey :
-                 pelmor::store::openStore({{}, nullptr, connection(QStringLiteral("officer1"))})
-                     ->listSurveys())
+                 pelmor::store::openStore({{}, connection(QStringLiteral("officer1"))})->listSurveys())
                 listed << QStringLiteral("%1 %2").arg(survey.header.batchNumber).arg(survey.vehicles);
         } catch (const pelmor::db::DbError& error) {
             return error.message();

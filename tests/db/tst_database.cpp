@@ -2,10 +2,10 @@
 #include "db/Connection.h"
 #include "db/DbError.h"
 #include "db/FieldValues.h"
-#include "db/Schema.h"
 #include "db/ServerChoice.h"
-#include "db/SqlText.h"
 #include "db/SqliteStatement.h"
+#include "store/SqliteSchema.h"
+#include "store/SurveyStore.h"
 
 #include <QDir>
 #include <QFile>
@@ -49,7 +49,7 @@ private Q_SLOTS:
         QVERIFY(content.isEmpty() || (file.open(QIODevice::WriteOnly) && file.write(content) > 0));
         file.close();
         try {
-            Connection({path, nullptr}).scalar("select count(*) as n from Header", "n");
+            Connection({path}).scalar("select count(*) as n from Header", "n");
             QFAIL("an unusable database file was opened");
         } catch (const DbError& error) {
             QVERIFY2(error.message().contains(QDir::toNativeSeparators(path)) &&
@@ -154,30 +154,6 @@ private Q_SLOTS:
         }
     }
 
-    void literalsTranslate_data()
-    {
-        QTest::addColumn<QString>("statement");
-        QTest::addColumn<QString>("translated"); // empty: refused
-        row("time", "Time >= # 08:00 #", "Time >= '08:00:00'");
-        row("date", "date = # 01/05/03 #", "date = '2003-01-05'");
-        row("12-hour time", "Time <= #08:14 PM#", "Time <= '20:14:00'");
-        row("date and time", "x = # 05/03/2002 13:05 #", "x = '2002-05-03 13:05:00'");
-        row("# in a text", "Location = 'Lot #4' and Time = # 08:00 #",
-            "Location = 'Lot #4' and Time = '08:00:00'");
-        row("# in a name", "[No#] = 1", "[No#] = 1");
-        row("not a date", "date = # 13/45/2002 #", "");
-        row("unclosed", "date = # 01/05/03", "");
-    }
-    void literalsTranslate()
-    {
-        QFETCH(QString, statement);
-        QFETCH(QString, translated);
-        try {
-            QCOMPARE(db::translateStatement(statement), translated);
-        } catch (const DbError&) {
-            QVERIFY2(translated.isEmpty(), "a valid statement was refused");
-        }
-    }
     void writesConvert_data()
     {
         QTest::addColumn<QString>("field");
@@ -198,9 +174,9 @@ private Q_SLOTS:
         QFETCH(QString, field);
         QFETCH(QString, text);
         QFETCH(QVariant, stored);
-        const db::TableInfo& vehicles =
-            *std::find_if(db::tables().begin(), db::tables().end(),
-                          [](const db::TableInfo& t) { return t.name == "Veh_Data"; });
+        const store::TableInfo& vehicles =
+            *std::find_if(store::tables().begin(), store::tables().end(),
+                          [](const store::TableInfo& t) { return t.name == "Veh_Data"; });
         const db::FieldInfo& info = vehicles.fields.at(size_t(vehicles.fieldIndex(field)));
         try {
             const QVariant converted = db::toStored(info, text);
@@ -217,12 +193,11 @@ private Q_SLOTS:
     void writesFollowAReplacedFile()
     {
         const QString path = m_folder->databasePath();
-        Connection connection({path, nullptr});
+        Connection connection({path});
         // The new file, written beside and renamed over the database.
         const QString replacement = m_folder->filePath("replacement.mdb");
         QVERIFY(QFile::copy(path, replacement));
-        Connection(db::Database{replacement, nullptr})
-            .execute("insert into Agency (Admin_Agency) values ('New')");
+        Connection(db::Database{replacement}).execute("insert into Agency (Admin_Agency) values ('New')");
         QVERIFY(!connection.fileReplaced());
         QVERIFY(QFile::remove(path) && QFile::rename(replacement, path));
         QVERIFY(connection.fileReplaced());
@@ -246,11 +221,13 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("duplicated");
         QTest::addColumn<int>("version");
         QTest::addColumn<int>("from"); // the version of the file before
-        row("empty", QStringList(), false, QStringList(), db::kSchemaVersion, 0);
+        row("empty", QStringList(), false, QStringList(), store::kSchemaVersion, 0);
         row("distinct batch numbers", QStringList{"050302-A", "050302-B"}, false, QStringList(),
-            db::kSchemaVersion, 0);
+            store::kSchemaVersion, 0);
         row("keys but no sites", QStringList{"050302-A", "050302-B"}, false, QStringList(),
-            db::kSchemaVersion, 1);
+            store::kSchemaVersion, 1);
+        row("no vehicle counts", QStringList{"050302-A", "050302-B"}, false, QStringList(),
+            store::kSchemaVersion, store::kDownloadsVersion);
         row("one number twice", QStringList{"050302-A", "050302-A", "050303-A"}, false,
             QStringList{"050302-A"}, 0, 0);
         row("two numbers twice", QStringList{"060302-B", "050302-A", "060302-B", "050302-A"}, false,
@@ -277,10 +254,9 @@ private Q_SLOTS:
                 QSKIP("this machine cannot make a folder read-only");
         }
         {
-            Connection connection({path, nullptr});
-            QCOMPARE(connection.duplicatedBatches(), duplicated);
+            QCOMPARE(store::openStore({path})->duplicatedBatches(), duplicated);
             if (!duplicated.isEmpty()) {
-                const QString message = db::duplicatedBatchesMessage(path, duplicated);
+                const QString message = store::duplicatedBatchesMessage(path, duplicated);
                 for (const QString& batch : duplicated)
                     QVERIFY2(message.contains(batch), qPrintable(message));
                 QVERIFY2(message.contains("Delete") && message.contains("Repair"), qPrintable(message));
@@ -289,11 +265,15 @@ private Q_SLOTS:
         QCOMPARE(test::schemaVersionOf(path), version);
         if (version == 0)
             QCOMPARE(test::fileBytes(path), before);
-        else { // the sites' tables, empty; the surveys' downloads, all of the same vehicles here, as copies
+        else { // the sites' tables, empty; the surveys' downloads, all of the same vehicles here, as
+               // copies; their vehicle counts
             QCOMPARE(test::rowTexts(path, "select count(*) as n from Site_Survey", {"n"}), QStringList{"0"});
-            QStringList copies;
-            for (int copy = 0; copy < batches.size(); ++copy)
+            QStringList copies, counts;
+            for (int copy = 0; copy < batches.size(); ++copy) {
                 copies << QStringLiteral("%1|%2").arg(batches[copy]).arg(copy);
+                counts << batches[copy] + "|2";
+            }
+            QCOMPARE(test::rowTexts(path, "select * from Survey_Vehicles order by 1"), counts);
             QCOMPARE(
                 test::rowTexts(path, "select * from Survey_Download order by Copy", {"Batch_Number", "Copy"}),
                 copies);
@@ -325,13 +305,13 @@ private Q_SLOTS:
         QFETCH(bool, accepted);
         const QString path = m_folder->databasePath();
         {
-            Connection connection({path, nullptr});
+            Connection connection({path});
             connection.executeUnlogged("insert into Header (Batch_Number) values ('050302-A')");
             connection.executeUnlogged("insert into Header (Batch_Number) values ('050303-A')");
         }
         const QStringList before = test::rowTexts(path, "select count(*) as n from Header", {"n"});
         try {
-            Connection({path, nullptr}).executeUnlogged(statement);
+            Connection({path}).executeUnlogged(statement);
             QVERIFY2(accepted, "the file took a row that breaks identity");
         } catch (const DbError& error) {
             QVERIFY2(!accepted, qPrintable(error.message()));

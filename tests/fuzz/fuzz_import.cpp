@@ -4,10 +4,10 @@
 // that counts its vehicles, or leave the database exactly as it was.
 #include "db/Connection.h"
 #include "db/Files.h"
-#include "db/Schema.h"
 #include "import/LogParser.h"
 #include "import/SurveyImport.h"
 #include "import/UnitPreference.h"
+#include "store/SqliteSchema.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -64,7 +64,7 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
 {
     Workplace& place = workplace();
     place.application = std::make_unique<QCoreApplication>(*argc, *argv);
-    db::initDatabaseFolder(place.folder.path());
+    store::initDatabaseFolder(place.folder.path());
     // The unit remembered by each import goes to settings of the fuzzer's own.
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, place.folder.filePath("settings"));
     place.templatePath = place.folder.filePath(QLatin1String(db::kTemplateFileName));
@@ -95,10 +95,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                       QStringLiteral("North"),
                                       QStringLiteral("School")};
     SilentReport report;
-    const import::ImportResult result =
-        import::importSurvey({place.databasePath, nullptr}, header, buffer, report);
+    const import::ImportResult result = import::importSurvey({place.databasePath}, header, buffer, report);
 
-    db::Connection connection({place.databasePath, nullptr});
+    db::Connection connection({place.databasePath});
     const QString unit = QSettings().value(QLatin1String(import::kUnitSetting)).toString();
     if (result.outcome == import::ImportResult::Outcome::Imported) {
         require(count(connection, "Header") == 1 && count(connection, "Summary") == 1);

@@ -1,9 +1,9 @@
 #include "TestSupport.h"
-#include "db/Schema.h"
 #include "import/SurveyImport.h"
 #include "loggen/LogWriter.h"
 #include "loggen/SurveyProfile.h"
 #include "loggen/VehicleGenerator.h"
+#include "store/SqliteSchema.h"
 
 #include <QFile>
 #include <QProcess>
@@ -116,7 +116,7 @@ private Q_SLOTS:
         } else {
             QCOMPARE(refused.exitCode, 0);
         }
-        QCOMPARE(test::schemaVersionOf(path), db::kSchemaVersion);
+        QCOMPARE(test::schemaVersionOf(path), store::kSchemaVersion);
         QStringList kept = batches;
         kept.removeIf([&duplicated](const QString& batch) { return duplicated.contains(batch); });
         kept.removeDuplicates();

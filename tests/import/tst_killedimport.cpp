@@ -47,7 +47,7 @@ private Q_SLOTS:
             [this] { restoreDatabase(); },
             [this](const QString& context) {
                 // Whole, as it was, and open for writing again.
-                db::Connection connection({m_folder.databasePath(), nullptr});
+                db::Connection connection({m_folder.databasePath()});
                 db::SqliteStatement check(connection, "PRAGMA integrity_check");
                 QVERIFY(check.nextRow());
                 QVERIFY2(check.valueAt(0).toString() == "ok",
@@ -87,7 +87,7 @@ private:
     }
     QList<qint64> counts()
     {
-        db::Connection connection({m_folder.databasePath(), nullptr});
+        db::Connection connection({m_folder.databasePath()});
         return counts(connection);
     }
     void restoreDatabase()

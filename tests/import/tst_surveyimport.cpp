@@ -3,8 +3,8 @@
 #include "db/Connection.h"
 #include "db/DbError.h"
 #include "db/Files.h"
-#include "db/Schema.h"
 #include "import/UnitPreference.h"
+#include "store/SqliteSchema.h"
 
 #include <QDir>
 #include <QFile>
@@ -86,7 +86,6 @@ private Q_SLOTS:
     {
         m_folder = std::make_unique<test::TempProgramFolder>();
         m_report = test::ImportMessages();
-        m_folder->statements().clear();
     }
     void importStoresTheSurvey_data()
     {
@@ -462,7 +461,7 @@ private Q_SLOTS:
         m_report = test::ImportMessages();
         const QStringList before = contents(m_folder->databasePath());
         const ImportResult result = run(completeHeader(second, changes), second);
-        QCOMPARE(test::schemaVersionOf(m_folder->databasePath()), db::kSchemaVersion);
+        QCOMPARE(test::schemaVersionOf(m_folder->databasePath()), store::kSchemaVersion);
         if (stored) {
             QCOMPARE(result.outcome, Outcome::Imported);
             return;
@@ -471,45 +470,6 @@ private Q_SLOTS:
         QCOMPARE(result.storedAs, "030526-A");
         QCOMPARE(m_report.messages, QStringList{"This download is already stored as survey 030526-A."});
         QCOMPARE(contents(m_folder->databasePath()), before);
-    }
-    // The statistics are counted by these query texts, word for word, each
-    // once per import; other programs reading the same database rely on them.
-    // "%B" stands for the survey's rows. The survey below averages 33.25 under
-    // a limit of 35, so its pace runs from 28.3 to 38.3.
-    void statisticsQueryTexts_data()
-    {
-        QTest::addColumn<QString>("query");
-        const char* const queries[][2] = {
-            {"under the limit", "select count(speed) as TUnder%B and Speed <= 35"},
-            {"over the limit", "select count(speed) as Tover%B and Speed > 35"},
-            {"average over", "select avg(speed) as AVover%B and Speed > 35"},
-            {"slowest", "select min(speed) as Minspeed%B"},
-            {"fastest", "select max(speed) as Maxspeed%B"},
-            {"average", "select avg(speed) as AVspeed%B"},
-            {"pace", "select count(speed) as TVpace%B and speed >= 28.3 and Speed <= 38.3"},
-            {"vehicles", "select count(speed) as TVeh%B"},
-            {"approaching", "select count(Veh_Direction) as Tapp%B and [Veh_Direction] = '+'"},
-            {"receding", "select count(Veh_Direction) as Trecd%B and [Veh_Direction] = '-'"},
-            {"unknown direction", "select count(Veh_Direction) as Tquest%B and [Veh_Direction] = '?'"},
-            {"duration", "select max(Offset) as Ttime%B"},
-            {"over by up to 5", "select count(speed) as Over%B and speed > 35 and speed <= 40"},
-            {"over by 5 to 10", "select count(speed) as Over%B and speed > 35 + 5 and speed <= 45"},
-            {"over by 10 to 15", "select count(speed) as Over%B and speed > 35 + 10 and speed <= 50"},
-            {"over by 15 to 20", "select count(speed) as Over%B and speed > 35 + 15 and speed <= 55"},
-            {"over by 20 to 25", "select count(speed) as Over%B and speed > 35 + 20 and speed <= 60"},
-            {"over by more than 25", "select count(speed) as Over%B and speed > 60"},
-        };
-        for (const auto& [name, query] : queries)
-            row(name, QString::fromLatin1(query).replace(
-                          QStringLiteral("%B"),
-                          QStringLiteral(" from [Veh_Data] where [Batch_Number] = '050302-A'")));
-    }
-    void statisticsQueryTexts()
-    {
-        QFETCH(QString, query);
-        const QByteArray buffer = download(QDate(2002, 5, 3), "0+30 61-32 62?35 90+36");
-        QCOMPARE(run(completeHeader(buffer, "unit=MPH"), buffer).outcome, Outcome::Imported);
-        QCOMPARE(m_folder->statements().entries().count(query), 1);
     }
 
 private:

@@ -39,7 +39,7 @@ QStringList agencies(const QString& database)
 
 void addAgency(const QString& database, const QString& name)
 {
-    pelmor::db::Connection connection({database, nullptr});
+    pelmor::db::Connection connection({database});
     connection.execute(QStringLiteral("INSERT INTO Agency (Admin_Agency) VALUES ('%1')").arg(name));
 }
 

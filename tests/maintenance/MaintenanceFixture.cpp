@@ -3,8 +3,8 @@
 #include "SurveyFixture.h"
 #include "db/Connection.h"
 #include "db/DbError.h"
-#include "db/Schema.h"
 #include "db/SqliteStatement.h"
+#include "store/SqliteSchema.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
@@ -79,9 +79,9 @@ QString storedOnce(const QString& path, const std::function<void(const QString&)
 
 QStringList databaseContent(const QString& databasePath)
 {
-    db::Connection connection({databasePath, nullptr});
+    db::Connection connection({databasePath});
     QStringList lines;
-    for (const db::TableInfo& table : db::tables()) {
+    for (const store::TableInfo& table : store::tables()) {
         db::SqliteStatement rows(
             connection, QStringLiteral("SELECT rowid, * FROM \"%1\" ORDER BY rowid").arg(table.name));
         const auto [count, digest] = digestOf(rows);
@@ -92,7 +92,7 @@ QStringList databaseContent(const QString& databasePath)
 
 QStringList surveyContent(const QString& databasePath)
 {
-    db::Connection connection({databasePath, nullptr});
+    db::Connection connection({databasePath});
     db::SqliteStatement surveys(
         connection,
         QStringLiteral("SELECT b.Batch_Number, "
@@ -114,7 +114,7 @@ QStringList surveyContent(const QString& databasePath)
 QString integrityOf(const QString& databasePath)
 {
     try {
-        db::Connection connection({databasePath, nullptr});
+        db::Connection connection({databasePath});
         db::SqliteStatement check(connection, QStringLiteral("PRAGMA integrity_check"));
         QStringList problems;
         while (check.nextRow())
@@ -131,7 +131,7 @@ void leaveHotJournal(const QString& databasePath, const QString& journalPath)
     const QString copy = scratch.filePath(QStringLiteral("copy.mdb"));
     if (!QFile::copy(databasePath, copy))
         qFatal("cannot copy %s", qPrintable(databasePath));
-    db::Connection connection({copy, nullptr});
+    db::Connection connection({copy});
     // A cache of one page writes changed pages to the file at once, each
     // after its original is safe in the journal.
     connection.executeUnlogged(QStringLiteral("PRAGMA cache_size = 1"));
@@ -205,7 +205,7 @@ void zeroPage(const QString& databasePath, int page)
 
 std::vector<Page> pagesOf(const QString& databasePath, const QString& condition)
 {
-    db::Connection connection({databasePath, nullptr});
+    db::Connection connection({databasePath});
     db::SqliteStatement pages(
         connection, QStringLiteral("SELECT pageno, ncell FROM dbstat WHERE %1 ORDER BY path").arg(condition));
     std::vector<Page> found;

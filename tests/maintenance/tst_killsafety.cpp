@@ -87,7 +87,7 @@ private Q_SLOTS:
         killRepeatedly(QStringList{"backup"}, [](const QString& folder) {
             const QString backup = QDir(folder).filePath(QStringLiteral("pelmor.bak"));
             QVERIFY(QFile::copy(db::databasePath(folder), backup));
-            QVERIFY(maintenance::deleteSurvey({backup, nullptr}, QStringLiteral("050426-A")).isDone());
+            QVERIFY(maintenance::deleteSurvey({backup}, QStringLiteral("050426-A")).isDone());
         });
     }
 

@@ -47,12 +47,11 @@ Outcome runOperation(const QString& name, const QString& folder)
         {QStringLiteral("restore"), maintenance::restoreDatabase},
         {QStringLiteral("delete one"),
          [](const QString& folder) {
-             return maintenance::deleteSurvey({db::databasePath(folder), nullptr},
-                                              QStringLiteral("050126-A"));
+             return maintenance::deleteSurvey({db::databasePath(folder)}, QStringLiteral("050126-A"));
          }},
         {QStringLiteral("delete all"),
          [](const QString& folder) {
-             return maintenance::deleteAllSurveys({db::databasePath(folder), nullptr});
+             return maintenance::deleteAllSurveys({db::databasePath(folder)});
          }},
     };
     return all.at(name)(folder);
@@ -61,7 +60,7 @@ Outcome runOperation(const QString& name, const QString& folder)
 // The number a query gives, with another database attached as "original".
 int scalarOf(const QString& databasePath, const QString& statement, const QString& original = QString())
 {
-    db::Connection connection({databasePath, nullptr});
+    db::Connection connection({databasePath});
     if (!original.isEmpty())
         connection.executeUnlogged(QStringLiteral("ATTACH '%1' AS original").arg(original));
     db::SqliteStatement query(connection, statement);
@@ -153,7 +152,7 @@ private Q_SLOTS:
         if (earlierBackup)
             QVERIFY(QFile::copy(m_folder->filePath(QStringLiteral("pelmor.emp")), backupFile()));
         if (surveyDeletedFirst)
-            QVERIFY(maintenance::deleteSurvey({database(), nullptr}, QStringLiteral("050226-A")).isDone());
+            QVERIFY(maintenance::deleteSurvey({database()}, QStringLiteral("050226-A")).isDone());
         const QByteArray before = test::fileBytes(database());
         const QStringList content = test::databaseContent(database());
 
@@ -193,7 +192,7 @@ private Q_SLOTS:
         const QByteArray source =
             test::fileBytes(restore ? backupFile() : m_folder->filePath(QStringLiteral("pelmor.emp")));
         if (databaseState == QLatin1String("changed")) {
-            QVERIFY(maintenance::deleteAllSurveys({database(), nullptr}).isDone());
+            QVERIFY(maintenance::deleteAllSurveys({database()}).isDone());
         } else if (databaseState == QLatin1String("garbage")) {
             overwrite(database(), QByteArray(8192, 'x'));
         } else if (databaseState == QLatin1String("missing")) {
@@ -259,7 +258,7 @@ private Q_SLOTS:
             std::unique_ptr<db::Connection> writer;
             std::unique_ptr<db::Transaction> transaction;
             if (!missing) {
-                writer = std::make_unique<db::Connection>(db::Database{database(), nullptr});
+                writer = std::make_unique<db::Connection>(db::Database{database()});
                 transaction = std::make_unique<db::Transaction>(*writer);
                 writer->execute(QStringLiteral("delete from Agency"));
             }
@@ -283,7 +282,7 @@ private Q_SLOTS:
     void readersDoNotStopABackup()
     {
         // A read transaction: the reader holds the file as it was.
-        db::Connection reader({database(), nullptr});
+        db::Connection reader({database()});
         reader.executeUnlogged(QStringLiteral("BEGIN"));
         QCOMPARE(
             reader.scalar(QStringLiteral("select count(*) as n from Header"), QStringLiteral("n")).toInt(),
@@ -467,7 +466,7 @@ private Q_SLOTS:
         QFETCH(QString, siteTable);
         QFETCH(QStringList, siteRows);
         QFETCH(QStringList, siteLines);
-        db::Connection({database(), nullptr})
+        db::Connection({database()})
             .execute(
                 QStringLiteral("update Header set Location = 'Main Street' where Batch_Number = '050226-B'"));
         {
@@ -589,7 +588,7 @@ private Q_SLOTS:
         QFETCH(bool, headerLost);
         QFETCH(QString, message);
         if (headerLost)
-            db::Connection({database(), nullptr})
+            db::Connection({database()})
                 .execute(QStringLiteral("delete from Header where Batch_Number = '") + batch +
                          QLatin1Char('\''));
         QStringList expected = test::surveyContent(database());
@@ -617,7 +616,7 @@ private Q_SLOTS:
         QFETCH(QString, before);
         QFETCH(QString, message);
         {
-            db::Connection connection({database(), nullptr});
+            db::Connection connection({database()});
             for (const QString& table : before.split(QLatin1Char(' '), Qt::SkipEmptyParts))
                 connection.execute(QStringLiteral("delete from ") + table);
             // A survey at its site: the survey leaves it, the site stays.
@@ -896,7 +895,7 @@ private:
                 survey.speeds = {30, 31, 32};
                 test::storeSurvey(database, survey);
             }
-            db::Connection connection({database, nullptr});
+            db::Connection connection({database});
             for (const char* statement :
                  {"insert into Agency (Admin_Agency) values ('County Sheriff')",
                   "insert into Officer (Admin_Officer) values ('Sgt. Lee')",

@@ -65,7 +65,6 @@ private Q_SLOTS:
         m_messages = std::make_unique<test::RecordingMessages>();
         m_state = std::make_unique<app::AppState>();
         m_state->databaseFolder = m_folder->path();
-        m_state->database.observer = &m_folder->statements();
         m_state->downloadBuffer = "0501260800 the download so far";
         m_windows = std::make_unique<app::ProgramWindows>(*m_state, *m_messages);
         m_windows->start();
@@ -177,11 +176,10 @@ private Q_SLOTS:
         openMaintenance();
         if (backupFirst) {
             // The backup holds two surveys, the database three.
-            QVERIFY(maintenance::deleteSurvey({m_folder->databasePath(), nullptr}, kBatches[2]).isDone());
+            QVERIFY(maintenance::deleteSurvey({m_folder->databasePath()}, kBatches[2]).isDone());
             QVERIFY(maintenance::backupDatabase(m_folder->path()).isDone());
             for (int stored = 0; stored < 2; ++stored)
-                QVERIFY(maintenance::deleteSurvey({m_folder->databasePath(), nullptr}, kBatches[stored])
-                            .isDone());
+                QVERIFY(maintenance::deleteSurvey({m_folder->databasePath()}, kBatches[stored]).isDone());
             test::storeSurveys(m_folder->databasePath(), 3, 20);
         }
         QCOMPARE(test::surveyContent(m_folder->databasePath()).size(), 3);
@@ -289,7 +287,7 @@ private Q_SLOTS:
     void refusalWhileAnotherProgramWrites()
     {
         openMaintenance();
-        db::Connection writer({m_folder->databasePath(), nullptr});
+        db::Connection writer({m_folder->databasePath()});
         db::Transaction transaction(writer);
         writer.execute(QStringLiteral("delete from Agency"));
         test::WindowProbe(m_windows->maintenanceWindow()).click(QStringLiteral("Backup"));
@@ -373,7 +371,7 @@ private Q_SLOTS:
     // surveys, so that they can be deleted too.
     void headerlessVehiclesAreListed()
     {
-        db::Connection({m_folder->databasePath(), nullptr})
+        db::Connection({m_folder->databasePath()})
             .execute(QStringLiteral("delete from Header where Batch_Number = '050126-A'"));
         openMaintenance();
         test::WindowProbe(m_windows->maintenanceWindow()).click(QStringLiteral("DeleteSurveys"));

@@ -107,7 +107,7 @@ private:
                 QStringLiteral("%1, run %2").arg(operation.join(QLatin1Char(' '))).arg(run + 1);
             // A reader of this process keeps its connection across the
             // swap, as an open window keeps its views.
-            auto reader = std::make_unique<db::Connection>(db::Database{database, nullptr});
+            auto reader = std::make_unique<db::Connection>(db::Database{database});
             const auto readOnce = [&reader, &reads] {
                 try {
                     db::SqliteStatement query(*reader, QStringLiteral("SELECT count(*) FROM Veh_Data"));

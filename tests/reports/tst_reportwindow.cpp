@@ -56,7 +56,6 @@ private Q_SLOTS:
         survey.batchNumber = kBatch;
         survey.addSpeeds({{25, 2}, {30, 4}, {35, 10}, {38, 5}, {40, 3}});
         test::storeSurvey(m_app->folder.databasePath(), survey);
-        m_app->state.database.observer = &m_app->folder.statements();
         app::MainWindow& window = m_app->start();
         QVERIFY(QTest::qWaitForWindowActive(&window));
         m_app->chooseSurvey(kBatch);
@@ -102,7 +101,6 @@ private Q_SLOTS:
                           preparation == reports::Preparation::HourlyBreakdown;
         reportList()->setCurrentIndex(item); // picked, not typed
         QApplication::processEvents();
-        m_app->folder.statements().clear();
 
         clickButton("cmdPrint");
         // Built as the window shows, whether the window system makes it

@@ -100,7 +100,7 @@ private Q_SLOTS:
         for (size_t i = 0; i < std::size(kPlans); ++i)
             surveys.push_back(surveyOf(kPlans[i], seed + quint32(i)));
         test::storeSurveys(m_folder->databasePath(), surveys);
-        m_store = store::openStore({m_folder->databasePath(), nullptr});
+        m_store = store::openStore({m_folder->databasePath()});
         QCOMPARE(sites::placeSurveysWithoutFigures(*m_store), int(std::size(kPlans)));
     }
     void cleanup()
@@ -331,10 +331,10 @@ private Q_SLOTS:
         test::ImportMessages report;
         report.answer = true;
         const import::ImportResult result =
-            import::importSurvey({folder.databasePath(), nullptr},
+            import::importSurvey({folder.databasePath()},
                                  test::completeHeader(buffer, QStringLiteral("unit=MPH")), buffer, report);
         QCOMPARE(result.outcome, import::ImportResult::Outcome::Imported);
-        const auto store = store::openStore({folder.databasePath(), nullptr});
+        const auto store = store::openStore({folder.databasePath()});
         const std::vector<store::SiteSurvey> placed = store->siteSurveys();
         QCOMPARE(placed.size(), size_t(1));
         QCOMPARE(placed[0].method, sites::kFiguresMethod);

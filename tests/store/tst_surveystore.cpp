@@ -40,7 +40,7 @@ class SqlitePlace : public StorePlace {
 public:
     std::unique_ptr<store::SurveyStore> open() override
     {
-        return store::openStore({m_folder.databasePath(), nullptr});
+        return store::openStore({m_folder.databasePath()});
     }
     std::shared_ptr<void> refuseWrites() override
     {
@@ -66,7 +66,7 @@ QString prepareTestServer()
     if (!failed.isEmpty())
         return failed;
     try {
-        store::initServer({{}, nullptr, server.connectionString(QLatin1String(kTemplate))});
+        store::initServer({{}, server.connectionString(QLatin1String(kTemplate))});
     } catch (const db::DbError& error) {
         return error.message();
     }
@@ -108,7 +108,7 @@ public:
     std::unique_ptr<store::SurveyStore> open() override { return openAs(QStringLiteral("admin1")); }
     std::unique_ptr<store::SurveyStore> openAs(const QString& user)
     {
-        return store::openStore({{}, nullptr, testServer().connectionString(m_database, user)});
+        return store::openStore({{}, testServer().connectionString(m_database, user)});
     }
     // The group role loses the right to add rows; stores already open feel
     // it at their next statement.
@@ -838,7 +838,7 @@ private Q_SLOTS:
             connection = testServer().connectionString(database) + QStringLiteral(" password=s3cret");
         }
         try {
-            store::openStore({{}, nullptr, connection});
+            store::openStore({{}, connection});
             QFAIL("the store opened");
         } catch (const db::DbError& error) {
             QVERIFY2(error.message().contains(told) && error.message().contains(QLatin1String("127.0.0.1")) &&
@@ -901,7 +901,7 @@ private Q_SLOTS:
         ServerPlace place;
         addSurvey(*place.open(), QStringLiteral("050302-A"), randomVehicles(1, 4));
         place.open()->addName(store::NameList::Officers, QStringLiteral("J. Smith"));
-        store::initServer({{}, nullptr, testServer().connectionString(place.database())});
+        store::initServer({{}, testServer().connectionString(place.database())});
         const auto store = place.open();
         QCOMPARE(listed(*store), QStringList{"050302-A Main St 4"});
         QCOMPARE(namesOf(store->names(store::NameList::Officers)), QStringList{"J. Smith"});

@@ -51,7 +51,7 @@ QList<QStringList> readWithPython(const QString& path, QString* failure)
 // column names, then every row in table order.
 QList<QStringList> databaseRows(const QString& databasePath, const QString& query, const QString& batch)
 {
-    db::Connection connection({databasePath, nullptr});
+    db::Connection connection({databasePath});
     db::SqliteStatement rows(connection, query);
     if (!batch.isEmpty())
         rows.bind(0, batch);

@@ -3,8 +3,8 @@
 #include "db/Connection.h"
 #include "db/DbError.h"
 #include "db/FieldValues.h"
-#include "db/Schema.h"
 #include "db/SqliteStatement.h"
+#include "store/SqliteSchema.h"
 #include "text/Formats.h"
 
 #include <algorithm>
@@ -31,9 +31,9 @@ void Survey::addSpeeds(const std::vector<std::pair<int, int>>& counts)
 
 namespace {
 
-const db::TableInfo& tableNamed(const QString& name)
+const store::TableInfo& tableNamed(const QString& name)
 {
-    for (const db::TableInfo& table : db::tables()) {
+    for (const store::TableInfo& table : store::tables()) {
         if (table.name == name)
             return table;
     }
@@ -68,7 +68,7 @@ public:
     }
 
 private:
-    const db::TableInfo& m_table;
+    const store::TableInfo& m_table;
     std::vector<const db::FieldInfo*> m_fields;
     std::unique_ptr<db::SqliteStatement> m_insert;
 };
@@ -135,6 +135,13 @@ void addSurvey(db::Connection& connection, const Survey& survey)
                       QString::number(i < survey.speeds.size() ? survey.speeds[i] : 35),
                       text::formatTimeAmPm(when.time()), text::formatDateMdy(when.date())});
     }
+    // The count the survey list reads, as the program's writer keeps it.
+    if (count > 0 && db::hasTable(connection, "Survey_Vehicles")) {
+        db::SqliteStatement kept(connection, QStringLiteral("INSERT INTO \"Survey_Vehicles\" VALUES (?, ?)"));
+        kept.bind(0, survey.batchNumber);
+        kept.bindInteger(1, qint64(count));
+        kept.run();
+    }
 }
 
 } // namespace
@@ -146,7 +153,7 @@ void storeSurvey(const QString& databasePath, const Survey& survey)
 
 void storeSurveys(const QString& databasePath, const std::vector<Survey>& surveys)
 {
-    db::Connection connection({databasePath, nullptr});
+    db::Connection connection({databasePath});
     db::Transaction transaction(connection);
     for (const Survey& survey : surveys)
         addSurvey(connection, survey);

@@ -1,12 +1,12 @@
 #include "TestSupport.h"
 
 #include "db/Connection.h"
-#include "db/DatabaseFolder.h"
 #include "db/DbError.h"
 #include "db/Files.h"
-#include "db/Schema.h"
-#include "db/SqlText.h"
 #include "db/SqliteStatement.h"
+#include "store/DatabaseFolder.h"
+#include "store/SqliteSchema.h"
+#include "store/SurveyStore.h"
 
 #include <QDir>
 #include <QFile>
@@ -82,8 +82,8 @@ QByteArray fileBytes(const QString& path)
 
 QStringList rowTexts(const QString& databasePath, const QString& statement, const QStringList& fields)
 {
-    db::Connection connection({databasePath, nullptr});
-    db::SqliteStatement query(connection, db::translateStatement(statement), statement);
+    db::Connection connection({databasePath});
+    db::SqliteStatement query(connection, statement);
     std::vector<int> columns;
     for (int column = 0; fields.isEmpty() && column < query.columnCount(); ++column)
         columns.push_back(column);
@@ -173,7 +173,7 @@ void executeOnFile(const QString& path, const QString& statements)
 
 void writeOlderDatabase(const QString& path, const QStringList& headerBatches, int vehicles, int version)
 {
-    db::createEmptyDatabase(path, 0);
+    store::createEmptyDatabase(path, 0);
     QString statements = QStringLiteral("BEGIN;");
     for (const QString& batch : headerBatches) {
         statements +=
@@ -191,9 +191,16 @@ void writeOlderDatabase(const QString& path, const QStringList& headerBatches, i
                     .arg(30 + vehicle);
     }
     if (version >= 1)
-        statements += db::identityStatements().join(QLatin1Char(';')) + QLatin1Char(';');
+        statements += store::identityStatements().join(QLatin1Char(';')) + QLatin1Char(';');
     statements += QStringLiteral("COMMIT;");
     executeOnFile(path, statements);
+    // The layout before the vehicle counts: brought up to date, then
+    // without them.
+    if (version == store::kDownloadsVersion) {
+        store::openStore({path});
+        executeOnFile(path, QStringLiteral("DROP TRIGGER \"Header_Takes_Vehicle_Count\"; DROP TABLE "
+                                           "\"Survey_Vehicles\"; PRAGMA user_version = 3"));
+    }
 }
 
 int schemaVersionOf(const QString& path)
@@ -217,12 +224,12 @@ TempProgramFolder::TempProgramFolder()
     // starts: a test never reads or changes the settings of whoever runs it.
     // The test process names itself as the programs do, so that it finds
     // their settings there.
-    db::setProgramNames();
+    store::setProgramNames();
     const QString settings = m_dir.filePath(QStringLiteral("settings"));
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings);
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settings);
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(settings));
-    db::initDatabaseFolder(m_dir.path());
+    store::initDatabaseFolder(m_dir.path());
 }
 
 QString TempProgramFolder::databasePath() const

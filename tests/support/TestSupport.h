@@ -1,6 +1,6 @@
 #pragma once
 
-#include "db/StatementLog.h"
+#include "db/Database.h"
 #include "ui/Messages.h"
 
 #include <QProcessEnvironment>
@@ -76,7 +76,7 @@ QStringList librariesDefining(const char* symbol);
 void executeOnFile(const QString& path, const QString& statements);
 
 // Writes a database of an older layout (version 0: no identity keys; 1: no
-// sites) to `path` holding one Header row per batch number given, in order,
+// sites; 3: no vehicle counts) to `path` holding one Header row per batch number given, in order,
 // each with `vehicles` vehicle rows and a statistics row. Written through
 // SQLite directly, so the file is not brought up to date on the way.
 void writeOlderDatabase(const QString& path, const QStringList& headerBatches, int vehicles = 2,
@@ -95,14 +95,11 @@ public:
     TempProgramFolder();
     QString path() const { return m_dir.path(); }
     QString databasePath() const;
-    // The database with the folder's statement log as its observer.
-    db::Database database() { return {databasePath(), &m_statements}; }
-    db::StatementLog& statements() { return m_statements; }
+    db::Database database() const { return {databasePath()}; }
     QString filePath(const QString& name) const;
 
 private:
     QTemporaryDir m_dir;
-    db::StatementLog m_statements;
 };
 
 // Makes a folder refuse new files, renames and deletions for as long as it

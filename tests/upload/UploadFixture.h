@@ -27,7 +27,7 @@ inline QString prepareUploadServer()
         !failed.isEmpty())
         return failed;
     try {
-        store::initServer({{}, nullptr, server.connectionString(kUploadTemplate)});
+        store::initServer({{}, server.connectionString(kUploadTemplate)});
     } catch (const db::DbError& error) {
         return error.message();
     }

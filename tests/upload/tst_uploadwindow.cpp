@@ -84,7 +84,7 @@ private Q_SLOTS:
         QCOMPARE(window->findChild<QLabel*>("UploadSummary")->text(),
                  QStringLiteral("1 sent, 0 already there, 1 refused, 0 failed, 0 not sent."));
         QVERIFY(window->sendButton()->isEnabled());
-        const auto onServer = store::openStore({{}, nullptr, db::connectionString(choice)});
+        const auto onServer = store::openStore({{}, db::connectionString(choice)});
         QCOMPARE(test::vehicleCounts(*onServer), (std::map<QString, qint64>{{"B", 9000}}));
         QCOMPARE(app.state.serverChoice.useServer, programOnServer);
         QCOMPARE(db::rememberedServerChoice().useServer, programOnServer);
@@ -139,7 +139,7 @@ private:
     static bool wantsPassword(const db::ServerChoice& choice)
     {
         try {
-            store::openStore({{}, nullptr, db::connectionString(choice)});
+            store::openStore({{}, db::connectionString(choice)});
         } catch (const db::DbError& error) {
             return error.failure() == db::Failure::PasswordNeeded;
         }

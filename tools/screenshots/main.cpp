@@ -17,9 +17,9 @@
 #include "app/ReportsTab.h"
 #include "app/StudyTab.h"
 #include "db/Files.h"
-#include "db/Schema.h"
 #include "maintenance/widgets/MaintenanceWindow.h"
 #include "reports/widgets/ReportWindow.h"
+#include "store/SqliteSchema.h"
 #include "ui/MessageBoxes.h"
 #include "ui/Style.h"
 
@@ -110,7 +110,7 @@ int main(int argc, char* argv[])
     QDir().mkpath(output);
 
     QTemporaryDir folder;
-    db::initDatabaseFolder(folder.path());
+    store::initDatabaseFolder(folder.path());
     QFile::copy(arguments[1], QDir(folder.path()).filePath(QStringLiteral("survey.rsx")));
     const qsizetype compareAt = arguments.indexOf(QStringLiteral("--compare"));
     const bool comparing = compareAt > 0 && compareAt + 1 < arguments.size();

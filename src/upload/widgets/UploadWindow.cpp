@@ -39,7 +39,7 @@ private:
 UploadWindow::UploadWindow(const db::Database& working, const db::ServerChoice& workingChoice,
                            const QString& workingPassword, QWidget* parent)
     : QWidget(parent, Qt::Window)
-    , m_local{working.path, working.observer}
+    , m_local{working.path}
     , m_working(workingChoice)
     , m_task(new worker::BackgroundTask(this))
     , m_listTask(new worker::BackgroundTask(this))

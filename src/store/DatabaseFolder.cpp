@@ -1,9 +1,9 @@
-#include "db/DatabaseFolder.h"
+#include "store/DatabaseFolder.h"
 
 #include "db/DbError.h"
 #include "db/DurableFiles.h"
 #include "db/Files.h"
-#include "db/Schema.h"
+#include "store/SqliteSchema.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -15,7 +15,17 @@
 #include <QStandardPaths>
 #include <QTemporaryFile>
 
-namespace pelmor::db {
+namespace pelmor::store {
+
+using db::copyFile;
+using db::DbError;
+using db::displayPath;
+using db::kDatabaseFileName;
+using db::kTemplateFileName;
+using db::linkFile;
+using db::programFolder;
+using db::replaceFile;
+
 namespace {
 
 QString absoluteFolder(const QString& path)
@@ -210,4 +220,4 @@ DatabaseFolder openDatabaseFolder(const QCommandLineParser& parser)
     return openDatabaseFolder(parser.value(databaseFolderOption().names().constFirst()));
 }
 
-} // namespace pelmor::db
+} // namespace pelmor::store

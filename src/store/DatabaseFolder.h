@@ -11,7 +11,7 @@ class QCommandLineParser;
 // installed program, whose folder the user cannot write, keeps them in the
 // user's data folder, made from the installed template on first start. The
 // --db option, and a per-user setting, name another folder.
-namespace pelmor::db {
+namespace pelmor::store {
 
 // What chose the database folder, the most binding first.
 enum class FolderSource { Option, Setting, ProgramFolder, UserDataFolder };
@@ -74,4 +74,4 @@ QString databaseFolderRefusal(const QCommandLineParser& parser);
 // it. Throws DbError, also with the refusal above.
 DatabaseFolder openDatabaseFolder(const QCommandLineParser& parser);
 
-} // namespace pelmor::db
+} // namespace pelmor::store

@@ -1,25 +1,24 @@
 #pragma once
 
+#include "db/FieldValues.h"
+
 #include <QString>
 #include <QStringList>
 
 #include <vector>
 
 namespace pelmor::db {
+class Connection;
+}
 
-// How a field stores its value. Date and Time fields hold text in a sortable
-// stored form ("2002-05-03", "13:05:00"); values written to them are read as
-// dates or times first.
-enum class FieldKind { Text, Integer, Date, Time };
-
-struct FieldInfo {
-    QString name;
-    FieldKind kind;
-};
+// The layout of the survey database file: its tables and indexes, the
+// statements that create it, and the steps that bring an older file up to
+// date.
+namespace pelmor::store {
 
 struct TableInfo {
     QString name;
-    std::vector<FieldInfo> fields;
+    std::vector<db::FieldInfo> fields;
 
     // Index of a field, found without regard to letter case; -1 when absent.
     int fieldIndex(const QString& fieldName) const;
@@ -48,12 +47,15 @@ const TableInfo* findTable(const QString& name);
 // batch number, and no statistics row written under a batch number without
 // its Header row; version 2 adds the sites the surveys are taken at;
 // version 3 adds the fingerprint of each survey's download (see
-// DownloadFingerprint), by which a download is stored once.
-inline constexpr int kSchemaVersion = 3;
+// DownloadFingerprint), by which a download is stored once; version 4 keeps
+// each survey's vehicle count, so that listing the surveys reads no vehicle.
+inline constexpr int kSchemaVersion = 4;
 // The first version whose files hold the sites' tables.
 inline constexpr int kSitesVersion = 2;
 // The first version whose files hold the downloads' fingerprints.
 inline constexpr int kDownloadsVersion = 3;
+// The first version whose files keep each survey's vehicle count.
+inline constexpr int kVehicleCountsVersion = 4;
 
 // A table a later layout added beside the seven.
 struct AddedTable {
@@ -63,6 +65,8 @@ struct AddedTable {
     // Whether its rows belong to single surveys, by batch number: they go
     // with the survey when it is deleted.
     bool perSurvey;
+    // Whether its rows live in the key's own tree (WITHOUT ROWID).
+    bool keyTree = false;
 };
 
 // The sites' tables: the sites, the keys their surveys' locations read as,
@@ -94,26 +98,26 @@ QStringList siteStatements();
 // beside the first (0, the number every new survey gets).
 QStringList downloadStatements();
 
+// The statements that add the table of the surveys' vehicle counts
+// (version 4): one row a survey with vehicles, written with the survey and
+// removed with its Header row.
+QStringList vehicleCountStatements();
+
 // Writes a new empty database with the schema of `version` to `path`,
 // replacing a file of that name only once the new one is complete. Version
 // 0 is for a file that must take rows breaking identity (the rows a repair
 // saves); it is brought up to date when it is next opened. Throws DbError.
 void createEmptyDatabase(const QString& path, int version = kSchemaVersion);
 
-class Connection;
-
 // Brings an older file to the current layout in one transaction: either all
 // of the upgrade lands or the file stays exactly as it was. The
 // fingerprints of the surveys stored before are made in one pass over the
-// vehicles. A file whose batch numbers are already stored more than once is
-// not changed; those batch numbers are returned, in order. A file that cannot be written now
-// (read-only, or another program holds the write lock) is left for a later
-// opening, as is a file with no tables yet.
-// Whether the file has the table `name`: a file not yet brought up to date
-// lacks the later ones.
-bool hasTable(Connection& connection, const char* name);
-
-QStringList upgradeSchema(Connection& connection);
+// vehicles, their vehicle counts in one pass over the vehicles' index. A
+// file whose batch numbers are already stored more than once is not
+// changed; those batch numbers are returned, in order. A file that cannot
+// be written now (read-only, or another program holds the write lock) is
+// left for a later opening, as is a file with no tables yet.
+QStringList upgradeSchema(db::Connection& connection);
 
 // What the user is told when `path` holds surveys under the same batch
 // numbers: which, and what to do first.
@@ -123,4 +127,4 @@ QString duplicatedBatchesMessage(const QString& path, const QStringList& batches
 // (a copy of the template, only when none exists yet). Throws DbError.
 void initDatabaseFolder(const QString& folder);
 
-} // namespace pelmor::db
+} // namespace pelmor::store

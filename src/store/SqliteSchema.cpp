@@ -1,4 +1,4 @@
-#include "db/Schema.h"
+#include "store/SqliteSchema.h"
 
 #include "db/Connection.h"
 #include "db/DbError.h"
@@ -14,7 +14,21 @@
 #include <map>
 #include <memory>
 
-namespace pelmor::db {
+namespace pelmor::store {
+
+using db::Connection;
+using db::DbError;
+using db::displayPath;
+using db::DownloadFingerprint;
+using db::FieldInfo;
+using db::FieldKind;
+using db::kDatabaseFileName;
+using db::kTemplateFileName;
+using db::replaceFile;
+using db::SqliteStatement;
+using db::syncFile;
+using db::Transaction;
+
 namespace {
 
 std::vector<FieldInfo> textFields(std::initializer_list<const char*> names)
@@ -129,6 +143,8 @@ QStringList schemaStatements(int version)
         statements << siteStatements() << QStringLiteral("PRAGMA user_version = 2");
     if (version >= kDownloadsVersion)
         statements << downloadStatements() << QStringLiteral("PRAGMA user_version = 3");
+    if (version >= kVehicleCountsVersion)
+        statements << vehicleCountStatements() << QStringLiteral("PRAGMA user_version = 4");
     return statements;
 }
 
@@ -151,6 +167,10 @@ const std::vector<AddedTable>& addedTables()
          "\"Batch_Number\" TEXT PRIMARY KEY, \"Fingerprint\" BLOB NOT NULL, \"Copy\" INTEGER NOT NULL "
          "DEFAULT 0, UNIQUE (\"Fingerprint\", \"Copy\")",
          true},
+        // The rows live in the key's own tree, whose pages a repair cannot
+        // take for lost rows of another table of the same columns.
+        {"Survey_Vehicles", kVehicleCountsVersion,
+         "\"Batch_Number\" TEXT PRIMARY KEY, \"Vehicles\" INTEGER NOT NULL", true, true},
     };
     return all;
 }
@@ -172,8 +192,9 @@ QStringList addedTableStatements(int version)
     QStringList statements;
     for (const AddedTable& table : addedTables()) {
         if (table.version == version)
-            statements << QStringLiteral("CREATE TABLE IF NOT EXISTS \"%1\" (%2) STRICT")
-                              .arg(QLatin1String(table.name), QLatin1String(table.columns));
+            statements << QStringLiteral("CREATE TABLE IF NOT EXISTS \"%1\" (%2) STRICT%3")
+                              .arg(QLatin1String(table.name), QLatin1String(table.columns),
+                                   table.keyTree ? QStringLiteral(", WITHOUT ROWID") : QString());
     }
     return statements;
 }
@@ -188,6 +209,16 @@ QStringList siteStatements()
 QStringList downloadStatements()
 {
     return addedTableStatements(kDownloadsVersion);
+}
+
+QStringList vehicleCountStatements()
+{
+    // Every way a survey leaves the file removes its Header row; the count
+    // goes with it, one row a survey rather than a write per vehicle.
+    return addedTableStatements(kVehicleCountsVersion) << QStringList{
+               QStringLiteral("CREATE TRIGGER IF NOT EXISTS \"Header_Takes_Vehicle_Count\" AFTER DELETE ON "
+                              "\"Header\" BEGIN DELETE FROM \"Survey_Vehicles\" WHERE \"Batch_Number\" = "
+                              "OLD.\"Batch_Number\"; END")};
 }
 
 QStringList identityStatements()
@@ -275,20 +306,10 @@ void fingerprintStoredSurveys(Connection& connection)
 
 } // namespace
 
-bool hasTable(Connection& connection, const char* name)
-{
-    SqliteStatement query(connection,
-                          QStringLiteral("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ?"));
-    query.bind(0, QString::fromLatin1(name));
-    const bool found = query.nextRow();
-    query.reset();
-    return found;
-}
-
 QStringList upgradeSchema(Connection& connection)
 {
     const QString version = QStringLiteral("PRAGMA user_version");
-    if (numberFrom(connection, version) >= kSchemaVersion || !hasTable(connection, "Header"))
+    if (numberFrom(connection, version) >= kSchemaVersion || !db::hasTable(connection, "Header"))
         return {};
     try {
         connection.executeUnlogged(QStringLiteral("BEGIN IMMEDIATE"));
@@ -319,6 +340,17 @@ QStringList upgradeSchema(Connection& connection)
                 for (const QString& upgrade : downloadStatements())
                     connection.executeUnlogged(upgrade);
                 fingerprintStoredSurveys(connection);
+            }
+            if (from < kVehicleCountsVersion) {
+                for (const QString& upgrade : vehicleCountStatements())
+                    connection.executeUnlogged(upgrade);
+                // Counted anew in one pass over the index, which begins with
+                // the batch number.
+                connection.executeUnlogged(QStringLiteral("DELETE FROM \"Survey_Vehicles\""));
+                connection.executeUnlogged(QStringLiteral(
+                    "INSERT INTO \"Survey_Vehicles\" (\"Batch_Number\", \"Vehicles\") SELECT "
+                    "\"Batch_Number\", count(*) FROM \"Veh_Data\" WHERE \"Batch_Number\" IN (SELECT "
+                    "\"Batch_Number\" FROM \"Header\") GROUP BY \"Batch_Number\""));
             }
             connection.executeUnlogged(QStringLiteral("PRAGMA user_version = %1").arg(kSchemaVersion));
             connection.executeUnlogged(QStringLiteral("COMMIT"));
@@ -357,7 +389,7 @@ void createEmptyDatabase(const QString& path, int version)
                               .arg(displayPath(partial), file.errorString()));
     }
     try {
-        Connection connection({partial, nullptr});
+        Connection connection({partial});
         Transaction transaction(connection);
         for (const QString& statement : schemaStatements(version))
             connection.executeUnlogged(statement);
@@ -387,4 +419,4 @@ void initDatabaseFolder(const QString& folder)
         throw DbError(QStringLiteral("Cannot create the database file %1.").arg(displayPath(databaseFile)));
 }
 
-} // namespace pelmor::db
+} // namespace pelmor::store
