@@ -59,7 +59,7 @@ void storeAll(store::SurveyStore& store, int surveys, int vehicles, int sites)
         // Stored without a site: the figures of all are worked out below.
         const stats::SummaryInputs inputs{header.batchNumber, header.violationAlert, header.radarMode,
                                           header.time, header.date};
-        writer->commit(stats::computeSummary(writer->figures(), inputs), std::nullopt);
+        writer->commit(stats::computeSummary(writer->tally(), inputs), std::nullopt);
     }
 }
 
@@ -73,7 +73,7 @@ void measureBackend(QTextStream& out, const QString& name, const db::Database& d
     out << name << ": stored " << surveys << " surveys of " << vehicles << " vehicles in " << timer.elapsed()
         << " ms\n";
     timer.restart();
-    const int placed = sites::placeSurveysWithoutFigures(*store);
+    const int placed = sites::placeSurveysWithoutSiteFigures(*store);
     out << name << ": figures of " << placed << " surveys worked out in " << timer.elapsed() << " ms\n";
 
     std::vector<sites::SiteSurveys> all;

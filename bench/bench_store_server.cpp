@@ -130,7 +130,7 @@ int main(int argc, char* argv[])
     });
     const double speeds = time([&] { store->speedCounts(batch); });
     const double times = time([&] { store->timeCounts(batch); });
-    const double figures = time([&] { store->figures(batch)->averageSpeed(); });
+    const double figures = time([&] { store->tally(batch)->averageSpeed(); });
     const double list = time([&] { store->listSurveys(); });
 
     out << "server import of " << vehicleCount << " vehicles (statistics included), best of " << rounds

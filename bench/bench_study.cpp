@@ -54,7 +54,7 @@ int main(int argc, char* argv[])
         return 1;
     }
     const study::SpeedStudy& s = *result.study;
-    const study::DirectionFigures& all = s.figures(study::Direction::Both);
+    const study::DirectionFigures& all = s.directionFigures(study::Direction::Both);
     out << "speed study: " << all.vehicles << " vehicles, mean " << all.mean << ", p85 "
         << all.percentile(85).ranked << ", " << s.warnings.size() << " warnings\n";
     out << "  best " << best << " ms, worst " << worst << " ms (best of " << rounds << " rounds), "

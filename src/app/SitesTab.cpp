@@ -60,7 +60,7 @@ ReadSites placeAndReadSites(store::SurveyStore& store, worker::BackgroundTask& t
 {
     ReadSites read;
     try {
-        sites::placeSurveysWithoutFigures(store, [&task](int done, int total) {
+        sites::placeSurveysWithoutSiteFigures(store, [&task](int done, int total) {
             task.setProgress(done, total);
             return !task.isCancelled();
         });

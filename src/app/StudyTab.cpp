@@ -169,7 +169,7 @@ QWidget* StudyTab::buildTables()
     auto* figuresPage = new QWidget(m_tables);
     auto* figuresLayout = new QVBoxLayout(figuresPage);
     figuresLayout->setContentsMargins(4, 4, 4, 4);
-    m_figures = makeTextTable(QStringLiteral("StudyFigures"), figuresPage);
+    m_figures = makeTextTable(QStringLiteral("SiteFigures"), figuresPage);
     figuresLayout->addWidget(m_figures, 1);
     m_percentileNote = ui::makeNote(percentileNote(), figuresPage, QStringLiteral("PercentileNote"));
     figuresLayout->addWidget(m_percentileNote);

@@ -27,7 +27,7 @@ std::optional<std::vector<sites::SiteSurveys>> readAllSites(Context& context,
 {
     try {
         store = store::openStore(context.database);
-        sites::placeSurveysWithoutFigures(*store);
+        sites::placeSurveysWithoutSiteFigures(*store);
         return sites::readSites(*store);
     } catch (const db::DbError& error) {
         fail(context, error.message());

@@ -11,9 +11,9 @@ constexpr double kSecondsPerDay = 24 * 3600;
 
 // The figures of a survey in the comparison's unit, but for the counts
 // over the limit, which depend on both surveys' limits.
-SideFigures figuresOf(const study::SpeedStudy& study, double scale)
+SideFigures siteFiguresOf(const study::SpeedStudy& study, double scale)
 {
-    const study::DirectionFigures& all = study.figures(study::Direction::Both);
+    const study::DirectionFigures& all = study.directionFigures(study::Direction::Both);
     SideFigures figures;
     figures.vehicles = all.vehicles;
     if (study.durationSeconds > 0)
@@ -30,7 +30,7 @@ SideFigures figuresOf(const study::SpeedStudy& study, double scale)
 
 void countOverLimit(const Comparison& comparison, ComparedSurvey& side)
 {
-    const study::DirectionFigures& all = side.study.figures(study::Direction::Both);
+    const study::DirectionFigures& all = side.study.directionFigures(study::Direction::Both);
     const auto percent = [&all](double vehicles) {
         return all.vehicles > 0 ? 100.0 * vehicles / double(all.vehicles) : 0.0;
     };
@@ -68,7 +68,7 @@ ComparedSurvey comparedSurvey(const SurveyInput& input, const QString& unit)
     side.direction = input.header.direction;
     if (input.study.unit != unit)
         side.toComparisonUnit = unit == QLatin1String("KPH") ? kKilometresPerMile : 1.0 / kKilometresPerMile;
-    side.figures = figuresOf(side.study, side.toComparisonUnit);
+    side.figures = siteFiguresOf(side.study, side.toComparisonUnit);
     side.weekendPercent = weekendPercent(side.study);
     return side;
 }
@@ -119,8 +119,8 @@ Comparison compareStudies(const SurveyInput& a, const SurveyInput& b, Tests test
     c.meanTest.verdict = meanVerdict(c);
     if (tests == Tests::All) {
         static_cast<Significance&>(c.distributionTest) =
-            distributionTest(c.a.study.figures(study::Direction::Both).speeds, c.a.toComparisonUnit,
-                             c.b.study.figures(study::Direction::Both).speeds, c.b.toComparisonUnit);
+            distributionTest(c.a.study.directionFigures(study::Direction::Both).speeds, c.a.toComparisonUnit,
+                             c.b.study.directionFigures(study::Direction::Both).speeds, c.b.toComparisonUnit);
         c.distributionTest.verdict = distributionVerdict(c);
         static_cast<Significance&>(c.overLimitTest) =
             proportionTest(fa.apportionedOverLimit, fa.vehicles, fb.apportionedOverLimit, fb.vehicles);

@@ -48,7 +48,7 @@ void addTest(QJsonObject& object, const TestOutcome& test, const char* statistic
 QJsonObject sideJson(const Comparison& comparison, const ComparedSurvey& side)
 {
     const study::SpeedStudy& study = side.study;
-    const study::DirectionFigures& both = study.figures(study::Direction::Both);
+    const study::DirectionFigures& both = study.directionFigures(study::Direction::Both);
     const double scale = side.toComparisonUnit;
     QJsonObject object;
     for (auto [key, value] : study::directionValues(both)) {

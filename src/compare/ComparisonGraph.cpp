@@ -52,7 +52,7 @@ charts::LineGraph comparisonCurve(const Comparison& comparison, bool blackAndWhi
     };
     for (const Line& line : {Line{comparison.a, true, colours.a, 2.5, Qt::SolidLine},
                              Line{comparison.b, false, colours.b, 2.5, Qt::DashLine}}) {
-        const study::DirectionFigures& both = line.side.study.figures(study::Direction::Both);
+        const study::DirectionFigures& both = line.side.study.directionFigures(study::Direction::Both);
         const double scale = line.side.toComparisonUnit;
         if (!both.isEmpty()) {
             const auto [bulkLow, bulkHigh] = study::bulkOfSpeeds(both);

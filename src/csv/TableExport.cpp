@@ -25,7 +25,7 @@ QString writeVehicles(store::SurveyStore& store, const QString& batchNumber, Wri
                       worker::BackgroundTask* task)
 {
     const QByteArray batch = batchNumber.toUtf8();
-    const qint64 total = task ? store.figures(batchNumber)->vehicles() : 0;
+    const qint64 total = task ? store.tally(batchNumber)->vehicles() : 0;
     qint64 written = 0;
     bool stopped = false;
     QByteArray date, time, offset, direction, speed;

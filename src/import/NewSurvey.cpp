@@ -14,9 +14,9 @@ survey::SummaryRow NewSurvey::commit()
 {
     const stats::SummaryInputs inputs{m_header.batchNumber, m_header.violationAlert, m_header.radarMode,
                                       m_header.time, m_header.date};
-    survey::SummaryRow statistics = stats::computeSummary(m_writer->figures(), inputs);
+    survey::SummaryRow statistics = stats::computeSummary(m_writer->tally(), inputs);
     // The survey's site and figures land with it, in its transaction.
-    m_writer->commit(statistics, sites::placementOf(m_header, statistics, m_tally));
+    m_writer->commit(statistics, sites::placementOf(m_header, statistics, m_writer->tally()));
     return statistics;
 }
 

@@ -24,7 +24,6 @@ public:
     void addVehicle(qint64 offset, QByteArrayView direction, qint64 speed, int secondOfDay, const QDate& date)
     {
         m_writer->addVehicle(offset, direction, speed, secondOfDay, date);
-        m_tally.add(offset, speed);
     }
 
     // Works out the statistics of the vehicles added and stores them with
@@ -36,7 +35,6 @@ public:
 private:
     survey::HeaderRow m_header;
     std::unique_ptr<store::SurveyWriter> m_writer;
-    sites::FiguresTally m_tally;
 };
 
 } // namespace pelmor::import

@@ -91,9 +91,9 @@ private:
     {
         if (!m_study)
             return {QStringLiteral("Vehicles surveyed: ") + m_inputs.survey.summary.totalVehicles};
-        const qint64 all = m_study->figures(Direction::Both).vehicles;
-        const qint64 approaching = m_study->figures(Direction::Approaching).vehicles;
-        const qint64 receding = m_study->figures(Direction::Receding).vehicles;
+        const qint64 all = m_study->directionFigures(Direction::Both).vehicles;
+        const qint64 approaching = m_study->directionFigures(Direction::Approaching).vehicles;
+        const qint64 receding = m_study->directionFigures(Direction::Receding).vehicles;
         return {QStringLiteral("Vehicles surveyed: ") + study::formatCount(all),
                 QStringLiteral("Approaching: %1    Receding: %2")
                     .arg(study::formatCount(approaching), study::formatCount(receding)),
@@ -153,7 +153,7 @@ private:
         const double row = rowHeight();
         const size_t fit = size_t(std::max(1.0, std::floor((kBodyBottom - m_page.currentY() - row) / row)));
         const study::TextTable table = study::binTable(*m_study, Direction::Both);
-        const std::vector<study::SpeedBin>& bins = m_study->figures(Direction::Both).bins;
+        const std::vector<study::SpeedBin>& bins = m_study->directionFigures(Direction::Both).bins;
         std::vector<QStringList> rows = table.rows;
         if (rows.size() > 2 * fit) {
             rows.clear();
@@ -169,7 +169,7 @@ private:
             qint64 vehicles = 0;
             for (const study::SpeedBin& bin : bins)
                 vehicles += bin.low >= low ? bin.vehicles : 0;
-            const study::DirectionFigures& all = m_study->figures(Direction::Both);
+            const study::DirectionFigures& all = m_study->directionFigures(Direction::Both);
             rows.resize(2 * fit - 1);
             rows.push_back({QStringLiteral("%1 and over").arg(low), study::formatCount(vehicles),
                             study::formatPercent(all.percentOf(vehicles)), study::formatPercent(100)});

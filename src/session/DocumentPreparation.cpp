@@ -80,7 +80,7 @@ Preparation prepareDocumentInputs(const reports::DocumentKind& kind, const db::D
         }
         case Preparation::Sites: {
             const auto store = store::openStore(database);
-            sites::placeSurveysWithoutFigures(*store);
+            sites::placeSurveysWithoutSiteFigures(*store);
             const std::vector<sites::SiteSurveys> all = sites::readSites(*store);
             for (const sites::SiteSurveys& site : all) {
                 if (site.site.id == choices.site)

@@ -14,9 +14,9 @@ int limitOf(const survey::HeaderRow& header)
     return limit && *limit > 0 && *limit <= 10000 ? int(*limit) : 0;
 }
 
-store::SitePlacement placementOf(const survey::HeaderRow& header, const StudyFigures& figures)
+store::SitePlacement placementOf(const survey::HeaderRow& header, const SiteFigures& figures)
 {
-    return {siteKey(header.location, header.direction), kFiguresMethod, figuresText(figures)};
+    return {siteKey(header.location, header.direction), kSiteFiguresMethod, siteFiguresText(figures)};
 }
 
 } // namespace
@@ -41,20 +41,25 @@ QString siteKey(const QString& location, const QString& direction)
     return keyOf(location) + QLatin1Char('|') + keyOf(direction);
 }
 
-StudyFigures figuresOf(const survey::HeaderRow& header, const survey::SummaryRow& statistics,
-                       const FiguresTally& vehicles)
+SiteFigures siteFiguresOf(const survey::HeaderRow& header, const survey::SummaryRow& statistics,
+                          store::SpeedTally& vehicles)
 {
-    return figuresOf(vehicles.speeds(), vehicles.largestOffset(), header.radarMode, limitOf(header),
-                     statistics.startDate, statistics.startTime, statistics.stopDate, statistics.stopTime);
+    // Counted per speed: one add per vehicle would cost a million steps.
+    study::SpeedHistogram speeds;
+    for (const store::SpeedCount& count : vehicles.speedCounts())
+        speeds.add(count.speed, count.count);
+    return siteFiguresOf(speeds, vehicles.largestOffset(), header.radarMode, limitOf(header),
+                         statistics.startDate, statistics.startTime, statistics.stopDate,
+                         statistics.stopTime);
 }
 
 store::SitePlacement placementOf(const survey::HeaderRow& header, const survey::SummaryRow& statistics,
-                                 const FiguresTally& vehicles)
+                                 store::SpeedTally& vehicles)
 {
-    return placementOf(header, figuresOf(header, statistics, vehicles));
+    return placementOf(header, siteFiguresOf(header, statistics, vehicles));
 }
 
-int placeSurveysWithoutFigures(store::SurveyStore& store, const std::function<bool(int, int)>& progress)
+int placeSurveysWithoutSiteFigures(store::SurveyStore& store, const std::function<bool(int, int)>& progress)
 {
     std::map<QString, store::SiteSurvey> placed;
     for (store::SiteSurvey& entry : store.siteSurveys())
@@ -62,7 +67,7 @@ int placeSurveysWithoutFigures(store::SurveyStore& store, const std::function<bo
     std::vector<survey::HeaderRow> waiting;
     for (survey::HeaderRow& header : store.listHeaders()) {
         const auto entry = placed.find(header.batchNumber);
-        if (entry == placed.end() || entry->second.method != kFiguresMethod)
+        if (entry == placed.end() || entry->second.method != kSiteFiguresMethod)
             waiting.push_back(std::move(header));
     }
     int done = 0;
@@ -71,14 +76,7 @@ int placeSurveysWithoutFigures(store::SurveyStore& store, const std::function<bo
         if (progress && !progress(int(next), int(waiting.size())))
             break;
         const survey::SurveyRecord record = store.loadSurvey(header.batchNumber);
-        // Counted per speed: one add per vehicle would cost a million steps.
-        study::SpeedHistogram speeds;
-        for (const store::SpeedCount& count : store.speedCounts(header.batchNumber))
-            speeds.add(count.speed, count.count);
-        const StudyFigures figures =
-            sites::figuresOf(speeds, store.figures(header.batchNumber)->largestOffset(), header.radarMode,
-                             limitOf(header), record.summary.startDate, record.summary.startTime,
-                             record.summary.stopDate, record.summary.stopTime);
+        const SiteFigures figures = siteFiguresOf(header, record.summary, *store.tally(header.batchNumber));
         // A survey placed before keeps its site (it may have been merged or
         // split off); only its figures are worked out again.
         try {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "sites/StudyFigures.h"
+#include "sites/SiteFigures.h"
 #include "store/SurveyStore.h"
 #include "survey/SurveyRecord.h"
 
@@ -18,32 +18,15 @@ namespace pelmor::sites {
 // else read as one blank ("Elm St." and "ELM  ST" are one key).
 QString siteKey(const QString& location, const QString& direction);
 
-// A survey's vehicles counted as they are written, for its figures.
-class FiguresTally {
-public:
-    void add(qint64 offset, qint64 speed)
-    {
-        m_speeds.add(speed);
-        if (offset > m_largestOffset)
-            m_largestOffset = offset;
-    }
-    const study::SpeedHistogram& speeds() const { return m_speeds; }
-    qint64 largestOffset() const { return m_largestOffset; }
-
-private:
-    study::SpeedHistogram m_speeds;
-    qint64 m_largestOffset = 0;
-};
-
 // The figures of a stored survey from its rows and its vehicles counted.
-StudyFigures figuresOf(const survey::HeaderRow& header, const survey::SummaryRow& statistics,
-                       const FiguresTally& vehicles);
+SiteFigures siteFiguresOf(const survey::HeaderRow& header, const survey::SummaryRow& statistics,
+                          store::SpeedTally& vehicles);
 
 // Where a new survey goes among the sites: the site of its location and
 // direction, with its figures; the writer that stores it puts it there in
 // the survey's own transaction.
 store::SitePlacement placementOf(const survey::HeaderRow& header, const survey::SummaryRow& statistics,
-                                 const FiguresTally& vehicles);
+                                 store::SpeedTally& vehicles);
 
 // Places every stored survey that has no figures, or figures of an earlier
 // method, reading its vehicles counted per speed. A survey the database
@@ -52,6 +35,7 @@ store::SitePlacement placementOf(const survey::HeaderRow& header, const survey::
 // from them. `progress` is told (surveys done, surveys to do) before each
 // and stops the work by returning false. Returns the surveys placed.
 // Throws db::DbError.
-int placeSurveysWithoutFigures(store::SurveyStore& store, const std::function<bool(int, int)>& progress = {});
+int placeSurveysWithoutSiteFigures(store::SurveyStore& store,
+                                   const std::function<bool(int, int)>& progress = {});
 
 } // namespace pelmor::sites

@@ -30,7 +30,7 @@ compare::SurveyInput inputOf(const SurveyAtSite& survey)
 HistoryRow rowOf(const compare::SurveyInput& first, const compare::SurveyInput& input,
                  const SurveyAtSite& survey, const QString& unit)
 {
-    const StudyFigures& own = survey.figures;
+    const SiteFigures& own = survey.figures;
     HistoryRow row;
     row.batchNumber = survey.header.batchNumber;
     row.startDate = own.startDate;
@@ -111,9 +111,9 @@ std::vector<SiteSurveys> readSites(store::SurveyStore& store)
     for (const store::SiteSurvey& entry : store.siteSurveys()) {
         const auto site = sites.find(entry.siteId);
         const auto header = headers.find(entry.batchNumber);
-        if (site == sites.end() || header == headers.end() || entry.method != kFiguresMethod)
+        if (site == sites.end() || header == headers.end() || entry.method != kSiteFiguresMethod)
             continue;
-        std::optional<StudyFigures> figures = figuresFromText(entry.figures);
+        std::optional<SiteFigures> figures = siteFiguresFromText(entry.figuresText);
         if (!figures)
             continue;
         SurveyAtSite survey;
@@ -185,7 +185,7 @@ std::vector<Priority> priorities(const std::vector<SiteSurveys>& sites, const Pr
         }
         if (!latest)
             continue;
-        const StudyFigures& figures = latest->figures;
+        const SiteFigures& figures = latest->figures;
         Priority priority;
         priority.siteId = site.site.id;
         priority.name = site.site.name;
@@ -223,7 +223,7 @@ std::vector<Priority> priorities(const std::vector<SiteSurveys>& sites, const Pr
     return list;
 }
 
-study::SpeedStudy studyOf(const QString& batchNumber, const StudyFigures& figures)
+study::SpeedStudy studyOf(const QString& batchNumber, const SiteFigures& figures)
 {
     study::SpeedStudy study;
     study.batchNumber = batchNumber;

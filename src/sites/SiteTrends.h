@@ -1,6 +1,6 @@
 #pragma once
 
-#include "sites/StudyFigures.h"
+#include "sites/SiteFigures.h"
 #include "store/SurveyStore.h"
 #include "study/SpeedStudy.h"
 #include "survey/SurveyRecord.h"
@@ -20,7 +20,7 @@ namespace pelmor::sites {
 // One survey of a site, with its figures in its own unit.
 struct SurveyAtSite {
     survey::HeaderRow header;
-    StudyFigures figures;
+    SiteFigures figures;
     QDateTime start; // from its statistics; invalid when they cannot be read
 };
 
@@ -34,7 +34,7 @@ struct SiteSurveys {
 };
 
 // Every site that holds a survey, by id. Surveys not yet placed, or placed
-// by an earlier method, are left out: see placeSurveysWithoutFigures().
+// by an earlier method, are left out: see placeSurveysWithoutSiteFigures().
 // Throws db::DbError.
 std::vector<SiteSurveys> readSites(store::SurveyStore& store);
 
@@ -114,6 +114,6 @@ std::vector<Priority> priorities(const std::vector<SiteSurveys>& sites, const Pr
 
 // A survey as the speed study would see it, worked out from its kept
 // figures: the figures of all its vehicles, without the hours and days.
-study::SpeedStudy studyOf(const QString& batchNumber, const StudyFigures& figures);
+study::SpeedStudy studyOf(const QString& batchNumber, const SiteFigures& figures);
 
 } // namespace pelmor::sites

@@ -39,7 +39,7 @@ qint64 limitPlus(int limit, int amount)
 
 } // namespace
 
-survey::SummaryRow computeSummary(store::SurveyFigures& figures, const SummaryInputs& inputs)
+survey::SummaryRow computeSummary(store::SpeedTally& figures, const SummaryInputs& inputs)
 {
     survey::SummaryRow v;
     v.batchNumber = inputs.batchNumber;

@@ -5,7 +5,7 @@
 #include <QString>
 
 namespace pelmor::store {
-class SurveyFigures;
+class SpeedTally;
 }
 
 namespace pelmor::stats {
@@ -24,6 +24,6 @@ struct SummaryInputs {
 // asked one after another in a fixed order. Throws (a database or
 // statistics error) when a value cannot be computed, for example for a
 // survey without vehicles; nothing is stored here.
-survey::SummaryRow computeSummary(store::SurveyFigures& figures, const SummaryInputs& inputs);
+survey::SummaryRow computeSummary(store::SpeedTally& figures, const SummaryInputs& inputs);
 
 } // namespace pelmor::stats

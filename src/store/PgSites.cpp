@@ -50,7 +50,7 @@ qint64 PgSurveyStore::placeStoredSurvey(const QString& batchNumber, const SitePl
 {
     return m_connection
         .exec("SELECT \"Place_Survey\"($1, $2, $3)",
-              {batchNumber.toUtf8(), placement.key.toUtf8(), placement.figures.toUtf8()})
+              {batchNumber.toUtf8(), placement.key.toUtf8(), placement.figuresText.toUtf8()})
         .integer(0, 0);
 }
 

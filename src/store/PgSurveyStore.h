@@ -27,7 +27,7 @@ public:
     bool deleteAllSurveys() override;
     QStringList duplicatedBatches() const override;
     std::unique_ptr<SurveyWriter> beginSurvey(const survey::HeaderRow& header) override;
-    std::unique_ptr<SurveyFigures> figures(const QString& batchNumber) override;
+    std::unique_ptr<SpeedTally> tally(const QString& batchNumber) override;
     QString surveyHoldingDownload(const QByteArray& fingerprint) override;
     std::unique_ptr<WrittenVehicles> readWrittenVehicles(const QString& batchNumber) override;
 

@@ -2,7 +2,7 @@
 // them, and the figures their statistics are worked out from.
 #include "store/PgSurveyStore.h"
 
-#include "store/CountedFigures.h"
+#include "store/CountedSpeeds.h"
 #include "store/PgServerSchema.h"
 #include "store/RowColumns.h"
 
@@ -27,9 +27,9 @@ template <typename Row> int readRow(const PgResult& result, int at, int first, R
 // The figures of one stored batch number's vehicles, counted by one query
 // per speed and direction: a few hundred rows where the survey has a
 // million vehicles.
-class PgSurveyFigures : public CountedFigures {
+class PgStoredTally : public CountedSpeeds {
 public:
-    PgSurveyFigures(PgConnection& connection, const QString& batchNumber)
+    PgStoredTally(PgConnection& connection, const QString& batchNumber)
         : m_connection(connection)
         , m_batch(batchNumber.toUtf8())
     {
@@ -154,7 +154,7 @@ public:
         m_figures.add(speed, direction, offset);
     }
 
-    SurveyFigures& figures() override
+    SpeedTally& tally() override
     {
         m_connection.endCopy();
         return m_figures;
@@ -167,7 +167,7 @@ public:
             m_connection.exec("SELECT \"Finish_Survey\"($1, $2, $3, $4, $5)",
                               {jsonOf(m_header), jsonOf(statistics), byteaText(fingerprint),
                                placement ? placement->key.toUtf8() : QByteArray(),
-                               placement ? placement->figures.toUtf8() : QByteArray()});
+                               placement ? placement->figuresText.toUtf8() : QByteArray()});
         } catch (const db::DbError& failed) {
             const QByteArray state = m_connection.lastFailureState();
             const QByteArray key = m_connection.lastFailureConstraint();
@@ -246,7 +246,7 @@ private:
     db::DownloadFingerprint m_download;
     // The vehicles written so far, counted as they go by: the statistics
     // need no query over them.
-    CountedFigures m_figures;
+    CountedSpeeds m_figures;
     QDate m_lastDate;
     qint32 m_lastDay = 0;
 };
@@ -417,9 +417,9 @@ std::unique_ptr<SurveyWriter> PgSurveyStore::beginSurvey(const survey::HeaderRow
     return std::make_unique<PgSurveyWriter>(m_connection, header);
 }
 
-std::unique_ptr<SurveyFigures> PgSurveyStore::figures(const QString& batchNumber)
+std::unique_ptr<SpeedTally> PgSurveyStore::tally(const QString& batchNumber)
 {
-    return std::make_unique<PgSurveyFigures>(m_connection, batchNumber);
+    return std::make_unique<PgStoredTally>(m_connection, batchNumber);
 }
 
 QString PgSurveyStore::surveyHoldingDownload(const QByteArray& fingerprint)

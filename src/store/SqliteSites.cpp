@@ -94,7 +94,7 @@ void putSurveyAtSite(db::Connection& connection, const SiteSurvey& entry)
     upsert.bind(0, entry.batchNumber);
     upsert.bindInteger(1, entry.siteId);
     upsert.bindInteger(2, entry.method);
-    upsert.bind(3, entry.figures);
+    upsert.bind(3, entry.figuresText);
     upsert.run();
 }
 
@@ -142,7 +142,7 @@ qint64 SqliteSurveyStore::placeStoredSurvey(const QString& batchNumber, const Si
     const qint64 site = place->site
                             ? *place->site
                             : siteOfKey(m_connection, placement.key, place->location, place->direction);
-    putSurveyAtSite(m_connection, {batchNumber, site, placement.method, placement.figures});
+    putSurveyAtSite(m_connection, {batchNumber, site, placement.method, placement.figuresText});
     transaction.commit();
     return site;
 }

@@ -2,7 +2,7 @@
 // and the figures their statistics are worked out from.
 #include "store/SqliteSurveyStore.h"
 
-#include "store/CountedFigures.h"
+#include "store/CountedSpeeds.h"
 #include "store/RowColumns.h"
 
 #include "db/DownloadFingerprint.h"
@@ -75,9 +75,9 @@ QString holderOf(db::Connection& connection, const QByteArray& fingerprint)
 // The figures of one stored batch number's vehicles, counted by one query
 // per speed and direction, which reads the survey's part of the index once.
 // A vehicle without a speed counts by its direction and offset only.
-class SqliteSurveyFigures : public CountedFigures {
+class SqliteStoredTally : public CountedSpeeds {
 public:
-    SqliteSurveyFigures(db::Connection& connection, const QString& batchNumber)
+    SqliteStoredTally(db::Connection& connection, const QString& batchNumber)
         : m_connection(connection)
         , m_batchNumber(batchNumber)
     {
@@ -145,7 +145,7 @@ public:
         m_figures.add(speed, direction, offset);
     }
 
-    SurveyFigures& figures() override { return m_figures; }
+    SpeedTally& tally() override { return m_figures; }
 
     void commit(const survey::SummaryRow& statistics, const std::optional<SitePlacement>& placement) override
     {
@@ -155,7 +155,7 @@ public:
         insertRow("Summary", statistics.storedFields());
         if (placement) {
             const qint64 site = siteOfKey(m_connection, placement->key, m_location, m_direction);
-            putSurveyAtSite(m_connection, {m_batchNumber, site, placement->method, placement->figures});
+            putSurveyAtSite(m_connection, {m_batchNumber, site, placement->method, placement->figuresText});
         }
         // A file renamed over the database meanwhile would take the commit
         // into the old file, which no one can open any more.
@@ -293,7 +293,7 @@ private:
     const QString m_location; // where the survey was taken, for a new site of its own
     const QString m_direction;
     std::unique_ptr<db::SqliteStatement> m_insert;
-    CountedFigures m_figures;
+    CountedSpeeds m_figures;
     db::DownloadFingerprint m_download;
     std::array<QByteArray, 128> m_oneCharacter;
     QByteArray m_otherDirection;
@@ -414,9 +414,9 @@ std::unique_ptr<SurveyWriter> SqliteSurveyStore::beginSurvey(const survey::Heade
     return std::make_unique<SqliteSurveyWriter>(m_connection, header);
 }
 
-std::unique_ptr<SurveyFigures> SqliteSurveyStore::figures(const QString& batchNumber)
+std::unique_ptr<SpeedTally> SqliteSurveyStore::tally(const QString& batchNumber)
 {
-    return std::make_unique<SqliteSurveyFigures>(m_connection, batchNumber);
+    return std::make_unique<SqliteStoredTally>(m_connection, batchNumber);
 }
 
 QString SqliteSurveyStore::surveyHoldingDownload(const QByteArray& fingerprint)

@@ -142,13 +142,14 @@ public:
 // The way a vehicle travelled, as its direction is stored.
 enum class Travel { Approaching, Receding, Unknown };
 
-// The figures a survey's statistics are worked out from, each over the
-// vehicles of one batch number. Asked in the order the statistics need
+// A survey's vehicles counted per speed and direction: what its statistics
+// and its sites' figures are worked out from, each over the vehicles of one
+// batch number. Asked in the order the statistics need
 // them; the answers are exact (whole counts, the average as the database
 // computes it).
-class SurveyFigures {
+class SpeedTally {
 public:
-    virtual ~SurveyFigures() = default;
+    virtual ~SpeedTally() = default;
     // Vehicles in all.
     virtual qint64 vehicles() = 0;
     // Vehicles at or under `speed`, and over it.
@@ -166,6 +167,9 @@ public:
     virtual qint64 countTravelling(Travel travel) = 0;
     // The largest offset (seconds after the start); 0 without vehicles.
     virtual qint64 largestOffset() = 0;
+    // The vehicles counted per speed, ascending: what the sites' figures
+    // are worked out from.
+    virtual std::vector<SpeedCount> speedCounts() = 0;
     // Vehicles over `limit` + `above` and at or under `atMost`: one band of
     // speeds over the limit.
     virtual qint64 countInBand(qint64 limit, int above, qint64 atMost) = 0;
@@ -179,7 +183,7 @@ public:
 struct SitePlacement {
     QString key;
     int method = 0;
-    QString figures;
+    QString figuresText;
 };
 
 // A new survey being written; see SurveyStore::beginSurvey. Rolled back
@@ -192,8 +196,8 @@ public:
     // date it was logged at.
     virtual void addVehicle(qint64 offset, QByteArrayView direction, qint64 speed, int secondOfDay,
                             const QDate& date) = 0;
-    // The figures of the vehicles written so far.
-    virtual SurveyFigures& figures() = 0;
+    // The vehicles written so far, counted.
+    virtual SpeedTally& tally() = 0;
     // Adds the statistics row, puts the survey at the site `placement`'s
     // key leads to (made, named after the survey's location and direction,
     // when there is none) with its figures, and makes the survey stored,
@@ -226,13 +230,13 @@ struct Site {
 };
 
 // The site a survey belongs to, and its figures as worked out when it was
-// stored: `figures` is the sites' own text, written by the method of
+// stored: `figuresText` is the sites' own text, written by the method of
 // `method` (0 when none has been worked out yet).
 struct SiteSurvey {
     QString batchNumber;
     qint64 siteId = 0;
     int method = 0;
-    QString figures;
+    QString figuresText;
 };
 
 // Puts surveys in the order of their start, date and time, the earliest
@@ -279,9 +283,9 @@ public:
     // The store's reads see the rows written so far while the writer is
     // open.
     virtual std::unique_ptr<SurveyWriter> beginSurvey(const survey::HeaderRow& header) = 0;
-    // The figures of the vehicles stored under a batch number, for its
+    // The vehicles stored under a batch number, counted, for its
     // statistics; asked on this store's connection, so used while it is open.
-    virtual std::unique_ptr<SurveyFigures> figures(const QString& batchNumber) = 0;
+    virtual std::unique_ptr<SpeedTally> tally(const QString& batchNumber) = 0;
     // The batch number of the survey that holds the download of
     // `fingerprint` (see db::DownloadFingerprint), found by one look-up of
     // the database's key on fingerprints; empty when none does.

@@ -191,7 +191,7 @@ std::vector<SpeedBin> binsOf(const SpeedHistogram& speeds, const DirectionFigure
     return bins;
 }
 
-DirectionFigures figuresOf(const SpeedHistogram& speeds, const SpeedStudy& study)
+DirectionFigures siteFiguresOf(const SpeedHistogram& speeds, const SpeedStudy& study)
 {
     DirectionFigures figures;
     figures.speeds = speeds;
@@ -311,7 +311,7 @@ void addWarnings(SpeedStudy& study, const Tally& tally, qint64 start, qint64 end
         study.warnings.push_back({QLatin1String(code), text});
     };
     for (const Direction direction : kDirections) {
-        const DirectionFigures& figures = study.figures(direction);
+        const DirectionFigures& figures = study.directionFigures(direction);
         if (figures.vehicles >= kMinimumSample)
             continue;
         warn("small_sample",
@@ -323,7 +323,7 @@ void addWarnings(SpeedStudy& study, const Tally& tally, qint64 start, qint64 end
                        .arg(directionName(direction), vehicles(figures.vehicles),
                             formatCount(kMinimumSample)));
     }
-    const DirectionFigures& all = study.figures(Direction::Both);
+    const DirectionFigures& all = study.directionFigures(Direction::Both);
     const qint64 unknown = tally.byDirection()[2].total();
     if (all.percentOf(unknown) > kUnknownShareLimit)
         warn("unknown_direction", QStringLiteral("Unknown direction: %1, more than 10 %; the approaching and "
@@ -431,7 +431,7 @@ StudyResult runStudy(const db::Database& database, const StudyInputs& inputs)
 
 DirectionFigures directionFigures(const SpeedHistogram& speeds, const SpeedStudy& study)
 {
-    return figuresOf(speeds, study);
+    return siteFiguresOf(speeds, study);
 }
 
 StudyResult runStudy(store::SurveyStore& store, const StudyInputs& inputs)
@@ -481,9 +481,9 @@ StudyResult runStudy(store::SurveyStore& store, const StudyInputs& inputs)
     SpeedHistogram both;
     for (const SpeedHistogram& way : tally.byDirection())
         both.add(way);
-    study.directions[size_t(Direction::Both)] = figuresOf(both, study);
-    study.directions[size_t(Direction::Approaching)] = figuresOf(tally.byDirection()[0], study);
-    study.directions[size_t(Direction::Receding)] = figuresOf(tally.byDirection()[1], study);
+    study.directions[size_t(Direction::Both)] = siteFiguresOf(both, study);
+    study.directions[size_t(Direction::Approaching)] = siteFiguresOf(tally.byDirection()[0], study);
+    study.directions[size_t(Direction::Receding)] = siteFiguresOf(tally.byDirection()[1], study);
     study.weekly = tally.week();
     addHourlyProfile(study, tally, start, end);
     addWarnings(study, tally, start, end);

@@ -145,7 +145,10 @@ struct SpeedStudy {
     std::vector<Warning> warnings;
     std::vector<DaytimeGap> daytimeGaps; // longer than two hours, in order
 
-    const DirectionFigures& figures(Direction direction) const { return directions[size_t(direction)]; }
+    const DirectionFigures& directionFigures(Direction direction) const
+    {
+        return directions[size_t(direction)];
+    }
     bool isKph() const { return unit == QLatin1String("KPH"); }
 };
 

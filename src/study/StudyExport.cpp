@@ -99,7 +99,7 @@ QJsonObject studyJson(const SpeedStudy& study)
 {
     QJsonObject directions;
     for (const Direction direction : kDirections) {
-        const DirectionFigures& figures = study.figures(direction);
+        const DirectionFigures& figures = study.directionFigures(direction);
         QJsonObject object;
         for (const auto& [key, value] : directionValues(figures))
             object.insert(key, jsonNumber(value));
@@ -182,7 +182,7 @@ QString writeStudyCsv(const SpeedStudy& study, QIODevice& device)
     row("survey", none, none, none, none, QStringLiteral("duration_seconds"),
         QString::number(study.durationSeconds));
     for (const Direction direction : kDirections) {
-        const DirectionFigures& figures = study.figures(direction);
+        const DirectionFigures& figures = study.directionFigures(direction);
         for (const auto& [key, value] : directionValues(figures))
             row("figures", directionKey(direction), none, none, none, key, csvNumber(value));
         for (const SpeedBin& bin : figures.bins) {

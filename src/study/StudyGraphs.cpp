@@ -117,7 +117,7 @@ charts::LineGraph speedCurve(const SpeedStudy& study, bool blackAndWhite)
 {
     const CurveLook& look = curveLook(blackAndWhite);
     const QString unit = unitText(study.unit);
-    const DirectionFigures& both = study.figures(Direction::Both);
+    const DirectionFigures& both = study.directionFigures(Direction::Both);
     charts::LineGraph graph;
     graph.title = QStringLiteral("Cumulative speed distribution, survey %1").arg(study.batchNumber);
     graph.leftTitle = QStringLiteral("Vehicles at or below the speed");
@@ -130,7 +130,7 @@ charts::LineGraph speedCurve(const SpeedStudy& study, bool blackAndWhite)
     fitSpeedScale(graph, std::min(low, double(study.limit)), std::max(high, double(study.limit)));
 
     for (const Direction direction : {Direction::Approaching, Direction::Receding}) {
-        const DirectionFigures& figures = study.figures(direction);
+        const DirectionFigures& figures = study.directionFigures(direction);
         if (figures.isEmpty() || figures.vehicles == both.vehicles)
             continue;
         const bool approaching = direction == Direction::Approaching;

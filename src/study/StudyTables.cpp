@@ -157,7 +157,7 @@ TextTable binTable(const SpeedStudy& study, Direction direction)
     TextTable table;
     table.columns = {QStringLiteral("Speed (%1)").arg(unitText(study.unit)), QStringLiteral("Vehicles"),
                      QStringLiteral("Per cent"), QStringLiteral("Cumulative")};
-    for (const SpeedBin& bin : study.figures(direction).bins)
+    for (const SpeedBin& bin : study.directionFigures(direction).bins)
         table.rows.push_back(
             {QStringLiteral("%1 to %2").arg(bin.low).arg(saturatedSum(bin.low, kBinWidth - 1)),
              formatCount(bin.vehicles), formatPercent(bin.percent), formatPercent(bin.cumulativePercent)});

@@ -122,7 +122,7 @@ QString localRefusal(store::SurveyStore& local, const survey::ListedSurvey& list
     if (const auto problem = import::checkHeader(import::surveyHeader(listed.header)))
         return headerRefused(batchNumber, problem->message);
     const survey::SurveyRecord record = local.loadSurvey(batchNumber);
-    const qint64 stored = local.figures(batchNumber)->vehicles();
+    const qint64 stored = local.tally(batchNumber)->vehicles();
     if (!record.hasSummary || text::toWholeNumber(record.summary.totalVehicles) != stored)
         return notWhole(batchNumber, record, stored);
     return QString();

@@ -69,7 +69,7 @@ private Q_SLOTS:
             "DatabaseManagement=Database Management, Close, Close2, SetID=A, SetCode, "
             "SetDirection=, SetZone=, SetMin=5, SetMax=200");
         // Until a survey is chosen only the prompt shows.
-        row("study", "StudyPrompt, -StudyFigures, -StudyWarnings");
+        row("study", "StudyPrompt, -SiteFigures, -StudyWarnings");
     }
     void startState()
     {

@@ -110,7 +110,7 @@ private Q_SLOTS:
         const test::WindowProbe probe(tab);
         if (picked.isEmpty()) {
             QVERIFY(!tab->comparison());
-            QVERIFY(probe.visible(QStringLiteral("StudyFigures")) &&
+            QVERIFY(probe.visible(QStringLiteral("SiteFigures")) &&
                     !probe.visible(QStringLiteral("ComparisonView")));
             return;
         }
@@ -147,7 +147,7 @@ private Q_SLOTS:
         for (const char* shown : {"ComparisonView", "ComparisonFigures", "ComparisonCurve",
                                   "ComparisonWarnings", "EndComparison", "CompareWith", "StudyHeading"})
             QVERIFY2(probe.visible(QLatin1String(shown)), shown);
-        for (const char* hidden : {"StudyFigures", "StudyWarnings", "EnforcementThreshold", "ExportStudyCsv"})
+        for (const char* hidden : {"SiteFigures", "StudyWarnings", "EnforcementThreshold", "ExportStudyCsv"})
             QVERIFY2(!probe.visible(QLatin1String(hidden)), hidden);
         QCOMPARE(tab->heading()->text(), heading);
         QCOMPARE(tab->period()->text(), compare::surveyLine(c, true) + QLatin1Char('\n') +
@@ -195,7 +195,7 @@ private Q_SLOTS:
             m_app->chooseSurvey(kAfter);
         QTRY_VERIFY(!m_app->window->isBusy());
         QVERIFY(!tab->comparison());
-        QVERIFY(probe.visible(QStringLiteral("StudyFigures")) &&
+        QVERIFY(probe.visible(QStringLiteral("SiteFigures")) &&
                 probe.visible(QStringLiteral("ExportStudyCsv")));
         QVERIFY(!probe.visible(QStringLiteral("ComparisonView")) &&
                 !probe.visible(QStringLiteral("EndComparison")));
@@ -278,7 +278,7 @@ private Q_SLOTS:
                  QStringList{QStringLiteral("Survey EMPTY: ") + survey::noSurveyMessage()});
         QCOMPARE(m_app->messages.shown().back().icon, ui::Messages::Icon::Critical);
         QVERIFY(!tab->comparison());
-        QVERIFY(test::WindowProbe(tab).visible(QStringLiteral("StudyFigures")));
+        QVERIFY(test::WindowProbe(tab).visible(QStringLiteral("SiteFigures")));
     }
 
 private:

@@ -471,7 +471,7 @@ private Q_SLOTS:
                 QStringLiteral("update Header set Location = 'Main Street' where Batch_Number = '050226-B'"));
         {
             const std::unique_ptr<store::SurveyStore> store = store::openStore(m_folder->database());
-            QCOMPARE(sites::placeSurveysWithoutFigures(*store), 6);
+            QCOMPARE(sites::placeSurveysWithoutSiteFigures(*store), 6);
             QVERIFY(store->mergeSites(2, 1));
             QCOMPARE(store->splitSurvey(QStringLiteral("050426-A")), 2);
             QVERIFY(store->setSiteCoordinates(1, 45.5, -122.25));

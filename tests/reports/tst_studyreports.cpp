@@ -441,7 +441,7 @@ private Q_SLOTS:
         qint64 counted = 0;
         for (const TextItem* cell : speedCells)
             counted += QString(texts.at(texts.indexOf(cell->text) + 1)).remove(QLatin1Char(',')).toLongLong();
-        QCOMPARE(counted, inputs.study->figures(study::Direction::Both).vehicles);
+        QCOMPARE(counted, inputs.study->directionFigures(study::Direction::Both).vehicles);
         for (const RectangleItem* box : page.itemsOf<RectangleItem>())
             QVERIFY(box->rect.bottom() < 14400);
     }
@@ -586,7 +586,7 @@ private Q_SLOTS:
             const study::SpeedStudy& study = test::weekStudy(unit);
             const QString u = study::unitText(unit);
             const QString p85 =
-                study::formatDecimal(study.figures(study::Direction::Both).percentile(85).ranked);
+                study::formatDecimal(study.directionFigures(study::Direction::Both).percentile(85).ranked);
             QStringList lines{"1|Measured speeds by direction",
                               QStringLiteral("1|85th percentile (%1) %2").arg(u, p85),
                               QStringLiteral("2|^85th percentile %1 %2").arg(p85, u),

@@ -101,7 +101,7 @@ private Q_SLOTS:
             surveys.push_back(surveyOf(kPlans[i], seed + quint32(i)));
         test::storeSurveys(m_folder->databasePath(), surveys);
         m_store = store::openStore({m_folder->databasePath()});
-        QCOMPARE(sites::placeSurveysWithoutFigures(*m_store), int(std::size(kPlans)));
+        QCOMPARE(sites::placeSurveysWithoutSiteFigures(*m_store), int(std::size(kPlans)));
     }
     void cleanup()
     {
@@ -168,7 +168,7 @@ private Q_SLOTS:
             for (size_t i = 0; i < history.rows.size(); ++i) {
                 const sites::HistoryRow& row = history.rows[i];
                 const study::SpeedStudy own = studyOf(*m_store, row.batchNumber);
-                const study::DirectionFigures& all = own.figures(study::Direction::Both);
+                const study::DirectionFigures& all = own.directionFigures(study::Direction::Both);
                 const compare::Comparison c =
                     compare::compareStudies({first, m_store->loadSurvey(first.batchNumber).header},
                                             {own, m_store->loadSurvey(row.batchNumber).header});
@@ -218,7 +218,7 @@ private Q_SLOTS:
             const sites::Priority& priority = list[i];
             latest << priority.latestBatch;
             const study::SpeedStudy study = studyOf(*m_store, priority.latestBatch);
-            const study::DirectionFigures& all = study.figures(study::Direction::Both);
+            const study::DirectionFigures& all = study.directionFigures(study::Direction::Both);
             const double days = double(study.durationSeconds) / 86400.0;
             const double speeders = studyValue(all, "over_limit_10");
             QCOMPARE(priority.postedLimit, study.limit);
@@ -274,9 +274,9 @@ private Q_SLOTS:
             survey.header.batchNumber = QString::number(id);
             survey.header.location = QLatin1String(name);
             survey.header.direction = QLatin1String(direction);
-            survey.figures = sites::figuresOf(speeds, 86400, QStringLiteral("MPH"), 30,
-                                              QStringLiteral("03/02/26"), QStringLiteral("08:00 AM"),
-                                              QStringLiteral("03/03/26"), QStringLiteral("08:00 AM"));
+            survey.figures = sites::siteFiguresOf(speeds, 86400, QStringLiteral("MPH"), 30,
+                                                  QStringLiteral("03/02/26"), QStringLiteral("08:00 AM"),
+                                                  QStringLiteral("03/03/26"), QStringLiteral("08:00 AM"));
             return sites::SiteSurveys{{id, QLatin1String(name), QLatin1String(direction), {}, {}}, {survey}};
         };
         const std::vector<sites::SiteSurveys> all{
@@ -299,24 +299,24 @@ private Q_SLOTS:
         QVERIFY(m_store->mergeSites(oakNorth, oak));
         std::map<QString, QString> kept;
         for (const store::SiteSurvey& entry : m_store->siteSurveys())
-            kept[entry.batchNumber] = entry.figures;
+            kept[entry.batchNumber] = entry.figuresText;
         // As an earlier program left them, and as damage left them.
         db::Connection file(m_folder->database());
         file.executeUnlogged(QStringLiteral("UPDATE \"Site_Survey\" SET \"Method\" = %1 WHERE "
                                             "\"Batch_Number\" = '030326-B'")
-                                 .arg(sites::kFiguresMethod - 1));
+                                 .arg(sites::kSiteFiguresMethod - 1));
         file.executeUnlogged(
             QStringLiteral("UPDATE \"Site_Survey\" SET \"Figures\" = '{\"method\": 1, "
                            "\"speeds\": [[\"x\", \"1\"]]}' WHERE \"Batch_Number\" = '070226-A'"));
         QCOMPARE(sites::readSites(*m_store)[2].surveys.size(), size_t(1));
-        QCOMPARE(sites::placeSurveysWithoutFigures(*m_store), 1);
+        QCOMPARE(sites::placeSurveysWithoutSiteFigures(*m_store), 1);
         // Unreadable figures of the current method are not worked out again
         // by themselves: the site leaves that survey out.
         QCOMPARE(sites::readSites(*m_store)[1].surveys.size(), size_t(1));
         for (const store::SiteSurvey& entry : m_store->siteSurveys()) {
             if (entry.batchNumber == QLatin1String("030326-B")) {
                 QCOMPARE(entry.siteId, oak);
-                QCOMPARE(entry.figures, kept["030326-B"]);
+                QCOMPARE(entry.figuresText, kept["030326-B"]);
             }
         }
         QCOMPARE(sites::readSites(*m_store)[2].surveys.size(), size_t(2));
@@ -337,12 +337,12 @@ private Q_SLOTS:
         const auto store = store::openStore({folder.databasePath()});
         const std::vector<store::SiteSurvey> placed = store->siteSurveys();
         QCOMPARE(placed.size(), size_t(1));
-        QCOMPARE(placed[0].method, sites::kFiguresMethod);
-        const QString atImport = placed[0].figures;
+        QCOMPARE(placed[0].method, sites::kSiteFiguresMethod);
+        const QString atImport = placed[0].figuresText;
         db::Connection(folder.database())
             .executeUnlogged(QStringLiteral("UPDATE \"Site_Survey\" SET \"Method\" = 0, \"Figures\" = ''"));
-        QCOMPARE(sites::placeSurveysWithoutFigures(*store), 1);
-        QCOMPARE(store->siteSurveys()[0].figures, atImport);
+        QCOMPARE(sites::placeSurveysWithoutSiteFigures(*store), 1);
+        QCOMPARE(store->siteSurveys()[0].figuresText, atImport);
         const std::vector<sites::SiteSurveys> all = sites::readSites(*store);
         QCOMPARE(all.size(), size_t(1));
         QCOMPARE(all[0].surveys[0].figures.vehicles, qint64(30000));

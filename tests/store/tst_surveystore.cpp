@@ -5,6 +5,7 @@
 #include "db/DownloadFingerprint.h"
 #include "db/Files.h"
 #include "sites/SitePlacement.h"
+#include "store/CountedSpeeds.h"
 #include "store/PgServerSchema.h"
 #include "store/SurveyStore.h"
 
@@ -198,9 +199,9 @@ survey::SummaryRow summaryOf(const QString& batch, const std::vector<Vehicle>& v
 store::SitePlacement placementOf(const survey::HeaderRow& header, const survey::SummaryRow& summary,
                                  const std::vector<Vehicle>& vehicles)
 {
-    sites::FiguresTally tally;
+    store::CountedSpeeds tally;
     for (const Vehicle& vehicle : vehicles)
-        tally.add(vehicle.offset, vehicle.speed);
+        tally.add(vehicle.speed, vehicle.direction, vehicle.offset);
     return sites::placementOf(header, summary, tally);
 }
 
@@ -351,7 +352,7 @@ private Q_SLOTS:
             QCOMPARE(record.batchNumber, batches[i]);
             QVERIFY(record.header.storedFields() == header.storedFields());
             QVERIFY(record.summary.storedFields() == summaryOf(batches[i], stored[size_t(i)]).storedFields());
-            QCOMPARE(other->figures(batches[i])->vehicles(), qint64(6 + i));
+            QCOMPARE(other->tally(batches[i])->vehicles(), qint64(6 + i));
         }
         const survey::SurveyRecord missing = other->loadSurvey(QStringLiteral("123199-Z"));
         QVERIFY(!missing.hasHeader && !missing.hasSummary);
@@ -456,19 +457,19 @@ private Q_SLOTS:
         for (const QString& survey : left) {
             const QString stored = survey.section(' ', 0, 0);
             QVERIFY(other->loadSurvey(stored).hasSummary);
-            QCOMPARE(other->figures(stored)->vehicles(), survey.section(' ', -1).toLongLong());
+            QCOMPARE(other->tally(stored)->vehicles(), survey.section(' ', -1).toLongLong());
         }
         const survey::SurveyRecord gone = other->loadSurvey(batch);
         QVERIFY(!gone.hasHeader && !gone.hasSummary);
         // A batch number without vehicles has no speeds to tell.
-        const auto none = other->figures(batch);
+        const auto none = other->tally(batch);
         QCOMPARE(none->vehicles(), qint64(0));
         QCOMPARE(none->largestOffset(), qint64(0));
         QVERIFY(!none->averageSpeed() && !none->lowestSpeed() && !none->highestSpeed() &&
                 !none->averageOver(0));
         // The number is free again.
         addSurvey(*other, batch, randomVehicles(9, 2));
-        QCOMPARE(other->figures(batch)->vehicles(), qint64(2));
+        QCOMPARE(other->tally(batch)->vehicles(), qint64(2));
     }
 
     // A survey that is not committed leaves nothing behind: not its header,
@@ -493,7 +494,7 @@ private Q_SLOTS:
         if (failure == QLatin1String("abandoned")) {
             const auto writer = store->beginSurvey(headerOf(batch));
             writeVehicles(*writer, randomVehicles(2, 50));
-            QCOMPARE(writer->figures().vehicles(), qint64(50));
+            QCOMPARE(writer->tally().vehicles(), qint64(50));
         } else if (failure == QLatin1String("locked")) {
             const auto holder = place->open();
             const auto held = holder->beginSurvey(headerOf(QStringLiteral("050302-C")));
@@ -517,7 +518,7 @@ private Q_SLOTS:
         }
         const auto other = place->open();
         QCOMPARE(listed(*other), QStringList{"050302-A Main St 3"});
-        QCOMPARE(other->figures(batch)->vehicles(), qint64(0));
+        QCOMPARE(other->tally(batch)->vehicles(), qint64(0));
         QVERIFY(!other->loadSurvey(batch).hasSummary);
         addSurvey(*other, batch, randomVehicles(3, 2));
         QCOMPARE(listed(*other), (QStringList{"050302-A Main St 3", "050302-B Main St 2"}));
@@ -590,7 +591,7 @@ private Q_SLOTS:
         const auto [slowest, fastest] =
             std::minmax_element(vehicles.begin(), vehicles.end(), by(&Vehicle::speed));
         const double low = *averageOver(LLONG_MIN) - 5.05, high = *averageOver(LLONG_MIN) + 4.95;
-        const auto describe = [&](store::SurveyFigures& figures) {
+        const auto describe = [&](store::SpeedTally& figures) {
             QStringList shown{QString::number(figures.countAtMost(limit)),
                               QString::number(figures.countOver(limit)),
                               text(figures.averageOver(limit)),
@@ -630,13 +631,13 @@ private Q_SLOTS:
         const QString batch = QStringLiteral("050302-B");
         const auto writer = store->beginSurvey(headerOf(batch));
         writeVehicles(*writer, vehicles);
-        QCOMPARE(describe(writer->figures()), expected);
+        QCOMPARE(describe(writer->tally()), expected);
         // The server checks the statistics and the site's figures against
         // these vehicles, the unusual ones too.
         const survey::SummaryRow summary = summaryOf(batch, vehicles);
         writer->commit(summary, placementOf(headerOf(batch), summary, vehicles));
         const auto other = place->open();
-        QCOMPARE(describe(*other->figures(batch)), expected);
+        QCOMPARE(describe(*other->tally(batch)), expected);
     }
 
     void scanVehicles_data()
@@ -872,7 +873,7 @@ private Q_SLOTS:
         }
         const auto other = place.open();
         QCOMPARE(listed(*other), QStringList());
-        QCOMPARE(other->figures(QStringLiteral("050302-A"))->vehicles(), qint64(0));
+        QCOMPARE(other->tally(QStringLiteral("050302-A"))->vehicles(), qint64(0));
         addSurvey(*other, QStringLiteral("050302-A"), randomVehicles(5, 3));
         QCOMPARE(listed(*other), QStringList{"050302-A Main St 3"});
     }
@@ -887,7 +888,7 @@ private Q_SLOTS:
         const std::vector<Vehicle> held = randomVehicles(1, 3000);
         const auto writer = holder->beginSurvey(headerOf(QStringLiteral("050302-C")));
         writeVehicles(*writer, held);
-        writer->figures(); // the vehicles have reached the server
+        writer->tally(); // the vehicles have reached the server
         addSurvey(*place.open(), QStringLiteral("050302-B"), randomVehicles(2, 3));
         QCOMPARE(listed(*place.open()), QStringList{"050302-B Main St 3"});
         const survey::SummaryRow summary = summaryOf(QStringLiteral("050302-C"), held);
@@ -906,7 +907,7 @@ private Q_SLOTS:
         QCOMPARE(listed(*store), QStringList{"050302-A Main St 4"});
         QCOMPARE(namesOf(store->names(store::NameList::Officers)), QStringList{"J. Smith"});
         addSurvey(*store, QStringLiteral("050302-B"), randomVehicles(2, 2));
-        QCOMPARE(store->figures(QStringLiteral("050302-B"))->vehicles(), qint64(2));
+        QCOMPARE(store->tally(QStringLiteral("050302-B"))->vehicles(), qint64(2));
     }
 
     void nameLists_data()

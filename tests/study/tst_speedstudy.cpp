@@ -147,14 +147,14 @@ private Q_SLOTS:
         for (const auto& [direction, way] : ways) {
             const std::vector<int> chosen = test::speedsOf(speeds, survey.directions, way);
             const QString wrong =
-                compare(s->figures(direction), test::referenceOf(chosen, posted, s->threshold, s->paceWidth),
-                        s->paceWidth);
+                compare(s->directionFigures(direction),
+                        test::referenceOf(chosen, posted, s->threshold, s->paceWidth), s->paceWidth);
             QVERIFY2(wrong.isEmpty(),
                      qPrintable(study::directionName(direction) + QStringLiteral(": ") + wrong));
         }
         if (knownMean > 0) {
             // The sample mean lies within four standard errors of the mean drawn around.
-            const study::DirectionFigures& all = s->figures(Direction::Both);
+            const study::DirectionFigures& all = s->directionFigures(Direction::Both);
             QVERIFY2(std::abs(all.mean - knownMean) < 4 * all.standardError,
                      qPrintable(QStringLiteral("mean %1").arg(all.mean)));
         }
@@ -164,7 +164,7 @@ private Q_SLOTS:
         for (const auto& [direction, way] : ways) {
             const std::vector<int> chosen = test::speedsOf(speeds, survey.directions, way);
             QCOMPARE(
-                changed.figures(direction).overThreshold,
+                changed.directionFigures(direction).overThreshold,
                 qint64(std::count_if(chosen.begin(), chosen.end(), [&](int v) { return v > posted + 3; })));
         }
     }
@@ -239,7 +239,7 @@ private Q_SLOTS:
         }
         const auto s = test::studyOf(*m_folder, kBatch);
         QVERIFY(s);
-        const study::DirectionFigures& all = s->figures(Direction::Both);
+        const study::DirectionFigures& all = s->directionFigures(Direction::Both);
         QCOMPARE(all.vehicles, qint64(301));
         QCOMPARE(speed > 0 ? all.maximum : all.minimum, speed);
 
@@ -354,14 +354,14 @@ private Q_SLOTS:
 
         std::vector<int> sorted = survey.speeds;
         std::sort(sorted.begin(), sorted.end());
-        const study::DirectionFigures& all = s->figures(Direction::Both);
+        const study::DirectionFigures& all = s->directionFigures(Direction::Both);
         QCOMPARE(all.vehicles, qint64(sorted.size()));
         QVERIFY(std::abs(all.mean - std::accumulate(sorted.begin(), sorted.end(), 0.0) / 14152.0) < 1e-9);
         QCOMPARE(all.percentile(85).ranked, double(sorted[12029])); // rank ceil(0.85 * 14,152) = 12,030
         // The provenance's own figures: mean 28.0, 85th percentile 33.
         QCOMPARE(QString::number(all.mean, 'f', 1), QStringLiteral("28.0"));
         QCOMPARE(all.percentile(85).ranked, 33.0);
-        QCOMPARE(s->figures(Direction::Approaching).vehicles,
+        QCOMPARE(s->directionFigures(Direction::Approaching).vehicles,
                  qint64(std::count(survey.directions.begin(), survey.directions.end(), '+')));
     }
 

@@ -15,9 +15,9 @@ namespace pelmor::sites {
 
 // The version of the way the figures are worked out. Figures kept by an
 // earlier version are worked out again when the sites are next read.
-inline constexpr int kFiguresMethod = 1;
+inline constexpr int kSiteFiguresMethod = 1;
 
-struct StudyFigures {
+struct SiteFigures {
     QString unit;      // "MPH" or "KPH"
     int limit = 0;     // the posted limit
     QString startDate; // the survey's start and end as its statistics give them, "05/03/26"
@@ -43,15 +43,15 @@ struct StudyFigures {
 
 // Works the figures out from the counts per speed and the survey's unit,
 // limit and times.
-StudyFigures figuresOf(const study::SpeedHistogram& speeds, qint64 durationSeconds, const QString& unit,
-                       int limit, const QString& startDate, const QString& startTime, const QString& stopDate,
-                       const QString& stopTime);
+SiteFigures siteFiguresOf(const study::SpeedHistogram& speeds, qint64 durationSeconds, const QString& unit,
+                          int limit, const QString& startDate, const QString& startTime,
+                          const QString& stopDate, const QString& stopTime);
 
 // The figures as the store keeps them, and read back: from the counts per
 // speed, the unit, the limit and the times kept (which a server checks
 // against the survey), the rest worked out again. None for a text this
 // method did not write.
-QString figuresText(const StudyFigures& figures);
-std::optional<StudyFigures> figuresFromText(const QString& text);
+QString siteFiguresText(const SiteFigures& figures);
+std::optional<SiteFigures> siteFiguresFromText(const QString& text);
 
 } // namespace pelmor::sites

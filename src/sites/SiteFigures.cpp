@@ -1,4 +1,4 @@
-#include "sites/StudyFigures.h"
+#include "sites/SiteFigures.h"
 
 #include "study/SpeedStudy.h"
 
@@ -15,11 +15,11 @@ const QString kMethodKey = QStringLiteral("method");
 
 } // namespace
 
-StudyFigures figuresOf(const study::SpeedHistogram& speeds, qint64 durationSeconds, const QString& unit,
-                       int limit, const QString& startDate, const QString& startTime, const QString& stopDate,
-                       const QString& stopTime)
+SiteFigures siteFiguresOf(const study::SpeedHistogram& speeds, qint64 durationSeconds, const QString& unit,
+                          int limit, const QString& startDate, const QString& startTime,
+                          const QString& stopDate, const QString& stopTime)
 {
-    StudyFigures figures;
+    SiteFigures figures;
     figures.unit = unit == QLatin1String("KPH") ? QStringLiteral("KPH") : QStringLiteral("MPH");
     figures.limit = limit;
     figures.startDate = startDate;
@@ -47,7 +47,7 @@ StudyFigures figuresOf(const study::SpeedHistogram& speeds, qint64 durationSecon
     return figures;
 }
 
-QString figuresText(const StudyFigures& figures)
+QString siteFiguresText(const SiteFigures& figures)
 {
     // Whole numbers travel as text: a JSON number holds only 53 bits. The
     // counts per speed stay with the figures, for the tests between two
@@ -60,7 +60,7 @@ QString figuresText(const StudyFigures& figures)
         return value ? QJsonValue(*value) : QJsonValue();
     };
     const QJsonObject object{
-        {kMethodKey, kFiguresMethod},
+        {kMethodKey, kSiteFiguresMethod},
         {QStringLiteral("unit"), figures.unit},
         {QStringLiteral("limit"), figures.limit},
         {QStringLiteral("start_date"), figures.startDate},
@@ -83,10 +83,10 @@ QString figuresText(const StudyFigures& figures)
     return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact));
 }
 
-std::optional<StudyFigures> figuresFromText(const QString& text)
+std::optional<SiteFigures> siteFiguresFromText(const QString& text)
 {
     const QJsonObject object = QJsonDocument::fromJson(text.toUtf8()).object();
-    if (object.value(kMethodKey).toInt() != kFiguresMethod)
+    if (object.value(kMethodKey).toInt() != kSiteFiguresMethod)
         return std::nullopt;
     bool ok = true;
     const auto value = [&object](const char* key) {
@@ -114,9 +114,9 @@ std::optional<StudyFigures> figuresFromText(const QString& text)
     // What the figures say beyond the counts, the unit, the limit and the
     // times is worked out from those, as when they were kept: the same
     // numbers, and never other ones than the counts give.
-    return figuresOf(speeds, seconds, value("unit").toString(), value("limit").toInt(),
-                     value("start_date").toString(), value("start_time").toString(),
-                     value("stop_date").toString(), value("stop_time").toString());
+    return siteFiguresOf(speeds, seconds, value("unit").toString(), value("limit").toInt(),
+                         value("start_date").toString(), value("start_time").toString(),
+                         value("stop_date").toString(), value("stop_time").toString());
 }
 
 } // namespace pelmor::sites

@@ -11,9 +11,9 @@ namespace pelmor::store {
 // and direction, however the counts were gathered: vehicle by vehicle as
 // they are written, or from a query that counts them on the server. Each
 // answer is exact; an average divides the whole sum by the count.
-class CountedFigures : public SurveyFigures {
+class CountedSpeeds : public SpeedTally {
 public:
-    CountedFigures();
+    CountedSpeeds();
 
     // Counts `count` vehicles of one speed and direction, the largest
     // offset among them `offset`.
@@ -52,6 +52,7 @@ public:
     qint64 countWithin(double low, double high) override;
     qint64 countTravelling(Travel travel) override;
     qint64 largestOffset() override;
+    std::vector<SpeedCount> speedCounts() override;
     qint64 countInBand(qint64 limit, int above, qint64 atMost) override;
     qint64 countBeyond(qint64 speed) override;
 

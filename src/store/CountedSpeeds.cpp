@@ -1,13 +1,13 @@
-#include "store/CountedFigures.h"
+#include "store/CountedSpeeds.h"
 
 namespace pelmor::store {
 
-CountedFigures::CountedFigures()
+CountedSpeeds::CountedSpeeds()
     : m_dense(size_t(kDenseSpeeds), 0)
 {
 }
 
-template <typename Visit> void CountedFigures::forEachSpeed(Visit visit)
+template <typename Visit> void CountedSpeeds::forEachSpeed(Visit visit)
 {
     count();
     auto sparse = m_sparse.begin();
@@ -20,7 +20,7 @@ template <typename Visit> void CountedFigures::forEachSpeed(Visit visit)
         visit(sparse->first, sparse->second);
 }
 
-template <typename Test> qint64 CountedFigures::countIf(Test test)
+template <typename Test> qint64 CountedSpeeds::countIf(Test test)
 {
     qint64 count = 0;
     forEachSpeed([&](qint64 speed, qint64 vehicles) {
@@ -30,7 +30,7 @@ template <typename Test> qint64 CountedFigures::countIf(Test test)
     return count;
 }
 
-template <typename Test> std::optional<double> CountedFigures::averageIf(Test test)
+template <typename Test> std::optional<double> CountedSpeeds::averageIf(Test test)
 {
     qint64 sum = 0, count = 0;
     forEachSpeed([&](qint64 speed, qint64 vehicles) {
@@ -44,32 +44,39 @@ template <typename Test> std::optional<double> CountedFigures::averageIf(Test te
     return double(sum) / double(count);
 }
 
-qint64 CountedFigures::vehicles()
+std::vector<SpeedCount> CountedSpeeds::speedCounts()
+{
+    std::vector<SpeedCount> counts;
+    forEachSpeed([&](qint64 speed, qint64 vehicles) { counts.push_back({speed, vehicles}); });
+    return counts;
+}
+
+qint64 CountedSpeeds::vehicles()
 {
     return countIf([](qint64) { return true; });
 }
 
-qint64 CountedFigures::countAtMost(qint64 speed)
+qint64 CountedSpeeds::countAtMost(qint64 speed)
 {
     return countIf([speed](qint64 s) { return s <= speed; });
 }
 
-qint64 CountedFigures::countOver(qint64 speed)
+qint64 CountedSpeeds::countOver(qint64 speed)
 {
     return countIf([speed](qint64 s) { return s > speed; });
 }
 
-std::optional<double> CountedFigures::averageOver(qint64 speed)
+std::optional<double> CountedSpeeds::averageOver(qint64 speed)
 {
     return averageIf([speed](qint64 s) { return s > speed; });
 }
 
-std::optional<double> CountedFigures::averageSpeed()
+std::optional<double> CountedSpeeds::averageSpeed()
 {
     return averageIf([](qint64) { return true; });
 }
 
-std::optional<qint64> CountedFigures::lowestSpeed()
+std::optional<qint64> CountedSpeeds::lowestSpeed()
 {
     std::optional<qint64> lowest;
     forEachSpeed([&](qint64 speed, qint64) {
@@ -79,37 +86,37 @@ std::optional<qint64> CountedFigures::lowestSpeed()
     return lowest;
 }
 
-std::optional<qint64> CountedFigures::highestSpeed()
+std::optional<qint64> CountedSpeeds::highestSpeed()
 {
     std::optional<qint64> highest;
     forEachSpeed([&](qint64 speed, qint64) { highest = speed; });
     return highest;
 }
 
-qint64 CountedFigures::countWithin(double low, double high)
+qint64 CountedSpeeds::countWithin(double low, double high)
 {
     return countIf([low, high](qint64 s) { return double(s) >= low && double(s) <= high; });
 }
 
-qint64 CountedFigures::countTravelling(Travel travel)
+qint64 CountedSpeeds::countTravelling(Travel travel)
 {
     count();
     return m_travel[int(travel)];
 }
 
-qint64 CountedFigures::largestOffset()
+qint64 CountedSpeeds::largestOffset()
 {
     count();
     return m_largestOffset;
 }
 
-qint64 CountedFigures::countInBand(qint64 limit, int above, qint64 atMost)
+qint64 CountedSpeeds::countInBand(qint64 limit, int above, qint64 atMost)
 {
     const qint64 from = limit + above;
     return countIf([from, atMost](qint64 s) { return s > from && s <= atMost; });
 }
 
-qint64 CountedFigures::countBeyond(qint64 speed)
+qint64 CountedSpeeds::countBeyond(qint64 speed)
 {
     return countOver(speed);
 }
