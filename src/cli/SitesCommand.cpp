@@ -7,6 +7,7 @@
 #include "sites/SiteTrends.h"
 #include "store/SurveyStore.h"
 #include "study/StudyText.h"
+#include "survey/SiteKey.h"
 #include "text/MessageText.h"
 
 #include <QJsonDocument>
@@ -44,7 +45,7 @@ const sites::SiteSurveys* findSite(const std::vector<sites::SiteSurveys>& all, c
     std::vector<const sites::SiteSurveys*> found;
     for (const sites::SiteSurveys& site : all) {
         if (number ? site.site.id == id
-                   : sites::siteKey(site.site.name, QString()) == sites::siteKey(named, QString()))
+                   : survey::siteKey(site.site.name, QString()) == survey::siteKey(named, QString()))
             found.push_back(&site);
     }
     if (found.size() == 1)

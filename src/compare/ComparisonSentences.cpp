@@ -2,9 +2,9 @@
 
 #include "compare/ComparisonTables.h"
 
-#include "sites/SitePlacement.h"
 #include "study/StudyText.h"
 #include "survey/FieldLimits.h"
+#include "survey/SiteKey.h"
 #include "text/MessageText.h"
 
 #include <algorithm>
@@ -40,7 +40,7 @@ QString daysCovered(const study::SpeedStudy& study)
 // them: two surveys that are one site are never told they differ.
 bool readAlike(const QString& first, const QString& second)
 {
-    return sites::siteKey(first, QString()) == sites::siteKey(second, QString());
+    return survey::siteKey(first, QString()) == survey::siteKey(second, QString());
 }
 
 // "drop", "rise" or "change": what a difference is.

@@ -1,5 +1,6 @@
 #include "sites/SitePlacement.h"
 
+#include "survey/SiteKey.h"
 #include "text/Formats.h"
 
 #include <map>
@@ -16,30 +17,10 @@ int limitOf(const survey::HeaderRow& header)
 
 store::SitePlacement placementOf(const survey::HeaderRow& header, const SiteFigures& figures)
 {
-    return {siteKey(header.location, header.direction), kSiteFiguresMethod, siteFiguresText(figures)};
+    return {survey::siteKey(header.location, header.direction), kSiteFiguresMethod, siteFiguresText(figures)};
 }
 
 } // namespace
-
-QString siteKey(const QString& location, const QString& direction)
-{
-    const auto keyOf = [](const QString& text) {
-        QString key;
-        bool gap = false;
-        for (const QChar c : text) {
-            if (c.isLetterOrNumber()) {
-                if (gap && !key.isEmpty())
-                    key += QLatin1Char(' ');
-                gap = false;
-                key += c.toCaseFolded();
-            } else {
-                gap = true;
-            }
-        }
-        return key;
-    };
-    return keyOf(location) + QLatin1Char('|') + keyOf(direction);
-}
 
 SiteFigures siteFiguresOf(const survey::HeaderRow& header, const survey::SummaryRow& statistics,
                           store::SpeedTally& vehicles)

@@ -13,11 +13,6 @@
 // way of working the figures out) when the sites are next read.
 namespace pelmor::sites {
 
-// The key that a survey's location and direction of travel are compared by:
-// letters and digits only, without regard to case, each run of anything
-// else read as one blank ("Elm St." and "ELM  ST" are one key).
-QString siteKey(const QString& location, const QString& direction);
-
 // The figures of a stored survey from its rows and its vehicles counted.
 SiteFigures siteFiguresOf(const survey::HeaderRow& header, const survey::SummaryRow& statistics,
                           store::SpeedTally& vehicles);

@@ -3,6 +3,7 @@
 #include "compare/Comparison.h"
 #include "sites/SitePlacement.h"
 #include "study/StudyText.h"
+#include "survey/SiteKey.h"
 #include "text/Formats.h"
 
 #include <algorithm>
@@ -168,7 +169,7 @@ SiteHistory historyOf(const SiteSurveys& site)
 std::vector<Priority> priorities(const std::vector<SiteSurveys>& sites, const PriorityFilter& filter)
 {
     std::vector<Priority> list;
-    const QString direction = siteKey(QString(), filter.direction);
+    const QString direction = survey::siteKey(QString(), filter.direction);
     for (const SiteSurveys& site : sites) {
         const SurveyAtSite* latest = nullptr;
         for (const SurveyAtSite& survey : site.surveys) {
@@ -179,7 +180,8 @@ std::vector<Priority> priorities(const std::vector<SiteSurveys>& sites, const Pr
                 continue;
             if (!filter.zone.isEmpty() && !sameText(survey.header.zone, filter.zone))
                 continue;
-            if (!filter.direction.isEmpty() && siteKey(QString(), survey.header.direction) != direction)
+            if (!filter.direction.isEmpty() &&
+                survey::siteKey(QString(), survey.header.direction) != direction)
                 continue;
             latest = &survey; // the surveys are in time order
         }

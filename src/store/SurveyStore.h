@@ -178,7 +178,7 @@ public:
 };
 
 // Where a survey is put among the sites: the key its location and
-// direction read as (see sites::siteKey), and its figures, the sites' own
+// direction read as (see survey::siteKey), and its figures, the sites' own
 // text written by the method of `method`.
 struct SitePlacement {
     QString key;

@@ -13,6 +13,7 @@
 #include "store/SurveyStore.h"
 #include "study/SpeedStudy.h"
 #include "study/StudyExport.h"
+#include "survey/SiteKey.h"
 
 #include <QRandomGenerator>
 #include <QTest>
@@ -132,7 +133,7 @@ private Q_SLOTS:
         QFETCH(bool, same);
         const auto key = [](const QString& text) {
             const QStringList parts = text.split(QLatin1Char('|'));
-            return sites::siteKey(parts[0], parts[1]);
+            return survey::siteKey(parts[0], parts[1]);
         };
         QCOMPARE(key(a) == key(b), same);
     }
