@@ -426,8 +426,8 @@ void ReportsTab::selectSurvey()
         m_listWanted = true;
         return;
     }
-    // Counting a large file's vehicles takes a while: the list is read on
-    // the worker and shows when it is ready.
+    // A busy or distant database keeps the list waiting: it is read on the
+    // worker and shows when it is ready.
     worker::run(
         *m_task, this,
         [database = m_database](worker::BackgroundTask&) {

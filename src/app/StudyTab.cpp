@@ -447,8 +447,8 @@ void StudyTab::askAndCompare()
 {
     if (!m_study)
         return;
-    // The list is read on the worker: counting a large file's vehicles
-    // takes a while.
+    // The list is read on the worker: a busy or distant database keeps it
+    // waiting.
     worker::run(
         *m_task, this,
         [database = m_database](worker::BackgroundTask&) {

@@ -107,7 +107,7 @@ void DeletionWindow::fillList()
         std::vector<survey::ListedSurvey> surveys;
         QStringList orphans;
     };
-    // Read on the worker: counting a large file's vehicles takes a while.
+    // Read on the worker: a busy database keeps the list waiting.
     worker::run(
         *m_task, this,
         [database = m_database](worker::BackgroundTask&) {

@@ -158,7 +158,7 @@ void UploadWindow::listSurveys()
                                     QFileInfo(m_local.path).fileName()));
         return;
     }
-    // Read on the worker: counting a large file's vehicles takes a while.
+    // Read on the worker: a busy database keeps the list waiting.
     worker::run(
         *m_listTask, this,
         [local = m_local](worker::BackgroundTask&) { return store::openStore(local)->listSurveys(); },
