@@ -190,12 +190,8 @@ private Q_SLOTS:
     void initTestCase()
     {
         QVERIFY(m_work.isValid());
-        pelmor::test::PgTestServer& server = testServer();
-        QVERIFY2(server.error().isEmpty(), qPrintable(server.error()));
-        QCOMPARE(server.execute(QStringLiteral("CREATE DATABASE %1").arg(kTemplate)), QString());
-        const Run init = cli({"--server", server.connectionString(kTemplate), "server", "init"});
-        QVERIFY2(init.exitCode == 0, qPrintable(init.err));
-        QCOMPARE(server.execute(QStringLiteral("CREATE ROLE officer_a LOGIN IN ROLE pelmor_officer; "
+        QCOMPARE(testServer().setUpTemplate(
+                     kTemplate, QStringLiteral("CREATE ROLE officer_a LOGIN IN ROLE pelmor_officer; "
                                                "CREATE ROLE officer_b LOGIN IN ROLE pelmor_officer; "
                                                "CREATE ROLE admin1 LOGIN IN ROLE pelmor_admin; "
                                                "CREATE ROLE stranger LOGIN")),

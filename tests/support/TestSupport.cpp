@@ -74,6 +74,16 @@ void killAtSpreadMoments(const QString& program, const QStringList& arguments, q
     }
 }
 
+QString dbErrorOf(const std::function<void()>& work)
+{
+    try {
+        work();
+    } catch (const db::DbError& error) {
+        return error.message();
+    }
+    return QString();
+}
+
 QByteArray fileBytes(const QString& path)
 {
     QFile file(path);

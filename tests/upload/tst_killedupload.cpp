@@ -21,8 +21,7 @@ class TstKilledUpload : public QObject {
 private Q_SLOTS:
     void initTestCase()
     {
-        const QString failed = test::prepareUploadServer();
-        QVERIFY2(failed.isEmpty(), qPrintable(failed));
+        QCOMPARE(test::prepareUploadServer(), QString());
         m_database = test::testServer().createDatabase(test::kUploadTemplate);
         QVERIFY(!m_database.isEmpty());
         m_server.server = test::testServer().connectionString(m_database, "officer1");
