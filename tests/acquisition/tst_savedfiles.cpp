@@ -264,8 +264,7 @@ private:
     QStringList files() const { return QDir(m_folder->path()).entryList(QDir::Files | QDir::Hidden); }
     void writeFile(const QString& name, const QByteArray& content)
     {
-        QFile file(path(name));
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(content) == content.size());
+        QVERIFY(test::writeFile(path(name), content));
     }
     QByteArray readFile(const QString& name) const
     {

@@ -354,9 +354,7 @@ private Q_SLOTS:
         QFETCH(QByteArray, buffer);
         QFETCH(QString, fields);
         const bool loaded = !content.isNull();
-        QFile file(m_app->folder.filePath("other.rsx"));
-        QVERIFY(!loaded || (file.open(QIODevice::WriteOnly) && file.write(content) == content.size()));
-        file.close();
+        QVERIFY(!loaded || test::writeFile(m_app->folder.filePath("other.rsx"), content));
         app::MainWindow& window = m_app->start();
         loadFile("elm.rsx");
         fillInHeader("MPH");
@@ -646,9 +644,7 @@ private Q_SLOTS:
             QTRY_COMPARE(m_app->state.downloadBuffer.size(), log.size());
             ui().click("ProcessImportedData");
         } else {
-            QFile file(m_app->folder.filePath("unit.rsx"));
-            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(log) == log.size());
-            file.close();
+            QVERIFY(test::writeFile(m_app->folder.filePath("unit.rsx"), log));
             loadFile("unit.rsx");
         }
         QCOMPARE(ui().text("Combo1"), offered);

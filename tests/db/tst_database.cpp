@@ -45,9 +45,7 @@ private Q_SLOTS:
         QFETCH(QString, reason);
         const QString path = m_folder->filePath("other.mdb");
         QVERIFY(!directory || QDir().mkdir(path));
-        QFile file(path);
-        QVERIFY(content.isEmpty() || (file.open(QIODevice::WriteOnly) && file.write(content) > 0));
-        file.close();
+        QVERIFY(content.isEmpty() || test::writeFile(path, content));
         const QString told =
             test::dbErrorOf([&] { Connection({path}).scalar("select count(*) as n from Header", "n"); });
         QVERIFY2(told.contains(QDir::toNativeSeparators(path)) && told.contains(reason), qPrintable(told));

@@ -54,6 +54,8 @@ QString dbErrorOf(const std::function<void()>& work);
 
 // The bytes of a file; none when it cannot be read.
 QByteArray fileBytes(const QString& path);
+// Makes `bytes` the whole of the file at `path`; false when it cannot.
+bool writeFile(const QString& path, const QByteArray& bytes);
 
 // The rows a statement reads, in the order the statement gives them (a
 // where clause may read them along an index: "order by rowid" keeps the

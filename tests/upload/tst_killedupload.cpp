@@ -36,9 +36,8 @@ private Q_SLOTS:
         loggen::SurveyProfile profile = loggen::profileForHeader(header);
         profile.durationSeconds = 14LL * 24 * 3600;
         profile.exactCount = 200000;
-        QFile log(m_local.filePath("survey.rsx"));
-        QVERIFY(log.open(QIODevice::WriteOnly));
-        log.write(loggen::writeLog(header, loggen::generateVehicles(profile), {8, true}));
+        QVERIFY(test::writeFile(m_local.filePath("survey.rsx"),
+                                loggen::writeLog(header, loggen::generateVehicles(profile), {8, true})));
     }
 
     void killedUploadsLeaveWholeSurveys()
