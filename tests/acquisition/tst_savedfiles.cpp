@@ -266,11 +266,7 @@ private:
     {
         QVERIFY(test::writeFile(path(name), content));
     }
-    QByteArray readFile(const QString& name) const
-    {
-        QFile file(path(name));
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
+    QByteArray readFile(const QString& name) const { return test::fileBytes(path(name)); }
 
     std::unique_ptr<QTemporaryDir> m_folder;
     std::unique_ptr<test::RecordingMessages> m_messages;
