@@ -264,14 +264,9 @@ private:
     QStringList files() const { return QDir(m_folder->path()).entryList(QDir::Files | QDir::Hidden); }
     void writeFile(const QString& name, const QByteArray& content)
     {
-        QFile file(path(name));
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(content) == content.size());
+        QVERIFY(test::writeFile(path(name), content));
     }
-    QByteArray readFile(const QString& name) const
-    {
-        QFile file(path(name));
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
+    QByteArray readFile(const QString& name) const { return test::fileBytes(path(name)); }
 
     std::unique_ptr<QTemporaryDir> m_folder;
     std::unique_ptr<test::RecordingMessages> m_messages;

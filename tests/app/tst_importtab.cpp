@@ -303,9 +303,7 @@ private Q_SLOTS:
         loadFile("elm.rsx");
         QVERIFY(window.isEnabled() && !window.importTab()->fileWindow().isVisible());
         QCOMPARE(ui().text("BlockCount"), "1"); // loading leaves the counter alone
-        QFile sample(m_app->folder.filePath("elm.rsx"));
-        QVERIFY(sample.open(QIODevice::ReadOnly));
-        QByteArray expected = sample.readAll();
+        QByteArray expected = test::fileBytes(m_app->folder.filePath("elm.rsx"));
         QVERIFY(import::markEnd(expected));
         QCOMPARE(m_app->state.downloadBuffer, expected);
         const QString fields = headerFields();
@@ -337,9 +335,8 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("content"); // null: no such file
         QTest::addColumn<QByteArray>("buffer");  // after the load; null: the one before
         QTest::addColumn<QString>("fields");     // the sign's fields after the load
-        QFile sample(PELMOR_SAMPLES "/elm-street-2days.rsx");
-        QVERIFY(sample.open(QIODevice::ReadOnly));
-        const QByteArray otherPlace = sample.readAll().replace("SITE CODE 00415", "SITE CODE 00416");
+        const QByteArray otherPlace = test::fileBytes(PELMOR_SAMPLES "/elm-street-2days.rsx")
+                                          .replace("SITE CODE 00415", "SITE CODE 00416");
         test::row("another location's download", otherPlace, QByteArray(),
                   QString("050326-A 00416 05/03/2026 07:00 035 080 045"));
         // A walk that runs out keeps the marks it made.
@@ -354,9 +351,7 @@ private Q_SLOTS:
         QFETCH(QByteArray, buffer);
         QFETCH(QString, fields);
         const bool loaded = !content.isNull();
-        QFile file(m_app->folder.filePath("other.rsx"));
-        QVERIFY(!loaded || (file.open(QIODevice::WriteOnly) && file.write(content) == content.size()));
-        file.close();
+        QVERIFY(!loaded || test::writeFile(m_app->folder.filePath("other.rsx"), content));
         app::MainWindow& window = m_app->start();
         loadFile("elm.rsx");
         fillInHeader("MPH");
@@ -622,9 +617,7 @@ private Q_SLOTS:
         QTest::addColumn<bool>("fromSign");
         QTest::addColumn<QString>("remembered");
         QTest::addColumn<QString>("offered");
-        QFile sample(PELMOR_SAMPLES "/elm-street-2days.rsx");
-        QVERIFY(sample.open(QIODevice::ReadOnly));
-        const QByteArray mph = sample.readAll();
+        const QByteArray mph = test::fileBytes(PELMOR_SAMPLES "/elm-street-2days.rsx");
         const QByteArray kmh = QByteArray(mph).replace("Speed Units: MPH", "Speed Units: km/h");
         test::row("km/h file, mph last used", kmh, false, "MPH", "KPH");
         test::row("mph file, km/h last used", mph, false, "KPH", "MPH");
@@ -646,9 +639,7 @@ private Q_SLOTS:
             QTRY_COMPARE(m_app->state.downloadBuffer.size(), log.size());
             ui().click("ProcessImportedData");
         } else {
-            QFile file(m_app->folder.filePath("unit.rsx"));
-            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(log) == log.size());
-            file.close();
+            QVERIFY(test::writeFile(m_app->folder.filePath("unit.rsx"), log));
             loadFile("unit.rsx");
         }
         QCOMPARE(ui().text("Combo1"), offered);

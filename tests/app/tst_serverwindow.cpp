@@ -108,8 +108,7 @@ class TstServerWindow : public QObject {
 private Q_SLOTS:
     void initTestCase()
     {
-        const QString failed = test::prepareUploadServer();
-        QVERIFY2(failed.isEmpty(), qPrintable(failed));
+        QCOMPARE(test::prepareUploadServer(), QString());
         test::PgTestServer& server = testServer();
         QCOMPARE(server.execute(QStringLiteral("CREATE ROLE admin1 LOGIN IN ROLE pelmor_admin; "
                                                "CREATE ROLE keyed LOGIN PASSWORD '%1' IN ROLE pelmor_admin")

@@ -131,10 +131,7 @@ private Q_SLOTS:
     }
     void unusableDatabaseIsReported()
     {
-        QFile file(m_app->folder.databasePath());
-        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
-                file.write(QByteArray(5000, 'x')) == 5000);
-        file.close();
+        QVERIFY(test::writeFile(m_app->folder.databasePath(), QByteArray(5000, 'x')));
         const app::MainWindow& window = m_app->start();
         QCOMPARE(m_app->messages.shown().size(), size_t(1));
         QVERIFY2(m_app->messages.last().contains(QDir::toNativeSeparators(m_app->folder.databasePath())),

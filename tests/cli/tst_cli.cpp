@@ -92,16 +92,12 @@ private Q_SLOTS:
         QFETCH(QString, unit);
         if (!setting.isEmpty()) {
             QVERIFY(QDir().mkpath(m_folder->filePath("settings/Pelmor")));
-            QFile file(m_folder->filePath("settings/Pelmor/Pelmor.conf"));
-            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(setting) == setting.size());
+            QVERIFY(pelmor::test::writeFile(m_folder->filePath("settings/Pelmor/Pelmor.conf"), setting));
         }
-        QFile sample(PELMOR_SAMPLES "/elm-street-2days.rsx");
-        QVERIFY(sample.open(QIODevice::ReadOnly));
-        const QByteArray log = sample.readAll().replace("Speed Units: MPH\r\n", unitLine);
         const QString download = m_folder->filePath("unit.rsx");
-        QFile copy(download);
-        QVERIFY(copy.open(QIODevice::WriteOnly) && copy.write(log) == log.size());
-        copy.close();
+        QVERIFY(
+            pelmor::test::writeFile(download, pelmor::test::fileBytes(PELMOR_SAMPLES "/elm-street-2days.rsx")
+                                                  .replace("Speed Units: MPH\r\n", unitLine)));
         const QStringList header{"--location", "Elm", "--direction", "North", "--zone", "School", "--yes"};
         const Run run = cli(QStringList{"import", download} + header);
         QCOMPARE(run.exitCode, exitCode);
@@ -138,14 +134,11 @@ private Q_SLOTS:
             QCOMPARE(again.exitCode, 1);
             QCOMPARE(again.err, QStringLiteral("This download is already stored as survey 050326-A."));
         }
-        QFile original(sample);
-        QFile other(m_folder->filePath("other.rsx"));
-        QVERIFY(original.open(QIODevice::ReadOnly) && other.open(QIODevice::WriteOnly));
-        other.write(original.readAll().replace("14,+,40,", "14,+,41,"));
-        other.close();
-        const QStringList corrected = {
-            "import", other.fileName(), "--trailer", "B", "--batch", "X1", "--posted",
-            "040",    "--start-time",   "9:15"};
+        const QString other = m_folder->filePath("other.rsx");
+        QVERIFY(
+            pelmor::test::writeFile(other, pelmor::test::fileBytes(sample).replace("14,+,40,", "14,+,41,")));
+        const QStringList corrected = {"import",   other, "--trailer",    "B",   "--batch", "X1",
+                                       "--posted", "040", "--start-time", "9:15"};
         QCOMPARE(cli(corrected + header).exitCode, 0);
         QCOMPARE(cli({QStringLiteral("surveys")}).out, QStringLiteral("050326-A\nX1"));
 
@@ -206,8 +199,7 @@ private Q_SLOTS:
             QVERIFY(log.contains(",+,40,"));
             log.replace(log.indexOf(",+,40,") + 3, 2, QByteArray(50000000, '7'));
             file = m_folder->filePath("digits.rsx");
-            QFile digits(file);
-            QVERIFY(digits.open(QIODevice::WriteOnly) && digits.write(log) == log.size());
+            QVERIFY(pelmor::test::writeFile(file, log));
         }
         const Run run = cli({"import", file, "--location", location, "--direction", "North", "--zone",
                              "School", "--unit", "MPH", "--yes"});
@@ -361,9 +353,7 @@ private Q_SLOTS:
             reader = std::make_unique<pelmor::test::PipeReader>(path);
             QVERIFY(reader->made());
         } else if (target == QLatin1String("link")) {
-            QFile old(real);
-            QVERIFY(old.open(QIODevice::WriteOnly) && old.write("old") == 3);
-            old.close();
+            QVERIFY(pelmor::test::writeFile(real, "old"));
             QVERIFY(QFile::link(real, path));
         } else {
             path =

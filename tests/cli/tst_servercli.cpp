@@ -30,16 +30,9 @@ class TstServerCli : public QObject {
 private Q_SLOTS:
     void initTestCase()
     {
-        pelmor::test::PgTestServer& server = testServer();
-        QVERIFY2(server.error().isEmpty(), qPrintable(server.error()));
-        QCOMPARE(server.execute(QStringLiteral("CREATE DATABASE %1").arg(kTemplate)), QString());
-        try {
-            pelmor::store::initServer({{}, server.connectionString(kTemplate)});
-        } catch (const pelmor::db::DbError& error) {
-            QFAIL(qPrintable(error.message()));
-        }
         QCOMPARE(
-            server.execute(QStringLiteral("CREATE ROLE officer1 LOGIN IN ROLE pelmor_officer; "
+            testServer().setUpTemplate(
+                kTemplate, QStringLiteral("CREATE ROLE officer1 LOGIN IN ROLE pelmor_officer; "
                                           "CREATE ROLE admin1 LOGIN IN ROLE pelmor_admin; "
                                           "CREATE ROLE clerk LOGIN; CREATE ROLE rolemaker LOGIN CREATEROLE")),
             QString());
@@ -412,14 +405,12 @@ private:
     QString listedCounts() const
     {
         QStringList listed;
-        try {
+        const QString failed = pelmor::test::dbErrorOf([&] {
             for (const pelmor::survey::ListedSurvey& survey :
                  pelmor::store::openStore({{}, connection(QStringLiteral("officer1"))})->listSurveys())
                 listed << QStringLiteral("%1 %2").arg(survey.header.batchNumber).arg(survey.vehicles);
-        } catch (const pelmor::db::DbError& error) {
-            return error.message();
-        }
-        return listed.join(QStringLiteral(", "));
+        });
+        return failed.isNull() ? listed.join(QStringLiteral(", ")) : failed;
     }
     QString connection(const QString& user) const { return testServer().connectionString(m_database, user); }
     Run cli(const QStringList& arguments) const

@@ -190,12 +190,8 @@ private Q_SLOTS:
     void initTestCase()
     {
         QVERIFY(m_work.isValid());
-        pelmor::test::PgTestServer& server = testServer();
-        QVERIFY2(server.error().isEmpty(), qPrintable(server.error()));
-        QCOMPARE(server.execute(QStringLiteral("CREATE DATABASE %1").arg(kTemplate)), QString());
-        const Run init = cli({"--server", server.connectionString(kTemplate), "server", "init"});
-        QVERIFY2(init.exitCode == 0, qPrintable(init.err));
-        QCOMPARE(server.execute(QStringLiteral("CREATE ROLE officer_a LOGIN IN ROLE pelmor_officer; "
+        QCOMPARE(testServer().setUpTemplate(
+                     kTemplate, QStringLiteral("CREATE ROLE officer_a LOGIN IN ROLE pelmor_officer; "
                                                "CREATE ROLE officer_b LOGIN IN ROLE pelmor_officer; "
                                                "CREATE ROLE admin1 LOGIN IN ROLE pelmor_admin; "
                                                "CREATE ROLE stranger LOGIN")),
@@ -521,11 +517,9 @@ private Q_SLOTS:
         QVERIFY(officer("officer_a", QStringList{"import", kSample} + kHeader).exitCode == 0);
         QString download = kSample;
         if (changes.removeAll(QStringLiteral("OTHER")) > 0) {
-            QFile sample(kSample);
-            QFile other(m_work.filePath(QStringLiteral("other.rsx")));
-            QVERIFY(sample.open(QIODevice::ReadOnly) && other.open(QIODevice::WriteOnly));
-            other.write(sample.readAll().replace("14,+,40,", "14,+,41,"));
-            download = other.fileName();
+            download = m_work.filePath(QStringLiteral("other.rsx"));
+            QVERIFY(pelmor::test::writeFile(
+                download, pelmor::test::fileBytes(kSample).replace("14,+,40,", "14,+,41,")));
         }
         const QString folder = m_work.filePath(QLatin1String(QTest::currentDataTag()));
         QCOMPARE(cli({"--db", folder, "init"}).exitCode, 0);
@@ -545,24 +539,20 @@ private Q_SLOTS:
     // on the file, by an import and by an upload.
     void speedsBeyondThirtyTwoBits()
     {
-        QFile sample(kSample);
-        QVERIFY(sample.open(QIODevice::ReadOnly));
+        const QByteArray original = pelmor::test::fileBytes(kSample);
         const QString folder = m_work.filePath(QStringLiteral("large-speed"));
         QCOMPARE(cli({"--db", folder, "init"}).exitCode, 0);
-        QFile download(folder + QStringLiteral("/survey.rsx"));
-        const QByteArray original = sample.readAll();
-        QVERIFY(download.open(QIODevice::WriteOnly));
-        download.write(QByteArray(original).replace("14,+,40,", "14,+,3000000000,"));
-        download.close();
-        QCOMPARE(cli(QStringList{"--db", folder, "import", download.fileName()} + kHeader).exitCode, 0);
+        const QString download = folder + QStringLiteral("/survey.rsx");
+        QVERIFY(
+            pelmor::test::writeFile(download, QByteArray(original).replace("14,+,40,", "14,+,3000000000,")));
+        QCOMPARE(cli(QStringList{"--db", folder, "import", download} + kHeader).exitCode, 0);
         const Run uploaded = cli({"--db", folder, "upload", "--server", connection("officer_a")});
         QVERIFY2(uploaded.exitCode == 0, qPrintable(uploaded.out + uploaded.err));
         // Another download with a false reading, imported on the server.
-        QVERIFY(download.open(QIODevice::WriteOnly));
-        download.write(QByteArray(original).replace("30,+,38,", "30,+,3000000000,"));
-        download.close();
+        QVERIFY(
+            pelmor::test::writeFile(download, QByteArray(original).replace("30,+,38,", "30,+,3000000000,")));
         const Run imported =
-            officer("officer_a", QStringList{"import", download.fileName(), "--batch", "050326-L"} + kHeader);
+            officer("officer_a", QStringList{"import", download, "--batch", "050326-L"} + kHeader);
         QVERIFY2(imported.exitCode == 0, qPrintable(imported.err));
         QCOMPARE(testServer().query(QStringLiteral("SELECT string_agg(\"Max_Speed\", ',' ORDER BY "
                                                    "\"Batch_Number\") FROM \"Summary\""),

@@ -45,17 +45,10 @@ private Q_SLOTS:
         QFETCH(QString, reason);
         const QString path = m_folder->filePath("other.mdb");
         QVERIFY(!directory || QDir().mkdir(path));
-        QFile file(path);
-        QVERIFY(content.isEmpty() || (file.open(QIODevice::WriteOnly) && file.write(content) > 0));
-        file.close();
-        try {
-            Connection({path}).scalar("select count(*) as n from Header", "n");
-            QFAIL("an unusable database file was opened");
-        } catch (const DbError& error) {
-            QVERIFY2(error.message().contains(QDir::toNativeSeparators(path)) &&
-                         error.message().contains(reason),
-                     qPrintable(error.message()));
-        }
+        QVERIFY(content.isEmpty() || test::writeFile(path, content));
+        const QString told =
+            test::dbErrorOf([&] { Connection({path}).scalar("select count(*) as n from Header", "n"); });
+        QVERIFY2(told.contains(QDir::toNativeSeparators(path)) && told.contains(reason), qPrintable(told));
     }
     // A URI typed into the host box, password and all, is neither shown
     // nor written to the setting file.

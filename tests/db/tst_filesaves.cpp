@@ -58,11 +58,11 @@ private Q_SLOTS:
         case Target::Missing:
             break;
         case Target::PlainFile:
-            write(saved, kOld);
+            QVERIFY(test::writeFile(saved, kOld));
             QVERIFY(QFile::setPermissions(saved, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup));
             break;
         case Target::LinkToFile:
-            write(real, kOld);
+            QVERIFY(test::writeFile(real, kOld));
             QVERIFY(QFile::link(QStringLiteral("real.txt"), saved));
             break;
         case Target::DanglingLink:
@@ -139,7 +139,7 @@ private Q_SLOTS:
         QFETCH(bool, readOnlyFolder);
         QFETCH(QString, failure);
         const QString saved = path("out.txt");
-        write(saved, kOld);
+        QVERIFY(test::writeFile(saved, kOld));
         std::unique_ptr<test::ReadOnlyFolder> folder;
         if (readOnlyFolder) {
             folder = std::make_unique<test::ReadOnlyFolder>(m_dir->path());
@@ -163,11 +163,11 @@ private Q_SLOTS:
     {
         const QString real = path("real.mdb");
         const QString linked = path("linked.mdb");
-        write(real, kOld);
+        QVERIFY(test::writeFile(real, kOld));
         QVERIFY(QFile::link(real, linked));
 
         const QString copy = path("copy.partial");
-        write(copy, kNew);
+        QVERIFY(test::writeFile(copy, kNew));
         QString reason;
         QVERIFY2(db::replaceFile(copy, linked, &reason), qPrintable(reason));
         QCOMPARE(test::fileKind(linked), QStringLiteral("link"));
@@ -177,12 +177,12 @@ private Q_SLOTS:
         const QString second = path("second.mdb");
         QVERIFY2(db::linkFile(linked, second, &reason), qPrintable(reason));
         QCOMPARE(test::fileKind(second), QStringLiteral("file"));
-        write(real, kOld); // written in place: both names show it
+        QVERIFY(test::writeFile(real, kOld)); // written in place: both names show it
         QCOMPARE(test::fileBytes(second), kOld);
 
         test::PipeReader reader(path("pipe"));
         QVERIFY(reader.made());
-        write(copy, kNew);
+        QVERIFY(test::writeFile(copy, kNew));
         QVERIFY2(db::replaceFile(copy, path("pipe"), &reason), qPrintable(reason));
         QCOMPARE(reader.received(), kNew);
         QCOMPARE(test::fileKind(path("pipe")), QStringLiteral("pipe"));
@@ -191,12 +191,6 @@ private Q_SLOTS:
 
 private:
     QString path(const QString& name) const { return QDir(m_dir->path()).filePath(name); }
-    static void write(const QString& path, const QByteArray& bytes)
-    {
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        QCOMPARE(file.write(bytes), bytes.size());
-    }
 
     std::unique_ptr<QTemporaryDir> m_dir;
 };

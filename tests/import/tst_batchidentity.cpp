@@ -28,9 +28,7 @@ private Q_SLOTS:
             profile.seed = quint32(11 + download);
             profile.exactCount = 3000 + download * 500;
             m_vehicles[download] = loggen::generateVehicles(profile);
-            QFile log(logPath(download));
-            QVERIFY(log.open(QIODevice::WriteOnly));
-            log.write(loggen::writeLog(header, m_vehicles[download]));
+            QVERIFY(test::writeFile(logPath(download), loggen::writeLog(header, m_vehicles[download])));
         }
     }
 

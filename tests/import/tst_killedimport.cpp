@@ -24,10 +24,8 @@ private Q_SLOTS:
         loggen::SurveyProfile profile = loggen::profileForHeader(header);
         profile.durationSeconds = 14LL * 24 * 3600;
         profile.exactCount = 200000;
-        QFile log(m_folder.filePath("survey.rsx"));
-        QVERIFY(log.open(QIODevice::WriteOnly));
-        log.write(loggen::writeLog(header, loggen::generateVehicles(profile), {8, true}));
-        log.close();
+        QVERIFY(test::writeFile(m_folder.filePath("survey.rsx"),
+                                loggen::writeLog(header, loggen::generateVehicles(profile), {8, true})));
         // Another survey is stored beside it and must stay whole.
         QVERIFY(QFile::copy(PELMOR_SAMPLES "/elm-street-2days.rsx", m_folder.filePath("other.rsx")));
         QCOMPARE(importRun("other.rsx").exitCode, 0);

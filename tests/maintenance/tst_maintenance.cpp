@@ -85,13 +85,6 @@ QStringList untouchedTables(const QString& databasePath)
     return lines;
 }
 
-void overwrite(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(file.write(bytes), bytes.size());
-}
-
 // Spoils a database file: "junk", "empty" (0 bytes), "first page" or "all
 // pages" (but the first) overwritten, or "page count": the size in pages
 // at offset 28, half the true one, which counts as long as the change
@@ -100,9 +93,9 @@ void spoil(const QString& path, const QString& how)
 {
     const qint64 pages = QFileInfo(path).size() / 4096;
     if (how == QLatin1String("junk"))
-        overwrite(path, "junk\n");
+        QVERIFY(test::writeFile(path, "junk\n"));
     else if (how == QLatin1String("empty"))
-        overwrite(path, QByteArray());
+        QVERIFY(test::writeFile(path, QByteArray()));
     else if (how == QLatin1String("first page"))
         test::overwritePage(path, 1);
     else if (how == QLatin1String("all pages"))
@@ -194,7 +187,7 @@ private Q_SLOTS:
         if (databaseState == QLatin1String("changed")) {
             QVERIFY(maintenance::deleteAllSurveys({database()}).isDone());
         } else if (databaseState == QLatin1String("garbage")) {
-            overwrite(database(), QByteArray(8192, 'x'));
+            QVERIFY(test::writeFile(database(), QByteArray(8192, 'x')));
         } else if (databaseState == QLatin1String("missing")) {
             // A program killed while writing left the journal; the file has
             // gone since. The old file's journal must not be played into the new one.

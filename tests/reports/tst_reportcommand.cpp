@@ -25,13 +25,12 @@ private Q_SLOTS:
         QCOMPARE(import.exitCode, 0);
         // Nearly the same download (one speed differs) under trailer B, a
         // minute later: a second survey to compare with.
-        QFile sample(PELMOR_SAMPLES "/elm-street-2days.rsx");
-        QFile second(m_folder.filePath(QStringLiteral("second.rsx")));
-        QVERIFY(sample.open(QIODevice::ReadOnly) && second.open(QIODevice::WriteOnly));
-        second.write(sample.readAll().replace("14,+,40,", "14,+,41,"));
-        second.close();
-        QCOMPARE(cli({"import", second.fileName(), "--trailer", "B", "--start-time", "07:01", "--location",
-                      "Elm Street", "--direction", "North", "--zone", "School", "--unit", "MPH"})
+        const QString second = m_folder.filePath(QStringLiteral("second.rsx"));
+        QVERIFY(pelmor::test::writeFile(
+            second,
+            pelmor::test::fileBytes(PELMOR_SAMPLES "/elm-street-2days.rsx").replace("14,+,40,", "14,+,41,")));
+        QCOMPARE(cli({"import", second, "--trailer", "B", "--start-time", "07:01", "--location", "Elm Street",
+                      "--direction", "North", "--zone", "School", "--unit", "MPH"})
                      .exitCode,
                  0);
     }

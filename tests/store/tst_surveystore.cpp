@@ -57,23 +57,6 @@ private:
 // (the template of every test's database), with a login of each group role.
 const char* const kTemplate = "pelmor_template";
 using test::testServer;
-// What kept the test server from being made ready; empty when it is.
-QString prepareTestServer()
-{
-    test::PgTestServer& server = testServer();
-    if (!server.error().isEmpty())
-        return server.error();
-    QString failed = server.execute(QStringLiteral("CREATE DATABASE %1").arg(kTemplate));
-    if (!failed.isEmpty())
-        return failed;
-    try {
-        store::initServer({{}, server.connectionString(QLatin1String(kTemplate))});
-    } catch (const db::DbError& error) {
-        return error.message();
-    }
-    return server.execute(QStringLiteral("CREATE ROLE admin1 LOGIN IN ROLE pelmor_admin; "
-                                         "CREATE ROLE officer1 LOGIN IN ROLE pelmor_officer"));
-}
 
 // Takes the right to add surveys from the administrators of one database
 // for as long as it lives.
@@ -129,18 +112,14 @@ struct Backend {
     const char* name;
     std::function<std::unique_ptr<StorePlace>()> make;
 };
+template <typename Place> std::unique_ptr<StorePlace> makePlace()
+{
+    return std::make_unique<Place>();
+}
 const std::vector<Backend>& backends()
 {
-    static const std::vector<Backend> all = {
-        {"SQLite file",
-         [] {
-             return std::make_unique<SqlitePlace>();
-         }},
-        {"server",
-         [] {
-             return std::make_unique<ServerPlace>();
-         }},
-    };
+    static const std::vector<Backend> all = {{"SQLite file", makePlace<SqlitePlace>},
+                                             {"server", makePlace<ServerPlace>}};
     return all;
 }
 
@@ -314,8 +293,11 @@ class TstSurveyStore : public QObject {
 private Q_SLOTS:
     void initTestCase()
     {
-        const QString error = prepareTestServer();
-        QVERIFY2(error.isEmpty(), qPrintable(error));
+        QCOMPARE(
+            testServer().setUpTemplate(QLatin1String(kTemplate),
+                                       QStringLiteral("CREATE ROLE admin1 LOGIN IN ROLE pelmor_admin; "
+                                                      "CREATE ROLE officer1 LOGIN IN ROLE pelmor_officer")),
+            QString());
     }
 
     void addedSurveyReadsBack_data()
@@ -742,14 +724,10 @@ private Q_SLOTS:
             [&] { store->timeCounts(QStringLiteral("050302-A")); },
         };
         for (const auto& read : reads) {
-            try {
-                read();
-                QFAIL("the damaged row was read");
-            } catch (const db::DbError& error) {
-                QVERIFY2(error.message().contains(db::displayPath(folder.databasePath())) &&
-                             error.message().contains(QLatin1Char('"') + text + QLatin1Char('"')),
-                         qPrintable(error.message()));
-            }
+            const QString told = test::dbErrorOf(read);
+            QVERIFY2(told.contains(db::displayPath(folder.databasePath())) &&
+                         told.contains(QLatin1Char('"') + text + QLatin1Char('"')),
+                     qPrintable(told));
         }
         QCOMPARE(store->speedCounts(QStringLiteral("050302-A")).front().count, 3);
     }
@@ -838,14 +816,10 @@ private Q_SLOTS:
             QVERIFY2(!database.isEmpty(), qPrintable(testServer().error()));
             connection = testServer().connectionString(database) + QStringLiteral(" password=s3cret");
         }
-        try {
-            store::openStore({{}, connection});
-            QFAIL("the store opened");
-        } catch (const db::DbError& error) {
-            QVERIFY2(error.message().contains(told) && error.message().contains(QLatin1String("127.0.0.1")) &&
-                         !error.message().contains(QLatin1String("s3cret")),
-                     qPrintable(error.message()));
-        }
+        const QString message = test::dbErrorOf([&] { store::openStore({{}, connection}); });
+        QVERIFY2(message.contains(told) && message.contains(QLatin1String("127.0.0.1")) &&
+                     !message.contains(QLatin1String("s3cret")),
+                 qPrintable(message));
     }
 
     // The server ends the connection of a writer halfway through its
@@ -862,15 +836,12 @@ private Q_SLOTS:
                            "usename = 'admin1'")
                 .arg(place.database()));
         QVERIFY2(killed.isEmpty(), qPrintable(killed));
-        try {
+        const QString told = test::dbErrorOf([&] {
             writeVehicles(*writer, randomVehicles(4, 20000));
             writer->commit(summaryOf(QStringLiteral("050302-A"), {}), std::nullopt);
-            QFAIL("the survey was committed on a lost connection");
-        } catch (const db::DbError& error) {
-            QVERIFY2(error.message().contains(QLatin1String("was lost")) &&
-                         error.message().contains(place.database()),
-                     qPrintable(error.message()));
-        }
+        });
+        QVERIFY2(told.contains(QLatin1String("was lost")) && told.contains(place.database()),
+                 qPrintable(told));
         const auto other = place.open();
         QCOMPARE(listed(*other), QStringList());
         QCOMPARE(other->tally(QStringLiteral("050302-A"))->vehicles(), qint64(0));

@@ -83,8 +83,7 @@ QString savedLog(const test::TempProgramFolder& folder, const QString& name, con
     if (!speed.isEmpty())
         log.replace(",+,999,", ",+," + speed + ",");
     const QString path = folder.filePath(name);
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(log) != log.size())
+    if (!test::writeFile(path, log))
         qFatal("cannot write %s", qPrintable(path));
     return path;
 }

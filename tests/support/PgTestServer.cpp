@@ -1,6 +1,7 @@
 #include "PgTestServer.h"
 
 #include "TestSupport.h"
+#include "store/PgServerSchema.h"
 
 #include <QDir>
 #include <QFile>
@@ -181,6 +182,20 @@ QString PgTestServer::createDatabase(const QString& templateName)
 void PgTestServer::dropDatabase(const QString& database) const
 {
     execute(QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(database));
+}
+
+QString PgTestServer::setUpTemplate(const QString& name, const QString& roles)
+{
+    if (!m_error.isEmpty())
+        return m_error;
+    if (const QString failed = execute(QStringLiteral("CREATE DATABASE ") + name); !failed.isEmpty())
+        return failed;
+    if (const QString failed = dbErrorOf([&] {
+            store::initServer({{}, connectionString(name)});
+        });
+        !failed.isNull())
+        return failed;
+    return execute(roles);
 }
 
 } // namespace pelmor::test

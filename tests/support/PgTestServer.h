@@ -37,6 +37,10 @@ public:
     // empty on failure (then error() says why).
     QString createDatabase(const QString& templateName = QString());
     void dropDatabase(const QString& database) const;
+    // Makes database `name` and sets it up as an agency database of the
+    // program (the template of each test's database), then runs `roles`
+    // (the logins the test needs); what went wrong, or empty.
+    QString setUpTemplate(const QString& name, const QString& roles);
 
 private:
     bool start(bool durable);

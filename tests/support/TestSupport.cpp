@@ -74,10 +74,26 @@ void killAtSpreadMoments(const QString& program, const QStringList& arguments, q
     }
 }
 
+QString dbErrorOf(const std::function<void()>& work)
+{
+    try {
+        work();
+    } catch (const db::DbError& error) {
+        return error.message();
+    }
+    return QString();
+}
+
 QByteArray fileBytes(const QString& path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
 }
 
 QStringList rowTexts(const QString& databasePath, const QString& statement, const QStringList& fields)

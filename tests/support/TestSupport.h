@@ -49,8 +49,13 @@ void killAtSpreadMoments(const QString& program, const QStringList& arguments, q
                          quint32 seed, const std::function<void()>& before,
                          const std::function<void(const QString&)>& check, int kills = 20);
 
+// The message of the DbError that `work` throws; null when it throws none.
+QString dbErrorOf(const std::function<void()>& work);
+
 // The bytes of a file; none when it cannot be read.
 QByteArray fileBytes(const QString& path);
+// Makes `bytes` the whole of the file at `path`; false when it cannot.
+bool writeFile(const QString& path, const QByteArray& bytes);
 
 // The rows a statement reads, in the order the statement gives them (a
 // where clause may read them along an index: "order by rowid" keeps the

@@ -196,9 +196,8 @@ private Q_SLOTS:
         QByteArray payload = writeLog(profile.header, generateVehicles(profile));
         for (int b = 0; b < 256; ++b)
             payload.append(char(b)); // nothing is translated on the way
-        QFile file(dir.filePath("survey.rsx"));
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(payload) == payload.size());
-        file.close();
+        const QString file = dir.filePath("survey.rsx");
+        QVERIFY(pelmor::test::writeFile(file, payload));
         QString error;
         const std::optional<PtyPair> pty = PtyPair::open(&error);
         QVERIFY2(pty, qPrintable(error));
@@ -208,7 +207,7 @@ private Q_SLOTS:
         QElapsedTimer timer;
         timer.start();
         simulator.start(PELMOR_SIGNSIM_EXE,
-                        {file.fileName(), "--device", pty->slavePath(), "--baud", QString::number(baud)});
+                        {file, "--device", pty->slavePath(), "--baud", QString::number(baud)});
         const QByteArray received = readBytes(pty->master(), payload.size(), 30000);
         const qint64 elapsed = timer.elapsed();
         QVERIFY(simulator.waitForFinished(30000));

@@ -3,7 +3,6 @@
 #include "PgTestServer.h"
 #include "SurveyFixture.h"
 #include "db/ServerChoice.h"
-#include "store/PgServerSchema.h"
 #include "store/SurveyStore.h"
 
 #include <QTest>
@@ -20,18 +19,8 @@ inline const QString kUploadTemplate = QStringLiteral("upload_template");
 // Makes the template database and the officer; what went wrong, or empty.
 inline QString prepareUploadServer()
 {
-    PgTestServer& server = testServer();
-    if (!server.error().isEmpty())
-        return server.error();
-    if (const QString failed = server.execute(QStringLiteral("CREATE DATABASE ") + kUploadTemplate);
-        !failed.isEmpty())
-        return failed;
-    try {
-        store::initServer({{}, server.connectionString(kUploadTemplate)});
-    } catch (const db::DbError& error) {
-        return error.message();
-    }
-    return server.execute(QStringLiteral("CREATE ROLE officer1 LOGIN IN ROLE pelmor_officer"));
+    return testServer().setUpTemplate(kUploadTemplate,
+                                      QStringLiteral("CREATE ROLE officer1 LOGIN IN ROLE pelmor_officer"));
 }
 
 // The test's server as a user names it in a window; `port` 0 for the

@@ -21,8 +21,7 @@ class TstKilledUpload : public QObject {
 private Q_SLOTS:
     void initTestCase()
     {
-        const QString failed = test::prepareUploadServer();
-        QVERIFY2(failed.isEmpty(), qPrintable(failed));
+        QCOMPARE(test::prepareUploadServer(), QString());
         m_database = test::testServer().createDatabase(test::kUploadTemplate);
         QVERIFY(!m_database.isEmpty());
         m_server.server = test::testServer().connectionString(m_database, "officer1");
@@ -37,9 +36,8 @@ private Q_SLOTS:
         loggen::SurveyProfile profile = loggen::profileForHeader(header);
         profile.durationSeconds = 14LL * 24 * 3600;
         profile.exactCount = 200000;
-        QFile log(m_local.filePath("survey.rsx"));
-        QVERIFY(log.open(QIODevice::WriteOnly));
-        log.write(loggen::writeLog(header, loggen::generateVehicles(profile), {8, true}));
+        QVERIFY(test::writeFile(m_local.filePath("survey.rsx"),
+                                loggen::writeLog(header, loggen::generateVehicles(profile), {8, true})));
     }
 
     void killedUploadsLeaveWholeSurveys()

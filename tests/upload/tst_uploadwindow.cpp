@@ -25,8 +25,7 @@ class TstUploadWindow : public QObject {
 private Q_SLOTS:
     void initTestCase()
     {
-        const QString failed = test::prepareUploadServer();
-        QVERIFY2(failed.isEmpty(), qPrintable(failed));
+        QCOMPARE(test::prepareUploadServer(), QString());
         m_database = testServer().createDatabase(test::kUploadTemplate);
         QVERIFY(!m_database.isEmpty());
     }
