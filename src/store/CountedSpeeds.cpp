@@ -32,10 +32,13 @@ template <typename Test> qint64 CountedSpeeds::countIf(Test test)
 
 template <typename Test> std::optional<double> CountedSpeeds::averageIf(Test test)
 {
-    qint64 sum = 0, count = 0;
+    // Summed in 128 bits: a sign's false reading can be near the largest
+    // 64-bit number, and a few of them would overflow a 64-bit sum.
+    __int128 sum = 0;
+    qint64 count = 0;
     forEachSpeed([&](qint64 speed, qint64 vehicles) {
         if (test(speed)) {
-            sum += speed * vehicles;
+            sum += __int128(speed) * vehicles;
             count += vehicles;
         }
     });
