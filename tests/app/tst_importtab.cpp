@@ -68,10 +68,8 @@ QByteArray surveyLog(qint64 vehicles, const QString& unit = "MPH")
     return loggen::writeLog(header, loggen::generateVehicles(profile));
 }
 
-// For as long as it lives, this thread works without the rights that let
-// root pass over a file's permissions (an officer has none of them), so that
-// a device's permissions stop it as they stop the officer. lowered() is
-// false when there were none to lay down, or they could not be.
+// While it lives, this thread lacks root's rights to pass over file
+// permissions, as an officer does; lowered() is false when that failed.
 class WithoutOverridingRights {
 public:
     WithoutOverridingRights()
@@ -407,25 +405,8 @@ private Q_SLOTS:
         QFETCH(QString, shown);
         QFETCH(QString, status);
         app::MainWindow& window = m_app->start();
-        const QHash<QString, QString> buttons = {{"OK", "PortOK"},
-                                                 {"process", "ProcessImportedData"},
-                                                 {"another", "DownloadAnother"},
-                                                 {"reset", "Reset"},
-                                                 {"modify", "ModifyHeader"}};
         for (const QString& action : actions.split(", ", Qt::SkipEmptyParts)) {
-            if (buttons.contains(action)) {
-                ui().click(buttons[action]);
-            } else if (action == "yes") {
-                m_app->messages.script(ui::Messages::Answer::Yes);
-            } else if (action == "port 2") {
-                ui().child<QRadioButton>("CommPort2")->setChecked(true);
-            } else if (action == "load") {
-                loadFile("elm.rsx");
-            } else {
-                const QByteArray bytes = action == "log" ? surveyLog(40) : QByteArray("1,+,3,");
-                QVERIFY(send(bytes));
-                QTRY_COMPARE(m_app->state.downloadBuffer.size(), bytes.size());
-            }
+            QVERIFY2(doOnMain(action), qPrintable(action));
             QVERIFY(action != "modify" || ui().visible("CorrectionFrame"));
             if (action == "process" && actions.contains("short")) {
                 // The mark the walk made before it ran out stays.
@@ -508,10 +489,7 @@ private Q_SLOTS:
         QVERIFY(QDir().mkpath(settings));
         m_app->start();
         loadFile("elm.rsx");
-        QTest::keyClicks(ui().child<QLineEdit>("Input_Location"), "Elm");
-        ui().child<QComboBox>("Input_Direction")->setCurrentText("North East");
-        ui().child<QComboBox>("Input_Zone")->setCurrentText("Parks & Rec");
-        ui().child<QComboBox>("Combo1")->setCurrentText("KPH");
+        fillInHeader("KPH");
         m_app->messages.script(test::RecordingMessages::Answer::Yes); // in KPH, not the MPH it states
         {
             const test::ReadOnlyFolder readOnly(settings);
@@ -783,30 +761,8 @@ private Q_SLOTS:
         QFETCH(QString, actions);
         QFETCH(bool, asks);
         app::MainWindow& window = m_app->start();
-        for (const QString& action : actions.split(", ", Qt::SkipEmptyParts)) {
-            if (action == "OK") {
-                ui().click("PortOK");
-            } else if (action == "log") {
-                const QByteArray bytes = surveyLog(40);
-                const qsizetype before = m_app->state.downloadBuffer.size();
-                QVERIFY(send(bytes));
-                QTRY_COMPARE(m_app->state.downloadBuffer.size(), before + bytes.size());
-            } else if (action == "process") {
-                ui().click("ProcessImportedData");
-            } else if (action == "another") {
-                ui().click("DownloadAnother");
-            } else if (action == "save") {
-                ui().click("SaveRawData");
-                window.importTab()->fileWindow().fileNameBox()->setText("kept");
-                window.importTab()->fileWindow().act();
-            } else if (action == "store") {
-                fillInHeader("MPH");
-                QVERIFY(pressStore());
-                QCOMPARE(m_app->messages.last(), "40 records added");
-            } else {
-                loadFile("elm.rsx");
-            }
-        }
+        for (const QString& action : actions.split(", ", Qt::SkipEmptyParts))
+            QVERIFY2(doOnMain(action), qPrintable(action));
         m_app->messages.clear();
         QSignalSpy ended(&window, &app::MainWindow::endRequested);
         // No keeps the program, Yes ends it: from a "Close" button and from
@@ -965,15 +921,50 @@ private:
         ui().child<QComboBox>("Input_Zone")->setCurrentText("School");
         ui().child<QComboBox>("Combo1")->setCurrentText(unit);
     }
-    // The fields read from the sign's header, apart by blanks.
-    QString headerFields() const
+    // The texts of the named fields, apart by blanks.
+    static QString fieldTexts(const test::WindowProbe& probe, std::initializer_list<const char*> names)
     {
         QStringList texts;
-        for (const char* name :
-             {"Input_Batch_Number", "Input_Location_Code", "Input_Batch_Date", "Input_Start_Time",
-              "Input_Posted_Speed", "Input_Cutoff_Set", "Input_Alarm_Set"})
-            texts << ui().text(name);
+        for (const char* name : names)
+            texts << probe.text(name);
         return texts.join(' ');
+    }
+    // The fields read from the sign's header.
+    QString headerFields() const
+    {
+        return fieldTexts(ui(),
+                          {"Input_Batch_Number", "Input_Location_Code", "Input_Batch_Date",
+                           "Input_Start_Time", "Input_Posted_Speed", "Input_Cutoff_Set", "Input_Alarm_Set"});
+    }
+    // One action of a user on the main window; false when it did not get
+    // where it leads.
+    bool doOnMain(const QString& action)
+    {
+        static const QHash<QString, QString> buttons = {
+            {"OK", "PortOK"},   {"process", "ProcessImportedData"}, {"another", "DownloadAnother"},
+            {"reset", "Reset"}, {"modify", "ModifyHeader"},         {"save", "SaveRawData"}};
+        if (buttons.contains(action))
+            ui().click(buttons[action]);
+        if (action == "yes") {
+            m_app->messages.script(ui::Messages::Answer::Yes);
+        } else if (action == "port 2") {
+            ui().child<QRadioButton>("CommPort2")->setChecked(true);
+        } else if (action == "load") {
+            loadFile("elm.rsx");
+        } else if (action == "save") {
+            m_app->window->importTab()->fileWindow().fileNameBox()->setText("kept");
+            m_app->window->importTab()->fileWindow().act();
+        } else if (action == "store") {
+            fillInHeader("MPH");
+            return pressStore() && m_app->messages.last() == "40 records added";
+        } else if (action == "log" || action == "short") {
+            const QByteArray bytes = action == "log" ? surveyLog(40) : QByteArray("1,+,3,");
+            const qsizetype before = m_app->state.downloadBuffer.size();
+            return send(bytes) && QTest::qWaitFor([&] {
+                       return m_app->state.downloadBuffer.size() == before + bytes.size();
+                   });
+        }
+        return buttons.contains(action) || action == "yes" || action == "port 2" || action == "load";
     }
     // Loads a saved download of the program folder as the user does.
     void loadFile(const QString& name)
@@ -1077,13 +1068,10 @@ private:
     }
     QString headerFields(app::ProgramWindows& windows) const
     {
-        const test::WindowProbe probe(windows.mainWindow());
-        QStringList texts;
-        for (const char* name :
-             {"Input_Batch_Number", "Input_Location_Code", "Input_Batch_Date", "Input_Posted_Speed",
-              "Input_Location", "Input_Direction", "Input_Zone", "Trailer_code", "Combo1"})
-            texts << probe.text(name);
-        return texts.join(' ');
+        return fieldTexts(test::WindowProbe(windows.mainWindow()),
+                          {"Input_Batch_Number", "Input_Location_Code", "Input_Batch_Date",
+                           "Input_Posted_Speed", "Input_Location", "Input_Direction", "Input_Zone",
+                           "Trailer_code", "Combo1"});
     }
     bool send(const QByteArray& bytes)
     {
