@@ -517,7 +517,6 @@ private Q_SLOTS:
         QTest::addColumn<int>("limit");
         QTest::addColumn<bool>(
             "unusual"); // speeds below 0 and over 1000, other directions, offsets out of order
-        rowOnEach("a hundred vehicles", quint32(7), 100, 35, false);
         rowOnEach("three thousand vehicles", quint32(8), 3000, 55, false);
         rowOnEach("one vehicle", quint32(9), 1, 30, false);
         rowOnEach("all under the limit", quint32(10), 40, 200, false);
