@@ -344,7 +344,6 @@ private Q_SLOTS:
         QTest::addColumn<double>("shift"); // mph added to the mean of B
         row("mph, then km/h, no change", "MPH", "KPH", 0.0);
         row("mph, then km/h, 3 lower", "MPH", "KPH", -3.0);
-        row("mph, then km/h, 2 higher", "MPH", "KPH", 2.0);
         row("km/h, then mph, no change", "KPH", "MPH", 0.0);
         row("km/h, then mph, 3 lower", "KPH", "MPH", -3.0);
     }
@@ -544,28 +543,23 @@ private Q_SLOTS:
         row("3 lower", -3, 2000, false,
             "85th percentile down 3.0 mph; the drop of the mean is significant at 95 %.",
             "Mean speed: 39.5 mph before, 36.5 mph after, down 3.0 mph. This drop is significant at 95 %: "
-            "chance "
-            "alone would rarely make one so large (Welch's t-test: t = -16.45, p < 0.001).");
+            "chance alone would rarely make one so large (Welch's t-test: t = -16.45, p < 0.001).");
         row("2 higher", 2, 2000, false,
             "85th percentile up 2.0 mph; the rise of the mean is significant at 95 %.",
             "Mean speed: 39.5 mph before, 41.5 mph after, up 2.0 mph. This rise is significant at 95 %: "
-            "chance alone "
-            "would rarely make one so large (Welch's t-test: t = 10.97, p < 0.001).");
+            "chance alone would rarely make one so large (Welch's t-test: t = 10.97, p < 0.001).");
         row("the same", 0, 2000, false,
             "85th percentile unchanged at 46.0 mph; the change of the mean is not significant at 95 %.",
             "Mean speed: 39.5 mph before, 39.5 mph after, unchanged. This change is not significant at 95 %: "
-            "chance "
-            "alone could make one so large (Welch's t-test: t = 0.00, p = 1.000).");
+            "chance alone could make one so large (Welch's t-test: t = 0.00, p = 1.000).");
         row("not in order", -3, 2000, true,
             "85th percentile down 3.0 mph; the drop of the mean is significant at 95 %.",
             "Mean speed: 39.5 mph in survey A, 36.5 mph in survey B, down 3.0 mph. This drop is significant "
-            "at 95 "
-            "%: chance alone would rarely make one so large (Welch's t-test: t = -16.45, p < 0.001).");
+            "at 95 %: chance alone would rarely make one so large (Welch's t-test: t = -16.45, p < 0.001).");
         row("one vehicle", -2, 1, false,
             "85th percentile down 18.0 mph; too few vehicles to test the change of the mean.",
             "Mean speed: 39.5 mph before, 28.0 mph after, down 11.5 mph. Too few vehicles, or speeds that do "
-            "not "
-            "vary, to test whether the mean changed.");
+            "not vary, to test whether the mean changed.");
     }
     void verdictTexts()
     {

@@ -49,18 +49,7 @@ const QString kBatch = QStringLiteral("050302-A");
 class TstReportWindow : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void init()
-    {
-        m_app = std::make_unique<test::AppUnderTest>();
-        test::Survey survey;
-        survey.batchNumber = kBatch;
-        survey.addSpeeds({{25, 2}, {30, 4}, {35, 10}, {38, 5}, {40, 3}});
-        test::storeSurvey(m_app->folder.databasePath(), survey);
-        app::MainWindow& window = m_app->start();
-        QVERIFY(QTest::qWaitForWindowActive(&window));
-        m_app->chooseSurvey(kBatch);
-        m_built = std::make_unique<QSignalSpy>(reportWindow(), &reports::ReportWindow::documentBuilt);
-    }
+    void init() { startOn({{25, 2}, {30, 4}, {35, 10}, {38, 5}, {40, 3}}); }
     void cleanup()
     {
         m_built.reset();
@@ -181,8 +170,7 @@ private Q_SLOTS:
         QTest::addColumn<QString>("message");
         row("a study without a posted limit", 5,
             "The posted limit of survey 050302-B (\"abc\") is not a speed, so its vehicles cannot be "
-            "measured "
-            "against it.");
+            "measured against it.");
         const char* noSecond =
             "No survey has been picked to compare survey 050302-A with. On the Speed Study tab "
             "press \"Compare with...\" and choose the survey from the list, then print the "
@@ -354,9 +342,7 @@ private Q_SLOTS:
 
     void windowLooks()
     {
-        clickButton("cmdPrint"); // the 85th percentile report, as the list starts
-        QVERIFY(QTest::qWaitForWindowActive(reportWindow()));
-        QTRY_COMPARE(m_built->count(), 1);
+        selectAndPrint(0); // the 85th percentile report
         reports::ReportWindow* window = reportWindow();
         QCOMPARE(window->windowTitle(), QStringLiteral("Pelmor Printer"));
         QCOMPARE(window->objectName(), QStringLiteral("VSPrint"));
@@ -530,17 +516,10 @@ private Q_SLOTS:
     void unreadableNamesAreTold()
     {
         m_app.reset();
-        m_app = std::make_unique<test::AppUnderTest>();
-        test::Survey survey;
-        survey.batchNumber = kBatch;
-        survey.addSpeeds({{30, 4}});
-        test::storeSurvey(m_app->folder.databasePath(), survey);
-        db::Connection(m_app->folder.database())
-            .executeUnlogged(QStringLiteral("ALTER TABLE Officer RENAME TO Gone"));
-        app::MainWindow& window = m_app->start();
-        QVERIFY(QTest::qWaitForWindowActive(&window));
-        m_app->chooseSurvey(kBatch);
-        m_built = std::make_unique<QSignalSpy>(reportWindow(), &reports::ReportWindow::documentBuilt);
+        startOn({{30, 4}}, [this] {
+            db::Connection(m_app->folder.database())
+                .executeUnlogged(QStringLiteral("ALTER TABLE Officer RENAME TO Gone"));
+        });
         m_app->messages.clear();
         selectAndPrint(2);
         const QStringList told = m_app->messages.texts();
@@ -610,6 +589,22 @@ private Q_SLOTS:
     }
 
 private:
+    // Starts the application on survey 050302-A of the speeds given, the
+    // folder prepared by `prepare` first, and chooses the survey.
+    void startOn(const std::vector<std::pair<int, int>>& speeds, const std::function<void()>& prepare = {})
+    {
+        m_app = std::make_unique<test::AppUnderTest>();
+        test::Survey survey;
+        survey.batchNumber = kBatch;
+        survey.addSpeeds(speeds);
+        test::storeSurvey(m_app->folder.databasePath(), survey);
+        if (prepare)
+            prepare();
+        app::MainWindow& window = m_app->start();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        m_app->chooseSurvey(kBatch);
+        m_built = std::make_unique<QSignalSpy>(reportWindow(), &reports::ReportWindow::documentBuilt);
+    }
     bool markerShown(int number) const
     {
         app::GraphsTab* tab = m_app->window->graphsTab();

@@ -135,16 +135,6 @@ reports::DocumentInputs comparisonInputs(const QString& batchA, const QString& b
     return inputs;
 }
 
-reports::PagedDocument studyReport(const reports::DocumentInputs& inputs)
-{
-    return test::buildDocument(ReportChoice::SpeedStudyReport, inputs);
-}
-
-reports::PagedDocument comparisonReport(const reports::DocumentInputs& inputs)
-{
-    return test::buildDocument(ReportChoice::ComparisonReport, inputs);
-}
-
 // Whether a label stands in an area of a PDF page on one line, or broken at
 // its blanks over several.
 bool hasLabel(const test::PdfPage& page, const QRectF& area, const QStringList& words)
@@ -157,15 +147,6 @@ bool hasLabel(const test::PdfPage& page, const QRectF& area, const QStringList& 
             return true;
     }
     return false;
-}
-
-QString pdfOf(const reports::PagedDocument& document, const QTemporaryDir& folder)
-{
-    const QString file = folder.filePath(QStringLiteral("report.pdf"));
-    const QString error = reports::writePdf(document, file, QStringLiteral("report"));
-    if (!error.isEmpty())
-        qWarning("%s", qPrintable(error));
-    return file;
 }
 
 } // namespace
@@ -196,7 +177,7 @@ private Q_SLOTS:
             study::setThreshold(*inputs.study, threshold);
         const study::SpeedStudy& study = *inputs.study;
         const QString unitText = study::unitText(unit);
-        const reports::PagedDocument document = studyReport(inputs);
+        const reports::PagedDocument document = test::buildDocument(ReportChoice::SpeedStudyReport, inputs);
         QCOMPARE(document.pages.size(), size_t(3));
         for (size_t index = 0; index < 3; ++index) {
             const reports::Page& page = document.pages[index];
@@ -352,7 +333,7 @@ private Q_SLOTS:
                     bin.vehicles *= 1000;
             }
         }
-        const reports::PagedDocument document = studyReport(inputs);
+        const reports::PagedDocument document = test::buildDocument(ReportChoice::SpeedStudyReport, inputs);
         QCOMPARE(document.pages.size(), size_t(3));
         QStringList faults = test::layoutFaults(document) + test::printerModeFaults(document, blackAndWhite);
         QVERIFY2(faults.isEmpty(), qPrintable(faults.join(QLatin1Char('\n'))));
@@ -417,7 +398,7 @@ private Q_SLOTS:
         QFETCH(QString, last);
         reports::DocumentInputs inputs = test::documentInputs();
         inputs.study = studyOf(dayAtSpeeds(speeds));
-        const reports::PagedDocument document = studyReport(inputs);
+        const reports::PagedDocument document = test::buildDocument(ReportChoice::SpeedStudyReport, inputs);
         const reports::Page& page = document.pages.at(1);
         const TextItem* title = test::findText(page, QStringLiteral("Speed bins of 5 mph, both directions"));
         QVERIFY(title);
@@ -474,7 +455,7 @@ private Q_SLOTS:
         inputs.agency = QStringLiteral("Springfield County Sheriff's Office Traffic Division");
         const compare::Comparison& c = *inputs.comparison;
         QCOMPARE(int(c.warnings.size()), warnings);
-        const reports::PagedDocument document = comparisonReport(inputs);
+        const reports::PagedDocument document = test::buildDocument(ReportChoice::ComparisonReport, inputs);
         QCOMPARE(document.pages.size(), size_t(2));
         const QStringList faults =
             test::layoutFaults(document) + test::printerModeFaults(document, blackAndWhite);
@@ -635,10 +616,11 @@ private Q_SLOTS:
                 speeds[i] = 30 + int(i / 2 % 5);
             inputs.study = studyOf(dayAtSpeeds(speeds));
         }
-        const reports::PagedDocument built =
-            document == kStudy ? studyReport(inputs) : comparisonReport(inputs);
+        const reports::PagedDocument built = test::buildDocument(ReportChoice(document), inputs);
         QTemporaryDir folder;
-        const std::vector<test::PdfPage> pages = test::readPdf(pdfOf(built, folder));
+        const QString file = folder.filePath(QStringLiteral("report.pdf"));
+        QCOMPARE(reports::writePdf(built, file, QStringLiteral("report")), QString());
+        const std::vector<test::PdfPage> pages = test::readPdf(file);
         QCOMPARE(pages.size(), built.pages.size());
         for (const QString& line : lines) {
             const size_t page = line.section('|', 0, 0).toUInt() - 1;
