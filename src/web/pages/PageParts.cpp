@@ -108,7 +108,8 @@ QByteArray svgDocument(QSize size, const QString& title, const std::function<voi
         generator.setOutputDevice(&buffer);
         generator.setSize(size);
         generator.setViewBox(QRect(QPoint(0, 0), size));
-        generator.setTitle(title);
+        // The generator writes the title into the document as it stands.
+        generator.setTitle(title.toHtmlEscaped());
         QPainter painter(&generator);
         paint(painter);
     }
