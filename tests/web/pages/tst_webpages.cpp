@@ -225,6 +225,7 @@ private Q_SLOTS:
         row("week", QStringLiteral("/surveys/M%3C1%3E/graphs/weekly.svg"), 7 * 24);
         row("site speeds", QStringLiteral("/sites/%1/graphs/speed.svg").arg(m_markupSite), 3);
         row("intervals", QStringLiteral("/surveys/M%3C1%3E/intervals/graph.svg?by=1h"), 4);
+        row("site intervals", QStringLiteral("/sites/%1/intervals/graph.svg?by=15m").arg(m_markupSite), 4);
     }
     void graphsAreSvg()
     {
