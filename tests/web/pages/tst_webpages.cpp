@@ -2,6 +2,7 @@
 // every text from a user escaped, the list's filters, order and pages, the
 // refusals with their status, the graphs as SVG, what a visitor who has not
 // signed in is shown, and the intervals worked out from a survey's vehicles.
+#include "PdfText.h"
 #include "SurveyFixture.h"
 #include "TestSupport.h"
 #include "store/SurveyStore.h"
@@ -112,6 +113,7 @@ private Q_SLOTS:
         }
         QVERIFY(m_markupSite > 0);
         QVERIFY(store->setSiteCoordinates(m_markupSite, 40.1, -75.2));
+        store->addName(store::NameList::Agencies, QStringLiteral("Springfield Police"));
     }
 
     void escapesMarkup_data()
@@ -270,6 +272,33 @@ private Q_SLOTS:
         QCOMPARE(body.contains(QLatin1String("Field Setup")), showsNames);
         QCOMPARE(body.contains(QLatin1String("vehicles.csv")), showsNames);
         QCOMPARE(body.contains(QLatin1String("<a href=\"/surveys\">Surveys</a>")), !asPublic);
+    }
+
+    void documents_data()
+    {
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<bool>("asPublic");
+        row("survey summary", QStringLiteral("/surveys/M%3C1%3E/documents/3.pdf"), false);
+        row("comparison", QStringLiteral("/compare/document.pdf?a=L001&b=L002"), false);
+        row("site history", QStringLiteral("/sites/%1/document.pdf").arg(m_markupSite), false);
+        row("site history, public", QStringLiteral("/sites/%1/document.pdf").arg(m_markupSite), true);
+        row("ranking, public", QStringLiteral("/priorities/document.pdf?zone=School"), true);
+    }
+    void documents()
+    {
+        QFETCH(QString, address);
+        QFETCH(bool, asPublic);
+        const web::WebResponse response = get(address, asPublic ? publicVisitor() : signedVisitor());
+        QCOMPARE(response.status, 200);
+        QCOMPARE(response.contentType, QByteArray("application/pdf"));
+        const QString path = m_folder.filePath(QStringLiteral("document.pdf"));
+        QVERIFY(test::writeFile(path, response.body));
+        QString text;
+        for (const test::PdfPage& page : test::readPdf(path))
+            text += page.text();
+        QVERIFY(!text.isEmpty());
+        // The agency's name is printed for those signed in alone.
+        QCOMPARE(text.contains(QLatin1String("Springfield Police")), !asPublic);
     }
 
     void staticFiles_data()
