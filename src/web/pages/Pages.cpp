@@ -72,7 +72,7 @@ QByteArray pageHtml(const Visitor& visitor, const QString& title, const QString&
 {
     return (QStringLiteral("<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">"
                            "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">"
-                           "<title>%1 - pelmor</title>"
+                           "<title>%1 - pelmor</title><link rel=\"icon\" href=\"data:,\">"
                            "<link rel=\"stylesheet\" href=\"/static/style.css\">"
                            "<script src=\"/static/sort.js\" defer></script>")
                 .arg(escaped(title)) +

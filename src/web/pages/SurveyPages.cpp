@@ -277,10 +277,15 @@ QString image(const QString& href, const QString& alt)
     return QStringLiteral("<figure><img src=\"%1\" alt=\"%2\"></figure>").arg(escaped(href), escaped(alt));
 }
 
-QString studySection(const study::SpeedStudy& study, const QString& graphs)
+QString studySection(const study::SpeedStudy& study, const QString& graphs, const QString& base,
+                     const QString& threshold)
 {
     QString html = QStringLiteral("<section id=\"study\"><h2>Speed study</h2><p>%1</p>")
                        .arg(escaped(study::studyHeading(study)));
+    html += QStringLiteral("<form method=\"get\" action=\"%1\" class=\"filters\">").arg(escaped(base)) +
+            textField(QStringLiteral("threshold"), QStringLiteral("Enforcement threshold"), threshold,
+                      QString::number(study::defaultThreshold(study.limit))) +
+            QStringLiteral("<button type=\"submit\">Count again</button></form>");
     QStringList columns{QString()};
     for (study::Direction direction : study::kDirections)
         columns << study::directionName(direction);
@@ -359,16 +364,27 @@ WebResponse surveyPage(const WebRequest& request, const QString& batchNumber)
             QStringLiteral("</section><section><h2>Statistics</h2>") +
             fieldsHtml(captioned(record.summary.storedFields(), true)) + QStringLiteral("</section></div>");
 
+    // The speed study counts the vehicles over the threshold given, or the default.
+    const QString thresholdText = request.queryValue("threshold").trimmed();
+    const auto threshold = queries::readThreshold(QStringLiteral("Enforcement threshold"), thresholdText);
+    if (!threshold.ok())
+        return WebResponse::html(pageHtml(visitor, title, messageHtml(threshold.message, true) + body),
+                                 statusOf(threshold.refusal));
+
     body += QStringLiteral("<section id=\"documents\"><h2>Documents</h2><ul>");
     for (const reports::DocumentKind& kind : reports::documentKinds()) {
-        if (isSurveyDocument(kind))
-            body += QStringLiteral("<li>%1</li>")
-                        .arg(link(base + QStringLiteral("/documents/%1.pdf").arg(int(kind.choice)),
-                                  reports::documentName(kind.choice) + QStringLiteral(" (PDF)")));
+        if (!isSurveyDocument(kind))
+            continue;
+        const QString query = kind.choice == reports::ReportChoice::SpeedStudyReport
+                                  ? queryString({{QStringLiteral("threshold"), thresholdText}})
+                                  : QString();
+        body += QStringLiteral("<li>%1</li>")
+                    .arg(link(base + QStringLiteral("/documents/%1.pdf").arg(int(kind.choice)) + query,
+                              reports::documentName(kind.choice) + QStringLiteral(" (PDF)")));
     }
     body += QStringLiteral("</ul></section>");
 
-    const auto study = queries::speedStudy(request.database, batchNumber);
+    const auto study = queries::speedStudy(request.database, batchNumber, *threshold.value);
     if (study.ok()) {
         body +=
             QStringLiteral("<section id=\"graphs\"><h2>Graphs</h2>") +
@@ -378,7 +394,7 @@ WebResponse surveyPage(const WebRequest& request, const QString& batchNumber)
         body += QStringLiteral("<section id=\"flow\"><h2>Traffic flow</h2>") +
                 flowGrid(request, record, flow::BinLength::QuarterHour) +
                 flowGrid(request, record, flow::BinLength::Hour) + QStringLiteral("</section>");
-        body += studySection(*study.value, graphs);
+        body += studySection(*study.value, graphs, base, thresholdText);
     } else {
         body += messageHtml(study.message, true);
     }
@@ -437,9 +453,14 @@ WebResponse surveyDocument(const WebRequest& request, const QString& batchNumber
         return errorPage(
             request.visitor, 404,
             QStringLiteral("There is no survey document %1; the survey page lists them.").arg(file));
+    const auto threshold = queries::readThreshold(QStringLiteral("Enforcement threshold"),
+                                                  request.queryValue("threshold").trimmed());
+    if (!threshold.ok())
+        return refusalPage(request.visitor, threshold);
     queries::DocumentRequest document;
     document.number = int(kind->choice);
     document.batchNumber = batchNumber;
+    document.threshold = *threshold.value;
     return documentResponse(request, document);
 }
 

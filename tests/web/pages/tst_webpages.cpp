@@ -194,6 +194,8 @@ private Q_SLOTS:
         row("no such document", QStringLiteral("/surveys/L001/documents/10.pdf"), 404,
             QStringLiteral("10.pdf"));
         row("bad since", QStringLiteral("/surveys?since=13/45/2024"), 400, QStringLiteral("Since"));
+        row("bad threshold", QStringLiteral("/surveys/L001?threshold=fast"), 400,
+            QStringLiteral("Enforcement threshold"));
         row("bad until", QStringLiteral("/priorities?until=yesterday"), 400, QStringLiteral("Until"));
         row("bad interval", QStringLiteral("/surveys/L001/intervals?by=2h"), 400,
             QStringLiteral("15m, 1h or 1d"));
