@@ -1,6 +1,7 @@
 // Sorts a table with class "sortable" by the column whose title is
 // clicked; a second click reverses the order. Numbers (with thousands
 // separators) and dates (MM/DD/YYYY or MM/DD/YY) sort by value, "-" last.
+// Also opens the folded tables for printing.
 (function () {
     "use strict";
 
@@ -44,6 +45,20 @@
         });
         rows.forEach(function (entry) { body.appendChild(entry.row); });
     }
+
+    // Tables folded away on screen are printed whole.
+    window.addEventListener("beforeprint", function () {
+        document.querySelectorAll("details:not([open])").forEach(function (details) {
+            details.setAttribute("open", "");
+            details.dataset.printOpened = "1";
+        });
+    });
+    window.addEventListener("afterprint", function () {
+        document.querySelectorAll("details[data-print-opened]").forEach(function (details) {
+            details.removeAttribute("open");
+            delete details.dataset.printOpened;
+        });
+    });
 
     document.addEventListener("DOMContentLoaded", function () {
         document.querySelectorAll("table.sortable").forEach(function (table) {
