@@ -68,7 +68,8 @@ SubjectOrPage surveySubject(const WebRequest& request, const QString& batchNumbe
     subject.address = subject.backHref + QStringLiteral("/intervals");
     subject.batchNumbers = QStringList{batchNumber};
     subject.unit = stored.value->header.radarMode;
-    subject.limit = text::toWholeNumber(stored.value->summary.postedLimit).value_or(0);
+    // The limit the speed study measures the survey against.
+    subject.limit = text::toWholeNumber(study::StudyInputs::of(*stored.value).postedLimit).value_or(0);
     subject.request.limit = subject.limit;
     return {subject, {}};
 }

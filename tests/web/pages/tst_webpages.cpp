@@ -223,35 +223,47 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("address");
         QTest::addColumn<int>("leastShapes");
+        QTest::addColumn<QString>("text"); // a text drawn, as it reads
+        const QString site = QString::number(m_markupSite);
         // The survey has vehicles at 25 speeds: each bar is a filled and an
         // outlined rectangle, or three faces in 3-D.
-        row("speed distribution", QStringLiteral("/surveys/M%3C1%3E/graphs/speed-distribution.svg"), 50);
-        row("traffic volume", QStringLiteral("/surveys/M%3C1%3E/graphs/traffic-volume.svg"), 75);
-        row("speed curve", QStringLiteral("/surveys/M%3C1%3E/graphs/speed-curve.svg"), 3);
-        row("week", QStringLiteral("/surveys/M%3C1%3E/graphs/weekly.svg"), 7 * 24);
-        row("site speeds", QStringLiteral("/sites/%1/graphs/speed.svg").arg(m_markupSite), 3);
-        row("intervals", QStringLiteral("/surveys/M%3C1%3E/intervals/graph.svg?by=1h"), 4);
-        row("site intervals", QStringLiteral("/sites/%1/intervals/graph.svg?by=15m").arg(m_markupSite), 4);
+        row("speed distribution", QStringLiteral("/surveys/M%3C1%3E/graphs/speed-distribution.svg"), 50,
+            QStringLiteral("Batch #M<1>"));
+        row("traffic volume", QStringLiteral("/surveys/M%3C1%3E/graphs/traffic-volume.svg"), 75,
+            QStringLiteral("Measured Vehicle Speed"));
+        row("speed curve", QStringLiteral("/surveys/M%3C1%3E/graphs/speed-curve.svg"), 3,
+            QStringLiteral("Posted limit"));
+        row("week", QStringLiteral("/surveys/M%3C1%3E/graphs/weekly.svg"), 7 * 24, QStringLiteral("Mon"));
+        row("site speeds", QStringLiteral("/sites/%1/graphs/speed.svg").arg(site), 3, kMarkup);
+        row("intervals", QStringLiteral("/surveys/M%3C1%3E/intervals/graph.svg?by=1h"), 4,
+            QStringLiteral("Posted limit 35 mph"));
+        row("site intervals", QStringLiteral("/sites/%1/intervals/graph.svg?by=15m").arg(site), 4,
+            QStringLiteral("Posted limit 35 mph"));
     }
     void graphsAreSvg()
     {
         QFETCH(QString, address);
         QFETCH(int, leastShapes);
+        QFETCH(QString, text);
         const web::WebResponse response = get(address);
         QCOMPARE(response.status, 200);
         QCOMPARE(response.contentType, QByteArray("image/svg+xml"));
         QXmlStreamReader reader(response.body);
         int shapes = 0;
+        QString texts;
         while (!reader.atEnd()) {
-            if (reader.readNext() == QXmlStreamReader::StartElement &&
-                (reader.name() == QLatin1String("path") || reader.name() == QLatin1String("rect") ||
-                 reader.name() == QLatin1String("polyline")))
+            if (reader.readNext() == QXmlStreamReader::Characters)
+                texts += reader.text().toString() + QLatin1Char('\n');
+            else if (reader.tokenType() == QXmlStreamReader::StartElement &&
+                     (reader.name() == QLatin1String("path") || reader.name() == QLatin1String("rect") ||
+                      reader.name() == QLatin1String("polyline")))
                 ++shapes;
         }
         QVERIFY2(!reader.hasError(),
                  qPrintable(reader.errorString() + QLatin1String(" in: ") +
                             response.body.split('\n').value(int(reader.lineNumber()) - 1)));
         QVERIFY2(shapes >= leastShapes, qPrintable(QString::number(shapes)));
+        QVERIFY2(texts.contains(text), qPrintable(texts));
     }
 
     void publicVisitorSeesNoNames_data()
