@@ -275,6 +275,22 @@ void checkChoices(FormState& state)
             QStringLiteral("The download does not state the unit the sign measured in. Choose MPH or KPH.");
 }
 
+// Whether the download ends with the line of "+" the sign closes its log
+// with (twelve; a file saved after it was processed has "*" over some of
+// them). A transfer cut short, or a file cut off, lacks it: what it holds
+// would be stored as a whole survey with its last vehicles missing.
+bool endsWithClosingLine(const QByteArray& download)
+{
+    qsizetype end = download.size();
+    while (end > 0 && (download[end - 1] == '\r' || download[end - 1] == '\n'))
+        --end;
+    qsizetype start = end;
+    while (start > 0 && (download[start - 1] == '+' || download[start - 1] == '*'))
+        --start;
+    const bool lineStart = start == 0 || download[start - 1] == '\n';
+    return lineStart && end - start >= 12;
+}
+
 // The header to store: what was typed, and the download's own value for
 // every field the download fills in and the form left blank.
 import::SurveyHeader headerOf(const FormState& state){
@@ -350,6 +366,15 @@ WebResponse sendDownload(const WebRequest& request, KeptDownloads& kept)
         state.messages[kFile] = QStringLiteral("The file %1 cannot be read: %2. Choose another file.")
                                     .arg(fileName, acquisition::tooLargeReason(download->content.size()));
         return formPage(visitor, state, 413);
+    }
+    if (!endsWithClosingLine(download->content)) {
+        state.messages[kFile] =
+            QStringLiteral(
+                "The file %1 ends before the line of \"+\" that closes a download from the sign: it "
+                "is cut short, and storing it would lose the last vehicles. Choose the complete "
+                "file, or download the survey from the sign again.")
+                .arg(fileName);
+        return formPage(visitor, state, 422);
     }
     // Prepared as loading a file in the window prepares it; a file too short
     // to be marked holds no survey.
