@@ -16,6 +16,7 @@ namespace pelmor::web::forms {
 namespace {
 
 using import::HeaderField;
+using import::SurveyHeader;
 using pages::escaped;
 
 // How a header field is typed on the form.
@@ -293,15 +294,28 @@ bool endsWithClosingLine(const QByteArray& download)
 
 // The header to store: what was typed, and the download's own value for
 // every field the download fills in and the form left blank.
-import::SurveyHeader headerOf(const FormState& state){
-    const auto take = [&state](const char* name){
-        const QString typed = valueOf(state.values, QLatin1String(name));
-return typed.isEmpty() ? valueOf(state.fromDownload, QLatin1String(name)) : typed;
-}; // namespace
-return {take("batch"),     take("locationCode"), take("location"), take("startDate"),
-        take("startTime"), take("posted"),       take("cutoff"),   take("alarm"),
-        take("unit"),      take("direction"),    take("zone")};
-} // namespace pelmor::web::forms
+QString typedOrFromDownload(const FormState& state, const char* name)
+{
+    const QString typed = valueOf(state.values, QLatin1String(name));
+    return typed.isEmpty() ? valueOf(state.fromDownload, QLatin1String(name)) : typed;
+}
+
+SurveyHeader headerOf(const FormState& state)
+{
+    SurveyHeader header;
+    header.batchNumber = typedOrFromDownload(state, "batch");
+    header.locationCode = typedOrFromDownload(state, "locationCode");
+    header.location = typedOrFromDownload(state, "location");
+    header.startDate = typedOrFromDownload(state, "startDate");
+    header.startTime = typedOrFromDownload(state, "startTime");
+    header.postedSpeed = typedOrFromDownload(state, "posted");
+    header.cutoff = typedOrFromDownload(state, "cutoff");
+    header.alarm = typedOrFromDownload(state, "alarm");
+    header.unit = typedOrFromDownload(state, "unit");
+    header.direction = typedOrFromDownload(state, "direction");
+    header.zone = typedOrFromDownload(state, "zone");
+    return header;
+}
 
 void fillFromDownload(FormState& state, const QByteArray& marked)
 {
@@ -319,20 +333,28 @@ void fillFromDownload(FormState& state, const QByteArray& marked)
     };
 }
 
+// The page for a visitor who may not send: not signed in.
+WebResponse mayNotSend(const Visitor& visitor)
+{
+    return pages::errorPage(
+        visitor, 403,
+        QStringLiteral("Sign in to send a download: only a person signed in may store a survey."));
+}
+
 } // namespace
 
 WebResponse sendFormPage(const WebRequest& request)
 {
     if (!request.visitor.maySend)
-        return pages::errorPage(request.visitor, 403,
-                                QStringLiteral("Sign in to send a download: only a person signed in may "
-                                               "store a survey."));
+        return mayNotSend(request.visitor);
     return formPage(request.visitor, FormState(), 200);
 }
 
 WebResponse sendDownload(const WebRequest& request, KeptDownloads& kept)
 {
     const Visitor& visitor = request.visitor;
+    if (!visitor.maySend)
+        return mayNotSend(visitor);
     const QString owner = ownerOf(visitor);
     FormState state;
     for (const FormField& field : kFields)
@@ -396,7 +418,7 @@ WebResponse sendDownload(const WebRequest& request, KeptDownloads& kept)
     if (!state.messages.empty())
         return refuse(422);
 
-    const import::SurveyHeader header = headerOf(state);
+    const SurveyHeader header = headerOf(state);
     FormReport report(request.formValue(kQuestion));
     const import::ImportResult result = import::importSurvey(request.database, header, buffer, report);
     using Outcome = import::ImportResult::Outcome;
