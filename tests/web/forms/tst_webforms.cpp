@@ -87,13 +87,12 @@ private:
     }
 
     // Sends the form with the download (none: the one kept before).
-    web::WebResponse send(Fields fields, const QByteArray& download,
-                          const QString& fileName = QStringLiteral("survey.rsx"))
+    web::WebResponse send(Fields fields, const QByteArray& download)
     {
         web::WebRequest request;
         request.form = std::move(fields);
         if (!download.isNull())
-            request.files[QStringLiteral("file")] = {fileName, download};
+            request.files[QStringLiteral("file")] = {QStringLiteral("survey.rsx"), download};
         return answer("POST", QStringLiteral("/surveys/new"), std::move(request));
     }
 
