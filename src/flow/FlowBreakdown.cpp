@@ -190,28 +190,52 @@ BreakdownInputs BreakdownInputs::of(const survey::SurveyRecord& survey)
             survey.summary.stopTime};
 }
 
-BreakdownResult runBreakdown(const db::Database& database, const BreakdownInputs& inputs, BinLength bins)
+namespace {
+
+// Works the breakdown out on `store` into `result`; with `keep`, also keeps
+// the rows in the store.
+void breakDownOn(store::SurveyStore& store, const BreakdownInputs& inputs, BinLength bins, bool keep,
+                 BreakdownResult& result)
+{
+    walk(TimeCounts(store.timeCounts(inputs.batchNumber)), inputs, bins, result);
+    if (!keep)
+        return;
+    try {
+        store.writeBreakdownRows(result.rows);
+        result.rowsWritten = int(result.rows.size());
+    } catch (const db::DbError& error) {
+        result.failure =
+            QStringLiteral("The traffic flow breakdown could not be written into the database: %1")
+                .arg(error.message());
+    }
+}
+
+BreakdownResult breakDown(const db::Database& database, const BreakdownInputs& inputs, BinLength bins,
+                          bool keep)
 {
     BreakdownResult result;
     result.failure = checkInputs(inputs);
     if (!result.ok())
         return result;
     try {
-        const std::unique_ptr<store::SurveyStore> store = store::openStore(database);
-        walk(TimeCounts(store->timeCounts(inputs.batchNumber)), inputs, bins, result);
-        try {
-            store->writeBreakdownRows(result.rows);
-            result.rowsWritten = int(result.rows.size());
-        } catch (const db::DbError& error) {
-            result.failure =
-                QStringLiteral("The traffic flow breakdown could not be written into the database: %1")
-                    .arg(error.message());
-        }
+        breakDownOn(*store::openStore(database), inputs, bins, keep, result);
     } catch (const db::DbError& error) {
         result.failure =
             QStringLiteral("The traffic flow breakdown could not be made: %1").arg(error.message());
     }
     return result;
+}
+
+} // namespace
+
+BreakdownResult runBreakdown(const db::Database& database, const BreakdownInputs& inputs, BinLength bins)
+{
+    return breakDown(database, inputs, bins, true);
+}
+
+BreakdownResult showBreakdown(const db::Database& database, const BreakdownInputs& inputs, BinLength bins)
+{
+    return breakDown(database, inputs, bins, false);
 }
 
 } // namespace pelmor::flow

@@ -66,4 +66,8 @@ QString checkInputs(const BreakdownInputs& inputs);
 // nothing; a database failure leaves the kept rows as they were.
 BreakdownResult runBreakdown(const db::Database& database, const BreakdownInputs& inputs, BinLength bins);
 
+// The same breakdown for a view that only shows it: the rows kept in the
+// store stay as they are, so showing it never writes.
+BreakdownResult showBreakdown(const db::Database& database, const BreakdownInputs& inputs, BinLength bins);
+
 } // namespace pelmor::flow

@@ -254,7 +254,7 @@ std::vector<std::pair<QString, QString>> captioned(const std::vector<std::pair<Q
 QString flowGrid(const WebRequest& request, const survey::SurveyRecord& record, flow::BinLength bins)
 {
     const flow::BreakdownResult result =
-        flow::runBreakdown(request.database, flow::BreakdownInputs::of(record), bins);
+        flow::showBreakdown(request.database, flow::BreakdownInputs::of(record), bins);
     const bool quarters = bins == flow::BinLength::QuarterHour;
     const QString heading =
         quarters ? QStringLiteral("Vehicles per 15 minutes") : QStringLiteral("Vehicles per hour");
