@@ -169,8 +169,10 @@ int serve(WebApp& app, const ListenOptions& options)
         addSafetyHeaders(reply, options.tilesOrigin);
         reply.set_content(response.body.toStdString(), response.contentType.toStdString());
     };
-    server->Get(".*", handle);
-    server->Post(".*", handle);
+    // Every path reaches the one handler, also those whose decoding holds a
+    // line break (which "." would not match): the handler refuses them.
+    server->Get("[\\s\\S]*", handle);
+    server->Post("[\\s\\S]*", handle);
     server->set_exception_handler([](const httplib::Request&, httplib::Response& reply, std::exception_ptr) {
         plainReply(reply, 500, "internal error\n");
     });
