@@ -216,8 +216,9 @@ class Web:
     def form_token(self, cookie=None):
         """The token the forms of the home page carry."""
         _, _, page = self.get("/", cookie=cookie)
-        found = re.search(rb'name="token" value="([0-9a-f]+)"', page)
-        return found.group(1).decode() if found else None
+        field = re.search(rb'<input[^>]*name=["\']token["\'][^>]*>', page)
+        value = re.search(rb'value=["\']([0-9a-f]+)["\']', field.group(0)) if field else None
+        return value.group(1).decode() if value else None
 
     def close(self):
         if self.process.poll() is None:
