@@ -73,6 +73,12 @@ QString refusalOn(const db::Database& database, const Command& command, const QC
 // Prints a message on the error stream and returns 1.
 int fail(Context& context, const QString& message);
 
+// Prints why a question got no answer (see queries::Answer) and returns 1.
+template <typename Answer> int failed(Context& context, const Answer& answer)
+{
+    return fail(context, answer.message);
+}
+
 // Writes an image as a PNG file, as every file is saved (db::saveFile());
 // what went wrong, naming the file, or an empty text.
 QString writePng(const QString& path, const QImage& image);

@@ -12,6 +12,7 @@ namespace pelmor::cli {
 int runInit(const QCommandLineParser& parser, Context& context);
 void addImportOptions(QCommandLineParser& parser);
 int runImport(const QCommandLineParser& parser, Context& context);
+void addSurveysOptions(QCommandLineParser& parser);
 int runSurveys(const QCommandLineParser& parser, Context& context);
 void addSummaryOptions(QCommandLineParser& parser);
 int runSummary(const QCommandLineParser& parser, Context& context);
@@ -70,7 +71,10 @@ const std::vector<Command>& commands()
          "options (the --start-date ... --alarm options correct the fields taken from the sign) and "
          "store the survey with its statistics",
          addImportOptions, runImport},
-        {"surveys", "", "list the batch numbers of the stored surveys", noOptions, runSurveys},
+        {"surveys",
+         "[--text T] [--zone Z] [--direction D] [--since MM/DD/YYYY] [--until MM/DD/YYYY] [--json]",
+         "list the batch numbers of the stored surveys, or the surveys with their headers as JSON",
+         addSurveysOptions, runSurveys},
         {"summary", "BATCH [--json]", "print the stored statistics of a survey, field by field",
          addSummaryOptions, runSummary},
         {"breakdown", "BATCH [--bins 15|60] [--csv]",

@@ -1,10 +1,8 @@
 #include "Command.h"
 #include "SharedOptions.h"
-#include "compare/Comparison.h"
 #include "compare/ComparisonExport.h"
 #include "compare/ComparisonTables.h"
-
-#include <QJsonDocument>
+#include "queries/Queries.h"
 
 namespace pelmor::cli {
 
@@ -24,13 +22,12 @@ int runCompare(const QCommandLineParser& parser, Context& context)
     const QStringList arguments = parser.positionalArguments();
     if (arguments.size() != 3)
         return fail(context, QStringLiteral("Name two surveys: pelmor-cli compare BATCH_A BATCH_B [--json]"));
-    const compare::ComparisonResult result =
-        compare::compareSurveys(context.database, arguments[1], arguments[2]);
+    const auto result = queries::comparison(context.database, arguments[1], arguments[2]);
     if (!result.ok())
-        return fail(context, result.message);
-    const compare::Comparison& comparison = *result.comparison;
+        return failed(context, result);
+    const compare::Comparison& comparison = *result.value;
     if (parser.isSet(QStringLiteral("json"))) {
-        context.out << QJsonDocument(compare::comparisonJson(comparison)).toJson(QJsonDocument::Indented);
+        context.out << queries::jsonText(compare::comparisonJson(comparison));
         return 0;
     }
     context.out << compare::comparisonHeading(comparison) << "\n\n"

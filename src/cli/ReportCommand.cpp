@@ -1,12 +1,8 @@
 #include "Command.h"
 #include "SharedOptions.h"
-#include "db/DbError.h"
+#include "queries/Queries.h"
 #include "reports/Documents.h"
 #include "reports/PagePainter.h"
-#include "session/DocumentPreparation.h"
-#include "store/NameLists.h"
-#include "store/SurveyStore.h"
-#include "survey/SurveyRecord.h"
 #include "text/MessageText.h"
 
 #include <QDir>
@@ -69,14 +65,6 @@ QString documentList()
                        .arg(static_cast<int>(kind.choice))
                        .arg(reports::documentName(kind.choice));
     return entries.join(QStringLiteral(", "));
-}
-
-// The first name of a list: the one the window chooses when it opens.
-// Empty when the list has none, or only the placeholder of a name.
-QString firstName(store::SurveyStore& store, store::NameList list)
-{
-    const std::vector<store::NamedEntry> names = store.names(list);
-    return names.empty() ? QString() : store::printedName(list, names.front().name);
 }
 
 // The documents printed for a survey, by number: "1, 2, 3".
@@ -190,53 +178,34 @@ int runReport(const QCommandLineParser& parser, Context& context)
         return fail(context,
                     QStringLiteral("Give the PDF file with --pdf FILE or the image folder with --png DIR."));
 
-    reports::DocumentInputs inputs;
-    inputs.today = QDate::currentDate();
-    inputs.blackAndWhite = parser.isSet(QStringLiteral("bw"));
+    queries::DocumentRequest request;
+    request.number = number;
+    request.batchNumber = kind->forSurvey ? arguments.at(2) : QString();
+    request.secondBatch = secondBatch;
+    request.site = site;
+    request.threshold = threshold;
+    request.today = QDate::currentDate();
+    request.blackAndWhite = parser.isSet(QStringLiteral("bw"));
+    if (parser.isSet(QStringLiteral("agency")))
+        request.agency = parser.value(QStringLiteral("agency"));
+    if (parser.isSet(QStringLiteral("officer")))
+        request.officer = parser.value(QStringLiteral("officer"));
     for (const SheetOption& sheet : sheetOptions())
-        inputs.fieldSheet.*sheet.field = parser.value(QLatin1String(sheet.name));
-    try {
-        {
-            const std::unique_ptr<store::SurveyStore> store = store::openStore(context.database);
-            inputs.agency = parser.isSet(QStringLiteral("agency"))
-                                ? parser.value(QStringLiteral("agency"))
-                                : firstName(*store, store::NameList::Agencies);
-            inputs.officer = parser.isSet(QStringLiteral("officer"))
-                                 ? parser.value(QStringLiteral("officer"))
-                                 : firstName(*store, store::NameList::Officers);
-        }
-        if (kind->forSurvey) {
-            const QString batch = arguments.at(2);
-            inputs.survey = store::openStore(context.database)->loadSurvey(batch);
-            if (!inputs.survey.hasHeader || !inputs.survey.hasSummary)
-                return fail(
-                    context,
-                    QStringLiteral("The database holds no survey %1 with its statistics.").arg(batch));
-        }
-        // What the window works out before it shows the document: its
-        // graph, its breakdown, its speed study (with the threshold given,
-        // or the default) or its comparison with the survey given by --with.
-        const session::Preparation preparation = session::prepareDocumentInputs(
-            *kind, context.database, inputs, {}, {threshold, secondBatch, site});
-        if (!preparation.warning.isEmpty())
-            context.err << preparation.warning << Qt::endl;
-        if (!preparation.ok())
-            return fail(context, preparation.refusal);
-    } catch (const db::DbError& error) {
-        return fail(context, error.message());
-    }
-
-    const std::optional<reports::PagedDocument> document = kind->build(inputs);
-    if (!document)
-        return fail(context, QStringLiteral("The document cannot be laid out on the paper."));
+        request.fieldSheet.*sheet.field = parser.value(QLatin1String(sheet.name));
+    const auto built = queries::document(context.database, request);
+    if (built.ok() && !built.value->warning.isEmpty())
+        context.err << built.value->warning << Qt::endl;
+    if (!built.ok())
+        return failed(context, built);
+    const reports::PagedDocument* document = &built.value->pages;
     if (!pdf.isEmpty()) {
         const QString failure = reports::writePdf(*document, pdf, reports::documentName(kind->choice));
         if (!failure.isEmpty())
             return fail(context, failure);
     }
     if (!images.isEmpty()) {
-        if (const int failed = writeImages(context, *document, images))
-            return failed;
+        if (const int status = writeImages(context, *document, images))
+            return status;
     }
     context.out << QStringLiteral("%1: %2 page(s)\n")
                        .arg(reports::documentName(kind->choice))

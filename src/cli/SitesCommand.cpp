@@ -1,6 +1,7 @@
 #include "Command.h"
 #include "SharedOptions.h"
 #include "db/DbError.h"
+#include "queries/Queries.h"
 #include "sites/SiteCoordinates.h"
 #include "sites/SiteExport.h"
 #include "sites/SitePlacement.h"
@@ -9,8 +10,6 @@
 #include "study/StudyText.h"
 #include "survey/SiteKey.h"
 #include "text/MessageText.h"
-
-#include <QJsonDocument>
 
 namespace pelmor::cli {
 namespace {
@@ -22,7 +21,8 @@ const QCommandLineOption& sitesJsonOption()
 }
 
 // The sites of the database, the surveys stored without figures placed
-// first; none (after printing why) when the database fails.
+// first, with the store they were read from (kept open for changes); none
+// (after printing why) when the database fails.
 std::optional<std::vector<sites::SiteSurveys>> readAllSites(Context& context,
                                                             std::unique_ptr<store::SurveyStore>& store)
 {
@@ -36,48 +36,14 @@ std::optional<std::vector<sites::SiteSurveys>> readAllSites(Context& context,
     }
 }
 
-// The site SITE names: its id, or its name when one site bears it.
+// The site SITE names; nullptr (after printing why) when none or several.
 const sites::SiteSurveys* findSite(const std::vector<sites::SiteSurveys>& all, const QString& named,
                                    Context& context)
 {
-    bool number = false;
-    const qint64 id = named.toLongLong(&number);
-    std::vector<const sites::SiteSurveys*> found;
-    for (const sites::SiteSurveys& site : all) {
-        if (number ? site.site.id == id
-                   : survey::siteKey(site.site.name, QString()) == survey::siteKey(named, QString()))
-            found.push_back(&site);
-    }
-    if (found.size() == 1)
-        return found.front();
-    if (found.empty()) {
-        fail(context, QStringLiteral("No site holds surveys under %1: 'pelmor-cli sites' lists the sites "
-                                     "with their numbers.")
-                          .arg(text::quotedValue(named)));
-        return nullptr;
-    }
-    QStringList titles;
-    for (const sites::SiteSurveys* site : found)
-        titles << sites::siteTitle(site->site);
-    fail(context, QStringLiteral("%1 sites are named %2: %3. Name the site by its number.")
-                      .arg(found.size())
-                      .arg(text::quotedValue(named), titles.join(QStringLiteral("; "))));
-    return nullptr;
-}
-
-std::optional<QDate> readSinceDate(const QCommandLineParser& parser, const char* name, Context& context,
-                                   bool& ok)
-{
-    if (!parser.isSet(QLatin1String(name)))
-        return std::nullopt;
-    const QString text = parser.value(QLatin1String(name));
-    const QDate date = QDate::fromString(text, QStringLiteral("MM/dd/yyyy"));
-    if (!date.isValid()) {
-        fail(context, QStringLiteral("--%1 takes a date as MM/DD/YYYY, such as 03/15/2026, not %2.")
-                          .arg(QLatin1String(name), text::quotedValue(text)));
-        ok = false;
-    }
-    return date;
+    const auto found = queries::findSite(all, named);
+    if (!found.ok())
+        failed(context, found);
+    return found.value.value_or(nullptr);
 }
 
 } // namespace
@@ -89,12 +55,12 @@ void addSitesOptions(QCommandLineParser& parser)
 
 int runSites(const QCommandLineParser& parser, Context& context)
 {
-    std::unique_ptr<store::SurveyStore> store;
-    const auto all = readAllSites(context, store);
-    if (!all)
-        return 1;
+    const auto answer = queries::allSites(context.database);
+    if (!answer.ok())
+        return failed(context, answer);
+    const auto& all = answer.value;
     if (parser.isSet(sitesJsonOption())) {
-        context.out << QJsonDocument(sites::sitesJson(*all)).toJson(QJsonDocument::Indented);
+        context.out << queries::jsonText(sites::sitesJson(*all));
         return 0;
     }
     if (all->empty()) {
@@ -117,16 +83,12 @@ int runSite(const QCommandLineParser& parser, Context& context)
     const QStringList arguments = parser.positionalArguments();
     if (arguments.size() != 2)
         return fail(context, QStringLiteral("Name one site: pelmor-cli site SITE [--json]"));
-    std::unique_ptr<store::SurveyStore> store;
-    const auto all = readAllSites(context, store);
-    if (!all)
-        return 1;
-    const sites::SiteSurveys* site = findSite(*all, arguments[1], context);
-    if (!site)
-        return 1;
-    const sites::SiteHistory history = sites::historyOf(*site);
+    const auto answer = queries::siteHistory(context.database, arguments[1]);
+    if (!answer.ok())
+        return failed(context, answer);
+    const sites::SiteHistory& history = *answer.value;
     if (parser.isSet(sitesJsonOption())) {
-        context.out << QJsonDocument(sites::historyJson(history)).toJson(QJsonDocument::Indented);
+        context.out << queries::jsonText(sites::historyJson(history));
         return 0;
     }
     context.out << sites::siteTitle(history.site) << "\n\n"
@@ -159,20 +121,24 @@ void addPrioritiesOptions(QCommandLineParser& parser)
 int runPriorities(const QCommandLineParser& parser, Context& context)
 {
     sites::PriorityFilter filter;
-    bool ok = true;
-    filter.since = readSinceDate(parser, "since", context, ok);
-    filter.until = readSinceDate(parser, "until", context, ok);
-    if (!ok)
-        return 1;
+    const auto since =
+        queries::readFilterDate(QStringLiteral("--since"), parser.value(QStringLiteral("since")));
+    if (!since.ok())
+        return failed(context, since);
+    const auto until =
+        queries::readFilterDate(QStringLiteral("--until"), parser.value(QStringLiteral("until")));
+    if (!until.ok())
+        return failed(context, until);
+    filter.since = *since.value;
+    filter.until = *until.value;
     filter.zone = parser.value(QStringLiteral("zone"));
     filter.direction = parser.value(QStringLiteral("direction"));
-    std::unique_ptr<store::SurveyStore> store;
-    const auto all = readAllSites(context, store);
-    if (!all)
-        return 1;
-    const std::vector<sites::Priority> list = sites::priorities(*all, filter);
+    const auto answer = queries::priorities(context.database, filter);
+    if (!answer.ok())
+        return failed(context, answer);
+    const std::vector<sites::Priority>& list = *answer.value;
     if (parser.isSet(sitesJsonOption())) {
-        context.out << QJsonDocument(sites::prioritiesJson(list)).toJson(QJsonDocument::Indented);
+        context.out << queries::jsonText(sites::prioritiesJson(list));
         return 0;
     }
     if (parser.isSet(QStringLiteral("csv"))) {

@@ -1,18 +1,12 @@
 #include "Command.h"
 #include "SharedOptions.h"
-#include "db/DbError.h"
-#include "store/SurveyStore.h"
+#include "queries/Queries.h"
 #include "study/StudyExport.h"
 #include "study/StudyTables.h"
-#include "survey/SurveyRecord.h"
 #include "text/Formats.h"
 #include "text/MessageText.h"
 
-#include <QJsonDocument>
-#include <QRegularExpression>
-
 #include <algorithm>
-#include <limits>
 
 namespace pelmor::cli {
 namespace {
@@ -60,29 +54,13 @@ const QCommandLineOption& thresholdOption()
 
 bool readThreshold(const QCommandLineParser& parser, Context& context, std::optional<qint64>& threshold)
 {
-    threshold.reset();
-    if (!parser.isSet(thresholdOption()))
-        return true;
-    const QString given = parser.value(thresholdOption());
-    const QString digits = given.trimmed();
-    bool number = false;
-    const qint64 speed = digits.toLongLong(&number);
-    if (number && speed >= 1) {
-        threshold = speed;
-        return true;
+    const auto given = queries::readThreshold(QStringLiteral("--threshold"), parser.value(thresholdOption()));
+    if (!given.ok()) {
+        failed(context, given);
+        return false;
     }
-    static const QRegularExpression whole(QStringLiteral("^[+-]?[0-9]+$"));
-    const QString what = QStringLiteral("The threshold %1 ").arg(text::quotedValue(given));
-    const QString instead = QStringLiteral(": give --threshold a whole speed above 0, such as 45.");
-    if (!whole.match(digits).hasMatch())
-        fail(context, what + QStringLiteral("is not a whole number") + instead);
-    else if (number || digits.startsWith(QLatin1Char('-')))
-        fail(context, what + QStringLiteral("is not above 0") + instead);
-    else
-        fail(context, what + QStringLiteral("is above the largest allowed, %1: give --threshold a smaller "
-                                            "whole speed.")
-                                 .arg(text::formatCount(std::numeric_limits<qint64>::max())));
-    return false;
+    threshold = *given.value;
+    return true;
 }
 
 std::optional<study::SpeedStudy> studyOf(const QCommandLineParser& parser, Context& context,
@@ -91,21 +69,10 @@ std::optional<study::SpeedStudy> studyOf(const QCommandLineParser& parser, Conte
     std::optional<qint64> threshold;
     if (!readThreshold(parser, context, threshold))
         return std::nullopt;
-    survey::SurveyRecord survey;
-    try {
-        survey = store::openStore(context.database)->loadSurvey(batchNumber);
-    } catch (const db::DbError& error) {
-        fail(context, error.message());
-        return std::nullopt;
-    }
-    if (!survey.hasHeader) {
-        fail(context, QStringLiteral("The database holds no survey %1.").arg(batchNumber));
-        return std::nullopt;
-    }
-    study::StudyResult result = study::runStudy(context.database, study::StudyInputs::of(survey, threshold));
-    if (!result.ok())
-        fail(context, result.message);
-    return std::move(result.study);
+    auto study = queries::speedStudy(context.database, batchNumber, threshold);
+    if (!study.ok())
+        failed(context, study);
+    return std::move(study.value);
 }
 
 void addStudyOptions(QCommandLineParser& parser)
@@ -126,7 +93,7 @@ int runStudy(const QCommandLineParser& parser, Context& context)
         return 1;
     const study::SpeedStudy& study = *found;
     if (parser.isSet(jsonOption())) {
-        context.out << QJsonDocument(study::studyJson(study)).toJson(QJsonDocument::Indented);
+        context.out << queries::jsonText(study::studyJson(study));
         return 0;
     }
     context.out << study::studyHeading(study) << "\n\n";

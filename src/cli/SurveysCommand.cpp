@@ -1,21 +1,53 @@
 #include "Command.h"
-#include "db/DbError.h"
-#include "store/SurveyStore.h"
-#include "survey/SurveyRecord.h"
-
-#include <QJsonDocument>
-#include <QJsonObject>
+#include "queries/Queries.h"
 
 namespace pelmor::cli {
 
-int runSurveys(const QCommandLineParser&, Context& context)
+void addSurveysOptions(QCommandLineParser& parser)
 {
-    try {
-        for (const survey::ListedSurvey& listed : store::openStore(context.database)->listSurveys())
-            context.out << listed.header.batchNumber << '\n';
-    } catch (const db::DbError& error) {
-        return fail(context, error.message());
+    parser.addOption(
+        {QStringLiteral("text"),
+         QStringLiteral("Only surveys whose batch number, location or location code holds TEXT."),
+         QStringLiteral("TEXT")});
+    parser.addOption(
+        {QStringLiteral("zone"), QStringLiteral("Only surveys of this zone."), QStringLiteral("Z")});
+    parser.addOption({QStringLiteral("direction"),
+                      QStringLiteral("Only surveys of this direction of travel."), QStringLiteral("D")});
+    parser.addOption({QStringLiteral("since"),
+                      QStringLiteral("Only surveys that began on or after this date."),
+                      QStringLiteral("MM/DD/YYYY")});
+    parser.addOption({QStringLiteral("until"),
+                      QStringLiteral("Only surveys that began on or before this date."),
+                      QStringLiteral("MM/DD/YYYY")});
+    parser.addOption({QStringLiteral("json"),
+                      QStringLiteral("Print the surveys as JSON, each with its header and vehicles.")});
+}
+
+int runSurveys(const QCommandLineParser& parser, Context& context)
+{
+    queries::SurveyFilter filter;
+    filter.text = parser.value(QStringLiteral("text"));
+    filter.zone = parser.value(QStringLiteral("zone"));
+    filter.direction = parser.value(QStringLiteral("direction"));
+    const auto since =
+        queries::readFilterDate(QStringLiteral("--since"), parser.value(QStringLiteral("since")));
+    if (!since.ok())
+        return failed(context, since);
+    const auto until =
+        queries::readFilterDate(QStringLiteral("--until"), parser.value(QStringLiteral("until")));
+    if (!until.ok())
+        return failed(context, until);
+    filter.since = *since.value;
+    filter.until = *until.value;
+    const auto surveys = queries::listSurveys(context.database, filter);
+    if (!surveys.ok())
+        return failed(context, surveys);
+    if (parser.isSet(QStringLiteral("json"))) {
+        context.out << queries::jsonText(queries::surveysJson(*surveys.value));
+        return 0;
     }
+    for (const survey::ListedSurvey& listed : *surveys.value)
+        context.out << listed.header.batchNumber << '\n';
     return 0;
 }
 
@@ -30,24 +62,15 @@ int runSummary(const QCommandLineParser& parser, Context& context)
     const QStringList arguments = parser.positionalArguments();
     if (arguments.size() != 2)
         return fail(context, QStringLiteral("Name the survey: pelmor-cli summary BATCH"));
-    const QString batch = arguments[1];
-    try {
-        const survey::SurveyRecord survey = store::openStore(context.database)->loadSurvey(batch);
-        if (!survey.hasSummary)
-            return fail(context, QStringLiteral("No statistics of a survey %1 are stored.").arg(batch));
-        const auto fields = survey.summary.storedFields();
-        if (parser.isSet(QStringLiteral("json"))) {
-            QJsonObject object;
-            for (const auto& [field, text] : fields)
-                object.insert(field, text);
-            context.out << QJsonDocument(object).toJson(QJsonDocument::Indented);
-        } else {
-            for (const auto& [field, text] : fields)
-                context.out << field << ": " << text << '\n';
-        }
-    } catch (const db::DbError& error) {
-        return fail(context, error.message());
+    const auto survey = queries::storedSurvey(context.database, arguments[1]);
+    if (!survey.ok())
+        return failed(context, survey);
+    if (parser.isSet(QStringLiteral("json"))) {
+        context.out << queries::jsonText(queries::summaryJson(survey.value->summary));
+        return 0;
     }
+    for (const auto& [field, text] : survey.value->summary.storedFields())
+        context.out << field << ": " << text << '\n';
     return 0;
 }
 

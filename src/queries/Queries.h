@@ -3,6 +3,7 @@
 #include "compare/Comparison.h"
 #include "db/Database.h"
 #include "db/DbError.h"
+#include "reports/DocumentInputs.h"
 #include "reports/PagePainter.h"
 #include "sites/SiteTrends.h"
 #include "study/SpeedStudy.h"
@@ -41,14 +42,14 @@ template <typename T> struct Answer {
     db::Failure failure = db::Failure::Other;
 
     bool ok() const { return value.has_value(); }
-    static Answer of(T value) { return Answer{std::move(value)}; }
+    static Answer of(T value) { return Answer{std::move(value), Refusal::None, QString()}; }
     static Answer refused(Refusal refusal, QString message)
     {
         return Answer{std::nullopt, refusal, std::move(message)};
     }
     static Answer failed(const db::DbError& error)
     {
-        return Answer{std::nullopt, Refusal::DatabaseFailure, error.message(), error.kind()};
+        return Answer{std::nullopt, Refusal::DatabaseFailure, error.message(), error.failure()};
     }
     // The refusal of another answer, carried over.
     template <typename U> static Answer from(const Answer<U>& other)
@@ -74,9 +75,9 @@ Answer<std::optional<qint64>> readThreshold(const QString& field, const QString&
 
 // Which surveys a list shows; every part left empty matches all.
 struct SurveyFilter {
-    QString text;      // found in the batch number, location or location code, any case
-    QString zone;      // the zone, as stored, any case
-    QString direction; // the direction of travel, as site keys read it
+    QString text;               // found in the batch number, location or location code, any case
+    QString zone;               // the zone, as stored, any case
+    QString direction;          // the direction of travel, as site keys read it
     std::optional<QDate> since; // began on or after
     std::optional<QDate> until; // began on or before
 };
@@ -89,7 +90,7 @@ Answer<std::vector<survey::ListedSurvey>> listSurveys(const db::Database& databa
 QJsonArray surveysJson(const std::vector<survey::ListedSurvey>& surveys);
 
 // One stored survey with its statistics; NotFound when the database holds
-// no such survey, or it has no statistics.
+// no statistics under the batch number.
 Answer<survey::SurveyRecord> storedSurvey(const db::Database& database, const QString& batchNumber);
 // The statistics row as JSON, field by field, as stored.
 QJsonObject summaryJson(const survey::SummaryRow& summary);
@@ -110,8 +111,7 @@ Answer<compare::Comparison> comparison(const db::Database& database, const QStri
 Answer<std::vector<sites::SiteSurveys>> allSites(const db::Database& database);
 // The site `named` names among `all`: its number, or its name when one site
 // bears it; NotFound or BadRequest (several of that name) otherwise.
-Answer<const sites::SiteSurveys*> findSite(const std::vector<sites::SiteSurveys>& all,
-                                           const QString& named);
+Answer<const sites::SiteSurveys*> findSite(const std::vector<sites::SiteSurveys>& all, const QString& named);
 // The history of the site `named` names.
 Answer<sites::SiteHistory> siteHistory(const db::Database& database, const QString& named);
 // The ranking of the sites the filter matches.
@@ -128,16 +128,17 @@ Answer<QByteArray> vehiclesCsv(const db::Database& database, const QString& batc
 
 // What a printed document is asked for with.
 struct DocumentRequest {
-    int number = 0;           // the document's number, 1 to 11
-    QString batchNumber;      // for the survey documents and the comparison's first survey
-    QString secondBatch;      // the comparison's second survey
-    qint64 site = 0;          // the site history's site
-    std::optional<qint64> threshold; // the speed study's threshold
+    int number = 0;                       // the document's number, 1 to 11
+    QString batchNumber;                  // for the survey documents and the comparison's first survey
+    QString secondBatch;                  // the comparison's second survey
+    qint64 site = 0;                      // the site history's site
+    std::optional<qint64> threshold;      // the speed study's threshold
     sites::PriorityFilter priorityFilter; // the ranking's filter
-    std::optional<QString> agency;  // none: the first agency stored
-    std::optional<QString> officer; // none: the first officer stored
+    std::optional<QString> agency;        // none: the first agency stored
+    std::optional<QString> officer;       // none: the first officer stored
     bool blackAndWhite = false;
     QDate today;
+    reports::FieldSheetInputs fieldSheet; // the field setup sheet's values
 };
 
 // A document laid out on its pages, with its name (the PDF's title) and a

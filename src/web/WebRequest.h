@@ -60,10 +60,7 @@ struct WebRequest {
     // visitor's own login.
     db::Database database;
 
-    QString queryValue(const QString& name) const
-    {
-        return query.queryItemValue(name, QUrl::FullyDecoded);
-    }
+    QString queryValue(const QString& name) const { return query.queryItemValue(name, QUrl::FullyDecoded); }
     QString formValue(const QString& name) const
     {
         const auto found = form.find(name);

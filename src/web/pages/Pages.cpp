@@ -17,9 +17,9 @@ QByteArray pageHtml(const Visitor&, const QString& title, const QString& bodyHtm
 
 WebResponse errorPage(const Visitor& visitor, int status, const QString& message)
 {
-    return WebResponse::html(pageHtml(visitor, QStringLiteral("Not shown"),
-                                      QStringLiteral("<p>%1</p>").arg(escaped(message))),
-                             status);
+    return WebResponse::html(
+        pageHtml(visitor, QStringLiteral("Not shown"), QStringLiteral("<p>%1</p>").arg(escaped(message))),
+        status);
 }
 
 WebResponse signInPage(const Visitor& visitor, const QString& message, const QString& login,
