@@ -23,6 +23,9 @@ SAME_AS_CLI = [
     (f"/api/priorities?since={quote('04/01/2026', safe='')}", ["priorities", "--since", "04/01/2026", "--json"]),
     ("/api/priorities.csv", ["priorities", "--csv"]),
     (f"/api/surveys/{B2}/vehicles.csv", ["export", "vehicles", B2]),
+    ("/api/surveys", ["surveys", "--json"]),
+    ("/api/surveys?text=elm&direction=North&since=04%2F01%2F2026", ["surveys", "--text", "elm", "--direction",
+                                                                    "North", "--since", "04/01/2026", "--json"]),
 ]
 
 # (API address, status): the refusals, each with its message as text.
@@ -31,7 +34,6 @@ REFUSED = [
     (f"/api/surveys/{B0}/study?threshold=fast", 400),
     (f"/api/surveys/{B0}/study?threshold=0", 400),
     (f"/api/compare?a={B0}", 400),
-    (f"/api/compare?a={B0}&b=NOPE-Z", 404),
     ("/api/priorities?since=13/45/2026", 400),
     ("/api/surveys?until=yesterday", 400),
     ("/api/sites/999", 404),
