@@ -4,13 +4,15 @@ namespace pelmor::web::server {
 namespace {
 
 // The segments of `pattern` matched against those of a path; the arguments
-// of the braced segments, or false when it does not match.
-bool matches(const QString& pattern, const QStringList& segments, QStringList& arguments)
+// of the braced segments and the number of literal ones, or false when it
+// does not match.
+bool matches(const QString& pattern, const QStringList& segments, QStringList& arguments, int& literals)
 {
     const QStringList parts = pattern.split(QLatin1Char('/'), Qt::SkipEmptyParts);
     if (parts.size() != segments.size())
         return false;
     arguments.clear();
+    literals = 0;
     for (qsizetype i = 0; i < parts.size(); ++i) {
         const QString& part = parts[i];
         if (part.startsWith(QLatin1Char('{')) && part.endsWith(QLatin1Char('}'))) {
@@ -19,6 +21,8 @@ bool matches(const QString& pattern, const QStringList& segments, QStringList& a
             arguments << segments[i];
         } else if (part != segments[i]) {
             return false;
+        } else {
+            ++literals;
         }
     }
     return true;
@@ -31,16 +35,21 @@ RouteMatch matchRoute(const std::vector<Route>& routes, const QByteArray& method
     const QByteArray asked = method == "HEAD" ? QByteArray("GET") : method;
     RouteMatch found;
     QStringList arguments;
+    int best = -1;
     for (const Route& route : routes) {
-        if (!matches(route.pattern, segments, arguments))
+        int literals = 0;
+        if (!matches(route.pattern, segments, arguments, literals))
             continue;
-        if (route.method == asked) {
+        if (route.method != asked) {
+            found.otherMethod = true;
+        } else if (literals > best) {
+            best = literals;
             found.route = &route;
             found.arguments = arguments;
-            return found;
         }
-        found.otherMethod = true;
     }
+    if (found.route)
+        found.otherMethod = false;
     return found;
 }
 

@@ -17,9 +17,11 @@ struct RouteMatch {
     bool otherMethod = false;
 };
 
-// The first of `routes` whose method is `method` (HEAD asks as GET) and whose
+// The route of `routes` whose method is `method` (HEAD asks as GET) and whose
 // pattern matches the decoded `segments` of a path: the same number of
 // segments, literal ones equal, each braced one taking a non-empty segment.
+// Of several, the one with the most literal segments ("/surveys/new" before
+// "/surveys/{batch}"), then the first.
 RouteMatch matchRoute(const std::vector<Route>& routes, const QByteArray& method,
                       const QStringList& segments);
 

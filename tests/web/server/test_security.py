@@ -133,6 +133,31 @@ class OnServer(unittest.TestCase):
             self.assertNotIn(password, log)
 
 
+class OnFile(unittest.TestCase):
+    def test_forms_need_the_token_and_the_cookie(self):
+        folder = file_database()
+        web = Web("--db", folder)
+        try:
+            status, headers, _ = web.get("/surveys/new")
+            cookie = headers["set-cookie"][0].split(";")[0]
+            token = web.form_token()
+            delete = f"/surveys/{B0}/delete"
+            # (cookie sent, form fields, status): a page of another site has
+            # neither the token nor, being another site, the cookie.
+            for sent, fields, expected in [
+                (None, {"confirm": "yes", "token": token}, 403),
+                (cookie, {"confirm": "yes"}, 403),
+                ("pelmor_session=" + "0" * 64, {"confirm": "yes", "token": token}, 403),
+                (cookie, {"confirm": "yes", "token": token}, 303),
+            ]:
+                with self.subTest(cookie=sent, fields=fields):
+                    self.assertEqual(web.post_form(delete, fields, cookie=sent)[0], expected)
+                    self.assertEqual(web.get(f"/api/surveys/{B0}/summary")[0], 404 if expected == 303 else 200)
+        finally:
+            web.close()
+            shutil.rmtree(folder, ignore_errors=True)
+
+
 class OverTls(unittest.TestCase):
     def test_https(self):
         folder = file_database()

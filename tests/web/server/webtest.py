@@ -214,8 +214,8 @@ class Web:
         return cookie, self.form_token(cookie)
 
     def form_token(self, cookie=None):
-        """The token the forms of the home page carry."""
-        _, _, page = self.get("/", cookie=cookie)
+        """The token the form that sends a download carries."""
+        _, _, page = self.get("/surveys/new", cookie=cookie)
         field = re.search(rb'<input[^>]*name=["\']token["\'][^>]*>', page)
         value = re.search(rb'value=["\']([0-9a-f]+)["\']', field.group(0)) if field else None
         return value.group(1).decode() if value else None
