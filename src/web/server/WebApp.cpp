@@ -26,6 +26,9 @@ WebResponse plainText(int status, const QString& message)
     return {status, "text/plain; charset=utf-8", message.toUtf8() + '\n', {}};
 }
 
+const QString kTokenRefused = QStringLiteral("The form came without its token, or with one that is out of "
+                                             "date: go back, reload the page and send the form again.");
+
 QByteArray sessionCookie(const QString& id, bool tls)
 {
     return QByteArray(kSessionCookie) + '=' + id.toLatin1() + "; Path=/; HttpOnly; SameSite=Strict" +
@@ -72,9 +75,9 @@ WebApp::WebApp(WebOptions options)
                             [this](const WebRequest& request, const QStringList&) {
                                 return signIn(request);
                             }});
-        // Signing out is a form like those that change data: a page of
-        // another site cannot sign a person out.
-        m_routes.push_back({"POST", QStringLiteral("/sign-out"), Access::SendsData,
+        // Signing out is a form that carries the token, as those that change
+        // data do: a page of another site cannot sign a person out.
+        m_routes.push_back({"POST", QStringLiteral("/sign-out"), Access::Signed,
                             [this](const WebRequest& request, const QStringList&) {
                                 return signOut(request);
                             }});
@@ -170,9 +173,7 @@ std::optional<WebResponse> WebApp::refusal(const Route& route, const WebRequest&
         return notSignedIn(request);
     const bool cookieCarried = m_onServer || sameToken(cookieValue(cookies, kSessionCookie), m_localCookie);
     if (!cookieCarried || !sameToken(request.formValue(QStringLiteral("token")), visitor.formToken))
-        return failure(request, 403,
-                       QStringLiteral("The form came without its token, or with one that is out of date: go "
-                                      "back, reload the page and send the form again."));
+        return failure(request, 403, kTokenRefused);
     if (route.access == Access::DeletesData && !visitor.mayDelete)
         return failure(
             request, 403,
@@ -221,7 +222,8 @@ WebResponse WebApp::signIn(const WebRequest& request)
 
 WebResponse WebApp::signOut(const WebRequest& request)
 {
-    Q_UNUSED(request);
+    if (!sameToken(request.formValue(QStringLiteral("token")), request.visitor.formToken))
+        return failure(request, 403, kTokenRefused);
     WebResponse response = WebResponse::redirect("/sign-in");
     response.headers.emplace_back("Set-Cookie", QByteArray(kSessionCookie) +
                                                     "=; Path=/; Max-Age=0; HttpOnly; SameSite=Strict" +
@@ -282,7 +284,7 @@ WebResponse WebApp::answer(const IncomingRequest& incoming)
         WebResponse response = match.route->answer(request, match.arguments);
         if (!m_onServer && cookieValue(incoming.cookies, kSessionCookie) != m_localCookie)
             response.headers.emplace_back("Set-Cookie", sessionCookie(m_localCookie, m_options.tls));
-        if (m_onServer && match.route->pattern == QLatin1String("/sign-out"))
+        if (m_onServer && match.route->pattern == QLatin1String("/sign-out") && response.status == 303)
             m_sessions.close(caller.sessionId);
         return response;
     } catch (const db::DbError& error) {

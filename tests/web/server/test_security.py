@@ -98,6 +98,11 @@ class OnServer(unittest.TestCase):
     def test_public_view(self):
         # (address, status): the sites and the ranking, never the surveys.
         for address, expected in [
+            ("/sites", 200),
+            ("/sites/1", 200),
+            ("/priorities", 200),
+            ("/surveys", 303),
+            (f"/surveys/{B0}", 303),
             ("/api/sites", 200),
             ("/api/sites/1", 200),
             ("/api/sites.geojson", 200),
