@@ -291,9 +291,11 @@ ImportResult importSurvey(const db::Database& database, const SurveyHeader& type
     result.outcome = ImportResult::Outcome::Imported;
     report.recordsAdded(result.vehicles);
     // This user's next download is offered in the unit just used.
-    const QString notRemembered = rememberUnit(header.unit);
-    if (!notRemembered.isEmpty())
-        report.message(notRemembered);
+    if (report.remembersUnit()) {
+        const QString notRemembered = rememberUnit(header.unit);
+        if (!notRemembered.isEmpty())
+            report.message(notRemembered);
+    }
     return result;
 }
 

@@ -64,6 +64,10 @@ public:
     // Whether the user asked to stop; looked at while the vehicles are
     // written, and the import then stores nothing.
     virtual bool cancelled() const { return false; }
+    // Whether the unit of a stored survey is remembered, in this user's own
+    // settings, for the next import. A program that stores surveys for many
+    // people (the web view) keeps no one's unit there.
+    virtual bool remembersUnit() const { return true; }
 };
 
 struct ImportResult {
@@ -93,7 +97,8 @@ struct ImportResult {
 // download states or the speeds do not fit it (before the database is
 // locked), writes the header row and one vehicle row per vehicle record,
 // computes and stores the survey's statistics, and tells the count once all
-// of it is stored; then remembers the unit for this user's next import. All
+// of it is stored; then remembers the unit for this user's next import
+// (unless the report says not to). All
 // of it is one transaction on one connection: an error, or a process killed
 // half way, leaves the database exactly as it was. A database that fails (in
 // use by another program, a full disk, a read-only folder, the file replaced

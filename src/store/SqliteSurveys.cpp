@@ -112,10 +112,38 @@ private:
 // connection. The texts that repeat row after row (the batch number, a
 // day's date, a minute's time, the direction) are made once and bound again
 // only when they change: a month-long survey is a million rows.
+// Keeps a writer's changed pages in memory until its commit instead of
+// writing them into the file as the page cache fills: a spill takes the
+// file's exclusive lock, which would shut every reader out for the rest of
+// a long import, where now they wait only for the commit itself.
+class PagesKeptUntilCommit {
+public:
+    explicit PagesKeptUntilCommit(db::Connection& connection)
+        : m_connection(connection)
+    {
+        m_connection.executeUnlogged(QStringLiteral("PRAGMA cache_spill = OFF"));
+    }
+    ~PagesKeptUntilCommit()
+    {
+        try {
+            m_connection.executeUnlogged(QStringLiteral("PRAGMA cache_spill = ON"));
+        } catch (const db::DbError&) {
+            // The connection is going away with the failure that ended the
+            // writer; the setting goes with it.
+        }
+    }
+    PagesKeptUntilCommit(const PagesKeptUntilCommit&) = delete;
+    PagesKeptUntilCommit& operator=(const PagesKeptUntilCommit&) = delete;
+
+private:
+    db::Connection& m_connection;
+};
+
 class SqliteSurveyWriter : public SurveyWriter {
 public:
     SqliteSurveyWriter(db::Connection& connection, const survey::HeaderRow& header)
         : m_connection(connection)
+        , m_pagesKept(connection)
         , m_transaction(connection)
         , m_batchNumber(header.batchNumber)
         , m_batch(header.batchNumber.toUtf8())
@@ -287,6 +315,7 @@ private:
     }
 
     db::Connection& m_connection;
+    PagesKeptUntilCommit m_pagesKept;
     db::Transaction m_transaction;
     const QString m_batchNumber;
     const QByteArray m_batch;
