@@ -25,8 +25,11 @@ constexpr std::size_t kTargetLimit = 4096;
 // Connections the system keeps waiting for the server to accept: a burst of
 // a thousand is queued, not refused.
 constexpr int kListenBacklog = 1024;
-constexpr int kKeepAliveRequests = 100;
-constexpr int kKeepAliveSeconds = 5;
+// A connection holds its thread while it is kept alive, so it is kept for a
+// page and its parts, not longer: a connection that sends nothing is dropped
+// after kKeepAliveSeconds, and waiting connections get their turn.
+constexpr int kKeepAliveRequests = 10;
+constexpr int kKeepAliveSeconds = 2;
 
 thread_local std::chrono::steady_clock::time_point requestStart;
 

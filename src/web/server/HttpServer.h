@@ -21,10 +21,11 @@ struct ListenOptions {
     QString databaseName;
 };
 
-// How long the server waits on a client that sends nothing, and how many
-// requests it answers at once.
+// How long the server waits on a client that stalls in the middle of a
+// request or an answer, and how many requests it answers at once (each on a
+// connection of its own to the database).
 inline constexpr int kReadTimeoutSeconds = 10;
-inline constexpr int kThreads = 16;
+inline constexpr int kThreads = 32;
 
 // Serves `app` until the process gets SIGINT or SIGTERM; 0 then, 1 (after
 // saying why on the standard error) when it cannot listen.

@@ -99,11 +99,11 @@ class Hostile(unittest.TestCase):
         silent = socket.create_connection(("127.0.0.1", self.web.port))
         silent.settimeout(30)
         started = time.monotonic()
-        for _ in range(20):
+        for _ in range(10):
             self.assertStillServing()
-        self.assertLess(time.monotonic() - started, 5)
+        self.assertLess(time.monotonic() - started, 1.5)
         self.assertEqual(silent.recv(1), b"")
-        self.assertGreater(time.monotonic() - started, 4)
+        self.assertGreater(time.monotonic() - started, 1.5)
         silent.close()
 
     def test_burst_of_a_thousand_connections(self):
