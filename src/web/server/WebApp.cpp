@@ -63,7 +63,7 @@ WebApp::WebApp(WebOptions options)
         m_routes.insert(m_routes.end(), more.begin(), more.end());
     if (m_onServer) {
         m_routes.push_back({"GET", QStringLiteral("/sign-in"), Access::Anyone,
-                            [this](const WebRequest& request, const QStringList&) {
+                            [](const WebRequest& request, const QStringList&) {
                                 if (request.visitor.signedIn)
                                     return WebResponse::redirect(
                                         safeNext(request.queryValue(QStringLiteral("next"))).toUtf8());
