@@ -1,6 +1,7 @@
 #include "web/server/Api.h"
 
 #include "compare/ComparisonExport.h"
+#include "db/HiddenPasswords.h"
 #include "queries/Queries.h"
 #include "sites/SiteExport.h"
 #include "study/StudyExport.h"
@@ -28,7 +29,8 @@ template <typename T> WebResponse refused(const Answer<T>& answer)
     case Refusal::None:
         break;
     }
-    return plainText(503, answer.message);
+    // The database's own words may quote its connection: never a password.
+    return plainText(503, db::hidePasswords(answer.message));
 }
 
 // The answer as JSON in the headless tool's layout, or its refusal.
