@@ -18,6 +18,11 @@ QString escaped(const QString& text);
 // heading and `bodyHtml`, which the caller has escaped.
 QByteArray pageHtml(const Visitor& visitor, const QString& title, const QString& bodyHtml);
 
+// The same page with further elements in its head (style sheets, scripts),
+// given as markup.
+QByteArray pageHtml(const Visitor& visitor, const QString& title, const QString& bodyHtml,
+                    const QString& headHtml);
+
 // A page that tells what went wrong, with the status; the message is text.
 WebResponse errorPage(const Visitor& visitor, int status, const QString& message);
 
@@ -25,6 +30,11 @@ WebResponse errorPage(const Visitor& visitor, int status, const QString& message
 // failed, the login typed before, and the address to go back to after.
 WebResponse signInPage(const Visitor& visitor, const QString& message, const QString& login,
                        const QString& next);
+
+// The address the map fetches its tiles from, with {z}, {x} and {y} in it
+// ("https://tile.openstreetmap.org/{z}/{x}/{y}.png"); an empty text shows
+// the sites on a plain background. Set once when the server starts.
+void setTileSource(const QString& url);
 
 // Every page that shows data, and the style sheet and scripts under
 // /static/ (Leaflet among them).
