@@ -3,6 +3,7 @@
 #include "db/HiddenPasswords.h"
 #include "store/DatabaseFolder.h"
 #include "store/SurveyStore.h"
+#include "web/pages/Pages.h"
 #include "web/server/AccessLog.h"
 #include "web/server/HttpServer.h"
 #include "web/server/WebApp.h"
@@ -123,8 +124,7 @@ int main(int argc, char* argv[])
     if (listen.tilesOrigin.isEmpty() || !parser.value(tilesOption).contains(QLatin1String("{z}")))
         return refuse(QStringLiteral("--tiles takes an http or https address with {z}, {x} and {y}, such as "
                                      "https://tile.openstreetmap.org/{z}/{x}/{y}.png."));
-    // The pages read the tile address from the environment they run in.
-    qputenv("PELMOR_WEB_TILES", parser.value(tilesOption).toUtf8());
+    web::pages::setTileSource(parser.value(tilesOption));
 
     web::server::WebOptions options;
     options.publicView = parser.isSet(publicOption);

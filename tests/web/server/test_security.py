@@ -163,6 +163,42 @@ class OnFile(unittest.TestCase):
             shutil.rmtree(folder, ignore_errors=True)
 
 
+class StartUp(unittest.TestCase):
+    def test_options(self):
+        folder = file_database()
+        try:
+            # (options, exit code, what the refusal names)
+            for options, code, named in [
+                (["--tiles", "ftp://tiles.example.org/{z}/{x}/{y}.png"], 2, "--tiles"),
+                (["--tiles", "https://tiles.example.org/tile.png"], 2, "{z}"),
+                (["--tls-cert", "cert.pem"], 2, "--tls-key"),
+                (["--listen", "127.0.0.1"], 2, "ADDRESS:PORT"),
+                (["--listen", "127.0.0.1:70000"], 2, "ADDRESS:PORT"),
+                (["--public"], 2, "--server"),
+                (["--server", "host=127.0.0.1"], 2, "not both"),
+                (["--tls-cert", "/nonexistent.pem", "--tls-key", "/nonexistent.key"], 1, "/nonexistent.pem"),
+            ]:
+                with self.subTest(options=options):
+                    refused = subprocess.run([os.environ["PELMOR_WEB"], "--db", folder, *options],
+                                             capture_output=True, timeout=30)
+                    self.assertEqual(refused.returncode, code, refused.stderr)
+                    self.assertIn(named.encode(), refused.stderr)
+            # The tile address given reaches the map's page and is the one
+            # other host its images may come from.
+            run([os.environ["PELMOR_CLI"], "--db", folder, "site-change", "place", "1", "42.36", "-71.06"])
+            web = Web("--db", folder, "--tiles", "https://tiles.example.org/{z}/{x}/{y}.png")
+            try:
+                status, headers, body = web.get("/sites")
+                self.assertEqual(status, 200)
+                self.assertIn(b"https://tiles.example.org/{z}/{x}/{y}.png", body)
+                self.assertIn("img-src 'self' data: https://tiles.example.org;",
+                              headers["content-security-policy"][0])
+            finally:
+                web.close()
+        finally:
+            shutil.rmtree(folder, ignore_errors=True)
+
+
 class OverTls(unittest.TestCase):
     def test_https(self):
         folder = file_database()
