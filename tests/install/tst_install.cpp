@@ -15,7 +15,7 @@ using Run = pelmor::test::ProgramRun;
 
 namespace {
 
-const QStringList kPrograms = {"pelmor", "pelmor-cli", "pelmor-loggen", "pelmor-signsim"};
+const QStringList kPrograms = {"pelmor", "pelmor-cli", "pelmor-web", "pelmor-loggen", "pelmor-signsim"};
 
 QStringList filesIn(const QString& folder)
 {
@@ -88,6 +88,7 @@ private Q_SLOTS:
         row("the program", QStringLiteral("pelmor"), QStringLiteral("--db <DIR>"));
         row("the headless tool", QStringLiteral("pelmor-cli"),
             QStringLiteral("folder [--set DIR | --forget]"));
+        row("the web view", QStringLiteral("pelmor-web"), QStringLiteral("--listen <ADDRESS:PORT>"));
         row("the log generator", QStringLiteral("pelmor-loggen"), QStringLiteral("--rsx"));
         row("the sign simulator", QStringLiteral("pelmor-signsim"), QStringLiteral("--pty"));
     }
@@ -98,6 +99,27 @@ private Q_SLOTS:
         const Run help = pelmor::test::runProgram(QDir(bin()).filePath(program), {"--help"}, m_environment);
         QCOMPARE(help.exitCode, 0);
         QVERIFY2(help.out.contains(helpNames), qPrintable(help.out));
+    }
+
+    // The web view's systemd unit runs the installed program as its own
+    // user, with the system out of its reach.
+    void serviceUnit_data()
+    {
+        QTest::addColumn<QString>("line");
+        row("the program installed", QStringLiteral("ExecStart=%1 --server ${PELMOR_SERVER} --listen "
+                                                    "${PELMOR_LISTEN}"));
+        row("its own user", QStringLiteral("User=pelmor"));
+        row("no new privileges", QStringLiteral("NoNewPrivileges=yes"));
+        row("the system read-only", QStringLiteral("ProtectSystem=strict"));
+        row("no capabilities", QStringLiteral("CapabilityBoundingSet="));
+    }
+    void serviceUnit()
+    {
+        QFETCH(QString, line);
+        const QString unit = QString::fromUtf8(pelmor::test::fileBytes(
+            m_prefix.filePath(QStringLiteral("lib/systemd/system/pelmor-web.service"))));
+        QVERIFY2(unit.split(QLatin1Char('\n')).contains(line.arg(QDir(bin()).filePath("pelmor-web"))),
+                 qPrintable(unit));
     }
 
     // Where the database lives: beside the program where its folder holds
