@@ -158,6 +158,10 @@ def main():
         threads = [threading.Thread(target=client) for _ in range(options.clients)]
         for thread in threads:
             thread.start()
+        # Memory once every thread and cache of the server is in use: from
+        # then on it must stay flat.
+        time.sleep(options.duration / 6)
+        rss_warm = rss_kib(server.pid)
         for thread in threads:
             thread.join()
         elapsed = time.perf_counter() - began
@@ -173,8 +177,8 @@ def main():
                       f"{p99 * 1000:8.1f}")
             else:
                 print(f"{kind:16} {0:8} {failed[kind]:7}")
-        print(f"server memory: {rss_start / 1024:.0f} MiB at the start, {rss_kib(server.pid) / 1024:.0f} MiB "
-              "at the end")
+        print(f"server memory: {rss_start / 1024:.0f} MiB at the start, {rss_warm / 1024:.0f} MiB after "
+              f"{options.duration / 6:.0f} s, {rss_kib(server.pid) / 1024:.0f} MiB at the end")
         for path in (f"/surveys/{large_batch}", f"/api/surveys/{large_batch}/summary",
                      f"/api/surveys/{large_batch}/study"):
             status, body, seconds = Client(port).get(path)

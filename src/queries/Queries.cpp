@@ -12,6 +12,7 @@
 #include "text/MessageText.h"
 
 #include <QBuffer>
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QJsonDocument>
 #include <QRegularExpression>
@@ -19,6 +20,8 @@
 
 #include <algorithm>
 #include <limits>
+#include <map>
+#include <mutex>
 
 namespace pelmor::queries {
 namespace {
@@ -196,14 +199,84 @@ Answer<compare::Comparison> comparison(const db::Database& database, const QStri
     return Answer<compare::Comparison>::of(std::move(*result.comparison));
 }
 
+namespace {
+
+// The sites read last from each database, with when they go stale.
+struct KeptSites {
+    struct Entry {
+        QDeadlineTimer fresh;
+        std::vector<sites::SiteSurveys> sites;
+        // One request reads them again while the others take these.
+        bool rereading = false;
+    };
+    std::mutex mutex;
+    int milliseconds = 0;
+    std::map<std::pair<QString, QString>, Entry> read;
+};
+
+KeptSites& keptSites()
+{
+    static KeptSites kept;
+    return kept;
+}
+
+std::vector<sites::SiteSurveys> readAllSites(const db::Database& database)
+{
+    const std::unique_ptr<store::SurveyStore> store = store::openStore(database);
+    sites::placeSurveysWithoutSiteFigures(*store);
+    return sites::readSites(*store);
+}
+
+} // namespace
+
+void keepSitesFor(int milliseconds)
+{
+    KeptSites& kept = keptSites();
+    const std::lock_guard<std::mutex> lock(kept.mutex);
+    kept.milliseconds = milliseconds;
+    kept.read.clear();
+}
+
+void forgetSites()
+{
+    KeptSites& kept = keptSites();
+    const std::lock_guard<std::mutex> lock(kept.mutex);
+    kept.read.clear();
+}
+
 Answer<std::vector<sites::SiteSurveys>> allSites(const db::Database& database)
 {
     using Result = Answer<std::vector<sites::SiteSurveys>>;
+    KeptSites& kept = keptSites();
+    const std::pair<QString, QString> key{database.path, database.server};
+    {
+        const std::lock_guard<std::mutex> lock(kept.mutex);
+        if (kept.milliseconds <= 0) {
+            kept.read.clear();
+        } else if (const auto found = kept.read.find(key); found != kept.read.end()) {
+            KeptSites::Entry& entry = found->second;
+            // Stale sites are still given while another request reads them
+            // again, so that a crowd of requests never reads them all at once.
+            if (!entry.fresh.hasExpired() || entry.rereading)
+                return Result::of(entry.sites);
+            entry.rereading = true;
+        }
+    }
     try {
-        const std::unique_ptr<store::SurveyStore> store = store::openStore(database);
-        sites::placeSurveysWithoutSiteFigures(*store);
-        return Result::of(sites::readSites(*store));
+        std::vector<sites::SiteSurveys> all = readAllSites(database);
+        const std::lock_guard<std::mutex> lock(kept.mutex);
+        if (kept.milliseconds > 0) {
+            // A session that signed out leaves its entry behind; the next
+            // reading of any database sweeps out those long stale.
+            for (auto entry = kept.read.begin(); entry != kept.read.end();)
+                entry = entry->second.fresh.hasExpired() && !entry->second.rereading ? kept.read.erase(entry)
+                                                                                     : std::next(entry);
+            kept.read[key] = {QDeadlineTimer(kept.milliseconds), all, false};
+        }
+        return Result::of(std::move(all));
     } catch (const db::DbError& error) {
+        const std::lock_guard<std::mutex> lock(kept.mutex);
+        kept.read.erase(key);
         return Result::failed(error);
     }
 }

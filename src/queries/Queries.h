@@ -109,6 +109,13 @@ Answer<compare::Comparison> comparison(const db::Database& database, const QStri
 // Every site with its surveys; the surveys stored without figures are placed
 // first.
 Answer<std::vector<sites::SiteSurveys>> allSites(const db::Database& database);
+// Lets allSites() answer from what it read of the same database (under the
+// same login) less than `milliseconds` ago, instead of reading every site
+// again: for a server of pages, where the ranking and the sites are asked
+// for many times a second. 0, the default, reads every time.
+void keepSitesFor(int milliseconds);
+// Forgets the sites read before, so that a change made here shows at once.
+void forgetSites();
 // The site `named` names among `all`: its number, or its name when one site
 // bears it; NotFound or BadRequest (several of that name) otherwise.
 Answer<const sites::SiteSurveys*> findSite(const std::vector<sites::SiteSurveys>& all, const QString& named);

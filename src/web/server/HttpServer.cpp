@@ -138,6 +138,10 @@ int serve(WebApp& app, const ListenOptions& options)
     server->set_keep_alive_max_count(kKeepAliveRequests);
     server->set_keep_alive_timeout(kKeepAliveSeconds);
     server->set_payload_max_length(kUploadBodyLimit);
+    // An answer goes out as soon as it is written: without this, a page
+    // sent in two pieces waits for the browser's delayed acknowledgement,
+    // some 40 ms, before its second piece leaves.
+    server->set_tcp_nodelay(true);
     int listening = -1;
     server->set_socket_options([&listening](int socket) {
         int yes = 1;

@@ -25,7 +25,7 @@ struct ListenOptions {
 // request or an answer, and how many requests it answers at once (each on a
 // connection of its own to the database).
 inline constexpr int kReadTimeoutSeconds = 10;
-inline constexpr int kThreads = 32;
+inline constexpr int kThreads = 64;
 
 // Serves `app` until the process gets SIGINT or SIGTERM; 0 then, 1 (after
 // saying why on the standard error) when it cannot listen.

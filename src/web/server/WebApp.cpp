@@ -2,6 +2,7 @@
 
 #include "db/DbError.h"
 #include "db/HiddenPasswords.h"
+#include "queries/Queries.h"
 #include "store/SurveyStore.h"
 #include "web/forms/Forms.h"
 #include "web/pages/Pages.h"
@@ -11,10 +12,55 @@
 #include "web/server/RequestTarget.h"
 #include "web/server/Router.h"
 
+#include <QSemaphore>
+#include <QThread>
 #include <QUrl>
 
 namespace pelmor::web::server {
 namespace {
+
+// Whether a route reads a survey's vehicles (its page, graphs, documents,
+// intervals, study, comparison, export, or a download being stored): work
+// that takes a processor for up to a second on a big survey. The others
+// answer from the sites, the lists and the stored statistics in a few
+// milliseconds.
+bool readsVehicles(const Route& route)
+{
+    static const QStringList light = {
+        QStringLiteral("/"),
+        QStringLiteral("/sites"),
+        QStringLiteral("/sites/{site}"),
+        QStringLiteral("/sites/{site}/graphs/{file}"),
+        QStringLiteral("/priorities"),
+        QStringLiteral("/surveys"),
+        QStringLiteral("/sign-in"),
+        QStringLiteral("/sign-out"),
+        QStringLiteral("/api/sites"),
+        QStringLiteral("/api/sites/{site}"),
+        QStringLiteral("/api/sites.geojson"),
+        QStringLiteral("/api/priorities"),
+        QStringLiteral("/api/priorities.csv"),
+        QStringLiteral("/api/surveys"),
+        QStringLiteral("/api/surveys/{batch}/summary"),
+    };
+    return !route.pattern.startsWith(QLatin1String("/static/")) && !light.contains(route.pattern);
+}
+
+// A turn at the heavy work, held while one request does it.
+class HeavyTurn {
+public:
+    explicit HeavyTurn(QSemaphore& turns)
+        : m_turns(turns)
+    {
+        m_turns.acquire();
+    }
+    ~HeavyTurn() { m_turns.release(); }
+    HeavyTurn(const HeavyTurn&) = delete;
+    HeavyTurn& operator=(const HeavyTurn&) = delete;
+
+private:
+    QSemaphore& m_turns;
+};
 
 bool isApi(const QString& path)
 {
@@ -281,7 +327,17 @@ WebResponse WebApp::answer(const IncomingRequest& incoming)
         }
         if (const auto refused = refusal(*match.route, request, incoming.cookies))
             return *refused;
-        WebResponse response = match.route->answer(request, match.arguments);
+        WebResponse response;
+        if (readsVehicles(*match.route)) {
+            const HeavyTurn turn(m_heavyWork);
+            response = match.route->answer(request, match.arguments);
+        } else {
+            response = match.route->answer(request, match.arguments);
+        }
+        // A form may have changed a survey or a site: the sites read before
+        // are read again.
+        if (request.method == "POST")
+            queries::forgetSites();
         if (!m_onServer && cookieValue(incoming.cookies, kSessionCookie) != m_localCookie)
             response.headers.emplace_back("Set-Cookie", sessionCookie(m_localCookie, m_options.tls));
         if (m_onServer && match.route->pattern == QLatin1String("/sign-out") && response.status == 303)

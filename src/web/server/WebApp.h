@@ -4,8 +4,11 @@
 #include "web/server/Sessions.h"
 
 #include <QByteArray>
+#include <QSemaphore>
 #include <QString>
+#include <QThread>
 
+#include <algorithm>
 #include <cstddef>
 #include <vector>
 
@@ -78,6 +81,11 @@ private:
     WebResponse failure(const WebRequest& request, int status, const QString& message) const;
 
     WebOptions m_options;
+    // The requests that read a survey's vehicles take turns on all
+    // processors but one, which stays free for the pages of sites, the
+    // ranking and the lists: those answer at once however many surveys
+    // are being drawn.
+    QSemaphore m_heavyWork{std::max(1, QThread::idealThreadCount() - 1)};
     bool m_onServer = false;
     std::vector<Route> m_routes;
     Sessions m_sessions;

@@ -1,6 +1,7 @@
 #include "db/DbError.h"
 #include "db/Files.h"
 #include "db/HiddenPasswords.h"
+#include "queries/Queries.h"
 #include "store/DatabaseFolder.h"
 #include "store/SurveyStore.h"
 #include "web/pages/Pages.h"
@@ -17,6 +18,9 @@
 using namespace pelmor;
 
 namespace {
+
+// How long the sites read from the database are used again.
+constexpr int kSitesKeptMs = 5000;
 
 // ADDRESS:PORT, or [IPv6]:PORT, into `options`; false when it is neither.
 bool readListen(const QString& text, web::server::ListenOptions& options)
@@ -125,6 +129,10 @@ int main(int argc, char* argv[])
         return refuse(QStringLiteral("--tiles takes an http or https address with {z}, {x} and {y}, such as "
                                      "https://tile.openstreetmap.org/{z}/{x}/{y}.png."));
     web::pages::setTileSource(parser.value(tilesOption));
+    // The sites and the ranking are asked for many times a second; read
+    // from the database at most every few seconds, they show a change made
+    // by another program within that time (a change made here at once).
+    queries::keepSitesFor(kSitesKeptMs);
 
     web::server::WebOptions options;
     options.publicView = parser.isSet(publicOption);
