@@ -134,6 +134,9 @@ Comparison compareStudies(const SurveyInput& a, const SurveyInput& b, Tests test
 struct ComparisonResult {
     std::optional<Comparison> comparison;
     QString message;
+    // Why there is none: a survey not stored, or the database failed.
+    bool surveyMissing = false;
+    bool databaseFailed = false;
 
     bool ok() const { return comparison.has_value(); }
 };

@@ -25,10 +25,12 @@ ComparisonResult compareSurveys(const db::Database& database, const QString& bat
             record = store->loadSurvey(batches[i]);
         } catch (const db::DbError& error) {
             result.message = error.message();
+            result.databaseFailed = true;
             return result;
         }
         if (!record.hasHeader) {
             result.message = QStringLiteral("The database holds no survey %1.").arg(batches[i]);
+            result.surveyMissing = true;
             return result;
         }
         study::StudyResult studied = study::runStudy(*store, study::StudyInputs::of(record));

@@ -195,7 +195,10 @@ Answer<compare::Comparison> comparison(const db::Database& database, const QStri
 {
     compare::ComparisonResult result = compare::compareSurveys(database, batchA, batchB);
     if (!result.ok())
-        return Answer<compare::Comparison>::refused(Refusal::BadRequest, result.message);
+        return Answer<compare::Comparison>::refused(result.surveyMissing    ? Refusal::NotFound
+                                                    : result.databaseFailed ? Refusal::DatabaseFailure
+                                                                            : Refusal::BadRequest,
+                                                    result.message);
     return Answer<compare::Comparison>::of(std::move(*result.comparison));
 }
 

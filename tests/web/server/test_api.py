@@ -34,6 +34,7 @@ REFUSED = [
     (f"/api/surveys/{B0}/study?threshold=fast", 400),
     (f"/api/surveys/{B0}/study?threshold=0", 400),
     (f"/api/compare?a={B0}", 400),
+    (f"/api/compare?a={B0}&b=NOPE-Z", 404),
     ("/api/priorities?since=13/45/2026", 400),
     ("/api/surveys?until=yesterday", 400),
     ("/api/sites/999", 404),
