@@ -6,7 +6,10 @@ Prints requests per second, the median and 99th percentile per kind of
 page, failed requests, and the server's memory at the start and the end.
 
 bench_web.py [--surveys 500] [--vehicles 20000] [--sites 200] [--clients 50]
-             [--duration 60] [--large 1000000] [--keep DIR]
+             [--duration 60] [--large 1000000] [--keep DIR | --agency-server]
+With --agency-server the surveys are stored on a PostgreSQL server of its
+own (started as the tests start theirs) and every client signs in as an
+officer, so that each request is read under that login.
 """
 
 import argparse
@@ -18,6 +21,7 @@ import shutil
 import signal
 import socket
 import statistics
+import sys
 import subprocess
 import tempfile
 import threading
@@ -39,12 +43,36 @@ def survey_of(index, sites):
     return (time.strftime("%m/%d/%Y", day), chr(ord("A") + index % 26), f"Bench Street {index % sites}")
 
 
-def import_one(folder, index, vehicles, sites):
+def agency_server():
+    """A PostgreSQL server of its own with the database `traffic` set up
+    for the program and the login officer1 (password OFFICER)."""
+    os.environ.update(PELMOR_WEB=WEB, PELMOR_CLI=CLI, PELMOR_LOGGEN=LOGGEN)
+    sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "web", "server"))
+    from webtest import PgCluster
+    cluster = PgCluster()
+    cluster.psql("CREATE DATABASE traffic", "postgres")
+    run(CLI, "--server", cluster.url(), "server", "init")
+    cluster.psql("CREATE ROLE officer1 LOGIN PASSWORD 'OFFICER' IN ROLE pelmor_officer")
+    return cluster
+
+
+def sign_in(port):
+    """The session cookie of officer1."""
+    connection = http.client.HTTPConnection("127.0.0.1", port, timeout=60)
+    connection.request("POST", "/sign-in", body="login=officer1&password=OFFICER&next=%2F",
+                       headers={"Content-Type": "application/x-www-form-urlencoded"})
+    reply = connection.getresponse()
+    reply.read()
+    connection.close()
+    return reply.getheader("Set-Cookie").split(";")[0]
+
+
+def import_one(database, folder, index, vehicles, sites):
     start, trailer, location = survey_of(index, sites)
     log = os.path.join(folder, f"log{index}.rsx")
     run(LOGGEN, "--rsx", "--start-date", start, "--days", "2", "--vehicles", str(vehicles), "--seed",
         str(index + 1), "-o", log)
-    run(CLI, "--db", folder, "import", log, "--trailer", trailer, "--location", location, "--direction",
+    run(CLI, *database, "import", log, "--trailer", trailer, "--location", location, "--direction",
         "North", "--zone", "Residential", "--unit", "MPH")
     os.remove(log)
     month, day, year = start.split("/")
@@ -63,9 +91,10 @@ def free_port():
 
 
 class Client:
-    def __init__(self, port):
+    def __init__(self, port, cookie=None):
         self.port = port
         self.connection = None
+        self.headers = {"Cookie": cookie} if cookie else {}
 
     def get(self, path):
         """(status, body, seconds); a broken connection is made anew."""
@@ -74,7 +103,7 @@ class Client:
             try:
                 if self.connection is None:
                     self.connection = http.client.HTTPConnection("127.0.0.1", self.port, timeout=60)
-                self.connection.request("GET", path)
+                self.connection.request("GET", path, headers=self.headers)
                 reply = self.connection.getresponse()
                 body = reply.read()
                 return reply.status, body, time.perf_counter() - started
@@ -92,34 +121,50 @@ def main():
     parser.add_argument("--duration", type=float, default=60)
     parser.add_argument("--large", type=int, default=1000000)
     parser.add_argument("--keep", help="a folder to build the database in and keep (reused when it holds one)")
+    parser.add_argument("--agency-server", action="store_true",
+                        help="store the surveys on a PostgreSQL server of its own; clients sign in as an officer")
     options = parser.parse_args()
 
     folder = options.keep or tempfile.mkdtemp(prefix="bench-web-")
     os.makedirs(folder, exist_ok=True)
     started = time.perf_counter()
-    if not os.path.exists(os.path.join(folder, "pelmor.mdb")):
+    cluster = None
+    database = ["--db", folder]
+    if options.agency_server:
+        cluster = agency_server()
+        database = ["--server", cluster.url()]
+    elif not os.path.exists(os.path.join(folder, "pelmor.mdb")):
         run(CLI, "--db", folder, "init")
-    stored = set(subprocess.run([CLI, "--db", folder, "surveys"], capture_output=True, text=True).stdout.split())
+    stored = set(subprocess.run([CLI, *database, "surveys"], capture_output=True, text=True).stdout.split())
     wanted = list(range(options.surveys))
     with ThreadPoolExecutor(2) as pool:
         batches = list(pool.map(lambda i: survey_of_batch(i, options.sites) if survey_of_batch(i, options.sites)
-                                in stored else import_one(folder, i, options.vehicles, options.sites), wanted))
+                                in stored else import_one(database, folder, i, options.vehicles, options.sites),
+                                wanted))
     large_batch = "010199-Z"
     if large_batch not in stored:
         log = os.path.join(folder, "large.rsx")
         run(LOGGEN, "--rsx", "--start-date", "01/01/2099", "--days", "7", "--vehicles",
             str(options.large), "-o", log)
-        run(CLI, "--db", folder, "import", log, "--trailer", "Z", "--batch", large_batch, "--location",
+        run(CLI, *database, "import", log, "--trailer", "Z", "--batch", large_batch, "--location",
             "Large Street", "--direction", "North", "--zone", "Residential", "--unit", "MPH")
         os.remove(log)
     print(f"database: {options.surveys} surveys of {options.vehicles} vehicles at {options.sites} sites and one "
           f"of {options.large}, ready in {time.perf_counter() - started:.0f} s")
 
     port = free_port()
-    server = subprocess.Popen([WEB, "--db", folder, "--listen", f"127.0.0.1:{port}"], stderr=subprocess.DEVNULL,
+    server = subprocess.Popen([WEB, *database, "--listen", f"127.0.0.1:{port}"], stderr=subprocess.DEVNULL,
                               env=dict(os.environ, QT_QPA_PLATFORM="offscreen"))
     try:
-        probe = Client(port)
+        for _ in range(100):
+            try:
+                socket.create_connection(("127.0.0.1", port), timeout=1).close()
+                break
+            except OSError:
+                time.sleep(0.1)
+        # Each client signs in on its own, as the people of an agency do.
+        cookie_of = (lambda: sign_in(port)) if cluster else (lambda: None)
+        probe = Client(port, cookie_of())
         for _ in range(100):
             if probe.get("/api/sites")[0] == 200:
                 break
@@ -140,7 +185,7 @@ def main():
         deadline = time.monotonic() + options.duration
 
         def client():
-            me = Client(port)
+            me = Client(port, cookie_of())
             while time.monotonic() < deadline:
                 kind = random.choice(list(kinds))
                 status, body, seconds = me.get(kinds[kind]())
@@ -181,11 +226,13 @@ def main():
               f"{options.duration / 6:.0f} s, {rss_kib(server.pid) / 1024:.0f} MiB at the end")
         for path in (f"/surveys/{large_batch}", f"/api/surveys/{large_batch}/summary",
                      f"/api/surveys/{large_batch}/study"):
-            status, body, seconds = Client(port).get(path)
+            status, body, seconds = Client(port, cookie_of()).get(path)
             print(f"{options.large}-vehicle survey {path}: {status}, {len(body)} bytes in {seconds * 1000:.0f} ms")
     finally:
         server.send_signal(signal.SIGTERM)
         server.wait(30)
+        if cluster:
+            cluster.close()
         if not options.keep:
             shutil.rmtree(folder, ignore_errors=True)
 

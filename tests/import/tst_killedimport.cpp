@@ -12,7 +12,8 @@
 using namespace pelmor;
 
 // A child process imports a 200,000-vehicle survey and is killed outright at
-// random moments: the database must come through every kill as it was, and
+// random moments: the database must come through every kill as it was (or
+// with the whole survey, when the kill came after the commit), and
 // the same import must then succeed.
 class TstKilledImport : public QObject {
     Q_OBJECT
@@ -51,7 +52,10 @@ private Q_SLOTS:
                 QVERIFY2(check.valueAt(0).toString() == "ok",
                          qPrintable(context + check.valueAt(0).toString()));
                 check.reset();
-                QVERIFY2(counts(connection) == m_before, qPrintable(context + "the tables changed"));
+                // As it was, or with the whole survey when the kill came
+                // after the commit, while the program was ending.
+                const QList<qint64> now = counts(connection);
+                QVERIFY2(now == m_before || now == whole(), qPrintable(context + "the tables changed"));
                 connection.executeUnlogged("BEGIN IMMEDIATE");
                 connection.executeUnlogged("ROLLBACK");
             });
@@ -59,10 +63,12 @@ private Q_SLOTS:
         restoreDatabase();
         // The same import then succeeds.
         QCOMPARE(importRun("survey.rsx").exitCode, 0);
-        QCOMPARE(counts(), (QList<qint64>{m_before[0] + 200000, m_before[1] + 1, m_before[2] + 1}));
+        QCOMPARE(counts(), whole());
     }
 
 private:
+    // The rows once the survey is stored whole.
+    QList<qint64> whole() const { return {m_before[0] + 200000, m_before[1] + 1, m_before[2] + 1}; }
     QStringList importArguments(const QString& file) const
     {
         return {"--db",       m_folder.path(), "import",      m_folder.filePath(file),
