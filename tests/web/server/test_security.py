@@ -265,7 +265,9 @@ class OverTls(unittest.TestCase):
                                                                  context=context)
                         connection.request(method, path, body=body, headers=headers or {})
                         reply = connection.getresponse()
-                        return reply.status, reply, reply.read()
+                        content = reply.read()
+                        connection.close()
+                        return reply.status, reply, content
                     except ConnectionRefusedError:
                         time.sleep(0.1)
                 raise AssertionError(nginx.stderr.read().decode())
