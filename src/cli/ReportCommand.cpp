@@ -57,16 +57,6 @@ QCommandLineOption sheetOption(const SheetOption& sheet)
     return option(sheet.name, sheet.description, "TEXT", defaults.*sheet.field);
 }
 
-QString documentList()
-{
-    QStringList entries;
-    for (const reports::DocumentKind& kind : reports::documentKinds())
-        entries << QStringLiteral("%1 %2")
-                       .arg(static_cast<int>(kind.choice))
-                       .arg(reports::documentName(kind.choice));
-    return entries.join(QStringLiteral(", "));
-}
-
 // The documents printed for a survey, by number: "1, 2, 3".
 QString surveyDocumentNumbers()
 {
@@ -98,7 +88,7 @@ int writeImages(Context& context, const reports::PagedDocument& document, const 
 void addReportOptions(QCommandLineParser& parser)
 {
     parser.addPositionalArgument(QStringLiteral("N"),
-                                 QStringLiteral("The document: ") + documentList() + '.');
+                                 QStringLiteral("The document: ") + reports::documentList() + '.');
     parser.addPositionalArgument(QStringLiteral("BATCH"),
                                  QStringLiteral("The batch number of the survey "
                                                 "(documents %1), or the site's number "
@@ -134,7 +124,7 @@ int runReport(const QCommandLineParser& parser, Context& context)
         isNumber ? reports::documentKind(reports::reportChoiceFromNumber(number)) : nullptr;
     if (!kind)
         return fail(context, QStringLiteral("There is no document %1; the documents are %2.")
-                                 .arg(text::quotedValue(arguments.at(1)), documentList()));
+                                 .arg(text::quotedValue(arguments.at(1)), reports::documentList()));
     const bool forSite = kind->choice == reports::ReportChoice::SiteHistoryReport;
     qint64 site = 0;
     if (forSite) {

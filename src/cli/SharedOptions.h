@@ -2,6 +2,7 @@
 
 #include "Command.h"
 #include "flow/FlowBreakdown.h"
+#include "queries/Queries.h"
 #include "study/SpeedStudy.h"
 
 #include <QStringList>
@@ -32,8 +33,36 @@ bool readThreshold(const QCommandLineParser& parser, Context& context, std::opti
 std::optional<study::SpeedStudy> studyOf(const QCommandLineParser& parser, Context& context,
                                          const QString& batchNumber);
 
+// --zone, --direction, --since and --until: which surveys a list or the
+// ranking takes.
+void addSurveyFilterOptions(QCommandLineParser& parser);
+// What those options give, with both filters' common parts; false, after
+// printing why, when a date is not one.
+template <typename Filter>
+bool readSurveyFilter(const QCommandLineParser& parser, Context& context, Filter& filter);
+
 // A table in columns padded to their widest text: the first column left,
 // the others right; one line a row, the titles first.
 QString textTable(const QStringList& columns, const std::vector<QStringList>& rows);
+
+template <typename Filter>
+bool readSurveyFilter(const QCommandLineParser& parser, Context& context, Filter& filter)
+{
+    const auto since =
+        queries::readFilterDate(QStringLiteral("--since"), parser.value(QStringLiteral("since")));
+    const auto until =
+        queries::readFilterDate(QStringLiteral("--until"), parser.value(QStringLiteral("until")));
+    for (const auto* date : {&since, &until}) {
+        if (!date->ok()) {
+            failed(context, *date);
+            return false;
+        }
+    }
+    filter.since = *since.value;
+    filter.until = *until.value;
+    filter.zone = parser.value(QStringLiteral("zone"));
+    filter.direction = parser.value(QStringLiteral("direction"));
+    return true;
+}
 
 } // namespace pelmor::cli

@@ -104,16 +104,7 @@ int runSite(const QCommandLineParser& parser, Context& context)
 
 void addPrioritiesOptions(QCommandLineParser& parser)
 {
-    parser.addOption(
-        {QStringLiteral("zone"), QStringLiteral("Only surveys of this zone."), QStringLiteral("Z")});
-    parser.addOption({QStringLiteral("direction"),
-                      QStringLiteral("Only surveys of this direction of travel."), QStringLiteral("D")});
-    parser.addOption({QStringLiteral("since"),
-                      QStringLiteral("Only surveys that began on or after this date."),
-                      QStringLiteral("MM/DD/YYYY")});
-    parser.addOption({QStringLiteral("until"),
-                      QStringLiteral("Only surveys that began on or before this date."),
-                      QStringLiteral("MM/DD/YYYY")});
+    addSurveyFilterOptions(parser);
     parser.addOption(sitesJsonOption());
     parser.addOption({QStringLiteral("csv"), QStringLiteral("Print CSV.")});
 }
@@ -121,18 +112,8 @@ void addPrioritiesOptions(QCommandLineParser& parser)
 int runPriorities(const QCommandLineParser& parser, Context& context)
 {
     sites::PriorityFilter filter;
-    const auto since =
-        queries::readFilterDate(QStringLiteral("--since"), parser.value(QStringLiteral("since")));
-    if (!since.ok())
-        return failed(context, since);
-    const auto until =
-        queries::readFilterDate(QStringLiteral("--until"), parser.value(QStringLiteral("until")));
-    if (!until.ok())
-        return failed(context, until);
-    filter.since = *since.value;
-    filter.until = *until.value;
-    filter.zone = parser.value(QStringLiteral("zone"));
-    filter.direction = parser.value(QStringLiteral("direction"));
+    if (!readSurveyFilter(parser, context, filter))
+        return 1;
     const auto answer = queries::priorities(context.database, filter);
     if (!answer.ok())
         return failed(context, answer);

@@ -42,6 +42,20 @@ QString textTable(const QStringList& columns, const std::vector<QStringList>& ro
     return text;
 }
 
+void addSurveyFilterOptions(QCommandLineParser& parser)
+{
+    parser.addOption(
+        {QStringLiteral("zone"), QStringLiteral("Only surveys of this zone."), QStringLiteral("Z")});
+    parser.addOption({QStringLiteral("direction"),
+                      QStringLiteral("Only surveys of this direction of travel."), QStringLiteral("D")});
+    parser.addOption({QStringLiteral("since"),
+                      QStringLiteral("Only surveys that began on or after this date."),
+                      QStringLiteral("MM/DD/YYYY")});
+    parser.addOption({QStringLiteral("until"),
+                      QStringLiteral("Only surveys that began on or before this date."),
+                      QStringLiteral("MM/DD/YYYY")});
+}
+
 const QCommandLineOption& thresholdOption()
 {
     static const QCommandLineOption option(

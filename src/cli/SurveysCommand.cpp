@@ -1,4 +1,5 @@
 #include "Command.h"
+#include "SharedOptions.h"
 #include "queries/Queries.h"
 
 namespace pelmor::cli {
@@ -9,16 +10,7 @@ void addSurveysOptions(QCommandLineParser& parser)
         {QStringLiteral("text"),
          QStringLiteral("Only surveys whose batch number, location or location code holds TEXT."),
          QStringLiteral("TEXT")});
-    parser.addOption(
-        {QStringLiteral("zone"), QStringLiteral("Only surveys of this zone."), QStringLiteral("Z")});
-    parser.addOption({QStringLiteral("direction"),
-                      QStringLiteral("Only surveys of this direction of travel."), QStringLiteral("D")});
-    parser.addOption({QStringLiteral("since"),
-                      QStringLiteral("Only surveys that began on or after this date."),
-                      QStringLiteral("MM/DD/YYYY")});
-    parser.addOption({QStringLiteral("until"),
-                      QStringLiteral("Only surveys that began on or before this date."),
-                      QStringLiteral("MM/DD/YYYY")});
+    addSurveyFilterOptions(parser);
     parser.addOption({QStringLiteral("json"),
                       QStringLiteral("Print the surveys as JSON, each with its header and vehicles.")});
 }
@@ -27,18 +19,8 @@ int runSurveys(const QCommandLineParser& parser, Context& context)
 {
     queries::SurveyFilter filter;
     filter.text = parser.value(QStringLiteral("text"));
-    filter.zone = parser.value(QStringLiteral("zone"));
-    filter.direction = parser.value(QStringLiteral("direction"));
-    const auto since =
-        queries::readFilterDate(QStringLiteral("--since"), parser.value(QStringLiteral("since")));
-    if (!since.ok())
-        return failed(context, since);
-    const auto until =
-        queries::readFilterDate(QStringLiteral("--until"), parser.value(QStringLiteral("until")));
-    if (!until.ok())
-        return failed(context, until);
-    filter.since = *since.value;
-    filter.until = *until.value;
+    if (!readSurveyFilter(parser, context, filter))
+        return 1;
     const auto surveys = queries::listSurveys(context.database, filter);
     if (!surveys.ok())
         return failed(context, surveys);

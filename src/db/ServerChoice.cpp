@@ -15,17 +15,15 @@ constexpr const char* kSendGroup = "SendServer";
 // How long a connection attempt waits for a server that does not answer.
 constexpr int kConnectSeconds = 8;
 
-// A value as libpq's keyword/value syntax takes it: quoted, with quotes and
-// backslashes escaped, so blanks and quotes in a name cannot split it.
-QString quoted(const QString& value)
+} // namespace
+
+QString quotedConnectionValue(const QString& value)
 {
     QString escaped = value;
     escaped.replace(QLatin1Char('\\'), QLatin1String("\\\\"));
     escaped.replace(QLatin1Char('\''), QLatin1String("\\'"));
     return QLatin1Char('\'') + escaped + QLatin1Char('\'');
 }
-
-} // namespace
 
 QStringList tlsModes()
 {
@@ -113,7 +111,7 @@ QString connectionString(const ServerChoice& choice, const QString& password)
     QStringList parts;
     const auto add = [&parts](const char* keyword, const QString& value) {
         if (!value.isEmpty())
-            parts << QLatin1String(keyword) + QLatin1Char('=') + quoted(value);
+            parts << QLatin1String(keyword) + QLatin1Char('=') + quotedConnectionValue(value);
     };
     add("host", choice.host);
     add("port", QString::number(choice.port));

@@ -50,6 +50,10 @@ bool sameServer(const ServerChoice& one, const ServerChoice& other);
 // waits on a dead host.
 QString connectionString(const ServerChoice& choice, const QString& password = QString());
 
+// A value as libpq's keyword/value syntax takes it: quoted, with quotes and
+// backslashes escaped, so that blanks and quotes in it cannot split it.
+QString quotedConnectionValue(const QString& value);
+
 // The server of `choice` as the window names it: "db.example.org/traffic
 // as officer1" (libpq's defaults where a field is left empty).
 QString serverName(const ServerChoice& choice);

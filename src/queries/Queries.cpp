@@ -60,16 +60,6 @@ QString firstName(store::SurveyStore& store, store::NameList list)
     return names.empty() ? QString() : store::printedName(list, names.front().name);
 }
 
-QString documentList()
-{
-    QStringList entries;
-    for (const reports::DocumentKind& kind : reports::documentKinds())
-        entries << QStringLiteral("%1 %2")
-                       .arg(static_cast<int>(kind.choice))
-                       .arg(reports::documentName(kind.choice));
-    return entries.join(QStringLiteral(", "));
-}
-
 } // namespace
 
 QByteArray jsonText(const QJsonObject& object)
@@ -383,7 +373,7 @@ Answer<Document> document(const db::Database& database, const DocumentRequest& r
         return Result::refused(Refusal::NotFound,
                                QStringLiteral("There is no document %1; the documents are %2.")
                                    .arg(request.number)
-                                   .arg(documentList()));
+                                   .arg(reports::documentList()));
     if (request.threshold && kind->preparation != reports::Preparation::SpeedStudy)
         return Result::refused(Refusal::BadRequest,
                                QStringLiteral("Document %1 counts no vehicles over an enforcement threshold: "

@@ -104,4 +104,12 @@ QString pdfFileName(ReportChoice choice, const QString& batchNumber)
     return name + QStringLiteral(".pdf");
 }
 
+QString documentList()
+{
+    QStringList entries;
+    for (const DocumentKind& kind : documentKinds())
+        entries << QStringLiteral("%1 %2").arg(static_cast<int>(kind.choice)).arg(documentName(kind.choice));
+    return entries.join(QStringLiteral(", "));
+}
+
 } // namespace pelmor::reports

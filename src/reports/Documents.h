@@ -44,6 +44,10 @@ struct DocumentKind {
 // Every document, the report list's entries first in the list's order.
 const std::vector<DocumentKind>& documentKinds();
 
+// The documents by number and name, for a message or a usage line:
+// "1 85th Percentile Report, 2 ...".
+QString documentList();
+
 // The document of a choice; nullptr for none.
 const DocumentKind* documentKind(ReportChoice choice);
 

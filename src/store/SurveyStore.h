@@ -353,6 +353,13 @@ QString deletionRefused();
 // `database.path`. Throws db::DbError when it cannot be opened.
 std::unique_ptr<SurveyStore> openStore(const db::Database& database);
 
+// The agency server `database` describes, reached as `login` with
+// `password`: its user and password give way to those given, and no
+// password file is read, so that only the password typed signs a person
+// in. Throws db::DbError (with no password in it) when the description
+// cannot be read.
+db::Database serverAs(const db::Database& database, const QString& login, const QString& password);
+
 // What the store of `database` can do, told from its description alone,
 // without opening it: for showing or hiding what the user may ask for.
 Capabilities capabilitiesOf(const db::Database& database);

@@ -8,7 +8,6 @@
 #include "web/pages/Pages.h"
 #include "web/server/AccessLog.h"
 #include "web/server/Api.h"
-#include "web/server/LoginConnection.h"
 #include "web/server/RequestTarget.h"
 #include "web/server/Router.h"
 
@@ -247,17 +246,15 @@ WebResponse WebApp::signIn(const WebRequest& request)
         return again(400, QStringLiteral("Type the password of your login."));
     Session session;
     session.login = login;
-    QString connection;
     try {
-        connection = connectionAs(m_options.database.server, login, password);
-        session.database = db::Database::ofServer(connection);
+        session.database = store::serverAs(m_options.database, login, password);
         const auto store = store::openStore(session.database);
         session.mayDelete = store->capabilities().deleteSurveys.value_or(false);
     } catch (const db::DbError& error) {
         if (error.failure() == db::Failure::LoginRefused || error.failure() == db::Failure::PasswordNeeded)
             return again(401, QStringLiteral("The agency server refused this login or its password: check "
                                              "both and try again."));
-        return again(503, db::hidePasswords(error.message(), connection));
+        return again(503, db::hidePasswords(error.message(), session.database.server));
     }
     session.formToken = randomHex(32);
     const QString id = m_sessions.open(std::move(session));

@@ -2,15 +2,18 @@
 --public shows, HTTPS, and a database server that stops: told without a
 password, in pages or in the server's log."""
 
+import http.client
 import os
 import re
 import shutil
+import ssl
 import subprocess
 import tempfile
 import time
 import unittest
 
-from webtest import ADMIN_PASSWORD, BATCHES, OFFICER_PASSWORD, PgCluster, Web, file_database, run
+from webtest import (ADMIN_PASSWORD, BATCHES, LOGGEN, OFFICER_PASSWORD, PgCluster, Web, file_database, free_port,
+                     run)
 
 B0 = BATCHES[0]
 PUBLIC_PASSWORD = "view-pw"
@@ -224,6 +227,75 @@ class OverTls(unittest.TestCase):
             self.assertEqual(refused.returncode, 1)
             self.assertIn(cert.encode(), refused.stderr)
         finally:
+            shutil.rmtree(folder, ignore_errors=True)
+            shutil.rmtree(keys, ignore_errors=True)
+
+    def test_behind_the_documented_proxy(self):
+        """The README's nginx setup as it stands (its port, certificate and
+        the address of pelmor-web aside) passes pages and a download of more
+        than nginx's default body limit."""
+        folder, keys = file_database(), tempfile.mkdtemp()
+        readme = open(os.path.join(os.path.dirname(__file__), "..", "..", "..", "README.md")).read()
+        block = re.search(r"\n(    server \{\n.*?\n    \})\n", readme, re.S).group(1)
+        web = Web("--db", folder)
+        port = free_port()
+        cert, key = os.path.join(keys, "cert.pem"), os.path.join(keys, "key.pem")
+        run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", key, "-out", cert,
+             "-days", "1", "-subj", "/CN=localhost"])
+        block = re.sub(r"listen 443 ssl;", f"listen 127.0.0.1:{port} ssl;", block)
+        block = re.sub(r"ssl_certificate +\S+;", f"ssl_certificate {cert};", block)
+        block = re.sub(r"ssl_certificate_key +\S+;", f"ssl_certificate_key {key};", block)
+        block = block.replace("http://127.0.0.1:8080", f"http://127.0.0.1:{web.port}")
+        temp = " ".join(f"{kind}_temp_path {keys}/{kind};" for kind in ("client_body", "proxy", "fastcgi",
+                                                                           "uwsgi", "scgi"))
+        with open(os.path.join(keys, "nginx.conf"), "w") as conf:
+            conf.write(("user root;\n" if os.geteuid() == 0 else "") +
+                       f"pid {keys}/nginx.pid;\nerror_log {keys}/error.log;\nevents {{}}\n"
+                       f"http {{ access_log off; {temp}\n{block}\n}}\n")
+        nginx = subprocess.Popen(["/usr/sbin/nginx", "-p", keys, "-c", os.path.join(keys, "nginx.conf"),
+                                  "-g", "daemon off;"], stderr=subprocess.PIPE)
+        try:
+            context = ssl.create_default_context()
+            context.check_hostname, context.verify_mode = False, ssl.CERT_NONE
+
+            def through(method, path, body=None, headers=None):
+                for _ in range(50):
+                    try:
+                        connection = http.client.HTTPSConnection("127.0.0.1", port, timeout=60,
+                                                                 context=context)
+                        connection.request(method, path, body=body, headers=headers or {})
+                        reply = connection.getresponse()
+                        content = reply.read()
+                        connection.close()
+                        return reply.status, reply, content
+                    except ConnectionRefusedError:
+                        time.sleep(0.1)
+                raise AssertionError(nginx.stderr.read().decode())
+
+            status, reply, page = through("GET", "/surveys/new")
+            self.assertEqual(status, 200, page)
+            cookie = reply.getheader("Set-Cookie").split(";")[0]
+            token = re.search(rb'name="token" value="([0-9a-f]+)"', page).group(1).decode()
+            log = os.path.join(keys, "big.rsx")
+            run([LOGGEN, "--rsx", "--start-date", "06/01/2026", "--vehicles", "200000", "--seed", "5", "-o",
+                 log])
+            boundary = "pelmorBoundary"
+            fields = {"token": token, "location": "Proxy Road", "direction": "North", "zone": "School"}
+            body = b"".join(f'--{boundary}\r\nContent-Disposition: form-data; name="{name}"\r\n\r\n{value}\r\n'
+                            .encode() for name, value in fields.items())
+            body += (f'--{boundary}\r\nContent-Disposition: form-data; name="file"; filename="big.rsx"\r\n'
+                     "Content-Type: application/octet-stream\r\n\r\n").encode()
+            body += open(log, "rb").read() + f"\r\n--{boundary}--\r\n".encode()
+            self.assertGreater(len(body), 1 << 20, "more than nginx takes without the README's limit")
+            status, reply, page = through("POST", "/surveys/new", body, {
+                "Content-Type": f"multipart/form-data; boundary={boundary}", "Cookie": cookie})
+            self.assertEqual(status, 303, page)
+            self.assertEqual(reply.getheader("Location"), "/surveys/060126-A")
+            self.assertEqual(through("GET", "/surveys/060126-A", headers={"Cookie": cookie})[0], 200)
+        finally:
+            nginx.terminate()
+            nginx.wait(20)
+            web.close()
             shutil.rmtree(folder, ignore_errors=True)
             shutil.rmtree(keys, ignore_errors=True)
 

@@ -1,7 +1,7 @@
-#include "web/server/LoginConnection.h"
+#include "store/SurveyStore.h"
 
-#include "db/DbError.h"
 #include "db/HiddenPasswords.h"
+#include "db/ServerChoice.h"
 
 #include <QStringList>
 
@@ -9,21 +9,11 @@
 
 #include <memory>
 
-namespace pelmor::web::server {
-namespace {
+namespace pelmor::store {
 
-QString quoted(const QString& value)
+db::Database serverAs(const db::Database& database, const QString& login, const QString& password)
 {
-    QString escaped = value;
-    escaped.replace(QLatin1Char('\\'), QLatin1String("\\\\"));
-    escaped.replace(QLatin1Char('\''), QLatin1String("\\'"));
-    return QLatin1Char('\'') + escaped + QLatin1Char('\'');
-}
-
-} // namespace
-
-QString connectionAs(const QString& server, const QString& login, const QString& password)
-{
+    const QString& server = database.server;
     char* error = nullptr;
     const std::unique_ptr<PQconninfoOption, decltype(&PQconninfoFree)> options(
         PQconninfoParse(server.toUtf8().constData(), &error), &PQconninfoFree);
@@ -41,11 +31,13 @@ QString connectionAs(const QString& server, const QString& login, const QString&
         const QByteArray keyword(option->keyword);
         if (!option->val || keyword == "user" || keyword == "password" || keyword == "passfile")
             continue;
-        parts << QString::fromLatin1(keyword) + QLatin1Char('=') + quoted(QString::fromUtf8(option->val));
+        parts << QString::fromLatin1(keyword) + QLatin1Char('=') +
+                     db::quotedConnectionValue(QString::fromUtf8(option->val));
     }
-    parts << QStringLiteral("user=") + quoted(login) << QStringLiteral("password=") + quoted(password)
+    parts << QStringLiteral("user=") + db::quotedConnectionValue(login)
+          << QStringLiteral("password=") + db::quotedConnectionValue(password)
           << QStringLiteral("passfile='/dev/null'");
-    return parts.join(QLatin1Char(' '));
+    return db::Database::ofServer(parts.join(QLatin1Char(' ')));
 }
 
-} // namespace pelmor::web::server
+} // namespace pelmor::store
