@@ -20,52 +20,55 @@ QDateTime clockDateTimeOf(qint64 minute)
 
 } // namespace
 
+namespace {
+
+// Each length with its key in an address, its name and its minutes.
+struct LengthText {
+    IntervalLength length;
+    const char* key;
+    const char* name;
+    int minutes;
+};
+
+constexpr LengthText kLengths[] = {
+    {IntervalLength::QuarterHour, "15m", "15 minutes", 15},
+    {IntervalLength::Hour, "1h", "1 hour", 60},
+    {IntervalLength::Day, "1d", "1 day", int(kMinutesInDay)},
+};
+
+const LengthText& textOf(IntervalLength length)
+{
+    for (const LengthText& entry : kLengths) {
+        if (entry.length == length)
+            return entry;
+    }
+    return kLengths[1];
+}
+
+} // namespace
+
 QString intervalKey(IntervalLength length)
 {
-    switch (length) {
-    case IntervalLength::QuarterHour:
-        return QStringLiteral("15m");
-    case IntervalLength::Hour:
-        return QStringLiteral("1h");
-    case IntervalLength::Day:
-        return QStringLiteral("1d");
-    }
-    return QString();
+    return QLatin1String(textOf(length).key);
 }
 
 std::optional<IntervalLength> intervalLengthOf(const QString& key)
 {
-    for (IntervalLength length : {IntervalLength::QuarterHour, IntervalLength::Hour, IntervalLength::Day}) {
-        if (key == intervalKey(length))
-            return length;
+    for (const LengthText& entry : kLengths) {
+        if (key == QLatin1String(entry.key))
+            return entry.length;
     }
     return std::nullopt;
 }
 
 QString intervalName(IntervalLength length)
 {
-    switch (length) {
-    case IntervalLength::QuarterHour:
-        return QStringLiteral("15 minutes");
-    case IntervalLength::Hour:
-        return QStringLiteral("1 hour");
-    case IntervalLength::Day:
-        return QStringLiteral("1 day");
-    }
-    return QString();
+    return QLatin1String(textOf(length).name);
 }
 
 int intervalMinutes(IntervalLength length)
 {
-    switch (length) {
-    case IntervalLength::QuarterHour:
-        return 15;
-    case IntervalLength::Hour:
-        return 60;
-    case IntervalLength::Day:
-        return int(kMinutesInDay);
-    }
-    return 60;
+    return textOf(length).minutes;
 }
 
 IntervalTally::IntervalTally(const IntervalRequest& request)
