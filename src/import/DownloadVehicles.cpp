@@ -55,6 +55,13 @@ const db::FieldInfo& vehicleField(const char* name)
     return vehicles->fields[size_t(vehicles->fieldIndex(QLatin1String(name)))];
 }
 
+DownloadVehicles::DownloadVehicles(std::vector<DownloadVehicle> vehicles)
+    : m_ended(true)
+    , m_vehicles(std::move(vehicles))
+    , m_firstBad(qsizetype(m_vehicles.size()))
+{
+}
+
 DownloadVehicles::DownloadVehicles(QByteArrayView buffer)
 {
     const db::FieldInfo& offsetField = vehicleField("Offset");

@@ -21,6 +21,9 @@ struct DownloadVehicle {
     qint64 offset = 0;
     qint64 speed = 0;
     quint32 direction = 0;
+    // The vehicle's length as another device's log gives it; negative when
+    // the log gives none (the sign's own never does).
+    float length = -1.0f;
     // Set when the offset or the speed text is no whole number; the number
     // is then 0.
     bool badOffset = false;
@@ -37,6 +40,9 @@ public:
     // and the refusal of the first such vehicle is kept for the import to
     // tell when it reaches that vehicle.
     explicit DownloadVehicles(QByteArrayView buffer);
+    // Vehicles read from another device's log, whole numbers all, each
+    // with a one-character direction ("+", "-" or "?") as its code.
+    explicit DownloadVehicles(std::vector<DownloadVehicle> vehicles);
 
     // False when the log has no end mark to walk back from; there are then
     // no vehicles.

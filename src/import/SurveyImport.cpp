@@ -180,8 +180,13 @@ VehicleClock vehicleClock(qint64 offset, int startHour, int startMinute)
     return {static_cast<int>(hour), static_cast<int>(minute), days};
 }
 
-ImportResult importSurvey(const db::Database& database, const SurveyHeader& typed, const QByteArray& buffer,
-                          ImportReport& report)
+namespace {
+
+// Stores the vehicles `readVehicles` gives (read once the header has passed
+// its checks and the store is open) as importSurvey describes.
+ImportResult storeSurvey(const db::Database& database, const SurveyHeader& typed,
+                         const std::function<const DownloadVehicles&()>& readVehicles,
+                         const VehicleOrigin& origin, ImportReport& report)
 {
     ImportResult result;
     const auto refuse = [&](const QString& message, HeaderField field) {
@@ -210,7 +215,7 @@ ImportResult importSurvey(const db::Database& database, const SurveyHeader& type
         // The header check has read the start date and time.
         const QDateTime start = *text::parseStart(header.startDate, header.startTime);
         // The download's vehicles, read once for every step below.
-        const DownloadVehicles download(buffer);
+        const DownloadVehicles& download = readVehicles();
         const std::optional<QByteArray> fingerprint = fingerprintOf(download);
         // Looked for first without the lock, so that no question is asked
         // about a download that is refused.
@@ -221,7 +226,7 @@ ImportResult importSurvey(const db::Database& database, const SurveyHeader& type
         // Asked before the survey is begun: no question waits on the user
         // while the database is locked.
         const QString question =
-            unitQuestion(header.unit, statedUnit(buffer), postedLimitOf(header), download.medianSpeed());
+            unitQuestion(header.unit, origin.statedUnit, postedLimitOf(header), download.medianSpeed());
         if (!question.isEmpty() && !report.confirm(question)) {
             result.field = HeaderField::Unit;
             return result;
@@ -297,6 +302,27 @@ ImportResult importSurvey(const db::Database& database, const SurveyHeader& type
             report.message(notRemembered);
     }
     return result;
+}
+
+} // namespace
+
+ImportResult importSurvey(const db::Database& database, const SurveyHeader& header, const QByteArray& buffer,
+                          ImportReport& report)
+{
+    std::optional<DownloadVehicles> download;
+    const auto read = [&]() -> const DownloadVehicles& {
+        download.emplace(buffer);
+        return *download;
+    };
+    return storeSurvey(database, header, read, VehicleOrigin{statedUnit(buffer), QString()}, report);
+}
+
+ImportResult importVehicles(const db::Database& database, const SurveyHeader& header,
+                            const DownloadVehicles& vehicles, const VehicleOrigin& origin,
+                            ImportReport& report)
+{
+    return storeSurvey(
+        database, header, [&]() -> const DownloadVehicles& { return vehicles; }, origin, report);
 }
 
 } // namespace pelmor::import

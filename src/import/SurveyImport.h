@@ -108,4 +108,22 @@ struct ImportResult {
 ImportResult importSurvey(const db::Database& database, const SurveyHeader& header, const QByteArray& buffer,
                           ImportReport& report);
 
+class DownloadVehicles;
+
+// What a survey's vehicles came from, besides the vehicles themselves.
+struct VehicleOrigin {
+    // The unit the log states for its speeds ("MPH" or "KPH"); empty when
+    // it states none.
+    QString statedUnit;
+    // The device and log layout the vehicles were read with, kept with the
+    // survey; empty for the sign's own download.
+    QString source;
+};
+
+// Stores vehicles read from another device's log as importSurvey stores a
+// download, with the same checks, questions, messages and outcomes.
+ImportResult importVehicles(const db::Database& database, const SurveyHeader& header,
+                            const DownloadVehicles& vehicles, const VehicleOrigin& origin,
+                            ImportReport& report);
+
 } // namespace pelmor::import
