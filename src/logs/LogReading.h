@@ -1,0 +1,88 @@
+#pragma once
+
+#include "logs/LogLayout.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QString>
+
+#include <functional>
+#include <vector>
+
+// Reading another device's per-vehicle log with a layout: each line becomes
+// a vehicle or is refused with its reason, and what real logs bring (lines
+// out of time order, a vehicle seen twice, gaps, clock changes) is told, not
+// silently changed.
+namespace pelmor::logs {
+
+struct LoggedVehicle {
+    QDateTime time; // local clock time as the log gives it (its offset when it gives one)
+    qint64 speed = 0;
+    Travel travel = Travel::Unknown;
+    float length = -1.0f; // negative: none
+    qint64 line = 0;      // 1-based line of the file
+};
+
+struct RefusedLine {
+    qint64 line = 0;
+    int column = 0; // 0: the line as a whole
+    QString reason; // names the column: "column 3 (speed): \"abc\" is no whole number"
+};
+
+struct LogGap {
+    QDateTime from;
+    QDateTime to;
+};
+
+struct ClockChange {
+    qint64 line = 0;
+    QDateTime before;
+    QDateTime after;
+};
+
+struct ReadLog {
+    QString encoding; // "UTF-8", "UTF-8 with byte order mark", "UTF-16LE", "UTF-16BE", "Windows-1252"
+    qint64 lines = 0; // lines looked at, skipped lines and blank lines not counted
+    std::vector<LoggedVehicle> vehicles; // in time order
+    qint64 refused = 0;
+    std::vector<RefusedLine> firstRefused; // at most 10
+    qint64 outOfOrder = 0;                 // lines that came before an earlier time; sorted
+    qint64 seenTwice = 0;                  // same second and speed in both directions
+    std::vector<LogGap> gaps;              // no vehicle for longer than the gap limit
+    std::vector<ClockChange> clockChanges; // a jump of the clock by a whole hour
+
+    // What the officer is told: one line each for the counts above that are
+    // not zero, the refused lines summed up with the first line numbers.
+    QStringList findings(const QString& fileName) const;
+};
+
+struct ReadOptions {
+    QString unit;             // "MPH"/"KPH" when the layout leaves it to the user
+    qint64 gapSeconds = 1800; // a pause longer than this is a gap
+    std::function<void(qint64 done, qint64 total)> progress; // bytes
+    std::function<bool()> cancelled;
+};
+
+// Reads the whole file's bytes. Throws LogError naming the file and, where
+// it is one, the column: an empty file, a file with no vehicle, a layout
+// that does not fit (every line refused), a cancel.
+ReadLog readLog(const QByteArray& bytes, const LogLayout& layout, const QString& fileName,
+                const ReadOptions& options);
+
+class LogError : public std::runtime_error {
+public:
+    explicit LogError(const QString& message)
+        : std::runtime_error(message.toStdString())
+    {
+    }
+    QString message() const { return QString::fromUtf8(what()); }
+};
+
+// The layout that fits a file best: separator, date and time columns and
+// formats, speed, direction and length columns guessed from its first lines.
+LogLayout guessLayout(const QByteArray& bytes);
+
+// The first lines of a file split by a layout, for showing as a table.
+std::vector<QStringList> firstRows(const QByteArray& bytes, const LogLayout& layout, int count);
+
+} // namespace pelmor::logs
