@@ -30,16 +30,18 @@ function(pelmor_add_library name)
     target_link_libraries(${name} PUBLIC ${ARG_LIBS} PRIVATE ${ARG_PRIVATE_LIBS})
 endfunction()
 
-# pelmor_add_test(<name> SOURCES ... [LIBS ...] [FUNCTIONS ...] [MANY_PROCESSES])
+# pelmor_add_test(<name> SOURCES ... [LIBS ...] [FUNCTIONS ...] [MANY_PROCESSES | FIRST_PASS_ONLY])
 # Builds a Qt Test program and registers it with CTest, offscreen, with the
 # test data folders handed in as compile definitions. With FUNCTIONS each
 # named test function is a CTest test of its own, <name>_<function>, so
 # long ones run side by side. MANY_PROCESSES marks a test that kills or races
 # the headless tool hundreds of times: labelled many_processes, and left out
 # of the sanitizer build, which runs the tool's code through the other tests.
+# FIRST_PASS_ONLY marks another test left out of that build (labelled
+# first_pass_only): one whose code under test the other tests reach there.
 function(pelmor_add_test name)
-    cmake_parse_arguments(ARG "MANY_PROCESSES" "TIMEOUT" "SOURCES;LIBS;FUNCTIONS" ${ARGN})
-    if(ARG_MANY_PROCESSES AND PELMOR_SANITIZE)
+    cmake_parse_arguments(ARG "MANY_PROCESSES;FIRST_PASS_ONLY" "TIMEOUT" "SOURCES;LIBS;FUNCTIONS" ${ARGN})
+    if((ARG_MANY_PROCESSES OR ARG_FIRST_PASS_ONLY) AND PELMOR_SANITIZE)
         add_executable(${name} EXCLUDE_FROM_ALL ${ARG_SOURCES})
     else()
         add_executable(${name} ${ARG_SOURCES})
@@ -76,6 +78,8 @@ function(pelmor_add_test name)
             TIMEOUT ${ARG_TIMEOUT})
         if(ARG_MANY_PROCESSES)
             set_tests_properties(${test} PROPERTIES LABELS many_processes)
+        elseif(ARG_FIRST_PASS_ONLY)
+            set_tests_properties(${test} PROPERTIES LABELS first_pass_only)
         endif()
     endforeach()
 endfunction()
