@@ -71,7 +71,8 @@ public:
             const VehicleClock clock = vehicleClock(vehicle.offset, m_startHour, m_startMinute);
             const int second = secondOfDay(clock);
             m_survey.addVehicle(vehicle.offset, download.direction(vehicle), vehicle.speed, second,
-                                dateOf(clock.days));
+                                dateOf(clock.days),
+                                vehicle.length >= 0 ? std::optional<double>(vehicle.length) : std::nullopt);
             if ((index + 1) % 4096 == 0) {
                 if (m_report.cancelled())
                     throw Cancelled();
@@ -236,7 +237,7 @@ ImportResult storeSurvey(const db::Database& database, const SurveyHeader& typed
         // program stores the same download or batch number between the
         // checks and the writes: the writer holds the database's write lock
         // and has claimed the batch number (or thrown DuplicateBatch).
-        NewSurvey survey(*store, headerRow(header));
+        NewSurvey survey(*store, headerRow(header), origin.source);
         using Outcome = ImportResult::Outcome;
         if (const auto batch = surveyHolding(*store, fingerprint))
             throw LateRefusal{messages::alreadyStored(*batch), QString(), Outcome::Refused, HeaderField::None,

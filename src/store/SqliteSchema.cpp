@@ -73,6 +73,14 @@ QString sqlType(FieldKind kind)
     return kind == FieldKind::Integer ? QStringLiteral("INTEGER") : QStringLiteral("TEXT");
 }
 
+QString addColumnStatement(const AddedColumn& column)
+{
+    return QStringLiteral("ALTER TABLE \"%1\" ADD COLUMN \"%2\" %3")
+        .arg(QLatin1String(column.table), QLatin1String(column.name), QLatin1String(column.type));
+}
+
+QStringList addedTableStatements(int version);
+
 } // namespace
 
 int TableInfo::fieldIndex(const QString& fieldName) const
@@ -145,6 +153,11 @@ QStringList schemaStatements(int version)
         statements << downloadStatements() << QStringLiteral("PRAGMA user_version = 3");
     if (version >= kVehicleCountsVersion)
         statements << vehicleCountStatements() << QStringLiteral("PRAGMA user_version = 4");
+    if (version >= kLengthsVersion) {
+        for (const AddedColumn& column : addedColumns())
+            statements << addColumnStatement(column);
+        statements << addedTableStatements(kLengthsVersion) << QStringLiteral("PRAGMA user_version = 5");
+    }
     return statements;
 }
 
@@ -171,7 +184,16 @@ const std::vector<AddedTable>& addedTables()
         // take for lost rows of another table of the same columns.
         {"Survey_Vehicles", kVehicleCountsVersion,
          "\"Batch_Number\" TEXT PRIMARY KEY, \"Vehicles\" INTEGER NOT NULL", true, true},
+        // Only surveys read from another device's log have a source.
+        {"Survey_Source", kLengthsVersion, "\"Batch_Number\" TEXT PRIMARY KEY, \"Source\" TEXT NOT NULL",
+         true, true},
     };
+    return all;
+}
+
+const std::vector<AddedColumn>& addedColumns()
+{
+    static const std::vector<AddedColumn> all = {{"Veh_Data", "Length", "REAL", kLengthsVersion}};
     return all;
 }
 
@@ -209,6 +231,35 @@ QStringList siteStatements()
 QStringList downloadStatements()
 {
     return addedTableStatements(kDownloadsVersion);
+}
+
+namespace {
+
+bool hasColumn(Connection& connection, const char* table, const char* name)
+{
+    SqliteStatement present(connection, QStringLiteral("SELECT 1 FROM pragma_table_info(?) WHERE name = ?"));
+    present.bind(0, QString::fromLatin1(table));
+    present.bind(1, QString::fromLatin1(name));
+    const bool found = present.nextRow();
+    present.reset();
+    return found;
+}
+
+} // namespace
+
+bool hasVehicleLengths(Connection& connection)
+{
+    return hasColumn(connection, "Veh_Data", "Length");
+}
+
+QStringList lengthStatements(Connection& connection)
+{
+    QStringList statements;
+    for (const AddedColumn& column : addedColumns()) {
+        if (column.version == kLengthsVersion && !hasColumn(connection, column.table, column.name))
+            statements << addColumnStatement(column);
+    }
+    return statements << addedTableStatements(kLengthsVersion);
 }
 
 QStringList vehicleCountStatements()
@@ -352,6 +403,9 @@ QStringList upgradeSchema(Connection& connection)
                     "\"Batch_Number\", count(*) FROM \"Veh_Data\" WHERE \"Batch_Number\" IN (SELECT "
                     "\"Batch_Number\" FROM \"Header\") GROUP BY \"Batch_Number\""));
             }
+            // A repaired file may hold the column already.
+            for (const QString& upgrade : lengthStatements(connection))
+                connection.executeUnlogged(upgrade);
             connection.executeUnlogged(QStringLiteral("PRAGMA user_version = %1").arg(kSchemaVersion));
             connection.executeUnlogged(QStringLiteral("COMMIT"));
             return {};
