@@ -233,30 +233,20 @@ QStringList downloadStatements()
     return addedTableStatements(kDownloadsVersion);
 }
 
-namespace {
-
-bool hasColumn(Connection& connection, const char* table, const char* name)
+bool hasVehicleLengths(Connection& connection)
 {
-    SqliteStatement present(connection, QStringLiteral("SELECT 1 FROM pragma_table_info(?) WHERE name = ?"));
-    present.bind(0, QString::fromLatin1(table));
-    present.bind(1, QString::fromLatin1(name));
-    const bool found = present.nextRow();
-    present.reset();
+    SqliteStatement column(
+        connection, QStringLiteral("SELECT 1 FROM pragma_table_info('Veh_Data') WHERE name = 'Length'"));
+    const bool found = column.nextRow();
+    column.reset();
     return found;
 }
 
-} // namespace
-
-bool hasVehicleLengths(Connection& connection)
-{
-    return hasColumn(connection, "Veh_Data", "Length");
-}
-
-QStringList lengthStatements(Connection& connection)
+QStringList lengthStatements()
 {
     QStringList statements;
     for (const AddedColumn& column : addedColumns()) {
-        if (column.version == kLengthsVersion && !hasColumn(connection, column.table, column.name))
+        if (column.version == kLengthsVersion)
             statements << addColumnStatement(column);
     }
     return statements << addedTableStatements(kLengthsVersion);
@@ -403,9 +393,11 @@ QStringList upgradeSchema(Connection& connection)
                     "\"Batch_Number\", count(*) FROM \"Veh_Data\" WHERE \"Batch_Number\" IN (SELECT "
                     "\"Batch_Number\" FROM \"Header\") GROUP BY \"Batch_Number\""));
             }
-            // A repaired file may hold the column already.
-            for (const QString& upgrade : lengthStatements(connection))
-                connection.executeUnlogged(upgrade);
+            // A repaired file holds the lengths' column and table already.
+            if (!hasVehicleLengths(connection)) {
+                for (const QString& upgrade : lengthStatements())
+                    connection.executeUnlogged(upgrade);
+            }
             connection.executeUnlogged(QStringLiteral("PRAGMA user_version = %1").arg(kSchemaVersion));
             connection.executeUnlogged(QStringLiteral("COMMIT"));
             return {};

@@ -120,9 +120,8 @@ QStringList downloadStatements();
 QStringList vehicleCountStatements();
 
 // The statements that add the vehicles' lengths and the table of the
-// surveys' sources (version 5), each only where it is missing from the file
-// `connection` holds.
-QStringList lengthStatements(db::Connection& connection);
+// surveys' sources (version 5) to a file that has neither.
+QStringList lengthStatements();
 
 // Whether the file's vehicle rows have their length column: a file not yet
 // brought up to date (read-only, or holding a batch number twice) has none.
