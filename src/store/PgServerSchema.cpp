@@ -560,8 +560,8 @@ QStringList versionEight()
             "@S@.\"Header\" (\"Batch_Number\") ON DELETE CASCADE, \"Source\" text NOT NULL "
             "CONSTRAINT \"Survey_Source_Text\" CHECK (pg_catalog.char_length(\"Source\") BETWEEN 1 "
             "AND 200 AND \"Source\" !~ '[\\x01-\\x1f\\x7f-\\x9f]'))"),
-        QStringLiteral("DROP FUNCTION @S@.\"Finish_Survey\"(jsonb, jsonb, bytea, text, text)"),
-        finishSurvey(", source text", R"sql(    IF source IS NOT NULL THEN
+        QStringLiteral("DROP FUNCTION IF EXISTS @S@.\"Finish_Survey\"(jsonb, jsonb, bytea, text, text)"),
+        finishSurvey(", source text DEFAULT NULL", R"sql(    IF source IS NOT NULL THEN
         INSERT INTO @S@."Survey_Source" ("Batch_Number", "Source") VALUES (h."Batch_Number", source);
     END IF;)sql"),
     };
