@@ -184,9 +184,10 @@ const std::vector<AddedTable>& addedTables()
         // take for lost rows of another table of the same columns.
         {"Survey_Vehicles", kVehicleCountsVersion,
          "\"Batch_Number\" TEXT PRIMARY KEY, \"Vehicles\" INTEGER NOT NULL", true, true},
-        // Only surveys read from another device's log have a source.
+        // Only surveys read from another device's log have a source. Its
+        // rows have row numbers, by which a repair saves them.
         {"Survey_Source", kLengthsVersion, "\"Batch_Number\" TEXT PRIMARY KEY, \"Source\" TEXT NOT NULL",
-         true, true},
+         true},
     };
     return all;
 }

@@ -390,8 +390,9 @@ private Q_SLOTS:
                            "DELETE FROM \"Header\""),
             QString(), QString());
         row("every survey emptied at once",
-            QStringLiteral(
-                "TRUNCATE \"Site_Survey\", \"Survey_Download\", \"Summary\", \"Veh_Data\", \"Header\""),
+            QStringLiteral("TRUNCATE \"Site_Survey\", \"Survey_Download\", \"Survey_Source\", \"Summary\", "
+                           "\"Veh_Data\", "
+                           "\"Header\""),
             QString(), QString());
     }
     void listedCountsFollowChanges()
