@@ -273,17 +273,20 @@ private:
 };
 
 // An index that holds every column of its table: each entry is a whole row
-// with its row number at the end.
+// with its row number at the end. The index of an older layout lacks the
+// keys of the columns added since, at its end.
 struct CoveringIndex {
     QString name;
     TableSalvage* table;
     std::vector<int> columnOfKey; // the table column each key of the index holds
+    size_t keysOfAll = 0;         // the keys of the columns every row holds, first
 
     bool fits(const StoredRecord& entry) const
     {
-        if (entry.size() != columnOfKey.size() + 1 || entry.back().kind != StoredValue::Kind::Integer)
+        if (entry.size() < keysOfAll + 1 || entry.size() > columnOfKey.size() + 1 ||
+            entry.back().kind != StoredValue::Kind::Integer)
             return false;
-        for (size_t i = 0; i < columnOfKey.size(); ++i) {
+        for (size_t i = 0; i + 1 < entry.size(); ++i) {
             if (!table->fits(size_t(columnOfKey[i]), entry[i]))
                 return false;
         }
@@ -293,7 +296,7 @@ struct CoveringIndex {
     void store(const StoredRecord& entry) const
     {
         std::vector<const StoredValue*> values(table->shape().columns.size());
-        for (size_t i = 0; i < columnOfKey.size(); ++i)
+        for (size_t i = 0; i + 1 < entry.size(); ++i)
             values[size_t(columnOfKey[i])] = &entry[i];
         table->store(entry.back().integer, values);
     }
@@ -315,17 +318,21 @@ public:
             if (!table)
                 continue;
             const TableShape& shape = table->shape();
-            // An index that holds every column but those a later layout
-            // added gives whole rows, without what was added.
             std::set<int> held(index.columns.begin(), index.columns.end());
             held.insert(shape.rowNumberColumn);
             held.erase(-1);
-            const bool holdsAll = std::all_of(
-                held.begin(), held.end(), [&shape](int column) { return size_t(column) < shape.heldByAll; });
-            const size_t columns = shape.heldByAll - (shape.rowNumberColumn >= 0 ? 1 : 0);
+            const size_t columns = shape.columns.size() - (shape.rowNumberColumn >= 0 ? 1 : 0);
+            // The keys of the columns a later layout added come last.
+            const auto firstAdded =
+                std::find_if(index.columns.begin(), index.columns.end(),
+                             [&shape](int column) { return size_t(column) >= shape.heldByAll; });
+            const bool addedLast = std::all_of(firstAdded, index.columns.end(), [&shape](int column) {
+                return size_t(column) >= shape.heldByAll;
+            });
             if (std::find(index.columns.begin(), index.columns.end(), -1) == index.columns.end() &&
-                index.columns.size() == columns && holdsAll && held.size() == shape.heldByAll)
-                m_indexes.push_back({index.name, table, index.columns});
+                index.columns.size() == columns && held.size() == shape.columns.size() && addedLast)
+                m_indexes.push_back(
+                    {index.name, table, index.columns, size_t(firstAdded - index.columns.begin())});
         }
     }
 

@@ -16,14 +16,12 @@ void PgSurveyStore::scanVehicles(const QString& batchNumber, VehicleOrder order,
     // Clock order is the order of the survey's clock index, as on the file:
     // vehicles of one second come in no set order, which spares the server
     // a sort of a million rows.
-    // Lengths come in stored order only, as on the file.
-    const bool lengths = order == VehicleOrder::Stored;
-    PgCursor rows(
-        m_connection,
-        QByteArray("SELECT ") + kDayNumber + ", \"Time\", \"Veh_Direction\", \"Speed\", \"Offset\", " +
-            (lengths ? "\"Length\"" : "NULL") + " FROM \"Veh_Data\" WHERE \"Batch_Number\" = $1 ORDER BY " +
-            (order == VehicleOrder::Clock ? "\"Date\", \"Time\"" : "\"Id\""),
-        {batchNumber.toUtf8()});
+    PgCursor rows(m_connection,
+                  QByteArray("SELECT ") + kDayNumber +
+                      ", \"Time\", \"Veh_Direction\", \"Speed\", \"Offset\", " +
+                      "\"Length\" FROM \"Veh_Data\" WHERE \"Batch_Number\" = $1 ORDER BY " +
+                      (order == VehicleOrder::Clock ? "\"Date\", \"Time\"" : "\"Id\""),
+                  {batchNumber.toUtf8()});
     VehicleRow vehicle;
     qint64 lastDay = -1;
     while (rows.next()) {

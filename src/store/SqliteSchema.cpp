@@ -153,11 +153,8 @@ QStringList schemaStatements(int version)
         statements << downloadStatements() << QStringLiteral("PRAGMA user_version = 3");
     if (version >= kVehicleCountsVersion)
         statements << vehicleCountStatements() << QStringLiteral("PRAGMA user_version = 4");
-    if (version >= kLengthsVersion) {
-        for (const AddedColumn& column : addedColumns())
-            statements << addColumnStatement(column);
-        statements << addedTableStatements(kLengthsVersion) << QStringLiteral("PRAGMA user_version = 5");
-    }
+    if (version >= kLengthsVersion)
+        statements << lengthStatements() << QStringLiteral("PRAGMA user_version = 5");
     return statements;
 }
 
@@ -249,6 +246,21 @@ QStringList lengthStatements()
     for (const AddedColumn& column : addedColumns()) {
         if (column.version == kLengthsVersion)
             statements << addColumnStatement(column);
+    }
+    // The vehicles' index carries the length at its end, so that a survey's
+    // vehicles are still read from the index alone, and a repair still
+    // saves whole rows from it.
+    for (const IndexInfo& index : indexes()) {
+        QStringList fields;
+        for (const QString& field : index.fields)
+            fields << QLatin1Char('"') + field + QLatin1Char('"');
+        for (const AddedColumn& column : addedColumns()) {
+            if (index.table == QLatin1String(column.table))
+                fields << QStringLiteral("\"%1\"").arg(QLatin1String(column.name));
+        }
+        statements << QStringLiteral("DROP INDEX \"%1\"").arg(index.name)
+                   << QStringLiteral("CREATE INDEX \"%1\" ON \"%2\" (%3)")
+                          .arg(index.name, index.table, fields.join(QStringLiteral(", ")));
     }
     return statements << addedTableStatements(kLengthsVersion);
 }

@@ -28,7 +28,8 @@ struct TableInfo {
 // The seven tables of the survey database, in creation order.
 const std::vector<TableInfo>& tables();
 
-// An index of a table: its name and its fields in key order.
+// An index of a table: its name and its fields in key order, as the layout
+// of version 0 has it; later layouts add their columns at its end.
 struct IndexInfo {
     QString name;
     QString table;
@@ -119,8 +120,9 @@ QStringList downloadStatements();
 // removed with its Header row.
 QStringList vehicleCountStatements();
 
-// The statements that add the vehicles' lengths and the table of the
-// surveys' sources (version 5) to a file that has neither.
+// The statements that add the vehicles' lengths (with the length at the end
+// of the vehicles' index) and the table of the surveys' sources (version 5)
+// to a file that has neither.
 QStringList lengthStatements();
 
 // Whether the file's vehicle rows have their length column: a file not yet

@@ -103,9 +103,9 @@ void SqliteSurveyStore::scanVehicles(const QString& batchNumber, VehicleOrder or
                                      const std::function<bool(const VehicleRow&)>& visit)
 {
     // In clock order the rows come straight from the index on the batch,
-    // date and time, which holds no length; in stored order they come by
-    // row id, with their lengths where the file keeps them.
-    const bool lengths = order == VehicleOrder::Stored && hasVehicleLengths(m_connection);
+    // date and time; in stored order they come by row id. A file not yet
+    // brought up to date keeps no lengths.
+    const bool lengths = hasVehicleLengths(m_connection);
     db::SqliteStatement rows(
         m_connection,
         QStringLiteral("SELECT \"Date\", \"Time\", \"Veh_Direction\", \"Speed\", \"Offset\", %1 "

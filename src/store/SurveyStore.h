@@ -89,12 +89,9 @@ struct VehicleRow {
     qint64 offset = 0; // seconds after the survey start
     QChar direction;   // '+', '-' or '?'
     qint64 speed = 0;
-    int secondOfDay = 0; // the stored clock time
-    QDate date;          // the stored date
-    // The length its log gave; none when it gave none. Read in stored
-    // order only: clock order reads the survey's index alone, which holds
-    // no length.
-    std::optional<double> length;
+    int secondOfDay = 0;          // the stored clock time
+    QDate date;                   // the stored date
+    std::optional<double> length; // as its log gave it; none when it gave none
 };
 
 // What deleting a survey would remove, for the question asked first.

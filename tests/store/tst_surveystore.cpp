@@ -272,9 +272,8 @@ QString lengthText(const std::optional<double>& length)
 }
 
 // A vehicle as a scan reads it back: writeVehicles() logs it at the whole
-// minute of its offset, counted from midnight of 05/03/2002; its length
-// comes in stored order only.
-QString readBack(const Vehicle& vehicle, bool withLength)
+// minute of its offset, counted from midnight of 05/03/2002.
+QString readBack(const Vehicle& vehicle)
 {
     return QStringLiteral("%1 %2 %3 %4 %5 %6")
         .arg(QDate(2002, 5, 3).addDays(vehicle.offset / 86400).toString(Qt::ISODate))
@@ -282,7 +281,7 @@ QString readBack(const Vehicle& vehicle, bool withLength)
         .arg(QLatin1Char(vehicle.direction[0]))
         .arg(vehicle.speed)
         .arg(vehicle.offset)
-        .arg(lengthText(withLength ? vehicle.length : std::nullopt));
+        .arg(lengthText(vehicle.length));
 }
 QString readBack(const store::VehicleRow& row)
 {
@@ -681,7 +680,7 @@ private Q_SLOTS:
         std::map<qint64, qint64> bySpeed;
         std::map<std::pair<QDate, int>, qint64> byClock;
         for (const Vehicle& vehicle : vehicles) {
-            stored << readBack(vehicle, !clockOrder);
+            stored << readBack(vehicle);
             ++bySpeed[vehicle.speed];
             ++byClock[{QDate(2002, 5, 3).addDays(vehicle.offset / 86400),
                        int(vehicle.offset % 86400 / 60 * 60)}];

@@ -214,8 +214,10 @@ void writeOlderDatabase(const QString& path, const QStringList& headerBatches, i
     // what came later.
     if (version >= store::kDownloadsVersion && version < store::kSchemaVersion) {
         store::openStore({path});
-        QString older = QStringLiteral("DROP TABLE \"Survey_Source\"; ALTER TABLE \"Veh_Data\" DROP COLUMN "
-                                       "\"Length\"; ");
+        QString older = QStringLiteral(
+            "DROP TABLE Survey_Source; DROP INDEX Veh_Data_Batch_Date_Time; ALTER TABLE Veh_Data DROP COLUMN "
+            "Length; CREATE INDEX Veh_Data_Batch_Date_Time ON Veh_Data (Batch_Number, Date, Time, Speed, "
+            "Veh_Direction, Offset); ");
         if (version < store::kVehicleCountsVersion)
             older += QStringLiteral(
                 "DROP TRIGGER \"Header_Takes_Vehicle_Count\"; DROP TABLE \"Survey_Vehicles\"; ");
