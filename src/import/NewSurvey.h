@@ -9,7 +9,6 @@
 
 #include <memory>
 #include <optional>
-#include <optional>
 
 namespace pelmor::import {
 
