@@ -47,14 +47,14 @@ void storeAll(store::SurveyStore& store, int surveys, int vehicles, int sites)
     for (int survey = 0; survey < surveys; ++survey) {
         const survey::HeaderRow header = headerOf(survey, sites);
         QRandomGenerator random{quint32(survey)};
-        const auto writer = store.beginSurvey(header);
+        const auto writer = store.beginSurvey(header, QString());
         const QDate day = QDate::fromString(header.date, QStringLiteral("MM/dd/yyyy"));
         const int base = header.radarMode == QLatin1String("KPH") ? 48 : 30;
         for (int i = 0; i < vehicles; ++i) {
             const qint64 offset = qint64(i) * 2 * 86400 / vehicles;
             writer->addVehicle(offset, QByteArrayView(i % 2 ? "+" : "-"), base - 10 + random.bounded(24),
                                int((8 * 3600 + offset) % 86400) / 60 * 60,
-                               day.addDays((8 * 3600 + offset) / 86400));
+                               day.addDays((8 * 3600 + offset) / 86400), std::nullopt);
         }
         // Stored without a site: the figures of all are worked out below.
         const stats::SummaryInputs inputs{header.batchNumber, header.violationAlert, header.radarMode,

@@ -278,6 +278,14 @@ QGroupBox* ReportsTab::buildSurveyFrame()
     m_values.insert(performedBy->objectName(), performedBy);
     grid->addWidget(performedBy, 5, 6, 1, 2);
 
+    m_sourceCaption = ui::makeCaption(QStringLiteral("Vehicles Read From:"), m_surveyFrame,
+                                      QStringLiteral("Vehicle_SourceCaption"));
+    grid->addWidget(m_sourceCaption, 6, 0, 1, 3);
+    m_source = ui::makeValueLabel(QStringLiteral("Vehicle_Source"), m_surveyFrame);
+    grid->addWidget(m_source, 6, 3, 1, 5);
+    m_sourceCaption->hide();
+    m_source->hide();
+
     // Locations and agency names are long; dates and times are short.
     grid->setColumnStretch(3, 3);
     grid->setColumnStretch(5, 2);
@@ -502,6 +510,9 @@ void ReportsTab::showSurvey()
         texts.insert(field, text);
     for (const FieldLabel& shown : kHeaderFields)
         m_values.value(QLatin1String(shown.label))->setText(texts.value(QLatin1String(shown.field)));
+    m_source->setText(shown.source);
+    m_sourceCaption->setVisible(!shown.source.isEmpty());
+    m_source->setVisible(!shown.source.isEmpty());
     texts.clear();
     for (const auto& [field, text] : shown.summary.storedFields())
         texts.insert(field, text);

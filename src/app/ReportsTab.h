@@ -97,6 +97,10 @@ private:
     QLineEdit* m_officerBox = nullptr;
     QLabel* m_unitLabel = nullptr;
     QLabel* m_bandHeading = nullptr;
+    // Where the survey's vehicles came from, shown only for a survey read
+    // from another device's log.
+    QLabel* m_sourceCaption = nullptr;
+    QLabel* m_source = nullptr;
     std::array<QLabel*, 6> m_bandCaptions{};
     QComboBox* m_reportChoice = nullptr;
     QPushButton* m_printButton = nullptr;

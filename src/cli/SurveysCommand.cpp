@@ -53,6 +53,9 @@ int runSummary(const QCommandLineParser& parser, Context& context)
     }
     for (const auto& [field, text] : survey.value->summary.storedFields())
         context.out << field << ": " << text << '\n';
+    // Only a survey read from another device's log says where it came from.
+    if (!survey.value->source.isEmpty())
+        context.out << "Source: " << survey.value->source << '\n';
     return 0;
 }
 

@@ -10,6 +10,7 @@
 #include "survey/SurveyRecord.h"
 #include "worker/BackgroundTask.h"
 
+#include <QLocale>
 #include <QTime>
 
 namespace pelmor::csv {
@@ -28,7 +29,7 @@ QString writeVehicles(store::SurveyStore& store, const QString& batchNumber, Wri
     const qint64 total = task ? store.tally(batchNumber)->vehicles() : 0;
     qint64 written = 0;
     bool stopped = false;
-    QByteArray date, time, offset, direction, speed;
+    QByteArray date, time, offset, direction, speed, length;
     QDate dateWritten;
     bool any = false;
     store.scanVehicles(batchNumber, store::VehicleOrder::Stored, [&](const store::VehicleRow& vehicle) {
@@ -36,7 +37,8 @@ QString writeVehicles(store::SurveyStore& store, const QString& batchNumber, Wri
         if (!any)
             writer.write(QStringList{QStringLiteral("Batch_Number"), QStringLiteral("Date"),
                                      QStringLiteral("Time"), QStringLiteral("Offset"),
-                                     QStringLiteral("Veh_Direction"), QStringLiteral("Speed")});
+                                     QStringLiteral("Veh_Direction"), QStringLiteral("Speed"),
+                                     QStringLiteral("Length")});
         any = true;
         // Each value in the form it is stored in.
         if (vehicle.date != dateWritten || date.isEmpty()) {
@@ -52,7 +54,10 @@ QString writeVehicles(store::SurveyStore& store, const QString& batchNumber, Wri
         offset.setNum(vehicle.offset);
         direction = QString(vehicle.direction).toUtf8();
         speed.setNum(vehicle.speed);
-        writer.write({batch, date, time, offset, direction, speed});
+        // Empty for a vehicle whose log gave no length.
+        length = vehicle.length ? QByteArray::number(*vehicle.length, 'g', QLocale::FloatingPointShortest)
+                                : QByteArray();
+        writer.write({batch, date, time, offset, direction, speed, length});
         // Told every 16,384 vehicles: often enough for a bar that moves.
         if (task && (++written & 0x3fff) == 0) {
             task->setProgress(written, total);

@@ -4,9 +4,9 @@
 
 namespace pelmor::import {
 
-NewSurvey::NewSurvey(store::SurveyStore& store, const survey::HeaderRow& header)
+NewSurvey::NewSurvey(store::SurveyStore& store, const survey::HeaderRow& header, const QString& source)
     : m_header(header)
-    , m_writer(store.beginSurvey(header))
+    , m_writer(store.beginSurvey(header, source))
 {
 }
 

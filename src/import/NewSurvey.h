@@ -8,6 +8,7 @@
 #include <QDate>
 
 #include <memory>
+#include <optional>
 
 namespace pelmor::import {
 
@@ -19,11 +20,13 @@ class NewSurvey {
 public:
     // Begins the survey (see store::SurveyStore::beginSurvey: the write
     // lock is taken and the batch number claimed, or DuplicateBatch thrown).
-    NewSurvey(store::SurveyStore& store, const survey::HeaderRow& header);
+    // `source` is where the vehicles came from (see beginSurvey).
+    NewSurvey(store::SurveyStore& store, const survey::HeaderRow& header, const QString& source = QString());
 
-    void addVehicle(qint64 offset, QByteArrayView direction, qint64 speed, int secondOfDay, const QDate& date)
+    void addVehicle(qint64 offset, QByteArrayView direction, qint64 speed, int secondOfDay, const QDate& date,
+                    std::optional<double> length = std::nullopt)
     {
-        m_writer->addVehicle(offset, direction, speed, secondOfDay, date);
+        m_writer->addVehicle(offset, direction, speed, secondOfDay, date, length);
     }
 
     // Works out the statistics of the vehicles added and stores them with

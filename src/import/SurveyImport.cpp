@@ -14,6 +14,7 @@
 
 #include <QVariant>
 
+#include <charconv>
 #include <memory>
 
 namespace pelmor::import {
@@ -41,6 +42,21 @@ struct LateRefusal {
     HeaderField field;
     QString storedAs;
 };
+
+// A vehicle's length as stored: the number its log wrote, which the float
+// it was read into stands for by its shortest decimal text (a log's 4.6
+// is stored as 4.6, not as the float's 4.599999904...); none when the log
+// gave none.
+std::optional<double> storedLength(float length)
+{
+    if (!(length >= 0))
+        return std::nullopt;
+    char text[32];
+    const auto written = std::to_chars(text, text + sizeof text, length);
+    double stored = 0;
+    std::from_chars(text, written.ptr, stored);
+    return stored;
+}
 
 // Writes a download's vehicles into the new survey, each with its clock
 // time and date worked out from its offset and the survey start; the
@@ -71,7 +87,7 @@ public:
             const VehicleClock clock = vehicleClock(vehicle.offset, m_startHour, m_startMinute);
             const int second = secondOfDay(clock);
             m_survey.addVehicle(vehicle.offset, download.direction(vehicle), vehicle.speed, second,
-                                dateOf(clock.days));
+                                dateOf(clock.days), storedLength(vehicle.length));
             if ((index + 1) % 4096 == 0) {
                 if (m_report.cancelled())
                     throw Cancelled();
@@ -236,7 +252,7 @@ ImportResult storeSurvey(const db::Database& database, const SurveyHeader& typed
         // program stores the same download or batch number between the
         // checks and the writes: the writer holds the database's write lock
         // and has claimed the batch number (or thrown DuplicateBatch).
-        NewSurvey survey(*store, headerRow(header));
+        NewSurvey survey(*store, headerRow(header), origin.source);
         using Outcome = ImportResult::Outcome;
         if (const auto batch = surveyHolding(*store, fingerprint))
             throw LateRefusal{messages::alreadyStored(*batch), QString(), Outcome::Refused, HeaderField::None,

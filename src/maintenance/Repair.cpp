@@ -42,6 +42,9 @@ struct TableShape {
     // The column that is the row number itself (an INTEGER PRIMARY KEY),
     // which a stored row holds as nothing; -1 when there is none.
     int rowNumberColumn = -1;
+    // The columns every row holds: those a later layout added at the end
+    // are missing from the rows stored before, which read them as null.
+    size_t heldByAll = 0;
 };
 
 // An index of the rebuilt database: the table column of each of its key
@@ -80,6 +83,13 @@ std::vector<TableShape> tableShapes(SqliteFile& file)
         }
         if (keyColumns == 1 && shape.columns[size_t(keyColumn)].kind == ColumnShape::Kind::Integer)
             shape.rowNumberColumn = keyColumn;
+        shape.heldByAll = shape.columns.size();
+        const auto& added = store::addedColumns();
+        while (shape.heldByAll > 0 && std::any_of(added.begin(), added.end(), [&](const auto& column) {
+                   return shape.name.compare(QLatin1String(column.table), Qt::CaseInsensitive) == 0 &&
+                          shape.columns[shape.heldByAll - 1].name == QLatin1String(column.name);
+               }))
+            --shape.heldByAll;
     }
     return shapes;
 }
@@ -180,7 +190,7 @@ public:
 
     bool fits(const StoredRecord& record) const
     {
-        if (record.size() != m_shape.columns.size())
+        if (record.size() < m_shape.heldByAll || record.size() > m_shape.columns.size())
             return false;
         for (size_t i = 0; i < record.size(); ++i) {
             if (!fits(i, record[i]))
@@ -190,8 +200,9 @@ public:
     }
 
     // Stores a row under its own row number, given its value of each
-    // column (none needed in the row number's own). The template's own rows
-    // of the table go at the first row saved from the damaged file.
+    // column (none needed in the row number's own, nor in the columns a
+    // later layout added, which are then null). The template's own rows of
+    // the table go at the first row saved from the damaged file.
     void store(qint64 rowid, const std::vector<const StoredValue*>& values)
     {
         if (!m_cleared) {
@@ -202,9 +213,13 @@ public:
         m_insert->reset();
         sqlite3_bind_int64(m_insert->statement(), 1, rowid);
         int parameter = 2;
-        for (size_t i = 0; i < values.size(); ++i) {
-            if (int(i) != m_shape.rowNumberColumn)
+        for (size_t i = 0; i < m_shape.columns.size(); ++i) {
+            if (int(i) == m_shape.rowNumberColumn)
+                continue;
+            if (i < values.size() && values[i])
                 bindValue(*m_insert, parameter++, *values[i]);
+            else
+                sqlite3_bind_null(m_insert->statement(), parameter++);
         }
         const int result = m_insert->step();
         // A full disk stops the repair; a row the table refuses is counted.
@@ -258,17 +273,20 @@ private:
 };
 
 // An index that holds every column of its table: each entry is a whole row
-// with its row number at the end.
+// with its row number at the end. The index of an older layout lacks the
+// keys of the columns added since, at its end.
 struct CoveringIndex {
     QString name;
     TableSalvage* table;
     std::vector<int> columnOfKey; // the table column each key of the index holds
+    size_t keysOfAll = 0;         // the keys of the columns every row holds, first
 
     bool fits(const StoredRecord& entry) const
     {
-        if (entry.size() != columnOfKey.size() + 1 || entry.back().kind != StoredValue::Kind::Integer)
+        if (entry.size() < keysOfAll + 1 || entry.size() > columnOfKey.size() + 1 ||
+            entry.back().kind != StoredValue::Kind::Integer)
             return false;
-        for (size_t i = 0; i < columnOfKey.size(); ++i) {
+        for (size_t i = 0; i + 1 < entry.size(); ++i) {
             if (!table->fits(size_t(columnOfKey[i]), entry[i]))
                 return false;
         }
@@ -278,7 +296,7 @@ struct CoveringIndex {
     void store(const StoredRecord& entry) const
     {
         std::vector<const StoredValue*> values(table->shape().columns.size());
-        for (size_t i = 0; i < columnOfKey.size(); ++i)
+        for (size_t i = 0; i + 1 < entry.size(); ++i)
             values[size_t(columnOfKey[i])] = &entry[i];
         table->store(entry.back().integer, values);
     }
@@ -304,9 +322,17 @@ public:
             held.insert(shape.rowNumberColumn);
             held.erase(-1);
             const size_t columns = shape.columns.size() - (shape.rowNumberColumn >= 0 ? 1 : 0);
+            // The keys of the columns a later layout added come last.
+            const auto firstAdded =
+                std::find_if(index.columns.begin(), index.columns.end(),
+                             [&shape](int column) { return size_t(column) >= shape.heldByAll; });
+            const bool addedLast = std::all_of(firstAdded, index.columns.end(), [&shape](int column) {
+                return size_t(column) >= shape.heldByAll;
+            });
             if (std::find(index.columns.begin(), index.columns.end(), -1) == index.columns.end() &&
-                index.columns.size() == columns && held.size() == shape.columns.size())
-                m_indexes.push_back({index.name, table, index.columns});
+                index.columns.size() == columns && held.size() == shape.columns.size() && addedLast)
+                m_indexes.push_back(
+                    {index.name, table, index.columns, size_t(firstAdded - index.columns.begin())});
         }
     }
 
@@ -604,8 +630,9 @@ Outcome repairDatabase(const QString& folder)
     try {
         // Saved rows may break the identity keys (a batch number stored
         // twice, vehicles whose header was lost): the rebuilt file takes
-        // them as they are, with the sites' tables beside them, and is
-        // brought up to date when next opened.
+        // them as they are, with the sites' tables, the vehicles' lengths
+        // and the surveys' sources beside them, and is brought up to date
+        // when next opened.
         store::createEmptyDatabase(files.repairing(), 0);
     } catch (const db::DbError& error) {
         return fail(QStringLiteral("A new database could not be written as %1.")
@@ -618,7 +645,8 @@ Outcome repairDatabase(const QString& folder)
         // The new file is flushed to the disk once, when complete; until it
         // takes the database's place a crash only leaves a work file.
         if (rebuilt.exec(QStringLiteral("PRAGMA journal_mode = OFF; PRAGMA synchronous = OFF; BEGIN; ") +
-                         store::siteStatements().join(QStringLiteral("; "))) != SQLITE_OK)
+                         (store::siteStatements() + store::lengthStatements()).join(QStringLiteral("; "))) !=
+            SQLITE_OK)
             return fail(cannotWrite, rebuilt.errorText());
         try {
             Salvage salvage(pages, rebuilt);

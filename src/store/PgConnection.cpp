@@ -195,6 +195,13 @@ qint64 PgResult::integer(int row, int column) const
     return number;
 }
 
+std::optional<double> PgResult::real(int row, int column) const
+{
+    if (isNull(row, column))
+        return std::nullopt;
+    return text(row, column).toDouble();
+}
+
 qint64 PgResult::rowsChanged() const
 {
     const char* changed = PQcmdTuples(m_result.get());

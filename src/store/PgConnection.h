@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 // libpq's handles, declared here so that only the store's sources see libpq.
@@ -25,6 +26,8 @@ public:
     QByteArrayView bytes(int row, int column) const;
     QString text(int row, int column) const;
     qint64 integer(int row, int column) const;
+    // A double precision field; none for NULL.
+    std::optional<double> real(int row, int column) const;
     // The rows an INSERT, UPDATE or DELETE changed.
     qint64 rowsChanged() const;
 

@@ -178,6 +178,75 @@ QStringList versionFive()
     };
 }
 
+// The function that finishes a survey being stored (see versionSix), with
+// more parameters and the statements that keep them, as later versions add.
+QString finishSurvey(const char* moreParameters, const char* keepMore)
+{
+    return QStringLiteral(
+               R"sql(CREATE FUNCTION @S@."Finish_Survey"(header jsonb, summary jsonb, fingerprint bytea,
+    site_key text, figures text@MORE_PARAMETERS@) RETURNS bigint LANGUAGE plpgsql SECURITY DEFINER @PATH@ AS $$
+DECLARE
+    this_xact xid8 := pg_catalog.pg_current_xact_id();
+    h @S@."Header" := pg_catalog.jsonb_populate_record(NULL::@S@."Header", header);
+    s @S@."Summary" := pg_catalog.jsonb_populate_record(NULL::@S@."Summary", summary);
+    total bigint; approaching bigint; receding bigint; unknown bigint;
+    lowest bigint; highest bigint; longest bigint; speeds jsonb;
+    site bigint := 0;
+BEGIN
+    DELETE FROM @S@."Open_Survey" o WHERE o."Xact" = this_xact AND o."Batch_Number" = h."Batch_Number";
+    IF NOT FOUND THEN
+        RAISE EXCEPTION 'survey % was not begun in this transaction', h."Batch_Number"
+            USING ERRCODE = 'object_not_in_prerequisite_state';
+    END IF;
+    INSERT INTO @S@."Header" (@HEADER_COLUMNS@) SELECT @HEADER_VALUES@;
+    SELECT coalesce(pg_catalog.sum(t."Vehicles"), 0),
+           coalesce(pg_catalog.sum(t."Vehicles") FILTER (WHERE t."Veh_Direction" = '+'), 0),
+           coalesce(pg_catalog.sum(t."Vehicles") FILTER (WHERE t."Veh_Direction" = '-'), 0),
+           coalesce(pg_catalog.sum(t."Vehicles") FILTER (WHERE t."Veh_Direction" = '?'), 0),
+           pg_catalog.min(t."Speed"), pg_catalog.max(t."Speed"),
+           GREATEST(0, coalesce(pg_catalog.max(t."Largest_Offset"), 0))
+    INTO total, approaching, receding, unknown, lowest, highest, longest
+    FROM @S@."Open_Tally" t WHERE t."Xact" = this_xact AND t."Batch_Number" = h."Batch_Number";
+    IF s."Batch_Number" IS DISTINCT FROM h."Batch_Number"
+       OR s."Total_Vehicles" IS DISTINCT FROM total::text
+       OR s."Total_Approach" IS DISTINCT FROM approaching::text
+       OR s."Total_Receeding" IS DISTINCT FROM receding::text
+       OR s."Total_Unknown" IS DISTINCT FROM unknown::text
+       OR coalesce(s."Min_Speed", '') <> coalesce(lowest::text, '')
+       OR coalesce(s."Max_Speed", '') <> coalesce(highest::text, '') THEN
+        RAISE EXCEPTION 'the statistics of survey % do not count the vehicles stored with it', h."Batch_Number"
+            USING ERRCODE = 'check_violation';
+    END IF;
+    INSERT INTO @S@."Summary" SELECT (s).*;
+    IF total > 0 THEN
+        INSERT INTO @S@."Survey_Vehicles" ("Batch_Number", "Vehicles") VALUES (h."Batch_Number", total);
+    END IF;
+    IF fingerprint IS NOT NULL THEN
+        INSERT INTO @S@."Survey_Download" ("Batch_Number", "Fingerprint", "Date", "Time")
+        VALUES (h."Batch_Number", fingerprint, h."Date", h."Time");
+    END IF;
+    IF site_key IS NOT NULL THEN
+        SELECT coalesce(pg_catalog.jsonb_agg(pg_catalog.jsonb_build_array(c.speed::text, c.n::text)
+                                             ORDER BY c.speed), '[]')
+        INTO speeds
+        FROM (SELECT t."Speed" AS speed, pg_catalog.sum(t."Vehicles") AS n FROM @S@."Open_Tally" t
+              WHERE t."Xact" = this_xact AND t."Batch_Number" = h."Batch_Number" GROUP BY t."Speed") c;
+        IF NOT @S@."Figures_Agree"(figures::jsonb, h, s, speeds, total, longest) THEN
+            RAISE EXCEPTION 'the figures given for survey % are not its own', h."Batch_Number"
+                USING ERRCODE = 'check_violation';
+        END IF;
+        site := @S@."Site_Of_Key"(site_key, h."Location", h."Direction");
+        INSERT INTO @S@."Site_Survey" ("Batch_Number", "Site_Id", "Method", "Figures")
+        VALUES (h."Batch_Number", site, 1, figures);
+    END IF;
+@KEEP_MORE@
+    DELETE FROM @S@."Open_Tally" t WHERE t."Xact" = this_xact AND t."Batch_Number" = h."Batch_Number";
+    RETURN site;
+END $$)sql")
+        .replace(QStringLiteral("@MORE_PARAMETERS@"), QLatin1String(moreParameters))
+        .replace(QStringLiteral("@KEEP_MORE@"), QLatin1String(keepMore));
+}
+
 // The search path of every function that runs with the rights of the
 // schema's owner: the system's own functions and operators first, the
 // caller's temporary tables last, so that nothing a caller makes can stand
@@ -347,66 +416,7 @@ BEGIN
     END LOOP;
 END $$)sql"),
 
-        QStringLiteral(
-            R"sql(CREATE FUNCTION @S@."Finish_Survey"(header jsonb, summary jsonb, fingerprint bytea,
-    site_key text, figures text) RETURNS bigint LANGUAGE plpgsql SECURITY DEFINER @PATH@ AS $$
-DECLARE
-    this_xact xid8 := pg_catalog.pg_current_xact_id();
-    h @S@."Header" := pg_catalog.jsonb_populate_record(NULL::@S@."Header", header);
-    s @S@."Summary" := pg_catalog.jsonb_populate_record(NULL::@S@."Summary", summary);
-    total bigint; approaching bigint; receding bigint; unknown bigint;
-    lowest bigint; highest bigint; longest bigint; speeds jsonb;
-    site bigint := 0;
-BEGIN
-    DELETE FROM @S@."Open_Survey" o WHERE o."Xact" = this_xact AND o."Batch_Number" = h."Batch_Number";
-    IF NOT FOUND THEN
-        RAISE EXCEPTION 'survey % was not begun in this transaction', h."Batch_Number"
-            USING ERRCODE = 'object_not_in_prerequisite_state';
-    END IF;
-    INSERT INTO @S@."Header" (@HEADER_COLUMNS@) SELECT @HEADER_VALUES@;
-    SELECT coalesce(pg_catalog.sum(t."Vehicles"), 0),
-           coalesce(pg_catalog.sum(t."Vehicles") FILTER (WHERE t."Veh_Direction" = '+'), 0),
-           coalesce(pg_catalog.sum(t."Vehicles") FILTER (WHERE t."Veh_Direction" = '-'), 0),
-           coalesce(pg_catalog.sum(t."Vehicles") FILTER (WHERE t."Veh_Direction" = '?'), 0),
-           pg_catalog.min(t."Speed"), pg_catalog.max(t."Speed"),
-           GREATEST(0, coalesce(pg_catalog.max(t."Largest_Offset"), 0))
-    INTO total, approaching, receding, unknown, lowest, highest, longest
-    FROM @S@."Open_Tally" t WHERE t."Xact" = this_xact AND t."Batch_Number" = h."Batch_Number";
-    IF s."Batch_Number" IS DISTINCT FROM h."Batch_Number"
-       OR s."Total_Vehicles" IS DISTINCT FROM total::text
-       OR s."Total_Approach" IS DISTINCT FROM approaching::text
-       OR s."Total_Receeding" IS DISTINCT FROM receding::text
-       OR s."Total_Unknown" IS DISTINCT FROM unknown::text
-       OR coalesce(s."Min_Speed", '') <> coalesce(lowest::text, '')
-       OR coalesce(s."Max_Speed", '') <> coalesce(highest::text, '') THEN
-        RAISE EXCEPTION 'the statistics of survey % do not count the vehicles stored with it', h."Batch_Number"
-            USING ERRCODE = 'check_violation';
-    END IF;
-    INSERT INTO @S@."Summary" SELECT (s).*;
-    IF total > 0 THEN
-        INSERT INTO @S@."Survey_Vehicles" ("Batch_Number", "Vehicles") VALUES (h."Batch_Number", total);
-    END IF;
-    IF fingerprint IS NOT NULL THEN
-        INSERT INTO @S@."Survey_Download" ("Batch_Number", "Fingerprint", "Date", "Time")
-        VALUES (h."Batch_Number", fingerprint, h."Date", h."Time");
-    END IF;
-    IF site_key IS NOT NULL THEN
-        SELECT coalesce(pg_catalog.jsonb_agg(pg_catalog.jsonb_build_array(c.speed::text, c.n::text)
-                                             ORDER BY c.speed), '[]')
-        INTO speeds
-        FROM (SELECT t."Speed" AS speed, pg_catalog.sum(t."Vehicles") AS n FROM @S@."Open_Tally" t
-              WHERE t."Xact" = this_xact AND t."Batch_Number" = h."Batch_Number" GROUP BY t."Speed") c;
-        IF NOT @S@."Figures_Agree"(figures::jsonb, h, s, speeds, total, longest) THEN
-            RAISE EXCEPTION 'the figures given for survey % are not its own', h."Batch_Number"
-                USING ERRCODE = 'check_violation';
-        END IF;
-        site := @S@."Site_Of_Key"(site_key, h."Location", h."Direction");
-        INSERT INTO @S@."Site_Survey" ("Batch_Number", "Site_Id", "Method", "Figures")
-        VALUES (h."Batch_Number", site, 1, figures);
-    END IF;
-    DELETE FROM @S@."Open_Tally" t WHERE t."Xact" = this_xact AND t."Batch_Number" = h."Batch_Number";
-    RETURN site;
-END $$)sql"),
+        finishSurvey("", ""),
 
         // A stored survey without a site, or with figures of an earlier way
         // of working them out, is put at a site with figures the server
@@ -534,6 +544,29 @@ QStringList versionSeven()
     };
 }
 
+// Version 8: each vehicle's length, when the log it was read from gives
+// one, and the device and log layout a survey's vehicles were read with,
+// kept by Finish_Survey with the survey. The vehicles stored before have
+// no length, so the check on lengths holds for new rows without reading
+// the old ones.
+QStringList versionEight()
+{
+    return {
+        QStringLiteral("ALTER TABLE @S@.\"Veh_Data\" ADD COLUMN \"Length\" double precision"),
+        QStringLiteral("ALTER TABLE @S@.\"Veh_Data\" ADD CONSTRAINT \"Veh_Data_Length\" CHECK "
+                       "(\"Length\" >= 0 AND \"Length\" < 1000) NOT VALID"),
+        QStringLiteral(
+            "CREATE TABLE @S@.\"Survey_Source\" (\"Batch_Number\" text PRIMARY KEY REFERENCES "
+            "@S@.\"Header\" (\"Batch_Number\") ON DELETE CASCADE, \"Source\" text NOT NULL "
+            "CONSTRAINT \"Survey_Source_Text\" CHECK (pg_catalog.char_length(\"Source\") BETWEEN 1 "
+            "AND 200 AND \"Source\" !~ '[\\x01-\\x1f\\x7f-\\x9f]'))"),
+        QStringLiteral("DROP FUNCTION IF EXISTS @S@.\"Finish_Survey\"(jsonb, jsonb, bytea, text, text)"),
+        finishSurvey(", source text DEFAULT NULL", R"sql(    IF source IS NOT NULL THEN
+        INSERT INTO @S@."Survey_Source" ("Batch_Number", "Source") VALUES (h."Batch_Number", source);
+    END IF;)sql"),
+    };
+}
+
 // The batch numbers of the surveys that hold one download between them,
 // each group in the order they were stored.
 std::vector<QStringList> sharedDownloads(PgConnection& connection)
@@ -651,13 +684,14 @@ QStringList grants()
             "@S@.\"Header_Keeps_Vehicles\", @S@.\"Survey_Must_Be_Finished\" "
             "FROM PUBLIC, pelmor_officer, pelmor_admin"),
         QStringLiteral("GRANT SELECT ON @S@.\"Schema_Version\", @S@.\"Header\", @S@.\"Summary\", "
-                       "@S@.\"Veh_Data\", @S@.\"Survey_Vehicles\", @S@.\"Survey_Download\", @S@.\"Agency\", "
+                       "@S@.\"Veh_Data\", @S@.\"Survey_Vehicles\", @S@.\"Survey_Download\", "
+                       "@S@.\"Survey_Source\", @S@.\"Agency\", "
                        "@S@.\"Officer\", @S@.\"Site\", @S@.\"Site_Name\", @S@.\"Site_Survey\" "
                        "TO pelmor_officer, pelmor_admin"),
         QStringLiteral("GRANT INSERT ON @S@.\"Veh_Data\" TO pelmor_officer, pelmor_admin"),
         QStringLiteral("GRANT INSERT, UPDATE, DELETE ON @S@.\"Agency\", @S@.\"Officer\" TO pelmor_admin"),
         QStringLiteral("GRANT EXECUTE ON FUNCTION @S@.\"Begin_Survey\"(text), "
-                       "@S@.\"Finish_Survey\"(jsonb, jsonb, bytea, text, text), "
+                       "@S@.\"Finish_Survey\"(jsonb, jsonb, bytea, text, text, text), "
                        "@S@.\"Place_Survey\"(text, text, text), @S@.\"Merge_Sites\"(bigint, bigint), "
                        "@S@.\"Split_Survey\"(text), "
                        "@S@.\"Set_Site_Coordinates\"(bigint, double precision, double precision) "
@@ -748,7 +782,7 @@ ServerSetup initServer(const db::Database& database)
                 db::Failure::Other);
         const std::pair<int, QStringList (*)()> versions[] = {
             {1, versionOne},  {2, versionTwo}, {3, versionThree}, {4, versionFour},
-            {5, versionFive}, {6, versionSix}, {7, versionSeven}};
+            {5, versionFive}, {6, versionSix}, {7, versionSeven}, {8, versionEight}};
         for (const auto& [version, statements] : versions) {
             if (setup.previousVersion < version)
                 run(connection, statements(), schema, databaseName);

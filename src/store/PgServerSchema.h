@@ -11,7 +11,7 @@
 namespace pelmor::store {
 
 // The schema version this program reads and writes.
-constexpr int kServerSchemaVersion = 7;
+constexpr int kServerSchemaVersion = 8;
 
 // What a set-up of the server found and did.
 struct ServerSetup {

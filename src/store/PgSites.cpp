@@ -10,13 +10,6 @@
 namespace pelmor::store {
 namespace {
 
-std::optional<double> realOrNone(const PgResult& result, int row, int column)
-{
-    if (result.isNull(row, column))
-        return std::nullopt;
-    return result.text(row, column).toDouble();
-}
-
 QByteArray realText(double value)
 {
     return QByteArray::number(value, 'g', 17);
@@ -30,8 +23,8 @@ std::vector<Site> PgSurveyStore::sites()
                                             "\"Longitude\" FROM \"Site\" ORDER BY \"Site_Id\"");
     std::vector<Site> sites;
     for (int row = 0; row < rows.rows(); ++row)
-        sites.push_back({rows.integer(row, 0), rows.text(row, 1), rows.text(row, 2), realOrNone(rows, row, 3),
-                         realOrNone(rows, row, 4)});
+        sites.push_back({rows.integer(row, 0), rows.text(row, 1), rows.text(row, 2), rows.real(row, 3),
+                         rows.real(row, 4)});
     return sites;
 }
 

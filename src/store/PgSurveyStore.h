@@ -26,7 +26,8 @@ public:
     SurveyContents surveyContents(const QString& batchNumber) override;
     bool deleteAllSurveys() override;
     QStringList duplicatedBatches() const override;
-    std::unique_ptr<SurveyWriter> beginSurvey(const survey::HeaderRow& header) override;
+    std::unique_ptr<SurveyWriter> beginSurvey(const survey::HeaderRow& header,
+                                              const QString& source) override;
     std::unique_ptr<SpeedTally> tally(const QString& batchNumber) override;
     QString surveyHoldingDownload(const QByteArray& fingerprint) override;
     std::unique_ptr<WrittenVehicles> readWrittenVehicles(const QString& batchNumber) override;

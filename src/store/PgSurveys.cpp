@@ -12,6 +12,8 @@
 #include <QJsonObject>
 #include <QtEndian>
 
+#include <cstring>
+
 namespace pelmor::store {
 namespace {
 
@@ -108,10 +110,11 @@ QString holderOf(PgConnection& connection, const QByteArray& fingerprint)
 // holds nothing another needs.
 class PgSurveyWriter : public SurveyWriter {
 public:
-    PgSurveyWriter(PgConnection& connection, const survey::HeaderRow& header)
+    PgSurveyWriter(PgConnection& connection, const survey::HeaderRow& header, const QString& source)
         : m_connection(connection)
         , m_transaction(connection)
         , m_header(header)
+        , m_source(source)
         , m_batch(binaryField(header.batchNumber.toUtf8()))
     {
         try {
@@ -123,8 +126,8 @@ public:
         }
     }
 
-    void addVehicle(qint64 offset, QByteArrayView direction, qint64 speed, int secondOfDay,
-                    const QDate& date) override
+    void addVehicle(qint64 offset, QByteArrayView direction, qint64 speed, int secondOfDay, const QDate& date,
+                    std::optional<double> length) override
     {
         if (secondOfDay < 0 || secondOfDay >= 24 * 3600)
             throw db::DbError(QStringLiteral("The second %1 of a day is no time of day.").arg(secondOfDay));
@@ -132,12 +135,13 @@ public:
             // COPY's binary form: the server reads the numbers and the date
             // as they are, with nothing to parse or escape.
             m_connection.beginCopy("COPY \"Veh_Data\" (\"Batch_Number\", \"Offset\", \"Speed\", "
-                                   "\"Veh_Direction\", \"Time\", \"Date\") FROM STDIN (FORMAT binary)",
+                                   "\"Veh_Direction\", \"Time\", \"Date\", \"Length\") FROM STDIN "
+                                   "(FORMAT binary)",
                                    QByteArray("\xff\xff", 2));
             m_connection.copyBuffer().append("PGCOPY\n\xff\r\n\0\0\0\0\0\0\0\0\0", 19);
         }
         QByteArray& row = m_connection.copyBuffer();
-        appendBig<qint16>(row, 6);
+        appendBig<qint16>(row, 7);
         row += m_batch;
         appendBig<qint32>(row, 8);
         appendBig<qint64>(row, offset);
@@ -149,6 +153,15 @@ public:
         appendBig<qint32>(row, secondOfDay);
         appendBig<qint32>(row, 4);
         appendBig<qint32>(row, dayNumber(date));
+        if (length) {
+            // A float8 travels as the bits of the number, in network order.
+            quint64 bits = 0;
+            std::memcpy(&bits, &*length, sizeof bits);
+            appendBig<qint32>(row, 8);
+            appendBig<quint64>(row, bits);
+        } else {
+            appendBig<qint32>(row, -1); // NULL
+        }
         m_download.add(offset, direction, speed);
         m_connection.sendCopyBuffer(true);
         m_figures.add(speed, direction, offset);
@@ -164,10 +177,11 @@ public:
     {
         const QByteArray fingerprint = m_download.result();
         try {
-            m_connection.exec("SELECT \"Finish_Survey\"($1, $2, $3, $4, $5)",
+            m_connection.exec("SELECT \"Finish_Survey\"($1, $2, $3, $4, $5, $6)",
                               {jsonOf(m_header), jsonOf(statistics), byteaText(fingerprint),
                                placement ? placement->key.toUtf8() : QByteArray(),
-                               placement ? placement->figuresText.toUtf8() : QByteArray()});
+                               placement ? placement->figuresText.toUtf8() : QByteArray(),
+                               m_source.isEmpty() ? QByteArray() : m_source.toUtf8()});
         } catch (const db::DbError& failed) {
             const QByteArray state = m_connection.lastFailureState();
             const QByteArray key = m_connection.lastFailureConstraint();
@@ -241,6 +255,7 @@ private:
     PgConnection& m_connection;
     PgTransaction m_transaction;
     const survey::HeaderRow m_header;
+    const QString m_source;   // where the vehicles came from; empty for the sign's own
     const QByteArray m_batch; // as a field of COPY's binary form
     // The download's fingerprint, made as its vehicles go by.
     db::DownloadFingerprint m_download;
@@ -367,6 +382,10 @@ survey::SurveyRecord PgSurveyStore::loadSurvey(const QString& batchNumber)
     record.hasSummary = summary.rows() > 0;
     if (record.hasSummary)
         readRow(summary, 0, 0, record.summary);
+    const PgResult source =
+        m_connection.exec("SELECT \"Source\" FROM \"Survey_Source\" WHERE \"Batch_Number\" = $1", batch);
+    if (source.rows() > 0)
+        record.source = source.text(0, 0);
     return record;
 }
 
@@ -412,9 +431,10 @@ QStringList PgSurveyStore::duplicatedBatches() const
     return {}; // the server's key keeps each batch number once
 }
 
-std::unique_ptr<SurveyWriter> PgSurveyStore::beginSurvey(const survey::HeaderRow& header)
+std::unique_ptr<SurveyWriter> PgSurveyStore::beginSurvey(const survey::HeaderRow& header,
+                                                         const QString& source)
 {
-    return std::make_unique<PgSurveyWriter>(m_connection, header);
+    return std::make_unique<PgSurveyWriter>(m_connection, header, source);
 }
 
 std::unique_ptr<SpeedTally> PgSurveyStore::tally(const QString& batchNumber)

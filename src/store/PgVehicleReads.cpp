@@ -18,8 +18,8 @@ void PgSurveyStore::scanVehicles(const QString& batchNumber, VehicleOrder order,
     // a sort of a million rows.
     PgCursor rows(m_connection,
                   QByteArray("SELECT ") + kDayNumber +
-                      ", \"Time\", \"Veh_Direction\", \"Speed\", \"Offset\" FROM \"Veh_Data\" "
-                      "WHERE \"Batch_Number\" = $1 ORDER BY " +
+                      ", \"Time\", \"Veh_Direction\", \"Speed\", \"Offset\", " +
+                      "\"Length\" FROM \"Veh_Data\" WHERE \"Batch_Number\" = $1 ORDER BY " +
                       (order == VehicleOrder::Clock ? "\"Date\", \"Time\"" : "\"Id\""),
                   {batchNumber.toUtf8()});
     VehicleRow vehicle;
@@ -37,6 +37,7 @@ void PgSurveyStore::scanVehicles(const QString& batchNumber, VehicleOrder order,
         vehicle.direction = QLatin1Char(direction.isEmpty() ? '?' : direction[0]);
         vehicle.speed = block.integer(row, 3);
         vehicle.offset = block.integer(row, 4);
+        vehicle.length = block.real(row, 5);
         if (!visit(vehicle))
             return;
     }

@@ -73,6 +73,14 @@ QString sqlType(FieldKind kind)
     return kind == FieldKind::Integer ? QStringLiteral("INTEGER") : QStringLiteral("TEXT");
 }
 
+QString addColumnStatement(const AddedColumn& column)
+{
+    return QStringLiteral("ALTER TABLE \"%1\" ADD COLUMN \"%2\" %3")
+        .arg(QLatin1String(column.table), QLatin1String(column.name), QLatin1String(column.type));
+}
+
+QStringList addedTableStatements(int version);
+
 } // namespace
 
 int TableInfo::fieldIndex(const QString& fieldName) const
@@ -145,6 +153,8 @@ QStringList schemaStatements(int version)
         statements << downloadStatements() << QStringLiteral("PRAGMA user_version = 3");
     if (version >= kVehicleCountsVersion)
         statements << vehicleCountStatements() << QStringLiteral("PRAGMA user_version = 4");
+    if (version >= kLengthsVersion)
+        statements << lengthStatements() << QStringLiteral("PRAGMA user_version = 5");
     return statements;
 }
 
@@ -171,7 +181,17 @@ const std::vector<AddedTable>& addedTables()
         // take for lost rows of another table of the same columns.
         {"Survey_Vehicles", kVehicleCountsVersion,
          "\"Batch_Number\" TEXT PRIMARY KEY, \"Vehicles\" INTEGER NOT NULL", true, true},
+        // Only surveys read from another device's log have a source. Its
+        // rows have row numbers, by which a repair saves them.
+        {"Survey_Source", kLengthsVersion, "\"Batch_Number\" TEXT PRIMARY KEY, \"Source\" TEXT NOT NULL",
+         true},
     };
+    return all;
+}
+
+const std::vector<AddedColumn>& addedColumns()
+{
+    static const std::vector<AddedColumn> all = {{"Veh_Data", "Length", "REAL", kLengthsVersion}};
     return all;
 }
 
@@ -209,6 +229,40 @@ QStringList siteStatements()
 QStringList downloadStatements()
 {
     return addedTableStatements(kDownloadsVersion);
+}
+
+bool hasVehicleLengths(Connection& connection)
+{
+    SqliteStatement column(
+        connection, QStringLiteral("SELECT 1 FROM pragma_table_info('Veh_Data') WHERE name = 'Length'"));
+    const bool found = column.nextRow();
+    column.reset();
+    return found;
+}
+
+QStringList lengthStatements()
+{
+    QStringList statements;
+    for (const AddedColumn& column : addedColumns()) {
+        if (column.version == kLengthsVersion)
+            statements << addColumnStatement(column);
+    }
+    // The vehicles' index carries the length at its end, so that a survey's
+    // vehicles are still read from the index alone, and a repair still
+    // saves whole rows from it.
+    for (const IndexInfo& index : indexes()) {
+        QStringList fields;
+        for (const QString& field : index.fields)
+            fields << QLatin1Char('"') + field + QLatin1Char('"');
+        for (const AddedColumn& column : addedColumns()) {
+            if (index.table == QLatin1String(column.table))
+                fields << QStringLiteral("\"%1\"").arg(QLatin1String(column.name));
+        }
+        statements << QStringLiteral("DROP INDEX \"%1\"").arg(index.name)
+                   << QStringLiteral("CREATE INDEX \"%1\" ON \"%2\" (%3)")
+                          .arg(index.name, index.table, fields.join(QStringLiteral(", ")));
+    }
+    return statements << addedTableStatements(kLengthsVersion);
 }
 
 QStringList vehicleCountStatements()
@@ -351,6 +405,11 @@ QStringList upgradeSchema(Connection& connection)
                     "INSERT INTO \"Survey_Vehicles\" (\"Batch_Number\", \"Vehicles\") SELECT "
                     "\"Batch_Number\", count(*) FROM \"Veh_Data\" WHERE \"Batch_Number\" IN (SELECT "
                     "\"Batch_Number\" FROM \"Header\") GROUP BY \"Batch_Number\""));
+            }
+            // A repaired file holds the lengths' column and table already.
+            if (!hasVehicleLengths(connection)) {
+                for (const QString& upgrade : lengthStatements())
+                    connection.executeUnlogged(upgrade);
             }
             connection.executeUnlogged(QStringLiteral("PRAGMA user_version = %1").arg(kSchemaVersion));
             connection.executeUnlogged(QStringLiteral("COMMIT"));

@@ -28,7 +28,8 @@ struct TableInfo {
 // The seven tables of the survey database, in creation order.
 const std::vector<TableInfo>& tables();
 
-// An index of a table: its name and its fields in key order.
+// An index of a table: its name and its fields in key order, as the layout
+// of version 0 has it; later layouts add their columns at its end.
 struct IndexInfo {
     QString name;
     QString table;
@@ -48,14 +49,18 @@ const TableInfo* findTable(const QString& name);
 // its Header row; version 2 adds the sites the surveys are taken at;
 // version 3 adds the fingerprint of each survey's download (see
 // DownloadFingerprint), by which a download is stored once; version 4 keeps
-// each survey's vehicle count, so that listing the surveys reads no vehicle.
-inline constexpr int kSchemaVersion = 4;
+// each survey's vehicle count, so that listing the surveys reads no vehicle;
+// version 5 keeps each vehicle's length, when its log gave one, and the
+// device and log layout a survey's vehicles were read with.
+inline constexpr int kSchemaVersion = 5;
 // The first version whose files hold the sites' tables.
 inline constexpr int kSitesVersion = 2;
 // The first version whose files hold the downloads' fingerprints.
 inline constexpr int kDownloadsVersion = 3;
 // The first version whose files keep each survey's vehicle count.
 inline constexpr int kVehicleCountsVersion = 4;
+// The first version whose files keep vehicle lengths and survey sources.
+inline constexpr int kLengthsVersion = 5;
 
 // A table a later layout added beside the seven.
 struct AddedTable {
@@ -81,6 +86,18 @@ const std::vector<AddedTable>& addedTables();
 // An added table found without regard to letter case, or nullptr.
 const AddedTable* findAddedTable(const QString& name);
 
+// A column a later layout added to one of the seven tables: nullable, so
+// that the rows stored before it read as having none.
+struct AddedColumn {
+    const char* table;
+    const char* name;
+    const char* type;
+    int version; // the layout version that added it
+};
+
+// The columns the later layouts added, in the order they were added.
+const std::vector<AddedColumn>& addedColumns();
+
 // The statements that create the schema of `version` in an empty database,
 // and the one settings row every database carries.
 QStringList schemaStatements(int version = kSchemaVersion);
@@ -102,6 +119,15 @@ QStringList downloadStatements();
 // (version 4): one row a survey with vehicles, written with the survey and
 // removed with its Header row.
 QStringList vehicleCountStatements();
+
+// The statements that add the vehicles' lengths (with the length at the end
+// of the vehicles' index) and the table of the surveys' sources (version 5)
+// to a file that has neither.
+QStringList lengthStatements();
+
+// Whether the file's vehicle rows have their length column: a file not yet
+// brought up to date (read-only, or holding a batch number twice) has none.
+bool hasVehicleLengths(db::Connection& connection);
 
 // Writes a new empty database with the schema of `version` to `path`,
 // replacing a file of that name only once the new one is complete. Version

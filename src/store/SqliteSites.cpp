@@ -11,13 +11,6 @@
 namespace pelmor::store {
 namespace {
 
-std::optional<double> realOrNone(const QVariant& value)
-{
-    if (value.isNull())
-        return std::nullopt;
-    return value.toDouble();
-}
-
 bool siteExists(db::Connection& connection, qint64 siteId)
 {
     db::SqliteStatement query(connection, QStringLiteral("SELECT 1 FROM \"Site\" WHERE \"Site_Id\" = ?"));

@@ -25,7 +25,8 @@ public:
     SurveyContents surveyContents(const QString& batchNumber) override;
     bool deleteAllSurveys() override;
     QStringList duplicatedBatches() const override;
-    std::unique_ptr<SurveyWriter> beginSurvey(const survey::HeaderRow& header) override;
+    std::unique_ptr<SurveyWriter> beginSurvey(const survey::HeaderRow& header,
+                                              const QString& source) override;
     std::unique_ptr<SpeedTally> tally(const QString& batchNumber) override;
     QString surveyHoldingDownload(const QByteArray& fingerprint) override;
     std::unique_ptr<WrittenVehicles> readWrittenVehicles(const QString& batchNumber) override;
@@ -68,5 +69,8 @@ private:
 qint64 siteOfKey(db::Connection& connection, const QString& key, const QString& name,
                  const QString& direction);
 void putSurveyAtSite(db::Connection& connection, const SiteSurvey& entry);
+
+// A stored REAL; none for a null (SqliteVehicleReads.cpp).
+std::optional<double> realOrNone(const QVariant& value);
 
 } // namespace pelmor::store

@@ -4,6 +4,7 @@
 
 #include "store/CountedSpeeds.h"
 #include "store/RowColumns.h"
+#include "store/SqliteSchema.h"
 
 #include "db/DownloadFingerprint.h"
 #include "db/FieldValues.h"
@@ -141,7 +142,7 @@ private:
 
 class SqliteSurveyWriter : public SurveyWriter {
 public:
-    SqliteSurveyWriter(db::Connection& connection, const survey::HeaderRow& header)
+    SqliteSurveyWriter(db::Connection& connection, const survey::HeaderRow& header, const QString& source)
         : m_connection(connection)
         , m_pagesKept(connection)
         , m_transaction(connection)
@@ -149,19 +150,28 @@ public:
         , m_batch(header.batchNumber.toUtf8())
         , m_location(header.location)
         , m_direction(header.direction)
+        , m_source(source)
+        , m_lengths(hasVehicleLengths(connection))
     {
         if (batchIsHeld(connection, header.batchNumber))
             throw duplicate();
         insertHeader(header);
+        // A file not yet brought up to date keeps no lengths.
         m_insert = std::make_unique<db::SqliteStatement>(
-            connection,
-            QStringLiteral("INSERT INTO \"Veh_Data\" (\"Batch_Number\", \"Offset\", \"Veh_Direction\", "
-                           "\"Speed\", \"Time\", \"Date\") VALUES (?, ?, ?, ?, ?, ?)"));
+            connection, m_lengths
+                            ? QStringLiteral("INSERT INTO \"Veh_Data\" (\"Batch_Number\", \"Offset\", "
+                                             "\"Veh_Direction\", \"Speed\", \"Time\", \"Date\", \"Length\") "
+                                             "VALUES (?, ?, ?, ?, ?, ?, ?)")
+                            : QStringLiteral("INSERT INTO \"Veh_Data\" (\"Batch_Number\", \"Offset\", "
+                                             "\"Veh_Direction\", \"Speed\", \"Time\", \"Date\") "
+                                             "VALUES (?, ?, ?, ?, ?, ?)"));
     }
 
-    void addVehicle(qint64 offset, QByteArrayView direction, qint64 speed, int secondOfDay,
-                    const QDate& date) override
+    void addVehicle(qint64 offset, QByteArrayView direction, qint64 speed, int secondOfDay, const QDate& date,
+                    std::optional<double> length) override
     {
+        if (m_lengths)
+            m_insert->bind(6, length ? QVariant(*length) : QVariant());
         m_insert->bindText(0, m_batch);
         m_insert->bindInteger(1, offset);
         m_insert->bindText(2, directionText(direction));
@@ -180,6 +190,7 @@ public:
         m_insert.reset();
         insertDownload();
         insertVehicleCount();
+        insertSource();
         insertRow("Summary", statistics.storedFields());
         if (placement) {
             const qint64 site = siteOfKey(m_connection, placement->key, m_location, m_direction);
@@ -266,6 +277,20 @@ private:
         insert.run();
     }
 
+    // Where the vehicles came from, when another device's log gave them. A
+    // file not yet brought up to date keeps no source.
+    void insertSource()
+    {
+        if (m_source.isEmpty() || !db::hasTable(m_connection, "Survey_Source"))
+            return;
+        db::SqliteStatement insert(m_connection,
+                                   QStringLiteral("INSERT INTO \"Survey_Source\" "
+                                                  "(\"Batch_Number\", \"Source\") VALUES (?, ?)"));
+        insert.bind(0, m_batchNumber);
+        insert.bind(1, m_source);
+        insert.run();
+    }
+
     void insertRow(const char* table, const std::vector<std::pair<QString, QString>>& fields)
     {
         QStringList columns;
@@ -321,6 +346,8 @@ private:
     const QByteArray m_batch;
     const QString m_location; // where the survey was taken, for a new site of its own
     const QString m_direction;
+    const QString m_source;
+    const bool m_lengths; // whether the file keeps vehicle lengths
     std::unique_ptr<db::SqliteStatement> m_insert;
     CountedSpeeds m_figures;
     db::DownloadFingerprint m_download;
@@ -406,6 +433,15 @@ survey::SurveyRecord SqliteSurveyStore::loadSurvey(const QString& batchNumber)
     record.batchNumber = batchNumber;
     record.hasHeader = readFirstRow(m_connection, "Header", batchNumber, record.header);
     record.hasSummary = readFirstRow(m_connection, "Summary", batchNumber, record.summary);
+    if (db::hasTable(m_connection, "Survey_Source")) {
+        db::SqliteStatement source(
+            m_connection,
+            QStringLiteral("SELECT \"Source\" FROM \"Survey_Source\" WHERE \"Batch_Number\" = ?"));
+        source.bind(0, batchNumber);
+        if (source.nextRow())
+            record.source = QString::fromUtf8(source.textAt(0));
+        source.reset();
+    }
     return record;
 }
 
@@ -438,9 +474,10 @@ QStringList SqliteSurveyStore::duplicatedBatches() const
     return m_duplicatedBatches;
 }
 
-std::unique_ptr<SurveyWriter> SqliteSurveyStore::beginSurvey(const survey::HeaderRow& header)
+std::unique_ptr<SurveyWriter> SqliteSurveyStore::beginSurvey(const survey::HeaderRow& header,
+                                                             const QString& source)
 {
-    return std::make_unique<SqliteSurveyWriter>(m_connection, header);
+    return std::make_unique<SqliteSurveyWriter>(m_connection, header, source);
 }
 
 std::unique_ptr<SpeedTally> SqliteSurveyStore::tally(const QString& batchNumber)

@@ -3,6 +3,7 @@
 #include "db/DbError.h"
 #include "db/Files.h"
 #include "db/SqliteStatement.h"
+#include "store/SqliteSchema.h"
 #include "text/Formats.h"
 
 #include <cstring>
@@ -91,16 +92,27 @@ private:
 
 } // namespace
 
+std::optional<double> realOrNone(const QVariant& value)
+{
+    if (value.isNull())
+        return std::nullopt;
+    return value.toDouble();
+}
+
 void SqliteSurveyStore::scanVehicles(const QString& batchNumber, VehicleOrder order,
                                      const std::function<bool(const VehicleRow&)>& visit)
 {
     // In clock order the rows come straight from the index on the batch,
-    // date and time; in stored order they come by row id.
+    // date and time; in stored order they come by row id. A file not yet
+    // brought up to date keeps no lengths.
+    const bool lengths = hasVehicleLengths(m_connection);
     db::SqliteStatement rows(
         m_connection,
-        QStringLiteral("SELECT \"Date\", \"Time\", \"Veh_Direction\", \"Speed\", \"Offset\" "
-                       "FROM \"Veh_Data\" WHERE \"Batch_Number\" = ? ORDER BY ") +
-            (order == VehicleOrder::Clock ? QStringLiteral("\"Date\", \"Time\"") : QStringLiteral("rowid")));
+        QStringLiteral("SELECT \"Date\", \"Time\", \"Veh_Direction\", \"Speed\", \"Offset\", %1 "
+                       "FROM \"Veh_Data\" WHERE \"Batch_Number\" = ? ORDER BY %2")
+            .arg(lengths ? QStringLiteral("\"Length\"") : QStringLiteral("NULL"),
+                 order == VehicleOrder::Clock ? QStringLiteral("\"Date\", \"Time\"")
+                                              : QStringLiteral("rowid")));
     rows.bind(0, batchNumber);
     StoredClock clock(m_connection, batchNumber);
     VehicleRow vehicle;
@@ -111,6 +123,7 @@ void SqliteSurveyStore::scanVehicles(const QString& batchNumber, VehicleOrder or
         vehicle.direction = QLatin1Char(direction.isEmpty() ? '?' : direction[0]);
         vehicle.speed = rows.integerAt(3);
         vehicle.offset = rows.integerAt(4);
+        vehicle.length = lengths ? realOrNone(rows.valueAt(5)) : std::nullopt;
         if (!visit(vehicle))
             return;
     }

@@ -89,8 +89,9 @@ struct VehicleRow {
     qint64 offset = 0; // seconds after the survey start
     QChar direction;   // '+', '-' or '?'
     qint64 speed = 0;
-    int secondOfDay = 0; // the stored clock time
-    QDate date;          // the stored date
+    int secondOfDay = 0;          // the stored clock time
+    QDate date;                   // the stored date
+    std::optional<double> length; // as its log gave it; none when it gave none
 };
 
 // What deleting a survey would remove, for the question asked first.
@@ -192,10 +193,10 @@ class SurveyWriter {
 public:
     virtual ~SurveyWriter() = default;
     // One vehicle: its offset, direction text and speed as read from the
-    // log, and the clock time (to the minute, as seconds of the day) and
-    // date it was logged at.
+    // log, the clock time (to the minute, as seconds of the day) and date it
+    // was logged at, and its length when the log gives one.
     virtual void addVehicle(qint64 offset, QByteArrayView direction, qint64 speed, int secondOfDay,
-                            const QDate& date) = 0;
+                            const QDate& date, std::optional<double> length) = 0;
     // The vehicles written so far, counted.
     virtual SpeedTally& tally() = 0;
     // Adds the statistics row, puts the survey at the site `placement`'s
@@ -280,9 +281,11 @@ public:
     // vehicles or statistics left without their header, hold it already) and
     // writes the header row. The vehicles and the statistics row follow
     // through the writer; nothing of it is stored unless the writer commits.
-    // The store's reads see the rows written so far while the writer is
-    // open.
-    virtual std::unique_ptr<SurveyWriter> beginSurvey(const survey::HeaderRow& header) = 0;
+    // `source` names the device and log layout the vehicles were read with,
+    // kept with the survey; empty for the sign's own download. The store's
+    // reads see the rows written so far while the writer is open.
+    virtual std::unique_ptr<SurveyWriter> beginSurvey(const survey::HeaderRow& header,
+                                                      const QString& source) = 0;
     // The vehicles stored under a batch number, counted, for its
     // statistics; asked on this store's connection, so used while it is open.
     virtual std::unique_ptr<SpeedTally> tally(const QString& batchNumber) = 0;

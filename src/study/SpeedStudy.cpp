@@ -90,6 +90,12 @@ public:
                            : vehicle.direction == QLatin1Char('-') ? 1
                                                                    : 2;
         m_byDirection[way].add(speed);
+        if (minute != m_pairMinute) {
+            countPairs();
+            m_pairMinute = minute;
+        }
+        if (way < 2)
+            ++m_sameSecond[{vehicle.offset, speed}][way];
         m_byHour[size_t(hour)].add(speed);
         (*m_slots)[size_t(hour)] += 1;
         WeekCell& cell = m_week[size_t(m_weekday)][size_t(hour)];
@@ -99,6 +105,14 @@ public:
     }
 
     qint64 vehicles() const { return m_vehicles; }
+    // Pairs of vehicles of one offset second and speed going opposite
+    // ways, each vehicle in one pair at most: perhaps one vehicle seen
+    // twice. Asked once every vehicle is added.
+    qint64 oppositePairs()
+    {
+        countPairs();
+        return m_pairs;
+    }
     qint64 first() const { return m_first; }
     qint64 last() const { return m_last; }
     qint64 longestOffset() const { return m_longestOffset; }
@@ -114,6 +128,15 @@ public:
     }
 
 private:
+    // Vehicles of one offset share a clock minute, whatever order a scan
+    // gives the vehicles of that minute in: they are matched minute by minute.
+    void countPairs()
+    {
+        for (const auto& [key, ways] : m_sameSecond)
+            m_pairs += std::min(ways[0], ways[1]);
+        m_sameSecond.clear();
+    }
+
     void changeDay(const QDate& date)
     {
         m_date = date;
@@ -150,6 +173,10 @@ private:
     std::array<SpeedHistogram, 24> m_byHour;
     std::array<std::array<WeekCell, 24>, 7> m_week{};
     std::vector<QuietStretch> m_quiet;
+    // The vehicles of the current minute going each way, by offset and speed.
+    std::map<std::pair<qint64, qint64>, std::array<qint64, 2>> m_sameSecond;
+    qint64 m_pairMinute = -1;
+    qint64 m_pairs = 0;
 };
 
 // The low bound of the bin of a speed: the multiple of the bin width at or
@@ -304,7 +331,7 @@ std::vector<qint64> speedsAbove(const SpeedHistogram& speeds, qint64 bound)
     return found;
 }
 
-void addWarnings(SpeedStudy& study, const Tally& tally, qint64 start, qint64 end)
+void addWarnings(SpeedStudy& study, Tally& tally, qint64 start, qint64 end)
 {
     const QString unit = unitText(study.unit);
     const auto warn = [&study](const char* code, const QString& text) {
@@ -352,6 +379,13 @@ void addWarnings(SpeedStudy& study, const Tally& tally, qint64 start, qint64 end
              QStringLiteral("Speeds above %1 %2, twice the limit: %3%4: perhaps false readings.")
                  .arg(QString::number(2 * study.limit), unit, vehiclesAndShare(fast, all),
                       speedsNamed(speedsAbove(all.speeds, 2 * study.limit), "fastest", unit)));
+    const qint64 pairs = tally.oppositePairs();
+    if (pairs > 0)
+        warn(
+            "double_detections",
+            QStringLiteral("Possible double detections: %1 of vehicles at the same second and speed going "
+                           "opposite ways; each may be one vehicle seen twice. They are counted as they are.")
+                .arg(pairs == 1 ? QStringLiteral("1 pair") : formatCount(pairs) + QStringLiteral(" pairs")));
     if (start % 60 != 0)
         warn("partial_first_hour",
              QStringLiteral("The first hour is partial: the survey starts at %1 on %2, so that hour is left "

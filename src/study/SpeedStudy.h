@@ -141,7 +141,8 @@ struct SpeedStudy {
     std::array<HourFigures, 24> hourly;
     std::array<std::array<WeekCell, 24>, 7> weekly; // Monday first
     // The most telling first: too few vehicles, unknown directions, the
-    // sign off or blocked, too short a survey, doubtful speeds, partial hours.
+    // sign off or blocked, too short a survey, doubtful speeds, possible
+    // double detections, partial hours.
     std::vector<Warning> warnings;
     std::vector<DaytimeGap> daytimeGaps; // longer than two hours, in order
 

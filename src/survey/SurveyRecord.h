@@ -118,6 +118,9 @@ struct SurveyRecord {
     SummaryRow summary;
     bool hasHeader = false;
     bool hasSummary = false;
+    // The device and log layout its vehicles were read with; empty for the
+    // sign's own download.
+    QString source;
 
     // The unit is compared exactly: only "KPH" is kilometres per hour.
     bool isKph() const { return header.radarMode == QLatin1String("KPH"); }

@@ -215,23 +215,24 @@ qint64 sendSurvey(store::SurveyStore& local, store::SurveyStore& server, const s
                                           "were sent; send it again.")
                                .arg(shownText(header.batchNumber)));
     };
-    import::NewSurvey survey(server, header);
+    // The survey goes with its lengths and where its vehicles came from.
+    import::NewSurvey survey(server, header, local.loadSurvey(header.batchNumber).source);
     // The direction text comes from the rows as written, the stored clock
     // and date from the scan: both walk the rows in stored order.
     const auto written = local.readWrittenVehicles(header.batchNumber);
     qint64 sent = 0;
     qint64 offset = 0, speed = 0;
     QByteArrayView direction;
-    local.scanVehicles(header.batchNumber, store::VehicleOrder::Stored,
-                       [&](const store::VehicleRow& vehicle) {
-                           if (!written->next(offset, direction, speed) || offset != vehicle.offset ||
-                               speed != vehicle.speed)
-                               throw changed();
-                           survey.addVehicle(offset, direction, speed, vehicle.secondOfDay, vehicle.date);
-                           if (++sent % 4096 == 0)
-                               report.progress(done + sent, total);
-                           return true;
-                       });
+    local.scanVehicles(
+        header.batchNumber, store::VehicleOrder::Stored, [&](const store::VehicleRow& vehicle) {
+            if (!written->next(offset, direction, speed) || offset != vehicle.offset ||
+                speed != vehicle.speed)
+                throw changed();
+            survey.addVehicle(offset, direction, speed, vehicle.secondOfDay, vehicle.date, vehicle.length);
+            if (++sent % 4096 == 0)
+                report.progress(done + sent, total);
+            return true;
+        });
     if (sent != expected)
         throw changed();
     survey.commit();

@@ -230,17 +230,23 @@ private Q_SLOTS:
         QTest::addColumn<QString>("rollBack"); // what makes a database of that version
         // Version 5 added vehicles by the officers' own INSERT rights, with
         // no checked functions, and kept speeds in 32 bits.
-        const QString toFive = QStringLiteral(
-            "DROP TRIGGER \"Tally_Added_Vehicles\" ON \"Veh_Data\"; DROP FUNCTION \"Tally_Added_Vehicles\", "
-            "\"Begin_Survey\", \"Finish_Survey\", \"Place_Survey\", \"Figures_Agree\", \"Site_Of_Key\", "
-            "\"Delete_Survey\", \"Merge_Sites\", \"Split_Survey\", \"Set_Site_Coordinates\"; DROP TABLE "
-            "\"Open_Survey\", \"Open_Tally\", \"Survey_Download\"; DROP FUNCTION "
-            "\"Survey_Must_Be_Finished\"; "
-            "ALTER TABLE \"Header\" DROP CONSTRAINT \"Header_Fields\"; ALTER TABLE \"Agency\" DROP "
-            "CONSTRAINT \"Agency_Name\"; ALTER TABLE \"Officer\" DROP CONSTRAINT \"Officer_Name\"; ALTER "
-            "TABLE "
-            "\"Site\" DROP CONSTRAINT \"Site_Name_Direction\"; ALTER TABLE \"Veh_Data\" ALTER COLUMN "
-            "\"Speed\" TYPE integer; GRANT INSERT ON \"Header\", \"Summary\" TO pelmor_officer; ");
+        // Version 7 kept no lengths and no sources.
+        const QString toSeven = QStringLiteral("DROP TABLE \"Survey_Source\"; ALTER TABLE \"Veh_Data\" DROP "
+                                               "COLUMN \"Length\"; DROP FUNCTION \"Finish_Survey\"; ");
+        const QString toFive =
+            toSeven +
+            QStringLiteral(
+                "DROP TRIGGER \"Tally_Added_Vehicles\" ON \"Veh_Data\"; DROP FUNCTION "
+                "\"Tally_Added_Vehicles\", "
+                "\"Begin_Survey\", \"Place_Survey\", \"Figures_Agree\", \"Site_Of_Key\", "
+                "\"Delete_Survey\", \"Merge_Sites\", \"Split_Survey\", \"Set_Site_Coordinates\"; DROP TABLE "
+                "\"Open_Survey\", \"Open_Tally\", \"Survey_Download\"; DROP FUNCTION "
+                "\"Survey_Must_Be_Finished\"; "
+                "ALTER TABLE \"Header\" DROP CONSTRAINT \"Header_Fields\"; ALTER TABLE \"Agency\" DROP "
+                "CONSTRAINT \"Agency_Name\"; ALTER TABLE \"Officer\" DROP CONSTRAINT \"Officer_Name\"; ALTER "
+                "TABLE "
+                "\"Site\" DROP CONSTRAINT \"Site_Name_Direction\"; ALTER TABLE \"Veh_Data\" ALTER COLUMN "
+                "\"Speed\" TYPE integer; GRANT INSERT ON \"Header\", \"Summary\" TO pelmor_officer; ");
         const QString toFour =
             toFive + QStringLiteral("DROP TABLE \"Site_Survey\"; DROP TABLE \"Site_Name\"; "
                                     "DROP TABLE \"Site\"; ");
@@ -315,6 +321,10 @@ private Q_SLOTS:
                                                    "table_name = 'Veh_Data' AND column_name = 'Speed'"),
                                     m_database),
                  QStringLiteral("bigint"));
+        QCOMPARE(testServer().query(QStringLiteral("SELECT data_type FROM information_schema.columns WHERE "
+                                                   "table_name = 'Veh_Data' AND column_name = 'Length'"),
+                                    m_database),
+                 QStringLiteral("double precision"));
         QCOMPARE(server(QStringLiteral("admin1"), {"delete", kBatch}).exitCode, 0);
         importSample(QStringLiteral("officer1"));
         QCOMPARE(server(QStringLiteral("officer1"), {"summary", kBatch, "--json"}).out, before.out);
@@ -327,23 +337,24 @@ private Q_SLOTS:
     void sharedDownloadsNamedByTheUpgrade()
     {
         importSample(QStringLiteral("officer1"));
-        QCOMPARE(
-            testServer().execute(
-                QStringLiteral(
-                    "ALTER TABLE \"Survey_Download\" DROP CONSTRAINT \"Survey_Download_Once\"; ALTER TABLE "
-                    "\"Survey_Download\" DROP COLUMN \"Copy\"; ALTER TABLE \"Survey_Download\" ADD "
-                    "CONSTRAINT "
-                    "\"Survey_Download_Once\" UNIQUE (\"Fingerprint\", \"Date\", \"Time\"); UPDATE "
-                    "\"Schema_Version\" SET \"Version\" = 6; "
-                    // The download stored again under another start, as that server let an officer.
-                    "INSERT INTO \"Header\" (\"Batch_Number\", \"Location\", \"Date\", \"Time\", "
-                    "\"Violation_Alert\", \"Radar_Mode\", \"Direction\", \"Zone\") SELECT '050326-B', "
-                    "\"Location\", '05/04/2026', \"Time\", \"Violation_Alert\", \"Radar_Mode\", "
-                    "\"Direction\", \"Zone\" FROM \"Header\"; INSERT INTO \"Survey_Download\" "
-                    "(\"Batch_Number\", \"Fingerprint\", \"Date\", \"Time\") SELECT '050326-B', "
-                    "\"Fingerprint\", '05/04/2026', \"Time\" FROM \"Survey_Download\""),
-                m_database),
-            QString());
+        QCOMPARE(testServer().execute(
+                     QStringLiteral(
+                         "DROP TABLE \"Survey_Source\"; ALTER TABLE \"Veh_Data\" DROP COLUMN \"Length\"; "
+                         "DROP FUNCTION \"Finish_Survey\"; ALTER TABLE \"Survey_Download\" DROP CONSTRAINT "
+                         "\"Survey_Download_Once\"; ALTER TABLE "
+                         "\"Survey_Download\" DROP COLUMN \"Copy\"; ALTER TABLE \"Survey_Download\" ADD "
+                         "CONSTRAINT "
+                         "\"Survey_Download_Once\" UNIQUE (\"Fingerprint\", \"Date\", \"Time\"); UPDATE "
+                         "\"Schema_Version\" SET \"Version\" = 6; "
+                         // The download stored again under another start, as that server let an officer.
+                         "INSERT INTO \"Header\" (\"Batch_Number\", \"Location\", \"Date\", \"Time\", "
+                         "\"Violation_Alert\", \"Radar_Mode\", \"Direction\", \"Zone\") SELECT '050326-B', "
+                         "\"Location\", '05/04/2026', \"Time\", \"Violation_Alert\", \"Radar_Mode\", "
+                         "\"Direction\", \"Zone\" FROM \"Header\"; INSERT INTO \"Survey_Download\" "
+                         "(\"Batch_Number\", \"Fingerprint\", \"Date\", \"Time\") SELECT '050326-B', "
+                         "\"Fingerprint\", '05/04/2026', \"Time\" FROM \"Survey_Download\""),
+                     m_database),
+                 QString());
         const Run upgrade = cli({"--server", testServer().connectionString(m_database), "server", "init"});
         QCOMPARE(upgrade.exitCode, 0);
         QVERIFY2(
@@ -379,8 +390,9 @@ private Q_SLOTS:
                            "DELETE FROM \"Header\""),
             QString(), QString());
         row("every survey emptied at once",
-            QStringLiteral(
-                "TRUNCATE \"Site_Survey\", \"Survey_Download\", \"Summary\", \"Veh_Data\", \"Header\""),
+            QStringLiteral("TRUNCATE \"Site_Survey\", \"Survey_Download\", \"Survey_Source\", \"Summary\", "
+                           "\"Veh_Data\", "
+                           "\"Header\""),
             QString(), QString());
     }
     void listedCountsFollowChanges()

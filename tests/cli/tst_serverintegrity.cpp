@@ -163,20 +163,23 @@ private:
 // A survey finished by hand through the server's own functions, as an
 // officer's raw SQL may: two vehicles of batch 090926-Z, with the header,
 // statistics and figures given.
-QString finishByHand(const QString& location, const QString& totalVehicles, const QString& figures = "NULL")
+QString finishByHand(const QString& location, const QString& totalVehicles, const QString& figures = "NULL",
+                     const QString& source = "NULL", const QString& length = "NULL")
 {
     return QStringLiteral(
                "BEGIN; SELECT \"Begin_Survey\"('090926-Z'); INSERT INTO \"Veh_Data\" (\"Batch_Number\", "
-               "\"Offset\", \"Veh_Direction\", \"Speed\", \"Time\", \"Date\") VALUES ('090926-Z', 1, '+', "
-               "30, "
-               "28800, '2026-09-09'), ('090926-Z', 2, '-', 40, 28800, '2026-09-09'); SELECT "
+               "\"Offset\", \"Veh_Direction\", \"Speed\", \"Time\", \"Date\", \"Length\") VALUES "
+               "('090926-Z', 1, "
+               "'+', 30, 28800, '2026-09-09', %5), ('090926-Z', 2, '-', 40, 28800, '2026-09-09', NULL); "
+               "SELECT "
                "\"Finish_Survey\"(jsonb_build_object('Batch_Number', '090926-Z', 'Location', %1, 'Date', "
                "'09/09/2026', 'Time', '08:00', 'Violation_Alert', '035', 'Radar_Mode', 'MPH', 'Direction', "
                "'North', 'Zone', 'School'), jsonb_build_object('Batch_Number', '090926-Z', 'Total_Vehicles', "
                "'%2', 'Total_Approach', '1', 'Total_Receeding', '1', 'Total_Unknown', '0', 'Min_Speed', "
                "'30', "
-               "'Max_Speed', '40', 'Start_Date', '09/09/26'), NULL, %3, %4); COMMIT;")
-        .arg(location, totalVehicles, figures == QLatin1String("NULL") ? "NULL" : "'hand|north'", figures);
+               "'Max_Speed', '40', 'Start_Date', '09/09/26'), NULL, %3, %4, %6); COMMIT;")
+        .arg(location, totalVehicles, figures == QLatin1String("NULL") ? "NULL" : "'hand|north'", figures,
+             length, source);
 }
 
 } // namespace
@@ -246,6 +249,9 @@ private Q_SLOTS:
             QStringLiteral("INSERT INTO \"Header\" (\"Batch_Number\") VALUES ('X')"), "permission denied");
         row("a header of empty fields by the owner", "postgres",
             QStringLiteral("INSERT INTO \"Header\" (\"Batch_Number\") VALUES ('X')"), "\"Header_Fields\"");
+        row("a source given by an officer", "officer_b",
+            QStringLiteral("INSERT INTO \"Survey_Source\" VALUES ('050326-A', 'Hidden')"),
+            "permission denied");
         row("statistics rewritten", "officer_b",
             QStringLiteral("UPDATE \"Summary\" SET \"Number_Over\" = '0'"), "permission denied");
         row("a survey deleted by an officer", "officer_b",
@@ -287,6 +293,12 @@ private Q_SLOTS:
         row("a turned-around location", finishByHand("'Hand ' || chr(8238) || 'Street'", "2"),
             "\"Header_Fields\"");
         row("a control character", finishByHand("'Hand' || chr(7)", "2"), "\"Header_Fields\"");
+        row("whole, with a length and a source",
+            finishByHand("'Hand Street'", "2", figures.arg(40), "'Hand counter'", "4.5"), QString());
+        row("a source with a control character",
+            finishByHand("'Hand Street'", "2", "NULL", "'Hand' || chr(7)"), "\"Survey_Source_Text\"");
+        row("a length below zero", finishByHand("'Hand Street'", "2", "NULL", "NULL", "-4.5"),
+            "\"Veh_Data_Length\"");
         row("begun and never finished",
             QStringLiteral("BEGIN; SELECT \"Begin_Survey\"('090926-Z'); INSERT INTO \"Veh_Data\" "
                            "(\"Batch_Number\", \"Offset\", \"Veh_Direction\", \"Speed\", \"Time\", \"Date\") "

@@ -221,6 +221,10 @@ private Q_SLOTS:
             store::kSchemaVersion, 1);
         row("no vehicle counts", QStringList{"050302-A", "050302-B"}, false, QStringList(),
             store::kSchemaVersion, store::kDownloadsVersion);
+        row("no lengths", QStringList{"050302-A", "050302-B"}, false, QStringList(), store::kSchemaVersion,
+            store::kVehicleCountsVersion);
+        row("no lengths, read-only folder", QStringList{"050302-A"}, true, QStringList(),
+            store::kVehicleCountsVersion, store::kVehicleCountsVersion);
         row("one number twice", QStringList{"050302-A", "050302-A", "050303-A"}, false,
             QStringList{"050302-A"}, 0, 0);
         row("two numbers twice", QStringList{"060302-B", "050302-A", "060302-B", "050302-A"}, false,
@@ -256,11 +260,16 @@ private Q_SLOTS:
             }
         }
         QCOMPARE(test::schemaVersionOf(path), version);
-        if (version == 0)
+        if (version == from)
             QCOMPARE(test::fileBytes(path), before);
         else { // the sites' tables, empty; the surveys' downloads, all of the same vehicles here, as
-               // copies; their vehicle counts
+               // copies; their vehicle counts; no length and no source
             QCOMPARE(test::rowTexts(path, "select count(*) as n from Site_Survey", {"n"}), QStringList{"0"});
+            QCOMPARE(test::rowTexts(path,
+                                    "select count(Length) + (select count(*) from Survey_Source) as n "
+                                    "from Veh_Data",
+                                    {"n"}),
+                     QStringList{"0"});
             QStringList copies, counts;
             for (int copy = 0; copy < batches.size(); ++copy) {
                 copies << QStringLiteral("%1|%2").arg(batches[copy]).arg(copy);

@@ -3,8 +3,10 @@
 #include "db/Connection.h"
 #include "db/DbError.h"
 #include "db/Files.h"
+#include "import/DownloadVehicles.h"
 #include "import/UnitPreference.h"
 #include "store/SqliteSchema.h"
+#include "store/SurveyStore.h"
 
 #include <QDir>
 #include <QFile>
@@ -470,6 +472,26 @@ private Q_SLOTS:
         QCOMPARE(result.storedAs, "030526-A");
         QCOMPARE(m_report.messages, QStringList{"This download is already stored as survey 030526-A."});
         QCOMPARE(contents(m_folder->databasePath()), before);
+    }
+
+    // Vehicles read from another device's log keep the lengths it gave, as
+    // the numbers it wrote, and the survey keeps where they came from.
+    void otherDevicesVehiclesKeepLengthsAndSource()
+    {
+        const QByteArray buffer = download(QDate(2026, 3, 5), "0+31 60-45 119?28", 8, 0);
+        const SurveyHeader header = completeHeader(buffer);
+        const QString source =
+            QStringLiteral("Impactor radar counter, layout Semicolon radar counter (dd.MM.yy)");
+        const import::DownloadVehicles vehicles(
+            std::vector<import::DownloadVehicle>{{0, 31, '+', 4.6f, false, false},
+                                                 {60, 45, '-', -1.0f, false, false},
+                                                 {119, 28, '?', 12.25f, false, false}});
+        const ImportResult result = import::importVehicles(m_folder->database(), header, vehicles,
+                                                           {QStringLiteral("KPH"), source}, m_report);
+        QCOMPARE(result.outcome, Outcome::Imported);
+        QCOMPARE(test::rowTexts(m_folder->databasePath(), "select * from Veh_Data", {"Offset", "Length"}),
+                 (QStringList{"0|4.6", "60|", "119|12.25"}));
+        QCOMPARE(store::openStore(m_folder->database())->loadSurvey(header.batchNumber).source, source);
     }
 
 private:

@@ -35,7 +35,8 @@ using test::row;
 
 namespace {
 
-const QStringList kTables = {"Veh_Data", "Header", "Summary", "Agency", "Officer", "Breakdown", "Radar"};
+const QStringList kTables = {"Veh_Data", "Header",    "Summary", "Agency",
+                             "Officer",  "Breakdown", "Radar",   "Survey_Source"};
 
 // Every maintenance operation, by name, on a program folder.
 Outcome runOperation(const QString& name, const QString& folder)
@@ -888,7 +889,10 @@ private:
             for (const char* statement :
                  {"insert into Agency (Admin_Agency) values ('County Sheriff')",
                   "insert into Officer (Admin_Officer) values ('Sgt. Lee')",
-                  "insert into Breakdown (cDate, cTime, cCount) values ('05/01/26', '08:00 - 08:15', '12')"})
+                  "insert into Breakdown (cDate, cTime, cCount) values ('05/01/26', '08:00 - 08:15', '12')",
+                  // A survey read from another device's log: some vehicles with lengths.
+                  "update Veh_Data set Length = Speed / 8.0 where rowid % 3 = 0",
+                  "insert into Survey_Source values ('O''1', 'Impactor radar counter')"})
                 connection.execute(QLatin1String(statement));
         });
     }

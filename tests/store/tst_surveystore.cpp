@@ -146,6 +146,7 @@ struct Vehicle {
     qint64 offset;
     QByteArray direction;
     qint64 speed;
+    std::optional<double> length = std::nullopt;
 };
 
 // A statistics row whose every field tells the survey and the field apart,
@@ -191,11 +192,13 @@ std::vector<Vehicle> randomVehicles(quint32 seed, int count, bool shuffled = fal
     QRandomGenerator random(seed);
     static const QByteArray directions[] = {"+", "-", "?"};
     std::vector<Vehicle> vehicles;
+    // Two vehicles in three with a length, the others without.
     for (int i = 0; i < count; ++i)
         vehicles.push_back(
             {shuffled ? qint64(random.bounded(3 * 86400)) : qint64(i) * 60 + random.bounded(60),
              directions[random.bounded(3)],
-             shuffled ? qint64(5 + random.bounded(80)) : qint64(random.bounded(130))});
+             shuffled ? qint64(5 + random.bounded(80)) : qint64(random.bounded(130)),
+             i % 3 ? std::optional(0.1 * (i % 190)) : std::nullopt});
     return vehicles;
 }
 
@@ -204,15 +207,15 @@ void writeVehicles(store::SurveyWriter& writer, const std::vector<Vehicle>& vehi
     for (const Vehicle& vehicle : vehicles)
         writer.addVehicle(vehicle.offset, vehicle.direction, vehicle.speed,
                           int(vehicle.offset % 86400 / 60 * 60),
-                          QDate(2002, 5, 3).addDays(vehicle.offset / 86400));
+                          QDate(2002, 5, 3).addDays(vehicle.offset / 86400), vehicle.length);
 }
 
 // Stores a survey whole, at the site of its location.
 void addSurvey(store::SurveyStore& store, const QString& batch, const std::vector<Vehicle>& vehicles,
-               const QString& location = QStringLiteral("Main St"))
+               const QString& location = QStringLiteral("Main St"), const QString& source = QString())
 {
     const survey::HeaderRow header = headerOf(batch, location);
-    const auto writer = store.beginSurvey(header);
+    const auto writer = store.beginSurvey(header, source);
     writeVehicles(*writer, vehicles);
     const survey::SummaryRow summary = summaryOf(batch, vehicles);
     writer->commit(summary, placementOf(header, summary, vehicles));
@@ -241,6 +244,14 @@ std::vector<Vehicle> written(store::SurveyStore& store, const QString& batch)
     return vehicles;
 }
 
+// Where the vehicles of the i-th survey came from: every other survey
+// from another device's log, the others from the sign's own.
+QString sourceOf(int i)
+{
+    return i % 2 ? QStringLiteral("Impactor radar counter, layout Semicolon radar counter (dd.MM.yy) \u00e9'")
+                 : QString();
+}
+
 // A row of the case for each backend, named by both, the backend's index
 // its first column.
 template <typename... Columns> void rowOnEach(const char* what, const Columns&... columns)
@@ -254,25 +265,33 @@ bool operator==(const Vehicle& a, const Vehicle& b)
     return a.offset == b.offset && a.direction == b.direction && a.speed == b.speed;
 }
 
+// A length as read back; "-" for none.
+QString lengthText(const std::optional<double>& length)
+{
+    return length ? QString::number(*length, 'g', 17) : QStringLiteral("-");
+}
+
 // A vehicle as a scan reads it back: writeVehicles() logs it at the whole
 // minute of its offset, counted from midnight of 05/03/2002.
 QString readBack(const Vehicle& vehicle)
 {
-    return QStringLiteral("%1 %2 %3 %4 %5")
+    return QStringLiteral("%1 %2 %3 %4 %5 %6")
         .arg(QDate(2002, 5, 3).addDays(vehicle.offset / 86400).toString(Qt::ISODate))
         .arg(vehicle.offset % 86400 / 60 * 60)
         .arg(QLatin1Char(vehicle.direction[0]))
         .arg(vehicle.speed)
-        .arg(vehicle.offset);
+        .arg(vehicle.offset)
+        .arg(lengthText(vehicle.length));
 }
 QString readBack(const store::VehicleRow& row)
 {
-    return QStringLiteral("%1 %2 %3 %4 %5")
+    return QStringLiteral("%1 %2 %3 %4 %5 %6")
         .arg(row.date.toString(Qt::ISODate))
         .arg(row.secondOfDay)
         .arg(row.direction)
         .arg(row.speed)
-        .arg(row.offset);
+        .arg(row.offset)
+        .arg(lengthText(row.length));
 }
 
 QStringList namesOf(const std::vector<store::NamedEntry>& entries)
@@ -319,7 +338,7 @@ private Q_SLOTS:
         for (int i = 0; i < batches.size(); ++i) {
             std::vector<Vehicle> vehicles = randomVehicles(quint32(i), 5 + i);
             vehicles.push_back({vehicles.back().offset + 7, "ab", 31}); // a direction of two characters
-            addSurvey(*store, batches[i], vehicles, QStringLiteral("Place %1").arg(i));
+            addSurvey(*store, batches[i], vehicles, QStringLiteral("Place %1").arg(i), sourceOf(i));
             expected << QStringLiteral("%1 Place %2 %3").arg(batches[i]).arg(i).arg(vehicles.size());
             QVERIFY(written(*store, batches[i]) == vehicles);
             stored.push_back(std::move(vehicles));
@@ -332,6 +351,7 @@ private Q_SLOTS:
             survey::HeaderRow header = headerOf(batches[i], QStringLiteral("Place %1").arg(i));
             QVERIFY(record.hasHeader && record.hasSummary);
             QCOMPARE(record.batchNumber, batches[i]);
+            QCOMPARE(record.source, sourceOf(i));
             QVERIFY(record.header.storedFields() == header.storedFields());
             QVERIFY(record.summary.storedFields() == summaryOf(batches[i], stored[size_t(i)]).storedFields());
             QCOMPARE(other->tally(batches[i])->vehicles(), qint64(6 + i));
@@ -361,7 +381,7 @@ private Q_SLOTS:
             later.date = QStringLiteral("05/04/2002");
             later.time = QStringLiteral("09:30");
             try {
-                const auto writer = store->beginSurvey(later);
+                const auto writer = store->beginSurvey(later, QString());
                 writeVehicles(*writer, vehicles);
                 writer->commit(summaryOf(later.batchNumber, vehicles), std::nullopt);
                 QFAIL("the same vehicles were stored twice");
@@ -390,7 +410,7 @@ private Q_SLOTS:
         const auto other = sameStore ? nullptr : place->open();
         store::SurveyStore& second = sameStore ? *first : *other;
         try {
-            second.beginSurvey(headerOf("050302-A", "Second"));
+            second.beginSurvey(headerOf("050302-A", "Second"), QString());
             QFAIL("a second survey took the batch number");
         } catch (const store::DuplicateBatch& refused) {
             // Every backend says it in the same words, naming its database.
@@ -474,14 +494,14 @@ private Q_SLOTS:
         addSurvey(*store, QStringLiteral("050302-A"), randomVehicles(1, 3));
         const QString batch = QStringLiteral("050302-B");
         if (failure == QLatin1String("abandoned")) {
-            const auto writer = store->beginSurvey(headerOf(batch));
+            const auto writer = store->beginSurvey(headerOf(batch), QString());
             writeVehicles(*writer, randomVehicles(2, 50));
             QCOMPARE(writer->tally().vehicles(), qint64(50));
         } else if (failure == QLatin1String("locked")) {
             const auto holder = place->open();
-            const auto held = holder->beginSurvey(headerOf(QStringLiteral("050302-C")));
+            const auto held = holder->beginSurvey(headerOf(QStringLiteral("050302-C")), QString());
             try {
-                store->beginSurvey(headerOf(batch));
+                store->beginSurvey(headerOf(batch), QString());
                 QFAIL("a survey was begun while another writer held the database");
             } catch (const store::DuplicateBatch&) {
                 QFAIL("a held database was taken for a duplicate batch number");
@@ -493,7 +513,7 @@ private Q_SLOTS:
             if (!refusal)
                 QSKIP("This machine cannot make the database refuse writes.");
             QVERIFY_THROWS_EXCEPTION(db::DbError, [&] {
-                const auto writer = store->beginSurvey(headerOf(batch));
+                const auto writer = store->beginSurvey(headerOf(batch), QString());
                 writeVehicles(*writer, randomVehicles(2, 50));
                 writer->commit(summaryOf(batch, randomVehicles(2, 50)), std::nullopt);
             }());
@@ -610,7 +630,7 @@ private Q_SLOTS:
         expected << countIf([&](const Vehicle& v) { return v.speed > limit + 25; });
 
         const QString batch = QStringLiteral("050302-B");
-        const auto writer = store->beginSurvey(headerOf(batch));
+        const auto writer = store->beginSurvey(headerOf(batch), QString());
         writeVehicles(*writer, vehicles);
         QCOMPARE(describe(writer->tally()), expected);
         // The server checks the statistics and the site's figures against
@@ -828,7 +848,7 @@ private Q_SLOTS:
     {
         ServerPlace place;
         const auto store = place.open();
-        const auto writer = store->beginSurvey(headerOf(QStringLiteral("050302-A")));
+        const auto writer = store->beginSurvey(headerOf(QStringLiteral("050302-A")), QString());
         writeVehicles(*writer, randomVehicles(3, 20000));
         const QString killed = testServer().execute(
             QStringLiteral("SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE datname = '%1' AND "
@@ -856,7 +876,7 @@ private Q_SLOTS:
         ServerPlace place;
         const auto holder = place.open();
         const std::vector<Vehicle> held = randomVehicles(1, 3000);
-        const auto writer = holder->beginSurvey(headerOf(QStringLiteral("050302-C")));
+        const auto writer = holder->beginSurvey(headerOf(QStringLiteral("050302-C")), QString());
         writeVehicles(*writer, held);
         writer->tally(); // the vehicles have reached the server
         addSurvey(*place.open(), QStringLiteral("050302-B"), randomVehicles(2, 3));
@@ -993,7 +1013,7 @@ private Q_SLOTS:
         const survey::HeaderRow header = headerOf(QStringLiteral("050302-G"), QStringLiteral("Oak Ave"));
         const survey::SummaryRow summary = summaryOf(header.batchNumber, vehicles);
         {
-            const auto writer = one->beginSurvey(header);
+            const auto writer = one->beginSurvey(header, QString());
             writeVehicles(*writer, vehicles);
             writer->commit(summary, std::nullopt);
         }

@@ -96,7 +96,7 @@ private Q_SLOTS:
         QTest::addColumn<QString>("table");
         QTest::addColumn<QString>("query"); // the rows the file must hold
         test::row("vehicles", "vehicles",
-                  "SELECT Batch_Number, Date, Time, Offset, Veh_Direction, Speed FROM Veh_Data "
+                  "SELECT Batch_Number, Date, Time, Offset, Veh_Direction, Speed, Length FROM Veh_Data "
                   "WHERE Batch_Number = ? ORDER BY rowid");
         // Worked out anew by the command.
         test::row("breakdown", "breakdown",

@@ -113,9 +113,9 @@ private Q_SLOTS:
             QByteArray("section,direction,day,hour,speeds,figure,value\r\nsurvey,,,,,batch,030226-A\r\n"),
             QByteArray("figures,both,,,,n,1681\r\n"), 0);
         test::row("vehicles", "ExportVehiclesCsv",
-                  QByteArray("Batch_Number,Date,Time,Offset,Veh_Direction,Speed\r\n"
-                             "030226-A,2026-03-02,00:00:00,0,+,25\r\n"),
-                  QByteArray("030226-A,2026-03-08,23:59:00,604740,+,25\r\n"), 1 + 1681);
+                  QByteArray("Batch_Number,Date,Time,Offset,Veh_Direction,Speed,Length\r\n"
+                             "030226-A,2026-03-02,00:00:00,0,+,25,\r\n"),
+                  QByteArray("030226-A,2026-03-08,23:59:00,604740,+,25,\r\n"), 1 + 1681);
         test::row("statistics", "ExportSummaryCsv", QByteArray("Batch_Number,Posted_Limit,"),
                   QByteArray("\r\n030226-A,"), 2);
         // 168 hours and a total after each of the 7 days, then the grand total.

@@ -103,8 +103,27 @@ private Q_SLOTS:
                     vehicles[i].direction = i < count ? '-' : '+';
             });
         };
+        // Vehicles at the second and speed of the 500th (and the 900th),
+        // each going the same way as it or the other way, one speed faster.
+        const auto twins = [](std::vector<std::pair<bool, int>> added) {
+            return Change([=](std::vector<Vehicle>& vehicles, qint64&) {
+                for (const size_t of : {size_t(900), size_t(500)}) {
+                    const Vehicle seen = vehicles[of];
+                    for (const auto& [opposite, faster] : added)
+                        vehicles.insert(vehicles.begin() + qsizetype(of) + 1,
+                                        {seen.minute, seen.speed + faster,
+                                         opposite ? (seen.direction == '+' ? '-' : '+') : seen.direction});
+                }
+            });
+        };
         using test::row;
         row("clean week", gap(0, 0), QStringList{}, QString());
+        row("seen both ways", twins({{true, 0}}), QStringList{"double_detections"},
+            "Possible double detections: 2 pairs of vehicles at the same second and speed");
+        row("seen three times", twins({{true, 0}, {true, 0}, {false, 0}}), QStringList{"double_detections"},
+            "4 pairs of");
+        row("same second, other speed", twins({{true, 1}}), QStringList{}, QString());
+        row("same second and speed, same way", twins({{false, 0}}), QStringList{}, QString());
         row("start at 00:20", Change([](std::vector<Vehicle>& vehicles, qint64& start) {
                 start = 20;
                 dropBetween(vehicles, -1, 20);

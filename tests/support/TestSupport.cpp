@@ -210,12 +210,18 @@ void writeOlderDatabase(const QString& path, const QStringList& headerBatches, i
         statements += store::identityStatements().join(QLatin1Char(';')) + QLatin1Char(';');
     statements += QStringLiteral("COMMIT;");
     executeOnFile(path, statements);
-    // The layout before the vehicle counts: brought up to date, then
-    // without them.
-    if (version == store::kDownloadsVersion) {
+    // A layout with the fingerprints: brought up to date, then without
+    // what came later.
+    if (version >= store::kDownloadsVersion && version < store::kSchemaVersion) {
         store::openStore({path});
-        executeOnFile(path, QStringLiteral("DROP TRIGGER \"Header_Takes_Vehicle_Count\"; DROP TABLE "
-                                           "\"Survey_Vehicles\"; PRAGMA user_version = 3"));
+        QString older = QStringLiteral(
+            "DROP TABLE Survey_Source; DROP INDEX Veh_Data_Batch_Date_Time; ALTER TABLE Veh_Data DROP COLUMN "
+            "Length; CREATE INDEX Veh_Data_Batch_Date_Time ON Veh_Data (Batch_Number, Date, Time, Speed, "
+            "Veh_Direction, Offset); ");
+        if (version < store::kVehicleCountsVersion)
+            older += QStringLiteral(
+                "DROP TRIGGER \"Header_Takes_Vehicle_Count\"; DROP TABLE \"Survey_Vehicles\"; ");
+        executeOnFile(path, older + QStringLiteral("PRAGMA user_version = %1").arg(version));
     }
 }
 

@@ -83,12 +83,11 @@ private:
     // Empties the server's survey tables, as before the first run.
     void emptyServer()
     {
-        QCOMPARE(
-            test::testServer().execute(
-                QStringLiteral(
-                    "TRUNCATE \"Site_Survey\", \"Survey_Download\", \"Summary\", \"Veh_Data\", \"Header\""),
-                m_database),
-            QString());
+        QCOMPARE(test::testServer().execute(
+                     QStringLiteral("TRUNCATE \"Site_Survey\", \"Survey_Download\", \"Survey_Source\", "
+                                    "\"Summary\", \"Veh_Data\", \"Header\""),
+                     m_database),
+                 QString());
     }
 
     // Times one whole run of the tool, then kills it 20 times at moments

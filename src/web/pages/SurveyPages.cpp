@@ -251,6 +251,16 @@ std::vector<std::pair<QString, QString>> captioned(const std::vector<std::pair<Q
     return shown;
 }
 
+// The survey's fields, with where its vehicles came from after them when
+// another device's log gave them.
+std::vector<std::pair<QString, QString>> sourced(std::vector<std::pair<QString, QString>> fields,
+                                                 const QString& source)
+{
+    if (!source.isEmpty())
+        fields.emplace_back(QStringLiteral("Vehicles Read From"), source);
+    return fields;
+}
+
 QString flowGrid(const WebRequest& request, const survey::SurveyRecord& record, flow::BinLength bins)
 {
     const flow::BreakdownResult result =
@@ -360,7 +370,7 @@ WebResponse surveyPage(const WebRequest& request, const QString& batchNumber)
             QStringLiteral("<button type=\"submit\">Compare</button></form>");
 
     body += QStringLiteral("<div class=\"columns\"><section><h2>Survey</h2>") +
-            fieldsHtml(captioned(record.header.storedFields(), !visitor.publicOnly)) +
+            fieldsHtml(sourced(captioned(record.header.storedFields(), !visitor.publicOnly), record.source)) +
             QStringLiteral("</section><section><h2>Statistics</h2>") +
             fieldsHtml(captioned(record.summary.storedFields(), true)) + QStringLiteral("</section></div>");
 
