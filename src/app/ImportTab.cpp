@@ -30,6 +30,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace pelmor::app {
 
 ImportTab::ImportTab(AppState& state, ui::Messages& messages, QWidget* parent)
@@ -56,7 +58,6 @@ ImportTab::ImportTab(AppState& state, ui::Messages& messages, QWidget* parent)
     m_logFindings = new QListWidget(this);
     m_logFindings->setObjectName(QStringLiteral("OtherLogFindings"));
     m_logFindings->setWordWrap(true);
-    m_logFindings->setMaximumHeight(110);
 
     QLabel* revision = ui::makeCaption(QStringLiteral(" Rev 2.0.1"), this, QStringLiteral("Revision"));
     QLabel* title = ui::makeHeading(tr("Sign Data Import and Pre-Process to Database"), this,
@@ -344,6 +345,9 @@ void ImportTab::showReadLog(const logs::OtherLogDialog& window)
                                     text::formatCount(window.readLog().lines),
                                     text::formatCount(window.readLog().refused)));
     m_logFindings->addItems(window.readLog().findings(QFileInfo(window.path()).fileName()));
+    // As high as its lines, up to five; more scroll.
+    m_logFindings->setFixedHeight(std::min(m_logFindings->count(), 5) * m_logFindings->sizeHintForRow(0) +
+                                  2 * m_logFindings->frameWidth() + 4);
     m_header->fill(fields);
     showStep(ImportStep::LogRead);
     offerPreferredUnit(fields.unit, QStringLiteral("log"));

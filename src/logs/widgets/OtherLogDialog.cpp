@@ -92,6 +92,8 @@ QSpinBox* makeColumnBox(const QString& objectName, int minimum, const QString& n
     box->setObjectName(objectName);
     box->setRange(minimum, 99);
     box->setSpecialValueText(noneText);
+    // Wide enough for "with the date", and the same for every column.
+    box->setFixedWidth(box->fontMetrics().horizontalAdvance(QStringLiteral("with the date")) + 40);
     return box;
 }
 
@@ -142,9 +144,8 @@ void OtherLogDialog::buildControls()
                                {QStringLiteral("Comma"), QStringLiteral("Semicolon"), QStringLiteral("Tab"),
                                 QStringLiteral("Blanks")},
                                false, this);
-    m_skipLines = new QSpinBox(this);
-    m_skipLines->setObjectName(QStringLiteral("LogSkipLines"));
-    m_skipLines->setRange(0, 9999);
+    m_skipLines = makeColumnBox(QStringLiteral("LogSkipLines"), 0, QString(), this);
+    m_skipLines->setMaximum(9999);
     m_dateColumn = makeColumnBox(QStringLiteral("LogDateColumn"), 1, QString(), this);
     m_dateFormat = ui::makeTextBox(QStringLiteral("LogDateFormat"), this);
     m_timeColumn = makeColumnBox(QStringLiteral("LogTimeColumn"), 0, QStringLiteral("with the date"), this);
@@ -176,16 +177,19 @@ void OtherLogDialog::buildControls()
     form->addRow(QStringLiteral("Known layouts"), m_layoutList);
     form->addRow(QStringLiteral("Device"), m_device);
     form->addRow(QStringLiteral("Separator"), m_separator);
-    form->addRow(QStringLiteral("Lines to skip"), m_skipLines);
-    form->addRow(QStringLiteral("Date column"), pair(m_dateColumn, m_dateFormat));
-    form->addRow(QStringLiteral("Time column"), pair(m_timeColumn, m_timeFormat));
-    form->addRow(QStringLiteral("Speed column"), pair(m_speedColumn, m_speedUnit));
-    form->addRow(QStringLiteral("Direction column"), m_directionColumn);
+    form->addRow(QStringLiteral("Lines to skip"), pair(m_skipLines, new QWidget(this)));
+    form->addRow(QStringLiteral("Date column"), pair(m_dateColumn, new QWidget(this)));
+    form->addRow(QStringLiteral("Date format"), m_dateFormat);
+    form->addRow(QStringLiteral("Time column"), pair(m_timeColumn, new QWidget(this)));
+    form->addRow(QStringLiteral("Time format"), m_timeFormat);
+    form->addRow(QStringLiteral("Speed column"), pair(m_speedColumn, new QWidget(this)));
+    form->addRow(QStringLiteral("Speed unit"), m_speedUnit);
+    form->addRow(QStringLiteral("Direction column"), pair(m_directionColumn, new QWidget(this)));
     form->addRow(QStringLiteral("Approaching"), m_approaching);
     form->addRow(QStringLiteral("Receding"), m_receding);
     form->addRow(QString(), m_directionValues);
     form->addRow(QStringLiteral("Whole file"), m_wholeFile);
-    form->addRow(QStringLiteral("Length column"), m_lengthColumn);
+    form->addRow(QStringLiteral("Length column"), pair(m_lengthColumn, new QWidget(this)));
     m_saveLayout = ui::makeButton(QStringLiteral("Save Layout..."), QStringLiteral("SaveLayout"), this);
     m_export = ui::makeButton(QStringLiteral("Export..."), QStringLiteral("ExportLayout"), this);
     m_import = ui::makeButton(QStringLiteral("Import..."), QStringLiteral("ImportLayout"), this);
@@ -209,12 +213,14 @@ void OtherLogDialog::buildControls()
         column->addWidget(widget, 1);
         return holder;
     };
-    auto* tables = new QSplitter(Qt::Horizontal, this);
-    tables->addWidget(titled(QStringLiteral("The file's first lines"), m_rows));
-    tables->addWidget(titled(QStringLiteral("Read as"), m_readings));
-    tables->setChildrenCollapsible(false);
+    m_tables = new QSplitter(Qt::Horizontal, this);
+    m_tables->addWidget(titled(QStringLiteral("The file's first lines"), m_rows));
+    m_tables->addWidget(titled(QStringLiteral("Read as"), m_readings));
+    m_tables->setChildrenCollapsible(false);
+    // The readings' six columns whole; the file's lines in the room left.
+    m_tables->setSizes({280, 340});
     auto* preview = new QSplitter(Qt::Vertical, this);
-    preview->addWidget(tables);
+    preview->addWidget(m_tables);
     preview->addWidget(titled(QStringLiteral("Findings"), m_findings));
     preview->setStretchFactor(0, 3);
     preview->setStretchFactor(1, 1);

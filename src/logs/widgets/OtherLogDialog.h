@@ -15,6 +15,7 @@ class QLineEdit;
 class QListWidget;
 class QPushButton;
 class QSpinBox;
+class QSplitter;
 class QTableWidget;
 class QTimer;
 
@@ -117,6 +118,7 @@ private:
     QComboBox* m_wholeFile;
     QLabel* m_directionValues;
     QSpinBox* m_lengthColumn;
+    QSplitter* m_tables;
     QTableWidget* m_rows;
     QTableWidget* m_readings;
     QListWidget* m_findings;
