@@ -113,7 +113,8 @@ QString LogLayout::toText() const
 {
     QString text = QStringLiteral("# How to read a per-vehicle speed log: one \"key = value\" a line.\n");
     const auto put = [&](const char* key, const QString& value) {
-        text += QLatin1String(key) + QLatin1String(" = ") + value + QLatin1Char('\n');
+        text += QLatin1String(key) + (value.isEmpty() ? QLatin1String(" =") : QLatin1String(" = ")) + value +
+                QLatin1Char('\n');
     };
     put("name", name);
     put("device", device);
