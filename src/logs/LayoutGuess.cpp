@@ -202,14 +202,17 @@ LogLayout guessLayout(const QByteArray& bytes)
     // The speed: mostly whole numbers of 5 to 200, the column of the most
     // different values; the direction: two or three values; the length:
     // small numbers that differ.
-    int speedValues = 0;
+    // Whole numbers go before decimal ones, then the higher middle value
+    // (a length is shorter than a speed is fast).
+    double bestSpeed = 0;
     for (int c = 1; c <= columnCount; ++c) {
         if (taken.count(c))
             continue;
-        std::set<QByteArray> values;
+        std::vector<double> values;
         for (const auto& row : rows)
             if (c <= int(row.size()))
-                values.insert(row[size_t(c - 1)]);
+                if (const std::optional<double> n = number(row[size_t(c - 1)]))
+                    values.push_back(*n);
         const double speeds = share(rows, c, [](const QByteArray& v) {
             const std::optional<double> n = number(v);
             return n && *n >= 5 && *n <= 200;
@@ -218,8 +221,12 @@ LogLayout guessLayout(const QByteArray& bytes)
             return !v.isEmpty() &&
                    std::all_of(v.begin(), v.end(), [](char d) { return d >= '0' && d <= '9'; });
         });
-        if (speeds >= 0.8 && whole >= 0.8 && int(values.size()) > speedValues) {
-            speedValues = int(values.size());
+        if (speeds < 0.8 || values.empty())
+            continue;
+        std::nth_element(values.begin(), values.begin() + values.size() / 2, values.end());
+        const double score = (whole >= 0.8 ? 1000 : 0) + values[values.size() / 2];
+        if (score > bestSpeed) {
+            bestSpeed = score;
             layout.speedColumn = c;
         }
     }

@@ -24,16 +24,21 @@ constexpr qint64 kClockChangeHigh = 70 * 60;
 QString clockText(const QDateTime& time)
 {
     QString text = time.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-    if (time.timeSpec() == Qt::OffsetFromUTC)
-        text += time.toString(QStringLiteral("t"));
+    if (time.timeSpec() == Qt::OffsetFromUTC) {
+        const int offset = time.offsetFromUtc();
+        text += QStringLiteral("%1%2:%3")
+                    .arg(offset < 0 ? QLatin1Char('-') : QLatin1Char('+'))
+                    .arg(std::abs(offset) / 3600, 2, 10, QLatin1Char('0'))
+                    .arg(std::abs(offset) / 60 % 60, 2, 10, QLatin1Char('0'));
+    }
     return text;
 }
 
 QString durationText(qint64 seconds)
 {
-    return seconds < 2 * 3600
-               ? QStringLiteral("%1 minutes").arg(seconds / 60)
-               : QStringLiteral("%1 hours %2 minutes").arg(seconds / 3600).arg(seconds / 60 % 60);
+    const qint64 minutes = (seconds + 30) / 60;
+    return minutes < 120 ? QStringLiteral("%1 minutes").arg(minutes)
+                         : QStringLiteral("%1 hours %2 minutes").arg(minutes / 60).arg(minutes % 60);
 }
 
 // A whole number, a decimal one rounded half up; none for anything else.
@@ -275,7 +280,7 @@ ReadLog readLog(const QByteArray& bytes, const LogLayout& layout, const QString&
         const RefusedLine& first = log.firstRefused.front();
         throw LogError(
             QStringLiteral("The layout %1 does not fit %2: every one of its %3 lines is refused, the "
-                           "first (line %4) at %5.")
+                           "first (line %4): %5.")
                 .arg(text::quotedValue(layout.name), fileName, text::formatCount(log.lines))
                 .arg(first.line)
                 .arg(first.reason));

@@ -65,8 +65,8 @@ struct ReadLog {
 struct ReadOptions {
     QString unit;            // "MPH"/"KPH" when the layout leaves it to the user
     qint64 gapSeconds = 900; // a pause longer than this is a gap
-    std::function<void(qint64 done, qint64 total)> progress; // bytes
-    std::function<bool()> cancelled;
+    std::function<void(qint64 done, qint64 total)> progress{}; // bytes
+    std::function<bool()> cancelled{};
 };
 
 // Reads the whole file's bytes. Throws LogError naming the file and, where
