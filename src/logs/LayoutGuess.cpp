@@ -242,7 +242,11 @@ LogLayout guessLayout(const QByteArray& bytes)
         for (const auto& row : rows)
             if (c <= int(row.size()))
                 values.insert(row[size_t(c - 1)]);
-        if (values.size() < 2 || values.size() > 3)
+        // A value with blanks around it could not be kept in a layout file.
+        if (values.size() < 2 || values.size() > 3 ||
+            std::any_of(values.begin(), values.end(), [](const QByteArray& value) {
+                return QString::fromUtf8(value) != QString::fromUtf8(value).trimmed();
+            }))
             continue;
         int score = 3;
         size_t index = 0;

@@ -149,7 +149,9 @@ LogLayout LogLayout::fromText(const QString& text)
         const auto refuse = [&](const QString& what) {
             throw LayoutError(QStringLiteral("line %1: %2").arg(i + 1).arg(what));
         };
-        const qsizetype equals = line.indexOf(QLatin1Char('='));
+        // A direction's value may hold "=" itself: its line splits at the last.
+        const qsizetype equals = line.startsWith(kDirectionValue) ? line.lastIndexOf(QLatin1Char('='))
+                                                                   : line.indexOf(QLatin1Char('='));
         if (equals < 0)
             refuse(QStringLiteral("\"%1\" is no \"key = value\"").arg(line));
         const QString key = line.left(equals).trimmed();

@@ -177,33 +177,43 @@ private:
 };
 
 // Pairs of vehicles of the same second and speed in opposite directions,
-// each vehicle in at most one pair; the vehicles in time order.
+// each vehicle in at most one pair; the vehicles in time order. Within a
+// second the vehicles still unpaired are counted by speed and direction, so
+// a second of very many vehicles costs no more than its distinct speeds.
 qint64 countSeenTwice(const std::vector<LoggedVehicle>& vehicles)
 {
     qint64 pairs = 0;
-    std::vector<const LoggedVehicle*> unmatched;
+    struct Unpaired {
+        qint64 speed;
+        Travel travel;
+        qint64 count;
+    };
+    std::vector<Unpaired> unpaired;
     for (size_t first = 0; first < vehicles.size();) {
         const qint64 second = vehicles[first].time.toSecsSinceEpoch();
         size_t end = first + 1;
         while (end < vehicles.size() && vehicles[end].time.toSecsSinceEpoch() == second)
             ++end;
-        if (end - first > 1) {
-            unmatched.clear();
-            for (size_t i = first; i < end; ++i) {
-                const LoggedVehicle& vehicle = vehicles[i];
-                if (vehicle.travel == Travel::Unknown)
-                    continue;
-                const auto partner =
-                    std::find_if(unmatched.begin(), unmatched.end(), [&](const LoggedVehicle* v) {
-                        return v->speed == vehicle.speed && v->travel != vehicle.travel;
-                    });
-                if (partner != unmatched.end()) {
-                    ++pairs;
-                    unmatched.erase(partner);
-                } else {
-                    unmatched.push_back(&vehicle);
-                }
+        unpaired.clear();
+        for (size_t i = first; i < end && end - first > 1; ++i) {
+            const LoggedVehicle& vehicle = vehicles[i];
+            if (vehicle.travel == Travel::Unknown)
+                continue;
+            const auto partner = std::find_if(unpaired.begin(), unpaired.end(), [&](const Unpaired& u) {
+                return u.speed == vehicle.speed && u.travel != vehicle.travel && u.count > 0;
+            });
+            if (partner != unpaired.end()) {
+                ++pairs;
+                --partner->count;
+                continue;
             }
+            const auto same = std::find_if(unpaired.begin(), unpaired.end(), [&](const Unpaired& u) {
+                return u.speed == vehicle.speed && u.travel == vehicle.travel;
+            });
+            if (same != unpaired.end())
+                ++same->count;
+            else
+                unpaired.push_back({vehicle.speed, vehicle.travel, 1});
         }
         first = end;
     }

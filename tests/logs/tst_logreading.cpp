@@ -3,6 +3,7 @@
 // vehicles written in many layouts and encodings that all read and store
 // alike, the layout files, and the logs that cannot be read.
 #include "../import/ImportFixture.h"
+#include "PgTestServer.h"
 #include "TestSupport.h"
 #include "import/DownloadVehicles.h"
 #include "logs/LogLayout.h"
@@ -71,6 +72,7 @@ private Q_SLOTS:
     void realLogStoredAsTheProvenanceStates();
     void oneSetOfVehiclesInManyLayouts_data();
     void oneSetOfVehiclesInManyLayouts();
+    void progressAndCancel();
     void whatIsTold_data();
     void whatIsTold();
     void layoutFiles_data();
@@ -268,6 +270,52 @@ void TstLogReading::oneSetOfVehiclesInManyLayouts()
     if (first.isEmpty())
         first = stored;
     QCOMPARE(stored, first);
+
+    // On an agency server the vehicles are stored alike.
+    test::PgTestServer& server = test::testServer();
+    static const QString kTemplate = QStringLiteral("logs_template");
+    static const QString setUp = server.setUpTemplate(kTemplate, QStringLiteral("SELECT 1"));
+    QCOMPARE(setUp, QString());
+    const QString database = server.createDatabase(kTemplate);
+    QVERIFY2(!database.isEmpty(), qPrintable(server.error()));
+    test::ImportMessages serverReport;
+    serverReport.answer = true;
+    QCOMPARE(import::importVehicles(db::Database::ofServer(server.connectionString(database)), header,
+                                    vehicles, {layout.speedUnit, layout.name}, serverReport)
+                 .outcome,
+             import::ImportResult::Outcome::Imported);
+    const QString columns = QStringLiteral("\"Offset\", \"Veh_Direction\", \"Speed\"");
+    QCOMPARE(server.query("select " + columns +
+                              " from \"Veh_Data\" order by \"Offset\", \"Veh_Direction\", \"Speed\"",
+                          database),
+             test::rowTexts(folder.databasePath(),
+                            "select " + columns + " from Veh_Data order by Offset, Veh_Direction, Speed")
+                 .join('\n'));
+    server.dropDatabase(database);
+}
+
+void TstLogReading::progressAndCancel()
+{
+    const QByteArray bytes = QByteArray("2026-05-03T08:00:00,30,+\n").repeated(200000);
+    logs::ReadOptions options;
+    QList<qint64> done;
+    options.progress = [&](qint64 bytesDone, qint64 total) {
+        QCOMPARE(total, bytes.size());
+        done << bytesDone;
+    };
+    QCOMPARE(logs::readLog(bytes, shipped("ISO"), QStringLiteral("test.log"), options).vehicles.size(),
+             size_t(200000));
+    QVERIFY(done.size() > 2 && std::is_sorted(done.begin(), done.end()));
+    QCOMPARE(done.back(), bytes.size());
+    options.cancelled = [&] {
+        return done.size() > 4;
+    };
+    try {
+        logs::readLog(bytes, shipped("ISO"), QStringLiteral("test.log"), options);
+        QFAIL("read to the end although cancelled");
+    } catch (const logs::LogError& error) {
+        QCOMPARE(error.message(), QStringLiteral("The reading of test.log was cancelled."));
+    }
 }
 
 void TstLogReading::whatIsTold_data()
