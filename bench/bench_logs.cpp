@@ -13,8 +13,6 @@
 #include "import/LogParser.h"
 #include "import/SurveyImport.h"
 #include "loggen/LogWriter.h"
-#include "loggen/SurveyProfile.h"
-#include "loggen/VehicleGenerator.h"
 #include "logs/LogLayout.h"
 #include "logs/LogReading.h"
 #include "logs/LogSurvey.h"
@@ -63,12 +61,7 @@ int main(int argc, char* argv[])
     QTextStream out(stdout);
 
     loggen::LogHeader logHeader;
-    logHeader.startDate = QDate(2026, 3, 2);
-    loggen::SurveyProfile profile = loggen::profileForHeader(logHeader);
-    profile.durationSeconds = 31LL * 24 * 3600;
-    profile.exactCount = vehicleCount;
-    profile.seed = 7;
-    const std::vector<loggen::Vehicle> vehicles = loggen::generateVehicles(profile);
+    const std::vector<loggen::Vehicle> vehicles = bench::monthOfVehicles(logHeader, vehicleCount);
     const QByteArray log = counterLog(logHeader.startDate, vehicles);
     out << vehicles.size() << " vehicles over 31 days; the counter's log " << log.size() / 1048576.0
         << " MiB\n";
