@@ -58,6 +58,9 @@ ImportTab::ImportTab(AppState& state, ui::Messages& messages, QWidget* parent)
     m_logFindings = new QListWidget(this);
     m_logFindings->setObjectName(QStringLiteral("OtherLogFindings"));
     m_logFindings->setWordWrap(true);
+    // Room for a few findings; more scroll.
+    m_logFindings->setFixedHeight(6 * m_logFindings->fontMetrics().lineSpacing() +
+                                  2 * m_logFindings->frameWidth());
 
     QLabel* revision = ui::makeCaption(QStringLiteral(" Rev 2.0.1"), this, QStringLiteral("Revision"));
     QLabel* title = ui::makeHeading(tr("Sign Data Import and Pre-Process to Database"), this,
@@ -339,15 +342,12 @@ void ImportTab::showReadLog(const logs::OtherLogDialog& window)
 
     m_rawText->setText(window.bytes());
     m_logFindings->clear();
-    m_logFindings->addItem(QStringLiteral("%1: %2 vehicles from %3 lines, %4 refused")
-                               .arg(QFileInfo(window.path()).fileName(),
-                                    text::formatCount(qint64(m_logVehicles->vehicles().size())),
-                                    text::formatCount(window.readLog().lines),
-                                    text::formatCount(window.readLog().refused)));
-    m_logFindings->addItems(window.readLog().findings(QFileInfo(window.path()).fileName()));
-    // As high as its lines, up to five; more scroll.
-    m_logFindings->setFixedHeight(std::min(m_logFindings->count(), 5) * m_logFindings->sizeHintForRow(0) +
-                                  2 * m_logFindings->frameWidth() + 4);
+    const logs::ReadLog& read = window.readLog();
+    const QString fileName = QFileInfo(window.path()).fileName();
+    m_logFindings->addItem(
+        QStringLiteral("%1: %2 lines read, %3 refused")
+            .arg(fileName, text::formatCount(read.lines), text::formatCount(read.refused)));
+    m_logFindings->addItems(read.findings(fileName));
     m_header->fill(fields);
     showStep(ImportStep::LogRead);
     offerPreferredUnit(fields.unit, QStringLiteral("log"));

@@ -249,11 +249,16 @@ int main(int argc, char* argv[])
         window.tabs()->setCurrentIndex(0);
         QTimer poll;
         QObject::connect(
-            &poll, &QTimer::timeout, [&poll, path = QFileInfo(arguments[otherLogAt + 1]).absoluteFilePath()] {
-                if (auto* files = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
-                    files->selectFile(path);
-                    QMetaObject::invokeMethod(files, "accept");
-                    poll.stop();
+            &poll, &QTimer::timeout, [path = QFileInfo(arguments[otherLogAt + 1]).absoluteFilePath()] {
+                // The whole path typed, as a user can, until the window takes it.
+                for (QWidget* top : QApplication::topLevelWidgets()) {
+                    auto* files = qobject_cast<QFileDialog*>(top);
+                    auto* name =
+                        files ? files->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")) : nullptr;
+                    if (name && files->isVisible()) {
+                        name->setText(path);
+                        QMetaObject::invokeMethod(files, "accept");
+                    }
                 }
             });
         poll.start(50);

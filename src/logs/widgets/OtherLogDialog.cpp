@@ -501,9 +501,8 @@ void OtherLogDialog::showPreview(std::optional<ReadLog> log, const QString& fail
     const QString name = QFileInfo(m_path).fileName();
     if (m_preview) {
         m_findings->addItem(
-            QStringLiteral("%1 lines read, %2 refused, %3 vehicles (%4)")
-                .arg(text::formatCount(m_preview->lines), text::formatCount(m_preview->refused),
-                     text::formatCount(qint64(m_preview->vehicles.size())), m_preview->encoding));
+            QStringLiteral("%1 lines read, %2 refused")
+                .arg(text::formatCount(m_preview->lines), text::formatCount(m_preview->refused)));
         m_findings->addItems(m_preview->findings(name));
     } else {
         m_findings->addItem(failure);
