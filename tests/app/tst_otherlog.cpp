@@ -93,6 +93,19 @@ private Q_SLOTS:
         dialog.child<QComboBox>("LogSpeedUnit")->setCurrentText("KPH");
         QVERIFY(settled(*window));
 
+        // Exported as a layout file and imported again over other values,
+        // the layout is the one exported.
+        const logs::LogLayout exported = window->layout();
+        test::answerFileWindow(m_app->folder.filePath("lanes.layout"));
+        dialog.click("ExportLayout");
+        dialog.child<QLineEdit>("LogApproaching")->setText("3");
+        test::answerFileWindow(m_app->folder.filePath("lanes.layout"));
+        dialog.click("ImportLayout");
+        QVERIFY(settled(*window));
+        QVERIFY(window->layout() == exported);
+        QCOMPARE(directions(window->preview()->vehicles),
+                 QString(log.lanes).replace("2", "+").replace("1", "-"));
+
         // Continued, the survey header is a download's, from the first
         // vehicle and the layout's unit.
         dialog.click("ContinueLog");
