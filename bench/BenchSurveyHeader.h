@@ -2,6 +2,10 @@
 
 #include "import/LogParser.h"
 #include "import/SurveyImport.h"
+#include "loggen/SurveyProfile.h"
+#include "loggen/VehicleGenerator.h"
+
+#include <vector>
 
 namespace pelmor::bench {
 
@@ -20,6 +24,19 @@ inline import::SurveyHeader benchSurveyHeader(const import::HeaderFields& fields
             QStringLiteral("MPH"),
             QStringLiteral("North"),
             QStringLiteral("Residential")};
+}
+
+// The month of traffic the import benchmarks store: exactly `count`
+// vehicles, spread by the sign log generator's daily profile over 31 days
+// from 08:00 on 2 March 2026, the start `header` is given.
+inline std::vector<loggen::Vehicle> monthOfVehicles(loggen::LogHeader& header, qint64 count)
+{
+    header.startDate = QDate(2026, 3, 2);
+    loggen::SurveyProfile profile = loggen::profileForHeader(header);
+    profile.durationSeconds = 31LL * 24 * 3600;
+    profile.exactCount = count;
+    profile.seed = 7;
+    return loggen::generateVehicles(profile);
 }
 
 // An import report that keeps the messages and answers every question

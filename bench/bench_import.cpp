@@ -20,8 +20,6 @@
 #include "import/LogParser.h"
 #include "import/SurveyImport.h"
 #include "loggen/LogWriter.h"
-#include "loggen/SurveyProfile.h"
-#include "loggen/VehicleGenerator.h"
 #include "store/SqliteSchema.h"
 #include "store/SurveyStore.h"
 
@@ -170,12 +168,7 @@ int main(int argc, char* argv[])
     QTextStream out(stdout);
 
     loggen::LogHeader logHeader;
-    logHeader.startDate = QDate(2026, 3, 2);
-    loggen::SurveyProfile profile = loggen::profileForHeader(logHeader);
-    profile.durationSeconds = 31LL * 24 * 3600;
-    profile.exactCount = vehicleCount;
-    profile.seed = 7;
-    const std::vector<loggen::Vehicle> vehicles = loggen::generateVehicles(profile);
+    const std::vector<loggen::Vehicle> vehicles = bench::monthOfVehicles(logHeader, vehicleCount);
     QByteArray buffer = loggen::writeLog(logHeader, vehicles);
     import::markEnd(buffer);
     const import::HeaderFields fields = import::readHeaderFields(buffer);

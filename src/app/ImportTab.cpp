@@ -6,22 +6,31 @@
 #include "acquisition/widgets/PortChoicePanel.h"
 #include "app/AppState.h"
 #include "db/DbError.h"
+#include "import/DownloadVehicles.h"
 #include "import/LogParser.h"
 #include "import/SurveyImport.h"
 #include "import/widgets/CorrectionPanel.h"
 #include "import/widgets/HeaderPanel.h"
 #include "import/widgets/ImportProgressReport.h"
 #include "import/widgets/RawTextView.h"
+#include "logs/LogSurvey.h"
+#include "logs/widgets/OtherLogDialog.h"
+#include "text/Formats.h"
 #include "ui/BusyCursor.h"
 #include "ui/Messages.h"
 #include "ui/Style.h"
 #include "worker/Run.h"
 
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QListWidget>
 #include <QPushButton>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace pelmor::app {
 
@@ -46,6 +55,12 @@ ImportTab::ImportTab(AppState& state, ui::Messages& messages, QWidget* parent)
     m_header->setFixedWidth(400);
     m_correction = new import::CorrectionPanel(*m_header, this);
     m_saveRawData = ui::makeButton(tr("Save this raw data file as..."), QStringLiteral("SaveRawData"), this);
+    m_logFindings = new QListWidget(this);
+    m_logFindings->setObjectName(QStringLiteral("OtherLogFindings"));
+    m_logFindings->setWordWrap(true);
+    // Room for a few findings; more scroll.
+    m_logFindings->setFixedHeight(6 * m_logFindings->fontMetrics().lineSpacing() +
+                                  2 * m_logFindings->frameWidth());
 
     QLabel* revision = ui::makeCaption(QStringLiteral(" Rev 2.0.1"), this, QStringLiteral("Revision"));
     QLabel* title = ui::makeHeading(tr("Sign Data Import and Pre-Process to Database"), this,
@@ -76,6 +91,7 @@ ImportTab::ImportTab(AppState& state, ui::Messages& messages, QWidget* parent)
     left->addLayout(centred(m_savedFile));
     left->addLayout(downloadRow);
     left->addWidget(m_correction);
+    left->addWidget(m_logFindings);
     left->addWidget(m_rawText, 100);
     left->addWidget(m_saveRawData, 0, Qt::AlignLeft);
     left->addStretch(1);
@@ -98,6 +114,7 @@ ImportTab::ImportTab(AppState& state, ui::Messages& messages, QWidget* parent)
     connect(m_header->processButton(), &QPushButton::clicked, this, &ImportTab::importSurvey);
     connect(m_header->modifyButton(), &QPushButton::clicked, m_correction, &import::CorrectionPanel::open);
     connect(m_savedFile->loadButton(), &QPushButton::clicked, this, &ImportTab::openLoadWindow);
+    connect(m_savedFile->otherLogButton(), &QPushButton::clicked, this, &ImportTab::openOtherLog);
     connect(m_saveRawData, &QPushButton::clicked, this, &ImportTab::openSaveWindow);
     connect(m_serial.get(), &acquisition::SerialDownload::blockReceived, this, &ImportTab::blockReceived);
     connect(m_serial.get(), &acquisition::SerialDownload::portLost, this, &ImportTab::portLost);
@@ -140,7 +157,8 @@ void ImportTab::showStep(ImportStep step)
     m_state.importStep = step;
     const bool choosing = step == ImportStep::ChoosingPort;
     const bool downloading = step == ImportStep::Downloading || step == ImportStep::ProcessingFailed;
-    const bool prepared = step == ImportStep::Processed || step == ImportStep::FileLoaded;
+    const bool logRead = step == ImportStep::LogRead;
+    const bool prepared = step == ImportStep::Processed || step == ImportStep::FileLoaded || logRead;
     m_portChoice->setVisible(choosing);
     // A saved file can be loaded from every step: after a port that cannot
     // be opened, during a download and after one alike.
@@ -151,7 +169,9 @@ void ImportTab::showStep(ImportStep step)
     m_header->setVisible(prepared);
     m_header->modifyButton()->setVisible(prepared);
     m_header->setHighlightVisible(prepared);
-    m_saveRawData->setVisible(prepared || step == ImportStep::ProcessingFailed);
+    // A log is a file already; only the sign's download is saved as one.
+    m_saveRawData->setVisible((prepared && !logRead) || step == ImportStep::ProcessingFailed);
+    m_logFindings->setVisible(logRead);
     m_correction->hide();
 }
 
@@ -257,16 +277,80 @@ void ImportTab::showProcessedDownload(ImportStep step)
     const import::HeaderFields fields = import::readHeaderFields(m_state.downloadBuffer);
     m_header->fill(fields);
     showStep(step);
-    // A download that states no unit is offered in the unit this user last
-    // stored a survey in.
-    if (!fields.unit.isEmpty())
+    offerPreferredUnit(fields.unit, QStringLiteral("download"));
+}
+
+void ImportTab::offerPreferredUnit(const QString& stated, const QString& what)
+{
+    if (!stated.isEmpty())
         return;
     const QString unitFailure = m_header->showPreferredUnit();
     if (!unitFailure.isEmpty())
-        m_messages.tell(QStringLiteral("The unit you last used cannot be read back: %1\n\nThis download does "
+        m_messages.tell(QStringLiteral("The unit you last used cannot be read back: %1\n\nThis %2 does "
                                        "not state its unit: choose MPH or KPH before storing the survey.")
-                            .arg(unitFailure),
+                            .arg(unitFailure, what),
                         ui::Messages::defaultTitle(), ui::Messages::Icon::Warning);
+}
+
+void ImportTab::openOtherLog()
+{
+    if (!mayLeaveDownload(QStringLiteral("reading another device's log replaces it"),
+                          QStringLiteral("Read another log anyway?")))
+        return;
+    QFileDialog files(this, QStringLiteral("Import Other Log"));
+    files.setObjectName(QStringLiteral("OtherLogFileDialog"));
+    files.setFileMode(QFileDialog::ExistingFile);
+    files.setNameFilters(
+        {QStringLiteral("Vehicle logs (*.txt *.csv *.log)"), QStringLiteral("All files (*)")});
+    if (files.exec() != QDialog::Accepted || files.selectedFiles().isEmpty())
+        return;
+    // The window reads the file on a worker of its own; the tab takes the
+    // read log once the officer continues.
+    auto* window = new logs::OtherLogDialog(logs::LayoutFolders::standard(), m_messages, this);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    connect(window, &QDialog::accepted, this, [this, window] { showReadLog(*window); });
+    window->openFile(files.selectedFiles().constFirst());
+    window->open();
+}
+
+logs::OtherLogDialog* ImportTab::otherLogWindow() const
+{
+    return findChild<logs::OtherLogDialog*>(QStringLiteral("OtherLogDialog"), Qt::FindDirectChildrenOnly);
+}
+
+void ImportTab::showReadLog(const logs::OtherLogDialog& window)
+{
+    const logs::LogLayout layout = window.layout();
+    logs::LogSurvey survey = logs::logSurvey(window.readLog());
+    // The header of a sign's download, made from the log: its first
+    // vehicle's date and minute and the unit the layout states; the fields
+    // only a sign has stay empty.
+    import::HeaderFields fields;
+    const QDate date = survey.start.date();
+    const QTime time = survey.start.time();
+    fields.month = text::format00(date.month());
+    fields.day = text::format00(date.day());
+    fields.year = text::format00(date.year() % 100);
+    fields.hour = text::format00(time.hour());
+    fields.minute = text::format00(time.minute());
+    fields.unit = layout.speedUnit;
+    m_logVehicles = std::make_shared<const import::DownloadVehicles>(std::move(survey.vehicles));
+    m_logOrigin.statedUnit = layout.speedUnit;
+    m_logOrigin.source = layout.device.isEmpty() || layout.device == layout.name
+                             ? layout.name
+                             : QStringLiteral("%1, layout %2").arg(layout.device, layout.name);
+
+    m_rawText->setText(window.bytes());
+    m_logFindings->clear();
+    const logs::ReadLog& read = window.readLog();
+    const QString fileName = QFileInfo(window.path()).fileName();
+    m_logFindings->addItem(
+        QStringLiteral("%1: %2 lines read, %3 refused")
+            .arg(fileName, text::formatCount(read.lines), text::formatCount(read.refused)));
+    m_logFindings->addItems(read.findings(fileName));
+    m_header->fill(fields);
+    showStep(ImportStep::LogRead);
+    offerPreferredUnit(fields.unit, QStringLiteral("log"));
 }
 
 void ImportTab::reset()
@@ -281,7 +365,10 @@ void ImportTab::downloadAnother()
 
 void ImportTab::showUnkeptDownloadAgain(ImportStep left)
 {
-    if (m_state.downloadKept || m_state.downloadBuffer.isEmpty() || left == ImportStep::ChoosingPort)
+    // A log read is not kept with the window: it is a file the officer
+    // reads again.
+    if (m_state.downloadKept || m_state.downloadBuffer.isEmpty() || left == ImportStep::ChoosingPort ||
+        left == ImportStep::LogRead)
         return;
     if (left == ImportStep::Processed || left == ImportStep::FileLoaded) {
         showProcessedDownload(left);
@@ -333,11 +420,16 @@ void ImportTab::importSurvey()
     m_header->processButton()->setEnabled(false);
     // Cancelling stops the import before its transaction commits, so
     // nothing of the survey is stored; once every vehicle is written the
-    // report takes "Cancel" away.
+    // report takes "Cancel" away. A log's vehicles go in as the download's
+    // would.
+    const auto vehicles = m_state.importStep == ImportStep::LogRead ? m_logVehicles : nullptr;
     worker::run(
         *m_importTask, this,
-        [database = m_state.database, header, buffer = m_state.downloadBuffer,
-         report](worker::BackgroundTask&) { return import::importSurvey(database, header, buffer, *report); },
+        [database = m_state.database, header, buffer = m_state.downloadBuffer, vehicles, origin = m_logOrigin,
+         report](worker::BackgroundTask&) {
+            return vehicles ? import::importVehicles(database, header, *vehicles, origin, *report)
+                            : import::importSurvey(database, header, buffer, *report);
+        },
         [this, report, header](worker::Done<import::ImportResult> done) {
             report->deliver();
             finishImport(header, done.value);
@@ -385,7 +477,7 @@ bool ImportTab::holdsUnkeptDownload() const
 {
     // At the port choice the data is no longer on show: the user let it go.
     return !m_state.downloadKept && !m_state.downloadBuffer.isEmpty() &&
-           m_state.importStep != ImportStep::ChoosingPort;
+           m_state.importStep != ImportStep::ChoosingPort && m_state.importStep != ImportStep::LogRead;
 }
 
 bool ImportTab::mayLeaveDownload(const QString& leaving, const QString& question)

@@ -1,10 +1,13 @@
 #pragma once
 
+#include "import/SurveyImport.h"
+
 #include <QWidget>
 
 #include <memory>
 
 class QLabel;
+class QListWidget;
 class QPushButton;
 
 namespace pelmor::ui {
@@ -22,13 +25,14 @@ namespace pelmor::worker {
 class BackgroundTask;
 }
 namespace pelmor::import {
-enum class HeaderField;
-struct ImportResult;
-struct SurveyHeader;
 class CorrectionPanel;
 class HeaderPanel;
 class RawTextView;
 } // namespace pelmor::import
+
+namespace pelmor::logs {
+class OtherLogDialog;
+}
 
 namespace pelmor::app {
 
@@ -52,6 +56,9 @@ enum class ImportStep {
     Processed,
     // A saved download, loaded: the same.
     FileLoaded,
+    // Another device's log, read with a layout: its text, what its reading
+    // found and the survey header.
+    LogRead,
 };
 
 // The tab "Import Remote Sign Data": the download from the sign or from a
@@ -86,6 +93,11 @@ public:
     // "Load Radar Log File" and "Save this raw data file as...".
     void openLoadWindow();
     void openSaveWindow();
+    // "Import Other Log...": asks for the file and opens the window that
+    // reads it; once the officer continues, the tab shows its survey header.
+    void openOtherLog();
+    // The window of openOtherLog while it is open.
+    logs::OtherLogDialog* otherLogWindow() const;
     // "R E S E T" is held off while a flow breakdown runs.
     void setResetEnabled(bool enabled);
     // Whether the tab shows data from the sign that is neither saved as a
@@ -116,6 +128,11 @@ private:
     // or the correction panel's box for a field taken from the sign.
     void goToField(pelmor::import::HeaderField field);
     void showProcessedDownload(ImportStep step);
+    // The header of a log the officer read and continued with.
+    void showReadLog(const logs::OtherLogDialog& window);
+    // A download or log that states no unit is offered in the unit this
+    // user last stored a survey in.
+    void offerPreferredUnit(const QString& stated, const QString& what);
     // A new tab shows a download that the tab before it left unkept at
     // `left`, with the port closed.
     void showUnkeptDownloadAgain(ImportStep left);
@@ -139,7 +156,12 @@ private:
     pelmor::import::HeaderPanel* m_header;
     pelmor::import::CorrectionPanel* m_correction;
     QPushButton* m_saveRawData;
+    QListWidget* m_logFindings;
     worker::BackgroundTask* m_importTask;
+    // The vehicles of the log read last and what they came from; stored in
+    // place of the download in the LogRead step.
+    std::shared_ptr<const pelmor::import::DownloadVehicles> m_logVehicles;
+    pelmor::import::VehicleOrigin m_logOrigin;
 };
 
 } // namespace pelmor::app

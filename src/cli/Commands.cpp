@@ -12,6 +12,9 @@ namespace pelmor::cli {
 int runInit(const QCommandLineParser& parser, Context& context);
 void addImportOptions(QCommandLineParser& parser);
 int runImport(const QCommandLineParser& parser, Context& context);
+void addImportLogOptions(QCommandLineParser& parser);
+int runImportLog(const QCommandLineParser& parser, Context& context);
+int runLayouts(const QCommandLineParser& parser, Context& context);
 void addSurveysOptions(QCommandLineParser& parser);
 int runSurveys(const QCommandLineParser& parser, Context& context);
 void addSummaryOptions(QCommandLineParser& parser);
@@ -71,6 +74,18 @@ const std::vector<Command>& commands()
          "options (the --start-date ... --alarm options correct the fields taken from the sign) and "
          "store the survey with its statistics",
          addImportOptions, runImport},
+        {"import-log",
+         "FILE --layout NAME|FILE [--guess] --trailer A --location TEXT --direction North --zone School "
+         "[--unit U] [--start-date D] [--start-time T] [--batch B] [--location-code C] [--posted S] "
+         "[--cutoff S] [--alarm S]",
+         "read another device's per-vehicle speed log with a layout, print what the officer should know "
+         "of it (refused lines, lines out of order, vehicles maybe seen twice, gaps, clock changes) and "
+         "store it as a survey starting at its first vehicle's minute; --guess prints the layout that "
+         "fits the log best instead",
+         addImportLogOptions, runImportLog},
+        {"layouts", "",
+         "list the known log layouts (shipped, the agency's folder, this user's) with where each comes from",
+         noOptions, runLayouts},
         {"surveys",
          "[--text T] [--zone Z] [--direction D] [--since MM/DD/YYYY] [--until MM/DD/YYYY] [--json]",
          "list the batch numbers of the stored surveys, or the surveys with their headers as JSON",

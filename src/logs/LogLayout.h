@@ -4,6 +4,7 @@
 #include <QStringList>
 
 #include <optional>
+#include <stdexcept>
 #include <vector>
 
 // How to read one kind of per-vehicle speed log that another device writes
@@ -52,6 +53,10 @@ struct LogLayout {
     // The column of the vehicle's length, 0 when the log has none.
     int lengthColumn = 0;
 
+    // Where the layout comes from: "shipped with the program", or the file
+    // it was read from. Not part of its text, nor of the comparison.
+    QString origin;
+
     // The layout as the text of its file, and read back from one. Reading
     // throws LayoutError naming the line and what is wrong with it.
     QString toText() const;
@@ -78,7 +83,9 @@ struct LayoutFolders {
     QString user;
     static LayoutFolders standard(); // from the settings and the user's data folder
 };
-std::vector<LogLayout> knownLayouts(const LayoutFolders& folders);
+// A layout file that cannot be read is left out, and what is wrong with it
+// (naming the file) goes to `unread` when given.
+std::vector<LogLayout> knownLayouts(const LayoutFolders& folders, QStringList* unread = nullptr);
 std::optional<LogLayout> findLayout(const LayoutFolders& folders, const QString& name);
 // Saves a layout to the user's folder (written whole or not at all); throws
 // LayoutError naming the file when it cannot be written.

@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <functional>
+#include <stdexcept>
 #include <vector>
 
 // Reading another device's per-vehicle log with a layout: each line becomes
@@ -16,7 +17,10 @@
 namespace pelmor::logs {
 
 struct LoggedVehicle {
-    QDateTime time; // local clock time as the log gives it (its offset when it gives one)
+    // The clock time as the log gives it: with its UTC offset when the log
+    // gives one, else as a UTC time, so that this computer's time zone never
+    // moves it.
+    QDateTime time;
     qint64 speed = 0;
     Travel travel = Travel::Unknown;
     float length = -1.0f; // negative: none
@@ -42,12 +46,14 @@ struct ClockChange {
 
 struct ReadLog {
     QString encoding; // "UTF-8", "UTF-8 with byte order mark", "UTF-16LE", "UTF-16BE", "Windows-1252"
+    QString unit;     // the unit of the options, else the layout's; empty when neither gives one
     qint64 lines = 0; // lines looked at, skipped lines and blank lines not counted
     std::vector<LoggedVehicle> vehicles; // in time order
     qint64 refused = 0;
     std::vector<RefusedLine> firstRefused; // at most 10
     qint64 outOfOrder = 0;                 // lines that came before an earlier time; sorted
     qint64 seenTwice = 0;                  // same second and speed in both directions
+    qint64 gapSeconds = 0;                 // the gap limit the log was read with
     std::vector<LogGap> gaps;              // no vehicle for longer than the gap limit
     std::vector<ClockChange> clockChanges; // a jump of the clock by a whole hour
 
@@ -57,10 +63,10 @@ struct ReadLog {
 };
 
 struct ReadOptions {
-    QString unit;             // "MPH"/"KPH" when the layout leaves it to the user
-    qint64 gapSeconds = 1800; // a pause longer than this is a gap
-    std::function<void(qint64 done, qint64 total)> progress; // bytes
-    std::function<bool()> cancelled;
+    QString unit;            // "MPH"/"KPH" when the layout leaves it to the user
+    qint64 gapSeconds = 900; // a pause longer than this is a gap
+    std::function<void(qint64 done, qint64 total)> progress{}; // bytes
+    std::function<bool()> cancelled{};
 };
 
 // Reads the whole file's bytes. Throws LogError naming the file and, where
@@ -82,7 +88,8 @@ public:
 // formats, speed, direction and length columns guessed from its first lines.
 LogLayout guessLayout(const QByteArray& bytes);
 
-// The first lines of a file split by a layout, for showing as a table.
+// The first lines of a file split by a layout, for showing as a table:
+// every line from the top (the skipped ones too), blank lines left out.
 std::vector<QStringList> firstRows(const QByteArray& bytes, const LogLayout& layout, int count);
 
 } // namespace pelmor::logs

@@ -5,7 +5,11 @@
 // imported too, and the comparison of the two is shown on the Speed Study
 // tab and printed.
 //
+// With --other-log another device's log is read through "Import Other
+// Log..." and its window and survey header are shown.
+//
 //   pelmor-screenshots DOWNLOAD.rsx OUTPUT-FOLDER [--size 1366x768] [--compare LATER.rsx]
+//                      [--other-log LOG.txt]
 
 #include "acquisition/widgets/LoadDataFile.h"
 #include "app/AppState.h"
@@ -17,6 +21,7 @@
 #include "app/ReportsTab.h"
 #include "app/StudyTab.h"
 #include "db/Files.h"
+#include "logs/widgets/OtherLogDialog.h"
 #include "maintenance/widgets/MaintenanceWindow.h"
 #include "reports/widgets/ReportWindow.h"
 #include "store/SqliteSchema.h"
@@ -29,7 +34,10 @@
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QScreen>
 #include <QTabWidget>
@@ -89,6 +97,8 @@ void waitWhileBusy(const app::MainWindow& window)
 
 int main(int argc, char* argv[])
 {
+    // Qt's own file windows, which the program can fill in and answer.
+    QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
     QApplication application(argc, argv);
     // Settings kept apart from the program's own (a remembered unit), under
     // an organization so that Qt can tell where they go.
@@ -231,6 +241,40 @@ int main(int argc, char* argv[])
         settle();
         save(*window.printControls()->reportWindow(), output, QStringLiteral("8c-report-window-compare"));
         window.printControls()->reportWindow()->hide();
+    }
+
+    const qsizetype otherLogAt = arguments.indexOf(QStringLiteral("--other-log"));
+    if (otherLogAt > 0 && otherLogAt + 1 < arguments.size()) {
+        // The log named in the file window as soon as it opens, then read.
+        window.tabs()->setCurrentIndex(0);
+        QTimer poll;
+        QObject::connect(
+            &poll, &QTimer::timeout, [path = QFileInfo(arguments[otherLogAt + 1]).absoluteFilePath()] {
+                // The whole path typed, as a user can, until the window takes it.
+                for (QWidget* top : QApplication::topLevelWidgets()) {
+                    auto* files = qobject_cast<QFileDialog*>(top);
+                    auto* name =
+                        files ? files->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")) : nullptr;
+                    if (name && files->isVisible()) {
+                        name->setText(path);
+                        QMetaObject::invokeMethod(files, "accept");
+                    }
+                }
+            });
+        poll.start(50);
+        window.findChild<QPushButton*>(QStringLiteral("Import_Other_Log"))->click();
+        const QPointer<logs::OtherLogDialog> log = window.importTab()->otherLogWindow();
+        while (log && log->isReading())
+            QApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+        if (log) {
+            settle();
+            save(*log, output, QStringLiteral("2c-other-log"));
+            log->continueWithLog();
+            while (log && log->isReading())
+                QApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+            settle();
+            save(window, output, QStringLiteral("2d-other-log-header"));
+        }
     }
 
     // The Database window, as it opens on the file.

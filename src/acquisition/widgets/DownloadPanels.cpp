@@ -95,10 +95,15 @@ SavedFilePanel::SavedFilePanel(QWidget* parent)
 {
     setObjectName(QStringLiteral("SavedFileFrame"));
     m_load = ui::makeButton(tr("Load Radar Log File"), QStringLiteral("LoadRadarLogFile"), this);
+    m_otherLog = ui::makeButton(tr("Import Other Log..."), QStringLiteral("Import_Other_Log"), this);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(m_otherLog);
+    buttons->addWidget(m_load);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(ui::makeHeading(tr("Open Saved Radar Download File and Re-Process To Database"), this,
                                       QStringLiteral("SavedFileHeading")));
-    layout->addWidget(m_load, 0, Qt::AlignRight);
+    layout->addLayout(buttons);
 }
 
 } // namespace pelmor::acquisition

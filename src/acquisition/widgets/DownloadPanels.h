@@ -40,15 +40,17 @@ private:
     QPushButton* m_reset;
 };
 
-// The way to a download saved earlier.
+// The way to a download saved earlier, and to another device's log.
 class SavedFilePanel : public QGroupBox {
     Q_OBJECT
 public:
     explicit SavedFilePanel(QWidget* parent = nullptr);
     QPushButton* loadButton() const { return m_load; }
+    QPushButton* otherLogButton() const { return m_otherLog; }
 
 private:
     QPushButton* m_load;
+    QPushButton* m_otherLog;
 };
 
 } // namespace pelmor::acquisition
