@@ -22,10 +22,15 @@ constexpr auto kIdleLimit = std::chrono::seconds(60);
 // handed out: the network or the server may have gone in the meantime
 // without a word.
 constexpr auto kProbeAfter = std::chrono::seconds(1);
+// What the store found of a connection (the schema's version, the login's
+// role) is trusted this long, then read again: a login made an
+// administrator, or no longer one, is treated so within a minute.
+constexpr auto kCheckedFor = std::chrono::seconds(60);
 
 struct IdleConnection {
     std::unique_ptr<PgConnection> connection;
     bool administrator = false;
+    Clock::time_point checked;
     Clock::time_point since;
 };
 
@@ -56,17 +61,15 @@ public:
         }
     }
 
-    void give(const QString& key, std::unique_ptr<PgConnection> connection, bool administrator)
+    void give(const QString& key, IdleConnection idle)
     {
         // Closed after the lock is let go: closing waits on the network.
         std::vector<IdleConnection> closed;
         const std::lock_guard<std::mutex> lock(m_mutex);
         sweep(closed);
-        std::vector<IdleConnection>& idle = m_idle[key];
-        if (idle.size() < kIdlePerLogin)
-            idle.push_back({std::move(connection), administrator, Clock::now()});
-        else
-            closed.push_back({std::move(connection), administrator, Clock::now()});
+        std::vector<IdleConnection>& kept = m_idle[key];
+        idle.since = Clock::now();
+        (kept.size() < kIdlePerLogin ? kept : closed).push_back(std::move(idle));
     }
 
 private:
@@ -98,12 +101,21 @@ ConnectionPool& pool()
 
 } // namespace
 
+void PooledConnection::setAdminRole(bool administrator)
+{
+    m_administrator = administrator;
+    m_checked = std::chrono::steady_clock::now();
+}
+
 PooledConnection::PooledConnection(const QString& connectionString)
     : m_key(connectionString)
 {
     if (std::optional<IdleConnection> idle = pool().take(connectionString)) {
         m_connection = std::move(idle->connection);
-        m_administrator = idle->administrator;
+        if (Clock::now() - idle->checked < kCheckedFor) {
+            m_administrator = idle->administrator;
+            m_checked = idle->checked;
+        }
     } else {
         m_connection = std::make_unique<PgConnection>(connectionString);
     }
@@ -112,7 +124,7 @@ PooledConnection::PooledConnection(const QString& connectionString)
 PooledConnection::~PooledConnection()
 {
     if (m_administrator && m_connection->readyForReuse())
-        pool().give(m_key, std::move(m_connection), *m_administrator);
+        pool().give(m_key, {std::move(m_connection), *m_administrator, m_checked, {}});
 }
 
 } // namespace pelmor::store

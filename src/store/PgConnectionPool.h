@@ -4,6 +4,7 @@
 
 #include <QString>
 
+#include <chrono>
 #include <memory>
 #include <optional>
 
@@ -27,15 +28,17 @@ public:
     PooledConnection& operator=(const PooledConnection&) = delete;
 
     PgConnection& connection() { return *m_connection; }
-    // Whether the login is an administrator, as the store found when the
-    // connection was new; none until then.
+    // Whether the login is an administrator, as the store found when it
+    // checked the connection; none for a new connection, and for one
+    // checked too long ago.
     std::optional<bool> adminRole() const { return m_administrator; }
-    void setAdminRole(bool administrator) { m_administrator = administrator; }
+    void setAdminRole(bool administrator);
 
 private:
     QString m_key;
     std::unique_ptr<PgConnection> m_connection;
     std::optional<bool> m_administrator;
+    std::chrono::steady_clock::time_point m_checked;
 };
 
 } // namespace pelmor::store
