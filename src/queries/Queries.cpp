@@ -174,6 +174,18 @@ Answer<study::SpeedStudy> speedStudy(const db::Database& database, const QString
     if (!survey.hasHeader)
         return Result::refused(Refusal::NotFound,
                                QStringLiteral("The database holds no survey %1.").arg(batchNumber));
+    return speedStudy(database, survey, threshold);
+}
+
+Answer<study::SpeedStudy> speedStudy(const db::Database& database, const survey::SurveyRecord& survey,
+                                     std::optional<qint64> threshold)
+{
+    using Result = Answer<study::SpeedStudy>;
+    // A survey of statistics alone, as storedSurvey may give it.
+    if (!survey.hasHeader)
+        return Result::refused(
+            Refusal::NotFound,
+            QStringLiteral("The database holds no survey %1.").arg(survey.summary.batchNumber));
     study::StudyResult result = study::runStudy(database, study::StudyInputs::of(survey, threshold));
     if (!result.ok())
         return Result::refused(Refusal::BadRequest, result.message);
@@ -389,14 +401,13 @@ Answer<Document> document(const db::Database& database, const DocumentRequest& r
             inputs.agency = request.agency ? *request.agency : firstName(*store, store::NameList::Agencies);
             inputs.officer =
                 request.officer ? *request.officer : firstName(*store, store::NameList::Officers);
+            if (kind->forSurvey)
+                inputs.survey = store->loadSurvey(request.batchNumber);
         }
-        if (kind->forSurvey) {
-            inputs.survey = store::openStore(database)->loadSurvey(request.batchNumber);
-            if (!inputs.survey.hasHeader || !inputs.survey.hasSummary)
-                return Result::refused(Refusal::NotFound,
-                                       QStringLiteral("The database holds no survey %1 with its statistics.")
-                                           .arg(request.batchNumber));
-        }
+        if (kind->forSurvey && (!inputs.survey.hasHeader || !inputs.survey.hasSummary))
+            return Result::refused(Refusal::NotFound,
+                                   QStringLiteral("The database holds no survey %1 with its statistics.")
+                                       .arg(request.batchNumber));
         session::PreparationChoices choices{request.threshold, request.secondBatch, request.site};
         choices.priorityFilter = request.priorityFilter;
         const session::Preparation preparation =

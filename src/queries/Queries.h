@@ -99,6 +99,10 @@ QJsonObject summaryJson(const survey::SummaryRow& summary);
 // default.
 Answer<study::SpeedStudy> speedStudy(const db::Database& database, const QString& batchNumber,
                                      std::optional<qint64> threshold = std::nullopt);
+// The same of a survey already loaded (by storedSurvey), which is not read
+// again.
+Answer<study::SpeedStudy> speedStudy(const db::Database& database, const survey::SurveyRecord& survey,
+                                     std::optional<qint64> threshold = std::nullopt);
 
 // Two stored surveys compared, the one before first.
 Answer<compare::Comparison> comparison(const db::Database& database, const QString& batchA,

@@ -336,6 +336,33 @@ bool PgConnection::inTransaction() const
     return PQtransactionStatus(m_connection.get()) != PQTRANS_IDLE;
 }
 
+bool PgConnection::readyForReuse()
+{
+    m_copyBuffer = QByteArray();
+    return !m_copying && PQstatus(m_connection.get()) == CONNECTION_OK &&
+           PQtransactionStatus(m_connection.get()) == PQTRANS_IDLE;
+}
+
+bool PgConnection::stillOpen(bool probe)
+{
+    pollfd socket{};
+    socket.fd = PQsocket(m_connection.get());
+    socket.events = POLLIN;
+#ifdef Q_OS_WIN
+    const int unread = WSAPoll(&socket, 1, 0);
+#else
+    const int unread = poll(&socket, 1, 0);
+#endif
+    if (unread != 0)
+        return false;
+    if (!probe)
+        return true;
+    pg_result* raw = PQexec(m_connection.get(), "");
+    const PgResult answer(raw);
+    return PQresultStatus(raw) == PGRES_EMPTY_QUERY &&
+           PQtransactionStatus(m_connection.get()) == PQTRANS_IDLE;
+}
+
 void PgConnection::beginCopy(const char* statement, const QByteArray& trailer)
 {
     if (m_copying)

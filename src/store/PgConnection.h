@@ -80,6 +80,13 @@ public:
 
     // Whether a transaction is open on the connection.
     bool inTransaction() const;
+    // Whether the connection can serve another store as it stands: open,
+    // with no transaction and no COPY under way. Frees what a COPY left.
+    bool readyForReuse();
+    // Whether a connection that sat unused is still open: the server said
+    // nothing meanwhile (it only speaks unasked when it ends the session),
+    // and, with `probe`, answers an empty statement.
+    bool stillOpen(bool probe);
     // "traffic on db.example.org port 5432", as messages name the database.
     const QString& name() const { return m_name; }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "store/PgConnection.h"
+#include "store/PgConnectionPool.h"
 #include "store/SurveyStore.h"
 
 // The survey store of an agency's PostgreSQL server, shared by every officer
@@ -54,7 +55,8 @@ public:
     bool deleteName(NameList list, qint64 id) override;
 
 private:
-    PgConnection m_connection;
+    PooledConnection m_pooled;
+    PgConnection& m_connection;
     bool m_administrator = false;
 };
 

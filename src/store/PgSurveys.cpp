@@ -293,8 +293,14 @@ private:
 } // namespace
 
 PgSurveyStore::PgSurveyStore(const db::Database& database)
-    : m_connection(database.server)
+    : m_pooled(database.server)
+    , m_connection(m_pooled.connection())
 {
+    // A connection of the pool was checked when it was new.
+    if (const std::optional<bool> administrator = m_pooled.adminRole()) {
+        m_administrator = *administrator;
+        return;
+    }
     int version = 0;
     try {
         version = int(m_connection.exec("SELECT \"Version\" FROM \"Schema_Version\"").integer(0, 0));
@@ -319,6 +325,7 @@ PgSurveyStore::PgSurveyStore(const db::Database& database)
             db::Failure::Other);
     m_administrator =
         m_connection.exec("SELECT pg_has_role(current_user, 'pelmor_admin', 'MEMBER')").bytes(0, 0) == "t";
+    m_pooled.setAdminRole(m_administrator);
 }
 
 Capabilities PgSurveyStore::describedCapabilities()

@@ -101,14 +101,26 @@ enum class Access {
     DeletesData // a form that deletes: may delete, with the form token
 };
 
+// What answering a route costs.
+enum class Work {
+    // Reads a survey's vehicles (its page, graphs, documents, intervals,
+    // study, comparison, export, or a download being stored): up to a
+    // second of a processor on a big survey, so only a few run at once.
+    ReadsVehicles,
+    // Answers from the sites, the lists and the stored statistics in a few
+    // milliseconds.
+    Light
+};
+
 // A route: its method, its path pattern, whose segments in braces are
-// taken as arguments ("/surveys/{batch}"), who may reach it and what
-// answers it. The arguments come decoded, in pattern order.
+// taken as arguments ("/surveys/{batch}"), who may reach it, what answers
+// it and what that costs. The arguments come decoded, in pattern order.
 struct Route {
     QByteArray method;
     QString pattern;
     Access access;
     std::function<WebResponse(const WebRequest& request, const QStringList& arguments)> answer;
+    Work work = Work::ReadsVehicles;
 };
 
 } // namespace pelmor::web

@@ -868,6 +868,30 @@ private Q_SLOTS:
         QCOMPARE(listed(*other), QStringList{"050302-A Main St 3"});
     }
 
+    // A store's connection serves the next store of the same login, never
+    // another login's, and one the server ended meanwhile is not handed out.
+    void serverConnectionsAreReused()
+    {
+        ServerPlace place;
+        addSurvey(*place.open(), QStringLiteral("050302-A"), randomVehicles(1, 3));
+        for (int store = 0; store < 3; ++store) {
+            QCOMPARE(place.open()->capabilities().deleteSurveys, std::optional<bool>(true));
+            QCOMPARE(place.openAs(QStringLiteral("officer1"))->capabilities().deleteSurveys,
+                     std::optional<bool>(false));
+        }
+        const QString sessions =
+            QStringLiteral("SELECT string_agg(usename, ' ' ORDER BY usename) FROM pg_stat_activity WHERE "
+                           "datname = '%1'")
+                .arg(place.database());
+        QCOMPARE(testServer().query(sessions).trimmed(), QStringLiteral("admin1 officer1"));
+        const QString killed = testServer().execute(
+            QStringLiteral("SELECT pg_terminate_backend(pid, 10000) FROM pg_stat_activity WHERE datname = "
+                           "'%1'")
+                .arg(place.database()));
+        QVERIFY2(killed.isEmpty(), qPrintable(killed));
+        QCOMPARE(listed(*place.open()), QStringList{"050302-A Main St 3"});
+    }
+
     // Writers of different surveys on a server do not wait for each other:
     // a survey is stored whole while another writer holds one open, and
     // the one held open is stored whole after it.

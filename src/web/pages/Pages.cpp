@@ -123,10 +123,11 @@ std::vector<Route> pageRoutes()
 {
     registerPageResources();
     std::vector<Route> routes;
-    routes.push_back(
-        {"GET", QStringLiteral("/"), Access::Public, [](const WebRequest& request, const QStringList&) {
-             return WebResponse::redirect(request.visitor.publicOnly ? "/sites" : "/surveys");
-         }});
+    routes.push_back({"GET", QStringLiteral("/"), Access::Public,
+                      [](const WebRequest& request, const QStringList&) {
+                          return WebResponse::redirect(request.visitor.publicOnly ? "/sites" : "/surveys");
+                      },
+                      Work::Light});
     for (auto* part : {surveyRoutes, intervalRoutes, compareRoutes, siteRoutes, staticRoutes}) {
         std::vector<Route> more = part();
         routes.insert(routes.end(), std::make_move_iterator(more.begin()),

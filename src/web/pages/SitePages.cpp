@@ -239,25 +239,23 @@ std::vector<Route> siteRoutes()
 {
     return {
         {"GET", QStringLiteral("/sites"), Access::Public,
-         [](const WebRequest& request, const QStringList&) {
-             return sitesPage(request);
-         }},
+         [](const WebRequest& request, const QStringList&) { return sitesPage(request); }, Work::Light},
         {"GET", QStringLiteral("/sites/{site}"), Access::Public,
          [](const WebRequest& request, const QStringList& arguments) {
              return sitePage(request, arguments.at(0));
-         }},
+         },
+         Work::Light},
         {"GET", QStringLiteral("/sites/{site}/graphs/{file}"), Access::Public,
          [](const WebRequest& request, const QStringList& arguments) {
              return siteGraph(request, arguments.at(0), arguments.at(1));
-         }},
+         },
+         Work::Light},
         {"GET", QStringLiteral("/sites/{site}/document.pdf"), Access::Public,
          [](const WebRequest& request, const QStringList& arguments) {
              return siteDocument(request, arguments.at(0));
          }},
         {"GET", QStringLiteral("/priorities"), Access::Public,
-         [](const WebRequest& request, const QStringList&) {
-             return prioritiesPage(request);
-         }},
+         [](const WebRequest& request, const QStringList&) { return prioritiesPage(request); }, Work::Light},
         {"GET", QStringLiteral("/priorities/document.pdf"), Access::Public,
          [](const WebRequest& request, const QStringList&) {
              return prioritiesDocument(request);

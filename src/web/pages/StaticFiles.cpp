@@ -26,7 +26,8 @@ Route builtIn(const char* name, const char* contentType)
     return {"GET", QStringLiteral("/static/") + file, Access::Anyone,
             [file, type](const WebRequest& request, const QStringList&) {
                 return staticFile(QStringLiteral(":/web/static/") + file, type, request.visitor);
-            }};
+            },
+            Work::Light};
 }
 
 // Leaflet's files as Debian installs them; only the names Leaflet asks for
@@ -60,11 +61,13 @@ std::vector<Route> staticRoutes()
         {"GET", QStringLiteral("/static/leaflet/{file}"), Access::Anyone,
          [](const WebRequest& request, const QStringList& arguments) {
              return leafletFile(request, arguments.at(0), false);
-         }},
+         },
+         Work::Light},
         {"GET", QStringLiteral("/static/leaflet/images/{file}"), Access::Anyone,
          [](const WebRequest& request, const QStringList& arguments) {
              return leafletFile(request, arguments.at(0), true);
-         }},
+         },
+         Work::Light},
     };
 }
 

@@ -394,7 +394,7 @@ WebResponse surveyPage(const WebRequest& request, const QString& batchNumber)
     }
     body += QStringLiteral("</ul></section>");
 
-    const auto study = queries::speedStudy(request.database, batchNumber, *threshold.value);
+    const auto study = queries::speedStudy(request.database, record, *threshold.value);
     if (study.ok()) {
         body +=
             QStringLiteral("<section id=\"graphs\"><h2>Graphs</h2>") +
@@ -480,9 +480,7 @@ std::vector<Route> surveyRoutes()
 {
     return {
         {"GET", QStringLiteral("/surveys"), Access::Signed,
-         [](const WebRequest& request, const QStringList&) {
-             return surveyList(request);
-         }},
+         [](const WebRequest& request, const QStringList&) { return surveyList(request); }, Work::Light},
         {"GET", QStringLiteral("/surveys/{batch}"), Access::Signed,
          [](const WebRequest& request, const QStringList& arguments) {
              return surveyPage(request, arguments.at(0));

@@ -169,16 +169,16 @@ std::vector<Route> apiRoutes()
     // ranking, which name no officer; the surveys themselves, with their
     // vehicles, only to people signed in.
     return {
-        {"GET", QStringLiteral("/api/surveys"), Access::Signed, surveys},
-        {"GET", QStringLiteral("/api/surveys/{batch}/summary"), Access::Signed, summary},
+        {"GET", QStringLiteral("/api/surveys"), Access::Signed, surveys, Work::Light},
+        {"GET", QStringLiteral("/api/surveys/{batch}/summary"), Access::Signed, summary, Work::Light},
         {"GET", QStringLiteral("/api/surveys/{batch}/study"), Access::Signed, study},
         {"GET", QStringLiteral("/api/surveys/{batch}/vehicles.csv"), Access::Signed, vehiclesCsv},
         {"GET", QStringLiteral("/api/compare"), Access::Signed, comparison},
-        {"GET", QStringLiteral("/api/sites"), Access::Public, sitesList},
-        {"GET", QStringLiteral("/api/sites.geojson"), Access::Public, sitesGeoJson},
-        {"GET", QStringLiteral("/api/sites/{site}"), Access::Public, site},
-        {"GET", QStringLiteral("/api/priorities"), Access::Public, priorities},
-        {"GET", QStringLiteral("/api/priorities.csv"), Access::Public, prioritiesCsv},
+        {"GET", QStringLiteral("/api/sites"), Access::Public, sitesList, Work::Light},
+        {"GET", QStringLiteral("/api/sites.geojson"), Access::Public, sitesGeoJson, Work::Light},
+        {"GET", QStringLiteral("/api/sites/{site}"), Access::Public, site, Work::Light},
+        {"GET", QStringLiteral("/api/priorities"), Access::Public, priorities, Work::Light},
+        {"GET", QStringLiteral("/api/priorities.csv"), Access::Public, prioritiesCsv, Work::Light},
     };
 }
 

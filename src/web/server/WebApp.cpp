@@ -18,33 +18,6 @@
 namespace pelmor::web::server {
 namespace {
 
-// Whether a route reads a survey's vehicles (its page, graphs, documents,
-// intervals, study, comparison, export, or a download being stored): work
-// that takes a processor for up to a second on a big survey. The others
-// answer from the sites, the lists and the stored statistics in a few
-// milliseconds.
-bool readsVehicles(const Route& route)
-{
-    static const QStringList light = {
-        QStringLiteral("/"),
-        QStringLiteral("/sites"),
-        QStringLiteral("/sites/{site}"),
-        QStringLiteral("/sites/{site}/graphs/{file}"),
-        QStringLiteral("/priorities"),
-        QStringLiteral("/surveys"),
-        QStringLiteral("/sign-in"),
-        QStringLiteral("/sign-out"),
-        QStringLiteral("/api/sites"),
-        QStringLiteral("/api/sites/{site}"),
-        QStringLiteral("/api/sites.geojson"),
-        QStringLiteral("/api/priorities"),
-        QStringLiteral("/api/priorities.csv"),
-        QStringLiteral("/api/surveys"),
-        QStringLiteral("/api/surveys/{batch}/summary"),
-    };
-    return !route.pattern.startsWith(QLatin1String("/static/")) && !light.contains(route.pattern);
-}
-
 // A turn at the heavy work, held while one request does it.
 class HeavyTurn {
 public:
@@ -115,17 +88,17 @@ WebApp::WebApp(WebOptions options)
                                 return pages::signInPage(
                                     request.visitor, QString(), QString(),
                                     safeNext(request.queryValue(QStringLiteral("next"))));
-                            }});
+                            },
+                            Work::Light});
         m_routes.push_back({"POST", QStringLiteral("/sign-in"), Access::Anyone,
-                            [this](const WebRequest& request, const QStringList&) {
-                                return signIn(request);
-                            }});
+                            [this](const WebRequest& request, const QStringList&) { return signIn(request); },
+                            Work::Light});
         // Signing out is a form that carries the token, as those that change
         // data do: a page of another site cannot sign a person out.
-        m_routes.push_back({"POST", QStringLiteral("/sign-out"), Access::Signed,
-                            [this](const WebRequest& request, const QStringList&) {
-                                return signOut(request);
-                            }});
+        m_routes.push_back(
+            {"POST", QStringLiteral("/sign-out"), Access::Signed,
+             [this](const WebRequest& request, const QStringList&) { return signOut(request); },
+             Work::Light});
     } else {
         m_localToken = randomHex(32);
         m_localCookie = randomHex(32);
@@ -325,7 +298,7 @@ WebResponse WebApp::answer(const IncomingRequest& incoming)
         if (const auto refused = refusal(*match.route, request, incoming.cookies))
             return *refused;
         WebResponse response;
-        if (readsVehicles(*match.route)) {
+        if (match.route->work == Work::ReadsVehicles) {
             const HeavyTurn turn(m_heavyWork);
             response = match.route->answer(request, match.arguments);
         } else {
