@@ -65,13 +65,18 @@ struct LogLayout {
     bool operator==(const LogLayout& other) const;
 };
 
+// The message is kept whole: a file or layout name may hold any character.
 class LayoutError : public std::runtime_error {
 public:
     explicit LayoutError(const QString& message)
         : std::runtime_error(message.toStdString())
+        , m_message(message)
     {
     }
-    QString message() const { return QString::fromUtf8(what()); }
+    QString message() const { return m_message; }
+
+private:
+    QString m_message;
 };
 
 // The layouts shipped with the program, then the agency's (files in the

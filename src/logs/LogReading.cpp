@@ -283,17 +283,15 @@ ReadLog readLog(const QByteArray& bytes, const LogLayout& layout, const QString&
 
     if (log.vehicles.empty()) {
         if (log.refused == 0)
-            throw LogError(QStringLiteral("The file %1 holds no vehicle: it has no line to read after the %2 "
-                                          "skipped.")
-                               .arg(fileName)
-                               .arg(layout.skipLines));
+            throw LogError(
+                QStringLiteral("The file %1 holds no vehicle: it has no line to read after the %2 skipped.")
+                    .arg(fileName, QString::number(layout.skipLines)));
         const RefusedLine& first = log.firstRefused.front();
         throw LogError(
             QStringLiteral("The layout %1 does not fit %2: every one of its %3 lines is refused, the "
                            "first (line %4): %5.")
-                .arg(text::quotedValue(layout.name), fileName, text::formatCount(log.lines))
-                .arg(first.line)
-                .arg(first.reason));
+                .arg(text::quotedValue(layout.name), fileName, text::formatCount(log.lines),
+                     QString::number(first.line), first.reason));
     }
     const auto earlier = [](const LoggedVehicle& a, const LoggedVehicle& b) {
         return a.time < b.time;
@@ -311,7 +309,7 @@ ReadLog readLog(const QByteArray& bytes, const LogLayout& layout, const QString&
 QStringList ReadLog::findings(const QString& fileName) const
 {
     QStringList lines;
-    lines << QStringLiteral("%1 vehicles read from %2 (%3), from %4 to %5.")
+    lines << QStringLiteral("Vehicles read from %2 (%3): %1, from %4 to %5.")
                  .arg(text::formatCount(qint64(vehicles.size())), fileName, encoding,
                       vehicles.empty() ? QString() : clockText(vehicles.front().time),
                       vehicles.empty() ? QString() : clockText(vehicles.back().time));
@@ -322,18 +320,18 @@ QStringList ReadLog::findings(const QString& fileName) const
         QStringList numbers;
         for (const RefusedLine& each : firstRefused)
             numbers << QString::number(each.line);
-        lines << QStringLiteral("%1 lines refused, the first at lines %2; line %3: %4.")
+        lines << QStringLiteral("Lines refused: %1; the first at lines %2; line %3: %4.")
                      .arg(text::formatCount(refused), numbers.join(QStringLiteral(", ")))
                      .arg(firstRefused.front().line)
                      .arg(firstRefused.front().reason);
     }
     if (outOfOrder > 0)
-        lines << QStringLiteral("%1 lines came before an earlier time; the vehicles are taken in time order.")
+        lines << QStringLiteral("Lines before an earlier time: %1; the vehicles are taken in time order.")
                      .arg(text::formatCount(outOfOrder));
     if (seenTwice > 0)
         lines << QStringLiteral(
-                     "%1 times two vehicles of the same second and speed go in opposite directions: "
-                     "maybe one vehicle seen twice. Both are kept.")
+                     "Pairs of vehicles of the same second and speed in opposite directions, maybe one "
+                     "vehicle seen twice: %1. Both of each pair are kept.")
                      .arg(text::formatCount(seenTwice));
     const auto gapText = [](const LogGap& gap) {
         return QStringLiteral("from %1 to %2 (%3)")
@@ -347,7 +345,7 @@ QStringList ReadLog::findings(const QString& fileName) const
             *std::max_element(gaps.begin(), gaps.end(), [](const LogGap& a, const LogGap& b) {
                 return a.from.secsTo(a.to) < b.from.secsTo(b.to);
             });
-        lines << QStringLiteral("%1 times no vehicle for more than %2; the longest %3.")
+        lines << QStringLiteral("No vehicle for more than %2: %1 times; the longest %3.")
                      .arg(text::formatCount(qint64(gaps.size())), durationText(gapSeconds), gapText(longest));
     }
     for (const ClockChange& change : clockChanges)
