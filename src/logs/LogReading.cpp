@@ -130,6 +130,7 @@ public:
                           QStringLiteral("%1 does not fit %2")
                               .arg(shown(column(m_layout.timeColumn)), m_layout.timeFormat));
         const std::optional<QDateTime> time = m_clock.make(parts);
+        offset = parts.offsetSeconds;
         if (!time) {
             const int at = m_layout.timeColumn > 0 && parts.hour >= 0 && parts.year >= 0 && parts.month >= 1
                                ? m_layout.timeColumn
@@ -174,6 +175,10 @@ private:
     std::vector<std::pair<QByteArray, Travel>> m_directions;
     std::vector<QByteArrayView> m_columns;
     int m_needed = 0;
+
+public:
+    // The UTC offset the last line read gave; none when it gave none.
+    std::optional<int> offset;
 };
 
 // Pairs of vehicles of the same second and speed in opposite directions,
@@ -261,18 +266,16 @@ ReadLog readLog(const QByteArray& bytes, const LogLayout& layout, const QString&
         }
         if (!log.vehicles.empty()) {
             const LoggedVehicle& previous = log.vehicles.back();
-            const int offset = vehicle.time.offsetFromUtc();
             const qint64 back = vehicle.time.secsTo(previous.time);
-            const bool offsetChanged =
-                vehicle.time.timeSpec() == Qt::OffsetFromUTC && lastOffset && *lastOffset != offset;
-            const bool jumpedBack = vehicle.time.timeSpec() != Qt::OffsetFromUTC && back >= kClockChangeLow &&
-                                    back <= kClockChangeHigh;
+            const bool offsetChanged = reader.offset && lastOffset && *lastOffset != *reader.offset;
+            const bool jumpedBack = !reader.offset && back >= kClockChangeLow && back <= kClockChangeHigh;
             if (offsetChanged || jumpedBack)
                 log.clockChanges.push_back({number, previous.time, vehicle.time});
             else if (back > 0)
                 ++log.outOfOrder;
         }
-        lastOffset = vehicle.time.offsetFromUtc();
+        if (reader.offset)
+            lastOffset = reader.offset;
         log.vehicles.push_back(vehicle);
         return true;
     });

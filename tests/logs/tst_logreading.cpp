@@ -358,10 +358,11 @@ void TstLogReading::whatIsTold_data()
             "2026-05-03 09:00:00 (60 minutes)."),
         2);
     row("daylight saving ends, offsets given",
-        QByteArray("2026-10-25T02:59:00+02:00,30,+\n2026-10-25T02:01:00+01:00,30,+\n"),
+        QByteArray(
+            "2026-10-25T02:59:00+02:00,30,+\n2026-10-25T02:01:00+01:00,30,+\n2026-10-25T01:05:00Z,30,+\n"),
         QStringLiteral(
             "Line 2: the clock changes from 2026-10-25 02:59:00+02:00 to 2026-10-25 02:01:00+01:00."),
-        2);
+        3);
     row("daylight saving ends, no offsets",
         QByteArray("2026-10-25 02:59:00,30,+\n2026-10-25 02:01:00,30,+\n"),
         QStringLiteral("Line 2: the clock changes from 2026-10-25 02:59:00 to 2026-10-25 02:01:00."), 3);
