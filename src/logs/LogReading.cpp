@@ -65,15 +65,28 @@ std::optional<qint64> wholeSpeed(QByteArrayView text)
     return value;
 }
 
+// Digits with a decimal point or comma, read by hand: a log's lengths are
+// short ("04", "12,5"), and a copy of each for the library's conversion
+// would cost more than the rest of the line.
 std::optional<float> decimalLength(QByteArrayView text)
 {
-    QByteArray copy = text.toByteArray();
-    copy.replace(',', '.');
-    bool ok = false;
-    const float value = copy.toFloat(&ok);
-    if (!ok || value < 0)
+    double value = 0, scale = 0;
+    int digitCount = 0;
+    for (const char c : text) {
+        if (c >= '0' && c <= '9') {
+            if (++digitCount > 9)
+                return std::nullopt;
+            value = value * 10 + (c - '0');
+            scale *= 10;
+        } else if ((c == '.' || c == ',') && scale == 0) {
+            scale = 1;
+        } else {
+            return std::nullopt;
+        }
+    }
+    if (digitCount == 0)
         return std::nullopt;
-    return value;
+    return float(scale > 0 ? value / scale : value);
 }
 
 // The reading of one line into a vehicle.
