@@ -132,28 +132,22 @@ LogLayout guessLayout(const QByteArray& bytes)
         }
     }
 
-    // Lines at the top without a date: headings, skipped.
-    auto rows = splitLines(text, layout.separator, kGuessLines);
-    // A data line has a column that begins with a digit: its date.
-    const auto dated = [](const std::vector<QByteArray>& row) {
-        return std::any_of(row.begin(), row.end(),
-                           [](const QByteArray& c) { return !c.isEmpty() && c[0] >= '0' && c[0] <= '9'; });
-    };
+    // Lines at the top without a date, a column that begins with a digit:
+    // headings, skipped.
     int headings = 0;
+    std::vector<QByteArrayView> columns;
     detail::forEachLine(text, [&](QByteArrayView line, qint64 number) {
-        std::vector<QByteArrayView> columns;
         detail::splitColumns(line, layout.separator, columns);
-        std::vector<QByteArray> row;
-        for (QByteArrayView column : columns)
-            row.push_back(column.toByteArray());
-        if (!detail::isBlank(line) && dated(row))
+        if (!detail::isBlank(line) && std::any_of(columns.begin(), columns.end(), [](QByteArrayView c) {
+                return !c.isEmpty() && c[0] >= '0' && c[0] <= '9';
+            }))
             return false;
         headings = int(number);
         return number < 10;
     });
     if (headings < 10)
         layout.skipLines = headings;
-    rows = splitLines(text, layout.separator, kGuessLines, layout.skipLines);
+    const auto rows = splitLines(text, layout.separator, kGuessLines, layout.skipLines);
     const int columnCount = rows.empty() ? 0 : int(rows.front().size());
 
     // The date and time: one column that holds both, else a date column and

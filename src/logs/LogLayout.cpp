@@ -151,7 +151,7 @@ LogLayout LogLayout::fromText(const QString& text)
         };
         // A direction's value may hold "=" itself: its line splits at the last.
         const qsizetype equals = line.startsWith(kDirectionValue) ? line.lastIndexOf(QLatin1Char('='))
-                                                                   : line.indexOf(QLatin1Char('='));
+                                                                  : line.indexOf(QLatin1Char('='));
         if (equals < 0)
             refuse(QStringLiteral("\"%1\" is no \"key = value\"").arg(line));
         const QString key = line.left(equals).trimmed();

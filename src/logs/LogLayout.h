@@ -65,13 +65,18 @@ struct LogLayout {
     bool operator==(const LogLayout& other) const;
 };
 
+// The message is kept whole: a file or layout name may hold any character.
 class LayoutError : public std::runtime_error {
 public:
     explicit LayoutError(const QString& message)
         : std::runtime_error(message.toStdString())
+        , m_message(message)
     {
     }
-    QString message() const { return QString::fromUtf8(what()); }
+    QString message() const { return m_message; }
+
+private:
+    QString m_message;
 };
 
 // The layouts shipped with the program, then the agency's (files in the
@@ -81,14 +86,17 @@ std::vector<LogLayout> shippedLayouts();
 struct LayoutFolders {
     QString agency; // empty: none
     QString user;
-    static LayoutFolders standard(); // from the settings and the user's data folder
+    // The agency folder the setting LogLayoutFolder names; the user's is
+    // "layouts" in the program's data folder (AppDataLocation).
+    static LayoutFolders standard();
 };
 // A layout file that cannot be read is left out, and what is wrong with it
 // (naming the file) goes to `unread` when given.
 std::vector<LogLayout> knownLayouts(const LayoutFolders& folders, QStringList* unread = nullptr);
 std::optional<LogLayout> findLayout(const LayoutFolders& folders, const QString& name);
-// Saves a layout to the user's folder (written whole or not at all); throws
-// LayoutError naming the file when it cannot be written.
+// Saves a layout to the user's folder, made when missing, as "NAME.layout"
+// (what a file name cannot hold replaced by "_"), written whole or not at
+// all; throws LayoutError naming the file when it cannot be written.
 void saveLayout(const LayoutFolders& folders, const LogLayout& layout);
 
 } // namespace pelmor::logs

@@ -65,15 +65,28 @@ std::optional<qint64> wholeSpeed(QByteArrayView text)
     return value;
 }
 
+// Digits with a decimal point or comma, read by hand: a log's lengths are
+// short ("04", "12,5"), and a copy of each for the library's conversion
+// would cost more than the rest of the line.
 std::optional<float> decimalLength(QByteArrayView text)
 {
-    QByteArray copy = text.toByteArray();
-    copy.replace(',', '.');
-    bool ok = false;
-    const float value = copy.toFloat(&ok);
-    if (!ok || value < 0)
+    double value = 0, scale = 0;
+    int digitCount = 0;
+    for (const char c : text) {
+        if (c >= '0' && c <= '9') {
+            if (++digitCount > 9)
+                return std::nullopt;
+            value = value * 10 + (c - '0');
+            scale *= 10;
+        } else if ((c == '.' || c == ',') && scale == 0) {
+            scale = 1;
+        } else {
+            return std::nullopt;
+        }
+    }
+    if (digitCount == 0)
         return std::nullopt;
-    return value;
+    return float(scale > 0 ? value / scale : value);
 }
 
 // The reading of one line into a vehicle.
@@ -130,6 +143,7 @@ public:
                           QStringLiteral("%1 does not fit %2")
                               .arg(shown(column(m_layout.timeColumn)), m_layout.timeFormat));
         const std::optional<QDateTime> time = m_clock.make(parts);
+        offset = parts.offsetSeconds;
         if (!time) {
             const int at = m_layout.timeColumn > 0 && parts.hour >= 0 && parts.year >= 0 && parts.month >= 1
                                ? m_layout.timeColumn
@@ -174,6 +188,10 @@ private:
     std::vector<std::pair<QByteArray, Travel>> m_directions;
     std::vector<QByteArrayView> m_columns;
     int m_needed = 0;
+
+public:
+    // The UTC offset the last line read gave; none when it gave none.
+    std::optional<int> offset;
 };
 
 // Pairs of vehicles of the same second and speed in opposite directions,
@@ -261,18 +279,16 @@ ReadLog readLog(const QByteArray& bytes, const LogLayout& layout, const QString&
         }
         if (!log.vehicles.empty()) {
             const LoggedVehicle& previous = log.vehicles.back();
-            const int offset = vehicle.time.offsetFromUtc();
             const qint64 back = vehicle.time.secsTo(previous.time);
-            const bool offsetChanged =
-                vehicle.time.timeSpec() == Qt::OffsetFromUTC && lastOffset && *lastOffset != offset;
-            const bool jumpedBack = vehicle.time.timeSpec() != Qt::OffsetFromUTC && back >= kClockChangeLow &&
-                                    back <= kClockChangeHigh;
+            const bool offsetChanged = reader.offset && lastOffset && *lastOffset != *reader.offset;
+            const bool jumpedBack = !reader.offset && back >= kClockChangeLow && back <= kClockChangeHigh;
             if (offsetChanged || jumpedBack)
                 log.clockChanges.push_back({number, previous.time, vehicle.time});
             else if (back > 0)
                 ++log.outOfOrder;
         }
-        lastOffset = vehicle.time.offsetFromUtc();
+        if (reader.offset)
+            lastOffset = reader.offset;
         log.vehicles.push_back(vehicle);
         return true;
     });
@@ -283,17 +299,15 @@ ReadLog readLog(const QByteArray& bytes, const LogLayout& layout, const QString&
 
     if (log.vehicles.empty()) {
         if (log.refused == 0)
-            throw LogError(QStringLiteral("The file %1 holds no vehicle: it has no line to read after the %2 "
-                                          "skipped.")
-                               .arg(fileName)
-                               .arg(layout.skipLines));
+            throw LogError(
+                QStringLiteral("The file %1 holds no vehicle: it has no line to read after the %2 skipped.")
+                    .arg(fileName, QString::number(layout.skipLines)));
         const RefusedLine& first = log.firstRefused.front();
         throw LogError(
             QStringLiteral("The layout %1 does not fit %2: every one of its %3 lines is refused, the "
                            "first (line %4): %5.")
-                .arg(text::quotedValue(layout.name), fileName, text::formatCount(log.lines))
-                .arg(first.line)
-                .arg(first.reason));
+                .arg(text::quotedValue(layout.name), fileName, text::formatCount(log.lines),
+                     QString::number(first.line), first.reason));
     }
     const auto earlier = [](const LoggedVehicle& a, const LoggedVehicle& b) {
         return a.time < b.time;
@@ -311,7 +325,7 @@ ReadLog readLog(const QByteArray& bytes, const LogLayout& layout, const QString&
 QStringList ReadLog::findings(const QString& fileName) const
 {
     QStringList lines;
-    lines << QStringLiteral("%1 vehicles read from %2 (%3), from %4 to %5.")
+    lines << QStringLiteral("Vehicles read from %2 (%3): %1, from %4 to %5.")
                  .arg(text::formatCount(qint64(vehicles.size())), fileName, encoding,
                       vehicles.empty() ? QString() : clockText(vehicles.front().time),
                       vehicles.empty() ? QString() : clockText(vehicles.back().time));
@@ -322,18 +336,18 @@ QStringList ReadLog::findings(const QString& fileName) const
         QStringList numbers;
         for (const RefusedLine& each : firstRefused)
             numbers << QString::number(each.line);
-        lines << QStringLiteral("%1 lines refused, the first at lines %2; line %3: %4.")
+        lines << QStringLiteral("Lines refused: %1; the first at lines %2; line %3: %4.")
                      .arg(text::formatCount(refused), numbers.join(QStringLiteral(", ")))
                      .arg(firstRefused.front().line)
                      .arg(firstRefused.front().reason);
     }
     if (outOfOrder > 0)
-        lines << QStringLiteral("%1 lines came before an earlier time; the vehicles are taken in time order.")
+        lines << QStringLiteral("Lines before an earlier time: %1; the vehicles are taken in time order.")
                      .arg(text::formatCount(outOfOrder));
     if (seenTwice > 0)
         lines << QStringLiteral(
-                     "%1 times two vehicles of the same second and speed go in opposite directions: "
-                     "maybe one vehicle seen twice. Both are kept.")
+                     "Pairs of vehicles of the same second and speed in opposite directions, maybe one "
+                     "vehicle seen twice: %1. Both of each pair are kept.")
                      .arg(text::formatCount(seenTwice));
     const auto gapText = [](const LogGap& gap) {
         return QStringLiteral("from %1 to %2 (%3)")
@@ -347,7 +361,7 @@ QStringList ReadLog::findings(const QString& fileName) const
             *std::max_element(gaps.begin(), gaps.end(), [](const LogGap& a, const LogGap& b) {
                 return a.from.secsTo(a.to) < b.from.secsTo(b.to);
             });
-        lines << QStringLiteral("%1 times no vehicle for more than %2; the longest %3.")
+        lines << QStringLiteral("No vehicle for more than %2: %1 times; the longest %3.")
                      .arg(text::formatCount(qint64(gaps.size())), durationText(gapSeconds), gapText(longest));
     }
     for (const ClockChange& change : clockChanges)

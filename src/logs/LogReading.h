@@ -55,7 +55,7 @@ struct ReadLog {
     qint64 seenTwice = 0;                  // same second and speed in both directions
     qint64 gapSeconds = 0;                 // the gap limit the log was read with
     std::vector<LogGap> gaps;              // no vehicle for longer than the gap limit
-    std::vector<ClockChange> clockChanges; // a jump of the clock by a whole hour
+    std::vector<ClockChange> clockChanges; // the clock set back by about an hour, or a changed UTC offset
 
     // What the officer is told: one line each for the counts above that are
     // not zero, the refused lines summed up with the first line numbers.
@@ -75,13 +75,18 @@ struct ReadOptions {
 ReadLog readLog(const QByteArray& bytes, const LogLayout& layout, const QString& fileName,
                 const ReadOptions& options);
 
+// The message is kept whole: a file or layout name may hold any character.
 class LogError : public std::runtime_error {
 public:
     explicit LogError(const QString& message)
         : std::runtime_error(message.toStdString())
+        , m_message(message)
     {
     }
-    QString message() const { return QString::fromUtf8(what()); }
+    QString message() const { return m_message; }
+
+private:
+    QString m_message;
 };
 
 // The layout that fits a file best: separator, date and time columns and
