@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <tuple>
 
 namespace pelmor::study {
 namespace {
@@ -95,7 +96,7 @@ public:
             m_pairMinute = minute;
         }
         if (way < 2)
-            ++m_sameSecond[{vehicle.offset, speed}][way];
+            m_minuteVehicles.push_back({vehicle.offset, speed, way});
         m_byHour[size_t(hour)].add(speed);
         (*m_slots)[size_t(hour)] += 1;
         WeekCell& cell = m_week[size_t(m_weekday)][size_t(hour)];
@@ -132,9 +133,25 @@ private:
     // gives the vehicles of that minute in: they are matched minute by minute.
     void countPairs()
     {
-        for (const auto& [key, ways] : m_sameSecond)
+        auto& seen = m_minuteVehicles;
+        const auto sameMoment = [](const MinuteVehicle& a, const MinuteVehicle& b) {
+            return a.offset == b.offset && a.speed == b.speed;
+        };
+        const auto earlier = [](const MinuteVehicle& a, const MinuteVehicle& b) {
+            return std::tie(a.offset, a.speed) < std::tie(b.offset, b.speed);
+        };
+        // A scan in clock order gives them sorted but for a few speeds.
+        if (!std::is_sorted(seen.begin(), seen.end(), earlier))
+            std::sort(seen.begin(), seen.end(), earlier);
+        for (auto group = seen.begin(); group != seen.end();) {
+            std::array<qint64, 2> ways{};
+            auto next = group;
+            for (; next != seen.end() && sameMoment(*next, *group); ++next)
+                ++ways[next->way];
             m_pairs += std::min(ways[0], ways[1]);
-        m_sameSecond.clear();
+            group = next;
+        }
+        seen.clear(); // keeps its room for the next minute
     }
 
     void changeDay(const QDate& date)
@@ -173,8 +190,13 @@ private:
     std::array<SpeedHistogram, 24> m_byHour;
     std::array<std::array<WeekCell, 24>, 7> m_week{};
     std::vector<QuietStretch> m_quiet;
-    // The vehicles of the current minute going each way, by offset and speed.
-    std::map<std::pair<qint64, qint64>, std::array<qint64, 2>> m_sameSecond;
+    // The vehicles of the current minute going either way.
+    struct MinuteVehicle {
+        qint64 offset;
+        qint64 speed;
+        size_t way; // 0 approaching, 1 receding
+    };
+    std::vector<MinuteVehicle> m_minuteVehicles;
     qint64 m_pairMinute = -1;
     qint64 m_pairs = 0;
 };

@@ -11,28 +11,45 @@
 #include "web/server/RequestTarget.h"
 #include "web/server/Router.h"
 
-#include <QSemaphore>
 #include <QThread>
 #include <QUrl>
+
+#include <future>
+
+#include <sys/resource.h>
+#include <unistd.h>
 
 namespace pelmor::web::server {
 namespace {
 
-// A turn at the heavy work, held while one request does it.
-class HeavyTurn {
-public:
-    explicit HeavyTurn(QSemaphore& turns)
-        : m_turns(turns)
-    {
-        m_turns.acquire();
+// Lowers the priority of the calling thread alone (Linux gives each thread
+// a nice value of its own), once: a thread may lower its own priority, never
+// raise it again.
+void lowerThisThreadsPriority()
+{
+    thread_local bool lowered = false;
+    if (!lowered) {
+        setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), 10);
+        lowered = true;
     }
-    ~HeavyTurn() { m_turns.release(); }
-    HeavyTurn(const HeavyTurn&) = delete;
-    HeavyTurn& operator=(const HeavyTurn&) = delete;
+}
 
-private:
-    QSemaphore& m_turns;
-};
+// Answers on one of the heavy work's threads and waits for it; what the
+// answer throws is thrown here.
+WebResponse onHeavyThread(QThreadPool& threads, const std::function<WebResponse()>& answer)
+{
+    std::promise<WebResponse> promise;
+    std::future<WebResponse> response = promise.get_future();
+    threads.start([&] {
+        lowerThisThreadsPriority();
+        try {
+            promise.set_value(answer());
+        } catch (...) {
+            promise.set_exception(std::current_exception());
+        }
+    });
+    return response.get();
+}
 
 bool isApi(const QString& path)
 {
@@ -76,6 +93,8 @@ WebApp::WebApp(WebOptions options)
     : m_options(std::move(options))
     , m_onServer(!m_options.database.server.isEmpty())
 {
+    m_heavyWork.setMaxThreadCount(std::max(1, QThread::idealThreadCount() - 1));
+    m_heavyWork.setExpiryTimeout(-1);
     m_routes = api::apiRoutes();
     for (std::vector<Route> more : {pages::pageRoutes(), forms::formRoutes()})
         m_routes.insert(m_routes.end(), more.begin(), more.end());
@@ -299,8 +318,8 @@ WebResponse WebApp::answer(const IncomingRequest& incoming)
             return *refused;
         WebResponse response;
         if (match.route->work == Work::ReadsVehicles) {
-            const HeavyTurn turn(m_heavyWork);
-            response = match.route->answer(request, match.arguments);
+            response =
+                onHeavyThread(m_heavyWork, [&] { return match.route->answer(request, match.arguments); });
         } else {
             response = match.route->answer(request, match.arguments);
         }

@@ -4,9 +4,9 @@
 #include "web/server/Sessions.h"
 
 #include <QByteArray>
-#include <QSemaphore>
 #include <QString>
 #include <QThread>
+#include <QThreadPool>
 
 #include <algorithm>
 #include <cstddef>
@@ -81,11 +81,11 @@ private:
     WebResponse failure(const WebRequest& request, int status, const QString& message) const;
 
     WebOptions m_options;
-    // The requests that read a survey's vehicles take turns on all
-    // processors but one, which stays free for the pages of sites, the
-    // ranking and the lists: those answer at once however many surveys
-    // are being drawn.
-    QSemaphore m_heavyWork{std::max(1, QThread::idealThreadCount() - 1)};
+    // The requests that read a survey's vehicles are answered by these
+    // threads, as many as there are processors but one, at a lower
+    // priority than the request threads: the pages of sites, the ranking
+    // and the lists answer at once however many surveys are being drawn.
+    QThreadPool m_heavyWork;
     bool m_onServer = false;
     std::vector<Route> m_routes;
     Sessions m_sessions;
