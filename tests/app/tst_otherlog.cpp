@@ -108,8 +108,10 @@ private Q_SLOTS:
 
         // Continued, the survey header is a download's, from the first
         // vehicle and the layout's unit.
+        // The window deletes itself once it closes.
+        const QPointer<logs::OtherLogDialog> closing(window);
         dialog.click("ContinueLog");
-        QTRY_VERIFY(!window->isVisible());
+        QTRY_VERIFY(!closing || !closing->isVisible());
         QCOMPARE(m_app->window->importTab()->step(), app::ImportStep::LogRead);
         QCOMPARE((QStringList{ui().text("Input_Batch_Number"), ui().text("Input_Batch_Date"),
                               ui().text("Input_Start_Time"), ui().text("Combo1")}),
