@@ -174,6 +174,19 @@ using Fields = QHash<QString, QString>;
 
 } // namespace
 
+// Seeded trials of the comparison's verdicts. Under AddressSanitizer they
+// look for memory faults, not for the tests' power, and a fifth of them do.
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define PELMOR_FEWER_TRIALS
+#endif
+#endif
+#ifdef PELMOR_FEWER_TRIALS
+constexpr int kSeededTrials = 20;
+#else
+constexpr int kSeededTrials = 100;
+#endif
+
 class TstComparison : public QObject {
     Q_OBJECT
 private Q_SLOTS:
@@ -299,7 +312,7 @@ private Q_SLOTS:
     void seededTrials()
     {
         test::TempProgramFolder folder;
-        const int trials = 100;
+        const int trials = kSeededTrials;
         const QDateTime monday = test::firstMonday();
         std::vector<test::Survey> surveys;
         for (int trial = 0; trial < trials; ++trial) {
@@ -330,9 +343,9 @@ private Q_SLOTS:
         }
         qInfo("no significant change in %d (mean), %d (distribution), %d (share over the limit) of %d trials",
               quietMeans, quietDistributions, quietShares, trials);
-        QVERIFY(quietMeans >= 95);
-        QVERIFY(quietDistributions >= 90);
-        QVERIFY(quietShares >= 90);
+        QVERIFY(quietMeans >= trials * 95 / 100);
+        QVERIFY(quietDistributions >= trials * 90 / 100);
+        QVERIFY(quietShares >= trials * 90 / 100);
     }
 
     // A survey in km/h set beside one in mph reads as the mph survey of
