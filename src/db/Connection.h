@@ -15,7 +15,8 @@ namespace pelmor::db {
 // One open handle on a survey database file, opened through the SQLite
 // library the program is linked with. Opening checks that the file exists
 // and is a database, and reports the file by name when it is not.
-// Statements prepared on a connection must be destroyed before it.
+// Statements prepared on a connection must be destroyed before it. One
+// thread at a time uses a connection: it is opened without SQLite's lock.
 class Connection {
 public:
     explicit Connection(const Database& database); // throws DbError

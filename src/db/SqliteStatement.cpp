@@ -133,6 +133,11 @@ qint64 SqliteStatement::integerAt(int column) const
     return sqlite3_column_int64(m_prepared, column);
 }
 
+bool SqliteStatement::isNullAt(int column) const
+{
+    return sqlite3_column_type(m_prepared, column) == SQLITE_NULL;
+}
+
 QByteArrayView SqliteStatement::textAt(int column) const
 {
     const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(m_prepared, column));

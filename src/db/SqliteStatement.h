@@ -48,6 +48,7 @@ public:
     // stays valid until the next move.
     bool nextRow();
     qint64 integerAt(int column) const;
+    bool isNullAt(int column) const;
     QByteArrayView textAt(int column) const;
     // A column of the current row in its stored type: a whole number as
     // qint64, a real as double, a text as QString, a blob as QByteArray, and

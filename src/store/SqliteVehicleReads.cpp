@@ -7,6 +7,7 @@
 #include "text/Formats.h"
 
 #include <cstring>
+#include <map>
 
 namespace pelmor::store {
 namespace {
@@ -131,13 +132,27 @@ void SqliteSurveyStore::scanVehicles(const QString& batchNumber, VehicleOrder or
 
 std::vector<SpeedCount> SqliteSurveyStore::speedCounts(const QString& batchNumber)
 {
+    // The speeds are counted here as the survey's part of the index goes by:
+    // grouping them in SQL sorts a million rows first, four times as slow.
     db::SqliteStatement rows(m_connection,
-                             QStringLiteral("SELECT \"Speed\", count(\"Speed\") FROM \"Veh_Data\" "
-                                            "WHERE \"Batch_Number\" = ? GROUP BY \"Speed\""));
+                             QStringLiteral("SELECT \"Speed\" FROM \"Veh_Data\" WHERE \"Batch_Number\" = ?"));
     rows.bind(0, batchNumber);
+    std::map<qint64, qint64> perSpeed;
+    // Vehicles without a speed make a group of their own, of no vehicles
+    // counted, read as speed 0 and first in order, as grouping in SQL gives.
+    bool withoutSpeed = false;
+    while (rows.nextRow()) {
+        if (rows.isNullAt(0))
+            withoutSpeed = true;
+        else
+            ++perSpeed[rows.integerAt(0)];
+    }
     std::vector<SpeedCount> counts;
-    while (rows.nextRow())
-        counts.push_back({rows.integerAt(0), rows.integerAt(1)});
+    counts.reserve(perSpeed.size() + 1);
+    if (withoutSpeed)
+        counts.push_back({0, 0});
+    for (const auto& [speed, count] : perSpeed)
+        counts.push_back({speed, count});
     return counts;
 }
 
