@@ -210,6 +210,11 @@ void breakDownOn(store::SurveyStore& store, const BreakdownInputs& inputs, BinLe
     }
 }
 
+QString notMade(const db::DbError& error)
+{
+    return QStringLiteral("The traffic flow breakdown could not be made: %1").arg(error.message());
+}
+
 BreakdownResult breakDown(const db::Database& database, const BreakdownInputs& inputs, BinLength bins,
                           bool keep)
 {
@@ -220,8 +225,7 @@ BreakdownResult breakDown(const db::Database& database, const BreakdownInputs& i
     try {
         breakDownOn(*store::openStore(database), inputs, bins, keep, result);
     } catch (const db::DbError& error) {
-        result.failure =
-            QStringLiteral("The traffic flow breakdown could not be made: %1").arg(error.message());
+        result.failure = notMade(error);
     }
     return result;
 }
@@ -236,6 +240,26 @@ BreakdownResult runBreakdown(const db::Database& database, const BreakdownInputs
 BreakdownResult showBreakdown(const db::Database& database, const BreakdownInputs& inputs, BinLength bins)
 {
     return breakDown(database, inputs, bins, false);
+}
+
+std::pair<BreakdownResult, BreakdownResult> showBothBreakdowns(const db::Database& database,
+                                                               const BreakdownInputs& inputs)
+{
+    std::pair<BreakdownResult, BreakdownResult> both;
+    both.first.failure = checkInputs(inputs);
+    if (!both.first.ok()) {
+        both.second.failure = both.first.failure;
+        return both;
+    }
+    try {
+        const TimeCounts counts(store::openStore(database)->timeCounts(inputs.batchNumber));
+        walk(counts, inputs, BinLength::QuarterHour, both.first);
+        walk(counts, inputs, BinLength::Hour, both.second);
+    } catch (const db::DbError& error) {
+        both = {};
+        both.first.failure = both.second.failure = notMade(error);
+    }
+    return both;
 }
 
 } // namespace pelmor::flow

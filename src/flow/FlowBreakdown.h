@@ -7,6 +7,7 @@
 #include <QString>
 #include <QtGlobal>
 
+#include <utility>
 #include <vector>
 
 // The traffic volume of one survey per time bin, written into the Breakdown
@@ -69,5 +70,10 @@ BreakdownResult runBreakdown(const db::Database& database, const BreakdownInputs
 // The same breakdown for a view that only shows it: the rows kept in the
 // store stay as they are, so showing it never writes.
 BreakdownResult showBreakdown(const db::Database& database, const BreakdownInputs& inputs, BinLength bins);
+
+// Both breakdowns for a view that only shows them, quarter-hour bins first,
+// from one reading of the vehicles counted per date and time.
+std::pair<BreakdownResult, BreakdownResult> showBothBreakdowns(const db::Database& database,
+                                                               const BreakdownInputs& inputs);
 
 } // namespace pelmor::flow

@@ -51,6 +51,12 @@ charts::GraphResult trafficVolumeGraph(const db::Database& database, const surve
 {
     QString message;
     const std::vector<stats::SpeedCount> rows = stats::readSpeedCounts(database, survey.batchNumber, message);
+    return trafficVolumeGraph(rows, message, survey, blackAndWhite);
+}
+
+charts::GraphResult trafficVolumeGraph(const std::vector<store::SpeedCount>& rows, const QString& message,
+                                       const survey::SurveyRecord& survey, bool blackAndWhite)
+{
     if (rows.empty())
         return {std::nullopt, message, QString()};
 

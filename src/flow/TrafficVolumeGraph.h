@@ -2,9 +2,12 @@
 
 #include "charts/GraphResult.h"
 #include "db/Database.h"
+#include "store/SurveyStore.h"
 #include "survey/SurveyRecord.h"
 
 #include <QString>
+
+#include <vector>
 
 namespace pelmor::flow {
 
@@ -24,5 +27,9 @@ double leadingNumber(QStringView text);
 // that does not begin with a number counts as 0, and the warning says so.
 charts::GraphResult trafficVolumeGraph(const db::Database& database, const survey::SurveyRecord& survey,
                                        bool blackAndWhite);
+// The same from the survey's vehicles counted per speed, read before
+// (stats::readSpeedCounts); `message` says why when there are none.
+charts::GraphResult trafficVolumeGraph(const std::vector<store::SpeedCount>& rows, const QString& message,
+                                       const survey::SurveyRecord& survey, bool blackAndWhite);
 
 } // namespace pelmor::flow

@@ -35,6 +35,12 @@ charts::GraphResult speedDistributionGraph(const db::Database& database, const s
 {
     QString message;
     const std::vector<SpeedCount> rows = readSpeedCounts(database, survey.batchNumber, message);
+    return speedDistributionGraph(rows, message, survey, blackAndWhite);
+}
+
+charts::GraphResult speedDistributionGraph(const std::vector<SpeedCount>& rows, const QString& message,
+                                           const survey::SurveyRecord& survey, bool blackAndWhite)
+{
     if (rows.empty())
         return {std::nullopt, message, QString()};
 

@@ -2,7 +2,10 @@
 
 #include "charts/GraphResult.h"
 #include "db/Database.h"
+#include "store/SurveyStore.h"
 #include "survey/SurveyRecord.h"
+
+#include <vector>
 
 namespace pelmor::stats {
 
@@ -22,5 +25,9 @@ namespace pelmor::stats {
 // the result carries the message to show instead of a graph.
 charts::GraphResult speedDistributionGraph(const db::Database& database, const survey::SurveyRecord& survey,
                                            bool blackAndWhite);
+// The same from the survey's vehicles counted per speed, read before
+// (readSpeedCounts); `message` says why when there are none.
+charts::GraphResult speedDistributionGraph(const std::vector<store::SpeedCount>& rows, const QString& message,
+                                           const survey::SurveyRecord& survey, bool blackAndWhite);
 
 } // namespace pelmor::stats

@@ -9,6 +9,7 @@
 
 #include <functional>
 #include <map>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -121,6 +122,11 @@ struct Route {
     Access access;
     std::function<WebResponse(const WebRequest& request, const QStringList& arguments)> answer;
     Work work = Work::ReadsVehicles;
+    // For a route that reads vehicles: the answer from figures worked out
+    // and kept for an earlier request, as quick as a light route's; none
+    // when nothing is kept, and `answer` reads the vehicles.
+    std::function<std::optional<WebResponse>(const WebRequest& request, const QStringList& arguments)>
+        answerFromKept = nullptr;
 };
 
 } // namespace pelmor::web

@@ -1,13 +1,12 @@
 #include "web/pages/PageParts.h"
 #include "web/pages/Pages.h"
+#include "web/pages/SurveyFigures.h"
 
 #include "charts/BarGraphRenderer.h"
 #include "charts/HeatMapRenderer.h"
 #include "charts/LineGraphRenderer.h"
 #include "flow/FlowBreakdown.h"
-#include "flow/TrafficVolumeGraph.h"
 #include "reports/Documents.h"
-#include "stats/SpeedDistributionGraph.h"
 #include "study/StudyGraphs.h"
 #include "study/StudyTables.h"
 #include "text/Formats.h"
@@ -261,10 +260,8 @@ std::vector<std::pair<QString, QString>> sourced(std::vector<std::pair<QString, 
     return fields;
 }
 
-QString flowGrid(const WebRequest& request, const survey::SurveyRecord& record, flow::BinLength bins)
+QString flowGrid(const flow::BreakdownResult& result, flow::BinLength bins)
 {
-    const flow::BreakdownResult result =
-        flow::showBreakdown(request.database, flow::BreakdownInputs::of(record), bins);
     const bool quarters = bins == flow::BinLength::QuarterHour;
     const QString heading =
         quarters ? QStringLiteral("Vehicles per 15 minutes") : QStringLiteral("Vehicles per hour");
@@ -330,7 +327,15 @@ bool isSurveyDocument(const reports::DocumentKind& kind)
     return kind.forSurvey && kind.choice != reports::ReportChoice::ComparisonReport;
 }
 
-WebResponse surveyPage(const WebRequest& request, const QString& batchNumber)
+// Where a page takes a survey's figures from: surveyFigures() works them out
+// when they are not kept, keptSurveyFigures() gives only those kept.
+using FiguresOf = std::shared_ptr<const SurveyFigures> (*)(const db::Database& database,
+                                                           const survey::SurveyRecord& survey,
+                                                           std::optional<qint64> threshold);
+
+// The survey's page; none when `figuresOf` has no figures for it.
+std::optional<WebResponse> surveyPage(const WebRequest& request, const QString& batchNumber,
+                                      FiguresOf figuresOf)
 {
     const Visitor& visitor = request.visitor;
     const auto stored = queries::storedSurvey(request.database, batchNumber);
@@ -394,7 +399,11 @@ WebResponse surveyPage(const WebRequest& request, const QString& batchNumber)
     }
     body += QStringLiteral("</ul></section>");
 
-    const auto study = queries::speedStudy(request.database, record, *threshold.value);
+    const std::shared_ptr<const SurveyFigures> figures =
+        figuresOf(request.database, record, *threshold.value);
+    if (!figures)
+        return std::nullopt;
+    const auto& study = figures->study;
     if (study.ok()) {
         body +=
             QStringLiteral("<section id=\"graphs\"><h2>Graphs</h2>") +
@@ -402,8 +411,8 @@ WebResponse surveyPage(const WebRequest& request, const QString& batchNumber)
             image(graphs + QStringLiteral("traffic-volume.svg"), QStringLiteral("Traffic volume by speed")) +
             QStringLiteral("</section>");
         body += QStringLiteral("<section id=\"flow\"><h2>Traffic flow</h2>") +
-                flowGrid(request, record, flow::BinLength::QuarterHour) +
-                flowGrid(request, record, flow::BinLength::Hour) + QStringLiteral("</section>");
+                flowGrid(figures->quarterHours, flow::BinLength::QuarterHour) +
+                flowGrid(figures->hours, flow::BinLength::Hour) + QStringLiteral("</section>");
         body += studySection(*study.value, graphs, base, thresholdText);
     } else {
         body += messageHtml(study.message, true);
@@ -418,7 +427,9 @@ QByteArray barGraphSvg(const charts::BarGraph& graph)
                        [&renderer](QPainter& painter) { renderer.paint(painter); });
 }
 
-WebResponse surveyGraph(const WebRequest& request, const QString& batchNumber, const QString& file)
+// The graph; none when `figuresOf` has no figures for the survey.
+std::optional<WebResponse> surveyGraph(const WebRequest& request, const QString& batchNumber,
+                                       const QString& file, FiguresOf figuresOf)
 {
     const Visitor& visitor = request.visitor;
     const QString name = file.endsWith(QLatin1String(".svg")) ? file.chopped(4) : QString();
@@ -429,19 +440,21 @@ WebResponse surveyGraph(const WebRequest& request, const QString& batchNumber, c
                          QStringLiteral("There is no graph %1; the graphs are speed-distribution.svg, "
                                         "traffic-volume.svg, speed-curve.svg and weekly.svg.")
                              .arg(file));
+    const auto stored = queries::storedSurvey(request.database, batchNumber);
+    if (!stored.ok())
+        return refusalPage(visitor, stored);
+    const std::shared_ptr<const SurveyFigures> figures =
+        figuresOf(request.database, *stored.value, std::nullopt);
+    if (!figures)
+        return std::nullopt;
     if (barGraph) {
-        const auto stored = queries::storedSurvey(request.database, batchNumber);
-        if (!stored.ok())
-            return refusalPage(visitor, stored);
-        const charts::GraphResult result =
-            name == QLatin1String("speed-distribution")
-                ? stats::speedDistributionGraph(request.database, *stored.value, false)
-                : flow::trafficVolumeGraph(request.database, *stored.value, false);
+        const charts::GraphResult& result =
+            name == QLatin1String("speed-distribution") ? figures->speedDistribution : figures->trafficVolume;
         if (!result.drawn())
             return errorPage(visitor, 404, result.message);
         return svgResponse(barGraphSvg(*result.graph));
     }
-    const auto study = queries::speedStudy(request.database, batchNumber);
+    const auto& study = figures->study;
     if (!study.ok())
         return refusalPage(visitor, study);
     if (name == QLatin1String("speed-curve"))
@@ -483,11 +496,19 @@ std::vector<Route> surveyRoutes()
          [](const WebRequest& request, const QStringList&) { return surveyList(request); }, Work::Light},
         {"GET", QStringLiteral("/surveys/{batch}"), Access::Signed,
          [](const WebRequest& request, const QStringList& arguments) {
-             return surveyPage(request, arguments.at(0));
+             return *surveyPage(request, arguments.at(0), surveyFigures);
+         },
+         Work::ReadsVehicles,
+         [](const WebRequest& request, const QStringList& arguments) {
+             return surveyPage(request, arguments.at(0), keptSurveyFigures);
          }},
         {"GET", QStringLiteral("/surveys/{batch}/graphs/{file}"), Access::Signed,
          [](const WebRequest& request, const QStringList& arguments) {
-             return surveyGraph(request, arguments.at(0), arguments.at(1));
+             return *surveyGraph(request, arguments.at(0), arguments.at(1), surveyFigures);
+         },
+         Work::ReadsVehicles,
+         [](const WebRequest& request, const QStringList& arguments) {
+             return surveyGraph(request, arguments.at(0), arguments.at(1), keptSurveyFigures);
          }},
         {"GET", QStringLiteral("/surveys/{batch}/documents/{file}"), Access::Signed,
          [](const WebRequest& request, const QStringList& arguments) {

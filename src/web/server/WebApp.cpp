@@ -6,6 +6,7 @@
 #include "store/SurveyStore.h"
 #include "web/forms/Forms.h"
 #include "web/pages/Pages.h"
+#include "web/pages/SurveyFigures.h"
 #include "web/server/AccessLog.h"
 #include "web/server/Api.h"
 #include "web/server/RequestTarget.h"
@@ -318,15 +319,21 @@ WebResponse WebApp::answer(const IncomingRequest& incoming)
             return *refused;
         WebResponse response;
         if (match.route->work == Work::ReadsVehicles) {
-            response =
-                onHeavyThread(m_heavyWork, [&] { return match.route->answer(request, match.arguments); });
+            std::optional<WebResponse> kept;
+            if (match.route->answerFromKept)
+                kept = match.route->answerFromKept(request, match.arguments);
+            response = kept ? std::move(*kept) : onHeavyThread(m_heavyWork, [&] {
+                return match.route->answer(request, match.arguments);
+            });
         } else {
             response = match.route->answer(request, match.arguments);
         }
         // A form may have changed a survey or a site: the sites read before
         // are read again.
-        if (request.method == "POST")
+        if (request.method == "POST") {
             queries::forgetSites();
+            pages::forgetSurveyFigures();
+        }
         if (!m_onServer && cookieValue(incoming.cookies, kSessionCookie) != m_localCookie)
             response.headers.emplace_back("Set-Cookie", sessionCookie(m_localCookie, m_options.tls));
         if (m_onServer && match.route->pattern == QLatin1String("/sign-out") && response.status == 303)

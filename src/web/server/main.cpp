@@ -5,6 +5,7 @@
 #include "store/DatabaseFolder.h"
 #include "store/SurveyStore.h"
 #include "web/pages/Pages.h"
+#include "web/pages/SurveyFigures.h"
 #include "web/server/AccessLog.h"
 #include "web/server/HttpServer.h"
 #include "web/server/WebApp.h"
@@ -21,6 +22,8 @@ namespace {
 
 // How long the sites read from the database are used again.
 constexpr int kSitesKeptMs = 5000;
+// How long a survey's figures worked out for its page are used again.
+constexpr int kSurveyFiguresKeptMs = 5 * 60 * 1000;
 
 // ADDRESS:PORT, or [IPv6]:PORT, into `options`; false when it is neither.
 bool readListen(const QString& text, web::server::ListenOptions& options)
@@ -133,6 +136,10 @@ int main(int argc, char* argv[])
     // from the database at most every few seconds, they show a change made
     // by another program within that time (a change made here at once).
     queries::keepSitesFor(kSitesKeptMs);
+    // A survey's page and its graphs, asked for one after the other, read
+    // its vehicles once; stored surveys do not change, and one deleted and
+    // stored anew has other statistics, so they are kept for minutes.
+    web::pages::keepSurveyFiguresFor(kSurveyFiguresKeptMs);
 
     web::server::WebOptions options;
     options.publicView = parser.isSet(publicOption);

@@ -8,6 +8,7 @@
 #include "store/SurveyStore.h"
 #include "study/Intervals.h"
 #include "web/pages/Pages.h"
+#include "web/pages/SurveyFigures.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -50,8 +51,9 @@ private:
     qint64 m_markupSite = 0;
 
     // Answers `path` ("/surveys/L001?sort=vehicles") as the route whose
-    // pattern matches it.
-    web::WebResponse get(const QString& address, const web::Visitor& visitor = signedVisitor())
+    // pattern matches it, on the fixture's database or `database`.
+    web::WebResponse get(const QString& address, const web::Visitor& visitor = signedVisitor(),
+                         const std::optional<db::Database>& database = std::nullopt)
     {
         const QUrl url(address);
         const QStringList segments = url.path(QUrl::FullyDecoded).split(QLatin1Char('/'));
@@ -74,7 +76,12 @@ private:
             request.path = url.path(QUrl::FullyDecoded);
             request.query = QUrlQuery(url);
             request.visitor = visitor;
-            request.database = m_folder.database();
+            request.database = database.value_or(m_folder.database());
+            // As the server answers: from what was kept when it can.
+            if (route.answerFromKept) {
+                if (std::optional<web::WebResponse> kept = route.answerFromKept(request, arguments))
+                    return *kept;
+            }
             return route.answer(request, arguments);
         }
         return {599, "text/plain", "no route", {}};
@@ -342,6 +349,46 @@ private Q_SLOTS:
         QCOMPARE(response.status, 200);
         QCOMPARE(response.contentType, type);
         QVERIFY(response.body.contains(holds));
+    }
+
+    // What a survey's page and graphs show from kept figures is what they
+    // show worked out anew: for another threshold, and for a survey deleted
+    // and stored again under its batch number with other vehicles.
+    void keptFiguresAreFresh()
+    {
+        test::TempProgramFolder folder;
+        const auto storeWithSpeeds = [&folder](int lowest) {
+            test::Survey survey;
+            survey.batchNumber = QStringLiteral("K1");
+            survey.start = test::at(QStringLiteral("03/02/26 07:00"));
+            survey.durationSeconds = 24 * 3600;
+            for (int i = 0; i < 300; ++i)
+                survey.speeds.push_back(lowest + i % 30);
+            // Stored statistics follow the vehicles, as an import stores them.
+            survey.percentile85 = QString::number(lowest + 25);
+            test::storeSurvey(folder.databasePath(), survey);
+        };
+        const auto answers = [this, &folder] {
+            QList<QByteArray> bodies;
+            for (const char* graph : {"speed-distribution", "traffic-volume", "speed-curve", "weekly"})
+                bodies << get(QStringLiteral("/surveys/K1/graphs/%1.svg").arg(QLatin1String(graph)),
+                              signedVisitor(), folder.database())
+                              .body;
+            for (const char* page : {"/surveys/K1", "/surveys/K1?threshold=40"})
+                bodies << get(QLatin1String(page), signedVisitor(), folder.database()).body;
+            return bodies;
+        };
+        storeWithSpeeds(20);
+        const QList<QByteArray> fresh = answers();
+        web::pages::keepSurveyFiguresFor(60000);
+        QCOMPARE(answers(), fresh); // worked out and kept
+        QCOMPARE(answers(), fresh); // from what was kept
+        store::openStore(folder.database())->deleteSurvey(QStringLiteral("K1"));
+        storeWithSpeeds(25);
+        const QList<QByteArray> kept = answers();
+        web::pages::keepSurveyFiguresFor(0);
+        QCOMPARE(kept, answers());
+        QVERIFY(kept != fresh);
     }
 
     void intervals_data()
