@@ -17,8 +17,10 @@
 #include <QJsonDocument>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QThreadPool>
 
 #include <algorithm>
+#include <future>
 #include <limits>
 #include <map>
 #include <mutex>
@@ -208,15 +210,40 @@ namespace {
 
 // The sites read last from each database, with when they go stale.
 struct KeptSites {
+    using Sites = std::shared_ptr<const std::vector<sites::SiteSurveys>>;
     struct Entry {
+        // Until when they are given; halfway there they are read again off
+        // the requests' threads, so that a steady stream of requests never
+        // waits for a reading.
         QDeadlineTimer fresh;
-        std::vector<sites::SiteSurveys> sites;
-        // One request reads them again while the others take these.
+        QDeadlineTimer renew;
+        // Ready once they are read; until then the requests that ask wait
+        // for the first one's reading rather than all read them at once.
+        std::shared_future<Sites> sites;
         bool rereading = false;
     };
     std::mutex mutex;
     int milliseconds = 0;
     std::map<std::pair<QString, QString>, Entry> read;
+    // Last, so that it waits for a reading still running before the rest goes.
+    QThreadPool rereading;
+
+    Entry entry(std::shared_future<Sites> sites) const
+    {
+        return {QDeadlineTimer(milliseconds), QDeadlineTimer(milliseconds / 2), std::move(sites), false};
+    }
+
+    // A session that signed out leaves its entry behind: entries long stale
+    // are swept out.
+    void sweep()
+    {
+        for (auto entry = read.begin(); entry != read.end();) {
+            const bool done =
+                !entry->second.rereading &&
+                entry->second.sites.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
+            entry = done && entry->second.fresh.hasExpired() ? read.erase(entry) : std::next(entry);
+        }
+    }
 };
 
 KeptSites& keptSites()
@@ -230,6 +257,30 @@ std::vector<sites::SiteSurveys> readAllSites(const db::Database& database)
     const std::unique_ptr<store::SurveyStore> store = store::openStore(database);
     sites::placeSurveysWithoutSiteFigures(*store);
     return sites::readSites(*store);
+}
+
+// Reads the sites of `database` again for the entry of `key`: the entry
+// takes them when they are read, and goes when they cannot be, so that the
+// next request reads them and tells the failure.
+void rereadSites(const db::Database& database, const std::pair<QString, QString>& key)
+{
+    KeptSites& kept = keptSites();
+    std::optional<std::vector<sites::SiteSurveys>> all;
+    try {
+        all = readAllSites(database);
+    } catch (const db::DbError&) {
+    }
+    const std::lock_guard<std::mutex> lock(kept.mutex);
+    const auto entry = kept.read.find(key);
+    if (entry == kept.read.end() || !entry->second.rereading)
+        return; // forgotten meanwhile: a change made here is read anew
+    if (!all) {
+        kept.read.erase(entry);
+        return;
+    }
+    std::promise<KeptSites::Sites> ready;
+    ready.set_value(std::make_shared<const std::vector<sites::SiteSurveys>>(std::move(*all)));
+    entry->second = kept.entry(ready.get_future().share());
 }
 
 } // namespace
@@ -254,34 +305,49 @@ Answer<std::vector<sites::SiteSurveys>> allSites(const db::Database& database)
     using Result = Answer<std::vector<sites::SiteSurveys>>;
     KeptSites& kept = keptSites();
     const std::pair<QString, QString> key{database.path, database.server};
+    std::shared_future<KeptSites::Sites> keptOnes;
+    std::promise<KeptSites::Sites> reading;
+    bool readingHere = false;
     {
         const std::lock_guard<std::mutex> lock(kept.mutex);
         if (kept.milliseconds <= 0) {
             kept.read.clear();
-        } else if (const auto found = kept.read.find(key); found != kept.read.end()) {
+        } else if (const auto found = kept.read.find(key);
+                   found != kept.read.end() && !found->second.fresh.hasExpired()) {
             KeptSites::Entry& entry = found->second;
-            // Stale sites are still given while another request reads them
-            // again, so that a crowd of requests never reads them all at once.
-            if (!entry.fresh.hasExpired() || entry.rereading)
-                return Result::of(entry.sites);
-            entry.rereading = true;
+            keptOnes = entry.sites;
+            if (entry.renew.hasExpired() && !entry.rereading &&
+                keptOnes.wait_for(std::chrono::seconds(0)) == std::future_status::ready) {
+                entry.rereading = true;
+                kept.rereading.start([database, key] { rereadSites(database, key); });
+            }
+        } else {
+            kept.sweep();
+            kept.read[key] = kept.entry(reading.get_future().share());
+            readingHere = true;
         }
     }
     try {
-        std::vector<sites::SiteSurveys> all = readAllSites(database);
-        const std::lock_guard<std::mutex> lock(kept.mutex);
-        if (kept.milliseconds > 0) {
-            // A session that signed out leaves its entry behind; the next
-            // reading of any database sweeps out those long stale.
-            for (auto entry = kept.read.begin(); entry != kept.read.end();)
-                entry = entry->second.fresh.hasExpired() && !entry->second.rereading ? kept.read.erase(entry)
-                                                                                     : std::next(entry);
-            kept.read[key] = {QDeadlineTimer(kept.milliseconds), all, false};
+        if (keptOnes.valid())
+            return Result::of(*keptOnes.get());
+        if (!readingHere)
+            return Result::of(readAllSites(database));
+        try {
+            auto all = std::make_shared<const std::vector<sites::SiteSurveys>>(readAllSites(database));
+            reading.set_value(all);
+            return Result::of(*all);
+        } catch (...) {
+            // The requests waiting for this reading are told its failure,
+            // and the next one reads again.
+            reading.set_exception(std::current_exception());
+            const std::lock_guard<std::mutex> lock(kept.mutex);
+            const auto entry = kept.read.find(key);
+            if (entry != kept.read.end() &&
+                entry->second.sites.wait_for(std::chrono::seconds(0)) == std::future_status::ready)
+                kept.read.erase(entry);
+            throw;
         }
-        return Result::of(std::move(all));
     } catch (const db::DbError& error) {
-        const std::lock_guard<std::mutex> lock(kept.mutex);
-        kept.read.erase(key);
         return Result::failed(error);
     }
 }
