@@ -80,8 +80,11 @@ def import_one(database, folder, index, vehicles, sites):
 
 
 def rss_kib(pid):
+    """(resident KiB, of which the heap and stacks): the rest is the database
+    file's pages, mapped while a connection reads them."""
     with open(f"/proc/{pid}/status") as status:
-        return int(re.search(r"VmRSS:\s+(\d+)", status.read()).group(1))
+        text = status.read()
+    return tuple(int(re.search(rf"{field}:\s+(\d+)", text).group(1)) for field in ("VmRSS", "RssAnon"))
 
 
 def free_port():
@@ -222,10 +225,22 @@ def main():
                       f"{p99 * 1000:8.1f}")
             else:
                 print(f"{kind:16} {0:8} {failed[kind]:7}")
-        print(f"server memory: {rss_start / 1024:.0f} MiB at the start, {rss_warm / 1024:.0f} MiB after "
-              f"{options.duration / 6:.0f} s, {rss_kib(server.pid) / 1024:.0f} MiB at the end")
-        for path in (f"/surveys/{large_batch}", f"/api/surveys/{large_batch}/summary",
-                     f"/api/surveys/{large_batch}/study"):
+        rss_end = rss_kib(server.pid)
+        print("server memory, resident (heap and stacks): " +
+              ", ".join(f"{rss / 1024:.0f} ({anon / 1024:.0f}) MiB {when}" for (rss, anon), when in
+                        ((rss_start, "at the start"), (rss_warm, f"after {options.duration / 6:.0f} s"),
+                         (rss_end, "at the end"))))
+        # The large survey's page as a browser shows it: the page, then its
+        # graphs at once, each over a connection of its own.
+        started = time.perf_counter()
+        status, body, seconds = Client(port, cookie_of()).get(f"/surveys/{large_batch}")
+        graphs = [graph.decode() for graph in re.findall(rb'<img[^>]+src="(/[^"]+)"', body)]
+        with ThreadPoolExecutor(len(graphs) or 1) as pool:
+            answers = list(pool.map(lambda graph: Client(port, cookie_of()).get(graph), graphs))
+        print(f"{options.large}-vehicle survey page: {status} in {seconds * 1000:.0f} ms; with its "
+              f"{len(graphs)} graphs ({', '.join(str(answer[0]) for answer in answers)}) in "
+              f"{(time.perf_counter() - started) * 1000:.0f} ms")
+        for path in (f"/api/surveys/{large_batch}/summary", f"/api/surveys/{large_batch}/study"):
             status, body, seconds = Client(port, cookie_of()).get(path)
             print(f"{options.large}-vehicle survey {path}: {status}, {len(body)} bytes in {seconds * 1000:.0f} ms")
     finally:
