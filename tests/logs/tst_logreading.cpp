@@ -72,6 +72,8 @@ private Q_SLOTS:
     void realLogStoredAsTheProvenanceStates();
     void oneSetOfVehiclesInManyLayouts_data();
     void oneSetOfVehiclesInManyLayouts();
+    void guessedUnit_data();
+    void guessedUnit();
     void progressAndCancel();
     void whatIsTold_data();
     void whatIsTold();
@@ -84,7 +86,10 @@ void TstLogReading::realLogStoredAsTheProvenanceStates()
 {
     if (!QFile::exists(kRealLog))
         QSKIP("The real radar log of the test data is not there.");
-    const logs::ReadLog log = read(test::fileBytes(kRealLog), shipped("Semicolon"));
+    const QByteArray bytes = test::fileBytes(kRealLog);
+    const logs::ReadLog log = read(bytes, shipped("Semicolon"));
+    // Slow, but its dates are written with dots: km/h.
+    QCOMPARE(logs::guessLayout(bytes).speedUnit, QStringLiteral("KPH"));
     QCOMPARE(log.vehicles.size(), size_t(14152));
     const auto approaching =
         std::count_if(log.vehicles.begin(), log.vehicles.end(),
@@ -293,6 +298,29 @@ void TstLogReading::oneSetOfVehiclesInManyLayouts()
                             "select " + columns + " from Veh_Data order by Offset, Veh_Direction, Speed")
                  .join('\n'));
     server.dropDatabase(database);
+}
+
+void TstLogReading::guessedUnit_data()
+{
+    QTest::addColumn<QString>("dateFormat");
+    QTest::addColumn<int>("speed"); // of every vehicle
+    QTest::addColumn<QString>("unit");
+    row("ISO, 45", QStringLiteral("yyyy-MM-ddTHH:mm:ss"), 45, QString());
+    row("ISO, 46", QStringLiteral("yyyy-MM-ddTHH:mm:ss"), 46, QStringLiteral("KPH"));
+    row("month first, 60", QStringLiteral("MM/dd/yyyy HH:mm:ss"), 60, QString());
+    row("dotted, 25", QStringLiteral("dd.MM.yy HH:mm:ss"), 25, QStringLiteral("KPH"));
+}
+
+void TstLogReading::guessedUnit()
+{
+    QFETCH(QString, dateFormat);
+    QFETCH(int, speed);
+    QFETCH(QString, unit);
+    QByteArray bytes;
+    const QDateTime start(QDate(2026, 5, 3), QTime(8, 0));
+    for (int i = 0; i < 60; ++i)
+        bytes += (start.addSecs(40 * i).toString(dateFormat) + ',' + QString::number(speed) + '\n').toUtf8();
+    QCOMPARE(logs::guessLayout(bytes).speedUnit, unit);
 }
 
 void TstLogReading::progressAndCancel()
