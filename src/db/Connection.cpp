@@ -46,6 +46,7 @@ void Connection::open()
     // The file was found above; one removed since is reported, not made anew.
     const int status = sqlite3_open_v2(path.toUtf8().constData(), &handle, SQLITE_OPEN_READWRITE, nullptr);
     m_handle.reset(handle);
+    ++m_openings;
     if (status != SQLITE_OK) {
         const QString reason =
             handle ? QString::fromUtf8(sqlite3_errmsg(handle)) : QString::fromUtf8(sqlite3_errstr(status));
