@@ -118,6 +118,29 @@ QString writeSummary(store::SurveyStore& store, const QString& batchNumber, Writ
     return QString();
 }
 
+// Writes the table, the store got from `open` when the table is read from one.
+template <typename Open>
+QString write(Open open, Table table, const QString& batchNumber, QIODevice& device,
+              const std::vector<flow::BreakdownRow>& breakdown, worker::BackgroundTask* task)
+{
+    if (table != Table::Breakdown && batchNumber.isEmpty())
+        return survey::noSurveyMessage();
+    Writer writer(device);
+    QString failure;
+    try {
+        if (table == Table::Breakdown)
+            failure = writeBreakdown(breakdown, writer);
+        else if (table == Table::Vehicles)
+            failure = writeVehicles(open(), batchNumber, writer, task);
+        else
+            failure = writeSummary(open(), batchNumber, writer);
+    } catch (const db::DbError& error) {
+        failure = error.message();
+    }
+    const QString written = writer.finish();
+    return failure.isEmpty() ? written : failure;
+}
+
 } // namespace
 
 QString suggestedFileName(const QString& batchNumber, const QString& what)
@@ -128,25 +151,16 @@ QString suggestedFileName(const QString& batchNumber, const QString& what)
 QString writeTable(const db::Database& database, Table table, const QString& batchNumber, QIODevice& device,
                    const std::vector<flow::BreakdownRow>& breakdown, worker::BackgroundTask* task)
 {
-    if (table != Table::Breakdown && batchNumber.isEmpty())
-        return survey::noSurveyMessage();
-    Writer writer(device);
-    QString failure;
-    try {
-        if (table == Table::Breakdown) {
-            failure = writeBreakdown(breakdown, writer);
-        } else {
-            const std::unique_ptr<store::SurveyStore> store = store::openStore(database);
-            if (table == Table::Vehicles)
-                failure = writeVehicles(*store, batchNumber, writer, task);
-            else
-                failure = writeSummary(*store, batchNumber, writer);
-        }
-    } catch (const db::DbError& error) {
-        failure = error.message();
-    }
-    const QString written = writer.finish();
-    return failure.isEmpty() ? written : failure;
+    // A breakdown is written without opening the database.
+    std::unique_ptr<store::SurveyStore> store;
+    return write([&]() -> store::SurveyStore& { return *(store = store::openStore(database)); }, table,
+                 batchNumber, device, breakdown, task);
+}
+
+QString writeTable(store::SurveyStore& store, Table table, const QString& batchNumber, QIODevice& device,
+                   const std::vector<flow::BreakdownRow>& breakdown, worker::BackgroundTask* task)
+{
+    return write([&]() -> store::SurveyStore& { return store; }, table, batchNumber, device, breakdown, task);
 }
 
 QString saveTable(const db::Database& database, Table table, const QString& batchNumber, const QString& path,

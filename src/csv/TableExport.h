@@ -7,6 +7,9 @@
 
 class QIODevice;
 
+namespace pelmor::store {
+class SurveyStore;
+}
 namespace pelmor::worker {
 class BackgroundTask;
 }
@@ -34,6 +37,10 @@ QString suggestedFileName(const QString& batchNumber, const QString& what);
 // stop the writing, which then says so. Returns what went wrong, or an
 // empty text.
 QString writeTable(const db::Database& database, Table table, const QString& batchNumber, QIODevice& device,
+                   const std::vector<flow::BreakdownRow>& breakdown = {},
+                   worker::BackgroundTask* task = nullptr);
+// The same from a store already open.
+QString writeTable(store::SurveyStore& store, Table table, const QString& batchNumber, QIODevice& device,
                    const std::vector<flow::BreakdownRow>& breakdown = {},
                    worker::BackgroundTask* task = nullptr);
 

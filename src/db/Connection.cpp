@@ -50,6 +50,7 @@ void Connection::open()
     const int status = sqlite3_open_v2(path.toUtf8().constData(), &handle,
                                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
     m_handle.reset(handle);
+    ++m_openings;
     if (status != SQLITE_OK) {
         const QString reason =
             handle ? QString::fromUtf8(sqlite3_errmsg(handle)) : QString::fromUtf8(sqlite3_errstr(status));

@@ -30,6 +30,9 @@ public:
     Database location() const { return {m_path}; }
     // SQLite's own handle of the open database.
     sqlite3* sqliteHandle() const { return m_handle.get(); }
+    // How many times the connection has opened the file: what is known of
+    // the file holds while this stays the same (see begin()).
+    int openings() const { return m_openings; }
 
     // Whether the file this connection has open no longer bears the
     // database's name: a backup, restore or repair has put another file in
@@ -69,6 +72,7 @@ private:
 
     QString m_path;
     std::unique_ptr<sqlite3, Closer> m_handle;
+    int m_openings = 0;
 };
 
 // Whether the file has the table `name`: a file not yet brought up to date

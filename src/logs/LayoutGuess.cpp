@@ -199,6 +199,7 @@ LogLayout guessLayout(const QByteArray& bytes)
     // Whole numbers go before decimal ones, then the higher middle value
     // (a length is shorter than a speed is fast).
     double bestSpeed = 0;
+    double middleSpeed = 0;
     for (int c = 1; c <= columnCount; ++c) {
         if (taken.count(c))
             continue;
@@ -221,10 +222,20 @@ LogLayout guessLayout(const QByteArray& bytes)
         const double score = (whole >= 0.8 ? 1000 : 0) + values[values.size() / 2];
         if (score > bestSpeed) {
             bestSpeed = score;
+            middleSpeed = values[values.size() / 2];
             layout.speedColumn = c;
         }
     }
     taken.insert(layout.speedColumn);
+    // The unit: dates written day.month.year with dots come from countries
+    // that measure in km/h; else a middle speed above 45 is km/h, as the
+    // streets a speed sign watches rarely show that in mph, unless the dates
+    // are month-first as in the US, where it may be a highway's. Otherwise
+    // the unit is chosen at import.
+    const bool dotted = layout.dateFormat.startsWith(QLatin1String("dd.MM."));
+    const bool monthFirst = layout.dateFormat.startsWith(QLatin1String("MM/"));
+    if (dotted || (middleSpeed > 45 && !monthFirst))
+        layout.speedUnit = QStringLiteral("KPH");
     // Of the columns of two or three values, one of known words or single
     // characters goes before others (a coarse length, say).
     layout.directionColumn = 0;

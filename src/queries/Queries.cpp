@@ -426,8 +426,10 @@ QJsonObject sitesGeoJson(const std::vector<sites::SiteSurveys>& all)
 Answer<QByteArray> vehiclesCsv(const db::Database& database, const QString& batchNumber)
 {
     using Result = Answer<QByteArray>;
+    std::unique_ptr<store::SurveyStore> store;
     try {
-        if (!store::openStore(database)->loadSurvey(batchNumber).hasHeader)
+        store = store::openStore(database);
+        if (!store->loadSurvey(batchNumber).hasHeader)
             return Result::refused(Refusal::NotFound,
                                    QStringLiteral("The database holds no survey %1.").arg(batchNumber));
     } catch (const db::DbError& error) {
@@ -436,7 +438,7 @@ Answer<QByteArray> vehiclesCsv(const db::Database& database, const QString& batc
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
-    const QString failure = csv::writeTable(database, csv::Table::Vehicles, batchNumber, buffer);
+    const QString failure = csv::writeTable(*store, csv::Table::Vehicles, batchNumber, buffer);
     if (!failure.isEmpty())
         return Result::refused(Refusal::DatabaseFailure, failure);
     return Result::of(std::move(bytes));

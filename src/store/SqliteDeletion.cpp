@@ -36,7 +36,7 @@ bool SqliteSurveyStore::deleteAllSurveys()
     // names and their coordinates stay for the surveys to come. A file not
     // yet brought up to date lacks the later tables.
     for (const AddedTable& table : addedTables()) {
-        if (table.perSurvey && db::hasTable(m_connection, table.name))
+        if (table.perSurvey && hasAddedTable(table.name))
             m_connection.execute(QStringLiteral("delete from ") + QLatin1String(table.name));
     }
     transaction.commit();

@@ -2,6 +2,8 @@
 
 #include "store/SqliteSchema.h"
 
+#include <algorithm>
+
 namespace pelmor::store {
 
 SqliteSurveyStore::SqliteSurveyStore(const db::Database& database)
@@ -10,6 +12,22 @@ SqliteSurveyStore::SqliteSurveyStore(const db::Database& database)
     // program opens it first.
     , m_duplicatedBatches(upgradeSchema(m_connection))
 {
+}
+
+bool SqliteSurveyStore::hasAddedTable(const char* name)
+{
+    // The connection opened the file anew: it may be another file, of an
+    // older layout.
+    if (m_tablesOpening != m_connection.openings()) {
+        m_tablesFound.clear();
+        m_tablesOpening = m_connection.openings();
+    }
+    if (std::find(m_tablesFound.begin(), m_tablesFound.end(), name) != m_tablesFound.end())
+        return true;
+    if (!db::hasTable(m_connection, name))
+        return false;
+    m_tablesFound.emplace_back(name);
+    return true;
 }
 
 Capabilities SqliteSurveyStore::describedCapabilities()

@@ -55,8 +55,17 @@ public:
     // The connection, for the file's own maintenance.
     db::Connection& connection() { return m_connection; }
 
+    // Whether the file holds `name`, a table a later layout added. Tables
+    // are only ever added, by the upgrade when the store opened or by
+    // another program since, so a table found is not looked for again while
+    // the connection keeps the same file open; one missing is looked for
+    // each time.
+    bool hasAddedTable(const char* name);
+
 private:
     db::Connection m_connection;
+    std::vector<QByteArray> m_tablesFound;
+    int m_tablesOpening = 0; // the connection's opening they were found in
     // The batch numbers held twice that kept an older file from being
     // brought up to date when the store opened it.
     QStringList m_duplicatedBatches;

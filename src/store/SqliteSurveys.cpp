@@ -142,29 +142,30 @@ private:
 
 class SqliteSurveyWriter : public SurveyWriter {
 public:
-    SqliteSurveyWriter(db::Connection& connection, const survey::HeaderRow& header, const QString& source)
-        : m_connection(connection)
-        , m_pagesKept(connection)
-        , m_transaction(connection)
+    SqliteSurveyWriter(SqliteSurveyStore& store, const survey::HeaderRow& header, const QString& source)
+        : m_store(store)
+        , m_connection(store.connection())
+        , m_pagesKept(m_connection)
+        , m_transaction(m_connection)
         , m_batchNumber(header.batchNumber)
         , m_batch(header.batchNumber.toUtf8())
         , m_location(header.location)
         , m_direction(header.direction)
         , m_source(source)
-        , m_lengths(hasVehicleLengths(connection))
+        , m_lengths(hasVehicleLengths(m_connection))
     {
-        if (batchIsHeld(connection, header.batchNumber))
+        if (batchIsHeld(m_connection, header.batchNumber))
             throw duplicate();
         insertHeader(header);
         // A file not yet brought up to date keeps no lengths.
         m_insert = std::make_unique<db::SqliteStatement>(
-            connection, m_lengths
-                            ? QStringLiteral("INSERT INTO \"Veh_Data\" (\"Batch_Number\", \"Offset\", "
-                                             "\"Veh_Direction\", \"Speed\", \"Time\", \"Date\", \"Length\") "
-                                             "VALUES (?, ?, ?, ?, ?, ?, ?)")
-                            : QStringLiteral("INSERT INTO \"Veh_Data\" (\"Batch_Number\", \"Offset\", "
-                                             "\"Veh_Direction\", \"Speed\", \"Time\", \"Date\") "
-                                             "VALUES (?, ?, ?, ?, ?, ?)"));
+            m_connection,
+            m_lengths ? QStringLiteral("INSERT INTO \"Veh_Data\" (\"Batch_Number\", \"Offset\", "
+                                       "\"Veh_Direction\", \"Speed\", \"Time\", \"Date\", \"Length\") "
+                                       "VALUES (?, ?, ?, ?, ?, ?, ?)")
+                      : QStringLiteral("INSERT INTO \"Veh_Data\" (\"Batch_Number\", \"Offset\", "
+                                       "\"Veh_Direction\", \"Speed\", \"Time\", \"Date\") "
+                                       "VALUES (?, ?, ?, ?, ?, ?)"));
     }
 
     void addVehicle(qint64 offset, QByteArrayView direction, qint64 speed, int secondOfDay, const QDate& date,
@@ -247,7 +248,7 @@ private:
     // date gets it from its upgrade.
     void insertDownload()
     {
-        if (!db::hasTable(m_connection, "Survey_Download"))
+        if (!m_store.hasAddedTable("Survey_Download"))
             return;
         const QByteArray fingerprint = m_download.result();
         if (const QString holder = holderOf(m_connection, fingerprint); !holder.isEmpty())
@@ -267,7 +268,7 @@ private:
     // not yet brought up to date gets it from its upgrade.
     void insertVehicleCount()
     {
-        if (!db::hasTable(m_connection, "Survey_Vehicles"))
+        if (!m_store.hasAddedTable("Survey_Vehicles"))
             return;
         db::SqliteStatement insert(m_connection,
                                    QStringLiteral("INSERT INTO \"Survey_Vehicles\" "
@@ -281,7 +282,7 @@ private:
     // file not yet brought up to date keeps no source.
     void insertSource()
     {
-        if (m_source.isEmpty() || !db::hasTable(m_connection, "Survey_Source"))
+        if (m_source.isEmpty() || !m_store.hasAddedTable("Survey_Source"))
             return;
         db::SqliteStatement insert(m_connection,
                                    QStringLiteral("INSERT INTO \"Survey_Source\" "
@@ -339,6 +340,7 @@ private:
         return m_lastDateText;
     }
 
+    SqliteSurveyStore& m_store;
     db::Connection& m_connection;
     PagesKeptUntilCommit m_pagesKept;
     db::Transaction m_transaction;
@@ -393,7 +395,7 @@ std::vector<survey::ListedSurvey> SqliteSurveyStore::listSurveys()
     // date (it holds a batch number twice, or cannot be written) has its
     // vehicles counted through the index on Veh_Data.
     const QString vehicles =
-        db::hasTable(m_connection, "Survey_Vehicles")
+        hasAddedTable("Survey_Vehicles")
             ? QStringLiteral("coalesce((SELECT c.\"Vehicles\" FROM \"Survey_Vehicles\" c WHERE "
                              "c.\"Batch_Number\" = h.\"Batch_Number\"), 0)")
             : QStringLiteral("(SELECT count(*) FROM \"Veh_Data\" v WHERE v.\"Batch_Number\" = "
@@ -433,7 +435,7 @@ survey::SurveyRecord SqliteSurveyStore::loadSurvey(const QString& batchNumber)
     record.batchNumber = batchNumber;
     record.hasHeader = readFirstRow(m_connection, "Header", batchNumber, record.header);
     record.hasSummary = readFirstRow(m_connection, "Summary", batchNumber, record.summary);
-    if (db::hasTable(m_connection, "Survey_Source")) {
+    if (hasAddedTable("Survey_Source")) {
         db::SqliteStatement source(
             m_connection,
             QStringLiteral("SELECT \"Source\" FROM \"Survey_Source\" WHERE \"Batch_Number\" = ?"));
@@ -462,7 +464,7 @@ DeletedSurvey SqliteSurveyStore::deleteSurvey(const QString& batchNumber)
     // The survey leaves its site and its download; a file not yet upgraded
     // has neither.
     for (const AddedTable& table : addedTables()) {
-        if (table.perSurvey && db::hasTable(m_connection, table.name))
+        if (table.perSurvey && hasAddedTable(table.name))
             remove(table.name);
     }
     transaction.commit();
@@ -477,7 +479,7 @@ QStringList SqliteSurveyStore::duplicatedBatches() const
 std::unique_ptr<SurveyWriter> SqliteSurveyStore::beginSurvey(const survey::HeaderRow& header,
                                                              const QString& source)
 {
-    return std::make_unique<SqliteSurveyWriter>(m_connection, header, source);
+    return std::make_unique<SqliteSurveyWriter>(*this, header, source);
 }
 
 std::unique_ptr<SpeedTally> SqliteSurveyStore::tally(const QString& batchNumber)
@@ -488,7 +490,7 @@ std::unique_ptr<SpeedTally> SqliteSurveyStore::tally(const QString& batchNumber)
 QString SqliteSurveyStore::surveyHoldingDownload(const QByteArray& fingerprint)
 {
     // A file that keeps no fingerprints yet gets them from its upgrade.
-    if (!db::hasTable(m_connection, "Survey_Download"))
+    if (!hasAddedTable("Survey_Download"))
         return QString();
     return holderOf(m_connection, fingerprint);
 }

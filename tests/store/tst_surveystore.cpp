@@ -426,6 +426,41 @@ private Q_SLOTS:
         QVERIFY(written(second, QStringLiteral("050302-A")) == randomVehicles(1, 4));
     }
 
+    // A store of a file keeps what it found of the later tables only while
+    // they cannot change: a survey it writes after another program brought
+    // the file up to date, or after a file of the older layout took its
+    // place, is stored whole and listed with its vehicles.
+    void fileChangesUnderAnOpenStore_data()
+    {
+        QTest::addColumn<bool>("replaced"); // else brought up to date
+        row("brought up to date by another program", false);
+        row("replaced by a file of the older layout", true);
+    }
+    void fileChangesUnderAnOpenStore()
+    {
+        QFETCH(bool, replaced);
+        test::TempProgramFolder folder;
+        const QString path = folder.databasePath();
+        // A batch number held twice keeps the file from being brought up to
+        // date when the store opens it.
+        if (!replaced)
+            test::writeOlderDatabase(path, {"040302-A", "040302-A"});
+        const auto store = store::openStore({path});
+        store->listSurveys();
+        if (replaced) {
+            test::writeOlderDatabase(path + ".older", {});
+            QVERIFY(QFile::remove(path) && QFile::rename(path + ".older", path));
+        } else {
+            test::executeOnFile(path, "DELETE FROM Header WHERE rowid = (SELECT max(rowid) FROM Header)");
+            store::openStore({path});
+        }
+        const std::vector<Vehicle> vehicles = randomVehicles(2, 3);
+        const auto writer = store->beginSurvey(headerOf("050302-B"), QString());
+        writeVehicles(*writer, vehicles);
+        writer->commit(summaryOf("050302-B", vehicles), std::nullopt);
+        QVERIFY(listed(*store::openStore({path})).contains("050302-B Main St 3"));
+    }
+
     void deleteRemovesOneSurvey_data()
     {
         QTest::addColumn<int>("backend");
