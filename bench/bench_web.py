@@ -232,11 +232,12 @@ def main():
                          (rss_end, "at the end"))))
         # The large survey's page as a browser shows it: the page, then its
         # graphs at once, each over a connection of its own.
+        cookie = cookie_of()
         started = time.perf_counter()
-        status, body, seconds = Client(port, cookie_of()).get(f"/surveys/{large_batch}")
+        status, body, seconds = Client(port, cookie).get(f"/surveys/{large_batch}")
         graphs = [graph.decode() for graph in re.findall(rb'<img[^>]+src="(/[^"]+)"', body)]
         with ThreadPoolExecutor(len(graphs) or 1) as pool:
-            answers = list(pool.map(lambda graph: Client(port, cookie_of()).get(graph), graphs))
+            answers = list(pool.map(lambda graph: Client(port, cookie).get(graph), graphs))
         print(f"{options.large}-vehicle survey page: {status} in {seconds * 1000:.0f} ms; with its "
               f"{len(graphs)} graphs ({', '.join(str(answer[0]) for answer in answers)}) in "
               f"{(time.perf_counter() - started) * 1000:.0f} ms")

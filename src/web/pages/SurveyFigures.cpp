@@ -6,6 +6,7 @@
 
 #include <QDeadlineTimer>
 #include <QStringList>
+#include <QThreadPool>
 
 #include <future>
 #include <map>
@@ -61,6 +62,24 @@ struct KeptFigures {
     }
 };
 
+// One thread kept for the studies, made by the first page's thread and so
+// of its priority. A thread made anew for each page would leave memory
+// behind in an allocator arena of its own.
+class StudyThread : public QThreadPool {
+public:
+    StudyThread()
+    {
+        setMaxThreadCount(1);
+        setExpiryTimeout(-1);
+    }
+};
+
+QThreadPool& studyThread()
+{
+    static StudyThread thread;
+    return thread;
+}
+
 KeptFigures& keptFigures()
 {
     static KeptFigures kept;
@@ -85,16 +104,33 @@ Figures workOut(const db::Database& database, const survey::SurveyRecord& survey
                 std::optional<qint64> threshold)
 {
     auto figures = std::make_shared<SurveyFigures>();
-    figures->study = queries::speedStudy(database, survey, threshold);
-    // Both speed graphs from one count of the vehicles per speed, both
-    // breakdowns from one count per minute.
-    QString message;
-    const std::vector<store::SpeedCount> speeds =
-        stats::readSpeedCounts(database, survey.batchNumber, message);
-    figures->speedDistribution = stats::speedDistributionGraph(speeds, message, survey, false);
-    figures->trafficVolume = flow::trafficVolumeGraph(speeds, message, survey, false);
-    std::tie(figures->quarterHours, figures->hours) =
-        flow::showBothBreakdowns(database, flow::BreakdownInputs::of(survey));
+    // The study goes through the vehicles one by one on another thread
+    // while this one has them counted per speed and per minute; when that
+    // thread is busy with another survey, this one works the study out
+    // after the counts.
+    std::packaged_task<queries::Answer<study::SpeedStudy>()> workOutStudy(
+        [&database, &survey, threshold] { return queries::speedStudy(database, survey, threshold); });
+    std::future<queries::Answer<study::SpeedStudy>> study = workOutStudy.get_future();
+    const bool elsewhere = studyThread().tryStart([&workOutStudy] { workOutStudy(); });
+    try {
+        // Both speed graphs from one count of the vehicles per speed, both
+        // breakdowns from one count per minute.
+        QString message;
+        const std::vector<store::SpeedCount> speeds =
+            stats::readSpeedCounts(database, survey.batchNumber, message);
+        figures->speedDistribution = stats::speedDistributionGraph(speeds, message, survey, false);
+        figures->trafficVolume = flow::trafficVolumeGraph(speeds, message, survey, false);
+        std::tie(figures->quarterHours, figures->hours) =
+            flow::showBothBreakdowns(database, flow::BreakdownInputs::of(survey));
+    } catch (...) {
+        // The study's thread works on what this one holds.
+        if (elsewhere)
+            study.wait();
+        throw;
+    }
+    if (!elsewhere)
+        workOutStudy();
+    figures->study = study.get();
     return figures;
 }
 
