@@ -311,19 +311,68 @@ db::DbError PgConnection::failure(pg_result* result)
                        failureOfState(m_lastState));
 }
 
+namespace {
+
+// The parameters as libpq takes them: pointers into `parameters`, null for NULL.
+struct ParameterValues {
+    explicit ParameterValues(const PgParameters& parameters)
+    {
+        values.reserve(parameters.size());
+        lengths.reserve(parameters.size());
+        for (const QByteArray& parameter : parameters) {
+            values.push_back(parameter.isNull() ? nullptr : parameter.constData());
+            lengths.push_back(int(parameter.size()));
+        }
+    }
+    std::vector<const char*> values;
+    std::vector<int> lengths;
+};
+
+} // namespace
+
+void PgConnection::sendRowByRow(const char* statement, const PgParameters& parameters)
+{
+    if (m_copying)
+        endCopy();
+    const ParameterValues sent(parameters);
+    if (!PQsendQueryParams(m_connection.get(), statement, int(parameters.size()), nullptr, sent.values.data(),
+                           sent.lengths.data(), nullptr, 0))
+        throw failure(nullptr);
+    PQsetSingleRowMode(m_connection.get());
+}
+
+std::optional<PgResult> PgConnection::nextRow()
+{
+    pg_result* raw = PQgetResult(m_connection.get());
+    if (!raw)
+        return std::nullopt;
+    PgResult result(raw);
+    const ExecStatusType status = PQresultStatus(raw);
+    if (status == PGRES_SINGLE_TUPLE)
+        return result;
+    // The end of the rows, or the query's failure: the connection is made
+    // ready for the next statement first.
+    const std::optional<db::DbError> failed =
+        status == PGRES_TUPLES_OK ? std::nullopt : std::optional<db::DbError>(failure(raw));
+    dropRows();
+    if (failed)
+        throw *failed;
+    return std::nullopt;
+}
+
+void PgConnection::dropRows() noexcept
+{
+    while (pg_result* rest = PQgetResult(m_connection.get()))
+        PQclear(rest);
+}
+
 PgResult PgConnection::exec(const char* statement, const PgParameters& parameters)
 {
     if (m_copying)
         endCopy();
-    std::vector<const char*> values;
-    std::vector<int> lengths;
-    values.reserve(parameters.size());
-    for (const QByteArray& parameter : parameters) {
-        values.push_back(parameter.isNull() ? nullptr : parameter.constData());
-        lengths.push_back(int(parameter.size()));
-    }
+    const ParameterValues sent(parameters);
     pg_result* raw = PQexecParams(m_connection.get(), statement, int(parameters.size()), nullptr,
-                                  values.data(), lengths.data(), nullptr, 0);
+                                  sent.values.data(), sent.lengths.data(), nullptr, 0);
     PgResult result(raw);
     const ExecStatusType status = PQresultStatus(raw);
     if (!raw || (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK))
@@ -465,6 +514,27 @@ void PgTransaction::rollBack()
     m_open = false;
     m_connection.abandonCopy();
     m_connection.exec("ROLLBACK");
+}
+
+PgRows::PgRows(PgConnection& connection, const QByteArray& query, const PgParameters& parameters)
+    : m_connection(connection)
+{
+    connection.sendRowByRow(query.constData(), parameters);
+}
+
+PgRows::~PgRows()
+{
+    if (!m_done)
+        m_connection.dropRows();
+}
+
+bool PgRows::next()
+{
+    if (m_done)
+        return false;
+    m_row = m_connection.nextRow();
+    m_done = !m_row;
+    return !m_done;
 }
 
 PgCursor::PgCursor(PgConnection& connection, const QByteArray& query, const PgParameters& parameters)

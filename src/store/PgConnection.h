@@ -60,6 +60,17 @@ public:
     {
         return exec(statement.constData(), parameters);
     }
+    // A query whose rows are read one at a time as the server sends them
+    // (PgRows): neither side gathers them, and the server keeps nothing for
+    // later as it does for a cursor. No other statement runs on the
+    // connection until nextRow() has said there are no more rows, or
+    // dropRows() has read the rest.
+    void sendRowByRow(const char* statement, const PgParameters& parameters);
+    // The next row, as a result of one row; none after the last. Throws the
+    // query's failure.
+    std::optional<PgResult> nextRow();
+    void dropRows() noexcept;
+
     // The SQLSTATE of the last statement that failed ("23505"), empty when
     // none has.
     const QByteArray& lastFailureState() const { return m_lastState; }
@@ -105,6 +116,26 @@ private:
     bool m_copying = false;
     QByteArray m_copyBuffer;
     QByteArray m_copyTrailer;
+};
+
+// The rows of a query read one at a time as the server sends them; those
+// not read when it goes are read and dropped, which leaves an open
+// transaction as it was.
+class PgRows {
+public:
+    PgRows(PgConnection& connection, const QByteArray& query, const PgParameters& parameters);
+    ~PgRows();
+    PgRows(const PgRows&) = delete;
+    PgRows& operator=(const PgRows&) = delete;
+    // Moves to the next row; false after the last.
+    bool next();
+    // The current row, row 0 of its result.
+    const PgResult& row() const { return *m_row; }
+
+private:
+    PgConnection& m_connection;
+    std::optional<PgResult> m_row;
+    bool m_done = false;
 };
 
 // A transaction on a connection: begun when made, rolled back when left
