@@ -256,39 +256,33 @@ private:
                 QStringLiteral("The database %1 holds this download already, as survey %2.")
                     .arg(db::displayPath(m_connection.path()), holder),
                 holder);
-        db::SqliteStatement insert(m_connection,
-                                   QStringLiteral("INSERT INTO \"Survey_Download\" "
-                                                  "(\"Batch_Number\", \"Fingerprint\") VALUES (?, ?)"));
-        insert.bind(0, m_batchNumber);
-        insert.bind(1, fingerprint);
-        insert.run();
+        insertSurveyValue("Survey_Download", "Fingerprint", fingerprint);
     }
 
     // The survey's vehicle count, which the list of surveys reads. A file
     // not yet brought up to date gets it from its upgrade.
     void insertVehicleCount()
     {
-        if (!m_store.hasAddedTable("Survey_Vehicles"))
-            return;
-        db::SqliteStatement insert(m_connection,
-                                   QStringLiteral("INSERT INTO \"Survey_Vehicles\" "
-                                                  "(\"Batch_Number\", \"Vehicles\") VALUES (?, ?)"));
-        insert.bind(0, m_batchNumber);
-        insert.bindInteger(1, m_figures.vehicles());
-        insert.run();
+        if (m_store.hasAddedTable("Survey_Vehicles"))
+            insertSurveyValue("Survey_Vehicles", "Vehicles", m_figures.vehicles());
     }
 
     // Where the vehicles came from, when another device's log gave them. A
     // file not yet brought up to date keeps no source.
     void insertSource()
     {
-        if (m_source.isEmpty() || !m_store.hasAddedTable("Survey_Source"))
-            return;
-        db::SqliteStatement insert(m_connection,
-                                   QStringLiteral("INSERT INTO \"Survey_Source\" "
-                                                  "(\"Batch_Number\", \"Source\") VALUES (?, ?)"));
+        if (!m_source.isEmpty() && m_store.hasAddedTable("Survey_Source"))
+            insertSurveyValue("Survey_Source", "Source", m_source);
+    }
+
+    // The survey's row in a table of one value per survey.
+    void insertSurveyValue(const char* table, const char* column, const QVariant& value)
+    {
+        db::SqliteStatement insert(
+            m_connection, QStringLiteral("INSERT INTO \"%1\" (\"Batch_Number\", \"%2\") VALUES (?, ?)")
+                              .arg(QLatin1String(table), QLatin1String(column)));
         insert.bind(0, m_batchNumber);
-        insert.bind(1, m_source);
+        insert.bind(1, value);
         insert.run();
     }
 
